@@ -1,0 +1,55 @@
+// The capture log: every PDU the servers receive or send, filtered, in one fixed byte area.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Keeps PacketRecords (16-byte capture header + PDU) back to back in a 1 MiB area that is
+// allocated by the first Reset and wiped whole, never evicted record by record. Plain C++,
+// no Qt; called from the UI thread only.
+//
+// Capture header, little-endian except the address: packetLength u32, time u32,
+// sourceAddress 4 bytes first octet first, sourcePort u16, protocol u16.
+class CPacketLog {
+public:
+    static constexpr uint32_t kAreaSize = 1048576;
+    static constexpr uint32_t kHeaderSize = 16;
+    static constexpr int kFilterLength = 30;
+    static constexpr int kUnknownFilterIndex = -1;
+
+    using TimeSource = uint32_t (*)(); // seconds since 1970
+
+    CPacketLog();
+    ~CPacketLog();
+    CPacketLog(const CPacketLog&) = delete;
+    CPacketLog& operator=(const CPacketLog&) = delete;
+
+    // sourceAddress: first octet in the most significant byte. False when there is no area or
+    // no room (the log is then full); true otherwise, also when the filter drops the PDU.
+    bool AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t sourcePort,
+                   const uint8_t* pdu, uint32_t length, int32_t filterIndex);
+    bool Reset();
+    int32_t GetCount() const { return static_cast<int32_t>(m_offsets.size()); }
+    // Copies the whole record into buffer, which must hold its packetLength (at most kAreaSize).
+    bool GetPacket(int32_t index, uint8_t* buffer, uint32_t* length) const;
+    // The stored record in place, or nullptr; valid until the next Reset.
+    const uint8_t* PacketAt(int32_t index, uint32_t* length) const;
+    void SetFilter(const std::string& filter) { m_filter = filter; }
+    std::string GetFilter() const { return m_filter; }
+    bool IsFull() const { return m_full; }
+
+    // "Setup"/"ShowUnknown", kept current by the application; applies to the next PDU.
+    void SetShowUnknown(bool show) { m_showUnknown = show; }
+    bool GetShowUnknown() const { return m_showUnknown; }
+    void SetTimeSource(TimeSource source) { m_time = source; }
+
+private:
+    std::vector<uint8_t> m_area; // empty until the first Reset
+    std::vector<uint32_t> m_offsets;
+    uint32_t m_used = 0;
+    bool m_full = false;
+    bool m_showUnknown = true;
+    std::string m_filter = std::string(kFilterLength, '1');
+    TimeSource m_time;
+};

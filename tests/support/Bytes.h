@@ -1,0 +1,55 @@
+// Builds PDUs and capture records from field values, so tests never take bytes from the code under test.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace test_bytes {
+
+// Appends wire fields in order; integers big-endian unless the name says otherwise.
+class Builder {
+public:
+    Builder& u8(uint32_t v) { m_bytes.push_back(static_cast<uint8_t>(v)); return *this; }
+    Builder& u16(uint32_t v) { return u8(v >> 8).u8(v); }
+    Builder& u32(uint32_t v) { return u16(v >> 16).u16(v); }
+    Builder& u16le(uint32_t v) { return u8(v).u8(v >> 8); }
+    Builder& u32le(uint32_t v) { return u16le(v).u16le(v >> 16); }
+    // NUL-terminated string field.
+    Builder& cstr(std::string_view s) { raw(s); return u8(0); }
+    // Fixed-width text, NUL-filled (cut when longer).
+    Builder& text(std::string_view s, size_t width) {
+        for (size_t i = 0; i < width; ++i) u8(i < s.size() ? static_cast<uint8_t>(s[i]) : 0);
+        return *this;
+    }
+    Builder& raw(std::string_view s) { m_bytes.insert(m_bytes.end(), s.begin(), s.end()); return *this; }
+    Builder& raw(const std::vector<uint8_t>& b) { m_bytes.insert(m_bytes.end(), b.begin(), b.end()); return *this; }
+    Builder& fill(size_t n, uint8_t v = 0) { m_bytes.insert(m_bytes.end(), n, v); return *this; }
+
+    size_t size() const { return m_bytes.size(); }
+    const std::vector<uint8_t>& bytes() const { return m_bytes; }
+    operator std::vector<uint8_t>() const { return m_bytes; }
+
+private:
+    std::vector<uint8_t> m_bytes;
+};
+
+// An SMPP PDU: 16-byte header with command_length computed from the body.
+inline std::vector<uint8_t> SmppPdu(uint32_t commandId, uint32_t sequence, const std::vector<uint8_t>& body = {},
+                                    uint32_t status = 0) {
+    Builder b;
+    b.u32(static_cast<uint32_t>(16 + body.size())).u32(commandId).u32(status).u32(sequence).raw(body);
+    return b;
+}
+
+// A capture record as the capture log stores it: little-endian header, address first octet first.
+inline std::vector<uint8_t> CaptureRecord(uint16_t protocol, const std::vector<uint8_t>& pdu,
+                                          uint32_t time = 0, uint32_t address = 0x7F000001, uint16_t port = 5018) {
+    Builder b;
+    b.u32le(static_cast<uint32_t>(16 + pdu.size())).u32le(time).u32(address).u16le(port).u16le(protocol).raw(pdu);
+    return b;
+}
+
+} // namespace test_bytes
