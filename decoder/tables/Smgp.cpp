@@ -1,29 +1,390 @@
-// Decode rows of SMGP 2.0 and SMGP 3.0, with the value names of the SMGP 3.0 TLVs.
+// Decode rows of SMGP 2.0 and SMGP 3.0: headers, command cases, bodies, command names and value names.
 #include "decoder/tables/Tables.h"
+
+#include <array>
+#include <cstddef>
+#include <iterator>
 
 namespace decode_table {
 namespace {
 
+// Icons of the SMGP rows: header group and fields, body group and fields.
+constexpr int32_t kHead = 155;
+constexpr int32_t kHeadField = 158;
+constexpr int32_t kBody = 161;
+constexpr int32_t kField = 163;
+
+// clang-format off
+constexpr FieldDescriptor kDescriptors[] = {
+    // id    kind width      label                                                   owner next       grp icon        selector widthSource
+
+    // ---- SMGP 2.0 (protocol code 3) ----
+    {290,    0,   0,         "SMGP: ----- 中国电信短信网关协议 -----",                   -1,   291,       1,  kHead,      kNone,   kNone},
+    {291,    2,   4,         "SMGP: 长度 =",                                           -1,   298,       0,  kHeadField, kNone,   kNone},
+    {298,    40,  4,         "SMGP: 请求 =",                                           -1,   293,       0,  kHeadField, kNone,   kNone},
+    {293,    2,   4,         "SMGP: 序列号 =",                                         -1,   kDispatch, 0,  kHeadField, 298,     kNone},
+
+    // command-id cases
+    {298,    8,   4,         "00000001",                                              0,    299,       0,  kHeadField, kNone,   kNone},
+    {298,    8,   4,         "80000001",                                              0,    400,       0,  kHeadField, kNone,   kNone},
+    {298,    8,   4,         "00000002",                                              0,    499,       0,  kHeadField, kNone,   kNone},
+    {298,    8,   4,         "80000002",                                              0,    550,       0,  kHeadField, kNone,   kNone},
+    {298,    8,   4,         "00000003",                                              0,    600,       0,  kHeadField, kNone,   kNone},
+    {298,    8,   4,         "80000003",                                              0,    613,       0,  kHeadField, kNone,   kNone},
+    {298,    8,   4,         "00000004",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {298,    8,   4,         "80000004",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {298,    8,   4,         "00000005",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {298,    8,   4,         "80000005",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {298,    8,   4,         "00000006",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {298,    8,   4,         "80000006",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {298,    8,   4,         "00000016",                                              0,    620,       0,  kHeadField, kNone,   kNone},
+    {298,    8,   4,         "80000016",                                              0,    650,       0,  kHeadField, kNone,   kNone},
+    {298,    -1,  0,         "",                                                      0,    kEnd,      0,  kHeadField, kNone,   kNone},
+
+    // login
+    {299,    0,   0,         "LOGIN: ----- 登录请求 -----",                              -1,   300,       1,  kBody,      kNone,   kNone},
+    {300,    6,   8,         "LOGIN: SP编号或者SMG编号 =",                               -1,   301,       0,  kField,     kNone,   kNone},
+    {301,    6,   16,        "LOGIN: 客户端密码 =",                                      -1,   302,       0,  kField,     kNone,   kNone},
+    {302,    9,   1,         "LOGIN: 登录类型 =",                                        -1,   303,       0,  kField,     kNone,   kNone},
+    {303,    2,   4,         "LOGIN: 时间戳 =",                                          -1,   304,       0,  kField,     kNone,   kNone},
+    {304,    33,  1,         "LOGIN: 版本号 =",                                          -1,   kEnd,      0,  kField,     kNone,   kNone},
+
+    // login response
+    {400,    0,   0,         "LOGIN_RESP: ----- 登录回应 -----",                         -1,   401,       1,  kBody,      kNone,   kNone},
+    {401,    2,   4,         "LOGIN_RESP: 返回结果 =",                                   -1,   402,       0,  kField,     kNone,   kNone},
+    {402,    6,   16,        "LOGIN_RESP: 认证码 =",                                     -1,   403,       0,  kField,     kNone,   kNone},
+    {403,    33,  1,         "LOGIN_RESP: 版本号 =",                                     -1,   kEnd,      0,  kField,     kNone,   kNone},
+
+    // submit
+    {499,    0,   0,         "SUBMIT: ----- CP发送短消息请求 -----",                      -1,   500,       1,  kBody,      kNone,   kNone},
+    {500,    9,   1,         "SUBMIT: 短消息类型 =",                                     -1,   501,       0,  kField,     kNone,   kNone},
+    {501,    9,   1,         "SUBMIT: 是否要求返回状态报告 =",                            -1,   502,       0,  kField,     kNone,   kNone}, // names: category 64
+    {502,    9,   1,         "SUBMIT: 发送优先级 =",                                     -1,   503,       0,  kField,     kNone,   kNone},
+    {503,    6,   10,        "SUBMIT: 服务类型 =",                                       -1,   504,       0,  kField,     kNone,   kNone},
+    {504,    6,   2,         "SUBMIT: 收费类型 =",                                       -1,   505,       0,  kField,     kNone,   kNone},
+    {505,    6,   6,         "SUBMIT: 资费代码 =",                                       -1,   506,       0,  kField,     kNone,   kNone},
+    {506,    6,   6,         "SUBMIT: 包月费 =",                                         -1,   507,       0,  kField,     kNone,   kNone},
+    {507,    38,  1,         "SUBMIT: 短信格式 =",                                       -1,   508,       0,  kField,     kNone,   kNone}, // names: category 73
+    {508,    6,   17,        "SUBMIT: 有效时间 =",                                       -1,   509,       0,  kField,     kNone,   kNone},
+    {509,    6,   17,        "SUBMIT: 定时发送时间 =",                                   -1,   510,       0,  kField,     kNone,   kNone},
+    {510,    6,   21,        "SUBMIT: 短信发送号码 =",                                   -1,   511,       0,  kField,     kNone,   kNone},
+    {511,    6,   21,        "SUBMIT: 计费用户 =",                                       -1,   512,       0,  kField,     kNone,   kNone},
+    {512,    9,   1,         "SUBMIT: 短信接收号码总数 =",                               -1,   513,       0,  kField,     kNone,   kNone},
+    {513,    42,  kVariable, "SUBMIT: 短信接收号码 =",                                   -1,   514,       0,  kField,     kNone,   512},
+    {514,    32,  1,         "SUBMIT: 短信长度 =",                                       -1,   515,       0,  kField,     kNone,   kNone},
+    {515,    100, kVariable, "SUBMIT: 短信内容 =",                                       -1,   516,       0,  kField,     kNone,   514},
+    {516,    0,   8,         "SUBMIT: 保留",                                             -1,   kEnd,      0,  kField,     kNone,   kNone},
+
+    // submit response
+    {550,    0,   0,         "SUBMIT_RESP: ----- CP发送短消息回应 -----",                 -1,   551,       1,  kBody,      kNone,   kNone},
+    {551,    56,  10,        "SUBMIT_RESP: 短信标识 =",                                  -1,   552,       0,  kField,     kNone,   kNone},
+    {552,    2,   4,         "SUBMIT_RESP: 返回结果 =",                                  -1,   kEnd,      0,  kField,     kNone,   kNone},
+
+    // deliver
+    {600,    0,   0,         "DELIVER: ----- SMGW向CP发送短消息请求 -----",               -1,   601,       1,  kBody,      kNone,   kNone},
+    {601,    56,  10,        "DELIVER: 短信标识 =",                                      -1,   602,       0,  kField,     kNone,   kNone},
+    {602,    53,  1,         "DELIVER: 是否状态报告 =",                                  -1,   603,       0,  kField,     kNone,   kNone}, // names: category 64
+    {603,    38,  1,         "DELIVER: 短信格式 =",                                      -1,   604,       0,  kField,     kNone,   kNone}, // names: category 73
+    {604,    6,   14,        "DELIVER: 短信接收时间 =",                                  -1,   605,       0,  kField,     kNone,   kNone},
+    {605,    6,   21,        "DELIVER: 短信发送号码 =",                                  -1,   608,       0,  kField,     kNone,   kNone},
+    {608,    6,   21,        "DELIVER: 短信接收号码 =",                                  -1,   609,       0,  kField,     kNone,   kNone},
+    {609,    32,  1,         "DELIVER: 短信长度 =",                                      -1,   610,       0,  kField,     kNone,   kNone},
+    {610,    102, kVariable, "DELIVER: 短信内容 =",                                      -1,   611,       0,  kField,     kNone,   609},
+    {611,    0,   8,         "DELIVER: 保留",                                            -1,   kEnd,      0,  kField,     kNone,   kNone},
+
+    // deliver response
+    {613,    0,   0,         "DELIVER_RESP: ----- SMGW向CP发送短消息回应 -----",          -1,   615,       1,  kBody,      kNone,   kNone},
+    {615,    56,  10,        "DELIVER_RESP: 短信标识 =",                                 -1,   616,       0,  kField,     kNone,   kNone},
+    {616,    2,   4,         "DELIVER_RESP: 返回结果 =",                                 -1,   kEnd,      0,  kField,     kNone,   kNone}, // names: category 552
+
+    // transaction
+    {620,    0,   0,         "TRANSACTION: ----- SMGW向SP发送的交易请求 -----",           -1,   621,       1,  kBody,      kNone,   kNone},
+    {621,    2,   4,         "TRANSACTION: 状态报告 =",                                  -1,   622,       0,  kField,     kNone,   kNone},
+    {622,    6,   20,        "TRANSACTION: 短消息流水号 =",                              -1,   623,       0,  kField,     kNone,   kNone},
+    {623,    32,  1,         "TRANSACTION: 短消息类型 =",                                -1,   625,       0,  kField,     kNone,   kNone},
+    {625,    38,  1,         "TRANSACTION: 短消息格式 =",                                -1,   626,       0,  kField,     kNone,   kNone},
+    {626,    6,   21,        "TRANSACTION: 发送号码 =",                                  -1,   627,       0,  kField,     kNone,   kNone},
+    {627,    6,   21,        "TRANSACTION: 接收号码 =",                                  -1,   630,       0,  kField,     kNone,   kNone},
+    {630,    6,   20,        "TRANSACTION: 会话号 =",                                    -1,   631,       0,  kField,     kNone,   kNone},
+    {631,    6,   10,        "TRANSACTION: 业务代码 =",                                  -1,   632,       0,  kField,     kNone,   kNone},
+    {632,    6,   8,         "TRANSACTION: 内容提供商代码 =",                            -1,   633,       0,  kField,     kNone,   kNone},
+    {633,    32,  1,         "TRANSACTION: 加密设置 =",                                  -1,   634,       0,  kField,     kNone,   kNone},
+    {634,    6,   9,         "TRANSACTION: 终端序列号 =",                                -1,   635,       0,  kField,     kNone,   kNone},
+    {635,    6,   15,        "TRANSACTION: IC卡的序列号 =",                              -1,   636,       0,  kField,     kNone,   kNone},
+    {636,    32,  1,         "TRANSACTION: 密钥代码 =",                                  -1,   637,       0,  kField,     kNone,   kNone},
+    {637,    32,  1,         "TRANSACTION: 信息交互类型 =",                              -1,   638,       0,  kField,     kNone,   kNone},
+    {638,    4,   2,         "TRANSACTION: 短消息长度 =",                                -1,   640,       0,  kField,     kNone,   kNone},
+    {640,    102, kVariable, "TRANSACTION: 请求消息体 =",                                -1,   641,       0,  kField,     kNone,   638},
+    {641,    0,   8,         "TRANSACTION: 保留",                                        -1,   kEnd,      0,  kField,     kNone,   kNone},
+
+    // transaction response
+    {650,    0,   0,         "TRANSACTION_RESP: ----- SMGW向SP发送的交易响应 -----",      -1,   651,       1,  kBody,      kNone,   kNone},
+    {651,    2,   4,         "TRANSACTION_RESP: 请求返回的状态 =",                       -1,   652,       0,  kField,     kNone,   kNone},
+    {652,    6,   20,        "TRANSACTION_RESP: 短消息流水号 =",                         -1,   653,       0,  kField,     kNone,   kNone},
+    {653,    32,  1,         "TRANSACTION_RESP: 短消息类型 =",                           -1,   654,       0,  kField,     kNone,   kNone},
+    {654,    53,  1,         "TRANSACTION_RESP: 是否要求返回状态报告 =",                  -1,   655,       0,  kField,     kNone,   kNone}, // sets the report flag for the body
+    {655,    6,   2,         "TRANSACTION_RESP: 收费类型 =",                             -1,   656,       0,  kField,     kNone,   kNone},
+    {656,    6,   6,         "TRANSACTION_RESP: 每条信息的资费 =",                       -1,   657,       0,  kField,     kNone,   kNone},
+    {657,    6,   6,         "TRANSACTION_RESP: 包月/封顶费用 =",                        -1,   658,       0,  kField,     kNone,   kNone},
+    {658,    38,  1,         "TRANSACTION_RESP: 短消息格式 =",                           -1,   660,       0,  kField,     kNone,   kNone},
+    {660,    6,   21,        "TRANSACTION_RESP: 短消息发送用户号码 =",                   -1,   661,       0,  kField,     kNone,   kNone},
+    {661,    6,   21,        "TRANSACTION_RESP: 计费用户号码 =",                         -1,   662,       0,  kField,     kNone,   kNone},
+    {662,    6,   21,        "TRANSACTION_RESP: 短消息接收号码 =",                       -1,   663,       0,  kField,     kNone,   kNone},
+    {663,    6,   20,        "TRANSACTION_RESP: 会话号 =",                               -1,   664,       0,  kField,     kNone,   kNone},
+    {664,    6,   10,        "TRANSACTION_RESP: 业务代码 =",                             -1,   665,       0,  kField,     kNone,   kNone},
+    {665,    6,   8,         "TRANSACTION_RESP:  内容提供商代码=",                        -1,   666,       0,  kField,     kNone,   kNone}, // label spacing as shown to users
+    {666,    32,  1,         "TRANSACTION_RESP: 加密设置 =",                             -1,   667,       0,  kField,     kNone,   kNone},
+    {667,    32,  1,         "TRANSACTION_RESP: 应答信息的加密模式 =",                   -1,   668,       0,  kField,     kNone,   kNone},
+    {668,    6,   9,         "TRANSACTION_RESP: 终端序列号 =",                           -1,   670,       0,  kField,     kNone,   kNone},
+    {670,    6,   15,        "TRANSACTION_RESP: IC卡的序列号 =",                         -1,   671,       0,  kField,     kNone,   kNone},
+    {671,    32,  1,         "TRANSACTION_RESP: 密钥代码 =",                             -1,   672,       0,  kField,     kNone,   kNone},
+    {672,    32,  1,         "TRANSACTION_RESP: 信息交互类型 =",                         -1,   673,       0,  kField,     kNone,   kNone},
+    {673,    3,   2,         "TRANSACTION_RESP: 短消息长度 =",                           -1,   674,       0,  kField,     kNone,   kNone}, // read in host order, unlike the request's
+    {674,    102, kVariable, "TRANSACTION_RESP: 响应消息体 =",                           -1,   675,       0,  kField,     kNone,   673},
+    {675,    0,   8,         "TRANSACTION_RESP: 保留 =",                                 -1,   kEnd,      0,  kField,     kNone,   kNone},
+
+    // ---- SMGP 3.0 (protocol code 9) ----
+    {2290,   0,   0,         "SMGP3: ----- 中国电信短信网关协议v3.0 -----",              -1,   2291,      1,  kHead,      kNone,   kNone},
+    {2291,   2,   4,         "SMGP3: 长度 =",                                          -1,   2298,      0,  kHeadField, kNone,   kNone},
+    {2298,   40,  4,         "SMGP3: 请求 =",                                          -1,   2293,      0,  kHeadField, kNone,   kNone}, // named from code table 298
+    {2293,   2,   4,         "SMGP: 序列号 =",                                         -1,   kDispatch, 0,  kHeadField, 2298,    kNone}, // shares the SMGP 2.0 label
+
+    // command-id cases
+    {2298,   8,   4,         "00000001",                                              0,    2299,      0,  kHeadField, kNone,   kNone},
+    {2298,   8,   4,         "80000001",                                              0,    2400,      0,  kHeadField, kNone,   kNone},
+    {2298,   8,   4,         "00000002",                                              0,    2499,      0,  kHeadField, kNone,   kNone},
+    {2298,   8,   4,         "80000002",                                              0,    2550,      0,  kHeadField, kNone,   kNone},
+    {2298,   8,   4,         "00000003",                                              0,    2600,      0,  kHeadField, kNone,   kNone},
+    {2298,   8,   4,         "80000003",                                              0,    2613,      0,  kHeadField, kNone,   kNone},
+    {2298,   8,   4,         "00000004",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {2298,   8,   4,         "80000004",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {2298,   8,   4,         "00000005",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {2298,   8,   4,         "80000005",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {2298,   8,   4,         "00000006",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {2298,   8,   4,         "80000006",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {2298,   -1,  0,         "",                                                      0,    kEnd,      0,  kHeadField, kNone,   kNone},
+
+    // login
+    {2299,   0,   0,         "LOGIN: ----- 登录请求 -----",                              -1,   2300,      1,  kBody,      kNone,   kNone},
+    {2300,   6,   8,         "LOGIN: SP编号或者SMG编号 =",                               -1,   2301,      0,  kField,     kNone,   kNone},
+    {2301,   6,   16,        "LOGIN: 客户端密码 =",                                      -1,   2302,      0,  kField,     kNone,   kNone},
+    {2302,   9,   1,         "LOGIN: 登录类型 =",                                        -1,   2303,      0,  kField,     kNone,   kNone},
+    {2303,   2,   4,         "LOGIN: 时间戳 =",                                          -1,   2304,      0,  kField,     kNone,   kNone},
+    {2304,   33,  1,         "LOGIN: 版本号 =",                                          -1,   kEnd,      0,  kField,     kNone,   kNone},
+
+    // login response
+    {2400,   0,   0,         "LOGIN_RESP: ----- 登录回应 -----",                         -1,   2401,      1,  kBody,      kNone,   kNone},
+    {2401,   2,   4,         "LOGIN_RESP: 返回结果 =",                                   -1,   2402,      0,  kField,     kNone,   kNone},
+    {2402,   6,   16,        "LOGIN_RESP: 认证码 =",                                     -1,   2403,      0,  kField,     kNone,   kNone},
+    {2403,   33,  1,         "LOGIN_RESP: 版本号 =",                                     -1,   kEnd,      0,  kField,     kNone,   kNone},
+
+    // submit
+    {2499,   0,   0,         "SUBMIT: ----- CP发送短消息请求 -----",                      -1,   2500,      1,  kBody,      kNone,   kNone},
+    {2500,   9,   1,         "SUBMIT: 短消息类型 =",                                     -1,   2501,      0,  kField,     kNone,   kNone},
+    {2501,   9,   1,         "SUBMIT: 是否要求返回状态报告 =",                            -1,   2502,      0,  kField,     kNone,   kNone}, // names: category 64
+    {2502,   9,   1,         "SUBMIT: 发送优先级 =",                                     -1,   2503,      0,  kField,     kNone,   kNone},
+    {2503,   6,   10,        "SUBMIT: 业务代码 =",                                       -1,   2504,      0,  kField,     kNone,   kNone},
+    {2504,   6,   2,         "SUBMIT: 收费类型 =",                                       -1,   2505,      0,  kField,     kNone,   kNone},
+    {2505,   6,   6,         "SUBMIT: 资费代码 =",                                       -1,   2506,      0,  kField,     kNone,   kNone},
+    {2506,   6,   6,         "SUBMIT: 包月费 =",                                         -1,   2507,      0,  kField,     kNone,   kNone},
+    {2507,   38,  1,         "SUBMIT: 短信格式 =",                                       -1,   2508,      0,  kField,     kNone,   kNone}, // names: category 73
+    {2508,   6,   17,        "SUBMIT: 有效时间 =",                                       -1,   2509,      0,  kField,     kNone,   kNone},
+    {2509,   6,   17,        "SUBMIT: 定时发送时间 =",                                   -1,   2510,      0,  kField,     kNone,   kNone},
+    {2510,   6,   21,        "SUBMIT: 短信发送号码 =",                                   -1,   2511,      0,  kField,     kNone,   kNone},
+    {2511,   6,   21,        "SUBMIT: 计费用户 =",                                       -1,   2512,      0,  kField,     kNone,   kNone},
+    {2512,   9,   1,         "SUBMIT: 短信接收号码总数 =",                               -1,   2513,      0,  kField,     kNone,   kNone},
+    {2513,   42,  kVariable, "SUBMIT: 短信接收号码 =",                                   -1,   2514,      0,  kField,     kNone,   2512},
+    {2514,   32,  1,         "SUBMIT: 短信长度 =",                                       -1,   2515,      0,  kField,     kNone,   kNone},
+    {2515,   100, kVariable, "SUBMIT: 短信内容 =",                                       -1,   2516,      0,  kField,     kNone,   2514},
+    {2516,   0,   8,         "SUBMIT: 保留",                                             -1,   2517,      0,  kField,     kNone,   kNone},
+    {2517,   70,  kVariable, "SUBMIT TLV:",                                              -1,   2517,      0,  kField,     kNone,   kNone}, // one line per TLV until the PDU ends
+
+    // submit response
+    {2550,   0,   0,         "SUBMIT_RESP: ----- CP发送短消息回应 -----",                 -1,   2551,      1,  kBody,      kNone,   kNone},
+    {2551,   56,  10,        "SUBMIT_RESP: 短信标识 =",                                  -1,   2552,      0,  kField,     kNone,   kNone},
+    {2552,   2,   4,         "SUBMIT_RESP: 返回结果 =",                                  -1,   kEnd,      0,  kField,     kNone,   kNone},
+
+    // deliver
+    {2600,   0,   0,         "DELIVER: ----- SMGW向CP发送短消息请求 -----",               -1,   2601,      1,  kBody,      kNone,   kNone},
+    {2601,   56,  10,        "DELIVER: 短信标识 =",                                      -1,   2602,      0,  kField,     kNone,   kNone},
+    {2602,   53,  1,         "DELIVER: 是否状态报告 =",                                  -1,   2603,      0,  kField,     kNone,   kNone}, // names: category 64
+    {2603,   38,  1,         "DELIVER: 短信格式 =",                                      -1,   2604,      0,  kField,     kNone,   kNone}, // names: category 73
+    {2604,   6,   14,        "DELIVER: 短信接收时间 =",                                  -1,   2605,      0,  kField,     kNone,   kNone},
+    {2605,   6,   21,        "DELIVER: 短信发送号码 =",                                  -1,   2608,      0,  kField,     kNone,   kNone},
+    {2608,   6,   21,        "DELIVER: 短信接收号码 =",                                  -1,   2609,      0,  kField,     kNone,   kNone},
+    {2609,   32,  1,         "DELIVER: 短信长度 =",                                      -1,   2610,      0,  kField,     kNone,   kNone},
+    {2610,   102, kVariable, "DELIVER: 短信内容 =",                                      -1,   2611,      0,  kField,     kNone,   2609},
+    {2611,   0,   8,         "DELIVER: 保留",                                            -1,   2612,      0,  kField,     kNone,   kNone},
+    {2612,   70,  kVariable, "DELIVER TLV:",                                             -1,   2612,      0,  kField,     kNone,   kNone}, // one line per TLV until the PDU ends
+
+    // deliver response
+    {2613,   0,   0,         "DELIVER_RESP: ----- SMGW向CP发送短消息回应 -----",          -1,   2615,      1,  kBody,      kNone,   kNone},
+    {2615,   56,  10,        "DELIVER_RESP: 短信标识 =",                                 -1,   2616,      0,  kField,     kNone,   kNone},
+    {2616,   2,   4,         "DELIVER_RESP: 返回结果 =",                                 -1,   kEnd,      0,  kField,     kNone,   kNone}, // names: category 552
+};
+// clang-format on
+
+// SMGP 2.0: header 4, cases 14 + terminator, bodies 86; SMGP 3.0: header 4, cases 12 + terminator, bodies 46.
+static_assert(std::size(kDescriptors) == (4 + 15 + 86) + (4 + 13 + 46));
+
+// SMGP command ids. Both versions name their commands from these rows: table 298 for the decode lines,
+// table 2298 for the brief list of SMGP 3.0 records.
+struct CommandName {
+    uint32_t code;
+    const char* name;
+};
+
+// clang-format off
+constexpr CommandName kCommandNames[] = {
+    {0x00000001, "登录请求"},
+    {0x80000001, "登录回应"},
+    {0x00000002, "CP发送短消息请求"},
+    {0x80000002, "CP发送短消息回应"},
+    {0x00000003, "SMGW向CP发送短消息请求"},
+    {0x80000003, "SMGW向CP发送短消息回应"},
+    {0x00000004, "测试通信链路是否正常请求"},
+    {0x80000004, "测试通信链路是否正常回应"},
+    {0x00000005, "SMGW转发MT/MO短消息请求"},
+    {0x80000005, "SMGW转发MT/MO短消息回应"},
+    {0x00000006, "退出请求"},
+    {0x80000006, "退出回应"},
+    {0x00000007, "CP统计查询请求"},
+    {0x80000007, "CP统计查询回应"},
+    {0x00000008, "MT路由更新请求"},
+    {0x80000008, "MT路由更新回应"},
+    {0x00000009, "MO路由更新请求"},
+    {0x80000009, "MO路由更新回应"},
+    {0x00000016, "SMGW向SP发送的交易请求"},
+    {0x80000016, "SMGW向SP发送的交易响应"},
+};
+// clang-format on
+static_assert(std::size(kCommandNames) == 20);
+
+constexpr std::array<int32_t, 2> kCommandTables = {298, 2298};
+
+constexpr auto kCodeNames = [] {
+    constexpr std::size_t n = std::size(kCommandNames);
+    std::array<CodeName, kCommandTables.size() * n> rows{};
+    for (std::size_t t = 0; t < kCommandTables.size(); ++t)
+        for (std::size_t i = 0; i < n; ++i)
+            rows[t * n + i] = {kCommandTables[t], kCommandNames[i].code, kCommandNames[i].name};
+    return rows;
+}();
+
+// clang-format off
 constexpr ValueName kValueNames[] = {
+    // report flags (ids 501, 602, 2501, 2602); the same rows as the CMPP report flags
+    {64,    0,  "不需要/否"},
+    {64,    1,  "需要/是"},
+    {64,    2,  "产生SMC话单"},
+    {64,    -1, "未知"},
+    // message formats (ids 507, 603, 2507, 2603); the same rows as the CMPP message formats
+    {73,    0,  "ASCII串"},
+    {73,    3,  "短信写卡操作"},
+    {73,    4,  "二进制信息"},
+    {73,    8,  "UCS2编码"},
+    {73,    15, "含GB汉字"},
+    {73,    -1, "未知"},
+    // SMGP 2.0 submit message type
+    {500,   1,  "取消订阅"},
+    {500,   2,  "订阅请求"},
+    {500,   3,  "点播"},
+    {500,   4,  "订阅"},
+    {500,   5,  "交互式操作"},
+    {500,   6,  "查询"},
+    {500,   -1, "未知"},
+    // SMGP 2.0 fee type, from the field's two digits
+    {504,   0,  "免费"},
+    {504,   1,  "按条收费"},
+    {504,   2,  "包月"},
+    {504,   3,  "封顶"},
+    {504,   -1, ""},
+    // SMGP 2.0 submit and deliver results (ids 552, 616)
+    {552,   0,  "成功"},
+    {552,   1,  "系统忙"},
+    {552,   2,  "超过最大连接数"},
+    {552,   10, "消息结构错"},
+    {552,   11, "命令字错"},
+    {552,   12, "序列号重复"},
+    {552,   20, "IP地址错"},
+    {552,   21, "认证错"},
+    {552,   22, "版本太高"},
+    {552,   30, "非法消息类型"},
+    {552,   31, "非法优先级"},
+    {552,   32, "非法资费类型"},
+    {552,   33, "非法资费代码"},
+    {552,   34, "非法短消息格式"},
+    {552,   35, "非法时间格式"},
+    {552,   36, "非法短消息长度"},
+    {552,   37, "有效期已过"},
+    {552,   38, "非法查询类别"},
+    {552,   39, "路由错误"},
+    {552,   -1, "未知"},
+    // transaction message format
+    {625,   0,  "ASCII串"},
+    {625,   3,  "短信写卡操作"},
+    {625,   4,  "二进制信息"},
+    {625,   8,  "UCS2编码"},
+    {625,   15, "GB18030编码"},
+    {625,   -1, "未知"},
+    // transaction response message format
+    {658,   0,  "ASCII串"},
+    {658,   3,  "短信写卡操作"},
+    {658,   4,  "二进制信息"},
+    {658,   8,  "UCS2编码"},
+    {658,   15, "GB18030编码"},
+    {658,   -1, "未知"},
+    // SMGP 3.0 submit message type
+    {2500,  0,  "MO消息 终端发给SP"},
+    {2500,  6,  "MT消息 SP发给终端"},
+    {2500,  -1, "未知"},
+    // SMGP 3.0 fee type, from the field's two digits
+    {2504,  0,  "免费"},
+    {2504,  1,  "按条收费"},
+    {2504,  2,  "包月"},
+    {2504,  3,  "封顶"},
+    {2504,  -1, ""},
+    // SMGP 3.0 submit result
+    {2552,  0,  "成功"},
+    {2552,  1,  "系统忙"},
+    {2552,  2,  "超过最大连接数"},
+    {2552,  10, "消息结构错"},
+    {2552,  11, "命令字错"},
+    {2552,  12, "序列号重复"},
+    {2552,  20, "IP地址错"},
+    {2552,  21, "认证错"},
+    {2552,  22, "版本太高"},
+    {2552,  30, "非法消息类型"},
+    {2552,  31, "非法优先级"},
+    {2552,  32, "非法资费类型"},
+    {2552,  33, "非法资费代码"},
+    {2552,  34, "非法短消息格式"},
+    {2552,  35, "非法时间格式"},
+    {2552,  36, "非法短消息长度"},
+    {2552,  37, "有效期已过"},
+    {2552,  38, "非法查询类别"},
+    {2552,  39, "路由错误"},
+    {2552,  -1, "未知"},
+
     // SMGP 3.0 TLV values (FormatSmgp3Tlv)
-    {1067, 0, "对目的终端MSISDN计费"},
-    {1067, 1, "对源终端MSISDN计费"},
-    {1067, 2, "对SP计费"},
-    {1067, 3, "本字段无效，计费用户参见下一字段"},
-    {1067, -1, "未知"},
-    {1069, 0, "真实号码"},
-    {1069, 1, "伪码"},
-    {1069, -1, "未知"},
-    {30004, 0, "普通短消息"},
-    {30004, 1, "WEB方式定制结果消息"},
-    {30004, 2, "WEB方式取消定制结果消息"},
-    {30004, 3, "终端方式定制结果消息"},
-    {30004, 4, "终端方式取消定制结果消息"},
-    {30004, 5, "包月扣费通知消息"},
-    {30004, 6, "WEB方式定制二次确认消息"},
-    {30004, 7, "WEB方式取消定制二次确认消息"},
-    {30004, 8, "终端方式定制二次确认消息"},
-    {30004, 9, "终端方式取消定制二次确认消息"},
+    {1067,  0,  "对目的终端MSISDN计费"},
+    {1067,  1,  "对源终端MSISDN计费"},
+    {1067,  2,  "对SP计费"},
+    {1067,  3,  "本字段无效，计费用户参见下一字段"},
+    {1067,  -1, "未知"},
+    {1069,  0,  "真实号码"},
+    {1069,  1,  "伪码"},
+    {1069,  -1, "未知"},
+    {30004, 0,  "普通短消息"},
+    {30004, 1,  "WEB方式定制结果消息"},
+    {30004, 2,  "WEB方式取消定制结果消息"},
+    {30004, 3,  "终端方式定制结果消息"},
+    {30004, 4,  "终端方式取消定制结果消息"},
+    {30004, 5,  "包月扣费通知消息"},
+    {30004, 6,  "WEB方式定制二次确认消息"},
+    {30004, 7,  "WEB方式取消定制二次确认消息"},
+    {30004, 8,  "终端方式定制二次确认消息"},
+    {30004, 9,  "终端方式取消定制二次确认消息"},
     {30004, 10, "WEB方式点播二次确认消息"},
     {30004, 11, "终端方式点播二次确认消息（暂保留）"},
     {30004, 12, "群发请求"},
@@ -31,12 +392,14 @@ constexpr ValueName kValueNames[] = {
     {30004, 14, "群发结果通知消息。无该字段时，默认为普通短消息"},
     {30004, 15, "同步订购（包括点播和定制）关系回复"},
     {30004, -1, "保留"},
-    {30005, 0, "成功"},
-    {30005, 1, "失败"},
+    {30005, 0,  "成功"},
+    {30005, 1,  "失败"},
     {30005, -1, "保留"},
 };
+// clang-format on
+static_assert(std::size(kValueNames) == 4 + 6 + 7 + 5 + 20 + 6 + 6 + 3 + 5 + 20 + 5 + 3 + 17 + 3);
 
 } // namespace
 
-Family SmgpFamily() { return {{}, {}, kValueNames}; }
+Family SmgpFamily() { return {kDescriptors, kCodeNames, kValueNames}; }
 } // namespace decode_table
