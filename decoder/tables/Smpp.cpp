@@ -1,0 +1,501 @@
+// Decode rows of SMPP 3.4: header, command-id cases, one body per command, command names and value names.
+#include "decoder/tables/Tables.h"
+
+#include <iterator>
+#include <string_view>
+
+namespace decode_table {
+namespace {
+
+constexpr int32_t kHeaderGroup = 160;
+constexpr int32_t kHeaderField = 156;
+constexpr int32_t kBodyGroup = 161;
+constexpr int32_t kBodyField = 163;
+
+// Columns: {id, kind, width, label, caseOwner, next, isGroup, iconId, selectorId, widthSourceId}
+constexpr FieldDescriptor kDescriptors[] = {
+    // SMPP header; the sequence number dispatches on the command id
+    {1890, 0,   0, "SMPP: ----- SMPP protocol -----", kNone, 1891,      1, kHeaderGroup, kNone, kNone},
+    {1891, 2,   4, "SMPP: Command length =",          kNone, 1892,      0, kHeaderField, kNone, kNone},
+    {1892, 104, 4, "SMPP: Command ID =",              kNone, 1893,      0, kHeaderField, kNone, kNone},
+    {1893, 8,   4, "SMPP: Command status =",          kNone, 1894,      0, kHeaderField, kNone, kNone},
+    {1894, 2,   4, "SMPP: Sequence number =",         kNone, kDispatch, 0, kHeaderField, 1892,  kNone},
+
+    // Command-id cases: the selector text is the command id as eight upper-case hex digits
+    {1892, 8,  4, "80000000", 0, kEnd, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000001", 0, 1900, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "80000001", 0, 1910, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000002", 0, 1920, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "80000002", 0, 1930, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000003", 0, 2120, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "80000003", 0, 2130, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000004", 0, 1940, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "80000004", 0, 1965, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000005", 0, 1970, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "80000005", 0, 1995, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000006", 0, kEnd, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "80000006", 0, kEnd, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000007", 0, 2140, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "80000007", 0, kEnd, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000008", 0, 2160, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "80000008", 0, kEnd, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000009", 0, 2100, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "80000009", 0, 2110, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000021", 0, 2180, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "80000021", 0, 2205, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000103", 0, 2210, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "80000103", 0, 2230, 0, kHeaderField, kNone, kNone},
+    {1892, -1, 0, "",         0, kEnd, 0, kHeaderField, kNone, kNone}, // ends the case list
+
+    // bind_receiver (case "00000001")
+    {1900, 0,  0,  "BNDRCV: ----- ESME Receiver -----", kNone, 1901, 1, kBodyGroup, kNone, kNone},
+    {1901, 55, 16, "BNDRCV: system_id =",               kNone, 1902, 0, kBodyField, kNone, kNone},
+    {1902, 55, 9,  "BNDRCV: password =",                kNone, 1903, 0, kBodyField, kNone, kNone},
+    {1903, 55, 13, "BNDRCV: system_type =",             kNone, 1904, 0, kBodyField, kNone, kNone},
+    {1904, 33, 1,  "BNDRCV: interface_version =",       kNone, 1905, 0, kBodyField, kNone, kNone},
+    {1905, 9,  1,  "BNDRCV: addr_ton =",                kNone, 1906, 0, kBodyField, kNone, kNone},
+    {1906, 9,  1,  "BNDRCV: addr_npi =",                kNone, 1907, 0, kBodyField, kNone, kNone},
+    {1907, 55, 41, "BNDRCV: address_range =",           kNone, kEnd, 0, kBodyField, kNone, kNone},
+
+    // bind_receiver_resp (case "80000001")
+    {1910, 0,  0,         "BNDRCV_RESP: ----- ESME Receiver resp -----", kNone, 1911, 1, kBodyGroup, kNone, kNone},
+    {1911, 55, 16,        "BNDRCV_RESP: system_id =",                    kNone, 1912, 0, kBodyField, kNone, kNone},
+    {1912, 71, kVariable, "BNDRCV_RESP TLV:",                            kNone, 1912, 0, kBodyField, kNone, kNone}, // repeats: one line per optional parameter
+
+    // bind_transmitter (case "00000002")
+    {1920, 0,  0,  "BNDTRN: ----- ESME Transmitter -----", kNone, 1921, 1, kBodyGroup, kNone, kNone},
+    {1921, 55, 16, "BNDTRN: system_id =",                  kNone, 1922, 0, kBodyField, kNone, kNone},
+    {1922, 55, 9,  "BNDTRN: password =",                   kNone, 1923, 0, kBodyField, kNone, kNone},
+    {1923, 55, 13, "BNDTRN: system_type =",                kNone, 1924, 0, kBodyField, kNone, kNone},
+    {1924, 33, 1,  "BNDTRN: interface_version =",          kNone, 1925, 0, kBodyField, kNone, kNone},
+    {1925, 9,  1,  "BNDTRN: addr_ton =",                   kNone, 1926, 0, kBodyField, kNone, kNone},
+    {1926, 9,  1,  "BNDTRN: addr_npi =",                   kNone, 1927, 0, kBodyField, kNone, kNone},
+    {1927, 55, 41, "BNDTRN: address_range =",              kNone, kEnd, 0, kBodyField, kNone, kNone},
+
+    // bind_transmitter_resp (case "80000002")
+    {1930, 0,  0,         "BNDTRN_RESP: ----- ESME Transmitter resp -----", kNone, 1931, 1, kBodyGroup, kNone, kNone},
+    {1931, 55, 16,        "BNDTRN_RESP: system_id =",                       kNone, 1932, 0, kBodyField, kNone, kNone},
+    {1932, 71, kVariable, "BNDTRN_RESP TLV:",                               kNone, 1932, 0, kBodyField, kNone, kNone}, // repeats: one line per optional parameter
+
+    // bind_transceiver (case "00000009")
+    {2100, 0,  0,  "BNDRCV: ----- ESME Transceiver -----", kNone, 2101, 1, kBodyGroup, kNone, kNone},
+    {2101, 55, 16, "BNDRCV: system_id =",                  kNone, 2102, 0, kBodyField, kNone, kNone},
+    {2102, 55, 9,  "BNDRCV: password =",                   kNone, 2103, 0, kBodyField, kNone, kNone},
+    {2103, 55, 13, "BNDRCV: system_type =",                kNone, 2104, 0, kBodyField, kNone, kNone},
+    {2104, 33, 1,  "BNDRCV: interface_version =",          kNone, 2105, 0, kBodyField, kNone, kNone},
+    {2105, 9,  1,  "BNDRCV: addr_ton =",                   kNone, 2106, 0, kBodyField, kNone, kNone},
+    {2106, 9,  1,  "BNDRCV: addr_npi =",                   kNone, 2107, 0, kBodyField, kNone, kNone},
+    {2107, 55, 41, "BNDRCV: address_range =",              kNone, kEnd, 0, kBodyField, kNone, kNone},
+
+    // bind_transceiver_resp (case "80000009")
+    {2110, 0,  0,         "BNDRCV_RESP: ----- ESME Transceiver resp -----", kNone, 2111, 1, kBodyGroup, kNone, kNone},
+    {2111, 55, 16,        "BNDRCV_RESP: system_id =",                       kNone, 2112, 0, kBodyField, kNone, kNone},
+    {2112, 71, kVariable, "BNDRCV_RESP TLV:",                               kNone, 2112, 0, kBodyField, kNone, kNone}, // repeats: one line per optional parameter
+
+    // submit_sm (case "00000004")
+    {1940, 0,   0,         "SUB_SM: ----- ESME submit a short message -----", kNone, 1941, 1, kBodyGroup, kNone, kNone},
+    {1941, 55,  6,         "SUB_SM: service_type =",                          kNone, 1942, 0, kBodyField, kNone, kNone},
+    {1942, 9,   1,         "SUB_SM: source_addr_ton =",                       kNone, 1943, 0, kBodyField, kNone, kNone},
+    {1943, 9,   1,         "SUB_SM: source_addr_npi =",                       kNone, 1944, 0, kBodyField, kNone, kNone},
+    {1944, 55,  21,        "SUB_SM: source_addr =",                           kNone, 1945, 0, kBodyField, kNone, kNone},
+    {1945, 9,   1,         "SUB_SM: dest_addr_ton =",                         kNone, 1946, 0, kBodyField, kNone, kNone},
+    {1946, 9,   1,         "SUB_SM: dest_addr_npi =",                         kNone, 1947, 0, kBodyField, kNone, kNone},
+    {1947, 55,  21,        "SUB_SM: destination_addr =",                      kNone, 1948, 0, kBodyField, kNone, kNone},
+    {1948, 75,  1,         "SUB_SM: esm_class =",                             kNone, 1950, 0, kBodyField, kNone, kNone},
+    {1950, 9,   1,         "SUB_SM: protocol_id =",                           kNone, 1951, 0, kBodyField, kNone, kNone},
+    {1951, 9,   1,         "SUB_SM: priority_flag =",                         kNone, 1952, 0, kBodyField, kNone, kNone},
+    {1952, 55,  17,        "SUB_SM: schedule_delivery_time =",                kNone, 1953, 0, kBodyField, kNone, kNone},
+    {1953, 55,  17,        "SUB_SM: validity_period =",                       kNone, 1954, 0, kBodyField, kNone, kNone},
+    {1954, 9,   1,         "SUB_SM: registered_delivery =",                   kNone, 1955, 0, kBodyField, kNone, kNone},
+    {1955, 9,   1,         "SUB_SM: replace_if_present_flag =",               kNone, 1956, 0, kBodyField, kNone, kNone},
+    {1956, 38,  1,         "SUB_SM: data_coding =",                           kNone, 1957, 0, kBodyField, kNone, kNone},
+    {1957, 9,   1,         "SUB_SM: sm_default_msg_id =",                     kNone, 1958, 0, kBodyField, kNone, kNone},
+    {1958, 9,   1,         "SUB_SM: sm_length =",                             kNone, 1959, 0, kBodyField, kNone, kNone},
+    {1959, 105, kVariable, "SUB_SM: short_message =",                         kNone, 1963, 0, kBodyField, kNone, 1958},
+    {1963, 71,  kVariable, "SUB_SM TLV:",                                     kNone, 1963, 0, kBodyField, kNone, kNone}, // repeats: one line per optional parameter
+
+    // submit_sm_resp (case "80000004")
+    {1965, 0,  0,  "SUB_SM_RESP: ----- ESME submit a short message resp -----", kNone, 1966, 1, kBodyGroup, kNone, kNone},
+    {1966, 55, 65, "SUB_SM_RESP: message_id =",                                 kNone, kEnd, 0, kBodyField, kNone, kNone},
+
+    // deliver_sm (case "00000005")
+    {1970, 0,   0,         "DELIVER_SM: ----- SMSC send a message to an ESME -----", kNone, 1971, 1, kBodyGroup, kNone, kNone},
+    {1971, 55,  6,         "DELIVER_SM: service_type =",                             kNone, 1972, 0, kBodyField, kNone, kNone},
+    {1972, 9,   1,         "DELIVER_SM: source_addr_ton =",                          kNone, 1973, 0, kBodyField, kNone, kNone},
+    {1973, 9,   1,         "DELIVER_SM: source_addr_npi =",                          kNone, 1974, 0, kBodyField, kNone, kNone},
+    {1974, 55,  21,        "DELIVER_SM: source_addr =",                              kNone, 1975, 0, kBodyField, kNone, kNone},
+    {1975, 9,   1,         "DELIVER_SM: dest_addr_ton =",                            kNone, 1976, 0, kBodyField, kNone, kNone},
+    {1976, 9,   1,         "DELIVER_SM: dest_addr_npi =",                            kNone, 1977, 0, kBodyField, kNone, kNone},
+    {1977, 55,  21,        "DELIVER_SM: destination_addr =",                         kNone, 1980, 0, kBodyField, kNone, kNone},
+    {1980, 75,  1,         "DELIVER_SM: esm_class =",                                kNone, 1981, 0, kBodyField, kNone, kNone},
+    {1981, 9,   1,         "DELIVER_SM: protocol_id =",                              kNone, 1982, 0, kBodyField, kNone, kNone},
+    {1982, 9,   1,         "DELIVER_SM: priority_flag =",                            kNone, 1983, 0, kBodyField, kNone, kNone},
+    {1983, 55,  17,        "DELIVER_SM: schedule_delivery_time =",                   kNone, 1984, 0, kBodyField, kNone, kNone},
+    {1984, 55,  17,        "DELIVER_SM: validity_period =",                          kNone, 1985, 0, kBodyField, kNone, kNone},
+    {1985, 9,   1,         "DELIVER_SM: registered_delivery =",                      kNone, 1986, 0, kBodyField, kNone, kNone},
+    {1986, 9,   1,         "DELIVER_SM: replace_if_present_flag =",                  kNone, 1987, 0, kBodyField, kNone, kNone},
+    {1987, 38,  1,         "DELIVER_SM: data_coding =",                              kNone, 1988, 0, kBodyField, kNone, kNone},
+    {1988, 9,   1,         "DELIVER_SM: sm_default_msg_id =",                        kNone, 1990, 0, kBodyField, kNone, kNone},
+    {1990, 9,   1,         "DELIVER_SM: sm_length =",                                kNone, 1991, 0, kBodyField, kNone, kNone},
+    {1991, 105, kVariable, "DELIVER_SM: short_message =",                            kNone, kEnd, 0, kBodyField, kNone, 1990},
+
+    // deliver_sm_resp (case "80000005")
+    {1995, 0,  0, "DELIVER_SM_RESP: ----- SMSC send a message to an ESME resp -----", kNone, 1996, 1, kBodyGroup, kNone, kNone},
+    {1996, 55, 9, "DELIVER_SM_RESP: message_id =",                                    kNone, kEnd, 0, kBodyField, kNone, kNone},
+
+    // query_sm (case "00000003")
+    {2120, 0,  0,  "QUERY_SM: ----- ESME query the status of a previously submitted SM -----", kNone, 2121, 1, kBodyGroup, kNone, kNone},
+    {2121, 55, 65, "QUERY_SM: message_id =",                                                   kNone, 2122, 0, kBodyField, kNone, kNone},
+    {2122, 9,  1,  "QUERY_SM: source_addr_ton =",                                              kNone, 2123, 0, kBodyField, kNone, kNone},
+    {2123, 9,  1,  "QUERY_SM: source_addr_npi =",                                              kNone, 2124, 0, kBodyField, kNone, kNone},
+    {2124, 55, 21, "QUERY_SM: source_addr =",                                                  kNone, kEnd, 0, kBodyField, kNone, kNone},
+
+    // query_sm_resp (case "80000003")
+    {2130, 0,  0,  "QUERY_SM_RESP: ----- ESME query the status of a previously submitted SM resp -----", kNone, 2131, 1, kBodyGroup, kNone, kNone},
+    {2131, 55, 65, "QUERY_SM_RESP: message_id =",                                                        kNone, 2132, 0, kBodyField, kNone, kNone},
+    {2132, 55, 17, "QUERY_SM_RESP: final_date =",                                                        kNone, 2133, 0, kBodyField, kNone, kNone},
+    {2133, 9,  1,  "QUERY_SM_RESP: message_state =",                                                     kNone, 2134, 0, kBodyField, kNone, kNone},
+    {2134, 9,  1,  "QUERY_SM_RESP: error_code =",                                                        kNone, kEnd, 0, kBodyField, kNone, kNone},
+
+    // replace_sm (case "00000007")
+    {2140, 0,   0,         "REPLACE_SM: ----- ESME replace a previously submitted short message -----", kNone, 2141, 1, kBodyGroup, kNone, kNone},
+    {2141, 55,  65,        "REPLACE_SM: message_id =",                                                  kNone, 2142, 0, kBodyField, kNone, kNone},
+    {2142, 9,   1,         "REPLACE_SM: source_addr_ton =",                                             kNone, 2143, 0, kBodyField, kNone, kNone},
+    {2143, 9,   1,         "REPLACE_SM: source_addr_npi =",                                             kNone, 2144, 0, kBodyField, kNone, kNone},
+    {2144, 55,  21,        "REPLACE_SM: source_addr =",                                                 kNone, 2145, 0, kBodyField, kNone, kNone},
+    {2145, 55,  17,        "REPLACE_SM: schedule_delivery_time =",                                      kNone, 2146, 0, kBodyField, kNone, kNone},
+    {2146, 55,  17,        "REPLACE_SM: validity_period =",                                             kNone, 2147, 0, kBodyField, kNone, kNone},
+    {2147, 9,   1,         "REPLACE_SM: registered_delivery =",                                         kNone, 2148, 0, kBodyField, kNone, kNone},
+    {2148, 9,   1,         "REPLACE_SM: sm_default_msg_id =",                                           kNone, 2149, 0, kBodyField, kNone, kNone},
+    {2149, 9,   1,         "REPLACE_SM: sm_length =",                                                   kNone, 2150, 0, kBodyField, kNone, kNone},
+    {2150, 100, kVariable, "REPLACE_SM: short_message =",                                               kNone, kEnd, 0, kBodyField, kNone, 2149},
+
+    // cancel_sm (case "00000008")
+    {2160, 0,  0,  "CANCEL_SM: ----- ESME cancel previously submitted short messages -----", kNone, 2161, 1, kBodyGroup, kNone, kNone},
+    {2161, 55, 6,  "CANCEL_SM: service_type =",                                              kNone, 2162, 0, kBodyField, kNone, kNone},
+    {2162, 55, 65, "CANCEL_SM: message_id =",                                                kNone, 2163, 0, kBodyField, kNone, kNone},
+    {2163, 9,  1,  "CANCEL_SM: source_addr_ton =",                                           kNone, 2164, 0, kBodyField, kNone, kNone},
+    {2164, 9,  1,  "CANCEL_SM: source_addr_npi =",                                           kNone, 2165, 0, kBodyField, kNone, kNone},
+    {2165, 55, 21, "CANCEL_SM: source_addr =",                                               kNone, 2166, 0, kBodyField, kNone, kNone},
+    {2166, 9,  1,  "CANCEL_SM: dest_addr_ton =",                                             kNone, 2167, 0, kBodyField, kNone, kNone},
+    {2167, 9,  1,  "CANCEL_SM: dest_addr_npi =",                                             kNone, 2168, 0, kBodyField, kNone, kNone},
+    {2168, 55, 21, "CANCEL_SM: destination_addr =",                                          kNone, kEnd, 0, kBodyField, kNone, kNone},
+
+    // submit_multi (case "00000021")
+    {2180, 0,   0,         "SUB_MULTI: ----- ESME submit a SM for delivery to multiple recipients -----", kNone, 2181, 1, kBodyGroup, kNone, kNone},
+    {2181, 55,  6,         "SUB_MULTI: service_type =",                                                   kNone, 2182, 0, kBodyField, kNone, kNone},
+    {2182, 9,   1,         "SUB_MULTI: source_addr_ton =",                                                kNone, 2183, 0, kBodyField, kNone, kNone},
+    {2183, 9,   1,         "SUB_MULTI: source_addr_npi =",                                                kNone, 2184, 0, kBodyField, kNone, kNone},
+    {2184, 55,  21,        "SUB_MULTI: source_addr =",                                                    kNone, 2185, 0, kBodyField, kNone, kNone},
+    {2185, 9,   1,         "SUB_MULTI: number_of_dests =",                                                kNone, 2186, 0, kBodyField, kNone, kNone},
+    {2186, 44,  kVariable, "SUB_MULTI: dest_address(es) =",                                               kNone, 2187, 0, kBodyField, kNone, 2185},
+    {2187, 75,  1,         "SUB_MULTI: esm_class =",                                                      kNone, 2188, 0, kBodyField, kNone, kNone},
+    {2188, 9,   1,         "SUB_MULTI: protocol_id =",                                                    kNone, 2189, 0, kBodyField, kNone, kNone},
+    {2189, 9,   1,         "SUB_MULTI: priority_flag =",                                                  kNone, 2190, 0, kBodyField, kNone, kNone},
+    {2190, 55,  17,        "SUB_MULTI: schedule_delivery_time =",                                         kNone, 2191, 0, kBodyField, kNone, kNone},
+    {2191, 55,  17,        "SUB_MULTI: validity_period =",                                                kNone, 2192, 0, kBodyField, kNone, kNone},
+    {2192, 9,   1,         "SUB_MULTI: registered_delivery =",                                            kNone, 2193, 0, kBodyField, kNone, kNone},
+    {2193, 9,   1,         "SUB_MULTI: replace_if_present_flag =",                                        kNone, 2194, 0, kBodyField, kNone, kNone},
+    {2194, 38,  1,         "SUB_MULTI: data_coding =",                                                    kNone, 2195, 0, kBodyField, kNone, kNone},
+    {2195, 9,   1,         "SUB_MULTI: sm_default_msg_id =",                                              kNone, 2196, 0, kBodyField, kNone, kNone},
+    {2196, 9,   1,         "SUB_MULTI: sm_length =",                                                      kNone, 2197, 0, kBodyField, kNone, kNone},
+    {2197, 105, kVariable, "SUB_MULTI: short_message =",                                                  kNone, 2201, 0, kBodyField, kNone, 2196},
+    {2201, 71,  kVariable, "SUB_MULTI TLV:",                                                              kNone, 2201, 0, kBodyField, kNone, kNone}, // repeats: one line per optional parameter
+
+    // submit_multi_resp (case "80000021")
+    {2205, 0,  0,         "SUB_MULTI_RESP: ----- ESME submit a SM for delivery to multiple recipients resp -----", kNone, 2206, 1, kBodyGroup, kNone, kNone},
+    {2206, 55, 65,        "SUB_MULTI_RESP: message_id =",                                                          kNone, 2207, 0, kBodyField, kNone, kNone},
+    {2207, 9,  1,         "SUB_MULTI_RESP: no_unsuccess =",                                                        kNone, 2208, 0, kBodyField, kNone, kNone},
+    {2208, 57, kVariable, "SUB_MULTI_RESP: unsuccess_sme(s) =",                                                    kNone, 2208, 0, kBodyField, kNone, kNone},
+
+    // data_sm (case "00000103")
+    {2210, 0,  0,         "DATA_SM: ----- Transfering data between the SMSC and the ESME -----", kNone, 2211, 1, kBodyGroup, kNone, kNone},
+    {2211, 55, 6,         "DATA_SM: service_type =",                                             kNone, 2212, 0, kBodyField, kNone, kNone},
+    {2212, 9,  1,         "DATA_SM: source_addr_ton =",                                          kNone, 2213, 0, kBodyField, kNone, kNone},
+    {2213, 9,  1,         "DATA_SM: source_addr_npi =",                                          kNone, 2214, 0, kBodyField, kNone, kNone},
+    {2214, 55, 65,        "DATA_SM: source_addr =",                                              kNone, 2215, 0, kBodyField, kNone, kNone},
+    {2215, 9,  1,         "DATA_SM: dest_addr_ton =",                                            kNone, 2216, 0, kBodyField, kNone, kNone},
+    {2216, 9,  1,         "DATA_SM: dest_addr_npi =",                                            kNone, 2217, 0, kBodyField, kNone, kNone},
+    {2217, 55, 65,        "DATA_SM: destination_addr =",                                         kNone, 2218, 0, kBodyField, kNone, kNone},
+    {2218, 75, 1,         "DATA_SM: esm_class =",                                                kNone, 2219, 0, kBodyField, kNone, kNone},
+    {2219, 9,  1,         "DATA_SM: registered_delivery =",                                      kNone, 2220, 0, kBodyField, kNone, kNone},
+    {2220, 38, 1,         "DATA_SM: data_coding =",                                              kNone, 2221, 0, kBodyField, kNone, kNone},
+    {2221, 71, kVariable, "DATA_SM TLV:",                                                        kNone, 2221, 0, kBodyField, kNone, kNone}, // repeats: one line per optional parameter
+
+    // data_sm_resp (case "80000103")
+    {2230, 0,  0,  "DATA_SM_RESP: ----- Transfering data between the SMSC and the ESME resp -----", kNone, 2231, 1, kBodyGroup, kNone, kNone},
+    {2231, 55, 65, "DATA_SM_RESP: message_id =",                                                    kNone, kEnd, 0, kBodyField, kNone, kNone},
+};
+
+// Command names, also used by the brief list to name each captured SMPP PDU.
+constexpr CodeName kCodeNames[] = {
+    {1892, 0x80000000, "generic_nack"},
+    {1892, 0x00000001, "bind_receiver"},
+    {1892, 0x80000001, "bind_receiver_resp"},
+    {1892, 0x00000002, "bind_transmitter"},
+    {1892, 0x80000002, "bind_transmitter_resp"},
+    {1892, 0x00000003, "query_sm"},
+    {1892, 0x80000003, "query_sm_resp"},
+    {1892, 0x00000004, "submit_sm"},
+    {1892, 0x80000004, "submit_sm_resp"},
+    {1892, 0x00000005, "deliver_sm"},
+    {1892, 0x80000005, "deliver_sm_resp"},
+    {1892, 0x80000006, "unbind_resp"},
+    {1892, 0x80000007, "replace_sm_resp"},
+    {1892, 0x80000008, "cancel_sm_resp"},
+    {1892, 0x00000009, "bind_transceiver"},
+    {1892, 0x80000009, "bind_transceiver_resp"},
+    {1892, 0x0000000B, "outbind"},
+    {1892, 0x00000015, "enquire_link"},
+    {1892, 0x80000015, "enquire_link_resp"},
+    {1892, 0x00000021, "submit_multi"},
+    {1892, 0x80000021, "submit_multi_resp"},
+    {1892, 0x00000102, "alert_notification"},
+    {1892, 0x00000103, "data_sm"},
+    {1892, 0x80000103, "data_sm_resp"},
+    {1892, 0x00000006, "unbind"},
+    {1892, 0x00000007, "replace_sm"},
+    {1892, 0x00000008, "cancel_sm"},
+};
+
+// Value names; a value of -1 is the category's wildcard and stays the last row of its category.
+constexpr ValueName kValueNames[] = {
+    // 1893: command_status
+    {1893, 0,   "No Error"},
+    {1893, 1,   "Message Length is invalid"},
+    {1893, 2,   "Command Length is invalid"},
+    {1893, 3,   "Invalid Command ID"},
+    {1893, 4,   "Incorrect BIND Status for given command"},
+    {1893, 5,   "ESME Already in Bound State"},
+    {1893, 6,   "Invalid Priority Flag"},
+    {1893, 7,   "Invalid Registered Delivery Flag"},
+    {1893, 8,   "System Error"},
+    {1893, 10,  "Invalid Source Address"},
+    {1893, 11,  "Invalid Dest Addr"},
+    {1893, 12,  "Message ID is invalid"},
+    {1893, 13,  "Bind Failed"},
+    {1893, 14,  "Invalid Password"},
+    {1893, 15,  "Invalid System ID"},
+    {1893, 16,  "Cancel SM Failed"},
+    {1893, 19,  "Replace SM Failed"},
+    {1893, 20,  "Message Queue Full"},
+    {1893, 21,  "Invalid Service Type"},
+    {1893, 51,  "Invalid number of destinations"},
+    {1893, 52,  "Invalid Distribution List name"},
+    {1893, 64,  "Destination flag is invalid(submit_multi)"},
+    {1893, 66,  "Invalid ‘submit with replace’ request(i.e. submit_sm with replace_if_present_flag set)"},
+    {1893, 67,  "Invalid esm_class field data"},
+    {1893, 68,  "Cannot Submit to Distribution List"},
+    {1893, 69,  "submit_sm or submit_multi failed"},
+    {1893, 72,  "Invalid Source address TON"},
+    {1893, 73,  "Invalid Source address NPI"},
+    {1893, 80,  "Invalid Destination address TON"},
+    {1893, 81,  "Invalid Destination address NPI"},
+    {1893, 83,  "Invalid system_type field"},
+    {1893, 84,  "Invalid replace_if_present flag"},
+    {1893, 85,  "Invalid number of messages"},
+    {1893, 88,  "Throttling error (ESME has exceeded allowed message limits)"},
+    {1893, 97,  "Invalid Scheduled Delivery Time"},
+    {1893, 98,  "Invalid message validity period"},
+    {1893, 99,  "Predefined Message Invalid or Not Found"},
+    {1893, 100, "ESME Receiver Temporary App Error Code"},
+    {1893, 101, "ESME Receiver Permanent App Error Code"},
+    {1893, 102, "ESME Receiver Reject Message Error Code"},
+    {1893, 103, "query_sm request failed"},
+    {1893, 192, "Error in the optional part of the PDU Body."},
+    {1893, 193, "Optional Parameter not allowed"},
+    {1893, 194, "Invalid Parameter Length."},
+    {1893, 195, "Expected Optional Parameter missing"},
+    {1893, 196, "Invalid Optional Parameter Value"},
+    {1893, 254, "Delivery Failure (used for data_sm_resp)"},
+    {1893, 255, "Unknown Error"},
+    {1893, -1,  "Reserved"},
+
+    // 1942: type of number: every addr_ton, source_addr_ton, dest_addr_ton
+    {1942, 0,  "Unknown"},
+    {1942, 1,  "International"},
+    {1942, 2,  "National"},
+    {1942, 3,  "Network Specific"},
+    {1942, 4,  "Subscriber Number"},
+    {1942, 5,  "Alphanumeric"},
+    {1942, 6,  "Abbreviated"},
+    {1942, -1, "Reserved"},
+
+    // 1943: numbering plan: every addr_npi, source_addr_npi, dest_addr_npi
+    {1943, 0,  "Unknown"},
+    {1943, 1,  "ISDN - E163/E164"},
+    {1943, 3,  "Data - X.121"},
+    {1943, 4,  "Telex - F.69"},
+    {1943, 6,  "Land Mobile - E.212"},
+    {1943, 8,  "National"},
+    {1943, 9,  "Private"},
+    {1943, 10, "ERMES"},
+    {1943, 14, "Internet - IP"},
+    {1943, 34, "WAP Client Id"},
+    {1943, -1, "reserved"},
+
+    // 1951: priority_flag
+    {1951, 0,  "Level 0 (lowest) priority"},
+    {1951, 1,  "Level 1 priority"},
+    {1951, 2,  "Level 2 priority"},
+    {1951, 3,  "Level 3 (highest) priority"},
+    {1951, -1, "reserved"},
+
+    // 1954: registered_delivery of submit_sm, submit_multi, data_sm
+    {1954, 0,  "No SMSC Delivery Receipt requested"},
+    {1954, 1,  "SMSC Delivery Receipt requested where final delivery outcome is delivery success or failure"},
+    {1954, 2,  "SMSC Delivery Receipt requested where the final delivery outcome is delivery failure"},
+    {1954, -1, "reserved"},
+
+    // 1985: registered_delivery of deliver_sm
+    {1985, 0,  "NO SMSC Delivery Receipt"},
+    {1985, 1,  "SMSC Delivery Receipt"},
+    {1985, -1, "reserved"},
+
+    // 1955: replace_if_present_flag of submit_sm, submit_multi
+    {1955, 0,  "Don't replace"},
+    {1955, 1,  "Replace"},
+    {1955, -1, "reserved"},
+
+    // 1986: replace_if_present_flag of deliver_sm
+    {1986, 0,  "Don’t replace"}, // typographic apostrophe, unlike 1955
+    {1986, 1,  "Replace"},
+    {1986, -1, "reserved"},
+
+    // 1956: data_coding of submit_sm, submit_multi, data_sm
+    {1956, 0,  "SMSC Default Alphabet"},
+    {1956, 1,  "IA5 (CCITT T.50)/ASCII (ANSI X3.4)"},
+    {1956, 2,  "Octet unspecified (8-bit binary)"},
+    {1956, 3,  "Latin 1 (ISO-8859-1)"},
+    {1956, 4,  "Octet unspecified (8-bit binary)"},
+    {1956, 5,  "JIS (X 0208-1990)"},
+    {1956, 6,  "Cyrllic (ISO-8859-5)"},
+    {1956, 7,  "Latin/Hebrew (ISO-8859-8)"},
+    {1956, 8,  "UCS2 (ISO/IEC-10646)"},
+    {1956, 9,  "Pictogram Encoding"},
+    {1956, 10, "ISO-2022-JP (Music Codes)"},
+    {1956, 13, "Extended Kanji JIS(X 0212-1990)"},
+    {1956, 14, "KS C 5601"},
+    {1956, 15, "GB2312"},
+    {1956, -1, "reserved"},
+
+    // 1987: data_coding of deliver_sm
+    {1987, 0,  "SMSC Default Alphabet"},
+    {1987, 1,  "IA5 (CCITT T.50)/ASCII (ANSI X3.4)"},
+    {1987, 2,  "Octet unspecified (8-bit binary)"},
+    {1987, 3,  "Latin 1 (ISO-8859-1)"},
+    {1987, 4,  "Octet unspecified (8-bit binary)"},
+    {1987, 5,  "JIS (X 0208-1990)"},
+    {1987, 6,  "Cyrllic (ISO-8859-5)"},
+    {1987, 7,  "Latin/Hebrew (ISO-8859-8)"},
+    {1987, 8,  "UCS2 (ISO/IEC-10646)"},
+    {1987, 9,  "Pictogram Encoding"},
+    {1987, 10, "ISO-2022-JP (Music Codes)"},
+    {1987, 13, "Extended Kanji JIS(X 0212-1990)"},
+    {1987, 14, "KS C 5601"},
+    {1987, 15, "GB2312"},
+    {1987, -1, "reserved"},
+
+    // 1958: sm_length
+    {1958, 0,   "no user data in short message field"},
+    {1958, 255, "not allowed"},
+    {1958, -1,  ""}, // any other length has no name
+
+    // 2650: esm_class, submitted message: messaging mode (b & 0x03)
+    {2650, 0, "Default SMSC Mode"},
+    {2650, 1, "Datagram mode"},
+    {2650, 2, "Forward"},
+    {2650, 3, "Store and Forward mode"},
+
+    // 2651: esm_class, submitted message: message type (b & 0x3C)
+    {2651, 0,  "Default message Type"},
+    {2651, 8,  "Short Message contains ESME Delivery Acknowledgement"},
+    {2651, 16, "Short Message contains ESME Manual/User Acknowledgement"},
+    {2651, -1, "reserved"},
+
+    // 2652: esm_class, submitted message: GSM features (b & 0xC0)
+    {2652, 0,   "No specific features selected"},
+    {2652, 64,  "UDHI Indicator"},
+    {2652, 128, "Set Reply Path"},
+    {2652, 192, "Set UDHI and Reply Path"},
+
+    // 2653: esm_class, delivered message: messaging mode
+    {2653, -1, "not applicable"},
+
+    // 2654: esm_class, delivered message: message type (b & 0x3C)
+    {2654, 0,  "Default message Type"},
+    {2654, 4,  "Short Message contains SMSC Delivery Receipt"},
+    {2654, 8,  "Short Message contains SME Delivery Acknowledgement"},
+    {2654, 16, "Short Message contains SME Manual/User Acknowledgment"},
+    {2654, 24, "Short Message contains Conversation Abort"},
+    {2654, 32, "Short Message contains Intermediate Delivery Notification"},
+    {2654, -1, "reserved"},
+
+    // 2655: esm_class, delivered message: GSM features (b & 0xC0)
+    {2655, 0,   "No specific features selected"},
+    {2655, 64,  "UDHI Indicator set"},
+    {2655, 128, "Reply Path"},
+    {2655, 192, "UDHI and Reply Path"},
+};
+
+constexpr int RowsOf(int32_t category) {
+    int n = 0;
+    for (const ValueName& v : kValueNames) n += v.category == category ? 1 : 0;
+    return n;
+}
+
+// A wildcard row swallows every row after it, so it must close its category.
+constexpr bool WildcardsLast() {
+    constexpr int count = static_cast<int>(std::size(kValueNames));
+    for (int i = 0; i + 1 < count; ++i) {
+        if (kValueNames[i].value == -1 && kValueNames[i + 1].category == kValueNames[i].category) return false;
+    }
+    return true;
+}
+
+constexpr bool HasDescriptor(int32_t id) {
+    for (const FieldDescriptor& d : kDescriptors)
+        if (d.id == id && d.kind != -1) return true;
+    return false;
+}
+
+// Every id a row refers to is one of these rows; the walk would otherwise end early without saying why.
+constexpr bool ReferencesResolve() {
+    for (const FieldDescriptor& d : kDescriptors) {
+        if (d.next > 0 && !HasDescriptor(d.next)) return false;
+        if (d.next == kDispatch && !HasDescriptor(d.selectorId)) return false;
+        if (d.widthSourceId > 0 && !HasDescriptor(d.widthSourceId)) return false;
+    }
+    return true;
+}
+
+constexpr bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+
+// The case scan compares "%08X" of the command id with the label byte for byte.
+constexpr bool CaseLabelsAreCommandIds() {
+    for (const FieldDescriptor& d : kDescriptors) {
+        if (d.id != 1892 || d.kind != 8 || d.caseOwner != 0) continue;
+        std::string_view label = d.label;
+        if (label.size() != 8) return false;
+        for (char c : label)
+            if (!IsHexDigit(c)) return false;
+    }
+    return true;
+}
+
+static_assert(RowsOf(1893) == 49);
+static_assert(RowsOf(1942) == 8 && RowsOf(1943) == 11 && RowsOf(1951) == 5);
+static_assert(RowsOf(1954) == 4 && RowsOf(1985) == 3 && RowsOf(1955) == 3 && RowsOf(1986) == 3);
+static_assert(RowsOf(1956) == 15 && RowsOf(1987) == 15 && RowsOf(1958) == 3);
+static_assert(RowsOf(2650) == 4 && RowsOf(2651) == 4 && RowsOf(2652) == 4);
+static_assert(RowsOf(2653) == 1 && RowsOf(2654) == 7 && RowsOf(2655) == 4);
+static_assert(std::size(kCodeNames) == 27, "one name per SMPP 3.4 command");
+static_assert(WildcardsLast());
+static_assert(ReferencesResolve());
+static_assert(CaseLabelsAreCommandIds());
+
+} // namespace
+
+Family SmppFamily() { return {kDescriptors, kCodeNames, kValueNames}; }
+
+} // namespace decode_table
