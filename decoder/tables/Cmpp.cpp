@@ -1,6 +1,451 @@
-// Decode rows of the Cmpp protocol family (filled in with the gateway tables).
+// Decode rows of CMPP 2.0, CMPP 3.0 and the mobile TEST protocol: descriptors, command names and value names.
 #include "decoder/tables/Tables.h"
 
+#include <array>
+#include <cstddef>
+#include <iterator>
+
 namespace decode_table {
-Family CmppFamily() { return {}; }
+namespace {
+
+// Columns: {id, kind, width, label, caseOwner, next, isGroup, iconId, selectorId, widthSourceId}.
+// Icons: 153/157 CMPP header group/fields, 160/156 TEST header group/fields, 161/163 body group/fields.
+constexpr FieldDescriptor kDescriptors[] = {
+    // ---- CMPP 2.0 (protocol code 1) ----
+    {  10,  0,  0, "CMPP: ----- 中国移动点对点协议 -----",          -1,  11,        1, 153, kNone, kNone},
+    {  11,  2,  4, "CMPP: 长度 =",                                   -1,  12,        0, 157, kNone, kNone},
+    {  12, 30,  4, "CMPP: 命令 =",                                   -1,  13,        0, 157, kNone, kNone},
+    {  13,  2,  4, "CMPP: 序号 =",                                   -1,  kDispatch, 0, 157,    12, kNone},
+    // command-id cases
+    {  12,  8,  4, "00000001",                                        0,  20,        0, 157, kNone, kNone},
+    {  12,  8,  4, "80000001",                                        0,  30,        0, 157, kNone, kNone},
+    {  12,  8,  4, "00000002",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {  12,  8,  4, "80000002",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {  12,  8,  4, "00000004",                                        0,  60,        0, 157, kNone, kNone},
+    {  12,  8,  4, "80000004",                                        0, 100,        0, 157, kNone, kNone},
+    {  12,  8,  4, "00000005",                                        0, 120,        0, 157, kNone, kNone},
+    {  12,  8,  4, "80000005",                                        0, 160,        0, 157, kNone, kNone},
+    {  12,  8,  4, "00000006",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {  12,  8,  4, "80000006",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {  12,  8,  4, "00000007",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {  12,  8,  4, "80000007",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {  12,  8,  4, "00000008",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {  12,  8,  4, "80000008",                                        0, 170,        0, 157, kNone, kNone},
+    {  12,  8,  4, "00000009",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {  12,  8,  4, "80000009",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {  12,  8,  4, "00000010",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {  12,  8,  4, "80000010",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {  12, -1,  0, "",                                                0,  kEnd,      0, 157, kNone, kNone},
+    // connect
+    {  20,  0,  0, "CONNECT: ----- 请求连接 -----",                  -1,  21,        1, 161, kNone, kNone},
+    {  21,  6,  6, "CONNECT: 源地址 =",                              -1,  22,        0, 163, kNone, kNone},
+    {  22,  6, 16, "CONNECT: 认证码 =",                              -1,  23,        0, 163, kNone, kNone},
+    {  23, 33,  1, "CONNECT: 版本号 =",                              -1,  24,        0, 163, kNone, kNone},
+    {  24,  2,  4, "CONNECT: 时间戳 =",                              -1,  kEnd,      0, 163, kNone, kNone},
+    // connect response
+    {  30,  0,  0, "CONNECT_RESP: ----- 请求连接应答 -----",         -1,  31,        1, 161, kNone, kNone},
+    {  31,  9,  1, "CONNECT_RESP: 状态 =",                           -1,  32,        0, 163, kNone, kNone},
+    {  32,  6, 16, "CONNECT_RESP: 认证码 =",                         -1,  33,        0, 163, kNone, kNone},
+    {  33, 33,  1, "CONNECT_RESP: 版本号 =",                         -1,  kEnd,      0, 163, kNone, kNone},
+    // submit
+    {  60,  0,  0, "SUBMIT: ----- 提交短信 -----",                   -1,  61,        1, 161, kNone, kNone},
+    {  61, 1000, 8, "SUBMIT: 信息标识 =",                            -1,  62,        0, 163, kNone, kNone},
+    {  62,  9,  1, "SUBMIT: 相同Msg_Id的信息总条数 =",               -1,  63,        0, 163, kNone, kNone},
+    {  63,  9,  1, "SUBMIT: 相同Msg_Id的信息序号 =",                 -1,  64,        0, 163, kNone, kNone},
+    {  64,  9,  1, "SUBMIT: 要求状态报告 =",                         -1,  65,        0, 163, kNone, kNone},
+    {  65,  9,  1, "SUBMIT: 信息级别 =",                             -1,  66,        0, 163, kNone, kNone},
+    {  66,  6, 10, "SUBMIT: 业务类型 =",                             -1,  67,        0, 163, kNone, kNone},
+    {  67,  9,  1, "SUBMIT: 计费用户类型 =",                         -1,  68,        0, 163, kNone, kNone},
+    {  68,  6, 21, "SUBMIT: 被计费用户的号码 =",                     -1,  69,        0, 163, kNone, kNone},
+    {  69,  9,  1, "SUBMIT: GSM协议类型 =",                          -1,  70,        0, 163, kNone, kNone},
+    {  70,  9,  1, "SUBMIT: GSM协议类型 =",                          -1,  73,        0, 163, kNone, kNone}, // the UDHI octet, shown under the same label
+    {  73, 38,  1, "SUBMIT: 信息格式 =",                             -1,  75,        0, 163, kNone, kNone},
+    {  75,  6,  6, "SUBMIT: 信息内容来源 =",                         -1,  76,        0, 163, kNone, kNone},
+    {  76,  6,  2, "SUBMIT: 资费类别 =",                             -1,  77,        0, 163, kNone, kNone},
+    {  77,  6,  6, "SUBMIT: 资费代码 =",                             -1,  78,        0, 163, kNone, kNone},
+    {  78,  6, 17, "SUBMIT: 存活有效期 =",                           -1,  79,        0, 163, kNone, kNone},
+    {  79,  6, 17, "SUBMIT: 定时发送时间 =",                         -1,  80,        0, 163, kNone, kNone},
+    {  80,  6, 21, "SUBMIT: 源号码 =",                               -1,  81,        0, 163, kNone, kNone},
+    {  81,  9,  1, "SUBMIT: 接收用户数 =",                           -1,  85,        0, 163, kNone, kNone},
+    {  85, 31, kVariable, "SUBMIT: 接收短信的MSISDN号码 =",          -1,  86,        0, 163, kNone,    81}, // shows the first number, covers all
+    {  86, 32,  1, "SUBMIT: 信息长度 =",                             -1,  87,        0, 163, kNone, kNone},
+    {  87, 100, kVariable, "SUBMIT: 信息内容 =",                     -1,  88,        0, 163, kNone,    86},
+    {  88,  0,  8, "SUBMIT: 保留",                                   -1,  kEnd,      0, 163, kNone, kNone},
+    // submit response
+    { 100,  0,  0, "SUBMIT_RESP: ----- 提交短信应答 -----",          -1, 101,        1, 161, kNone, kNone},
+    { 101, 1000, 8, "SUBMIT_RESP: 信息标识 =",                       -1, 102,        0, 163, kNone, kNone},
+    { 102, 32,  1, "SUBMIT_RESP: 结果 =",                            -1,  kEnd,      0, 163, kNone, kNone},
+    // deliver
+    { 120,  0,  0, "DELIVER: ----- 短信下发 -----",                  -1, 121,        1, 161, kNone, kNone},
+    { 121, 1000, 8, "DELIVER: 信息标识 =",                           -1, 122,        0, 163, kNone, kNone},
+    { 122,  6, 21, "DELIVER: 目的号码 =",                            -1, 123,        0, 163, kNone, kNone},
+    { 123,  6, 10, "DELIVER: 业务类型 =",                            -1, 124,        0, 163, kNone, kNone},
+    { 124,  9,  1, "DELIVER: GSM协议类型 =",                         -1, 125,        0, 163, kNone, kNone},
+    { 125,  9,  1, "DELIVER: GSM协议类型 =",                         -1, 126,        0, 163, kNone, kNone}, // the UDHI octet, shown under the same label
+    { 126, 38,  1, "DELIVER: 信息格式 =",                            -1, 127,        0, 163, kNone, kNone},
+    { 127,  6, 21, "DELIVER: 源号码 =",                              -1, 129,        0, 163, kNone, kNone},
+    { 129, 53,  1, "DELIVER: 是否状态报告 =",                        -1, 131,        0, 163, kNone, kNone},
+    { 131, 32,  1, "DELIVER: 信息长度 =",                            -1, 132,        0, 163, kNone, kNone},
+    { 132, 100, kVariable, "DELIVER: 信息内容 =",                    -1, 133,        0, 163, kNone,   131}, // a report in the 2.0 layout when flagged
+    { 133,  0,  8, "DELIVER: 保留",                                  -1,  kEnd,      0, 163, kNone, kNone},
+    // deliver response
+    { 160,  0,  0, "DELIVER_RESP: ----- 下发短信应答 -----",         -1, 161,        1, 161, kNone, kNone},
+    { 161, 1000, 8, "DELIVER_RESP: 信息标识 =",                      -1, 162,        0, 163, kNone, kNone},
+    { 162, 32,  1, "DELIVER_RESP: 结果 =",                           -1,  kEnd,      0, 163, kNone, kNone},
+    // activity-test response
+    { 170,  0,  0, "ACTIVETEST_RESP: ----- 激活测试应答 -----",      -1, 171,        1, 161, kNone, kNone},
+    { 171,  0,  1, "ACTIVETEST_RESP: 保留",                          -1,  kEnd,      0, 163, kNone, kNone},
+
+    // ---- CMPP 3.0 (protocol code 4) ----
+    {1010,  0,  0, "CMPP3: ----- 中国移动点对点协议v3 -----",        -1, 1011,       1, 153, kNone, kNone},
+    {1011,  2,  4, "CMPP3: 长度 =",                                  -1, 1012,       0, 157, kNone, kNone},
+    {1012, 30,  4, "CMPP3: 命令 =",                                  -1, 1013,       0, 157, kNone, kNone}, // named from code table 12
+    {1013,  2,  4, "CMPP3: 序号 =",                                  -1,  kDispatch, 0, 157,  1012, kNone},
+    // command-id cases
+    {1012,  8,  4, "00000001",                                        0, 1020,       0, 157, kNone, kNone},
+    {1012,  8,  4, "80000001",                                        0, 1030,       0, 157, kNone, kNone},
+    {1012,  8,  4, "00000002",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {1012,  8,  4, "80000002",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {1012,  8,  4, "00000004",                                        0, 1060,       0, 157, kNone, kNone},
+    {1012,  8,  4, "80000004",                                        0, 1100,       0, 157, kNone, kNone},
+    {1012,  8,  4, "00000005",                                        0, 1120,       0, 157, kNone, kNone},
+    {1012,  8,  4, "80000005",                                        0, 1160,       0, 157, kNone, kNone},
+    {1012,  8,  4, "00000006",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {1012,  8,  4, "80000006",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {1012,  8,  4, "00000007",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {1012,  8,  4, "80000007",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {1012,  8,  4, "00000008",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {1012,  8,  4, "80000008",                                        0, 1170,       0, 157, kNone, kNone},
+    {1012,  8,  4, "00000009",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {1012,  8,  4, "80000009",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {1012,  8,  4, "00000010",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {1012,  8,  4, "80000010",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {1012, -1,  0, "",                                                0,  kEnd,      0, 157, kNone, kNone},
+    // connect
+    {1020,  0,  0, "CONNECT: ----- 请求连接 -----",                  -1, 1021,       1, 161, kNone, kNone},
+    {1021,  6,  6, "CONNECT: 源地址 =",                              -1, 1022,       0, 163, kNone, kNone},
+    {1022,  6, 16, "CONNECT: 认证码 =",                              -1, 1023,       0, 163, kNone, kNone},
+    {1023, 33,  1, "CONNECT: 版本号 =",                              -1, 1024,       0, 163, kNone, kNone},
+    {1024,  2,  4, "CONNECT: 时间戳 =",                              -1,  kEnd,      0, 163, kNone, kNone},
+    // connect response
+    {1030,  0,  0, "CONNECT_RESP: ----- 请求连接应答 -----",         -1, 1031,       1, 161, kNone, kNone},
+    {1031,  2,  4, "CONNECT_RESP: 状态 =",                           -1, 1032,       0, 163, kNone, kNone},
+    {1032,  6, 16, "CONNECT_RESP: 认证码 =",                         -1, 1033,       0, 163, kNone, kNone},
+    {1033, 33,  1, "CONNECT_RESP: 版本号 =",                         -1,  kEnd,      0, 163, kNone, kNone},
+    // submit
+    {1060,  0,  0, "SUBMIT: ----- 提交短信 -----",                   -1, 1061,       1, 161, kNone, kNone},
+    {1061, 1000, 8, "SUBMIT: 信息标识 =",                            -1, 1062,       0, 163, kNone, kNone},
+    {1062,  9,  1, "SUBMIT: 相同Msg_Id的信息总条数 =",               -1, 1063,       0, 163, kNone, kNone},
+    {1063,  9,  1, "SUBMIT: 相同Msg_Id的信息序号 =",                 -1, 1064,       0, 163, kNone, kNone},
+    {1064,  9,  1, "SUBMIT: 要求状态报告 =",                         -1, 1065,       0, 163, kNone, kNone},
+    {1065,  9,  1, "SUBMIT: 信息级别 =",                             -1, 1066,       0, 163, kNone, kNone},
+    {1066,  6, 10, "SUBMIT: 业务类型 =",                             -1, 1067,       0, 163, kNone, kNone},
+    {1067,  9,  1, "SUBMIT: 计费用户类型 =",                         -1, 1068,       0, 163, kNone, kNone},
+    {1068,  6, 32, "SUBMIT: 被计费用户的号码 =",                     -1, 1069,       0, 163, kNone, kNone},
+    {1069, 32,  1, "SUBMIT: 被计费用户的号码类型 =",                 -1, 1070,       0, 163, kNone, kNone},
+    {1070,  9,  1, "SUBMIT: GSM协议类型 =",                          -1, 1071,       0, 163, kNone, kNone},
+    {1071,  9,  1, "SUBMIT: GSM协议类型 =",                          -1, 1073,       0, 163, kNone, kNone}, // the UDHI octet, shown under the same label
+    {1073, 38,  1, "SUBMIT: 信息格式 =",                             -1, 1075,       0, 163, kNone, kNone},
+    {1075,  6,  6, "SUBMIT: 信息内容来源 =",                         -1, 1076,       0, 163, kNone, kNone},
+    {1076,  6,  2, "SUBMIT: 资费类别 =",                             -1, 1077,       0, 163, kNone, kNone},
+    {1077,  6,  6, "SUBMIT: 资费代码 =",                             -1, 1078,       0, 163, kNone, kNone},
+    {1078,  6, 17, "SUBMIT: 存活有效期 =",                           -1, 1079,       0, 163, kNone, kNone},
+    {1079,  6, 17, "SUBMIT: 定时发送时间 =",                         -1, 1080,       0, 163, kNone, kNone},
+    {1080,  6, 21, "SUBMIT: 源号码 =",                               -1, 1082,       0, 163, kNone, kNone},
+    {1082,  9,  1, "SUBMIT: 接收用户数 =",                           -1, 1084,       0, 163, kNone, kNone},
+    {1084, 43, kVariable, "SUBMIT: 接收短信的MSISDN号码 =",          -1, 1085,       0, 163, kNone,  1082}, // shows the first number, covers all
+    {1085, 32,  1, "SUBMIT: 接收短信的用户的号码类型 =",             -1, 1086,       0, 163, kNone, kNone},
+    {1086, 32,  1, "SUBMIT: 信息长度 =",                             -1, 1087,       0, 163, kNone, kNone},
+    {1087, 100, kVariable, "SUBMIT: 信息内容 =",                     -1, 1088,       0, 163, kNone,  1086},
+    {1088,  6, 20, "SUBMIT: 点播业务使用的LinkID =",                 -1,  kEnd,      0, 163, kNone, kNone},
+    // submit response
+    {1100,  0,  0, "SUBMIT_RESP: ----- 提交短信应答 -----",          -1, 1101,       1, 161, kNone, kNone},
+    {1101, 1000, 8, "SUBMIT_RESP: 信息标识 =",                       -1, 1102,       0, 163, kNone, kNone},
+    {1102,  2,  4, "SUBMIT_RESP: 结果 =",                            -1,  kEnd,      0, 163, kNone, kNone},
+    // deliver
+    {1120,  0,  0, "DELIVER: ----- 短信下发 -----",                  -1, 1121,       1, 161, kNone, kNone},
+    {1121, 1000, 8, "DELIVER: 信息标识 =",                           -1, 1122,       0, 163, kNone, kNone},
+    {1122,  6, 21, "DELIVER: 目的号码 =",                            -1, 1123,       0, 163, kNone, kNone},
+    {1123,  6, 10, "DELIVER: 业务类型 =",                            -1, 1124,       0, 163, kNone, kNone},
+    {1124,  9,  1, "DELIVER: GSM协议类型 =",                         -1, 1125,       0, 163, kNone, kNone},
+    {1125,  9,  1, "DELIVER: GSM协议类型 =",                         -1, 1126,       0, 163, kNone, kNone}, // the UDHI octet, shown under the same label
+    {1126, 38,  1, "DELIVER: 信息格式 =",                            -1, 1127,       0, 163, kNone, kNone},
+    {1127,  6, 32, "DELIVER: 源号码 =",                              -1, 1128,       0, 163, kNone, kNone},
+    {1128, 32,  1, "DELIVER: 源号码类型 =",                          -1, 1129,       0, 163, kNone, kNone},
+    {1129, 53,  1, "DELIVER: 是否状态报告 =",                        -1, 1131,       0, 163, kNone, kNone},
+    {1131, 32,  1, "DELIVER: 信息长度 =",                            -1, 1132,       0, 163, kNone, kNone},
+    {1132, 101, kVariable, "DELIVER: 信息内容 =",                    -1, 1133,       0, 163, kNone,  1131}, // a report in the 3.0 layout when flagged
+    {1133,  6, 20, "DELIVER: 点播业务使用的LinkID =",                -1,  kEnd,      0, 163, kNone, kNone},
+    // deliver response
+    {1160,  0,  0, "DELIVER_RESP: ----- 下发短信应答 -----",         -1, 1161,       1, 161, kNone, kNone},
+    {1161, 1000, 8, "DELIVER_RESP: 信息标识 =",                      -1, 1162,       0, 163, kNone, kNone},
+    {1162,  2,  4, "DELIVER_RESP: 结果 =",                           -1,  kEnd,      0, 163, kNone, kNone},
+    // activity-test response
+    {1170,  0,  0, "ACTIVETEST_RESP: ----- 激活测试应答 -----",      -1, 171,        1, 161, kNone, kNone}, // shares the CMPP 2.0 reserved octet
+    { 171,  0,  1, "ACTIVETEST_RESP: 保留",                          -1,  kEnd,      0, 163, kNone, kNone}, // never reached: 171 means the CMPP 2.0 row
+
+    // ---- mobile TEST protocol (protocol code 8) ----
+    { 180,  0,  0, "TEST: ----- 模拟终端协议 -----",                 -1, 181,        1, 160, kNone, kNone},
+    { 181,  2,  4, "TEST: 长度 =",                                   -1, 182,        0, 156, kNone, kNone},
+    { 182, 50,  4, "TEST: 命令 =",                                   -1, 183,        0, 156, kNone, kNone},
+    { 183,  2,  4, "TEST: 序号 =",                                   -1,  kDispatch, 0, 156,   182, kNone},
+    // command-id cases
+    { 182,  8,  4, "00001001",                                        0, 190,        0, 156, kNone, kNone},
+    { 182,  8,  4, "80001001",                                        0, 200,        0, 156, kNone, kNone},
+    { 182,  8,  4, "00001002",                                        0, 215,        0, 156, kNone, kNone},
+    { 182,  8,  4, "80001002",                                        0, 222,        0, 156, kNone, kNone},
+    { 182,  8,  4, "00001003",                                        0, 230,        0, 156, kNone, kNone},
+    { 182,  8,  4, "80001003",                                        0, 240,        0, 156, kNone, kNone},
+    { 182, -1,  0, "",                                                0,  kEnd,      0, 156, kNone, kNone},
+    // login
+    { 190,  0,  0, "LOGIN: ----- TEST请求连接 -----",                -1, 191,        1, 161, kNone, kNone},
+    { 191,  2,  4, "LOGIN: 终端类型 =",                              -1, 192,        0, 163, kNone, kNone},
+    { 192,  6, 24, "LOGIN: 终端号码 =",                              -1,  kEnd,      0, 163, kNone, kNone},
+    // login response
+    { 200,  0,  0, "LOGIN_RESP: ----- TEST请求连接应答 -----",       -1, 201,        1, 161, kNone, kNone},
+    { 201,  2,  4, "LOGIN_RESP: 返回结果 =",                         -1,  kEnd,      0, 163, kNone, kNone},
+    // submit
+    { 215,  0,  0, "SUBMIT: ----- TEST发送短消息请求 -----",         -1, 216,        1, 161, kNone, kNone},
+    { 216,  6, 24, "SUBMIT: 目的终端号码 =",                         -1, 217,        0, 163, kNone, kNone},
+    { 217,  6, 24, "SUBMIT: 源终端号码 =",                           -1, 218,        0, 163, kNone, kNone},
+    { 218,  6, 10, "SUBMIT: 短消息ID =",                             -1, 219,        0, 163, kNone, kNone},
+    { 219, 32,  1, "SUBMIT: 短消息长度 =",                           -1, 220,        0, 163, kNone, kNone},
+    { 220,  6, kVariable, "SUBMIT: 短消息内容 =",                    -1,  kEnd,      0, 163, kNone,   219}, // plain text: a submit has no format octet
+    // submit response
+    { 222,  0,  0, "SUBMIT_RESP: ----- TEST发送短消息应答 -----",    -1, 223,        1, 161, kNone, kNone},
+    { 223,  2,  4, "SUBMIT_RESP: 返回结果 =",                        -1, 224,        0, 163, kNone, kNone},
+    { 224,  6, 10, "SUBMIT_RESP: 短消息ID =",                        -1,  kEnd,      0, 163, kNone, kNone},
+    // deliver
+    { 230,  0,  0, "DELIVER: ----- TEST下发短消息请求 -----",        -1, 231,        1, 161, kNone, kNone},
+    { 231,  6, 24, "DELIVER: 目的终端号码 =",                        -1, 232,        0, 163, kNone, kNone},
+    { 232,  6, 24, "DELIVER: 源终端号码 =",                          -1, 233,        0, 163, kNone, kNone},
+    { 233,  6, 10, "DELIVER: 短消息ID =",                            -1, 234,        0, 163, kNone, kNone},
+    { 234, 32,  1, "DELIVER: 短消息长度 =",                          -1, 236,        0, 163, kNone, kNone},
+    { 236, 38,  1, "DELIVER: 短信格式 =",                            -1, 235,        0, 163, kNone, kNone}, // the format octet sits before the content
+    { 235, 100, kVariable, "DELIVER: 短消息内容 =",                  -1,  kEnd,      0, 163, kNone,   234},
+    // deliver response
+    { 240,  0,  0, "DELIVER_RESP: ----- TEST下发短消息应答 -----",   -1, 241,        1, 161, kNone, kNone},
+    { 241,  2,  4, "DELIVER_RESP: 返回结果 =",                       -1, 242,        0, 163, kNone, kNone},
+    { 242,  6, 10, "DELIVER_RESP: 短消息ID =",                       -1,  kEnd,      0, 163, kNone, kNone},
+};
+
+// 75 CMPP 2.0 rows, 78 CMPP 3.0 rows (171 listed again with its reply), 35 TEST rows.
+static_assert(std::size(kDescriptors) == 188);
+
+// Command names; table 1012 repeats table 12 so the brief list names CMPP 3.0 commands too.
+struct CommandName {
+    uint32_t code;
+    const char* name;
+};
+
+constexpr CommandName kCmppCommands[] = {
+    {0x00000001, "请求连接"},
+    {0x80000001, "请求连接应答"},
+    {0x00000002, "终止连接"},
+    {0x80000002, "终止连接应答"},
+    {0x00000004, "提交短信"},
+    {0x80000004, "提交短信应答"},
+    {0x00000005, "短信下发"},
+    {0x80000005, "下发短信应答"},
+    {0x00000006, "发送短信状态查询"},
+    {0x80000006, "发送短信状态查询应答"},
+    {0x00000007, "删除短信"},
+    {0x80000007, "删除短信应答"},
+    {0x00000008, "激活测试"},
+    {0x80000008, "激活测试应答"},
+    {0x00000009, "消息前转"},
+    {0x80000009, "消息前转应答"},
+    {0x00000010, "MT路由请求"},
+    {0x80000010, "MT路由请求应答"},
+    {0x00000011, "MO路由请求"},
+    {0x80000011, "MO路由请求应答"},
+    {0x00000012, "获取路由请求"},
+    {0x80000012, "获取路由请求应答"},
+    {0x00000013, "MT路由更新"},
+    {0x80000013, "MT路由更新应答"},
+    {0x00000014, "MO路由更新"},
+    {0x80000014, "MO路由更新应答"},
+    {0x00000015, "MT路由更新"},     // same name as 0x00000013
+    {0x80000015, "MT路由更新应答"}, // same name as 0x80000013
+    {0x00000016, "MO路由更新"},     // same name as 0x00000014
+    {0x80000016, "MO路由更新应答"}, // same name as 0x80000014
+};
+static_assert(std::size(kCmppCommands) == 30);
+
+constexpr CommandName kTestCommands[] = {
+    {0x00001001, "登录请求"},
+    {0x80001001, "登录应答"},
+    {0x00001002, "提交请求"},
+    {0x80001002, "提交应答"},
+    {0x00001003, "下发请求"},
+    {0x80001003, "下发应答"},
+};
+
+struct CommandTable {
+    int32_t tableId;
+    std::span<const CommandName> rows;
+};
+
+constexpr CommandTable kCommandTables[] = {
+    {  12, kCmppCommands},
+    {1012, kCmppCommands},
+    { 182, kTestCommands},
+};
+
+constexpr auto kCodeNames = [] {
+    std::array<CodeName, 2 * std::size(kCmppCommands) + std::size(kTestCommands)> out{};
+    size_t at = 0;
+    for (const CommandTable& table : kCommandTables)
+        for (const CommandName& row : table.rows) out[at++] = {table.tableId, row.code, row.name};
+    return out;
+}();
+
+// Value names. Categories with the same rows share one list; -1 is the wildcard and comes last.
+struct Named {
+    int32_t value;
+    const char* name;
+};
+
+constexpr Named kConnectStatus[] = {
+    { 0, "正确"},
+    { 1, "消息结构错"},
+    { 2, "非法源地址"},
+    { 3, "认证错"},
+    { 4, "版本太高"},
+    {-1, "其他错误"},
+};
+
+constexpr Named kReportFlag[] = {
+    { 0, "不需要/否"},
+    { 1, "需要/是"},
+    { 2, "产生SMC话单"},
+    {-1, "未知"},
+};
+
+constexpr Named kReportRequest3[] = {
+    { 0, "不需要"},
+    { 1, "需要"},
+    { 2, "产生SMC话单"},
+    {-1, "未知"},
+};
+
+constexpr Named kFeeUserType[] = {
+    { 0, "对目的终端MSISDN计费"},
+    { 1, "对源终端MSISDN计费"},
+    { 2, "对SP计费"},
+    { 3, "本字段无效，计费用户参见下一字段"},
+    {-1, "未知"},
+};
+
+constexpr Named kMessageFormat[] = {
+    { 0, "ASCII串"},
+    { 3, "短信写卡操作"},
+    { 4, "二进制信息"},
+    { 8, "UCS2编码"},
+    {15, "含GB汉字"},
+    {-1, "未知"},
+};
+
+constexpr Named kFeeType[] = {
+    { 1, "对[计费用户号码]免费"},
+    { 2, "对[计费用户号码]按条计信息费"},
+    { 3, "对[计费用户号码]按包月收取信息费"},
+    { 4, "对[计费用户号码]的信息费封顶"},
+    { 5, "对[计费用户号码]的收费是由SP实现"},
+    {-1, "未知"},
+};
+
+constexpr Named kSubmitResult[] = {
+    { 0, "正确"},
+    { 1, "消息结构错"},
+    { 2, "命令字错"},
+    { 3, "消息序号重复"},
+    { 4, "消息长度错"},
+    { 5, "资费代码错"},
+    { 6, "超过最大信息长"},
+    { 7, "业务代码错"},
+    { 8, "流量控制错"},
+    {-1, "未知"},
+};
+
+constexpr Named kNumberType[] = {
+    { 0, "真实号码"},
+    { 1, "伪码"},
+    {-1, "未知"},
+};
+
+struct Category {
+    int32_t category;
+    std::span<const Named> rows;
+};
+
+// A field finds its names under its own id, so the deliver fields that read the submit's names
+// (format, report flag, 2.0 deliver result) carry a copy of them under their own ids.
+constexpr Category kCategories[] = {
+    {  31, kConnectStatus},
+    {  64, kReportFlag},
+    {  67, kFeeUserType},
+    {  73, kMessageFormat},
+    {  76, kFeeType},
+    { 102, kSubmitResult},
+    {1031, kConnectStatus},
+    {1064, kReportRequest3},
+    {1067, kFeeUserType},
+    {1069, kNumberType},
+    {1073, kMessageFormat},
+    {1076, kFeeType},
+    {1085, kNumberType},
+    {1102, kSubmitResult},
+    { 126, kMessageFormat}, // 2.0 deliver format reads category 73
+    { 129, kReportFlag},    // 2.0 deliver report flag reads category 64
+    { 162, kSubmitResult},  // 2.0 deliver result reads category 102
+    {1126, kMessageFormat}, // 3.0 deliver format reads category 73
+    {1129, kReportFlag},    // 3.0 deliver report flag reads category 64, not 1064
+};
+
+constexpr size_t CountValueNames() {
+    size_t count = 0;
+    for (const Category& c : kCategories) count += c.rows.size();
+    return count;
+}
+
+constexpr auto kValueNames = [] {
+    std::array<ValueName, CountValueNames()> out{};
+    size_t at = 0;
+    for (const Category& c : kCategories)
+        for (const Named& row : c.rows) out[at++] = {c.category, row.value, row.name};
+    return out;
+}();
+
+// Table checks the compiler can make: no row may look like the table terminator, every case list
+// ends with its kind -1 row, and every wildcard is the last row of its category.
+constexpr bool NoTerminatorLookalike() {
+    for (const FieldDescriptor& d : kDescriptors)
+        if (d.id < 0) return false;
+    return true;
+}
+
+constexpr bool CaseListsTerminated() {
+    const size_t n = std::size(kDescriptors);
+    for (size_t i = 0; i < n; ++i) {
+        const FieldDescriptor& d = kDescriptors[i];
+        if (d.caseOwner != 0 || d.kind == -1) continue;
+        if (i + 1 == n || kDescriptors[i + 1].caseOwner != 0 || kDescriptors[i + 1].id != d.id) return false;
+    }
+    return true;
+}
+
+constexpr bool WildcardsLast() {
+    for (size_t i = 0; i + 1 < kValueNames.size(); ++i)
+        if (kValueNames[i].value == -1 && kValueNames[i + 1].category == kValueNames[i].category) return false;
+    return true;
+}
+
+static_assert(NoTerminatorLookalike());
+static_assert(CaseListsTerminated());
+static_assert(WildcardsLast());
+
+} // namespace
+
+Family CmppFamily() { return {kDescriptors, kCodeNames, kValueNames}; }
 } // namespace decode_table
