@@ -1,0 +1,98 @@
+// The SMPP side of the simulated SMSC: frames ESME PDUs, binds, answers and captures them.
+#pragma once
+
+#include "engine/SocketServer.h"
+#include "smpp/SmppPdu.h"
+
+#include <cstdint>
+
+class CPacketLog;
+class CPacketListRefresher;
+class CServerObserver;
+
+namespace smpp {
+
+// Writes the message id text ("%06d" of the signed 16-bit value: 000042, -00001, -32768) and
+// its NUL into out, which holds at least 8 octets. Returns the number of characters.
+int FormatMessageId(int16_t id, char* out);
+
+// Length of the leading string field of a body: up to the first NUL, the end of the body or
+// maxChars, whichever comes first. A field with no NUL ends with the body.
+int LeadingFieldLength(const uint8_t* body, int32_t bodyLength, int maxChars);
+
+} // namespace smpp
+
+// A CSocketServer that speaks SMPP 3.4 to ESMEs on the UI thread. Owns one 10240-octet receive
+// buffer per connection (allocated at accept, freed at close), the 1024-octet response buffer
+// shared by all connections, and the message id counter. Tells its observer of connections and
+// binds, hands every PDU in both directions to the capture log, and asks the packet list to
+// refresh after each received PDU. Observer, capture log and refresher are optional and not owned.
+class CSmppServer : public CSocketServer {
+public:
+    static constexpr uint32_t kResponseAddress = 0x7F000001; // responses are captured as from 127.0.0.1
+
+    explicit CSmppServer(QObject* parent = nullptr);
+    ~CSmppServer() override;
+
+    // Starts listening, then prints the start line ("ok"/"fail" and the port) to the observer.
+    // With port 0 the line shows the port actually picked.
+    bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
+
+    void SetObserver(CServerObserver* observer) { m_observer = observer; }
+    void SetPacketLog(CPacketLog* log) { m_log = log; }
+    void SetRefresher(CPacketListRefresher* refresher) { m_refresher = refresher; }
+
+    // The value the next submit_sm, data_sm or submit_multi takes; 0 at start.
+    void SetNextMessageId(int16_t id) { m_nextMessageId = id; }
+    int16_t GetNextMessageId() const { return m_nextMessageId; }
+
+protected:
+    void OnAccept(int index) override;
+    void OnReceive(int index) override;
+    void OnClose(int index) override;
+
+private:
+    struct DispatchRow;
+    using Handler = void (CSmppServer::*)(int index, const DispatchRow& row, uint32_t sequence,
+                                          const uint8_t* body, int32_t bodyLength);
+    struct DispatchRow {
+        uint32_t commandId;
+        int32_t filterIndex;
+        Handler handler;
+        uint32_t responseId;
+        int32_t responseFilterIndex;
+    };
+    static const DispatchRow kDispatch[];
+    static const DispatchRow kUnknownRow;
+    static const DispatchRow& Lookup(uint32_t commandId);
+
+    void HandlePdu(int index, const uint8_t* pdu, uint32_t length);
+    void RejectLength(int index, const uint8_t* header);
+
+    // Handlers, one per kind of dispatch row.
+    void Bind(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
+    void Unbind(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
+    void HeaderOnly(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
+    void IssueMessageId(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
+    void SubmitMulti(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
+    void QuerySm(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
+    void TakeResponse(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
+    void Unknown(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
+
+    // Closes an unbound connection without answering; true when the request may go on.
+    bool CheckBound(int index);
+    // Zero-fills the response buffer and returns where the body starts.
+    uint8_t* BeginResponse();
+    // Writes the header in front of the body already in the buffer, sends and captures it.
+    void SendResponse(int index, uint32_t commandId, uint32_t status, uint32_t sequence,
+                      uint32_t length, int32_t filterIndex);
+    // Writes the next message id and its NUL at out; returns the octets written.
+    int TakeMessageId(uint8_t* out);
+
+    CServerObserver* m_observer = nullptr;
+    CPacketLog* m_log = nullptr;
+    CPacketListRefresher* m_refresher = nullptr;
+    uint16_t m_ownPort = 0;
+    int16_t m_nextMessageId = 0;
+    uint8_t m_response[smpp::kResponseSize] = {};
+};
