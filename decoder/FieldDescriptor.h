@@ -33,6 +33,13 @@ struct ValueName {
     const char* name;
 };
 
+// A descriptor whose value names are kept under another category than its own id
+// (many address fields share one type-of-number list). Without a row the category is the id.
+struct NameCategory {
+    int32_t descriptorId;
+    int32_t category;
+};
+
 // Shorthands that keep table rows on one aligned line each.
 namespace decode_table {
 inline constexpr int32_t kEnd = -1;      // next: the walk ends after this field
@@ -45,5 +52,6 @@ struct Family {
     std::span<const FieldDescriptor> descriptors;
     std::span<const CodeName> codeNames;
     std::span<const ValueName> valueNames;
+    std::span<const NameCategory> nameCategories = {};
 };
 } // namespace decode_table

@@ -1,0 +1,66 @@
+// Formatters that turn the bytes of one field into the text behind its label on a decode line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class NameIndex;
+
+// Every formatter takes its bytes with an explicit count of readable bytes and reads nothing
+// past it: a value that needs more bytes than are there reads the missing ones as absent (zero
+// for numbers, end of text for texts). All output is UTF-8; text from the wire is GBK.
+// The Append* forms write into an existing string so that a decode builds each line in place.
+
+// "%03d.%03d.%03d.%03d", most significant byte first: 0x7F000001 gives 127.000.000.001.
+std::string FormatIpv4(uint32_t address);
+void AppendIpv4(std::string& out, uint32_t address);
+
+// Two upper-case hex digits per byte, no separators.
+std::string FormatHex(const uint8_t* bytes, int32_t count);
+void AppendHex(std::string& out, const uint8_t* bytes, int32_t count);
+
+// Eight '0'/'1' characters, most significant bit first.
+std::string FormatBits(uint8_t value);
+void AppendBits(std::string& out, uint8_t value);
+
+// The 8-byte CMPP Msg_Id as 22 digits: month, day, hour, minute, second, gateway code, sequence.
+std::string FormatCmppMsgId(const uint8_t* bytes, int32_t available);
+void AppendCmppMsgId(std::string& out, const uint8_t* bytes, int32_t available);
+
+// Message content of the gateway and TEST protocols by data coding (-1: no data coding seen).
+std::string FormatShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding);
+void AppendShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding);
+
+// Message content of SMPP by data coding.
+std::string FormatSmppShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding);
+void AppendSmppShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding);
+
+// width / 2 big-endian UCS-2 code units (a trailing odd byte is ignored) as UTF-8, ending at a
+// U+0000 unit. A surrogate pair becomes its character; an unpaired surrogate becomes U+FFFD.
+std::string DecodeUcs2(const uint8_t* bytes, int32_t width);
+void AppendUcs2(std::string& out, const uint8_t* bytes, int32_t width);
+
+// A CMPP status report carried as message content; the layouts differ in the destination width.
+enum class CmppReportLayout { Cmpp2, Cmpp3 };
+std::string FormatCmppReport(const uint8_t* bytes, int32_t available, CmppReportLayout layout);
+void AppendCmppReport(std::string& out, const uint8_t* bytes, int32_t available, CmppReportLayout layout);
+
+// An SMGP status report: "id:" then 20 hex digits of the 10-byte message id, then its text.
+std::string FormatSmgpReport(const uint8_t* bytes, int32_t available);
+void AppendSmgpReport(std::string& out, const uint8_t* bytes, int32_t available);
+
+// Whether the descriptor is one of the SMPP esm_class fields whose suffix FormatEsmClass makes.
+bool IsEsmClassField(int32_t descriptorId);
+// " (GSM=%s; Type=%s; Mode=%s)" for an SMPP esm_class; the deliver_sm field (1980) uses the
+// delivered-message names, the others the submitted-message names. Empty for other ids.
+std::string FormatEsmClass(const NameIndex& names, int32_t descriptorId, uint8_t esmClass);
+void AppendEsmClass(std::string& out, const NameIndex& names, int32_t descriptorId, uint8_t esmClass);
+
+// One SMGP 3.0 TLV (tag, length, value) as "name = value".
+std::string FormatSmgp3Tlv(const NameIndex& names, const uint8_t* bytes, int32_t available);
+void AppendSmgp3Tlv(std::string& out, const NameIndex& names, const uint8_t* bytes, int32_t available);
+
+// One SMPP optional parameter (tag, length, value) as "name = value"; a tag without a name
+// shows as 未知(0xTTTT).
+std::string FormatSmppTlv(const uint8_t* bytes, int32_t available);
+void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available);

@@ -1,0 +1,43 @@
+// Lookup of command names and value names over the rows that the protocol families contribute.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "decoder/FieldDescriptor.h"
+
+// Holds the code-name and value-name rows of the decode table with indexes built once, so that
+// naming a value during a walk is a hash lookup. The names are not copied: rows point into the
+// static tables, which outlive every index. Read-only after loading; safe to share between threads.
+class NameIndex {
+public:
+    // Rows are appended in table order; for equal keys the first row added wins.
+    void AddCodeNames(std::span<const CodeName> rows);
+    void AddValueNames(std::span<const ValueName> rows);
+
+    // The name of the first row with that table id and code, "未知" when there is none.
+    std::string_view FindCodeName(int32_t tableId, uint32_t code) const;
+    // The name of the first row of the category whose value equals `value` or is the wildcard -1;
+    // empty for a negative value, a value without a row, or a row with an empty name.
+    std::string_view FindValueName(int32_t category, int32_t value) const;
+    // Whether the category has any row at all (a descriptor without rows gets no suffix).
+    bool HasCategory(int32_t category) const;
+
+private:
+    static uint64_t Key(int32_t a, uint32_t b) {
+        return (static_cast<uint64_t>(static_cast<uint32_t>(a)) << 32) | b;
+    }
+
+    std::unordered_map<uint64_t, const char*> m_codeNames;
+    struct Named {
+        int32_t row;
+        const char* name;
+    };
+    std::unordered_map<uint64_t, Named> m_values;      // (category, value) -> first row
+    std::unordered_map<int32_t, Named> m_wildcards;    // category -> first wildcard row
+    std::unordered_map<int32_t, int32_t> m_categories; // category -> row count
+    int32_t m_valueRows = 0;
+};

@@ -1,0 +1,90 @@
+// The table-driven decoder that turns one capture record into named, positioned decode lines.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "decoder/FieldDescriptor.h"
+#include "decoder/NameIndex.h"
+
+// One line of decode output: the text of one field and the bytes of the record it covers.
+struct DecodeLine {
+    int32_t id;       // id of the descriptor that produced the line
+    std::string text; // UTF-8
+    int32_t offset;   // first byte, counted from the start of the capture record
+    int32_t width;    // bytes covered; 0 for group lines
+    int32_t iconId;   // decode icon id (152..163), see CPacketDecoder::IconIndex
+    int32_t isGroup;  // 1: a top-level node; 0: a field under the latest group
+};
+
+// The texts of the two error lines that end a walk early.
+inline constexpr std::string_view kLengthErrorText = "消息长度错误!";
+inline constexpr std::string_view kUnknownErrorText = "未知错误!";
+
+// The one decoder of the program. It owns a copy of the descriptor rows of every protocol family
+// (next ids resolved to table positions) with name indexes, and the lines of the last decode.
+// Not thread-safe: one decode at a time, on the thread that owns it.
+//
+// Bounds: Decode never reads a byte at or past `total`, whatever the record holds. A field that
+// does not fit ends the walk with a "未知错误!" line, an impossible width with "消息长度错误!";
+// an error line covers at most what remains of the record from its offset (never negative).
+class CPacketDecoder {
+public:
+    // The whole decode table: capture header, CMPP/TEST, SMGP, SGIP/CNGP, SMPP, in that order.
+    CPacketDecoder();
+    // A table made of the given families, in order (tests use tables of their own). The row
+    // texts are not copied and must outlive the decoder, as the static tables do.
+    explicit CPacketDecoder(std::span<const decode_table::Family> families);
+
+    // Decodes one record (capture header included) of `total` bytes and replaces Lines().
+    // True when the walk ended normally; false after an error line, a selector value without
+    // a case, or a case that leads nowhere (a command without a body).
+    bool Decode(const uint8_t* record, int32_t total);
+    const std::vector<DecodeLine>& Lines() const { return m_lines; }
+
+    // Position of an icon id in the decode icon list, -1 for an id not in it.
+    static int IconIndex(int32_t iconId);
+
+    // "未知" when the table has no row for the code.
+    std::string LookupCodeName(int32_t tableId, uint32_t code) const;
+    // Empty for a negative value or a value without a name.
+    std::string LookupValueName(int32_t category, int32_t value) const;
+    // " (name)" for a field whose value has a name, else empty. `field` holds `available`
+    // readable bytes (bytes the field's kind needs beyond them count as absent: no suffix).
+    std::string ValueSuffix(int32_t descriptorId, const uint8_t* field, int32_t available) const;
+
+    // Rows of the loaded table ahead of its terminator.
+    int DescriptorCount() const { return static_cast<int>(m_rows.size()) - 1; }
+    // The loaded rows; `next` holds a table position (or -1, -2, 0), not an id. The last row
+    // is the terminator.
+    const std::vector<FieldDescriptor>& Descriptors() const { return m_rows; }
+    // Position of the first row with that id, -1 when no row has it.
+    int32_t PositionOf(int32_t id) const;
+    const NameIndex& Names() const { return m_names; }
+
+private:
+    struct Field; // the outcome of decoding one descriptor
+
+    void Load(std::span<const decode_table::Family> families);
+    bool Step(int32_t position, int32_t offset, Field& field);
+    int32_t SourceValue(int32_t sourceId, bool& found) const;
+    int32_t CaseScan(int32_t dispatcherId, int32_t start, const uint8_t* selector, int32_t available) const;
+    void AppendText(std::string& out, int32_t position, const uint8_t* p, int32_t width, int32_t available);
+    void AppendSuffix(std::string& out, int32_t position, const uint8_t* p, int32_t available) const;
+    int32_t FindLine(int32_t id) const;
+
+    std::vector<FieldDescriptor> m_rows;
+    std::vector<int32_t> m_labelLengths;   // per position
+    std::vector<int32_t> m_nameCategories; // per position: category with rows, or -1
+    std::vector<std::pair<int32_t, int32_t>> m_firstPositions; // (id, position), sorted by id
+    NameIndex m_names;
+
+    std::vector<DecodeLine> m_lines;
+    const uint8_t* m_record = nullptr;
+    int32_t m_total = 0;
+    int8_t m_dataCoding = -1; // last data_coding byte of the current PDU, -1 when none
+    int32_t m_isReport = 0;   // last status-report flag of the current PDU
+};
