@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <iterator>
+#include <span>
 
 namespace decode_table {
 namespace {
@@ -271,133 +272,207 @@ constexpr auto kCodeNames = [] {
     return rows;
 }();
 
-// clang-format off
-constexpr ValueName kValueNames[] = {
-    // report flags (ids 501, 602, 2501, 2602); the same rows as the CMPP report flags
-    {64,    0,  "不需要/否"},
-    {64,    1,  "需要/是"},
-    {64,    2,  "产生SMC话单"},
-    {64,    -1, "未知"},
-    // message formats (ids 507, 603, 2507, 2603); the same rows as the CMPP message formats
-    {73,    0,  "ASCII串"},
-    {73,    3,  "短信写卡操作"},
-    {73,    4,  "二进制信息"},
-    {73,    8,  "UCS2编码"},
-    {73,    15, "含GB汉字"},
-    {73,    -1, "未知"},
-    // SMGP 2.0 submit message type
-    {500,   1,  "取消订阅"},
-    {500,   2,  "订阅请求"},
-    {500,   3,  "点播"},
-    {500,   4,  "订阅"},
-    {500,   5,  "交互式操作"},
-    {500,   6,  "查询"},
-    {500,   -1, "未知"},
-    // SMGP 2.0 fee type, from the field's two digits
-    {504,   0,  "免费"},
-    {504,   1,  "按条收费"},
-    {504,   2,  "包月"},
-    {504,   3,  "封顶"},
-    {504,   -1, ""},
-    // SMGP 2.0 submit and deliver results (ids 552, 616)
-    {552,   0,  "成功"},
-    {552,   1,  "系统忙"},
-    {552,   2,  "超过最大连接数"},
-    {552,   10, "消息结构错"},
-    {552,   11, "命令字错"},
-    {552,   12, "序列号重复"},
-    {552,   20, "IP地址错"},
-    {552,   21, "认证错"},
-    {552,   22, "版本太高"},
-    {552,   30, "非法消息类型"},
-    {552,   31, "非法优先级"},
-    {552,   32, "非法资费类型"},
-    {552,   33, "非法资费代码"},
-    {552,   34, "非法短消息格式"},
-    {552,   35, "非法时间格式"},
-    {552,   36, "非法短消息长度"},
-    {552,   37, "有效期已过"},
-    {552,   38, "非法查询类别"},
-    {552,   39, "路由错误"},
-    {552,   -1, "未知"},
-    // transaction message format
-    {625,   0,  "ASCII串"},
-    {625,   3,  "短信写卡操作"},
-    {625,   4,  "二进制信息"},
-    {625,   8,  "UCS2编码"},
-    {625,   15, "GB18030编码"},
-    {625,   -1, "未知"},
-    // transaction response message format
-    {658,   0,  "ASCII串"},
-    {658,   3,  "短信写卡操作"},
-    {658,   4,  "二进制信息"},
-    {658,   8,  "UCS2编码"},
-    {658,   15, "GB18030编码"},
-    {658,   -1, "未知"},
-    // SMGP 3.0 submit message type
-    {2500,  0,  "MO消息 终端发给SP"},
-    {2500,  6,  "MT消息 SP发给终端"},
-    {2500,  -1, "未知"},
-    // SMGP 3.0 fee type, from the field's two digits
-    {2504,  0,  "免费"},
-    {2504,  1,  "按条收费"},
-    {2504,  2,  "包月"},
-    {2504,  3,  "封顶"},
-    {2504,  -1, ""},
-    // SMGP 3.0 submit result
-    {2552,  0,  "成功"},
-    {2552,  1,  "系统忙"},
-    {2552,  2,  "超过最大连接数"},
-    {2552,  10, "消息结构错"},
-    {2552,  11, "命令字错"},
-    {2552,  12, "序列号重复"},
-    {2552,  20, "IP地址错"},
-    {2552,  21, "认证错"},
-    {2552,  22, "版本太高"},
-    {2552,  30, "非法消息类型"},
-    {2552,  31, "非法优先级"},
-    {2552,  32, "非法资费类型"},
-    {2552,  33, "非法资费代码"},
-    {2552,  34, "非法短消息格式"},
-    {2552,  35, "非法时间格式"},
-    {2552,  36, "非法短消息长度"},
-    {2552,  37, "有效期已过"},
-    {2552,  38, "非法查询类别"},
-    {2552,  39, "路由错误"},
-    {2552,  -1, "未知"},
+// Value names, one list per set of names; a value of -1 is the wildcard and closes its list.
+struct Named {
+    int32_t value;
+    const char* name;
+};
 
-    // SMGP 3.0 TLV values (FormatSmgp3Tlv)
-    {1067,  0,  "对目的终端MSISDN计费"},
-    {1067,  1,  "对源终端MSISDN计费"},
-    {1067,  2,  "对SP计费"},
-    {1067,  3,  "本字段无效，计费用户参见下一字段"},
-    {1067,  -1, "未知"},
-    {1069,  0,  "真实号码"},
-    {1069,  1,  "伪码"},
-    {1069,  -1, "未知"},
-    {30004, 0,  "普通短消息"},
-    {30004, 1,  "WEB方式定制结果消息"},
-    {30004, 2,  "WEB方式取消定制结果消息"},
-    {30004, 3,  "终端方式定制结果消息"},
-    {30004, 4,  "终端方式取消定制结果消息"},
-    {30004, 5,  "包月扣费通知消息"},
-    {30004, 6,  "WEB方式定制二次确认消息"},
-    {30004, 7,  "WEB方式取消定制二次确认消息"},
-    {30004, 8,  "终端方式定制二次确认消息"},
-    {30004, 9,  "终端方式取消定制二次确认消息"},
-    {30004, 10, "WEB方式点播二次确认消息"},
-    {30004, 11, "终端方式点播二次确认消息（暂保留）"},
-    {30004, 12, "群发请求"},
-    {30004, 13, "同步订购（包括点播和定制）关系"},
-    {30004, 14, "群发结果通知消息。无该字段时，默认为普通短消息"},
-    {30004, 15, "同步订购（包括点播和定制）关系回复"},
-    {30004, -1, "保留"},
-    {30005, 0,  "成功"},
-    {30005, 1,  "失败"},
-    {30005, -1, "保留"},
+// clang-format off
+constexpr Named kReportFlag[] = {          // the CMPP report flag names
+    {0,  "不需要/否"},
+    {1,  "需要/是"},
+    {2,  "产生SMC话单"},
+    {-1, "未知"},
+};
+
+constexpr Named kMessageFormat[] = {       // the CMPP message format names
+    {0,  "ASCII串"},
+    {3,  "短信写卡操作"},
+    {4,  "二进制信息"},
+    {8,  "UCS2编码"},
+    {15, "含GB汉字"},
+    {-1, "未知"},
+};
+
+constexpr Named kSubmitType[] = {          // SMGP 2.0 submit message type
+    {1,  "取消订阅"},
+    {2,  "订阅请求"},
+    {3,  "点播"},
+    {4,  "订阅"},
+    {5,  "交互式操作"},
+    {6,  "查询"},
+    {-1, "未知"},
+};
+
+constexpr Named kFeeType[] = {             // read from the field's two digits
+    {0,  "免费"},
+    {1,  "按条收费"},
+    {2,  "包月"},
+    {3,  "封顶"},
+    {-1, ""},
+};
+
+constexpr Named kResult[] = {
+    {0,  "成功"},
+    {1,  "系统忙"},
+    {2,  "超过最大连接数"},
+    {10, "消息结构错"},
+    {11, "命令字错"},
+    {12, "序列号重复"},
+    {20, "IP地址错"},
+    {21, "认证错"},
+    {22, "版本太高"},
+    {30, "非法消息类型"},
+    {31, "非法优先级"},
+    {32, "非法资费类型"},
+    {33, "非法资费代码"},
+    {34, "非法短消息格式"},
+    {35, "非法时间格式"},
+    {36, "非法短消息长度"},
+    {37, "有效期已过"},
+    {38, "非法查询类别"},
+    {39, "路由错误"},
+    {-1, "未知"},
+};
+
+constexpr Named kTransactionFormat[] = {
+    {0,  "ASCII串"},
+    {3,  "短信写卡操作"},
+    {4,  "二进制信息"},
+    {8,  "UCS2编码"},
+    {15, "GB18030编码"},
+    {-1, "未知"},
+};
+
+constexpr Named kSubmitType3[] = {         // SMGP 3.0 submit message type
+    {0,  "MO消息 终端发给SP"},
+    {6,  "MT消息 SP发给终端"},
+    {-1, "未知"},
+};
+
+// SMGP 3.0 TLV values, named by FormatSmgp3Tlv
+constexpr Named kFeeUserType[] = {
+    {0,  "对目的终端MSISDN计费"},
+    {1,  "对源终端MSISDN计费"},
+    {2,  "对SP计费"},
+    {3,  "本字段无效，计费用户参见下一字段"},
+    {-1, "未知"},
+};
+
+constexpr Named kNumberType[] = {
+    {0,  "真实号码"},
+    {1,  "伪码"},
+    {-1, "未知"},
+};
+
+constexpr Named kSpMessageType[] = {
+    {0,  "普通短消息"},
+    {1,  "WEB方式定制结果消息"},
+    {2,  "WEB方式取消定制结果消息"},
+    {3,  "终端方式定制结果消息"},
+    {4,  "终端方式取消定制结果消息"},
+    {5,  "包月扣费通知消息"},
+    {6,  "WEB方式定制二次确认消息"},
+    {7,  "WEB方式取消定制二次确认消息"},
+    {8,  "终端方式定制二次确认消息"},
+    {9,  "终端方式取消定制二次确认消息"},
+    {10, "WEB方式点播二次确认消息"},
+    {11, "终端方式点播二次确认消息（暂保留）"},
+    {12, "群发请求"},
+    {13, "同步订购（包括点播和定制）关系"},
+    {14, "群发结果通知消息。无该字段时，默认为普通短消息"},
+    {15, "同步订购（包括点播和定制）关系回复"},
+    {-1, "保留"},
+};
+
+constexpr Named kSpResult[] = {
+    {0,  "成功"},
+    {1,  "失败"},
+    {-1, "保留"},
 };
 // clang-format on
-static_assert(std::size(kValueNames) == 4 + 6 + 7 + 5 + 20 + 6 + 6 + 3 + 5 + 20 + 5 + 3 + 17 + 3);
+
+static_assert(std::size(kResult) == 20 && std::size(kSpMessageType) == 17);
+
+struct Category {
+    int32_t category;
+    std::span<const Named> rows;
+};
+
+// A field finds its names under its own id, so the fields that read another field's names
+// (report flags, message formats, deliver results) carry a copy of those names under their own ids.
+// clang-format off
+constexpr Category kCategories[] = {
+    {64,    kReportFlag},
+    {73,    kMessageFormat},
+    {500,   kSubmitType},
+    {504,   kFeeType},
+    {552,   kResult},
+    {625,   kTransactionFormat},
+    {658,   kTransactionFormat},
+    {2500,  kSubmitType3},
+    {2504,  kFeeType},
+    {2552,  kResult},
+    {501,   kReportFlag},     // 2.0 submit report request reads category 64
+    {602,   kReportFlag},     // 2.0 deliver report flag reads category 64
+    {2501,  kReportFlag},     // 3.0 submit report request reads category 64
+    {2602,  kReportFlag},     // 3.0 deliver report flag reads category 64
+    {507,   kMessageFormat},  // 2.0 submit format reads category 73
+    {603,   kMessageFormat},  // 2.0 deliver format reads category 73
+    {2507,  kMessageFormat},  // 3.0 submit format reads category 73
+    {2603,  kMessageFormat},  // 3.0 deliver format reads category 73
+    {616,   kResult},         // 2.0 deliver result reads category 552
+    {2616,  kResult},         // 3.0 deliver result reads category 552, not 2552
+    {1067,  kFeeUserType},
+    {1069,  kNumberType},
+    {30004, kSpMessageType},
+    {30005, kSpResult},
+};
+// clang-format on
+
+constexpr std::size_t CountValueNames() {
+    std::size_t count = 0;
+    for (const Category& c : kCategories) count += c.rows.size();
+    return count;
+}
+
+constexpr auto kValueNames = [] {
+    std::array<ValueName, CountValueNames()> out{};
+    std::size_t at = 0;
+    for (const Category& c : kCategories)
+        for (const Named& row : c.rows) out[at++] = {c.category, row.value, row.name};
+    return out;
+}();
+
+// Checks the compiler can make: no row looks like the table terminator, every case list ends with
+// its kind -1 row, and every wildcard is the last row of its list.
+constexpr bool NoTerminatorLookalike() {
+    for (const FieldDescriptor& d : kDescriptors)
+        if (d.id < 0) return false;
+    return true;
+}
+
+constexpr bool CaseListsTerminated() {
+    const std::size_t n = std::size(kDescriptors);
+    for (std::size_t i = 0; i < n; ++i) {
+        const FieldDescriptor& d = kDescriptors[i];
+        if (d.caseOwner != 0 || d.kind == -1) continue;
+        if (i + 1 == n || kDescriptors[i + 1].caseOwner != 0 || kDescriptors[i + 1].id != d.id) return false;
+    }
+    return true;
+}
+
+constexpr bool WildcardsLast() {
+    for (const Category& c : kCategories)
+        for (std::size_t i = 0; i + 1 < c.rows.size(); ++i)
+            if (c.rows[i].value == -1) return false;
+    return true;
+}
+
+static_assert(NoTerminatorLookalike());
+static_assert(CaseListsTerminated());
+static_assert(WildcardsLast());
 
 } // namespace
 
