@@ -438,6 +438,47 @@ constexpr ValueName kValueNames[] = {
     {2655, 192, "UDHI and Reply Path"},
 };
 
+// Fields that show the names of a list kept under another field's id: every type of number and
+// numbering plan reads the submit_sm lists, and so on.
+constexpr NameCategory kNameCategories[] = {
+    {1905, 1942}, // bind_receiver addr_ton
+    {1906, 1943}, // bind_receiver addr_npi
+    {1925, 1942}, // bind_transmitter addr_ton
+    {1926, 1943}, // bind_transmitter addr_npi
+    {2105, 1942}, // bind_transceiver addr_ton
+    {2106, 1943}, // bind_transceiver addr_npi
+    {1945, 1942}, // submit_sm dest_addr_ton
+    {1946, 1943}, // submit_sm dest_addr_npi
+    {1972, 1942}, // deliver_sm source_addr_ton
+    {1973, 1943}, // deliver_sm source_addr_npi
+    {1975, 1942}, // deliver_sm dest_addr_ton
+    {1976, 1943}, // deliver_sm dest_addr_npi
+    {1982, 1951}, // deliver_sm priority_flag
+    {1990, 1958}, // deliver_sm sm_length
+    {2122, 1942}, // query_sm source_addr_ton
+    {2123, 1943}, // query_sm source_addr_npi
+    {2142, 1942}, // replace_sm source_addr_ton
+    {2143, 1943}, // replace_sm source_addr_npi
+    {2149, 1958}, // replace_sm sm_length
+    {2163, 1942}, // cancel_sm source_addr_ton
+    {2164, 1943}, // cancel_sm source_addr_npi
+    {2166, 1942}, // cancel_sm dest_addr_ton
+    {2167, 1943}, // cancel_sm dest_addr_npi
+    {2182, 1942}, // submit_multi source_addr_ton
+    {2183, 1943}, // submit_multi source_addr_npi
+    {2189, 1951}, // submit_multi priority_flag
+    {2192, 1954}, // submit_multi registered_delivery
+    {2193, 1955}, // submit_multi replace_if_present_flag
+    {2194, 1956}, // submit_multi data_coding
+    {2196, 1958}, // submit_multi sm_length
+    {2212, 1942}, // data_sm source_addr_ton
+    {2213, 1943}, // data_sm source_addr_npi
+    {2215, 1942}, // data_sm dest_addr_ton
+    {2216, 1943}, // data_sm dest_addr_npi
+    {2219, 1954}, // data_sm registered_delivery
+    {2220, 1956}, // data_sm data_coding
+};
+
 constexpr int RowsOf(int32_t category) {
     int n = 0;
     for (const ValueName& v : kValueNames) n += v.category == category ? 1 : 0;
@@ -483,6 +524,41 @@ constexpr bool CaseLabelsAreCommandIds() {
     return true;
 }
 
+// A borrowed list must exist, and a field must not also have rows of its own that it would shadow.
+constexpr bool NameCategoriesResolve() {
+    for (const NameCategory& c : kNameCategories) {
+        if (!HasDescriptor(c.descriptorId) || RowsOf(c.category) == 0 || RowsOf(c.descriptorId) != 0) return false;
+    }
+    return true;
+}
+
+// Group lines open a tree node with the SMPP header or body icon; every other row is a field.
+constexpr bool IconsMatchRoles() {
+    for (const FieldDescriptor& d : kDescriptors) {
+        if (d.caseOwner == 0) continue; // case rows are never shown
+        const bool header = d.id >= 1890 && d.id <= 1894;
+        const int32_t want = d.isGroup == 1 ? (header ? kHeaderGroup : kBodyGroup) : (header ? kHeaderField : kBodyField);
+        if (d.iconId != want || (d.isGroup == 1 && d.kind != 0)) return false;
+    }
+    return true;
+}
+
+// A command case leads to a body group or ends the walk.
+constexpr bool CasesLeadToGroups() {
+    for (const FieldDescriptor& c : kDescriptors) {
+        if (c.caseOwner != 0 || c.kind == -1 || c.next == kEnd) continue;
+        bool isGroup = false;
+        for (const FieldDescriptor& d : kDescriptors) {
+            if (d.id == c.next && d.caseOwner != 0) {
+                isGroup = d.isGroup == 1;
+                break;
+            }
+        }
+        if (!isGroup) return false;
+    }
+    return true;
+}
+
 static_assert(RowsOf(1893) == 49);
 static_assert(RowsOf(1942) == 8 && RowsOf(1943) == 11 && RowsOf(1951) == 5);
 static_assert(RowsOf(1954) == 4 && RowsOf(1985) == 3 && RowsOf(1955) == 3 && RowsOf(1986) == 3);
@@ -493,9 +569,12 @@ static_assert(std::size(kCodeNames) == 27, "one name per SMPP 3.4 command");
 static_assert(WildcardsLast());
 static_assert(ReferencesResolve());
 static_assert(CaseLabelsAreCommandIds());
+static_assert(NameCategoriesResolve());
+static_assert(IconsMatchRoles());
+static_assert(CasesLeadToGroups());
 
 } // namespace
 
-Family SmppFamily() { return {kDescriptors, kCodeNames, kValueNames}; }
+Family SmppFamily() { return {kDescriptors, kCodeNames, kValueNames, kNameCategories}; }
 
 } // namespace decode_table
