@@ -57,7 +57,7 @@ constexpr FieldDescriptor kDescriptors[] = {
     {1357, 32,  1,         "SUBMIT: 状态报告标记 =",                                 kNone, 1358,      0, 163, kNone, kNone},
     {1358, 32,  1,         "SUBMIT: GSM协议类型 =",                                  kNone, 1359,      0, 163, kNone, kNone}, // TP_pid
     {1359, 32,  1,         "SUBMIT: GSM协议类型 =",                                  kNone, 1360,      0, 163, kNone, kNone}, // TP_udhi, shown under the same label as TP_pid
-    {1360, 38,  1,         "SUBMIT: 短消息的编码格式 =",                             kNone, 1361,      0, 163, kNone, kNone},
+    {1360, 38,  1,         "SUBMIT: 短消息的编码格式 =",                             kNone, 1361,      0, 163, kNone, kNone}, // names: category 73
     {1361, 32,  1,         "SUBMIT: 信息类型 =",                                     kNone, 1362,      0, 163, kNone, kNone},
     {1362, 2,   4,         "SUBMIT: 短消息的长度 =",                                 kNone, 1363,      0, 163, kNone, kNone},
     {1363, 100, kVariable, "SUBMIT: 短消息的内容 =",                                 kNone, 1365,      0, 163, kNone, 1362},
@@ -72,13 +72,13 @@ constexpr FieldDescriptor kDescriptors[] = {
     {1382, 6,   21,        "DELIVER: SP的接入号码 =",                                kNone, 1384,      0, 163, kNone, kNone},
     {1384, 32,  1,         "DELIVER: GSM协议类型 =",                                 kNone, 1385,      0, 163, kNone, kNone}, // TP_pid
     {1385, 32,  1,         "DELIVER: GSM协议类型 =",                                 kNone, 1386,      0, 163, kNone, kNone}, // TP_udhi, shown under the same label as TP_pid
-    {1386, 38,  1,         "DELIVER: 短消息的编码格式 =",                            kNone, 1387,      0, 163, kNone, kNone},
+    {1386, 38,  1,         "DELIVER: 短消息的编码格式 =",                            kNone, 1387,      0, 163, kNone, kNone}, // names: category 73
     {1387, 2,   4,         "DELIVER: 短消息的长度 =",                                kNone, 1388,      0, 163, kNone, kNone},
     {1388, 6,   kVariable, "DELIVER: 短消息的内容 =",                                kNone, 1389,      0, 163, kNone, 1387}, // shown as text whatever the coding
     {1389, 6,   8,         "DELIVER: LinkID =",                                      kNone, kEnd,      0, 163, kNone, kNone},
 
     {1317, 0,   0,         "DELIVER_RESP: ----- 发送MO短消息应答 -----",             kNone, 1395,      1, 161, kNone, kNone},
-    {1395, 32,  1,         "DELIVER_RESP: Deliver命令是否成功接收 =",                kNone, 1396,      0, 163, kNone, kNone},
+    {1395, 32,  1,         "DELIVER_RESP: Deliver命令是否成功接收 =",                kNone, 1396,      0, 163, kNone, kNone}, // names: category 1370
     {1396, 6,   8,         "DELIVER_RESP: 保留 ",                                    kNone, kEnd,      0, 163, kNone, kNone}, // no "=" after the label
 
     {1400, 0,   0,         "REPORT: ----- 发送状态报告 -----",                       kNone, 1401,      1, 161, kNone, kNone},
@@ -98,7 +98,7 @@ constexpr FieldDescriptor kDescriptors[] = {
     {1700, 0,   0,         "CNGP: ----- 短消息网关与服务提供商（SP）接口协议 -----", kNone, 1701,      1, 160, kNone, kNone},
     {1701, 2,   4,         "CNGP: 消息总长度 =",                                     kNone, 1702,      0, 156, kNone, kNone},
     {1702, 103, 4,         "CNGP: 命令标识 =",                                       kNone, 1703,      0, 156, kNone, kNone},
-    {1703, 2,   4,         "CNGP: command status =",                                 kNone, 1704,      0, 156, kNone, kNone},
+    {1703, 2,   4,         "CNGP: command status =",                                 kNone, 1704,      0, 156, kNone, kNone}, // names: category 1703, SMGP's result numbering
     {1704, 2,   4,         "CNGP: sequence number =",                                kNone, kDispatch, 0, 156, 1702,  kNone},
     // CNGP command ids; activity test and exit have no body.
     {1702, 8,   4,         "00000001",                                               0,     1710,      0, 156, kNone, kNone},
@@ -172,8 +172,40 @@ constexpr FieldDescriptor kDescriptors[] = {
     {1784, 9,   1,         "DELIVER_RESP: 流量控制-值 =",                            kNone, kEnd,      0, 163, kNone, kNone},
 };
 
-// SGIP 12 and CNGP 11 header and case rows, SGIP 61 and CNGP 57 body rows.
+// SGIP 4 header rows, 11 case rows, 57 body rows; CNGP 5 header rows, 11 case rows, 52 body rows.
 static_assert(std::size(kDescriptors) == 140);
+
+constexpr bool HasRow(int32_t id) {
+    for (const FieldDescriptor& d : kDescriptors)
+        if (d.id == id && d.kind != -1) return true;
+    return false;
+}
+
+// Every id a row names is a row of this family; a dangling id would end the walk without a word.
+constexpr bool ReferencesResolve() {
+    for (const FieldDescriptor& d : kDescriptors) {
+        if (d.next > 0 && !HasRow(d.next)) return false;
+        if (d.next == kDispatch && !HasRow(d.selectorId)) return false;
+        if (d.widthSourceId > 0 && !HasRow(d.widthSourceId)) return false;
+    }
+    return true;
+}
+
+// An id of -1 would read as the table's terminator and cut off every row after it; each case
+// list must end with its kind -1 row so a scan never runs into the next body.
+constexpr bool RowsAreWellFormed() {
+    const std::size_t n = std::size(kDescriptors);
+    for (std::size_t i = 0; i < n; ++i) {
+        const FieldDescriptor& d = kDescriptors[i];
+        if (d.id < 0) return false;
+        if (d.caseOwner != 0 || d.kind == -1) continue;
+        if (i + 1 == n || kDescriptors[i + 1].caseOwner != 0 || kDescriptors[i + 1].id != d.id) return false;
+    }
+    return true;
+}
+
+static_assert(ReferencesResolve());
+static_assert(RowsAreWellFormed());
 
 constexpr CodeName kCodeNames[] = {
     // SGIP command ids (the activity test has names but no case: its decode stops after the header)
@@ -203,7 +235,6 @@ constexpr CodeName kCodeNames[] = {
 };
 static_assert(std::size(kCodeNames) == 22);
 
-// The SGIP message-coding fields (1360, 1386) are named from the CMPP category 73.
 constexpr auto kSgipValueNames = std::to_array<ValueName>({
     {1320, 1,  "SP向SMG建立的连接，用于发送命令"},
     {1320, 2,  "SMG向SP建立的连接，用于发送命令"},
@@ -236,7 +267,7 @@ constexpr auto kSgipValueNames = std::to_array<ValueName>({
     {1357, -1, "其它"},
     {1361, 0,  "短消息信息"},
     {1361, -1, "其它"},
-    {1370, 0,  "成功"}, // also names the deliver response result (1395)
+    {1370, 0,  "成功"},
     {1370, -1, "失败"},
     {1402, 0,  "对先前一条Submit命令的状态报告"},
     {1402, 1,  "对先前一条前转Deliver命令的状态报告"},
@@ -365,7 +396,14 @@ constexpr bool WildcardsComeLast() {
 }
 static_assert(WildcardsComeLast());
 
+// SGIP fields that show the names of a list kept under another field's id.
+constexpr NameCategory kNameCategories[] = {
+    {1360, 73},   // submit message coding reads the CMPP message format names
+    {1386, 73},   // deliver message coding reads the CMPP message format names
+    {1395, 1370}, // deliver response result reads the submit response names
+};
+
 } // namespace
 
-Family SgipCngpFamily() { return {kDescriptors, kCodeNames, kValueNames}; }
+Family SgipCngpFamily() { return {kDescriptors, kCodeNames, kValueNames, kNameCategories}; }
 } // namespace decode_table
