@@ -69,8 +69,7 @@ private:
     struct Field; // the outcome of decoding one descriptor
 
     void Load(std::span<const decode_table::Family> families);
-    bool Step(int32_t position, int32_t offset, Field& field);
-    int32_t SourceValue(int32_t sourceId, bool& found) const;
+    void Settle(int32_t position, int32_t offset, Field& field) const;
     int32_t CaseScan(int32_t dispatcherId, int32_t start, const uint8_t* selector, int32_t available) const;
     void AppendText(std::string& out, int32_t position, const uint8_t* p, int32_t width, int32_t available);
     void AppendSuffix(std::string& out, int32_t position, const uint8_t* p, int32_t available) const;
@@ -79,6 +78,8 @@ private:
     std::vector<FieldDescriptor> m_rows;
     std::vector<int32_t> m_labelLengths;   // per position
     std::vector<int32_t> m_nameCategories; // per position: category with rows, or -1
+    std::vector<int32_t> m_selectorStarts; // per position: where its case scan starts, or -1
+    std::vector<int32_t> m_sourceKinds;    // per position: kind of its width source, or -1
     std::vector<std::pair<int32_t, int32_t>> m_firstPositions; // (id, position), sorted by id
     NameIndex m_names;
 

@@ -1,0 +1,262 @@
+// Formatters that turn the bytes of one field into the text behind its label on a decode line.
+#include "decoder/Formatters.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "decoder/ByteReader.h"
+#include "decoder/GbkText.h"
+#include "decoder/NameIndex.h"
+#include "decoder/TextAppend.h"
+#include "decoder/tables/TlvNames.h"
+
+namespace {
+
+constexpr const char* kUnknownCoding = "Unknown data_coding，can't parse!";
+
+// Text of at most `count` bytes at `at` within the readable run, ending early at a NUL.
+void AppendTextAt(std::string& out, const uint8_t* bytes, int32_t available, int32_t at, int32_t count) {
+    if (!bytes || at < 0 || at >= available || count <= 0) return;
+    AppendGbkText(out, bytes + at, std::min(count, available - at));
+}
+
+void AppendNamedSuffix(std::string& out, const NameIndex& names, int32_t category, int32_t value) {
+    const std::string_view name = names.FindValueName(category, value);
+    if (name.empty()) return;
+    out.append(" (").append(name).push_back(')');
+}
+
+template <typename AppendFn, typename... Args>
+std::string Formatted(AppendFn append, Args... args) {
+    std::string out;
+    append(out, args...);
+    return out;
+}
+
+} // namespace
+
+void AppendIpv4(std::string& out, uint32_t address) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        AppendPadded(out, (address >> shift) & 0xFF, 3);
+        if (shift) out.push_back('.');
+    }
+}
+std::string FormatIpv4(uint32_t address) { return Formatted(AppendIpv4, address); }
+
+void AppendHex(std::string& out, const uint8_t* bytes, int32_t count) {
+    for (int32_t i = 0; bytes && i < count; ++i) AppendHexDigits(out, bytes[i], 2);
+}
+std::string FormatHex(const uint8_t* bytes, int32_t count) { return Formatted(AppendHex, bytes, count); }
+
+void AppendBits(std::string& out, uint8_t value) {
+    for (int bit = 7; bit >= 0; --bit) out.push_back((value >> bit) & 1 ? '1' : '0');
+}
+std::string FormatBits(uint8_t value) { return Formatted(AppendBits, value); }
+
+void AppendCmppMsgId(std::string& out, const uint8_t* bytes, int32_t available) {
+    uint8_t id[8] = {};
+    if (bytes && available > 0) std::memcpy(id, bytes, static_cast<size_t>(std::min(available, 8)));
+    const ByteReader reader(id, 8);
+    const uint32_t w0 = reader.U32Be(0);
+    const uint32_t w1 = reader.U32Be(3);
+    const uint32_t w2 = reader.U32Be(4);
+    AppendPadded(out, (w0 & 0xF0000000) >> 28, 2); // month
+    AppendPadded(out, (w0 & 0x0F800000) >> 23, 2); // day
+    AppendPadded(out, (w0 & 0x007C0000) >> 18, 2); // hour
+    AppendPadded(out, (w0 & 0x0003F000) >> 12, 2); // minute
+    AppendPadded(out, (w0 & 0x00000FC0) >> 6, 2);  // second
+    AppendPadded(out, (w1 & 0x3FFFFF00) >> 8, 7);  // gateway code
+    AppendPadded(out, w2 & 0xFFFF, 5);             // sequence
+}
+std::string FormatCmppMsgId(const uint8_t* bytes, int32_t available) {
+    return Formatted(AppendCmppMsgId, bytes, available);
+}
+
+void AppendUcs2(std::string& out, const uint8_t* bytes, int32_t width) {
+    if (!bytes || width < 2) return;
+    const int32_t units = width / 2;
+    for (int32_t i = 0; i < units; ++i) {
+        const uint32_t unit = static_cast<uint32_t>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+        if (unit == 0) break;
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
+            const uint32_t low = static_cast<uint32_t>(bytes[2 * i + 2] << 8 | bytes[2 * i + 3]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        AppendUtf8(out, unit); // an unpaired surrogate comes out as U+FFFD
+    }
+}
+std::string DecodeUcs2(const uint8_t* bytes, int32_t width) { return Formatted(AppendUcs2, bytes, width); }
+
+void AppendShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding) {
+    switch (dataCoding) {
+    case 0:
+    case 15: AppendGbkText(out, bytes, width); break;
+    case 3: out.append("短信写卡操作!"); break;
+    case 4: out.append("二进制信息!"); break;
+    case 8: AppendUcs2(out, bytes, width); break;
+    default: out.append(kUnknownCoding); break;
+    }
+}
+std::string FormatShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding) {
+    return Formatted(AppendShortMessage, bytes, width, dataCoding);
+}
+
+void AppendSmppShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding) {
+    switch (dataCoding) {
+    case 0:
+    case 15: AppendGbkText(out, bytes, width); break;
+    case 4: out.append("8-bit binary"); break;
+    case 8: AppendUcs2(out, bytes, width); break;
+    default: out.append(kUnknownCoding); break;
+    }
+}
+std::string FormatSmppShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding) {
+    return Formatted(AppendSmppShortMessage, bytes, width, dataCoding);
+}
+
+void AppendCmppReport(std::string& out, const uint8_t* bytes, int32_t available, CmppReportLayout layout) {
+    const bool cmpp3 = layout == CmppReportLayout::Cmpp3;
+    const int32_t destWidth = cmpp3 ? 32 : 21;
+    const int32_t smscAt = cmpp3 ? 67 : 56;
+    out.append("信息标识 = ");
+    AppendCmppMsgId(out, bytes, available);
+    out.append(", 结果 = ");
+    AppendTextAt(out, bytes, available, 8, 7);
+    out.append(", 提交时间 = ");
+    AppendTextAt(out, bytes, available, 15, 10);
+    out.append(", 完成时间 = ");
+    AppendTextAt(out, bytes, available, 25, 10);
+    out.append(", 目的号码 = ");
+    AppendTextAt(out, bytes, available, 35, destWidth);
+    out.append(", SMSC = ");
+    AppendDecimal(out, ByteReader(bytes, available).U32Be(smscAt));
+}
+std::string FormatCmppReport(const uint8_t* bytes, int32_t available, CmppReportLayout layout) {
+    return Formatted(AppendCmppReport, bytes, available, layout);
+}
+
+void AppendSmgpReport(std::string& out, const uint8_t* bytes, int32_t available) {
+    out.append("id:");
+    if (bytes && available > 3) AppendHex(out, bytes + 3, std::min(available - 3, 10));
+    if (available > 13) AppendTextAt(out, bytes, available, 13, available - 13);
+}
+std::string FormatSmgpReport(const uint8_t* bytes, int32_t available) {
+    return Formatted(AppendSmgpReport, bytes, available);
+}
+
+bool IsEsmClassField(int32_t descriptorId) {
+    return descriptorId == 1948 || descriptorId == 1980 || descriptorId == 2187 || descriptorId == 2218;
+}
+
+void AppendEsmClass(std::string& out, const NameIndex& names, int32_t descriptorId, uint8_t esmClass) {
+    if (!IsEsmClassField(descriptorId)) return;
+    const bool delivered = descriptorId == 1980;
+    out.append(" (GSM=").append(names.FindValueName(delivered ? 2655 : 2652, esmClass & 0xC0));
+    out.append("; Type=").append(names.FindValueName(delivered ? 2654 : 2651, esmClass & 0x3C));
+    out.append("; Mode=").append(names.FindValueName(delivered ? 2653 : 2650, esmClass & 0x03));
+    out.push_back(')');
+}
+std::string FormatEsmClass(const NameIndex& names, int32_t descriptorId, uint8_t esmClass) {
+    std::string out;
+    AppendEsmClass(out, names, descriptorId, esmClass);
+    return out;
+}
+
+void AppendSmgp3Tlv(std::string& out, const NameIndex& names, const uint8_t* bytes, int32_t available) {
+    const ByteReader reader(bytes, available);
+    const uint16_t tag = reader.U16Be(0);
+    const uint16_t length = reader.U16Be(2);
+    // A value of 256 bytes or more is not shown; numbers then read as 0 and texts as empty.
+    uint8_t value[256] = {};
+    int32_t copied = 0;
+    if (length < 256 && available > 4) {
+        copied = std::min<int32_t>(length, available - 4);
+        std::memcpy(value, bytes + 4, static_cast<size_t>(copied));
+    }
+
+    const auto entry = std::find_if(std::begin(Smgp3TlvNameTable), std::end(Smgp3TlvNameTable),
+                                    [tag](const TlvName& row) { return row.tag == tag; });
+    out.append(entry == std::end(Smgp3TlvNameTable) ? "未知" : entry->name);
+    out.append(" = ");
+
+    switch (tag) {
+    case 1: case 2: case 9: case 10: case 15: case 17:
+        AppendDecimal(out, value[0]);
+        break;
+    case 3: case 6: case 8: case 14: case 16: case 18:
+        AppendGbkText(out, value, copied);
+        break;
+    case 4:
+        AppendDecimal(out, value[0]);
+        AppendNamedSuffix(out, names, 1067, value[0]);
+        break;
+    case 5: case 7: case 13:
+        AppendDecimal(out, value[0]);
+        AppendNamedSuffix(out, names, 1069, value[0]);
+        break;
+    case 11:
+        AppendDecimal(out, value[0]);
+        AppendNamedSuffix(out, names, 30004, value[0]);
+        break;
+    case 12:
+        AppendDecimal(out, value[0]);
+        AppendNamedSuffix(out, names, 30005, value[0]);
+        break;
+    default: break;
+    }
+}
+std::string FormatSmgp3Tlv(const NameIndex& names, const uint8_t* bytes, int32_t available) {
+    std::string out;
+    AppendSmgp3Tlv(out, names, bytes, available);
+    return out;
+}
+
+void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
+    const ByteReader tlv(bytes, available);
+    const uint16_t tag = tlv.U16Be(0);
+    const uint16_t length = tlv.U16Be(2);
+
+    const auto entry = std::find_if(std::begin(SmppTlvNameTable), std::end(SmppTlvNameTable),
+                                    [tag](const TlvName& row) { return row.tag == tag; });
+    if (entry != std::end(SmppTlvNameTable)) {
+        out.append(entry->name);
+    } else {
+        out.append("未知(0x");
+        AppendHexDigits(out, tag, 4);
+        out.push_back(')');
+    }
+    out.append(" = ");
+
+    const auto rule = std::find_if(std::begin(SmppTlvValueRules), std::end(SmppTlvValueRules),
+                                   [tag](const SmppTlvRule& row) { return row.tag == tag; });
+    const SmppTlvValue kind = rule == std::end(SmppTlvValueRules) ? SmppTlvValue::Text : rule->value;
+    // Only the parameter's own value bytes are read; a value too short for its rule shows nothing.
+    const int32_t valueBytes = available > 4 ? std::min<int32_t>(length, available - 4) : 0;
+    const ByteReader value(valueBytes > 0 ? bytes + 4 : nullptr, valueBytes);
+    switch (kind) {
+    case SmppTlvValue::Case:
+        if (value.Has(0, 1)) {
+            out.append("case 0x");
+            AppendHexDigits(out, value.U8(0), 2);
+        }
+        break;
+    case SmppTlvValue::U32:
+        if (value.Has(0, 4)) AppendDecimal(out, value.U32Be(0));
+        break;
+    case SmppTlvValue::U16:
+        if (value.Has(0, 2)) AppendDecimal(out, value.U16Be(0));
+        break;
+    case SmppTlvValue::U8:
+        if (value.Has(0, 1)) AppendDecimal(out, value.U8(0));
+        break;
+    case SmppTlvValue::None: break;
+    case SmppTlvValue::Text:
+        if (valueBytes > 0) AppendGbkText(out, bytes + 4, valueBytes);
+        break;
+    }
+}
+std::string FormatSmppTlv(const uint8_t* bytes, int32_t available) { return Formatted(AppendSmppTlv, bytes, available); }

@@ -1,0 +1,43 @@
+// Lookup of command names and value names over the rows that the protocol families contribute.
+#include "decoder/NameIndex.h"
+
+namespace {
+constexpr const char* kUnknownName = "未知";
+}
+
+void NameIndex::AddCodeNames(std::span<const CodeName> rows) {
+    for (const CodeName& row : rows) {
+        if (row.tableId == -1) break; // a family may still carry its terminator row
+        m_codeNames.try_emplace(Key(row.tableId, row.code), row.name ? row.name : "");
+    }
+}
+
+void NameIndex::AddValueNames(std::span<const ValueName> rows) {
+    for (const ValueName& row : rows) {
+        if (row.category == -1) break;
+        const Named named{m_valueRows++, row.name ? row.name : ""};
+        ++m_categories[row.category];
+        if (row.value == -1)
+            m_wildcards.try_emplace(row.category, named);
+        else
+            m_values.try_emplace(Key(row.category, static_cast<uint32_t>(row.value)), named);
+    }
+}
+
+std::string_view NameIndex::FindCodeName(int32_t tableId, uint32_t code) const {
+    const auto it = m_codeNames.find(Key(tableId, code));
+    return it == m_codeNames.end() ? kUnknownName : it->second;
+}
+
+std::string_view NameIndex::FindValueName(int32_t category, int32_t value) const {
+    if (value < 0) return {};
+    const auto exact = m_values.find(Key(category, static_cast<uint32_t>(value)));
+    const auto wildcard = m_wildcards.find(category);
+    // Table order decides: a wildcard listed before the exact row would win.
+    if (exact != m_values.end() && (wildcard == m_wildcards.end() || exact->second.row < wildcard->second.row))
+        return exact->second.name;
+    if (wildcard != m_wildcards.end()) return wildcard->second.name;
+    return {};
+}
+
+bool NameIndex::HasCategory(int32_t category) const { return m_categories.count(category) != 0; }

@@ -1,0 +1,470 @@
+// The table-driven decoder that turns one capture record into named, positioned decode lines.
+#include "decoder/PacketDecoder.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <ctime>
+#include <iterator>
+#include <limits>
+#include <unordered_map>
+
+#include "decoder/ByteReader.h"
+#include "decoder/Formatters.h"
+#include "decoder/GbkText.h"
+#include "decoder/TextAppend.h"
+#include "decoder/tables/Tables.h"
+
+namespace {
+
+// Decode icon ids in the order of the image list.
+constexpr int32_t kIconIds[] = {153, 157, 155, 158, 152, 159, 160, 156, 161, 162, 163};
+
+// A field this wide or wider (or of unknown width) is a length error rather than a field.
+constexpr int32_t kMaxWidth = 4096;
+
+constexpr FieldDescriptor kTerminator = {-1, -1, -1, "", -1, -1, 0, 0, -1, -1};
+
+// The value of an integer field as a width source or selector reads it, by the source's kind.
+int32_t ReadByKind(const ByteReader& reader, int32_t kind) {
+    switch (kind) {
+    case 1: return static_cast<int32_t>(reader.U32Le(0));
+    case 2: return static_cast<int32_t>(reader.U32Be(0));
+    case 3: return static_cast<int16_t>(reader.U16Le(0));
+    case 4: return reader.U16Be(0);
+    default: return reader.U8(0);
+    }
+}
+
+// Code table that names the value of a "0x%08X (%s)" kind.
+int32_t CodeTableOf(int32_t kind) {
+    switch (kind) {
+    case 30: return 12;
+    case 40: return 298;
+    case 50: return 182;
+    case 52: return 1302;
+    case 103: return 1702;
+    case 104: return 1892;
+    default: return -1;
+    }
+}
+
+void AppendLocalTime(std::string& out, uint32_t seconds) {
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    if (!localtime_r(&time, &local)) return;
+    char buffer[32];
+    const size_t n = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+    out.append(buffer, n);
+}
+
+} // namespace
+
+// The outcome of settling one descriptor's width against the record.
+struct CPacketDecoder::Field {
+    enum class Outcome { Fits, LengthError, DoesNotFit };
+    Outcome outcome = Outcome::Fits;
+    int32_t width = 0;
+};
+
+CPacketDecoder::CPacketDecoder() {
+    const decode_table::Family families[] = {
+        decode_table::CaptureHeaderFamily(), decode_table::CmppFamily(),   decode_table::SmgpFamily(),
+        decode_table::SgipCngpFamily(),      decode_table::SmppFamily(),
+    };
+    Load(families);
+}
+
+CPacketDecoder::CPacketDecoder(std::span<const decode_table::Family> families) { Load(families); }
+
+void CPacketDecoder::Load(std::span<const decode_table::Family> families) {
+    std::unordered_map<int32_t, int32_t> categoryOf;
+    for (const decode_table::Family& family : families) {
+        for (const FieldDescriptor& row : family.descriptors) {
+            if (row.id == -1) break; // a family's own terminator ends its rows
+            m_rows.push_back(row);
+        }
+        m_names.AddCodeNames(family.codeNames);
+        m_names.AddValueNames(family.valueNames);
+        for (const NameCategory& alias : family.nameCategories) categoryOf.try_emplace(alias.descriptorId, alias.category);
+    }
+    m_rows.push_back(kTerminator);
+
+    std::unordered_map<int32_t, int32_t> first;
+    for (int32_t position = 0; position < static_cast<int32_t>(m_rows.size()) - 1; ++position)
+        if (m_rows[position].id > 0) first.try_emplace(m_rows[position].id, position);
+    m_firstPositions.assign(first.begin(), first.end());
+    std::sort(m_firstPositions.begin(), m_firstPositions.end());
+
+    m_labelLengths.reserve(m_rows.size());
+    m_nameCategories.reserve(m_rows.size());
+    m_selectorStarts.reserve(m_rows.size());
+    m_sourceKinds.reserve(m_rows.size());
+    for (FieldDescriptor& row : m_rows) {
+        if (!row.label) row.label = "";
+        m_labelLengths.push_back(static_cast<int32_t>(std::strlen(row.label)));
+        const auto alias = categoryOf.find(row.id);
+        const int32_t category = alias == categoryOf.end() ? row.id : alias->second;
+        m_nameCategories.push_back(m_names.HasCategory(category) ? category : -1);
+        m_selectorStarts.push_back(PositionOf(row.selectorId));
+        const int32_t source = PositionOf(row.widthSourceId);
+        m_sourceKinds.push_back(source < 0 ? -1 : m_rows[source].kind);
+    }
+    // Positive ids become positions only now, so that the lookups above still saw ids.
+    for (FieldDescriptor& row : m_rows)
+        if (row.next > 0) row.next = PositionOf(row.next);
+}
+
+int32_t CPacketDecoder::PositionOf(int32_t id) const {
+    const auto it = std::lower_bound(m_firstPositions.begin(), m_firstPositions.end(), std::pair<int32_t, int32_t>(id, -1));
+    return it != m_firstPositions.end() && it->first == id ? it->second : -1;
+}
+
+int CPacketDecoder::IconIndex(int32_t iconId) {
+    const auto it = std::find(std::begin(kIconIds), std::end(kIconIds), iconId);
+    return it == std::end(kIconIds) ? -1 : static_cast<int>(it - std::begin(kIconIds));
+}
+
+std::string CPacketDecoder::LookupCodeName(int32_t tableId, uint32_t code) const {
+    return std::string(m_names.FindCodeName(tableId, code));
+}
+
+std::string CPacketDecoder::LookupValueName(int32_t category, int32_t value) const {
+    return std::string(m_names.FindValueName(category, value));
+}
+
+std::string CPacketDecoder::ValueSuffix(int32_t descriptorId, const uint8_t* field, int32_t available) const {
+    std::string out;
+    const int32_t position = PositionOf(descriptorId);
+    if (position >= 0) AppendSuffix(out, position, field, available);
+    return out;
+}
+
+int32_t CPacketDecoder::FindLine(int32_t id) const {
+    for (size_t i = 0; i < m_lines.size(); ++i)
+        if (m_lines[i].id == id) return static_cast<int32_t>(i);
+    return -1;
+}
+
+bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
+    m_lines.clear();
+    m_dataCoding = -1;
+    m_isReport = 0;
+    m_record = record;
+    m_total = record && total > 0 ? total : 0;
+    if (m_total == 0) return total == 0;
+
+    const int32_t rowCount = DescriptorCount();
+    int32_t position = 0;
+    int32_t offset = 0;
+    int32_t stalled = 0; // steps in a row that covered no bytes
+    Field field;
+    while (offset != total && position < rowCount) {
+        const FieldDescriptor& row = m_rows[position];
+        const int32_t remaining = total - offset;
+        Settle(position, offset, field);
+        if (field.outcome != Field::Outcome::Fits) {
+            // The error line stands in for the field; it highlights at most what is left.
+            const bool lengthError = field.outcome == Field::Outcome::LengthError;
+            const int32_t width = field.width < 0 ? remaining : std::min(field.width, remaining);
+            m_lines.push_back({row.id, std::string(lengthError ? kLengthErrorText : kUnknownErrorText), offset, width,
+                               row.iconId, row.isGroup});
+            return false;
+        }
+
+        DecodeLine& line = m_lines.emplace_back();
+        line.id = row.id;
+        line.offset = offset;
+        line.width = field.width;
+        line.iconId = row.iconId;
+        line.isGroup = row.isGroup;
+        line.text.reserve(static_cast<size_t>(m_labelLengths[position]) + (row.kind == 0 ? 0 : 40));
+        AppendText(line.text, position, record + offset, field.width, remaining);
+        AppendSuffix(line.text, position, record + offset, remaining);
+
+        int32_t next = row.next;
+        if (next == decode_table::kDispatch) {
+            int32_t selectorAt = offset;
+            if (row.selectorId != row.id) {
+                const int32_t source = FindLine(row.selectorId);
+                if (source < 0) return true;
+                selectorAt = m_lines[source].offset;
+            }
+            next = CaseScan(row.id, m_selectorStarts[position], record + selectorAt, total - selectorAt);
+            if (next < 0) return false;
+        }
+
+        offset += field.width;
+        if (next < 0) return true;
+        // A cycle of rows that cover no bytes would never reach the end of the record.
+        stalled = field.width == 0 ? stalled + 1 : 0;
+        if (stalled > rowCount) return false;
+        position = next;
+    }
+    return true;
+}
+
+void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) const {
+    const FieldDescriptor& row = m_rows[position];
+    const int32_t remaining = m_total - offset;
+    const ByteReader bytes(m_record + offset, remaining);
+    field = Field{};
+    int32_t width = row.width;
+
+    if (width == -1) {
+        if (row.kind == 70 || row.kind == 71) {
+            if (!bytes.Has(0, 4)) { // not even the tag and length are there
+                field = {Field::Outcome::DoesNotFit, remaining};
+                return;
+            }
+            width = bytes.U16Be(2) + 4;
+        } else if (row.kind == 57) {
+            bool terminated = false;
+            width = bytes.TextLength(2, kMaxWidth, terminated) + 7;
+        } else {
+            const int32_t source = FindLine(row.widthSourceId);
+            const int32_t sourceKind = m_sourceKinds[position];
+            if (source >= 0 && sourceKind != -1) {
+                const int32_t at = m_lines[source].offset;
+                const ByteReader value(m_record + at, m_total - at);
+                width = ReadByKind(value, sourceKind);
+                if (value.Failed()) width = -1;
+            }
+        }
+    }
+    if (width == -1 || width >= kMaxWidth) {
+        field = {Field::Outcome::LengthError, width};
+        return;
+    }
+
+    switch (row.kind) {
+    case 31:
+    case 42: width *= 21; break;
+    case 43: width *= 32; break;
+    case 44: {
+        const int32_t count = width;
+        int32_t at = 0;
+        for (int32_t i = 0; i < count; ++i) {
+            if (!bytes.Has(at, 1)) {
+                field = {Field::Outcome::DoesNotFit, remaining};
+                return;
+            }
+            const int32_t textAt = at + (bytes.U8(at) == 1 ? 3 : 1);
+            bool terminated = false;
+            const int32_t length = bytes.TextLength(textAt, std::numeric_limits<int32_t>::max(), terminated);
+            if (!terminated) {
+                field = {Field::Outcome::DoesNotFit, remaining};
+                return;
+            }
+            at = textAt + length + 1;
+        }
+        width = count < 1 ? 0 : at;
+        break;
+    }
+    case 55: {
+        bool terminated = false;
+        const int32_t length = bytes.TextLength(0, width, terminated);
+        if (terminated) width = length + 1;
+        break;
+    }
+    default: break;
+    }
+
+    if (width < 0) field = {Field::Outcome::LengthError, width};
+    else if (width > remaining) field = {Field::Outcome::DoesNotFit, width};
+    else field = {Field::Outcome::Fits, width};
+}
+
+int32_t CPacketDecoder::CaseScan(int32_t dispatcherId, int32_t start, const uint8_t* selector, int32_t available) const {
+    if (start < 0) return -1;
+    const ByteReader bytes(selector, available);
+    char text[16];
+    for (int32_t position = start; position < static_cast<int32_t>(m_rows.size()); ++position) {
+        const FieldDescriptor& row = m_rows[position];
+        if (row.kind == -1) return -1;
+        if (row.caseOwner != dispatcherId && row.caseOwner != 0) continue;
+
+        std::string_view value;
+        switch (row.kind) {
+        case 1:
+        case 2:
+        case 3:
+        case 4:
+        case 8: {
+            const int32_t number = ReadByKind(bytes, row.kind == 8 ? 2 : row.kind);
+            if (bytes.Failed()) return -1; // the selector's bytes are not all in the record
+            char* end = text;
+            if (row.kind == 8) {
+                for (int shift = 28; shift >= 0; shift -= 4) *end++ = "0123456789ABCDEF"[(static_cast<uint32_t>(number) >> shift) & 0xF];
+            } else {
+                end = std::to_chars(text, text + sizeof text, number).ptr;
+            }
+            value = std::string_view(text, static_cast<size_t>(end - text));
+            break;
+        }
+        case 6: {
+            bool terminated = false;
+            const int32_t length = bytes.TextLength(0, row.width, terminated);
+            if (!terminated && length < row.width) continue; // the text runs past the record
+            value = std::string_view(reinterpret_cast<const char*>(selector), static_cast<size_t>(length));
+            break;
+        }
+        default: return -1;
+        }
+        if (value == std::string_view(row.label, static_cast<size_t>(m_labelLengths[position])) &&
+            row.next != decode_table::kDispatch)
+            return row.next;
+    }
+    return -1;
+}
+
+void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_t* p, int32_t width, int32_t available) {
+    const FieldDescriptor& row = m_rows[position];
+    const ByteReader bytes(p, available);
+    const auto label = [&] { out.append(row.label, static_cast<size_t>(m_labelLengths[position])); };
+    const auto labelAnd = [&] {
+        label();
+        out.push_back(' ');
+    };
+
+    switch (row.kind) {
+    case 0: label(); break;
+    case 1: labelAnd(); AppendDecimal(out, bytes.U32Le(0)); break;
+    case 2: labelAnd(); AppendDecimal(out, bytes.U32Be(0)); break;
+    case 3: labelAnd(); AppendDecimal(out, static_cast<int16_t>(bytes.U16Le(0))); break;
+    case 4:
+    case 13: labelAnd(); AppendDecimal(out, bytes.U16Be(0)); break;
+    case 12: labelAnd(); AppendDecimal(out, bytes.U16Le(0)); break;
+    case 9:
+    case 32: labelAnd(); AppendDecimal(out, bytes.U8(0)); break;
+    case 5: {
+        labelAnd();
+        const uint8_t c = bytes.U8(0);
+        if (c != 0) AppendGbkText(out, &c, 1); // a lone byte above 0x7F shows as \xNN
+        break;
+    }
+    case 6:
+    case 31:
+    case 42:
+    case 43:
+    case 55: labelAnd(); AppendGbkText(out, p, width); break;
+    case 7: labelAnd(); AppendLocalTime(out, bytes.U32Le(0)); break;
+    case 8: labelAnd(); out.append("0x"); AppendHexDigits(out, bytes.U32Be(0), 8); break;
+    case 10: labelAnd(); AppendIpv4(out, bytes.U32Be(0)); break;
+    case 11: labelAnd(); AppendIpv4(out, bytes.U32Le(0)); break;
+    case 20: {
+        const uint16_t code = bytes.U16Le(0);
+        labelAnd();
+        AppendDecimal(out, code);
+        out.append(" (").append(m_names.FindCodeName(6, code)).push_back(')');
+        break;
+    }
+    case 30:
+    case 40:
+    case 50:
+    case 52:
+    case 103:
+    case 104: {
+        const uint32_t code = bytes.U32Be(0);
+        labelAnd();
+        out.append("0x");
+        AppendHexDigits(out, code, 8);
+        out.append(" (").append(m_names.FindCodeName(CodeTableOf(row.kind), code)).push_back(')');
+        break;
+    }
+    case 33: {
+        const uint8_t version = bytes.U8(0);
+        labelAnd();
+        AppendDecimal(out, version >> 4);
+        out.push_back('.');
+        AppendDecimal(out, version & 0xF);
+        break;
+    }
+    case 38:
+        m_dataCoding = static_cast<int8_t>(bytes.U8(0));
+        labelAnd();
+        AppendDecimal(out, bytes.U8(0));
+        break;
+    case 44: {
+        labelAnd();
+        // Entries were checked to end inside the field when its width was settled.
+        for (int32_t at = 0; at < width;) {
+            const int32_t textAt = at + (p[at] == 1 ? 3 : 1);
+            bool terminated = false;
+            const int32_t length = bytes.TextLength(textAt, width - textAt, terminated);
+            if (at > 0) out.push_back(',');
+            AppendGbkText(out, p + textAt, length);
+            at = textAt + length + 1;
+        }
+        break;
+    }
+    case 51:
+        labelAnd();
+        AppendDecimal(out, bytes.U32Be(0));
+        out.push_back(' ');
+        AppendDecimal(out, bytes.U32Be(4));
+        out.push_back(' ');
+        AppendDecimal(out, bytes.U32Be(8));
+        break;
+    case 53:
+        m_isReport = static_cast<int8_t>(bytes.U8(0));
+        labelAnd();
+        AppendDecimal(out, m_isReport);
+        break;
+    case 56: labelAnd(); AppendHex(out, p, std::min(available, 10)); break;
+    case 57: labelAnd(); AppendGbkText(out, p + 2, width - 2); break;
+    case 60: labelAnd(); out.append("0x"); AppendHexDigits(out, bytes.U16Be(0), 4); break;
+    case 70: labelAnd(); AppendSmgp3Tlv(out, m_names, p, width); break;
+    case 71: labelAnd(); AppendSmppTlv(out, p, width); break;
+    case 75: labelAnd(); AppendBits(out, bytes.U8(0)); break;
+    case 100:
+    case 101:
+        labelAnd();
+        if (m_isReport != 0)
+            AppendCmppReport(out, p, width, row.kind == 100 ? CmppReportLayout::Cmpp2 : CmppReportLayout::Cmpp3);
+        else
+            AppendShortMessage(out, p, width, m_dataCoding);
+        break;
+    case 102:
+    case 106:
+        labelAnd();
+        if (m_isReport != 0)
+            AppendSmgpReport(out, p, width);
+        else
+            AppendShortMessage(out, p, width, m_dataCoding);
+        break;
+    case 105: labelAnd(); AppendSmppShortMessage(out, p, width, m_dataCoding); break;
+    case 1000: labelAnd(); AppendCmppMsgId(out, p, available); break;
+    default: break; // a kind without a rule shows no text of its own
+    }
+}
+
+void CPacketDecoder::AppendSuffix(std::string& out, int32_t position, const uint8_t* p, int32_t available) const {
+    const FieldDescriptor& row = m_rows[position];
+    const ByteReader bytes(p, available);
+    if (IsEsmClassField(row.id)) {
+        if (bytes.Has(0, 1)) AppendEsmClass(out, m_names, row.id, bytes.U8(0));
+        return;
+    }
+    const int32_t category = m_nameCategories[position];
+    if (category < 0) return;
+
+    int32_t value = 0;
+    switch (row.kind) {
+    case 2:
+    case 8: value = static_cast<int32_t>(bytes.U32Be(0)); break;
+    case 4: value = bytes.U16Be(0); break;
+    case 6: // two-digit fee-type codes: the number the first two characters spell, 0 without digits
+        for (int32_t i = 0; i < 2 && bytes.Has(i, 1); ++i) {
+            const uint8_t c = bytes.U8(i);
+            if (c == ' ' && value == 0 && i == 0) continue;
+            if (c < '0' || c > '9') break;
+            value = value * 10 + (c - '0');
+        }
+        break;
+    default: value = bytes.U8(0); break;
+    }
+    if (bytes.Failed()) return;
+    const std::string_view name = m_names.FindValueName(category, value);
+    if (!name.empty()) out.append(" (").append(name).push_back(')');
+}

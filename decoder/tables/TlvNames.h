@@ -1,0 +1,115 @@
+// Names and value rules of the TLVs that SMGP 3.0 and SMPP carry after their mandatory fields.
+#pragma once
+
+#include <cstdint>
+#include <iterator>
+
+struct TlvName {
+    uint16_t tag;
+    const char* name;
+};
+
+inline constexpr TlvName Smgp3TlvNameTable[] = {
+    { 1, "TP_PID(GSM协议类型)"},
+    { 2, "TP_UDHI(GSM协议类型)"},
+    { 3, "LinkID(交易标识)"},
+    { 4, "计费用户类型"},
+    { 5, "计费用户的号码类型"},
+    { 6, "计费用户的伪码"},
+    { 7, "短消息接收方的号码类型"},
+    { 8, "短消息接收方的伪码"},
+    { 9, "相同LinkID的消息总条数(从1开始)"},
+    {10, "相同LinkID的消息序号(从1开始)"},
+    {11, "SP发送的消息类型"},
+    {12, "SP对消息的处理结果"},
+    {13, "短消息发送方的号码类型"},
+    {14, "短消息发送方的伪码"},
+    {15, "NodesCount"},
+    {16, "信息内容的来源"},
+    {17, "SrcType"},
+    {18, "移动网业务代码"},
+};
+static_assert(std::size(Smgp3TlvNameTable) == 18);
+
+inline constexpr TlvName SmppTlvNameTable[] = {
+    {0x0005, "dest_addr_subunit(GSM)"},
+    {0x0006, "dest_network_type(Generic)"},
+    {0x0007, "dest_bearer_type(Generic)"},
+    {0x0008, "dest_telematics_id(GSM)"},
+    {0x000D, "source_addr_subunit(GSM)"},
+    {0x000E, "source_network_type(Generic)"},
+    {0x000F, "source_bearer_type(Generic)"},
+    {0x0010, "source_telematics_id(GSM)"},
+    {0x0017, "qos_time_to_live(Generic)"},
+    {0x0019, "payload_type(Generic)"},
+    {0x001D, "additional_status_info_text(Generic)"},
+    {0x001E, "receipted_message_id(Generic)"},
+    {0x0030, "ms_msg_wait_facilities(GSM)"},
+    {0x0201, "privacy_indicator(CDMA,TDMA)"},
+    {0x0202, "source_subaddress(CDMA,TDMA)"},
+    {0x0203, "dest_subaddress(CDMA,TDMA)"},
+    {0x0204, "user_message_reference(Generic)"},
+    {0x0205, "user_response_code(CDMA,TDMA)"},
+    {0x020A, "source_port(Generic)"},
+    {0x020B, "destination_port(Generic)"},
+    {0x020C, "sar_msg_ref_num(Generic)"},
+    {0x020D, "language_indicator(CDMA,TDMA)"},
+    {0x020E, "sar_total_segments(Generic)"},
+    {0x020F, "sar_segment_seqnum(Generic)"},
+    {0x0210, "SC_interface_version(Generic)"},
+    {0x0302, "callback_num_pres_ind(TDMA)"},
+    {0x0303, "callback_num_atag(TDMA)"},
+    {0x0304, "number_of_messages(CDMA)"},
+    {0x0381, "callback_num(CDMA,TDMA,GSM,iDEN)"},
+    {0x0420, "dpf_result(Generic)"},
+    {0x0421, "set_dpf(Generic)"},
+    {0x0422, "ms_availability_status(Generic)"},
+    {0x0423, "network_error_code(Generic)"},
+    {0x0424, "message_payload(Generic)"},
+    {0x0425, "delivery_failure_reason(Generic)"},
+    {0x0426, "more_messages_to_send(GSM)"},
+    {0x0427, "message_state(Generic)"},
+    {0x0501, "ussd_service_op(GSM,USSD)"},
+    {0x1201, "display_time(CDMA,TDMA)"},
+    {0x1203, "sms_signal(TDMA)"},
+    {0x1204, "ms_validity(CDMA,TDMA)"},
+    {0x130C, "alert_on_message_delivery(CDMA)"},
+    {0x1380, "its_reply_type(CDMA)"},
+    {0x1383, "its_session_info(CDMA)"},
+    {0x1738, "计费号码)"},  // the stray parenthesis is part of the name
+    {0xFFFF, "Reserved)"},  // likewise
+};
+static_assert(std::size(SmppTlvNameTable) == 46);
+
+// How an SMPP optional parameter's value is shown.
+enum class SmppTlvValue {
+    Case,  // first value byte as "case 0x%02X"
+    U32,   // 32-bit network order, decimal
+    U16,   // 16-bit network order, decimal
+    U8,    // first value byte, decimal
+    None,  // nothing
+    Text,  // the value as text, cut to its length (every tag not listed below)
+};
+
+struct SmppTlvRule {
+    uint16_t tag;
+    SmppTlvValue value;
+};
+
+inline constexpr SmppTlvRule SmppTlvValueRules[] = {
+    {0x0005, SmppTlvValue::Case}, {0x0006, SmppTlvValue::Case}, {0x0007, SmppTlvValue::Case},
+    {0x0008, SmppTlvValue::Case}, {0x000D, SmppTlvValue::Case}, {0x000E, SmppTlvValue::Case},
+    {0x000F, SmppTlvValue::Case}, {0x0010, SmppTlvValue::Case},
+    {0x0017, SmppTlvValue::U32},
+    {0x0204, SmppTlvValue::U16},  {0x020A, SmppTlvValue::U16},  {0x020B, SmppTlvValue::U16},
+    {0x020C, SmppTlvValue::U16},  {0x1203, SmppTlvValue::U16},
+    {0x0019, SmppTlvValue::U8},   {0x0030, SmppTlvValue::U8},   {0x0201, SmppTlvValue::U8},
+    {0x0205, SmppTlvValue::U8},   {0x020D, SmppTlvValue::U8},   {0x020E, SmppTlvValue::U8},
+    {0x020F, SmppTlvValue::U8},   {0x0210, SmppTlvValue::U8},   {0x0302, SmppTlvValue::U8},
+    {0x0304, SmppTlvValue::U8},   {0x0420, SmppTlvValue::U8},   {0x0421, SmppTlvValue::U8},
+    {0x0422, SmppTlvValue::U8},   {0x0425, SmppTlvValue::U8},   {0x0426, SmppTlvValue::U8},
+    {0x0427, SmppTlvValue::U8},   {0x0501, SmppTlvValue::U8},   {0x1201, SmppTlvValue::U8},
+    {0x1204, SmppTlvValue::U8},   {0x1380, SmppTlvValue::U8},
+    {0x130C, SmppTlvValue::None},
+};
+static_assert(std::size(SmppTlvValueRules) == 8 + 1 + 5 + 20 + 1);
