@@ -1,0 +1,57 @@
+// A server engine for protocols whose PDUs open with their own 32-bit big-endian length.
+#pragma once
+
+#include "engine/SocketServer.h"
+
+#include <cstdint>
+
+class CServerObserver;
+
+// Cuts PDUs out of each connection's byte stream into a receive buffer of the longest PDU the
+// protocol admits (allocated at accept, freed at close), and hands each complete one to the
+// derived server. Tells its observer of connects and disconnects. UI thread only.
+class CFramedServer : public CSocketServer {
+public:
+    void SetObserver(CServerObserver* observer) { m_observer = observer; }
+
+protected:
+    // headerSize: octets before the length can be trusted to be there (the whole header);
+    // maxPduSize: the receive buffer, and the longest length field accepted.
+    CFramedServer(int headerSize, int maxPduSize, QObject* parent);
+    ~CFramedServer() override;
+
+    // A complete PDU of length octets (its own length field), header included.
+    virtual void HandlePdu(int index, const uint8_t* pdu, uint32_t length) = 0;
+    // The header announced a length below the header or above the buffer: the stream can no
+    // longer be cut into PDUs. header holds exactly headerSize octets.
+    virtual void HandleBadLength(int index, const uint8_t* header) = 0;
+
+    CServerObserver* Observer() const { return m_observer; }
+    int HeaderSize() const { return m_headerSize; }
+
+    void OnAccept(int index) override;
+    void OnReceive(int index) override;
+    void OnClose(int index) override;
+
+private:
+    void ResetFraming(int index);
+
+    const int m_headerSize;
+    const int m_maxPduSize;
+    CServerObserver* m_observer = nullptr;
+};
+
+namespace wire {
+
+inline uint32_t ReadBe32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+inline void WriteBe32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v >> 24);
+    p[1] = static_cast<uint8_t>(v >> 16);
+    p[2] = static_cast<uint8_t>(v >> 8);
+    p[3] = static_cast<uint8_t>(v);
+}
+
+} // namespace wire

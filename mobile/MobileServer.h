@@ -1,0 +1,66 @@
+// The mobile server: mobile-phone simulators log in and submit over the binary TEST protocol.
+#pragma once
+
+#include "engine/FramedServer.h"
+
+#include <cstdint>
+
+class CPacketLog;
+class CPacketListRefresher;
+
+namespace test_protocol {
+
+constexpr int kHeaderSize = 12;
+constexpr int kMaxPacketSize = 10240;
+
+constexpr uint32_t kLogin = 0x00001001;
+constexpr uint32_t kLoginResp = 0x80001001;
+constexpr uint32_t kSubmit = 0x00001002;
+constexpr uint32_t kSubmitResp = 0x80001002;
+constexpr uint32_t kDeliver = 0x00001003;
+constexpr uint32_t kDeliverResp = 0x80001003;
+
+constexpr int kTerminalNumberOffset = 16; // in LOGIN, after the 4-octet terminal_type
+constexpr int kTerminalNumberWidth = 24;
+constexpr int kMaxTerminalNumberChars = 19; // what a connection name holds
+constexpr int kMsgIdWidth = 10;
+
+constexpr uint16_t kProtocolCode = 8;   // capture protocol "TEST"
+constexpr int32_t kFilterIndex = 29;    // "Mobile protocol", both directions
+
+constexpr int32_t kResultOk = 0;
+constexpr int32_t kResultNumberInUse = -1;
+
+} // namespace test_protocol
+
+// A CFramedServer that speaks TEST to mobile-phone simulators on the UI thread. Answers LOGIN
+// (the terminal number becomes the connection's name) and SUBMIT; every other packet is captured
+// and left unanswered. Hands every packet in both directions to the capture log and asks the
+// packet list to refresh after each received packet. Log and refresher are optional, not owned.
+class CMobileServer : public CFramedServer {
+public:
+    static constexpr uint32_t kResponseAddress = 0x7F000001; // responses are captured as from 127.0.0.1
+
+    explicit CMobileServer(QObject* parent = nullptr);
+
+    // Starts listening, then prints "Mobile server start OK! (port = N)" or "fail" to the
+    // observer. With port 0 the line shows the port actually picked.
+    bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
+
+    void SetPacketLog(CPacketLog* log) { m_log = log; }
+    void SetRefresher(CPacketListRefresher* refresher) { m_refresher = refresher; }
+
+protected:
+    void HandlePdu(int index, const uint8_t* packet, uint32_t length) override;
+    void HandleBadLength(int index, const uint8_t* header) override;
+
+private:
+    void Login(int index, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
+    void Submit(int index, uint32_t sequence);
+    void SendAndCapture(int index, const uint8_t* packet, uint32_t length);
+    bool NameInUseByAnother(int index, const char* name) const;
+
+    CPacketLog* m_log = nullptr;
+    CPacketListRefresher* m_refresher = nullptr;
+    uint16_t m_ownPort = 0;
+};
