@@ -400,12 +400,10 @@ struct Category {
     std::span<const Named> rows;
 };
 
-// A field finds its names under its own id, so the fields that read another field's names
-// (report flags, message formats, deliver results) carry a copy of those names under their own ids.
 // clang-format off
 constexpr Category kCategories[] = {
-    {64,    kReportFlag},
-    {73,    kMessageFormat},
+    {64,    kReportFlag},     // also in the CMPP rows; kept here so SMGP names stand on their own
+    {73,    kMessageFormat},  // likewise
     {500,   kSubmitType},
     {504,   kFeeType},
     {552,   kResult},
@@ -414,20 +412,24 @@ constexpr Category kCategories[] = {
     {2500,  kSubmitType3},
     {2504,  kFeeType},
     {2552,  kResult},
-    {501,   kReportFlag},     // 2.0 submit report request reads category 64
-    {602,   kReportFlag},     // 2.0 deliver report flag reads category 64
-    {2501,  kReportFlag},     // 3.0 submit report request reads category 64
-    {2602,  kReportFlag},     // 3.0 deliver report flag reads category 64
-    {507,   kMessageFormat},  // 2.0 submit format reads category 73
-    {603,   kMessageFormat},  // 2.0 deliver format reads category 73
-    {2507,  kMessageFormat},  // 3.0 submit format reads category 73
-    {2603,  kMessageFormat},  // 3.0 deliver format reads category 73
-    {616,   kResult},         // 2.0 deliver result reads category 552
-    {2616,  kResult},         // 3.0 deliver result reads category 552, not 2552
     {1067,  kFeeUserType},
     {1069,  kNumberType},
     {30004, kSpMessageType},
     {30005, kSpResult},
+};
+
+// Fields named from another field's list rather than under their own id.
+constexpr NameCategory kNameCategories[] = {
+    {501,  64},  // 2.0 submit report request
+    {602,  64},  // 2.0 deliver report flag
+    {2501, 64},  // 3.0 submit report request
+    {2602, 64},  // 3.0 deliver report flag
+    {507,  73},  // 2.0 submit format
+    {603,  73},  // 2.0 deliver format
+    {2507, 73},  // 3.0 submit format
+    {2603, 73},  // 3.0 deliver format
+    {616,  552}, // 2.0 deliver result
+    {2616, 552}, // 3.0 deliver result: the 2.0 list, not 2552
 };
 // clang-format on
 
@@ -446,7 +448,7 @@ constexpr auto kValueNames = [] {
 }();
 
 // Checks the compiler can make: no row looks like the table terminator, every case list ends with
-// its kind -1 row, and every wildcard is the last row of its list.
+// its kind -1 row, every wildcard is the last row of its list, and every borrowed list exists.
 constexpr bool NoTerminatorLookalike() {
     for (const FieldDescriptor& d : kDescriptors)
         if (d.id < 0) return false;
@@ -470,11 +472,30 @@ constexpr bool WildcardsLast() {
     return true;
 }
 
+constexpr bool HasDescriptor(int32_t id) {
+    for (const FieldDescriptor& d : kDescriptors)
+        if (d.id == id) return true;
+    return false;
+}
+
+constexpr bool HasCategory(int32_t category) {
+    for (const Category& c : kCategories)
+        if (c.category == category) return true;
+    return false;
+}
+
+constexpr bool NameCategoriesResolve() {
+    for (const NameCategory& n : kNameCategories)
+        if (!HasDescriptor(n.descriptorId) || !HasCategory(n.category)) return false;
+    return true;
+}
+
 static_assert(NoTerminatorLookalike());
+static_assert(NameCategoriesResolve());
 static_assert(CaseListsTerminated());
 static_assert(WildcardsLast());
 
 } // namespace
 
-Family SmgpFamily() { return {kDescriptors, kCodeNames, kValueNames}; }
+Family SmgpFamily() { return {kDescriptors, kCodeNames, kValueNames, kNameCategories}; }
 } // namespace decode_table
