@@ -62,7 +62,7 @@ public:
     bool IsClosing(int index) const;
 
     // Octets read (never more than length), 0 when the peer has closed, -1 when nothing is
-    // buffered, on error, or for a bad index. Never waits.
+    // buffered, on error, for a bad index, or once the connection is closing. Never waits.
     int64_t Receive(int index, void* buffer, int64_t length);
     // Octets accepted for sending, -1 on error or for a bad index. Whatever the socket
     // cannot take at once stays queued and goes out from the event loop.
