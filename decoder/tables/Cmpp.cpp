@@ -379,8 +379,6 @@ struct Category {
     std::span<const Named> rows;
 };
 
-// A field finds its names under its own id, so the deliver fields that read the submit's names
-// (format, report flag, 2.0 deliver result) carry a copy of them under their own ids.
 constexpr Category kCategories[] = {
     {  31, kConnectStatus},
     {  64, kReportFlag},
@@ -396,11 +394,6 @@ constexpr Category kCategories[] = {
     {1076, kFeeType},
     {1085, kNumberType},
     {1102, kSubmitResult},
-    { 126, kMessageFormat}, // 2.0 deliver format reads category 73
-    { 129, kReportFlag},    // 2.0 deliver report flag reads category 64
-    { 162, kSubmitResult},  // 2.0 deliver result reads category 102
-    {1126, kMessageFormat}, // 3.0 deliver format reads category 73
-    {1129, kReportFlag},    // 3.0 deliver report flag reads category 64, not 1064
 };
 
 constexpr size_t CountValueNames() {
@@ -417,8 +410,18 @@ constexpr auto kValueNames = [] {
     return out;
 }();
 
+// Deliver fields that show the names of a list kept under a submit field's id.
+constexpr NameCategory kNameCategories[] = {
+    { 126,  73}, // 2.0 deliver format reads the submit format names
+    { 129,  64}, // 2.0 deliver report flag reads the submit report-request names
+    { 162, 102}, // 2.0 deliver response result reads the submit response names
+    {1126,  73}, // 3.0 deliver format reads the 2.0 submit format names
+    {1129,  64}, // 3.0 deliver report flag reads the 2.0 names, not those of 1064
+};
+
 // Table checks the compiler can make: no row may look like the table terminator, every case list
-// ends with its kind -1 row, and every wildcard is the last row of its category.
+// ends with its kind -1 row, every wildcard is the last row of its category and every borrowed
+// category has rows.
 constexpr bool NoTerminatorLookalike() {
     for (const FieldDescriptor& d : kDescriptors)
         if (d.id < 0) return false;
@@ -443,9 +446,19 @@ constexpr bool WildcardsLast() {
 
 static_assert(NoTerminatorLookalike());
 static_assert(CaseListsTerminated());
+constexpr bool NameCategoriesHaveRows() {
+    for (const NameCategory& alias : kNameCategories) {
+        bool found = false;
+        for (const ValueName& v : kValueNames) found = found || v.category == alias.category;
+        if (!found) return false;
+    }
+    return true;
+}
+
 static_assert(WildcardsLast());
+static_assert(NameCategoriesHaveRows());
 
 } // namespace
 
-Family CmppFamily() { return {kDescriptors, kCodeNames, kValueNames}; }
+Family CmppFamily() { return {kDescriptors, kCodeNames, kValueNames, kNameCategories}; }
 } // namespace decode_table
