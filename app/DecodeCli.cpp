@@ -1,0 +1,228 @@
+// The tarnwick-decode command: one capture record or bare PDU in, the decoder's lines out.
+#include "app/DecodeCli.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <istream>
+#include <iterator>
+#include <ostream>
+#include <sstream>
+
+
+namespace decode_cli {
+namespace {
+
+constexpr const char* kUsage = R"(Usage: tarnwick-decode [--protocol NAME] [--offsets] [HEX...]
+       tarnwick-decode [--protocol NAME] [--offsets] --file PATH
+
+Decodes one capture record and prints the decoder's lines: group lines at the left,
+their fields indented below them.
+
+Input:
+  HEX...           the bytes as hex digits; blanks, line breaks and 0x prefixes are
+                   ignored, and several arguments are joined. Without HEX and without
+                   --file the hex is read from standard input.
+  --file PATH      read the bytes from a binary file instead.
+
+A capture record is the 16-byte capture header (record length, capture time, source
+address, source port, protocol code; little-endian except the address) followed by the
+PDU. The record's length is the number of bytes given; its own length field is shown,
+never trusted.
+
+Options:
+  --protocol NAME  the input is a bare PDU of protocol NAME (smpp, cmpp, cmpp3, smgp,
+                   smgp3, sgip, cngp, test); it is wrapped in a capture header with time 0
+                   (1970-01-01 00:00:00 UTC, shown in local time), address 127.0.0.1,
+                   port 0 and the protocol's code.
+  --offsets        start each line with the offset and width of the bytes it covers,
+                   counted from the start of the capture record.
+  -h, --help       show this text.
+
+Exit status: 0 when the decode ended without an error line (a command without a body
+included), 1 when it ended with an error line, 2 when the input is unusable.
+)";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::optional<std::vector<uint8_t>> ReadFile(const std::string& path, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = "cannot open " + path;
+        return std::nullopt;
+    }
+    std::vector<uint8_t> bytes;
+    char buffer[65536];
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + file.gcount());
+        if (bytes.size() > kMaxInputBytes) {
+            error = path + " is larger than " + std::to_string(kMaxInputBytes) + " bytes";
+            return std::nullopt;
+        }
+    }
+    if (file.bad()) {
+        error = "cannot read " + path;
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+} // namespace
+
+std::optional<std::vector<uint8_t>> ParseHex(std::string_view text, std::string& error) {
+    std::vector<uint8_t> bytes;
+    int high = -1;
+    bool groupStart = true;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (IsBlank(c)) {
+            groupStart = true;
+            continue;
+        }
+        if (groupStart && c == '0' && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+            ++i;
+            groupStart = false;
+            continue;
+        }
+        groupStart = false;
+        const int value = HexValue(c);
+        if (value < 0) {
+            error = "not a hex digit at position " + std::to_string(i + 1) + ": '" + std::string(1, c) + "'";
+            return std::nullopt;
+        }
+        if (high < 0) {
+            high = value;
+        } else {
+            bytes.push_back(static_cast<uint8_t>(high << 4 | value));
+            high = -1;
+            if (bytes.size() > kMaxInputBytes) {
+                error = "more than " + std::to_string(kMaxInputBytes) + " bytes";
+                return std::nullopt;
+            }
+        }
+    }
+    if (high >= 0) {
+        error = "odd number of hex digits";
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::optional<uint16_t> ProtocolCodeOf(std::string_view name) {
+    static constexpr struct {
+        std::string_view name;
+        uint16_t code;
+    } kProtocols[] = {{"cmpp", 1}, {"smpp", 2}, {"smgp", 3}, {"cmpp3", 4},
+                      {"sgip", 6}, {"cngp", 7}, {"test", 8}, {"smgp3", 9}};
+    for (const auto& p : kProtocols)
+        if (p.name == name) return p.code;
+    return std::nullopt;
+}
+
+std::vector<uint8_t> WrapPdu(uint16_t protocol, const std::vector<uint8_t>& pdu) {
+    const uint32_t length = static_cast<uint32_t>(16 + pdu.size());
+    std::vector<uint8_t> record(length);
+    for (int i = 0; i < 4; ++i) record[i] = static_cast<uint8_t>(length >> (8 * i)); // little-endian
+    // bytes 4..7: capture time 0
+    record[8] = 127; // address 127.0.0.1 in network order
+    record[11] = 1;
+    // bytes 12..13: port 0
+    record[14] = static_cast<uint8_t>(protocol);
+    record[15] = static_cast<uint8_t>(protocol >> 8);
+    std::copy(pdu.begin(), pdu.end(), record.begin() + 16);
+    return record;
+}
+
+std::string FormatLines(const std::vector<DecodeLine>& lines, bool offsets) {
+    std::string out;
+    for (const DecodeLine& line : lines) {
+        if (offsets) {
+            char prefix[32];
+            std::snprintf(prefix, sizeof prefix, "%6d %5d  ", line.offset, line.width);
+            out += prefix;
+        }
+        if (!line.isGroup) out += "  ";
+        out += line.text;
+        out += '\n';
+    }
+    return out;
+}
+
+int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+    std::optional<uint16_t> protocol;
+    std::optional<std::string> path;
+    bool offsets = false;
+    std::string hex;
+    bool haveHex = false;
+
+    const auto fail = [&err](const std::string& message) {
+        err << "tarnwick-decode: " << message << "\n";
+        return kBadInput;
+    };
+
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const auto value = [&](const std::string& option, std::string& into) {
+            if (arg.size() > option.size() && arg.compare(0, option.size() + 1, option + "=") == 0) {
+                into = arg.substr(option.size() + 1);
+                return true;
+            }
+            if (arg == option && i + 1 < args.size()) {
+                into = args[++i];
+                return true;
+            }
+            return false;
+        };
+        std::string text;
+        if (arg == "-h" || arg == "--help") {
+            out << kUsage;
+            return kDecoded;
+        } else if (arg == "--offsets") {
+            offsets = true;
+        } else if (arg.rfind("--protocol", 0) == 0) {
+            if (!value("--protocol", text)) return fail("--protocol needs a name (smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test)");
+            protocol = ProtocolCodeOf(text);
+            if (!protocol) return fail("unknown protocol '" + text + "' (smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test)");
+        } else if (arg.rfind("--file", 0) == 0) {
+            if (!value("--file", text)) return fail("--file needs a path");
+            path = text;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return fail("unknown option '" + arg + "' (see --help)");
+        } else {
+            hex += arg;
+            hex += ' ';
+            haveHex = true;
+        }
+    }
+    if (path && haveHex) return fail("give the bytes either as hex or with --file, not both");
+
+    std::string error;
+    std::optional<std::vector<uint8_t>> bytes;
+    if (path) {
+        bytes = ReadFile(*path, error);
+    } else {
+        if (!haveHex) hex.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        bytes = ParseHex(hex, error);
+    }
+    if (!bytes) return fail(error);
+    if (bytes->empty()) return fail("no bytes to decode");
+
+    const std::vector<uint8_t> record = protocol ? WrapPdu(*protocol, *bytes) : *bytes;
+    CPacketDecoder decoder;
+    const bool ended = decoder.Decode(record.data(), static_cast<int32_t>(record.size()));
+    out << FormatLines(decoder.Lines(), offsets);
+
+    const std::vector<DecodeLine>& lines = decoder.Lines();
+    const bool errorLine =
+        !ended && !lines.empty() && (lines.back().text == kUnknownErrorText || lines.back().text == kLengthErrorText);
+    return errorLine ? kErrorLine : kDecoded;
+}
+
+} // namespace decode_cli

@@ -1,0 +1,231 @@
+// tarnwick-decode: hex and file input, protocol wrapping, output layout and exit statuses.
+#include "app/DecodeCli.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/Bytes.h"
+
+namespace {
+
+using test_bytes::Builder;
+using test_bytes::CaptureRecord;
+using test_bytes::SmppPdu;
+using Bytes = std::vector<uint8_t>;
+
+std::string Hex(const Bytes& bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (uint8_t b : bytes) {
+        out += kDigits[b >> 4];
+        out += kDigits[b & 0xF];
+        out += ' ';
+    }
+    return out;
+}
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Result RunCommand(const std::vector<std::string>& args, const std::string& input = "") {
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    const int status = decode_cli::Run(args, in, out, err);
+    return {status, out.str(), err.str()};
+}
+
+class DecodeCliTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+};
+
+TEST_F(DecodeCliTest, ParseHex) {
+    const struct {
+        const char* name;
+        const char* text;
+        Bytes bytes;
+    } good[] = {
+        {"plain", "00ab10", {0x00, 0xAB, 0x10}},
+        {"blanks and line breaks", " 00 AB\n1\t0\r\n", {0x00, 0xAB, 0x10}},
+        {"0x prefixes", "0x0010 0XAB", {0x00, 0x10, 0xAB}},
+        {"digits split over groups", "0 0 1 0", {0x00, 0x10}},
+        {"empty", "", {}},
+    };
+    for (const auto& c : good) {
+        SCOPED_TRACE(c.name);
+        std::string error;
+        const auto bytes = decode_cli::ParseHex(c.text, error);
+        ASSERT_TRUE(bytes.has_value()) << error;
+        EXPECT_EQ(*bytes, c.bytes);
+    }
+    const struct {
+        const char* text;
+        const char* error;
+    } bad[] = {
+        {"00a", "odd number of hex digits"},                // half a byte
+        {"00 zz", "not a hex digit at position 4: 'z'"},    // not hex
+        {"10x20", "not a hex digit at position 3: 'x'"},    // 0x only starts a group
+        {"00,01", "not a hex digit at position 3: ','"},    // separators other than blanks
+        {"0x", ""},                                         // a prefix alone is no byte, yet fine
+    };
+    for (const auto& c : bad) {
+        SCOPED_TRACE(c.text);
+        std::string error;
+        const auto bytes = decode_cli::ParseHex(c.text, error);
+        if (*c.error) {
+            EXPECT_FALSE(bytes.has_value());
+            EXPECT_EQ(error, c.error);
+        } else {
+            ASSERT_TRUE(bytes.has_value());
+            EXPECT_TRUE(bytes->empty());
+        }
+    }
+}
+
+TEST_F(DecodeCliTest, ProtocolNamesAndWrapping) {
+    const struct {
+        const char* name;
+        uint16_t code;
+    } names[] = {{"cmpp", 1}, {"smpp", 2}, {"smgp", 3}, {"cmpp3", 4}, {"sgip", 6}, {"cngp", 7}, {"test", 8}, {"smgp3", 9}};
+    for (const auto& n : names) EXPECT_EQ(decode_cli::ProtocolCodeOf(n.name), n.code) << n.name;
+    EXPECT_FALSE(decode_cli::ProtocolCodeOf("SMPP").has_value());
+    EXPECT_FALSE(decode_cli::ProtocolCodeOf("").has_value());
+
+    const Bytes pdu = SmppPdu(0x15, 7);
+    EXPECT_EQ(decode_cli::WrapPdu(2, pdu), CaptureRecord(2, pdu, 0, 0x7F000001, 0));
+}
+
+TEST_F(DecodeCliTest, BarePduLines) {
+    const Result r = RunCommand({"--protocol", "smpp", "00000010 00000015 00000000 00000007"});
+    EXPECT_EQ(r.status, decode_cli::kDecoded) << "a command without a body is no error";
+    EXPECT_EQ(r.out,
+              "TCP: ----- Network base info -----\n"
+              "  TCP: Packet len = 32\n"
+              "  TCP: Time = 1970-01-01 00:00:00\n"
+              "  TCP: Source address = 127.000.000.001\n"
+              "  TCP: Source port = 0\n"
+              "  TCP: Protocol = 2 (SMPP)\n"
+              "SMPP: ----- SMPP protocol -----\n"
+              "  SMPP: Command length = 16\n"
+              "  SMPP: Command ID = 0x00000015 (enquire_link)\n"
+              "  SMPP: Command status = 0x00000000 (No Error)\n"
+              "  SMPP: Sequence number = 7\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(DecodeCliTest, WholeRecordWithOffsets) {
+    const Bytes record = CaptureRecord(2, SmppPdu(0x80000004, 3, Builder().cstr("000042")), 0, 0x0A000001, 40000);
+    const Result r = RunCommand({"--offsets", Hex(record)});
+    EXPECT_EQ(r.status, decode_cli::kDecoded);
+    EXPECT_EQ(r.out,
+              "     0     0  TCP: ----- Network base info -----\n"
+              "     0     4    TCP: Packet len = 39\n"
+              "     4     4    TCP: Time = 1970-01-01 00:00:00\n"
+              "     8     4    TCP: Source address = 010.000.000.001\n"
+              "    12     2    TCP: Source port = 40000\n"
+              "    14     2    TCP: Protocol = 2 (SMPP)\n"
+              "    16     0  SMPP: ----- SMPP protocol -----\n"
+              "    16     4    SMPP: Command length = 23\n"
+              "    20     4    SMPP: Command ID = 0x80000004 (submit_sm_resp)\n"
+              "    24     4    SMPP: Command status = 0x00000000 (No Error)\n"
+              "    28     4    SMPP: Sequence number = 3\n"
+              "    32     0  SUB_SM_RESP: ----- ESME submit a short message resp -----\n"
+              "    32     7    SUB_SM_RESP: message_id = 000042\n");
+}
+
+TEST_F(DecodeCliTest, ExitStatusFollowsTheLastLine) {
+    Bytes cut = CaptureRecord(2, SmppPdu(4, 1, Builder().cstr("CMT").u8(1).u8(1).cstr("1234567890")));
+    cut.resize(cut.size() - 3);
+    const Bytes overlong = SmppPdu(0x80000001, 1, Builder().cstr("sys").u16(0x0210).u16(0xFFFF).u8(0x34));
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        const char* last;
+    } cases[] = {
+        {"body cut short", {Hex(cut)}, 1, "  未知错误!\n"},
+        {"parameter length of 65535", {"--protocol", "smpp", Hex(overlong)}, 1, "  消息长度错误!\n"},
+        {"generic_nack has no body", {"--protocol", "smpp", Hex(SmppPdu(0x80000000, 9))}, 0,
+         "  SMPP: Sequence number = 9\n"},
+        {"protocol without a case", {Hex(CaptureRecord(5, {}))}, 0, "  TCP: Protocol = 5 (未知)\n"},
+        {"record shorter than its header", {"10000000 00000000 7f00"}, 1, "  未知错误!\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Result r = RunCommand(c.args);
+        EXPECT_EQ(r.status, c.status);
+        const std::string last = c.last;
+        ASSERT_GE(r.out.size(), last.size());
+        EXPECT_EQ(r.out.substr(r.out.size() - last.size()), last);
+    }
+}
+
+TEST_F(DecodeCliTest, StandardInputAndFile) {
+    const Bytes pdu = SmppPdu(0x15, 7);
+    const Result fromStdin = RunCommand({"--protocol=smpp"}, "0x00000010\n0x00000015\n00000000 00000007\n");
+    EXPECT_EQ(fromStdin.status, 0);
+    EXPECT_NE(fromStdin.out.find("  SMPP: Command ID = 0x00000015 (enquire_link)\n"), std::string::npos);
+
+    const auto path = std::filesystem::temp_directory_path() / ("tarnwick-decode-" + std::to_string(getpid()) + ".bin");
+    {
+        std::ofstream file(path, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(pdu.data()), static_cast<std::streamsize>(pdu.size()));
+    }
+    const Result fromFile = RunCommand({"--protocol", "smpp", "--file", path.string()});
+    std::filesystem::remove(path);
+    EXPECT_EQ(fromFile.status, 0);
+    EXPECT_EQ(fromFile.out, fromStdin.out);
+}
+
+TEST_F(DecodeCliTest, UnusableInput) {
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::string input;
+        const char* message;
+    } cases[] = {
+        {"not hex", {"00 0g"}, "", "tarnwick-decode: not a hex digit at position 5: 'g'\n"},
+        {"odd digits", {}, "001", "tarnwick-decode: odd number of hex digits\n"},
+        {"nothing given", {}, " \n", "tarnwick-decode: no bytes to decode\n"},
+        {"unknown protocol", {"--protocol", "xmpp", "00"}, "",
+         "tarnwick-decode: unknown protocol 'xmpp' (smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test)\n"},
+        {"protocol without a name", {"--protocol"}, "",
+         "tarnwick-decode: --protocol needs a name (smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test)\n"},
+        {"missing file", {"--file", "/nonexistent/tarnwick.bin"}, "",
+         "tarnwick-decode: cannot open /nonexistent/tarnwick.bin\n"},
+        {"file and hex", {"--file", "x.bin", "00"}, "",
+         "tarnwick-decode: give the bytes either as hex or with --file, not both\n"},
+        {"unknown option", {"--verbose"}, "", "tarnwick-decode: unknown option '--verbose' (see --help)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Result r = RunCommand(c.args, c.input);
+        EXPECT_EQ(r.status, decode_cli::kBadInput);
+        EXPECT_EQ(r.err, c.message);
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST_F(DecodeCliTest, Help) {
+    const Result r = RunCommand({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Usage: tarnwick-decode", 0), 0u);
+    EXPECT_NE(r.out.find("address 127.0.0.1"), std::string::npos);
+}
+
+} // namespace
