@@ -1,0 +1,153 @@
+// tarnwick --headless: the start-up sequence without a window, and a clean exit on SIGINT/SIGTERM.
+#include "app/HeadlessRunner.h"
+
+#include "app/HeadlessConsole.h"
+#include "capture/PacketLog.h"
+#include "smpp/SmppServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSettings>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kMaxConnections = 10;
+constexpr int kIdleTimeoutSeconds = 3600;
+
+// The stored capture filter, or thirty '1' when it is missing or of another length.
+std::string StoredFilter(const QSettings& settings) {
+    const QString stored = settings.value("Setup/Filter").toString();
+    if (stored.size() != CPacketLog::kFilterLength)
+        return std::string(CPacketLog::kFilterLength, '1');
+    return stored.toStdString();
+}
+
+// Turns SIGINT and SIGTERM into a quit of the event loop: the handler only writes one octet
+// to a pipe, and the loop reads it like any other socket.
+class CSignalQuit {
+public:
+    CSignalQuit() {
+        if (pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        m_notifier = new QSocketNotifier(s_pipe[0], QSocketNotifier::Read);
+        QObject::connect(m_notifier, &QSocketNotifier::activated, [] {
+            char octet;
+            while (read(s_pipe[0], &octet, 1) > 0) {
+            }
+            QCoreApplication::exit(0);
+        });
+        struct sigaction action {};
+        action.sa_handler = OnSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
+    }
+    ~CSignalQuit() {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        delete m_notifier;
+        if (s_pipe[0] >= 0) {
+            close(s_pipe[0]);
+            close(s_pipe[1]);
+            s_pipe[0] = s_pipe[1] = -1;
+        }
+    }
+    CSignalQuit(const CSignalQuit&) = delete;
+    CSignalQuit& operator=(const CSignalQuit&) = delete;
+
+private:
+    static void OnSignal(int) {
+        const char octet = 1;
+        [[maybe_unused]] const ssize_t written = write(s_pipe[1], &octet, 1);
+    }
+
+    static inline int s_pipe[2] = {-1, -1};
+    QSocketNotifier* m_notifier = nullptr;
+};
+
+} // namespace
+
+HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
+    HeadlessOptions options;
+    QCommandLineParser parser;
+    const QCommandLineOption headless("headless");
+    const QCommandLineOption help("help");
+    const QCommandLineOption trace("trace");
+    const QCommandLineOption port("smpp-port", QString(), "N");
+    const QCommandLineOption listen("listen", QString(), "ADDR");
+    parser.addOptions({headless, help, trace, port, listen});
+    if (!parser.parse(arguments)) {
+        options.error = parser.errorText();
+        return options;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        options.error = QString("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+        return options;
+    }
+    options.headless = parser.isSet(headless);
+    options.help = parser.isSet(help);
+    options.trace = parser.isSet(trace);
+    if (parser.isSet(port)) {
+        bool ok = false;
+        const uint value = parser.value(port).toUInt(&ok);
+        if (!ok || value > 65535) {
+            options.error = QString("Invalid port '%1'.").arg(parser.value(port));
+            return options;
+        }
+        options.smppPort = static_cast<uint16_t>(value);
+    }
+    if (parser.isSet(listen)) {
+        const QHostAddress address(parser.value(listen));
+        if (address.protocol() != QAbstractSocket::IPv4Protocol) {
+            options.error = QString("Invalid IPv4 address '%1'.").arg(parser.value(listen));
+            return options;
+        }
+        options.listen = address;
+    }
+    return options;
+}
+
+QString HeadlessUsage() {
+    return "Usage: tarnwick [--headless] [--smpp-port N] [--listen ADDR] [--trace] [--help]\n"
+           "\n"
+           "Runs the Tarnwick SMSC simulator. Without a window the console lines go to standard output.\n"
+           "\n"
+           "  --headless       run without a window\n"
+           "  --smpp-port N    SMPP port (default 5018; 0 picks a free one)\n"
+           "  --listen ADDR    IPv4 address to listen on (default: all local addresses)\n"
+           "  --trace          print one line per captured PDU: seq, source IP, source port,\n"
+           "                   protocol:command, length, time\n"
+           "  --help           show this text\n";
+}
+
+bool NoDisplay() {
+    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
+    const QSettings settings("Vendrel", "Tarnwick");
+    CPacketLog log;
+    CSmppServer server;
+    CHeadlessConsole console(server, out);
+    CHeadlessTrace trace(log, out, options.trace);
+    server.SetObserver(&console);
+    server.SetListenAddress(options.listen);
+    if (!server.Start(options.smppPort, kMaxConnections, kIdleTimeoutSeconds))
+        return 1;
+
+    log.Reset();
+    log.SetFilter(StoredFilter(settings));
+    log.SetShowUnknown(settings.value("Setup/ShowUnknown", 1).toInt() != 0);
+    server.SetPacketLog(&log);
+    server.SetRefresher(&trace);
+
+    CSignalQuit signalQuit;
+    return QCoreApplication::exec();
+}

@@ -1,0 +1,30 @@
+// Command-line options and the event loop of `tarnwick --headless`.
+#pragma once
+
+#include <QHostAddress>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <ostream>
+
+struct HeadlessOptions {
+    bool headless = false;      // --headless was given
+    bool help = false;
+    bool trace = false;         // one line per captured record
+    uint16_t smppPort = 5018;   // 0 picks a free port
+    QHostAddress listen{QHostAddress::AnyIPv4};
+    QString error;              // set when the arguments cannot be used
+};
+
+// arguments[0] is the program name, as QCoreApplication::arguments() gives it.
+HeadlessOptions ParseHeadlessOptions(const QStringList& arguments);
+QString HeadlessUsage();
+
+// True when there is no display to open a window on.
+bool NoDisplay();
+
+// Starts the SMPP server with the stored filter, prints the console lines to out and runs the
+// event loop until SIGINT or SIGTERM. Needs a QCoreApplication. Returns the exit status: 0 after
+// a signal, 1 when the server could not start.
+int RunHeadless(const HeadlessOptions& options, std::ostream& out);
