@@ -172,15 +172,11 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
             return false;
         }
 
-        DecodeLine& line = m_lines.emplace_back();
-        line.id = row.id;
-        line.offset = offset;
-        line.width = field.width;
-        line.iconId = row.iconId;
-        line.isGroup = row.isGroup;
-        line.text.reserve(static_cast<size_t>(m_labelLengths[position]) + (row.kind == 0 ? 0 : 40));
-        AppendText(line.text, position, record + offset, field.width, remaining);
-        AppendSuffix(line.text, position, record + offset, remaining);
+        // The text is built in a buffer that keeps its capacity, so each line costs one block at most.
+        m_text.clear();
+        AppendText(m_text, position, record + offset, field.width, remaining);
+        AppendSuffix(m_text, position, record + offset, remaining);
+        m_lines.push_back({row.id, m_text, offset, field.width, row.iconId, row.isGroup});
 
         int32_t next = row.next;
         if (next == decode_table::kDispatch) {

@@ -84,6 +84,7 @@ private:
     NameIndex m_names;
 
     std::vector<DecodeLine> m_lines;
+    std::string m_text; // the line being built
     const uint8_t* m_record = nullptr;
     int32_t m_total = 0;
     int8_t m_dataCoding = -1; // last data_coding byte of the current PDU, -1 when none
