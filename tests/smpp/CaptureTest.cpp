@@ -98,14 +98,6 @@ TEST_F(FilterIndexTest, EachCommandIsFiledUnderItsFilterIndex) {
     }
 }
 
-TEST_F(SmppServerTest, RowsAllProtocolsAndSmppProtocolDecideNothing) {
-    log.SetFilter("00" + std::string(28, '1'));
-    auto esme = ConnectBound("esme");
-    esme->Send(SmppPdu(0x00000015, 2));
-    EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000015, 2));
-    EXPECT_EQ(log.GetCount(), 4);
-}
-
 TEST_F(SmppServerTest, RefusedLengthIsOmittedWithShowUnknownOffButItsNackIsKept) {
     log.SetShowUnknown(false);
     auto esme = Connect();
