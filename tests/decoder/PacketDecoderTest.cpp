@@ -152,6 +152,9 @@ TEST(PacketDecoderWalk, MissingWidthSourceIsALengthError) {
     CPacketDecoder decoder = DecoderOf(rows);
     RunWalkCases(decoder, {{"unknown width covers the rest", Bytes{'a', 'b'}, false,
                             {{10, "M: group", 0, 0}, {11, "消息长度错误!", 0, 2}}}});
+    // The error line hangs in the tree like the field it replaces.
+    EXPECT_EQ(decoder.Lines()[1].iconId, 163);
+    EXPECT_EQ(decoder.Lines()[1].isGroup, 0);
 }
 
 TEST(PacketDecoderWalk, TextUpToItsNul) {
@@ -469,23 +472,6 @@ TEST(PacketDecoderWalk, ContentFollowsTheDataCodingAndReportFlag) {
         ASSERT_EQ(decoder.Lines().size(), 4u);
         EXPECT_EQ(decoder.Lines()[3].text, c.content);
     }
-}
-
-TEST(PacketDecoderWalk, ErrorLinesHangLikeTheFieldTheyReplace) {
-    constexpr FieldDescriptor rows[] = {
-        {10, 0, 0, "G: group", -1, 11,   1, 161, kNone, kNone},
-        {11, 2, 4, "G: a =",   -1, kEnd, 0, 163, kNone, kNone},
-        {20, 0, 0, "G: other", -1, kEnd, 1, 161, kNone, kNone},
-    };
-    CPacketDecoder decoder = DecoderOf(rows);
-    const Bytes record{1, 2};
-    EXPECT_FALSE(decoder.Decode(record.data(), 2));
-    ASSERT_EQ(decoder.Lines().size(), 2u);
-    const DecodeLine& error = decoder.Lines()[1];
-    EXPECT_EQ(error.id, 11);
-    EXPECT_EQ(error.iconId, 163);
-    EXPECT_EQ(error.isGroup, 0);
-    EXPECT_EQ(error.text, kUnknownErrorText);
 }
 
 TEST(PacketDecoderWalk, ValueNamesAndSuffix) {
