@@ -132,6 +132,8 @@ bool NoDisplay() {
 }
 
 int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
+    // Before the start line: whoever sees it may signal at once.
+    CSignalQuit signalQuit;
     const QSettings settings("Vendrel", "Tarnwick");
     CPacketLog log;
     CSmppServer server;
@@ -147,7 +149,5 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
     log.SetShowUnknown(settings.value("Setup/ShowUnknown", 1).toInt() != 0);
     server.SetPacketLog(&log);
     server.SetRefresher(&trace);
-
-    CSignalQuit signalQuit;
     return QCoreApplication::exec();
 }

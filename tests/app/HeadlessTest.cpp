@@ -292,6 +292,16 @@ TEST_F(TarnwickBinaryTest, RunsUntilASignalAndEndsWithStatusZero) {
     }
 }
 
+TEST_F(TarnwickBinaryTest, SignalRightAfterTheStartLineStillEndsWithStatusZero) {
+    TarnwickProcess tarnwick(configHome.path());
+    tarnwick.Start({"--headless", "--smpp-port", "0"});
+    ASSERT_FALSE(tarnwick.WaitForLine(R"(SMPP server start ok! \(port = (\d+)\))").empty()) << tarnwick.Output();
+    tarnwick.Process().terminate();
+    ASSERT_TRUE(tarnwick.WaitForExit());
+    EXPECT_EQ(tarnwick.Process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(tarnwick.Process().exitCode(), 0);
+}
+
 TEST_F(TarnwickBinaryTest, PortInUsePrintsFailAndEndsWithStatusOne) {
     QTcpServer occupant;
     ASSERT_TRUE(occupant.listen(QHostAddress::AnyIPv4, 0));
