@@ -1,4 +1,4 @@
-// CSmppServer: framing, the dispatch table, binds and the six message operations.
+// CSmppServer: the dispatch table, binds and the six message operations.
 #include "smpp/SmppServer.h"
 
 #include "capture/PacketLog.h"
@@ -7,18 +7,12 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <new>
 
 using namespace smpp;
 
 namespace {
 
 constexpr uint16_t kProtocolSmpp = 2;
-
-// Frame states of a connection.
-constexpr int32_t kReadingHeader = 0;
-constexpr int32_t kReadingBody = 1;
-constexpr int32_t kHandling = 2;
 
 } // namespace
 
@@ -80,91 +74,18 @@ const CSmppServer::DispatchRow& CSmppServer::Lookup(uint32_t commandId) {
     return kUnknownRow;
 }
 
-CSmppServer::CSmppServer(QObject* parent) : CSocketServer(parent) {}
-
-CSmppServer::~CSmppServer() {
-    // The engine drops its sockets without calling OnClose; the buffers are ours to free.
-    for (int i = 0; i < GetConnectionCount(); ++i) {
-        delete[] GetReceiveBuffer(i);
-        SetReceiveBuffer(i, nullptr);
-    }
-}
+CSmppServer::CSmppServer(QObject* parent) : CFramedServer(kHeaderSize, kMaxPduSize, parent) {}
 
 bool CSmppServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds) {
     const bool ok = CSocketServer::Start(port, maxConnections, idleTimeoutSeconds);
     m_ownPort = ok ? ListeningPort() : port;
-    if (m_observer) {
+    if (Observer()) {
         char line[64];
         std::snprintf(line, sizeof line, "SMPP server start %s! (port = %d)\r\n", ok ? "ok" : "fail",
                       port == 0 && ok ? int(m_ownPort) : int(port));
-        m_observer->Print(line);
+        Observer()->Print(line);
     }
     return ok;
-}
-
-void CSmppServer::OnAccept(int index) {
-    // Without a buffer the connection is never read; it leaves through the idle check.
-    uint8_t* buffer = new (std::nothrow) uint8_t[kMaxPduSize];
-    SetReceiveBuffer(index, buffer);
-    SetWantedCount(index, kHeaderSize);
-    SetReceivedCount(index, 0);
-    SetFrameState(index, kReadingHeader);
-    if (m_observer)
-        m_observer->OnConnected(index);
-}
-
-void CSmppServer::OnClose(int index) {
-    delete[] GetReceiveBuffer(index);
-    SetReceiveBuffer(index, nullptr);
-    if (m_observer)
-        m_observer->OnDisconnected(index);
-}
-
-void CSmppServer::OnReceive(int index) {
-    uint8_t* buffer = GetReceiveBuffer(index);
-    if (!buffer)
-        return;
-    int32_t received = GetReceivedCount(index);
-    int32_t wanted = GetWantedCount(index);
-    int32_t state = GetFrameState(index);
-
-    // Qt signals once for everything it has buffered, so keep framing until it runs dry;
-    // each read asks only for the octets still missing from the current PDU.
-    while (!IsClosing(index)) {
-        const int64_t got = Receive(index, buffer + received, wanted);
-        if (got <= 0)
-            break;
-        received += static_cast<int32_t>(got);
-        wanted -= static_cast<int32_t>(got);
-        if (state == kReadingHeader && received >= kHeaderSize) {
-            const uint32_t length = ReadBe32(buffer + kLengthOffset);
-            if (length < uint32_t(kHeaderSize) || length > uint32_t(kMaxPduSize)) {
-                SetReceivedCount(index, received);
-                SetWantedCount(index, 0);
-                SetFrameState(index, kHandling);
-                RejectLength(index, buffer);
-                return;
-            }
-            wanted = static_cast<int32_t>(length) - received;
-            state = kReadingBody;
-        }
-        if (wanted > 0)
-            continue;
-
-        SetFrameState(index, kHandling);
-        HandlePdu(index, buffer, static_cast<uint32_t>(received));
-        if (IsClosing(index)) {
-            SetReceivedCount(index, received);
-            SetWantedCount(index, 0);
-            return;
-        }
-        received = 0;
-        wanted = kHeaderSize;
-        state = kReadingHeader;
-    }
-    SetReceivedCount(index, received);
-    SetWantedCount(index, wanted);
-    SetFrameState(index, state);
 }
 
 void CSmppServer::HandlePdu(int index, const uint8_t* pdu, uint32_t length) {
@@ -177,7 +98,7 @@ void CSmppServer::HandlePdu(int index, const uint8_t* pdu, uint32_t length) {
         m_refresher->Refresh();
 }
 
-void CSmppServer::RejectLength(int index, const uint8_t* header) {
+void CSmppServer::HandleBadLength(int index, const uint8_t* header) {
     // A length the buffer cannot frame: keep what arrived, say why, and drop the stream,
     // which can no longer be cut into PDUs.
     if (m_log)
@@ -238,8 +159,8 @@ void CSmppServer::Bind(int index, const DispatchRow& row, uint32_t sequence, con
     out[4] = kInterfaceVersion34;
     SendResponse(index, row.responseId, kStatusOk, sequence, uint32_t(kHeaderSize + nameLength + 1 + 5),
                  row.responseFilterIndex);
-    if (m_observer)
-        m_observer->OnLoggedIn(index);
+    if (Observer())
+        Observer()->OnLoggedIn(index);
 }
 
 void CSmppServer::Unbind(int index, const DispatchRow& row, uint32_t sequence, const uint8_t*, int32_t) {

@@ -1,14 +1,13 @@
 // The SMPP side of the simulated SMSC: frames ESME PDUs, binds, answers and captures them.
 #pragma once
 
-#include "engine/SocketServer.h"
+#include "engine/FramedServer.h"
 #include "smpp/SmppPdu.h"
 
 #include <cstdint>
 
 class CPacketLog;
 class CPacketListRefresher;
-class CServerObserver;
 
 namespace smpp {
 
@@ -22,23 +21,21 @@ int LeadingFieldLength(const uint8_t* body, int32_t bodyLength, int maxChars);
 
 } // namespace smpp
 
-// A CSocketServer that speaks SMPP 3.4 to ESMEs on the UI thread. Owns one 10240-octet receive
-// buffer per connection (allocated at accept, freed at close), the 1024-octet response buffer
-// shared by all connections, and the message id counter. Tells its observer of connections and
-// binds, hands every PDU in both directions to the capture log, and asks the packet list to
-// refresh after each received PDU. Observer, capture log and refresher are optional and not owned.
-class CSmppServer : public CSocketServer {
+// A framed server that speaks SMPP 3.4 to ESMEs on the UI thread. Owns one 10240-octet receive
+// buffer per connection (through the framing), the 1024-octet response buffer shared by all
+// connections, and the message id counter. Tells its observer of connections and binds, hands
+// every PDU in both directions to the capture log, and asks the packet list to refresh after
+// each received PDU. Observer, capture log and refresher are optional and not owned.
+class CSmppServer : public CFramedServer {
 public:
     static constexpr uint32_t kResponseAddress = 0x7F000001; // responses are captured as from 127.0.0.1
 
     explicit CSmppServer(QObject* parent = nullptr);
-    ~CSmppServer() override;
 
     // Starts listening, then prints the start line ("ok"/"fail" and the port) to the observer.
     // With port 0 the line shows the port actually picked.
     bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
 
-    void SetObserver(CServerObserver* observer) { m_observer = observer; }
     void SetPacketLog(CPacketLog* log) { m_log = log; }
     void SetRefresher(CPacketListRefresher* refresher) { m_refresher = refresher; }
 
@@ -47,9 +44,8 @@ public:
     int16_t GetNextMessageId() const { return m_nextMessageId; }
 
 protected:
-    void OnAccept(int index) override;
-    void OnReceive(int index) override;
-    void OnClose(int index) override;
+    void HandlePdu(int index, const uint8_t* pdu, uint32_t length) override;
+    void HandleBadLength(int index, const uint8_t* header) override;
 
 private:
     struct DispatchRow;
@@ -65,9 +61,6 @@ private:
     static const DispatchRow kDispatch[];
     static const DispatchRow kUnknownRow;
     static const DispatchRow& Lookup(uint32_t commandId);
-
-    void HandlePdu(int index, const uint8_t* pdu, uint32_t length);
-    void RejectLength(int index, const uint8_t* header);
 
     // Handlers, one per kind of dispatch row.
     void Bind(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
@@ -89,7 +82,6 @@ private:
     // Writes the next message id and its NUL at out; returns the octets written.
     int TakeMessageId(uint8_t* out);
 
-    CServerObserver* m_observer = nullptr;
     CPacketLog* m_log = nullptr;
     CPacketListRefresher* m_refresher = nullptr;
     uint16_t m_ownPort = 0;
