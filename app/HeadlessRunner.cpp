@@ -3,6 +3,8 @@
 
 #include "app/HeadlessConsole.h"
 #include "capture/PacketLog.h"
+#include "decoder/PacketDecoder.h"
+#include "mobile/MobileServer.h"
 #include "smpp/SmppServer.h"
 
 #include <QCommandLineParser>
@@ -13,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <string>
+#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -81,8 +84,9 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     const QCommandLineOption help("help");
     const QCommandLineOption trace("trace");
     const QCommandLineOption port("smpp-port", QString(), "N");
+    const QCommandLineOption mobilePort("mobile-port", QString(), "N");
     const QCommandLineOption listen("listen", QString(), "ADDR");
-    parser.addOptions({headless, help, trace, port, listen});
+    parser.addOptions({headless, help, trace, port, mobilePort, listen});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -94,14 +98,16 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     options.headless = parser.isSet(headless);
     options.help = parser.isSet(help);
     options.trace = parser.isSet(trace);
-    if (parser.isSet(port)) {
+    for (const auto& [option, target] : {std::pair{&port, &options.smppPort}, std::pair{&mobilePort, &options.mobilePort}}) {
+        if (!parser.isSet(*option))
+            continue;
         bool ok = false;
-        const uint value = parser.value(port).toUInt(&ok);
+        const uint value = parser.value(*option).toUInt(&ok);
         if (!ok || value > 65535) {
-            options.error = QString("Invalid port '%1'.").arg(parser.value(port));
+            options.error = QString("Invalid port '%1'.").arg(parser.value(*option));
             return options;
         }
-        options.smppPort = static_cast<uint16_t>(value);
+        *target = static_cast<uint16_t>(value);
     }
     if (parser.isSet(listen)) {
         const QHostAddress address(parser.value(listen));
@@ -115,12 +121,14 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
 }
 
 QString HeadlessUsage() {
-    return "Usage: tarnwick [--headless] [--smpp-port N] [--listen ADDR] [--trace] [--help]\n"
+    return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace] [--help]\n"
            "\n"
-           "Runs the Tarnwick SMSC simulator. Without a window the console lines go to standard output.\n"
+           "Runs the Tarnwick SMSC simulator. Without a window both servers' console lines go to\n"
+           "standard output, behind \"[SMPP] \" or \"[Mobile] \".\n"
            "\n"
            "  --headless       run without a window\n"
            "  --smpp-port N    SMPP port (default 5018; 0 picks a free one)\n"
+           "  --mobile-port N  mobile (TEST) port (default 8880; 0 picks a free one)\n"
            "  --listen ADDR    IPv4 address to listen on (default: all local addresses)\n"
            "  --trace          print one line per captured PDU: seq, source IP, source port,\n"
            "                   protocol:command, length, time\n"
@@ -132,22 +140,34 @@ bool NoDisplay() {
 }
 
 int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
-    // Before the start line: whoever sees it may signal at once.
+    // Before the start lines: whoever sees one may signal at once.
     CSignalQuit signalQuit;
     const QSettings settings("Vendrel", "Tarnwick");
     CPacketLog log;
-    CSmppServer server;
-    CHeadlessConsole console(server, out);
-    CHeadlessTrace trace(log, out, options.trace);
-    server.SetObserver(&console);
-    server.SetListenAddress(options.listen);
-    if (!server.Start(options.smppPort, kMaxConnections, kIdleTimeoutSeconds))
+    const CPacketDecoder names;
+    CHeadlessTrace trace(log, names, out, options.trace);
+
+    // As at start-up in the window: both servers start, a failure of one does not stop the other.
+    CSmppServer smpp;
+    CHeadlessConsole smppConsole(smpp, out, "[SMPP] ");
+    smpp.SetObserver(&smppConsole);
+    smpp.SetListenAddress(options.listen);
+    const bool smppStarted = smpp.Start(options.smppPort, kMaxConnections, kIdleTimeoutSeconds);
+
+    CMobileServer mobile;
+    CHeadlessConsole mobileConsole(mobile, out, "[Mobile] ");
+    mobile.SetObserver(&mobileConsole);
+    mobile.SetListenAddress(options.listen);
+    const bool mobileStarted = mobile.Start(options.mobilePort, kMaxConnections, kIdleTimeoutSeconds);
+    if (!smppStarted || !mobileStarted)
         return 1;
 
     log.Reset();
     log.SetFilter(StoredFilter(settings));
     log.SetShowUnknown(settings.value("Setup/ShowUnknown", 1).toInt() != 0);
-    server.SetPacketLog(&log);
-    server.SetRefresher(&trace);
+    smpp.SetPacketLog(&log);
+    smpp.SetRefresher(&trace);
+    mobile.SetPacketLog(&log);
+    mobile.SetRefresher(&trace);
     return QCoreApplication::exec();
 }

@@ -13,6 +13,7 @@ struct HeadlessOptions {
     bool help = false;
     bool trace = false;         // one line per captured record
     uint16_t smppPort = 5018;   // 0 picks a free port
+    uint16_t mobilePort = 8880; // 0 picks a free port
     QHostAddress listen{QHostAddress::AnyIPv4};
     QString error;              // set when the arguments cannot be used
 };
@@ -24,7 +25,7 @@ QString HeadlessUsage();
 // True when there is no display to open a window on.
 bool NoDisplay();
 
-// Starts the SMPP server with the stored filter, prints the console lines to out and runs the
-// event loop until SIGINT or SIGTERM. Needs a QCoreApplication. Returns the exit status: 0 after
-// a signal, 1 when the server could not start.
+// Starts the SMPP and mobile servers with the stored filter, prints both consoles' lines to out
+// and runs the event loop until SIGINT or SIGTERM. Needs a QCoreApplication. Returns the exit
+// status: 0 after a signal, 1 when either server could not start.
 int RunHeadless(const HeadlessOptions& options, std::ostream& out);

@@ -2,6 +2,8 @@
 #include "app/HeadlessConsole.h"
 #include "app/HeadlessRunner.h"
 #include "capture/PacketLog.h"
+#include "decoder/PacketDecoder.h"
+#include "mobile/MobileServer.h"
 #include "smpp/SmppServer.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/QtTestEnv.h"
@@ -51,15 +53,18 @@ TEST(HeadlessOptions, ParsesWhatTheCommandLineSays) {
         bool trace;
         bool help;
         uint16_t port;
+        uint16_t mobilePort;
         QString listen;
     };
     const Case cases[] = {
-        {"defaults", {"tarnwick"}, false, false, false, 5018, "0.0.0.0"},
-        {"headless", {"tarnwick", "--headless"}, true, false, false, 5018, "0.0.0.0"},
-        {"everything", {"tarnwick", "--headless", "--trace", "--smpp-port", "0", "--listen", "127.0.0.1"},
-         true, true, false, 0, "127.0.0.1"},
-        {"port with equals sign", {"tarnwick", "--smpp-port=65535"}, false, false, false, 65535, "0.0.0.0"},
-        {"help", {"tarnwick", "--help"}, false, false, true, 5018, "0.0.0.0"},
+        {"defaults", {"tarnwick"}, false, false, false, 5018, 8880, "0.0.0.0"},
+        {"headless", {"tarnwick", "--headless"}, true, false, false, 5018, 8880, "0.0.0.0"},
+        {"everything",
+         {"tarnwick", "--headless", "--trace", "--smpp-port", "0", "--mobile-port", "0", "--listen", "127.0.0.1"},
+         true, true, false, 0, 0, "127.0.0.1"},
+        {"port with equals sign", {"tarnwick", "--smpp-port=65535", "--mobile-port=1"}, false, false, false, 65535, 1,
+         "0.0.0.0"},
+        {"help", {"tarnwick", "--help"}, false, false, true, 5018, 8880, "0.0.0.0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -69,6 +74,7 @@ TEST(HeadlessOptions, ParsesWhatTheCommandLineSays) {
         EXPECT_EQ(options.trace, c.trace);
         EXPECT_EQ(options.help, c.help);
         EXPECT_EQ(options.smppPort, c.port);
+        EXPECT_EQ(options.mobilePort, c.mobilePort);
         EXPECT_EQ(options.listen, QHostAddress(c.listen));
     }
 }
@@ -83,6 +89,7 @@ TEST(HeadlessOptions, RefusesWhatItCannotUse) {
         {{"tarnwick", "--smpp-port", "-1"}, "Invalid port '-1'."},         // negative
         {{"tarnwick", "--smpp-port", "50x"}, "Invalid port '50x'."},       // not a number
         {{"tarnwick", "--smpp-port"}, "Missing value after '--smpp-port'."},
+        {{"tarnwick", "--mobile-port", "99999"}, "Invalid port '99999'."},
         {{"tarnwick", "--listen", "::1"}, "Invalid IPv4 address '::1'."},  // IPv4 only
         {{"tarnwick", "--listen", "local"}, "Invalid IPv4 address 'local'."},
         {{"tarnwick", "--window"}, "Unknown option 'window'."},
@@ -97,7 +104,7 @@ TEST(HeadlessOptions, RefusesWhatItCannotUse) {
 TEST(HeadlessConsole, PrintsStartConnectAndDisconnectLinesWithoutCarriageReturn) {
     std::ostringstream out;
     CSmppServer server;
-    CHeadlessConsole console(server, out, ConsoleTime);
+    CHeadlessConsole console(server, out, "[SMPP] ", ConsoleTime);
     server.SetObserver(&console);
     ASSERT_TRUE(server.Start(0, 10, 3600));
 
@@ -113,9 +120,9 @@ TEST(HeadlessConsole, PrintsStartConnectAndDisconnectLinesWithoutCarriageReturn)
 
     const std::string peer = "IP address = 127.000.000.001 Port = " + std::to_string(clientPort);
     EXPECT_EQ(Lines(out.str()), (std::vector<std::string>{
-                                    "SMPP server start ok! (port = " + std::to_string(server.ListeningPort()) + ")",
-                                    "ESME Connected [0] " + peer + " Time = 2023-11-14 22:13:20",
-                                    "ESME Disconnected [0] " + peer + " Time = 2023-11-14 22:13:20",
+                                    "[SMPP] SMPP server start ok! (port = " + std::to_string(server.ListeningPort()) + ")",
+                                    "[SMPP] ESME Connected [0] " + peer + " Time = 2023-11-14 22:13:20",
+                                    "[SMPP] ESME Disconnected [0] " + peer + " Time = 2023-11-14 22:13:20",
                                 }));
 }
 
@@ -124,7 +131,8 @@ TEST(HeadlessTrace, PrintsOneLinePerNewRecordWithTheListColumns) {
     log.Reset();
     log.SetTimeSource(CaptureTime);
     std::ostringstream out;
-    CHeadlessTrace trace(log, out, true);
+    const CPacketDecoder names;
+    CHeadlessTrace trace(log, names, out, true);
 
     struct Case {
         const char* name;
@@ -144,10 +152,14 @@ TEST(HeadlessTrace, PrintsOneLinePerNewRecordWithTheListColumns) {
         {"SMPP command nobody knows", 2, 0x7F000001, 1, SmppPdu(0x00000999, 3),
          "4\t127.000.000.001\t1\tSMPP:未知\t32\t2023-11-14 22:13:20"},
         {"protocol code 5", 5, 0x7F000001, 2, SmppPdu(0x00000004, 4), "5\t127.000.000.001\t2\t未知:未知\t32\t2023-11-14 22:13:20"},
-        {"mobile protocol", 8, 0x7F000001, 8880, Builder().u32(12).u32(1).u32(0),
-         "6\t127.000.000.001\t8880\tTEST:未知\t28\t2023-11-14 22:13:20"},
+        {"mobile protocol", 8, 0x7F000001, 8880, Builder().u32(16).u32(0x80001001).u32(0).u32(0),
+         "6\t127.000.000.001\t8880\tTEST:登录应答\t32\t2023-11-14 22:13:20"},
+        {"mobile command nobody knows", 8, 0x7F000001, 8880, Builder().u32(12).u32(1).u32(0),
+         "7\t127.000.000.001\t8880\tTEST:未知\t28\t2023-11-14 22:13:20"},
+        {"CMPP 3.0 names its commands from its own table", 4, 0x7F000001, 7890, Builder().u32(12).u32(0x00000004).u32(0),
+         "8\t127.000.000.001\t7890\tCMPP3:提交短信\t28\t2023-11-14 22:13:20"},
         {"PDU too short for a command id", 2, 0x7F000001, 3, Builder().u8(0).u8(0),
-         "7\t127.000.000.001\t3\tSMPP:未知\t18\t2023-11-14 22:13:20"},
+         "9\t127.000.000.001\t3\tSMPP:未知\t18\t2023-11-14 22:13:20"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -168,7 +180,8 @@ TEST(HeadlessTrace, WipesAFullLogSoCapturingGoesOnAndCountsFromOneAgain) {
         log.Reset();
         log.SetTimeSource(CaptureTime);
         std::ostringstream out;
-        CHeadlessTrace trace(log, out, print);
+        const CPacketDecoder names;
+        CHeadlessTrace trace(log, names, out, print);
         const Bytes big(CPacketLog::kAreaSize - 16, 0);
         ASSERT_TRUE(log.AddPacket(2, 0x7F000001, 1, big.data(), uint32_t(big.size()), 9));
         trace.Refresh();
@@ -258,8 +271,8 @@ TEST_F(TarnwickBinaryTest, RunsUntilASignalAndEndsWithStatusZero) {
     for (const int signal : stopSignals) {
         SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGINT");
         TarnwickProcess tarnwick(configHome.path());
-        tarnwick.Start({"--headless", "--smpp-port", "0", "--trace"});
-        const std::string port = tarnwick.WaitForLine(R"(SMPP server start ok! \(port = (\d+)\))");
+        tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--trace"});
+        const std::string port = tarnwick.WaitForLine(R"(\[SMPP\] SMPP server start ok! \(port = (\d+)\))");
         ASSERT_FALSE(port.empty()) << tarnwick.Output();
         ASSERT_NE(port, "0");
 
@@ -272,7 +285,7 @@ TEST_F(TarnwickBinaryTest, RunsUntilASignalAndEndsWithStatusZero) {
 
         const QString time = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)";
         const QString peer = QString("IP address = 127\\.000\\.000\\.001 Port = %1 Time = ").arg(clientPort.c_str()) + time;
-        EXPECT_FALSE(tarnwick.WaitForLine("ESME Connected \\[0\\] " + peer).empty()) << tarnwick.Output();
+        EXPECT_FALSE(tarnwick.WaitForLine("\\[SMPP\\] ESME Connected \\[0\\] " + peer).empty()) << tarnwick.Output();
         EXPECT_FALSE(tarnwick.WaitForLine(QString("1\t127\\.000\\.000\\.001\t%1\tSMPP:bind_transmitter\t%2\t")
                                               .arg(clientPort.c_str())
                                               .arg(16 + 16 + 5 + 3 + 1 + 3 + 1) + time)
@@ -283,7 +296,7 @@ TEST_F(TarnwickBinaryTest, RunsUntilASignalAndEndsWithStatusZero) {
                                               .arg(16 + 16 + 5 + 5) + time)
                          .empty())
             << tarnwick.Output();
-        EXPECT_FALSE(tarnwick.WaitForLine("ESME Disconnected \\[0\\] " + peer).empty()) << tarnwick.Output();
+        EXPECT_FALSE(tarnwick.WaitForLine("\\[SMPP\\] ESME Disconnected \\[0\\] " + peer).empty()) << tarnwick.Output();
 
         ::kill(pid_t(tarnwick.Process().processId()), signal);
         ASSERT_TRUE(tarnwick.WaitForExit());
@@ -294,25 +307,70 @@ TEST_F(TarnwickBinaryTest, RunsUntilASignalAndEndsWithStatusZero) {
 
 TEST_F(TarnwickBinaryTest, SignalRightAfterTheStartLineStillEndsWithStatusZero) {
     TarnwickProcess tarnwick(configHome.path());
-    tarnwick.Start({"--headless", "--smpp-port", "0"});
-    ASSERT_FALSE(tarnwick.WaitForLine(R"(SMPP server start ok! \(port = (\d+)\))").empty()) << tarnwick.Output();
+    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0"});
+    ASSERT_FALSE(tarnwick.WaitForLine(R"(\[SMPP\] SMPP server start ok! \(port = (\d+)\))").empty()) << tarnwick.Output();
     tarnwick.Process().terminate();
     ASSERT_TRUE(tarnwick.WaitForExit());
     EXPECT_EQ(tarnwick.Process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(tarnwick.Process().exitCode(), 0);
 }
 
+// A server that cannot start says "fail"; the other still starts, and the runner ends with 1.
 TEST_F(TarnwickBinaryTest, PortInUsePrintsFailAndEndsWithStatusOne) {
     QTcpServer occupant;
     ASSERT_TRUE(occupant.listen(QHostAddress::AnyIPv4, 0));
-    const QString port = QString::number(occupant.serverPort());
+    const std::string taken = std::to_string(occupant.serverPort());
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        QString output;
+    };
+    const Case cases[] = {
+        {"SMPP port taken", {"--headless", "--smpp-port", taken.c_str(), "--mobile-port", "0"},
+         QString("\\[SMPP\\] SMPP server start fail! \\(port = %1\\)\n"
+                 "\\[Mobile\\] Mobile server start OK! \\(port = \\d+\\)\n").arg(taken.c_str())},
+        {"mobile port taken", {"--headless", "--smpp-port", "0", "--mobile-port", taken.c_str()},
+         QString("\\[SMPP\\] SMPP server start ok! \\(port = \\d+\\)\n"
+                 "\\[Mobile\\] Mobile server start fail! \\(port = %1\\)\n").arg(taken.c_str())},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TarnwickProcess tarnwick(configHome.path());
+        tarnwick.Start(c.arguments);
+        ASSERT_TRUE(tarnwick.WaitForExit());
+        EXPECT_TRUE(QRegularExpression("^" + c.output + "$").match(QString::fromStdString(tarnwick.Output())).hasMatch())
+            << tarnwick.Output();
+        EXPECT_EQ(tarnwick.Process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(tarnwick.Process().exitCode(), 1);
+    }
+}
 
+TEST_F(TarnwickBinaryTest, MobileSimulatorIsServedAndTracedBesideTheEsmes) {
     TarnwickProcess tarnwick(configHome.path());
-    tarnwick.Start({"--headless", "--smpp-port", port});
+    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--trace"});
+    const std::string port = tarnwick.WaitForLine(R"(\[Mobile\] Mobile server start OK! \(port = (\d+)\))");
+    ASSERT_FALSE(port.empty()) << tarnwick.Output();
+
+    test_net::TestClient simulator;
+    ASSERT_TRUE(simulator.Connect(uint16_t(std::stoi(port))));
+    const std::string clientPort = std::to_string(simulator.LocalPort());
+    simulator.Send(Builder().u32(40).u32(0x00001001).u32(1).u32(1).text("13900000001", 24).bytes());
+    ASSERT_TRUE(simulator.WaitForBytes(16));
+
+    const QString time = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)";
+    EXPECT_FALSE(tarnwick.WaitForLine(QString("\\[Mobile\\] ESME Connected \\[0\\] IP address = "
+                                              "127\\.000\\.000\\.001 Port = %1 Time = ").arg(clientPort.c_str()) + time)
+                     .empty())
+        << tarnwick.Output();
+    EXPECT_FALSE(tarnwick.WaitForLine(QString("1\t127\\.000\\.000\\.001\t%1\tTEST:登录请求\t56\t").arg(clientPort.c_str()) + time)
+                     .empty())
+        << tarnwick.Output();
+    EXPECT_FALSE(tarnwick.WaitForLine(QString("2\t127\\.000\\.000\\.001\t%1\tTEST:登录应答\t32\t").arg(port.c_str()) + time)
+                     .empty())
+        << tarnwick.Output();
+    tarnwick.Process().terminate();
     ASSERT_TRUE(tarnwick.WaitForExit());
-    EXPECT_EQ(tarnwick.Output(), "SMPP server start fail! (port = " + port.toStdString() + ")\n");
-    EXPECT_EQ(tarnwick.Process().exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(tarnwick.Process().exitCode(), 1);
+    EXPECT_EQ(tarnwick.Process().exitCode(), 0);
 }
 
 TEST_F(TarnwickBinaryTest, BadArgumentsEndWithStatusTwoAndHelpWithZero) {
@@ -359,8 +417,8 @@ TEST_F(TarnwickBinaryTest, StoredSettingsDecideWhatIsCaptured) {
         SCOPED_TRACE(c.name);
         WriteSettings(c.settings);
         TarnwickProcess tarnwick(configHome.path());
-        tarnwick.Start({"--headless", "--smpp-port", "0", "--trace"});
-        const std::string port = tarnwick.WaitForLine(R"(SMPP server start ok! \(port = (\d+)\))");
+        tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--trace"});
+        const std::string port = tarnwick.WaitForLine(R"(\[SMPP\] SMPP server start ok! \(port = (\d+)\))");
         ASSERT_FALSE(port.empty()) << tarnwick.Output();
 
         test_net::TestClient client;
