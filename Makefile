@@ -28,11 +28,12 @@ test-asan: deps
 
 bench: build
 	scripts/run-bench $(BUILD)
+	$(BUILD)/bench/decode/decode-bench --benchmark_min_time=1
 
 fuzz: deps
 	@CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_FUZZ=ON -DTARNWICK_TESTS=OFF -DTARNWICK_BENCH=OFF >/dev/null
-	@cmake --build $(BUILD_FUZZ) -j $(JOBS) --target decoder-fuzz
-	@echo "fuzzer: $(BUILD_FUZZ)/tests/fuzz/decoder-fuzz (run it with a corpus folder, e.g. -max_total_time=600)"
+	@cmake --build $(BUILD_FUZZ) -j $(JOBS) --target decoder-fuzz decoder-fuzz-seeds
+	@echo "fuzzer: $(BUILD_FUZZ)/tests/fuzz/decoder-fuzz; seed corpus: $(BUILD_FUZZ)/tests/fuzz/decoder-fuzz-seeds DIR"
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)

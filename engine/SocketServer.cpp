@@ -234,6 +234,8 @@ void CSocketServer::AcceptPending()
         if (socket == nullptr)
             break;
 
+        // Responses are small and answer a waiting peer; don't let Nagle hold them back.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         ConnectionRecord record;
         record.socket = socket;
         record.peerAddress = Ipv4Of(socket->peerAddress());
@@ -271,6 +273,10 @@ void CSocketServer::HandleReadyRead(QTcpSocket* socket)
         return;
     }
     OnReceive(index);
+    // Answers go out now rather than on the next turn of the event loop: an ESME waiting
+    // for each response before it sends the next request feels every turn.
+    if (socket->bytesToWrite() > 0)
+        socket->flush();
 }
 
 void CSocketServer::HandlePeerClosed(QTcpSocket* socket)
