@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/SocketServer.h"
+#include "engine/Wire.h"
 
 #include <cstdint>
 
@@ -40,18 +41,3 @@ private:
     const int m_maxPduSize;
     CServerObserver* m_observer = nullptr;
 };
-
-namespace wire {
-
-inline uint32_t ReadBe32(const uint8_t* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
-
-inline void WriteBe32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v >> 24);
-    p[1] = static_cast<uint8_t>(v >> 16);
-    p[2] = static_cast<uint8_t>(v >> 8);
-    p[3] = static_cast<uint8_t>(v);
-}
-
-} // namespace wire

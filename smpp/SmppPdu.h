@@ -1,6 +1,8 @@
 // SMPP 3.4 wire constants and the big-endian field access the server reads and writes PDUs with.
 #pragma once
 
+#include "engine/Wire.h"
+
 #include <cstdint>
 
 namespace smpp {
@@ -63,20 +65,9 @@ constexpr int kMaxMessageIdChars = 64;
 constexpr int32_t kFilterUnknown = -1;
 constexpr int32_t kFilterGenericNack = 2;
 
-inline uint32_t ReadBe32(const uint8_t* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
-
-inline void WriteBe32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v >> 24);
-    p[1] = static_cast<uint8_t>(v >> 16);
-    p[2] = static_cast<uint8_t>(v >> 8);
-    p[3] = static_cast<uint8_t>(v);
-}
-
-inline void WriteBe16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v >> 8);
-    p[1] = static_cast<uint8_t>(v);
-}
+// The header and body fields are read and written octet by octet, never as host structures.
+using wire::ReadBe32;
+using wire::WriteBe16;
+using wire::WriteBe32;
 
 } // namespace smpp

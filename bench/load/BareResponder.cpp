@@ -33,8 +33,8 @@ int16_t g_messageId = 0;
 
 // Answers one PDU into c.out; false when the stream is unusable.
 bool Answer(Connection& c, const uint8_t* pdu, uint32_t length) {
-    const uint32_t id = bench::Be32(pdu + 4);
-    const uint32_t sequence = bench::Be32(pdu + 12);
+    const uint32_t id = bench::ReadBe32(pdu + 4);
+    const uint32_t sequence = bench::ReadBe32(pdu + 12);
     const uint8_t* body = pdu + bench::kHeaderSize;
     const uint32_t bodyLength = length - bench::kHeaderSize;
     if (id == 0x00000001 || id == 0x00000002 || id == bench::kBindTransceiver) {
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
                 c.inEnd += size_t(n);
             while (!drop && c.inEnd - c.inStart >= bench::kHeaderSize) {
                 const uint8_t* pdu = c.in.data() + c.inStart;
-                const uint32_t length = bench::Be32(pdu);
+                const uint32_t length = bench::ReadBe32(pdu);
                 if (length < bench::kHeaderSize || length > bench::kMaxPdu) {
                     drop = true;
                     break;

@@ -184,15 +184,15 @@ int main(int argc, char** argv) {
             c.inEnd += size_t(n);
             while (c.inEnd - c.inStart >= bench::kHeaderSize) {
                 const uint8_t* pdu = c.in.data() + c.inStart;
-                const uint32_t length = bench::Be32(pdu);
+                const uint32_t length = bench::ReadBe32(pdu);
                 if (length < bench::kHeaderSize || length > bench::kMaxPdu) {
                     std::fprintf(stderr, "bad command_length %u\n", length);
                     return 1;
                 }
                 if (c.inEnd - c.inStart < length)
                     break;
-                const uint32_t id = bench::Be32(pdu + 4);
-                const uint32_t sequence = bench::Be32(pdu + 12);
+                const uint32_t id = bench::ReadBe32(pdu + 4);
+                const uint32_t sequence = bench::ReadBe32(pdu + 12);
                 c.inStart += length;
                 if (id == (bench::kBindTransceiver | bench::kResponseBit)) {
                     c.bound = true;
