@@ -1,4 +1,5 @@
 // Decode rows of the capture header that starts every record, and the protocol names.
+#include "decoder/tables/TableChecks.h"
 #include "decoder/tables/Tables.h"
 
 #include <iterator>
@@ -27,6 +28,8 @@ constexpr FieldDescriptor kDescriptors[] = {
     {6, -1, 0, "",                                    0, kEnd,      0, 159, kNone, kNone},
 };
 static_assert(std::size(kDescriptors) == 6 + 8 + 1);
+static_assert(NoTerminatorLookalike(kDescriptors));
+static_assert(CaseListsClosed(kDescriptors));
 
 // Code table 6: protocol codes of the capture header.
 constexpr CodeName kCodeNames[] = {

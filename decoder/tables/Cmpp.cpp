@@ -1,8 +1,7 @@
 // Decode rows of CMPP 2.0, CMPP 3.0 and the mobile TEST protocol: descriptors, command names and value names.
+#include "decoder/tables/TableChecks.h"
 #include "decoder/tables/Tables.h"
 
-#include <array>
-#include <cstddef>
 #include <iterator>
 
 namespace decode_table {
@@ -233,11 +232,6 @@ constexpr FieldDescriptor kDescriptors[] = {
 static_assert(std::size(kDescriptors) == 188);
 
 // Command names; table 1012 repeats table 12 so the brief list names CMPP 3.0 commands too.
-struct CommandName {
-    uint32_t code;
-    const char* name;
-};
-
 constexpr CommandName kCmppCommands[] = {
     {0x00000001, "请求连接"},
     {0x80000001, "请求连接应答"},
@@ -281,31 +275,15 @@ constexpr CommandName kTestCommands[] = {
     {0x80001003, "下发应答"},
 };
 
-struct CommandTable {
-    int32_t tableId;
-    std::span<const CommandName> rows;
-};
-
 constexpr CommandTable kCommandTables[] = {
     {  12, kCmppCommands},
     {1012, kCmppCommands},
     { 182, kTestCommands},
 };
 
-constexpr auto kCodeNames = [] {
-    std::array<CodeName, 2 * std::size(kCmppCommands) + std::size(kTestCommands)> out{};
-    size_t at = 0;
-    for (const CommandTable& table : kCommandTables)
-        for (const CommandName& row : table.rows) out[at++] = {table.tableId, row.code, row.name};
-    return out;
-}();
+constexpr auto kCodeNames = Flatten<CodeName, kCommandTables>();
 
 // Value names. Categories with the same rows share one list; -1 is the wildcard and comes last.
-struct Named {
-    int32_t value;
-    const char* name;
-};
-
 constexpr Named kConnectStatus[] = {
     { 0, "正确"},
     { 1, "消息结构错"},
@@ -374,12 +352,9 @@ constexpr Named kNumberType[] = {
     {-1, "未知"},
 };
 
-struct Category {
-    int32_t category;
-    std::span<const Named> rows;
-};
-
-constexpr Category kCategories[] = {
+// The fields 1067 and 1069 are named from the lists of their own ids, which the SMGP rows hold:
+// the SMGP 3.0 TLVs show the same names.
+constexpr CategoryRows kCategories[] = {
     {  31, kConnectStatus},
     {  64, kReportFlag},
     {  67, kFeeUserType},
@@ -388,27 +363,13 @@ constexpr Category kCategories[] = {
     { 102, kSubmitResult},
     {1031, kConnectStatus},
     {1064, kReportRequest3},
-    {1067, kFeeUserType},
-    {1069, kNumberType},
     {1073, kMessageFormat},
     {1076, kFeeType},
     {1085, kNumberType},
     {1102, kSubmitResult},
 };
 
-constexpr size_t CountValueNames() {
-    size_t count = 0;
-    for (const Category& c : kCategories) count += c.rows.size();
-    return count;
-}
-
-constexpr auto kValueNames = [] {
-    std::array<ValueName, CountValueNames()> out{};
-    size_t at = 0;
-    for (const Category& c : kCategories)
-        for (const Named& row : c.rows) out[at++] = {c.category, row.value, row.name};
-    return out;
-}();
+constexpr auto kValueNames = Flatten<ValueName, kCategories>();
 
 // Deliver fields that show the names of a list kept under a submit field's id.
 constexpr NameCategory kNameCategories[] = {
@@ -419,44 +380,11 @@ constexpr NameCategory kNameCategories[] = {
     {1129,  64}, // 3.0 deliver report flag reads the 2.0 names, not those of 1064
 };
 
-// Table checks the compiler can make: no row may look like the table terminator, every case list
-// ends with its kind -1 row, every wildcard is the last row of its category and every borrowed
-// category has rows.
-constexpr bool NoTerminatorLookalike() {
-    for (const FieldDescriptor& d : kDescriptors)
-        if (d.id < 0) return false;
-    return true;
-}
-
-constexpr bool CaseListsTerminated() {
-    const size_t n = std::size(kDescriptors);
-    for (size_t i = 0; i < n; ++i) {
-        const FieldDescriptor& d = kDescriptors[i];
-        if (d.caseOwner != 0 || d.kind == -1) continue;
-        if (i + 1 == n || kDescriptors[i + 1].caseOwner != 0 || kDescriptors[i + 1].id != d.id) return false;
-    }
-    return true;
-}
-
-constexpr bool WildcardsLast() {
-    for (size_t i = 0; i + 1 < kValueNames.size(); ++i)
-        if (kValueNames[i].value == -1 && kValueNames[i + 1].category == kValueNames[i].category) return false;
-    return true;
-}
-
-static_assert(NoTerminatorLookalike());
-static_assert(CaseListsTerminated());
-constexpr bool NameCategoriesHaveRows() {
-    for (const NameCategory& alias : kNameCategories) {
-        bool found = false;
-        for (const ValueName& v : kValueNames) found = found || v.category == alias.category;
-        if (!found) return false;
-    }
-    return true;
-}
-
-static_assert(WildcardsLast());
-static_assert(NameCategoriesHaveRows());
+static_assert(NoTerminatorLookalike(kDescriptors));
+static_assert(CaseListsClosed(kDescriptors));
+static_assert(ReferencesResolve(kDescriptors));
+static_assert(WildcardsLast(kValueNames));
+static_assert(NameCategoriesResolve(kDescriptors, kValueNames, kNameCategories));
 
 } // namespace
 

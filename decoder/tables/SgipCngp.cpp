@@ -1,4 +1,5 @@
 // Decode rows of SGIP and CNGP: headers, command-id cases, bodies, command names and value names.
+#include "decoder/tables/TableChecks.h"
 #include "decoder/tables/Tables.h"
 
 #include <algorithm>
@@ -98,7 +99,7 @@ constexpr FieldDescriptor kDescriptors[] = {
     {1700, 0,   0,         "CNGP: ----- 短消息网关与服务提供商（SP）接口协议 -----", kNone, 1701,      1, 160, kNone, kNone},
     {1701, 2,   4,         "CNGP: 消息总长度 =",                                     kNone, 1702,      0, 156, kNone, kNone},
     {1702, 103, 4,         "CNGP: 命令标识 =",                                       kNone, 1703,      0, 156, kNone, kNone},
-    {1703, 2,   4,         "CNGP: command status =",                                 kNone, 1704,      0, 156, kNone, kNone}, // names: category 1703, SMGP's result numbering
+    {1703, 2,   4,         "CNGP: command status =",                                 kNone, 1704,      0, 156, kNone, kNone}, // names: category 552, SMGP's result numbering
     {1704, 2,   4,         "CNGP: sequence number =",                                kNone, kDispatch, 0, 156, 1702,  kNone},
     // CNGP command ids; activity test and exit have no body.
     {1702, 8,   4,         "00000001",                                               0,     1710,      0, 156, kNone, kNone},
@@ -175,37 +176,9 @@ constexpr FieldDescriptor kDescriptors[] = {
 // SGIP 4 header rows, 11 case rows, 57 body rows; CNGP 5 header rows, 11 case rows, 52 body rows.
 static_assert(std::size(kDescriptors) == 140);
 
-constexpr bool HasRow(int32_t id) {
-    for (const FieldDescriptor& d : kDescriptors)
-        if (d.id == id && d.kind != -1) return true;
-    return false;
-}
-
-// Every id a row names is a row of this family; a dangling id would end the walk without a word.
-constexpr bool ReferencesResolve() {
-    for (const FieldDescriptor& d : kDescriptors) {
-        if (d.next > 0 && !HasRow(d.next)) return false;
-        if (d.next == kDispatch && !HasRow(d.selectorId)) return false;
-        if (d.widthSourceId > 0 && !HasRow(d.widthSourceId)) return false;
-    }
-    return true;
-}
-
-// An id of -1 would read as the table's terminator and cut off every row after it; each case
-// list must end with its kind -1 row so a scan never runs into the next body.
-constexpr bool RowsAreWellFormed() {
-    const std::size_t n = std::size(kDescriptors);
-    for (std::size_t i = 0; i < n; ++i) {
-        const FieldDescriptor& d = kDescriptors[i];
-        if (d.id < 0) return false;
-        if (d.caseOwner != 0 || d.kind == -1) continue;
-        if (i + 1 == n || kDescriptors[i + 1].caseOwner != 0 || kDescriptors[i + 1].id != d.id) return false;
-    }
-    return true;
-}
-
-static_assert(ReferencesResolve());
-static_assert(RowsAreWellFormed());
+static_assert(NoTerminatorLookalike(kDescriptors));
+static_assert(CaseListsClosed(kDescriptors));
+static_assert(ReferencesResolve(kDescriptors));
 
 constexpr CodeName kCodeNames[] = {
     // SGIP command ids (the activity test has names but no case: its decode stops after the header)
@@ -283,45 +256,6 @@ constexpr auto kSgipValueNames = std::to_array<ValueName>({
     {1411, -1, "失败"},
 });
 
-// CNGP numbers its command status as SMGP numbers its results (category 552), so the CNGP
-// status names are these rows under category 1703, kept in step with SMGP's list by hand.
-struct StatusName {
-    int32_t value;
-    const char* name;
-};
-constexpr StatusName kGatewayStatusNames[] = {
-    {0,  "成功"},
-    {1,  "系统忙"},
-    {2,  "超过最大连接数"},
-    {10, "消息结构错"},
-    {11, "命令字错"},
-    {12, "序列号重复"},
-    {20, "IP地址错"},
-    {21, "认证错"},
-    {22, "版本太高"},
-    {30, "非法消息类型"},
-    {31, "非法优先级"},
-    {32, "非法资费类型"},
-    {33, "非法资费代码"},
-    {34, "非法短消息格式"},
-    {35, "非法时间格式"},
-    {36, "非法短消息长度"},
-    {37, "有效期已过"},
-    {38, "非法查询类别"},
-    {39, "路由错误"},
-    {-1, "未知"},
-};
-static_assert(std::size(kGatewayStatusNames) == 20);
-
-template <std::size_t N>
-constexpr std::array<ValueName, N> UnderCategory(int32_t category, const StatusName (&rows)[N]) {
-    std::array<ValueName, N> out{};
-    for (std::size_t i = 0; i < N; ++i) out[i] = {category, rows[i].value, rows[i].name};
-    return out;
-}
-
-constexpr auto kCngpStatusNames = UnderCategory(1703, kGatewayStatusNames);
-
 // The TLV tag fields (1748, 1757, 1770, 1782) name the tags 0x0100 and 0x0428.
 // The fee type (1736) is named from the decimal value of its two characters.
 constexpr auto kCngpValueNames = std::to_array<ValueName>({
@@ -386,22 +320,21 @@ constexpr std::array<ValueName, (N + ...)> Concat(const std::array<ValueName, N>
     return out;
 }
 
-constexpr auto kValueNames = Concat(kSgipValueNames, kCngpStatusNames, kCngpValueNames);
+constexpr auto kValueNames = Concat(kSgipValueNames, kCngpValueNames);
 
-// A wildcard row (-1) must be the last of its category, or the rows after it are never reached.
-constexpr bool WildcardsComeLast() {
-    for (std::size_t i = 0; i + 1 < kValueNames.size(); ++i)
-        if (kValueNames[i].value == -1 && kValueNames[i + 1].category == kValueNames[i].category) return false;
-    return true;
-}
-static_assert(WildcardsComeLast());
-
-// SGIP fields that show the names of a list kept under another field's id.
+// Fields that show the names of a list kept under another field's id.
 constexpr NameCategory kNameCategories[] = {
     {1360, 73},   // submit message coding reads the CMPP message format names
     {1386, 73},   // deliver message coding reads the CMPP message format names
     {1395, 1370}, // deliver response result reads the submit response names
+    {1703, 552},  // CNGP shares SMGP's status numbering
 };
+
+// The lists borrowed from other families: the CMPP message formats and the SMGP results.
+constexpr int32_t kOtherFamilyCategories[] = {73, 552};
+
+static_assert(WildcardsLast(kValueNames));
+static_assert(NameCategoriesResolve(kDescriptors, kValueNames, kNameCategories, kOtherFamilyCategories));
 
 } // namespace
 

@@ -1,10 +1,8 @@
 // Decode rows of SMGP 2.0 and SMGP 3.0: headers, command cases, bodies, command names and value names.
+#include "decoder/tables/TableChecks.h"
 #include "decoder/tables/Tables.h"
 
-#include <array>
-#include <cstddef>
 #include <iterator>
-#include <span>
 
 namespace decode_table {
 namespace {
@@ -230,11 +228,6 @@ static_assert(std::size(kDescriptors) == (4 + 15 + 86) + (4 + 13 + 46));
 
 // SMGP command ids. Both versions name their commands from these rows: table 298 for the decode lines,
 // table 2298 for the brief list of SMGP 3.0 records.
-struct CommandName {
-    uint32_t code;
-    const char* name;
-};
-
 // clang-format off
 constexpr CommandName kCommandNames[] = {
     {0x00000001, "登录请求"},
@@ -261,40 +254,15 @@ constexpr CommandName kCommandNames[] = {
 // clang-format on
 static_assert(std::size(kCommandNames) == 20);
 
-constexpr std::array<int32_t, 2> kCommandTables = {298, 2298};
+constexpr CommandTable kCommandTables[] = {
+    {298,  kCommandNames},
+    {2298, kCommandNames},
+};
 
-constexpr auto kCodeNames = [] {
-    constexpr std::size_t n = std::size(kCommandNames);
-    std::array<CodeName, kCommandTables.size() * n> rows{};
-    for (std::size_t t = 0; t < kCommandTables.size(); ++t)
-        for (std::size_t i = 0; i < n; ++i)
-            rows[t * n + i] = {kCommandTables[t], kCommandNames[i].code, kCommandNames[i].name};
-    return rows;
-}();
+constexpr auto kCodeNames = Flatten<CodeName, kCommandTables>();
 
 // Value names, one list per set of names; a value of -1 is the wildcard and closes its list.
-struct Named {
-    int32_t value;
-    const char* name;
-};
-
 // clang-format off
-constexpr Named kReportFlag[] = {          // the CMPP report flag names
-    {0,  "不需要/否"},
-    {1,  "需要/是"},
-    {2,  "产生SMC话单"},
-    {-1, "未知"},
-};
-
-constexpr Named kMessageFormat[] = {       // the CMPP message format names
-    {0,  "ASCII串"},
-    {3,  "短信写卡操作"},
-    {4,  "二进制信息"},
-    {8,  "UCS2编码"},
-    {15, "含GB汉字"},
-    {-1, "未知"},
-};
-
 constexpr Named kSubmitType[] = {          // SMGP 2.0 submit message type
     {1,  "取消订阅"},
     {2,  "订阅请求"},
@@ -351,7 +319,7 @@ constexpr Named kSubmitType3[] = {         // SMGP 3.0 submit message type
     {-1, "未知"},
 };
 
-// SMGP 3.0 TLV values, named by FormatSmgp3Tlv
+// SMGP 3.0 TLV values, named by FormatSmgp3Tlv; the CMPP 3.0 fields 1067 and 1069 show them too
 constexpr Named kFeeUserType[] = {
     {0,  "对目的终端MSISDN计费"},
     {1,  "对源终端MSISDN计费"},
@@ -395,15 +363,8 @@ constexpr Named kSpResult[] = {
 
 static_assert(std::size(kResult) == 20 && std::size(kSpMessageType) == 17);
 
-struct Category {
-    int32_t category;
-    std::span<const Named> rows;
-};
-
 // clang-format off
-constexpr Category kCategories[] = {
-    {64,    kReportFlag},     // also in the CMPP rows; kept here so SMGP names stand on their own
-    {73,    kMessageFormat},  // likewise
+constexpr CategoryRows kCategories[] = {
     {500,   kSubmitType},
     {504,   kFeeType},
     {552,   kResult},
@@ -433,67 +394,16 @@ constexpr NameCategory kNameCategories[] = {
 };
 // clang-format on
 
-constexpr std::size_t CountValueNames() {
-    std::size_t count = 0;
-    for (const Category& c : kCategories) count += c.rows.size();
-    return count;
-}
+constexpr auto kValueNames = Flatten<ValueName, kCategories>();
 
-constexpr auto kValueNames = [] {
-    std::array<ValueName, CountValueNames()> out{};
-    std::size_t at = 0;
-    for (const Category& c : kCategories)
-        for (const Named& row : c.rows) out[at++] = {c.category, row.value, row.name};
-    return out;
-}();
+// The report flags and message formats show the CMPP names, which the CMPP rows hold.
+constexpr int32_t kCmppCategories[] = {64, 73};
 
-// Checks the compiler can make: no row looks like the table terminator, every case list ends with
-// its kind -1 row, every wildcard is the last row of its list, and every borrowed list exists.
-constexpr bool NoTerminatorLookalike() {
-    for (const FieldDescriptor& d : kDescriptors)
-        if (d.id < 0) return false;
-    return true;
-}
-
-constexpr bool CaseListsTerminated() {
-    const std::size_t n = std::size(kDescriptors);
-    for (std::size_t i = 0; i < n; ++i) {
-        const FieldDescriptor& d = kDescriptors[i];
-        if (d.caseOwner != 0 || d.kind == -1) continue;
-        if (i + 1 == n || kDescriptors[i + 1].caseOwner != 0 || kDescriptors[i + 1].id != d.id) return false;
-    }
-    return true;
-}
-
-constexpr bool WildcardsLast() {
-    for (const Category& c : kCategories)
-        for (std::size_t i = 0; i + 1 < c.rows.size(); ++i)
-            if (c.rows[i].value == -1) return false;
-    return true;
-}
-
-constexpr bool HasDescriptor(int32_t id) {
-    for (const FieldDescriptor& d : kDescriptors)
-        if (d.id == id) return true;
-    return false;
-}
-
-constexpr bool HasCategory(int32_t category) {
-    for (const Category& c : kCategories)
-        if (c.category == category) return true;
-    return false;
-}
-
-constexpr bool NameCategoriesResolve() {
-    for (const NameCategory& n : kNameCategories)
-        if (!HasDescriptor(n.descriptorId) || !HasCategory(n.category)) return false;
-    return true;
-}
-
-static_assert(NoTerminatorLookalike());
-static_assert(NameCategoriesResolve());
-static_assert(CaseListsTerminated());
-static_assert(WildcardsLast());
+static_assert(NoTerminatorLookalike(kDescriptors));
+static_assert(CaseListsClosed(kDescriptors));
+static_assert(ReferencesResolve(kDescriptors));
+static_assert(WildcardsLast(kValueNames));
+static_assert(NameCategoriesResolve(kDescriptors, kValueNames, kNameCategories, kCmppCategories));
 
 } // namespace
 

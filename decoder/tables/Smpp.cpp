@@ -1,4 +1,5 @@
 // Decode rows of SMPP 3.4: header, command-id cases, one body per command, command names and value names.
+#include "decoder/tables/TableChecks.h"
 #include "decoder/tables/Tables.h"
 
 #include <iterator>
@@ -479,37 +480,6 @@ constexpr NameCategory kNameCategories[] = {
     {2220, 1956}, // data_sm data_coding
 };
 
-constexpr int RowsOf(int32_t category) {
-    int n = 0;
-    for (const ValueName& v : kValueNames) n += v.category == category ? 1 : 0;
-    return n;
-}
-
-// A wildcard row swallows every row after it, so it must close its category.
-constexpr bool WildcardsLast() {
-    constexpr int count = static_cast<int>(std::size(kValueNames));
-    for (int i = 0; i + 1 < count; ++i) {
-        if (kValueNames[i].value == -1 && kValueNames[i + 1].category == kValueNames[i].category) return false;
-    }
-    return true;
-}
-
-constexpr bool HasDescriptor(int32_t id) {
-    for (const FieldDescriptor& d : kDescriptors)
-        if (d.id == id && d.kind != -1) return true;
-    return false;
-}
-
-// Every id a row refers to is one of these rows; the walk would otherwise end early without saying why.
-constexpr bool ReferencesResolve() {
-    for (const FieldDescriptor& d : kDescriptors) {
-        if (d.next > 0 && !HasDescriptor(d.next)) return false;
-        if (d.next == kDispatch && !HasDescriptor(d.selectorId)) return false;
-        if (d.widthSourceId > 0 && !HasDescriptor(d.widthSourceId)) return false;
-    }
-    return true;
-}
-
 constexpr bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
 // The case scan compares "%08X" of the command id with the label byte for byte.
@@ -520,14 +490,6 @@ constexpr bool CaseLabelsAreCommandIds() {
         if (label.size() != 8) return false;
         for (char c : label)
             if (!IsHexDigit(c)) return false;
-    }
-    return true;
-}
-
-// A borrowed list must exist, and a field must not also have rows of its own that it would shadow.
-constexpr bool NameCategoriesResolve() {
-    for (const NameCategory& c : kNameCategories) {
-        if (!HasDescriptor(c.descriptorId) || RowsOf(c.category) == 0 || RowsOf(c.descriptorId) != 0) return false;
     }
     return true;
 }
@@ -559,6 +521,8 @@ constexpr bool CasesLeadToGroups() {
     return true;
 }
 
+constexpr int RowsOf(int32_t category) { return decode_table::RowsOf(kValueNames, category); }
+
 static_assert(RowsOf(1893) == 49);
 static_assert(RowsOf(1942) == 8 && RowsOf(1943) == 11 && RowsOf(1951) == 5);
 static_assert(RowsOf(1954) == 4 && RowsOf(1985) == 3 && RowsOf(1955) == 3 && RowsOf(1986) == 3);
@@ -566,10 +530,12 @@ static_assert(RowsOf(1956) == 15 && RowsOf(1987) == 15 && RowsOf(1958) == 3);
 static_assert(RowsOf(2650) == 4 && RowsOf(2651) == 4 && RowsOf(2652) == 4);
 static_assert(RowsOf(2653) == 1 && RowsOf(2654) == 7 && RowsOf(2655) == 4);
 static_assert(std::size(kCodeNames) == 27, "one name per SMPP 3.4 command");
-static_assert(WildcardsLast());
-static_assert(ReferencesResolve());
+static_assert(NoTerminatorLookalike(kDescriptors));
+static_assert(CaseListsClosed(kDescriptors));
+static_assert(ReferencesResolve(kDescriptors));
+static_assert(WildcardsLast(kValueNames));
+static_assert(NameCategoriesResolve(kDescriptors, kValueNames, kNameCategories));
 static_assert(CaseLabelsAreCommandIds());
-static_assert(NameCategoriesResolve());
 static_assert(IconsMatchRoles());
 static_assert(CasesLeadToGroups());
 

@@ -758,8 +758,10 @@ TEST(SmgpTable, EveryReferenceNamesARowOfTheFamily) {
             EXPECT_GT(d.widthSourceId, 0);
         }
     }
+    // A borrowed list is one of the family's own or one of the CMPP lists (report flags, message formats).
     std::set<int32_t> categories;
-    for (const ValueName& v : family.valueNames) categories.insert(v.category);
+    for (const decode_table::Family& lists : {family, decode_table::CmppFamily()})
+        for (const ValueName& v : lists.valueNames) categories.insert(v.category);
     for (const NameCategory& n : family.nameCategories) {
         SCOPED_TRACE(n.descriptorId);
         EXPECT_TRUE(ids.count(n.descriptorId));
