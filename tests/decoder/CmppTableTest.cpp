@@ -2,11 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,27 +10,16 @@
 #include "decoder/PacketDecoder.h"
 #include "decoder/tables/Tables.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/DecodeExpect.h"
 
 namespace {
 
 using test_bytes::Builder;
-using Bytes = std::vector<uint8_t>;
-
-// Capture times are shown in local time; these records carry time 0, shown as the epoch in UTC.
-const bool kUtc = [] {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    return true;
-}();
-
-std::string Fmt(const char* format, ...) {
-    char buffer[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
+using test_decode::Bytes;
+using test_decode::Decoded;
+using test_decode::Dump;
+using test_decode::Fmt;
+using test_decode::Line;
 
 // ---- PDUs from field values ----
 
@@ -170,26 +155,13 @@ const Protocol kTest{8, "TEST", 180, "TEST: ----- 模拟终端协议 -----", "TE
 
 Bytes Record(const Protocol& p, const Bytes& pdu) { return test_bytes::CaptureRecord(p.code, pdu, 0, 0x7F000001, p.port); }
 
-struct Line {
-    int32_t id;
-    std::string text;
-    int32_t offset;
-    int32_t width;
-    int32_t iconId;
-    int32_t isGroup;
-};
-
-// Lines in walk order; each field starts where the one before it ended.
-class Expect {
+// Lines in walk order; each field starts where the one before it ended. The records carry time 0,
+// shown as the epoch in UTC.
+class Expect : public test_decode::Layout<Expect> {
 public:
     // The capture header of a record of `packetLen` octets and the protocol's group line.
     Expect(const Protocol& p, uint32_t packetLen) : m_protocol(p) {
-        Add(1, "TCP: ----- Network base info -----", 0, 152, 1);
-        Add(2, "TCP: Packet len = " + std::to_string(packetLen), 4, 159, 0);
-        Add(3, "TCP: Time = 1970-01-01 00:00:00", 4, 159, 0);
-        Add(4, "TCP: Source address = 127.000.000.001", 4, 159, 0);
-        Add(5, "TCP: Source port = " + std::to_string(p.port), 2, 159, 0);
-        Add(6, Fmt("TCP: Protocol = %u (%s)", p.code, p.name), 2, 159, 0);
+        CaptureHeader(packetLen, "1970-01-01 00:00:00", p.port, Fmt("%u (%s)", p.code, p.name));
         Add(p.headerId, p.group, 0, p.groupIcon, 1);
     }
 
@@ -212,17 +184,8 @@ public:
         return Add(id, std::string(kUnknownErrorText), width, m_protocol.fieldIcon, 0);
     }
 
-    std::vector<Line> lines;
-
 private:
-    Expect& Add(int32_t id, const std::string& text, int32_t width, int32_t icon, int32_t isGroup) {
-        lines.push_back({id, text, m_offset, width, icon, isGroup});
-        m_offset += width;
-        return *this;
-    }
-
     Protocol m_protocol;
-    int32_t m_offset = 0;
 };
 
 // The capture header and protocol header of a whole PDU with `bodySize` body octets.
@@ -232,42 +195,13 @@ Expect Whole(const Protocol& p, size_t bodySize, uint32_t command, const std::st
     return e;
 }
 
-struct Decoded {
-    bool ok;
-    std::vector<DecodeLine> lines;
-    int32_t total;
-};
-
-// Decodes from a buffer of exactly the record's size, so a read past the end is a real overrun.
-Decoded Decode(const Bytes& record) {
+// One decoder for the whole suite: the table is built once.
+CPacketDecoder& Decoder() {
     static CPacketDecoder decoder;
-    auto exact = std::make_unique<uint8_t[]>(record.size());
-    std::copy(record.begin(), record.end(), exact.get());
-    const auto total = static_cast<int32_t>(record.size());
-    const bool ok = decoder.Decode(exact.get(), total);
-    return {ok, decoder.Lines(), total};
+    return decoder;
 }
 
-std::string Dump(const std::vector<DecodeLine>& lines) {
-    std::string out;
-    for (const DecodeLine& l : lines)
-        out += Fmt("  {%d, \"%s\", %d, %d, %d, %d}\n", l.id, l.text.c_str(), l.offset, l.width, l.iconId, l.isGroup);
-    return out;
-}
-
-void ExpectLines(const Decoded& got, const std::vector<Line>& want) {
-    ASSERT_EQ(got.lines.size(), want.size()) << Dump(got.lines);
-    for (size_t i = 0; i < want.size(); ++i) {
-        SCOPED_TRACE("line " + std::to_string(i) + ": " + want[i].text);
-        const DecodeLine& g = got.lines[i];
-        EXPECT_EQ(g.id, want[i].id);
-        EXPECT_EQ(g.text, want[i].text);
-        EXPECT_EQ(g.offset, want[i].offset);
-        EXPECT_EQ(g.width, want[i].width);
-        EXPECT_EQ(g.iconId, want[i].iconId);
-        EXPECT_EQ(g.isGroup, want[i].isGroup);
-    }
-}
+Decoded Decode(const Bytes& record) { return test_decode::Decode(Decoder(), record); }
 
 struct PduCase {
     const char* name;
@@ -279,9 +213,7 @@ struct PduCase {
 void RunCases(const std::vector<PduCase>& cases) {
     for (const PduCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const Decoded got = Decode(c.record);
-        EXPECT_EQ(got.ok, c.ok);
-        ExpectLines(got, c.expected);
+        test_decode::ExpectDecode(Decoder(), c.record, c.ok, c.expected);
     }
 }
 
@@ -433,7 +365,7 @@ TEST(CmppDecode, Cmpp2Pdus) {
              .Field(22, "CONNECT: 认证码 = 0123456789abcdef", 16)
              .Field(23, "CONNECT: 版本号 = 2.0", 1)
              .Field(24, "CONNECT: 时间戳 = 1206123010", 4)
-             .lines,
+             .lines(),
          true},
         {"connect response", Record(kCmpp2, Pdu(kConnectResp, 1, connectResp)),
          Whole(kCmpp2, connectResp.size(), kConnectResp, "请求连接应答", 1)
@@ -441,7 +373,7 @@ TEST(CmppDecode, Cmpp2Pdus) {
              .Field(31, "CONNECT_RESP: 状态 = 0 (正确)", 1)
              .Field(32, "CONNECT_RESP: 认证码 = ismg-auth", 16)
              .Field(33, "CONNECT_RESP: 版本号 = 2.0", 1)
-             .lines,
+             .lines(),
          true},
         {"submit to three numbers", Record(kCmpp2, Pdu(kSubmit, 2, submit)),
          Submit2Head(Whole(kCmpp2, submit.size(), kSubmit, "提交短信", 2), 3)
@@ -449,49 +381,49 @@ TEST(CmppDecode, Cmpp2Pdus) {
              .Field(86, "SUBMIT: 信息长度 = 5", 1)
              .Field(87, "SUBMIT: 信息内容 = hello", 5)
              .Field(88, "SUBMIT: 保留", 8)
-             .lines,
+             .lines(),
          true},
         {"submit response", Record(kCmpp2, Pdu(kSubmitResp, 2, submitResp)),
          Whole(kCmpp2, submitResp.size(), kSubmitResp, "提交短信应答", 2)
              .Group(100, "SUBMIT_RESP: ----- 提交短信应答 -----")
              .Field(101, "SUBMIT_RESP: 信息标识 = 0102030405419430300042", 8)
              .Field(102, "SUBMIT_RESP: 结果 = 0 (正确)", 1)
-             .lines,
+             .lines(),
          true},
         {"deliver of GBK text", Record(kCmpp2, Pdu(kDeliver, 3, deliver)),
          DeliverHead(Whole(kCmpp2, deliver.size(), kDeliver, "短信下发", 3), 2, "15 (含GB汉字)", "0 (不需要/否)")
              .Field(131, "DELIVER: 信息长度 = 4", 1)
              .Field(132, "DELIVER: 信息内容 = 你好", 4)
              .Field(133, "DELIVER: 保留", 8)
-             .lines,
+             .lines(),
          true},
         {"deliver of a status report", Record(kCmpp2, Pdu(kDeliver, 4, report)),
          DeliverHead(Whole(kCmpp2, report.size(), kDeliver, "短信下发", 4), 2, "0 (ASCII串)", "1 (需要/是)")
              .Field(131, "DELIVER: 信息长度 = 60", 1)
              .Field(132, "DELIVER: 信息内容 = " + ReportText(7), 60)
              .Field(133, "DELIVER: 保留", 8)
-             .lines,
+             .lines(),
          true},
         {"deliver response", Record(kCmpp2, Pdu(kDeliverResp, 3, deliverResp)),
          Whole(kCmpp2, deliverResp.size(), kDeliverResp, "下发短信应答", 3)
              .Group(160, "DELIVER_RESP: ----- 下发短信应答 -----")
              .Field(161, "DELIVER_RESP: 信息标识 = " + MsgIdText(kDeliverId), 8)
              .Field(162, "DELIVER_RESP: 结果 = 0 (正确)", 1)
-             .lines,
+             .lines(),
          true},
         {"activity test response", Record(kCmpp2, Pdu(kActiveTestResp, 5, {0})),
          Whole(kCmpp2, 1, kActiveTestResp, "激活测试应答", 5)
              .Group(170, "ACTIVETEST_RESP: ----- 激活测试应答 -----")
              .Field(171, "ACTIVETEST_RESP: 保留", 1)
-             .lines,
+             .lines(),
          true},
         {"activity test has no body", Record(kCmpp2, Pdu(kActiveTest, 5)),
-         Whole(kCmpp2, 0, kActiveTest, "激活测试", 5).lines, false},
-        {"terminate has no body", Record(kCmpp2, Pdu(kTerminate, 6)), Whole(kCmpp2, 0, kTerminate, "终止连接", 6).lines,
+         Whole(kCmpp2, 0, kActiveTest, "激活测试", 5).lines(), false},
+        {"terminate has no body", Record(kCmpp2, Pdu(kTerminate, 6)), Whole(kCmpp2, 0, kTerminate, "终止连接", 6).lines(),
          false},
         {"query shows the header only", Record(kCmpp2, Pdu(kQuery, 7, query)),
-         Whole(kCmpp2, query.size(), kQuery, "发送短信状态查询", 7).lines, false},
-        {"command without a case", Record(kCmpp2, Pdu(0x00000099, 8)), Whole(kCmpp2, 0, 0x00000099, "未知", 8).lines,
+         Whole(kCmpp2, query.size(), kQuery, "发送短信状态查询", 7).lines(), false},
+        {"command without a case", Record(kCmpp2, Pdu(0x00000099, 8)), Whole(kCmpp2, 0, 0x00000099, "未知", 8).lines(),
          false},
     });
 }
@@ -513,7 +445,7 @@ TEST(CmppDecode, Cmpp3Pdus) {
              .Field(1022, "CONNECT: 认证码 = 0123456789abcdef", 16)
              .Field(1023, "CONNECT: 版本号 = 3.0", 1)
              .Field(1024, "CONNECT: 时间戳 = 1206123010", 4)
-             .lines,
+             .lines(),
          true},
         {"connect response with a four-octet status", Record(kCmpp3, Pdu(kConnectResp, 1, connectResp)),
          Whole(kCmpp3, connectResp.size(), kConnectResp, "请求连接应答", 1)
@@ -521,7 +453,7 @@ TEST(CmppDecode, Cmpp3Pdus) {
              .Field(1031, "CONNECT_RESP: 状态 = 0 (正确)", 4)
              .Field(1032, "CONNECT_RESP: 认证码 = ismg-auth", 16)
              .Field(1033, "CONNECT_RESP: 版本号 = 3.0", 1)
-             .lines,
+             .lines(),
          true},
         {"submit of UCS-2 text to two numbers", Record(kCmpp3, Pdu(kSubmit, 2, submit)),
          Submit3Head(Whole(kCmpp3, submit.size(), kSubmit, "提交短信", 2), 2)
@@ -530,48 +462,48 @@ TEST(CmppDecode, Cmpp3Pdus) {
              .Field(1086, "SUBMIT: 信息长度 = 4", 1)
              .Field(1087, "SUBMIT: 信息内容 = 你好", 4)
              .Field(1088, "SUBMIT: 点播业务使用的LinkID = LINK0001", 20)
-             .lines,
+             .lines(),
          true},
         {"submit response with a four-octet result", Record(kCmpp3, Pdu(kSubmitResp, 2, submitResp)),
          Whole(kCmpp3, submitResp.size(), kSubmitResp, "提交短信应答", 2)
              .Group(1100, "SUBMIT_RESP: ----- 提交短信应答 -----")
              .Field(1101, "SUBMIT_RESP: 信息标识 = 0102030405419430300042", 8)
              .Field(1102, "SUBMIT_RESP: 结果 = 0 (正确)", 4)
-             .lines,
+             .lines(),
          true},
         {"deliver of ASCII text", Record(kCmpp3, Pdu(kDeliver, 3, deliver)),
          DeliverHead(Whole(kCmpp3, deliver.size(), kDeliver, "短信下发", 3), 3, "0 (ASCII串)", "0 (不需要/否)")
              .Field(1131, "DELIVER: 信息长度 = 5", 1)
              .Field(1132, "DELIVER: 信息内容 = hello", 5)
              .Field(1133, "DELIVER: 点播业务使用的LinkID = ", 20)
-             .lines,
+             .lines(),
          true},
         {"deliver of a status report in the 3.0 layout", Record(kCmpp3, Pdu(kDeliver, 4, report)),
          DeliverHead(Whole(kCmpp3, report.size(), kDeliver, "短信下发", 4), 3, "0 (ASCII串)", "1 (需要/是)")
              .Field(1131, "DELIVER: 信息长度 = 71", 1)
              .Field(1132, "DELIVER: 信息内容 = " + ReportText(123456), 71)
              .Field(1133, "DELIVER: 点播业务使用的LinkID = ", 20)
-             .lines,
+             .lines(),
          true},
         {"deliver response without names", Record(kCmpp3, Pdu(kDeliverResp, 3, deliverResp)),
          Whole(kCmpp3, deliverResp.size(), kDeliverResp, "下发短信应答", 3)
              .Group(1160, "DELIVER_RESP: ----- 下发短信应答 -----")
              .Field(1161, "DELIVER_RESP: 信息标识 = " + MsgIdText(kDeliverId), 8)
              .Field(1162, "DELIVER_RESP: 结果 = 0", 4)
-             .lines,
+             .lines(),
          true},
         {"activity test response reaches the shared reserved octet", Record(kCmpp3, Pdu(kActiveTestResp, 5, {0})),
          Whole(kCmpp3, 1, kActiveTestResp, "激活测试应答", 5)
              .Group(1170, "ACTIVETEST_RESP: ----- 激活测试应答 -----")
              .Field(171, "ACTIVETEST_RESP: 保留", 1)
-             .lines,
+             .lines(),
          true},
         // the record ends where the body would start, so the walk stops before the body's group
         {"activity test response without its reserved octet", Record(kCmpp3, Pdu(kActiveTestResp, 5)),
-         Whole(kCmpp3, 0, kActiveTestResp, "激活测试应答", 5).lines, true},
+         Whole(kCmpp3, 0, kActiveTestResp, "激活测试应答", 5).lines(), true},
         {"activity test has no body", Record(kCmpp3, Pdu(kActiveTest, 5)),
-         Whole(kCmpp3, 0, kActiveTest, "激活测试", 5).lines, false},
-        {"terminate has no body", Record(kCmpp3, Pdu(kTerminate, 6)), Whole(kCmpp3, 0, kTerminate, "终止连接", 6).lines,
+         Whole(kCmpp3, 0, kActiveTest, "激活测试", 5).lines(), false},
+        {"terminate has no body", Record(kCmpp3, Pdu(kTerminate, 6)), Whole(kCmpp3, 0, kTerminate, "终止连接", 6).lines(),
          false},
     });
 }
@@ -591,13 +523,13 @@ TEST(CmppDecode, TestProtocolPdus) {
              .Group(190, "LOGIN: ----- TEST请求连接 -----")
              .Field(191, "LOGIN: 终端类型 = 1", 4)
              .Field(192, "LOGIN: 终端号码 = 13900000001", 24)
-             .lines,
+             .lines(),
          true},
         {"login response", Record(kTest, Pdu(kLoginResp, 1, Builder().u32(0))),
          Whole(kTest, 4, kLoginResp, "登录应答", 1)
              .Group(200, "LOGIN_RESP: ----- TEST请求连接应答 -----")
              .Field(201, "LOGIN_RESP: 返回结果 = 0", 4)
-             .lines,
+             .lines(),
          true},
         {"submit shows its content as plain text", Record(kTest, Pdu(kTestSubmit, 2, submit)),
          Whole(kTest, submit.size(), kTestSubmit, "提交请求", 2)
@@ -607,14 +539,14 @@ TEST(CmppDecode, TestProtocolPdus) {
              .Field(218, "SUBMIT: 短消息ID = 0000000001", 10)
              .Field(219, "SUBMIT: 短消息长度 = 5", 1)
              .Field(220, "SUBMIT: 短消息内容 = hello", 5)
-             .lines,
+             .lines(),
          true},
         {"submit response as the server sends it", Record(kTest, Pdu(kTestSubmitResp, 2, submitResp)),
          Whole(kTest, submitResp.size(), kTestSubmitResp, "提交应答", 2)
              .Group(222, "SUBMIT_RESP: ----- TEST发送短消息应答 -----")
              .Field(223, "SUBMIT_RESP: 返回结果 = 0", 4)
              .Field(224, "SUBMIT_RESP: 短消息ID = ", 10)
-             .lines,
+             .lines(),
          true},
         {"deliver reads its format octet before the content", Record(kTest, Pdu(kTestDeliver, 3, deliver)),
          Whole(kTest, deliver.size(), kTestDeliver, "下发请求", 3)
@@ -625,16 +557,16 @@ TEST(CmppDecode, TestProtocolPdus) {
              .Field(234, "DELIVER: 短消息长度 = 4", 1)
              .Field(236, "DELIVER: 短信格式 = 8", 1)
              .Field(235, "DELIVER: 短消息内容 = 你好", 4)
-             .lines,
+             .lines(),
          true},
         {"deliver response", Record(kTest, Pdu(kTestDeliverResp, 3, deliverResp)),
          Whole(kTest, deliverResp.size(), kTestDeliverResp, "下发应答", 3)
              .Group(240, "DELIVER_RESP: ----- TEST下发短消息应答 -----")
              .Field(241, "DELIVER_RESP: 返回结果 = 0", 4)
              .Field(242, "DELIVER_RESP: 短消息ID = abc", 10)
-             .lines,
+             .lines(),
          true},
-        {"command without a case", Record(kTest, Pdu(0x00001004, 4)), Whole(kTest, 0, 0x00001004, "未知", 4).lines,
+        {"command without a case", Record(kTest, Pdu(0x00001004, 4)), Whole(kTest, 0, 0x00001004, "未知", 4).lines(),
          false},
     });
 }
@@ -801,18 +733,18 @@ TEST(CmppDecode, BadRecordsEndWithAnErrorLine) {
     const std::vector<PduCase> cases = {
         // the record ends two octets into the command id
         {"header cut inside the command id", Cut(kCmpp2, Pdu(kSubmit, 1, submit), 6),
-         Expect(kCmpp2, packet(6)).HeaderLength(length(submit)).HeaderError(12, 2).lines, false},
+         Expect(kCmpp2, packet(6)).HeaderLength(length(submit)).HeaderError(12, 2).lines(), false},
         // three numbers announced, the record ends after two of them
         {"2.0 list of numbers cut", Cut(kCmpp2, Pdu(kSubmit, 1, submit), 12 + kSubmit2Head + 42),
          Submit2Head(Expect(kCmpp2, packet(12 + kSubmit2Head + 42)).Header(length(submit), kSubmit, "提交短信", 1), 3)
              .Error(85, 42)
-             .lines,
+             .lines(),
          false},
         // a count of 100 numbers in a PDU that holds one
         {"2.0 count beyond the record", Record(kCmpp2, Pdu(kSubmit, 1, manyDests)),
          Submit2Head(Whole(kCmpp2, manyDests.size(), kSubmit, "提交短信", 1), 100)
              .Error(85, remaining(manyDests, kSubmit2Head))
-             .lines,
+             .lines(),
          false},
         // a content length of 200 with 5 content octets and the 8 reserved ones left
         {"2.0 content beyond the record", Record(kCmpp2, Pdu(kSubmit, 1, longContent)),
@@ -820,13 +752,13 @@ TEST(CmppDecode, BadRecordsEndWithAnErrorLine) {
              .Field(85, "SUBMIT: 接收短信的MSISDN号码 = 13800138000", 63)
              .Field(86, "SUBMIT: 信息长度 = 200", 1)
              .Error(87, 5 + 8)
-             .lines,
+             .lines(),
          false},
         // two 32-octet numbers announced, 40 octets left
         {"3.0 list of numbers cut", Cut(kCmpp3, Pdu(kSubmit, 1, submit3), 12 + kSubmit3Head + 40),
          Submit3Head(Expect(kCmpp3, packet(12 + kSubmit3Head + 40)).Header(length(submit3), kSubmit, "提交短信", 1), 2)
              .Error(1084, 40)
-             .lines,
+             .lines(),
          false},
         // a TEST submit announcing 255 content octets and carrying 3
         {"TEST content beyond the record", Record(kTest, Pdu(kTestSubmit, 1, testSubmit)),
@@ -837,7 +769,7 @@ TEST(CmppDecode, BadRecordsEndWithAnErrorLine) {
              .Field(218, "SUBMIT: 短消息ID = ", 10)
              .Field(219, "SUBMIT: 短消息长度 = 255", 1)
              .Error(220, 3)
-             .lines,
+             .lines(),
          false},
         // the record ends ten octets into the terminal number
         {"TEST login cut inside the number", Cut(kTest, Pdu(kLogin, 1, login), 12 + 4 + 10),
@@ -846,7 +778,7 @@ TEST(CmppDecode, BadRecordsEndWithAnErrorLine) {
              .Group(190, "LOGIN: ----- TEST请求连接 -----")
              .Field(191, "LOGIN: 终端类型 = 1", 4)
              .Error(192, 10)
-             .lines,
+             .lines(),
          false},
     };
     RunCases(cases);

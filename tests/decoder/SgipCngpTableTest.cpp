@@ -2,6 +2,7 @@
 #include "decoder/PacketDecoder.h"
 #include "decoder/tables/Tables.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/DecodeExpect.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ using test_bytes::CaptureRecord;
 
 constexpr uint16_t kSgip = 6;
 constexpr uint16_t kCngp = 7;
-constexpr int32_t kCaptureHeaderLines = 6;
+constexpr size_t kCaptureHeaderLines = 6;
 
 // SGIP: length, command id and the 12-byte sequence (node id, time stamp, sequence).
 std::vector<uint8_t> SgipPdu(uint32_t command, uint32_t node, uint32_t stamp, uint32_t sequence,
@@ -34,18 +35,11 @@ std::vector<uint8_t> CngpPdu(uint32_t command, uint32_t status, uint32_t sequenc
     return Builder().u32(static_cast<uint32_t>(16 + body.size())).u32(command).u32(status).u32(sequence).raw(body);
 }
 
-struct Line {
-    int32_t id;
-    std::string text;
-    int32_t offset;
-    int32_t width;
-    int32_t iconId;
-    int32_t isGroup;
-};
-
-// Expected lines in walk order; each offset follows from the widths of the lines before it.
-class Expect {
+// Expected lines in walk order, from the end of the capture header on; each offset follows from
+// the widths of the lines before it.
+class Expect : public test_decode::Layout<Expect> {
 public:
+    Expect() : Layout(16) {}
     Expect& HeaderGroup(int32_t id, std::string text) { return Add(id, std::move(text), 0, 160, 1); }
     Expect& HeaderField(int32_t id, std::string text, int32_t width) { return Add(id, std::move(text), width, 156, 0); }
     Expect& BodyGroup(int32_t id, std::string text) { return Add(id, std::move(text), 0, 161, 1); }
@@ -54,22 +48,6 @@ public:
     Expect& Error(int32_t id, std::string text, int32_t width, int32_t iconId = 163) {
         return Add(id, std::move(text), width, iconId, 0);
     }
-    // Forgets the last n lines, as when the record ends inside the first of them.
-    Expect& DropLast(size_t n) {
-        m_at = m_lines[m_lines.size() - n].offset;
-        m_lines.resize(m_lines.size() - n);
-        return *this;
-    }
-    const std::vector<Line>& Lines() const { return m_lines; }
-
-private:
-    Expect& Add(int32_t id, std::string text, int32_t width, int32_t icon, int32_t group) {
-        m_lines.push_back({id, std::move(text), m_at, width, icon, group});
-        m_at += width;
-        return *this;
-    }
-    int32_t m_at = 16; // after the capture header
-    std::vector<Line> m_lines;
 };
 
 struct DecodeCase {
@@ -82,22 +60,9 @@ struct DecodeCase {
 void CheckDecode(const DecodeCase& c, const char* protocolLine) {
     SCOPED_TRACE(c.name);
     CPacketDecoder decoder;
-    const bool ok = decoder.Decode(c.record.data(), static_cast<int32_t>(c.record.size()));
-    EXPECT_EQ(ok, c.ok);
-    const auto& lines = decoder.Lines();
-    ASSERT_GE(lines.size(), static_cast<size_t>(kCaptureHeaderLines));
-    EXPECT_EQ(lines[5].text, protocolLine);
-    const auto& want = c.expected.Lines();
-    ASSERT_EQ(lines.size() - kCaptureHeaderLines, want.size());
-    for (size_t i = 0; i < want.size(); ++i) {
-        const auto& got = lines[kCaptureHeaderLines + i];
-        SCOPED_TRACE(want[i].text);
-        EXPECT_EQ(got.id, want[i].id);
-        EXPECT_EQ(got.text, want[i].text);
-        EXPECT_EQ(got.offset, want[i].offset);
-        EXPECT_EQ(got.width, want[i].width);
-        EXPECT_EQ(got.iconId, want[i].iconId);
-        EXPECT_EQ(got.isGroup, want[i].isGroup);
+    const auto got = test_decode::ExpectDecode(decoder, c.record, c.ok, c.expected.lines(), kCaptureHeaderLines);
+    if (got.lines.size() >= kCaptureHeaderLines) {
+        EXPECT_EQ(got.lines[5].text, protocolLine);
     }
 }
 

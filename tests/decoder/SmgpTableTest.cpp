@@ -9,11 +9,13 @@
 #include "decoder/PacketDecoder.h"
 #include "decoder/tables/Tables.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/DecodeExpect.h"
 
 namespace {
 
 using test_bytes::Builder;
 using test_bytes::CaptureRecord;
+using test_decode::Dump;
 
 constexpr uint16_t kSmgp2 = 3;
 constexpr uint16_t kSmgp3 = 9;
@@ -28,45 +30,20 @@ std::vector<uint8_t> SmgpPdu(uint32_t requestId, uint32_t sequence, const std::v
     return b;
 }
 
-struct Line {
-    int32_t id;
-    std::string text;
-    int32_t offset;
-    int32_t width;
-};
-
 // Expected lines, laid out by walking the field widths the way the wire format places them.
-class Expect {
+// Ids, texts and places are compared; icons are checked on their own below.
+class Expect : public test_decode::Layout<Expect> {
 public:
     // The six capture-header lines of a record made by CaptureRecord with its default peer.
     Expect(uint16_t protocol, size_t pduSize) {
         const std::string name = protocol == kSmgp2 ? "SMGP" : "SMGP3";
-        m_lines = {
-            {1, "TCP: ----- Network base info -----", 0, 0},
-            {2, "TCP: Packet len = " + std::to_string(16 + pduSize), 0, 4},
-            {3, "TCP: Time = 1970-01-01 00:00:00", 4, 4},
-            {4, "TCP: Source address = 127.000.000.001", 8, 4},
-            {5, "TCP: Source port = 5018", 12, 2},
-            {6, "TCP: Protocol = " + std::to_string(protocol) + " (" + name + ")", 14, 2},
-        };
+        CaptureHeader(static_cast<uint32_t>(16 + pduSize), "1970-01-01 00:00:00", 5018,
+                      std::to_string(protocol) + " (" + name + ")", false);
     }
     Expect& group(int32_t id, std::string text) { return field(id, std::move(text), 0); }
-    Expect& field(int32_t id, std::string text, int32_t width) {
-        m_lines.push_back({id, std::move(text), m_offset, width});
-        m_offset += width;
-        return *this;
-    }
+    Expect& field(int32_t id, std::string text, int32_t width) { return Add(id, std::move(text), width); }
     // The line that ends the walk early; it covers at most the rest of the record.
-    Expect& error(int32_t id, std::string text) {
-        m_lines.push_back({id, std::move(text), m_offset, -1});
-        return *this;
-    }
-    int32_t offset() const { return m_offset; }
-    const std::vector<Line>& lines() const { return m_lines; }
-
-private:
-    std::vector<Line> m_lines;
-    int32_t m_offset = 16;
+    Expect& error(int32_t id, std::string text) { return AddToRecordEnd(id, std::move(text)); }
 };
 
 // The SMGP 2.0 header lines of a PDU of `length` octets.
@@ -84,34 +61,9 @@ Expect& Smgp3Header(Expect& e, uint32_t length, const std::string& request, uint
         .field(2293, "SMGP: 序列号 = " + std::to_string(sequence), 4);
 }
 
-std::string Dump(const std::vector<DecodeLine>& lines) {
-    std::string out;
-    for (const DecodeLine& l : lines)
-        out += std::to_string(l.id) + " @" + std::to_string(l.offset) + "+" + std::to_string(l.width) + " " +
-               l.text + "\n";
-    return out;
-}
-
 void ExpectLines(const std::vector<uint8_t>& record, bool expectedOk, const Expect& expect) {
     CPacketDecoder decoder;
-    const int32_t total = static_cast<int32_t>(record.size());
-    const bool ok = decoder.Decode(record.data(), total);
-    const std::vector<DecodeLine>& got = decoder.Lines();
-    const std::vector<Line>& want = expect.lines();
-    EXPECT_EQ(ok, expectedOk);
-    ASSERT_EQ(got.size(), want.size()) << Dump(got);
-    for (size_t i = 0; i < want.size(); ++i) {
-        SCOPED_TRACE("line " + std::to_string(i) + ": " + want[i].text);
-        EXPECT_EQ(got[i].id, want[i].id);
-        EXPECT_EQ(got[i].text, want[i].text);
-        EXPECT_EQ(got[i].offset, want[i].offset);
-        if (want[i].width >= 0) {
-            EXPECT_EQ(got[i].width, want[i].width);
-        } else { // an error line: never negative, never past the record
-            EXPECT_GE(got[i].width, 0);
-            EXPECT_LE(got[i].offset + got[i].width, total);
-        }
-    }
+    test_decode::ExpectDecode(decoder, record, expectedOk, expect.lines());
 }
 
 struct Case {

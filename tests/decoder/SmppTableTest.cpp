@@ -2,42 +2,27 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "decoder/PacketDecoder.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/DecodeExpect.h"
 
 namespace {
 
 using test_bytes::Builder;
 using test_bytes::CaptureRecord;
 using test_bytes::SmppPdu;
-using Bytes = std::vector<uint8_t>;
+using test_decode::Bytes;
+using test_decode::ExpectDecode;
+using test_decode::Line;
 
 constexpr uint16_t kSmpp = 2;
 constexpr uint32_t kCaptureTime = 1700000000; // 2023-11-14 22:13:20 UTC
 constexpr int32_t kBodyStart = 32;            // capture header + SMPP header
 constexpr const char* kUnknownError = "未知错误!";
-
-struct Line {
-    int32_t id;
-    std::string text;
-    int32_t offset;
-    int32_t width;
-    int32_t iconId;
-    int32_t isGroup;
-};
-
-void PrintTo(const Line& l, std::ostream* os) {
-    *os << "{" << l.id << ", \"" << l.text << "\", offset " << l.offset << ", width " << l.width << ", icon "
-        << l.iconId << ", group " << l.isGroup << "}";
-}
 
 // One expected body line; offsets follow from the widths of the lines before it.
 struct Field {
@@ -46,21 +31,12 @@ struct Field {
     int32_t width;
 };
 
-std::string Hex8(uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08X", v);
-    return buf;
-}
+std::string Hex8(uint32_t v) { return test_decode::Fmt("0x%08X", v); }
+
+struct Lines : test_decode::Layout<Lines> {};
 
 std::vector<Line> CaptureLines(int32_t total) {
-    return {
-        {1, "TCP: ----- Network base info -----", 0, 0, 152, 1},
-        {2, "TCP: Packet len = " + std::to_string(total), 0, 4, 159, 0},
-        {3, "TCP: Time = 2023-11-14 22:13:20", 4, 4, 159, 0},
-        {4, "TCP: Source address = 127.000.000.001", 8, 4, 159, 0},
-        {5, "TCP: Source port = 5018", 12, 2, 159, 0},
-        {6, "TCP: Protocol = 2 (SMPP)", 14, 2, 159, 0},
-    };
+    return Lines().CaptureHeader(static_cast<uint32_t>(total), "2023-11-14 22:13:20", 5018, "2 (SMPP)").lines();
 }
 
 // `command` and `status` are the texts after the label, value and name included.
@@ -87,35 +63,6 @@ void AppendBody(std::vector<Line>& lines, const std::vector<Field>& body) {
 
 class SmppTable : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
-
-    bool Decode(const Bytes& record) {
-        return m_decoder.Decode(record.data(), static_cast<int32_t>(record.size()));
-    }
-
-    void ExpectLines(const std::vector<Line>& expected) {
-        const std::vector<DecodeLine>& got = m_decoder.Lines();
-        for (size_t i = 0; i < expected.size() && i < got.size(); ++i) {
-            SCOPED_TRACE("line " + std::to_string(i));
-            const Line actual{got[i].id, got[i].text, got[i].offset, got[i].width, got[i].iconId, got[i].isGroup};
-            EXPECT_EQ(actual.id, expected[i].id);
-            EXPECT_EQ(actual.text, expected[i].text);
-            EXPECT_EQ(actual.offset, expected[i].offset);
-            EXPECT_EQ(actual.width, expected[i].width);
-            EXPECT_EQ(actual.iconId, expected[i].iconId);
-            EXPECT_EQ(actual.isGroup, expected[i].isGroup);
-        }
-        EXPECT_EQ(got.size(), expected.size());
-        if (got.size() > expected.size()) {
-            const Line extra{got[expected.size()].id, got[expected.size()].text, got[expected.size()].offset,
-                             got[expected.size()].width, 0, 0};
-            ADD_FAILURE() << "first extra line: " << ::testing::PrintToString(extra);
-        }
-    }
-
     // Decodes `pdu` (cut by `cut` bytes at the end) and checks every line: capture header, SMPP header
     // with status 0, then `body`.
     void ExpectPdu(uint32_t commandId, const std::string& commandName, const Bytes& body,
@@ -128,8 +75,7 @@ protected:
             lines.push_back(l);
         AppendBody(lines, expected);
         record.resize(record.size() - cut);
-        EXPECT_EQ(Decode(record), ok);
-        ExpectLines(lines);
+        ExpectDecode(m_decoder, record, ok, lines);
     }
 
     CPacketDecoder m_decoder;
@@ -585,8 +531,7 @@ TEST_F(SmppTable, HeaderOnlyCommands) {
         const Bytes record = CaptureRecord(kSmpp, SmppPdu(c.commandId, 0x7FFFFFFF, {}, c.status), kCaptureTime);
         std::vector<Line> lines = CaptureLines(32);
         for (Line& l : HeaderLines(16, c.command, c.statusText, 0x7FFFFFFF)) lines.push_back(l);
-        EXPECT_FALSE(Decode(record));
-        ExpectLines(lines);
+        ExpectDecode(m_decoder, record, false, lines);
     }
 }
 
@@ -597,8 +542,7 @@ TEST_F(SmppTable, ResponseWithoutBody) {
     for (Line& l : HeaderLines(16, "0x80000004 (submit_sm_resp)",
                                "0x00000058 (Throttling error (ESME has exceeded allowed message limits))", 3))
         lines.push_back(l);
-    EXPECT_TRUE(Decode(record));
-    ExpectLines(lines);
+    ExpectDecode(m_decoder, record, true, lines);
 }
 
 // Records that end where the PDU says more follows. The last line is the error line of the field that
@@ -685,8 +629,7 @@ TEST_F(SmppTable, RecordCutInsideTheHeader) {
     lines.push_back({1891, "SMPP: Command length = 16", 16, 4, 156, 0});
     lines.push_back({1892, "SMPP: Command ID = 0x00000015 (enquire_link)", 20, 4, 156, 0});
     lines.push_back({1893, kUnknownError, 24, 2, 156, 0});
-    EXPECT_FALSE(Decode(record));
-    ExpectLines(lines);
+    ExpectDecode(m_decoder, record, false, lines);
 }
 
 TEST_F(SmppTable, NameLookups) {
