@@ -22,14 +22,11 @@ using test_bytes::CaptureRecord;
 using test_bytes::SmppPdu;
 using Bytes = std::vector<uint8_t>;
 
+// Lower-case hex, a blank after each octet.
 std::string Hex(const Bytes& bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string out;
-    for (uint8_t b : bytes) {
-        out += kDigits[b >> 4];
-        out += kDigits[b & 0xF];
-        out += ' ';
-    }
+    for (uint8_t b : bytes) out += {kDigits[b >> 4], kDigits[b & 0xF], ' '};
     return out;
 }
 
@@ -59,72 +56,27 @@ TEST_F(DecodeCliTest, ParseHex) {
         const char* name;
         const char* text;
         Bytes bytes;
-    } good[] = {
+    } cases[] = {
         {"plain", "00ab10", {0x00, 0xAB, 0x10}},
         {"blanks and line breaks", " 00 AB\n1\t0\r\n", {0x00, 0xAB, 0x10}},
         {"0x prefixes", "0x0010 0XAB", {0x00, 0x10, 0xAB}},
         {"digits split over groups", "0 0 1 0", {0x00, 0x10}},
         {"empty", "", {}},
     };
-    for (const auto& c : good) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::string error;
         const auto bytes = decode_cli::ParseHex(c.text, error);
         ASSERT_TRUE(bytes.has_value()) << error;
         EXPECT_EQ(*bytes, c.bytes);
     }
-    const struct {
-        const char* text;
-        const char* error;
-    } bad[] = {
-        {"00a", "odd number of hex digits"},                // half a byte
-        {"00 zz", "not a hex digit at position 4: 'z'"},    // not hex
-        {"10x20", "not a hex digit at position 3: 'x'"},    // 0x only starts a group
-        {"00,01", "not a hex digit at position 3: ','"},    // separators other than blanks
-    };
-    for (const auto& c : bad) {
-        SCOPED_TRACE(c.text);
-        std::string error;
-        EXPECT_FALSE(decode_cli::ParseHex(c.text, error).has_value());
-        EXPECT_EQ(error, c.error);
-    }
-}
-
-TEST_F(DecodeCliTest, ProtocolNamesAndWrapping) {
-    const struct {
-        const char* name;
-        uint16_t code;
-    } names[] = {{"cmpp", 1}, {"smpp", 2}, {"smgp", 3}, {"cmpp3", 4}, {"sgip", 6}, {"cngp", 7}, {"test", 8}, {"smgp3", 9}};
-    for (const auto& n : names) EXPECT_EQ(decode_cli::ProtocolCodeOf(n.name), n.code) << n.name;
-    EXPECT_FALSE(decode_cli::ProtocolCodeOf("SMPP").has_value());
-    EXPECT_FALSE(decode_cli::ProtocolCodeOf("").has_value());
-
-    const Bytes pdu = SmppPdu(0x15, 7);
-    EXPECT_EQ(decode_cli::WrapPdu(2, pdu), CaptureRecord(2, pdu, 0, 0x7F000001, 0));
-}
-
-TEST_F(DecodeCliTest, BarePduLines) {
-    const Result r = RunCommand({"--protocol", "smpp", "00000010 00000015 00000000 00000007"});
-    EXPECT_EQ(r.status, decode_cli::kDecoded) << "a command without a body is no error";
-    EXPECT_EQ(r.out,
-              "TCP: ----- Network base info -----\n"
-              "  TCP: Packet len = 32\n"
-              "  TCP: Time = 1970-01-01 00:00:00\n"
-              "  TCP: Source address = 127.000.000.001\n"
-              "  TCP: Source port = 0\n"
-              "  TCP: Protocol = 2 (SMPP)\n"
-              "SMPP: ----- SMPP protocol -----\n"
-              "  SMPP: Command length = 16\n"
-              "  SMPP: Command ID = 0x00000015 (enquire_link)\n"
-              "  SMPP: Command status = 0x00000000 (No Error)\n"
-              "  SMPP: Sequence number = 7\n");
-    EXPECT_EQ(r.err, "");
 }
 
 TEST_F(DecodeCliTest, WholeRecordWithOffsets) {
     const Bytes record = CaptureRecord(2, SmppPdu(0x80000004, 3, Builder().cstr("000042")), 0, 0x0A000001, 40000);
     const Result r = RunCommand({"--offsets", Hex(record)});
     EXPECT_EQ(r.status, decode_cli::kDecoded);
+    EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out,
               "     0     0  TCP: ----- Network base info -----\n"
               "     0     4    TCP: Packet len = 39\n"
@@ -139,6 +91,22 @@ TEST_F(DecodeCliTest, WholeRecordWithOffsets) {
               "    28     4    SMPP: Sequence number = 3\n"
               "    32     0  SUB_SM_RESP: ----- ESME submit a short message resp -----\n"
               "    32     7    SUB_SM_RESP: message_id = 000042\n");
+}
+
+// --protocol puts a bare PDU in a record from 127.0.0.1, port 0, time 0; each name gives its code.
+TEST_F(DecodeCliTest, ProtocolWrapsABarePdu) {
+    const struct {
+        const char* name;
+        uint16_t code;
+    } names[] = {{"cmpp", 1}, {"smpp", 2}, {"smgp", 3}, {"cmpp3", 4}, {"sgip", 6}, {"cngp", 7}, {"test", 8}, {"smgp3", 9}};
+    const Bytes pdu = SmppPdu(0x15, 7);
+    for (const auto& n : names) {
+        SCOPED_TRACE(n.name);
+        const Result bare = RunCommand({"--protocol", n.name, Hex(pdu)});
+        EXPECT_EQ(bare.out, RunCommand({Hex(CaptureRecord(n.code, pdu, 0, 0x7F000001, 0))}).out);
+        EXPECT_EQ(bare.err, "");
+    }
+    EXPECT_FALSE(decode_cli::ProtocolCodeOf("SMPP").has_value());
 }
 
 TEST_F(DecodeCliTest, ExitStatusFollowsTheLastLine) {
@@ -175,17 +143,14 @@ TEST_F(DecodeCliTest, StandardInputAndFile) {
     EXPECT_NE(fromStdin.out.find("  SMPP: Command ID = 0x00000015 (enquire_link)\n"), std::string::npos);
 
     const auto path = std::filesystem::temp_directory_path() / ("tarnwick-decode-" + std::to_string(getpid()) + ".bin");
-    {
-        std::ofstream file(path, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(pdu.data()), static_cast<std::streamsize>(pdu.size()));
-    }
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(pdu.data()), std::streamsize(pdu.size()));
     const Result fromFile = RunCommand({"--protocol", "smpp", "--file", path.string()});
     std::filesystem::remove(path);
     EXPECT_EQ(fromFile.status, 0);
     EXPECT_EQ(fromFile.out, fromStdin.out);
 }
 
-TEST_F(DecodeCliTest, UnusableInput) {
+TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
     const struct {
         const char* name;
         std::vector<std::string> args;
@@ -193,7 +158,9 @@ TEST_F(DecodeCliTest, UnusableInput) {
         const char* message;
     } cases[] = {
         {"not hex", {"00 0g"}, "", "tarnwick-decode: not a hex digit at position 5: 'g'\n"},
-        {"odd digits", {}, "001", "tarnwick-decode: odd number of hex digits\n"},
+        {"0x only starts a group", {"10x20"}, "", "tarnwick-decode: not a hex digit at position 3: 'x'\n"},
+        {"separators other than blanks", {"00,01"}, "", "tarnwick-decode: not a hex digit at position 3: ','\n"},
+        {"half a byte", {}, "001", "tarnwick-decode: odd number of hex digits\n"},
         {"nothing given", {}, " \n", "tarnwick-decode: no bytes to decode\n"},
         {"unknown protocol", {"--protocol", "xmpp", "00"}, "",
          "tarnwick-decode: unknown protocol 'xmpp' (smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test)\n"},
@@ -214,7 +181,7 @@ TEST_F(DecodeCliTest, UnusableInput) {
     }
 }
 
-TEST_F(DecodeCliTest, Help) {
+TEST_F(DecodeCliTest, HelpEndsWithStatusZero) {
     const Result r = RunCommand({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("Usage: tarnwick-decode", 0), 0u);
