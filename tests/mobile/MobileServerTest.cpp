@@ -2,9 +2,9 @@
 #include "mobile/MobileServer.h"
 
 #include "capture/PacketLog.h"
-#include "engine/ServerObserver.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/QtTestEnv.h"
+#include "tests/support/RecordingObserver.h"
 #include "tests/support/TestClient.h"
 
 #include <QTcpServer>
@@ -44,16 +44,6 @@ std::vector<uint8_t> LoginResp(uint32_t sequence, int32_t result) {
 std::vector<uint8_t> SubmitResp(uint32_t sequence) {
     return Builder().u32(26).u32(kSubmitResp).u32(sequence).u32(0).fill(10);
 }
-
-class RecordingObserver : public CServerObserver {
-public:
-    void OnConnected(int index) override { events.push_back("connected " + std::to_string(index)); }
-    void OnDisconnected(int index) override { events.push_back("disconnected " + std::to_string(index)); }
-    void OnLoggedIn(int index) override { events.push_back("logged in " + std::to_string(index)); }
-    void Print(std::string_view line) override { lines.emplace_back(line); }
-    std::vector<std::string> events;
-    std::vector<std::string> lines;
-};
 
 class MobileServerTest : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 #include "smpp/SmppServer.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/QtTestEnv.h"
+#include "tests/support/RecordingObserver.h"
 #include "tests/support/TestClient.h"
 
 #include <gtest/gtest.h>
@@ -105,18 +106,6 @@ public:
 
 private:
     uint16_t m_localPort = 0;
-};
-
-// What the server told its information page, in order.
-class RecordingObserver : public CServerObserver {
-public:
-    void OnConnected(int index) override { events.push_back("connected " + std::to_string(index)); }
-    void OnDisconnected(int index) override { events.push_back("disconnected " + std::to_string(index)); }
-    void OnLoggedIn(int index) override { events.push_back("logged in " + std::to_string(index)); }
-    void Print(std::string_view line) override { lines.emplace_back(line); }
-
-    std::vector<std::string> events;
-    std::vector<std::string> lines;
 };
 
 // Notes how many records the log held at each refresh.
