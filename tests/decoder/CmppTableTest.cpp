@@ -18,7 +18,7 @@ using namespace test_decode;
 
 // 12-octet header (length, command, sequence) and the body.
 Bytes Pdu(uint32_t command, uint32_t sequence, const Bytes& body = {}) {
-    return Builder().u32(static_cast<uint32_t>(12 + body.size())).u32(command).u32(sequence).raw(body);
+    return test_bytes::Pdu12(command, sequence, body);
 }
 Bytes CasePdu(uint32_t command, const Bytes& body) { return Pdu(command, 1, body); }
 

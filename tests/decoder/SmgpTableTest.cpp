@@ -18,7 +18,7 @@ using namespace test_decode;
 
 // An SMGP PDU: 12-octet header (length, request id, sequence id) and the body.
 Bytes Pdu(uint32_t requestId, uint32_t sequence, const Bytes& body = {}) {
-    return Builder().u32(static_cast<uint32_t>(12 + body.size())).u32(requestId).u32(sequence).raw(body);
+    return test_bytes::Pdu12(requestId, sequence, body);
 }
 Bytes CasePdu(uint32_t requestId, const Bytes& body) { return Pdu(requestId, 7, body); }
 

@@ -15,7 +15,7 @@ using Bytes = std::vector<uint8_t>;
 
 // A gateway-style PDU: length, command id, sequence, then the body.
 Bytes GatewayPdu(uint32_t command, const Bytes& body) {
-    return Builder().u32(static_cast<uint32_t>(12 + body.size())).u32(command).u32(1).raw(body);
+    return test_bytes::Pdu12(command, 1, body);
 }
 
 } // namespace

@@ -24,7 +24,7 @@ using namespace test_protocol;
 uint32_t FixedTime() { return 1000; }
 
 std::vector<uint8_t> Packet(uint32_t command, uint32_t sequence, const std::vector<uint8_t>& body = {}) {
-    return Builder().u32(static_cast<uint32_t>(12 + body.size())).u32(command).u32(sequence).raw(body);
+    return test_bytes::Pdu12(command, sequence, body);
 }
 
 std::vector<uint8_t> Login(const std::string& number, uint32_t sequence, uint32_t terminalType = 1) {

@@ -44,6 +44,13 @@ inline std::vector<uint8_t> SmppPdu(uint32_t commandId, uint32_t sequence, const
     return b;
 }
 
+// A PDU with the 12-octet header of the gateway and TEST protocols: length, command, sequence.
+inline std::vector<uint8_t> Pdu12(uint32_t command, uint32_t sequence, const std::vector<uint8_t>& body = {}) {
+    Builder b;
+    b.u32(static_cast<uint32_t>(12 + body.size())).u32(command).u32(sequence).raw(body);
+    return b;
+}
+
 // A capture record as the capture log stores it: little-endian header, address first octet first.
 inline std::vector<uint8_t> CaptureRecord(uint16_t protocol, const std::vector<uint8_t>& pdu,
                                           uint32_t time = 0, uint32_t address = 0x7F000001, uint16_t port = 5018) {
