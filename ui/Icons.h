@@ -1,0 +1,33 @@
+// The window's icons: one SVG per icon identifier, and the two icon lists views index into.
+#pragma once
+
+#include <QIcon>
+
+#include <array>
+
+namespace icons {
+
+// The navigation icon list: 42 identifiers, most twice (normal and selected state).
+inline constexpr std::array<int, 42> kNavigation = {145, 148, 146, 146, 147, 147, 143, 143, 144, 144, 150, 150,
+                                                    149, 149, 151, 151, 164, 164, 165, 165, 153, 153, 155, 155,
+                                                    166, 166, 167, 167, 168, 168, 160, 160, 162, 162, 163, 163,
+                                                    169, 169, 170, 170, 171, 171};
+// The decode icon list: the brief list's row icons and the decode tree's node icons.
+inline constexpr std::array<int, 11> kDecode = {153, 157, 155, 158, 152, 159, 160, 156, 161, 162, 163};
+
+// First position of id in kNavigation, -1 when absent.
+int NavigationIndex(int id);
+// Position of id in kDecode, -1 when absent.
+int DecodeIndex(int id);
+
+// The icon drawn for identifier id (":/icons/<id>.svg"), a null QIcon for an identifier without one.
+// Icons are built once and shared; call from the UI thread only.
+QIcon Icon(int id);
+// Icon(kNavigation[index]); a null QIcon for an index outside the list.
+QIcon NavigationIcon(int index);
+// Icon(kDecode[index]); a null QIcon for an index outside the list.
+QIcon DecodeIcon(int index);
+// The window and desktop-entry icon.
+QIcon ApplicationIcon();
+
+} // namespace icons
