@@ -1,6 +1,9 @@
 // The tarnwick-decode command: one capture record or bare PDU in, the decoder's lines out.
 #include "app/DecodeCli.h"
 
+#include "capture/PacketRecord.h"
+#include "decoder/Protocols.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -116,27 +119,16 @@ std::optional<std::vector<uint8_t>> ParseHex(std::string_view text, std::string&
 }
 
 std::optional<uint16_t> ProtocolCodeOf(std::string_view name) {
-    static constexpr struct {
-        std::string_view name;
-        uint16_t code;
-    } kProtocols[] = {{"cmpp", 1}, {"smpp", 2}, {"smgp", 3}, {"cmpp3", 4},
-                      {"sgip", 6}, {"cngp", 7}, {"test", 8}, {"smgp3", 9}};
-    for (const auto& p : kProtocols)
-        if (p.name == name) return p.code;
+    if (const ProtocolInfo* protocol = protocols::FindByCliName(name))
+        return protocol->code;
     return std::nullopt;
 }
 
 std::vector<uint8_t> WrapPdu(uint16_t protocol, const std::vector<uint8_t>& pdu) {
-    const uint32_t length = static_cast<uint32_t>(16 + pdu.size());
+    const uint32_t length = static_cast<uint32_t>(packet_record::kHeaderSize + pdu.size());
     std::vector<uint8_t> record(length);
-    for (int i = 0; i < 4; ++i) record[i] = static_cast<uint8_t>(length >> (8 * i)); // little-endian
-    // bytes 4..7: capture time 0
-    record[8] = 127; // address 127.0.0.1 in network order
-    record[11] = 1;
-    // bytes 12..13: port 0
-    record[14] = static_cast<uint8_t>(protocol);
-    record[15] = static_cast<uint8_t>(protocol >> 8);
-    std::copy(pdu.begin(), pdu.end(), record.begin() + 16);
+    packet_record::WriteHeader(record.data(), {length, 0, 0x7F000001, 0, protocol});
+    std::copy(pdu.begin(), pdu.end(), record.begin() + packet_record::kHeaderSize);
     return record;
 }
 

@@ -1,9 +1,10 @@
 // Console lines and the capture trace of the headless runner.
 #include "app/HeadlessConsole.h"
 
-#include "capture/PacketLog.h"
+#include "capture/PacketRecord.h"
 #include "decoder/Formatters.h"
 #include "decoder/PacketDecoder.h"
+#include "decoder/Protocols.h"
 #include "engine/SocketServer.h"
 
 #include <ctime>
@@ -12,16 +13,7 @@ namespace {
 
 int64_t SystemNow() { return static_cast<int64_t>(std::time(nullptr)); }
 
-constexpr int32_t kProtocolTable = 6; // protocol codes of the capture header
 constexpr const char* kUnknownName = "未知";
-
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-uint32_t Be32(const uint8_t* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
 
 } // namespace
 
@@ -32,20 +24,6 @@ std::string headless::FormatLocalTime(int64_t secondsSince1970) {
     if (localtime_r(&t, &local))
         std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return text;
-}
-
-int32_t headless::CommandTableOf(uint16_t protocol) {
-    switch (protocol) {
-    case 1: return 12;   // CMPP
-    case 2: return 1892; // SMPP
-    case 3: return 298;  // SMGP
-    case 4: return 1012; // CMPP3
-    case 6: return 1302; // SGIP
-    case 7: return 1702; // CNGP
-    case 8: return 182;  // TEST
-    case 9: return 2298; // SMGP3
-    default: return -1;
-    }
 }
 
 CHeadlessConsole::CHeadlessConsole(const CSocketServer& server, std::ostream& out, std::string prefix,
@@ -75,31 +53,28 @@ void CHeadlessConsole::ConnectionLine(const char* event, int index) {
 }
 
 CHeadlessTrace::CHeadlessTrace(CPacketLog& log, const CPacketDecoder& names, std::ostream& out, bool print)
-    : m_log(log), m_names(names), m_out(out), m_print(print) {}
+    : m_log(log), m_names(names), m_out(out), m_print(print) {
+    m_log.AddListener(this);
+}
 
-void CHeadlessTrace::Refresh() {
-    if (m_log.IsFull()) {
-        m_log.Reset();
-        m_shown = 0;
-    }
+CHeadlessTrace::~CHeadlessTrace() { m_log.RemoveListener(this); }
+
+void CHeadlessTrace::OnPacketsAdded(int32_t first, int32_t count) {
     if (!m_print)
         return;
-    const int32_t count = m_log.GetCount();
-    if (m_shown >= count)
-        return;
-    for (; m_shown < count; ++m_shown) {
+    for (int32_t index = first; index < first + count; ++index) {
         uint32_t length = 0;
-        const uint8_t* record = m_log.PacketAt(m_shown, &length);
+        const uint8_t* record = m_log.PacketAt(index, &length);
         if (!record)
             continue;
-        const uint16_t protocol = static_cast<uint16_t>(record[14] | record[15] << 8);
-        const int32_t table = headless::CommandTableOf(protocol);
-        // A PDU too short to hold a command id has no command name.
+        const PacketRecordHeader header = packet_record::ReadHeader(record);
+        const ProtocolInfo* protocol = protocols::Find(header.protocol);
+        const std::optional<uint32_t> commandId = packet_record::CommandId(record, length);
         const std::string command =
-            table >= 0 && length >= 24 ? m_names.LookupCodeName(table, Be32(record + 20)) : kUnknownName;
-        m_out << (m_shown + 1) << '\t' << FormatIpv4(Be32(record + 8)) << '\t' << (record[12] | record[13] << 8)
-              << '\t' << m_names.LookupCodeName(kProtocolTable, protocol) << ':' << command << '\t' << Le32(record)
-              << '\t' << headless::FormatLocalTime(Le32(record + 4)) << '\n';
+            protocol && commandId ? m_names.LookupCodeName(protocol->commandTable, *commandId) : kUnknownName;
+        m_out << (index + 1) << '\t' << FormatIpv4(header.sourceAddress) << '\t' << header.sourcePort << '\t'
+              << m_names.LookupCodeName(protocols::kProtocolNameTable, header.protocol) << ':' << command << '\t'
+              << header.packetLength << '\t' << headless::FormatLocalTime(header.time) << '\n';
     }
     m_out << std::flush;
 }

@@ -1,6 +1,7 @@
 // The terminal stand-ins for the server information pages and the packet list when Tarnwick runs headless.
 #pragma once
 
+#include "capture/PacketLog.h"
 #include "engine/ServerObserver.h"
 
 #include <cstdint>
@@ -8,7 +9,6 @@
 #include <string>
 
 class CPacketDecoder;
-class CPacketLog;
 class CSocketServer;
 
 namespace headless {
@@ -17,8 +17,6 @@ using TimeSource = int64_t (*)(); // seconds since 1970
 
 // Local time as "%Y-%m-%d %H:%M:%S".
 std::string FormatLocalTime(int64_t secondsSince1970);
-// The code table that names the commands of a capture protocol code, -1 when it has none.
-int32_t CommandTableOf(uint16_t protocol);
 
 } // namespace headless
 
@@ -45,20 +43,22 @@ private:
     headless::TimeSource m_now;
 };
 
-// Does for the capture log what the packet list does in the window: wipes it when it is full
-// so capturing goes on, and, when tracing, prints one line per new record with the list's
-// columns (seq, source IP, source port, protocol:command, length, time), tab-separated.
-// Names come from the decoder's code tables, as in the list.
-class CHeadlessTrace : public CPacketListRefresher {
+// When tracing, prints one line per new record of the capture log with the packet list's
+// columns (seq, source IP, source port, protocol:command, length, time), tab-separated, named
+// as in the list. Listens to the log from construction to destruction.
+class CHeadlessTrace : public CPacketLogListener {
 public:
     CHeadlessTrace(CPacketLog& log, const CPacketDecoder& names, std::ostream& out, bool print);
+    ~CHeadlessTrace() override;
+    CHeadlessTrace(const CHeadlessTrace&) = delete;
+    CHeadlessTrace& operator=(const CHeadlessTrace&) = delete;
 
-    void Refresh() override;
+    void OnPacketsAdded(int32_t first, int32_t count) override;
+    void OnLogReset() override {}
 
 private:
     CPacketLog& m_log;
     const CPacketDecoder& m_names;
     std::ostream& m_out;
     bool m_print;
-    int32_t m_shown = 0; // records already printed since the last wipe
 };

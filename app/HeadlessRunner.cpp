@@ -2,14 +2,10 @@
 #include "app/HeadlessRunner.h"
 
 #include "app/HeadlessConsole.h"
-#include "capture/PacketLog.h"
-#include "decoder/PacketDecoder.h"
-#include "mobile/MobileServer.h"
-#include "smpp/SmppServer.h"
+#include "app/Simulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSettings>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -19,17 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr int kMaxConnections = 10;
-constexpr int kIdleTimeoutSeconds = 3600;
-
-// The stored capture filter, or thirty '1' when it is missing or of another length.
-std::string StoredFilter(const QSettings& settings) {
-    const QString stored = settings.value("Setup/Filter").toString();
-    if (stored.size() != CPacketLog::kFilterLength)
-        return std::string(CPacketLog::kFilterLength, '1');
-    return stored.toStdString();
-}
 
 // Turns SIGINT and SIGTERM into a quit of the event loop: the handler only writes one octet
 // to a pipe, and the loop reads it like any other socket.
@@ -142,32 +127,13 @@ bool NoDisplay() {
 int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
     // Before the start lines: whoever sees one may signal at once.
     CSignalQuit signalQuit;
-    const QSettings settings("Vendrel", "Tarnwick");
-    CPacketLog log;
-    const CPacketDecoder names;
-    CHeadlessTrace trace(log, names, out, options.trace);
-
-    // As at start-up in the window: both servers start, a failure of one does not stop the other.
-    CSmppServer smpp;
-    CHeadlessConsole smppConsole(smpp, out, "[SMPP] ");
-    smpp.SetObserver(&smppConsole);
-    smpp.SetListenAddress(options.listen);
-    const bool smppStarted = smpp.Start(options.smppPort, kMaxConnections, kIdleTimeoutSeconds);
-
-    CMobileServer mobile;
-    CHeadlessConsole mobileConsole(mobile, out, "[Mobile] ");
-    mobile.SetObserver(&mobileConsole);
-    mobile.SetListenAddress(options.listen);
-    const bool mobileStarted = mobile.Start(options.mobilePort, kMaxConnections, kIdleTimeoutSeconds);
-    if (!smppStarted || !mobileStarted)
+    CSimulator simulator({options.smppPort, options.mobilePort, options.listen});
+    CHeadlessConsole smppConsole(simulator.Smpp(), out, "[SMPP] ");
+    CHeadlessConsole mobileConsole(simulator.Mobile(), out, "[Mobile] ");
+    simulator.Smpp().AddObserver(&smppConsole);
+    simulator.Mobile().AddObserver(&mobileConsole);
+    CHeadlessTrace trace(simulator.Log(), simulator.Decoder(), out, options.trace);
+    if (!simulator.Start())
         return 1;
-
-    log.Reset();
-    log.SetFilter(StoredFilter(settings));
-    log.SetShowUnknown(settings.value("Setup/ShowUnknown", 1).toInt() != 0);
-    smpp.SetPacketLog(&log);
-    smpp.SetRefresher(&trace);
-    mobile.SetPacketLog(&log);
-    mobile.SetRefresher(&trace);
     return QCoreApplication::exec();
 }

@@ -1,28 +1,13 @@
 // The capture log: the logging gate and the record area.
 #include "capture/PacketLog.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 
 namespace {
 
 uint32_t SystemTime() { return static_cast<uint32_t>(std::time(nullptr)); }
-
-void PutLe32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-void PutLe16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-uint32_t GetLe32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 } // namespace
 
@@ -45,18 +30,14 @@ bool CPacketLog::AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t s
         return true;
 
     uint8_t* record = m_area.data() + m_used;
-    PutLe32(record, length + kHeaderSize);
-    PutLe32(record + 4, m_time());
-    record[8] = static_cast<uint8_t>(sourceAddress >> 24);
-    record[9] = static_cast<uint8_t>(sourceAddress >> 16);
-    record[10] = static_cast<uint8_t>(sourceAddress >> 8);
-    record[11] = static_cast<uint8_t>(sourceAddress);
-    PutLe16(record + 12, sourcePort);
-    PutLe16(record + 14, protocol);
+    packet_record::WriteHeader(record, {length + kHeaderSize, m_time(), sourceAddress, sourcePort, protocol});
     if (length > 0)
         std::memcpy(record + kHeaderSize, pdu, length);
     m_offsets.push_back(m_used);
     m_used += kHeaderSize + length;
+    const int32_t index = GetCount() - 1;
+    for (CPacketLogListener* listener : m_listeners)
+        listener->OnPacketsAdded(index, 1);
     return true;
 }
 
@@ -69,14 +50,32 @@ bool CPacketLog::Reset() {
         // Every record takes at least its 16-byte header, so this many offsets never regrow.
         m_offsets.reserve(kAreaSize / kHeaderSize);
     }
+    for (CPacketLogListener* listener : m_listeners)
+        listener->OnLogReset();
     return !m_area.empty();
+}
+
+bool CPacketLog::WipeIfFull() {
+    if (!m_full)
+        return false;
+    Reset();
+    return true;
+}
+
+void CPacketLog::AddListener(CPacketLogListener* listener) {
+    if (listener && std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
+        m_listeners.push_back(listener);
+}
+
+void CPacketLog::RemoveListener(CPacketLogListener* listener) {
+    std::erase(m_listeners, listener);
 }
 
 const uint8_t* CPacketLog::PacketAt(int32_t index, uint32_t* length) const {
     if (m_area.empty() || index < 0 || index >= GetCount())
         return nullptr;
     const uint32_t start = m_offsets[index];
-    const uint32_t packetLength = GetLe32(m_area.data() + start);
+    const uint32_t packetLength = packet_record::Le32(m_area.data() + start);
     if (uint64_t(start) + packetLength > kAreaSize)
         return nullptr;
     if (length)

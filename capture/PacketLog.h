@@ -1,9 +1,22 @@
 // The capture log: every PDU the servers receive or send, filtered, in one fixed byte area.
 #pragma once
 
+#include "capture/PacketRecord.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// Told of what happens to the capture log, on the UI thread, in the order it happens. A listener
+// may read the log during a call but must not add to it or reset it.
+class CPacketLogListener {
+public:
+    virtual ~CPacketLogListener() = default;
+    // Records first .. first + count - 1 have just been stored.
+    virtual void OnPacketsAdded(int32_t first, int32_t count) = 0;
+    // Every record is gone (Clear content, or the wipe of a full log); numbering starts again at 0.
+    virtual void OnLogReset() = 0;
+};
 
 // Keeps PacketRecords (16-byte capture header + PDU) back to back in a 1 MiB area that is
 // allocated by the first Reset and wiped whole, never evicted record by record. Plain C++,
@@ -14,7 +27,7 @@
 class CPacketLog {
 public:
     static constexpr uint32_t kAreaSize = 1048576;
-    static constexpr uint32_t kHeaderSize = 16;
+    static constexpr uint32_t kHeaderSize = packet_record::kHeaderSize;
     static constexpr int kFilterLength = 30;
     static constexpr int kUnknownFilterIndex = -1;
 
@@ -30,6 +43,9 @@ public:
     bool AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t sourcePort,
                    const uint8_t* pdu, uint32_t length, int32_t filterIndex);
     bool Reset();
+    // Called by the servers once a received PDU and its answers are captured: a log that filled
+    // up is wiped whole here, so capturing goes on. True when it wiped.
+    bool WipeIfFull();
     int32_t GetCount() const { return static_cast<int32_t>(m_offsets.size()); }
     // Copies the whole record into buffer, which must hold its packetLength (at most kAreaSize).
     bool GetPacket(int32_t index, uint8_t* buffer, uint32_t* length) const;
@@ -44,6 +60,10 @@ public:
     bool GetShowUnknown() const { return m_showUnknown; }
     void SetTimeSource(TimeSource source) { m_time = source; }
 
+    // Listeners are not owned and must be removed before they are destroyed.
+    void AddListener(CPacketLogListener* listener);
+    void RemoveListener(CPacketLogListener* listener);
+
 private:
     std::vector<uint8_t> m_area; // empty until the first Reset
     std::vector<uint32_t> m_offsets;
@@ -52,4 +72,5 @@ private:
     bool m_showUnknown = true;
     std::string m_filter = std::string(kFilterLength, '1');
     TimeSource m_time;
+    std::vector<CPacketLogListener*> m_listeners;
 };

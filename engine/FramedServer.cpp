@@ -1,8 +1,6 @@
 // CFramedServer: length-prefixed framing shared by the SMPP and mobile servers.
 #include "engine/FramedServer.h"
 
-#include "engine/ServerObserver.h"
-
 #include <new>
 
 namespace {
@@ -35,15 +33,11 @@ void CFramedServer::OnAccept(int index) {
     // Without a buffer the connection is never read; it leaves through the idle check.
     SetReceiveBuffer(index, new (std::nothrow) uint8_t[m_maxPduSize]);
     ResetFraming(index);
-    if (m_observer)
-        m_observer->OnConnected(index);
 }
 
 void CFramedServer::OnClose(int index) {
     delete[] GetReceiveBuffer(index);
     SetReceiveBuffer(index, nullptr);
-    if (m_observer)
-        m_observer->OnDisconnected(index);
 }
 
 void CFramedServer::OnReceive(int index) {

@@ -6,15 +6,11 @@
 
 #include <cstdint>
 
-class CServerObserver;
-
 // Cuts PDUs out of each connection's byte stream into a receive buffer of the longest PDU the
 // protocol admits (allocated at accept, freed at close), and hands each complete one to the
-// derived server. Tells its observer of connects and disconnects. UI thread only.
+// derived server. UI thread only.
 class CFramedServer : public CSocketServer {
 public:
-    void SetObserver(CServerObserver* observer) { m_observer = observer; }
-
 protected:
     // headerSize: octets before the length can be trusted to be there (the whole header);
     // maxPduSize: the receive buffer, and the longest length field accepted.
@@ -27,7 +23,6 @@ protected:
     // longer be cut into PDUs. header holds exactly headerSize octets.
     virtual void HandleBadLength(int index, const uint8_t* header) = 0;
 
-    CServerObserver* Observer() const { return m_observer; }
     int HeaderSize() const { return m_headerSize; }
 
     void OnAccept(int index) override;
@@ -39,5 +34,4 @@ private:
 
     const int m_headerSize;
     const int m_maxPduSize;
-    CServerObserver* m_observer = nullptr;
 };

@@ -4,19 +4,14 @@
 #include <string_view>
 
 // Implemented by whatever shows a server's clients and console: the server information
-// page in the window, the terminal console when headless. Every call comes on the UI thread.
+// page and the online list's model in the window, the terminal console when headless. A server
+// has any number of them. Every call comes on the UI thread; none may add or remove records.
 class CServerObserver {
 public:
     virtual ~CServerObserver() = default;
-    virtual void OnConnected(int index) = 0;    // record appended to the table
-    virtual void OnDisconnected(int index) = 0; // record still readable during the call
-    virtual void OnLoggedIn(int index) = 0;     // a bind or LOGIN set the connection's name
-    virtual void Print(std::string_view line) = 0; // start line, ends with "\r\n"
-};
-
-// Told after a server has handled a received PDU, so the packet list can catch up.
-class CPacketListRefresher {
-public:
-    virtual ~CPacketListRefresher() = default;
-    virtual void Refresh() = 0;
+    virtual void OnConnected(int /*index*/) {}    // record appended at the end of the table
+    virtual void OnDisconnected(int /*index*/) {} // about to leave; still readable during the call
+    virtual void OnRemoved(int /*index*/) {}      // has left; later records moved up one place
+    virtual void OnLoggedIn(int /*index*/) {}     // a bind or LOGIN set the connection's name
+    virtual void Print(std::string_view /*line*/) {} // start line, ends with "\r\n"
 };

@@ -1,6 +1,8 @@
 // The TCP server engine: listening, the connection table, deferred closes and the idle check.
 #include "engine/SocketServer.h"
 
+#include "engine/ServerObserver.h"
+
 #include <QDateTime>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -242,11 +244,14 @@ void CSocketServer::AcceptPending()
         record.peerPort = socket->peerPort();
         record.connectTime = Now();
         record.lastActivity = record.connectTime;
+        record.id = m_nextConnectionId++;
         m_connections.push_back(record);
 
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { HandleReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { HandlePeerClosed(socket); });
         OnAccept(GetConnectionCount() - 1);
+        for (CServerObserver* observer : m_observers)
+            observer->OnConnected(GetConnectionCount() - 1);
 
         // A client that waited in the queue may have sent, or even gone, before we took it; the
         // signals for that have already passed, so catch up here.
@@ -305,14 +310,73 @@ void CSocketServer::FinishClose(QTcpSocket* socket)
     if (socket->state() == QAbstractSocket::UnconnectedState)
         socket->deleteLater();
 
-    // OnClose cannot move records: any close it asks for is deferred like this one.
-    OnClose(index);
-    m_connections.erase(m_connections.begin() + index);
-
-    if (GetConnectionCount() < m_maxConnections) {
+    RemoveConnection(index);
+    if (m_running && GetConnectionCount() < m_maxConnections) {
         m_listener->resumeAccepting();
         AcceptPending();
     }
+}
+
+void CSocketServer::RemoveConnection(int index)
+{
+    // Neither OnClose nor an observer can move records: any close they ask for is deferred.
+    OnClose(index);
+    for (CServerObserver* observer : m_observers)
+        observer->OnDisconnected(index);
+    m_connections.erase(m_connections.begin() + index);
+    for (CServerObserver* observer : m_observers)
+        observer->OnRemoved(index);
+}
+
+void CSocketServer::Stop()
+{
+    m_idleTimer->stop();
+    m_listener->close();
+    m_running = false;
+    // From the end, so that each close leaves the indexes of the ones still to go alone.
+    while (!m_connections.empty()) {
+        const int index = GetConnectionCount() - 1;
+        QTcpSocket* socket = m_connections[index].socket;
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+        RemoveConnection(index);
+    }
+}
+
+uint64_t CSocketServer::GetConnectionId(int index) const
+{
+    return IsBad(index) ? 0 : m_connections[index].id;
+}
+
+int CSocketServer::IndexOfConnection(uint64_t id) const
+{
+    const auto found = std::find_if(m_connections.begin(), m_connections.end(),
+                                    [id](const ConnectionRecord& record) { return record.id == id; });
+    return found == m_connections.end() ? -1 : static_cast<int>(found - m_connections.begin());
+}
+
+void CSocketServer::AddObserver(CServerObserver* observer)
+{
+    if (observer && std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end())
+        m_observers.push_back(observer);
+}
+
+void CSocketServer::RemoveObserver(CServerObserver* observer)
+{
+    std::erase(m_observers, observer);
+}
+
+void CSocketServer::NotifyLoggedIn(int index)
+{
+    for (CServerObserver* observer : m_observers)
+        observer->OnLoggedIn(index);
+}
+
+void CSocketServer::NotifyPrint(std::string_view line)
+{
+    for (CServerObserver* observer : m_observers)
+        observer->Print(line);
 }
 
 int CSocketServer::IndexOf(const QTcpSocket* socket) const

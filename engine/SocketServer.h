@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
+class CServerObserver;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
@@ -17,6 +19,7 @@ class QTimer;
 // closing mark; the derived server owns the five slots (buffer, counts, frame state, name).
 struct ConnectionRecord {
     QTcpSocket* socket = nullptr;
+    uint64_t id = 0;          // stable for the connection's life, never reused by its server
     uint32_t peerAddress = 0; // first octet in the most significant byte
     uint16_t peerPort = 0;
     int32_t frameState = -1;
@@ -31,7 +34,9 @@ struct ConnectionRecord {
 
 // Owns the listening socket, the ordered table of accepted connections and the idle timer.
 // Runs on the UI thread only. A connection index is a table position, valid until the next
-// close of this server. Derived servers speak the protocol through the three overridables.
+// close of this server; a connection id stays valid for its whole life. Derived servers speak
+// the protocol through the three overridables. Tells any number of observers of connects and
+// disconnects, so that a list can bracket its row changes.
 class CSocketServer : public QObject {
     Q_OBJECT
 public:
@@ -51,6 +56,9 @@ public:
     // Listens on port (0 picks a free one, see ListeningPort). False when already listening
     // or when the port cannot be opened; a second Start never opens a second socket.
     bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
+    // Stops listening and the idle check and closes every connection at once, each told to the
+    // observers like any other close. Start may be called again afterwards.
+    void Stop();
     bool IsRunning() const { return m_running; }
     uint16_t GetPort() const { return m_port; }     // the port Start was asked for
     uint16_t ListeningPort() const;                 // the port actually listened on
@@ -60,6 +68,12 @@ public:
     uint16_t GetPeerPort(int index) const;          // 0xFFFF for a bad index
     int64_t GetConnectTime(int index) const;        // -1 for a bad index
     bool IsClosing(int index) const;
+    uint64_t GetConnectionId(int index) const;      // 0 for a bad index
+    int IndexOfConnection(uint64_t id) const;       // -1 when no open connection has that id
+
+    // Observers are not owned; remove one before destroying it.
+    void AddObserver(CServerObserver* observer);
+    void RemoveObserver(CServerObserver* observer);
 
     // Octets read (never more than length), 0 when the peer has closed, -1 when nothing is
     // buffered, on error, for a bad index, or once the connection is closing. Never waits.
@@ -93,12 +107,16 @@ protected:
     virtual void OnClose(int /*index*/) {}
 
     int64_t Now() const { return m_clock(); }
+    // For the derived servers: a bind or LOGIN named connection index; a start line.
+    void NotifyLoggedIn(int index);
+    void NotifyPrint(std::string_view line);
 
 private:
     void AcceptPending();
     void HandleReadyRead(QTcpSocket* socket);
     void HandlePeerClosed(QTcpSocket* socket);
     void FinishClose(QTcpSocket* socket);
+    void RemoveConnection(int index); // OnClose, observers, and the record leaves the table
     int IndexOf(const QTcpSocket* socket) const;
     bool IsBad(int index) const { return index < 0 || index >= GetConnectionCount(); }
 
@@ -107,6 +125,8 @@ private:
     QHostAddress m_listenAddress{QHostAddress::AnyIPv4};
     Clock m_clock;
     std::vector<ConnectionRecord> m_connections;
+    std::vector<CServerObserver*> m_observers;
+    uint64_t m_nextConnectionId = 1;
     int m_maxConnections = 0;
     int m_idleTimeout = 0;
     uint16_t m_port = 0;

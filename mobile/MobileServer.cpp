@@ -2,7 +2,6 @@
 #include "mobile/MobileServer.h"
 
 #include "capture/PacketLog.h"
-#include "engine/ServerObserver.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,12 +13,10 @@ CMobileServer::CMobileServer(QObject* parent) : CFramedServer(kHeaderSize, kMaxP
 bool CMobileServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds) {
     const bool ok = CSocketServer::Start(port, maxConnections, idleTimeoutSeconds);
     m_ownPort = ok ? ListeningPort() : port;
-    if (Observer()) {
-        char line[64];
-        std::snprintf(line, sizeof line, "Mobile server start %s! (port = %d)\r\n", ok ? "OK" : "fail",
-                      int(m_ownPort));
-        Observer()->Print(line);
-    }
+    char line[64];
+    std::snprintf(line, sizeof line, "Mobile server start %s! (port = %d)\r\n", ok ? "OK" : "fail",
+                  int(m_ownPort));
+    NotifyPrint(line);
     return ok;
 }
 
@@ -33,8 +30,8 @@ void CMobileServer::HandlePdu(int index, const uint8_t* packet, uint32_t length)
         Login(index, sequence, packet + kHeaderSize, static_cast<int32_t>(length) - kHeaderSize);
     else if (command == kSubmit)
         Submit(index, sequence);
-    if (m_refresher)
-        m_refresher->Refresh();
+    if (m_log)
+        m_log->WipeIfFull();
 }
 
 void CMobileServer::HandleBadLength(int index, const uint8_t* header) {
@@ -42,8 +39,8 @@ void CMobileServer::HandleBadLength(int index, const uint8_t* header) {
     if (m_log)
         m_log->AddPacket(kProtocolCode, GetPeerAddress(index), GetPeerPort(index), header, kHeaderSize,
                          kFilterIndex);
-    if (m_refresher)
-        m_refresher->Refresh();
+    if (m_log)
+        m_log->WipeIfFull();
     CloseConnection(index);
 }
 
@@ -67,15 +64,14 @@ void CMobileServer::Login(int index, uint32_t sequence, const uint8_t* body, int
     // A duplicate is refused in the result only: the number is kept as the name all the same.
     const int32_t result = NameInUseByAnother(index, number) ? kResultNumberInUse : kResultOk;
     SetName(index, number);
-    if (Observer())
-        Observer()->OnLoggedIn(index);
+    NotifyLoggedIn(index);
 
     uint8_t response[16];
     wire::WriteBe32(response, sizeof response);
     wire::WriteBe32(response + 4, kLoginResp);
     wire::WriteBe32(response + 8, sequence);
     wire::WriteBe32(response + 12, static_cast<uint32_t>(result));
-    SendAndCapture(index, response, sizeof response);
+    Reply(index, response, sizeof response);
 }
 
 void CMobileServer::Submit(int index, uint32_t sequence) {
@@ -84,11 +80,21 @@ void CMobileServer::Submit(int index, uint32_t sequence) {
     wire::WriteBe32(response, sizeof response);
     wire::WriteBe32(response + 4, kSubmitResp);
     wire::WriteBe32(response + 8, sequence);
-    SendAndCapture(index, response, sizeof response);
+    Reply(index, response, sizeof response);
 }
 
-void CMobileServer::SendAndCapture(int index, const uint8_t* packet, uint32_t length) {
+void CMobileServer::Reply(int index, const uint8_t* packet, uint32_t length) {
     Send(index, packet, length);
     if (m_log)
         m_log->AddPacket(kProtocolCode, kResponseAddress, m_ownPort, packet, length, kFilterIndex);
+}
+
+bool CMobileServer::SendAndCapture(int index, const uint8_t* packet, uint32_t length) {
+    if (IsClosing(index) || Send(index, packet, length) != int64_t(length))
+        return false;
+    if (m_log) {
+        m_log->AddPacket(kProtocolCode, kResponseAddress, m_ownPort, packet, length, kFilterIndex);
+        m_log->WipeIfFull();
+    }
+    return true;
 }

@@ -6,7 +6,6 @@
 #include <cstdint>
 
 class CPacketLog;
-class CPacketListRefresher;
 
 namespace test_protocol {
 
@@ -35,8 +34,8 @@ constexpr int32_t kResultNumberInUse = -1;
 
 // A CFramedServer that speaks TEST to mobile-phone simulators on the UI thread. Answers LOGIN
 // (the terminal number becomes the connection's name) and SUBMIT; every other packet is captured
-// and left unanswered. Hands every packet in both directions to the capture log and asks the
-// packet list to refresh after each received packet. Log and refresher are optional, not owned.
+// and left unanswered. Hands every packet in both directions to the capture log and lets the log
+// wipe itself when full after each received packet. Observers and the log are optional, not owned.
 class CMobileServer : public CFramedServer {
 public:
     static constexpr uint32_t kResponseAddress = 0x7F000001; // responses are captured as from 127.0.0.1
@@ -48,7 +47,11 @@ public:
     bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
 
     void SetPacketLog(CPacketLog* log) { m_log = log; }
-    void SetRefresher(CPacketListRefresher* refresher) { m_refresher = refresher; }
+
+    // Sends a packet the server starts (a DELIVER) on connection index and captures it as from
+    // 127.0.0.1 and the listening port. False, and nothing captured, when the connection is
+    // closing or gone.
+    bool SendAndCapture(int index, const uint8_t* packet, uint32_t length);
 
 protected:
     void HandlePdu(int index, const uint8_t* packet, uint32_t length) override;
@@ -57,10 +60,9 @@ protected:
 private:
     void Login(int index, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
     void Submit(int index, uint32_t sequence);
-    void SendAndCapture(int index, const uint8_t* packet, uint32_t length);
+    void Reply(int index, const uint8_t* packet, uint32_t length);
     bool NameInUseByAnother(int index, const char* name) const;
 
     CPacketLog* m_log = nullptr;
-    CPacketListRefresher* m_refresher = nullptr;
     uint16_t m_ownPort = 0;
 };

@@ -2,7 +2,6 @@
 #include "smpp/SmppServer.h"
 
 #include "capture/PacketLog.h"
-#include "engine/ServerObserver.h"
 
 #include <cstdio>
 #include <cstring>
@@ -79,12 +78,10 @@ CSmppServer::CSmppServer(QObject* parent) : CFramedServer(kHeaderSize, kMaxPduSi
 bool CSmppServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds) {
     const bool ok = CSocketServer::Start(port, maxConnections, idleTimeoutSeconds);
     m_ownPort = ok ? ListeningPort() : port;
-    if (Observer()) {
-        char line[64];
-        std::snprintf(line, sizeof line, "SMPP server start %s! (port = %d)\r\n", ok ? "ok" : "fail",
-                      port == 0 && ok ? int(m_ownPort) : int(port));
-        Observer()->Print(line);
-    }
+    char line[64];
+    std::snprintf(line, sizeof line, "SMPP server start %s! (port = %d)\r\n", ok ? "ok" : "fail",
+                  port == 0 && ok ? int(m_ownPort) : int(port));
+    NotifyPrint(line);
     return ok;
 }
 
@@ -94,8 +91,8 @@ void CSmppServer::HandlePdu(int index, const uint8_t* pdu, uint32_t length) {
         m_log->AddPacket(kProtocolSmpp, GetPeerAddress(index), GetPeerPort(index), pdu, length, row.filterIndex);
     (this->*row.handler)(index, row, ReadBe32(pdu + kSequenceOffset), pdu + kHeaderSize,
                          static_cast<int32_t>(length) - kHeaderSize);
-    if (m_refresher)
-        m_refresher->Refresh();
+    if (m_log)
+        m_log->WipeIfFull();
 }
 
 void CSmppServer::HandleBadLength(int index, const uint8_t* header) {
@@ -107,8 +104,8 @@ void CSmppServer::HandleBadLength(int index, const uint8_t* header) {
     BeginResponse();
     SendResponse(index, kGenericNack, kStatusInvalidCommandLength, ReadBe32(header + kSequenceOffset),
                  kHeaderSize, kFilterGenericNack);
-    if (m_refresher)
-        m_refresher->Refresh();
+    if (m_log)
+        m_log->WipeIfFull();
     CloseConnection(index);
 }
 
@@ -131,8 +128,21 @@ void CSmppServer::SendResponse(int index, uint32_t commandId, uint32_t status, u
     WriteBe32(m_response + kStatusOffset, status);
     WriteBe32(m_response + kSequenceOffset, sequence);
     Send(index, m_response, length);
+    Capture(m_response, length, filterIndex);
+}
+
+void CSmppServer::Capture(const uint8_t* pdu, uint32_t length, int32_t filterIndex) {
     if (m_log)
-        m_log->AddPacket(kProtocolSmpp, kResponseAddress, m_ownPort, m_response, length, filterIndex);
+        m_log->AddPacket(kProtocolSmpp, kResponseAddress, m_ownPort, pdu, length, filterIndex);
+}
+
+bool CSmppServer::SendAndCapture(int index, const uint8_t* pdu, uint32_t length, int32_t filterIndex) {
+    if (IsClosing(index) || Send(index, pdu, length) != int64_t(length))
+        return false;
+    Capture(pdu, length, filterIndex);
+    if (m_log)
+        m_log->WipeIfFull();
+    return true;
 }
 
 int CSmppServer::TakeMessageId(uint8_t* out) {
@@ -159,8 +169,7 @@ void CSmppServer::Bind(int index, const DispatchRow& row, uint32_t sequence, con
     out[4] = kInterfaceVersion34;
     SendResponse(index, row.responseId, kStatusOk, sequence, uint32_t(kHeaderSize + nameLength + 1 + 5),
                  row.responseFilterIndex);
-    if (Observer())
-        Observer()->OnLoggedIn(index);
+    NotifyLoggedIn(index);
 }
 
 void CSmppServer::Unbind(int index, const DispatchRow& row, uint32_t sequence, const uint8_t*, int32_t) {

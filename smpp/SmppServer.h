@@ -7,7 +7,6 @@
 #include <cstdint>
 
 class CPacketLog;
-class CPacketListRefresher;
 
 namespace smpp {
 
@@ -24,8 +23,8 @@ int LeadingFieldLength(const uint8_t* body, int32_t bodyLength, int maxChars);
 // A framed server that speaks SMPP 3.4 to ESMEs on the UI thread. Owns one 10240-octet receive
 // buffer per connection (through the framing), the 1024-octet response buffer shared by all
 // connections, and the message id counter. Tells its observer of connections and binds, hands
-// every PDU in both directions to the capture log, and asks the packet list to refresh after
-// each received PDU. Observer, capture log and refresher are optional and not owned.
+// every PDU in both directions to the capture log, and lets the log wipe itself when full after
+// each received PDU. Observers and the capture log are optional and not owned.
 class CSmppServer : public CFramedServer {
 public:
     static constexpr uint32_t kResponseAddress = 0x7F000001; // responses are captured as from 127.0.0.1
@@ -37,7 +36,11 @@ public:
     bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
 
     void SetPacketLog(CPacketLog* log) { m_log = log; }
-    void SetRefresher(CPacketListRefresher* refresher) { m_refresher = refresher; }
+
+    // Sends a PDU the server starts (deliver_sm, data_sm, alert_notification ...) on connection
+    // index and captures it like a response: from 127.0.0.1 and the listening port, under
+    // filterIndex. False, and nothing captured, when the connection is closing or gone.
+    bool SendAndCapture(int index, const uint8_t* pdu, uint32_t length, int32_t filterIndex);
 
     // The value the next submit_sm, data_sm or submit_multi takes; 0 at start.
     void SetNextMessageId(int16_t id) { m_nextMessageId = id; }
@@ -79,11 +82,11 @@ private:
     // Writes the header in front of the body already in the buffer, sends and captures it.
     void SendResponse(int index, uint32_t commandId, uint32_t status, uint32_t sequence,
                       uint32_t length, int32_t filterIndex);
+    void Capture(const uint8_t* pdu, uint32_t length, int32_t filterIndex);
     // Writes the next message id and its NUL at out; returns the octets written.
     int TakeMessageId(uint8_t* out);
 
     CPacketLog* m_log = nullptr;
-    CPacketListRefresher* m_refresher = nullptr;
     uint16_t m_ownPort = 0;
     int16_t m_nextMessageId = 0;
     uint8_t m_response[smpp::kResponseSize] = {};

@@ -140,4 +140,26 @@ TEST_F(PacketLogTest, RecordsStayInOrderBackToBack) {
     EXPECT_EQ(Stored(log, 1), test_bytes::CaptureRecord(2, enquire, 0x01020304, 0x7F000001, 5018));
 }
 
+// Listeners hear of each stored record and of every reset, the wipe of a full log included.
+TEST_F(PacketLogTest, ListenersHearOfStoredRecordsAndResets) {
+    struct Listener : CPacketLogListener {
+        void OnPacketsAdded(int32_t first, int32_t count) override { events.push_back("add " + std::to_string(first) + "+" + std::to_string(count)); }
+        void OnLogReset() override { events.push_back("reset"); }
+        std::vector<std::string> events;
+    } listener;
+    log.AddListener(&listener);
+    log.AddListener(&listener); // once only
+    EXPECT_TRUE(log.AddPacket(2, 0x7F000001, 5018, enquire.data(), 16, 22));
+    log.SetFilter(std::string(30, '0'));
+    EXPECT_TRUE(log.AddPacket(2, 0x7F000001, 5018, enquire.data(), 16, 22)); // filtered: nothing said
+    EXPECT_FALSE(log.WipeIfFull());
+    const std::vector<uint8_t> big(CPacketLog::kAreaSize, 0);
+    EXPECT_FALSE(log.AddPacket(2, 0x7F000001, 5018, big.data(), uint32_t(big.size()), 9));
+    EXPECT_TRUE(log.WipeIfFull());
+    EXPECT_FALSE(log.IsFull());
+    log.RemoveListener(&listener);
+    log.Reset();
+    EXPECT_EQ(listener.events, (std::vector<std::string>{"add 0+1", "reset"}));
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // The socket server engine driven by real loopback clients: accept, limits, reads, closes, idle check.
 #include "engine/SocketServer.h"
 #include "tests/support/QtTestEnv.h"
+#include "tests/support/RecordingObserver.h"
 #include "tests/support/TestClient.h"
 
 #include <gtest/gtest.h>
@@ -426,6 +427,33 @@ TEST_F(SocketServerTest, DestructionDropsConnectionsWithoutCallingBack) {
     EXPECT_TRUE(b.WaitForDisconnected());
     ASSERT_TRUE(WaitClosed(0));
     EXPECT_EQ(log.size(), 2u); // the two accepts only
+}
+
+// Ids outlive index shifts; Stop closes everything at once, each close told like any other, and
+// the server can start again.
+TEST_F(SocketServerTest, IdsStayWithTheirConnectionsAndStopClosesEveryone) {
+    RecordingObserver observer;
+    server.AddObserver(&observer);
+    StartServer();
+    ConnectAccepted();
+    ConnectAccepted();
+    const uint64_t first = server.GetConnectionId(0), second = server.GetConnectionId(1);
+    EXPECT_NE(first, 0u);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(server.GetConnectionId(2), 0u);
+    server.CloseConnection(0);
+    ASSERT_TRUE(WaitClosed(0));
+    EXPECT_EQ(server.IndexOfConnection(second), 0);
+    EXPECT_EQ(server.IndexOfConnection(first), -1);
+
+    server.Stop();
+    EXPECT_FALSE(server.IsRunning());
+    EXPECT_EQ(server.GetConnectionCount(), 0);
+    EXPECT_TRUE(clients[1]->WaitForDisconnected());
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"connected 0", "connected 1", "disconnected 0", "removed 0",
+                                                         "disconnected 0", "removed 0"}));
+    StartServer();
+    EXPECT_TRUE(server.IsRunning());
 }
 
 } // namespace

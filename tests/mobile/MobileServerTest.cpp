@@ -50,7 +50,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(log.Reset());
         log.SetTimeSource(FixedTime);
-        server.SetObserver(&observer);
+        server.AddObserver(&observer);
         server.SetPacketLog(&log);
         server.SetListenAddress(QHostAddress::LocalHost);
         ASSERT_TRUE(server.Start(0, 10, 3600));
@@ -95,7 +95,7 @@ TEST_F(MobileServerTest, StartLineNamesTheRealPortAndAPortInUseFails) {
 
     RecordingObserver second;
     CMobileServer clash;
-    clash.SetObserver(&second);
+    clash.AddObserver(&second);
     clash.SetListenAddress(QHostAddress::LocalHost);
     EXPECT_FALSE(clash.Start(port, 10, 3600));
     ASSERT_EQ(second.lines.size(), 1u);
@@ -238,7 +238,7 @@ TEST_F(MobileServerTest, ObserverHearsConnectLoginAndDisconnect) {
     LogIn(*client, "13900000001", 1);
     client->Close();
     ASSERT_TRUE(test_net::WaitUntil([&] { return server.GetConnectionCount() == 0; }));
-    EXPECT_EQ(observer.events, (std::vector<std::string>{"connected 0", "logged in 0", "disconnected 0"}));
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"connected 0", "logged in 0", "disconnected 0", "removed 0"}));
 }
 
 } // namespace

@@ -16,7 +16,7 @@ TEST_F(SmppServerTest, StartPrintsOkWithThePortPicked) {
 TEST_F(SmppServerTest, StartOnAPortInUsePrintsFailWithThatPort) {
     RecordingObserver second;
     CSmppServer other;
-    other.SetObserver(&second);
+    other.AddObserver(&second);
     EXPECT_FALSE(other.Start(port, 10, 3600));
     EXPECT_FALSE(other.IsRunning());
     EXPECT_EQ(second.lines, std::vector<std::string>{"SMPP server start fail! (port = " + std::to_string(port) + ")\r\n"});
@@ -39,7 +39,7 @@ TEST_F(SmppServerTest, ConsoleSeesEachConnectionWithItsIndexAtThatMoment) {
     ASSERT_TRUE(test_net::WaitUntil([&] { return server.GetConnectionCount() == 1; }, kCloseWaitMs));
     auto third = Connect();
     EXPECT_EQ(observer.events,
-              (std::vector<std::string>{"connected 0", "connected 1", "disconnected 0", "connected 1"}));
+              (std::vector<std::string>{"connected 0", "connected 1", "disconnected 0", "removed 0", "connected 1"}));
     EXPECT_EQ(server.GetPeerPort(1), third->LocalPort());
 }
 

@@ -108,27 +108,15 @@ private:
     uint16_t m_localPort = 0;
 };
 
-// Notes how many records the log held at each refresh.
-class CountingRefresher : public CPacketListRefresher {
-public:
-    explicit CountingRefresher(const CPacketLog& log) : m_log(log) {}
-    void Refresh() override { countsAtRefresh.push_back(m_log.GetCount()); }
-    std::vector<int32_t> countsAtRefresh;
-
-private:
-    const CPacketLog& m_log;
-};
-
 // A started CSmppServer on a free port with an empty capture log (default filter), a recording
-// observer, a refresher and a clock the test moves by hand.
+// observer and a clock the test moves by hand.
 class SmppServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         log.Reset();
         log.SetTimeSource(CaptureTime);
-        server.SetObserver(&observer);
+        server.AddObserver(&observer);
         server.SetPacketLog(&log);
-        server.SetRefresher(&refresher);
         server.SetClock([this] { return now; });
         ASSERT_TRUE(server.Start(0, maxConnections, 3600));
         port = server.ListeningPort();
@@ -179,7 +167,6 @@ protected:
     int64_t now = kStartTime;
     CPacketLog log;
     RecordingObserver observer;
-    CountingRefresher refresher{log};
     CSmppServer server;
     uint16_t port = 0;
 };

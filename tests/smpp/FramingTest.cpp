@@ -141,7 +141,7 @@ TEST_F(SmppServerTest, PeerClosingHalfwayThroughAPduLeavesNoTrace) {
     esme->Close();
     ASSERT_TRUE(test_net::WaitUntil([&] { return server.GetConnectionCount() == 0; }, kCloseWaitMs));
     EXPECT_EQ(log.GetCount(), 2) << "only the bind and its response";
-    EXPECT_EQ(observer.events, (std::vector<std::string>{"connected 0", "logged in 0", "disconnected 0"}));
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"connected 0", "logged in 0", "disconnected 0", "removed 0"}));
 }
 
 } // namespace

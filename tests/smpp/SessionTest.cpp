@@ -63,7 +63,7 @@ TEST_F(SmppServerTest, UnbindIsAnsweredThenTheConnectionCloses) {
     EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000006, 9));
     EXPECT_TRUE(esme->WaitForDisconnected(kCloseWaitMs));
     EXPECT_TRUE(test_net::WaitUntil([&] { return server.GetConnectionCount() == 0; }));
-    EXPECT_EQ(observer.events, (std::vector<std::string>{"connected 0", "logged in 0", "disconnected 0"}));
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"connected 0", "logged in 0", "disconnected 0", "removed 0"}));
 }
 
 // Every request but a bind needs a bound connection: unbound, it is captured, not answered, and

@@ -11,6 +11,7 @@ class RecordingObserver : public CServerObserver {
 public:
     void OnConnected(int index) override { events.push_back("connected " + std::to_string(index)); }
     void OnDisconnected(int index) override { events.push_back("disconnected " + std::to_string(index)); }
+    void OnRemoved(int index) override { events.push_back("removed " + std::to_string(index)); }
     void OnLoggedIn(int index) override { events.push_back("logged in " + std::to_string(index)); }
     void Print(std::string_view line) override { lines.emplace_back(line); }
 

@@ -1,0 +1,47 @@
+// Start-up of the servers and the capture log, shared by every front end.
+#include "app/Simulator.h"
+
+#include <QSettings>
+
+namespace {
+
+constexpr const char* kFilterKey = "Setup/Filter";
+constexpr const char* kShowUnknownKey = "Setup/ShowUnknown";
+
+} // namespace
+
+CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
+    m_smpp.SetListenAddress(options.listen);
+    m_mobile.SetListenAddress(options.listen);
+    m_smpp.SetPacketLog(&m_log);
+    m_mobile.SetPacketLog(&m_log);
+}
+
+bool CSimulator::Start() {
+    const bool smppStarted = m_smpp.Start(m_options.smppPort, kMaxConnections, kIdleTimeoutSeconds);
+    const bool mobileStarted = m_mobile.Start(m_options.mobilePort, kMaxConnections, kIdleTimeoutSeconds);
+    const QSettings settings;
+    m_log.Reset();
+    m_log.SetFilter(StoredFilter(settings));
+    m_log.SetShowUnknown(StoredShowUnknown(settings));
+    return smppStarted && mobileStarted;
+}
+
+std::string CSimulator::StoredFilter(const QSettings& settings) {
+    const QString stored = settings.value(kFilterKey).toString();
+    if (stored.size() != CPacketLog::kFilterLength)
+        return std::string(CPacketLog::kFilterLength, '1');
+    return stored.toStdString();
+}
+
+bool CSimulator::StoredShowUnknown(const QSettings& settings) {
+    return settings.value(kShowUnknownKey, 1).toInt() != 0;
+}
+
+void CSimulator::SaveFilter(const std::string& filter, bool showUnknown) {
+    QSettings settings;
+    settings.setValue(kFilterKey, QString::fromStdString(filter));
+    settings.setValue(kShowUnknownKey, showUnknown ? 1 : 0);
+    m_log.SetFilter(filter);
+    m_log.SetShowUnknown(showUnknown);
+}

@@ -1,0 +1,55 @@
+// The composition root: settings, capture log and both servers, started in one fixed order for
+// the headless runner and the window alike.
+#pragma once
+
+#include "capture/PacketLog.h"
+#include "decoder/PacketDecoder.h"
+#include "mobile/MobileServer.h"
+#include "smpp/SmppServer.h"
+
+#include <QHostAddress>
+
+#include <cstdint>
+#include <string>
+
+class QSettings;
+
+struct SimulatorOptions {
+    uint16_t smppPort = 5018;   // 0 picks a free port
+    uint16_t mobilePort = 8880; // 0 picks a free port
+    QHostAddress listen{QHostAddress::AnyIPv4};
+};
+
+// Owns the capture log, the decoder and the two servers for the life of the process; runs on
+// the UI thread. A front end adds its observers and log listeners, then calls Start.
+class CSimulator {
+public:
+    static constexpr int kMaxConnections = 10;
+    static constexpr int kIdleTimeoutSeconds = 3600;
+
+    explicit CSimulator(const SimulatorOptions& options = {});
+
+    // Starts the SMPP server, then the mobile server (each reports its start line to its
+    // observers; a failure of one does not stop the other), then resets the capture log and
+    // gives it the stored filter and "ShowUnknown". False when either server did not start.
+    bool Start();
+
+    // "Setup"/"Filter" as stored, or thirty '1' when missing or not exactly 30 characters.
+    static std::string StoredFilter(const QSettings& settings);
+    // "Setup"/"ShowUnknown", default 1.
+    static bool StoredShowUnknown(const QSettings& settings);
+    // Stores both and hands them to the capture log, so they apply to the next PDU.
+    void SaveFilter(const std::string& filter, bool showUnknown);
+
+    CPacketLog& Log() { return m_log; }
+    const CPacketDecoder& Decoder() const { return m_decoder; }
+    CSmppServer& Smpp() { return m_smpp; }
+    CMobileServer& Mobile() { return m_mobile; }
+
+private:
+    SimulatorOptions m_options;
+    CPacketLog m_log;
+    CPacketDecoder m_decoder;
+    CSmppServer m_smpp;
+    CMobileServer m_mobile;
+};

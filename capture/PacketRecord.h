@@ -1,0 +1,63 @@
+// The capture record's 16-octet header: its one reader and one writer.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+// A PacketRecord is this header followed by the PDU as on the wire. In the header every field is
+// little-endian except the address, whose four octets stay in network order (first octet first).
+struct PacketRecordHeader {
+    uint32_t packetLength = 0;  // 16 + PDU octets: the whole record
+    uint32_t time = 0;          // seconds since 1970
+    uint32_t sourceAddress = 0; // first octet in the most significant byte
+    uint16_t sourcePort = 0;
+    uint16_t protocol = 0;
+};
+
+namespace packet_record {
+
+inline constexpr uint32_t kHeaderSize = 16;
+// The PDU's command id is its second 32-bit word, big-endian, in every protocol we capture.
+inline constexpr uint32_t kCommandIdOffset = kHeaderSize + 4;
+
+inline uint32_t Le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+inline uint32_t Be32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+// record holds at least kHeaderSize octets.
+inline PacketRecordHeader ReadHeader(const uint8_t* record) {
+    PacketRecordHeader header;
+    header.packetLength = Le32(record);
+    header.time = Le32(record + 4);
+    header.sourceAddress = Be32(record + 8);
+    header.sourcePort = static_cast<uint16_t>(record[12] | record[13] << 8);
+    header.protocol = static_cast<uint16_t>(record[14] | record[15] << 8);
+    return header;
+}
+
+// record has room for kHeaderSize octets.
+inline void WriteHeader(uint8_t* record, const PacketRecordHeader& header) {
+    const auto le = [](uint8_t* p, uint32_t v, int octets) {
+        for (int i = 0; i < octets; ++i)
+            p[i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    le(record, header.packetLength, 4);
+    le(record + 4, header.time, 4);
+    for (int i = 0; i < 4; ++i)
+        record[8 + i] = static_cast<uint8_t>(header.sourceAddress >> (24 - 8 * i));
+    le(record + 12, header.sourcePort, 2);
+    le(record + 14, header.protocol, 2);
+}
+
+// The command id of a record of length octets; nothing when the PDU is too short to hold one.
+inline std::optional<uint32_t> CommandId(const uint8_t* record, uint32_t length) {
+    if (length < kCommandIdOffset + 4)
+        return std::nullopt;
+    return Be32(record + kCommandIdOffset);
+}
+
+} // namespace packet_record
