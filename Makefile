@@ -14,9 +14,9 @@ build: deps
 	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_ARGS) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# The window arrives in a later release; until then Tarnwick runs headless with its console on stdout.
+# The window when there is a display; otherwise the headless server with its console on stdout.
 run: build
-	$(BUILD)/app/tarnwick --headless
+	$(BUILD)/app/tarnwick
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
@@ -24,7 +24,7 @@ test: build
 test-asan: deps
 	@cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_SANITIZE=ON -DTARNWICK_BENCH=OFF >/dev/null
 	@cmake --build $(BUILD_ASAN) -j $(JOBS)
-	cd $(BUILD_ASAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD_ASAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
 
 bench: build
 	scripts/run-bench $(BUILD)
