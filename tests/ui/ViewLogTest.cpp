@@ -1,0 +1,362 @@
+// The "SMPP Decoder" page: rows from the capture log, the shown record, highlights, clearing and hex geometry.
+#include "tests/support/WidgetTestEnv.h"
+
+#include "app/Simulator.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/TestClient.h"
+#include "ui/PacketListModel.h"
+#include "ui/ViewLog.h"
+#include "ui/ViewLogBrief.h"
+#include "ui/ViewLogHex.h"
+#include "ui/ViewLogParticular.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// Readable failure messages for texts of the list and the hex view.
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace {
+
+using test_bytes::Builder;
+using test_bytes::SmppPdu;
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t kLoopback = 0x7F000001;
+constexpr uint32_t kCaptureTime = 1'700'000'123; // 2023-11-14 22:15:23 UTC (ctest runs with TZ=UTC)
+
+uint32_t CaptureTime() { return kCaptureTime; }
+
+Bytes SubmitSm(uint32_t sequence) {
+    return SmppPdu(0x00000004, sequence,
+                   Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890").u8(0).u8(0).u8(0)
+                       .cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(2).raw("Hi"));
+}
+
+QByteArray AsQt(const Bytes& bytes) { return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())); }
+
+// Lets the queued insertion of new rows run.
+void NextTurn() { QCoreApplication::processEvents(); }
+
+QString Cell(const QAbstractItemModel& model, int row, int column, int role = Qt::DisplayRole) {
+    return model.data(model.index(row, column), role).toString();
+}
+
+void Click(QAbstractItemView& view, const QModelIndex& index) {
+    view.scrollTo(index);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(index).center());
+}
+
+class ViewLogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        log.Reset();
+        log.SetTimeSource(CaptureTime);
+        view.resize(900, 700);
+        view.show();
+    }
+
+    // Stores pdu as the log stores a PDU of that protocol from 127.0.0.1:port; returns the record.
+    Bytes Add(uint16_t protocol, const Bytes& pdu, uint16_t port = 5018) {
+        EXPECT_TRUE(log.AddPacket(protocol, kLoopback, port, pdu.data(), uint32_t(pdu.size()), 9));
+        return test_bytes::CaptureRecord(protocol, pdu, kCaptureTime, kLoopback, port);
+    }
+
+    CViewLogBrief& Brief() { return *view.Brief(); }
+    CViewLogParticular& Tree() { return *view.Particular(); }
+    CViewLogHex& Hex() { return *view.Hex(); }
+    const CPacketListModel& Model() { return *Brief().Model(); }
+
+    CPacketLog log;
+    CPacketDecoder decoder;
+    CViewLog view{log, decoder};
+};
+
+TEST(ViewLogTraffic, SmppExchangeFromALoopbackClientListsWithItsColumns) {
+    CSimulator simulator({0, 0, QHostAddress(QHostAddress::LocalHost)});
+    CViewLog view(simulator.Log(), simulator.Decoder());
+    simulator.Start();
+    simulator.Log().SetTimeSource(CaptureTime);
+    const uint16_t port = simulator.Smpp().ListeningPort();
+    test_net::TestClient esme;
+    ASSERT_TRUE(esme.Connect(port));
+    const Bytes bind = SmppPdu(0x00000002, 1, Builder().cstr("esme").cstr("pw").cstr("").u8(0x34).u8(0).u8(0).cstr(""));
+    esme.Send(Builder().raw(bind).raw(SubmitSm(2)).bytes());
+    const QAbstractItemModel& model = *view.Brief()->Model();
+    ASSERT_TRUE(test_net::WaitUntil([&] { return model.rowCount() == 4; }));
+
+    const QString client = QString::number(esme.LocalPort());
+    const QString server = QString::number(port);
+    const QString response = QString::number(16 + 16 + 7); // header, "000000" and its NUL, capture header
+    const QStringList expected[] = {
+        {"1", "127.000.000.001", client, "SMPP:bind_transmitter", QString::number(16 + bind.size())},
+        {"2", "127.000.000.001", server, "SMPP:bind_transmitter_resp", QString::number(16 + 16 + 5 + 5)}, // + interface version
+        {"3", "127.000.000.001", client, "SMPP:submit_sm", QString::number(16 + SubmitSm(2).size())},
+        {"4", "127.000.000.001", server, "SMPP:submit_sm_resp", response},
+    };
+    for (int row = 0; row < 4; ++row) {
+        SCOPED_TRACE(row);
+        for (int column = 0; column < 5; ++column)
+            EXPECT_EQ(Cell(model, row, column), expected[row][column]) << column;
+        EXPECT_EQ(Cell(model, row, CPacketListModel::kTime), "2023-11-14 22:15:23");
+        EXPECT_FALSE(model.data(model.index(row, 0), Qt::DecorationRole).value<QIcon>().isNull());
+    }
+    EXPECT_EQ(view.Brief()->SelectedIndex(), 0);
+}
+
+TEST_F(ViewLogTest, DescriptionNamesTheProtocolAndTheCommand) {
+    struct Case {
+        const char* name;
+        uint16_t protocol;
+        Bytes pdu;
+        QString description;
+        bool icon;
+    };
+    const Case cases[] = {
+        {"SMPP response", 2, SmppPdu(0x80000004, 1, Builder().cstr("000000")), "SMPP:submit_sm_resp", true},
+        {"SMPP command without a name", 2, SmppPdu(0x000000FF, 1), "SMPP:未知", true},
+        {"TEST login", 8, test_bytes::Pdu12(0x00001001, 1), "TEST:登录请求", true},
+        {"CMPP3 shares the CMPP names", 4, test_bytes::Pdu12(0x80000004, 1), "CMPP3:提交短信应答", true},
+        {"protocol code 5", 5, SmppPdu(0x00000004, 1), "未知:未知", false},
+        {"PDU too short for a command id", 2, {0, 0, 0, 4}, "SMPP:未知", true},
+    };
+    for (const Case& c : cases)
+        Add(c.protocol, c.pdu);
+    NextTurn();
+    for (int row = 0; row < int(std::size(cases)); ++row) {
+        SCOPED_TRACE(cases[row].name);
+        EXPECT_EQ(Cell(Model(), row, CPacketListModel::kDescription), cases[row].description);
+        EXPECT_EQ(!Model().data(Model().index(row, 0), Qt::DecorationRole).value<QIcon>().isNull(), cases[row].icon);
+    }
+}
+
+TEST_F(ViewLogTest, RowsArriveInOneInsertionPerTurn) {
+    QAbstractItemModelTester tester(Brief().Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy inserted(Brief().Model(), &QAbstractItemModel::rowsInserted);
+    for (uint32_t i = 0; i < 100; ++i)
+        Add(2, SmppPdu(0x00000015, i));
+    EXPECT_EQ(Model().rowCount(), 0) << "rows wait for the next turn";
+    NextTurn();
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted[0][1].toInt(), 0);
+    EXPECT_EQ(inserted[0][2].toInt(), 99);
+
+    // A wipe inside a turn drops what was pending: only records stored after it become rows.
+    Add(2, SmppPdu(0x00000015, 100));
+    log.Reset();
+    EXPECT_EQ(Model().rowCount(), 0) << "a wipe empties the list at once";
+    for (uint32_t i = 0; i < 3; ++i)
+        Add(2, SmppPdu(0x00000015, i));
+    NextTurn();
+    ASSERT_EQ(inserted.count(), 2);
+    EXPECT_EQ(inserted[1][1].toInt(), 0);
+    EXPECT_EQ(inserted[1][2].toInt(), 2);
+    EXPECT_EQ(Model().rowCount(), 3);
+}
+
+// Counts the paints a widget receives.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+TEST_F(ViewLogTest, NewRowsRepaintTheListOnlyWhenTheyAreOnScreen) {
+    PaintCounter counter;
+    Brief().viewport()->installEventFilter(&counter);
+    // Rows are inserted on one turn; the list lays them out and paints on the turns after.
+    const auto addRows = [&](uint32_t count) {
+        for (uint32_t i = 0; i < count; ++i)
+            Add(2, SmppPdu(0x00000015, i));
+        for (int turn = 0; turn < 3; ++turn)
+            NextTurn();
+    };
+    addRows(1);
+    EXPECT_GT(counter.paints, 0) << "a row in the visible part must show up";
+    addRows(199);
+    counter.paints = 0;
+    const int scrollEnd = Brief().verticalScrollBar()->maximum();
+    addRows(1);
+    EXPECT_EQ(counter.paints, 0) << "a row below the visible ones changes only the scroll bar";
+    EXPECT_EQ(Brief().verticalScrollBar()->maximum(), scrollEnd + 1);
+}
+
+TEST_F(ViewLogTest, FirstRecordIsShownAtOnceAndLaterOnesOnlyAddRows) {
+    const Bytes first = Add(2, SubmitSm(1));
+    NextTurn();
+    EXPECT_EQ(Brief().SelectedIndex(), 0);
+    EXPECT_EQ(Hex().Bytes(), AsQt(first));
+    ASSERT_EQ(Tree().topLevelItemCount(), 3); // capture header, SMPP header, submit_sm body
+    EXPECT_EQ(Tree().topLevelItem(0)->text(0), "TCP: ----- Network base info -----");
+    EXPECT_TRUE(Tree().topLevelItem(2)->isExpanded());
+    const size_t lines = Tree().Lines().size();
+
+    Add(2, SmppPdu(0x80000004, 1, Builder().cstr("000000")));
+    NextTurn();
+    EXPECT_EQ(Model().rowCount(), 2);
+    EXPECT_EQ(Brief().SelectedIndex(), 0);
+    EXPECT_EQ(Hex().Bytes(), AsQt(first));
+    EXPECT_EQ(Tree().Lines().size(), lines);
+}
+
+TEST_F(ViewLogTest, KeyboardAndClicksShowAnotherRecordButNotTheShownOneAgain) {
+    Add(2, SubmitSm(1));
+    const Bytes second = Add(2, SmppPdu(0x00000015, 2));
+    const Bytes third = Add(8, test_bytes::Pdu12(0x00001001, 3));
+    NextTurn();
+
+    // A highlighted line survives a click on the shown row: the record is not decoded again.
+    Click(Tree(), Tree().indexFromItem(Tree().topLevelItem(1)));
+    ASSERT_EQ(Hex().Highlight(), (ByteRange{16, 16}));
+    Click(Brief(), Model().index(0, CPacketListModel::kDescription));
+    EXPECT_EQ(Hex().Highlight(), (ByteRange{16, 16}));
+    EXPECT_EQ(Tree().currentItem(), Tree().topLevelItem(1));
+
+    Brief().setFocus();
+    QTest::keyClick(&Brief(), Qt::Key_Down);
+    EXPECT_EQ(Brief().SelectedIndex(), 1);
+    EXPECT_EQ(Hex().Bytes(), AsQt(second));
+    EXPECT_TRUE(Hex().Highlight().IsEmpty());
+
+    Click(Brief(), Model().index(2, CPacketListModel::kSeq));
+    EXPECT_EQ(Brief().SelectedIndex(), 2);
+    EXPECT_EQ(Hex().Bytes(), AsQt(third));
+}
+
+TEST_F(ViewLogTest, SelectedDecodeLineHighlightsTheBytesItCovers) {
+    Add(2, SubmitSm(1));
+    NextTurn();
+    struct Case {
+        const char* name;
+        int group;
+        int child; // -1: the group line itself
+        ByteRange range;
+    };
+    const Case cases[] = {
+        {"capture header group", 0, -1, {0, 16}},
+        {"packet length", 0, 0, {0, 4}},
+        {"source port", 0, 3, {12, 2}},
+        {"SMPP header group", 1, -1, {16, 16}},
+        {"command id", 1, 1, {20, 4}},
+        {"source_addr", 2, 3, {35, 6}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTreeWidgetItem* group = Tree().topLevelItem(c.group);
+        Click(Tree(), Tree().indexFromItem(c.child < 0 ? group : group->child(c.child)));
+        EXPECT_EQ(Hex().Highlight(), c.range);
+    }
+    EXPECT_EQ(Hex().CopyText(), "31 32 33 34 35 00");
+}
+
+TEST_F(ViewLogTest, ClearContentEmptiesEveryPaneAndTheNextRecordIsShown) {
+    QSignalSpy filter(&view, &CViewLog::SetFilterRequested);
+    EXPECT_FALSE(Brief().ClearAction()->isEnabled());
+    Add(2, SubmitSm(1));
+    NextTurn();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(10, 10), Brief().viewport()->mapToGlobal(QPoint(10, 10)));
+    QCoreApplication::sendEvent(Brief().viewport(), &rightClick);
+    ASSERT_TRUE(Brief().ContextMenu()->isVisible());
+    Brief().ContextMenu()->hide();
+    Brief().FilterAction()->trigger();
+    EXPECT_EQ(filter.count(), 1);
+
+    ASSERT_TRUE(Brief().ClearAction()->isEnabled());
+    Brief().ClearAction()->trigger();
+    EXPECT_EQ(log.GetCount(), 0);
+    EXPECT_EQ(Model().rowCount(), 0);
+    EXPECT_EQ(Brief().SelectedIndex(), -1);
+    EXPECT_EQ(Tree().topLevelItemCount(), 0);
+    EXPECT_TRUE(Tree().Lines().empty());
+    EXPECT_EQ(Hex().Bytes(), QByteArray(1, ' '));
+    EXPECT_EQ(Hex().CopyText(), "00000000  20");
+    EXPECT_FALSE(Brief().ClearAction()->isEnabled());
+
+    const Bytes next = Add(2, SmppPdu(0x00000015, 7));
+    NextTurn();
+    EXPECT_EQ(Brief().SelectedIndex(), 0);
+    EXPECT_EQ(Hex().Bytes(), AsQt(next));
+    EXPECT_EQ(Tree().topLevelItemCount(), 2);
+}
+
+TEST_F(ViewLogTest, WipeOfAFullLogEmptiesTheListButKeepsTheShownRecord) {
+    const Bytes first = Add(2, SubmitSm(1));
+    NextTurn();
+    const Bytes big = SmppPdu(0x00000015, 2, Bytes(4000, 0x41));
+    while (log.AddPacket(2, kLoopback, 5018, big.data(), uint32_t(big.size()), 9)) {
+    }
+    ASSERT_TRUE(log.WipeIfFull()); // what a server does after handling a PDU
+    NextTurn();
+    EXPECT_EQ(Model().rowCount(), 0);
+    EXPECT_EQ(Brief().SelectedIndex(), -1);
+    EXPECT_EQ(Hex().Bytes(), AsQt(first));
+    EXPECT_EQ(Tree().topLevelItemCount(), 3);
+
+    const Bytes next = Add(2, SmppPdu(0x00000015, 3));
+    NextTurn();
+    EXPECT_EQ(Brief().SelectedIndex(), 0);
+    EXPECT_EQ(Hex().Bytes(), AsQt(next));
+}
+
+TEST(HexLayout, RowsColumnsAndTextPositions) {
+    QByteArray bytes;
+    for (int i = 0; i < 20; ++i)
+        bytes.append(char(0x41 + i));
+    bytes[1] = '\x01';
+    using namespace hex_layout;
+    EXPECT_EQ(RowCount(20), 2);
+    EXPECT_EQ(RowCount(32), 2);
+    EXPECT_EQ(RowText(bytes, 0),
+              "00000000  41 01 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50  A.CDEFGHIJKLMNOP");
+    EXPECT_EQ(RowText(bytes, 1),
+              "00000010  51 52 53 54                                      QRST");
+
+    struct Hit {
+        qsizetype row;
+        int textColumn;
+        qsizetype byte;
+    };
+    const Hit hits[] = {
+        {1, 10, 16}, {1, 11, 16}, {0, 55, 15}, {1, 19, 19}, {0, 59, 0}, {1, 62, 19},
+        {0, 9, -1},  // blank after the offset column
+        {0, 12, -1}, // blank between two bytes
+        {1, 22, -1}, // past the last byte, digit side
+        {1, 63, -1}, // past the last byte, character side
+        {0, 75, -1}, // past the end of the line
+    };
+    for (const Hit& hit : hits)
+        EXPECT_EQ(ByteAt(hit.row, hit.textColumn, bytes.size()), hit.byte) << hit.row << ":" << hit.textColumn;
+    for (const qsizetype offset : {0, 15, 16, 19}) {
+        EXPECT_EQ(ByteAt(RowOf(offset), HexTextColumn(ColumnOf(offset)), 20), offset);
+        EXPECT_EQ(ByteAt(RowOf(offset), CharTextColumn(ColumnOf(offset)), 20), offset);
+    }
+
+    using Columns = std::optional<std::pair<int, int>>;
+    EXPECT_EQ(ColumnsInRow({14, 4}, 0, 20), (Columns{{14, 15}}));
+    EXPECT_EQ(ColumnsInRow({14, 4}, 1, 20), (Columns{{0, 1}}));
+    EXPECT_EQ(ColumnsInRow({18, 10}, 1, 20), (Columns{{2, 3}})) << "cut at the last byte";
+    EXPECT_EQ(ColumnsInRow({16, 4}, 0, 20), Columns{});
+    EXPECT_EQ(ColumnsInRow({3, 0}, 0, 20), Columns{});
+    EXPECT_EQ(HexText(bytes, {1, 3}), "01 43 44");
+
+    CViewLogHex hex;
+    hex.SetBytes(bytes);
+    hex.SetHighlight({10, 100});
+    EXPECT_EQ(hex.Highlight(), (ByteRange{10, 10})) << "cut to the shown bytes";
+    hex.SetBytes(bytes);
+    EXPECT_TRUE(hex.Highlight().IsEmpty());
+}
+
+} // namespace

@@ -1,0 +1,84 @@
+// The decode tree of the shown record.
+#include "ui/ViewLogParticular.h"
+
+#include "ui/Icons.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kLineRole = Qt::UserRole; // node data: the position of its line
+
+} // namespace
+
+CViewLogParticular::CViewLogParticular(const CPacketDecoder& decoder, QWidget* parent)
+    : QTreeWidget(parent), m_decoder(decoder) {
+    setAccessibleName(QStringLiteral("Decode tree"));
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setRootIsDecorated(true);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setDragDropMode(QAbstractItemView::NoDragDrop);
+    setIconSize(QSize(16, 16));
+    // The selected line stays marked while the user looks at its bytes in the hex view.
+    QPalette colors = palette();
+    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        colors.setColor(QPalette::Inactive, role, colors.color(QPalette::Active, role));
+    setPalette(colors);
+    connect(this, &QTreeWidget::currentItemChanged, this, &CViewLogParticular::OnCurrentItemChanged);
+}
+
+void CViewLogParticular::ShowRecord(const uint8_t* record, uint32_t length) {
+    m_lines.clear();
+    m_decoder.Decode(record, static_cast<int32_t>(length)); // an error line is shown like any other
+    m_lines = m_decoder.Lines();
+
+    setUpdatesEnabled(false);
+    clear();
+    QList<QTreeWidgetItem*> topLevel;
+    QTreeWidgetItem* group = nullptr;
+    for (size_t j = 0; j < m_lines.size(); ++j) {
+        const DecodeLine& line = m_lines[j];
+        auto* item = new QTreeWidgetItem({QString::fromStdString(line.text)});
+        item->setIcon(0, icons::DecodeIcon(CPacketDecoder::IconIndex(line.iconId)));
+        item->setData(0, kLineRole, static_cast<int>(j));
+        if (line.isGroup) {
+            group = item;
+            topLevel.append(item);
+        } else if (group) {
+            group->addChild(item);
+        } else {
+            topLevel.append(item);
+        }
+    }
+    addTopLevelItems(topLevel);
+    for (QTreeWidgetItem* item : topLevel)
+        item->setExpanded(true);
+    setUpdatesEnabled(true);
+}
+
+void CViewLogParticular::Clear() {
+    clear();
+    m_lines.clear();
+}
+
+ByteRange CViewLogParticular::LineRange(int j) const {
+    if (j < 0 || j >= static_cast<int>(m_lines.size()))
+        return {};
+    const DecodeLine& line = m_lines[static_cast<size_t>(j)];
+    qsizetype length = std::max(line.width, 0);
+    if (line.isGroup) {
+        for (size_t k = static_cast<size_t>(j) + 1; k < m_lines.size() && !m_lines[k].isGroup; ++k)
+            length += std::max(m_lines[k].width, 0);
+    }
+    return {line.offset, length};
+}
+
+void CViewLogParticular::OnCurrentItemChanged(QTreeWidgetItem* current) {
+    if (!current)
+        return;
+    const int j = current->data(0, kLineRole).toInt();
+    if (j >= 0 && j < static_cast<int>(m_lines.size()))
+        emit RangeSelected(LineRange(j));
+}

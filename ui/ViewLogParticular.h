@@ -1,0 +1,41 @@
+// The decode tree: the lines the decoder makes of the shown record, grouped under their headers.
+#pragma once
+
+#include "decoder/PacketDecoder.h"
+#include "ui/ViewLogHex.h"
+
+#include <QTreeWidget>
+
+#include <cstdint>
+#include <vector>
+
+// Shows one record as decode lines: group lines at the top level, every other line under the
+// latest group. Owns a copy of the lines it shows and a decoder of its own, copied from the
+// program's, so that decoding here never disturbs what others read from that one. Tells which
+// bytes the selected line covers. UI thread only.
+class CViewLogParticular : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit CViewLogParticular(const CPacketDecoder& decoder, QWidget* parent = nullptr);
+
+    // Decodes the whole record (capture header included) and shows every line the walk produced,
+    // an error line included, with the top-level nodes expanded.
+    void ShowRecord(const uint8_t* record, uint32_t length);
+    // Deletes every node and the copy of the lines.
+    void Clear();
+
+    const std::vector<DecodeLine>& Lines() const { return m_lines; }
+    // Bytes line j covers: its own width, and for a group also the width of each line under it.
+    // Empty for a j outside the lines.
+    ByteRange LineRange(int j) const;
+
+signals:
+    // The current line changed to one covering range.
+    void RangeSelected(ByteRange range);
+
+private:
+    void OnCurrentItemChanged(QTreeWidgetItem* current);
+
+    CPacketDecoder m_decoder;
+    std::vector<DecodeLine> m_lines;
+};
