@@ -108,8 +108,9 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
 QString HeadlessUsage() {
     return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace] [--help]\n"
            "\n"
-           "Runs the Tarnwick SMSC simulator. Without a window both servers' console lines go to\n"
-           "standard output, behind \"[SMPP] \" or \"[Mobile] \".\n"
+           "Runs the Tarnwick SMSC simulator in its window, or headless when --headless is given or\n"
+           "there is no display. Headless, both servers' console lines go to standard output, behind\n"
+           "\"[SMPP] \" or \"[Mobile] \".\n"
            "\n"
            "  --headless       run without a window\n"
            "  --smpp-port N    SMPP port (default 5018; 0 picks a free one)\n"

@@ -1,20 +1,45 @@
-// The tarnwick executable: the SMSC simulator, headless until the window arrives.
+// The tarnwick executable: the SMSC simulator in its window, or headless where there is no display.
+#include "app/HeadlessConsole.h"
 #include "app/HeadlessRunner.h"
+#include "ui/PelmoraApp.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 
 #include <cstdio>
 #include <iostream>
 
-int main(int argc, char** argv) {
-    // The plain Unix event loop dispatches socket events with less overhead than the GLib one.
-    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
-        qputenv("QT_NO_GLIB", "1");
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName("Vendrel");
-    QCoreApplication::setApplicationName("Tarnwick");
+namespace {
 
-    const HeadlessOptions options = ParseHeadlessOptions(QCoreApplication::arguments());
+QStringList Arguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+// The window's start-up, then its event loop until the user confirms the close prompt.
+int RunWindow(const HeadlessOptions& options, int& argc, char** argv) {
+    QApplication qtApp(argc, argv);
+    CPelmoraApp app({options.smppPort, options.mobilePort, options.listen});
+    // Until the servers have pages of their own, their console lines go to the terminal.
+    CHeadlessConsole smppConsole(app.Simulator().Smpp(), std::cerr, "[SMPP] ");
+    CHeadlessConsole mobileConsole(app.Simulator().Mobile(), std::cerr, "[Mobile] ");
+    app.Simulator().Smpp().AddObserver(&smppConsole);
+    app.Simulator().Mobile().AddObserver(&mobileConsole);
+    CHeadlessTrace trace(app.Simulator().Log(), app.Simulator().Decoder(), std::cout, options.trace);
+    app.InitInstance();
+    const int status = QApplication::exec();
+    app.Simulator().Smpp().RemoveObserver(&smppConsole);
+    app.Simulator().Mobile().RemoveObserver(&mobileConsole);
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CPelmoraApp::SelectSettingsStore();
+    const HeadlessOptions options = ParseHeadlessOptions(Arguments(argc, argv));
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "%s\n%s", qPrintable(options.error), qPrintable(HeadlessUsage()));
         return 2;
@@ -24,6 +49,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!options.headless && !NoDisplay())
-        std::fputs("The Tarnwick window is not available in this build; running headless.\n", stderr);
+        return RunWindow(options, argc, argv);
+    if (!options.headless)
+        std::fputs("No display: running headless.\n", stderr);
+    // The plain Unix event loop dispatches socket events with less overhead than the GLib one.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
+    QCoreApplication app(argc, argv);
     return RunHeadless(options, std::cout);
 }

@@ -1,0 +1,41 @@
+// "Define filter": which PDUs the capture log keeps, as a tree of check boxes.
+#pragma once
+
+#include <QDialog>
+#include <QList>
+
+#include <string>
+
+class CFilterTree;
+class CSimulator;
+class QCheckBox;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// Modal; built for each opening from the capture log's filter string and "Setup"/"ShowUnknown".
+// A mouse click on a check box carries its new state to every node below, and a check to every
+// node above; a box toggled from the keyboard changes its own node only. OK stores both choices
+// and hands them to the capture log; Cancel writes nothing. UI thread only.
+class CFilterDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CFilterDialog(CSimulator& simulator, QWidget* parent = nullptr);
+
+    // One character per filter table row: '1' checked, '0' not.
+    std::string Filter() const;
+    QTreeWidget* Tree() const;
+    QTreeWidgetItem* Node(int id) const;
+    QCheckBox* ShowUnknownBox() const { return m_showUnknown; }
+
+    void accept() override;
+
+private:
+    void BuildTree(const std::string& filter);
+    void OnItemChanged(QTreeWidgetItem* item, int column);
+
+    CSimulator& m_simulator;
+    CFilterTree* m_tree = nullptr;
+    QList<QTreeWidgetItem*> m_nodes; // by filter index
+    QCheckBox* m_showUnknown = nullptr;
+    bool m_propagating = false;
+};

@@ -1,0 +1,65 @@
+// The filter table: one row per flag of the capture log's filter string, shown as a tree in "Define filter".
+#pragma once
+
+#include "capture/PacketLog.h"
+
+#include <array>
+
+namespace filter_table {
+
+inline constexpr int kAllProtocolsIcon = 147;
+inline constexpr int kSmppProtocolIcon = 168;
+inline constexpr int kSmppCommandIcon = 171;
+inline constexpr int kMobileProtocolIcon = 160;
+
+struct FilterItem {
+    int id;       // the row's filter index: its character in the filter string
+    int parentId; // -1 for "All protocols"
+    int icon;     // in the navigation icon list
+    const char* label;
+};
+
+inline constexpr std::array<FilterItem, 30> kTable = {{
+    {0,  -1, kAllProtocolsIcon,   "All protocols"},
+    {1,  0,  kSmppProtocolIcon,   "SMPP protocol"},
+    {2,  1,  kSmppCommandIcon,    "generic_nack"},
+    {3,  1,  kSmppCommandIcon,    "bind_receiver"},
+    {4,  1,  kSmppCommandIcon,    "bind_receiver_resp"},
+    {5,  1,  kSmppCommandIcon,    "bind_transmitter"},
+    {6,  1,  kSmppCommandIcon,    "bind_transmitter_resp"},
+    {7,  1,  kSmppCommandIcon,    "query_sm"},
+    {8,  1,  kSmppCommandIcon,    "query_sm_resp"},
+    {9,  1,  kSmppCommandIcon,    "submit_sm"},
+    {10, 1,  kSmppCommandIcon,    "submit_sm_resp"},
+    {11, 1,  kSmppCommandIcon,    "deliver_sm"},
+    {12, 1,  kSmppCommandIcon,    "deliver_sm_resp"},
+    {13, 1,  kSmppCommandIcon,    "unbind"},
+    {14, 1,  kSmppCommandIcon,    "unbind_resp"},
+    {15, 1,  kSmppCommandIcon,    "replace_sm"},
+    {16, 1,  kSmppCommandIcon,    "replace_sm_resp"},
+    {17, 1,  kSmppCommandIcon,    "cancel_sm"},
+    {18, 1,  kSmppCommandIcon,    "cancel_sm_resp"},
+    {19, 1,  kSmppCommandIcon,    "bind_transceiver"},
+    {20, 1,  kSmppCommandIcon,    "bind_transceiver_resp"},
+    {21, 1,  kSmppCommandIcon,    "outbind"},
+    {22, 1,  kSmppCommandIcon,    "enquire_link"},
+    {23, 1,  kSmppCommandIcon,    "enquire_link_resp"},
+    {24, 1,  kSmppCommandIcon,    "submit_multi"},
+    {25, 1,  kSmppCommandIcon,    "submit_multi_resp"},
+    {26, 1,  kSmppCommandIcon,    "alert_notification"},
+    {27, 1,  kSmppCommandIcon,    "data_sm"},
+    {28, 1,  kSmppCommandIcon,    "data_sm_resp"},
+    {29, 0,  kMobileProtocolIcon, "Mobile protocol"},
+}};
+
+static_assert(kTable.size() == CPacketLog::kFilterLength, "one row per character of the filter string");
+
+inline constexpr bool IdsArePositionsAndParentsComeFirst() {
+    for (std::size_t i = 0; i < kTable.size(); ++i)
+        if (kTable[i].id != static_cast<int>(i) || kTable[i].parentId >= kTable[i].id)
+            return false;
+    return true;
+}
+static_assert(IdsArePositionsAndParentsComeFirst(), "a row's id is its position and its parent precedes it");
+
+} // namespace filter_table

@@ -1,0 +1,407 @@
+// The main window's views, command bars and commands.
+#include "ui/MainFrame.h"
+
+#include "ui/FilterDialog.h"
+#include "ui/Icons.h"
+#include "ui/LeftView.h"
+#include "ui/Navigation.h"
+#include "ui/PelmoraApp.h"
+#include "ui/PelmoraView.h"
+#include "ui/ViewLog.h"
+
+#include <QAbstractItemView>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QUrl>
+
+namespace {
+
+constexpr int kNavigationWidth = 200;
+constexpr const char* kIdleText = "Ready";
+constexpr const char* kHelpFile = "introduce.txt";
+constexpr uint16_t kSmpp = navigation::kSmppProtocol;
+
+QMessageBox::StandardButton AskBeforeExit(QWidget* parent) {
+    return QMessageBox::question(parent, "Tarnwick", "Do you want to eixt!",
+                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+}
+
+QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
+    return QIcon::fromTheme(name, QApplication::style()->standardIcon(fallback));
+}
+
+QAction* Command(QObject* parent, const QString& text, const char* name, const QList<QKeySequence>& keys = {},
+                 const QString& statusTip = {}) {
+    auto* action = new QAction(text, parent);
+    action->setObjectName(name);
+    action->setShortcuts(keys);
+    action->setStatusTip(statusTip);
+    return action;
+}
+
+// The page's widget that should take the focus when F6 moves into it.
+QWidget* FocusTarget(QWidget* page) {
+    if (page->focusProxy() || (page->focusPolicy() & Qt::TabFocus))
+        return page;
+    for (QWidget* child : page->findChildren<QWidget*>())
+        if (child->isVisibleTo(page) && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus))
+            return child;
+    return page;
+}
+
+bool HasSlot(const QWidget* widget, const char* slot) {
+    return widget && widget->metaObject()->indexOfMethod(slot) >= 0;
+}
+
+// The help file in the working directory first, then beside the program and where it is installed.
+QString FindHelpFile() {
+    const QString programDir = QCoreApplication::applicationDirPath();
+    for (const QString& path : {QDir::current().absoluteFilePath(kHelpFile), programDir + "/" + kHelpFile,
+                                programDir + "/../share/tarnwick/" + kHelpFile})
+        if (QFileInfo::exists(path))
+            return QFileInfo(path).absoluteFilePath();
+    return {};
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CPelmoraApp& app, QWidget* parent)
+    : QMainWindow(parent), m_app(app), m_exitPrompt(AskBeforeExit) {
+    setObjectName("MainFrame");
+    setWindowIcon(icons::ApplicationIcon());
+    CreateViews();
+    CreateStatusBar();
+    CreateCommandBars();
+    RestoreBarLayout();
+    m_overview->SetStyle(CPelmoraView::Style::Details);
+    connect(qApp, &QApplication::focusChanged, this, &CMainFrame::UpdateEditCommands);
+    UpdateCommands();
+    UpdateEditCommands();
+}
+
+CMainFrame::~CMainFrame() {
+    // Destroying the children moves the focus, and this frame is no longer whole by then.
+    disconnect(qApp, &QApplication::focusChanged, this, &CMainFrame::UpdateEditCommands);
+}
+
+void CMainFrame::CreateViews() {
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setObjectName("Splitter");
+    m_splitter->setChildrenCollapsible(false);
+    m_leftView = new CLeftView(m_app.SmallNavigationIcons(), m_splitter);
+    m_right = new QStackedWidget(m_splitter);
+    m_right->setObjectName("RightPane");
+
+    CSimulator& simulator = m_app.Simulator();
+    for (const navigation::NavigationItem& row : navigation::kTable) {
+        QWidget* page = nullptr;
+        const QString server = row.protocol == kSmpp ? "Tarnwick" : "Mobile Server";
+        switch (row.page) {
+        case navigation::Page::Overview:
+            page = m_overview = new CPelmoraView(m_app.LargeNavigationIcons(), m_app.SmallNavigationIcons());
+            break;
+        case navigation::Page::Decoder:
+            page = m_viewLog = new CViewLog(simulator.Log(), simulator.Decoder());
+            connect(m_viewLog, &CViewLog::SetFilterRequested, this, &CMainFrame::OpenFilterDialog);
+            break;
+        case navigation::Page::ServerInfo:
+            page = new QWidget;
+            page->setAccessibleName(server + " information");
+            break;
+        case navigation::Page::Deliver:
+            page = new QWidget;
+            page->setAccessibleName(server + ": deliver short message");
+            break;
+        }
+        m_right->addWidget(page);
+        m_panes.insert(row.id, page);
+    }
+    m_right->setCurrentWidget(m_overview);
+
+    m_splitter->addWidget(m_leftView);
+    m_splitter->addWidget(m_right);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({kNavigationWidth, 700});
+    setCentralWidget(m_splitter);
+    resize(960, 640);
+
+    connect(m_leftView, &CLeftView::RowSelected, this, &CMainFrame::SwitchPane);
+    connect(m_overview, &CPelmoraView::RowActivated, this, &CMainFrame::SelectRow);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName("StatusBar");
+    for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
+        // The lock states cannot be read on every platform, so the indicators stay greyed.
+        auto* label = new QLabel(indicator, bar);
+        label->setObjectName(indicator);
+        label->setEnabled(false);
+        label->setAlignment(Qt::AlignCenter);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance("SCRL") + 12);
+        bar->addPermanentWidget(label);
+    }
+    connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
+        if (message.isEmpty())
+            bar->showMessage(kIdleText);
+    });
+    bar->showMessage(kIdleText);
+}
+
+void CMainFrame::CreateCommandBars() {
+    QMenuBar* menu = menuBar();
+    menu->setObjectName("Menu");
+    menu->setAccessibleName("Menu");
+
+    QMenu* file = menu->addMenu("&File");
+    QAction* newFile = Command(this, "&New", "New", {QKeySequence(Qt::CTRL | Qt::Key_N)});
+    QAction* open = Command(this, "&Open...", "Open", {QKeySequence(Qt::CTRL | Qt::Key_O)});
+    QAction* save = Command(this, "&Save", "Save", {QKeySequence(Qt::CTRL | Qt::Key_S)});
+    QAction* saveAs = Command(this, "Save &As...", "SaveAs");
+    // There is no document: nothing is ever opened or saved, and no file is ever recent.
+    QAction* recent = Command(this, "Recent File", "RecentFile");
+    for (QAction* disabled : {newFile, open, save, saveAs, recent})
+        disabled->setEnabled(false);
+    newFile->setIcon(ThemeIcon("document-new", QStyle::SP_FileIcon));
+    open->setIcon(ThemeIcon("document-open", QStyle::SP_DialogOpenButton));
+    save->setIcon(ThemeIcon("document-save", QStyle::SP_DialogSaveButton));
+    file->addActions({newFile, open, save, saveAs});
+    file->addSeparator();
+    file->addAction(recent);
+    file->addSeparator();
+    QAction* exit = file->addAction("E&xit", this, &QWidget::close);
+    exit->setObjectName("Exit");
+
+    QMenu* edit = menu->addMenu("&Edit");
+    CreateEditCommands(edit);
+
+    QMenu* view = menu->addMenu("&View");
+    m_toolBar = new QToolBar("Standard", this);
+    m_toolBar->setObjectName("Standard");
+    m_toolBar->setIconSize(QSize(16, 16));
+    QAction* toolBarShown = m_toolBar->toggleViewAction();
+    toolBarShown->setText("&Toolbar");
+    toolBarShown->setObjectName("Toolbar");
+    QAction* statusBarShown = view->addAction("&Status Bar", statusBar(), &QWidget::setVisible);
+    statusBarShown->setObjectName("StatusBarShown");
+    statusBarShown->setCheckable(true);
+    statusBarShown->setChecked(true);
+    view->insertAction(statusBarShown, toolBarShown);
+    CreateViewStyleCommands();
+    view->addSeparator();
+    view->addAction(m_lineUp);
+
+    QMenu* tools = menu->addMenu("&Tools");
+    QAction* clear = Command(this, "&Clear content", "ClearContent", {}, "Clear content of parser.");
+    clear->setIcon(QIcon::fromTheme("edit-clear", icons::Icon(navigation::kDecoderIcon)));
+    connect(clear, &QAction::triggered, this, [this] { m_viewLog->Clear(); });
+    QAction* phone = Command(this, "&Mobile phone", "MobilePhone", {}, "Start mini mobile phone simulator");
+    phone->setEnabled(false);
+    QAction* option = Command(this, "&Option...", "Option", {}, "Setup filter");
+    connect(option, &QAction::triggered, this, &CMainFrame::OpenFilterDialog);
+    tools->addActions({clear, phone, option});
+    QAction* setupFilter = Command(this, "Setup filter", "SetupFilter", {}, "Setup filter");
+    setupFilter->setIcon(icons::Icon(167));
+    connect(setupFilter, &QAction::triggered, this, &CMainFrame::OpenFilterDialog);
+
+    QMenu* help = menu->addMenu("&Help");
+    QAction* showHelp = help->addAction("&Help", this, &CMainFrame::ShowHelp);
+    showHelp->setObjectName("Help");
+    showHelp->setStatusTip("Show introduce.");
+
+    QAction* print = Command(this, "&Print...", "Print", {QKeySequence(Qt::CTRL | Qt::Key_P)});
+    print->setIcon(QIcon::fromTheme("document-print"));
+    print->setEnabled(false); // the overview list draws nothing for printing
+
+    m_up = Command(this, "Up", "Up");
+    m_up->setIcon(ThemeIcon("go-up", QStyle::SP_ArrowUp));
+    m_up->setToolTip("Up");
+    connect(m_up, &QAction::triggered, this, [this] {
+        if (const navigation::NavigationItem* row = navigation::Row(m_leftView->CurrentRow()))
+            SelectRow(row->parentId);
+    });
+
+    m_toolBar->addActions({newFile, open, save});
+    m_toolBar->addSeparator();
+    m_toolBar->addActions({m_cut, m_copy, m_paste});
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(print);
+    m_toolBar->addSeparator();
+    m_toolBar->addActions(m_viewStyles->actions());
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(m_up);
+    m_toolBar->addSeparator();
+    m_toolBar->addActions({clear, setupFilter});
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+
+    QAction* nextPane = Command(this, "Next Pane", "NextPane", {QKeySequence(Qt::Key_F6)});
+    QAction* previousPane = Command(this, "Previous Pane", "PreviousPane", {QKeySequence(Qt::SHIFT | Qt::Key_F6)});
+    for (QAction* pane : {nextPane, previousPane}) {
+        connect(pane, &QAction::triggered, this, &CMainFrame::FocusOtherPane);
+        addAction(pane);
+    }
+    // Print lives on the tool bar only; its accelerator works even when the bar is hidden.
+    addAction(print);
+}
+
+void CMainFrame::CreateEditCommands(QMenu* edit) {
+    m_undo = Command(this, "&Undo", "Undo", {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    m_cut = Command(this, "Cu&t", "Cut", {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+    m_copy = Command(this, "&Copy", "Copy", {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    m_paste = Command(this, "&Paste", "Paste", {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    m_cut->setIcon(QIcon::fromTheme("edit-cut"));
+    m_copy->setIcon(QIcon::fromTheme("edit-copy"));
+    m_paste->setIcon(QIcon::fromTheme("edit-paste"));
+    const std::pair<QAction*, const char*> commands[] = {
+        {m_undo, "undo"}, {m_cut, "cut"}, {m_copy, "copy"}, {m_paste, "paste"}};
+    for (const auto& [action, slot] : commands)
+        connect(action, &QAction::triggered, this, [this, slot = slot] { ForwardEditCommand(slot); });
+    edit->addAction(m_undo);
+    edit->addSeparator();
+    edit->addActions({m_cut, m_copy, m_paste});
+    connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditCommands);
+}
+
+void CMainFrame::CreateViewStyleCommands() {
+    m_viewStyles = new QActionGroup(this);
+    m_viewStyles->setExclusive(true);
+    const struct {
+        const char* text;
+        const char* name;
+        CPelmoraView::Style style;
+        QStyle::StandardPixmap icon;
+    } styles[] = {
+        {"Large icon", "LargeIcon", CPelmoraView::Style::LargeIcon, QStyle::SP_FileDialogContentsView},
+        {"Small icon", "SmallIcon", CPelmoraView::Style::SmallIcon, QStyle::SP_FileDialogInfoView},
+        {"List", "List", CPelmoraView::Style::List, QStyle::SP_FileDialogListView},
+        {"Details", "Details", CPelmoraView::Style::Details, QStyle::SP_FileDialogDetailedView},
+    };
+    for (const auto& s : styles) {
+        QAction* action = Command(m_viewStyles, s.text, s.name);
+        action->setCheckable(true);
+        action->setIcon(QApplication::style()->standardIcon(s.icon));
+        action->setData(static_cast<int>(s.style));
+        m_viewStyles->addAction(action);
+    }
+    connect(m_viewStyles, &QActionGroup::triggered, this, [this](QAction* action) {
+        m_overview->SetStyle(static_cast<CPelmoraView::Style>(action->data().toInt()));
+        UpdateCommands();
+    });
+    m_lineUp = Command(this, "Line &up", "LineUp");
+    connect(m_lineUp, &QAction::triggered, this, [this] { m_overview->LineUp(); });
+}
+
+void CMainFrame::RestoreBarLayout() {
+    QSettings settings;
+    settings.beginGroup("CommandBars");
+    restoreGeometry(settings.value("Geometry").toByteArray());
+    restoreState(settings.value("State").toByteArray());
+}
+
+void CMainFrame::SaveBarLayout() {
+    QSettings settings;
+    settings.beginGroup("CommandBars");
+    settings.setValue("Geometry", saveGeometry());
+    settings.setValue("State", saveState());
+}
+
+void CMainFrame::BuildNavigation() {
+    CSimulator& simulator = m_app.Simulator();
+    const auto serverRunning = [&simulator](uint16_t protocol) {
+        return protocol == kSmpp ? simulator.Smpp().IsRunning() : simulator.Mobile().IsRunning();
+    };
+    m_leftView->Build(serverRunning);
+    m_overview->Fill(serverRunning);
+    UpdateCommands();
+}
+
+QWidget* CMainFrame::CurrentPane() const {
+    return m_right->currentWidget();
+}
+
+void CMainFrame::SwitchPane(int row) {
+    QWidget* page = m_panes.value(row);
+    if (page && page != m_right->currentWidget())
+        m_right->setCurrentWidget(page);
+    UpdateCommands();
+}
+
+void CMainFrame::SelectRow(int id) {
+    if (id >= 0)
+        m_leftView->SelectRow(id);
+}
+
+void CMainFrame::OpenFilterDialog() {
+    CFilterDialog dialog(m_app.Simulator(), this);
+    dialog.exec();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_exitPrompt(this) != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
+    SaveBarLayout();
+    event->accept();
+}
+
+void CMainFrame::UpdateCommands() {
+    const bool overviewShown = CurrentPane() == m_overview;
+    for (QAction* action : m_viewStyles->actions()) {
+        action->setEnabled(overviewShown);
+        action->setChecked(static_cast<CPelmoraView::Style>(action->data().toInt()) == m_overview->GetStyle());
+    }
+    m_lineUp->setEnabled(overviewShown && m_overview->CanLineUp());
+    m_up->setEnabled(m_leftView->CurrentRow() != navigation::kConsoleRow);
+}
+
+void CMainFrame::UpdateEditCommands() {
+    QWidget* focus = QApplication::focusWidget();
+    const bool editable = HasSlot(focus, "paste()") && !focus->property("readOnly").toBool();
+    m_undo->setEnabled(editable && HasSlot(focus, "undo()"));
+    m_cut->setEnabled(editable && HasSlot(focus, "cut()"));
+    m_paste->setEnabled(editable);
+    m_copy->setEnabled(HasSlot(focus, "copy()") || qobject_cast<QAbstractItemView*>(focus));
+}
+
+void CMainFrame::ForwardEditCommand(const char* slot) {
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus)
+        return;
+    if (HasSlot(focus, (QByteArray(slot) + "()").constData())) {
+        QMetaObject::invokeMethod(focus, slot);
+    } else if (qstrcmp(slot, "copy") == 0 && qobject_cast<QAbstractItemView*>(focus)) {
+        // An item view copies its current item's text when it sees the copy keys.
+        QKeyEvent copyKeys(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier);
+        QCoreApplication::sendEvent(focus, &copyKeys);
+    }
+}
+
+void CMainFrame::FocusOtherPane() {
+    QWidget* focus = QApplication::focusWidget();
+    const bool inTree = focus && (focus == m_leftView || m_leftView->isAncestorOf(focus));
+    if (inTree)
+        FocusTarget(CurrentPane())->setFocus(Qt::TabFocusReason);
+    else
+        m_leftView->setFocus(Qt::TabFocusReason);
+}
+
+void CMainFrame::ShowHelp() {
+    const QString path = FindHelpFile();
+    if (!path.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}

@@ -1,0 +1,83 @@
+// The main window: menu bar, tool bar, status bar, and the navigation tree beside the page it selects.
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QMessageBox>
+
+#include <functional>
+
+class CLeftView;
+class CPelmoraApp;
+class CPelmoraView;
+class CViewLog;
+class QAction;
+class QActionGroup;
+class QSplitter;
+class QStackedWidget;
+
+// Owns every view: the navigation tree on the left and the six pages of the pane registry, one
+// per navigation row, of which one fills the right-hand pane. Holds the references through
+// which the pages reach each other. UI thread only. Closing asks "Do you want to eixt!"; only
+// Yes closes, saving the bars' layout under "CommandBars".
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    // Asked before the window closes; only QMessageBox::Yes lets it close.
+    using ExitPrompt = std::function<QMessageBox::StandardButton(QWidget* parent)>;
+
+    explicit CMainFrame(CPelmoraApp& app, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Builds the navigation tree and fills the overview list, with the servers' state as it is now.
+    void BuildNavigation();
+    // Puts the page registered for row into the right-hand pane; an unregistered row does nothing.
+    void SwitchPane(int row);
+    // Selects row id in the tree, which switches the pane; -1 does nothing.
+    void SelectRow(int id);
+    // Opens "Define filter" modally.
+    void OpenFilterDialog();
+
+    CLeftView* LeftView() const { return m_leftView; }
+    CPelmoraView* OverviewView() const { return m_overview; }
+    CViewLog* ViewLog() const { return m_viewLog; }
+    QWidget* Pane(int row) const { return m_panes.value(row); }
+    QWidget* CurrentPane() const;
+
+    void SetExitPrompt(ExitPrompt prompt) { m_exitPrompt = std::move(prompt); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateViews();
+    void CreateStatusBar();
+    void CreateCommandBars();
+    void CreateEditCommands(QMenu* edit);
+    void CreateViewStyleCommands();
+    void RestoreBarLayout();
+    void SaveBarLayout();
+    void UpdateCommands();
+    void UpdateEditCommands();
+    void ForwardEditCommand(const char* slot);
+    void FocusOtherPane();
+    void ShowHelp();
+
+    CPelmoraApp& m_app;
+    QSplitter* m_splitter = nullptr;
+    QStackedWidget* m_right = nullptr;
+    CLeftView* m_leftView = nullptr;
+    CPelmoraView* m_overview = nullptr;
+    CViewLog* m_viewLog = nullptr;
+    QHash<int, QWidget*> m_panes; // navigation row -> its page
+
+    QToolBar* m_toolBar = nullptr;
+    QAction* m_undo = nullptr;
+    QAction* m_cut = nullptr;
+    QAction* m_copy = nullptr;
+    QAction* m_paste = nullptr;
+    QActionGroup* m_viewStyles = nullptr;
+    QAction* m_lineUp = nullptr;
+    QAction* m_up = nullptr;
+    ExitPrompt m_exitPrompt;
+};

@@ -1,0 +1,59 @@
+// Start-up of the window in its fixed order.
+#include "ui/PelmoraApp.h"
+
+#include "ui/Icons.h"
+#include "ui/MainFrame.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+
+namespace {
+
+template <std::size_t N>
+QList<QIcon> ImageList(const std::array<int, N>& ids, int size) {
+    QList<QIcon> list;
+    list.reserve(static_cast<qsizetype>(N));
+    for (const int id : ids) {
+        QIcon image;
+        image.addPixmap(icons::Icon(id).pixmap(size, size));
+        list.append(image);
+    }
+    return list;
+}
+
+} // namespace
+
+CPelmoraApp::CPelmoraApp(const SimulatorOptions& options) : m_simulator(options) {}
+
+CPelmoraApp::~CPelmoraApp() = default;
+
+void CPelmoraApp::SelectSettingsStore() {
+    QCoreApplication::setOrganizationName("Vendrel");
+    QCoreApplication::setApplicationName("Tarnwick");
+}
+
+void CPelmoraApp::BuildImageLists() {
+    m_largeNavigation = ImageList(icons::kNavigation, kLargeIconSize);
+    m_smallNavigation = ImageList(icons::kNavigation, kSmallIconSize);
+    m_decode = ImageList(icons::kDecode, kSmallIconSize);
+
+    m_consoleFont = QFont("Tahoma");
+    m_consoleFont.setPixelSize(14);
+    m_consoleFont.setWeight(QFont::Normal);
+    m_consoleFont.setItalic(false);
+    m_consoleFont.setStyleHint(QFont::SansSerif);
+}
+
+void CPelmoraApp::InitInstance() {
+    SelectSettingsStore();
+    BuildImageLists();
+    QApplication::setWindowIcon(icons::ApplicationIcon());
+
+    m_frame = std::make_unique<CMainFrame>(*this);
+    m_frame->show();
+
+    // The tree shows which servers listen, so it is built after both have tried to start.
+    m_simulator.Start();
+    m_frame->BuildNavigation();
+    m_frame->setWindowTitle("Tarnwick");
+}

@@ -1,0 +1,55 @@
+// The application object: runs the window's start-up in its fixed order and owns what every view shares.
+#pragma once
+
+#include "app/Simulator.h"
+
+#include <QFont>
+#include <QIcon>
+#include <QList>
+
+#include <memory>
+
+class CMainFrame;
+
+// Owns the simulator (capture log, decoder, both servers), the main window, the three icon lists
+// and the console font, from construction to exit. UI thread only; needs a QApplication.
+// A front end adds its server observers through Simulator() before InitInstance.
+class CPelmoraApp {
+public:
+    static constexpr int kLargeIconSize = 32;
+    static constexpr int kSmallIconSize = 16;
+
+    explicit CPelmoraApp(const SimulatorOptions& options = {});
+    ~CPelmoraApp();
+    CPelmoraApp(const CPelmoraApp&) = delete;
+    CPelmoraApp& operator=(const CPelmoraApp&) = delete;
+
+    // Start-up: settings store, icon lists and font, the main window with all its views, shown;
+    // the SMPP server, then the mobile server, then the capture log with the stored filter; the
+    // navigation tree and the overview list; the title. A server that cannot start leaves its
+    // rows with the stopped icon and start-up goes on.
+    void InitInstance();
+
+    // Vendor "Vendrel", application "Tarnwick": every setting of the program lives there.
+    static void SelectSettingsStore();
+
+    // Images by position in the navigation icon list (32 and 16 pixels) and the decode icon list.
+    const QList<QIcon>& LargeNavigationIcons() const { return m_largeNavigation; }
+    const QList<QIcon>& SmallNavigationIcons() const { return m_smallNavigation; }
+    const QList<QIcon>& DecodeIcons() const { return m_decode; }
+    // "Tahoma", 14 pixels, normal weight, falling back to the system's sans-serif face.
+    const QFont& ConsoleFont() const { return m_consoleFont; }
+
+    CSimulator& Simulator() { return m_simulator; }
+    CMainFrame* MainFrame() const { return m_frame.get(); }
+
+private:
+    void BuildImageLists();
+
+    CSimulator m_simulator;
+    QList<QIcon> m_largeNavigation;
+    QList<QIcon> m_smallNavigation;
+    QList<QIcon> m_decode;
+    QFont m_consoleFont;
+    std::unique_ptr<CMainFrame> m_frame;
+};
