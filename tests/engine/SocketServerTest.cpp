@@ -22,7 +22,7 @@ using test_net::WaitUntil;
 constexpr int kCloseWaitMs = CSocketServer::kClosePauseMs + kWaitMs;
 constexpr int64_t kStartTime = 1'700'000'000;
 
-std::string Name(int n) { return "c" + std::to_string(n); }
+std::string Name(int n) { return std::string("c").append(std::to_string(n)); }
 
 struct Event {
     enum Kind { Accept, Receive, Close } kind;

@@ -12,7 +12,10 @@ namespace test_bytes {
 // Appends wire fields in order; integers big-endian unless the name says otherwise.
 class Builder {
 public:
-    Builder& u8(uint32_t v) { m_bytes.push_back(static_cast<uint8_t>(v)); return *this; }
+    Builder& u8(uint32_t v) {
+        const uint8_t octet = static_cast<uint8_t>(v);
+        return append(&octet, 1);
+    }
     Builder& u16(uint32_t v) { return u8(v >> 8).u8(v); }
     Builder& u32(uint32_t v) { return u16(v >> 16).u16(v); }
     Builder& u16le(uint32_t v) { return u8(v).u8(v >> 8); }
@@ -24,8 +27,8 @@ public:
         for (size_t i = 0; i < width; ++i) u8(i < s.size() ? static_cast<uint8_t>(s[i]) : 0);
         return *this;
     }
-    Builder& raw(std::string_view s) { m_bytes.insert(m_bytes.end(), s.begin(), s.end()); return *this; }
-    Builder& raw(const std::vector<uint8_t>& b) { m_bytes.insert(m_bytes.end(), b.begin(), b.end()); return *this; }
+    Builder& raw(std::string_view s) { return append(s.data(), s.size()); }
+    Builder& raw(const std::vector<uint8_t>& b) { return append(b.data(), b.size()); }
     Builder& fill(size_t n, uint8_t v = 0) { m_bytes.insert(m_bytes.end(), n, v); return *this; }
 
     size_t size() const { return m_bytes.size(); }
@@ -33,6 +36,16 @@ public:
     operator std::vector<uint8_t>() const { return m_bytes; }
 
 private:
+    // Grows by resize and copies with memcpy: GCC 12 at -O3 mistakes push_back and range insert
+    // into a freshly grown vector for a write past its end.
+    Builder& append(const void* data, size_t size) {
+        const size_t at = m_bytes.size();
+        m_bytes.resize(at + size);
+        if (size != 0)
+            std::memcpy(m_bytes.data() + at, data, size);
+        return *this;
+    }
+
     std::vector<uint8_t> m_bytes;
 };
 
