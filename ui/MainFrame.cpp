@@ -16,7 +16,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QKeyEvent>
+#include <QClipboard>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSettings>
@@ -87,14 +87,14 @@ CMainFrame::CMainFrame(CPelmoraApp& app, QWidget* parent)
     CreateCommandBars();
     RestoreBarLayout();
     m_overview->SetStyle(CPelmoraView::Style::Details);
-    connect(qApp, &QApplication::focusChanged, this, &CMainFrame::UpdateEditCommands);
+    connect(qApp, &QApplication::focusChanged, this, &CMainFrame::OnFocusChanged);
     UpdateCommands();
     UpdateEditCommands();
 }
 
 CMainFrame::~CMainFrame() {
     // Destroying the children moves the focus, and this frame is no longer whole by then.
-    disconnect(qApp, &QApplication::focusChanged, this, &CMainFrame::UpdateEditCommands);
+    disconnect(qApp, &QApplication::focusChanged, this, &CMainFrame::OnFocusChanged);
 }
 
 void CMainFrame::CreateViews() {
@@ -273,7 +273,6 @@ void CMainFrame::CreateEditCommands(QMenu* edit) {
     edit->addAction(m_undo);
     edit->addSeparator();
     edit->addActions({m_cut, m_copy, m_paste});
-    connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditCommands);
 }
 
 void CMainFrame::CreateViewStyleCommands() {
@@ -369,8 +368,17 @@ void CMainFrame::UpdateCommands() {
     m_up->setEnabled(m_leftView->CurrentRow() != navigation::kConsoleRow);
 }
 
+void CMainFrame::OnFocusChanged(QWidget* /*old*/, QWidget* now) {
+    // Opening a menu from the keyboard hands the focus to the menu bar; the edit commands still
+    // mean the widget the user was working in, which gets the focus back when the menu closes.
+    if (qobject_cast<QMenuBar*>(now) || qobject_cast<QMenu*>(now))
+        return;
+    m_editTarget = now;
+    UpdateEditCommands();
+}
+
 void CMainFrame::UpdateEditCommands() {
-    QWidget* focus = QApplication::focusWidget();
+    QWidget* focus = m_editTarget;
     const bool editable = HasSlot(focus, "paste()") && !focus->property("readOnly").toBool();
     m_undo->setEnabled(editable && HasSlot(focus, "undo()"));
     m_cut->setEnabled(editable && HasSlot(focus, "cut()"));
@@ -379,15 +387,15 @@ void CMainFrame::UpdateEditCommands() {
 }
 
 void CMainFrame::ForwardEditCommand(const char* slot) {
-    QWidget* focus = QApplication::focusWidget();
+    QWidget* focus = m_editTarget;
     if (!focus)
         return;
     if (HasSlot(focus, (QByteArray(slot) + "()").constData())) {
         QMetaObject::invokeMethod(focus, slot);
-    } else if (qstrcmp(slot, "copy") == 0 && qobject_cast<QAbstractItemView*>(focus)) {
-        // An item view copies its current item's text when it sees the copy keys.
-        QKeyEvent copyKeys(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier);
-        QCoreApplication::sendEvent(focus, &copyKeys);
+    } else if (auto* view = qobject_cast<QAbstractItemView*>(focus); view && qstrcmp(slot, "copy") == 0) {
+        // What an item view copies by itself: its current item's text. Sending it the copy keys
+        // instead would come back here through this very shortcut.
+        QGuiApplication::clipboard()->setText(view->currentIndex().data(Qt::DisplayRole).toString());
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 
 #include <functional>
 
@@ -58,6 +59,7 @@ private:
     void RestoreBarLayout();
     void SaveBarLayout();
     void UpdateCommands();
+    void OnFocusChanged(QWidget* old, QWidget* now);
     void UpdateEditCommands();
     void ForwardEditCommand(const char* slot);
     void FocusOtherPane();
@@ -72,6 +74,7 @@ private:
     QHash<int, QWidget*> m_panes; // navigation row -> its page
 
     QToolBar* m_toolBar = nullptr;
+    QPointer<QWidget> m_editTarget; // where Undo, Cut, Copy and Paste go
     QAction* m_undo = nullptr;
     QAction* m_cut = nullptr;
     QAction* m_copy = nullptr;

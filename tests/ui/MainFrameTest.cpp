@@ -12,8 +12,10 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QListView>
+#include <QMenuBar>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QStatusBar>
@@ -166,6 +168,29 @@ TEST_F(MainFrameTest, DoubleClickInTheOverviewOpensThatPage) {
     EXPECT_EQ(frame.LeftView()->CurrentRow(), 1);
     EXPECT_EQ(frame.CurrentPane(), frame.ViewLog());
     EXPECT_EQ(frame.LeftView()->currentItem(), frame.LeftView()->Node(1));
+}
+
+TEST_F(MainFrameTest, F6MovesBetweenThePanesAndCopyTakesTheCurrentItem) {
+    CMainFrame& frame = Start();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    frame.LeftView()->setFocus();
+    QAbstractItemView* overview = frame.OverviewView()->ItemView();
+    QTest::keyClick(frame.LeftView(), Qt::Key_F6);
+    ASSERT_EQ(QApplication::focusWidget(), overview);
+    QTest::keyClick(overview, Qt::Key_F6, Qt::ShiftModifier);
+    ASSERT_EQ(QApplication::focusWidget(), frame.LeftView());
+    QTest::keyClick(frame.LeftView(), Qt::Key_F6);
+
+    overview->setCurrentIndex(frame.OverviewView()->Model()->index(2, 0));
+    frame.menuBar()->setFocus(); // as Alt does, on the way to Edit > Copy
+    EXPECT_TRUE(Command("Copy")->isEnabled());
+    EXPECT_FALSE(Command("Paste")->isEnabled()) << "nothing to paste into";
+    Command("Copy")->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "Mobile Server");
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(overview, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "Mobile Server");
 }
 
 TEST_F(MainFrameTest, ViewStylesActOnTheOverviewOnlyWhileItIsShown) {
