@@ -29,6 +29,7 @@ test-asan: deps
 bench: build
 	scripts/run-bench $(BUILD)
 	$(BUILD)/bench/decode/decode-bench --benchmark_min_time=1
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/window/window-bench 5
 
 fuzz: deps
 	@CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_FUZZ=ON -DTARNWICK_TESTS=OFF -DTARNWICK_BENCH=OFF >/dev/null
