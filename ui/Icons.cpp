@@ -83,4 +83,15 @@ QIcon ApplicationIcon()
     return icon;
 }
 
+QIcon CommandIcon(const char* name)
+{
+    static QHash<QString, QIcon> cache;
+    const QString key = QString::fromLatin1(name);
+    const auto it = cache.constFind(key);
+    if (it != cache.constEnd()) {
+        return *it;
+    }
+    return *cache.insert(key, Load(QStringLiteral("cmd-") + key));
+}
+
 } // namespace icons

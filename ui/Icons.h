@@ -29,5 +29,8 @@ QIcon NavigationIcon(int index);
 QIcon DecodeIcon(int index);
 // The window and desktop-entry icon.
 QIcon ApplicationIcon();
+// The tool bar and menu icon for a command (":/icons/cmd-<name>.svg", e.g. "save", "large-icons"), a null
+// QIcon for a name without one. Built once and shared like Icon(); call from the UI thread only.
+QIcon CommandIcon(const char* name);
 
 } // namespace icons

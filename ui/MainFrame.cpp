@@ -23,7 +23,6 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
-#include <QStyle>
 #include <QToolBar>
 #include <QUrl>
 
@@ -37,10 +36,6 @@ constexpr uint16_t kSmpp = navigation::kSmppProtocol;
 QMessageBox::StandardButton AskBeforeExit(QWidget* parent) {
     return QMessageBox::question(parent, "Tarnwick", "Do you want to eixt!",
                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
-}
-
-QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
-    return QIcon::fromTheme(name, QApplication::style()->standardIcon(fallback));
 }
 
 QAction* Command(QObject* parent, const QString& text, const char* name, const QList<QKeySequence>& keys = {},
@@ -176,9 +171,9 @@ void CMainFrame::CreateCommandBars() {
     QAction* recent = Command(this, "Recent File", "RecentFile");
     for (QAction* disabled : {newFile, open, save, saveAs, recent})
         disabled->setEnabled(false);
-    newFile->setIcon(ThemeIcon("document-new", QStyle::SP_FileIcon));
-    open->setIcon(ThemeIcon("document-open", QStyle::SP_DialogOpenButton));
-    save->setIcon(ThemeIcon("document-save", QStyle::SP_DialogSaveButton));
+    newFile->setIcon(icons::CommandIcon("new"));
+    open->setIcon(icons::CommandIcon("open"));
+    save->setIcon(icons::CommandIcon("save"));
     file->addActions({newFile, open, save, saveAs});
     file->addSeparator();
     file->addAction(recent);
@@ -207,7 +202,7 @@ void CMainFrame::CreateCommandBars() {
 
     QMenu* tools = menu->addMenu("&Tools");
     QAction* clear = Command(this, "&Clear content", "ClearContent", {}, "Clear content of parser.");
-    clear->setIcon(QIcon::fromTheme("edit-clear", icons::Icon(navigation::kDecoderIcon)));
+    clear->setIcon(icons::Icon(navigation::kDecoderIcon));
     connect(clear, &QAction::triggered, this, [this] { m_viewLog->Clear(); });
     QAction* phone = Command(this, "&Mobile phone", "MobilePhone", {}, "Start mini mobile phone simulator");
     phone->setEnabled(false);
@@ -224,11 +219,11 @@ void CMainFrame::CreateCommandBars() {
     showHelp->setStatusTip("Show introduce.");
 
     QAction* print = Command(this, "&Print...", "Print", {QKeySequence(Qt::CTRL | Qt::Key_P)});
-    print->setIcon(QIcon::fromTheme("document-print"));
+    print->setIcon(icons::CommandIcon("print"));
     print->setEnabled(false); // the overview list draws nothing for printing
 
     m_up = Command(this, "Up", "Up");
-    m_up->setIcon(ThemeIcon("go-up", QStyle::SP_ArrowUp));
+    m_up->setIcon(icons::CommandIcon("up"));
     m_up->setToolTip("Up");
     connect(m_up, &QAction::triggered, this, [this] {
         if (const navigation::NavigationItem* row = navigation::Row(m_leftView->CurrentRow()))
@@ -263,9 +258,9 @@ void CMainFrame::CreateEditCommands(QMenu* edit) {
     m_cut = Command(this, "Cu&t", "Cut", {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
     m_copy = Command(this, "&Copy", "Copy", {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
     m_paste = Command(this, "&Paste", "Paste", {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-    m_cut->setIcon(QIcon::fromTheme("edit-cut"));
-    m_copy->setIcon(QIcon::fromTheme("edit-copy"));
-    m_paste->setIcon(QIcon::fromTheme("edit-paste"));
+    m_cut->setIcon(icons::CommandIcon("cut"));
+    m_copy->setIcon(icons::CommandIcon("copy"));
+    m_paste->setIcon(icons::CommandIcon("paste"));
     const std::pair<QAction*, const char*> commands[] = {
         {m_undo, "undo"}, {m_cut, "cut"}, {m_copy, "copy"}, {m_paste, "paste"}};
     for (const auto& [action, slot] : commands)
@@ -282,17 +277,17 @@ void CMainFrame::CreateViewStyleCommands() {
         const char* text;
         const char* name;
         CPelmoraView::Style style;
-        QStyle::StandardPixmap icon;
+        const char* icon;
     } styles[] = {
-        {"Large icon", "LargeIcon", CPelmoraView::Style::LargeIcon, QStyle::SP_FileDialogContentsView},
-        {"Small icon", "SmallIcon", CPelmoraView::Style::SmallIcon, QStyle::SP_FileDialogInfoView},
-        {"List", "List", CPelmoraView::Style::List, QStyle::SP_FileDialogListView},
-        {"Details", "Details", CPelmoraView::Style::Details, QStyle::SP_FileDialogDetailedView},
+        {"Large icon", "LargeIcon", CPelmoraView::Style::LargeIcon, "large-icons"},
+        {"Small icon", "SmallIcon", CPelmoraView::Style::SmallIcon, "small-icons"},
+        {"List", "List", CPelmoraView::Style::List, "list"},
+        {"Details", "Details", CPelmoraView::Style::Details, "details"},
     };
     for (const auto& s : styles) {
         QAction* action = Command(m_viewStyles, s.text, s.name);
         action->setCheckable(true);
-        action->setIcon(QApplication::style()->standardIcon(s.icon));
+        action->setIcon(icons::CommandIcon(s.icon));
         action->setData(static_cast<int>(s.style));
         m_viewStyles->addAction(action);
     }
