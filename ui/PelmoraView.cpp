@@ -79,6 +79,9 @@ void CPelmoraView::Fill(const ServerRunning& serverRunning) {
         name->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         auto* description = new QStandardItem(row.description);
         description->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        // The column is narrower than most descriptions; the whole text shows on hover.
+        description->setToolTip(row.description);
+        name->setToolTip(row.description);
         m_model->appendRow({name, description});
     }
     ApplyIcons();
