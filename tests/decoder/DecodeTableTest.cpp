@@ -1,10 +1,11 @@
-// The whole decode table: capture-header lines, protocol routes, table integrity and name lookups.
+// The whole decode table: references, families, command and value names, and the decoder's state
+// between records. What each record decodes to is the golden corpus's (tests/decoder/golden).
 #include "decoder/PacketDecoder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <ctime>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,143 +21,20 @@ using Bytes = std::vector<uint8_t>;
 
 class DecodeTableTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        setenv("TZ", "UTC", 1); // capture times are shown in local time
-        tzset();
-    }
-
     bool Decode(const Bytes& record) { return decoder.Decode(record.data(), static_cast<int32_t>(record.size())); }
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> out;
-        for (const DecodeLine& line : decoder.Lines()) out.push_back(line.text);
-        return out;
-    }
 
     CPacketDecoder decoder;
 };
 
-TEST_F(DecodeTableTest, CaptureHeaderOnly) {
-    const Bytes record = Builder().u32le(16).u32le(1234567890).u32(0x7F000001).u16le(40000).u16le(2);
-    EXPECT_TRUE(Decode(record)) << "the SMPP case is found, but no bytes are left for its group";
-    const std::vector<std::string> expected = {
-        "TCP: ----- Network base info -----",  "TCP: Packet len = 16", "TCP: Time = 2009-02-13 23:31:30",
-        "TCP: Source address = 127.000.000.001", "TCP: Source port = 40000", "TCP: Protocol = 2 (SMPP)",
-    };
-    EXPECT_EQ(Texts(), expected);
-    const struct {
-        int32_t id, offset, width, iconId, isGroup;
-    } layout[] = {{1, 0, 0, 152, 1}, {2, 0, 4, 159, 0}, {3, 4, 4, 159, 0},
-                  {4, 8, 4, 159, 0}, {5, 12, 2, 159, 0}, {6, 14, 2, 159, 0}};
-    ASSERT_EQ(decoder.Lines().size(), std::size(layout));
-    for (size_t i = 0; i < std::size(layout); ++i) {
-        SCOPED_TRACE(i);
-        const DecodeLine& line = decoder.Lines()[i];
-        EXPECT_EQ(line.id, layout[i].id);
-        EXPECT_EQ(line.offset, layout[i].offset);
-        EXPECT_EQ(line.width, layout[i].width);
-        EXPECT_EQ(line.iconId, layout[i].iconId);
-        EXPECT_EQ(line.isGroup, layout[i].isGroup);
-    }
-}
-
-TEST_F(DecodeTableTest, ProtocolCodeLeadsToItsHeader) {
-    const struct {
-        uint16_t protocol;
-        int32_t firstId;
-    } routes[] = {{1, 10}, {2, 1890}, {3, 290}, {4, 1010}, {6, 1300}, {7, 1700}, {8, 180}, {9, 2290}};
-    for (const auto& route : routes) {
-        SCOPED_TRACE(route.protocol);
-        Decode(CaptureRecord(route.protocol, Bytes{0}));
-        ASSERT_GE(decoder.Lines().size(), 7u);
-        const DecodeLine& group = decoder.Lines()[6];
-        EXPECT_EQ(group.id, route.firstId);
-        EXPECT_EQ(group.offset, 16);
-        EXPECT_EQ(group.isGroup, 1);
-    }
-}
-
-TEST_F(DecodeTableTest, UnknownProtocolCodes) {
-    const struct {
-        const char* name;
-        uint16_t protocol;
-        const char* line;
-    } cases[] = {
-        {"code 5 names no protocol", 5, "TCP: Protocol = 5 (未知)"},
-        {"zero", 0, "TCP: Protocol = 0 (未知)"},
-        {"largest code", 0xFFFF, "TCP: Protocol = 65535 (未知)"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_FALSE(Decode(CaptureRecord(c.protocol, SmppPdu(0x15, 1))));
-        ASSERT_EQ(decoder.Lines().size(), 6u) << "no error line";
-        EXPECT_EQ(decoder.Lines().back().text, c.line);
-    }
-}
-
-TEST_F(DecodeTableTest, ShortAndInconsistentRecords) {
-    const Bytes header = CaptureRecord(2, {});
-    struct Case {
-        const char* name;
-        Bytes record;
-        bool result;
-        size_t lines;
-        const char* last;
-        int32_t lastOffset;
-        int32_t lastWidth;
-    } cases[] = {
-        {"ten bytes: the address does not fit", Bytes(header.begin(), header.begin() + 10), false, 4, "未知错误!", 8, 2},
-        {"one byte", Bytes{0x10}, false, 2, "未知错误!", 0, 1},
-        // The length field claims 1000 bytes; only the bytes given are decoded.
-        {"length field larger than the record", Builder().u32le(1000).u32le(0).u32(0x7F000001).u16le(1).u16le(2).u16(0),
-         false, 8, "未知错误!", 16, 2},
-        {"generic_nack: header lines, no body", CaptureRecord(2, SmppPdu(0x80000000, 1)), false, 11,
-         "SMPP: Sequence number = 1", 28, 4},
-        {"submit_sm cut inside the body", [] {
-             Bytes r = CaptureRecord(2, SmppPdu(4, 1, Builder().cstr("CMT").u8(1).u8(1).cstr("1234567890")));
-             r.resize(r.size() - 3);
-             return r;
-         }(),
-         false, 16, "未知错误!", 38, 8},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(Decode(c.record), c.result);
-        ASSERT_EQ(decoder.Lines().size(), c.lines);
-        EXPECT_EQ(decoder.Lines().back().text, c.last);
-        EXPECT_EQ(decoder.Lines().back().offset, c.lastOffset);
-        EXPECT_EQ(decoder.Lines().back().width, c.lastWidth);
-    }
-    EXPECT_TRUE(decoder.Decode(header.data(), 0));
-    EXPECT_TRUE(decoder.Lines().empty());
-    EXPECT_FALSE(decoder.Decode(nullptr, 16));
-    EXPECT_FALSE(decoder.Decode(header.data(), -1));
-}
-
-TEST_F(DecodeTableTest, DataCodingDoesNotOutliveItsRecord) {
-    const Bytes submit = CaptureRecord(2, SmppPdu(4, 1, Builder()
-                                                            .cstr("").u8(0).u8(0).cstr("1").u8(0).u8(0).cstr("2")
-                                                            .u8(0).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0)
-                                                            .u8(0) // data_coding
-                                                            .u8(0).u8(2).raw("hi")));
-    ASSERT_TRUE(Decode(submit));
-    EXPECT_EQ(decoder.Lines().back().text, "SUB_SM: short_message = hi");
-
-    // replace_sm has no data_coding: its text has no rule, whatever the previous record held.
-    const Bytes replace = CaptureRecord(2, SmppPdu(7, 2, Builder()
-                                                             .cstr("5").u8(0).u8(0).cstr("1").cstr("").cstr("")
-                                                             .u8(0).u8(0).u8(2).raw("hi")));
-    ASSERT_TRUE(Decode(replace));
-    EXPECT_EQ(decoder.Lines().back().text, "REPLACE_SM: short_message = Unknown data_coding，can't parse!");
-}
+const decode_table::Family kFamilies[] = {
+    decode_table::CaptureHeaderFamily(), decode_table::CmppFamily(), decode_table::SmgpFamily(),
+    decode_table::SgipCngpFamily(), decode_table::SmppFamily(),
+};
 
 TEST_F(DecodeTableTest, EveryReferenceResolves) {
     EXPECT_EQ(decoder.DescriptorCount(), 683);
-    const decode_table::Family families[] = {
-        decode_table::CaptureHeaderFamily(), decode_table::CmppFamily(), decode_table::SmgpFamily(),
-        decode_table::SgipCngpFamily(), decode_table::SmppFamily(),
-    };
     int32_t rows = 0;
-    for (const decode_table::Family& family : families) {
+    for (const decode_table::Family& family : kFamilies) {
         for (const FieldDescriptor& row : family.descriptors) {
             SCOPED_TRACE("row " + std::to_string(row.id) + " \"" + row.label + "\"");
             ++rows;
@@ -178,12 +56,140 @@ TEST_F(DecodeTableTest, EveryReferenceResolves) {
     EXPECT_EQ(decoder.Descriptors().back().id, -1) << "the loaded table ends with its terminator";
 }
 
-TEST_F(DecodeTableTest, SuffixOfFieldsSharingNames) {
+// A family's rows hold together inside the whole table: every id they name is one of theirs, a
+// width source is a field the walk has already passed in the same body, a borrowed name list has
+// rows, and a row other than a case is the first of its id in the whole table (references resolve
+// to the first row with an id, so no other family may hold one of these ids ahead of it).
+TEST_F(DecodeTableTest, EveryFamilyHoldsTogether) {
+    for (const decode_table::Family& family : std::span(kFamilies).subspan(1)) { // the protocol cases lead out of the capture header
+        const std::span<const FieldDescriptor> rows = family.descriptors;
+        SCOPED_TRACE(rows.front().label);
+        std::set<int32_t> ids;
+        for (const FieldDescriptor& d : rows) ids.insert(d.id);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const FieldDescriptor& d = rows[i];
+            SCOPED_TRACE("row " + std::to_string(d.id) + " \"" + d.label + "\"");
+            EXPECT_GT(d.id, 0); // an id below 0 reads as the table's terminator
+            if (d.kind == -1) continue;
+            EXPECT_TRUE(d.next <= 0 || ids.count(d.next)) << "next " << d.next;
+            EXPECT_EQ(d.next == decode_table::kDispatch, d.selectorId > 0);
+            EXPECT_TRUE(d.selectorId <= 0 || ids.count(d.selectorId)) << "selector " << d.selectorId;
+            if (d.widthSourceId > 0) {
+                bool passed = false;
+                for (size_t j = i; j-- > 0 && rows[j].next != decode_table::kEnd;)
+                    passed = passed || rows[j].id == d.widthSourceId;
+                EXPECT_TRUE(passed) << "width source " << d.widthSourceId;
+            }
+            if (d.caseOwner != 0) {
+                const int32_t at = decoder.PositionOf(d.id);
+                ASSERT_GE(at, 0);
+                EXPECT_STREQ(decoder.Descriptors()[at].label, d.label);
+            }
+        }
+        for (const NameCategory& n : family.nameCategories) {
+            SCOPED_TRACE("field " + std::to_string(n.descriptorId) + " borrows " + std::to_string(n.category));
+            EXPECT_TRUE(ids.count(n.descriptorId));
+            EXPECT_TRUE(decoder.Names().HasCategory(n.category));
+        }
+    }
+}
+
+// Every case of a command-id selector matches eight hex digits and names a command in the code
+// table that the header line or the brief list of captured PDUs takes its names from.
+TEST_F(DecodeTableTest, EveryCaseNamesACommand) {
+    const struct {
+        int32_t selector, table, cases;
+    } selectors[] = {
+        {1892, 1892, 23},                   // SMPP
+        {12, 12, 18},     {12, 1012, 18},   // CMPP 2.0: header line, brief list
+        {1012, 1012, 18}, {1012, 12, 18},   // CMPP 3.0
+        {182, 182, 6},                      // TEST
+        {298, 298, 14},   {2298, 2298, 12}, // SMGP 2.0 and 3.0
+        {1302, 1302, 10}, {1702, 1702, 10}, // SGIP, CNGP
+    };
+    for (const auto& s : selectors) {
+        SCOPED_TRACE("selector " + std::to_string(s.selector) + ", table " + std::to_string(s.table));
+        int cases = 0;
+        for (const FieldDescriptor& d : decoder.Descriptors()) {
+            if (d.id != s.selector || d.caseOwner != 0 || d.kind == -1) continue;
+            ++cases;
+            EXPECT_EQ(d.kind, 8) << d.label << ": a case matches the command id as eight hex digits";
+            EXPECT_NE(decoder.LookupCodeName(s.table, static_cast<uint32_t>(std::strtoul(d.label, nullptr, 16))), "未知")
+                << d.label;
+        }
+        EXPECT_EQ(cases, s.cases);
+    }
+}
+
+TEST_F(DecodeTableTest, CommandNames) {
+    const struct {
+        int32_t table;
+        uint32_t code;
+        const char* name;
+    } rows[] = {
+        {1892, 0x80000103, "data_sm_resp"},
+        {6, 5, "未知"},
+        {1012, 0x80000016, "MO路由更新应答"}, // the brief list's CMPP 3.0 names
+        {12, 0x00001001, "未知"},
+        {2298, 0x00000008, "MT路由更新请求"},
+        {2298, 0x00000010, "未知"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(decoder.LookupCodeName(r.table, r.code), r.name) << r.table << "/" << r.code;
+    // SMGP 3.0 commands are listed with the SMGP 2.0 names.
+    for (uint32_t code : {0x00000001u, 0x80000001u, 0x00000002u, 0x80000002u, 0x00000003u, 0x80000003u, 0x00000004u,
+                          0x80000004u, 0x00000005u, 0x80000005u, 0x00000006u, 0x80000006u, 0x00000007u, 0x80000007u,
+                          0x00000008u, 0x80000008u, 0x00000009u, 0x80000009u, 0x00000016u, 0x80000016u}) {
+        EXPECT_NE(decoder.LookupCodeName(298, code), "未知") << code;
+        EXPECT_EQ(decoder.LookupCodeName(2298, code), decoder.LookupCodeName(298, code)) << code;
+    }
+}
+
+TEST_F(DecodeTableTest, ValueNamesAndSuffixes) {
+    const struct {
+        int32_t category;
+        int32_t value;
+        const char* name;
+    } rows[] = {
+        {1956, 6, "Cyrllic (ISO-8859-5)"},
+        {1987, 15, "GB2312"},
+        {1958, 17, ""},  // the wildcard of sm_length has no name
+        {1893, -5, ""},  // negative values are never named
+        {2653, 200, "not applicable"},
+        {2652, 32, ""},  // no wildcard: an unlisted value has no name
+        {2655, 64, "UDHI Indicator set"},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(decoder.LookupValueName(r.category, r.value), r.name) << r.category << "/" << r.value;
+
     const Bytes ton{1}, status{0, 0, 0, 0x58}, esm{0x04};
     EXPECT_EQ(decoder.ValueSuffix(1905, ton.data(), 1), " (International)") << "bind addr_ton shares category 1942";
     EXPECT_EQ(decoder.ValueSuffix(1893, status.data(), 3), "") << "a status cut short has no name";
     EXPECT_EQ(decoder.ValueSuffix(1980, esm.data(), 0), "") << "no esm_class byte, no breakdown";
-    EXPECT_EQ(decoder.LookupCodeName(6, 5), "未知");
+}
+
+TEST_F(DecodeTableTest, NothingToDecode) {
+    const Bytes header = CaptureRecord(2, {});
+    EXPECT_TRUE(decoder.Decode(header.data(), 0));
+    EXPECT_TRUE(decoder.Lines().empty());
+    EXPECT_FALSE(decoder.Decode(nullptr, 16));
+    EXPECT_FALSE(decoder.Decode(header.data(), -1));
+}
+
+TEST_F(DecodeTableTest, DataCodingDoesNotOutliveItsRecord) {
+    const Bytes submit = CaptureRecord(2, SmppPdu(4, 1, Builder()
+                                                            .cstr("").u8(0).u8(0).cstr("1").u8(0).u8(0).cstr("2")
+                                                            .u8(0).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0)
+                                                            .u8(0) // data_coding
+                                                            .u8(0).u8(2).raw("hi")));
+    ASSERT_TRUE(Decode(submit));
+    EXPECT_EQ(decoder.Lines().back().text, "SUB_SM: short_message = hi");
+
+    // replace_sm has no data_coding: its text has no rule, whatever the previous record held.
+    const Bytes replace = CaptureRecord(2, SmppPdu(7, 2, Builder()
+                                                             .cstr("5").u8(0).u8(0).cstr("1").cstr("").cstr("")
+                                                             .u8(0).u8(0).u8(2).raw("hi")));
+    ASSERT_TRUE(Decode(replace));
+    EXPECT_EQ(decoder.Lines().back().text, "REPLACE_SM: short_message = Unknown data_coding，can't parse!");
 }
 
 } // namespace
