@@ -94,8 +94,8 @@ TEST_F(DecodeTableTest, EveryFamilyHoldsTogether) {
     }
 }
 
-// Every case of a command-id selector matches eight hex digits and names a command in the code
-// table that the header line or the brief list of captured PDUs takes its names from.
+// Every case of a command-id selector is read as eight hex digits, appears once, and names a command
+// in the code table that the header line or the brief list of captured PDUs takes its names from.
 TEST_F(DecodeTableTest, EveryCaseNamesACommand) {
     const struct {
         int32_t selector, table, cases;
@@ -110,9 +110,11 @@ TEST_F(DecodeTableTest, EveryCaseNamesACommand) {
     for (const auto& s : selectors) {
         SCOPED_TRACE("selector " + std::to_string(s.selector) + ", table " + std::to_string(s.table));
         int cases = 0;
+        std::set<std::string> labels;
         for (const FieldDescriptor& d : decoder.Descriptors()) {
             if (d.id != s.selector || d.caseOwner != 0 || d.kind == -1) continue;
             ++cases;
+            EXPECT_TRUE(labels.insert(d.label).second) << d.label << ": a second case would never be reached";
             EXPECT_EQ(d.kind, 8) << d.label << ": a case matches the command id as eight hex digits";
             EXPECT_NE(decoder.LookupCodeName(s.table, static_cast<uint32_t>(std::strtoul(d.label, nullptr, 16))), "未知")
                 << d.label;
