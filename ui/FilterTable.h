@@ -2,15 +2,16 @@
 #pragma once
 
 #include "capture/PacketLog.h"
+#include "ui/Icons.h"
 
 #include <array>
 
 namespace filter_table {
 
-inline constexpr int kAllProtocolsIcon = 147;
-inline constexpr int kSmppProtocolIcon = 168;
-inline constexpr int kSmppCommandIcon = 171;
-inline constexpr int kMobileProtocolIcon = 160;
+inline constexpr int kAllProtocolsIcon = icons::kDecoder;
+inline constexpr int kSmppProtocolIcon = icons::kSmppProtocol;
+inline constexpr int kSmppCommandIcon = icons::kSmppCommand;
+inline constexpr int kMobileProtocolIcon = icons::kMobileProtocol;
 
 struct FilterItem {
     int id;       // the row's filter index: its character in the filter string

@@ -15,6 +15,17 @@ inline constexpr std::array<int, 42> kNavigation = {145, 148, 146, 146, 147, 147
 // The decode icon list: the brief list's row icons and the decode tree's node icons.
 inline constexpr std::array<int, 11> kDecode = {153, 157, 155, 158, 152, 159, 160, 156, 161, 162, 163};
 
+// Icon identifiers by role, for the code that names one; the lists above keep their numbers as data.
+inline constexpr int kServerStopped = 143;
+inline constexpr int kServerRunning = 144;
+inline constexpr int kConsole = 145;
+inline constexpr int kDeliver = 146;
+inline constexpr int kDecoder = 147;
+inline constexpr int kMobileProtocol = 160;
+inline constexpr int kFilter = 167;
+inline constexpr int kSmppProtocol = 168;
+inline constexpr int kSmppCommand = 171;
+
 // First position of id in kNavigation, -1 when absent.
 int NavigationIndex(int id);
 // Position of id in kDecode, -1 when absent.

@@ -210,7 +210,7 @@ void CMainFrame::CreateCommandBars() {
     connect(option, &QAction::triggered, this, &CMainFrame::OpenFilterDialog);
     tools->addActions({clear, phone, option});
     QAction* setupFilter = Command(this, "Setup filter", "SetupFilter", {}, "Setup filter");
-    setupFilter->setIcon(icons::Icon(167));
+    setupFilter->setIcon(icons::Icon(icons::kFilter));
     connect(setupFilter, &QAction::triggered, this, &CMainFrame::OpenFilterDialog);
 
     QMenu* help = menu->addMenu("&Help");

@@ -1,17 +1,19 @@
 // The navigation table: the six rows of the tree on the left and the page each one puts on the right.
 #pragma once
 
+#include "ui/Icons.h"
+
 #include <array>
 #include <cstdint>
 
 namespace navigation {
 
 // Icon identifiers of the navigation icon list that the tree and the overview list show.
-inline constexpr int kConsoleIcon = 145;
-inline constexpr int kDecoderIcon = 147;
-inline constexpr int kServerStoppedIcon = 143;
-inline constexpr int kServerRunningIcon = 144;
-inline constexpr int kDeliverIcon = 146;
+inline constexpr int kConsoleIcon = icons::kConsole;
+inline constexpr int kDecoderIcon = icons::kDecoder;
+inline constexpr int kServerStoppedIcon = icons::kServerStopped;
+inline constexpr int kServerRunningIcon = icons::kServerRunning;
+inline constexpr int kDeliverIcon = icons::kDeliver;
 
 // Which page a row puts into the right-hand pane.
 enum class Page { Overview, Decoder, ServerInfo, Deliver };
