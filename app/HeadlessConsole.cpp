@@ -13,18 +13,7 @@ namespace {
 
 int64_t SystemNow() { return static_cast<int64_t>(std::time(nullptr)); }
 
-constexpr const char* kUnknownName = "未知";
-
 } // namespace
-
-std::string headless::FormatLocalTime(int64_t secondsSince1970) {
-    const std::time_t t = static_cast<std::time_t>(secondsSince1970);
-    std::tm local{};
-    char text[32] = "";
-    if (localtime_r(&t, &local))
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
 
 CHeadlessConsole::CHeadlessConsole(const CSocketServer& server, std::ostream& out, std::string prefix,
                                    headless::TimeSource now)
@@ -48,7 +37,7 @@ void CHeadlessConsole::ConnectionLine(const char* event, int index) {
     // Mobile connections are reported with the word "ESME" too, as in the window's console.
     m_out << m_prefix << "ESME " << event << " [" << index << "] IP address = "
           << FormatIpv4(m_server.GetPeerAddress(index)) << " Port = " << m_server.GetPeerPort(index)
-          << " Time = " << headless::FormatLocalTime(m_now()) << '\n'
+          << " Time = " << FormatLocalTime(m_now()) << '\n'
           << std::flush;
 }
 
@@ -68,13 +57,9 @@ void CHeadlessTrace::OnPacketsAdded(int32_t first, int32_t count) {
         if (!record)
             continue;
         const PacketRecordHeader header = packet_record::ReadHeader(record);
-        const ProtocolInfo* protocol = protocols::Find(header.protocol);
-        const std::optional<uint32_t> commandId = packet_record::CommandId(record, length);
-        const std::string command =
-            protocol && commandId ? m_names.LookupCodeName(protocol->commandTable, *commandId) : kUnknownName;
         m_out << (index + 1) << '\t' << FormatIpv4(header.sourceAddress) << '\t' << header.sourcePort << '\t'
-              << m_names.LookupCodeName(protocols::kProtocolNameTable, header.protocol) << ':' << command << '\t'
-              << header.packetLength << '\t' << headless::FormatLocalTime(header.time) << '\n';
+              << protocols::Describe(m_names.Names(), header.protocol, packet_record::CommandId(record, length)) << '\t'
+              << header.packetLength << '\t' << FormatLocalTime(header.time) << '\n';
     }
     m_out << std::flush;
 }

@@ -15,8 +15,6 @@ namespace headless {
 
 using TimeSource = int64_t (*)(); // seconds since 1970
 
-// Local time as "%Y-%m-%d %H:%M:%S".
-std::string FormatLocalTime(int64_t secondsSince1970);
 
 } // namespace headless
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 
 #include "decoder/ByteReader.h"
 #include "decoder/GbkText.h"
@@ -41,6 +42,23 @@ void AppendIpv4(std::string& out, uint32_t address) {
         if (shift) out.push_back('.');
     }
 }
+
+std::string FormatLocalTime(int64_t secondsSince1970) {
+    std::string out;
+    AppendLocalTime(out, secondsSince1970);
+    return out;
+}
+
+void AppendLocalTime(std::string& out, int64_t secondsSince1970) {
+    const std::time_t time = static_cast<std::time_t>(secondsSince1970);
+    std::tm local{};
+    if (!localtime_r(&time, &local))
+        return;
+    char buffer[32];
+    const size_t n = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+    out.append(buffer, n);
+}
+
 std::string FormatIpv4(uint32_t address) { return Formatted(AppendIpv4, address); }
 
 void AppendHex(std::string& out, const uint8_t* bytes, int32_t count) {

@@ -15,6 +15,10 @@ class NameIndex;
 std::string FormatIpv4(uint32_t address);
 void AppendIpv4(std::string& out, uint32_t address);
 
+// Seconds since 1970 as local time, "%Y-%m-%d %H:%M:%S": how every time is shown to the user.
+std::string FormatLocalTime(int64_t secondsSince1970);
+void AppendLocalTime(std::string& out, int64_t secondsSince1970);
+
 // Two upper-case hex digits per byte, no separators.
 std::string FormatHex(const uint8_t* bytes, int32_t count);
 void AppendHex(std::string& out, const uint8_t* bytes, int32_t count);

@@ -49,15 +49,6 @@ int32_t CodeTableOf(int32_t kind) {
     }
 }
 
-void AppendLocalTime(std::string& out, uint32_t seconds) {
-    const std::time_t time = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    if (!localtime_r(&time, &local)) return;
-    char buffer[32];
-    const size_t n = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
-    out.append(buffer, n);
-}
-
 } // namespace
 
 // The outcome of settling one descriptor's width against the record.

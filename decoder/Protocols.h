@@ -2,8 +2,11 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
+#include <optional>
+#include <string>
 #include <string_view>
+
+class NameIndex;
 
 struct ProtocolInfo {
     uint16_t code;             // protocol code of the capture header
@@ -49,5 +52,10 @@ constexpr const ProtocolInfo* FindByCliName(std::string_view name) {
 
 static_assert(Find(kSmpp)->name == "SMPP" && Find(kTest)->commandTable == 182);
 static_assert(Find(5) == nullptr);
+
+// "protocol:command" as the packet list and the trace show a record: the names of the protocol
+// code and of the command id in that protocol's table, "未知" for either that has no name (a
+// protocol we do not know, a PDU too short to hold a command id).
+std::string Describe(const NameIndex& names, uint16_t protocol, std::optional<uint32_t> commandId);
 
 } // namespace protocols

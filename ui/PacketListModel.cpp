@@ -9,7 +9,6 @@
 
 #include <QIcon>
 
-#include <ctime>
 
 namespace {
 
@@ -26,18 +25,6 @@ constexpr ColumnSpec kColumns[CPacketListModel::kColumnCount] = {
     {"Len", Qt::AlignLeft | Qt::AlignVCenter},
     {"Time", Qt::AlignCenter},
 };
-
-constexpr char kUnknownName[] = "未知";
-
-QString LocalTime(uint32_t seconds) {
-    const std::time_t time = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    if (!localtime_r(&time, &local))
-        return {};
-    char buffer[32];
-    const size_t n = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
-    return QString::fromLatin1(buffer, static_cast<qsizetype>(n));
-}
 
 } // namespace
 
@@ -78,7 +65,7 @@ QVariant CPacketListModel::data(const QModelIndex& index, int role) const {
     case kSourcePort: return header.sourcePort;
     case kDescription: return Description(record, length);
     case kLen: return header.packetLength;
-    case kTime: return LocalTime(header.time);
+    case kTime: return QString::fromStdString(FormatLocalTime(header.time));
     default: return {};
     }
 }
@@ -95,16 +82,7 @@ QVariant CPacketListModel::headerData(int section, Qt::Orientation orientation, 
 
 QString CPacketListModel::Description(const uint8_t* record, uint32_t length) const {
     const uint16_t code = packet_record::ReadHeader(record).protocol;
-    const ProtocolInfo* protocol = protocols::Find(code);
-    const std::optional<uint32_t> command = packet_record::CommandId(record, length);
-    const std::string_view commandName = protocol && command
-                                             ? m_decoder.Names().FindCodeName(protocol->commandTable, *command)
-                                             : std::string_view(kUnknownName);
-    const std::string_view protocolName = m_decoder.Names().FindCodeName(protocols::kProtocolNameTable, code);
-    std::string text;
-    text.reserve(protocolName.size() + 1 + commandName.size());
-    text.append(protocolName).append(1, ':').append(commandName);
-    return QString::fromStdString(text);
+    return QString::fromStdString(protocols::Describe(m_decoder.Names(), code, packet_record::CommandId(record, length)));
 }
 
 void CPacketListModel::OnPacketsAdded(int32_t, int32_t) {
