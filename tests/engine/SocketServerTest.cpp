@@ -445,12 +445,15 @@ TEST_F(SocketServerTest, IdsStayWithTheirConnectionsAndStopClosesEveryone) {
     ASSERT_TRUE(WaitClosed(0));
     EXPECT_EQ(server.IndexOfConnection(second), 0);
     EXPECT_EQ(server.IndexOfConnection(first), -1);
+    ConnectAccepted(); // told with its index at that moment
 
     server.Stop();
     EXPECT_FALSE(server.IsRunning());
     EXPECT_EQ(server.GetConnectionCount(), 0);
     EXPECT_TRUE(clients[1]->WaitForDisconnected());
+    EXPECT_TRUE(clients[2]->WaitForDisconnected());
     EXPECT_EQ(observer.events, (std::vector<std::string>{"connected 0", "connected 1", "disconnected 0", "removed 0",
+                                                         "connected 1", "disconnected 1", "removed 1",
                                                          "disconnected 0", "removed 0"}));
     StartServer();
     EXPECT_TRUE(server.IsRunning());

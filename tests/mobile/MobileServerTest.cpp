@@ -1,244 +1,143 @@
-// The mobile server over loopback with a simulator client: LOGIN, SUBMIT, framing, capture.
+// The mobile server over loopback with a simulator client: what each packet gets, LOGIN names.
 #include "mobile/MobileServer.h"
 
-#include "capture/PacketLog.h"
-#include "tests/support/Bytes.h"
-#include "tests/support/QtTestEnv.h"
-#include "tests/support/RecordingObserver.h"
-#include "tests/support/TestClient.h"
-
-#include <QTcpServer>
-
-#include <gtest/gtest.h>
+#include "tests/engine/ServerSuite.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-using test_bytes::Builder;
-using test_net::TestClient;
+using namespace test_server;
 using namespace test_protocol;
+using test_bytes::Builder;
+using test_bytes::Pdu12;
 
-uint32_t FixedTime() { return 1000; }
-
-std::vector<uint8_t> Packet(uint32_t command, uint32_t sequence, const std::vector<uint8_t>& body = {}) {
-    return test_bytes::Pdu12(command, sequence, body);
+Bytes Login(const std::string& number, uint32_t sequence) {
+    return Pdu12(kLogin, sequence, Builder().u32(1).text(number, 24));
 }
-
-std::vector<uint8_t> Login(const std::string& number, uint32_t sequence, uint32_t terminalType = 1) {
-    return Packet(kLogin, sequence, Builder().u32(terminalType).text(number, 24));
-}
-
-std::vector<uint8_t> Submit(uint32_t sequence, const std::string& text = "hello") {
-    return Packet(kSubmit, sequence,
-                  Builder().text("13900000002", 24).text("13900000001", 24).text("ABCDEFGHIJ", 10)
-                      .u8(static_cast<uint32_t>(text.size())).raw(text));
-}
-
-std::vector<uint8_t> LoginResp(uint32_t sequence, int32_t result) {
+Bytes LoginResp(uint32_t sequence, int32_t result) {
     return Builder().u32(16).u32(kLoginResp).u32(sequence).u32(static_cast<uint32_t>(result));
 }
-
-std::vector<uint8_t> SubmitResp(uint32_t sequence) {
-    return Builder().u32(26).u32(kSubmitResp).u32(sequence).u32(0).fill(10);
+Bytes Submit(uint32_t sequence, const std::string& text) {
+    return Pdu12(kSubmit, sequence, Builder().text("13900000002", 24).text("13900000001", 24).text("ABCDEFGHIJ", 10)
+                                        .u8(static_cast<uint32_t>(text.size())).raw(text));
 }
+// result 0 and a msg_id of ten NULs, whatever the SUBMIT carried.
+Bytes SubmitResp(uint32_t sequence) { return Builder().u32(26).u32(kSubmitResp).u32(sequence).u32(0).fill(10); }
 
-class MobileServerTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(log.Reset());
-        log.SetTimeSource(FixedTime);
-        server.AddObserver(&observer);
-        server.SetPacketLog(&log);
-        server.SetListenAddress(QHostAddress::LocalHost);
-        ASSERT_TRUE(server.Start(0, 10, 3600));
-        port = server.ListeningPort();
-    }
-
-    std::unique_ptr<TestClient> Connect() {
-        const int before = server.GetConnectionCount();
-        auto client = std::make_unique<TestClient>();
-        EXPECT_TRUE(client->Connect(port));
-        EXPECT_TRUE(test_net::WaitUntil([&] { return server.GetConnectionCount() == before + 1; }));
-        return client;
-    }
-
-    // Logs in and returns the LOGIN_RESP result.
-    int32_t LogIn(TestClient& client, const std::string& number, uint32_t sequence) {
-        client.Send(Login(number, sequence));
-        EXPECT_TRUE(client.WaitForBytes(16));
-        const std::vector<uint8_t> response = client.Take(16);
-        if (response.size() != 16)
-            return 1; // neither result: the caller's expectation fails
-        const int32_t result = static_cast<int32_t>(wire::ReadBe32(response.data() + 12));
-        EXPECT_EQ(response, LoginResp(sequence, result));
-        return result;
-    }
-
-    std::vector<uint8_t> Record(int index) {
-        uint32_t length = 0;
-        const uint8_t* at = log.PacketAt(index, &length);
-        return at ? std::vector<uint8_t>(at, at + length) : std::vector<uint8_t>();
-    }
-
-    CPacketLog log;
-    RecordingObserver observer;
-    CMobileServer server;
-    uint16_t port = 0;
+struct MobileTraits {
+    using Server = CMobileServer;
+    static constexpr uint16_t kProtocol = 8;
+    static constexpr const char* kName = "Mobile";
+    static constexpr const char* kOk = "OK";
+    static Bytes Login(const std::string& name, uint32_t sequence) { return ::Login(name, sequence); }
+    static Bytes LoginAnswer(const std::string&, uint32_t sequence) { return LoginResp(sequence, 0); }
 };
+INSTANTIATE_TYPED_TEST_SUITE_P(Mobile, ServerSuite, MobileTraits);
 
-TEST_F(MobileServerTest, StartLineNamesTheRealPortAndAPortInUseFails) {
-    ASSERT_EQ(observer.lines.size(), 1u);
-    EXPECT_EQ(observer.lines[0], "Mobile server start OK! (port = " + std::to_string(port) + ")\r\n");
+using MobileServerTest = ServerTest<MobileTraits>;
 
-    RecordingObserver second;
-    CMobileServer clash;
-    clash.AddObserver(&second);
-    clash.SetListenAddress(QHostAddress::LocalHost);
-    EXPECT_FALSE(clash.Start(port, 10, 3600));
-    ASSERT_EQ(second.lines.size(), 1u);
-    EXPECT_EQ(second.lines[0], "Mobile server start fail! (port = " + std::to_string(port) + ")\r\n");
-}
-
-TEST_F(MobileServerTest, LoginAndSubmitAreAnsweredWithTheirSequence) {
-    auto client = Connect();
-    client->Send(Login("13900000001", 0x01020304));
-    ASSERT_TRUE(client->WaitForBytes(16));
-    EXPECT_EQ(client->Take(16), LoginResp(0x01020304, 0));
-    EXPECT_STREQ(server.NameOf(0), "13900000001");
-
-    // SUBMIT_RESP's msg_id is ten NULs whatever the SUBMIT carried.
-    client->Send(Submit(77));
-    ASSERT_TRUE(client->WaitForBytes(26));
-    EXPECT_EQ(client->Take(26), SubmitResp(77));
-}
-
-TEST_F(MobileServerTest, SubmitWithoutLoginIsAnswered) {
-    auto client = Connect();
-    client->Send(Submit(5, ""));
-    ASSERT_TRUE(client->WaitForBytes(26));
-    EXPECT_EQ(client->Take(26), SubmitResp(5));
-}
-
-TEST_F(MobileServerTest, LoginSplitOverSegmentsIsAnsweredOnceAfterTheLastOctet) {
-    auto client = Connect();
-    const std::vector<uint8_t> login = Login("13900000001", 9);
-    const size_t pieces[] = {5, 7, 28};
-    size_t at = 0;
-    for (size_t piece : pieces) {
-        EXPECT_TRUE(client->Received().empty()) << "answered before octet " << at;
-        client->Send(std::vector<uint8_t>(login.begin() + at, login.begin() + at + piece));
-        client->Socket().flush();
-        at += piece;
-        if (at < login.size()) {
-            EXPECT_FALSE(client->WaitForBytes(1, 100));
-        }
-    }
-    ASSERT_TRUE(client->WaitForBytes(16));
-    EXPECT_EQ(client->Take(16), LoginResp(9, 0));
-    EXPECT_FALSE(client->WaitForBytes(1, 100));
-}
-
-TEST_F(MobileServerTest, TwoPacketsInOneSegmentAreBothAnsweredInOrder) {
-    auto client = Connect();
-    Builder both;
-    both.raw(Login("13900000001", 1)).raw(Submit(2));
-    client->Send(both.bytes());
-    ASSERT_TRUE(client->WaitForBytes(16 + 26));
-    EXPECT_EQ(client->Take(16), LoginResp(1, 0));
-    EXPECT_EQ(client->Take(26), SubmitResp(2));
-}
-
-TEST_F(MobileServerTest, ResponsesAndUnknownCommandsAreCapturedButNotAnswered) {
-    auto client = Connect();
-    client->Send(Packet(kDeliverResp, 3, Builder().u32(0).text("0123456789", 10)));
-    client->Send(Packet(0x00004444, 4));
-    client->Send(Packet(kDeliver, 5));
-    client->Send(Submit(6));
-    ASSERT_TRUE(client->WaitForBytes(26));
-    EXPECT_EQ(client->Take(26), SubmitResp(6)) << "only the SUBMIT gets an answer";
-    EXPECT_EQ(log.GetCount(), 5);
-}
-
-// A number is refused when another connection holds it, never because of the caller's own name.
-TEST_F(MobileServerTest, DuplicateTerminalNumbers) {
-    auto older = Connect();
-    auto newer = Connect();
-    ASSERT_TRUE(test_net::WaitUntil([&] { return server.GetConnectionCount() == 2; }));
-
-    EXPECT_EQ(LogIn(*older, "13900000001", 1), kResultOk);
-    EXPECT_EQ(LogIn(*older, "13900000001", 2), kResultOk) << "its own number is no duplicate";
-    EXPECT_EQ(LogIn(*newer, "13900000001", 3), kResultNumberInUse) << "the newest connection is compared too";
-    EXPECT_STREQ(server.NameOf(1), "13900000001") << "a refused number is kept as the name";
-
-    EXPECT_EQ(LogIn(*older, "13900000002", 4), kResultOk);
-    EXPECT_EQ(LogIn(*newer, "13900000002", 5), kResultNumberInUse);
-    EXPECT_EQ(LogIn(*older, "13900000002", 6), kResultNumberInUse) << "now held by the newest connection";
-    EXPECT_TRUE(older->IsConnected());
-    EXPECT_TRUE(newer->IsConnected());
-}
-
-TEST_F(MobileServerTest, TerminalNumberIsCutToTheNameField) {
-    auto client = Connect();
-    // 24 digits and no NUL: only the field is read, and the name keeps 19 of it.
-    EXPECT_EQ(LogIn(*client, "123456789012345678901234", 1), kResultOk);
-    EXPECT_STREQ(server.NameOf(0), "1234567890123456789");
-
-    // A LOGIN shorter than its layout gives the number it carries and nothing past it.
-    client->Send(Packet(kLogin, 2, Builder().u32(1).raw("139")));
-    ASSERT_TRUE(client->WaitForBytes(16));
-    EXPECT_EQ(client->Take(16), LoginResp(2, 0));
-    EXPECT_STREQ(server.NameOf(0), "139");
-}
-
-TEST_F(MobileServerTest, CaptureRecordsBothDirections) {
-    auto client = Connect();
-    const std::vector<uint8_t> login = Login("13900000001", 1);
-    ASSERT_EQ(LogIn(*client, "13900000001", 1), kResultOk);
-    ASSERT_EQ(log.GetCount(), 2);
-    EXPECT_EQ(Record(0), test_bytes::CaptureRecord(8, login, 1000, 0x7F000001, client->LocalPort()));
-    EXPECT_EQ(Record(1), test_bytes::CaptureRecord(8, LoginResp(1, 0), 1000, 0x7F000001, port));
-
-    // With the mobile flag off neither direction is kept, yet the simulator is still answered.
-    log.SetFilter(std::string(29, '1') + "0");
-    client->Send(Submit(2));
-    ASSERT_TRUE(client->WaitForBytes(26));
-    EXPECT_EQ(log.GetCount(), 2);
-}
-
-TEST_F(MobileServerTest, ImpossibleLengthsKeepTheHeaderAndCloseTheConnection) {
+// Each packet on a connection that has not logged in, once with the mobile protocol's filter
+// row on and once with it off: the answer comes either way, the records only with it on.
+TEST_F(MobileServerTest, EachPacketGetsItsAnswerAndIsCapturedUnderTheMobileRow) {
+    constexpr uint32_t kMarker = 0x77; // a SUBMIT after the packet: nothing else was sent for it
     const struct {
         const char* name;
-        uint32_t length;
+        Bytes packet;
+        std::optional<Bytes> answer; // none: nothing is sent back
+        bool closes;
     } cases[] = {
-        {"shorter than the header", 11},
-        {"zero", 0},
-        {"longer than the receive buffer", 10241},
-        {"all ones", 0xFFFFFFFF},
+        {"LOGIN", Login("13900000001", 0x01020304), LoginResp(0x01020304, 0), false},
+        {"SUBMIT, without LOGIN", Submit(5, "hello"), SubmitResp(5), false},
+        {"SUBMIT of no text", Submit(6, ""), SubmitResp(6), false},
+        {"DELIVER_RESP", Pdu12(kDeliverResp, 7, Builder().u32(0).text("0123456789", 10)), std::nullopt, false},
+        {"DELIVER", Pdu12(kDeliver, 8), std::nullopt, false},
+        {"unknown command", Pdu12(0x00004444, 9), std::nullopt, false},
+        // A length the receive buffer cannot frame: the header alone is kept and the stream dropped.
+        {"length 11", Builder().u32(11).u32(kLogin).u32(10), std::nullopt, true},    // below the header
+        {"length 10241", Builder().u32(10241).u32(kLogin).u32(11), std::nullopt, true}, // above the buffer
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(log.Reset());
-        auto client = Connect();
-        const uint16_t clientPort = client->LocalPort();
-        const std::vector<uint8_t> header = Builder().u32(c.length).u32(kLogin).u32(8);
-        client->Send(Builder().raw(header).fill(40, '7').bytes());
-        ASSERT_TRUE(client->WaitForDisconnected());
-        EXPECT_TRUE(client->Received().empty());
-        ASSERT_EQ(log.GetCount(), 1);
-        EXPECT_EQ(Record(0), test_bytes::CaptureRecord(8, header, 1000, 0x7F000001, clientPort));
-        ASSERT_TRUE(test_net::WaitUntil([&] { return server.GetConnectionCount() == 0; }));
+        std::unique_ptr<TestClient> client;
+        for (const bool captured : {true, false}) {
+            SCOPED_TRACE(std::string(c.name).append(captured ? ", captured" : ", mobile row off"));
+            if (!client || c.closes)
+                client = Connect(); // one connection for both, so that LOGIN meets no earlier one's number
+            ASSERT_TRUE(log.Reset());
+            log.SetFilter(std::string(29, '1') + (captured ? "1" : "0"));
+            client->Send(c.packet);
+            if (c.answer) {
+                EXPECT_EQ(client->NextPdu(), *c.answer);
+            }
+            if (c.closes) {
+                EXPECT_TRUE(client->WaitForDisconnected(kCloseWaitMs));
+                EXPECT_TRUE(client->Received().empty());
+            } else {
+                client->Send(Submit(kMarker, ""));
+                EXPECT_EQ(client->NextPdu(), SubmitResp(kMarker));
+            }
+            std::vector<Bytes> expected;
+            if (captured) {
+                expected.push_back(FromClient(*client, c.packet));
+                if (c.answer)
+                    expected.push_back(FromServer(*c.answer));
+            }
+            std::vector<Bytes> records = Records();
+            std::erase_if(records, [](const Bytes& r) { return r.size() >= 28 && r[27] == kMarker; });
+            EXPECT_EQ(records, expected);
+        }
     }
 }
 
-TEST_F(MobileServerTest, ObserverHearsConnectLoginAndDisconnect) {
+// A number is refused when another connection holds it, never because of the caller's own name;
+// the newest connection is compared too, and a refused number is still kept as the name.
+TEST_F(MobileServerTest, LoginRefusesANumberAnotherConnectionHolds) {
+    auto older = Connect();
+    auto newer = Connect();
+    const struct {
+        TestClient* client;
+        const char* number;
+        int32_t result;
+    } steps[] = {
+        {older.get(), "13900000001", kResultOk},
+        {older.get(), "13900000001", kResultOk},          // its own number
+        {newer.get(), "13900000001", kResultNumberInUse},
+        {older.get(), "13900000002", kResultOk},
+        {newer.get(), "13900000002", kResultNumberInUse},
+        {older.get(), "13900000002", kResultNumberInUse}, // now held by the newest connection
+    };
+    uint32_t sequence = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(++sequence);
+        step.client->Send(Login(step.number, sequence));
+        EXPECT_EQ(step.client->NextPdu(), LoginResp(sequence, step.result));
+        EXPECT_STREQ(server.NameOf(IndexOf(*step.client)), step.number);
+    }
+    EXPECT_FALSE(server.IsClosing(0));
+    EXPECT_FALSE(server.IsClosing(1));
+}
+
+TEST_F(MobileServerTest, LoginNamesTheConnectionWithWhatTheNumberFieldHolds) {
+    const struct {
+        const char* name;
+        Bytes body;
+        const char* number;
+    } cases[] = {
+        {"24 digits and no NUL", Builder().u32(1).raw("123456789012345678901234"), "1234567890123456789"}, // the name keeps 19
+        {"LOGIN shorter than its layout", Builder().u32(1).raw("139"), "139"},
+        {"no number at all", Builder().u32(1), ""},
+    };
     auto client = Connect();
-    LogIn(*client, "13900000001", 1);
-    client->Close();
-    ASSERT_TRUE(test_net::WaitUntil([&] { return server.GetConnectionCount() == 0; }));
-    EXPECT_EQ(observer.events, (std::vector<std::string>{"connected 0", "logged in 0", "disconnected 0", "removed 0"}));
+    uint32_t sequence = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        client->Send(Pdu12(kLogin, ++sequence, c.body));
+        EXPECT_EQ(client->NextPdu(), LoginResp(sequence, kResultOk));
+        EXPECT_STREQ(server.NameOf(0), c.number);
+    }
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// A loopback TCP client for server tests: connect, send, and wait with a bound for octets or the close.
+// A loopback TCP client for server tests: connect, send, and wait with a bound for octets, PDUs or the close.
 #pragma once
 
 #include <QHostAddress>
@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,10 +41,15 @@ public:
     bool Connect(uint16_t port, int timeoutMs = kWaitMs)
     {
         m_socket.connectToHost(QHostAddress::LocalHost, port);
-        return WaitUntil([this] { return IsConnected(); }, timeoutMs);
+        const bool connected = WaitUntil([this] { return IsConnected(); }, timeoutMs);
+        // Requests that follow each other must not wait for the server's delayed ACK.
+        m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        m_localPort = m_socket.localPort();
+        return connected;
     }
     bool IsConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
-    uint16_t LocalPort() const { return m_socket.localPort(); }
+    // The port the client connected from, still known after the connection has gone.
+    uint16_t LocalPort() const { return m_localPort; }
 
     void Send(const std::vector<uint8_t>& bytes)
     {
@@ -66,6 +72,18 @@ public:
     bool WaitForBytes(size_t count, int timeoutMs = kWaitMs)
     {
         return WaitUntil([this, count] { return m_received.size() >= count; }, timeoutMs);
+    }
+    // The next whole PDU of a protocol whose PDUs open with their own 32-bit big-endian length,
+    // or nothing when none arrives within the bound.
+    std::optional<std::vector<uint8_t>> NextPdu(int timeoutMs = kWaitMs)
+    {
+        if (!WaitForBytes(4, timeoutMs))
+            return std::nullopt;
+        const uint32_t length = uint32_t(m_received[0]) << 24 | uint32_t(m_received[1]) << 16 |
+                                uint32_t(m_received[2]) << 8 | uint32_t(m_received[3]);
+        if (length < 4 || !WaitForBytes(length, timeoutMs))
+            return std::nullopt;
+        return Take(length);
     }
     // True once the server has closed the connection (or it was never open).
     bool WaitForDisconnected(int timeoutMs = kWaitMs)
@@ -108,6 +126,7 @@ private:
 
     QTcpSocket m_socket;
     std::vector<uint8_t> m_received;
+    uint16_t m_localPort = 0;
     bool m_paused = false;
 };
 

@@ -1,0 +1,189 @@
+// What the SMPP and mobile servers do alike, as one typed suite each server's test instantiates.
+#pragma once
+
+#include "capture/PacketLog.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/QtTestEnv.h"
+#include "tests/support/RecordingObserver.h"
+#include "tests/support/TestClient.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace test_server {
+
+using Bytes = std::vector<uint8_t>;
+using test_net::TestClient;
+using test_net::WaitUntil;
+
+constexpr int kCloseWaitMs = CSocketServer::kClosePauseMs + test_net::kWaitMs;
+constexpr uint32_t kCaptureTime = 1'700'000'123;
+constexpr int64_t kStartTime = 1'700'000'000;
+constexpr uint32_t kLoopback = 0x7F000001;
+
+inline uint32_t CaptureTime() { return kCaptureTime; }
+
+// A started server on a free loopback port with an empty capture log, a recording observer and a
+// clock the test moves by hand. Traits name the server and its protocol:
+//   Server; kProtocol (capture code); kName, kOk (start line words);
+//   Login(name, sequence) and LoginAnswer(name, sequence): the request that names a connection.
+template <typename Traits>
+class ServerTest : public ::testing::Test {
+protected:
+    using Server = typename Traits::Server;
+
+    void SetUp() override {
+        ASSERT_TRUE(log.Reset());
+        log.SetTimeSource(CaptureTime);
+        server.AddObserver(&observer);
+        server.SetPacketLog(&log);
+        Prepare(server);
+        ASSERT_TRUE(server.Start(0, 100, 3600));
+        port = server.ListeningPort();
+    }
+    void Prepare(Server& s) {
+        s.SetListenAddress(QHostAddress::LocalHost);
+        s.SetClock([this] { return now; });
+    }
+
+    // A connected client, accepted by the server.
+    std::unique_ptr<TestClient> Connect() {
+        auto client = std::make_unique<TestClient>();
+        EXPECT_TRUE(client->Connect(port));
+        EXPECT_TRUE(WaitUntil([&] { return IndexOf(*client) >= 0; }));
+        return client;
+    }
+    // The client's current place in the connection table, -1 when it has none.
+    int IndexOf(const TestClient& client) const {
+        for (int i = 0; i < server.GetConnectionCount(); ++i) {
+            if (server.GetPeerPort(i) == client.LocalPort())
+                return i;
+        }
+        return -1;
+    }
+
+    std::vector<Bytes> Records() const {
+        std::vector<Bytes> records;
+        for (int32_t i = 0; i < log.GetCount(); ++i) {
+            uint32_t length = 0;
+            const uint8_t* record = log.PacketAt(i, &length);
+            records.emplace_back(record, record + length);
+        }
+        return records;
+    }
+    // How the log stores a PDU the client sent, and one the server sent.
+    Bytes FromClient(const TestClient& client, const Bytes& pdu) const {
+        return test_bytes::CaptureRecord(Traits::kProtocol, pdu, kCaptureTime, kLoopback, client.LocalPort());
+    }
+    Bytes FromServer(const Bytes& pdu) const {
+        return test_bytes::CaptureRecord(Traits::kProtocol, pdu, kCaptureTime, kLoopback, port);
+    }
+
+    static std::string StartLine(const char* outcome, uint16_t atPort) {
+        return std::string(Traits::kName).append(" server start ").append(outcome).append("! (port = ")
+            .append(std::to_string(atPort)).append(")\r\n");
+    }
+
+    int64_t now = kStartTime;
+    CPacketLog log;
+    RecordingObserver observer;
+    Server server;
+    uint16_t port = 0;
+};
+
+template <typename Traits>
+class ServerSuite : public ServerTest<Traits> {};
+TYPED_TEST_SUITE_P(ServerSuite);
+
+TYPED_TEST_P(ServerSuite, StartLineShowsThePortPickedAndAPortInUseFails) {
+    EXPECT_EQ(this->observer.lines, std::vector<std::string>{this->StartLine(TypeParam::kOk, this->port)});
+    RecordingObserver second;
+    typename TypeParam::Server clash;
+    clash.AddObserver(&second);
+    this->Prepare(clash);
+    EXPECT_FALSE(clash.Start(this->port, 10, 3600));
+    EXPECT_FALSE(clash.IsRunning());
+    EXPECT_EQ(second.lines, std::vector<std::string>{this->StartLine("fail", this->port)});
+}
+
+// Neither a capture log nor an observer is needed, for a good PDU or for a bad length.
+TYPED_TEST_P(ServerSuite, ServesWithNothingAttached) {
+    typename TypeParam::Server bare;
+    this->Prepare(bare);
+    ASSERT_TRUE(bare.Start(0, 10, 3600));
+    TestClient client;
+    ASSERT_TRUE(client.Connect(bare.ListeningPort()));
+    client.Send(TypeParam::Login("bare", 1));
+    EXPECT_EQ(client.NextPdu(), TypeParam::LoginAnswer("bare", 1));
+    client.Send(test_bytes::Builder().u32(1).fill(12).bytes());
+    EXPECT_TRUE(WaitUntil([&] { return bare.IsClosing(0); }));
+}
+
+// Received PDUs come from the peer, answers from 127.0.0.1 and the listening port; a log that
+// fills up is wiped once the PDU that found it full has been answered, and capturing goes on.
+TYPED_TEST_P(ServerSuite, CapturesBothDirectionsAndWipesAFullLogAfterThePdu) {
+    auto client = this->Connect();
+    const Bytes login = TypeParam::Login("first", 1), answer = TypeParam::LoginAnswer("first", 1);
+    client->Send(login);
+    EXPECT_EQ(client->NextPdu(), answer);
+    EXPECT_EQ(this->Records(), (std::vector<Bytes>{this->FromClient(*client, login), this->FromServer(answer)}));
+
+    ASSERT_TRUE(this->log.Reset());
+    // The login's record ends exactly at the end of the area; its answer finds no room.
+    const Bytes filler(CPacketLog::kAreaSize - 2 * CPacketLog::kHeaderSize - login.size(), 0x11);
+    ASSERT_TRUE(this->log.AddPacket(8, kLoopback, 8880, filler.data(), uint32_t(filler.size()), 29));
+    client->Send(login);
+    EXPECT_EQ(client->NextPdu(), answer);
+    EXPECT_EQ(this->log.GetCount(), 0);
+    EXPECT_FALSE(this->log.IsFull());
+
+    const Bytes again = TypeParam::Login("second", 2), againAnswer = TypeParam::LoginAnswer("second", 2);
+    client->Send(again);
+    EXPECT_EQ(client->NextPdu(), againAnswer);
+    EXPECT_EQ(this->Records(), (std::vector<Bytes>{this->FromClient(*client, again), this->FromServer(againAnswer)}));
+}
+
+TYPED_TEST_P(ServerSuite, ObserverHearsConnectLoginAndDisconnect) {
+    auto client = this->Connect();
+    client->Send(TypeParam::Login("named", 1));
+    EXPECT_EQ(client->NextPdu(), TypeParam::LoginAnswer("named", 1));
+    EXPECT_STREQ(this->server.NameOf(0), "named");
+    client->Close();
+    ASSERT_TRUE(WaitUntil([&] { return this->server.GetConnectionCount() == 0; }, kCloseWaitMs));
+    EXPECT_EQ(this->observer.events,
+              (std::vector<std::string>{"connected 0", "logged in 0", "disconnected 0", "removed 0"}));
+}
+
+// The server keeps to the connection limit and idle timeout Start was given.
+TYPED_TEST_P(ServerSuite, ConnectionLimitAndIdleTimeoutAreThoseStartWasGiven) {
+    typename TypeParam::Server limited;
+    this->Prepare(limited);
+    ASSERT_TRUE(limited.Start(0, 1, 60));
+    TestClient first, second;
+    ASSERT_TRUE(first.Connect(limited.ListeningPort()));
+    ASSERT_TRUE(WaitUntil([&] { return limited.GetConnectionCount() == 1; }));
+    ASSERT_TRUE(second.Connect(limited.ListeningPort())); // the listen backlog takes it
+    second.Send(TypeParam::Login("second", 2));
+    first.Send(TypeParam::Login("first", 1));
+    EXPECT_EQ(first.NextPdu(), TypeParam::LoginAnswer("first", 1)); // the event loop has had its chance
+    EXPECT_EQ(limited.GetConnectionCount(), 1);
+    EXPECT_TRUE(second.Received().empty());
+
+    this->now += 60;
+    limited.CheckIdle();
+    EXPECT_FALSE(limited.IsClosing(0));
+    this->now += 1;
+    limited.CheckIdle();
+    EXPECT_TRUE(limited.IsClosing(0));
+    EXPECT_EQ(second.NextPdu(kCloseWaitMs), TypeParam::LoginAnswer("second", 2));
+}
+
+REGISTER_TYPED_TEST_SUITE_P(ServerSuite, StartLineShowsThePortPickedAndAPortInUseFails, ServesWithNothingAttached,
+                            CapturesBothDirectionsAndWipesAFullLogAfterThePdu, ObserverHearsConnectLoginAndDisconnect,
+                            ConnectionLimitAndIdleTimeoutAreThoseStartWasGiven);
+
+} // namespace test_server

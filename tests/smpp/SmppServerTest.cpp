@@ -1,0 +1,300 @@
+// The SMPP server over loopback: what each PDU gets and how it is filed, binds, and message ids.
+#include "smpp/SmppServer.h"
+
+#include "tests/engine/ServerSuite.h"
+
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace test_server;
+using test_bytes::Builder;
+using test_bytes::SmppPdu;
+
+// A full SMPP 3.4 bind body around the given system_id.
+Bytes BindBody(const std::string& systemId) {
+    return Builder().cstr(systemId).cstr("secret").cstr("TEST").u8(0x34).u8(1).u8(1).cstr("");
+}
+// A bind response as an ESME expects it: system_id, then sc_interface_version 0x34.
+Bytes BindResp(uint32_t commandId, uint32_t sequence, const std::string& systemId) {
+    return SmppPdu(commandId, sequence, Builder().cstr(systemId).u16(0x0210).u16(1).u8(0x34));
+}
+// A submit_sm body to 67890 with the text "Hi".
+Bytes SubmitBody(uint8_t registeredDelivery = 0) {
+    return Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890").u8(0).u8(0).u8(0)
+        .cstr("").cstr("").u8(registeredDelivery).u8(0).u8(0).u8(0).u8(2).raw("Hi");
+}
+// submit_multi to two SME addresses with the text "Hi".
+Bytes SubmitMultiBody() {
+    return Builder().cstr("").u8(1).u8(1).cstr("12345").u8(2)
+        .u8(1).u8(1).u8(1).cstr("67890").u8(1).u8(1).u8(1).cstr("67891")
+        .u8(0).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(2).raw("Hi");
+}
+// The data_sm mandatory body: service_type, addresses, esm_class, registered_delivery, data_coding.
+Bytes DataSmBody() {
+    return Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890").u8(0).u8(0).u8(0);
+}
+Bytes IdResp(uint32_t commandId, uint32_t sequence, const std::string& messageId) {
+    return SmppPdu(commandId, sequence, Builder().cstr(messageId));
+}
+Bytes Nack(uint32_t sequence, uint32_t status) { return SmppPdu(0x80000000, sequence, {}, status); }
+
+struct SmppTraits {
+    using Server = CSmppServer;
+    static constexpr uint16_t kProtocol = 2;
+    static constexpr const char* kName = "SMPP";
+    static constexpr const char* kOk = "ok";
+    static Bytes Login(const std::string& name, uint32_t sequence) {
+        return SmppPdu(0x00000009, sequence, BindBody(name));
+    }
+    static Bytes LoginAnswer(const std::string& name, uint32_t sequence) {
+        return BindResp(0x80000009, sequence, name);
+    }
+};
+INSTANTIATE_TYPED_TEST_SUITE_P(Smpp, ServerSuite, SmppTraits);
+
+constexpr uint32_t kSequence = 5;
+// An unknown command after a request shows that nothing else was sent for it, bound or not.
+constexpr uint32_t kMarker = 0x77;
+const Bytes kMarkerRequest = SmppPdu(0x000000FF, kMarker);
+
+class SmppServerTest : public ServerTest<SmppTraits> {
+protected:
+    std::unique_ptr<TestClient> ConnectBound(const std::string& systemId) {
+        auto esme = Connect();
+        esme->Send(SmppTraits::Login(systemId, 1));
+        EXPECT_EQ(esme->NextPdu(), SmppTraits::LoginAnswer(systemId, 1));
+        return esme;
+    }
+};
+
+// One row per kind of PDU an ESME may send.
+struct Row {
+    const char* name;
+    Bytes request;
+    std::optional<Bytes> answer; // none: nothing is sent back
+    bool closes;                 // the connection is closed after it
+    bool needsBind;              // unbound, it is captured, not answered, and the connection is closed
+    bool takesId;                // served, it takes the next message id
+    int requestFilter;           // filter index; -1: kept only while unknown PDUs are shown
+    int answerFilter;
+};
+
+std::vector<Row> Rows() {
+    constexpr uint32_t s = kSequence;
+    const Bytes submitBody = SubmitBody();
+    // submit_sm padded with an unknown TLV to exactly the 10240 octets of the receive buffer.
+    const uint32_t padding = 10240 - 16 - uint32_t(submitBody.size()) - 4;
+    const Bytes padded = Builder().raw(submitBody).u16(0x1400).u16(padding).fill(padding, 0x55);
+    const Bytes query = Builder().cstr("000042").u8(1).u8(1).cstr("12345");
+    const Bytes queried = Builder().cstr("000042").u8(0).u8(0).u8(0);
+    const Bytes replace = Builder().cstr("000001").u8(1).u8(1).cstr("12345").cstr("").cstr("").u8(0).u8(0).u8(2).raw("Hi");
+    const Bytes cancel = Builder().cstr("").cstr("000001").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890");
+    const Bytes alert = Builder().u8(1).u8(1).cstr("123").u8(1).u8(1).cstr("456");
+    const Bytes outbind = Builder().cstr("smsc").cstr("pw");
+    const Bytes noUnsuccess = Builder().cstr("000000").u8(0); // message_id, no_unsuccess 0, and nothing after it
+    const Bytes submitted = IdResp(0x80000004, s, "000000"), nack = Nack(s, 3);
+    return {
+        // name                          request                                     answer                                       closes bind   id     filters
+        {"bind_receiver",                SmppPdu(0x00000001, s, BindBody("rx")),     BindResp(0x80000001, s, "rx"),               false, false, false,  3,  4},
+        {"bind_transmitter",             SmppPdu(0x00000002, s, BindBody("tx")),     BindResp(0x80000002, s, "tx"),               false, false, false,  5,  6},
+        {"bind_transceiver",             SmppPdu(0x00000009, s, BindBody("trx")),    BindResp(0x80000009, s, "trx"),              false, false, false, 19, 20},
+        {"unbind",                       SmppPdu(0x00000006, s),                     SmppPdu(0x80000006, s),                      true,  true,  false, 13, 14},
+        {"enquire_link",                 SmppPdu(0x00000015, s),                     SmppPdu(0x80000015, s),                      false, true,  false, 22, 23},
+        {"query_sm",                     SmppPdu(0x00000003, s, query),              SmppPdu(0x80000003, s, queried),             false, true,  false,  7,  8},
+        {"submit_sm",                    SmppPdu(0x00000004, s, submitBody),         submitted,                                   false, true,  true,   9, 10},
+        {"submit_sm asking for receipt", SmppPdu(0x00000004, s, SubmitBody(1)),      submitted,                                   false, true,  true,   9, 10}, // and no deliver_sm
+        {"submit_sm filling the buffer", SmppPdu(0x00000004, s, padded),             submitted,                                   false, true,  true,   9, 10},
+        {"replace_sm",                   SmppPdu(0x00000007, s, replace),            SmppPdu(0x80000007, s),                      false, true,  false, 15, 16},
+        {"cancel_sm",                    SmppPdu(0x00000008, s, cancel),             SmppPdu(0x80000008, s),                      false, true,  false, 17, 18},
+        {"submit_multi",                 SmppPdu(0x00000021, s, SubmitMultiBody()),  SmppPdu(0x80000021, s, noUnsuccess),         false, true,  true,  24, 25},
+        {"data_sm",                      SmppPdu(0x00000103, s, DataSmBody()),       IdResp(0x80000103, s, "000000"),             false, true,  true,  27, 28},
+        {"deliver_sm_resp",              SmppPdu(0x80000005, s, Builder().cstr("")), std::nullopt,                                false, false, false, 12, -1}, // our deliver_sm's answer
+        // Requests the server does not serve, and responses an ESME has no reason to send.
+        {"outbind",                      SmppPdu(0x0000000B, s, outbind),            nack,                                        false, false, false, -1,  2},
+        {"alert_notification",           SmppPdu(0x00000102, s, alert),              nack,                                        false, false, false, -1,  2},
+        {"deliver_sm",                   SmppPdu(0x00000005, s, submitBody),         nack,                                        false, false, false, -1,  2},
+        {"generic_nack",                 Nack(s, 0),                                 nack,                                        false, false, false, -1,  2},
+        {"submit_sm_resp",               IdResp(0x80000004, s, "000001"),            nack,                                        false, false, false, -1,  2},
+        {"bind_transceiver_resp",        SmppPdu(0x80000009, s, Builder().cstr("x")), nack,                                       false, false, false, -1,  2},
+        {"enquire_link_resp",            SmppPdu(0x80000015, s),                     nack,                                        false, false, false, -1,  2},
+        {"command id no table knows",    SmppPdu(0x12345678, s, Builder().raw("junk")), nack,                                     false, false, false, -1,  2},
+        {"command id all ones",          SmppPdu(0xFFFFFFFF, s),                     nack,                                        false, false, false, -1,  2},
+        // A command_length the receive buffer cannot frame: the header alone is kept, and the stream dropped.
+        {"command_length 15",            Builder().u32(15).u32(0x00000004).u32(0).u32(s),    Nack(s, 2),                          true,  false, false, -1,  2}, // below the header
+        {"command_length 10241",         Builder().u32(10241).u32(0x00000004).u32(0).u32(s), Nack(s, 2),                          true,  false, false, -1,  2}, // above the buffer
+    };
+}
+
+// Each row runs bound with its request's filter row off, bound with its answer's row off, and
+// unbound with every row on: together they show the answer, the close, the bound rule, and both
+// records with their source and filter index.
+TEST_F(SmppServerTest, EachPduGetsItsAnswerAndIsFiledUnderItsFilterIndex) {
+    enum class Off { Nothing, Request, Answer };
+    std::vector<std::pair<std::string, std::unique_ptr<TestClient>>> closing;
+    for (const Row& row : Rows()) {
+        for (const Off off : {Off::Request, Off::Answer, Off::Nothing}) {
+            if (off == Off::Answer && !row.answer)
+                continue;
+            const bool bound = off != Off::Nothing;
+            const std::string trace = std::string(row.name).append(bound ? ", bound" : ", unbound");
+            SCOPED_TRACE(trace);
+            auto esme = bound ? ConnectBound("esme") : Connect();
+            ASSERT_TRUE(log.Reset());
+            server.SetNextMessageId(0);
+            std::string filter(30, '1');
+            const int offIndex = off == Off::Request ? row.requestFilter : off == Off::Answer ? row.answerFilter : 99;
+            if (offIndex == -1)
+                log.SetShowUnknown(false);
+            else if (offIndex < 30)
+                filter[size_t(offIndex)] = '0';
+            log.SetFilter(filter);
+
+            const bool refused = !bound && row.needsBind;
+            const std::optional<Bytes> answer = refused ? std::nullopt : row.answer;
+            const bool closes = refused || row.closes;
+            esme->Send(row.request);
+            if (answer) {
+                EXPECT_EQ(esme->NextPdu(), *answer);
+            }
+            if (closes) {
+                EXPECT_TRUE(WaitUntil([&] { return server.IsClosing(IndexOf(*esme)); }));
+            } else {
+                esme->Send(kMarkerRequest);
+                EXPECT_EQ(esme->NextPdu(), Nack(kMarker, 3));
+            }
+
+            EXPECT_EQ(server.GetNextMessageId(), !refused && row.takesId ? 1 : 0);
+
+            std::vector<Bytes> expected;
+            if (off != Off::Request)
+                expected.push_back(FromClient(*esme, row.request));
+            if (answer && off != Off::Answer)
+                expected.push_back(FromServer(*answer));
+            std::vector<Bytes> records = Records();
+            std::erase_if(records, [](const Bytes& r) { return r.size() >= 32 && r[31] == kMarker; });
+            EXPECT_EQ(records, expected);
+            log.SetShowUnknown(true);
+            if (closes)
+                closing.emplace_back(trace, std::move(esme));
+        }
+    }
+    for (auto& [trace, esme] : closing) {
+        SCOPED_TRACE(trace);
+        EXPECT_TRUE(esme->WaitForDisconnected(kCloseWaitMs));
+        EXPECT_TRUE(esme->Received().empty());
+    }
+}
+
+// Each bind replaces the connection's name with at most 15 characters of its system_id; an empty
+// one leaves the connection unbound.
+TEST_F(SmppServerTest, BindNamesTheConnectionWithTheSystemIdCutToFifteen) {
+    const struct {
+        const char* name;
+        uint32_t commandId;
+        Bytes body;
+        std::string systemId;
+    } cases[] = {
+        {"transceiver", 0x00000009, BindBody("esme1"), "esme1"},
+        {"twenty letters", 0x00000002, BindBody("ABCDEFGHIJKLMNOPQRST"), "ABCDEFGHIJKLMNO"},
+        {"exactly fifteen", 0x00000001, BindBody("ABCDEFGHIJKLMNO"), "ABCDEFGHIJKLMNO"},
+        {"without NUL, ends with the body", 0x00000009, Builder().raw("ABC"), "ABC"},
+        {"long, without NUL", 0x00000009, Builder().raw("ABCDEFGHIJKLMNOPQRST"), "ABCDEFGHIJKLMNO"},
+        {"empty", 0x00000002, BindBody(""), ""},
+        {"rebound", 0x00000002, BindBody("tx"), "tx"},
+        {"no body at all", 0x00000001, {}, ""},
+    };
+    auto esme = Connect();
+    uint32_t sequence = 100;
+    std::vector<std::string> events{"connected 0"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        esme->Send(SmppPdu(c.commandId, ++sequence, c.body));
+        EXPECT_EQ(esme->NextPdu(), BindResp(c.commandId | 0x80000000, sequence, c.systemId));
+        EXPECT_STREQ(server.NameOf(0), c.systemId.c_str());
+        events.push_back("logged in 0");
+    }
+    EXPECT_EQ(observer.events, events);
+    esme->Send(SmppPdu(0x00000004, 1, SubmitBody()));
+    EXPECT_TRUE(esme->WaitForDisconnected(kCloseWaitMs)) << "the empty name binds nothing";
+    EXPECT_TRUE(esme->Received().empty());
+}
+
+TEST(MessageIdText, IsSixWideWithZerosAfterTheSign) {
+    const struct {
+        int16_t id;
+        const char* text;
+    } cases[] = {
+        {0, "000000"},     {42, "000042"},     {10000, "010000"},  {32767, "032767"},
+        {-1, "-00001"},    {-9999, "-09999"},  {-10000, "-10000"}, {-32768, "-32768"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        char out[8];
+        std::memset(out, 'x', sizeof out);
+        EXPECT_EQ(smpp::FormatMessageId(c.id, out), int(std::strlen(c.text)));
+        EXPECT_STREQ(out, c.text);
+    }
+}
+
+// submit_sm, data_sm and submit_multi take the next identifier of one counter for all connections.
+TEST_F(SmppServerTest, OneIdentifierCounterServesEveryConnection) {
+    auto first = ConnectBound("one");
+    auto second = ConnectBound("two");
+    first->Send(SmppPdu(0x00000004, 1, SubmitBody()));
+    EXPECT_EQ(first->NextPdu(), IdResp(0x80000004, 1, "000000"));
+    second->Send(SmppPdu(0x00000103, 2, DataSmBody()));
+    EXPECT_EQ(second->NextPdu(), IdResp(0x80000103, 2, "000001"));
+    first->Send(SmppPdu(0x00000021, 3, SubmitMultiBody()));
+    EXPECT_EQ(first->NextPdu(), SmppPdu(0x80000021, 3, Builder().cstr("000002").u8(0)));
+}
+
+TEST_F(SmppServerTest, CounterWrapsFrom32767ToMinus32768AndBackToZero) {
+    auto esme = ConnectBound("esme");
+    const struct {
+        int16_t start;
+        std::vector<std::string> ids;
+    } steps[] = {
+        {32766, {"032766", "032767", "-32768", "-32767"}},
+        {-2, {"-00002", "-00001", "000000", "000001"}},
+    };
+    uint32_t sequence = 10;
+    for (const auto& step : steps) {
+        server.SetNextMessageId(step.start);
+        for (const std::string& id : step.ids) {
+            SCOPED_TRACE(id);
+            esme->Send(SmppPdu(0x00000004, ++sequence, SubmitBody()));
+            EXPECT_EQ(esme->NextPdu(), IdResp(0x80000004, sequence, id));
+        }
+    }
+}
+
+// Whatever message_id a query_sm names is echoed, cut to 64 characters, with empty final_date,
+// message_state 0 and error_code 0.
+TEST_F(SmppServerTest, QuerySmEchoesItsMessageId) {
+    const struct {
+        const char* name;
+        Bytes body;
+        std::string echoed;
+    } cases[] = {
+        {"never issued", Builder().cstr("no-such-id").u8(1).u8(1).cstr("12345"), "no-such-id"},
+        {"empty", Builder().cstr("").u8(1).u8(1).cstr("12345"), ""},
+        {"no body", {}, ""},
+        {"sixty-four characters", Builder().cstr(std::string(64, '7')), std::string(64, '7')},
+        {"seventy characters", Builder().cstr(std::string(70, '8')), std::string(64, '8')},
+        {"without NUL, ends with the body", Builder().raw("000042"), "000042"},
+        {"long, without NUL", Builder().raw(std::string(300, '9')), std::string(64, '9')},
+    };
+    auto esme = ConnectBound("esme");
+    uint32_t sequence = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        esme->Send(SmppPdu(0x00000003, ++sequence, c.body));
+        EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000003, sequence, Builder().cstr(c.echoed).u8(0).u8(0).u8(0)));
+    }
+}
+
+} // namespace
