@@ -48,7 +48,7 @@ void SetSubtree(QTreeWidgetItem* node, Qt::CheckState state) {
 
 CFilterDialog::CFilterDialog(CSimulator& simulator, QWidget* parent) : QDialog(parent), m_simulator(simulator) {
     setWindowTitle("Define filter");
-    setWindowIcon(icons::Icon(filter_table::kAllProtocolsIcon));
+    setWindowIcon(icons::Icon(icons::kDecoder));
     setModal(true);
 
     m_tree = new CFilterTree(this);
