@@ -1,0 +1,63 @@
+// The server information page.
+#include "ui/ViewServerInfo.h"
+
+#include "app/ConsoleLine.h"
+#include "engine/SocketServer.h"
+#include "ui/OnlineClientModel.h"
+#include "ui/OutView.h"
+#include "ui/ViewServerInfoOnlineClient.h"
+
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include <ctime>
+
+CViewServerInfo::CViewServerInfo(CSocketServer& server, uint16_t protocol, const QFont& consoleFont, QWidget* parent)
+    : QWidget(parent), m_server(server), m_protocol(protocol) {
+    m_splitter = new QSplitter(Qt::Vertical, this);
+    m_online = new CViewServerInfoOnlineClient(server, m_splitter);
+    m_console = new COutView(consoleFont, m_splitter);
+    m_splitter->addWidget(m_online);
+    m_splitter->addWidget(m_console);
+    // The list may be dragged shut; the console takes whatever height the list leaves.
+    m_splitter->setCollapsible(0, true);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({kListHeight, kConsoleHeight});
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_splitter);
+
+    connect(m_online, &CViewServerInfoOnlineClient::DeliverRequested, this, &CViewServerInfo::DeliverRequested);
+    connect(m_online, &CViewServerInfoOnlineClient::QuickDeliverRequested, this,
+            &CViewServerInfo::QuickDeliverRequested);
+    m_server.AddObserver(this);
+}
+
+CViewServerInfo::~CViewServerInfo() { m_server.RemoveObserver(this); }
+
+void CViewServerInfo::OnConnected(int index) {
+    m_online->Model()->OnConnected(index);
+    ConnectionLine(true, index);
+}
+
+void CViewServerInfo::OnDisconnected(int index) {
+    m_online->Model()->OnDisconnected(index);
+    ConnectionLine(false, index);
+}
+
+void CViewServerInfo::OnRemoved(int index) { m_online->Model()->OnRemoved(index); }
+
+void CViewServerInfo::OnLoggedIn(int index) { m_online->Model()->OnLoggedIn(index); }
+
+void CViewServerInfo::Print(std::string_view line) {
+    const std::string_view text = console_line::WithoutLineEnd(line);
+    m_console->AppendLine(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void CViewServerInfo::ConnectionLine(bool connected, int index) {
+    const std::string line = console_line::Connection(connected, index, m_server.GetPeerAddress(index),
+                                                      m_server.GetPeerPort(index), std::time(nullptr));
+    m_console->AppendLine(QString::fromStdString(line));
+}

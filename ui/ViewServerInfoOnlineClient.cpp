@@ -1,0 +1,103 @@
+// The online list pane: caption bar, deliver button, the list and its context menu.
+#include "ui/ViewServerInfoOnlineClient.h"
+
+#include "ui/Icons.h"
+#include "ui/OnlineClientModel.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+CViewServerInfoOnlineClient::CViewServerInfoOnlineClient(const CSocketServer& server, QWidget* parent)
+    : QWidget(parent), m_model(new COnlineClientModel(server, this)) {
+    auto* caption = new QWidget(this);
+    caption->setFixedHeight(kCaptionHeight);
+    caption->setAutoFillBackground(true);
+    caption->setBackgroundRole(QPalette::Button);
+    m_caption = new QLabel(tr("Online ESME(s)"), caption);
+
+    m_deliver = new QToolButton(caption);
+    m_deliver->setIcon(icons::Icon(icons::kDeliver));
+    m_deliver->setIconSize(QSize(16, 16));
+    m_deliver->setFixedSize(16, 16);
+    m_deliver->setAutoRaise(true);
+    m_deliver->setToolTip(tr("Deliver short message"));
+    m_deliver->setAccessibleName(tr("Deliver short message"));
+    m_deliver->setFocusPolicy(Qt::StrongFocus);
+    connect(m_deliver, &QToolButton::clicked, this, &CViewServerInfoOnlineClient::DeliverRequested);
+
+    // The button sits 5 pixels from the right edge and 2 from the top of the caption bar.
+    auto* captionLayout = new QHBoxLayout(caption);
+    captionLayout->setContentsMargins(4, 2, 5, 4);
+    captionLayout->setSpacing(0);
+    captionLayout->addWidget(m_caption);
+    captionLayout->addStretch();
+    captionLayout->addWidget(m_deliver, 0, Qt::AlignTop);
+
+    m_list = new QTableView(this);
+    m_list->setModel(m_model);
+    m_list->setShowGrid(true);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setIconSize(QSize(16, 16));
+    m_list->setWordWrap(false);
+    m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
+    m_list->horizontalHeader()->setHighlightSections(false);
+    m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    for (int column = 0; column < COnlineClientModel::kColumnCount; ++column)
+        m_list->setColumnWidth(column, COnlineClientModel::ColumnWidth(column));
+    // A selection stays drawn as selected when the focus goes elsewhere.
+    QPalette palette = m_list->palette();
+    palette.setBrush(QPalette::Inactive, QPalette::Highlight, palette.brush(QPalette::Active, QPalette::Highlight));
+    palette.setBrush(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.brush(QPalette::Active, QPalette::HighlightedText));
+    m_list->setPalette(palette);
+    m_caption->setBuddy(m_list);
+    setFocusProxy(m_list);
+
+    m_quickDeliver = new QAction(tr("Quick deliver &short message"), this);
+    m_quickDeliver->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    m_quickDeliver->setShortcutContext(Qt::WidgetShortcut);
+    m_list->addAction(m_quickDeliver);
+    connect(m_quickDeliver, &QAction::triggered, this, [this] {
+        if (const uint64_t id = SelectedConnectionId())
+            emit QuickDeliverRequested(id);
+    });
+    m_menu = new QMenu(this);
+    m_menu->addAction(m_quickDeliver);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QWidget::customContextMenuRequested, this, &CViewServerInfoOnlineClient::ShowContextMenu);
+    connect(m_list, &QAbstractItemView::doubleClicked, m_quickDeliver, &QAction::trigger);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CViewServerInfoOnlineClient::UpdateActions);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &CViewServerInfoOnlineClient::UpdateActions);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &CViewServerInfoOnlineClient::UpdateActions);
+    UpdateActions();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(caption);
+    layout->addWidget(m_list);
+    setMinimumHeight(0);
+}
+
+uint64_t CViewServerInfoOnlineClient::SelectedConnectionId() const {
+    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    return rows.isEmpty() ? 0 : m_model->ConnectionIdAt(rows.first().row());
+}
+
+void CViewServerInfoOnlineClient::UpdateActions() { m_quickDeliver->setEnabled(SelectedConnectionId() != 0); }
+
+void CViewServerInfoOnlineClient::ShowContextMenu(const QPoint& position) {
+    UpdateActions();
+    m_menu->popup(m_list->viewport()->mapToGlobal(position));
+}
