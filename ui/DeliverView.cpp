@@ -1,0 +1,199 @@
+// The deliver composer page: caption bar, deliver list, its commands and its context menu.
+#include "ui/DeliverView.h"
+
+#include "ui/DeliverDialog.h"
+#include "ui/DeliverListModel.h"
+#include "ui/Icons.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QShortcut>
+#include <QTableView>
+#include <QToolButton>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kCaptionHeight = 22;
+constexpr int kButtonSize = 16;
+constexpr int kButtonTop = 2;
+constexpr int kDeliverButtonOffset = 21; // from the right edge
+constexpr int kDecoderButtonOffset = 43;
+constexpr int kDeliverButtonIcon = 164;
+
+QMessageBox::StandardButton AskWithMessageBox(QWidget* parent, const QString& text,
+                                              QMessageBox::StandardButtons buttons)
+{
+    const QMessageBox::Icon icon =
+        buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Question : QMessageBox::Warning;
+    QMessageBox box(icon, QCoreApplication::applicationName(), text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QToolButton* CaptionButton(QWidget* parent, int iconId, const QString& name)
+{
+    auto* button = new QToolButton(parent);
+    button->setIcon(icons::Icon(iconId));
+    button->setIconSize(QSize(kButtonSize, kButtonSize));
+    button->setAutoRaise(true);
+    button->setToolTip(name);
+    button->setAccessibleName(name);
+    button->setFocusPolicy(Qt::StrongFocus);
+    return button;
+}
+
+} // namespace
+
+CDeliverView::CDeliverView(QWidget* parent)
+    : QWidget(parent), m_prompt(AskWithMessageBox), m_model(new CDeliverListModel(this))
+{
+    m_caption = new QLabel("Deliver short message", this);
+    m_caption->setAutoFillBackground(true);
+    m_caption->setBackgroundRole(QPalette::Mid);
+    m_caption->setIndent(4);
+
+    m_deliverButton = CaptionButton(this, kDeliverButtonIcon, "Deliver");
+    m_decoderButton = CaptionButton(this, icons::kDecoder, "SMPP Decoder");
+    connect(m_deliverButton, &QToolButton::clicked, this, &CDeliverView::DeliverRequested);
+    connect(m_decoderButton, &QToolButton::clicked, this, &CDeliverView::ShowDecoderRequested);
+
+    m_list = new QTableView(this);
+    m_list->setModel(m_model);
+    m_list->setAccessibleName("Deliver list");
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setShowGrid(true);
+    m_list->setWordWrap(false);
+    m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
+    m_list->horizontalHeader()->setHighlightSections(false);
+    m_list->setIconSize(QSize(kButtonSize, kButtonSize));
+    for (int column = 0; column < CDeliverListModel::kColumnCount; ++column)
+        m_list->setColumnWidth(column, CDeliverListModel::kColumnWidths[static_cast<size_t>(column)]);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QWidget::customContextMenuRequested, this, &CDeliverView::ShowContextMenu);
+    connect(m_list, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            Edit();
+    });
+
+    // Keyboard paths for the list's commands; the menu key opens the context menu itself.
+    const auto listShortcut = [this](const QKeySequence& keys, void (CDeliverView::*command)()) {
+        auto* shortcut = new QShortcut(keys, m_list);
+        shortcut->setContext(Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, command);
+    };
+    listShortcut(QKeySequence::Delete, &CDeliverView::Delete);
+    listShortcut(Qt::Key_Insert, &CDeliverView::AddDeliverSm);
+    listShortcut(Qt::Key_Return, &CDeliverView::Edit);
+    listShortcut(Qt::Key_Enter, &CDeliverView::Edit);
+
+    setTabOrder(m_list, m_decoderButton);
+    setTabOrder(m_decoderButton, m_deliverButton);
+}
+
+CDeliverView::~CDeliverView() = default;
+
+void CDeliverView::SetMode(uint16_t protocol) { m_protocol = protocol; }
+
+uint16_t CDeliverView::Mode() const { return m_protocol; }
+
+void CDeliverView::SetPrompt(Prompt prompt) { m_prompt = std::move(prompt); }
+
+void CDeliverView::AddEntry(std::string_view destSystemId, std::string_view shortMessage, int32_t count)
+{
+    m_model->Append(DeliverEntry::Make(destSystemId, shortMessage, count));
+}
+
+void CDeliverView::AddDeliverSm()
+{
+    // A fresh dialog each time, so every opening starts from the initial choices.
+    CDeliverDialog dialog(this);
+    if (dialog.exec() == CDeliverDialog::kAddToList)
+        AddEntry({}, dialog.ShortMessage().toStdString(), 1);
+}
+
+void CDeliverView::Edit()
+{
+    const std::vector<int> selected = SelectedEntries();
+    if (selected.empty()) {
+        m_prompt(this, "Please select a item first.", QMessageBox::Ok);
+        return;
+    }
+    const int index = selected.front();
+    DeliverEntry entry = m_model->Entries()[static_cast<size_t>(index)];
+    CDeliverDialog dialog(this);
+    dialog.SetShortMessage(QString::fromUtf8(entry.shortMessage.data(),
+                                             static_cast<qsizetype>(strnlen(entry.shortMessage.data(),
+                                                                            entry.shortMessage.size()))));
+    if (dialog.exec() == QDialog::Rejected)
+        return;
+    const std::string text = dialog.ShortMessage().toStdString();
+    m_model->Replace(index, DeliverEntry::Make(std::string_view(entry.destSystemId.data()), text, entry.count));
+}
+
+void CDeliverView::Delete()
+{
+    const std::vector<int> selected = SelectedEntries();
+    const int n = static_cast<int>(selected.size());
+    if (n == 0) {
+        m_prompt(this, "Please select a item of you prepaired delete", QMessageBox::Ok);
+        return;
+    }
+    const QString question = n == 1 ? QString("Do you want to delete selected item ?")
+                                    : QString::asprintf("Do you want to delete selected %d items?", n);
+    if (m_prompt(this, question, QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
+        return;
+    m_model->Remove(selected);
+}
+
+std::unique_ptr<QMenu> CDeliverView::CreateContextMenu()
+{
+    auto menu = std::make_unique<QMenu>(this);
+    menu->addAction("&Add DELIVER_SM...", this, &CDeliverView::AddDeliverSm);
+    menu->addAction("Add DA&TA_SM...");
+    menu->addAction("Add A&LERT_NOTIFICATION...");
+    menu->addSeparator();
+    menu->addAction("&Edit...", this, &CDeliverView::Edit);
+    menu->addAction("&Delete", this, &CDeliverView::Delete);
+    menu->addSeparator();
+    QAction* quick = menu->addAction("&Quick deliver short message", this, &CDeliverView::QuickDeliverRequested);
+    quick->setEnabled(!SelectedEntries().empty());
+    return menu;
+}
+
+void CDeliverView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const int w = width();
+    m_caption->setGeometry(0, 0, w, kCaptionHeight);
+    m_deliverButton->setGeometry(w - kDeliverButtonOffset, kButtonTop, kButtonSize, kButtonSize);
+    m_decoderButton->setGeometry(w - kDecoderButtonOffset, kButtonTop, kButtonSize, kButtonSize);
+    m_deliverButton->raise();
+    m_decoderButton->raise();
+    m_list->setGeometry(0, kCaptionHeight, w, std::max(0, height() - kCaptionHeight));
+}
+
+std::vector<int> CDeliverView::SelectedEntries() const
+{
+    std::vector<int> entries;
+    for (const QModelIndex& row : m_list->selectionModel()->selectedRows())
+        entries.push_back(row.data(Qt::UserRole).toInt());
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+void CDeliverView::ShowContextMenu(const QPoint& position)
+{
+    std::unique_ptr<QMenu> menu = CreateContextMenu();
+    menu->exec(m_list->viewport()->mapToGlobal(position));
+}
