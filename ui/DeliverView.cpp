@@ -11,7 +11,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QTableView>
 #include <QToolButton>
 
@@ -86,16 +86,7 @@ CDeliverView::CDeliverView(QWidget* parent)
             Edit();
     });
 
-    // Keyboard paths for the list's commands; the menu key opens the context menu itself.
-    const auto listShortcut = [this](const QKeySequence& keys, void (CDeliverView::*command)()) {
-        auto* shortcut = new QShortcut(keys, m_list);
-        shortcut->setContext(Qt::WidgetShortcut);
-        connect(shortcut, &QShortcut::activated, this, command);
-    };
-    listShortcut(QKeySequence::Delete, &CDeliverView::Delete);
-    listShortcut(Qt::Key_Insert, &CDeliverView::AddDeliverSm);
-    listShortcut(Qt::Key_Return, &CDeliverView::Edit);
-    listShortcut(Qt::Key_Enter, &CDeliverView::Edit);
+    m_list->installEventFilter(this);
 
     setTabOrder(m_list, m_decoderButton);
     setTabOrder(m_decoderButton, m_deliverButton);
@@ -169,6 +160,24 @@ std::unique_ptr<QMenu> CDeliverView::CreateContextMenu()
     QAction* quick = menu->addAction("&Quick deliver short message", this, &CDeliverView::QuickDeliverRequested);
     quick->setEnabled(!SelectedEntries().empty());
     return menu;
+}
+
+bool CDeliverView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Keyboard paths for the list's commands; the menu key opens the context menu itself.
+    if (watched == m_list && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
+            switch (key->key()) {
+            case Qt::Key_Delete: Delete(); return true;
+            case Qt::Key_Insert: AddDeliverSm(); return true;
+            case Qt::Key_Return:
+            case Qt::Key_Enter: Edit(); return true;
+            default: break;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CDeliverView::resizeEvent(QResizeEvent* event)

@@ -50,6 +50,8 @@ signals:
     void QuickDeliverRequested();      // "&Quick deliver short message" with rows selected; likewise a later issue's
 
 protected:
+    // Delete, Insert and Enter on the list run Delete, "&Add DELIVER_SM..." and Edit.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

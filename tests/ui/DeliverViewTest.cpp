@@ -170,9 +170,12 @@ TEST_F(DeliverViewTest, EmptySelectionAnswersEditAndDeleteWithOneOkBox)
     m_view->Edit();
     m_view->Delete();
     AddEntries({"m0"});
-    m_view->Edit();
+    // The keyboard reaches both commands from the list.
+    m_view->List()->setFocus();
+    QTest::keyClick(m_view->List(), Qt::Key_Return);
+    QTest::keyClick(m_view->List(), Qt::Key_Delete);
     const std::vector<QString> expected = {"Please select a item first.", "Please select a item of you prepaired delete",
-                                           "Please select a item first."};
+                                           "Please select a item first.", "Please select a item of you prepaired delete"};
     EXPECT_EQ(m_asked, expected);
     for (const QMessageBox::StandardButtons buttons : m_buttons)
         EXPECT_EQ(buttons, QMessageBox::Ok);
