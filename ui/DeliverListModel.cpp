@@ -44,6 +44,12 @@ DeliverEntry DeliverEntry::Make(std::string_view destSystemId, std::string_view 
     return entry;
 }
 
+QString DeliverEntry::DestSystemIdText() const { return Text(destSystemId); }
+
+QString DeliverEntry::ShortMessageText() const { return Text(shortMessage); }
+
+void DeliverEntry::SetShortMessage(std::string_view text) { CopyText(shortMessage, text); }
+
 CDeliverListModel::CDeliverListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void CDeliverListModel::Append(const DeliverEntry& entry)
@@ -96,9 +102,9 @@ QVariant CDeliverListModel::data(const QModelIndex& index, int role) const
         switch (index.column()) {
         case kSeq: return QString::number(index.row() + 1);
         case kCount: return QString::number(entry.count);
-        case kDestSystemId: return Text(entry.destSystemId);
-        case kShortMessage: return Text(entry.shortMessage);
-        case kLen: return QString::number(Text(entry.shortMessage).toUcs4().size());
+        case kDestSystemId: return entry.DestSystemIdText();
+        case kShortMessage: return entry.ShortMessageText();
+        case kLen: return QString::number(entry.ShortMessageText().toUcs4().size());
         default: return {};
         }
     case Qt::DecorationRole:

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QString>
 
 #include <array>
 #include <cstdint>
@@ -19,6 +20,12 @@ struct DeliverEntry {
     // An entry from the given field bytes; each is cut to leave room for its terminating NUL, and a NUL
     // inside the bytes ends the text there.
     static DeliverEntry Make(std::string_view destSystemId, std::string_view shortMessage, int32_t count);
+
+    // The texts up to their NUL, read as UTF-8.
+    QString DestSystemIdText() const;
+    QString ShortMessageText() const;
+    // Replaces the short message, cut and terminated as in Make.
+    void SetShortMessage(std::string_view text);
 };
 
 // Owns the deliver list (the only copy of its entries, kept in insertion order) and shows entry i as row i:

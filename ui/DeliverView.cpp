@@ -16,7 +16,6 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -107,7 +106,8 @@ void CDeliverView::AddEntry(std::string_view destSystemId, std::string_view shor
 
 void CDeliverView::AddDeliverSm()
 {
-    // A fresh dialog each time, so every opening starts from the initial choices.
+    // A fresh dialog each time, so every opening starts from the initial choices. "&Add to list" keeps the
+    // composed text for a later delivery to any bound client: no destination system id yet, one copy.
     CDeliverDialog dialog(this);
     if (dialog.exec() == CDeliverDialog::kAddToList)
         AddEntry({}, dialog.ShortMessage().toStdString(), 1);
@@ -123,13 +123,11 @@ void CDeliverView::Edit()
     const int index = selected.front();
     DeliverEntry entry = m_model->Entries()[static_cast<size_t>(index)];
     CDeliverDialog dialog(this);
-    dialog.SetShortMessage(QString::fromUtf8(entry.shortMessage.data(),
-                                             static_cast<qsizetype>(strnlen(entry.shortMessage.data(),
-                                                                            entry.shortMessage.size()))));
+    dialog.SetShortMessage(entry.ShortMessageText());
     if (dialog.exec() == QDialog::Rejected)
         return;
-    const std::string text = dialog.ShortMessage().toStdString();
-    m_model->Replace(index, DeliverEntry::Make(std::string_view(entry.destSystemId.data()), text, entry.count));
+    entry.SetShortMessage(dialog.ShortMessage().toStdString());
+    m_model->Replace(index, entry);
 }
 
 void CDeliverView::Delete()
