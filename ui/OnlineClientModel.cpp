@@ -40,7 +40,7 @@ QVariant COnlineClientModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         switch (index.column()) {
         case kSeq:
-            return index.row() + 1;
+            return index.row() + (m_renumberFrom >= 0 && index.row() >= m_renumberFrom ? 2 : 1);
         case kSystemId: {
             const char* name = m_server.NameOf(table);
             return QString::fromStdString(
@@ -104,10 +104,16 @@ void COnlineClientModel::OnDisconnected(int index) {
     const int row = RowOf(index);
     if (row < 0 || row >= m_rows)
         return;
+    // The rows below move up with their old "Seq" and are then renumbered, so that whatever
+    // follows the rows sees a move and a change rather than rows that changed places.
     beginRemoveRows({}, row, row);
     --m_rows;
     m_hidden = index;
+    m_renumberFrom = row;
     endRemoveRows();
+    m_renumberFrom = -1;
+    if (row < m_rows)
+        emit dataChanged(this->index(row, kSeq), this->index(m_rows - 1, kSeq), {Qt::DisplayRole});
 }
 
 void COnlineClientModel::OnRemoved(int) {

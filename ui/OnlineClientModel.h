@@ -44,5 +44,6 @@ private:
 
     const CSocketServer& m_server;
     int m_rows = 0;
-    int m_hidden = -1; // table index of the connection whose close is under way
+    int m_hidden = -1;       // table index of the connection whose close is under way
+    int m_renumberFrom = -1; // while a removal is announced: the first row still showing its old "Seq"
 };

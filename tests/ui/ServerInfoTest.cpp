@@ -1,0 +1,287 @@
+// The server information pages: the online list over real connections, the console lines, the deliver button.
+#include "tests/support/WidgetTestEnv.h"
+
+#include "decoder/Formatters.h"
+#include "mobile/MobileServer.h"
+#include "smpp/SmppServer.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/TestClient.h"
+#include "ui/OnlineClientModel.h"
+#include "ui/OutView.h"
+#include "ui/ViewServerInfo.h"
+#include "ui/ViewServerInfoOnlineClient.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTableView>
+#include <QTcpServer>
+#include <QTest>
+#include <QTextBlock>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace {
+
+using test_bytes::Builder;
+using test_net::TestClient;
+using test_net::WaitUntil;
+using Bytes = std::vector<uint8_t>;
+using Client = std::unique_ptr<TestClient>;
+
+constexpr int kCloseWaitMs = CSocketServer::kClosePauseMs + test_net::kWaitMs;
+constexpr int64_t kAcceptTime = 1'700'000'000;
+const QString kLoopbackText = QStringLiteral("127.000.000.001");
+
+Bytes Bind(const std::string& systemId, uint32_t sequence) {
+    return test_bytes::SmppPdu(0x00000009, sequence,
+                               Builder().cstr(systemId).cstr("secret").cstr("TEST").u8(0x34).u8(1).u8(1).cstr(""));
+}
+Bytes Login(const std::string& number, uint32_t sequence) {
+    return test_bytes::Pdu12(test_protocol::kLogin, sequence, Builder().u32(1).text(number, 24));
+}
+
+// Both servers on free loopback ports, each with its page built before it starts.
+class ServerInfoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (CSocketServer* server : {static_cast<CSocketServer*>(&smpp), static_cast<CSocketServer*>(&mobile)}) {
+            server->SetListenAddress(QHostAddress::LocalHost);
+            server->SetClock([this] { return now; });
+        }
+        smppPage.resize(700, 500);
+        smppPage.show();
+        ASSERT_TRUE(smpp.Start(0, 50, 3600));
+        ASSERT_TRUE(mobile.Start(0, 50, 3600));
+    }
+
+    Client Connect(CSocketServer& server) {
+        auto client = std::make_unique<TestClient>();
+        const int before = server.GetConnectionCount();
+        EXPECT_TRUE(client->Connect(server.ListeningPort()));
+        EXPECT_TRUE(WaitUntil([&] { return server.GetConnectionCount() > before; }));
+        return client;
+    }
+    static void CloseAndWait(TestClient& client, const COnlineClientModel& model) {
+        const int rows = model.rowCount();
+        client.Close();
+        EXPECT_TRUE(WaitUntil([&] { return model.rowCount() < rows; }, kCloseWaitMs));
+    }
+    static void Request(TestClient& client, const Bytes& pdu) {
+        client.Send(pdu);
+        EXPECT_TRUE(client.NextPdu().has_value());
+    }
+
+    static QString Cell(const COnlineClientModel& model, int row, int column) {
+        return model.data(model.index(row, column)).toString();
+    }
+    // Each row as "seq|system id|address|port|bind time".
+    static std::vector<QString> Rows(const COnlineClientModel& model) {
+        std::vector<QString> rows;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < COnlineClientModel::kColumnCount; ++column)
+                cells << Cell(model, row, column);
+            rows.push_back(cells.join('|'));
+        }
+        return rows;
+    }
+    static QString Row(int seq, const char* name, const TestClient& client, int64_t accepted) {
+        return QStringLiteral("%1|%2|%3|%4|%5")
+            .arg(seq).arg(QLatin1String(name), kLoopbackText).arg(client.LocalPort())
+            .arg(QString::fromStdString(FormatLocalTime(accepted)));
+    }
+    // The console's lines with the time stamps cut off ("... Time = " stays), after checking their form.
+    static std::vector<QString> Lines(const COutView& console) {
+        std::vector<QString> lines;
+        const QRegularExpression stamp(QStringLiteral(" Time = \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$"));
+        for (QTextBlock block = console.document()->begin(); block.isValid(); block = block.next()) {
+            QString text = block.text();
+            if (text.contains(QLatin1String(" Time = "))) {
+                EXPECT_TRUE(stamp.match(text).hasMatch()) << text.toStdString();
+                text.truncate(text.indexOf(QLatin1String(" Time = ")) + 8);
+            }
+            lines.push_back(text);
+        }
+        return lines;
+    }
+    static QString Event(const char* event, int index, const TestClient& client) {
+        return QStringLiteral("ESME %1 [%2] IP address = %3 Port = %4 Time = ")
+            .arg(QLatin1String(event)).arg(index).arg(kLoopbackText).arg(client.LocalPort());
+    }
+
+    int64_t now = kAcceptTime;
+    QFont consoleFont{QStringLiteral("Tahoma")};
+    CSmppServer smpp;
+    CMobileServer mobile;
+    CViewServerInfo smppPage{smpp, 2, consoleFont};
+    CViewServerInfo mobilePage{mobile, 8, consoleFont};
+    const COnlineClientModel& smppModel = *smppPage.OnlineList()->Model();
+    const COnlineClientModel& mobileModel = *mobilePage.OnlineList()->Model();
+    QAbstractItemModelTester smppTester{smppPage.OnlineList()->Model(), QAbstractItemModelTester::FailureReportingMode::Fatal};
+    QAbstractItemModelTester mobileTester{mobilePage.OnlineList()->Model(), QAbstractItemModelTester::FailureReportingMode::Fatal};
+};
+
+// The list follows every notification: accept, bind, rebind and a close in the middle.
+TEST_F(ServerInfoTest, SmppListShowsTheTableAfterEachChange) {
+    Client first = Connect(smpp);
+    now += 60;
+    Client second = Connect(smpp);
+    now += 60;
+    Client third = Connect(smpp);
+    EXPECT_EQ(Rows(smppModel), (std::vector<QString>{Row(1, "", *first, kAcceptTime),
+                                                     Row(2, "", *second, kAcceptTime + 60),
+                                                     Row(3, "", *third, kAcceptTime + 120)}));
+
+    now += 60; // the bind time stays the time of the accept
+    Request(*first, Bind("alpha", 1));
+    EXPECT_EQ(Cell(smppModel, 0, COnlineClientModel::kSystemId), "alpha");
+    Request(*first, Bind("beta", 2));
+    EXPECT_EQ(Rows(smppModel)[0], Row(1, "beta", *first, kAcceptTime));
+
+    const uint64_t thirdId = smppModel.ConnectionIdAt(2);
+    CloseAndWait(*second, smppModel);
+    EXPECT_EQ(Rows(smppModel), (std::vector<QString>{Row(1, "beta", *first, kAcceptTime),
+                                                     Row(2, "", *third, kAcceptTime + 120)}));
+    EXPECT_EQ(smppModel.ConnectionIdAt(1), thirdId);
+    EXPECT_EQ(smppModel.data(smppModel.index(1, 0), COnlineClientModel::kConnectionIdRole).toULongLong(), thirdId);
+    EXPECT_EQ(smppModel.data(smppModel.index(1, 0), COnlineClientModel::kTableIndexRole).toInt(), 1);
+}
+
+TEST_F(ServerInfoTest, TwoMobilesWithTheSameNumberAreBothListed) {
+    Client first = Connect(mobile);
+    Client second = Connect(mobile);
+    Request(*first, Login("13900000001", 1));
+    Request(*second, Login("13900000001", 2));
+    EXPECT_EQ(Rows(mobileModel), (std::vector<QString>{Row(1, "13900000001", *first, kAcceptTime),
+                                                       Row(2, "13900000001", *second, kAcceptTime)}));
+    EXPECT_EQ(smppModel.rowCount(), 0);
+}
+
+// Connect and disconnect lines carry the table index of the moment and the same address and port.
+TEST_F(ServerInfoTest, ConsoleWritesConnectsAndDisconnectsWithTheirIndex) {
+    for (auto [server, page] : {std::pair<CSocketServer*, CViewServerInfo*>{&smpp, &smppPage}, {&mobile, &mobilePage}}) {
+        SCOPED_TRACE(page->Protocol());
+        const COnlineClientModel& model = *page->OnlineList()->Model();
+        Client first = Connect(*server);
+        Client second = Connect(*server);
+        CloseAndWait(*first, model);
+        Client third = Connect(*server);
+        std::vector<QString> lines = Lines(*page->Console());
+        ASSERT_EQ(lines.size(), 5u);
+        lines.erase(lines.begin()); // the start line
+        EXPECT_EQ(lines, (std::vector<QString>{Event("Connected", 0, *first), Event("Connected", 1, *second),
+                                               Event("Disconnected", 0, *first), Event("Connected", 1, *third)}));
+    }
+}
+
+TEST_F(ServerInfoTest, StartLinesSayOkOrFailWithThePort) {
+    EXPECT_EQ(Lines(*smppPage.Console()).front(), QStringLiteral("SMPP server start ok! (port = %1)").arg(smpp.ListeningPort()));
+    EXPECT_EQ(Lines(*mobilePage.Console()).front(), QStringLiteral("Mobile server start OK! (port = %1)").arg(mobile.ListeningPort()));
+
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::LocalHost));
+    const uint16_t port = taken.serverPort();
+    CSmppServer smppAgain;
+    CMobileServer mobileAgain;
+    CViewServerInfo smppAgainPage(smppAgain, 2, consoleFont);
+    CViewServerInfo mobileAgainPage(mobileAgain, 8, consoleFont);
+    smppAgain.SetListenAddress(QHostAddress::LocalHost);
+    mobileAgain.SetListenAddress(QHostAddress::LocalHost);
+    EXPECT_FALSE(smppAgain.Start(port, 10, 3600));
+    EXPECT_FALSE(mobileAgain.Start(port, 10, 3600));
+    EXPECT_EQ(smppAgainPage.Console()->toPlainText(), QStringLiteral("SMPP server start fail! (port = %1)").arg(port));
+    EXPECT_EQ(mobileAgainPage.Console()->toPlainText(), QStringLiteral("Mobile server start fail! (port = %1)").arg(port));
+}
+
+// Waves of fifty clients (2,000 connects), each wave closed at once by a stop: the list empties and the console
+// keeps only its newest lines, ending with the last close.
+TEST_F(ServerInfoTest, AFloodOfConnectsLeavesTheConsoleBounded) {
+    constexpr int kWaves = 40, kWave = 50, kKept = 300;
+    COutView& console = *smppPage.Console();
+    console.SetMaxLines(kKept);
+    uint16_t lastPort = 0;
+    for (int wave = 0; wave < kWaves; ++wave) {
+        std::vector<Client> clients;
+        // Ten at a time, what the listen backlog holds without dropping a connect.
+        for (int i = 0; i < kWave; ++i) {
+            clients.push_back(std::make_unique<TestClient>());
+            clients.back()->Socket().connectToHost(QHostAddress::LocalHost, smpp.ListeningPort());
+            if ((i + 1) % CSocketServer::kListenBacklog == 0) {
+                ASSERT_TRUE(WaitUntil([&] { return smppModel.rowCount() == i + 1; })) << wave;
+            }
+        }
+        lastPort = smpp.GetPeerPort(0); // a stop closes from the end
+        smpp.Stop();
+        ASSERT_EQ(smppModel.rowCount(), 0);
+        ASSERT_TRUE(smpp.Start(0, kWave, 3600));
+    }
+    EXPECT_EQ(console.document()->blockCount(), kKept);
+    const QString last = console.document()->lastBlock().previous().text(); // the restart line comes last
+    EXPECT_TRUE(last.startsWith(QStringLiteral("ESME Disconnected [%1] IP address = %2 Port = %3 Time = ")
+                                    .arg(0).arg(kLoopbackText).arg(lastPort)))
+        << last.toStdString();
+}
+
+TEST_F(ServerInfoTest, ConsoleFollowsTheEndOnlyWhenTheUserIsThere) {
+    COutView& console = *smppPage.Console();
+    for (int i = 0; i < 200; ++i)
+        smppPage.Print("line\r\n");
+    QScrollBar* bar = console.verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    bar->setValue(3);
+    smppPage.Print("one more\r\n");
+    EXPECT_EQ(bar->value(), 3);
+    EXPECT_TRUE(console.isReadOnly());
+    EXPECT_EQ(console.font().family(), "Tahoma");
+}
+
+TEST_F(ServerInfoTest, DeliverButtonAndQuickDeliver) {
+    CViewServerInfoOnlineClient& online = *smppPage.OnlineList();
+    QToolButton& button = *online.DeliverButton();
+    EXPECT_EQ(button.size(), QSize(16, 16));
+    EXPECT_EQ(button.pos(), QPoint(button.parentWidget()->width() - 21, 2));
+    EXPECT_EQ(button.parentWidget()->height(), 22);
+    EXPECT_EQ(button.accessibleName(), "Deliver short message");
+    EXPECT_EQ(smppPage.Splitter()->sizes().front(), 300);
+
+    QSignalSpy deliver(&smppPage, &CViewServerInfo::DeliverRequested);
+    QTest::mouseClick(&button, Qt::LeftButton);
+    button.setFocus();
+    QTest::keyClick(&button, Qt::Key_Space);
+    EXPECT_EQ(deliver.count(), 2);
+
+    Client client = Connect(smpp);
+    QSignalSpy quick(&smppPage, &CViewServerInfo::QuickDeliverRequested);
+    QAction& action = *online.QuickDeliverAction();
+    EXPECT_EQ(action.text(), "Quick deliver &short message");
+    EXPECT_FALSE(action.isEnabled());
+    QTableView& list = *online.List();
+    const QRect cell = list.visualRect(smppModel.index(0, 1));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_TRUE(action.isEnabled());
+    emit list.customContextMenuRequested(cell.center());
+    EXPECT_TRUE(online.ContextMenu()->isVisible());
+    online.ContextMenu()->hide();
+    action.trigger();
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_EQ(quick.count(), 2);
+    EXPECT_EQ(quick.at(0).at(0).value<uint64_t>(), smpp.GetConnectionId(0));
+
+    CloseAndWait(*client, smppModel);
+    EXPECT_FALSE(action.isEnabled());
+}
+
+} // namespace
