@@ -105,25 +105,22 @@ TEST_F(DeliverViewTest, ListShowsColumnsAndCountsCharactersUpToTheNul)
     struct Case {
         const char* name;
         std::string_view bytes;
-        const char* shown;
+        QString shown;
         const char* len;
     };
     const std::string tooLong(400, 'a');
     const Case cases[] = {
         {"plain", "hello"sv, "hello", "5"},
         {"stops at the NUL", "ab\0cdef"sv, "ab", "2"},
-        {"characters, not octets", "h\xC3\xA9llo"sv, "h\xC3\xA9llo", "5"}, // six octets of UTF-8
+        {"characters, not octets", "h\xC3\xA9llo"sv, QString::fromUtf8("h\xC3\xA9llo"), "5"}, // six octets of UTF-8
         {"empty", ""sv, "", "0"},
-        {"cut to the field", tooLong, nullptr, "275"},
+        {"cut to the field", tooLong, QString(275, 'a'), "275"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string bytes(c.bytes);
-        m_view->AddEntry("esme", bytes, 0);
+        m_view->AddEntry("esme", c.bytes, 0);
         const int row = model->rowCount() - 1;
-        if (c.shown) {
-            EXPECT_EQ(Cell(row, 3), QString::fromUtf8(c.shown));
-        }
+        EXPECT_EQ(Cell(row, 3), c.shown);
         EXPECT_EQ(Cell(row, 4), c.len);
     }
 }
