@@ -1,6 +1,8 @@
 // Console lines and the capture trace of the headless runner.
 #include "app/HeadlessConsole.h"
 
+#include "app/ConsoleLine.h"
+
 #include "capture/PacketRecord.h"
 #include "decoder/Formatters.h"
 #include "decoder/PacketDecoder.h"
@@ -19,26 +21,23 @@ CHeadlessConsole::CHeadlessConsole(const CSocketServer& server, std::ostream& ou
                                    headless::TimeSource now)
     : m_server(server), m_out(out), m_prefix(std::move(prefix)), m_now(now ? now : SystemNow) {}
 
-void CHeadlessConsole::OnConnected(int index) { ConnectionLine("Connected", index); }
+void CHeadlessConsole::OnConnected(int index) { ConnectionLine(true, index); }
 
-void CHeadlessConsole::OnDisconnected(int index) { ConnectionLine("Disconnected", index); }
+void CHeadlessConsole::OnDisconnected(int index) { ConnectionLine(false, index); }
 
 void CHeadlessConsole::OnLoggedIn(int) {
     // The online list has no terminal counterpart; binds and logins show in the trace.
 }
 
 void CHeadlessConsole::Print(std::string_view line) {
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-        line.remove_suffix(1);
-    m_out << m_prefix << line << '\n' << std::flush;
+    m_out << m_prefix << console_line::WithoutLineEnd(line) << '\n' << std::flush;
 }
 
-void CHeadlessConsole::ConnectionLine(const char* event, int index) {
-    // Mobile connections are reported with the word "ESME" too, as in the window's console.
-    m_out << m_prefix << "ESME " << event << " [" << index << "] IP address = "
-          << FormatIpv4(m_server.GetPeerAddress(index)) << " Port = " << m_server.GetPeerPort(index)
-          << " Time = " << FormatLocalTime(m_now()) << '\n'
-          << std::flush;
+void CHeadlessConsole::ConnectionLine(bool connected, int index) {
+    m_out << m_prefix
+          << console_line::Connection(connected, index, m_server.GetPeerAddress(index), m_server.GetPeerPort(index),
+                                      m_now())
+          << '\n' << std::flush;
 }
 
 CHeadlessTrace::CHeadlessTrace(CPacketLog& log, const CPacketDecoder& names, std::ostream& out, bool print)

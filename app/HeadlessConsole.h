@@ -33,7 +33,7 @@ public:
     void Print(std::string_view line) override;
 
 private:
-    void ConnectionLine(const char* event, int index);
+    void ConnectionLine(bool connected, int index);
 
     const CSocketServer& m_server;
     std::ostream& m_out;

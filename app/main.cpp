@@ -22,17 +22,10 @@ QStringList Arguments(int argc, char** argv) {
 int RunWindow(const HeadlessOptions& options, int& argc, char** argv) {
     QApplication qtApp(argc, argv);
     CPelmoraApp app({options.smppPort, options.mobilePort, options.listen});
-    // Until the servers have pages of their own, their console lines go to the terminal.
-    CHeadlessConsole smppConsole(app.Simulator().Smpp(), std::cerr, "[SMPP] ");
-    CHeadlessConsole mobileConsole(app.Simulator().Mobile(), std::cerr, "[Mobile] ");
-    app.Simulator().Smpp().AddObserver(&smppConsole);
-    app.Simulator().Mobile().AddObserver(&mobileConsole);
+    // The consoles live on the server pages now; --trace still lists each captured PDU here.
     CHeadlessTrace trace(app.Simulator().Log(), app.Simulator().Decoder(), std::cout, options.trace);
     app.InitInstance();
-    const int status = QApplication::exec();
-    app.Simulator().Smpp().RemoveObserver(&smppConsole);
-    app.Simulator().Mobile().RemoveObserver(&mobileConsole);
-    return status;
+    return QApplication::exec();
 }
 
 } // namespace

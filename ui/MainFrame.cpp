@@ -1,6 +1,7 @@
 // The main window's views, command bars and commands.
 #include "ui/MainFrame.h"
 
+#include "ui/DeliverView.h"
 #include "ui/FilterDialog.h"
 #include "ui/Icons.h"
 #include "ui/LeftView.h"
@@ -8,6 +9,7 @@
 #include "ui/PelmoraApp.h"
 #include "ui/PelmoraView.h"
 #include "ui/ViewLog.h"
+#include "ui/ViewServerInfo.h"
 
 #include <QAbstractItemView>
 #include <QActionGroup>
@@ -112,14 +114,25 @@ void CMainFrame::CreateViews() {
             page = m_viewLog = new CViewLog(simulator.Log(), simulator.Decoder());
             connect(m_viewLog, &CViewLog::SetFilterRequested, this, &CMainFrame::OpenFilterDialog);
             break;
-        case navigation::Page::ServerInfo:
-            page = new QWidget;
-            page->setAccessibleName(server + " information");
+        case navigation::Page::ServerInfo: {
+            // Built before the servers start, so that their start lines reach the consoles.
+            CSocketServer& socketServer = row.protocol == kSmpp ? static_cast<CSocketServer&>(simulator.Smpp())
+                                                                : static_cast<CSocketServer&>(simulator.Mobile());
+            auto* info = new CViewServerInfo(socketServer, row.protocol, m_app.ConsoleFont());
+            info->setAccessibleName(server + " information");
+            const int deliverRow = navigation::DeliverRowOf(row.id);
+            connect(info, &CViewServerInfo::DeliverRequested, this, [this, deliverRow] { SelectRow(deliverRow); });
+            page = info;
             break;
-        case navigation::Page::Deliver:
-            page = new QWidget;
-            page->setAccessibleName(server + ": deliver short message");
+        }
+        case navigation::Page::Deliver: {
+            auto* composer = new CDeliverView;
+            composer->SetMode(row.protocol);
+            composer->setAccessibleName(server + ": deliver short message");
+            connect(composer, &CDeliverView::ShowDecoderRequested, this, [this] { SelectRow(navigation::kDecoderRow); });
+            page = composer;
             break;
+        }
         }
         m_right->addWidget(page);
         m_panes.insert(row.id, page);
