@@ -16,7 +16,7 @@ template <size_t N>
 void CopyText(std::array<char, N>& field, std::string_view text)
 {
     const size_t n = std::min(text.size(), N - 1);
-    std::memcpy(field.data(), text.data(), n);
+    std::copy_n(text.begin(), n, field.begin()); // an empty text may have no data at all
     field[n] = '\0';
 }
 
