@@ -1,6 +1,8 @@
 // The deliver composer page: caption bar, deliver list, its commands and its context menu.
 #include "ui/DeliverView.h"
 
+#include "ui/CaptionBar.h"
+
 #include "ui/DeliverDialog.h"
 #include "ui/DeliverListModel.h"
 #include "ui/Icons.h"
@@ -21,11 +23,6 @@
 
 namespace {
 
-constexpr int kCaptionHeight = 22;
-constexpr int kButtonSize = 16;
-constexpr int kButtonTop = 2;
-constexpr int kDeliverButtonOffset = 21; // from the right edge
-constexpr int kDecoderButtonOffset = 43;
 constexpr int kDeliverButtonIcon = 164;
 
 QMessageBox::StandardButton AskWithMessageBox(QWidget* parent, const QString& text,
@@ -37,30 +34,14 @@ QMessageBox::StandardButton AskWithMessageBox(QWidget* parent, const QString& te
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
-QToolButton* CaptionButton(QWidget* parent, int iconId, const QString& name)
-{
-    auto* button = new QToolButton(parent);
-    button->setIcon(icons::Icon(iconId));
-    button->setIconSize(QSize(kButtonSize, kButtonSize));
-    button->setAutoRaise(true);
-    button->setToolTip(name);
-    button->setAccessibleName(name);
-    button->setFocusPolicy(Qt::StrongFocus);
-    return button;
-}
-
 } // namespace
 
 CDeliverView::CDeliverView(QWidget* parent)
     : QWidget(parent), m_prompt(AskWithMessageBox), m_model(new CDeliverListModel(this))
 {
-    m_caption = new QLabel("Deliver short message", this);
-    m_caption->setAutoFillBackground(true);
-    m_caption->setBackgroundRole(QPalette::Mid);
-    m_caption->setIndent(4);
-
-    m_deliverButton = CaptionButton(this, kDeliverButtonIcon, "Deliver");
-    m_decoderButton = CaptionButton(this, icons::kDecoder, "SMPP Decoder");
+    m_caption = new CCaptionBar("Deliver short message", this);
+    m_deliverButton = m_caption->AddButton(kDeliverButtonIcon, "Deliver");
+    m_decoderButton = m_caption->AddButton(icons::kDecoder, "SMPP Decoder");
     connect(m_deliverButton, &QToolButton::clicked, this, &CDeliverView::DeliverRequested);
     connect(m_decoderButton, &QToolButton::clicked, this, &CDeliverView::ShowDecoderRequested);
 
@@ -75,7 +56,7 @@ CDeliverView::CDeliverView(QWidget* parent)
     m_list->verticalHeader()->hide();
     m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
     m_list->horizontalHeader()->setHighlightSections(false);
-    m_list->setIconSize(QSize(kButtonSize, kButtonSize));
+    m_list->setIconSize(QSize(16, 16));
     for (int column = 0; column < CDeliverListModel::kColumnCount; ++column)
         m_list->setColumnWidth(column, CDeliverListModel::kColumnWidths[static_cast<size_t>(column)]);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -182,12 +163,8 @@ void CDeliverView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     const int w = width();
-    m_caption->setGeometry(0, 0, w, kCaptionHeight);
-    m_deliverButton->setGeometry(w - kDeliverButtonOffset, kButtonTop, kButtonSize, kButtonSize);
-    m_decoderButton->setGeometry(w - kDecoderButtonOffset, kButtonTop, kButtonSize, kButtonSize);
-    m_deliverButton->raise();
-    m_decoderButton->raise();
-    m_list->setGeometry(0, kCaptionHeight, w, std::max(0, height() - kCaptionHeight));
+    m_caption->setGeometry(0, 0, w, CCaptionBar::kHeight);
+    m_list->setGeometry(0, CCaptionBar::kHeight, w, std::max(0, height() - CCaptionBar::kHeight));
 }
 
 std::vector<int> CDeliverView::SelectedEntries() const

@@ -14,6 +14,7 @@ class CDeliverListModel;
 class QLabel;
 class QMenu;
 class QTableView;
+class CCaptionBar;
 class QToolButton;
 
 // One page per server (protocol 2 for the SMPP server, 8 for the mobile server). Owns its deliver list
@@ -62,7 +63,7 @@ private:
     uint16_t m_protocol = 0;
     Prompt m_prompt;
     CDeliverListModel* m_model = nullptr;
-    QLabel* m_caption = nullptr;
+    CCaptionBar* m_caption = nullptr;
     QToolButton* m_deliverButton = nullptr;
     QToolButton* m_decoderButton = nullptr;
     QTableView* m_list = nullptr;

@@ -1,11 +1,11 @@
 // The online list pane: caption bar, deliver button, the list and its context menu.
 #include "ui/ViewServerInfoOnlineClient.h"
 
+#include "ui/CaptionBar.h"
 #include "ui/Icons.h"
 #include "ui/OnlineClientModel.h"
 
 #include <QAction>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -16,29 +16,10 @@
 
 CViewServerInfoOnlineClient::CViewServerInfoOnlineClient(const CSocketServer& server, QWidget* parent)
     : QWidget(parent), m_model(new COnlineClientModel(server, this)) {
-    auto* caption = new QWidget(this);
-    caption->setFixedHeight(kCaptionHeight);
-    caption->setAutoFillBackground(true);
-    caption->setBackgroundRole(QPalette::Button);
-    m_caption = new QLabel(tr("Online ESME(s)"), caption);
-
-    m_deliver = new QToolButton(caption);
-    m_deliver->setIcon(icons::Icon(icons::kDeliver));
-    m_deliver->setIconSize(QSize(16, 16));
-    m_deliver->setFixedSize(16, 16);
-    m_deliver->setAutoRaise(true);
-    m_deliver->setToolTip(tr("Deliver short message"));
-    m_deliver->setAccessibleName(tr("Deliver short message"));
-    m_deliver->setFocusPolicy(Qt::StrongFocus);
+    auto* caption = new CCaptionBar("Online ESME(s)", this);
+    m_caption = caption->Title();
+    m_deliver = caption->AddButton(icons::kDeliver, "Deliver short message");
     connect(m_deliver, &QToolButton::clicked, this, &CViewServerInfoOnlineClient::DeliverRequested);
-
-    // The button sits 5 pixels from the right edge and 2 from the top of the caption bar.
-    auto* captionLayout = new QHBoxLayout(caption);
-    captionLayout->setContentsMargins(4, 2, 5, 4);
-    captionLayout->setSpacing(0);
-    captionLayout->addWidget(m_caption);
-    captionLayout->addStretch();
-    captionLayout->addWidget(m_deliver, 0, Qt::AlignTop);
 
     m_list = new QTableView(this);
     m_list->setModel(m_model);

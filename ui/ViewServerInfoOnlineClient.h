@@ -18,8 +18,6 @@ class QToolButton;
 class CViewServerInfoOnlineClient : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kCaptionHeight = 22;
-
     explicit CViewServerInfoOnlineClient(const CSocketServer& server, QWidget* parent = nullptr);
 
     COnlineClientModel* Model() const { return m_model; }
