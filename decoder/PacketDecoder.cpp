@@ -17,9 +17,6 @@
 
 namespace {
 
-// Decode icon ids in the order of the image list.
-constexpr int32_t kIconIds[] = {153, 157, 155, 158, 152, 159, 160, 156, 161, 162, 163};
-
 // A field this wide or wider (or of unknown width) is a length error rather than a field.
 constexpr int32_t kMaxWidth = 4096;
 

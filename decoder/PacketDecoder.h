@@ -1,6 +1,7 @@
 // The table-driven decoder that turns one capture record into named, positioned decode lines.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -45,6 +46,8 @@ public:
     bool Decode(const uint8_t* record, int32_t total);
     const std::vector<DecodeLine>& Lines() const { return m_lines; }
 
+    // The decode icon list: the icon ids of the lines, in the order of the views' image list.
+    static constexpr std::array<int32_t, 11> kIconIds = {153, 157, 155, 158, 152, 159, 160, 156, 161, 162, 163};
     // Position of an icon id in the decode icon list, -1 for an id not in it.
     static int IconIndex(int32_t iconId);
 

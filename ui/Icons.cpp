@@ -22,15 +22,8 @@ namespace icons {
 
 namespace {
 
-template <std::size_t N>
-int IndexOf(const std::array<int, N>& list, int id)
-{
-    const auto it = std::find(list.begin(), list.end(), id);
-    return it == list.end() ? -1 : static_cast<int>(it - list.begin());
-}
-
-template <std::size_t N>
-QIcon IconAt(const std::array<int, N>& list, int index)
+template <typename T, std::size_t N>
+QIcon IconAt(const std::array<T, N>& list, int index)
 {
     if (index < 0 || index >= static_cast<int>(N)) {
         return {};
@@ -38,33 +31,29 @@ QIcon IconAt(const std::array<int, N>& list, int index)
     return Icon(list[static_cast<std::size_t>(index)]);
 }
 
+// The icon of resource file name.svg, built once and kept.
 QIcon Load(const QString& name)
 {
+    static QHash<QString, QIcon> cache;
+    const auto it = cache.constFind(name);
+    if (it != cache.constEnd())
+        return *it;
     RegisterIconResources();
     const QString path = QStringLiteral(":/icons/%1.svg").arg(name);
-    return QFile::exists(path) ? QIcon(path) : QIcon();
+    return *cache.insert(name, QFile::exists(path) ? QIcon(path) : QIcon());
 }
 
 } // namespace
 
 int NavigationIndex(int id)
 {
-    return IndexOf(kNavigation, id);
-}
-
-int DecodeIndex(int id)
-{
-    return IndexOf(kDecode, id);
+    const auto it = std::find(kNavigation.begin(), kNavigation.end(), id);
+    return it == kNavigation.end() ? -1 : static_cast<int>(it - kNavigation.begin());
 }
 
 QIcon Icon(int id)
 {
-    static QHash<int, QIcon> cache;
-    const auto it = cache.constFind(id);
-    if (it != cache.constEnd()) {
-        return *it;
-    }
-    return *cache.insert(id, Load(QString::number(id)));
+    return Load(QString::number(id));
 }
 
 QIcon NavigationIcon(int index)
@@ -79,19 +68,12 @@ QIcon DecodeIcon(int index)
 
 QIcon ApplicationIcon()
 {
-    static const QIcon icon = Load(QStringLiteral("tarnwick"));
-    return icon;
+    return Load(QStringLiteral("tarnwick"));
 }
 
 QIcon CommandIcon(const char* name)
 {
-    static QHash<QString, QIcon> cache;
-    const QString key = QString::fromLatin1(name);
-    const auto it = cache.constFind(key);
-    if (it != cache.constEnd()) {
-        return *it;
-    }
-    return *cache.insert(key, Load(QStringLiteral("cmd-") + key));
+    return Load(QStringLiteral("cmd-") + QString::fromLatin1(name));
 }
 
 } // namespace icons

@@ -1,6 +1,8 @@
 // The window's icons: one SVG per icon identifier, and the two icon lists views index into.
 #pragma once
 
+#include "decoder/PacketDecoder.h"
+
 #include <QIcon>
 
 #include <array>
@@ -12,8 +14,9 @@ inline constexpr std::array<int, 42> kNavigation = {145, 148, 146, 146, 147, 147
                                                     149, 149, 151, 151, 164, 164, 165, 165, 153, 153, 155, 155,
                                                     166, 166, 167, 167, 168, 168, 160, 160, 162, 162, 163, 163,
                                                     169, 169, 170, 170, 171, 171};
-// The decode icon list: the brief list's row icons and the decode tree's node icons.
-inline constexpr std::array<int, 11> kDecode = {153, 157, 155, 158, 152, 159, 160, 156, 161, 162, 163};
+// The decode icon list: the brief list's row icons and the decode tree's node icons, as the
+// decoder numbers them.
+inline constexpr const auto& kDecode = CPacketDecoder::kIconIds;
 
 // Icon identifiers by role, for the code that names one; the lists above keep their numbers as data.
 inline constexpr int kServerStopped = 143;
@@ -28,8 +31,6 @@ inline constexpr int kSmppCommand = 171;
 
 // First position of id in kNavigation, -1 when absent.
 int NavigationIndex(int id);
-// Position of id in kDecode, -1 when absent.
-int DecodeIndex(int id);
 
 // The icon drawn for identifier id (":/icons/<id>.svg"), a null QIcon for an identifier without one.
 // Icons are built once and shared; call from the UI thread only.

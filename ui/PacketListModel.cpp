@@ -57,7 +57,7 @@ QVariant CPacketListModel::data(const QModelIndex& index, int role) const {
     const PacketRecordHeader header = packet_record::ReadHeader(record);
     if (role == Qt::DecorationRole) {
         const ProtocolInfo* protocol = protocols::Find(header.protocol);
-        return protocol ? icons::DecodeIcon(icons::DecodeIndex(protocol->rowIcon)) : QVariant();
+        return protocol ? icons::DecodeIcon(CPacketDecoder::IconIndex(protocol->rowIcon)) : QVariant();
     }
     switch (index.column()) {
     case kSeq: return index.row() + 1;

@@ -9,8 +9,8 @@
 
 namespace {
 
-template <std::size_t N>
-QList<QIcon> ImageList(const std::array<int, N>& ids, int size) {
+template <typename T, std::size_t N>
+QList<QIcon> ImageList(const std::array<T, N>& ids, int size) {
     QList<QIcon> list;
     list.reserve(static_cast<qsizetype>(N));
     for (const int id : ids) {
