@@ -2,6 +2,7 @@
 #include "ui/DeliverView.h"
 
 #include "ui/CaptionBar.h"
+#include "ui/KeepSelection.h"
 
 #include "ui/DeliverDialog.h"
 #include "ui/DeliverListModel.h"
@@ -54,6 +55,7 @@ CDeliverView::CDeliverView(QWidget* parent)
     m_list->setShowGrid(true);
     m_list->setWordWrap(false);
     m_list->verticalHeader()->hide();
+    KeepSelectionShownWithoutFocus(m_list);
     m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
     m_list->horizontalHeader()->setHighlightSections(false);
     m_list->setIconSize(QSize(16, 16));

@@ -2,6 +2,7 @@
 #include "ui/ViewLogParticular.h"
 
 #include "ui/Icons.h"
+#include "ui/KeepSelection.h"
 
 #include <algorithm>
 
@@ -22,10 +23,7 @@ CViewLogParticular::CViewLogParticular(const CPacketDecoder& decoder, QWidget* p
     setDragDropMode(QAbstractItemView::NoDragDrop);
     setIconSize(QSize(16, 16));
     // The selected line stays marked while the user looks at its bytes in the hex view.
-    QPalette colors = palette();
-    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-        colors.setColor(QPalette::Inactive, role, colors.color(QPalette::Active, role));
-    setPalette(colors);
+    KeepSelectionShownWithoutFocus(this);
     connect(this, &QTreeWidget::currentItemChanged, this, &CViewLogParticular::OnCurrentItemChanged);
 }
 

@@ -3,6 +3,7 @@
 
 #include "ui/CaptionBar.h"
 #include "ui/Icons.h"
+#include "ui/KeepSelection.h"
 #include "ui/OnlineClientModel.h"
 
 #include <QAction>
@@ -35,12 +36,7 @@ CViewServerInfoOnlineClient::CViewServerInfoOnlineClient(const CSocketServer& se
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     for (int column = 0; column < COnlineClientModel::kColumnCount; ++column)
         m_list->setColumnWidth(column, COnlineClientModel::ColumnWidth(column));
-    // A selection stays drawn as selected when the focus goes elsewhere.
-    QPalette palette = m_list->palette();
-    palette.setBrush(QPalette::Inactive, QPalette::Highlight, palette.brush(QPalette::Active, QPalette::Highlight));
-    palette.setBrush(QPalette::Inactive, QPalette::HighlightedText,
-                     palette.brush(QPalette::Active, QPalette::HighlightedText));
-    m_list->setPalette(palette);
+    KeepSelectionShownWithoutFocus(m_list);
     m_caption->setBuddy(m_list);
     setFocusProxy(m_list);
 
