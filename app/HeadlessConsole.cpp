@@ -41,15 +41,15 @@ void CHeadlessConsole::ConnectionLine(bool connected, int index) {
 }
 
 CHeadlessTrace::CHeadlessTrace(CPacketLog& log, const CPacketDecoder& names, std::ostream& out, bool print)
-    : m_log(log), m_names(names), m_out(out), m_print(print) {
-    m_log.AddListener(this);
+    : m_log(log), m_names(names), m_out(out) {
+    // Without --trace there is nothing to print: stay off the capture path altogether.
+    if (print)
+        m_log.AddListener(this);
 }
 
 CHeadlessTrace::~CHeadlessTrace() { m_log.RemoveListener(this); }
 
 void CHeadlessTrace::OnPacketsAdded(int32_t first, int32_t count) {
-    if (!m_print)
-        return;
     for (int32_t index = first; index < first + count; ++index) {
         uint32_t length = 0;
         const uint8_t* record = m_log.PacketAt(index, &length);

@@ -58,5 +58,4 @@ private:
     CPacketLog& m_log;
     const CPacketDecoder& m_names;
     std::ostream& m_out;
-    bool m_print;
 };
