@@ -4,12 +4,14 @@
 #include "app/Simulator.h"
 #include "ui/FilterTable.h"
 #include "ui/Icons.h"
+#include "ui/OptionsPage.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -61,7 +63,15 @@ CFilterDialog::CFilterDialog(CSimulator& simulator, QWidget* parent) : QDialog(p
     m_tree->setDragDropMode(QAbstractItemView::NoDragDrop);
     m_tree->setIconSize(QSize(16, 16));
 
-    m_showUnknown = new QCheckBox("&Show unknown protocol", this);
+    auto* filterPage = new QWidget;
+    m_tree->setParent(filterPage);
+    m_showUnknown = new QCheckBox("&Show unknown protocol", filterPage);
+    auto* filterLayout = new QVBoxLayout(filterPage);
+    filterLayout->addWidget(m_tree);
+    filterLayout->addWidget(m_showUnknown, 0, Qt::AlignLeft);
+    m_pages = new QTabWidget(this);
+    m_pages->addTab(filterPage, "Define filter");
+
     auto* ok = new QPushButton("&OK", this);
     auto* cancel = new QPushButton("&Cancel", this);
     ok->setDefault(true);
@@ -69,12 +79,11 @@ CFilterDialog::CFilterDialog(CSimulator& simulator, QWidget* parent) : QDialog(p
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_showUnknown);
     buttons->addStretch();
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_tree);
+    layout->addWidget(m_pages);
     layout->addLayout(buttons);
     resize(kDialogSize);
 
@@ -136,7 +145,14 @@ std::string CFilterDialog::Filter() const {
     return filter;
 }
 
+void CFilterDialog::AddPage(COptionsPage* page, const QString& title) {
+    m_pages->addTab(page, title);
+    m_extraPages.append(page);
+}
+
 void CFilterDialog::accept() {
+    for (COptionsPage* page : m_extraPages)
+        page->Apply();
     m_simulator.SaveFilter(Filter(), m_showUnknown->isChecked());
     QDialog::accept();
 }

@@ -7,15 +7,18 @@
 #include <string>
 
 class CFilterTree;
+class COptionsPage;
 class CSimulator;
 class QCheckBox;
+class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 // Modal; built for each opening from the capture log's filter string and "Setup"/"ShowUnknown".
 // A mouse click on a check box carries its new state to every node below, and a check to every
 // node above; a box toggled from the keyboard changes its own node only. OK stores both choices
-// and hands them to the capture log; Cancel writes nothing. UI thread only.
+// and hands them to the capture log; Cancel writes nothing. The tree is the first page of a tab
+// widget; the other option pages sit beside it and apply on the same OK. UI thread only.
 class CFilterDialog : public QDialog {
     Q_OBJECT
 public:
@@ -26,6 +29,10 @@ public:
     QTreeWidget* Tree() const;
     QTreeWidgetItem* Node(int id) const;
     QCheckBox* ShowUnknownBox() const { return m_showUnknown; }
+    QTabWidget* Pages() const { return m_pages; }
+
+    // The dialog takes ownership; the page's Apply runs on OK.
+    void AddPage(COptionsPage* page, const QString& title);
 
     void accept() override;
 
@@ -37,5 +44,7 @@ private:
     CFilterTree* m_tree = nullptr;
     QList<QTreeWidgetItem*> m_nodes; // by filter index
     QCheckBox* m_showUnknown = nullptr;
+    QTabWidget* m_pages = nullptr;
+    QList<COptionsPage*> m_extraPages;
     bool m_propagating = false;
 };
