@@ -1,6 +1,8 @@
 // The TCP server engine shared by the SMPP and mobile servers.
 #pragma once
 
+#include "engine/Scheduler.h"
+
 #include <QHostAddress>
 #include <QObject>
 
@@ -49,9 +51,12 @@ public:
     explicit CSocketServer(QObject* parent = nullptr);
     ~CSocketServer() override;
 
-    // Set before Start. Defaults: all local IPv4 addresses, the system clock.
+    // Set before Start. Defaults: all local IPv4 addresses, the system clock, the event loop's
+    // timers. The scheduler is not owned and outlives the server.
     void SetListenAddress(const QHostAddress& address);
     void SetClock(Clock clock);
+    void SetScheduler(CScheduler& scheduler) { m_scheduler = &scheduler; }
+    CScheduler& Scheduler() const { return *m_scheduler; }
 
     // Listens on port (0 picks a free one, see ListeningPort). False when already listening
     // or when the port cannot be opened; a second Start never opens a second socket.
@@ -124,6 +129,8 @@ private:
     QTimer* m_idleTimer = nullptr;
     QHostAddress m_listenAddress{QHostAddress::AnyIPv4};
     Clock m_clock;
+    CEventLoopScheduler m_eventLoopScheduler;
+    CScheduler* m_scheduler = &m_eventLoopScheduler;
     std::vector<ConnectionRecord> m_connections;
     std::vector<CServerObserver*> m_observers;
     uint64_t m_nextConnectionId = 1;
