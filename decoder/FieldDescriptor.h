@@ -4,6 +4,58 @@
 #include <cstdint>
 #include <span>
 
+// How a field's bytes are read and printed. The tables keep the kind as its number (the
+// `kind` column of a row); code names it through this type. Integers are unsigned unless said
+// otherwise; "Net" is network order (big-endian), "Host" the capture header's little-endian.
+enum class FieldKind : int32_t {
+    CaseListEnd = -1,    // ends a case list
+    Label = 0,           // the label alone
+    U32Host = 1,         // "%d"
+    U32Net = 2,          // "%d"
+    S16Host = 3,         // "%d", signed
+    U16Net = 4,          // "%d"
+    Char = 5,            // the byte as a character
+    Text = 6,            // NUL-terminated text cut to the width
+    LocalTime = 7,       // 32-bit host order seconds since 1970, local time
+    Hex32 = 8,           // "0x%08X"
+    U8 = 9,              // "%d"
+    Ipv4Net = 10,        // four octets in network order, FormatIpv4
+    Ipv4Host = 11,       // 32-bit host order, FormatIpv4
+    U16Host = 12,        // "%d"
+    U16NetToo = 13,      // "%d", as U16Net
+    ProtocolCode = 20,   // 16-bit host order, named from the protocol code table
+    CmppCommand = 30,    // "0x%08X (name)" from the CMPP command table
+    Numbers21 = 31,      // count x 21 octets, the first number shown
+    Octet = 32,          // "%d", as U8
+    Version = 33,        // high nibble "." low nibble
+    DataCoding = 38,     // "%d"; remembered as the PDU's data coding
+    TpUdhi = 39,         // "%d"; remembered as the PDU's user-data-header indicator
+    SmgpCommand = 40,    // "0x%08X (name)" from the SMGP command table
+    Numbers21Too = 42,   // as Numbers21
+    Numbers32 = 43,      // count x 32 octets, the first number shown
+    DestinationList = 44,// submit_multi destinations joined by ','
+    TestCommand = 50,    // "0x%08X (name)" from the TEST command table
+    SgipSequence = 51,   // three 32-bit network-order integers
+    SgipCommand = 52,    // "0x%08X (name)" from the SGIP command table
+    ReportFlag = 53,     // signed 8-bit "%d"; remembered as the PDU's report flag
+    CString = 55,        // NUL-terminated text of at most the width; the width ends after the NUL
+    Hex10 = 56,          // 10 octets as 20 hex digits
+    FailedDestination = 57, // one submit_multi_resp failed destination (repeats)
+    Hex16 = 60,          // "0x%04X"
+    HexOctets = 58,      // the field's octets as hex digits (authenticators, binary values)
+    Smgp3Tlv = 70,       // one SMGP 3.0 TLV (repeats)
+    SmppTlv = 71,        // one SMPP optional parameter (repeats)
+    Bits = 75,           // eight '0'/'1' digits
+    CmppContent = 100,   // message content, a report in the CMPP 2.0 layout when flagged
+    Cmpp3Content = 101,  // message content, a report in the CMPP 3.0 layout when flagged
+    SmgpContent = 102,   // message content, an SMGP report when flagged
+    CngpCommand = 103,   // "0x%08X (name)" from the CNGP command table
+    SmppCommand = 104,   // "0x%08X (name)" from the SMPP command table
+    SmppContent = 105,   // SMPP short_message by data_coding
+    CngpContent = 106,   // as SmgpContent
+    CmppMsgId = 1000,    // the 8-octet CMPP Msg_Id
+};
+
 // One row of the decode table. The walk in CPacketDecoder is the only code that reads it;
 // what a protocol looks like lives entirely in rows of this type (decoder/tables/).
 struct FieldDescriptor {
@@ -18,6 +70,9 @@ struct FieldDescriptor {
     int32_t selectorId;    // next == -2: id of the decoded field whose value picks the case
     int32_t widthSourceId; // width == -1: id of the decoded field giving the width or count
 };
+
+// The kind of a row, as code reads it.
+constexpr FieldKind KindOf(const FieldDescriptor& row) { return static_cast<FieldKind>(row.kind); }
 
 // A row of the code-name table: protocol codes (table 6) and command ids per protocol.
 struct CodeName {

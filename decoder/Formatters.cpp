@@ -9,6 +9,7 @@
 #include "decoder/GbkText.h"
 #include "decoder/NameIndex.h"
 #include "decoder/TextAppend.h"
+#include "decoder/tables/TableIds.h"
 #include "decoder/tables/TlvNames.h"
 
 namespace {
@@ -167,15 +168,18 @@ std::string FormatSmgpReport(const uint8_t* bytes, int32_t available) {
 }
 
 bool IsEsmClassField(int32_t descriptorId) {
-    return descriptorId == 1948 || descriptorId == 1980 || descriptorId == 2187 || descriptorId == 2218;
+    using namespace decode_ids;
+    return descriptorId == kSubmitSmEsmClass || descriptorId == kDeliverSmEsmClass ||
+           descriptorId == kSubmitMultiEsmClass || descriptorId == kDataSmEsmClass;
 }
 
 void AppendEsmClass(std::string& out, const NameIndex& names, int32_t descriptorId, uint8_t esmClass) {
     if (!IsEsmClassField(descriptorId)) return;
-    const bool delivered = descriptorId == 1980;
-    out.append(" (GSM=").append(names.FindValueName(delivered ? 2655 : 2652, esmClass & 0xC0));
-    out.append("; Type=").append(names.FindValueName(delivered ? 2654 : 2651, esmClass & 0x3C));
-    out.append("; Mode=").append(names.FindValueName(delivered ? 2653 : 2650, esmClass & 0x03));
+    using namespace decode_ids;
+    const bool delivered = descriptorId == kDeliverSmEsmClass;
+    out.append(" (GSM=").append(names.FindValueName(delivered ? kDeliveredGsm : kSubmittedGsm, esmClass & 0xC0));
+    out.append("; Type=").append(names.FindValueName(delivered ? kDeliveredType : kSubmittedType, esmClass & 0x3C));
+    out.append("; Mode=").append(names.FindValueName(delivered ? kDeliveredMode : kSubmittedMode, esmClass & 0x03));
     out.push_back(')');
 }
 std::string FormatEsmClass(const NameIndex& names, int32_t descriptorId, uint8_t esmClass) {
@@ -210,19 +214,19 @@ void AppendSmgp3Tlv(std::string& out, const NameIndex& names, const uint8_t* byt
         break;
     case 4:
         AppendDecimal(out, value[0]);
-        AppendNamedSuffix(out, names, 1067, value[0]);
+        AppendNamedSuffix(out, names, decode_ids::kSmgpFeeUserType, value[0]);
         break;
     case 5: case 7: case 13:
         AppendDecimal(out, value[0]);
-        AppendNamedSuffix(out, names, 1069, value[0]);
+        AppendNamedSuffix(out, names, decode_ids::kSmgpNumberType, value[0]);
         break;
     case 11:
         AppendDecimal(out, value[0]);
-        AppendNamedSuffix(out, names, 30004, value[0]);
+        AppendNamedSuffix(out, names, decode_ids::kSmgpSpMessageType, value[0]);
         break;
     case 12:
         AppendDecimal(out, value[0]);
-        AppendNamedSuffix(out, names, 30005, value[0]);
+        AppendNamedSuffix(out, names, decode_ids::kSmgpSpResult, value[0]);
         break;
     default: break;
     }

@@ -13,6 +13,7 @@
 #include "decoder/Formatters.h"
 #include "decoder/GbkText.h"
 #include "decoder/TextAppend.h"
+#include "decoder/tables/TableIds.h"
 #include "decoder/tables/Tables.h"
 
 namespace {
@@ -23,25 +24,25 @@ constexpr int32_t kMaxWidth = 4096;
 constexpr FieldDescriptor kTerminator = {-1, -1, -1, "", -1, -1, 0, 0, -1, -1};
 
 // The value of an integer field as a width source or selector reads it, by the source's kind.
-int32_t ReadByKind(const ByteReader& reader, int32_t kind) {
+int32_t ReadByKind(const ByteReader& reader, FieldKind kind) {
     switch (kind) {
-    case 1: return static_cast<int32_t>(reader.U32Le(0));
-    case 2: return static_cast<int32_t>(reader.U32Be(0));
-    case 3: return static_cast<int16_t>(reader.U16Le(0));
-    case 4: return reader.U16Be(0);
+    case FieldKind::U32Host: return static_cast<int32_t>(reader.U32Le(0));
+    case FieldKind::U32Net: return static_cast<int32_t>(reader.U32Be(0));
+    case FieldKind::S16Host: return static_cast<int16_t>(reader.U16Le(0));
+    case FieldKind::U16Net: return reader.U16Be(0);
     default: return reader.U8(0);
     }
 }
 
 // Code table that names the value of a "0x%08X (%s)" kind.
-int32_t CodeTableOf(int32_t kind) {
+int32_t CodeTableOf(FieldKind kind) {
     switch (kind) {
-    case 30: return 12;
-    case 40: return 298;
-    case 50: return 182;
-    case 52: return 1302;
-    case 103: return 1702;
-    case 104: return 1892;
+    case FieldKind::CmppCommand: return decode_ids::kCmppCommands;
+    case FieldKind::SmgpCommand: return decode_ids::kSmgpCommands;
+    case FieldKind::TestCommand: return decode_ids::kTestCommands;
+    case FieldKind::SgipCommand: return decode_ids::kSgipCommands;
+    case FieldKind::CngpCommand: return decode_ids::kCngpCommands;
+    case FieldKind::SmppCommand: return decode_ids::kSmppCommands;
     default: return -1;
     }
 }
@@ -96,7 +97,7 @@ void CPacketDecoder::Load(std::span<const decode_table::Family> families) {
         m_nameCategories.push_back(m_names.HasCategory(category) ? category : -1);
         m_selectorStarts.push_back(PositionOf(row.selectorId));
         const int32_t source = PositionOf(row.widthSourceId);
-        m_sourceKinds.push_back(source < 0 ? -1 : m_rows[source].kind);
+        m_sourceKinds.push_back(source < 0 ? FieldKind::CaseListEnd : KindOf(m_rows[source]));
     }
     // Positive ids become positions only now, so that the lookups above still saw ids.
     for (FieldDescriptor& row : m_rows)
@@ -196,19 +197,19 @@ void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) cons
     int32_t width = row.width;
 
     if (width == -1) {
-        if (row.kind == 70 || row.kind == 71) {
+        if (KindOf(row) == FieldKind::Smgp3Tlv || KindOf(row) == FieldKind::SmppTlv) {
             if (!bytes.Has(0, 4)) { // not even the tag and length are there
                 field = {Field::Outcome::DoesNotFit, remaining};
                 return;
             }
             width = bytes.U16Be(2) + 4;
-        } else if (row.kind == 57) {
+        } else if (KindOf(row) == FieldKind::FailedDestination) {
             bool terminated = false;
             width = bytes.TextLength(2, kMaxWidth, terminated) + 7;
         } else {
             const int32_t source = FindLine(row.widthSourceId);
-            const int32_t sourceKind = m_sourceKinds[position];
-            if (source >= 0 && sourceKind != -1) {
+            const FieldKind sourceKind = m_sourceKinds[position];
+            if (source >= 0 && sourceKind != FieldKind::CaseListEnd) {
                 const int32_t at = m_lines[source].offset;
                 const ByteReader value(m_record + at, m_total - at);
                 width = ReadByKind(value, sourceKind);
@@ -221,11 +222,11 @@ void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) cons
         return;
     }
 
-    switch (row.kind) {
-    case 31:
-    case 42: width *= 21; break;
-    case 43: width *= 32; break;
-    case 44: {
+    switch (KindOf(row)) {
+    case FieldKind::Numbers21:
+    case FieldKind::Numbers21Too: width *= 21; break;
+    case FieldKind::Numbers32: width *= 32; break;
+    case FieldKind::DestinationList: {
         const int32_t count = width;
         int32_t at = 0;
         for (int32_t i = 0; i < count; ++i) {
@@ -245,7 +246,7 @@ void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) cons
         width = count < 1 ? 0 : at;
         break;
     }
-    case 55: {
+    case FieldKind::CString: {
         bool terminated = false;
         const int32_t length = bytes.TextLength(0, width, terminated);
         if (terminated) width = length + 1;
@@ -265,20 +266,21 @@ int32_t CPacketDecoder::CaseScan(int32_t dispatcherId, int32_t start, const uint
     char text[16];
     for (int32_t position = start; position < static_cast<int32_t>(m_rows.size()); ++position) {
         const FieldDescriptor& row = m_rows[position];
-        if (row.kind == -1) return -1;
+        if (KindOf(row) == FieldKind::CaseListEnd) return -1;
         if (row.caseOwner != dispatcherId && row.caseOwner != 0) continue;
 
         std::string_view value;
-        switch (row.kind) {
-        case 1:
-        case 2:
-        case 3:
-        case 4:
-        case 8: {
-            const int32_t number = ReadByKind(bytes, row.kind == 8 ? 2 : row.kind);
+        switch (KindOf(row)) {
+        case FieldKind::U32Host:
+        case FieldKind::U32Net:
+        case FieldKind::S16Host:
+        case FieldKind::U16Net:
+        case FieldKind::Hex32: {
+            const FieldKind kind = KindOf(row);
+            const int32_t number = ReadByKind(bytes, kind == FieldKind::Hex32 ? FieldKind::U32Net : kind);
             if (bytes.Failed()) return -1; // the selector's bytes are not all in the record
             char* end = text;
-            if (row.kind == 8) {
+            if (kind == FieldKind::Hex32) {
                 for (int shift = 28; shift >= 0; shift -= 4) *end++ = "0123456789ABCDEF"[(static_cast<uint32_t>(number) >> shift) & 0xF];
             } else {
                 end = std::to_chars(text, text + sizeof text, number).ptr;
@@ -286,7 +288,7 @@ int32_t CPacketDecoder::CaseScan(int32_t dispatcherId, int32_t start, const uint
             value = std::string_view(text, static_cast<size_t>(end - text));
             break;
         }
-        case 6: {
+        case FieldKind::Text: {
             bool terminated = false;
             const int32_t length = bytes.TextLength(0, row.width, terminated);
             if (!terminated && length < row.width) continue; // the text runs past the record
@@ -311,52 +313,52 @@ void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_
         out.push_back(' ');
     };
 
-    switch (row.kind) {
-    case 0: label(); break;
-    case 1: labelAnd(); AppendDecimal(out, bytes.U32Le(0)); break;
-    case 2: labelAnd(); AppendDecimal(out, bytes.U32Be(0)); break;
-    case 3: labelAnd(); AppendDecimal(out, static_cast<int16_t>(bytes.U16Le(0))); break;
-    case 4:
-    case 13: labelAnd(); AppendDecimal(out, bytes.U16Be(0)); break;
-    case 12: labelAnd(); AppendDecimal(out, bytes.U16Le(0)); break;
-    case 9:
-    case 32: labelAnd(); AppendDecimal(out, bytes.U8(0)); break;
-    case 5: {
+    switch (KindOf(row)) {
+    case FieldKind::Label: label(); break;
+    case FieldKind::U32Host: labelAnd(); AppendDecimal(out, bytes.U32Le(0)); break;
+    case FieldKind::U32Net: labelAnd(); AppendDecimal(out, bytes.U32Be(0)); break;
+    case FieldKind::S16Host: labelAnd(); AppendDecimal(out, static_cast<int16_t>(bytes.U16Le(0))); break;
+    case FieldKind::U16Net:
+    case FieldKind::U16NetToo: labelAnd(); AppendDecimal(out, bytes.U16Be(0)); break;
+    case FieldKind::U16Host: labelAnd(); AppendDecimal(out, bytes.U16Le(0)); break;
+    case FieldKind::U8:
+    case FieldKind::Octet: labelAnd(); AppendDecimal(out, bytes.U8(0)); break;
+    case FieldKind::Char: {
         labelAnd();
         const uint8_t c = bytes.U8(0);
         if (c != 0) AppendGbkText(out, &c, 1); // a lone byte above 0x7F shows as \xNN
         break;
     }
-    case 6:
-    case 31:
-    case 42:
-    case 43:
-    case 55: labelAnd(); AppendGbkText(out, p, width); break;
-    case 7: labelAnd(); AppendLocalTime(out, bytes.U32Le(0)); break;
-    case 8: labelAnd(); out.append("0x"); AppendHexDigits(out, bytes.U32Be(0), 8); break;
-    case 10: labelAnd(); AppendIpv4(out, bytes.U32Be(0)); break;
-    case 11: labelAnd(); AppendIpv4(out, bytes.U32Le(0)); break;
-    case 20: {
+    case FieldKind::Text:
+    case FieldKind::Numbers21:
+    case FieldKind::Numbers21Too:
+    case FieldKind::Numbers32:
+    case FieldKind::CString: labelAnd(); AppendGbkText(out, p, width); break;
+    case FieldKind::LocalTime: labelAnd(); AppendLocalTime(out, bytes.U32Le(0)); break;
+    case FieldKind::Hex32: labelAnd(); out.append("0x"); AppendHexDigits(out, bytes.U32Be(0), 8); break;
+    case FieldKind::Ipv4Net: labelAnd(); AppendIpv4(out, bytes.U32Be(0)); break;
+    case FieldKind::Ipv4Host: labelAnd(); AppendIpv4(out, bytes.U32Le(0)); break;
+    case FieldKind::ProtocolCode: {
         const uint16_t code = bytes.U16Le(0);
         labelAnd();
         AppendDecimal(out, code);
-        out.append(" (").append(m_names.FindCodeName(6, code)).push_back(')');
+        out.append(" (").append(m_names.FindCodeName(decode_ids::kProtocolCodes, code)).push_back(')');
         break;
     }
-    case 30:
-    case 40:
-    case 50:
-    case 52:
-    case 103:
-    case 104: {
+    case FieldKind::CmppCommand:
+    case FieldKind::SmgpCommand:
+    case FieldKind::TestCommand:
+    case FieldKind::SgipCommand:
+    case FieldKind::CngpCommand:
+    case FieldKind::SmppCommand: {
         const uint32_t code = bytes.U32Be(0);
         labelAnd();
         out.append("0x");
         AppendHexDigits(out, code, 8);
-        out.append(" (").append(m_names.FindCodeName(CodeTableOf(row.kind), code)).push_back(')');
+        out.append(" (").append(m_names.FindCodeName(CodeTableOf(KindOf(row)), code)).push_back(')');
         break;
     }
-    case 33: {
+    case FieldKind::Version: {
         const uint8_t version = bytes.U8(0);
         labelAnd();
         AppendDecimal(out, version >> 4);
@@ -364,12 +366,12 @@ void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_
         AppendDecimal(out, version & 0xF);
         break;
     }
-    case 38:
+    case FieldKind::DataCoding:
         m_dataCoding = static_cast<int8_t>(bytes.U8(0));
         labelAnd();
         AppendDecimal(out, bytes.U8(0));
         break;
-    case 44: {
+    case FieldKind::DestinationList: {
         labelAnd();
         // Entries were checked to end inside the field when its width was settled.
         for (int32_t at = 0; at < width;) {
@@ -382,7 +384,7 @@ void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_
         }
         break;
     }
-    case 51:
+    case FieldKind::SgipSequence:
         labelAnd();
         AppendDecimal(out, bytes.U32Be(0));
         out.push_back(' ');
@@ -390,35 +392,35 @@ void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_
         out.push_back(' ');
         AppendDecimal(out, bytes.U32Be(8));
         break;
-    case 53:
+    case FieldKind::ReportFlag:
         m_isReport = static_cast<int8_t>(bytes.U8(0));
         labelAnd();
         AppendDecimal(out, m_isReport);
         break;
-    case 56: labelAnd(); AppendHex(out, p, std::min(available, 10)); break;
-    case 57: labelAnd(); AppendGbkText(out, p + 2, width - 2); break;
-    case 60: labelAnd(); out.append("0x"); AppendHexDigits(out, bytes.U16Be(0), 4); break;
-    case 70: labelAnd(); AppendSmgp3Tlv(out, m_names, p, width); break;
-    case 71: labelAnd(); AppendSmppTlv(out, p, width); break;
-    case 75: labelAnd(); AppendBits(out, bytes.U8(0)); break;
-    case 100:
-    case 101:
+    case FieldKind::Hex10: labelAnd(); AppendHex(out, p, std::min(available, 10)); break;
+    case FieldKind::FailedDestination: labelAnd(); AppendGbkText(out, p + 2, width - 2); break;
+    case FieldKind::Hex16: labelAnd(); out.append("0x"); AppendHexDigits(out, bytes.U16Be(0), 4); break;
+    case FieldKind::Smgp3Tlv: labelAnd(); AppendSmgp3Tlv(out, m_names, p, width); break;
+    case FieldKind::SmppTlv: labelAnd(); AppendSmppTlv(out, p, width); break;
+    case FieldKind::Bits: labelAnd(); AppendBits(out, bytes.U8(0)); break;
+    case FieldKind::CmppContent:
+    case FieldKind::Cmpp3Content:
         labelAnd();
         if (m_isReport != 0)
-            AppendCmppReport(out, p, width, row.kind == 100 ? CmppReportLayout::Cmpp2 : CmppReportLayout::Cmpp3);
+            AppendCmppReport(out, p, width, KindOf(row) == FieldKind::CmppContent ? CmppReportLayout::Cmpp2 : CmppReportLayout::Cmpp3);
         else
             AppendShortMessage(out, p, width, m_dataCoding);
         break;
-    case 102:
-    case 106:
+    case FieldKind::SmgpContent:
+    case FieldKind::CngpContent:
         labelAnd();
         if (m_isReport != 0)
             AppendSmgpReport(out, p, width);
         else
             AppendShortMessage(out, p, width, m_dataCoding);
         break;
-    case 105: labelAnd(); AppendSmppShortMessage(out, p, width, m_dataCoding); break;
-    case 1000: labelAnd(); AppendCmppMsgId(out, p, available); break;
+    case FieldKind::SmppContent: labelAnd(); AppendSmppShortMessage(out, p, width, m_dataCoding); break;
+    case FieldKind::CmppMsgId: labelAnd(); AppendCmppMsgId(out, p, available); break;
     default: break; // a kind without a rule shows no text of its own
     }
 }
@@ -434,11 +436,11 @@ void CPacketDecoder::AppendSuffix(std::string& out, int32_t position, const uint
     if (category < 0) return;
 
     int32_t value = 0;
-    switch (row.kind) {
-    case 2:
-    case 8: value = static_cast<int32_t>(bytes.U32Be(0)); break;
-    case 4: value = bytes.U16Be(0); break;
-    case 6: // two-digit fee-type codes: the number the first two characters spell, 0 without digits
+    switch (KindOf(row)) {
+    case FieldKind::U32Net:
+    case FieldKind::Hex32: value = static_cast<int32_t>(bytes.U32Be(0)); break;
+    case FieldKind::U16Net: value = bytes.U16Be(0); break;
+    case FieldKind::Text: // two-digit fee-type codes: the number the first two characters spell, 0 without digits
         for (int32_t i = 0; i < 2 && bytes.Has(i, 1); ++i) {
             const uint8_t c = bytes.U8(i);
             if (c == ' ' && value == 0 && i == 0) continue;

@@ -82,7 +82,7 @@ private:
     std::vector<int32_t> m_labelLengths;   // per position
     std::vector<int32_t> m_nameCategories; // per position: category with rows, or -1
     std::vector<int32_t> m_selectorStarts; // per position: where its case scan starts, or -1
-    std::vector<int32_t> m_sourceKinds;    // per position: kind of its width source, or -1
+    std::vector<FieldKind> m_sourceKinds;  // per position: kind of its width source, or CaseListEnd
     std::vector<std::pair<int32_t, int32_t>> m_firstPositions; // (id, position), sorted by id
     NameIndex m_names;
 

@@ -1,5 +1,6 @@
 // Decode rows of SMPP 3.4: header, command-id cases, one body per command, command names and value names.
 #include "decoder/tables/TableChecks.h"
+#include "decoder/tables/TableIds.h"
 #include "decoder/tables/Tables.h"
 
 #include <iterator>
@@ -485,7 +486,7 @@ constexpr bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' &
 // The case scan compares "%08X" of the command id with the label byte for byte.
 constexpr bool CaseLabelsAreCommandIds() {
     for (const FieldDescriptor& d : kDescriptors) {
-        if (d.id != 1892 || d.kind != 8 || d.caseOwner != 0) continue;
+        if (d.id != decode_ids::kSmppCommands || KindOf(d) != FieldKind::Hex32 || d.caseOwner != 0) continue;
         std::string_view label = d.label;
         if (label.size() != 8) return false;
         for (char c : label)
@@ -500,7 +501,7 @@ constexpr bool IconsMatchRoles() {
         if (d.caseOwner == 0) continue; // case rows are never shown
         const bool header = d.id >= 1890 && d.id <= 1894;
         const int32_t want = d.isGroup == 1 ? (header ? kHeaderGroup : kBodyGroup) : (header ? kHeaderField : kBodyField);
-        if (d.iconId != want || (d.isGroup == 1 && d.kind != 0)) return false;
+        if (d.iconId != want || (d.isGroup == 1 && KindOf(d) != FieldKind::Label)) return false;
     }
     return true;
 }
@@ -508,7 +509,7 @@ constexpr bool IconsMatchRoles() {
 // A command case leads to a body group or ends the walk.
 constexpr bool CasesLeadToGroups() {
     for (const FieldDescriptor& c : kDescriptors) {
-        if (c.caseOwner != 0 || c.kind == -1 || c.next == kEnd) continue;
+        if (c.caseOwner != 0 || KindOf(c) == FieldKind::CaseListEnd || c.next == kEnd) continue;
         bool isGroup = false;
         for (const FieldDescriptor& d : kDescriptors) {
             if (d.id == c.next && d.caseOwner != 0) {

@@ -70,7 +70,7 @@ constexpr bool NoTerminatorLookalike(std::span<const FieldDescriptor> rows) {
 constexpr bool CaseListsClosed(std::span<const FieldDescriptor> rows) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const FieldDescriptor& d = rows[i];
-        if (d.caseOwner != 0 || d.kind == -1) continue;
+        if (d.caseOwner != 0 || KindOf(d) == FieldKind::CaseListEnd) continue;
         if (i + 1 == rows.size() || rows[i + 1].caseOwner != 0 || rows[i + 1].id != d.id) return false;
     }
     return true;
@@ -79,7 +79,7 @@ constexpr bool CaseListsClosed(std::span<const FieldDescriptor> rows) {
 // Whether a row other than a case list's end has this id.
 constexpr bool HasDescriptor(std::span<const FieldDescriptor> rows, int32_t id) {
     for (const FieldDescriptor& d : rows)
-        if (d.id == id && d.kind != -1) return true;
+        if (d.id == id && KindOf(d) != FieldKind::CaseListEnd) return true;
     return false;
 }
 

@@ -1,0 +1,37 @@
+// The ids of descriptors, name categories and code tables that code (not a table row) refers to.
+#pragma once
+
+#include <cstdint>
+
+namespace decode_ids {
+
+// Code tables that name a "0x%08X (name)" field.
+inline constexpr int32_t kProtocolCodes = 6;
+inline constexpr int32_t kCmppCommands = 12;
+inline constexpr int32_t kTestCommands = 182;
+inline constexpr int32_t kSmgpCommands = 298;
+inline constexpr int32_t kSgipCommands = 1302;
+inline constexpr int32_t kCngpCommands = 1702;
+inline constexpr int32_t kSmppCommands = 1892;
+
+// The SMPP esm_class fields, whose suffix is the GSM / Type / Mode breakdown.
+inline constexpr int32_t kSubmitSmEsmClass = 1948;
+inline constexpr int32_t kDeliverSmEsmClass = 1980;
+inline constexpr int32_t kSubmitMultiEsmClass = 2187;
+inline constexpr int32_t kDataSmEsmClass = 2218;
+
+// esm_class parts: messaging mode, message type and GSM features, of submitted and of delivered messages.
+inline constexpr int32_t kSubmittedMode = 2650;
+inline constexpr int32_t kSubmittedType = 2651;
+inline constexpr int32_t kSubmittedGsm = 2652;
+inline constexpr int32_t kDeliveredMode = 2653;
+inline constexpr int32_t kDeliveredType = 2654;
+inline constexpr int32_t kDeliveredGsm = 2655;
+
+// Name lists that the SMGP 3.0 TLVs show their values with.
+inline constexpr int32_t kSmgpFeeUserType = 1067;
+inline constexpr int32_t kSmgpNumberType = 1069;
+inline constexpr int32_t kSmgpSpMessageType = 30004;
+inline constexpr int32_t kSmgpSpResult = 30005;
+
+} // namespace decode_ids
