@@ -47,6 +47,23 @@ int32_t CodeTableOf(FieldKind kind) {
     }
 }
 
+// The icon of the fields under a group that shows `groupIcon`.
+int32_t FieldIconOf(int32_t groupIcon) {
+    switch (groupIcon) {
+    case 152: return 159; // capture header
+    case 153: return 157; // CMPP header
+    case 155: return 158; // SMGP header
+    case 160: return 156; // SMPP, SGIP, CNGP, TEST header
+    default: return 163;  // a body
+    }
+}
+
+// The esm_class bit that says the short message starts with a user data header.
+constexpr uint8_t kEsmClassUdhi = 0x40;
+
+// At most this many octets that the walk did not reach are shown on the closing line.
+constexpr int32_t kTrailingOctetsShown = 64;
+
 } // namespace
 
 // The outcome of settling one descriptor's width against the record.
@@ -139,6 +156,7 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
     m_lines.clear();
     m_dataCoding = -1;
     m_isReport = 0;
+    m_udhi = false;
     m_record = record;
     m_total = record && total > 0 ? total : 0;
     if (m_total == 0) return total == 0;
@@ -147,6 +165,7 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
     int32_t position = 0;
     int32_t offset = 0;
     int32_t stalled = 0; // steps in a row that covered no bytes
+    bool result = true;
     Field field;
     while (offset != total && position < rowCount) {
         const FieldDescriptor& row = m_rows[position];
@@ -163,30 +182,51 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
 
         // The text is built in a buffer that keeps its capacity, so each line costs one block at most.
         m_text.clear();
+        m_details.clear();
         AppendText(m_text, position, record + offset, field.width, remaining);
         AppendSuffix(m_text, position, record + offset, remaining);
         m_lines.push_back({row.id, m_text, offset, field.width, row.iconId, row.isGroup});
+        for (const Detail& detail : m_details)
+            m_lines.push_back({row.id, detail.text, offset + detail.offset, detail.width, row.iconId, 0});
 
         int32_t next = row.next;
         if (next == decode_table::kDispatch) {
             int32_t selectorAt = offset;
             if (row.selectorId != row.id) {
                 const int32_t source = FindLine(row.selectorId);
-                if (source < 0) return true;
-                selectorAt = m_lines[source].offset;
+                selectorAt = source < 0 ? -1 : m_lines[source].offset;
             }
-            next = CaseScan(row.id, m_selectorStarts[position], record + selectorAt, total - selectorAt);
-            if (next < 0) return false;
+            next = selectorAt < 0 ? decode_table::kEnd
+                                  : CaseScan(row.id, m_selectorStarts[position], record + selectorAt, total - selectorAt);
+            result = next >= 0 || selectorAt < 0;
         }
 
         offset += field.width;
-        if (next < 0) return true;
+        if (next < 0) break;
         // A cycle of rows that cover no bytes would never reach the end of the record.
         stalled = field.width == 0 ? stalled + 1 : 0;
-        if (stalled > rowCount) return false;
+        if (stalled > rowCount) {
+            result = false;
+            break;
+        }
         position = next;
     }
-    return true;
+    if (offset < total && !m_lines.empty()) AppendTrailingOctets(offset);
+    return result;
+}
+
+void CPacketDecoder::AppendTrailingOctets(int32_t offset) {
+    const int32_t count = m_total - offset;
+    m_text.assign(kTrailingOctetsText);
+    m_text.push_back(' ');
+    AppendDecimal(m_text, count);
+    m_text.append(" = ");
+    AppendHex(m_text, m_record + offset, std::min(count, kTrailingOctetsShown));
+    if (count > kTrailingOctetsShown) m_text.append("...");
+    // The line hangs under the last group with the icon of that group's fields.
+    int32_t iconId = m_lines.empty() ? 0 : m_lines.back().iconId;
+    if (!m_lines.empty() && m_lines.back().isGroup) iconId = FieldIconOf(iconId);
+    m_lines.push_back({kTrailingOctetsLineId, m_text, offset, count, iconId, 0});
 }
 
 void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) const {
@@ -323,6 +363,12 @@ void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_
     case FieldKind::U16Host: labelAnd(); AppendDecimal(out, bytes.U16Le(0)); break;
     case FieldKind::U8:
     case FieldKind::Octet: labelAnd(); AppendDecimal(out, bytes.U8(0)); break;
+    case FieldKind::TpUdhi:
+        m_udhi = bytes.U8(0) == 1;
+        labelAnd();
+        AppendDecimal(out, bytes.U8(0));
+        break;
+    case FieldKind::HexOctets: labelAnd(); AppendHex(out, p, width); break;
     case FieldKind::Char: {
         labelAnd();
         const uint8_t c = bytes.U8(0);
@@ -402,7 +448,11 @@ void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_
     case FieldKind::Hex16: labelAnd(); out.append("0x"); AppendHexDigits(out, bytes.U16Be(0), 4); break;
     case FieldKind::Smgp3Tlv: labelAnd(); AppendSmgp3Tlv(out, m_names, p, width); break;
     case FieldKind::SmppTlv: labelAnd(); AppendSmppTlv(out, p, width); break;
-    case FieldKind::Bits: labelAnd(); AppendBits(out, bytes.U8(0)); break;
+    case FieldKind::Bits:
+        if (IsEsmClassField(row.id)) m_udhi = (bytes.U8(0) & kEsmClassUdhi) != 0;
+        labelAnd();
+        AppendBits(out, bytes.U8(0));
+        break;
     case FieldKind::CmppContent:
     case FieldKind::Cmpp3Content:
         labelAnd();

@@ -24,6 +24,10 @@ struct DecodeLine {
 // The texts of the two error lines that end a walk early.
 inline constexpr std::string_view kLengthErrorText = "消息长度错误!";
 inline constexpr std::string_view kUnknownErrorText = "未知错误!";
+// The start of the line that closes a walk which ended before the last octet of the record; the
+// count of those octets and their hex follow. It carries an id no descriptor has.
+inline constexpr std::string_view kTrailingOctetsText = "Octets not decoded:";
+inline constexpr int32_t kTrailingOctetsLineId = 0;
 
 // The one decoder of the program. It owns a copy of the descriptor rows of every protocol family
 // (next ids resolved to table positions) with name indexes, and the lines of the last decode.
@@ -43,6 +47,8 @@ public:
     // Decodes one record (capture header included) of `total` bytes and replaces Lines().
     // True when the walk ended normally; false after an error line, a selector value without
     // a case, or a case that leads nowhere (a command without a body).
+    // A walk that ends without an error line before the record's last octet closes with one
+    // "Octets not decoded:" line over the octets it did not reach.
     bool Decode(const uint8_t* record, int32_t total);
     const std::vector<DecodeLine>& Lines() const { return m_lines; }
 
@@ -77,6 +83,15 @@ private:
     void AppendText(std::string& out, int32_t position, const uint8_t* p, int32_t width, int32_t available);
     void AppendSuffix(std::string& out, int32_t position, const uint8_t* p, int32_t available) const;
     int32_t FindLine(int32_t id) const;
+    void AppendTrailingOctets(int32_t offset);
+
+    // A line that a field adds under its own, to show a part of its bytes (a user data header
+    // element, a receipt field); offset and width are relative to the field's first byte.
+    struct Detail {
+        std::string text;
+        int32_t offset;
+        int32_t width;
+    };
 
     std::vector<FieldDescriptor> m_rows;
     std::vector<int32_t> m_labelLengths;   // per position
@@ -88,8 +103,10 @@ private:
 
     std::vector<DecodeLine> m_lines;
     std::string m_text; // the line being built
+    std::vector<Detail> m_details; // lines the field being built adds under its own
     const uint8_t* m_record = nullptr;
     int32_t m_total = 0;
     int8_t m_dataCoding = -1; // last data_coding byte of the current PDU, -1 when none
     int32_t m_isReport = 0;   // last status-report flag of the current PDU
+    bool m_udhi = false;      // the current PDU's content starts with a user data header
 };

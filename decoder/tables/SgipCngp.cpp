@@ -57,7 +57,7 @@ constexpr FieldDescriptor kDescriptors[] = {
     {1356, 6,   16,        "SUBMIT: 短消息定时发送的时间 =",                         kNone, 1357,      0, 163, kNone, kNone},
     {1357, 32,  1,         "SUBMIT: 状态报告标记 =",                                 kNone, 1358,      0, 163, kNone, kNone},
     {1358, 32,  1,         "SUBMIT: GSM协议类型 =",                                  kNone, 1359,      0, 163, kNone, kNone}, // TP_pid
-    {1359, 32,  1,         "SUBMIT: GSM协议类型 =",                                  kNone, 1360,      0, 163, kNone, kNone}, // TP_udhi, shown under the same label as TP_pid
+    {1359, 39,  1,         "SUBMIT: GSM协议类型 =",                                  kNone, 1360,      0, 163, kNone, kNone}, // TP_udhi, shown under the same label as TP_pid; its header, when set, opens the content
     {1360, 38,  1,         "SUBMIT: 短消息的编码格式 =",                             kNone, 1361,      0, 163, kNone, kNone}, // names: category 73
     {1361, 32,  1,         "SUBMIT: 信息类型 =",                                     kNone, 1362,      0, 163, kNone, kNone},
     {1362, 2,   4,         "SUBMIT: 短消息的长度 =",                                 kNone, 1363,      0, 163, kNone, kNone},
@@ -72,10 +72,10 @@ constexpr FieldDescriptor kDescriptors[] = {
     {1381, 6,   21,        "DELIVER: 发送短消息的用户手机号 =",                      kNone, 1382,      0, 163, kNone, kNone},
     {1382, 6,   21,        "DELIVER: SP的接入号码 =",                                kNone, 1384,      0, 163, kNone, kNone},
     {1384, 32,  1,         "DELIVER: GSM协议类型 =",                                 kNone, 1385,      0, 163, kNone, kNone}, // TP_pid
-    {1385, 32,  1,         "DELIVER: GSM协议类型 =",                                 kNone, 1386,      0, 163, kNone, kNone}, // TP_udhi, shown under the same label as TP_pid
+    {1385, 39,  1,         "DELIVER: GSM协议类型 =",                                 kNone, 1386,      0, 163, kNone, kNone}, // TP_udhi, shown under the same label as TP_pid; its header, when set, opens the content
     {1386, 38,  1,         "DELIVER: 短消息的编码格式 =",                            kNone, 1387,      0, 163, kNone, kNone}, // names: category 73
     {1387, 2,   4,         "DELIVER: 短消息的长度 =",                                kNone, 1388,      0, 163, kNone, kNone},
-    {1388, 6,   kVariable, "DELIVER: 短消息的内容 =",                                kNone, 1389,      0, 163, kNone, 1387}, // shown as text whatever the coding
+    {1388, 100, kVariable, "DELIVER: 短消息的内容 =",                                kNone, 1389,      0, 163, kNone, 1387}, // by its message coding, as the submit's
     {1389, 6,   8,         "DELIVER: LinkID =",                                      kNone, kEnd,      0, 163, kNone, kNone},
 
     {1317, 0,   0,         "DELIVER_RESP: ----- 发送MO短消息应答 -----",             kNone, 1395,      1, 161, kNone, kNone},

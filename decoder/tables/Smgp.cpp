@@ -138,7 +138,7 @@ constexpr FieldDescriptor kDescriptors[] = {
     {670,    6,   15,        "TRANSACTION_RESP: IC卡的序列号 =",                         -1,   671,       0,  kField,     kNone,   kNone},
     {671,    32,  1,         "TRANSACTION_RESP: 密钥代码 =",                             -1,   672,       0,  kField,     kNone,   kNone},
     {672,    32,  1,         "TRANSACTION_RESP: 信息交互类型 =",                         -1,   673,       0,  kField,     kNone,   kNone},
-    {673,    3,   2,         "TRANSACTION_RESP: 短消息长度 =",                           -1,   674,       0,  kField,     kNone,   kNone}, // read in host order, unlike the request's
+    {673,    4,   2,         "TRANSACTION_RESP: 短消息长度 =",                           -1,   674,       0,  kField,     kNone,   kNone},
     {674,    102, kVariable, "TRANSACTION_RESP: 响应消息体 =",                           -1,   675,       0,  kField,     kNone,   673},
     {675,    0,   8,         "TRANSACTION_RESP: 保留 =",                                 -1,   kEnd,      0,  kField,     kNone,   kNone},
 

@@ -45,6 +45,7 @@ constexpr FieldDescriptor kDescriptors[] = {
     {1892, 8,  4, "80000009", 0, 2110, 0, kHeaderField, kNone, kNone},
     {1892, 8,  4, "00000021", 0, 2180, 0, kHeaderField, kNone, kNone},
     {1892, 8,  4, "80000021", 0, 2205, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000102", 0, 2240, 0, kHeaderField, kNone, kNone},
     {1892, 8,  4, "00000103", 0, 2210, 0, kHeaderField, kNone, kNone},
     {1892, 8,  4, "80000103", 0, 2230, 0, kHeaderField, kNone, kNone},
     {1892, -1, 0, "",         0, kEnd, 0, kHeaderField, kNone, kNone}, // ends the case list
@@ -139,7 +140,8 @@ constexpr FieldDescriptor kDescriptors[] = {
     {1987, 38,  1,         "DELIVER_SM: data_coding =",                              kNone, 1988, 0, kBodyField, kNone, kNone},
     {1988, 9,   1,         "DELIVER_SM: sm_default_msg_id =",                        kNone, 1990, 0, kBodyField, kNone, kNone},
     {1990, 9,   1,         "DELIVER_SM: sm_length =",                                kNone, 1991, 0, kBodyField, kNone, kNone},
-    {1991, 105, kVariable, "DELIVER_SM: short_message =",                            kNone, kEnd, 0, kBodyField, kNone, 1990},
+    {1991, 105, kVariable, "DELIVER_SM: short_message =",                            kNone, 1992, 0, kBodyField, kNone, 1990},
+    {1992, 71,  kVariable, "DELIVER_SM TLV:",                                        kNone, 1992, 0, kBodyField, kNone, kNone}, // repeats: one line per optional parameter
 
     // deliver_sm_resp (case "80000005")
     {1995, 0,  0, "DELIVER_SM_RESP: ----- SMSC send a message to an ESME resp -----", kNone, 1996, 1, kBodyGroup, kNone, kNone},
@@ -170,7 +172,8 @@ constexpr FieldDescriptor kDescriptors[] = {
     {2147, 9,   1,         "REPLACE_SM: registered_delivery =",                                         kNone, 2148, 0, kBodyField, kNone, kNone},
     {2148, 9,   1,         "REPLACE_SM: sm_default_msg_id =",                                           kNone, 2149, 0, kBodyField, kNone, kNone},
     {2149, 9,   1,         "REPLACE_SM: sm_length =",                                                   kNone, 2150, 0, kBodyField, kNone, kNone},
-    {2150, 100, kVariable, "REPLACE_SM: short_message =",                                               kNone, kEnd, 0, kBodyField, kNone, 2149},
+    {2150, 100, kVariable, "REPLACE_SM: short_message =",                                               kNone, 2151, 0, kBodyField, kNone, 2149},
+    {2151, 71,  kVariable, "REPLACE_SM TLV:",                                                           kNone, 2151, 0, kBodyField, kNone, kNone}, // repeats: one line per optional parameter
 
     // cancel_sm (case "00000008")
     {2160, 0,  0,  "CANCEL_SM: ----- ESME cancel previously submitted short messages -----", kNone, 2161, 1, kBodyGroup, kNone, kNone},
@@ -223,6 +226,16 @@ constexpr FieldDescriptor kDescriptors[] = {
     {2219, 9,  1,         "DATA_SM: registered_delivery =",                                      kNone, 2220, 0, kBodyField, kNone, kNone},
     {2220, 38, 1,         "DATA_SM: data_coding =",                                              kNone, 2221, 0, kBodyField, kNone, kNone},
     {2221, 71, kVariable, "DATA_SM TLV:",                                                        kNone, 2221, 0, kBodyField, kNone, kNone}, // repeats: one line per optional parameter
+
+    // alert_notification (case "00000102")
+    {2240, 0,  0,         "ALERT_NOTIFICATION: ----- SMSC alert an ESME that a mobile is available -----", kNone, 2241, 1, kBodyGroup, kNone, kNone},
+    {2241, 9,  1,         "ALERT_NOTIFICATION: source_addr_ton =",                                         kNone, 2242, 0, kBodyField, kNone, kNone},
+    {2242, 9,  1,         "ALERT_NOTIFICATION: source_addr_npi =",                                         kNone, 2243, 0, kBodyField, kNone, kNone},
+    {2243, 55, 65,        "ALERT_NOTIFICATION: source_addr =",                                             kNone, 2244, 0, kBodyField, kNone, kNone},
+    {2244, 9,  1,         "ALERT_NOTIFICATION: esme_addr_ton =",                                           kNone, 2245, 0, kBodyField, kNone, kNone},
+    {2245, 9,  1,         "ALERT_NOTIFICATION: esme_addr_npi =",                                           kNone, 2246, 0, kBodyField, kNone, kNone},
+    {2246, 55, 65,        "ALERT_NOTIFICATION: esme_addr =",                                               kNone, 2247, 0, kBodyField, kNone, kNone},
+    {2247, 71, kVariable, "ALERT_NOTIFICATION TLV:",                                                       kNone, 2247, 0, kBodyField, kNone, kNone}, // repeats: ms_availability_status and any other
 
     // data_sm_resp (case "80000103")
     {2230, 0,  0,  "DATA_SM_RESP: ----- Transfering data between the SMSC and the ESME resp -----", kNone, 2231, 1, kBodyGroup, kNone, kNone},
@@ -479,6 +492,10 @@ constexpr NameCategory kNameCategories[] = {
     {2216, 1943}, // data_sm dest_addr_npi
     {2219, 1954}, // data_sm registered_delivery
     {2220, 1956}, // data_sm data_coding
+    {2241, 1942}, // alert_notification source_addr_ton
+    {2242, 1943}, // alert_notification source_addr_npi
+    {2244, 1942}, // alert_notification esme_addr_ton
+    {2245, 1943}, // alert_notification esme_addr_npi
 };
 
 constexpr bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }

@@ -112,8 +112,9 @@ TEST(PacketDecoderWalk, WidthFromAnotherField) {
          with(head("1"), {{12, "W: text = a", 2, 1}, {13, "未知错误!", 3, 2}})},
         {"one byte: the size does not fit", Bytes{0}, false, {{10, "W: group", 0, 0}, {11, "未知错误!", 0, 1}}},
         {"nothing at all", Bytes{}, true, {}},
-        {"bytes after the last field are not shown", Builder().u16(0).u32(1).raw("zz"), true,
-         with(head("0"), {{12, "W: text = ", 2, 0}, {13, "W: tail = 1", 2, 4}})},
+        {"bytes after the last field close the walk", Builder().u16(0).u32(1).raw("zz"), true,
+         with(head("0"), {{12, "W: text = ", 2, 0}, {13, "W: tail = 1", 2, 4},
+                          {kTrailingOctetsLineId, "Octets not decoded: 2 = 7A7A", 6, 2}})},
     });
 }
 
@@ -262,15 +263,16 @@ TEST(PacketDecoderWalk, CaseScan) {
     };
     const std::vector<Line> one{{20, "C: body one", 6, 0}, {22, "C: value = 5", 6, 1}};
     const std::vector<Line> two{{21, "C: body two", 6, 0}, {22, "C: value = 5", 6, 1}};
+    const std::vector<Line> rest{{kTrailingOctetsLineId, "Octets not decoded: 1 = 05", 6, 1}};
     RunWalkCases(decoder, {
         {"case for any dispatcher", record(1), true, lines(1, one)},
         {"case for this dispatcher", record(2), true, lines(2, two)},
-        {"case of another dispatcher is skipped", record(3), false, lines(3, {})},
-        {"command without a body", record(4), false, lines(4, {})},
+        {"case of another dispatcher is skipped", record(3), false, lines(3, rest)},
+        {"command without a body", record(4), false, lines(4, rest)},
         {"a matching dispatch case is passed over", record(5), true, lines(5, two)},
-        {"body missing from the table", record(6), false, lines(6, {})},
-        {"no case", record(8), false, lines(8, {})},
-        {"case after the end of the list", record(7), false, lines(7, {})},
+        {"body missing from the table", record(6), false, lines(6, rest)},
+        {"no case", record(8), false, lines(8, rest)},
+        {"case after the end of the list", record(7), false, lines(7, rest)},
         {"record ends with the header", Builder().u16(1).u32(9), true, lines(1, {})},
     });
 }
@@ -325,7 +327,8 @@ TEST(PacketDecoderWalk, DispatchThatCannotMatchEndsTheWalk) {
         {20, 9, 1, "D: body =", -1, kEnd,     0, 163, kNone, kNone},
     };
     CPacketDecoder missing = DecoderOf(undecoded);
-    RunWalkCases(missing, {{"no selector line", Bytes{1, 2}, true, {{11, "D: seq = 1", 0, 1}}}});
+    RunWalkCases(missing, {{"no selector line", Bytes{1, 2}, true,
+                            {{11, "D: seq = 1", 0, 1}, {kTrailingOctetsLineId, "Octets not decoded: 1 = 02", 1, 1}}}});
 }
 
 TEST(PacketDecoderWalk, TableFaultsEndTheWalk) {
@@ -341,7 +344,8 @@ TEST(PacketDecoderWalk, TableFaultsEndTheWalk) {
         {10, 9, 1, "N: a =", -1, 77, 0, 163, kNone, kNone}, // 77 is not in the table
     };
     CPacketDecoder ending = DecoderOf(dangling);
-    RunWalkCases(ending, {{"next id without a row", Bytes{4, 5}, true, {{10, "N: a = 4", 0, 1}}}});
+    RunWalkCases(ending, {{"next id without a row", Bytes{4, 5}, true,
+                           {{10, "N: a = 4", 0, 1}, {kTrailingOctetsLineId, "Octets not decoded: 1 = 05", 1, 1}}}});
 
     constexpr FieldDescriptor unsized[] = {
         {10, 0, 0,         "M: group",  -1, 11,   1, 161, kNone, kNone},
