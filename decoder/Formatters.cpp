@@ -16,6 +16,13 @@ namespace {
 
 constexpr const char* kUnknownCoding = "Unknown data_coding，can't parse!";
 
+// SMPP data codings with a rule of their own besides the default alphabet, UCS-2 and GB2312.
+constexpr int32_t kNoDataCoding = -1; // the PDU has no data_coding field
+constexpr int32_t kSmppIa5 = 1;
+constexpr int32_t kSmppOctets = 2;
+constexpr int32_t kSmppLatin1 = 3;
+constexpr int32_t kSmppOctetsToo = 4;
+
 // Text of at most `count` bytes at `at` within the readable run, ending early at a NUL.
 void AppendTextAt(std::string& out, const uint8_t* bytes, int32_t available, int32_t at, int32_t count) {
     if (!bytes || at < 0 || at >= available || count <= 0) return;
@@ -105,6 +112,10 @@ void AppendUcs2(std::string& out, const uint8_t* bytes, int32_t width) {
                 continue;
             }
         }
+        if (IsControl(unit) || (unit >= 0x80 && unit < 0xA0)) {
+            AppendEscaped(out, static_cast<uint8_t>(unit)); // a control character never reaches a line
+            continue;
+        }
         AppendUtf8(out, unit); // an unpaired surrogate comes out as U+FFFD
     }
 }
@@ -124,11 +135,29 @@ std::string FormatShortMessage(const uint8_t* bytes, int32_t width, int32_t data
     return Formatted(AppendShortMessage, bytes, width, dataCoding);
 }
 
+void AppendAsciiText(std::string& out, const uint8_t* bytes, int32_t width) {
+    for (int32_t i = 0; bytes && i < width; ++i) {
+        if (bytes[i] >= 0x80 || IsControl(bytes[i])) AppendEscaped(out, bytes[i]);
+        else out.push_back(static_cast<char>(bytes[i]));
+    }
+}
+
+void AppendLatin1Text(std::string& out, const uint8_t* bytes, int32_t width) {
+    for (int32_t i = 0; bytes && i < width; ++i) {
+        if (IsControl(bytes[i]) || (bytes[i] >= 0x80 && bytes[i] < 0xA0)) AppendEscaped(out, bytes[i]);
+        else AppendUtf8(out, bytes[i]);
+    }
+}
+
 void AppendSmppShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding) {
     switch (dataCoding) {
+    case kNoDataCoding: // replace_sm carries no data_coding: its text is read as plain ASCII
+    case kSmppIa5: AppendAsciiText(out, bytes, width); break;
+    case kSmppLatin1: AppendLatin1Text(out, bytes, width); break;
+    case kSmppOctets:
+    case kSmppOctetsToo: AppendHex(out, bytes, width); break;
     case 0:
     case 15: AppendGbkText(out, bytes, width); break;
-    case 4: out.append("8-bit binary"); break;
     case 8: AppendUcs2(out, bytes, width); break;
     default: out.append(kUnknownCoding); break;
     }
@@ -255,7 +284,10 @@ void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
 
     const auto rule = std::find_if(std::begin(SmppTlvValueRules), std::end(SmppTlvValueRules),
                                    [tag](const SmppTlvRule& row) { return row.tag == tag; });
-    const SmppTlvValue kind = rule == std::end(SmppTlvValueRules) ? SmppTlvValue::Text : rule->value;
+    // A parameter without a name is one the tables know nothing of: its value shows as octets.
+    const SmppTlvValue kind = entry == std::end(SmppTlvNameTable) ? SmppTlvValue::Hex
+                              : rule == std::end(SmppTlvValueRules) ? SmppTlvValue::Text
+                                                                    : rule->value;
     // Only the parameter's own value bytes are read; a value too short for its rule shows nothing.
     const int32_t valueBytes = available > 4 ? std::min<int32_t>(length, available - 4) : 0;
     const ByteReader value(valueBytes > 0 ? bytes + 4 : nullptr, valueBytes);
@@ -276,6 +308,9 @@ void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
         if (value.Has(0, 1)) AppendDecimal(out, value.U8(0));
         break;
     case SmppTlvValue::None: break;
+    case SmppTlvValue::Hex:
+        if (valueBytes > 0) AppendHex(out, bytes + 4, valueBytes);
+        break;
     case SmppTlvValue::Text:
         if (valueBytes > 0) AppendGbkText(out, bytes + 4, valueBytes);
         break;

@@ -35,12 +35,19 @@ void AppendCmppMsgId(std::string& out, const uint8_t* bytes, int32_t available);
 std::string FormatShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding);
 void AppendShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding);
 
-// Message content of SMPP by data coding.
+// Text in which every octet is one character: ASCII (other octets as \xNN) and Latin-1 (as UTF-8).
+// Control characters show as \xNN; nothing stops at a NUL.
+void AppendAsciiText(std::string& out, const uint8_t* bytes, int32_t width);
+void AppendLatin1Text(std::string& out, const uint8_t* bytes, int32_t width);
+
+// Message content of SMPP by data coding: 0 and 15 GBK text, 1 (and no data coding) ASCII,
+// 3 Latin-1, 2 and 4 hex, 8 UCS-2; the other codings have no rule.
 std::string FormatSmppShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding);
 void AppendSmppShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding);
 
 // width / 2 big-endian UCS-2 code units (a trailing odd byte is ignored) as UTF-8, ending at a
-// U+0000 unit. A surrogate pair becomes its character; an unpaired surrogate becomes U+FFFD.
+// U+0000 unit. A surrogate pair becomes its character; an unpaired surrogate becomes U+FFFD;
+// a control character (C0, DEL, C1) becomes \xNN.
 std::string DecodeUcs2(const uint8_t* bytes, int32_t width);
 void AppendUcs2(std::string& out, const uint8_t* bytes, int32_t width);
 

@@ -40,13 +40,13 @@ private:
     iconv_t m_cd;
 };
 
+} // namespace
+
 void AppendEscaped(std::string& out, uint8_t byte) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     const char escaped[4] = {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
     out.append(escaped, 4);
 }
-
-} // namespace
 
 void AppendGbkText(std::string& out, const uint8_t* bytes, int32_t count) {
     if (!bytes || count <= 0) return;
@@ -56,15 +56,23 @@ void AppendGbkText(std::string& out, const uint8_t* bytes, int32_t count) {
     int32_t at = 0;
     while (at < end) {
         int32_t ascii = at;
-        while (ascii < end && bytes[ascii] < 0x80) ++ascii;
+        while (ascii < end && bytes[ascii] < 0x80 && !IsControl(bytes[ascii])) ++ascii;
         out.append(reinterpret_cast<const char*>(bytes + at), static_cast<size_t>(ascii - at));
         at = ascii;
         if (at == end) break;
+        if (IsControl(bytes[at])) {
+            AppendEscaped(out, bytes[at]);
+            ++at;
+            continue;
+        }
 
         // A multi-byte character may continue with bytes below 0x80 (GBK trail bytes, the
-        // digits of a four-byte GB18030 form), so hand the converter the rest of the text.
+        // digits of a four-byte GB18030 form), so hand the converter the rest of the text up to
+        // the next control character, which no character of GB18030 contains.
+        int32_t run = at;
+        while (run < end && !IsControl(bytes[run])) ++run;
         thread_local Gb18030Converter converter;
-        const size_t used = converter.Usable() ? converter.Convert(out, bytes + at, static_cast<size_t>(end - at)) : 0;
+        const size_t used = converter.Usable() ? converter.Convert(out, bytes + at, static_cast<size_t>(run - at)) : 0;
         at += static_cast<int32_t>(used);
         if (at < end && used == 0) {
             AppendEscaped(out, bytes[at]);

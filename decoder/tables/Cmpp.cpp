@@ -38,13 +38,13 @@ constexpr FieldDescriptor kDescriptors[] = {
     // connect
     {  20,  0,  0, "CONNECT: ----- 请求连接 -----",                  -1,  21,        1, 161, kNone, kNone},
     {  21,  6,  6, "CONNECT: 源地址 =",                              -1,  22,        0, 163, kNone, kNone},
-    {  22,  6, 16, "CONNECT: 认证码 =",                              -1,  23,        0, 163, kNone, kNone},
+    {  22, 58, 16, "CONNECT: 认证码 =",                              -1,  23,        0, 163, kNone, kNone}, // an MD5 authenticator: octets, shown in hex
     {  23, 33,  1, "CONNECT: 版本号 =",                              -1,  24,        0, 163, kNone, kNone},
     {  24,  2,  4, "CONNECT: 时间戳 =",                              -1,  kEnd,      0, 163, kNone, kNone},
     // connect response
     {  30,  0,  0, "CONNECT_RESP: ----- 请求连接应答 -----",         -1,  31,        1, 161, kNone, kNone},
     {  31,  9,  1, "CONNECT_RESP: 状态 =",                           -1,  32,        0, 163, kNone, kNone},
-    {  32,  6, 16, "CONNECT_RESP: 认证码 =",                         -1,  33,        0, 163, kNone, kNone},
+    {  32, 58, 16, "CONNECT_RESP: 认证码 =",                         -1,  33,        0, 163, kNone, kNone}, // an MD5 authenticator: octets, shown in hex
     {  33, 33,  1, "CONNECT_RESP: 版本号 =",                         -1,  kEnd,      0, 163, kNone, kNone},
     // submit
     {  60,  0,  0, "SUBMIT: ----- 提交短信 -----",                   -1,  61,        1, 161, kNone, kNone},
@@ -123,13 +123,13 @@ constexpr FieldDescriptor kDescriptors[] = {
     // connect
     {1020,  0,  0, "CONNECT: ----- 请求连接 -----",                  -1, 1021,       1, 161, kNone, kNone},
     {1021,  6,  6, "CONNECT: 源地址 =",                              -1, 1022,       0, 163, kNone, kNone},
-    {1022,  6, 16, "CONNECT: 认证码 =",                              -1, 1023,       0, 163, kNone, kNone},
+    {1022, 58, 16, "CONNECT: 认证码 =",                              -1, 1023,       0, 163, kNone, kNone}, // an MD5 authenticator: octets, shown in hex
     {1023, 33,  1, "CONNECT: 版本号 =",                              -1, 1024,       0, 163, kNone, kNone},
     {1024,  2,  4, "CONNECT: 时间戳 =",                              -1,  kEnd,      0, 163, kNone, kNone},
     // connect response
     {1030,  0,  0, "CONNECT_RESP: ----- 请求连接应答 -----",         -1, 1031,       1, 161, kNone, kNone},
     {1031,  2,  4, "CONNECT_RESP: 状态 =",                           -1, 1032,       0, 163, kNone, kNone},
-    {1032,  6, 16, "CONNECT_RESP: 认证码 =",                         -1, 1033,       0, 163, kNone, kNone},
+    {1032, 58, 16, "CONNECT_RESP: 认证码 =",                         -1, 1033,       0, 163, kNone, kNone}, // an MD5 authenticator: octets, shown in hex
     {1033, 33,  1, "CONNECT_RESP: 版本号 =",                         -1,  kEnd,      0, 163, kNone, kNone},
     // submit
     {1060,  0,  0, "SUBMIT: ----- 提交短信 -----",                   -1, 1061,       1, 161, kNone, kNone},

@@ -116,13 +116,13 @@ constexpr FieldDescriptor kDescriptors[] = {
 
     {1710, 0,   0,         "LOGIN: ----- 请求连接 -----",                            kNone, 1711,      1, 161, kNone, kNone},
     {1711, 6,   10,        "LOGIN: SPID(SP企业代码) =",                              kNone, 1712,      0, 163, kNone, kNone},
-    {1712, 6,   16,        "LOGIN: 客户端密码 =",                                    kNone, 1713,      0, 163, kNone, kNone},
+    {1712, 58,  16,        "LOGIN: 客户端密码 =",                                    kNone, 1713,      0, 163, kNone, kNone}, // an MD5 authenticator: octets, shown in hex
     {1713, 9,   1,         "LOGIN: 登录类型 =",                                      kNone, 1714,      0, 163, kNone, kNone},
     {1714, 2,   4,         "LOGIN: 时间戳的明文 =",                                  kNone, 1715,      0, 163, kNone, kNone},
     {1715, 33,  1,         "LOGIN: 客户端版本号 =",                                  kNone, kEnd,      0, 163, kNone, kNone},
 
     {1720, 0,   0,         "LOGIN_RESP: ----- 请求连接应答 -----",                   kNone, 1721,      1, 161, kNone, kNone},
-    {1721, 6,   16,        "LOGIN_RESP: 服务器端认证码 =",                           kNone, 1722,      0, 163, kNone, kNone},
+    {1721, 58,  16,        "LOGIN_RESP: 服务器端认证码 =",                           kNone, 1722,      0, 163, kNone, kNone}, // an MD5 authenticator: octets, shown in hex
     {1722, 33,  1,         "LOGIN_RESP: 服务器版本号 =",                             kNone, kEnd,      0, 163, kNone, kNone},
 
     {1730, 0,   0,         "SUBMIT: ----- SP发送短消息请求 -----",                   kNone, 1731,      1, 161, kNone, kNone},

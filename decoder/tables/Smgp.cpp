@@ -43,7 +43,7 @@ constexpr FieldDescriptor kDescriptors[] = {
     // login
     {299,    0,   0,         "LOGIN: ----- 登录请求 -----",                              -1,   300,       1,  kBody,      kNone,   kNone},
     {300,    6,   8,         "LOGIN: SP编号或者SMG编号 =",                               -1,   301,       0,  kField,     kNone,   kNone},
-    {301,    6,   16,        "LOGIN: 客户端密码 =",                                      -1,   302,       0,  kField,     kNone,   kNone},
+    {301,    58,  16,        "LOGIN: 客户端密码 =",                                      -1,   302,       0,  kField,     kNone,   kNone}, // an MD5 authenticator: octets, shown in hex
     {302,    9,   1,         "LOGIN: 登录类型 =",                                        -1,   303,       0,  kField,     kNone,   kNone},
     {303,    2,   4,         "LOGIN: 时间戳 =",                                          -1,   304,       0,  kField,     kNone,   kNone},
     {304,    33,  1,         "LOGIN: 版本号 =",                                          -1,   kEnd,      0,  kField,     kNone,   kNone},
@@ -51,7 +51,7 @@ constexpr FieldDescriptor kDescriptors[] = {
     // login response
     {400,    0,   0,         "LOGIN_RESP: ----- 登录回应 -----",                         -1,   401,       1,  kBody,      kNone,   kNone},
     {401,    2,   4,         "LOGIN_RESP: 返回结果 =",                                   -1,   402,       0,  kField,     kNone,   kNone},
-    {402,    6,   16,        "LOGIN_RESP: 认证码 =",                                     -1,   403,       0,  kField,     kNone,   kNone},
+    {402,    58,  16,        "LOGIN_RESP: 认证码 =",                                     -1,   403,       0,  kField,     kNone,   kNone}, // an MD5 authenticator: octets, shown in hex
     {403,    33,  1,         "LOGIN_RESP: 版本号 =",                                     -1,   kEnd,      0,  kField,     kNone,   kNone},
 
     // submit
@@ -166,7 +166,7 @@ constexpr FieldDescriptor kDescriptors[] = {
     // login
     {2299,   0,   0,         "LOGIN: ----- 登录请求 -----",                              -1,   2300,      1,  kBody,      kNone,   kNone},
     {2300,   6,   8,         "LOGIN: SP编号或者SMG编号 =",                               -1,   2301,      0,  kField,     kNone,   kNone},
-    {2301,   6,   16,        "LOGIN: 客户端密码 =",                                      -1,   2302,      0,  kField,     kNone,   kNone},
+    {2301,   58,  16,        "LOGIN: 客户端密码 =",                                      -1,   2302,      0,  kField,     kNone,   kNone}, // an MD5 authenticator: octets, shown in hex
     {2302,   9,   1,         "LOGIN: 登录类型 =",                                        -1,   2303,      0,  kField,     kNone,   kNone},
     {2303,   2,   4,         "LOGIN: 时间戳 =",                                          -1,   2304,      0,  kField,     kNone,   kNone},
     {2304,   33,  1,         "LOGIN: 版本号 =",                                          -1,   kEnd,      0,  kField,     kNone,   kNone},
@@ -174,7 +174,7 @@ constexpr FieldDescriptor kDescriptors[] = {
     // login response
     {2400,   0,   0,         "LOGIN_RESP: ----- 登录回应 -----",                         -1,   2401,      1,  kBody,      kNone,   kNone},
     {2401,   2,   4,         "LOGIN_RESP: 返回结果 =",                                   -1,   2402,      0,  kField,     kNone,   kNone},
-    {2402,   6,   16,        "LOGIN_RESP: 认证码 =",                                     -1,   2403,      0,  kField,     kNone,   kNone},
+    {2402,   58,  16,        "LOGIN_RESP: 认证码 =",                                     -1,   2403,      0,  kField,     kNone,   kNone}, // an MD5 authenticator: octets, shown in hex
     {2403,   33,  1,         "LOGIN_RESP: 版本号 =",                                     -1,   kEnd,      0,  kField,     kNone,   kNone},
 
     // submit

@@ -172,7 +172,7 @@ constexpr FieldDescriptor kDescriptors[] = {
     {2147, 9,   1,         "REPLACE_SM: registered_delivery =",                                         kNone, 2148, 0, kBodyField, kNone, kNone},
     {2148, 9,   1,         "REPLACE_SM: sm_default_msg_id =",                                           kNone, 2149, 0, kBodyField, kNone, kNone},
     {2149, 9,   1,         "REPLACE_SM: sm_length =",                                                   kNone, 2150, 0, kBodyField, kNone, kNone},
-    {2150, 100, kVariable, "REPLACE_SM: short_message =",                                               kNone, 2151, 0, kBodyField, kNone, 2149},
+    {2150, 105, kVariable, "REPLACE_SM: short_message =",                                               kNone, 2151, 0, kBodyField, kNone, 2149}, // no data_coding: plain ASCII
     {2151, 71,  kVariable, "REPLACE_SM TLV:",                                                           kNone, 2151, 0, kBodyField, kNone, kNone}, // repeats: one line per optional parameter
 
     // cancel_sm (case "00000008")

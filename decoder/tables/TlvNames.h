@@ -88,7 +88,8 @@ enum class SmppTlvValue {
     U16,   // 16-bit network order, decimal
     U8,    // first value byte, decimal
     None,  // nothing
-    Text,  // the value as text, cut to its length (every tag not listed below)
+    Text,  // the value as text, cut to its length (every named tag not listed below)
+    Hex,   // the value's octets in hex (a tag without a name)
 };
 
 struct SmppTlvRule {

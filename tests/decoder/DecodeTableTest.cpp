@@ -181,17 +181,17 @@ TEST_F(DecodeTableTest, DataCodingDoesNotOutliveItsRecord) {
     const Bytes submit = CaptureRecord(2, SmppPdu(4, 1, Builder()
                                                             .cstr("").u8(0).u8(0).cstr("1").u8(0).u8(0).cstr("2")
                                                             .u8(0).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0)
-                                                            .u8(0) // data_coding
-                                                            .u8(0).u8(2).raw("hi")));
+                                                            .u8(15) // data_coding: GB2312
+                                                            .u8(0).u8(2).raw("\xC4\xE3")));
     ASSERT_TRUE(Decode(submit));
-    EXPECT_EQ(decoder.Lines().back().text, "SUB_SM: short_message = hi");
+    EXPECT_EQ(decoder.Lines().back().text, "SUB_SM: short_message = 你");
 
-    // replace_sm has no data_coding: its text has no rule, whatever the previous record held.
+    // replace_sm has no data_coding: its text reads as ASCII, whatever the previous record held.
     const Bytes replace = CaptureRecord(2, SmppPdu(7, 2, Builder()
                                                              .cstr("5").u8(0).u8(0).cstr("1").cstr("").cstr("")
-                                                             .u8(0).u8(0).u8(2).raw("hi")));
+                                                             .u8(0).u8(0).u8(2).raw("\xC4\xE3")));
     ASSERT_TRUE(Decode(replace));
-    EXPECT_EQ(decoder.Lines().back().text, "REPLACE_SM: short_message = Unknown data_coding，can't parse!");
+    EXPECT_EQ(decoder.Lines().back().text, "REPLACE_SM: short_message = \\xC4\\xE3");
 }
 
 } // namespace

@@ -86,13 +86,14 @@ TEST(FormattersTest, GbkText) {
         {"lead byte before a blank", {0xC4, ' ', 'x'}, "\\xC4 x"},
         {"four-byte GB18030 form", {0x81, 0x30, 0x81, 0x30}, "\u0080"},
         {"bad byte then Chinese", {0xFF, 0xC4, 0xE3}, "\\xFF你"},
+        {"control characters", {'a', '\t', 0xC4, 0xE3, 0x0A, 0x7F}, "a\\x09你\\x0A\\x7F"},
     }, GbkToUtf8);
     const Bytes chinese{0xC4, 0xE3, 0xBA, 0xC3};
     EXPECT_EQ(GbkToUtf8(chinese.data(), 3), "你\\xBA") << "a count that cuts a character";
 }
 
 TEST(FormattersTest, ShortMessageByDataCoding) {
-    const Bytes ascii{'h', 'i', 0, 'x'}, gbk{0xC4, 0xE3, 0xBA, 0xC3}, ucs2{0x4F, 0x60, 0x59, 0x7D};
+    const Bytes ascii{'h', 'i', 0, 'x'}, gbk{0xC4, 0xE3, 0xBA, 0xC3}, ucs2{0x4F, 0x60, 0x59, 0x7D}, latin1{0xE9, 0, 0x85};
     const struct {
         const char* name;
         int32_t dataCoding;
@@ -103,10 +104,11 @@ TEST(FormattersTest, ShortMessageByDataCoding) {
         {"0 text to NUL", 0, &ascii, "hi", "hi"},
         {"15 GBK text", 15, &gbk, "你好", "你好"},
         {"8 UCS-2", 8, &ucs2, "你好", "你好"},
-        {"4 binary", 4, &ascii, "二进制信息!", "8-bit binary"},
-        {"3 SIM write / no SMPP rule", 3, &ascii, "短信写卡操作!", "Unknown data_coding，can't parse!"},
-        {"1 no rule", 1, &ascii, "Unknown data_coding，can't parse!", "Unknown data_coding，can't parse!"},
-        {"none seen", -1, &ascii, "Unknown data_coding，can't parse!", "Unknown data_coding，can't parse!"},
+        {"4 binary", 4, &ascii, "二进制信息!", "68690078"},
+        {"3 SIM write / Latin 1", 3, &latin1, "短信写卡操作!", "é\\x00\\x85"},
+        {"1 IA5", 1, &ascii, "Unknown data_coding，can't parse!", "hi\\x00x"},
+        {"none seen: SMPP reads ASCII", -1, &gbk, "Unknown data_coding，can't parse!", "\\xC4\\xE3\\xBA\\xC3"},
+        {"5 no rule", 5, &ascii, "Unknown data_coding，can't parse!", "Unknown data_coding，can't parse!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -199,7 +201,7 @@ TEST(FormattersTest, SmppTlv) {
         {"text", Tlv(0x001E, {'m', 's', 'g', '1', 0}), "receipted_message_id(Generic) = msg1"},
         {"no value text", Tlv(0x130C, {}), "alert_on_message_delivery(CDMA) = "},
         {"name with its stray parenthesis", Tlv(0x1738, {'1', '3', '9'}), "计费号码) = 139"},
-        {"unknown tag as text", Tlv(0x1234, {'a', 'b'}), "未知(0x1234) = ab"},
+        {"unknown tag in hex", Tlv(0x1234, {'a', 'b'}), "未知(0x1234) = 6162"},
         {"16-bit rule with one byte", Tlv(0x020C, {0x01}), "sar_msg_ref_num(Generic) = "},
         {"8-bit rule with no byte", Tlv(0x0210, {}), "SC_interface_version(Generic) = "},
     }, FormatSmppTlv);

@@ -223,7 +223,7 @@ TEST(PacketDecoderWalk, SmppOptionalParametersOnePerLine) {
          {{11, "P: field = 1", 0, 1},
           {12, "P TLV: sar_msg_ref_num(Generic) = 42", 1, 6},
           {12, "P TLV: alert_on_message_delivery(CDMA) = ", 7, 4},
-          {12, "P TLV: 未知(0x7777) = x", 11, 5}}},
+          {12, "P TLV: 未知(0x7777) = 78", 11, 5}}},
         {"value runs past the record", Builder().u8(1).raw(Tlv(0x0424, {'a', 'b'}, 10)), false,
          {{11, "P: field = 1", 0, 1}, {12, "未知错误!", 1, 6}}},
         {"two stray bytes after the last parameter", Builder().u8(1).raw(Tlv(0x0210, {0x34})).u16(0x0210), false,
