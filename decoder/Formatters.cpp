@@ -196,6 +196,15 @@ std::string FormatSmgpReport(const uint8_t* bytes, int32_t available) {
     return Formatted(AppendSmgpReport, bytes, available);
 }
 
+void AppendRegisteredDeliveryBits(std::string& out, const NameIndex& names, uint8_t value) {
+    using namespace decode_ids;
+    out.append(" (Receipt=").append(names.FindValueName(kReceiptBits, value & 0x03));
+    out.append("; SME Ack=").append(names.FindValueName(kAcknowledgementBits, (value >> 2) & 0x03));
+    out.append("; Intermediate=").append(names.FindValueName(kIntermediateBit, (value >> 4) & 0x01));
+    if (value & 0xE0) out.append("; bits 5-7 reserved");
+    out.push_back(')');
+}
+
 bool IsEsmClassField(int32_t descriptorId) {
     using namespace decode_ids;
     return descriptorId == kSubmitSmEsmClass || descriptorId == kDeliverSmEsmClass ||
@@ -266,11 +275,7 @@ std::string FormatSmgp3Tlv(const NameIndex& names, const uint8_t* bytes, int32_t
     return out;
 }
 
-void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
-    const ByteReader tlv(bytes, available);
-    const uint16_t tag = tlv.U16Be(0);
-    const uint16_t length = tlv.U16Be(2);
-
+void AppendSmppTlvName(std::string& out, uint16_t tag) {
     const auto entry = std::find_if(std::begin(SmppTlvNameTable), std::end(SmppTlvNameTable),
                                     [tag](const TlvName& row) { return row.tag == tag; });
     if (entry != std::end(SmppTlvNameTable)) {
@@ -280,6 +285,16 @@ void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
         AppendHexDigits(out, tag, 4);
         out.push_back(')');
     }
+}
+
+void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
+    const ByteReader tlv(bytes, available);
+    const uint16_t tag = tlv.U16Be(0);
+    const uint16_t length = tlv.U16Be(2);
+
+    const auto entry = std::find_if(std::begin(SmppTlvNameTable), std::end(SmppTlvNameTable),
+                                    [tag](const TlvName& row) { return row.tag == tag; });
+    AppendSmppTlvName(out, tag);
     out.append(" = ");
 
     const auto rule = std::find_if(std::begin(SmppTlvValueRules), std::end(SmppTlvValueRules),
@@ -306,6 +321,12 @@ void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
         break;
     case SmppTlvValue::U8:
         if (value.Has(0, 1)) AppendDecimal(out, value.U8(0));
+        if (tag == kSmppMessageState && value.Has(0, 1)) {
+            const uint8_t state = value.U8(0);
+            const auto named = std::find_if(std::begin(SmppMessageStateNames), std::end(SmppMessageStateNames),
+                                            [state](const TlvName& row) { return row.tag == state; });
+            if (named != std::end(SmppMessageStateNames)) out.append(" (").append(named->name).push_back(')');
+        }
         break;
     case SmppTlvValue::None: break;
     case SmppTlvValue::Hex:

@@ -60,6 +60,10 @@ void AppendCmppReport(std::string& out, const uint8_t* bytes, int32_t available,
 std::string FormatSmgpReport(const uint8_t* bytes, int32_t available);
 void AppendSmgpReport(std::string& out, const uint8_t* bytes, int32_t available);
 
+// " (Receipt=%s; SME Ack=%s; Intermediate=%s)" for an SMPP registered_delivery read bit by bit:
+// bits 0-1, 2-3 and 4, and a note when a bit above them is set.
+void AppendRegisteredDeliveryBits(std::string& out, const NameIndex& names, uint8_t value);
+
 // Whether the descriptor is one of the SMPP esm_class fields whose suffix FormatEsmClass makes.
 bool IsEsmClassField(int32_t descriptorId);
 // " (GSM=%s; Type=%s; Mode=%s)" for an SMPP esm_class; the deliver_sm field (1980) uses the
@@ -72,6 +76,8 @@ std::string FormatSmgp3Tlv(const NameIndex& names, const uint8_t* bytes, int32_t
 void AppendSmgp3Tlv(std::string& out, const NameIndex& names, const uint8_t* bytes, int32_t available);
 
 // One SMPP optional parameter (tag, length, value) as "name = value"; a tag without a name
-// shows as 未知(0xTTTT).
+// shows as 未知(0xTTTT) and its value in hex; a message_state value carries its name.
 std::string FormatSmppTlv(const uint8_t* bytes, int32_t available);
+// The name part alone: the table's name, or 未知(0xTTTT).
+void AppendSmppTlvName(std::string& out, uint16_t tag);
 void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available);

@@ -41,3 +41,7 @@ std::string_view NameIndex::FindValueName(int32_t category, int32_t value) const
 }
 
 bool NameIndex::HasCategory(int32_t category) const { return m_categories.count(category) != 0; }
+
+bool NameIndex::HasOwnRow(int32_t category, int32_t value) const {
+    return value >= 0 && m_values.count(Key(category, static_cast<uint32_t>(value))) != 0;
+}

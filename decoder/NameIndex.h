@@ -23,6 +23,8 @@ public:
     // The name of the first row of the category whose value equals `value` or is the wildcard -1;
     // empty for a negative value, a value without a row, or a row with an empty name.
     std::string_view FindValueName(int32_t category, int32_t value) const;
+    // Whether the value has a row of its own in the category (not only the wildcard's name).
+    bool HasOwnRow(int32_t category, int32_t value) const;
     // Whether the category has any row at all (a descriptor without rows gets no suffix).
     bool HasCategory(int32_t category) const;
 

@@ -14,6 +14,7 @@
 #include "decoder/GbkText.h"
 #include "decoder/TextAppend.h"
 #include "decoder/tables/TableIds.h"
+#include "decoder/tables/TlvNames.h"
 #include "decoder/tables/Tables.h"
 
 namespace {
@@ -60,6 +61,9 @@ int32_t FieldIconOf(int32_t groupIcon) {
 
 // The esm_class bit that says the short message starts with a user data header.
 constexpr uint8_t kEsmClassUdhi = 0x40;
+
+// A CMPP status report in the 2.0 layout: its destination number takes 21 octets, not 32.
+constexpr int32_t kCmpp2ReportWidth = 60;
 
 // At most this many octets that the walk did not reach are shown on the closing line.
 constexpr int32_t kTrailingOctetsShown = 64;
@@ -447,31 +451,180 @@ void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_
     case FieldKind::FailedDestination: labelAnd(); AppendGbkText(out, p + 2, width - 2); break;
     case FieldKind::Hex16: labelAnd(); out.append("0x"); AppendHexDigits(out, bytes.U16Be(0), 4); break;
     case FieldKind::Smgp3Tlv: labelAnd(); AppendSmgp3Tlv(out, m_names, p, width); break;
-    case FieldKind::SmppTlv: labelAnd(); AppendSmppTlv(out, p, width); break;
+    case FieldKind::SmppTlv: {
+        labelAnd();
+        const ByteReader tlv(p, width);
+        if (tlv.U16Be(0) != kSmppMessagePayload) {
+            AppendSmppTlv(out, p, width);
+            break;
+        }
+        // The payload is a short message carried elsewhere: it reads by the PDU's coding.
+        AppendSmppTlvName(out, kSmppMessagePayload);
+        out.append(" = ");
+        AppendContent(out, position, p + 4, 4, std::max(0, width - 4), ContentRule::Smpp);
+        break;
+    }
     case FieldKind::Bits:
         if (IsEsmClassField(row.id)) m_udhi = (bytes.U8(0) & kEsmClassUdhi) != 0;
         labelAnd();
         AppendBits(out, bytes.U8(0));
         break;
     case FieldKind::CmppContent:
-    case FieldKind::Cmpp3Content:
+    case FieldKind::Cmpp3Content: {
         labelAnd();
+        // A report of 60 octets has the 2.0 layout whatever the protocol version: only the
+        // width of the destination number differs, and the 3.0 layout needs 71.
+        const bool cmpp2 = KindOf(row) == FieldKind::CmppContent || width == kCmpp2ReportWidth;
         if (m_isReport != 0)
-            AppendCmppReport(out, p, width, KindOf(row) == FieldKind::CmppContent ? CmppReportLayout::Cmpp2 : CmppReportLayout::Cmpp3);
+            AppendCmppReport(out, p, width, cmpp2 ? CmppReportLayout::Cmpp2 : CmppReportLayout::Cmpp3);
         else
-            AppendShortMessage(out, p, width, m_dataCoding);
+            AppendContent(out, position, p, 0, width, ContentRule::Gateway);
         break;
+    }
     case FieldKind::SmgpContent:
     case FieldKind::CngpContent:
         labelAnd();
         if (m_isReport != 0)
             AppendSmgpReport(out, p, width);
         else
-            AppendShortMessage(out, p, width, m_dataCoding);
+            AppendContent(out, position, p, 0, width, ContentRule::Gateway);
         break;
-    case FieldKind::SmppContent: labelAnd(); AppendSmppShortMessage(out, p, width, m_dataCoding); break;
-    case FieldKind::CmppMsgId: labelAnd(); AppendCmppMsgId(out, p, available); break;
+    case FieldKind::SmppContent: labelAnd(); AppendContent(out, position, p, 0, width, ContentRule::Smpp); break;
+    case FieldKind::CmppMsgId:
+        labelAnd();
+        AppendCmppMsgId(out, p, available);
+        // The composite reads fields out of the identifier; its octets as one number are what
+        // another gateway's log shows.
+        out.append(" (0x");
+        AppendHexDigits(out, bytes.U32Be(0), 8);
+        AppendHexDigits(out, bytes.U32Be(4), 8);
+        out.push_back(')');
+        break;
     default: break; // a kind without a rule shows no text of its own
+    }
+}
+
+std::string_view CPacketDecoder::LabelPrefix(int32_t position) const {
+    const std::string_view label(m_rows[position].label, static_cast<size_t>(m_labelLengths[position]));
+    const size_t colon = label.find(':');
+    return colon == std::string_view::npos ? label : label.substr(0, colon + 1);
+}
+
+void CPacketDecoder::AddDetail(int32_t position, std::string_view text, int32_t at, int32_t width) {
+    std::string line(LabelPrefix(position));
+    line.push_back(' ');
+    line.append(text);
+    m_details.push_back({std::move(line), at, width});
+}
+
+void CPacketDecoder::AppendContent(std::string& out, int32_t position, const uint8_t* p, int32_t at, int32_t width,
+                                   ContentRule rule) {
+    const int32_t header = m_udhi ? AddUserDataHeader(position, p, at, width) : 0;
+    const uint8_t* text = p + header;
+    const int32_t length = width - header;
+    if (rule == ContentRule::Smpp)
+        AppendSmppShortMessage(out, text, length, m_dataCoding);
+    else
+        AppendShortMessage(out, text, length, m_dataCoding);
+    // Receipts are plain text; a coding that shows octets or UCS-2 is never read as one.
+    const bool plain = m_dataCoding == 0 || m_dataCoding == 15 ||
+                       (rule == ContentRule::Smpp && (m_dataCoding == 1 || m_dataCoding == 3 || m_dataCoding == -1));
+    if (plain) AddReceiptFields(position, text, at + header, length);
+}
+
+int32_t CPacketDecoder::AddUserDataHeader(int32_t position, const uint8_t* p, int32_t at, int32_t width) {
+    if (width < 1) return 0;
+    const int32_t end = 1 + p[0];
+    std::string text = "UDH length = ";
+    AppendDecimal(text, p[0]);
+    if (end > width) {
+        // Not a header that fits: the content is shown whole, as if it had none.
+        AddDetail(position, text + " (runs past the message)", at, 1);
+        return 0;
+    }
+    AddDetail(position, text, at, 1);
+    for (int32_t i = 1; i < end;) {
+        const ByteReader element(p + i, end - i);
+        const int32_t length = element.Has(0, 2) ? element.U8(1) : -1;
+        if (length < 0 || !element.Has(2, length)) {
+            AddDetail(position, "UDH element cut short", at + i, end - i);
+            break;
+        }
+        const uint8_t identifier = element.U8(0);
+        text = "UDH element = 0x";
+        AppendHexDigits(text, identifier, 2);
+        const auto named = std::find_if(std::begin(UdhElementNames), std::end(UdhElementNames),
+                                        [identifier](const UdhElementName& n) { return n.identifier == identifier; });
+        if (named != std::end(UdhElementNames)) text.append(" (").append(named->name).push_back(')');
+        text.append(", length = ");
+        AppendDecimal(text, length);
+        const bool concatenation8 = identifier == kUdhConcatenation8 && length >= 3;
+        const bool concatenation16 = identifier == kUdhConcatenation16 && length >= 4;
+        if (concatenation8 || concatenation16) {
+            const int32_t parts = concatenation8 ? 3 : 4;
+            text.append(", reference = ");
+            AppendDecimal(text, concatenation8 ? element.U8(2) : element.U16Be(2));
+            text.append(", total = ");
+            AppendDecimal(text, element.U8(parts));
+            text.append(", part = ");
+            AppendDecimal(text, element.U8(parts + 1));
+        }
+        AddDetail(position, text, at + i, 2 + length);
+        i += 2 + length;
+    }
+    return end;
+}
+
+void CPacketDecoder::AddReceiptFields(int32_t position, const uint8_t* p, int32_t at, int32_t width) {
+    // Where each key starts, -1 where the receipt leaves it out; the keys keep their order.
+    constexpr int32_t kKeys = static_cast<int32_t>(std::size(ReceiptFieldKeys));
+    int32_t starts[kKeys];
+    const auto keyAt = [&](int32_t i, const char* key) {
+        const int32_t n = static_cast<int32_t>(std::strlen(key));
+        if (i < 0 || i + n > width) return false;
+        for (int32_t k = 0; k < n; ++k)
+            if (std::tolower(p[i + k]) != key[k]) return false;
+        return true;
+    };
+    if (!keyAt(0, ReceiptFieldKeys[0])) return;
+    starts[0] = 0;
+    int32_t from = 0;
+    int32_t found = 1;
+    for (int32_t k = 1; k < kKeys; ++k) {
+        starts[k] = -1;
+        for (int32_t i = from + 1; i < width; ++i) {
+            if (p[i - 1] == ' ' && keyAt(i, ReceiptFieldKeys[k])) {
+                starts[k] = i;
+                from = i;
+                ++found;
+                break;
+            }
+        }
+    }
+    const int32_t textKey = kKeys - 1;
+    const int32_t statusKey = kKeys - 3;
+    // Everything up to the free text is printable ASCII in a receipt; anything else is a message
+    // that happens to start with "id:".
+    const int32_t plainEnd = starts[textKey] < 0 ? width : starts[textKey];
+    for (int32_t i = 0; i < plainEnd; ++i)
+        if (p[i] < 0x20 || p[i] >= 0x7F) return;
+    if (starts[statusKey] < 0 || found < 4) return;
+
+    for (int32_t k = 0; k < kKeys; ++k) {
+        if (starts[k] < 0) continue;
+        const int32_t valueAt = starts[k] + static_cast<int32_t>(std::strlen(ReceiptFieldKeys[k]));
+        int32_t valueEnd = width;
+        for (int32_t next = k + 1; next < kKeys; ++next) {
+            if (starts[next] >= 0) {
+                valueEnd = starts[next] - 1; // the blank before the next key
+                break;
+            }
+        }
+        const std::string_view key(ReceiptFieldKeys[k], std::strlen(ReceiptFieldKeys[k]) - 1);
+        std::string text = "receipt ";
+        text.append(key).append(" = ");
+        AppendGbkText(text, p + valueAt, valueEnd - valueAt);
+        AddDetail(position, text, at + valueAt, valueEnd - valueAt);
     }
 }
 
@@ -501,6 +654,11 @@ void CPacketDecoder::AppendSuffix(std::string& out, int32_t position, const uint
     default: value = bytes.U8(0); break;
     }
     if (bytes.Failed()) return;
+    if ((category == decode_ids::kSubmittedRegisteredDelivery || category == decode_ids::kDeliveredRegisteredDelivery) &&
+        !m_names.HasOwnRow(category, value)) {
+        AppendRegisteredDeliveryBits(out, m_names, static_cast<uint8_t>(value));
+        return;
+    }
     const std::string_view name = m_names.FindValueName(category, value);
     if (!name.empty()) out.append(" (").append(name).push_back(')');
 }

@@ -85,6 +85,19 @@ private:
     int32_t FindLine(int32_t id) const;
     void AppendTrailingOctets(int32_t offset);
 
+    // Message content at p, `at` octets into its field: a user data header first when the PDU
+    // says there is one, then the text by the PDU's data coding, then the fields of a receipt.
+    enum class ContentRule { Smpp, Gateway };
+    void AppendContent(std::string& out, int32_t position, const uint8_t* p, int32_t at, int32_t width, ContentRule rule);
+    // Detail lines for the header's length and elements; returns the octets it takes (0 when
+    // the length octet claims more than the content holds).
+    int32_t AddUserDataHeader(int32_t position, const uint8_t* p, int32_t at, int32_t width);
+    // One detail line per field of a delivery receipt's text; none when the text is not one.
+    void AddReceiptFields(int32_t position, const uint8_t* p, int32_t at, int32_t width);
+    void AddDetail(int32_t position, std::string_view text, int32_t at, int32_t width);
+    // The label up to its first ':' ("SUB_SM:"), which starts the field's detail lines.
+    std::string_view LabelPrefix(int32_t position) const;
+
     // A line that a field adds under its own, to show a part of its bytes (a user data header
     // element, a receipt field); offset and width are relative to the field's first byte.
     struct Detail {

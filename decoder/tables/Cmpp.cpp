@@ -30,8 +30,8 @@ constexpr FieldDescriptor kDescriptors[] = {
     {  12,  8,  4, "80000007",                                        0,  kEnd,      0, 157, kNone, kNone},
     {  12,  8,  4, "00000008",                                        0,  kEnd,      0, 157, kNone, kNone},
     {  12,  8,  4, "80000008",                                        0, 170,        0, 157, kNone, kNone},
-    {  12,  8,  4, "00000009",                                        0,  kEnd,      0, 157, kNone, kNone},
-    {  12,  8,  4, "80000009",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {  12,  8,  4, "00000009",                                        0, 250,        0, 157, kNone, kNone},
+    {  12,  8,  4, "80000009",                                        0, 280,        0, 157, kNone, kNone},
     {  12,  8,  4, "00000010",                                        0,  kEnd,      0, 157, kNone, kNone},
     {  12,  8,  4, "80000010",                                        0,  kEnd,      0, 157, kNone, kNone},
     {  12, -1,  0, "",                                                0,  kEnd,      0, 157, kNone, kNone},
@@ -94,6 +94,40 @@ constexpr FieldDescriptor kDescriptors[] = {
     // activity-test response
     { 170,  0,  0, "ACTIVETEST_RESP: ----- 激活测试应答 -----",      -1, 171,        1, 161, kNone, kNone},
     { 171,  0,  1, "ACTIVETEST_RESP: 保留",                          -1,  kEnd,      0, 163, kNone, kNone},
+    // forward between gateways; the list of numbers shows the first, as the submit's does
+    { 250,   0, 0, "FWD: ----- 消息前转 -----",                      -1, 251,       1, 161, kNone, kNone},
+    { 251,   6, 6, "FWD: 源网关代码 =",                              -1, 252,       0, 163, kNone, kNone},
+    { 252,   6, 6, "FWD: 目的网关代码 =",                            -1, 253,       0, 163, kNone, kNone},
+    { 253,   9, 1, "FWD: 经过的网关数量 =",                          -1, 254,       0, 163, kNone, kNone},
+    { 254,   9, 1, "FWD: 前转类型 =",                                -1, 255,       0, 163, kNone, kNone},
+    { 255, 1000, 8, "FWD: 信息标识 =",                                -1, 256,       0, 163, kNone, kNone},
+    { 256,   9, 1, "FWD: 相同Msg_Id的信息总条数 =",                  -1, 257,       0, 163, kNone, kNone},
+    { 257,   9, 1, "FWD: 相同Msg_Id的信息序号 =",                    -1, 258,       0, 163, kNone, kNone},
+    { 258,   9, 1, "FWD: 要求状态报告 =",                            -1, 259,       0, 163, kNone, kNone},
+    { 259,   9, 1, "FWD: 信息级别 =",                                -1, 260,       0, 163, kNone, kNone},
+    { 260,   6, 10, "FWD: 业务类型 =",                                -1, 261,       0, 163, kNone, kNone},
+    { 261,   9, 1, "FWD: 计费用户类型 =",                            -1, 262,       0, 163, kNone, kNone},
+    { 262,   6, 21, "FWD: 被计费用户的号码 =",                        -1, 263,       0, 163, kNone, kNone},
+    { 263,   9, 1, "FWD: GSM协议类型 =",                             -1, 264,       0, 163, kNone, kNone},
+    { 264,  39, 1, "FWD: TP_udhi(用户数据头标识) =",                 -1, 265,       0, 163, kNone, kNone},
+    { 265,  38, 1, "FWD: 信息格式 =",                                -1, 266,       0, 163, kNone, kNone},
+    { 266,   6, 6, "FWD: 信息内容来源 =",                            -1, 267,       0, 163, kNone, kNone},
+    { 267,   6, 2, "FWD: 资费类别 =",                                -1, 268,       0, 163, kNone, kNone},
+    { 268,   6, 6, "FWD: 资费代码 =",                                -1, 269,       0, 163, kNone, kNone},
+    { 269,   6, 17, "FWD: 存活有效期 =",                              -1, 270,       0, 163, kNone, kNone},
+    { 270,   6, 17, "FWD: 定时发送时间 =",                            -1, 271,       0, 163, kNone, kNone},
+    { 271,   6, 21, "FWD: 源号码 =",                                  -1, 272,       0, 163, kNone, kNone},
+    { 272,   9, 1, "FWD: 接收用户数 =",                              -1, 273,       0, 163, kNone, kNone},
+    { 273,  31, kVariable, "FWD: 接收短信的MSISDN号码 =",                    -1, 274,       0, 163, kNone,   272},
+    { 274,  32, 1, "FWD: 信息长度 =",                                -1, 275,       0, 163, kNone, kNone},
+    { 275, 100, kVariable, "FWD: 信息内容 =",                                -1, 276,       0, 163, kNone,   274},
+    { 276,   0, 8, "FWD: 保留",                                      -1, kEnd,      0, 163, kNone, kNone},
+    // forward response
+    { 280,   0, 0, "FWD_RESP: ----- 消息前转应答 -----",             -1, 281,       1, 161, kNone, kNone},
+    { 281, 1000, 8, "FWD_RESP: 信息标识 =",                           -1, 282,       0, 163, kNone, kNone},
+    { 282,   9, 1, "FWD_RESP: 相同Msg_Id的信息总条数 =",             -1, 283,       0, 163, kNone, kNone},
+    { 283,   9, 1, "FWD_RESP: 相同Msg_Id的信息序号 =",               -1, 284,       0, 163, kNone, kNone},
+    { 284,  32, 1, "FWD_RESP: 结果 =",                               -1, kEnd,      0, 163, kNone, kNone},
 
     // ---- CMPP 3.0 (protocol code 4) ----
     {1010,  0,  0, "CMPP3: ----- 中国移动点对点协议v3 -----",        -1, 1011,       1, 153, kNone, kNone},
@@ -115,8 +149,8 @@ constexpr FieldDescriptor kDescriptors[] = {
     {1012,  8,  4, "80000007",                                        0,  kEnd,      0, 157, kNone, kNone},
     {1012,  8,  4, "00000008",                                        0,  kEnd,      0, 157, kNone, kNone},
     {1012,  8,  4, "80000008",                                        0, 1170,       0, 157, kNone, kNone},
-    {1012,  8,  4, "00000009",                                        0,  kEnd,      0, 157, kNone, kNone},
-    {1012,  8,  4, "80000009",                                        0,  kEnd,      0, 157, kNone, kNone},
+    {1012,  8,  4, "00000009",                                        0, 1200,       0, 157, kNone, kNone},
+    {1012,  8,  4, "80000009",                                        0, 1250,       0, 157, kNone, kNone},
     {1012,  8,  4, "00000010",                                        0,  kEnd,      0, 157, kNone, kNone},
     {1012,  8,  4, "80000010",                                        0,  kEnd,      0, 157, kNone, kNone},
     {1012, -1,  0, "",                                                0,  kEnd,      0, 157, kNone, kNone},
@@ -182,6 +216,47 @@ constexpr FieldDescriptor kDescriptors[] = {
     // activity-test response
     {1170,  0,  0, "ACTIVETEST_RESP: ----- 激活测试应答 -----",      -1, 171,        1, 161, kNone, kNone}, // shares the CMPP 2.0 reserved octet
     { 171,  0,  1, "ACTIVETEST_RESP: 保留",                          -1,  kEnd,      0, 163, kNone, kNone}, // never reached: 171 means the CMPP 2.0 row
+    // forward between gateways: pseudo numbers beside the real ones
+    {1200,   0, 0, "FWD: ----- 消息前转 -----",                      -1, 1201,      1, 161, kNone, kNone},
+    {1201,   6, 6, "FWD: 源网关代码 =",                              -1, 1202,      0, 163, kNone, kNone},
+    {1202,   6, 6, "FWD: 目的网关代码 =",                            -1, 1203,      0, 163, kNone, kNone},
+    {1203,   9, 1, "FWD: 经过的网关数量 =",                          -1, 1204,      0, 163, kNone, kNone},
+    {1204,   9, 1, "FWD: 前转类型 =",                                -1, 1205,      0, 163, kNone, kNone},
+    {1205, 1000, 8, "FWD: 信息标识 =",                                -1, 1206,      0, 163, kNone, kNone},
+    {1206,   9, 1, "FWD: 相同Msg_Id的信息总条数 =",                  -1, 1207,      0, 163, kNone, kNone},
+    {1207,   9, 1, "FWD: 相同Msg_Id的信息序号 =",                    -1, 1208,      0, 163, kNone, kNone},
+    {1208,   9, 1, "FWD: 要求状态报告 =",                            -1, 1209,      0, 163, kNone, kNone},
+    {1209,   9, 1, "FWD: 信息级别 =",                                -1, 1210,      0, 163, kNone, kNone},
+    {1210,   6, 10, "FWD: 业务类型 =",                                -1, 1211,      0, 163, kNone, kNone},
+    {1211,   9, 1, "FWD: 计费用户类型 =",                            -1, 1212,      0, 163, kNone, kNone},
+    {1212,   6, 32, "FWD: 被计费用户的号码 =",                        -1, 1213,      0, 163, kNone, kNone},
+    {1213,   6, 32, "FWD: 被计费用户的伪码 =",                        -1, 1214,      0, 163, kNone, kNone},
+    {1214,  32, 1, "FWD: 被计费用户的号码类型 =",                    -1, 1215,      0, 163, kNone, kNone},
+    {1215,   9, 1, "FWD: GSM协议类型 =",                             -1, 1216,      0, 163, kNone, kNone},
+    {1216,  39, 1, "FWD: TP_udhi(用户数据头标识) =",                 -1, 1217,      0, 163, kNone, kNone},
+    {1217,  38, 1, "FWD: 信息格式 =",                                -1, 1218,      0, 163, kNone, kNone},
+    {1218,   6, 6, "FWD: 信息内容来源 =",                            -1, 1219,      0, 163, kNone, kNone},
+    {1219,   6, 2, "FWD: 资费类别 =",                                -1, 1220,      0, 163, kNone, kNone},
+    {1220,   6, 6, "FWD: 资费代码 =",                                -1, 1221,      0, 163, kNone, kNone},
+    {1221,   6, 17, "FWD: 存活有效期 =",                              -1, 1222,      0, 163, kNone, kNone},
+    {1222,   6, 17, "FWD: 定时发送时间 =",                            -1, 1223,      0, 163, kNone, kNone},
+    {1223,   6, 21, "FWD: 源号码 =",                                  -1, 1224,      0, 163, kNone, kNone},
+    {1224,   6, 32, "FWD: 源号码的伪码 =",                            -1, 1225,      0, 163, kNone, kNone},
+    {1225,  32, 1, "FWD: 源号码类型 =",                              -1, 1226,      0, 163, kNone, kNone},
+    {1226,  32, 1, "FWD: 源号码的来源 =",                            -1, 1227,      0, 163, kNone, kNone},
+    {1227,   9, 1, "FWD: 接收用户数 =",                              -1, 1228,      0, 163, kNone, kNone},
+    {1228,  31, kVariable, "FWD: 接收短信的MSISDN号码 =",                    -1, 1229,      0, 163, kNone,  1227},
+    {1229,  43, kVariable, "FWD: 接收号码的伪码 =",                          -1, 1230,      0, 163, kNone,  1227},
+    {1230,  32, 1, "FWD: 接收号码类型 =",                            -1, 1231,      0, 163, kNone, kNone},
+    {1231,  32, 1, "FWD: 信息长度 =",                                -1, 1232,      0, 163, kNone, kNone},
+    {1232, 101, kVariable, "FWD: 信息内容 =",                                -1, 1233,      0, 163, kNone,  1231},
+    {1233,   6, 20, "FWD: 点播业务使用的LinkID =",                    -1, kEnd,      0, 163, kNone, kNone},
+    // forward response
+    {1250,   0, 0, "FWD_RESP: ----- 消息前转应答 -----",             -1, 1251,      1, 161, kNone, kNone},
+    {1251, 1000, 8, "FWD_RESP: 信息标识 =",                           -1, 1252,      0, 163, kNone, kNone},
+    {1252,   9, 1, "FWD_RESP: 相同Msg_Id的信息总条数 =",             -1, 1253,      0, 163, kNone, kNone},
+    {1253,   9, 1, "FWD_RESP: 相同Msg_Id的信息序号 =",               -1, 1254,      0, 163, kNone, kNone},
+    {1254,   2, 4, "FWD_RESP: 结果 =",                               -1, kEnd,      0, 163, kNone, kNone},
 
     // ---- mobile TEST protocol (protocol code 8) ----
     { 180,  0,  0, "TEST: ----- 模拟终端协议 -----",                 -1, 181,        1, 160, kNone, kNone},
@@ -228,8 +303,8 @@ constexpr FieldDescriptor kDescriptors[] = {
     { 242,  6, 10, "DELIVER_RESP: 短消息ID =",                       -1,  kEnd,      0, 163, kNone, kNone},
 };
 
-// 75 CMPP 2.0 rows, 78 CMPP 3.0 rows (171 listed again with its reply), 35 TEST rows.
-static_assert(std::size(kDescriptors) == 188);
+// 75 + 32 CMPP 2.0 rows, 78 + 39 CMPP 3.0 rows (171 listed again with its reply), 35 TEST rows.
+static_assert(std::size(kDescriptors) == 188 + 32 + 39);
 
 // Command names; table 1012 repeats table 12 so the brief list names CMPP 3.0 commands too.
 constexpr CommandName kCmppCommands[] = {
@@ -346,6 +421,14 @@ constexpr Named kSubmitResult[] = {
     {-1, "未知"},
 };
 
+constexpr Named kForwardType[] = {
+    { 0, "MT前转"},
+    { 1, "MO前转"},
+    { 2, "MT时的状态报告"},
+    { 3, "MO时的状态报告"},
+    {-1, "未知"},
+};
+
 constexpr Named kNumberType[] = {
     { 0, "真实号码"},
     { 1, "伪码"},
@@ -360,6 +443,7 @@ constexpr CategoryRows kCategories[] = {
     {  67, kFeeUserType},
     {  73, kMessageFormat},
     {  76, kFeeType},
+    { 254, kForwardType},
     { 102, kSubmitResult},
     {1031, kConnectStatus},
     {1064, kReportRequest3},
@@ -378,13 +462,29 @@ constexpr NameCategory kNameCategories[] = {
     { 162, 102}, // 2.0 deliver response result reads the submit response names
     {1126,  73}, // 3.0 deliver format reads the 2.0 submit format names
     {1129,  64}, // 3.0 deliver report flag reads the 2.0 names, not those of 1064
+    { 258,  64}, // 2.0 forward: the submit's names for report request, fee user, format, fee type, result
+    { 261,  67},
+    { 265,  73},
+    { 267,  76},
+    { 284, 102},
+    {1204, 254}, // 3.0 forward: the 2.0 forward type, the 3.0 submit's names for the rest
+    {1208, 1064},
+    {1211, 1067},
+    {1214, 1069},
+    {1217, 1073},
+    {1219, 1076},
+    {1225, 1069},
+    {1230, 1069},
+    {1254, 1102},
 };
 
 static_assert(NoTerminatorLookalike(kDescriptors));
 static_assert(CaseListsClosed(kDescriptors));
 static_assert(ReferencesResolve(kDescriptors));
 static_assert(WildcardsLast(kValueNames));
-static_assert(NameCategoriesResolve(kDescriptors, kValueNames, kNameCategories));
+// 1067 and 1069 have their rows in the SMGP family (see above).
+constexpr int32_t kSmgpCategories[] = {1067, 1069};
+static_assert(NameCategoriesResolve(kDescriptors, kValueNames, kNameCategories, kSmgpCategories));
 
 } // namespace
 

@@ -446,6 +446,18 @@ constexpr ValueName kValueNames[] = {
     {2654, 32, "Short Message contains Intermediate Delivery Notification"},
     {2654, -1, "reserved"},
 
+    // 2660-2662: registered_delivery read bit by bit where its list has no row for the value
+    {2660, 0, "No SMSC Delivery Receipt requested"},
+    {2660, 1, "SMSC Delivery Receipt requested on success or failure"},
+    {2660, 2, "SMSC Delivery Receipt requested on failure"},
+    {2660, 3, "reserved"},
+    {2661, 0, "No SME acknowledgement requested"},
+    {2661, 1, "SME Delivery Acknowledgement requested"},
+    {2661, 2, "SME Manual/User Acknowledgement requested"},
+    {2661, 3, "Both Delivery and Manual/User Acknowledgement requested"},
+    {2662, 0, "No Intermediate notification requested"},
+    {2662, 1, "Intermediate notification requested"},
+
     // 2655: esm_class, delivered message: GSM features (b & 0xC0)
     {2655, 0,   "No specific features selected"},
     {2655, 64,  "UDHI Indicator set"},
@@ -547,6 +559,7 @@ static_assert(RowsOf(1954) == 4 && RowsOf(1985) == 3 && RowsOf(1955) == 3 && Row
 static_assert(RowsOf(1956) == 15 && RowsOf(1987) == 15 && RowsOf(1958) == 3);
 static_assert(RowsOf(2650) == 4 && RowsOf(2651) == 4 && RowsOf(2652) == 4);
 static_assert(RowsOf(2653) == 1 && RowsOf(2654) == 7 && RowsOf(2655) == 4);
+static_assert(RowsOf(2660) == 4 && RowsOf(2661) == 4 && RowsOf(2662) == 2);
 static_assert(std::size(kCodeNames) == 27, "one name per SMPP 3.4 command");
 static_assert(NoTerminatorLookalike(kDescriptors));
 static_assert(CaseListsClosed(kDescriptors));

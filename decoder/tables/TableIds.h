@@ -28,6 +28,14 @@ inline constexpr int32_t kDeliveredMode = 2653;
 inline constexpr int32_t kDeliveredType = 2654;
 inline constexpr int32_t kDeliveredGsm = 2655;
 
+// registered_delivery names of submitted messages (submit_sm, submit_multi, data_sm) and of
+// deliver_sm; a value without a row of its own is named bit by bit from the three lists after.
+inline constexpr int32_t kSubmittedRegisteredDelivery = 1954;
+inline constexpr int32_t kDeliveredRegisteredDelivery = 1985;
+inline constexpr int32_t kReceiptBits = 2660;       // bits 0-1
+inline constexpr int32_t kAcknowledgementBits = 2661; // bits 2-3
+inline constexpr int32_t kIntermediateBit = 2662;   // bit 4
+
 // Name lists that the SMGP 3.0 TLVs show their values with.
 inline constexpr int32_t kSmgpFeeUserType = 1067;
 inline constexpr int32_t kSmgpNumberType = 1069;

@@ -89,7 +89,7 @@ enum class SmppTlvValue {
     U8,    // first value byte, decimal
     None,  // nothing
     Text,  // the value as text, cut to its length (every named tag not listed below)
-    Hex,   // the value's octets in hex (a tag without a name)
+    Hex,   // the value's octets in hex (octet strings, and a tag without a name)
 };
 
 struct SmppTlvRule {
@@ -112,5 +112,47 @@ inline constexpr SmppTlvRule SmppTlvValueRules[] = {
     {0x0427, SmppTlvValue::U8},   {0x0501, SmppTlvValue::U8},   {0x1201, SmppTlvValue::U8},
     {0x1204, SmppTlvValue::U8},   {0x1380, SmppTlvValue::U8},
     {0x130C, SmppTlvValue::None},
+    {0x0202, SmppTlvValue::Hex},  {0x0203, SmppTlvValue::Hex},  {0x0423, SmppTlvValue::Hex}, // octet strings
+    {0x1383, SmppTlvValue::Hex},
 };
-static_assert(std::size(SmppTlvValueRules) == 8 + 1 + 5 + 20 + 1);
+static_assert(std::size(SmppTlvValueRules) == 8 + 1 + 5 + 20 + 1 + 4);
+
+// SMPP optional parameters that the walk reads beyond their line.
+inline constexpr uint16_t kSmppMessagePayload = 0x0424; // message content, shown as a short_message is
+inline constexpr uint16_t kSmppMessageState = 0x0427;   // named from SmppMessageStateNames
+
+inline constexpr TlvName SmppMessageStateNames[] = {
+    {1, "ENROUTE"},
+    {2, "DELIVERED"},
+    {3, "EXPIRED"},
+    {4, "DELETED"},
+    {5, "UNDELIVERABLE"},
+    {6, "ACCEPTED"},
+    {7, "UNKNOWN"},
+    {8, "REJECTED"},
+};
+static_assert(std::size(SmppMessageStateNames) == 8);
+
+// Information elements of a user data header that have a name; the concatenation elements also
+// show their reference, total and part number.
+struct UdhElementName {
+    uint8_t identifier;
+    const char* name;
+};
+
+inline constexpr uint8_t kUdhConcatenation8 = 0x00;  // reference of 8 bits
+inline constexpr uint8_t kUdhConcatenation16 = 0x08; // reference of 16 bits
+
+inline constexpr UdhElementName UdhElementNames[] = {
+    {0x00, "Concatenated short messages, 8-bit reference"},
+    {0x01, "Special SMS Message Indication"},
+    {0x04, "Application port addressing, 8-bit"},
+    {0x05, "Application port addressing, 16-bit"},
+    {0x08, "Concatenated short messages, 16-bit reference"},
+    {0x24, "National Language Single Shift"},
+    {0x25, "National Language Locking Shift"},
+};
+
+// The fields of a delivery receipt's text ("id:... sub:... dlvrd:... submit date:... done date:...
+// stat:... err:... text:..."), in the order they appear.
+inline constexpr const char* ReceiptFieldKeys[] = {"id:", "sub:", "dlvrd:", "submit date:", "done date:", "stat:", "err:", "text:"};

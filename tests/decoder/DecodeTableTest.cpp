@@ -32,7 +32,7 @@ const decode_table::Family kFamilies[] = {
 };
 
 TEST_F(DecodeTableTest, EveryReferenceResolves) {
-    EXPECT_EQ(decoder.DescriptorCount(), 694);
+    EXPECT_EQ(decoder.DescriptorCount(), 765);
     int32_t rows = 0;
     for (const decode_table::Family& family : kFamilies) {
         for (const FieldDescriptor& row : family.descriptors) {
@@ -167,6 +167,15 @@ TEST_F(DecodeTableTest, ValueNamesAndSuffixes) {
     EXPECT_EQ(decoder.ValueSuffix(1905, ton.data(), 1), " (International)") << "bind addr_ton shares category 1942";
     EXPECT_EQ(decoder.ValueSuffix(1893, status.data(), 3), "") << "a status cut short has no name";
     EXPECT_EQ(decoder.ValueSuffix(1980, esm.data(), 0), "") << "no esm_class byte, no breakdown";
+
+    // registered_delivery without a row of its own is read bit by bit, in every list that has a "reserved" row.
+    const Bytes failureOnly{0x02}, intermediate{0x10};
+    EXPECT_EQ(decoder.ValueSuffix(1985, failureOnly.data(), 1),
+              " (Receipt=SMSC Delivery Receipt requested on failure; SME Ack=No SME acknowledgement requested; "
+              "Intermediate=No Intermediate notification requested)");
+    EXPECT_EQ(decoder.ValueSuffix(2192, intermediate.data(), 1),
+              " (Receipt=No SMSC Delivery Receipt requested; SME Ack=No SME acknowledgement requested; "
+              "Intermediate=Intermediate notification requested)") << "submit_multi shares the submit_sm list";
 }
 
 TEST_F(DecodeTableTest, NothingToDecode) {

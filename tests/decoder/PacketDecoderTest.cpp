@@ -385,7 +385,7 @@ TEST(PacketDecoderWalk, FieldKinds) {
         {53, 1, Builder().u8(0xFF), "v = -1"},
         {56, 10, Bytes{0, 1, 2, 3, 4, 5, 6, 7, 8, 0xAB}, "v = 000102030405060708AB"},
         {60, 2, Builder().u16(0xBEEF), "v = 0xBEEF"},
-        {1000, 8, Bytes{0x10, 0x84, 0x20, 0x40, 0x00, 0x01, 0x00, 0x2A}, "v = 0101010201000000100042"},
+        {1000, 8, Bytes{0x10, 0x84, 0x20, 0x40, 0x00, 0x01, 0x00, 0x2A}, "v = 0101010201000000100042 (0x108420400001002A)"},
         {99, 1, Bytes{1}, ""},          // a kind without a rule shows nothing
         {0, 3, Bytes(3, 0), "v ="},     // reserved bytes: covered by a label-only line
     };
