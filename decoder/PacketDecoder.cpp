@@ -2,6 +2,7 @@
 #include "decoder/PacketDecoder.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <ctime>

@@ -40,6 +40,12 @@ int main(int argc, char** argv) {
                                                            .cstr("").u8(1).u8(1).cstr("139").u8(0).u8(0).cstr("10086")
                                                            .u8(0x04).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(8).u8(0)
                                                            .u8(4).u16(0x4F60).u16(0x597D)))},
+        {"smpp-deliver-udh-receipt", CaptureRecord(2, SmppPdu(5, 2, Builder()
+                                                                       .cstr("").u8(1).u8(1).cstr("139").u8(0).u8(0).cstr("10086")
+                                                                       .u8(0x44).u8(0).u8(0).cstr("").cstr("").u8(0x11).u8(0).u8(0).u8(0)
+                                                                       .u8(43).u8(5).u8(0).u8(3).u8(7).u8(2).u8(1)
+                                                                       .raw("id:1 sub:1 dlvrd:1 stat:DELIVRD err:0")
+                                                                       .u16(0x0427).u16(1).u8(2)))},
         {"smpp-multi", CaptureRecord(2, SmppPdu(0x21, 3, Builder()
                                                             .cstr("").u8(0).u8(0).cstr("1").u8(2)
                                                             .u8(1).u8(1).u8(1).cstr("111").u8(2).cstr("list")
