@@ -66,6 +66,22 @@ constexpr uint8_t kEsmClassUdhi = 0x40;
 // A CMPP status report in the 2.0 layout: its destination number takes 21 octets, not 32.
 constexpr int32_t kCmpp2ReportWidth = 60;
 
+// The reserved octets between SMGP 3.0 content and its TLVs.
+constexpr int32_t kSmgp3Reserved = 8;
+
+// Whether a TP_udhi TLV of value 1 is among the SMGP 3.0 TLVs in the run; it stops at a TLV
+// that does not fit.
+bool Smgp3TlvsSetUdhi(const ByteReader& tlvs) {
+    for (int32_t at = 0; tlvs.Has(at, 4);) {
+        const uint16_t tag = tlvs.U16Be(at);
+        const int32_t length = tlvs.U16Be(at + 2);
+        if (!tlvs.Has(at + 4, length)) break;
+        if (tag == kSmgp3TpUdhi && length >= 1 && tlvs.U8(at + 4) == 1) return true;
+        at += 4 + length;
+    }
+    return false;
+}
+
 // At most this many octets that the walk did not reach are shown on the closing line.
 constexpr int32_t kTrailingOctetsShown = 64;
 
@@ -357,6 +373,10 @@ void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_
         label();
         out.push_back(' ');
     };
+
+    const bool smgp3Content = row.id == decode_ids::kSmgp3SubmitContent || row.id == decode_ids::kSmgp3DeliverContent;
+    const int32_t tlvsAt = width + kSmgp3Reserved;
+    if (smgp3Content && available > tlvsAt) m_udhi = m_udhi || Smgp3TlvsSetUdhi(ByteReader(p + tlvsAt, available - tlvsAt));
 
     switch (KindOf(row)) {
     case FieldKind::Label: label(); break;

@@ -36,6 +36,11 @@ inline constexpr int32_t kReceiptBits = 2660;       // bits 0-1
 inline constexpr int32_t kAcknowledgementBits = 2661; // bits 2-3
 inline constexpr int32_t kIntermediateBit = 2662;   // bit 4
 
+// SMGP 3.0 message content: whether it opens with a user data header is said by a TP_udhi TLV
+// after the content and the 8 reserved octets that follow it.
+inline constexpr int32_t kSmgp3SubmitContent = 2515;
+inline constexpr int32_t kSmgp3DeliverContent = 2610;
+
 // Name lists that the SMGP 3.0 TLVs show their values with.
 inline constexpr int32_t kSmgpFeeUserType = 1067;
 inline constexpr int32_t kSmgpNumberType = 1069;

@@ -117,6 +117,9 @@ inline constexpr SmppTlvRule SmppTlvValueRules[] = {
 };
 static_assert(std::size(SmppTlvValueRules) == 8 + 1 + 5 + 20 + 1 + 4);
 
+// The SMGP 3.0 TLV whose value 1 says the message content opens with a user data header.
+inline constexpr uint16_t kSmgp3TpUdhi = 2;
+
 // SMPP optional parameters that the walk reads beyond their line.
 inline constexpr uint16_t kSmppMessagePayload = 0x0424; // message content, shown as a short_message is
 inline constexpr uint16_t kSmppMessageState = 0x0427;   // named from SmppMessageStateNames
