@@ -30,7 +30,9 @@ bool CPcapFileReader::Open(const std::string& path, std::string& error) {
     char errorBuffer[PCAP_ERRBUF_SIZE] = {};
     pcap_t* handle = pcap_open_offline(path.c_str(), errorBuffer);
     if (!handle) {
-        error = path + ": " + errorBuffer;
+        // libpcap names the file in some messages (it cannot open it) and not in others (not a capture).
+        const std::string message = errorBuffer;
+        error = message.rfind(path, 0) == 0 ? message : path + ": " + message;
         return false;
     }
     m_handle = handle;
