@@ -47,6 +47,8 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, QWidget* pare
 
 CViewLog::~CViewLog() = default;
 
+void CViewLog::ShowRecord(int index) { m_brief->SelectRecord(index); }
+
 void CViewLog::Clear() {
     m_brief->Clear();
     m_hex->Clear();
