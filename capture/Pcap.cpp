@@ -373,7 +373,7 @@ struct CPcapImporter::State {
         uint32_t sourceAddress = 0, destinationAddress = 0;
         uint16_t sourcePort = 0, destinationPort = 0;
         int protocol = -1;      // code, or -1: the stream is skipped
-        bool detect = false;    // CMPP or SMGP by port: the version is for the PDUs to show
+        bool detect = false;    // CMPP or SMGP: the version is for the PDUs to show
         Connection* connection = nullptr;
         bool started = false;
         bool outOfStep = true;  // until the bytes at hand start a PDU
@@ -557,8 +557,9 @@ void CStreamWork::Frame(const PcapFrame& frame) {
         else {
             stream.protocol = ProtocolForPort(destinationPort, {});
             if (stream.protocol < 0) stream.protocol = ProtocolForPort(sourcePort, {});
-            stream.detect = stream.protocol == kCmpp || stream.protocol == kSmgp;
         }
+        // CMPP and SMGP name the family: the stream shows which version. CMPP3 and SMGP3 are taken as said.
+        stream.detect = stream.protocol == kCmpp || stream.protocol == kSmgp;
         stream.connection = &m_state.connections[{std::min(from, to), std::max(from, to)}];
     }
     if (stream.protocol < 0 || !FramingOf(static_cast<uint16_t>(stream.protocol)))
@@ -570,13 +571,19 @@ void CStreamWork::Segment(Stream& stream, uint32_t sequence, uint8_t flags, cons
                           uint32_t length) {
     stream.lastTime = m_time;
     if (flags & kSyn) {
-        // The stream starts after the SYN: the first byte is the first byte of a PDU.
-        if (!stream.started || stream.delivered == 0) {
-            stream.started = true;
-            stream.nextSequence = sequence + 1;
-            stream.delivered = 0;
-            stream.outOfStep = false;
+        // The stream starts after the SYN: the first byte is the first byte of a PDU. A SYN after data is
+        // a new connection between the same two ends, which may speak another version.
+        if (stream.started && stream.delivered > 0) {
+            Drain(stream);
+            if (!stream.buffer.empty())
+                ++m_state.unfinishedStreams;
+            stream.buffer.clear();
+            stream.connection->version = 0;
         }
+        stream.started = true;
+        stream.nextSequence = sequence + 1;
+        stream.delivered = 0;
+        stream.outOfStep = false;
         return;
     }
     if (length == 0)

@@ -16,6 +16,7 @@ namespace pcap {
 
 // Port -> capture protocol code (the codes of decoder/Protocols.h) chosen by the user; overrides the built-in
 // port table (SMPP 2775 5018, CMPP 7890 7900 7930 9168, SGIP 8801 8001, SMGP 8890, CNGP 9890, TEST 8880).
+// CMPP and SMGP stand for either version, which the stream's connect or login shows; CMPP3 and SMGP3 force 3.0.
 using DecodeAsTable = std::map<uint16_t, uint16_t>;
 // "PORT=PROTO" with PROTO a command-line protocol name (protocols::FindByCliName); false with error text.
 bool ParseDecodeAs(std::string_view text, DecodeAsTable& table, std::string& error);

@@ -35,6 +35,7 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 
 // PDUs written field by field from the protocols' layouts.
 const Bytes kCmpp2Connect = Pdu(0x00000001, 1, Builder().text("901234", 6).fill(16).u8(0x20).u32(0));
+const Bytes kCmpp3Connect = Pdu(0x00000001, 1, Builder().text("901234", 6).fill(16).u8(0x30).u32(0));
 const Bytes kCmpp2ConnectResp = Pdu(0x80000001, 1, Builder().u8(0).fill(16).u8(0x20));
 const Bytes kCmppActiveTest = Pdu(0x00000008, 2);
 const Bytes kSmgp3Login = Pdu(0x00000001, 1, Builder().text("client", 8).fill(16).u8(0).u32(0).u8(0x30));
@@ -224,6 +225,11 @@ TEST_F(PcapTest, StreamsAreReassembledAndVersioned) {
          {{true, 0, kCmppActiveTest}},
          {{40001, 4}},
          "4 a000001:40000>a000002:40001 12 +2\npdus 1 skipped 0 bad 0 gaps 0"},
+        {"decode-as CMPP still takes the version from the connect",
+         40001,
+         {{true, 0, kCmpp3Connect}},
+         {{40001, 1}},
+         "4 a000001:40000>a000002:40001 39 +2\npdus 1 skipped 0 bad 0 gaps 0"},
         {"an unknown port is skipped",
          40001,
          {{true, 0, kCmppActiveTest}},
