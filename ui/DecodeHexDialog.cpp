@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace hex_text {
@@ -98,6 +99,7 @@ CDecodeHexDialog::CDecodeHexDialog(uint16_t protocol, QWidget* parent) : QDialog
     m_error->setWordWrap(true);
     m_error->setStyleSheet("color: #b00000");
     m_error->hide();
+    connect(m_hex, &QPlainTextEdit::textChanged, m_error, &QWidget::hide); // the message was about the old text
 
     auto* protocolLabel = new QLabel("&Protocol:", this);
     protocolLabel->setBuddy(m_protocol);
@@ -108,6 +110,10 @@ CDecodeHexDialog::CDecodeHexDialog(uint16_t protocol, QWidget* parent) : QDialog
     buttons->button(QDialogButtonBox::Ok)->setText("&Decode");
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // Return starts a new line in the hex box; Ctrl+Return decodes from anywhere in the dialog.
+    auto* decode = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return), this);
+    connect(decode, &QShortcut::activated, this, &QDialog::accept);
+    buttons->button(QDialogButtonBox::Ok)->setToolTip("Decode (Ctrl+Return)");
 
     auto* protocolRow = new QHBoxLayout;
     protocolRow->addWidget(protocolLabel);

@@ -518,6 +518,7 @@ void CMainFrame::ImportCapture(const QString& path) {
     import->firstRecord = m_app.Simulator().Log().GetCount();
     import->progress = new QProgressDialog(QString("Reading %1...").arg(import->name), "&Cancel", 0, kProgressSteps, this);
     import->progress->setObjectName("ImportProgress");
+    import->progress->setMinimumWidth(360);
     import->progress->setWindowTitle("Open");
     import->progress->setWindowModality(Qt::WindowModal);
     import->progress->setMinimumDuration(kProgressDelayMs);
@@ -560,8 +561,11 @@ void CMainFrame::FinishImport(bool cancelled) {
         lines.append(QString::fromStdString(line));
     const bool clean = !summary.skippedFrames && !summary.badPdus && !summary.gaps && !summary.truncatedFile;
     auto* box = new QMessageBox(clean ? QMessageBox::Information : QMessageBox::Warning, "Open",
-                                QString("%1 is read.").arg(import->name), QMessageBox::Ok, this);
+                                QString(summary.cancelled ? "Stopped reading %1." : "Read %1.").arg(import->name),
+                                QMessageBox::Ok, this);
     box->setObjectName("ImportSummary");
+    // Wide enough that each line of the summary stays one line.
+    box->setStyleSheet("QLabel#qt_msgbox_informativelabel { min-width: 420px; }");
     box->setInformativeText(lines.join(u'\n'));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open(); // not exec: the window goes on while the user reads it

@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -394,14 +395,20 @@ TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {
     AnswerModal([&refusal](QWidget* modal) {
         auto* dialog = qobject_cast<CDecodeHexDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
+        dialog->activateWindow(); // shortcuts go to the active window
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
         dialog->ProtocolBox()->setCurrentIndex(dialog->ProtocolBox()->findText("CMPP"));
         QTest::keyClicks(dialog->HexBox(), "00 00 00 0C 00 00 00 08 0G 00 00 01");
-        QTest::keyClick(dialog, Qt::Key_Return);
+        QTest::keyClick(dialog->HexBox(), Qt::Key_Return, Qt::ControlModifier);
         ASSERT_TRUE(dialog->isVisible()) << "bad hex keeps the dialog open";
         refusal = dialog->ErrorLabel()->text();
+        EXPECT_TRUE(dialog->ErrorLabel()->isVisible());
         dialog->HexBox()->clear();
-        QTest::keyClicks(dialog->HexBox(), "0x00,0x00,0x00,0x0C 00000008 00:00:00:01");
-        QTest::keyClick(dialog, Qt::Key_Return);
+        EXPECT_FALSE(dialog->ErrorLabel()->isVisible()) << "the message was about the old text";
+        QTest::keyClicks(dialog->HexBox(), "0x00,0x00,0x00,0x0C 00000008");
+        QTest::keyClick(dialog->HexBox(), Qt::Key_Return); // a new line, not the end
+        QTest::keyClicks(dialog->HexBox(), "00:00:00:01");
+        QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
     });
     Command("DecodeHex")->trigger();
     EXPECT_EQ(refusal, "'G' at position 26 is not a hex digit.");
