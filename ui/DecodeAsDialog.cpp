@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -126,7 +127,21 @@ CDecodeAsDialog::CDecodeAsDialog(QWidget* parent) : QDialog(parent), m_table(dec
         m_protocol->setCurrentIndex(m_protocol->findData(m_table.at(port)));
     });
     Fill(0);
+    m_port->installEventFilter(this);
     m_port->setFocus();
+}
+
+bool CDecodeAsDialog::eventFilter(QObject* watched, QEvent* event) {
+    // Typing a port and pressing Return means "add it", not "close the dialog".
+    if (watched == m_port && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_port->interpretText();
+            AddOverride();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CDecodeAsDialog::Fill(uint16_t selectPort) {

@@ -26,7 +26,8 @@ QString Text(const pcap::DecodeAsTable& table);
 
 // Modal. Lists the port overrides, one row per port; "Add" puts the port and protocol of the
 // fields above the list in (replacing the port's row if there is one), "Remove" takes the
-// selected row out. OK stores the list; Cancel writes nothing. UI thread only.
+// selected row out; Return in the port field adds too. OK stores the list; Cancel writes
+// nothing. UI thread only.
 class CDecodeAsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -41,6 +42,9 @@ public:
     QPushButton* RemoveButton() const { return m_remove; }
 
     void accept() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void AddOverride();

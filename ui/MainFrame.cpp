@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -568,6 +569,12 @@ void CMainFrame::FinishImport(bool cancelled) {
     box->setStyleSheet("QLabel#qt_msgbox_informativelabel { min-width: 420px; }");
     box->setInformativeText(lines.join(u'\n'));
     box->setAttribute(Qt::WA_DeleteOnClose);
+    if (summary.skippedFrames > 0) {
+        // Streams on a port of no known protocol are among the skipped frames; naming their
+        // protocol is the way to read them on the next Open.
+        QPushButton* decodeAs = box->addButton("&Decode as...", QMessageBox::ActionRole);
+        connect(decodeAs, &QPushButton::clicked, this, &CMainFrame::OpenDecodeAsDialog, Qt::QueuedConnection);
+    }
     box->open(); // not exec: the window goes on while the user reads it
 }
 

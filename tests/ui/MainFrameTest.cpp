@@ -458,7 +458,13 @@ TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
             QTest::mouseClick(dialog->AddButton(), Qt::LeftButton);
         };
         add("7930", "CMPP3");
-        add("2775", "TEST");
+        dialog->PortBox()->selectAll();
+        QTest::keyClicks(dialog->PortBox(), "2775");
+        dialog->ProtocolBox()->setCurrentIndex(dialog->ProtocolBox()->findText("TEST"));
+        QTest::keyClick(dialog->PortBox(), Qt::Key_Return); // adds; the dialog stays
+        ASSERT_TRUE(dialog->isVisible());
+        ASSERT_EQ(dialog->List()->topLevelItemCount(), 3);
+        EXPECT_EQ(dialog->List()->topLevelItem(0)->text(1), "TEST") << "rows in port order";
         add("2775", "SMGP3"); // the same port again changes its protocol
         dialog->List()->setCurrentItem(dialog->List()->topLevelItem(2)); // 9000
         QTest::mouseClick(dialog->RemoveButton(), Qt::LeftButton);
