@@ -319,11 +319,14 @@ TEST_F(TarnwickBinaryTest, PcapFileIsReadableDuringTheRunAndAfterAKill) {
         for (int32_t index = 0; index < log.GetCount(); ++index) {
             uint32_t length = 0;
             const PacketRecordHeader header = packet_record::ReadHeader(log.PacketAt(index, &length));
-            listing += (header.sourcePort == smppPort ? "server " : "esme ") + std::to_string(length) + ";";
+            const auto end = [&](uint16_t port) -> std::string {
+                return port == smppPort ? "server" : port == esme.LocalPort() ? "esme" : "?";
+            };
+            listing += end(header.sourcePort) + ">" + end(log.PeerAt(index).port) + " " + std::to_string(length) + ";";
         }
         return listing;
     };
-    const std::string expected = "esme 45;server 42;";
+    const std::string expected = "esme>server 45;server>esme 42;";
     EXPECT_TRUE(test_net::WaitUntil([&] { return imported() == expected; })) << imported();
     ::kill(pid_t(tarnwick.Process().processId()), SIGKILL);
     ASSERT_TRUE(tarnwick.WaitForExit());
