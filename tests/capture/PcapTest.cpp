@@ -299,6 +299,31 @@ TEST_F(PcapTest, BadInputIsSkippedOrRefusedAndNothingCapturedIsLost) {
     }
 }
 
+// The same IPv4 packet behind each link-layer header the importer reads.
+TEST_F(PcapTest, LinkTypes) {
+    const Bytes ethernet = Frame(true, 2775, kClientIsn + 1, kPshAck, kSmppEnquire);
+    const Bytes ip(ethernet.begin() + 14, ethernet.end());
+    const struct {
+        const char* name;
+        uint32_t linkType;
+        Bytes header;
+    } cases[] = {
+        {"Ethernet", 1, Bytes(ethernet.begin(), ethernet.begin() + 14)},
+        {"Ethernet with a VLAN tag", 1, Builder().fill(12).u16(0x8100).u16(5).u16(0x0800)},
+        {"Linux cooked", 113, Builder().u16(0).u16(1).u16(6).fill(8).u16(0x0800)},
+        {"Linux cooked v2", 276, Builder().u16(0x0800).u16(0).u32(1).u16(1).u8(0).u8(6).fill(8)},
+        {"raw IPv4", 101, {}},
+        {"BSD loopback", 0, Builder().u32le(2)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(log.Reset());
+        EXPECT_EQ(Import(log, PcapFile({{Concat({c.header, ip})}}, c.linkType)),
+                  "2 a000001:40000>a000002:2775 16 +0\npdus 1 skipped 0 bad 0 gaps 0");
+    }
+    EXPECT_EQ(Import(log, PcapFile({{ip}}, 105)), "error"); // 802.11: not read
+}
+
 TEST_F(PcapTest, PcapngIsReadToo) {
     const Bytes frame = Frame(true, 2775, kClientIsn + 1, kPshAck, kSmppEnquire);
     const auto block = [](uint32_t type, const Bytes& body) {
