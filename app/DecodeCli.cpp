@@ -93,7 +93,8 @@ std::optional<std::vector<uint8_t>> ReadFile(const std::string& path, std::strin
 // Prints each record as the import stores it: a capture file may hold more than the log keeps.
 class CBlockPrinter : public CPacketLogListener {
 public:
-    CBlockPrinter(const CPacketLog& log, bool offsets, std::ostream& out) : m_log(log), m_offsets(offsets), m_out(out) {}
+    CBlockPrinter(const CPacketLog& log, bool offsets, std::ostream& out)
+        : m_log(log), m_offsets(offsets), m_out(out) {}
     void OnPacketsAdded(int32_t first, int32_t count) override {
         for (int32_t index = first; index < first + count; ++index) {
             uint32_t length = 0;

@@ -349,9 +349,34 @@ namespace {
 constexpr uint64_t kMaxPendingBytes = 256 * 1024; // out-of-order data held per direction before it is a gap
 constexpr size_t kMaxDetailMessages = 20;
 
-// Link types whose frames we can find IPv4 in (libpcap's DLT numbers).
-constexpr int kDltNull = 0, kDltEthernet = 1, kDltRaw = 12, kDltRawOpenBsd = 14, kDltLinktypeRaw = 101,
-              kDltLinuxSll = 113, kDltIpv4 = 228, kDltLinuxSll2 = 276;
+// Link types whose frames we can find IPv4 in (libpcap's DLT numbers), and how.
+constexpr int kDltEthernet = 1;
+constexpr int kNoTypeField = -1;  // the frame is IPv4 itself
+constexpr int kFamilyField = -2;  // a 4-octet address family in the capturing host's byte order
+
+struct LinkLayer {
+    int linkType;
+    uint32_t headerSize;
+    int typeOffset; // of the 2-octet big-endian protocol type
+};
+
+constexpr LinkLayer kLinkLayers[] = {
+    {kDltEthernet, 14, 12},
+    {113, 16, 14},          // Linux cooked capture
+    {276, 20, 0},           // Linux cooked capture v2
+    {0, 4, kFamilyField},   // BSD loopback
+    {12, 0, kNoTypeField},  // raw IP
+    {14, 0, kNoTypeField},  // raw IP as OpenBSD numbers it
+    {101, 0, kNoTypeField}, // raw IP by its file link type
+    {228, 0, kNoTypeField}, // IPv4
+};
+
+const LinkLayer* FindLinkLayer(int linkType) {
+    for (const LinkLayer& link : kLinkLayers)
+        if (link.linkType == linkType)
+            return &link;
+    return nullptr;
+}
 
 enum class Skip { NotIpv4, NotTcp, Cut, Fragment, UnknownPort, Count };
 constexpr const char* kSkipNames[] = {"not IPv4", "not TCP", "cut short by the snap length", "IPv4 fragments",
@@ -386,7 +411,6 @@ struct CPcapImporter::State {
         std::map<uint64_t, Held> pending;
         uint64_t pendingBytes = 0;
         std::vector<uint8_t> buffer; // bytes of the PDU being framed
-        uint32_t lastTime = 0;
     };
 
     CPcapFileReader reader;
@@ -404,16 +428,6 @@ CPcapImporter::CPcapImporter() = default;
 CPcapImporter::~CPcapImporter() = default;
 
 namespace {
-
-bool Supported(int linkType) {
-    switch (linkType) {
-    case kDltNull: case kDltEthernet: case kDltRaw: case kDltRawOpenBsd: case kDltLinktypeRaw:
-    case kDltLinuxSll: case kDltIpv4: case kDltLinuxSll2:
-        return true;
-    default:
-        return false;
-    }
-}
 
 } // namespace
 
@@ -433,7 +447,7 @@ bool CPcapImporter::OpenMemory(const uint8_t* data, size_t size, const DecodeAsT
 bool CPcapImporter::Begin(const std::string& name, const DecodeAsTable& overrides, std::string& error) {
     m_state->overrides = overrides;
     m_state->linkType = m_state->reader.LinkType();
-    if (!Supported(m_state->linkType)) {
+    if (!FindLinkLayer(m_state->linkType)) {
         error = name + ": link type " + std::to_string(m_state->linkType) +
                 " is not read (Ethernet, Linux cooked capture and raw IPv4 are)";
         m_state.reset();
@@ -487,42 +501,24 @@ void CStreamWork::Frame(const PcapFrame& frame) {
     const bool cutByCapture = frame.captured < frame.length;
     const auto skip = [this](Skip why) { ++m_summary.skippedFrames; ++m_state.skips[size_t(why)]; };
 
-    // Where IPv4 starts, by link type.
-    uint32_t at = 0;
-    uint16_t etherType = 0;
-    switch (m_state.linkType) {
-    case kDltEthernet:
-        if (captured < 14) return skip(cutByCapture ? Skip::Cut : Skip::NotIpv4);
-        etherType = Be16(data + 12);
-        at = 14;
-        // Up to two VLAN tags.
-        for (int tag = 0; tag < 2 && (etherType == 0x8100 || etherType == 0x88A8); ++tag) {
+    // Where IPv4 starts: behind the link layer's header, when its type field says IPv4.
+    const LinkLayer& link = *FindLinkLayer(m_state.linkType);
+    uint32_t at = link.headerSize;
+    if (captured < at) return skip(cutByCapture ? Skip::Cut : Skip::NotIpv4);
+    if (link.typeOffset == kFamilyField) {
+        // The address family in the byte order of the host that captured: AF_INET is 2 everywhere.
+        const uint32_t family = packet_record::Le32(data);
+        if (family != 2 && family != 0x02000000) return skip(Skip::NotIpv4);
+    } else if (link.typeOffset != kNoTypeField) {
+        uint16_t etherType = Be16(data + link.typeOffset);
+        // Ethernet: up to two VLAN tags before the type that counts.
+        const auto isVlanTag = [](uint16_t type) { return type == 0x8100 || type == 0x88A8; };
+        for (int tag = 0; link.linkType == kDltEthernet && tag < 2 && isVlanTag(etherType); ++tag) {
             if (captured < at + 4) return skip(cutByCapture ? Skip::Cut : Skip::NotIpv4);
             etherType = Be16(data + at + 2);
             at += 4;
         }
         if (etherType != kEtherIpv4) return skip(Skip::NotIpv4);
-        break;
-    case kDltLinuxSll:
-        if (captured < 16) return skip(cutByCapture ? Skip::Cut : Skip::NotIpv4);
-        if (Be16(data + 14) != kEtherIpv4) return skip(Skip::NotIpv4);
-        at = 16;
-        break;
-    case kDltLinuxSll2:
-        if (captured < 20) return skip(cutByCapture ? Skip::Cut : Skip::NotIpv4);
-        if (Be16(data) != kEtherIpv4) return skip(Skip::NotIpv4);
-        at = 20;
-        break;
-    case kDltNull: {
-        if (captured < 4) return skip(cutByCapture ? Skip::Cut : Skip::NotIpv4);
-        // The address family in the byte order of the host that captured: AF_INET is 2 everywhere.
-        const uint32_t family = packet_record::Le32(data);
-        if (family != 2 && family != 0x02000000) return skip(Skip::NotIpv4);
-        at = 4;
-        break;
-    }
-    default: // raw IPv4
-        break;
     }
 
     if (captured < at + kIpSize) return skip(cutByCapture ? Skip::Cut : Skip::NotIpv4);
@@ -571,7 +567,6 @@ void CStreamWork::Frame(const PcapFrame& frame) {
 
 void CStreamWork::Segment(Stream& stream, uint32_t sequence, uint8_t flags, const uint8_t* payload,
                           uint32_t length) {
-    stream.lastTime = m_time;
     if (flags & kSyn) {
         // The stream starts after the SYN: the first byte is the first byte of a PDU. A SYN after data is
         // a new connection between the same two ends, which may speak another version.

@@ -206,7 +206,8 @@ TEST_F(PcapTest, StreamsAreReassembledAndVersioned) {
          "pdus 2 skipped 0 bad 0 gaps 0"},
         {"out of order, retransmitted and overlapping segments",
          2775,
-         {{true, 30, part3}, {true, 0, part1}, {true, 0, part1}, {true, 5, Concat({Bytes(part1.begin() + 5, part1.end()), part2})},
+         {{true, 30, part3}, {true, 0, part1}, {true, 0, part1},
+          {true, 5, Concat({Bytes(part1.begin() + 5, part1.end()), part2})},
           {true, 30, part3}},
          {},
          "2 a000001:40000>a000002:2775 56 +5\npdus 1 skipped 0 bad 0 gaps 0"},
@@ -262,7 +263,8 @@ TEST_F(PcapTest, BadInputIsSkippedOrRefusedAndNothingCapturedIsLost) {
         {"empty", {}, "error"},
         {"half a header", Bytes(good.begin(), good.begin() + 12), "error"},
         // The last frame stops in the middle: what came before is kept.
-        {"truncated file", cutBy(good, 7), "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 0 bad 0 gaps 0 truncated"},
+        {"truncated file", cutBy(good, 7),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 0 bad 0 gaps 0 truncated"},
         // The last frame was cut by the snap length: its PDU bytes are not all there.
         {"cut by the snap length",
          withFrame(cutBy(Frame(true, 2775, kClientIsn + 17, kPshAck, kSmppEnquire), 6), 70),

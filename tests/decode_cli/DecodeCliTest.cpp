@@ -209,7 +209,8 @@ TEST_F(DecodeCliTest, CaptureFilePrintsOneBlockPerPdu) {
     file.u32le(0xA1B2C3D4).u16le(2).u16le(4).u32le(0).u32le(0).u32le(65535).u32le(101); // raw IPv4
     for (const Bytes& frame : frames)
         file.u32le(1'700'000'000).u32le(0).u32le(uint32_t(frame.size())).u32le(uint32_t(frame.size())).raw(frame);
-    const auto path = std::filesystem::temp_directory_path() / ("tarnwick-decode-" + std::to_string(getpid()) + ".pcap");
+    const auto path =
+        std::filesystem::temp_directory_path() / ("tarnwick-decode-" + std::to_string(getpid()) + ".pcap");
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.bytes().data()), std::streamsize(file.size()));
     const Result r = RunCommand({"--pcap", path.string(), "--decode-as", "6000=smpp"});

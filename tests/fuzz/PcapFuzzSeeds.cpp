@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
         {"cmpp", 1, 7890, {pdu12(1, Builder().text("901234", 6).fill(16).u8(0x20).u32(0)),
                            pdu12(0x80000001, Builder().u8(0).fill(16).u8(0x20))}},
         {"smgp3", 9, 8890, {pdu12(1, Builder().text("client", 8).fill(16).u8(0).u32(0).u8(0x30)), pdu12(4, {})}},
-        {"test", 8, 8880, {pdu12(0x1001, Builder().u32(1).text("13900000001", 24)), pdu12(0x80001001, Builder().u32(0))}},
+        {"test", 8, 8880,
+         {pdu12(0x1001, Builder().u32(1).text("13900000001", 24)), pdu12(0x80001001, Builder().u32(0))}},
     };
     int failures = 0;
     for (const auto& conversation : conversations) {
