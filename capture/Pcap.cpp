@@ -695,16 +695,19 @@ void CStreamWork::Emit(Stream& stream, const uint8_t* pdu, uint32_t length) {
             protocol = protocol == kCmpp ? kCmpp3 : kSmgp3;
     }
     const PacketPeer peer{stream.destinationAddress, stream.destinationPort};
-    if (!m_log.AddCaptured(protocol, m_time, stream.sourceAddress, stream.sourcePort, peer, pdu, length) &&
-        m_log.IsFull()) {
+    const auto store = [&] {
+        return m_log.AddCaptured(protocol, m_time, stream.sourceAddress, stream.sourcePort, peer, pdu, length);
+    };
+    bool stored = store();
+    if (!stored && m_log.IsFull()) {
         // As live capture does: the full log is wiped whole and goes on with the newest records.
         m_log.Reset();
         ++m_state.wipes;
         m_summary.keptNewestOnly = true;
-        if (!m_log.AddCaptured(protocol, m_time, stream.sourceAddress, stream.sourcePort, peer, pdu, length))
-            return;
+        stored = store();
     }
-    ++m_summary.pdus;
+    if (stored)
+        ++m_summary.pdus;
 }
 
 } // namespace
