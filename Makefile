@@ -33,8 +33,9 @@ bench: build
 
 fuzz: deps
 	@CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_FUZZ=ON -DTARNWICK_TESTS=OFF -DTARNWICK_BENCH=OFF >/dev/null
-	@cmake --build $(BUILD_FUZZ) -j $(JOBS) --target decoder-fuzz decoder-fuzz-seeds
-	@echo "fuzzer: $(BUILD_FUZZ)/tests/fuzz/decoder-fuzz; seed corpus: $(BUILD_FUZZ)/tests/fuzz/decoder-fuzz-seeds DIR"
+	@cmake --build $(BUILD_FUZZ) -j $(JOBS) --target decoder-fuzz decoder-fuzz-seeds pcap-fuzz pcap-fuzz-seeds
+	@echo "fuzzers: $(BUILD_FUZZ)/tests/fuzz/decoder-fuzz, $(BUILD_FUZZ)/tests/fuzz/pcap-fuzz;" \
+	      "seed corpora: $(BUILD_FUZZ)/tests/fuzz/decoder-fuzz-seeds DIR, $(BUILD_FUZZ)/tests/fuzz/pcap-fuzz-seeds DIR"
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)

@@ -3,13 +3,16 @@
 
 #include "app/HeadlessConsole.h"
 #include "app/Simulator.h"
+#include "capture/Pcap.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <utility>
 #include <unistd.h>
@@ -60,6 +63,46 @@ private:
     QSocketNotifier* m_notifier = nullptr;
 };
 
+// Writes every record the capture log stores to a pcap file as it is stored. The file outlives the
+// log's wipes, and a timer flushes it every second, so a run killed at any moment leaves the traffic
+// up to the last second in a file an analyser reads.
+class CPcapLiveWriter : public CPacketLogListener {
+public:
+    static constexpr int kFlushIntervalMs = 1000;
+
+    CPcapLiveWriter(CPacketLog& log, pcap::CPcapWriter& writer) : m_log(log), m_writer(writer) {
+        m_log.AddListener(this);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (m_dirty)
+                m_writer.Flush();
+            m_dirty = false;
+        });
+        m_timer.start(kFlushIntervalMs);
+    }
+    ~CPcapLiveWriter() override {
+        m_log.RemoveListener(this);
+        m_writer.Flush();
+    }
+    CPcapLiveWriter(const CPcapLiveWriter&) = delete;
+    CPcapLiveWriter& operator=(const CPcapLiveWriter&) = delete;
+
+    void OnPacketsAdded(int32_t first, int32_t count) override {
+        for (int32_t index = first; index < first + count; ++index) {
+            uint32_t length = 0;
+            if (const uint8_t* record = m_log.PacketAt(index, &length))
+                m_writer.Write(record, length, m_log.PeerAt(index));
+        }
+        m_dirty = true;
+    }
+    void OnLogReset() override {}
+
+private:
+    CPacketLog& m_log;
+    pcap::CPcapWriter& m_writer;
+    QTimer m_timer;
+    bool m_dirty = false;
+};
+
 } // namespace
 
 HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
@@ -71,7 +114,8 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     const QCommandLineOption port("smpp-port", QString(), "N");
     const QCommandLineOption mobilePort("mobile-port", QString(), "N");
     const QCommandLineOption listen("listen", QString(), "ADDR");
-    parser.addOptions({headless, help, trace, port, mobilePort, listen});
+    const QCommandLineOption pcapFile("pcap", QString(), "FILE");
+    parser.addOptions({headless, help, trace, port, mobilePort, listen, pcapFile});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -83,6 +127,7 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     options.headless = parser.isSet(headless);
     options.help = parser.isSet(help);
     options.trace = parser.isSet(trace);
+    options.pcapPath = parser.value(pcapFile);
     for (const auto& [option, target] : {std::pair{&port, &options.smppPort}, std::pair{&mobilePort, &options.mobilePort}}) {
         if (!parser.isSet(*option))
             continue;
@@ -106,7 +151,8 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
 }
 
 QString HeadlessUsage() {
-    return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace] [--help]\n"
+    return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace] [--pcap FILE]\n"
+           "                [--help]\n"
            "\n"
            "Runs the Tarnwick SMSC simulator in its window, or headless when --headless is given or\n"
            "there is no display. Headless, both servers' console lines go to standard output, behind\n"
@@ -118,6 +164,8 @@ QString HeadlessUsage() {
            "  --listen ADDR    IPv4 address to listen on (default: all local addresses)\n"
            "  --trace          print one line per captured PDU: seq, source IP, source port,\n"
            "                   protocol:command, length, time\n"
+           "  --pcap FILE      headless: also write every captured PDU to FILE as a pcap capture,\n"
+           "                   flushed every second\n"
            "  --help           show this text\n";
 }
 
@@ -134,6 +182,16 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
     simulator.Smpp().AddObserver(&smppConsole);
     simulator.Mobile().AddObserver(&mobileConsole);
     CHeadlessTrace trace(simulator.Log(), simulator.Decoder(), out, options.trace);
+    pcap::CPcapWriter writer;
+    std::optional<CPcapLiveWriter> liveWriter;
+    if (!options.pcapPath.isEmpty()) {
+        std::string error;
+        if (!writer.Open(options.pcapPath.toStdString(), error)) {
+            out << error << std::endl;
+            return 1;
+        }
+        liveWriter.emplace(simulator.Log(), writer);
+    }
     if (!simulator.Start())
         return 1;
     return QCoreApplication::exec();

@@ -15,6 +15,7 @@ struct HeadlessOptions {
     uint16_t smppPort = 5018;   // 0 picks a free port
     uint16_t mobilePort = 8880; // 0 picks a free port
     QHostAddress listen{QHostAddress::AnyIPv4};
+    QString pcapPath;           // --pcap: every captured PDU also goes to this capture file
     QString error;              // set when the arguments cannot be used
 };
 

@@ -16,7 +16,7 @@ CPacketLog::CPacketLog() : m_time(SystemTime) {}
 CPacketLog::~CPacketLog() = default;
 
 bool CPacketLog::AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t sourcePort,
-                           const uint8_t* pdu, uint32_t length, int32_t filterIndex) {
+                           const uint8_t* pdu, uint32_t length, int32_t filterIndex, PacketPeer peer) {
     if (m_area.empty())
         return false;
     // 64-bit sum: a huge length must not wrap round into "fits".
@@ -28,12 +28,28 @@ bool CPacketLog::AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t s
         return true;
     if (filterIndex >= 0 && filterIndex < static_cast<int32_t>(m_filter.size()) && m_filter[filterIndex] == '0')
         return true;
+    return Store(protocol, m_time(), sourceAddress, sourcePort, peer, pdu, length);
+}
 
+bool CPacketLog::AddCaptured(uint16_t protocol, uint32_t time, uint32_t sourceAddress, uint16_t sourcePort,
+                             PacketPeer peer, const uint8_t* pdu, uint32_t length) {
+    if (m_area.empty())
+        return false;
+    if (uint64_t(m_used) + length + kHeaderSize > kAreaSize) {
+        m_full = true;
+        return false;
+    }
+    return Store(protocol, time, sourceAddress, sourcePort, peer, pdu, length);
+}
+
+bool CPacketLog::Store(uint16_t protocol, uint32_t time, uint32_t sourceAddress, uint16_t sourcePort,
+                       PacketPeer peer, const uint8_t* pdu, uint32_t length) {
     uint8_t* record = m_area.data() + m_used;
-    packet_record::WriteHeader(record, {length + kHeaderSize, m_time(), sourceAddress, sourcePort, protocol});
+    packet_record::WriteHeader(record, {length + kHeaderSize, time, sourceAddress, sourcePort, protocol});
     if (length > 0)
         std::memcpy(record + kHeaderSize, pdu, length);
     m_offsets.push_back(m_used);
+    m_peers.push_back(peer);
     m_used += kHeaderSize + length;
     const int32_t index = GetCount() - 1;
     for (CPacketLogListener* listener : m_listeners)
@@ -44,11 +60,13 @@ bool CPacketLog::AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t s
 bool CPacketLog::Reset() {
     m_used = 0;
     m_offsets.clear();
+    m_peers.clear();
     m_full = false;
     if (m_area.empty()) {
         m_area.resize(kAreaSize);
         // Every record takes at least its 16-byte header, so this many offsets never regrow.
         m_offsets.reserve(kAreaSize / kHeaderSize);
+        m_peers.reserve(kAreaSize / kHeaderSize);
     }
     for (CPacketLogListener* listener : m_listeners)
         listener->OnLogReset();
@@ -69,6 +87,12 @@ void CPacketLog::AddListener(CPacketLogListener* listener) {
 
 void CPacketLog::RemoveListener(CPacketLogListener* listener) {
     std::erase(m_listeners, listener);
+}
+
+PacketPeer CPacketLog::PeerAt(int32_t index) const {
+    if (index < 0 || index >= GetCount())
+        return {};
+    return m_peers[static_cast<size_t>(index)];
 }
 
 const uint8_t* CPacketLog::PacketAt(int32_t index, uint32_t* length) const {

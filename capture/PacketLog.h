@@ -18,6 +18,15 @@ public:
     virtual void OnLogReset() = 0;
 };
 
+// The other end of a record's connection: the server's end for a PDU it received, the client's end
+// for one it sent. Kept beside the records, not in them, so that a capture file can rebuild both
+// ends of every connection; zero address and port when nobody said.
+struct PacketPeer {
+    uint32_t address = 0; // first octet in the most significant byte
+    uint16_t port = 0;
+    bool operator==(const PacketPeer&) const = default;
+};
+
 // Keeps PacketRecords (16-byte capture header + PDU) back to back in a 1 MiB area that is
 // allocated by the first Reset and wiped whole, never evicted record by record. Plain C++,
 // no Qt; called from the UI thread only.
@@ -41,7 +50,11 @@ public:
     // sourceAddress: first octet in the most significant byte. False when there is no area or
     // no room (the log is then full); true otherwise, also when the filter drops the PDU.
     bool AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t sourcePort,
-                   const uint8_t* pdu, uint32_t length, int32_t filterIndex);
+                   const uint8_t* pdu, uint32_t length, int32_t filterIndex, PacketPeer peer = {});
+    // A PDU captured elsewhere (a capture file): stored with its own time and past the filter,
+    // which sorts only what the servers see. False when there is no area or no room (then full).
+    bool AddCaptured(uint16_t protocol, uint32_t time, uint32_t sourceAddress, uint16_t sourcePort,
+                     PacketPeer peer, const uint8_t* pdu, uint32_t length);
     bool Reset();
     // Called by the servers once a received PDU and its answers are captured: a log that filled
     // up is wiped whole here, so capturing goes on. True when it wiped.
@@ -51,6 +64,8 @@ public:
     bool GetPacket(int32_t index, uint8_t* buffer, uint32_t* length) const;
     // The stored record in place, or nullptr; valid until the next Reset.
     const uint8_t* PacketAt(int32_t index, uint32_t* length) const;
+    // The other end of record index's connection; zero for an index outside the records.
+    PacketPeer PeerAt(int32_t index) const;
     void SetFilter(const std::string& filter) { m_filter = filter; }
     std::string GetFilter() const { return m_filter; }
     bool IsFull() const { return m_full; }
@@ -66,7 +81,11 @@ public:
 
 private:
     std::vector<uint8_t> m_area; // empty until the first Reset
+    bool Store(uint16_t protocol, uint32_t time, uint32_t sourceAddress, uint16_t sourcePort, PacketPeer peer,
+               const uint8_t* pdu, uint32_t length);
+
     std::vector<uint32_t> m_offsets;
+    std::vector<PacketPeer> m_peers; // one per offset
     uint32_t m_used = 0;
     bool m_full = false;
     bool m_showUnknown = true;

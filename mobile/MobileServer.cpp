@@ -22,7 +22,8 @@ bool CMobileServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeco
 
 void CMobileServer::HandlePdu(int index, const uint8_t* packet, uint32_t length) {
     if (m_log)
-        m_log->AddPacket(kProtocolCode, GetPeerAddress(index), GetPeerPort(index), packet, length, kFilterIndex);
+        m_log->AddPacket(kProtocolCode, GetPeerAddress(index), GetPeerPort(index), packet, length, kFilterIndex,
+                         {kResponseAddress, m_ownPort});
     const uint32_t command = wire::ReadBe32(packet + 4);
     const uint32_t sequence = wire::ReadBe32(packet + 8);
     // Responses from the simulator (DELIVER_RESP) and unknown commands are only captured.
@@ -38,7 +39,7 @@ void CMobileServer::HandleBadLength(int index, const uint8_t* header) {
     // The stream can no longer be cut into packets: keep what arrived and drop the connection.
     if (m_log)
         m_log->AddPacket(kProtocolCode, GetPeerAddress(index), GetPeerPort(index), header, kHeaderSize,
-                         kFilterIndex);
+                         kFilterIndex, {kResponseAddress, m_ownPort});
     if (m_log)
         m_log->WipeIfFull();
     CloseConnection(index);
@@ -86,14 +87,16 @@ void CMobileServer::Submit(int index, uint32_t sequence) {
 void CMobileServer::Reply(int index, const uint8_t* packet, uint32_t length) {
     Send(index, packet, length);
     if (m_log)
-        m_log->AddPacket(kProtocolCode, kResponseAddress, m_ownPort, packet, length, kFilterIndex);
+        m_log->AddPacket(kProtocolCode, kResponseAddress, m_ownPort, packet, length, kFilterIndex,
+                         {GetPeerAddress(index), GetPeerPort(index)});
 }
 
 bool CMobileServer::SendAndCapture(int index, const uint8_t* packet, uint32_t length) {
     if (IsClosing(index) || Send(index, packet, length) != int64_t(length))
         return false;
     if (m_log) {
-        m_log->AddPacket(kProtocolCode, kResponseAddress, m_ownPort, packet, length, kFilterIndex);
+        m_log->AddPacket(kProtocolCode, kResponseAddress, m_ownPort, packet, length, kFilterIndex,
+                         {GetPeerAddress(index), GetPeerPort(index)});
         m_log->WipeIfFull();
     }
     return true;

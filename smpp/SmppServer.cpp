@@ -88,7 +88,8 @@ bool CSmppServer::Start(uint16_t port, int maxConnections, int idleTimeoutSecond
 void CSmppServer::HandlePdu(int index, const uint8_t* pdu, uint32_t length) {
     const DispatchRow& row = Lookup(ReadBe32(pdu + kIdOffset));
     if (m_log)
-        m_log->AddPacket(kProtocolSmpp, GetPeerAddress(index), GetPeerPort(index), pdu, length, row.filterIndex);
+        m_log->AddPacket(kProtocolSmpp, GetPeerAddress(index), GetPeerPort(index), pdu, length, row.filterIndex,
+                         {kResponseAddress, m_ownPort});
     (this->*row.handler)(index, row, ReadBe32(pdu + kSequenceOffset), pdu + kHeaderSize,
                          static_cast<int32_t>(length) - kHeaderSize);
     if (m_log)
@@ -100,7 +101,7 @@ void CSmppServer::HandleBadLength(int index, const uint8_t* header) {
     // which can no longer be cut into PDUs.
     if (m_log)
         m_log->AddPacket(kProtocolSmpp, GetPeerAddress(index), GetPeerPort(index), header, kHeaderSize,
-                         kFilterUnknown);
+                         kFilterUnknown, {kResponseAddress, m_ownPort});
     BeginResponse();
     SendResponse(index, kGenericNack, kStatusInvalidCommandLength, ReadBe32(header + kSequenceOffset),
                  kHeaderSize, kFilterGenericNack);
@@ -128,18 +129,19 @@ void CSmppServer::SendResponse(int index, uint32_t commandId, uint32_t status, u
     WriteBe32(m_response + kStatusOffset, status);
     WriteBe32(m_response + kSequenceOffset, sequence);
     Send(index, m_response, length);
-    Capture(m_response, length, filterIndex);
+    Capture(index, m_response, length, filterIndex);
 }
 
-void CSmppServer::Capture(const uint8_t* pdu, uint32_t length, int32_t filterIndex) {
+void CSmppServer::Capture(int index, const uint8_t* pdu, uint32_t length, int32_t filterIndex) {
     if (m_log)
-        m_log->AddPacket(kProtocolSmpp, kResponseAddress, m_ownPort, pdu, length, filterIndex);
+        m_log->AddPacket(kProtocolSmpp, kResponseAddress, m_ownPort, pdu, length, filterIndex,
+                         {GetPeerAddress(index), GetPeerPort(index)});
 }
 
 bool CSmppServer::SendAndCapture(int index, const uint8_t* pdu, uint32_t length, int32_t filterIndex) {
     if (IsClosing(index) || Send(index, pdu, length) != int64_t(length))
         return false;
-    Capture(pdu, length, filterIndex);
+    Capture(index, pdu, length, filterIndex);
     if (m_log)
         m_log->WipeIfFull();
     return true;

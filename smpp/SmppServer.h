@@ -82,7 +82,7 @@ private:
     // Writes the header in front of the body already in the buffer, sends and captures it.
     void SendResponse(int index, uint32_t commandId, uint32_t status, uint32_t sequence,
                       uint32_t length, int32_t filterIndex);
-    void Capture(const uint8_t* pdu, uint32_t length, int32_t filterIndex);
+    void Capture(int index, const uint8_t* pdu, uint32_t length, int32_t filterIndex);
     // Writes the next message id and its NUL at out; returns the octets written.
     int TakeMessageId(uint8_t* out);
 

@@ -1,6 +1,10 @@
 // The main window's views, command bars and commands.
 #include "ui/MainFrame.h"
 
+#include "capture/Pcap.h"
+#include "decoder/Protocols.h"
+#include "ui/DecodeAsDialog.h"
+#include "ui/DecodeHexDialog.h"
 #include "ui/DeliverView.h"
 #include "ui/FilterDialog.h"
 #include "ui/Icons.h"
@@ -15,16 +19,22 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QClipboard>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
-#include <QClipboard>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 
@@ -34,6 +44,15 @@ constexpr int kNavigationWidth = 200;
 constexpr const char* kIdleText = "Ready";
 constexpr const char* kHelpFile = "introduce.txt";
 constexpr uint16_t kSmpp = navigation::kSmppProtocol;
+
+// Import pacing: frames read per event-loop turn, few enough that the window answers at once
+// between slices; the progress bar's resolution; how long an import runs before its dialog shows.
+constexpr int kFramesPerSlice = 500;
+constexpr int kProgressSteps = 1000;
+constexpr int kProgressDelayMs = 300;
+constexpr int kStatusMessageMs = 5000;
+constexpr const char* kSaveFilter = "Packet capture (*.pcap)";
+constexpr const char* kOpenFilters = "Packet captures (*.pcap *.pcapng *.cap);;All files (*)";
 
 QMessageBox::StandardButton AskBeforeExit(QWidget* parent) {
     return QMessageBox::question(parent, "Tarnwick", "Do you want to eixt!",
@@ -75,8 +94,17 @@ QString FindHelpFile() {
 
 } // namespace
 
+// The file an import reads and the dialog that shows how far it got.
+struct CMainFrame::Import {
+    pcap::CPcapImporter importer;
+    QString name;
+    int32_t firstRecord = 0; // the log's count when the import began
+    QProgressDialog* progress = nullptr; // owns the timer that drives the slices
+    QTimer* timer = nullptr;
+};
+
 CMainFrame::CMainFrame(CPelmoraApp& app, QWidget* parent)
-    : QMainWindow(parent), m_app(app), m_exitPrompt(AskBeforeExit) {
+    : QMainWindow(parent), m_app(app), m_exitPrompt(AskBeforeExit), m_decodeHexProtocol(kSmpp) {
     setObjectName("MainFrame");
     setWindowIcon(icons::ApplicationIcon());
     CreateViews();
@@ -92,6 +120,8 @@ CMainFrame::CMainFrame(CPelmoraApp& app, QWidget* parent)
 CMainFrame::~CMainFrame() {
     // Destroying the children moves the focus, and this frame is no longer whole by then.
     disconnect(qApp, &QApplication::focusChanged, this, &CMainFrame::OnFocusChanged);
+    if (m_import)
+        m_import->timer->stop();
 }
 
 void CMainFrame::CreateViews() {
@@ -180,14 +210,24 @@ void CMainFrame::CreateCommandBars() {
     QAction* open = Command(this, "&Open...", "Open", {QKeySequence(Qt::CTRL | Qt::Key_O)});
     QAction* save = Command(this, "&Save", "Save", {QKeySequence(Qt::CTRL | Qt::Key_S)});
     QAction* saveAs = Command(this, "Save &As...", "SaveAs");
-    // There is no document: nothing is ever opened or saved, and no file is ever recent.
+    QAction* decodeAs = Command(this, "&Decode as...", "DecodeAs", {}, "Choose the protocol of a port in capture files");
+    // The capture is no document: New has nothing to start, and no file is kept as recent.
     QAction* recent = Command(this, "Recent File", "RecentFile");
-    for (QAction* disabled : {newFile, open, save, saveAs, recent})
+    for (QAction* disabled : {newFile, recent})
         disabled->setEnabled(false);
+    open->setStatusTip("Read the PDUs of a pcap or pcapng file into the capture");
+    save->setStatusTip("Save the capture as a pcap file");
+    saveAs->setStatusTip("Save the capture as a pcap file under a new name");
+    connect(open, &QAction::triggered, this, &CMainFrame::OpenCapture);
+    connect(save, &QAction::triggered, this, [this] { SaveCapture(false); });
+    connect(saveAs, &QAction::triggered, this, [this] { SaveCapture(true); });
+    connect(decodeAs, &QAction::triggered, this, &CMainFrame::OpenDecodeAsDialog);
     newFile->setIcon(icons::CommandIcon("new"));
     open->setIcon(icons::CommandIcon("open"));
     save->setIcon(icons::CommandIcon("save"));
     file->addActions({newFile, open, save, saveAs});
+    file->addSeparator();
+    file->addAction(decodeAs);
     file->addSeparator();
     file->addAction(recent);
     file->addSeparator();
@@ -281,6 +321,10 @@ void CMainFrame::CreateEditCommands(QMenu* edit) {
     edit->addAction(m_undo);
     edit->addSeparator();
     edit->addActions({m_cut, m_copy, m_paste});
+    edit->addSeparator();
+    QAction* decodeHex = Command(this, "Decode &hex...", "DecodeHex", {}, "Decode a PDU typed as hex");
+    connect(decodeHex, &QAction::triggered, this, &CMainFrame::DecodeHex);
+    edit->addAction(decodeHex);
 }
 
 void CMainFrame::CreateViewStyleCommands() {
@@ -420,4 +464,140 @@ void CMainFrame::ShowHelp() {
     const QString path = FindHelpFile();
     if (!path.isEmpty())
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+QString CMainFrame::ChooseCaptureFile(bool forSaving) {
+    QFileDialog dialog(this, forSaving ? "Save As" : "Open", m_captureFolder);
+    dialog.setObjectName("CaptureFileDialog");
+    dialog.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(forSaving ? kSaveFilter : kOpenFilters);
+    if (forSaving)
+        dialog.setDefaultSuffix("pcap");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString path = dialog.selectedFiles().constFirst();
+    m_captureFolder = QFileInfo(path).absolutePath();
+    return path;
+}
+
+void CMainFrame::SaveCapture(bool askForFile) {
+    const QString path = askForFile || m_savePath.isEmpty() ? ChooseCaptureFile(true) : m_savePath;
+    if (path.isEmpty())
+        return;
+    const CPacketLog& log = m_app.Simulator().Log();
+    std::string error;
+    if (!pcap::ExportLog(log, QFile::encodeName(path).toStdString(), error)) {
+        QMessageBox::warning(this, "Save", QString("The capture could not be saved as %1:\n%2")
+                                               .arg(QDir::toNativeSeparators(path), QString::fromStdString(error)));
+        return;
+    }
+    m_savePath = path;
+    statusBar()->showMessage(
+        QString("%1 PDUs saved to %2").arg(log.GetCount()).arg(QDir::toNativeSeparators(path)), kStatusMessageMs);
+}
+
+void CMainFrame::OpenCapture() {
+    if (m_import)
+        return; // one import at a time; its dialog keeps the window busy anyway
+    const QString path = ChooseCaptureFile(false);
+    if (!path.isEmpty())
+        ImportCapture(path);
+}
+
+void CMainFrame::ImportCapture(const QString& path) {
+    if (m_import)
+        return;
+    auto import = std::make_unique<Import>();
+    std::string error;
+    if (!import->importer.Open(QFile::encodeName(path).toStdString(), decode_as::Load(), error)) {
+        QMessageBox::warning(this, "Open", QString("%1 could not be opened:\n%2")
+                                               .arg(QDir::toNativeSeparators(path), QString::fromStdString(error)));
+        return;
+    }
+    import->name = QFileInfo(path).fileName();
+    import->firstRecord = m_app.Simulator().Log().GetCount();
+    import->progress = new QProgressDialog(QString("Reading %1...").arg(import->name), "&Cancel", 0, kProgressSteps, this);
+    import->progress->setObjectName("ImportProgress");
+    import->progress->setMinimumWidth(360);
+    import->progress->setWindowTitle("Open");
+    import->progress->setWindowModality(Qt::WindowModal);
+    import->progress->setMinimumDuration(kProgressDelayMs);
+    import->progress->setAutoClose(false);
+    import->progress->setAutoReset(false);
+    import->progress->setValue(0);
+    // A zero-interval timer reads a slice whenever the event loop has nothing else to do.
+    import->timer = new QTimer(import->progress);
+    import->timer->setInterval(0);
+    connect(import->timer, &QTimer::timeout, this, [this] {
+        Import& running = *m_import;
+        if (running.progress->wasCanceled())
+            return FinishImport(true);
+        const bool more = running.importer.Step(m_app.Simulator().Log(), kFramesPerSlice);
+        running.progress->setValue(static_cast<int>(running.importer.Progress() * kProgressSteps));
+        if (!more && m_import)
+            FinishImport(false);
+    });
+    m_import = std::move(import);
+    m_import->timer->start();
+}
+
+void CMainFrame::FinishImport(bool cancelled) {
+    const std::unique_ptr<Import> import = std::move(m_import);
+    import->timer->stop();
+    import->progress->hide();
+    import->progress->deleteLater(); // the timer whose slot runs now goes with it
+    CPacketLog& log = m_app.Simulator().Log();
+    const pcap::ImportSummary& summary = import->importer.Finish(log, cancelled);
+
+    if (summary.pdus > 0) {
+        // After a wipe the records that are left start at 0; otherwise the file's first one is
+        // where the log stood when the import began.
+        const bool wiped = summary.keptNewestOnly || uint64_t(log.GetCount()) < import->firstRecord + summary.pdus;
+        SelectRow(navigation::kDecoderRow);
+        m_viewLog->ShowRecord(wiped ? 0 : import->firstRecord);
+    }
+    QStringList lines;
+    for (const std::string& line : summary.messages)
+        lines.append(QString::fromStdString(line));
+    const bool clean = !summary.skippedFrames && !summary.badPdus && !summary.gaps && !summary.truncatedFile;
+    auto* box = new QMessageBox(clean ? QMessageBox::Information : QMessageBox::Warning, "Open",
+                                QString(summary.cancelled ? "Stopped reading %1." : "Read %1.").arg(import->name),
+                                QMessageBox::Ok, this);
+    box->setObjectName("ImportSummary");
+    // Wide enough that each line of the summary stays one line.
+    box->setStyleSheet("QLabel#qt_msgbox_informativelabel { min-width: 420px; }");
+    box->setInformativeText(lines.join(u'\n'));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    if (summary.skippedFrames > 0) {
+        // Streams on a port of no known protocol are among the skipped frames; naming their
+        // protocol is the way to read them on the next Open.
+        QPushButton* decodeAs = box->addButton("&Decode as...", QMessageBox::ActionRole);
+        connect(decodeAs, &QPushButton::clicked, this, &CMainFrame::OpenDecodeAsDialog, Qt::QueuedConnection);
+    }
+    box->open(); // not exec: the window goes on while the user reads it
+}
+
+void CMainFrame::OpenDecodeAsDialog() {
+    CDecodeAsDialog dialog(this);
+    dialog.exec();
+}
+
+void CMainFrame::DecodeHex() {
+    CDecodeHexDialog dialog(m_decodeHexProtocol, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_decodeHexProtocol = dialog.Protocol();
+    CPacketLog& log = m_app.Simulator().Log();
+    const QByteArray& pdu = dialog.Pdu();
+    // Typed by the user, so past the filter; no address or port, as nobody sent it.
+    const auto store = [&] {
+        return log.AddCaptured(dialog.Protocol(), static_cast<uint32_t>(QDateTime::currentSecsSinceEpoch()), 0, 0, {},
+                               reinterpret_cast<const uint8_t*>(pdu.constData()), static_cast<uint32_t>(pdu.size()));
+    };
+    // A full log is wiped whole, as live capture does, and the PDU goes into the fresh one.
+    if (!store() && !(log.WipeIfFull() && store()))
+        return;
+    SelectRow(navigation::kDecoderRow);
+    m_viewLog->ShowRecord(log.GetCount() - 1);
 }

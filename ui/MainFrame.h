@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 
 class CLeftView;
 class CPelmoraApp;
@@ -39,6 +40,19 @@ public:
     // Opens "Define filter" modally.
     void OpenFilterDialog();
 
+    // File > "Save As..." (always asks) and "Save" (asks only until a file was saved): the
+    // capture log as a pcap file.
+    void SaveCapture(bool askForFile);
+    // File > "Open...": asks for a capture file and imports it.
+    void OpenCapture();
+    // Appends the PDUs of a pcap or pcapng file to the capture log a slice per event-loop turn
+    // behind a progress dialog that can cancel, then sums up what was read and skipped.
+    void ImportCapture(const QString& path);
+    // File > "Decode as...": the port overrides of the import.
+    void OpenDecodeAsDialog();
+    // Edit > "Decode hex...": a PDU typed as hex becomes a record, shown in the decoder page.
+    void DecodeHex();
+
     CLeftView* LeftView() const { return m_leftView; }
     CPelmoraView* OverviewView() const { return m_overview; }
     CViewLog* ViewLog() const { return m_viewLog; }
@@ -64,6 +78,9 @@ private:
     void ForwardEditCommand(const char* slot);
     void FocusOtherPane();
     void ShowHelp();
+    // A capture file from a file dialog; empty when the user cancels.
+    QString ChooseCaptureFile(bool forSaving);
+    void FinishImport(bool cancelled);
 
     CPelmoraApp& m_app;
     QSplitter* m_splitter = nullptr;
@@ -83,4 +100,10 @@ private:
     QAction* m_lineUp = nullptr;
     QAction* m_up = nullptr;
     ExitPrompt m_exitPrompt;
+
+    QString m_savePath;      // where "Save" writes without asking
+    QString m_captureFolder; // where the file dialogs open
+    uint16_t m_decodeHexProtocol; // the protocol "Decode hex..." offers first: the last one used
+    struct Import;
+    std::unique_ptr<Import> m_import; // the import under way, if any
 };

@@ -40,11 +40,14 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, QWidget* pare
         m_hex->SetBytes(QByteArray(reinterpret_cast<const char*>(record), static_cast<qsizetype>(length)));
     });
     connect(m_particular, &CViewLogParticular::RangeSelected, m_hex, &CViewLogHex::SetHighlight);
+    connect(m_hex, &CViewLogHex::ByteClicked, m_particular, &CViewLogParticular::SelectLineCovering);
     connect(m_brief, &CViewLogBrief::ClearRequested, this, &CViewLog::Clear);
     connect(m_brief, &CViewLogBrief::SetFilterRequested, this, &CViewLog::SetFilterRequested);
 }
 
 CViewLog::~CViewLog() = default;
+
+void CViewLog::ShowRecord(int index) { m_brief->SelectRecord(index); }
 
 void CViewLog::Clear() {
     m_brief->Clear();

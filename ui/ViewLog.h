@@ -22,6 +22,8 @@ public:
 
     // "Clear content": empties the list, the hex view and the decode tree, and resets the log.
     void Clear();
+    // Shows record index in the list, the tree and the hex view once its row is listed.
+    void ShowRecord(int index);
 
     CViewLogBrief* Brief() const { return m_brief; }
     CViewLogParticular* Particular() const { return m_particular; }

@@ -70,6 +70,16 @@ void CViewLogBrief::ShowPacket(int i) {
     emit PacketShown(i);
 }
 
+void CViewLogBrief::SelectRecord(int i) {
+    m_pendingSelection = i;
+    if (i >= 0 && i < m_model->rowCount()) {
+        m_pendingSelection = -1;
+        m_appendedOffScreen = false; // the list scrolls to the row and must lay it out
+        selectionModel()->setCurrentIndex(m_model->index(i, 0),
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+}
+
 void CViewLogBrief::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
     QTableView::selectionChanged(selected, deselected);
     if (selected.isEmpty())
@@ -95,6 +105,8 @@ void CViewLogBrief::OnRowsInserted(const QModelIndex&, int first) {
     const int lastVisible = rowAt(viewport()->height() - 1);
     m_appendedOffScreen = lastVisible >= 0 && first > lastVisible;
     m_clearAction->setEnabled(true);
+    if (m_pendingSelection >= 0 && m_pendingSelection < m_model->rowCount())
+        return SelectRecord(m_pendingSelection);
     if (selectionModel()->hasSelection())
         return;
     m_selected = -1; // row 0 is shown even if it was the shown row before the user deselected it
@@ -104,6 +116,7 @@ void CViewLogBrief::OnRowsInserted(const QModelIndex&, int first) {
 
 void CViewLogBrief::OnModelReset() {
     m_selected = -1;
+    m_pendingSelection = -1;
     m_appendedOffScreen = false;
     m_clearAction->setEnabled(false);
 }

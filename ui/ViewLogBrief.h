@@ -24,6 +24,9 @@ public:
     void Clear();
     // Makes record i the shown one: scrolls row i into view and emits PacketShown(i).
     void ShowPacket(int i);
+    // Selects and shows record i now, or as soon as its row is listed (rows come a turn after
+    // their records). A later Clear or wipe forgets it.
+    void SelectRecord(int i);
     int SelectedIndex() const { return m_selected; }
 
     CPacketListModel* Model() const { return m_model; }
@@ -55,5 +58,6 @@ private:
     QAction* m_clearAction;
     QAction* m_filterAction;
     int m_selected = -1;
+    int m_pendingSelection = -1; // the record SelectRecord waits for
     bool m_appendedOffScreen = false; // the pending layout is only for rows below the last visible one
 };

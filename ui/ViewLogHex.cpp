@@ -198,12 +198,19 @@ void CViewLogHex::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return QAbstractScrollArea::mousePressEvent(event);
     m_anchor = ByteAtPoint(event->position().toPoint());
+    m_dragging = false;
     SetHighlight(m_anchor < 0 ? ByteRange{} : ByteRange{m_anchor, 1});
+    if (m_anchor >= 0)
+        emit ByteClicked(m_anchor);
 }
 
 void CViewLogHex::mouseMoveEvent(QMouseEvent* event) {
     const qsizetype byte = ByteAtPoint(event->position().toPoint());
     if (!(event->buttons() & Qt::LeftButton) || m_anchor < 0 || byte < 0)
+        return;
+    // Jitter over the clicked byte keeps the decode line's range the click lit up.
+    m_dragging = m_dragging || byte != m_anchor;
+    if (!m_dragging)
         return;
     const qsizetype first = std::min(m_anchor, byte);
     SetHighlight({first, std::max(m_anchor, byte) - first + 1});
@@ -239,6 +246,14 @@ void CViewLogHex::ScrollToRow(qsizetype row) {
         bar->setValue(static_cast<int>(row));
     else if (row >= bar->value() + VisibleRows())
         bar->setValue(static_cast<int>(row - VisibleRows() + 1));
+}
+
+QRect CViewLogHex::ByteRect(qsizetype offset) const {
+    const qsizetype row = hex_layout::RowOf(offset) - verticalScrollBar()->value();
+    const qreal left = kMargin - horizontalScrollBar()->value() +
+                       hex_layout::HexTextColumn(hex_layout::ColumnOf(offset)) * m_charWidth;
+    const qreal top = kMargin + static_cast<qreal>(row) * m_lineHeight;
+    return QRectF(left, top, 2 * m_charWidth, m_lineHeight).toAlignedRect();
 }
 
 qsizetype CViewLogHex::ByteAtPoint(QPoint point) const {

@@ -3,6 +3,7 @@
 
 #include <QAbstractScrollArea>
 #include <QByteArray>
+#include <QRect>
 #include <QString>
 
 #include <optional>
@@ -56,7 +57,8 @@ QString HexText(const QByteArray& bytes, ByteRange range);
 // Shows its own copy of one record's bytes as a hex dump with one highlighted range, painting
 // only the rows on screen. Read-only: the capture never changes from the window; its context
 // menu offers Copy (the highlighted bytes as hex text, or the whole dump when none are) and
-// Select All. The highlight is set by a decode line or by dragging over bytes. UI thread only.
+// Select All. The highlight is set by a decode line or by dragging over bytes; a click on a byte
+// asks for the decode line that covers it. UI thread only.
 class CViewLogHex : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -79,6 +81,12 @@ public:
 
     // Rows a full viewport shows; the first shown row is the vertical scroll bar's value.
     int VisibleRows() const;
+    // Where byte offset's hex digits are drawn in the viewport as it is scrolled now.
+    QRect ByteRect(qsizetype offset) const;
+
+signals:
+    // A click landed on byte offset; the decode tree answers with the line that covers it.
+    void ByteClicked(qsizetype offset);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -97,6 +105,7 @@ private:
     QByteArray m_bytes;
     ByteRange m_highlight;
     qsizetype m_anchor = -1; // where a drag started
+    bool m_dragging = false; // the button moved off the anchor byte since it went down
     qreal m_charWidth = 1; // advance of one character of the fixed-pitch font
     qreal m_lineHeight = 1;
     qreal m_ascent = 0;

@@ -4,6 +4,8 @@
 #include "ui/Icons.h"
 #include "ui/KeepSelection.h"
 
+#include <QTreeWidgetItemIterator>
+
 #include <algorithm>
 
 namespace {
@@ -71,6 +73,40 @@ ByteRange CViewLogParticular::LineRange(int j) const {
             length += std::max(m_lines[k].width, 0);
     }
     return {line.offset, length};
+}
+
+int CViewLogParticular::LineCovering(qsizetype offset) const {
+    int best = -1;
+    qsizetype bestLength = 0;
+    for (int j = 0; j < static_cast<int>(m_lines.size()); ++j) {
+        const ByteRange range = LineRange(j);
+        if (range.IsEmpty() || offset < range.offset || offset >= range.End())
+            continue;
+        // A field beats the group around it, and a narrower field beats a wider one.
+        const bool field = !m_lines[static_cast<size_t>(j)].isGroup;
+        const bool bestIsField = best >= 0 && !m_lines[static_cast<size_t>(best)].isGroup;
+        if (best < 0 || (field && !bestIsField) || (field == bestIsField && range.length < bestLength)) {
+            best = j;
+            bestLength = range.length;
+        }
+    }
+    return best;
+}
+
+void CViewLogParticular::SelectLineCovering(qsizetype offset) {
+    const int j = LineCovering(offset);
+    if (j < 0)
+        return;
+    QTreeWidgetItemIterator it(this);
+    while (*it && (*it)->data(0, kLineRole).toInt() != j)
+        ++it;
+    if (!*it)
+        return;
+    scrollToItem(*it);
+    if (*it == currentItem())
+        emit RangeSelected(LineRange(j)); // the click narrowed the highlight; show the line's bytes again
+    else
+        setCurrentItem(*it);
 }
 
 void CViewLogParticular::OnCurrentItemChanged(QTreeWidgetItem* current) {

@@ -28,6 +28,11 @@ public:
     // Bytes line j covers: its own width, and for a group also the width of each line under it.
     // Empty for a j outside the lines.
     ByteRange LineRange(int j) const;
+    // The line that covers byte offset: the narrowest field line holding it, else the group whose
+    // range holds it; -1 when no line does (a byte past a decode that stopped early).
+    int LineCovering(qsizetype offset) const;
+    // Makes the line covering offset the current one, so its bytes light up in the hex view.
+    void SelectLineCovering(qsizetype offset);
 
 signals:
     // The current line changed to one covering range.

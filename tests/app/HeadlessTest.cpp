@@ -2,6 +2,7 @@
 #include "app/HeadlessConsole.h"
 #include "app/HeadlessRunner.h"
 #include "capture/PacketLog.h"
+#include "capture/Pcap.h"
 #include "decoder/PacketDecoder.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/QtTestEnv.h"
@@ -290,6 +291,46 @@ TEST_F(TarnwickBinaryTest, EsmesAndTheMobileSimulatorAreServedAndTraced) {
         trace(4, mobilePort, "TEST:登录应答", 16 + 16),
     });
     tarnwick.ExpectCleanStop(SIGTERM);
+}
+
+// The capture file is flushed as the run goes on: an analyser can read it while the run lasts, and a
+// run killed outright leaves every PDU of the seconds before.
+TEST_F(TarnwickBinaryTest, PcapFileIsReadableDuringTheRunAndAfterAKill) {
+    const QString path = configHome.path() + "/live.pcap";
+    TarnwickProcess tarnwick(configHome.path());
+    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--pcap", path});
+    const uint16_t smppPort = tarnwick.WaitForPort(kSmppStarted);
+    test_net::TestClient esme;
+    ASSERT_TRUE(esme.Connect(smppPort));
+    esme.Send(SmppPdu(0x00000002, 1, BindBody("esme")));
+    ASSERT_TRUE(esme.WaitForBytes(16 + 5 + 5));
+
+    const auto imported = [&] {
+        CPacketLog log;
+        log.Reset();
+        pcap::CPcapImporter importer;
+        std::string error;
+        if (!importer.Open(path.toStdString(), {{smppPort, 2}}, error))
+            return std::string("error");
+        while (importer.Step(log, 100)) {
+        }
+        const pcap::ImportSummary& summary = importer.Finish(log);
+        std::string listing = summary.truncatedFile ? "truncated" : "";
+        for (int32_t index = 0; index < log.GetCount(); ++index) {
+            uint32_t length = 0;
+            const PacketRecordHeader header = packet_record::ReadHeader(log.PacketAt(index, &length));
+            const auto end = [&](uint16_t port) -> std::string {
+                return port == smppPort ? "server" : port == esme.LocalPort() ? "esme" : "?";
+            };
+            listing += end(header.sourcePort) + ">" + end(log.PeerAt(index).port) + " " + std::to_string(length) + ";";
+        }
+        return listing;
+    };
+    const std::string expected = "esme>server 45;server>esme 42;";
+    EXPECT_TRUE(test_net::WaitUntil([&] { return imported() == expected; })) << imported();
+    ::kill(pid_t(tarnwick.Process().processId()), SIGKILL);
+    ASSERT_TRUE(tarnwick.WaitForExit());
+    EXPECT_EQ(imported(), expected);
 }
 
 // A server that cannot start says "fail" while the other still starts, and the runner ends with 1;

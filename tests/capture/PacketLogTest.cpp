@@ -162,4 +162,18 @@ TEST_F(PacketLogTest, ListenersHearOfStoredRecordsAndResets) {
     EXPECT_EQ(listener.events, (std::vector<std::string>{"add 0+1", "reset"}));
 }
 
+// The other end of each record's connection is kept beside it, also for imported records, and goes with a wipe.
+TEST_F(PacketLogTest, KeepsTheOtherEndOfEachRecord) {
+    EXPECT_TRUE(log.AddPacket(2, 0xC0A80107, 50123, enquire.data(), 16, 22, {0x7F000001, 5018}));
+    EXPECT_TRUE(log.AddPacket(2, 0x7F000001, 5018, enquire.data(), 16, 23));
+    EXPECT_TRUE(log.AddCaptured(9, 7, 0x0A000001, 40000, {0x0A000002, 8890}, enquire.data(), 16));
+    EXPECT_EQ(log.PeerAt(0), (PacketPeer{0x7F000001, 5018}));
+    EXPECT_EQ(log.PeerAt(1), PacketPeer{});
+    EXPECT_EQ(log.PeerAt(2), (PacketPeer{0x0A000002, 8890}));
+    EXPECT_EQ(packet_record::ReadHeader(Stored(log, 2).data()).time, 7u); // its own time, not the clock's
+    EXPECT_EQ(log.PeerAt(3), PacketPeer{});
+    log.Reset();
+    EXPECT_EQ(log.PeerAt(0), PacketPeer{});
+}
+
 } // namespace

@@ -171,6 +171,13 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
         {"file and hex", {"--file", "x.bin", "00"}, "",
          "tarnwick-decode: give the bytes either as hex or with --file, not both\n"},
         {"unknown option", {"--verbose"}, "", "tarnwick-decode: unknown option '--verbose' (see --help)\n"},
+        {"capture file and hex", {"--pcap", "x.pcap", "00"}, "",
+         "tarnwick-decode: --pcap takes no hex, --file or --protocol\n"},
+        {"decode-as alone", {"--decode-as", "1=smpp", "00"}, "", "tarnwick-decode: --decode-as goes with --pcap\n"},
+        {"decode-as without a port", {"--pcap", "x.pcap", "--decode-as", "smpp"}, "",
+         "tarnwick-decode: --decode-as: 'smpp' is not PORT=PROTOCOL\n"},
+        {"capture file missing", {"--pcap", "/nonexistent/x.pcap"}, "",
+         "tarnwick-decode: /nonexistent/x.pcap: No such file or directory\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -179,6 +186,47 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
         EXPECT_EQ(r.err, c.message);
         EXPECT_EQ(r.out, "");
     }
+}
+
+// A raw-IPv4 capture of a CMPP 2.0 connect and its answer on the CMPP port, and an SMPP PDU on a port that only
+// --decode-as names: one block per PDU, the CMPP version from the connect's version octet.
+TEST_F(DecodeCliTest, CaptureFilePrintsOneBlockPerPdu) {
+    const auto segment = [](uint32_t from, uint16_t fromPort, uint32_t to, uint16_t toPort, uint32_t sequence,
+                            const Bytes& payload) {
+        return Builder()
+            .u8(0x45).u8(0).u16(uint32_t(40 + payload.size())).u16(0).u16(0).u8(64).u8(6).u16(0).u32(from).u32(to)
+            .u16(fromPort).u16(toPort).u32(sequence).u32(0).u8(0x50).u8(0x18).u16(8192).u32(0)
+            .raw(payload).bytes();
+    };
+    const Bytes connect = Builder().u32(39).u32(1).u32(1).text("901234", 6).fill(16).u8(0x20).u32(0);
+    const Bytes connectResp = Builder().u32(30).u32(0x80000001).u32(1).u8(0).fill(16).u8(0x20);
+    const Bytes frames[] = {
+        segment(0x0A000001, 40000, 0x0A000002, 7890, 1, connect),
+        segment(0x0A000002, 7890, 0x0A000001, 40000, 1, connectResp),
+        segment(0x0A000001, 40001, 0x0A000002, 6000, 1, SmppPdu(0x15, 7)),
+    };
+    Builder file;
+    file.u32le(0xA1B2C3D4).u16le(2).u16le(4).u32le(0).u32le(0).u32le(65535).u32le(101); // raw IPv4
+    for (const Bytes& frame : frames)
+        file.u32le(1'700'000'000).u32le(0).u32le(uint32_t(frame.size())).u32le(uint32_t(frame.size())).raw(frame);
+    const auto path =
+        std::filesystem::temp_directory_path() / ("tarnwick-decode-" + std::to_string(getpid()) + ".pcap");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.bytes().data()), std::streamsize(file.size()));
+    const Result r = RunCommand({"--pcap", path.string(), "--decode-as", "6000=smpp"});
+    std::filesystem::remove(path);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> protocols;
+    std::istringstream lines(r.out);
+    int blankLines = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("TCP: Protocol = ") != std::string::npos) protocols.push_back(line);
+        blankLines += line.empty();
+    }
+    EXPECT_EQ(protocols, (std::vector<std::string>{"  TCP: Protocol = 1 (CMPP)", "  TCP: Protocol = 1 (CMPP)",
+                                                   "  TCP: Protocol = 2 (SMPP)"}));
+    EXPECT_EQ(blankLines, 2);
+    EXPECT_EQ(r.err, "tarnwick-decode: 3 frames read, 3 PDUs added to the capture log.\n");
 }
 
 TEST_F(DecodeCliTest, HelpEndsWithStatusZero) {

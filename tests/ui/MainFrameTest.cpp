@@ -2,6 +2,9 @@
 #include "tests/support/WidgetTestEnv.h"
 #include "tests/support/TestClient.h"
 
+#include "tests/support/Bytes.h"
+#include "ui/DecodeAsDialog.h"
+#include "ui/DecodeHexDialog.h"
 #include "ui/FilterDialog.h"
 #include "ui/Icons.h"
 #include "ui/LeftView.h"
@@ -9,10 +12,20 @@
 #include "ui/PelmoraApp.h"
 #include "ui/PelmoraView.h"
 #include "ui/ViewLog.h"
+#include "ui/ViewLogBrief.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QHeaderView>
 #include <QListView>
 #include <QMenuBar>
@@ -29,8 +42,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
+
+using test_bytes::Builder;
+using test_bytes::SmppPdu;
+using Bytes = std::vector<uint8_t>;
 
 const std::string kAllOnes(30, '1');
 
@@ -45,6 +63,34 @@ void AnswerModal(std::function<void(QWidget*)> answer) {
         ASSERT_NE(modal, nullptr) << "no modal window to answer";
         answer(modal);
     });
+}
+
+// Answers the next file dialog with path, then the modal window that follows it with next.
+void ChooseFile(const QString& path, std::function<void(QWidget*)> next = {}) {
+    AnswerModal([path, next](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept(); // the file dialog's own accept checks the name
+        if (next)
+            AnswerModal(next);
+    });
+}
+
+// Fails, and closes it, if a modal window is open on the next turn.
+void ExpectNoModal(const char* why) {
+    QTimer::singleShot(0, [why] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            ADD_FAILURE() << why << ": " << modal->windowTitle().toStdString();
+            modal->close();
+        }
+    });
+}
+
+Bytes Record(const CPacketLog& log, int index) {
+    uint32_t length = 0;
+    const uint8_t* record = log.PacketAt(index, &length);
+    return record ? Bytes(record, record + length) : Bytes();
 }
 
 class MainFrameTest : public ::testing::Test {
@@ -288,6 +334,154 @@ TEST_F(MainFrameTest, EveryWayToTheFilterOpensDefineFilter) {
         EXPECT_EQ(title, "Define filter");
     }
     EXPECT_FALSE(QSettings().contains("Setup/Filter"));
+}
+
+TEST_F(MainFrameTest, SaveAsThenOpenGivesTheSameRecordsBackInTheDecoderPage) {
+    CMainFrame& frame = Start();
+    CPacketLog& log = m_app->Simulator().Log();
+    const uint32_t client = 0x0A000105, server = 0x0A000001; // 10.0.1.5:40001 talking to 10.0.0.1:2775
+    const Bytes bind = SmppPdu(0x00000002, 1, Builder().cstr("esme").cstr("pw").cstr("").u8(0x34).u8(0).u8(0).cstr(""));
+    const Bytes bindResp = SmppPdu(0x80000002, 1, Builder().cstr("SMSC"));
+    ASSERT_TRUE(log.AddPacket(2, client, 40001, bind.data(), uint32_t(bind.size()), 2, {server, 2775}));
+    ASSERT_TRUE(log.AddPacket(2, server, 2775, bindResp.data(), uint32_t(bindResp.size()), 2, {client, 40001}));
+    const std::vector<Bytes> saved = {Record(log, 0), Record(log, 1)};
+    EXPECT_TRUE(Command("Open")->isEnabled() && Command("Save")->isEnabled() && Command("SaveAs")->isEnabled());
+
+    QTemporaryDir folder;
+    ChooseFile(folder.filePath("exchange")); // the dialog adds the extension
+    Command("SaveAs")->trigger();
+    const QString path = folder.filePath("exchange.pcap");
+    ASSERT_TRUE(QFile::exists(path));
+    ASSERT_TRUE(QFile::remove(path));
+    ExpectNoModal("Save asks again");
+    Command("Save")->trigger();
+    QCoreApplication::processEvents(); // the check runs here when Save asked nothing
+    ASSERT_TRUE(QFile::exists(path)) << "Save writes where Save As did";
+
+    Command("ClearContent")->trigger();
+    ASSERT_EQ(log.GetCount(), 0);
+    ChooseFile(path);
+    Command("Open")->trigger();
+    QMessageBox* summary = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (summary = frame.findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
+    EXPECT_TRUE(summary->informativeText().contains("2 PDUs added")) << summary->informativeText().toStdString();
+    summary->close();
+    ASSERT_EQ(log.GetCount(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(Record(log, i), saved[i]) << i;
+    EXPECT_EQ(frame.CurrentPane(), frame.ViewLog());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.ViewLog()->Brief()->SelectedIndex() == 0; }));
+
+    // A file that is not a capture says so and leaves the log as it was.
+    QFile notCapture(folder.filePath("notes.pcap"));
+    ASSERT_TRUE(notCapture.open(QIODevice::WriteOnly) && notCapture.write("hello") == 5);
+    notCapture.close();
+    QString warning;
+    ChooseFile(notCapture.fileName(), [&warning](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
+            warning = box->text();
+        modal->close();
+    });
+    Command("Open")->trigger();
+    EXPECT_TRUE(warning.contains("notes.pcap could not be opened")) << warning.toStdString();
+    EXPECT_EQ(log.GetCount(), 2);
+}
+
+TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {
+    CMainFrame& frame = Start();
+    CPacketLog& log = m_app->Simulator().Log();
+    log.SetFilter(std::string(30, '0')); // typed PDUs are not the servers' traffic: no filter applies
+    QString refusal;
+    AnswerModal([&refusal](QWidget* modal) {
+        auto* dialog = qobject_cast<CDecodeHexDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->activateWindow(); // shortcuts go to the active window
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        dialog->ProtocolBox()->setCurrentIndex(dialog->ProtocolBox()->findText("CMPP"));
+        QTest::keyClicks(dialog->HexBox(), "00 00 00 0C 00 00 00 08 0G 00 00 01");
+        QTest::keyClick(dialog->HexBox(), Qt::Key_Return, Qt::ControlModifier);
+        ASSERT_TRUE(dialog->isVisible()) << "bad hex keeps the dialog open";
+        refusal = dialog->ErrorLabel()->text();
+        EXPECT_TRUE(dialog->ErrorLabel()->isVisible());
+        dialog->HexBox()->clear();
+        EXPECT_FALSE(dialog->ErrorLabel()->isVisible()) << "the message was about the old text";
+        QTest::keyClicks(dialog->HexBox(), "0x00,0x00,0x00,0x0C 00000008");
+        QTest::keyClick(dialog->HexBox(), Qt::Key_Return); // a new line, not the end
+        QTest::keyClicks(dialog->HexBox(), "00:00:00:01");
+        QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    });
+    Command("DecodeHex")->trigger();
+    EXPECT_EQ(refusal, "'G' at position 26 is not a hex digit.");
+    ASSERT_EQ(log.GetCount(), 1);
+    const Bytes pdu = test_bytes::Pdu12(0x00000008, 1); // CMPP active_test
+    const Bytes record = Record(log, 0);
+    EXPECT_EQ(Bytes(record.begin() + 16, record.end()), pdu);
+    EXPECT_EQ(record[14], 1) << "protocol code of CMPP";
+    EXPECT_EQ(frame.CurrentPane(), frame.ViewLog());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.ViewLog()->Brief()->SelectedIndex() == 0; }));
+}
+
+TEST(HexText, PairsOfDigitsBetweenSeparatorsAndWhyOthersAreRefused) {
+    const struct {
+        const char* text;
+        QByteArray bytes; // empty: refused
+        const char* message;
+    } cases[] = {
+        {"00 0a\tFF\n7f", QByteArray::fromHex("000aff7f"), ""},
+        {"0X1b2C, 0x03-04:05", QByteArray::fromHex("1b2c030405"), ""},
+        {"001", {}, "'001' at position 1 is not whole bytes: every byte takes two hex digits."},
+        {"00 x1", {}, "'x' at position 4 is not a hex digit."},
+        {"0x", {}, "'0x' at position 1 is not whole bytes: every byte takes two hex digits."},
+        {" \n", {}, "Type or paste the PDU as hex digits, for example 00 00 00 10 00 00 00 15."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        hex_text::ParseError error;
+        const std::optional<QByteArray> bytes = hex_text::Parse(QString::fromUtf8(c.text), &error);
+        EXPECT_EQ(bytes.value_or(QByteArray()), c.bytes);
+        EXPECT_EQ(error.message.toStdString(), c.message);
+    }
+}
+
+TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
+    Start();
+    QSettings().setValue(decode_as::kSetting, "9000=sgip;bad;7000=nothing");
+    AnswerModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<CDecodeAsDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_EQ(dialog->List()->topLevelItemCount(), 1) << "unreadable entries are left out";
+        EXPECT_EQ(dialog->List()->topLevelItem(0)->text(1), "SGIP");
+        const auto add = [dialog](const char* port, const char* protocol) {
+            dialog->PortBox()->selectAll();
+            QTest::keyClicks(dialog->PortBox(), port);
+            dialog->ProtocolBox()->setCurrentIndex(dialog->ProtocolBox()->findText(protocol));
+            QTest::mouseClick(dialog->AddButton(), Qt::LeftButton);
+        };
+        add("7930", "CMPP3");
+        dialog->PortBox()->selectAll();
+        QTest::keyClicks(dialog->PortBox(), "2775");
+        dialog->ProtocolBox()->setCurrentIndex(dialog->ProtocolBox()->findText("TEST"));
+        QTest::keyClick(dialog->PortBox(), Qt::Key_Return); // adds; the dialog stays
+        ASSERT_TRUE(dialog->isVisible());
+        ASSERT_EQ(dialog->List()->topLevelItemCount(), 3);
+        EXPECT_EQ(dialog->List()->topLevelItem(0)->text(1), "TEST") << "rows in port order";
+        add("2775", "SMGP3"); // the same port again changes its protocol
+        dialog->List()->setCurrentItem(dialog->List()->topLevelItem(2)); // 9000
+        QTest::mouseClick(dialog->RemoveButton(), Qt::LeftButton);
+        EXPECT_FALSE(dialog->RemoveButton()->isEnabled());
+        dialog->accept();
+    });
+    Command("DecodeAs")->trigger();
+    EXPECT_EQ(QSettings().value(decode_as::kSetting).toString(), "2775=smgp3;7930=cmpp3");
+    EXPECT_EQ(decode_as::Load(), (pcap::DecodeAsTable{{2775, 9}, {7930, 4}}));
+
+    AnswerModal([](QWidget* modal) {
+        auto* dialog = static_cast<CDecodeAsDialog*>(modal);
+        QTest::mouseClick(dialog->AddButton(), Qt::LeftButton);
+        dialog->reject();
+    });
+    Command("DecodeAs")->trigger();
+    EXPECT_EQ(QSettings().value(decode_as::kSetting).toString(), "2775=smgp3;7930=cmpp3") << "Cancel writes nothing";
 }
 
 } // namespace

@@ -261,6 +261,35 @@ TEST_F(ViewLogTest, SelectedDecodeLineHighlightsTheBytesItCovers) {
     EXPECT_EQ(Hex().CopyText(), "31 32 33 34 35 00");
 }
 
+TEST_F(ViewLogTest, ClickedByteSelectsTheDecodeLineThatCoversIt) {
+    Add(2, SubmitSm(1));
+    NextTurn();
+    struct Case {
+        const char* name;
+        qsizetype byte;
+        int group, child;
+        ByteRange range;
+    };
+    const Case cases[] = {
+        {"first byte of the record", 0, 0, 0, {0, 4}},
+        {"second byte of the source port", 13, 0, 3, {12, 2}},
+        {"inside the command id", 22, 1, 1, {20, 4}},
+        {"last byte of source_addr", 40, 2, 3, {35, 6}},
+        {"the same line again", 36, 2, 3, {35, 6}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTest::mouseClick(Hex().viewport(), Qt::LeftButton, {}, Hex().ByteRect(c.byte).center());
+        EXPECT_EQ(Tree().currentItem(), Tree().topLevelItem(c.group)->child(c.child));
+        EXPECT_EQ(Hex().Highlight(), c.range);
+    }
+    // A drag still marks bytes of its own, across lines.
+    QTest::mousePress(Hex().viewport(), Qt::LeftButton, {}, Hex().ByteRect(18).center());
+    QTest::mouseMove(Hex().viewport(), Hex().ByteRect(21).center());
+    QTest::mouseRelease(Hex().viewport(), Qt::LeftButton, {}, Hex().ByteRect(21).center());
+    EXPECT_EQ(Hex().Highlight(), (ByteRange{18, 4}));
+}
+
 TEST_F(ViewLogTest, ClearContentEmptiesEveryPaneAndTheNextRecordIsShown) {
     QSignalSpy filter(&view, &CViewLog::SetFilterRequested);
     EXPECT_FALSE(Brief().ClearAction()->isEnabled());

@@ -1,0 +1,381 @@
+// Capture files: export and import round trip, stream reassembly, protocol versions, decode-as, bad files.
+#include "capture/Pcap.h"
+
+#include "tests/support/Bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using test_bytes::Builder;
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t kTime = 1'700'000'000;
+constexpr uint32_t kClient = 0x0A000001, kServer = 0x0A000002; // 10.0.0.1, 10.0.0.2
+constexpr uint16_t kClientPort = 40000;
+constexpr uint32_t kClientIsn = 1000, kServerIsn = 70000;
+constexpr uint8_t kPshAck = 0x18, kSyn = 0x02, kSynAck = 0x12;
+
+Bytes Pdu(uint32_t command, uint32_t sequence, const Bytes& body = {}) {
+    return Builder().u32(uint32_t(12 + body.size())).u32(command).u32(sequence).raw(body);
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Builder out;
+    for (const Bytes& part : parts) out.raw(part);
+    return out;
+}
+
+// PDUs written field by field from the protocols' layouts.
+const Bytes kCmpp2Connect = Pdu(0x00000001, 1, Builder().text("901234", 6).fill(16).u8(0x20).u32(0));
+const Bytes kCmpp3Connect = Pdu(0x00000001, 1, Builder().text("901234", 6).fill(16).u8(0x30).u32(0));
+const Bytes kCmpp2ConnectResp = Pdu(0x80000001, 1, Builder().u8(0).fill(16).u8(0x20));
+const Bytes kCmppActiveTest = Pdu(0x00000008, 2);
+const Bytes kSmgp3Login = Pdu(0x00000001, 1, Builder().text("client", 8).fill(16).u8(0).u32(0).u8(0x30));
+const Bytes kSmgp3LoginResp = Pdu(0x80000001, 1, Builder().u32(0).fill(16).u8(0x30));
+const Bytes kSmgpActiveTest = Pdu(0x00000004, 2);
+const Bytes kSmppEnquire = test_bytes::SmppPdu(0x00000015, 7);
+const Bytes kSmppSubmitResp = Builder().u32(20).u32(0x80000004).u32(0).u32(8).raw("abc").u8(0);
+
+// One TCP segment of the connection between kClient:kClientPort and kServer:serverPort; offset counts from
+// the first byte after the SYN.
+struct Segment {
+    bool toServer;
+    uint32_t offset;
+    Bytes payload;
+    uint8_t flags = kPshAck;
+};
+
+Bytes Frame(bool toServer, uint16_t serverPort, uint32_t sequence, uint8_t flags, const Bytes& payload,
+            uint16_t etherType = 0x0800, uint8_t ipProtocol = 6) {
+    const uint32_t from = toServer ? kClient : kServer, to = toServer ? kServer : kClient;
+    const uint16_t fromPort = toServer ? kClientPort : serverPort, toPort = toServer ? serverPort : kClientPort;
+    return Builder()
+        .u16(0x0200).u32(to).u16(0x0200).u32(from).u16(etherType)
+        .u8(0x45).u8(0).u16(uint32_t(40 + payload.size())).u16(1).u16(0x4000).u8(64).u8(ipProtocol).u16(0)
+        .u32(from).u32(to)
+        .u16(fromPort).u16(toPort).u32(sequence).u32(0).u8(0x50).u8(flags).u16(65535).u32(0)
+        .raw(payload);
+}
+
+struct FileFrame {
+    Bytes bytes;
+    uint32_t wireLength = 0; // 0: as captured
+};
+
+Bytes PcapFile(const std::vector<FileFrame>& frames, uint32_t linkType = 1) {
+    Builder file;
+    file.u32le(0xA1B2C3D4).u16le(2).u16le(4).u32le(0).u32le(0).u32le(65535).u32le(linkType);
+    uint32_t second = kTime;
+    for (const FileFrame& frame : frames) {
+        const uint32_t captured = uint32_t(frame.bytes.size());
+        file.u32le(second++).u32le(0).u32le(captured).u32le(frame.wireLength ? frame.wireLength : captured)
+            .raw(frame.bytes);
+    }
+    return file;
+}
+
+std::vector<FileFrame> Connection(uint16_t serverPort, const std::vector<Segment>& segments, bool handshake = true) {
+    std::vector<FileFrame> frames;
+    if (handshake) {
+        frames.push_back({Frame(true, serverPort, kClientIsn, kSyn, {})});
+        frames.push_back({Frame(false, serverPort, kServerIsn, kSynAck, {})});
+    }
+    for (const Segment& segment : segments)
+        frames.push_back({Frame(segment.toServer, serverPort,
+                                (segment.toServer ? kClientIsn : kServerIsn) + 1 + segment.offset, segment.flags,
+                                segment.payload)});
+    return frames;
+}
+
+// What a log holds, one line per record, and the summary's counters.
+std::string Listing(const CPacketLog& log, int32_t from, const pcap::ImportSummary& summary) {
+    std::ostringstream out;
+    for (int32_t index = from; index < log.GetCount(); ++index) {
+        uint32_t length = 0;
+        const uint8_t* record = log.PacketAt(index, &length);
+        const PacketRecordHeader header = packet_record::ReadHeader(record);
+        const PacketPeer peer = log.PeerAt(index);
+        out << header.protocol << " " << std::hex << header.sourceAddress << ":" << std::dec << header.sourcePort
+            << ">" << std::hex << peer.address << ":" << std::dec << peer.port << " " << length - 16 << " +"
+            << header.time - kTime << "\n";
+    }
+    out << "pdus " << summary.pdus << " skipped " << summary.skippedFrames << " bad " << summary.badPdus << " gaps "
+        << summary.gaps << (summary.truncatedFile ? " truncated" : "") << (summary.keptNewestOnly ? " newest" : "");
+    return out.str();
+}
+
+std::string Import(CPacketLog& log, const Bytes& file, const pcap::DecodeAsTable& overrides = {}) {
+    const int32_t before = log.GetCount();
+    pcap::CPcapImporter importer;
+    std::string error;
+    if (!importer.OpenMemory(file.data(), file.size(), overrides, error))
+        return "error";
+    while (importer.Step(log, 3)) {
+    }
+    const pcap::ImportSummary& summary = importer.Finish(log);
+    return Listing(log, before, summary);
+}
+
+class PcapTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(log.Reset()); }
+    CPacketLog log;
+};
+
+TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
+    struct Row {
+        uint16_t protocol;
+        uint32_t time, address;
+        uint16_t port;
+        PacketPeer peer;
+        Bytes pdu;
+    };
+    const Row rows[] = {
+        {2, kTime, 0xC0A80107, 50123, {0x7F000001, 5018}, kSmppEnquire},
+        {2, kTime, 0x7F000001, 5018, {0xC0A80107, 50123}, kSmppSubmitResp},
+        {8, kTime + 1, 0xC0A80108, 61000, {0x7F000001, 8880}, Pdu(0x00001002, 3, Bytes(300, 0x41))},
+        {1, kTime + 2, kClient, kClientPort, {kServer, 7890}, kCmpp2Connect},
+        {9, kTime + 2, kServer, 8890, {kClient, 41000}, kSmgp3LoginResp},
+        {2, kTime + 3, 0xC0A80107, 50123, {0x7F000001, 5018}, test_bytes::SmppPdu(0x00000004, 9, Bytes(60000, 1))},
+        {2, kTime + 3, 0x7F000001, 5018, {}, kSmppEnquire}, // nobody noted the other end
+    };
+    for (const Row& row : rows)
+        ASSERT_TRUE(log.AddCaptured(row.protocol, row.time, row.address, row.port, row.peer, row.pdu.data(),
+                                    uint32_t(row.pdu.size())));
+    const std::string path = ::testing::TempDir() + "/tarnwick-export.pcap";
+    std::string error;
+    ASSERT_TRUE(pcap::ExportLog(log, path, error)) << error;
+
+    CPacketLog back;
+    ASSERT_TRUE(back.Reset());
+    pcap::CPcapImporter importer;
+    ASSERT_TRUE(importer.Open(path, {}, error)) << error;
+    while (importer.Step(back, 100)) {
+    }
+    EXPECT_EQ(importer.Finish(back).pdus, std::size(rows));
+    ASSERT_EQ(back.GetCount(), log.GetCount());
+    for (int32_t index = 0; index < log.GetCount(); ++index) {
+        uint32_t length = 0, backLength = 0;
+        const uint8_t* record = log.PacketAt(index, &length);
+        const uint8_t* backRecord = back.PacketAt(index, &backLength);
+        EXPECT_EQ(Bytes(record, record + length), Bytes(backRecord, backRecord + backLength)) << index;
+        if (!(log.PeerAt(index) == PacketPeer{})) {
+            EXPECT_EQ(log.PeerAt(index), back.PeerAt(index)) << index;
+        }
+    }
+    std::remove(path.c_str());
+}
+
+TEST_F(PcapTest, StreamsAreReassembledAndVersioned) {
+    const Bytes submit = test_bytes::SmppPdu(0x00000004, 5, Bytes(40, 0x33));
+    const Bytes part1(submit.begin(), submit.begin() + 10), part2(submit.begin() + 10, submit.begin() + 30),
+        part3(submit.begin() + 30, submit.end());
+    const struct {
+        const char* name;
+        uint16_t port;
+        std::vector<Segment> segments;
+        pcap::DecodeAsTable overrides;
+        const char* listing;
+    } cases[] = {
+        {"CMPP 2.0 by the connect's version octet, both directions",
+         7890,
+         {{true, 0, kCmpp2Connect}, {false, 0, kCmpp2ConnectResp}, {true, 39, kCmppActiveTest}},
+         {},
+         "1 a000001:40000>a000002:7890 39 +2\n1 a000002:7890>a000001:40000 30 +3\n1 a000001:40000>a000002:7890 12 +4\n"
+         "pdus 3 skipped 0 bad 0 gaps 0"},
+        {"SMGP 3.0 by the login's version octet, also for the PDUs after it",
+         8890,
+         {{true, 0, kSmgp3Login}, {false, 0, kSmgp3LoginResp}, {false, 33, kSmgpActiveTest}},
+         {},
+         "9 a000001:40000>a000002:8890 42 +2\n9 a000002:8890>a000001:40000 33 +3\n9 a000002:8890>a000001:40000 12 +4\n"
+         "pdus 3 skipped 0 bad 0 gaps 0"},
+        {"two PDUs in one segment, one PDU over two",
+         2775,
+         {{true, 0, Concat({kSmppEnquire, part1})}, {true, 26, Bytes(part2.begin() + 0, part2.end())},
+          {true, 46, part3}},
+         {},
+         "2 a000001:40000>a000002:2775 16 +2\n2 a000001:40000>a000002:2775 56 +4\n"
+         "pdus 2 skipped 0 bad 0 gaps 0"},
+        {"out of order, retransmitted and overlapping segments",
+         2775,
+         {{true, 30, part3}, {true, 0, part1}, {true, 0, part1},
+          {true, 5, Concat({Bytes(part1.begin() + 5, part1.end()), part2})},
+          {true, 30, part3}},
+         {},
+         "2 a000001:40000>a000002:2775 56 +5\npdus 1 skipped 0 bad 0 gaps 0"},
+        {"a lost segment is a gap; framing resumes with the next PDU",
+         2775,
+         {{true, 0, part1}, {true, 30, part3}, {true, 56, kSmppEnquire}},
+         {},
+         "2 a000001:40000>a000002:2775 16 +4\npdus 1 skipped 0 bad 1 gaps 20"},
+        {"decode-as beats the port table",
+         7890,
+         {{true, 0, kCmppActiveTest}},
+         {{7890, 8}},
+         "8 a000001:40000>a000002:7890 12 +2\npdus 1 skipped 0 bad 0 gaps 0"},
+        {"decode-as names a port the table does not know",
+         40001,
+         {{true, 0, kCmppActiveTest}},
+         {{40001, 4}},
+         "4 a000001:40000>a000002:40001 12 +2\npdus 1 skipped 0 bad 0 gaps 0"},
+        {"decode-as CMPP still takes the version from the connect",
+         40001,
+         {{true, 0, kCmpp3Connect}},
+         {{40001, 1}},
+         "4 a000001:40000>a000002:40001 39 +2\npdus 1 skipped 0 bad 0 gaps 0"},
+        {"an unknown port is skipped",
+         40001,
+         {{true, 0, kCmppActiveTest}},
+         {},
+         "pdus 0 skipped 3 bad 0 gaps 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(log.Reset());
+        EXPECT_EQ(Import(log, PcapFile(Connection(c.port, c.segments)), c.overrides), c.listing);
+    }
+}
+
+TEST_F(PcapTest, BadInputIsSkippedOrRefusedAndNothingCapturedIsLost) {
+    const Bytes good = PcapFile(Connection(2775, {{true, 0, kSmppEnquire}, {true, 16, kSmppEnquire}}));
+    const auto withFrame = [](Bytes frame, uint32_t wireLength = 0) {
+        std::vector<FileFrame> frames = Connection(2775, {{true, 0, kSmppEnquire}});
+        frames.push_back({std::move(frame), wireLength});
+        return PcapFile(frames);
+    };
+    const auto cutBy = [](const Bytes& bytes, size_t cut) { return Bytes(bytes.begin(), bytes.end() - long(cut)); };
+    const struct {
+        const char* name;
+        Bytes file;
+        const char* listing;
+    } cases[] = {
+        // Not a capture file at all: refused with the reader's message.
+        {"text", Builder().raw("hello, this is not a capture"), "error"},
+        // Empty, and too short for the file header.
+        {"empty", {}, "error"},
+        {"half a header", Bytes(good.begin(), good.begin() + 12), "error"},
+        // The last frame stops in the middle: what came before is kept.
+        {"truncated file", cutBy(good, 7),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 0 bad 0 gaps 0 truncated"},
+        // The last frame was cut by the snap length: its PDU bytes are not all there.
+        {"cut by the snap length",
+         withFrame(cutBy(Frame(true, 2775, kClientIsn + 17, kPshAck, kSmppEnquire), 6), 70),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        // ARP and IPv6 frames, and UDP over IPv4.
+        {"ARP", withFrame(Frame(true, 2775, 0, kPshAck, kSmppEnquire, 0x0806)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"IPv6 ethertype", withFrame(Frame(true, 2775, 0, kPshAck, kSmppEnquire, 0x86DD)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"UDP", withFrame(Frame(true, 2775, 0, kPshAck, kSmppEnquire, 0x0800, 17)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        // A length field below the SMPP header, then one above the largest PDU.
+        {"length below the header", withFrame(Frame(true, 2775, kClientIsn + 17, kPshAck, Builder().u32(4).u32(0x15))),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 0 bad 1 gaps 0"},
+        {"length above the maximum",
+         withFrame(Frame(true, 2775, kClientIsn + 17, kPshAck, Builder().u32(0x7FFFFFFF).u32(0x15))),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 0 bad 1 gaps 0"},
+        // No handshake in the file and the first segment is the tail of a PDU: skipped, the next PDU is framed.
+        {"stream starts mid-PDU",
+         PcapFile(Connection(2775, {{true, 0, Bytes(kSmppSubmitResp.begin() + 8, kSmppSubmitResp.end())},
+                                    {true, 12, kSmppEnquire}}, false)),
+         "2 a000001:40000>a000002:2775 16 +1\npdus 1 skipped 0 bad 1 gaps 0"},
+    };
+    const Bytes kept = test_bytes::SmppPdu(0x00000006, 1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(log.Reset());
+        ASSERT_TRUE(log.AddCaptured(2, 1, 1, 1, {}, kept.data(), uint32_t(kept.size())));
+        EXPECT_EQ(Import(log, c.file), c.listing);
+        uint32_t length = 0;
+        const uint8_t* first = log.PacketAt(0, &length);
+        ASSERT_NE(first, nullptr);
+        EXPECT_EQ(Bytes(first + 16, first + length), kept);
+    }
+}
+
+// The same IPv4 packet behind each link-layer header the importer reads.
+TEST_F(PcapTest, LinkTypes) {
+    const Bytes ethernet = Frame(true, 2775, kClientIsn + 1, kPshAck, kSmppEnquire);
+    const Bytes ip(ethernet.begin() + 14, ethernet.end());
+    const struct {
+        const char* name;
+        uint32_t linkType;
+        Bytes header;
+    } cases[] = {
+        {"Ethernet", 1, Bytes(ethernet.begin(), ethernet.begin() + 14)},
+        {"Ethernet with a VLAN tag", 1, Builder().fill(12).u16(0x8100).u16(5).u16(0x0800)},
+        {"Linux cooked", 113, Builder().u16(0).u16(1).u16(6).fill(8).u16(0x0800)},
+        {"Linux cooked v2", 276, Builder().u16(0x0800).u16(0).u32(1).u16(1).u8(0).u8(6).fill(8)},
+        {"raw IPv4", 101, {}},
+        {"BSD loopback", 0, Builder().u32le(2)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(log.Reset());
+        EXPECT_EQ(Import(log, PcapFile({{Concat({c.header, ip})}}, c.linkType)),
+                  "2 a000001:40000>a000002:2775 16 +0\npdus 1 skipped 0 bad 0 gaps 0");
+    }
+    EXPECT_EQ(Import(log, PcapFile({{ip}}, 105)), "error"); // 802.11: not read
+}
+
+TEST_F(PcapTest, PcapngIsReadToo) {
+    const Bytes frame = Frame(true, 2775, kClientIsn + 1, kPshAck, kSmppEnquire);
+    const auto block = [](uint32_t type, const Bytes& body) {
+        const uint32_t length = uint32_t(12 + body.size());
+        return Builder().u32le(type).u32le(length).raw(body).u32le(length).bytes();
+    };
+    const Bytes file = Concat({
+        block(0x0A0D0D0A, Builder().u32le(0x1A2B3C4D).u16le(1).u16le(0).u32le(0xFFFFFFFF).u32le(0xFFFFFFFF)),
+        block(1, Builder().u16le(1).u16le(0).u32le(65535)),
+        // Enhanced packet: interface 0, microseconds since 1970 in two halves, lengths, data padded to 4.
+        block(6, Builder().u32le(0).u32le(uint32_t(uint64_t(kTime) * 1000000 >> 32))
+                     .u32le(uint32_t(uint64_t(kTime) * 1000000)).u32le(uint32_t(frame.size()))
+                     .u32le(uint32_t(frame.size())).raw(frame).fill((4 - frame.size() % 4) % 4)),
+    });
+    EXPECT_EQ(Import(log, file), "2 a000001:40000>a000002:2775 16 +0\npdus 1 skipped 0 bad 0 gaps 0");
+}
+
+TEST_F(PcapTest, AFileLargerThanTheLogKeepsTheNewestRecords) {
+    const Bytes big = test_bytes::SmppPdu(0x00000004, 1, Bytes(16000, 0x55));
+    std::vector<Segment> segments;
+    for (uint32_t i = 0; i < 80; ++i)
+        segments.push_back({true, i * uint32_t(big.size()), big});
+    const std::string listing = Import(log, PcapFile(Connection(2775, segments)));
+    EXPECT_NE(listing.find("pdus 80 skipped 0 bad 0 gaps 0 newest"), std::string::npos);
+    EXPECT_EQ(log.GetCount(), 80 - int32_t(CPacketLog::kAreaSize / (big.size() + 16)));
+}
+
+TEST(PcapDecodeAs, ParsesPortEqualsProtocol) {
+    const struct {
+        const char* text;
+        bool ok;
+        int port, protocol;
+    } cases[] = {
+        {"7890=cmpp3", true, 7890, 4}, {"40000=test", true, 40000, 8}, {"7890", false, 0, 0},
+        {"0=smpp", false, 0, 0},       {"65536=smpp", false, 0, 0},   {"12x=smpp", false, 0, 0},
+        {"2775=http", false, 0, 0},    {"=smpp", false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        pcap::DecodeAsTable table;
+        std::string error;
+        EXPECT_EQ(pcap::ParseDecodeAs(c.text, table, error), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(pcap::ProtocolForPort(uint16_t(c.port), table), c.protocol) << c.text;
+        } else {
+            EXPECT_FALSE(error.empty()) << c.text;
+        }
+    }
+    EXPECT_EQ(pcap::ProtocolForPort(8801, {}), 6);
+    EXPECT_EQ(pcap::ProtocolForPort(8801, {{8801, 7}}), 7);
+    EXPECT_EQ(pcap::ProtocolForPort(1, {}), -1);
+}
+
+} // namespace

@@ -1,0 +1,60 @@
+// "Decode as": which protocol a capture file's TCP port carries when its usual one is not it.
+#pragma once
+
+#include "capture/Pcap.h"
+
+#include <QDialog>
+#include <QString>
+
+class QComboBox;
+class QPushButton;
+class QSpinBox;
+class QTreeWidget;
+
+namespace decode_as {
+
+// The stored choice: "PORT=PROTO;..." with PROTO a protocol's command-line name.
+inline constexpr const char* kSetting = "Setup/DecodeAs";
+
+// The stored table; an entry that does not parse is left out.
+pcap::DecodeAsTable Load();
+void Store(const pcap::DecodeAsTable& table);
+// The table as the setting keeps it, in port order.
+QString Text(const pcap::DecodeAsTable& table);
+
+} // namespace decode_as
+
+// Modal. Lists the port overrides, one row per port; "Add" puts the port and protocol of the
+// fields above the list in (replacing the port's row if there is one), "Remove" takes the
+// selected row out; Return in the port field adds too. OK stores the list; Cancel writes
+// nothing. UI thread only.
+class CDecodeAsDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CDecodeAsDialog(QWidget* parent = nullptr);
+
+    const pcap::DecodeAsTable& Table() const { return m_table; }
+
+    QSpinBox* PortBox() const { return m_port; }
+    QComboBox* ProtocolBox() const { return m_protocol; }
+    QTreeWidget* List() const { return m_list; }
+    QPushButton* AddButton() const { return m_add; }
+    QPushButton* RemoveButton() const { return m_remove; }
+
+    void accept() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void AddOverride();
+    void RemoveOverride();
+    void Fill(uint16_t selectPort);
+
+    pcap::DecodeAsTable m_table;
+    QSpinBox* m_port = nullptr;
+    QComboBox* m_protocol = nullptr;
+    QTreeWidget* m_list = nullptr;
+    QPushButton* m_add = nullptr;
+    QPushButton* m_remove = nullptr;
+};

@@ -1,0 +1,152 @@
+// "Decode hex": reads a PDU from hex text.
+#include "ui/DecodeHexDialog.h"
+
+#include "capture/PacketLog.h"
+#include "decoder/Protocols.h"
+#include "ui/Icons.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace hex_text {
+
+namespace {
+
+bool IsSeparator(QChar c) { return c.isSpace() || c == u',' || c == u':' || c == u'-'; }
+
+int DigitValue(QChar c) {
+    if (c >= u'0' && c <= u'9')
+        return c.unicode() - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c.unicode() - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c.unicode() - u'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::optional<QByteArray> Parse(QStringView text, ParseError* error) {
+    const auto fail = [error](QString message, qsizetype position) -> std::optional<QByteArray> {
+        if (error)
+            *error = {std::move(message), static_cast<int>(position)};
+        return std::nullopt;
+    };
+    QByteArray bytes;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (IsSeparator(text[i])) {
+            ++i;
+            continue;
+        }
+        const qsizetype start = i;
+        if (text[i] == u'0' && i + 1 < text.size() && (text[i + 1] == u'x' || text[i + 1] == u'X'))
+            i += 2;
+        const qsizetype digits = i;
+        while (i < text.size() && !IsSeparator(text[i])) {
+            if (DigitValue(text[i]) < 0)
+                return fail(QStringLiteral("'%1' at position %2 is not a hex digit.").arg(text[i]).arg(i + 1), i);
+            ++i;
+        }
+        if ((i - digits) % 2 != 0 || i == digits)
+            return fail(QStringLiteral("'%1' at position %2 is not whole bytes: every byte takes two hex digits.")
+                            .arg(text.mid(start, i - start)).arg(start + 1),
+                        start);
+        for (qsizetype d = digits; d < i; d += 2)
+            bytes.append(static_cast<char>(DigitValue(text[d]) << 4 | DigitValue(text[d + 1])));
+    }
+    if (bytes.isEmpty())
+        return fail(QStringLiteral("Type or paste the PDU as hex digits, for example 00 00 00 10 00 00 00 15."), 0);
+    return bytes;
+}
+
+} // namespace hex_text
+
+namespace {
+
+// A record's length field is 32 bits, but the whole record must fit in the capture log's area.
+constexpr qsizetype kMaxPdu = CPacketLog::kAreaSize - CPacketLog::kHeaderSize;
+
+} // namespace
+
+CDecodeHexDialog::CDecodeHexDialog(uint16_t protocol, QWidget* parent) : QDialog(parent) {
+    setWindowTitle("Decode hex");
+    setWindowIcon(icons::Icon(icons::kDecoder));
+    setModal(true);
+
+    m_protocol = new QComboBox(this);
+    m_protocol->setObjectName("Protocol");
+    for (const ProtocolInfo& info : protocols::kAll)
+        m_protocol->addItem(QString::fromUtf8(info.name.data(), qsizetype(info.name.size())), info.code);
+    m_protocol->setCurrentIndex(std::max(0, m_protocol->findData(protocol)));
+
+    m_hex = new QPlainTextEdit(this);
+    m_hex->setObjectName("Hex");
+    m_hex->setTabChangesFocus(true);
+    m_hex->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_hex->setPlaceholderText("00 00 00 10 00 00 00 15 00 00 00 00 00 00 00 01");
+    m_hex->setMinimumSize(460, 160);
+
+    m_error = new QLabel(this);
+    m_error->setObjectName("Error");
+    m_error->setWordWrap(true);
+    m_error->setStyleSheet("color: #b00000");
+    m_error->hide();
+    connect(m_hex, &QPlainTextEdit::textChanged, m_error, &QWidget::hide); // the message was about the old text
+
+    auto* protocolLabel = new QLabel("&Protocol:", this);
+    protocolLabel->setBuddy(m_protocol);
+    auto* hexLabel = new QLabel("&Hex of the PDU:", this);
+    hexLabel->setBuddy(m_hex);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText("&Decode");
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // Return starts a new line in the hex box; Ctrl+Return decodes from anywhere in the dialog.
+    auto* decode = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return), this);
+    connect(decode, &QShortcut::activated, this, &QDialog::accept);
+    buttons->button(QDialogButtonBox::Ok)->setToolTip("Decode (Ctrl+Return)");
+
+    auto* protocolRow = new QHBoxLayout;
+    protocolRow->addWidget(protocolLabel);
+    protocolRow->addWidget(m_protocol);
+    protocolRow->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(protocolRow);
+    layout->addWidget(hexLabel);
+    layout->addWidget(m_hex, 1);
+    layout->addWidget(m_error);
+    layout->addWidget(buttons);
+    m_hex->setFocus();
+}
+
+uint16_t CDecodeHexDialog::Protocol() const { return static_cast<uint16_t>(m_protocol->currentData().toUInt()); }
+
+void CDecodeHexDialog::accept() {
+    hex_text::ParseError error;
+    std::optional<QByteArray> bytes = hex_text::Parse(m_hex->toPlainText(), &error);
+    if (bytes && bytes->size() > kMaxPdu) {
+        error = {QStringLiteral("The PDU is %1 bytes long; the capture log keeps PDUs of at most %2 bytes.")
+                     .arg(bytes->size()).arg(kMaxPdu), 0};
+        bytes.reset();
+    }
+    if (!bytes) {
+        m_error->setText(error.message);
+        m_error->show();
+        QTextCursor cursor = m_hex->textCursor();
+        cursor.setPosition(error.position);
+        m_hex->setTextCursor(cursor);
+        m_hex->setFocus();
+        return;
+    }
+    m_pdu = *bytes;
+    QDialog::accept();
+}
