@@ -45,3 +45,11 @@ void CSimulator::SaveFilter(const std::string& filter, bool showUnknown) {
     m_log.SetFilter(filter);
     m_log.SetShowUnknown(showUnknown);
 }
+
+DeliverySettings CSimulator::StoredDelivery(const QSettings&) { return {}; }
+
+void CSimulator::SaveDelivery(const DeliverySettings& settings) { m_delivery = settings; }
+
+DeliverySettings CSimulator::Delivery() const { return m_delivery; }
+
+void CSimulator::SetDelivery(const DeliverySettings& settings) { m_delivery = settings; }

@@ -20,6 +20,13 @@ struct SimulatorOptions {
     QHostAddress listen{QHostAddress::AnyIPv4};
 };
 
+// Routing between the two servers and delivery receipts.
+struct DeliverySettings {
+    bool routing = true;
+    bool receipts = false;
+    int receiptDelayMs = 1000;
+};
+
 // Owns the capture log, the decoder and the two servers for the life of the process; runs on
 // the UI thread. A front end adds its observers and log listeners, then calls Start.
 class CSimulator {
@@ -41,6 +48,16 @@ public:
     // Stores both and hands them to the capture log, so they apply to the next PDU.
     void SaveFilter(const std::string& filter, bool showUnknown);
 
+    // "Setup"/"Routing" (default 1), "Setup"/"DeliveryReceipts" (default 0),
+    // "Setup"/"ReceiptDelayMs" (default 1000).
+    static DeliverySettings StoredDelivery(const QSettings& settings);
+    // Stores them and applies them to the running servers at once.
+    void SaveDelivery(const DeliverySettings& settings);
+    // What applies now: as stored, or as the headless flags override it.
+    DeliverySettings Delivery() const;
+    // Applies without storing (the headless flags).
+    void SetDelivery(const DeliverySettings& settings);
+
     CPacketLog& Log() { return m_log; }
     const CPacketDecoder& Decoder() const { return m_decoder; }
     CSmppServer& Smpp() { return m_smpp; }
@@ -52,4 +69,5 @@ private:
     CPacketDecoder m_decoder;
     CSmppServer m_smpp;
     CMobileServer m_mobile;
+    DeliverySettings m_delivery;
 };

@@ -98,3 +98,12 @@ bool CMobileServer::SendAndCapture(int index, const uint8_t* packet, uint32_t le
     }
     return true;
 }
+
+uint8_t CMobileServer::MsgFormatFor(uint8_t) { return 0; }
+
+int CMobileServer::DeliverToTerminal(const std::string&, const std::string&, uint8_t, const std::vector<uint8_t>&,
+                                     int) {
+    return 0;
+}
+
+std::vector<std::string> CMobileServer::LoggedInTerminals() const { return {}; }

@@ -4,6 +4,8 @@
 #include "engine/FramedServer.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 class CPacketLog;
 
@@ -52,6 +54,15 @@ public:
     // 127.0.0.1 and the listening port. False, and nothing captured, when the connection is
     // closing or gone.
     bool SendAndCapture(int index, const uint8_t* packet, uint32_t length);
+
+    // msg_format of a TEST DELIVER for an SMPP data_coding: 0, 4, 8, 15 map to themselves, others to 0.
+    static uint8_t MsgFormatFor(uint8_t dataCoding);
+    // Sends copies of a TEST DELIVER (msg_id from a counter as ten characters) to every simulator
+    // logged in under terminal; content is cut to 255 octets. Returns how many packets went out.
+    int DeliverToTerminal(const std::string& terminal, const std::string& sourceTerminal, uint8_t msgFormat,
+                          const std::vector<uint8_t>& content, int copies = 1);
+    // The terminal numbers logged in right now, in connection order.
+    std::vector<std::string> LoggedInTerminals() const;
 
 protected:
     void HandlePdu(int index, const uint8_t* packet, uint32_t length) override;

@@ -228,3 +228,11 @@ void CSmppServer::Unknown(int index, const DispatchRow& row, uint32_t sequence, 
     BeginResponse();
     SendResponse(index, row.responseId, kStatusInvalidCommandId, sequence, kHeaderSize, row.responseFilterIndex);
 }
+
+BindKind CSmppServer::GetBindKind(int) const { return BindKind::None; }
+
+uint32_t CSmppServer::SendServerPdu(int, uint32_t, const std::vector<uint8_t>&) { return 0; }
+
+int CSmppServer::SendToSystemId(const std::string&, uint32_t, const std::vector<uint8_t>&, int) { return 0; }
+
+std::vector<std::string> CSmppServer::BoundSystemIds() const { return {}; }

@@ -5,8 +5,14 @@
 #include "smpp/SmppPdu.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 class CPacketLog;
+
+// How a connection bound: only receiver and transceiver binds may be sent deliver_sm, data_sm
+// and alert_notification.
+enum class BindKind : uint8_t { None, Receiver, Transmitter, Transceiver };
 
 namespace smpp {
 
@@ -17,6 +23,8 @@ int FormatMessageId(int16_t id, char* out);
 // Length of the leading string field of a body: up to the first NUL, the end of the body or
 // maxChars, whichever comes first. A field with no NUL ends with the body.
 int LeadingFieldLength(const uint8_t* body, int32_t bodyLength, int maxChars);
+
+using ::BindKind;
 
 } // namespace smpp
 
@@ -41,6 +49,20 @@ public:
     // index and captures it like a response: from 127.0.0.1 and the listening port, under
     // filterIndex. False, and nothing captured, when the connection is closing or gone.
     bool SendAndCapture(int index, const uint8_t* pdu, uint32_t length, int32_t filterIndex);
+
+    // None for a bad index or an unbound connection.
+    BindKind GetBindKind(int index) const;
+    // Sends a PDU the server starts on connection index: the header takes that connection's next
+    // sequence number (1 .. 0x7FFFFFFF, then 1 again) and the PDU is captured as from 127.0.0.1
+    // and the listening port under the command's filter index. Returns the sequence number used,
+    // 0 when nothing was sent (bad index, closing, or a bind that may not receive).
+    uint32_t SendServerPdu(int index, uint32_t commandId, const std::vector<uint8_t>& body);
+    // Sends copies of the PDU to every receiver or transceiver bound under systemId; returns how
+    // many PDUs went out.
+    int SendToSystemId(const std::string& systemId, uint32_t commandId, const std::vector<uint8_t>& body,
+                       int copies = 1);
+    // The distinct system ids bound right now, in connection order.
+    std::vector<std::string> BoundSystemIds() const;
 
     // The value the next submit_sm, data_sm or submit_multi takes; 0 at start.
     void SetNextMessageId(int16_t id) { m_nextMessageId = id; }
