@@ -2,6 +2,7 @@
 // the headless runner and the window alike.
 #pragma once
 
+#include "app/Router.h"
 #include "capture/PacketLog.h"
 #include "decoder/PacketDecoder.h"
 #include "mobile/MobileServer.h"
@@ -20,15 +21,9 @@ struct SimulatorOptions {
     QHostAddress listen{QHostAddress::AnyIPv4};
 };
 
-// Routing between the two servers and delivery receipts.
-struct DeliverySettings {
-    bool routing = true;
-    bool receipts = false;
-    int receiptDelayMs = 1000;
-};
-
 // Owns the capture log, the decoder and the two servers for the life of the process; runs on
-// the UI thread. A front end adds its observers and log listeners, then calls Start.
+// the UI thread. A front end adds its observers and log listeners, then calls Start. The router
+// between the servers takes the stored delivery settings at construction.
 class CSimulator {
 public:
     static constexpr int kMaxConnections = 10;
@@ -62,6 +57,7 @@ public:
     const CPacketDecoder& Decoder() const { return m_decoder; }
     CSmppServer& Smpp() { return m_smpp; }
     CMobileServer& Mobile() { return m_mobile; }
+    CRouter& Router() { return m_router; }
 
 private:
     SimulatorOptions m_options;
@@ -69,5 +65,5 @@ private:
     CPacketDecoder m_decoder;
     CSmppServer m_smpp;
     CMobileServer m_mobile;
-    DeliverySettings m_delivery;
+    CRouter m_router{m_smpp, m_mobile};
 };
