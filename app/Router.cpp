@@ -88,16 +88,19 @@ void CRouter::OnSubmitted(int index, uint32_t commandId, const std::string& mess
     const uint64_t handle = m_settings.receipts ? m_store.Add(messageId, m_clock()) : 0;
     if (m_settings.routing)
         RouteToTerminals(messageId, *message, handle);
-    if (!m_settings.receipts || (message->registeredDelivery & kReceiptOnSuccessMask) != kReceiptOnSuccess)
+    if (!m_settings.receipts)
         return;
+    // The delay stands for the network: when it has passed the message is final, and its receipt
+    // goes out if one was asked for.
     Receipt receipt{messageId, handle, m_smpp.GetConnectionId(index), m_smpp.NameOf(index), message->source,
-                    message->destinations.empty() ? smpp::SmeAddress{} : message->destinations.front(), {}};
+                    message->destinations.empty() ? smpp::SmeAddress{} : message->destinations.front(), {},
+                    (message->registeredDelivery & kReceiptOnSuccessMask) == kReceiptOnSuccess};
     const auto textEnd = std::find(message->message.begin(), message->message.end(), uint8_t(0));
     receipt.text.assign(message->message.begin(),
                         message->message.begin() + std::min<std::ptrdiff_t>(textEnd - message->message.begin(),
                                                                             std::ptrdiff_t(kReceiptTextChars)));
     m_smpp.Scheduler().After(std::max(0, m_settings.receiptDelayMs), this,
-                             [this, receipt = std::move(receipt)] { SendReceipt(receipt); });
+                             [this, receipt = std::move(receipt)] { Conclude(receipt); });
 }
 
 void CRouter::RouteToTerminals(const std::string& messageId, const smpp::SubmittedMessage& message, uint64_t handle) {
@@ -129,7 +132,8 @@ bool CRouter::AnswerQuery(std::string_view messageId, QueryAnswer& answer) {
 }
 
 void CRouter::OnTerminalSubmitted(int index, const test_protocol::TerminalMessage& message) {
-    if (!m_settings.routing)
+    // A SUBMIT that names no destination has nowhere to go.
+    if (!m_settings.routing || message.destTerminal.empty())
         return;
     smpp::DeliverFields fields;
     fields.sourceAddr = message.srcTerminal.empty() ? std::string(m_mobile.NameOf(index)) : message.srcTerminal;
@@ -155,8 +159,7 @@ bool CRouter::RangeTakes(const std::string& addressRange, const std::string& add
         QRegularExpression pattern(QRegularExpression::anchoredPattern(QString::fromStdString(addressRange)));
         if (!pattern.isValid()) {
             // Said once per pattern: a bad range then quietly matches nothing.
-            m_smpp.Report("address_range \"" + addressRange + "\" is no valid regular expression (" +
-                          pattern.errorString().toStdString() + "): it matches no terminal\r\n");
+            m_smpp.Report("address_range \"" + addressRange + "\" is no valid regular expression: it matches no terminal\r\n");
         }
         found = m_ranges.emplace(addressRange, std::move(pattern)).first;
     }
@@ -184,7 +187,7 @@ int CRouter::ReceiptConnection(const Receipt& receipt) const {
     return -1;
 }
 
-void CRouter::SendReceipt(const Receipt& receipt) {
+void CRouter::Conclude(const Receipt& receipt) {
     const int64_t now = m_clock();
     StoredMessage* stored = m_store.FindHandle(receipt.handle);
     MessageState state = MessageState::Delivered;
@@ -200,6 +203,8 @@ void CRouter::SendReceipt(const Receipt& receipt) {
         error = stored->errorCode;
         submitTime = stored->submitTime;
     }
+    if (!receipt.wanted)
+        return;
     const bool delivered = state == MessageState::Delivered;
     char text[256];
     std::snprintf(text, sizeof text, "id:%s sub:001 dlvrd:%s submit date:%s done date:%s stat:%s err:%03d text:%.20s",

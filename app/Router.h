@@ -59,10 +59,12 @@ private:
         smpp::SmeAddress submitter;   // the receipt's destination
         smpp::SmeAddress destination; // the receipt's source
         std::string text;             // the first 20 characters of the message
+        bool wanted;                  // registered_delivery asked for it
     };
 
     void RouteToTerminals(const std::string& messageId, const smpp::SubmittedMessage& message, uint64_t handle);
-    void SendReceipt(const Receipt& receipt);
+    // The message becomes final (delivered unless a simulator refused it) and its receipt goes out.
+    void Conclude(const Receipt& receipt);
     // The connection the receipt goes to: the submitter when it may receive, else another
     // receiver under the same system id; -1 when there is none.
     int ReceiptConnection(const Receipt& receipt) const;

@@ -71,6 +71,31 @@ TEST(HeadlessOptions, ParsesWhatTheCommandLineSays) {
     }
 }
 
+// The delivery flags override the stored options for one run; a delay must be a count of milliseconds.
+TEST(HeadlessOptions, DeliveryFlagsOverrideTheStoredOptions) {
+    const struct {
+        QStringList arguments;
+        bool receipts;
+        int receiptDelayMs;
+        bool noRouting;
+        QString error;
+    } cases[] = {
+        {{"tarnwick"}, false, -1, false, ""},
+        {{"tarnwick", "--receipts", "--receipt-delay", "250", "--no-routing"}, true, 250, true, ""},
+        {{"tarnwick", "--receipt-delay=0"}, false, 0, false, ""},
+        {{"tarnwick", "--receipt-delay", "-5"}, false, -1, false, "Invalid receipt delay '-5'."},
+        {{"tarnwick", "--receipt-delay", "soon"}, false, -1, false, "Invalid receipt delay 'soon'."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const HeadlessOptions options = ParseHeadlessOptions(c.arguments);
+        EXPECT_EQ(options.error, c.error);
+        EXPECT_EQ(options.receipts, c.receipts);
+        EXPECT_EQ(options.receiptDelayMs, c.receiptDelayMs);
+        EXPECT_EQ(options.noRouting, c.noRouting);
+    }
+}
+
 TEST(HeadlessOptions, RefusesWhatItCannotUse) {
     const struct {
         QStringList arguments;
