@@ -210,6 +210,12 @@ TEST_F(MobileServerTest, DeliverReachesEverySimulatorUnderTheNumberAndItsAnswerI
     }
     EXPECT_EQ(server.PendingCount(0), 1u);
     EXPECT_EQ(server.PendingCount(1), 1u);
+    // A simulator that goes loses its own unanswered DELIVERs only.
+    phones[0]->Close();
+    ASSERT_TRUE(WaitUntil([&] { return server.GetConnectionCount() == 2; }, kCloseWaitMs));
+    EXPECT_EQ(server.PendingCount(0), 1u);
+    phones[1]->Send(DeliverResp(4, 0));
+    EXPECT_TRUE(WaitUntil([&] { return listener.answers.size() == 3; }));
     server.SetMessageListener(nullptr);
 }
 
