@@ -154,7 +154,8 @@ std::vector<uint8_t> EncodeText(std::string_view utf8, uint8_t dataCoding, std::
             break;
         }
         case Coding::Gbk:
-            encoded = c.codePoint == kInvalid ? std::string() : gbk.Encode(octets);
+            // ASCII is itself in GBK; only the rest needs the converter.
+            encoded = c.codePoint < 0x80 ? octets : c.codePoint == kInvalid ? std::string() : gbk.Encode(octets);
             if (encoded.empty())
                 encoded = "?";
             break;
