@@ -155,7 +155,10 @@ std::vector<uint8_t> EncodeText(std::string_view utf8, uint8_t dataCoding, std::
         }
         case Coding::Gbk:
             // ASCII is itself in GBK; only the rest needs the converter.
-            encoded = c.codePoint < 0x80 ? octets : c.codePoint == kInvalid ? std::string() : gbk.Encode(octets);
+            if (c.codePoint < 0x80)
+                encoded = octets;
+            else if (c.codePoint != kInvalid)
+                encoded = gbk.Encode(octets);
             if (encoded.empty())
                 encoded = "?";
             break;
