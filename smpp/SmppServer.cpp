@@ -341,6 +341,11 @@ std::string CSmppServer::GetAddressRange(int index) const {
     return session ? session->addressRange : std::string();
 }
 
+void CSmppServer::SetNextSequence(int index, uint32_t sequence) {
+    if (GetConnectionId(index) != 0 && sequence >= 1 && sequence <= kMaxSequence)
+        m_sessions[GetConnectionId(index)].nextSequence = sequence;
+}
+
 std::size_t CSmppServer::PendingCount(int index) const {
     const Session* session = FindSession(index);
     return session ? session->pending.size() : 0;

@@ -90,6 +90,8 @@ public:
     // 0 when nothing was sent (bad index, closing, or a bind that may not receive).
     // tag comes back in CSmppMessageListener::OnAnswered with the ESME's answer.
     uint32_t SendServerPdu(int index, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag = 0);
+    // The sequence number the connection's next server PDU takes (for tests of the wrap).
+    void SetNextSequence(int index, uint32_t sequence);
     // Unanswered server PDUs the connection still waits for; 0 for a bad index.
     std::size_t PendingCount(int index) const;
     // Sends copies of the PDU to every receiver or transceiver bound under systemId; returns how

@@ -354,6 +354,11 @@ TEST_F(SmppServerTest, ServerPdusGoToReceiversOnlyWithEachConnectionsOwnSequence
     }
     EXPECT_EQ(clients[3]->NextPdu(), SmppPdu(0x00000103, 1, body));
     EXPECT_EQ(clients[3]->NextPdu(), SmppPdu(0x00000102, 2, body));
+    server.SetNextSequence(0, 0x7FFFFFFF);
+    for (const uint32_t sequence : {0x7FFFFFFFu, 1u}) {
+        EXPECT_EQ(server.SendServerPdu(0, 0x00000005, body), sequence);
+        EXPECT_EQ(clients[0]->NextPdu(), SmppPdu(0x00000005, sequence, body));
+    }
     for (auto& client : clients) {
         client->Send(kMarkerRequest);
         EXPECT_EQ(client->NextPdu(), Nack(kMarker, 3)) << "and nothing before it";
