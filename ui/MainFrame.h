@@ -38,6 +38,8 @@ public:
     void SelectRow(int id);
     // Opens "Define filter" modally.
     void OpenFilterDialog();
+    // Tools > "Mobile phone": one more phone window, logging in to the mobile server.
+    void OpenMobilePhone();
 
     CLeftView* LeftView() const { return m_leftView; }
     CPelmoraView* OverviewView() const { return m_overview; }
