@@ -27,16 +27,9 @@ namespace {
 
 namespace tp = test_protocol;
 
-// The client side of the packets, offsets from the start of the packet.
-constexpr int kDeliverFixedLength = 72;      // before msg_content; DELIVER adds msg_format
 constexpr int kLoginRespLength = 16;
-constexpr int kSrcTerminalOffset = 36;
-constexpr int kMsgIdOffset = 60;
-constexpr int kMsgLengthOffset = 70;
-constexpr int kMsgFormatOffset = 71;
-constexpr int kResultOffset = 12;
-constexpr int kMaxContent = 255;             // msg_length is one octet
-constexpr uint32_t kTerminalType = 0;        // the server does not read it
+constexpr int kLoginResultOffset = 12;
+constexpr uint32_t kTerminalType = 0; // the server does not read it
 
 // msg_format values the phone writes and reads as text; the rest are shown as octets.
 constexpr uint8_t kFormatAscii = 0;
@@ -185,7 +178,7 @@ void CMobilePhone::Send() {
     if (m_state != State::LoggedIn || m_destination->text().isEmpty())
         return;
     const auto format = static_cast<uint8_t>(m_format->currentData().toUInt());
-    const std::vector<uint8_t> content = smpp::EncodeText(m_text->text().toStdString(), format, kMaxContent);
+    const std::vector<uint8_t> content = smpp::EncodeText(m_text->text().toStdString(), format, tp::kMaxContentOctets);
     std::vector<uint8_t> body;
     PutText(body, m_destination->text().toStdString(), tp::kTerminalNumberWidth);
     PutText(body, m_loggedInAs, tp::kTerminalNumberWidth);
@@ -233,7 +226,7 @@ void CMobilePhone::HandlePacket(const uint8_t* packet, uint32_t length) {
     const uint32_t command = wire::ReadBe32(packet + 4);
     const uint32_t sequence = wire::ReadBe32(packet + 8);
     if (command == tp::kLoginResp && length >= kLoginRespLength) {
-        const auto result = static_cast<int32_t>(wire::ReadBe32(packet + kResultOffset));
+        const auto result = static_cast<int32_t>(wire::ReadBe32(packet + kLoginResultOffset));
         const QString number = QString::fromStdString(m_loggedInAs);
         setWindowTitle("Mobile phone - " + number);
         // The server keeps a number already in use as this connection's name too, so messages still arrive.
@@ -246,12 +239,15 @@ void CMobilePhone::HandlePacket(const uint8_t* packet, uint32_t length) {
 }
 
 void CMobilePhone::Deliver(uint32_t sequence, const uint8_t* packet, uint32_t length) {
-    if (length < kDeliverFixedLength)
+    if (length < tp::kDeliverContentOffset)
         return; // too short to hold its own fields, let alone a message to answer for
     // A msg_length beyond the packet shows only the octets that came.
-    const int contentLength = std::min<int>(packet[kMsgLengthOffset], static_cast<int>(length) - kDeliverFixedLength);
-    const QString from = QString::fromStdString(GbkToUtf8(packet + kSrcTerminalOffset, tp::kTerminalNumberWidth));
-    const QString text = ContentText(packet[kMsgFormatOffset], packet + kDeliverFixedLength, contentLength);
+    const int contentLength =
+        std::min<int>(packet[tp::kMsgLengthOffset], static_cast<int>(length) - tp::kDeliverContentOffset);
+    const QString from =
+        QString::fromStdString(GbkToUtf8(packet + tp::kSrcTerminalOffset, tp::kTerminalNumberWidth));
+    const QString text =
+        ContentText(packet[tp::kMsgFormatOffset], packet + tp::kDeliverContentOffset, contentLength);
     auto* row = new QTreeWidgetItem(m_inbox);
     row->setText(kFrom, from);
     row->setText(kReceived, QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss"));
@@ -261,7 +257,7 @@ void CMobilePhone::Deliver(uint32_t sequence, const uint8_t* packet, uint32_t le
 
     std::vector<uint8_t> body(4);
     wire::WriteBe32(body.data(), static_cast<uint32_t>(tp::kResultOk));
-    body.insert(body.end(), packet + kMsgIdOffset, packet + kMsgIdOffset + tp::kMsgIdWidth);
+    body.insert(body.end(), packet + tp::kMsgIdOffset, packet + tp::kMsgIdOffset + tp::kMsgIdWidth);
     SendPacket(tp::kDeliverResp, sequence, body);
     m_status->setText(QString("Message from %1").arg(from));
 }
