@@ -292,6 +292,13 @@ void CDeliverDialog::SetEntry(const DeliverEntry& entry)
     m_count->setValue(entry.count);
 }
 
+void CDeliverDialog::LimitToPhoneFields()
+{
+    for (const FieldRow& field : kFieldRows)
+        if (qstrcmp(field.name, "source_addr") != 0)
+            findChild<QWidget*>(QString::fromLatin1(field.name))->setEnabled(false);
+}
+
 QString CDeliverDialog::ShortMessage() const { return m_shortMessage->text(); }
 
 void CDeliverDialog::SetShortMessage(const QString& text) { m_shortMessage->setText(text); }

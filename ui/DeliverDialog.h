@@ -42,6 +42,9 @@ public:
 
     // The names offered under "Dest system id"; the field stays editable.
     void SetDestinations(const std::vector<std::string>& names);
+    // Composing a DELIVER for phones: only source_addr (the sender's number), data_coding and the message
+    // stay editable.
+    void LimitToPhoneFields();
     // Composing for one connection: its name is the destination and cannot be changed.
     void FixDestination(const QString& name);
 

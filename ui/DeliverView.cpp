@@ -8,6 +8,7 @@
 #include "ui/DeliverListModel.h"
 #include "ui/DeliverSender.h"
 #include "ui/Icons.h"
+#include "ui/Navigation.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -121,6 +122,8 @@ void CDeliverView::QuickDeliverTo(uint64_t connectionId)
 
 void CDeliverView::PrepareDialog(CDeliverDialog& dialog, uint64_t connectionId)
 {
+    if (m_protocol == navigation::kMobileProtocol)
+        dialog.LimitToPhoneFields();
     if (connectionId != 0)
         dialog.FixDestination(m_sender ? QString::fromStdString(m_sender->NameOf(connectionId)) : QString());
     else if (m_sender)

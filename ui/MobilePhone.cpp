@@ -103,7 +103,7 @@ CMobilePhone::CMobilePhone(uint16_t port, QWidget* parent) : QWidget(parent, Qt:
     m_inbox->setRootIsDecorated(false);
     m_inbox->setHeaderLabels({"From", "Received", "Message"});
     m_inbox->setColumnWidth(kFrom, 100);
-    m_inbox->setColumnWidth(kReceived, 130);
+    m_inbox->setColumnWidth(kReceived, m_inbox->fontMetrics().horizontalAdvance("0000-00-00 00:00:00") + 16);
     m_inbox->setWordWrap(false);
     auto* inboxLabel = new QLabel("In&box", this);
     inboxLabel->setBuddy(m_inbox);
@@ -186,7 +186,7 @@ void CMobilePhone::Send() {
     body.push_back(static_cast<uint8_t>(content.size()));
     body.insert(body.end(), content.begin(), content.end());
     SendPacket(tp::kSubmit, m_nextSequence++, body);
-    m_status->setText(QString("Sent to %1").arg(m_destination->text()));
+    ShowEvent(QString("sent to %1").arg(m_destination->text()));
     m_text->clear();
 }
 
@@ -259,7 +259,7 @@ void CMobilePhone::Deliver(uint32_t sequence, const uint8_t* packet, uint32_t le
     wire::WriteBe32(body.data(), static_cast<uint32_t>(tp::kResultOk));
     body.insert(body.end(), packet + tp::kMsgIdOffset, packet + tp::kMsgIdOffset + tp::kMsgIdWidth);
     SendPacket(tp::kDeliverResp, sequence, body);
-    m_status->setText(QString("Message from %1").arg(from));
+    ShowEvent(from.isEmpty() ? QString("message received") : QString("message from %1").arg(from));
 }
 
 void CMobilePhone::OnDisconnected() {
@@ -283,8 +283,14 @@ void CMobilePhone::SendPacket(uint32_t command, uint32_t sequence, const std::ve
     m_socket->write(reinterpret_cast<const char*>(packet.data()), static_cast<qint64>(packet.size()));
 }
 
+void CMobilePhone::ShowEvent(const QString& event) {
+    // The login state stays in view; the last event follows it.
+    m_status->setText(m_stateText + " - " + event);
+}
+
 void CMobilePhone::SetState(State state, const QString& status) {
     m_state = state;
+    m_stateText = status;
     m_status->setText(status);
     if (state == State::LoggedOut)
         setWindowTitle("Mobile phone");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QWidget>
 
 #include <cstdint>
@@ -56,12 +57,14 @@ private:
     void SendPacket(uint32_t command, uint32_t sequence, const std::vector<uint8_t>& body);
     void SendLogin();
     void SetState(State state, const QString& status);
+    void ShowEvent(const QString& event);
     void UpdateCommands();
 
     uint16_t m_port;
     QTcpSocket* m_socket = nullptr;
     QByteArray m_buffer;       // octets received and not yet framed
     State m_state = State::LoggedOut;
+    QString m_stateText;
     std::string m_loggedInAs;  // the number of the last LOGIN sent
     uint32_t m_nextSequence = 1;
     uint32_t m_nextMsgId = 1;
