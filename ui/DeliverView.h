@@ -1,6 +1,8 @@
 // The deliver composer page: the deliver list under its caption bar, and the "Deliver short message" dialog.
 #pragma once
 
+#include "ui/DeliverListModel.h"
+
 #include <QMessageBox>
 #include <QWidget>
 
@@ -9,8 +11,6 @@
 #include <memory>
 #include <string_view>
 #include <vector>
-
-#include "ui/DeliverListModel.h"
 
 class CDeliverDialog;
 class CDeliverSender;

@@ -131,12 +131,14 @@ TEST_F(DeliverViewTest, ListShowsColumnsAndCountsCharactersUpToTheNul)
         const char* len;
     };
     const std::string tooLong(400, 'a');
+    const std::string splitAtTheEnd = std::string(274, 'a') + "\xC3\xA9";
     const Case cases[] = {
         {"plain", "hello"sv, "hello", "5"},
         {"stops at the NUL", "ab\0cdef"sv, "ab", "2"},
         {"characters, not octets", "h\xC3\xA9llo"sv, QString::fromUtf8("h\xC3\xA9llo"), "5"}, // six octets of UTF-8
         {"empty", ""sv, "", "0"},
         {"cut to the field", tooLong, QString(275, 'a'), "275"},
+        {"never inside a character", splitAtTheEnd, QString(274, 'a'), "274"}, // the cut would halve the last e-acute
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
