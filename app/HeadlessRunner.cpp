@@ -115,7 +115,10 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     const QCommandLineOption mobilePort("mobile-port", QString(), "N");
     const QCommandLineOption listen("listen", QString(), "ADDR");
     const QCommandLineOption pcapFile("pcap", QString(), "FILE");
-    parser.addOptions({headless, help, trace, port, mobilePort, listen, pcapFile});
+    const QCommandLineOption receipts("receipts");
+    const QCommandLineOption receiptDelay("receipt-delay", QString(), "MS");
+    const QCommandLineOption noRouting("no-routing");
+    parser.addOptions({headless, help, trace, port, mobilePort, listen, pcapFile, receipts, receiptDelay, noRouting});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -128,6 +131,17 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     options.help = parser.isSet(help);
     options.trace = parser.isSet(trace);
     options.pcapPath = parser.value(pcapFile);
+    options.receipts = parser.isSet(receipts);
+    options.noRouting = parser.isSet(noRouting);
+    if (parser.isSet(receiptDelay)) {
+        bool ok = false;
+        const int delay = parser.value(receiptDelay).toInt(&ok);
+        if (!ok || delay < 0) {
+            options.error = QString("Invalid receipt delay '%1'.").arg(parser.value(receiptDelay));
+            return options;
+        }
+        options.receiptDelayMs = delay;
+    }
     for (const auto& [option, target] : {std::pair{&port, &options.smppPort}, std::pair{&mobilePort, &options.mobilePort}}) {
         if (!parser.isSet(*option))
             continue;
@@ -151,8 +165,8 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
 }
 
 QString HeadlessUsage() {
-    return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace] [--pcap FILE]\n"
-           "                [--help]\n"
+    return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace]\n"
+           "                [--pcap FILE] [--receipts] [--receipt-delay MS] [--no-routing] [--help]\n"
            "\n"
            "Runs the Tarnwick SMSC simulator in its window, or headless when --headless is given or\n"
            "there is no display. Headless, both servers' console lines go to standard output, behind\n"
@@ -163,9 +177,12 @@ QString HeadlessUsage() {
            "  --mobile-port N  mobile (TEST) port (default 8880; 0 picks a free one)\n"
            "  --listen ADDR    IPv4 address to listen on (default: all local addresses)\n"
            "  --trace          print one line per captured PDU: seq, source IP, source port,\n"
-           "                   protocol:command, length, time\n"
+           "                   protocol:command, length, time; and one per routed or receipted message\n"
            "  --pcap FILE      headless: also write every captured PDU to FILE as a pcap capture,\n"
            "                   flushed every second\n"
+           "  --receipts       send delivery receipts this run, whatever the options say\n"
+           "  --receipt-delay MS  milliseconds from a submit to its receipt this run\n"
+           "  --no-routing     carry no message between the mobile and SMPP sides this run\n"
            "  --help           show this text\n";
 }
 
@@ -192,6 +209,14 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
         }
         liveWriter.emplace(simulator.Log(), writer);
     }
+    DeliverySettings delivery = simulator.Delivery();
+    delivery.receipts = delivery.receipts || options.receipts;
+    delivery.routing = delivery.routing && !options.noRouting;
+    if (options.receiptDelayMs >= 0)
+        delivery.receiptDelayMs = options.receiptDelayMs;
+    simulator.SetDelivery(delivery);
+    if (options.trace)
+        simulator.Router().SetTrace([&out](const std::string& line) { out << line << '\n' << std::flush; });
     if (!simulator.Start())
         return 1;
     return QCoreApplication::exec();

@@ -16,6 +16,9 @@ struct HeadlessOptions {
     uint16_t mobilePort = 8880; // 0 picks a free port
     QHostAddress listen{QHostAddress::AnyIPv4};
     QString pcapPath;           // --pcap: every captured PDU also goes to this capture file
+    bool receipts = false;      // --receipts: delivery receipts on for this run
+    int receiptDelayMs = -1;    // --receipt-delay MS; -1: as stored
+    bool noRouting = false;     // --no-routing: nothing carried between the servers this run
     QString error;              // set when the arguments cannot be used
 };
 

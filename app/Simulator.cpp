@@ -7,6 +7,9 @@ namespace {
 
 constexpr const char* kFilterKey = "Setup/Filter";
 constexpr const char* kShowUnknownKey = "Setup/ShowUnknown";
+constexpr const char* kRoutingKey = "Setup/Routing";
+constexpr const char* kReceiptsKey = "Setup/DeliveryReceipts";
+constexpr const char* kReceiptDelayKey = "Setup/ReceiptDelayMs";
 
 } // namespace
 
@@ -15,6 +18,7 @@ CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
     m_mobile.SetListenAddress(options.listen);
     m_smpp.SetPacketLog(&m_log);
     m_mobile.SetPacketLog(&m_log);
+    m_router.SetSettings(StoredDelivery(QSettings()));
 }
 
 bool CSimulator::Start() {
@@ -45,3 +49,26 @@ void CSimulator::SaveFilter(const std::string& filter, bool showUnknown) {
     m_log.SetFilter(filter);
     m_log.SetShowUnknown(showUnknown);
 }
+
+DeliverySettings CSimulator::StoredDelivery(const QSettings& settings) {
+    DeliverySettings stored;
+    stored.routing = settings.value(kRoutingKey, 1).toInt() != 0;
+    stored.receipts = settings.value(kReceiptsKey, 0).toInt() != 0;
+    bool ok = false;
+    const int delay = settings.value(kReceiptDelayKey, stored.receiptDelayMs).toInt(&ok);
+    if (ok && delay >= 0)
+        stored.receiptDelayMs = delay;
+    return stored;
+}
+
+void CSimulator::SaveDelivery(const DeliverySettings& delivery) {
+    QSettings settings;
+    settings.setValue(kRoutingKey, delivery.routing ? 1 : 0);
+    settings.setValue(kReceiptsKey, delivery.receipts ? 1 : 0);
+    settings.setValue(kReceiptDelayKey, delivery.receiptDelayMs);
+    m_router.SetSettings(delivery);
+}
+
+DeliverySettings CSimulator::Delivery() const { return m_router.Settings(); }
+
+void CSimulator::SetDelivery(const DeliverySettings& delivery) { m_router.SetSettings(delivery); }

@@ -2,6 +2,7 @@
 // the headless runner and the window alike.
 #pragma once
 
+#include "app/Router.h"
 #include "capture/PacketLog.h"
 #include "decoder/PacketDecoder.h"
 #include "mobile/MobileServer.h"
@@ -21,7 +22,8 @@ struct SimulatorOptions {
 };
 
 // Owns the capture log, the decoder and the two servers for the life of the process; runs on
-// the UI thread. A front end adds its observers and log listeners, then calls Start.
+// the UI thread. A front end adds its observers and log listeners, then calls Start. The router
+// between the servers takes the stored delivery settings at construction.
 class CSimulator {
 public:
     static constexpr int kMaxConnections = 10;
@@ -41,10 +43,21 @@ public:
     // Stores both and hands them to the capture log, so they apply to the next PDU.
     void SaveFilter(const std::string& filter, bool showUnknown);
 
+    // "Setup"/"Routing" (default 1), "Setup"/"DeliveryReceipts" (default 0),
+    // "Setup"/"ReceiptDelayMs" (default 1000).
+    static DeliverySettings StoredDelivery(const QSettings& settings);
+    // Stores them and applies them to the running servers at once.
+    void SaveDelivery(const DeliverySettings& settings);
+    // What applies now: as stored, or as the headless flags override it.
+    DeliverySettings Delivery() const;
+    // Applies without storing (the headless flags).
+    void SetDelivery(const DeliverySettings& settings);
+
     CPacketLog& Log() { return m_log; }
     const CPacketDecoder& Decoder() const { return m_decoder; }
     CSmppServer& Smpp() { return m_smpp; }
     CMobileServer& Mobile() { return m_mobile; }
+    CRouter& Router() { return m_router; }
 
 private:
     SimulatorOptions m_options;
@@ -52,4 +65,5 @@ private:
     CPacketDecoder m_decoder;
     CSmppServer m_smpp;
     CMobileServer m_mobile;
+    CRouter m_router{m_smpp, m_mobile};
 };

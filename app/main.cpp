@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <string>
 
 namespace {
 
@@ -24,6 +25,8 @@ int RunWindow(const HeadlessOptions& options, int& argc, char** argv) {
     CPelmoraApp app({options.smppPort, options.mobilePort, options.listen});
     // The consoles live on the server pages now; --trace still lists each captured PDU here.
     CHeadlessTrace trace(app.Simulator().Log(), app.Simulator().Decoder(), std::cout, options.trace);
+    if (options.trace)
+        app.Simulator().Router().SetTrace([](const std::string& line) { std::cout << line << '\n' << std::flush; });
     app.InitInstance();
     return QApplication::exec();
 }

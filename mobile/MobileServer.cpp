@@ -3,6 +3,7 @@
 
 #include "capture/PacketLog.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -30,7 +31,9 @@ void CMobileServer::HandlePdu(int index, const uint8_t* packet, uint32_t length)
     if (command == kLogin)
         Login(index, sequence, packet + kHeaderSize, static_cast<int32_t>(length) - kHeaderSize);
     else if (command == kSubmit)
-        Submit(index, sequence);
+        Submit(index, sequence, packet, length);
+    else if (command == kDeliverResp)
+        TakeDeliverResp(index, sequence, packet, length);
     if (m_log)
         m_log->WipeIfFull();
 }
@@ -75,13 +78,64 @@ void CMobileServer::Login(int index, uint32_t sequence, const uint8_t* body, int
     Reply(index, response, sizeof response);
 }
 
-void CMobileServer::Submit(int index, uint32_t sequence) {
+namespace {
+
+// A fixed-width text field up to its first NUL, or what the packet holds of it.
+std::string TextField(const uint8_t* packet, uint32_t length, int offset, int width) {
+    if (length <= uint32_t(offset))
+        return {};
+    const size_t available = std::min<size_t>(size_t(width), length - uint32_t(offset));
+    const uint8_t* field = packet + offset;
+    const void* nul = std::memchr(field, 0, available);
+    const size_t size = nul ? size_t(static_cast<const uint8_t*>(nul) - field) : available;
+    return std::string(reinterpret_cast<const char*>(field), size);
+}
+
+TerminalMessage ReadSubmit(const uint8_t* packet, uint32_t length) {
+    TerminalMessage message;
+    message.destTerminal = TextField(packet, length, kDestTerminalOffset, kTerminalNumberWidth);
+    message.srcTerminal = TextField(packet, length, kSrcTerminalOffset, kTerminalNumberWidth);
+    message.msgId = TextField(packet, length, kMsgIdOffset, kMsgIdWidth);
+    if (length > uint32_t(kMsgLengthOffset)) {
+        // A msg_length beyond the packet gives what the packet holds.
+        const uint32_t wanted = packet[kMsgLengthOffset];
+        const uint32_t held = length > uint32_t(kSubmitContentOffset) ? length - kSubmitContentOffset : 0;
+        const uint32_t size = std::min(wanted, held);
+        message.content.assign(packet + kSubmitContentOffset, packet + kSubmitContentOffset + size);
+    }
+    return message;
+}
+
+} // namespace
+
+void CMobileServer::Submit(int index, uint32_t sequence, const uint8_t* packet, uint32_t length) {
     // result 0 and msg_id all NULs, whether or not the simulator has logged in.
     uint8_t response[kHeaderSize + 4 + kMsgIdWidth] = {};
     wire::WriteBe32(response, sizeof response);
     wire::WriteBe32(response + 4, kSubmitResp);
     wire::WriteBe32(response + 8, sequence);
     Reply(index, response, sizeof response);
+    if (m_listener)
+        m_listener->OnTerminalSubmitted(index, ReadSubmit(packet, length));
+}
+
+void CMobileServer::TakeDeliverResp(int index, uint32_t sequence, const uint8_t* packet, uint32_t length) {
+    // An answer too short to carry its result settles nothing.
+    if (length < uint32_t(kDeliverRespResultOffset + 4))
+        return;
+    auto found = m_pending.find(GetConnectionId(index));
+    if (found == m_pending.end())
+        return;
+    std::deque<Pending>& pending = found->second;
+    for (auto it = pending.begin(); it != pending.end(); ++it) {
+        if (it->sequence != sequence)
+            continue;
+        const uint64_t tag = it->tag;
+        pending.erase(it);
+        if (m_listener)
+            m_listener->OnDeliverAnswered(static_cast<int32_t>(wire::ReadBe32(packet + kDeliverRespResultOffset)), tag);
+        return;
+    }
 }
 
 void CMobileServer::Reply(int index, const uint8_t* packet, uint32_t length) {
@@ -100,4 +154,67 @@ bool CMobileServer::SendAndCapture(int index, const uint8_t* packet, uint32_t le
         m_log->WipeIfFull();
     }
     return true;
+}
+
+void CMobileServer::OnClose(int index) {
+    // A simulator that goes loses its own unanswered DELIVERs and nobody else's.
+    m_pending.erase(GetConnectionId(index));
+    CFramedServer::OnClose(index);
+}
+
+uint8_t CMobileServer::MsgFormatFor(uint8_t dataCoding) {
+    // The codings both sides share keep their number; everything else reads as local text.
+    constexpr uint8_t kShared[] = {0, 4, 8, 15};
+    return std::find(std::begin(kShared), std::end(kShared), dataCoding) != std::end(kShared) ? dataCoding : 0;
+}
+
+int CMobileServer::DeliverToTerminal(const std::string& terminal, const std::string& sourceTerminal, uint8_t msgFormat,
+                                     const std::vector<uint8_t>& content, int copies, uint64_t tag) {
+    const size_t size = std::min<size_t>(content.size(), kMaxContentOctets);
+    std::vector<uint8_t> packet(kDeliverContentOffset + size, 0);
+    wire::WriteBe32(packet.data(), static_cast<uint32_t>(packet.size()));
+    wire::WriteBe32(packet.data() + 4, kDeliver);
+    std::memcpy(packet.data() + kDestTerminalOffset, terminal.data(), std::min<size_t>(terminal.size(), kTerminalNumberWidth));
+    std::memcpy(packet.data() + kSrcTerminalOffset, sourceTerminal.data(),
+                std::min<size_t>(sourceTerminal.size(), kTerminalNumberWidth));
+    packet[kMsgLengthOffset] = static_cast<uint8_t>(size);
+    packet[kMsgFormatOffset] = msgFormat;
+    std::copy(content.begin(), content.begin() + static_cast<std::ptrdiff_t>(size), packet.begin() + kDeliverContentOffset);
+
+    int sent = 0;
+    for (int index = 0; index < GetConnectionCount(); ++index) {
+        if (terminal.empty() || terminal != NameOf(index) || IsClosing(index))
+            continue;
+        for (int copy = 0; copy < copies; ++copy) {
+            const uint32_t number = m_nextDeliver;
+            m_nextDeliver = number == 0xFFFFFFFF ? 1 : number + 1;
+            wire::WriteBe32(packet.data() + 8, number);
+            char msgId[kMsgIdWidth + 2];
+            std::snprintf(msgId, sizeof msgId, "%010u", number);
+            std::memcpy(packet.data() + kMsgIdOffset, msgId, kMsgIdWidth);
+            if (!SendAndCapture(index, packet.data(), static_cast<uint32_t>(packet.size())))
+                continue;
+            ++sent;
+            std::deque<Pending>& pending = m_pending[GetConnectionId(index)];
+            if (pending.size() == kMaxPending)
+                pending.pop_front();
+            pending.push_back({number, tag});
+        }
+    }
+    return sent;
+}
+
+std::size_t CMobileServer::PendingCount(int index) const {
+    const auto found = m_pending.find(GetConnectionId(index));
+    return found == m_pending.end() ? 0 : found->second.size();
+}
+
+std::vector<std::string> CMobileServer::LoggedInTerminals() const {
+    std::vector<std::string> terminals;
+    for (int index = 0; index < GetConnectionCount(); ++index) {
+        const std::string name = NameOf(index);
+        if (!name.empty() && std::find(terminals.begin(), terminals.end(), name) == terminals.end())
+            terminals.push_back(name);
+    }
+    return terminals;
 }

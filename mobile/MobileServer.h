@@ -4,6 +4,10 @@
 #include "engine/FramedServer.h"
 
 #include <cstdint>
+#include <deque>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 class CPacketLog;
 
@@ -23,6 +27,17 @@ constexpr int kTerminalNumberOffset = 16; // in LOGIN, after the 4-octet termina
 constexpr int kTerminalNumberWidth = 24;
 constexpr int kMaxTerminalNumberChars = 19; // what a connection name holds
 constexpr int kMsgIdWidth = 10;
+constexpr int kMaxContentOctets = 255; // msg_length is one octet
+
+// Body offsets of SUBMIT and DELIVER, from the start of the packet.
+constexpr int kDestTerminalOffset = 12;
+constexpr int kSrcTerminalOffset = 36;
+constexpr int kMsgIdOffset = 60;
+constexpr int kMsgLengthOffset = 70;
+constexpr int kSubmitContentOffset = 71;
+constexpr int kMsgFormatOffset = 71;     // DELIVER only
+constexpr int kDeliverContentOffset = 72;
+constexpr int kDeliverRespResultOffset = 12;
 
 constexpr uint16_t kProtocolCode = 8;   // capture protocol "TEST"
 constexpr int32_t kFilterIndex = 29;    // "Mobile protocol", both directions
@@ -30,7 +45,26 @@ constexpr int32_t kFilterIndex = 29;    // "Mobile protocol", both directions
 constexpr int32_t kResultOk = 0;
 constexpr int32_t kResultNumberInUse = -1;
 
+// What a simulator's SUBMIT carries, as far as the packet holds it.
+struct TerminalMessage {
+    std::string destTerminal;
+    std::string srcTerminal;
+    std::string msgId;
+    std::vector<uint8_t> content;
+};
+
 } // namespace test_protocol
+
+// Told by the mobile server of what simulators submit and of their answers to the DELIVERs the
+// server sends. Not owned; every call comes on the UI thread.
+class CMobileMessageListener {
+public:
+    virtual ~CMobileMessageListener() = default;
+    // A SUBMIT has been answered; the sender is connection index.
+    virtual void OnTerminalSubmitted(int /*index*/, const test_protocol::TerminalMessage& /*message*/) {}
+    // A DELIVER_RESP answered a DELIVER that DeliverToTerminal sent under tag.
+    virtual void OnDeliverAnswered(int32_t /*result*/, uint64_t /*tag*/) {}
+};
 
 // A CFramedServer that speaks TEST to mobile-phone simulators on the UI thread. Answers LOGIN
 // (the terminal number becomes the connection's name) and SUBMIT; every other packet is captured
@@ -47,22 +81,50 @@ public:
     bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
 
     void SetPacketLog(CPacketLog* log) { m_log = log; }
+    void SetMessageListener(CMobileMessageListener* listener) { m_listener = listener; }
+
+    // Unanswered DELIVERs a connection remembers; older ones are forgotten.
+    static constexpr std::size_t kMaxPending = 1024;
 
     // Sends a packet the server starts (a DELIVER) on connection index and captures it as from
     // 127.0.0.1 and the listening port. False, and nothing captured, when the connection is
     // closing or gone.
     bool SendAndCapture(int index, const uint8_t* packet, uint32_t length);
 
+    // msg_format of a TEST DELIVER for an SMPP data_coding: 0, 4, 8, 15 map to themselves, others to 0.
+    static uint8_t MsgFormatFor(uint8_t dataCoding);
+    // Sends copies of a TEST DELIVER (msg_id from a counter as ten characters) to every simulator
+    // logged in under terminal; content is cut to 255 octets. Returns how many packets went out.
+    // tag comes back in CMobileMessageListener::OnDeliverAnswered with the simulator's answer.
+    int DeliverToTerminal(const std::string& terminal, const std::string& sourceTerminal, uint8_t msgFormat,
+                          const std::vector<uint8_t>& content, int copies = 1, uint64_t tag = 0);
+    // Unanswered DELIVERs the connection still waits for; 0 for a bad index.
+    std::size_t PendingCount(int index) const;
+    // The terminal numbers logged in right now, in connection order.
+    std::vector<std::string> LoggedInTerminals() const;
+
 protected:
     void HandlePdu(int index, const uint8_t* packet, uint32_t length) override;
     void HandleBadLength(int index, const uint8_t* header) override;
+    void OnClose(int index) override;
 
 private:
+    struct Pending {
+        uint32_t sequence;
+        uint64_t tag;
+    };
+
     void Login(int index, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
-    void Submit(int index, uint32_t sequence);
+    void Submit(int index, uint32_t sequence, const uint8_t* packet, uint32_t length);
+    void TakeDeliverResp(int index, uint32_t sequence, const uint8_t* packet, uint32_t length);
     void Reply(int index, const uint8_t* packet, uint32_t length);
     bool NameInUseByAnother(int index, const char* name) const;
 
     CPacketLog* m_log = nullptr;
+    CMobileMessageListener* m_listener = nullptr;
+    // By connection id, oldest first.
+    std::unordered_map<uint64_t, std::deque<Pending>> m_pending;
+    // Sequence and msg_id of the next DELIVER.
+    uint32_t m_nextDeliver = 1;
     uint16_t m_ownPort = 0;
 };

@@ -3,6 +3,7 @@
 
 #include "engine/Wire.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace smpp {
@@ -60,6 +61,10 @@ constexpr uint8_t kInterfaceVersion34 = 0x34;
 // Longest text the server takes from a request: the connection name and the query_sm echo.
 constexpr int kMaxSystemIdChars = 15;
 constexpr int kMaxMessageIdChars = 64;
+constexpr size_t kMaxFinalDateChars = 16;
+
+// Sequence numbers of the PDUs the server starts run from 1 to this, then start again at 1.
+constexpr uint32_t kMaxSequence = 0x7FFFFFFF;
 
 // Filter indices under which the capture log files SMPP PDUs (a command's position plus 2).
 constexpr int32_t kFilterUnknown = -1;

@@ -3,6 +3,7 @@
 
 #include "capture/PacketLog.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -12,6 +13,58 @@ using namespace smpp;
 namespace {
 
 constexpr uint16_t kProtocolSmpp = 2;
+
+// The PDUs the server starts, the filter index each is captured under, and whether an answer
+// is awaited for it.
+struct ServerPduRow {
+    uint32_t commandId;
+    int32_t filterIndex;
+    bool answered;
+};
+constexpr ServerPduRow kServerPdus[] = {
+    {kDeliverSm,         11, true},
+    {kAlertNotification, 26, false},
+    {kDataSm,            27, true},
+};
+constexpr ServerPduRow kOtherServerPdu = {0, kFilterUnknown, false};
+
+const ServerPduRow& ServerPduOf(uint32_t commandId) {
+    for (const ServerPduRow& row : kServerPdus) {
+        if (row.commandId == commandId)
+            return row;
+    }
+    return kOtherServerPdu;
+}
+
+// The bind kinds by bind command.
+BindKind KindOfBind(uint32_t commandId) {
+    switch (commandId) {
+    case kBindReceiver: return BindKind::Receiver;
+    case kBindTransmitter: return BindKind::Transmitter;
+    case kBindTransceiver: return BindKind::Transceiver;
+    default: return BindKind::None;
+    }
+}
+
+// address_range, the last field of a bind body, behind system_id, password, system_type and
+// three octets; empty when the body ends before it.
+std::string AddressRangeOf(const uint8_t* body, int32_t bodyLength) {
+    constexpr int kLeadingFieldMax[] = {16, 9, 13}; // system_id, password, system_type with their NULs
+    constexpr int kOctetsBefore = 3;                // interface_version, addr_ton, addr_npi
+    constexpr int kAddressRangeChars = 40;
+    int32_t at = 0;
+    for (const int max : kLeadingFieldMax) {
+        const int length = LeadingFieldLength(body + at, bodyLength - at, max);
+        if (length >= max || at + length >= bodyLength)
+            return {};
+        at += length + 1;
+    }
+    at += kOctetsBefore;
+    if (at >= bodyLength)
+        return {};
+    const int length = LeadingFieldLength(body + at, bodyLength - at, kAddressRangeChars);
+    return std::string(reinterpret_cast<const char*>(body + at), static_cast<size_t>(length));
+}
 
 } // namespace
 
@@ -60,12 +113,13 @@ const CSmppServer::DispatchRow CSmppServer::kDispatch[] = {
     {kSubmitMulti,         24, &CSmppServer::SubmitMulti,    kSubmitMultiResp,     25},
     {kDataSm,              27, &CSmppServer::IssueMessageId, kDataSmResp,          28},
     {kDeliverSmResp,       12, &CSmppServer::TakeResponse,   0,                    -1}, // the ESME's answer to our deliver_sm
+    {kDataSmResp,          28, &CSmppServer::TakeResponse,   0,                    -1}, // the ESME's answer to our data_sm
 };
 const CSmppServer::DispatchRow CSmppServer::kUnknownRow =
     {0, kFilterUnknown, &CSmppServer::Unknown, kGenericNack, kFilterGenericNack};
 
 const CSmppServer::DispatchRow& CSmppServer::Lookup(uint32_t commandId) {
-    static_assert(std::size(kDispatch) == 12, "eleven requests and deliver_sm_resp");
+    static_assert(std::size(kDispatch) == 13, "eleven requests, deliver_sm_resp and data_sm_resp");
     for (const DispatchRow& row : kDispatch) {
         if (row.commandId == commandId)
             return row;
@@ -162,6 +216,9 @@ void CSmppServer::Bind(int index, const DispatchRow& row, uint32_t sequence, con
     const int nameLength = LeadingFieldLength(body, bodyLength, kMaxSystemIdChars);
     std::memcpy(name, body, static_cast<size_t>(nameLength));
     SetName(index, name);
+    Session& session = m_sessions[GetConnectionId(index)];
+    session.kind = KindOfBind(row.commandId);
+    session.addressRange = AddressRangeOf(body, bodyLength);
 
     uint8_t* out = BeginResponse();
     std::memcpy(out, name, static_cast<size_t>(nameLength));
@@ -189,44 +246,156 @@ void CSmppServer::HeaderOnly(int index, const DispatchRow& row, uint32_t sequenc
     SendResponse(index, row.responseId, kStatusOk, sequence, kHeaderSize, row.responseFilterIndex);
 }
 
-void CSmppServer::IssueMessageId(int index, const DispatchRow& row, uint32_t sequence, const uint8_t*,
-                                 int32_t) {
+void CSmppServer::IssueMessageId(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body,
+                                 int32_t bodyLength) {
     if (!CheckBound(index))
         return;
     uint8_t* out = BeginResponse();
     const int idLength = TakeMessageId(out);
+    const std::string messageId(reinterpret_cast<const char*>(out));
     SendResponse(index, row.responseId, kStatusOk, sequence, uint32_t(kHeaderSize + idLength),
                  row.responseFilterIndex);
+    if (m_listener)
+        m_listener->OnSubmitted(index, row.commandId, messageId, body, bodyLength);
 }
 
-void CSmppServer::SubmitMulti(int index, const DispatchRow& row, uint32_t sequence, const uint8_t*, int32_t) {
+void CSmppServer::SubmitMulti(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body,
+                              int32_t bodyLength) {
     if (!CheckBound(index))
         return;
     uint8_t* out = BeginResponse();
     const int idLength = TakeMessageId(out);
+    const std::string messageId(reinterpret_cast<const char*>(out));
     // no_unsuccess stays 0 from the zero fill, and no unsuccess_sme entry follows it.
     SendResponse(index, row.responseId, kStatusOk, sequence, uint32_t(kHeaderSize + idLength + 1),
                  row.responseFilterIndex);
+    if (m_listener)
+        m_listener->OnSubmitted(index, row.commandId, messageId, body, bodyLength);
 }
 
 void CSmppServer::QuerySm(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body,
                           int32_t bodyLength) {
     if (!CheckBound(index))
         return;
-    // Any message_id is echoed, issued or not; final_date, message_state and error_code stay
-    // empty or 0 from the zero fill.
-    uint8_t* out = BeginResponse();
+    // Any message_id is echoed, issued or not. Unless a message store knows it, final_date,
+    // message_state and error_code stay empty or 0 from the zero fill.
     const int idLength = LeadingFieldLength(body, bodyLength, kMaxMessageIdChars);
+    CSmppMessageListener::QueryAnswer known;
+    const bool isKnown = m_listener &&
+        m_listener->AnswerQuery(std::string_view(reinterpret_cast<const char*>(body), size_t(idLength)), known);
+    uint8_t* out = BeginResponse();
     std::memcpy(out, body, static_cast<size_t>(idLength));
-    SendResponse(index, row.responseId, kStatusOk, sequence, uint32_t(kHeaderSize + idLength + 1 + 3),
+    int dateLength = 0;
+    if (isKnown) {
+        dateLength = static_cast<int>(std::min<size_t>(known.finalDate.size(), kMaxFinalDateChars));
+        uint8_t* date = out + idLength + 1;
+        std::memcpy(date, known.finalDate.data(), static_cast<size_t>(dateLength));
+        date[dateLength + 1] = known.messageState;
+        date[dateLength + 2] = known.errorCode;
+    }
+    SendResponse(index, row.responseId, kStatusOk, sequence, uint32_t(kHeaderSize + idLength + 1 + dateLength + 3),
                  row.responseFilterIndex);
 }
 
-void CSmppServer::TakeResponse(int, const DispatchRow&, uint32_t, const uint8_t*, int32_t) {
-    // An ESME's response is captured and needs no answer, bound or not.
+void CSmppServer::TakeResponse(int index, const DispatchRow&, uint32_t sequence, const uint8_t* body, int32_t) {
+    // An ESME's response is captured and needs no answer, bound or not. One that answers a PDU
+    // we started settles it; any other is only captured.
+    auto found = m_sessions.find(GetConnectionId(index));
+    if (found == m_sessions.end())
+        return;
+    std::deque<Pending>& pending = found->second.pending;
+    for (auto it = pending.begin(); it != pending.end(); ++it) {
+        if (it->sequence != sequence)
+            continue;
+        const Pending settled = *it;
+        pending.erase(it);
+        // The body follows the header inside the received PDU, so the status is right before it.
+        const uint32_t status = ReadBe32(body - kHeaderSize + kStatusOffset);
+        if (m_listener)
+            m_listener->OnAnswered(index, settled.commandId, status, settled.tag);
+        return;
+    }
 }
 
 void CSmppServer::Unknown(int index, const DispatchRow& row, uint32_t sequence, const uint8_t*, int32_t) {
     BeginResponse();
     SendResponse(index, row.responseId, kStatusInvalidCommandId, sequence, kHeaderSize, row.responseFilterIndex);
+}
+
+void CSmppServer::OnClose(int index) {
+    // Unanswered PDUs of a closing connection are dropped, never sent again.
+    m_sessions.erase(GetConnectionId(index));
+    CFramedServer::OnClose(index);
+}
+
+const CSmppServer::Session* CSmppServer::FindSession(int index) const {
+    const auto found = m_sessions.find(GetConnectionId(index));
+    return found == m_sessions.end() ? nullptr : &found->second;
+}
+
+BindKind CSmppServer::GetBindKind(int index) const {
+    const Session* session = FindSession(index);
+    return session && NameOf(index)[0] != '\0' ? session->kind : BindKind::None;
+}
+
+std::string CSmppServer::GetAddressRange(int index) const {
+    const Session* session = FindSession(index);
+    return session ? session->addressRange : std::string();
+}
+
+void CSmppServer::SetNextSequence(int index, uint32_t sequence) {
+    if (GetConnectionId(index) != 0 && sequence >= 1 && sequence <= kMaxSequence)
+        m_sessions[GetConnectionId(index)].nextSequence = sequence;
+}
+
+std::size_t CSmppServer::PendingCount(int index) const {
+    const Session* session = FindSession(index);
+    return session ? session->pending.size() : 0;
+}
+
+uint32_t CSmppServer::SendServerPdu(int index, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag) {
+    if (!MayReceive(GetBindKind(index)) || IsClosing(index))
+        return 0;
+    Session& session = m_sessions[GetConnectionId(index)];
+    const uint32_t sequence = session.nextSequence;
+    std::vector<uint8_t> pdu(kHeaderSize + body.size());
+    WriteBe32(pdu.data() + kLengthOffset, static_cast<uint32_t>(pdu.size()));
+    WriteBe32(pdu.data() + kIdOffset, commandId);
+    WriteBe32(pdu.data() + kStatusOffset, kStatusOk);
+    WriteBe32(pdu.data() + kSequenceOffset, sequence);
+    std::copy(body.begin(), body.end(), pdu.begin() + kHeaderSize);
+    const ServerPduRow& row = ServerPduOf(commandId);
+    if (!SendAndCapture(index, pdu.data(), static_cast<uint32_t>(pdu.size()), row.filterIndex))
+        return 0;
+    session.nextSequence = sequence == kMaxSequence ? 1 : sequence + 1;
+    if (row.answered) {
+        if (session.pending.size() == kMaxPending)
+            session.pending.pop_front();
+        session.pending.push_back({sequence, commandId, tag});
+    }
+    return sequence;
+}
+
+int CSmppServer::SendToSystemId(const std::string& systemId, uint32_t commandId, const std::vector<uint8_t>& body,
+                                int copies) {
+    int sent = 0;
+    for (int index = 0; index < GetConnectionCount(); ++index) {
+        if (systemId != NameOf(index))
+            continue;
+        for (int copy = 0; copy < copies; ++copy) {
+            if (SendServerPdu(index, commandId, body) != 0)
+                ++sent;
+        }
+    }
+    return sent;
+}
+
+std::vector<std::string> CSmppServer::BoundSystemIds() const {
+    std::vector<std::string> ids;
+    for (int index = 0; index < GetConnectionCount(); ++index) {
+        const std::string name = NameOf(index);
+        if (!name.empty() && std::find(ids.begin(), ids.end(), name) == ids.end())
+            ids.push_back(name);
+    }
+    return ids;
 }

@@ -6,7 +6,9 @@
 
 #include "ui/DeliverDialog.h"
 #include "ui/DeliverListModel.h"
+#include "ui/DeliverSender.h"
 #include "ui/Icons.h"
+#include "ui/Navigation.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -15,6 +17,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QKeyEvent>
+#include <QStringList>
 #include <QTableView>
 #include <QToolButton>
 
@@ -43,7 +46,10 @@ CDeliverView::CDeliverView(QWidget* parent)
     m_caption = new CCaptionBar("Deliver short message", this);
     m_deliverButton = m_caption->AddButton(kDeliverButtonIcon, "Deliver");
     m_decoderButton = m_caption->AddButton(icons::kDecoder, "SMPP Decoder");
-    connect(m_deliverButton, &QToolButton::clicked, this, &CDeliverView::DeliverRequested);
+    connect(m_deliverButton, &QToolButton::clicked, this, [this] {
+        QuickDeliver();
+        emit DeliverRequested();
+    });
     connect(m_decoderButton, &QToolButton::clicked, this, &CDeliverView::ShowDecoderRequested);
 
     m_list = new QTableView(this);
@@ -82,18 +88,81 @@ uint16_t CDeliverView::Mode() const { return m_protocol; }
 
 void CDeliverView::SetPrompt(Prompt prompt) { m_prompt = std::move(prompt); }
 
+void CDeliverView::SetSender(std::unique_ptr<CDeliverSender> sender) { m_sender = std::move(sender); }
+
 void CDeliverView::AddEntry(std::string_view destSystemId, std::string_view shortMessage, int32_t count)
 {
     m_model->Append(DeliverEntry::Make(destSystemId, shortMessage, count));
 }
 
-void CDeliverView::AddDeliverSm()
+void CDeliverView::AddEntry(const DeliverEntry& entry) { m_model->Append(entry); }
+
+void CDeliverView::AddDeliverSm() { Compose(DeliverEntry::Kind::DeliverSm); }
+
+void CDeliverView::AddDataSm() { Compose(DeliverEntry::Kind::DataSm); }
+
+void CDeliverView::AddAlertNotification() { Compose(DeliverEntry::Kind::AlertNotification); }
+
+void CDeliverView::Compose(DeliverEntry::Kind kind)
 {
-    // A fresh dialog each time, so every opening starts from the initial choices. "&Add to list" keeps the
-    // composed text for a later delivery to any bound client: no destination system id yet, one copy.
-    CDeliverDialog dialog(this);
+    // A fresh dialog each time, so every opening starts from the initial choices.
+    CDeliverDialog dialog(this, kind);
+    PrepareDialog(dialog);
     if (dialog.exec() == CDeliverDialog::kAddToList)
-        AddEntry({}, dialog.ShortMessage().toStdString(), 1);
+        m_model->Append(dialog.Entry());
+}
+
+void CDeliverView::QuickDeliverTo(uint64_t connectionId)
+{
+    CDeliverDialog dialog(this);
+    PrepareDialog(dialog, connectionId);
+    if (dialog.exec() == CDeliverDialog::kAddToList)
+        m_model->Append(dialog.Entry());
+}
+
+void CDeliverView::PrepareDialog(CDeliverDialog& dialog, uint64_t connectionId)
+{
+    if (m_protocol == navigation::kMobileProtocol)
+        dialog.LimitToPhoneFields();
+    if (connectionId != 0)
+        dialog.FixDestination(m_sender ? QString::fromStdString(m_sender->NameOf(connectionId)) : QString());
+    else if (m_sender)
+        dialog.SetDestinations(m_sender->Destinations());
+    dialog.SetSendHandler([this, connectionId, &dialog](const DeliverEntry& entry) {
+        return SendEntry(entry, connectionId, &dialog);
+    });
+}
+
+bool CDeliverView::SendEntry(const DeliverEntry& entry, uint64_t connectionId, QWidget* parent)
+{
+    int sent = 0;
+    if (m_sender)
+        sent = connectionId != 0 ? m_sender->SendTo(connectionId, entry) : m_sender->Send(entry);
+    if (sent == 0)
+        m_prompt(parent, Unbound(entry.DestSystemIdText()), QMessageBox::Ok);
+    return sent > 0;
+}
+
+QString CDeliverView::Unbound(const QString& name)
+{
+    return QString::asprintf("No bound ESME has system id %s", name.toUtf8().constData());
+}
+
+void CDeliverView::QuickDeliver()
+{
+    std::vector<int> chosen = SelectedEntries();
+    if (chosen.empty())
+        for (int i = 0; i < m_model->rowCount(); ++i)
+            chosen.push_back(i);
+    // One report for the whole run, naming each destination nothing went to once.
+    QStringList unbound;
+    for (const int index : chosen) {
+        const DeliverEntry& entry = m_model->Entries()[static_cast<size_t>(index)];
+        if ((m_sender ? m_sender->Send(entry) : 0) == 0 && !unbound.contains(Unbound(entry.DestSystemIdText())))
+            unbound.append(Unbound(entry.DestSystemIdText()));
+    }
+    if (!unbound.isEmpty())
+        m_prompt(this, unbound.join('\n'), QMessageBox::Ok);
 }
 
 void CDeliverView::Edit()
@@ -104,13 +173,12 @@ void CDeliverView::Edit()
         return;
     }
     const int index = selected.front();
-    DeliverEntry entry = m_model->Entries()[static_cast<size_t>(index)];
-    CDeliverDialog dialog(this);
-    dialog.SetShortMessage(entry.ShortMessageText());
-    if (dialog.exec() == QDialog::Rejected)
-        return;
-    entry.SetShortMessage(dialog.ShortMessage().toStdString());
-    m_model->Replace(index, entry);
+    const DeliverEntry& entry = m_model->Entries()[static_cast<size_t>(index)];
+    CDeliverDialog dialog(this, entry.GetKind());
+    PrepareDialog(dialog);
+    dialog.SetEntry(entry);
+    if (dialog.exec() == CDeliverDialog::kAddToList)
+        m_model->Replace(index, dialog.Entry());
 }
 
 void CDeliverView::Delete()
@@ -132,20 +200,22 @@ std::unique_ptr<QMenu> CDeliverView::CreateContextMenu()
 {
     auto menu = std::make_unique<QMenu>(this);
     menu->addAction("&Add DELIVER_SM...", this, &CDeliverView::AddDeliverSm);
-    menu->addAction("Add DA&TA_SM...");
-    menu->addAction("Add A&LERT_NOTIFICATION...");
+    QAction* dataSm = menu->addAction("Add DA&TA_SM...", this, &CDeliverView::AddDataSm);
+    QAction* alert = menu->addAction("Add A&LERT_NOTIFICATION...", this, &CDeliverView::AddAlertNotification);
+    dataSm->setEnabled(!m_sender || m_sender->Offers(DeliverEntry::Kind::DataSm));
+    alert->setEnabled(!m_sender || m_sender->Offers(DeliverEntry::Kind::AlertNotification));
     menu->addSeparator();
     menu->addAction("&Edit...", this, &CDeliverView::Edit);
     menu->addAction("&Delete", this, &CDeliverView::Delete);
     menu->addSeparator();
-    QAction* quick = menu->addAction("&Quick deliver short message", this, &CDeliverView::QuickDeliverRequested);
+    QAction* quick = menu->addAction("&Quick deliver short message", this, &CDeliverView::QuickDeliver);
     quick->setEnabled(!SelectedEntries().empty());
     return menu;
 }
 
 bool CDeliverView::eventFilter(QObject* watched, QEvent* event)
 {
-    // Keyboard paths for the list's commands; the menu key opens the context menu itself.
+    // Keyboard paths for the list's commands (Ctrl+Enter: quick deliver); the menu key opens the context menu.
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
@@ -156,6 +226,10 @@ bool CDeliverView::eventFilter(QObject* watched, QEvent* event)
             case Qt::Key_Enter: Edit(); return true;
             default: break;
             }
+        }
+        if (key->modifiers() == Qt::ControlModifier && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            QuickDeliver();
+            return true;
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -2,6 +2,7 @@
 #include "ui/FilterDialog.h"
 
 #include "app/Simulator.h"
+#include "ui/DeliveryPage.h"
 #include "ui/FilterTable.h"
 #include "ui/Icons.h"
 #include "ui/OptionsPage.h"
@@ -86,6 +87,8 @@ CFilterDialog::CFilterDialog(CSimulator& simulator, QWidget* parent) : QDialog(p
     layout->addWidget(m_pages);
     layout->addLayout(buttons);
     resize(kDialogSize);
+
+    AddPage(new CDeliveryPage(simulator), "Delivery");
 
     m_showUnknown->setChecked(CSimulator::StoredShowUnknown(QSettings()));
     BuildTree(simulator.Log().GetFilter());

@@ -5,10 +5,12 @@
 #include "decoder/Protocols.h"
 #include "ui/DecodeAsDialog.h"
 #include "ui/DecodeHexDialog.h"
+#include "ui/DeliverSender.h"
 #include "ui/DeliverView.h"
 #include "ui/FilterDialog.h"
 #include "ui/Icons.h"
 #include "ui/LeftView.h"
+#include "ui/MobilePhone.h"
 #include "ui/Navigation.h"
 #include "ui/PelmoraApp.h"
 #include "ui/PelmoraView.h"
@@ -160,6 +162,13 @@ void CMainFrame::CreateViews() {
             composer->SetMode(row.protocol);
             composer->setAccessibleName(server + ": deliver short message");
             connect(composer, &CDeliverView::ShowDecoderRequested, this, [this] { SelectRow(navigation::kDecoderRow); });
+            if (row.protocol == kSmpp)
+                composer->SetSender(MakeSmppSender(simulator.Smpp()));
+            else
+                composer->SetSender(MakeMobileSender(simulator.Mobile()));
+            // The server's information page comes first in the table: its online list composes through here.
+            if (auto* info = qobject_cast<CViewServerInfo*>(m_panes.value(row.parentId)))
+                connect(info, &CViewServerInfo::QuickDeliverRequested, composer, &CDeliverView::QuickDeliverTo);
             page = composer;
             break;
         }
@@ -258,7 +267,7 @@ void CMainFrame::CreateCommandBars() {
     clear->setIcon(icons::Icon(navigation::kDecoderIcon));
     connect(clear, &QAction::triggered, this, [this] { m_viewLog->Clear(); });
     QAction* phone = Command(this, "&Mobile phone", "MobilePhone", {}, "Start mini mobile phone simulator");
-    phone->setEnabled(false);
+    connect(phone, &QAction::triggered, this, &CMainFrame::OpenMobilePhone);
     QAction* option = Command(this, "&Option...", "Option", {}, "Setup filter");
     connect(option, &QAction::triggered, this, &CMainFrame::OpenFilterDialog);
     tools->addActions({clear, phone, option});
@@ -399,6 +408,12 @@ void CMainFrame::SelectRow(int id) {
 void CMainFrame::OpenFilterDialog() {
     CFilterDialog dialog(m_app.Simulator(), this);
     dialog.exec();
+}
+
+void CMainFrame::OpenMobilePhone() {
+    // A child window of the frame, so it closes with the program; it deletes itself when closed earlier.
+    auto* phone = new CMobilePhone(m_app.Simulator().Mobile().ListeningPort(), this);
+    phone->show();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -39,6 +39,8 @@ public:
     void SelectRow(int id);
     // Opens "Define filter" modally.
     void OpenFilterDialog();
+    // Tools > "Mobile phone": one more phone window, logging in to the mobile server.
+    void OpenMobilePhone();
 
     // File > "Save As..." (always asks) and "Save" (asks only until a file was saved): the
     // capture log as a pcap file.

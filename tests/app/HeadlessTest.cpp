@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -69,6 +70,31 @@ TEST(HeadlessOptions, ParsesWhatTheCommandLineSays) {
         EXPECT_EQ(options.smppPort, c.port);
         EXPECT_EQ(options.mobilePort, c.mobilePort);
         EXPECT_EQ(options.listen, QHostAddress(c.listen));
+    }
+}
+
+// The delivery flags override the stored options for one run; a delay must be a count of milliseconds.
+TEST(HeadlessOptions, DeliveryFlagsOverrideTheStoredOptions) {
+    const struct {
+        QStringList arguments;
+        bool receipts;
+        int receiptDelayMs;
+        bool noRouting;
+        QString error;
+    } cases[] = {
+        {{"tarnwick"}, false, -1, false, ""},
+        {{"tarnwick", "--receipts", "--receipt-delay", "250", "--no-routing"}, true, 250, true, ""},
+        {{"tarnwick", "--receipt-delay=0"}, false, 0, false, ""},
+        {{"tarnwick", "--receipt-delay", "-5"}, false, -1, false, "Invalid receipt delay '-5'."},
+        {{"tarnwick", "--receipt-delay", "soon"}, false, -1, false, "Invalid receipt delay 'soon'."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const HeadlessOptions options = ParseHeadlessOptions(c.arguments);
+        EXPECT_EQ(options.error, c.error);
+        EXPECT_EQ(options.receipts, c.receipts);
+        EXPECT_EQ(options.receiptDelayMs, c.receiptDelayMs);
+        EXPECT_EQ(options.noRouting, c.noRouting);
     }
 }
 
@@ -331,6 +357,35 @@ TEST_F(TarnwickBinaryTest, PcapFileIsReadableDuringTheRunAndAfterAKill) {
     ::kill(pid_t(tarnwick.Process().processId()), SIGKILL);
     ASSERT_TRUE(tarnwick.WaitForExit());
     EXPECT_EQ(imported(), expected);
+}
+
+// --receipts, --receipt-delay and --no-routing hold for the run whatever is stored, and --trace
+// prints a line for each receipted message.
+TEST_F(TarnwickBinaryTest, DeliveryFlagsHoldForTheRunAndReceiptsAreTraced) {
+    WriteSettings("[Setup]\nRouting=1\nDeliveryReceipts=0\nReceiptDelayMs=600000\n");
+    TarnwickProcess tarnwick(configHome.path());
+    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--trace", "--receipts", "--receipt-delay",
+                    "0", "--no-routing"});
+    const uint16_t smppPort = tarnwick.WaitForPort(kSmppStarted);
+    const uint16_t mobilePort = tarnwick.WaitForPort(kMobileStarted);
+    test_net::TestClient phone;
+    ASSERT_TRUE(phone.Connect(mobilePort));
+    phone.Send(Builder().u32(40).u32(0x00001001).u32(1).u32(1).text("67890", 24).bytes());
+    ASSERT_TRUE(phone.NextPdu());
+    test_net::TestClient esme;
+    ASSERT_TRUE(esme.Connect(smppPort));
+    esme.Send(SmppPdu(0x00000009, 1, BindBody("esme")));
+    ASSERT_TRUE(esme.NextPdu());
+    esme.Send(SmppPdu(0x00000004, 2, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890").u8(0)
+                                         .u8(0).u8(0).cstr("").cstr("").u8(1).u8(0).u8(0).u8(0).u8(2).raw("Hi")));
+    EXPECT_EQ(esme.NextPdu(), SmppPdu(0x80000004, 2, Builder().cstr("000000")));
+    const std::optional<Bytes> receipt = esme.NextPdu();
+    ASSERT_TRUE(receipt && receipt->size() > 8);
+    EXPECT_EQ((*receipt)[7], 0x05) << "deliver_sm";
+    EXPECT_FALSE(tarnwick.WaitForLine(R"(\[Receipt\] message 000000 DELIVRD to esme)").empty()) << tarnwick.Output();
+    phone.Send(Builder().u32(71).u32(0x00001002).u32(3).fill(59).bytes());
+    EXPECT_EQ(phone.NextPdu(), Builder().u32(26).u32(0x80001002).u32(3).u32(0).fill(10).bytes()) << "no DELIVER first";
+    tarnwick.ExpectCleanStop(SIGTERM);
 }
 
 // A server that cannot start says "fail" while the other still starts, and the runner ends with 1;

@@ -140,4 +140,83 @@ TEST_F(MobileServerTest, LoginNamesTheConnectionWithWhatTheNumberFieldHolds) {
     }
 }
 
+// A DELIVER whose msg_id is its sequence as ten digits.
+Bytes Deliver(uint32_t sequence, const std::string& dest, const std::string& src, uint8_t format, const Bytes& content) {
+    const std::string digits = std::to_string(sequence);
+    return Pdu12(kDeliver, sequence, Builder().text(dest, 24).text(src, 24).text(std::string(10 - digits.size(), '0') + digits, 10)
+                                         .u8(uint32_t(content.size())).u8(format).raw(content));
+}
+Bytes DeliverResp(uint32_t sequence, int32_t result) {
+    return Pdu12(kDeliverResp, sequence, Builder().u32(uint32_t(result)).text("0000000001", 10));
+}
+
+struct AnswerListener : CMobileMessageListener {
+    void OnDeliverAnswered(int32_t result, uint64_t tag) override { answers.emplace_back(result, tag); }
+    std::vector<std::pair<int32_t, uint64_t>> answers;
+};
+
+TEST(MsgFormatFor, KeepsTheSharedCodingsAndReadsTheRestAsText) {
+    const std::pair<uint8_t, uint8_t> cases[] = {{0, 0}, {4, 4}, {8, 8}, {15, 15}, {1, 0}, {3, 0}, {0xF0, 0}};
+    for (const auto& [dataCoding, format] : cases)
+        EXPECT_EQ(CMobileServer::MsgFormatFor(dataCoding), format) << int(dataCoding);
+}
+
+// A DELIVER goes, as often as asked, to every simulator logged in under the number, each with the
+// next sequence and msg_id; only its own answer settles it, once.
+TEST_F(MobileServerTest, DeliverReachesEverySimulatorUnderTheNumberAndItsAnswerIsMatched) {
+    AnswerListener listener;
+    server.SetMessageListener(&listener);
+    std::unique_ptr<TestClient> phones[3];
+    const char* numbers[] = {"13900000001", "13900000001", "13900000002"};
+    for (int i = 0; i < 3; ++i) {
+        phones[i] = Connect();
+        phones[i]->Send(Login(numbers[i], 1));
+        ASSERT_TRUE(phones[i]->NextPdu());
+    }
+    EXPECT_EQ(server.LoggedInTerminals(), (std::vector<std::string>{"13900000001", "13900000002"}));
+
+    ASSERT_TRUE(log.Reset());
+    const Bytes text = Builder().u16(0x4E2D);
+    EXPECT_EQ(server.DeliverToTerminal("13900000001", "13800000000", 8, text, 2, 5), 4);
+    EXPECT_EQ(server.DeliverToTerminal("13900000003", "13800000000", 8, text), 0);
+    EXPECT_EQ(server.DeliverToTerminal("", "13800000000", 8, text), 0);
+    const Bytes sent[] = {Deliver(1, "13900000001", "13800000000", 8, text), Deliver(2, "13900000001", "13800000000", 8, text),
+                          Deliver(3, "13900000001", "13800000000", 8, text), Deliver(4, "13900000001", "13800000000", 8, text)};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(phones[i / 2]->NextPdu(), sent[i]);
+    EXPECT_EQ(Records(), (std::vector<Bytes>{FromServer(sent[0]), FromServer(sent[1]), FromServer(sent[2]),
+                                             FromServer(sent[3])}));
+    EXPECT_EQ(server.DeliverToTerminal("13900000002", "1", 0, Bytes(300, 'x'), 1, 6), 1);
+    EXPECT_EQ(phones[2]->NextPdu(), Deliver(5, "13900000002", "1", 0, Bytes(255, 'x'))) << "cut to 255 octets";
+
+    const struct {
+        const char* name;
+        int phone;
+        Bytes answer;
+        std::vector<std::pair<int32_t, uint64_t>> settled; // all settled so far
+    } steps[] = {
+        {"its own", 0, DeliverResp(1, 0), {{0, 5}}},
+        {"the same again", 0, DeliverResp(1, 0), {{0, 5}}},
+        {"another simulator's sequence", 0, DeliverResp(3, 0), {{0, 5}}},
+        {"refused", 1, DeliverResp(3, -1), {{0, 5}, {-1, 5}}},
+        {"too short for a result", 1, Pdu12(kDeliverResp, 4, Builder().u8(0)), {{0, 5}, {-1, 5}}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        phones[step.phone]->Send(step.answer);
+        phones[step.phone]->Send(Submit(0x77, ""));
+        EXPECT_EQ(phones[step.phone]->NextPdu(), SubmitResp(0x77)) << "and nothing before it";
+        EXPECT_EQ(listener.answers, step.settled);
+    }
+    EXPECT_EQ(server.PendingCount(0), 1u);
+    EXPECT_EQ(server.PendingCount(1), 1u);
+    // A simulator that goes loses its own unanswered DELIVERs only.
+    phones[0]->Close();
+    ASSERT_TRUE(WaitUntil([&] { return server.GetConnectionCount() == 2; }, kCloseWaitMs));
+    EXPECT_EQ(server.PendingCount(0), 1u);
+    phones[1]->Send(DeliverResp(4, 0));
+    EXPECT_TRUE(WaitUntil([&] { return listener.answers.size() == 3; }));
+    server.SetMessageListener(nullptr);
+}
+
 } // namespace

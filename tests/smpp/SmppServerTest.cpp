@@ -297,4 +297,148 @@ TEST_F(SmppServerTest, QuerySmEchoesItsMessageId) {
     }
 }
 
+// A bind of the given kind: bind_receiver 1, bind_transmitter 2, bind_transceiver 9.
+Bytes Bind(uint32_t commandId, const std::string& systemId, uint32_t sequence = 1) {
+    return SmppPdu(commandId, sequence, BindBody(systemId));
+}
+
+struct AnswerListener : CSmppMessageListener {
+    void OnAnswered(int, uint32_t commandId, uint32_t status, uint64_t tag) override {
+        answers.push_back({commandId, status, tag});
+    }
+    struct Answer {
+        uint32_t commandId, status;
+        uint64_t tag;
+        bool operator==(const Answer&) const = default;
+    };
+    std::vector<Answer> answers;
+};
+
+// deliver_sm, data_sm and alert_notification reach receivers and transceivers only, numbered by
+// each connection's own counter, and are captured from the server under their own filter rows.
+TEST_F(SmppServerTest, ServerPdusGoToReceiversOnlyWithEachConnectionsOwnSequence) {
+    const struct {
+        const char* name;
+        uint32_t bindId;
+        std::string systemId;
+        BindKind kind;
+    } esmes[] = {
+        {"receiver", 0x00000001, "sys", BindKind::Receiver},
+        {"transmitter", 0x00000002, "sys", BindKind::Transmitter},
+        {"transceiver", 0x00000009, "sys", BindKind::Transceiver},
+        {"other receiver", 0x00000001, "other", BindKind::Receiver},
+        {"unbound", 0x00000001, "", BindKind::None}, // an empty system_id binds nothing
+    };
+    std::vector<std::unique_ptr<TestClient>> clients;
+    for (const auto& e : esmes) {
+        clients.push_back(Connect());
+        clients.back()->Send(Bind(e.bindId, e.systemId));
+        EXPECT_EQ(clients.back()->NextPdu(), BindResp(e.bindId | 0x80000000, 1, e.systemId));
+        EXPECT_EQ(server.GetBindKind(int(clients.size()) - 1), e.kind) << e.name;
+    }
+    EXPECT_EQ(server.GetBindKind(99), BindKind::None);
+    EXPECT_EQ(server.BoundSystemIds(), (std::vector<std::string>{"sys", "other"}));
+
+    const Bytes body = Builder().cstr("").u8(1).u8(1).cstr("123").u8(1).u8(1).cstr("456").raw("tail");
+    EXPECT_EQ(server.SendToSystemId("sys", 0x00000005, body, 3), 6);
+    EXPECT_EQ(server.SendToSystemId("nobody", 0x00000005, body), 0);
+    EXPECT_EQ(server.SendServerPdu(1, 0x00000005, body), 0u) << "a transmitter receives nothing";
+    EXPECT_EQ(server.SendServerPdu(4, 0x00000005, body), 0u) << "unbound";
+    EXPECT_EQ(server.SendServerPdu(-1, 0x00000005, body), 0u);
+    EXPECT_EQ(server.SendServerPdu(3, 0x00000103, body), 1u);
+    EXPECT_EQ(server.SendServerPdu(3, 0x00000102, body), 2u);
+    for (const uint32_t sequence : {1u, 2u, 3u}) {
+        for (const int index : {0, 2}) {
+            EXPECT_EQ(clients[size_t(index)]->NextPdu(), SmppPdu(0x00000005, sequence, body)) << esmes[index].name;
+        }
+    }
+    EXPECT_EQ(clients[3]->NextPdu(), SmppPdu(0x00000103, 1, body));
+    EXPECT_EQ(clients[3]->NextPdu(), SmppPdu(0x00000102, 2, body));
+    server.SetNextSequence(0, 0x7FFFFFFF);
+    for (const uint32_t sequence : {0x7FFFFFFFu, 1u}) {
+        EXPECT_EQ(server.SendServerPdu(0, 0x00000005, body), sequence);
+        EXPECT_EQ(clients[0]->NextPdu(), SmppPdu(0x00000005, sequence, body));
+    }
+    for (auto& client : clients) {
+        client->Send(kMarkerRequest);
+        EXPECT_EQ(client->NextPdu(), Nack(kMarker, 3)) << "and nothing before it";
+    }
+
+    const struct {
+        uint32_t commandId;
+        int filterIndex;
+    } rows[] = {{0x00000005, 11}, {0x00000102, 26}, {0x00000103, 27}};
+    uint32_t sequence = 2; // the other receiver's count so far
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.filterIndex);
+        for (const bool rowOn : {false, true}) {
+            ASSERT_TRUE(log.Reset());
+            std::string filter(30, '1');
+            filter[size_t(row.filterIndex)] = rowOn ? '1' : '0';
+            log.SetFilter(filter);
+            ++sequence;
+            EXPECT_EQ(server.SendServerPdu(3, row.commandId, body), sequence);
+            const Bytes pdu = SmppPdu(row.commandId, sequence, body);
+            EXPECT_EQ(clients[3]->NextPdu(), pdu);
+            EXPECT_EQ(Records(), rowOn ? std::vector<Bytes>{FromServer(pdu)} : std::vector<Bytes>{});
+        }
+    }
+}
+
+// An answer settles its own PDU once, by sequence number and connection, is captured under its
+// row and gets no answer; an unanswered PDU is never sent again and the memory of them is bounded.
+TEST_F(SmppServerTest, AnswersToServerPdusAreMatchedOnceAndCapturedUnderTheirRows) {
+    AnswerListener listener;
+    server.SetMessageListener(&listener);
+    auto esme = ConnectBound("esme");
+    auto other = ConnectBound("other");
+    const Bytes body = Builder().cstr("").u8(0).u8(0).cstr("1").u8(0).u8(0).cstr("2");
+    EXPECT_EQ(server.SendServerPdu(0, 0x00000005, body, 7), 1u);
+    EXPECT_EQ(server.SendServerPdu(0, 0x00000103, body, 8), 2u);
+    EXPECT_EQ(server.SendServerPdu(0, 0x00000102, body, 9), 3u); // alert_notification awaits no answer
+    EXPECT_EQ(server.SendServerPdu(1, 0x00000005, body, 10), 1u);
+    EXPECT_EQ(server.PendingCount(0), 2u);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(esme->NextPdu());
+    ASSERT_TRUE(other->NextPdu());
+
+    const struct {
+        const char* name;
+        TestClient* client;
+        Bytes answer;
+        std::vector<AnswerListener::Answer> settled; // all settled so far
+    } steps[] = {
+        {"deliver_sm_resp", esme.get(), SmppPdu(0x80000005, 1, Builder().cstr("")), {{5, 0, 7}}},
+        {"the same again", esme.get(), SmppPdu(0x80000005, 1, Builder().cstr("")), {{5, 0, 7}}},
+        {"data_sm_resp with a status", esme.get(), SmppPdu(0x80000103, 2, Builder().cstr("x"), 0x45),
+         {{5, 0, 7}, {0x103, 0x45, 8}}},
+        {"a sequence the other connection used", esme.get(), SmppPdu(0x80000005, 3, {}), {{5, 0, 7}, {0x103, 0x45, 8}}},
+        {"no PDU of ours", other.get(), SmppPdu(0x80000005, 99, {}), {{5, 0, 7}, {0x103, 0x45, 8}}},
+        {"its own", other.get(), SmppPdu(0x80000005, 1, {}), {{5, 0, 7}, {0x103, 0x45, 8}, {5, 0, 10}}},
+    };
+    std::string filter(30, '1');
+    filter[12] = filter[28] = '0';
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        for (const bool rowOn : {false, true}) {
+            ASSERT_TRUE(log.Reset());
+            log.SetFilter(rowOn ? std::string(30, '1') : filter);
+            step.client->Send(step.answer);
+            step.client->Send(kMarkerRequest);
+            EXPECT_EQ(step.client->NextPdu(), Nack(kMarker, 3)) << "the answer gets none";
+            std::vector<Bytes> records = Records();
+            std::erase_if(records, [](const Bytes& r) { return r.size() >= 32 && r[31] == kMarker; });
+            EXPECT_EQ(records, rowOn ? std::vector<Bytes>{FromClient(*step.client, step.answer)} : std::vector<Bytes>{});
+        }
+        EXPECT_EQ(listener.answers, step.settled);
+    }
+    EXPECT_EQ(server.PendingCount(0), 0u);
+
+    for (size_t i = 0; i < CSmppServer::kMaxPending + 1; ++i)
+        server.SendServerPdu(1, 0x00000005, body);
+    EXPECT_EQ(server.PendingCount(1), CSmppServer::kMaxPending);
+    EXPECT_TRUE(other->WaitForBytes((CSmppServer::kMaxPending + 1) * (16 + body.size())));
+    server.SetMessageListener(nullptr);
+}
+
 } // namespace

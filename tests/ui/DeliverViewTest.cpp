@@ -1,19 +1,29 @@
 // The deliver composer: its list, Delete and Edit with their questions, the context menu, the caption
-// buttons and the "Deliver short message" dialog's fresh start on every opening.
+// buttons, the "Deliver short message" dialog's fresh start on every opening, and sending to ESMEs and
+// phones over loopback.
 #include "tests/support/WidgetTestEnv.h"
 
+#include "mobile/MobileServer.h"
+#include "smpp/SmppServer.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/TestClient.h"
 #include "ui/DeliverDialog.h"
 #include "ui/DeliverListModel.h"
+#include "ui/DeliverSender.h"
 #include "ui/DeliverView.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -28,6 +38,10 @@
 using namespace std::string_view_literals;
 
 namespace {
+
+using test_bytes::Builder;
+using test_net::TestClient;
+using test_net::WaitUntil;
 
 class DeliverViewTest : public ::testing::Test {
 protected:
@@ -76,6 +90,14 @@ protected:
         EXPECT_TRUE(answered);
     }
 
+    static void Press(QDialog& dialog, const char* text)
+    {
+        for (QPushButton* b : dialog.findChildren<QPushButton*>())
+            if (b->text() == text)
+                return QTest::mouseClick(b, Qt::LeftButton);
+        ADD_FAILURE() << "no button " << text;
+    }
+
     std::unique_ptr<CDeliverView> m_view;
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
     std::vector<QString> m_asked;
@@ -109,12 +131,14 @@ TEST_F(DeliverViewTest, ListShowsColumnsAndCountsCharactersUpToTheNul)
         const char* len;
     };
     const std::string tooLong(400, 'a');
+    const std::string splitAtTheEnd = std::string(274, 'a') + "\xC3\xA9";
     const Case cases[] = {
         {"plain", "hello"sv, "hello", "5"},
         {"stops at the NUL", "ab\0cdef"sv, "ab", "2"},
         {"characters, not octets", "h\xC3\xA9llo"sv, QString::fromUtf8("h\xC3\xA9llo"), "5"}, // six octets of UTF-8
         {"empty", ""sv, "", "0"},
         {"cut to the field", tooLong, QString(275, 'a'), "275"},
+        {"never inside a character", splitAtTheEnd, QString(274, 'a'), "274"}, // the cut would halve the last e-acute
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -253,13 +277,19 @@ TEST_F(DeliverViewTest, DialogOpensWithTheInitialChoicesEveryTime)
             EXPECT_EQ(box->currentText(), c.initial);
         }
         EXPECT_EQ(dialog.findChild<QComboBox*>("dest_addr_npi")->itemText(2), "00000011: Data (X.121)");
-        const QList<QLineEdit*> fields = dialog.findChildren<QLineEdit*>();
-        EXPECT_EQ(fields.size(), 12);
-        for (QLineEdit* field : fields)
+        int fields = 0;
+        for (QLineEdit* field : dialog.findChildren<QLineEdit*>()) {
+            if (!qobject_cast<QGroupBox*>(field->parentWidget()))
+                continue; // the editors inside "Dest system id" and "Count"
+            ++fields;
             EXPECT_TRUE(field->text().isEmpty()) << field->objectName().toStdString();
+        }
+        EXPECT_EQ(fields, 12);
+        EXPECT_EQ(dialog.findChild<QComboBox*>("Dest system id")->currentText(), "");
+        EXPECT_EQ(dialog.findChild<QSpinBox*>("Count")->value(), 1);
         // Every label names its own field and hands the focus to it.
         const QList<QLabel*> labels = dialog.findChildren<QLabel*>();
-        EXPECT_EQ(labels.size(), 17);
+        EXPECT_EQ(labels.size(), 19);
         for (QLabel* label : labels) {
             ASSERT_NE(label->buddy(), nullptr) << label->text().toStdString();
             EXPECT_EQ(label->buddy()->objectName(), label->text());
@@ -280,38 +310,217 @@ TEST_F(DeliverViewTest, DialogOpensWithTheInitialChoicesEveryTime)
     EXPECT_EQ(m_view->List()->model()->rowCount(), 0);
 }
 
-TEST_F(DeliverViewTest, AddToListAppendsAndEditRewritesTheFirstSelectedEntry)
+TEST_F(DeliverViewTest, AddToListKeepsEveryFieldAndEditReplacesTheFirstSelectedEntry)
 {
-    const auto press = [](const char* text) {
-        return [text](CDeliverDialog& dialog) {
-            for (QPushButton* b : dialog.findChildren<QPushButton*>())
-                if (b->text() == text)
-                    return QTest::mouseClick(b, Qt::LeftButton);
-            ADD_FAILURE() << "no button " << text;
-        };
-    };
+    QTemporaryDir dir;
+    const QString file = dir.filePath("message.txt");
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("from a file\n");
+    }
     WithDialog([this] { m_view->AddDeliverSm(); }, [&](CDeliverDialog& dialog) {
-        dialog.SetShortMessage("first");
-        press("&Add to list")(dialog);
+        dialog.SetFilePicker([&](QWidget*) { return file; });
+        Press(dialog, "Browse...");
+        EXPECT_EQ(dialog.ShortMessage(), "from a file");
+        dialog.findChild<QLineEdit*>("source_addr")->setText("10086");
+        dialog.findChild<QLineEdit*>("esm_class")->setText("0x40");
+        dialog.findChild<QComboBox*>("data_coding")->setCurrentIndex(8);
+        dialog.findChild<QComboBox*>("Dest system id")->setEditText("esme1");
+        dialog.findChild<QSpinBox*>("Count")->setValue(2);
+        Press(dialog, "&Add to list");
     });
-    WithDialog([this] { m_view->AddDeliverSm(); }, press("&Send"));
+    // Without a bound ESME "&Send" says so and keeps the dialog open.
+    WithDialog([this] { m_view->AddDeliverSm(); }, [&](CDeliverDialog& dialog) {
+        dialog.findChild<QComboBox*>("Dest system id")->setEditText("nobody");
+        Press(dialog, "&Send");
+        EXPECT_TRUE(dialog.isVisible());
+        Press(dialog, "&Cancel");
+    });
+    EXPECT_EQ(m_asked, std::vector<QString>{"No bound ESME has system id nobody"});
     ASSERT_EQ(m_view->List()->model()->rowCount(), 1);
-    EXPECT_EQ(Cell(0, 3), "first");
+    EXPECT_EQ(Cell(0, 1), "2");
+    EXPECT_EQ(Cell(0, 2), "esme1");
+    EXPECT_EQ(Cell(0, 3), "from a file");
 
     AddEntries({"second"});
     Select({1, 0});
     WithDialog([this] { m_view->Edit(); }, [&](CDeliverDialog& dialog) {
-        EXPECT_EQ(dialog.ShortMessage(), "first");
+        const DeliverEntry entry = dialog.Entry();
+        EXPECT_EQ(entry.fields.sourceAddr, "10086");
+        EXPECT_EQ(entry.fields.esmClass, 0x40);
+        EXPECT_EQ(entry.fields.dataCoding, 8);
+        EXPECT_EQ(entry.count, 2);
         dialog.SetShortMessage("edited");
-        press("&Cancel")(dialog);
+        Press(dialog, "&Cancel");
     });
-    EXPECT_EQ(Cell(0, 3), "first");
+    EXPECT_EQ(Cell(0, 3), "from a file");
     WithDialog([this] { m_view->Edit(); }, [&](CDeliverDialog& dialog) {
         dialog.SetShortMessage("edited");
-        press("&Send")(dialog);
+        Press(dialog, "&Add to list");
     });
     EXPECT_EQ(Cell(0, 3), "edited");
+    EXPECT_EQ(Cell(0, 2), "esme1");
     EXPECT_EQ(Cell(1, 3), "second");
+    EXPECT_EQ(m_view->List()->model()->rowCount(), 2);
+}
+
+// The composer sending to real ESMEs bound over loopback.
+class DeliverSendTest : public DeliverViewTest {
+protected:
+    void SetUp() override
+    {
+        DeliverViewTest::SetUp();
+        m_smpp.SetListenAddress(QHostAddress::LocalHost);
+        ASSERT_TRUE(m_smpp.Start(0, 10, 3600));
+        m_view->SetSender(MakeSmppSender(m_smpp));
+    }
+    std::unique_ptr<TestClient> Bind(uint32_t command, const std::string& systemId)
+    {
+        auto client = std::make_unique<TestClient>();
+        EXPECT_TRUE(client->Connect(m_smpp.ListeningPort()));
+        client->Send(test_bytes::SmppPdu(command, 1, Builder().cstr(systemId).cstr("pw").cstr("").u8(0x34).u8(1).u8(1).cstr("")));
+        EXPECT_TRUE(client->NextPdu().has_value()) << "bind answered";
+        return client;
+    }
+    // The short messages of the deliver_sm PDUs a client has received so far, in order.
+    static std::vector<std::string> Delivered(TestClient& client)
+    {
+        std::vector<std::string> texts;
+        while (const auto pdu = client.NextPdu(0)) {
+            EXPECT_EQ(ReadBe32(pdu->data() + 4), smpp::kDeliverSm);
+            size_t at = 16;
+            const auto skipText = [&] { at = std::find(pdu->begin() + at, pdu->end(), 0) - pdu->begin() + 1; };
+            skipText();                          // service_type
+            at += 2, skipText(), at += 2;        // source ton, npi, addr; dest ton, npi
+            skipText(), at += 3;                 // destination_addr, esm_class, protocol_id, priority_flag
+            skipText(), skipText(), at += 4;     // schedule, validity, registered, replace, coding, default id
+            const size_t length = (*pdu)[at];
+            texts.emplace_back(pdu->begin() + at + 1, pdu->begin() + at + 1 + length);
+        }
+        return texts;
+    }
+    // Waits for count more deliver_sm PDUs and returns their short messages.
+    static std::vector<std::string> Collect(TestClient& client, size_t count)
+    {
+        std::vector<std::string> texts;
+        WaitUntil([&] {
+            for (std::string& text : Delivered(client))
+                texts.push_back(std::move(text));
+            return texts.size() >= count;
+        });
+        return texts;
+    }
+
+public:
+    static uint32_t ReadBe32(const uint8_t* p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
+
+protected:
+    CSmppServer m_smpp;
+};
+
+TEST_F(DeliverSendTest, SendGoesCountTimesToTheReceiversOfTheSystemIdOnly)
+{
+    auto receiver = Bind(smpp::kBindReceiver, "esme1");
+    auto transmitter = Bind(smpp::kBindTransmitter, "tx");
+    WithDialog([this] { m_view->AddDeliverSm(); }, [&](CDeliverDialog& dialog) {
+        auto* destination = dialog.findChild<QComboBox*>("Dest system id");
+        ASSERT_EQ(destination->count(), 2);
+        EXPECT_EQ(destination->itemText(0), "esme1");
+        EXPECT_EQ(destination->itemText(1), "tx");
+        dialog.findChild<QLineEdit*>("source_addr")->setText("10086");
+        dialog.findChild<QLineEdit*>("destination_addr")->setText("13800000000");
+        dialog.SetShortMessage("hello");
+        dialog.findChild<QSpinBox*>("Count")->setValue(3);
+        Press(dialog, "&Send");
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    });
+    // Built from the field values: header, then the body field by field.
+    const std::vector<uint8_t> first = test_bytes::SmppPdu(
+        smpp::kDeliverSm, 1,
+        Builder().cstr("").u8(1).u8(1).cstr("10086").u8(1).u8(1).cstr("13800000000").u8(0).u8(0).u8(0).cstr("").cstr("")
+            .u8(0).u8(0).u8(0).u8(0).u8(5).raw("hello"));
+    ASSERT_TRUE(receiver->WaitForBytes(3 * first.size()));
+    EXPECT_EQ(std::vector<uint8_t>(receiver->Received().begin(), receiver->Received().begin() + first.size()), first);
+    EXPECT_EQ(Delivered(*receiver), (std::vector<std::string>{"hello", "hello", "hello"}));
+
+    WithDialog([this] { m_view->AddDeliverSm(); }, [&](CDeliverDialog& dialog) {
+        dialog.findChild<QComboBox*>("Dest system id")->setEditText("tx");
+        Press(dialog, "&Send");
+        EXPECT_TRUE(dialog.isVisible());
+        Press(dialog, "&Cancel");
+    });
+    EXPECT_EQ(m_asked, std::vector<QString>{"No bound ESME has system id tx"});
+    EXPECT_TRUE(transmitter->Received().empty());
+}
+
+TEST_F(DeliverSendTest, QuickDeliverSendsTheSelectionOrEverythingAndTheOnlineListOneConnection)
+{
+    auto a = Bind(smpp::kBindTransceiver, "esme1");
+    auto b = Bind(smpp::kBindReceiver, "esme1");
+    m_view->AddEntry("esme1", "one", 1);
+    m_view->AddEntry("nobody", "two", 1);
+    m_view->AddEntry("esme1", "three", 2);
+
+    QToolButton* deliver = nullptr;
+    for (QToolButton* button : m_view->findChildren<QToolButton*>())
+        if (button->accessibleName() == "Deliver")
+            deliver = button;
+    ASSERT_NE(deliver, nullptr);
+    QTest::mouseClick(deliver, Qt::LeftButton);
+    const std::vector<std::string> all = {"one", "three", "three"};
+    EXPECT_EQ(Collect(*a, 3), all);
+    EXPECT_EQ(Collect(*b, 3), all);
+    EXPECT_EQ(m_asked, std::vector<QString>{"No bound ESME has system id nobody"});
+
+    Select({0});
+    m_view->List()->setFocus();
+    QTest::keyClick(m_view->List(), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(Collect(*a, 1), std::vector<std::string>{"one"});
+    EXPECT_EQ(Collect(*b, 1), std::vector<std::string>{"one"});
+
+    const uint64_t onlyB = m_smpp.GetConnectionId(m_smpp.GetConnectionCount() - 1);
+    WithDialog([&] { m_view->QuickDeliverTo(onlyB); }, [&](CDeliverDialog& dialog) {
+        auto* destination = dialog.findChild<QComboBox*>("Dest system id");
+        EXPECT_FALSE(destination->isEnabled());
+        EXPECT_EQ(destination->currentText(), "esme1");
+        dialog.SetShortMessage("just b");
+        Press(dialog, "&Send");
+    });
+    EXPECT_EQ(Collect(*b, 1), std::vector<std::string>{"just b"});
+    EXPECT_TRUE(a->Received().empty());
+}
+
+TEST_F(DeliverViewTest, MobilePageDeliversToThePhonesLoggedInUnderTheNumber)
+{
+    CMobileServer mobile;
+    mobile.SetListenAddress(QHostAddress::LocalHost);
+    ASSERT_TRUE(mobile.Start(0, 10, 3600));
+    TestClient phone;
+    ASSERT_TRUE(phone.Connect(mobile.ListeningPort()));
+    phone.Send(test_bytes::Pdu12(test_protocol::kLogin, 1, Builder().u32(0).text("13800000000", 24)));
+    ASSERT_TRUE(phone.NextPdu().has_value());
+    m_view->SetMode(8);
+    m_view->SetSender(MakeMobileSender(mobile));
+
+    const std::unique_ptr<QMenu> menu = m_view->CreateContextMenu();
+    EXPECT_FALSE(menu->actions()[1]->isEnabled()) << "TEST has no data_sm";
+    EXPECT_FALSE(menu->actions()[2]->isEnabled()) << "nor alert_notification";
+
+    DeliverEntry entry = DeliverEntry::Make("13800000000", "hi", 1);
+    entry.fields.sourceAddr = "10086";
+    entry.fields.dataCoding = 8;
+    m_view->AddEntry(entry);
+    m_view->QuickDeliver();
+    const auto deliver = phone.NextPdu();
+    ASSERT_TRUE(deliver.has_value());
+    ASSERT_EQ(deliver->size(), 76u);
+    const std::vector<uint8_t> msgId(deliver->begin() + 60, deliver->begin() + 70); // the server's counter
+    const uint32_t sequence = DeliverSendTest::ReadBe32(deliver->data() + 8); // the server's too
+    EXPECT_EQ(*deliver, test_bytes::Pdu12(test_protocol::kDeliver, sequence,
+                                          Builder().text("13800000000", 24).text("10086", 24).raw(msgId).u8(4).u8(8)
+                                              .u8(0).u8('h').u8(0).u8('i')));
+    EXPECT_TRUE(m_asked.empty());
 }
 
 } // namespace

@@ -2,11 +2,14 @@
 #include "tests/support/WidgetTestEnv.h"
 
 #include "app/Simulator.h"
+#include "ui/DeliveryPage.h"
 #include "ui/FilterDialog.h"
 
 #include <QCheckBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
@@ -167,6 +170,34 @@ TEST_F(FilterDialogTest, CancelOrCloseAfterChangesWritesNothing) {
         EXPECT_EQ(m_simulator.Log().GetFilter(), stored);
         EXPECT_TRUE(m_simulator.Log().GetShowUnknown());
     }
+}
+
+TEST_F(FilterDialogTest, DeliveryPageStoresRoutingAndReceiptsOnOkOnly) {
+    for (const bool ok : {false, true}) {
+        SCOPED_TRACE(ok ? "OK" : "Cancel");
+        Open(kAllOnes);
+        ASSERT_EQ(m_dialog->Pages()->tabText(1), "Delivery");
+        auto* page = qobject_cast<CDeliveryPage*>(m_dialog->Pages()->widget(1));
+        ASSERT_NE(page, nullptr);
+        m_dialog->Pages()->setCurrentIndex(1);
+        EXPECT_TRUE(page->RoutingBox()->isChecked()) << "default: routing on";
+        EXPECT_FALSE(page->ReceiptsBox()->isChecked()) << "default: receipts off";
+        EXPECT_FALSE(page->ReceiptDelay()->isEnabled());
+        EXPECT_EQ(page->ReceiptDelay()->value(), 1000);
+        QTest::mouseClick(page->RoutingBox(), Qt::LeftButton);
+        QTest::keyClick(page->ReceiptsBox(), Qt::Key_Space); // a second click this soon would be a double-click
+        ASSERT_TRUE(page->ReceiptDelay()->isEnabled());
+        page->ReceiptDelay()->setValue(250);
+        Press(ok ? "&OK" : "&Cancel");
+    }
+    const QSettings settings;
+    EXPECT_EQ(settings.value("Setup/Routing").toInt(), 0);
+    EXPECT_EQ(settings.value("Setup/DeliveryReceipts").toInt(), 1);
+    EXPECT_EQ(settings.value("Setup/ReceiptDelayMs").toInt(), 250);
+    const DeliverySettings applied = m_simulator.Delivery();
+    EXPECT_FALSE(applied.routing);
+    EXPECT_TRUE(applied.receipts);
+    EXPECT_EQ(applied.receiptDelayMs, 250);
 }
 
 } // namespace

@@ -5,14 +5,17 @@
 #include "tests/support/Bytes.h"
 #include "ui/DecodeAsDialog.h"
 #include "ui/DecodeHexDialog.h"
+#include "ui/DeliverDialog.h"
 #include "ui/FilterDialog.h"
 #include "ui/Icons.h"
 #include "ui/LeftView.h"
 #include "ui/MainFrame.h"
+#include "ui/MobilePhone.h"
 #include "ui/PelmoraApp.h"
 #include "ui/PelmoraView.h"
 #include "ui/ViewLog.h"
 #include "ui/ViewLogBrief.h"
+#include "ui/ViewServerInfo.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -27,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
 #include <QSettings>
@@ -482,6 +486,34 @@ TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
     });
     Command("DecodeAs")->trigger();
     EXPECT_EQ(QSettings().value(decode_as::kSetting).toString(), "2775=smgp3;7930=cmpp3") << "Cancel writes nothing";
+}
+
+TEST_F(MainFrameTest, MobilePhoneOpensPhonesAndTheOnlineListComposesForItsConnection) {
+    CMainFrame& frame = Start();
+    QAction* phone = Command("MobilePhone");
+    ASSERT_TRUE(phone->isEnabled());
+    phone->trigger();
+    phone->trigger();
+    const QList<CMobilePhone*> phones = frame.findChildren<CMobilePhone*>();
+    ASSERT_EQ(phones.size(), 2) << "several phones at once";
+    phones[0]->NumberField()->setText("13700000007");
+    phones[0]->LogIn();
+    CMobileServer& mobile = m_app->Simulator().Mobile();
+    ASSERT_TRUE(test_net::WaitUntil([&] { return mobile.LoggedInTerminals().size() == 1; }));
+
+    // The mobile page's online list asks for a message to that one phone.
+    constexpr int kMobileServerRow = 4; // "Mobile Server" in the navigation table
+    auto* info = qobject_cast<CViewServerInfo*>(frame.Pane(kMobileServerRow));
+    ASSERT_NE(info, nullptr);
+    QString destination;
+    AnswerModal([&destination](QWidget* modal) {
+        auto* dialog = qobject_cast<CDeliverDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        destination = dialog->Entry().DestSystemIdText();
+        dialog->reject();
+    });
+    emit info->QuickDeliverRequested(mobile.GetConnectionId(0));
+    EXPECT_EQ(destination, "13700000007");
 }
 
 } // namespace

@@ -1,0 +1,233 @@
+// Routing between the mobile and SMPP sides, and delivery receipts with their message store.
+#include "app/Router.h"
+
+#include "smpp/DeliverPdu.h"
+#include "smpp/SmppPdu.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+constexpr uint8_t kEsmClassReceipt = 0x04;
+constexpr uint8_t kDataCodingGbk = 15;
+constexpr uint8_t kReceiptOnSuccessMask = 0x03;
+constexpr uint8_t kReceiptOnSuccess = 0x01;
+constexpr uint16_t kTagReceiptedMessageId = 0x001E;
+constexpr uint16_t kTagMessageState = 0x0427;
+constexpr std::size_t kReceiptTextChars = 20;
+
+int64_t SystemNow() { return static_cast<int64_t>(std::time(nullptr)); }
+
+std::tm LocalTime(int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    localtime_r(&t, &local);
+    return local;
+}
+
+// YYMMDDhhmm, the dates of a receipt's text.
+std::string ReceiptDate(int64_t seconds) {
+    const std::tm t = LocalTime(seconds);
+    char text[16];
+    return std::string(text, std::strftime(text, sizeof text, "%y%m%d%H%M", &t));
+}
+
+// YYMMDDhhmmss, tenths, the distance from UTC in quarter hours and its direction: SMPP's
+// absolute time format, for query_sm's final_date.
+std::string AbsoluteTime(int64_t seconds) {
+    const std::tm t = LocalTime(seconds);
+    const long offset = t.tm_gmtoff;
+    const long quarters = (offset < 0 ? -offset : offset) / 900 % 100;
+    char text[16];
+    std::string date(text, std::strftime(text, sizeof text, "%y%m%d%H%M%S", &t));
+    date += '0';
+    date += static_cast<char>('0' + quarters / 10);
+    date += static_cast<char>('0' + quarters % 10);
+    date += offset < 0 ? '-' : '+';
+    return date;
+}
+
+const char* StateText(MessageState state) {
+    switch (state) {
+    case MessageState::Delivered: return "DELIVRD";
+    case MessageState::Undeliverable: return "UNDELIV";
+    case MessageState::Enroute: return "ENROUTE";
+    }
+    return "UNKNOWN";
+}
+
+bool MayReceive(BindKind kind) { return kind == BindKind::Receiver || kind == BindKind::Transceiver; }
+
+} // namespace
+
+CRouter::CRouter(CSmppServer& smpp, CMobileServer& mobile) : m_smpp(smpp), m_mobile(mobile), m_clock(SystemNow) {
+    m_smpp.SetMessageListener(this);
+    m_mobile.SetMessageListener(this);
+}
+
+CRouter::~CRouter() {
+    m_smpp.SetMessageListener(nullptr);
+    m_mobile.SetMessageListener(nullptr);
+}
+
+void CRouter::Trace(const std::string& line) const {
+    if (m_trace)
+        m_trace(line);
+}
+
+void CRouter::OnSubmitted(int index, uint32_t commandId, const std::string& messageId, const uint8_t* body,
+                          int32_t bodyLength) {
+    if (!m_settings.routing && !m_settings.receipts)
+        return;
+    const std::optional<smpp::SubmittedMessage> message = smpp::ParseSubmitted(commandId, body, bodyLength);
+    if (!message)
+        return;
+    // The store keeps every message while receipts are on, asked for or not, so query_sm knows it.
+    const uint64_t handle = m_settings.receipts ? m_store.Add(messageId, m_clock()) : 0;
+    if (m_settings.routing)
+        RouteToTerminals(messageId, *message, handle);
+    if (!m_settings.receipts)
+        return;
+    // The delay stands for the network: when it has passed the message is final, and its receipt
+    // goes out if one was asked for.
+    Receipt receipt{messageId, handle, m_smpp.GetConnectionId(index), m_smpp.NameOf(index), message->source,
+                    message->destinations.empty() ? smpp::SmeAddress{} : message->destinations.front(), {},
+                    (message->registeredDelivery & kReceiptOnSuccessMask) == kReceiptOnSuccess};
+    const auto textEnd = std::find(message->message.begin(), message->message.end(), uint8_t(0));
+    receipt.text.assign(message->message.begin(),
+                        message->message.begin() + std::min<std::ptrdiff_t>(textEnd - message->message.begin(),
+                                                                            std::ptrdiff_t(kReceiptTextChars)));
+    m_smpp.Scheduler().After(std::max(0, m_settings.receiptDelayMs), this,
+                             [this, receipt = std::move(receipt)] { Conclude(receipt); });
+}
+
+void CRouter::RouteToTerminals(const std::string& messageId, const smpp::SubmittedMessage& message, uint64_t handle) {
+    const std::vector<std::string> terminals = m_mobile.LoggedInTerminals();
+    const std::vector<uint8_t> content(message.message.begin(),
+                                       message.message.begin() + std::min<std::size_t>(message.message.size(),
+                                                                                       test_protocol::kMaxContentOctets));
+    for (const smpp::SmeAddress& destination : message.destinations) {
+        if (std::find(terminals.begin(), terminals.end(), destination.addr) == terminals.end())
+            continue;
+        const int sent = m_mobile.DeliverToTerminal(destination.addr, message.source.addr,
+                                                    CMobileServer::MsgFormatFor(message.dataCoding), content, 1, handle);
+        Trace("[Route] SMPP message " + messageId + " from " + message.source.addr + " to terminal " +
+              destination.addr + ": " + std::to_string(sent) + " DELIVER");
+    }
+}
+
+bool CRouter::AnswerQuery(std::string_view messageId, QueryAnswer& answer) {
+    // With receipts off the server answers as it always has.
+    if (!m_settings.receipts)
+        return false;
+    const StoredMessage* stored = m_store.Find(messageId);
+    if (!stored)
+        return false;
+    answer.messageState = static_cast<uint8_t>(stored->state);
+    answer.errorCode = stored->errorCode;
+    answer.finalDate = stored->finalTime != 0 ? AbsoluteTime(stored->finalTime) : std::string();
+    return true;
+}
+
+void CRouter::OnTerminalSubmitted(int index, const test_protocol::TerminalMessage& message) {
+    // A SUBMIT that names no destination has nowhere to go.
+    if (!m_settings.routing || message.destTerminal.empty())
+        return;
+    smpp::DeliverFields fields;
+    fields.sourceAddr = message.srcTerminal.empty() ? std::string(m_mobile.NameOf(index)) : message.srcTerminal;
+    fields.destAddr = message.destTerminal;
+    fields.dataCoding = kDataCodingGbk;
+    fields.message = message.content;
+    const std::vector<uint8_t> body = smpp::DeliverSmBody(fields);
+    int sent = 0;
+    for (int esme = 0; esme < m_smpp.GetConnectionCount(); ++esme) {
+        if (MayReceive(m_smpp.GetBindKind(esme)) && RangeTakes(m_smpp.GetAddressRange(esme), message.destTerminal) &&
+            m_smpp.SendServerPdu(esme, smpp::kDeliverSm, body) != 0)
+            ++sent;
+    }
+    Trace("[Route] terminal " + fields.sourceAddr + " to " + message.destTerminal + ": " + std::to_string(sent) +
+          " deliver_sm");
+}
+
+bool CRouter::RangeTakes(const std::string& addressRange, const std::string& address) {
+    if (addressRange.empty())
+        return true;
+    auto found = m_ranges.find(addressRange);
+    if (found == m_ranges.end()) {
+        QRegularExpression pattern(QRegularExpression::anchoredPattern(QString::fromStdString(addressRange)));
+        if (!pattern.isValid()) {
+            // Said once per pattern: a bad range then quietly matches nothing.
+            m_smpp.Report("address_range \"" + addressRange + "\" is no valid regular expression: it matches no terminal\r\n");
+        }
+        found = m_ranges.emplace(addressRange, std::move(pattern)).first;
+    }
+    return found->second.isValid() && found->second.match(QString::fromStdString(address)).hasMatch();
+}
+
+void CRouter::OnDeliverAnswered(int32_t result, uint64_t tag) {
+    StoredMessage* stored = m_store.FindHandle(tag);
+    if (!stored || stored->state != MessageState::Enroute)
+        return;
+    stored->state = result == 0 ? MessageState::Delivered : MessageState::Undeliverable;
+    stored->errorCode = result == 0 ? 0 : 1;
+    stored->finalTime = m_clock();
+}
+
+int CRouter::ReceiptConnection(const Receipt& receipt) const {
+    const int submitter = m_smpp.IndexOfConnection(receipt.connectionId);
+    if (submitter >= 0 && MayReceive(m_smpp.GetBindKind(submitter)) && !m_smpp.IsClosing(submitter))
+        return submitter;
+    for (int index = 0; index < m_smpp.GetConnectionCount(); ++index) {
+        if (index != submitter && receipt.systemId == m_smpp.NameOf(index) && MayReceive(m_smpp.GetBindKind(index)) &&
+            !m_smpp.IsClosing(index))
+            return index;
+    }
+    return -1;
+}
+
+void CRouter::Conclude(const Receipt& receipt) {
+    const int64_t now = m_clock();
+    StoredMessage* stored = m_store.FindHandle(receipt.handle);
+    MessageState state = MessageState::Delivered;
+    uint8_t error = 0;
+    int64_t submitTime = now;
+    if (stored) {
+        // Nothing said otherwise by the time the receipt is due: the message counts as delivered.
+        if (stored->state == MessageState::Enroute) {
+            stored->state = MessageState::Delivered;
+            stored->finalTime = now;
+        }
+        state = stored->state;
+        error = stored->errorCode;
+        submitTime = stored->submitTime;
+    }
+    if (!receipt.wanted)
+        return;
+    const bool delivered = state == MessageState::Delivered;
+    char text[256];
+    std::snprintf(text, sizeof text, "id:%s sub:001 dlvrd:%s submit date:%s done date:%s stat:%s err:%03d text:%.20s",
+                  receipt.messageId.c_str(), delivered ? "001" : "000", ReceiptDate(submitTime).c_str(),
+                  ReceiptDate(stored && stored->finalTime != 0 ? stored->finalTime : now).c_str(), StateText(state),
+                  int(error), receipt.text.c_str());
+
+    smpp::DeliverFields fields;
+    fields.sourceTon = receipt.destination.ton;
+    fields.sourceNpi = receipt.destination.npi;
+    fields.sourceAddr = receipt.destination.addr;
+    fields.destTon = receipt.submitter.ton;
+    fields.destNpi = receipt.submitter.npi;
+    fields.destAddr = receipt.submitter.addr;
+    fields.esmClass = kEsmClassReceipt;
+    const std::string_view textView(text);
+    fields.message.assign(textView.begin(), textView.end());
+    std::vector<uint8_t> receiptedId(receipt.messageId.begin(), receipt.messageId.end());
+    receiptedId.push_back(0);
+    fields.tlvs = {{kTagReceiptedMessageId, receiptedId}, {kTagMessageState, {static_cast<uint8_t>(state)}}};
+
+    const int index = ReceiptConnection(receipt);
+    const bool sent = index >= 0 && m_smpp.SendServerPdu(index, smpp::kDeliverSm, smpp::DeliverSmBody(fields)) != 0;
+    Trace("[Receipt] message " + receipt.messageId + " " + StateText(state) + " to " + receipt.systemId +
+          (sent ? "" : ": no bound receiver"));
+}

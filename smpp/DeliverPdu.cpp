@@ -1,0 +1,207 @@
+// Builds the bodies of server-started PDUs and encodes composer text.
+#include "smpp/DeliverPdu.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+
+namespace smpp {
+
+namespace {
+
+constexpr uint16_t kTagMessagePayload = 0x0424;
+constexpr std::size_t kMaxShortMessage = 254; // sm_length is one octet and 255 is reserved
+constexpr std::size_t kMaxTlvValue = 0xFFFF;
+
+// Longest text of each string field, without its NUL.
+constexpr std::size_t kServiceTypeChars = 5;
+constexpr std::size_t kShortAddressChars = 20; // deliver_sm addresses
+constexpr std::size_t kLongAddressChars = 64;  // data_sm and alert_notification addresses
+constexpr std::size_t kTimeChars = 16;
+
+// data_coding values with an encoding of their own; every other value is sent as ASCII.
+enum class Coding : uint8_t { Ascii, Latin1, Ucs2, Gbk, Raw };
+
+Coding CodingOf(uint8_t dataCoding) {
+    switch (dataCoding) {
+    case 3: return Coding::Latin1;
+    case 4: return Coding::Raw;
+    case 8: return Coding::Ucs2;
+    case 15: return Coding::Gbk;
+    default: return Coding::Ascii;
+    }
+}
+
+// One character of UTF-8 text: its code point (or kInvalid for a byte that starts none) and its
+// octets.
+constexpr uint32_t kInvalid = 0xFFFFFFFF;
+struct Utf8Char {
+    uint32_t codePoint;
+    std::size_t length;
+};
+
+Utf8Char NextChar(std::string_view text, std::size_t at) {
+    const auto octet = [&](std::size_t i) { return static_cast<uint8_t>(text[i]); };
+    const uint8_t lead = octet(at);
+    if (lead < 0x80)
+        return {lead, 1};
+    std::size_t length = 0;
+    uint32_t cp = 0;
+    if ((lead & 0xE0) == 0xC0) { length = 2; cp = lead & 0x1Fu; }
+    else if ((lead & 0xF0) == 0xE0) { length = 3; cp = lead & 0x0Fu; }
+    else if ((lead & 0xF8) == 0xF0) { length = 4; cp = lead & 0x07u; }
+    else return {kInvalid, 1};
+    if (at + length > text.size())
+        return {kInvalid, 1};
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((octet(at + i) & 0xC0) != 0x80)
+            return {kInvalid, 1};
+        cp = cp << 6 | (octet(at + i) & 0x3Fu);
+    }
+    return {cp, length};
+}
+
+// UTF-8 to GBK one character at a time, so that a character GBK lacks becomes one '?'.
+class GbkEncoder {
+public:
+    GbkEncoder() : m_cd(iconv_open("GBK", "UTF-8")) {}
+    ~GbkEncoder() {
+        if (m_cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(m_cd);
+    }
+    GbkEncoder(const GbkEncoder&) = delete;
+    GbkEncoder& operator=(const GbkEncoder&) = delete;
+
+    // The GBK octets of one UTF-8 character, empty when GBK has none.
+    std::string Encode(std::string_view utf8Char) {
+        if (m_cd == reinterpret_cast<iconv_t>(-1))
+            return {};
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        char out[8];
+        char* src = const_cast<char*>(utf8Char.data());
+        std::size_t left = utf8Char.size();
+        char* dst = out;
+        std::size_t room = sizeof out;
+        if (iconv(m_cd, &src, &left, &dst, &room) == static_cast<std::size_t>(-1) || left != 0)
+            return {};
+        return std::string(out, static_cast<std::size_t>(dst - out));
+    }
+
+private:
+    iconv_t m_cd;
+};
+
+// Appends wire fields; string fields are cut to their longest text and NUL-terminated.
+class BodyWriter {
+public:
+    BodyWriter& Octet(uint8_t value) {
+        m_bytes.push_back(value);
+        return *this;
+    }
+    BodyWriter& CString(const std::string& text, std::size_t maxChars) {
+        const std::size_t nul = std::min(text.find('\0'), std::min(text.size(), maxChars));
+        m_bytes.insert(m_bytes.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul));
+        return Octet(0);
+    }
+    BodyWriter& Raw(const std::vector<uint8_t>& octets, std::size_t count) {
+        m_bytes.insert(m_bytes.end(), octets.begin(), octets.begin() + static_cast<std::ptrdiff_t>(count));
+        return *this;
+    }
+    BodyWriter& Tlv(uint16_t tag, const std::vector<uint8_t>& value) {
+        const std::size_t length = std::min(value.size(), kMaxTlvValue);
+        Octet(static_cast<uint8_t>(tag >> 8)).Octet(static_cast<uint8_t>(tag));
+        Octet(static_cast<uint8_t>(length >> 8)).Octet(static_cast<uint8_t>(length));
+        return Raw(value, length);
+    }
+    BodyWriter& Tlvs(const std::vector<smpp::Tlv>& tlvs) {
+        for (const smpp::Tlv& tlv : tlvs)
+            Tlv(tlv.tag, tlv.value);
+        return *this;
+    }
+    std::vector<uint8_t> Take() { return std::move(m_bytes); }
+
+private:
+    std::vector<uint8_t> m_bytes;
+};
+
+} // namespace
+
+std::vector<uint8_t> EncodeText(std::string_view utf8, uint8_t dataCoding, std::size_t maxOctets) {
+    const Coding coding = CodingOf(dataCoding);
+    GbkEncoder gbk;
+    std::vector<uint8_t> out;
+    std::string encoded;
+    for (std::size_t at = 0; at < utf8.size();) {
+        const Utf8Char c = NextChar(utf8, at);
+        const std::string_view octets = utf8.substr(at, c.length);
+        at += c.length;
+        encoded.clear();
+        switch (coding) {
+        case Coding::Raw:
+            encoded = octets;
+            break;
+        case Coding::Ascii:
+            encoded = c.codePoint < 0x80 ? static_cast<char>(c.codePoint) : '?';
+            break;
+        case Coding::Latin1:
+            encoded = c.codePoint < 0x100 ? static_cast<char>(c.codePoint) : '?';
+            break;
+        case Coding::Ucs2: {
+            const uint32_t unit = c.codePoint < 0x10000 && (c.codePoint < 0xD800 || c.codePoint > 0xDFFF) ? c.codePoint
+                                                                                                       : '?';
+            encoded += static_cast<char>(unit >> 8);
+            encoded += static_cast<char>(unit & 0xFF);
+            break;
+        }
+        case Coding::Gbk:
+            // ASCII is itself in GBK; only the rest needs the converter.
+            if (c.codePoint < 0x80)
+                encoded = octets;
+            else if (c.codePoint != kInvalid)
+                encoded = gbk.Encode(octets);
+            if (encoded.empty())
+                encoded = "?";
+            break;
+        }
+        if (out.size() + encoded.size() > maxOctets)
+            break;
+        out.insert(out.end(), encoded.begin(), encoded.end());
+    }
+    return out;
+}
+
+std::vector<uint8_t> DeliverSmBody(const DeliverFields& f) {
+    // A message that sm_length cannot count travels in message_payload instead.
+    const bool inPayload = f.message.size() > kMaxShortMessage;
+    BodyWriter body;
+    body.CString(f.serviceType, kServiceTypeChars)
+        .Octet(f.sourceTon).Octet(f.sourceNpi).CString(f.sourceAddr, kShortAddressChars)
+        .Octet(f.destTon).Octet(f.destNpi).CString(f.destAddr, kShortAddressChars)
+        .Octet(f.esmClass).Octet(f.protocolId).Octet(f.priorityFlag)
+        .CString(f.scheduleDeliveryTime, kTimeChars).CString(f.validityPeriod, kTimeChars)
+        .Octet(f.registeredDelivery).Octet(f.replaceIfPresent).Octet(f.dataCoding).Octet(f.smDefaultMsgId);
+    if (inPayload)
+        body.Octet(0).Tlv(kTagMessagePayload, f.message);
+    else
+        body.Octet(static_cast<uint8_t>(f.message.size())).Raw(f.message, f.message.size());
+    return body.Tlvs(f.tlvs).Take();
+}
+
+std::vector<uint8_t> DataSmBody(const DeliverFields& f) {
+    BodyWriter body;
+    body.CString(f.serviceType, kServiceTypeChars)
+        .Octet(f.sourceTon).Octet(f.sourceNpi).CString(f.sourceAddr, kLongAddressChars)
+        .Octet(f.destTon).Octet(f.destNpi).CString(f.destAddr, kLongAddressChars)
+        .Octet(f.esmClass).Octet(f.registeredDelivery).Octet(f.dataCoding)
+        .Tlv(kTagMessagePayload, f.message);
+    return body.Tlvs(f.tlvs).Take();
+}
+
+std::vector<uint8_t> AlertNotificationBody(const DeliverFields& f) {
+    BodyWriter body;
+    body.Octet(f.sourceTon).Octet(f.sourceNpi).CString(f.sourceAddr, kLongAddressChars)
+        .Octet(f.destTon).Octet(f.destNpi).CString(f.destAddr, kLongAddressChars);
+    return body.Tlvs(f.tlvs).Take();
+}
+
+} // namespace smpp

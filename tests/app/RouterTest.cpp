@@ -1,0 +1,292 @@
+// Messages carried between simulators and ESMEs, delivery receipts and query_sm over both servers
+// of a simulator on loopback, with time moved by hand.
+#include "app/Simulator.h"
+
+#include "tests/support/Bytes.h"
+#include "tests/support/QtTestEnv.h"
+#include "tests/support/RecordingObserver.h"
+#include "tests/support/TestClient.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using test_bytes::Builder;
+using test_bytes::Pdu12;
+using test_bytes::SmppPdu;
+using test_net::TestClient;
+using Bytes = std::vector<uint8_t>;
+
+constexpr int64_t kNovember2023 = 1'700'000'000; // 2023-11-14 22:13:20 UTC
+constexpr uint32_t kBindReceiver = 1, kBindTransmitter = 2, kBindTransceiver = 9;
+constexpr uint32_t kMarker = 0x77;
+
+Bytes Bind(uint32_t commandId, const std::string& systemId, const std::string& range) {
+    return SmppPdu(commandId, 1, Builder().cstr(systemId).cstr("pw").cstr("").u8(0x34).u8(0).u8(0).cstr(range));
+}
+Bytes SubmitSm(uint32_t sequence, const std::string& dest, uint8_t registeredDelivery, uint8_t dataCoding,
+               const std::string& text) {
+    return SmppPdu(0x00000004, sequence, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr(dest).u8(0).u8(0)
+        .u8(0).cstr("").cstr("").u8(registeredDelivery).u8(0).u8(dataCoding).u8(0).u8(uint32_t(text.size())).raw(text));
+}
+Bytes QuerySm(uint32_t sequence, const std::string& id) {
+    return SmppPdu(0x00000003, sequence, Builder().cstr(id).u8(1).u8(1).cstr("12345"));
+}
+Bytes QueryResp(uint32_t sequence, const std::string& id, const std::string& finalDate, uint8_t state, uint8_t error) {
+    return SmppPdu(0x80000003, sequence, Builder().cstr(id).cstr(finalDate).u8(state).u8(error));
+}
+// A deliver_sm as routing and receipts build it: no service_type, protocol_id, priority or times.
+Bytes DeliverSm(uint32_t sequence, uint8_t ton, const std::string& source, const std::string& dest, uint8_t esmClass,
+                uint8_t dataCoding, const std::string& text, const Bytes& tlvs = {}) {
+    return SmppPdu(0x00000005, sequence, Builder().cstr("").u8(ton).u8(ton).cstr(source).u8(ton).u8(ton).cstr(dest)
+        .u8(esmClass).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(dataCoding).u8(0).u8(uint32_t(text.size())).raw(text)
+        .raw(tlvs));
+}
+Bytes TerminalSubmit(const std::string& dest, const std::string& src, const std::string& text) {
+    return Pdu12(0x00001002, 1, Builder().text(dest, 24).text(src, 24).text("", 10).u8(uint32_t(text.size())).raw(text));
+}
+Bytes TerminalDeliver(uint32_t sequence, const std::string& dest, const std::string& src, uint8_t format,
+                      const std::string& text) {
+    const std::string digits = std::to_string(sequence);
+    return Pdu12(0x00001003, sequence, Builder().text(dest, 24).text(src, 24)
+        .text(std::string(10 - digits.size(), '0') + digits, 10).u8(uint32_t(text.size())).u8(format).raw(text));
+}
+
+class RouterTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        QCoreApplication::setOrganizationName("Vendrel");
+        QCoreApplication::setApplicationName("Tarnwick");
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, s_settings.path());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, s_settings.path());
+    }
+    void SetUp() override {
+        QSettings().clear();
+        simulator = std::make_unique<CSimulator>(SimulatorOptions{0, 0, QHostAddress::LocalHost});
+        simulator->Smpp().SetScheduler(scheduler);
+        simulator->Smpp().AddObserver(&observer);
+        simulator->Router().SetClock([this] { return now; });
+        simulator->Router().SetTrace([this](const std::string& line) { trace.push_back(line); });
+        ASSERT_TRUE(simulator->Start());
+    }
+    void TearDown() override { simulator->Smpp().RemoveObserver(&observer); }
+
+    std::unique_ptr<TestClient> Esme(uint32_t bindId, const std::string& systemId, const std::string& range = "") {
+        auto esme = std::make_unique<TestClient>();
+        EXPECT_TRUE(esme->Connect(simulator->Smpp().ListeningPort()));
+        esme->Send(Bind(bindId, systemId, range));
+        EXPECT_TRUE(esme->NextPdu());
+        return esme;
+    }
+    std::unique_ptr<TestClient> Phone(const std::string& number) {
+        auto phone = std::make_unique<TestClient>();
+        EXPECT_TRUE(phone->Connect(simulator->Mobile().ListeningPort()));
+        phone->Send(Pdu12(0x00001001, 1, Builder().u32(1).text(number, 24)));
+        EXPECT_TRUE(phone->NextPdu());
+        return phone;
+    }
+    // Nothing has come that the client has not taken yet: a request answered at once comes first.
+    static void ExpectNothingMore(TestClient& client, bool mobile = false) {
+        if (mobile) {
+            client.Send(TerminalSubmit("", "", ""));
+            EXPECT_EQ(client.NextPdu(), Builder().u32(26).u32(0x80001002).u32(1).u32(0).fill(10).bytes());
+        } else {
+            client.Send(SmppPdu(0xFF, kMarker));
+            EXPECT_EQ(client.NextPdu(), SmppPdu(0x80000000, kMarker, {}, 3));
+        }
+    }
+
+    static inline QTemporaryDir s_settings;
+    int64_t now = kNovember2023;
+    CManualScheduler scheduler;
+    RecordingObserver observer;
+    std::unique_ptr<CSimulator> simulator;
+    std::vector<std::string> trace;
+};
+
+// A simulator's SUBMIT reaches each receiver and transceiver whose address_range takes the whole
+// destination number; a bad range takes none and is reported once.
+TEST_F(RouterTest, TerminalSubmitReachesTheReceiversWhoseRangeTakesTheNumber) {
+    const struct {
+        const char* systemId;
+        uint32_t bindId;
+        const char* range;
+        bool receives;
+    } esmes[] = {
+        {"all", kBindReceiver, "", true},
+        {"r139", kBindTransceiver, "139.*", true},
+        {"r138", kBindReceiver, "138.*", false},
+        {"prefix", kBindReceiver, "139", false}, // the range must take the whole number
+        {"tx", kBindTransmitter, "", false},
+        {"bad", kBindReceiver, "[", false},
+    };
+    std::vector<std::unique_ptr<TestClient>> clients;
+    for (const auto& e : esmes)
+        clients.push_back(Esme(e.bindId, e.systemId, e.range));
+    auto phone = Phone("13900000001");
+    for (const char* source : {"", "555"}) {
+        phone->Send(TerminalSubmit("13900000002", source, "Hi"));
+        ASSERT_TRUE(phone->NextPdu());
+    }
+    simulator->SetDelivery({false, false, 1000});
+    phone->Send(TerminalSubmit("13900000002", "", "not routed"));
+    ExpectNothingMore(*phone, true);
+    for (size_t i = 0; i < clients.size(); ++i) {
+        SCOPED_TRACE(esmes[i].systemId);
+        if (esmes[i].receives) {
+            EXPECT_EQ(clients[i]->NextPdu(), DeliverSm(1, 0, "13900000001", "13900000002", 0, 15, "Hi"));
+            EXPECT_EQ(clients[i]->NextPdu(), DeliverSm(2, 0, "555", "13900000002", 0, 15, "Hi"));
+        }
+        ExpectNothingMore(*clients[i]);
+    }
+    EXPECT_EQ(trace, (std::vector<std::string>{"[Route] terminal 13900000001 to 13900000002: 2 deliver_sm",
+                                               "[Route] terminal 555 to 13900000002: 2 deliver_sm"}));
+    ASSERT_EQ(observer.lines.size(), 2u);
+    EXPECT_EQ(observer.lines[1], "address_range \"[\" is no valid regular expression: it matches no terminal\r\n");
+}
+
+// An ESME's message to a logged-in number reaches every simulator under it as DELIVER.
+TEST_F(RouterTest, EsmeMessagesReachTheTerminalsTheyName) {
+    auto first = Phone("13900000002");
+    auto second = Phone("13900000003");
+    auto esme = Esme(kBindTransmitter, "tx");
+    const std::string longText(300, 'x');
+    const Bytes payload = Builder().u16(0x0424).u16(3).raw("abc");
+    const struct {
+        const char* name;
+        Bytes submit;
+        Bytes deliverFirst, deliverSecond; // empty: nothing
+    } cases[] = {
+        {"submit_sm, UCS-2", SubmitSm(1, "13900000002", 0, 8, "\x4e\x2d"), TerminalDeliver(1, "13900000002", "12345", 8, "\x4e\x2d"), {}},
+        {"to no terminal", SubmitSm(2, "13900000009", 0, 0, "Hi"), {}, {}},
+        {"data_sm, text in message_payload", SmppPdu(0x00000103, 3, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1)
+             .u8(1).cstr("13900000003").u8(0).u8(0).u8(15).raw(payload)), {}, TerminalDeliver(2, "13900000003", "12345", 15, "abc")},
+        {"submit_multi, Latin-1 as text", SmppPdu(0x00000021, 4, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(3)
+             .u8(1).u8(1).u8(1).cstr("13900000002").u8(1).u8(1).u8(1).cstr("13900000009").u8(1).u8(1).u8(1)
+             .cstr("13900000003").u8(0).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(3).u8(0).u8(2).raw("Hi")),
+         TerminalDeliver(3, "13900000002", "12345", 0, "Hi"), TerminalDeliver(4, "13900000003", "12345", 0, "Hi")},
+        {"long text, cut to 255", SmppPdu(0x00000004, 5, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1)
+             .cstr("13900000002").u8(0).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(0).u16(0x0424)
+             .u16(300).raw(longText)), TerminalDeliver(5, "13900000002", "12345", 0, longText.substr(0, 255)), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        esme->Send(c.submit);
+        ASSERT_TRUE(esme->NextPdu());
+        for (const auto& [phone, expected] : {std::pair{first.get(), &c.deliverFirst}, std::pair{second.get(), &c.deliverSecond}}) {
+            if (!expected->empty()) {
+                EXPECT_EQ(phone->NextPdu(), *expected);
+            }
+            ExpectNothingMore(*phone, true);
+        }
+    }
+    EXPECT_EQ(trace, (std::vector<std::string>{
+                         "[Route] SMPP message 000000 from 12345 to terminal 13900000002: 1 DELIVER",
+                         "[Route] SMPP message 000002 from 12345 to terminal 13900000003: 1 DELIVER",
+                         "[Route] SMPP message 000003 from 12345 to terminal 13900000002: 1 DELIVER",
+                         "[Route] SMPP message 000003 from 12345 to terminal 13900000003: 1 DELIVER",
+                         "[Route] SMPP message 000004 from 12345 to terminal 13900000002: 1 DELIVER",
+                     }));
+}
+
+// Off, nothing follows a submit; on, its receipt comes after the delay to a connection that may
+// receive it, and query_sm tells the state: en route, then delivered, or undeliverable when the
+// simulator it went to refused it.
+TEST_F(RouterTest, ReceiptsFollowAfterTheDelayAndQuerySmTellsTheState) {
+    auto esme = Esme(kBindTransceiver, "esme");
+    esme->Send(SubmitSm(1, "67890", 1, 0, "Hi"));
+    ASSERT_TRUE(esme->NextPdu());
+    scheduler.Advance(60'000);
+    esme->Send(QuerySm(2, "000000"));
+    EXPECT_EQ(esme->NextPdu(), QueryResp(2, "000000", "", 0, 0)) << "receipts off: as ever";
+    ExpectNothingMore(*esme);
+
+    simulator->SetDelivery({true, true, 500});
+    auto sender = Esme(kBindTransmitter, "esme"); // its receipts come to the transceiver of the same name
+    auto lonely = Esme(kBindTransmitter, "lonely");
+    auto phone = Phone("13900000002");
+    const auto receipt = [](uint32_t sequence, const std::string& id, const std::string& source, const char* stat,
+                            const std::string& text) {
+        const bool delivered = std::string(stat) == "DELIVRD";
+        const std::string shortMessage = "id:" + id + " sub:001 dlvrd:" + (delivered ? "001" : "000") +
+            " submit date:2311142213 done date:2311142215 stat:" + stat + " err:00" + (delivered ? "0" : "1") + " text:" + text;
+        return DeliverSm(sequence, 1, source, "12345", 0x04, 0, shortMessage,
+                         Builder().u16(0x001E).u16(uint32_t(id.size() + 1)).cstr(id).u16(0x0427).u16(1).u8(delivered ? 2 : 5));
+    };
+    const struct {
+        const char* name;
+        TestClient* from;
+        Bytes submit;
+        std::string id;
+        Bytes receiptToEsme; // empty: none
+        uint8_t finalState;
+    } cases[] = {
+        {"asks for a receipt", esme.get(), SubmitSm(3, "67890", 1, 0, "Hello receipt text beyond twenty"), "000001",
+         receipt(1, "000001", "67890", "DELIVRD", "Hello receipt text b"), 2},
+        {"asks for none", esme.get(), SubmitSm(4, "67890", 0, 0, "Hi"), "000002", {}, 2},
+        {"asks on failure only", esme.get(), SubmitSm(5, "67890", 2, 0, "Hi"), "000003", {}, 2},
+        {"from a transmitter", sender.get(), SubmitSm(6, "67890", 1, 0, "Hi"), "000004",
+         receipt(2, "000004", "67890", "DELIVRD", "Hi"), 2},
+        {"no receiver under its name", lonely.get(), SubmitSm(7, "67890", 1, 0, "Hi"), "000005", {}, 2},
+        {"refused by the simulator", esme.get(), SubmitSm(8, "13900000002", 1, 0, "Hi"), "000006",
+         receipt(3, "000006", "13900000002", "UNDELIV", "Hi"), 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        now = kNovember2023;
+        trace.clear();
+        c.from->Send(c.submit);
+        ASSERT_TRUE(c.from->NextPdu());
+        now += 120;
+        if (c.finalState == 5) {
+            ASSERT_TRUE(phone->NextPdu());
+            phone->Send(Pdu12(0x80001003, 1, Builder().u32(1).text("", 10)));
+            ExpectNothingMore(*phone, true);
+        } else {
+            esme->Send(QuerySm(9, c.id));
+            EXPECT_EQ(esme->NextPdu(), QueryResp(9, c.id, "", 1, 0)) << "en route";
+        }
+        scheduler.Advance(499);
+        ExpectNothingMore(*esme);
+        scheduler.Advance(1);
+        if (!c.receiptToEsme.empty()) {
+            EXPECT_EQ(esme->NextPdu(), c.receiptToEsme);
+        }
+        ExpectNothingMore(*esme);
+        ExpectNothingMore(*c.from);
+        esme->Send(QuerySm(10, c.id));
+        EXPECT_EQ(esme->NextPdu(), QueryResp(10, c.id, "231114221520000+", c.finalState, c.finalState == 5 ? 1 : 0));
+    }
+    EXPECT_EQ(trace, (std::vector<std::string>{"[Route] SMPP message 000006 from 12345 to terminal 13900000002: 1 DELIVER",
+                                               "[Receipt] message 000006 UNDELIV to esme"}));
+    EXPECT_EQ(scheduler.Pending(), 0u);
+}
+
+TEST(MessageStore, KeepsTheNewestAndReplacesAnIdAddedAgain) {
+    CMessageStore store;
+    const uint64_t first = store.Add("first", 1);
+    for (size_t i = 1; i < CMessageStore::kCapacity; ++i)
+        store.Add(std::to_string(i), 2);
+    EXPECT_EQ(store.Size(), CMessageStore::kCapacity);
+    ASSERT_NE(store.Find("first"), nullptr);
+    store.Add("newest", 3);
+    EXPECT_EQ(store.Size(), CMessageStore::kCapacity);
+    EXPECT_EQ(store.Find("first"), nullptr) << "the oldest made room";
+    EXPECT_EQ(store.FindHandle(first), nullptr);
+    const uint64_t again = store.Add("100", 4);
+    EXPECT_EQ(store.Size(), CMessageStore::kCapacity - 1) << "the id's earlier message went, and the oldest made room";
+    ASSERT_NE(store.Find("100"), nullptr);
+    EXPECT_EQ(store.Find("100")->submitTime, 4);
+    EXPECT_EQ(store.FindHandle(again), store.Find("100"));
+    EXPECT_EQ(store.Find("1"), nullptr);
+    EXPECT_NE(store.Find("2"), nullptr);
+}
+
+} // namespace

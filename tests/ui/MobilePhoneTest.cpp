@@ -1,0 +1,102 @@
+// The phone window as a TEST client of a real mobile server over loopback: log in, a DELIVER shown
+// and answered, a SUBMIT sent, log out.
+#include "tests/support/WidgetTestEnv.h"
+
+#include "mobile/MobileServer.h"
+#include "tests/support/TestClient.h"
+#include "ui/MobilePhone.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using test_net::WaitUntil;
+
+class Listener : public CMobileMessageListener {
+public:
+    void OnTerminalSubmitted(int, const test_protocol::TerminalMessage& message) override { submitted.push_back(message); }
+    void OnDeliverAnswered(int32_t result, uint64_t tag) override { answers.emplace_back(result, tag); }
+
+    std::vector<test_protocol::TerminalMessage> submitted;
+    std::vector<std::pair<int32_t, uint64_t>> answers;
+};
+
+QPushButton* Button(QWidget& window, const QString& text) {
+    for (QPushButton* button : window.findChildren<QPushButton*>())
+        if (button->text() == text)
+            return button;
+    ADD_FAILURE() << "no button " << text.toStdString();
+    return nullptr;
+}
+
+TEST(MobilePhone, LogsInAnswersADeliverSendsASubmitAndLogsOut) {
+    CMobileServer server;
+    Listener listener;
+    server.SetMessageListener(&listener);
+    server.SetListenAddress(QHostAddress::LocalHost);
+    ASSERT_TRUE(server.Start(0, 10, 3600));
+
+    auto* phone = new CMobilePhone(server.ListeningPort());
+    phone->show();
+    QPointer<CMobilePhone> alive(phone);
+    EXPECT_FALSE(Button(*phone, "Log &in")->isEnabled()) << "no number yet";
+    QTest::keyClicks(phone->NumberField(), "13900000001");
+    QTest::mouseClick(Button(*phone, "Log &in"), Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return phone->GetState() == CMobilePhone::State::LoggedIn; }));
+    EXPECT_EQ(server.LoggedInTerminals(), std::vector<std::string>{"13900000001"});
+    EXPECT_EQ(phone->StatusLine()->text(), "Logged in as 13900000001");
+    EXPECT_EQ(phone->windowTitle(), "Mobile phone - 13900000001");
+
+    // GBK text, as a routed ESME message arrives; "\xC4\xE3\xBA\xC3" is GBK for U+4F60 U+597D.
+    ASSERT_EQ(server.DeliverToTerminal("13900000001", "10086", 15, {'h', 'i', ' ', 0xC4, 0xE3, 0xBA, 0xC3}, 1, 77), 1);
+    ASSERT_TRUE(WaitUntil([&] { return !listener.answers.empty(); }));
+    EXPECT_EQ(listener.answers, (std::vector<std::pair<int32_t, uint64_t>>{{0, 77}}));
+    ASSERT_EQ(phone->Inbox()->topLevelItemCount(), 1);
+    EXPECT_EQ(phone->Inbox()->topLevelItem(0)->text(CMobilePhone::kFrom), "10086");
+    EXPECT_EQ(phone->Inbox()->topLevelItem(0)->text(CMobilePhone::kMessage), QString::fromUtf8("hi \u4F60\u597D"));
+
+    QTest::keyClicks(phone->DestinationField(), "10086");
+    QTest::keyClicks(phone->TextField(), "ok");
+    phone->FormatChoice()->setCurrentIndex(phone->FormatChoice()->findText("8: UCS-2"));
+    QTest::keyClick(phone->TextField(), Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return !listener.submitted.empty(); }));
+    EXPECT_EQ(listener.submitted[0].destTerminal, "10086");
+    EXPECT_EQ(listener.submitted[0].srcTerminal, "13900000001");
+    EXPECT_EQ(listener.submitted[0].msgId, "0000000001");
+    EXPECT_EQ(listener.submitted[0].content, (std::vector<uint8_t>{0, 'o', 0, 'k'}));
+    EXPECT_TRUE(phone->TextField()->text().isEmpty());
+
+    QTest::mouseClick(Button(*phone, "Log &out"), Qt::LeftButton);
+    EXPECT_EQ(phone->GetState(), CMobilePhone::State::LoggedOut);
+    EXPECT_TRUE(WaitUntil([&] { return server.GetConnectionCount() == 0; },
+                          CSocketServer::kClosePauseMs + test_net::kWaitMs));
+    phone->close();
+    EXPECT_TRUE(WaitUntil([&] { return alive.isNull(); })) << "a closed phone deletes itself";
+}
+
+TEST(MobilePhone, SaysSoWhenNoServerListens) {
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const uint16_t port = closed.serverPort();
+    closed.close();
+    CMobilePhone phone(port);
+    phone.NumberField()->setText("1");
+    phone.LogIn();
+    ASSERT_TRUE(WaitUntil([&] { return phone.GetState() == CMobilePhone::State::LoggedOut; }));
+    EXPECT_EQ(phone.StatusLine()->text(), QString("Cannot reach the mobile server on port %1").arg(port));
+}
+
+} // namespace

@@ -1,0 +1,38 @@
+// Where a deliver composer's entries go: the SMPP server's receivers or the mobile server's phones.
+#pragma once
+
+#include "ui/DeliverListModel.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CMobileServer;
+class CSmppServer;
+
+// Turns deliver entries into the server's own PDUs and sends them; holds only a reference to its server,
+// which outlives it. UI thread only.
+class CDeliverSender {
+public:
+    virtual ~CDeliverSender() = default;
+
+    // The names a message may be sent to right now, for "Dest system id": bound system ids, or the terminal
+    // numbers logged in.
+    virtual std::vector<std::string> Destinations() const = 0;
+    // Whether the server has a PDU for this kind of entry.
+    virtual bool Offers(DeliverEntry::Kind kind) const = 0;
+    // Sends the entry's count of copies (at least one) to every connection under its destination; returns
+    // how many PDUs went out, 0 when no connection matches.
+    virtual int Send(const DeliverEntry& entry) = 0;
+    // The same for exactly one connection, named by its connection id.
+    virtual int SendTo(uint64_t connectionId, const DeliverEntry& entry) = 0;
+    // The name a connection bound or logged in under; empty when it has none or is gone.
+    virtual std::string NameOf(uint64_t connectionId) const = 0;
+};
+
+std::unique_ptr<CDeliverSender> MakeSmppSender(CSmppServer& server);
+std::unique_ptr<CDeliverSender> MakeMobileSender(CMobileServer& server);
+
+// The copies one send of an entry produces.
+int CopiesOf(const DeliverEntry& entry);
