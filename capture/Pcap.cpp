@@ -177,7 +177,7 @@ PacketPeer DefaultPeer(const PacketRecordHeader& header) {
 bool ParseDecodeAs(std::string_view text, DecodeAsTable& table, std::string& error) {
     const size_t equals = text.find('=');
     if (equals == std::string_view::npos) {
-        error = "'" + std::string(text) + "' is not PORT=PROTOCOL";
+        error = std::string("'").append(text).append("' is not PORT=PROTOCOL");
         return false;
     }
     const std::string_view portText = text.substr(0, equals);
@@ -186,7 +186,7 @@ bool ParseDecodeAs(std::string_view text, DecodeAsTable& table, std::string& err
     const auto [end, status] = std::from_chars(portText.data(), portText.data() + portText.size(), port);
     if (portText.empty() || status != std::errc() || end != portText.data() + portText.size() || port == 0 ||
         port > 65535) {
-        error = "'" + std::string(portText) + "' is not a port (1 to 65535)";
+        error = std::string("'").append(portText).append("' is not a port (1 to 65535)");
         return false;
     }
     const ProtocolInfo* protocol = protocols::FindByCliName(name);

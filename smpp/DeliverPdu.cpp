@@ -160,7 +160,7 @@ std::vector<uint8_t> EncodeText(std::string_view utf8, uint8_t dataCoding, std::
             else if (c.codePoint != kInvalid)
                 encoded = gbk.Encode(octets);
             if (encoded.empty())
-                encoded = "?";
+                encoded.assign(1, '?');
             break;
         }
         if (out.size() + encoded.size() > maxOctets)
