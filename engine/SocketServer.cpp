@@ -205,6 +205,16 @@ const char* CSocketServer::NameOf(int index) const
     return IsBad(index) ? "" : m_connections[index].name;
 }
 
+std::vector<std::string> CSocketServer::DistinctNames() const {
+    std::vector<std::string> names;
+    for (const ConnectionRecord& connection : m_connections) {
+        const std::string name = connection.name;
+        if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    }
+    return names;
+}
+
 void CSocketServer::SetName(int index, const char* name)
 {
     if (IsBad(index))

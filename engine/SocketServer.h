@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -102,6 +103,8 @@ public:
     bool GetName(int index, char* out, int outSize) const; // false for a bad index
     const char* NameOf(int index) const;                    // "" for a bad index
     void SetName(int index, const char* name);              // keeps at most 19 characters
+    // The names given so far (bound system ids, logged-in numbers), each once, in connection order.
+    std::vector<std::string> DistinctNames() const;
 
     // One run of the idle check; the timer calls it every 5000 ms, tests call it directly.
     void CheckIdle();

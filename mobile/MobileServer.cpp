@@ -210,11 +210,5 @@ std::size_t CMobileServer::PendingCount(int index) const {
 }
 
 std::vector<std::string> CMobileServer::LoggedInTerminals() const {
-    std::vector<std::string> terminals;
-    for (int index = 0; index < GetConnectionCount(); ++index) {
-        const std::string name = NameOf(index);
-        if (!name.empty() && std::find(terminals.begin(), terminals.end(), name) == terminals.end())
-            terminals.push_back(name);
-    }
-    return terminals;
+    return DistinctNames();
 }

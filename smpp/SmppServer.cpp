@@ -391,11 +391,5 @@ int CSmppServer::SendToSystemId(const std::string& systemId, uint32_t commandId,
 }
 
 std::vector<std::string> CSmppServer::BoundSystemIds() const {
-    std::vector<std::string> ids;
-    for (int index = 0; index < GetConnectionCount(); ++index) {
-        const std::string name = NameOf(index);
-        if (!name.empty() && std::find(ids.begin(), ids.end(), name) == ids.end())
-            ids.push_back(name);
-    }
-    return ids;
+    return DistinctNames();
 }
