@@ -1,0 +1,480 @@
+// Fault rules: reading and writing their JSON, compiling them and matching requests.
+#include "smpp/FaultRules.h"
+
+#include "smpp/SmppPdu.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+using namespace smpp;
+
+namespace {
+
+// The requests a rule can name; a rule keeps one bit per row.
+struct Request {
+    const char* name;
+    uint32_t commandId;
+    bool messageOperation; // what a rule without a command covers
+    bool bind;
+};
+constexpr Request kRequests[] = {
+    // name               command_id        message op  bind
+    {"bind_receiver",    kBindReceiver,    false,      true},
+    {"bind_transmitter", kBindTransmitter, false,      true},
+    {"bind_transceiver", kBindTransceiver, false,      true},
+    {"unbind",           kUnbind,          false,      false},
+    {"enquire_link",     kEnquireLink,     false,      false},
+    {"submit_sm",        kSubmitSm,        true,       false},
+    {"submit_multi",     kSubmitMulti,     true,       false},
+    {"data_sm",          kDataSm,          true,       false},
+    {"query_sm",         kQuerySm,         true,       false},
+    {"replace_sm",       kReplaceSm,       true,       false},
+    {"cancel_sm",        kCancelSm,        true,       false},
+};
+static_assert(std::size(kRequests) <= 32, "one bit per request");
+
+constexpr const char* kBindName = "bind";
+
+uint32_t BitOf(uint32_t commandId) {
+    for (size_t i = 0; i < std::size(kRequests); ++i) {
+        if (kRequests[i].commandId == commandId)
+            return 1u << i;
+    }
+    return 0;
+}
+
+// 0 for a name no rule may carry.
+uint32_t MaskOf(const QString& command) {
+    uint32_t mask = 0;
+    for (size_t i = 0; i < std::size(kRequests); ++i) {
+        const Request& r = kRequests[i];
+        if (command.isEmpty() ? r.messageOperation : command == kBindName ? r.bind : command == r.name)
+            mask |= 1u << i;
+    }
+    return mask;
+}
+
+constexpr const char* kActionNames[] = {"answer", "drop", "close", "nack"}; // by FaultAction
+
+// The JSON field names, also used in every message about them.
+constexpr const char* kCommand = "command";
+constexpr const char* kSystemId = "systemId";
+constexpr const char* kDestination = "destination";
+constexpr const char* kStatus = "status";
+constexpr const char* kDelayMs = "delayMs";
+constexpr const char* kAction = "action";
+constexpr const char* kProbability = "probability";
+constexpr const char* kRatePerSecond = "ratePerSecond";
+constexpr const char* kEnabled = "enabled";
+constexpr const char* kFields[] = {kCommand, kSystemId, kDestination, kStatus, kDelayMs,
+                                   kAction, kProbability, kRatePerSecond, kEnabled};
+
+QString FieldError(int rule, const char* field, const QString& what) {
+    return QString("Rule %1, \"%2\": %3").arg(rule).arg(field, what);
+}
+
+QString RegexError(const QString& pattern) {
+    const QRegularExpression re(pattern);
+    if (re.isValid())
+        return {};
+    return QString("bad regular expression (%1 at offset %2)").arg(re.errorString()).arg(re.patternErrorOffset());
+}
+
+// The first error of one rule, numbered from 1.
+QString RuleError(int number, const FaultRule& rule) {
+    if (MaskOf(rule.command) == 0)
+        return FieldError(number, kCommand, QString("unknown command \"%1\"").arg(rule.command));
+    if (QString e = RegexError(rule.systemId); !e.isEmpty())
+        return FieldError(number, kSystemId, e);
+    if (QString e = RegexError(rule.destination); !e.isEmpty())
+        return FieldError(number, kDestination, e);
+    if (rule.delayMs < 0 || rule.delayMs > fault_rules::kMaxDelayMs)
+        return FieldError(number, kDelayMs, "not between 0 and 86400000 milliseconds");
+    if (!(rule.probability >= 0 && rule.probability <= 1))
+        return FieldError(number, kProbability, "not between 0 and 1");
+    if (rule.ratePerSecond < 0)
+        return FieldError(number, kRatePerSecond, "below 0");
+    return {};
+}
+
+// A command_status as a JSON number or as text ("0x58", "88").
+bool ReadStatus(const QJsonValue& value, uint32_t* status) {
+    if (value.isDouble()) {
+        const double d = value.toDouble();
+        if (d < 0 || d > 4294967295.0 || d != double(int64_t(d)))
+            return false;
+        *status = uint32_t(d);
+        return true;
+    }
+    if (!value.isString())
+        return false;
+    bool ok = false;
+    const qulonglong parsed = value.toString().trimmed().toULongLong(&ok, 0);
+    if (!ok || parsed > 0xFFFFFFFFull)
+        return false;
+    *status = uint32_t(parsed);
+    return true;
+}
+
+bool ReadWhole(const QJsonValue& value, int64_t low, int64_t high, int64_t* out) {
+    const double d = value.toDouble(-1);
+    if (!value.isDouble() || d != double(int64_t(d)) || d < double(low) || d > double(high))
+        return false;
+    *out = int64_t(d);
+    return true;
+}
+
+// Reads one rule object; the message names the first field it cannot use.
+QString ReadRule(int number, const QJsonObject& object, FaultRule* rule) {
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (std::none_of(std::begin(kFields), std::end(kFields), [&](const char* f) { return it.key() == f; }))
+            return QString("Rule %1: unknown field \"%2\"").arg(number).arg(it.key());
+    }
+    const struct {
+        const char* field;
+        QString* target;
+    } texts[] = {{kCommand, &rule->command}, {kSystemId, &rule->systemId}, {kDestination, &rule->destination}};
+    for (const auto& t : texts) {
+        const QJsonValue v = object.value(t.field);
+        if (v.isUndefined() || v.isNull())
+            continue;
+        if (!v.isString())
+            return FieldError(number, t.field, "not a text");
+        *t.target = v.toString();
+    }
+    if (object.contains(kStatus) && !ReadStatus(object.value(kStatus), &rule->status))
+        return FieldError(number, kStatus, "not a command_status (0 to 0xFFFFFFFF)");
+    if (object.contains(kDelayMs) && !ReadWhole(object.value(kDelayMs), 0, fault_rules::kMaxDelayMs, &rule->delayMs))
+        return FieldError(number, kDelayMs, "not between 0 and 86400000 milliseconds");
+    if (object.contains(kAction)) {
+        const QString name = object.value(kAction).toString();
+        const auto& names = fault_rules::ActionNames();
+        const auto found = std::find(names.begin(), names.end(), name);
+        if (found == names.end())
+            return FieldError(number, kAction, "not one of answer, drop, close, nack");
+        rule->action = FaultAction(found - names.begin());
+    }
+    if (object.contains(kProbability)) {
+        const QJsonValue v = object.value(kProbability);
+        if (!v.isDouble() || !(v.toDouble() >= 0 && v.toDouble() <= 1))
+            return FieldError(number, kProbability, "not between 0 and 1");
+        rule->probability = v.toDouble();
+    }
+    if (object.contains(kRatePerSecond)) {
+        int64_t rate = 0;
+        if (!ReadWhole(object.value(kRatePerSecond), 0, INT32_MAX, &rate))
+            return FieldError(number, kRatePerSecond, "not a whole number of 0 or more");
+        rule->ratePerSecond = int32_t(rate);
+    }
+    if (object.contains(kEnabled)) {
+        if (!object.value(kEnabled).isBool())
+            return FieldError(number, kEnabled, "not true or false");
+        rule->enabled = object.value(kEnabled).toBool();
+    }
+    return RuleError(number, *rule);
+}
+
+// Where a request's destination addresses sit; each call gets the next one. Reads stop at the
+// end of the body or at a field without its NUL, so a short or odd body simply has fewer.
+class CDestinationReader {
+public:
+    CDestinationReader(uint32_t commandId, const uint8_t* body, int32_t length)
+        : m_at(body), m_end(body + std::max<int32_t>(length, 0)) {
+        switch (commandId) {
+        case kSubmitSm:
+        case kDataSm: // service_type, source ton, npi, source_addr, then one destination
+            SkipText(6), Skip(2), SkipText(21), m_left = 1;
+            break;
+        case kCancelSm: // service_type, message_id, source ton, npi, source_addr, then one destination
+            SkipText(6), SkipText(65), Skip(2), SkipText(21), m_left = 1;
+            break;
+        case kSubmitMulti: // service_type, source ton, npi, source_addr, number_of_dests
+            SkipText(6), Skip(2), SkipText(21);
+            m_left = m_at < m_end ? *m_at++ : 0;
+            m_multi = true;
+            break;
+        default:
+            break;
+        }
+    }
+    // False when there is none left.
+    bool Next(std::string_view* address) {
+        if (m_left <= 0 || !m_at)
+            return false;
+        --m_left;
+        if (m_multi) {
+            // dest_flag 1: an SME address (ton, npi, address); 2: a distribution list name.
+            if (m_at >= m_end)
+                return false;
+            const uint8_t flag = *m_at++;
+            if (flag == 1)
+                Skip(2);
+            else if (flag != 2)
+                return false;
+        } else {
+            Skip(2);
+        }
+        return Text(21, address);
+    }
+
+private:
+    void Skip(int count) {
+        if (m_at && m_end - m_at >= count)
+            m_at += count;
+        else
+            m_at = nullptr;
+    }
+    bool Text(int maxOctets, std::string_view* text) {
+        if (!m_at)
+            return false;
+        const auto room = std::min<ptrdiff_t>(m_end - m_at, maxOctets);
+        const void* nul = room > 0 ? std::memchr(m_at, 0, size_t(room)) : nullptr;
+        if (!nul) {
+            m_at = nullptr;
+            return false;
+        }
+        const auto* end = static_cast<const uint8_t*>(nul);
+        *text = std::string_view(reinterpret_cast<const char*>(m_at), size_t(end - m_at));
+        m_at = end + 1;
+        return true;
+    }
+    void SkipText(int maxOctets) {
+        std::string_view ignored;
+        Text(maxOctets, &ignored);
+    }
+
+    const uint8_t* m_at;
+    const uint8_t* m_end;
+    int m_left = 0;
+    bool m_multi = false;
+};
+
+bool Search(const QRegularExpression& re, std::string_view text) {
+    return re.match(QString::fromLatin1(text.data(), qsizetype(text.size()))).hasMatch();
+}
+
+} // namespace
+
+const std::vector<QString>& fault_rules::CommandNames() {
+    static const std::vector<QString> names = [] {
+        std::vector<QString> n{QString(), kBindName};
+        for (const Request& r : kRequests)
+            n.emplace_back(r.name);
+        return n;
+    }();
+    return names;
+}
+
+QString fault_rules::ActionName(FaultAction action) {
+    return kActionNames[int(action)];
+}
+
+const std::vector<QString>& fault_rules::ActionNames() {
+    static const std::vector<QString> names(std::begin(kActionNames), std::end(kActionNames));
+    return names;
+}
+
+std::vector<FaultRule> fault_rules::Parse(const QByteArray& json, QString* error) {
+    error->clear();
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        *error = QString("Fault rules are not JSON (%1 at offset %2)").arg(parseError.errorString()).arg(parseError.offset);
+        return {};
+    }
+    if (!document.isArray()) {
+        *error = "Fault rules must be a JSON array of rule objects";
+        return {};
+    }
+    std::vector<FaultRule> rules;
+    const QJsonArray array = document.array();
+    for (int i = 0; i < array.size(); ++i) {
+        if (!array.at(i).isObject()) {
+            *error = QString("Rule %1: not a JSON object").arg(i + 1);
+            return {};
+        }
+        FaultRule rule;
+        *error = ReadRule(i + 1, array.at(i).toObject(), &rule);
+        if (!error->isEmpty())
+            return {};
+        rules.push_back(rule);
+    }
+    return rules;
+}
+
+QString fault_rules::Validate(const std::vector<FaultRule>& rules) {
+    for (size_t i = 0; i < rules.size(); ++i) {
+        if (QString e = RuleError(int(i) + 1, rules[i]); !e.isEmpty())
+            return e;
+    }
+    return {};
+}
+
+QByteArray fault_rules::ToJson(const std::vector<FaultRule>& rules) {
+    const FaultRule defaults;
+    QJsonArray array;
+    for (const FaultRule& rule : rules) {
+        QJsonObject o;
+        if (!rule.command.isEmpty())
+            o[kCommand] = rule.command;
+        if (!rule.systemId.isEmpty())
+            o[kSystemId] = rule.systemId;
+        if (!rule.destination.isEmpty())
+            o[kDestination] = rule.destination;
+        if (rule.status != defaults.status)
+            o[kStatus] = QString::asprintf("0x%08X", rule.status);
+        if (rule.delayMs != defaults.delayMs)
+            o[kDelayMs] = double(rule.delayMs);
+        if (rule.action != defaults.action)
+            o[kAction] = ActionName(rule.action);
+        if (rule.probability != defaults.probability)
+            o[kProbability] = rule.probability;
+        if (rule.ratePerSecond != defaults.ratePerSecond)
+            o[kRatePerSecond] = rule.ratePerSecond;
+        if (rule.enabled != defaults.enabled)
+            o[kEnabled] = rule.enabled;
+        array.append(o);
+    }
+    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+}
+
+QString CFaultRules::SetRules(const std::vector<FaultRule>& rules) {
+    if (QString error = fault_rules::Validate(rules); !error.isEmpty())
+        return error;
+    m_given = rules;
+    m_compiled.clear();
+    for (size_t i = 0; i < rules.size(); ++i) {
+        const FaultRule& r = rules[i];
+        if (!r.enabled)
+            continue;
+        const auto options = QRegularExpression::DontCaptureOption;
+        Compiled c{int(i), MaskOf(r.command), QRegularExpression(r.systemId, options),
+                   QRegularExpression(r.destination, options), r.systemId.isEmpty(), r.destination.isEmpty(),
+                   r.probability, r.ratePerSecond, r.action, r.status, r.delayMs};
+        c.systemId.optimize();
+        c.destination.optimize();
+        m_compiled.push_back(std::move(c));
+    }
+    // Cached matches and rate windows belong to the old list; refused binds stay.
+    ++m_generation;
+    for (auto& [id, state] : m_connections) {
+        state.systemIdMatch.clear();
+        state.windows.clear();
+    }
+    return {};
+}
+
+bool CFaultRules::MatchesSystemId(Connection& state, const Compiled& rule, size_t at, uint32_t commandId,
+                                  std::string_view systemId) {
+    if (rule.anySystemId)
+        return true;
+    // A bind asks under a name of its own; other requests run under the connection's, which
+    // changes only with a bind, so its matches are kept.
+    static const uint32_t kBinds = MaskOf(kBindName);
+    if (BitOf(commandId) & kBinds)
+        return Search(rule.systemId, systemId);
+    if (state.generation != m_generation || state.systemId != systemId) {
+        state.generation = m_generation;
+        state.systemId.assign(systemId);
+        state.systemIdMatch.assign(m_compiled.size(), 2);
+    }
+    uint8_t& known = state.systemIdMatch[at]; // 2: not asked yet
+    if (known == 2)
+        known = Search(rule.systemId, systemId) ? 1 : 0;
+    return known == 1;
+}
+
+bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_view systemId, const uint8_t* body,
+                         int32_t bodyLength, int64_t nowMs, FaultDecision* decision) {
+    const uint32_t bit = BitOf(commandId);
+    Connection* state = nullptr;
+    for (size_t i = 0; i < m_compiled.size(); ++i) {
+        Compiled& rule = m_compiled[i];
+        if (!(rule.commandMask & bit))
+            continue;
+        if (!state)
+            state = &m_connections[connection];
+        if (!MatchesSystemId(*state, rule, i, commandId, systemId))
+            continue;
+        if (!rule.anyDestination) {
+            CDestinationReader reader(commandId, body, bodyLength);
+            std::string_view address;
+            bool found = false;
+            bool any = false;
+            while (!found && reader.Next(&address)) {
+                any = true;
+                found = Search(rule.destination, address);
+            }
+            if (!any)
+                found = Search(rule.destination, {}); // a request without a destination offers empty text
+            if (!found)
+                continue;
+        }
+        // Drawn only for rules left to chance, so that certain rules do not move the sequence.
+        if (rule.probability < 1 && !(double(m_random() >> 8) / double(1u << 24) < rule.probability))
+            continue;
+
+        *decision = FaultDecision{rule.position, rule.action, rule.status, rule.delayMs, false};
+        if (rule.ratePerSecond > 0) {
+            if (state->windows.size() != m_compiled.size())
+                state->windows.assign(m_compiled.size(), RateWindow{});
+            RateWindow& window = state->windows[i];
+            if (window.count < 0 || nowMs - window.startMs >= fault_rules::kRateWindowMs)
+                window = RateWindow{nowMs, 0};
+            if (++window.count > rule.ratePerSecond) {
+                decision->throttled = true;
+                decision->status = fault_rules::kStatusThrottled;
+                decision->action = FaultAction::Answer;
+                decision->delayMs = 0;
+                ++rule.throttled;
+            }
+        }
+        ++rule.fired;
+        return true;
+    }
+    return false;
+}
+
+void CFaultRules::SetBindRefused(uint64_t connection, bool refused) {
+    if (refused)
+        m_connections[connection].bindRefused = true;
+    else if (const auto found = m_connections.find(connection); found != m_connections.end())
+        found->second.bindRefused = false;
+}
+
+bool CFaultRules::BindRefused(uint64_t connection) const {
+    const auto found = m_connections.find(connection);
+    return found != m_connections.end() && found->second.bindRefused;
+}
+
+void CFaultRules::Forget(uint64_t connection) {
+    m_connections.erase(connection);
+}
+
+std::vector<std::string> CFaultRules::TakeReport(int periodSeconds) {
+    std::vector<std::string> lines;
+    for (Compiled& rule : m_compiled) {
+        if (rule.fired == 0)
+            continue;
+        const FaultRule& given = m_given[size_t(rule.position)];
+        const QString command = given.command.isEmpty() ? QString("message operations") : given.command;
+        QString line = QString("Fault rule %1 (%2, %3, status %4) applied %5 times in %6 s")
+                           .arg(rule.position + 1)
+                           .arg(command, fault_rules::ActionName(given.action),
+                                QString::asprintf("0x%08X", given.status))
+                           .arg(rule.fired)
+                           .arg(periodSeconds);
+        if (rule.throttled > 0)
+            line += QString(", %1 throttled").arg(rule.throttled);
+        lines.push_back(line.toStdString() + "\r\n");
+        rule.fired = 0;
+        rule.throttled = 0;
+    }
+    return lines;
+}
