@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -71,7 +72,9 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     const QCommandLineOption port("smpp-port", QString(), "N");
     const QCommandLineOption mobilePort("mobile-port", QString(), "N");
     const QCommandLineOption listen("listen", QString(), "ADDR");
-    parser.addOptions({headless, help, trace, port, mobilePort, listen});
+    const QCommandLineOption faults("faults", QString(), "FILE");
+    const QCommandLineOption seed("seed", QString(), "N");
+    parser.addOptions({headless, help, trace, port, mobilePort, listen, faults, seed});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -102,11 +105,33 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
         }
         options.listen = address;
     }
+    if (parser.isSet(seed)) {
+        bool ok = false;
+        options.seed = parser.value(seed).toUInt(&ok);
+        if (!ok) {
+            options.error = QString("Invalid seed '%1'.").arg(parser.value(seed));
+            return options;
+        }
+    }
+    if (parser.isSet(faults)) {
+        QFile file(parser.value(faults));
+        if (!file.open(QIODevice::ReadOnly)) {
+            options.error = QString("Cannot read fault rules from '%1'.").arg(file.fileName());
+            return options;
+        }
+        QString error;
+        options.faultRules = fault_rules::Parse(file.readAll(), &error);
+        if (!error.isEmpty()) {
+            options.error = QString("%1: %2.").arg(file.fileName(), error);
+            return options;
+        }
+    }
     return options;
 }
 
 QString HeadlessUsage() {
-    return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace] [--help]\n"
+    return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace]\n"
+           "                [--faults FILE] [--seed N] [--help]\n"
            "\n"
            "Runs the Tarnwick SMSC simulator in its window, or headless when --headless is given or\n"
            "there is no display. Headless, both servers' console lines go to standard output, behind\n"
@@ -118,6 +143,11 @@ QString HeadlessUsage() {
            "  --listen ADDR    IPv4 address to listen on (default: all local addresses)\n"
            "  --trace          print one line per captured PDU: seq, source IP, source port,\n"
            "                   protocol:command, length, time\n"
+           "  --faults FILE    answer by the fault rules in FILE (a JSON array of rules:\n"
+           "                   command, systemId, destination, status, delayMs, action,\n"
+           "                   probability, ratePerSecond, enabled) instead of the stored ones,\n"
+           "                   for this run only\n"
+           "  --seed N         seed of the rules' chance, so that a run can be repeated\n"
            "  --help           show this text\n";
 }
 
@@ -134,6 +164,10 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
     simulator.Smpp().AddObserver(&smppConsole);
     simulator.Mobile().AddObserver(&mobileConsole);
     CHeadlessTrace trace(simulator.Log(), simulator.Decoder(), out, options.trace);
+    if (options.faultRules)
+        simulator.UseFaultRules(*options.faultRules);
+    if (options.seed)
+        simulator.Smpp().Faults().SetSeed(*options.seed);
     if (!simulator.Start())
         return 1;
     return QCoreApplication::exec();

@@ -1,12 +1,16 @@
 // Command-line options and the event loop of `tarnwick --headless`.
 #pragma once
 
+#include "smpp/FaultRules.h"
+
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
+#include <vector>
 
 struct HeadlessOptions {
     bool headless = false;      // --headless was given
@@ -15,6 +19,8 @@ struct HeadlessOptions {
     uint16_t smppPort = 5018;   // 0 picks a free port
     uint16_t mobilePort = 8880; // 0 picks a free port
     QHostAddress listen{QHostAddress::AnyIPv4};
+    std::optional<std::vector<FaultRule>> faultRules; // read from the --faults file
+    std::optional<uint32_t> seed;                     // --seed: chance faults repeat run after run
     QString error;              // set when the arguments cannot be used
 };
 

@@ -7,6 +7,7 @@ namespace {
 
 constexpr const char* kFilterKey = "Setup/Filter";
 constexpr const char* kShowUnknownKey = "Setup/ShowUnknown";
+constexpr const char* kFaultRulesKey = "Setup/FaultRules";
 
 } // namespace
 
@@ -18,6 +19,8 @@ CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
 }
 
 bool CSimulator::Start() {
+    // A stored list that no longer reads (edited by hand) starts the server without rules.
+    m_smpp.Faults().SetRules(m_runFaultRules ? *m_runFaultRules : StoredFaultRules(QSettings()));
     const bool smppStarted = m_smpp.Start(m_options.smppPort, kMaxConnections, kIdleTimeoutSeconds);
     const bool mobileStarted = m_mobile.Start(m_options.mobilePort, kMaxConnections, kIdleTimeoutSeconds);
     const QSettings settings;
@@ -44,4 +47,16 @@ void CSimulator::SaveFilter(const std::string& filter, bool showUnknown) {
     settings.setValue(kShowUnknownKey, showUnknown ? 1 : 0);
     m_log.SetFilter(filter);
     m_log.SetShowUnknown(showUnknown);
+}
+
+std::vector<FaultRule> CSimulator::StoredFaultRules(const QSettings& settings) {
+    QString error;
+    return fault_rules::Parse(settings.value(kFaultRulesKey, "[]").toString().toUtf8(), &error);
+}
+
+bool CSimulator::SaveFaultRules(const std::vector<FaultRule>& rules) {
+    if (!m_smpp.Faults().SetRules(rules).isEmpty())
+        return false;
+    QSettings().setValue(kFaultRulesKey, QString::fromUtf8(fault_rules::ToJson(rules)));
+    return true;
 }

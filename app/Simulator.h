@@ -10,7 +10,9 @@
 #include <QHostAddress>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QSettings;
 
@@ -41,6 +43,15 @@ public:
     // Stores both and hands them to the capture log, so they apply to the next PDU.
     void SaveFilter(const std::string& filter, bool showUnknown);
 
+    // "Setup"/"FaultRules" as stored; none when missing or unreadable.
+    static std::vector<FaultRule> StoredFaultRules(const QSettings& settings);
+    // Stores the rules and hands them to the SMPP server, so they apply to the next request.
+    // False, and nothing changed, when a rule is bad.
+    bool SaveFaultRules(const std::vector<FaultRule>& rules);
+    // Rules for this run only (a rules file), which Start gives the SMPP server instead of the
+    // stored ones; nothing is stored.
+    void UseFaultRules(std::vector<FaultRule> rules) { m_runFaultRules = std::move(rules); }
+
     CPacketLog& Log() { return m_log; }
     const CPacketDecoder& Decoder() const { return m_decoder; }
     CSmppServer& Smpp() { return m_smpp; }
@@ -52,4 +63,5 @@ private:
     CPacketDecoder m_decoder;
     CSmppServer m_smpp;
     CMobileServer m_mobile;
+    std::optional<std::vector<FaultRule>> m_runFaultRules;
 };

@@ -24,6 +24,11 @@ int RunWindow(const HeadlessOptions& options, int& argc, char** argv) {
     CPelmoraApp app({options.smppPort, options.mobilePort, options.listen});
     // The consoles live on the server pages now; --trace still lists each captured PDU here.
     CHeadlessTrace trace(app.Simulator().Log(), app.Simulator().Decoder(), std::cout, options.trace);
+    // A rules file serves this run only; the Faults page keeps editing the stored rules.
+    if (options.faultRules)
+        app.Simulator().UseFaultRules(*options.faultRules);
+    if (options.seed)
+        app.Simulator().Smpp().Faults().SetSeed(*options.seed);
     app.InitInstance();
     return QApplication::exec();
 }

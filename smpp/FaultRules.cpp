@@ -363,6 +363,7 @@ QString CFaultRules::SetRules(const std::vector<FaultRule>& rules) {
     }
     // Cached matches and rate windows belong to the old list; refused binds stay.
     ++m_generation;
+    m_destinationMemo.clear();
     for (auto& [id, state] : m_connections) {
         state.systemIdMatch.clear();
         state.windows.clear();
@@ -394,6 +395,7 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
                          int32_t bodyLength, int64_t nowMs, FaultDecision* decision) {
     const uint32_t bit = BitOf(commandId);
     Connection* state = nullptr;
+    m_destinationsRead = false;
     for (size_t i = 0; i < m_compiled.size(); ++i) {
         Compiled& rule = m_compiled[i];
         if (!(rule.commandMask & bit))
@@ -403,17 +405,9 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
         if (!MatchesSystemId(*state, rule, i, commandId, systemId))
             continue;
         if (!rule.anyDestination) {
-            CDestinationReader reader(commandId, body, bodyLength);
-            std::string_view address;
-            bool found = false;
-            bool any = false;
-            while (!found && reader.Next(&address)) {
-                any = true;
-                found = Search(rule.destination, address);
-            }
-            if (!any)
-                found = Search(rule.destination, {}); // a request without a destination offers empty text
-            if (!found)
+            if (!m_destinationsRead)
+                ReadDestinations(commandId, body, bodyLength);
+            if (!MatchesDestination(rule, i))
                 continue;
         }
         // Drawn only for rules left to chance, so that certain rules do not move the sequence.
@@ -437,6 +431,38 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
         }
         ++rule.fired;
         return true;
+    }
+    return false;
+}
+
+void CFaultRules::ReadDestinations(uint32_t commandId, const uint8_t* body, int32_t bodyLength) {
+    m_destinationsRead = true;
+    m_destinations.clear();
+    if (m_destinationMemo.size() >= kDestinationMemoLimit)
+        m_destinationMemo.clear();
+    CDestinationReader reader(commandId, body, bodyLength);
+    std::string_view address;
+    bool any = false;
+    while (reader.Next(&address)) {
+        any = true;
+        m_destinations.emplace_back(address, nullptr);
+    }
+    if (!any)
+        m_destinations.emplace_back(std::string_view(), nullptr); // a request without a destination offers empty text
+    for (auto& [text, known] : m_destinations) {
+        known = &m_destinationMemo[std::string(text)];
+        if (known->size() != m_compiled.size())
+            known->assign(m_compiled.size(), 2);
+    }
+}
+
+bool CFaultRules::MatchesDestination(const Compiled& rule, size_t at) {
+    for (auto& [text, known] : m_destinations) {
+        uint8_t& match = (*known)[at];
+        if (match == 2)
+            match = Search(rule.destination, text) ? 1 : 0;
+        if (match == 1)
+            return true;
     }
     return false;
 }

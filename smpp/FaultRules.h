@@ -129,10 +129,20 @@ private:
 
     bool MatchesSystemId(Connection& state, const Compiled& rule, size_t at, uint32_t commandId,
                          std::string_view systemId);
+    bool MatchesDestination(const Compiled& rule, size_t at);
+    // Reads the request's destinations once and finds what is known of each.
+    void ReadDestinations(uint32_t commandId, const uint8_t* body, int32_t bodyLength);
 
     std::vector<FaultRule> m_given;
     std::vector<Compiled> m_compiled;
     uint64_t m_generation = 1;
     std::unordered_map<uint64_t, Connection> m_connections;
+    // A destination meets the same answer from a rule's expression every time, and a test sends
+    // to few of them: each one's matches (per compiled rule, 2 while not asked) are kept, up to
+    // a bound, so that rules that do not match cost a look-up, not a search, per request.
+    static constexpr size_t kDestinationMemoLimit = 4096;
+    std::unordered_map<std::string, std::vector<uint8_t>> m_destinationMemo;
+    std::vector<std::pair<std::string_view, std::vector<uint8_t>*>> m_destinations; // of the current request
+    bool m_destinationsRead = false;
     std::mt19937 m_random{std::random_device{}()};
 };
