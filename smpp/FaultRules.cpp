@@ -115,7 +115,7 @@ bool ReadStatus(const QJsonValue& value, uint32_t* status) {
     if (!value.isString())
         return false;
     bool ok = false;
-    const qulonglong parsed = value.toString().trimmed().toULongLong(&ok, 0);
+    const qulonglong parsed = fault_rules::ParseStatus(value.toString(), &ok);
     if (!ok || parsed > 0xFFFFFFFFull)
         return false;
     *status = uint32_t(parsed);
@@ -271,6 +271,18 @@ const std::vector<QString>& fault_rules::CommandNames() {
     return names;
 }
 
+qulonglong fault_rules::ParseStatus(const QString& text, bool* ok) {
+    const QString t = text.trimmed();
+    const bool hex = t.startsWith("0x", Qt::CaseInsensitive);
+    const qulonglong value = (hex ? t.mid(2) : t).toULongLong(ok, hex ? 16 : 10);
+    *ok = *ok && value <= 0xFFFFFFFFull;
+    return value;
+}
+
+QString fault_rules::StatusText(uint32_t status) {
+    return QString::asprintf("0x%08X", status);
+}
+
 QString fault_rules::ActionName(FaultAction action) {
     return kActionNames[int(action)];
 }
@@ -328,7 +340,7 @@ QByteArray fault_rules::ToJson(const std::vector<FaultRule>& rules) {
         if (!rule.destination.isEmpty())
             o[kDestination] = rule.destination;
         if (rule.status != defaults.status)
-            o[kStatus] = QString::asprintf("0x%08X", rule.status);
+            o[kStatus] = StatusText(rule.status);
         if (rule.delayMs != defaults.delayMs)
             o[kDelayMs] = double(rule.delayMs);
         if (rule.action != defaults.action)
@@ -493,7 +505,7 @@ std::vector<std::string> CFaultRules::TakeReport(int periodSeconds) {
         QString line = QString("Fault rule %1 (%2, %3, status %4) applied %5 times in %6 s")
                            .arg(rule.position + 1)
                            .arg(command, fault_rules::ActionName(given.action),
-                                QString::asprintf("0x%08X", given.status))
+                                fault_rules::StatusText(given.status))
                            .arg(rule.fired)
                            .arg(periodSeconds);
         if (rule.throttled > 0)

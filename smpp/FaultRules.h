@@ -44,6 +44,10 @@ constexpr int64_t kRateWindowMs = 1000;
 
 // The command names a rule may carry, in the order the options page offers them ("" first).
 const std::vector<QString>& CommandNames();
+// A command_status as "0x0000000D"; read back from hex with 0x or decimal ("13"), false beyond
+// 32 bits or for anything else.
+QString StatusText(uint32_t status);
+qulonglong ParseStatus(const QString& text, bool* ok);
 // "answer", "drop", "close", "nack".
 QString ActionName(FaultAction action);
 const std::vector<QString>& ActionNames();
