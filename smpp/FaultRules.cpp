@@ -8,6 +8,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -37,9 +38,11 @@ constexpr Request kRequests[] = {
     {"replace_sm",       kReplaceSm,       true,       false},
     {"cancel_sm",        kCancelSm,        true,       false},
 };
-static_assert(std::size(kRequests) <= 32, "one bit per request");
+
 
 constexpr const char* kBindName = "bind";
+
+static_assert(std::size(kRequests) == CFaultRules::kRequestKinds, "one bit and one candidate list per request");
 
 uint32_t BitOf(uint32_t commandId) {
     for (size_t i = 0; i < std::size(kRequests); ++i) {
@@ -233,13 +236,15 @@ private:
     bool Text(int maxOctets, std::string_view* text) {
         if (!m_at)
             return false;
-        const auto room = std::min<ptrdiff_t>(m_end - m_at, maxOctets);
-        const void* nul = room > 0 ? std::memchr(m_at, 0, size_t(room)) : nullptr;
-        if (!nul) {
+        // Address fields are a few octets: a plain loop beats a library call here.
+        const uint8_t* limit = m_at + std::min<ptrdiff_t>(m_end - m_at, maxOctets);
+        const uint8_t* end = m_at;
+        while (end < limit && *end != 0)
+            ++end;
+        if (end == limit) {
             m_at = nullptr;
             return false;
         }
-        const auto* end = static_cast<const uint8_t*>(nul);
         *text = std::string_view(reinterpret_cast<const char*>(m_at), size_t(end - m_at));
         m_at = end + 1;
         return true;
@@ -254,6 +259,17 @@ private:
     int m_left = 0;
     bool m_multi = false;
 };
+
+// For the few octets of an address or a system id, a plain loop beats a library call.
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
 
 bool Search(const QRegularExpression& re, std::string_view text) {
     return re.match(QString::fromLatin1(text.data(), qsizetype(text.size()))).hasMatch();
@@ -357,6 +373,8 @@ QByteArray fault_rules::ToJson(const std::vector<FaultRule>& rules) {
 }
 
 QString CFaultRules::SetRules(const std::vector<FaultRule>& rules) {
+    if (rules.size() > kMaxRules)
+        return QString("More than %1 fault rules").arg(kMaxRules);
     if (QString error = fault_rules::Validate(rules); !error.isEmpty())
         return error;
     m_given = rules;
@@ -373,49 +391,71 @@ QString CFaultRules::SetRules(const std::vector<FaultRule>& rules) {
         c.destination.optimize();
         m_compiled.push_back(std::move(c));
     }
+    m_namedRequests = 0;
+    for (const Compiled& c : m_compiled)
+        m_namedRequests |= c.commandMask;
     // Cached matches and rate windows belong to the old list; refused binds stay.
     ++m_generation;
     m_destinationMemo.clear();
-    for (auto& [id, state] : m_connections) {
-        state.systemIdMatch.clear();
+    m_lastDestination = nullptr;
+    for (auto& [id, state] : m_connections)
         state.windows.clear();
-    }
     return {};
 }
 
-bool CFaultRules::MatchesSystemId(Connection& state, const Compiled& rule, size_t at, uint32_t commandId,
-                                  std::string_view systemId) {
-    if (rule.anySystemId)
-        return true;
-    // A bind asks under a name of its own; other requests run under the connection's, which
-    // changes only with a bind, so its matches are kept.
-    static const uint32_t kBinds = MaskOf(kBindName);
-    if (BitOf(commandId) & kBinds)
-        return Search(rule.systemId, systemId);
-    if (state.generation != m_generation || state.systemId != systemId) {
-        state.generation = m_generation;
-        state.systemId.assign(systemId);
-        state.systemIdMatch.assign(m_compiled.size(), 2);
+inline bool CFaultRules::MatchesDestination(const Compiled& rule, size_t at) {
+    for (auto& [text, known] : m_destinations) {
+        uint8_t& match = (*known)[at];
+        if (match == 2)
+            match = Search(rule.destination, text) ? 1 : 0;
+        if (match == 1)
+            return true;
     }
-    uint8_t& known = state.systemIdMatch[at]; // 2: not asked yet
-    if (known == 2)
-        known = Search(rule.systemId, systemId) ? 1 : 0;
-    return known == 1;
+    return false;
+}
+
+void CFaultRules::FindCandidates(uint32_t bit, std::string_view systemId, Candidates* out) const {
+    out->clear();
+    for (size_t i = 0; i < m_compiled.size(); ++i) {
+        const Compiled& rule = m_compiled[i];
+        if ((rule.commandMask & bit) && (rule.anySystemId || Search(rule.systemId, systemId)))
+            out->push_back(uint16_t(i));
+    }
 }
 
 bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_view systemId, const uint8_t* body,
-                         int32_t bodyLength, int64_t nowMs, FaultDecision* decision) {
-    const uint32_t bit = BitOf(commandId);
-    Connection* state = nullptr;
+                         int32_t bodyLength, const CScheduler& clock, FaultDecision* decision) {
+    static const uint32_t kBinds = MaskOf(kBindName);
+    if (commandId != m_lastCommandId) { // a load sends one kind of request after another
+        m_lastCommandId = commandId;
+        m_lastCommandBit = BitOf(commandId);
+    }
+    const uint32_t bit = m_lastCommandBit;
+    if (!(bit & m_namedRequests))
+        return false;
+    Connection& state = m_connections[connection];
+    const Candidates* candidates = nullptr;
+    Candidates bindCandidates;
+    if (bit & kBinds) {
+        // A bind asks under a name of its own, and binds are few: nothing kept.
+        FindCandidates(bit, systemId, &bindCandidates);
+        candidates = &bindCandidates;
+    } else {
+        if (state.generation != m_generation || !SameText(state.systemId, systemId)) {
+            state.generation = m_generation;
+            state.systemId.assign(systemId);
+            std::fill(std::begin(state.known), std::end(state.known), false);
+        }
+        const int kind = std::countr_zero(bit);
+        if (!state.known[kind]) {
+            FindCandidates(bit, systemId, &state.candidates[kind]);
+            state.known[kind] = true;
+        }
+        candidates = &state.candidates[kind];
+    }
     m_destinationsRead = false;
-    for (size_t i = 0; i < m_compiled.size(); ++i) {
+    for (const uint16_t i : *candidates) {
         Compiled& rule = m_compiled[i];
-        if (!(rule.commandMask & bit))
-            continue;
-        if (!state)
-            state = &m_connections[connection];
-        if (!MatchesSystemId(*state, rule, i, commandId, systemId))
-            continue;
         if (!rule.anyDestination) {
             if (!m_destinationsRead)
                 ReadDestinations(commandId, body, bodyLength);
@@ -428,9 +468,10 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
 
         *decision = FaultDecision{rule.position, rule.action, rule.status, rule.delayMs, false};
         if (rule.ratePerSecond > 0) {
-            if (state->windows.size() != m_compiled.size())
-                state->windows.assign(m_compiled.size(), RateWindow{});
-            RateWindow& window = state->windows[i];
+            if (state.windows.size() != m_compiled.size())
+                state.windows.assign(m_compiled.size(), RateWindow{});
+            RateWindow& window = state.windows[i];
+            const int64_t nowMs = clock.NowMs();
             if (window.count < 0 || nowMs - window.startMs >= fault_rules::kRateWindowMs)
                 window = RateWindow{nowMs, 0};
             if (++window.count > rule.ratePerSecond) {
@@ -450,8 +491,10 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
 void CFaultRules::ReadDestinations(uint32_t commandId, const uint8_t* body, int32_t bodyLength) {
     m_destinationsRead = true;
     m_destinations.clear();
-    if (m_destinationMemo.size() >= kDestinationMemoLimit)
+    if (m_destinationMemo.size() >= kDestinationMemoLimit) {
         m_destinationMemo.clear();
+        m_lastDestination = nullptr;
+    }
     CDestinationReader reader(commandId, body, bodyLength);
     std::string_view address;
     bool any = false;
@@ -462,22 +505,19 @@ void CFaultRules::ReadDestinations(uint32_t commandId, const uint8_t* body, int3
     if (!any)
         m_destinations.emplace_back(std::string_view(), nullptr); // a request without a destination offers empty text
     for (auto& [text, known] : m_destinations) {
-        known = &m_destinationMemo[std::string(text)];
+        // Load tests send to one destination over and over: skip the hash for a repeat.
+        if (m_lastDestination && SameText(text, m_lastDestinationText)) {
+            known = m_lastDestination;
+        } else {
+            known = &m_destinationMemo[std::string(text)];
+            m_lastDestinationText.assign(text);
+            m_lastDestination = known;
+        }
         if (known->size() != m_compiled.size())
             known->assign(m_compiled.size(), 2);
     }
 }
 
-bool CFaultRules::MatchesDestination(const Compiled& rule, size_t at) {
-    for (auto& [text, known] : m_destinations) {
-        uint8_t& match = (*known)[at];
-        if (match == 2)
-            match = Search(rule.destination, text) ? 1 : 0;
-        if (match == 1)
-            return true;
-    }
-    return false;
-}
 
 void CFaultRules::SetBindRefused(uint64_t connection, bool refused) {
     if (refused)

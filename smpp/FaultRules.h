@@ -2,6 +2,8 @@
 // drop, close, nack), kept as JSON and matched against each request the SMPP server serves.
 #pragma once
 
+#include "engine/Scheduler.h"
+
 #include <QByteArray>
 #include <QRegularExpression>
 #include <QString>
@@ -78,6 +80,9 @@ struct FaultDecision {
 // traffic under the same seed meets the same faults.
 class CFaultRules {
 public:
+    static constexpr int kRequestKinds = 11; // the requests a rule can name
+    static constexpr size_t kMaxRules = 65535;
+
     // Replaces the rules (disabled ones are kept for their numbers but never match). Returns the
     // validation error and changes nothing when a rule is bad. Rate windows start afresh.
     QString SetRules(const std::vector<FaultRule>& rules);
@@ -91,8 +96,9 @@ public:
     // bind systemId is the one it asks for, otherwise the connection's name; the destination is
     // read from the body (submit_sm, data_sm, cancel_sm; any destination of a submit_multi) and is
     // empty for requests that carry none. Counts the rule as fired.
+    // The clock is read only for a rule with a rate.
     bool Decide(uint64_t connection, uint32_t commandId, std::string_view systemId, const uint8_t* body,
-                int32_t bodyLength, int64_t nowMs, FaultDecision* decision);
+                int32_t bodyLength, const CScheduler& clock, FaultDecision* decision);
 
     // A bind refused by a rule is remembered until the connection binds or goes.
     void SetBindRefused(uint64_t connection, bool refused);
@@ -123,22 +129,28 @@ private:
         int64_t startMs = 0;
         int32_t count = -1; // -1: no window yet
     };
+    using Candidates = std::vector<uint16_t>; // compiled rules, in order
     struct Connection {
-        std::string systemId;              // the name the matches below were made for
+        // The connection's name changes only with a bind, so which rules pass on command and
+        // system id is worked out once per kind of request and kept until then.
+        std::string systemId;
         uint64_t generation = 0;
-        std::vector<uint8_t> systemIdMatch; // per compiled rule
-        std::vector<RateWindow> windows;    // per compiled rule
+        Candidates candidates[kRequestKinds];
+        bool known[kRequestKinds] = {};
+        std::vector<RateWindow> windows; // per compiled rule
         bool bindRefused = false;
     };
 
-    bool MatchesSystemId(Connection& state, const Compiled& rule, size_t at, uint32_t commandId,
-                         std::string_view systemId);
+    void FindCandidates(uint32_t bit, std::string_view systemId, Candidates* out) const;
     bool MatchesDestination(const Compiled& rule, size_t at);
     // Reads the request's destinations once and finds what is known of each.
     void ReadDestinations(uint32_t commandId, const uint8_t* body, int32_t bodyLength);
 
     std::vector<FaultRule> m_given;
     std::vector<Compiled> m_compiled;
+    uint32_t m_namedRequests = 0; // bits of the requests some rule names
+    uint32_t m_lastCommandId = 0;
+    uint32_t m_lastCommandBit = 0;
     uint64_t m_generation = 1;
     std::unordered_map<uint64_t, Connection> m_connections;
     // A destination meets the same answer from a rule's expression every time, and a test sends
@@ -148,5 +160,7 @@ private:
     std::unordered_map<std::string, std::vector<uint8_t>> m_destinationMemo;
     std::vector<std::pair<std::string_view, std::vector<uint8_t>*>> m_destinations; // of the current request
     bool m_destinationsRead = false;
+    std::string m_lastDestinationText;
+    std::vector<uint8_t>* m_lastDestination = nullptr; // memo entry of m_lastDestinationText
     std::mt19937 m_random{std::random_device{}()};
 };

@@ -38,7 +38,7 @@ bool CSmppServer::ApplyFaults(int index, const DispatchRow& row, uint32_t sequen
     }
 
     FaultDecision decision;
-    if (!m_faults.Decide(connection, row.commandId, systemId, body, bodyLength, Scheduler().NowMs(), &decision)) {
+    if (!m_faults.Decide(connection, row.commandId, systemId, body, bodyLength, Scheduler(), &decision)) {
         if (bind)
             m_faults.SetBindRefused(connection, false);
         return false;
