@@ -405,6 +405,8 @@ QString CFaultRules::SetRules(const std::vector<FaultRule>& rules) {
 
 inline bool CFaultRules::MatchesDestination(const Compiled& rule, size_t at) {
     for (auto& [text, known] : m_destinations) {
+        if (!known)
+            known = Known(text);
         uint8_t& match = (*known)[at];
         if (match == 2)
             match = Search(rule.destination, text) ? 1 : 0;
@@ -436,7 +438,8 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
     Connection& state = m_connections[connection];
     const Candidates* candidates = nullptr;
     Candidates bindCandidates;
-    if (bit & kBinds) {
+    const bool bind = (bit & kBinds) != 0;
+    if (bind) {
         // A bind asks under a name of its own, and binds are few: nothing kept.
         FindCandidates(bit, systemId, &bindCandidates);
         candidates = &bindCandidates;
@@ -448,20 +451,29 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
         }
         const int kind = std::countr_zero(bit);
         if (!state.known[kind]) {
+            state.quiet[kind] = false;
             FindCandidates(bit, systemId, &state.candidates[kind]);
             state.known[kind] = true;
         }
         candidates = &state.candidates[kind];
     }
+    const int kind = std::countr_zero(bit);
     m_destinationsRead = false;
+    bool passed = false; // some rule passed on command, system id and destination
     for (const uint16_t i : *candidates) {
         Compiled& rule = m_compiled[i];
         if (!rule.anyDestination) {
-            if (!m_destinationsRead)
+            if (!m_destinationsRead) {
                 ReadDestinations(commandId, body, bodyLength);
+                // The same single destination as last time, which no rule matched: none will.
+                if (!bind && state.quiet[kind] && m_destinations.size() == 1 &&
+                    SameText(m_destinations[0].first, state.quietDestination[kind]))
+                    return false;
+            }
             if (!MatchesDestination(rule, i))
                 continue;
         }
+        passed = true;
         // Drawn only for rules left to chance, so that certain rules do not move the sequence.
         if (rule.probability < 1 && !(double(m_random() >> 8) / double(1u << 24) < rule.probability))
             continue;
@@ -485,6 +497,10 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
         ++rule.fired;
         return true;
     }
+    if (!bind && !passed && m_destinationsRead && m_destinations.size() == 1) {
+        state.quiet[kind] = true;
+        state.quietDestination[kind].assign(m_destinations[0].first);
+    }
     return false;
 }
 
@@ -504,20 +520,19 @@ void CFaultRules::ReadDestinations(uint32_t commandId, const uint8_t* body, int3
     }
     if (!any)
         m_destinations.emplace_back(std::string_view(), nullptr); // a request without a destination offers empty text
-    for (auto& [text, known] : m_destinations) {
-        // Load tests send to one destination over and over: skip the hash for a repeat.
-        if (m_lastDestination && SameText(text, m_lastDestinationText)) {
-            known = m_lastDestination;
-        } else {
-            known = &m_destinationMemo[std::string(text)];
-            m_lastDestinationText.assign(text);
-            m_lastDestination = known;
-        }
-        if (known->size() != m_compiled.size())
-            known->assign(m_compiled.size(), 2);
-    }
 }
 
+std::vector<uint8_t>* CFaultRules::Known(std::string_view text) {
+    // Load tests send to one destination over and over: skip the hash for a repeat.
+    if (m_lastDestination && SameText(text, m_lastDestinationText))
+        return m_lastDestination;
+    std::vector<uint8_t>* known = &m_destinationMemo[std::string(text)];
+    m_lastDestinationText.assign(text);
+    m_lastDestination = known;
+    if (known->size() != m_compiled.size())
+        known->assign(m_compiled.size(), 2);
+    return known;
+}
 
 void CFaultRules::SetBindRefused(uint64_t connection, bool refused) {
     if (refused)

@@ -137,12 +137,16 @@ private:
         uint64_t generation = 0;
         Candidates candidates[kRequestKinds];
         bool known[kRequestKinds] = {};
+        // The last single destination of each kind that none of its candidates matched.
+        std::string quietDestination[kRequestKinds];
+        bool quiet[kRequestKinds] = {};
         std::vector<RateWindow> windows; // per compiled rule
         bool bindRefused = false;
     };
 
     void FindCandidates(uint32_t bit, std::string_view systemId, Candidates* out) const;
     bool MatchesDestination(const Compiled& rule, size_t at);
+    std::vector<uint8_t>* Known(std::string_view destination); // its memo entry
     // Reads the request's destinations once and finds what is known of each.
     void ReadDestinations(uint32_t commandId, const uint8_t* body, int32_t bodyLength);
 
