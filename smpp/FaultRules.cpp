@@ -458,18 +458,20 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
         candidates = &state.candidates[kind];
     }
     const int kind = std::countr_zero(bit);
+    // A body that opens with the same octets, up to its destination, as the last one no rule
+    // matched reads the same: none will match it either. This is all a steady load costs.
+    if (!bind && state.quiet[kind]) {
+        const std::string& prefix = state.quietPrefix[kind];
+        if (size_t(std::max(bodyLength, 0)) >= prefix.size() && std::memcmp(body, prefix.data(), prefix.size()) == 0)
+            return false;
+    }
     m_destinationsRead = false;
     bool passed = false; // some rule passed on command, system id and destination
     for (const uint16_t i : *candidates) {
         Compiled& rule = m_compiled[i];
         if (!rule.anyDestination) {
-            if (!m_destinationsRead) {
+            if (!m_destinationsRead)
                 ReadDestinations(commandId, body, bodyLength);
-                // The same single destination as last time, which no rule matched: none will.
-                if (!bind && state.quiet[kind] && m_destinations.size() == 1 &&
-                    SameText(m_destinations[0].first, state.quietDestination[kind]))
-                    return false;
-            }
             if (!MatchesDestination(rule, i))
                 continue;
         }
@@ -497,9 +499,13 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
         ++rule.fired;
         return true;
     }
-    if (!bind && !passed && m_destinationsRead && m_destinations.size() == 1) {
+    // A request with one destination: everything up to its NUL decided the matches. (A
+    // submit_multi's later octets can still add destinations, so it is never let through so.)
+    const std::string_view only = m_destinations.size() == 1 ? m_destinations[0].first : std::string_view();
+    if (!bind && !passed && m_destinationsRead && commandId != kSubmitMulti && only.data() != nullptr) {
+        const auto* end = reinterpret_cast<const uint8_t*>(only.data() + only.size()) + 1;
         state.quiet[kind] = true;
-        state.quietDestination[kind].assign(m_destinations[0].first);
+        state.quietPrefix[kind].assign(reinterpret_cast<const char*>(body), size_t(end - body));
     }
     return false;
 }

@@ -137,8 +137,8 @@ private:
         uint64_t generation = 0;
         Candidates candidates[kRequestKinds];
         bool known[kRequestKinds] = {};
-        // The last single destination of each kind that none of its candidates matched.
-        std::string quietDestination[kRequestKinds];
+        // The body of each kind, up to its last destination, that none of its candidates matched.
+        std::string quietPrefix[kRequestKinds];
         bool quiet[kRequestKinds] = {};
         std::vector<RateWindow> windows; // per compiled rule
         bool bindRefused = false;

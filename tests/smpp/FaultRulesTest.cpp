@@ -180,6 +180,26 @@ TEST_F(FaultRulesTest, DelayedAnswerGoesOutLateWithoutHoldingBackTheOthers) {
     EXPECT_EQ(Records(), std::vector<Bytes>{FromClient(*other, Submit(5, "123"))}) << "no answer captured";
 }
 
+// A connection remembers the last request no rule matched; the next one that differs, if only
+// by an octet of its destination, still meets every rule.
+TEST_F(FaultRulesTest, ARepeatedRequestNoRuleMatchedLeavesTheRulesInForce) {
+    Rules(R"([{"destination":"^1|^2221$","status":8}])");
+    auto esme = Bound();
+    const struct {
+        const char* destination;
+        Bytes answer;
+    } steps[] = {
+        {"222", Submitted(2, "000000")}, {"222", Submitted(3, "000001")}, {"111", Status(kSubmitResp, 4, 8)},
+        {"222", Submitted(5, "000002")}, {"2221", Status(kSubmitResp, 6, 8)}, {"22", Submitted(7, "000003")},
+    };
+    uint32_t sequence = 1;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.destination);
+        esme->Send(Submit(++sequence, step.destination));
+        EXPECT_EQ(esme->NextPdu(), step.answer);
+    }
+}
+
 TEST_F(FaultRulesTest, ThrottlesAboveTheRateInEachSecond) {
     Rules(R"([{"command":"submit_sm","ratePerSecond":2}])");
     auto esme = Bound();
