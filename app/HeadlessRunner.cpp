@@ -7,6 +7,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -118,7 +119,10 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     const QCommandLineOption receipts("receipts");
     const QCommandLineOption receiptDelay("receipt-delay", QString(), "MS");
     const QCommandLineOption noRouting("no-routing");
-    parser.addOptions({headless, help, trace, port, mobilePort, listen, pcapFile, receipts, receiptDelay, noRouting});
+    const QCommandLineOption faults("faults", QString(), "FILE");
+    const QCommandLineOption seed("seed", QString(), "N");
+    parser.addOptions(
+        {headless, help, trace, port, mobilePort, listen, pcapFile, receipts, receiptDelay, noRouting, faults, seed});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -161,12 +165,34 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
         }
         options.listen = address;
     }
+    if (parser.isSet(seed)) {
+        bool ok = false;
+        options.seed = parser.value(seed).toUInt(&ok);
+        if (!ok) {
+            options.error = QString("Invalid seed '%1'.").arg(parser.value(seed));
+            return options;
+        }
+    }
+    if (parser.isSet(faults)) {
+        QFile file(parser.value(faults));
+        if (!file.open(QIODevice::ReadOnly)) {
+            options.error = QString("Cannot read fault rules from '%1'.").arg(file.fileName());
+            return options;
+        }
+        QString error;
+        options.faultRules = fault_rules::Parse(file.readAll(), &error);
+        if (!error.isEmpty()) {
+            options.error = QString("%1: %2.").arg(file.fileName(), error);
+            return options;
+        }
+    }
     return options;
 }
 
 QString HeadlessUsage() {
     return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace]\n"
-           "                [--pcap FILE] [--receipts] [--receipt-delay MS] [--no-routing] [--help]\n"
+           "                [--pcap FILE] [--receipts] [--receipt-delay MS] [--no-routing]\n"
+           "                [--faults FILE] [--seed N] [--help]\n"
            "\n"
            "Runs the Tarnwick SMSC simulator in its window, or headless when --headless is given or\n"
            "there is no display. Headless, both servers' console lines go to standard output, behind\n"
@@ -183,6 +209,11 @@ QString HeadlessUsage() {
            "  --receipts       send delivery receipts this run, whatever the options say\n"
            "  --receipt-delay MS  milliseconds from a submit to its receipt this run\n"
            "  --no-routing     carry no message between the mobile and SMPP sides this run\n"
+           "  --faults FILE    answer by the fault rules in FILE (a JSON array of rules:\n"
+           "                   command, systemId, destination, status, delayMs, action,\n"
+           "                   probability, ratePerSecond, enabled) instead of the stored ones,\n"
+           "                   for this run only\n"
+           "  --seed N         seed of the rules' chance, so that a run can be repeated\n"
            "  --help           show this text\n";
 }
 
@@ -217,6 +248,10 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
     simulator.SetDelivery(delivery);
     if (options.trace)
         simulator.Router().SetTrace([&out](const std::string& line) { out << line << '\n' << std::flush; });
+    if (options.faultRules)
+        simulator.UseFaultRules(*options.faultRules);
+    if (options.seed)
+        simulator.Smpp().Faults().SetSeed(*options.seed);
     if (!simulator.Start())
         return 1;
     return QCoreApplication::exec();

@@ -1,12 +1,16 @@
 // Command-line options and the event loop of `tarnwick --headless`.
 #pragma once
 
+#include "smpp/FaultRules.h"
+
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
+#include <vector>
 
 struct HeadlessOptions {
     bool headless = false;      // --headless was given
@@ -19,6 +23,8 @@ struct HeadlessOptions {
     bool receipts = false;      // --receipts: delivery receipts on for this run
     int receiptDelayMs = -1;    // --receipt-delay MS; -1: as stored
     bool noRouting = false;     // --no-routing: nothing carried between the servers this run
+    std::optional<std::vector<FaultRule>> faultRules; // read from the --faults file
+    std::optional<uint32_t> seed;                     // --seed: chance faults repeat run after run
     QString error;              // set when the arguments cannot be used
 };
 

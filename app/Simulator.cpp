@@ -10,6 +10,7 @@ constexpr const char* kShowUnknownKey = "Setup/ShowUnknown";
 constexpr const char* kRoutingKey = "Setup/Routing";
 constexpr const char* kReceiptsKey = "Setup/DeliveryReceipts";
 constexpr const char* kReceiptDelayKey = "Setup/ReceiptDelayMs";
+constexpr const char* kFaultRulesKey = "Setup/FaultRules";
 
 } // namespace
 
@@ -22,6 +23,8 @@ CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
 }
 
 bool CSimulator::Start() {
+    // A stored list that no longer reads (edited by hand) starts the server without rules.
+    m_smpp.Faults().SetRules(m_runFaultRules ? *m_runFaultRules : StoredFaultRules(QSettings()));
     const bool smppStarted = m_smpp.Start(m_options.smppPort, kMaxConnections, kIdleTimeoutSeconds);
     const bool mobileStarted = m_mobile.Start(m_options.mobilePort, kMaxConnections, kIdleTimeoutSeconds);
     const QSettings settings;
@@ -72,3 +75,14 @@ void CSimulator::SaveDelivery(const DeliverySettings& delivery) {
 DeliverySettings CSimulator::Delivery() const { return m_router.Settings(); }
 
 void CSimulator::SetDelivery(const DeliverySettings& delivery) { m_router.SetSettings(delivery); }
+std::vector<FaultRule> CSimulator::StoredFaultRules(const QSettings& settings) {
+    QString error;
+    return fault_rules::Parse(settings.value(kFaultRulesKey, "[]").toString().toUtf8(), &error);
+}
+
+bool CSimulator::SaveFaultRules(const std::vector<FaultRule>& rules) {
+    if (!m_smpp.Faults().SetRules(rules).isEmpty())
+        return false;
+    QSettings().setValue(kFaultRulesKey, QString::fromUtf8(fault_rules::ToJson(rules)));
+    return true;
+}

@@ -11,7 +11,9 @@
 #include <QHostAddress>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QSettings;
 
@@ -52,6 +54,14 @@ public:
     DeliverySettings Delivery() const;
     // Applies without storing (the headless flags).
     void SetDelivery(const DeliverySettings& settings);
+    // "Setup"/"FaultRules" as stored; none when missing or unreadable.
+    static std::vector<FaultRule> StoredFaultRules(const QSettings& settings);
+    // Stores the rules and hands them to the SMPP server, so they apply to the next request.
+    // False, and nothing changed, when a rule is bad.
+    bool SaveFaultRules(const std::vector<FaultRule>& rules);
+    // Rules for this run only (a rules file), which Start gives the SMPP server instead of the
+    // stored ones; nothing is stored.
+    void UseFaultRules(std::vector<FaultRule> rules) { m_runFaultRules = std::move(rules); }
 
     CPacketLog& Log() { return m_log; }
     const CPacketDecoder& Decoder() const { return m_decoder; }
@@ -66,4 +76,5 @@ private:
     CSmppServer m_smpp;
     CMobileServer m_mobile;
     CRouter m_router{m_smpp, m_mobile};
+    std::optional<std::vector<FaultRule>> m_runFaultRules;
 };

@@ -144,8 +144,10 @@ void CSmppServer::HandlePdu(int index, const uint8_t* pdu, uint32_t length) {
     if (m_log)
         m_log->AddPacket(kProtocolSmpp, GetPeerAddress(index), GetPeerPort(index), pdu, length, row.filterIndex,
                          {kResponseAddress, m_ownPort});
-    (this->*row.handler)(index, row, ReadBe32(pdu + kSequenceOffset), pdu + kHeaderSize,
-                         static_cast<int32_t>(length) - kHeaderSize);
+    const uint32_t sequence = ReadBe32(pdu + kSequenceOffset);
+    const int32_t bodyLength = static_cast<int32_t>(length) - kHeaderSize;
+    if (m_faults.IsEmpty() || !ApplyFaults(index, row, sequence, pdu + kHeaderSize, bodyLength))
+        (this->*row.handler)(index, row, sequence, pdu + kHeaderSize, bodyLength);
     if (m_log)
         m_log->WipeIfFull();
 }
@@ -182,6 +184,8 @@ void CSmppServer::SendResponse(int index, uint32_t commandId, uint32_t status, u
     WriteBe32(m_response + kIdOffset, commandId);
     WriteBe32(m_response + kStatusOffset, status);
     WriteBe32(m_response + kSequenceOffset, sequence);
+    if (m_hold.active)
+        return HoldResponse(index, length, filterIndex);
     Send(index, m_response, length);
     Capture(index, m_response, length, filterIndex);
 }
@@ -323,8 +327,10 @@ void CSmppServer::Unknown(int index, const DispatchRow& row, uint32_t sequence, 
 }
 
 void CSmppServer::OnClose(int index) {
-    // Unanswered PDUs of a closing connection are dropped, never sent again.
+    // Unanswered PDUs of a closing connection are dropped, never sent again; so are its fault
+    // rule counters.
     m_sessions.erase(GetConnectionId(index));
+    m_faults.Forget(GetConnectionId(index));
     CFramedServer::OnClose(index);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/FramedServer.h"
+#include "smpp/FaultRules.h"
 #include "smpp/SmppPdu.h"
 
 #include <cstdint>
@@ -105,6 +106,14 @@ public:
     void SetNextMessageId(int16_t id) { m_nextMessageId = id; }
     int16_t GetNextMessageId() const { return m_nextMessageId; }
 
+    // The rules every request the server answers is matched against; none at start. A rule's
+    // answer keeps the message id its request took; answers leave in the order of their
+    // requests except those a rule delays, which go out when their time is up (later answers
+    // do not wait for them) unless their connection has closed by then. The console gets one
+    // line per firing rule every kFaultReportMs.
+    CFaultRules& Faults() { return m_faults; }
+    static constexpr int64_t kFaultReportMs = 10000;
+
 protected:
     void HandlePdu(int index, const uint8_t* pdu, uint32_t length) override;
     void HandleBadLength(int index, const uint8_t* header) override;
@@ -161,6 +170,22 @@ private:
     const Session* FindSession(int index) const;
     static bool MayReceive(BindKind kind) { return kind == BindKind::Receiver || kind == BindKind::Transceiver; }
 
+    // Fault rules (SmppServerFaults.cpp). ApplyFaults is true when a rule decided the answer.
+    bool ApplyFaults(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
+    void AnswerWithStatus(int index, uint32_t commandId, uint32_t status, uint32_t sequence, int32_t filterIndex,
+                          int64_t delayMs, bool close);
+    void HoldResponse(int index, uint32_t length, int32_t filterIndex);
+    void SendHeld(uint64_t connection, const std::vector<uint8_t>& pdu, int32_t filterIndex, bool close);
+    void RefuseBind(int index);
+    void ReportFaults();
+
+    CFaultRules m_faults;
+    struct Hold {
+        bool active = false; // SendResponse keeps the answer for later instead of sending it
+        int64_t delayMs = 0;
+        bool close = false;
+    } m_hold;
+    bool m_faultReportDue = false;
     CPacketLog* m_log = nullptr;
     CSmppMessageListener* m_listener = nullptr;
     std::unordered_map<uint64_t, Session> m_sessions;

@@ -3,6 +3,7 @@
 
 #include "app/Simulator.h"
 #include "ui/DeliveryPage.h"
+#include "ui/FaultsPage.h"
 #include "ui/FilterTable.h"
 #include "ui/Icons.h"
 #include "ui/OptionsPage.h"
@@ -87,8 +88,8 @@ CFilterDialog::CFilterDialog(CSimulator& simulator, QWidget* parent) : QDialog(p
     layout->addWidget(m_pages);
     layout->addLayout(buttons);
     resize(kDialogSize);
-
     AddPage(new CDeliveryPage(simulator), "Delivery");
+    AddPage(new CFaultsPage(simulator), "Faults");
 
     m_showUnknown->setChecked(CSimulator::StoredShowUnknown(QSettings()));
     BuildTree(simulator.Log().GetFilter());
@@ -154,6 +155,12 @@ void CFilterDialog::AddPage(COptionsPage* page, const QString& title) {
 }
 
 void CFilterDialog::accept() {
+    for (COptionsPage* page : m_extraPages) {
+        if (!page->CanApply()) {
+            m_pages->setCurrentWidget(page);
+            return;
+        }
+    }
     for (COptionsPage* page : m_extraPages)
         page->Apply();
     m_simulator.SaveFilter(Filter(), m_showUnknown->isChecked());

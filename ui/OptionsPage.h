@@ -10,4 +10,7 @@ public:
     using QWidget::QWidget;
     // Called on OK, before the dialog closes; Cancel never calls it.
     virtual void Apply() = 0;
+    // Asked on OK before any page applies: false keeps the dialog open on this page, which
+    // shows why.
+    virtual bool CanApply() { return true; }
 };

@@ -467,4 +467,42 @@ TEST_F(TarnwickBinaryTest, StoredSettingsDecideWhatIsCaptured) {
     }
 }
 
+// A rules file stops a bad start with the rule and the field, and serves a good one; --seed takes
+// a number only.
+TEST_F(TarnwickBinaryTest, FaultRulesFileIsCheckedThenServed) {
+    const QString bad = configHome.path() + "/bad.json", good = configHome.path() + "/good.json";
+    for (const auto& [path, json] : {std::pair{bad, R"([{"command":"bind"}, {"systemId":"(x"}])"},
+                                     std::pair{good, R"([{"command":"bind","status":13}])"}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(json);
+    }
+    const struct {
+        QStringList arguments;
+        std::string error;
+    } refused[] = {
+        {{"--headless", "--faults", bad},
+         bad.toStdString() + ": Rule 2, \"systemId\": bad regular expression (missing closing parenthesis at offset 2)."},
+        {{"--headless", "--faults", bad + ".none"}, "Cannot read fault rules from '" + bad.toStdString() + ".none'."},
+        {{"--headless", "--seed", "x"}, "Invalid seed 'x'."},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.error);
+        TarnwickProcess tarnwick(configHome.path());
+        tarnwick.Start(c.arguments);
+        ASSERT_TRUE(tarnwick.WaitForExit());
+        EXPECT_EQ(tarnwick.Process().exitCode(), 2);
+        EXPECT_EQ(tarnwick.Process().readAllStandardError().split('\n').first().toStdString(), c.error);
+        EXPECT_EQ(tarnwick.Output(), "") << "nothing started";
+    }
+
+    TarnwickProcess tarnwick(configHome.path());
+    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--faults", good, "--seed", "1"});
+    test_net::TestClient esme;
+    ASSERT_TRUE(esme.Connect(tarnwick.WaitForPort(kSmppStarted)));
+    esme.Send(SmppPdu(0x00000002, 1, BindBody("esme")));
+    EXPECT_EQ(esme.NextPdu(), SmppPdu(0x80000002, 1, {}, 13));
+    tarnwick.ExpectCleanStop(SIGTERM);
+}
+
 } // namespace

@@ -1,0 +1,579 @@
+// Fault rules: reading and writing their JSON, compiling them and matching requests.
+#include "smpp/FaultRules.h"
+
+#include "smpp/SmppPdu.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+using namespace smpp;
+
+namespace {
+
+// The requests a rule can name; a rule keeps one bit per row.
+struct Request {
+    const char* name;
+    uint32_t commandId;
+    bool messageOperation; // what a rule without a command covers
+    bool bind;
+};
+constexpr Request kRequests[] = {
+    // name               command_id        message op  bind
+    {"bind_receiver",    kBindReceiver,    false,      true},
+    {"bind_transmitter", kBindTransmitter, false,      true},
+    {"bind_transceiver", kBindTransceiver, false,      true},
+    {"unbind",           kUnbind,          false,      false},
+    {"enquire_link",     kEnquireLink,     false,      false},
+    {"submit_sm",        kSubmitSm,        true,       false},
+    {"submit_multi",     kSubmitMulti,     true,       false},
+    {"data_sm",          kDataSm,          true,       false},
+    {"query_sm",         kQuerySm,         true,       false},
+    {"replace_sm",       kReplaceSm,       true,       false},
+    {"cancel_sm",        kCancelSm,        true,       false},
+};
+
+
+constexpr const char* kBindName = "bind";
+
+static_assert(std::size(kRequests) == CFaultRules::kRequestKinds, "one bit and one candidate list per request");
+
+uint32_t BitOf(uint32_t commandId) {
+    for (size_t i = 0; i < std::size(kRequests); ++i) {
+        if (kRequests[i].commandId == commandId)
+            return 1u << i;
+    }
+    return 0;
+}
+
+// 0 for a name no rule may carry.
+uint32_t MaskOf(const QString& command) {
+    uint32_t mask = 0;
+    for (size_t i = 0; i < std::size(kRequests); ++i) {
+        const Request& r = kRequests[i];
+        if (command.isEmpty() ? r.messageOperation : command == kBindName ? r.bind : command == r.name)
+            mask |= 1u << i;
+    }
+    return mask;
+}
+
+constexpr const char* kActionNames[] = {"answer", "drop", "close", "nack"}; // by FaultAction
+
+// The JSON field names, also used in every message about them.
+constexpr const char* kCommand = "command";
+constexpr const char* kSystemId = "systemId";
+constexpr const char* kDestination = "destination";
+constexpr const char* kStatus = "status";
+constexpr const char* kDelayMs = "delayMs";
+constexpr const char* kAction = "action";
+constexpr const char* kProbability = "probability";
+constexpr const char* kRatePerSecond = "ratePerSecond";
+constexpr const char* kEnabled = "enabled";
+constexpr const char* kFields[] = {kCommand, kSystemId, kDestination, kStatus, kDelayMs,
+                                   kAction, kProbability, kRatePerSecond, kEnabled};
+
+QString FieldError(int rule, const char* field, const QString& what) {
+    return QString("Rule %1, \"%2\": %3").arg(rule).arg(field, what);
+}
+
+QString RegexError(const QString& pattern) {
+    const QRegularExpression re(pattern);
+    if (re.isValid())
+        return {};
+    return QString("bad regular expression (%1 at offset %2)").arg(re.errorString()).arg(re.patternErrorOffset());
+}
+
+// The first error of one rule, numbered from 1.
+QString RuleError(int number, const FaultRule& rule) {
+    if (MaskOf(rule.command) == 0)
+        return FieldError(number, kCommand, QString("unknown command \"%1\"").arg(rule.command));
+    if (QString e = RegexError(rule.systemId); !e.isEmpty())
+        return FieldError(number, kSystemId, e);
+    if (QString e = RegexError(rule.destination); !e.isEmpty())
+        return FieldError(number, kDestination, e);
+    if (rule.delayMs < 0 || rule.delayMs > fault_rules::kMaxDelayMs)
+        return FieldError(number, kDelayMs, "not between 0 and 86400000 milliseconds");
+    if (!(rule.probability >= 0 && rule.probability <= 1))
+        return FieldError(number, kProbability, "not between 0 and 1");
+    if (rule.ratePerSecond < 0)
+        return FieldError(number, kRatePerSecond, "below 0");
+    return {};
+}
+
+// A command_status as a JSON number or as text ("0x58", "88").
+bool ReadStatus(const QJsonValue& value, uint32_t* status) {
+    if (value.isDouble()) {
+        const double d = value.toDouble();
+        if (d < 0 || d > 4294967295.0 || d != double(int64_t(d)))
+            return false;
+        *status = uint32_t(d);
+        return true;
+    }
+    if (!value.isString())
+        return false;
+    bool ok = false;
+    const qulonglong parsed = fault_rules::ParseStatus(value.toString(), &ok);
+    if (!ok || parsed > 0xFFFFFFFFull)
+        return false;
+    *status = uint32_t(parsed);
+    return true;
+}
+
+bool ReadWhole(const QJsonValue& value, int64_t low, int64_t high, int64_t* out) {
+    const double d = value.toDouble(-1);
+    if (!value.isDouble() || d != double(int64_t(d)) || d < double(low) || d > double(high))
+        return false;
+    *out = int64_t(d);
+    return true;
+}
+
+// Reads one rule object; the message names the first field it cannot use.
+QString ReadRule(int number, const QJsonObject& object, FaultRule* rule) {
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (std::none_of(std::begin(kFields), std::end(kFields), [&](const char* f) { return it.key() == f; }))
+            return QString("Rule %1: unknown field \"%2\"").arg(number).arg(it.key());
+    }
+    const struct {
+        const char* field;
+        QString* target;
+    } texts[] = {{kCommand, &rule->command}, {kSystemId, &rule->systemId}, {kDestination, &rule->destination}};
+    for (const auto& t : texts) {
+        const QJsonValue v = object.value(t.field);
+        if (v.isUndefined() || v.isNull())
+            continue;
+        if (!v.isString())
+            return FieldError(number, t.field, "not a text");
+        *t.target = v.toString();
+    }
+    if (object.contains(kStatus) && !ReadStatus(object.value(kStatus), &rule->status))
+        return FieldError(number, kStatus, "not a command_status (0 to 0xFFFFFFFF)");
+    if (object.contains(kDelayMs) && !ReadWhole(object.value(kDelayMs), 0, fault_rules::kMaxDelayMs, &rule->delayMs))
+        return FieldError(number, kDelayMs, "not between 0 and 86400000 milliseconds");
+    if (object.contains(kAction)) {
+        const QString name = object.value(kAction).toString();
+        const auto& names = fault_rules::ActionNames();
+        const auto found = std::find(names.begin(), names.end(), name);
+        if (found == names.end())
+            return FieldError(number, kAction, "not one of answer, drop, close, nack");
+        rule->action = FaultAction(found - names.begin());
+    }
+    if (object.contains(kProbability)) {
+        const QJsonValue v = object.value(kProbability);
+        if (!v.isDouble() || !(v.toDouble() >= 0 && v.toDouble() <= 1))
+            return FieldError(number, kProbability, "not between 0 and 1");
+        rule->probability = v.toDouble();
+    }
+    if (object.contains(kRatePerSecond)) {
+        int64_t rate = 0;
+        if (!ReadWhole(object.value(kRatePerSecond), 0, INT32_MAX, &rate))
+            return FieldError(number, kRatePerSecond, "not a whole number of 0 or more");
+        rule->ratePerSecond = int32_t(rate);
+    }
+    if (object.contains(kEnabled)) {
+        if (!object.value(kEnabled).isBool())
+            return FieldError(number, kEnabled, "not true or false");
+        rule->enabled = object.value(kEnabled).toBool();
+    }
+    return RuleError(number, *rule);
+}
+
+// Where a request's destination addresses sit; each call gets the next one. Reads stop at the
+// end of the body or at a field without its NUL, so a short or odd body simply has fewer.
+class CDestinationReader {
+public:
+    CDestinationReader(uint32_t commandId, const uint8_t* body, int32_t length)
+        : m_at(body), m_end(body + std::max<int32_t>(length, 0)) {
+        switch (commandId) {
+        case kSubmitSm:
+        case kDataSm: // service_type, source ton, npi, source_addr, then one destination
+            SkipText(6), Skip(2), SkipText(21), m_left = 1;
+            break;
+        case kCancelSm: // service_type, message_id, source ton, npi, source_addr, then one destination
+            SkipText(6), SkipText(65), Skip(2), SkipText(21), m_left = 1;
+            break;
+        case kSubmitMulti: // service_type, source ton, npi, source_addr, number_of_dests
+            SkipText(6), Skip(2), SkipText(21);
+            m_left = m_at < m_end ? *m_at++ : 0;
+            m_multi = true;
+            break;
+        default:
+            break;
+        }
+    }
+    // False when there is none left.
+    bool Next(std::string_view* address) {
+        if (m_left <= 0 || !m_at)
+            return false;
+        --m_left;
+        if (m_multi) {
+            // dest_flag 1: an SME address (ton, npi, address); 2: a distribution list name.
+            if (m_at >= m_end)
+                return false;
+            const uint8_t flag = *m_at++;
+            if (flag == 1)
+                Skip(2);
+            else if (flag != 2)
+                return false;
+        } else {
+            Skip(2);
+        }
+        return Text(21, address);
+    }
+
+private:
+    void Skip(int count) {
+        if (m_at && m_end - m_at >= count)
+            m_at += count;
+        else
+            m_at = nullptr;
+    }
+    bool Text(int maxOctets, std::string_view* text) {
+        if (!m_at)
+            return false;
+        // Address fields are a few octets: a plain loop beats a library call here.
+        const uint8_t* limit = m_at + std::min<ptrdiff_t>(m_end - m_at, maxOctets);
+        const uint8_t* end = m_at;
+        while (end < limit && *end != 0)
+            ++end;
+        if (end == limit) {
+            m_at = nullptr;
+            return false;
+        }
+        *text = std::string_view(reinterpret_cast<const char*>(m_at), size_t(end - m_at));
+        m_at = end + 1;
+        return true;
+    }
+    void SkipText(int maxOctets) {
+        std::string_view ignored;
+        Text(maxOctets, &ignored);
+    }
+
+    const uint8_t* m_at;
+    const uint8_t* m_end;
+    int m_left = 0;
+    bool m_multi = false;
+};
+
+// For the few octets of an address or a system id, a plain loop beats a library call.
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
+bool Search(const QRegularExpression& re, std::string_view text) {
+    return re.match(QString::fromLatin1(text.data(), qsizetype(text.size()))).hasMatch();
+}
+
+} // namespace
+
+const std::vector<QString>& fault_rules::CommandNames() {
+    static const std::vector<QString> names = [] {
+        std::vector<QString> n{QString(), kBindName};
+        for (const Request& r : kRequests)
+            n.emplace_back(r.name);
+        return n;
+    }();
+    return names;
+}
+
+qulonglong fault_rules::ParseStatus(const QString& text, bool* ok) {
+    const QString t = text.trimmed();
+    const bool hex = t.startsWith("0x", Qt::CaseInsensitive);
+    const qulonglong value = (hex ? t.mid(2) : t).toULongLong(ok, hex ? 16 : 10);
+    *ok = *ok && value <= 0xFFFFFFFFull;
+    return value;
+}
+
+QString fault_rules::StatusText(uint32_t status) {
+    return QString::asprintf("0x%08X", status);
+}
+
+QString fault_rules::ActionName(FaultAction action) {
+    return kActionNames[int(action)];
+}
+
+const std::vector<QString>& fault_rules::ActionNames() {
+    static const std::vector<QString> names(std::begin(kActionNames), std::end(kActionNames));
+    return names;
+}
+
+std::vector<FaultRule> fault_rules::Parse(const QByteArray& json, QString* error) {
+    error->clear();
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        *error = QString("Fault rules are not JSON (%1 at offset %2)").arg(parseError.errorString()).arg(parseError.offset);
+        return {};
+    }
+    if (!document.isArray()) {
+        *error = "Fault rules must be a JSON array of rule objects";
+        return {};
+    }
+    std::vector<FaultRule> rules;
+    const QJsonArray array = document.array();
+    for (int i = 0; i < array.size(); ++i) {
+        if (!array.at(i).isObject()) {
+            *error = QString("Rule %1: not a JSON object").arg(i + 1);
+            return {};
+        }
+        FaultRule rule;
+        *error = ReadRule(i + 1, array.at(i).toObject(), &rule);
+        if (!error->isEmpty())
+            return {};
+        rules.push_back(rule);
+    }
+    return rules;
+}
+
+QString fault_rules::Validate(const std::vector<FaultRule>& rules) {
+    for (size_t i = 0; i < rules.size(); ++i) {
+        if (QString e = RuleError(int(i) + 1, rules[i]); !e.isEmpty())
+            return e;
+    }
+    return {};
+}
+
+QByteArray fault_rules::ToJson(const std::vector<FaultRule>& rules) {
+    const FaultRule defaults;
+    QJsonArray array;
+    for (const FaultRule& rule : rules) {
+        QJsonObject o;
+        if (!rule.command.isEmpty())
+            o[kCommand] = rule.command;
+        if (!rule.systemId.isEmpty())
+            o[kSystemId] = rule.systemId;
+        if (!rule.destination.isEmpty())
+            o[kDestination] = rule.destination;
+        if (rule.status != defaults.status)
+            o[kStatus] = StatusText(rule.status);
+        if (rule.delayMs != defaults.delayMs)
+            o[kDelayMs] = double(rule.delayMs);
+        if (rule.action != defaults.action)
+            o[kAction] = ActionName(rule.action);
+        if (rule.probability != defaults.probability)
+            o[kProbability] = rule.probability;
+        if (rule.ratePerSecond != defaults.ratePerSecond)
+            o[kRatePerSecond] = rule.ratePerSecond;
+        if (rule.enabled != defaults.enabled)
+            o[kEnabled] = rule.enabled;
+        array.append(o);
+    }
+    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+}
+
+QString CFaultRules::SetRules(const std::vector<FaultRule>& rules) {
+    if (rules.size() > kMaxRules)
+        return QString("More than %1 fault rules").arg(kMaxRules);
+    if (QString error = fault_rules::Validate(rules); !error.isEmpty())
+        return error;
+    m_given = rules;
+    m_compiled.clear();
+    for (size_t i = 0; i < rules.size(); ++i) {
+        const FaultRule& r = rules[i];
+        if (!r.enabled)
+            continue;
+        const auto options = QRegularExpression::DontCaptureOption;
+        Compiled c{int(i), MaskOf(r.command), QRegularExpression(r.systemId, options),
+                   QRegularExpression(r.destination, options), r.systemId.isEmpty(), r.destination.isEmpty(),
+                   r.probability, r.ratePerSecond, r.action, r.status, r.delayMs};
+        c.systemId.optimize();
+        c.destination.optimize();
+        m_compiled.push_back(std::move(c));
+    }
+    m_namedRequests = 0;
+    for (const Compiled& c : m_compiled)
+        m_namedRequests |= c.commandMask;
+    // Cached matches and rate windows belong to the old list; refused binds stay.
+    ++m_generation;
+    m_destinationMemo.clear();
+    m_lastDestination = nullptr;
+    for (auto& [id, state] : m_connections)
+        state.windows.clear();
+    return {};
+}
+
+inline bool CFaultRules::MatchesDestination(const Compiled& rule, size_t at) {
+    for (auto& [text, known] : m_destinations) {
+        if (!known)
+            known = Known(text);
+        uint8_t& match = (*known)[at];
+        if (match == 2)
+            match = Search(rule.destination, text) ? 1 : 0;
+        if (match == 1)
+            return true;
+    }
+    return false;
+}
+
+void CFaultRules::FindCandidates(uint32_t bit, std::string_view systemId, Candidates* out) const {
+    out->clear();
+    for (size_t i = 0; i < m_compiled.size(); ++i) {
+        const Compiled& rule = m_compiled[i];
+        if ((rule.commandMask & bit) && (rule.anySystemId || Search(rule.systemId, systemId)))
+            out->push_back(uint16_t(i));
+    }
+}
+
+bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_view systemId, const uint8_t* body,
+                         int32_t bodyLength, const CScheduler& clock, FaultDecision* decision) {
+    static const uint32_t kBinds = MaskOf(kBindName);
+    if (commandId != m_lastCommandId) { // a load sends one kind of request after another
+        m_lastCommandId = commandId;
+        m_lastCommandBit = BitOf(commandId);
+    }
+    const uint32_t bit = m_lastCommandBit;
+    if (!(bit & m_namedRequests))
+        return false;
+    Connection& state = m_connections[connection];
+    const Candidates* candidates = nullptr;
+    Candidates bindCandidates;
+    const bool bind = (bit & kBinds) != 0;
+    if (bind) {
+        // A bind asks under a name of its own, and binds are few: nothing kept.
+        FindCandidates(bit, systemId, &bindCandidates);
+        candidates = &bindCandidates;
+    } else {
+        if (state.generation != m_generation || !SameText(state.systemId, systemId)) {
+            state.generation = m_generation;
+            state.systemId.assign(systemId);
+            std::fill(std::begin(state.known), std::end(state.known), false);
+        }
+        const int kind = std::countr_zero(bit);
+        if (!state.known[kind]) {
+            state.quiet[kind] = false;
+            FindCandidates(bit, systemId, &state.candidates[kind]);
+            state.known[kind] = true;
+        }
+        candidates = &state.candidates[kind];
+    }
+    const int kind = std::countr_zero(bit);
+    // A body that opens with the same octets, up to its destination, as the last one no rule
+    // matched reads the same: none will match it either. This is all a steady load costs.
+    if (!bind && state.quiet[kind]) {
+        const std::string& prefix = state.quietPrefix[kind];
+        if (size_t(std::max(bodyLength, 0)) >= prefix.size() && std::memcmp(body, prefix.data(), prefix.size()) == 0)
+            return false;
+    }
+    m_destinationsRead = false;
+    bool passed = false; // some rule passed on command, system id and destination
+    for (const uint16_t i : *candidates) {
+        Compiled& rule = m_compiled[i];
+        if (!rule.anyDestination) {
+            if (!m_destinationsRead)
+                ReadDestinations(commandId, body, bodyLength);
+            if (!MatchesDestination(rule, i))
+                continue;
+        }
+        passed = true;
+        // Drawn only for rules left to chance, so that certain rules do not move the sequence.
+        if (rule.probability < 1 && !(double(m_random() >> 8) / double(1u << 24) < rule.probability))
+            continue;
+
+        *decision = FaultDecision{rule.position, rule.action, rule.status, rule.delayMs, false};
+        if (rule.ratePerSecond > 0) {
+            if (state.windows.size() != m_compiled.size())
+                state.windows.assign(m_compiled.size(), RateWindow{});
+            RateWindow& window = state.windows[i];
+            const int64_t nowMs = clock.NowMs();
+            if (window.count < 0 || nowMs - window.startMs >= fault_rules::kRateWindowMs)
+                window = RateWindow{nowMs, 0};
+            if (++window.count > rule.ratePerSecond) {
+                decision->throttled = true;
+                decision->status = fault_rules::kStatusThrottled;
+                decision->action = FaultAction::Answer;
+                decision->delayMs = 0;
+                ++rule.throttled;
+            }
+        }
+        ++rule.fired;
+        return true;
+    }
+    // A request with one destination: everything up to its NUL decided the matches. (A
+    // submit_multi's later octets can still add destinations, so it is never let through so.)
+    const std::string_view only = m_destinations.size() == 1 ? m_destinations[0].first : std::string_view();
+    if (!bind && !passed && m_destinationsRead && commandId != kSubmitMulti && only.data() != nullptr) {
+        const auto* end = reinterpret_cast<const uint8_t*>(only.data() + only.size()) + 1;
+        state.quiet[kind] = true;
+        state.quietPrefix[kind].assign(reinterpret_cast<const char*>(body), size_t(end - body));
+    }
+    return false;
+}
+
+void CFaultRules::ReadDestinations(uint32_t commandId, const uint8_t* body, int32_t bodyLength) {
+    m_destinationsRead = true;
+    m_destinations.clear();
+    if (m_destinationMemo.size() >= kDestinationMemoLimit) {
+        m_destinationMemo.clear();
+        m_lastDestination = nullptr;
+    }
+    CDestinationReader reader(commandId, body, bodyLength);
+    std::string_view address;
+    bool any = false;
+    while (reader.Next(&address)) {
+        any = true;
+        m_destinations.emplace_back(address, nullptr);
+    }
+    if (!any)
+        m_destinations.emplace_back(std::string_view(), nullptr); // a request without a destination offers empty text
+}
+
+std::vector<uint8_t>* CFaultRules::Known(std::string_view text) {
+    // Load tests send to one destination over and over: skip the hash for a repeat.
+    if (m_lastDestination && SameText(text, m_lastDestinationText))
+        return m_lastDestination;
+    std::vector<uint8_t>* known = &m_destinationMemo[std::string(text)];
+    m_lastDestinationText.assign(text);
+    m_lastDestination = known;
+    if (known->size() != m_compiled.size())
+        known->assign(m_compiled.size(), 2);
+    return known;
+}
+
+void CFaultRules::SetBindRefused(uint64_t connection, bool refused) {
+    if (refused)
+        m_connections[connection].bindRefused = true;
+    else if (const auto found = m_connections.find(connection); found != m_connections.end())
+        found->second.bindRefused = false;
+}
+
+bool CFaultRules::BindRefused(uint64_t connection) const {
+    const auto found = m_connections.find(connection);
+    return found != m_connections.end() && found->second.bindRefused;
+}
+
+void CFaultRules::Forget(uint64_t connection) {
+    m_connections.erase(connection);
+}
+
+std::vector<std::string> CFaultRules::TakeReport(int periodSeconds) {
+    std::vector<std::string> lines;
+    for (Compiled& rule : m_compiled) {
+        if (rule.fired == 0)
+            continue;
+        const FaultRule& given = m_given[size_t(rule.position)];
+        const QString command = given.command.isEmpty() ? QString("message operations") : given.command;
+        QString line = QString("Fault rule %1 (%2, %3, status %4) applied %5 times in %6 s")
+                           .arg(rule.position + 1)
+                           .arg(command, fault_rules::ActionName(given.action),
+                                fault_rules::StatusText(given.status))
+                           .arg(rule.fired)
+                           .arg(periodSeconds);
+        if (rule.throttled > 0)
+            line += QString(", %1 throttled").arg(rule.throttled);
+        lines.push_back(line.toStdString() + "\r\n");
+        rule.fired = 0;
+        rule.throttled = 0;
+    }
+    return lines;
+}

@@ -1,0 +1,290 @@
+// Fault rules over loopback: what each rule does to the answer, refused binds, delays and their
+// order, throttling, chance, the console count, and the rule files that are refused.
+#include "smpp/SmppServer.h"
+
+#include "tests/engine/ServerSuite.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace test_server {
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ServerSuite);
+}
+
+namespace {
+
+using namespace test_server;
+using test_bytes::Builder;
+using test_bytes::SmppPdu;
+
+constexpr uint32_t kSubmit = 0x00000004, kSubmitResp = 0x80000004;
+
+Bytes BindBody(const std::string& systemId) {
+    return Builder().cstr(systemId).cstr("pw").cstr("").u8(0x34).u8(1).u8(1).cstr("");
+}
+Bytes Submit(uint32_t sequence, const std::string& destination = "67890") {
+    return SmppPdu(kSubmit, sequence, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr(destination)
+        .u8(0).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(2).raw("Hi"));
+}
+Bytes SubmitMulti(uint32_t sequence) { // to the SME 111 and the list "friends"
+    return SmppPdu(0x00000021, sequence, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(2)
+        .u8(1).u8(1).u8(1).cstr("111").u8(2).cstr("friends")
+        .u8(0).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(2).raw("Hi"));
+}
+Bytes Submitted(uint32_t sequence, const std::string& id) { return SmppPdu(kSubmitResp, sequence, Builder().cstr(id)); }
+Bytes Status(uint32_t commandId, uint32_t sequence, uint32_t status) { return SmppPdu(commandId, sequence, {}, status); }
+
+struct SmppTraits {
+    using Server = CSmppServer;
+    static constexpr uint16_t kProtocol = 2;
+};
+
+class FaultRulesTest : public ServerTest<SmppTraits> {
+protected:
+    void SetUp() override {
+        ServerTest::SetUp();
+        server.SetScheduler(scheduler);
+        server.Faults().SetSeed(7);
+    }
+    void Rules(const char* json) {
+        QString error;
+        const auto rules = fault_rules::Parse(json, &error);
+        ASSERT_EQ(error, QString());
+        ASSERT_EQ(server.Faults().SetRules(rules), QString());
+    }
+    std::unique_ptr<TestClient> Bound(const std::string& systemId = "esme") {
+        auto esme = Connect();
+        esme->Send(SmppPdu(0x00000009, 1, BindBody(systemId)));
+        EXPECT_TRUE(esme->NextPdu());
+        return esme;
+    }
+    // Everything the client has been sent once an unknown command's nack, sent last, is back.
+    std::vector<Bytes> AnswersUpToMarker(TestClient& esme) {
+        esme.Send(SmppPdu(0x000000FF, 0x77));
+        std::vector<Bytes> answers;
+        for (std::optional<Bytes> pdu; (pdu = esme.NextPdu()) && *pdu != Status(0x80000000, 0x77, 3);)
+            answers.push_back(*pdu);
+        return answers;
+    }
+
+    CManualScheduler scheduler;
+};
+
+TEST_F(FaultRulesTest, EachRuleShapesTheAnswerAndTheFirstMatchWins) {
+    const struct {
+        const char* name;
+        const char* rules;
+        Bytes request;
+        std::vector<Bytes> answers;
+        bool closes;
+    } cases[] = {
+        {"no rule matches", R"([{"command":"submit_sm","systemId":"^other$","status":8}])", Submit(2),
+         {Submitted(2, "000000")}, false},
+        {"error status: header only, no message id", R"([{"command":"submit_sm","status":"0x45"}])", Submit(2),
+         {Status(kSubmitResp, 2, 0x45)}, false},
+        {"every message operation", R"([{"status":69}])", Submit(2), {Status(kSubmitResp, 2, 0x45)}, false},
+        {"drop", R"([{"action":"drop"}])", Submit(2), {}, false},
+        {"nack", R"([{"action":"nack","status":8}])", Submit(2), {Status(0x80000000, 2, 8)}, false},
+        {"close after the answer", R"([{"action":"close"}])", Submit(2), {Submitted(2, "000000")}, true},
+        {"enquire_link by name", R"([{"command":"enquire_link","status":8}])", SmppPdu(0x00000015, 2),
+         {Status(0x80000015, 2, 8)}, false},
+        {"message operations leave enquire_link alone", R"([{"status":8}])", SmppPdu(0x00000015, 2),
+         {SmppPdu(0x80000015, 2)}, false},
+        {"first matching rule wins",
+         R"([{"destination":"^999","status":1},{"command":"submit_sm","systemId":"^es","status":20},{"status":69}])",
+         Submit(2), {Status(kSubmitResp, 2, 20)}, false},
+        {"any destination of a submit_multi", R"([{"destination":"^friends$","status":51}])", SubmitMulti(2),
+         {Status(0x80000021, 2, 51)}, false},
+        {"disabled rule", R"([{"status":8,"enabled":false}])", Submit(2), {Submitted(2, "000000")}, false},
+        {"probability 0", R"([{"status":8,"probability":0}])", Submit(2), {Submitted(2, "000000")}, false},
+        {"failed unbind stays open", R"([{"command":"unbind","status":8}])", SmppPdu(0x00000006, 2),
+         {Status(0x80000006, 2, 8)}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rules(c.rules);
+        server.SetNextMessageId(0);
+        auto esme = Bound();
+        ASSERT_TRUE(log.Reset());
+        esme->Send(c.request);
+        if (c.closes) {
+            for (const Bytes& answer : c.answers)
+                EXPECT_EQ(esme->NextPdu(), answer);
+            EXPECT_TRUE(esme->WaitForDisconnected(kCloseWaitMs));
+        } else {
+            EXPECT_EQ(AnswersUpToMarker(*esme), c.answers);
+        }
+        // The brief list shows the request and whatever answer went out.
+        std::vector<Bytes> expected{FromClient(*esme, c.request)};
+        for (const Bytes& answer : c.answers)
+            expected.push_back(FromServer(answer));
+        std::vector<Bytes> records = Records();
+        std::erase_if(records, [](const Bytes& r) { return r.size() >= 32 && r[31] == 0x77; });
+        EXPECT_EQ(records, expected);
+    }
+}
+
+// A refused bind leaves the connection unbound; its next request learns 0x00000004 and the bound
+// rule closes the connection. Another system id binds as usual.
+TEST_F(FaultRulesTest, RefusedBindLeavesTheConnectionUnbound) {
+    Rules(R"([{"command":"bind","systemId":"^bad","status":13}])");
+    auto good = Bound("good");
+    EXPECT_STREQ(server.NameOf(IndexOf(*good)), "good");
+    const struct {
+        const char* name;
+        const char* rules;
+        std::vector<Bytes> answers;
+    } cases[] = {
+        {"status", R"([{"command":"bind","systemId":"^bad","status":13}])", {Status(0x80000009, 1, 13)}},
+        {"nack", R"([{"command":"bind_transceiver","action":"nack","status":13}])", {Status(0x80000000, 1, 13)}},
+        {"drop", R"([{"command":"bind","action":"drop"}])", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rules(c.rules);
+        auto esme = Connect();
+        esme->Send(SmppPdu(0x00000009, 1, BindBody("bad-esme")));
+        EXPECT_EQ(AnswersUpToMarker(*esme), c.answers);
+        EXPECT_STREQ(server.NameOf(IndexOf(*esme)), "");
+        esme->Send(Submit(2));
+        EXPECT_EQ(esme->NextPdu(), Status(kSubmitResp, 2, 4));
+        EXPECT_TRUE(esme->WaitForDisconnected(kCloseWaitMs));
+    }
+}
+
+// Answers leave in request order except the delayed one, which keeps the message id its request
+// took; a held answer whose connection has gone is dropped.
+TEST_F(FaultRulesTest, DelayedAnswerGoesOutLateWithoutHoldingBackTheOthers) {
+    Rules(R"([{"destination":"^1","delayMs":500},{"command":"enquire_link","delayMs":200,"action":"close"}])");
+    auto esme = Bound();
+    esme->Send(Builder().raw(Submit(2, "111")).raw(Submit(3, "222")).raw(SmppPdu(0x00000015, 4)).bytes());
+    EXPECT_EQ(AnswersUpToMarker(*esme), std::vector<Bytes>{Submitted(3, "000001")});
+    EXPECT_EQ(scheduler.Pending(), 3u) << "two answers and the console count";
+    scheduler.Advance(199);
+    EXPECT_FALSE(esme->NextPdu(100));
+    scheduler.Advance(1);
+    EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000015, 4));
+    EXPECT_TRUE(WaitUntil([&] { return server.IsClosing(IndexOf(*esme)); }));
+    scheduler.Advance(300);
+    EXPECT_TRUE(esme->WaitForDisconnected(kCloseWaitMs));
+    EXPECT_TRUE(esme->Received().empty()) << "the submit_sm answer died with its connection";
+
+    auto other = Bound();
+    ASSERT_TRUE(log.Reset());
+    other->Send(Submit(5, "123"));
+    ASSERT_TRUE(WaitUntil([&] { return log.GetCount() == 1; }));
+    other->Reset();
+    ASSERT_TRUE(WaitUntil([&] { return server.GetConnectionCount() == 0; }, kCloseWaitMs));
+    scheduler.Advance(500);
+    EXPECT_EQ(Records(), std::vector<Bytes>{FromClient(*other, Submit(5, "123"))}) << "no answer captured";
+}
+
+// A connection remembers the last request no rule matched; the next one that differs, if only
+// by an octet of its destination, still meets every rule.
+TEST_F(FaultRulesTest, ARepeatedRequestNoRuleMatchedLeavesTheRulesInForce) {
+    Rules(R"([{"destination":"^1|^2221$","status":8}])");
+    auto esme = Bound();
+    const struct {
+        const char* destination;
+        Bytes answer;
+    } steps[] = {
+        {"222", Submitted(2, "000000")}, {"222", Submitted(3, "000001")}, {"111", Status(kSubmitResp, 4, 8)},
+        {"222", Submitted(5, "000002")}, {"2221", Status(kSubmitResp, 6, 8)}, {"22", Submitted(7, "000003")},
+    };
+    uint32_t sequence = 1;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.destination);
+        esme->Send(Submit(++sequence, step.destination));
+        EXPECT_EQ(esme->NextPdu(), step.answer);
+    }
+}
+
+TEST_F(FaultRulesTest, ThrottlesAboveTheRateInEachSecond) {
+    Rules(R"([{"command":"submit_sm","ratePerSecond":2}])");
+    auto esme = Bound();
+    const std::vector<Bytes> burst{Submitted(1, "000000"), Submitted(2, "000001"), Status(kSubmitResp, 3, 0x58)};
+    for (int second = 0; second < 2; ++second) {
+        SCOPED_TRACE(second);
+        for (uint32_t s = 1; s <= 3; ++s)
+            esme->Send(Submit(s));
+        EXPECT_EQ(AnswersUpToMarker(*esme), burst);
+        scheduler.Advance(1000);
+        server.SetNextMessageId(0);
+    }
+    scheduler.Advance(CSmppServer::kFaultReportMs);
+    EXPECT_EQ(observer.lines.back(),
+              "Fault rule 1 (submit_sm, answer, status 0x00000000) applied 6 times in 10 s, 2 throttled\r\n");
+}
+
+// The same seed meets the same faults; the console counts each rule once per ten seconds.
+TEST_F(FaultRulesTest, ChanceFollowsTheSeedAndTheConsoleCountsPerRule) {
+    Rules(R"([{"probability":0.5,"status":8},{"command":"enquire_link","action":"drop"}])");
+    std::vector<std::vector<Bytes>> runs;
+    for (int run = 0; run < 2; ++run) {
+        server.Faults().SetSeed(42);
+        server.SetNextMessageId(0);
+        auto esme = Bound();
+        for (uint32_t s = 1; s <= 16; ++s)
+            esme->Send(Submit(s));
+        runs.push_back(AnswersUpToMarker(*esme));
+    }
+    EXPECT_EQ(runs[0], runs[1]);
+    const auto refused = std::count_if(runs[0].begin(), runs[0].end(), [](const Bytes& b) { return b[11] == 8; });
+    EXPECT_GT(refused, 0);
+    EXPECT_LT(refused, 16);
+
+    observer.lines.clear();
+    auto esme = Bound();
+    esme->Send(SmppPdu(0x00000015, 2));
+    AnswersUpToMarker(*esme);
+    scheduler.Advance(CSmppServer::kFaultReportMs);
+    const std::string count = std::to_string(2 * refused);
+    EXPECT_EQ(observer.lines,
+              (std::vector<std::string>{
+                  "Fault rule 1 (message operations, answer, status 0x00000008) applied " + count + " times in 10 s\r\n",
+                  "Fault rule 2 (enquire_link, drop, status 0x00000000) applied 1 times in 10 s\r\n"}));
+    scheduler.Advance(CSmppServer::kFaultReportMs);
+    EXPECT_EQ(observer.lines.size(), 2u) << "a quiet rule says nothing";
+}
+
+TEST(FaultRuleFiles, BadFilesAreRefusedNamingTheRuleAndTheField) {
+    const struct {
+        const char* json;
+        const char* error;
+    } cases[] = {
+        {R"([{"command":"submit_sm"},)", "Fault rules are not JSON (unterminated array at offset 25)"},
+        {R"({"command":"submit_sm"})", "Fault rules must be a JSON array of rule objects"},
+        {R"([{}, 3])", "Rule 2: not a JSON object"},
+        {R"([{"delay":5}])", "Rule 1: unknown field \"delay\""}, // delayMs is meant
+        {R"([{"command":"submit"}])", "Rule 1, \"command\": unknown command \"submit\""},
+        {R"([{}, {"systemId":"(esme"}])",
+         "Rule 2, \"systemId\": bad regular expression (missing closing parenthesis at offset 5)"},
+        {R"([{"destination":"[0-9"}])",
+         "Rule 1, \"destination\": bad regular expression (missing terminating ] for character class at offset 4)"},
+        {R"([{"status":"0x1G"}])", "Rule 1, \"status\": not a command_status (0 to 0xFFFFFFFF)"},
+        {R"([{"status":-1}])", "Rule 1, \"status\": not a command_status (0 to 0xFFFFFFFF)"},
+        {R"([{"delayMs":-5}])", "Rule 1, \"delayMs\": not between 0 and 86400000 milliseconds"},
+        {R"([{"action":"hang"}])", "Rule 1, \"action\": not one of answer, drop, close, nack"},
+        {R"([{"probability":1.5}])", "Rule 1, \"probability\": not between 0 and 1"},
+        {R"([{"ratePerSecond":2.5}])", "Rule 1, \"ratePerSecond\": not a whole number of 0 or more"},
+        {R"([{"enabled":"yes"}])", "Rule 1, \"enabled\": not true or false"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.json);
+        QString error;
+        EXPECT_TRUE(fault_rules::Parse(c.json, &error).empty());
+        EXPECT_EQ(error.toStdString(), c.error);
+    }
+    const char* good = R"([{"command":"bind","systemId":"^x","status":"0x0000000D","delayMs":5,"action":"close",)"
+                       R"("probability":0.25,"ratePerSecond":3,"enabled":false},{}])";
+    QString error;
+    const std::vector<FaultRule> rules = fault_rules::Parse(good, &error);
+    EXPECT_EQ(error, QString());
+    ASSERT_EQ(rules.size(), 2u);
+    EXPECT_FALSE(rules[0].enabled);
+    EXPECT_EQ(rules[0].status, 13u);
+    EXPECT_EQ(fault_rules::Parse(fault_rules::ToJson(rules), &error), rules) << "stored as read";
+}
+
+} // namespace
