@@ -2,7 +2,6 @@
 #include "decoder/PacketDecoder.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <ctime>
@@ -11,8 +10,10 @@
 #include <unordered_map>
 
 #include "decoder/ByteReader.h"
+#include "decoder/FieldValueText.h"
 #include "decoder/Formatters.h"
 #include "decoder/GbkText.h"
+#include "decoder/MessageContent.h"
 #include "decoder/TextAppend.h"
 #include "decoder/tables/TableIds.h"
 #include "decoder/tables/TlvNames.h"
@@ -36,19 +37,6 @@ int32_t ReadByKind(const ByteReader& reader, FieldKind kind) {
     }
 }
 
-// Code table that names the value of a "0x%08X (%s)" kind.
-int32_t CodeTableOf(FieldKind kind) {
-    switch (kind) {
-    case FieldKind::CmppCommand: return decode_ids::kCmppCommands;
-    case FieldKind::SmgpCommand: return decode_ids::kSmgpCommands;
-    case FieldKind::TestCommand: return decode_ids::kTestCommands;
-    case FieldKind::SgipCommand: return decode_ids::kSgipCommands;
-    case FieldKind::CngpCommand: return decode_ids::kCngpCommands;
-    case FieldKind::SmppCommand: return decode_ids::kSmppCommands;
-    default: return -1;
-    }
-}
-
 // The icon of the fields under a group that shows `groupIcon`.
 int32_t FieldIconOf(int32_t groupIcon) {
     switch (groupIcon) {
@@ -68,19 +56,6 @@ constexpr int32_t kCmpp2ReportWidth = 60;
 
 // The reserved octets between SMGP 3.0 content and its TLVs.
 constexpr int32_t kSmgp3Reserved = 8;
-
-// Whether a TP_udhi TLV of value 1 is among the SMGP 3.0 TLVs in the run; it stops at a TLV
-// that does not fit.
-bool Smgp3TlvsSetUdhi(const ByteReader& tlvs) {
-    for (int32_t at = 0; tlvs.Has(at, 4);) {
-        const uint16_t tag = tlvs.U16Be(at);
-        const int32_t length = tlvs.U16Be(at + 2);
-        if (!tlvs.Has(at + 4, length)) break;
-        if (tag == kSmgp3TpUdhi && length >= 1 && tlvs.U8(at + 4) == 1) return true;
-        at += 4 + length;
-    }
-    return false;
-}
 
 // At most this many octets that the walk did not reach are shown on the closing line.
 constexpr int32_t kTrailingOctetsShown = 64;
@@ -367,161 +342,78 @@ int32_t CPacketDecoder::CaseScan(int32_t dispatcherId, int32_t start, const uint
 
 void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_t* p, int32_t width, int32_t available) {
     const FieldDescriptor& row = m_rows[position];
-    const ByteReader bytes(p, available);
-    const auto label = [&] { out.append(row.label, static_cast<size_t>(m_labelLengths[position])); };
-    const auto labelAnd = [&] {
-        label();
-        out.push_back(' ');
-    };
-
     const bool smgp3Content = row.id == decode_ids::kSmgp3SubmitContent || row.id == decode_ids::kSmgp3DeliverContent;
     const int32_t tlvsAt = width + kSmgp3Reserved;
-    if (smgp3Content && available > tlvsAt) m_udhi = m_udhi || Smgp3TlvsSetUdhi(ByteReader(p + tlvsAt, available - tlvsAt));
+    if (smgp3Content && available > tlvsAt) m_udhi = m_udhi || Smgp3TlvsSetUdhi(p + tlvsAt, available - tlvsAt);
 
+    const FieldKind kind = KindOf(row);
+    const size_t start = out.size();
+    out.append(row.label, static_cast<size_t>(m_labelLengths[position]));
+    if (kind == FieldKind::Label) return;
+    // Every other kind shows "label value"; a kind without a rule shows no text of its own.
+    out.push_back(' ');
+    const ByteReader bytes(p, available);
+    const bool shown = AppendFieldValue(out, kind, m_names, p, width, available) || AppendPduState(out, row, bytes) ||
+                       AppendMessage(out, position, p, width);
+    if (!shown) out.resize(start);
+}
+
+bool CPacketDecoder::AppendPduState(std::string& out, const FieldDescriptor& row, const ByteReader& bytes) {
     switch (KindOf(row)) {
-    case FieldKind::Label: label(); break;
-    case FieldKind::U32Host: labelAnd(); AppendDecimal(out, bytes.U32Le(0)); break;
-    case FieldKind::U32Net: labelAnd(); AppendDecimal(out, bytes.U32Be(0)); break;
-    case FieldKind::S16Host: labelAnd(); AppendDecimal(out, static_cast<int16_t>(bytes.U16Le(0))); break;
-    case FieldKind::U16Net:
-    case FieldKind::U16NetToo: labelAnd(); AppendDecimal(out, bytes.U16Be(0)); break;
-    case FieldKind::U16Host: labelAnd(); AppendDecimal(out, bytes.U16Le(0)); break;
-    case FieldKind::U8:
-    case FieldKind::Octet: labelAnd(); AppendDecimal(out, bytes.U8(0)); break;
     case FieldKind::TpUdhi:
         m_udhi = bytes.U8(0) == 1;
-        labelAnd();
         AppendDecimal(out, bytes.U8(0));
-        break;
-    case FieldKind::HexOctets: labelAnd(); AppendHex(out, p, width); break;
-    case FieldKind::Char: {
-        labelAnd();
-        const uint8_t c = bytes.U8(0);
-        if (c != 0) AppendGbkText(out, &c, 1); // a lone byte above 0x7F shows as \xNN
-        break;
-    }
-    case FieldKind::Text:
-    case FieldKind::Numbers21:
-    case FieldKind::Numbers21Too:
-    case FieldKind::Numbers32:
-    case FieldKind::CString: labelAnd(); AppendGbkText(out, p, width); break;
-    case FieldKind::LocalTime: labelAnd(); AppendLocalTime(out, bytes.U32Le(0)); break;
-    case FieldKind::Hex32: labelAnd(); out.append("0x"); AppendHexDigits(out, bytes.U32Be(0), 8); break;
-    case FieldKind::Ipv4Net: labelAnd(); AppendIpv4(out, bytes.U32Be(0)); break;
-    case FieldKind::Ipv4Host: labelAnd(); AppendIpv4(out, bytes.U32Le(0)); break;
-    case FieldKind::ProtocolCode: {
-        const uint16_t code = bytes.U16Le(0);
-        labelAnd();
-        AppendDecimal(out, code);
-        out.append(" (").append(m_names.FindCodeName(decode_ids::kProtocolCodes, code)).push_back(')');
-        break;
-    }
-    case FieldKind::CmppCommand:
-    case FieldKind::SmgpCommand:
-    case FieldKind::TestCommand:
-    case FieldKind::SgipCommand:
-    case FieldKind::CngpCommand:
-    case FieldKind::SmppCommand: {
-        const uint32_t code = bytes.U32Be(0);
-        labelAnd();
-        out.append("0x");
-        AppendHexDigits(out, code, 8);
-        out.append(" (").append(m_names.FindCodeName(CodeTableOf(KindOf(row)), code)).push_back(')');
-        break;
-    }
-    case FieldKind::Version: {
-        const uint8_t version = bytes.U8(0);
-        labelAnd();
-        AppendDecimal(out, version >> 4);
-        out.push_back('.');
-        AppendDecimal(out, version & 0xF);
-        break;
-    }
+        return true;
     case FieldKind::DataCoding:
         m_dataCoding = static_cast<int8_t>(bytes.U8(0));
-        labelAnd();
         AppendDecimal(out, bytes.U8(0));
-        break;
-    case FieldKind::DestinationList: {
-        labelAnd();
-        // Entries were checked to end inside the field when its width was settled.
-        for (int32_t at = 0; at < width;) {
-            const int32_t textAt = at + (p[at] == 1 ? 3 : 1);
-            bool terminated = false;
-            const int32_t length = bytes.TextLength(textAt, width - textAt, terminated);
-            if (at > 0) out.push_back(',');
-            AppendGbkText(out, p + textAt, length);
-            at = textAt + length + 1;
-        }
-        break;
-    }
-    case FieldKind::SgipSequence:
-        labelAnd();
-        AppendDecimal(out, bytes.U32Be(0));
-        out.push_back(' ');
-        AppendDecimal(out, bytes.U32Be(4));
-        out.push_back(' ');
-        AppendDecimal(out, bytes.U32Be(8));
-        break;
+        return true;
     case FieldKind::ReportFlag:
         m_isReport = static_cast<int8_t>(bytes.U8(0));
-        labelAnd();
         AppendDecimal(out, m_isReport);
-        break;
-    case FieldKind::Hex10: labelAnd(); AppendHex(out, p, std::min(available, 10)); break;
-    case FieldKind::FailedDestination: labelAnd(); AppendGbkText(out, p + 2, width - 2); break;
-    case FieldKind::Hex16: labelAnd(); out.append("0x"); AppendHexDigits(out, bytes.U16Be(0), 4); break;
-    case FieldKind::Smgp3Tlv: labelAnd(); AppendSmgp3Tlv(out, m_names, p, width); break;
-    case FieldKind::SmppTlv: {
-        labelAnd();
-        const ByteReader tlv(p, width);
-        if (tlv.U16Be(0) != kSmppMessagePayload) {
+        return true;
+    case FieldKind::Bits:
+        if (IsEsmClassField(row.id)) m_udhi = (bytes.U8(0) & kEsmClassUdhi) != 0;
+        AppendBits(out, bytes.U8(0));
+        return true;
+    default: return false;
+    }
+}
+
+bool CPacketDecoder::AppendMessage(std::string& out, int32_t position, const uint8_t* p, int32_t width) {
+    const FieldKind kind = KindOf(m_rows[position]);
+    switch (kind) {
+    case FieldKind::Smgp3Tlv: AppendSmgp3Tlv(out, m_names, p, width); return true;
+    case FieldKind::SmppTlv:
+        if (ByteReader(p, width).U16Be(0) != kSmppMessagePayload) {
             AppendSmppTlv(out, p, width);
-            break;
+            return true;
         }
         // The payload is a short message carried elsewhere: it reads by the PDU's coding.
         AppendSmppTlvName(out, kSmppMessagePayload);
         out.append(" = ");
         AppendContent(out, position, p + 4, 4, std::max(0, width - 4), ContentRule::Smpp);
-        break;
-    }
-    case FieldKind::Bits:
-        if (IsEsmClassField(row.id)) m_udhi = (bytes.U8(0) & kEsmClassUdhi) != 0;
-        labelAnd();
-        AppendBits(out, bytes.U8(0));
-        break;
+        return true;
     case FieldKind::CmppContent:
     case FieldKind::Cmpp3Content: {
-        labelAnd();
         // A report of 60 octets has the 2.0 layout whatever the protocol version: only the
         // width of the destination number differs, and the 3.0 layout needs 71.
-        const bool cmpp2 = KindOf(row) == FieldKind::CmppContent || width == kCmpp2ReportWidth;
+        const bool cmpp2 = kind == FieldKind::CmppContent || width == kCmpp2ReportWidth;
         if (m_isReport != 0)
             AppendCmppReport(out, p, width, cmpp2 ? CmppReportLayout::Cmpp2 : CmppReportLayout::Cmpp3);
         else
             AppendContent(out, position, p, 0, width, ContentRule::Gateway);
-        break;
+        return true;
     }
     case FieldKind::SmgpContent:
     case FieldKind::CngpContent:
-        labelAnd();
         if (m_isReport != 0)
             AppendSmgpReport(out, p, width);
         else
             AppendContent(out, position, p, 0, width, ContentRule::Gateway);
-        break;
-    case FieldKind::SmppContent: labelAnd(); AppendContent(out, position, p, 0, width, ContentRule::Smpp); break;
-    case FieldKind::CmppMsgId:
-        labelAnd();
-        AppendCmppMsgId(out, p, available);
-        // The composite reads fields out of the identifier; its octets as one number are what
-        // another gateway's log shows.
-        out.append(" (0x");
-        AppendHexDigits(out, bytes.U32Be(0), 8);
-        AppendHexDigits(out, bytes.U32Be(4), 8);
-        out.push_back(')');
-        break;
-    default: break; // a kind without a rule shows no text of its own
+        return true;
+    case FieldKind::SmppContent: AppendContent(out, position, p, 0, width, ContentRule::Smpp); return true;
+    default: return false;
     }
 }
 
@@ -554,98 +446,47 @@ void CPacketDecoder::AppendContent(std::string& out, int32_t position, const uin
 }
 
 int32_t CPacketDecoder::AddUserDataHeader(int32_t position, const uint8_t* p, int32_t at, int32_t width) {
-    if (width < 1) return 0;
-    const int32_t end = 1 + p[0];
+    const std::optional<UserDataHeader> header = ParseUserDataHeader(p, width);
+    if (!header) return 0;
     std::string text = "UDH length = ";
-    AppendDecimal(text, p[0]);
-    if (end > width) {
-        // Not a header that fits: the content is shown whole, as if it had none.
-        AddDetail(position, text + " (runs past the message)", at, 1);
-        return 0;
-    }
+    AppendDecimal(text, header->length);
+    // A header that does not fit leaves the content to be shown whole, as if it had none.
+    if (header->runsPast) text.append(" (runs past the message)");
     AddDetail(position, text, at, 1);
-    for (int32_t i = 1; i < end;) {
-        const ByteReader element(p + i, end - i);
-        const int32_t length = element.Has(0, 2) ? element.U8(1) : -1;
-        if (length < 0 || !element.Has(2, length)) {
-            AddDetail(position, "UDH element cut short", at + i, end - i);
+    for (const UdhElement& element : header->elements) {
+        if (element.cutShort) {
+            AddDetail(position, "UDH element cut short", at + element.offset, element.width);
             break;
         }
-        const uint8_t identifier = element.U8(0);
         text = "UDH element = 0x";
-        AppendHexDigits(text, identifier, 2);
+        AppendHexDigits(text, element.identifier, 2);
         const auto named = std::find_if(std::begin(UdhElementNames), std::end(UdhElementNames),
-                                        [identifier](const UdhElementName& n) { return n.identifier == identifier; });
+                                        [&element](const UdhElementName& n) { return n.identifier == element.identifier; });
         if (named != std::end(UdhElementNames)) text.append(" (").append(named->name).push_back(')');
         text.append(", length = ");
-        AppendDecimal(text, length);
-        const bool concatenation8 = identifier == kUdhConcatenation8 && length >= 3;
-        const bool concatenation16 = identifier == kUdhConcatenation16 && length >= 4;
-        if (concatenation8 || concatenation16) {
-            const int32_t parts = concatenation8 ? 3 : 4;
+        AppendDecimal(text, element.length);
+        if (const std::optional<Concatenation>& part = element.concatenation) {
             text.append(", reference = ");
-            AppendDecimal(text, concatenation8 ? element.U8(2) : element.U16Be(2));
+            AppendDecimal(text, part->reference);
             text.append(", total = ");
-            AppendDecimal(text, element.U8(parts));
+            AppendDecimal(text, part->total);
             text.append(", part = ");
-            AppendDecimal(text, element.U8(parts + 1));
+            AppendDecimal(text, part->part);
         }
-        AddDetail(position, text, at + i, 2 + length);
-        i += 2 + length;
+        AddDetail(position, text, at + element.offset, element.width);
     }
-    return end;
+    return header->Octets();
 }
 
 void CPacketDecoder::AddReceiptFields(int32_t position, const uint8_t* p, int32_t at, int32_t width) {
-    // Where each key starts, -1 where the receipt leaves it out; the keys keep their order.
-    constexpr int32_t kKeys = static_cast<int32_t>(std::size(ReceiptFieldKeys));
-    int32_t starts[kKeys];
-    const auto keyAt = [&](int32_t i, const char* key) {
-        const int32_t n = static_cast<int32_t>(std::strlen(key));
-        if (i < 0 || i + n > width) return false;
-        for (int32_t k = 0; k < n; ++k)
-            if (std::tolower(p[i + k]) != key[k]) return false;
-        return true;
-    };
-    if (!keyAt(0, ReceiptFieldKeys[0])) return;
-    starts[0] = 0;
-    int32_t from = 0;
-    int32_t found = 1;
-    for (int32_t k = 1; k < kKeys; ++k) {
-        starts[k] = -1;
-        for (int32_t i = from + 1; i < width; ++i) {
-            if (p[i - 1] == ' ' && keyAt(i, ReceiptFieldKeys[k])) {
-                starts[k] = i;
-                from = i;
-                ++found;
-                break;
-            }
-        }
-    }
-    const int32_t textKey = kKeys - 1;
-    const int32_t statusKey = kKeys - 3;
-    // Everything up to the free text is printable ASCII in a receipt; anything else is a message
-    // that happens to start with "id:".
-    const int32_t plainEnd = starts[textKey] < 0 ? width : starts[textKey];
-    for (int32_t i = 0; i < plainEnd; ++i)
-        if (p[i] < 0x20 || p[i] >= 0x7F) return;
-    if (starts[statusKey] < 0 || found < 4) return;
-
-    for (int32_t k = 0; k < kKeys; ++k) {
-        if (starts[k] < 0) continue;
-        const int32_t valueAt = starts[k] + static_cast<int32_t>(std::strlen(ReceiptFieldKeys[k]));
-        int32_t valueEnd = width;
-        for (int32_t next = k + 1; next < kKeys; ++next) {
-            if (starts[next] >= 0) {
-                valueEnd = starts[next] - 1; // the blank before the next key
-                break;
-            }
-        }
-        const std::string_view key(ReceiptFieldKeys[k], std::strlen(ReceiptFieldKeys[k]) - 1);
+    const std::string_view content(reinterpret_cast<const char*>(p), static_cast<size_t>(std::max(0, width)));
+    const std::optional<std::vector<ReceiptField>> fields = ParseReceipt(content);
+    if (!fields) return;
+    for (const ReceiptField& field : *fields) {
         std::string text = "receipt ";
-        text.append(key).append(" = ");
-        AppendGbkText(text, p + valueAt, valueEnd - valueAt);
-        AddDetail(position, text, at + valueAt, valueEnd - valueAt);
+        text.append(field.key).append(" = ");
+        AppendGbkText(text, p + field.valueOffset, field.valueWidth);
+        AddDetail(position, text, at + field.valueOffset, field.valueWidth);
     }
 }
 

@@ -11,6 +11,8 @@
 #include "decoder/FieldDescriptor.h"
 #include "decoder/NameIndex.h"
 
+class ByteReader;
+
 // One line of decode output: the text of one field and the bytes of the record it covers.
 struct DecodeLine {
     int32_t id;       // id of the descriptor that produced the line
@@ -81,6 +83,11 @@ private:
     void Settle(int32_t position, int32_t offset, Field& field) const;
     int32_t CaseScan(int32_t dispatcherId, int32_t start, const uint8_t* selector, int32_t available) const;
     void AppendText(std::string& out, int32_t position, const uint8_t* p, int32_t width, int32_t available);
+    // The value of a kind that the rest of the PDU reads (data coding, report flag, user data
+    // header indicator), remembered as it is shown; false for other kinds.
+    bool AppendPduState(std::string& out, const FieldDescriptor& row, const ByteReader& bytes);
+    // The value of a kind that holds message content or a TLV; false for other kinds.
+    bool AppendMessage(std::string& out, int32_t position, const uint8_t* p, int32_t width);
     void AppendSuffix(std::string& out, int32_t position, const uint8_t* p, int32_t available) const;
     int32_t FindLine(int32_t id) const;
     void AppendTrailingOctets(int32_t offset);
