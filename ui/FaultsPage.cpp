@@ -9,6 +9,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QStyle>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -52,7 +53,7 @@ CFaultsPage::CFaultsPage(CSimulator& simulator, QWidget* parent) : COptionsPage(
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers); // edited in the fields below
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     auto* tableLabel = new QLabel("&Fault rules (the first match wins):", this);
     tableLabel->setBuddy(m_table);
 
@@ -154,6 +155,10 @@ CFaultsPage::CFaultsPage(CSimulator& simulator, QWidget* parent) : COptionsPage(
     for (int row = 0; row < int(m_rules.size()); ++row)
         ShowRow(row);
     m_table->resizeColumnsToContents();
+    // Every column in view at once: the dialog grows to the table rather than hiding the action
+    // and rate behind a scroll bar.
+    m_table->setMinimumWidth(m_table->horizontalHeader()->length() + m_table->verticalHeader()->sizeHint().width() +
+                             2 * m_table->frameWidth() + 2 * m_table->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     Select(m_rules.empty() ? -1 : 0);
     Check();
 }
