@@ -12,8 +12,9 @@ namespace {
 
 constexpr uint8_t kEsmClassReceipt = 0x04;
 constexpr uint8_t kDataCodingGbk = 15;
-constexpr uint8_t kReceiptOnSuccessMask = 0x03;
-constexpr uint8_t kReceiptOnSuccess = 0x01;
+constexpr uint8_t kReceiptRequestMask = 0x03;
+constexpr uint8_t kReceiptOnAnyOutcome = 0x01;
+constexpr uint8_t kReceiptOnFailure = 0x02;
 constexpr uint16_t kTagReceiptedMessageId = 0x001E;
 constexpr uint16_t kTagMessageState = 0x0427;
 constexpr std::size_t kReceiptTextChars = 20;
@@ -94,7 +95,7 @@ void CRouter::OnSubmitted(int index, uint32_t commandId, const std::string& mess
     // goes out if one was asked for.
     Receipt receipt{messageId, handle, m_smpp.GetConnectionId(index), m_smpp.NameOf(index), message->source,
                     message->destinations.empty() ? smpp::SmeAddress{} : message->destinations.front(), {},
-                    (message->registeredDelivery & kReceiptOnSuccessMask) == kReceiptOnSuccess};
+                    uint8_t(message->registeredDelivery & kReceiptRequestMask)};
     const auto textEnd = std::find(message->message.begin(), message->message.end(), uint8_t(0));
     receipt.text.assign(message->message.begin(),
                         message->message.begin() + std::min<std::ptrdiff_t>(textEnd - message->message.begin(),
@@ -203,9 +204,9 @@ void CRouter::Conclude(const Receipt& receipt) {
         error = stored->errorCode;
         submitTime = stored->submitTime;
     }
-    if (!receipt.wanted)
-        return;
     const bool delivered = state == MessageState::Delivered;
+    if (receipt.request != kReceiptOnAnyOutcome && !(receipt.request == kReceiptOnFailure && !delivered))
+        return;
     char text[256];
     std::snprintf(text, sizeof text, "id:%s sub:001 dlvrd:%s submit date:%s done date:%s stat:%s err:%03d text:%.20s",
                   receipt.messageId.c_str(), delivered ? "001" : "000", ReceiptDate(submitTime).c_str(),

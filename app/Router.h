@@ -59,7 +59,7 @@ private:
         smpp::SmeAddress submitter;   // the receipt's destination
         smpp::SmeAddress destination; // the receipt's source
         std::string text;             // the first 20 characters of the message
-        bool wanted;                  // registered_delivery asked for it
+        uint8_t request;              // registered_delivery's receipt bits: 1 any outcome, 2 failure only
     };
 
     void RouteToTerminals(const std::string& messageId, const smpp::SubmittedMessage& message, uint64_t handle);

@@ -4,6 +4,7 @@
 #include "ui/Icons.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -12,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSpinBox>
@@ -346,6 +348,6 @@ void CDeliverDialog::OnBrowse()
     const QString path = m_filePicker ? m_filePicker(this)
                                       : QFileDialog::getOpenFileName(this, "Browse", {},
                                                                      "Text files (*.txt);;All files (*)");
-    if (!path.isEmpty())
-        LoadMessageFile(path);
+    if (!path.isEmpty() && !LoadMessageFile(path))
+        QMessageBox::warning(this, windowTitle(), QString("%1 could not be read.").arg(QDir::toNativeSeparators(path)));
 }

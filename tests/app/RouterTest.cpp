@@ -237,6 +237,8 @@ TEST_F(RouterTest, ReceiptsFollowAfterTheDelayAndQuerySmTellsTheState) {
         {"no receiver under its name", lonely.get(), SubmitSm(7, "67890", 1, 0, "Hi"), "000005", {}, 2},
         {"refused by the simulator", esme.get(), SubmitSm(8, "13900000002", 1, 0, "Hi"), "000006",
          receipt(3, "000006", "13900000002", "UNDELIV", "Hi"), 5},
+        {"refused, asks on failure only", esme.get(), SubmitSm(11, "13900000002", 2, 0, "Hi"), "000007",
+         receipt(4, "000007", "13900000002", "UNDELIV", "Hi"), 5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -246,8 +248,11 @@ TEST_F(RouterTest, ReceiptsFollowAfterTheDelayAndQuerySmTellsTheState) {
         ASSERT_TRUE(c.from->NextPdu());
         now += 120;
         if (c.finalState == 5) {
-            ASSERT_TRUE(phone->NextPdu());
-            phone->Send(Pdu12(0x80001003, 1, Builder().u32(1).text("", 10)));
+            const std::optional<Bytes> deliver = phone->NextPdu();
+            ASSERT_TRUE(deliver && deliver->size() >= 12);
+            const uint32_t sequence = uint32_t((*deliver)[8]) << 24 | uint32_t((*deliver)[9]) << 16 |
+                                      uint32_t((*deliver)[10]) << 8 | (*deliver)[11];
+            phone->Send(Pdu12(0x80001003, sequence, Builder().u32(1).text("", 10)));
             ExpectNothingMore(*phone, true);
         } else {
             esme->Send(QuerySm(9, c.id));
@@ -264,8 +269,8 @@ TEST_F(RouterTest, ReceiptsFollowAfterTheDelayAndQuerySmTellsTheState) {
         esme->Send(QuerySm(10, c.id));
         EXPECT_EQ(esme->NextPdu(), QueryResp(10, c.id, "231114221520000+", c.finalState, c.finalState == 5 ? 1 : 0));
     }
-    EXPECT_EQ(trace, (std::vector<std::string>{"[Route] SMPP message 000006 from 12345 to terminal 13900000002: 1 DELIVER",
-                                               "[Receipt] message 000006 UNDELIV to esme"}));
+    EXPECT_EQ(trace, (std::vector<std::string>{"[Route] SMPP message 000007 from 12345 to terminal 13900000002: 1 DELIVER",
+                                               "[Receipt] message 000007 UNDELIV to esme"}));
     EXPECT_EQ(scheduler.Pending(), 0u);
 }
 

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -320,6 +321,16 @@ TEST_F(DeliverViewTest, AddToListKeepsEveryFieldAndEditReplacesTheFirstSelectedE
         out.write("from a file\n");
     }
     WithDialog([this] { m_view->AddDeliverSm(); }, [&](CDeliverDialog& dialog) {
+        QString warning;
+        QTimer::singleShot(0, [&warning] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr) << "an unreadable file is said";
+            warning = box->text();
+            box->close();
+        });
+        dialog.SetFilePicker([&](QWidget*) { return dir.filePath("missing.txt"); });
+        Press(dialog, "Browse...");
+        EXPECT_TRUE(warning.endsWith("missing.txt could not be read.")) << warning.toStdString();
         dialog.SetFilePicker([&](QWidget*) { return file; });
         Press(dialog, "Browse...");
         EXPECT_EQ(dialog.ShortMessage(), "from a file");
