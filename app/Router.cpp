@@ -80,14 +80,17 @@ void CRouter::Trace(const std::string& line) const {
 
 void CRouter::OnSubmitted(int index, uint32_t commandId, const std::string& messageId, const uint8_t* body,
                           int32_t bodyLength) {
-    if (!m_settings.routing && !m_settings.receipts)
+    // Routing needs a simulator to route to; without one (as under a load test) the message is
+    // not even read unless a receipt may follow.
+    const bool route = m_settings.routing && m_mobile.GetConnectionCount() > 0;
+    if (!route && !m_settings.receipts)
         return;
     const std::optional<smpp::SubmittedMessage> message = smpp::ParseSubmitted(commandId, body, bodyLength);
     if (!message)
         return;
     // The store keeps every message while receipts are on, asked for or not, so query_sm knows it.
     const uint64_t handle = m_settings.receipts ? m_store.Add(messageId, m_clock()) : 0;
-    if (m_settings.routing)
+    if (route)
         RouteToTerminals(messageId, *message, handle);
     if (!m_settings.receipts)
         return;
