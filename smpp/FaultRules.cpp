@@ -192,13 +192,14 @@ public:
         switch (commandId) {
         case kSubmitSm:
         case kDataSm: // service_type, source ton, npi, source_addr, then one destination
-            SkipText(6), Skip(2), SkipText(21), m_left = 1;
+            SkipText(kServiceTypeOctets), Skip(2), SkipText(kShortAddressOctets), m_left = 1;
             break;
         case kCancelSm: // service_type, message_id, source ton, npi, source_addr, then one destination
-            SkipText(6), SkipText(65), Skip(2), SkipText(21), m_left = 1;
+            SkipText(kServiceTypeOctets), SkipText(kMessageIdOctets), Skip(2), SkipText(kShortAddressOctets),
+                m_left = 1;
             break;
         case kSubmitMulti: // service_type, source ton, npi, source_addr, number_of_dests
-            SkipText(6), Skip(2), SkipText(21);
+            SkipText(kServiceTypeOctets), Skip(2), SkipText(kShortAddressOctets);
             m_left = m_at < m_end ? *m_at++ : 0;
             m_multi = true;
             break;
@@ -223,7 +224,7 @@ public:
         } else {
             Skip(2);
         }
-        return Text(21, address);
+        return Text(kShortAddressOctets, address);
     }
 
 private:

@@ -63,6 +63,14 @@ constexpr int kMaxSystemIdChars = 15;
 constexpr int kMaxMessageIdChars = 64;
 constexpr size_t kMaxFinalDateChars = 16;
 
+// SMPP maximum octets of the string fields read from request bodies, NUL included.
+constexpr int kServiceTypeOctets = 6;
+constexpr int kShortAddressOctets = 21; // submit_sm, submit_multi, cancel_sm addresses
+constexpr int kLongAddressOctets = 65;  // data_sm addresses
+constexpr int kMessageIdOctets = 65;
+constexpr int kTimeOctets = 17;
+constexpr int kDistributionListOctets = 21;
+
 // Sequence numbers of the PDUs the server starts run from 1 to this, then start again at 1.
 constexpr uint32_t kMaxSequence = 0x7FFFFFFF;
 

@@ -13,13 +13,6 @@ constexpr uint16_t kTagMessagePayload = 0x0424;
 constexpr uint8_t kDestFlagSmeAddress = 1;
 constexpr uint8_t kDestFlagDistributionList = 2;
 
-// SMPP maximum octets of each string field, NUL included.
-constexpr std::size_t kServiceTypeMax = 6;
-constexpr std::size_t kShortAddressMax = 21;
-constexpr std::size_t kLongAddressMax = 65;
-constexpr std::size_t kTimeMax = 17;
-constexpr std::size_t kDistributionListMax = 21;
-
 // Reads fields in order and remembers the first failure, so the caller checks once at the end.
 class Cursor {
 public:
@@ -91,8 +84,8 @@ SmeAddress Address(Cursor& in, std::size_t maxOctets) {
 void SubmitTail(Cursor& in, SubmittedMessage& m) {
     m.esmClass = in.Octet();
     in.Skip(2); // protocol_id, priority_flag
-    in.CString(kTimeMax);
-    in.CString(kTimeMax);
+    in.CString(kTimeOctets);
+    in.CString(kTimeOctets);
     m.registeredDelivery = in.Octet();
     in.Skip(1); // replace_if_present_flag
     m.dataCoding = in.Octet();
@@ -119,29 +112,29 @@ std::optional<SubmittedMessage> ParseSubmitted(uint32_t commandId, const uint8_t
     Cursor in(body, length);
     SubmittedMessage m;
     m.commandId = commandId;
-    m.serviceType = in.CString(kServiceTypeMax);
+    m.serviceType = in.CString(kServiceTypeOctets);
     switch (commandId) {
     case kSubmitSm:
-        m.source = Address(in, kShortAddressMax);
-        m.destinations.push_back(Address(in, kShortAddressMax));
+        m.source = Address(in, kShortAddressOctets);
+        m.destinations.push_back(Address(in, kShortAddressOctets));
         SubmitTail(in, m);
         break;
     case kDataSm:
-        m.source = Address(in, kLongAddressMax);
-        m.destinations.push_back(Address(in, kLongAddressMax));
+        m.source = Address(in, kLongAddressOctets);
+        m.destinations.push_back(Address(in, kLongAddressOctets));
         m.esmClass = in.Octet();
         m.registeredDelivery = in.Octet();
         m.dataCoding = in.Octet();
         break;
     case kSubmitMulti: {
-        m.source = Address(in, kShortAddressMax);
+        m.source = Address(in, kShortAddressOctets);
         const uint8_t count = in.Octet();
         for (uint8_t i = 0; i < count && in.Ok(); ++i) {
             const uint8_t flag = in.Octet();
             if (flag == kDestFlagSmeAddress)
-                m.destinations.push_back(Address(in, kShortAddressMax));
+                m.destinations.push_back(Address(in, kShortAddressOctets));
             else if (flag == kDestFlagDistributionList)
-                in.CString(kDistributionListMax); // a list name reaches no terminal
+                in.CString(kDistributionListOctets); // a list name reaches no terminal
             else
                 return std::nullopt;
         }
