@@ -190,9 +190,12 @@ public:
     CDestinationReader(uint32_t commandId, const uint8_t* body, int32_t length)
         : m_at(body), m_end(body + std::max<int32_t>(length, 0)) {
         switch (commandId) {
-        case kSubmitSm:
-        case kDataSm: // service_type, source ton, npi, source_addr, then one destination
+        case kSubmitSm: // service_type, source ton, npi, source_addr, then one destination
             SkipText(kServiceTypeOctets), Skip(2), SkipText(kShortAddressOctets), m_left = 1;
+            break;
+        case kDataSm: // the same, with addresses of up to 64 characters
+            SkipText(kServiceTypeOctets), Skip(2), SkipText(kLongAddressOctets), m_left = 1;
+            m_addressOctets = kLongAddressOctets;
             break;
         case kCancelSm: // service_type, message_id, source ton, npi, source_addr, then one destination
             SkipText(kServiceTypeOctets), SkipText(kMessageIdOctets), Skip(2), SkipText(kShortAddressOctets),
@@ -224,7 +227,7 @@ public:
         } else {
             Skip(2);
         }
-        return Text(kShortAddressOctets, address);
+        return Text(m_addressOctets, address);
     }
 
 private:
@@ -259,6 +262,7 @@ private:
     const uint8_t* m_end;
     int m_left = 0;
     bool m_multi = false;
+    int m_addressOctets = kShortAddressOctets;
 };
 
 // For the few octets of an address or a system id, a plain loop beats a library call.

@@ -96,6 +96,10 @@ TEST_F(FaultRulesTest, EachRuleShapesTheAnswerAndTheFirstMatchWins) {
          Submit(2), {Status(kSubmitResp, 2, 20)}, false},
         {"any destination of a submit_multi", R"([{"destination":"^friends$","status":51}])", SubmitMulti(2),
          {Status(0x80000021, 2, 51)}, false},
+        {"data_sm addresses longer than submit_sm's", R"([{"destination":"^999","status":69}])",
+         SmppPdu(0x00000103, 2, Builder().cstr("").u8(1).u8(1).cstr(std::string(30, '1')).u8(1).u8(1)
+                                    .cstr(std::string(25, '9')).u8(0).u8(0).u8(0)),
+         {Status(0x80000103, 2, 0x45)}, false},
         {"disabled rule", R"([{"status":8,"enabled":false}])", Submit(2), {Submitted(2, "000000")}, false},
         {"probability 0", R"([{"status":8,"probability":0}])", Submit(2), {Submitted(2, "000000")}, false},
         {"failed unbind stays open", R"([{"command":"unbind","status":8}])", SmppPdu(0x00000006, 2),
