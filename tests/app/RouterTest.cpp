@@ -1,6 +1,7 @@
 // Messages carried between simulators and ESMEs, delivery receipts and query_sm over both servers
 // of a simulator on loopback, with time moved by hand.
 #include "app/Simulator.h"
+#include "engine/Wire.h"
 
 #include "tests/support/Bytes.h"
 #include "tests/support/QtTestEnv.h"
@@ -250,9 +251,7 @@ TEST_F(RouterTest, ReceiptsFollowAfterTheDelayAndQuerySmTellsTheState) {
         if (c.finalState == 5) {
             const std::optional<Bytes> deliver = phone->NextPdu();
             ASSERT_TRUE(deliver && deliver->size() >= 12);
-            const uint32_t sequence = uint32_t((*deliver)[8]) << 24 | uint32_t((*deliver)[9]) << 16 |
-                                      uint32_t((*deliver)[10]) << 8 | (*deliver)[11];
-            phone->Send(Pdu12(0x80001003, sequence, Builder().u32(1).text("", 10)));
+            phone->Send(Pdu12(0x80001003, wire::ReadBe32(deliver->data() + 8), Builder().u32(1).text("", 10)));
             ExpectNothingMore(*phone, true);
         } else {
             esme->Send(QuerySm(9, c.id));
