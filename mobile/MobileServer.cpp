@@ -126,16 +126,9 @@ void CMobileServer::TakeDeliverResp(int index, uint32_t sequence, const uint8_t*
     auto found = m_pending.find(GetConnectionId(index));
     if (found == m_pending.end())
         return;
-    std::deque<Pending>& pending = found->second;
-    for (auto it = pending.begin(); it != pending.end(); ++it) {
-        if (it->sequence != sequence)
-            continue;
-        const uint64_t tag = it->tag;
-        pending.erase(it);
-        if (m_listener)
-            m_listener->OnDeliverAnswered(static_cast<int32_t>(wire::ReadBe32(packet + kDeliverRespResultOffset)), tag);
-        return;
-    }
+    const std::optional<uint64_t> tag = found->second.Settle(sequence);
+    if (tag && m_listener)
+        m_listener->OnDeliverAnswered(static_cast<int32_t>(wire::ReadBe32(packet + kDeliverRespResultOffset)), *tag);
 }
 
 void CMobileServer::Reply(int index, const uint8_t* packet, uint32_t length) {
@@ -195,10 +188,7 @@ int CMobileServer::DeliverToTerminal(const std::string& terminal, const std::str
             if (!SendAndCapture(index, packet.data(), static_cast<uint32_t>(packet.size())))
                 continue;
             ++sent;
-            std::deque<Pending>& pending = m_pending[GetConnectionId(index)];
-            if (pending.size() == kMaxPending)
-                pending.pop_front();
-            pending.push_back({number, tag});
+            m_pending[GetConnectionId(index)].Add(number, tag);
         }
     }
     return sent;
@@ -206,7 +196,7 @@ int CMobileServer::DeliverToTerminal(const std::string& terminal, const std::str
 
 std::size_t CMobileServer::PendingCount(int index) const {
     const auto found = m_pending.find(GetConnectionId(index));
-    return found == m_pending.end() ? 0 : found->second.size();
+    return found == m_pending.end() ? 0 : found->second.Size();
 }
 
 std::vector<std::string> CMobileServer::LoggedInTerminals() const {

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "engine/FramedServer.h"
+#include "engine/PendingAnswers.h"
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -109,10 +109,6 @@ protected:
     void OnClose(int index) override;
 
 private:
-    struct Pending {
-        uint32_t sequence;
-        uint64_t tag;
-    };
 
     void Login(int index, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
     void Submit(int index, uint32_t sequence, const uint8_t* packet, uint32_t length);
@@ -123,7 +119,8 @@ private:
     CPacketLog* m_log = nullptr;
     CMobileMessageListener* m_listener = nullptr;
     // By connection id, oldest first.
-    std::unordered_map<uint64_t, std::deque<Pending>> m_pending;
+    // A DELIVER's tag, by connection id.
+    std::unordered_map<uint64_t, CPendingAnswers<uint64_t, kMaxPending>> m_pending;
     // Sequence and msg_id of the next DELIVER.
     uint32_t m_nextDeliver = 1;
     uint16_t m_ownPort = 0;

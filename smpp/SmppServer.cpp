@@ -307,18 +307,13 @@ void CSmppServer::TakeResponse(int index, const DispatchRow&, uint32_t sequence,
     auto found = m_sessions.find(GetConnectionId(index));
     if (found == m_sessions.end())
         return;
-    std::deque<Pending>& pending = found->second.pending;
-    for (auto it = pending.begin(); it != pending.end(); ++it) {
-        if (it->sequence != sequence)
-            continue;
-        const Pending settled = *it;
-        pending.erase(it);
-        // The body follows the header inside the received PDU, so the status is right before it.
-        const uint32_t status = ReadBe32(body - kHeaderSize + kStatusOffset);
-        if (m_listener)
-            m_listener->OnAnswered(index, settled.commandId, status, settled.tag);
+    const std::optional<Pending> settled = found->second.pending.Settle(sequence);
+    if (!settled)
         return;
-    }
+    // The body follows the header inside the received PDU, so the status is right before it.
+    const uint32_t status = ReadBe32(body - kHeaderSize + kStatusOffset);
+    if (m_listener)
+        m_listener->OnAnswered(index, settled->commandId, status, settled->tag);
 }
 
 void CSmppServer::Unknown(int index, const DispatchRow& row, uint32_t sequence, const uint8_t*, int32_t) {
@@ -356,7 +351,7 @@ void CSmppServer::SetNextSequence(int index, uint32_t sequence) {
 
 std::size_t CSmppServer::PendingCount(int index) const {
     const Session* session = FindSession(index);
-    return session ? session->pending.size() : 0;
+    return session ? session->pending.Size() : 0;
 }
 
 uint32_t CSmppServer::SendServerPdu(int index, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag) {
@@ -374,11 +369,8 @@ uint32_t CSmppServer::SendServerPdu(int index, uint32_t commandId, const std::ve
     if (!SendAndCapture(index, pdu.data(), static_cast<uint32_t>(pdu.size()), row.filterIndex))
         return 0;
     session.nextSequence = sequence == kMaxSequence ? 1 : sequence + 1;
-    if (row.answered) {
-        if (session.pending.size() == kMaxPending)
-            session.pending.pop_front();
-        session.pending.push_back({sequence, commandId, tag});
-    }
+    if (row.answered)
+        session.pending.Add(sequence, {commandId, tag});
     return sequence;
 }
 

@@ -2,11 +2,11 @@
 #pragma once
 
 #include "engine/FramedServer.h"
+#include "engine/PendingAnswers.h"
 #include "smpp/FaultRules.h"
 #include "smpp/SmppPdu.h"
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -157,7 +157,6 @@ private:
 
     // What the server keeps of a connection beyond its name, by connection id.
     struct Pending {
-        uint32_t sequence;
         uint32_t commandId;
         uint64_t tag;
     };
@@ -165,7 +164,7 @@ private:
         BindKind kind = BindKind::None;
         std::string addressRange;
         uint32_t nextSequence = 1;
-        std::deque<Pending> pending; // oldest first
+        CPendingAnswers<Pending, kMaxPending> pending;
     };
     const Session* FindSession(int index) const;
     static bool MayReceive(BindKind kind) { return kind == BindKind::Receiver || kind == BindKind::Transceiver; }
