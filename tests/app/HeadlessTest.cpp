@@ -9,6 +9,7 @@
 #include "tests/support/TestClient.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -360,12 +361,13 @@ TEST_F(TarnwickBinaryTest, PcapFileIsReadableDuringTheRunAndAfterAKill) {
 }
 
 // --receipts, --receipt-delay and --no-routing hold for the run whatever is stored, and --trace
-// prints a line for each receipted message.
+// prints a line for each receipted message. The delay runs on the program's own timers, in
+// milliseconds: 200 ms, neither at once nor in seconds.
 TEST_F(TarnwickBinaryTest, DeliveryFlagsHoldForTheRunAndReceiptsAreTraced) {
     WriteSettings("[Setup]\nRouting=1\nDeliveryReceipts=0\nReceiptDelayMs=600000\n");
     TarnwickProcess tarnwick(configHome.path());
     tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--trace", "--receipts", "--receipt-delay",
-                    "0", "--no-routing"});
+                    "200", "--no-routing"});
     const uint16_t smppPort = tarnwick.WaitForPort(kSmppStarted);
     const uint16_t mobilePort = tarnwick.WaitForPort(kMobileStarted);
     test_net::TestClient phone;
@@ -379,7 +381,11 @@ TEST_F(TarnwickBinaryTest, DeliveryFlagsHoldForTheRunAndReceiptsAreTraced) {
     esme.Send(SmppPdu(0x00000004, 2, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890").u8(0)
                                          .u8(0).u8(0).cstr("").cstr("").u8(1).u8(0).u8(0).u8(0).u8(2).raw("Hi")));
     EXPECT_EQ(esme.NextPdu(), SmppPdu(0x80000004, 2, Builder().cstr("000000")));
+    QElapsedTimer delay;
+    delay.start();
     const std::optional<Bytes> receipt = esme.NextPdu();
+    EXPECT_GE(delay.elapsed(), 150); // a coarse timer may fire a few per cent early
+    EXPECT_LE(delay.elapsed(), 1000);
     ASSERT_TRUE(receipt && receipt->size() > 8);
     EXPECT_EQ((*receipt)[7], 0x05) << "deliver_sm";
     EXPECT_FALSE(tarnwick.WaitForLine(R"(\[Receipt\] message 000000 DELIVRD to esme)").empty()) << tarnwick.Output();

@@ -273,6 +273,52 @@ TEST_F(RouterTest, ReceiptsFollowAfterTheDelayAndQuerySmTellsTheState) {
     EXPECT_EQ(scheduler.Pending(), 0u);
 }
 
+// The edges of a receipt: a zone east of UTC in final_date (+05:30 is 22 quarter hours), a
+// simulator's answer that comes after the message was already final, data_sm addresses past
+// submit_sm's 20 characters, and numbers longer than a deliver_sm address can carry.
+TEST_F(RouterTest, ReceiptsHoldForLongAddressesLateAnswersAndZonesOtherThanUtc) {
+    struct LocalZone {
+        explicit LocalZone(const char* zone) { setenv("TZ", zone, 1), tzset(); }
+        ~LocalZone() { setenv("TZ", "UTC", 1), tzset(); }
+    } india("IST-5:30");
+    simulator->SetDelivery({true, true, 500});
+    auto esme = Esme(kBindTransceiver, "esme");
+    auto phone = Phone("13900000002");
+    const std::string longSource(30, '3'), longDest(40, '4');
+    const auto dataSm = [](uint32_t sequence, const std::string& source, const std::string& dest) {
+        return SmppPdu(0x00000103, sequence, Builder().cstr("").u8(1).u8(1).cstr(source).u8(1).u8(1).cstr(dest)
+            .u8(0).u8(1).u8(0).u16(0x0424).u16(2).raw("Hi"));
+    };
+    const auto receipt = [](uint32_t sequence, const std::string& id, const std::string& source, const std::string& dest) {
+        return DeliverSm(sequence, 1, source, dest, 0x04, 0, "id:" + id + " sub:001 dlvrd:001 submit date:2311150343 "
+            "done date:2311150345 stat:DELIVRD err:000 text:Hi", Builder().u16(0x001E).u16(7).cstr(id).u16(0x0427).u16(1).u8(2));
+    };
+
+    esme->Send(dataSm(1, longSource, "13900000002"));
+    EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000103, 1, Builder().cstr("000000")));
+    const std::optional<Bytes> deliver = phone->NextPdu();
+    EXPECT_EQ(deliver, TerminalDeliver(1, "13900000002", longSource, 0, "Hi")) << "routed, the source cut to its field";
+    esme->Send(dataSm(2, "12345", longDest));
+    EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000103, 2, Builder().cstr("000001")));
+    now += 120;
+    scheduler.Advance(500);
+    EXPECT_EQ(esme->NextPdu(), receipt(1, "000000", "13900000002", longSource.substr(0, 20)));
+    EXPECT_EQ(esme->NextPdu(), receipt(2, "000001", longDest.substr(0, 20), "12345"));
+    ASSERT_TRUE(deliver && deliver->size() >= 12);
+    phone->Send(Pdu12(0x80001003, wire::ReadBe32(deliver->data() + 8), Builder().u32(1).text("", 10)));
+    ExpectNothingMore(*phone, true);
+    for (const auto& [sequence, id] : {std::pair{3u, "000000"}, std::pair{4u, "000001"}}) {
+        esme->Send(QuerySm(sequence, id));
+        EXPECT_EQ(esme->NextPdu(), QueryResp(sequence, id, "231115034520022+", 2, 0)) << id << ": the late refusal changes nothing";
+    }
+
+    // A number of 24 characters, as a simulator may send it, reaches an ESME cut to 20.
+    const std::string longNumber = "123456789012345678901234";
+    phone->Send(TerminalSubmit(longNumber, longNumber, "Hi"));
+    ASSERT_TRUE(phone->NextPdu());
+    EXPECT_EQ(esme->NextPdu(), DeliverSm(3, 0, longNumber.substr(0, 20), longNumber.substr(0, 20), 0, 15, "Hi"));
+}
+
 TEST(MessageStore, KeepsTheNewestAndReplacesAnIdAddedAgain) {
     CMessageStore store;
     const uint64_t first = store.Add("first", 1);

@@ -1,5 +1,6 @@
 // Cutting length-prefixed PDUs out of each connection's byte stream, over loopback sockets.
 #include "engine/FramedServer.h"
+#include "engine/PendingAnswers.h"
 
 #include "tests/support/Bytes.h"
 #include "tests/support/QtTestEnv.h"
@@ -178,6 +179,19 @@ TEST(FramedServer, APartialPduSurvivesAnotherConnectionLeaving) {
     EXPECT_EQ(at.server.GetFrameState(0), 1);
     at.Write(staying, Part(a, 10, 12), 0, 12);
     EXPECT_EQ(at.server.pdus, std::vector<Bytes>{a});
+}
+
+// A peer that never answers fills the queue; the oldest PDU is forgotten, the newest still settle.
+TEST(PendingAnswers, AFullQueueForgetsTheOldest) {
+    CPendingAnswers<char, 2> pending;
+    pending.Add(1, 'a');
+    pending.Add(2, 'b');
+    pending.Add(3, 'c');
+    EXPECT_EQ(pending.Size(), 2u);
+    EXPECT_EQ(pending.Settle(1), std::nullopt);
+    EXPECT_EQ(pending.Settle(3), 'c');
+    EXPECT_EQ(pending.Settle(2), 'b');
+    EXPECT_EQ(pending.Settle(2), std::nullopt) << "an answer settles its PDU once";
 }
 
 } // namespace

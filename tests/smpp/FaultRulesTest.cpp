@@ -87,6 +87,7 @@ TEST_F(FaultRulesTest, EachRuleShapesTheAnswerAndTheFirstMatchWins) {
         {"drop", R"([{"action":"drop"}])", Submit(2), {}, false},
         {"nack", R"([{"action":"nack","status":8}])", Submit(2), {Status(0x80000000, 2, 8)}, false},
         {"close after the answer", R"([{"action":"close"}])", Submit(2), {Submitted(2, "000000")}, true},
+        {"close after an error answer", R"([{"action":"close","status":8}])", Submit(2), {Status(kSubmitResp, 2, 8)}, true},
         {"enquire_link by name", R"([{"command":"enquire_link","status":8}])", SmppPdu(0x00000015, 2),
          {Status(0x80000015, 2, 8)}, false},
         {"message operations leave enquire_link alone", R"([{"status":8}])", SmppPdu(0x00000015, 2),
@@ -100,6 +101,8 @@ TEST_F(FaultRulesTest, EachRuleShapesTheAnswerAndTheFirstMatchWins) {
          SmppPdu(0x00000103, 2, Builder().cstr("").u8(1).u8(1).cstr(std::string(30, '1')).u8(1).u8(1)
                                     .cstr(std::string(25, '9')).u8(0).u8(0).u8(0)),
          {Status(0x80000103, 2, 0x45)}, false},
+        {"destination of the full 20 characters", R"([{"destination":"^12345678901234567890$","status":11}])",
+         Submit(2, "12345678901234567890"), {Status(kSubmitResp, 2, 11)}, false},
         {"disabled rule", R"([{"status":8,"enabled":false}])", Submit(2), {Submitted(2, "000000")}, false},
         {"probability 0", R"([{"status":8,"probability":0}])", Submit(2), {Submitted(2, "000000")}, false},
         {"failed unbind stays open", R"([{"command":"unbind","status":8}])", SmppPdu(0x00000006, 2),
@@ -160,6 +163,15 @@ TEST_F(FaultRulesTest, RefusedBindLeavesTheConnectionUnbound) {
 // Answers leave in request order except the delayed one, which keeps the message id its request
 // took; a held answer whose connection has gone is dropped.
 TEST_F(FaultRulesTest, DelayedAnswerGoesOutLateWithoutHoldingBackTheOthers) {
+    {
+        Rules(R"([{"command":"query_sm","action":"nack","status":3,"delayMs":100}])");
+        auto nacked = Bound();
+        nacked->Send(SmppPdu(0x00000003, 2, Builder().cstr("000000").u8(1).u8(1).cstr("12345")));
+        EXPECT_EQ(AnswersUpToMarker(*nacked), std::vector<Bytes>{}) << "the nack is held too";
+        scheduler.Advance(100);
+        EXPECT_EQ(nacked->NextPdu(), Status(0x80000000, 2, 3));
+    }
+
     Rules(R"([{"destination":"^1","delayMs":500},{"command":"enquire_link","delayMs":200,"action":"close"}])");
     auto esme = Bound();
     esme->Send(Builder().raw(Submit(2, "111")).raw(Submit(3, "222")).raw(SmppPdu(0x00000015, 4)).bytes());
@@ -221,7 +233,8 @@ TEST_F(FaultRulesTest, ThrottlesAboveTheRateInEachSecond) {
               "Fault rule 1 (submit_sm, answer, status 0x00000000) applied 6 times in 10 s, 2 throttled\r\n");
 }
 
-// The same seed meets the same faults; the console counts each rule once per ten seconds.
+// The same seed meets the same faults, about as often as the rule's chance says (a chance halved
+// or doubled falls outside the bounds); the console counts each rule once per ten seconds.
 TEST_F(FaultRulesTest, ChanceFollowsTheSeedAndTheConsoleCountsPerRule) {
     Rules(R"([{"probability":0.5,"status":8},{"command":"enquire_link","action":"drop"}])");
     std::vector<std::vector<Bytes>> runs;
@@ -229,14 +242,16 @@ TEST_F(FaultRulesTest, ChanceFollowsTheSeedAndTheConsoleCountsPerRule) {
         server.Faults().SetSeed(42);
         server.SetNextMessageId(0);
         auto esme = Bound();
-        for (uint32_t s = 1; s <= 16; ++s)
-            esme->Send(Submit(s));
+        Builder burst;
+        for (uint32_t s = 1; s <= 1000; ++s)
+            burst.raw(Submit(s));
+        esme->Send(burst);
         runs.push_back(AnswersUpToMarker(*esme));
     }
     EXPECT_EQ(runs[0], runs[1]);
     const auto refused = std::count_if(runs[0].begin(), runs[0].end(), [](const Bytes& b) { return b[11] == 8; });
-    EXPECT_GT(refused, 0);
-    EXPECT_LT(refused, 16);
+    EXPECT_GT(refused, 400);
+    EXPECT_LT(refused, 600);
 
     observer.lines.clear();
     auto esme = Bound();

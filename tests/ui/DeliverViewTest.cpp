@@ -137,6 +137,7 @@ TEST_F(DeliverViewTest, ListShowsColumnsAndCountsCharactersUpToTheNul)
         {"plain", "hello"sv, "hello", "5"},
         {"stops at the NUL", "ab\0cdef"sv, "ab", "2"},
         {"characters, not octets", "h\xC3\xA9llo"sv, QString::fromUtf8("h\xC3\xA9llo"), "5"}, // six octets of UTF-8
+        {"an emoji is one character", "\xF0\x9F\x98\x80!"sv, QString::fromUtf8("\xF0\x9F\x98\x80!"), "2"}, // two UTF-16 units
         {"empty", ""sv, "", "0"},
         {"cut to the field", tooLong, QString(275, 'a'), "275"},
         {"never inside a character", splitAtTheEnd, QString(274, 'a'), "274"}, // the cut would halve the last e-acute

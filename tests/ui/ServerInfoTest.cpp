@@ -145,8 +145,12 @@ TEST_F(ServerInfoTest, SmppListShowsTheTableAfterEachChange) {
                                                      Row(3, "", *third, kAcceptTime + 120)}));
 
     now += 60; // the bind time stays the time of the accept
+    QSignalSpy changed(&smppModel, &QAbstractItemModel::dataChanged);
     Request(*first, Bind("alpha", 1));
     EXPECT_EQ(Cell(smppModel, 0, COnlineClientModel::kSystemId), "alpha");
+    ASSERT_EQ(changed.size(), 1) << "the views learn of the bind";
+    EXPECT_EQ(changed[0][0].toModelIndex().row(), 0);
+    EXPECT_EQ(changed[0][1].toModelIndex().row(), 0);
     Request(*first, Bind("beta", 2));
     EXPECT_EQ(Rows(smppModel)[0], Row(1, "beta", *first, kAcceptTime));
 
