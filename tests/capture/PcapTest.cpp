@@ -53,16 +53,26 @@ struct Segment {
     uint8_t flags = kPshAck;
 };
 
+// What real captures add to the plain 20-octet IPv4 and TCP headers.
+struct Extras {
+    Bytes ipOptions{}, tcpOptions{}; // whole 4-octet words
+    bool zeroTotalLength = false;    // as captured before segmentation offload
+    Bytes trailer{};                 // behind the IPv4 packet, as a frame check sequence is
+};
+
 Bytes Frame(bool toServer, uint16_t serverPort, uint32_t sequence, uint8_t flags, const Bytes& payload,
-            uint16_t etherType = 0x0800, uint8_t ipProtocol = 6) {
+            uint16_t etherType = 0x0800, uint8_t ipProtocol = 6, const Extras& extras = {}) {
     const uint32_t from = toServer ? kClient : kServer, to = toServer ? kServer : kClient;
     const uint16_t fromPort = toServer ? kClientPort : serverPort, toPort = toServer ? serverPort : kClientPort;
+    const uint32_t ipHeader = uint32_t(20 + extras.ipOptions.size());
+    const uint32_t tcpHeader = uint32_t(20 + extras.tcpOptions.size());
+    const uint32_t total = extras.zeroTotalLength ? 0 : ipHeader + tcpHeader + uint32_t(payload.size());
     return Builder()
         .u16(0x0200).u32(to).u16(0x0200).u32(from).u16(etherType)
-        .u8(0x45).u8(0).u16(uint32_t(40 + payload.size())).u16(1).u16(0x4000).u8(64).u8(ipProtocol).u16(0)
-        .u32(from).u32(to)
-        .u16(fromPort).u16(toPort).u32(sequence).u32(0).u8(0x50).u8(flags).u16(65535).u32(0)
-        .raw(payload);
+        .u8(0x40 | ipHeader / 4).u8(0).u16(total).u16(1).u16(0x4000).u8(64).u8(ipProtocol).u16(0)
+        .u32(from).u32(to).raw(extras.ipOptions)
+        .u16(fromPort).u16(toPort).u32(sequence).u32(0).u8(tcpHeader / 4 << 4).u8(flags).u16(65535).u32(0)
+        .raw(extras.tcpOptions).raw(payload).raw(extras.trailer);
 }
 
 struct FileFrame {
@@ -72,7 +82,7 @@ struct FileFrame {
 
 Bytes PcapFile(const std::vector<FileFrame>& frames, uint32_t linkType = 1) {
     Builder file;
-    file.u32le(0xA1B2C3D4).u16le(2).u16le(4).u32le(0).u32le(0).u32le(65535).u32le(linkType);
+    file.u32le(0xA1B2C3D4).u16le(2).u16le(4).u32le(0).u32le(0).u32le(262144).u32le(linkType);
     uint32_t second = kTime;
     for (const FileFrame& frame : frames) {
         const uint32_t captured = uint32_t(frame.bytes.size());
@@ -312,6 +322,8 @@ TEST_F(PcapTest, LinkTypes) {
     } cases[] = {
         {"Ethernet", 1, Bytes(ethernet.begin(), ethernet.begin() + 14)},
         {"Ethernet with a VLAN tag", 1, Builder().fill(12).u16(0x8100).u16(5).u16(0x0800)},
+        {"Ethernet with QinQ tags", 1, Builder().fill(12).u16(0x88A8).u16(5).u16(0x8100).u16(6).u16(0x0800)},
+        {"Ethernet with two VLAN tags", 1, Builder().fill(12).u16(0x8100).u16(5).u16(0x8100).u16(6).u16(0x0800)},
         {"Linux cooked", 113, Builder().u16(0).u16(1).u16(6).fill(8).u16(0x0800)},
         {"Linux cooked v2", 276, Builder().u16(0x0800).u16(0).u32(1).u16(1).u8(0).u8(6).fill(8)},
         {"raw IPv4", 101, {}},
@@ -324,6 +336,41 @@ TEST_F(PcapTest, LinkTypes) {
                   "2 a000001:40000>a000002:2775 16 +0\npdus 1 skipped 0 bad 0 gaps 0");
     }
     EXPECT_EQ(Import(log, PcapFile({{ip}}, 105)), "error"); // 802.11: not read
+}
+
+// IPv4 and TCP headers as real captures carry them.
+TEST_F(PcapTest, HeaderOptionsOffloadAndTrailers) {
+    // NOP, NOP, timestamps (kind 8, length 10, two 4-octet values): Linux sends them on every segment.
+    const Bytes timestamps = Builder().u8(1).u8(1).u8(8).u8(10).u32(0x01020304).u32(0x05060708);
+    const Bytes routerAlert = Builder().u8(0x94).u8(4).u16(0);
+    const Bytes largest = test_bytes::SmppPdu(0x00000004, 3, Bytes(65536 - 16, 0x44)); // SMPP's largest PDU
+    const struct {
+        const char* name;
+        Bytes payload;
+        Extras extras;
+        const char* listing;
+    } cases[] = {
+        {"TCP timestamps: a 32-octet TCP header", kSmppEnquire, {.tcpOptions = timestamps},
+         "2 a000001:40000>a000002:2775 16 +0\npdus 1 skipped 0 bad 0 gaps 0"},
+        {"IPv4 router alert: a 24-octet IPv4 header", kSmppEnquire, {.ipOptions = routerAlert},
+         "2 a000001:40000>a000002:2775 16 +0\npdus 1 skipped 0 bad 0 gaps 0"},
+        {"IPv4 and TCP options together", kSmppSubmitResp, {.ipOptions = routerAlert, .tcpOptions = timestamps},
+         "2 a000001:40000>a000002:2775 20 +0\npdus 1 skipped 0 bad 0 gaps 0"},
+        {"total length 0: the frame holds the segment", Concat({kSmppEnquire, kSmppSubmitResp}),
+         {.tcpOptions = timestamps, .zeroTotalLength = true},
+         "2 a000001:40000>a000002:2775 16 +0\n2 a000001:40000>a000002:2775 20 +0\n"
+         "pdus 2 skipped 0 bad 0 gaps 0"},
+        {"total length 0 on more than 65,535 octets", largest, {.tcpOptions = timestamps, .zeroTotalLength = true},
+         "2 a000001:40000>a000002:2775 65536 +0\npdus 1 skipped 0 bad 0 gaps 0"},
+        {"a frame check sequence behind the IPv4 packet", kSmppEnquire, {.trailer = Builder().u32(0xDEADBEEF)},
+         "2 a000001:40000>a000002:2775 16 +0\npdus 1 skipped 0 bad 0 gaps 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(log.Reset());
+        EXPECT_EQ(Import(log, PcapFile({{Frame(true, 2775, kClientIsn + 1, kPshAck, c.payload, 0x0800, 6, c.extras)}})),
+                  c.listing);
+    }
 }
 
 TEST_F(PcapTest, PcapngIsReadToo) {
