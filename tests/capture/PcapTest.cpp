@@ -262,6 +262,10 @@ TEST_F(PcapTest, BadInputIsSkippedOrRefusedAndNothingCapturedIsLost) {
         return PcapFile(frames);
     };
     const auto cutBy = [](const Bytes& bytes, size_t cut) { return Bytes(bytes.begin(), bytes.end() - long(cut)); };
+    // The next PDU of the stream, then the same frame with one header octet changed.
+    const Bytes next = Frame(true, 2775, kClientIsn + 17, kPshAck, kSmppEnquire);
+    const auto with = [&next](size_t at, uint8_t value) { Bytes frame = next; frame[at] = value; return frame; };
+    const Bytes nextIp(next.begin() + 14, next.end());
     const struct {
         const char* name;
         Bytes file;
@@ -285,6 +289,30 @@ TEST_F(PcapTest, BadInputIsSkippedOrRefusedAndNothingCapturedIsLost) {
         {"IPv6 ethertype", withFrame(Frame(true, 2775, 0, kPshAck, kSmppEnquire, 0x86DD)),
          "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
         {"UDP", withFrame(Frame(true, 2775, 0, kPshAck, kSmppEnquire, 0x0800, 17)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        // IPv4 and TCP header lengths that do not fit, a fragment, a total length beyond the frame.
+        {"IPv4 header shorter than 20 octets", withFrame(with(14, 0x44)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"IPv4 header longer than the packet", withFrame(with(14, 0x4F)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"TCP header shorter than 20 octets", withFrame(with(46, 0x40)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"TCP header longer than the segment", withFrame(with(46, 0xF0)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"IPv4 fragment", withFrame(with(20, 0x20)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"total length beyond the frame", withFrame(with(16, 0x01)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"total length 0 in a frame cut by the snap length",
+         withFrame(cutBy(Frame(true, 2775, kClientIsn + 17, kPshAck, kSmppEnquire, 0x0800, 6,
+                               {.zeroTotalLength = true}), 6), 70),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        // Only two VLAN tags are read; a frame that ends inside its tags.
+        {"three VLAN tags",
+         withFrame(Concat({Builder().fill(12).u16(0x88A8).u16(5).u16(0x8100).u16(6).u16(0x8100).u16(7).u16(0x0800),
+                           nextIp})),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"frame ends inside the second VLAN tag", withFrame(Builder().fill(12).u16(0x8100).u16(5).u16(0x8100).u16(6)),
          "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
         // A length field below the SMPP header, then one above the largest PDU.
         {"length below the header", withFrame(Frame(true, 2775, kClientIsn + 17, kPshAck, Builder().u32(4).u32(0x15))),
