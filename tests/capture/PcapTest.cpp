@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -134,6 +135,17 @@ std::string Import(CPacketLog& log, const Bytes& file, const pcap::DecodeAsTable
     return Listing(log, before, summary);
 }
 
+// The 16-bit one's-complement sum of RFC 1071, octet by octet; a header or segment that carries a right
+// checksum sums to 0xFFFF.
+uint32_t OnesComplementSum(const Bytes& bytes) {
+    uint64_t sum = 0;
+    for (size_t i = 0; i < bytes.size(); ++i)
+        sum += i % 2 ? bytes[i] : uint32_t(bytes[i]) << 8;
+    while (sum > 0xFFFF)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return uint32_t(sum);
+}
+
 class PcapTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(log.Reset()); }
@@ -156,6 +168,8 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
         {9, kTime + 2, kServer, 8890, {kClient, 41000}, kSmgp3LoginResp},
         {2, kTime + 3, 0xC0A80107, 50123, {0x7F000001, 5018}, test_bytes::SmppPdu(0x00000004, 9, Bytes(60000, 1))},
         {2, kTime + 3, 0x7F000001, 5018, {}, kSmppEnquire}, // nobody noted the other end
+        {2, kTime + 4, 0xC0A80107, 50123, {0x7F000001, 5018}, test_bytes::SmppPdu(0x00000004, 10, Bytes(65520, 2))},
+        {2, kTime + 4, 0xC0A80107, 50123, {0x7F000001, 5018}, kSmppEnquire}, // after a PDU of two segments
     };
     for (const Row& row : rows)
         ASSERT_TRUE(log.AddCaptured(row.protocol, row.time, row.address, row.port, row.peer, row.pdu.data(),
@@ -163,6 +177,34 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
     const std::string path = ::testing::TempDir() + "/tarnwick-export.pcap";
     std::string error;
     ASSERT_TRUE(pcap::ExportLog(log, path, error)) << error;
+
+    // Each frame as an analyser checks it: IPv4 total length and header checksum, TCP checksum over the
+    // pseudo-header (addresses, protocol 6, TCP length). A PDU goes out in segments of at most 65,495 octets,
+    // the most a 65,535-octet IPv4 packet carries behind two 20-octet headers.
+    std::vector<uint32_t> segments, expectedSegments;
+    for (const Row& row : rows)
+        for (uint32_t left = uint32_t(row.pdu.size()), part = 0; left > 0; left -= part)
+            expectedSegments.push_back(part = std::min<uint32_t>(left, 65495));
+    std::ifstream in(path, std::ios::binary);
+    const Bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    for (size_t at = 24; at < file.size();) {
+        SCOPED_TRACE("frame " + std::to_string(segments.size()));
+        ASSERT_LE(at + 16, file.size());
+        const uint32_t captured = file[at + 8] | file[at + 9] << 8 | file[at + 10] << 16 | file[at + 11] << 24;
+        ASSERT_LE(at + 16 + captured, file.size());
+        ASSERT_GE(captured, 54u);
+        const Bytes frame(file.begin() + long(at) + 16, file.begin() + long(at + 16 + captured));
+        at += 16 + captured;
+        const uint32_t ipHeader = (frame[14] & 0x0F) * 4u, tcpHeader = (frame[14 + ipHeader + 12] >> 4) * 4u;
+        const uint32_t tcpLength = captured - 14 - ipHeader;
+        EXPECT_EQ(uint32_t(frame[16] << 8 | frame[17]), captured - 14);
+        EXPECT_EQ(OnesComplementSum(Bytes(frame.begin() + 14, frame.begin() + 14 + ipHeader)), 0xFFFFu);
+        const Bytes pseudo = Builder().raw(Bytes(frame.begin() + 26, frame.begin() + 34)).u8(0).u8(6).u16(tcpLength)
+                                 .raw(Bytes(frame.begin() + 14 + ipHeader, frame.end()));
+        EXPECT_EQ(OnesComplementSum(pseudo), 0xFFFFu);
+        segments.push_back(tcpLength - tcpHeader);
+    }
+    EXPECT_EQ(segments, expectedSegments);
 
     CPacketLog back;
     ASSERT_TRUE(back.Reset());
