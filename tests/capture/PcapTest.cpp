@@ -168,7 +168,8 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
         {9, kTime + 2, kServer, 8890, {kClient, 41000}, kSmgp3LoginResp},
         {2, kTime + 3, 0xC0A80107, 50123, {0x7F000001, 5018}, test_bytes::SmppPdu(0x00000004, 9, Bytes(60000, 1))},
         {2, kTime + 3, 0x7F000001, 5018, {}, kSmppEnquire}, // nobody noted the other end
-        {2, kTime + 4, 0xC0A80107, 50123, {0x7F000001, 5018}, test_bytes::SmppPdu(0x00000004, 10, Bytes(65520, 2))},
+        // The largest SMPP PDU, in two segments; 0xFF octets make a segment's sum carry again after one fold.
+        {2, kTime + 4, 0xC0A80107, 50123, {0x7F000001, 5018}, test_bytes::SmppPdu(0x00000004, 10, Bytes(65520, 0xFF))},
         {2, kTime + 4, 0xC0A80107, 50123, {0x7F000001, 5018}, kSmppEnquire}, // after a PDU of two segments
     };
     for (const Row& row : rows)
