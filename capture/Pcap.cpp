@@ -526,8 +526,8 @@ void CStreamWork::Frame(const PcapFrame& frame) {
     if (ip[0] >> 4 != 4) return skip(Skip::NotIpv4);
     const uint32_t ipHeader = (ip[0] & 0x0F) * 4u;
     // A total length of 0 comes from captures taken before segmentation offload cut the data: the frame
-    // holds it all.
-    const uint32_t total = Be16(ip + 2) != 0 || cutByCapture ? Be16(ip + 2) : std::min<uint32_t>(captured - at, 65535);
+    // holds it all, and may hold more than the 65,535 octets the field could have said.
+    const uint32_t total = Be16(ip + 2) != 0 || cutByCapture ? Be16(ip + 2) : captured - at;
     if (ipHeader < kIpSize || total < ipHeader) return skip(Skip::NotIpv4);
     if (captured - at < total) return skip(cutByCapture ? Skip::Cut : Skip::NotIpv4);
     if (Be16(ip + 6) & 0x3FFF) return skip(Skip::Fragment); // more fragments, or a fragment offset

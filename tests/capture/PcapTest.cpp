@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -53,16 +54,26 @@ struct Segment {
     uint8_t flags = kPshAck;
 };
 
+// What real captures add to the plain 20-octet IPv4 and TCP headers.
+struct Extras {
+    Bytes ipOptions{}, tcpOptions{}; // whole 4-octet words
+    bool zeroTotalLength = false;    // as captured before segmentation offload
+    Bytes trailer{};                 // behind the IPv4 packet, as a frame check sequence is
+};
+
 Bytes Frame(bool toServer, uint16_t serverPort, uint32_t sequence, uint8_t flags, const Bytes& payload,
-            uint16_t etherType = 0x0800, uint8_t ipProtocol = 6) {
+            uint16_t etherType = 0x0800, uint8_t ipProtocol = 6, const Extras& extras = {}) {
     const uint32_t from = toServer ? kClient : kServer, to = toServer ? kServer : kClient;
     const uint16_t fromPort = toServer ? kClientPort : serverPort, toPort = toServer ? serverPort : kClientPort;
+    const uint32_t ipHeader = uint32_t(20 + extras.ipOptions.size());
+    const uint32_t tcpHeader = uint32_t(20 + extras.tcpOptions.size());
+    const uint32_t total = extras.zeroTotalLength ? 0 : ipHeader + tcpHeader + uint32_t(payload.size());
     return Builder()
         .u16(0x0200).u32(to).u16(0x0200).u32(from).u16(etherType)
-        .u8(0x45).u8(0).u16(uint32_t(40 + payload.size())).u16(1).u16(0x4000).u8(64).u8(ipProtocol).u16(0)
-        .u32(from).u32(to)
-        .u16(fromPort).u16(toPort).u32(sequence).u32(0).u8(0x50).u8(flags).u16(65535).u32(0)
-        .raw(payload);
+        .u8(0x40 | ipHeader / 4).u8(0).u16(total).u16(1).u16(0x4000).u8(64).u8(ipProtocol).u16(0)
+        .u32(from).u32(to).raw(extras.ipOptions)
+        .u16(fromPort).u16(toPort).u32(sequence).u32(0).u8(tcpHeader / 4 << 4).u8(flags).u16(65535).u32(0)
+        .raw(extras.tcpOptions).raw(payload).raw(extras.trailer);
 }
 
 struct FileFrame {
@@ -72,7 +83,7 @@ struct FileFrame {
 
 Bytes PcapFile(const std::vector<FileFrame>& frames, uint32_t linkType = 1) {
     Builder file;
-    file.u32le(0xA1B2C3D4).u16le(2).u16le(4).u32le(0).u32le(0).u32le(65535).u32le(linkType);
+    file.u32le(0xA1B2C3D4).u16le(2).u16le(4).u32le(0).u32le(0).u32le(262144).u32le(linkType);
     uint32_t second = kTime;
     for (const FileFrame& frame : frames) {
         const uint32_t captured = uint32_t(frame.bytes.size());
@@ -124,6 +135,17 @@ std::string Import(CPacketLog& log, const Bytes& file, const pcap::DecodeAsTable
     return Listing(log, before, summary);
 }
 
+// The 16-bit one's-complement sum of RFC 1071, octet by octet; a header or segment that carries a right
+// checksum sums to 0xFFFF.
+uint32_t OnesComplementSum(const Bytes& bytes) {
+    uint64_t sum = 0;
+    for (size_t i = 0; i < bytes.size(); ++i)
+        sum += i % 2 ? bytes[i] : uint32_t(bytes[i]) << 8;
+    while (sum > 0xFFFF)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return uint32_t(sum);
+}
+
 class PcapTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(log.Reset()); }
@@ -146,6 +168,9 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
         {9, kTime + 2, kServer, 8890, {kClient, 41000}, kSmgp3LoginResp},
         {2, kTime + 3, 0xC0A80107, 50123, {0x7F000001, 5018}, test_bytes::SmppPdu(0x00000004, 9, Bytes(60000, 1))},
         {2, kTime + 3, 0x7F000001, 5018, {}, kSmppEnquire}, // nobody noted the other end
+        // The largest SMPP PDU, in two segments; 0xFF octets make a segment's sum carry again after one fold.
+        {2, kTime + 4, 0xC0A80107, 50123, {0x7F000001, 5018}, test_bytes::SmppPdu(0x00000004, 10, Bytes(65520, 0xFF))},
+        {2, kTime + 4, 0xC0A80107, 50123, {0x7F000001, 5018}, kSmppEnquire}, // after a PDU of two segments
     };
     for (const Row& row : rows)
         ASSERT_TRUE(log.AddCaptured(row.protocol, row.time, row.address, row.port, row.peer, row.pdu.data(),
@@ -153,6 +178,34 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
     const std::string path = ::testing::TempDir() + "/tarnwick-export.pcap";
     std::string error;
     ASSERT_TRUE(pcap::ExportLog(log, path, error)) << error;
+
+    // Each frame as an analyser checks it: IPv4 total length and header checksum, TCP checksum over the
+    // pseudo-header (addresses, protocol 6, TCP length). A PDU goes out in segments of at most 65,495 octets,
+    // the most a 65,535-octet IPv4 packet carries behind two 20-octet headers.
+    std::vector<uint32_t> segments, expectedSegments;
+    for (const Row& row : rows)
+        for (uint32_t left = uint32_t(row.pdu.size()), part = 0; left > 0; left -= part)
+            expectedSegments.push_back(part = std::min<uint32_t>(left, 65495));
+    std::ifstream in(path, std::ios::binary);
+    const Bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    for (size_t at = 24; at < file.size();) {
+        SCOPED_TRACE("frame " + std::to_string(segments.size()));
+        ASSERT_LE(at + 16, file.size());
+        const uint32_t captured = file[at + 8] | file[at + 9] << 8 | file[at + 10] << 16 | file[at + 11] << 24;
+        ASSERT_LE(at + 16 + captured, file.size());
+        ASSERT_GE(captured, 54u);
+        const Bytes frame(file.begin() + long(at) + 16, file.begin() + long(at + 16 + captured));
+        at += 16 + captured;
+        const uint32_t ipHeader = (frame[14] & 0x0F) * 4u, tcpHeader = (frame[14 + ipHeader + 12] >> 4) * 4u;
+        const uint32_t tcpLength = captured - 14 - ipHeader;
+        EXPECT_EQ(uint32_t(frame[16] << 8 | frame[17]), captured - 14);
+        EXPECT_EQ(OnesComplementSum(Bytes(frame.begin() + 14, frame.begin() + 14 + ipHeader)), 0xFFFFu);
+        const Bytes pseudo = Builder().raw(Bytes(frame.begin() + 26, frame.begin() + 34)).u8(0).u8(6).u16(tcpLength)
+                                 .raw(Bytes(frame.begin() + 14 + ipHeader, frame.end()));
+        EXPECT_EQ(OnesComplementSum(pseudo), 0xFFFFu);
+        segments.push_back(tcpLength - tcpHeader);
+    }
+    EXPECT_EQ(segments, expectedSegments);
 
     CPacketLog back;
     ASSERT_TRUE(back.Reset());
@@ -252,6 +305,10 @@ TEST_F(PcapTest, BadInputIsSkippedOrRefusedAndNothingCapturedIsLost) {
         return PcapFile(frames);
     };
     const auto cutBy = [](const Bytes& bytes, size_t cut) { return Bytes(bytes.begin(), bytes.end() - long(cut)); };
+    // The next PDU of the stream, then the same frame with one header octet changed.
+    const Bytes next = Frame(true, 2775, kClientIsn + 17, kPshAck, kSmppEnquire);
+    const auto with = [&next](size_t at, uint8_t value) { Bytes frame = next; frame[at] = value; return frame; };
+    const Bytes nextIp(next.begin() + 14, next.end());
     const struct {
         const char* name;
         Bytes file;
@@ -275,6 +332,30 @@ TEST_F(PcapTest, BadInputIsSkippedOrRefusedAndNothingCapturedIsLost) {
         {"IPv6 ethertype", withFrame(Frame(true, 2775, 0, kPshAck, kSmppEnquire, 0x86DD)),
          "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
         {"UDP", withFrame(Frame(true, 2775, 0, kPshAck, kSmppEnquire, 0x0800, 17)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        // IPv4 and TCP header lengths that do not fit, a fragment, a total length beyond the frame.
+        {"IPv4 header shorter than 20 octets", withFrame(with(14, 0x44)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"IPv4 header longer than the packet", withFrame(with(14, 0x4F)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"TCP header shorter than 20 octets", withFrame(with(46, 0x40)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"TCP header longer than the segment", withFrame(with(46, 0xF0)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"IPv4 fragment", withFrame(with(20, 0x20)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"total length beyond the frame", withFrame(with(16, 0x01)),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"total length 0 in a frame cut by the snap length",
+         withFrame(cutBy(Frame(true, 2775, kClientIsn + 17, kPshAck, kSmppEnquire, 0x0800, 6,
+                               {.zeroTotalLength = true}), 6), 70),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        // Only two VLAN tags are read; a frame that ends inside its tags.
+        {"three VLAN tags",
+         withFrame(Concat({Builder().fill(12).u16(0x88A8).u16(5).u16(0x8100).u16(6).u16(0x8100).u16(7).u16(0x0800),
+                           nextIp})),
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
+        {"frame ends inside the second VLAN tag", withFrame(Builder().fill(12).u16(0x8100).u16(5).u16(0x8100).u16(6)),
          "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 1 bad 0 gaps 0"},
         // A length field below the SMPP header, then one above the largest PDU.
         {"length below the header", withFrame(Frame(true, 2775, kClientIsn + 17, kPshAck, Builder().u32(4).u32(0x15))),
@@ -312,6 +393,8 @@ TEST_F(PcapTest, LinkTypes) {
     } cases[] = {
         {"Ethernet", 1, Bytes(ethernet.begin(), ethernet.begin() + 14)},
         {"Ethernet with a VLAN tag", 1, Builder().fill(12).u16(0x8100).u16(5).u16(0x0800)},
+        {"Ethernet with QinQ tags", 1, Builder().fill(12).u16(0x88A8).u16(5).u16(0x8100).u16(6).u16(0x0800)},
+        {"Ethernet with two VLAN tags", 1, Builder().fill(12).u16(0x8100).u16(5).u16(0x8100).u16(6).u16(0x0800)},
         {"Linux cooked", 113, Builder().u16(0).u16(1).u16(6).fill(8).u16(0x0800)},
         {"Linux cooked v2", 276, Builder().u16(0x0800).u16(0).u32(1).u16(1).u8(0).u8(6).fill(8)},
         {"raw IPv4", 101, {}},
@@ -324,6 +407,41 @@ TEST_F(PcapTest, LinkTypes) {
                   "2 a000001:40000>a000002:2775 16 +0\npdus 1 skipped 0 bad 0 gaps 0");
     }
     EXPECT_EQ(Import(log, PcapFile({{ip}}, 105)), "error"); // 802.11: not read
+}
+
+// IPv4 and TCP headers as real captures carry them.
+TEST_F(PcapTest, HeaderOptionsOffloadAndTrailers) {
+    // NOP, NOP, timestamps (kind 8, length 10, two 4-octet values): Linux sends them on every segment.
+    const Bytes timestamps = Builder().u8(1).u8(1).u8(8).u8(10).u32(0x01020304).u32(0x05060708);
+    const Bytes routerAlert = Builder().u8(0x94).u8(4).u16(0);
+    const Bytes largest = test_bytes::SmppPdu(0x00000004, 3, Bytes(65536 - 16, 0x44)); // SMPP's largest PDU
+    const struct {
+        const char* name;
+        Bytes payload;
+        Extras extras;
+        const char* listing;
+    } cases[] = {
+        {"TCP timestamps: a 32-octet TCP header", kSmppEnquire, {.tcpOptions = timestamps},
+         "2 a000001:40000>a000002:2775 16 +0\npdus 1 skipped 0 bad 0 gaps 0"},
+        {"IPv4 router alert: a 24-octet IPv4 header", kSmppEnquire, {.ipOptions = routerAlert},
+         "2 a000001:40000>a000002:2775 16 +0\npdus 1 skipped 0 bad 0 gaps 0"},
+        {"IPv4 and TCP options together", kSmppSubmitResp, {.ipOptions = routerAlert, .tcpOptions = timestamps},
+         "2 a000001:40000>a000002:2775 20 +0\npdus 1 skipped 0 bad 0 gaps 0"},
+        {"total length 0: the frame holds the segment", Concat({kSmppEnquire, kSmppSubmitResp}),
+         {.tcpOptions = timestamps, .zeroTotalLength = true},
+         "2 a000001:40000>a000002:2775 16 +0\n2 a000001:40000>a000002:2775 20 +0\n"
+         "pdus 2 skipped 0 bad 0 gaps 0"},
+        {"total length 0 on more than 65,535 octets", largest, {.tcpOptions = timestamps, .zeroTotalLength = true},
+         "2 a000001:40000>a000002:2775 65536 +0\npdus 1 skipped 0 bad 0 gaps 0"},
+        {"a frame check sequence behind the IPv4 packet", kSmppEnquire, {.trailer = Builder().u32(0xDEADBEEF)},
+         "2 a000001:40000>a000002:2775 16 +0\npdus 1 skipped 0 bad 0 gaps 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(log.Reset());
+        EXPECT_EQ(Import(log, PcapFile({{Frame(true, 2775, kClientIsn + 1, kPshAck, c.payload, 0x0800, 6, c.extras)}})),
+                  c.listing);
+    }
 }
 
 TEST_F(PcapTest, PcapngIsReadToo) {
