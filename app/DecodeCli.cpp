@@ -5,6 +5,8 @@
 #include "capture/PacketRecord.h"
 #include "capture/Pcap.h"
 #include "decoder/Protocols.h"
+#include "protocol/Registry.h"
+#include "wire/Hex.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -26,9 +28,10 @@ Decodes one capture record and prints the decoder's lines: group lines at the le
 their fields indented below them.
 
 Input:
-  HEX...           the bytes as hex digits; blanks, line breaks and 0x prefixes are
-                   ignored, and several arguments are joined. Without HEX and without
-                   --file the hex is read from standard input.
+  HEX...           the bytes as hex digits, two to a byte; blanks, line breaks, commas,
+                   colons, dashes and 0x prefixes may stand between bytes, and several
+                   arguments are joined. Without HEX and without --file the hex is read
+                   from standard input.
   --file PATH      read the bytes from a binary file instead.
 
 A capture record is the 16-byte capture header (record length, capture time, source
@@ -59,14 +62,6 @@ included), 1 when it ended with an error line (with --pcap: any block did, or th
 file is cut short), 2 when the input is unusable.
 )";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 std::optional<std::vector<uint8_t>> ReadFile(const std::string& path, std::string& error) {
     std::ifstream file(path, std::ios::binary);
@@ -148,47 +143,29 @@ int RunPcap(const std::string& path, const pcap::DecodeAsTable& overrides, bool 
 } // namespace
 
 std::optional<std::vector<uint8_t>> ParseHex(std::string_view text, std::string& error) {
-    std::vector<uint8_t> bytes;
-    int high = -1;
-    bool groupStart = true;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (IsBlank(c)) {
-            groupStart = true;
-            continue;
-        }
-        if (groupStart && c == '0' && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-            ++i;
-            groupStart = false;
-            continue;
-        }
-        groupStart = false;
-        const int value = HexValue(c);
-        if (value < 0) {
-            error = "not a hex digit at position " + std::to_string(i + 1) + ": '" + std::string(1, c) + "'";
-            return std::nullopt;
-        }
-        if (high < 0) {
-            high = value;
-        } else {
-            bytes.push_back(static_cast<uint8_t>(high << 4 | value));
-            high = -1;
-            if (bytes.size() > kMaxInputBytes) {
-                error = "more than " + std::to_string(kMaxInputBytes) + " bytes";
-                return std::nullopt;
-            }
-        }
+    wire::HexResult parsed = wire::ParseHex(text);
+    const std::size_t at = parsed.error.position;
+    switch (parsed.error.kind) {
+    case wire::HexError::Kind::NotHexDigit:
+        error = "not a hex digit at position " + std::to_string(at + 1) + ": '" + std::string(1, text[at]) + "'";
+        return std::nullopt;
+    case wire::HexError::Kind::NotWholeBytes:
+        error = "odd number of hex digits at position " + std::to_string(at + 1) + ": '" +
+                std::string(text.substr(at, parsed.error.length)) + "'";
+        return std::nullopt;
+    case wire::HexError::Kind::None:
+        break;
     }
-    if (high >= 0) {
-        error = "odd number of hex digits";
+    if (parsed.bytes.size() > kMaxInputBytes) {
+        error = "more than " + std::to_string(kMaxInputBytes) + " bytes";
         return std::nullopt;
     }
-    return bytes;
+    return std::move(parsed.bytes);
 }
 
 std::optional<uint16_t> ProtocolCodeOf(std::string_view name) {
-    if (const ProtocolInfo* protocol = protocols::FindByCliName(name))
-        return protocol->code;
+    if (const protocol::Protocol* found = protocol::FindByCliName(name))
+        return found->code;
     return std::nullopt;
 }
 
@@ -249,9 +226,9 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         } else if (arg == "--offsets") {
             offsets = true;
         } else if (arg.rfind("--protocol", 0) == 0) {
-            if (!value("--protocol", text)) return fail("--protocol needs a name (smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test)");
+            if (!value("--protocol", text)) return fail("--protocol needs a name (" + std::string(::protocol::kCliNameList) + ")");
             protocol = ProtocolCodeOf(text);
-            if (!protocol) return fail("unknown protocol '" + text + "' (smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test)");
+            if (!protocol) return fail("unknown protocol '" + text + "' (" + std::string(::protocol::kCliNameList) + ")");
         } else if (arg.rfind("--pcap", 0) == 0) {
             if (!value("--pcap", text)) return fail("--pcap needs a path");
             pcapPath = text;

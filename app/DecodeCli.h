@@ -20,8 +20,8 @@ inline constexpr int kBadInput = 2;    // nothing decodable was given
 // Largest input accepted, so that a record length fits the decoder's 32-bit counts comfortably.
 inline constexpr size_t kMaxInputBytes = 16 * 1024 * 1024;
 
-// Bytes of a hex text. Blanks, tabs and line breaks are ignored, as is a 0x/0X at the start of
-// a group of digits. On failure returns nothing and says why in `error`.
+// Bytes of a hex text in the grammar of wire::ParseHex (digit pairs; blanks, commas, colons, dashes
+// and 0x prefixes between bytes). On failure returns nothing and says why, with the position, in `error`.
 std::optional<std::vector<uint8_t>> ParseHex(std::string_view text, std::string& error);
 
 // Protocol code of a --protocol name (smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test).

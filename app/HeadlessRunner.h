@@ -1,6 +1,7 @@
 // Command-line options and the event loop of `tarnwick --headless`.
 #pragma once
 
+#include "protocol/Registry.h"
 #include "smpp/FaultRules.h"
 
 #include <QHostAddress>
@@ -16,8 +17,8 @@ struct HeadlessOptions {
     bool headless = false;      // --headless was given
     bool help = false;
     bool trace = false;         // one line per captured record
-    uint16_t smppPort = 5018;   // 0 picks a free port
-    uint16_t mobilePort = 8880; // 0 picks a free port
+    uint16_t smppPort = protocol::kSmppServerPort;   // 0 picks a free port
+    uint16_t mobilePort = protocol::kMobileServerPort; // 0 picks a free port
     QHostAddress listen{QHostAddress::AnyIPv4};
     QString pcapPath;           // --pcap: every captured PDU also goes to this capture file
     bool receipts = false;      // --receipts: delivery receipts on for this run

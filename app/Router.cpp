@@ -2,6 +2,7 @@
 #include "app/Router.h"
 
 #include "smpp/DeliverPdu.h"
+#include "protocol/DataCoding.h"
 #include "smpp/SmppPdu.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 namespace {
 
 constexpr uint8_t kEsmClassReceipt = 0x04;
-constexpr uint8_t kDataCodingGbk = 15;
+constexpr uint8_t kDataCodingGbk = protocol::data_coding::kGbk;
 constexpr uint8_t kReceiptRequestMask = 0x03;
 constexpr uint8_t kReceiptOnAnyOutcome = 0x01;
 constexpr uint8_t kReceiptOnFailure = 0x02;

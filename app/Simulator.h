@@ -18,8 +18,8 @@
 class QSettings;
 
 struct SimulatorOptions {
-    uint16_t smppPort = 5018;   // 0 picks a free port
-    uint16_t mobilePort = 8880; // 0 picks a free port
+    uint16_t smppPort = protocol::kSmppServerPort;   // 0 picks a free port
+    uint16_t mobilePort = protocol::kMobileServerPort; // 0 picks a free port
     QHostAddress listen{QHostAddress::AnyIPv4};
 };
 

@@ -1,6 +1,8 @@
 // The capture record's 16-octet header: its one reader and one writer.
 #pragma once
 
+#include "wire/Cursor.h"
+
 #include <cstdint>
 #include <optional>
 
@@ -24,16 +26,15 @@ inline uint32_t Le32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-inline uint32_t Be32(const uint8_t* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
+// The wire kit's big-endian read, under the name the pcap importer calls it by.
+inline constexpr uint32_t Be32(const uint8_t* p) { return wire::ReadBe32(p); }
 
 // record holds at least kHeaderSize octets.
 inline PacketRecordHeader ReadHeader(const uint8_t* record) {
     PacketRecordHeader header;
     header.packetLength = Le32(record);
     header.time = Le32(record + 4);
-    header.sourceAddress = Be32(record + 8);
+    header.sourceAddress = wire::ReadBe32(record + 8);
     header.sourcePort = static_cast<uint16_t>(record[12] | record[13] << 8);
     header.protocol = static_cast<uint16_t>(record[14] | record[15] << 8);
     return header;
@@ -55,9 +56,9 @@ inline void WriteHeader(uint8_t* record, const PacketRecordHeader& header) {
 
 // The command id of a record of length octets; nothing when the PDU is too short to hold one.
 inline std::optional<uint32_t> CommandId(const uint8_t* record, uint32_t length) {
-    if (length < kCommandIdOffset + 4)
-        return std::nullopt;
-    return Be32(record + kCommandIdOffset);
+    wire::Cursor in(record, length, kCommandIdOffset);
+    const uint32_t id = in.U32();
+    return in.Ok() ? std::optional<uint32_t>(id) : std::nullopt;
 }
 
 } // namespace packet_record

@@ -1,6 +1,8 @@
 // CFramedServer: length-prefixed framing shared by the SMPP and mobile servers.
 #include "engine/FramedServer.h"
 
+#include "wire/Frame.h"
+
 #include <new>
 
 namespace {
@@ -58,15 +60,16 @@ void CFramedServer::OnReceive(int index) {
         received += static_cast<int32_t>(got);
         wanted -= static_cast<int32_t>(got);
         if (state == kReadingHeader && received >= m_headerSize) {
-            const uint32_t length = wire::ReadBe32(buffer);
-            if (length < uint32_t(m_headerSize) || length > uint32_t(m_maxPduSize)) {
+            const wire::FrameResult frame = wire::Frame(buffer, static_cast<size_t>(received),
+                                                        uint32_t(m_headerSize), uint32_t(m_maxPduSize));
+            if (frame.status == wire::FrameStatus::Invalid) {
                 SetReceivedCount(index, received);
                 SetWantedCount(index, 0);
                 SetFrameState(index, kHandling);
                 HandleBadLength(index, buffer);
                 return;
             }
-            wanted = static_cast<int32_t>(length) - received;
+            wanted = static_cast<int32_t>(frame.length) - received;
             state = kReadingBody;
         }
         if (wanted > 0)

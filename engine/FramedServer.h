@@ -2,7 +2,6 @@
 #pragma once
 
 #include "engine/SocketServer.h"
-#include "engine/Wire.h"
 
 #include <cstdint>
 

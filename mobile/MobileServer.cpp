@@ -2,6 +2,9 @@
 #include "mobile/MobileServer.h"
 
 #include "capture/PacketLog.h"
+#include "protocol/DataCoding.h"
+#include "wire/Cursor.h"
+#include "wire/Writer.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -157,8 +160,10 @@ void CMobileServer::OnClose(int index) {
 
 uint8_t CMobileServer::MsgFormatFor(uint8_t dataCoding) {
     // The codings both sides share keep their number; everything else reads as local text.
-    constexpr uint8_t kShared[] = {0, 4, 8, 15};
-    return std::find(std::begin(kShared), std::end(kShared), dataCoding) != std::end(kShared) ? dataCoding : 0;
+    using protocol::data_coding::kSharedWithTest;
+    return std::find(std::begin(kSharedWithTest), std::end(kSharedWithTest), dataCoding) != std::end(kSharedWithTest)
+               ? dataCoding
+               : protocol::data_coding::kDefault;
 }
 
 int CMobileServer::DeliverToTerminal(const std::string& terminal, const std::string& sourceTerminal, uint8_t msgFormat,

@@ -3,6 +3,7 @@
 
 #include "engine/FramedServer.h"
 #include "engine/PendingAnswers.h"
+#include "protocol/Registry.h"
 
 #include <cstdint>
 #include <string>
@@ -13,8 +14,8 @@ class CPacketLog;
 
 namespace test_protocol {
 
-constexpr int kHeaderSize = 12;
-constexpr int kMaxPacketSize = 10240;
+constexpr int kHeaderSize = int(protocol::Find(protocol::kTest)->headerSize);
+constexpr int kMaxPacketSize = int(protocol::Find(protocol::kTest)->maxPdu);
 
 constexpr uint32_t kLogin = 0x00001001;
 constexpr uint32_t kLoginResp = 0x80001001;
@@ -39,8 +40,8 @@ constexpr int kMsgFormatOffset = 71;     // DELIVER only
 constexpr int kDeliverContentOffset = 72;
 constexpr int kDeliverRespResultOffset = 12;
 
-constexpr uint16_t kProtocolCode = 8;   // capture protocol "TEST"
-constexpr int32_t kFilterIndex = 29;    // "Mobile protocol", both directions
+constexpr uint16_t kProtocolCode = protocol::kTest;
+constexpr int32_t kFilterIndex = protocol::filter::kMobile;
 
 constexpr int32_t kResultOk = 0;
 constexpr int32_t kResultNumberInUse = -1;

@@ -1,6 +1,8 @@
 // Builds the bodies of server-started PDUs and encodes composer text.
 #include "smpp/DeliverPdu.h"
 
+#include "protocol/DataCoding.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -24,10 +26,10 @@ enum class Coding : uint8_t { Ascii, Latin1, Ucs2, Gbk, Raw };
 
 Coding CodingOf(uint8_t dataCoding) {
     switch (dataCoding) {
-    case 3: return Coding::Latin1;
-    case 4: return Coding::Raw;
-    case 8: return Coding::Ucs2;
-    case 15: return Coding::Gbk;
+    case protocol::data_coding::kLatin1: return Coding::Latin1;
+    case protocol::data_coding::kBinary: return Coding::Raw;
+    case protocol::data_coding::kUcs2: return Coding::Ucs2;
+    case protocol::data_coding::kGbk: return Coding::Gbk;
     default: return Coding::Ascii;
     }
 }

@@ -17,28 +17,30 @@ using namespace smpp;
 
 namespace {
 
-// The requests a rule can name; a rule keeps one bit per row.
+// The requests a rule can name, by their registry names; a rule keeps one bit per row.
 struct Request {
-    const char* name;
     uint32_t commandId;
     bool messageOperation; // what a rule without a command covers
     bool bind;
+
+    constexpr std::string_view Name() const { return protocol::smpp::Find(commandId)->name; }
 };
 constexpr Request kRequests[] = {
-    // name               command_id        message op  bind
-    {"bind_receiver",    kBindReceiver,    false,      true},
-    {"bind_transmitter", kBindTransmitter, false,      true},
-    {"bind_transceiver", kBindTransceiver, false,      true},
-    {"unbind",           kUnbind,          false,      false},
-    {"enquire_link",     kEnquireLink,     false,      false},
-    {"submit_sm",        kSubmitSm,        true,       false},
-    {"submit_multi",     kSubmitMulti,     true,       false},
-    {"data_sm",          kDataSm,          true,       false},
-    {"query_sm",         kQuerySm,         true,       false},
-    {"replace_sm",       kReplaceSm,       true,       false},
-    {"cancel_sm",        kCancelSm,        true,       false},
+    // command_id       message op  bind
+    {kBindReceiver,    false,      true},
+    {kBindTransmitter, false,      true},
+    {kBindTransceiver, false,      true},
+    {kUnbind,          false,      false},
+    {kEnquireLink,     false,      false},
+    {kSubmitSm,        true,       false},
+    {kSubmitMulti,     true,       false},
+    {kDataSm,          true,       false},
+    {kQuerySm,         true,       false},
+    {kReplaceSm,       true,       false},
+    {kCancelSm,        true,       false},
 };
 
+QString NameOf(const Request& r) { return QString::fromLatin1(r.Name().data(), qsizetype(r.Name().size())); }
 
 constexpr const char* kBindName = "bind";
 
@@ -57,7 +59,7 @@ uint32_t MaskOf(const QString& command) {
     uint32_t mask = 0;
     for (size_t i = 0; i < std::size(kRequests); ++i) {
         const Request& r = kRequests[i];
-        if (command.isEmpty() ? r.messageOperation : command == kBindName ? r.bind : command == r.name)
+        if (command.isEmpty() ? r.messageOperation : command == kBindName ? r.bind : command == NameOf(r))
             mask |= 1u << i;
     }
     return mask;
@@ -286,7 +288,7 @@ const std::vector<QString>& fault_rules::CommandNames() {
     static const std::vector<QString> names = [] {
         std::vector<QString> n{QString(), kBindName};
         for (const Request& r : kRequests)
-            n.emplace_back(r.name);
+            n.push_back(NameOf(r));
         return n;
     }();
     return names;

@@ -1,15 +1,18 @@
 // SMPP 3.4 wire constants and the big-endian field access the server reads and writes PDUs with.
 #pragma once
 
-#include "engine/Wire.h"
+#include "protocol/Registry.h"
+#include "protocol/SmppCommands.h"
+#include "wire/Cursor.h"
+#include "wire/Writer.h"
 
 #include <cstddef>
 #include <cstdint>
 
 namespace smpp {
 
-constexpr int kHeaderSize = 16;
-constexpr int kMaxPduSize = 10240;  // the receive buffer: a longer command_length is refused
+constexpr int kHeaderSize = int(protocol::Find(protocol::kSmpp)->headerSize);
+constexpr int kMaxPduSize = 10240;  // the server's receive buffer: a longer command_length is refused
 constexpr int kResponseSize = 1024; // every response is built in a buffer of this size
 
 // Header field offsets.
@@ -19,35 +22,10 @@ constexpr int kStatusOffset = 8;
 constexpr int kSequenceOffset = 12;
 
 constexpr uint32_t kResponseBit = 0x80000000;
+constexpr uint16_t kProtocolCode = protocol::kSmpp;
 
-// command_id values of the 27 SMPP 3.4 commands.
-constexpr uint32_t kGenericNack = 0x80000000;
-constexpr uint32_t kBindReceiver = 0x00000001;
-constexpr uint32_t kBindReceiverResp = 0x80000001;
-constexpr uint32_t kBindTransmitter = 0x00000002;
-constexpr uint32_t kBindTransmitterResp = 0x80000002;
-constexpr uint32_t kQuerySm = 0x00000003;
-constexpr uint32_t kQuerySmResp = 0x80000003;
-constexpr uint32_t kSubmitSm = 0x00000004;
-constexpr uint32_t kSubmitSmResp = 0x80000004;
-constexpr uint32_t kDeliverSm = 0x00000005;
-constexpr uint32_t kDeliverSmResp = 0x80000005;
-constexpr uint32_t kUnbind = 0x00000006;
-constexpr uint32_t kUnbindResp = 0x80000006;
-constexpr uint32_t kReplaceSm = 0x00000007;
-constexpr uint32_t kReplaceSmResp = 0x80000007;
-constexpr uint32_t kCancelSm = 0x00000008;
-constexpr uint32_t kCancelSmResp = 0x80000008;
-constexpr uint32_t kBindTransceiver = 0x00000009;
-constexpr uint32_t kBindTransceiverResp = 0x80000009;
-constexpr uint32_t kOutbind = 0x0000000B;
-constexpr uint32_t kEnquireLink = 0x00000015;
-constexpr uint32_t kEnquireLinkResp = 0x80000015;
-constexpr uint32_t kSubmitMulti = 0x00000021;
-constexpr uint32_t kSubmitMultiResp = 0x80000021;
-constexpr uint32_t kAlertNotification = 0x00000102;
-constexpr uint32_t kDataSm = 0x00000103;
-constexpr uint32_t kDataSmResp = 0x80000103;
+// command_id values of the 27 SMPP 3.4 commands: kSubmitSm and the rest, as the registry names them.
+using namespace protocol::smpp;
 
 // command_status values the server sends.
 constexpr uint32_t kStatusOk = 0x00000000;               // ESME_ROK
@@ -74,9 +52,9 @@ constexpr int kDistributionListOctets = 21;
 // Sequence numbers of the PDUs the server starts run from 1 to this, then start again at 1.
 constexpr uint32_t kMaxSequence = 0x7FFFFFFF;
 
-// Filter indices under which the capture log files SMPP PDUs (a command's position plus 2).
-constexpr int32_t kFilterUnknown = -1;
-constexpr int32_t kFilterGenericNack = 2;
+// Filter indices under which the capture log files SMPP PDUs.
+constexpr int32_t kFilterUnknown = protocol::filter::kUnknown;
+constexpr int32_t kFilterGenericNack = FilterIndexOf(kGenericNack);
 
 // The header and body fields are read and written octet by octet, never as host structures.
 using wire::ReadBe32;

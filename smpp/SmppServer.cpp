@@ -12,8 +12,6 @@ using namespace smpp;
 
 namespace {
 
-constexpr uint16_t kProtocolSmpp = 2;
-
 // The PDUs the server starts, the filter index each is captured under, and whether an answer
 // is awaited for it.
 struct ServerPduRow {
@@ -22,9 +20,9 @@ struct ServerPduRow {
     bool answered;
 };
 constexpr ServerPduRow kServerPdus[] = {
-    {kDeliverSm,         11, true},
-    {kAlertNotification, 26, false},
-    {kDataSm,            27, true},
+    {kDeliverSm,         FilterIndexOf(kDeliverSm),         true},
+    {kAlertNotification, FilterIndexOf(kAlertNotification), false},
+    {kDataSm,            FilterIndexOf(kDataSm),            true},
 };
 constexpr ServerPduRow kOtherServerPdu = {0, kFilterUnknown, false};
 
@@ -98,22 +96,22 @@ int smpp::LeadingFieldLength(const uint8_t* body, int32_t bodyLength, int maxCha
     return nul ? static_cast<int>(static_cast<const uint8_t*>(nul) - body) : limit;
 }
 
-// One row per command the server knows; everything else takes kUnknownRow.
+// One row per command the server knows; everything else takes kUnknownRow. Filter indices, the
+// response and the bound rule come with the command id.
 const CSmppServer::DispatchRow CSmppServer::kDispatch[] = {
-    // command_id          filter  handler                         response               filter
-    {kBindReceiver,         3, &CSmppServer::Bind,           kBindReceiverResp,     4},
-    {kBindTransmitter,      5, &CSmppServer::Bind,           kBindTransmitterResp,  6},
-    {kBindTransceiver,     19, &CSmppServer::Bind,           kBindTransceiverResp, 20},
-    {kUnbind,              13, &CSmppServer::Unbind,         kUnbindResp,          14},
-    {kEnquireLink,         22, &CSmppServer::HeaderOnly,     kEnquireLinkResp,     23},
-    {kQuerySm,              7, &CSmppServer::QuerySm,        kQuerySmResp,          8},
-    {kSubmitSm,             9, &CSmppServer::IssueMessageId, kSubmitSmResp,        10},
-    {kReplaceSm,           15, &CSmppServer::HeaderOnly,     kReplaceSmResp,       16},
-    {kCancelSm,            17, &CSmppServer::HeaderOnly,     kCancelSmResp,        18},
-    {kSubmitMulti,         24, &CSmppServer::SubmitMulti,    kSubmitMultiResp,     25},
-    {kDataSm,              27, &CSmppServer::IssueMessageId, kDataSmResp,          28},
-    {kDeliverSmResp,       12, &CSmppServer::TakeResponse,   0,                    -1}, // the ESME's answer to our deliver_sm
-    {kDataSmResp,          28, &CSmppServer::TakeResponse,   0,                    -1}, // the ESME's answer to our data_sm
+    {kBindReceiver,    &CSmppServer::Bind},
+    {kBindTransmitter, &CSmppServer::Bind},
+    {kBindTransceiver, &CSmppServer::Bind},
+    {kUnbind,          &CSmppServer::Unbind},
+    {kEnquireLink,     &CSmppServer::HeaderOnly},
+    {kQuerySm,         &CSmppServer::QuerySm},
+    {kSubmitSm,        &CSmppServer::IssueMessageId},
+    {kReplaceSm,       &CSmppServer::HeaderOnly},
+    {kCancelSm,        &CSmppServer::HeaderOnly},
+    {kSubmitMulti,     &CSmppServer::SubmitMulti},
+    {kDataSm,          &CSmppServer::IssueMessageId},
+    {kDeliverSmResp,   &CSmppServer::TakeResponse}, // the ESME's answer to our deliver_sm
+    {kDataSmResp,      &CSmppServer::TakeResponse}, // the ESME's answer to our data_sm
 };
 const CSmppServer::DispatchRow CSmppServer::kUnknownRow =
     {0, kFilterUnknown, &CSmppServer::Unknown, kGenericNack, kFilterGenericNack};
@@ -142,12 +140,12 @@ bool CSmppServer::Start(uint16_t port, int maxConnections, int idleTimeoutSecond
 void CSmppServer::HandlePdu(int index, const uint8_t* pdu, uint32_t length) {
     const DispatchRow& row = Lookup(ReadBe32(pdu + kIdOffset));
     if (m_log)
-        m_log->AddPacket(kProtocolSmpp, GetPeerAddress(index), GetPeerPort(index), pdu, length, row.filterIndex,
+        m_log->AddPacket(kProtocolCode, GetPeerAddress(index), GetPeerPort(index), pdu, length, row.filterIndex,
                          {kResponseAddress, m_ownPort});
     const uint32_t sequence = ReadBe32(pdu + kSequenceOffset);
     const int32_t bodyLength = static_cast<int32_t>(length) - kHeaderSize;
     if (m_faults.IsEmpty() || !ApplyFaults(index, row, sequence, pdu + kHeaderSize, bodyLength))
-        (this->*row.handler)(index, row, sequence, pdu + kHeaderSize, bodyLength);
+        Serve(index, row, sequence, pdu + kHeaderSize, bodyLength);
     if (m_log)
         m_log->WipeIfFull();
 }
@@ -156,7 +154,7 @@ void CSmppServer::HandleBadLength(int index, const uint8_t* header) {
     // A length the buffer cannot frame: keep what arrived, say why, and drop the stream,
     // which can no longer be cut into PDUs.
     if (m_log)
-        m_log->AddPacket(kProtocolSmpp, GetPeerAddress(index), GetPeerPort(index), header, kHeaderSize,
+        m_log->AddPacket(kProtocolCode, GetPeerAddress(index), GetPeerPort(index), header, kHeaderSize,
                          kFilterUnknown, {kResponseAddress, m_ownPort});
     BeginResponse();
     SendResponse(index, kGenericNack, kStatusInvalidCommandLength, ReadBe32(header + kSequenceOffset),
@@ -171,6 +169,13 @@ bool CSmppServer::CheckBound(int index) {
         return true;
     CloseConnection(index);
     return false;
+}
+
+void CSmppServer::Serve(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body,
+                        int32_t bodyLength) {
+    if (row.needsBind && !CheckBound(index))
+        return;
+    (this->*row.handler)(index, row, sequence, body, bodyLength);
 }
 
 uint8_t* CSmppServer::BeginResponse() {
@@ -192,7 +197,7 @@ void CSmppServer::SendResponse(int index, uint32_t commandId, uint32_t status, u
 
 void CSmppServer::Capture(int index, const uint8_t* pdu, uint32_t length, int32_t filterIndex) {
     if (m_log)
-        m_log->AddPacket(kProtocolSmpp, kResponseAddress, m_ownPort, pdu, length, filterIndex,
+        m_log->AddPacket(kProtocolCode, kResponseAddress, m_ownPort, pdu, length, filterIndex,
                          {GetPeerAddress(index), GetPeerPort(index)});
 }
 
@@ -236,24 +241,18 @@ void CSmppServer::Bind(int index, const DispatchRow& row, uint32_t sequence, con
 }
 
 void CSmppServer::Unbind(int index, const DispatchRow& row, uint32_t sequence, const uint8_t*, int32_t) {
-    if (!CheckBound(index))
-        return;
     BeginResponse();
     SendResponse(index, row.responseId, kStatusOk, sequence, kHeaderSize, row.responseFilterIndex);
     CloseConnection(index);
 }
 
 void CSmppServer::HeaderOnly(int index, const DispatchRow& row, uint32_t sequence, const uint8_t*, int32_t) {
-    if (!CheckBound(index))
-        return;
     BeginResponse();
     SendResponse(index, row.responseId, kStatusOk, sequence, kHeaderSize, row.responseFilterIndex);
 }
 
 void CSmppServer::IssueMessageId(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body,
                                  int32_t bodyLength) {
-    if (!CheckBound(index))
-        return;
     uint8_t* out = BeginResponse();
     const int idLength = TakeMessageId(out);
     const std::string messageId(reinterpret_cast<const char*>(out));
@@ -265,8 +264,6 @@ void CSmppServer::IssueMessageId(int index, const DispatchRow& row, uint32_t seq
 
 void CSmppServer::SubmitMulti(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body,
                               int32_t bodyLength) {
-    if (!CheckBound(index))
-        return;
     uint8_t* out = BeginResponse();
     const int idLength = TakeMessageId(out);
     const std::string messageId(reinterpret_cast<const char*>(out));
@@ -279,8 +276,6 @@ void CSmppServer::SubmitMulti(int index, const DispatchRow& row, uint32_t sequen
 
 void CSmppServer::QuerySm(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body,
                           int32_t bodyLength) {
-    if (!CheckBound(index))
-        return;
     // Any message_id is echoed, issued or not. Unless a message store knows it, final_date,
     // message_state and error_code stay empty or 0 from the zero fill.
     const int idLength = LeadingFieldLength(body, bodyLength, kMaxMessageIdChars);

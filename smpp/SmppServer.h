@@ -123,12 +123,21 @@ private:
     struct DispatchRow;
     using Handler = void (CSmppServer::*)(int index, const DispatchRow& row, uint32_t sequence,
                                           const uint8_t* body, int32_t bodyLength);
+    // A command the server answers and its handler; the rest comes from the protocol registry.
     struct DispatchRow {
+        constexpr DispatchRow(uint32_t id, Handler h)
+            : commandId(id), filterIndex(smpp::FilterIndexOf(id)), handler(h),
+              responseId(smpp::Find(id) ? smpp::Find(id)->responseId : smpp::kNoResponse),
+              responseFilterIndex(smpp::FilterIndexOf(responseId)), needsBind(smpp::Find(id) && smpp::Find(id)->needsBind) {}
+        constexpr DispatchRow(uint32_t id, int32_t filter, Handler h, uint32_t response, int32_t responseFilter)
+            : commandId(id), filterIndex(filter), handler(h), responseId(response), responseFilterIndex(responseFilter),
+              needsBind(false) {}
         uint32_t commandId;
         int32_t filterIndex;
         Handler handler;
         uint32_t responseId;
         int32_t responseFilterIndex;
+        bool needsBind; // an unbound connection that sends it is closed without an answer
     };
     static const DispatchRow kDispatch[];
     static const DispatchRow kUnknownRow;
@@ -146,6 +155,8 @@ private:
 
     // Closes an unbound connection without answering; true when the request may go on.
     bool CheckBound(int index);
+    // The row's handler, behind the bound rule of its command.
+    void Serve(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
     // Zero-fills the response buffer and returns where the body starts.
     uint8_t* BeginResponse();
     // Writes the header in front of the body already in the buffer, sends and captures it.

@@ -79,7 +79,10 @@ bool CSmppServer::ApplyFaults(int index, const DispatchRow& row, uint32_t sequen
     if (bind)
         m_faults.SetBindRefused(connection, false);
     m_hold = Hold{decision.delayMs > 0, decision.delayMs, closeAfter || unbind};
-    (this->*(unbind ? &CSmppServer::HeaderOnly : row.handler))(index, row, sequence, body, bodyLength);
+    if (unbind)
+        HeaderOnly(index, row, sequence, body, bodyLength);
+    else
+        Serve(index, row, sequence, body, bodyLength);
     const bool closeNow = !m_hold.active && m_hold.close;
     m_hold = Hold{};
     if (closeNow)

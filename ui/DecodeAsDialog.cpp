@@ -1,7 +1,7 @@
 // "Decode as": the port overrides of capture file import and their setting.
 #include "ui/DecodeAsDialog.h"
 
-#include "decoder/Protocols.h"
+#include "protocol/Registry.h"
 #include "ui/Icons.h"
 
 #include <QComboBox>
@@ -33,8 +33,8 @@ void Store(const pcap::DecodeAsTable& table) { QSettings().setValue(kSetting, Te
 QString Text(const pcap::DecodeAsTable& table) {
     QStringList entries;
     for (const auto& [port, code] : table)
-        if (const ProtocolInfo* protocol = protocols::Find(code))
-            entries.append(QStringLiteral("%1=%2").arg(port).arg(QLatin1StringView(protocol->cliName)));
+        if (const protocol::Protocol* found = protocol::Find(code))
+            entries.append(QStringLiteral("%1=%2").arg(port).arg(QLatin1StringView(found->cliName)));
     return entries.join(u';');
 }
 
@@ -45,8 +45,8 @@ namespace {
 constexpr int kPortRole = Qt::UserRole;
 
 QString ProtocolName(uint16_t code) {
-    const ProtocolInfo* protocol = protocols::Find(code);
-    return protocol ? QString::fromUtf8(protocol->name.data(), qsizetype(protocol->name.size())) : QString();
+    const protocol::Protocol* found = protocol::Find(code);
+    return found ? QString::fromUtf8(found->name.data(), qsizetype(found->name.size())) : QString();
 }
 
 } // namespace
@@ -67,7 +67,7 @@ CDecodeAsDialog::CDecodeAsDialog(QWidget* parent) : QDialog(parent), m_table(dec
     m_port->setValue(7890);
     m_protocol = new QComboBox(this);
     m_protocol->setObjectName("Protocol");
-    for (const ProtocolInfo& info : protocols::kAll)
+    for (const protocol::Protocol& info : protocol::kProtocols)
         m_protocol->addItem(ProtocolName(info.code), info.code);
     auto* portLabel = new QLabel("P&ort:", this);
     portLabel->setBuddy(m_port);

@@ -2,8 +2,9 @@
 #include "ui/DecodeHexDialog.h"
 
 #include "capture/PacketLog.h"
-#include "decoder/Protocols.h"
+#include "protocol/Registry.h"
 #include "ui/Icons.h"
+#include "wire/Hex.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -17,54 +18,35 @@
 
 namespace hex_text {
 
-namespace {
-
-bool IsSeparator(QChar c) { return c.isSpace() || c == u',' || c == u':' || c == u'-'; }
-
-int DigitValue(QChar c) {
-    if (c >= u'0' && c <= u'9')
-        return c.unicode() - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c.unicode() - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c.unicode() - u'A' + 10;
-    return -1;
-}
-
-} // namespace
-
 std::optional<QByteArray> Parse(QStringView text, ParseError* error) {
     const auto fail = [error](QString message, qsizetype position) -> std::optional<QByteArray> {
         if (error)
             *error = {std::move(message), static_cast<int>(position)};
         return std::nullopt;
     };
-    QByteArray bytes;
-    qsizetype i = 0;
-    while (i < text.size()) {
-        if (IsSeparator(text[i])) {
-            ++i;
-            continue;
-        }
-        const qsizetype start = i;
-        if (text[i] == u'0' && i + 1 < text.size() && (text[i + 1] == u'x' || text[i + 1] == u'X'))
-            i += 2;
-        const qsizetype digits = i;
-        while (i < text.size() && !IsSeparator(text[i])) {
-            if (DigitValue(text[i]) < 0)
-                return fail(QStringLiteral("'%1' at position %2 is not a hex digit.").arg(text[i]).arg(i + 1), i);
-            ++i;
-        }
-        if ((i - digits) % 2 != 0 || i == digits)
-            return fail(QStringLiteral("'%1' at position %2 is not whole bytes: every byte takes two hex digits.")
-                            .arg(text.mid(start, i - start)).arg(start + 1),
-                        start);
-        for (qsizetype d = digits; d < i; d += 2)
-            bytes.append(static_cast<char>(DigitValue(text[d]) << 4 | DigitValue(text[d + 1])));
+    // Any blank the text shows counts as one; then everything before a refusal is ASCII, so a
+    // position in the UTF-8 is the same position in the text.
+    QString blanked = text.toString();
+    for (QChar& c : blanked)
+        if (c.isSpace())
+            c = u' ';
+    const QByteArray utf8 = blanked.toUtf8();
+    const wire::HexResult parsed = wire::ParseHex(std::string_view(utf8.constData(), size_t(utf8.size())));
+    const auto at = static_cast<qsizetype>(parsed.error.position);
+    switch (parsed.error.kind) {
+    case wire::HexError::Kind::NotHexDigit:
+        return fail(QStringLiteral("'%1' at position %2 is not a hex digit.").arg(text[at]).arg(at + 1), at);
+    case wire::HexError::Kind::NotWholeBytes:
+        return fail(QStringLiteral("'%1' at position %2 is not whole bytes: every byte takes two hex digits.")
+                        .arg(text.mid(at, qsizetype(parsed.error.length)))
+                        .arg(at + 1),
+                    at);
+    case wire::HexError::Kind::None:
+        break;
     }
-    if (bytes.isEmpty())
+    if (parsed.bytes.empty())
         return fail(QStringLiteral("Type or paste the PDU as hex digits, for example 00 00 00 10 00 00 00 15."), 0);
-    return bytes;
+    return QByteArray(reinterpret_cast<const char*>(parsed.bytes.data()), qsizetype(parsed.bytes.size()));
 }
 
 } // namespace hex_text
@@ -83,7 +65,7 @@ CDecodeHexDialog::CDecodeHexDialog(uint16_t protocol, QWidget* parent) : QDialog
 
     m_protocol = new QComboBox(this);
     m_protocol->setObjectName("Protocol");
-    for (const ProtocolInfo& info : protocols::kAll)
+    for (const protocol::Protocol& info : protocol::kProtocols)
         m_protocol->addItem(QString::fromUtf8(info.name.data(), qsizetype(info.name.size())), info.code);
     m_protocol->setCurrentIndex(std::max(0, m_protocol->findData(protocol)));
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "capture/PacketLog.h"
+#include "protocol/SmppCommands.h"
 #include "ui/Icons.h"
 
 #include <array>
@@ -15,38 +16,16 @@ struct FilterItem {
     const char* label;
 };
 
-inline constexpr std::array<FilterItem, 30> kTable = {{
-    {0,  -1, icons::kDecoder,       "All protocols"},
-    {1,  0,  icons::kSmppProtocol,  "SMPP protocol"},
-    {2,  1,  icons::kSmppCommand,   "generic_nack"},
-    {3,  1,  icons::kSmppCommand,   "bind_receiver"},
-    {4,  1,  icons::kSmppCommand,   "bind_receiver_resp"},
-    {5,  1,  icons::kSmppCommand,   "bind_transmitter"},
-    {6,  1,  icons::kSmppCommand,   "bind_transmitter_resp"},
-    {7,  1,  icons::kSmppCommand,   "query_sm"},
-    {8,  1,  icons::kSmppCommand,   "query_sm_resp"},
-    {9,  1,  icons::kSmppCommand,   "submit_sm"},
-    {10, 1,  icons::kSmppCommand,   "submit_sm_resp"},
-    {11, 1,  icons::kSmppCommand,   "deliver_sm"},
-    {12, 1,  icons::kSmppCommand,   "deliver_sm_resp"},
-    {13, 1,  icons::kSmppCommand,   "unbind"},
-    {14, 1,  icons::kSmppCommand,   "unbind_resp"},
-    {15, 1,  icons::kSmppCommand,   "replace_sm"},
-    {16, 1,  icons::kSmppCommand,   "replace_sm_resp"},
-    {17, 1,  icons::kSmppCommand,   "cancel_sm"},
-    {18, 1,  icons::kSmppCommand,   "cancel_sm_resp"},
-    {19, 1,  icons::kSmppCommand,   "bind_transceiver"},
-    {20, 1,  icons::kSmppCommand,   "bind_transceiver_resp"},
-    {21, 1,  icons::kSmppCommand,   "outbind"},
-    {22, 1,  icons::kSmppCommand,   "enquire_link"},
-    {23, 1,  icons::kSmppCommand,   "enquire_link_resp"},
-    {24, 1,  icons::kSmppCommand,   "submit_multi"},
-    {25, 1,  icons::kSmppCommand,   "submit_multi_resp"},
-    {26, 1,  icons::kSmppCommand,   "alert_notification"},
-    {27, 1,  icons::kSmppCommand,   "data_sm"},
-    {28, 1,  icons::kSmppCommand,   "data_sm_resp"},
-    {29, 0,  icons::kMobileProtocol, "Mobile protocol"},
-}};
+// The SMPP rows are the registry's commands, in its order, under "SMPP protocol".
+inline constexpr std::array<FilterItem, protocol::filter::kRows> kTable = [] {
+    std::array<FilterItem, protocol::filter::kRows> table{};
+    table[protocol::filter::kAll] = {protocol::filter::kAll, -1, icons::kDecoder, "All protocols"};
+    table[protocol::filter::kSmpp] = {protocol::filter::kSmpp, protocol::filter::kAll, icons::kSmppProtocol, "SMPP protocol"};
+    for (const protocol::smpp::Command& command : protocol::smpp::kCommands)
+        table[command.filterIndex] = {command.filterIndex, protocol::filter::kSmpp, icons::kSmppCommand, command.name.data()};
+    table[protocol::filter::kMobile] = {protocol::filter::kMobile, protocol::filter::kAll, icons::kMobileProtocol, "Mobile protocol"};
+    return table;
+}();
 
 static_assert(kTable.size() == CPacketLog::kFilterLength, "one row per character of the filter string");
 

@@ -1,6 +1,7 @@
 // The navigation table: the six rows of the tree on the left and the page each one puts on the right.
 #pragma once
 
+#include "protocol/Registry.h"
 #include "ui/Icons.h"
 
 #include <array>
@@ -20,8 +21,8 @@ enum class Page { Overview, Decoder, ServerInfo, Deliver };
 
 // Protocol codes the server pages and composers are bound to.
 inline constexpr uint16_t kNoProtocol = 0;
-inline constexpr uint16_t kSmppProtocol = 2;
-inline constexpr uint16_t kMobileProtocol = 8;
+inline constexpr uint16_t kSmppProtocol = protocol::kSmpp;
+inline constexpr uint16_t kMobileProtocol = protocol::kTest;
 
 struct NavigationItem {
     int id;              // equals the row's position

@@ -1,7 +1,8 @@
 // PDU framing shared by the load generator and the bare responder.
 #pragma once
 
-#include "engine/Wire.h"
+#include "wire/Cursor.h"
+#include "wire/Writer.h"
 
 #include <cstdint>
 #include <cstring>

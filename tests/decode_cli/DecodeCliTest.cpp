@@ -51,27 +51,6 @@ protected:
     }
 };
 
-TEST_F(DecodeCliTest, ParseHex) {
-    const struct {
-        const char* name;
-        const char* text;
-        Bytes bytes;
-    } cases[] = {
-        {"plain", "00ab10", {0x00, 0xAB, 0x10}},
-        {"blanks and line breaks", " 00 AB\n1\t0\r\n", {0x00, 0xAB, 0x10}},
-        {"0x prefixes", "0x0010 0XAB", {0x00, 0x10, 0xAB}},
-        {"digits split over groups", "0 0 1 0", {0x00, 0x10}},
-        {"empty", "", {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string error;
-        const auto bytes = decode_cli::ParseHex(c.text, error);
-        ASSERT_TRUE(bytes.has_value()) << error;
-        EXPECT_EQ(*bytes, c.bytes);
-    }
-}
-
 TEST_F(DecodeCliTest, WholeRecordWithOffsets) {
     const Bytes record = CaptureRecord(2, SmppPdu(0x80000004, 3, Builder().cstr("000042")), 0, 0x0A000001, 40000);
     const Result r = RunCommand({"--offsets", Hex(record)});
@@ -159,8 +138,8 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
     } cases[] = {
         {"not hex", {"00 0g"}, "", "tarnwick-decode: not a hex digit at position 5: 'g'\n"},
         {"0x only starts a group", {"10x20"}, "", "tarnwick-decode: not a hex digit at position 3: 'x'\n"},
-        {"separators other than blanks", {"00,01"}, "", "tarnwick-decode: not a hex digit at position 3: ','\n"},
-        {"half a byte", {}, "001", "tarnwick-decode: odd number of hex digits\n"},
+        {"separators other than the grammar's", {"00;01"}, "", "tarnwick-decode: not a hex digit at position 3: ';'\n"},
+        {"half a byte", {}, "00 001", "tarnwick-decode: odd number of hex digits at position 4: '001'\n"},
         {"nothing given", {}, " \n", "tarnwick-decode: no bytes to decode\n"},
         {"unknown protocol", {"--protocol", "xmpp", "00"}, "",
          "tarnwick-decode: unknown protocol 'xmpp' (smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test)\n"},

@@ -1,6 +1,7 @@
 // Cutting length-prefixed PDUs out of each connection's byte stream, over loopback sockets.
 #include "engine/FramedServer.h"
 #include "engine/PendingAnswers.h"
+#include "wire/Cursor.h"
 
 #include "tests/support/Bytes.h"
 #include "tests/support/QtTestEnv.h"

@@ -84,13 +84,10 @@ TEST_F(FilterDialogTest, OpensWithOneCheckedTreeOfTheFilterString) {
     ASSERT_EQ(all->childCount(), 2);
     QTreeWidgetItem* smpp = all->child(0);
     ASSERT_EQ(smpp->childCount(), 27);
-    const std::pair<QTreeWidgetItem*, const char*> labels[] = {
-        {all, "All protocols"}, {smpp, "SMPP protocol"}, {smpp->child(0), "generic_nack"},
-        {smpp->child(7), "submit_sm"}, {smpp->child(26), "data_sm_resp"}, {all->child(1), "Mobile protocol"}};
-    for (const auto& [node, label] : labels) {
-        EXPECT_EQ(node->text(0), label);
-        EXPECT_TRUE(node->childCount() == 0 || node->isExpanded()) << label;
-    }
+    // Labels come from the filter table (tests/ui/FilterTableTest.cpp); here only where they hang.
+    EXPECT_EQ(smpp->child(7)->text(0), "submit_sm");
+    EXPECT_EQ(all->child(1)->text(0), "Mobile protocol");
+    EXPECT_TRUE(all->isExpanded() && smpp->isExpanded());
     for (int id = 0; id < 30; ++id)
         EXPECT_EQ(dialog.Node(id)->checkState(0) == Qt::Checked, mixed[size_t(id)] == '1') << id;
     EXPECT_EQ(dialog.Filter(), mixed);

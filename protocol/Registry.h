@@ -1,0 +1,100 @@
+// The capture protocols, each registered once: code, name, command-line name, well-known ports and framing.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace protocol {
+
+// Protocol codes of the capture header. The servers produce kSmpp and kTest only.
+inline constexpr uint16_t kCmpp = 1;
+inline constexpr uint16_t kSmpp = 2;
+inline constexpr uint16_t kSmgp = 3;
+inline constexpr uint16_t kCmpp3 = 4;
+inline constexpr uint16_t kSgip = 6;
+inline constexpr uint16_t kCngp = 7;
+inline constexpr uint16_t kTest = 8;
+inline constexpr uint16_t kSmgp3 = 9;
+
+// The ports our own servers listen on unless told otherwise.
+inline constexpr uint16_t kSmppServerPort = 5018;
+inline constexpr uint16_t kMobileServerPort = 8880;
+
+// Rows of the capture filter that are no SMPP command (those are in SmppCommands.h, rows 2 to 28).
+namespace filter {
+inline constexpr int32_t kAll = 0;      // "All protocols"
+inline constexpr int32_t kSmpp = 1;     // "SMPP protocol"
+inline constexpr int32_t kMobile = 29;  // "Mobile protocol": every TEST PDU, both directions
+inline constexpr int32_t kRows = 30;    // one character of the stored filter string per row
+inline constexpr int32_t kUnknown = -1; // a PDU its server does not recognise
+} // namespace filter
+
+struct Protocol {
+    uint16_t code;                  // protocol code of the capture header
+    std::string_view name;          // as the decoder, the packet list and "Decode hex" show it
+    std::string_view cliName;       // what tarnwick-decode --protocol and --decode-as take
+    std::array<uint16_t, 4> ports;  // well-known server ports a capture file is read on; 0 ends the list
+    uint32_t headerSize;            // every PDU opens with a 4-octet big-endian length of at least this
+    uint32_t maxPdu;                // the longest PDU the protocol sends; a longer length puts a stream out of step
+};
+
+// A capture file carries CMPP 3.0 and SMGP 3.0 on the ports of their 2.0 versions (the connect or login
+// tells them apart), so the 3.0 rows list no ports of their own.
+inline constexpr Protocol kProtocols[] = {
+    // code  name     cli      ports                                    header  largest PDU
+    {kCmpp,  "CMPP",  "cmpp",  {7890, 7900, 7930, 9168},                12,     8192},  // a submit to 100 numbers stays well below
+    {kSmpp,  "SMPP",  "smpp",  {2775, kSmppServerPort, 0, 0},           16,     65536}, // message_payload may carry up to 64 KiB
+    {kSmgp,  "SMGP",  "smgp",  {8890, 0, 0, 0},                         12,     8192},
+    {kCmpp3, "CMPP3", "cmpp3", {0, 0, 0, 0},                            12,     8192},
+    {kSgip,  "SGIP",  "sgip",  {8801, 8001, 0, 0},                      20,     8192},
+    {kCngp,  "CNGP",  "cngp",  {9890, 0, 0, 0},                         16,     8192},
+    {kTest,  "TEST",  "test",  {kMobileServerPort, 0, 0, 0},            12,     10240}, // the mobile server's own limit
+    {kSmgp3, "SMGP3", "smgp3", {0, 0, 0, 0},                            12,     8192},
+};
+
+// nullptr for a code no protocol has (5, say).
+constexpr const Protocol* Find(uint16_t code) {
+    for (const Protocol& p : kProtocols)
+        if (p.code == code)
+            return &p;
+    return nullptr;
+}
+
+constexpr const Protocol* FindByCliName(std::string_view name) {
+    for (const Protocol& p : kProtocols)
+        if (p.cliName == name)
+            return &p;
+    return nullptr;
+}
+
+// The protocol whose well-known port this is, nullptr for a port none of them uses.
+constexpr const Protocol* FindByPort(uint16_t port) {
+    for (const Protocol& p : kProtocols)
+        for (uint16_t known : p.ports)
+            if (known != 0 && known == port)
+                return &p;
+    return nullptr;
+}
+
+// The --protocol names as the command line's messages list them, SMPP first.
+inline constexpr std::string_view kCliNameList = "smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test";
+
+namespace detail {
+constexpr bool CodesAndPortsAreUnique() {
+    for (const Protocol& a : kProtocols) {
+        if (FindByCliName(a.cliName) != &a || Find(a.code) != &a || a.headerSize < 8 || a.maxPdu < a.headerSize ||
+            kCliNameList.find(a.cliName) == std::string_view::npos)
+            return false;
+        for (uint16_t port : a.ports)
+            if (port != 0 && FindByPort(port) != &a)
+                return false;
+    }
+    return true;
+}
+} // namespace detail
+
+static_assert(detail::CodesAndPortsAreUnique(), "one row per code, per command-line name and per port; every name listed");
+static_assert(Find(5) == nullptr && FindByPort(kSmppServerPort)->code == kSmpp && FindByPort(kMobileServerPort)->code == kTest);
+
+} // namespace protocol

@@ -1,0 +1,121 @@
+// The 27 SMPP 3.4 commands, each registered once: id, name, response, bind rule and capture-filter index.
+#pragma once
+
+#include "protocol/Registry.h"
+
+#include <cstdint>
+#include <iterator>
+#include <string_view>
+
+namespace protocol::smpp {
+
+// command_id values.
+inline constexpr uint32_t kGenericNack = 0x80000000;
+inline constexpr uint32_t kBindReceiver = 0x00000001;
+inline constexpr uint32_t kBindReceiverResp = 0x80000001;
+inline constexpr uint32_t kBindTransmitter = 0x00000002;
+inline constexpr uint32_t kBindTransmitterResp = 0x80000002;
+inline constexpr uint32_t kQuerySm = 0x00000003;
+inline constexpr uint32_t kQuerySmResp = 0x80000003;
+inline constexpr uint32_t kSubmitSm = 0x00000004;
+inline constexpr uint32_t kSubmitSmResp = 0x80000004;
+inline constexpr uint32_t kDeliverSm = 0x00000005;
+inline constexpr uint32_t kDeliverSmResp = 0x80000005;
+inline constexpr uint32_t kUnbind = 0x00000006;
+inline constexpr uint32_t kUnbindResp = 0x80000006;
+inline constexpr uint32_t kReplaceSm = 0x00000007;
+inline constexpr uint32_t kReplaceSmResp = 0x80000007;
+inline constexpr uint32_t kCancelSm = 0x00000008;
+inline constexpr uint32_t kCancelSmResp = 0x80000008;
+inline constexpr uint32_t kBindTransceiver = 0x00000009;
+inline constexpr uint32_t kBindTransceiverResp = 0x80000009;
+inline constexpr uint32_t kOutbind = 0x0000000B;
+inline constexpr uint32_t kEnquireLink = 0x00000015;
+inline constexpr uint32_t kEnquireLinkResp = 0x80000015;
+inline constexpr uint32_t kSubmitMulti = 0x00000021;
+inline constexpr uint32_t kSubmitMultiResp = 0x80000021;
+inline constexpr uint32_t kAlertNotification = 0x00000102;
+inline constexpr uint32_t kDataSm = 0x00000103;
+inline constexpr uint32_t kDataSmResp = 0x80000103;
+
+inline constexpr uint32_t kNoResponse = 0;
+
+struct Command {
+    uint32_t id;
+    std::string_view name;   // as the decoder names the id and the filter dialog labels its row
+    uint32_t responseId;     // what the server answers with; kNoResponse for responses and for PDUs we start
+    bool needsBind;          // the server closes an unbound connection that sends it, without an answer
+    int32_t filterIndex;     // its row in the capture filter: its position here plus 2
+};
+
+inline constexpr Command kCommands[] = {
+    // command_id            name                     response               bind   filter
+    {kGenericNack,          "generic_nack",          kNoResponse,           false, 2},
+    {kBindReceiver,         "bind_receiver",         kBindReceiverResp,     false, 3},
+    {kBindReceiverResp,     "bind_receiver_resp",    kNoResponse,           false, 4},
+    {kBindTransmitter,      "bind_transmitter",      kBindTransmitterResp,  false, 5},
+    {kBindTransmitterResp,  "bind_transmitter_resp", kNoResponse,           false, 6},
+    {kQuerySm,              "query_sm",              kQuerySmResp,          true,  7},
+    {kQuerySmResp,          "query_sm_resp",         kNoResponse,           false, 8},
+    {kSubmitSm,             "submit_sm",             kSubmitSmResp,         true,  9},
+    {kSubmitSmResp,         "submit_sm_resp",        kNoResponse,           false, 10},
+    {kDeliverSm,            "deliver_sm",            kNoResponse,           false, 11}, // we send it; an ESME's is unknown
+    {kDeliverSmResp,        "deliver_sm_resp",       kNoResponse,           false, 12},
+    {kUnbind,               "unbind",                kUnbindResp,           true,  13},
+    {kUnbindResp,           "unbind_resp",           kNoResponse,           false, 14},
+    {kReplaceSm,            "replace_sm",            kReplaceSmResp,        true,  15},
+    {kReplaceSmResp,        "replace_sm_resp",       kNoResponse,           false, 16},
+    {kCancelSm,             "cancel_sm",             kCancelSmResp,         true,  17},
+    {kCancelSmResp,         "cancel_sm_resp",        kNoResponse,           false, 18},
+    {kBindTransceiver,      "bind_transceiver",      kBindTransceiverResp,  false, 19},
+    {kBindTransceiverResp,  "bind_transceiver_resp", kNoResponse,           false, 20},
+    {kOutbind,              "outbind",               kNoResponse,           false, 21},
+    {kEnquireLink,          "enquire_link",          kEnquireLinkResp,      true,  22},
+    {kEnquireLinkResp,      "enquire_link_resp",     kNoResponse,           false, 23},
+    {kSubmitMulti,          "submit_multi",          kSubmitMultiResp,      true,  24},
+    {kSubmitMultiResp,      "submit_multi_resp",     kNoResponse,           false, 25},
+    {kAlertNotification,    "alert_notification",    kNoResponse,           false, 26},
+    {kDataSm,               "data_sm",               kDataSmResp,           true,  27},
+    {kDataSmResp,           "data_sm_resp",          kNoResponse,           false, 28},
+};
+
+// nullptr for an id that is no SMPP 3.4 command.
+constexpr const Command* Find(uint32_t id) {
+    for (const Command& c : kCommands)
+        if (c.id == id)
+            return &c;
+    return nullptr;
+}
+
+constexpr const Command* FindByName(std::string_view name) {
+    for (const Command& c : kCommands)
+        if (c.name == name)
+            return &c;
+    return nullptr;
+}
+
+// The filter index a PDU of this id is captured under; filter::kUnknown for an id that is no command.
+constexpr int32_t FilterIndexOf(uint32_t id) {
+    const Command* c = Find(id);
+    return c ? c->filterIndex : filter::kUnknown;
+}
+
+namespace detail {
+constexpr bool RowsAreConsistent() {
+    int32_t position = 0;
+    for (const Command& c : kCommands) {
+        const bool isResponse = (c.id & 0x80000000u) != 0;
+        if (c.filterIndex != position++ + filter::kSmpp + 1 || Find(c.id) != &c || FindByName(c.name) != &c)
+            return false;
+        if (c.responseId != kNoResponse && (isResponse || c.responseId != (c.id | 0x80000000u) || !Find(c.responseId)))
+            return false;
+    }
+    return true;
+}
+} // namespace detail
+
+static_assert(std::size(kCommands) == 27, "the 27 commands of SMPP 3.4");
+static_assert(detail::RowsAreConsistent(), "filter index is position plus 2; ids and names unique; a response is id | 0x80000000");
+static_assert(kCommands[std::size(kCommands) - 1].filterIndex + 1 == filter::kMobile, "the mobile row follows the commands");
+
+} // namespace protocol::smpp

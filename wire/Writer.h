@@ -1,0 +1,103 @@
+// Writing a run of big-endian fields into a buffer, with every bounds check in one place.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <string_view>
+
+namespace wire {
+
+// Unchecked big-endian stores, for a fixed layout whose room the caller has already made.
+constexpr void WriteBe16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v >> 8);
+    p[1] = static_cast<uint8_t>(v);
+}
+constexpr void WriteBe32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v >> 24);
+    p[1] = static_cast<uint8_t>(v >> 16);
+    p[2] = static_cast<uint8_t>(v >> 8);
+    p[3] = static_cast<uint8_t>(v);
+}
+
+// Writes fields in order into a buffer of `capacity` octets that it does not own. A field that does
+// not fit is not written and marks the writer failed; later fields are dropped too, so a caller writes
+// a whole PDU and checks once. Size() is what has been written.
+class Writer {
+public:
+    constexpr Writer(uint8_t* data, std::size_t capacity) : m_data(data), m_capacity(data ? capacity : 0) {}
+    constexpr explicit Writer(std::span<uint8_t> buffer) : Writer(buffer.data(), buffer.size()) {}
+
+    constexpr bool Ok() const { return m_ok; }
+    constexpr std::size_t Size() const { return m_size; }
+
+    constexpr Writer& U8(uint8_t v) {
+        if (Room(1))
+            m_data[m_size++] = v;
+        return *this;
+    }
+    constexpr Writer& U16(uint16_t v) {
+        if (Room(2)) {
+            WriteBe16(m_data + m_size, v);
+            m_size += 2;
+        }
+        return *this;
+    }
+    constexpr Writer& U32(uint32_t v) {
+        if (Room(4)) {
+            WriteBe32(m_data + m_size, v);
+            m_size += 4;
+        }
+        return *this;
+    }
+    Writer& Bytes(std::span<const uint8_t> bytes) {
+        if (Room(bytes.size()) && !bytes.empty()) {
+            std::memcpy(m_data + m_size, bytes.data(), bytes.size());
+            m_size += bytes.size();
+        }
+        return *this;
+    }
+    // A fixed-width text field: the text cut to `width` octets, NUL-padded to it.
+    Writer& Text(std::string_view text, std::size_t width) {
+        if (Room(width)) {
+            const std::size_t n = text.size() < width ? text.size() : width;
+            if (n > 0)
+                std::memcpy(m_data + m_size, text.data(), n);
+            std::memset(m_data + m_size + n, 0, width - n);
+            m_size += width;
+        }
+        return *this;
+    }
+    // A C string: the text and its NUL.
+    Writer& CString(std::string_view text) {
+        if (Room(text.size() + 1)) {
+            if (!text.empty())
+                std::memcpy(m_data + m_size, text.data(), text.size());
+            m_data[m_size + text.size()] = 0;
+            m_size += text.size() + 1;
+        }
+        return *this;
+    }
+    // Stores v at an offset already written (a length field filled in last).
+    constexpr void PatchU32(std::size_t at, uint32_t v) {
+        if (at <= m_size && m_size - at >= 4)
+            WriteBe32(m_data + at, v);
+        else
+            m_ok = false;
+    }
+
+private:
+    constexpr bool Room(std::size_t count) {
+        if (m_ok && count > m_capacity - m_size)
+            m_ok = false;
+        return m_ok;
+    }
+
+    uint8_t* m_data;
+    std::size_t m_capacity;
+    std::size_t m_size = 0;
+    bool m_ok = true;
+};
+
+} // namespace wire
