@@ -11,6 +11,7 @@
 #include "ui/LeftView.h"
 #include "ui/MainFrame.h"
 #include "ui/MobilePhone.h"
+#include "ui/Navigation.h"
 #include "ui/PelmoraApp.h"
 #include "ui/PelmoraView.h"
 #include "ui/ViewLog.h"
@@ -126,20 +127,15 @@ TEST_F(MainFrameTest, FirstRunStartsBothServersAndShowsTheOverviewInDetails) {
     EXPECT_TRUE(simulator.Log().GetShowUnknown());
     EXPECT_EQ(frame.statusBar()->currentMessage(), "Ready");
 
-    // The tree: every row under its parent, "Console" open, nothing selected, servers running.
-    const struct {
-        int row, parent;
-        const char* name;
-        int icon;
-    } nodes[] = {{0, -1, "Console", 145},         {1, 0, "SMPP Decoder", 147},  {2, 0, "Tarnwick", 144},
-                 {3, 2, "Deliver short message", 146}, {4, 0, "Mobile Server", 144}, {5, 4, "Deliver short message", 146}};
+    // The tree: every row of the navigation table under its parent, "Console" open, nothing selected,
+    // servers running.
     CLeftView* tree = frame.LeftView();
-    for (const auto& n : nodes) {
-        SCOPED_TRACE(n.name);
-        ASSERT_NE(tree->Node(n.row), nullptr);
-        EXPECT_EQ(tree->Node(n.row)->text(0), n.name);
-        EXPECT_EQ(tree->Node(n.row)->parent(), tree->Node(n.parent));
-        EXPECT_EQ(ImageOf(n.row), icons::NavigationIndex(n.icon));
+    for (const navigation::NavigationItem& row : navigation::kTable) {
+        SCOPED_TRACE(row.name);
+        ASSERT_NE(tree->Node(row.id), nullptr);
+        EXPECT_EQ(tree->Node(row.id)->text(0), row.name);
+        EXPECT_EQ(tree->Node(row.id)->parent(), tree->Node(row.parentId));
+        EXPECT_EQ(ImageOf(row.id), navigation::ImageIndexOf(row, true));
     }
     EXPECT_TRUE(tree->Node(0)->isExpanded());
     EXPECT_TRUE(tree->selectedItems().isEmpty());
@@ -282,10 +278,10 @@ TEST_F(MainFrameTest, APortInUseLeavesThatServerStoppedAndStartsTheOther) {
     options.smppPort = occupier.serverPort();
     Start(options);
     EXPECT_TRUE(m_app->Simulator().Mobile().IsRunning());
-    EXPECT_EQ(ImageOf(2), icons::NavigationIndex(143));
-    EXPECT_EQ(ImageOf(4), icons::NavigationIndex(144));
+    EXPECT_EQ(ImageOf(2), icons::NavigationIndex(navigation::kServerStoppedIcon));
+    EXPECT_EQ(ImageOf(4), icons::NavigationIndex(navigation::kServerRunningIcon));
     const QStandardItem* tarnwick = Frame().OverviewView()->Model()->item(1, 0);
-    EXPECT_EQ(tarnwick->data(CPelmoraView::kImageRole).toInt(), icons::NavigationIndex(143));
+    EXPECT_EQ(tarnwick->data(CPelmoraView::kImageRole).toInt(), icons::NavigationIndex(navigation::kServerStoppedIcon));
 }
 
 TEST_F(MainFrameTest, OnlyYesToTheClosePromptClosesTheWindow) {
