@@ -14,8 +14,8 @@ class CPacketLog;
 
 namespace test_protocol {
 
-constexpr int kHeaderSize = int(protocol::Find(protocol::kTest)->headerSize);
-constexpr int kMaxPacketSize = int(protocol::Find(protocol::kTest)->maxPdu);
+constexpr int kHeaderSize = int(protocol::HeaderSizeOf(protocol::kTest));
+constexpr int kMaxPacketSize = int(protocol::MaxPduOf(protocol::kTest));
 
 constexpr uint32_t kLogin = 0x00001001;
 constexpr uint32_t kLoginResp = 0x80001001;

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <string_view>
 
 namespace protocol {
@@ -53,41 +54,54 @@ inline constexpr Protocol kProtocols[] = {
     {kSmgp3, "SMGP3", "smgp3", {0, 0, 0, 0},                            12,     8192},
 };
 
-// nullptr for a code no protocol has (5, say).
-constexpr const Protocol* Find(uint16_t code) {
-    for (const Protocol& p : kProtocols)
-        if (p.code == code)
-            return &p;
-    return nullptr;
+// Positions in kProtocols, -1 for none. Constant expressions compare these, never pointers: a
+// sanitizer build does not take a pointer compared with null as a constant.
+constexpr int IndexOf(uint16_t code) {
+    for (int i = 0; i < int(std::size(kProtocols)); ++i)
+        if (kProtocols[i].code == code)
+            return i;
+    return -1;
+}
+constexpr int IndexOfCliName(std::string_view name) {
+    for (int i = 0; i < int(std::size(kProtocols)); ++i)
+        if (kProtocols[i].cliName == name)
+            return i;
+    return -1;
+}
+constexpr int IndexOfPort(uint16_t port) {
+    for (int i = 0; i < int(std::size(kProtocols)); ++i)
+        for (uint16_t known : kProtocols[i].ports)
+            if (known != 0 && known == port)
+                return i;
+    return -1;
 }
 
+// The protocol of a code, nullptr for a code no protocol has (5, say).
+constexpr const Protocol* Find(uint16_t code) { return IndexOf(code) < 0 ? nullptr : &kProtocols[IndexOf(code)]; }
 constexpr const Protocol* FindByCliName(std::string_view name) {
-    for (const Protocol& p : kProtocols)
-        if (p.cliName == name)
-            return &p;
-    return nullptr;
+    return IndexOfCliName(name) < 0 ? nullptr : &kProtocols[IndexOfCliName(name)];
 }
-
 // The protocol whose well-known port this is, nullptr for a port none of them uses.
 constexpr const Protocol* FindByPort(uint16_t port) {
-    for (const Protocol& p : kProtocols)
-        for (uint16_t known : p.ports)
-            if (known != 0 && known == port)
-                return &p;
-    return nullptr;
+    return IndexOfPort(port) < 0 ? nullptr : &kProtocols[IndexOfPort(port)];
 }
+
+// The framing sizes of a code the registry has, for constants (fails to compile for one it has not).
+constexpr uint32_t HeaderSizeOf(uint16_t code) { return kProtocols[IndexOf(code)].headerSize; }
+constexpr uint32_t MaxPduOf(uint16_t code) { return kProtocols[IndexOf(code)].maxPdu; }
 
 // The --protocol names as the command line's messages list them, SMPP first.
 inline constexpr std::string_view kCliNameList = "smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test";
 
 namespace detail {
 constexpr bool CodesAndPortsAreUnique() {
-    for (const Protocol& a : kProtocols) {
-        if (FindByCliName(a.cliName) != &a || Find(a.code) != &a || a.headerSize < 8 || a.maxPdu < a.headerSize ||
+    for (int i = 0; i < int(std::size(kProtocols)); ++i) {
+        const Protocol& a = kProtocols[i];
+        if (IndexOfCliName(a.cliName) != i || IndexOf(a.code) != i || a.headerSize < 8 || a.maxPdu < a.headerSize ||
             kCliNameList.find(a.cliName) == std::string_view::npos)
             return false;
         for (uint16_t port : a.ports)
-            if (port != 0 && FindByPort(port) != &a)
+            if (port != 0 && IndexOfPort(port) != i)
                 return false;
     }
     return true;
@@ -95,6 +109,7 @@ constexpr bool CodesAndPortsAreUnique() {
 } // namespace detail
 
 static_assert(detail::CodesAndPortsAreUnique(), "one row per code, per command-line name and per port; every name listed");
-static_assert(Find(5) == nullptr && FindByPort(kSmppServerPort)->code == kSmpp && FindByPort(kMobileServerPort)->code == kTest);
+static_assert(IndexOf(5) < 0 && kProtocols[IndexOfPort(kSmppServerPort)].code == kSmpp &&
+              kProtocols[IndexOfPort(kMobileServerPort)].code == kTest);
 
 } // namespace protocol

@@ -79,35 +79,41 @@ inline constexpr Command kCommands[] = {
     {kDataSmResp,           "data_sm_resp",          kNoResponse,           false, 28},
 };
 
-// nullptr for an id that is no SMPP 3.4 command.
-constexpr const Command* Find(uint32_t id) {
-    for (const Command& c : kCommands)
-        if (c.id == id)
-            return &c;
-    return nullptr;
+// Positions in kCommands, -1 for none (constant expressions compare these, never pointers).
+constexpr int IndexOf(uint32_t id) {
+    for (int i = 0; i < int(std::size(kCommands)); ++i)
+        if (kCommands[i].id == id)
+            return i;
+    return -1;
+}
+constexpr int IndexOfName(std::string_view name) {
+    for (int i = 0; i < int(std::size(kCommands)); ++i)
+        if (kCommands[i].name == name)
+            return i;
+    return -1;
 }
 
+// nullptr for an id that is no SMPP 3.4 command.
+constexpr const Command* Find(uint32_t id) { return IndexOf(id) < 0 ? nullptr : &kCommands[IndexOf(id)]; }
 constexpr const Command* FindByName(std::string_view name) {
-    for (const Command& c : kCommands)
-        if (c.name == name)
-            return &c;
-    return nullptr;
+    return IndexOfName(name) < 0 ? nullptr : &kCommands[IndexOfName(name)];
 }
 
 // The filter index a PDU of this id is captured under; filter::kUnknown for an id that is no command.
-constexpr int32_t FilterIndexOf(uint32_t id) {
-    const Command* c = Find(id);
-    return c ? c->filterIndex : filter::kUnknown;
-}
+constexpr int32_t FilterIndexOf(uint32_t id) { return IndexOf(id) < 0 ? filter::kUnknown : kCommands[IndexOf(id)].filterIndex; }
+// What the server answers a request with; kNoResponse for an id that is no request it answers.
+constexpr uint32_t ResponseOf(uint32_t id) { return IndexOf(id) < 0 ? kNoResponse : kCommands[IndexOf(id)].responseId; }
+constexpr bool NeedsBind(uint32_t id) { return IndexOf(id) >= 0 && kCommands[IndexOf(id)].needsBind; }
 
 namespace detail {
 constexpr bool RowsAreConsistent() {
-    int32_t position = 0;
-    for (const Command& c : kCommands) {
+    for (int i = 0; i < int(std::size(kCommands)); ++i) {
+        const Command& c = kCommands[i];
         const bool isResponse = (c.id & 0x80000000u) != 0;
-        if (c.filterIndex != position++ + filter::kSmpp + 1 || Find(c.id) != &c || FindByName(c.name) != &c)
+        if (c.filterIndex != i + filter::kSmpp + 1 || IndexOf(c.id) != i || IndexOfName(c.name) != i)
             return false;
-        if (c.responseId != kNoResponse && (isResponse || c.responseId != (c.id | 0x80000000u) || !Find(c.responseId)))
+        if (c.responseId != kNoResponse &&
+            (isResponse || c.responseId != (c.id | 0x80000000u) || IndexOf(c.responseId) < 0))
             return false;
     }
     return true;

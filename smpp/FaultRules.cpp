@@ -23,7 +23,7 @@ struct Request {
     bool messageOperation; // what a rule without a command covers
     bool bind;
 
-    constexpr std::string_view Name() const { return protocol::smpp::Find(commandId)->name; }
+    constexpr std::string_view Name() const { return protocol::smpp::kCommands[protocol::smpp::IndexOf(commandId)].name; }
 };
 constexpr Request kRequests[] = {
     // command_id       message op  bind
@@ -45,6 +45,8 @@ QString NameOf(const Request& r) { return QString::fromLatin1(r.Name().data(), q
 constexpr const char* kBindName = "bind";
 
 static_assert(std::size(kRequests) == CFaultRules::kRequestKinds, "one bit and one candidate list per request");
+static_assert(std::all_of(std::begin(kRequests), std::end(kRequests), [](const Request& r) { return r.Name().size() > 0; }),
+              "every request is a registered command");
 
 uint32_t BitOf(uint32_t commandId) {
     for (size_t i = 0; i < std::size(kRequests); ++i) {

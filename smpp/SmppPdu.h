@@ -11,7 +11,7 @@
 
 namespace smpp {
 
-constexpr int kHeaderSize = int(protocol::Find(protocol::kSmpp)->headerSize);
+constexpr int kHeaderSize = int(protocol::HeaderSizeOf(protocol::kSmpp));
 constexpr int kMaxPduSize = 10240;  // the server's receive buffer: a longer command_length is refused
 constexpr int kResponseSize = 1024; // every response is built in a buffer of this size
 

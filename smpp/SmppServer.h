@@ -126,9 +126,8 @@ private:
     // A command the server answers and its handler; the rest comes from the protocol registry.
     struct DispatchRow {
         constexpr DispatchRow(uint32_t id, Handler h)
-            : commandId(id), filterIndex(smpp::FilterIndexOf(id)), handler(h),
-              responseId(smpp::Find(id) ? smpp::Find(id)->responseId : smpp::kNoResponse),
-              responseFilterIndex(smpp::FilterIndexOf(responseId)), needsBind(smpp::Find(id) && smpp::Find(id)->needsBind) {}
+            : commandId(id), filterIndex(smpp::FilterIndexOf(id)), handler(h), responseId(smpp::ResponseOf(id)),
+              responseFilterIndex(smpp::FilterIndexOf(responseId)), needsBind(smpp::NeedsBind(id)) {}
         constexpr DispatchRow(uint32_t id, int32_t filter, Handler h, uint32_t response, int32_t responseFilter)
             : commandId(id), filterIndex(filter), handler(h), responseId(response), responseFilterIndex(responseFilter),
               needsBind(false) {}
