@@ -260,8 +260,8 @@ void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) cons
 
     switch (KindOf(row)) {
     case FieldKind::Numbers21:
-    case FieldKind::Numbers21Too: width *= 21; break;
-    case FieldKind::Numbers32: width *= 32; break;
+    case FieldKind::Numbers21Too:
+    case FieldKind::Numbers32: width *= NumberWidth(KindOf(row)); break;
     case FieldKind::DestinationList: {
         const int32_t count = width;
         int32_t at = 0;
@@ -356,6 +356,13 @@ void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_
     const bool shown = AppendFieldValue(out, kind, m_names, p, width, available) || AppendPduState(out, row, bytes) ||
                        AppendMessage(out, position, p, width);
     if (!shown) out.resize(start);
+    // Every number after the first that the count announces gets a line of its own, under the same label.
+    for (int32_t at = NumberWidth(kind); at > 0 && at < width; at += NumberWidth(kind)) {
+        std::string line(row.label, static_cast<size_t>(m_labelLengths[position]));
+        line.push_back(' ');
+        AppendGbkText(line, p + at, std::min(NumberWidth(kind), width - at));
+        m_details.push_back({std::move(line), at, std::min(NumberWidth(kind), width - at)});
+    }
 }
 
 bool CPacketDecoder::AppendPduState(std::string& out, const FieldDescriptor& row, const ByteReader& bytes) {
