@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 
 #include "decoder/ByteReader.h"
 #include "decoder/GbkText.h"
 #include "decoder/NameIndex.h"
 #include "decoder/TextAppend.h"
+#include "decoder/tables/GsmAlphabet.h"
 #include "decoder/tables/TableIds.h"
 #include "decoder/tables/TlvNames.h"
 
@@ -16,8 +18,34 @@ namespace {
 
 constexpr const char* kUnknownCoding = "Unknown data_coding，can't parse!";
 
+// Codings whose content is octets, not text, and the name shown beside their hex.
+struct OctetCoding {
+    int32_t coding;
+    const char* name;
+};
+constexpr OctetCoding kOctetCodings[] = {
+    {0x03, "短信写卡操作!"},
+    {0x04, "二进制信息!"},
+    {0xF4, "8-bit data, class 0"},
+    {0xF5, "8-bit data, class 1"},
+    {0xF6, "8-bit data, class 2: SIM data download"},
+    {0xF7, "8-bit data, class 3"},
+};
+
+// The name that says which alphabet read data_coding 0, shown only when it is not GSM.
+constexpr struct {
+    DefaultAlphabet alphabet;
+    const char* setting;
+    const char* shown;
+} kDefaultAlphabets[] = {
+    {DefaultAlphabet::Gsm, "gsm", ""},
+    {DefaultAlphabet::Ascii, "ascii", " (default alphabet read as ASCII)"},
+    {DefaultAlphabet::Latin1, "latin1", " (default alphabet read as Latin-1)"},
+};
+
 // SMPP data codings with a rule of their own besides the default alphabet, UCS-2 and GB2312.
 constexpr int32_t kNoDataCoding = -1; // the PDU has no data_coding field
+constexpr int32_t kSmppDefaultAlphabet = 0;
 constexpr int32_t kSmppIa5 = 1;
 constexpr int32_t kSmppOctets = 2;
 constexpr int32_t kSmppLatin1 = 3;
@@ -121,14 +149,19 @@ void AppendUcs2(std::string& out, const uint8_t* bytes, int32_t width) {
 }
 std::string DecodeUcs2(const uint8_t* bytes, int32_t width) { return Formatted(AppendUcs2, bytes, width); }
 
+void AppendOctetContent(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding) {
+    const auto named = std::find_if(std::begin(kOctetCodings), std::end(kOctetCodings),
+                                    [dataCoding](const OctetCoding& row) { return row.coding == dataCoding; });
+    AppendHex(out, bytes, width);
+    out.append(" (").append(named == std::end(kOctetCodings) ? kUnknownCoding : named->name).push_back(')');
+}
+
 void AppendShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding) {
     switch (dataCoding) {
     case 0:
     case 15: AppendGbkText(out, bytes, width); break;
-    case 3: out.append("短信写卡操作!"); break;
-    case 4: out.append("二进制信息!"); break;
     case 8: AppendUcs2(out, bytes, width); break;
-    default: out.append(kUnknownCoding); break;
+    default: AppendOctetContent(out, bytes, width, dataCoding); break;
     }
 }
 std::string FormatShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding) {
@@ -149,21 +182,59 @@ void AppendLatin1Text(std::string& out, const uint8_t* bytes, int32_t width) {
     }
 }
 
-void AppendSmppShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding) {
+std::optional<DefaultAlphabet> DefaultAlphabetNamed(std::string_view name) {
+    for (const auto& row : kDefaultAlphabets)
+        if (name == row.setting) return row.alphabet;
+    return std::nullopt;
+}
+
+void AppendGsmText(std::string& out, const uint8_t* bytes, int32_t width) {
+    for (int32_t i = 0; bytes && i < width; ++i) {
+        const uint8_t septet = bytes[i];
+        // An escape needs a septet after it; without one it shows as the octet it is.
+        const bool escaped = septet == kGsmEscape && i + 1 < width && bytes[i + 1] <= 0x7F;
+        if (septet > 0x7F || (septet == kGsmEscape && !escaped)) {
+            AppendEscaped(out, septet);
+            continue;
+        }
+        char32_t c = GsmDefaultAlphabet[septet];
+        if (escaped) {
+            const uint8_t extended = bytes[++i];
+            const auto row = std::find_if(std::begin(GsmExtensionTable), std::end(GsmExtensionTable),
+                                          [extended](const GsmExtension& e) { return e.septet == extended; });
+            // A septet the extension table does not hold reads as in the main table.
+            c = row != std::end(GsmExtensionTable) ? row->character : GsmDefaultAlphabet[extended];
+        }
+        if (IsControl(c)) AppendEscaped(out, static_cast<uint8_t>(c)); // LF, CR, page break
+        else AppendUtf8(out, c);
+    }
+}
+
+void AppendSmppShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding,
+                            DefaultAlphabet alphabet) {
     switch (dataCoding) {
     case kNoDataCoding: // replace_sm carries no data_coding: its text is read as plain ASCII
     case kSmppIa5: AppendAsciiText(out, bytes, width); break;
     case kSmppLatin1: AppendLatin1Text(out, bytes, width); break;
     case kSmppOctets:
     case kSmppOctetsToo: AppendHex(out, bytes, width); break;
-    case 0:
+    case kSmppDefaultAlphabet:
+        // sm_length counts every octet: in GSM 03.38 an octet 0x00 is '@', never the end of the text.
+        if (alphabet == DefaultAlphabet::Ascii) AppendAsciiText(out, bytes, width);
+        else if (alphabet == DefaultAlphabet::Latin1) AppendLatin1Text(out, bytes, width);
+        else AppendGsmText(out, bytes, width);
+        for (const auto& row : kDefaultAlphabets)
+            if (row.alphabet == alphabet) out.append(row.shown);
+        break;
     case 15: AppendGbkText(out, bytes, width); break;
     case 8: AppendUcs2(out, bytes, width); break;
-    default: out.append(kUnknownCoding); break;
+    default: AppendOctetContent(out, bytes, width, dataCoding); break;
     }
 }
-std::string FormatSmppShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding) {
-    return Formatted(AppendSmppShortMessage, bytes, width, dataCoding);
+std::string FormatSmppShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding, DefaultAlphabet alphabet) {
+    std::string out;
+    AppendSmppShortMessage(out, bytes, width, dataCoding, alphabet);
+    return out;
 }
 
 void AppendCmppReport(std::string& out, const uint8_t* bytes, int32_t available, CmppReportLayout layout) {

@@ -372,7 +372,7 @@ bool CPacketDecoder::AppendPduState(std::string& out, const FieldDescriptor& row
         AppendDecimal(out, bytes.U8(0));
         return true;
     case FieldKind::DataCoding:
-        m_dataCoding = static_cast<int8_t>(bytes.U8(0));
+        m_dataCoding = bytes.U8(0);
         AppendDecimal(out, bytes.U8(0));
         return true;
     case FieldKind::ReportFlag:
@@ -443,7 +443,7 @@ void CPacketDecoder::AppendContent(std::string& out, int32_t position, const uin
     const uint8_t* text = p + header;
     const int32_t length = width - header;
     if (rule == ContentRule::Smpp)
-        AppendSmppShortMessage(out, text, length, m_dataCoding);
+        AppendSmppShortMessage(out, text, length, m_dataCoding, m_defaultAlphabet);
     else
         AppendShortMessage(out, text, length, m_dataCoding);
     // Receipts are plain text; a coding that shows octets or UCS-2 is never read as one.

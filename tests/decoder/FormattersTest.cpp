@@ -101,14 +101,16 @@ TEST(FormattersTest, ShortMessageByDataCoding) {
         const char* gateway; // FormatShortMessage
         const char* smpp;    // FormatSmppShortMessage
     } cases[] = {
-        {"0 text to NUL", 0, &ascii, "hi", "hi"},
+        {"0 gateway text to NUL, SMPP GSM 03.38 to the last octet", 0, &ascii, "hi", "hi@x"},
         {"15 GBK text", 15, &gbk, "你好", "你好"},
         {"8 UCS-2", 8, &ucs2, "你好", "你好"},
-        {"4 binary", 4, &ascii, "二进制信息!", "68690078"},
-        {"3 SIM write / Latin 1", 3, &latin1, "短信写卡操作!", "é\\x00\\x85"},
-        {"1 IA5", 1, &ascii, "Unknown data_coding，can't parse!", "hi\\x00x"},
-        {"none seen: SMPP reads ASCII", -1, &gbk, "Unknown data_coding，can't parse!", "\\xC4\\xE3\\xBA\\xC3"},
-        {"5 no rule", 5, &ascii, "Unknown data_coding，can't parse!", "Unknown data_coding，can't parse!"},
+        {"4 binary", 4, &ascii, "68690078 (二进制信息!)", "68690078"},
+        {"3 SIM write / Latin 1", 3, &latin1, "E90085 (短信写卡操作!)", "é\\x00\\x85"},
+        {"1 IA5", 1, &ascii, "68690078 (Unknown data_coding，can't parse!)", "hi\\x00x"},
+        {"none seen: SMPP reads ASCII", -1, &gbk, "C4E3BAC3 (Unknown data_coding，can't parse!)", "\\xC4\\xE3\\xBA\\xC3"},
+        {"5 no rule", 5, &ascii, "68690078 (Unknown data_coding，can't parse!)", "68690078 (Unknown data_coding，can't parse!)"},
+        {"0xF6 SIM data", 0xF6, &latin1, "E90085 (8-bit data, class 2: SIM data download)",
+         "E90085 (8-bit data, class 2: SIM data download)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -117,6 +119,19 @@ TEST(FormattersTest, ShortMessageByDataCoding) {
     }
     EXPECT_EQ(FormatShortMessage(ascii.data(), 0, 0), "");
     EXPECT_EQ(FormatSmppShortMessage(ascii.data(), 1, 0), "h") << "the width bounds the text";
+}
+
+TEST(FormattersTest, DefaultAlphabetAsTheSmscMeansIt) {
+    const Bytes mail{'a', 0x00, 'b', 0x1B, 0x65, 0xE9};
+    EXPECT_EQ(FormatSmppShortMessage(mail.data(), Size(mail), 0, DefaultAlphabet::Gsm), "a@b€\\xE9");
+    EXPECT_EQ(FormatSmppShortMessage(mail.data(), Size(mail), 0, DefaultAlphabet::Ascii),
+              "a\\x00b\\x1Be\\xE9 (default alphabet read as ASCII)");
+    EXPECT_EQ(FormatSmppShortMessage(mail.data(), Size(mail), 0, DefaultAlphabet::Latin1),
+              "a\\x00b\\x1Beé (default alphabet read as Latin-1)");
+    EXPECT_EQ(FormatSmppShortMessage(mail.data(), Size(mail), 1, DefaultAlphabet::Ascii), "a\\x00b\\x1Be\\xE9")
+        << "only data_coding 0 follows the setting";
+    EXPECT_EQ(DefaultAlphabetNamed("latin1"), DefaultAlphabet::Latin1);
+    EXPECT_EQ(DefaultAlphabetNamed("GSM"), std::nullopt) << "setting values are lower case";
 }
 
 TEST(FormattersTest, CmppReport) {
