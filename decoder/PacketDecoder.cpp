@@ -2,6 +2,7 @@
 #include "decoder/PacketDecoder.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <ctime>
@@ -56,6 +57,22 @@ constexpr int32_t kCmpp2ReportWidth = 60;
 
 // The reserved octets between SMGP 3.0 content and its TLVs.
 constexpr int32_t kSmgp3Reserved = 8;
+
+// An SMGP or CNGP status report: "id:", the 10 binary octets of the message id, then the receipt's
+// text with its "stat:" (any case).
+constexpr std::string_view kReportIdKey = "id:";
+constexpr int32_t kReportTextAt = 13;
+bool IsSmgpReport(const uint8_t* p, int32_t width) {
+    if (width < kReportTextAt) return false;
+    const auto lower = [](std::string_view text) {
+        std::string out(text);
+        for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return out;
+    };
+    const std::string_view content(reinterpret_cast<const char*>(p), static_cast<size_t>(width));
+    return lower(content.substr(0, kReportIdKey.size())) == kReportIdKey &&
+           lower(content.substr(kReportTextAt)).find("stat:") != std::string::npos;
+}
 
 // At most this many octets that the walk did not reach are shown on the closing line.
 constexpr int32_t kTrailingOctetsShown = 64;
@@ -414,7 +431,8 @@ bool CPacketDecoder::AppendMessage(std::string& out, int32_t position, const uin
     }
     case FieldKind::SmgpContent:
     case FieldKind::CngpContent:
-        if (m_isReport != 0)
+        // The flag says what the content should be; content that is no report is shown as the text it is.
+        if (m_isReport != 0 && IsSmgpReport(p, width))
             AppendSmgpReport(out, p, width);
         else
             AppendContent(out, position, p, 0, width, ContentRule::Gateway);
