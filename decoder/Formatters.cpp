@@ -300,44 +300,34 @@ std::string FormatEsmClass(const NameIndex& names, int32_t descriptorId, uint8_t
 void AppendSmgp3Tlv(std::string& out, const NameIndex& names, const uint8_t* bytes, int32_t available) {
     const ByteReader reader(bytes, available);
     const uint16_t tag = reader.U16Be(0);
-    const uint16_t length = reader.U16Be(2);
-    // A value of 256 bytes or more is not shown; numbers then read as 0 and texts as empty.
-    uint8_t value[256] = {};
-    int32_t copied = 0;
-    if (length < 256 && available > 4) {
-        copied = std::min<int32_t>(length, available - 4);
-        std::memcpy(value, bytes + 4, static_cast<size_t>(copied));
-    }
+    // The value is read at its own length, as far as the PDU holds it.
+    const int32_t length = available > 4 ? std::min<int32_t>(reader.U16Be(2), available - 4) : 0;
+    const uint8_t* value = length > 0 ? bytes + 4 : nullptr;
 
     const auto entry = std::find_if(std::begin(Smgp3TlvNameTable), std::end(Smgp3TlvNameTable),
                                     [tag](const TlvName& row) { return row.tag == tag; });
     out.append(entry == std::end(Smgp3TlvNameTable) ? "未知" : entry->name);
     out.append(" = ");
 
-    switch (tag) {
-    case 1: case 2: case 9: case 10: case 15: case 17:
-        AppendDecimal(out, value[0]);
-        break;
-    case 3: case 6: case 8: case 14: case 16: case 18:
-        AppendGbkText(out, value, copied);
-        break;
-    case 4:
-        AppendDecimal(out, value[0]);
-        AppendNamedSuffix(out, names, decode_ids::kSmgpFeeUserType, value[0]);
-        break;
-    case 5: case 7: case 13:
-        AppendDecimal(out, value[0]);
-        AppendNamedSuffix(out, names, decode_ids::kSmgpNumberType, value[0]);
-        break;
-    case 11:
-        AppendDecimal(out, value[0]);
-        AppendNamedSuffix(out, names, decode_ids::kSmgpSpMessageType, value[0]);
-        break;
-    case 12:
-        AppendDecimal(out, value[0]);
-        AppendNamedSuffix(out, names, decode_ids::kSmgpSpResult, value[0]);
-        break;
-    default: break;
+    const auto rule = std::find_if(std::begin(Smgp3TlvValueRules), std::end(Smgp3TlvValueRules),
+                                   [tag](const Smgp3TlvRule& row) { return row.tag == tag; });
+    const bool text = rule != std::end(Smgp3TlvValueRules) && rule->category == kSmgp3TextValue;
+    if (rule == std::end(Smgp3TlvValueRules) || length == 0) {
+        AppendHex(out, value, length);
+    } else if (text) {
+        // Identifiers are ASCII padded with NULs; anything else shows as the octets it is.
+        int32_t end = length;
+        while (end > 0 && value[end - 1] == 0) --end;
+        const bool printable = std::all_of(value, value + end, [](uint8_t c) { return c >= 0x20 && c < 0x7F; });
+        if (printable) out.append(reinterpret_cast<const char*>(value), static_cast<size_t>(end));
+        else AppendHex(out, value, length);
+    } else if (length > 4) {
+        AppendHex(out, value, length);
+    } else {
+        uint32_t number = 0;
+        for (int32_t i = 0; i < length; ++i) number = number << 8 | value[i];
+        AppendDecimal(out, number);
+        if (rule->category > 0) AppendNamedSuffix(out, names, rule->category, static_cast<int32_t>(number));
     }
 }
 std::string FormatSmgp3Tlv(const NameIndex& names, const uint8_t* bytes, int32_t available) {
@@ -378,12 +368,6 @@ void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
     const int32_t valueBytes = available > 4 ? std::min<int32_t>(length, available - 4) : 0;
     const ByteReader value(valueBytes > 0 ? bytes + 4 : nullptr, valueBytes);
     switch (kind) {
-    case SmppTlvValue::Case:
-        if (value.Has(0, 1)) {
-            out.append("case 0x");
-            AppendHexDigits(out, value.U8(0), 2);
-        }
-        break;
     case SmppTlvValue::U32:
         if (value.Has(0, 4)) AppendDecimal(out, value.U32Be(0));
         break;
@@ -391,12 +375,19 @@ void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
         if (value.Has(0, 2)) AppendDecimal(out, value.U16Be(0));
         break;
     case SmppTlvValue::U8:
-        if (value.Has(0, 1)) AppendDecimal(out, value.U8(0));
-        if (tag == kSmppMessageState && value.Has(0, 1)) {
-            const uint8_t state = value.U8(0);
-            const auto named = std::find_if(std::begin(SmppMessageStateNames), std::end(SmppMessageStateNames),
-                                            [state](const TlvName& row) { return row.tag == state; });
-            if (named != std::end(SmppMessageStateNames)) out.append(" (").append(named->name).push_back(')');
+        if (value.Has(0, 1)) {
+            const uint8_t octet = value.U8(0);
+            AppendDecimal(out, octet);
+            const auto named = std::find_if(std::begin(SmppTlvValueNames), std::end(SmppTlvValueNames),
+                                            [tag, octet](const SmppTlvValueName& row) { return row.tag == tag && row.value == octet; });
+            if (named != std::end(SmppTlvValueNames)) out.append(" (").append(named->name).push_back(')');
+        }
+        break;
+    case SmppTlvValue::Version:
+        if (value.Has(0, 1)) {
+            AppendDecimal(out, value.U8(0) >> 4);
+            out.push_back('.');
+            AppendDecimal(out, value.U8(0) & 0xF);
         }
         break;
     case SmppTlvValue::None: break;

@@ -18,6 +18,13 @@ std::optional<Concatenation> ReadConcatenation(const ByteReader& element, uint8_
     return Concatenation{reference8 ? element.U8(2) : element.U16Be(2), element.U8(totalAt), element.U8(totalAt + 1)};
 }
 
+// The ports of a port addressing element, when it is one of its exact length (2 or 4 octets).
+std::optional<PortAddress> ReadPorts(const ByteReader& element, uint8_t identifier, int32_t length) {
+    if (identifier == kUdhPorts8 && length == 2) return PortAddress{element.U8(2), element.U8(3)};
+    if (identifier == kUdhPorts16 && length == 4) return PortAddress{element.U16Be(2), element.U16Be(4)};
+    return std::nullopt;
+}
+
 // The byte as a receipt's text holds it; string_view's char may be signed.
 uint8_t Octet(std::string_view text, size_t i) { return static_cast<uint8_t>(text[i]); }
 
@@ -44,11 +51,12 @@ std::optional<UserDataHeader> ParseUserDataHeader(const uint8_t* p, int32_t widt
         const ByteReader element(p + i, end - i);
         const int32_t length = element.Has(0, 2) ? element.U8(1) : -1;
         if (length < 0 || !element.Has(2, length)) {
-            header.elements.push_back({i, end - i, true, 0, -1, std::nullopt});
+            header.elements.push_back({i, end - i, true, 0, -1, std::nullopt, std::nullopt});
             break;
         }
         const uint8_t identifier = element.U8(0);
-        header.elements.push_back({i, 2 + length, false, identifier, length, ReadConcatenation(element, identifier, length)});
+        header.elements.push_back({i, 2 + length, false, identifier, length, ReadConcatenation(element, identifier, length),
+                                   ReadPorts(element, identifier, length)});
         i += 2 + length;
     }
     return header;

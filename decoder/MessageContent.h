@@ -13,6 +13,12 @@ struct Concatenation {
     int32_t part;
 };
 
+// The ports of an application port addressing element.
+struct PortAddress {
+    int32_t destination;
+    int32_t origin;
+};
+
 // One information element of a user data header. Offsets count from the header's length octet.
 struct UdhElement {
     int32_t offset;
@@ -21,6 +27,7 @@ struct UdhElement {
     uint8_t identifier; // 0 when cut short
     int32_t length;     // octets of data, -1 when cut short
     std::optional<Concatenation> concatenation;
+    std::optional<PortAddress> ports;
 };
 
 struct UserDataHeader {

@@ -498,6 +498,12 @@ int32_t CPacketDecoder::AddUserDataHeader(int32_t position, const uint8_t* p, in
             text.append(", part = ");
             AppendDecimal(text, part->part);
         }
+        if (const std::optional<PortAddress>& ports = element.ports) {
+            text.append(", destination port = ");
+            AppendDecimal(text, ports->destination);
+            text.append(", origin port = ");
+            AppendDecimal(text, ports->origin);
+        }
         AddDetail(position, text, at + element.offset, element.width);
     }
     return header->Octets();
