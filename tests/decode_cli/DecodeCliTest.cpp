@@ -109,6 +109,31 @@ TEST_F(DecodeCliTest, ProtocolWrapsABarePdu) {
     EXPECT_FALSE(decode_cli::ProtocolCodeOf("SMPP").has_value());
 }
 
+TEST_F(DecodeCliTest, DefaultAlphabetReadsDataCoding0) {
+    // submit_sm: service_type, source TON NPI address, destination TON NPI address, esm_class, protocol_id,
+    // priority_flag, two empty times, registered_delivery, replace_if_present, data_coding 0, sm_default_msg_id,
+    // then "a@é" as sm_length and octets (0x00 is '@' in GSM 03.38, 0xE9 is 'é' in Latin-1).
+    const Bytes body = Builder().u8(0).u8(1).u8(1).cstr("1").u8(1).u8(1).cstr("2").u8(0).u8(0).u8(0).u8(0).u8(0)
+                           .u8(0).u8(0).u8(0).u8(0).u8(3).raw(Bytes{'a', 0x00, 0xE9});
+    const std::string hex = Hex(SmppPdu(0x04, 1, body));
+    const struct {
+        std::vector<std::string> alphabet;
+        const char* line;
+    } cases[] = {
+        {{}, "  SUB_SM: short_message = a@\\xE9\n"},
+        {{"--default-alphabet", "gsm"}, "  SUB_SM: short_message = a@\\xE9\n"},
+        {{"--default-alphabet=ascii"}, "  SUB_SM: short_message = a\\x00\\xE9 (default alphabet read as ASCII)\n"},
+        {{"--default-alphabet", "latin1"}, "  SUB_SM: short_message = a\\x00é (default alphabet read as Latin-1)\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.alphabet;
+        args.insert(args.end(), {"--protocol", "smpp", hex});
+        const Result r = RunCommand(args);
+        EXPECT_EQ(r.status, decode_cli::kDecoded);
+        EXPECT_NE(r.out.find(c.line), std::string::npos) << r.out;
+    }
+}
+
 TEST_F(DecodeCliTest, ExitStatusFollowsTheLastLine) {
     Bytes cut = CaptureRecord(2, SmppPdu(4, 1, Builder().cstr("CMT").u8(1).u8(1).cstr("1234567890")));
     cut.resize(cut.size() - 3);
@@ -176,6 +201,8 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
         {"decode-as alone", {"--decode-as", "1=smpp", "00"}, "", "tarnwick-decode: --decode-as goes with --pcap\n"},
         {"decode-as without a port", {"--pcap", "x.pcap", "--decode-as", "smpp"}, "",
          "tarnwick-decode: --decode-as: 'smpp' is not PORT=PROTOCOL\n"},
+        {"unknown alphabet", {"--default-alphabet", "utf8", "00"}, "",
+         "tarnwick-decode: unknown alphabet 'utf8' (gsm, ascii, latin1)\n"},
         {"capture file missing", {"--pcap", "/nonexistent/x.pcap"}, "",
          "tarnwick-decode: /nonexistent/x.pcap: No such file or directory\n"},
     };
