@@ -20,9 +20,9 @@
 namespace decode_cli {
 namespace {
 
-constexpr const char* kUsage = R"(Usage: tarnwick-decode [--protocol NAME] [--offsets] [HEX...]
-       tarnwick-decode [--protocol NAME] [--offsets] --file PATH
-       tarnwick-decode [--offsets] --pcap PATH [--decode-as PORT=NAME ...]
+constexpr const char* kUsage = R"(Usage: tarnwick-decode [--protocol NAME] [--offsets] [--default-alphabet NAME] [HEX...]
+       tarnwick-decode [--protocol NAME] [--offsets] [--default-alphabet NAME] --file PATH
+       tarnwick-decode [--offsets] [--default-alphabet NAME] --pcap PATH [--decode-as PORT=NAME ...]
 
 Decodes one capture record and prints the decoder's lines: group lines at the left,
 their fields indented below them.
@@ -44,6 +44,10 @@ Options:
                    smgp3, sgip, cngp, test); it is wrapped in a capture header with time 0
                    (1970-01-01 00:00:00 UTC, shown in local time), address 127.0.0.1,
                    port 0 and the protocol's code.
+  --default-alphabet NAME
+                   what the SMSC means by SMPP data_coding 0: gsm (GSM 03.38, what an
+                   ESME means and the default), ascii or latin1. A line read with
+                   another alphabet than GSM says which.
   --offsets        start each line with the offset and width of the bytes it covers,
                    counted from the start of the capture record.
   --pcap PATH      decode every PDU of a pcap or pcapng capture file, one block per PDU
@@ -88,8 +92,10 @@ std::optional<std::vector<uint8_t>> ReadFile(const std::string& path, std::strin
 // Prints each record as the import stores it: a capture file may hold more than the log keeps.
 class CBlockPrinter : public CPacketLogListener {
 public:
-    CBlockPrinter(const CPacketLog& log, bool offsets, std::ostream& out)
-        : m_log(log), m_offsets(offsets), m_out(out) {}
+    CBlockPrinter(const CPacketLog& log, bool offsets, DefaultAlphabet alphabet, std::ostream& out)
+        : m_log(log), m_offsets(offsets), m_out(out) {
+        m_decoder.SetDefaultAlphabet(alphabet);
+    }
     void OnPacketsAdded(int32_t first, int32_t count) override {
         for (int32_t index = first; index < first + count; ++index) {
             uint32_t length = 0;
@@ -118,8 +124,8 @@ private:
     bool m_errorLine = false;
 };
 
-int RunPcap(const std::string& path, const pcap::DecodeAsTable& overrides, bool offsets, std::ostream& out,
-            std::ostream& err) {
+int RunPcap(const std::string& path, const pcap::DecodeAsTable& overrides, bool offsets, DefaultAlphabet alphabet,
+            std::ostream& out, std::ostream& err) {
     constexpr int kFramesPerStep = 4096;
     CPacketLog log;
     log.Reset();
@@ -129,7 +135,7 @@ int RunPcap(const std::string& path, const pcap::DecodeAsTable& overrides, bool 
         err << "tarnwick-decode: " << error << "\n";
         return kBadInput;
     }
-    CBlockPrinter printer(log, offsets, out);
+    CBlockPrinter printer(log, offsets, alphabet, out);
     log.AddListener(&printer);
     while (importer.Step(log, kFramesPerStep)) {
     }
@@ -198,6 +204,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     std::optional<std::string> pcapPath;
     pcap::DecodeAsTable decodeAs;
     bool offsets = false;
+    DefaultAlphabet alphabet = DefaultAlphabet::Gsm;
     std::string hex;
     bool haveHex = false;
 
@@ -225,6 +232,11 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
             return kDecoded;
         } else if (arg == "--offsets") {
             offsets = true;
+        } else if (arg.rfind("--default-alphabet", 0) == 0) {
+            if (!value("--default-alphabet", text)) return fail("--default-alphabet needs a name (gsm, ascii, latin1)");
+            const std::optional<DefaultAlphabet> named = DefaultAlphabetNamed(text);
+            if (!named) return fail("unknown alphabet '" + text + "' (gsm, ascii, latin1)");
+            alphabet = *named;
         } else if (arg.rfind("--protocol", 0) == 0) {
             if (!value("--protocol", text)) return fail("--protocol needs a name (" + std::string(::protocol::kCliNameList) + ")");
             protocol = ProtocolCodeOf(text);
@@ -250,7 +262,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     if (path && haveHex) return fail("give the bytes either as hex or with --file, not both");
     if (pcapPath && (path || haveHex || protocol)) return fail("--pcap takes no hex, --file or --protocol");
     if (!decodeAs.empty() && !pcapPath) return fail("--decode-as goes with --pcap");
-    if (pcapPath) return RunPcap(*pcapPath, decodeAs, offsets, out, err);
+    if (pcapPath) return RunPcap(*pcapPath, decodeAs, offsets, alphabet, out, err);
 
     std::string error;
     std::optional<std::vector<uint8_t>> bytes;
@@ -265,6 +277,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
 
     const std::vector<uint8_t> record = protocol ? WrapPdu(*protocol, *bytes) : *bytes;
     CPacketDecoder decoder;
+    decoder.SetDefaultAlphabet(alphabet);
     const bool ended = decoder.Decode(record.data(), static_cast<int32_t>(record.size()));
     out << FormatLines(decoder.Lines(), offsets);
 

@@ -66,8 +66,8 @@ constexpr uint8_t kFirstVersion3 = 0x30;
 uint32_t Be32(const uint8_t* p) { return packet_record::Be32(p); }
 uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 
-// Which version of a two-version protocol a PDU shows: 2, 3, or 0 when it cannot tell. The connect or login
-// carries the client's version octet; a few other PDUs differ in length between the versions.
+// Which version of a two-version protocol a PDU announces: 2, 3, or 0 when it cannot tell. The connect or login
+// carries the client's version octet; a few responses differ in length between the versions.
 int VersionShown(uint16_t family, const uint8_t* pdu, uint32_t length) {
     if (length < 12)
         return 0;
@@ -86,12 +86,6 @@ int VersionShown(uint16_t family, const uint8_t* pdu, uint32_t length) {
             if (row.command == command && bodyLength == row.length2) return 2;
             if (row.command == command && bodyLength == row.length3) return 3;
         }
-        // DELIVER: Msg_Length sits at 63 in 2.0 (then content and 8 reserved octets), at 75 in 3.0 (longer
-        // source number and type, then content and a 20-octet LinkID).
-        if (command == 0x00000005) {
-            if (bodyLength > 63 && bodyLength == 73u + body[63]) return 2;
-            if (bodyLength > 75 && bodyLength == 97u + body[75]) return 3;
-        }
         return 0;
     }
     // SMGP Login: ClientID 8, AuthenticatorClient 16, LoginMode 1, TimeStamp 4, ClientVersion 1.
@@ -100,13 +94,82 @@ int VersionShown(uint16_t family, const uint8_t* pdu, uint32_t length) {
     // Login_Resp: Status 4, AuthenticatorServer 16, ServerVersion 1.
     if (command == kConnectResp && bodyLength >= 21)
         return byOctet(body[20]);
-    // Only 3.0 puts optional parameters behind a Submit or a Deliver.
-    if (command == 0x00000003 && bodyLength > 68 && bodyLength > 77u + body[68])
-        return 3;
-    if (command == 0x00000002 && bodyLength > 104) {
-        const uint32_t lengthAt = 105u + 21u * body[104];
-        if (bodyLength > lengthAt && bodyLength > lengthAt + 1 + body[lengthAt] + 8)
-            return 3;
+    return 0;
+}
+
+// Where a SUBMIT or DELIVER body of one version ends, read from its own count and length octets: the octets
+// before the destination count (none for a DELIVER), the width of one destination, the octets between the
+// destinations and the content's length octet, and the octets after the content.
+struct BodyLayout {
+    uint32_t command;
+    int version;
+    uint32_t countAt;      // destination count, or kNoCount
+    uint32_t numberWidth;
+    uint32_t lengthAfter;  // from the end of the destinations (or countAt for a DELIVER) to the length octet
+    uint32_t trailer;      // after the content: reserved octets or LinkID
+};
+constexpr uint32_t kNoCount = 0xFFFFFFFF;
+constexpr uint32_t kSubmit = 0x00000004, kDeliver = 0x00000005;          // CMPP
+constexpr uint32_t kSmgpSubmit = 0x00000002, kSmgpDeliver = 0x00000003;  // SMGP
+
+constexpr BodyLayout kCmppLayouts[] = {
+    // SUBMIT 2.0: 116 octets up to DestUsr_tl, Dest_terminal_Id 21 each, Msg_Length, content, Reserve 8.
+    {kSubmit, 2, 116, 21, 0, 8},
+    // SUBMIT 3.0: 128 octets up to DestUsr_tl, Dest_terminal_Id 32 each, Dest_terminal_type, Msg_Length,
+    // content, LinkID 20.
+    {kSubmit, 3, 128, 32, 1, 20},
+    // DELIVER 2.0: Msg_Length at 64, content, Reserved 8.
+    {kDeliver, 2, kNoCount, 0, 64, 8},
+    // DELIVER 3.0: Msg_Length at 76 (Src_terminal_Id 32 and its type), content, LinkID 20.
+    {kDeliver, 3, kNoCount, 0, 76, 20},
+};
+constexpr BodyLayout kSmgpLayouts[] = {
+    // Submit: 104 octets up to DestTermIDCount, DestTermID 21 each, MsgLength, content, Reserve 8; 3.0 adds TLVs.
+    {kSmgpSubmit, 2, 104, 21, 0, 8},
+    // Deliver: MsgLength at 68, content, Reserve 8; 3.0 adds TLVs.
+    {kSmgpDeliver, 2, kNoCount, 0, 68, 8},
+};
+
+// Where the body of that layout ends, 0 when its count or length octet is not in the body.
+uint32_t LayoutEnd(const BodyLayout& layout, const uint8_t* body, uint32_t bodyLength) {
+    uint32_t lengthAt = layout.lengthAfter;
+    if (layout.countAt != kNoCount) {
+        if (layout.countAt >= bodyLength) return 0;
+        lengthAt = layout.countAt + 1 + layout.numberWidth * body[layout.countAt] + layout.lengthAfter;
+    }
+    return lengthAt < bodyLength ? lengthAt + 1 + body[lengthAt] + layout.trailer : 0;
+}
+
+// Whether the octets from `at` to the end are whole SMGP 3.0 TLVs.
+bool WholeTlvs(const uint8_t* body, uint32_t at, uint32_t bodyLength) {
+    while (at + 4 <= bodyLength)
+        at += 4 + Be16(body + at + 2);
+    return at == bodyLength;
+}
+
+// For a SUBMIT or DELIVER of a stream that announced no version: the version whose fields end exactly at the
+// PDU's length; 0 when no layout, or more than one, does.
+int VersionByLength(uint16_t family, const uint8_t* pdu, uint32_t length) {
+    if (length < 12)
+        return 0;
+    const uint32_t command = Be32(pdu + 4);
+    const uint8_t* body = pdu + 12;
+    const uint32_t bodyLength = length - 12;
+    int found = 0;
+    if (family == kCmpp) {
+        for (const BodyLayout& layout : kCmppLayouts) {
+            if (layout.command != command || LayoutEnd(layout, body, bodyLength) != bodyLength) continue;
+            if (found) return 0;
+            found = layout.version;
+        }
+        return found;
+    }
+    for (const BodyLayout& layout : kSmgpLayouts) {
+        if (layout.command != command) continue;
+        const uint32_t end = LayoutEnd(layout, body, bodyLength);
+        // Without TLVs the two versions read the same; with them, only 3.0 ends at the length.
+        if (end == bodyLength) return 2;
+        if (end && end < bodyLength && WholeTlvs(body, end, bodyLength)) return 3;
     }
     return 0;
 }
@@ -691,7 +754,11 @@ void CStreamWork::Emit(Stream& stream, const uint8_t* pdu, uint32_t length) {
     if (stream.detect) {
         if (const int shown = VersionShown(protocol, pdu, length); shown && !stream.connection->version)
             stream.connection->version = shown;
-        if (stream.connection->version == 3)
+        int version = stream.connection->version;
+        // A capture that starts mid-session: a SUBMIT or DELIVER is read by the layout that ends at its length.
+        if (!version && (version = VersionByLength(protocol, pdu, length)))
+            ++m_summary.versionGuesses;
+        if (version == 3)
             protocol = protocol == kCmpp ? kCmpp3 : kSmgp3;
     }
     const PacketPeer peer{stream.destinationAddress, stream.destinationPort};
@@ -761,6 +828,10 @@ const ImportSummary& CPcapImporter::Finish(CPacketLog& log, bool cancelled) {
             }
         lines.push_back(line + ".");
     }
+    if (m_summary.versionGuesses)
+        lines.push_back(std::to_string(m_summary.versionGuesses) +
+                        " SUBMIT or DELIVER PDUs came before any CONNECT or Login said the version: each was read by "
+                        "the version whose fields end at its length.");
     if (m_summary.badPdus)
         lines.push_back(std::to_string(m_summary.badPdus) +
                         " times a stream was out of step (a bad length field, or a start in the middle of a PDU).");

@@ -16,7 +16,8 @@ namespace pcap {
 
 // Port -> capture protocol code (the codes of decoder/Protocols.h) chosen by the user; overrides the built-in
 // port table (SMPP 2775 5018, CMPP 7890 7900 7930 9168, SGIP 8801 8001, SMGP 8890, CNGP 9890, TEST 8880).
-// CMPP and SMGP stand for either version, which the stream's connect or login shows; CMPP3 and SMGP3 force 3.0.
+// CMPP and SMGP stand for either version, which the stream's connect or login shows (before either, a SUBMIT
+// or DELIVER is read by the version whose fields end at its length); CMPP3 and SMGP3 force 3.0.
 using DecodeAsTable = std::map<uint16_t, uint16_t>;
 // "PORT=PROTO" with PROTO a command-line protocol name (protocols::FindByCliName); false with error text.
 bool ParseDecodeAs(std::string_view text, DecodeAsTable& table, std::string& error);
@@ -66,6 +67,7 @@ struct ImportSummary {
     uint64_t skippedFrames = 0;   // non-IPv4, non-TCP, cut by the snap length, unknown port
     uint64_t badPdus = 0;         // length field below the header size or above the protocol's maximum
     uint64_t gaps = 0;            // missing stream bytes
+    uint64_t versionGuesses = 0;  // CMPP/SMGP SUBMIT and DELIVER read by the version that ends at their length
     bool truncatedFile = false;
     bool keptNewestOnly = false;  // the file held more than the capture log keeps
     bool cancelled = false;

@@ -25,14 +25,14 @@ enum class FieldKind : int32_t {
     U16NetToo = 13,      // "%d", as U16Net
     ProtocolCode = 20,   // 16-bit host order, named from the protocol code table
     CmppCommand = 30,    // "0x%08X (name)" from the CMPP command table
-    Numbers21 = 31,      // count x 21 octets, the first number shown
+    Numbers21 = 31,      // count x 21 octets, a line per number
     Octet = 32,          // "%d", as U8
     Version = 33,        // high nibble "." low nibble
     DataCoding = 38,     // "%d"; remembered as the PDU's data coding
     TpUdhi = 39,         // "%d"; remembered as the PDU's user-data-header indicator
     SmgpCommand = 40,    // "0x%08X (name)" from the SMGP command table
     Numbers21Too = 42,   // as Numbers21
-    Numbers32 = 43,      // count x 32 octets, the first number shown
+    Numbers32 = 43,      // count x 32 octets, a line per number
     DestinationList = 44,// submit_multi destinations joined by ','
     TestCommand = 50,    // "0x%08X (name)" from the TEST command table
     SgipSequence = 51,   // three 32-bit network-order integers
@@ -73,6 +73,17 @@ struct FieldDescriptor {
 
 // The kind of a row, as code reads it.
 constexpr FieldKind KindOf(const FieldDescriptor& row) { return static_cast<FieldKind>(row.kind); }
+
+// Octets of one number in a list of numbers (the count times this is the field's width); 0 for
+// a kind that is no list of numbers.
+constexpr int32_t NumberWidth(FieldKind kind) {
+    switch (kind) {
+    case FieldKind::Numbers21:
+    case FieldKind::Numbers21Too: return 21;
+    case FieldKind::Numbers32: return 32;
+    default: return 0;
+    }
+}
 
 // A row of the code-name table: protocol codes (table 6) and command ids per protocol.
 struct CodeName {

@@ -68,10 +68,13 @@ bool AppendCharacters(std::string& out, FieldKind kind, const uint8_t* p, int32_
         return true;
     }
     case FieldKind::Text:
+    case FieldKind::CString: AppendGbkText(out, p, width); return true;
     case FieldKind::Numbers21:
     case FieldKind::Numbers21Too:
     case FieldKind::Numbers32:
-    case FieldKind::CString: AppendGbkText(out, p, width); return true;
+        // The field's line shows the first number; the walk gives each further one a line of its own.
+        AppendGbkText(out, p, std::min(width, NumberWidth(kind)));
+        return true;
     case FieldKind::FailedDestination: AppendGbkText(out, p + 2, width - 2); return true;
     case FieldKind::HexOctets: AppendHex(out, p, width); return true;
     case FieldKind::Hex10: AppendHex(out, p, std::min(available, 10)); return true;

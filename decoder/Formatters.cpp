@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 
 #include "decoder/ByteReader.h"
 #include "decoder/GbkText.h"
 #include "decoder/NameIndex.h"
 #include "decoder/TextAppend.h"
+#include "decoder/tables/GsmAlphabet.h"
 #include "decoder/tables/TableIds.h"
 #include "decoder/tables/TlvNames.h"
 
@@ -16,8 +18,34 @@ namespace {
 
 constexpr const char* kUnknownCoding = "Unknown data_coding，can't parse!";
 
+// Codings whose content is octets, not text, and the name shown beside their hex.
+struct OctetCoding {
+    int32_t coding;
+    const char* name;
+};
+constexpr OctetCoding kOctetCodings[] = {
+    {0x03, "短信写卡操作!"},
+    {0x04, "二进制信息!"},
+    {0xF4, "8-bit data, class 0"},
+    {0xF5, "8-bit data, class 1"},
+    {0xF6, "8-bit data, class 2: SIM data download"},
+    {0xF7, "8-bit data, class 3"},
+};
+
+// The name that says which alphabet read data_coding 0, shown only when it is not GSM.
+constexpr struct {
+    DefaultAlphabet alphabet;
+    const char* setting;
+    const char* shown;
+} kDefaultAlphabets[] = {
+    {DefaultAlphabet::Gsm, "gsm", ""},
+    {DefaultAlphabet::Ascii, "ascii", " (default alphabet read as ASCII)"},
+    {DefaultAlphabet::Latin1, "latin1", " (default alphabet read as Latin-1)"},
+};
+
 // SMPP data codings with a rule of their own besides the default alphabet, UCS-2 and GB2312.
 constexpr int32_t kNoDataCoding = -1; // the PDU has no data_coding field
+constexpr int32_t kSmppDefaultAlphabet = 0;
 constexpr int32_t kSmppIa5 = 1;
 constexpr int32_t kSmppOctets = 2;
 constexpr int32_t kSmppLatin1 = 3;
@@ -121,14 +149,19 @@ void AppendUcs2(std::string& out, const uint8_t* bytes, int32_t width) {
 }
 std::string DecodeUcs2(const uint8_t* bytes, int32_t width) { return Formatted(AppendUcs2, bytes, width); }
 
+void AppendOctetContent(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding) {
+    const auto named = std::find_if(std::begin(kOctetCodings), std::end(kOctetCodings),
+                                    [dataCoding](const OctetCoding& row) { return row.coding == dataCoding; });
+    AppendHex(out, bytes, width);
+    out.append(" (").append(named == std::end(kOctetCodings) ? kUnknownCoding : named->name).push_back(')');
+}
+
 void AppendShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding) {
     switch (dataCoding) {
     case 0:
     case 15: AppendGbkText(out, bytes, width); break;
-    case 3: out.append("短信写卡操作!"); break;
-    case 4: out.append("二进制信息!"); break;
     case 8: AppendUcs2(out, bytes, width); break;
-    default: out.append(kUnknownCoding); break;
+    default: AppendOctetContent(out, bytes, width, dataCoding); break;
     }
 }
 std::string FormatShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding) {
@@ -149,21 +182,59 @@ void AppendLatin1Text(std::string& out, const uint8_t* bytes, int32_t width) {
     }
 }
 
-void AppendSmppShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding) {
+std::optional<DefaultAlphabet> DefaultAlphabetNamed(std::string_view name) {
+    for (const auto& row : kDefaultAlphabets)
+        if (name == row.setting) return row.alphabet;
+    return std::nullopt;
+}
+
+void AppendGsmText(std::string& out, const uint8_t* bytes, int32_t width) {
+    for (int32_t i = 0; bytes && i < width; ++i) {
+        const uint8_t septet = bytes[i];
+        // An escape needs a septet after it; without one it shows as the octet it is.
+        const bool escaped = septet == kGsmEscape && i + 1 < width && bytes[i + 1] <= 0x7F;
+        if (septet > 0x7F || (septet == kGsmEscape && !escaped)) {
+            AppendEscaped(out, septet);
+            continue;
+        }
+        char32_t c = GsmDefaultAlphabet[septet];
+        if (escaped) {
+            const uint8_t extended = bytes[++i];
+            const auto row = std::find_if(std::begin(GsmExtensionTable), std::end(GsmExtensionTable),
+                                          [extended](const GsmExtension& e) { return e.septet == extended; });
+            // A septet the extension table does not hold reads as in the main table.
+            c = row != std::end(GsmExtensionTable) ? row->character : GsmDefaultAlphabet[extended];
+        }
+        if (IsControl(c)) AppendEscaped(out, static_cast<uint8_t>(c)); // LF, CR, page break
+        else AppendUtf8(out, c);
+    }
+}
+
+void AppendSmppShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding,
+                            DefaultAlphabet alphabet) {
     switch (dataCoding) {
     case kNoDataCoding: // replace_sm carries no data_coding: its text is read as plain ASCII
     case kSmppIa5: AppendAsciiText(out, bytes, width); break;
     case kSmppLatin1: AppendLatin1Text(out, bytes, width); break;
     case kSmppOctets:
     case kSmppOctetsToo: AppendHex(out, bytes, width); break;
-    case 0:
+    case kSmppDefaultAlphabet:
+        // sm_length counts every octet: in GSM 03.38 an octet 0x00 is '@', never the end of the text.
+        if (alphabet == DefaultAlphabet::Ascii) AppendAsciiText(out, bytes, width);
+        else if (alphabet == DefaultAlphabet::Latin1) AppendLatin1Text(out, bytes, width);
+        else AppendGsmText(out, bytes, width);
+        for (const auto& row : kDefaultAlphabets)
+            if (row.alphabet == alphabet) out.append(row.shown);
+        break;
     case 15: AppendGbkText(out, bytes, width); break;
     case 8: AppendUcs2(out, bytes, width); break;
-    default: out.append(kUnknownCoding); break;
+    default: AppendOctetContent(out, bytes, width, dataCoding); break;
     }
 }
-std::string FormatSmppShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding) {
-    return Formatted(AppendSmppShortMessage, bytes, width, dataCoding);
+std::string FormatSmppShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding, DefaultAlphabet alphabet) {
+    std::string out;
+    AppendSmppShortMessage(out, bytes, width, dataCoding, alphabet);
+    return out;
 }
 
 void AppendCmppReport(std::string& out, const uint8_t* bytes, int32_t available, CmppReportLayout layout) {
@@ -229,44 +300,34 @@ std::string FormatEsmClass(const NameIndex& names, int32_t descriptorId, uint8_t
 void AppendSmgp3Tlv(std::string& out, const NameIndex& names, const uint8_t* bytes, int32_t available) {
     const ByteReader reader(bytes, available);
     const uint16_t tag = reader.U16Be(0);
-    const uint16_t length = reader.U16Be(2);
-    // A value of 256 bytes or more is not shown; numbers then read as 0 and texts as empty.
-    uint8_t value[256] = {};
-    int32_t copied = 0;
-    if (length < 256 && available > 4) {
-        copied = std::min<int32_t>(length, available - 4);
-        std::memcpy(value, bytes + 4, static_cast<size_t>(copied));
-    }
+    // The value is read at its own length, as far as the PDU holds it.
+    const int32_t length = available > 4 ? std::min<int32_t>(reader.U16Be(2), available - 4) : 0;
+    const uint8_t* value = length > 0 ? bytes + 4 : nullptr;
 
     const auto entry = std::find_if(std::begin(Smgp3TlvNameTable), std::end(Smgp3TlvNameTable),
                                     [tag](const TlvName& row) { return row.tag == tag; });
     out.append(entry == std::end(Smgp3TlvNameTable) ? "未知" : entry->name);
     out.append(" = ");
 
-    switch (tag) {
-    case 1: case 2: case 9: case 10: case 15: case 17:
-        AppendDecimal(out, value[0]);
-        break;
-    case 3: case 6: case 8: case 14: case 16: case 18:
-        AppendGbkText(out, value, copied);
-        break;
-    case 4:
-        AppendDecimal(out, value[0]);
-        AppendNamedSuffix(out, names, decode_ids::kSmgpFeeUserType, value[0]);
-        break;
-    case 5: case 7: case 13:
-        AppendDecimal(out, value[0]);
-        AppendNamedSuffix(out, names, decode_ids::kSmgpNumberType, value[0]);
-        break;
-    case 11:
-        AppendDecimal(out, value[0]);
-        AppendNamedSuffix(out, names, decode_ids::kSmgpSpMessageType, value[0]);
-        break;
-    case 12:
-        AppendDecimal(out, value[0]);
-        AppendNamedSuffix(out, names, decode_ids::kSmgpSpResult, value[0]);
-        break;
-    default: break;
+    const auto rule = std::find_if(std::begin(Smgp3TlvValueRules), std::end(Smgp3TlvValueRules),
+                                   [tag](const Smgp3TlvRule& row) { return row.tag == tag; });
+    const bool text = rule != std::end(Smgp3TlvValueRules) && rule->category == kSmgp3TextValue;
+    if (rule == std::end(Smgp3TlvValueRules) || length == 0) {
+        AppendHex(out, value, length);
+    } else if (text) {
+        // Identifiers are ASCII padded with NULs; anything else shows as the octets it is.
+        int32_t end = length;
+        while (end > 0 && value[end - 1] == 0) --end;
+        const bool printable = std::all_of(value, value + end, [](uint8_t c) { return c >= 0x20 && c < 0x7F; });
+        if (printable) out.append(reinterpret_cast<const char*>(value), static_cast<size_t>(end));
+        else AppendHex(out, value, length);
+    } else if (length > 4) {
+        AppendHex(out, value, length);
+    } else {
+        uint32_t number = 0;
+        for (int32_t i = 0; i < length; ++i) number = number << 8 | value[i];
+        AppendDecimal(out, number);
+        if (rule->category > 0) AppendNamedSuffix(out, names, rule->category, static_cast<int32_t>(number));
     }
 }
 std::string FormatSmgp3Tlv(const NameIndex& names, const uint8_t* bytes, int32_t available) {
@@ -307,12 +368,6 @@ void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
     const int32_t valueBytes = available > 4 ? std::min<int32_t>(length, available - 4) : 0;
     const ByteReader value(valueBytes > 0 ? bytes + 4 : nullptr, valueBytes);
     switch (kind) {
-    case SmppTlvValue::Case:
-        if (value.Has(0, 1)) {
-            out.append("case 0x");
-            AppendHexDigits(out, value.U8(0), 2);
-        }
-        break;
     case SmppTlvValue::U32:
         if (value.Has(0, 4)) AppendDecimal(out, value.U32Be(0));
         break;
@@ -320,12 +375,19 @@ void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
         if (value.Has(0, 2)) AppendDecimal(out, value.U16Be(0));
         break;
     case SmppTlvValue::U8:
-        if (value.Has(0, 1)) AppendDecimal(out, value.U8(0));
-        if (tag == kSmppMessageState && value.Has(0, 1)) {
-            const uint8_t state = value.U8(0);
-            const auto named = std::find_if(std::begin(SmppMessageStateNames), std::end(SmppMessageStateNames),
-                                            [state](const TlvName& row) { return row.tag == state; });
-            if (named != std::end(SmppMessageStateNames)) out.append(" (").append(named->name).push_back(')');
+        if (value.Has(0, 1)) {
+            const uint8_t octet = value.U8(0);
+            AppendDecimal(out, octet);
+            const auto named = std::find_if(std::begin(SmppTlvValueNames), std::end(SmppTlvValueNames),
+                                            [tag, octet](const SmppTlvValueName& row) { return row.tag == tag && row.value == octet; });
+            if (named != std::end(SmppTlvValueNames)) out.append(" (").append(named->name).push_back(')');
+        }
+        break;
+    case SmppTlvValue::Version:
+        if (value.Has(0, 1)) {
+            AppendDecimal(out, value.U8(0) >> 4);
+            out.push_back('.');
+            AppendDecimal(out, value.U8(0) & 0xF);
         }
         break;
     case SmppTlvValue::None: break;

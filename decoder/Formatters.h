@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 class NameIndex;
 
@@ -31,7 +33,11 @@ void AppendBits(std::string& out, uint8_t value);
 std::string FormatCmppMsgId(const uint8_t* bytes, int32_t available);
 void AppendCmppMsgId(std::string& out, const uint8_t* bytes, int32_t available);
 
-// Message content of the gateway and TEST protocols by data coding (-1: no data coding seen).
+// Content whose coding is no text shows as its octets in hex with the coding named beside them,
+// " (name)"; a coding without a rule is named "Unknown data_coding，can't parse!".
+void AppendOctetContent(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding);
+
+// Message content of the gateway and TEST protocols by data coding (0..255; -1: no data coding seen).
 std::string FormatShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding);
 void AppendShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding);
 
@@ -40,10 +46,22 @@ void AppendShortMessage(std::string& out, const uint8_t* bytes, int32_t width, i
 void AppendAsciiText(std::string& out, const uint8_t* bytes, int32_t width);
 void AppendLatin1Text(std::string& out, const uint8_t* bytes, int32_t width);
 
-// Message content of SMPP by data coding: 0 and 15 GBK text, 1 (and no data coding) ASCII,
-// 3 Latin-1, 2 and 4 hex, 8 UCS-2; the other codings have no rule.
-std::string FormatSmppShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding);
-void AppendSmppShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding);
+// What an SMSC means by data_coding 0. ESMEs mean GSM 03.38; a few SMSCs mean ASCII or Latin-1.
+enum class DefaultAlphabet { Gsm, Ascii, Latin1 };
+// The setting's value ("gsm", "ascii", "latin1"), nothing for another text.
+std::optional<DefaultAlphabet> DefaultAlphabetNamed(std::string_view name);
+
+// Septets one per octet (GSM 03.38 unpacked), the extension table after an escape; an octet
+// above 0x7F, a lone escape at the end and the control characters LF, CR and page break show as \xNN.
+void AppendGsmText(std::string& out, const uint8_t* bytes, int32_t width);
+
+// Message content of SMPP by data coding: 0 the default alphabet (every octet; a line read with
+// another alphabet than GSM says which), 15 GBK text, 1 (and no data coding) ASCII, 3 Latin-1,
+// 8 UCS-2; 2, 4 and the codings without a rule as octets.
+std::string FormatSmppShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding,
+                                   DefaultAlphabet alphabet = DefaultAlphabet::Gsm);
+void AppendSmppShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding,
+                            DefaultAlphabet alphabet = DefaultAlphabet::Gsm);
 
 // width / 2 big-endian UCS-2 code units (a trailing odd byte is ignored) as UTF-8, ending at a
 // U+0000 unit. A surrogate pair becomes its character; an unpaired surrogate becomes U+FFFD;

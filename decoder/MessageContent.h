@@ -13,6 +13,12 @@ struct Concatenation {
     int32_t part;
 };
 
+// The ports of an application port addressing element.
+struct PortAddress {
+    int32_t destination;
+    int32_t origin;
+};
+
 // One information element of a user data header. Offsets count from the header's length octet.
 struct UdhElement {
     int32_t offset;
@@ -21,6 +27,7 @@ struct UdhElement {
     uint8_t identifier; // 0 when cut short
     int32_t length;     // octets of data, -1 when cut short
     std::optional<Concatenation> concatenation;
+    std::optional<PortAddress> ports;
 };
 
 struct UserDataHeader {
@@ -35,16 +42,17 @@ struct UserDataHeader {
 // octet. Reads nothing at or past p + width.
 std::optional<UserDataHeader> ParseUserDataHeader(const uint8_t* p, int32_t width);
 
-// One field of a delivery receipt's text: its key without the colon and where its value lies.
+// One field of a delivery receipt's text: its key as written, without the colon, and where its value lies.
 struct ReceiptField {
     std::string_view key;
     int32_t valueOffset; // from the start of the text
-    int32_t valueWidth;  // up to the blank before the next key found, or the end of the text
+    int32_t valueWidth;  // up to the next key found, or the end of the text, without the blanks around it
 };
 
 // The fields of a receipt's text ("id:... sub:... ... stat:... err:... text:...", keys in any
-// case, in that order, some left out); nothing when the text is not a receipt: it must start
-// with "id:", have a "stat:" and at least four keys, and be printable ASCII up to "text:".
+// case and order, '_' for the blank in "submit date" and "done date", some left out, any
+// spacing); nothing when the text is not a receipt: it must start with "id:", have a "stat:"
+// and at least four keys, and be printable ASCII up to "text:".
 std::optional<std::vector<ReceiptField>> ParseReceipt(std::string_view text);
 
 // Whether a TP_udhi TLV of value 1 is among the SMGP 3.0 TLVs in the run of `size` octets; it

@@ -2,6 +2,7 @@
 #include "decoder/PacketDecoder.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <ctime>
@@ -56,6 +57,22 @@ constexpr int32_t kCmpp2ReportWidth = 60;
 
 // The reserved octets between SMGP 3.0 content and its TLVs.
 constexpr int32_t kSmgp3Reserved = 8;
+
+// An SMGP or CNGP status report: "id:", the 10 binary octets of the message id, then the receipt's
+// text with its "stat:" (any case).
+constexpr std::string_view kReportIdKey = "id:";
+constexpr int32_t kReportTextAt = 13;
+bool IsSmgpReport(const uint8_t* p, int32_t width) {
+    if (width < kReportTextAt) return false;
+    const auto lower = [](std::string_view text) {
+        std::string out(text);
+        for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return out;
+    };
+    const std::string_view content(reinterpret_cast<const char*>(p), static_cast<size_t>(width));
+    return lower(content.substr(0, kReportIdKey.size())) == kReportIdKey &&
+           lower(content.substr(kReportTextAt)).find("stat:") != std::string::npos;
+}
 
 // At most this many octets that the walk did not reach are shown on the closing line.
 constexpr int32_t kTrailingOctetsShown = 64;
@@ -260,8 +277,8 @@ void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) cons
 
     switch (KindOf(row)) {
     case FieldKind::Numbers21:
-    case FieldKind::Numbers21Too: width *= 21; break;
-    case FieldKind::Numbers32: width *= 32; break;
+    case FieldKind::Numbers21Too:
+    case FieldKind::Numbers32: width *= NumberWidth(KindOf(row)); break;
     case FieldKind::DestinationList: {
         const int32_t count = width;
         int32_t at = 0;
@@ -356,6 +373,13 @@ void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_
     const bool shown = AppendFieldValue(out, kind, m_names, p, width, available) || AppendPduState(out, row, bytes) ||
                        AppendMessage(out, position, p, width);
     if (!shown) out.resize(start);
+    // Every number after the first that the count announces gets a line of its own, under the same label.
+    for (int32_t at = NumberWidth(kind); at > 0 && at < width; at += NumberWidth(kind)) {
+        std::string line(row.label, static_cast<size_t>(m_labelLengths[position]));
+        line.push_back(' ');
+        AppendGbkText(line, p + at, std::min(NumberWidth(kind), width - at));
+        m_details.push_back({std::move(line), at, std::min(NumberWidth(kind), width - at)});
+    }
 }
 
 bool CPacketDecoder::AppendPduState(std::string& out, const FieldDescriptor& row, const ByteReader& bytes) {
@@ -365,7 +389,7 @@ bool CPacketDecoder::AppendPduState(std::string& out, const FieldDescriptor& row
         AppendDecimal(out, bytes.U8(0));
         return true;
     case FieldKind::DataCoding:
-        m_dataCoding = static_cast<int8_t>(bytes.U8(0));
+        m_dataCoding = bytes.U8(0);
         AppendDecimal(out, bytes.U8(0));
         return true;
     case FieldKind::ReportFlag:
@@ -407,7 +431,8 @@ bool CPacketDecoder::AppendMessage(std::string& out, int32_t position, const uin
     }
     case FieldKind::SmgpContent:
     case FieldKind::CngpContent:
-        if (m_isReport != 0)
+        // The flag says what the content should be; content that is no report is shown as the text it is.
+        if (m_isReport != 0 && IsSmgpReport(p, width))
             AppendSmgpReport(out, p, width);
         else
             AppendContent(out, position, p, 0, width, ContentRule::Gateway);
@@ -436,7 +461,7 @@ void CPacketDecoder::AppendContent(std::string& out, int32_t position, const uin
     const uint8_t* text = p + header;
     const int32_t length = width - header;
     if (rule == ContentRule::Smpp)
-        AppendSmppShortMessage(out, text, length, m_dataCoding);
+        AppendSmppShortMessage(out, text, length, m_dataCoding, m_defaultAlphabet);
     else
         AppendShortMessage(out, text, length, m_dataCoding);
     // Receipts are plain text; a coding that shows octets or UCS-2 is never read as one.
@@ -472,6 +497,12 @@ int32_t CPacketDecoder::AddUserDataHeader(int32_t position, const uint8_t* p, in
             AppendDecimal(text, part->total);
             text.append(", part = ");
             AppendDecimal(text, part->part);
+        }
+        if (const std::optional<PortAddress>& ports = element.ports) {
+            text.append(", destination port = ");
+            AppendDecimal(text, ports->destination);
+            text.append(", origin port = ");
+            AppendDecimal(text, ports->origin);
         }
         AddDetail(position, text, at + element.offset, element.width);
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "decoder/FieldDescriptor.h"
+#include "decoder/Formatters.h"
 #include "decoder/NameIndex.h"
 
 class ByteReader;
@@ -53,6 +54,9 @@ public:
     // "Octets not decoded:" line over the octets it did not reach.
     bool Decode(const uint8_t* record, int32_t total);
     const std::vector<DecodeLine>& Lines() const { return m_lines; }
+
+    // What SMPP data_coding 0 is read as: GSM 03.38 unless the SMSC means another alphabet.
+    void SetDefaultAlphabet(DefaultAlphabet alphabet) { m_defaultAlphabet = alphabet; }
 
     // The decode icon list: the icon ids of the lines, in the order of the views' image list.
     static constexpr std::array<int32_t, 11> kIconIds = {153, 157, 155, 158, 152, 159, 160, 156, 161, 162, 163};
@@ -126,7 +130,8 @@ private:
     std::vector<Detail> m_details; // lines the field being built adds under its own
     const uint8_t* m_record = nullptr;
     int32_t m_total = 0;
-    int8_t m_dataCoding = -1; // last data_coding byte of the current PDU, -1 when none
+    int32_t m_dataCoding = -1; // last data_coding octet of the current PDU (0..255), -1 when none
+    DefaultAlphabet m_defaultAlphabet = DefaultAlphabet::Gsm;
     int32_t m_isReport = 0;   // last status-report flag of the current PDU
     bool m_udhi = false;      // the current PDU's content starts with a user data header
 };

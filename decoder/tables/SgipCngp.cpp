@@ -148,13 +148,13 @@ constexpr FieldDescriptor kDescriptors[] = {
     {1750, 9,   1,         "SUBMIT: 协议标识-值 =",                                  kNone, kEnd,      0, 163, kNone, kNone},
 
     {1755, 0,   0,         "SUBMIT_RESP: ----- SP发送短消息请求应答 -----",          kNone, 1756,      1, 161, kNone, kNone},
-    {1756, 6,   10,        "SUBMIT_RESP: SMGW产生的短消息流水号 =",                  kNone, 1757,      0, 163, kNone, kNone},
+    {1756, 56,  10,        "SUBMIT_RESP: SMGW产生的短消息流水号 =",                  kNone, 1757,      0, 163, kNone, kNone},
     {1757, 4,   2,         "SUBMIT_RESP: 流量控制-标识 =",                           kNone, 1758,      0, 163, kNone, kNone},
     {1758, 4,   2,         "SUBMIT_RESP: 流量控制-实际长度 =",                       kNone, 1759,      0, 163, kNone, kNone},
     {1759, 9,   1,         "SUBMIT_RESP: 流量控制-值 =",                             kNone, kEnd,      0, 163, kNone, kNone},
 
     {1760, 0,   0,         "DELIVER: ----- SMGW发送短消息请求 -----",                kNone, 1761,      1, 161, kNone, kNone},
-    {1761, 6,   10,        "DELIVER: SMGW产生的短消息流水号 =",                      kNone, 1762,      0, 163, kNone, kNone},
+    {1761, 56,  10,        "DELIVER: SMGW产生的短消息流水号 =",                      kNone, 1762,      0, 163, kNone, kNone},
     {1762, 53,  1,         "DELIVER: 是否状态报告 =",                                kNone, 1763,      0, 163, kNone, kNone},
     {1763, 38,  1,         "DELIVER: 短消息格式 =",                                  kNone, 1764,      0, 163, kNone, kNone},
     {1764, 6,   14,        "DELIVER: 接收时间 =",                                    kNone, 1765,      0, 163, kNone, kNone},
@@ -167,7 +167,7 @@ constexpr FieldDescriptor kDescriptors[] = {
     {1772, 9,   1,         "DELIVER: 协议标识-值 =",                                 kNone, kEnd,      0, 163, kNone, kNone},
 
     {1780, 0,   0,         "DELIVER_RESP: ----- SMGW发送短消息请求应答 -----",       kNone, 1781,      1, 161, kNone, kNone},
-    {1781, 6,   10,        "DELIVER_RESP: SMGW产生的短消息流水号 =",                 kNone, 1782,      0, 163, kNone, kNone},
+    {1781, 56,  10,        "DELIVER_RESP: SMGW产生的短消息流水号 =",                 kNone, 1782,      0, 163, kNone, kNone},
     {1782, 4,   2,         "DELIVER_RESP: 流量控制-标识 =",                          kNone, 1783,      0, 163, kNone, kNone},
     {1783, 4,   2,         "DELIVER_RESP: 流量控制-实际长度 =",                      kNone, 1784,      0, 163, kNone, kNone},
     {1784, 9,   1,         "DELIVER_RESP: 流量控制-值 =",                            kNone, kEnd,      0, 163, kNone, kNone},

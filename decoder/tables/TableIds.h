@@ -41,7 +41,7 @@ inline constexpr int32_t kIntermediateBit = 2662;   // bit 4
 inline constexpr int32_t kSmgp3SubmitContent = 2515;
 inline constexpr int32_t kSmgp3DeliverContent = 2610;
 
-// Name lists that the SMGP 3.0 TLVs show their values with.
+// Name lists that the SMGP 3.0 TLVs show their values with (Smgp3TlvValueRules).
 inline constexpr int32_t kSmgpFeeUserType = 1067;
 inline constexpr int32_t kSmgpNumberType = 1069;
 inline constexpr int32_t kSmgpSpMessageType = 30004;

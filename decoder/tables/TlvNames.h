@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <iterator>
 
+#include "decoder/tables/TableIds.h"
+
 struct TlvName {
     uint16_t tag;
     const char* name;
@@ -11,7 +13,7 @@ struct TlvName {
 
 inline constexpr TlvName Smgp3TlvNameTable[] = {
     { 1, "TP_PID(GSM协议类型)"},
-    { 2, "TP_UDHI(GSM协议类型)"},
+    { 2, "TP_UDHI(用户数据头标识)"},
     { 3, "LinkID(交易标识)"},
     { 4, "计费用户类型"},
     { 5, "计费用户的号码类型"},
@@ -30,6 +32,36 @@ inline constexpr TlvName Smgp3TlvNameTable[] = {
     {18, "移动网业务代码"},
 };
 static_assert(std::size(Smgp3TlvNameTable) == 18);
+
+// How an SMGP 3.0 TLV's value is shown: an integer of its length (with the names of a category
+// when it has one), or an ASCII identifier. A tag without a row shows its octets in hex.
+inline constexpr int32_t kSmgp3Number = 0;     // an integer without names
+inline constexpr int32_t kSmgp3TextValue = -1; // an ASCII identifier
+struct Smgp3TlvRule {
+    uint16_t tag;
+    int32_t category; // a value-name category, or kSmgp3Number, or kSmgp3TextValue
+};
+inline constexpr Smgp3TlvRule Smgp3TlvValueRules[] = {
+    { 1, kSmgp3Number},    // TP_pid
+    { 2, kSmgp3Number},    // TP_udhi
+    { 3, kSmgp3TextValue}, // LinkID
+    { 4, decode_ids::kSmgpFeeUserType},   // ChargeUserType
+    { 5, decode_ids::kSmgpNumberType},            // ChargeTermType: the SMGP number type names
+    { 6, kSmgp3TextValue}, // ChargeTermPseudo
+    { 7, decode_ids::kSmgpNumberType},            // DestTermType
+    { 8, kSmgp3TextValue}, // DestTermPseudo
+    { 9, kSmgp3Number},    // PkTotal
+    {10, kSmgp3Number},    // PkNumber
+    {11, decode_ids::kSmgpSpMessageType},           // SubmitMsgType
+    {12, decode_ids::kSmgpSpResult},           // SPDealResult
+    {13, decode_ids::kSmgpNumberType},            // SrcTermType
+    {14, kSmgp3TextValue}, // SrcTermPseudo
+    {15, kSmgp3Number},    // NodesCount
+    {16, kSmgp3TextValue}, // MsgSrc
+    {17, kSmgp3Number},    // SrcType
+    {18, kSmgp3TextValue}, // MServiceID
+};
+static_assert(std::size(Smgp3TlvValueRules) == std::size(Smgp3TlvNameTable));
 
 inline constexpr TlvName SmppTlvNameTable[] = {
     {0x0005, "dest_addr_subunit(GSM)"},
@@ -83,10 +115,10 @@ static_assert(std::size(SmppTlvNameTable) == 46);
 
 // How an SMPP optional parameter's value is shown.
 enum class SmppTlvValue {
-    Case,  // first value byte as "case 0x%02X"
     U32,   // 32-bit network order, decimal
     U16,   // 16-bit network order, decimal
-    U8,    // first value byte, decimal
+    U8,    // first value byte, decimal, with its name from SmppTlvValueNames when it has one
+    Version, // interface version: high nibble "." low nibble, as the bind shows interface_version
     None,  // nothing
     Text,  // the value as text, cut to its length (every named tag not listed below)
     Hex,   // the value's octets in hex (octet strings, and a tag without a name)
@@ -98,15 +130,15 @@ struct SmppTlvRule {
 };
 
 inline constexpr SmppTlvRule SmppTlvValueRules[] = {
-    {0x0005, SmppTlvValue::Case}, {0x0006, SmppTlvValue::Case}, {0x0007, SmppTlvValue::Case},
-    {0x0008, SmppTlvValue::Case}, {0x000D, SmppTlvValue::Case}, {0x000E, SmppTlvValue::Case},
-    {0x000F, SmppTlvValue::Case}, {0x0010, SmppTlvValue::Case},
+    {0x0005, SmppTlvValue::U8},   {0x0006, SmppTlvValue::U8},   {0x0007, SmppTlvValue::U8},
+    {0x0008, SmppTlvValue::U8},   {0x000D, SmppTlvValue::U8},   {0x000E, SmppTlvValue::U8},
+    {0x000F, SmppTlvValue::U8},   {0x0010, SmppTlvValue::U8},
     {0x0017, SmppTlvValue::U32},
     {0x0204, SmppTlvValue::U16},  {0x020A, SmppTlvValue::U16},  {0x020B, SmppTlvValue::U16},
     {0x020C, SmppTlvValue::U16},  {0x1203, SmppTlvValue::U16},
     {0x0019, SmppTlvValue::U8},   {0x0030, SmppTlvValue::U8},   {0x0201, SmppTlvValue::U8},
     {0x0205, SmppTlvValue::U8},   {0x020D, SmppTlvValue::U8},   {0x020E, SmppTlvValue::U8},
-    {0x020F, SmppTlvValue::U8},   {0x0210, SmppTlvValue::U8},   {0x0302, SmppTlvValue::U8},
+    {0x020F, SmppTlvValue::U8},   {0x0210, SmppTlvValue::Version},   {0x0302, SmppTlvValue::U8},
     {0x0304, SmppTlvValue::U8},   {0x0420, SmppTlvValue::U8},   {0x0421, SmppTlvValue::U8},
     {0x0422, SmppTlvValue::U8},   {0x0425, SmppTlvValue::U8},   {0x0426, SmppTlvValue::U8},
     {0x0427, SmppTlvValue::U8},   {0x0501, SmppTlvValue::U8},   {0x1201, SmppTlvValue::U8},
@@ -122,19 +154,33 @@ inline constexpr uint16_t kSmgp3TpUdhi = 2;
 
 // SMPP optional parameters that the walk reads beyond their line.
 inline constexpr uint16_t kSmppMessagePayload = 0x0424; // message content, shown as a short_message is
-inline constexpr uint16_t kSmppMessageState = 0x0427;   // named from SmppMessageStateNames
 
-inline constexpr TlvName SmppMessageStateNames[] = {
-    {1, "ENROUTE"},
-    {2, "DELIVERED"},
-    {3, "EXPIRED"},
-    {4, "DELETED"},
-    {5, "UNDELIVERABLE"},
-    {6, "ACCEPTED"},
-    {7, "UNKNOWN"},
-    {8, "REJECTED"},
+// The names of one-octet SMPP parameter values: subunits, network and bearer types, message states.
+struct SmppTlvValueName {
+    uint16_t tag;
+    uint8_t value;
+    const char* name;
 };
-static_assert(std::size(SmppMessageStateNames) == 8);
+
+inline constexpr SmppTlvValueName SmppTlvValueNames[] = {
+    {0x0005, 0, "Unknown"}, {0x0005, 1, "MS Display"}, {0x0005, 2, "Mobile Equipment"},
+    {0x0005, 3, "Smart Card 1"}, {0x0005, 4, "External Unit 1"},
+    {0x000D, 0, "Unknown"}, {0x000D, 1, "MS Display"}, {0x000D, 2, "Mobile Equipment"},
+    {0x000D, 3, "Smart Card 1"}, {0x000D, 4, "External Unit 1"},
+    {0x0006, 0, "Unknown"}, {0x0006, 1, "GSM"}, {0x0006, 2, "ANSI-136/TDMA"}, {0x0006, 3, "IS-95/CDMA"},
+    {0x0006, 4, "PDC"}, {0x0006, 5, "PHS"}, {0x0006, 6, "iDEN"}, {0x0006, 7, "AMPS"}, {0x0006, 8, "Paging Network"},
+    {0x000E, 0, "Unknown"}, {0x000E, 1, "GSM"}, {0x000E, 2, "ANSI-136/TDMA"}, {0x000E, 3, "IS-95/CDMA"},
+    {0x000E, 4, "PDC"}, {0x000E, 5, "PHS"}, {0x000E, 6, "iDEN"}, {0x000E, 7, "AMPS"}, {0x000E, 8, "Paging Network"},
+    {0x0007, 0, "Unknown"}, {0x0007, 1, "SMS"}, {0x0007, 2, "Circuit Switched Data"}, {0x0007, 3, "Packet Data"},
+    {0x0007, 4, "USSD"}, {0x0007, 5, "CDPD"}, {0x0007, 6, "DataTAC"}, {0x0007, 7, "FLEX/ReFLEX"},
+    {0x0007, 8, "Cell Broadcast"},
+    {0x000F, 0, "Unknown"}, {0x000F, 1, "SMS"}, {0x000F, 2, "Circuit Switched Data"}, {0x000F, 3, "Packet Data"},
+    {0x000F, 4, "USSD"}, {0x000F, 5, "CDPD"}, {0x000F, 6, "DataTAC"}, {0x000F, 7, "FLEX/ReFLEX"},
+    {0x000F, 8, "Cell Broadcast"},
+    {0x0427, 1, "ENROUTE"}, {0x0427, 2, "DELIVERED"}, {0x0427, 3, "EXPIRED"}, {0x0427, 4, "DELETED"},
+    {0x0427, 5, "UNDELIVERABLE"}, {0x0427, 6, "ACCEPTED"}, {0x0427, 7, "UNKNOWN"}, {0x0427, 8, "REJECTED"},
+};
+static_assert(std::size(SmppTlvValueNames) == 2 * 5 + 2 * 9 + 2 * 9 + 8);
 
 // Information elements of a user data header that have a name; the concatenation elements also
 // show their reference, total and part number.
@@ -145,12 +191,14 @@ struct UdhElementName {
 
 inline constexpr uint8_t kUdhConcatenation8 = 0x00;  // reference of 8 bits
 inline constexpr uint8_t kUdhConcatenation16 = 0x08; // reference of 16 bits
+inline constexpr uint8_t kUdhPorts8 = 0x04;          // destination and origin port of 8 bits each
+inline constexpr uint8_t kUdhPorts16 = 0x05;         // of 16 bits each
 
 inline constexpr UdhElementName UdhElementNames[] = {
     {0x00, "Concatenated short messages, 8-bit reference"},
     {0x01, "Special SMS Message Indication"},
-    {0x04, "Application port addressing, 8-bit"},
-    {0x05, "Application port addressing, 16-bit"},
+    {0x04, "Application port addressing, 8-bit"},  // destination port, then origin port
+    {0x05, "Application port addressing, 16-bit"}, // likewise
     {0x08, "Concatenated short messages, 16-bit reference"},
     {0x24, "National Language Single Shift"},
     {0x25, "National Language Locking Shift"},

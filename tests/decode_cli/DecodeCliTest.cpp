@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -88,6 +89,31 @@ TEST_F(DecodeCliTest, ProtocolWrapsABarePdu) {
     EXPECT_FALSE(decode_cli::ProtocolCodeOf("SMPP").has_value());
 }
 
+TEST_F(DecodeCliTest, DefaultAlphabetReadsDataCoding0) {
+    // submit_sm: service_type, source TON NPI address, destination TON NPI address, esm_class, protocol_id,
+    // priority_flag, two empty times, registered_delivery, replace_if_present, data_coding 0, sm_default_msg_id,
+    // then "a@é" as sm_length and octets (0x00 is '@' in GSM 03.38, 0xE9 is 'é' in Latin-1).
+    const Bytes body = Builder().u8(0).u8(1).u8(1).cstr("1").u8(1).u8(1).cstr("2").u8(0).u8(0).u8(0).u8(0).u8(0)
+                           .u8(0).u8(0).u8(0).u8(0).u8(3).raw(Bytes{'a', 0x00, 0xE9});
+    const std::string hex = Hex(SmppPdu(0x04, 1, body));
+    const struct {
+        std::vector<std::string> alphabet;
+        const char* line;
+    } cases[] = {
+        {{}, "  SUB_SM: short_message = a@\\xE9\n"},
+        {{"--default-alphabet", "gsm"}, "  SUB_SM: short_message = a@\\xE9\n"},
+        {{"--default-alphabet=ascii"}, "  SUB_SM: short_message = a\\x00\\xE9 (default alphabet read as ASCII)\n"},
+        {{"--default-alphabet", "latin1"}, "  SUB_SM: short_message = a\\x00é (default alphabet read as Latin-1)\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.alphabet;
+        args.insert(args.end(), {"--protocol", "smpp", hex});
+        const Result r = RunCommand(args);
+        EXPECT_EQ(r.status, decode_cli::kDecoded);
+        EXPECT_NE(r.out.find(c.line), std::string::npos) << r.out;
+    }
+}
+
 TEST_F(DecodeCliTest, ExitStatusFollowsTheLastLine) {
     Bytes cut = CaptureRecord(2, SmppPdu(4, 1, Builder().cstr("CMT").u8(1).u8(1).cstr("1234567890")));
     cut.resize(cut.size() - 3);
@@ -155,6 +181,8 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
         {"decode-as alone", {"--decode-as", "1=smpp", "00"}, "", "tarnwick-decode: --decode-as goes with --pcap\n"},
         {"decode-as without a port", {"--pcap", "x.pcap", "--decode-as", "smpp"}, "",
          "tarnwick-decode: --decode-as: 'smpp' is not PORT=PROTOCOL\n"},
+        {"unknown alphabet", {"--default-alphabet", "utf8", "00"}, "",
+         "tarnwick-decode: unknown alphabet 'utf8' (gsm, ascii, latin1)\n"},
         {"capture file missing", {"--pcap", "/nonexistent/x.pcap"}, "",
          "tarnwick-decode: /nonexistent/x.pcap: No such file or directory\n"},
     };
@@ -167,23 +195,16 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
     }
 }
 
-// A raw-IPv4 capture of a CMPP 2.0 connect and its answer on the CMPP port, and an SMPP PDU on a port that only
-// --decode-as names: one block per PDU, the CMPP version from the connect's version octet.
-TEST_F(DecodeCliTest, CaptureFilePrintsOneBlockPerPdu) {
-    const auto segment = [](uint32_t from, uint16_t fromPort, uint32_t to, uint16_t toPort, uint32_t sequence,
-                            const Bytes& payload) {
-        return Builder()
-            .u8(0x45).u8(0).u16(uint32_t(40 + payload.size())).u16(0).u16(0).u8(64).u8(6).u16(0).u32(from).u32(to)
-            .u16(fromPort).u16(toPort).u32(sequence).u32(0).u8(0x50).u8(0x18).u16(8192).u32(0)
-            .raw(payload).bytes();
-    };
-    const Bytes connect = Builder().u32(39).u32(1).u32(1).text("901234", 6).fill(16).u8(0x20).u32(0);
-    const Bytes connectResp = Builder().u32(30).u32(0x80000001).u32(1).u8(0).fill(16).u8(0x20);
-    const Bytes frames[] = {
-        segment(0x0A000001, 40000, 0x0A000002, 7890, 1, connect),
-        segment(0x0A000002, 7890, 0x0A000001, 40000, 1, connectResp),
-        segment(0x0A000001, 40001, 0x0A000002, 6000, 1, SmppPdu(0x15, 7)),
-    };
+// One TCP segment from one end to the other, in a raw-IPv4 frame.
+Bytes Segment(uint32_t from, uint16_t fromPort, uint32_t to, uint16_t toPort, uint32_t sequence, const Bytes& payload) {
+    return Builder()
+        .u8(0x45).u8(0).u16(uint32_t(40 + payload.size())).u16(0).u16(0).u8(64).u8(6).u16(0).u32(from).u32(to)
+        .u16(fromPort).u16(toPort).u32(sequence).u32(0).u8(0x50).u8(0x18).u16(8192).u32(0)
+        .raw(payload).bytes();
+}
+
+// tarnwick-decode --pcap over a raw-IPv4 capture file of the frames, with the further arguments.
+Result RunOnCapture(const std::vector<Bytes>& frames, std::vector<std::string> args = {}) {
     Builder file;
     file.u32le(0xA1B2C3D4).u16le(2).u16le(4).u32le(0).u32le(0).u32le(65535).u32le(101); // raw IPv4
     for (const Bytes& frame : frames)
@@ -192,20 +213,74 @@ TEST_F(DecodeCliTest, CaptureFilePrintsOneBlockPerPdu) {
         std::filesystem::temp_directory_path() / ("tarnwick-decode-" + std::to_string(getpid()) + ".pcap");
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.bytes().data()), std::streamsize(file.size()));
-    const Result r = RunCommand({"--pcap", path.string(), "--decode-as", "6000=smpp"});
+    args.insert(args.begin(), {"--pcap", path.string()});
+    const Result r = RunCommand(args);
     std::filesystem::remove(path);
+    return r;
+}
+
+std::vector<std::string> LinesWith(const std::string& text, std::string_view part) {
+    std::vector<std::string> found;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(part) != std::string::npos) found.push_back(line);
+    return found;
+}
+
+// A CMPP 2.0 connect and its answer on the CMPP port, and an SMPP PDU on a port that only --decode-as names:
+// one block per PDU, the CMPP version from the connect's version octet.
+TEST_F(DecodeCliTest, CaptureFilePrintsOneBlockPerPdu) {
+    const Bytes connect = Builder().u32(39).u32(1).u32(1).text("901234", 6).fill(16).u8(0x20).u32(0);
+    const Bytes connectResp = Builder().u32(30).u32(0x80000001).u32(1).u8(0).fill(16).u8(0x20);
+    const Result r = RunOnCapture({Segment(0x0A000001, 40000, 0x0A000002, 7890, 1, connect),
+                                   Segment(0x0A000002, 7890, 0x0A000001, 40000, 1, connectResp),
+                                   Segment(0x0A000001, 40001, 0x0A000002, 6000, 1, SmppPdu(0x15, 7))},
+                                  {"--decode-as", "6000=smpp"});
     EXPECT_EQ(r.status, 0) << r.err;
-    std::vector<std::string> protocols;
-    std::istringstream lines(r.out);
-    int blankLines = 0;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.find("TCP: Protocol = ") != std::string::npos) protocols.push_back(line);
-        blankLines += line.empty();
-    }
-    EXPECT_EQ(protocols, (std::vector<std::string>{"  TCP: Protocol = 1 (CMPP)", "  TCP: Protocol = 1 (CMPP)",
-                                                   "  TCP: Protocol = 2 (SMPP)"}));
-    EXPECT_EQ(blankLines, 2);
+    EXPECT_EQ(LinesWith(r.out, "TCP: Protocol = "),
+              (std::vector<std::string>{"  TCP: Protocol = 1 (CMPP)", "  TCP: Protocol = 1 (CMPP)",
+                                        "  TCP: Protocol = 2 (SMPP)"}));
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n') - static_cast<long>(LinesWith(r.out, " ").size()), 2)
+        << "a blank line between blocks";
     EXPECT_EQ(r.err, "tarnwick-decode: 3 frames read, 3 PDUs added to the capture log.\n");
+}
+
+// A capture that starts mid-session, before any CONNECT or Login: each SUBMIT is read by the version whose
+// fields end exactly at its length, and the summary says how many were.
+TEST_F(DecodeCliTest, CaptureWithoutAnnouncedVersionReadsEachSubmitByItsLength) {
+    const auto cmpp = [](uint32_t sequence, const Bytes& body) {
+        return Builder().u32(uint32_t(12 + body.size())).u32(0x00000004).u32(sequence).raw(body).bytes();
+    };
+    // Msg_Id, Pk_total, Pk_number, Registered_Delivery, Msg_level, Service_Id, Fee_UserType, then by version.
+    const auto start = [] { return Builder().fill(8).u8(1).u8(1).u8(0).u8(0).text("SVC", 10).u8(0); };
+    // Msg_src, FeeType, FeeCode, ValId_Time, At_Time, Src_Id, DestUsr_tl 1.
+    const auto middle = [](Builder b) {
+        return b.text("901234", 6).text("01", 2).text("000000", 6).fill(17).fill(17).text("10658000", 21).u8(1);
+    };
+    // 2.0: Fee_terminal_Id 21, TP_pId, TP_udhi, Msg_Fmt; one Dest_terminal_Id 21, Msg_Length, content, Reserve 8.
+    const Bytes submit2 = middle(start().fill(21).u8(0).u8(0).u8(15)).text("13900139000", 21).u8(5).raw("hello").fill(8);
+    // 3.0: Fee_terminal_Id 32 and its type, TP_pId, TP_udhi, Msg_Fmt; one Dest_terminal_Id 32 and its type,
+    // Msg_Length, content, LinkID 20.
+    const Bytes submit3 = middle(start().fill(32).u8(0).u8(0).u8(0).u8(15)).text("13900139000", 32).u8(0).u8(5)
+                              .raw("hello").fill(20);
+    // SMGP 3.0 Submit: MsgType, NeedReport, Priority, ServiceID, FeeType, FeeCode, FixedFee, MsgFormat, ValidTime,
+    // AtTime, SrcTermID, ChargeTermID, DestTermIDCount 1, DestTermID, MsgLength, content, Reserve 8, a LinkID TLV.
+    const Bytes smgpBody = Builder().u8(0).u8(1).u8(1).text("SVC", 10).text("01", 2).text("000010", 6)
+                               .text("000000", 6).u8(15).fill(17).fill(17).text("10620000", 21).fill(21).u8(1)
+                               .text("13300133000", 21).u8(5).raw("hello").fill(8).u16(3).u16(4).raw("LINK");
+    const Bytes smgp = Builder().u32(uint32_t(12 + smgpBody.size())).u32(0x00000002).u32(9).raw(smgpBody);
+    const Bytes first = cmpp(3, submit3);
+    const Result r = RunOnCapture({Segment(0x0A000001, 40000, 0x0A000002, 7890, 1, first),
+                                   Segment(0x0A000001, 40000, 0x0A000002, 7890, 1 + uint32_t(first.size()), cmpp(4, submit2)),
+                                   Segment(0x0A000001, 40002, 0x0A000002, 8890, 1, smgp)});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(LinesWith(r.out, "TCP: Protocol = "),
+              (std::vector<std::string>{"  TCP: Protocol = 4 (CMPP3)", "  TCP: Protocol = 1 (CMPP)",
+                                        "  TCP: Protocol = 9 (SMGP3)"}));
+    EXPECT_EQ(LinesWith(r.out, kTrailingOctetsText), std::vector<std::string>{}) << r.out;
+    EXPECT_EQ(LinesWith(r.err, "by the version whose fields end at its length"),
+              std::vector<std::string>{"tarnwick-decode: 3 SUBMIT or DELIVER PDUs came before any CONNECT or Login said "
+                                       "the version: each was read by the version whose fields end at its length."});
 }
 
 TEST_F(DecodeCliTest, HelpEndsWithStatusZero) {

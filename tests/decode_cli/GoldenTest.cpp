@@ -40,29 +40,37 @@ std::vector<std::string> CaseNames() {
     return {names.begin(), names.end()};
 }
 
+// The line that starts the next record of a case that shows several values of one field.
+constexpr const char* kNextRecord = "# next record";
+
 struct Case {
     std::string reason; // the first line's comment
-    std::vector<uint8_t> record;
+    std::vector<std::vector<uint8_t>> records;
 };
 
-// A .hex file: "# reason" first, then the record's hex with '#' comment lines between, read
-// as tarnwick-decode reads hex.
+// A .hex file: "# reason" first, then the records' hex with '#' comment lines between, each
+// read as tarnwick-decode reads hex, records apart by a "# next record" line.
 Case ReadCase(const fs::path& path) {
     std::istringstream in(ReadText(path));
     Case c;
-    std::string line, hex;
+    std::vector<std::string> hexes(1);
+    std::string line;
     for (bool first = true; std::getline(in, line); first = false) {
         if (!line.starts_with("#")) {
-            hex += line + "\n";
+            hexes.back() += line + "\n";
+        } else if (line == kNextRecord) {
+            hexes.emplace_back();
         } else if (first) {
             c.reason = line.substr(std::min(line.find_first_not_of("# "), line.size()));
         }
     }
-    std::string error;
-    const auto bytes = decode_cli::ParseHex(hex, error);
-    EXPECT_TRUE(bytes) << path << ": " << error;
     EXPECT_FALSE(c.reason.empty()) << path << " does not start with \"# <why this case>\"";
-    if (bytes) c.record = *bytes;
+    for (const std::string& hex : hexes) {
+        std::string error;
+        const auto bytes = decode_cli::ParseHex(hex, error);
+        EXPECT_TRUE(bytes) << path << ": " << error;
+        if (bytes) c.records.push_back(*bytes);
+    }
     return c;
 }
 
@@ -117,19 +125,23 @@ TEST_P(GoldenTest, DecodesToItsListing) {
     const Case c = ReadCase(hexPath);
     SCOPED_TRACE(c.reason);
 
-    // A buffer of exactly the record's size, so that a read past its end is a real overrun.
-    const auto total = static_cast<int32_t>(c.record.size());
-    auto exact = std::make_unique<uint8_t[]>(c.record.size());
-    std::copy(c.record.begin(), c.record.end(), exact.get());
-    const bool ok = Decoder().Decode(exact.get(), total);
-    const std::vector<DecodeLine>& lines = Decoder().Lines();
-    const std::string listing = decode_cli::FormatLines(lines, true) + "result: " + (ok ? "true" : "false") + "\n";
+    // The listing of a case is the listings of its records, one after the other.
+    std::string listing;
+    for (const std::vector<uint8_t>& record : c.records) {
+        // A buffer of exactly the record's size, so that a read past its end is a real overrun.
+        const auto total = static_cast<int32_t>(record.size());
+        auto exact = std::make_unique<uint8_t[]>(record.size());
+        std::copy(record.begin(), record.end(), exact.get());
+        const bool ok = Decoder().Decode(exact.get(), total);
+        const std::vector<DecodeLine>& lines = Decoder().Lines();
+        listing += decode_cli::FormatLines(lines, true) + "result: " + (ok ? "true" : "false") + "\n";
 
-    const uint16_t protocol = total >= 16 ? static_cast<uint16_t>(c.record[14] | c.record[15] << 8) : 0;
-    int groupIndex = 0;
-    for (const DecodeLine& line : lines) {
-        groupIndex += line.isGroup;
-        EXPECT_EQ(line.iconId, ExpectedIcon(groupIndex, line.isGroup != 0, protocol)) << line.text;
+        const uint16_t protocol = total >= 16 ? static_cast<uint16_t>(record[14] | record[15] << 8) : 0;
+        int groupIndex = 0;
+        for (const DecodeLine& line : lines) {
+            groupIndex += line.isGroup;
+            EXPECT_EQ(line.iconId, ExpectedIcon(groupIndex, line.isGroup != 0, protocol)) << line.text;
+        }
     }
 
     const char* update = std::getenv(kUpdateVariable);

@@ -101,14 +101,16 @@ TEST(FormattersTest, ShortMessageByDataCoding) {
         const char* gateway; // FormatShortMessage
         const char* smpp;    // FormatSmppShortMessage
     } cases[] = {
-        {"0 text to NUL", 0, &ascii, "hi", "hi"},
+        {"0 gateway text to NUL, SMPP GSM 03.38 to the last octet", 0, &ascii, "hi", "hi@x"},
         {"15 GBK text", 15, &gbk, "你好", "你好"},
         {"8 UCS-2", 8, &ucs2, "你好", "你好"},
-        {"4 binary", 4, &ascii, "二进制信息!", "68690078"},
-        {"3 SIM write / Latin 1", 3, &latin1, "短信写卡操作!", "é\\x00\\x85"},
-        {"1 IA5", 1, &ascii, "Unknown data_coding，can't parse!", "hi\\x00x"},
-        {"none seen: SMPP reads ASCII", -1, &gbk, "Unknown data_coding，can't parse!", "\\xC4\\xE3\\xBA\\xC3"},
-        {"5 no rule", 5, &ascii, "Unknown data_coding，can't parse!", "Unknown data_coding，can't parse!"},
+        {"4 binary", 4, &ascii, "68690078 (二进制信息!)", "68690078"},
+        {"3 SIM write / Latin 1", 3, &latin1, "E90085 (短信写卡操作!)", "é\\x00\\x85"},
+        {"1 IA5", 1, &ascii, "68690078 (Unknown data_coding，can't parse!)", "hi\\x00x"},
+        {"none seen: SMPP reads ASCII", -1, &gbk, "C4E3BAC3 (Unknown data_coding，can't parse!)", "\\xC4\\xE3\\xBA\\xC3"},
+        {"5 no rule", 5, &ascii, "68690078 (Unknown data_coding，can't parse!)", "68690078 (Unknown data_coding，can't parse!)"},
+        {"0xF6 SIM data", 0xF6, &latin1, "E90085 (8-bit data, class 2: SIM data download)",
+         "E90085 (8-bit data, class 2: SIM data download)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -117,6 +119,19 @@ TEST(FormattersTest, ShortMessageByDataCoding) {
     }
     EXPECT_EQ(FormatShortMessage(ascii.data(), 0, 0), "");
     EXPECT_EQ(FormatSmppShortMessage(ascii.data(), 1, 0), "h") << "the width bounds the text";
+}
+
+TEST(FormattersTest, DefaultAlphabetAsTheSmscMeansIt) {
+    const Bytes mail{'a', 0x00, 'b', 0x1B, 0x65, 0xE9};
+    EXPECT_EQ(FormatSmppShortMessage(mail.data(), Size(mail), 0, DefaultAlphabet::Gsm), "a@b€\\xE9");
+    EXPECT_EQ(FormatSmppShortMessage(mail.data(), Size(mail), 0, DefaultAlphabet::Ascii),
+              "a\\x00b\\x1Be\\xE9 (default alphabet read as ASCII)");
+    EXPECT_EQ(FormatSmppShortMessage(mail.data(), Size(mail), 0, DefaultAlphabet::Latin1),
+              "a\\x00b\\x1Beé (default alphabet read as Latin-1)");
+    EXPECT_EQ(FormatSmppShortMessage(mail.data(), Size(mail), 1, DefaultAlphabet::Ascii), "a\\x00b\\x1Be\\xE9")
+        << "only data_coding 0 follows the setting";
+    EXPECT_EQ(DefaultAlphabetNamed("latin1"), DefaultAlphabet::Latin1);
+    EXPECT_EQ(DefaultAlphabetNamed("GSM"), std::nullopt) << "setting values are lower case";
 }
 
 TEST(FormattersTest, CmppReport) {
@@ -182,12 +197,17 @@ TEST(FormattersTest, Smgp3Tlv) {
         {"message type", Tlv(11, {14}), "SP发送的消息类型 = 14 (群发结果通知消息。无该字段时，默认为普通短消息)"},
         {"message type reserved", Tlv(11, {200}), "SP发送的消息类型 = 200 (保留)"},
         {"plain number", Tlv(1, {5}), "TP_PID(GSM协议类型) = 5"},
-        {"link id text", Tlv(3, {'L', 'K', '0', '1'}), "LinkID(交易标识) = LK01"},
-        {"GBK text", Tlv(16, {0xC4, 0xE3}), "信息内容的来源 = 你"},
-        {"unknown tag", Tlv(99, {'a', 'b', 'c'}), "未知 = "},
-        {"text of 300 bytes is not shown", Tlv(3, Bytes(300, 'x')), "LinkID(交易标识) = "},
-        {"number with empty value", Tlv(1, {}), "TP_PID(GSM协议类型) = 0"},
+        {"number of two octets", Tlv(1, {0x01, 0x00}), "TP_PID(GSM协议类型) = 256"},
+        {"number longer than 4 octets in hex", Tlv(9, {1, 2, 3, 4, 5}), "相同LinkID的消息总条数(从1开始) = 0102030405"},
+        {"TP_udhi by its own name", Tlv(2, {1}), "TP_UDHI(用户数据头标识) = 1"},
+        {"link id text, NULs after it", Tlv(3, {'L', 'K', '0', '1', 0, 0}), "LinkID(交易标识) = LK01"},
+        {"link id octets", Tlv(3, {0xE8, 0xFA, 0x00, 0x01}), "LinkID(交易标识) = E8FA0001"},
+        {"GBK is no identifier", Tlv(16, {0xC4, 0xE3}), "信息内容的来源 = C4E3"},
+        {"unknown tag in hex", Tlv(99, {'a', 'b', 'c'}), "未知 = 616263"},
+        {"number with empty value", Tlv(1, {}), "TP_PID(GSM协议类型) = "},
     }, format);
+    const Bytes long300 = Tlv(3, Bytes(300, 'x'));
+    EXPECT_EQ(format(long300.data(), Size(long300)), "LinkID(交易标识) = " + std::string(300, 'x')) << "read at its length";
     const Bytes longer = Tlv(3, {'a', 'b', 'c', 'd'}, 10);
     EXPECT_EQ(format(longer.data(), 6), "LinkID(交易标识) = ab") << "value cut by the size given";
 }
@@ -195,9 +215,11 @@ TEST(FormattersTest, Smgp3Tlv) {
 TEST(FormattersTest, SmppTlv) {
     ExpectTexts({
         {"16-bit", Tlv(0x020C, {0x00, 0x2A}), "sar_msg_ref_num(Generic) = 42"},
-        {"8-bit", Tlv(0x0210, {0x34}), "SC_interface_version(Generic) = 52"},
+        {"version", Tlv(0x0210, {0x34}), "SC_interface_version(Generic) = 3.4"},
         {"32-bit", Tlv(0x0017, {0x00, 0x01, 0x00, 0x00}), "qos_time_to_live(Generic) = 65536"},
-        {"case", Tlv(0x0005, {0x0A}), "dest_addr_subunit(GSM) = case 0x0A"},
+        {"named octet", Tlv(0x000E, {0x01}), "source_network_type(Generic) = 1 (GSM)"},
+        {"octet without a name", Tlv(0x0005, {0x0A}), "dest_addr_subunit(GSM) = 10"},
+        {"message state", Tlv(0x0427, {0x02}), "message_state(Generic) = 2 (DELIVERED)"},
         {"text", Tlv(0x001E, {'m', 's', 'g', '1', 0}), "receipted_message_id(Generic) = msg1"},
         {"no value text", Tlv(0x130C, {}), "alert_on_message_delivery(CDMA) = "},
         {"name with its stray parenthesis", Tlv(0x1738, {'1', '3', '9'}), "计费号码) = 139"},

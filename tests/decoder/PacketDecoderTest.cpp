@@ -227,7 +227,7 @@ TEST(PacketDecoderWalk, SmppOptionalParametersOnePerLine) {
         {"value runs past the record", Builder().u8(1).raw(Tlv(0x0424, {'a', 'b'}, 10)), false,
          {{11, "P: field = 1", 0, 1}, {12, "未知错误!", 1, 6}}},
         {"two stray bytes after the last parameter", Builder().u8(1).raw(Tlv(0x0210, {0x34})).u16(0x0210), false,
-         {{11, "P: field = 1", 0, 1}, {12, "P TLV: SC_interface_version(Generic) = 52", 1, 5}, {12, "未知错误!", 6, 2}}},
+         {{11, "P: field = 1", 0, 1}, {12, "P TLV: SC_interface_version(Generic) = 3.4", 1, 5}, {12, "未知错误!", 6, 2}}},
         {"length of 4092 or more", Builder().u8(1).raw(Tlv(0x0424, {'a'}, 0xFFFF)), false,
          {{11, "P: field = 1", 0, 1}, {12, "消息长度错误!", 1, 5}}},
     });
