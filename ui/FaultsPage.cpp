@@ -1,7 +1,7 @@
 // The "Faults" options page: the rule table, its buttons and the selected rule's fields.
 #include "ui/FaultsPage.h"
 
-#include "app/Simulator.h"
+#include "simulator/Simulator.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // Builds the filter tree, carries a clicked check through it, and stores the choice on OK.
 #include "ui/FilterDialog.h"
 
-#include "app/Simulator.h"
+#include "simulator/Simulator.h"
 #include "ui/DeliveryPage.h"
 #include "ui/FaultsPage.h"
 #include "ui/FilterTable.h"

@@ -1,7 +1,7 @@
 // The application object: runs the window's start-up in its fixed order and owns what every view shares.
 #pragma once
 
-#include "app/Simulator.h"
+#include "simulator/Simulator.h"
 
 #include <QFont>
 #include <QIcon>

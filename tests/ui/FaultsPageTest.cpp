@@ -1,7 +1,7 @@
 // "Faults": the rules it opens with, editing them from the keyboard, and what OK stores and applies.
 #include "tests/support/WidgetTestEnv.h"
 
-#include "app/Simulator.h"
+#include "simulator/Simulator.h"
 #include "ui/FaultsPage.h"
 #include "ui/FilterDialog.h"
 

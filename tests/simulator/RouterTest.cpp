@@ -1,7 +1,7 @@
 // Messages carried between simulators and ESMEs, delivery receipts and query_sm over both servers
 // of a simulator on loopback, with time moved by hand.
-#include "app/Simulator.h"
 #include "engine/Wire.h"
+#include "simulator/Simulator.h"
 
 #include "tests/support/Bytes.h"
 #include "tests/support/QtTestEnv.h"

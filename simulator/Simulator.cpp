@@ -1,5 +1,5 @@
 // Start-up of the servers and the capture log, shared by every front end.
-#include "app/Simulator.h"
+#include "simulator/Simulator.h"
 
 #include <QSettings>
 

@@ -2,10 +2,10 @@
 // the headless runner and the window alike.
 #pragma once
 
-#include "app/Router.h"
 #include "capture/PacketLog.h"
 #include "decoder/PacketDecoder.h"
 #include "mobile/MobileServer.h"
+#include "simulator/Router.h"
 #include "smpp/SmppServer.h"
 
 #include <QHostAddress>
