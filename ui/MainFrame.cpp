@@ -3,9 +3,9 @@
 
 #include "capture/Pcap.h"
 #include "decoder/Protocols.h"
+#include "simulator/DeliverSender.h"
 #include "ui/DecodeAsDialog.h"
 #include "ui/DecodeHexDialog.h"
-#include "ui/DeliverSender.h"
 #include "ui/DeliverView.h"
 #include "ui/FilterDialog.h"
 #include "ui/Icons.h"
