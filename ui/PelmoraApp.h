@@ -30,9 +30,6 @@ public:
     // rows with the stopped icon and start-up goes on.
     void InitInstance();
 
-    // Vendor "Vendrel", application "Tarnwick": every setting of the program lives there.
-    static void SelectSettingsStore();
-
     // Images by position in the navigation icon list (32 and 16 pixels) and the decode icon list.
     const QList<QIcon>& LargeNavigationIcons() const { return m_largeNavigation; }
     const QList<QIcon>& SmallNavigationIcons() const { return m_smallNavigation; }
