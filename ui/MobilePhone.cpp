@@ -67,6 +67,28 @@ CMobilePhone::CMobilePhone(uint16_t port, QWidget* parent) : QWidget(parent, Qt:
     auto* inboxLabel = new QLabel("In&box", this);
     inboxLabel->setBuddy(m_inbox);
 
+    QGroupBox* compose = BuildCompose();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(login);
+    layout->addWidget(m_status);
+    layout->addWidget(inboxLabel);
+    layout->addWidget(m_inbox, 1);
+    layout->addWidget(compose);
+
+    connect(m_logIn, &QPushButton::clicked, this, &CMobilePhone::LogIn);
+    connect(m_logOut, &QPushButton::clicked, this, &CMobilePhone::LogOut);
+    connect(m_send, &QPushButton::clicked, this, &CMobilePhone::Send);
+    connect(m_number, &QLineEdit::returnPressed, this, &CMobilePhone::LogIn);
+    connect(m_text, &QLineEdit::returnPressed, this, &CMobilePhone::Send);
+    connect(m_number, &QLineEdit::textChanged, this, &CMobilePhone::UpdateCommands);
+    connect(m_destination, &QLineEdit::textChanged, this, &CMobilePhone::UpdateCommands);
+
+    ShowState(m_client->GetState(), m_client->StatusText());
+    resize(420, 480);
+}
+
+QGroupBox* CMobilePhone::BuildCompose() {
     auto* compose = new QGroupBox("Compose", this);
     m_destination = new QLineEdit(compose);
     m_destination->setObjectName("Destination");
@@ -86,24 +108,7 @@ CMobilePhone::CMobilePhone(uint16_t port, QWidget* parent) : QWidget(parent, Qt:
     formatRow->addWidget(m_send);
     form->addRow("&Format:", formatRow);
     qobject_cast<QLabel*>(form->labelForField(formatRow))->setBuddy(m_format);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(login);
-    layout->addWidget(m_status);
-    layout->addWidget(inboxLabel);
-    layout->addWidget(m_inbox, 1);
-    layout->addWidget(compose);
-
-    connect(m_logIn, &QPushButton::clicked, this, &CMobilePhone::LogIn);
-    connect(m_logOut, &QPushButton::clicked, this, &CMobilePhone::LogOut);
-    connect(m_send, &QPushButton::clicked, this, &CMobilePhone::Send);
-    connect(m_number, &QLineEdit::returnPressed, this, &CMobilePhone::LogIn);
-    connect(m_text, &QLineEdit::returnPressed, this, &CMobilePhone::Send);
-    connect(m_number, &QLineEdit::textChanged, this, &CMobilePhone::UpdateCommands);
-    connect(m_destination, &QLineEdit::textChanged, this, &CMobilePhone::UpdateCommands);
-
-    ShowState(m_client->GetState(), m_client->StatusText());
-    resize(420, 480);
+    return compose;
 }
 
 void CMobilePhone::LogIn() { m_client->LogIn(m_number->text().toStdString()); }

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -41,6 +42,7 @@ public:
     QLabel* StatusLine() const { return m_status; }
 
 private:
+    QGroupBox* BuildCompose();
     void ShowState(State state, const QString& status);
     void ShowDelivered(const QString& from, const QString& text);
     void ShowEvent(const QString& event);
