@@ -1,4 +1,4 @@
-// "Decode as": the port overrides of capture file import and their setting.
+// "Decode as": the dialog that edits the port overrides of capture file import.
 #include "ui/DecodeAsDialog.h"
 
 #include "decoder/Protocols.h"
