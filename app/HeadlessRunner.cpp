@@ -2,8 +2,8 @@
 #include "app/HeadlessRunner.h"
 
 #include "app/HeadlessConsole.h"
-#include "app/Simulator.h"
 #include "capture/Pcap.h"
+#include "simulator/Simulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,7 +1,8 @@
-// "Decode as": the port overrides of capture file import and their setting.
+// "Decode as": the dialog that edits the port overrides of capture file import.
 #include "ui/DecodeAsDialog.h"
 
 #include "protocol/Registry.h"
+#include "simulator/Settings.h"
 #include "ui/Icons.h"
 
 #include <QComboBox>
@@ -11,34 +12,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
-namespace decode_as {
-
-pcap::DecodeAsTable Load() {
-    pcap::DecodeAsTable table;
-    const QString text = QSettings().value(kSetting).toString();
-    for (const QString& entry : text.split(u';', Qt::SkipEmptyParts)) {
-        std::string error;
-        pcap::ParseDecodeAs(entry.trimmed().toStdString(), table, error); // a bad entry is only left out
-    }
-    return table;
-}
-
-void Store(const pcap::DecodeAsTable& table) { QSettings().setValue(kSetting, Text(table)); }
-
-QString Text(const pcap::DecodeAsTable& table) {
-    QStringList entries;
-    for (const auto& [port, code] : table)
-        if (const protocol::Protocol* found = protocol::Find(code))
-            entries.append(QStringLiteral("%1=%2").arg(port).arg(QLatin1StringView(found->cliName)));
-    return entries.join(u';');
-}
-
-} // namespace decode_as
 
 namespace {
 
@@ -51,7 +27,7 @@ QString ProtocolName(uint16_t code) {
 
 } // namespace
 
-CDecodeAsDialog::CDecodeAsDialog(QWidget* parent) : QDialog(parent), m_table(decode_as::Load()) {
+CDecodeAsDialog::CDecodeAsDialog(QWidget* parent) : QDialog(parent), m_table(CSettings().DecodeAs()) {
     setWindowTitle("Decode as");
     setWindowIcon(icons::Icon(icons::kDecoder));
     setModal(true);
@@ -172,6 +148,6 @@ void CDecodeAsDialog::RemoveOverride() {
 }
 
 void CDecodeAsDialog::accept() {
-    decode_as::Store(m_table);
+    CSettings().SetDecodeAs(m_table);
     QDialog::accept();
 }

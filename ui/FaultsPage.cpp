@@ -1,7 +1,8 @@
 // The "Faults" options page: the rule table, its buttons and the selected rule's fields.
 #include "ui/FaultsPage.h"
 
-#include "app/Simulator.h"
+#include "simulator/Settings.h"
+#include "simulator/Simulator.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,7 +15,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QSettings>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -40,7 +40,7 @@ QString CommandText(const QString& command, const char* every = kEveryOperation)
 
 CFaultsPage::CFaultsPage(CSimulator& simulator, QWidget* parent) : COptionsPage(parent), m_simulator(simulator) {
     setObjectName("FaultsPage");
-    m_rules = CSimulator::StoredFaultRules(QSettings());
+    m_rules = CSettings().FaultRules();
 
     m_table = new QTableWidget(0, kColumns, this);
     m_table->setHorizontalHeaderLabels([] {

@@ -3,9 +3,10 @@
 
 #include "capture/Pcap.h"
 #include "decoder/Protocols.h"
+#include "simulator/DeliverSender.h"
+#include "simulator/Settings.h"
 #include "ui/DecodeAsDialog.h"
 #include "ui/DecodeHexDialog.h"
-#include "ui/DeliverSender.h"
 #include "ui/DeliverView.h"
 #include "ui/FilterDialog.h"
 #include "ui/Icons.h"
@@ -32,7 +33,6 @@
 #include <QMenuBar>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -366,17 +366,13 @@ void CMainFrame::CreateViewStyleCommands() {
 }
 
 void CMainFrame::RestoreBarLayout() {
-    QSettings settings;
-    settings.beginGroup("CommandBars");
-    restoreGeometry(settings.value("Geometry").toByteArray());
-    restoreState(settings.value("State").toByteArray());
+    const CSettings settings;
+    restoreGeometry(settings.BarGeometry());
+    restoreState(settings.BarState());
 }
 
 void CMainFrame::SaveBarLayout() {
-    QSettings settings;
-    settings.beginGroup("CommandBars");
-    settings.setValue("Geometry", saveGeometry());
-    settings.setValue("State", saveState());
+    CSettings().SetBarLayout(saveGeometry(), saveState());
 }
 
 void CMainFrame::BuildNavigation() {
@@ -525,7 +521,7 @@ void CMainFrame::ImportCapture(const QString& path) {
         return;
     auto import = std::make_unique<Import>();
     std::string error;
-    if (!import->importer.Open(QFile::encodeName(path).toStdString(), decode_as::Load(), error)) {
+    if (!import->importer.Open(QFile::encodeName(path).toStdString(), CSettings().DecodeAs(), error)) {
         QMessageBox::warning(this, "Open", QString("%1 could not be opened:\n%2")
                                                .arg(QDir::toNativeSeparators(path), QString::fromStdString(error)));
         return;
