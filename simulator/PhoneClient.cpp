@@ -2,7 +2,8 @@
 #include "simulator/PhoneClient.h"
 
 #include "decoder/GbkText.h"
-#include "engine/Wire.h"
+#include "wire/Frame.h"
+#include "wire/Writer.h"
 #include "mobile/MobileServer.h"
 #include "smpp/DeliverPdu.h"
 
@@ -108,19 +109,20 @@ void CPhoneClient::SendLogin() {
 
 void CPhoneClient::OnReadyRead() {
     m_buffer.append(m_socket->readAll());
-    while (m_buffer.size() >= tp::kHeaderSize) {
+    for (;;) {
         const auto* data = reinterpret_cast<const uint8_t*>(m_buffer.constData());
-        const uint32_t length = wire::ReadBe32(data);
-        if (length < tp::kHeaderSize || length > tp::kMaxPacketSize) {
+        const wire::FrameResult frame =
+            wire::Frame(data, static_cast<size_t>(m_buffer.size()), tp::kHeaderSize, tp::kMaxPacketSize);
+        if (frame.status == wire::FrameStatus::NeedMore)
+            return;
+        if (frame.status == wire::FrameStatus::Invalid) {
             // Nothing after a bad length can be framed again.
             m_socket->abort();
             SetState(State::LoggedOut, "Bad packet from the mobile server; disconnected");
             return;
         }
-        if (m_buffer.size() < static_cast<qsizetype>(length))
-            return;
-        HandlePacket(data, length);
-        m_buffer.remove(0, static_cast<qsizetype>(length));
+        HandlePacket(data, frame.length);
+        m_buffer.remove(0, static_cast<qsizetype>(frame.length));
     }
 }
 
