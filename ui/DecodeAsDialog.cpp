@@ -37,46 +37,13 @@ CDecodeAsDialog::CDecodeAsDialog(QWidget* parent) : QDialog(parent), m_table(CSe
                              this);
     intro->setWordWrap(true);
 
-    m_port = new QSpinBox(this);
-    m_port->setObjectName("Port");
-    m_port->setRange(1, 65535);
-    m_port->setValue(7890);
-    m_protocol = new QComboBox(this);
-    m_protocol->setObjectName("Protocol");
-    for (const protocol::Protocol& info : protocol::kProtocols)
-        m_protocol->addItem(ProtocolName(info.code), info.code);
-    auto* portLabel = new QLabel("P&ort:", this);
-    portLabel->setBuddy(m_port);
-    auto* protocolLabel = new QLabel("&Protocol:", this);
-    protocolLabel->setBuddy(m_protocol);
-    m_add = new QPushButton("&Add", this);
-    m_add->setObjectName("Add");
-    m_add->setAutoDefault(false);
-
-    m_list = new QTreeWidget(this);
-    m_list->setObjectName("Overrides");
-    m_list->setAccessibleName("Ports decoded as");
-    m_list->setHeaderLabels({"Port", "Protocol"});
-    m_list->setRootIsDecorated(false);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->header()->resizeSection(0, 90);
-    auto* listLabel = new QLabel("Ports &decoded as:", this);
-    listLabel->setBuddy(m_list);
-    m_remove = new QPushButton("&Remove", this);
-    m_remove->setObjectName("Remove");
-    m_remove->setAutoDefault(false);
+    QGridLayout* entry = CreateEntryRow();
+    QLabel* listLabel = CreateOverrideList();
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    auto* entry = new QGridLayout;
-    entry->addWidget(portLabel, 0, 0);
-    entry->addWidget(m_port, 0, 1);
-    entry->addWidget(protocolLabel, 0, 2);
-    entry->addWidget(m_protocol, 0, 3);
-    entry->addWidget(m_add, 0, 4);
-    entry->setColumnStretch(5, 1);
     auto* listRow = new QHBoxLayout;
     listRow->addWidget(m_list, 1);
     auto* listButtons = new QVBoxLayout;
@@ -105,6 +72,49 @@ CDecodeAsDialog::CDecodeAsDialog(QWidget* parent) : QDialog(parent), m_table(CSe
     Fill(0);
     m_port->installEventFilter(this);
     m_port->setFocus();
+}
+
+QGridLayout* CDecodeAsDialog::CreateEntryRow() {
+    m_port = new QSpinBox(this);
+    m_port->setObjectName("Port");
+    m_port->setRange(1, 65535);
+    m_port->setValue(7890);
+    m_protocol = new QComboBox(this);
+    m_protocol->setObjectName("Protocol");
+    for (const protocol::Protocol& info : protocol::kProtocols)
+        m_protocol->addItem(ProtocolName(info.code), info.code);
+    auto* portLabel = new QLabel("P&ort:", this);
+    portLabel->setBuddy(m_port);
+    auto* protocolLabel = new QLabel("&Protocol:", this);
+    protocolLabel->setBuddy(m_protocol);
+    m_add = new QPushButton("&Add", this);
+    m_add->setObjectName("Add");
+    m_add->setAutoDefault(false);
+
+    auto* entry = new QGridLayout;
+    entry->addWidget(portLabel, 0, 0);
+    entry->addWidget(m_port, 0, 1);
+    entry->addWidget(protocolLabel, 0, 2);
+    entry->addWidget(m_protocol, 0, 3);
+    entry->addWidget(m_add, 0, 4);
+    entry->setColumnStretch(5, 1);
+    return entry;
+}
+
+QLabel* CDecodeAsDialog::CreateOverrideList() {
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName("Overrides");
+    m_list->setAccessibleName("Ports decoded as");
+    m_list->setHeaderLabels({"Port", "Protocol"});
+    m_list->setRootIsDecorated(false);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->header()->resizeSection(0, 90);
+    auto* listLabel = new QLabel("Ports &decoded as:", this);
+    listLabel->setBuddy(m_list);
+    m_remove = new QPushButton("&Remove", this);
+    m_remove->setObjectName("Remove");
+    m_remove->setAutoDefault(false);
+    return listLabel;
 }
 
 bool CDecodeAsDialog::eventFilter(QObject* watched, QEvent* event) {

@@ -6,6 +6,8 @@
 #include <QDialog>
 
 class QComboBox;
+class QGridLayout;
+class QLabel;
 class QPushButton;
 class QSpinBox;
 class QTreeWidget;
@@ -33,6 +35,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The port and protocol fields with their Add button, laid out in a row.
+    QGridLayout* CreateEntryRow();
+    // The list of overrides and its Remove button; returns the list's label.
+    QLabel* CreateOverrideList();
     void AddOverride();
     void RemoveOverride();
     void Fill(uint16_t selectPort);
