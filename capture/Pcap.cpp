@@ -2,7 +2,7 @@
 #include "capture/Pcap.h"
 
 #include "capture/PacketRecord.h"
-#include "decoder/Protocols.h"
+#include "protocol/Registry.h"
 
 #include "capture/PcapFileReader.h"
 
@@ -17,49 +17,10 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // The protocols as a capture file carries them.
 
-struct PortRow {
-    uint16_t port;
-    uint16_t protocol;
-};
-
-// The well-known ports of each protocol; an unknown port is skipped unless the user decodes it as something.
-constexpr PortRow kPorts[] = {
-    {2775, 2}, {5018, 2},                          // SMPP
-    {7890, 1}, {7900, 1}, {7930, 1}, {9168, 1},    // CMPP (2.0 or 3.0 by its connect)
-    {8801, 6}, {8001, 6},                          // SGIP
-    {8890, 3},                                     // SMGP (2.0 or 3.0 by its login)
-    {9890, 7},                                     // CNGP
-    {8880, 8},                                     // TEST
-};
-
-// Every protocol starts its PDU with a 4-octet big-endian total length. A length below the header or above the
-// largest PDU the protocol sends means the stream is out of step: nothing after it can be cut into PDUs.
-struct Framing {
-    uint16_t protocol;
-    uint32_t headerSize;
-    uint32_t maxLength;
-};
-
-constexpr Framing kFramings[] = {
-    // code  header  largest PDU
-    {1,      12,     8192},   // CMPP: a submit to 100 numbers stays well below
-    {2,      16,     65536},  // SMPP: message_payload may carry up to 64 KiB
-    {3,      12,     8192},   // SMGP
-    {4,      12,     8192},   // CMPP3
-    {6,      20,     8192},   // SGIP
-    {7,      16,     8192},   // CNGP
-    {8,      12,     10240},  // TEST: the mobile server's own limit
-    {9,      12,     8192},   // SMGP3
-};
-
-const Framing* FramingOf(uint16_t protocol) {
-    for (const Framing& framing : kFramings)
-        if (framing.protocol == protocol)
-            return &framing;
-    return nullptr;
-}
-
-constexpr uint16_t kCmpp = 1, kCmpp3 = 4, kSmgp = 3, kSmgp3 = 9;
+using protocol::kCmpp;
+using protocol::kCmpp3;
+using protocol::kSmgp;
+using protocol::kSmgp3;
 constexpr uint32_t kConnect = 0x00000001, kConnectResp = 0x80000001; // CMPP_CONNECT, SMGP Login: the same ids
 constexpr uint8_t kFirstVersion3 = 0x30;
 
@@ -221,13 +182,10 @@ uint64_t EndKey(uint32_t address, uint16_t port) { return uint64_t(address) << 1
 
 // A record whose other end nobody noted (a pasted PDU) talks to this host on its protocol's first port.
 PacketPeer DefaultPeer(const PacketRecordHeader& header) {
-    PacketPeer peer{kLocalhost, 0};
-    for (const PortRow& row : kPorts)
-        if (row.protocol == header.protocol || (row.protocol == kCmpp && header.protocol == kCmpp3) ||
-            (row.protocol == kSmgp && header.protocol == kSmgp3)) {
-            peer.port = row.port;
-            break;
-        }
+    // CMPP 3.0 and SMGP 3.0 travel on the ports of their 2.0 versions.
+    const uint16_t family = header.protocol == kCmpp3 ? kCmpp : header.protocol == kSmgp3 ? kSmgp : header.protocol;
+    const protocol::Protocol* known = protocol::Find(family);
+    PacketPeer peer{kLocalhost, known ? known->ports[0] : uint16_t(0)};
     if (peer.port == 0 || (header.sourceAddress == peer.address && header.sourcePort == peer.port))
         peer.port = static_cast<uint16_t>(header.sourcePort + 1);
     return peer;
@@ -252,22 +210,20 @@ bool ParseDecodeAs(std::string_view text, DecodeAsTable& table, std::string& err
         error = std::string("'").append(portText).append("' is not a port (1 to 65535)");
         return false;
     }
-    const ProtocolInfo* protocol = protocols::FindByCliName(name);
-    if (!protocol) {
-        error = "unknown protocol '" + std::string(name) + "' (smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test)";
+    const protocol::Protocol* named = protocol::FindByCliName(name);
+    if (!named) {
+        error = "unknown protocol '" + std::string(name) + "' (" + std::string(protocol::kCliNameList) + ")";
         return false;
     }
-    table[static_cast<uint16_t>(port)] = protocol->code;
+    table[static_cast<uint16_t>(port)] = named->code;
     return true;
 }
 
 int ProtocolForPort(uint16_t port, const DecodeAsTable& overrides) {
     if (const auto found = overrides.find(port); found != overrides.end())
         return found->second;
-    for (const PortRow& row : kPorts)
-        if (row.port == port)
-            return row.protocol;
-    return -1;
+    const protocol::Protocol* known = protocol::FindByPort(port);
+    return known ? known->code : -1;
 }
 
 CPcapWriter::~CPcapWriter() {
@@ -623,7 +579,7 @@ void CStreamWork::Frame(const PcapFrame& frame) {
         stream.detect = stream.protocol == kCmpp || stream.protocol == kSmgp;
         stream.connection = &m_state.connections[{std::min(from, to), std::max(from, to)}];
     }
-    if (stream.protocol < 0 || !FramingOf(static_cast<uint16_t>(stream.protocol)))
+    if (stream.protocol < 0 || !protocol::Find(static_cast<uint16_t>(stream.protocol)))
         return skip(Skip::UnknownPort);
     Segment(stream, Be32(tcp + 4), tcp[13], tcp + tcpHeader, tcpLength - tcpHeader);
 }
@@ -708,11 +664,11 @@ void CStreamWork::DeliverHeld(Stream& stream) {
 void CStreamWork::Deliver(Stream& stream, const uint8_t* bytes, size_t length) {
     stream.nextSequence += static_cast<uint32_t>(length);
     stream.delivered += length;
-    const Framing& framing = *FramingOf(static_cast<uint16_t>(stream.protocol));
+    const protocol::Protocol& framing = *protocol::Find(static_cast<uint16_t>(stream.protocol));
     const auto plausible = [&framing](const uint8_t* at, size_t available) {
         if (available < 4) return false;
         const uint32_t pduLength = Be32(at);
-        return pduLength >= framing.headerSize && pduLength <= framing.maxLength;
+        return pduLength >= framing.headerSize && pduLength <= framing.maxPdu;
     };
     if (stream.outOfStep) {
         // Only a segment that starts with a believable length is taken as the start of a PDU.
@@ -736,7 +692,7 @@ void CStreamWork::Deliver(Stream& stream, const uint8_t* bytes, size_t length) {
             Note(AddressText(stream.sourceAddress, stream.sourcePort) + " -> " +
                  AddressText(stream.destinationAddress, stream.destinationPort) + ": length field " +
                  std::to_string(pduLength) + " outside " + std::to_string(framing.headerSize) + ".." +
-                 std::to_string(framing.maxLength) + "; the rest of the segment is skipped");
+                 std::to_string(framing.maxPdu) + "; the rest of the segment is skipped");
             stream.outOfStep = true;
             stream.buffer.clear();
             return;

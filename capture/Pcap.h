@@ -14,12 +14,12 @@
 
 namespace pcap {
 
-// Port -> capture protocol code (the codes of decoder/Protocols.h) chosen by the user; overrides the built-in
-// port table (SMPP 2775 5018, CMPP 7890 7900 7930 9168, SGIP 8801 8001, SMGP 8890, CNGP 9890, TEST 8880).
+// Port -> capture protocol code (the codes of protocol/Registry.h) chosen by the user; overrides the
+// registry's well-known ports.
 // CMPP and SMGP stand for either version, which the stream's connect or login shows (before either, a SUBMIT
 // or DELIVER is read by the version whose fields end at its length); CMPP3 and SMGP3 force 3.0.
 using DecodeAsTable = std::map<uint16_t, uint16_t>;
-// "PORT=PROTO" with PROTO a command-line protocol name (protocols::FindByCliName); false with error text.
+// "PORT=PROTO" with PROTO a command-line protocol name (protocol::FindByCliName); false with error text.
 bool ParseDecodeAs(std::string_view text, DecodeAsTable& table, std::string& error);
 // The protocol code for a port, or -1 when neither the overrides nor the built-in table know it.
 int ProtocolForPort(uint16_t port, const DecodeAsTable& overrides);
