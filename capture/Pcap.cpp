@@ -24,8 +24,8 @@ using protocol::kSmgp3;
 constexpr uint32_t kConnect = 0x00000001, kConnectResp = 0x80000001; // CMPP_CONNECT, SMGP Login: the same ids
 constexpr uint8_t kFirstVersion3 = 0x30;
 
-uint32_t Be32(const uint8_t* p) { return packet_record::Be32(p); }
-uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+constexpr auto Be32 = wire::ReadBe32;
+constexpr auto Be16 = wire::ReadBe16;
 
 // Which version of a two-version protocol a PDU announces: 2, 3, or 0 when it cannot tell. The connect or login
 // carries the client's version octet; a few responses differ in length between the versions.
@@ -526,7 +526,7 @@ void CStreamWork::Frame(const PcapFrame& frame) {
     if (captured < at) return skip(cutByCapture ? Skip::Cut : Skip::NotIpv4);
     if (link.typeOffset == kFamilyField) {
         // The address family in the byte order of the host that captured: AF_INET is 2 everywhere.
-        const uint32_t family = packet_record::Le32(data);
+        const uint32_t family = wire::ReadLe32(data);
         if (family != 2 && family != 0x02000000) return skip(Skip::NotIpv4);
     } else if (link.typeOffset != kNoTypeField) {
         uint16_t etherType = Be16(data + link.typeOffset);

@@ -12,7 +12,6 @@
 #include "decoder/Formatters.h"
 #include "decoder/NameIndex.h"
 
-class ByteReader;
 
 // One line of decode output: the text of one field and the bytes of the record it covers.
 struct DecodeLine {
@@ -88,8 +87,8 @@ private:
     int32_t CaseScan(int32_t dispatcherId, int32_t start, const uint8_t* selector, int32_t available) const;
     void AppendText(std::string& out, int32_t position, const uint8_t* p, int32_t width, int32_t available);
     // The value of a kind that the rest of the PDU reads (data coding, report flag, user data
-    // header indicator), remembered as it is shown; false for other kinds.
-    bool AppendPduState(std::string& out, const FieldDescriptor& row, const ByteReader& bytes);
+    // header indicator), remembered as it is shown; false for other kinds. octet: the field's first, 0 if none.
+    bool AppendPduState(std::string& out, const FieldDescriptor& row, uint8_t octet);
     // The value of a kind that holds message content or a TLV; false for other kinds.
     bool AppendMessage(std::string& out, int32_t position, const uint8_t* p, int32_t width);
     void AppendSuffix(std::string& out, int32_t position, const uint8_t* p, int32_t available) const;
