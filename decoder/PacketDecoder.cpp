@@ -202,17 +202,7 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
         for (const Detail& detail : m_details)
             m_lines.push_back({row.id, detail.text, offset + detail.offset, detail.width, row.iconId, 0});
 
-        int32_t next = row.next;
-        if (next == decode_table::kDispatch) {
-            int32_t selectorAt = offset;
-            if (row.selectorId != row.id) {
-                const int32_t source = FindLine(row.selectorId);
-                selectorAt = source < 0 ? -1 : m_lines[source].offset;
-            }
-            next = selectorAt < 0 ? decode_table::kEnd
-                                  : CaseScan(row.id, m_selectorStarts[position], record + selectorAt, total - selectorAt);
-            result = next >= 0 || selectorAt < 0;
-        }
+        const int32_t next = NextRow(position, offset, result);
 
         offset += field.width;
         if (next < 0) break;
@@ -242,6 +232,56 @@ void CPacketDecoder::AppendTrailingOctets(int32_t offset) {
     m_lines.push_back({kTrailingOctetsLineId, m_text, offset, count, iconId, 0});
 }
 
+namespace {
+
+// The octets a submit_multi destination list of `count` entries covers, each entry a flag octet, a
+// number's type and plan when the flag says so, and a NUL-terminated text; -1 when an entry runs past the bytes.
+int32_t DestinationListWidth(const wire::Cursor& bytes, int32_t count) {
+    int32_t at = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        if (!bytes.At(static_cast<size_t>(at)).Has(1)) return -1;
+        const int32_t textAt = at + (bytes.At(static_cast<size_t>(at)).U8() == 1 ? 3 : 1);
+        bool terminated = false;
+        const auto length = static_cast<int32_t>(
+            bytes.At(static_cast<size_t>(textAt)).TextLength(std::numeric_limits<int32_t>::max(), terminated));
+        if (!terminated) return -1;
+        at = textAt + length + 1;
+    }
+    return count < 1 ? 0 : at;
+}
+
+} // namespace
+
+int32_t CPacketDecoder::NextRow(int32_t position, int32_t offset, bool& result) const {
+    const FieldDescriptor& row = m_rows[position];
+    if (row.next != decode_table::kDispatch) return row.next;
+    int32_t selectorAt = offset;
+    if (row.selectorId != row.id) {
+        const int32_t source = FindLine(row.selectorId);
+        selectorAt = source < 0 ? -1 : m_lines[source].offset;
+    }
+    const int32_t next = selectorAt < 0 ? decode_table::kEnd
+                                        : CaseScan(row.id, m_selectorStarts[position], m_record + selectorAt, m_total - selectorAt);
+    result = next >= 0 || selectorAt < 0;
+    return next;
+}
+
+int32_t CPacketDecoder::VariableWidth(int32_t position, const wire::Cursor& bytes) const {
+    const FieldDescriptor& row = m_rows[position];
+    if (KindOf(row) == FieldKind::Smgp3Tlv || KindOf(row) == FieldKind::SmppTlv) return bytes.At(2).U16() + 4;
+    if (KindOf(row) == FieldKind::FailedDestination) {
+        bool terminated = false;
+        return static_cast<int32_t>(bytes.At(2).TextLength(kMaxWidth, terminated)) + 7;
+    }
+    const int32_t source = FindLine(row.widthSourceId);
+    const FieldKind sourceKind = m_sourceKinds[position];
+    if (source < 0 || sourceKind == FieldKind::CaseListEnd) return -1;
+    const int32_t at = m_lines[source].offset;
+    wire::Cursor value = RecordCursor(m_record + at, m_total - at);
+    const int32_t width = ReadByKind(value, sourceKind);
+    return value.Ok() ? width : -1;
+}
+
 void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) const {
     const FieldDescriptor& row = m_rows[position];
     const int32_t remaining = m_total - offset;
@@ -250,25 +290,12 @@ void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) cons
     int32_t width = row.width;
 
     if (width == -1) {
-        if (KindOf(row) == FieldKind::Smgp3Tlv || KindOf(row) == FieldKind::SmppTlv) {
-            if (!bytes.Has(4)) { // not even the tag and length are there
-                field = {Field::Outcome::DoesNotFit, remaining};
-                return;
-            }
-            width = bytes.At(2).U16() + 4;
-        } else if (KindOf(row) == FieldKind::FailedDestination) {
-            bool terminated = false;
-            width = static_cast<int32_t>(bytes.At(2).TextLength(kMaxWidth, terminated)) + 7;
-        } else {
-            const int32_t source = FindLine(row.widthSourceId);
-            const FieldKind sourceKind = m_sourceKinds[position];
-            if (source >= 0 && sourceKind != FieldKind::CaseListEnd) {
-                const int32_t at = m_lines[source].offset;
-                wire::Cursor value = RecordCursor(m_record + at, m_total - at);
-                width = ReadByKind(value, sourceKind);
-                if (!value.Ok()) width = -1;
-            }
+        const bool tlv = KindOf(row) == FieldKind::Smgp3Tlv || KindOf(row) == FieldKind::SmppTlv;
+        if (tlv && !bytes.Has(4)) { // not even the tag and length are there
+            field = {Field::Outcome::DoesNotFit, remaining};
+            return;
         }
+        width = VariableWidth(position, bytes);
     }
     if (width == -1 || width >= kMaxWidth) {
         field = {Field::Outcome::LengthError, width};
@@ -279,27 +306,13 @@ void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) cons
     case FieldKind::Numbers21:
     case FieldKind::Numbers21Too:
     case FieldKind::Numbers32: width *= NumberWidth(KindOf(row)); break;
-    case FieldKind::DestinationList: {
-        const int32_t count = width;
-        int32_t at = 0;
-        for (int32_t i = 0; i < count; ++i) {
-            if (!bytes.At(static_cast<size_t>(at)).Has(1)) {
-                field = {Field::Outcome::DoesNotFit, remaining};
-                return;
-            }
-            const int32_t textAt = at + (bytes.At(static_cast<size_t>(at)).U8() == 1 ? 3 : 1);
-            bool terminated = false;
-            const auto length = static_cast<int32_t>(
-                bytes.At(static_cast<size_t>(textAt)).TextLength(std::numeric_limits<int32_t>::max(), terminated));
-            if (!terminated) {
-                field = {Field::Outcome::DoesNotFit, remaining};
-                return;
-            }
-            at = textAt + length + 1;
+    case FieldKind::DestinationList:
+        width = DestinationListWidth(bytes, width);
+        if (width < 0) {
+            field = {Field::Outcome::DoesNotFit, remaining};
+            return;
         }
-        width = count < 1 ? 0 : at;
         break;
-    }
     case FieldKind::CString: {
         bool terminated = false;
         const auto length = static_cast<int32_t>(bytes.TextLength(static_cast<size_t>(width), terminated));
