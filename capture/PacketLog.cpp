@@ -99,7 +99,7 @@ const uint8_t* CPacketLog::PacketAt(int32_t index, uint32_t* length) const {
     if (m_area.empty() || index < 0 || index >= GetCount())
         return nullptr;
     const uint32_t start = m_offsets[index];
-    const uint32_t packetLength = packet_record::Le32(m_area.data() + start);
+    const uint32_t packetLength = wire::ReadLe32(m_area.data() + start);
     if (uint64_t(start) + packetLength > kAreaSize)
         return nullptr;
     if (length)

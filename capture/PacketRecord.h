@@ -22,21 +22,14 @@ inline constexpr uint32_t kHeaderSize = 16;
 // The PDU's command id is its second 32-bit word, big-endian, in every protocol we capture.
 inline constexpr uint32_t kCommandIdOffset = kHeaderSize + 4;
 
-inline uint32_t Le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-// The wire kit's big-endian read, under the name the pcap importer calls it by.
-inline constexpr uint32_t Be32(const uint8_t* p) { return wire::ReadBe32(p); }
-
 // record holds at least kHeaderSize octets.
 inline PacketRecordHeader ReadHeader(const uint8_t* record) {
     PacketRecordHeader header;
-    header.packetLength = Le32(record);
-    header.time = Le32(record + 4);
+    header.packetLength = wire::ReadLe32(record);
+    header.time = wire::ReadLe32(record + 4);
     header.sourceAddress = wire::ReadBe32(record + 8);
-    header.sourcePort = static_cast<uint16_t>(record[12] | record[13] << 8);
-    header.protocol = static_cast<uint16_t>(record[14] | record[15] << 8);
+    header.sourcePort = wire::ReadLe16(record + 12);
+    header.protocol = wire::ReadLe16(record + 14);
     return header;
 }
 

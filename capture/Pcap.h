@@ -1,8 +1,9 @@
-// Capture files: the capture log written as a classic pcap file, and pcap or pcapng files read
-// back into it. Plain C++, no Qt; libpcap does the file reading.
+// Capture files: pcap or pcapng files read into the capture log (and, from PcapWriter.h, the log written
+// as one). Plain C++, no Qt; libpcap does the file reading.
 #pragma once
 
 #include "capture/PacketLog.h"
+#include "capture/PcapWriter.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -14,53 +15,15 @@
 
 namespace pcap {
 
-// Port -> capture protocol code (the codes of decoder/Protocols.h) chosen by the user; overrides the built-in
-// port table (SMPP 2775 5018, CMPP 7890 7900 7930 9168, SGIP 8801 8001, SMGP 8890, CNGP 9890, TEST 8880).
+// Port -> capture protocol code (the codes of protocol/Registry.h) chosen by the user; overrides the
+// registry's well-known ports.
 // CMPP and SMGP stand for either version, which the stream's connect or login shows (before either, a SUBMIT
 // or DELIVER is read by the version whose fields end at its length); CMPP3 and SMGP3 force 3.0.
 using DecodeAsTable = std::map<uint16_t, uint16_t>;
-// "PORT=PROTO" with PROTO a command-line protocol name (protocols::FindByCliName); false with error text.
+// "PORT=PROTO" with PROTO a command-line protocol name (protocol::FindByCliName); false with error text.
 bool ParseDecodeAs(std::string_view text, DecodeAsTable& table, std::string& error);
 // The protocol code for a port, or -1 when neither the overrides nor the built-in table know it.
 int ProtocolForPort(uint16_t port, const DecodeAsTable& overrides);
-
-// Writes capture records as the frames of a classic pcap file: Ethernet, IPv4 and TCP synthesized from each
-// record's source and the other end of its connection, sequence and acknowledgement numbers carried on per
-// connection so that analysers put the streams back together. Each frame goes out in one write, so a file cut
-// off at any moment ends, at worst, inside its last frame.
-class CPcapWriter {
-public:
-    CPcapWriter() = default;
-    ~CPcapWriter();
-    CPcapWriter(const CPcapWriter&) = delete;
-    CPcapWriter& operator=(const CPcapWriter&) = delete;
-
-    bool Open(const std::string& path, std::string& error);
-    // record: a whole capture record (header and PDU) of length octets.
-    bool Write(const uint8_t* record, uint32_t length, PacketPeer peer);
-    bool Flush();
-    bool Close(std::string& error);
-    bool IsOpen() const { return m_file != nullptr; }
-
-private:
-    struct Direction {
-        uint32_t nextSequence = 0;
-    };
-    struct Connection {
-        Direction directions[2]; // from the lower end, from the higher end
-    };
-    std::FILE* m_file = nullptr;
-    bool m_failed = false;
-    std::map<uint64_t, std::map<uint64_t, Connection>> m_connections; // lower end -> higher end
-    uint16_t m_ipId = 0;
-    uint32_t m_lastSecond = 0;
-    uint32_t m_microsecond = 0; // orders the frames of one second
-    std::vector<uint8_t> m_frame;
-};
-
-// Writes the whole capture log as a classic pcap file (Ethernet; synthesized IPv4/TCP per connection with
-// consistent sequence/acknowledgement numbers; record times kept). False with error text on failure.
-bool ExportLog(const CPacketLog& log, const std::string& path, std::string& error);
 
 struct ImportSummary {
     uint64_t frames = 0, pdus = 0;

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "decoder/ByteReader.h"
+#include "decoder/RecordCursor.h"
 #include "decoder/Formatters.h"
 #include "decoder/GbkText.h"
 #include "decoder/TextAppend.h"
@@ -25,34 +25,34 @@ int32_t CodeTableOf(FieldKind kind) {
 }
 
 // The value of a kind that reads as a number or a fixed run of numbers; false for other kinds.
-bool AppendNumber(std::string& out, FieldKind kind, const ByteReader& bytes) {
+bool AppendNumber(std::string& out, FieldKind kind, wire::Cursor bytes) {
     switch (kind) {
-    case FieldKind::U32Host: AppendDecimal(out, bytes.U32Le(0)); return true;
-    case FieldKind::U32Net: AppendDecimal(out, bytes.U32Be(0)); return true;
-    case FieldKind::S16Host: AppendDecimal(out, static_cast<int16_t>(bytes.U16Le(0))); return true;
+    case FieldKind::U32Host: AppendDecimal(out, bytes.U32Le()); return true;
+    case FieldKind::U32Net: AppendDecimal(out, bytes.U32()); return true;
+    case FieldKind::S16Host: AppendDecimal(out, static_cast<int16_t>(bytes.U16Le())); return true;
     case FieldKind::U16Net:
-    case FieldKind::U16NetToo: AppendDecimal(out, bytes.U16Be(0)); return true;
-    case FieldKind::U16Host: AppendDecimal(out, bytes.U16Le(0)); return true;
+    case FieldKind::U16NetToo: AppendDecimal(out, bytes.U16()); return true;
+    case FieldKind::U16Host: AppendDecimal(out, bytes.U16Le()); return true;
     case FieldKind::U8:
-    case FieldKind::Octet: AppendDecimal(out, bytes.U8(0)); return true;
-    case FieldKind::LocalTime: AppendLocalTime(out, bytes.U32Le(0)); return true;
-    case FieldKind::Hex32: out.append("0x"); AppendHexDigits(out, bytes.U32Be(0), 8); return true;
-    case FieldKind::Hex16: out.append("0x"); AppendHexDigits(out, bytes.U16Be(0), 4); return true;
-    case FieldKind::Ipv4Net: AppendIpv4(out, bytes.U32Be(0)); return true;
-    case FieldKind::Ipv4Host: AppendIpv4(out, bytes.U32Le(0)); return true;
+    case FieldKind::Octet: AppendDecimal(out, bytes.U8()); return true;
+    case FieldKind::LocalTime: AppendLocalTime(out, bytes.U32Le()); return true;
+    case FieldKind::Hex32: out.append("0x"); AppendHexDigits(out, bytes.U32(), 8); return true;
+    case FieldKind::Hex16: out.append("0x"); AppendHexDigits(out, bytes.U16(), 4); return true;
+    case FieldKind::Ipv4Net: AppendIpv4(out, bytes.U32()); return true;
+    case FieldKind::Ipv4Host: AppendIpv4(out, bytes.U32Le()); return true;
     case FieldKind::Version: {
-        const uint8_t version = bytes.U8(0);
+        const uint8_t version = bytes.U8();
         AppendDecimal(out, version >> 4);
         out.push_back('.');
         AppendDecimal(out, version & 0xF);
         return true;
     }
     case FieldKind::SgipSequence:
-        AppendDecimal(out, bytes.U32Be(0));
+        AppendDecimal(out, bytes.U32());
         out.push_back(' ');
-        AppendDecimal(out, bytes.U32Be(4));
+        AppendDecimal(out, bytes.U32());
         out.push_back(' ');
-        AppendDecimal(out, bytes.U32Be(8));
+        AppendDecimal(out, bytes.U32());
         return true;
     default: return false;
     }
@@ -60,10 +60,10 @@ bool AppendNumber(std::string& out, FieldKind kind, const ByteReader& bytes) {
 
 // The value of a kind that shows the field's characters or octets; false for other kinds.
 bool AppendCharacters(std::string& out, FieldKind kind, const uint8_t* p, int32_t width, int32_t available) {
-    const ByteReader bytes(p, available);
+    wire::Cursor bytes = RecordCursor(p, available);
     switch (kind) {
     case FieldKind::Char: {
-        const uint8_t c = bytes.U8(0);
+        const uint8_t c = bytes.U8();
         if (c != 0) AppendGbkText(out, &c, 1); // a lone byte above 0x7F shows as \xNN
         return true;
     }
@@ -83,7 +83,8 @@ bool AppendCharacters(std::string& out, FieldKind kind, const uint8_t* p, int32_
         for (int32_t at = 0; at < width;) {
             const int32_t textAt = at + (p[at] == 1 ? 3 : 1);
             bool terminated = false;
-            const int32_t length = bytes.TextLength(textAt, width - textAt, terminated);
+            const auto length = static_cast<int32_t>(
+                bytes.At(static_cast<size_t>(textAt)).TextLength(static_cast<size_t>(std::max(0, width - textAt)), terminated));
             if (at > 0) out.push_back(',');
             AppendGbkText(out, p + textAt, length);
             at = textAt + length + 1;
@@ -95,10 +96,10 @@ bool AppendCharacters(std::string& out, FieldKind kind, const uint8_t* p, int32_
 
 // The value of a kind named from a code table; false for other kinds.
 bool AppendCoded(std::string& out, FieldKind kind, const NameIndex& names, const uint8_t* p, int32_t available) {
-    const ByteReader bytes(p, available);
+    wire::Cursor bytes = RecordCursor(p, available);
     switch (kind) {
     case FieldKind::ProtocolCode: {
-        const uint16_t code = bytes.U16Le(0);
+        const uint16_t code = bytes.U16Le();
         AppendDecimal(out, code);
         out.append(" (").append(names.FindCodeName(decode_ids::kProtocolCodes, code)).push_back(')');
         return true;
@@ -109,7 +110,7 @@ bool AppendCoded(std::string& out, FieldKind kind, const NameIndex& names, const
     case FieldKind::SgipCommand:
     case FieldKind::CngpCommand:
     case FieldKind::SmppCommand: {
-        const uint32_t code = bytes.U32Be(0);
+        const uint32_t code = bytes.U32();
         out.append("0x");
         AppendHexDigits(out, code, 8);
         out.append(" (").append(names.FindCodeName(CodeTableOf(kind), code)).push_back(')');
@@ -120,8 +121,8 @@ bool AppendCoded(std::string& out, FieldKind kind, const NameIndex& names, const
         // The composite reads fields out of the identifier; its octets as one number are what
         // another gateway's log shows.
         out.append(" (0x");
-        AppendHexDigits(out, bytes.U32Be(0), 8);
-        AppendHexDigits(out, bytes.U32Be(4), 8);
+        AppendHexDigits(out, bytes.U32(), 8);
+        AppendHexDigits(out, bytes.U32(), 8);
         out.push_back(')');
         return true;
     default: return false;
@@ -132,6 +133,6 @@ bool AppendCoded(std::string& out, FieldKind kind, const NameIndex& names, const
 
 bool AppendFieldValue(std::string& out, FieldKind kind, const NameIndex& names, const uint8_t* p, int32_t width,
                       int32_t available) {
-    return AppendNumber(out, kind, ByteReader(p, available)) || AppendCharacters(out, kind, p, width, available) ||
+    return AppendNumber(out, kind, RecordCursor(p, available)) || AppendCharacters(out, kind, p, width, available) ||
            AppendCoded(out, kind, names, p, available);
 }

@@ -6,7 +6,7 @@
 #include <ctime>
 #include <iterator>
 
-#include "decoder/ByteReader.h"
+#include "decoder/RecordCursor.h"
 #include "decoder/GbkText.h"
 #include "decoder/NameIndex.h"
 #include "decoder/TextAppend.h"
@@ -110,10 +110,10 @@ std::string FormatBits(uint8_t value) { return Formatted(AppendBits, value); }
 void AppendCmppMsgId(std::string& out, const uint8_t* bytes, int32_t available) {
     uint8_t id[8] = {};
     if (bytes && available > 0) std::memcpy(id, bytes, static_cast<size_t>(std::min(available, 8)));
-    const ByteReader reader(id, 8);
-    const uint32_t w0 = reader.U32Be(0);
-    const uint32_t w1 = reader.U32Be(3);
-    const uint32_t w2 = reader.U32Be(4);
+    const wire::Cursor reader(id, sizeof id);
+    const uint32_t w0 = reader.At(0).U32();
+    const uint32_t w1 = reader.At(3).U32();
+    const uint32_t w2 = reader.At(4).U32();
     AppendPadded(out, (w0 & 0xF0000000) >> 28, 2); // month
     AppendPadded(out, (w0 & 0x0F800000) >> 23, 2); // day
     AppendPadded(out, (w0 & 0x007C0000) >> 18, 2); // hour
@@ -252,7 +252,7 @@ void AppendCmppReport(std::string& out, const uint8_t* bytes, int32_t available,
     out.append(", 目的号码 = ");
     AppendTextAt(out, bytes, available, 35, destWidth);
     out.append(", SMSC = ");
-    AppendDecimal(out, ByteReader(bytes, available).U32Be(smscAt));
+    AppendDecimal(out, RecordCursor(bytes, available).At(static_cast<size_t>(smscAt)).U32());
 }
 std::string FormatCmppReport(const uint8_t* bytes, int32_t available, CmppReportLayout layout) {
     return Formatted(AppendCmppReport, bytes, available, layout);
@@ -298,10 +298,11 @@ std::string FormatEsmClass(const NameIndex& names, int32_t descriptorId, uint8_t
 }
 
 void AppendSmgp3Tlv(std::string& out, const NameIndex& names, const uint8_t* bytes, int32_t available) {
-    const ByteReader reader(bytes, available);
-    const uint16_t tag = reader.U16Be(0);
+    wire::Cursor reader = RecordCursor(bytes, available);
+    const uint16_t tag = reader.U16();
+    const uint16_t declared = reader.U16();
     // The value is read at its own length, as far as the PDU holds it.
-    const int32_t length = available > 4 ? std::min<int32_t>(reader.U16Be(2), available - 4) : 0;
+    const int32_t length = available > 4 ? std::min<int32_t>(declared, available - 4) : 0;
     const uint8_t* value = length > 0 ? bytes + 4 : nullptr;
 
     const auto entry = std::find_if(std::begin(Smgp3TlvNameTable), std::end(Smgp3TlvNameTable),
@@ -349,9 +350,9 @@ void AppendSmppTlvName(std::string& out, uint16_t tag) {
 }
 
 void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
-    const ByteReader tlv(bytes, available);
-    const uint16_t tag = tlv.U16Be(0);
-    const uint16_t length = tlv.U16Be(2);
+    wire::Cursor tlv = RecordCursor(bytes, available);
+    const uint16_t tag = tlv.U16();
+    const uint16_t length = tlv.U16();
 
     const auto entry = std::find_if(std::begin(SmppTlvNameTable), std::end(SmppTlvNameTable),
                                     [tag](const TlvName& row) { return row.tag == tag; });
@@ -366,17 +367,17 @@ void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
                                                                     : rule->value;
     // Only the parameter's own value bytes are read; a value too short for its rule shows nothing.
     const int32_t valueBytes = available > 4 ? std::min<int32_t>(length, available - 4) : 0;
-    const ByteReader value(valueBytes > 0 ? bytes + 4 : nullptr, valueBytes);
+    wire::Cursor value = RecordCursor(valueBytes > 0 ? bytes + 4 : nullptr, valueBytes);
     switch (kind) {
     case SmppTlvValue::U32:
-        if (value.Has(0, 4)) AppendDecimal(out, value.U32Be(0));
+        if (value.Has(4)) AppendDecimal(out, value.U32());
         break;
     case SmppTlvValue::U16:
-        if (value.Has(0, 2)) AppendDecimal(out, value.U16Be(0));
+        if (value.Has(2)) AppendDecimal(out, value.U16());
         break;
     case SmppTlvValue::U8:
-        if (value.Has(0, 1)) {
-            const uint8_t octet = value.U8(0);
+        if (value.Has(1)) {
+            const uint8_t octet = value.U8();
             AppendDecimal(out, octet);
             const auto named = std::find_if(std::begin(SmppTlvValueNames), std::end(SmppTlvValueNames),
                                             [tag, octet](const SmppTlvValueName& row) { return row.tag == tag && row.value == octet; });
@@ -384,10 +385,11 @@ void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
         }
         break;
     case SmppTlvValue::Version:
-        if (value.Has(0, 1)) {
-            AppendDecimal(out, value.U8(0) >> 4);
+        if (value.Has(1)) {
+            const uint8_t version = value.U8();
+            AppendDecimal(out, version >> 4);
             out.push_back('.');
-            AppendDecimal(out, value.U8(0) & 0xF);
+            AppendDecimal(out, version & 0xF);
         }
         break;
     case SmppTlvValue::None: break;

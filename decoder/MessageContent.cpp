@@ -4,24 +4,25 @@
 #include <cctype>
 #include <iterator>
 
-#include "decoder/ByteReader.h"
+#include "decoder/RecordCursor.h"
 #include "decoder/tables/TlvNames.h"
 
 namespace {
 
 // The reference, total and part of a concatenation element, when it is one and long enough.
-std::optional<Concatenation> ReadConcatenation(const ByteReader& element, uint8_t identifier, int32_t length) {
+std::optional<Concatenation> ReadConcatenation(const wire::Cursor& element, uint8_t identifier, int32_t length) {
     const bool reference8 = identifier == kUdhConcatenation8 && length >= 3;
     const bool reference16 = identifier == kUdhConcatenation16 && length >= 4;
     if (!reference8 && !reference16) return std::nullopt;
     const int32_t totalAt = reference8 ? 3 : 4;
-    return Concatenation{reference8 ? element.U8(2) : element.U16Be(2), element.U8(totalAt), element.U8(totalAt + 1)};
+    return Concatenation{reference8 ? element.At(2).U8() : element.At(2).U16(), element.At(totalAt).U8(),
+                         element.At(totalAt + 1).U8()};
 }
 
 // The ports of a port addressing element, when it is one of its exact length (2 or 4 octets).
-std::optional<PortAddress> ReadPorts(const ByteReader& element, uint8_t identifier, int32_t length) {
-    if (identifier == kUdhPorts8 && length == 2) return PortAddress{element.U8(2), element.U8(3)};
-    if (identifier == kUdhPorts16 && length == 4) return PortAddress{element.U16Be(2), element.U16Be(4)};
+std::optional<PortAddress> ReadPorts(const wire::Cursor& element, uint8_t identifier, int32_t length) {
+    if (identifier == kUdhPorts8 && length == 2) return PortAddress{element.At(2).U8(), element.At(3).U8()};
+    if (identifier == kUdhPorts16 && length == 4) return PortAddress{element.At(2).U16(), element.At(4).U16()};
     return std::nullopt;
 }
 
@@ -54,13 +55,15 @@ std::optional<UserDataHeader> ParseUserDataHeader(const uint8_t* p, int32_t widt
         return header;
     }
     for (int32_t i = 1; i < end;) {
-        const ByteReader element(p + i, end - i);
-        const int32_t length = element.Has(0, 2) ? element.U8(1) : -1;
-        if (length < 0 || !element.Has(2, length)) {
+        // An element is its identifier, its length and that many octets of value.
+        const wire::Cursor element = RecordCursor(p + i, end - i);
+        wire::Cursor head = element;
+        const uint8_t identifier = head.U8();
+        const int32_t length = head.Has(1) ? head.U8() : -1;
+        if (length < 0 || !head.Has(static_cast<size_t>(length))) {
             header.elements.push_back({i, end - i, true, 0, -1, std::nullopt, std::nullopt});
             break;
         }
-        const uint8_t identifier = element.U8(0);
         header.elements.push_back({i, 2 + length, false, identifier, length, ReadConcatenation(element, identifier, length),
                                    ReadPorts(element, identifier, length)});
         i += 2 + length;
@@ -118,13 +121,12 @@ std::optional<std::vector<ReceiptField>> ParseReceipt(std::string_view text) {
 }
 
 bool Smgp3TlvsSetUdhi(const uint8_t* p, int32_t size) {
-    const ByteReader tlvs(p, size);
-    for (int32_t at = 0; tlvs.Has(at, 4);) {
-        const uint16_t tag = tlvs.U16Be(at);
-        const int32_t length = tlvs.U16Be(at + 2);
-        if (!tlvs.Has(at + 4, length)) break;
-        if (tag == kSmgp3TpUdhi && length >= 1 && tlvs.U8(at + 4) == 1) return true;
-        at += 4 + length;
+    wire::Cursor tlvs = RecordCursor(p, size);
+    while (tlvs.Has(4)) {
+        const uint16_t tag = tlvs.U16();
+        const std::span<const uint8_t> value = tlvs.Bytes(tlvs.U16());
+        if (!tlvs.Ok()) break;
+        if (tag == kSmgp3TpUdhi && !value.empty() && value[0] == 1) return true;
     }
     return false;
 }

@@ -10,7 +10,7 @@
 #include <limits>
 #include <unordered_map>
 
-#include "decoder/ByteReader.h"
+#include "decoder/RecordCursor.h"
 #include "decoder/FieldValueText.h"
 #include "decoder/Formatters.h"
 #include "decoder/GbkText.h"
@@ -28,13 +28,13 @@ constexpr int32_t kMaxWidth = 4096;
 constexpr FieldDescriptor kTerminator = {-1, -1, -1, "", -1, -1, 0, 0, -1, -1};
 
 // The value of an integer field as a width source or selector reads it, by the source's kind.
-int32_t ReadByKind(const ByteReader& reader, FieldKind kind) {
+int32_t ReadByKind(wire::Cursor& reader, FieldKind kind) {
     switch (kind) {
-    case FieldKind::U32Host: return static_cast<int32_t>(reader.U32Le(0));
-    case FieldKind::U32Net: return static_cast<int32_t>(reader.U32Be(0));
-    case FieldKind::S16Host: return static_cast<int16_t>(reader.U16Le(0));
-    case FieldKind::U16Net: return reader.U16Be(0);
-    default: return reader.U8(0);
+    case FieldKind::U32Host: return static_cast<int32_t>(reader.U32Le());
+    case FieldKind::U32Net: return static_cast<int32_t>(reader.U32());
+    case FieldKind::S16Host: return static_cast<int16_t>(reader.U16Le());
+    case FieldKind::U16Net: return reader.U16();
+    default: return reader.U8();
     }
 }
 
@@ -202,17 +202,7 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
         for (const Detail& detail : m_details)
             m_lines.push_back({row.id, detail.text, offset + detail.offset, detail.width, row.iconId, 0});
 
-        int32_t next = row.next;
-        if (next == decode_table::kDispatch) {
-            int32_t selectorAt = offset;
-            if (row.selectorId != row.id) {
-                const int32_t source = FindLine(row.selectorId);
-                selectorAt = source < 0 ? -1 : m_lines[source].offset;
-            }
-            next = selectorAt < 0 ? decode_table::kEnd
-                                  : CaseScan(row.id, m_selectorStarts[position], record + selectorAt, total - selectorAt);
-            result = next >= 0 || selectorAt < 0;
-        }
+        const int32_t next = NextRow(position, offset, result);
 
         offset += field.width;
         if (next < 0) break;
@@ -242,33 +232,70 @@ void CPacketDecoder::AppendTrailingOctets(int32_t offset) {
     m_lines.push_back({kTrailingOctetsLineId, m_text, offset, count, iconId, 0});
 }
 
+namespace {
+
+// The octets a submit_multi destination list of `count` entries covers, each entry a flag octet, a
+// number's type and plan when the flag says so, and a NUL-terminated text; -1 when an entry runs past the bytes.
+int32_t DestinationListWidth(const wire::Cursor& bytes, int32_t count) {
+    int32_t at = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        if (!bytes.At(static_cast<size_t>(at)).Has(1)) return -1;
+        const int32_t textAt = at + (bytes.At(static_cast<size_t>(at)).U8() == 1 ? 3 : 1);
+        bool terminated = false;
+        const auto length = static_cast<int32_t>(
+            bytes.At(static_cast<size_t>(textAt)).TextLength(std::numeric_limits<int32_t>::max(), terminated));
+        if (!terminated) return -1;
+        at = textAt + length + 1;
+    }
+    return count < 1 ? 0 : at;
+}
+
+} // namespace
+
+int32_t CPacketDecoder::NextRow(int32_t position, int32_t offset, bool& result) const {
+    const FieldDescriptor& row = m_rows[position];
+    if (row.next != decode_table::kDispatch) return row.next;
+    int32_t selectorAt = offset;
+    if (row.selectorId != row.id) {
+        const int32_t source = FindLine(row.selectorId);
+        selectorAt = source < 0 ? -1 : m_lines[source].offset;
+    }
+    const int32_t next = selectorAt < 0 ? decode_table::kEnd
+                                        : CaseScan(row.id, m_selectorStarts[position], m_record + selectorAt, m_total - selectorAt);
+    result = next >= 0 || selectorAt < 0;
+    return next;
+}
+
+int32_t CPacketDecoder::VariableWidth(int32_t position, const wire::Cursor& bytes) const {
+    const FieldDescriptor& row = m_rows[position];
+    if (KindOf(row) == FieldKind::Smgp3Tlv || KindOf(row) == FieldKind::SmppTlv) return bytes.At(2).U16() + 4;
+    if (KindOf(row) == FieldKind::FailedDestination) {
+        bool terminated = false;
+        return static_cast<int32_t>(bytes.At(2).TextLength(kMaxWidth, terminated)) + 7;
+    }
+    const int32_t source = FindLine(row.widthSourceId);
+    const FieldKind sourceKind = m_sourceKinds[position];
+    if (source < 0 || sourceKind == FieldKind::CaseListEnd) return -1;
+    const int32_t at = m_lines[source].offset;
+    wire::Cursor value = RecordCursor(m_record + at, m_total - at);
+    const int32_t width = ReadByKind(value, sourceKind);
+    return value.Ok() ? width : -1;
+}
+
 void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) const {
     const FieldDescriptor& row = m_rows[position];
     const int32_t remaining = m_total - offset;
-    const ByteReader bytes(m_record + offset, remaining);
+    const wire::Cursor bytes = RecordCursor(m_record + offset, remaining);
     field = Field{};
     int32_t width = row.width;
 
     if (width == -1) {
-        if (KindOf(row) == FieldKind::Smgp3Tlv || KindOf(row) == FieldKind::SmppTlv) {
-            if (!bytes.Has(0, 4)) { // not even the tag and length are there
-                field = {Field::Outcome::DoesNotFit, remaining};
-                return;
-            }
-            width = bytes.U16Be(2) + 4;
-        } else if (KindOf(row) == FieldKind::FailedDestination) {
-            bool terminated = false;
-            width = bytes.TextLength(2, kMaxWidth, terminated) + 7;
-        } else {
-            const int32_t source = FindLine(row.widthSourceId);
-            const FieldKind sourceKind = m_sourceKinds[position];
-            if (source >= 0 && sourceKind != FieldKind::CaseListEnd) {
-                const int32_t at = m_lines[source].offset;
-                const ByteReader value(m_record + at, m_total - at);
-                width = ReadByKind(value, sourceKind);
-                if (value.Failed()) width = -1;
-            }
+        const bool tlv = KindOf(row) == FieldKind::Smgp3Tlv || KindOf(row) == FieldKind::SmppTlv;
+        if (tlv && !bytes.Has(4)) { // not even the tag and length are there
+            field = {Field::Outcome::DoesNotFit, remaining};
+            return;
         }
+        width = VariableWidth(position, bytes);
     }
     if (width == -1 || width >= kMaxWidth) {
         field = {Field::Outcome::LengthError, width};
@@ -279,29 +306,16 @@ void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) cons
     case FieldKind::Numbers21:
     case FieldKind::Numbers21Too:
     case FieldKind::Numbers32: width *= NumberWidth(KindOf(row)); break;
-    case FieldKind::DestinationList: {
-        const int32_t count = width;
-        int32_t at = 0;
-        for (int32_t i = 0; i < count; ++i) {
-            if (!bytes.Has(at, 1)) {
-                field = {Field::Outcome::DoesNotFit, remaining};
-                return;
-            }
-            const int32_t textAt = at + (bytes.U8(at) == 1 ? 3 : 1);
-            bool terminated = false;
-            const int32_t length = bytes.TextLength(textAt, std::numeric_limits<int32_t>::max(), terminated);
-            if (!terminated) {
-                field = {Field::Outcome::DoesNotFit, remaining};
-                return;
-            }
-            at = textAt + length + 1;
+    case FieldKind::DestinationList:
+        width = DestinationListWidth(bytes, width);
+        if (width < 0) {
+            field = {Field::Outcome::DoesNotFit, remaining};
+            return;
         }
-        width = count < 1 ? 0 : at;
         break;
-    }
     case FieldKind::CString: {
         bool terminated = false;
-        const int32_t length = bytes.TextLength(0, width, terminated);
+        const auto length = static_cast<int32_t>(bytes.TextLength(static_cast<size_t>(width), terminated));
         if (terminated) width = length + 1;
         break;
     }
@@ -315,7 +329,7 @@ void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) cons
 
 int32_t CPacketDecoder::CaseScan(int32_t dispatcherId, int32_t start, const uint8_t* selector, int32_t available) const {
     if (start < 0) return -1;
-    const ByteReader bytes(selector, available);
+    const wire::Cursor bytes = RecordCursor(selector, available);
     char text[16];
     for (int32_t position = start; position < static_cast<int32_t>(m_rows.size()); ++position) {
         const FieldDescriptor& row = m_rows[position];
@@ -330,8 +344,9 @@ int32_t CPacketDecoder::CaseScan(int32_t dispatcherId, int32_t start, const uint
         case FieldKind::U16Net:
         case FieldKind::Hex32: {
             const FieldKind kind = KindOf(row);
-            const int32_t number = ReadByKind(bytes, kind == FieldKind::Hex32 ? FieldKind::U32Net : kind);
-            if (bytes.Failed()) return -1; // the selector's bytes are not all in the record
+            wire::Cursor reader = bytes;
+            const int32_t number = ReadByKind(reader, kind == FieldKind::Hex32 ? FieldKind::U32Net : kind);
+            if (!reader.Ok()) return -1; // the selector's bytes are not all in the record
             char* end = text;
             if (kind == FieldKind::Hex32) {
                 for (int shift = 28; shift >= 0; shift -= 4) *end++ = "0123456789ABCDEF"[(static_cast<uint32_t>(number) >> shift) & 0xF];
@@ -343,7 +358,7 @@ int32_t CPacketDecoder::CaseScan(int32_t dispatcherId, int32_t start, const uint
         }
         case FieldKind::Text: {
             bool terminated = false;
-            const int32_t length = bytes.TextLength(0, row.width, terminated);
+            const auto length = static_cast<int32_t>(bytes.TextLength(static_cast<size_t>(std::max(0, row.width)), terminated));
             if (!terminated && length < row.width) continue; // the text runs past the record
             value = std::string_view(reinterpret_cast<const char*>(selector), static_cast<size_t>(length));
             break;
@@ -369,8 +384,8 @@ void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_
     if (kind == FieldKind::Label) return;
     // Every other kind shows "label value"; a kind without a rule shows no text of its own.
     out.push_back(' ');
-    const ByteReader bytes(p, available);
-    const bool shown = AppendFieldValue(out, kind, m_names, p, width, available) || AppendPduState(out, row, bytes) ||
+    const bool shown = AppendFieldValue(out, kind, m_names, p, width, available) ||
+                       AppendPduState(out, row, RecordCursor(p, available).U8()) ||
                        AppendMessage(out, position, p, width);
     if (!shown) out.resize(start);
     // Every number after the first that the count announces gets a line of its own, under the same label.
@@ -382,23 +397,23 @@ void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_
     }
 }
 
-bool CPacketDecoder::AppendPduState(std::string& out, const FieldDescriptor& row, const ByteReader& bytes) {
+bool CPacketDecoder::AppendPduState(std::string& out, const FieldDescriptor& row, uint8_t octet) {
     switch (KindOf(row)) {
     case FieldKind::TpUdhi:
-        m_udhi = bytes.U8(0) == 1;
-        AppendDecimal(out, bytes.U8(0));
+        m_udhi = octet == 1;
+        AppendDecimal(out, octet);
         return true;
     case FieldKind::DataCoding:
-        m_dataCoding = bytes.U8(0);
-        AppendDecimal(out, bytes.U8(0));
+        m_dataCoding = octet;
+        AppendDecimal(out, octet);
         return true;
     case FieldKind::ReportFlag:
-        m_isReport = static_cast<int8_t>(bytes.U8(0));
+        m_isReport = static_cast<int8_t>(octet);
         AppendDecimal(out, m_isReport);
         return true;
     case FieldKind::Bits:
-        if (IsEsmClassField(row.id)) m_udhi = (bytes.U8(0) & kEsmClassUdhi) != 0;
-        AppendBits(out, bytes.U8(0));
+        if (IsEsmClassField(row.id)) m_udhi = (octet & kEsmClassUdhi) != 0;
+        AppendBits(out, octet);
         return true;
     default: return false;
     }
@@ -409,7 +424,7 @@ bool CPacketDecoder::AppendMessage(std::string& out, int32_t position, const uin
     switch (kind) {
     case FieldKind::Smgp3Tlv: AppendSmgp3Tlv(out, m_names, p, width); return true;
     case FieldKind::SmppTlv:
-        if (ByteReader(p, width).U16Be(0) != kSmppMessagePayload) {
+        if (RecordCursor(p, width).U16() != kSmppMessagePayload) {
             AppendSmppTlv(out, p, width);
             return true;
         }
@@ -523,9 +538,9 @@ void CPacketDecoder::AddReceiptFields(int32_t position, const uint8_t* p, int32_
 
 void CPacketDecoder::AppendSuffix(std::string& out, int32_t position, const uint8_t* p, int32_t available) const {
     const FieldDescriptor& row = m_rows[position];
-    const ByteReader bytes(p, available);
+    wire::Cursor bytes = RecordCursor(p, available);
     if (IsEsmClassField(row.id)) {
-        if (bytes.Has(0, 1)) AppendEsmClass(out, m_names, row.id, bytes.U8(0));
+        if (bytes.Has(1)) AppendEsmClass(out, m_names, row.id, bytes.U8());
         return;
     }
     const int32_t category = m_nameCategories[position];
@@ -534,19 +549,19 @@ void CPacketDecoder::AppendSuffix(std::string& out, int32_t position, const uint
     int32_t value = 0;
     switch (KindOf(row)) {
     case FieldKind::U32Net:
-    case FieldKind::Hex32: value = static_cast<int32_t>(bytes.U32Be(0)); break;
-    case FieldKind::U16Net: value = bytes.U16Be(0); break;
+    case FieldKind::Hex32: value = static_cast<int32_t>(bytes.U32()); break;
+    case FieldKind::U16Net: value = bytes.U16(); break;
     case FieldKind::Text: // two-digit fee-type codes: the number the first two characters spell, 0 without digits
-        for (int32_t i = 0; i < 2 && bytes.Has(i, 1); ++i) {
-            const uint8_t c = bytes.U8(i);
+        for (int32_t i = 0; i < 2 && bytes.Has(1); ++i) {
+            const uint8_t c = bytes.U8();
             if (c == ' ' && value == 0 && i == 0) continue;
             if (c < '0' || c > '9') break;
             value = value * 10 + (c - '0');
         }
         break;
-    default: value = bytes.U8(0); break;
+    default: value = bytes.U8(); break;
     }
-    if (bytes.Failed()) return;
+    if (!bytes.Ok()) return;
     if ((category == decode_ids::kSubmittedRegisteredDelivery || category == decode_ids::kDeliveredRegisteredDelivery) &&
         !m_names.HasOwnRow(category, value)) {
         AppendRegisteredDeliveryBits(out, m_names, static_cast<uint8_t>(value));

@@ -12,7 +12,9 @@
 #include "decoder/Formatters.h"
 #include "decoder/NameIndex.h"
 
-class ByteReader;
+namespace wire {
+class Cursor;
+}
 
 // One line of decode output: the text of one field and the bytes of the record it covers.
 struct DecodeLine {
@@ -85,11 +87,17 @@ private:
 
     void Load(std::span<const decode_table::Family> families);
     void Settle(int32_t position, int32_t offset, Field& field) const;
+    // The width of a row the walk settles (width -1) from its bytes: a TLV's own length, a failed
+    // destination's text, or the value of the field its width comes from; -1 when none can be read.
+    int32_t VariableWidth(int32_t position, const wire::Cursor& bytes) const;
+    // The position of the row after the one at `position`, decoded at `offset`: its next, or the case its
+    // selector picks. A selector that is there but picks no case makes `result` false.
+    int32_t NextRow(int32_t position, int32_t offset, bool& result) const;
     int32_t CaseScan(int32_t dispatcherId, int32_t start, const uint8_t* selector, int32_t available) const;
     void AppendText(std::string& out, int32_t position, const uint8_t* p, int32_t width, int32_t available);
     // The value of a kind that the rest of the PDU reads (data coding, report flag, user data
-    // header indicator), remembered as it is shown; false for other kinds.
-    bool AppendPduState(std::string& out, const FieldDescriptor& row, const ByteReader& bytes);
+    // header indicator), remembered as it is shown; false for other kinds. octet: the field's first, 0 if none.
+    bool AppendPduState(std::string& out, const FieldDescriptor& row, uint8_t octet);
     // The value of a kind that holds message content or a TLV; false for other kinds.
     bool AppendMessage(std::string& out, int32_t position, const uint8_t* p, int32_t width);
     void AppendSuffix(std::string& out, int32_t position, const uint8_t* p, int32_t available) const;

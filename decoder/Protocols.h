@@ -1,7 +1,13 @@
-// The capture protocols, each registered once: code, name, command names, row icon, command-line name.
+// What the decoder adds to each registered capture protocol: the code table naming its commands and its row icon.
 #pragma once
 
+#include "decoder/tables/TableIds.h"
+#include "protocol/Registry.h"
+
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,39 +25,61 @@ struct ProtocolInfo {
 namespace protocols {
 
 // The decoder's code table that names the protocol codes themselves.
-inline constexpr int32_t kProtocolNameTable = 6;
-inline constexpr uint16_t kSmpp = 2;
-inline constexpr uint16_t kTest = 8;
+inline constexpr int32_t kProtocolNameTable = decode_ids::kProtocolCodes;
+inline constexpr uint16_t kSmpp = protocol::kSmpp;
+inline constexpr uint16_t kTest = protocol::kTest;
 
-inline constexpr ProtocolInfo kAll[] = {
-    // code  name     commands  icon  --protocol
-    {1,      "CMPP",  12,       153,  "cmpp"},
-    {2,      "SMPP",  1892,     160,  "smpp"},
-    {3,      "SMGP",  298,      155,  "smgp"},
-    {4,      "CMPP3", 1012,     153,  "cmpp3"},
-    {6,      "SGIP",  1302,     160,  "sgip"},
-    {7,      "CNGP",  1702,     160,  "cngp"},
-    {8,      "TEST",  182,      160,  "test"},
-    {9,      "SMGP3", 2298,     155,  "smgp3"},
+namespace detail {
+struct DecoderColumns {
+    uint16_t code;
+    int32_t commandTable;
+    int32_t rowIcon;
 };
+// One row per registered protocol, in the registry's order; the names come from the registry.
+inline constexpr DecoderColumns kColumns[] = {
+    // code              commands                      icon
+    {protocol::kCmpp,    decode_ids::kCmppCommands,    153},
+    {protocol::kSmpp,    decode_ids::kSmppCommands,    160},
+    {protocol::kSmgp,    decode_ids::kSmgpCommands,    155},
+    {protocol::kCmpp3,   decode_ids::kCmpp3Commands,   153},
+    {protocol::kSgip,    decode_ids::kSgipCommands,    160},
+    {protocol::kCngp,    decode_ids::kCngpCommands,    160},
+    {protocol::kTest,    decode_ids::kTestCommands,    160},
+    {protocol::kSmgp3,   decode_ids::kSmgp3Commands,   155},
+};
+static_assert(std::size(kColumns) == std::size(protocol::kProtocols), "a decoder row for every registered protocol");
+
+constexpr auto Build() {
+    std::array<ProtocolInfo, std::size(kColumns)> all{};
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const protocol::Protocol& p = protocol::kProtocols[i];
+        all[i] = {p.code, p.name, kColumns[i].commandTable, kColumns[i].rowIcon, p.cliName};
+    }
+    return all;
+}
+constexpr bool RowsFollowRegistry() {
+    for (std::size_t i = 0; i < std::size(kColumns); ++i)
+        if (kColumns[i].code != protocol::kProtocols[i].code)
+            return false;
+    return true;
+}
+static_assert(RowsFollowRegistry(), "the decoder's rows are the registry's, in its order");
+} // namespace detail
+
+inline constexpr std::array<ProtocolInfo, std::size(protocol::kProtocols)> kAll = detail::Build();
 
 // nullptr for a code no protocol has (5, say).
 constexpr const ProtocolInfo* Find(uint16_t code) {
-    for (const ProtocolInfo& protocol : kAll)
-        if (protocol.code == code)
-            return &protocol;
-    return nullptr;
+    const int at = protocol::IndexOf(code);
+    return at < 0 ? nullptr : &kAll[std::size_t(at)];
 }
 
 constexpr const ProtocolInfo* FindByCliName(std::string_view name) {
-    for (const ProtocolInfo& protocol : kAll)
-        if (protocol.cliName == name)
-            return &protocol;
-    return nullptr;
+    const int at = protocol::IndexOfCliName(name);
+    return at < 0 ? nullptr : &kAll[std::size_t(at)];
 }
 
-static_assert(Find(kSmpp)->name == "SMPP" && Find(kTest)->commandTable == 182);
-static_assert(Find(5) == nullptr);
+static_assert(kAll[std::size_t(protocol::IndexOf(kTest))].commandTable == decode_ids::kTestCommands);
 
 // "protocol:command" as the packet list and the trace show a record: the names of the protocol
 // code and of the command id in that protocol's table, "未知" for either that has no name (a

@@ -1,4 +1,5 @@
 // Reading a run of big-endian fields out of received bytes, with every bounds check in one place.
+// Little-endian reads are for the capture record's own header and the capture files' headers only.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,10 @@ constexpr uint16_t ReadBe16(const uint8_t* p) { return static_cast<uint16_t>(p[0
 constexpr uint32_t ReadBe32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
 }
+constexpr uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[1] << 8 | p[0]); }
+constexpr uint32_t ReadLe32(const uint8_t* p) {
+    return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | uint32_t(p[0]);
+}
 
 enum class CursorError : uint8_t {
     None,
@@ -23,7 +28,8 @@ enum class CursorError : uint8_t {
 // Reads fields in order from a run of `size` bytes that it does not own. The first read that does not fit
 // is remembered with the offset it started at; from then on every read returns 0 or empty and moves
 // nothing, so a caller reads a whole series of fields and checks once. Nothing outside
-// [data, data + size) is touched. Small and inline: made on the stack for every PDU.
+// [data, data + size) is touched. Small and inline: made on the stack for every PDU and every field.
+// At() starts another cursor over the same run, for a field whose place is known rather than next.
 class Cursor {
 public:
     constexpr Cursor(const uint8_t* data, std::size_t size, std::size_t offset = 0)
@@ -41,6 +47,10 @@ public:
     constexpr std::size_t Offset() const { return m_offset; }
     // Octets left to read; 0 once a read has failed.
     constexpr std::size_t Remaining() const { return Ok() ? m_size - m_offset : 0; }
+    // Whether the next `count` octets are all there (always false once a read has failed).
+    constexpr bool Has(std::size_t count) const { return Ok() && count <= m_size - m_offset; }
+    // A fresh cursor over the same run at `offset` from its start; failed at once when that is past the end.
+    constexpr Cursor At(std::size_t offset) const { return Cursor(m_data, m_size, offset); }
 
     constexpr uint8_t U8() { return Need(1) ? m_data[m_offset++] : 0; }
     constexpr uint16_t U16() {
@@ -54,6 +64,20 @@ public:
         if (!Need(4))
             return 0;
         const uint32_t v = ReadBe32(m_data + m_offset);
+        m_offset += 4;
+        return v;
+    }
+    constexpr uint16_t U16Le() {
+        if (!Need(2))
+            return 0;
+        const uint16_t v = ReadLe16(m_data + m_offset);
+        m_offset += 2;
+        return v;
+    }
+    constexpr uint32_t U32Le() {
+        if (!Need(4))
+            return 0;
+        const uint32_t v = ReadLe32(m_data + m_offset);
         m_offset += 4;
         return v;
     }
@@ -89,6 +113,20 @@ public:
         }
         Fail(reach == maxOctets ? CursorError::Unterminated : CursorError::Short);
         return {};
+    }
+    // Looks ahead without moving or failing: the octets before the first NUL, at most maxOctets and no
+    // further than the end; `terminated` tells whether the NUL was found within that reach.
+    constexpr std::size_t TextLength(std::size_t maxOctets, bool& terminated) const {
+        terminated = false;
+        const std::size_t left = Ok() ? m_size - m_offset : 0;
+        const std::size_t reach = maxOctets < left ? maxOctets : left;
+        for (std::size_t i = 0; i < reach; ++i) {
+            if (m_data[m_offset + i] == 0) {
+                terminated = true;
+                return i;
+            }
+        }
+        return reach;
     }
     constexpr void Skip(std::size_t count) {
         if (Need(count))

@@ -23,13 +23,18 @@ struct FrameResult {
     constexpr bool operator==(const FrameResult&) const = default;
 };
 
+// Whether a length field can be a PDU's: at least the header, at most the largest PDU.
+constexpr bool LengthFits(uint32_t length, uint32_t headerSize, uint32_t maxPdu) {
+    return length >= headerSize && length <= maxPdu;
+}
+
 // What the buffered bytes at the start of a stream hold. The length is trusted only once the whole
 // header (headerSize octets, at least 4) is in; lengths in [headerSize, maxPdu] are PDUs.
 constexpr FrameResult Frame(const uint8_t* bytes, std::size_t size, uint32_t headerSize, uint32_t maxPdu) {
     if (size < headerSize || size < 4)
         return {FrameStatus::NeedMore, 0};
     const uint32_t length = ReadBe32(bytes);
-    if (length < headerSize || length > maxPdu)
+    if (!LengthFits(length, headerSize, maxPdu))
         return {FrameStatus::Invalid, length};
     return {size >= length ? FrameStatus::Pdu : FrameStatus::NeedMore, length};
 }

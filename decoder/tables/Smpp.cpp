@@ -2,7 +2,9 @@
 #include "decoder/tables/TableChecks.h"
 #include "decoder/tables/TableIds.h"
 #include "decoder/tables/Tables.h"
+#include "protocol/SmppCommands.h"
 
+#include <array>
 #include <iterator>
 #include <string_view>
 
@@ -242,36 +244,14 @@ constexpr FieldDescriptor kDescriptors[] = {
     {2231, 55, 65, "DATA_SM_RESP: message_id =",                                                    kNone, kEnd, 0, kBodyField, kNone, kNone},
 };
 
-// Command names, also used by the brief list to name each captured SMPP PDU.
-constexpr CodeName kCodeNames[] = {
-    {1892, 0x80000000, "generic_nack"},
-    {1892, 0x00000001, "bind_receiver"},
-    {1892, 0x80000001, "bind_receiver_resp"},
-    {1892, 0x00000002, "bind_transmitter"},
-    {1892, 0x80000002, "bind_transmitter_resp"},
-    {1892, 0x00000003, "query_sm"},
-    {1892, 0x80000003, "query_sm_resp"},
-    {1892, 0x00000004, "submit_sm"},
-    {1892, 0x80000004, "submit_sm_resp"},
-    {1892, 0x00000005, "deliver_sm"},
-    {1892, 0x80000005, "deliver_sm_resp"},
-    {1892, 0x80000006, "unbind_resp"},
-    {1892, 0x80000007, "replace_sm_resp"},
-    {1892, 0x80000008, "cancel_sm_resp"},
-    {1892, 0x00000009, "bind_transceiver"},
-    {1892, 0x80000009, "bind_transceiver_resp"},
-    {1892, 0x0000000B, "outbind"},
-    {1892, 0x00000015, "enquire_link"},
-    {1892, 0x80000015, "enquire_link_resp"},
-    {1892, 0x00000021, "submit_multi"},
-    {1892, 0x80000021, "submit_multi_resp"},
-    {1892, 0x00000102, "alert_notification"},
-    {1892, 0x00000103, "data_sm"},
-    {1892, 0x80000103, "data_sm_resp"},
-    {1892, 0x00000006, "unbind"},
-    {1892, 0x00000007, "replace_sm"},
-    {1892, 0x00000008, "cancel_sm"},
-};
+// Command names, also used by the brief list to name each captured SMPP PDU: the registry's commands.
+constexpr auto BuildCodeNames() {
+    std::array<CodeName, std::size(protocol::smpp::kCommands)> rows{};
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = {decode_ids::kSmppCommands, protocol::smpp::kCommands[i].id, protocol::smpp::kCommands[i].name.data()};
+    return rows;
+}
+constexpr auto kCodeNames = BuildCodeNames();
 
 // Value names; a value of -1 is the category's wildcard and stays the last row of its category.
 constexpr ValueName kValueNames[] = {
@@ -510,16 +490,21 @@ constexpr NameCategory kNameCategories[] = {
     {2245, 1943}, // alert_notification esme_addr_npi
 };
 
-constexpr bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+constexpr int HexDigit(char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1; }
 
-// The case scan compares "%08X" of the command id with the label byte for byte.
+// The case scan compares "%08X" of the command id with the label byte for byte; each case is a command
+// of the registry.
 constexpr bool CaseLabelsAreCommandIds() {
     for (const FieldDescriptor& d : kDescriptors) {
         if (d.id != decode_ids::kSmppCommands || KindOf(d) != FieldKind::Hex32 || d.caseOwner != 0) continue;
         std::string_view label = d.label;
         if (label.size() != 8) return false;
-        for (char c : label)
-            if (!IsHexDigit(c)) return false;
+        uint32_t id = 0;
+        for (char c : label) {
+            if (HexDigit(c) < 0) return false;
+            id = id << 4 | uint32_t(HexDigit(c));
+        }
+        if (protocol::smpp::IndexOf(id) < 0) return false;
     }
     return true;
 }

@@ -8,8 +8,10 @@ namespace decode_ids {
 // Code tables that name a "0x%08X (name)" field.
 inline constexpr int32_t kProtocolCodes = 6;
 inline constexpr int32_t kCmppCommands = 12;
+inline constexpr int32_t kCmpp3Commands = 1012; // repeats table 12
 inline constexpr int32_t kTestCommands = 182;
 inline constexpr int32_t kSmgpCommands = 298;
+inline constexpr int32_t kSmgp3Commands = 2298; // repeats table 298
 inline constexpr int32_t kSgipCommands = 1302;
 inline constexpr int32_t kCngpCommands = 1702;
 inline constexpr int32_t kSmppCommands = 1892;

@@ -1,5 +1,6 @@
 // Capture files: export and import round trip, stream reassembly, protocol versions, decode-as, bad files.
 #include "capture/Pcap.h"
+#include "capture/PcapDissector.h"
 
 #include "tests/support/Bytes.h"
 
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,6 +29,8 @@ constexpr uint8_t kPshAck = 0x18, kSyn = 0x02, kSynAck = 0x12;
 Bytes Pdu(uint32_t command, uint32_t sequence, const Bytes& body = {}) {
     return Builder().u32(uint32_t(12 + body.size())).u32(command).u32(sequence).raw(body);
 }
+
+Bytes Part(const Bytes& bytes, size_t from, size_t to) { return Bytes(bytes.begin() + long(from), bytes.begin() + long(to)); }
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
     Builder out;
@@ -441,6 +445,42 @@ TEST_F(PcapTest, HeaderOptionsOffloadAndTrailers) {
         ASSERT_TRUE(log.Reset());
         EXPECT_EQ(Import(log, PcapFile({{Frame(true, 2775, kClientIsn + 1, kPshAck, c.payload, 0x0800, 6, c.extras)}})),
                   c.listing);
+    }
+}
+
+// The dissector alone: the segment it finds, and why it finds none, which the import's summary counts by.
+TEST(PcapDissector, FindsTheSegmentOrSaysWhyNot) {
+    const Bytes frame = Frame(true, 2775, kClientIsn + 1, kPshAck, kSmppEnquire, 0x0800, 6,
+                              {.tcpOptions = Builder().u32(0x01010101)});
+    const pcap::Dissected good = pcap::Dissect(1, frame, uint32_t(frame.size()));
+    ASSERT_FALSE(good.skipped);
+    EXPECT_EQ(good.segment.sourceAddress, kClient);
+    EXPECT_EQ(good.segment.destinationPort, 2775);
+    EXPECT_EQ(good.segment.sequence, kClientIsn + 1);
+    EXPECT_EQ(good.segment.flags, kPshAck);
+    EXPECT_EQ(Bytes(good.segment.payload.begin(), good.segment.payload.end()), kSmppEnquire);
+
+    const Bytes ip(frame.begin() + 14, frame.end());
+    const Bytes vlanCut = Builder().fill(12).u16(0x8100).u16(5);
+    const struct {
+        const char* name;
+        int linkType;
+        Bytes bytes;
+        uint32_t wireLength; // 0: as captured
+        std::optional<pcap::Skip> skipped;
+    } cases[] = {
+        {"BSD loopback from a big-endian host", 0, Concat({Builder().u32(2), ip}), 0, std::nullopt},
+        {"a VLAN tag cut by the snap length", 1, vlanCut, 100, pcap::Skip::Cut},
+        {"a frame that ends in its VLAN tag", 1, vlanCut, 0, pcap::Skip::NotIpv4},
+        {"IPv4 cut by the snap length", 101, Part(ip, 0, 30), uint32_t(ip.size()), pcap::Skip::Cut},
+        {"UDP", 1, Frame(true, 2775, 0, kPshAck, kSmppEnquire, 0x0800, 17), 0, pcap::Skip::NotTcp},
+        {"a fragment", 101, [&] { Bytes f = ip; f[6] = 0x20; return f; }(), 0, pcap::Skip::Fragment},
+        {"a link type not read", 105, ip, 0, pcap::Skip::NotIpv4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const uint32_t wire = c.wireLength ? c.wireLength : uint32_t(c.bytes.size());
+        EXPECT_EQ(pcap::Dissect(c.linkType, c.bytes, wire).skipped, c.skipped);
     }
 }
 

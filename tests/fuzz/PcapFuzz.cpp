@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint8_t* record = log.PacketAt(index, &length);
         if (!record || length < packet_record::kHeaderSize + 12 || length > packet_record::kHeaderSize + 65536)
             std::abort();
-        if (packet_record::Be32(record + packet_record::kHeaderSize) != length - packet_record::kHeaderSize)
+        if (wire::ReadBe32(record + packet_record::kHeaderSize) != length - packet_record::kHeaderSize)
             std::abort();
     }
     return 0;

@@ -1,0 +1,221 @@
+// Version sniffing for CMPP and SMGP: the rules name the bodies and fields, the decode tables give the widths.
+#include "decoder/ProtocolVersion.h"
+
+#include "decoder/FieldDescriptor.h"
+#include "decoder/tables/Tables.h"
+#include "protocol/Registry.h"
+#include "wire/Cursor.h"
+
+#include <array>
+#include <cstddef>
+#include <span>
+#include <vector>
+
+namespace protocol_version {
+namespace {
+
+using protocol::kCmpp;
+using protocol::kSmgp;
+
+constexpr uint32_t kHeaderSize = protocol::HeaderSizeOf(kCmpp);
+static_assert(protocol::HeaderSizeOf(kSmgp) == kHeaderSize, "the command id and body start alike in both");
+
+constexpr uint8_t kFirstVersion3 = 0x30; // version octets: 0x20 for 2.0, 0x30 for 3.0
+
+// Command ids; CMPP_CONNECT and SMGP Login share theirs.
+constexpr uint32_t kConnect = 0x00000001, kConnectResp = 0x80000001;
+constexpr uint32_t kCmppSubmit = 0x00000004, kCmppSubmitResp = 0x80000004;
+constexpr uint32_t kCmppDeliver = 0x00000005, kCmppDeliverResp = 0x80000005;
+constexpr uint32_t kSmgpSubmit = 0x00000002, kSmgpDeliver = 0x00000003;
+
+// A CONNECT or Login, read once its whole body is in: the descriptor of the body and of its version field.
+struct VersionOctet {
+    uint16_t family;
+    uint32_t command;
+    int32_t body, field;
+};
+constexpr VersionOctet kVersionOctets[] = {
+    // family  command        body  field
+    {kCmpp,    kConnect,      20,   23},  // CONNECT: Version
+    {kSmgp,    kConnect,      299,  304}, // Login: ClientVersion
+    {kSmgp,    kConnectResp,  400,  403}, // Login_Resp: ServerVersion
+};
+
+// A command whose body is laid out one way in 2.0 and another in 3.0: the descriptors of the two bodies.
+struct BodyPair {
+    uint16_t family;
+    uint32_t command;
+    int32_t body2, body3;
+};
+// Responses whose Status or Result grows from 1 to 4 octets in 3.0: the body's length tells.
+constexpr BodyPair kByBodyLength[] = {
+    // family  command            2.0   3.0
+    {kCmpp,    kConnectResp,      30,   1030},
+    {kCmpp,    kCmppSubmitResp,   100,  1100},
+    {kCmpp,    kCmppDeliverResp,  160,  1160},
+};
+// SUBMIT and DELIVER, for a connection caught after its CONNECT or Login: where the fields end tells.
+constexpr BodyPair kByLayoutEnd[] = {
+    // family  command        2.0   3.0
+    {kCmpp,    kCmppSubmit,   60,   1060},
+    {kCmpp,    kCmppDeliver,  120,  1120},
+    {kSmgp,    kSmgpSubmit,   499,  2499}, // 3.0: the 2.0 fields, then TLVs
+    {kSmgp,    kSmgpDeliver,  600,  2600},
+};
+
+// One field of a body as the walk needs it.
+struct Field {
+    int32_t id;
+    int32_t width;       // kVariable: read from the field at `source`
+    int32_t numberWidth; // a list of numbers: octets per number; 0: the source gives the octets themselves
+    int32_t source;      // position in the walk of the one-octet count or length; -1 for none
+    bool tlvs;           // TLVs up to the end of the PDU
+};
+using Walk = std::vector<Field>;
+
+const FieldDescriptor* FindRow(std::span<const FieldDescriptor> rows, int32_t id) {
+    for (const FieldDescriptor& row : rows)
+        if (row.id == id && row.caseOwner == decode_table::kNone)
+            return &row;
+    return nullptr;
+}
+
+// The fields of a body from its group row to its end; empty when a row or a width source cannot be resolved.
+Walk Resolve(std::span<const FieldDescriptor> rows, int32_t bodyId) {
+    Walk walk;
+    for (const FieldDescriptor* row = FindRow(rows, bodyId); row;) {
+        Field field{row->id, row->width, NumberWidth(KindOf(*row)), -1, KindOf(*row) == FieldKind::Smgp3Tlv};
+        if (field.width == decode_table::kVariable && !field.tlvs) {
+            for (std::size_t i = 0; i < walk.size(); ++i)
+                if (walk[i].id == row->widthSourceId && walk[i].width == 1)
+                    field.source = int32_t(i);
+            if (field.source < 0)
+                return {};
+        }
+        walk.push_back(field);
+        if (row->next == decode_table::kEnd || field.tlvs)
+            return walk;
+        row = FindRow(rows, row->next);
+    }
+    return {};
+}
+
+// Where a body laid out as `walk` ends, read from its own count and length octets; 0 when one of them is
+// not in the body (or the walk is empty).
+uint32_t End(const Walk& walk, const wire::Cursor& body, uint32_t bodyLength) {
+    std::array<uint32_t, 64> offsets{};
+    if (walk.empty() || walk.size() > offsets.size())
+        return 0;
+    uint32_t at = 0;
+    for (std::size_t i = 0; i < walk.size(); ++i) {
+        const Field& field = walk[i];
+        offsets[i] = at;
+        if (field.tlvs) {
+            while (at + 4 <= bodyLength)
+                at += 4 + body.At(at + 2).U16();
+        } else if (field.source >= 0) {
+            wire::Cursor value = body.At(offsets[std::size_t(field.source)]);
+            const uint32_t n = value.U8();
+            if (!value.Ok())
+                return 0;
+            at += field.numberWidth ? n * uint32_t(field.numberWidth) : n;
+        } else {
+            at += uint32_t(field.width);
+        }
+    }
+    return at;
+}
+
+// The offset of a field in a body of fixed widths, and the body's whole width.
+uint32_t OffsetOf(const Walk& walk, int32_t id) {
+    uint32_t at = 0;
+    for (std::size_t i = 0; i < walk.size() && walk[i].id != id; ++i)
+        at += uint32_t(walk[i].width);
+    return at;
+}
+uint32_t WidthOf(const Walk& walk) {
+    uint32_t width = 0;
+    for (const Field& field : walk)
+        width += uint32_t(field.width);
+    return width;
+}
+
+// The walks of every body the rules name, resolved once from the tables.
+struct Walks {
+    std::vector<Walk> octets, bodyLengths2, bodyLengths3, layouts2, layouts3;
+};
+
+std::span<const FieldDescriptor> RowsOf(uint16_t family) {
+    return family == kCmpp ? decode_table::CmppFamily().descriptors : decode_table::SmgpFamily().descriptors;
+}
+
+const Walks& TheWalks() {
+    static const Walks walks = [] {
+        Walks w;
+        for (const VersionOctet& rule : kVersionOctets)
+            w.octets.push_back(Resolve(RowsOf(rule.family), rule.body));
+        for (const BodyPair& pair : kByBodyLength) {
+            w.bodyLengths2.push_back(Resolve(RowsOf(pair.family), pair.body2));
+            w.bodyLengths3.push_back(Resolve(RowsOf(pair.family), pair.body3));
+        }
+        for (const BodyPair& pair : kByLayoutEnd) {
+            w.layouts2.push_back(Resolve(RowsOf(pair.family), pair.body2));
+            w.layouts3.push_back(Resolve(RowsOf(pair.family), pair.body3));
+        }
+        return w;
+    }();
+    return walks;
+}
+
+int ByOctet(uint8_t version) { return version >= kFirstVersion3 ? 3 : 2; }
+
+} // namespace
+
+int Shown(uint16_t family, const uint8_t* pdu, uint32_t length) {
+    if (length < kHeaderSize)
+        return 0;
+    const uint32_t command = wire::ReadBe32(pdu + 4);
+    const wire::Cursor body(pdu + kHeaderSize, length - kHeaderSize);
+    const uint32_t bodyLength = length - kHeaderSize;
+    const Walks& walks = TheWalks();
+    for (std::size_t i = 0; i < std::size(kVersionOctets); ++i) {
+        const VersionOctet& rule = kVersionOctets[i];
+        if (rule.family == family && rule.command == command && !walks.octets[i].empty() &&
+            bodyLength >= WidthOf(walks.octets[i]))
+            return ByOctet(body.At(OffsetOf(walks.octets[i], rule.field)).U8());
+    }
+    for (std::size_t i = 0; i < std::size(kByBodyLength); ++i) {
+        const BodyPair& pair = kByBodyLength[i];
+        if (pair.family != family || pair.command != command)
+            continue;
+        if (!walks.bodyLengths2[i].empty() && bodyLength == WidthOf(walks.bodyLengths2[i]))
+            return 2;
+        if (!walks.bodyLengths3[i].empty() && bodyLength == WidthOf(walks.bodyLengths3[i]))
+            return 3;
+    }
+    return 0;
+}
+
+int ByLength(uint16_t family, const uint8_t* pdu, uint32_t length) {
+    if (length < kHeaderSize)
+        return 0;
+    const uint32_t command = wire::ReadBe32(pdu + 4);
+    const wire::Cursor body(pdu + kHeaderSize, length - kHeaderSize);
+    const uint32_t bodyLength = length - kHeaderSize;
+    const Walks& walks = TheWalks();
+    for (std::size_t i = 0; i < std::size(kByLayoutEnd); ++i) {
+        const BodyPair& pair = kByLayoutEnd[i];
+        if (pair.family != family || pair.command != command)
+            continue;
+        const bool two = End(walks.layouts2[i], body, bodyLength) == bodyLength;
+        const bool three = End(walks.layouts3[i], body, bodyLength) == bodyLength;
+        // A 3.0 layout that only adds TLVs ends where 2.0 does when there are none: the two read the same.
+        const bool onlyAddsTlvs = !walks.layouts3[i].empty() && walks.layouts3[i].back().tlvs;
+        if (two && three)
+            return onlyAddsTlvs ? 2 : 0;
+        return two ? 2 : three ? 3 : 0;
+    }
+    return 0;
+}
+
+} // namespace protocol_version

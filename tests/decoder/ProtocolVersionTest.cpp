@@ -1,0 +1,67 @@
+// CMPP and SMGP version sniffing over PDUs written field by field from the two versions' layouts.
+#include "decoder/ProtocolVersion.h"
+
+#include "protocol/Registry.h"
+#include "tests/support/Bytes.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using test_bytes::Builder;
+using Bytes = std::vector<uint8_t>;
+constexpr uint16_t kCmpp = protocol::kCmpp, kSmgp = protocol::kSmgp;
+
+// CMPP DELIVER up to its Msg_Length: Msg_Id, Dest_Id, Service_Id, TP_pid, TP_udhi, Msg_Fmt, Src_terminal_Id
+// (21 octets in 2.0; 32 and a type octet in 3.0), Registered_Delivery.
+Builder CmppDeliverHead(int version) {
+    Builder b;
+    b.fill(8).text("10658000", 21).text("SVC", 10).u8(0).u8(0).u8(15).text("13900139000", version == 2 ? 21 : 32);
+    if (version == 3) b.u8(0);
+    return b.u8(0);
+}
+
+// SMGP Deliver and Submit: the fields of both versions, then Reserve 8.
+const Bytes kSmgpDeliver = Builder().fill(10).u8(0).u8(15).text("20260101120000", 14).text("13300133000", 21)
+                               .text("10620000", 21).u8(2).raw("hi").fill(8);
+const Bytes kSmgpSubmit = Builder().u8(0).u8(1).u8(1).text("SVC", 10).text("01", 2).text("000010", 6)
+                              .text("000000", 6).u8(15).fill(17).fill(17).text("10620000", 21).fill(21).u8(1)
+                              .text("13300133000", 21).u8(2).raw("hi").fill(8);
+
+TEST(ProtocolVersion, ShownByVersionOctetOrBodyLengthAndGuessedByWhereTheFieldsEnd) {
+    const struct {
+        const char* name;
+        uint16_t family;
+        uint32_t command;
+        Bytes body;
+        int shown, byLength;
+    } cases[] = {
+        {"CMPP CONNECT 3.0", kCmpp, 0x00000001, Builder().text("901234", 6).fill(16).u8(0x30).u32(0), 3, 0},
+        {"CMPP CONNECT without its Timestamp", kCmpp, 0x00000001, Builder().text("901234", 6).fill(16).u8(0x30), 0, 0},
+        {"CMPP CONNECT_RESP 2.0: Status 1", kCmpp, 0x80000001, Builder().u8(0).fill(16).u8(0x30), 2, 0},
+        {"CMPP CONNECT_RESP 3.0: Status 4", kCmpp, 0x80000001, Builder().u32(0).fill(16).u8(0x30), 3, 0},
+        {"CMPP SUBMIT_RESP 2.0", kCmpp, 0x80000004, Builder().fill(8).u8(0), 2, 0},
+        {"CMPP DELIVER_RESP 3.0", kCmpp, 0x80000005, Builder().fill(8).u32(0), 3, 0},
+        {"SMGP Login_Resp 2.0", kSmgp, 0x80000001, Builder().u32(0).fill(16).u8(0x20), 2, 0},
+        {"CMPP DELIVER 2.0", kCmpp, 0x00000005, CmppDeliverHead(2).u8(2).raw("hi").fill(8), 0, 2},
+        {"CMPP DELIVER 3.0", kCmpp, 0x00000005, CmppDeliverHead(3).u8(2).raw("hi").fill(20), 0, 3},
+        {"CMPP DELIVER one octet short of either", kCmpp, 0x00000005, CmppDeliverHead(3).u8(2).raw("hi").fill(19), 0, 0},
+        {"CMPP SUBMIT whose count octet is past the body", kCmpp, 0x00000004, Builder().fill(100), 0, 0},
+        {"SMGP Deliver without TLVs reads as 2.0", kSmgp, 0x00000003, kSmgpDeliver, 0, 2},
+        {"SMGP Deliver with a TLV", kSmgp, 0x00000003, Builder().raw(kSmgpDeliver).u16(3).u16(4).raw("LINK"), 0, 3},
+        {"SMGP Deliver with a TLV cut short", kSmgp, 0x00000003, Builder().raw(kSmgpDeliver).u16(3).u16(5).raw("LINK"), 0, 0},
+        {"SMGP Submit without TLVs reads as 2.0", kSmgp, 0x00000002, kSmgpSubmit, 0, 2},
+        {"not CMPP or SMGP", protocol::kSmpp, 0x00000001, Builder().text("901234", 6).fill(16).u8(0x30).u32(0), 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes pdu = Builder().u32(uint32_t(12 + c.body.size())).u32(c.command).u32(1).raw(c.body);
+        EXPECT_EQ(protocol_version::Shown(c.family, pdu.data(), uint32_t(pdu.size())), c.shown);
+        EXPECT_EQ(protocol_version::ByLength(c.family, pdu.data(), uint32_t(pdu.size())), c.byLength);
+    }
+    const Bytes header = Builder().u32(11).u32(0x00000001).fill(3); // shorter than any header
+    EXPECT_EQ(protocol_version::Shown(kCmpp, header.data(), uint32_t(header.size())), 0);
+    EXPECT_EQ(protocol_version::ByLength(kCmpp, header.data(), uint32_t(header.size())), 0);
+}
+
+} // namespace
