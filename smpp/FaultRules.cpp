@@ -1,6 +1,7 @@
 // Fault rules: reading and writing their JSON, compiling them and matching requests.
 #include "smpp/FaultRules.h"
 
+#include "smpp/BodyReader.h"
 #include "smpp/SmppPdu.h"
 
 #include <QJsonArray>
@@ -186,88 +187,6 @@ QString ReadRule(int number, const QJsonObject& object, FaultRule* rule) {
     }
     return RuleError(number, *rule);
 }
-
-// Where a request's destination addresses sit; each call gets the next one. Reads stop at the
-// end of the body or at a field without its NUL, so a short or odd body simply has fewer.
-class CDestinationReader {
-public:
-    CDestinationReader(uint32_t commandId, const uint8_t* body, int32_t length)
-        : m_at(body), m_end(body + std::max<int32_t>(length, 0)) {
-        switch (commandId) {
-        case kSubmitSm: // service_type, source ton, npi, source_addr, then one destination
-            SkipText(kServiceTypeOctets), Skip(2), SkipText(kShortAddressOctets), m_left = 1;
-            break;
-        case kDataSm: // the same, with addresses of up to 64 characters
-            SkipText(kServiceTypeOctets), Skip(2), SkipText(kLongAddressOctets), m_left = 1;
-            m_addressOctets = kLongAddressOctets;
-            break;
-        case kCancelSm: // service_type, message_id, source ton, npi, source_addr, then one destination
-            SkipText(kServiceTypeOctets), SkipText(kMessageIdOctets), Skip(2), SkipText(kShortAddressOctets),
-                m_left = 1;
-            break;
-        case kSubmitMulti: // service_type, source ton, npi, source_addr, number_of_dests
-            SkipText(kServiceTypeOctets), Skip(2), SkipText(kShortAddressOctets);
-            m_left = m_at < m_end ? *m_at++ : 0;
-            m_multi = true;
-            break;
-        default:
-            break;
-        }
-    }
-    // False when there is none left.
-    bool Next(std::string_view* address) {
-        if (m_left <= 0 || !m_at)
-            return false;
-        --m_left;
-        if (m_multi) {
-            // dest_flag 1: an SME address (ton, npi, address); 2: a distribution list name.
-            if (m_at >= m_end)
-                return false;
-            const uint8_t flag = *m_at++;
-            if (flag == 1)
-                Skip(2);
-            else if (flag != 2)
-                return false;
-        } else {
-            Skip(2);
-        }
-        return Text(m_addressOctets, address);
-    }
-
-private:
-    void Skip(int count) {
-        if (m_at && m_end - m_at >= count)
-            m_at += count;
-        else
-            m_at = nullptr;
-    }
-    bool Text(int maxOctets, std::string_view* text) {
-        if (!m_at)
-            return false;
-        // Address fields are a few octets: a plain loop beats a library call here.
-        const uint8_t* limit = m_at + std::min<ptrdiff_t>(m_end - m_at, maxOctets);
-        const uint8_t* end = m_at;
-        while (end < limit && *end != 0)
-            ++end;
-        if (end == limit) {
-            m_at = nullptr;
-            return false;
-        }
-        *text = std::string_view(reinterpret_cast<const char*>(m_at), size_t(end - m_at));
-        m_at = end + 1;
-        return true;
-    }
-    void SkipText(int maxOctets) {
-        std::string_view ignored;
-        Text(maxOctets, &ignored);
-    }
-
-    const uint8_t* m_at;
-    const uint8_t* m_end;
-    int m_left = 0;
-    bool m_multi = false;
-    int m_addressOctets = kShortAddressOctets;
-};
 
 // For the few octets of an address or a system id, a plain loop beats a library call.
 bool SameText(std::string_view a, std::string_view b) {
@@ -526,12 +445,16 @@ void CFaultRules::ReadDestinations(uint32_t commandId, const uint8_t* body, int3
         m_destinationMemo.clear();
         m_lastDestination = nullptr;
     }
-    CDestinationReader reader(commandId, body, bodyLength);
-    std::string_view address;
+    // Read only up to the last destination: a steady load reads this once (see Decide).
+    CRequestBodyReader reader(body, bodyLength);
+    std::string_view serviceType;
+    AddressField source;
+    reader.ReadHead(commandId, &serviceType, &source);
+    CRequestBodyReader::Destination destination;
     bool any = false;
-    while (reader.Next(&address)) {
+    while (reader.NextDestination(&destination) == CRequestBodyReader::Next::Destination) {
         any = true;
-        m_destinations.emplace_back(address, nullptr);
+        m_destinations.emplace_back(destination.address.addr, nullptr);
     }
     if (!any)
         m_destinations.emplace_back(std::string_view(), nullptr); // a request without a destination offers empty text
