@@ -22,6 +22,9 @@ AddressField Address(wire::Cursor& in, std::size_t maxOctets) {
 } // namespace
 
 bool CRequestBodyReader::ReadHead(uint32_t commandId, std::string_view* serviceType, AddressField* source) {
+    m_left = 0;
+    if (commandId != kSubmitSm && commandId != kDataSm && commandId != kCancelSm && commandId != kSubmitMulti)
+        return false;
     *serviceType = m_in.CString(kServiceTypeOctets);
     m_addressOctets = kShortAddressOctets;
     switch (commandId) {
@@ -45,7 +48,6 @@ bool CRequestBodyReader::ReadHead(uint32_t commandId, std::string_view* serviceT
         m_flagged = true;
         return true;
     default:
-        m_left = 0;
         return false;
     }
 }
