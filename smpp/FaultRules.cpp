@@ -353,6 +353,38 @@ void CFaultRules::FindCandidates(uint32_t bit, std::string_view systemId, Candid
     }
 }
 
+const CFaultRules::Candidates& CFaultRules::KeptCandidates(Connection& state, uint32_t bit, std::string_view systemId) {
+    if (state.generation != m_generation || !SameText(state.systemId, systemId)) {
+        state.generation = m_generation;
+        state.systemId.assign(systemId);
+        std::fill(std::begin(state.known), std::end(state.known), false);
+    }
+    const int kind = std::countr_zero(bit);
+    if (!state.known[kind]) {
+        state.quiet[kind] = false;
+        FindCandidates(bit, systemId, &state.candidates[kind]);
+        state.known[kind] = true;
+    }
+    return state.candidates[kind];
+}
+
+void CFaultRules::Throttle(Connection& state, size_t at, const CScheduler& clock, FaultDecision* decision) {
+    Compiled& rule = m_compiled[at];
+    if (state.windows.size() != m_compiled.size())
+        state.windows.assign(m_compiled.size(), RateWindow{});
+    RateWindow& window = state.windows[at];
+    const int64_t nowMs = clock.NowMs();
+    if (window.count < 0 || nowMs - window.startMs >= fault_rules::kRateWindowMs)
+        window = RateWindow{nowMs, 0};
+    if (++window.count > rule.ratePerSecond) {
+        decision->throttled = true;
+        decision->status = fault_rules::kStatusThrottled;
+        decision->action = FaultAction::Answer;
+        decision->delayMs = 0;
+        ++rule.throttled;
+    }
+}
+
 bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_view systemId, const uint8_t* body,
                          int32_t bodyLength, const CScheduler& clock, FaultDecision* decision) {
     static const uint32_t kBinds = MaskOf(kBindName);
@@ -372,18 +404,7 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
         FindCandidates(bit, systemId, &bindCandidates);
         candidates = &bindCandidates;
     } else {
-        if (state.generation != m_generation || !SameText(state.systemId, systemId)) {
-            state.generation = m_generation;
-            state.systemId.assign(systemId);
-            std::fill(std::begin(state.known), std::end(state.known), false);
-        }
-        const int kind = std::countr_zero(bit);
-        if (!state.known[kind]) {
-            state.quiet[kind] = false;
-            FindCandidates(bit, systemId, &state.candidates[kind]);
-            state.known[kind] = true;
-        }
-        candidates = &state.candidates[kind];
+        candidates = &KeptCandidates(state, bit, systemId);
     }
     const int kind = std::countr_zero(bit);
     // A body that opens with the same octets, up to its destination, as the last one no rule
@@ -409,21 +430,8 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
             continue;
 
         *decision = FaultDecision{rule.position, rule.action, rule.status, rule.delayMs, false};
-        if (rule.ratePerSecond > 0) {
-            if (state.windows.size() != m_compiled.size())
-                state.windows.assign(m_compiled.size(), RateWindow{});
-            RateWindow& window = state.windows[i];
-            const int64_t nowMs = clock.NowMs();
-            if (window.count < 0 || nowMs - window.startMs >= fault_rules::kRateWindowMs)
-                window = RateWindow{nowMs, 0};
-            if (++window.count > rule.ratePerSecond) {
-                decision->throttled = true;
-                decision->status = fault_rules::kStatusThrottled;
-                decision->action = FaultAction::Answer;
-                decision->delayMs = 0;
-                ++rule.throttled;
-            }
-        }
+        if (rule.ratePerSecond > 0)
+            Throttle(state, i, clock, decision);
         ++rule.fired;
         return true;
     }
