@@ -198,88 +198,112 @@ std::string FormatLines(const std::vector<DecodeLine>& lines, bool offsets) {
     return out;
 }
 
-int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+namespace {
+
+// What the command line asks for.
+struct Arguments {
     std::optional<uint16_t> protocol;
     std::optional<std::string> path;
     std::optional<std::string> pcapPath;
     pcap::DecodeAsTable decodeAs;
     bool offsets = false;
+    bool help = false;
     DefaultAlphabet alphabet = DefaultAlphabet::Gsm;
     std::string hex;
     bool haveHex = false;
+};
 
-    const auto fail = [&err](const std::string& message) {
-        err << "tarnwick-decode: " << message << "\n";
-        return kBadInput;
+// The arguments, or nothing with error saying what is wrong with them.
+std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, std::string& error) {
+    Arguments a;
+    const std::string names = "(" + std::string(::protocol::kCliNameList) + ")";
+    const auto fail = [&error](std::string message) {
+        error = std::move(message);
+        return std::nullopt;
     };
-
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const auto value = [&](const std::string& option, std::string& into) {
+        std::string text;
+        // An option's value, as "--option=value" or as the next argument.
+        const auto value = [&](const std::string& option) {
             if (arg.size() > option.size() && arg.compare(0, option.size() + 1, option + "=") == 0) {
-                into = arg.substr(option.size() + 1);
+                text = arg.substr(option.size() + 1);
                 return true;
             }
             if (arg == option && i + 1 < args.size()) {
-                into = args[++i];
+                text = args[++i];
                 return true;
             }
             return false;
         };
-        std::string text;
         if (arg == "-h" || arg == "--help") {
-            out << kUsage;
-            return kDecoded;
+            a.help = true;
+            return a;
         } else if (arg == "--offsets") {
-            offsets = true;
+            a.offsets = true;
         } else if (arg.rfind("--default-alphabet", 0) == 0) {
-            if (!value("--default-alphabet", text)) return fail("--default-alphabet needs a name (gsm, ascii, latin1)");
+            if (!value("--default-alphabet")) return fail("--default-alphabet needs a name (gsm, ascii, latin1)");
             const std::optional<DefaultAlphabet> named = DefaultAlphabetNamed(text);
             if (!named) return fail("unknown alphabet '" + text + "' (gsm, ascii, latin1)");
-            alphabet = *named;
+            a.alphabet = *named;
         } else if (arg.rfind("--protocol", 0) == 0) {
-            if (!value("--protocol", text)) return fail("--protocol needs a name (" + std::string(::protocol::kCliNameList) + ")");
-            protocol = ProtocolCodeOf(text);
-            if (!protocol) return fail("unknown protocol '" + text + "' (" + std::string(::protocol::kCliNameList) + ")");
+            if (!value("--protocol")) return fail("--protocol needs a name " + names);
+            a.protocol = ProtocolCodeOf(text);
+            if (!a.protocol) return fail("unknown protocol '" + text + "' " + names);
         } else if (arg.rfind("--pcap", 0) == 0) {
-            if (!value("--pcap", text)) return fail("--pcap needs a path");
-            pcapPath = text;
+            if (!value("--pcap")) return fail("--pcap needs a path");
+            a.pcapPath = text;
         } else if (arg.rfind("--decode-as", 0) == 0) {
-            std::string error;
-            if (!value("--decode-as", text)) return fail("--decode-as needs PORT=NAME");
-            if (!pcap::ParseDecodeAs(text, decodeAs, error)) return fail("--decode-as: " + error);
+            std::string why;
+            if (!value("--decode-as")) return fail("--decode-as needs PORT=NAME");
+            if (!pcap::ParseDecodeAs(text, a.decodeAs, why)) return fail("--decode-as: " + why);
         } else if (arg.rfind("--file", 0) == 0) {
-            if (!value("--file", text)) return fail("--file needs a path");
-            path = text;
+            if (!value("--file")) return fail("--file needs a path");
+            a.path = text;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return fail("unknown option '" + arg + "' (see --help)");
         } else {
-            hex += arg;
-            hex += ' ';
-            haveHex = true;
+            a.hex += arg + ' ';
+            a.haveHex = true;
         }
     }
-    if (path && haveHex) return fail("give the bytes either as hex or with --file, not both");
-    if (pcapPath && (path || haveHex || protocol)) return fail("--pcap takes no hex, --file or --protocol");
-    if (!decodeAs.empty() && !pcapPath) return fail("--decode-as goes with --pcap");
-    if (pcapPath) return RunPcap(*pcapPath, decodeAs, offsets, alphabet, out, err);
+    if (a.path && a.haveHex) return fail("give the bytes either as hex or with --file, not both");
+    if (a.pcapPath && (a.path || a.haveHex || a.protocol)) return fail("--pcap takes no hex, --file or --protocol");
+    if (!a.decodeAs.empty() && !a.pcapPath) return fail("--decode-as goes with --pcap");
+    return a;
+}
 
+} // namespace
+
+int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+    const auto fail = [&err](const std::string& message) {
+        err << "tarnwick-decode: " << message << "\n";
+        return kBadInput;
+    };
     std::string error;
+    std::optional<Arguments> a = ParseArguments(args, error);
+    if (!a) return fail(error);
+    if (a->help) {
+        out << kUsage;
+        return kDecoded;
+    }
+    if (a->pcapPath) return RunPcap(*a->pcapPath, a->decodeAs, a->offsets, a->alphabet, out, err);
+
     std::optional<std::vector<uint8_t>> bytes;
-    if (path) {
-        bytes = ReadFile(*path, error);
+    if (a->path) {
+        bytes = ReadFile(*a->path, error);
     } else {
-        if (!haveHex) hex.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        bytes = ParseHex(hex, error);
+        if (!a->haveHex) a->hex.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        bytes = ParseHex(a->hex, error);
     }
     if (!bytes) return fail(error);
     if (bytes->empty()) return fail("no bytes to decode");
 
-    const std::vector<uint8_t> record = protocol ? WrapPdu(*protocol, *bytes) : *bytes;
+    const std::vector<uint8_t> record = a->protocol ? WrapPdu(*a->protocol, *bytes) : *bytes;
     CPacketDecoder decoder;
-    decoder.SetDefaultAlphabet(alphabet);
+    decoder.SetDefaultAlphabet(a->alphabet);
     const bool ended = decoder.Decode(record.data(), static_cast<int32_t>(record.size()));
-    out << FormatLines(decoder.Lines(), offsets);
+    out << FormatLines(decoder.Lines(), a->offsets);
 
     const std::vector<DecodeLine>& lines = decoder.Lines();
     const bool errorLine =

@@ -1,13 +1,12 @@
 // Console lines and the capture trace of the headless runner.
 #include "app/HeadlessConsole.h"
 
-#include "app/ConsoleLine.h"
-
 #include "capture/PacketRecord.h"
 #include "decoder/Formatters.h"
 #include "decoder/PacketDecoder.h"
 #include "decoder/Protocols.h"
 #include "engine/SocketServer.h"
+#include "simulator/ConsoleLine.h"
 
 #include <ctime>
 

@@ -2,8 +2,8 @@
 #include "app/HeadlessRunner.h"
 
 #include "app/HeadlessConsole.h"
-#include "app/Simulator.h"
 #include "capture/Pcap.h"
+#include "simulator/Simulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -106,23 +106,75 @@ private:
 
 } // namespace
 
+namespace {
+
+// The options the runner takes; what each means is in HeadlessUsage.
+struct Flags {
+    QCommandLineOption headless{"headless"}, help{"help"}, trace{"trace"}, receipts{"receipts"}, noRouting{"no-routing"};
+    QCommandLineOption port{"smpp-port", QString(), "N"}, mobilePort{"mobile-port", QString(), "N"};
+    QCommandLineOption listen{"listen", QString(), "ADDR"}, pcapFile{"pcap", QString(), "FILE"};
+    QCommandLineOption receiptDelay{"receipt-delay", QString(), "MS"}, faults{"faults", QString(), "FILE"};
+    QCommandLineOption seed{"seed", QString(), "N"};
+};
+
+// A whole number option up to max into out; false, with the error naming what was wrong, when its
+// value is none. An option not given leaves out as it is.
+template <typename T>
+bool ReadNumber(const QCommandLineParser& parser, const QCommandLineOption& option, uint max, const char* what, T& out,
+                QString& error) {
+    if (!parser.isSet(option))
+        return true;
+    bool ok = false;
+    const uint value = parser.value(option).toUInt(&ok);
+    if (!ok || value > max) {
+        error = QString("Invalid %1 '%2'.").arg(what, parser.value(option));
+        return false;
+    }
+    out = static_cast<T>(value);
+    return true;
+}
+
+// The values the options carry: numbers, the address and the fault rules file.
+bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOptions& options) {
+    QString& error = options.error;
+    if (!ReadNumber(parser, f.receiptDelay, INT32_MAX, "receipt delay", options.receiptDelayMs, error) ||
+        !ReadNumber(parser, f.port, 65535, "port", options.smppPort, error) ||
+        !ReadNumber(parser, f.mobilePort, 65535, "port", options.mobilePort, error))
+        return false;
+    if (parser.isSet(f.listen)) {
+        const QHostAddress address(parser.value(f.listen));
+        if (address.protocol() != QAbstractSocket::IPv4Protocol) {
+            error = QString("Invalid IPv4 address '%1'.").arg(parser.value(f.listen));
+            return false;
+        }
+        options.listen = address;
+    }
+    if (!ReadNumber(parser, f.seed, UINT32_MAX, "seed", options.seed, error))
+        return false;
+    if (parser.isSet(f.faults)) {
+        QFile file(parser.value(f.faults));
+        if (!file.open(QIODevice::ReadOnly)) {
+            error = QString("Cannot read fault rules from '%1'.").arg(file.fileName());
+            return false;
+        }
+        QString ruleError;
+        options.faultRules = fault_rules::Parse(file.readAll(), &ruleError);
+        if (!ruleError.isEmpty()) {
+            error = QString("%1: %2.").arg(file.fileName(), ruleError);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     HeadlessOptions options;
     QCommandLineParser parser;
-    const QCommandLineOption headless("headless");
-    const QCommandLineOption help("help");
-    const QCommandLineOption trace("trace");
-    const QCommandLineOption port("smpp-port", QString(), "N");
-    const QCommandLineOption mobilePort("mobile-port", QString(), "N");
-    const QCommandLineOption listen("listen", QString(), "ADDR");
-    const QCommandLineOption pcapFile("pcap", QString(), "FILE");
-    const QCommandLineOption receipts("receipts");
-    const QCommandLineOption receiptDelay("receipt-delay", QString(), "MS");
-    const QCommandLineOption noRouting("no-routing");
-    const QCommandLineOption faults("faults", QString(), "FILE");
-    const QCommandLineOption seed("seed", QString(), "N");
-    parser.addOptions(
-        {headless, help, trace, port, mobilePort, listen, pcapFile, receipts, receiptDelay, noRouting, faults, seed});
+    const Flags f;
+    parser.addOptions({f.headless, f.help, f.trace, f.port, f.mobilePort, f.listen, f.pcapFile, f.receipts,
+                       f.receiptDelay, f.noRouting, f.faults, f.seed});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -131,61 +183,13 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
         options.error = QString("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
         return options;
     }
-    options.headless = parser.isSet(headless);
-    options.help = parser.isSet(help);
-    options.trace = parser.isSet(trace);
-    options.pcapPath = parser.value(pcapFile);
-    options.receipts = parser.isSet(receipts);
-    options.noRouting = parser.isSet(noRouting);
-    if (parser.isSet(receiptDelay)) {
-        bool ok = false;
-        const int delay = parser.value(receiptDelay).toInt(&ok);
-        if (!ok || delay < 0) {
-            options.error = QString("Invalid receipt delay '%1'.").arg(parser.value(receiptDelay));
-            return options;
-        }
-        options.receiptDelayMs = delay;
-    }
-    for (const auto& [option, target] : {std::pair{&port, &options.smppPort}, std::pair{&mobilePort, &options.mobilePort}}) {
-        if (!parser.isSet(*option))
-            continue;
-        bool ok = false;
-        const uint value = parser.value(*option).toUInt(&ok);
-        if (!ok || value > 65535) {
-            options.error = QString("Invalid port '%1'.").arg(parser.value(*option));
-            return options;
-        }
-        *target = static_cast<uint16_t>(value);
-    }
-    if (parser.isSet(listen)) {
-        const QHostAddress address(parser.value(listen));
-        if (address.protocol() != QAbstractSocket::IPv4Protocol) {
-            options.error = QString("Invalid IPv4 address '%1'.").arg(parser.value(listen));
-            return options;
-        }
-        options.listen = address;
-    }
-    if (parser.isSet(seed)) {
-        bool ok = false;
-        options.seed = parser.value(seed).toUInt(&ok);
-        if (!ok) {
-            options.error = QString("Invalid seed '%1'.").arg(parser.value(seed));
-            return options;
-        }
-    }
-    if (parser.isSet(faults)) {
-        QFile file(parser.value(faults));
-        if (!file.open(QIODevice::ReadOnly)) {
-            options.error = QString("Cannot read fault rules from '%1'.").arg(file.fileName());
-            return options;
-        }
-        QString error;
-        options.faultRules = fault_rules::Parse(file.readAll(), &error);
-        if (!error.isEmpty()) {
-            options.error = QString("%1: %2.").arg(file.fileName(), error);
-            return options;
-        }
-    }
+    options.headless = parser.isSet(f.headless);
+    options.help = parser.isSet(f.help);
+    options.trace = parser.isSet(f.trace);
+    options.pcapPath = parser.value(f.pcapFile);
+    options.receipts = parser.isSet(f.receipts);
+    options.noRouting = parser.isSet(f.noRouting);
+    ReadValues(parser, f, options);
     return options;
 }
 

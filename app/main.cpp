@@ -1,6 +1,7 @@
 // The tarnwick executable: the SMSC simulator in its window, or headless where there is no display.
 #include "app/HeadlessConsole.h"
 #include "app/HeadlessRunner.h"
+#include "simulator/Settings.h"
 #include "ui/PelmoraApp.h"
 
 #include <QApplication>
@@ -39,7 +40,7 @@ int RunWindow(const HeadlessOptions& options, int& argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    CPelmoraApp::SelectSettingsStore();
+    CSettings::SelectStore();
     const HeadlessOptions options = ParseHeadlessOptions(Arguments(argc, argv));
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "%s\n%s", qPrintable(options.error), qPrintable(HeadlessUsage()));

@@ -1,7 +1,8 @@
-// "Decode as": the port overrides of capture file import and their setting.
+// "Decode as": the dialog that edits the port overrides of capture file import.
 #include "ui/DecodeAsDialog.h"
 
 #include "protocol/Registry.h"
+#include "simulator/Settings.h"
 #include "ui/Icons.h"
 
 #include <QComboBox>
@@ -11,34 +12,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
-namespace decode_as {
-
-pcap::DecodeAsTable Load() {
-    pcap::DecodeAsTable table;
-    const QString text = QSettings().value(kSetting).toString();
-    for (const QString& entry : text.split(u';', Qt::SkipEmptyParts)) {
-        std::string error;
-        pcap::ParseDecodeAs(entry.trimmed().toStdString(), table, error); // a bad entry is only left out
-    }
-    return table;
-}
-
-void Store(const pcap::DecodeAsTable& table) { QSettings().setValue(kSetting, Text(table)); }
-
-QString Text(const pcap::DecodeAsTable& table) {
-    QStringList entries;
-    for (const auto& [port, code] : table)
-        if (const protocol::Protocol* found = protocol::Find(code))
-            entries.append(QStringLiteral("%1=%2").arg(port).arg(QLatin1StringView(found->cliName)));
-    return entries.join(u';');
-}
-
-} // namespace decode_as
 
 namespace {
 
@@ -51,7 +27,7 @@ QString ProtocolName(uint16_t code) {
 
 } // namespace
 
-CDecodeAsDialog::CDecodeAsDialog(QWidget* parent) : QDialog(parent), m_table(decode_as::Load()) {
+CDecodeAsDialog::CDecodeAsDialog(QWidget* parent) : QDialog(parent), m_table(CSettings().DecodeAs()) {
     setWindowTitle("Decode as");
     setWindowIcon(icons::Icon(icons::kDecoder));
     setModal(true);
@@ -61,46 +37,13 @@ CDecodeAsDialog::CDecodeAsDialog(QWidget* parent) : QDialog(parent), m_table(dec
                              this);
     intro->setWordWrap(true);
 
-    m_port = new QSpinBox(this);
-    m_port->setObjectName("Port");
-    m_port->setRange(1, 65535);
-    m_port->setValue(7890);
-    m_protocol = new QComboBox(this);
-    m_protocol->setObjectName("Protocol");
-    for (const protocol::Protocol& info : protocol::kProtocols)
-        m_protocol->addItem(ProtocolName(info.code), info.code);
-    auto* portLabel = new QLabel("P&ort:", this);
-    portLabel->setBuddy(m_port);
-    auto* protocolLabel = new QLabel("&Protocol:", this);
-    protocolLabel->setBuddy(m_protocol);
-    m_add = new QPushButton("&Add", this);
-    m_add->setObjectName("Add");
-    m_add->setAutoDefault(false);
-
-    m_list = new QTreeWidget(this);
-    m_list->setObjectName("Overrides");
-    m_list->setAccessibleName("Ports decoded as");
-    m_list->setHeaderLabels({"Port", "Protocol"});
-    m_list->setRootIsDecorated(false);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->header()->resizeSection(0, 90);
-    auto* listLabel = new QLabel("Ports &decoded as:", this);
-    listLabel->setBuddy(m_list);
-    m_remove = new QPushButton("&Remove", this);
-    m_remove->setObjectName("Remove");
-    m_remove->setAutoDefault(false);
+    QGridLayout* entry = CreateEntryRow();
+    QLabel* listLabel = CreateOverrideList();
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    auto* entry = new QGridLayout;
-    entry->addWidget(portLabel, 0, 0);
-    entry->addWidget(m_port, 0, 1);
-    entry->addWidget(protocolLabel, 0, 2);
-    entry->addWidget(m_protocol, 0, 3);
-    entry->addWidget(m_add, 0, 4);
-    entry->setColumnStretch(5, 1);
     auto* listRow = new QHBoxLayout;
     listRow->addWidget(m_list, 1);
     auto* listButtons = new QVBoxLayout;
@@ -129,6 +72,49 @@ CDecodeAsDialog::CDecodeAsDialog(QWidget* parent) : QDialog(parent), m_table(dec
     Fill(0);
     m_port->installEventFilter(this);
     m_port->setFocus();
+}
+
+QGridLayout* CDecodeAsDialog::CreateEntryRow() {
+    m_port = new QSpinBox(this);
+    m_port->setObjectName("Port");
+    m_port->setRange(1, 65535);
+    m_port->setValue(7890);
+    m_protocol = new QComboBox(this);
+    m_protocol->setObjectName("Protocol");
+    for (const protocol::Protocol& info : protocol::kProtocols)
+        m_protocol->addItem(ProtocolName(info.code), info.code);
+    auto* portLabel = new QLabel("P&ort:", this);
+    portLabel->setBuddy(m_port);
+    auto* protocolLabel = new QLabel("&Protocol:", this);
+    protocolLabel->setBuddy(m_protocol);
+    m_add = new QPushButton("&Add", this);
+    m_add->setObjectName("Add");
+    m_add->setAutoDefault(false);
+
+    auto* entry = new QGridLayout;
+    entry->addWidget(portLabel, 0, 0);
+    entry->addWidget(m_port, 0, 1);
+    entry->addWidget(protocolLabel, 0, 2);
+    entry->addWidget(m_protocol, 0, 3);
+    entry->addWidget(m_add, 0, 4);
+    entry->setColumnStretch(5, 1);
+    return entry;
+}
+
+QLabel* CDecodeAsDialog::CreateOverrideList() {
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName("Overrides");
+    m_list->setAccessibleName("Ports decoded as");
+    m_list->setHeaderLabels({"Port", "Protocol"});
+    m_list->setRootIsDecorated(false);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->header()->resizeSection(0, 90);
+    auto* listLabel = new QLabel("Ports &decoded as:", this);
+    listLabel->setBuddy(m_list);
+    m_remove = new QPushButton("&Remove", this);
+    m_remove->setObjectName("Remove");
+    m_remove->setAutoDefault(false);
+    return listLabel;
 }
 
 bool CDecodeAsDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -172,6 +158,6 @@ void CDecodeAsDialog::RemoveOverride() {
 }
 
 void CDecodeAsDialog::accept() {
-    decode_as::Store(m_table);
+    CSettings().SetDecodeAs(m_table);
     QDialog::accept();
 }

@@ -4,25 +4,13 @@
 #include "capture/Pcap.h"
 
 #include <QDialog>
-#include <QString>
 
 class QComboBox;
+class QGridLayout;
+class QLabel;
 class QPushButton;
 class QSpinBox;
 class QTreeWidget;
-
-namespace decode_as {
-
-// The stored choice: "PORT=PROTO;..." with PROTO a protocol's command-line name.
-inline constexpr const char* kSetting = "Setup/DecodeAs";
-
-// The stored table; an entry that does not parse is left out.
-pcap::DecodeAsTable Load();
-void Store(const pcap::DecodeAsTable& table);
-// The table as the setting keeps it, in port order.
-QString Text(const pcap::DecodeAsTable& table);
-
-} // namespace decode_as
 
 // Modal. Lists the port overrides, one row per port; "Add" puts the port and protocol of the
 // fields above the list in (replacing the port's row if there is one), "Remove" takes the
@@ -47,6 +35,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The port and protocol fields with their Add button, laid out in a row.
+    QGridLayout* CreateEntryRow();
+    // The list of overrides and its Remove button; returns the list's label.
+    QLabel* CreateOverrideList();
     void AddOverride();
     void RemoveOverride();
     void Fill(uint16_t selectPort);

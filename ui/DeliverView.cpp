@@ -4,9 +4,9 @@
 #include "ui/CaptionBar.h"
 #include "ui/KeepSelection.h"
 
+#include "simulator/DeliverSender.h"
 #include "ui/DeliverDialog.h"
 #include "ui/DeliverListModel.h"
-#include "ui/DeliverSender.h"
 #include "ui/Icons.h"
 #include "ui/Navigation.h"
 

@@ -1,7 +1,7 @@
 // The delivery settings page.
 #include "ui/DeliveryPage.h"
 
-#include "app/Simulator.h"
+#include "simulator/Simulator.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

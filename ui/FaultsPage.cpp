@@ -1,7 +1,8 @@
 // The "Faults" options page: the rule table, its buttons and the selected rule's fields.
 #include "ui/FaultsPage.h"
 
-#include "app/Simulator.h"
+#include "simulator/Settings.h"
+#include "simulator/Simulator.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,7 +15,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QSettings>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -40,8 +40,32 @@ QString CommandText(const QString& command, const char* every = kEveryOperation)
 
 CFaultsPage::CFaultsPage(CSimulator& simulator, QWidget* parent) : COptionsPage(parent), m_simulator(simulator) {
     setObjectName("FaultsPage");
-    m_rules = CSimulator::StoredFaultRules(QSettings());
+    m_rules = CSettings().FaultRules();
 
+    QLabel* tableLabel = CreateTable();
+    QHBoxLayout* buttons = CreateButtons();
+    CreateFields();
+    LayOutFields();
+
+    m_problem = new QLabel(this);
+    m_problem->setObjectName("FaultsProblem");
+    m_problem->setWordWrap(true);
+    m_problem->setStyleSheet("color: #b00000");
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tableLabel);
+    layout->addWidget(m_table, 1);
+    layout->addLayout(buttons);
+    layout->addWidget(m_fields);
+    layout->addWidget(m_problem);
+
+    ConnectTableAndFields();
+    FillTable();
+    Select(m_rules.empty() ? -1 : 0);
+    Check();
+}
+
+QLabel* CFaultsPage::CreateTable() {
     m_table = new QTableWidget(0, kColumns, this);
     m_table->setHorizontalHeaderLabels([] {
         QStringList l;
@@ -56,7 +80,10 @@ CFaultsPage::CFaultsPage(CSimulator& simulator, QWidget* parent) : COptionsPage(
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     auto* tableLabel = new QLabel("&Fault rules (the first match wins):", this);
     tableLabel->setBuddy(m_table);
+    return tableLabel;
+}
 
+QHBoxLayout* CFaultsPage::CreateButtons() {
     auto* add = new QPushButton("&Add", this);
     m_remove = new QPushButton("&Remove", this);
     m_up = new QPushButton("Move &up", this);
@@ -67,7 +94,14 @@ CFaultsPage::CFaultsPage(CSimulator& simulator, QWidget* parent) : COptionsPage(
         buttons->addWidget(b);
     }
     buttons->addStretch();
+    connect(add, &QPushButton::clicked, this, &CFaultsPage::Add);
+    connect(m_remove, &QPushButton::clicked, this, &CFaultsPage::Remove);
+    connect(m_up, &QPushButton::clicked, this, [this] { Move(-1); });
+    connect(m_down, &QPushButton::clicked, this, [this] { Move(1); });
+    return buttons;
+}
 
+void CFaultsPage::CreateFields() {
     m_fields = new QWidget(this);
     m_command = new QComboBox(m_fields);
     for (const QString& name : fault_rules::CommandNames())
@@ -92,7 +126,9 @@ CFaultsPage::CFaultsPage(CSimulator& simulator, QWidget* parent) : COptionsPage(
     m_rate->setRange(0, 1000000);
     m_rate->setSpecialValueText("no limit");
     m_enabled = new QCheckBox("Ena&bled", m_fields);
+}
 
+void CFaultsPage::LayOutFields() {
     // Two columns of label and field; every label is its field's buddy.
     const struct {
         const char* label;
@@ -114,23 +150,9 @@ CFaultsPage::CFaultsPage(CSimulator& simulator, QWidget* parent) : COptionsPage(
     grid->addWidget(m_enabled, int(std::size(rows)) / 2, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
+}
 
-    m_problem = new QLabel(this);
-    m_problem->setObjectName("FaultsProblem");
-    m_problem->setWordWrap(true);
-    m_problem->setStyleSheet("color: #b00000");
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(tableLabel);
-    layout->addWidget(m_table, 1);
-    layout->addLayout(buttons);
-    layout->addWidget(m_fields);
-    layout->addWidget(m_problem);
-
-    connect(add, &QPushButton::clicked, this, &CFaultsPage::Add);
-    connect(m_remove, &QPushButton::clicked, this, &CFaultsPage::Remove);
-    connect(m_up, &QPushButton::clicked, this, [this] { Move(-1); });
-    connect(m_down, &QPushButton::clicked, this, [this] { Move(1); });
+void CFaultsPage::ConnectTableAndFields() {
     connect(m_table, &QTableWidget::itemSelectionChanged, this, [this] { LoadFields(Current()); });
     connect(m_table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         // The Enabled box of a row, clicked or toggled with the space bar.
@@ -150,7 +172,9 @@ CFaultsPage::CFaultsPage(CSimulator& simulator, QWidget* parent) : COptionsPage(
     connect(m_probability, &QDoubleSpinBox::valueChanged, this, edited);
     connect(m_rate, &QSpinBox::valueChanged, this, edited);
     connect(m_enabled, &QCheckBox::toggled, this, edited);
+}
 
+void CFaultsPage::FillTable() {
     m_table->setRowCount(int(m_rules.size()));
     for (int row = 0; row < int(m_rules.size()); ++row)
         ShowRow(row);
@@ -159,8 +183,6 @@ CFaultsPage::CFaultsPage(CSimulator& simulator, QWidget* parent) : COptionsPage(
     // and rate behind a scroll bar.
     m_table->setMinimumWidth(m_table->horizontalHeader()->length() + m_table->verticalHeader()->sizeHint().width() +
                              2 * m_table->frameWidth() + 2 * m_table->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
-    Select(m_rules.empty() ? -1 : 0);
-    Check();
 }
 
 int CFaultsPage::Current() const {

@@ -10,6 +10,7 @@ class CSimulator;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -36,6 +37,14 @@ public:
     bool CanApply() override;
 
 private:
+    // The parts of the page, top to bottom; each helper builds one.
+    QLabel* CreateTable();
+    QHBoxLayout* CreateButtons();
+    void CreateFields();
+    void LayOutFields();
+    void ConnectTableAndFields();
+    // Shows the rules as they were opened, every column wide enough to read.
+    void FillTable();
     void ShowRow(int row);
     void LoadFields(int row);
     void StoreFields();

@@ -1,7 +1,8 @@
 // Builds the filter tree, carries a clicked check through it, and stores the choice on OK.
 #include "ui/FilterDialog.h"
 
-#include "app/Simulator.h"
+#include "simulator/Settings.h"
+#include "simulator/Simulator.h"
 #include "ui/DeliveryPage.h"
 #include "ui/FaultsPage.h"
 #include "ui/FilterTable.h"
@@ -12,7 +13,6 @@
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSettings>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -91,7 +91,7 @@ CFilterDialog::CFilterDialog(CSimulator& simulator, QWidget* parent) : QDialog(p
     AddPage(new CDeliveryPage(simulator), "Delivery");
     AddPage(new CFaultsPage(simulator), "Faults");
 
-    m_showUnknown->setChecked(CSimulator::StoredShowUnknown(QSettings()));
+    m_showUnknown->setChecked(CSettings().ShowUnknown());
     BuildTree(simulator.Log().GetFilter());
     connect(m_tree, &QTreeWidget::itemChanged, this, &CFilterDialog::OnItemChanged);
 }

@@ -3,9 +3,10 @@
 
 #include "capture/Pcap.h"
 #include "decoder/Protocols.h"
+#include "simulator/DeliverSender.h"
+#include "simulator/Settings.h"
 #include "ui/DecodeAsDialog.h"
 #include "ui/DecodeHexDialog.h"
-#include "ui/DeliverSender.h"
 #include "ui/DeliverView.h"
 #include "ui/FilterDialog.h"
 #include "ui/Icons.h"
@@ -32,12 +33,10 @@
 #include <QMenuBar>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
-#include <QToolBar>
 #include <QUrl>
 
 namespace {
@@ -61,13 +60,9 @@ QMessageBox::StandardButton AskBeforeExit(QWidget* parent) {
                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
 }
 
-QAction* Command(QObject* parent, const QString& text, const char* name, const QList<QKeySequence>& keys = {},
-                 const QString& statusTip = {}) {
-    auto* action = new QAction(text, parent);
-    action->setObjectName(name);
-    action->setShortcuts(keys);
-    action->setStatusTip(statusTip);
-    return action;
+// The server a page belongs to, as the page names it to assistive tools.
+QString ServerName(uint16_t protocol) {
+    return protocol == kSmpp ? "Tarnwick" : "Mobile Server";
 }
 
 // The page's widget that should take the focus when F6 moves into it.
@@ -134,45 +129,8 @@ void CMainFrame::CreateViews() {
     m_right = new QStackedWidget(m_splitter);
     m_right->setObjectName("RightPane");
 
-    CSimulator& simulator = m_app.Simulator();
     for (const navigation::NavigationItem& row : navigation::kTable) {
-        QWidget* page = nullptr;
-        const QString server = row.protocol == kSmpp ? "Tarnwick" : "Mobile Server";
-        switch (row.page) {
-        case navigation::Page::Overview:
-            page = m_overview = new CPelmoraView(m_app.LargeNavigationIcons(), m_app.SmallNavigationIcons());
-            break;
-        case navigation::Page::Decoder:
-            page = m_viewLog = new CViewLog(simulator.Log(), simulator.Decoder());
-            connect(m_viewLog, &CViewLog::SetFilterRequested, this, &CMainFrame::OpenFilterDialog);
-            break;
-        case navigation::Page::ServerInfo: {
-            // Built before the servers start, so that their start lines reach the consoles.
-            CSocketServer& socketServer = row.protocol == kSmpp ? static_cast<CSocketServer&>(simulator.Smpp())
-                                                                : static_cast<CSocketServer&>(simulator.Mobile());
-            auto* info = new CViewServerInfo(socketServer, row.protocol, m_app.ConsoleFont());
-            info->setAccessibleName(server + " information");
-            const int deliverRow = navigation::DeliverRowOf(row.id);
-            connect(info, &CViewServerInfo::DeliverRequested, this, [this, deliverRow] { SelectRow(deliverRow); });
-            page = info;
-            break;
-        }
-        case navigation::Page::Deliver: {
-            auto* composer = new CDeliverView;
-            composer->SetMode(row.protocol);
-            composer->setAccessibleName(server + ": deliver short message");
-            connect(composer, &CDeliverView::ShowDecoderRequested, this, [this] { SelectRow(navigation::kDecoderRow); });
-            if (row.protocol == kSmpp)
-                composer->SetSender(MakeSmppSender(simulator.Smpp()));
-            else
-                composer->SetSender(MakeMobileSender(simulator.Mobile()));
-            // The server's information page comes first in the table: its online list composes through here.
-            if (auto* info = qobject_cast<CViewServerInfo*>(m_panes.value(row.parentId)))
-                connect(info, &CViewServerInfo::QuickDeliverRequested, composer, &CDeliverView::QuickDeliverTo);
-            page = composer;
-            break;
-        }
-        }
+        QWidget* page = CreatePage(row);
         m_right->addWidget(page);
         m_panes.insert(row.id, page);
     }
@@ -188,6 +146,50 @@ void CMainFrame::CreateViews() {
 
     connect(m_leftView, &CLeftView::RowSelected, this, &CMainFrame::SwitchPane);
     connect(m_overview, &CPelmoraView::RowActivated, this, &CMainFrame::SelectRow);
+}
+
+QWidget* CMainFrame::CreatePage(const navigation::NavigationItem& row) {
+    switch (row.page) {
+    case navigation::Page::Overview:
+        return m_overview = new CPelmoraView(m_app.LargeNavigationIcons(), m_app.SmallNavigationIcons());
+    case navigation::Page::Decoder:
+        m_viewLog = new CViewLog(m_app.Simulator().Log(), m_app.Simulator().Decoder());
+        connect(m_viewLog, &CViewLog::SetFilterRequested, this, &CMainFrame::OpenFilterDialog);
+        return m_viewLog;
+    case navigation::Page::ServerInfo:
+        return CreateServerInfoPage(row);
+    case navigation::Page::Deliver:
+        return CreateDeliverPage(row);
+    }
+    return nullptr;
+}
+
+QWidget* CMainFrame::CreateServerInfoPage(const navigation::NavigationItem& row) {
+    // Built before the servers start, so that their start lines reach the consoles.
+    CSimulator& simulator = m_app.Simulator();
+    CSocketServer& socketServer = row.protocol == kSmpp ? static_cast<CSocketServer&>(simulator.Smpp())
+                                                        : static_cast<CSocketServer&>(simulator.Mobile());
+    auto* info = new CViewServerInfo(socketServer, row.protocol, m_app.ConsoleFont());
+    info->setAccessibleName(ServerName(row.protocol) + " information");
+    const int deliverRow = navigation::DeliverRowOf(row.id);
+    connect(info, &CViewServerInfo::DeliverRequested, this, [this, deliverRow] { SelectRow(deliverRow); });
+    return info;
+}
+
+QWidget* CMainFrame::CreateDeliverPage(const navigation::NavigationItem& row) {
+    CSimulator& simulator = m_app.Simulator();
+    auto* composer = new CDeliverView;
+    composer->SetMode(row.protocol);
+    composer->setAccessibleName(ServerName(row.protocol) + ": deliver short message");
+    connect(composer, &CDeliverView::ShowDecoderRequested, this, [this] { SelectRow(navigation::kDecoderRow); });
+    if (row.protocol == kSmpp)
+        composer->SetSender(MakeSmppSender(simulator.Smpp()));
+    else
+        composer->SetSender(MakeMobileSender(simulator.Mobile()));
+    // The server's information page comes first in the table: its online list composes through here.
+    if (auto* info = qobject_cast<CViewServerInfo*>(m_panes.value(row.parentId)))
+        connect(info, &CViewServerInfo::QuickDeliverRequested, composer, &CDeliverView::QuickDeliverTo);
+    return composer;
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -209,174 +211,14 @@ void CMainFrame::CreateStatusBar() {
     bar->showMessage(kIdleText);
 }
 
-void CMainFrame::CreateCommandBars() {
-    QMenuBar* menu = menuBar();
-    menu->setObjectName("Menu");
-    menu->setAccessibleName("Menu");
-
-    QMenu* file = menu->addMenu("&File");
-    QAction* newFile = Command(this, "&New", "New", {QKeySequence(Qt::CTRL | Qt::Key_N)});
-    QAction* open = Command(this, "&Open...", "Open", {QKeySequence(Qt::CTRL | Qt::Key_O)});
-    QAction* save = Command(this, "&Save", "Save", {QKeySequence(Qt::CTRL | Qt::Key_S)});
-    QAction* saveAs = Command(this, "Save &As...", "SaveAs");
-    QAction* decodeAs = Command(this, "&Decode as...", "DecodeAs", {}, "Choose the protocol of a port in capture files");
-    // The capture is no document: New has nothing to start, and no file is kept as recent.
-    QAction* recent = Command(this, "Recent File", "RecentFile");
-    for (QAction* disabled : {newFile, recent})
-        disabled->setEnabled(false);
-    open->setStatusTip("Read the PDUs of a pcap or pcapng file into the capture");
-    save->setStatusTip("Save the capture as a pcap file");
-    saveAs->setStatusTip("Save the capture as a pcap file under a new name");
-    connect(open, &QAction::triggered, this, &CMainFrame::OpenCapture);
-    connect(save, &QAction::triggered, this, [this] { SaveCapture(false); });
-    connect(saveAs, &QAction::triggered, this, [this] { SaveCapture(true); });
-    connect(decodeAs, &QAction::triggered, this, &CMainFrame::OpenDecodeAsDialog);
-    newFile->setIcon(icons::CommandIcon("new"));
-    open->setIcon(icons::CommandIcon("open"));
-    save->setIcon(icons::CommandIcon("save"));
-    file->addActions({newFile, open, save, saveAs});
-    file->addSeparator();
-    file->addAction(decodeAs);
-    file->addSeparator();
-    file->addAction(recent);
-    file->addSeparator();
-    QAction* exit = file->addAction("E&xit", this, &QWidget::close);
-    exit->setObjectName("Exit");
-
-    QMenu* edit = menu->addMenu("&Edit");
-    CreateEditCommands(edit);
-
-    QMenu* view = menu->addMenu("&View");
-    m_toolBar = new QToolBar("Standard", this);
-    m_toolBar->setObjectName("Standard");
-    m_toolBar->setIconSize(QSize(16, 16));
-    QAction* toolBarShown = m_toolBar->toggleViewAction();
-    toolBarShown->setText("&Toolbar");
-    toolBarShown->setObjectName("Toolbar");
-    QAction* statusBarShown = view->addAction("&Status Bar", statusBar(), &QWidget::setVisible);
-    statusBarShown->setObjectName("StatusBarShown");
-    statusBarShown->setCheckable(true);
-    statusBarShown->setChecked(true);
-    view->insertAction(statusBarShown, toolBarShown);
-    CreateViewStyleCommands();
-    view->addSeparator();
-    view->addAction(m_lineUp);
-
-    QMenu* tools = menu->addMenu("&Tools");
-    QAction* clear = Command(this, "&Clear content", "ClearContent", {}, "Clear content of parser.");
-    clear->setIcon(icons::Icon(navigation::kDecoderIcon));
-    connect(clear, &QAction::triggered, this, [this] { m_viewLog->Clear(); });
-    QAction* phone = Command(this, "&Mobile phone", "MobilePhone", {}, "Start mini mobile phone simulator");
-    connect(phone, &QAction::triggered, this, &CMainFrame::OpenMobilePhone);
-    QAction* option = Command(this, "&Option...", "Option", {}, "Setup filter");
-    connect(option, &QAction::triggered, this, &CMainFrame::OpenFilterDialog);
-    tools->addActions({clear, phone, option});
-    QAction* setupFilter = Command(this, "Setup filter", "SetupFilter", {}, "Setup filter");
-    setupFilter->setIcon(icons::Icon(icons::kFilter));
-    connect(setupFilter, &QAction::triggered, this, &CMainFrame::OpenFilterDialog);
-
-    QMenu* help = menu->addMenu("&Help");
-    QAction* showHelp = help->addAction("&Help", this, &CMainFrame::ShowHelp);
-    showHelp->setObjectName("Help");
-    showHelp->setStatusTip("Show introduce.");
-
-    QAction* print = Command(this, "&Print...", "Print", {QKeySequence(Qt::CTRL | Qt::Key_P)});
-    print->setIcon(icons::CommandIcon("print"));
-    print->setEnabled(false); // the overview list draws nothing for printing
-
-    m_up = Command(this, "Up", "Up");
-    m_up->setIcon(icons::CommandIcon("up"));
-    m_up->setToolTip("Up");
-    connect(m_up, &QAction::triggered, this, [this] {
-        if (const navigation::NavigationItem* row = navigation::Row(m_leftView->CurrentRow()))
-            SelectRow(row->parentId);
-    });
-
-    m_toolBar->addActions({newFile, open, save});
-    m_toolBar->addSeparator();
-    m_toolBar->addActions({m_cut, m_copy, m_paste});
-    m_toolBar->addSeparator();
-    m_toolBar->addAction(print);
-    m_toolBar->addSeparator();
-    m_toolBar->addActions(m_viewStyles->actions());
-    m_toolBar->addSeparator();
-    m_toolBar->addAction(m_up);
-    m_toolBar->addSeparator();
-    m_toolBar->addActions({clear, setupFilter});
-    addToolBar(Qt::TopToolBarArea, m_toolBar);
-
-    QAction* nextPane = Command(this, "Next Pane", "NextPane", {QKeySequence(Qt::Key_F6)});
-    QAction* previousPane = Command(this, "Previous Pane", "PreviousPane", {QKeySequence(Qt::SHIFT | Qt::Key_F6)});
-    for (QAction* pane : {nextPane, previousPane}) {
-        connect(pane, &QAction::triggered, this, &CMainFrame::FocusOtherPane);
-        addAction(pane);
-    }
-    // Print lives on the tool bar only; its accelerator works even when the bar is hidden.
-    addAction(print);
-}
-
-void CMainFrame::CreateEditCommands(QMenu* edit) {
-    m_undo = Command(this, "&Undo", "Undo", {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
-    m_cut = Command(this, "Cu&t", "Cut", {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
-    m_copy = Command(this, "&Copy", "Copy", {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    m_paste = Command(this, "&Paste", "Paste", {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-    m_cut->setIcon(icons::CommandIcon("cut"));
-    m_copy->setIcon(icons::CommandIcon("copy"));
-    m_paste->setIcon(icons::CommandIcon("paste"));
-    const std::pair<QAction*, const char*> commands[] = {
-        {m_undo, "undo"}, {m_cut, "cut"}, {m_copy, "copy"}, {m_paste, "paste"}};
-    for (const auto& [action, slot] : commands)
-        connect(action, &QAction::triggered, this, [this, slot = slot] { ForwardEditCommand(slot); });
-    edit->addAction(m_undo);
-    edit->addSeparator();
-    edit->addActions({m_cut, m_copy, m_paste});
-    edit->addSeparator();
-    QAction* decodeHex = Command(this, "Decode &hex...", "DecodeHex", {}, "Decode a PDU typed as hex");
-    connect(decodeHex, &QAction::triggered, this, &CMainFrame::DecodeHex);
-    edit->addAction(decodeHex);
-}
-
-void CMainFrame::CreateViewStyleCommands() {
-    m_viewStyles = new QActionGroup(this);
-    m_viewStyles->setExclusive(true);
-    const struct {
-        const char* text;
-        const char* name;
-        CPelmoraView::Style style;
-        const char* icon;
-    } styles[] = {
-        {"Large icon", "LargeIcon", CPelmoraView::Style::LargeIcon, "large-icons"},
-        {"Small icon", "SmallIcon", CPelmoraView::Style::SmallIcon, "small-icons"},
-        {"List", "List", CPelmoraView::Style::List, "list"},
-        {"Details", "Details", CPelmoraView::Style::Details, "details"},
-    };
-    for (const auto& s : styles) {
-        QAction* action = Command(m_viewStyles, s.text, s.name);
-        action->setCheckable(true);
-        action->setIcon(icons::CommandIcon(s.icon));
-        action->setData(static_cast<int>(s.style));
-        m_viewStyles->addAction(action);
-    }
-    connect(m_viewStyles, &QActionGroup::triggered, this, [this](QAction* action) {
-        m_overview->SetStyle(static_cast<CPelmoraView::Style>(action->data().toInt()));
-        UpdateCommands();
-    });
-    m_lineUp = Command(this, "Line &up", "LineUp");
-    connect(m_lineUp, &QAction::triggered, this, [this] { m_overview->LineUp(); });
-}
-
 void CMainFrame::RestoreBarLayout() {
-    QSettings settings;
-    settings.beginGroup("CommandBars");
-    restoreGeometry(settings.value("Geometry").toByteArray());
-    restoreState(settings.value("State").toByteArray());
+    const CSettings settings;
+    restoreGeometry(settings.BarGeometry());
+    restoreState(settings.BarState());
 }
 
 void CMainFrame::SaveBarLayout() {
-    QSettings settings;
-    settings.beginGroup("CommandBars");
-    settings.setValue("Geometry", saveGeometry());
-    settings.setValue("State", saveState());
+    CSettings().SetBarLayout(saveGeometry(), saveState());
 }
 
 void CMainFrame::BuildNavigation() {
@@ -525,7 +367,7 @@ void CMainFrame::ImportCapture(const QString& path) {
         return;
     auto import = std::make_unique<Import>();
     std::string error;
-    if (!import->importer.Open(QFile::encodeName(path).toStdString(), decode_as::Load(), error)) {
+    if (!import->importer.Open(QFile::encodeName(path).toStdString(), CSettings().DecodeAs(), error)) {
         QMessageBox::warning(this, "Open", QString("%1 could not be opened:\n%2")
                                                .arg(QDir::toNativeSeparators(path), QString::fromStdString(error)));
         return;

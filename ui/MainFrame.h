@@ -17,6 +17,9 @@ class QAction;
 class QActionGroup;
 class QSplitter;
 class QStackedWidget;
+namespace navigation {
+struct NavigationItem;
+}
 
 // Owns every view: the navigation tree on the left and the six pages of the pane registry, one
 // per navigation row, of which one fills the right-hand pane. Holds the references through
@@ -68,10 +71,19 @@ protected:
 
 private:
     void CreateViews();
+    // The page of a navigation row, wired to the frame and to the pages before it.
+    QWidget* CreatePage(const navigation::NavigationItem& row);
+    QWidget* CreateServerInfoPage(const navigation::NavigationItem& row);
+    QWidget* CreateDeliverPage(const navigation::NavigationItem& row);
     void CreateStatusBar();
     void CreateCommandBars();
+    // Each menu's commands; a menu returns those of its commands the tool bar shows too.
+    QList<QAction*> CreateFileMenu(QMenu* file);
     void CreateEditCommands(QMenu* edit);
+    void CreateViewMenu(QMenu* view);
     void CreateViewStyleCommands();
+    QList<QAction*> CreateToolsMenu(QMenu* tools);
+    void FillToolBar(const QList<QAction*>& fileCommands, QAction* print, const QList<QAction*>& toolCommands);
     void RestoreBarLayout();
     void SaveBarLayout();
     void UpdateCommands();

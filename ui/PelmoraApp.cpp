@@ -1,6 +1,7 @@
 // Start-up of the window in its fixed order.
 #include "ui/PelmoraApp.h"
 
+#include "simulator/Settings.h"
 #include "ui/Icons.h"
 #include "ui/MainFrame.h"
 
@@ -27,11 +28,6 @@ CPelmoraApp::CPelmoraApp(const SimulatorOptions& options) : m_simulator(options)
 
 CPelmoraApp::~CPelmoraApp() = default;
 
-void CPelmoraApp::SelectSettingsStore() {
-    QCoreApplication::setOrganizationName("Vendrel");
-    QCoreApplication::setApplicationName("Tarnwick");
-}
-
 void CPelmoraApp::BuildImageLists() {
     m_largeNavigation = ImageList(icons::kNavigation, kLargeIconSize);
     m_smallNavigation = ImageList(icons::kNavigation, kSmallIconSize);
@@ -45,7 +41,7 @@ void CPelmoraApp::BuildImageLists() {
 }
 
 void CPelmoraApp::InitInstance() {
-    SelectSettingsStore();
+    CSettings::SelectStore();
     BuildImageLists();
     QApplication::setWindowIcon(icons::ApplicationIcon());
 

@@ -1,7 +1,7 @@
 // The application object: runs the window's start-up in its fixed order and owns what every view shares.
 #pragma once
 
-#include "app/Simulator.h"
+#include "simulator/Simulator.h"
 
 #include <QFont>
 #include <QIcon>
@@ -29,9 +29,6 @@ public:
     // navigation tree and the overview list; the title. A server that cannot start leaves its
     // rows with the stopped icon and start-up goes on.
     void InitInstance();
-
-    // Vendor "Vendrel", application "Tarnwick": every setting of the program lives there.
-    static void SelectSettingsStore();
 
     // Images by position in the navigation icon list (32 and 16 pixels) and the decode icon list.
     const QList<QIcon>& LargeNavigationIcons() const { return m_largeNavigation; }

@@ -101,11 +101,11 @@ CViewLogHex::CViewLogHex(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setAutoFillBackground(true);
     viewport()->setCursor(Qt::IBeamCursor);
 
-    auto* copy = new QAction(tr("&Copy"), this);
+    auto* copy = new QAction("&Copy", this);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(copy, &QAction::triggered, this, &CViewLogHex::Copy);
-    auto* selectAll = new QAction(tr("Select &All"), this);
+    auto* selectAll = new QAction("Select &All", this);
     selectAll->setShortcut(QKeySequence::SelectAll);
     selectAll->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(selectAll, &QAction::triggered, this, &CViewLogHex::SelectAll);

@@ -1,8 +1,8 @@
 // The server information page.
 #include "ui/ViewServerInfo.h"
 
-#include "app/ConsoleLine.h"
 #include "engine/SocketServer.h"
+#include "simulator/ConsoleLine.h"
 #include "ui/OnlineClientModel.h"
 #include "ui/OutView.h"
 #include "ui/ViewServerInfoOnlineClient.h"

@@ -40,7 +40,7 @@ CViewServerInfoOnlineClient::CViewServerInfoOnlineClient(const CSocketServer& se
     m_caption->setBuddy(m_list);
     setFocusProxy(m_list);
 
-    m_quickDeliver = new QAction(tr("Quick deliver &short message"), this);
+    m_quickDeliver = new QAction("Quick deliver &short message", this);
     m_quickDeliver->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
     m_quickDeliver->setShortcutContext(Qt::WidgetShortcut);
     m_list->addAction(m_quickDeliver);

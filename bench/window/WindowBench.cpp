@@ -4,6 +4,7 @@
 // The window is started as a user starts it, on the "SMPP Decoder" page. A 10 ms timer measures
 // the event loop's lateness (how much later than due each tick fires); the load generator runs as
 // a separate process. Usage: window-bench [SECONDS] [CONNECTIONS] [WINDOW]
+#include "simulator/Settings.h"
 #include "ui/MainFrame.h"
 #include "ui/PelmoraApp.h"
 #include "ui/ViewLog.h"
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
 
     // A settings folder of its own: the default filter, so every PDU is captured and listed.
     QTemporaryDir settingsDir;
-    CPelmoraApp::SelectSettingsStore();
+    CSettings::SelectStore();
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     CPelmoraApp app({0, 0, QHostAddress(QHostAddress::LocalHost)});
     app.InitInstance();

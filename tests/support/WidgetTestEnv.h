@@ -1,6 +1,7 @@
 // Gives a widget test executable its QApplication and a settings store of its own.
 #pragma once
 
+#include "simulator/Settings.h"
 #include "tests/support/QtTestEnv.h"
 
 #include <QApplication>
@@ -16,8 +17,7 @@ class WidgetEnvironment : public AppEnvironment<QApplication> {
 protected:
     void Prepare() override
     {
-        QCoreApplication::setOrganizationName("Vendrel");
-        QCoreApplication::setApplicationName("Tarnwick");
+        CSettings::SelectStore();
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
     }

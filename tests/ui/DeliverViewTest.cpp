@@ -4,12 +4,12 @@
 #include "tests/support/WidgetTestEnv.h"
 
 #include "mobile/MobileServer.h"
+#include "simulator/DeliverSender.h"
 #include "smpp/SmppServer.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/TestClient.h"
 #include "ui/DeliverDialog.h"
 #include "ui/DeliverListModel.h"
-#include "ui/DeliverSender.h"
 #include "ui/DeliverView.h"
 
 #include <QComboBox>

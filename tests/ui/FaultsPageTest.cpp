@@ -1,7 +1,8 @@
 // "Faults": the rules it opens with, editing them from the keyboard, and what OK stores and applies.
 #include "tests/support/WidgetTestEnv.h"
 
-#include "app/Simulator.h"
+#include "simulator/Settings.h"
+#include "simulator/Simulator.h"
 #include "ui/FaultsPage.h"
 #include "ui/FilterDialog.h"
 
@@ -91,7 +92,7 @@ TEST_F(FaultsPageTest, EditsRulesFromTheKeyboardAndOkStoresAndAppliesThem) {
         R"([{"action":"drop","destination":"^44","enabled":false},{"command":"bind","status":"0x0000000D","systemId":"^bad"}])";
     EXPECT_EQ(Stored().toStdString(), stored);
     EXPECT_EQ(m_simulator.Smpp().Faults().Rules(), page.Rules());
-    EXPECT_EQ(CSimulator::StoredFaultRules(QSettings()), page.Rules());
+    EXPECT_EQ(CSettings().FaultRules(), page.Rules());
 }
 
 TEST_F(FaultsPageTest, BadRegularExpressionKeepsTheDialogOpenAndCancelStoresNothing) {

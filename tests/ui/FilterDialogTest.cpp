@@ -1,7 +1,7 @@
 // "Define filter": the tree it opens with, how a click carries through it, and what OK and Cancel store.
 #include "tests/support/WidgetTestEnv.h"
 
-#include "app/Simulator.h"
+#include "simulator/Simulator.h"
 #include "ui/DeliveryPage.h"
 #include "ui/FilterDialog.h"
 

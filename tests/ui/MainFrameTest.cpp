@@ -2,6 +2,7 @@
 #include "tests/support/WidgetTestEnv.h"
 #include "tests/support/TestClient.h"
 
+#include "simulator/Settings.h"
 #include "tests/support/Bytes.h"
 #include "ui/DecodeAsDialog.h"
 #include "ui/DecodeHexDialog.h"
@@ -444,7 +445,7 @@ TEST(HexText, EachRefusalInTheDialogsWords) {
 
 TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
     Start();
-    QSettings().setValue(decode_as::kSetting, "9000=sgip;bad;7000=nothing");
+    QSettings().setValue("Setup/DecodeAs", "9000=sgip;bad;7000=nothing");
     AnswerModal([](QWidget* modal) {
         auto* dialog = qobject_cast<CDecodeAsDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
@@ -471,8 +472,8 @@ TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
         dialog->accept();
     });
     Command("DecodeAs")->trigger();
-    EXPECT_EQ(QSettings().value(decode_as::kSetting).toString(), "2775=smgp3;7930=cmpp3");
-    EXPECT_EQ(decode_as::Load(), (pcap::DecodeAsTable{{2775, 9}, {7930, 4}}));
+    EXPECT_EQ(QSettings().value("Setup/DecodeAs").toString(), "2775=smgp3;7930=cmpp3");
+    EXPECT_EQ(CSettings().DecodeAs(), (pcap::DecodeAsTable{{2775, 9}, {7930, 4}}));
 
     AnswerModal([](QWidget* modal) {
         auto* dialog = static_cast<CDecodeAsDialog*>(modal);
@@ -480,7 +481,7 @@ TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
         dialog->reject();
     });
     Command("DecodeAs")->trigger();
-    EXPECT_EQ(QSettings().value(decode_as::kSetting).toString(), "2775=smgp3;7930=cmpp3") << "Cancel writes nothing";
+    EXPECT_EQ(QSettings().value("Setup/DecodeAs").toString(), "2775=smgp3;7930=cmpp3") << "Cancel writes nothing";
 }
 
 TEST_F(MainFrameTest, MobilePhoneOpensPhonesAndTheOnlineListComposesForItsConnection) {

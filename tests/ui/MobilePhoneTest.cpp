@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -85,18 +84,6 @@ TEST(MobilePhone, LogsInAnswersADeliverSendsASubmitAndLogsOut) {
                           CSocketServer::kClosePauseMs + test_net::kWaitMs));
     phone->close();
     EXPECT_TRUE(WaitUntil([&] { return alive.isNull(); })) << "a closed phone deletes itself";
-}
-
-TEST(MobilePhone, SaysSoWhenNoServerListens) {
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
-    const uint16_t port = closed.serverPort();
-    closed.close();
-    CMobilePhone phone(port);
-    phone.NumberField()->setText("1");
-    phone.LogIn();
-    ASSERT_TRUE(WaitUntil([&] { return phone.GetState() == CMobilePhone::State::LoggedOut; }));
-    EXPECT_EQ(phone.StatusLine()->text(), QString("Cannot reach the mobile server on port %1").arg(port));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The "SMPP Decoder" page: rows from the capture log, the shown record, highlights, clearing and hex geometry.
 #include "tests/support/WidgetTestEnv.h"
 
-#include "app/Simulator.h"
+#include "simulator/Simulator.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/TestClient.h"
 #include "ui/PacketListModel.h"

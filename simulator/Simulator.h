@@ -2,10 +2,10 @@
 // the headless runner and the window alike.
 #pragma once
 
-#include "app/Router.h"
 #include "capture/PacketLog.h"
 #include "decoder/PacketDecoder.h"
 #include "mobile/MobileServer.h"
+#include "simulator/Router.h"
 #include "smpp/SmppServer.h"
 
 #include <QHostAddress>
@@ -15,8 +15,6 @@
 #include <string>
 #include <vector>
 
-class QSettings;
-
 struct SimulatorOptions {
     uint16_t smppPort = protocol::kSmppServerPort;   // 0 picks a free port
     uint16_t mobilePort = protocol::kMobileServerPort; // 0 picks a free port
@@ -25,7 +23,7 @@ struct SimulatorOptions {
 
 // Owns the capture log, the decoder and the two servers for the life of the process; runs on
 // the UI thread. A front end adds its observers and log listeners, then calls Start. The router
-// between the servers takes the stored delivery settings at construction.
+// between the servers takes the stored delivery settings (CSettings) at construction.
 class CSimulator {
 public:
     static constexpr int kMaxConnections = 10;
@@ -38,24 +36,15 @@ public:
     // gives it the stored filter and "ShowUnknown". False when either server did not start.
     bool Start();
 
-    // "Setup"/"Filter" as stored, or thirty '1' when missing or not exactly 30 characters.
-    static std::string StoredFilter(const QSettings& settings);
-    // "Setup"/"ShowUnknown", default 1.
-    static bool StoredShowUnknown(const QSettings& settings);
     // Stores both and hands them to the capture log, so they apply to the next PDU.
     void SaveFilter(const std::string& filter, bool showUnknown);
 
-    // "Setup"/"Routing" (default 1), "Setup"/"DeliveryReceipts" (default 0),
-    // "Setup"/"ReceiptDelayMs" (default 1000).
-    static DeliverySettings StoredDelivery(const QSettings& settings);
     // Stores them and applies them to the running servers at once.
     void SaveDelivery(const DeliverySettings& settings);
     // What applies now: as stored, or as the headless flags override it.
     DeliverySettings Delivery() const;
     // Applies without storing (the headless flags).
     void SetDelivery(const DeliverySettings& settings);
-    // "Setup"/"FaultRules" as stored; none when missing or unreadable.
-    static std::vector<FaultRule> StoredFaultRules(const QSettings& settings);
     // Stores the rules and hands them to the SMPP server, so they apply to the next request.
     // False, and nothing changed, when a rule is bad.
     bool SaveFaultRules(const std::vector<FaultRule>& rules);

@@ -1,5 +1,5 @@
 // Routing between the mobile and SMPP sides, and delivery receipts with their message store.
-#include "app/Router.h"
+#include "simulator/Router.h"
 
 #include "smpp/DeliverPdu.h"
 #include "protocol/DataCoding.h"

@@ -1,5 +1,5 @@
 // The bounded ring of remembered messages.
-#include "app/MessageStore.h"
+#include "simulator/MessageStore.h"
 
 CMessageStore::CMessageStore(std::size_t capacity) : m_capacity(capacity == 0 ? 1 : capacity) {}
 

@@ -1,7 +1,7 @@
 // Where a deliver composer's entries go: the SMPP server's receivers or the mobile server's phones.
 #pragma once
 
-#include "ui/DeliverListModel.h"
+#include "simulator/DeliverEntry.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,5 +1,5 @@
 // deliver_sm, data_sm and alert_notification toward ESMEs; DELIVER toward phones.
-#include "ui/DeliverSender.h"
+#include "simulator/DeliverSender.h"
 
 #include "mobile/MobileServer.h"
 #include "smpp/DeliverPdu.h"

@@ -1,6 +1,7 @@
 // Messages carried between simulators and ESMEs, delivery receipts and query_sm over both servers
 // of a simulator on loopback, with time moved by hand.
-#include "app/Simulator.h"
+#include "simulator/Settings.h"
+#include "simulator/Simulator.h"
 #include "wire/Cursor.h"
 
 #include "tests/support/Bytes.h"
@@ -63,8 +64,7 @@ Bytes TerminalDeliver(uint32_t sequence, const std::string& dest, const std::str
 class RouterTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        QCoreApplication::setOrganizationName("Vendrel");
-        QCoreApplication::setApplicationName("Tarnwick");
+        CSettings::SelectStore();
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, s_settings.path());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, s_settings.path());
     }

@@ -1,8 +1,8 @@
 // Carries messages between the mobile side and the SMPP side and sends delivery receipts.
 #pragma once
 
-#include "app/MessageStore.h"
 #include "mobile/MobileServer.h"
+#include "simulator/MessageStore.h"
 #include "smpp/SmppServer.h"
 #include "smpp/SubmittedMessage.h"
 

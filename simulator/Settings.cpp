@@ -1,0 +1,96 @@
+// The one place that knows the settings' keys and defaults.
+#include "simulator/Settings.h"
+
+#include "capture/PacketLog.h"
+#include "protocol/Registry.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+namespace {
+
+constexpr const char* kFilterKey = "Setup/Filter";
+constexpr const char* kShowUnknownKey = "Setup/ShowUnknown";
+constexpr const char* kRoutingKey = "Setup/Routing";
+constexpr const char* kReceiptsKey = "Setup/DeliveryReceipts";
+constexpr const char* kReceiptDelayKey = "Setup/ReceiptDelayMs";
+constexpr const char* kFaultRulesKey = "Setup/FaultRules";
+constexpr const char* kDecodeAsKey = "Setup/DecodeAs";
+constexpr const char* kBarGeometryKey = "CommandBars/Geometry";
+constexpr const char* kBarStateKey = "CommandBars/State";
+
+} // namespace
+
+void CSettings::SelectStore() {
+    QCoreApplication::setOrganizationName("Vendrel");
+    QCoreApplication::setApplicationName("Tarnwick");
+}
+
+std::string CSettings::Filter() const {
+    const QString stored = m_store.value(kFilterKey).toString();
+    if (stored.size() != CPacketLog::kFilterLength)
+        return std::string(CPacketLog::kFilterLength, '1');
+    return stored.toStdString();
+}
+
+bool CSettings::ShowUnknown() const { return m_store.value(kShowUnknownKey, 1).toInt() != 0; }
+
+void CSettings::SetFilter(const std::string& filter, bool showUnknown) {
+    m_store.setValue(kFilterKey, QString::fromStdString(filter));
+    m_store.setValue(kShowUnknownKey, showUnknown ? 1 : 0);
+}
+
+DeliverySettings CSettings::Delivery() const {
+    DeliverySettings stored;
+    stored.routing = m_store.value(kRoutingKey, 1).toInt() != 0;
+    stored.receipts = m_store.value(kReceiptsKey, 0).toInt() != 0;
+    bool ok = false;
+    const int delay = m_store.value(kReceiptDelayKey, stored.receiptDelayMs).toInt(&ok);
+    if (ok && delay >= 0)
+        stored.receiptDelayMs = delay;
+    return stored;
+}
+
+void CSettings::SetDelivery(const DeliverySettings& delivery) {
+    m_store.setValue(kRoutingKey, delivery.routing ? 1 : 0);
+    m_store.setValue(kReceiptsKey, delivery.receipts ? 1 : 0);
+    m_store.setValue(kReceiptDelayKey, delivery.receiptDelayMs);
+}
+
+std::vector<FaultRule> CSettings::FaultRules() const {
+    QString error;
+    return fault_rules::Parse(m_store.value(kFaultRulesKey, "[]").toString().toUtf8(), &error);
+}
+
+void CSettings::SetFaultRules(const std::vector<FaultRule>& rules) {
+    m_store.setValue(kFaultRulesKey, QString::fromUtf8(fault_rules::ToJson(rules)));
+}
+
+pcap::DecodeAsTable CSettings::DecodeAs() const {
+    pcap::DecodeAsTable table;
+    const QString text = m_store.value(kDecodeAsKey).toString();
+    for (const QString& entry : text.split(u';', Qt::SkipEmptyParts)) {
+        std::string error;
+        pcap::ParseDecodeAs(entry.trimmed().toStdString(), table, error); // a bad entry is only left out
+    }
+    return table;
+}
+
+void CSettings::SetDecodeAs(const pcap::DecodeAsTable& table) { m_store.setValue(kDecodeAsKey, DecodeAsText(table)); }
+
+QString CSettings::DecodeAsText(const pcap::DecodeAsTable& table) {
+    QStringList entries;
+    for (const auto& [port, code] : table)
+        if (const protocol::Protocol* found = protocol::Find(code))
+            entries.append(QStringLiteral("%1=%2").arg(port).arg(QLatin1StringView(found->cliName)));
+    return entries.join(u';');
+}
+
+QByteArray CSettings::BarGeometry() const { return m_store.value(kBarGeometryKey).toByteArray(); }
+
+QByteArray CSettings::BarState() const { return m_store.value(kBarStateKey).toByteArray(); }
+
+void CSettings::SetBarLayout(const QByteArray& geometry, const QByteArray& state) {
+    m_store.setValue(kBarGeometryKey, geometry);
+    m_store.setValue(kBarStateKey, state);
+}

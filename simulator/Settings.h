@@ -1,0 +1,52 @@
+// The per-user settings: every key the program keeps, its default, and which store holds them.
+#pragma once
+
+#include "capture/Pcap.h"
+#include "simulator/Router.h"
+#include "smpp/FaultRules.h"
+
+#include <QByteArray>
+#include <QSettings>
+
+#include <string>
+#include <vector>
+
+// Reads and writes the settings of the store SelectStore chose; a value that is missing or does not read
+// gives its default. Copies are not needed: make one where a setting is read or written, on any thread
+// that has the application object. Every CSettings of the process sees the others' writes at once.
+class CSettings {
+public:
+    // Vendor "Vendrel", application "Tarnwick": start-up selects this store before anything reads a setting.
+    static void SelectStore();
+
+    // "Setup/Filter": which PDUs the capture keeps, thirty '0'/'1'; thirty '1' when missing or not exactly
+    // 30 characters long.
+    std::string Filter() const;
+    // "Setup/ShowUnknown", default 1: keep PDUs the server does not recognise.
+    bool ShowUnknown() const;
+    void SetFilter(const std::string& filter, bool showUnknown);
+
+    // "Setup/Routing" (default 1), "Setup/DeliveryReceipts" (default 0), "Setup/ReceiptDelayMs" (default 1000;
+    // a negative or unreadable delay gives the default).
+    DeliverySettings Delivery() const;
+    void SetDelivery(const DeliverySettings& delivery);
+
+    // "Setup/FaultRules", as JSON; none when missing or unreadable.
+    std::vector<FaultRule> FaultRules() const;
+    void SetFaultRules(const std::vector<FaultRule>& rules);
+
+    // "Setup/DecodeAs": the port overrides of capture file import as "PORT=PROTO;...", PROTO a protocol's
+    // command-line name, in port order; an entry that does not parse is left out.
+    pcap::DecodeAsTable DecodeAs() const;
+    void SetDecodeAs(const pcap::DecodeAsTable& table);
+    static QString DecodeAsText(const pcap::DecodeAsTable& table);
+
+    // "CommandBars/Geometry" and "CommandBars/State": the main window's frame and its bars' layout, empty
+    // when never saved.
+    QByteArray BarGeometry() const;
+    QByteArray BarState() const;
+    void SetBarLayout(const QByteArray& geometry, const QByteArray& state);
+
+private:
+    QSettings m_store;
+};

@@ -1,0 +1,46 @@
+// Start-up of the servers and the capture log, shared by every front end.
+#include "simulator/Simulator.h"
+
+#include "simulator/Settings.h"
+
+CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
+    m_smpp.SetListenAddress(options.listen);
+    m_mobile.SetListenAddress(options.listen);
+    m_smpp.SetPacketLog(&m_log);
+    m_mobile.SetPacketLog(&m_log);
+    m_router.SetSettings(CSettings().Delivery());
+}
+
+bool CSimulator::Start() {
+    const CSettings settings;
+    // A stored list that no longer reads (edited by hand) starts the server without rules.
+    m_smpp.Faults().SetRules(m_runFaultRules ? *m_runFaultRules : settings.FaultRules());
+    const bool smppStarted = m_smpp.Start(m_options.smppPort, kMaxConnections, kIdleTimeoutSeconds);
+    const bool mobileStarted = m_mobile.Start(m_options.mobilePort, kMaxConnections, kIdleTimeoutSeconds);
+    m_log.Reset();
+    m_log.SetFilter(settings.Filter());
+    m_log.SetShowUnknown(settings.ShowUnknown());
+    return smppStarted && mobileStarted;
+}
+
+void CSimulator::SaveFilter(const std::string& filter, bool showUnknown) {
+    CSettings().SetFilter(filter, showUnknown);
+    m_log.SetFilter(filter);
+    m_log.SetShowUnknown(showUnknown);
+}
+
+void CSimulator::SaveDelivery(const DeliverySettings& delivery) {
+    CSettings().SetDelivery(delivery);
+    m_router.SetSettings(delivery);
+}
+
+DeliverySettings CSimulator::Delivery() const { return m_router.Settings(); }
+
+void CSimulator::SetDelivery(const DeliverySettings& delivery) { m_router.SetSettings(delivery); }
+
+bool CSimulator::SaveFaultRules(const std::vector<FaultRule>& rules) {
+    if (!m_smpp.Faults().SetRules(rules).isEmpty())
+        return false;
+    CSettings().SetFaultRules(rules);
+    return true;
+}
