@@ -1,92 +1,93 @@
-// CFramedServer: length-prefixed framing shared by the SMPP and mobile servers.
+// CFramedServer: length-prefixed framing and capture shared by the SMPP and mobile servers.
 #include "engine/FramedServer.h"
 
+#include "capture/PacketLog.h"
 #include "wire/Frame.h"
 
 #include <new>
 
-namespace {
+CFramedServer::CFramedServer(uint16_t protocolCode, int headerSize, int maxPduSize, QObject* parent)
+    : CSocketServer(parent), m_protocolCode(protocolCode), m_headerSize(headerSize), m_maxPduSize(maxPduSize) {}
 
-// Frame states of a connection.
-constexpr int32_t kReadingHeader = 0;
-constexpr int32_t kReadingBody = 1;
-constexpr int32_t kHandling = 2;
-
-} // namespace
-
-CFramedServer::CFramedServer(int headerSize, int maxPduSize, QObject* parent)
-    : CSocketServer(parent), m_headerSize(headerSize), m_maxPduSize(maxPduSize) {}
-
-CFramedServer::~CFramedServer() {
-    // The engine drops its sockets without calling OnClose; the buffers are ours to free.
-    for (int i = 0; i < GetConnectionCount(); ++i) {
-        delete[] GetReceiveBuffer(i);
-        SetReceiveBuffer(i, nullptr);
-    }
+bool CFramedServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds) {
+    const bool ok = CSocketServer::Start(port, maxConnections, idleTimeoutSeconds);
+    m_ownPort = ok ? ListeningPort() : port;
+    return ok;
 }
 
-void CFramedServer::ResetFraming(int index) {
-    SetWantedCount(index, m_headerSize);
-    SetReceivedCount(index, 0);
-    SetFrameState(index, kReadingHeader);
-}
-
-void CFramedServer::OnAccept(int index) {
+void CFramedServer::OnAccept(CConnection& connection) {
     // Without a buffer the connection is never read; it leaves through the idle check.
-    SetReceiveBuffer(index, new (std::nothrow) uint8_t[m_maxPduSize]);
-    ResetFraming(index);
+    ReceiveBuffer& in = connection.Receiving();
+    in.bytes.reset(new (std::nothrow) uint8_t[m_maxPduSize]);
+    in.received = 0;
+    in.wanted = m_headerSize;
+    in.state = FrameState::ReadingHeader;
 }
 
-void CFramedServer::OnClose(int index) {
-    delete[] GetReceiveBuffer(index);
-    SetReceiveBuffer(index, nullptr);
-}
-
-void CFramedServer::OnReceive(int index) {
-    uint8_t* buffer = GetReceiveBuffer(index);
+void CFramedServer::OnReceive(CConnection& connection) {
+    ReceiveBuffer& in = connection.Receiving();
+    uint8_t* buffer = in.bytes.get();
     if (!buffer)
         return;
-    int32_t received = GetReceivedCount(index);
-    int32_t wanted = GetWantedCount(index);
-    int32_t state = GetFrameState(index);
-
     // Qt signals once for everything it has buffered, so keep framing until it runs dry;
     // each read asks only for the octets still missing from the current PDU, so the buffer
     // never holds more than one.
-    while (!IsClosing(index)) {
-        const int64_t got = Receive(index, buffer + received, wanted);
+    while (!connection.IsClosing()) {
+        const int64_t got = connection.Receive(buffer + in.received, in.wanted);
         if (got <= 0)
-            break;
-        received += static_cast<int32_t>(got);
-        wanted -= static_cast<int32_t>(got);
-        if (state == kReadingHeader && received >= m_headerSize) {
-            const wire::FrameResult frame = wire::Frame(buffer, static_cast<size_t>(received),
+            return;
+        in.received += static_cast<int32_t>(got);
+        in.wanted -= static_cast<int32_t>(got);
+        if (in.state == FrameState::ReadingHeader && in.received >= m_headerSize) {
+            const wire::FrameResult frame = wire::Frame(buffer, static_cast<size_t>(in.received),
                                                         uint32_t(m_headerSize), uint32_t(m_maxPduSize));
             if (frame.status == wire::FrameStatus::Invalid) {
-                SetReceivedCount(index, received);
-                SetWantedCount(index, 0);
-                SetFrameState(index, kHandling);
-                HandleBadLength(index, buffer);
+                in.wanted = 0;
+                in.state = FrameState::Handling;
+                HandleBadLength(connection, buffer);
+                WipeIfFull();
                 return;
             }
-            wanted = static_cast<int32_t>(frame.length) - received;
-            state = kReadingBody;
+            in.wanted = static_cast<int32_t>(frame.length) - in.received;
+            in.state = FrameState::ReadingBody;
         }
-        if (wanted > 0)
+        if (in.wanted > 0)
             continue;
 
-        SetFrameState(index, kHandling);
-        HandlePdu(index, buffer, static_cast<uint32_t>(received));
-        if (IsClosing(index)) {
-            SetReceivedCount(index, received);
-            SetWantedCount(index, 0);
+        in.state = FrameState::Handling;
+        HandlePdu(connection, buffer, static_cast<uint32_t>(in.received));
+        WipeIfFull();
+        if (connection.IsClosing())
             return;
-        }
-        received = 0;
-        wanted = m_headerSize;
-        state = kReadingHeader;
+        in.received = 0;
+        in.wanted = m_headerSize;
+        in.state = FrameState::ReadingHeader;
     }
-    SetReceivedCount(index, received);
-    SetWantedCount(index, wanted);
-    SetFrameState(index, state);
+}
+
+void CFramedServer::CaptureReceived(const CConnection& connection, const uint8_t* pdu, uint32_t length,
+                                    int32_t filterIndex) {
+    if (m_log)
+        m_log->AddPacket(m_protocolCode, connection.PeerAddress(), connection.PeerPort(), pdu, length, filterIndex,
+                         {kOwnAddress, m_ownPort});
+}
+
+void CFramedServer::CaptureSent(const CConnection& connection, const uint8_t* pdu, uint32_t length,
+                                int32_t filterIndex) {
+    if (m_log)
+        m_log->AddPacket(m_protocolCode, kOwnAddress, m_ownPort, pdu, length, filterIndex,
+                         {connection.PeerAddress(), connection.PeerPort()});
+}
+
+bool CFramedServer::SendAndCapture(CConnection& connection, const uint8_t* pdu, uint32_t length, int32_t filterIndex) {
+    if (connection.IsClosing() || connection.Send(pdu, length) != int64_t(length))
+        return false;
+    CaptureSent(connection, pdu, length, filterIndex);
+    WipeIfFull();
+    return true;
+}
+
+void CFramedServer::WipeIfFull() {
+    if (m_log)
+        m_log->WipeIfFull();
 }

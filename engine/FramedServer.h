@@ -5,32 +5,53 @@
 
 #include <cstdint>
 
-// Cuts PDUs out of each connection's byte stream into a receive buffer of the longest PDU the
-// protocol admits (allocated at accept, freed at close), and hands each complete one to the
-// derived server. UI thread only.
+class CPacketLog;
+
+// Cuts PDUs out of each connection's byte stream into the connection's receive buffer, of the
+// longest PDU the protocol admits, and hands each complete one to the derived server. Captures
+// what the derived server receives and sends under its protocol code, and lets the capture log
+// wipe itself when full once a received PDU and its answers are in. UI thread only; the log is
+// optional and not owned.
 class CFramedServer : public CSocketServer {
 public:
+    static constexpr uint32_t kOwnAddress = 0x7F000001; // what the server sends is captured as from 127.0.0.1
+
+    void SetPacketLog(CPacketLog* log) { m_log = log; }
+
+    // CSocketServer::Start, remembering the port the server's own PDUs are captured from: the
+    // one listened on, or the one asked for when that failed.
+    bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
+    uint16_t OwnPort() const { return m_ownPort; }
+
 protected:
     // headerSize: octets before the length can be trusted to be there (the whole header);
     // maxPduSize: the receive buffer, and the longest length field accepted.
-    CFramedServer(int headerSize, int maxPduSize, QObject* parent);
-    ~CFramedServer() override;
+    CFramedServer(uint16_t protocolCode, int headerSize, int maxPduSize, QObject* parent);
 
     // A complete PDU of length octets (its own length field), header included.
-    virtual void HandlePdu(int index, const uint8_t* pdu, uint32_t length) = 0;
+    virtual void HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) = 0;
     // The header announced a length below the header or above the buffer: the stream can no
     // longer be cut into PDUs. header holds exactly headerSize octets.
-    virtual void HandleBadLength(int index, const uint8_t* header) = 0;
+    virtual void HandleBadLength(CConnection& connection, const uint8_t* header) = 0;
 
     int HeaderSize() const { return m_headerSize; }
 
-    void OnAccept(int index) override;
-    void OnReceive(int index) override;
-    void OnClose(int index) override;
+    // A PDU the peer sent, and one the server sent it (the answer or a PDU the server starts).
+    void CaptureReceived(const CConnection& connection, const uint8_t* pdu, uint32_t length, int32_t filterIndex);
+    void CaptureSent(const CConnection& connection, const uint8_t* pdu, uint32_t length, int32_t filterIndex);
+    // Sends a PDU the server starts and captures it, then lets a full log wipe itself. False, and
+    // nothing captured, when the connection is closing or the socket refuses it.
+    bool SendAndCapture(CConnection& connection, const uint8_t* pdu, uint32_t length, int32_t filterIndex);
+
+    void OnAccept(CConnection& connection) override;
+    void OnReceive(CConnection& connection) override;
 
 private:
-    void ResetFraming(int index);
+    void WipeIfFull();
 
+    CPacketLog* m_log = nullptr;
+    const uint16_t m_protocolCode;
     const int m_headerSize;
     const int m_maxPduSize;
+    uint16_t m_ownPort = 0;
 };

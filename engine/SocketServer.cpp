@@ -46,9 +46,9 @@ CSocketServer::~CSocketServer()
 {
     // The derived part is gone: no overridable may run now, so cut the sockets loose first.
     m_listener->disconnect(this);
-    for (ConnectionRecord& record : m_connections) {
-        record.socket->disconnect(this);
-        delete record.socket;
+    for (const auto& connection : m_connections) {
+        connection->Socket()->disconnect(this);
+        delete connection->Socket();
     }
     m_connections.clear();
 }
@@ -91,109 +91,55 @@ uint16_t CSocketServer::ListeningPort() const
 
 uint32_t CSocketServer::GetPeerAddress(int index) const
 {
-    return IsBad(index) ? 0xFFFFFFFFu : m_connections[index].peerAddress;
+    return IsBad(index) ? 0xFFFFFFFFu : m_connections[index]->PeerAddress();
 }
 
 uint16_t CSocketServer::GetPeerPort(int index) const
 {
-    return IsBad(index) ? 0xFFFF : m_connections[index].peerPort;
+    return IsBad(index) ? 0xFFFF : m_connections[index]->PeerPort();
 }
 
 int64_t CSocketServer::GetConnectTime(int index) const
 {
-    return IsBad(index) ? -1 : m_connections[index].connectTime;
+    return IsBad(index) ? -1 : m_connections[index]->ConnectTime();
 }
 
 bool CSocketServer::IsClosing(int index) const
 {
-    return !IsBad(index) && m_connections[index].closing;
+    return !IsBad(index) && m_connections[index]->IsClosing();
 }
 
 int64_t CSocketServer::Receive(int index, void* buffer, int64_t length)
 {
-    if (IsBad(index) || buffer == nullptr || length <= 0)
-        return -1;
-    const ConnectionRecord& record = m_connections[index];
-    if (record.closing)
-        return -1;
-    QTcpSocket* socket = record.socket;
-    if (socket->bytesAvailable() > 0)
-        return socket->read(static_cast<char*>(buffer), length);
-    return socket->state() == QAbstractSocket::ConnectedState ? -1 : 0;
+    return IsBad(index) ? -1 : m_connections[index]->Receive(buffer, length);
 }
 
 int64_t CSocketServer::Send(int index, const void* buffer, int64_t length)
 {
-    if (IsBad(index) || length < 0 || (buffer == nullptr && length > 0))
-        return -1;
-    QTcpSocket* socket = m_connections[index].socket;
-    if (socket->state() != QAbstractSocket::ConnectedState)
-        return -1;
-    if (length == 0)
-        return 0;
-    return socket->write(static_cast<const char*>(buffer), length);
+    return IsBad(index) ? -1 : m_connections[index]->Send(buffer, length);
 }
 
 void CSocketServer::CloseConnection(int index)
 {
-    if (IsBad(index) || m_connections[index].closing)
+    if (!IsBad(index))
+        CloseConnection(*m_connections[index]);
+}
+
+void CSocketServer::CloseConnection(CConnection& connection)
+{
+    if (connection.m_closing)
         return;
-    ConnectionRecord& record = m_connections[index];
-    record.closing = true;
-    // The index may have moved by the time the pause is over; the socket names the record.
-    QTcpSocket* socket = record.socket;
-    QTimer::singleShot(kClosePauseMs, this, [this, socket] { FinishClose(socket); });
-}
-
-uint8_t* CSocketServer::GetReceiveBuffer(int index) const
-{
-    return IsBad(index) ? nullptr : m_connections[index].receiveBuffer;
-}
-
-void CSocketServer::SetReceiveBuffer(int index, uint8_t* buffer)
-{
-    if (!IsBad(index))
-        m_connections[index].receiveBuffer = buffer;
-}
-
-int32_t CSocketServer::GetReceivedCount(int index) const
-{
-    return IsBad(index) ? -1 : m_connections[index].receivedCount;
-}
-
-void CSocketServer::SetReceivedCount(int index, int32_t value)
-{
-    if (!IsBad(index))
-        m_connections[index].receivedCount = value;
-}
-
-int32_t CSocketServer::GetWantedCount(int index) const
-{
-    return IsBad(index) ? -1 : m_connections[index].wantedCount;
-}
-
-void CSocketServer::SetWantedCount(int index, int32_t value)
-{
-    if (!IsBad(index))
-        m_connections[index].wantedCount = value;
-}
-
-int32_t CSocketServer::GetFrameState(int index) const
-{
-    return IsBad(index) ? -1 : m_connections[index].frameState;
-}
-
-void CSocketServer::SetFrameState(int index, int32_t value)
-{
-    if (!IsBad(index))
-        m_connections[index].frameState = value;
+    connection.m_closing = true;
+    // The connection may be gone by the time the pause is over (a Stop); its id says whether it is.
+    const uint64_t id = connection.Id();
+    QTimer::singleShot(kClosePauseMs, this, [this, id] { FinishClose(id); });
 }
 
 bool CSocketServer::GetName(int index, char* out, int outSize) const
 {
     if (IsBad(index) || out == nullptr || outSize <= 0)
         return false;
-    const char* name = m_connections[index].name;
+    const char* name = m_connections[index]->Name();
     const size_t length = std::min(std::strlen(name), static_cast<size_t>(outSize - 1));
     std::memcpy(out, name, length);
     out[length] = '\0';
@@ -202,40 +148,25 @@ bool CSocketServer::GetName(int index, char* out, int outSize) const
 
 const char* CSocketServer::NameOf(int index) const
 {
-    return IsBad(index) ? "" : m_connections[index].name;
+    return IsBad(index) ? "" : m_connections[index]->Name();
 }
 
 std::vector<std::string> CSocketServer::DistinctNames() const {
     std::vector<std::string> names;
-    for (const ConnectionRecord& connection : m_connections) {
-        const std::string name = connection.name;
+    for (const auto& connection : m_connections) {
+        const std::string name = connection->Name();
         if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
             names.push_back(name);
     }
     return names;
 }
 
-void CSocketServer::SetName(int index, const char* name)
-{
-    if (IsBad(index))
-        return;
-    char* slot = m_connections[index].name;
-    constexpr size_t kSize = sizeof(ConnectionRecord::name);
-    const char* source = name == nullptr ? "" : name;
-    size_t length = 0;
-    while (length < kSize - 1 && source[length] != '\0')
-        ++length;
-    std::memmove(slot, source, length); // the name may be set from itself
-    std::memset(slot + length, 0, kSize - length);
-}
-
 void CSocketServer::CheckIdle()
 {
     // Closes are deferred, so no record moves while this runs.
-    for (int index = 0; index < GetConnectionCount(); ++index) {
-        const ConnectionRecord& record = m_connections[index];
-        if (!record.closing && Now() - record.lastActivity > m_idleTimeout)
-            CloseConnection(index);
+    for (const auto& connection : m_connections) {
+        if (!connection->IsClosing() && Now() - connection->LastActivity() > m_idleTimeout)
+            CloseConnection(*connection);
     }
 }
 
@@ -248,67 +179,58 @@ void CSocketServer::AcceptPending()
 
         // Responses are small and answer a waiting peer; don't let Nagle hold them back.
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        ConnectionRecord record;
-        record.socket = socket;
-        record.peerAddress = Ipv4Of(socket->peerAddress());
-        record.peerPort = socket->peerPort();
-        record.connectTime = Now();
-        record.lastActivity = record.connectTime;
-        record.id = m_nextConnectionId++;
-        m_connections.push_back(record);
+        m_connections.push_back(std::make_unique<CConnection>(socket, m_nextConnectionId++,
+                                                              Ipv4Of(socket->peerAddress()), socket->peerPort(), Now()));
+        CConnection& connection = *m_connections.back();
 
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { HandleReadyRead(socket); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { HandlePeerClosed(socket); });
-        OnAccept(GetConnectionCount() - 1);
+        // The signals stop (socket->disconnect) before the connection leaves the table.
+        connect(socket, &QTcpSocket::readyRead, this, [this, &connection] { HandleReadyRead(connection); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, &connection] { HandlePeerClosed(connection); });
+        OnAccept(connection);
         for (CServerObserver* observer : m_observers)
             observer->OnConnected(GetConnectionCount() - 1);
 
         // A client that waited in the queue may have sent, or even gone, before we took it; the
         // signals for that have already passed, so catch up here.
         if (socket->bytesAvailable() > 0)
-            HandleReadyRead(socket);
+            HandleReadyRead(connection);
         if (socket->state() != QAbstractSocket::ConnectedState)
-            HandlePeerClosed(socket);
+            HandlePeerClosed(connection);
     }
     // Taking a pending connection re-arms the listener, so pause only after the last take.
     if (GetConnectionCount() >= m_maxConnections)
         m_listener->pauseAccepting();
 }
 
-void CSocketServer::HandleReadyRead(QTcpSocket* socket)
+void CSocketServer::HandleReadyRead(CConnection& connection)
 {
-    const int index = IndexOf(socket);
-    if (index < 0)
-        return;
-    ConnectionRecord& record = m_connections[index];
-    record.lastActivity = Now();
-    if (record.closing) {
+    connection.m_lastActivity = Now();
+    QTcpSocket* socket = connection.Socket();
+    if (connection.IsClosing()) {
         // Nobody reads this connection any more; don't let a talkative peer fill our memory.
         socket->skip(socket->bytesAvailable());
         return;
     }
-    OnReceive(index);
+    OnReceive(connection);
     // Answers go out now rather than on the next turn of the event loop: an ESME waiting
     // for each response before it sends the next request feels every turn.
     if (socket->bytesToWrite() > 0)
         socket->flush();
 }
 
-void CSocketServer::HandlePeerClosed(QTcpSocket* socket)
+void CSocketServer::HandlePeerClosed(CConnection& connection)
 {
-    const int index = IndexOf(socket);
-    if (index < 0)
-        return;
-    m_connections[index].lastActivity = Now();
-    CloseConnection(index); // nothing more when a close is already pending
+    connection.m_lastActivity = Now();
+    CloseConnection(connection); // nothing more when a close is already pending
 }
 
-void CSocketServer::FinishClose(QTcpSocket* socket)
+void CSocketServer::FinishClose(uint64_t id)
 {
-    const int index = IndexOf(socket);
+    const int index = IndexOfConnection(id);
     if (index < 0)
         return;
 
+    QTcpSocket* socket = m_connections[index]->Socket();
     socket->disconnect(this);
     // Queued outgoing octets still go out; the socket frees itself once they have.
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -330,7 +252,7 @@ void CSocketServer::FinishClose(QTcpSocket* socket)
 void CSocketServer::RemoveConnection(int index)
 {
     // Neither OnClose nor an observer can move records: any close they ask for is deferred.
-    OnClose(index);
+    OnClose(*m_connections[index]);
     for (CServerObserver* observer : m_observers)
         observer->OnDisconnected(index);
     m_connections.erase(m_connections.begin() + index);
@@ -346,7 +268,7 @@ void CSocketServer::Stop()
     // From the end, so that each close leaves the indexes of the ones still to go alone.
     while (!m_connections.empty()) {
         const int index = GetConnectionCount() - 1;
-        QTcpSocket* socket = m_connections[index].socket;
+        QTcpSocket* socket = m_connections[index]->Socket();
         socket->disconnect(this);
         socket->abort();
         socket->deleteLater();
@@ -356,13 +278,26 @@ void CSocketServer::Stop()
 
 uint64_t CSocketServer::GetConnectionId(int index) const
 {
-    return IsBad(index) ? 0 : m_connections[index].id;
+    return IsBad(index) ? 0 : m_connections[index]->Id();
 }
 
 int CSocketServer::IndexOfConnection(uint64_t id) const
 {
     const auto found = std::find_if(m_connections.begin(), m_connections.end(),
-                                    [id](const ConnectionRecord& record) { return record.id == id; });
+                                    [id](const auto& connection) { return connection->Id() == id; });
+    return found == m_connections.end() ? -1 : static_cast<int>(found - m_connections.begin());
+}
+
+CConnection* CSocketServer::FindConnection(uint64_t id) const
+{
+    const int index = IndexOfConnection(id);
+    return index < 0 ? nullptr : m_connections[index].get();
+}
+
+int CSocketServer::IndexOf(const CConnection& connection) const
+{
+    const auto found = std::find_if(m_connections.begin(), m_connections.end(),
+                                    [&connection](const auto& entry) { return entry.get() == &connection; });
     return found == m_connections.end() ? -1 : static_cast<int>(found - m_connections.begin());
 }
 
@@ -377,8 +312,9 @@ void CSocketServer::RemoveObserver(CServerObserver* observer)
     std::erase(m_observers, observer);
 }
 
-void CSocketServer::NotifyLoggedIn(int index)
+void CSocketServer::NotifyLoggedIn(const CConnection& connection)
 {
+    const int index = IndexOf(connection);
     for (CServerObserver* observer : m_observers)
         observer->OnLoggedIn(index);
 }
@@ -387,11 +323,4 @@ void CSocketServer::NotifyPrint(std::string_view line)
 {
     for (CServerObserver* observer : m_observers)
         observer->Print(line);
-}
-
-int CSocketServer::IndexOf(const QTcpSocket* socket) const
-{
-    const auto found = std::find_if(m_connections.begin(), m_connections.end(),
-                                    [socket](const ConnectionRecord& record) { return record.socket == socket; });
-    return found == m_connections.end() ? -1 : static_cast<int>(found - m_connections.begin());
 }

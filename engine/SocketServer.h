@@ -1,6 +1,7 @@
 // The TCP server engine shared by the SMPP and mobile servers.
 #pragma once
 
+#include "engine/Connection.h"
 #include "engine/Scheduler.h"
 
 #include <QHostAddress>
@@ -18,28 +19,11 @@ class QTcpServer;
 class QTcpSocket;
 class QTimer;
 
-// One entry of the connection table. The engine maintains the socket, peer, times and the
-// closing mark; the derived server owns the five slots (buffer, counts, frame state, name).
-struct ConnectionRecord {
-    QTcpSocket* socket = nullptr;
-    uint64_t id = 0;          // stable for the connection's life, never reused by its server
-    uint32_t peerAddress = 0; // first octet in the most significant byte
-    uint16_t peerPort = 0;
-    int32_t frameState = -1;
-    int64_t connectTime = 0;  // seconds since 1970
-    int64_t lastActivity = 0; // set at accept and at every read or close event
-    int32_t receivedCount = -1;
-    int32_t wantedCount = -1;
-    uint8_t* receiveBuffer = nullptr;
-    char name[20] = {};       // NUL-terminated, at most 19 characters
-    bool closing = false;     // a close is pending: the connection is no longer read
-};
-
 // Owns the listening socket, the ordered table of accepted connections and the idle timer.
-// Runs on the UI thread only. A connection index is a table position, valid until the next
-// close of this server; a connection id stays valid for its whole life. Derived servers speak
-// the protocol through the three overridables. Tells any number of observers of connects and
-// disconnects, so that a list can bracket its row changes.
+// Runs on the UI thread only. Derived servers speak the protocol through the three overridables,
+// each given the connection itself. A connection index is a table position for views, valid
+// until the next close of this server; a connection id stays valid for its whole life. Tells
+// any number of observers of connects and disconnects, so that a list can bracket its row changes.
 class CSocketServer : public QObject {
     Q_OBJECT
 public:
@@ -70,62 +54,66 @@ public:
     uint16_t ListeningPort() const;                 // the port actually listened on
 
     int GetConnectionCount() const { return static_cast<int>(m_connections.size()); }
+    // The connection at a table position; nullptr for a bad index.
+    const CConnection* ConnectionAt(int index) const { return IsBad(index) ? nullptr : m_connections[index].get(); }
     uint32_t GetPeerAddress(int index) const;       // 0xFFFFFFFF for a bad index
     uint16_t GetPeerPort(int index) const;          // 0xFFFF for a bad index
     int64_t GetConnectTime(int index) const;        // -1 for a bad index
     bool IsClosing(int index) const;
     uint64_t GetConnectionId(int index) const;      // 0 for a bad index
     int IndexOfConnection(uint64_t id) const;       // -1 when no open connection has that id
+    bool GetName(int index, char* out, int outSize) const; // false for a bad index
+    const char* NameOf(int index) const;                    // "" for a bad index
+    // The names given so far (bound system ids, logged-in numbers), each once, in connection order.
+    std::vector<std::string> DistinctNames() const;
 
     // Observers are not owned; remove one before destroying it.
     void AddObserver(CServerObserver* observer);
     void RemoveObserver(CServerObserver* observer);
 
-    // Octets read (never more than length), 0 when the peer has closed, -1 when nothing is
-    // buffered, on error, for a bad index, or once the connection is closing. Never waits.
+    // CConnection::Receive and Send of the connection at a table position; -1 for a bad index.
     int64_t Receive(int index, void* buffer, int64_t length);
-    // Octets accepted for sending, -1 on error or for a bad index. Whatever the socket
-    // cannot take at once stays queued and goes out from the event loop.
     int64_t Send(int index, const void* buffer, int64_t length);
 
     // Stops reading the connection at once; 500 ms later closes the socket, calls OnClose
-    // while the record is still in the table, and removes the record. Idempotent.
-    void CloseConnection(int index);
-
-    uint8_t* GetReceiveBuffer(int index) const;
-    void SetReceiveBuffer(int index, uint8_t* buffer);
-    int32_t GetReceivedCount(int index) const;
-    void SetReceivedCount(int index, int32_t value);
-    int32_t GetWantedCount(int index) const;
-    void SetWantedCount(int index, int32_t value);
-    int32_t GetFrameState(int index) const;
-    void SetFrameState(int index, int32_t value);
-    bool GetName(int index, char* out, int outSize) const; // false for a bad index
-    const char* NameOf(int index) const;                    // "" for a bad index
-    void SetName(int index, const char* name);              // keeps at most 19 characters
-    // The names given so far (bound system ids, logged-in numbers), each once, in connection order.
-    std::vector<std::string> DistinctNames() const;
+    // while the connection is still in the table, and removes it. Idempotent.
+    void CloseConnection(CConnection& connection);
+    void CloseConnection(int index); // nothing for a bad index
 
     // One run of the idle check; the timer calls it every 5000 ms, tests call it directly.
     void CheckIdle();
 
 protected:
-    virtual void OnAccept(int /*index*/) {}
-    virtual void OnReceive(int /*index*/) {}
-    virtual void OnClose(int /*index*/) {}
+    virtual void OnAccept(CConnection& /*connection*/) {}
+    virtual void OnReceive(CConnection& /*connection*/) {}
+    virtual void OnClose(CConnection& /*connection*/) {}
 
     int64_t Now() const { return m_clock(); }
-    // For the derived servers: a bind or LOGIN named connection index; a start line.
-    void NotifyLoggedIn(int index);
+    // The open connection with that id; nullptr once it has gone.
+    CConnection* FindConnection(uint64_t id) const;
+    // The table position of a connection, for what views are told.
+    int IndexOf(const CConnection& connection) const;
+    // Visits the connections in table order; the visit must not remove any (closes are deferred).
+    template <typename Visit>
+    void ForEachConnection(Visit visit) {
+        for (const auto& connection : m_connections)
+            visit(*connection);
+    }
+    template <typename Visit>
+    void ForEachConnection(Visit visit) const {
+        for (const auto& connection : m_connections)
+            visit(static_cast<const CConnection&>(*connection));
+    }
+    // For the derived servers: a bind or LOGIN named the connection; a start line.
+    void NotifyLoggedIn(const CConnection& connection);
     void NotifyPrint(std::string_view line);
 
 private:
     void AcceptPending();
-    void HandleReadyRead(QTcpSocket* socket);
-    void HandlePeerClosed(QTcpSocket* socket);
-    void FinishClose(QTcpSocket* socket);
-    void RemoveConnection(int index); // OnClose, observers, and the record leaves the table
-    int IndexOf(const QTcpSocket* socket) const;
+    void HandleReadyRead(CConnection& connection);
+    void HandlePeerClosed(CConnection& connection);
+    void FinishClose(uint64_t id);
+    void RemoveConnection(int index); // OnClose, observers, and the connection leaves the table
     bool IsBad(int index) const { return index < 0 || index >= GetConnectionCount(); }
 
     QTcpServer* m_listener = nullptr;
@@ -134,7 +122,7 @@ private:
     Clock m_clock;
     CEventLoopScheduler m_eventLoopScheduler;
     CScheduler* m_scheduler = &m_eventLoopScheduler;
-    std::vector<ConnectionRecord> m_connections;
+    std::vector<std::unique_ptr<CConnection>> m_connections;
     std::vector<CServerObserver*> m_observers;
     uint64_t m_nextConnectionId = 1;
     int m_maxConnections = 0;

@@ -1,7 +1,6 @@
 // CMobileServer: TEST framing, LOGIN with its duplicate-number rule, SUBMIT, capture.
 #include "mobile/MobileServer.h"
 
-#include "capture/PacketLog.h"
 #include "protocol/DataCoding.h"
 #include "wire/Cursor.h"
 #include "wire/Writer.h"
@@ -12,54 +11,50 @@
 
 using namespace test_protocol;
 
-CMobileServer::CMobileServer(QObject* parent) : CFramedServer(kHeaderSize, kMaxPacketSize, parent) {}
+CMobileServer::CMobileServer(QObject* parent) : CFramedServer(kProtocolCode, kHeaderSize, kMaxPacketSize, parent) {}
 
 bool CMobileServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds) {
-    const bool ok = CSocketServer::Start(port, maxConnections, idleTimeoutSeconds);
-    m_ownPort = ok ? ListeningPort() : port;
+    const bool ok = CFramedServer::Start(port, maxConnections, idleTimeoutSeconds);
     char line[64];
     std::snprintf(line, sizeof line, "Mobile server start %s! (port = %d)\r\n", ok ? "OK" : "fail",
-                  int(m_ownPort));
+                  int(OwnPort()));
     NotifyPrint(line);
     return ok;
 }
 
-void CMobileServer::HandlePdu(int index, const uint8_t* packet, uint32_t length) {
-    if (m_log)
-        m_log->AddPacket(kProtocolCode, GetPeerAddress(index), GetPeerPort(index), packet, length, kFilterIndex,
-                         {kResponseAddress, m_ownPort});
+void CMobileServer::OnAccept(CConnection& connection) {
+    CFramedServer::OnAccept(connection);
+    connection.SetSession(std::make_unique<Session>());
+}
+
+void CMobileServer::HandlePdu(CConnection& connection, const uint8_t* packet, uint32_t length) {
+    CaptureReceived(connection, packet, length, kFilterIndex);
     const uint32_t command = wire::ReadBe32(packet + 4);
     const uint32_t sequence = wire::ReadBe32(packet + 8);
     // Responses from the simulator (DELIVER_RESP) and unknown commands are only captured.
     if (command == kLogin)
-        Login(index, sequence, packet + kHeaderSize, static_cast<int32_t>(length) - kHeaderSize);
+        Login(connection, sequence, packet + kHeaderSize, static_cast<int32_t>(length) - kHeaderSize);
     else if (command == kSubmit)
-        Submit(index, sequence, packet, length);
+        Submit(connection, sequence, packet, length);
     else if (command == kDeliverResp)
-        TakeDeliverResp(index, sequence, packet, length);
-    if (m_log)
-        m_log->WipeIfFull();
+        TakeDeliverResp(connection, sequence, packet, length);
 }
 
-void CMobileServer::HandleBadLength(int index, const uint8_t* header) {
+void CMobileServer::HandleBadLength(CConnection& connection, const uint8_t* header) {
     // The stream can no longer be cut into packets: keep what arrived and drop the connection.
-    if (m_log)
-        m_log->AddPacket(kProtocolCode, GetPeerAddress(index), GetPeerPort(index), header, kHeaderSize,
-                         kFilterIndex, {kResponseAddress, m_ownPort});
-    if (m_log)
-        m_log->WipeIfFull();
-    CloseConnection(index);
+    CaptureReceived(connection, header, kHeaderSize, kFilterIndex);
+    CloseConnection(connection);
 }
 
-bool CMobileServer::NameInUseByAnother(int index, const char* name) const {
-    for (int other = 0; other < GetConnectionCount(); ++other) {
-        if (other != index && std::strcmp(NameOf(other), name) == 0)
-            return true;
-    }
-    return false;
+bool CMobileServer::NameInUseByAnother(const CConnection& connection, const char* name) const {
+    bool inUse = false;
+    ForEachConnection([&](const CConnection& other) {
+        inUse = inUse || (&other != &connection && std::strcmp(other.Name(), name) == 0);
+    });
+    return inUse;
 }
 
-void CMobileServer::Login(int index, uint32_t sequence, const uint8_t* body, int32_t bodyLength) {
+void CMobileServer::Login(CConnection& connection, uint32_t sequence, const uint8_t* body, int32_t bodyLength) {
     // terminal_number sits after terminal_type; a short LOGIN gives what it has and no more.
     char number[kMaxTerminalNumberChars + 1] = {};
     const int32_t available = bodyLength - (kTerminalNumberOffset - kHeaderSize);
@@ -69,16 +64,16 @@ void CMobileServer::Login(int index, uint32_t sequence, const uint8_t* body, int
         std::memcpy(number, body + (kTerminalNumberOffset - kHeaderSize), static_cast<size_t>(limit));
 
     // A duplicate is refused in the result only: the number is kept as the name all the same.
-    const int32_t result = NameInUseByAnother(index, number) ? kResultNumberInUse : kResultOk;
-    SetName(index, number);
-    NotifyLoggedIn(index);
+    const int32_t result = NameInUseByAnother(connection, number) ? kResultNumberInUse : kResultOk;
+    connection.SetName(number);
+    NotifyLoggedIn(connection);
 
     uint8_t response[16];
     wire::WriteBe32(response, sizeof response);
     wire::WriteBe32(response + 4, kLoginResp);
     wire::WriteBe32(response + 8, sequence);
     wire::WriteBe32(response + 12, static_cast<uint32_t>(result));
-    Reply(index, response, sizeof response);
+    Reply(connection, response, sizeof response);
 }
 
 namespace {
@@ -111,51 +106,30 @@ TerminalMessage ReadSubmit(const uint8_t* packet, uint32_t length) {
 
 } // namespace
 
-void CMobileServer::Submit(int index, uint32_t sequence, const uint8_t* packet, uint32_t length) {
+void CMobileServer::Submit(CConnection& connection, uint32_t sequence, const uint8_t* packet, uint32_t length) {
     // result 0 and msg_id all NULs, whether or not the simulator has logged in.
     uint8_t response[kHeaderSize + 4 + kMsgIdWidth] = {};
     wire::WriteBe32(response, sizeof response);
     wire::WriteBe32(response + 4, kSubmitResp);
     wire::WriteBe32(response + 8, sequence);
-    Reply(index, response, sizeof response);
+    Reply(connection, response, sizeof response);
     if (m_listener)
-        m_listener->OnTerminalSubmitted(index, ReadSubmit(packet, length));
+        m_listener->OnTerminalSubmitted(IndexOf(connection), ReadSubmit(packet, length));
 }
 
-void CMobileServer::TakeDeliverResp(int index, uint32_t sequence, const uint8_t* packet, uint32_t length) {
+void CMobileServer::TakeDeliverResp(CConnection& connection, uint32_t sequence, const uint8_t* packet,
+                                    uint32_t length) {
     // An answer too short to carry its result settles nothing.
     if (length < uint32_t(kDeliverRespResultOffset + 4))
         return;
-    auto found = m_pending.find(GetConnectionId(index));
-    if (found == m_pending.end())
-        return;
-    const std::optional<uint64_t> tag = found->second.Settle(sequence);
+    const std::optional<uint64_t> tag = connection.SessionAs<Session>()->pending.Settle(sequence);
     if (tag && m_listener)
         m_listener->OnDeliverAnswered(static_cast<int32_t>(wire::ReadBe32(packet + kDeliverRespResultOffset)), *tag);
 }
 
-void CMobileServer::Reply(int index, const uint8_t* packet, uint32_t length) {
-    Send(index, packet, length);
-    if (m_log)
-        m_log->AddPacket(kProtocolCode, kResponseAddress, m_ownPort, packet, length, kFilterIndex,
-                         {GetPeerAddress(index), GetPeerPort(index)});
-}
-
-bool CMobileServer::SendAndCapture(int index, const uint8_t* packet, uint32_t length) {
-    if (IsClosing(index) || Send(index, packet, length) != int64_t(length))
-        return false;
-    if (m_log) {
-        m_log->AddPacket(kProtocolCode, kResponseAddress, m_ownPort, packet, length, kFilterIndex,
-                         {GetPeerAddress(index), GetPeerPort(index)});
-        m_log->WipeIfFull();
-    }
-    return true;
-}
-
-void CMobileServer::OnClose(int index) {
-    // A simulator that goes loses its own unanswered DELIVERs and nobody else's.
-    m_pending.erase(GetConnectionId(index));
-    CFramedServer::OnClose(index);
+void CMobileServer::Reply(CConnection& connection, const uint8_t* packet, uint32_t length) {
+    connection.Send(packet, length);
+    CaptureSent(connection, packet, length, kFilterIndex);
 }
 
 uint8_t CMobileServer::MsgFormatFor(uint8_t dataCoding) {
@@ -180,9 +154,9 @@ int CMobileServer::DeliverToTerminal(const std::string& terminal, const std::str
     std::copy(content.begin(), content.begin() + static_cast<std::ptrdiff_t>(size), packet.begin() + kDeliverContentOffset);
 
     int sent = 0;
-    for (int index = 0; index < GetConnectionCount(); ++index) {
-        if (terminal.empty() || terminal != NameOf(index) || IsClosing(index))
-            continue;
+    ForEachConnection([&](CConnection& connection) {
+        if (terminal.empty() || terminal != connection.Name() || connection.IsClosing())
+            return;
         for (int copy = 0; copy < copies; ++copy) {
             const uint32_t number = m_nextDeliver;
             m_nextDeliver = number == 0xFFFFFFFF ? 1 : number + 1;
@@ -190,18 +164,18 @@ int CMobileServer::DeliverToTerminal(const std::string& terminal, const std::str
             char msgId[kMsgIdWidth + 2];
             std::snprintf(msgId, sizeof msgId, "%010u", number);
             std::memcpy(packet.data() + kMsgIdOffset, msgId, kMsgIdWidth);
-            if (!SendAndCapture(index, packet.data(), static_cast<uint32_t>(packet.size())))
+            if (!SendAndCapture(connection, packet.data(), static_cast<uint32_t>(packet.size()), kFilterIndex))
                 continue;
             ++sent;
-            m_pending[GetConnectionId(index)].Add(number, tag);
+            connection.SessionAs<Session>()->pending.Add(number, tag);
         }
-    }
+    });
     return sent;
 }
 
 std::size_t CMobileServer::PendingCount(int index) const {
-    const auto found = m_pending.find(GetConnectionId(index));
-    return found == m_pending.end() ? 0 : found->second.Size();
+    const CConnection* connection = ConnectionAt(index);
+    return connection ? connection->SessionAs<Session>()->pending.Size() : 0;
 }
 
 std::vector<std::string> CMobileServer::LoggedInTerminals() const {

@@ -7,10 +7,7 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
-
-class CPacketLog;
 
 namespace test_protocol {
 
@@ -69,28 +66,20 @@ public:
 
 // A CFramedServer that speaks TEST to mobile-phone simulators on the UI thread. Answers LOGIN
 // (the terminal number becomes the connection's name) and SUBMIT; every other packet is captured
-// and left unanswered. Hands every packet in both directions to the capture log and lets the log
-// wipe itself when full after each received packet. Observers and the log are optional, not owned.
+// and left unanswered. Each connection's session keeps the DELIVERs it has not answered yet.
+// Observers and the capture log are optional, not owned.
 class CMobileServer : public CFramedServer {
 public:
-    static constexpr uint32_t kResponseAddress = 0x7F000001; // responses are captured as from 127.0.0.1
-
     explicit CMobileServer(QObject* parent = nullptr);
 
     // Starts listening, then prints "Mobile server start OK! (port = N)" or "fail" to the
     // observer. With port 0 the line shows the port actually picked.
     bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
 
-    void SetPacketLog(CPacketLog* log) { m_log = log; }
     void SetMessageListener(CMobileMessageListener* listener) { m_listener = listener; }
 
     // Unanswered DELIVERs a connection remembers; older ones are forgotten.
     static constexpr std::size_t kMaxPending = 1024;
-
-    // Sends a packet the server starts (a DELIVER) on connection index and captures it as from
-    // 127.0.0.1 and the listening port. False, and nothing captured, when the connection is
-    // closing or gone.
-    bool SendAndCapture(int index, const uint8_t* packet, uint32_t length);
 
     // msg_format of a TEST DELIVER for an SMPP data_coding: 0, 4, 8, 15 map to themselves, others to 0.
     static uint8_t MsgFormatFor(uint8_t dataCoding);
@@ -105,24 +94,23 @@ public:
     std::vector<std::string> LoggedInTerminals() const;
 
 protected:
-    void HandlePdu(int index, const uint8_t* packet, uint32_t length) override;
-    void HandleBadLength(int index, const uint8_t* header) override;
-    void OnClose(int index) override;
+    void OnAccept(CConnection& connection) override;
+    void HandlePdu(CConnection& connection, const uint8_t* packet, uint32_t length) override;
+    void HandleBadLength(CConnection& connection, const uint8_t* header) override;
 
 private:
+    // The tags of a simulator's unanswered DELIVERs, by sequence number.
+    struct Session : CConnectionSession {
+        CPendingAnswers<uint64_t, kMaxPending> pending;
+    };
 
-    void Login(int index, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
-    void Submit(int index, uint32_t sequence, const uint8_t* packet, uint32_t length);
-    void TakeDeliverResp(int index, uint32_t sequence, const uint8_t* packet, uint32_t length);
-    void Reply(int index, const uint8_t* packet, uint32_t length);
-    bool NameInUseByAnother(int index, const char* name) const;
+    void Login(CConnection& connection, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
+    void Submit(CConnection& connection, uint32_t sequence, const uint8_t* packet, uint32_t length);
+    void TakeDeliverResp(CConnection& connection, uint32_t sequence, const uint8_t* packet, uint32_t length);
+    void Reply(CConnection& connection, const uint8_t* packet, uint32_t length);
+    bool NameInUseByAnother(const CConnection& connection, const char* name) const;
 
-    CPacketLog* m_log = nullptr;
     CMobileMessageListener* m_listener = nullptr;
-    // By connection id, oldest first.
-    // A DELIVER's tag, by connection id.
-    std::unordered_map<uint64_t, CPendingAnswers<uint64_t, kMaxPending>> m_pending;
     // Sequence and msg_id of the next DELIVER.
     uint32_t m_nextDeliver = 1;
-    uint16_t m_ownPort = 0;
 };

@@ -13,7 +13,7 @@ constexpr size_t kMaxPayloadOctets = 0xFFFF; // a message_payload value
 constexpr size_t kMaxDeliverContent = 255;   // msg_length of a TEST DELIVER is one octet
 
 std::string NameOf(const CSocketServer& server, int index) {
-    char name[sizeof(ConnectionRecord::name)] = {};
+    char name[CConnection::kNameSize] = {};
     return server.GetName(index, name, static_cast<int>(sizeof name)) ? std::string(name) : std::string();
 }
 

@@ -1,6 +1,7 @@
 // Fault rules: reading and writing their JSON, compiling them and matching requests.
 #include "smpp/FaultRules.h"
 
+#include "smpp/BodyReader.h"
 #include "smpp/SmppPdu.h"
 
 #include <QJsonArray>
@@ -187,88 +188,6 @@ QString ReadRule(int number, const QJsonObject& object, FaultRule* rule) {
     return RuleError(number, *rule);
 }
 
-// Where a request's destination addresses sit; each call gets the next one. Reads stop at the
-// end of the body or at a field without its NUL, so a short or odd body simply has fewer.
-class CDestinationReader {
-public:
-    CDestinationReader(uint32_t commandId, const uint8_t* body, int32_t length)
-        : m_at(body), m_end(body + std::max<int32_t>(length, 0)) {
-        switch (commandId) {
-        case kSubmitSm: // service_type, source ton, npi, source_addr, then one destination
-            SkipText(kServiceTypeOctets), Skip(2), SkipText(kShortAddressOctets), m_left = 1;
-            break;
-        case kDataSm: // the same, with addresses of up to 64 characters
-            SkipText(kServiceTypeOctets), Skip(2), SkipText(kLongAddressOctets), m_left = 1;
-            m_addressOctets = kLongAddressOctets;
-            break;
-        case kCancelSm: // service_type, message_id, source ton, npi, source_addr, then one destination
-            SkipText(kServiceTypeOctets), SkipText(kMessageIdOctets), Skip(2), SkipText(kShortAddressOctets),
-                m_left = 1;
-            break;
-        case kSubmitMulti: // service_type, source ton, npi, source_addr, number_of_dests
-            SkipText(kServiceTypeOctets), Skip(2), SkipText(kShortAddressOctets);
-            m_left = m_at < m_end ? *m_at++ : 0;
-            m_multi = true;
-            break;
-        default:
-            break;
-        }
-    }
-    // False when there is none left.
-    bool Next(std::string_view* address) {
-        if (m_left <= 0 || !m_at)
-            return false;
-        --m_left;
-        if (m_multi) {
-            // dest_flag 1: an SME address (ton, npi, address); 2: a distribution list name.
-            if (m_at >= m_end)
-                return false;
-            const uint8_t flag = *m_at++;
-            if (flag == 1)
-                Skip(2);
-            else if (flag != 2)
-                return false;
-        } else {
-            Skip(2);
-        }
-        return Text(m_addressOctets, address);
-    }
-
-private:
-    void Skip(int count) {
-        if (m_at && m_end - m_at >= count)
-            m_at += count;
-        else
-            m_at = nullptr;
-    }
-    bool Text(int maxOctets, std::string_view* text) {
-        if (!m_at)
-            return false;
-        // Address fields are a few octets: a plain loop beats a library call here.
-        const uint8_t* limit = m_at + std::min<ptrdiff_t>(m_end - m_at, maxOctets);
-        const uint8_t* end = m_at;
-        while (end < limit && *end != 0)
-            ++end;
-        if (end == limit) {
-            m_at = nullptr;
-            return false;
-        }
-        *text = std::string_view(reinterpret_cast<const char*>(m_at), size_t(end - m_at));
-        m_at = end + 1;
-        return true;
-    }
-    void SkipText(int maxOctets) {
-        std::string_view ignored;
-        Text(maxOctets, &ignored);
-    }
-
-    const uint8_t* m_at;
-    const uint8_t* m_end;
-    int m_left = 0;
-    bool m_multi = false;
-    int m_addressOctets = kShortAddressOctets;
-};
-
 // For the few octets of an address or a system id, a plain loop beats a library call.
 bool SameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -434,6 +353,38 @@ void CFaultRules::FindCandidates(uint32_t bit, std::string_view systemId, Candid
     }
 }
 
+const CFaultRules::Candidates& CFaultRules::KeptCandidates(Connection& state, uint32_t bit, std::string_view systemId) {
+    if (state.generation != m_generation || !SameText(state.systemId, systemId)) {
+        state.generation = m_generation;
+        state.systemId.assign(systemId);
+        std::fill(std::begin(state.known), std::end(state.known), false);
+    }
+    const int kind = std::countr_zero(bit);
+    if (!state.known[kind]) {
+        state.quiet[kind] = false;
+        FindCandidates(bit, systemId, &state.candidates[kind]);
+        state.known[kind] = true;
+    }
+    return state.candidates[kind];
+}
+
+void CFaultRules::Throttle(Connection& state, size_t at, const CScheduler& clock, FaultDecision* decision) {
+    Compiled& rule = m_compiled[at];
+    if (state.windows.size() != m_compiled.size())
+        state.windows.assign(m_compiled.size(), RateWindow{});
+    RateWindow& window = state.windows[at];
+    const int64_t nowMs = clock.NowMs();
+    if (window.count < 0 || nowMs - window.startMs >= fault_rules::kRateWindowMs)
+        window = RateWindow{nowMs, 0};
+    if (++window.count > rule.ratePerSecond) {
+        decision->throttled = true;
+        decision->status = fault_rules::kStatusThrottled;
+        decision->action = FaultAction::Answer;
+        decision->delayMs = 0;
+        ++rule.throttled;
+    }
+}
+
 bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_view systemId, const uint8_t* body,
                          int32_t bodyLength, const CScheduler& clock, FaultDecision* decision) {
     static const uint32_t kBinds = MaskOf(kBindName);
@@ -453,18 +404,7 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
         FindCandidates(bit, systemId, &bindCandidates);
         candidates = &bindCandidates;
     } else {
-        if (state.generation != m_generation || !SameText(state.systemId, systemId)) {
-            state.generation = m_generation;
-            state.systemId.assign(systemId);
-            std::fill(std::begin(state.known), std::end(state.known), false);
-        }
-        const int kind = std::countr_zero(bit);
-        if (!state.known[kind]) {
-            state.quiet[kind] = false;
-            FindCandidates(bit, systemId, &state.candidates[kind]);
-            state.known[kind] = true;
-        }
-        candidates = &state.candidates[kind];
+        candidates = &KeptCandidates(state, bit, systemId);
     }
     const int kind = std::countr_zero(bit);
     // A body that opens with the same octets, up to its destination, as the last one no rule
@@ -490,21 +430,8 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
             continue;
 
         *decision = FaultDecision{rule.position, rule.action, rule.status, rule.delayMs, false};
-        if (rule.ratePerSecond > 0) {
-            if (state.windows.size() != m_compiled.size())
-                state.windows.assign(m_compiled.size(), RateWindow{});
-            RateWindow& window = state.windows[i];
-            const int64_t nowMs = clock.NowMs();
-            if (window.count < 0 || nowMs - window.startMs >= fault_rules::kRateWindowMs)
-                window = RateWindow{nowMs, 0};
-            if (++window.count > rule.ratePerSecond) {
-                decision->throttled = true;
-                decision->status = fault_rules::kStatusThrottled;
-                decision->action = FaultAction::Answer;
-                decision->delayMs = 0;
-                ++rule.throttled;
-            }
-        }
+        if (rule.ratePerSecond > 0)
+            Throttle(state, i, clock, decision);
         ++rule.fired;
         return true;
     }
@@ -526,12 +453,16 @@ void CFaultRules::ReadDestinations(uint32_t commandId, const uint8_t* body, int3
         m_destinationMemo.clear();
         m_lastDestination = nullptr;
     }
-    CDestinationReader reader(commandId, body, bodyLength);
-    std::string_view address;
+    // Read only up to the last destination: a steady load reads this once (see Decide).
+    CRequestBodyReader reader(body, bodyLength);
+    std::string_view serviceType;
+    AddressField source;
+    reader.ReadHead(commandId, &serviceType, &source);
+    CRequestBodyReader::Destination destination;
     bool any = false;
-    while (reader.Next(&address)) {
+    while (reader.NextDestination(&destination) == CRequestBodyReader::Next::Destination) {
         any = true;
-        m_destinations.emplace_back(address, nullptr);
+        m_destinations.emplace_back(destination.address.addr, nullptr);
     }
     if (!any)
         m_destinations.emplace_back(std::string_view(), nullptr); // a request without a destination offers empty text

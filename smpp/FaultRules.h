@@ -145,6 +145,10 @@ private:
     };
 
     void FindCandidates(uint32_t bit, std::string_view systemId, Candidates* out) const;
+    // The candidates of a kind of request on a connection, worked out once per name and rule list.
+    const Candidates& KeptCandidates(Connection& state, uint32_t bit, std::string_view systemId);
+    // The rate window of rule at on the connection: above its rate, the decision becomes throttled.
+    void Throttle(Connection& state, size_t at, const CScheduler& clock, FaultDecision* decision);
     bool MatchesDestination(const Compiled& rule, size_t at);
     std::vector<uint8_t>* Known(std::string_view destination); // its memo entry
     // Reads the request's destinations once and finds what is known of each.

@@ -36,12 +36,17 @@ constexpr uint32_t kStatusInvalidCommandId = 0x00000003;     // ESME_RINVCMDID
 constexpr uint16_t kTagScInterfaceVersion = 0x0210;
 constexpr uint8_t kInterfaceVersion34 = 0x34;
 
-// Longest text the server takes from a request: the connection name and the query_sm echo.
+// Longest text the server takes from a request: the connection name, the query_sm echo and a
+// bind's address_range, none of which needs its NUL.
 constexpr int kMaxSystemIdChars = 15;
 constexpr int kMaxMessageIdChars = 64;
 constexpr size_t kMaxFinalDateChars = 16;
+constexpr int kMaxAddressRangeChars = 40;
 
 // SMPP maximum octets of the string fields read from request bodies, NUL included.
+constexpr int kSystemIdOctets = 16;
+constexpr int kPasswordOctets = 9;
+constexpr int kSystemTypeOctets = 13;
 constexpr int kServiceTypeOctets = 6;
 constexpr int kShortAddressOctets = 21; // submit_sm, submit_multi, cancel_sm addresses
 constexpr int kLongAddressOctets = 65;  // data_sm addresses

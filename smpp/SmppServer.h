@@ -4,15 +4,13 @@
 #include "engine/FramedServer.h"
 #include "engine/PendingAnswers.h"
 #include "smpp/FaultRules.h"
+#include "smpp/SmppAnswer.h"
 #include "smpp/SmppPdu.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
-
-class CPacketLog;
 
 // How a connection bound: only receiver and transceiver binds may be sent deliver_sm, data_sm
 // and alert_notification.
@@ -23,10 +21,6 @@ namespace smpp {
 // Writes the message id text ("%06d" of the signed 16-bit value: 000042, -00001, -32768) and
 // its NUL into out, which holds at least 8 octets. Returns the number of characters.
 int FormatMessageId(int16_t id, char* out);
-
-// Length of the leading string field of a body: up to the first NUL, the end of the body or
-// maxChars, whichever comes first. A field with no NUL ends with the body.
-int LeadingFieldLength(const uint8_t* body, int32_t bodyLength, int maxChars);
 
 using ::BindKind;
 
@@ -53,30 +47,22 @@ public:
     virtual bool AnswerQuery(std::string_view /*messageId*/, QueryAnswer& /*answer*/) { return false; }
 };
 
-// A framed server that speaks SMPP 3.4 to ESMEs on the UI thread. Owns one 10240-octet receive
-// buffer per connection (through the framing), the 1024-octet response buffer shared by all
-// connections, and the message id counter. Tells its observer of connections and binds, hands
-// every PDU in both directions to the capture log, and lets the log wipe itself when full after
-// each received PDU. Observers and the capture log are optional and not owned.
+// A framed server that speaks SMPP 3.4 to ESMEs on the UI thread. Owns the message id counter
+// and the fault rules; each connection's session keeps its bind and the PDUs the server started
+// on it. Each request's handler returns its answer, and one policy, the fault rules, decides
+// whether it is sent, held, followed by a close or dropped. Tells its observers of connections
+// and binds. Observers, the listener and the capture log are optional and not owned.
 class CSmppServer : public CFramedServer {
 public:
-    static constexpr uint32_t kResponseAddress = 0x7F000001; // responses are captured as from 127.0.0.1
-
     explicit CSmppServer(QObject* parent = nullptr);
 
     // Starts listening, then prints the start line ("ok"/"fail" and the port) to the observer.
     // With port 0 the line shows the port actually picked.
     bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
 
-    void SetPacketLog(CPacketLog* log) { m_log = log; }
     void SetMessageListener(CSmppMessageListener* listener) { m_listener = listener; }
     // A line for the console of every observer.
     void Report(std::string_view line) { NotifyPrint(line); }
-
-    // Sends a PDU the server starts (deliver_sm, data_sm, alert_notification ...) on connection
-    // index and captures it like a response: from 127.0.0.1 and the listening port, under
-    // filterIndex. False, and nothing captured, when the connection is closing or gone.
-    bool SendAndCapture(int index, const uint8_t* pdu, uint32_t length, int32_t filterIndex);
 
     // Unanswered deliver_sm and data_sm a connection remembers; older ones are forgotten.
     static constexpr std::size_t kMaxPending = 1024;
@@ -115,25 +101,37 @@ public:
     static constexpr int64_t kFaultReportMs = 10000;
 
 protected:
-    void HandlePdu(int index, const uint8_t* pdu, uint32_t length) override;
-    void HandleBadLength(int index, const uint8_t* header) override;
-    void OnClose(int index) override;
+    void OnAccept(CConnection& connection) override;
+    void HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) override;
+    void HandleBadLength(CConnection& connection, const uint8_t* header) override;
+    void OnClose(CConnection& connection) override;
 
 private:
     struct DispatchRow;
-    using Handler = void (CSmppServer::*)(int index, const DispatchRow& row, uint32_t sequence,
-                                          const uint8_t* body, int32_t bodyLength);
-    // A command the server answers and its handler; the rest comes from the protocol registry.
+    // One received request: its row, header fields and body (inside the receive buffer).
+    struct Request {
+        const DispatchRow& row;
+        uint32_t sequence;
+        const uint8_t* body;
+        int32_t bodyLength;
+    };
+    using Answer = smpp::Answer;
+    using Handler = Answer (CSmppServer::*)(CConnection& connection, const Request& request);
+    // Runs once the answer is delivered or held: tells others what the request did.
+    using FollowUp = void (CSmppServer::*)(CConnection& connection, const Request& request, const Answer& answer);
+    // A command the server answers, its handler and follow-up; the rest comes from the protocol registry.
     struct DispatchRow {
-        constexpr DispatchRow(uint32_t id, Handler h)
-            : commandId(id), filterIndex(smpp::FilterIndexOf(id)), handler(h), responseId(smpp::ResponseOf(id)),
-              responseFilterIndex(smpp::FilterIndexOf(responseId)), needsBind(smpp::NeedsBind(id)) {}
+        constexpr DispatchRow(uint32_t id, Handler h, FollowUp f = nullptr)
+            : commandId(id), filterIndex(smpp::FilterIndexOf(id)), handler(h), followUp(f),
+              responseId(smpp::ResponseOf(id)), responseFilterIndex(smpp::FilterIndexOf(responseId)),
+              needsBind(smpp::NeedsBind(id)) {}
         constexpr DispatchRow(uint32_t id, int32_t filter, Handler h, uint32_t response, int32_t responseFilter)
-            : commandId(id), filterIndex(filter), handler(h), responseId(response), responseFilterIndex(responseFilter),
-              needsBind(false) {}
+            : commandId(id), filterIndex(filter), handler(h), followUp(nullptr), responseId(response),
+              responseFilterIndex(responseFilter), needsBind(false) {}
         uint32_t commandId;
         int32_t filterIndex;
         Handler handler;
+        FollowUp followUp;
         uint32_t responseId;
         int32_t responseFilterIndex;
         bool needsBind; // an unbound connection that sends it is closed without an answer
@@ -143,62 +141,63 @@ private:
     static const DispatchRow& Lookup(uint32_t commandId);
 
     // Handlers, one per kind of dispatch row.
-    void Bind(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
-    void Unbind(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
-    void HeaderOnly(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
-    void IssueMessageId(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
-    void SubmitMulti(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
-    void QuerySm(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
-    void TakeResponse(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
-    void Unknown(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
+    Answer Bind(CConnection& connection, const Request& request);
+    Answer Unbind(CConnection& connection, const Request& request);
+    Answer HeaderOnly(CConnection& connection, const Request& request);
+    Answer IssueMessageId(CConnection& connection, const Request& request);
+    Answer SubmitMulti(CConnection& connection, const Request& request);
+    Answer QuerySm(CConnection& connection, const Request& request);
+    Answer TakeResponse(CConnection& connection, const Request& request);
+    Answer Unknown(CConnection& connection, const Request& request);
+    void TellLoggedIn(CConnection& connection, const Request& request, const Answer& answer);
+    void TellSubmitted(CConnection& connection, const Request& request, const Answer& answer);
+    // Writes the next message id and its NUL.
+    void TakeMessageId(wire::Writer& out);
 
-    // Closes an unbound connection without answering; true when the request may go on.
-    bool CheckBound(int index);
-    // The row's handler, behind the bound rule of its command.
-    void Serve(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
-    // Zero-fills the response buffer and returns where the body starts.
-    uint8_t* BeginResponse();
-    // Writes the header in front of the body already in the buffer, sends and captures it.
-    void SendResponse(int index, uint32_t commandId, uint32_t status, uint32_t sequence,
-                      uint32_t length, int32_t filterIndex);
-    void Capture(int index, const uint8_t* pdu, uint32_t length, int32_t filterIndex);
-    // Writes the next message id and its NUL at out; returns the octets written.
-    int TakeMessageId(uint8_t* out);
+    // What the policy makes of a request before its handler runs.
+    struct Delivery {
+        enum class Kind : uint8_t {
+            Serve,      // the handler answers
+            StatusOnly, // a header-only answer with status instead; the handler does not run
+            Drop,       // no answer, and the handler does not run
+        };
+        Kind kind = Kind::Serve;
+        uint32_t commandId = 0; // StatusOnly: the response or generic_nack
+        int32_t filterIndex = 0;
+        uint32_t status = 0;
+        int64_t delayMs = 0;     // the answer is held this long, then sent unless the connection has gone
+        bool closeAfter = false; // the connection closes once the answer has gone
+    };
+    // The policy (SmppServerFaults.cpp): what the fault rules make of the request. A refused
+    // bind is recorded here, before anything is answered.
+    Delivery Judge(CConnection& connection, const Request& request);
+    // Sends the answer and captures it, holds it, closes after it, as delivery says.
+    void Deliver(CConnection& connection, const Answer& answer, const Delivery& delivery);
+    void Hold(const CConnection& connection, const Answer& answer, int64_t delayMs, bool close);
+    void SendHeld(uint64_t connection, const std::vector<uint8_t>& pdu, int32_t filterIndex, bool close);
+    void RefuseBind(CConnection& connection);
+    void ReportFaults();
 
-    // What the server keeps of a connection beyond its name, by connection id.
+    // What the server keeps of a connection beyond its name.
     struct Pending {
         uint32_t commandId;
         uint64_t tag;
     };
-    struct Session {
+    struct Session : CConnectionSession {
         BindKind kind = BindKind::None;
         std::string addressRange;
         uint32_t nextSequence = 1;
         CPendingAnswers<Pending, kMaxPending> pending;
     };
-    const Session* FindSession(int index) const;
+    static Session& SessionOf(const CConnection& connection) { return *connection.SessionAs<Session>(); }
     static bool MayReceive(BindKind kind) { return kind == BindKind::Receiver || kind == BindKind::Transceiver; }
-
-    // Fault rules (SmppServerFaults.cpp). ApplyFaults is true when a rule decided the answer.
-    bool ApplyFaults(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body, int32_t bodyLength);
-    void AnswerWithStatus(int index, uint32_t commandId, uint32_t status, uint32_t sequence, int32_t filterIndex,
-                          int64_t delayMs, bool close);
-    void HoldResponse(int index, uint32_t length, int32_t filterIndex);
-    void SendHeld(uint64_t connection, const std::vector<uint8_t>& pdu, int32_t filterIndex, bool close);
-    void RefuseBind(int index);
-    void ReportFaults();
+    BindKind BindKindOf(const CConnection& connection) const;
+    uint32_t SendServerPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag);
+    // The open connection at a table position, for the calls that name one by index.
+    CConnection* At(int index) const { return FindConnection(GetConnectionId(index)); }
 
     CFaultRules m_faults;
-    struct Hold {
-        bool active = false; // SendResponse keeps the answer for later instead of sending it
-        int64_t delayMs = 0;
-        bool close = false;
-    } m_hold;
     bool m_faultReportDue = false;
-    CPacketLog* m_log = nullptr;
     CSmppMessageListener* m_listener = nullptr;
-    std::unordered_map<uint64_t, Session> m_sessions;
-    uint16_t m_ownPort = 0;
     int16_t m_nextMessageId = 0;
-    uint8_t m_response[smpp::kResponseSize] = {};
 };

@@ -1,7 +1,8 @@
-// CSmppServer under fault rules: refused binds, late, dropped, nacked and closing answers.
+// CSmppServer's delivery policy: the fault rules decide whether an answer is sent, held, followed
+// by a close or dropped, and refuse binds.
 #include "smpp/SmppServer.h"
 
-#include "capture/PacketLog.h"
+#include "smpp/BodyReader.h"
 
 #include <string_view>
 
@@ -13,35 +14,31 @@ constexpr uint32_t kStatusInvalidBindStatus = 0x00000004; // ESME_RINVBNDSTS
 
 } // namespace
 
-bool CSmppServer::ApplyFaults(int index, const DispatchRow& row, uint32_t sequence, const uint8_t* body,
-                              int32_t bodyLength) {
+CSmppServer::Delivery CSmppServer::Judge(CConnection& connection, const Request& request) {
+    const DispatchRow& row = request.row;
     // What the server never answers meets no rule.
     if (row.handler == &CSmppServer::Unknown || row.handler == &CSmppServer::TakeResponse)
-        return false;
+        return {};
     const bool bind = row.handler == &CSmppServer::Bind;
-    const uint64_t connection = GetConnectionId(index);
+    const uint64_t id = connection.Id();
     std::string_view systemId;
     if (bind) {
-        const int length = LeadingFieldLength(body, bodyLength, kMaxSystemIdChars);
-        systemId = std::string_view(reinterpret_cast<const char*>(body), size_t(length));
+        systemId = LeadingText(request.body, request.bodyLength, kMaxSystemIdChars);
+    } else if (!connection.IsNamed()) {
+        if (!m_faults.BindRefused(id))
+            return {}; // the bound rule, as ever: closed without an answer
+        // An ESME whose bind a rule refused is told why its request fails before the bound
+        // rule closes the connection: that is the error path it is here to test.
+        return {Delivery::Kind::StatusOnly, row.responseId, row.responseFilterIndex, kStatusInvalidBindStatus, 0, true};
     } else {
-        systemId = NameOf(index);
-        if (systemId.empty()) {
-            if (!m_faults.BindRefused(connection))
-                return false; // the bound rule, as ever: closed without an answer
-            // An ESME whose bind a rule refused is told why its request fails before the bound
-            // rule closes the connection: that is the error path it is here to test.
-            AnswerWithStatus(index, row.responseId, kStatusInvalidBindStatus, sequence, row.responseFilterIndex, 0,
-                             true);
-            return true;
-        }
+        systemId = connection.Name();
     }
 
     FaultDecision decision;
-    if (!m_faults.Decide(connection, row.commandId, systemId, body, bodyLength, Scheduler(), &decision)) {
+    if (!m_faults.Decide(id, row.commandId, systemId, request.body, request.bodyLength, Scheduler(), &decision)) {
         if (bind)
-            m_faults.SetBindRefused(connection, false);
-        return false;
+            m_faults.SetBindRefused(id, false);
+        return {};
     }
     if (!m_faultReportDue) {
         // The count goes to the console once per period of firing, never once per PDU.
@@ -50,81 +47,67 @@ bool CSmppServer::ApplyFaults(int index, const DispatchRow& row, uint32_t sequen
     }
 
     const bool closeAfter = decision.action == FaultAction::Close;
+    // Anything but a plain answer leaves a bind refused: an error answer has no body and takes
+    // no message id.
+    const bool refused = decision.action == FaultAction::Drop || decision.action == FaultAction::Nack ||
+                         decision.status != kStatusOk;
+    if (bind && refused)
+        RefuseBind(connection);
+    else if (bind)
+        m_faults.SetBindRefused(id, false);
     switch (decision.action) {
     case FaultAction::Drop:
-        if (bind)
-            RefuseBind(index);
-        return true;
+        return {Delivery::Kind::Drop};
     case FaultAction::Nack:
-        if (bind)
-            RefuseBind(index);
-        AnswerWithStatus(index, kGenericNack, decision.status, sequence, kFilterGenericNack, decision.delayMs, false);
-        return true;
+        return {Delivery::Kind::StatusOnly, kGenericNack, kFilterGenericNack, decision.status, decision.delayMs, false};
     case FaultAction::Answer:
     case FaultAction::Close:
         break;
     }
-    if (decision.status != kStatusOk) {
-        // An error answer has no body, takes no message id, and leaves a bind refused.
-        if (bind)
-            RefuseBind(index);
-        AnswerWithStatus(index, row.responseId, decision.status, sequence, row.responseFilterIndex, decision.delayMs,
-                         closeAfter);
-        return true;
-    }
-
-    // Served as usual, only late or followed by a close. unbind closes after its answer anyway,
-    // so it is answered here and closed when its answer has gone.
-    const bool unbind = row.handler == &CSmppServer::Unbind;
-    if (bind)
-        m_faults.SetBindRefused(connection, false);
-    m_hold = Hold{decision.delayMs > 0, decision.delayMs, closeAfter || unbind};
-    if (unbind)
-        HeaderOnly(index, row, sequence, body, bodyLength);
-    else
-        Serve(index, row, sequence, body, bodyLength);
-    const bool closeNow = !m_hold.active && m_hold.close;
-    m_hold = Hold{};
-    if (closeNow)
-        CloseConnection(index);
-    return true;
+    if (decision.status != kStatusOk)
+        return {Delivery::Kind::StatusOnly, row.responseId, row.responseFilterIndex, decision.status, decision.delayMs,
+                closeAfter};
+    // Served as usual, only late or followed by a close.
+    return {Delivery::Kind::Serve, 0, 0, kStatusOk, decision.delayMs, closeAfter};
 }
 
-void CSmppServer::AnswerWithStatus(int index, uint32_t commandId, uint32_t status, uint32_t sequence,
-                                   int32_t filterIndex, int64_t delayMs, bool close) {
-    BeginResponse();
-    m_hold = Hold{delayMs > 0, delayMs, close};
-    SendResponse(index, commandId, status, sequence, kHeaderSize, filterIndex);
-    m_hold = Hold{};
-    if (close && delayMs <= 0)
-        CloseConnection(index);
+void CSmppServer::Deliver(CConnection& connection, const Answer& answer, const Delivery& delivery) {
+    if (!answer.Present())
+        return;
+    const bool close = delivery.closeAfter || answer.closeAfter;
+    if (delivery.delayMs > 0)
+        return Hold(connection, answer, delivery.delayMs, close);
+    connection.Send(answer.Pdu(), answer.Length());
+    CaptureSent(connection, answer.Pdu(), answer.Length(), answer.FilterIndex());
+    if (close)
+        CloseConnection(connection);
 }
 
-void CSmppServer::HoldResponse(int index, uint32_t length, int32_t filterIndex) {
+void CSmppServer::Hold(const CConnection& connection, const Answer& answer, int64_t delayMs, bool close) {
     // The answer is built now, so it keeps the message id its request took; the connection is
-    // looked up again by id when it is due, since its index may have moved or it may be gone.
-    std::vector<uint8_t> pdu(m_response, m_response + length);
-    const uint64_t connection = GetConnectionId(index);
-    const bool close = m_hold.close;
-    Scheduler().After(m_hold.delayMs, this, [this, connection, pdu = std::move(pdu), filterIndex, close] {
-        SendHeld(connection, pdu, filterIndex, close);
+    // looked up again by id when it is due, since it may be gone by then.
+    std::vector<uint8_t> pdu(answer.Pdu(), answer.Pdu() + answer.Length());
+    const int32_t filterIndex = answer.FilterIndex();
+    const uint64_t id = connection.Id();
+    Scheduler().After(delayMs, this, [this, id, pdu = std::move(pdu), filterIndex, close] {
+        SendHeld(id, pdu, filterIndex, close);
     });
 }
 
-void CSmppServer::SendHeld(uint64_t connection, const std::vector<uint8_t>& pdu, int32_t filterIndex, bool close) {
-    const int index = IndexOfConnection(connection);
-    if (index < 0 || !SendAndCapture(index, pdu.data(), uint32_t(pdu.size()), filterIndex))
+void CSmppServer::SendHeld(uint64_t id, const std::vector<uint8_t>& pdu, int32_t filterIndex, bool close) {
+    CConnection* connection = FindConnection(id);
+    if (!connection || !SendAndCapture(*connection, pdu.data(), uint32_t(pdu.size()), filterIndex))
         return;
     if (close)
-        CloseConnection(index);
+        CloseConnection(*connection);
 }
 
-void CSmppServer::RefuseBind(int index) {
-    m_faults.SetBindRefused(GetConnectionId(index), true);
-    if (NameOf(index)[0] == '\0')
+void CSmppServer::RefuseBind(CConnection& connection) {
+    m_faults.SetBindRefused(connection.Id(), true);
+    if (!connection.IsNamed())
         return;
-    SetName(index, "");
-    NotifyLoggedIn(index); // the online list shows the connection unbound again
+    connection.SetName("");
+    NotifyLoggedIn(connection); // the online list shows the connection unbound again
 }
 
 void CSmppServer::ReportFaults() {

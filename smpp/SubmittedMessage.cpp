@@ -1,6 +1,7 @@
 // Reading the message fields out of received submit_sm, data_sm and submit_multi bodies.
 #include "smpp/SubmittedMessage.h"
 
+#include "smpp/BodyReader.h"
 #include "smpp/SmppPdu.h"
 
 #include <span>
@@ -10,8 +11,6 @@ namespace smpp {
 namespace {
 
 constexpr uint16_t kTagMessagePayload = 0x0424;
-constexpr uint8_t kDestFlagSmeAddress = 1;
-constexpr uint8_t kDestFlagDistributionList = 2;
 
 using wire::Cursor;
 
@@ -20,13 +19,7 @@ std::vector<uint8_t> Octets(Cursor& in, std::size_t count) {
     return {octets.begin(), octets.end()};
 }
 
-SmeAddress Address(Cursor& in, std::size_t maxOctets) {
-    SmeAddress address;
-    address.ton = in.U8();
-    address.npi = in.U8();
-    address.addr = std::string(in.CString(maxOctets));
-    return address;
-}
+SmeAddress Own(const AddressField& field) { return {field.ton, field.npi, std::string(field.addr)}; }
 
 // esm_class .. sm_length and short_message, shared by submit_sm and submit_multi.
 void SubmitTail(Cursor& in, SubmittedMessage& m) {
@@ -54,43 +47,46 @@ void ReadPayload(Cursor& in, SubmittedMessage& m) {
     }
 }
 
+// The destinations in order; false for a dest_flag that is no SME address or list. A list name
+// reaches no terminal and is left out.
+bool ReadDestinations(CRequestBodyReader& reader, SubmittedMessage& m) {
+    CRequestBodyReader::Destination destination;
+    for (;;) {
+        switch (reader.NextDestination(&destination)) {
+        case CRequestBodyReader::Next::End:
+            return true;
+        case CRequestBodyReader::Next::BadFlag:
+            return false;
+        case CRequestBodyReader::Next::Destination:
+            if (!destination.list)
+                m.destinations.push_back(Own(destination.address));
+            break;
+        }
+    }
+}
+
 } // namespace
 
 std::optional<SubmittedMessage> ParseSubmitted(uint32_t commandId, const uint8_t* body, int32_t length) {
-    Cursor in(body, length > 0 ? static_cast<std::size_t>(length) : 0);
+    if (commandId != kSubmitSm && commandId != kDataSm && commandId != kSubmitMulti)
+        return std::nullopt;
+    CRequestBodyReader reader(body, length);
     SubmittedMessage m;
     m.commandId = commandId;
-    m.serviceType = std::string(in.CString(kServiceTypeOctets));
-    switch (commandId) {
-    case kSubmitSm:
-        m.source = Address(in, kShortAddressOctets);
-        m.destinations.push_back(Address(in, kShortAddressOctets));
-        SubmitTail(in, m);
-        break;
-    case kDataSm:
-        m.source = Address(in, kLongAddressOctets);
-        m.destinations.push_back(Address(in, kLongAddressOctets));
+    std::string_view serviceType;
+    AddressField source;
+    reader.ReadHead(commandId, &serviceType, &source);
+    m.serviceType = std::string(serviceType);
+    m.source = Own(source);
+    if (!ReadDestinations(reader, m))
+        return std::nullopt;
+    Cursor& in = reader.Cursor();
+    if (commandId == kDataSm) {
         m.esmClass = in.U8();
         m.registeredDelivery = in.U8();
         m.dataCoding = in.U8();
-        break;
-    case kSubmitMulti: {
-        m.source = Address(in, kShortAddressOctets);
-        const uint8_t count = in.U8();
-        for (uint8_t i = 0; i < count && in.Ok(); ++i) {
-            const uint8_t flag = in.U8();
-            if (flag == kDestFlagSmeAddress)
-                m.destinations.push_back(Address(in, kShortAddressOctets));
-            else if (flag == kDestFlagDistributionList)
-                in.CString(kDistributionListOctets); // a list name reaches no terminal
-            else
-                return std::nullopt;
-        }
+    } else {
         SubmitTail(in, m);
-        break;
-    }
-    default:
-        return std::nullopt;
     }
     if (!in.Ok())
         return std::nullopt;

@@ -25,6 +25,7 @@ using test_net::WaitUntil;
 constexpr int kHeaderSize = 8;    // length and command
 constexpr int kMaxPduSize = 40;   // a small buffer, so that "exactly the buffer" is a short PDU
 constexpr uint32_t kCloseCommand = 0xC105E; // the test server closes the connection after this PDU
+constexpr uint16_t kProtocolCode = 0;        // captures nothing: no log
 
 // A PDU of the test protocol: length, command, then body octets counting up from the command's.
 Bytes Pdu(uint32_t command, uint32_t bodySize) {
@@ -55,28 +56,31 @@ std::vector<Bytes> Octets(const Bytes& bytes) {
 // bad length, and after a PDU whose command asks for it.
 class RecordingServer : public CFramedServer {
 public:
-    RecordingServer() : CFramedServer(kHeaderSize, kMaxPduSize, nullptr) {}
+    RecordingServer() : CFramedServer(kProtocolCode, kHeaderSize, kMaxPduSize, nullptr) {}
 
     std::vector<Bytes> pdus;
     std::vector<Bytes> badHeaders;
 
     // Octets taken off the sockets so far: every PDU handed over, and connection index's PDU in progress.
     size_t Taken(int index) const {
-        size_t taken = static_cast<size_t>(GetReceivedCount(index));
+        size_t taken = static_cast<size_t>(Framing(index).received);
         for (const Bytes& pdu : pdus)
             taken += pdu.size();
         return taken;
     }
 
+    // The framing progress of the connection at index.
+    const ReceiveBuffer& Framing(int index) const { return ConnectionAt(index)->Receiving(); }
+
 protected:
-    void HandlePdu(int index, const uint8_t* pdu, uint32_t length) override {
+    void HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) override {
         pdus.emplace_back(pdu, pdu + length);
         if (wire::ReadBe32(pdu + 4) == kCloseCommand)
-            CloseConnection(index);
+            CloseConnection(connection);
     }
-    void HandleBadLength(int index, const uint8_t* header) override {
+    void HandleBadLength(CConnection& connection, const uint8_t* header) override {
         badHeaders.emplace_back(header, header + kHeaderSize);
-        CloseConnection(index);
+        CloseConnection(connection);
     }
 };
 
@@ -149,9 +153,9 @@ TEST(FramedServer, CutsSegmentsIntoPdusWhateverTheirBoundaries) {
             at.Write(at.client, c.segments[i], 0, sent += c.segments[i].size());
         if (c.after) {
             at.Write(at.client, c.segments.back(), 0, sent + c.segments.back().size());
-            EXPECT_EQ(at.server.GetReceivedCount(0), c.after->received);
-            EXPECT_EQ(at.server.GetWantedCount(0), c.after->wanted);
-            EXPECT_EQ(at.server.GetFrameState(0), c.after->state);
+            EXPECT_EQ(at.server.Framing(0).received, c.after->received);
+            EXPECT_EQ(at.server.Framing(0).wanted, c.after->wanted);
+            EXPECT_EQ(int32_t(at.server.Framing(0).state), c.after->state);
             EXPECT_FALSE(at.server.IsClosing(0));
         } else {
             at.client.Send(c.segments.back());
@@ -175,9 +179,9 @@ TEST(FramedServer, APartialPduSurvivesAnotherConnectionLeaving) {
     at.client.Close();
     ASSERT_TRUE(WaitUntil([&] { return at.server.GetConnectionCount() == 1; },
                           CSocketServer::kClosePauseMs + test_net::kWaitMs));
-    EXPECT_EQ(at.server.GetReceivedCount(0), 10);
-    EXPECT_EQ(at.server.GetWantedCount(0), 2);
-    EXPECT_EQ(at.server.GetFrameState(0), 1);
+    EXPECT_EQ(at.server.Framing(0).received, 10);
+    EXPECT_EQ(at.server.Framing(0).wanted, 2);
+    EXPECT_EQ(int32_t(at.server.Framing(0).state), 1);
     at.Write(staying, Part(a, 10, 12), 0, 12);
     EXPECT_EQ(at.server.pdus, std::vector<Bytes>{a});
 }

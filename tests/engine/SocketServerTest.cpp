@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <climits>
 #include <map>
 #include <memory>
@@ -31,8 +30,8 @@ struct Event {
     uint16_t peerPort;
 };
 
-// Names connections "c0", "c1", ... in order of acceptance, fills every slot with values derived
-// from that number, and keeps what each connection sent.
+// Names connections "c0", "c1", ... in order of acceptance, fills its framing progress and its
+// session with values derived from that number, and keeps what each connection sent.
 class RecordingServer : public CSocketServer {
 public:
     explicit RecordingServer(std::vector<Event>& events) : m_events(events) {}
@@ -48,36 +47,50 @@ public:
             n += e.kind == kind && e.name == name;
         return n;
     }
-    uint8_t* Token(int n) { return &m_tokens[n % m_tokens.size()]; }
+    struct Session : CConnectionSession {
+        explicit Session(int number) : n(number) {}
+        int n;
+    };
+    // The acceptance number of the session at index; -1 for none.
+    int SessionNumber(int index) const {
+        const CConnection* connection = ConnectionAt(index);
+        return connection && connection->SessionAs<Session>() ? connection->SessionAs<Session>()->n : -1;
+    }
+    void Rename(int index, const char* name) {
+        if (CConnection* connection = FindConnection(GetConnectionId(index)))
+            connection->SetName(name);
+    }
 
 protected:
-    void OnAccept(int index) override {
+    void OnAccept(CConnection& connection) override {
         const int n = m_accepted++;
-        SetName(index, Name(n).c_str());
-        SetFrameState(index, n);
-        SetReceivedCount(index, 100 + n);
-        SetWantedCount(index, 200 + n);
-        SetReceiveBuffer(index, Token(n));
-        Record(Event::Accept, index);
+        connection.SetName(Name(n).c_str());
+        ReceiveBuffer& in = connection.Receiving();
+        in.state = static_cast<FrameState>(n);
+        in.received = 100 + n;
+        in.wanted = 200 + n;
+        connection.SetSession(std::make_unique<Session>(n));
+        Record(Event::Accept, connection);
     }
-    void OnReceive(int index) override {
-        Record(Event::Receive, index);
+    void OnReceive(CConnection& connection) override {
+        Record(Event::Receive, connection);
         std::vector<char> buffer(static_cast<size_t>(chunk));
         while (readInOnReceive) {
-            const int64_t n = CSocketServer::Receive(index, buffer.data(), chunk);
+            const int64_t n = connection.Receive(buffer.data(), chunk);
             receiveResults.push_back(n);
             if (n <= 0)
                 break;
-            received[NameOf(index)].append(buffer.data(), static_cast<size_t>(n));
+            received[connection.Name()].append(buffer.data(), static_cast<size_t>(n));
         }
     }
-    void OnClose(int index) override { Record(Event::Close, index); }
+    void OnClose(CConnection& connection) override { Record(Event::Close, connection); }
 
 private:
-    void Record(Event::Kind kind, int index) { m_events.push_back({kind, NameOf(index), index, GetPeerPort(index)}); }
+    void Record(Event::Kind kind, const CConnection& connection) {
+        m_events.push_back({kind, connection.Name(), IndexOf(connection), connection.PeerPort()});
+    }
 
     std::vector<Event>& m_events;
-    std::array<uint8_t, 16> m_tokens{};
     int m_accepted = 0;
 };
 
@@ -119,10 +132,11 @@ protected:
     void ExpectRecordOf(int i, int n) {
         SCOPED_TRACE("record " + std::to_string(i) + " of " + Name(n));
         EXPECT_STREQ(server.NameOf(i), Name(n).c_str());
-        EXPECT_EQ(server.GetFrameState(i), n);
-        EXPECT_EQ(server.GetReceivedCount(i), 100 + n);
-        EXPECT_EQ(server.GetWantedCount(i), 200 + n);
-        EXPECT_EQ(server.GetReceiveBuffer(i), server.Token(n));
+        const ReceiveBuffer& in = server.ConnectionAt(i)->Receiving();
+        EXPECT_EQ(int32_t(in.state), n);
+        EXPECT_EQ(in.received, 100 + n);
+        EXPECT_EQ(in.wanted, 200 + n);
+        EXPECT_EQ(server.SessionNumber(i), n);
         EXPECT_EQ(server.GetPeerPort(i), clients[n]->LocalPort());
         EXPECT_EQ(server.GetConnectTime(i), kStartTime + n);
         EXPECT_FALSE(server.IsClosing(i));
@@ -169,10 +183,12 @@ TEST_F(SocketServerTest, AcceptAppendsARecordWithDefaults) {
     EXPECT_EQ(plain.GetPeerAddress(0), 0x7F000001u);
     EXPECT_EQ(plain.GetPeerPort(0), client.LocalPort());
     EXPECT_EQ(plain.GetConnectTime(0), kStartTime);
-    EXPECT_EQ(plain.GetFrameState(0), -1);
-    EXPECT_EQ(plain.GetReceivedCount(0), -1);
-    EXPECT_EQ(plain.GetWantedCount(0), -1);
-    EXPECT_EQ(plain.GetReceiveBuffer(0), nullptr);
+    const CConnection& connection = *plain.ConnectionAt(0);
+    EXPECT_EQ(int32_t(connection.Receiving().state), -1);
+    EXPECT_EQ(connection.Receiving().received, -1);
+    EXPECT_EQ(connection.Receiving().wanted, -1);
+    EXPECT_EQ(connection.Receiving().bytes, nullptr);
+    EXPECT_EQ(connection.SessionAs<CConnectionSession>(), nullptr);
     EXPECT_STREQ(plain.NameOf(0), "");
     EXPECT_FALSE(plain.IsClosing(0));
 }
@@ -186,10 +202,8 @@ TEST_F(SocketServerTest, BadIndicesGiveBadValuesAndChangeNothing) {
         EXPECT_EQ(server.GetPeerPort(bad), 0xFFFF);
         EXPECT_EQ(server.GetConnectTime(bad), -1);
         EXPECT_FALSE(server.IsClosing(bad));
-        EXPECT_EQ(server.GetReceiveBuffer(bad), nullptr);
-        EXPECT_EQ(server.GetReceivedCount(bad), -1);
-        EXPECT_EQ(server.GetWantedCount(bad), -1);
-        EXPECT_EQ(server.GetFrameState(bad), -1);
+        EXPECT_EQ(server.ConnectionAt(bad), nullptr);
+        EXPECT_EQ(server.GetConnectionId(bad), 0u);
         EXPECT_STREQ(server.NameOf(bad), "");
         char out[8] = "keep";
         EXPECT_FALSE(server.GetName(bad, out, sizeof out));
@@ -198,11 +212,7 @@ TEST_F(SocketServerTest, BadIndicesGiveBadValuesAndChangeNothing) {
         EXPECT_EQ(server.Receive(bad, &byte, 1), -1);
         EXPECT_EQ(server.Send(bad, &byte, 1), -1);
 
-        server.SetReceiveBuffer(bad, server.Token(9));
-        server.SetReceivedCount(bad, 7);
-        server.SetWantedCount(bad, 7);
-        server.SetFrameState(bad, 7);
-        server.SetName(bad, "intruder");
+        server.Rename(bad, "intruder");
         server.CloseConnection(bad);
     }
     EXPECT_EQ(server.GetConnectionCount(), 1);
@@ -223,14 +233,14 @@ TEST_F(SocketServerTest, NamesKeepAtMostNineteenCharacters) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
-        server.SetName(0, "0123456789abcdefghi");
-        server.SetName(0, c.input);
+        server.Rename(0, "0123456789abcdefghi");
+        server.Rename(0, c.input);
         EXPECT_STREQ(server.NameOf(0), c.expected);
         char out[20] = "garbage";
         EXPECT_TRUE(server.GetName(0, out, sizeof out));
         EXPECT_STREQ(out, c.expected);
     }
-    server.SetName(0, "system");
+    server.Rename(0, "system");
     char small[4] = "zzz";
     EXPECT_TRUE(server.GetName(0, small, sizeof small));
     EXPECT_STREQ(small, "sys"); // cut to the caller's buffer

@@ -101,6 +101,9 @@ TEST_F(FaultRulesTest, EachRuleShapesTheAnswerAndTheFirstMatchWins) {
          SmppPdu(0x00000103, 2, Builder().cstr("").u8(1).u8(1).cstr(std::string(30, '1')).u8(1).u8(1)
                                     .cstr(std::string(25, '9')).u8(0).u8(0).u8(0)),
          {Status(0x80000103, 2, 0x45)}, false},
+        {"a submit_multi cut inside its source offers no destination", R"([{"destination":"^1","status":69}])",
+         SmppPdu(0x00000021, 2, Builder().cstr("").u8(1).u8(1).raw(std::string(30, '1'))),
+         {SmppPdu(0x80000021, 2, Builder().cstr("000000").u8(0))}, false},
         {"destination of the full 20 characters", R"([{"destination":"^12345678901234567890$","status":11}])",
          Submit(2, "12345678901234567890"), {Status(kSubmitResp, 2, 11)}, false},
         {"disabled rule", R"([{"status":8,"enabled":false}])", Submit(2), {Submitted(2, "000000")}, false},

@@ -1,0 +1,84 @@
+// One accepted connection: its socket, identity, times, name, receive buffer and protocol session.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+class QTcpSocket;
+
+// What a protocol server keeps of one connection beyond what every connection has (a bind, the
+// PDUs it waits answers to). Owned by the connection, gone with it.
+class CConnectionSession {
+public:
+    virtual ~CConnectionSession() = default;
+};
+
+// Where a framed server is in cutting the connection's byte stream; None on a server that does not frame.
+enum class FrameState : int32_t { None = -1, ReadingHeader = 0, ReadingBody = 1, Handling = 2 };
+
+// The octets of the PDU in progress: a buffer of the longest PDU the protocol admits, what has
+// arrived of the current PDU and what is still missing from it. Only a framed server fills it.
+struct ReceiveBuffer {
+    std::unique_ptr<uint8_t[]> bytes; // none: allocation failed or the server does not frame
+    int32_t received = -1;
+    int32_t wanted = -1;
+    FrameState state = FrameState::None;
+};
+
+// One entry of a server's connection table, owned by the table and never moved while it lives;
+// a pointer to it stays good until its server removes it (after OnClose). The server stamps the
+// times and the closing mark; the protocol server names it and attaches its session. The socket
+// is the server's to delete. UI thread only.
+class CConnection {
+public:
+    static constexpr std::size_t kNameSize = 20; // NUL included: at most 19 characters
+
+    CConnection(QTcpSocket* socket, uint64_t id, uint32_t peerAddress, uint16_t peerPort, int64_t now)
+        : m_socket(socket), m_id(id), m_peerAddress(peerAddress), m_peerPort(peerPort), m_connectTime(now),
+          m_lastActivity(now) {}
+    CConnection(const CConnection&) = delete;
+    CConnection& operator=(const CConnection&) = delete;
+
+    QTcpSocket* Socket() const { return m_socket; }
+    uint64_t Id() const { return m_id; }                // stable for the connection's life, never reused by its server
+    uint32_t PeerAddress() const { return m_peerAddress; } // first octet in the most significant byte
+    uint16_t PeerPort() const { return m_peerPort; }
+    int64_t ConnectTime() const { return m_connectTime; }   // seconds since 1970
+    int64_t LastActivity() const { return m_lastActivity; } // set at accept and at every read or close event
+    bool IsClosing() const { return m_closing; }            // a close is pending: the connection is no longer read
+
+    // The SMPP system_id of the last bind or the TEST number of the last login; "" while unnamed.
+    const char* Name() const { return m_name; }
+    bool IsNamed() const { return m_name[0] != '\0'; }
+    void SetName(const char* name); // keeps at most 19 characters; null clears
+
+    // Octets read (never more than length), 0 when the peer has closed, -1 when nothing is
+    // buffered, on error, or once the connection is closing. Never waits.
+    int64_t Receive(void* buffer, int64_t length);
+    // Octets accepted for sending, -1 on error. Whatever the socket cannot take at once stays
+    // queued and goes out from the event loop.
+    int64_t Send(const void* buffer, int64_t length);
+
+    ReceiveBuffer& Receiving() { return m_receiving; }
+    const ReceiveBuffer& Receiving() const { return m_receiving; }
+
+    // The protocol server's session; the type is the one that server attached.
+    template <typename Session>
+    Session* SessionAs() const { return static_cast<Session*>(m_session.get()); }
+    void SetSession(std::unique_ptr<CConnectionSession> session) { m_session = std::move(session); }
+
+private:
+    friend class CSocketServer;
+
+    QTcpSocket* m_socket;
+    uint64_t m_id;
+    uint32_t m_peerAddress;
+    uint16_t m_peerPort;
+    int64_t m_connectTime;
+    int64_t m_lastActivity;
+    bool m_closing = false;
+    char m_name[kNameSize] = {};
+    ReceiveBuffer m_receiving;
+    std::unique_ptr<CConnectionSession> m_session;
+};
