@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -169,14 +170,26 @@ const Walks& TheWalks() {
 
 int ByOctet(uint8_t version) { return version >= kFirstVersion3 ? 3 : 2; }
 
+// A PDU as the rules read it: its command id and its body.
+struct Body {
+    uint32_t command;
+    wire::Cursor cursor;
+    uint32_t length;
+};
+// Nothing for a PDU shorter than its header.
+std::optional<Body> BodyOf(const uint8_t* pdu, uint32_t length) {
+    if (length < kHeaderSize)
+        return std::nullopt;
+    return Body{wire::ReadBe32(pdu + 4), wire::Cursor(pdu + kHeaderSize, length - kHeaderSize), length - kHeaderSize};
+}
+
 } // namespace
 
 int Shown(uint16_t family, const uint8_t* pdu, uint32_t length) {
-    if (length < kHeaderSize)
+    const std::optional<Body> read = BodyOf(pdu, length);
+    if (!read)
         return 0;
-    const uint32_t command = wire::ReadBe32(pdu + 4);
-    const wire::Cursor body(pdu + kHeaderSize, length - kHeaderSize);
-    const uint32_t bodyLength = length - kHeaderSize;
+    const auto& [command, body, bodyLength] = *read;
     const Walks& walks = TheWalks();
     for (std::size_t i = 0; i < std::size(kVersionOctets); ++i) {
         const VersionOctet& rule = kVersionOctets[i];
@@ -197,11 +210,10 @@ int Shown(uint16_t family, const uint8_t* pdu, uint32_t length) {
 }
 
 int ByLength(uint16_t family, const uint8_t* pdu, uint32_t length) {
-    if (length < kHeaderSize)
+    const std::optional<Body> read = BodyOf(pdu, length);
+    if (!read)
         return 0;
-    const uint32_t command = wire::ReadBe32(pdu + 4);
-    const wire::Cursor body(pdu + kHeaderSize, length - kHeaderSize);
-    const uint32_t bodyLength = length - kHeaderSize;
+    const auto& [command, body, bodyLength] = *read;
     const Walks& walks = TheWalks();
     for (std::size_t i = 0; i < std::size(kByLayoutEnd); ++i) {
         const BodyPair& pair = kByLayoutEnd[i];
