@@ -2,21 +2,31 @@
 #include "capture/PacketLog.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
-#include <ctime>
 
 namespace {
 
-uint32_t SystemTime() { return static_cast<uint32_t>(std::time(nullptr)); }
+int64_t SystemTime() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+const PacketContext kNoContext;
 
 } // namespace
+
+uint64_t CPacketLog::NewConnectionId() {
+    static std::atomic<uint64_t> next{1};
+    return next++;
+}
 
 CPacketLog::CPacketLog() : m_time(SystemTime) {}
 
 CPacketLog::~CPacketLog() = default;
 
-bool CPacketLog::AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t sourcePort,
-                           const uint8_t* pdu, uint32_t length, int32_t filterIndex, PacketPeer peer) {
+bool CPacketLog::Fits(uint32_t length) {
     if (m_area.empty())
         return false;
     // 64-bit sum: a huge length must not wrap round into "fits".
@@ -24,32 +34,41 @@ bool CPacketLog::AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t s
         m_full = true;
         return false;
     }
+    return true;
+}
+
+bool CPacketLog::AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t sourcePort,
+                           const uint8_t* pdu, uint32_t length, int32_t filterIndex, PacketPeer peer,
+                           uint64_t connection) {
+    if (!Fits(length))
+        return false;
     if (!m_showUnknown && filterIndex == kUnknownFilterIndex)
         return true;
     if (filterIndex >= 0 && filterIndex < static_cast<int32_t>(m_filter.size()) && m_filter[filterIndex] == '0')
         return true;
-    return Store(protocol, m_time(), sourceAddress, sourcePort, peer, pdu, length);
+    return Store(protocol, sourceAddress, sourcePort, {peer, m_time(), connection, false}, pdu, length);
 }
 
-bool CPacketLog::AddCaptured(uint16_t protocol, uint32_t time, uint32_t sourceAddress, uint16_t sourcePort,
-                             PacketPeer peer, const uint8_t* pdu, uint32_t length) {
-    if (m_area.empty())
-        return false;
-    if (uint64_t(m_used) + length + kHeaderSize > kAreaSize) {
-        m_full = true;
-        return false;
-    }
-    return Store(protocol, time, sourceAddress, sourcePort, peer, pdu, length);
+bool CPacketLog::AddCaptured(uint16_t protocol, int64_t timeUs, uint32_t sourceAddress, uint16_t sourcePort,
+                             PacketPeer peer, const uint8_t* pdu, uint32_t length, uint64_t connection) {
+    return Fits(length) && Store(protocol, sourceAddress, sourcePort, {peer, timeUs, connection, false}, pdu, length);
 }
 
-bool CPacketLog::Store(uint16_t protocol, uint32_t time, uint32_t sourceAddress, uint16_t sourcePort,
-                       PacketPeer peer, const uint8_t* pdu, uint32_t length) {
+bool CPacketLog::AddTyped(uint16_t protocol, const uint8_t* pdu, uint32_t length) {
+    return Fits(length) && Store(protocol, 0, 0, {{}, m_time(), 0, true}, pdu, length);
+}
+
+bool CPacketLog::Store(uint16_t protocol, uint32_t sourceAddress, uint16_t sourcePort, const PacketContext& context,
+                       const uint8_t* pdu, uint32_t length) {
     uint8_t* record = m_area.data() + m_used;
+    // The record keeps whole seconds (floored, also before 1970), clamped to what its field holds.
+    const int64_t seconds = context.timeUs >= 0 ? context.timeUs / 1000000 : -((-context.timeUs + 999999) / 1000000);
+    const uint32_t time = static_cast<uint32_t>(std::clamp<int64_t>(seconds, 0, UINT32_MAX));
     packet_record::WriteHeader(record, {length + kHeaderSize, time, sourceAddress, sourcePort, protocol});
     if (length > 0)
         std::memcpy(record + kHeaderSize, pdu, length);
     m_offsets.push_back(m_used);
-    m_peers.push_back(peer);
+    m_contexts.push_back(context);
     m_used += kHeaderSize + length;
     const int32_t index = GetCount() - 1;
     for (CPacketLogListener* listener : m_listeners)
@@ -60,13 +79,13 @@ bool CPacketLog::Store(uint16_t protocol, uint32_t time, uint32_t sourceAddress,
 bool CPacketLog::Reset() {
     m_used = 0;
     m_offsets.clear();
-    m_peers.clear();
+    m_contexts.clear();
     m_full = false;
     if (m_area.empty()) {
         m_area.resize(kAreaSize);
         // Every record takes at least its 16-byte header, so this many offsets never regrow.
         m_offsets.reserve(kAreaSize / kHeaderSize);
-        m_peers.reserve(kAreaSize / kHeaderSize);
+        m_contexts.reserve(kAreaSize / kHeaderSize);
     }
     for (CPacketLogListener* listener : m_listeners)
         listener->OnLogReset();
@@ -89,10 +108,10 @@ void CPacketLog::RemoveListener(CPacketLogListener* listener) {
     std::erase(m_listeners, listener);
 }
 
-PacketPeer CPacketLog::PeerAt(int32_t index) const {
+const PacketContext& CPacketLog::ContextAt(int32_t index) const {
     if (index < 0 || index >= GetCount())
-        return {};
-    return m_peers[static_cast<size_t>(index)];
+        return kNoContext;
+    return m_contexts[static_cast<size_t>(index)];
 }
 
 const uint8_t* CPacketLog::PacketAt(int32_t index, uint32_t* length) const {

@@ -27,6 +27,14 @@ struct PacketPeer {
     bool operator==(const PacketPeer&) const = default;
 };
 
+// What the log keeps beside each record, outside the record's fixed layout.
+struct PacketContext {
+    PacketPeer peer;
+    int64_t timeUs = 0;      // capture time, microseconds since 1970 (the record keeps whole seconds)
+    uint64_t connection = 0; // the connection the PDU travelled on (CPacketLog::NewConnectionId); 0 when unknown
+    bool typed = false;      // typed in by the user: no connection carried it, and no capture file gets it
+};
+
 // Keeps PacketRecords (16-byte capture header + PDU) back to back in a 1 MiB area that is
 // allocated by the first Reset and wiped whole, never evicted record by record. Plain C++,
 // no Qt; called from the UI thread only.
@@ -40,7 +48,11 @@ public:
     static constexpr int kFilterLength = 30;
     static constexpr int kUnknownFilterIndex = -1;
 
-    using TimeSource = uint32_t (*)(); // seconds since 1970
+    using TimeSource = int64_t (*)(); // microseconds since 1970
+
+    // A connection number no other connection of this program has had: the servers' connections
+    // and the streams of capture files draw from one counter, so a number names one conversation.
+    static uint64_t NewConnectionId();
 
     CPacketLog();
     ~CPacketLog();
@@ -50,11 +62,14 @@ public:
     // sourceAddress: first octet in the most significant byte. False when there is no area or
     // no room (the log is then full); true otherwise, also when the filter drops the PDU.
     bool AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t sourcePort,
-                   const uint8_t* pdu, uint32_t length, int32_t filterIndex, PacketPeer peer = {});
-    // A PDU captured elsewhere (a capture file): stored with its own time and past the filter,
-    // which sorts only what the servers see. False when there is no area or no room (then full).
-    bool AddCaptured(uint16_t protocol, uint32_t time, uint32_t sourceAddress, uint16_t sourcePort,
-                     PacketPeer peer, const uint8_t* pdu, uint32_t length);
+                   const uint8_t* pdu, uint32_t length, int32_t filterIndex, PacketPeer peer = {},
+                   uint64_t connection = 0);
+    // A PDU captured elsewhere (a capture file): stored with its own time (microseconds) and past
+    // the filter, which sorts only what the servers see. False when there is no area or no room (then full).
+    bool AddCaptured(uint16_t protocol, int64_t timeUs, uint32_t sourceAddress, uint16_t sourcePort,
+                     PacketPeer peer, const uint8_t* pdu, uint32_t length, uint64_t connection = 0);
+    // A PDU the user typed in, stored now, past the filter, with no address, port or connection.
+    bool AddTyped(uint16_t protocol, const uint8_t* pdu, uint32_t length);
     bool Reset();
     // Called by the servers once a received PDU and its answers are captured: a log that filled
     // up is wiped whole here, so capturing goes on. True when it wiped.
@@ -65,7 +80,9 @@ public:
     // The stored record in place, or nullptr; valid until the next Reset.
     const uint8_t* PacketAt(int32_t index, uint32_t* length) const;
     // The other end of record index's connection; zero for an index outside the records.
-    PacketPeer PeerAt(int32_t index) const;
+    PacketPeer PeerAt(int32_t index) const { return ContextAt(index).peer; }
+    // What is kept beside record index; all zero for an index outside the records.
+    const PacketContext& ContextAt(int32_t index) const;
     void SetFilter(const std::string& filter) { m_filter = filter; }
     std::string GetFilter() const { return m_filter; }
     bool IsFull() const { return m_full; }
@@ -81,11 +98,12 @@ public:
 
 private:
     std::vector<uint8_t> m_area; // empty until the first Reset
-    bool Store(uint16_t protocol, uint32_t time, uint32_t sourceAddress, uint16_t sourcePort, PacketPeer peer,
+    bool Fits(uint32_t length);
+    bool Store(uint16_t protocol, uint32_t sourceAddress, uint16_t sourcePort, const PacketContext& context,
                const uint8_t* pdu, uint32_t length);
 
     std::vector<uint32_t> m_offsets;
-    std::vector<PacketPeer> m_peers; // one per offset
+    std::vector<PacketContext> m_contexts; // one per offset
     uint32_t m_used = 0;
     bool m_full = false;
     bool m_showUnknown = true;

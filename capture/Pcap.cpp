@@ -61,6 +61,7 @@ std::string AddressText(uint32_t address, uint16_t port) {
 struct CPcapImporter::State {
     struct Connection {
         int version = 0; // 2 or 3 once a PDU showed it
+        uint64_t id = CPacketLog::NewConnectionId();
     };
     struct Stream {
         uint32_t sourceAddress = 0, destinationAddress = 0;
@@ -135,7 +136,7 @@ private:
     class Events final : public StreamListener {
     public:
         Events(CStreamWork& work, Stream& stream) : m_work(work), m_stream(stream) {}
-        void OnPdu(const uint8_t* pdu, uint32_t length, uint32_t time) override { m_work.Emit(m_stream, pdu, length, time); }
+        void OnPdu(const uint8_t* pdu, uint32_t length, int64_t time) override { m_work.Emit(m_stream, pdu, length, time); }
         void OnGap(uint64_t missing) override;
         void OnNotPduStart(uint64_t octets) override;
         void OnBadLength(uint32_t length) override;
@@ -159,7 +160,7 @@ private:
         ++m_state.skips[size_t(why)];
     }
     Stream& StreamOf(const TcpSegment& segment);
-    void Emit(Stream& stream, const uint8_t* pdu, uint32_t length, uint32_t time);
+    void Emit(Stream& stream, const uint8_t* pdu, uint32_t length, int64_t time);
 
     CPcapImporter::State& m_state;
     ImportSummary& m_summary;
@@ -186,11 +187,11 @@ void CStreamWork::Events::OnNewConnection(bool unfinished) {
     if (unfinished)
         ++m_work.m_state.unfinishedStreams;
     m_stream.connection->version = 0;
+    m_stream.connection->id = CPacketLog::NewConnectionId(); // a new handshake on the same ends: a new conversation
 }
 
 void CStreamWork::Frame(const PcapFrame& frame) {
     ++m_summary.frames;
-    const uint32_t time = frame.seconds < 0 ? 0 : static_cast<uint32_t>(std::min<int64_t>(frame.seconds, UINT32_MAX));
     const Dissected dissected = Dissect(m_state.linkType, {frame.data, frame.captured}, frame.length);
     if (dissected.skipped)
         return Skipped(*dissected.skipped);
@@ -199,7 +200,7 @@ void CStreamWork::Frame(const PcapFrame& frame) {
     if (!stream.bytes)
         return Skipped(Skip::UnknownPort);
     Events events(*this, stream);
-    stream.bytes->Segment(events, time, segment.sequence, segment.flags, segment.payload);
+    stream.bytes->Segment(events, frame.timeUs, segment.sequence, segment.flags, segment.payload);
 }
 
 void CStreamWork::Drain(Stream& stream) {
@@ -235,7 +236,7 @@ CStreamWork::Stream& CStreamWork::StreamOf(const TcpSegment& segment) {
     return stream;
 }
 
-void CStreamWork::Emit(Stream& stream, const uint8_t* pdu, uint32_t length, uint32_t time) {
+void CStreamWork::Emit(Stream& stream, const uint8_t* pdu, uint32_t length, int64_t time) {
     uint16_t protocol = static_cast<uint16_t>(stream.protocol);
     if (stream.detect) {
         if (const int shown = protocol_version::Shown(protocol, pdu, length); shown && !stream.connection->version)
@@ -249,7 +250,8 @@ void CStreamWork::Emit(Stream& stream, const uint8_t* pdu, uint32_t length, uint
     }
     const PacketPeer peer{stream.destinationAddress, stream.destinationPort};
     const auto store = [&] {
-        return m_log.AddCaptured(protocol, time, stream.sourceAddress, stream.sourcePort, peer, pdu, length);
+        return m_log.AddCaptured(protocol, time, stream.sourceAddress, stream.sourcePort, peer, pdu, length,
+                                 stream.connection->id);
     };
     bool stored = store();
     if (!stored && m_log.IsFull()) {

@@ -71,7 +71,7 @@ CPcapFileReader::Result CPcapFileReader::Next(PcapFrame& frame) {
         return Result::End;
     if (result != 1)
         return Result::Error;
-    frame.seconds = header->ts.tv_sec;
+    frame.timeUs = int64_t(header->ts.tv_sec) * 1000000 + header->ts.tv_usec;
     frame.captured = header->caplen;
     frame.length = header->len;
     frame.data = data;

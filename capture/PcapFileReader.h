@@ -7,7 +7,7 @@
 #include <string>
 
 struct PcapFrame {
-    int64_t seconds = 0;
+    int64_t timeUs = 0; // microseconds since 1970, as libpcap gives them (nanosecond files rounded down)
     uint32_t captured = 0; // octets in data
     uint32_t length = 0;   // octets on the wire
     const uint8_t* data = nullptr;

@@ -147,12 +147,11 @@ bool CPcapWriter::Open(const std::string& path, std::string& error) {
     return true;
 }
 
-bool CPcapWriter::Write(const uint8_t* record, uint32_t length, PacketPeer peer) {
+bool CPcapWriter::Write(const uint8_t* record, uint32_t length, const PacketContext& context) {
     if (!m_file || m_failed || length < packet_record::kHeaderSize)
         return false;
     const PacketRecordHeader header = packet_record::ReadHeader(record);
-    if (peer == PacketPeer{})
-        peer = DefaultPeer(header);
+    const PacketPeer peer = context.peer == PacketPeer{} ? DefaultPeer(header) : context.peer;
     const uint64_t source = EndKey(header.sourceAddress, header.sourcePort);
     const uint64_t destination = EndKey(peer.address, peer.port);
     const bool fromLower = source <= destination;
@@ -161,16 +160,13 @@ bool CPcapWriter::Write(const uint8_t* record, uint32_t length, PacketPeer peer)
     Direction& out = connection.directions[fromLower ? 0 : 1];
     const Direction& back = connection.directions[fromLower ? 1 : 0];
 
-    if (header.time != m_lastSecond) {
-        m_lastSecond = header.time;
-        m_microsecond = 0;
-    }
+    const int64_t timeUs = std::max<int64_t>(context.timeUs, 0);
     const uint8_t* payload = record + packet_record::kHeaderSize;
     uint32_t left = length - packet_record::kHeaderSize;
     do {
         const uint32_t segment = std::min(left, kMaxSegment);
-        const FrameFields fields{.time = header.time,
-                                 .microsecond = std::min<uint32_t>(m_microsecond++, 999999),
+        const FrameFields fields{.time = static_cast<uint32_t>(std::min<int64_t>(timeUs / 1000000, UINT32_MAX)),
+                                 .microsecond = static_cast<uint32_t>(timeUs % 1000000),
                                  .sourceAddress = header.sourceAddress,
                                  .destinationAddress = peer.address,
                                  .sourcePort = header.sourcePort,
@@ -219,7 +215,8 @@ bool ExportLog(const CPacketLog& log, const std::string& path, std::string& erro
     for (int32_t index = 0; index < log.GetCount(); ++index) {
         uint32_t length = 0;
         const uint8_t* record = log.PacketAt(index, &length);
-        if (record && !writer.Write(record, length, log.PeerAt(index)))
+        const PacketContext& context = log.ContextAt(index);
+        if (record && !context.typed && !writer.Write(record, length, context))
             break;
     }
     return writer.Close(error);

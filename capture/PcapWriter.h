@@ -23,8 +23,8 @@ public:
     CPcapWriter& operator=(const CPcapWriter&) = delete;
 
     bool Open(const std::string& path, std::string& error);
-    // record: a whole capture record (header and PDU) of length octets.
-    bool Write(const uint8_t* record, uint32_t length, PacketPeer peer);
+    // record: a whole capture record (header and PDU) of length octets, written at the context's time.
+    bool Write(const uint8_t* record, uint32_t length, const PacketContext& context);
     bool Flush();
     bool Close(std::string& error);
     bool IsOpen() const { return m_file != nullptr; }
@@ -40,13 +40,12 @@ private:
     bool m_failed = false;
     std::map<uint64_t, std::map<uint64_t, Connection>> m_connections; // lower end -> higher end
     uint16_t m_ipId = 0;
-    uint32_t m_lastSecond = 0;
-    uint32_t m_microsecond = 0; // orders the frames of one second
     std::vector<uint8_t> m_frame;
 };
 
 // Writes the whole capture log as a classic pcap file (Ethernet; synthesized IPv4/TCP per connection with
-// consistent sequence/acknowledgement numbers; record times kept). False with error text on failure.
+// consistent sequence/acknowledgement numbers; capture times to the microsecond). PDUs the user typed in are
+// left out: no connection carried them. False with error text on failure.
 bool ExportLog(const CPacketLog& log, const std::string& path, std::string& error);
 
 } // namespace pcap

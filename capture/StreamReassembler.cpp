@@ -21,7 +21,7 @@ wire::FrameResult FrameEarly(const uint8_t* bytes, std::size_t size, uint32_t he
 
 } // namespace
 
-void CStreamReassembler::Segment(StreamListener& listener, uint32_t time, uint32_t sequence, uint8_t flags,
+void CStreamReassembler::Segment(StreamListener& listener, int64_t time, uint32_t sequence, uint8_t flags,
                                  std::span<const uint8_t> payload) {
     m_time = time;
     if (flags & kSyn) {

@@ -13,7 +13,7 @@ namespace pcap {
 class StreamListener {
 public:
     // A whole PDU (valid for the call only) and the capture time of the segment that completed it.
-    virtual void OnPdu(const uint8_t* pdu, uint32_t length, uint32_t time) = 0;
+    virtual void OnPdu(const uint8_t* pdu, uint32_t length, int64_t time) = 0;
     // Octets of the stream that never arrived; framing starts again where a PDU starts.
     virtual void OnGap(uint64_t missing) = 0;
     // Octets skipped while out of step: a segment that does not open with a believable length.
@@ -35,8 +35,8 @@ class CStreamReassembler {
 public:
     CStreamReassembler(uint32_t headerSize, uint32_t maxPdu) : m_headerSize(headerSize), m_maxPdu(maxPdu) {}
 
-    // One TCP segment captured at `time` (seconds since 1970).
-    void Segment(StreamListener& listener, uint32_t time, uint32_t sequence, uint8_t flags,
+    // One TCP segment captured at `time` (microseconds since 1970).
+    void Segment(StreamListener& listener, int64_t time, uint32_t sequence, uint8_t flags,
                  std::span<const uint8_t> payload);
     // Gives up waiting for missing bytes: what arrived after them is framed as it can be.
     void Drain(StreamListener& listener);
@@ -51,7 +51,7 @@ public:
 
 private:
     struct Held {
-        uint32_t time;
+        int64_t time;
         std::vector<uint8_t> bytes;
     };
 
@@ -64,7 +64,7 @@ private:
     bool m_outOfStep = true;  // until the bytes at hand start a PDU
     uint32_t m_nextSequence = 0;
     uint64_t m_delivered = 0; // stream position of m_nextSequence
-    uint32_t m_time = 0;      // of the bytes being delivered
+    int64_t m_time = 0;      // of the bytes being delivered
     std::map<uint64_t, Held> m_pending;
     uint64_t m_pendingBytes = 0;
     std::vector<uint8_t> m_buffer; // bytes of the PDU being framed

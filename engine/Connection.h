@@ -41,7 +41,7 @@ public:
     CConnection& operator=(const CConnection&) = delete;
 
     QTcpSocket* Socket() const { return m_socket; }
-    uint64_t Id() const { return m_id; }                // stable for the connection's life, never reused by its server
+    uint64_t Id() const { return m_id; }                // stable for the connection's life, never reused in the program (CPacketLog::NewConnectionId)
     uint32_t PeerAddress() const { return m_peerAddress; } // first octet in the most significant byte
     uint16_t PeerPort() const { return m_peerPort; }
     int64_t ConnectTime() const { return m_connectTime; }   // seconds since 1970

@@ -69,14 +69,14 @@ void CFramedServer::CaptureReceived(const CConnection& connection, const uint8_t
                                     int32_t filterIndex) {
     if (m_log)
         m_log->AddPacket(m_protocolCode, connection.PeerAddress(), connection.PeerPort(), pdu, length, filterIndex,
-                         {kOwnAddress, m_ownPort});
+                         {kOwnAddress, m_ownPort}, connection.Id());
 }
 
 void CFramedServer::CaptureSent(const CConnection& connection, const uint8_t* pdu, uint32_t length,
                                 int32_t filterIndex) {
     if (m_log)
         m_log->AddPacket(m_protocolCode, kOwnAddress, m_ownPort, pdu, length, filterIndex,
-                         {connection.PeerAddress(), connection.PeerPort()});
+                         {connection.PeerAddress(), connection.PeerPort()}, connection.Id());
 }
 
 bool CFramedServer::SendAndCapture(CConnection& connection, const uint8_t* pdu, uint32_t length, int32_t filterIndex) {

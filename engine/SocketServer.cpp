@@ -1,6 +1,7 @@
 // The TCP server engine: listening, the connection table, deferred closes and the idle check.
 #include "engine/SocketServer.h"
 
+#include "capture/PacketLog.h"
 #include "engine/ServerObserver.h"
 
 #include <QDateTime>
@@ -179,7 +180,7 @@ void CSocketServer::AcceptPending()
 
         // Responses are small and answer a waiting peer; don't let Nagle hold them back.
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        m_connections.push_back(std::make_unique<CConnection>(socket, m_nextConnectionId++,
+        m_connections.push_back(std::make_unique<CConnection>(socket, CPacketLog::NewConnectionId(),
                                                               Ipv4Of(socket->peerAddress()), socket->peerPort(), Now()));
         CConnection& connection = *m_connections.back();
 

@@ -124,7 +124,6 @@ private:
     CScheduler* m_scheduler = &m_eventLoopScheduler;
     std::vector<std::unique_ptr<CConnection>> m_connections;
     std::vector<CServerObserver*> m_observers;
-    uint64_t m_nextConnectionId = 1;
     int m_maxConnections = 0;
     int m_idleTimeout = 0;
     uint16_t m_port = 0;

@@ -447,10 +447,9 @@ void CMainFrame::DecodeHex() {
     m_decodeHexProtocol = dialog.Protocol();
     CPacketLog& log = m_app.Simulator().Log();
     const QByteArray& pdu = dialog.Pdu();
-    // Typed by the user, so past the filter; no address or port, as nobody sent it.
     const auto store = [&] {
-        return log.AddCaptured(dialog.Protocol(), static_cast<uint32_t>(QDateTime::currentSecsSinceEpoch()), 0, 0, {},
-                               reinterpret_cast<const uint8_t*>(pdu.constData()), static_cast<uint32_t>(pdu.size()));
+        return log.AddTyped(dialog.Protocol(), reinterpret_cast<const uint8_t*>(pdu.constData()),
+                            static_cast<uint32_t>(pdu.size()));
     };
     // A full log is wiped whole, as live capture does, and the PDU goes into the fresh one.
     if (!store() && !(log.WipeIfFull() && store()))

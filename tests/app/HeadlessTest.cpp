@@ -31,7 +31,7 @@ using test_bytes::SmppPdu;
 using Bytes = std::vector<uint8_t>;
 
 constexpr int64_t kNovember2023 = 1'700'000'000; // 2023-11-14 22:13:20 UTC
-uint32_t CaptureTime() { return uint32_t(kNovember2023); }
+int64_t CaptureTime() { return int64_t(kNovember2023) * 1000000; }
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;

@@ -9,7 +9,7 @@
 
 namespace {
 
-uint32_t FixedTime() { return 0x01020304; }
+int64_t FixedTime() { return int64_t(0x01020304) * 1000000 + 999999; }
 
 uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
@@ -162,16 +162,26 @@ TEST_F(PacketLogTest, ListenersHearOfStoredRecordsAndResets) {
     EXPECT_EQ(listener.events, (std::vector<std::string>{"add 0+1", "reset"}));
 }
 
-// The other end of each record's connection is kept beside it, also for imported records, and goes with a wipe.
-TEST_F(PacketLogTest, KeepsTheOtherEndOfEachRecord) {
-    EXPECT_TRUE(log.AddPacket(2, 0xC0A80107, 50123, enquire.data(), 16, 22, {0x7F000001, 5018}));
+// Beside each record: the other end of its connection, the time to the microsecond (the record keeps
+// the second), the connection and whether it was typed in; a wipe takes them with the records.
+TEST_F(PacketLogTest, KeepsEachRecordsContextBesideIt) {
+    EXPECT_TRUE(log.AddPacket(2, 0xC0A80107, 50123, enquire.data(), 16, 22, {0x7F000001, 5018}, 41));
     EXPECT_TRUE(log.AddPacket(2, 0x7F000001, 5018, enquire.data(), 16, 23));
-    EXPECT_TRUE(log.AddCaptured(9, 7, 0x0A000001, 40000, {0x0A000002, 8890}, enquire.data(), 16));
-    EXPECT_EQ(log.PeerAt(0), (PacketPeer{0x7F000001, 5018}));
+    EXPECT_TRUE(log.AddCaptured(9, 7'654321, 0x0A000001, 40000, {0x0A000002, 8890}, enquire.data(), 16, 42));
+    EXPECT_TRUE(log.AddTyped(2, enquire.data(), 16));
+    const PacketContext& live = log.ContextAt(0);
+    EXPECT_EQ(live.peer, (PacketPeer{0x7F000001, 5018}));
+    EXPECT_EQ(live.timeUs, FixedTime());
+    EXPECT_EQ(live.connection, 41u);
+    EXPECT_EQ(packet_record::ReadHeader(Stored(log, 0).data()).time, 0x01020304u); // the second, not rounded up
     EXPECT_EQ(log.PeerAt(1), PacketPeer{});
     EXPECT_EQ(log.PeerAt(2), (PacketPeer{0x0A000002, 8890}));
-    EXPECT_EQ(packet_record::ReadHeader(Stored(log, 2).data()).time, 7u); // its own time, not the clock's
-    EXPECT_EQ(log.PeerAt(3), PacketPeer{});
+    EXPECT_EQ(log.ContextAt(2).timeUs, 7'654321); // its own time, not the clock's
+    EXPECT_EQ(packet_record::ReadHeader(Stored(log, 2).data()).time, 7u);
+    EXPECT_TRUE(log.ContextAt(3).typed);
+    EXPECT_FALSE(log.ContextAt(2).typed);
+    EXPECT_EQ(log.ContextAt(4).connection, 0u);
+    EXPECT_NE(CPacketLog::NewConnectionId(), CPacketLog::NewConnectionId());
     log.Reset();
     EXPECT_EQ(log.PeerAt(0), PacketPeer{});
 }

@@ -18,7 +18,7 @@ constexpr uint8_t kSyn = 0x02, kAck = 0x10;
 class Recorder final : public pcap::StreamListener {
 public:
     std::string told;
-    void OnPdu(const uint8_t* pdu, uint32_t length, uint32_t time) override {
+    void OnPdu(const uint8_t* pdu, uint32_t length, int64_t time) override {
         told += "pdu " + std::to_string(length) + "/" + std::to_string(pdu[11]) + " @" + std::to_string(time) + "; ";
     }
     void OnGap(uint64_t missing) override { told += "gap " + std::to_string(missing) + "; "; }

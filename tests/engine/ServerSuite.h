@@ -25,7 +25,7 @@ constexpr uint32_t kCaptureTime = 1'700'000'123;
 constexpr int64_t kStartTime = 1'700'000'000;
 constexpr uint32_t kLoopback = 0x7F000001;
 
-inline uint32_t CaptureTime() { return kCaptureTime; }
+inline int64_t CaptureTime() { return int64_t(kCaptureTime) * 1000000; }
 
 // A started server on a free loopback port with an empty capture log, a recording observer and a
 // clock the test moves by hand. Traits name the server and its protocol:

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         for (const Bytes& pdu : conversation.pdus) {
             const PacketPeer client{0x0A000001, 40100}, server{0x0A000002, conversation.serverPort};
             const PacketPeer from = fromClient ? client : server, to = fromClient ? server : client;
-            log.AddCaptured(conversation.protocol, 1700000000, from.address, from.port, to, pdu.data(),
+            log.AddCaptured(conversation.protocol, 1700000000LL * 1000000, from.address, from.port, to, pdu.data(),
                             uint32_t(pdu.size()));
             fromClient = !fromClient;
         }

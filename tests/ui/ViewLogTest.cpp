@@ -35,7 +35,7 @@ using Bytes = std::vector<uint8_t>;
 constexpr uint32_t kLoopback = 0x7F000001;
 constexpr uint32_t kCaptureTime = 1'700'000'123; // 2023-11-14 22:15:23 UTC (ctest runs with TZ=UTC)
 
-uint32_t CaptureTime() { return kCaptureTime; }
+int64_t CaptureTime() { return int64_t(kCaptureTime) * 1000000; }
 
 Bytes SubmitSm(uint32_t sequence) {
     return SmppPdu(0x00000004, sequence,
