@@ -16,6 +16,9 @@ constexpr const char* kReceiptsKey = "Setup/DeliveryReceipts";
 constexpr const char* kReceiptDelayKey = "Setup/ReceiptDelayMs";
 constexpr const char* kFaultRulesKey = "Setup/FaultRules";
 constexpr const char* kDecodeAsKey = "Setup/DecodeAs";
+constexpr const char* kUnansweredKey = "Setup/UnansweredSeconds";
+constexpr const char* kDecoderSplitterKey = "Setup/DecoderSplitter";
+constexpr int kDefaultUnansweredSeconds = 5;
 constexpr const char* kBarGeometryKey = "CommandBars/Geometry";
 constexpr const char* kBarStateKey = "CommandBars/State";
 
@@ -85,6 +88,18 @@ QString CSettings::DecodeAsText(const pcap::DecodeAsTable& table) {
             entries.append(QStringLiteral("%1=%2").arg(port).arg(QLatin1StringView(found->cliName)));
     return entries.join(u';');
 }
+
+int CSettings::UnansweredSeconds() const {
+    bool ok = false;
+    const int seconds = m_store.value(kUnansweredKey, kDefaultUnansweredSeconds).toInt(&ok);
+    return ok && seconds >= 1 && seconds <= kMaxUnansweredSeconds ? seconds : kDefaultUnansweredSeconds;
+}
+
+void CSettings::SetUnansweredSeconds(int seconds) { m_store.setValue(kUnansweredKey, seconds); }
+
+QByteArray CSettings::DecoderSplitter() const { return m_store.value(kDecoderSplitterKey).toByteArray(); }
+
+void CSettings::SetDecoderSplitter(const QByteArray& state) { m_store.setValue(kDecoderSplitterKey, state); }
 
 QByteArray CSettings::BarGeometry() const { return m_store.value(kBarGeometryKey).toByteArray(); }
 

@@ -41,6 +41,16 @@ public:
     void SetDecodeAs(const pcap::DecodeAsTable& table);
     static QString DecodeAsText(const pcap::DecodeAsTable& table);
 
+    // "Setup/UnansweredSeconds" (default 5, 1 to 3600): how long a request waits for its answer before the
+    // packet list says "no answer".
+    int UnansweredSeconds() const;
+    void SetUnansweredSeconds(int seconds);
+    static constexpr int kMaxUnansweredSeconds = 3600;
+
+    // "Setup/DecoderSplitter": the heights of the decoder page's three panes, empty when never saved.
+    QByteArray DecoderSplitter() const;
+    void SetDecoderSplitter(const QByteArray& state);
+
     // "CommandBars/Geometry" and "CommandBars/State": the main window's frame and its bars' layout, empty
     // when never saved.
     QByteArray BarGeometry() const;

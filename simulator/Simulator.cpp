@@ -8,7 +8,9 @@ CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
     m_mobile.SetListenAddress(options.listen);
     m_smpp.SetPacketLog(&m_log);
     m_mobile.SetPacketLog(&m_log);
-    m_router.SetSettings(CSettings().Delivery());
+    const CSettings settings;
+    m_router.SetSettings(settings.Delivery());
+    m_pairs.SetUnansweredAfterUs(int64_t(settings.UnansweredSeconds()) * 1'000'000);
 }
 
 bool CSimulator::Start() {
@@ -27,6 +29,11 @@ void CSimulator::SaveFilter(const std::string& filter, bool showUnknown) {
     CSettings().SetFilter(filter, showUnknown);
     m_log.SetFilter(filter);
     m_log.SetShowUnknown(showUnknown);
+}
+
+void CSimulator::SaveUnansweredSeconds(int seconds) {
+    CSettings().SetUnansweredSeconds(seconds);
+    m_pairs.SetUnansweredAfterUs(int64_t(CSettings().UnansweredSeconds()) * 1'000'000);
 }
 
 void CSimulator::SaveDelivery(const DeliverySettings& delivery) {

@@ -2,6 +2,7 @@
 // the headless runner and the window alike.
 #pragma once
 
+#include "analysis/PacketPairs.h"
 #include "capture/PacketLog.h"
 #include "decoder/PacketDecoder.h"
 #include "mobile/MobileServer.h"
@@ -52,7 +53,12 @@ public:
     // stored ones; nothing is stored.
     void UseFaultRules(std::vector<FaultRule> rules) { m_runFaultRules = std::move(rules); }
 
+    // Stores how long a request waits for its answer before it counts as unanswered, and applies it.
+    void SaveUnansweredSeconds(int seconds);
+
     CPacketLog& Log() { return m_log; }
+    // Requests paired with their answers in the capture log.
+    CPacketPairs& Pairs() { return m_pairs; }
     const CPacketDecoder& Decoder() const { return m_decoder; }
     CSmppServer& Smpp() { return m_smpp; }
     CMobileServer& Mobile() { return m_mobile; }
@@ -62,6 +68,7 @@ private:
     SimulatorOptions m_options;
     CPacketLog m_log;
     CPacketDecoder m_decoder;
+    CPacketPairs m_pairs{m_log, m_decoder};
     CSmppServer m_smpp;
     CMobileServer m_mobile;
     CRouter m_router{m_smpp, m_mobile};

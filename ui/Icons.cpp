@@ -1,7 +1,11 @@
 // Looks icons up by identifier in the compiled-in resources and keeps each one once built.
 #include "ui/Icons.h"
 
+#include <QApplication>
+#include <QColor>
 #include <QFile>
+#include <QPalette>
+#include <QStyle>
 #include <QHash>
 #include <QString>
 
@@ -64,6 +68,18 @@ QIcon NavigationIcon(int index)
 QIcon DecodeIcon(int index)
 {
     return IconAt(kDecode, index);
+}
+
+QIcon ErrorIcon()
+{
+    static const QIcon icon = QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical);
+    return icon;
+}
+
+QColor ErrorColour(const QPalette& palette)
+{
+    // Dark red on a light base, light red on a dark one.
+    return palette.color(QPalette::Base).lightness() < 128 ? QColor(0xff, 0x6b, 0x6b) : QColor(0xc0, 0x00, 0x00);
 }
 
 QIcon ApplicationIcon()

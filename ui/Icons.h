@@ -39,6 +39,10 @@ QIcon Icon(int id);
 QIcon NavigationIcon(int index);
 // Icon(kDecode[index]); a null QIcon for an index outside the list.
 QIcon DecodeIcon(int index);
+// Marks a packet list row whose request failed or was never answered.
+QIcon ErrorIcon();
+// The colour of such a row's text: a red that reads on the palette's base.
+QColor ErrorColour(const QPalette& palette);
 // The window and desktop-entry icon.
 QIcon ApplicationIcon();
 // The tool bar and menu icon for a command (":/icons/cmd-<name>.svg", e.g. "save", "large-icons"), a null

@@ -37,7 +37,10 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
+#include <QPlainTextEdit>
+#include <QTextStream>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -58,6 +61,26 @@ constexpr const char* kOpenFilters = "Packet captures (*.pcap *.pcapng *.cap);;A
 QMessageBox::StandardButton AskBeforeExit(QWidget* parent) {
     return QMessageBox::question(parent, "Tarnwick", "Do you want to eixt!",
                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+}
+
+CMainFrame::OpenChoice AskAddOrReplace(QWidget* parent, const QString& name, bool captureEmpty) {
+    QMessageBox box(QMessageBox::Question, "Open", QString("Add the PDUs of %1 to the capture, or replace the capture with them?").arg(name),
+                    QMessageBox::Cancel, parent);
+    QPushButton* add = box.addButton("&Add", QMessageBox::AcceptRole);
+    QPushButton* replace = box.addButton("&Replace", QMessageBox::DestructiveRole);
+    box.setDefaultButton(captureEmpty ? replace : add);
+    box.exec();
+    if (box.clickedButton() == add)
+        return CMainFrame::OpenChoice::Add;
+    if (box.clickedButton() == replace)
+        return CMainFrame::OpenChoice::Replace;
+    return CMainFrame::OpenChoice::Cancel;
+}
+
+// The same file however it was named.
+QString CanonicalPath(const QString& path) {
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? QFileInfo(path).absoluteFilePath() : canonical;
 }
 
 // The server a page belongs to, as the page names it to assistive tools.
@@ -101,7 +124,12 @@ struct CMainFrame::Import {
 };
 
 CMainFrame::CMainFrame(CPelmoraApp& app, QWidget* parent)
-    : QMainWindow(parent), m_app(app), m_exitPrompt(AskBeforeExit), m_decodeHexProtocol(kSmpp) {
+    : QMainWindow(parent),
+      m_app(app),
+      m_exitPrompt(AskBeforeExit),
+      m_openPrompt(AskAddOrReplace),
+      m_launcher([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
+      m_decodeHexProtocol(kSmpp) {
     setObjectName("MainFrame");
     setWindowIcon(icons::ApplicationIcon());
     CreateViews();
@@ -153,8 +181,11 @@ QWidget* CMainFrame::CreatePage(const navigation::NavigationItem& row) {
     case navigation::Page::Overview:
         return m_overview = new CPelmoraView(m_app.LargeNavigationIcons(), m_app.SmallNavigationIcons());
     case navigation::Page::Decoder:
-        m_viewLog = new CViewLog(m_app.Simulator().Log(), m_app.Simulator().Decoder());
+        m_viewLog = new CViewLog(m_app.Simulator().Log(), m_app.Simulator().Decoder(), m_app.Simulator().Pairs());
         connect(m_viewLog, &CViewLog::SetFilterRequested, this, &CMainFrame::OpenFilterDialog);
+        connect(m_viewLog, &CViewLog::CountsChanged, this, [this](int shown, int total) {
+            m_pduCount->setText(QString("%1 of %2 PDUs").arg(shown).arg(total));
+        });
         return m_viewLog;
     case navigation::Page::ServerInfo:
         return CreateServerInfoPage(row);
@@ -173,6 +204,10 @@ QWidget* CMainFrame::CreateServerInfoPage(const navigation::NavigationItem& row)
     info->setAccessibleName(ServerName(row.protocol) + " information");
     const int deliverRow = navigation::DeliverRowOf(row.id);
     connect(info, &CViewServerInfo::DeliverRequested, this, [this, deliverRow] { SelectRow(deliverRow); });
+    connect(info, &CViewServerInfo::ConnectionRequested, this, [this](uint64_t connection) {
+        SelectRow(navigation::kDecoderRow);
+        m_viewLog->ShowConnection(connection);
+    });
     return info;
 }
 
@@ -195,6 +230,9 @@ QWidget* CMainFrame::CreateDeliverPage(const navigation::NavigationItem& row) {
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName("StatusBar");
+    m_pduCount = new QLabel("0 of 0 PDUs", bar);
+    m_pduCount->setObjectName("PduCount");
+    bar->addPermanentWidget(m_pduCount);
     for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
         // The lock states cannot be read on every platform, so the indicators stay greyed.
         auto* label = new QLabel(indicator, bar);
@@ -319,8 +357,32 @@ void CMainFrame::FocusOtherPane() {
 
 void CMainFrame::ShowHelp() {
     const QString path = FindHelpFile();
-    if (!path.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (path.isEmpty()) {
+        QMessageBox::information(this, "Help", QString("The help file %1 was not found.").arg(kHelpFile));
+        return;
+    }
+    if (m_launcher(QUrl::fromLocalFile(path)))
+        return;
+    // No desktop viewer: the text in a window of our own, which closes with the program.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        QMessageBox::warning(this, "Help", QString("%1 could not be read.").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    auto* window = new QWidget(this, Qt::Window);
+    window->setObjectName("HelpWindow");
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle("Tarnwick Help");
+    auto* text = new QPlainTextEdit(window);
+    text->setObjectName("HelpText");
+    text->setAccessibleName("Help text");
+    text->setReadOnly(true);
+    text->setPlainText(QString::fromUtf8(file.readAll()));
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(text);
+    window->resize(640, 480);
+    window->show();
 }
 
 QString CMainFrame::ChooseCaptureFile(bool forSaving) {
@@ -339,7 +401,12 @@ QString CMainFrame::ChooseCaptureFile(bool forSaving) {
 }
 
 void CMainFrame::SaveCapture(bool askForFile) {
-    const QString path = askForFile || m_savePath.isEmpty() ? ChooseCaptureFile(true) : m_savePath;
+    const bool overOpened = !m_savePath.isEmpty() && m_openedPaths.contains(CanonicalPath(m_savePath));
+    if (!askForFile && overOpened)
+        statusBar()->showMessage(QString("%1 was opened into this capture; Save does not write over it")
+                                     .arg(QDir::toNativeSeparators(m_savePath)),
+                                 kStatusMessageMs);
+    const QString path = askForFile || m_savePath.isEmpty() || overOpened ? ChooseCaptureFile(true) : m_savePath;
     if (path.isEmpty())
         return;
     const CPacketLog& log = m_app.Simulator().Log();
@@ -350,6 +417,7 @@ void CMainFrame::SaveCapture(bool askForFile) {
         return;
     }
     m_savePath = path;
+    m_openedPaths.remove(CanonicalPath(path)); // it holds this capture now
     statusBar()->showMessage(
         QString("%1 PDUs saved to %2").arg(log.GetCount()).arg(QDir::toNativeSeparators(path)), kStatusMessageMs);
 }
@@ -358,11 +426,14 @@ void CMainFrame::OpenCapture() {
     if (m_import)
         return; // one import at a time; its dialog keeps the window busy anyway
     const QString path = ChooseCaptureFile(false);
-    if (!path.isEmpty())
-        ImportCapture(path);
+    if (path.isEmpty())
+        return;
+    const OpenChoice choice = m_openPrompt(this, QFileInfo(path).fileName(), m_app.Simulator().Log().GetCount() == 0);
+    if (choice != OpenChoice::Cancel)
+        ImportCapture(path, choice == OpenChoice::Replace);
 }
 
-void CMainFrame::ImportCapture(const QString& path) {
+void CMainFrame::ImportCapture(const QString& path, bool replace) {
     if (m_import)
         return;
     auto import = std::make_unique<Import>();
@@ -372,6 +443,9 @@ void CMainFrame::ImportCapture(const QString& path) {
                                                .arg(QDir::toNativeSeparators(path), QString::fromStdString(error)));
         return;
     }
+    if (replace)
+        m_viewLog->Clear();
+    m_openedPaths.insert(CanonicalPath(path));
     import->name = QFileInfo(path).fileName();
     import->firstRecord = m_app.Simulator().Log().GetCount();
     import->progress = new QProgressDialog(QString("Reading %1...").arg(import->name), "&Cancel", 0, kProgressSteps, this);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
@@ -15,6 +16,7 @@ class CPelmoraView;
 class CViewLog;
 class QAction;
 class QActionGroup;
+class QLabel;
 class QSplitter;
 class QStackedWidget;
 namespace navigation {
@@ -30,6 +32,11 @@ class CMainFrame : public QMainWindow {
 public:
     // Asked before the window closes; only QMessageBox::Yes lets it close.
     using ExitPrompt = std::function<QMessageBox::StandardButton(QWidget* parent)>;
+    // "Open...": whether the file's PDUs join the capture or replace it.
+    enum class OpenChoice { Add, Replace, Cancel };
+    using OpenPrompt = std::function<OpenChoice(QWidget* parent, const QString& name, bool captureEmpty)>;
+    // Hands a file to the desktop's viewer; false when there is none.
+    using Launcher = std::function<bool(const QUrl& url)>;
 
     explicit CMainFrame(CPelmoraApp& app, QWidget* parent = nullptr);
     ~CMainFrame() override;
@@ -45,14 +52,21 @@ public:
     // Tools > "Mobile phone": one more phone window, logging in to the mobile server.
     void OpenMobilePhone();
 
-    // File > "Save As..." (always asks) and "Save" (asks only until a file was saved): the
+    // File > "Save As..." (always asks) and "Save" (asks until a file was saved, and whenever
+    // that file has been opened since: Save never writes over an opened capture file): the
     // capture log as a pcap file.
     void SaveCapture(bool askForFile);
-    // File > "Open...": asks for a capture file and imports it.
+    // File > "Open...": asks for a capture file, then whether to add it to the capture or replace
+    // the capture with it, and imports it.
     void OpenCapture();
-    // Appends the PDUs of a pcap or pcapng file to the capture log a slice per event-loop turn
-    // behind a progress dialog that can cancel, then sums up what was read and skipped.
-    void ImportCapture(const QString& path);
+    // Appends the PDUs of a pcap or pcapng file to the capture log (after emptying it, with
+    // replace) a slice per event-loop turn behind a progress dialog that can cancel, then sums up
+    // what was read and skipped.
+    void ImportCapture(const QString& path, bool replace = false);
+    // File > "Export decode as text...": the decode of the listed rows as a text file.
+    void ExportDecode();
+    // Help > "Help": introduce.txt in the desktop's viewer, or in a window of our own without one.
+    void ShowHelp();
     // File > "Decode as...": the port overrides of the import.
     void OpenDecodeAsDialog();
     // Edit > "Decode hex...": a PDU typed as hex becomes a record, shown in the decoder page.
@@ -65,6 +79,10 @@ public:
     QWidget* CurrentPane() const;
 
     void SetExitPrompt(ExitPrompt prompt) { m_exitPrompt = std::move(prompt); }
+    void SetOpenPrompt(OpenPrompt prompt) { m_openPrompt = std::move(prompt); }
+    void SetLauncher(Launcher launcher) { m_launcher = std::move(launcher); }
+    // The status bar's "N of M PDUs".
+    QLabel* PduCount() const { return m_pduCount; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -91,7 +109,6 @@ private:
     void UpdateEditCommands();
     void ForwardEditCommand(const char* slot);
     void FocusOtherPane();
-    void ShowHelp();
     // A capture file from a file dialog; empty when the user cancels.
     QString ChooseCaptureFile(bool forSaving);
     void FinishImport(bool cancelled);
@@ -114,8 +131,13 @@ private:
     QAction* m_lineUp = nullptr;
     QAction* m_up = nullptr;
     ExitPrompt m_exitPrompt;
+    OpenPrompt m_openPrompt;
+    Launcher m_launcher;
+    QLabel* m_pduCount = nullptr;
+    QAction* m_follow = nullptr;
 
     QString m_savePath;      // where "Save" writes without asking
+    QSet<QString> m_openedPaths; // files read into this capture: Save never writes over one of them
     QString m_captureFolder; // where the file dialogs open
     uint16_t m_decodeHexProtocol; // the protocol "Decode hex..." offers first: the last one used
     struct Import;

@@ -6,6 +6,8 @@
 #include "ui/Navigation.h"
 #include "ui/PelmoraView.h"
 #include "ui/ViewLog.h"
+#include "ui/ViewLogBrief.h"
+#include "ui/ViewLogParticular.h"
 
 #include <QActionGroup>
 #include <QMenuBar>
@@ -114,6 +116,25 @@ void CMainFrame::CreateEditCommands(QMenu* edit) {
     QAction* decodeHex = Command(this, "Decode &hex...", "DecodeHex", {}, "Decode a PDU typed as hex");
     connect(decodeHex, &QAction::triggered, this, &CMainFrame::DecodeHex);
     edit->addAction(decodeHex);
+    edit->addSeparator();
+    // The decoder page's commands: each brings the page forward first.
+    const auto onDecoderPage = [this](auto command) {
+        return [this, command] {
+            SelectRow(navigation::kDecoderRow);
+            command();
+        };
+    };
+    QAction* find = Command(this, "&Find...", "Find", {QKeySequence(Qt::CTRL | Qt::Key_F)},
+                            "Find a text in the decode of the listed PDUs");
+    connect(find, &QAction::triggered, this, onDecoderPage([this] { m_viewLog->OpenFind(); }));
+    QAction* copyValue = Command(this, "Copy &value", "CopyValue", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
+                                 "Copy the value of the selected decode line");
+    connect(copyValue, &QAction::triggered, this, [this] { m_viewLog->Particular()->CopyValue(); });
+    // The packet list's own command, so that its menu and this one share the state and the key.
+    QAction* partner = m_viewLog->Brief()->GoToPartnerAction();
+    partner->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    partner->setStatusTip("Show the request a response answers, or the answer of a request");
+    edit->addActions({find, copyValue, partner});
 }
 
 void CMainFrame::CreateViewMenu(QMenu* view) {
@@ -131,6 +152,18 @@ void CMainFrame::CreateViewMenu(QMenu* view) {
     CreateViewStyleCommands();
     view->addSeparator();
     view->addAction(m_lineUp);
+    view->addSeparator();
+    m_follow = Command(this, "&Follow capture", "FollowCapture", {QKeySequence(Qt::Key_F8)},
+                       "Keep the newest PDU in view as the capture grows");
+    m_follow->setCheckable(true);
+    CViewLogBrief* brief = m_viewLog->Brief();
+    m_follow->setChecked(brief->IsFollowing());
+    connect(m_follow, &QAction::triggered, this, [this, brief](bool on) {
+        SelectRow(navigation::kDecoderRow);
+        brief->SetFollowing(on);
+    });
+    connect(brief, &CViewLogBrief::FollowingChanged, m_follow, &QAction::setChecked);
+    view->addAction(m_follow);
 }
 
 void CMainFrame::CreateViewStyleCommands() {

@@ -1,13 +1,17 @@
 // The packet list's model over the capture log.
 #include "ui/PacketListModel.h"
 
+#include "analysis/PacketPairs.h"
 #include "capture/PacketRecord.h"
 #include "decoder/Formatters.h"
 #include "decoder/PacketDecoder.h"
 #include "decoder/Protocols.h"
 #include "ui/Icons.h"
 
+#include <QApplication>
 #include <QIcon>
+#include <QPalette>
+#include <QStyle>
 
 
 namespace {
@@ -24,12 +28,25 @@ constexpr ColumnSpec kColumns[CPacketListModel::kColumnCount] = {
     {"Description", Qt::AlignLeft | Qt::AlignVCenter},
     {"Len", Qt::AlignLeft | Qt::AlignVCenter},
     {"Time", Qt::AlignCenter},
+    {"Status", Qt::AlignLeft | Qt::AlignVCenter},
+    {"Latency", Qt::AlignRight | Qt::AlignVCenter},
 };
+
+// "2026-12-07 10:11:12.345" in local time.
+QString CaptureTime(int64_t timeUs) {
+    const int64_t us = std::max<int64_t>(timeUs, 0);
+    return QString::fromStdString(FormatLocalTime(us / 1'000'000)) +
+           QStringLiteral(".%1").arg(us / 1000 % 1000, 3, 10, QLatin1Char('0'));
+}
+
+// Milliseconds with the microseconds a loopback answer needs to show as more than 0.
+QString Latency(int64_t us) { return QString::number(double(us) / 1000.0, 'f', 3); }
 
 } // namespace
 
-CPacketListModel::CPacketListModel(CPacketLog& log, const CPacketDecoder& decoder, QObject* parent)
-    : QAbstractTableModel(parent), m_log(log), m_decoder(decoder) {
+CPacketListModel::CPacketListModel(CPacketLog& log, const CPacketDecoder& decoder, const CPacketPairs& pairs,
+                                   QObject* parent)
+    : QAbstractTableModel(parent), m_log(log), m_decoder(decoder), m_pairs(pairs) {
     m_log.AddListener(this);
     // Records stored before the view existed arrive the way new ones do.
     if (m_log.GetCount() > 0)
@@ -45,10 +62,21 @@ int CPacketListModel::columnCount(const QModelIndex& parent) const { return pare
 QVariant CPacketListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_rows)
         return {};
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(kColumns[index.column()].alignment);
-    if (role != Qt::DisplayRole && !(role == Qt::DecorationRole && index.column() == kSeq))
-        return {};
+    const int row = index.row();
+    switch (role) {
+    case Qt::TextAlignmentRole: return QVariant::fromValue(kColumns[index.column()].alignment);
+    case kRecordRole: return row;
+    case Qt::ForegroundRole:
+        return m_pairs.IsError(row) ? QVariant(icons::ErrorColour(QApplication::palette())) : QVariant();
+    case Qt::DecorationRole:
+        if (index.column() == kStatus)
+            return m_pairs.IsError(row) ? QVariant(icons::ErrorIcon()) : QVariant();
+        if (index.column() != kSeq)
+            return {};
+        break;
+    case Qt::DisplayRole: break;
+    default: return {};
+    }
 
     uint32_t length = 0;
     const uint8_t* record = m_log.PacketAt(index.row(), &length);
@@ -65,7 +93,12 @@ QVariant CPacketListModel::data(const QModelIndex& index, int role) const {
     case kSourcePort: return header.sourcePort;
     case kDescription: return Description(record, length);
     case kLen: return header.packetLength;
-    case kTime: return QString::fromStdString(FormatLocalTime(header.time));
+    case kTime: return CaptureTime(m_log.ContextAt(row).timeUs);
+    case kStatus: return QString::fromStdString(m_pairs.StatusText(row));
+    case kLatency: {
+        const std::optional<int64_t> us = m_pairs.LatencyUs(row);
+        return us ? Latency(*us) : QString();
+    }
     default: return {};
     }
 }
@@ -104,7 +137,21 @@ void CPacketListModel::AppendPending() {
     const int count = m_log.GetCount();
     if (count <= m_rows)
         return;
-    beginInsertRows({}, m_rows, count - 1);
+    const int first = m_rows;
+    beginInsertRows({}, first, count - 1);
     m_rows = count;
     endInsertRows();
+    // Answers to requests listed before: their rows read a status and a latency now.
+    int oldest = first;
+    for (int row = first; row < count; ++row)
+        if (const int request = m_pairs.PartnerOf(row); request >= 0 && request < oldest)
+            oldest = request;
+    if (oldest < first)
+        emit dataChanged(index(oldest, kStatus), index(first - 1, kLatency));
+}
+
+void CPacketListModel::RefreshAnswers() {
+    if (m_rows > 0)
+        emit dataChanged(index(0, 0), index(m_rows - 1, kColumnCount - 1), {Qt::DisplayRole, Qt::ForegroundRole,
+                                                                             Qt::DecorationRole});
 }

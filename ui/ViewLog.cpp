@@ -1,56 +1,165 @@
 // The "SMPP Decoder" page.
 #include "ui/ViewLog.h"
 
+#include "analysis/Concatenations.h"
 #include "capture/PacketLog.h"
+#include "simulator/Settings.h"
+#include "ui/FindBar.h"
+#include "ui/PacketFilterProxy.h"
+#include "ui/PacketListModel.h"
 #include "ui/ViewLogBrief.h"
 #include "ui/ViewLogHex.h"
 #include "ui/ViewLogParticular.h"
 
+#include <QAction>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QSplitter>
 #include <QVBoxLayout>
 
 namespace {
 
-constexpr int kBriefHeight = 200;
-constexpr int kParticularHeight = 250;
+// The list gets the most of the page's height, the tree the next and the hex dump the rest.
+constexpr int kPaneStretch[] = {4, 3, 2};
+constexpr int kPaneUnit = 60;
 
 } // namespace
 
-CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, QWidget* parent) : QWidget(parent) {
+CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacketPairs& pairs, QWidget* parent)
+    : QWidget(parent),
+      m_log(log),
+      m_concatenations(std::make_unique<CConcatenations>(log, decoder)),
+      m_findDecoder(std::make_unique<CPacketDecoder>(decoder)) {
+    m_filterLine = new QLineEdit(this);
+    m_filterLine->setObjectName("DisplayFilter");
+    m_filterLine->setClearButtonEnabled(true);
+    m_filterLine->setPlaceholderText("submit_sm error port:2775 !conn:3 text:hello");
+    auto* filterLabel = new QLabel("Display &filter:", this);
+    filterLabel->setBuddy(m_filterLine);
+    auto* clearFilter = new QAction(m_filterLine);
+    clearFilter->setShortcut(QKeySequence(Qt::Key_Escape));
+    clearFilter->setShortcutContext(Qt::WidgetShortcut);
+    m_filterLine->addAction(clearFilter);
+    connect(clearFilter, &QAction::triggered, this, [this] { ApplyFilter({}); });
+    connect(m_filterLine, &QLineEdit::returnPressed, this, [this] { ApplyFilter(m_filterLine->text()); });
+
     m_splitter = new QSplitter(Qt::Vertical, this);
-    m_brief = new CViewLogBrief(log, decoder, m_splitter);
+    m_splitter->setObjectName("DecoderPanes");
+    m_brief = new CViewLogBrief(log, decoder, pairs, m_splitter);
     m_particular = new CViewLogParticular(decoder, m_splitter);
     m_hex = new CViewLogHex(m_splitter);
     m_splitter->setChildrenCollapsible(true);
-    m_splitter->setStretchFactor(0, 0);
-    m_splitter->setStretchFactor(1, 0);
-    m_splitter->setStretchFactor(2, 1);
-    m_splitter->setSizes({kBriefHeight, kParticularHeight, QWIDGETSIZE_MAX});
+    for (int pane = 0; pane < 3; ++pane)
+        m_splitter->setStretchFactor(pane, kPaneStretch[pane]);
+    if (!m_splitter->restoreState(CSettings().DecoderSplitter()))
+        m_splitter->setSizes({kPaneStretch[0] * kPaneUnit, kPaneStretch[1] * kPaneUnit, kPaneStretch[2] * kPaneUnit});
+    connect(m_splitter, &QSplitter::splitterMoved, this,
+            [this] { CSettings().SetDecoderSplitter(m_splitter->saveState()); });
 
+    m_findBar = new CFindBar(this);
+    m_findBar->hide();
+    connect(m_findBar, &CFindBar::FindRequested, this, &CViewLog::Find);
+
+    auto* filterRow = new QHBoxLayout;
+    filterRow->setContentsMargins(4, 2, 4, 2);
+    filterRow->addWidget(filterLabel);
+    filterRow->addWidget(m_filterLine, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_splitter);
+    layout->setSpacing(0);
+    layout->addLayout(filterRow);
+    layout->addWidget(m_splitter, 1);
+    layout->addWidget(m_findBar);
 
-    connect(m_brief, &CViewLogBrief::PacketShown, this, [this, &log](int index) {
-        uint32_t length = 0;
-        const uint8_t* record = log.PacketAt(index, &length);
-        if (!record)
-            return;
-        m_particular->ShowRecord(record, length);
-        m_hex->SetBytes(QByteArray(reinterpret_cast<const char*>(record), static_cast<qsizetype>(length)));
-    });
+    connect(m_brief, &CViewLogBrief::PacketShown, this, &CViewLog::ShowLoaded);
     connect(m_particular, &CViewLogParticular::RangeSelected, m_hex, &CViewLogHex::SetHighlight);
+    connect(m_particular, &CViewLogParticular::RecordRequested, this, &CViewLog::ShowRecord);
     connect(m_hex, &CViewLogHex::ByteClicked, m_particular, &CViewLogParticular::SelectLineCovering);
     connect(m_brief, &CViewLogBrief::ClearRequested, this, &CViewLog::Clear);
     connect(m_brief, &CViewLogBrief::SetFilterRequested, this, &CViewLog::SetFilterRequested);
+    connect(m_brief, &CViewLogBrief::ConnectionRequested, this, &CViewLog::ShowConnection);
+    CPacketFilterProxy* proxy = m_brief->Proxy();
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(proxy, signal, this, &CViewLog::EmitCounts);
+    connect(proxy, &QAbstractItemModel::modelReset, this, &CViewLog::EmitCounts);
+    connect(proxy, &QAbstractItemModel::layoutChanged, this, &CViewLog::EmitCounts);
 }
 
 CViewLog::~CViewLog() = default;
 
 void CViewLog::ShowRecord(int index) { m_brief->SelectRecord(index); }
 
+void CViewLog::ShowLoaded(int index) {
+    uint32_t length = 0;
+    const uint8_t* record = m_log.PacketAt(index, &length);
+    if (!record)
+        return;
+    m_particular->ShowRecord(record, length, m_concatenations->LinesFor(index));
+    m_hex->SetBytes(QByteArray(reinterpret_cast<const char*>(record), static_cast<qsizetype>(length)));
+}
+
 void CViewLog::Clear() {
     m_brief->Clear();
     m_hex->Clear();
     m_particular->Clear();
 }
+
+bool CViewLog::ApplyFilter(const QString& text) {
+    m_filterLine->setText(text);
+    QString error;
+    const bool applied = m_brief->Proxy()->SetFilterText(text.trimmed(), error);
+    m_filterLine->setStyleSheet(applied ? QString() : QStringLiteral("QLineEdit { background: #ffe0e0; color: #c00000; }"));
+    m_filterLine->setToolTip(applied ? QString() : error);
+    if (applied) {
+        // The shown record keeps its row when the filter still lists it.
+        if (const int row = m_brief->Proxy()->RowOf(m_brief->SelectedIndex()); row >= 0)
+            m_brief->scrollTo(m_brief->Proxy()->index(row, 0));
+        EmitCounts();
+    }
+    return applied;
+}
+
+void CViewLog::ShowConnection(uint64_t connection) { ApplyFilter(QStringLiteral("conn:%1").arg(connection)); }
+
+void CViewLog::OpenFind() { m_findBar->Open(); }
+
+bool CViewLog::Find(bool forward) {
+    const QString text = m_findBar->Text();
+    const CPacketFilterProxy& proxy = *m_brief->Proxy();
+    const int rows = proxy.rowCount();
+    if (text.isEmpty() || rows == 0)
+        return false;
+    const QString wanted = text.toCaseFolded();
+    const auto holds = [&](int row) {
+        uint32_t length = 0;
+        const uint8_t* record = m_log.PacketAt(proxy.RecordAt(row), &length);
+        if (!record)
+            return false;
+        m_findDecoder->Decode(record, static_cast<int32_t>(length));
+        for (const DecodeLine& line : m_findDecoder->Lines())
+            if (QString::fromStdString(line.text).toCaseFolded().contains(wanted))
+                return true;
+        return false;
+    };
+    const int start = proxy.RowOf(m_brief->SelectedIndex());
+    const int step = forward ? 1 : -1;
+    int row = start < 0 ? (forward ? -1 : rows) : start;
+    for (int tried = 0; tried < rows; ++tried) {
+        row += step;
+        if (row < 0 || row >= rows) {
+            if (!m_findBar->Wraps())
+                break;
+            row = forward ? 0 : rows - 1;
+        }
+        if (holds(row)) {
+            m_brief->SelectRecord(proxy.RecordAt(row));
+            m_findBar->SetResult({});
+            return true;
+        }
+    }
+    m_findBar->SetResult("Not found");
+    return false;
+}
+
+void CViewLog::EmitCounts() { emit CountsChanged(m_brief->Proxy()->rowCount(), m_log.GetCount()); }

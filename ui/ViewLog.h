@@ -3,21 +3,30 @@
 
 #include <QWidget>
 
+#include <cstdint>
+#include <memory>
+
+class CConcatenations;
+class CFindBar;
 class CPacketDecoder;
 class CPacketLog;
+class CPacketPairs;
 class CViewLogBrief;
 class CViewLogHex;
 class CViewLogParticular;
+class QLabel;
+class QLineEdit;
 class QSplitter;
 
-// Three stacked panes over the capture log: the brief list (one row per record, a view over a
-// model of the log), the decode tree of the shown record and its hex dump. Owns its panes;
-// reads the log and the decoder, which outlive it. UI thread only. New records become rows in
-// one batch per event-loop turn; the lower panes change only when the shown record changes.
+// The display filter line, then three stacked panes over the capture log: the brief list (one row
+// per record the filter shows, a view over a model of the log), the decode tree of the shown record
+// and its hex dump; the find bar below them when open. Owns its panes; reads the log, the decoder
+// and the pairs, which outlive it. UI thread only. New records become rows in one batch per
+// event-loop turn; the lower panes change only when the shown record changes.
 class CViewLog : public QWidget {
     Q_OBJECT
 public:
-    CViewLog(CPacketLog& log, const CPacketDecoder& decoder, QWidget* parent = nullptr);
+    CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacketPairs& pairs, QWidget* parent = nullptr);
     ~CViewLog() override;
 
     // "Clear content": empties the list, the hex view and the decode tree, and resets the log.
@@ -25,17 +34,41 @@ public:
     // Shows record index in the list, the tree and the hex view once its row is listed.
     void ShowRecord(int index);
 
+    // Applies text as the display filter and puts it in the line; false (the line red, its tool tip
+    // saying why, the rows as they were) when a term is not known.
+    bool ApplyFilter(const QString& text);
+    // Lists only the records of one connection ("conn:N").
+    void ShowConnection(uint64_t connection);
+    // Ctrl+F: the find bar, ready for typing.
+    void OpenFind();
+    // Selects the next (or previous) listed row after the shown one whose decode holds the find
+    // bar's text, wrapping round when the bar says so; false when none does.
+    bool Find(bool forward);
+
     CViewLogBrief* Brief() const { return m_brief; }
     CViewLogParticular* Particular() const { return m_particular; }
     CViewLogHex* Hex() const { return m_hex; }
+    QLineEdit* FilterLine() const { return m_filterLine; }
+    CFindBar* FindBar() const { return m_findBar; }
+    QSplitter* Splitter() const { return m_splitter; }
 
 signals:
     // "Set Filter" from the list's context menu: the main frame opens "Define filter".
     void SetFilterRequested();
+    // The rows listed and the records captured changed.
+    void CountsChanged(int shown, int total);
 
 private:
+    void ShowLoaded(int index);
+    void EmitCounts();
+
+    CPacketLog& m_log;
+    std::unique_ptr<CConcatenations> m_concatenations;
+    std::unique_ptr<CPacketDecoder> m_findDecoder;
+    QLineEdit* m_filterLine = nullptr;
     QSplitter* m_splitter = nullptr;
     CViewLogBrief* m_brief = nullptr;
     CViewLogParticular* m_particular = nullptr;
     CViewLogHex* m_hex = nullptr;
+    CFindBar* m_findBar = nullptr;
 };

@@ -1,30 +1,59 @@
 // The brief list of captured PDUs.
 #include "ui/ViewLogBrief.h"
 
+#include "analysis/PacketPairs.h"
 #include "capture/PacketLog.h"
+#include "ui/PacketFilterProxy.h"
 #include "ui/PacketListModel.h"
 
 #include <QAction>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
 
 namespace {
 
-constexpr int kColumnWidths[CPacketListModel::kColumnCount] = {50, 120, 100, 250, 50, 180};
+constexpr int kColumnWidths[CPacketListModel::kColumnCount] = {50, 120, 80, 220, 50, 170, 130, 70};
+// How often rows waiting for an answer are read again, so that "no answer" shows when it is due.
+constexpr int kAnswerClockMs = 1000;
+
+// Restores a flag when the scope ends.
+class Moving {
+public:
+    explicit Moving(bool& flag) : m_flag(flag), m_was(flag) { m_flag = true; }
+    ~Moving() { m_flag = m_was; }
+    Moving(const Moving&) = delete;
+    Moving& operator=(const Moving&) = delete;
+
+private:
+    bool& m_flag;
+    bool m_was;
+};
 
 } // namespace
 
-CViewLogBrief::CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, QWidget* parent)
+CViewLogBrief::CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, const CPacketPairs& pairs,
+                             QWidget* parent)
     : QTableView(parent),
       m_log(log),
-      m_model(new CPacketListModel(log, decoder, this)),
+      m_pairs(pairs),
+      m_model(new CPacketListModel(log, decoder, pairs, this)),
+      m_proxy(new CPacketFilterProxy(log, pairs, decoder, this)),
       m_menu(new QMenu(this)),
-      m_clearAction(m_menu->addAction(QStringLiteral("Clear content"))),
-      m_filterAction(m_menu->addAction(QStringLiteral("Set Filter"))) {
+      m_partnerAction(m_menu->addAction(QStringLiteral("&Go to request/response"))),
+      m_connectionAction(m_menu->addAction(QStringLiteral("Show this c&onnection only"))),
+      m_clearAction(nullptr),
+      m_filterAction(nullptr),
+      m_answerClock(new QTimer(this)) {
+    m_menu->addSeparator();
+    m_clearAction = m_menu->addAction(QStringLiteral("Clear content"));
+    m_filterAction = m_menu->addAction(QStringLiteral("Set Filter"));
     setAccessibleName(QStringLiteral("Packet list"));
-    setModel(m_model);
+    m_proxy->setSourceModel(m_model);
+    setModel(m_proxy);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -44,40 +73,89 @@ CViewLogBrief::CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, QWi
     columns->setSectionsClickable(false);
     columns->setHighlightSections(false);
     columns->setSectionResizeMode(QHeaderView::Interactive);
+    columns->setStretchLastSection(true);
     for (int column = 0; column < CPacketListModel::kColumnCount; ++column)
         columns->resizeSection(column, kColumnWidths[column]);
 
-    m_clearAction->setEnabled(false);
+    m_partnerAction->setObjectName("GoToPartner");
+    m_connectionAction->setObjectName("ShowConnection");
+    connect(m_partnerAction, &QAction::triggered, this, &CViewLogBrief::GoToPartner);
+    connect(m_connectionAction, &QAction::triggered, this, [this] {
+        if (const uint64_t connection = m_log.ContextAt(m_selected).connection)
+            emit ConnectionRequested(connection);
+    });
     connect(m_clearAction, &QAction::triggered, this, &CViewLogBrief::ClearRequested);
     connect(m_filterAction, &QAction::triggered, this, &CViewLogBrief::SetFilterRequested);
     setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(this, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { m_menu->popup(viewport()->mapToGlobal(pos)); });
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        UpdateActions();
+        m_menu->popup(viewport()->mapToGlobal(pos));
+    });
+    UpdateActions();
 
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, &CViewLogBrief::OnRowsInserted);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &CViewLogBrief::OnModelReset);
+    connect(m_proxy, &QAbstractItemModel::rowsInserted, this, &CViewLogBrief::OnRowsInserted);
+    connect(m_proxy, &QAbstractItemModel::modelReset, this, &CViewLogBrief::OnModelReset);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &CViewLogBrief::OnScrolled);
+    connect(m_answerClock, &QTimer::timeout, this, [this] {
+        m_proxy->RefreshTimeTerms();
+        viewport()->update();
+    });
+    m_answerClock->start(kAnswerClockMs);
 }
 
 void CViewLogBrief::Clear() {
     // The model hears of the reset from the log and drops its rows.
     m_log.Reset();
     m_selected = -1;
+    UpdateActions();
 }
 
 void CViewLogBrief::ShowPacket(int i) {
     m_selected = i;
-    scrollTo(m_model->index(i, 0));
+    if (const int row = m_proxy->RowOf(i); row >= 0)
+        scrollTo(m_proxy->index(row, 0));
+    UpdateActions();
     emit PacketShown(i);
 }
 
 void CViewLogBrief::SelectRecord(int i) {
     m_pendingSelection = i;
-    if (i >= 0 && i < m_model->rowCount()) {
-        m_pendingSelection = -1;
-        m_appendedOffScreen = false; // the list scrolls to the row and must lay it out
-        selectionModel()->setCurrentIndex(m_model->index(i, 0),
-                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (i < 0 || i >= m_model->rowCount())
+        return;
+    m_pendingSelection = -1;
+    const int row = m_proxy->RowOf(i);
+    if (row < 0) {
+        // Hidden by the display filter: shown in the lower panes all the same.
+        selectionModel()->clearSelection();
+        ShowPacket(i);
+        return;
     }
+    m_appendedOffScreen = false; // the list scrolls to the row and must lay it out
+    SelectRow(row);
+}
+
+void CViewLogBrief::SelectRow(int row) {
+    selectionModel()->setCurrentIndex(m_proxy->index(row, 0),
+                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+bool CViewLogBrief::GoToPartner() {
+    const int partner = m_pairs.PartnerOf(m_selected);
+    if (partner < 0)
+        return false;
+    SelectRecord(partner);
+    return true;
+}
+
+void CViewLogBrief::SetFollowing(bool follow) {
+    if (follow == m_follow)
+        return;
+    m_follow = follow;
+    if (follow) {
+        Moving moving(m_moving);
+        scrollToBottom();
+    }
+    emit FollowingChanged(follow);
 }
 
 void CViewLogBrief::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
@@ -85,8 +163,27 @@ void CViewLogBrief::selectionChanged(const QItemSelection& selected, const QItem
     if (selected.isEmpty())
         return;
     const int row = selected.first().top();
-    if (row != m_selected)
-        ShowPacket(row);
+    if (!m_moving) {
+        // The user chose: the last row follows the capture, any other row stays put.
+        const bool last = row == m_proxy->rowCount() - 1;
+        if (last != m_follow) {
+            m_follow = last;
+            emit FollowingChanged(last);
+        }
+    }
+    const int record = m_proxy->RecordAt(row);
+    if (record != m_selected)
+        ShowPacket(record);
+}
+
+void CViewLogBrief::OnScrolled(int value) {
+    if (m_moving || !isVisible())
+        return;
+    const bool bottom = value == verticalScrollBar()->maximum();
+    if (bottom != m_follow) {
+        m_follow = bottom;
+        emit FollowingChanged(bottom);
+    }
 }
 
 void CViewLogBrief::doItemsLayout() {
@@ -96,27 +193,38 @@ void CViewLogBrief::doItemsLayout() {
     if (m_appendedOffScreen) {
         m_appendedOffScreen = false;
         updateGeometries();
-        return;
+    } else {
+        QTableView::doItemsLayout();
     }
-    QTableView::doItemsLayout();
+    if (m_follow) {
+        Moving moving(m_moving);
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    }
 }
 
 void CViewLogBrief::OnRowsInserted(const QModelIndex&, int first) {
     const int lastVisible = rowAt(viewport()->height() - 1);
-    m_appendedOffScreen = lastVisible >= 0 && first > lastVisible;
-    m_clearAction->setEnabled(true);
+    m_appendedOffScreen = lastVisible >= 0 && first > lastVisible && !m_follow;
+    UpdateActions();
     if (m_pendingSelection >= 0 && m_pendingSelection < m_model->rowCount())
         return SelectRecord(m_pendingSelection);
-    if (selectionModel()->hasSelection())
+    // The shown record stays shown while a filter hides its row.
+    if (selectionModel()->hasSelection() || (m_selected >= 0 && m_proxy->RowOf(m_selected) < 0))
         return;
     m_selected = -1; // row 0 is shown even if it was the shown row before the user deselected it
-    selectionModel()->setCurrentIndex(m_model->index(0, 0),
-                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    Moving moving(m_moving); // the list's choice, not the user's: following stays as it is
+    SelectRow(0);
 }
 
 void CViewLogBrief::OnModelReset() {
     m_selected = -1;
     m_pendingSelection = -1;
     m_appendedOffScreen = false;
-    m_clearAction->setEnabled(false);
+    UpdateActions();
+}
+
+void CViewLogBrief::UpdateActions() {
+    m_clearAction->setEnabled(m_model->rowCount() > 0);
+    m_partnerAction->setEnabled(m_pairs.PartnerOf(m_selected) >= 0);
+    m_connectionAction->setEnabled(m_log.ContextAt(m_selected).connection != 0);
 }

@@ -3,35 +3,57 @@
 
 #include <QTableView>
 
+#include <cstdint>
+
 class CPacketDecoder;
+class CPacketFilterProxy;
 class CPacketListModel;
 class CPacketLog;
+class CPacketPairs;
 class QAction;
 class QMenu;
+class QTimer;
 
-// A report-style list over CPacketListModel with single, full-row selection. Keeps the index of
-// the record shown in the lower panes (the selected record index, -1 for none) and tells the page
-// when it changes; the page loads that record into the decode tree and the hex view. Selecting
-// a row, with the mouse or the keyboard, shows it; re-selecting the shown row does nothing. When
-// rows arrive and none is selected, row 0 is selected and shown; otherwise new rows change
-// nothing else and the list does not scroll to them. UI thread only.
+// A report-style list over CPacketListModel, narrowed by the display filter (CPacketFilterProxy),
+// with single, full-row selection. Keeps the index of the record shown in the lower panes (the
+// selected record index, -1 for none) and tells the page when it changes; the page loads that
+// record into the decode tree and the hex view. Selecting a row, with the mouse or the keyboard,
+// shows it; re-selecting the shown row does nothing. When rows arrive and none is selected, row 0
+// is selected and shown.
+//
+// Following (on from the start, when the empty list is at its bottom): new rows keep the bottom of
+// the list in view, the selection staying where it is. The user selecting the last row or scrolling
+// to the bottom turns it on, selecting another row or scrolling up turns it off, and "Follow
+// capture" turns it on or off. Not following, new rows change nothing on screen but the scroll bar.
+// UI thread only.
 class CViewLogBrief : public QTableView {
     Q_OBJECT
 public:
-    CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, QWidget* parent = nullptr);
+    CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, const CPacketPairs& pairs,
+                  QWidget* parent = nullptr);
 
     // Deletes every row and resets the capture log; no record is shown any more.
     void Clear();
-    // Makes record i the shown one: scrolls row i into view and emits PacketShown(i).
+    // Makes record i the shown one: scrolls its row into view (if the filter shows it) and emits PacketShown(i).
     void ShowPacket(int i);
     // Selects and shows record i now, or as soon as its row is listed (rows come a turn after
-    // their records). A later Clear or wipe forgets it.
+    // their records); a record the display filter hides is shown without a selected row. A later
+    // Clear or wipe forgets it.
     void SelectRecord(int i);
     int SelectedIndex() const { return m_selected; }
+    // The shown record's request or answer becomes the shown one; false when it has none.
+    bool GoToPartner();
+
+    bool IsFollowing() const { return m_follow; }
+    void SetFollowing(bool follow);
 
     CPacketListModel* Model() const { return m_model; }
-    // The list's context menu: "Clear content" (greyed while the list is empty) and "Set Filter".
+    CPacketFilterProxy* Proxy() const { return m_proxy; }
+    // The list's context menu: "Go to request/response", "Show this connection only", "Clear
+    // content" (greyed while the list is empty) and "Set Filter".
     QMenu* ContextMenu() const { return m_menu; }
+    QAction* GoToPartnerAction() const { return m_partnerAction; }
+    QAction* ConnectionAction() const { return m_connectionAction; }
     QAction* ClearAction() const { return m_clearAction; }
     QAction* FilterAction() const { return m_filterAction; }
 
@@ -44,6 +66,9 @@ signals:
     void ClearRequested();
     // "Set Filter" from the context menu.
     void SetFilterRequested();
+    // "Show this connection only" for the shown record's connection.
+    void ConnectionRequested(uint64_t connection);
+    void FollowingChanged(bool following);
 
 protected:
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
@@ -51,13 +76,23 @@ protected:
 private:
     void OnRowsInserted(const QModelIndex& parent, int first);
     void OnModelReset();
+    void OnScrolled(int value);
+    void UpdateActions();
+    void SelectRow(int row);
 
     CPacketLog& m_log;
+    const CPacketPairs& m_pairs;
     CPacketListModel* m_model;
+    CPacketFilterProxy* m_proxy;
     QMenu* m_menu;
+    QAction* m_partnerAction;
+    QAction* m_connectionAction;
     QAction* m_clearAction;
     QAction* m_filterAction;
+    QTimer* m_answerClock; // "no answer" comes with time alone
     int m_selected = -1;
     int m_pendingSelection = -1; // the record SelectRecord waits for
     bool m_appendedOffScreen = false; // the pending layout is only for rows below the last visible one
+    bool m_follow = true;
+    bool m_moving = false; // the list itself is moving the selection or the scroll bar
 };

@@ -4,6 +4,8 @@
 #include "ui/Icons.h"
 #include "ui/KeepSelection.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QSettings>
 #include <QTreeWidgetItemIterator>
 
@@ -11,7 +13,8 @@
 
 namespace {
 
-constexpr int kLineRole = Qt::UserRole; // node data: the position of its line
+constexpr int kLineRole = Qt::UserRole;       // node data: the position of its line, -1 for a reassembly line
+constexpr int kRecordRole = Qt::UserRole + 1; // node data: the record a reassembly line names
 
 // What the SMSC means by SMPP data_coding 0: "gsm" (what ESMEs mean, also when unset), "ascii" or "latin1".
 constexpr const char* kDefaultAlphabetKey = "Setup/DefaultAlphabet";
@@ -33,9 +36,14 @@ CViewLogParticular::CViewLogParticular(const CPacketDecoder& decoder, QWidget* p
     // The selected line stays marked while the user looks at its bytes in the hex view.
     KeepSelectionShownWithoutFocus(this);
     connect(this, &QTreeWidget::currentItemChanged, this, &CViewLogParticular::OnCurrentItemChanged);
+    connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        if (const QVariant record = item->data(0, kRecordRole); record.isValid())
+            emit RecordRequested(record.toInt());
+    });
 }
 
-void CViewLogParticular::ShowRecord(const uint8_t* record, uint32_t length) {
+void CViewLogParticular::ShowRecord(const uint8_t* record, uint32_t length,
+                                    const std::vector<ReassemblyLine>& reassembly) {
     m_lines.clear();
     m_decoder.Decode(record, static_cast<int32_t>(length)); // an error line is shown like any other
     m_lines = m_decoder.Lines();
@@ -46,7 +54,9 @@ void CViewLogParticular::ShowRecord(const uint8_t* record, uint32_t length) {
     QTreeWidgetItem* group = nullptr;
     for (size_t j = 0; j < m_lines.size(); ++j) {
         const DecodeLine& line = m_lines[j];
-        auto* item = new QTreeWidgetItem({QString::fromStdString(line.text)});
+        const QString text = QString::fromStdString(line.text);
+        auto* item = new QTreeWidgetItem({text});
+        item->setToolTip(0, text);
         item->setIcon(0, icons::DecodeIcon(CPacketDecoder::IconIndex(line.iconId)));
         item->setData(0, kLineRole, static_cast<int>(j));
         if (line.isGroup) {
@@ -57,6 +67,19 @@ void CViewLogParticular::ShowRecord(const uint8_t* record, uint32_t length) {
         } else {
             topLevel.append(item);
         }
+    }
+    if (!reassembly.empty()) {
+        auto* whole = new QTreeWidgetItem({QString::fromStdString(reassembly.front().text)});
+        whole->setData(0, kLineRole, -1);
+        for (size_t k = 1; k < reassembly.size(); ++k) {
+            const QString text = QString::fromStdString(reassembly[k].text);
+            auto* item = new QTreeWidgetItem(whole, {text});
+            item->setToolTip(0, text);
+            item->setData(0, kLineRole, -1);
+            if (reassembly[k].record >= 0)
+                item->setData(0, kRecordRole, reassembly[k].record);
+        }
+        topLevel.append(whole);
     }
     addTopLevelItems(topLevel);
     for (QTreeWidgetItem* item : topLevel)
@@ -113,6 +136,20 @@ void CViewLogParticular::SelectLineCovering(qsizetype offset) {
         emit RangeSelected(LineRange(j)); // the click narrowed the highlight; show the line's bytes again
     else
         setCurrentItem(*it);
+}
+
+QString CViewLogParticular::CurrentValue() const {
+    const QTreeWidgetItem* item = currentItem();
+    if (!item)
+        return {};
+    const QString text = item->text(0);
+    const qsizetype equals = text.indexOf(QStringLiteral(" = "));
+    return equals < 0 ? text : text.mid(equals + 3);
+}
+
+void CViewLogParticular::CopyValue() {
+    if (currentItem())
+        QApplication::clipboard()->setText(CurrentValue());
 }
 
 void CViewLogParticular::OnCurrentItemChanged(QTreeWidgetItem* current) {

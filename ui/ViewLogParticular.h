@@ -1,6 +1,7 @@
 // The decode tree: the lines the decoder makes of the shown record, grouped under their headers.
 #pragma once
 
+#include "analysis/Concatenations.h"
 #include "decoder/PacketDecoder.h"
 #include "ui/ViewLogHex.h"
 
@@ -12,15 +13,17 @@
 // Shows one record as decode lines: group lines at the top level, every other line under the
 // latest group. Owns a copy of the lines it shows and a decoder of its own, copied from the
 // program's, so that decoding here never disturbs what others read from that one. Tells which
-// bytes the selected line covers. UI thread only.
+// bytes the selected line covers. Every line's whole text is its tool tip, for a value wider than
+// the pane. UI thread only.
 class CViewLogParticular : public QTreeWidget {
     Q_OBJECT
 public:
     explicit CViewLogParticular(const CPacketDecoder& decoder, QWidget* parent = nullptr);
 
     // Decodes the whole record (capture header included) and shows every line the walk produced,
-    // an error line included, with the top-level nodes expanded.
-    void ShowRecord(const uint8_t* record, uint32_t length);
+    // an error line included, with the top-level nodes expanded; then the lines of the concatenated
+    // message the record belongs to, if any, as one more group (a part's line leads to its record).
+    void ShowRecord(const uint8_t* record, uint32_t length, const std::vector<ReassemblyLine>& reassembly = {});
     // Deletes every node and the copy of the lines.
     void Clear();
 
@@ -33,10 +36,16 @@ public:
     int LineCovering(qsizetype offset) const;
     // Makes the line covering offset the current one, so its bytes light up in the hex view.
     void SelectLineCovering(qsizetype offset);
+    // The current line's value (after " = "), or its whole text when it has none; empty without a current line.
+    QString CurrentValue() const;
+    // "Copy value": CurrentValue to the clipboard.
+    void CopyValue();
 
 signals:
     // The current line changed to one covering range.
     void RangeSelected(ByteRange range);
+    // A line naming another record was activated (a part of a concatenated message).
+    void RecordRequested(int record);
 
 private:
     void OnCurrentItemChanged(QTreeWidgetItem* current);

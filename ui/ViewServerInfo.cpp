@@ -32,6 +32,7 @@ CViewServerInfo::CViewServerInfo(CSocketServer& server, uint16_t protocol, const
     connect(m_online, &CViewServerInfoOnlineClient::DeliverRequested, this, &CViewServerInfo::DeliverRequested);
     connect(m_online, &CViewServerInfoOnlineClient::QuickDeliverRequested, this,
             &CViewServerInfo::QuickDeliverRequested);
+    connect(m_online, &CViewServerInfoOnlineClient::ConnectionRequested, this, &CViewServerInfo::ConnectionRequested);
     m_server.AddObserver(this);
 }
 

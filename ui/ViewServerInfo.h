@@ -39,6 +39,8 @@ public:
 signals:
     void DeliverRequested();
     void QuickDeliverRequested(uint64_t connectionId);
+    // "Show this connection only" in the online list.
+    void ConnectionRequested(uint64_t connectionId);
 
 private:
     void ConnectionLine(bool connected, int index);

@@ -48,8 +48,15 @@ CViewServerInfoOnlineClient::CViewServerInfoOnlineClient(const CSocketServer& se
         if (const uint64_t id = SelectedConnectionId())
             emit QuickDeliverRequested(id);
     });
+    m_showConnection = new QAction("Show this c&onnection only", this);
+    m_showConnection->setObjectName("ShowConnection");
+    connect(m_showConnection, &QAction::triggered, this, [this] {
+        if (const uint64_t id = SelectedConnectionId())
+            emit ConnectionRequested(id);
+    });
     m_menu = new QMenu(this);
     m_menu->addAction(m_quickDeliver);
+    m_menu->addAction(m_showConnection);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_list, &QWidget::customContextMenuRequested, this, &CViewServerInfoOnlineClient::ShowContextMenu);
     connect(m_list, &QAbstractItemView::doubleClicked, m_quickDeliver, &QAction::trigger);
@@ -72,7 +79,11 @@ uint64_t CViewServerInfoOnlineClient::SelectedConnectionId() const {
     return rows.isEmpty() ? 0 : m_model->ConnectionIdAt(rows.first().row());
 }
 
-void CViewServerInfoOnlineClient::UpdateActions() { m_quickDeliver->setEnabled(SelectedConnectionId() != 0); }
+void CViewServerInfoOnlineClient::UpdateActions() {
+    const bool selected = SelectedConnectionId() != 0;
+    m_quickDeliver->setEnabled(selected);
+    m_showConnection->setEnabled(selected);
+}
 
 void CViewServerInfoOnlineClient::ShowContextMenu(const QPoint& position) {
     UpdateActions();

@@ -25,6 +25,8 @@ public:
     QToolButton* DeliverButton() const { return m_deliver; }
     // "Quick deliver &short message": enabled while a row is selected.
     QAction* QuickDeliverAction() const { return m_quickDeliver; }
+    // "Show this connection only": the decoder page lists the selected connection's PDUs.
+    QAction* ShowConnectionAction() const { return m_showConnection; }
     QMenu* ContextMenu() const { return m_menu; }
     // The connection id of the selected row, 0 when none is selected.
     uint64_t SelectedConnectionId() const;
@@ -32,6 +34,7 @@ public:
 signals:
     void DeliverRequested();
     void QuickDeliverRequested(uint64_t connectionId);
+    void ConnectionRequested(uint64_t connectionId);
 
 private:
     void ShowContextMenu(const QPoint& position);
@@ -42,5 +45,6 @@ private:
     QToolButton* m_deliver = nullptr;
     QTableView* m_list = nullptr;
     QAction* m_quickDeliver = nullptr;
+    QAction* m_showConnection = nullptr;
     QMenu* m_menu = nullptr;
 };

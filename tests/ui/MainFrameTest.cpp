@@ -359,33 +359,60 @@ TEST_F(MainFrameTest, SaveAsThenOpenGivesTheSameRecordsBackInTheDecoderPage) {
     QCoreApplication::processEvents(); // the check runs here when Save asked nothing
     ASSERT_TRUE(QFile::exists(path)) << "Save writes where Save As did";
 
+    // Open asks whether to add or replace; Replace is the default of an empty capture, Add of one
+    // that holds PDUs.
+    const auto open = [&](const char* answer, const char* expectedDefault) {
+        ChooseFile(path, [answer, expectedDefault](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->defaultButton()->text(), expectedDefault);
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == answer)
+                    button->click();
+        });
+        Command("Open")->trigger();
+        QMessageBox* summary = nullptr;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return (summary = frame.findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
+        EXPECT_TRUE(summary->informativeText().contains("2 PDUs added")) << summary->informativeText().toStdString();
+        summary->close();
+        delete summary;
+    };
     Command("ClearContent")->trigger();
     ASSERT_EQ(log.GetCount(), 0);
-    ChooseFile(path);
-    Command("Open")->trigger();
-    QMessageBox* summary = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (summary = frame.findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
-    EXPECT_TRUE(summary->informativeText().contains("2 PDUs added")) << summary->informativeText().toStdString();
-    summary->close();
+    open("&Add", "&Replace");
     ASSERT_EQ(log.GetCount(), 2);
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(Record(log, i), saved[i]) << i;
     EXPECT_EQ(frame.CurrentPane(), frame.ViewLog());
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame.ViewLog()->Brief()->SelectedIndex() == 0; }));
+    open("&Replace", "&Add");
+    ASSERT_EQ(log.GetCount(), 2) << "the capture replaced, not doubled";
+
+    // Save never writes over the file that was opened: it asks, and says why.
+    const qint64 openedSize = QFileInfo(path).size();
+    ASSERT_TRUE(log.AddPacket(2, client, 40001, bind.data(), uint32_t(bind.size()), 2, {server, 2775}));
+    ChooseFile(folder.filePath("after-open"));
+    Command("Save")->trigger();
+    EXPECT_TRUE(frame.statusBar()->currentMessage().contains("3 PDUs saved")) << frame.statusBar()->currentMessage().toStdString();
+    EXPECT_TRUE(QFile::exists(folder.filePath("after-open.pcap")));
+    EXPECT_EQ(QFileInfo(path).size(), openedSize);
 
     // A file that is not a capture says so and leaves the log as it was.
     QFile notCapture(folder.filePath("notes.pcap"));
     ASSERT_TRUE(notCapture.open(QIODevice::WriteOnly) && notCapture.write("hello") == 5);
     notCapture.close();
     QString warning;
-    ChooseFile(notCapture.fileName(), [&warning](QWidget* modal) {
-        if (auto* box = qobject_cast<QMessageBox*>(modal))
-            warning = box->text();
-        modal->close();
+    ChooseFile(notCapture.fileName(), [&warning](QWidget* prompt) {
+        AnswerModal([&warning](QWidget* modal) {
+            if (auto* box = qobject_cast<QMessageBox*>(modal))
+                warning = box->text();
+            modal->close();
+        });
+        static_cast<QMessageBox*>(prompt)->defaultButton()->click();
     });
     Command("Open")->trigger();
     EXPECT_TRUE(warning.contains("notes.pcap could not be opened")) << warning.toStdString();
-    EXPECT_EQ(log.GetCount(), 2);
+    EXPECT_EQ(log.GetCount(), 3);
 }
 
 TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {

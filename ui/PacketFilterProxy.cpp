@@ -1,0 +1,41 @@
+// The display filter over the packet list.
+#include "ui/PacketFilterProxy.h"
+
+CPacketFilterProxy::CPacketFilterProxy(const CPacketLog& log, const CPacketPairs& pairs,
+                                       const CPacketDecoder& decoder, QObject* parent)
+    : QSortFilterProxyModel(parent), m_log(log), m_pairs(pairs), m_filter(decoder) {
+    // A request's row can change its status when the answer comes: the filter reads it again then.
+    setDynamicSortFilter(true);
+}
+
+bool CPacketFilterProxy::SetFilterText(const QString& text, QString& error) {
+    std::string why;
+    if (!m_filter.Parse(text.toStdString(), why)) {
+        error = QString::fromStdString(why);
+        return false;
+    }
+    m_text = text;
+    invalidateRowsFilter();
+    return true;
+}
+
+void CPacketFilterProxy::RefreshTimeTerms() {
+    if (m_filter.DependsOnTime())
+        invalidateRowsFilter();
+}
+
+int CPacketFilterProxy::RecordAt(int row) const {
+    const QModelIndex source = mapToSource(index(row, 0));
+    return source.isValid() ? source.row() : -1;
+}
+
+int CPacketFilterProxy::RowOf(int record) const {
+    if (!sourceModel() || record < 0 || record >= sourceModel()->rowCount())
+        return -1;
+    const QModelIndex shown = mapFromSource(sourceModel()->index(record, 0));
+    return shown.isValid() ? shown.row() : -1;
+}
+
+bool CPacketFilterProxy::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
+    return m_filter.IsEmpty() || m_filter.Matches(sourceRow, m_log, m_pairs);
+}
