@@ -54,8 +54,9 @@ Options:
                    with a blank line between blocks. TCP streams are put back in order
                    and cut into PDUs by their length fields; the server's port names the
                    protocol (SMPP 2775 5018, CMPP 7890 7900 7930 9168, SGIP 8801 8001,
-                   SMGP 8890, CNGP 9890, TEST 8880). What had to be skipped is counted on
-                   standard error at the end.
+                   SMGP 8890, CNGP 9890, TEST 8880); on another port, a connection whose
+                   first data is an SMPP header is read as SMPP. What had to be skipped is
+                   counted on standard error at the end.
   --decode-as PORT=NAME
                    with --pcap: decode the streams of PORT as protocol NAME; may be given
                    more than once.
