@@ -4,12 +4,12 @@
 #include "capture/PacketLog.h"
 #include "capture/PacketRecord.h"
 #include "capture/Pcap.h"
+#include "decoder/Listing.h"
 #include "decoder/Protocols.h"
 #include "protocol/Registry.h"
 #include "wire/Hex.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <istream>
 #include <iterator>
@@ -54,8 +54,9 @@ Options:
                    with a blank line between blocks. TCP streams are put back in order
                    and cut into PDUs by their length fields; the server's port names the
                    protocol (SMPP 2775 5018, CMPP 7890 7900 7930 9168, SGIP 8801 8001,
-                   SMGP 8890, CNGP 9890, TEST 8880). What had to be skipped is counted on
-                   standard error at the end.
+                   SMGP 8890, CNGP 9890, TEST 8880); on another port, a connection whose
+                   first data is an SMPP header is read as SMPP. What had to be skipped is
+                   counted on standard error at the end.
   --decode-as PORT=NAME
                    with --pcap: decode the streams of PORT as protocol NAME; may be given
                    more than once.
@@ -103,9 +104,7 @@ public:
             if (!record)
                 continue;
             const bool ended = m_decoder.Decode(record, static_cast<int32_t>(length));
-            if (m_blocks++ > 0)
-                m_out << '\n';
-            m_out << FormatLines(m_decoder.Lines(), m_offsets);
+            m_out << decode_listing::Block(m_decoder.Lines(), m_offsets, m_blocks++ == 0);
             const std::vector<DecodeLine>& lines = m_decoder.Lines();
             if (!ended && !lines.empty() &&
                 (lines.back().text == kUnknownErrorText || lines.back().text == kLengthErrorText))
@@ -183,20 +182,6 @@ std::vector<uint8_t> WrapPdu(uint16_t protocol, const std::vector<uint8_t>& pdu)
     return record;
 }
 
-std::string FormatLines(const std::vector<DecodeLine>& lines, bool offsets) {
-    std::string out;
-    for (const DecodeLine& line : lines) {
-        if (offsets) {
-            char prefix[32];
-            std::snprintf(prefix, sizeof prefix, "%6d %5d  ", line.offset, line.width);
-            out += prefix;
-        }
-        if (!line.isGroup) out += "  ";
-        out += line.text;
-        out += '\n';
-    }
-    return out;
-}
 
 namespace {
 
@@ -303,7 +288,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     CPacketDecoder decoder;
     decoder.SetDefaultAlphabet(a->alphabet);
     const bool ended = decoder.Decode(record.data(), static_cast<int32_t>(record.size()));
-    out << FormatLines(decoder.Lines(), a->offsets);
+    out << decode_listing::Lines(decoder.Lines(), a->offsets);
 
     const std::vector<DecodeLine>& lines = decoder.Lines();
     const bool errorLine =

@@ -8,8 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "decoder/PacketDecoder.h"
-
 namespace decode_cli {
 
 // Exit statuses of the command.
@@ -29,10 +27,6 @@ std::optional<uint16_t> ProtocolCodeOf(std::string_view name);
 
 // A capture record around a bare PDU: time 0, address 127.0.0.1, port 0, the given protocol.
 std::vector<uint8_t> WrapPdu(uint16_t protocol, const std::vector<uint8_t>& pdu);
-
-// One output line per decode line: groups at the left, fields indented by two blanks;
-// with `offsets` each line starts with its offset and width.
-std::string FormatLines(const std::vector<DecodeLine>& lines, bool offsets);
 
 // Runs the command with its arguments (program name excluded); reads standard input from `in`
 // when no hex argument and no --file is given. Returns the exit status.

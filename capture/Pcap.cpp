@@ -6,6 +6,8 @@
 #include "capture/StreamReassembler.h"
 #include "decoder/ProtocolVersion.h"
 #include "protocol/Registry.h"
+#include "protocol/SmppCommands.h"
+#include "wire/Cursor.h"
 
 #include <algorithm>
 #include <charconv>
@@ -45,9 +47,36 @@ int ProtocolForPort(uint16_t port, const DecodeAsTable& overrides) {
     return known ? known->code : -1;
 }
 
+bool OpensLikeSmpp(std::span<const uint8_t> segment) {
+    constexpr uint32_t kHeader = protocol::HeaderSizeOf(protocol::kSmpp);
+    constexpr uint32_t kResponse = 0x80000000;
+    // SMPP 3.4 puts its own errors below 0x100, keeps 0x100-0x3FF for its extensions and 0x400-0x4FF for an
+    // SMSC's own errors, which real SMSCs do answer with; 0x500 and up is reserved. A response is believed up
+    // to 0x4FF: the length and command id have already done the work of telling SMPP from other bytes.
+    constexpr uint32_t kFirstReservedStatus = 0x500;
+    if (segment.size() < kHeader)
+        return false; // too little to tell
+    for (size_t at = 0; at + 4 <= segment.size();) {
+        // A header the segment cuts short is judged by the fields it holds.
+        wire::Cursor header(segment.data() + at, segment.size() - at);
+        const uint32_t length = header.U32();
+        if (length < kHeader || length > protocol::MaxPduOf(protocol::kSmpp))
+            return false;
+        const uint32_t command = header.U32();
+        if (header.Ok() && !protocol::smpp::Find(command))
+            return false;
+        const uint32_t status = header.U32();
+        if (header.Ok() && !(command & kResponse ? status < kFirstReservedStatus : status == 0))
+            return false;
+        at += length;
+    }
+    return true;
+}
+
 namespace {
 
 constexpr size_t kMaxDetailMessages = 20;
+constexpr uint8_t kSyn = 0x02;
 
 uint64_t EndKey(uint32_t address, uint16_t port) { return uint64_t(address) << 16 | port; }
 
@@ -62,11 +91,16 @@ struct CPcapImporter::State {
     struct Connection {
         int version = 0; // 2 or 3 once a PDU showed it
         uint64_t id = CPacketLog::NewConnectionId();
+        // Where no port names the protocol, the connection's first segment with data tells whether both its
+        // streams are SMPP; the frames before it wait to learn whether they are skipped.
+        enum class Guess : uint8_t { None, Open, Smpp, NotSmpp };
+        Guess guess = Guess::None;
+        uint64_t framesBeforeGuess = 0;
     };
     struct Stream {
         uint32_t sourceAddress = 0, destinationAddress = 0;
         uint16_t sourcePort = 0, destinationPort = 0;
-        int protocol = -1;      // code, or -1: the stream is skipped
+        int protocol = -1;      // code; a stream without `bytes` is skipped
         bool detect = false;    // CMPP or SMGP: the version is for the PDUs to show
         Connection* connection = nullptr;
         std::optional<CStreamReassembler> bytes; // for a protocol the registry frames
@@ -124,6 +158,7 @@ namespace {
 class CStreamWork {
 public:
     using Stream = CPcapImporter::State::Stream;
+    using Guess = CPcapImporter::State::Connection::Guess;
 
     CStreamWork(CPcapImporter::State& state, ImportSummary& summary, CPacketLog& log)
         : m_state(state), m_summary(summary), m_log(log) {}
@@ -155,11 +190,12 @@ private:
         if (m_summary.messages.size() < kMaxDetailMessages)
             m_summary.messages.push_back(std::move(line));
     }
-    void Skipped(Skip why) {
-        ++m_summary.skippedFrames;
-        ++m_state.skips[size_t(why)];
+    void Skipped(Skip why, uint64_t frames = 1) {
+        m_summary.skippedFrames += frames;
+        m_state.skips[size_t(why)] += frames;
     }
     Stream& StreamOf(const TcpSegment& segment);
+    void Recognise(Stream& stream, const TcpSegment& segment);
     void Emit(Stream& stream, const uint8_t* pdu, uint32_t length, int64_t time);
 
     CPcapImporter::State& m_state;
@@ -197,8 +233,13 @@ void CStreamWork::Frame(const PcapFrame& frame) {
         return Skipped(*dissected.skipped);
     const TcpSegment& segment = dissected.segment;
     Stream& stream = StreamOf(segment);
+    Recognise(stream, segment);
+    if (stream.connection->guess == Guess::NotSmpp)
+        stream.bytes.reset();
     if (!stream.bytes)
         return Skipped(Skip::UnknownPort);
+    if (stream.connection->guess == Guess::Open)
+        ++stream.connection->framesBeforeGuess; // a handshake or a bare acknowledgement, fed for its SYN
     Events events(*this, stream);
     stream.bytes->Segment(events, frame.timeUs, segment.sequence, segment.flags, segment.payload);
 }
@@ -220,6 +261,7 @@ CStreamWork::Stream& CStreamWork::StreamOf(const TcpSegment& segment) {
     stream.sourcePort = segment.sourcePort;
     stream.destinationAddress = segment.destinationAddress;
     stream.destinationPort = segment.destinationPort;
+    stream.connection = &m_state.connections[{std::min(from, to), std::max(from, to)}];
     // The destination's port first, the user's choice before the registry's.
     const DecodeAsTable& overrides = m_state.overrides;
     if (overrides.count(segment.destinationPort)) stream.protocol = overrides.at(segment.destinationPort);
@@ -228,12 +270,34 @@ CStreamWork::Stream& CStreamWork::StreamOf(const TcpSegment& segment) {
         stream.protocol = ProtocolForPort(segment.destinationPort, {});
         if (stream.protocol < 0) stream.protocol = ProtocolForPort(segment.sourcePort, {});
     }
+    // No port names one: SMPP, should the connection open with an SMPP header (Recognise decides).
+    if (stream.protocol < 0) {
+        stream.protocol = protocol::kSmpp;
+        if (stream.connection->guess == Guess::None)
+            stream.connection->guess = Guess::Open;
+    }
     // CMPP and SMGP name the family: the stream shows which version. CMPP3 and SMGP3 are taken as said.
     stream.detect = stream.protocol == protocol::kCmpp || stream.protocol == protocol::kSmgp;
-    stream.connection = &m_state.connections[{std::min(from, to), std::max(from, to)}];
-    if (const protocol::Protocol* framed = stream.protocol < 0 ? nullptr : protocol::Find(uint16_t(stream.protocol)))
+    if (const protocol::Protocol* framed = protocol::Find(uint16_t(stream.protocol)))
         stream.bytes.emplace(framed->headerSize, framed->maxPdu);
     return stream;
+}
+
+// A connection's first segment with data decides for both of its streams, so that the answers of an SMPP
+// conversation go with its requests and those of another protocol are not half read as SMPP. The frames
+// that came before are skipped with the connection when it is not SMPP.
+void CStreamWork::Recognise(Stream& stream, const TcpSegment& segment) {
+    CPcapImporter::State::Connection& connection = *stream.connection;
+    if (connection.guess != Guess::Open || segment.payload.empty() || (segment.flags & kSyn))
+        return;
+    if (OpensLikeSmpp(segment.payload)) {
+        connection.guess = Guess::Smpp;
+        ++m_summary.smppByHeader;
+    } else {
+        connection.guess = Guess::NotSmpp;
+        Skipped(Skip::UnknownPort, connection.framesBeforeGuess);
+    }
+    connection.framesBeforeGuess = 0;
 }
 
 void CStreamWork::Emit(Stream& stream, const uint8_t* pdu, uint32_t length, int64_t time) {
@@ -286,6 +350,10 @@ std::vector<std::string> SummaryLines(const ImportSummary& summary, const CPcapI
         lines.push_back(std::to_string(summary.versionGuesses) +
                         " SUBMIT or DELIVER PDUs came before any CONNECT or Login said the version: each was read by "
                         "the version whose fields end at its length.");
+    if (summary.smppByHeader)
+        lines.push_back(std::to_string(summary.smppByHeader) +
+                        " connections on ports no protocol is decoded on were read as SMPP: each opened with an "
+                        "SMPP header.");
     if (summary.badPdus)
         lines.push_back(std::to_string(summary.badPdus) +
                         " times a stream was out of step (a bad length field, or a start in the middle of a PDU).");
@@ -329,8 +397,14 @@ const ImportSummary& CPcapImporter::Finish(CPacketLog& log, bool cancelled) {
         return m_summary;
     State& state = *m_state;
     CStreamWork work(state, m_summary, log);
+    // Connections that ended before any data said what they carry: skipped like those on an unknown port.
+    for (auto& [ends, connection] : state.connections)
+        if (connection.guess == State::Connection::Guess::Open) {
+            m_summary.skippedFrames += connection.framesBeforeGuess;
+            state.skips[size_t(Skip::UnknownPort)] += connection.framesBeforeGuess;
+        }
     for (auto& [key, stream] : state.streams) {
-        if (!stream.bytes)
+        if (!stream.bytes || stream.connection->guess == State::Connection::Guess::NotSmpp)
             continue;
         if (!cancelled && stream.bytes->HasHeldSegments())
             work.Drain(stream);

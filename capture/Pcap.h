@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,12 +26,19 @@ bool ParseDecodeAs(std::string_view text, DecodeAsTable& table, std::string& err
 // The protocol code for a port, or -1 when neither the overrides nor the built-in table know it.
 int ProtocolForPort(uint16_t port, const DecodeAsTable& overrides);
 
+// Whether the first data segment of a connection on a port no protocol is known on opens with SMPP: a whole
+// 16-octet header with a length from 16 to SMPP's largest PDU, an SMPP 3.4 command id and a believable
+// command status, and, where the segment holds more than that PDU, the headers behind it just as believable
+// as far as they are in. A capture Tarnwick wrote from a server on another port reads back as SMPP this way.
+bool OpensLikeSmpp(std::span<const uint8_t> segment);
+
 struct ImportSummary {
     uint64_t frames = 0, pdus = 0;
     uint64_t skippedFrames = 0;   // non-IPv4, non-TCP, cut by the snap length, unknown port
     uint64_t badPdus = 0;         // length field below the header size or above the protocol's maximum
     uint64_t gaps = 0;            // missing stream bytes
     uint64_t versionGuesses = 0;  // CMPP/SMGP SUBMIT and DELIVER read by the version that ends at their length
+    uint64_t smppByHeader = 0;    // connections on ports no protocol is known on, read as SMPP by their first PDU
     bool truncatedFile = false;
     bool keptNewestOnly = false;  // the file held more than the capture log keeps
     bool cancelled = false;

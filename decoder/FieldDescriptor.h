@@ -106,6 +106,14 @@ struct NameCategory {
     int32_t category;
 };
 
+// A body that some peers send in another layout: the decoder reads the alternative's rows instead when
+// only they end exactly where the record does (where a field's width comes from its own count or length
+// octets, those are read as each layout places them).
+struct LayoutChoice {
+    int32_t body;        // id of the body's group row, which a case leads to
+    int32_t alternative; // id of the other layout's group row
+};
+
 // Shorthands that keep table rows on one aligned line each.
 namespace decode_table {
 inline constexpr int32_t kEnd = -1;      // next: the walk ends after this field
@@ -119,5 +127,6 @@ struct Family {
     std::span<const CodeName> codeNames;
     std::span<const ValueName> valueNames;
     std::span<const NameCategory> nameCategories = {};
+    std::span<const LayoutChoice> layoutChoices = {};
 };
 } // namespace decode_table

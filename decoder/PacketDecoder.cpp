@@ -106,6 +106,9 @@ void CPacketDecoder::Load(std::span<const decode_table::Family> families) {
         m_names.AddCodeNames(family.codeNames);
         m_names.AddValueNames(family.valueNames);
         for (const NameCategory& alias : family.nameCategories) categoryOf.try_emplace(alias.descriptorId, alias.category);
+        for (const LayoutChoice& choice : family.layoutChoices)
+            m_layoutPairs.push_back({choice.body, choice.alternative, body_layout::Resolve(family.descriptors, choice.body),
+                                     body_layout::Resolve(family.descriptors, choice.alternative)});
     }
     m_rows.push_back(kTerminator);
 
@@ -128,6 +131,10 @@ void CPacketDecoder::Load(std::span<const decode_table::Family> families) {
         m_selectorStarts.push_back(PositionOf(row.selectorId));
         const int32_t source = PositionOf(row.widthSourceId);
         m_sourceKinds.push_back(source < 0 ? FieldKind::CaseListEnd : KindOf(m_rows[source]));
+    }
+    for (LayoutPair& pair : m_layoutPairs) {
+        pair.body = PositionOf(pair.body);
+        pair.alternative = PositionOf(pair.alternative);
     }
     // Positive ids become positions only now, so that the lookups above still saw ids.
     for (FieldDescriptor& row : m_rows)
@@ -202,10 +209,11 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
         for (const Detail& detail : m_details)
             m_lines.push_back({row.id, detail.text, offset + detail.offset, detail.width, row.iconId, 0});
 
-        const int32_t next = NextRow(position, offset, result);
+        int32_t next = NextRow(position, offset, result);
 
         offset += field.width;
         if (next < 0) break;
+        next = LayoutAt(next, offset);
         // A cycle of rows that cover no bytes would never reach the end of the record.
         stalled = field.width == 0 ? stalled + 1 : 0;
         if (stalled > rowCount) {
@@ -264,6 +272,16 @@ int32_t CPacketDecoder::NextRow(int32_t position, int32_t offset, bool& result) 
                                         : CaseScan(row.id, m_selectorStarts[position], m_record + selectorAt, m_total - selectorAt);
     result = next >= 0 || selectorAt < 0;
     return next;
+}
+
+int32_t CPacketDecoder::LayoutAt(int32_t position, int32_t offset) const {
+    const auto length = static_cast<uint32_t>(m_total - offset);
+    for (const LayoutPair& pair : m_layoutPairs)
+        if (pair.body == position && pair.alternative >= 0 && length > 0 &&
+            body_layout::End(pair.bodyWalk, m_record + offset, length) != length &&
+            body_layout::End(pair.alternativeWalk, m_record + offset, length) == length)
+            return pair.alternative;
+    return position;
 }
 
 int32_t CPacketDecoder::VariableWidth(int32_t position, const wire::Cursor& bytes) const {

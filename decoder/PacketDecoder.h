@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "decoder/BodyLayout.h"
 #include "decoder/FieldDescriptor.h"
 #include "decoder/Formatters.h"
 #include "decoder/NameIndex.h"
@@ -94,6 +95,9 @@ private:
     // selector picks. A selector that is there but picks no case makes `result` false.
     int32_t NextRow(int32_t position, int32_t offset, bool& result) const;
     int32_t CaseScan(int32_t dispatcherId, int32_t start, const uint8_t* selector, int32_t available) const;
+    // The row a body read at `offset` starts with: the alternative layout's group row when only its fields end
+    // where the record does, else `position` itself.
+    int32_t LayoutAt(int32_t position, int32_t offset) const;
     void AppendText(std::string& out, int32_t position, const uint8_t* p, int32_t width, int32_t available);
     // The value of a kind that the rest of the PDU reads (data coding, report flag, user data
     // header indicator), remembered as it is shown; false for other kinds. octet: the field's first, 0 if none.
@@ -131,6 +135,12 @@ private:
     std::vector<int32_t> m_selectorStarts; // per position: where its case scan starts, or -1
     std::vector<FieldKind> m_sourceKinds;  // per position: kind of its width source, or CaseListEnd
     std::vector<std::pair<int32_t, int32_t>> m_firstPositions; // (id, position), sorted by id
+    // A body that comes in two layouts (decode_table::LayoutChoice), both measured from the family's rows.
+    struct LayoutPair {
+        int32_t body, alternative; // positions of the group rows
+        body_layout::Walk bodyWalk, alternativeWalk;
+    };
+    std::vector<LayoutPair> m_layoutPairs;
     NameIndex m_names;
 
     std::vector<DecodeLine> m_lines;

@@ -1,6 +1,7 @@
 // Version sniffing for CMPP and SMGP: the rules name the bodies and fields, the decode tables give the widths.
 #include "decoder/ProtocolVersion.h"
 
+#include "decoder/BodyLayout.h"
 #include "decoder/FieldDescriptor.h"
 #include "decoder/tables/Tables.h"
 #include "protocol/Registry.h"
@@ -64,68 +65,10 @@ constexpr BodyPair kByLayoutEnd[] = {
     {kSmgp,    kSmgpDeliver,  600,  2600},
 };
 
-// One field of a body as the walk needs it.
-struct Field {
-    int32_t id;
-    int32_t width;       // kVariable: read from the field at `source`
-    int32_t numberWidth; // a list of numbers: octets per number; 0: the source gives the octets themselves
-    int32_t source;      // position in the walk of the one-octet count or length; -1 for none
-    bool tlvs;           // TLVs up to the end of the PDU
-};
-using Walk = std::vector<Field>;
-
-const FieldDescriptor* FindRow(std::span<const FieldDescriptor> rows, int32_t id) {
-    for (const FieldDescriptor& row : rows)
-        if (row.id == id && row.caseOwner == decode_table::kNone)
-            return &row;
-    return nullptr;
-}
-
-// The fields of a body from its group row to its end; empty when a row or a width source cannot be resolved.
-Walk Resolve(std::span<const FieldDescriptor> rows, int32_t bodyId) {
-    Walk walk;
-    for (const FieldDescriptor* row = FindRow(rows, bodyId); row;) {
-        Field field{row->id, row->width, NumberWidth(KindOf(*row)), -1, KindOf(*row) == FieldKind::Smgp3Tlv};
-        if (field.width == decode_table::kVariable && !field.tlvs) {
-            for (std::size_t i = 0; i < walk.size(); ++i)
-                if (walk[i].id == row->widthSourceId && walk[i].width == 1)
-                    field.source = int32_t(i);
-            if (field.source < 0)
-                return {};
-        }
-        walk.push_back(field);
-        if (row->next == decode_table::kEnd || field.tlvs)
-            return walk;
-        row = FindRow(rows, row->next);
-    }
-    return {};
-}
-
-// Where a body laid out as `walk` ends, read from its own count and length octets; 0 when one of them is
-// not in the body (or the walk is empty).
-uint32_t End(const Walk& walk, const wire::Cursor& body, uint32_t bodyLength) {
-    std::array<uint32_t, 64> offsets{};
-    if (walk.empty() || walk.size() > offsets.size())
-        return 0;
-    uint32_t at = 0;
-    for (std::size_t i = 0; i < walk.size(); ++i) {
-        const Field& field = walk[i];
-        offsets[i] = at;
-        if (field.tlvs) {
-            while (at + 4 <= bodyLength)
-                at += 4 + body.At(at + 2).U16();
-        } else if (field.source >= 0) {
-            wire::Cursor value = body.At(offsets[std::size_t(field.source)]);
-            const uint32_t n = value.U8();
-            if (!value.Ok())
-                return 0;
-            at += field.numberWidth ? n * uint32_t(field.numberWidth) : n;
-        } else {
-            at += uint32_t(field.width);
-        }
-    }
-    return at;
-}
+using body_layout::End;
+using body_layout::Field;
+using body_layout::Resolve;
+using body_layout::Walk;
 
 // The offset of a field in a body of fixed widths, and the body's whole width.
 uint32_t OffsetOf(const Walk& walk, int32_t id) {
@@ -144,10 +87,19 @@ uint32_t WidthOf(const Walk& walk) {
 // The walks of every body the rules name, resolved once from the tables.
 struct Walks {
     std::vector<Walk> octets, bodyLengths2, bodyLengths3, layouts2, layouts3;
+    std::vector<Walk> alternatives2; // the layout a 2.0 body may also come in (SMGP 1.3's SUBMIT); empty for none
 };
 
-std::span<const FieldDescriptor> RowsOf(uint16_t family) {
-    return family == kCmpp ? decode_table::CmppFamily().descriptors : decode_table::SmgpFamily().descriptors;
+decode_table::Family FamilyOf(uint16_t family) {
+    return family == kCmpp ? decode_table::CmppFamily() : decode_table::SmgpFamily();
+}
+std::span<const FieldDescriptor> RowsOf(uint16_t family) { return FamilyOf(family).descriptors; }
+
+Walk AlternativeOf(uint16_t family, int32_t body) {
+    for (const LayoutChoice& choice : FamilyOf(family).layoutChoices)
+        if (choice.body == body)
+            return Resolve(RowsOf(family), choice.alternative);
+    return {};
 }
 
 const Walks& TheWalks() {
@@ -162,6 +114,7 @@ const Walks& TheWalks() {
         for (const BodyPair& pair : kByLayoutEnd) {
             w.layouts2.push_back(Resolve(RowsOf(pair.family), pair.body2));
             w.layouts3.push_back(Resolve(RowsOf(pair.family), pair.body3));
+            w.alternatives2.push_back(AlternativeOf(pair.family, pair.body2));
         }
         return w;
     }();
@@ -173,6 +126,7 @@ int ByOctet(uint8_t version) { return version >= kFirstVersion3 ? 3 : 2; }
 // A PDU as the rules read it: its command id and its body.
 struct Body {
     uint32_t command;
+    const uint8_t* bytes;
     wire::Cursor cursor;
     uint32_t length;
 };
@@ -180,7 +134,8 @@ struct Body {
 std::optional<Body> BodyOf(const uint8_t* pdu, uint32_t length) {
     if (length < kHeaderSize)
         return std::nullopt;
-    return Body{wire::ReadBe32(pdu + 4), wire::Cursor(pdu + kHeaderSize, length - kHeaderSize), length - kHeaderSize};
+    return Body{wire::ReadBe32(pdu + 4), pdu + kHeaderSize, wire::Cursor(pdu + kHeaderSize, length - kHeaderSize),
+                length - kHeaderSize};
 }
 
 } // namespace
@@ -189,7 +144,7 @@ int Shown(uint16_t family, const uint8_t* pdu, uint32_t length) {
     const std::optional<Body> read = BodyOf(pdu, length);
     if (!read)
         return 0;
-    const auto& [command, body, bodyLength] = *read;
+    const auto& [command, bytes, body, bodyLength] = *read;
     const Walks& walks = TheWalks();
     for (std::size_t i = 0; i < std::size(kVersionOctets); ++i) {
         const VersionOctet& rule = kVersionOctets[i];
@@ -213,13 +168,15 @@ int ByLength(uint16_t family, const uint8_t* pdu, uint32_t length) {
     const std::optional<Body> read = BodyOf(pdu, length);
     if (!read)
         return 0;
-    const auto& [command, body, bodyLength] = *read;
+    const auto& [command, body, cursor, bodyLength] = *read;
     const Walks& walks = TheWalks();
     for (std::size_t i = 0; i < std::size(kByLayoutEnd); ++i) {
         const BodyPair& pair = kByLayoutEnd[i];
         if (pair.family != family || pair.command != command)
             continue;
-        const bool two = End(walks.layouts2[i], body, bodyLength) == bodyLength;
+        // The 2.0 family also reads the older layout its rows offer as an alternative.
+        const bool two = End(walks.layouts2[i], body, bodyLength) == bodyLength ||
+                         (!walks.alternatives2[i].empty() && End(walks.alternatives2[i], body, bodyLength) == bodyLength);
         const bool three = End(walks.layouts3[i], body, bodyLength) == bodyLength;
         // A 3.0 layout that only adds TLVs ends where 2.0 does when there are none: the two read the same.
         const bool onlyAddsTlvs = !walks.layouts3[i].empty() && walks.layouts3[i].back().tlvs;

@@ -74,6 +74,25 @@ constexpr FieldDescriptor kDescriptors[] = {
     {515,    100, kVariable, "SUBMIT: 短信内容 =",                                       -1,   516,       0,  kField,     kNone,   514},
     {516,    0,   8,         "SUBMIT: 保留",                                             -1,   kEnd,      0,  kField,     kNone,   kNone},
 
+    // submit of an SMGP 1.3 client: the 2.0 fields without 包月费, read when only they end where the PDU does
+    {520,    0,   0,         "SUBMIT: ----- CP发送短消息请求 (SMGP 1.3) -----",           -1,   521,       1,  kBody,      kNone,   kNone},
+    {521,    9,   1,         "SUBMIT: 短消息类型 =",                                     -1,   522,       0,  kField,     kNone,   kNone}, // names: category 500
+    {522,    9,   1,         "SUBMIT: 是否要求返回状态报告 =",                            -1,   523,       0,  kField,     kNone,   kNone}, // names: category 64
+    {523,    9,   1,         "SUBMIT: 发送优先级 =",                                     -1,   524,       0,  kField,     kNone,   kNone},
+    {524,    6,   10,        "SUBMIT: 服务类型 =",                                       -1,   525,       0,  kField,     kNone,   kNone},
+    {525,    6,   2,         "SUBMIT: 收费类型 =",                                       -1,   526,       0,  kField,     kNone,   kNone}, // names: category 504
+    {526,    6,   6,         "SUBMIT: 资费代码 =",                                       -1,   527,       0,  kField,     kNone,   kNone},
+    {527,    38,  1,         "SUBMIT: 短信格式 =",                                       -1,   528,       0,  kField,     kNone,   kNone}, // names: category 73
+    {528,    6,   17,        "SUBMIT: 有效时间 =",                                       -1,   529,       0,  kField,     kNone,   kNone},
+    {529,    6,   17,        "SUBMIT: 定时发送时间 =",                                   -1,   530,       0,  kField,     kNone,   kNone},
+    {530,    6,   21,        "SUBMIT: 短信发送号码 =",                                   -1,   531,       0,  kField,     kNone,   kNone},
+    {531,    6,   21,        "SUBMIT: 计费用户 =",                                       -1,   532,       0,  kField,     kNone,   kNone},
+    {532,    9,   1,         "SUBMIT: 短信接收号码总数 =",                               -1,   533,       0,  kField,     kNone,   kNone},
+    {533,    42,  kVariable, "SUBMIT: 短信接收号码 =",                                   -1,   534,       0,  kField,     kNone,   532},
+    {534,    32,  1,         "SUBMIT: 短信长度 =",                                       -1,   535,       0,  kField,     kNone,   kNone},
+    {535,    100, kVariable, "SUBMIT: 短信内容 =",                                       -1,   536,       0,  kField,     kNone,   534},
+    {536,    0,   8,         "SUBMIT: 保留",                                             -1,   kEnd,      0,  kField,     kNone,   kNone},
+
     // submit response
     {550,    0,   0,         "SUBMIT_RESP: ----- CP发送短消息回应 -----",                 -1,   551,       1,  kBody,      kNone,   kNone},
     {551,    56,  10,        "SUBMIT_RESP: 短信标识 =",                                  -1,   552,       0,  kField,     kNone,   kNone},
@@ -224,7 +243,7 @@ constexpr FieldDescriptor kDescriptors[] = {
 // clang-format on
 
 // SMGP 2.0: header 4, cases 14 + terminator, bodies 86; SMGP 3.0: header 4, cases 12 + terminator, bodies 46.
-static_assert(std::size(kDescriptors) == (4 + 15 + 86) + (4 + 13 + 46));
+static_assert(std::size(kDescriptors) == (4 + 15 + 86 + 17) + (4 + 13 + 46));
 
 // SMGP command ids. Both versions name their commands from these rows: table 298 for the decode lines,
 // table 2298 for the brief list of SMGP 3.0 records.
@@ -382,6 +401,10 @@ constexpr CategoryRows kCategories[] = {
 // Fields named from another field's list rather than under their own id.
 constexpr NameCategory kNameCategories[] = {
     {501,  64},  // 2.0 submit report request
+    {521,  500}, // 1.3 submit: the 2.0 lists
+    {522,  64},
+    {525,  504},
+    {527,  73},
     {602,  64},  // 2.0 deliver report flag
     {2501, 64},  // 3.0 submit report request
     {2602, 64},  // 3.0 deliver report flag
@@ -407,5 +430,11 @@ static_assert(NameCategoriesResolve(kDescriptors, kValueNames, kNameCategories, 
 
 } // namespace
 
-Family SmgpFamily() { return {kDescriptors, kCodeNames, kValueNames, kNameCategories}; }
+// An SMGP 1.3 client's SUBMIT reaches the 2.0 rows (its login's version, 0x13, is below 3.0's).
+constexpr LayoutChoice kLayoutChoices[] = {
+    // body  alternative
+    {499,    520},
+};
+
+Family SmgpFamily() { return {kDescriptors, kCodeNames, kValueNames, kNameCategories, kLayoutChoices}; }
 } // namespace decode_table

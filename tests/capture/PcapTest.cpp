@@ -124,6 +124,8 @@ std::string Listing(const CPacketLog& log, int32_t from, const pcap::ImportSumma
     }
     out << "pdus " << summary.pdus << " skipped " << summary.skippedFrames << " bad " << summary.badPdus << " gaps "
         << summary.gaps << (summary.truncatedFile ? " truncated" : "") << (summary.keptNewestOnly ? " newest" : "");
+    if (summary.smppByHeader)
+        out << " smpp by header " << summary.smppByHeader;
     return out.str();
 }
 
@@ -175,6 +177,9 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
         // The largest SMPP PDU, in two segments; 0xFF octets make a segment's sum carry again after one fold.
         {2, kTime + 4, 0xC0A80107, 50123, {0x7F000001, 5018}, test_bytes::SmppPdu(0x00000004, 10, Bytes(65520, 0xFF))},
         {2, kTime + 4, 0xC0A80107, 50123, {0x7F000001, 5018}, kSmppEnquire}, // after a PDU of two segments
+        // Our server on a port of its own: no port names SMPP, the first PDU's header does.
+        {2, kTime + 5, 0xC0A80107, 50124, {0x7F000001, 40123}, test_bytes::SmppPdu(0x00000002, 1, Bytes(20, 0x41))},
+        {2, kTime + 5, 0x7F000001, 40123, {0xC0A80107, 50124}, test_bytes::SmppPdu(0x80000002, 1, {}, 0x0E)},
     };
     for (const Row& row : rows)
         ASSERT_TRUE(log.AddCaptured(row.protocol, row.time, row.address, row.port, row.peer, row.pdu.data(),
@@ -217,7 +222,13 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
     ASSERT_TRUE(importer.Open(path, {}, error)) << error;
     while (importer.Step(back, 100)) {
     }
-    EXPECT_EQ(importer.Finish(back).pdus, std::size(rows));
+    const pcap::ImportSummary& summary = importer.Finish(back);
+    EXPECT_EQ(summary.pdus, std::size(rows));
+    EXPECT_EQ(summary.skippedFrames, 0u);
+    EXPECT_NE(std::find(summary.messages.begin(), summary.messages.end(),
+                        "1 connections on ports no protocol is decoded on were read as SMPP: each opened with an "
+                        "SMPP header."),
+              summary.messages.end());
     ASSERT_EQ(back.GetCount(), log.GetCount());
     for (int32_t index = 0; index < log.GetCount(); ++index) {
         uint32_t length = 0, backLength = 0;
@@ -288,16 +299,72 @@ TEST_F(PcapTest, StreamsAreReassembledAndVersioned) {
          {{true, 0, kCmpp3Connect}},
          {{40001, 1}},
          "4 a000001:40000>a000002:40001 39 +2\npdus 1 skipped 0 bad 0 gaps 0"},
-        {"an unknown port is skipped",
-         40001,
-         {{true, 0, kCmppActiveTest}},
+        {"SMPP on a port no protocol is known on, by its first header; the answer goes with it",
+         40123,
+         {{true, 0, kSmppEnquire}, {false, 0, kSmppSubmitResp}, {true, 16, kSmppEnquire}},
          {},
-         "pdus 0 skipped 3 bad 0 gaps 0"},
+         "2 a000001:40000>a000002:40123 16 +2\n2 a000002:40123>a000001:40000 20 +3\n"
+         "2 a000001:40000>a000002:40123 16 +4\npdus 3 skipped 0 bad 0 gaps 0 smpp by header 1"},
+        {"the server speaks first: an SMSC's own error 0x4FF still reads as SMPP",
+         40123,
+         {{false, 0, test_bytes::SmppPdu(0x80000009, 1, {}, 0x4FF)}, {true, 0, kSmppEnquire}},
+         {},
+         "2 a000002:40123>a000001:40000 16 +2\n2 a000001:40000>a000002:40123 16 +3\n"
+         "pdus 2 skipped 0 bad 0 gaps 0 smpp by header 1"},
+        {"two PDUs in the first segment, the second cut short after its command id",
+         40123,
+         {{true, 0, Concat({kSmppEnquire, Part(kSmppEnquire, 0, 8)})}, {true, 24, Part(kSmppEnquire, 8, 16)}},
+         {},
+         "2 a000001:40000>a000002:40123 16 +2\n2 a000001:40000>a000002:40123 16 +3\n"
+         "pdus 2 skipped 0 bad 0 gaps 0 smpp by header 1"},
+        {"a well-known port of another protocol wins over the header",
+         7890,
+         {{true, 0, kSmppEnquire}},
+         {},
+         "1 a000001:40000>a000002:7890 16 +2\npdus 1 skipped 0 bad 0 gaps 0"},
+        {"decode-as wins over the header",
+         40123,
+         {{true, 0, kSmppEnquire}},
+         {{40123, 8}},
+         "8 a000001:40000>a000002:40123 16 +2\npdus 1 skipped 0 bad 0 gaps 0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(log.Reset());
         EXPECT_EQ(Import(log, PcapFile(Connection(c.port, c.segments)), c.overrides), c.listing);
+    }
+}
+
+// On a port no protocol is known on, a connection whose first data is no SMPP header is skipped whole,
+// handshake included, as it was before headers were read.
+TEST_F(PcapTest, AConnectionOnAnUnknownPortThatDoesNotOpenWithSmppIsSkipped) {
+    const Bytes http = Builder().raw("GET /status HTTP/1.1\r\nHost: smsc\r\n\r\n");
+    const struct {
+        const char* name;
+        std::vector<Segment> segments;
+        uint64_t skipped; // with the SYN and the SYN-ACK
+    } cases[] = {
+        {"a CMPP ACTIVE_TEST, shorter than an SMPP header", {{true, 0, kCmppActiveTest}}, 3},
+        // A CONNECT's command id is bind_receiver's, but its sequence id stands where a request's status is 0.
+        {"a CMPP CONNECT", {{true, 0, kCmpp2Connect}}, 3},
+        // The answer alone has a believable header (status 1): the CONNECT before it decided.
+        {"a CMPP CONNECT and its answer", {{true, 0, kCmpp2Connect}, {false, 0, kCmpp2ConnectResp}}, 4},
+        {"HTTP text", {{true, 0, http}}, 3},
+        {"random bytes", {{true, 0, Builder().u32(0x5A17C3E9).u32(0x0D4E8B21).u32(0xF00B7A65).u32(0x3C9902DE)}}, 3},
+        {"an SMPP request with a status", {{true, 0, test_bytes::SmppPdu(0x00000015, 7, {}, 1)}}, 3},
+        {"a response status SMPP keeps reserved", {{false, 0, test_bytes::SmppPdu(0x80000015, 7, {}, 0x500)}}, 3},
+        {"a command id SMPP 3.4 has not", {{true, 0, test_bytes::SmppPdu(0x00000016, 7)}}, 3},
+        {"a length above SMPP's largest PDU", {{true, 0, Builder().u32(65537).u32(4).u32(0).u32(1)}}, 3},
+        {"an SMPP header, then text", {{true, 0, Concat({kSmppEnquire, http})}}, 3},
+        {"a first segment too short to tell", {{true, 0, Part(kSmppEnquire, 0, 12)}, {true, 12, Part(kSmppEnquire, 12, 16)}}, 4},
+        {"SMPP after a first segment that is not", {{true, 0, http}, {true, uint32_t(http.size()), kSmppEnquire}}, 4},
+        {"a handshake without data", {}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(log.Reset());
+        EXPECT_EQ(Import(log, PcapFile(Connection(40123, c.segments))),
+                  "pdus 0 skipped " + std::to_string(c.skipped) + " bad 0 gaps 0");
     }
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "decoder/PacketDecoder.h"
 #include "tests/support/Bytes.h"
 
 namespace {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "decoder/Listing.h"
 #include "decoder/PacketDecoder.h"
 
 namespace {
@@ -134,7 +135,7 @@ TEST_P(GoldenTest, DecodesToItsListing) {
         std::copy(record.begin(), record.end(), exact.get());
         const bool ok = Decoder().Decode(exact.get(), total);
         const std::vector<DecodeLine>& lines = Decoder().Lines();
-        listing += decode_cli::FormatLines(lines, true) + "result: " + (ok ? "true" : "false") + "\n";
+        listing += decode_listing::Lines(lines, true) + "result: " + (ok ? "true" : "false") + "\n";
 
         const uint16_t protocol = total >= 16 ? static_cast<uint16_t>(record[14] | record[15] << 8) : 0;
         int groupIndex = 0;

@@ -51,6 +51,10 @@ TEST(ProtocolVersion, ShownByVersionOctetOrBodyLengthAndGuessedByWhereTheFieldsE
         {"SMGP Deliver with a TLV", kSmgp, 0x00000003, Builder().raw(kSmgpDeliver).u16(3).u16(4).raw("LINK"), 0, 3},
         {"SMGP Deliver with a TLV cut short", kSmgp, 0x00000003, Builder().raw(kSmgpDeliver).u16(3).u16(5).raw("LINK"), 0, 0},
         {"SMGP Submit without TLVs reads as 2.0", kSmgp, 0x00000002, kSmgpSubmit, 0, 2},
+        // A 1.3 client leaves out FixedFee: 2.0, whose rows read that layout too.
+        {"SMGP 1.3 Submit", kSmgp, 0x00000002, Builder().raw(Bytes(kSmgpSubmit.begin(), kSmgpSubmit.begin() + 21))
+                                                   .raw(Bytes(kSmgpSubmit.begin() + 27, kSmgpSubmit.end())), 0, 2},
+        {"SMGP Login of a 1.3 client", kSmgp, 0x00000001, Builder().text("client", 8).fill(16).u8(0).u32(0).u8(0x13), 2, 0},
         {"not CMPP or SMGP", protocol::kSmpp, 0x00000001, Builder().text("901234", 6).fill(16).u8(0x30).u32(0), 0, 0},
     };
     for (const auto& c : cases) {

@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
         std::vector<Bytes> pdus; // client, server, client ...
     } conversations[] = {
         {"smpp", 2, 2775, {test_bytes::SmppPdu(0x15, 1), test_bytes::SmppPdu(0x80000015, 1)}},
+        {"smpp-odd-port", 2, 40123, {test_bytes::SmppPdu(0x15, 1), test_bytes::SmppPdu(0x80000015, 1)}},
         {"cmpp", 1, 7890, {pdu12(1, Builder().text("901234", 6).fill(16).u8(0x20).u32(0)),
                            pdu12(0x80000001, Builder().u8(0).fill(16).u8(0x20))}},
         {"smgp3", 9, 8890, {pdu12(1, Builder().text("client", 8).fill(16).u8(0).u32(0).u8(0x30)), pdu12(4, {})}},
