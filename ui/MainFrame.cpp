@@ -16,6 +16,7 @@
 #include "ui/PelmoraApp.h"
 #include "ui/PelmoraView.h"
 #include "ui/ViewLog.h"
+#include "ui/ViewLogBrief.h"
 #include "ui/ViewServerInfo.h"
 
 #include <QAbstractItemView>
@@ -420,6 +421,29 @@ void CMainFrame::SaveCapture(bool askForFile) {
     m_openedPaths.remove(CanonicalPath(path)); // it holds this capture now
     statusBar()->showMessage(
         QString("%1 PDUs saved to %2").arg(log.GetCount()).arg(QDir::toNativeSeparators(path)), kStatusMessageMs);
+}
+
+void CMainFrame::ExportDecode() {
+    QFileDialog dialog(this, "Export decode as text", m_captureFolder);
+    dialog.setObjectName("ExportDecodeDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter("Text (*.txt)");
+    dialog.setDefaultSuffix("txt");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    const std::string listing = m_viewLog->ListingOfShownRows();
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(listing.data(), qint64(listing.size())) != qint64(listing.size()) || !file.flush()) {
+        QMessageBox::warning(this, "Export decode as text",
+                             QString("%1 could not be written:\n%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        return;
+    }
+    statusBar()->showMessage(QString("The decode of %1 PDUs written to %2")
+                                 .arg(m_viewLog->Brief()->model()->rowCount())
+                                 .arg(QDir::toNativeSeparators(path)),
+                             kStatusMessageMs);
 }
 
 void CMainFrame::OpenCapture() {

@@ -72,6 +72,9 @@ QList<QAction*> CMainFrame::CreateFileMenu(QMenu* file) {
     QAction* save = Command(this, "&Save", "Save", {QKeySequence(Qt::CTRL | Qt::Key_S)});
     QAction* saveAs = Command(this, "Save &As...", "SaveAs");
     QAction* decodeAs = Command(this, "&Decode as...", "DecodeAs", {}, "Choose the protocol of a port in capture files");
+    QAction* exportDecode = Command(this, "&Export decode as text...", "ExportDecode", {},
+                                    "Write the decode of the listed PDUs to a text file");
+    connect(exportDecode, &QAction::triggered, this, &CMainFrame::ExportDecode);
     // The capture is no document: New has nothing to start, and no file is kept as recent.
     QAction* recent = Command(this, "Recent File", "RecentFile");
     for (QAction* disabled : {newFile, recent})
@@ -88,7 +91,7 @@ QList<QAction*> CMainFrame::CreateFileMenu(QMenu* file) {
     save->setIcon(icons::CommandIcon("save"));
     file->addActions({newFile, open, save, saveAs});
     file->addSeparator();
-    file->addAction(decodeAs);
+    file->addActions({decodeAs, exportDecode});
     file->addSeparator();
     file->addAction(recent);
     file->addSeparator();

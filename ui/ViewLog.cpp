@@ -3,6 +3,7 @@
 
 #include "analysis/Concatenations.h"
 #include "capture/PacketLog.h"
+#include "decoder/Listing.h"
 #include "simulator/Settings.h"
 #include "ui/FindBar.h"
 #include "ui/PacketFilterProxy.h"
@@ -160,6 +161,19 @@ bool CViewLog::Find(bool forward) {
     }
     m_findBar->SetResult("Not found");
     return false;
+}
+
+std::string CViewLog::ListingOfShownRows() const {
+    const CPacketFilterProxy& proxy = *m_brief->Proxy();
+    std::string listing;
+    for (int row = 0; row < proxy.rowCount(); ++row) {
+        uint32_t length = 0;
+        if (const uint8_t* record = m_log.PacketAt(proxy.RecordAt(row), &length)) {
+            m_findDecoder->Decode(record, static_cast<int32_t>(length));
+            listing += decode_listing::Block(m_findDecoder->Lines(), false, row == 0);
+        }
+    }
+    return listing;
 }
 
 void CViewLog::EmitCounts() { emit CountsChanged(m_brief->Proxy()->rowCount(), m_log.GetCount()); }

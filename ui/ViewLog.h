@@ -44,6 +44,8 @@ public:
     // Selects the next (or previous) listed row after the shown one whose decode holds the find
     // bar's text, wrapping round when the bar says so; false when none does.
     bool Find(bool forward);
+    // The decode of the listed rows as tarnwick-decode prints a capture file's records.
+    std::string ListingOfShownRows() const;
 
     CViewLogBrief* Brief() const { return m_brief; }
     CViewLogParticular* Particular() const { return m_particular; }
