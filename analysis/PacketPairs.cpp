@@ -168,11 +168,12 @@ int32_t CPacketPairs::PartnerOf(int32_t index) const {
 }
 
 std::optional<uint32_t> CPacketPairs::SequenceOf(int32_t index) const {
-    if (RoleOf(index) == Role::Other)
-        return std::nullopt;
     uint32_t length = 0;
     const uint8_t* record = m_log.PacketAt(index, &length);
-    const protocol::Protocol* known = protocol::Find(packet_record::ReadHeader(record).protocol);
+    const protocol::Protocol* known =
+        record && length >= packet_record::kHeaderSize ? protocol::Find(packet_record::ReadHeader(record).protocol) : nullptr;
+    if (!known)
+        return std::nullopt;
     wire::Cursor last = PduOf(record, length).At(known->sequenceOffset + known->sequenceSize - 4);
     const uint32_t sequence = last.U32();
     return last.Ok() ? std::optional<uint32_t>(sequence) : std::nullopt;

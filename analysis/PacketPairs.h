@@ -31,6 +31,7 @@ public:
     Role RoleOf(int32_t index) const;
     // The request a response answers, or the answer of a request; -1 when none is captured.
     int32_t PartnerOf(int32_t index) const;
+    // The sequence number in the header of any record that holds one (SGIP: the last of its three words).
     std::optional<uint32_t> SequenceOf(int32_t index) const;
     // The answer's status: a response's own, a request's answer's; nothing when none is known.
     std::optional<uint32_t> StatusOf(int32_t index) const;
