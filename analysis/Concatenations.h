@@ -31,6 +31,8 @@ public:
     // one line per part naming its row; for a part of a message still missing parts once a later
     // part arrived, a line that says which are missing. Empty for any other record.
     std::vector<ReassemblyLine> LinesFor(int32_t index) const;
+    // How the whole text reads SMPP data_coding 0, as the decoder the window shows is told.
+    void SetDefaultAlphabet(DefaultAlphabet alphabet) { m_decoder.SetDefaultAlphabet(alphabet); }
 
     void OnPacketsAdded(int32_t first, int32_t count) override;
     void OnLogReset() override;
