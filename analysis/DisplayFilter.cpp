@@ -1,17 +1,241 @@
 // The display filter's terms and their matching.
 #include "analysis/DisplayFilter.h"
 
-struct CDisplayFilter::Terms {};
+#include "capture/PacketRecord.h"
+#include "decoder/Protocols.h"
+#include "decoder/tables/TableIds.h"
+#include "decoder/tables/TlvNames.h"
+#include "wire/Cursor.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
+namespace {
+
+enum class Kind : uint8_t { Command, Port, Ip, Connection, Sequence, Status, Error, Unanswered, Text }; // cheapest first
+
+struct Term {
+    Kind kind = Kind::Command;
+    bool negate = false;
+    uint64_t number = 0;            // status, port, address, sequence, connection
+    std::string word;               // text: lower case
+    std::vector<uint64_t> commands; // (protocol code << 32) | command id
+};
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+// Decimal, or hex after 0x; nothing for anything else or a value above `largest`.
+std::optional<uint64_t> Number(std::string_view text, uint64_t largest) {
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value > largest)
+        return std::nullopt;
+    return value;
+}
+
+// A.B.C.D, first octet in the most significant byte.
+std::optional<uint64_t> Ipv4(std::string_view text) {
+    uint64_t address = 0;
+    for (int octet = 0; octet < 4; ++octet) {
+        const size_t dot = octet < 3 ? text.find('.') : text.size();
+        if (dot == std::string_view::npos || dot == 0 || dot > 3 || text.substr(0, dot).find_first_not_of("0123456789") != std::string_view::npos)
+            return std::nullopt;
+        const std::optional<uint64_t> value = Number(text.substr(0, dot), 255);
+        if (!value)
+            return std::nullopt;
+        address = address << 8 | *value;
+        text.remove_prefix(octet < 3 ? dot + 1 : dot);
+    }
+    return address;
+}
+
+// The commands the word names, as the packet list shows them: "submit_sm", or with its protocol, "SMPP:submit_sm".
+std::vector<uint64_t> CommandsNamed(const NameIndex& names, std::string_view word) {
+    std::string_view protocolName;
+    const size_t colon = word.find(':');
+    if (colon != std::string_view::npos) {
+        protocolName = word.substr(0, colon);
+        word.remove_prefix(colon + 1);
+    }
+    const std::string wanted = Lower(word);
+    std::vector<uint64_t> found;
+    for (const ProtocolInfo& info : protocols::kAll) {
+        if (colon != std::string_view::npos && Lower(info.name) != Lower(protocolName))
+            continue;
+        for (const CodeName& command : names.CodeNamesOf(info.commandTable))
+            if (Lower(command.name) == wanted)
+                found.push_back(uint64_t(info.code) << 32 | command.code);
+    }
+    return found;
+}
+
+// The decoded short message of a record, as the decoder shows it: short_message, message_payload,
+// the gateways' content and the TEST content; empty for a record without one.
+std::string MessageText(CPacketDecoder& decoder, const uint8_t* record, uint32_t length) {
+    std::string text;
+    decoder.Decode(record, static_cast<int32_t>(length));
+    for (const DecodeLine& line : decoder.Lines()) {
+        const int32_t position = decoder.PositionOf(line.id);
+        if (position < 0)
+            continue;
+        const FieldDescriptor& row = decoder.Descriptors()[static_cast<size_t>(position)];
+        const std::string_view label(row.label);
+        // A field's own line starts with its label; the lines of its user data header do not.
+        if (line.text.size() <= label.size() || line.text.compare(0, label.size(), label) != 0)
+            continue;
+        std::string_view value = std::string_view(line.text).substr(label.size() + 1);
+        switch (KindOf(row)) {
+        case FieldKind::SmppContent:
+        case FieldKind::CmppContent:
+        case FieldKind::Cmpp3Content:
+        case FieldKind::SmgpContent:
+        case FieldKind::CngpContent: break;
+        case FieldKind::SmppTlv: {
+            wire::Cursor tag = wire::Cursor(record, length).At(static_cast<size_t>(line.offset));
+            const size_t equals = value.find(" = ");
+            if (tag.U16() != kSmppMessagePayload || !tag.Ok() || equals == std::string_view::npos)
+                continue;
+            value.remove_prefix(equals + 3);
+            break;
+        }
+        default:
+            if (line.id != decode_ids::kTestSubmitContent)
+                continue;
+        }
+        text.append(value);
+    }
+    return text;
+}
+
+} // namespace
+
+struct CDisplayFilter::Terms {
+    std::vector<Term> list;
+};
 
 CDisplayFilter::CDisplayFilter(const CPacketDecoder& decoder) : m_terms(std::make_unique<Terms>()), m_decoder(decoder) {}
 CDisplayFilter::~CDisplayFilter() = default;
 
 bool CDisplayFilter::Parse(std::string_view text, std::string& error) {
-    if (text.find_first_not_of(' ') == std::string_view::npos)
-        return true;
-    error = "unknown term";
-    return false;
+    Terms terms;
+    size_t at = 0;
+    while ((at = text.find_first_not_of(' ', at)) != std::string_view::npos) {
+        const size_t end = std::min(text.find(' ', at), text.size());
+        std::string_view word = text.substr(at, end - at);
+        at = end;
+        Term term;
+        if (word.front() == '!') {
+            term.negate = true;
+            word.remove_prefix(1);
+            if (word.empty()) {
+                error = "\"!\" negates nothing";
+                return false;
+            }
+        }
+        const size_t colon = word.find(':');
+        const std::string key = Lower(word.substr(0, colon));
+        const std::string_view value = colon == std::string_view::npos ? std::string_view() : word.substr(colon + 1);
+        const std::string named(word);
+        const auto numberTerm = [&](Kind kind, uint64_t largest, const char* what) {
+            const std::optional<uint64_t> number = Number(value, largest);
+            if (!number) {
+                error = value.empty() ? key + ": needs a number" : named + ": not " + what;
+                return false;
+            }
+            term.kind = kind;
+            term.number = *number;
+            return true;
+        };
+        bool ok = true;
+        if (colon == std::string_view::npos && key == "error") {
+            term.kind = Kind::Error;
+        } else if (colon == std::string_view::npos && key == "unanswered") {
+            term.kind = Kind::Unanswered;
+        } else if (colon != std::string_view::npos && key == "status") {
+            ok = numberTerm(Kind::Status, std::numeric_limits<uint32_t>::max(), "a number");
+        } else if (colon != std::string_view::npos && key == "seq") {
+            ok = numberTerm(Kind::Sequence, std::numeric_limits<uint32_t>::max(), "a number");
+        } else if (colon != std::string_view::npos && key == "conn") {
+            ok = numberTerm(Kind::Connection, std::numeric_limits<uint64_t>::max(), "a number");
+        } else if (colon != std::string_view::npos && key == "port") {
+            ok = numberTerm(Kind::Port, std::numeric_limits<uint16_t>::max(), "a port number");
+        } else if (colon != std::string_view::npos && key == "ip") {
+            const std::optional<uint64_t> address = Ipv4(value);
+            term.kind = Kind::Ip;
+            term.number = address.value_or(0);
+            ok = address.has_value();
+            if (!ok)
+                error = named + ": not an IPv4 address";
+        } else if (colon != std::string_view::npos && key == "text") {
+            term.kind = Kind::Text;
+            term.word = Lower(value);
+            ok = !value.empty();
+            if (!ok)
+                error = "text: needs a word";
+        } else {
+            term.commands = CommandsNamed(m_decoder.Names(), word);
+            ok = !term.commands.empty();
+            if (!ok)
+                error = "unknown term \"" + named + "\": not a command name or keyword";
+        }
+        if (!ok)
+            return false;
+        terms.list.push_back(std::move(term));
+    }
+    // The header's terms decide most records before a decode is needed.
+    std::stable_sort(terms.list.begin(), terms.list.end(), [](const Term& a, const Term& b) { return a.kind < b.kind; });
+    *m_terms = std::move(terms);
+    return true;
 }
-bool CDisplayFilter::IsEmpty() const { return true; }
-bool CDisplayFilter::DependsOnTime() const { return false; }
-bool CDisplayFilter::Matches(int32_t, const CPacketLog&, const CPacketPairs&) const { return true; }
+
+bool CDisplayFilter::IsEmpty() const { return m_terms->list.empty(); }
+
+bool CDisplayFilter::DependsOnTime() const {
+    return std::any_of(m_terms->list.begin(), m_terms->list.end(),
+                       [](const Term& term) { return term.kind == Kind::Error || term.kind == Kind::Unanswered; });
+}
+
+bool CDisplayFilter::Matches(int32_t index, const CPacketLog& log, const CPacketPairs& pairs) const {
+    if (m_terms->list.empty())
+        return true;
+    uint32_t length = 0;
+    const uint8_t* record = log.PacketAt(index, &length);
+    if (!record || length < packet_record::kHeaderSize)
+        return false;
+    const PacketRecordHeader header = packet_record::ReadHeader(record);
+    const PacketContext& context = log.ContextAt(index);
+    for (const Term& term : m_terms->list) {
+        bool holds = false;
+        switch (term.kind) {
+        case Kind::Command: {
+            const std::optional<uint32_t> id = packet_record::CommandId(record, length);
+            const uint64_t key = uint64_t(header.protocol) << 32 | id.value_or(0);
+            holds = id && std::find(term.commands.begin(), term.commands.end(), key) != term.commands.end();
+            break;
+        }
+        case Kind::Port: holds = header.sourcePort == term.number || context.peer.port == term.number; break;
+        case Kind::Ip: holds = header.sourceAddress == term.number || context.peer.address == term.number; break;
+        case Kind::Connection: holds = context.connection == term.number; break;
+        case Kind::Sequence: holds = pairs.SequenceOf(index) == term.number; break;
+        case Kind::Status: holds = pairs.StatusOf(index) == term.number; break;
+        case Kind::Error: holds = pairs.IsError(index); break;
+        case Kind::Unanswered: holds = pairs.IsUnanswered(index); break;
+        case Kind::Text: holds = Lower(MessageText(m_decoder, record, length)).find(term.word) != std::string::npos; break;
+        }
+        if (holds == term.negate)
+            return false;
+    }
+    return true;
+}

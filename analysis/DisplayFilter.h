@@ -9,7 +9,8 @@
 #include <string_view>
 
 // Space-separated terms that must all hold, each negated by a leading '!':
-//   a command name as the list shows it (submit_sm, deliver_sm_resp, CMPP_SUBMIT, ...; case ignored),
+//   a command name as the list shows it, alone or with its protocol (submit_sm, SMPP:deliver_sm_resp,
+//   提交短信, CMPP3:提交短信, ...; case ignored),
 //   error (a status other than success, or no answer), unanswered, status:0x58 (or decimal),
 //   port:N and ip:A.B.C.D (either end), seq:N, text:WORD (in the decoded short message), conn:N.
 // An empty filter shows every record. Matching reads the log, the pairs and a decoder of its own.
@@ -24,6 +25,8 @@ public:
     // Whether a term reads what changes with time alone (error, unanswered): re-applied as time passes.
     bool DependsOnTime() const;
     bool Matches(int32_t index, const CPacketLog& log, const CPacketPairs& pairs) const;
+    // How text: reads SMPP data_coding 0, as the decoder the window shows is told.
+    void SetDefaultAlphabet(DefaultAlphabet alphabet) { m_decoder.SetDefaultAlphabet(alphabet); }
 
 private:
     struct Terms;

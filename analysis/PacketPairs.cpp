@@ -1,7 +1,18 @@
 // Requests paired with their answers.
 #include "analysis/PacketPairs.h"
 
+#include "capture/PacketRecord.h"
+#include "decoder/Protocols.h"
+#include "decoder/tables/TableIds.h"
+#include "protocol/Registry.h"
+#include "protocol/SmppCommands.h"
+#include "protocol/SmppStatus.h"
+#include "wire/Cursor.h"
+
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -10,22 +21,260 @@ int64_t SystemClock() {
         .count();
 }
 
+// Every protocol marks an answer by this bit of its command id.
+constexpr uint32_t kResponseBit = 0x80000000u;
+
+constexpr uint8_t kStatusUnread = 0;
+constexpr uint8_t kStatusNone = 1;
+constexpr uint8_t kStatusRead = 2;
+
+// The PDU of a record: what follows the capture header.
+wire::Cursor PduOf(const uint8_t* record, uint32_t length) {
+    return record && length >= packet_record::kHeaderSize
+               ? wire::Cursor(record + packet_record::kHeaderSize, length - packet_record::kHeaderSize)
+               : wire::Cursor(nullptr, 0);
+}
+
+bool IsResponseStatusField(int32_t id) {
+    return std::find(std::begin(decode_ids::kResponseStatusFields), std::end(decode_ids::kResponseStatusFields), id) !=
+           std::end(decode_ids::kResponseStatusFields);
+}
+
 } // namespace
+
+size_t CPacketPairs::KeyHash::operator()(const Key& key) const {
+    uint64_t h = key.connection * 0x9E3779B97F4A7C15ull;
+    for (uint32_t word : key.sequence)
+        h = (h ^ word) * 0x100000001B3ull;
+    return static_cast<size_t>(h ^ key.family);
+}
 
 CPacketPairs::CPacketPairs(CPacketLog& log, const CPacketDecoder& decoder)
     : m_log(log), m_decoder(decoder), m_clock(SystemClock) {
     m_log.AddListener(this);
+    OnPacketsAdded(0, m_log.GetCount());
 }
 
 CPacketPairs::~CPacketPairs() { m_log.RemoveListener(this); }
 
-CPacketPairs::Role CPacketPairs::RoleOf(int32_t) const { return Role::Other; }
-int32_t CPacketPairs::PartnerOf(int32_t) const { return -1; }
-std::optional<uint32_t> CPacketPairs::SequenceOf(int32_t) const { return std::nullopt; }
-std::optional<uint32_t> CPacketPairs::StatusOf(int32_t) const { return std::nullopt; }
-std::string CPacketPairs::StatusText(int32_t) const { return {}; }
-std::optional<int64_t> CPacketPairs::LatencyUs(int32_t) const { return std::nullopt; }
-bool CPacketPairs::IsUnanswered(int32_t) const { return false; }
-bool CPacketPairs::IsError(int32_t) const { return false; }
-void CPacketPairs::OnPacketsAdded(int32_t, int32_t) {}
-void CPacketPairs::OnLogReset() {}
+void CPacketPairs::OnLogReset() {
+    m_entries.clear();
+    m_waiting.clear();
+}
+
+void CPacketPairs::OnPacketsAdded(int32_t first, int32_t count) {
+    if (first < 0 || count <= 0)
+        return;
+    if (m_entries.size() < static_cast<size_t>(first) + static_cast<size_t>(count))
+        m_entries.resize(static_cast<size_t>(first) + static_cast<size_t>(count));
+    for (int32_t index = first; index < first + count; ++index)
+        Add(index);
+}
+
+// Reads the header only: the servers capture far more PDUs than anyone looks at.
+void CPacketPairs::Add(int32_t index) {
+    uint32_t length = 0;
+    const uint8_t* record = m_log.PacketAt(index, &length);
+    Entry& entry = m_entries[static_cast<size_t>(index)];
+    entry = Entry{};
+    if (!record || length < packet_record::kHeaderSize)
+        return;
+    const PacketRecordHeader header = packet_record::ReadHeader(record);
+    const protocol::Protocol* known = protocol::Find(header.protocol);
+    const ProtocolInfo* info = protocols::Find(header.protocol);
+    if (!known || !info)
+        return;
+    const wire::Cursor pdu = PduOf(record, length);
+    wire::Cursor idAt = pdu.At(4);
+    const uint32_t id = idAt.U32();
+    if (!idAt.Ok() || !pdu.At(known->sequenceOffset).Has(known->sequenceSize))
+        return;
+    entry.smpp = known->family == protocol::kSmpp;
+
+    if (id & kResponseBit) {
+        entry.role = Role::Response;
+        entry.answerId = id;
+    } else {
+        // A request is one its protocol names an answer for; alert_notification and outbind have none.
+        const uint32_t answer = id | kResponseBit;
+        const bool named = entry.smpp ? protocol::smpp::IndexOf(answer) >= 0
+                                      : m_decoder.Names().HasCodeName(info->commandTable, answer);
+        if (!named)
+            return;
+        entry.role = Role::Request;
+        entry.answerId = answer;
+    }
+
+    const uint64_t connection = m_log.ContextAt(index).connection;
+    if (connection == 0)
+        return;
+    Key key{connection, {}, known->family};
+    wire::Cursor sequence = pdu.At(known->sequenceOffset);
+    for (uint32_t i = 0; i < known->sequenceSize / 4; ++i)
+        key.sequence[i] = sequence.U32();
+
+    if (entry.role == Role::Request) {
+        auto [it, inserted] = m_waiting.try_emplace(key, index);
+        if (!inserted) {
+            entry.olderWaiting = it->second;
+            it->second = index;
+        }
+        return;
+    }
+    const auto it = m_waiting.find(key);
+    if (it == m_waiting.end())
+        return;
+    // The newest waiting request it answers: a sequence number reused names the latest request.
+    int32_t newer = -1;
+    for (int32_t request = it->second; request >= 0;
+         newer = request, request = m_entries[static_cast<size_t>(request)].olderWaiting) {
+        if (!Answers(request, index))
+            continue;
+        Entry& asked = m_entries[static_cast<size_t>(request)];
+        asked.partner = index;
+        entry.partner = request;
+        if (newer >= 0)
+            m_entries[static_cast<size_t>(newer)].olderWaiting = asked.olderWaiting;
+        else if (asked.olderWaiting >= 0)
+            it->second = asked.olderWaiting;
+        else
+            m_waiting.erase(it);
+        asked.olderWaiting = -1;
+        return;
+    }
+}
+
+// Whether a response (same key) answers a waiting request: the answer it expects, or an SMPP
+// generic_nack; and from the other end when both ends are known (each end numbers its own requests).
+bool CPacketPairs::Answers(int32_t request, int32_t response) const {
+    const Entry& asked = m_entries[static_cast<size_t>(request)];
+    const Entry& answer = m_entries[static_cast<size_t>(response)];
+    if (answer.answerId != asked.answerId && !(answer.smpp && answer.answerId == protocol::smpp::kGenericNack))
+        return false;
+    uint32_t length = 0;
+    const PacketRecordHeader from = packet_record::ReadHeader(m_log.PacketAt(request, &length));
+    const PacketRecordHeader to = packet_record::ReadHeader(m_log.PacketAt(response, &length));
+    const bool known = (from.sourceAddress | from.sourcePort) != 0 && (to.sourceAddress | to.sourcePort) != 0;
+    return !known || from.sourceAddress != to.sourceAddress || from.sourcePort != to.sourcePort;
+}
+
+CPacketPairs::Role CPacketPairs::RoleOf(int32_t index) const {
+    return index >= 0 && static_cast<size_t>(index) < m_entries.size() ? m_entries[static_cast<size_t>(index)].role
+                                                                        : Role::Other;
+}
+
+int32_t CPacketPairs::PartnerOf(int32_t index) const {
+    return RoleOf(index) == Role::Other ? -1 : m_entries[static_cast<size_t>(index)].partner;
+}
+
+std::optional<uint32_t> CPacketPairs::SequenceOf(int32_t index) const {
+    uint32_t length = 0;
+    const uint8_t* record = m_log.PacketAt(index, &length);
+    const protocol::Protocol* known =
+        record && length >= packet_record::kHeaderSize ? protocol::Find(packet_record::ReadHeader(record).protocol) : nullptr;
+    if (!known)
+        return std::nullopt;
+    wire::Cursor last = PduOf(record, length).At(known->sequenceOffset + known->sequenceSize - 4);
+    const uint32_t sequence = last.U32();
+    return last.Ok() ? std::optional<uint32_t>(sequence) : std::nullopt;
+}
+
+const CPacketPairs::Entry& CPacketPairs::StatusEntry(int32_t response) const {
+    const Entry& entry = m_entries[static_cast<size_t>(response)];
+    if (entry.statusState != kStatusUnread)
+        return entry;
+    entry.statusState = kStatusNone;
+    uint32_t length = 0;
+    const uint8_t* record = m_log.PacketAt(response, &length);
+    const protocol::Protocol* known = protocol::Find(packet_record::ReadHeader(record).protocol);
+    if (known->statusOffset != 0) {
+        wire::Cursor at = PduOf(record, length).At(known->statusOffset);
+        entry.status = at.U32();
+        entry.statusState = at.Ok() ? kStatusRead : kStatusNone;
+        return entry;
+    }
+    // The status of a gateway answer is a field of its body: the decode finds it.
+    StatusField(response);
+    return entry;
+}
+
+// The descriptor of the field a response's status is shown by, from a decode of it; its value is
+// read on the way when the header holds none.
+int32_t CPacketPairs::StatusField(int32_t response) const {
+    const Entry& entry = m_entries[static_cast<size_t>(response)];
+    if (entry.statusField != -2)
+        return entry.statusField;
+    entry.statusField = -1;
+    uint32_t length = 0;
+    const uint8_t* record = m_log.PacketAt(response, &length);
+    m_decoder.Decode(record, static_cast<int32_t>(length));
+    for (const DecodeLine& line : m_decoder.Lines()) {
+        if (line.isGroup || !IsResponseStatusField(line.id))
+            continue;
+        // An error line carries the id of the field it stands for, never its full width.
+        const int32_t position = m_decoder.PositionOf(line.id);
+        if (position < 0 || line.width != m_decoder.Descriptors()[static_cast<size_t>(position)].width)
+            break;
+        wire::Cursor value = wire::Cursor(record, length).At(static_cast<size_t>(line.offset));
+        const uint32_t status = line.width == 1 ? value.U8() : line.width == 2 ? value.U16() : value.U32();
+        if (!value.Ok() || (line.width != 1 && line.width != 2 && line.width != 4))
+            break;
+        entry.statusField = line.id;
+        if (entry.statusState != kStatusRead) {
+            entry.status = status;
+            entry.statusState = kStatusRead;
+        }
+        break;
+    }
+    return entry.statusField;
+}
+
+std::optional<uint32_t> CPacketPairs::StatusOf(int32_t index) const {
+    const Role role = RoleOf(index);
+    const int32_t response = role == Role::Response ? index : role == Role::Request ? PartnerOf(index) : -1;
+    if (response < 0)
+        return std::nullopt;
+    const Entry& entry = StatusEntry(response);
+    return entry.statusState == kStatusRead ? std::optional<uint32_t>(entry.status) : std::nullopt;
+}
+
+std::string CPacketPairs::StatusText(int32_t index) const {
+    if (IsUnanswered(index))
+        return "no answer";
+    const std::optional<uint32_t> status = StatusOf(index);
+    if (!status || *status == 0)
+        return {};
+    const int32_t response = RoleOf(index) == Role::Response ? index : PartnerOf(index);
+    if (m_entries[static_cast<size_t>(response)].smpp) {
+        const std::string_view name = protocol::smpp::StatusName(*status);
+        if (!name.empty())
+            return std::string(name);
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08X", *status);
+        return hex;
+    }
+    const int32_t field = StatusField(response);
+    std::string name = field < 0 ? std::string() : m_decoder.OwnValueName(field, static_cast<int32_t>(*status));
+    return name.empty() ? std::to_string(*status) : name;
+}
+
+std::optional<int64_t> CPacketPairs::LatencyUs(int32_t index) const {
+    const int32_t partner = PartnerOf(index);
+    if (partner < 0)
+        return std::nullopt;
+    const int64_t request = m_log.ContextAt(RoleOf(index) == Role::Request ? index : partner).timeUs;
+    const int64_t response = m_log.ContextAt(RoleOf(index) == Role::Request ? partner : index).timeUs;
+    return response - request;
+}
+
+bool CPacketPairs::IsUnanswered(int32_t index) const {
+    if (RoleOf(index) != Role::Request || PartnerOf(index) >= 0)
+        return false;
+    const PacketContext& context = m_log.ContextAt(index);
+    return context.connection != 0 && m_clock() - context.timeUs >= m_unansweredUs;
+}
+
+bool CPacketPairs::IsError(int32_t index) const {
+    const std::optional<uint32_t> status = StatusOf(index);
+    return (status && *status != 0) || IsUnanswered(index);
+}

@@ -4,9 +4,11 @@
 #include "capture/PacketLog.h"
 #include "decoder/PacketDecoder.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Listens to the capture log and pairs each response with the request it answers: same connection
@@ -29,6 +31,7 @@ public:
     Role RoleOf(int32_t index) const;
     // The request a response answers, or the answer of a request; -1 when none is captured.
     int32_t PartnerOf(int32_t index) const;
+    // The sequence number in the header of any record that holds one (SGIP: the last of its three words).
     std::optional<uint32_t> SequenceOf(int32_t index) const;
     // The answer's status: a response's own, a request's answer's; nothing when none is known.
     std::optional<uint32_t> StatusOf(int32_t index) const;
@@ -37,7 +40,8 @@ public:
     std::string StatusText(int32_t index) const;
     // Microseconds from request to response, the same on both rows; nothing while unpaired.
     std::optional<int64_t> LatencyUs(int32_t index) const;
-    // A request that expects an answer and has none after the unanswered time.
+    // A request that expects an answer and has none after the unanswered time (never one whose
+    // connection is unknown, such as a typed PDU: nothing could answer it).
     bool IsUnanswered(int32_t index) const;
     // A status other than success, or unanswered.
     bool IsError(int32_t index) const;
@@ -51,8 +55,39 @@ public:
     void OnLogReset() override;
 
 private:
+    // What is known of one record. The status is read when first asked for: a gateway answer's
+    // needs a decode.
+    struct Entry {
+        int32_t partner = -1;
+        int32_t olderWaiting = -1; // the next older request still waiting under the same key
+        uint32_t answerId = 0;     // a request's expected answer; a response's own command id
+        Role role = Role::Other;
+        bool smpp = false;
+        mutable uint8_t statusState = 0; // kStatusUnread, kStatusNone, kStatusRead
+        mutable int32_t statusField = -2; // the decoder's descriptor the status is named by; -2 unread, -1 none
+        mutable uint32_t status = 0;
+    };
+    // A connection, a protocol family and a sequence number (SGIP's has three words).
+    struct Key {
+        uint64_t connection = 0;
+        std::array<uint32_t, 3> sequence{};
+        uint16_t family = 0;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        size_t operator()(const Key& key) const;
+    };
+
+    void Add(int32_t index);
+    bool Answers(int32_t request, int32_t response) const;
+    // The status of a response record, read once.
+    const Entry& StatusEntry(int32_t response) const;
+    int32_t StatusField(int32_t response) const;
+
     CPacketLog& m_log;
-    CPacketDecoder m_decoder;
+    mutable CPacketDecoder m_decoder;
     int64_t m_unansweredUs = kDefaultUnansweredUs;
     Clock m_clock;
+    std::vector<Entry> m_entries; // one per record
+    std::unordered_map<Key, int32_t, KeyHash> m_waiting; // the newest request waiting under a key
 };

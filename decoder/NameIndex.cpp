@@ -45,3 +45,10 @@ bool NameIndex::HasCategory(int32_t category) const { return m_categories.count(
 bool NameIndex::HasOwnRow(int32_t category, int32_t value) const {
     return value >= 0 && m_values.count(Key(category, static_cast<uint32_t>(value))) != 0;
 }
+
+std::vector<CodeName> NameIndex::CodeNamesOf(int32_t tableId) const {
+    std::vector<CodeName> rows;
+    for (const auto& [key, name] : m_codeNames)
+        if (static_cast<int32_t>(key >> 32) == tableId) rows.push_back({tableId, static_cast<uint32_t>(key), name});
+    return rows;
+}

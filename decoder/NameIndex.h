@@ -27,6 +27,10 @@ public:
     bool HasOwnRow(int32_t category, int32_t value) const;
     // Whether the category has any row at all (a descriptor without rows gets no suffix).
     bool HasCategory(int32_t category) const;
+    // Whether the table has a row for the code.
+    bool HasCodeName(int32_t tableId, uint32_t code) const { return m_codeNames.count(Key(tableId, code)) != 0; }
+    // Every code the table names, with its name, in no particular order.
+    std::vector<CodeName> CodeNamesOf(int32_t tableId) const;
 
 private:
     static uint64_t Key(int32_t a, uint32_t b) {

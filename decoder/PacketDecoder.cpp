@@ -159,6 +159,13 @@ std::string CPacketDecoder::LookupValueName(int32_t category, int32_t value) con
     return std::string(m_names.FindValueName(category, value));
 }
 
+std::string CPacketDecoder::OwnValueName(int32_t descriptorId, int32_t value) const {
+    const int32_t position = PositionOf(descriptorId);
+    const int32_t category = position < 0 ? -1 : m_nameCategories[position];
+    if (category < 0 || !m_names.HasOwnRow(category, value)) return {};
+    return std::string(m_names.FindValueName(category, value));
+}
+
 std::string CPacketDecoder::ValueSuffix(int32_t descriptorId, const uint8_t* field, int32_t available) const {
     std::string out;
     const int32_t position = PositionOf(descriptorId);

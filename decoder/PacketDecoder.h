@@ -60,6 +60,7 @@ public:
 
     // What SMPP data_coding 0 is read as: GSM 03.38 unless the SMSC means another alphabet.
     void SetDefaultAlphabet(DefaultAlphabet alphabet) { m_defaultAlphabet = alphabet; }
+    DefaultAlphabet GetDefaultAlphabet() const { return m_defaultAlphabet; }
 
     // The decode icon list: the icon ids of the lines, in the order of the views' image list.
     static constexpr std::array<int32_t, 11> kIconIds = {153, 157, 155, 158, 152, 159, 160, 156, 161, 162, 163};
@@ -70,6 +71,9 @@ public:
     std::string LookupCodeName(int32_t tableId, uint32_t code) const;
     // Empty for a negative value or a value without a name.
     std::string LookupValueName(int32_t category, int32_t value) const;
+    // The name a field's value has a row of its own for (a wildcard's name does not count), through
+    // the category the field reads its names from; empty when it has none.
+    std::string OwnValueName(int32_t descriptorId, int32_t value) const;
     // " (name)" for a field whose value has a name, else empty. `field` holds `available`
     // readable bytes (bytes the field's kind needs beyond them count as absent: no suffix).
     std::string ValueSuffix(int32_t descriptorId, const uint8_t* field, int32_t available) const;

@@ -38,20 +38,24 @@ struct Protocol {
     std::array<uint16_t, 4> ports;  // well-known server ports a capture file is read on; 0 ends the list
     uint32_t headerSize;            // every PDU opens with a 4-octet big-endian length of at least this
     uint32_t maxPdu;                // the longest PDU the protocol sends; a longer length puts a stream out of step
+    uint16_t family;                // the code of the version it belongs with: requests and answers pair across them
+    uint32_t sequenceOffset;        // where the header's sequence number starts in the PDU
+    uint32_t sequenceSize;          // its octets: 4, or SGIP's 12 (node id, time, number)
+    uint32_t statusOffset;          // where a header status (u32) starts; 0: answers carry theirs in the body
 };
 
 // A capture file carries CMPP 3.0 and SMGP 3.0 on the ports of their 2.0 versions (the connect or login
 // tells them apart), so the 3.0 rows list no ports of their own.
 inline constexpr Protocol kProtocols[] = {
-    // code  name     cli      ports                                    header  largest PDU
-    {kCmpp,  "CMPP",  "cmpp",  {7890, 7900, 7930, 9168},                12,     8192},  // a submit to 100 numbers stays well below
-    {kSmpp,  "SMPP",  "smpp",  {2775, kSmppServerPort, 0, 0},           16,     65536}, // message_payload may carry up to 64 KiB
-    {kSmgp,  "SMGP",  "smgp",  {8890, 0, 0, 0},                         12,     8192},
-    {kCmpp3, "CMPP3", "cmpp3", {0, 0, 0, 0},                            12,     8192},
-    {kSgip,  "SGIP",  "sgip",  {8801, 8001, 0, 0},                      20,     8192},
-    {kCngp,  "CNGP",  "cngp",  {9890, 0, 0, 0},                         16,     8192},
-    {kTest,  "TEST",  "test",  {kMobileServerPort, 0, 0, 0},            12,     10240}, // the mobile server's own limit
-    {kSmgp3, "SMGP3", "smgp3", {0, 0, 0, 0},                            12,     8192},
+    // code  name     cli      ports                                    header  largest PDU  family  sequence  status
+    {kCmpp,  "CMPP",  "cmpp",  {7890, 7900, 7930, 9168},                12,     8192,        kCmpp,  8,  4,    0}, // a submit to 100 numbers stays well below
+    {kSmpp,  "SMPP",  "smpp",  {2775, kSmppServerPort, 0, 0},           16,     65536,       kSmpp,  12, 4,    8}, // message_payload may carry up to 64 KiB
+    {kSmgp,  "SMGP",  "smgp",  {8890, 0, 0, 0},                         12,     8192,        kSmgp,  8,  4,    0},
+    {kCmpp3, "CMPP3", "cmpp3", {0, 0, 0, 0},                            12,     8192,        kCmpp,  8,  4,    0},
+    {kSgip,  "SGIP",  "sgip",  {8801, 8001, 0, 0},                      20,     8192,        kSgip,  8,  12,   0},
+    {kCngp,  "CNGP",  "cngp",  {9890, 0, 0, 0},                         16,     8192,        kCngp,  12, 4,    8},
+    {kTest,  "TEST",  "test",  {kMobileServerPort, 0, 0, 0},            12,     10240,       kTest,  8,  4,    0}, // the mobile server's own limit
+    {kSmgp3, "SMGP3", "smgp3", {0, 0, 0, 0},                            12,     8192,        kSmgp,  8,  4,    0},
 };
 
 // Positions in kProtocols, -1 for none. Constant expressions compare these, never pointers: a
@@ -100,6 +104,16 @@ constexpr bool CodesAndPortsAreUnique() {
         if (IndexOfCliName(a.cliName) != i || IndexOf(a.code) != i || a.headerSize < 8 || a.maxPdu < a.headerSize ||
             kCliNameList.find(a.cliName) == std::string_view::npos)
             return false;
+        // A family is named by a protocol that is its own family; every PDU id in it is the second word.
+        if (IndexOf(a.family) < 0 || kProtocols[IndexOf(a.family)].family != a.family)
+            return false;
+        // The sequence and the status lie in the header behind length and command id, apart from each other.
+        if (a.sequenceOffset < 8 || (a.sequenceSize != 4 && a.sequenceSize != 12) ||
+            a.sequenceOffset + a.sequenceSize > a.headerSize)
+            return false;
+        if (a.statusOffset != 0 && (a.statusOffset < 8 || a.statusOffset + 4 > a.headerSize ||
+                                    (a.statusOffset + 4 > a.sequenceOffset && a.statusOffset < a.sequenceOffset + a.sequenceSize)))
+            return false;
         for (uint16_t port : a.ports)
             if (port != 0 && IndexOfPort(port) != i)
                 return false;
@@ -108,7 +122,8 @@ constexpr bool CodesAndPortsAreUnique() {
 }
 } // namespace detail
 
-static_assert(detail::CodesAndPortsAreUnique(), "one row per code, per command-line name and per port; every name listed");
+static_assert(detail::CodesAndPortsAreUnique(),
+              "one row per code, per command-line name and per port; every name listed; families, sequences and statuses in the header");
 static_assert(IndexOf(5) < 0 && kProtocols[IndexOfPort(kSmppServerPort)].code == kSmpp &&
               kProtocols[IndexOfPort(kMobileServerPort)].code == kTest);
 

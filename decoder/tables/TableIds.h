@@ -49,4 +49,20 @@ inline constexpr int32_t kSmgpNumberType = 1069;
 inline constexpr int32_t kSmgpSpMessageType = 30004;
 inline constexpr int32_t kSmgpSpResult = 30005;
 
+// The field that says how a request went, in every answer of the gateway and TEST protocols that has
+// one (a result or status in the body; CNGP's command status in its header). An answer's status is
+// the first of these its decode shows.
+inline constexpr int32_t kResponseStatusFields[] = {
+    31,   102,  162,  284,        // CMPP 2.0: connect, submit, deliver, forward
+    1031, 1102, 1162, 1254,       // CMPP 3.0
+    201,  223,  241,              // TEST: login, submit, deliver
+    401,  552,  616,  651,        // SMGP 2.0: login, submit, deliver, transaction
+    2401, 2552, 2616,             // SMGP 3.0
+    1331, 1370, 1395, 1411,       // SGIP: bind, submit, deliver, report
+    1703,                         // CNGP header
+};
+
+// The TEST submit's content: plain text, so of no content kind.
+inline constexpr int32_t kTestSubmitContent = 220;
+
 } // namespace decode_ids

@@ -64,6 +64,31 @@ inline std::vector<uint8_t> Pdu12(uint32_t command, uint32_t sequence, const std
     return b;
 }
 
+// The body of a submit_sm or deliver_sm: empty service_type and times, ton and npi 1, the given addresses,
+// esm_class, data_coding and short_message, then the TLVs as they are.
+inline std::vector<uint8_t> SmppMessageBody(std::string_view source, std::string_view destination, uint8_t esmClass,
+                                            uint8_t dataCoding, const std::vector<uint8_t>& shortMessage,
+                                            const std::vector<uint8_t>& tlvs = {}) {
+    Builder b;
+    b.cstr("").u8(1).u8(1).cstr(source).u8(1).u8(1).cstr(destination).u8(esmClass).u8(0).u8(0).cstr("").cstr("");
+    b.u8(0).u8(0).u8(dataCoding).u8(0).u8(static_cast<uint32_t>(shortMessage.size())).raw(shortMessage).raw(tlvs);
+    return b;
+}
+
+// The body of a data_sm: the same fields as far as data_coding, then the TLVs.
+inline std::vector<uint8_t> DataSmBody(std::string_view source, std::string_view destination, uint8_t esmClass,
+                                       uint8_t dataCoding, const std::vector<uint8_t>& tlvs) {
+    Builder b;
+    b.cstr("").u8(1).u8(1).cstr(source).u8(1).u8(1).cstr(destination).u8(esmClass).u8(0).u8(dataCoding).raw(tlvs);
+    return b;
+}
+
+inline std::vector<uint8_t> Tlv(uint16_t tag, const std::vector<uint8_t>& value) {
+    return Builder().u16(tag).u16(static_cast<uint32_t>(value.size())).raw(value);
+}
+
+inline std::vector<uint8_t> Octets(std::string_view s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
 // A capture record as the capture log stores it: little-endian header, address first octet first.
 inline std::vector<uint8_t> CaptureRecord(uint16_t protocol, const std::vector<uint8_t>& pdu,
                                           uint32_t time = 0, uint32_t address = 0x7F000001, uint16_t port = 5018) {

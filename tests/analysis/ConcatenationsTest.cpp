@@ -1,0 +1,136 @@
+// Concatenated messages: parts by UDH and by SAR parameters put together, missing parts named, bad parts refused.
+#include "analysis/Concatenations.h"
+
+#include "tests/support/Bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using namespace test_bytes;
+using Lines = std::vector<std::pair<std::string, int32_t>>;
+
+constexpr uint32_t kEsme = 0x0A000001, kSmsc = 0x0A000002;
+
+// A user data header with one 8-bit-reference concatenation element, then the text.
+std::vector<uint8_t> Udh8(uint8_t reference, uint8_t total, uint8_t part, const std::vector<uint8_t>& text) {
+    return Builder().u8(5).u8(0x00).u8(3).u8(reference).u8(total).u8(part).raw(text);
+}
+std::vector<uint8_t> UdhSubmit(uint8_t reference, uint8_t total, uint8_t part, const std::vector<uint8_t>& text,
+                               const char* destination = "222") {
+    return SmppPdu(0x00000004, part, SmppMessageBody("111", destination, 0x40, 0, Udh8(reference, total, part, text)));
+}
+std::vector<uint8_t> SarDeliver(uint16_t reference, uint8_t total, uint8_t part, const std::vector<uint8_t>& text) {
+    const auto tlvs = Builder().raw(Tlv(0x020C, Builder().u16(reference))).raw(Tlv(0x020E, {total})).raw(Tlv(0x020F, {part}));
+    return SmppPdu(0x00000005, 50 + part, SmppMessageBody("333", "444", 0, 8, text, tlvs));
+}
+
+struct Feed {
+    uint64_t connection;
+    bool fromEsme;
+    std::vector<uint8_t> pdu;
+};
+
+// UCS-2 "Héllo" split inside its second character.
+const std::vector<uint8_t> kHello1 = {0x00, 'H', 0x00}, kHello2 = {0xE9, 0x00, 'l', 0x00, 'l', 0x00, 'o'};
+
+const Feed kFeed[] = {
+    /* row 1 */ {7, true, UdhSubmit(1, 3, 1, Octets("Hi "))},
+    /* row 2 */ {7, false, SmppPdu(0x80000004, 1, Builder().cstr("m1"))},
+    /* row 3 */ {7, true, UdhSubmit(1, 3, 3, Octets("world"))},
+    /* row 4 */ {8, true, UdhSubmit(1, 3, 2, Octets("other connection"))},
+    /* row 5 */ {7, false, SarDeliver(0x1234, 2, 1, kHello1)},
+    /* row 6 */ {7, true, UdhSubmit(1, 3, 2, {0x00, ' '})}, // GSM: 0x00 is '@'
+    /* row 7 */ {7, false, SarDeliver(0x1234, 2, 2, kHello2)},
+    /* row 8 */ {7, true, UdhSubmit(9, 3, 1, Octets("a"))},
+    /* row 9 */ {7, true, UdhSubmit(9, 3, 3, Octets("c"))},
+    /* row 10 */ {7, true, UdhSubmit(1, 2, 1, Octets("may still come"))},
+};
+
+class ConcatenationsTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(log.Reset()); }
+    void Play() {
+        for (const Feed& f : kFeed)
+            ASSERT_TRUE(log.AddCaptured(2, 0, f.fromEsme ? kEsme : kSmsc, f.fromEsme ? 40000 : 2775, {},
+                                        f.pdu.data(), static_cast<uint32_t>(f.pdu.size()), f.connection));
+    }
+    static Lines Of(const std::vector<ReassemblyLine>& lines) {
+        Lines out;
+        for (const ReassemblyLine& line : lines)
+            out.emplace_back(line.text, line.record);
+        return out;
+    }
+    CPacketLog log;
+};
+
+TEST_F(ConcatenationsTest, PartsPutTogether) {
+    CConcatenations parts(log, CPacketDecoder());
+    Play();
+    CConcatenations later(log, CPacketDecoder()); // made after the records: reads them when made
+    const Lines udh = {{"Reassembled message (3 parts)", -1},
+                       {"Hi @ world", -1},
+                       {"Part 1 of 3: row 1", 0},
+                       {"Part 2 of 3: row 6", 5},
+                       {"Part 3 of 3: row 3", 2}};
+    const Lines sar = {{"Reassembled message (2 parts)", -1},
+                       {"Héllo", -1},
+                       {"Part 1 of 2: row 5", 4},
+                       {"Part 2 of 2: row 7", 6}};
+    const Lines gap = {{"Part 2 of 3 not captured", -1}};
+    const Lines otherConnection = {{"Part 1 of 3 not captured", -1}};
+    const Lines expected[] = {{}, {}, {}, otherConnection, {}, udh, sar, gap, gap, {}};
+    for (const CConcatenations* c : {&parts, &later})
+        for (int32_t i = 0; i < log.GetCount(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(Of(c->LinesFor(i)), expected[i]);
+        }
+    EXPECT_TRUE(parts.LinesFor(-1).empty());
+    EXPECT_TRUE(parts.LinesFor(99).empty());
+
+    // After a reset the same reference starts afresh.
+    ASSERT_TRUE(log.Reset());
+    EXPECT_TRUE(parts.LinesFor(5).empty());
+    Play();
+    EXPECT_EQ(Of(parts.LinesFor(5)), udh);
+}
+
+TEST_F(ConcatenationsTest, BadPartsAreNoParts) {
+    const auto record = [](const std::vector<uint8_t>& pdu) { return CaptureRecord(2, pdu); };
+    const auto sar = [](std::vector<uint8_t> reference, uint8_t total, uint8_t part) {
+        const auto tlvs = Builder().raw(Tlv(0x020C, reference)).raw(Tlv(0x020E, {total})).raw(Tlv(0x020F, {part}));
+        return SmppPdu(0x00000004, 1, SmppMessageBody("1", "2", 0, 0, Octets("x"), tlvs));
+    };
+    const std::vector<uint8_t> bad[] = {
+        SmppPdu(0x00000004, 1, SmppMessageBody("1", "2", 0x40, 0, Builder().u8(9).u8(0).u8(3).u8(1).u8(2).u8(1))), // UDH runs past
+        SmppPdu(0x00000004, 1, SmppMessageBody("1", "2", 0, 0, Udh8(1, 2, 1, Octets("x")))), // a UDH without UDHI is text
+        UdhSubmit(1, 1, 1, Octets("x")),  // one part only
+        UdhSubmit(1, 3, 0, Octets("x")),  // part 0
+        UdhSubmit(1, 3, 4, Octets("x")),  // part beyond the count
+        sar({0, 1, 2}, 2, 1),             // a reference of three octets
+        sar({0, 1}, 2, 3),                // part beyond the count
+        SmppPdu(0x00000004, 1, SmppMessageBody("1", "2", 0, 0, Octets("x"), Tlv(0x020C, {0, 1}))), // a lone reference
+        SmppPdu(0x00000004, 1, Builder().fill(30, 'a')), // no NUL where a string must end
+        SmppPdu(0x00000021, 1, SmppMessageBody("1", "2", 0x40, 0, Udh8(1, 2, 1, Octets("x")))), // submit_multi
+    };
+    for (const auto& pdu : bad) {
+        SCOPED_TRACE(::testing::PrintToString(pdu));
+        const auto r = record(pdu);
+        EXPECT_FALSE(CConcatenations::ReadPart(r.data(), static_cast<uint32_t>(r.size())));
+    }
+    // Every cut of a good part reads nothing past the cut and finds no part; the whole one is found.
+    for (const auto& pdu : {UdhSubmit(1, 2, 1, Octets("x")), sar({0, 1}, 2, 1)}) {
+        const auto whole = record(pdu);
+        for (size_t cut = 0; cut < whole.size(); ++cut) {
+            const std::vector<uint8_t> r(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut));
+            EXPECT_FALSE(CConcatenations::ReadPart(r.data(), static_cast<uint32_t>(r.size()))) << cut;
+        }
+        EXPECT_TRUE(CConcatenations::ReadPart(whole.data(), static_cast<uint32_t>(whole.size())));
+    }
+}
+
+} // namespace

@@ -1,0 +1,146 @@
+// The display filter: every kind of term, negated and combined, against one fixed capture; bad terms.
+#include "analysis/DisplayFilter.h"
+
+#include "tests/support/Bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace test_bytes;
+
+constexpr int64_t kT0 = 1'700'000'000'000'000;
+int64_t Later() { return kT0 + 60'000'000; }
+
+constexpr uint32_t kSmsc = 0x0A000002; // 10.0.0.2
+struct Captured {
+    uint16_t protocol;
+    uint64_t connection; // 0: typed
+    uint32_t client;
+    bool fromClient;
+    std::vector<uint8_t> pdu;
+};
+
+const std::vector<uint8_t> kGruesse = {0x00, 'G', 0x00, 'r', 0x00, 0xFC, 0x00, 0xDF, 0x00, 'e'}; // UCS-2 "Grüße"
+
+const Captured kCapture[] = {
+    // clang-format off
+    /* 0 */ {2, 7, 0x0A000001, true,  SmppPdu(0x00000004, 1, SmppMessageBody("111", "222", 0, 0, Octets("Hello World")))},
+    /* 1 */ {2, 7, 0x0A000001, false, SmppPdu(0x80000004, 1, Builder().cstr("id1"), 0x58)},
+    /* 2 */ {2, 7, 0x0A000001, true,  SmppPdu(0x00000015, 2)},
+    /* 3 */ {2, 8, 0x0A000003, false, SmppPdu(0x00000005, 3, SmppMessageBody("333", "444", 0, 8, kGruesse))},
+    /* 4 */ {2, 8, 0x0A000003, true,  SmppPdu(0x80000005, 3, Builder().cstr(""))},
+    /* 5 */ {2, 8, 0x0A000003, true,  SmppPdu(0x00000103, 4, DataSmBody("333", "444", 0, 1, Tlv(0x0424, Octets("payload words"))))},
+    /* 6 */ {8, 9, 0x0A000004, true,  Pdu12(0x00001002, 1, Builder().text("138", 24).text("139", 24).text("", 10).u8(12).raw("mobile hello"))},
+    /* 7 */ {2, 7, 0x0A000001, true,  [] { auto p = SmppPdu(0x00000004, 9, SmppMessageBody("111", "222", 0, 0, Octets("Hello again"))); p.resize(40); return p; }()},
+    /* 8 */ {2, 0, 0,          true,  SmppPdu(0x00000004, 5, SmppMessageBody("1", "2", 0, 0, Octets("typed hello")))},
+    // clang-format on
+};
+
+class DisplayFilterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(log.Reset());
+        for (const Captured& c : kCapture) {
+            const uint16_t serverPort = c.protocol == 8 ? 8880 : 2775;
+            const auto size = static_cast<uint32_t>(c.pdu.size());
+            if (c.connection == 0)
+                ASSERT_TRUE(log.AddTyped(c.protocol, c.pdu.data(), size));
+            else if (c.fromClient)
+                ASSERT_TRUE(log.AddCaptured(c.protocol, kT0, c.client, 40000, {kSmsc, serverPort}, c.pdu.data(), size, c.connection));
+            else
+                ASSERT_TRUE(log.AddCaptured(c.protocol, kT0, kSmsc, serverPort, {c.client, 40000}, c.pdu.data(), size, c.connection));
+        }
+        pairs.SetClock(Later);
+    }
+    std::vector<int32_t> Matching() const {
+        std::vector<int32_t> rows;
+        for (int32_t i = 0; i < log.GetCount(); ++i)
+            if (filter.Matches(i, log, pairs))
+                rows.push_back(i);
+        return rows;
+    }
+    CPacketLog log;
+    CPacketPairs pairs{log, CPacketDecoder()};
+    CDisplayFilter filter{CPacketDecoder()};
+};
+
+TEST_F(DisplayFilterTest, TermsAgainstOneCapture) {
+    struct Case {
+        const char* filter;
+        std::vector<int32_t> rows;
+        bool dependsOnTime = false;
+    };
+    const Case cases[] = {
+        {"", {0, 1, 2, 3, 4, 5, 6, 7, 8}},
+        {"submit_sm", {0, 7, 8}},
+        {"SMPP:Submit_SM", {0, 7, 8}},
+        {"  submit_sm_resp  ", {1}},
+        {"!submit_sm", {1, 2, 3, 4, 5, 6}},
+        {"提交请求", {6}},
+        {"test:提交请求", {6}},
+        {"error", {0, 1, 2, 5, 6, 7}, true}, // the request answered 0x58, its answer, and the unanswered
+        {"unanswered", {2, 5, 6, 7}, true},  // the typed submit has no connection: nothing could answer it
+        {"!unanswered !error", {3, 4, 8}, true},
+        {"status:0x58", {0, 1}},
+        {"status:88", {0, 1}},
+        {"status:0", {3, 4}},
+        {"port:8880", {6}},
+        {"port:40000 !port:2775", {6}},
+        {"ip:10.0.0.3", {3, 4, 5}},
+        {"ip:10.0.0.2 !conn:7", {3, 4, 5, 6}},
+        {"seq:3", {3, 4}},
+        {"seq:0x9", {7}},
+        {"conn:8", {3, 4, 5}},
+        {"submit_sm conn:7", {0, 7}},
+        {"!conn:7 !conn:8", {6, 8}},
+        {"text:HELLO", {0, 6, 8}},     // not 7: its short_message is cut off
+        {"text:grü", {3}},             // UCS-2, compared as UTF-8
+        {"text:payload", {5}},         // message_payload
+        {"text:short_message", {}},    // the label is not the text
+        {"deliver_sm !text:xyz", {3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.filter);
+        std::string error;
+        ASSERT_TRUE(filter.Parse(c.filter, error)) << error;
+        EXPECT_EQ(Matching(), c.rows);
+        EXPECT_EQ(filter.DependsOnTime(), c.dependsOnTime);
+        EXPECT_EQ(filter.IsEmpty(), std::string(c.filter).empty());
+    }
+}
+
+TEST_F(DisplayFilterTest, BadTermsKeepTheFilterBefore) {
+    struct Case {
+        const char* filter;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"foo", "unknown term \"foo\": not a command name or keyword"},
+        {"submit_sm bar", "unknown term \"bar\": not a command name or keyword"}, // the first good term does not count
+        {"SMGP:submit_sm", "unknown term \"SMGP:submit_sm\": not a command name or keyword"}, // not an SMGP command
+        {"port:70000", "port:70000: not a port number"},
+        {"port:-1", "port:-1: not a port number"},
+        {"ip:1.2.3", "ip:1.2.3: not an IPv4 address"},
+        {"ip:1.2.3.256", "ip:1.2.3.256: not an IPv4 address"},
+        {"ip:1.2.3.4.5", "ip:1.2.3.4.5: not an IPv4 address"},
+        {"status:zz", "status:zz: not a number"},
+        {"status:0x100000000", "status:0x100000000: not a number"},
+        {"!seq:", "seq: needs a number"},
+        {"text:", "text: needs a word"},
+        {"!", "\"!\" negates nothing"},
+    };
+    std::string error;
+    ASSERT_TRUE(filter.Parse("conn:8", error));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.filter);
+        EXPECT_FALSE(filter.Parse(c.filter, error));
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(Matching(), (std::vector<int32_t>{3, 4, 5}));
+    }
+}
+
+} // namespace
