@@ -17,6 +17,7 @@ constexpr const char* kReceiptDelayKey = "Setup/ReceiptDelayMs";
 constexpr const char* kFaultRulesKey = "Setup/FaultRules";
 constexpr const char* kDecodeAsKey = "Setup/DecodeAs";
 constexpr const char* kUnansweredKey = "Setup/UnansweredSeconds";
+constexpr const char* kDefaultAlphabetKey = "Setup/DefaultAlphabet";
 constexpr const char* kDecoderSplitterKey = "Setup/DecoderSplitter";
 constexpr int kDefaultUnansweredSeconds = 5;
 constexpr const char* kBarGeometryKey = "CommandBars/Geometry";
@@ -96,6 +97,10 @@ int CSettings::UnansweredSeconds() const {
 }
 
 void CSettings::SetUnansweredSeconds(int seconds) { m_store.setValue(kUnansweredKey, seconds); }
+
+DefaultAlphabet CSettings::SmscDefaultAlphabet() const {
+    return DefaultAlphabetNamed(m_store.value(kDefaultAlphabetKey).toString().toStdString()).value_or(DefaultAlphabet::Gsm);
+}
 
 QByteArray CSettings::DecoderSplitter() const { return m_store.value(kDecoderSplitterKey).toByteArray(); }
 

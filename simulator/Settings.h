@@ -2,6 +2,7 @@
 #pragma once
 
 #include "capture/Pcap.h"
+#include "decoder/Formatters.h"
 #include "simulator/Router.h"
 #include "smpp/FaultRules.h"
 
@@ -46,6 +47,10 @@ public:
     int UnansweredSeconds() const;
     void SetUnansweredSeconds(int seconds);
     static constexpr int kMaxUnansweredSeconds = 3600;
+
+    // "Setup/DefaultAlphabet": what the SMSC means by SMPP data_coding 0, "gsm" (also when missing or
+    // unknown), "ascii" or "latin1".
+    DefaultAlphabet SmscDefaultAlphabet() const;
 
     // "Setup/DecoderSplitter": the heights of the decoder page's three panes, empty when never saved.
     QByteArray DecoderSplitter() const;

@@ -9,6 +9,8 @@ CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
     m_smpp.SetPacketLog(&m_log);
     m_mobile.SetPacketLog(&m_log);
     const CSettings settings;
+    // Every copy of the decoder (the window's panes, the display filter) starts from this one.
+    m_decoder.SetDefaultAlphabet(settings.SmscDefaultAlphabet());
     m_router.SetSettings(settings.Delivery());
     m_pairs.SetUnansweredAfterUs(int64_t(settings.UnansweredSeconds()) * 1'000'000);
 }

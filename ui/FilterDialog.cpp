@@ -11,6 +11,8 @@
 
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QSpinBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTabWidget>
@@ -68,9 +70,22 @@ CFilterDialog::CFilterDialog(CSimulator& simulator, QWidget* parent) : QDialog(p
     auto* filterPage = new QWidget;
     m_tree->setParent(filterPage);
     m_showUnknown = new QCheckBox("&Show unknown protocol", filterPage);
+    m_unanswered = new QSpinBox(filterPage);
+    m_unanswered->setObjectName("UnansweredSeconds");
+    m_unanswered->setRange(1, CSettings::kMaxUnansweredSeconds);
+    m_unanswered->setSuffix(" s");
+    m_unanswered->setValue(CSettings().UnansweredSeconds());
+    auto* unansweredLabel = new QLabel("&Unanswered after:", filterPage);
+    unansweredLabel->setBuddy(m_unanswered);
+    m_unanswered->setToolTip("A request whose answer has not come after this long shows \"no answer\" in the packet list");
+    auto* unansweredRow = new QHBoxLayout;
+    unansweredRow->addWidget(unansweredLabel);
+    unansweredRow->addWidget(m_unanswered);
+    unansweredRow->addStretch(1);
     auto* filterLayout = new QVBoxLayout(filterPage);
     filterLayout->addWidget(m_tree);
     filterLayout->addWidget(m_showUnknown, 0, Qt::AlignLeft);
+    filterLayout->addLayout(unansweredRow);
     m_pages = new QTabWidget(this);
     m_pages->addTab(filterPage, "Define filter");
 
@@ -164,5 +179,6 @@ void CFilterDialog::accept() {
     for (COptionsPage* page : m_extraPages)
         page->Apply();
     m_simulator.SaveFilter(Filter(), m_showUnknown->isChecked());
+    m_simulator.SaveUnansweredSeconds(m_unanswered->value());
     QDialog::accept();
 }

@@ -10,6 +10,7 @@ class CFilterTree;
 class COptionsPage;
 class CSimulator;
 class QCheckBox;
+class QSpinBox;
 class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -29,6 +30,8 @@ public:
     QTreeWidget* Tree() const;
     QTreeWidgetItem* Node(int id) const;
     QCheckBox* ShowUnknownBox() const { return m_showUnknown; }
+    // How long a request waits for its answer before the packet list says "no answer".
+    QSpinBox* UnansweredBox() const { return m_unanswered; }
     QTabWidget* Pages() const { return m_pages; }
 
     // The dialog takes ownership; the page's Apply runs on OK.
@@ -44,6 +47,7 @@ private:
     CFilterTree* m_tree = nullptr;
     QList<QTreeWidgetItem*> m_nodes; // by filter index
     QCheckBox* m_showUnknown = nullptr;
+    QSpinBox* m_unanswered = nullptr;
     QTabWidget* m_pages = nullptr;
     QList<COptionsPage*> m_extraPages;
     bool m_propagating = false;

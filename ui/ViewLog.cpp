@@ -109,15 +109,11 @@ void CViewLog::Clear() {
 bool CViewLog::ApplyFilter(const QString& text) {
     m_filterLine->setText(text);
     QString error;
-    const bool applied = m_brief->Proxy()->SetFilterText(text.trimmed(), error);
+    const bool applied = m_brief->ApplyFilter(text.trimmed(), error);
     m_filterLine->setStyleSheet(applied ? QString() : QStringLiteral("QLineEdit { background: #ffe0e0; color: #c00000; }"));
     m_filterLine->setToolTip(applied ? QString() : error);
-    if (applied) {
-        // The shown record keeps its row when the filter still lists it.
-        if (const int row = m_brief->Proxy()->RowOf(m_brief->SelectedIndex()); row >= 0)
-            m_brief->scrollTo(m_brief->Proxy()->index(row, 0));
+    if (applied)
         EmitCounts();
-    }
     return applied;
 }
 

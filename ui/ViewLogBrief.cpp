@@ -139,6 +139,20 @@ void CViewLogBrief::SelectRow(int row) {
                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
+bool CViewLogBrief::ApplyFilter(const QString& text, QString& error) {
+    bool applied = false;
+    {
+        Moving moving(m_moving); // the rows come and go; the user chose nothing
+        applied = m_proxy->SetFilterText(text, error);
+        if (const int row = m_proxy->RowOf(m_selected); applied && row >= 0) {
+            SelectRow(row);
+            scrollTo(m_proxy->index(row, 0));
+        }
+    }
+    UpdateActions();
+    return applied;
+}
+
 bool CViewLogBrief::GoToPartner() {
     const int partner = m_pairs.PartnerOf(m_selected);
     if (partner < 0)
@@ -208,8 +222,9 @@ void CViewLogBrief::OnRowsInserted(const QModelIndex&, int first) {
     UpdateActions();
     if (m_pendingSelection >= 0 && m_pendingSelection < m_model->rowCount())
         return SelectRecord(m_pendingSelection);
-    // The shown record stays shown while a filter hides its row.
-    if (selectionModel()->hasSelection() || (m_selected >= 0 && m_proxy->RowOf(m_selected) < 0))
+    // The shown record stays shown while a filter takes its row away and gives it back.
+    if (selectionModel()->hasSelection() || (m_moving && m_selected >= 0) ||
+        (m_selected >= 0 && m_proxy->RowOf(m_selected) < 0))
         return;
     m_selected = -1; // row 0 is shown even if it was the shown row before the user deselected it
     Moving moving(m_moving); // the list's choice, not the user's: following stays as it is

@@ -41,6 +41,9 @@ public:
     // Clear or wipe forgets it.
     void SelectRecord(int i);
     int SelectedIndex() const { return m_selected; }
+    // Applies a display filter (CPacketFilterProxy::SetFilterText); the shown record stays shown, and
+    // selected whenever the filter lists it.
+    bool ApplyFilter(const QString& text, QString& error);
     // The shown record's request or answer becomes the shown one; false when it has none.
     bool GoToPartner();
 

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QSettings>
 #include <QTreeWidgetItemIterator>
 
 #include <algorithm>
@@ -16,15 +15,10 @@ namespace {
 constexpr int kLineRole = Qt::UserRole;       // node data: the position of its line, -1 for a reassembly line
 constexpr int kRecordRole = Qt::UserRole + 1; // node data: the record a reassembly line names
 
-// What the SMSC means by SMPP data_coding 0: "gsm" (what ESMEs mean, also when unset), "ascii" or "latin1".
-constexpr const char* kDefaultAlphabetKey = "Setup/DefaultAlphabet";
-
 } // namespace
 
 CViewLogParticular::CViewLogParticular(const CPacketDecoder& decoder, QWidget* parent)
     : QTreeWidget(parent), m_decoder(decoder) {
-    const std::string alphabet = QSettings().value(kDefaultAlphabetKey).toString().toStdString();
-    if (const std::optional<DefaultAlphabet> named = DefaultAlphabetNamed(alphabet)) m_decoder.SetDefaultAlphabet(*named);
     setAccessibleName(QStringLiteral("Decode tree"));
     setHeaderHidden(true);
     setColumnCount(1);

@@ -142,10 +142,14 @@ TEST_F(FilterDialogTest, ClearingShowUnknownAndOkStopsKeepingUnknownPdus) {
     Open(kAllOnes);
     ASSERT_TRUE(m_dialog->ShowUnknownBox()->isChecked()) << "default 1";
     QTest::mouseClick(m_dialog->ShowUnknownBox(), Qt::LeftButton);
+    EXPECT_EQ(m_dialog->UnansweredBox()->value(), 5) << "seconds before a request counts as unanswered";
+    m_dialog->UnansweredBox()->setValue(12);
     Press("&OK");
     EXPECT_EQ(QSettings().value("Setup/ShowUnknown").toInt(), 0);
     EXPECT_FALSE(m_simulator.Log().GetShowUnknown());
     EXPECT_EQ(StoredFilter(), kAllOnes);
+    EXPECT_EQ(QSettings().value("Setup/UnansweredSeconds").toInt(), 12);
+    EXPECT_EQ(m_simulator.Pairs().UnansweredAfterUs(), 12'000'000);
 }
 
 TEST_F(FilterDialogTest, CancelOrCloseAfterChangesWritesNothing) {
@@ -166,6 +170,7 @@ TEST_F(FilterDialogTest, CancelOrCloseAfterChangesWritesNothing) {
         EXPECT_FALSE(QSettings().contains("Setup/ShowUnknown"));
         EXPECT_EQ(m_simulator.Log().GetFilter(), stored);
         EXPECT_TRUE(m_simulator.Log().GetShowUnknown());
+        EXPECT_FALSE(QSettings().contains("Setup/UnansweredSeconds"));
     }
 }
 

@@ -18,6 +18,7 @@
 #include "ui/ViewLog.h"
 #include "ui/ViewLogBrief.h"
 #include "ui/ViewServerInfo.h"
+#include "capture/Pcap.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -447,6 +448,46 @@ TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {
     EXPECT_EQ(record[14], 1) << "protocol code of CMPP";
     EXPECT_EQ(frame.CurrentPane(), frame.ViewLog());
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame.ViewLog()->Brief()->SelectedIndex() == 0; }));
+    // No connection carried it: a capture file gets no frame of it.
+    QTemporaryDir folder;
+    std::string error;
+    ASSERT_TRUE(pcap::ExportLog(log, folder.filePath("typed.pcap").toStdString(), error)) << error;
+    EXPECT_EQ(QFileInfo(folder.filePath("typed.pcap")).size(), 24) << "the file header alone";
+}
+
+// Help shows introduce.txt in a window of its own when the desktop has no viewer; the status bar
+// counts the listed PDUs; F8 turns following on and off.
+TEST_F(MainFrameTest, HelpWithoutAViewerFollowAndTheCountOfListedPdus) {
+    QTemporaryDir folder;
+    QFile help(folder.filePath("introduce.txt"));
+    ASSERT_TRUE(help.open(QIODevice::WriteOnly) && help.write("Tarnwick introduces itself.") > 0);
+    help.close();
+    const QString working = QDir::currentPath();
+    QDir::setCurrent(folder.path());
+    CMainFrame& frame = Start();
+    frame.SetLauncher([](const QUrl&) { return false; });
+    Command("Help")->trigger();
+    QDir::setCurrent(working);
+    auto* text = frame.findChild<QPlainTextEdit*>("HelpText");
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->isReadOnly() && text->window()->isVisible());
+    EXPECT_EQ(text->toPlainText(), "Tarnwick introduces itself.");
+
+    CPacketLog& log = m_app->Simulator().Log();
+    const Bytes enquire = SmppPdu(0x00000015, 1);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(log.AddPacket(2, 0x7F000001, 40000, enquire.data(), uint32_t(enquire.size()), 22));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.PduCount()->text() == "3 of 3 PDUs"; }));
+    frame.ViewLog()->ApplyFilter("submit_sm");
+    EXPECT_EQ(frame.PduCount()->text(), "0 of 3 PDUs");
+
+    QAction* follow = Command("FollowCapture");
+    EXPECT_EQ(follow->shortcut(), QKeySequence(Qt::Key_F8));
+    const bool was = frame.ViewLog()->Brief()->IsFollowing();
+    follow->trigger();
+    EXPECT_NE(frame.ViewLog()->Brief()->IsFollowing(), was);
+    frame.ViewLog()->Brief()->SetFollowing(was);
+    EXPECT_EQ(follow->isChecked(), was) << "the menu shows what the list does";
 }
 
 TEST(HexText, EachRefusalInTheDialogsWords) {

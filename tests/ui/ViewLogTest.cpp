@@ -4,6 +4,8 @@
 #include "simulator/Simulator.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/TestClient.h"
+#include "ui/FindBar.h"
+#include "ui/PacketFilterProxy.h"
 #include "ui/PacketListModel.h"
 #include "ui/ViewLog.h"
 #include "ui/ViewLogBrief.h"
@@ -12,6 +14,11 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QTreeWidgetItem>
+#include <QLineEdit>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QScrollBar>
@@ -20,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -37,10 +45,10 @@ constexpr uint32_t kCaptureTime = 1'700'000'123; // 2023-11-14 22:15:23 UTC (cte
 
 int64_t CaptureTime() { return int64_t(kCaptureTime) * 1000000 + 345'678; } // the record keeps the second
 
-Bytes SubmitSm(uint32_t sequence) {
+Bytes SubmitSm(uint32_t sequence, const char* destination = "67890", const char* text = "Hi") {
     return SmppPdu(0x00000004, sequence,
-                   Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890").u8(0).u8(0).u8(0)
-                       .cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(2).raw("Hi"));
+                   Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr(destination).u8(0).u8(0).u8(0)
+                       .cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(uint8_t(strlen(text))).raw(text));
 }
 
 QByteArray AsQt(const Bytes& bytes) { return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())); }
@@ -115,6 +123,78 @@ TEST(ViewLogTraffic, SmppExchangeFromALoopbackClientListsWithItsColumns) {
     EXPECT_EQ(view.Brief()->SelectedIndex(), 0);
 }
 
+// A session whose answers come late, fail or never come: each row says so, its request and answer
+// lead to each other, and the display filter narrows the list to what went wrong.
+TEST(ViewLogTraffic, AnswersShowTheirStatusAndLatencyAndTheFilterNarrowsTheList) {
+    CSimulator simulator({0, 0, QHostAddress(QHostAddress::LocalHost)});
+    FaultRule throttled, dropped;
+    throttled.destination = "^888";
+    throttled.status = 0x58;
+    dropped.destination = "^999";
+    dropped.action = FaultAction::Drop;
+    simulator.UseFaultRules({throttled, dropped});
+    CViewLog view(simulator.Log(), simulator.Decoder(), simulator.Pairs());
+    QSignalSpy counts(&view, &CViewLog::CountsChanged);
+    view.resize(900, 700);
+    view.show();
+    simulator.Start();
+    test_net::TestClient esme;
+    ASSERT_TRUE(esme.Connect(simulator.Smpp().ListeningPort()));
+    const Bytes bind = SmppPdu(0x00000009, 1, Builder().cstr("esme").cstr("pw").cstr("").u8(0x34).u8(0).u8(0).cstr(""));
+    esme.Send(Builder().raw(bind).raw(SubmitSm(2)).raw(SubmitSm(3, "88800")).raw(SubmitSm(4, "99900")).bytes());
+    const QAbstractItemModel& model = *view.Brief()->Model();
+    ASSERT_TRUE(test_net::WaitUntil([&] { return model.rowCount() == 7; }));
+
+    // Records: 0 bind, 1 its answer, 2 submit, 3 its answer, 4 throttled submit, 5 its answer, 6 dropped submit.
+    const QString expected[7] = {"", "", "", "", "ESME_RTHROTTLED", "ESME_RTHROTTLED", ""};
+    for (int row = 0; row < 6; ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(Cell(model, row, CPacketListModel::kStatus), expected[row]);
+        EXPECT_FALSE(Cell(model, row, CPacketListModel::kLatency).isEmpty());
+        EXPECT_EQ(model.data(model.index(row, 0), Qt::ForegroundRole).isValid(), row >= 4);
+    }
+    EXPECT_EQ(Cell(model, 6, CPacketListModel::kStatus), "") << "an answer may still come";
+    EXPECT_EQ(Cell(model, 1, CPacketListModel::kLatency), Cell(model, 0, CPacketListModel::kLatency));
+    simulator.Pairs().SetClock([] { return int64_t(4'000'000'000) * 1'000'000; });
+    EXPECT_EQ(Cell(model, 6, CPacketListModel::kStatus), "no answer");
+    EXPECT_FALSE(model.data(model.index(6, CPacketListModel::kStatus), Qt::DecorationRole).value<QIcon>().isNull());
+
+    CViewLogBrief& brief = *view.Brief();
+    brief.SelectRecord(5);
+    ASSERT_TRUE(brief.GoToPartnerAction()->isEnabled());
+    brief.GoToPartnerAction()->trigger();
+    EXPECT_EQ(brief.SelectedIndex(), 4);
+    brief.SelectRecord(6);
+    EXPECT_FALSE(brief.GoToPartner());
+
+    const struct {
+        const char* filter;
+        int rows;
+    } filters[] = {{"error", 3}, {"unanswered", 1}, {"submit_sm !error", 1}, {"", 7}};
+    for (const auto& f : filters) {
+        SCOPED_TRACE(f.filter);
+        view.FilterLine()->setText(f.filter);
+        QTest::keyClick(view.FilterLine(), Qt::Key_Return);
+        EXPECT_EQ(brief.model()->rowCount(), f.rows);
+        EXPECT_EQ(counts.last(), (QVariantList{f.rows, 7}));
+    }
+    // A term the filter does not know: the line says why, the rows stay.
+    view.FilterLine()->setText("error bogus");
+    QTest::keyClick(view.FilterLine(), Qt::Key_Return);
+    EXPECT_TRUE(view.FilterLine()->toolTip().contains("bogus")) << view.FilterLine()->toolTip().toStdString();
+    EXPECT_FALSE(view.FilterLine()->styleSheet().isEmpty());
+    EXPECT_EQ(brief.model()->rowCount(), 7);
+    QTest::keyClick(view.FilterLine(), Qt::Key_Escape);
+    EXPECT_TRUE(view.FilterLine()->text().isEmpty());
+    EXPECT_TRUE(view.FilterLine()->toolTip().isEmpty());
+
+    // "Show this connection only" narrows to the ESME's connection, which carried all seven.
+    brief.SelectRecord(2);
+    brief.ConnectionAction()->trigger();
+    EXPECT_EQ(view.FilterLine()->text(), QString("conn:%1").arg(simulator.Log().ContextAt(2).connection));
+    EXPECT_EQ(brief.model()->rowCount(), 7);
+}
+
 TEST_F(ViewLogTest, DescriptionNamesTheProtocolAndTheCommand) {
     struct Case {
         const char* name;
@@ -165,7 +245,6 @@ TEST_F(ViewLogTest, RowsArriveInOneInsertionPerTurn) {
     EXPECT_EQ(Model().rowCount(), 3);
 }
 
-// Counts the paints a widget receives.
 // Adds up the area of the list's paint events.
 struct PaintCounter : QObject {
     int paints = 0;
@@ -329,6 +408,102 @@ TEST_F(ViewLogTest, ClearContentEmptiesEveryPaneAndTheNextRecordIsShown) {
     EXPECT_EQ(Brief().SelectedIndex(), 0);
     EXPECT_EQ(Hex().Bytes(), AsQt(next));
     EXPECT_EQ(Tree().topLevelItemCount(), 2);
+}
+
+// The display filter narrows the rows without losing the shown one; following keeps the newest
+// rows in view until the user picks another row, and picking the last row takes it up again.
+TEST_F(ViewLogTest, FilterKeepsTheShownRowAndFollowingTracksTheUsersChoice) {
+    for (uint32_t i = 0; i < 6; ++i)
+        Add(2, i % 2 ? SmppPdu(0x00000015, i) : SubmitSm(i));
+    NextTurn();
+    QAbstractItemModel& rows = *Brief().model();
+    Click(Brief(), rows.index(2, 0));
+    ASSERT_EQ(Brief().SelectedIndex(), 2);
+    EXPECT_FALSE(Brief().IsFollowing()) << "a row that is not the last one stops following";
+    ASSERT_TRUE(view.ApplyFilter("submit_sm"));
+    ASSERT_EQ(rows.rowCount(), 3);
+    EXPECT_EQ(Brief().selectionModel()->currentIndex().row(), 1) << "record 2 is the second submit_sm";
+    EXPECT_EQ(Brief().SelectedIndex(), 2);
+    ASSERT_TRUE(view.ApplyFilter("enquire_link"));
+    EXPECT_EQ(Brief().SelectedIndex(), 2) << "a hidden record stays in the lower panes";
+    EXPECT_EQ(Hex().Bytes().size(), qsizetype(16 + SubmitSm(2).size()));
+    view.ApplyFilter({});
+
+    QScrollBar& scroll = *Brief().verticalScrollBar();
+    const auto addRows = [&](uint32_t count) {
+        for (uint32_t i = 0; i < count; ++i)
+            Add(2, SmppPdu(0x00000015, 100 + i));
+        for (int turn = 0; turn < 3; ++turn)
+            NextTurn();
+    };
+    addRows(100);
+    EXPECT_LT(scroll.value(), scroll.maximum()) << "not following: the list stays where it was";
+    QSignalSpy following(&Brief(), &CViewLogBrief::FollowingChanged);
+    Brief().SetFollowing(true);
+    addRows(100);
+    EXPECT_EQ(scroll.value(), scroll.maximum());
+    EXPECT_EQ(Brief().SelectedIndex(), 2) << "following moves the view, not the selection";
+    Click(Brief(), rows.index(rows.rowCount() - 1, 0));
+    EXPECT_TRUE(Brief().IsFollowing());
+    scroll.setValue(0);
+    EXPECT_FALSE(Brief().IsFollowing()) << "scrolling up stops following";
+    scroll.setValue(scroll.maximum());
+    EXPECT_TRUE(Brief().IsFollowing()) << "and scrolling to the bottom takes it up";
+    EXPECT_GE(following.count(), 3);
+}
+
+// Find searches the decode of the listed rows from the shown one on, both ways, wrapping round.
+TEST_F(ViewLogTest, FindSelectsTheNextRowWhoseDecodeHoldsTheText) {
+    Add(2, SubmitSm(1, "111"));
+    Add(2, SmppPdu(0x00000015, 2));
+    Add(2, SubmitSm(3, "222"));
+    Add(2, SubmitSm(4, "111"));
+    NextTurn();
+    view.OpenFind();
+    CFindBar& bar = *view.FindBar();
+    ASSERT_TRUE(bar.isVisible());
+    QTest::keyClicks(bar.Edit(), "DESTINATION_ADDR = 111");
+    QTest::keyClick(bar.Edit(), Qt::Key_Return);
+    EXPECT_EQ(Brief().SelectedIndex(), 3);
+    QTest::keyClick(bar.Edit(), Qt::Key_Return);
+    EXPECT_EQ(Brief().SelectedIndex(), 0) << "wrapped round";
+    QTest::keyClick(bar.Edit(), Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(Brief().SelectedIndex(), 3) << "Shift+Return finds backwards";
+    bar.WrapBox()->setChecked(false);
+    EXPECT_FALSE(view.Find(true));
+    EXPECT_EQ(Brief().SelectedIndex(), 3);
+    bar.Edit()->setText("333");
+    EXPECT_FALSE(view.Find(false));
+    QTest::keyClick(bar.Edit(), Qt::Key_Escape);
+    EXPECT_FALSE(bar.isVisible());
+
+    // The decode tree's lines: the whole text as tool tip, the value alone to copy.
+    Tree().setCurrentItem(Tree().topLevelItem(1)->child(3));
+    EXPECT_EQ(Tree().currentItem()->toolTip(0), "SMPP: Sequence number = 4");
+    Tree().CopyValue();
+    EXPECT_EQ(QApplication::clipboard()->text(), "4");
+}
+
+// The record that completes a concatenated message ends its decode with the whole text; a part's
+// line leads to that part's record.
+TEST_F(ViewLogTest, TheLastPartOfALongMessageShowsItWhole) {
+    const auto part = [](uint32_t sequence, uint8_t number, const char* text) {
+        const Bytes udh = {5, 0, 3, 0x42, 2, number};
+        Builder body;
+        body.cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890").u8(0x40).u8(0).u8(0).cstr("").cstr("")
+            .u8(0).u8(0).u8(0).u8(0).u8(uint8_t(udh.size() + strlen(text))).raw(udh).raw(text);
+        return SmppPdu(0x00000004, sequence, body);
+    };
+    log.AddPacket(2, kLoopback, 40000, part(1, 1, "Hello, ").data(), uint32_t(part(1, 1, "Hello, ").size()), 9, {}, 7);
+    log.AddPacket(2, kLoopback, 40000, part(2, 2, "world").data(), uint32_t(part(2, 2, "world").size()), 9, {}, 7);
+    NextTurn();
+    view.ShowRecord(1);
+    QTreeWidgetItem* whole = Tree().topLevelItem(Tree().topLevelItemCount() - 1);
+    ASSERT_EQ(whole->text(0), "Reassembled message (2 parts)");
+    ASSERT_GE(whole->childCount(), 3);
+    EXPECT_EQ(whole->child(0)->text(0), "Hello, world");
+    emit Tree().itemActivated(whole->child(1), 0);
+    EXPECT_EQ(Brief().SelectedIndex(), 0);
 }
 
 TEST_F(ViewLogTest, WipeOfAFullLogEmptiesTheListButKeepsTheShownRecord) {
