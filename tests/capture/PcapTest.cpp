@@ -181,9 +181,11 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
         {2, kTime + 5, 0xC0A80107, 50124, {0x7F000001, 40123}, test_bytes::SmppPdu(0x00000002, 1, Bytes(20, 0x41))},
         {2, kTime + 5, 0x7F000001, 40123, {0xC0A80107, 50124}, test_bytes::SmppPdu(0x80000002, 1, {}, 0x0E)},
     };
-    for (const Row& row : rows)
-        ASSERT_TRUE(log.AddCaptured(row.protocol, row.time, row.address, row.port, row.peer, row.pdu.data(),
-                                    uint32_t(row.pdu.size())));
+    // Times to the microsecond, two records of one microsecond among them.
+    for (size_t i = 0; i < std::size(rows); ++i)
+        ASSERT_TRUE(log.AddCaptured(rows[i].protocol, int64_t(rows[i].time) * 1'000'000 + int64_t(i / 2) * 1001,
+                                    rows[i].address, rows[i].port, rows[i].peer, rows[i].pdu.data(),
+                                    uint32_t(rows[i].pdu.size())));
     const std::string path = ::testing::TempDir() + "/tarnwick-export.pcap";
     std::string error;
     ASSERT_TRUE(pcap::ExportLog(log, path, error)) << error;
@@ -235,6 +237,7 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
         const uint8_t* record = log.PacketAt(index, &length);
         const uint8_t* backRecord = back.PacketAt(index, &backLength);
         EXPECT_EQ(Bytes(record, record + length), Bytes(backRecord, backRecord + backLength)) << index;
+        EXPECT_EQ(log.ContextAt(index).timeUs, back.ContextAt(index).timeUs) << index;
         if (!(log.PeerAt(index) == PacketPeer{})) {
             EXPECT_EQ(log.PeerAt(index), back.PeerAt(index)) << index;
         }
