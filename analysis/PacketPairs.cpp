@@ -96,8 +96,9 @@ void CPacketPairs::Add(int32_t index) {
         entry.answerId = id;
     } else {
         // A request is one its protocol names an answer for; alert_notification and outbind have none.
+        // A command SMPP does not have is answered all the same, with generic_nack.
         const uint32_t answer = id | kResponseBit;
-        const bool named = entry.smpp ? protocol::smpp::IndexOf(answer) >= 0
+        const bool named = entry.smpp ? protocol::smpp::IndexOf(answer) >= 0 || protocol::smpp::IndexOf(id) < 0
                                       : m_decoder.Names().HasCodeName(info->commandTable, answer);
         if (!named)
             return;

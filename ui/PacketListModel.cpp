@@ -110,6 +110,10 @@ QVariant CPacketListModel::headerData(int section, Qt::Orientation orientation, 
         return QString::fromLatin1(kColumns[section].title);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(kColumns[section].alignment);
+    if (role == Qt::ToolTipRole && section == kLatency)
+        return QStringLiteral("Milliseconds from the request to its answer");
+    if (role == Qt::ToolTipRole && section == kStatus)
+        return QStringLiteral("The answer's command_status; \"no answer\" once the unanswered time is over");
     return {};
 }
 

@@ -73,6 +73,8 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
     layout->addWidget(m_splitter, 1);
     layout->addWidget(m_findBar);
 
+    // F6 into the page lands on the packet list; Tab still reaches the filter line above it.
+    setFocusProxy(m_brief);
     connect(m_brief, &CViewLogBrief::PacketShown, this, &CViewLog::ShowLoaded);
     connect(m_particular, &CViewLogParticular::RangeSelected, m_hex, &CViewLogHex::SetHighlight);
     connect(m_particular, &CViewLogParticular::RecordRequested, this, &CViewLog::ShowRecord);

@@ -64,7 +64,7 @@ const Row kScript[] = {
     {"9 enquire_link never answered",   kSmpp, kA, true,  4000,  SmppPdu(0x00000015, 3),             Role::Request,  -1, "no answer", -1, true},
     {"10 alert_notification",           kSmpp, kA, false, 4100,  SmppPdu(0x00000102, 4),             Role::Other,    -1, "",   -1,   false},
     {"11 outbind",                      kSmpp, kA, false, 4200,  SmppPdu(0x0000000B, 5),             Role::Other,    -1, "",   -1,   false},
-    {"12 sequence 2 again",             kSmpp, kA, true,  5000,  SmppPdu(0x00000004, 2),             Role::Request,  13, "ESME_RINVCMDID", 200, true},
+    {"12 unknown command, seq 2 again", kSmpp, kA, true,  5000,  SmppPdu(0x00000099, 2),             Role::Request,  13, "ESME_RINVCMDID", 200, true},
     {"13 generic_nack answers it",      kSmpp, kA, false, 5200,  SmppPdu(0x80000000, 2, {}, 3),      Role::Response, 12, "ESME_RINVCMDID", 200, true},
     {"14 SMSC's deliver_sm, seq 6",     kSmpp, kA, false, 6000,  SmppPdu(0x00000005, 6),             Role::Request,  17, "",   30,   false},
     {"15 ESME's submit, seq 6 too",     kSmpp, kA, true,  6001,  SmppPdu(0x00000004, 6),             Role::Request,  16, "0x00000400", 9, true},
