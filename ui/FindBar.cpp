@@ -43,13 +43,18 @@ CFindBar::CFindBar(QWidget* parent)
     connect(m_next, &QPushButton::clicked, this, [this] { emit FindRequested(true); });
     connect(m_previous, &QPushButton::clicked, this, [this] { emit FindRequested(false); });
     connect(m_edit, &QLineEdit::textChanged, this, [this] { SetResult({}); });
-    connect(close, &QToolButton::clicked, this, &QWidget::hide);
+    connect(close, &QToolButton::clicked, this, &CFindBar::Close);
 }
 
 void CFindBar::Open() {
     show();
     m_edit->setFocus(Qt::ShortcutFocusReason);
     m_edit->selectAll();
+}
+
+void CFindBar::Close() {
+    hide();
+    emit Closed();
 }
 
 QString CFindBar::Text() const { return m_edit->text(); }
@@ -63,7 +68,7 @@ bool CFindBar::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_edit && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Escape) {
-            hide();
+            Close();
             return true;
         }
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

@@ -17,6 +17,7 @@ public:
 
     // Shows the bar with its text selected, ready for typing.
     void Open();
+    void Close();
     QString Text() const;
     bool Wraps() const;
     // What the last search came to; empty clears it.
@@ -29,6 +30,8 @@ public:
 
 signals:
     void FindRequested(bool forward);
+    // Escape or "Close": the bar is hidden; the page gives the focus back to the list.
+    void Closed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

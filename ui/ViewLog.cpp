@@ -61,6 +61,7 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
     m_findBar = new CFindBar(this);
     m_findBar->hide();
     connect(m_findBar, &CFindBar::FindRequested, this, &CViewLog::Find);
+    connect(m_findBar, &CFindBar::Closed, m_brief, [this] { m_brief->setFocus(Qt::OtherFocusReason); });
 
     auto* filterRow = new QHBoxLayout;
     filterRow->setContentsMargins(4, 2, 4, 2);

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kColumnWidths[CPacketListModel::kColumnCount] = {50, 120, 80, 210, 50, 165, 160, 70};
+constexpr int kColumnWidths[CPacketListModel::kColumnCount] = {50, 110, 80, 190, 50, 160, 160, 70};
 // How often rows waiting for an answer are read again, so that "no answer" shows when it is due.
 constexpr int kAnswerClockMs = 1000;
 
