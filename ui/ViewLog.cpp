@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSplitter>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -24,6 +25,7 @@ namespace {
 // The list gets the most of the page's height, the tree the next and the hex dump the rest.
 constexpr int kPaneStretch[] = {4, 3, 2};
 constexpr int kPaneUnit = 60;
+constexpr int kCountsMs = 200;
 
 } // namespace
 
@@ -83,9 +85,13 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
     connect(m_brief, &CViewLogBrief::ClearRequested, this, &CViewLog::Clear);
     connect(m_brief, &CViewLogBrief::SetFilterRequested, this, &CViewLog::SetFilterRequested);
     connect(m_brief, &CViewLogBrief::ConnectionRequested, this, &CViewLog::ShowConnection);
+    m_countsClock = new QTimer(this);
+    m_countsClock->setSingleShot(true);
+    m_countsClock->setInterval(kCountsMs);
+    connect(m_countsClock, &QTimer::timeout, this, &CViewLog::EmitCounts);
     CPacketFilterProxy* proxy = m_brief->Proxy();
     for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(proxy, signal, this, &CViewLog::EmitCounts);
+        connect(proxy, signal, this, &CViewLog::EmitCountsSoon);
     connect(proxy, &QAbstractItemModel::modelReset, this, &CViewLog::EmitCounts);
     connect(proxy, &QAbstractItemModel::layoutChanged, this, &CViewLog::EmitCounts);
 }
@@ -175,4 +181,12 @@ std::string CViewLog::ListingOfShownRows() const {
     return listing;
 }
 
-void CViewLog::EmitCounts() { emit CountsChanged(m_brief->Proxy()->rowCount(), m_log.GetCount()); }
+void CViewLog::EmitCounts() {
+    m_countsClock->stop();
+    emit CountsChanged(m_brief->Proxy()->rowCount(), m_brief->Model()->rowCount());
+}
+
+void CViewLog::EmitCountsSoon() {
+    if (!m_countsClock->isActive())
+        m_countsClock->start();
+}

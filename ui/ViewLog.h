@@ -17,6 +17,7 @@ class CViewLogParticular;
 class QLabel;
 class QLineEdit;
 class QSplitter;
+class QTimer;
 
 // The display filter line, then three stacked panes over the capture log: the brief list (one row
 // per record the filter shows, a view over a model of the log), the decode tree of the shown record
@@ -63,6 +64,8 @@ signals:
 private:
     void ShowLoaded(int index);
     void EmitCounts();
+    // New rows tell the counts a few times a second: under load, every batch would redraw the status bar.
+    void EmitCountsSoon();
 
     CPacketLog& m_log;
     std::unique_ptr<CConcatenations> m_concatenations;
@@ -73,4 +76,5 @@ private:
     CViewLogParticular* m_particular = nullptr;
     CViewLogHex* m_hex = nullptr;
     CFindBar* m_findBar = nullptr;
+    QTimer* m_countsClock = nullptr;
 };

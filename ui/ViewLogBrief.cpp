@@ -19,6 +19,9 @@ namespace {
 constexpr int kColumnWidths[CPacketListModel::kColumnCount] = {50, 110, 80, 190, 50, 160, 160, 70};
 // How often rows waiting for an answer are read again, so that "no answer" shows when it is due.
 constexpr int kAnswerClockMs = 1000;
+// How often a following list catches up with the newest rows: often enough for the eye, seldom
+// enough that under load the rows on screen are not drawn again on every turn.
+constexpr int kFollowMs = 100;
 
 // Restores a flag when the scope ends.
 class Moving {
@@ -47,7 +50,8 @@ CViewLogBrief::CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, con
       m_connectionAction(m_menu->addAction(QStringLiteral("Show this c&onnection only"))),
       m_clearAction(nullptr),
       m_filterAction(nullptr),
-      m_answerClock(new QTimer(this)) {
+      m_answerClock(new QTimer(this)),
+      m_followClock(new QTimer(this)) {
     m_menu->addSeparator();
     m_clearAction = m_menu->addAction(QStringLiteral("Clear content"));
     m_filterAction = m_menu->addAction(QStringLiteral("Set Filter"));
@@ -76,6 +80,10 @@ CViewLogBrief::CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, con
     columns->setStretchLastSection(true);
     for (int column = 0; column < CPacketListModel::kColumnCount; ++column)
         columns->resizeSection(column, kColumnWidths[column]);
+    // The columns whose texts have a known longest form are as wide as the font makes that form.
+    const QFontMetrics metrics = fontMetrics();
+    columns->resizeSection(CPacketListModel::kTime, metrics.horizontalAdvance("2026-12-07 10:11:12.345") + 16);
+    columns->resizeSection(CPacketListModel::kStatus, metrics.horizontalAdvance("ESME_RINVCMDID") + iconSize().width() + 20);
 
     m_partnerAction->setObjectName("GoToPartner");
     m_connectionAction->setObjectName("ShowConnection");
@@ -101,6 +109,14 @@ CViewLogBrief::CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, con
         viewport()->update();
     });
     m_answerClock->start(kAnswerClockMs);
+    m_followClock->setSingleShot(true);
+    m_followClock->setInterval(kFollowMs);
+    connect(m_followClock, &QTimer::timeout, this, [this] {
+        if (!m_follow)
+            return;
+        Moving moving(m_moving);
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    });
 }
 
 void CViewLogBrief::Clear() {
@@ -210,15 +226,22 @@ void CViewLogBrief::doItemsLayout() {
     } else {
         QTableView::doItemsLayout();
     }
-    if (m_follow) {
-        Moving moving(m_moving);
-        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-    }
+    if (m_follow && !m_followClock->isActive() && verticalScrollBar()->value() != verticalScrollBar()->maximum())
+        m_followClock->start();
+}
+
+void CViewLogBrief::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
+    const int firstShown = rowAt(0);
+    const int lastShown = rowAt(viewport()->height() - 1);
+    const bool below = lastShown >= 0 && topLeft.row() > lastShown;
+    if (firstShown >= 0 && (bottomRight.row() < firstShown || below))
+        return;
+    QTableView::dataChanged(topLeft, bottomRight, roles);
 }
 
 void CViewLogBrief::OnRowsInserted(const QModelIndex&, int first) {
     const int lastVisible = rowAt(viewport()->height() - 1);
-    m_appendedOffScreen = lastVisible >= 0 && first > lastVisible && !m_follow;
+    m_appendedOffScreen = lastVisible >= 0 && first > lastVisible;
     UpdateActions();
     if (m_pendingSelection >= 0 && m_pendingSelection < m_model->rowCount())
         return SelectRecord(m_pendingSelection);

@@ -61,6 +61,9 @@ public:
     QAction* FilterAction() const { return m_filterAction; }
 
     void doItemsLayout() override;
+    // Rows off screen draw nothing: a range of them (the requests that new answers complete, on
+    // every batch under load) would otherwise redraw the whole list.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles = {}) override;
 
 signals:
     // Record index is now the shown one; the decode tree and the hex view follow.
@@ -93,6 +96,7 @@ private:
     QAction* m_clearAction;
     QAction* m_filterAction;
     QTimer* m_answerClock; // "no answer" comes with time alone
+    QTimer* m_followClock; // following scrolls a few times a second, not on every batch of rows
     int m_selected = -1;
     int m_pendingSelection = -1; // the record SelectRecord waits for
     bool m_appendedOffScreen = false; // the pending layout is only for rows below the last visible one
