@@ -169,6 +169,8 @@ bool CViewLogBrief::ApplyFilter(const QString& text, QString& error) {
     return applied;
 }
 
+void CViewLogBrief::SetFollowInterval(int ms) { m_followClock->setInterval(ms); }
+
 bool CViewLogBrief::GoToPartner() {
     const int partner = m_pairs.PartnerOf(m_selected);
     if (partner < 0)

@@ -49,6 +49,8 @@ public:
 
     bool IsFollowing() const { return m_follow; }
     void SetFollowing(bool follow);
+    // How long a following list lets new rows gather before it scrolls to them (100 ms unless told).
+    void SetFollowInterval(int ms);
 
     CPacketListModel* Model() const { return m_model; }
     CPacketFilterProxy* Proxy() const { return m_proxy; }
