@@ -13,7 +13,7 @@ CFindBar::CFindBar(QWidget* parent)
     : QWidget(parent),
       m_edit(new QLineEdit(this)),
       m_next(new QPushButton("&Next", this)),
-      m_previous(new QPushButton("Pre&vious", this)),
+      m_previous(new QPushButton("&Previous", this)),
       m_wrap(new QCheckBox("&Wrap", this)),
       m_result(new QLabel(this)) {
     setObjectName("FindBar");

@@ -38,7 +38,7 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
     m_filterLine->setObjectName("DisplayFilter");
     m_filterLine->setClearButtonEnabled(true);
     m_filterLine->setPlaceholderText("submit_sm error port:2775 !conn:3 text:hello");
-    auto* filterLabel = new QLabel("Display &filter:", this);
+    auto* filterLabel = new QLabel("&Display filter:", this);
     filterLabel->setBuddy(m_filterLine);
     auto* clearFilter = new QAction(m_filterLine);
     clearFilter->setShortcut(QKeySequence(Qt::Key_Escape));

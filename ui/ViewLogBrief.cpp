@@ -23,13 +23,13 @@ constexpr int kAnswerClockMs = 1000;
 // enough that under load the rows on screen are not drawn again on every turn.
 constexpr int kFollowMs = 100;
 
-// Restores a flag when the scope ends.
-class Moving {
+// Raises a flag for the scope, then puts it back as it was.
+class FlagUp {
 public:
-    explicit Moving(bool& flag) : m_flag(flag), m_was(flag) { m_flag = true; }
-    ~Moving() { m_flag = m_was; }
-    Moving(const Moving&) = delete;
-    Moving& operator=(const Moving&) = delete;
+    explicit FlagUp(bool& flag) : m_flag(flag), m_was(flag) { m_flag = true; }
+    ~FlagUp() { m_flag = m_was; }
+    FlagUp(const FlagUp&) = delete;
+    FlagUp& operator=(const FlagUp&) = delete;
 
 private:
     bool& m_flag;
@@ -114,7 +114,7 @@ CViewLogBrief::CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, con
     connect(m_followClock, &QTimer::timeout, this, [this] {
         if (!m_follow)
             return;
-        Moving moving(m_moving);
+        FlagUp moving(m_moving);
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     });
 }
@@ -158,11 +158,15 @@ void CViewLogBrief::SelectRow(int row) {
 bool CViewLogBrief::ApplyFilter(const QString& text, QString& error) {
     bool applied = false;
     {
-        Moving moving(m_moving); // the rows come and go; the user chose nothing
+        FlagUp moving(m_moving); // the rows come and go; the user chose nothing
+        FlagUp filtering(m_filtering);
         applied = m_proxy->SetFilterText(text, error);
-        if (const int row = m_proxy->RowOf(m_selected); applied && row >= 0) {
+        // The list may have moved the selection to a neighbour of a row that went: back to the shown record.
+        if (const int row = m_proxy->RowOf(m_selected); row >= 0) {
             SelectRow(row);
             scrollTo(m_proxy->index(row, 0));
+        } else {
+            selectionModel()->clear();
         }
     }
     UpdateActions();
@@ -184,7 +188,7 @@ void CViewLogBrief::SetFollowing(bool follow) {
         return;
     m_follow = follow;
     if (follow) {
-        Moving moving(m_moving);
+        FlagUp moving(m_moving);
         scrollToBottom();
     }
     emit FollowingChanged(follow);
@@ -204,7 +208,7 @@ void CViewLogBrief::selectionChanged(const QItemSelection& selected, const QItem
         }
     }
     const int record = m_proxy->RecordAt(row);
-    if (record != m_selected)
+    if (record != m_selected && !m_filtering)
         ShowPacket(record);
 }
 
@@ -252,7 +256,7 @@ void CViewLogBrief::OnRowsInserted(const QModelIndex&, int first) {
         (m_selected >= 0 && m_proxy->RowOf(m_selected) < 0))
         return;
     m_selected = -1; // row 0 is shown even if it was the shown row before the user deselected it
-    Moving moving(m_moving); // the list's choice, not the user's: following stays as it is
+    FlagUp moving(m_moving); // the list's choice, not the user's: following stays as it is
     SelectRow(0);
 }
 

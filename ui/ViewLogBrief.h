@@ -104,4 +104,5 @@ private:
     bool m_appendedOffScreen = false; // the pending layout is only for rows below the last visible one
     bool m_follow = true;
     bool m_moving = false; // the list itself is moving the selection or the scroll bar
+    bool m_filtering = false; // rows come and go under a new filter: the shown record stays
 };

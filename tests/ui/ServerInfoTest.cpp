@@ -283,9 +283,15 @@ TEST_F(ServerInfoTest, DeliverButtonAndQuickDeliver) {
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, cell.center());
     ASSERT_EQ(quick.count(), 2);
     EXPECT_EQ(quick.at(0).at(0).value<uint64_t>(), smpp.GetConnectionId(0));
+    // "Show this connection only" names the same connection to the decoder page.
+    QSignalSpy conversation(&smppPage, &CViewServerInfo::ConnectionRequested);
+    online.ShowConnectionAction()->trigger();
+    ASSERT_EQ(conversation.count(), 1);
+    EXPECT_EQ(conversation.at(0).at(0).value<uint64_t>(), smpp.GetConnectionId(0));
 
     CloseAndWait(*client, smppModel);
     EXPECT_FALSE(action.isEnabled());
+    EXPECT_FALSE(online.ShowConnectionAction()->isEnabled());
 }
 
 } // namespace

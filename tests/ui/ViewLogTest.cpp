@@ -468,6 +468,13 @@ TEST_F(ViewLogTest, FindSelectsTheNextRowWhoseDecodeHoldsTheText) {
     EXPECT_EQ(Brief().SelectedIndex(), 3);
     bar.Edit()->setText("333");
     EXPECT_FALSE(view.Find(false));
+    // Export writes the listed rows' decode as tarnwick-decode prints a file's records.
+    ASSERT_TRUE(view.ApplyFilter("seq:3"));
+    const std::string listing = view.ListingOfShownRows();
+    EXPECT_EQ(listing.rfind("TCP: ----- Network base info -----\n", 0), 0u) << listing;
+    EXPECT_NE(listing.find("destination_addr = 222"), std::string::npos);
+    EXPECT_EQ(listing.find("\n\n"), std::string::npos) << "one record, one block";
+    view.ApplyFilter({});
     QTest::keyClick(bar.Edit(), Qt::Key_Escape);
     EXPECT_FALSE(bar.isVisible());
     EXPECT_TRUE(Brief().hasFocus()) << "the list takes the focus back";
