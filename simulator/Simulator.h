@@ -7,6 +7,7 @@
 #include "decoder/PacketDecoder.h"
 #include "mobile/MobileServer.h"
 #include "simulator/Router.h"
+#include "simulator/Statistics.h"
 #include "smpp/SmppServer.h"
 
 #include <QHostAddress>
@@ -59,6 +60,8 @@ public:
     CPacketLog& Log() { return m_log; }
     // Requests paired with their answers in the capture log.
     CPacketPairs& Pairs() { return m_pairs; }
+    // What was captured, counted once for every reader (control API, metrics, window, headless summary).
+    CStatistics& Statistics() { return m_statistics; }
     const CPacketDecoder& Decoder() const { return m_decoder; }
     CSmppServer& Smpp() { return m_smpp; }
     CMobileServer& Mobile() { return m_mobile; }
@@ -69,6 +72,7 @@ private:
     CPacketLog m_log;
     CPacketDecoder m_decoder;
     CPacketPairs m_pairs{m_log, m_decoder};
+    CStatistics m_statistics{m_log, m_pairs};
     CSmppServer m_smpp;
     CMobileServer m_mobile;
     CRouter m_router{m_smpp, m_mobile};
