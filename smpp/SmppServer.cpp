@@ -252,7 +252,8 @@ CSmppServer::Answer CSmppServer::QuerySm(CConnection&, const Request& request) {
 
 CSmppServer::Answer CSmppServer::TakeResponse(CConnection& connection, const Request& request) {
     // An ESME's response is captured and needs no answer, bound or not. One that answers a PDU
-    // we started settles it; any other is only captured.
+    // we started settles it; any other deliver_sm_resp or data_sm_resp is only captured, while an
+    // enquire_link_resp or unbind_resp to nothing of ours is nacked as an unknown command.
     const std::optional<Pending> settled = SessionOf(connection).pending.Settle(request.sequence);
     if (!settled && request.row.responseId != kNoResponse)
         return Unknown(connection, request);
