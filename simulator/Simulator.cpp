@@ -53,3 +53,9 @@ bool CSimulator::SaveFaultRules(const std::vector<FaultRule>& rules) {
     CSettings().SetFaultRules(rules);
     return true;
 }
+
+void CSimulator::ResetRun() {
+    m_log.Reset();
+    m_router.ForgetMessages();
+    m_statistics.Reset();
+}

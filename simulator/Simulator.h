@@ -54,6 +54,9 @@ public:
     // stored ones; nothing is stored.
     void UseFaultRules(std::vector<FaultRule> rules) { m_runFaultRules = std::move(rules); }
 
+    // Empties the capture log, the router's message store and the statistics; connections stay.
+    void ResetRun();
+
     // Stores how long a request waits for its answer before it counts as unanswered, and applies it.
     void SaveUnansweredSeconds(int seconds);
 

@@ -1,0 +1,58 @@
+// Captured records as the control API shows them: one JSON object per record, with its decode lines.
+#pragma once
+
+#include "capture/PacketLog.h"
+#include "decoder/PacketDecoder.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+#include <QUrlQuery>
+
+#include <cstdint>
+#include <functional>
+
+// Which records GET /pdus lists.
+struct PduQuery {
+    int64_t since = 0;       // records with a higher seq
+    QString command;         // as "command" names it; empty for any
+    uint64_t connection = 0; // 0 for any
+    int limit = 1000;
+};
+
+// Reads since, command, connection, limit and waitMs (0 when absent) from a /pdus query; the error
+// names the parameter, and is empty when all are good.
+QString ReadPduQuery(const QUrlQuery& parameters, PduQuery* query, int64_t* waitMs);
+
+// Turns capture records into {seq, time, protocol, command, commandStatus, sequence, connection,
+// direction, length, hex, fields}. A record's seq is its serial number in the capture log, so it
+// stays the same over the log's wipes and never names another record. Owns a copy of the decoder;
+// UI thread only.
+class CPduJson {
+public:
+    // Whether a record of a protocol, captured from an address and port, is one our server sent.
+    using SentByServer = std::function<bool(uint16_t protocol, uint32_t address, uint16_t port)>;
+
+    CPduJson(const CPacketDecoder& decoder, SentByServer sentByServer);
+
+    QJsonObject Record(int64_t seq, const uint8_t* record, uint32_t length, const PacketContext& context);
+    // The command's name as the decoder gives it ("submit_sm"), or its id as "0x%08X" when it has none.
+    QString CommandName(const uint8_t* record, uint32_t length) const;
+
+    struct Page {
+        QJsonArray pdus;
+        int64_t next = 0; // the since that continues after this page
+    };
+    Page Query(const CPacketLog& log, const PduQuery& query);
+    // Whether a record after since matches the query (the test a long poll waits on).
+    bool HasMatch(const CPacketLog& log, const PduQuery& query) const;
+
+private:
+    template <typename Visit>
+    void Scan(const CPacketLog& log, const PduQuery& query, Visit visit) const;
+    QJsonArray Fields(const uint8_t* record, uint32_t length);
+
+    CPacketDecoder m_decoder;
+    SentByServer m_sentByServer;
+};
