@@ -86,7 +86,12 @@ CControlServer::CControlServer(CSimulator& simulator, QObject* parent)
         m_http->route(path, [this, path](const QHttpServerRequest& request, Responder&& responder) {
             Route(path, request, std::move(responder));
         });
-    m_http->setMissingHandler([this](const QHttpServerRequest& request, Responder&& responder) {
+    m_http->setMissingHandler([this, paths](const QHttpServerRequest& request, Responder&& responder) {
+        // The router passes over methods it has no name for: on a path of ours they are a 405 too.
+        const QByteArray path = request.url().path().toUtf8();
+        for (const char* known : paths)
+            if (path == known)
+                return Route(known, request, std::move(responder));
         CControlListener::RequestHandled(responder.socket());
         Send(responder, Authorized(request) ? Answer::Error(404, "no such path: " + request.url().path())
                                             : Answer::Unauthorized());
