@@ -182,10 +182,8 @@ void CControlServer::Pdus(const QHttpServerRequest& request, Responder&& respond
     int64_t waitMs = 0;
     if (QString error = ReadPduQuery(request.query(), &query, &waitMs); !error.isEmpty())
         return Send(responder, Answer::Error(400, error));
-    if (waitMs == 0 || m_pduJson.HasMatch(m_simulator.Log(), query)) {
-        const CPduJson::Page page = m_pduJson.Query(m_simulator.Log(), query);
-        return Send(responder, Answer::Json(QJsonObject{{"pdus", page.pdus}, {"next", double(page.next)}}));
-    }
+    if (waitMs == 0 || m_pduJson.HasMatch(m_simulator.Log(), query))
+        return Send(responder, {200, m_pduJson.Query(m_simulator.Log(), query), "application/json", {}});
     const uint64_t id = ++m_lastWaiter;
     m_waiters.push_back({id, query, responder.socket(), std::make_unique<Responder>(std::move(responder))});
     QTimer::singleShot(int(waitMs), this, [this, id] { AnswerWaiters(id); });
@@ -201,8 +199,7 @@ void CControlServer::AnswerWaiters(uint64_t timedOut) {
             ++it;
             continue;
         }
-        const CPduJson::Page page = m_pduJson.Query(m_simulator.Log(), it->query);
-        Send(*it->responder, Answer::Json(QJsonObject{{"pdus", page.pdus}, {"next", double(page.next)}}));
+        Send(*it->responder, {200, m_pduJson.Query(m_simulator.Log(), it->query), "application/json", {}});
         it = m_waiters.erase(it);
     }
 }
@@ -241,12 +238,12 @@ void CControlServer::Flush() {
     AnswerWaiters();
     if (m_pending.empty())
         return;
-    QByteArray events;
+    std::string events;
     for (const PendingRecord& pending : m_pending) {
-        const QJsonObject pdu =
-            m_pduJson.Record(pending.seq, m_pendingBytes.data() + pending.offset, pending.length, pending.context);
-        events += "event: pdu\nid: " + QByteArray::number(pending.seq) + "\ndata: " +
-                  QJsonDocument(pdu).toJson(QJsonDocument::Compact) + "\n\n";
+        events += "event: pdu\nid: " + std::to_string(pending.seq) + "\ndata: ";
+        m_pduJson.AppendRecord(events, pending.seq, m_pendingBytes.data() + pending.offset, pending.length,
+                               pending.context);
+        events += "\n\n";
     }
     m_pending.clear();
     m_pendingBytes.clear();
@@ -257,6 +254,6 @@ void CControlServer::Flush() {
             socket->abort();
             continue;
         }
-        socket->write(events);
+        socket->write(events.data(), qint64(events.size()));
     }
 }

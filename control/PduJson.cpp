@@ -5,7 +5,8 @@
 #include "decoder/Protocols.h"
 #include "wire/Cursor.h"
 
-#include <QDateTime>
+#include <cstdio>
+#include <ctime>
 
 #include <algorithm>
 #include <string_view>
@@ -15,16 +16,66 @@ namespace {
 constexpr uint32_t kHeaderSize = packet_record::kHeaderSize;
 constexpr std::string_view kUnnamed = "未知"; // the decoder's name for a code its table lacks
 
+// The octets of a valid UTF-8 character at text[at], 0 when none starts there.
+size_t Utf8Length(std::string_view text, size_t at) {
+    const auto octet = [&](size_t i) { return i < text.size() ? uint8_t(text[i]) : uint8_t(0); };
+    const uint8_t first = octet(at);
+    const auto follows = [&](size_t n) {
+        for (size_t i = 1; i < n; ++i)
+            if ((octet(at + i) & 0xC0) != 0x80)
+                return false;
+        return true;
+    };
+    if (first < 0x80) return 1;
+    if (first >= 0xC2 && first <= 0xDF) return follows(2) ? 2 : 0;
+    if (first >= 0xE0 && first <= 0xEF) return follows(3) ? 3 : 0;
+    if (first >= 0xF0 && first <= 0xF4) return follows(4) ? 4 : 0;
+    return 0;
+}
+
+// A JSON string: quotes, backslashes and control characters escaped, and any octet that does not
+// belong to valid UTF-8 replaced by U+FFFD, so the text is valid JSON whatever a PDU held.
+void AppendString(std::string& out, std::string_view text) {
+    out += '"';
+    for (size_t at = 0; at < text.size();) {
+        const char c = text[at];
+        const size_t length = Utf8Length(text, at);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++at;
+        } else if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+            ++at;
+        } else if (uint8_t(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(uint8_t(c)));
+            out += escaped;
+            ++at;
+        } else {
+            out.append(text.substr(at, length));
+            at += length;
+        }
+    }
+    out += '"';
+}
+
+void AppendNumber(std::string& out, int64_t value) { out += std::to_string(value); }
+
 // ISO 8601 in UTC with the microsecond: 2026-12-07T10:24:29.123456Z.
-QString IsoTime(int64_t timeUs) {
+void AppendTime(std::string& out, int64_t timeUs) {
     timeUs = std::max<int64_t>(0, timeUs);
-    const QDateTime time = QDateTime::fromMSecsSinceEpoch(timeUs / 1000, Qt::UTC);
-    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.")) +
-           QStringLiteral("%1Z").arg(timeUs % 1'000'000, 6, 10, QLatin1Char('0'));
+    const std::time_t seconds = std::time_t(timeUs / 1'000'000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[96];
+    std::snprintf(text, sizeof text, "\"%04d-%02d-%02dT%02d:%02d:%02d.%06dZ\"", utc.tm_year + 1900, utc.tm_mon + 1,
+                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, int(timeUs % 1'000'000));
+    out += text;
 }
 
 // One decode line's text split where the decoder joins its parts: "LABEL: name = value".
-QJsonObject FieldOf(const DecodeLine& line) {
+void AppendField(std::string& out, const DecodeLine& line) {
     const std::string_view text(line.text);
     const size_t equals = text.find(" = ");
     const size_t colon = text.find(": ");
@@ -35,12 +86,27 @@ QJsonObject FieldOf(const DecodeLine& line) {
     }
     if (equals != std::string_view::npos)
         value = text.substr(equals + 3);
-    const auto utf8 = [](std::string_view part) { return QString::fromUtf8(part.data(), qsizetype(part.size())); };
-    return {{"label", utf8(label)},
-            {"name", utf8(name)},
-            {"value", utf8(value)},
-            {"offset", int(line.offset - int32_t(kHeaderSize))},
-            {"length", int(line.width)}};
+    out += "{\"label\":";
+    AppendString(out, label);
+    out += ",\"name\":";
+    AppendString(out, name);
+    out += ",\"value\":";
+    AppendString(out, value);
+    out += ",\"offset\":";
+    AppendNumber(out, line.offset - int32_t(kHeaderSize));
+    out += ",\"length\":";
+    AppendNumber(out, line.width);
+    out += '}';
+}
+
+// The 32-bit word at offset of the PDU, or null when the PDU is too short for it.
+void AppendWord(std::string& out, const wire::Cursor& pdu, size_t offset) {
+    wire::Cursor at = pdu.At(offset);
+    const uint32_t value = at.U32();
+    if (at.Ok())
+        AppendNumber(out, value);
+    else
+        out += "null";
 }
 
 } // namespace
@@ -48,66 +114,77 @@ QJsonObject FieldOf(const DecodeLine& line) {
 CPduJson::CPduJson(const CPacketDecoder& decoder, SentByServer sentByServer)
     : m_decoder(decoder), m_sentByServer(std::move(sentByServer)) {}
 
-QString CPduJson::CommandName(const uint8_t* record, uint32_t length) const {
+std::string CPduJson::CommandName(const uint8_t* record, uint32_t length) const {
     const std::optional<uint32_t> id = packet_record::CommandId(record, length);
     if (!id)
         return {};
     const ProtocolInfo* protocol = protocols::Find(packet_record::ReadHeader(record).protocol);
-    const std::string name = protocol ? m_decoder.LookupCodeName(protocol->commandTable, *id) : std::string(kUnnamed);
-    if (name.empty() || name == kUnnamed)
-        return QStringLiteral("0x%1").arg(*id, 8, 16, QLatin1Char('0')).toUpper().replace("0X", "0x");
-    return QString::fromStdString(name);
+    std::string name = protocol ? m_decoder.LookupCodeName(protocol->commandTable, *id) : std::string(kUnnamed);
+    if (name.empty() || name == kUnnamed) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08X", *id);
+        name = hex;
+    }
+    return name;
 }
 
-QJsonArray CPduJson::Fields(const uint8_t* record, uint32_t length) {
-    QJsonArray fields;
-    m_decoder.Decode(record, static_cast<int32_t>(length));
-    // The capture header's lines describe the record, not the PDU; the record's other columns say it all.
-    for (const DecodeLine& line : m_decoder.Lines())
-        if (line.offset >= int32_t(kHeaderSize))
-            fields.append(FieldOf(line));
-    return fields;
-}
-
-QJsonObject CPduJson::Record(int64_t seq, const uint8_t* record, uint32_t length, const PacketContext& context) {
+void CPduJson::AppendRecord(std::string& out, int64_t seq, const uint8_t* record, uint32_t length,
+                            const PacketContext& context) {
+    static constexpr char kDigits[] = "0123456789abcdef";
     const PacketRecordHeader header = packet_record::ReadHeader(record);
     const protocol::Protocol* protocol = protocol::Find(header.protocol);
     const wire::Cursor pdu(record + kHeaderSize, length - kHeaderSize);
-    QJsonValue sequence, status;
-    if (protocol) {
-        // SGIP's sequence is three words; its last one counts up as the others' single word does.
-        wire::Cursor at = pdu.At(protocol->sequenceOffset + protocol->sequenceSize - 4);
-        const uint32_t number = at.U32();
-        if (at.Ok())
-            sequence = double(number);
-        if (protocol->statusOffset != 0) {
-            wire::Cursor statusAt = pdu.At(protocol->statusOffset);
-            const uint32_t value = statusAt.U32();
-            if (statusAt.Ok())
-                status = double(value);
-        }
+    out += "{\"seq\":";
+    AppendNumber(out, seq);
+    out += ",\"time\":";
+    AppendTime(out, context.timeUs);
+    out += ",\"protocol\":";
+    AppendString(out, protocol ? protocol->name : std::to_string(header.protocol));
+    out += ",\"command\":";
+    AppendString(out, CommandName(record, length));
+    out += ",\"commandStatus\":";
+    // Answers of the protocols without a header status carry theirs in the body; the fields show it.
+    if (protocol && protocol->statusOffset != 0)
+        AppendWord(out, pdu, protocol->statusOffset);
+    else
+        out += "null";
+    out += ",\"sequence\":";
+    // SGIP's sequence is three words; its last one counts up as the others' single word does.
+    if (protocol)
+        AppendWord(out, pdu, protocol->sequenceOffset + protocol->sequenceSize - 4);
+    else
+        out += "null";
+    out += ",\"connection\":";
+    AppendNumber(out, int64_t(context.connection));
+    out += m_sentByServer(header.protocol, header.sourceAddress, header.sourcePort) ? ",\"direction\":\"out\""
+                                                                                    : ",\"direction\":\"in\"";
+    out += ",\"length\":";
+    AppendNumber(out, length - kHeaderSize);
+    out += ",\"hex\":\"";
+    for (uint32_t at = kHeaderSize; at < length; ++at) {
+        out += kDigits[record[at] >> 4];
+        out += kDigits[record[at] & 0xF];
     }
-    const bool sent = m_sentByServer(header.protocol, header.sourceAddress, header.sourcePort);
-    return {{"seq", double(seq)},
-            {"time", IsoTime(context.timeUs)},
-            {"protocol", protocol ? QString::fromLatin1(protocol->name.data(), qsizetype(protocol->name.size()))
-                                  : QString::number(header.protocol)},
-            {"command", CommandName(record, length)},
-            {"commandStatus", status},
-            {"sequence", sequence},
-            {"connection", double(context.connection)},
-            {"direction", sent ? "out" : "in"},
-            {"length", double(length - kHeaderSize)},
-            {"hex", QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(record + kHeaderSize),
-                                                   qsizetype(length - kHeaderSize)).toHex())},
-            {"fields", Fields(record, length)}};
+    out += "\",\"fields\":[";
+    m_decoder.Decode(record, static_cast<int32_t>(length));
+    bool first = true;
+    // The capture header's lines describe the record, not the PDU; the record's other members say it all.
+    for (const DecodeLine& line : m_decoder.Lines()) {
+        if (line.offset < int32_t(kHeaderSize))
+            continue;
+        if (!first)
+            out += ',';
+        first = false;
+        AppendField(out, line);
+    }
+    out += "]}";
 }
 
 template <typename Visit>
 void CPduJson::Scan(const CPacketLog& log, const PduQuery& query, Visit visit) const {
     // Serial numbers count up by one per record, so the first record after since is found, not searched for.
     const int64_t first = std::max<int64_t>(0, query.since - log.SerialBase());
-    const QByteArray command = query.command.toUtf8();
+    const std::string command = query.command.toStdString();
     for (int64_t index = first; index < log.GetCount(); ++index) {
         uint32_t length = 0;
         const uint8_t* record = log.PacketAt(int32_t(index), &length);
@@ -116,25 +193,31 @@ void CPduJson::Scan(const CPacketLog& log, const PduQuery& query, Visit visit) c
         const PacketContext& context = log.ContextAt(int32_t(index));
         if (query.connection != 0 && context.connection != query.connection)
             continue;
-        if (!command.isEmpty() && CommandName(record, length) != query.command)
+        if (!command.empty() && CommandName(record, length) != command)
             continue;
         if (!visit(log.SerialBase() + index + 1, record, length, context))
             return;
     }
 }
 
-CPduJson::Page CPduJson::Query(const CPacketLog& log, const PduQuery& query) {
-    Page page;
-    page.next = std::max(query.since, log.SerialBase() + log.GetCount());
+QByteArray CPduJson::Query(const CPacketLog& log, const PduQuery& query) {
+    std::string out = "{\"pdus\":[";
+    int64_t next = std::max(query.since, log.SerialBase() + log.GetCount());
+    int listed = 0;
     Scan(log, query, [&](int64_t seq, const uint8_t* record, uint32_t length, const PacketContext& context) {
-        if (page.pdus.size() == query.limit) {
-            page.next = seq - 1;
+        if (listed == query.limit) {
+            next = seq - 1;
             return false;
         }
-        page.pdus.append(Record(seq, record, length, context));
+        if (listed++ > 0)
+            out += ',';
+        AppendRecord(out, seq, record, length, context);
         return true;
     });
-    return page;
+    out += "],\"next\":";
+    AppendNumber(out, next);
+    out += '}';
+    return QByteArray::fromStdString(out);
 }
 
 bool CPduJson::HasMatch(const CPacketLog& log, const PduQuery& query) const {
