@@ -158,7 +158,7 @@ Answer CControlServer::Receipts(const QHttpServerRequest& request) {
     const int64_t err = fields.Integer("err", 0, 255, 0);
     if (!fields.Ok())
         return Answer::Error(400, fields.Error());
-    switch (m_simulator.Router().SendReceiptNow(messageId.toStdString(), *state, uint8_t(err))) {
+    switch (m_simulator.SendReceiptNow(messageId.toStdString(), *state, uint8_t(err))) {
     case CRouter::ReceiptOutcome::UnknownMessage:
         return Answer::Error(404, QString("messageId: no stored message has id '%1'").arg(messageId));
     case CRouter::ReceiptOutcome::NoReceiver:

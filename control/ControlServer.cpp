@@ -4,6 +4,7 @@
 
 #include "control/ControlAnswer.h"
 #include "control/ControlListener.h"
+#include "capture/PacketRecord.h"
 #include "simulator/Simulator.h"
 
 #include <QHttpServer>
@@ -97,12 +98,10 @@ CControlServer::CControlServer(CSimulator& simulator, QObject* parent)
                                             : Answer::Unauthorized());
     });
     m_simulator.Log().AddListener(this);
-    m_simulator.Router().SetKeepMessages(true);
 }
 
 CControlServer::~CControlServer() {
     m_simulator.Log().RemoveListener(this);
-    m_simulator.Router().SetKeepMessages(false);
 }
 
 bool CControlServer::Start(const ControlOptions& options, QString* error) {
@@ -185,7 +184,8 @@ void CControlServer::Pdus(const QHttpServerRequest& request, Responder&& respond
     if (waitMs == 0 || m_pduJson.HasMatch(m_simulator.Log(), query))
         return Send(responder, {200, m_pduJson.Query(m_simulator.Log(), query), "application/json", {}});
     const uint64_t id = ++m_lastWaiter;
-    m_waiters.push_back({id, query, responder.socket(), std::make_unique<Responder>(std::move(responder))});
+    const int64_t checked = m_simulator.Log().SerialBase() + m_simulator.Log().GetCount();
+    m_waiters.push_back({id, query, checked, responder.socket(), std::make_unique<Responder>(std::move(responder))});
     QTimer::singleShot(int(waitMs), this, [this, id] { AnswerWaiters(id); });
 }
 
@@ -195,7 +195,10 @@ void CControlServer::AnswerWaiters(uint64_t timedOut) {
             it = m_waiters.erase(it);
             continue;
         }
-        if (it->id != timedOut && !m_pduJson.HasMatch(m_simulator.Log(), it->query)) {
+        PduQuery unchecked = it->query;
+        unchecked.since = std::max(it->query.since, it->checked);
+        if (it->id != timedOut && !m_pduJson.HasMatch(m_simulator.Log(), unchecked)) {
+            it->checked = m_simulator.Log().SerialBase() + m_simulator.Log().GetCount();
             ++it;
             continue;
         }
@@ -210,50 +213,63 @@ void CControlServer::Events(const QHttpServerRequest&, Responder&& responder) {
     responder.writeHeader("Content-Type", "text/event-stream");
     responder.writeHeader("Cache-Control", "no-cache");
     responder.writeBody(": records as they are captured\n\n");
-    m_streams.emplace_back(responder.socket());
+    m_streams.push_back({responder.socket(), m_simulator.Log().SerialBase() + m_simulator.Log().GetCount() + 1});
 }
 
-void CControlServer::OnPacketsAdded(int32_t first, int32_t count) {
-    std::erase_if(m_streams, [](const QPointer<QTcpSocket>& socket) { return socket.isNull(); });
-    if (!m_streams.empty()) {
-        const CPacketLog& log = m_simulator.Log();
-        for (int32_t index = first; index < first + count; ++index) {
-            uint32_t length = 0;
-            const uint8_t* record = log.PacketAt(index, &length);
-            if (!record)
-                continue;
-            m_pending.push_back({log.SerialBase() + index + 1, log.ContextAt(index), m_pendingBytes.size(), length});
-            m_pendingBytes.insert(m_pendingBytes.end(), record, record + length);
-        }
-    }
-    if ((m_pending.empty() && m_waiters.empty()) || m_flushQueued)
+void CControlServer::OnPacketsAdded(int32_t, int32_t) {
+    if (!m_streams.empty() || !m_waiters.empty())
+        FlushSoon(0);
+}
+
+void CControlServer::FlushSoon(int delayMs) {
+    if (m_flushQueued)
         return;
-    // Once per event-loop turn, after the server has finished with what it is handling.
     m_flushQueued = true;
-    QTimer::singleShot(0, this, [this] { Flush(); });
+    // After the server has finished with what it is handling: once per event-loop turn at most.
+    QTimer::singleShot(delayMs, this, [this] { Flush(); });
 }
 
 void CControlServer::Flush() {
     m_flushQueued = false;
     AnswerWaiters();
-    if (m_pending.empty())
-        return;
+    if (WriteEvents())
+        FlushSoon(kStreamPauseMs);
+}
+
+bool CControlServer::WriteEvents() {
+    std::erase_if(m_streams, [](const Stream& stream) {
+        return !stream.socket || stream.socket->state() != QAbstractSocket::ConnectedState;
+    });
+    const CPacketLog& log = m_simulator.Log();
+    const int64_t first = log.SerialBase() + 1, end = first + log.GetCount();
+    QElapsedTimer slice;
+    slice.start();
+    bool more = false;
     std::string events;
-    for (const PendingRecord& pending : m_pending) {
-        events += "event: pdu\nid: " + std::to_string(pending.seq) + "\ndata: ";
-        m_pduJson.AppendRecord(events, pending.seq, m_pendingBytes.data() + pending.offset, pending.length,
-                               pending.context);
-        events += "\n\n";
-    }
-    m_pending.clear();
-    m_pendingBytes.clear();
-    for (QPointer<QTcpSocket>& socket : m_streams) {
-        if (!socket || socket->state() != QAbstractSocket::ConnectedState)
-            continue;
-        if (socket->bytesToWrite() > kMaxStreamBacklog) {
-            socket->abort();
+    for (Stream& stream : m_streams) {
+        // A client that has not read what it was sent is looked at again after the pause.
+        if (stream.socket->bytesToWrite() > kStreamBacklog) {
+            more = true;
             continue;
         }
-        socket->write(events.data(), qint64(events.size()));
+        events.clear();
+        if (stream.next < first) {
+            events += "event: gap\ndata: {\"from\":" + std::to_string(stream.next) + ",\"to\":" +
+                      std::to_string(first - 1) + "}\n\n";
+            stream.next = first;
+        }
+        for (; stream.next < end && slice.nsecsElapsed() < kStreamSliceUs * 1000; ++stream.next) {
+            uint32_t length = 0;
+            const int32_t index = int32_t(stream.next - first);
+            const uint8_t* record = log.PacketAt(index, &length);
+            if (!record || length < packet_record::kHeaderSize)
+                continue;
+            events += "event: pdu\nid: " + std::to_string(stream.next) + "\ndata: ";
+            m_pduJson.AppendRecord(events, stream.next, record, length, log.ContextAt(index));
+            events += "\n\n";
+        }
+        stream.socket->write(events.data(), qint64(events.size()));
+        more = more || stream.next < end;
     }
+    return more;
 }

@@ -36,16 +36,17 @@ struct ControlOptions {
 
 // Serves /api/v1 (status, connections, pdus, events, deliver, receipts, mo, faults, reset, stats) and
 // /metrics over HTTP/1.1, answering in JSON (the metrics in Prometheus text, the events as a stream).
-// Reads and drives the simulator it is given, which outlives it; keeps the ESMEs' messages in the
-// router's store so receipts can be sent on demand. Long polls and event streams wait on the capture
-// log without blocking the event loop; records for the streams are copied as they are stored and sent
-// once per event-loop turn, so a full log's wipe loses none. UI thread only.
+// Reads and drives the simulator it is given, which outlives it. Long polls and event streams wait on the capture
+// log without blocking the event loop. A stream reads the records from the log itself, as fast as its
+// client takes them and within a slice of the event loop's time, so that following a flood costs the
+// servers little: records the log wipes before their turn are told as one "gap" event. UI thread only.
 class CControlServer : public QObject, public CPacketLogListener {
 public:
-    static constexpr int kMaxWaitMs = 300'000;
-    static constexpr int kMaxLimit = 100'000;
-    // A stream whose client reads slower than records come is closed once this much waits unsent.
-    static constexpr qint64 kMaxStreamBacklog = 16 << 20;
+    // The event streams' share of the event loop: this long at most writing events, then this pause.
+    static constexpr int64_t kStreamSliceUs = 500;
+    static constexpr int kStreamPauseMs = 10;
+    // A stream's client has this much unread before the stream waits for it.
+    static constexpr qint64 kStreamBacklog = 1 << 20;
 
     explicit CControlServer(CSimulator& simulator, QObject* parent = nullptr);
     ~CControlServer() override;
@@ -88,12 +89,20 @@ private:
     struct Waiter {
         uint64_t id;
         PduQuery query;
+        int64_t checked; // records up to this seq are known not to match
         QPointer<QTcpSocket> socket;
         std::unique_ptr<Responder> responder;
     };
-    // Answers the waiters that have a match now, and those whose time is up (timedOut, or all).
+    struct Stream {
+        QPointer<QTcpSocket> socket;
+        int64_t next; // seq of the next record to send
+    };
+    // Answers the waiters that have a match now, and the one whose time is up.
     void AnswerWaiters(uint64_t timedOut = 0);
+    // Writes events to the streams for a slice of time; true when some have more to send.
+    bool WriteEvents();
     void Flush();
+    void FlushSoon(int delayMs);
 
     CSimulator& m_simulator;
     QHttpServer* m_http;
@@ -103,15 +112,6 @@ private:
     QElapsedTimer m_uptime;
     std::list<Waiter> m_waiters;
     uint64_t m_lastWaiter = 0;
-    std::vector<QPointer<QTcpSocket>> m_streams;
-    // Copies of the records stored since the last flush, for the streams.
-    struct PendingRecord {
-        int64_t seq;
-        PacketContext context;
-        size_t offset; // in m_pendingBytes
-        uint32_t length;
-    };
-    std::vector<PendingRecord> m_pending;
-    std::vector<uint8_t> m_pendingBytes;
+    std::vector<Stream> m_streams;
     bool m_flushQueued = false;
 };

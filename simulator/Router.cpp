@@ -75,33 +75,35 @@ void CRouter::OnSubmitted(int index, uint32_t commandId, const std::string& mess
     // Routing needs a simulator to route to; without one (as under a load test) the message is
     // not even read unless a receipt may follow.
     const bool route = m_settings.routing && m_mobile.GetConnectionCount() > 0;
-    const bool keep = m_settings.receipts || m_keepMessages;
-    if (!route && !keep)
+    if (!route && !m_settings.receipts)
         return;
     const std::optional<smpp::SubmittedMessage> message = smpp::ParseSubmitted(commandId, body, bodyLength);
     if (!message)
         return;
-    ReceiptRoute receiptRoute{m_smpp.GetConnectionId(index), m_smpp.NameOf(index), message->source,
-                              message->destinations.empty() ? smpp::SmeAddress{} : message->destinations.front(),
-                              {}, uint8_t(message->registeredDelivery & kReceiptRequestMask)};
-    const auto textEnd = std::find(message->message.begin(), message->message.end(), uint8_t(0));
-    receiptRoute.text.assign(message->message.begin(),
-                             message->message.begin() +
-                                 std::min<std::ptrdiff_t>(textEnd - message->message.begin(),
-                                                          std::ptrdiff_t(kReceiptTextChars)));
     // The store keeps every message while receipts are on, asked for or not, so query_sm knows it.
-    const uint64_t handle = keep ? m_store.Add(messageId, m_clock()) : 0;
-    if (StoredMessage* stored = m_store.FindHandle(handle))
-        stored->route = receiptRoute;
+    const uint64_t handle = m_settings.receipts ? m_store.Add(messageId, m_clock()) : 0;
     if (route)
         RouteToTerminals(messageId, *message, handle);
     if (!m_settings.receipts)
         return;
     // The delay stands for the network: when it has passed the message is final, and its receipt
     // goes out if one was asked for.
-    Receipt receipt{messageId, handle, std::move(receiptRoute)};
+    Receipt receipt{messageId, handle, RouteOf(*message, m_smpp.GetConnectionId(index), m_smpp.NameOf(index))};
+    if (StoredMessage* stored = m_store.FindHandle(handle))
+        stored->route = receipt.route;
     m_smpp.Scheduler().After(std::max(0, m_settings.receiptDelayMs), this,
                              [this, receipt = std::move(receipt)] { Conclude(receipt); });
+}
+
+ReceiptRoute CRouter::RouteOf(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string systemId) {
+    ReceiptRoute route{connectionId, std::move(systemId), message.source,
+                       message.destinations.empty() ? smpp::SmeAddress{} : message.destinations.front(), {},
+                       uint8_t(message.registeredDelivery & kReceiptRequestMask)};
+    const auto textEnd = std::find(message.message.begin(), message.message.end(), uint8_t(0));
+    route.text.assign(message.message.begin(),
+                      message.message.begin() + std::min<std::ptrdiff_t>(textEnd - message.message.begin(),
+                                                                         std::ptrdiff_t(kReceiptTextChars)));
+    return route;
 }
 
 void CRouter::RouteToTerminals(const std::string& messageId, const smpp::SubmittedMessage& message, uint64_t handle) {
@@ -234,6 +236,11 @@ CRouter::ReceiptOutcome CRouter::SendReceiptNow(std::string_view messageId, Mess
     const bool sent = SendReceipt(stored->messageId, stored->route, state, error, stored->submitTime, stored->finalTime);
     stored->receiptSent = stored->receiptSent || sent;
     return sent ? ReceiptOutcome::Sent : ReceiptOutcome::NoReceiver;
+}
+
+bool CRouter::SendReceiptNow(const std::string& messageId, const ReceiptRoute& route, int64_t submitTime,
+                             MessageState state, uint8_t error) {
+    return SendReceipt(messageId, route, state, error, submitTime, m_clock());
 }
 
 bool CRouter::SendReceipt(const std::string& messageId, const ReceiptRoute& route, MessageState state, uint8_t error,

@@ -41,14 +41,18 @@ public:
     void SetTrace(TraceSink trace) { m_trace = std::move(trace); }
 
     const CMessageStore& Store() const { return m_store; }
-    // Remember every ESME message, receipts on or off, so that a receipt can be sent on demand.
-    void SetKeepMessages(bool keep) { m_keepMessages = keep; }
     void ForgetMessages() { m_store.Clear(); }
 
     enum class ReceiptOutcome { Sent, NoReceiver, UnknownMessage };
     // Makes a stored message final now, in state with error, and sends its receipt at once, whatever
     // its registered_delivery asked for; the receipt the delay would send then stays unsent.
     ReceiptOutcome SendReceiptNow(std::string_view messageId, MessageState state, uint8_t error);
+    // The same for a message the store does not hold (receipts were off), submitted at submitTime
+    // (seconds since 1970) and receipted by route. False when no receiver took it.
+    bool SendReceiptNow(const std::string& messageId, const ReceiptRoute& route, int64_t submitTime,
+                        MessageState state, uint8_t error);
+    // Where the receipt of a message submitted on a connection (bound as systemId) goes.
+    static ReceiptRoute RouteOf(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string systemId);
     // A message from phone number from (logged in or not) to number to, carried as a simulator's
     // SUBMIT is: deliver_sm to every receiver whose address_range takes to. Returns how many went out.
     int RouteFromPhone(const std::string& from, const std::string& to, uint8_t dataCoding,
@@ -84,7 +88,6 @@ private:
     CSmppServer& m_smpp;
     CMobileServer& m_mobile;
     DeliverySettings m_settings;
-    bool m_keepMessages = false;
     CMessageStore m_store;
     WallClock m_clock;
     TraceSink m_trace;

@@ -56,6 +56,9 @@ public:
 
     // Empties the capture log, the router's message store and the statistics; connections stay.
     void ResetRun();
+    // Sends the receipt of an ESME's message now (CRouter::SendReceiptNow): the message is the
+    // router's while receipts are on, else it is read back from the capture, newest first.
+    CRouter::ReceiptOutcome SendReceiptNow(std::string_view messageId, MessageState state, uint8_t error);
 
     // Stores how long a request waits for its answer before it counts as unanswered, and applies it.
     void SaveUnansweredSeconds(int seconds);
