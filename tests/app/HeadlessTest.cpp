@@ -113,6 +113,12 @@ TEST(HeadlessOptions, RefusesWhatItCannotUse) {
         {{"tarnwick", "--listen", "local"}, "Invalid IPv4 address 'local'."},
         {{"tarnwick", "--window"}, "Unknown option 'window'."},
         {{"tarnwick", "extra"}, "Unexpected argument 'extra'."},
+        {{"tarnwick", "--control", "70000"}, "Invalid control port '70000'."},
+        {{"tarnwick", "--control", "0", "--control-listen", "nowhere"}, "Invalid address 'nowhere'."},
+        {{"tarnwick", "--control", "0", "--control-listen", "0.0.0.0"}, // anyone could drive it
+         "The control API on 0.0.0.0 would answer anyone who can reach it: give --control-token TOKEN with "
+         "--control-listen."},
+        {{"tarnwick", "--control-token", "t"}, "--control-listen and --control-token go with --control PORT."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
