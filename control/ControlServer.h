@@ -7,7 +7,6 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHostAddress>
-#include <QJsonDocument>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -36,10 +35,11 @@ struct ControlOptions {
 
 // Serves /api/v1 (status, connections, pdus, events, deliver, receipts, mo, faults, reset, stats) and
 // /metrics over HTTP/1.1, answering in JSON (the metrics in Prometheus text, the events as a stream).
-// Reads and drives the simulator it is given, which outlives it. Long polls and event streams wait on the capture
-// log without blocking the event loop. A stream reads the records from the log itself, as fast as its
-// client takes them and within a slice of the event loop's time, so that following a flood costs the
-// servers little: records the log wipes before their turn are told as one "gap" event. UI thread only.
+// Reads and drives the simulator it is given, which outlives it. Long polls and event streams wait on
+// the capture log without blocking the event loop. A stream reads the records from the log itself, as
+// fast as its client takes them and within a slice of the event loop's time, so that following a flood
+// costs the servers little: records the log wipes before their turn are told as one "gap" event.
+// UI thread only.
 class CControlServer : public QObject, public CPacketLogListener {
 public:
     // The event streams' share of the event loop: this long at most writing events, then this pause.

@@ -50,6 +50,7 @@ struct Row {
     Then then = Then::Nothing;
     std::string detail = {};
     std::string contentType = "application/json";
+    std::string length = {}; // the Content-Length sent, when it is not the body's
 };
 
 class ControlServerTest : public ::testing::Test {
@@ -78,7 +79,8 @@ protected:
         std::string request = std::string(row.method) + " " + target + " HTTP/1.1\r\nHost: test\r\n";
         if (row.auth != Auth::None)
             request += "Authorization: Bearer " + (row.auth == Auth::Good ? kToken : "wrong") + "\r\n";
-        request += "Content-Length: " + std::to_string(row.body.size()) + "\r\n\r\n" + row.body;
+        request += "Content-Length: " + (row.length.empty() ? std::to_string(row.body.size()) : row.length) +
+                   "\r\n\r\n" + row.body;
         EXPECT_TRUE(http.Connect(control.Port()));
         http.Send(request);
         if (row.then == Then::EsmeSendsLink) {
@@ -182,6 +184,8 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          Then::SubmitAnswered, "00000000"},
         {"a body over 1 MiB", "PUT", "/api/v1/faults", oneMiB + " ", 413,
          R"j({"error":"the request body is over 1 MiB (1048576 octets)"})j"},
+        {"a body announced over 1 MiB is not waited for", "PUT", "/api/v1/faults", "[", 413, "over 1 MiB",
+         Auth::Good, Then::Nothing, "", "application/json", "1048577"},
         {"stats", "GET", "/api/v1/stats", "", 200, "{"},
         {"metrics", "GET", "/metrics", "", 200, "", Auth::Good, Then::Nothing, "", "text/plain; version=0.0.4; charset=utf-8"},
         {"reset", "POST", "/api/v1/reset", "", 200, R"({"lastSeq":)"},
