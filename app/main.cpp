@@ -39,7 +39,8 @@ int RunWindow(const HeadlessOptions& options, int& argc, char** argv) {
     std::optional<CControlServer> control;
     if (options.control) {
         QString error;
-        const QString line = control.emplace(app.Simulator()).Start(*options.control, &error) ? control->StartLine() : error;
+        const bool started = control.emplace(app.Simulator()).Start(*options.control, &error);
+        const QString line = started ? control->StartLine() : error;
         app.Simulator().Smpp().Report(line.toStdString() + "\r\n");
         std::cout << "[Control] " << line.toStdString() << std::endl;
     }
