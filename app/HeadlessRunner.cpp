@@ -162,7 +162,12 @@ bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOption
             error = QString("Invalid address '%1'.").arg(parser.value(f.controlListen));
             return false;
         }
-        if (error = control.Check(); !error.isEmpty())
+        // Another address is one others may reach: it is served with a token only.
+        if (parser.isSet(f.controlListen) && control.token.isEmpty())
+            error = QString("--control-listen %1 needs --control-token TOKEN: the control API would answer anyone "
+                            "who can reach it.")
+                        .arg(parser.value(f.controlListen));
+        if (!error.isEmpty() || !(error = control.Check()).isEmpty())
             return false;
         options.control = control;
     } else if (parser.isSet(f.controlListen) || parser.isSet(f.controlToken)) {
