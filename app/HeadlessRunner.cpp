@@ -115,6 +115,8 @@ struct Flags {
     QCommandLineOption listen{"listen", QString(), "ADDR"}, pcapFile{"pcap", QString(), "FILE"};
     QCommandLineOption receiptDelay{"receipt-delay", QString(), "MS"}, faults{"faults", QString(), "FILE"};
     QCommandLineOption seed{"seed", QString(), "N"}, accounts{"accounts", QString(), "FILE"};
+    QCommandLineOption control{"control", QString(), "PORT"}, controlListen{"control-listen", QString(), "ADDR"};
+    QCommandLineOption controlToken{"control-token", QString(), "TOKEN"};
 };
 
 // A whole number option up to max into out; false, with the error naming what was wrong, when its
@@ -164,6 +166,27 @@ bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOption
             return false;
         }
     }
+    if (parser.isSet(f.control)) {
+        ControlOptions control;
+        control.token = parser.value(f.controlToken);
+        if (!ReadNumber(parser, f.control, 65535, "control port", control.port, error))
+            return false;
+        if (parser.isSet(f.controlListen) && !control.address.setAddress(parser.value(f.controlListen))) {
+            error = QString("Invalid address '%1'.").arg(parser.value(f.controlListen));
+            return false;
+        }
+        // Another address is one others may reach: it is served with a token only.
+        if (parser.isSet(f.controlListen) && control.token.isEmpty())
+            error = QString("--control-listen %1 needs --control-token TOKEN: the control API would answer anyone "
+                            "who can reach it.")
+                        .arg(parser.value(f.controlListen));
+        if (!error.isEmpty() || !(error = control.Check()).isEmpty())
+            return false;
+        options.control = control;
+    } else if (parser.isSet(f.controlListen) || parser.isSet(f.controlToken)) {
+        error = "--control-listen and --control-token go with --control PORT.";
+        return false;
+    }
     if (parser.isSet(f.faults)) {
         QFile file(parser.value(f.faults));
         if (!file.open(QIODevice::ReadOnly)) {
@@ -187,7 +210,8 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     QCommandLineParser parser;
     const Flags f;
     parser.addOptions({f.headless, f.help, f.trace, f.port, f.mobilePort, f.listen, f.pcapFile, f.receipts,
-                       f.receiptDelay, f.noRouting, f.faults, f.seed, f.accounts});
+                       f.receiptDelay, f.noRouting, f.faults, f.seed, f.accounts, f.control, f.controlListen,
+                       f.controlToken});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -209,7 +233,8 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
 QString HeadlessUsage() {
     return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace]\n"
            "                [--pcap FILE] [--receipts] [--receipt-delay MS] [--no-routing]\n"
-           "                [--faults FILE] [--seed N] [--accounts FILE] [--help]\n"
+           "                [--faults FILE] [--seed N] [--accounts FILE] [--control PORT\n"
+           "                [--control-listen ADDR] [--control-token TOKEN]] [--help]\n"
            "\n"
            "Runs the Tarnwick SMSC simulator in its window, or headless when --headless is given or\n"
            "there is no display. Headless, both servers' console lines go to standard output, behind\n"
@@ -234,6 +259,9 @@ QString HeadlessUsage() {
            "  --accounts FILE  check binds against the accounts in FILE (a JSON array of accounts:\n"
            "                   systemId, password, bindTypes, maxBinds, allowedAddresses, window,\n"
            "                   enquireLinkSeconds) instead of the stored ones, for this run only\n"
+           "  --control PORT   serve the control API (HTTP, JSON) on 127.0.0.1:PORT; 0 picks a free port\n"
+           "  --control-listen ADDR  serve it on ADDR instead; any address but loopback needs a token\n"
+           "  --control-token TOKEN  every request must carry \"Authorization: Bearer TOKEN\"\n"
            "  --help           show this text\n";
 }
 
@@ -276,5 +304,14 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
         simulator.UseAccounts(*options.accounts);
     if (!simulator.Start())
         return 1;
+    std::optional<CControlServer> control;
+    if (options.control) {
+        QString error;
+        if (!control.emplace(simulator).Start(*options.control, &error)) {
+            out << "[Control] " << error.toStdString() << std::endl;
+            return 1;
+        }
+        out << "[Control] " << control->StartLine().toStdString() << std::endl;
+    }
     return QCoreApplication::exec();
 }

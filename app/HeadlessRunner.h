@@ -1,6 +1,7 @@
 // Command-line options and the event loop of `tarnwick --headless`.
 #pragma once
 
+#include "control/ControlServer.h"
 #include "protocol/Registry.h"
 #include "smpp/Accounts.h"
 #include "smpp/FaultRules.h"
@@ -28,6 +29,7 @@ struct HeadlessOptions {
     std::optional<std::vector<FaultRule>> faultRules; // read from the --faults file
     std::optional<uint32_t> seed;                     // --seed: chance faults repeat run after run
     std::optional<std::vector<Account>> accounts;     // read from the --accounts file
+    std::optional<ControlOptions> control;            // --control PORT, --control-listen ADDR, --control-token TOKEN
     QString error;              // set when the arguments cannot be used
 };
 
@@ -38,7 +40,7 @@ QString HeadlessUsage();
 // True when there is no display to open a window on.
 bool NoDisplay();
 
-// Starts the SMPP and mobile servers with the stored filter, prints both consoles' lines to out
-// and runs the event loop until SIGINT or SIGTERM. Needs a QCoreApplication. Returns the exit
-// status: 0 after a signal, 1 when either server could not start.
+// Starts the SMPP and mobile servers with the stored filter (and the control API when asked), prints
+// their console lines to out and runs the event loop until SIGINT or SIGTERM. Needs a
+// QCoreApplication. Returns the exit status: 0 after a signal, 1 when a server could not start.
 int RunHeadless(const HeadlessOptions& options, std::ostream& out);

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 
 namespace {
@@ -36,6 +37,15 @@ int RunWindow(const HeadlessOptions& options, int& argc, char** argv) {
     if (options.accounts)
         app.Simulator().UseAccounts(*options.accounts);
     app.InitInstance();
+    // Its start line, or why it did not start, goes to the SMPP page's console; the window runs either way.
+    std::optional<CControlServer> control;
+    if (options.control) {
+        QString error;
+        const bool started = control.emplace(app.Simulator()).Start(*options.control, &error);
+        const QString line = started ? control->StartLine() : error;
+        app.Simulator().Smpp().Report(line.toStdString() + "\r\n");
+        std::cout << "[Control] " << line.toStdString() << std::endl;
+    }
     return QApplication::exec();
 }
 

@@ -77,6 +77,7 @@ bool CPacketLog::Store(uint16_t protocol, uint32_t sourceAddress, uint16_t sourc
 }
 
 bool CPacketLog::Reset() {
+    m_serialBase += static_cast<int64_t>(m_offsets.size());
     m_used = 0;
     m_offsets.clear();
     m_contexts.clear();

@@ -75,6 +75,9 @@ public:
     // up is wiped whole here, so capturing goes on. True when it wiped.
     bool WipeIfFull();
     int32_t GetCount() const { return static_cast<int32_t>(m_offsets.size()); }
+    // Records stored since the log was made, over every reset: a record's serial number (from 1)
+    // is this base plus its index plus one, and never names another record of the run.
+    int64_t SerialBase() const { return m_serialBase; }
     // Copies the whole record into buffer, which must hold its packetLength (at most kAreaSize).
     bool GetPacket(int32_t index, uint8_t* buffer, uint32_t* length) const;
     // The stored record in place, or nullptr; valid until the next Reset.
@@ -105,6 +108,7 @@ private:
     std::vector<uint32_t> m_offsets;
     std::vector<PacketContext> m_contexts; // one per offset
     uint32_t m_used = 0;
+    int64_t m_serialBase = 0;
     bool m_full = false;
     bool m_showUnknown = true;
     std::string m_filter = std::string(kFilterLength, '1');

@@ -105,6 +105,11 @@ int64_t CSocketServer::GetConnectTime(int index) const
     return IsBad(index) ? -1 : m_connections[index]->ConnectTime();
 }
 
+int64_t CSocketServer::GetLoginTime(int index) const
+{
+    return IsBad(index) ? -1 : m_connections[index]->LoginTime();
+}
+
 bool CSocketServer::IsClosing(int index) const
 {
     return !IsBad(index) && m_connections[index]->IsClosing();
@@ -345,6 +350,8 @@ void CSocketServer::RemoveObserver(CServerObserver* observer)
 void CSocketServer::NotifyLoggedIn(const CConnection& connection)
 {
     const int index = IndexOf(connection);
+    if (!IsBad(index))
+        m_connections[index]->m_loginTime = connection.IsNamed() ? Now() : 0;
     for (CServerObserver* observer : m_observers)
         observer->OnLoggedIn(index);
 }

@@ -60,6 +60,7 @@ public:
     uint32_t GetPeerAddress(int index) const;       // 0xFFFFFFFF for a bad index
     uint16_t GetPeerPort(int index) const;          // 0xFFFF for a bad index
     int64_t GetConnectTime(int index) const;        // -1 for a bad index
+    int64_t GetLoginTime(int index) const;          // 0 while unnamed, -1 for a bad index
     bool IsClosing(int index) const;
     uint64_t GetConnectionId(int index) const;      // 0 for a bad index
     int IndexOfConnection(uint64_t id) const;       // -1 when no open connection has that id

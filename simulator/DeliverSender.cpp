@@ -24,9 +24,9 @@ public:
     std::vector<std::string> Destinations() const override { return m_server.BoundSystemIds(); }
     bool Offers(DeliverEntry::Kind) const override { return true; }
 
-    int Send(const DeliverEntry& entry) override {
+    int Send(const DeliverEntry& entry, std::vector<uint32_t>* sequences) override {
         const Pdu pdu = Build(entry);
-        return m_server.SendToSystemId(entry.DestSystemId(), pdu.commandId, pdu.body, CopiesOf(entry));
+        return m_server.SendToSystemId(entry.DestSystemId(), pdu.commandId, pdu.body, CopiesOf(entry), sequences);
     }
 
     int SendTo(uint64_t connectionId, const DeliverEntry& entry) override {
@@ -86,7 +86,9 @@ public:
     std::vector<std::string> Destinations() const override { return m_server.LoggedInTerminals(); }
     bool Offers(DeliverEntry::Kind kind) const override { return kind == DeliverEntry::Kind::DeliverSm; }
 
-    int Send(const DeliverEntry& entry) override { return SendToTerminal(entry.DestSystemId(), entry); }
+    int Send(const DeliverEntry& entry, std::vector<uint32_t>*) override {
+        return SendToTerminal(entry.DestSystemId(), entry);
+    }
 
     // TEST addresses a phone by its number only, so every phone logged in under the same number gets it.
     int SendTo(uint64_t connectionId, const DeliverEntry& entry) override {

@@ -23,8 +23,9 @@ public:
     // Whether the server has a PDU for this kind of entry.
     virtual bool Offers(DeliverEntry::Kind kind) const = 0;
     // Sends the entry's count of copies (at least one) to every connection under its destination; returns
-    // how many PDUs went out, 0 when no connection matches.
-    virtual int Send(const DeliverEntry& entry) = 0;
+    // how many PDUs went out, 0 when no connection matches. The SMPP sender appends each PDU's
+    // sequence number to sequences when given.
+    virtual int Send(const DeliverEntry& entry, std::vector<uint32_t>* sequences = nullptr) = 0;
     // The same for exactly one connection, named by its connection id.
     virtual int SendTo(uint64_t connectionId, const DeliverEntry& entry) = 0;
     // The name a connection bound or logged in under; empty when it has none or is gone.

@@ -51,15 +51,6 @@ std::string AbsoluteTime(int64_t seconds) {
     return date;
 }
 
-const char* StateText(MessageState state) {
-    switch (state) {
-    case MessageState::Delivered: return "DELIVRD";
-    case MessageState::Undeliverable: return "UNDELIV";
-    case MessageState::Enroute: return "ENROUTE";
-    }
-    return "UNKNOWN";
-}
-
 bool MayReceive(BindKind kind) { return kind == BindKind::Receiver || kind == BindKind::Transceiver; }
 
 } // namespace
@@ -97,15 +88,22 @@ void CRouter::OnSubmitted(int index, uint32_t commandId, const std::string& mess
         return;
     // The delay stands for the network: when it has passed the message is final, and its receipt
     // goes out if one was asked for.
-    Receipt receipt{messageId, handle, m_smpp.GetConnectionId(index), m_smpp.NameOf(index), message->source,
-                    message->destinations.empty() ? smpp::SmeAddress{} : message->destinations.front(), {},
-                    uint8_t(message->registeredDelivery & kReceiptRequestMask)};
-    const auto textEnd = std::find(message->message.begin(), message->message.end(), uint8_t(0));
-    receipt.text.assign(message->message.begin(),
-                        message->message.begin() + std::min<std::ptrdiff_t>(textEnd - message->message.begin(),
-                                                                            std::ptrdiff_t(kReceiptTextChars)));
+    Receipt receipt{messageId, handle, RouteOf(*message, m_smpp.GetConnectionId(index), m_smpp.NameOf(index))};
+    if (StoredMessage* stored = m_store.FindHandle(handle))
+        stored->route = receipt.route;
     m_smpp.Scheduler().After(std::max(0, m_settings.receiptDelayMs), this,
                              [this, receipt = std::move(receipt)] { Conclude(receipt); });
+}
+
+ReceiptRoute CRouter::RouteOf(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string systemId) {
+    ReceiptRoute route{connectionId, std::move(systemId), message.source,
+                       message.destinations.empty() ? smpp::SmeAddress{} : message.destinations.front(), {},
+                       uint8_t(message.registeredDelivery & kReceiptRequestMask)};
+    const auto textEnd = std::find(message.message.begin(), message.message.end(), uint8_t(0));
+    route.text.assign(message.message.begin(),
+                      message.message.begin() + std::min<std::ptrdiff_t>(textEnd - message.message.begin(),
+                                                                         std::ptrdiff_t(kReceiptTextChars)));
+    return route;
 }
 
 void CRouter::RouteToTerminals(const std::string& messageId, const smpp::SubmittedMessage& message, uint64_t handle) {
@@ -137,25 +135,31 @@ bool CRouter::AnswerQuery(std::string_view messageId, QueryAnswer& answer) {
 }
 
 void CRouter::OnTerminalSubmitted(int index, const test_protocol::TerminalMessage& message) {
+    RouteFromPhone(message.srcTerminal.empty() ? std::string(m_mobile.NameOf(index)) : message.srcTerminal,
+                   message.destTerminal, kDataCodingGbk, message.content);
+}
+
+int CRouter::RouteFromPhone(const std::string& from, const std::string& to, uint8_t dataCoding,
+                            const std::vector<uint8_t>& content) {
     // A SUBMIT that names no destination has nowhere to go.
-    if (!m_settings.routing || message.destTerminal.empty())
-        return;
+    if (!m_settings.routing || to.empty())
+        return 0;
     smpp::DeliverFields fields;
-    fields.sourceAddr = message.srcTerminal.empty() ? std::string(m_mobile.NameOf(index)) : message.srcTerminal;
-    fields.destAddr = message.destTerminal;
-    fields.dataCoding = kDataCodingGbk;
-    fields.message = message.content;
+    fields.sourceAddr = from;
+    fields.destAddr = to;
+    fields.dataCoding = dataCoding;
+    fields.message = content;
     const std::vector<uint8_t> body = smpp::DeliverSmBody(fields);
     int sent = 0;
     for (int esme = 0; esme < m_smpp.GetConnectionCount(); ++esme) {
-        if (MayReceive(m_smpp.GetBindKind(esme)) && RangeTakes(m_smpp.GetAddressRange(esme), message.destTerminal) &&
+        if (MayReceive(m_smpp.GetBindKind(esme)) && RangeTakes(m_smpp.GetAddressRange(esme), to) &&
             m_smpp.SendServerPdu(esme, smpp::kDeliverSm, body) != 0)
             ++sent;
     }
-    Trace("[Route] terminal " + fields.sourceAddr + " to " + message.destTerminal + ": " + std::to_string(sent) +
-          " deliver_sm");
+    Trace("[Route] terminal " + from + " to " + to + ": " + std::to_string(sent) + " deliver_sm");
     if (sent == 0)
-        m_smpp.Report("No receiver's address_range takes " + message.destTerminal + "\r\n");
+        m_smpp.Report("No receiver's address_range takes " + to + "\r\n");
+    return sent;
 }
 
 bool CRouter::RangeTakes(const std::string& addressRange, const std::string& address) {
@@ -184,12 +188,12 @@ void CRouter::OnDeliverAnswered(int32_t result, uint64_t tag) {
     stored->finalTime = m_clock();
 }
 
-int CRouter::ReceiptConnection(const Receipt& receipt) const {
-    const int submitter = m_smpp.IndexOfConnection(receipt.connectionId);
+int CRouter::ReceiptConnection(const ReceiptRoute& route) const {
+    const int submitter = m_smpp.IndexOfConnection(route.connectionId);
     if (submitter >= 0 && MayReceive(m_smpp.GetBindKind(submitter)) && !m_smpp.IsClosing(submitter))
         return submitter;
     for (int index = 0; index < m_smpp.GetConnectionCount(); ++index) {
-        if (index != submitter && receipt.systemId == m_smpp.NameOf(index) && MayReceive(m_smpp.GetBindKind(index)) &&
+        if (index != submitter && route.systemId == m_smpp.NameOf(index) && MayReceive(m_smpp.GetBindKind(index)) &&
             !m_smpp.IsClosing(index))
             return index;
     }
@@ -199,6 +203,8 @@ int CRouter::ReceiptConnection(const Receipt& receipt) const {
 void CRouter::Conclude(const Receipt& receipt) {
     const int64_t now = m_clock();
     StoredMessage* stored = m_store.FindHandle(receipt.handle);
+    if (stored && stored->receiptSent)
+        return;
     MessageState state = MessageState::Delivered;
     uint8_t error = 0;
     int64_t submitTime = now;
@@ -213,30 +219,55 @@ void CRouter::Conclude(const Receipt& receipt) {
         submitTime = stored->submitTime;
     }
     const bool delivered = state == MessageState::Delivered;
-    if (receipt.request != kReceiptOnAnyOutcome && !(receipt.request == kReceiptOnFailure && !delivered))
+    const uint8_t request = receipt.route.request;
+    if (request != kReceiptOnAnyOutcome && !(request == kReceiptOnFailure && !delivered))
         return;
+    SendReceipt(receipt.messageId, receipt.route, state, error, submitTime,
+                stored && stored->finalTime != 0 ? stored->finalTime : now);
+}
+
+CRouter::ReceiptOutcome CRouter::SendReceiptNow(std::string_view messageId, MessageState state, uint8_t error) {
+    StoredMessage* stored = m_store.Find(messageId);
+    if (!stored)
+        return ReceiptOutcome::UnknownMessage;
+    stored->state = state;
+    stored->errorCode = error;
+    stored->finalTime = m_clock();
+    const bool sent = SendReceipt(stored->messageId, stored->route, state, error, stored->submitTime, stored->finalTime);
+    stored->receiptSent = stored->receiptSent || sent;
+    return sent ? ReceiptOutcome::Sent : ReceiptOutcome::NoReceiver;
+}
+
+bool CRouter::SendReceiptNow(const std::string& messageId, const ReceiptRoute& route, int64_t submitTime,
+                             MessageState state, uint8_t error) {
+    return SendReceipt(messageId, route, state, error, submitTime, m_clock());
+}
+
+bool CRouter::SendReceipt(const std::string& messageId, const ReceiptRoute& route, MessageState state, uint8_t error,
+                          int64_t submitTime, int64_t doneTime) {
+    const bool delivered = state == MessageState::Delivered;
+    const std::string stat(MessageStateText(state));
     char text[256];
     std::snprintf(text, sizeof text, "id:%s sub:001 dlvrd:%s submit date:%s done date:%s stat:%s err:%03d text:%.20s",
-                  receipt.messageId.c_str(), delivered ? "001" : "000", ReceiptDate(submitTime).c_str(),
-                  ReceiptDate(stored && stored->finalTime != 0 ? stored->finalTime : now).c_str(), StateText(state),
-                  int(error), receipt.text.c_str());
+                  messageId.c_str(), delivered ? "001" : "000", ReceiptDate(submitTime).c_str(),
+                  ReceiptDate(doneTime).c_str(), stat.c_str(), int(error), route.text.c_str());
 
     smpp::DeliverFields fields;
-    fields.sourceTon = receipt.destination.ton;
-    fields.sourceNpi = receipt.destination.npi;
-    fields.sourceAddr = receipt.destination.addr;
-    fields.destTon = receipt.submitter.ton;
-    fields.destNpi = receipt.submitter.npi;
-    fields.destAddr = receipt.submitter.addr;
+    fields.sourceTon = route.destination.ton;
+    fields.sourceNpi = route.destination.npi;
+    fields.sourceAddr = route.destination.addr;
+    fields.destTon = route.submitter.ton;
+    fields.destNpi = route.submitter.npi;
+    fields.destAddr = route.submitter.addr;
     fields.esmClass = kEsmClassReceipt;
     const std::string_view textView(text);
     fields.message.assign(textView.begin(), textView.end());
-    std::vector<uint8_t> receiptedId(receipt.messageId.begin(), receipt.messageId.end());
+    std::vector<uint8_t> receiptedId(messageId.begin(), messageId.end());
     receiptedId.push_back(0);
     fields.tlvs = {{kTagReceiptedMessageId, receiptedId}, {kTagMessageState, {static_cast<uint8_t>(state)}}};
 
-    const int index = ReceiptConnection(receipt);
+    const int index = ReceiptConnection(route);
     const bool sent = index >= 0 && m_smpp.SendServerPdu(index, smpp::kDeliverSm, smpp::DeliverSmBody(fields)) != 0;
-    Trace("[Receipt] message " + receipt.messageId + " " + StateText(state) + " to " + receipt.systemId +
-          (sent ? "" : ": no bound receiver"));
+    Trace("[Receipt] message " + messageId + " " + stat + " to " + route.systemId + (sent ? "" : ": no bound receiver"));
+    return sent;
 }

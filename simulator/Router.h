@@ -41,6 +41,22 @@ public:
     void SetTrace(TraceSink trace) { m_trace = std::move(trace); }
 
     const CMessageStore& Store() const { return m_store; }
+    void ForgetMessages() { m_store.Clear(); }
+
+    enum class ReceiptOutcome { Sent, NoReceiver, UnknownMessage };
+    // Makes a stored message final now, in state with error, and sends its receipt at once, whatever
+    // its registered_delivery asked for; the receipt the delay would send then stays unsent.
+    ReceiptOutcome SendReceiptNow(std::string_view messageId, MessageState state, uint8_t error);
+    // The same for a message the store does not hold (receipts were off), submitted at submitTime
+    // (seconds since 1970) and receipted by route. False when no receiver took it.
+    bool SendReceiptNow(const std::string& messageId, const ReceiptRoute& route, int64_t submitTime,
+                        MessageState state, uint8_t error);
+    // Where the receipt of a message submitted on a connection (bound as systemId) goes.
+    static ReceiptRoute RouteOf(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string systemId);
+    // A message from phone number from (logged in or not) to number to, carried as a simulator's
+    // SUBMIT is: deliver_sm to every receiver whose address_range takes to. Returns how many went out.
+    int RouteFromPhone(const std::string& from, const std::string& to, uint8_t dataCoding,
+                       const std::vector<uint8_t>& content);
 
     // CSmppMessageListener
     void OnSubmitted(int index, uint32_t commandId, const std::string& messageId, const uint8_t* body,
@@ -54,20 +70,18 @@ private:
     struct Receipt {
         std::string messageId;
         uint64_t handle;
-        uint64_t connectionId;
-        std::string systemId;
-        smpp::SmeAddress submitter;   // the receipt's destination
-        smpp::SmeAddress destination; // the receipt's source
-        std::string text;             // the first 20 characters of the message
-        uint8_t request;              // registered_delivery's receipt bits: 1 any outcome, 2 failure only
+        ReceiptRoute route;
     };
 
     void RouteToTerminals(const std::string& messageId, const smpp::SubmittedMessage& message, uint64_t handle);
     // The message becomes final (delivered unless a simulator refused it) and its receipt goes out.
     void Conclude(const Receipt& receipt);
+    // Sends the receipt of a final message; false when no receiver took it.
+    bool SendReceipt(const std::string& messageId, const ReceiptRoute& route, MessageState state, uint8_t error,
+                     int64_t submitTime, int64_t doneTime);
     // The connection the receipt goes to: the submitter when it may receive, else another
     // receiver under the same system id; -1 when there is none.
-    int ReceiptConnection(const Receipt& receipt) const;
+    int ReceiptConnection(const ReceiptRoute& route) const;
     bool RangeTakes(const std::string& addressRange, const std::string& address);
     void Trace(const std::string& line) const;
 

@@ -2,6 +2,12 @@
 #include "simulator/Simulator.h"
 
 #include "simulator/Settings.h"
+#include "capture/PacketRecord.h"
+#include "smpp/SmppPdu.h"
+#include "smpp/SubmittedMessage.h"
+#include "wire/Cursor.h"
+
+#include <cstring>
 
 CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
     m_smpp.SetListenAddress(options.listen);
@@ -81,4 +87,50 @@ void CSimulator::SaveSessions(const SessionSettings& sessions) {
 void CSimulator::SetTrace(const CRouter::TraceSink& trace) {
     m_router.SetTrace(trace);
     m_smpp.SetTrace(trace);
+}
+
+void CSimulator::ResetRun() {
+    m_log.Reset();
+    m_router.ForgetMessages();
+    m_statistics.Reset();
+}
+
+CRouter::ReceiptOutcome CSimulator::SendReceiptNow(std::string_view messageId, MessageState state, uint8_t error) {
+    const CRouter::ReceiptOutcome outcome = m_router.SendReceiptNow(messageId, state, error);
+    if (outcome != CRouter::ReceiptOutcome::UnknownMessage)
+        return outcome;
+    constexpr uint32_t kHeader = packet_record::kHeaderSize, kPduHeader = 16;
+    for (int32_t index = m_log.GetCount() - 1; index >= 0; --index) {
+        uint32_t length = 0;
+        const uint8_t* record = m_log.PacketAt(index, &length);
+        if (!record || packet_record::ReadHeader(record).protocol != protocol::kSmpp || length < kHeader + kPduHeader)
+            continue;
+        const wire::Cursor pdu(record + kHeader, length - kHeader);
+        const uint32_t commandId = pdu.At(4).U32();
+        if ((commandId != smpp::kSubmitSmResp && commandId != smpp::kDataSmResp && commandId != smpp::kSubmitMultiResp) ||
+            pdu.At(8).U32() != 0)
+            continue;
+        // The answer's message_id, NUL-terminated inside the PDU.
+        const char* id = reinterpret_cast<const char*>(record + kHeader + kPduHeader);
+        const size_t idLength = strnlen(id, length - kHeader - kPduHeader);
+        if (idLength == length - kHeader - kPduHeader || std::string_view(id, idLength) != messageId)
+            continue;
+        const int32_t request = m_pairs.PartnerOf(index);
+        uint32_t requestLength = 0;
+        const uint8_t* submitted = request < 0 ? nullptr : m_log.PacketAt(request, &requestLength);
+        if (!submitted || requestLength < kHeader + kPduHeader)
+            return CRouter::ReceiptOutcome::UnknownMessage;
+        const std::optional<smpp::SubmittedMessage> message =
+            smpp::ParseSubmitted(wire::ReadBe32(submitted + kHeader + 4), submitted + kHeader + kPduHeader,
+                                 int32_t(requestLength - kHeader - kPduHeader));
+        if (!message)
+            return CRouter::ReceiptOutcome::UnknownMessage;
+        const PacketContext& context = m_log.ContextAt(request);
+        const ReceiptRoute route = CRouter::RouteOf(*message, context.connection,
+                                                    m_smpp.NameOf(m_smpp.IndexOfConnection(context.connection)));
+        return m_router.SendReceiptNow(std::string(messageId), route, context.timeUs / 1'000'000, state, error)
+                   ? CRouter::ReceiptOutcome::Sent
+                   : CRouter::ReceiptOutcome::NoReceiver;
+    }
+    return CRouter::ReceiptOutcome::UnknownMessage;
 }

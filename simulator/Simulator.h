@@ -69,6 +69,11 @@ public:
     CSmppServer::UnbindResult Unbind(uint64_t connectionId) { return m_smpp.UnbindConnection(connectionId); }
     // One line per routed or receipted message and per connection the server closes; none when unset.
     void SetTrace(const CRouter::TraceSink& trace);
+    // Empties the capture log, the router's message store and the statistics; connections stay.
+    void ResetRun();
+    // Sends the receipt of an ESME's message now (CRouter::SendReceiptNow): the message is the
+    // router's while receipts are on, else it is read back from the capture, newest first.
+    CRouter::ReceiptOutcome SendReceiptNow(std::string_view messageId, MessageState state, uint8_t error);
 
     // Stores how long a request waits for its answer before it counts as unanswered, and applies it.
     void SaveUnansweredSeconds(int seconds);

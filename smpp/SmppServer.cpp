@@ -333,14 +333,17 @@ uint32_t CSmppServer::SendRequest(CConnection& connection, uint32_t commandId, c
 }
 
 int CSmppServer::SendToSystemId(const std::string& systemId, uint32_t commandId, const std::vector<uint8_t>& body,
-                                int copies) {
+                                int copies, std::vector<uint32_t>* sequences) {
     int sent = 0;
     ForEachConnection([&](CConnection& connection) {
         if (systemId != connection.Name())
             return;
         for (int copy = 0; copy < copies; ++copy) {
-            if (SendServerPdu(connection, commandId, body, 0) != 0)
+            if (const uint32_t sequence = SendServerPdu(connection, commandId, body, 0)) {
                 ++sent;
+                if (sequences)
+                    sequences->push_back(sequence);
+            }
         }
     });
     return sent;

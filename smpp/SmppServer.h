@@ -89,9 +89,9 @@ public:
     // Unanswered server PDUs the connection still waits for; 0 for a bad index.
     std::size_t PendingCount(int index) const;
     // Sends copies of the PDU to every receiver or transceiver bound under systemId; returns how
-    // many PDUs went out.
+    // many PDUs went out, and appends the sequence number of each to sequences when given.
     int SendToSystemId(const std::string& systemId, uint32_t commandId, const std::vector<uint8_t>& body,
-                       int copies = 1);
+                       int copies = 1, std::vector<uint32_t>* sequences = nullptr);
     // The distinct system ids bound right now, in connection order.
     std::vector<std::string> BoundSystemIds() const;
 

@@ -113,6 +113,13 @@ TEST(HeadlessOptions, RefusesWhatItCannotUse) {
         {{"tarnwick", "--listen", "local"}, "Invalid IPv4 address 'local'."},
         {{"tarnwick", "--window"}, "Unknown option 'window'."},
         {{"tarnwick", "extra"}, "Unexpected argument 'extra'."},
+        {{"tarnwick", "--control", "70000"}, "Invalid control port '70000'."},
+        {{"tarnwick", "--control", "0", "--control-listen", "nowhere"}, "Invalid address 'nowhere'."},
+        {{"tarnwick", "--control", "0", "--control-listen", "0.0.0.0"}, // anyone could drive it
+         "--control-listen 0.0.0.0 needs --control-token TOKEN: the control API would answer anyone who can reach it."},
+        {{"tarnwick", "--control", "0", "--control-listen", "127.0.0.2", "--control-token="}, // an empty token is none
+         "--control-listen 127.0.0.2 needs --control-token TOKEN: the control API would answer anyone who can reach it."},
+        {{"tarnwick", "--control-token", "t"}, "--control-listen and --control-token go with --control PORT."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());

@@ -1,0 +1,219 @@
+// What each control API endpoint reads and does: the simulator's own functions, called as the window calls them.
+#include "control/ControlServer.h"
+
+#include "control/ControlAnswer.h"
+#include "control/JsonFields.h"
+#include "simulator/DeliverSender.h"
+#include "simulator/Simulator.h"
+#include "smpp/DeliverPdu.h"
+#include "wire/Hex.h"
+
+#include <QDateTime>
+#include <QHttpServerRequest>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace {
+
+using Answer = ControlAnswer;
+
+constexpr size_t kMaxMoOctets = 0xFFFF; // a message_payload value
+
+QString Iso(int64_t seconds) {
+    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(Qt::ISODate);
+}
+
+QJsonValue BindName(BindKind kind) {
+    switch (kind) {
+    case BindKind::Transmitter: return "transmitter";
+    case BindKind::Receiver: return "receiver";
+    case BindKind::Transceiver: return "transceiver";
+    case BindKind::None: break;
+    }
+    return QJsonValue::Null;
+}
+
+QJsonObject ServerStatus(const CFramedServer& server) {
+    return {{"running", server.IsRunning()}, {"port", server.OwnPort()}, {"connections", server.GetConnectionCount()}};
+}
+
+// The body as a JSON object, or the error that says why it is none.
+QJsonObject BodyObject(const QHttpServerRequest& request, QString* error) {
+    QJsonParseError parse;
+    const QJsonDocument document = QJsonDocument::fromJson(request.body(), &parse);
+    if (parse.error != QJsonParseError::NoError)
+        *error = QString("body: not JSON (%1 at octet %2)").arg(parse.errorString()).arg(parse.offset);
+    else if (!document.isObject())
+        *error = "body: a JSON object expected";
+    return document.object();
+}
+
+// "tlvs": {"0x0424": "68656c6c6f", "1060": "..."}: tag in hex with 0x or decimal, value in hex.
+std::vector<smpp::Tlv> ReadTlvs(CJsonFields& fields, const QJsonObject& tlvs) {
+    std::vector<smpp::Tlv> out;
+    for (auto it = tlvs.begin(); it != tlvs.end(); ++it) {
+        bool ok = false;
+        const QString key = it.key();
+        const uint tag = key.startsWith("0x", Qt::CaseInsensitive) ? key.mid(2).toUInt(&ok, 16) : key.toUInt(&ok, 10);
+        const wire::HexResult value = wire::ParseHex(it.value().toString().toStdString());
+        if (!ok || tag > 0xFFFF)
+            fields.Fail("tlvs", QString("tag '%1' is no 16-bit number").arg(key));
+        else if (!it.value().isString() || !value.Ok())
+            fields.Fail("tlvs", QString("the value of tag '%1' is no hex text").arg(key));
+        else if (value.bytes.size() > 0xFFFF)
+            fields.Fail("tlvs", QString("the value of tag '%1' is longer than 65535 octets").arg(key));
+        else
+            out.push_back({uint16_t(tag), value.bytes});
+    }
+    return out;
+}
+
+} // namespace
+
+Answer CControlServer::Status(const QHttpServerRequest&) {
+    const CPacketLog& log = m_simulator.Log();
+    return Answer::Json(QJsonObject{{"version", TARNWICK_VERSION},
+                                    {"smpp", ServerStatus(m_simulator.Smpp())},
+                                    {"mobile", ServerStatus(m_simulator.Mobile())},
+                                    {"records", log.GetCount()},
+                                    {"lastSeq", double(log.SerialBase() + log.GetCount())},
+                                    {"uptimeSeconds", double(m_uptime.elapsed()) / 1000}});
+}
+
+Answer CControlServer::Connections(const QHttpServerRequest&) {
+    QJsonArray connections;
+    const auto add = [&connections](const CSocketServer& server, const char* kind, const char* nameKey, auto bind) {
+        for (int index = 0; index < server.GetConnectionCount(); ++index) {
+            const int64_t bound = server.GetLoginTime(index);
+            const QString name = QString::fromUtf8(server.NameOf(index));
+            connections.append(QJsonObject{
+                {"id", double(server.GetConnectionId(index))},
+                {"server", kind},
+                {nameKey, name.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(name)},
+                {"bindType", bind(index)},
+                {"address", QHostAddress(server.GetPeerAddress(index)).toString()},
+                {"port", server.GetPeerPort(index)},
+                {"connectedAt", Iso(server.GetConnectTime(index))},
+                {"boundAt", bound > 0 ? QJsonValue(Iso(bound)) : QJsonValue(QJsonValue::Null)}});
+        }
+    };
+    const CSmppServer& smpp = m_simulator.Smpp();
+    add(smpp, "smpp", "systemId", [&smpp](int index) { return BindName(smpp.GetBindKind(index)); });
+    add(m_simulator.Mobile(), "mobile", "number", [](int) { return QJsonValue(QJsonValue::Null); });
+    return Answer::Json(QJsonObject{{"connections", connections}});
+}
+
+Answer CControlServer::Deliver(const QHttpServerRequest& request) {
+    QString error;
+    const QJsonObject body = BodyObject(request, &error);
+    if (!error.isEmpty())
+        return Answer::Error(400, error);
+    CJsonFields fields(body);
+    fields.Only({"systemId", "command", "sourceAddr", "destinationAddr", "text", "dataCoding", "esmClass",
+                 "registeredDelivery", "tlvs", "count"});
+    const QString systemId = fields.Text("systemId", true);
+    const QString command = fields.Text("command", false, "deliver_sm");
+    DeliverEntry::Kind kind = DeliverEntry::Kind::DeliverSm;
+    if (command == "data_sm")
+        kind = DeliverEntry::Kind::DataSm;
+    else if (command == "alert_notification")
+        kind = DeliverEntry::Kind::AlertNotification;
+    else if (command != "deliver_sm")
+        fields.Fail("command", "deliver_sm, data_sm or alert_notification expected");
+    const QByteArray text = fields.Text("text").toUtf8();
+    if (text.size() > qsizetype(DeliverEntry::kMaxShortMessageOctets))
+        fields.Fail("text", QString("at most %1 octets of UTF-8 expected").arg(DeliverEntry::kMaxShortMessageOctets));
+    DeliverEntry entry = DeliverEntry::Make(systemId.toStdString(), text.toStdString(),
+                                            int32_t(fields.Integer("count", 1, 10000, 1)), kind);
+    entry.fields.sourceAddr = fields.Text("sourceAddr").toStdString();
+    entry.fields.destAddr = fields.Text("destinationAddr").toStdString();
+    entry.fields.dataCoding = uint8_t(fields.Integer("dataCoding", 0, 255, 0));
+    entry.fields.esmClass = uint8_t(fields.Integer("esmClass", 0, 255, 0));
+    entry.fields.registeredDelivery = uint8_t(fields.Integer("registeredDelivery", 0, 255, 0));
+    entry.fields.tlvs = ReadTlvs(fields, fields.Object("tlvs"));
+    if (!fields.Ok())
+        return Answer::Error(400, fields.Error());
+    std::vector<uint32_t> sequences;
+    const int sent = MakeSmppSender(m_simulator.Smpp())->Send(entry, &sequences);
+    if (sent == 0)
+        return Answer::Error(404, QString("systemId: no receiver or transceiver is bound as '%1'").arg(systemId));
+    QJsonArray numbers;
+    for (uint32_t sequence : sequences)
+        numbers.append(double(sequence));
+    return Answer::Json(QJsonObject{{"sent", sent}, {"sequences", numbers}});
+}
+
+Answer CControlServer::Receipts(const QHttpServerRequest& request) {
+    QString error;
+    const QJsonObject body = BodyObject(request, &error);
+    if (!error.isEmpty())
+        return Answer::Error(400, error);
+    CJsonFields fields(body);
+    fields.Only({"messageId", "state", "err"});
+    const QString messageId = fields.Text("messageId", true);
+    const QString stateText = fields.Text("state", false, "DELIVRD");
+    const std::optional<MessageState> state = MessageStateOf(stateText.toStdString());
+    if (!state)
+        fields.Fail("state", "ENROUTE, DELIVRD, EXPIRED, DELETED, UNDELIV, ACCEPTD, UNKNOWN or REJECTD expected");
+    const int64_t err = fields.Integer("err", 0, 255, 0);
+    if (!fields.Ok())
+        return Answer::Error(400, fields.Error());
+    switch (m_simulator.SendReceiptNow(messageId.toStdString(), *state, uint8_t(err))) {
+    case CRouter::ReceiptOutcome::UnknownMessage:
+        return Answer::Error(404, QString("messageId: no stored message has id '%1'").arg(messageId));
+    case CRouter::ReceiptOutcome::NoReceiver:
+        return Answer::Error(404, QString("messageId: no receiver is bound to take the receipt of '%1'").arg(messageId));
+    case CRouter::ReceiptOutcome::Sent: break;
+    }
+    return Answer::Json(QJsonObject{{"messageId", messageId}, {"state", stateText}, {"err", int(err)}});
+}
+
+Answer CControlServer::Mo(const QHttpServerRequest& request) {
+    QString error;
+    const QJsonObject body = BodyObject(request, &error);
+    if (!error.isEmpty())
+        return Answer::Error(400, error);
+    CJsonFields fields(body);
+    fields.Only({"from", "to", "text", "dataCoding"});
+    const std::string from = fields.Text("from", true).toStdString();
+    const std::string to = fields.Text("to", true).toStdString();
+    const std::string text = fields.Text("text").toStdString();
+    const auto dataCoding = uint8_t(fields.Integer("dataCoding", 0, 255, 0));
+    if (fields.Ok() && to.empty())
+        fields.Fail("to", "a number expected");
+    if (!fields.Ok())
+        return Answer::Error(400, fields.Error());
+    const int sent =
+        m_simulator.Router().RouteFromPhone(from, to, dataCoding, smpp::EncodeText(text, dataCoding, kMaxMoOctets));
+    return Answer::Json(QJsonObject{{"sent", sent}});
+}
+
+Answer CControlServer::Faults(const QHttpServerRequest&) {
+    return {200, fault_rules::ToJson(m_simulator.Smpp().Faults().Rules()), "application/json", {}};
+}
+
+Answer CControlServer::PutFaults(const QHttpServerRequest& request) {
+    QString error;
+    const std::vector<FaultRule> rules = fault_rules::Parse(request.body(), &error);
+    // For this run only, as a rules file is: the rules stored for the window stay as they are.
+    if (error.isEmpty())
+        error = m_simulator.Smpp().Faults().SetRules(rules);
+    if (!error.isEmpty())
+        return Answer::Error(400, error);
+    return Faults(request);
+}
+
+Answer CControlServer::Reset(const QHttpServerRequest&) {
+    m_simulator.ResetRun();
+    const CPacketLog& log = m_simulator.Log();
+    return Answer::Json(QJsonObject{{"records", log.GetCount()}, {"lastSeq", double(log.SerialBase())}});
+}
+
+Answer CControlServer::Stats(const QHttpServerRequest&) { return Answer::Json(m_simulator.Statistics().Json()); }
+
+Answer CControlServer::Metrics(const QHttpServerRequest&) {
+    return {200,
+            m_simulator.Statistics().Prometheus(m_simulator.Smpp().GetConnectionCount(),
+                                                m_simulator.Mobile().GetConnectionCount()),
+            "text/plain; version=0.0.4; charset=utf-8", {}};
+}

@@ -1,0 +1,56 @@
+// Captured records as the control API shows them: one JSON object per record, with its decode lines.
+#pragma once
+
+#include "capture/PacketLog.h"
+#include "decoder/PacketDecoder.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QUrlQuery>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// Which records GET /pdus lists.
+struct PduQuery {
+    int64_t since = 0;       // records with a higher seq
+    QString command;         // as "command" names it; empty for any
+    uint64_t connection = 0; // 0 for any
+    int limit = 1000;
+};
+
+// Reads since, command, connection, limit and waitMs (0 when absent) from a /pdus query; the error
+// names the parameter, and is empty when all are good.
+QString ReadPduQuery(const QUrlQuery& parameters, PduQuery* query, int64_t* waitMs);
+
+// Turns capture records into {seq, time, protocol, command, commandStatus, sequence, connection,
+// direction, length, hex, fields}, written as JSON text directly: a page of a thousand records with
+// their decode lines is built in a few milliseconds. A record's seq is its serial number in the capture
+// log, so it stays the same over the log's wipes and never names another record. Owns a copy of the
+// decoder; UI thread only.
+class CPduJson {
+public:
+    // Whether a record of a protocol, captured from an address and port, is one our server sent.
+    using SentByServer = std::function<bool(uint16_t protocol, uint32_t address, uint16_t port)>;
+
+    CPduJson(const CPacketDecoder& decoder, SentByServer sentByServer);
+
+    // Appends the record's object.
+    void AppendRecord(std::string& out, int64_t seq, const uint8_t* record, uint32_t length,
+                      const PacketContext& context);
+    // The command's name as the decoder gives it ("submit_sm"), or its id as "0x%08X" when it has none.
+    std::string CommandName(const uint8_t* record, uint32_t length) const;
+
+    // {"pdus": [...], "next": N}, where next is the since that continues after this page.
+    QByteArray Query(const CPacketLog& log, const PduQuery& query);
+    // Whether a record after since matches the query (the test a long poll waits on).
+    bool HasMatch(const CPacketLog& log, const PduQuery& query) const;
+
+private:
+    template <typename Visit>
+    void Scan(const CPacketLog& log, const PduQuery& query, Visit visit) const;
+
+    CPacketDecoder m_decoder;
+    SentByServer m_sentByServer;
+};

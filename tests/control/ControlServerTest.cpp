@@ -1,0 +1,236 @@
+// The control API as a test drives it: one scripted session of requests and answers over loopback
+// HTTP, with an ESME bound on the SMPP port to see what each request makes the simulator do.
+#include "control/ControlServer.h"
+#include "simulator/Settings.h"
+#include "simulator/Simulator.h"
+
+#include "tests/support/Bytes.h"
+#include "tests/support/QtTestEnv.h"
+#include "tests/support/TestClient.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+using test_bytes::Builder;
+using test_bytes::SmppPdu;
+using test_net::TestClient;
+
+constexpr uint32_t kBindTransceiver = 9, kSubmitSm = 4, kDeliverSm = 5, kEnquireLink = 0x15;
+const std::string kToken = "s3cret";
+
+// A submit_sm from 12345 to 10086 asking for a receipt on any outcome.
+std::vector<uint8_t> SubmitSm(uint32_t sequence) {
+    return SmppPdu(kSubmitSm, sequence, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("10086").u8(0)
+        .u8(0).u8(0).cstr("").cstr("").u8(1).u8(0).u8(0).u8(0).u8(5).raw("hello"));
+}
+
+enum class Auth { Good, None, Wrong };
+enum class Then {
+    Nothing,
+    EsmeReceives,     // a deliver_sm holding `detail` reaches the ESME
+    EsmeSendsLink,    // the ESME sends an enquire_link after the request; the answer comes after it
+    SubmitAnswered,   // the ESME's next submit_sm is answered with status `detail` (hex)
+};
+
+struct Row {
+    const char* name;
+    const char* method;
+    std::string target; // "{last}" stands for the seq of the newest record
+    std::string body;
+    int status;         // 0: the server closes without an answer
+    std::string answer; // held by the body
+    Auth auth = Auth::Good;
+    Then then = Then::Nothing;
+    std::string detail = {};
+    std::string contentType = "application/json";
+    std::string length = {}; // the Content-Length sent, when it is not the body's
+};
+
+class ControlServerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        CSettings::SelectStore();
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, s_settings.path());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, s_settings.path());
+    }
+    void SetUp() override {
+        QSettings().clear();
+        ASSERT_TRUE(simulator.Start());
+        QString error;
+        ASSERT_TRUE(control.Start({QHostAddress::LocalHost, 0, QString::fromStdString(kToken)}, &error)) << error.toStdString();
+        ASSERT_TRUE(esme.Connect(simulator.Smpp().ListeningPort()));
+        esme.Send(SmppPdu(kBindTransceiver, 1, Builder().cstr("esme1").cstr("pw").cstr("").u8(0x34).u8(0).u8(0).cstr("")));
+        ASSERT_TRUE(esme.NextPdu());
+    }
+
+    // Sends the request on a connection of its own and waits for the whole answer (or, for a stream,
+    // for the text wanted); the raw answer, empty when the server closed without one.
+    std::string Exchange(const Row& row, TestClient& http) {
+        std::string target = row.target;
+        if (const size_t at = target.find("{last}"); at != std::string::npos)
+            target.replace(at, 6, std::to_string(simulator.Log().SerialBase() + simulator.Log().GetCount()));
+        std::string request = std::string(row.method) + " " + target + " HTTP/1.1\r\nHost: test\r\n";
+        if (row.auth != Auth::None)
+            request += "Authorization: Bearer " + (row.auth == Auth::Good ? kToken : "wrong") + "\r\n";
+        request += "Content-Length: " + (row.length.empty() ? std::to_string(row.body.size()) : row.length) +
+                   "\r\n\r\n" + row.body;
+        EXPECT_TRUE(http.Connect(control.Port()));
+        http.Send(request);
+        if (row.then == Then::EsmeSendsLink) {
+            // Client and server share this thread: once the request is out, two turns of the loop
+            // have the server read and hold it, and its answer must wait for the record that follows.
+            EXPECT_TRUE(test_net::WaitUntil([&] { return http.Socket().bytesToWrite() == 0; }));
+            QCoreApplication::processEvents();
+            QCoreApplication::processEvents();
+            EXPECT_EQ(http.ReceivedText().find(row.answer), std::string::npos);
+            esme.Send(SmppPdu(kEnquireLink, 77));
+        }
+        test_net::WaitUntil([&] {
+            const std::string text = http.ReceivedText();
+            const size_t head = text.find("\r\n\r\n");
+            if (head == std::string::npos)
+                return !http.IsConnected();
+            const size_t length = text.find("Content-Length: ");
+            if (length == std::string::npos || length > head)
+                return text.find(row.answer, head) != std::string::npos;
+            return text.size() >= head + 4 + std::stoul(text.substr(length + 16));
+        });
+        return http.ReceivedText();
+    }
+
+    // The next deliver_sm the ESME gets, as text.
+    std::string NextDeliver() {
+        while (std::optional<std::vector<uint8_t>> pdu = esme.NextPdu()) {
+            if ((*pdu)[7] == kDeliverSm && (*pdu)[4] == 0)
+                return std::string(pdu->begin(), pdu->end());
+        }
+        return {};
+    }
+
+    static inline QTemporaryDir s_settings;
+    CSimulator simulator{SimulatorOptions{0, 0, QHostAddress::LocalHost}};
+    CControlServer control{simulator};
+    TestClient esme;
+};
+
+TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
+    esme.Send(SubmitSm(2));
+    const std::string oneMiB(1 << 20, ' ');
+    const std::string rules = R"([{"command":"submit_sm","status":"0x00000058"}])";
+    const Row rows[] = {
+        {"status", "GET", "/api/v1/status", "", 200, R"("smpp":{"connections":1,)"},
+        {"connections", "GET", "/api/v1/connections", "", 200, R"("bindType":"transceiver",)"},
+        {"the submit and its decode", "GET", "/api/v1/pdus?command=submit_sm&limit=1", "", 200,
+         R"({"label":"SUB_SM","name":"destination_addr","value":"10086","offset":27,"length":6})"},
+        {"its direction and hex", "GET", "/api/v1/pdus?command=submit_sm", "", 200,
+         R"("direction":"in","length":48,"hex":"00000030000000040000000000000002000101313233343500)"},
+        {"nothing after the newest", "GET", "/api/v1/pdus?since={last}", "", 200, R"({"pdus":[],"next":)"},
+        {"limit below one", "GET", "/api/v1/pdus?limit=0", "", 400,
+         R"({"error":"limit: a whole number from 1 to 100000 expected"})"},
+        {"a misspelt parameter", "GET", "/api/v1/pdus?sinse=3", "", 400, R"({"error":"sinse: unknown parameter"})"},
+        {"a wait beyond five minutes", "GET", "/api/v1/pdus?waitMs=300001", "", 400, "waitMs: a whole number"},
+        {"a long poll the next record answers", "GET", "/api/v1/pdus?since={last}&waitMs=5000", "", 200,
+         R"("command":"enquire_link")", Auth::Good, Then::EsmeSendsLink},
+        {"a long poll that times out", "GET", "/api/v1/pdus?since={last}&waitMs=1&command=outbind", "", 200,
+         R"({"pdus":[],"next":)"},
+        {"events", "GET", "/api/v1/events", "", 200, "event: pdu\nid: ", Auth::Good, Then::EsmeSendsLink, "",
+         "text/event-stream"},
+        {"deliver", "POST", "/api/v1/deliver", R"({"systemId":"esme1","sourceAddr":"555","text":"hi there"})", 200,
+         R"({"sent":1,"sequences":[1]})", Auth::Good, Then::EsmeReceives, "hi there"},
+        {"deliver twice as data_sm", "POST", "/api/v1/deliver",
+         R"({"systemId":"esme1","command":"data_sm","count":2,"tlvs":{"0x0424":"6869"}})", 200,
+         R"({"sent":2,"sequences":[2,3]})"},
+        {"deliver to nobody", "POST", "/api/v1/deliver", R"({"systemId":"nobody"})", 404,
+         R"({"error":"systemId: no receiver or transceiver is bound as 'nobody'"})"},
+        {"deliver a submit", "POST", "/api/v1/deliver", R"({"systemId":"esme1","command":"submit_sm"})", 400,
+         R"({"error":"command: deliver_sm, data_sm or alert_notification expected"})"},
+        {"deliver without systemId", "POST", "/api/v1/deliver", R"({"text":"x"})", 400, R"({"error":"systemId: missing"})"},
+        {"deliver a number as text", "POST", "/api/v1/deliver", R"({"systemId":"esme1","text":7})", 400,
+         R"({"error":"text: text expected"})"},
+        {"deliver a data_coding of 256", "POST", "/api/v1/deliver", R"({"systemId":"esme1","dataCoding":256})", 400,
+         R"({"error":"dataCoding: a whole number from 0 to 255 expected"})"},
+        {"deliver a TLV that is no hex", "POST", "/api/v1/deliver", R"({"systemId":"e","tlvs":{"0x0424":"zz"}})", 400,
+         R"({"error":"tlvs: the value of tag '0x0424' is no hex text"})"},
+        {"deliver a TLV tag beyond 16 bits", "POST", "/api/v1/deliver", R"({"systemId":"e","tlvs":{"65536":""}})", 400,
+         R"({"error":"tlvs: tag '65536' is no 16-bit number"})"},
+        {"deliver a field no one knows", "POST", "/api/v1/deliver", R"({"systemId":"e","colour":1})", 400,
+         R"({"error":"colour: unknown field"})"},
+        {"deliver a text over 275 octets", "POST", "/api/v1/deliver",
+         R"({"systemId":"e","text":")" + std::string(276, 'x') + R"("})", 400, "text: at most 275 octets"},
+        {"deliver no JSON", "POST", "/api/v1/deliver", "{\"systemId\":", 400, R"({"error":"body: not JSON)"},
+        {"deliver an array", "POST", "/api/v1/deliver", "[]", 400, R"({"error":"body: a JSON object expected"})"},
+        {"a receipt now", "POST", "/api/v1/receipts", R"({"messageId":"000000","state":"UNDELIV","err":5})", 200,
+         R"({"err":5,"messageId":"000000","state":"UNDELIV"})", Auth::Good, Then::EsmeReceives, "stat:UNDELIV err:005"},
+        {"a receipt for no message", "POST", "/api/v1/receipts", R"({"messageId":"424242"})", 404,
+         R"({"error":"messageId: no stored message has id '424242'"})"},
+        {"a receipt in no state", "POST", "/api/v1/receipts", R"({"messageId":"000000","state":"LOST"})", 400,
+         R"({"error":"state: ENROUTE, )"},
+        {"an MO", "POST", "/api/v1/mo", R"({"from":"13800000000","to":"10086","text":"from a phone"})", 200,
+         R"({"sent":1})", Auth::Good, Then::EsmeReceives, "from a phone"},
+        {"an MO from nobody", "POST", "/api/v1/mo", R"({"to":"10086"})", 400, R"({"error":"from: missing"})"},
+        {"faults put", "PUT", "/api/v1/faults", R"([{"command":"submit_sm","status":"0x58"}])", 200, rules,
+         Auth::Good, Then::SubmitAnswered, "00000058"},
+        {"a bad rule changes nothing", "PUT", "/api/v1/faults", R"([{"command":"submit_sm"},{"command":"nope"}])", 400,
+         R"({"error":"Rule 2, \"command\": unknown command \"nope\""})", Auth::Good, Then::SubmitAnswered, "00000058"},
+        {"faults get", "GET", "/api/v1/faults", "", 200, rules},
+        {"a body of 1 MiB", "PUT", "/api/v1/faults", "[]" + oneMiB.substr(2), 200, "[]", Auth::Good,
+         Then::SubmitAnswered, "00000000"},
+        {"a body over 1 MiB", "PUT", "/api/v1/faults", oneMiB + " ", 413,
+         R"j({"error":"the request body is over 1 MiB (1048576 octets)"})j"},
+        {"a body announced over 1 MiB is not waited for", "PUT", "/api/v1/faults", "[", 413, "over 1 MiB",
+         Auth::Good, Then::Nothing, "", "application/json", "1048577"},
+        {"stats", "GET", "/api/v1/stats", "", 200, "{"},
+        {"metrics", "GET", "/metrics", "", 200, "", Auth::Good, Then::Nothing, "", "text/plain; version=0.0.4; charset=utf-8"},
+        {"reset", "POST", "/api/v1/reset", "", 200, R"({"lastSeq":)"},
+        {"reset leaves the connection", "GET", "/api/v1/status", "", 200, R"("records":0,"smpp":{"connections":1,)"},
+        {"reset forgets the messages", "POST", "/api/v1/receipts", R"({"messageId":"000000"})", 404, "messageId:"},
+        {"an unknown path", "GET", "/api/v1/nothing", "", 404, R"({"error":"no such path: /api/v1/nothing"})"},
+        {"a path with more", "GET", "/api/v1/statusx", "", 404, "no such path"},
+        {"a wrong method", "DELETE", "/api/v1/faults", "", 405, R"({"error":"/api/v1/faults takes GET, PUT"})"},
+        {"metrics posted", "POST", "/metrics", "", 405, "takes GET"},
+        {"no token", "GET", "/api/v1/status", "", 401, R"({"error":"this control API wants)", Auth::None},
+        {"a wrong token", "GET", "/metrics", "", 401, "Authorization: Bearer", Auth::Wrong},
+        {"no token on an unknown path", "GET", "/nothing", "", 401, "Bearer", Auth::None},
+        {"a method HTTP does not have", "BREW", "/api/v1/status", "", 405, "takes GET"},
+        {"no HTTP", "GARBAGE\r\n", "/api/v1/status", "", 0, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TestClient http;
+        const std::string answer = Exchange(row, http);
+        if (row.status == 0) {
+            EXPECT_TRUE(http.WaitForDisconnected());
+            EXPECT_EQ(answer, "");
+            continue;
+        }
+        ASSERT_EQ(answer.substr(0, 13), "HTTP/1.1 " + std::to_string(row.status) + " ") << answer.substr(0, 300);
+        EXPECT_NE(answer.find("\r\nContent-Type: " + row.contentType + "\r\n"), std::string::npos);
+        EXPECT_NE(answer.find(row.answer, answer.find("\r\n\r\n")), std::string::npos) << answer.substr(0, 2000);
+        if (row.then == Then::EsmeReceives) {
+            EXPECT_NE(NextDeliver().find(row.detail), std::string::npos);
+        }
+        if (row.then == Then::SubmitAnswered) {
+            esme.Send(SubmitSm(100));
+            bool answered = false;
+            while (std::optional<std::vector<uint8_t>> pdu = esme.NextPdu()) {
+                if ((*pdu)[4] == 0x80 && (*pdu)[7] == kSubmitSm) {
+                    char status[9];
+                    std::snprintf(status, sizeof status, "%02x%02x%02x%02x", (*pdu)[8], (*pdu)[9], (*pdu)[10], (*pdu)[11]);
+                    EXPECT_EQ(status, row.detail);
+                    answered = true;
+                    break;
+                }
+            }
+            EXPECT_TRUE(answered);
+        }
+    }
+}
+
+} // namespace
