@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonDocument>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -114,7 +115,7 @@ struct Flags {
     QCommandLineOption port{"smpp-port", QString(), "N"}, mobilePort{"mobile-port", QString(), "N"};
     QCommandLineOption listen{"listen", QString(), "ADDR"}, pcapFile{"pcap", QString(), "FILE"};
     QCommandLineOption receiptDelay{"receipt-delay", QString(), "MS"}, faults{"faults", QString(), "FILE"};
-    QCommandLineOption seed{"seed", QString(), "N"};
+    QCommandLineOption seed{"seed", QString(), "N"}, stats{"stats"}, statsJson{"stats-json", QString(), "FILE"};
 };
 
 // A whole number option up to max into out; false, with the error naming what was wrong, when its
@@ -174,7 +175,7 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     QCommandLineParser parser;
     const Flags f;
     parser.addOptions({f.headless, f.help, f.trace, f.port, f.mobilePort, f.listen, f.pcapFile, f.receipts,
-                       f.receiptDelay, f.noRouting, f.faults, f.seed});
+                       f.receiptDelay, f.noRouting, f.faults, f.seed, f.stats, f.statsJson});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -189,6 +190,8 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     options.pcapPath = parser.value(f.pcapFile);
     options.receipts = parser.isSet(f.receipts);
     options.noRouting = parser.isSet(f.noRouting);
+    options.stats = parser.isSet(f.stats);
+    options.statsJsonPath = parser.value(f.statsJson);
     ReadValues(parser, f, options);
     return options;
 }
@@ -196,7 +199,7 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
 QString HeadlessUsage() {
     return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace]\n"
            "                [--pcap FILE] [--receipts] [--receipt-delay MS] [--no-routing]\n"
-           "                [--faults FILE] [--seed N] [--help]\n"
+           "                [--faults FILE] [--seed N] [--stats] [--stats-json FILE] [--help]\n"
            "\n"
            "Runs the Tarnwick SMSC simulator in its window, or headless when --headless is given or\n"
            "there is no display. Headless, both servers' console lines go to standard output, behind\n"
@@ -218,6 +221,8 @@ QString HeadlessUsage() {
            "                   probability, ratePerSecond, enabled) instead of the stored ones,\n"
            "                   for this run only\n"
            "  --seed N         seed of the rules' chance, so that a run can be repeated\n"
+           "  --stats          headless: print the statistics table at exit\n"
+           "  --stats-json FILE  headless: write the statistics to FILE as JSON at exit\n"
            "  --help           show this text\n";
 }
 
@@ -256,7 +261,24 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
         simulator.UseFaultRules(*options.faultRules);
     if (options.seed)
         simulator.Smpp().Faults().SetSeed(*options.seed);
+    // Tried at once, so that a run is not spent before the file turns out to be unwritable.
+    QFile statsJson(options.statsJsonPath);
+    const auto cannotWrite = [&] {
+        out << "Cannot write statistics to '" << statsJson.fileName().toStdString()
+            << "': " << statsJson.errorString().toStdString() << "." << std::endl;
+        return 1;
+    };
+    if (!options.statsJsonPath.isEmpty() && !statsJson.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return cannotWrite();
     if (!simulator.Start())
         return 1;
-    return QCoreApplication::exec();
+    int status = QCoreApplication::exec();
+    if (options.stats)
+        out << simulator.Statistics().Table() << std::flush;
+    if (statsJson.isOpen()) {
+        const QByteArray json = QJsonDocument(simulator.Statistics().Json()).toJson();
+        if (statsJson.write(json) != json.size() || !statsJson.flush())
+            status = cannotWrite();
+    }
+    return status;
 }

@@ -26,6 +26,8 @@ struct HeadlessOptions {
     bool noRouting = false;     // --no-routing: nothing carried between the servers this run
     std::optional<std::vector<FaultRule>> faultRules; // read from the --faults file
     std::optional<uint32_t> seed;                     // --seed: chance faults repeat run after run
+    bool stats = false;         // --stats: the statistics table on standard output at exit
+    QString statsJsonPath;      // --stats-json: the statistics as JSON (GET /api/v1/stats) to this file at exit
     QString error;              // set when the arguments cannot be used
 };
 
@@ -37,6 +39,7 @@ QString HeadlessUsage();
 bool NoDisplay();
 
 // Starts the SMPP and mobile servers with the stored filter, prints both consoles' lines to out
-// and runs the event loop until SIGINT or SIGTERM. Needs a QCoreApplication. Returns the exit
-// status: 0 after a signal, 1 when either server could not start.
+// and runs the event loop until SIGINT or SIGTERM, then prints or writes the statistics when asked.
+// Needs a QCoreApplication. Returns the exit status: 0 after a signal, 1 when either server could
+// not start or a file could not be written.
 int RunHeadless(const HeadlessOptions& options, std::ostream& out);
