@@ -50,7 +50,7 @@ QTableView* Table(CStatisticsModel* model, QWidget* parent) {
 // The upper bound of a latency bucket in milliseconds, as short as the axis needs it.
 QString BucketLabel(size_t bucket) {
     if (bucket >= CStatistics::kLatencyBoundsUs.size())
-        return ">10k";
+        return "more";
     const double ms = double(CStatistics::kLatencyBoundsUs[bucket]) / 1000.0;
     return ms >= 1000 ? QString::number(ms / 1000.0) + "k" : QString::number(ms);
 }
@@ -84,6 +84,7 @@ CStatisticsView::CStatisticsView(const CStatistics& statistics, QWidget* parent)
     m_summary = new QLabel(this);
     m_summary->setObjectName("Summary");
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_summary->setWordWrap(true); // the pane may be narrower than the line
     m_export = new QPushButton("E&xport CSV...", this);
     m_export->setObjectName("ExportCsv");
     m_export->setToolTip("Write both tables to a file of comma-separated values");
@@ -132,7 +133,7 @@ QChartView* CStatisticsView::CreateRateChart() {
 
 QChartView* CStatisticsView::CreateLatencyChart() {
     auto* chart = new QChart;
-    chart->setTitle("Response latency");
+    chart->setTitle("Response latency, answers per bound in ms");
     m_latency = new QBarSet("Answers", chart);
     QStringList categories;
     for (size_t bucket = 0; bucket < size_t(CStatistics::kLatencyBuckets); ++bucket) {
@@ -145,7 +146,9 @@ QChartView* CStatisticsView::CreateLatencyChart() {
     chart->addSeries(series);
     auto* buckets = new QBarCategoryAxis(chart);
     buckets->append(categories);
-    buckets->setTitleText("ms, at most");
+    // Seventeen bounds side by side need the room of their height, not of their width.
+    buckets->setLabelsAngle(-90);
+    buckets->setTruncateLabels(false);
     QFont small = buckets->labelsFont();
     small.setPointSizeF(small.pointSizeF() * 0.8);
     buckets->setLabelsFont(small);
@@ -170,9 +173,9 @@ void CStatisticsView::Refresh() {
     if (!isVisible())
         return;
     const CStatistics::LatencySummary latency = m_statistics.Latency();
-    m_summary->setText(QString("submit_sm per second: %1 (1 s), %2 (10 s), %3 (60 s)    "
-                               "Response latency: p50 %4 ms, p90 %5 ms, p99 %6 ms, max %7 ms (%8 answers)    "
-                               "Unanswered requests: %9")
+    m_summary->setText(QString("submit_sm per second: %1 (1 s), %2 (10 s), %3 (60 s).\n"
+                               "Response latency: p50 %4 ms, p90 %5 ms, p99 %6 ms, max %7 ms (%8 answers).  "
+                               "Unanswered requests: %9.")
                            .arg(m_statistics.SubmitSmPerSecond(1), 0, 'f', 1)
                            .arg(m_statistics.SubmitSmPerSecond(10), 0, 'f', 1)
                            .arg(m_statistics.SubmitSmPerSecond(60), 0, 'f', 1)
