@@ -86,7 +86,9 @@ void CStatistics::Reset() {
     m_unansweredWiped = 0;
     m_pdus = 0;
     ++m_generation;
-    // Requests already waiting in the log are no longer this run's: answers to them still count.
+    // Requests waiting in the log from before are not this run's to count as unanswered; whichever
+    // of the capture and the statistics is reset first.
+    m_since = m_clock();
 }
 
 void CStatistics::OnPacketsAdded(int32_t first, int32_t count) {
@@ -101,7 +103,7 @@ void CStatistics::Count(int32_t index) {
     const PacketContext& context = m_log.ContextAt(index);
     if (!record || length < packet_record::kHeaderSize || context.typed)
         return;
-    const uint16_t protocol = wire::ReadLe16(record + 14);
+    const uint16_t protocol = packet_record::ReadHeader(record).protocol;
     const std::optional<uint32_t> id = packet_record::CommandId(record, length);
     const CPacketPairs::Role role = m_pairs.RoleOf(index);
     uint32_t flags = (context.fromServer ? kOut : 0) | (id ? kHasCommand : 0);
@@ -274,6 +276,8 @@ void CStatistics::OnLogResetting() {
     m_waiting.clear();
     m_pairs.WaitingRequests(m_waiting);
     for (int32_t request : m_waiting) {
+        if (m_log.ContextAt(request).timeUs < m_since)
+            continue;
         if (m_pairs.IsUnanswered(request)) {
             ++m_unansweredWiped;
             continue;
@@ -326,7 +330,9 @@ int64_t CStatistics::ExpiredCarried(int64_t now) const {
 int64_t CStatistics::Unanswered() const {
     std::vector<int32_t> waiting;
     m_pairs.WaitingRequests(waiting);
-    const int64_t live = std::count_if(waiting.begin(), waiting.end(), [&](int32_t r) { return m_pairs.IsUnanswered(r); });
+    const int64_t live = std::count_if(waiting.begin(), waiting.end(), [&](int32_t request) {
+        return m_log.ContextAt(request).timeUs >= m_since && m_pairs.IsUnanswered(request);
+    });
     return live + m_unansweredWiped + ExpiredCarried(m_clock());
 }
 

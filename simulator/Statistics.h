@@ -159,6 +159,7 @@ private:
     const CPacketDecoder& m_decoder;
     Clock m_clock;
     uint64_t m_generation = 0;
+    int64_t m_since = INT64_MIN; // when Reset was last called
     uint64_t m_pdus = 0;
 
     std::unordered_map<uint64_t, Connection> m_connections; // by connection id; 0: none known

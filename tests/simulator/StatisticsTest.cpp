@@ -201,11 +201,14 @@ TEST_F(StatisticsTest, UnansweredAndWhatSurvivesTheWipe) {
     EXPECT_EQ(stats.Unanswered(), 1);
     EXPECT_DOUBLE_EQ(stats.Latency().max, 5050);
 
+    Add(1, false, 6'500'000, SmppPdu(kSubmit, 20)); // waiting across the reset, then unanswered
+    g_now = kT0 + 7'000'000;
     const uint64_t generation = stats.Generation();
     stats.Reset();
     EXPECT_NE(stats.Generation(), generation);
     EXPECT_EQ(Json("commands"), "[]");
     EXPECT_EQ(Json("latencyMs"), R"({"count":0,"max":0,"p50":0,"p90":0,"p99":0})");
+    g_now = kT0 + 20'000'000;
     EXPECT_EQ(stats.Unanswered(), 0);
     EXPECT_EQ(stats.SubmitSmPerSecond(60), 0);
     Exchange(5, 7'000'000, kSubmit, 1, 100);
