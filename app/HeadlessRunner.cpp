@@ -115,7 +115,8 @@ struct Flags {
     QCommandLineOption port{"smpp-port", QString(), "N"}, mobilePort{"mobile-port", QString(), "N"};
     QCommandLineOption listen{"listen", QString(), "ADDR"}, pcapFile{"pcap", QString(), "FILE"};
     QCommandLineOption receiptDelay{"receipt-delay", QString(), "MS"}, faults{"faults", QString(), "FILE"};
-    QCommandLineOption seed{"seed", QString(), "N"}, stats{"stats"}, statsJson{"stats-json", QString(), "FILE"};
+    QCommandLineOption seed{"seed", QString(), "N"}, accounts{"accounts", QString(), "FILE"};
+    QCommandLineOption stats{"stats"}, statsJson{"stats-json", QString(), "FILE"};
 };
 
 // A whole number option up to max into out; false, with the error naming what was wrong, when its
@@ -152,6 +153,19 @@ bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOption
     }
     if (!ReadNumber(parser, f.seed, UINT32_MAX, "seed", options.seed, error))
         return false;
+    if (parser.isSet(f.accounts)) {
+        QFile file(parser.value(f.accounts));
+        if (!file.open(QIODevice::ReadOnly)) {
+            error = QString("Cannot read accounts from '%1'.").arg(file.fileName());
+            return false;
+        }
+        QString accountError;
+        options.accounts = accounts::Parse(file.readAll(), &accountError);
+        if (!accountError.isEmpty()) {
+            error = QString("%1: %2.").arg(file.fileName(), accountError);
+            return false;
+        }
+    }
     if (parser.isSet(f.faults)) {
         QFile file(parser.value(f.faults));
         if (!file.open(QIODevice::ReadOnly)) {
@@ -175,7 +189,7 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     QCommandLineParser parser;
     const Flags f;
     parser.addOptions({f.headless, f.help, f.trace, f.port, f.mobilePort, f.listen, f.pcapFile, f.receipts,
-                       f.receiptDelay, f.noRouting, f.faults, f.seed, f.stats, f.statsJson});
+                       f.receiptDelay, f.noRouting, f.faults, f.seed, f.accounts, f.stats, f.statsJson});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -199,7 +213,8 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
 QString HeadlessUsage() {
     return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace]\n"
            "                [--pcap FILE] [--receipts] [--receipt-delay MS] [--no-routing]\n"
-           "                [--faults FILE] [--seed N] [--stats] [--stats-json FILE] [--help]\n"
+           "                [--faults FILE] [--seed N] [--accounts FILE] [--stats] [--stats-json FILE]\n"
+           "                [--help]\n"
            "\n"
            "Runs the Tarnwick SMSC simulator in its window, or headless when --headless is given or\n"
            "there is no display. Headless, both servers' console lines go to standard output, behind\n"
@@ -221,6 +236,9 @@ QString HeadlessUsage() {
            "                   probability, ratePerSecond, enabled) instead of the stored ones,\n"
            "                   for this run only\n"
            "  --seed N         seed of the rules' chance, so that a run can be repeated\n"
+           "  --accounts FILE  check binds against the accounts in FILE (a JSON array of accounts:\n"
+           "                   systemId, password, bindTypes, maxBinds, allowedAddresses, window,\n"
+           "                   enquireLinkSeconds) instead of the stored ones, for this run only\n"
            "  --stats          headless: print the statistics table at exit\n"
            "  --stats-json FILE  headless: write the statistics to FILE as JSON at exit\n"
            "  --help           show this text\n";
@@ -256,11 +274,13 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
         delivery.receiptDelayMs = options.receiptDelayMs;
     simulator.SetDelivery(delivery);
     if (options.trace)
-        simulator.Router().SetTrace([&out](const std::string& line) { out << line << '\n' << std::flush; });
+        simulator.SetTrace([&out](const std::string& line) { out << line << '\n' << std::flush; });
     if (options.faultRules)
         simulator.UseFaultRules(*options.faultRules);
     if (options.seed)
         simulator.Smpp().Faults().SetSeed(*options.seed);
+    if (options.accounts)
+        simulator.UseAccounts(*options.accounts);
     // Tried at once, so that a run is not spent before the file turns out to be unwritable.
     QFile statsJson(options.statsJsonPath);
     const auto cannotWrite = [&] {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "protocol/Registry.h"
+#include "smpp/Accounts.h"
 #include "smpp/FaultRules.h"
 
 #include <QHostAddress>
@@ -26,6 +27,7 @@ struct HeadlessOptions {
     bool noRouting = false;     // --no-routing: nothing carried between the servers this run
     std::optional<std::vector<FaultRule>> faultRules; // read from the --faults file
     std::optional<uint32_t> seed;                     // --seed: chance faults repeat run after run
+    std::optional<std::vector<Account>> accounts;     // read from the --accounts file
     bool stats = false;         // --stats: the statistics table on standard output at exit
     QString statsJsonPath;      // --stats-json: the statistics as JSON (GET /api/v1/stats) to this file at exit
     QString error;              // set when the arguments cannot be used

@@ -27,12 +27,14 @@ int RunWindow(const HeadlessOptions& options, int& argc, char** argv) {
     // The consoles live on the server pages now; --trace still lists each captured PDU here.
     CHeadlessTrace trace(app.Simulator().Log(), app.Simulator().Decoder(), std::cout, options.trace);
     if (options.trace)
-        app.Simulator().Router().SetTrace([](const std::string& line) { std::cout << line << '\n' << std::flush; });
+        app.Simulator().SetTrace([](const std::string& line) { std::cout << line << '\n' << std::flush; });
     // A rules file serves this run only; the Faults page keeps editing the stored rules.
     if (options.faultRules)
         app.Simulator().UseFaultRules(*options.faultRules);
     if (options.seed)
         app.Simulator().Smpp().Faults().SetSeed(*options.seed);
+    if (options.accounts)
+        app.Simulator().UseAccounts(*options.accounts);
     app.InitInstance();
     return QApplication::exec();
 }

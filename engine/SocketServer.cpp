@@ -126,6 +126,33 @@ void CSocketServer::CloseConnection(int index)
         CloseConnection(*m_connections[index]);
 }
 
+void CSocketServer::CloseConnection(CConnection& connection, std::string_view reason)
+{
+    if (connection.IsClosing())
+        return;
+    const std::string name = connection.IsNamed() ? std::string(" (").append(connection.Name()).append(")") : std::string();
+    NotifyPrint(std::string("Closing [").append(std::to_string(IndexOf(connection))).append("]").append(name)
+                    .append(": ").append(reason).append("\r\n"));
+    Trace(std::string("[Session] conn:").append(std::to_string(connection.Id())).append(name).append(" closed: ")
+              .append(reason));
+    CloseConnection(connection);
+}
+
+bool CSocketServer::Disconnect(uint64_t id)
+{
+    CConnection* connection = FindConnection(id);
+    if (connection == nullptr || connection->IsClosing())
+        return false;
+    CloseConnection(*connection, "disconnected by the user");
+    return true;
+}
+
+void CSocketServer::Trace(const std::string& line) const
+{
+    if (m_trace)
+        m_trace(line);
+}
+
 void CSocketServer::CloseConnection(CConnection& connection)
 {
     if (connection.m_closing)
@@ -165,9 +192,11 @@ std::vector<std::string> CSocketServer::DistinctNames() const {
 void CSocketServer::CheckIdle()
 {
     // Closes are deferred, so no record moves while this runs.
+    if (m_idleTimeout <= 0)
+        return;
     for (const auto& connection : m_connections) {
         if (!connection->IsClosing() && Now() - connection->LastActivity() > m_idleTimeout)
-            CloseConnection(*connection);
+            CloseConnection(*connection, "nothing received for " + std::to_string(m_idleTimeout) + " s");
     }
 }
 

@@ -28,6 +28,7 @@ class CSocketServer : public QObject {
     Q_OBJECT
 public:
     using Clock = std::function<int64_t()>; // seconds since 1970
+    using TraceSink = std::function<void(const std::string&)>;
 
     static constexpr int kListenBacklog = 10;
     static constexpr int kIdleCheckMs = 5000;
@@ -64,12 +65,21 @@ public:
     int IndexOfConnection(uint64_t id) const;       // -1 when no open connection has that id
     bool GetName(int index, char* out, int outSize) const; // false for a bad index
     const char* NameOf(int index) const;                    // "" for a bad index
+    // How the connection's session runs, for the online list (an SMPP bind's type); "" when the
+    // protocol makes no such difference or for a bad index.
+    virtual std::string SessionKind(int /*index*/) const { return {}; }
     // The names given so far (bound system ids, logged-in numbers), each once, in connection order.
     std::vector<std::string> DistinctNames() const;
 
     // Observers are not owned; remove one before destroying it.
     void AddObserver(CServerObserver* observer);
     void RemoveObserver(CServerObserver* observer);
+
+    // A connection that sends nothing for this long is closed by the idle check; 0: never.
+    void SetIdleTimeout(int seconds) { m_idleTimeout = seconds; }
+    int IdleTimeout() const { return m_idleTimeout; }
+    // Where the reason of every close the server decides on goes besides the console ("[Session] ..."); none when unset.
+    void SetTrace(TraceSink trace) { m_trace = std::move(trace); }
 
     // CConnection::Receive and Send of the connection at a table position; -1 for a bad index.
     int64_t Receive(int index, void* buffer, int64_t length);
@@ -79,6 +89,10 @@ public:
     // while the connection is still in the table, and removes it. Idempotent.
     void CloseConnection(CConnection& connection);
     void CloseConnection(int index); // nothing for a bad index
+    // CloseConnection after a console line and a trace line that name the connection and why.
+    void CloseConnection(CConnection& connection, std::string_view reason);
+    // Closes the connection with that id at once, as the user asked; false when it has gone.
+    bool Disconnect(uint64_t id);
 
     // One run of the idle check; the timer calls it every 5000 ms, tests call it directly.
     void CheckIdle();
@@ -107,6 +121,7 @@ protected:
     // For the derived servers: a bind or LOGIN named the connection; a start line.
     void NotifyLoggedIn(const CConnection& connection);
     void NotifyPrint(std::string_view line);
+    void Trace(const std::string& line) const;
 
 private:
     void AcceptPending();
@@ -124,6 +139,7 @@ private:
     CScheduler* m_scheduler = &m_eventLoopScheduler;
     std::vector<std::unique_ptr<CConnection>> m_connections;
     std::vector<CServerObserver*> m_observers;
+    TraceSink m_trace;
     int m_maxConnections = 0;
     int m_idleTimeout = 0;
     uint16_t m_port = 0;

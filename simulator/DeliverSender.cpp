@@ -45,6 +45,18 @@ public:
         return ::NameOf(m_server, m_server.IndexOfConnection(connectionId));
     }
 
+    bool SendOnly(const std::string& name) const override {
+        bool transmitter = false;
+        for (int index = 0; index < m_server.GetConnectionCount(); ++index) {
+            if (name != m_server.NameOf(index))
+                continue;
+            if (m_server.GetBindKind(index) != BindKind::Transmitter)
+                return false;
+            transmitter = true;
+        }
+        return transmitter;
+    }
+
 private:
     struct Pdu {
         uint32_t commandId;

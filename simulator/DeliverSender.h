@@ -29,6 +29,8 @@ public:
     virtual int SendTo(uint64_t connectionId, const DeliverEntry& entry) = 0;
     // The name a connection bound or logged in under; empty when it has none or is gone.
     virtual std::string NameOf(uint64_t connectionId) const = 0;
+    // Whether the name is bound, but only where nothing may be sent to it (an SMPP transmitter).
+    virtual bool SendOnly(const std::string& /*name*/) const { return false; }
 };
 
 std::unique_ptr<CDeliverSender> MakeSmppSender(CSmppServer& server);

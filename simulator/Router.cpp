@@ -154,6 +154,8 @@ void CRouter::OnTerminalSubmitted(int index, const test_protocol::TerminalMessag
     }
     Trace("[Route] terminal " + fields.sourceAddr + " to " + message.destTerminal + ": " + std::to_string(sent) +
           " deliver_sm");
+    if (sent == 0)
+        m_smpp.Report("No receiver's address_range takes " + message.destTerminal + "\r\n");
 }
 
 bool CRouter::RangeTakes(const std::string& addressRange, const std::string& address) {
@@ -161,7 +163,9 @@ bool CRouter::RangeTakes(const std::string& addressRange, const std::string& add
         return true;
     auto found = m_ranges.find(addressRange);
     if (found == m_ranges.end()) {
-        QRegularExpression pattern(QRegularExpression::anchoredPattern(QString::fromStdString(addressRange)));
+        // Searched in the address, anchored only by its own ^ and $: "^1234" takes every number
+        // starting 1234, "5678$" every number ending so.
+        QRegularExpression pattern(QString::fromStdString(addressRange));
         if (!pattern.isValid()) {
             // Said once per pattern: a bad range then quietly matches nothing.
             m_smpp.Report("address_range \"" + addressRange + "\" is no valid regular expression: it matches no terminal\r\n");

@@ -16,6 +16,18 @@ constexpr const char* kReceiptsKey = "Setup/DeliveryReceipts";
 constexpr const char* kReceiptDelayKey = "Setup/ReceiptDelayMs";
 constexpr const char* kFaultRulesKey = "Setup/FaultRules";
 constexpr const char* kDecodeAsKey = "Setup/DecodeAs";
+constexpr const char* kAccountsKey = "Setup/Accounts";
+// The session timers, by their place in SessionSettings, with the least each may be.
+constexpr struct {
+    const char* key;
+    int32_t SessionSettings::*field;
+    int32_t least;
+} kSessionKeys[] = {
+    {"Setup/EnquireLinkSeconds",     &SessionSettings::enquireLinkSeconds,     0},
+    {"Setup/ResponseTimeoutSeconds", &SessionSettings::responseTimeoutSeconds, 1},
+    {"Setup/BindTimeoutSeconds",     &SessionSettings::bindTimeoutSeconds,     0},
+    {"Setup/InactivitySeconds",      &SessionSettings::inactivitySeconds,      0},
+};
 constexpr const char* kUnansweredKey = "Setup/UnansweredSeconds";
 constexpr const char* kDefaultAlphabetKey = "Setup/DefaultAlphabet";
 constexpr const char* kDecoderSplitterKey = "Setup/DecoderSplitter";
@@ -68,6 +80,31 @@ std::vector<FaultRule> CSettings::FaultRules() const {
 
 void CSettings::SetFaultRules(const std::vector<FaultRule>& rules) {
     m_store.setValue(kFaultRulesKey, QString::fromUtf8(fault_rules::ToJson(rules)));
+}
+
+std::vector<Account> CSettings::Accounts() const {
+    QString error;
+    return accounts::Parse(m_store.value(kAccountsKey, "[]").toString().toUtf8(), &error);
+}
+
+void CSettings::SetAccounts(const std::vector<Account>& list) {
+    m_store.setValue(kAccountsKey, QString::fromUtf8(accounts::ToJson(list)));
+}
+
+SessionSettings CSettings::Sessions() const {
+    SessionSettings stored;
+    for (const auto& k : kSessionKeys) {
+        bool ok = false;
+        const int value = m_store.value(k.key, stored.*k.field).toInt(&ok);
+        if (ok && value >= k.least && value <= accounts::kMaxSeconds)
+            stored.*k.field = value;
+    }
+    return stored;
+}
+
+void CSettings::SetSessions(const SessionSettings& sessions) {
+    for (const auto& k : kSessionKeys)
+        m_store.setValue(k.key, sessions.*k.field);
 }
 
 pcap::DecodeAsTable CSettings::DecodeAs() const {

@@ -4,6 +4,7 @@
 #include "capture/Pcap.h"
 #include "decoder/Formatters.h"
 #include "simulator/Router.h"
+#include "smpp/Accounts.h"
 #include "smpp/FaultRules.h"
 
 #include <QByteArray>
@@ -35,6 +36,16 @@ public:
     // "Setup/FaultRules", as JSON; none when missing or unreadable.
     std::vector<FaultRule> FaultRules() const;
     void SetFaultRules(const std::vector<FaultRule>& rules);
+
+    // "Setup/Accounts", as JSON; none (every bind accepted) when missing or unreadable.
+    std::vector<Account> Accounts() const;
+    void SetAccounts(const std::vector<Account>& accounts);
+
+    // "Setup/EnquireLinkSeconds" (default 0: off), "Setup/ResponseTimeoutSeconds" (default 10, at least 1),
+    // "Setup/BindTimeoutSeconds" (default 0: off), "Setup/InactivitySeconds" (default 3600, 0: off); each at
+    // most 86400, and a value out of range gives its default.
+    SessionSettings Sessions() const;
+    void SetSessions(const SessionSettings& sessions);
 
     // "Setup/DecodeAs": the port overrides of capture file import as "PORT=PROTO;...", PROTO a protocol's
     // command-line name, in port order; an entry that does not parse is left out.

@@ -19,7 +19,10 @@ bool CSimulator::Start() {
     const CSettings settings;
     // A stored list that no longer reads (edited by hand) starts the server without rules.
     m_smpp.Faults().SetRules(m_runFaultRules ? *m_runFaultRules : settings.FaultRules());
-    const bool smppStarted = m_smpp.Start(m_options.smppPort, kMaxConnections, kIdleTimeoutSeconds);
+    m_smpp.SetAccounts(m_runAccounts ? *m_runAccounts : settings.Accounts());
+    const SessionSettings sessions = settings.Sessions();
+    m_smpp.SetSessionSettings(sessions);
+    const bool smppStarted = m_smpp.Start(m_options.smppPort, kMaxConnections, sessions.inactivitySeconds);
     const bool mobileStarted = m_mobile.Start(m_options.mobilePort, kMaxConnections, kIdleTimeoutSeconds);
     m_log.Reset();
     m_log.SetFilter(settings.Filter());
@@ -52,4 +55,30 @@ bool CSimulator::SaveFaultRules(const std::vector<FaultRule>& rules) {
         return false;
     CSettings().SetFaultRules(rules);
     return true;
+}
+
+QString CSimulator::SaveAccounts(const std::vector<Account>& list) {
+    if (QString error = accounts::Validate(list); !error.isEmpty())
+        return error;
+    m_smpp.SetAccounts(list);
+    CSettings().SetAccounts(list);
+    return {};
+}
+
+QByteArray CSimulator::AccountsJson() const { return accounts::ToJson(m_smpp.Accounts()); }
+
+QString CSimulator::SaveAccountsJson(const QByteArray& json) {
+    QString error;
+    const std::vector<Account> list = accounts::Parse(json, &error);
+    return error.isEmpty() ? SaveAccounts(list) : error;
+}
+
+void CSimulator::SaveSessions(const SessionSettings& sessions) {
+    CSettings().SetSessions(sessions);
+    m_smpp.SetSessionSettings(CSettings().Sessions());
+}
+
+void CSimulator::SetTrace(const CRouter::TraceSink& trace) {
+    m_router.SetTrace(trace);
+    m_smpp.SetTrace(trace);
 }

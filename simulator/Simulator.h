@@ -54,6 +54,22 @@ public:
     // stored ones; nothing is stored.
     void UseFaultRules(std::vector<FaultRule> rules) { m_runFaultRules = std::move(rules); }
 
+    // Stores the accounts and hands them to the SMPP server for the next bind; the error, naming the
+    // account and the field, and nothing changed, when one is bad.
+    QString SaveAccounts(const std::vector<Account>& list);
+    // The accounts binds are checked against now, as JSON (GET), and the same from JSON (PUT).
+    QByteArray AccountsJson() const;
+    QString SaveAccountsJson(const QByteArray& json);
+    // Accounts for this run only (an accounts file), which Start gives the SMPP server instead of the
+    // stored ones; nothing is stored.
+    void UseAccounts(std::vector<Account> list) { m_runAccounts = std::move(list); }
+    // Stores the session timers and applies them to the SMPP server at once.
+    void SaveSessions(const SessionSettings& sessions);
+    // The user's unbind of one connection (by connection id): unbind, then the close.
+    CSmppServer::UnbindResult Unbind(uint64_t connectionId) { return m_smpp.UnbindConnection(connectionId); }
+    // One line per routed or receipted message and per connection the server closes; none when unset.
+    void SetTrace(const CRouter::TraceSink& trace);
+
     // Stores how long a request waits for its answer before it counts as unanswered, and applies it.
     void SaveUnansweredSeconds(int seconds);
 
@@ -77,4 +93,5 @@ private:
     CMobileServer m_mobile;
     CRouter m_router{m_smpp, m_mobile};
     std::optional<std::vector<FaultRule>> m_runFaultRules;
+    std::optional<std::vector<Account>> m_runAccounts;
 };

@@ -93,4 +93,12 @@ std::string_view BindAddressRange(const uint8_t* body, int32_t length) {
     return LeadingText(body + in.Offset(), int32_t(in.Remaining()), kMaxAddressRangeChars);
 }
 
+std::string_view BindPassword(const uint8_t* body, int32_t length) {
+    wire::Cursor in(body, length > 0 ? static_cast<std::size_t>(length) : 0);
+    in.CString(kSystemIdOctets);
+    if (in.Remaining() == 0)
+        return {};
+    return LeadingText(body + in.Offset(), int32_t(in.Remaining()), kPasswordOctets - 1);
+}
+
 } // namespace smpp

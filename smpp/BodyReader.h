@@ -56,5 +56,8 @@ std::string_view LeadingText(const uint8_t* body, int32_t length, std::size_t ma
 // with its NUL within its SMPP width) and three octets; read as LeadingText. Empty when the body
 // ends before it.
 std::string_view BindAddressRange(const uint8_t* body, int32_t length);
+// password, behind system_id (with its NUL within its SMPP width); read as LeadingText of at most
+// 8 characters. Empty when the body ends before it.
+std::string_view BindPassword(const uint8_t* body, int32_t length);
 
 } // namespace smpp

@@ -31,6 +31,11 @@ using namespace protocol::smpp;
 constexpr uint32_t kStatusOk = 0x00000000;               // ESME_ROK
 constexpr uint32_t kStatusInvalidCommandLength = 0x00000002; // ESME_RINVCMDLEN
 constexpr uint32_t kStatusInvalidCommandId = 0x00000003;     // ESME_RINVCMDID
+constexpr uint32_t kStatusAlreadyBound = 0x00000005;         // ESME_RALYBND
+constexpr uint32_t kStatusBindFailed = 0x0000000D;           // ESME_RBINDFAIL
+constexpr uint32_t kStatusInvalidPassword = 0x0000000E;      // ESME_RINVPASWD
+constexpr uint32_t kStatusInvalidSystemId = 0x0000000F;      // ESME_RINVSYSID
+constexpr uint32_t kStatusQueueFull = 0x00000014;            // ESME_RMSGQFUL
 
 // The one optional parameter the server writes: sc_interface_version 3.4 in every bind response.
 constexpr uint16_t kTagScInterfaceVersion = 0x0210;

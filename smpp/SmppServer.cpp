@@ -23,6 +23,8 @@ constexpr ServerPduRow kServerPdus[] = {
     {kDeliverSm,         FilterIndexOf(kDeliverSm),         true},
     {kAlertNotification, FilterIndexOf(kAlertNotification), false},
     {kDataSm,            FilterIndexOf(kDataSm),            true},
+    {kEnquireLink,       FilterIndexOf(kEnquireLink),       true}, // the SMSC's own, to see the link is alive
+    {kUnbind,            FilterIndexOf(kUnbind),            true}, // the user's unbind from the online list
 };
 constexpr ServerPduRow kOtherServerPdu = {0, kFilterUnknown, false};
 
@@ -34,8 +36,9 @@ const ServerPduRow& ServerPduOf(uint32_t commandId) {
     return kOtherServerPdu;
 }
 
-// The bind kinds by bind command.
-BindKind KindOfBind(uint32_t commandId) {
+} // namespace
+
+BindKind smpp::KindOfBind(uint32_t commandId) {
     switch (commandId) {
     case kBindReceiver: return BindKind::Receiver;
     case kBindTransmitter: return BindKind::Transmitter;
@@ -44,7 +47,15 @@ BindKind KindOfBind(uint32_t commandId) {
     }
 }
 
-} // namespace
+const char* smpp::BindKindName(BindKind kind) {
+    switch (kind) {
+    case BindKind::Receiver: return "receiver";
+    case BindKind::Transmitter: return "transmitter";
+    case BindKind::Transceiver: return "transceiver";
+    case BindKind::None: break;
+    }
+    return "";
+}
 
 int smpp::FormatMessageId(int16_t id, char* out) {
     // "%06d" by hand: this runs for every submit on the hot path.
@@ -87,12 +98,15 @@ const CSmppServer::DispatchRow CSmppServer::kDispatch[] = {
     {kDataSm,          &CSmppServer::IssueMessageId,  &CSmppServer::TellSubmitted},
     {kDeliverSmResp,   &CSmppServer::TakeResponse}, // the ESME's answer to our deliver_sm
     {kDataSmResp,      &CSmppServer::TakeResponse}, // the ESME's answer to our data_sm
+    // The ESME's answers to our enquire_link and unbind; one that answers nothing of ours is nacked.
+    {kEnquireLinkResp, FilterIndexOf(kEnquireLinkResp), &CSmppServer::TakeResponse, kGenericNack, kFilterGenericNack},
+    {kUnbindResp,      FilterIndexOf(kUnbindResp),      &CSmppServer::TakeResponse, kGenericNack, kFilterGenericNack},
 };
 const CSmppServer::DispatchRow CSmppServer::kUnknownRow =
     {0, kFilterUnknown, &CSmppServer::Unknown, kGenericNack, kFilterGenericNack};
 
 const CSmppServer::DispatchRow& CSmppServer::Lookup(uint32_t commandId) {
-    static_assert(std::size(kDispatch) == 13, "eleven requests, deliver_sm_resp and data_sm_resp");
+    static_assert(std::size(kDispatch) == 15, "eleven requests and the answers to the four PDUs the server starts");
     for (const DispatchRow& row : kDispatch) {
         if (row.commandId == commandId)
             return row;
@@ -114,6 +128,10 @@ bool CSmppServer::Start(uint16_t port, int maxConnections, int idleTimeoutSecond
 void CSmppServer::OnAccept(CConnection& connection) {
     CFramedServer::OnAccept(connection);
     connection.SetSession(std::make_unique<Session>());
+    if (const int32_t seconds = m_sessions.bindTimeoutSeconds; seconds > 0) {
+        const uint64_t id = connection.Id();
+        Scheduler().After(int64_t(seconds) * 1000, this, [this, id, seconds] { CloseIfUnbound(id, seconds); });
+    }
 }
 
 void CSmppServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) {
@@ -121,6 +139,9 @@ void CSmppServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_
     CaptureReceived(connection, pdu, length, row.filterIndex);
     const Request request{row, ReadBe32(pdu + kSequenceOffset), pdu + kHeaderSize,
                           static_cast<int32_t>(length) - kHeaderSize};
+    if (WindowFull(connection, row))
+        return Deliver(connection, Answer(row.responseId, kStatusQueueFull, request.sequence, row.responseFilterIndex),
+                       Delivery{});
     const Delivery delivery = m_faults.IsEmpty() ? Delivery{} : Judge(connection, request);
     if (delivery.kind == Delivery::Kind::Drop)
         return;
@@ -154,15 +175,21 @@ void CSmppServer::TakeMessageId(wire::Writer& out) {
 }
 
 CSmppServer::Answer CSmppServer::Bind(CConnection& connection, const Request& request) {
-    // No password or version is checked and a bound connection may bind again: the name is
-    // simply replaced.
+    // Without accounts no password or version is checked and a bound connection may bind again:
+    // the name is simply replaced.
     const std::string_view systemId = LeadingText(request.body, request.bodyLength, kMaxSystemIdChars);
+    const Account* account = nullptr;
+    if (const uint32_t status = CheckAccount(connection, request, systemId, &account); status != kStatusOk)
+        return Answer(request.row.responseId, status, request.sequence, request.row.responseFilterIndex);
     char name[kMaxSystemIdChars + 1] = {};
     std::memcpy(name, systemId.data(), systemId.size());
     connection.SetName(name);
     Session& session = SessionOf(connection);
     session.kind = KindOfBind(request.row.commandId);
     session.addressRange = std::string(BindAddressRange(request.body, request.bodyLength));
+    session.window = account ? account->window : 0;
+    session.enquireLinkSeconds = account ? account->enquireLinkSeconds : std::nullopt;
+    StartLinkChecks(connection);
 
     Answer answer(request.row.responseId, kStatusOk, request.sequence, request.row.responseFilterIndex);
     wire::Writer out = answer.Body();
@@ -225,9 +252,14 @@ CSmppServer::Answer CSmppServer::QuerySm(CConnection&, const Request& request) {
 
 CSmppServer::Answer CSmppServer::TakeResponse(CConnection& connection, const Request& request) {
     // An ESME's response is captured and needs no answer, bound or not. One that answers a PDU
-    // we started settles it; any other is only captured.
+    // we started settles it; any other deliver_sm_resp or data_sm_resp is only captured, while an
+    // enquire_link_resp or unbind_resp to nothing of ours is nacked as an unknown command.
     const std::optional<Pending> settled = SessionOf(connection).pending.Settle(request.sequence);
-    if (settled && m_listener) {
+    if (!settled && request.row.responseId != kNoResponse)
+        return Unknown(connection, request);
+    if (settled && (settled->commandId == kEnquireLink || settled->commandId == kUnbind)) {
+        TakeSessionAnswer(connection, settled->commandId);
+    } else if (settled && m_listener) {
         // The body follows the header inside the received PDU, so the status is right before it.
         const uint32_t status = ReadBe32(request.body - kHeaderSize + kStatusOffset);
         m_listener->OnAnswered(IndexOf(connection), settled->commandId, status, settled->tag);
@@ -276,7 +308,12 @@ uint32_t CSmppServer::SendServerPdu(int index, uint32_t commandId, const std::ve
 
 uint32_t CSmppServer::SendServerPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body,
                                     uint64_t tag) {
-    if (!MayReceive(BindKindOf(connection)) || connection.IsClosing())
+    return MayReceive(BindKindOf(connection)) ? SendRequest(connection, commandId, body, tag) : 0;
+}
+
+uint32_t CSmppServer::SendRequest(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body,
+                                  uint64_t tag) {
+    if (connection.IsClosing())
         return 0;
     Session& session = SessionOf(connection);
     const uint32_t sequence = session.nextSequence;

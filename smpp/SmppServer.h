@@ -3,11 +3,13 @@
 
 #include "engine/FramedServer.h"
 #include "engine/PendingAnswers.h"
+#include "smpp/Accounts.h"
 #include "smpp/FaultRules.h"
 #include "smpp/SmppAnswer.h"
 #include "smpp/SmppPdu.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +23,11 @@ namespace smpp {
 // Writes the message id text ("%06d" of the signed 16-bit value: 000042, -00001, -32768) and
 // its NUL into out, which holds at least 8 octets. Returns the number of characters.
 int FormatMessageId(int16_t id, char* out);
+
+// The bind kind of a bind command; None for any other command.
+BindKind KindOfBind(uint32_t commandId);
+// "transmitter", "receiver", "transceiver"; empty for None.
+const char* BindKindName(BindKind kind);
 
 using ::BindKind;
 
@@ -100,6 +107,24 @@ public:
     CFaultRules& Faults() { return m_faults; }
     static constexpr int64_t kFaultReportMs = 10000;
 
+    // The accounts a bind must match; none (at start) accepts every bind. With accounts, a bind
+    // is refused for an unknown system id (0x0F), a wrong password (0x0E), a bind type, address
+    // or number of binds the account does not allow (0x0D) and on a bound connection (0x05); a
+    // bound connection keeps its account's window and enquire_link interval. False, and nothing
+    // changed, when an account is bad (accounts::Validate). Connections bound already stay.
+    bool SetAccounts(const std::vector<Account>& list);
+    const std::vector<Account>& Accounts() const { return m_accounts; }
+    // The session timers: the inactivity time-out applies at the next idle check, the enquire_link
+    // interval restarts on every bound connection, the bind time-out from the next connection.
+    void SetSessionSettings(const SessionSettings& settings);
+    const SessionSettings& Sessions() const { return m_sessions; }
+
+    enum class UnbindResult { Sent, NotBound, Gone };
+    // Sends unbind on the connection with that id; it closes when the ESME's unbind_resp comes,
+    // or once the response time-out has passed without one.
+    UnbindResult UnbindConnection(uint64_t id);
+    std::string SessionKind(int index) const override { return smpp::BindKindName(GetBindKind(index)); }
+
 protected:
     void OnAccept(CConnection& connection) override;
     void HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) override;
@@ -178,6 +203,19 @@ private:
     void RefuseBind(CConnection& connection);
     void ReportFaults();
 
+    // Accounts (SmppServerSessions.cpp): the status that refuses a bind, 0 to accept it under
+    // *account (none when there are no accounts).
+    uint32_t CheckAccount(const CConnection& connection, const Request& request, std::string_view systemId,
+                          const Account** account);
+    // Whether the connection's window is full for this request: one answer too many held back.
+    bool WindowFull(const CConnection& connection, const DispatchRow& row) const;
+    // The SMSC's own enquire_link, every interval from now while this bind lasts.
+    void StartLinkChecks(CConnection& connection);
+    void EnquireLink(uint64_t id, uint64_t run);
+    void CloseIfUnbound(uint64_t id, int32_t seconds);
+    // The ESME answered an enquire_link or unbind of ours.
+    void TakeSessionAnswer(CConnection& connection, uint32_t commandId);
+
     // What the server keeps of a connection beyond its name.
     struct Pending {
         uint32_t commandId;
@@ -188,16 +226,26 @@ private:
         std::string addressRange;
         uint32_t nextSequence = 1;
         CPendingAnswers<Pending, kMaxPending> pending;
+        int32_t window = 0;                        // of its account; 0: no cap
+        std::optional<int32_t> enquireLinkSeconds; // of its account; none: the sessions' setting
+        int32_t held = 0;                          // answers held back by a delay
+        uint64_t linkRun = 0;                      // the current enquire_link loop; older ones stop
+        uint32_t enquireSequence = 0;              // our enquire_link still unanswered; 0: none
     };
     static Session& SessionOf(const CConnection& connection) { return *connection.SessionAs<Session>(); }
     static bool MayReceive(BindKind kind) { return kind == BindKind::Receiver || kind == BindKind::Transceiver; }
     BindKind BindKindOf(const CConnection& connection) const;
     uint32_t SendServerPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag);
+    // The same to any connection, bound as it may be (enquire_link, unbind).
+    uint32_t SendRequest(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag);
     // The open connection at a table position, for the calls that name one by index.
     CConnection* At(int index) const { return FindConnection(GetConnectionId(index)); }
 
     CFaultRules m_faults;
     bool m_faultReportDue = false;
+    std::vector<Account> m_accounts;
+    std::vector<std::vector<accounts::Block>> m_allowedBlocks; // by account
+    SessionSettings m_sessions;
     CSmppMessageListener* m_listener = nullptr;
     int16_t m_nextMessageId = 0;
 };

@@ -75,8 +75,10 @@ void CSmppServer::Deliver(CConnection& connection, const Answer& answer, const D
     if (!answer.Present())
         return;
     const bool close = delivery.closeAfter || answer.closeAfter;
-    if (delivery.delayMs > 0)
+    if (delivery.delayMs > 0) {
+        ++SessionOf(connection).held;
         return Hold(connection, answer, delivery.delayMs, close);
+    }
     connection.Send(answer.Pdu(), answer.Length());
     CaptureSent(connection, answer.Pdu(), answer.Length(), answer.FilterIndex());
     if (close)
@@ -96,7 +98,10 @@ void CSmppServer::Hold(const CConnection& connection, const Answer& answer, int6
 
 void CSmppServer::SendHeld(uint64_t id, const std::vector<uint8_t>& pdu, int32_t filterIndex, bool close) {
     CConnection* connection = FindConnection(id);
-    if (!connection || !SendAndCapture(*connection, pdu.data(), uint32_t(pdu.size()), filterIndex))
+    if (!connection)
+        return;
+    --SessionOf(*connection).held;
+    if (!SendAndCapture(*connection, pdu.data(), uint32_t(pdu.size()), filterIndex))
         return;
     if (close)
         CloseConnection(*connection);

@@ -143,9 +143,13 @@ bool CDeliverView::SendEntry(const DeliverEntry& entry, uint64_t connectionId, Q
     return sent > 0;
 }
 
-QString CDeliverView::Unbound(const QString& name)
+QString CDeliverView::Unbound(const QString& name) const
 {
-    return QString::asprintf("No bound ESME has system id %s", name.toUtf8().constData());
+    const QByteArray text = name.toUtf8();
+    if (m_sender && m_sender->SendOnly(text.toStdString()))
+        return QString::asprintf("%s is bound as a transmitter only: deliver_sm needs a receiver or a transceiver",
+                                 text.constData());
+    return QString::asprintf("No bound ESME has system id %s", text.constData());
 }
 
 void CDeliverView::QuickDeliver()

@@ -78,7 +78,7 @@ private:
     void PrepareDialog(CDeliverDialog& dialog, uint64_t connectionId = 0);
     // Sends one entry; false (after saying so) when nothing went out.
     bool SendEntry(const DeliverEntry& entry, uint64_t connectionId, QWidget* parent);
-    static QString Unbound(const QString& name);
+    QString Unbound(const QString& name) const;
 
     uint16_t m_protocol = 0;
     Prompt m_prompt;

@@ -3,11 +3,13 @@
 
 #include "simulator/Settings.h"
 #include "simulator/Simulator.h"
+#include "ui/AccountsPage.h"
 #include "ui/DeliveryPage.h"
 #include "ui/FaultsPage.h"
 #include "ui/FilterTable.h"
 #include "ui/Icons.h"
 #include "ui/OptionsPage.h"
+#include "ui/SessionsPage.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -105,6 +107,8 @@ CFilterDialog::CFilterDialog(CSimulator& simulator, QWidget* parent) : QDialog(p
     resize(kDialogSize);
     AddPage(new CDeliveryPage(simulator), "Delivery");
     AddPage(new CFaultsPage(simulator), "Faults");
+    AddPage(new CAccountsPage(simulator), "Accounts");
+    AddPage(new CSessionsPage(simulator), "Sessions");
 
     m_showUnknown->setChecked(CSettings().ShowUnknown());
     BuildTree(simulator.Log().GetFilter());

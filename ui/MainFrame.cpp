@@ -211,6 +211,7 @@ QWidget* CMainFrame::CreateServerInfoPage(const navigation::NavigationItem& row)
     info->setAccessibleName(ServerName(row.protocol) + " information");
     const int deliverRow = navigation::DeliverRowOf(row.id);
     connect(info, &CViewServerInfo::DeliverRequested, this, [this, deliverRow] { SelectRow(deliverRow); });
+    connect(info, &CViewServerInfo::UnbindRequested, this, [&simulator](uint64_t id) { simulator.Unbind(id); });
     connect(info, &CViewServerInfo::ConnectionRequested, this, [this](uint64_t connection) {
         SelectRow(navigation::kDecoderRow);
         m_viewLog->ShowConnection(connection);

@@ -21,6 +21,7 @@ constexpr std::array<ColumnInfo, COnlineClientModel::kColumnCount> kColumns = {{
     {"Source IP", 150},
     {"Source Port", 100},
     {"Bind time", 150},
+    {"Bind type", 100},
 }};
 
 } // namespace
@@ -52,6 +53,8 @@ QVariant COnlineClientModel::data(const QModelIndex& index, int role) const {
             return m_server.GetPeerPort(table);
         case kBindTime:
             return QString::fromStdString(FormatLocalTime(m_server.GetConnectTime(table)));
+        case kBindType:
+            return QString::fromStdString(m_server.SessionKind(table));
         }
         return {};
     case Qt::TextAlignmentRole:

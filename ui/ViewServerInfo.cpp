@@ -2,6 +2,7 @@
 #include "ui/ViewServerInfo.h"
 
 #include "engine/SocketServer.h"
+#include "protocol/Registry.h"
 #include "simulator/ConsoleLine.h"
 #include "ui/OnlineClientModel.h"
 #include "ui/OutView.h"
@@ -33,6 +34,11 @@ CViewServerInfo::CViewServerInfo(CSocketServer& server, uint16_t protocol, const
     connect(m_online, &CViewServerInfoOnlineClient::QuickDeliverRequested, this,
             &CViewServerInfo::QuickDeliverRequested);
     connect(m_online, &CViewServerInfoOnlineClient::ConnectionRequested, this, &CViewServerInfo::ConnectionRequested);
+    connect(m_online, &CViewServerInfoOnlineClient::UnbindRequested, this, &CViewServerInfo::UnbindRequested);
+    connect(m_online, &CViewServerInfoOnlineClient::DisconnectRequested, this,
+            [this](uint64_t id) { m_server.Disconnect(id); });
+    if (protocol == protocol::kSmpp)
+        m_online->OfferUnbind();
     m_server.AddObserver(this);
 }
 

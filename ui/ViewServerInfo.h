@@ -41,6 +41,8 @@ signals:
     void QuickDeliverRequested(uint64_t connectionId);
     // "Show this connection only" in the online list.
     void ConnectionRequested(uint64_t connectionId);
+    // "Unbind" in the SMPP server's online list; "Disconnect" the page carries out itself.
+    void UnbindRequested(uint64_t connectionId);
 
 private:
     void ConnectionLine(bool connected, int index);

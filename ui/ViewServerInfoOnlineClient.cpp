@@ -54,9 +54,31 @@ CViewServerInfoOnlineClient::CViewServerInfoOnlineClient(const CSocketServer& se
         if (const uint64_t id = SelectedConnectionId())
             emit ConnectionRequested(id);
     });
+    // The session commands act on the selected row from the keyboard too.
+    m_unbind = new QAction("&Unbind", this);
+    m_unbind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    m_disconnect = new QAction("&Disconnect", this);
+    m_disconnect->setShortcut(QKeySequence::Delete);
+    for (QAction* action : {m_unbind, m_disconnect}) {
+        action->setShortcutContext(Qt::WidgetShortcut);
+        m_list->addAction(action);
+    }
+    m_unbind->setVisible(false);
+    connect(m_unbind, &QAction::triggered, this, [this] {
+        if (const uint64_t id = SelectedConnectionId())
+            emit UnbindRequested(id);
+    });
+    connect(m_disconnect, &QAction::triggered, this, [this] {
+        if (const uint64_t id = SelectedConnectionId())
+            emit DisconnectRequested(id);
+    });
     m_menu = new QMenu(this);
     m_menu->addAction(m_quickDeliver);
     m_menu->addAction(m_showConnection);
+    m_menu->addSeparator();
+    m_menu->addAction(m_unbind);
+    m_menu->addAction(m_disconnect);
+    m_list->setColumnHidden(COnlineClientModel::kBindType, true);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_list, &QWidget::customContextMenuRequested, this, &CViewServerInfoOnlineClient::ShowContextMenu);
     connect(m_list, &QAbstractItemView::doubleClicked, m_quickDeliver, &QAction::trigger);
@@ -64,6 +86,7 @@ CViewServerInfoOnlineClient::CViewServerInfoOnlineClient(const CSocketServer& se
             &CViewServerInfoOnlineClient::UpdateActions);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, &CViewServerInfoOnlineClient::UpdateActions);
     connect(m_model, &QAbstractItemModel::modelReset, this, &CViewServerInfoOnlineClient::UpdateActions);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &CViewServerInfoOnlineClient::UpdateActions);
     UpdateActions();
 
     auto* layout = new QVBoxLayout(this);
@@ -79,10 +102,18 @@ uint64_t CViewServerInfoOnlineClient::SelectedConnectionId() const {
     return rows.isEmpty() ? 0 : m_model->ConnectionIdAt(rows.first().row());
 }
 
+void CViewServerInfoOnlineClient::OfferUnbind() {
+    m_unbind->setVisible(true);
+    m_list->setColumnHidden(COnlineClientModel::kBindType, false);
+}
+
 void CViewServerInfoOnlineClient::UpdateActions() {
     const bool selected = SelectedConnectionId() != 0;
     m_quickDeliver->setEnabled(selected);
     m_showConnection->setEnabled(selected);
+    m_disconnect->setEnabled(selected);
+    const QModelIndexList rows = m_list->selectionModel()->selectedRows(COnlineClientModel::kBindType);
+    m_unbind->setEnabled(selected && !rows.isEmpty() && !rows.first().data().toString().isEmpty());
 }
 
 void CViewServerInfoOnlineClient::ShowContextMenu(const QPoint& position) {

@@ -28,6 +28,12 @@ public:
     // "Show this connection only": the decoder page lists the selected connection's PDUs.
     QAction* ShowConnectionAction() const { return m_showConnection; }
     QMenu* ContextMenu() const { return m_menu; }
+    // "Unbind" (SMPP only, see OfferUnbind) and "Disconnect": enabled while a row is selected,
+    // Unbind only while it is bound.
+    QAction* UnbindAction() const { return m_unbind; }
+    QAction* DisconnectAction() const { return m_disconnect; }
+    // Puts "Unbind" in the context menu and shows the "Bind type" column: for the SMPP server's list.
+    void OfferUnbind();
     // The connection id of the selected row, 0 when none is selected.
     uint64_t SelectedConnectionId() const;
 
@@ -35,6 +41,8 @@ signals:
     void DeliverRequested();
     void QuickDeliverRequested(uint64_t connectionId);
     void ConnectionRequested(uint64_t connectionId);
+    void UnbindRequested(uint64_t connectionId);
+    void DisconnectRequested(uint64_t connectionId);
 
 private:
     void ShowContextMenu(const QPoint& position);
@@ -46,5 +54,7 @@ private:
     QTableView* m_list = nullptr;
     QAction* m_quickDeliver = nullptr;
     QAction* m_showConnection = nullptr;
+    QAction* m_unbind = nullptr;
+    QAction* m_disconnect = nullptr;
     QMenu* m_menu = nullptr;
 };

@@ -535,12 +535,16 @@ TEST_F(TarnwickBinaryTest, StoredSettingsDecideWhatIsCaptured) {
     }
 }
 
-// A rules file stops a bad start with the rule and the field, and serves a good one; --seed takes
-// a number only.
-TEST_F(TarnwickBinaryTest, FaultRulesFileIsCheckedThenServed) {
+// A rules or accounts file stops a bad start with the rule or account and the field, and serves a
+// good one; --seed takes a number only.
+TEST_F(TarnwickBinaryTest, FaultRulesAndAccountsFilesAreCheckedThenServed) {
     const QString bad = configHome.path() + "/bad.json", good = configHome.path() + "/good.json";
+    const QString badAccounts = configHome.path() + "/bad-accounts.json";
+    const QString goodAccounts = configHome.path() + "/accounts.json";
     for (const auto& [path, json] : {std::pair{bad, R"([{"command":"bind"}, {"systemId":"(x"}])"},
-                                     std::pair{good, R"([{"command":"bind","status":13}])"}}) {
+                                     std::pair{good, R"([{"command":"bind","status":13}])"},
+                                     std::pair{badAccounts, R"([{"systemId":"a"}, {"systemId":"b","window":-1}])"},
+                                     std::pair{goodAccounts, R"([{"systemId":"esme","password":"secret"}])"}}) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(json);
@@ -553,6 +557,8 @@ TEST_F(TarnwickBinaryTest, FaultRulesFileIsCheckedThenServed) {
          bad.toStdString() + ": Rule 2, \"systemId\": bad regular expression (missing closing parenthesis at offset 2)."},
         {{"--headless", "--faults", bad + ".none"}, "Cannot read fault rules from '" + bad.toStdString() + ".none'."},
         {{"--headless", "--seed", "x"}, "Invalid seed 'x'."},
+        {{"--headless", "--accounts", badAccounts},
+         badAccounts.toStdString() + ": Account 2 (b), \"window\": not a whole number of 0 or more."},
     };
     for (const auto& c : refused) {
         SCOPED_TRACE(c.error);
@@ -571,6 +577,14 @@ TEST_F(TarnwickBinaryTest, FaultRulesFileIsCheckedThenServed) {
     esme.Send(SmppPdu(0x00000002, 1, BindBody("esme")));
     EXPECT_EQ(esme.NextPdu(), SmppPdu(0x80000002, 1, {}, 13));
     tarnwick.ExpectCleanStop(SIGTERM);
+
+    TarnwickProcess checking(configHome.path());
+    checking.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--accounts", goodAccounts});
+    test_net::TestClient stranger;
+    ASSERT_TRUE(stranger.Connect(checking.WaitForPort(kSmppStarted)));
+    stranger.Send(SmppPdu(0x00000002, 1, BindBody("esme")));
+    EXPECT_EQ(stranger.NextPdu(), SmppPdu(0x80000002, 1, {}, 0x0E)) << "the account's password is not pw";
+    checking.ExpectCleanStop(SIGTERM);
 }
 
 } // namespace

@@ -112,8 +112,9 @@ protected:
     std::vector<std::string> trace;
 };
 
-// A simulator's SUBMIT reaches each receiver and transceiver whose address_range takes the whole
-// destination number; a bad range takes none and is reported once.
+// A simulator's SUBMIT reaches each receiver and transceiver whose address_range is found in the
+// destination number (anchored only by its own ^ and $); a bad range takes none and is reported
+// once; a number nobody takes is said on the console.
 TEST_F(RouterTest, TerminalSubmitReachesTheReceiversWhoseRangeTakesTheNumber) {
     const struct {
         const char* systemId;
@@ -122,9 +123,11 @@ TEST_F(RouterTest, TerminalSubmitReachesTheReceiversWhoseRangeTakesTheNumber) {
         bool receives;
     } esmes[] = {
         {"all", kBindReceiver, "", true},
-        {"r139", kBindTransceiver, "139.*", true},
-        {"r138", kBindReceiver, "138.*", false},
-        {"prefix", kBindReceiver, "139", false}, // the range must take the whole number
+        {"r1390", kBindTransceiver, "^1390", true},
+        {"r138", kBindReceiver, "^138", false},
+        {"inside", kBindReceiver, "0000", true},
+        {"end", kBindReceiver, "0002$", true},
+        {"notEnd", kBindReceiver, "1390$", false},
         {"tx", kBindTransmitter, "", false},
         {"bad", kBindReceiver, "[", false},
     };
@@ -147,10 +150,19 @@ TEST_F(RouterTest, TerminalSubmitReachesTheReceiversWhoseRangeTakesTheNumber) {
         }
         ExpectNothingMore(*clients[i]);
     }
-    EXPECT_EQ(trace, (std::vector<std::string>{"[Route] terminal 13900000001 to 13900000002: 2 deliver_sm",
-                                               "[Route] terminal 555 to 13900000002: 2 deliver_sm"}));
+    EXPECT_EQ(trace, (std::vector<std::string>{"[Route] terminal 13900000001 to 13900000002: 4 deliver_sm",
+                                               "[Route] terminal 555 to 13900000002: 4 deliver_sm"}));
     ASSERT_EQ(observer.lines.size(), 2u);
     EXPECT_EQ(observer.lines[1], "address_range \"[\" is no valid regular expression: it matches no terminal\r\n");
+
+    // Without the receiver that takes every number, one no range takes is said, not dropped silently.
+    simulator->SetDelivery({});
+    clients.front().reset();
+    ASSERT_TRUE(test_net::WaitUntil([&] { return observer.events.back().starts_with("removed"); }));
+    phone->Send(TerminalSubmit("14412345678", "", "Hi"));
+    ASSERT_TRUE(test_net::WaitUntil([&] { return trace.size() == 3; }));
+    EXPECT_EQ(observer.lines.back(), "No receiver's address_range takes 14412345678\r\n");
+    EXPECT_EQ(trace.back(), "[Route] terminal 13900000001 to 14412345678: 0 deliver_sm");
 }
 
 // An ESME's message to a logged-in number reaches every simulator under it as DELIVER.

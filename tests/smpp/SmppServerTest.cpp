@@ -120,7 +120,7 @@ std::vector<Row> Rows() {
         {"generic_nack",                 Nack(s, 0),                                 nack,                                        false, false, false, -1,  2},
         {"submit_sm_resp",               IdResp(0x80000004, s, "000001"),            nack,                                        false, false, false, -1,  2},
         {"bind_transceiver_resp",        SmppPdu(0x80000009, s, Builder().cstr("x")), nack,                                       false, false, false, -1,  2},
-        {"enquire_link_resp",            SmppPdu(0x80000015, s),                     nack,                                        false, false, false, -1,  2},
+        {"enquire_link_resp",            SmppPdu(0x80000015, s),                     nack,                                        false, false, false, 23,  2}, // answers no enquire_link of ours
         {"command id no table knows",    SmppPdu(0x12345678, s, Builder().raw("junk")), nack,                                     false, false, false, -1,  2},
         {"command id all ones",          SmppPdu(0xFFFFFFFF, s),                     nack,                                        false, false, false, -1,  2},
         // A command_length the receive buffer cannot frame: the header alone is kept, and the stream dropped.

@@ -462,7 +462,7 @@ TEST_F(DeliverSendTest, SendGoesCountTimesToTheReceiversOfTheSystemIdOnly)
         EXPECT_TRUE(dialog.isVisible());
         Press(dialog, "&Cancel");
     });
-    EXPECT_EQ(m_asked, std::vector<QString>{"No bound ESME has system id tx"});
+    EXPECT_EQ(m_asked, std::vector<QString>{"tx is bound as a transmitter only: deliver_sm needs a receiver or a transceiver"});
     EXPECT_TRUE(transmitter->Received().empty());
 }
 

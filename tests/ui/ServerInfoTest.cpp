@@ -86,7 +86,7 @@ protected:
     static QString Cell(const COnlineClientModel& model, int row, int column) {
         return model.data(model.index(row, column)).toString();
     }
-    // Each row as "seq|system id|address|port|bind time".
+    // Each row as "seq|system id|address|port|bind time|bind type".
     static std::vector<QString> Rows(const COnlineClientModel& model) {
         std::vector<QString> rows;
         for (int row = 0; row < model.rowCount(); ++row) {
@@ -97,10 +97,10 @@ protected:
         }
         return rows;
     }
-    static QString Row(int seq, const char* name, const TestClient& client, int64_t accepted) {
-        return QStringLiteral("%1|%2|%3|%4|%5")
+    static QString Row(int seq, const char* name, const TestClient& client, int64_t accepted, const char* kind = "") {
+        return QStringLiteral("%1|%2|%3|%4|%5|%6")
             .arg(seq).arg(QLatin1String(name), kLoopbackText).arg(client.LocalPort())
-            .arg(QString::fromStdString(FormatLocalTime(accepted)));
+            .arg(QString::fromStdString(FormatLocalTime(accepted)), QLatin1String(kind));
     }
     // The console's lines with the time stamps cut off ("... Time = " stays), after checking their form.
     static std::vector<QString> Lines(const COutView& console) {
@@ -152,11 +152,11 @@ TEST_F(ServerInfoTest, SmppListShowsTheTableAfterEachChange) {
     EXPECT_EQ(changed[0][0].toModelIndex().row(), 0);
     EXPECT_EQ(changed[0][1].toModelIndex().row(), 0);
     Request(*first, Bind("beta", 2));
-    EXPECT_EQ(Rows(smppModel)[0], Row(1, "beta", *first, kAcceptTime));
+    EXPECT_EQ(Rows(smppModel)[0], Row(1, "beta", *first, kAcceptTime, "transceiver"));
 
     const uint64_t thirdId = smppModel.ConnectionIdAt(2);
     CloseAndWait(*second, smppModel);
-    EXPECT_EQ(Rows(smppModel), (std::vector<QString>{Row(1, "beta", *first, kAcceptTime),
+    EXPECT_EQ(Rows(smppModel), (std::vector<QString>{Row(1, "beta", *first, kAcceptTime, "transceiver"),
                                                      Row(2, "", *third, kAcceptTime + 120)}));
     EXPECT_EQ(smppModel.ConnectionIdAt(1), thirdId);
     EXPECT_EQ(smppModel.data(smppModel.index(1, 0), COnlineClientModel::kConnectionIdRole).toULongLong(), thirdId);
@@ -292,6 +292,36 @@ TEST_F(ServerInfoTest, DeliverButtonAndQuickDeliver) {
     CloseAndWait(*client, smppModel);
     EXPECT_FALSE(action.isEnabled());
     EXPECT_FALSE(online.ShowConnectionAction()->isEnabled());
+}
+
+// From the keyboard: Ctrl+U asks to unbind the selected bound ESME, Delete disconnects it at once
+// and says so on the console. The mobile list has neither unbind nor bind types.
+TEST_F(ServerInfoTest, UnbindAndDisconnectTheSelectedConnection) {
+    CViewServerInfoOnlineClient& online = *smppPage.OnlineList();
+    Client unbound = Connect(smpp);
+    Client bound = Connect(smpp);
+    Request(*bound, Bind("esme", 1));
+    QTableView& list = *online.List();
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Down);
+    QTest::keyClick(&list, Qt::Key_Up); // the first row, wherever the cursor started
+    EXPECT_FALSE(online.UnbindAction()->isEnabled()) << "not bound";
+    EXPECT_TRUE(online.DisconnectAction()->isEnabled());
+    QTest::keyClick(&list, Qt::Key_Down);
+    ASSERT_TRUE(online.UnbindAction()->isEnabled());
+    QSignalSpy unbind(&smppPage, &CViewServerInfo::UnbindRequested);
+    QTest::keyClick(&list, Qt::Key_U, Qt::ControlModifier);
+    ASSERT_EQ(unbind.count(), 1);
+    EXPECT_EQ(unbind.at(0).at(0).value<uint64_t>(), smpp.GetConnectionId(1));
+
+    QTest::keyClick(&list, Qt::Key_Delete);
+    EXPECT_TRUE(smpp.IsClosing(1));
+    EXPECT_EQ(Lines(*smppPage.Console()).back(), "Closing [1] (esme): disconnected by the user");
+    EXPECT_TRUE(bound->WaitForDisconnected(kCloseWaitMs));
+
+    EXPECT_FALSE(mobilePage.OnlineList()->UnbindAction()->isVisible());
+    EXPECT_TRUE(mobilePage.OnlineList()->List()->isColumnHidden(COnlineClientModel::kBindType));
+    EXPECT_FALSE(list.isColumnHidden(COnlineClientModel::kBindType));
 }
 
 } // namespace

@@ -1,0 +1,270 @@
+// Sessions as an SMSC runs them, over loopback with hand-moved time: binds against accounts, the
+// window, the SMSC's enquire_link, the bind time-out and the user's unbind and disconnect.
+#include "smpp/SmppServer.h"
+
+#include "tests/engine/ServerSuite.h"
+
+#include <string>
+#include <vector>
+
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ServerSuite);
+
+namespace {
+
+using namespace test_server;
+using test_bytes::Builder;
+using test_bytes::SmppPdu;
+
+constexpr uint32_t kTransceiver = 0x00000009, kTransmitter = 0x00000002, kReceiver = 0x00000001;
+constexpr uint32_t kEnquireLink = 0x00000015, kUnbind = 0x00000006, kSubmit = 0x00000004;
+
+Bytes BindBody(const std::string& systemId, const std::string& password) {
+    return Builder().cstr(systemId).cstr(password).cstr("TEST").u8(0x34).u8(1).u8(1).cstr("");
+}
+Bytes BindOk(uint32_t commandId, uint32_t sequence, const std::string& systemId) {
+    return SmppPdu(commandId | 0x80000000, sequence, Builder().cstr(systemId).u16(0x0210).u16(1).u8(0x34));
+}
+Bytes HeaderOnly(uint32_t commandId, uint32_t sequence, uint32_t status = 0) {
+    return SmppPdu(commandId, sequence, {}, status);
+}
+Bytes Submit(uint32_t sequence) {
+    return SmppPdu(kSubmit, sequence, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890")
+                                          .u8(0).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(2).raw("Hi"));
+}
+
+struct Traits {
+    using Server = CSmppServer;
+    static constexpr uint16_t kProtocol = 2;
+    static Bytes Login(const std::string& name, uint32_t sequence) {
+        return SmppPdu(kTransceiver, sequence, BindBody(name, "secret"));
+    }
+};
+
+class SessionsTest : public ServerTest<Traits> {
+protected:
+    void SetUp() override {
+        server.SetScheduler(scheduler);
+        server.SetTrace([this](const std::string& line) { trace.push_back(line); });
+        ServerTest::SetUp();
+    }
+    void Accounts(const char* json) {
+        QString error;
+        ASSERT_TRUE(server.SetAccounts(accounts::Parse(json, &error))) << error.toStdString();
+    }
+    std::unique_ptr<TestClient> Bound(const std::string& systemId, const std::string& password = "secret") {
+        auto esme = Connect();
+        esme->Send(SmppPdu(kTransceiver, 1, BindBody(systemId, password)));
+        EXPECT_EQ(esme->NextPdu(), BindOk(kTransceiver, 1, systemId));
+        return esme;
+    }
+    // Once the nack of an unknown command sent last is back, the server has read everything before it.
+    void Settle(TestClient& esme) {
+        esme.Send(SmppPdu(0x000000FF, 0x77));
+        EXPECT_EQ(esme.NextPdu(), HeaderOnly(0x80000000, 0x77, 3));
+    }
+    uint64_t IdOf(const TestClient& esme) const { return server.GetConnectionId(IndexOf(esme)); }
+    std::string Closing(int index, const std::string& name, const std::string& reason) const {
+        return "Closing [" + std::to_string(index) + "] (" + name + "): " + reason + "\r\n";
+    }
+
+    CManualScheduler scheduler;
+    std::vector<std::string> trace;
+};
+
+// What an accounts file or page may hold, read back the same, and each bad entry named by its
+// account and field.
+TEST(AccountsJson, ReadsBackWhatItWritesAndNamesTheAccountAndFieldOfAnError) {
+    const QByteArray full = R"([{"allowedAddresses":["127.0.0.1","10.0.0.0/8"],"bindTypes":["transmitter"],)"
+                            R"("enquireLinkSeconds":0,"maxBinds":2,"password":"pw","systemId":"esme","window":5},)"
+                            R"({"password":"","systemId":"any"}])";
+    QString error;
+    const std::vector<Account> read = accounts::Parse(full, &error);
+    EXPECT_EQ(error.toStdString(), "");
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].bindTypes, Account::kTransmitter);
+    EXPECT_EQ(read[1].bindTypes, Account::kEveryBindType);
+    EXPECT_EQ(accounts::ToJson(read), full);
+
+    const struct {
+        const char* json;
+        const char* error;
+    } bad[] = {
+        {"[{", "Accounts are not JSON (unterminated object at offset 2)"},
+        {R"({"systemId":"a"})", "Accounts must be a JSON array of account objects"},
+        {R"([1])", "Account 1: not a JSON object"},
+        {R"([{"password":"x"}])", "Account 1, \"systemId\": missing"},
+        {R"([{"systemId":"a","pasword":"x"}])", "Account 1 (a): unknown field \"pasword\""}, // misspelt
+        {R"([{"systemId":"ABCDEFGHIJKLMNOP"}])", "Account 1 (ABCDEFGHIJKLMNOP), \"systemId\": longer than 15 characters"},
+        {R"([{"systemId":"a","password":"123456789"}])", "Account 1 (a), \"password\": longer than 8 characters"},
+        {R"([{"systemId":"a","password":7}])", "Account 1 (a), \"password\": not a text"},
+        {R"([{"systemId":"a","bindTypes":["tx"]}])",
+         "Account 1 (a), \"bindTypes\": \"tx\" is not transmitter, receiver or transceiver"},
+        {R"([{"systemId":"a","bindTypes":[]}])", "Account 1 (a), \"bindTypes\": names no bind type"},
+        {R"([{"systemId":"a","maxBinds":1.5}])", "Account 1 (a), \"maxBinds\": not a whole number of 0 or more"},
+        {R"([{"systemId":"a","allowedAddresses":["10.0.0.0/33"]}])",
+         "Account 1 (a), \"allowedAddresses\": \"10.0.0.0/33\" is not an IPv4 address or CIDR block"},
+        {R"([{"systemId":"a","allowedAddresses":["10/8"]}])", // a shorthand few readers know
+         "Account 1 (a), \"allowedAddresses\": \"10/8\" is not an IPv4 address or CIDR block"},
+        {R"([{"systemId":"a","allowedAddresses":"10.0.0.1"}])", "Account 1 (a), \"allowedAddresses\": not a list of addresses"},
+        {R"([{"systemId":"a","enquireLinkSeconds":86401}])",
+         "Account 1 (a), \"enquireLinkSeconds\": not between 0 and 86400 seconds"},
+        {R"([{"systemId":"a"},{"systemId":"a"}])", "Account 2 (a), \"systemId\": also account 1's"},
+    };
+    for (const auto& c : bad) {
+        SCOPED_TRACE(c.json);
+        EXPECT_TRUE(accounts::Parse(c.json, &error).empty());
+        EXPECT_EQ(error.toStdString(), c.error);
+    }
+}
+
+// Each bind on a connection of its own, against the same accounts, or in turn on one connection.
+TEST_F(SessionsTest, BindsAreAnsweredByTheAccounts) {
+    Accounts(R"([{"systemId":"esme","password":"secret","bindTypes":["receiver","transceiver"],"maxBinds":2},
+                 {"systemId":"far","password":"pw","allowedAddresses":["10.0.0.0/8"]},
+                 {"systemId":"near","password":"","allowedAddresses":["10.0.0.0/8","127.0.0.0/30"]}])");
+    const struct {
+        const char* name;
+        uint32_t commandId;
+        Bytes body;
+        uint32_t status; // 0: bound under the system id
+        const char* systemId;
+    } cases[] = {
+        {"account's transceiver",    kTransceiver, BindBody("esme", "secret"), 0x00, "esme"},
+        {"account's receiver",       kReceiver,    BindBody("esme", "secret"), 0x00, "esme"},
+        {"beyond maxBinds",          kTransceiver, BindBody("esme", "secret"), 0x0D, ""},
+        {"unknown system id",        kTransceiver, BindBody("nobody", "secret"), 0x0F, ""},
+        {"system id in other case",  kTransceiver, BindBody("ESME", "secret"), 0x0F, ""},
+        {"wrong password",           kReceiver,    BindBody("near", "x"), 0x0E, ""},
+        {"bind type not allowed",    kTransmitter, BindBody("esme", "secret"), 0x0D, ""},
+        {"address outside the list", kTransceiver, BindBody("far", "pw"), 0x0D, ""},
+        {"address in a later block", kTransmitter, BindBody("near", ""), 0x00, "near"},
+        // Bodies cut short read as far as they go; nothing past them is read.
+        {"password cut by the body's end", kReceiver, Builder().cstr("esme").raw("sec"), 0x0E, ""},
+        {"system id without NUL",    kReceiver,    Builder().raw("esme"), 0x0E, ""},
+        {"no body at all",           kReceiver,    {}, 0x0F, ""},
+    };
+    std::vector<std::unique_ptr<TestClient>> open;
+    uint32_t sequence = 10;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto esme = Connect();
+        esme->Send(SmppPdu(c.commandId, ++sequence, c.body));
+        EXPECT_EQ(esme->NextPdu(), c.status == 0 ? BindOk(c.commandId, sequence, c.systemId)
+                                                 : HeaderOnly(c.commandId | 0x80000000, sequence, c.status));
+        EXPECT_STREQ(server.NameOf(IndexOf(*esme)), c.systemId);
+        open.push_back(std::move(esme));
+    }
+    EXPECT_EQ(observer.lines.back(), "Bind refused [11] (): no account has this system id (ESME_RINVSYSID)\r\n");
+
+    // A bound connection may not bind again; one that leaves frees its place under maxBinds.
+    open[0]->Send(SmppPdu(kTransceiver, 2, BindBody("esme", "secret")));
+    EXPECT_EQ(open[0]->NextPdu(), HeaderOnly(0x80000009, 2, 0x05));
+    EXPECT_STREQ(server.NameOf(IndexOf(*open[0])), "esme");
+    open[1]->Close();
+    EXPECT_TRUE(WaitUntil([&] { return server.IsClosing(IndexOf(*open[1])) || IndexOf(*open[1]) < 0; }));
+    open[2]->Send(SmppPdu(kTransceiver, 3, BindBody("esme", "secret")));
+    EXPECT_EQ(open[2]->NextPdu(), BindOk(kTransceiver, 3, "esme"));
+
+    // Without accounts every bind is taken, a second one too.
+    Accounts("[]");
+    open[3]->Send(SmppPdu(kTransmitter, 4, BindBody("nobody", "")));
+    EXPECT_EQ(open[3]->NextPdu(), BindOk(kTransmitter, 4, "nobody"));
+    open[0]->Send(SmppPdu(kReceiver, 5, BindBody("again", "")));
+    EXPECT_EQ(open[0]->NextPdu(), BindOk(kReceiver, 5, "again"));
+}
+
+// Answers held back by a delay fill the account's window; one request more is answered at once
+// with ESME_RMSGQFUL and takes no message id, and the window opens as the held answers go.
+TEST_F(SessionsTest, TheWindowAnswersOneRequestTooManyWithQueueFull) {
+    Accounts(R"([{"systemId":"esme","password":"secret","window":2}])");
+    ASSERT_TRUE(server.Faults().SetRules({FaultRule{"submit_sm", "", "", 0, 1000}}).isEmpty());
+    auto esme = Bound("esme");
+    for (uint32_t sequence = 1; sequence <= 3; ++sequence)
+        esme->Send(Submit(sequence));
+    EXPECT_EQ(esme->NextPdu(), HeaderOnly(0x80000004, 3, 0x14));
+    Settle(*esme);
+    scheduler.Advance(1000);
+    EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000004, 1, Builder().cstr("000000")));
+    EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000004, 2, Builder().cstr("000001")));
+    esme->Send(Submit(4));
+    Settle(*esme);
+    scheduler.Advance(1000);
+    EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000004, 4, Builder().cstr("000002")));
+}
+
+// Every 30 s the SMSC asks each bound connection whether it is alive (an account may turn that
+// off); one that does not answer within the response time-out is closed, saying why.
+TEST_F(SessionsTest, EnquireLinkIsSentAndSilenceCloses) {
+    Accounts(R"([{"systemId":"esme","password":"secret"},{"systemId":"quiet","password":"secret","enquireLinkSeconds":0}])");
+    server.SetSessionSettings({.enquireLinkSeconds = 30, .responseTimeoutSeconds = 5});
+    auto esme = Bound("esme");
+    auto quiet = Bound("quiet");
+    scheduler.Advance(30'000);
+    EXPECT_EQ(esme->NextPdu(), HeaderOnly(kEnquireLink, 1));
+    esme->Send(HeaderOnly(0x80000015, 1));
+    Settle(*esme);
+    scheduler.Advance(5'000);
+    EXPECT_FALSE(server.IsClosing(IndexOf(*esme))) << "answered in time";
+
+    scheduler.Advance(25'000);
+    EXPECT_EQ(esme->NextPdu(), HeaderOnly(kEnquireLink, 2));
+    scheduler.Advance(4'999);
+    EXPECT_FALSE(server.IsClosing(IndexOf(*esme)));
+    scheduler.Advance(1);
+    EXPECT_TRUE(server.IsClosing(IndexOf(*esme)));
+    EXPECT_EQ(observer.lines.back(), Closing(0, "esme", "no enquire_link_resp within 5 s"));
+    EXPECT_EQ(trace, std::vector<std::string>{"[Session] conn:" + std::to_string(IdOf(*esme)) +
+                                              " (esme) closed: no enquire_link_resp within 5 s"});
+    EXPECT_TRUE(esme->WaitForDisconnected(kCloseWaitMs));
+    Settle(*quiet);
+    EXPECT_TRUE(quiet->Received().empty()) << "its account turns enquire_link off";
+}
+
+TEST_F(SessionsTest, AConnectionThatDoesNotBindInTimeIsClosed) {
+    server.SetSessionSettings({.bindTimeoutSeconds = 20});
+    auto idle = Connect();
+    auto bound = Bound("esme");
+    scheduler.Advance(19'999);
+    EXPECT_FALSE(server.IsClosing(IndexOf(*idle)));
+    scheduler.Advance(1);
+    EXPECT_TRUE(server.IsClosing(IndexOf(*idle)));
+    EXPECT_FALSE(server.IsClosing(IndexOf(*bound)));
+    EXPECT_EQ(observer.lines.back(), "Closing [0]: not bound within 20 s of connecting\r\n");
+}
+
+// Unbind waits for the ESME's unbind_resp, or the response time-out; Disconnect closes at once.
+TEST_F(SessionsTest, TheUserUnbindsOrDisconnectsAConnection) {
+    server.SetSessionSettings({.responseTimeoutSeconds = 10});
+    auto polite = Bound("polite");
+    auto silent = Bound("silent");
+    auto unbound = Connect();
+    auto other = Bound("other");
+    EXPECT_EQ(server.UnbindConnection(IdOf(*unbound)), CSmppServer::UnbindResult::NotBound);
+    EXPECT_EQ(server.UnbindConnection(999999), CSmppServer::UnbindResult::Gone);
+
+    ASSERT_EQ(server.UnbindConnection(IdOf(*polite)), CSmppServer::UnbindResult::Sent);
+    EXPECT_EQ(polite->NextPdu(), HeaderOnly(kUnbind, 1));
+    EXPECT_FALSE(server.IsClosing(IndexOf(*polite)));
+    polite->Send(HeaderOnly(0x80000006, 1));
+    EXPECT_TRUE(WaitUntil([&] { return server.IsClosing(IndexOf(*polite)); }));
+    EXPECT_EQ(observer.lines.back(), Closing(0, "polite", "unbound by the user"));
+
+    ASSERT_EQ(server.UnbindConnection(IdOf(*silent)), CSmppServer::UnbindResult::Sent);
+    EXPECT_EQ(silent->NextPdu(), HeaderOnly(kUnbind, 1));
+    scheduler.Advance(9'999);
+    EXPECT_FALSE(server.IsClosing(IndexOf(*silent)));
+    const int silentAt = IndexOf(*silent); // the closing connections leave the table in their own time
+    scheduler.Advance(1);
+    EXPECT_TRUE(server.IsClosing(IndexOf(*silent)));
+    EXPECT_EQ(observer.lines.back(), Closing(silentAt, "silent", "no unbind_resp within 10 s"));
+
+    const int otherAt = IndexOf(*other);
+    EXPECT_TRUE(server.Disconnect(IdOf(*other)));
+    EXPECT_EQ(observer.lines.back(), Closing(otherAt, "other", "disconnected by the user"));
+    for (TestClient* esme : {polite.get(), silent.get(), other.get()})
+        EXPECT_TRUE(esme->WaitForDisconnected(kCloseWaitMs));
+    EXPECT_TRUE(other->Received().empty());
+    EXPECT_FALSE(server.Disconnect(IdOf(*other)));
+}
+
+} // namespace

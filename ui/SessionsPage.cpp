@@ -1,0 +1,60 @@
+// The session timers page.
+#include "ui/SessionsPage.h"
+
+#include "simulator/Simulator.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+CSessionsPage::CSessionsPage(CSimulator& simulator, QWidget* parent) : COptionsPage(parent), m_simulator(simulator) {
+    setObjectName("SessionsPage");
+    const SessionSettings settings = simulator.Smpp().Sessions();
+    const struct {
+        QSpinBox** box;
+        const char* name;
+        const char* label;
+        int32_t value;
+        int least;
+        const char* tip;
+    } rows[] = {
+        {&m_enquireLink, "EnquireLinkSeconds", "SMSC's &enquire_link every:", settings.enquireLinkSeconds, 0,
+         "The SMSC sends enquire_link to every bound ESME this often"},
+        {&m_response, "ResponseTimeoutSeconds", "&Response time-out:", settings.responseTimeoutSeconds, 1,
+         "An ESME that does not answer the SMSC's enquire_link or unbind within this is disconnected"},
+        {&m_bind, "BindTimeoutSeconds", "&Bind time-out:", settings.bindTimeoutSeconds, 0,
+         "A connection that has not bound this long after connecting is closed"},
+        {&m_inactivity, "InactivitySeconds", "&Inactivity time-out:", settings.inactivitySeconds, 0,
+         "A connection that sends nothing for this long is closed"},
+    };
+    auto* grid = new QGridLayout;
+    int row = 0;
+    for (const auto& r : rows) {
+        auto* box = *r.box = new QSpinBox(this);
+        box->setObjectName(r.name);
+        box->setRange(r.least, accounts::kMaxSeconds);
+        box->setSuffix(" s");
+        if (r.least == 0)
+            box->setSpecialValueText("off");
+        box->setValue(r.value);
+        box->setToolTip(r.tip);
+        auto* label = new QLabel(r.label, this);
+        label->setBuddy(box);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(box, row++, 1);
+    }
+    grid->setColumnStretch(2, 1);
+    auto* note = new QLabel("An account on the \"Accounts\" page may set its own enquire_link interval.", this);
+    note->setWordWrap(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addSpacing(8);
+    layout->addWidget(note);
+    layout->addStretch(1);
+}
+
+void CSessionsPage::Apply() {
+    m_simulator.SaveSessions({m_enquireLink->value(), m_response->value(), m_bind->value(), m_inactivity->value()});
+}
