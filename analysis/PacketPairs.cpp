@@ -279,3 +279,9 @@ bool CPacketPairs::IsError(int32_t index) const {
     const std::optional<uint32_t> status = StatusOf(index);
     return (status && *status != 0) || IsUnanswered(index);
 }
+
+void CPacketPairs::WaitingRequests(std::vector<int32_t>& out) const {
+    for (const auto& [key, newest] : m_waiting)
+        for (int32_t request = newest; request >= 0; request = m_entries[static_cast<size_t>(request)].olderWaiting)
+            out.push_back(request);
+}

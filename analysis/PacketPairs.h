@@ -45,6 +45,8 @@ public:
     bool IsUnanswered(int32_t index) const;
     // A status other than success, or unanswered.
     bool IsError(int32_t index) const;
+    // Appends to out every request still waiting for its answer (connection known, none paired yet).
+    void WaitingRequests(std::vector<int32_t>& out) const;
 
     void SetUnansweredAfterUs(int64_t us) { m_unansweredUs = us; }
     int64_t UnansweredAfterUs() const { return m_unansweredUs; }

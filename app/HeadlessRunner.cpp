@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonDocument>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -117,6 +118,7 @@ struct Flags {
     QCommandLineOption seed{"seed", QString(), "N"}, accounts{"accounts", QString(), "FILE"};
     QCommandLineOption control{"control", QString(), "PORT"}, controlListen{"control-listen", QString(), "ADDR"};
     QCommandLineOption controlToken{"control-token", QString(), "TOKEN"};
+    QCommandLineOption stats{"stats"}, statsJson{"stats-json", QString(), "FILE"};
 };
 
 // A whole number option up to max into out; false, with the error naming what was wrong, when its
@@ -210,8 +212,8 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     QCommandLineParser parser;
     const Flags f;
     parser.addOptions({f.headless, f.help, f.trace, f.port, f.mobilePort, f.listen, f.pcapFile, f.receipts,
-                       f.receiptDelay, f.noRouting, f.faults, f.seed, f.accounts, f.control, f.controlListen,
-                       f.controlToken});
+                       f.receiptDelay, f.noRouting, f.faults, f.seed, f.accounts, f.stats, f.statsJson, f.control,
+                       f.controlListen, f.controlToken});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -226,6 +228,8 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     options.pcapPath = parser.value(f.pcapFile);
     options.receipts = parser.isSet(f.receipts);
     options.noRouting = parser.isSet(f.noRouting);
+    options.stats = parser.isSet(f.stats);
+    options.statsJsonPath = parser.value(f.statsJson);
     ReadValues(parser, f, options);
     return options;
 }
@@ -233,8 +237,8 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
 QString HeadlessUsage() {
     return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace]\n"
            "                [--pcap FILE] [--receipts] [--receipt-delay MS] [--no-routing]\n"
-           "                [--faults FILE] [--seed N] [--accounts FILE] [--control PORT\n"
-           "                [--control-listen ADDR] [--control-token TOKEN]] [--help]\n"
+           "                [--faults FILE] [--seed N] [--accounts FILE] [--stats] [--stats-json FILE]\n"
+           "                [--control PORT [--control-listen ADDR] [--control-token TOKEN]] [--help]\n"
            "\n"
            "Runs the Tarnwick SMSC simulator in its window, or headless when --headless is given or\n"
            "there is no display. Headless, both servers' console lines go to standard output, behind\n"
@@ -262,6 +266,8 @@ QString HeadlessUsage() {
            "  --control PORT   serve the control API (HTTP, JSON) on 127.0.0.1:PORT; 0 picks a free port\n"
            "  --control-listen ADDR  serve it on ADDR instead; any address but loopback needs a token\n"
            "  --control-token TOKEN  every request must carry \"Authorization: Bearer TOKEN\"\n"
+           "  --stats          headless: print the statistics table at exit\n"
+           "  --stats-json FILE  headless: write the statistics to FILE as JSON at exit\n"
            "  --help           show this text\n";
 }
 
@@ -302,6 +308,15 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
         simulator.Smpp().Faults().SetSeed(*options.seed);
     if (options.accounts)
         simulator.UseAccounts(*options.accounts);
+    // Tried at once, so that a run is not spent before the file turns out to be unwritable.
+    QFile statsJson(options.statsJsonPath);
+    const auto cannotWrite = [&] {
+        out << "Cannot write statistics to '" << statsJson.fileName().toStdString()
+            << "': " << statsJson.errorString().toStdString() << "." << std::endl;
+        return 1;
+    };
+    if (!options.statsJsonPath.isEmpty() && !statsJson.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return cannotWrite();
     if (!simulator.Start())
         return 1;
     std::optional<CControlServer> control;
@@ -313,5 +328,13 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
         }
         out << "[Control] " << control->StartLine().toStdString() << std::endl;
     }
-    return QCoreApplication::exec();
+    int status = QCoreApplication::exec();
+    if (options.stats)
+        out << simulator.Statistics().Table() << std::flush;
+    if (statsJson.isOpen()) {
+        const QByteArray json = QJsonDocument(simulator.Statistics().Json()).toJson();
+        if (statsJson.write(json) != json.size() || !statsJson.flush())
+            status = cannotWrite();
+    }
+    return status;
 }

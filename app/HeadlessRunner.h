@@ -30,6 +30,8 @@ struct HeadlessOptions {
     std::optional<uint32_t> seed;                     // --seed: chance faults repeat run after run
     std::optional<std::vector<Account>> accounts;     // read from the --accounts file
     std::optional<ControlOptions> control;            // --control PORT, --control-listen ADDR, --control-token TOKEN
+    bool stats = false;         // --stats: the statistics table on standard output at exit
+    QString statsJsonPath;      // --stats-json: the statistics as JSON (GET /api/v1/stats) to this file at exit
     QString error;              // set when the arguments cannot be used
 };
 
@@ -41,6 +43,7 @@ QString HeadlessUsage();
 bool NoDisplay();
 
 // Starts the SMPP and mobile servers with the stored filter (and the control API when asked), prints
-// their console lines to out and runs the event loop until SIGINT or SIGTERM. Needs a
-// QCoreApplication. Returns the exit status: 0 after a signal, 1 when a server could not start.
+// their console lines to out and runs the event loop until SIGINT or SIGTERM, then prints or writes
+// the statistics when asked. Needs a QCoreApplication. Returns the exit status: 0 after a signal, 1 when either server could
+// not start or a file could not be written.
 int RunHeadless(const HeadlessOptions& options, std::ostream& out);

@@ -39,23 +39,26 @@ bool CPacketLog::Fits(uint32_t length) {
 
 bool CPacketLog::AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t sourcePort,
                            const uint8_t* pdu, uint32_t length, int32_t filterIndex, PacketPeer peer,
-                           uint64_t connection) {
+                           uint64_t connection, bool fromServer) {
     if (!Fits(length))
         return false;
     if (!m_showUnknown && filterIndex == kUnknownFilterIndex)
         return true;
     if (filterIndex >= 0 && filterIndex < static_cast<int32_t>(m_filter.size()) && m_filter[filterIndex] == '0')
         return true;
-    return Store(protocol, sourceAddress, sourcePort, {peer, m_time(), connection, false}, pdu, length);
+    return Store(protocol, sourceAddress, sourcePort, {peer, m_time(), connection, false, fromServer}, pdu,
+                 length);
 }
 
 bool CPacketLog::AddCaptured(uint16_t protocol, int64_t timeUs, uint32_t sourceAddress, uint16_t sourcePort,
-                             PacketPeer peer, const uint8_t* pdu, uint32_t length, uint64_t connection) {
-    return Fits(length) && Store(protocol, sourceAddress, sourcePort, {peer, timeUs, connection, false}, pdu, length);
+                             PacketPeer peer, const uint8_t* pdu, uint32_t length, uint64_t connection,
+                             bool fromServer) {
+    return Fits(length) &&
+           Store(protocol, sourceAddress, sourcePort, {peer, timeUs, connection, false, fromServer}, pdu, length);
 }
 
 bool CPacketLog::AddTyped(uint16_t protocol, const uint8_t* pdu, uint32_t length) {
-    return Fits(length) && Store(protocol, 0, 0, {{}, m_time(), 0, true}, pdu, length);
+    return Fits(length) && Store(protocol, 0, 0, {{}, m_time(), 0, true, false}, pdu, length);
 }
 
 bool CPacketLog::Store(uint16_t protocol, uint32_t sourceAddress, uint16_t sourcePort, const PacketContext& context,
@@ -77,6 +80,8 @@ bool CPacketLog::Store(uint16_t protocol, uint32_t sourceAddress, uint16_t sourc
 }
 
 bool CPacketLog::Reset() {
+    for (CPacketLogListener* listener : m_listeners)
+        listener->OnLogResetting();
     m_serialBase += static_cast<int64_t>(m_offsets.size());
     m_used = 0;
     m_offsets.clear();

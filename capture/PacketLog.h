@@ -16,6 +16,8 @@ public:
     virtual void OnPacketsAdded(int32_t first, int32_t count) = 0;
     // Every record is gone (Clear content, or the wipe of a full log); numbering starts again at 0.
     virtual void OnLogReset() = 0;
+    // Every record is about to go: the last moment they can be read.
+    virtual void OnLogResetting() {}
 };
 
 // The other end of a record's connection: the server's end for a PDU it received, the client's end
@@ -33,6 +35,7 @@ struct PacketContext {
     int64_t timeUs = 0;      // capture time, microseconds since 1970 (the record keeps whole seconds)
     uint64_t connection = 0; // the connection the PDU travelled on (CPacketLog::NewConnectionId); 0 when unknown
     bool typed = false;      // typed in by the user: no connection carried it, and no capture file gets it
+    bool fromServer = false; // the server's end sent it ("out"); false: the server's end received it ("in")
 };
 
 // Keeps PacketRecords (16-byte capture header + PDU) back to back in a 1 MiB area that is
@@ -63,11 +66,12 @@ public:
     // no room (the log is then full); true otherwise, also when the filter drops the PDU.
     bool AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t sourcePort,
                    const uint8_t* pdu, uint32_t length, int32_t filterIndex, PacketPeer peer = {},
-                   uint64_t connection = 0);
+                   uint64_t connection = 0, bool fromServer = false);
     // A PDU captured elsewhere (a capture file): stored with its own time (microseconds) and past
     // the filter, which sorts only what the servers see. False when there is no area or no room (then full).
     bool AddCaptured(uint16_t protocol, int64_t timeUs, uint32_t sourceAddress, uint16_t sourcePort,
-                     PacketPeer peer, const uint8_t* pdu, uint32_t length, uint64_t connection = 0);
+                     PacketPeer peer, const uint8_t* pdu, uint32_t length, uint64_t connection = 0,
+                     bool fromServer = false);
     // A PDU the user typed in, stored now, past the filter, with no address, port or connection.
     bool AddTyped(uint16_t protocol, const uint8_t* pdu, uint32_t length);
     bool Reset();

@@ -96,6 +96,7 @@ struct CPcapImporter::State {
         enum class Guess : uint8_t { None, Open, Smpp, NotSmpp };
         Guess guess = Guess::None;
         uint64_t framesBeforeGuess = 0;
+        uint64_t opener = 0; // a guessed connection's client: the end whose data came first (EndKey)
     };
     struct Stream {
         uint32_t sourceAddress = 0, destinationAddress = 0;
@@ -103,6 +104,7 @@ struct CPcapImporter::State {
         int protocol = -1;      // code; a stream without `bytes` is skipped
         bool detect = false;    // CMPP or SMGP: the version is for the PDUs to show
         Connection* connection = nullptr;
+        bool fromServer = false; // the port that names the protocol is this stream's source
         std::optional<CStreamReassembler> bytes; // for a protocol the registry frames
     };
 
@@ -265,10 +267,13 @@ CStreamWork::Stream& CStreamWork::StreamOf(const TcpSegment& segment) {
     // The destination's port first, the user's choice before the registry's.
     const DecodeAsTable& overrides = m_state.overrides;
     if (overrides.count(segment.destinationPort)) stream.protocol = overrides.at(segment.destinationPort);
-    else if (overrides.count(segment.sourcePort)) stream.protocol = overrides.at(segment.sourcePort);
-    else {
+    else if (overrides.count(segment.sourcePort)) {
+        stream.protocol = overrides.at(segment.sourcePort);
+        stream.fromServer = true;
+    } else {
         stream.protocol = ProtocolForPort(segment.destinationPort, {});
-        if (stream.protocol < 0) stream.protocol = ProtocolForPort(segment.sourcePort, {});
+        if (stream.protocol < 0 && (stream.protocol = ProtocolForPort(segment.sourcePort, {})) >= 0)
+            stream.fromServer = true;
     }
     // No port names one: SMPP, should the connection open with an SMPP header (Recognise decides).
     if (stream.protocol < 0) {
@@ -292,6 +297,7 @@ void CStreamWork::Recognise(Stream& stream, const TcpSegment& segment) {
         return;
     if (OpensLikeSmpp(segment.payload)) {
         connection.guess = Guess::Smpp;
+        connection.opener = EndKey(segment.sourceAddress, segment.sourcePort);
         ++m_summary.smppByHeader;
     } else {
         connection.guess = Guess::NotSmpp;
@@ -313,9 +319,11 @@ void CStreamWork::Emit(Stream& stream, const uint8_t* pdu, uint32_t length, int6
             protocol = protocol == protocol::kCmpp ? protocol::kCmpp3 : protocol::kSmgp3;
     }
     const PacketPeer peer{stream.destinationAddress, stream.destinationPort};
+    const uint64_t opener = stream.connection->opener;
+    const bool fromServer = opener ? EndKey(stream.sourceAddress, stream.sourcePort) != opener : stream.fromServer;
     const auto store = [&] {
         return m_log.AddCaptured(protocol, time, stream.sourceAddress, stream.sourcePort, peer, pdu, length,
-                                 stream.connection->id);
+                                 stream.connection->id, fromServer);
     };
     bool stored = store();
     if (!stored && m_log.IsFull()) {

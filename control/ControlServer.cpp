@@ -74,10 +74,7 @@ QString ControlOptions::Check() const {
 
 CControlServer::CControlServer(CSimulator& simulator, QObject* parent)
     : QObject(parent), m_simulator(simulator), m_http(new QHttpServer(this)), m_listener(new CControlListener(this)),
-      m_pduJson(simulator.Decoder(), [&simulator](uint16_t protocol, uint32_t address, uint16_t port) {
-          return (protocol == protocol::kSmpp && simulator.Smpp().IsOwnEnd(address, port)) ||
-                 (protocol == protocol::kTest && simulator.Mobile().IsOwnEnd(address, port));
-      }) {
+      m_pduJson(simulator.Decoder()) {
     m_uptime.start();
     std::vector<const char*> paths;
     for (const Endpoint& endpoint : kEndpoints)

@@ -111,8 +111,7 @@ void AppendWord(std::string& out, const wire::Cursor& pdu, size_t offset) {
 
 } // namespace
 
-CPduJson::CPduJson(const CPacketDecoder& decoder, SentByServer sentByServer)
-    : m_decoder(decoder), m_sentByServer(std::move(sentByServer)) {}
+CPduJson::CPduJson(const CPacketDecoder& decoder) : m_decoder(decoder) {}
 
 std::string CPduJson::CommandName(const uint8_t* record, uint32_t length) const {
     const std::optional<uint32_t> id = packet_record::CommandId(record, length);
@@ -156,8 +155,7 @@ void CPduJson::AppendRecord(std::string& out, int64_t seq, const uint8_t* record
         out += "null";
     out += ",\"connection\":";
     AppendNumber(out, int64_t(context.connection));
-    out += m_sentByServer(header.protocol, header.sourceAddress, header.sourcePort) ? ",\"direction\":\"out\""
-                                                                                    : ",\"direction\":\"in\"";
+    out += context.fromServer ? ",\"direction\":\"out\"" : ",\"direction\":\"in\"";
     out += ",\"length\":";
     AppendNumber(out, length - kHeaderSize);
     out += ",\"hex\":\"";

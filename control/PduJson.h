@@ -9,7 +9,6 @@
 #include <QUrlQuery>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 // Which records GET /pdus lists.
@@ -31,10 +30,7 @@ QString ReadPduQuery(const QUrlQuery& parameters, PduQuery* query, int64_t* wait
 // decoder; UI thread only.
 class CPduJson {
 public:
-    // Whether a record of a protocol, captured from an address and port, is one our server sent.
-    using SentByServer = std::function<bool(uint16_t protocol, uint32_t address, uint16_t port)>;
-
-    CPduJson(const CPacketDecoder& decoder, SentByServer sentByServer);
+    explicit CPduJson(const CPacketDecoder& decoder);
 
     // Appends the record's object.
     void AppendRecord(std::string& out, int64_t seq, const uint8_t* record, uint32_t length,
@@ -52,5 +48,4 @@ private:
     void Scan(const CPacketLog& log, const PduQuery& query, Visit visit) const;
 
     CPacketDecoder m_decoder;
-    SentByServer m_sentByServer;
 };

@@ -76,7 +76,7 @@ void CFramedServer::CaptureSent(const CConnection& connection, const uint8_t* pd
                                 int32_t filterIndex) {
     if (m_log)
         m_log->AddPacket(m_protocolCode, kOwnAddress, m_ownPort, pdu, length, filterIndex,
-                         {connection.PeerAddress(), connection.PeerPort()}, connection.Id());
+                         {connection.PeerAddress(), connection.PeerPort()}, connection.Id(), true);
 }
 
 bool CFramedServer::SendAndCapture(CConnection& connection, const uint8_t* pdu, uint32_t length, int32_t filterIndex) {

@@ -22,8 +22,6 @@ public:
     // one listened on, or the one asked for when that failed.
     bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
     uint16_t OwnPort() const { return m_ownPort; }
-    // Whether a record captured from this end was one the server sent (its own end) rather than received.
-    bool IsOwnEnd(uint32_t address, uint16_t port) const { return address == kOwnAddress && port == m_ownPort; }
 
 protected:
     // headerSize: octets before the length can be trusted to be there (the whole header);

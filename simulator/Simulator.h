@@ -93,7 +93,7 @@ private:
     CPacketLog m_log;
     CPacketDecoder m_decoder;
     CPacketPairs m_pairs{m_log, m_decoder};
-    CStatistics m_statistics{m_log, m_pairs};
+    CStatistics m_statistics{m_log, m_pairs, m_decoder};
     CSmppServer m_smpp;
     CMobileServer m_mobile;
     CRouter m_router{m_smpp, m_mobile};

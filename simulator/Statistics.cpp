@@ -1,7 +1,22 @@
-// Counting what was captured.
+// Counting what was captured, and the readers of the counts.
 #include "simulator/Statistics.h"
 
+#include "capture/PacketRecord.h"
+#include "decoder/Protocols.h"
+#include "protocol/Registry.h"
+#include "protocol/SmppCommands.h"
+#include "protocol/SmppStatus.h"
+#include "wire/Cursor.h"
+
+#include <QJsonArray>
+
+#include <algorithm>
+#include <bit>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <sstream>
 
 namespace {
 
@@ -10,20 +25,502 @@ int64_t SystemClock() {
         .count();
 }
 
+constexpr uint32_t kResponseBit = 0x80000000u;
+constexpr uint32_t kOut = 1, kHasCommand = 2, kHasStatus = 4;
+constexpr size_t kMaxCarried = 4096; // a peer that stops answering must not make every answer slow
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
+
+double Ms(int64_t us) { return std::round(double(us)) / 1000.0; }
+
+// A label value or HELP text of the text exposition format: backslash, double quote and line feed escaped.
+std::string Escaped(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c == '\\' || c == '"')
+            out.append(1, '\\').append(1, c);
+        else if (c == '\n')
+            out.append("\\n");
+        else
+            out.append(1, c);
+    }
+    return out;
+}
+
+// A number as the exposition format and the JSON readers take it: no exponent, no trailing zeros.
+std::string Number(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f", value);
+    std::string out(text);
+    out.erase(out.find_last_not_of('0') + 1);
+    if (out.back() == '.')
+        out.pop_back();
+    return out;
+}
+
 } // namespace
 
-CStatistics::CStatistics(CPacketLog& log, const CPacketPairs& pairs) : m_log(log), m_pairs(pairs), m_clock(SystemClock) {
+CStatistics::CStatistics(CPacketLog& log, const CPacketPairs& pairs, const CPacketDecoder& decoder)
+    : m_log(log), m_pairs(pairs), m_decoder(decoder), m_clock(SystemClock) {
     m_log.AddListener(this);
+    OnPacketsAdded(0, m_log.GetCount());
 }
 
 CStatistics::~CStatistics() { m_log.RemoveListener(this); }
 
-QJsonObject CStatistics::Json() const { return {}; }
+void CStatistics::Reset() {
+    m_connections.clear();
+    m_lastConnection = nullptr;
+    m_totals.clear();
+    m_commands.clear();
+    m_statuses.clear();
+    m_submitSlots.fill(0);
+    m_lastSlot = INT64_MIN;
+    m_latencyIndex.fill(0);
+    m_latencyBuckets.fill(0);
+    m_latencyCount = 0;
+    m_latencySumUs = 0;
+    m_latencyMaxUs = 0;
+    m_carried.clear();
+    m_unansweredWiped = 0;
+    m_pdus = 0;
+    ++m_generation;
+    // Requests waiting in the log from before are not this run's to count as unanswered; whichever
+    // of the capture and the statistics is reset first.
+    m_since = m_clock();
+}
 
-QByteArray CStatistics::Prometheus(int, int) const { return {}; }
+void CStatistics::OnPacketsAdded(int32_t first, int32_t count) {
+    for (int32_t index = first; index < first + count; ++index)
+        Count(index);
+}
 
-void CStatistics::Reset() {}
+// The hot path: every PDU the servers see passes here once.
+void CStatistics::Count(int32_t index) {
+    uint32_t length = 0;
+    const uint8_t* record = m_log.PacketAt(index, &length);
+    const PacketContext& context = m_log.ContextAt(index);
+    if (!record || length < packet_record::kHeaderSize || context.typed)
+        return;
+    const uint16_t protocol = packet_record::ReadHeader(record).protocol;
+    const std::optional<uint32_t> id = packet_record::CommandId(record, length);
+    const CPacketPairs::Role role = m_pairs.RoleOf(index);
+    uint32_t flags = (context.fromServer ? kOut : 0) | (id ? kHasCommand : 0);
+    uint32_t status = 0;
+    if (role == CPacketPairs::Role::Response) {
+        const protocol::Protocol* known = protocol::Find(protocol);
+        wire::Cursor header(record, length, packet_record::kHeaderSize + (known ? known->statusOffset : 0));
+        if (known && known->statusOffset != 0) {
+            status = header.U32();
+            flags |= header.Ok() ? kHasStatus : 0;
+        } else if (const std::optional<uint32_t> read = m_pairs.StatusOf(index)) {
+            status = *read;
+            flags |= kHasStatus;
+        }
+        if (const std::optional<int64_t> latency = m_pairs.LatencyUs(index))
+            AddLatency(*latency);
+        else if (!m_carried.empty())
+            AnswerCarried(record, length, context, id.value_or(0));
+    }
+    const Key key{uint64_t(id.value_or(0)) << 32 | status, uint32_t(protocol) | flags << 16};
+    Tally& tally = TallyOf(context.connection, key);
+    ++tally.count;
+    ++m_totals[size_t(tally.total)].count;
+    CommandRow& command = m_commands[size_t(tally.command)];
+    ++(context.fromServer ? command.out : command.in);
+    if (tally.status >= 0) {
+        StatusRow& row = m_statuses[size_t(tally.status)];
+        ++(context.fromServer ? row.out : row.in);
+    }
+    ++m_pdus;
+    if (protocol == protocol::kSmpp && id == protocol::smpp::kSubmitSm)
+        AddSubmitSm(context.timeUs);
+}
 
-void CStatistics::OnPacketsAdded(int32_t, int32_t) {}
+CStatistics::Tally& CStatistics::TallyOf(uint64_t connectionId, const Key& key) {
+    if (!m_lastConnection || m_lastConnectionId != connectionId) {
+        m_lastConnection = &m_connections[connectionId];
+        m_lastConnectionId = connectionId;
+    }
+    std::vector<Tally>& tallies = m_lastConnection->tallies;
+    for (Tally& tally : tallies)
+        if (tally.key == key)
+            return tally;
+    tallies.push_back(NewTally(key));
+    return tallies.back();
+}
 
-void CStatistics::OnLogReset() {}
+// The first PDU of its kind on a connection: finds or makes its rows in the totals.
+CStatistics::Tally CStatistics::NewTally(const Key& key) {
+    Tally tally{key};
+    const auto total = std::find_if(m_totals.begin(), m_totals.end(), [&](const Total& t) { return t.key == key; });
+    tally.total = int32_t(total - m_totals.begin());
+    if (total == m_totals.end())
+        m_totals.push_back({key, 0});
+
+    const uint16_t protocol = uint16_t(key.protocolAndFlags);
+    const uint32_t flags = key.protocolAndFlags >> 16;
+    const uint32_t id = uint32_t(key.idAndStatus >> 32);
+    const bool hasCommand = flags & kHasCommand;
+    const auto command = std::find_if(m_commands.begin(), m_commands.end(), [&](const CommandRow& row) {
+        return row.protocol == protocol && row.hasCommand == hasCommand && row.command == id;
+    });
+    tally.command = int32_t(command - m_commands.begin());
+    if (command == m_commands.end())
+        m_commands.push_back({protocol, id, hasCommand});
+
+    if (flags & kHasStatus) {
+        const uint32_t status = uint32_t(key.idAndStatus);
+        const auto row = std::find_if(m_statuses.begin(), m_statuses.end(),
+                                      [&](const StatusRow& r) { return r.protocol == protocol && r.status == status; });
+        tally.status = int32_t(row - m_statuses.begin());
+        if (row == m_statuses.end())
+            m_statuses.push_back({protocol, status});
+    }
+    return tally;
+}
+
+void CStatistics::AddLatency(int64_t us) {
+    us = std::clamp<int64_t>(us, 0, (int64_t(1) << 40) - 1);
+    size_t index = size_t(us);
+    if (us >= kExactUs) {
+        const int shift = std::bit_width(uint64_t(us)) - 8; // keeps 8 significant bits: 128 steps
+        index = size_t(kExactUs + (shift - 1) * kSteps + (int(us >> shift) - kSteps));
+    }
+    ++m_latencyIndex[index];
+    const auto bound = std::lower_bound(kLatencyBoundsUs.begin(), kLatencyBoundsUs.end(), us);
+    ++m_latencyBuckets[size_t(bound - kLatencyBoundsUs.begin())];
+    ++m_latencyCount;
+    m_latencySumUs += us;
+    m_latencyMaxUs = std::max(m_latencyMaxUs, us);
+}
+
+void CStatistics::AddSubmitSm(int64_t timeUs) {
+    const int64_t slot = FloorDiv(timeUs, kSlotUs);
+    if (m_lastSlot == INT64_MIN) {
+        m_lastSlot = slot;
+    } else if (slot > m_lastSlot) {
+        for (int64_t s = m_lastSlot + 1, end = std::min(slot, m_lastSlot + kSlots); s <= end; ++s)
+            m_submitSlots[RingIndex(s)] = 0;
+        m_lastSlot = slot;
+    } else if (slot <= m_lastSlot - kSlots) {
+        return; // older than anything kept (a capture file's)
+    }
+    ++m_submitSlots[RingIndex(slot)];
+}
+
+uint32_t CStatistics::SlotCountAt(int64_t slot) const {
+    if (m_lastSlot == INT64_MIN || slot > m_lastSlot || slot <= m_lastSlot - kSlots)
+        return 0;
+    return m_submitSlots[RingIndex(slot)];
+}
+
+double CStatistics::SubmitSmPerSecond(int seconds) const {
+    seconds = std::clamp(seconds, 1, kHistorySeconds);
+    const int64_t now = FloorDiv(m_clock(), kSlotUs);
+    uint64_t sum = 0;
+    for (int64_t slot = now - seconds * 10 + 1; slot <= now; ++slot)
+        sum += SlotCountAt(slot);
+    return double(sum) / seconds;
+}
+
+std::vector<uint32_t> CStatistics::SubmitSmHistory() const {
+    const int64_t second = FloorDiv(m_clock(), 1'000'000);
+    std::vector<uint32_t> history(kHistorySeconds, 0);
+    for (int i = 0; i < kHistorySeconds; ++i) {
+        const int64_t first = (second - kHistorySeconds + 1 + i) * 10;
+        for (int64_t slot = first; slot < first + 10; ++slot)
+            history[size_t(i)] += SlotCountAt(slot);
+    }
+    return history;
+}
+
+CStatistics::LatencySummary CStatistics::Latency() const {
+    LatencySummary summary;
+    summary.count = m_latencyCount;
+    if (m_latencyCount == 0)
+        return summary;
+    const auto percentile = [&](double p) {
+        const uint64_t rank = std::max<uint64_t>(1, uint64_t(std::ceil(p * double(m_latencyCount))));
+        uint64_t seen = 0;
+        for (size_t index = 0; index < m_latencyIndex.size(); ++index) {
+            seen += m_latencyIndex[index];
+            if (seen < rank)
+                continue;
+            if (index < size_t(kExactUs))
+                return Ms(int64_t(index));
+            const int shift = int(index - kExactUs) / kSteps + 1;
+            const int64_t low = int64_t(int(index - kExactUs) % kSteps + kSteps) << shift;
+            // The middle of the bucket, never beyond the largest latency seen.
+            return Ms(std::min(low + ((int64_t(1) << shift) - 1) / 2, m_latencyMaxUs));
+        }
+        return Ms(m_latencyMaxUs);
+    };
+    summary.p50 = percentile(0.50);
+    summary.p90 = percentile(0.90);
+    summary.p99 = percentile(0.99);
+    summary.max = Ms(m_latencyMaxUs);
+    return summary;
+}
+
+// The log is about to forget its records: requests still waiting go on waiting here.
+void CStatistics::OnLogResetting() {
+    const int64_t now = m_clock();
+    const int64_t after = m_pairs.UnansweredAfterUs();
+    const auto expired = std::remove_if(m_carried.begin(), m_carried.end(),
+                                        [&](const Carried& c) { return now - c.timeUs >= after; });
+    m_unansweredWiped += m_carried.end() - expired;
+    m_carried.erase(expired, m_carried.end());
+
+    m_waiting.clear();
+    m_pairs.WaitingRequests(m_waiting);
+    for (int32_t request : m_waiting) {
+        if (m_log.ContextAt(request).timeUs < m_since)
+            continue;
+        if (m_pairs.IsUnanswered(request)) {
+            ++m_unansweredWiped;
+            continue;
+        }
+        uint32_t length = 0;
+        const uint8_t* record = m_log.PacketAt(request, &length);
+        const protocol::Protocol* known = protocol::Find(packet_record::ReadHeader(record).protocol);
+        const std::optional<uint32_t> id = packet_record::CommandId(record, length);
+        if (!known || !id || m_carried.size() >= kMaxCarried)
+            continue;
+        const PacketContext& context = m_log.ContextAt(request);
+        Carried carried{context.connection, {}, known->family, context.fromServer, *id | kResponseBit, context.timeUs};
+        wire::Cursor sequence(record, length, packet_record::kHeaderSize + known->sequenceOffset);
+        for (uint32_t i = 0; i < known->sequenceSize / 4; ++i)
+            carried.sequence[i] = sequence.U32();
+        m_carried.push_back(carried);
+    }
+}
+
+// As the pairs pair: same connection, family and sequence, the answer expected (or an SMPP
+// generic_nack), sent by the other end.
+void CStatistics::AnswerCarried(const uint8_t* record, uint32_t length, const PacketContext& context,
+                                uint32_t id) {
+    const protocol::Protocol* known = protocol::Find(packet_record::ReadHeader(record).protocol);
+    if (!known)
+        return;
+    std::array<uint32_t, 3> sequence{};
+    wire::Cursor at(record, length, packet_record::kHeaderSize + known->sequenceOffset);
+    for (uint32_t i = 0; i < known->sequenceSize / 4; ++i)
+        sequence[i] = at.U32();
+    if (!at.Ok())
+        return;
+    const bool nack = known->family == protocol::kSmpp && id == protocol::smpp::kGenericNack;
+    for (auto it = m_carried.rbegin(); it != m_carried.rend(); ++it) {
+        if (it->connection != context.connection || it->family != known->family || it->sequence != sequence ||
+            it->fromServer == context.fromServer || (it->answerId != id && !nack))
+            continue;
+        AddLatency(context.timeUs - it->timeUs);
+        *it = m_carried.back();
+        m_carried.pop_back();
+        return;
+    }
+}
+
+int64_t CStatistics::ExpiredCarried(int64_t now) const {
+    const int64_t after = m_pairs.UnansweredAfterUs();
+    return std::count_if(m_carried.begin(), m_carried.end(), [&](const Carried& c) { return now - c.timeUs >= after; });
+}
+
+int64_t CStatistics::Unanswered() const {
+    std::vector<int32_t> waiting;
+    m_pairs.WaitingRequests(waiting);
+    const int64_t live = std::count_if(waiting.begin(), waiting.end(), [&](int32_t request) {
+        return m_log.ContextAt(request).timeUs >= m_since && m_pairs.IsUnanswered(request);
+    });
+    return live + m_unansweredWiped + ExpiredCarried(m_clock());
+}
+
+std::string CStatistics::ProtocolName(uint16_t code) const {
+    const protocol::Protocol* known = protocol::Find(code);
+    return known ? std::string(known->name) : std::to_string(code);
+}
+
+std::string CStatistics::CommandName(const CommandRow& row) const {
+    if (!row.hasCommand)
+        return "unknown";
+    const ProtocolInfo* info = protocols::Find(row.protocol);
+    if (info && m_decoder.Names().HasCodeName(info->commandTable, row.command))
+        return std::string(m_decoder.Names().FindCodeName(info->commandTable, row.command));
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", row.command);
+    return hex;
+}
+
+std::string CStatistics::StatusName(const StatusRow& row) const {
+    if (row.protocol != protocol::kSmpp)
+        return std::to_string(row.status);
+    const std::string_view name = protocol::smpp::StatusName(row.status);
+    if (!name.empty())
+        return std::string(name);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", row.status);
+    return hex;
+}
+
+// The command and status tables of the tallies of one connection, or the totals for nullptr.
+QJsonObject CStatistics::Tables(const std::vector<Tally>* tallies) const {
+    std::vector<CommandRow> commands;
+    std::vector<StatusRow> statuses;
+    if (tallies) {
+        // Summed in the order of the totals, so every list reads alike.
+        std::map<int32_t, CommandRow> byCommand;
+        std::map<int32_t, StatusRow> byStatus;
+        for (const Tally& tally : *tallies) {
+            const bool out = (tally.key.protocolAndFlags >> 16) & kOut;
+            const CommandRow& total = m_commands[size_t(tally.command)];
+            CommandRow& command =
+                byCommand.try_emplace(tally.command, CommandRow{total.protocol, total.command, total.hasCommand})
+                    .first->second;
+            (out ? command.out : command.in) += tally.count;
+            if (tally.status < 0)
+                continue;
+            const StatusRow& totalStatus = m_statuses[size_t(tally.status)];
+            StatusRow& status =
+                byStatus.try_emplace(tally.status, StatusRow{totalStatus.protocol, totalStatus.status}).first->second;
+            (out ? status.out : status.in) += tally.count;
+        }
+        for (const auto& [index, row] : byCommand)
+            commands.push_back(row);
+        for (const auto& [index, row] : byStatus)
+            statuses.push_back(row);
+    }
+    QJsonArray commandList, statusList;
+    for (const CommandRow& row : tallies ? commands : m_commands)
+        commandList.append(QJsonObject{{"protocol", QString::fromStdString(ProtocolName(row.protocol))},
+                                       {"command", QString::fromStdString(CommandName(row))},
+                                       {"in", qint64(row.in)},
+                                       {"out", qint64(row.out)}});
+    for (const StatusRow& row : tallies ? statuses : m_statuses) {
+        const std::string_view name = row.protocol == protocol::kSmpp ? protocol::smpp::StatusName(row.status) : "";
+        statusList.append(QJsonObject{{"protocol", QString::fromStdString(ProtocolName(row.protocol))},
+                                      {"status", qint64(row.status)},
+                                      {"name", QString::fromUtf8(name.data(), qsizetype(name.size()))},
+                                      {"in", qint64(row.in)},
+                                      {"out", qint64(row.out)}});
+    }
+    return {{"commands", commandList}, {"statuses", statusList}};
+}
+
+QJsonObject CStatistics::Json() const {
+    QJsonObject json = Tables(nullptr);
+    json.insert("pdus", qint64(m_pdus));
+    json.insert("submitSmPerSecond", QJsonObject{{"1s", SubmitSmPerSecond(1)},
+                                                 {"10s", SubmitSmPerSecond(10)},
+                                                 {"60s", SubmitSmPerSecond(60)}});
+    const LatencySummary latency = Latency();
+    json.insert("latencyMs", QJsonObject{{"count", qint64(latency.count)},
+                                         {"p50", latency.p50},
+                                         {"p90", latency.p90},
+                                         {"p99", latency.p99},
+                                         {"max", latency.max}});
+    json.insert("unanswered", qint64(Unanswered()));
+    std::vector<uint64_t> ids;
+    for (const auto& [id, connection] : m_connections)
+        if (id != 0)
+            ids.push_back(id);
+    std::sort(ids.begin(), ids.end());
+    QJsonArray connections;
+    for (uint64_t id : ids) {
+        const std::vector<Tally>& tallies = m_connections.at(id).tallies;
+        uint64_t pdus = 0;
+        for (const Tally& tally : tallies)
+            pdus += tally.count;
+        QJsonObject connection = Tables(&tallies);
+        connection.insert("id", qint64(id));
+        connection.insert("pdus", qint64(pdus));
+        connections.append(connection);
+    }
+    json.insert("connections", connections);
+    return json;
+}
+
+QByteArray CStatistics::Prometheus(int smppConnections, int mobileConnections) const {
+    std::ostringstream out;
+    out << "# HELP tarnwick_pdus_total PDUs captured, by protocol, command, command_status (answers only) and "
+           "direction (in: received by the server, out: sent by it).\n"
+           "# TYPE tarnwick_pdus_total counter\n";
+    for (const Total& total : m_totals) {
+        const uint32_t flags = total.key.protocolAndFlags >> 16;
+        const uint16_t protocol = uint16_t(total.key.protocolAndFlags);
+        const CommandRow command{protocol, uint32_t(total.key.idAndStatus >> 32), bool(flags & kHasCommand)};
+        const std::string status =
+            flags & kHasStatus ? StatusName({protocol, uint32_t(total.key.idAndStatus)}) : std::string();
+        out << "tarnwick_pdus_total{protocol=\"" << Escaped(ProtocolName(protocol)) << "\",command=\""
+            << Escaped(CommandName(command)) << "\",status=\"" << Escaped(status) << "\",direction=\""
+            << (flags & kOut ? "out" : "in") << "\"} " << total.count << '\n';
+    }
+    out << "# HELP tarnwick_connections Connections open now, by server.\n"
+           "# TYPE tarnwick_connections gauge\n"
+           "tarnwick_connections{server=\"smpp\"} "
+        << smppConnections << "\ntarnwick_connections{server=\"mobile\"} " << mobileConnections << '\n';
+    out << "# HELP tarnwick_response_latency_seconds Time from a request to its answer.\n"
+           "# TYPE tarnwick_response_latency_seconds histogram\n";
+    uint64_t cumulative = 0;
+    for (size_t i = 0; i < m_latencyBuckets.size(); ++i) {
+        cumulative += m_latencyBuckets[i];
+        const std::string le = i < kLatencyBoundsUs.size() ? Number(double(kLatencyBoundsUs[i]) / 1e6) : "+Inf";
+        out << "tarnwick_response_latency_seconds_bucket{le=\"" << le << "\"} " << cumulative << '\n';
+    }
+    out << "tarnwick_response_latency_seconds_sum " << Number(double(m_latencySumUs) / 1e6) << '\n'
+        << "tarnwick_response_latency_seconds_count " << m_latencyCount << '\n';
+    out << "# HELP tarnwick_unanswered_requests Requests without an answer after the unanswered time.\n"
+           "# TYPE tarnwick_unanswered_requests gauge\n"
+           "tarnwick_unanswered_requests "
+        << Unanswered() << '\n';
+    const std::string text = out.str();
+    return QByteArray(text.data(), qsizetype(text.size()));
+}
+
+std::string CStatistics::Table() const {
+    const auto columns = [](const std::vector<std::array<std::string, 4>>& rows) {
+        std::array<size_t, 4> width{};
+        for (const auto& row : rows)
+            for (size_t i = 0; i < row.size(); ++i)
+                width[i] = std::max(width[i], row[i].size());
+        std::string text;
+        for (const auto& row : rows) {
+            for (size_t i = 0; i < row.size(); ++i) {
+                const std::string pad(width[i] - row[i].size(), ' ');
+                // Names to the left, counts to the right.
+                text += i < 2 ? row[i] + pad : pad + row[i];
+                text += i + 1 < row.size() ? "  " : "\n";
+            }
+        }
+        return text;
+    };
+    std::vector<std::array<std::string, 4>> commands{{"Protocol", "Command", "In", "Out"}};
+    for (const CommandRow& row : m_commands)
+        commands.push_back({ProtocolName(row.protocol), CommandName(row), std::to_string(row.in), std::to_string(row.out)});
+    std::vector<std::array<std::string, 4>> statuses{{"Protocol", "Status", "In", "Out"}};
+    for (const StatusRow& row : m_statuses)
+        statuses.push_back({ProtocolName(row.protocol), StatusName(row), std::to_string(row.in), std::to_string(row.out)});
+    const LatencySummary latency = Latency();
+    char summary[512];
+    std::snprintf(summary, sizeof summary,
+                  "submit_sm per second: %.1f (1 s), %.1f (10 s), %.1f (60 s)\n"
+                  "Response latency (ms): p50 %.3f, p90 %.3f, p99 %.3f, max %.3f (%llu answers)\n"
+                  "Unanswered requests: %lld\n",
+                  SubmitSmPerSecond(1), SubmitSmPerSecond(10), SubmitSmPerSecond(60), latency.p50, latency.p90,
+                  latency.p99, latency.max, static_cast<unsigned long long>(latency.count),
+                  static_cast<long long>(Unanswered()));
+    return "Statistics: " + std::to_string(m_pdus) + " PDUs\n" + columns(commands) + "\n" + columns(statuses) + "\n" +
+           summary;
+}
+
+QByteArray CStatistics::Csv() const {
+    // Names hold no comma or quote (protocol tables and hex numbers), so no field needs quoting.
+    std::string text = "kind,protocol,name,in,out\n";
+    for (const CommandRow& row : m_commands)
+        text += "command," + ProtocolName(row.protocol) + "," + CommandName(row) + "," + std::to_string(row.in) + "," +
+                std::to_string(row.out) + "\n";
+    for (const StatusRow& row : m_statuses)
+        text += "status," + ProtocolName(row.protocol) + "," + StatusName(row) + "," + std::to_string(row.in) + "," +
+                std::to_string(row.out) + "\n";
+    return QByteArray(text.data(), qsizetype(text.size()));
+}

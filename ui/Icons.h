@@ -9,11 +9,11 @@
 
 namespace icons {
 
-// The navigation icon list: 42 identifiers, most twice (normal and selected state).
-inline constexpr std::array<int, 42> kNavigation = {145, 148, 146, 146, 147, 147, 143, 143, 144, 144, 150, 150,
+// The navigation icon list: 44 identifiers, most twice (normal and selected state).
+inline constexpr std::array<int, 44> kNavigation = {145, 148, 146, 146, 147, 147, 143, 143, 144, 144, 150, 150,
                                                     149, 149, 151, 151, 164, 164, 165, 165, 153, 153, 155, 155,
                                                     166, 166, 167, 167, 168, 168, 160, 160, 162, 162, 163, 163,
-                                                    169, 169, 170, 170, 171, 171};
+                                                    169, 169, 170, 170, 171, 171, 172, 172};
 // The decode icon list: the brief list's row icons and the decode tree's node icons, as the
 // decoder numbers them.
 inline constexpr const auto& kDecode = CPacketDecoder::kIconIds;
@@ -28,6 +28,7 @@ inline constexpr int kMobileProtocol = 160;
 inline constexpr int kFilter = 167;
 inline constexpr int kSmppProtocol = 168;
 inline constexpr int kSmppCommand = 171;
+inline constexpr int kStatistics = 172;
 
 // First position of id in kNavigation, -1 when absent.
 int NavigationIndex(int id);

@@ -15,6 +15,7 @@
 #include "ui/Navigation.h"
 #include "ui/PelmoraApp.h"
 #include "ui/PelmoraView.h"
+#include "ui/StatisticsView.h"
 #include "ui/ViewLog.h"
 #include "ui/ViewLogBrief.h"
 #include "ui/ViewServerInfo.h"
@@ -192,6 +193,11 @@ QWidget* CMainFrame::CreatePage(const navigation::NavigationItem& row) {
         return CreateServerInfoPage(row);
     case navigation::Page::Deliver:
         return CreateDeliverPage(row);
+    case navigation::Page::Statistics: {
+        auto* statistics = new CStatisticsView(m_app.Simulator().Statistics());
+        statistics->setAccessibleName(row.name);
+        return statistics;
+    }
     }
     return nullptr;
 }

@@ -23,7 +23,7 @@ namespace navigation {
 struct NavigationItem;
 }
 
-// Owns every view: the navigation tree on the left and the six pages of the pane registry, one
+// Owns every view: the navigation tree on the left and the seven pages of the pane registry, one
 // per navigation row, of which one fills the right-hand pane. Holds the references through
 // which the pages reach each other. UI thread only. Closing asks "Do you want to eixt!"; only
 // Yes closes, saving the bars' layout under "CommandBars".

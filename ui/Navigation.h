@@ -1,4 +1,4 @@
-// The navigation table: the six rows of the tree on the left and the page each one puts on the right.
+// The navigation table: the seven rows of the tree on the left and the page each one puts on the right.
 #pragma once
 
 #include "protocol/Registry.h"
@@ -15,9 +15,10 @@ inline constexpr int kDecoderIcon = icons::kDecoder;
 inline constexpr int kServerStoppedIcon = icons::kServerStopped;
 inline constexpr int kServerRunningIcon = icons::kServerRunning;
 inline constexpr int kDeliverIcon = icons::kDeliver;
+inline constexpr int kStatisticsIcon = icons::kStatistics;
 
 // Which page a row puts into the right-hand pane.
-enum class Page { Overview, Decoder, ServerInfo, Deliver };
+enum class Page { Overview, Decoder, ServerInfo, Deliver, Statistics };
 
 // Protocol codes the server pages and composers are bound to.
 inline constexpr uint16_t kNoProtocol = 0;
@@ -36,15 +37,17 @@ struct NavigationItem {
 
 inline constexpr int kConsoleRow = 0;
 inline constexpr int kDecoderRow = 1;
+inline constexpr int kStatisticsRow = 6;
 inline constexpr int kNoRow = -1;
 
-inline constexpr std::array<NavigationItem, 6> kTable = {{
+inline constexpr std::array<NavigationItem, 7> kTable = {{
     {0, -1, kConsoleIcon,       "Console",               "",                                                                                                                 Page::Overview,   kNoProtocol},
     {1, 0,  kDecoderIcon,       "SMPP Decoder",          "The Decoder is a powerful tool that you can use to display SMPP 3.4 packet for detailed analysis.",                Page::Decoder,    kNoProtocol},
     {2, 0,  kServerStoppedIcon, "Tarnwick",              "The Tarnwick is a service for near-to-live testing of your SMPP applications without need of access to real SMSC.", Page::ServerInfo, kSmppProtocol},
     {3, 2,  kDeliverIcon,       "Deliver short message", "",                                                                                                                 Page::Deliver,    kSmppProtocol},
     {4, 0,  kServerStoppedIcon, "Mobile Server",         "The server can forward short message between SMSC and mobile phone simulator.",                                    Page::ServerInfo, kMobileProtocol},
     {5, 4,  kDeliverIcon,       "Deliver short message", "",                                                                                                                 Page::Deliver,    kMobileProtocol},
+    {6, 0,  kStatisticsIcon,    "Statistics",            "Counts of this run's PDUs per command and status, the submit_sm rate and the response latency.",               Page::Statistics, kNoProtocol},
 }};
 
 inline constexpr bool IdsArePositions() {

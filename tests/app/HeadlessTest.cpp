@@ -11,6 +11,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -433,6 +436,64 @@ TEST_F(TarnwickBinaryTest, EndsAtOnceForAPortInUseBadArgumentsAndHelp) {
         EXPECT_EQ(tarnwick.Process().exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(tarnwick.Process().exitCode(), c.exitCode);
     }
+}
+
+// --stats prints the table and --stats-json writes the statistics at exit; a file that cannot be
+// written stops the start before anything runs.
+TEST_F(TarnwickBinaryTest, StatisticsArePrintedAndWrittenAtExit) {
+    const QString missing = configHome.path() + "/missing/stats.json";
+    TarnwickProcess refused(configHome.path());
+    refused.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--stats-json", missing});
+    ASSERT_TRUE(refused.WaitForExit());
+    EXPECT_EQ(refused.Process().exitCode(), 1);
+    EXPECT_EQ(refused.Output(), "Cannot write statistics to '" + missing.toStdString() + "': No such file or directory.\n");
+
+    const QString path = configHome.path() + "/stats.json";
+    TarnwickProcess tarnwick(configHome.path());
+    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--stats", "--stats-json", path});
+    test_net::TestClient esme;
+    ASSERT_TRUE(esme.Connect(tarnwick.WaitForPort(kSmppStarted)));
+    esme.Send(SmppPdu(0x00000009, 1, BindBody("esme")));
+    ASSERT_TRUE(esme.NextPdu());
+    esme.Send(SmppPdu(0x00000004, 2, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890").u8(0)
+                                         .u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(2).raw("Hi")));
+    ASSERT_TRUE(esme.NextPdu());
+    esme.Send(SmppPdu(0x00000015, 3));
+    ASSERT_TRUE(esme.NextPdu());
+    tarnwick.ExpectCleanStop(SIGTERM);
+
+    const std::string table = "Statistics: 6 PDUs\n"
+                              "Protocol  Command                In  Out\n"
+                              "SMPP      bind_transceiver        1    0\n"
+                              "SMPP      bind_transceiver_resp   0    1\n"
+                              "SMPP      submit_sm               1    0\n"
+                              "SMPP      submit_sm_resp          0    1\n"
+                              "SMPP      enquire_link            1    0\n"
+                              "SMPP      enquire_link_resp       0    1\n"
+                              "\n"
+                              "Protocol  Status    In  Out\n"
+                              "SMPP      ESME_ROK   0    3\n"
+                              "\n";
+    const std::string output = tarnwick.Output();
+    const size_t start = output.find("Statistics: ");
+    ASSERT_NE(start, std::string::npos) << output;
+    EXPECT_EQ(output.substr(start, table.size()), table);
+    EXPECT_TRUE(QRegularExpression(R"(submit_sm per second: [\d.]+ \(1 s\), 0\.1 \(10 s\), 0\.0 \(60 s\)\n)"
+                                   R"(Response latency \(ms\): p50 [\d.]+, p90 [\d.]+, p99 [\d.]+, max [\d.]+ \(3 answers\)\n)"
+                                   R"(Unanswered requests: 0\n$)")
+                    .match(QString::fromStdString(output.substr(start + table.size())))
+                    .hasMatch())
+        << output;
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject json = QJsonDocument::fromJson(file.readAll()).object();
+    EXPECT_EQ(json.value("pdus").toInt(), 6);
+    EXPECT_EQ(json.value("commands").toArray().size(), 6);
+    EXPECT_EQ(json.value("latencyMs").toObject().value("count").toInt(), 3);
+    EXPECT_EQ(json.value("unanswered").toInt(), 0);
+    ASSERT_EQ(json.value("connections").toArray().size(), 1);
+    EXPECT_EQ(json.value("connections").toArray()[0].toObject().value("pdus").toInt(), 6);
 }
 
 // The stored filter and ShowUnknown decide what the trace shows.

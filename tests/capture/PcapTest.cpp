@@ -232,7 +232,11 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
                         "SMPP header."),
               summary.messages.end());
     ASSERT_EQ(back.GetCount(), log.GetCount());
+    // The server's end: the one whose port names the protocol, else the one that did not open. The record
+    // whose other end nobody noted went out to SMPP's well-known port, so that end is the server's.
+    const bool fromServer[std::size(rows)] = {false, true, false, false, true, false, false, false, false, false, true};
     for (int32_t index = 0; index < log.GetCount(); ++index) {
+        EXPECT_EQ(back.ContextAt(index).fromServer, fromServer[index]) << index;
         uint32_t length = 0, backLength = 0;
         const uint8_t* record = log.PacketAt(index, &length);
         const uint8_t* backRecord = back.PacketAt(index, &backLength);

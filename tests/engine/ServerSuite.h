@@ -123,7 +123,7 @@ TYPED_TEST_P(ServerSuite, ServesWithNothingAttached) {
     EXPECT_TRUE(WaitUntil([&] { return bare.IsClosing(0); }));
 }
 
-// Received PDUs come from the peer, answers from 127.0.0.1 and the listening port; a log that
+// Received PDUs come from the peer (in), answers from 127.0.0.1 and the listening port (out); a log that
 // fills up is wiped once the PDU that found it full has been answered, and capturing goes on.
 TYPED_TEST_P(ServerSuite, CapturesBothDirectionsAndWipesAFullLogAfterThePdu) {
     auto client = this->Connect();
@@ -131,6 +131,8 @@ TYPED_TEST_P(ServerSuite, CapturesBothDirectionsAndWipesAFullLogAfterThePdu) {
     client->Send(login);
     EXPECT_EQ(client->NextPdu(), answer);
     EXPECT_EQ(this->Records(), (std::vector<Bytes>{this->FromClient(*client, login), this->FromServer(answer)}));
+    EXPECT_FALSE(this->log.ContextAt(0).fromServer);
+    EXPECT_TRUE(this->log.ContextAt(1).fromServer);
 
     ASSERT_TRUE(this->log.Reset());
     // The login's record ends exactly at the end of the area; its answer finds no room.

@@ -144,7 +144,7 @@ TEST_F(MainFrameTest, FirstRunStartsBothServersAndShowsTheOverviewInDetails) {
     EXPECT_EQ(tree->CurrentRow(), 0);
     EXPECT_EQ(frame.CurrentPane(), frame.OverviewView());
 
-    // The overview list: the three components under "Console", in report style.
+    // The overview list: the four pages under "Console", in report style.
     CPelmoraView* overview = frame.OverviewView();
     auto* report = qobject_cast<QTreeView*>(overview->ItemView());
     ASSERT_NE(report, nullptr);
@@ -157,11 +157,12 @@ TEST_F(MainFrameTest, FirstRunStartsBothServersAndShowsTheOverviewInDetails) {
         {"SMPP Decoder", "The Decoder is a powerful tool that you can use to display SMPP 3.4 packet for detailed analysis."},
         {"Tarnwick", "The Tarnwick is a service for near-to-live testing of your SMPP applications without need of access "
                      "to real SMSC."},
-        {"Mobile Server", "The server can forward short message between SMSC and mobile phone simulator."}};
-    ASSERT_EQ(model->rowCount(), 3);
+        {"Mobile Server", "The server can forward short message between SMSC and mobile phone simulator."},
+        {"Statistics", "Counts of this run's PDUs per command and status, the submit_sm rate and the response latency."}};
+    ASSERT_EQ(model->rowCount(), 4);
     for (int column = 0; column < 2; ++column) {
         EXPECT_EQ(model->headerData(column, Qt::Horizontal).toString(), rows[0][column]);
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 4; ++i)
             EXPECT_EQ(model->item(i, column)->text(), rows[i + 1][column]);
     }
     EXPECT_FALSE(Command("Up")->isEnabled());

@@ -1,0 +1,136 @@
+// The "Statistics" page under "Console": an ESME's session over loopback in its tables, summary and
+// charts, reached and exported from the keyboard.
+#include "tests/support/WidgetTestEnv.h"
+
+#include "tests/support/Bytes.h"
+#include "tests/support/TestClient.h"
+#include "ui/LeftView.h"
+#include "ui/MainFrame.h"
+#include "ui/Navigation.h"
+#include "ui/PelmoraApp.h"
+#include "ui/StatisticsModel.h"
+#include "ui/StatisticsView.h"
+
+#include <QAbstractItemModelTester>
+#include <QBarSet>
+#include <QFile>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using test_bytes::Builder;
+using test_bytes::SmppPdu;
+
+QStringList Rows(const QTableView* table) {
+    QStringList rows;
+    const QAbstractItemModel* model = table->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < model->columnCount(); ++column)
+            cells << model->index(row, column).data().toString();
+        rows << cells.join(' ');
+    }
+    return rows;
+}
+
+class StatisticsViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test_qt::ClearSettings();
+        m_app = std::make_unique<CPelmoraApp>(SimulatorOptions{0, 0, QHostAddress(QHostAddress::LocalHost)});
+        m_app->InitInstance();
+    }
+    // Alt+key on the focused widget; a button so pressed clicks once it comes up.
+    void Alt(char key) {
+        QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !Page().ExportButton()->isDown(); }));
+    }
+    CStatisticsView& Page() {
+        return *qobject_cast<CStatisticsView*>(m_app->MainFrame()->Pane(navigation::kStatisticsRow));
+    }
+
+    std::unique_ptr<CPelmoraApp> m_app;
+};
+
+TEST_F(StatisticsViewTest, ShowsTheSessionAndExportsBothTables) {
+    CMainFrame& frame = *m_app->MainFrame();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    QTreeWidgetItem* node = frame.LeftView()->Node(navigation::kStatisticsRow);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->text(0), "Statistics");
+    EXPECT_EQ(node->parent(), frame.LeftView()->Node(navigation::kConsoleRow));
+    frame.SelectRow(navigation::kStatisticsRow);
+    ASSERT_EQ(frame.CurrentPane(), &Page());
+    CStatisticsView& page = Page();
+    QAbstractItemModelTester commandsTester(page.Commands()->model());
+    QAbstractItemModelTester statusesTester(page.Statuses()->model());
+    EXPECT_EQ(page.ExportButton()->text().remove('&'), "Export CSV...");
+
+    test_net::TestClient esme;
+    ASSERT_TRUE(esme.Connect(m_app->Simulator().Smpp().ListeningPort()));
+    esme.Send(SmppPdu(0x00000009, 1, Builder().cstr("esme").cstr("pw").cstr("").u8(0x34).u8(0).u8(0).cstr("")));
+    ASSERT_TRUE(esme.NextPdu());
+    const auto submit = Builder().cstr("").u8(1).u8(1).cstr("1").u8(1).u8(1).cstr("2").u8(0).u8(0).u8(0).cstr("")
+                            .cstr("").u8(0).u8(0).u8(0).u8(0).u8(2).raw("Hi").bytes();
+    for (uint32_t sequence : {2u, 3u}) {
+        esme.Send(SmppPdu(0x00000004, sequence, submit));
+        ASSERT_TRUE(esme.NextPdu());
+    }
+    esme.Send(SmppPdu(0x00000777, 4));
+    ASSERT_TRUE(esme.NextPdu());
+
+    page.Refresh();
+    EXPECT_EQ(Rows(page.Commands()), (QStringList{"SMPP bind_transceiver 1 0", "SMPP bind_transceiver_resp 0 1",
+                                                  "SMPP submit_sm 2 0", "SMPP submit_sm_resp 0 2",
+                                                  "SMPP 0x00000777 1 0", "SMPP generic_nack 0 1"}));
+    EXPECT_EQ(Rows(page.Statuses()), (QStringList{"SMPP ESME_ROK 0 3", "SMPP ESME_RINVCMDID 0 1"}));
+    EXPECT_TRUE(page.Summary()->text().contains("(4 answers)")) << page.Summary()->text().toStdString();
+    ASSERT_EQ(page.RateSeries()->count(), 300);
+    double submits = 0;
+    for (int second = 0; second < 300; ++second)
+        submits += page.RateSeries()->at(second).y();
+    EXPECT_EQ(submits, 2);
+    double answers = 0;
+    for (int bucket = 0; bucket < page.LatencyBars()->count(); ++bucket)
+        answers += page.LatencyBars()->at(bucket);
+    EXPECT_EQ(answers, 4);
+
+    // The labels lead to their tables; Export CSV... writes what the tables show.
+    page.Statuses()->setFocus();
+    Alt('c');
+    EXPECT_EQ(QApplication::focusWidget(), page.Commands());
+    Alt('s');
+    EXPECT_EQ(QApplication::focusWidget(), page.Statuses());
+    QTemporaryDir dir;
+    const QString path = dir.filePath("statistics.csv");
+    page.SetFileChooser([&](QWidget*) { return path; });
+    Alt('x');
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), "kind,protocol,name,in,out\n"
+                                            "command,SMPP,bind_transceiver,1,0\n"
+                                            "command,SMPP,bind_transceiver_resp,0,1\n"
+                                            "command,SMPP,submit_sm,2,0\n"
+                                            "command,SMPP,submit_sm_resp,0,2\n"
+                                            "command,SMPP,0x00000777,1,0\n"
+                                            "command,SMPP,generic_nack,0,1\n"
+                                            "status,SMPP,ESME_ROK,0,3\n"
+                                            "status,SMPP,ESME_RINVCMDID,0,1\n");
+
+    // A reset empties the tables at the next refresh.
+    m_app->Simulator().Statistics().Reset();
+    page.Refresh();
+    EXPECT_EQ(Rows(page.Commands()), QStringList());
+    EXPECT_EQ(Rows(page.Statuses()), QStringList());
+}
+
+} // namespace
