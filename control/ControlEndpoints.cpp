@@ -203,6 +203,37 @@ Answer CControlServer::PutFaults(const QHttpServerRequest& request) {
     return Faults(request);
 }
 
+Answer CControlServer::Accounts(const QHttpServerRequest&) {
+    return {200, accounts::ToJson(m_simulator.Smpp().Accounts()), "application/json", {}};
+}
+
+Answer CControlServer::PutAccounts(const QHttpServerRequest& request) {
+    QString error;
+    const std::vector<Account> list = accounts::Parse(request.body(), &error);
+    // For this run only, as an accounts file is; connections bound already stay bound.
+    if (!error.isEmpty() || !m_simulator.Smpp().SetAccounts(list))
+        return Answer::Error(400, error.isEmpty() ? accounts::Validate(list) : error);
+    return Accounts(request);
+}
+
+Answer CControlServer::Unbind(const QHttpServerRequest& request) {
+    // The path is /api/v1/connections/ID/unbind.
+    const QString segment = request.url().path().section('/', 4, 4);
+    bool ok = false;
+    const uint64_t id = segment.toULongLong(&ok);
+    if (!ok || id == 0)
+        return Answer::Error(400, "connection id: \"" + segment + "\" is no connection id");
+    switch (m_simulator.Unbind(id)) {
+    case CSmppServer::UnbindResult::Sent:
+        return Answer::Json(QJsonObject{{"id", double(id)}, {"unbind", "sent"}}, 202);
+    case CSmppServer::UnbindResult::NotBound:
+        return Answer::Error(409, QString("connection %1 is not bound").arg(id));
+    case CSmppServer::UnbindResult::Gone:
+        break;
+    }
+    return Answer::Error(404, QString("no SMPP connection has id %1").arg(id));
+}
+
 Answer CControlServer::Reset(const QHttpServerRequest&) {
     m_simulator.ResetRun();
     const CPacketLog& log = m_simulator.Log();

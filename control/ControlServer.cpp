@@ -38,6 +38,24 @@ bool SameSecret(const QByteArray& a, const QByteArray& b) {
     return difference == 0;
 }
 
+// Whether a path is the one a pattern names, where "*" stands for any one path segment.
+bool PathMatches(const char* pattern, QByteArrayView path) {
+    qsizetype at = 0;
+    for (; *pattern != '\0'; ++pattern) {
+        if (*pattern != '*') {
+            if (at == path.size() || path[at++] != *pattern)
+                return false;
+            continue;
+        }
+        const qsizetype start = at;
+        while (at < path.size() && path[at] != '/')
+            ++at;
+        if (at == start)
+            return false;
+    }
+    return at == path.size();
+}
+
 } // namespace
 
 // One row per path and method; a path with rows answers its other methods 405.
@@ -57,6 +75,9 @@ const CControlServer::Endpoint CControlServer::kEndpoints[] = {
     {"/api/v1/deliver",          Method::Post, &CControlServer::Deliver,          nullptr},
     {"/api/v1/receipts",         Method::Post, &CControlServer::Receipts,         nullptr},
     {"/api/v1/mo",               Method::Post, &CControlServer::Mo,               nullptr},
+    {"/api/v1/connections/*/unbind", Method::Post, &CControlServer::Unbind,       nullptr},
+    {"/api/v1/accounts",         Method::Get,  &CControlServer::Accounts,         nullptr},
+    {"/api/v1/accounts",         Method::Put,  &CControlServer::PutAccounts,      nullptr},
     {"/api/v1/faults",           Method::Get,  &CControlServer::Faults,           nullptr},
     {"/api/v1/faults",           Method::Put,  &CControlServer::PutFaults,        nullptr},
     {"/api/v1/reset",            Method::Post, &CControlServer::Reset,            nullptr},
@@ -80,15 +101,17 @@ CControlServer::CControlServer(CSimulator& simulator, QObject* parent)
     for (const Endpoint& endpoint : kEndpoints)
         if (std::none_of(paths.begin(), paths.end(), [&](const char* p) { return qstrcmp(p, endpoint.path) == 0; }))
             paths.push_back(endpoint.path);
+    // Paths with a segment of their own (a connection's id) are found by the missing handler.
     for (const char* path : paths)
-        m_http->route(path, [this, path](const QHttpServerRequest& request, Responder&& responder) {
+        if (!strchr(path, '*'))
+            m_http->route(path, [this, path](const QHttpServerRequest& request, Responder&& responder) {
             Route(path, request, std::move(responder));
         });
     m_http->setMissingHandler([this, paths](const QHttpServerRequest& request, Responder&& responder) {
         // The router passes over methods it has no name for: on a path of ours they are a 405 too.
         const QByteArray path = request.url().path().toUtf8();
         for (const char* known : paths)
-            if (path == known)
+            if (PathMatches(known, path))
                 return Route(known, request, std::move(responder));
         CControlListener::RequestHandled(responder.socket());
         Send(responder, Authorized(request) ? Answer::Error(404, "no such path: " + request.url().path())

@@ -79,6 +79,9 @@ private:
     Answer Mo(const QHttpServerRequest& request);
     Answer Faults(const QHttpServerRequest& request);
     Answer PutFaults(const QHttpServerRequest& request);
+    Answer Accounts(const QHttpServerRequest& request);
+    Answer PutAccounts(const QHttpServerRequest& request);
+    Answer Unbind(const QHttpServerRequest& request);
     Answer Reset(const QHttpServerRequest& request);
     Answer Stats(const QHttpServerRequest& request);
     Answer Metrics(const QHttpServerRequest& request);

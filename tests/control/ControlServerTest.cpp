@@ -22,7 +22,7 @@ using test_bytes::Builder;
 using test_bytes::SmppPdu;
 using test_net::TestClient;
 
-constexpr uint32_t kBindTransceiver = 9, kSubmitSm = 4, kDeliverSm = 5, kEnquireLink = 0x15;
+constexpr uint32_t kBindTransceiver = 9, kSubmitSm = 4, kDeliverSm = 5, kUnbind = 6, kEnquireLink = 0x15;
 const std::string kToken = "s3cret";
 
 // A submit_sm from 12345 to 10086 asking for a receipt on any outcome.
@@ -37,12 +37,13 @@ enum class Then {
     EsmeReceives,     // a deliver_sm holding `detail` reaches the ESME
     EsmeSendsLink,    // the ESME sends an enquire_link after the request; the answer comes after it
     SubmitAnswered,   // the ESME's next submit_sm is answered with status `detail` (hex)
+    EsmeUnbound,      // the ESME is sent unbind, answers it and is closed
 };
 
 struct Row {
     const char* name;
     const char* method;
-    std::string target; // "{last}" stands for the seq of the newest record
+    std::string target; // "{last}" stands for the seq of the newest record, "{esme}" for the ESME's connection id
     std::string body;
     int status;         // 0: the server closes without an answer
     std::string answer; // held by the body
@@ -76,6 +77,8 @@ protected:
         std::string target = row.target;
         if (const size_t at = target.find("{last}"); at != std::string::npos)
             target.replace(at, 6, std::to_string(simulator.Log().SerialBase() + simulator.Log().GetCount()));
+        if (const size_t at = target.find("{esme}"); at != std::string::npos)
+            target.replace(at, 6, std::to_string(simulator.Smpp().GetConnectionId(0)));
         std::string request = std::string(row.method) + " " + target + " HTTP/1.1\r\nHost: test\r\n";
         if (row.auth != Auth::None)
             request += "Authorization: Bearer " + (row.auth == Auth::Good ? kToken : "wrong") + "\r\n";
@@ -186,6 +189,14 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"j({"error":"the request body is over 1 MiB (1048576 octets)"})j"},
         {"a body announced over 1 MiB is not waited for", "PUT", "/api/v1/faults", "[", 413, "over 1 MiB",
          Auth::Good, Then::Nothing, "", "application/json", "1048577"},
+        {"no accounts", "GET", "/api/v1/accounts", "", 200, "[]"},
+        {"a bad account changes nothing", "PUT", "/api/v1/accounts", R"([{"systemId":"a"},{"systemId":"b","window":-1}])",
+         400, R"(Account 2 (b), \"window\")"},
+        {"accounts put", "PUT", "/api/v1/accounts", R"([{"systemId":"esme1","password":"pw"}])", 200,
+         R"("systemId":"esme1")"},
+        {"unbind no number", "POST", "/api/v1/connections/abc/unbind", "", 400, R"(connection id: \"abc\")"},
+        {"unbind nobody", "POST", "/api/v1/connections/999999/unbind", "", 404, "no SMPP connection has id 999999"},
+        {"unbind fetched", "GET", "/api/v1/connections/{esme}/unbind", "", 405, "takes POST"},
         {"stats", "GET", "/api/v1/stats", "", 200, "{"},
         {"metrics", "GET", "/metrics", "", 200, "", Auth::Good, Then::Nothing, "", "text/plain; version=0.0.4; charset=utf-8"},
         {"reset", "POST", "/api/v1/reset", "", 200, R"({"lastSeq":)"},
@@ -200,6 +211,8 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"no token on an unknown path", "GET", "/nothing", "", 401, "Bearer", Auth::None},
         {"a method HTTP does not have", "BREW", "/api/v1/status", "", 405, "takes GET"},
         {"no HTTP", "GARBAGE\r\n", "/api/v1/status", "", 0, ""},
+        {"unbind the ESME", "POST", "/api/v1/connections/{esme}/unbind", "", 202, R"("unbind":"sent")", Auth::Good,
+         Then::EsmeUnbound},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -215,6 +228,14 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         EXPECT_NE(answer.find(row.answer, answer.find("\r\n\r\n")), std::string::npos) << answer.substr(0, 2000);
         if (row.then == Then::EsmeReceives) {
             EXPECT_NE(NextDeliver().find(row.detail), std::string::npos);
+        }
+        if (row.then == Then::EsmeUnbound) {
+            std::optional<std::vector<uint8_t>> unbind;
+            while ((unbind = esme.NextPdu()) && (*unbind)[7] != kUnbind) {
+            }
+            ASSERT_TRUE(unbind);
+            esme.Send(SmppPdu(0x80000000 | kUnbind, uint32_t((*unbind)[15])));
+            EXPECT_TRUE(esme.WaitForDisconnected());
         }
         if (row.then == Then::SubmitAnswered) {
             esme.Send(SubmitSm(100));
