@@ -5,8 +5,9 @@
 
 namespace decode_listing {
 
-std::string Lines(const std::vector<DecodeLine>& lines, bool offsets) {
-    std::string out;
+namespace {
+
+void AppendLines(std::string& out, const std::vector<DecodeLine>& lines, bool offsets) {
     for (const DecodeLine& line : lines) {
         if (offsets) {
             char prefix[32];
@@ -17,11 +18,21 @@ std::string Lines(const std::vector<DecodeLine>& lines, bool offsets) {
         out += line.text;
         out += '\n';
     }
+}
+
+} // namespace
+
+std::string Lines(const std::vector<DecodeLine>& lines, bool offsets) {
+    std::string out;
+    AppendLines(out, lines, offsets);
     return out;
 }
 
+// Appended in place: GCC 12 at -O3 takes "\n" + a returned string for an overlapping copy.
 std::string Block(const std::vector<DecodeLine>& lines, bool offsets, bool first) {
-    return (first ? std::string() : std::string("\n")) + Lines(lines, offsets);
+    std::string out = first ? std::string() : std::string(1, '\n');
+    AppendLines(out, lines, offsets);
+    return out;
 }
 
 } // namespace decode_listing
