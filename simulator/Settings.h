@@ -32,6 +32,12 @@ public:
     DeliverySettings Delivery() const;
     void SetDelivery(const DeliverySettings& delivery);
 
+    // "Setup/ResponseTimeoutMs" (default 10000), "Setup/RetryBackoffMs" (default 1000) and
+    // "Setup/DeliverTries" (default 5, at most 100): how deliver_sm is tried again; a value that
+    // is negative (tries: below 1) or unreadable gives its default.
+    RetryPolicy Retry() const;
+    void SetRetry(const RetryPolicy& retry);
+
     // "Setup/FaultRules", as JSON; none when missing or unreadable.
     std::vector<FaultRule> FaultRules() const;
     void SetFaultRules(const std::vector<FaultRule>& rules);

@@ -12,6 +12,7 @@ CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
     // Every copy of the decoder (the window's panes, the display filter) starts from this one.
     m_decoder.SetDefaultAlphabet(settings.SmscDefaultAlphabet());
     m_router.SetSettings(settings.Delivery());
+    m_smpp.SetRetry(settings.Retry());
     m_pairs.SetUnansweredAfterUs(int64_t(settings.UnansweredSeconds()) * 1'000'000);
 }
 

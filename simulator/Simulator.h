@@ -25,7 +25,8 @@ struct SimulatorOptions {
 
 // Owns the capture log, the decoder and the two servers for the life of the process; runs on
 // the UI thread. A front end adds its observers and log listeners, then calls Start. The router
-// between the servers takes the stored delivery settings (CSettings) at construction.
+// between the servers takes the stored delivery settings, and the SMPP server the stored retry
+// policy (CSettings), at construction.
 class CSimulator {
 public:
     static constexpr int kMaxConnections = 10;

@@ -153,6 +153,14 @@ void CSmppServer::TakeMessageId(wire::Writer& out) {
     out.CString(std::string_view(text, size_t(length)));
 }
 
+std::string CSmppServer::IssueMessageId() {
+    // One id space for what ESMEs submit and what the server delivers, so query_sm finds either.
+    const int16_t id = m_nextMessageId;
+    m_nextMessageId = static_cast<int16_t>(static_cast<uint16_t>(id) + 1u);
+    char text[8];
+    return std::string(text, size_t(FormatMessageId(id, text)));
+}
+
 CSmppServer::Answer CSmppServer::Bind(CConnection& connection, const Request& request) {
     // No password or version is checked and a bound connection may bind again: the name is
     // simply replaced.
@@ -226,12 +234,10 @@ CSmppServer::Answer CSmppServer::QuerySm(CConnection&, const Request& request) {
 CSmppServer::Answer CSmppServer::TakeResponse(CConnection& connection, const Request& request) {
     // An ESME's response is captured and needs no answer, bound or not. One that answers a PDU
     // we started settles it; any other is only captured.
-    const std::optional<Pending> settled = SessionOf(connection).pending.Settle(request.sequence);
-    if (settled && m_listener) {
-        // The body follows the header inside the received PDU, so the status is right before it.
-        const uint32_t status = ReadBe32(request.body - kHeaderSize + kStatusOffset);
-        m_listener->OnAnswered(IndexOf(connection), settled->commandId, status, settled->tag);
-    }
+    std::optional<Pending> settled = SessionOf(connection).pending.Settle(request.sequence);
+    // The body follows the header inside the received PDU, so the status is right before it.
+    if (settled)
+        Conclude(connection, std::move(*settled), ReadBe32(request.body - kHeaderSize + kStatusOffset));
     return Answer();
 }
 
@@ -240,8 +246,11 @@ CSmppServer::Answer CSmppServer::Unknown(CConnection&, const Request& request) {
 }
 
 void CSmppServer::OnClose(CConnection& connection) {
-    // Unanswered PDUs of a closing connection go with its session, never sent again; its fault
-    // rule counters are forgotten too.
+    // Unanswered PDUs of a closing connection end undelivered, never sent again; its fault rule
+    // counters are forgotten too.
+    SessionOf(connection).pending.Drain([&](Pending outgoing) {
+        Tell(connection.Name(), outgoing, DeliveryTry::Outcome::Undeliverable, std::nullopt, true);
+    });
     m_faults.Forget(connection.Id());
 }
 
@@ -278,6 +287,12 @@ uint32_t CSmppServer::SendServerPdu(CConnection& connection, uint32_t commandId,
                                     uint64_t tag) {
     if (!MayReceive(BindKindOf(connection)) || connection.IsClosing())
         return 0;
+    if (ServerPduOf(commandId).answered)
+        return Try(connection, Pending{commandId, tag, body, {}, 1});
+    return SendPdu(connection, commandId, body);
+}
+
+uint32_t CSmppServer::SendPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body) {
     Session& session = SessionOf(connection);
     const uint32_t sequence = session.nextSequence;
     std::vector<uint8_t> pdu(kHeaderSize + body.size());
@@ -290,8 +305,6 @@ uint32_t CSmppServer::SendServerPdu(CConnection& connection, uint32_t commandId,
     if (!SendAndCapture(connection, pdu.data(), static_cast<uint32_t>(pdu.size()), row.filterIndex))
         return 0;
     session.nextSequence = sequence == kMaxSequence ? 1 : sequence + 1;
-    if (row.answered)
-        session.pending.Add(sequence, {commandId, tag});
     return sequence;
 }
 

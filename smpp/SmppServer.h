@@ -8,6 +8,7 @@
 #include "smpp/SmppPdu.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +27,31 @@ using ::BindKind;
 
 } // namespace smpp
 
-// Told by the SMPP server of the messages ESMEs submit and of the answers to the PDUs the server
+// How the server delivers the deliver_sm it starts, as an SMSC does: an answer of ESME_RMSGQFUL,
+// ESME_RTHROTTLED or ESME_RX_T_APPN, or none within responseTimeoutMs, sends it again after
+// backoffMs, doubled before each further try, up to maxTries in all; any other error ends it.
+struct RetryPolicy {
+    int responseTimeoutMs = 10000;
+    int backoffMs = 1000;
+    int maxTries = 5;
+};
+
+// One try of a deliver_sm or data_sm the server started (data_sm gets one try), and what came of it.
+struct DeliveryTry {
+    enum class Outcome : uint8_t { Sent, Again, Delivered, Undeliverable };
+    Outcome outcome;
+    uint32_t commandId;
+    std::string_view messageId; // the id the server gave the message at its first try
+    std::string_view systemId;  // of the connection it went to
+    uint64_t tag;               // as given to SendServerPdu
+    int tryNumber;              // 1 for the first
+    int tries;                  // the most this message gets
+    std::optional<uint32_t> status; // the ESME's answer; none when it did not come in time or closed
+    bool closed = false;            // the connection went before the message was delivered
+    int64_t againInMs = 0;          // Again: the back-off before the next try
+};
+
+// Told by the SMPP server of the messages ESMEs submit and of each try of the PDUs the server
 // starts, and asked first when a query_sm comes. Not owned; every call comes on the UI thread.
 class CSmppMessageListener {
 public:
@@ -40,8 +65,8 @@ public:
     // A submit_sm, data_sm or submit_multi has been answered with messageId; body as received.
     virtual void OnSubmitted(int /*index*/, uint32_t /*commandId*/, const std::string& /*messageId*/,
                              const uint8_t* /*body*/, int32_t /*bodyLength*/) {}
-    // An ESME answered a PDU that SendServerPdu sent under tag.
-    virtual void OnAnswered(int /*index*/, uint32_t /*commandId*/, uint32_t /*status*/, uint64_t /*tag*/) {}
+    // A deliver_sm or data_sm SendServerPdu sent went out, or came to one end of a try.
+    virtual void OnDelivery(const DeliveryTry& /*delivery*/) {}
     // True, with answer filled in, when the listener knows the message; otherwise the server
     // answers on its own.
     virtual bool AnswerQuery(std::string_view /*messageId*/, QueryAnswer& /*answer*/) { return false; }
@@ -66,6 +91,9 @@ public:
 
     // Unanswered deliver_sm and data_sm a connection remembers; older ones are forgotten.
     static constexpr std::size_t kMaxPending = 1024;
+    // Applies to the next try of every message.
+    void SetRetry(const RetryPolicy& policy) { m_retry = policy; }
+    const RetryPolicy& Retry() const { return m_retry; }
 
     // None for a bad index or an unbound connection.
     BindKind GetBindKind(int index) const;
@@ -75,7 +103,8 @@ public:
     // sequence number (1 .. 0x7FFFFFFF, then 1 again) and the PDU is captured as from 127.0.0.1
     // and the listening port under the command's filter index. Returns the sequence number used,
     // 0 when nothing was sent (bad index, closing, or a bind that may not receive).
-    // tag comes back in CSmppMessageListener::OnAnswered with the ESME's answer.
+    // A deliver_sm or data_sm takes a message id from the submit counter and is delivered by the
+    // retry policy; each of its tries is told to CSmppMessageListener::OnDelivery with tag.
     uint32_t SendServerPdu(int index, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag = 0);
     // The sequence number the connection's next server PDU takes (for tests of the wrap).
     void SetNextSequence(int index, uint32_t sequence);
@@ -153,6 +182,7 @@ private:
     void TellSubmitted(CConnection& connection, const Request& request, const Answer& answer);
     // Writes the next message id and its NUL.
     void TakeMessageId(wire::Writer& out);
+    std::string IssueMessageId();
 
     // What the policy makes of a request before its handler runs.
     struct Delivery {
@@ -178,11 +208,22 @@ private:
     void RefuseBind(CConnection& connection);
     void ReportFaults();
 
-    // What the server keeps of a connection beyond its name.
+    // A deliver_sm or data_sm on its way (SmppServerDelivery.cpp): what is sent again and how far it got.
     struct Pending {
         uint32_t commandId;
         uint64_t tag;
+        std::vector<uint8_t> body;
+        std::string messageId; // given at the first try
+        int tryNumber = 1;
     };
+    uint32_t Try(CConnection& connection, Pending outgoing);
+    // The try under sequence ended with the ESME's status, or with none (silence).
+    void Conclude(CConnection& connection, Pending outgoing, std::optional<uint32_t> status);
+    void TimeOut(uint64_t connection, uint32_t sequence);
+    void Tell(std::string_view systemId, const Pending& outgoing, DeliveryTry::Outcome outcome,
+              std::optional<uint32_t> status, bool closed = false, int64_t againInMs = 0);
+
+    // What the server keeps of a connection beyond its name.
     struct Session : CConnectionSession {
         BindKind kind = BindKind::None;
         std::string addressRange;
@@ -193,6 +234,8 @@ private:
     static bool MayReceive(BindKind kind) { return kind == BindKind::Receiver || kind == BindKind::Transceiver; }
     BindKind BindKindOf(const CConnection& connection) const;
     uint32_t SendServerPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag);
+    // Sends one PDU under the connection's next sequence number; 0 when it could not.
+    uint32_t SendPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body);
     // The open connection at a table position, for the calls that name one by index.
     CConnection* At(int index) const { return FindConnection(GetConnectionId(index)); }
 
@@ -200,4 +243,5 @@ private:
     bool m_faultReportDue = false;
     CSmppMessageListener* m_listener = nullptr;
     int16_t m_nextMessageId = 0;
+    RetryPolicy m_retry;
 };
