@@ -26,11 +26,17 @@ struct HeadlessOptions {
     bool noRouting = false;     // --no-routing: nothing carried between the servers this run
     std::optional<std::vector<FaultRule>> faultRules; // read from the --faults file
     std::optional<uint32_t> seed;                     // --seed: chance faults repeat run after run
+    std::optional<uint16_t> tlsPort;                  // --tls-port: the SMPP service over TLS as well
+    QString tlsCertificate, tlsKey;                   // --tls-cert, --tls-key: PEM files
     QString error;              // set when the arguments cannot be used
 };
 
+class CSimulator;
+
 // arguments[0] is the program name, as QCoreApplication::arguments() gives it.
 HeadlessOptions ParseHeadlessOptions(const QStringList& arguments);
+// What the window and the headless runner alike take from the options before the start: the TLS port.
+void ApplyRunOptions(const HeadlessOptions& options, CSimulator& simulator);
 QString HeadlessUsage();
 
 // True when there is no display to open a window on.

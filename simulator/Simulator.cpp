@@ -2,6 +2,7 @@
 #include "simulator/Simulator.h"
 
 #include "simulator/Settings.h"
+#include "simulator/TlsCredentials.h"
 
 CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
     m_smpp.SetListenAddress(options.listen);
@@ -21,11 +22,16 @@ bool CSimulator::Start() {
     // A stored list that no longer reads (edited by hand) starts the server without rules.
     m_smpp.Faults().SetRules(m_runFaultRules ? *m_runFaultRules : settings.FaultRules());
     const bool smppStarted = m_smpp.Start(m_options.smppPort, kMaxConnections, kIdleTimeoutSeconds);
+    bool tlsStarted = true;
+    if (m_tls) {
+        const tls_credentials::Loaded tls = tls_credentials::Load(m_tls->certificate, m_tls->key, tls_credentials::DefaultFolder());
+        tlsStarted = m_smpp.StartTls(m_tls->port, tls.configuration ? &*tls.configuration : nullptr, tls.detail);
+    }
     const bool mobileStarted = m_mobile.Start(m_options.mobilePort, kMaxConnections, kIdleTimeoutSeconds);
     m_log.Reset();
     m_log.SetFilter(settings.Filter());
     m_log.SetShowUnknown(settings.ShowUnknown());
-    return smppStarted && mobileStarted;
+    return smppStarted && mobileStarted && tlsStarted;
 }
 
 void CSimulator::SaveFilter(const std::string& filter, bool showUnknown) {

@@ -11,6 +11,7 @@
 #include "smpp/SmppServer.h"
 
 #include <QHostAddress>
+#include <QString>
 
 #include <cstdint>
 #include <optional>
@@ -21,6 +22,12 @@ struct SimulatorOptions {
     uint16_t smppPort = protocol::kSmppServerPort;   // 0 picks a free port
     uint16_t mobilePort = protocol::kMobileServerPort; // 0 picks a free port
     QHostAddress listen{QHostAddress::AnyIPv4};
+};
+
+// The SMPP service on a TLS port as well.
+struct TlsOptions {
+    uint16_t port = 0;              // 0 picks a free port
+    QString certificate, key;       // PEM files; both empty: the self-signed pair (tls_credentials)
 };
 
 // Owns the capture log, the decoder and the two servers for the life of the process; runs on
@@ -36,7 +43,8 @@ public:
 
     // Starts the SMPP server, then the mobile server (each reports its start line to its
     // observers; a failure of one does not stop the other), then resets the capture log and
-    // gives it the stored filter and "ShowUnknown". False when either server did not start.
+    // gives it the stored filter and "ShowUnknown". With a TLS port, the SMPP service starts there
+    // too, after the plain port. False when any of them did not start.
     bool Start();
 
     // Stores both and hands them to the capture log, so they apply to the next PDU.
@@ -54,6 +62,8 @@ public:
     // Rules for this run only (a rules file), which Start gives the SMPP server instead of the
     // stored ones; nothing is stored.
     void UseFaultRules(std::vector<FaultRule> rules) { m_runFaultRules = std::move(rules); }
+    // Start opens the SMPP service's TLS port too.
+    void UseTls(const TlsOptions& tls) { m_tls = tls; }
 
     // Stores how long a request waits for its answer before it counts as unanswered, and applies it.
     void SaveUnansweredSeconds(int seconds);
@@ -78,4 +88,5 @@ private:
     CMobileServer m_mobile;
     CRouter m_router{m_smpp, m_mobile};
     std::optional<std::vector<FaultRule>> m_runFaultRules;
+    std::optional<TlsOptions> m_tls;
 };

@@ -111,6 +111,14 @@ bool CSmppServer::Start(uint16_t port, int maxConnections, int idleTimeoutSecond
     return ok;
 }
 
+bool CSmppServer::StartTls(uint16_t port, const QSslConfiguration* configuration, std::string_view detail) {
+    const bool ok = configuration && CFramedServer::StartTls(port, *configuration);
+    const std::string line = "SMPP TLS server start " + std::string(ok ? "ok" : "fail") + "! (port = " +
+                             std::to_string(ok ? TlsListeningPort() : port) + ", " + std::string(detail) + ")\r\n";
+    NotifyPrint(line);
+    return ok;
+}
+
 void CSmppServer::OnAccept(CConnection& connection) {
     CFramedServer::OnAccept(connection);
     connection.SetSession(std::make_unique<Session>());

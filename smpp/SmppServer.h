@@ -84,6 +84,10 @@ public:
     // Starts listening, then prints the start line ("ok"/"fail" and the port) to the observer.
     // With port 0 the line shows the port actually picked.
     bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
+    // After Start: the same service on a TLS port, then the start line "SMPP TLS server start ok!
+    // (port = N, detail)", detail saying where the certificate is; without a configuration the
+    // line says "fail" and detail says why.
+    bool StartTls(uint16_t port, const QSslConfiguration* configuration, std::string_view detail);
 
     void SetMessageListener(CSmppMessageListener* listener) { m_listener = listener; }
     // A line for the console of every observer.

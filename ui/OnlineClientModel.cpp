@@ -21,6 +21,7 @@ constexpr std::array<ColumnInfo, COnlineClientModel::kColumnCount> kColumns = {{
     {"Source IP", 150},
     {"Source Port", 100},
     {"Bind time", 150},
+    {"Transport", 80},
 }};
 
 } // namespace
@@ -52,6 +53,8 @@ QVariant COnlineClientModel::data(const QModelIndex& index, int role) const {
             return m_server.GetPeerPort(table);
         case kBindTime:
             return QString::fromStdString(FormatLocalTime(m_server.GetConnectTime(table)));
+        case kTransport:
+            return m_server.IsTls(table) ? QStringLiteral("TLS") : QStringLiteral("TCP");
         }
         return {};
     case Qt::TextAlignmentRole:

@@ -60,6 +60,8 @@ TEST(HeadlessOptions, ParsesWhatTheCommandLineSays) {
         {"port with equals sign", {"tarnwick", "--smpp-port=65535", "--mobile-port=1"}, false, false, false, 65535, 1,
          "0.0.0.0"},
         {"help", {"tarnwick", "--help"}, false, false, true, 5018, 8880, "0.0.0.0"},
+        {"TLS as well", {"tarnwick", "--tls-port", "0", "--tls-cert", "c.pem", "--tls-key", "k.pem"}, false, false,
+         false, 5018, 8880, "0.0.0.0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -71,6 +73,10 @@ TEST(HeadlessOptions, ParsesWhatTheCommandLineSays) {
         EXPECT_EQ(options.smppPort, c.port);
         EXPECT_EQ(options.mobilePort, c.mobilePort);
         EXPECT_EQ(options.listen, QHostAddress(c.listen));
+        const bool tls = c.arguments.contains("--tls-port");
+        EXPECT_EQ(options.tlsPort, tls ? std::optional<uint16_t>(0) : std::nullopt);
+        EXPECT_EQ(options.tlsCertificate, tls ? "c.pem" : "");
+        EXPECT_EQ(options.tlsKey, tls ? "k.pem" : "");
     }
 }
 
@@ -113,6 +119,9 @@ TEST(HeadlessOptions, RefusesWhatItCannotUse) {
         {{"tarnwick", "--listen", "local"}, "Invalid IPv4 address 'local'."},
         {{"tarnwick", "--window"}, "Unknown option 'window'."},
         {{"tarnwick", "extra"}, "Unexpected argument 'extra'."},
+        {{"tarnwick", "--tls-port", "70000"}, "Invalid TLS port '70000'."},
+        {{"tarnwick", "--tls-port", "0", "--tls-cert", "c.pem"}, "--tls-cert and --tls-key go together."}, // no key
+        {{"tarnwick", "--tls-cert", "c.pem", "--tls-key", "k.pem"}, "--tls-cert and --tls-key need --tls-port."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
