@@ -22,7 +22,8 @@ class QTcpServer;
 class QTcpSocket;
 class QTimer;
 
-// Owns the listening socket, the ordered table of accepted connections and the idle timer.
+// Owns the listening socket (and, after StartTls, a TLS one beside it), the ordered table of
+// accepted connections of both and the idle timer.
 // Runs on the UI thread only. Derived servers speak the protocol through the three overridables,
 // each given the connection itself. A connection index is a table position for views, valid
 // until the next close of this server; a connection id stays valid for its whole life. Tells
