@@ -119,6 +119,8 @@ struct Flags {
     QCommandLineOption control{"control", QString(), "PORT"}, controlListen{"control-listen", QString(), "ADDR"};
     QCommandLineOption controlToken{"control-token", QString(), "TOKEN"};
     QCommandLineOption stats{"stats"}, statsJson{"stats-json", QString(), "FILE"};
+    QCommandLineOption tlsPort{"tls-port", QString(), "N"};
+    QCommandLineOption tlsCert{"tls-cert", QString(), "FILE"}, tlsKey{"tls-key", QString(), "FILE"};
 };
 
 // A whole number option up to max into out; false, with the error naming what was wrong, when its
@@ -153,7 +155,8 @@ bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOption
         }
         options.listen = address;
     }
-    if (!ReadNumber(parser, f.seed, UINT32_MAX, "seed", options.seed, error))
+    if (!ReadNumber(parser, f.seed, UINT32_MAX, "seed", options.seed, error) ||
+        !ReadNumber(parser, f.tlsPort, 65535, "TLS port", options.tlsPort, error))
         return false;
     if (parser.isSet(f.accounts)) {
         QFile file(parser.value(f.accounts));
@@ -189,6 +192,16 @@ bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOption
         error = "--control-listen and --control-token go with --control PORT.";
         return false;
     }
+    options.tlsCertificate = parser.value(f.tlsCert);
+    options.tlsKey = parser.value(f.tlsKey);
+    if (options.tlsCertificate.isEmpty() != options.tlsKey.isEmpty()) {
+        error = "--tls-cert and --tls-key go together.";
+        return false;
+    }
+    if (!options.tlsCertificate.isEmpty() && !options.tlsPort) {
+        error = "--tls-cert and --tls-key need --tls-port.";
+        return false;
+    }
     if (parser.isSet(f.faults)) {
         QFile file(parser.value(f.faults));
         if (!file.open(QIODevice::ReadOnly)) {
@@ -207,13 +220,18 @@ bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOption
 
 } // namespace
 
+void ApplyRunOptions(const HeadlessOptions& options, CSimulator& simulator) {
+    if (options.tlsPort)
+        simulator.UseTls({*options.tlsPort, options.tlsCertificate, options.tlsKey});
+}
+
 HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     HeadlessOptions options;
     QCommandLineParser parser;
     const Flags f;
     parser.addOptions({f.headless, f.help, f.trace, f.port, f.mobilePort, f.listen, f.pcapFile, f.receipts,
                        f.receiptDelay, f.noRouting, f.faults, f.seed, f.accounts, f.stats, f.statsJson, f.control,
-                       f.controlListen, f.controlToken});
+                       f.controlListen, f.controlToken, f.tlsPort, f.tlsCert, f.tlsKey});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -238,7 +256,8 @@ QString HeadlessUsage() {
     return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace]\n"
            "                [--pcap FILE] [--receipts] [--receipt-delay MS] [--no-routing]\n"
            "                [--faults FILE] [--seed N] [--accounts FILE] [--stats] [--stats-json FILE]\n"
-           "                [--control PORT [--control-listen ADDR] [--control-token TOKEN]] [--help]\n"
+           "                [--control PORT [--control-listen ADDR] [--control-token TOKEN]]\n"
+           "                [--tls-port N [--tls-cert FILE --tls-key FILE]] [--help]\n"
            "\n"
            "Runs the Tarnwick SMSC simulator in its window, or headless when --headless is given or\n"
            "there is no display. Headless, both servers' console lines go to standard output, behind\n"
@@ -268,6 +287,10 @@ QString HeadlessUsage() {
            "  --control-token TOKEN  every request must carry \"Authorization: Bearer TOKEN\"\n"
            "  --stats          headless: print the statistics table at exit\n"
            "  --stats-json FILE  headless: write the statistics to FILE as JSON at exit\n"
+           "  --tls-port N     the SMPP service over TLS on port N as well (0 picks a free one)\n"
+           "  --tls-cert FILE  the TLS port's certificate (PEM); without it and --tls-key, a\n"
+           "                   self-signed one made once in the application's data folder\n"
+           "  --tls-key FILE   the certificate's private key (PEM)\n"
            "  --help           show this text\n";
 }
 
@@ -279,6 +302,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
     // Before the start lines: whoever sees one may signal at once.
     CSignalQuit signalQuit;
     CSimulator simulator({options.smppPort, options.mobilePort, options.listen});
+    ApplyRunOptions(options, simulator);
     CHeadlessConsole smppConsole(simulator.Smpp(), out, "[SMPP] ");
     CHeadlessConsole mobileConsole(simulator.Mobile(), out, "[Mobile] ");
     simulator.Smpp().AddObserver(&smppConsole);

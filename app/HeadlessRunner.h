@@ -32,11 +32,17 @@ struct HeadlessOptions {
     std::optional<ControlOptions> control;            // --control PORT, --control-listen ADDR, --control-token TOKEN
     bool stats = false;         // --stats: the statistics table on standard output at exit
     QString statsJsonPath;      // --stats-json: the statistics as JSON (GET /api/v1/stats) to this file at exit
+    std::optional<uint16_t> tlsPort;                  // --tls-port: the SMPP service over TLS as well
+    QString tlsCertificate, tlsKey;                   // --tls-cert, --tls-key: PEM files
     QString error;              // set when the arguments cannot be used
 };
 
+class CSimulator;
+
 // arguments[0] is the program name, as QCoreApplication::arguments() gives it.
 HeadlessOptions ParseHeadlessOptions(const QStringList& arguments);
+// What the window and the headless runner alike take from the options before the start: the TLS port.
+void ApplyRunOptions(const HeadlessOptions& options, CSimulator& simulator);
 QString HeadlessUsage();
 
 // True when there is no display to open a window on.

@@ -48,6 +48,7 @@ public:
     int64_t LastActivity() const { return m_lastActivity; } // set at accept and at every read or close event
     bool IsClosing() const { return m_closing; }            // a close is pending: the connection is no longer read
     int64_t LoginTime() const { return m_loginTime; }       // seconds since 1970 of the bind or login that named it; 0 while unnamed
+    bool IsTls() const { return m_tls; }                    // came in on the TLS port: its socket reads and writes plain text
 
     // The SMPP system_id of the last bind or the TEST number of the last login; "" while unnamed.
     const char* Name() const { return m_name; }
@@ -80,6 +81,7 @@ private:
     int64_t m_lastActivity;
     int64_t m_loginTime = 0;
     bool m_closing = false;
+    bool m_tls = false;
     char m_name[kNameSize] = {};
     ReceiveBuffer m_receiving;
     std::unique_ptr<CConnectionSession> m_session;

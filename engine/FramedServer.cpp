@@ -15,6 +15,10 @@ bool CFramedServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeco
     return ok;
 }
 
+uint16_t CFramedServer::OwnPortOf(const CConnection& connection) const {
+    return connection.IsTls() ? TlsListeningPort() : m_ownPort;
+}
+
 void CFramedServer::OnAccept(CConnection& connection) {
     // Without a buffer the connection is never read; it leaves through the idle check.
     ReceiveBuffer& in = connection.Receiving();
@@ -69,13 +73,13 @@ void CFramedServer::CaptureReceived(const CConnection& connection, const uint8_t
                                     int32_t filterIndex) {
     if (m_log)
         m_log->AddPacket(m_protocolCode, connection.PeerAddress(), connection.PeerPort(), pdu, length, filterIndex,
-                         {kOwnAddress, m_ownPort}, connection.Id());
+                         {kOwnAddress, OwnPortOf(connection)}, connection.Id());
 }
 
 void CFramedServer::CaptureSent(const CConnection& connection, const uint8_t* pdu, uint32_t length,
                                 int32_t filterIndex) {
     if (m_log)
-        m_log->AddPacket(m_protocolCode, kOwnAddress, m_ownPort, pdu, length, filterIndex,
+        m_log->AddPacket(m_protocolCode, kOwnAddress, OwnPortOf(connection), pdu, length, filterIndex,
                          {connection.PeerAddress(), connection.PeerPort()}, connection.Id(), true);
 }
 

@@ -8,7 +8,7 @@
 #include <optional>
 
 // Keeps at most kCapacity PDUs, oldest first; a new one past that forgets the oldest, so a peer
-// that never answers costs bounded memory and nothing is ever sent again.
+// that never answers costs bounded memory.
 template <typename Info, std::size_t kCapacity>
 class CPendingAnswers {
 public:
@@ -29,6 +29,14 @@ public:
         return std::nullopt;
     }
     std::size_t Size() const { return m_pending.size(); }
+    // Hands every kept PDU's info to visit, oldest first, and forgets them all.
+    template <typename Visit>
+    void Drain(Visit visit) {
+        std::deque<Entry> pending;
+        pending.swap(m_pending);
+        for (Entry& entry : pending)
+            visit(std::move(entry.info));
+    }
 
 private:
     struct Entry {

@@ -5,12 +5,15 @@
 #include "engine/ServerObserver.h"
 
 #include <QDateTime>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -24,6 +27,26 @@ uint32_t Ipv4Of(const QHostAddress& address)
     const uint32_t value = address.toIPv4Address(&isIpv4); // also unwraps ::ffff:a.b.c.d
     return isIpv4 ? value : 0;
 }
+
+// Qt's TLS server, telling its owner of each socket it accepts before the handshake begins, so
+// that a handshake that never completes can be reported.
+class CTlsListener : public QSslServer {
+public:
+    CTlsListener(QObject* parent, std::function<void(QSslSocket*)> accepted)
+        : QSslServer(parent), m_accepted(std::move(accepted)) {}
+
+protected:
+    void incomingConnection(qintptr descriptor) override {
+        QSslServer::incomingConnection(descriptor);
+        // The socket Qt just made for the descriptor is the newest of the listener's children.
+        const QList<QSslSocket*> sockets = findChildren<QSslSocket*>(Qt::FindDirectChildrenOnly);
+        if (!sockets.isEmpty() && sockets.last()->state() == QAbstractSocket::ConnectedState)
+            m_accepted(sockets.last());
+    }
+
+private:
+    std::function<void(QSslSocket*)> m_accepted;
+};
 
 } // namespace
 
@@ -47,6 +70,8 @@ CSocketServer::~CSocketServer()
 {
     // The derived part is gone: no overridable may run now, so cut the sockets loose first.
     m_listener->disconnect(this);
+    if (m_tlsListener)
+        m_tlsListener->disconnect(this);
     for (const auto& connection : m_connections) {
         connection->Socket()->disconnect(this);
         delete connection->Socket();
@@ -85,9 +110,66 @@ bool CSocketServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeco
     return true;
 }
 
+bool CSocketServer::StartTls(uint16_t port, const QSslConfiguration& configuration)
+{
+    if (!m_running || m_tlsListener)
+        return false;
+    m_tlsListener = new CTlsListener(this, [this](QSslSocket* socket) { WatchHandshake(socket); });
+    m_tlsListener->setSslConfiguration(configuration);
+    // Handshakes run side by side; only finished ones wait, as on the plain port, for a free place.
+    m_tlsListener->setMaxPendingConnections(kListenBacklog);
+    m_tlsListener->setListenBacklogSize(kListenBacklog);
+    // A TLS connection is offered once its handshake is done, long after it was accepted.
+    connect(m_tlsListener, &QTcpServer::pendingConnectionAvailable, this, &CSocketServer::AcceptPending);
+    connect(m_tlsListener, &QSslServer::errorOccurred, this, [this](QSslSocket* socket, QAbstractSocket::SocketError error) {
+        const auto found = std::find(m_handshaking.begin(), m_handshaking.end(), socket);
+        if (found == m_handshaking.end())
+            return;
+        m_handshaking.erase(found);
+        const QString why = error == QAbstractSocket::SocketTimeoutError
+                                ? QString("no handshake within %1 ms").arg(m_tlsListener->handshakeTimeout())
+                                : socket->errorString();
+        NotifyPrint(QString("TLS handshake from %1:%2 failed: %3\r\n")
+                        .arg(socket->peerAddress().toString()).arg(socket->peerPort()).arg(why).toStdString());
+    });
+    if (!m_tlsListener->listen(m_listenAddress, port)) {
+        delete m_tlsListener;
+        m_tlsListener = nullptr;
+        return false;
+    }
+    if (GetConnectionCount() >= m_maxConnections)
+        m_tlsListener->pauseAccepting();
+    return true;
+}
+
+void CSocketServer::WatchHandshake(QSslSocket* socket)
+{
+    m_handshaking.push_back(socket);
+    connect(socket, &QSslSocket::encrypted, this, [this, socket] { std::erase(m_handshaking, socket); });
+    // Qt drops a peer whose first octet cannot open a handshake without a word; say it here.
+    const QString peer = QString("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
+    connect(socket, &QObject::destroyed, this, [this, socket, peer] {
+        const auto found = std::find(m_handshaking.begin(), m_handshaking.end(), socket);
+        if (found == m_handshaking.end())
+            return;
+        m_handshaking.erase(found);
+        NotifyPrint(QString("TLS handshake from %1 failed: not a TLS handshake\r\n").arg(peer).toStdString());
+    });
+}
+
 uint16_t CSocketServer::ListeningPort() const
 {
     return m_listener->isListening() ? m_listener->serverPort() : 0;
+}
+
+uint16_t CSocketServer::TlsListeningPort() const
+{
+    return m_tlsListener && m_tlsListener->isListening() ? m_tlsListener->serverPort() : 0;
+}
+
+bool CSocketServer::IsTls(int index) const
+{
+    return !IsBad(index) && m_connections[index]->IsTls();
 }
 
 uint32_t CSocketServer::GetPeerAddress(int index) const
@@ -207,34 +289,51 @@ void CSocketServer::CheckIdle()
 
 void CSocketServer::AcceptPending()
 {
-    while (GetConnectionCount() < m_maxConnections && m_listener->hasPendingConnections()) {
-        QTcpSocket* socket = m_listener->nextPendingConnection();
-        if (socket == nullptr)
-            break;
-
-        // Responses are small and answer a waiting peer; don't let Nagle hold them back.
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        m_connections.push_back(std::make_unique<CConnection>(socket, CPacketLog::NewConnectionId(),
-                                                              Ipv4Of(socket->peerAddress()), socket->peerPort(), Now()));
-        CConnection& connection = *m_connections.back();
-
-        // The signals stop (socket->disconnect) before the connection leaves the table.
-        connect(socket, &QTcpSocket::readyRead, this, [this, &connection] { HandleReadyRead(connection); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, &connection] { HandlePeerClosed(connection); });
-        OnAccept(connection);
-        for (CServerObserver* observer : m_observers)
-            observer->OnConnected(GetConnectionCount() - 1);
-
-        // A client that waited in the queue may have sent, or even gone, before we took it; the
-        // signals for that have already passed, so catch up here.
-        if (socket->bytesAvailable() > 0)
-            HandleReadyRead(connection);
-        if (socket->state() != QAbstractSocket::ConnectedState)
-            HandlePeerClosed(connection);
+    for (QTcpServer* listener : {static_cast<QTcpServer*>(m_listener), static_cast<QTcpServer*>(m_tlsListener)}) {
+        while (listener && GetConnectionCount() < m_maxConnections && listener->hasPendingConnections()) {
+            QTcpSocket* socket = listener->nextPendingConnection();
+            if (socket == nullptr)
+                break;
+            Accept(socket, listener == m_tlsListener);
+        }
     }
     // Taking a pending connection re-arms the listener, so pause only after the last take.
     if (GetConnectionCount() >= m_maxConnections)
-        m_listener->pauseAccepting();
+        PauseAccepting(true);
+}
+
+void CSocketServer::Accept(QTcpSocket* socket, bool tls)
+{
+    // Responses are small and answer a waiting peer; don't let Nagle hold them back.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_connections.push_back(std::make_unique<CConnection>(socket, CPacketLog::NewConnectionId(),
+                                                          Ipv4Of(socket->peerAddress()), socket->peerPort(), Now()));
+    CConnection& connection = *m_connections.back();
+    connection.m_tls = tls;
+
+    // The signals stop (socket->disconnect) before the connection leaves the table.
+    connect(socket, &QTcpSocket::readyRead, this, [this, &connection] { HandleReadyRead(connection); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, &connection] { HandlePeerClosed(connection); });
+    OnAccept(connection);
+    for (CServerObserver* observer : m_observers)
+        observer->OnConnected(GetConnectionCount() - 1);
+
+    // A client that waited in the queue may have sent, or even gone, before we took it; the
+    // signals for that have already passed, so catch up here.
+    if (socket->bytesAvailable() > 0)
+        HandleReadyRead(connection);
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        HandlePeerClosed(connection);
+}
+
+void CSocketServer::PauseAccepting(bool pause)
+{
+    for (QTcpServer* listener : {static_cast<QTcpServer*>(m_listener), static_cast<QTcpServer*>(m_tlsListener)}) {
+        if (listener && pause)
+            listener->pauseAccepting();
+        else if (listener)
+            listener->resumeAccepting();
+    }
 }
 
 void CSocketServer::HandleReadyRead(CConnection& connection)
@@ -279,7 +378,7 @@ void CSocketServer::FinishClose(uint64_t id)
 
     RemoveConnection(index);
     if (m_running && GetConnectionCount() < m_maxConnections) {
-        m_listener->resumeAccepting();
+        PauseAccepting(false);
         AcceptPending();
     }
 }
@@ -299,6 +398,8 @@ void CSocketServer::Stop()
 {
     m_idleTimer->stop();
     m_listener->close();
+    if (m_tlsListener)
+        m_tlsListener->disconnect(this);
     m_running = false;
     // From the end, so that each close leaves the indexes of the ones still to go alone.
     while (!m_connections.empty()) {
@@ -309,6 +410,10 @@ void CSocketServer::Stop()
         socket->deleteLater();
         RemoveConnection(index);
     }
+    // The TLS sockets are its children and go with it, those still in their handshake without a word.
+    m_handshaking.clear();
+    delete m_tlsListener;
+    m_tlsListener = nullptr;
 }
 
 uint64_t CSocketServer::GetConnectionId(int index) const

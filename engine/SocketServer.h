@@ -15,11 +15,15 @@
 #include <vector>
 
 class CServerObserver;
+class QSslConfiguration;
+class QSslServer;
+class QSslSocket;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
 
-// Owns the listening socket, the ordered table of accepted connections and the idle timer.
+// Owns the listening socket (and, after StartTls, a TLS one beside it), the ordered table of
+// accepted connections of both and the idle timer.
 // Runs on the UI thread only. Derived servers speak the protocol through the three overridables,
 // each given the connection itself. A connection index is a table position for views, valid
 // until the next close of this server; a connection id stays valid for its whole life. Tells
@@ -53,6 +57,13 @@ public:
     bool IsRunning() const { return m_running; }
     uint16_t GetPort() const { return m_port; }     // the port Start was asked for
     uint16_t ListeningPort() const;                 // the port actually listened on
+    // After Start: listens on a second port (0 picks a free one) whose connections speak TLS and,
+    // once their handshake is done, join the same table as any other. A handshake that fails
+    // leaves one line for the observers and closes the socket. False when not running, already
+    // listening for TLS, or the port cannot be opened; Stop closes both ports.
+    bool StartTls(uint16_t port, const QSslConfiguration& configuration);
+    uint16_t TlsListeningPort() const;              // 0 when not listening for TLS
+    bool IsTls(int index) const;                    // false for a bad index
 
     int GetConnectionCount() const { return static_cast<int>(m_connections.size()); }
     // The connection at a table position; nullptr for a bad index.
@@ -126,6 +137,9 @@ protected:
 
 private:
     void AcceptPending();
+    void Accept(QTcpSocket* socket, bool tls);
+    void WatchHandshake(QSslSocket* socket);
+    void PauseAccepting(bool pause);
     void HandleReadyRead(CConnection& connection);
     void HandlePeerClosed(CConnection& connection);
     void FinishClose(uint64_t id);
@@ -133,6 +147,8 @@ private:
     bool IsBad(int index) const { return index < 0 || index >= GetConnectionCount(); }
 
     QTcpServer* m_listener = nullptr;
+    QSslServer* m_tlsListener = nullptr; // made by StartTls
+    std::vector<const QObject*> m_handshaking; // TLS sockets not yet encrypted nor reported failed
     QTimer* m_idleTimer = nullptr;
     QHostAddress m_listenAddress{QHostAddress::AnyIPv4};
     Clock m_clock;

@@ -4,6 +4,7 @@
 #include "smpp/DeliverPdu.h"
 #include "protocol/DataCoding.h"
 #include "smpp/SmppPdu.h"
+#include "protocol/SmppStatus.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -122,9 +123,7 @@ void CRouter::RouteToTerminals(const std::string& messageId, const smpp::Submitt
 }
 
 bool CRouter::AnswerQuery(std::string_view messageId, QueryAnswer& answer) {
-    // With receipts off the server answers as it always has.
-    if (!m_settings.receipts)
-        return false;
+    // A message the store does not know is answered by the server as it always has.
     const StoredMessage* stored = m_store.Find(messageId);
     if (!stored)
         return false;
@@ -186,6 +185,44 @@ void CRouter::OnDeliverAnswered(int32_t result, uint64_t tag) {
     stored->state = result == 0 ? MessageState::Delivered : MessageState::Undeliverable;
     stored->errorCode = result == 0 ? 0 : 1;
     stored->finalTime = m_clock();
+}
+
+void CRouter::OnDelivery(const DeliveryTry& delivery) {
+    using Outcome = DeliveryTry::Outcome;
+    const std::string id(delivery.messageId);
+    if (delivery.outcome == Outcome::Sent) {
+        if (delivery.tryNumber == 1)
+            m_store.Add(id, m_clock());
+        return;
+    }
+    StoredMessage* stored = m_store.Find(id);
+    if (stored && delivery.outcome != Outcome::Again) {
+        const bool delivered = delivery.outcome == Outcome::Delivered;
+        stored->state = delivered ? MessageState::Delivered : MessageState::Undeliverable;
+        stored->errorCode = delivered ? 0 : 1;
+        stored->finalTime = m_clock();
+    }
+    std::string why;
+    if (delivery.closed) {
+        why = "connection closed";
+    } else if (!delivery.status) {
+        why = "no answer in " + std::to_string(std::max(1, m_smpp.Sessions().responseTimeoutSeconds)) + " s";
+    } else if (*delivery.status != 0) {
+        const std::string_view name = protocol::smpp::StatusName(*delivery.status);
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08X", unsigned(*delivery.status));
+        why = name.empty() ? std::string(hex) : std::string(name);
+    }
+    const smpp::Command* command = smpp::Find(delivery.commandId);
+    std::string line = "[Route] " + std::string(command ? command->name : "deliver_sm") + " " + id + " to " +
+                       std::string(delivery.systemId) + ", try " + std::to_string(delivery.tryNumber) + " of " +
+                       std::to_string(delivery.tries) + ": " + (why.empty() ? "" : why + ", ");
+    switch (delivery.outcome) {
+    case Outcome::Again: line += "again in " + std::to_string(delivery.againInMs) + " ms"; break;
+    case Outcome::Delivered: line += "delivered"; break;
+    default: line += "undeliverable"; break;
+    }
+    Trace(line);
 }
 
 int CRouter::ReceiptConnection(const ReceiptRoute& route) const {

@@ -24,8 +24,9 @@ struct DeliverySettings {
 // Listens to both servers on the UI thread. A simulator's SUBMIT goes as deliver_sm to every bound
 // receiver or transceiver whose address_range takes its destination; an ESME's message to a
 // logged-in terminal number goes to that simulator as DELIVER. With receipts on, remembers every
-// ESME message (newest 65,536) for query_sm and sends the receipts asked for after the set delay,
-// through the SMPP server's scheduler. Does not own the servers; outlives neither.
+// ESME message for query_sm and sends the receipts asked for after the set delay, through the SMPP
+// server's scheduler. Remembers every deliver_sm the SMPP server delivers, and traces each try.
+// The store keeps the newest 65,536. Does not own the servers; outlives neither.
 class CRouter : public QObject, public CSmppMessageListener, public CMobileMessageListener {
 public:
     using WallClock = std::function<int64_t()>;           // seconds since 1970
@@ -62,6 +63,7 @@ public:
     void OnSubmitted(int index, uint32_t commandId, const std::string& messageId, const uint8_t* body,
                      int32_t bodyLength) override;
     bool AnswerQuery(std::string_view messageId, QueryAnswer& answer) override;
+    void OnDelivery(const DeliveryTry& delivery) override;
     // CMobileMessageListener
     void OnTerminalSubmitted(int index, const test_protocol::TerminalMessage& message) override;
     void OnDeliverAnswered(int32_t result, uint64_t tag) override;

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <cstdint>
+
 namespace {
 
 constexpr const char* kFilterKey = "Setup/Filter";
@@ -14,6 +16,9 @@ constexpr const char* kShowUnknownKey = "Setup/ShowUnknown";
 constexpr const char* kRoutingKey = "Setup/Routing";
 constexpr const char* kReceiptsKey = "Setup/DeliveryReceipts";
 constexpr const char* kReceiptDelayKey = "Setup/ReceiptDelayMs";
+constexpr const char* kRetryBackoffKey = "Setup/RetryBackoffMs";
+constexpr const char* kDeliverTriesKey = "Setup/DeliverTries";
+constexpr int kMaxDeliverTries = 100;
 constexpr const char* kFaultRulesKey = "Setup/FaultRules";
 constexpr const char* kDecodeAsKey = "Setup/DecodeAs";
 constexpr const char* kAccountsKey = "Setup/Accounts";
@@ -71,6 +76,23 @@ void CSettings::SetDelivery(const DeliverySettings& delivery) {
     m_store.setValue(kRoutingKey, delivery.routing ? 1 : 0);
     m_store.setValue(kReceiptsKey, delivery.receipts ? 1 : 0);
     m_store.setValue(kReceiptDelayKey, delivery.receiptDelayMs);
+}
+
+RetryPolicy CSettings::Retry() const {
+    RetryPolicy stored;
+    const auto read = [this](const char* key, int fallback, int least, int most) {
+        bool ok = false;
+        const int value = m_store.value(key, fallback).toInt(&ok);
+        return ok && value >= least && value <= most ? value : fallback;
+    };
+    stored.backoffMs = read(kRetryBackoffKey, stored.backoffMs, 0, INT32_MAX);
+    stored.maxTries = read(kDeliverTriesKey, stored.maxTries, 1, kMaxDeliverTries);
+    return stored;
+}
+
+void CSettings::SetRetry(const RetryPolicy& retry) {
+    m_store.setValue(kRetryBackoffKey, retry.backoffMs);
+    m_store.setValue(kDeliverTriesKey, retry.maxTries);
 }
 
 std::vector<FaultRule> CSettings::FaultRules() const {

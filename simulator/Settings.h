@@ -33,6 +33,12 @@ public:
     DeliverySettings Delivery() const;
     void SetDelivery(const DeliverySettings& delivery);
 
+    // "Setup/RetryBackoffMs" (default 1000) and "Setup/DeliverTries" (default 5, at most 100): how
+    // deliver_sm is tried again (its wait for an answer is the sessions' response time-out); a value
+    // that is negative (tries: below 1) or unreadable gives its default.
+    RetryPolicy Retry() const;
+    void SetRetry(const RetryPolicy& retry);
+
     // "Setup/FaultRules", as JSON; none when missing or unreadable.
     std::vector<FaultRule> FaultRules() const;
     void SetFaultRules(const std::vector<FaultRule>& rules);

@@ -1,8 +1,9 @@
 // Start-up of the servers and the capture log, shared by every front end.
 #include "simulator/Simulator.h"
 
-#include "simulator/Settings.h"
 #include "capture/PacketRecord.h"
+#include "simulator/Settings.h"
+#include "simulator/TlsCredentials.h"
 #include "smpp/SmppPdu.h"
 #include "smpp/SubmittedMessage.h"
 #include "wire/Cursor.h"
@@ -18,6 +19,7 @@ CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
     // Every copy of the decoder (the window's panes, the display filter) starts from this one.
     m_decoder.SetDefaultAlphabet(settings.SmscDefaultAlphabet());
     m_router.SetSettings(settings.Delivery());
+    m_smpp.SetRetry(settings.Retry());
     m_pairs.SetUnansweredAfterUs(int64_t(settings.UnansweredSeconds()) * 1'000'000);
 }
 
@@ -29,11 +31,16 @@ bool CSimulator::Start() {
     const SessionSettings sessions = settings.Sessions();
     m_smpp.SetSessionSettings(sessions);
     const bool smppStarted = m_smpp.Start(m_options.smppPort, kMaxConnections, sessions.inactivitySeconds);
+    bool tlsStarted = true;
+    if (m_tls) {
+        const tls_credentials::Loaded tls = tls_credentials::Load(m_tls->certificate, m_tls->key, tls_credentials::DefaultFolder());
+        tlsStarted = m_smpp.StartTls(m_tls->port, tls.configuration ? &*tls.configuration : nullptr, tls.detail);
+    }
     const bool mobileStarted = m_mobile.Start(m_options.mobilePort, kMaxConnections, kIdleTimeoutSeconds);
     m_log.Reset();
     m_log.SetFilter(settings.Filter());
     m_log.SetShowUnknown(settings.ShowUnknown());
-    return smppStarted && mobileStarted;
+    return smppStarted && mobileStarted && tlsStarted;
 }
 
 void CSimulator::SaveFilter(const std::string& filter, bool showUnknown) {

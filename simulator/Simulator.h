@@ -11,6 +11,7 @@
 #include "smpp/SmppServer.h"
 
 #include <QHostAddress>
+#include <QString>
 
 #include <cstdint>
 #include <optional>
@@ -23,9 +24,16 @@ struct SimulatorOptions {
     QHostAddress listen{QHostAddress::AnyIPv4};
 };
 
+// The SMPP service on a TLS port as well.
+struct TlsOptions {
+    uint16_t port = 0;              // 0 picks a free port
+    QString certificate, key;       // PEM files; both empty: the self-signed pair (tls_credentials)
+};
+
 // Owns the capture log, the decoder and the two servers for the life of the process; runs on
 // the UI thread. A front end adds its observers and log listeners, then calls Start. The router
-// between the servers takes the stored delivery settings (CSettings) at construction.
+// between the servers takes the stored delivery settings, and the SMPP server the stored retry
+// policy (CSettings), at construction.
 class CSimulator {
 public:
     static constexpr int kMaxConnections = 10;
@@ -35,7 +43,8 @@ public:
 
     // Starts the SMPP server, then the mobile server (each reports its start line to its
     // observers; a failure of one does not stop the other), then resets the capture log and
-    // gives it the stored filter and "ShowUnknown". False when either server did not start.
+    // gives it the stored filter and "ShowUnknown". With a TLS port, the SMPP service starts there
+    // too, after the plain port. False when any of them did not start.
     bool Start();
 
     // Stores both and hands them to the capture log, so they apply to the next PDU.
@@ -53,6 +62,8 @@ public:
     // Rules for this run only (a rules file), which Start gives the SMPP server instead of the
     // stored ones; nothing is stored.
     void UseFaultRules(std::vector<FaultRule> rules) { m_runFaultRules = std::move(rules); }
+    // Start opens the SMPP service's TLS port too.
+    void UseTls(const TlsOptions& tls) { m_tls = tls; }
 
     // Stores the accounts and hands them to the SMPP server for the next bind; the error, naming the
     // account and the field, and nothing changed, when one is bad.
@@ -99,4 +110,5 @@ private:
     CRouter m_router{m_smpp, m_mobile};
     std::optional<std::vector<FaultRule>> m_runFaultRules;
     std::optional<std::vector<Account>> m_runAccounts;
+    std::optional<TlsOptions> m_tls;
 };

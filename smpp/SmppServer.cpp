@@ -125,6 +125,14 @@ bool CSmppServer::Start(uint16_t port, int maxConnections, int idleTimeoutSecond
     return ok;
 }
 
+bool CSmppServer::StartTls(uint16_t port, const QSslConfiguration* configuration, std::string_view detail) {
+    const bool ok = configuration && CFramedServer::StartTls(port, *configuration);
+    const std::string line = "SMPP TLS server start " + std::string(ok ? "ok" : "fail") + "! (port = " +
+                             std::to_string(ok ? TlsListeningPort() : port) + ", " + std::string(detail) + ")\r\n";
+    NotifyPrint(line);
+    return ok;
+}
+
 void CSmppServer::OnAccept(CConnection& connection) {
     CFramedServer::OnAccept(connection);
     connection.SetSession(std::make_unique<Session>());
@@ -172,6 +180,21 @@ void CSmppServer::TakeMessageId(wire::Writer& out) {
     char text[8];
     const int length = FormatMessageId(id, text);
     out.CString(std::string_view(text, size_t(length)));
+}
+
+std::string CSmppServer::IssueMessageId() {
+    const int16_t id = m_nextMessageId;
+    m_nextMessageId = static_cast<int16_t>(static_cast<uint16_t>(id) + 1u);
+    char text[8];
+    return std::string(text, size_t(FormatMessageId(id, text)));
+}
+
+std::string CSmppServer::IssueDeliveryId() {
+    // A series of its own, so the ids ESMEs are given for their submits stay consecutive; the "D"
+    // keeps the two apart where query_sm looks either up.
+    char text[16];
+    std::snprintf(text, sizeof text, "D%06u", unsigned(m_nextDeliveryId++ % 1000000u));
+    return text;
 }
 
 CSmppServer::Answer CSmppServer::Bind(CConnection& connection, const Request& request) {
@@ -259,10 +282,9 @@ CSmppServer::Answer CSmppServer::TakeResponse(CConnection& connection, const Req
         return Unknown(connection, request);
     if (settled && (settled->commandId == kEnquireLink || settled->commandId == kUnbind)) {
         TakeSessionAnswer(connection, settled->commandId);
-    } else if (settled && m_listener) {
+    } else if (settled) {
         // The body follows the header inside the received PDU, so the status is right before it.
-        const uint32_t status = ReadBe32(request.body - kHeaderSize + kStatusOffset);
-        m_listener->OnAnswered(IndexOf(connection), settled->commandId, status, settled->tag);
+        Conclude(connection, std::move(*settled), ReadBe32(request.body - kHeaderSize + kStatusOffset));
     }
     return Answer();
 }
@@ -272,8 +294,11 @@ CSmppServer::Answer CSmppServer::Unknown(CConnection&, const Request& request) {
 }
 
 void CSmppServer::OnClose(CConnection& connection) {
-    // Unanswered PDUs of a closing connection go with its session, never sent again; its fault
-    // rule counters are forgotten too.
+    // Unanswered PDUs of a closing connection end undelivered, never sent again; its fault rule
+    // counters are forgotten too.
+    SessionOf(connection).pending.Drain([&](Pending outgoing) {
+        Tell(connection.Name(), outgoing, DeliveryTry::Outcome::Undeliverable, std::nullopt, true);
+    });
     m_faults.Forget(connection.Id());
 }
 
@@ -315,6 +340,18 @@ uint32_t CSmppServer::SendRequest(CConnection& connection, uint32_t commandId, c
                                   uint64_t tag) {
     if (connection.IsClosing())
         return 0;
+    const bool answered = ServerPduOf(commandId).answered;
+    // A message is tried again as delivery says; the session's own enquire_link and unbind wait
+    // for their answer once, their time-outs being the session's.
+    if (answered && commandId != kEnquireLink && commandId != kUnbind)
+        return Try(connection, Pending{commandId, tag, body, {}, 1});
+    const uint32_t sequence = SendPdu(connection, commandId, body);
+    if (sequence != 0 && answered)
+        SessionOf(connection).pending.Add(sequence, Pending{commandId, tag, {}, {}, 1});
+    return sequence;
+}
+
+uint32_t CSmppServer::SendPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body) {
     Session& session = SessionOf(connection);
     const uint32_t sequence = session.nextSequence;
     std::vector<uint8_t> pdu(kHeaderSize + body.size());
@@ -327,8 +364,6 @@ uint32_t CSmppServer::SendRequest(CConnection& connection, uint32_t commandId, c
     if (!SendAndCapture(connection, pdu.data(), static_cast<uint32_t>(pdu.size()), row.filterIndex))
         return 0;
     session.nextSequence = sequence == kMaxSequence ? 1 : sequence + 1;
-    if (row.answered)
-        session.pending.Add(sequence, {commandId, tag});
     return sequence;
 }
 

@@ -33,7 +33,30 @@ using ::BindKind;
 
 } // namespace smpp
 
-// Told by the SMPP server of the messages ESMEs submit and of the answers to the PDUs the server
+// How the server delivers the deliver_sm it starts, as an SMSC does: an answer of ESME_RMSGQFUL,
+// ESME_RTHROTTLED or ESME_RX_T_APPN, or none within the sessions' response time-out, sends it again
+// after backoffMs, doubled before each further try, up to maxTries in all; any other error ends it.
+struct RetryPolicy {
+    int backoffMs = 1000;
+    int maxTries = 5;
+};
+
+// One try of a deliver_sm or data_sm the server started (data_sm gets one try), and what came of it.
+struct DeliveryTry {
+    enum class Outcome : uint8_t { Sent, Again, Delivered, Undeliverable };
+    Outcome outcome;
+    uint32_t commandId;
+    std::string_view messageId; // the id the server gave the message at its first try
+    std::string_view systemId;  // of the connection it went to
+    uint64_t tag;               // as given to SendServerPdu
+    int tryNumber;              // 1 for the first
+    int tries;                  // the most this message gets
+    std::optional<uint32_t> status; // the ESME's answer; none when it did not come in time or closed
+    bool closed = false;            // the connection went before the message was delivered
+    int64_t againInMs = 0;          // Again: the back-off before the next try
+};
+
+// Told by the SMPP server of the messages ESMEs submit and of each try of the PDUs the server
 // starts, and asked first when a query_sm comes. Not owned; every call comes on the UI thread.
 class CSmppMessageListener {
 public:
@@ -47,8 +70,8 @@ public:
     // A submit_sm, data_sm or submit_multi has been answered with messageId; body as received.
     virtual void OnSubmitted(int /*index*/, uint32_t /*commandId*/, const std::string& /*messageId*/,
                              const uint8_t* /*body*/, int32_t /*bodyLength*/) {}
-    // An ESME answered a PDU that SendServerPdu sent under tag.
-    virtual void OnAnswered(int /*index*/, uint32_t /*commandId*/, uint32_t /*status*/, uint64_t /*tag*/) {}
+    // A deliver_sm or data_sm SendServerPdu sent went out, or came to one end of a try.
+    virtual void OnDelivery(const DeliveryTry& /*delivery*/) {}
     // True, with answer filled in, when the listener knows the message; otherwise the server
     // answers on its own.
     virtual bool AnswerQuery(std::string_view /*messageId*/, QueryAnswer& /*answer*/) { return false; }
@@ -66,6 +89,10 @@ public:
     // Starts listening, then prints the start line ("ok"/"fail" and the port) to the observer.
     // With port 0 the line shows the port actually picked.
     bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
+    // After Start: the same service on a TLS port, then the start line "SMPP TLS server start ok!
+    // (port = N, detail)", detail saying where the certificate is; without a configuration the
+    // line says "fail" and detail says why.
+    bool StartTls(uint16_t port, const QSslConfiguration* configuration, std::string_view detail);
 
     void SetMessageListener(CSmppMessageListener* listener) { m_listener = listener; }
     // A line for the console of every observer.
@@ -73,6 +100,9 @@ public:
 
     // Unanswered deliver_sm and data_sm a connection remembers; older ones are forgotten.
     static constexpr std::size_t kMaxPending = 1024;
+    // Applies to the next try of every message.
+    void SetRetry(const RetryPolicy& policy) { m_retry = policy; }
+    const RetryPolicy& Retry() const { return m_retry; }
 
     // None for a bad index or an unbound connection.
     BindKind GetBindKind(int index) const;
@@ -82,7 +112,8 @@ public:
     // sequence number (1 .. 0x7FFFFFFF, then 1 again) and the PDU is captured as from 127.0.0.1
     // and the listening port under the command's filter index. Returns the sequence number used,
     // 0 when nothing was sent (bad index, closing, or a bind that may not receive).
-    // tag comes back in CSmppMessageListener::OnAnswered with the ESME's answer.
+    // A deliver_sm or data_sm takes a message id from the submit counter and is delivered by the
+    // retry policy; each of its tries is told to CSmppMessageListener::OnDelivery with tag.
     uint32_t SendServerPdu(int index, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag = 0);
     // The sequence number the connection's next server PDU takes (for tests of the wrap).
     void SetNextSequence(int index, uint32_t sequence);
@@ -178,6 +209,9 @@ private:
     void TellSubmitted(CConnection& connection, const Request& request, const Answer& answer);
     // Writes the next message id and its NUL.
     void TakeMessageId(wire::Writer& out);
+    std::string IssueMessageId();
+    // The id under which a deliver_sm the server sends is kept for query_sm.
+    std::string IssueDeliveryId();
 
     // What the policy makes of a request before its handler runs.
     struct Delivery {
@@ -216,11 +250,23 @@ private:
     // The ESME answered an enquire_link or unbind of ours.
     void TakeSessionAnswer(CConnection& connection, uint32_t commandId);
 
-    // What the server keeps of a connection beyond its name.
+    // A request of the server's waiting for its answer; a deliver_sm or data_sm on its way
+    // (SmppServerDelivery.cpp) keeps what is sent again and how far it got.
     struct Pending {
         uint32_t commandId;
         uint64_t tag;
+        std::vector<uint8_t> body;
+        std::string messageId; // given at the first try
+        int tryNumber = 1;
     };
+    uint32_t Try(CConnection& connection, Pending outgoing);
+    // The try under sequence ended with the ESME's status, or with none (silence).
+    void Conclude(CConnection& connection, Pending outgoing, std::optional<uint32_t> status);
+    void TimeOut(uint64_t connection, uint32_t sequence);
+    void Tell(std::string_view systemId, const Pending& outgoing, DeliveryTry::Outcome outcome,
+              std::optional<uint32_t> status, bool closed = false, int64_t againInMs = 0);
+
+    // What the server keeps of a connection beyond its name.
     struct Session : CConnectionSession {
         BindKind kind = BindKind::None;
         std::string addressRange;
@@ -238,6 +284,8 @@ private:
     uint32_t SendServerPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag);
     // The same to any connection, bound as it may be (enquire_link, unbind).
     uint32_t SendRequest(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag);
+    // Sends one PDU under the connection's next sequence number; 0 when it could not.
+    uint32_t SendPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body);
     // The open connection at a table position, for the calls that name one by index.
     CConnection* At(int index) const { return FindConnection(GetConnectionId(index)); }
 
@@ -248,4 +296,6 @@ private:
     SessionSettings m_sessions;
     CSmppMessageListener* m_listener = nullptr;
     int16_t m_nextMessageId = 0;
+    uint32_t m_nextDeliveryId = 0;
+    RetryPolicy m_retry;
 };

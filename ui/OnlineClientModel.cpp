@@ -22,6 +22,7 @@ constexpr std::array<ColumnInfo, COnlineClientModel::kColumnCount> kColumns = {{
     {"Source Port", 100},
     {"Bind time", 150},
     {"Bind type", 100},
+    {"Transport", 80},
 }};
 
 } // namespace
@@ -55,6 +56,8 @@ QVariant COnlineClientModel::data(const QModelIndex& index, int role) const {
             return QString::fromStdString(FormatLocalTime(m_server.GetConnectTime(table)));
         case kBindType:
             return QString::fromStdString(m_server.SessionKind(table));
+        case kTransport:
+            return m_server.IsTls(table) ? QStringLiteral("TLS") : QStringLiteral("TCP");
         }
         return {};
     case Qt::TextAlignmentRole:

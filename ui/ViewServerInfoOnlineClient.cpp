@@ -78,7 +78,9 @@ CViewServerInfoOnlineClient::CViewServerInfoOnlineClient(const CSocketServer& se
     m_menu->addSeparator();
     m_menu->addAction(m_unbind);
     m_menu->addAction(m_disconnect);
+    // Binds and TLS are the SMPP server's: the mobile server's list shows neither.
     m_list->setColumnHidden(COnlineClientModel::kBindType, true);
+    m_list->setColumnHidden(COnlineClientModel::kTransport, true);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_list, &QWidget::customContextMenuRequested, this, &CViewServerInfoOnlineClient::ShowContextMenu);
     connect(m_list, &QAbstractItemView::doubleClicked, m_quickDeliver, &QAction::trigger);
@@ -105,6 +107,7 @@ uint64_t CViewServerInfoOnlineClient::SelectedConnectionId() const {
 void CViewServerInfoOnlineClient::OfferUnbind() {
     m_unbind->setVisible(true);
     m_list->setColumnHidden(COnlineClientModel::kBindType, false);
+    m_list->setColumnHidden(COnlineClientModel::kTransport, false);
 }
 
 void CViewServerInfoOnlineClient::UpdateActions() {

@@ -63,6 +63,8 @@ TEST(HeadlessOptions, ParsesWhatTheCommandLineSays) {
         {"port with equals sign", {"tarnwick", "--smpp-port=65535", "--mobile-port=1"}, false, false, false, 65535, 1,
          "0.0.0.0"},
         {"help", {"tarnwick", "--help"}, false, false, true, 5018, 8880, "0.0.0.0"},
+        {"TLS as well", {"tarnwick", "--tls-port", "0", "--tls-cert", "c.pem", "--tls-key", "k.pem"}, false, false,
+         false, 5018, 8880, "0.0.0.0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -74,6 +76,10 @@ TEST(HeadlessOptions, ParsesWhatTheCommandLineSays) {
         EXPECT_EQ(options.smppPort, c.port);
         EXPECT_EQ(options.mobilePort, c.mobilePort);
         EXPECT_EQ(options.listen, QHostAddress(c.listen));
+        const bool tls = c.arguments.contains("--tls-port");
+        EXPECT_EQ(options.tlsPort, tls ? std::optional<uint16_t>(0) : std::nullopt);
+        EXPECT_EQ(options.tlsCertificate, tls ? "c.pem" : "");
+        EXPECT_EQ(options.tlsKey, tls ? "k.pem" : "");
     }
 }
 
@@ -123,6 +129,9 @@ TEST(HeadlessOptions, RefusesWhatItCannotUse) {
         {{"tarnwick", "--control", "0", "--control-listen", "127.0.0.2", "--control-token="}, // an empty token is none
          "--control-listen 127.0.0.2 needs --control-token TOKEN: the control API would answer anyone who can reach it."},
         {{"tarnwick", "--control-token", "t"}, "--control-listen and --control-token go with --control PORT."},
+        {{"tarnwick", "--tls-port", "70000"}, "Invalid TLS port '70000'."},
+        {{"tarnwick", "--tls-port", "0", "--tls-cert", "c.pem"}, "--tls-cert and --tls-key go together."}, // no key
+        {{"tarnwick", "--tls-cert", "c.pem", "--tls-key", "k.pem"}, "--tls-cert and --tls-key need --tls-port."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());

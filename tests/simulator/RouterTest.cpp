@@ -156,13 +156,17 @@ TEST_F(RouterTest, TerminalSubmitReachesTheReceiversWhoseRangeTakesTheNumber) {
     EXPECT_EQ(observer.lines[1], "address_range \"[\" is no valid regular expression: it matches no terminal\r\n");
 
     // Without the receiver that takes every number, one no range takes is said, not dropped silently.
+    // Its unanswered deliver_sm end undelivered as it goes.
     simulator->SetDelivery({});
+    trace.clear();
     clients.front().reset();
     ASSERT_TRUE(test_net::WaitUntil([&] { return observer.events.back().starts_with("removed"); }));
     phone->Send(TerminalSubmit("14412345678", "", "Hi"));
     ASSERT_TRUE(test_net::WaitUntil([&] { return trace.size() == 3; }));
     EXPECT_EQ(observer.lines.back(), "No receiver's address_range takes 14412345678\r\n");
-    EXPECT_EQ(trace.back(), "[Route] terminal 13900000001 to 14412345678: 0 deliver_sm");
+    EXPECT_EQ(trace, (std::vector<std::string>{"[Route] deliver_sm D000000 to all, try 1 of 5: connection closed, undeliverable",
+                                               "[Route] deliver_sm D000004 to all, try 1 of 5: connection closed, undeliverable",
+                                               "[Route] terminal 13900000001 to 14412345678: 0 deliver_sm"}));
 }
 
 // An ESME's message to a logged-in number reaches every simulator under it as DELIVER.
@@ -274,14 +278,17 @@ TEST_F(RouterTest, ReceiptsFollowAfterTheDelayAndQuerySmTellsTheState) {
         scheduler.Advance(1);
         if (!c.receiptToEsme.empty()) {
             EXPECT_EQ(esme->NextPdu(), c.receiptToEsme);
+            esme->Send(SmppPdu(0x80000005, wire::ReadBe32(c.receiptToEsme.data() + 12), Builder().cstr("")));
         }
         ExpectNothingMore(*esme);
         ExpectNothingMore(*c.from);
         esme->Send(QuerySm(10, c.id));
         EXPECT_EQ(esme->NextPdu(), QueryResp(10, c.id, "231114221520000+", c.finalState, c.finalState == 5 ? 1 : 0));
     }
+    scheduler.Advance(10'000); // the answered receipts' time-outs pass without a word
     EXPECT_EQ(trace, (std::vector<std::string>{"[Route] SMPP message 000007 from 12345 to terminal 13900000002: 1 DELIVER",
-                                               "[Receipt] message 000007 UNDELIV to esme"}));
+                                               "[Receipt] message 000007 UNDELIV to esme",
+                                               "[Route] deliver_sm D000003 to esme, try 1 of 5: delivered"}));
     EXPECT_EQ(scheduler.Pending(), 0u);
 }
 
@@ -329,6 +336,68 @@ TEST_F(RouterTest, ReceiptsHoldForLongAddressesLateAnswersAndZonesOtherThanUtc) 
     phone->Send(TerminalSubmit(longNumber, longNumber, "Hi"));
     ASSERT_TRUE(phone->NextPdu());
     EXPECT_EQ(esme->NextPdu(), DeliverSm(3, 0, longNumber.substr(0, 20), longNumber.substr(0, 20), 0, 15, "Hi"));
+}
+
+// A deliver_sm the ESME cannot take now, or does not answer within 10 s, is tried again after 1, 2,
+// 4 and 8 s, five tries in all, each traced; a permanent refusal or any other error ends it at
+// once, and query_sm tells where it stands.
+TEST_F(RouterTest, DeliverSmIsTriedAgainAfterATemporaryRefusalOrSilence) {
+    constexpr std::optional<uint32_t> kSilence;
+    const struct {
+        const char* name;
+        std::vector<std::optional<uint32_t>> answers; // to each try in turn
+        std::vector<int64_t> tryAtMs;                 // when each try goes out, from the first
+        uint8_t finalState;
+        std::string lastTrace; // after "[Route] deliver_sm <id> to esme, "
+    } cases[] = {
+        {"ESME_RX_T_APPN to every try", {0x64, 0x64, 0x64, 0x64, 0x64}, {0, 1000, 3000, 7000, 15000}, 5,
+         "try 5 of 5: ESME_RX_T_APPN, undeliverable"},
+        {"ESME_RMSGQFUL, then taken", {0x14, 0}, {0, 1000}, 2, "try 2 of 5: delivered"},
+        {"ESME_RTHROTTLED twice, then taken", {0x58, 0x58, 0}, {0, 1000, 3000}, 2, "try 3 of 5: delivered"},
+        {"silence to every try", {kSilence, kSilence, kSilence, kSilence, kSilence}, {0, 11000, 23000, 37000, 55000},
+         5, "try 5 of 5: no answer in 10 s, undeliverable"},
+        {"silence, then taken", {kSilence, 0}, {0, 11000}, 2, "try 2 of 5: delivered"},
+        {"ESME_RX_P_APPN ends it", {0x65}, {0}, 5, "try 1 of 5: ESME_RX_P_APPN, undeliverable"},
+        {"another error ends it", {0x08}, {0}, 5, "try 1 of 5: ESME_RSYSERR, undeliverable"},
+        {"a status without a name", {0x400}, {0}, 5, "try 1 of 5: 0x00000400, undeliverable"},
+    };
+    auto esme = Esme(kBindTransceiver, "esme");
+    const Bytes body = Builder().cstr("").u8(1).u8(1).cstr("13900000001").u8(1).u8(1).cstr("10086").u8(0).u8(0).u8(0)
+        .cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(2).raw("Hi").bytes();
+    uint32_t sequence = 0, querySequence = 100;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        trace.clear();
+        // Each case's deliver_sm is the next of the delivery series, whatever its tries.
+        char id[8];
+        std::snprintf(id, sizeof id, "D%06d", int(&c - cases));
+        const int64_t start = scheduler.NowMs();
+        ASSERT_EQ(simulator->Smpp().SendServerPdu(0, 0x00000005, body), sequence + 1);
+        for (size_t i = 0; i < c.answers.size(); ++i) {
+            if (i > 0) {
+                scheduler.Advance(start + c.tryAtMs[i] - scheduler.NowMs() - 1);
+                ExpectNothingMore(*esme);
+                scheduler.Advance(1);
+            }
+            EXPECT_EQ(esme->NextPdu(), SmppPdu(0x00000005, ++sequence, body)) << "try " << i + 1;
+            esme->Send(QuerySm(++querySequence, id));
+            EXPECT_EQ(esme->NextPdu(), QueryResp(querySequence, id, "", 1, 0)) << "en route";
+            if (c.answers[i]) {
+                esme->Send(SmppPdu(0x80000005, sequence, Builder().cstr(""), *c.answers[i]));
+                ExpectNothingMore(*esme); // the answer has been taken before time moves
+            }
+        }
+        scheduler.Advance(10'000);
+        esme->Send(QuerySm(++querySequence, id));
+        EXPECT_EQ(esme->NextPdu(), QueryResp(querySequence, id, "231114221320000+", c.finalState, c.finalState == 5 ? 1 : 0));
+        scheduler.Advance(60'000);
+        ExpectNothingMore(*esme);
+        EXPECT_EQ(trace.size(), c.answers.size()) << "one line a try";
+        EXPECT_EQ(trace.back(), "[Route] deliver_sm " + std::string(id) + " to esme, " + c.lastTrace);
+        if (&c == cases) {
+            EXPECT_EQ(trace.front(), "[Route] deliver_sm D000000 to esme, try 1 of 5: ESME_RX_T_APPN, again in 1000 ms");
+        }
+    }
 }
 
 TEST(MessageStore, KeepsTheNewestAndReplacesAnIdAddedAgain) {

@@ -303,8 +303,9 @@ Bytes Bind(uint32_t commandId, const std::string& systemId, uint32_t sequence = 
 }
 
 struct AnswerListener : CSmppMessageListener {
-    void OnAnswered(int, uint32_t commandId, uint32_t status, uint64_t tag) override {
-        answers.push_back({commandId, status, tag});
+    void OnDelivery(const DeliveryTry& delivery) override {
+        if (delivery.outcome != DeliveryTry::Outcome::Sent)
+            answers.push_back({delivery.commandId, delivery.status.value_or(~0u), delivery.tag});
     }
     struct Answer {
         uint32_t commandId, status;
@@ -386,7 +387,7 @@ TEST_F(SmppServerTest, ServerPdusGoToReceiversOnlyWithEachConnectionsOwnSequence
 }
 
 // An answer settles its own PDU once, by sequence number and connection, is captured under its
-// row and gets no answer; an unanswered PDU is never sent again and the memory of them is bounded.
+// row and gets no answer; the memory of unanswered ones is bounded.
 TEST_F(SmppServerTest, AnswersToServerPdusAreMatchedOnceAndCapturedUnderTheirRows) {
     AnswerListener listener;
     server.SetMessageListener(&listener);

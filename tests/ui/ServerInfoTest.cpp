@@ -86,7 +86,7 @@ protected:
     static QString Cell(const COnlineClientModel& model, int row, int column) {
         return model.data(model.index(row, column)).toString();
     }
-    // Each row as "seq|system id|address|port|bind time|bind type".
+    // Each row as "seq|system id|address|port|bind time|bind type|transport".
     static std::vector<QString> Rows(const COnlineClientModel& model) {
         std::vector<QString> rows;
         for (int row = 0; row < model.rowCount(); ++row) {
@@ -98,7 +98,7 @@ protected:
         return rows;
     }
     static QString Row(int seq, const char* name, const TestClient& client, int64_t accepted, const char* kind = "") {
-        return QStringLiteral("%1|%2|%3|%4|%5|%6")
+        return QStringLiteral("%1|%2|%3|%4|%5|%6|TCP")
             .arg(seq).arg(QLatin1String(name), kLoopbackText).arg(client.LocalPort())
             .arg(QString::fromStdString(FormatLocalTime(accepted)), QLatin1String(kind));
     }

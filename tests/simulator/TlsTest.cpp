@@ -1,0 +1,209 @@
+// The SMPP service on its TLS port: the certificate it serves, a bind and submit through Qt's TLS
+// client, and handshakes that fail, over loopback.
+#include "simulator/Settings.h"
+#include "simulator/Simulator.h"
+#include "simulator/TlsCredentials.h"
+
+#include "tests/support/Bytes.h"
+#include "tests/support/QtTestEnv.h"
+#include "tests/support/RecordingObserver.h"
+#include "tests/support/TestClient.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QSslSocket>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using test_bytes::Builder;
+using test_bytes::SmppPdu;
+using test_net::TestClient;
+using test_net::WaitUntil;
+using Bytes = std::vector<uint8_t>;
+
+const Bytes kBind = SmppPdu(0x00000009, 1, Builder().cstr("secure").cstr("pw").cstr("").u8(0x34).u8(0).u8(0).cstr(""));
+const Bytes kBindResp = SmppPdu(0x80000009, 1, Builder().cstr("secure").u16(0x0210).u16(1).u8(0x34));
+const Bytes kSubmit = SmppPdu(0x00000004, 2, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890")
+    .u8(0).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(2).raw("Hi"));
+
+class TlsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        CSettings::SelectStore();
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, s_settings.path());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, s_settings.path());
+        QDir(tls_credentials::DefaultFolder()).removeRecursively();
+    }
+    void TearDown() override {
+        if (simulator)
+            simulator->Smpp().RemoveObserver(&observer);
+    }
+
+    // A simulator on loopback with its TLS port; its start lines are kept.
+    bool Start(const TlsOptions& tls) {
+        if (simulator)
+            simulator->Smpp().RemoveObserver(&observer);
+        observer.lines.clear();
+        SimulatorOptions options;
+        options.smppPort = options.mobilePort = 0;
+        options.listen = QHostAddress::LocalHost;
+        simulator = std::make_unique<CSimulator>(options);
+        simulator->Smpp().AddObserver(&observer);
+        simulator->UseTls(tls);
+        return simulator->Start();
+    }
+    uint16_t TlsPort() const { return simulator->Smpp().TlsListeningPort(); }
+    std::string StartLine(const std::string& detail) const {
+        return "SMPP TLS server start ok! (port = " + std::to_string(TlsPort()) + ", " + detail + ")\r\n";
+    }
+
+    static QByteArray Read(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // The next whole PDU from a TLS client, decrypted.
+    static std::optional<Bytes> NextPdu(QSslSocket& socket) {
+        if (!WaitUntil([&] { return socket.bytesAvailable() >= 4; }))
+            return std::nullopt;
+        const QByteArray head = socket.peek(4);
+        const uint32_t length = uint32_t(uint8_t(head[0])) << 24 | uint32_t(uint8_t(head[1])) << 16 |
+                                uint32_t(uint8_t(head[2])) << 8 | uint32_t(uint8_t(head[3]));
+        if (!WaitUntil([&] { return socket.bytesAvailable() >= qint64(length); }))
+            return std::nullopt;
+        const QByteArray pdu = socket.read(length);
+        return Bytes(pdu.begin(), pdu.end());
+    }
+    static void Send(QSslSocket& socket, const Bytes& pdu) {
+        socket.write(reinterpret_cast<const char*>(pdu.data()), qint64(pdu.size()));
+    }
+
+    static inline QTemporaryDir s_settings;
+    RecordingObserver observer;
+    std::unique_ptr<CSimulator> simulator;
+};
+
+// Without files, a self-signed pair is made once in the data folder and kept; named files are
+// used as they are; files that cannot be used stop the TLS port with the reason.
+TEST_F(TlsTest, CertificateIsMadeOnceKeptOrReadFromTheNamedFiles) {
+    const QString folder = tls_credentials::DefaultFolder();
+    const QString certificate = QDir(folder).filePath("tls-cert.pem"), key = QDir(folder).filePath("tls-key.pem");
+    ASSERT_TRUE(Start({}));
+    EXPECT_EQ(observer.lines.at(1), StartLine("self-signed certificate " + certificate.toStdString()));
+    const QByteArray made = Read(certificate);
+    EXPECT_TRUE(made.startsWith("-----BEGIN CERTIFICATE-----"));
+    EXPECT_EQ(QFile::permissions(key) & (QFile::ReadGroup | QFile::ReadOther), 0) << "the key is its owner's";
+
+    ASSERT_TRUE(Start({}));
+    EXPECT_EQ(Read(certificate), made) << "kept, not made again";
+    ASSERT_TRUE(Start({0, certificate, key}));
+    EXPECT_EQ(observer.lines.at(1), StartLine("certificate " + certificate.toStdString()));
+
+    QTemporaryDir other;
+    const QString notPem = other.filePath("not.pem");
+    QFile(notPem).open(QIODevice::WriteOnly);
+    const struct {
+        const char* name;
+        TlsOptions tls;
+        std::string line;
+    } refused[] = {
+        {"no such key", {0, certificate, other.filePath("none.pem")},
+         "SMPP TLS server start fail! (port = 0, cannot read key " + other.filePath("none.pem").toStdString() + ")\r\n"},
+        {"no certificate in it", {0, notPem, key},
+         "SMPP TLS server start fail! (port = 0, no PEM certificate in " + notPem.toStdString() + ")\r\n"},
+        {"a certificate for a key", {0, certificate, certificate},
+         "SMPP TLS server start fail! (port = 0, no PEM private key in " + certificate.toStdString() + ")\r\n"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.name);
+        EXPECT_FALSE(Start(r.tls));
+        EXPECT_EQ(observer.lines.at(1), r.line);
+        EXPECT_NE(simulator->Smpp().ListeningPort(), 0) << "the plain port serves on";
+    }
+}
+
+// A client that trusts the served certificate by its own error binds and submits over TLS; the
+// capture holds the plain PDUs, the table marks the connection, and the plain port shares the
+// message id counter. Bytes that open no handshake, or a broken one, leave one console line each
+// and a closed connection, and the port keeps serving.
+TEST_F(TlsTest, BindAndSubmitOverTlsAndRefusedHandshakes) {
+    ASSERT_TRUE(Start({}));
+    const QList<QSslCertificate> served =
+        QSslCertificate::fromPath(QDir(tls_credentials::DefaultFolder()).filePath("tls-cert.pem"));
+    ASSERT_EQ(served.size(), 1);
+
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        std::string why;
+    } refused[] = {
+        {"an SMPP bind in the clear", QByteArray(reinterpret_cast<const char*>(kBind.data()), qsizetype(kBind.size())),
+         "not a TLS handshake"},
+        {"a handshake record of nonsense", QByteArray("\x16\x03\x01\x00\x05hello", 10), "Error during SSL handshake"},
+    };
+    observer.lines.clear();
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.name);
+        const size_t before = observer.lines.size();
+        TestClient plain;
+        ASSERT_TRUE(plain.Connect(TlsPort()));
+        plain.Send(std::string_view(r.bytes.constData(), size_t(r.bytes.size())));
+        EXPECT_TRUE(plain.WaitForDisconnected());
+        ASSERT_TRUE(WaitUntil([&] { return observer.lines.size() > before; }));
+        EXPECT_TRUE(observer.lines.back().starts_with("TLS handshake from 127.0.0.1:" + std::to_string(plain.LocalPort()) +
+                                                      " failed: " + r.why))
+            << observer.lines.back();
+        EXPECT_EQ(simulator->Smpp().GetConnectionCount(), 0);
+    }
+
+    QSslSocket esme;
+    esme.ignoreSslErrors({QSslError(QSslError::SelfSignedCertificate, served[0])});
+    esme.connectToHostEncrypted("127.0.0.1", TlsPort());
+    ASSERT_TRUE(WaitUntil([&] { return esme.isEncrypted(); })) << esme.errorString().toStdString();
+    EXPECT_EQ(esme.peerCertificate(), served[0]);
+    simulator->Log().Reset();
+    Send(esme, kBind);
+    EXPECT_EQ(NextPdu(esme), kBindResp);
+    Send(esme, kSubmit);
+    const Bytes submitResp = SmppPdu(0x80000004, 2, Builder().cstr("000000"));
+    EXPECT_EQ(NextPdu(esme), submitResp);
+    ASSERT_EQ(simulator->Smpp().GetConnectionCount(), 1);
+    EXPECT_TRUE(simulator->Smpp().IsTls(0));
+    EXPECT_STREQ(simulator->Smpp().NameOf(0), "secure");
+
+    std::vector<Bytes> captured;
+    for (int32_t i = 0; i < simulator->Log().GetCount(); ++i) {
+        uint32_t length = 0;
+        const uint8_t* record = simulator->Log().PacketAt(i, &length);
+        captured.emplace_back(record, record + length);
+    }
+    const std::vector<Bytes> pdus = {kBind, kBindResp, kSubmit, submitResp};
+    ASSERT_EQ(captured.size(), pdus.size());
+    for (size_t i = 0; i < pdus.size(); ++i) {
+        EXPECT_TRUE(captured[i].size() > pdus[i].size() &&
+                    std::equal(pdus[i].begin(), pdus[i].end(), captured[i].end() - std::ptrdiff_t(pdus[i].size())))
+            << "record " << i << " holds the plain PDU";
+    }
+
+    TestClient plain;
+    ASSERT_TRUE(plain.Connect(simulator->Smpp().ListeningPort()));
+    plain.Send(kBind);
+    EXPECT_EQ(plain.NextPdu(), kBindResp);
+    plain.Send(kSubmit);
+    EXPECT_EQ(plain.NextPdu(), SmppPdu(0x80000004, 2, Builder().cstr("000001")));
+    EXPECT_FALSE(simulator->Smpp().IsTls(1));
+    EXPECT_EQ(observer.lines.size(), std::size(refused)) << "one line for each refused handshake, and no more";
+}
+
+} // namespace
