@@ -128,6 +128,7 @@ TEST_F(RouterTest, TerminalSubmitReachesTheReceiversWhoseRangeTakesTheNumber) {
         {"inside", kBindReceiver, "0000", true},
         {"end", kBindReceiver, "0002$", true},
         {"notEnd", kBindReceiver, "1390$", false},
+        {"lastDigit", kBindReceiver, "[13569]$", false},
         {"tx", kBindTransmitter, "", false},
         {"bad", kBindReceiver, "[", false},
     };
