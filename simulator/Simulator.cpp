@@ -91,6 +91,11 @@ void CSimulator::SaveSessions(const SessionSettings& sessions) {
     m_smpp.SetSessionSettings(CSettings().Sessions());
 }
 
+void CSimulator::SaveRetry(const RetryPolicy& retry) {
+    CSettings().SetRetry(retry);
+    m_smpp.SetRetry(CSettings().Retry());
+}
+
 void CSimulator::SetTrace(const CRouter::TraceSink& trace) {
     m_router.SetTrace(trace);
     m_smpp.SetTrace(trace);

@@ -76,6 +76,8 @@ public:
     void UseAccounts(std::vector<Account> list) { m_runAccounts = std::move(list); }
     // Stores the session timers and applies them to the SMPP server at once.
     void SaveSessions(const SessionSettings& sessions);
+    // Stores how deliver_sm is tried again and applies it to the next try.
+    void SaveRetry(const RetryPolicy& retry);
     // The user's unbind of one connection (by connection id): unbind, then the close.
     CSmppServer::UnbindResult Unbind(uint64_t connectionId) { return m_smpp.UnbindConnection(connectionId); }
     // One line per routed or receipted message and per connection the server closes; none when unset.

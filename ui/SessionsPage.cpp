@@ -22,7 +22,8 @@ CSessionsPage::CSessionsPage(CSimulator& simulator, QWidget* parent) : COptionsP
         {&m_enquireLink, "EnquireLinkSeconds", "SMSC's &enquire_link every:", settings.enquireLinkSeconds, 0,
          "The SMSC sends enquire_link to every bound ESME this often"},
         {&m_response, "ResponseTimeoutSeconds", "&Response time-out:", settings.responseTimeoutSeconds, 1,
-         "An ESME that does not answer the SMSC's enquire_link or unbind within this is disconnected"},
+         "An ESME that does not answer the SMSC's enquire_link or unbind within this is disconnected; a deliver_sm "
+         "it does not answer within this is tried again"},
         {&m_bind, "BindTimeoutSeconds", "&Bind time-out:", settings.bindTimeoutSeconds, 0,
          "A connection that has not bound this long after connecting is closed"},
         {&m_inactivity, "InactivitySeconds", "&Inactivity time-out:", settings.inactivitySeconds, 0,
@@ -44,6 +45,27 @@ CSessionsPage::CSessionsPage(CSimulator& simulator, QWidget* parent) : COptionsP
         grid->addWidget(label, row, 0);
         grid->addWidget(box, row++, 1);
     }
+    // How a deliver_sm the ESME cannot take now is tried again.
+    const RetryPolicy retry = simulator.Smpp().Retry();
+    m_backoff = new QSpinBox(this);
+    m_backoff->setObjectName("RetryBackoffMs");
+    m_backoff->setRange(0, 3'600'000);
+    m_backoff->setSingleStep(500);
+    m_backoff->setSuffix(" ms");
+    m_backoff->setValue(retry.backoffMs);
+    m_backoff->setToolTip("A deliver_sm answered ESME_RMSGQFUL, ESME_RTHROTTLED or ESME_RX_T_APPN, or not answered, "
+                          "is sent again after this, doubled before each further try");
+    m_tries = new QSpinBox(this);
+    m_tries->setObjectName("DeliverTries");
+    m_tries->setRange(1, 100);
+    m_tries->setValue(retry.maxTries);
+    m_tries->setToolTip("How many times a deliver_sm is sent in all before it ends undeliverable");
+    for (QSpinBox* box : {m_backoff, m_tries}) {
+        auto* label = new QLabel(box == m_backoff ? "deliver_sm bac&k-off:" : "deliver_sm &tries:", this);
+        label->setBuddy(box);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(box, row++, 1);
+    }
     grid->setColumnStretch(2, 1);
     auto* note = new QLabel("An account on the \"Accounts\" page may set its own enquire_link interval.", this);
     note->setWordWrap(true);
@@ -57,4 +79,8 @@ CSessionsPage::CSessionsPage(CSimulator& simulator, QWidget* parent) : COptionsP
 
 void CSessionsPage::Apply() {
     m_simulator.SaveSessions({m_enquireLink->value(), m_response->value(), m_bind->value(), m_inactivity->value()});
+    RetryPolicy retry = m_simulator.Smpp().Retry();
+    retry.backoffMs = m_backoff->value();
+    retry.maxTries = m_tries->value();
+    m_simulator.SaveRetry(retry);
 }

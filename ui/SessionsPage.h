@@ -6,7 +6,7 @@
 class CSimulator;
 class QSpinBox;
 
-// Shows the session timers that apply now; Apply stores them and hands them to the running SMPP
+// Shows the session timers and how deliver_sm is tried again, as they apply now; Apply stores them and hands them to the running SMPP
 // server. An account's own enquire_link interval ("Accounts") goes before this page's. UI thread only.
 class CSessionsPage : public COptionsPage {
     Q_OBJECT
@@ -19,6 +19,8 @@ public:
     QSpinBox* ResponseTimeout() const { return m_response; }
     QSpinBox* BindTimeout() const { return m_bind; }
     QSpinBox* Inactivity() const { return m_inactivity; }
+    QSpinBox* RetryBackoff() const { return m_backoff; }
+    QSpinBox* DeliverTries() const { return m_tries; }
 
 private:
     CSimulator& m_simulator;
@@ -26,4 +28,6 @@ private:
     QSpinBox* m_response = nullptr;
     QSpinBox* m_bind = nullptr;
     QSpinBox* m_inactivity = nullptr;
+    QSpinBox* m_backoff = nullptr;
+    QSpinBox* m_tries = nullptr;
 };

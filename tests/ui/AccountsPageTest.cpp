@@ -99,12 +99,18 @@ TEST_F(SessionPagesTest, SessionTimersAreStoredAndApplied) {
     Type("20");
     Alt('i');
     Type("0");
+    Alt('k');
+    Type("250");
+    Alt('t');
+    Type("3");
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
     const SessionSettings expected{30, 10, 20, 0};
     EXPECT_EQ(CSettings().Sessions(), expected);
     EXPECT_EQ(m_simulator.Smpp().Sessions(), expected);
     EXPECT_EQ(m_simulator.Smpp().IdleTimeout(), 0);
+    EXPECT_EQ(CSettings().Retry().backoffMs, 250);
+    EXPECT_EQ(m_simulator.Smpp().Retry().maxTries, 3);
 }
 
 } // namespace
