@@ -216,6 +216,43 @@ Answer CControlServer::PutAccounts(const QHttpServerRequest& request) {
     return Accounts(request);
 }
 
+Answer CControlServer::Sessions(const QHttpServerRequest&) {
+    const SessionSettings& s = m_simulator.Smpp().Sessions();
+    const RetryPolicy& retry = m_simulator.Smpp().Retry();
+    return Answer::Json(QJsonObject{{"enquireLinkSeconds", s.enquireLinkSeconds},
+                                    {"responseTimeoutSeconds", s.responseTimeoutSeconds},
+                                    {"bindTimeoutSeconds", s.bindTimeoutSeconds},
+                                    {"inactivitySeconds", s.inactivitySeconds},
+                                    {"retryBackoffMs", retry.backoffMs},
+                                    {"deliverTries", retry.maxTries}});
+}
+
+Answer CControlServer::PutSessions(const QHttpServerRequest& request) {
+    QString error;
+    const QJsonObject body = BodyObject(request, &error);
+    if (!error.isEmpty())
+        return Answer::Error(400, error);
+    // A field left out keeps its value; the ranges are the "Sessions" page's.
+    SessionSettings s = m_simulator.Smpp().Sessions();
+    RetryPolicy retry = m_simulator.Smpp().Retry();
+    CJsonFields fields(body);
+    fields.Only({"enquireLinkSeconds", "responseTimeoutSeconds", "bindTimeoutSeconds", "inactivitySeconds",
+                 "retryBackoffMs", "deliverTries"});
+    s.enquireLinkSeconds = int32_t(fields.Integer("enquireLinkSeconds", 0, accounts::kMaxSeconds, s.enquireLinkSeconds));
+    s.responseTimeoutSeconds =
+        int32_t(fields.Integer("responseTimeoutSeconds", 1, accounts::kMaxSeconds, s.responseTimeoutSeconds));
+    s.bindTimeoutSeconds = int32_t(fields.Integer("bindTimeoutSeconds", 0, accounts::kMaxSeconds, s.bindTimeoutSeconds));
+    s.inactivitySeconds = int32_t(fields.Integer("inactivitySeconds", 0, accounts::kMaxSeconds, s.inactivitySeconds));
+    retry.backoffMs = int(fields.Integer("retryBackoffMs", 0, 3'600'000, retry.backoffMs));
+    retry.maxTries = int(fields.Integer("deliverTries", 1, 100, retry.maxTries));
+    if (!fields.Ok())
+        return Answer::Error(400, fields.Error());
+    // For this run only, as the rules and accounts put here are.
+    m_simulator.Smpp().SetSessionSettings(s);
+    m_simulator.Smpp().SetRetry(retry);
+    return Sessions(request);
+}
+
 Answer CControlServer::Unbind(const QHttpServerRequest& request) {
     // The path is /api/v1/connections/ID/unbind.
     const QString segment = request.url().path().section('/', 4, 4);

@@ -77,6 +77,8 @@ const CControlServer::Endpoint CControlServer::kEndpoints[] = {
     {"/api/v1/mo",               Method::Post, &CControlServer::Mo,               nullptr},
     {"/api/v1/connections/*/unbind", Method::Post, &CControlServer::Unbind,       nullptr},
     {"/api/v1/accounts",         Method::Get,  &CControlServer::Accounts,         nullptr},
+    {"/api/v1/sessions",         Method::Get,  &CControlServer::Sessions,         nullptr},
+    {"/api/v1/sessions",         Method::Put,  &CControlServer::PutSessions,      nullptr},
     {"/api/v1/accounts",         Method::Put,  &CControlServer::PutAccounts,      nullptr},
     {"/api/v1/faults",           Method::Get,  &CControlServer::Faults,           nullptr},
     {"/api/v1/faults",           Method::Put,  &CControlServer::PutFaults,        nullptr},

@@ -82,6 +82,8 @@ private:
     Answer Accounts(const QHttpServerRequest& request);
     Answer PutAccounts(const QHttpServerRequest& request);
     Answer Unbind(const QHttpServerRequest& request);
+    Answer Sessions(const QHttpServerRequest& request);
+    Answer PutSessions(const QHttpServerRequest& request);
     Answer Reset(const QHttpServerRequest& request);
     Answer Stats(const QHttpServerRequest& request);
     Answer Metrics(const QHttpServerRequest& request);
