@@ -243,8 +243,8 @@ Answer CControlServer::PutSessions(const QHttpServerRequest& request) {
         int32_t(fields.Integer("responseTimeoutSeconds", 1, accounts::kMaxSeconds, s.responseTimeoutSeconds));
     s.bindTimeoutSeconds = int32_t(fields.Integer("bindTimeoutSeconds", 0, accounts::kMaxSeconds, s.bindTimeoutSeconds));
     s.inactivitySeconds = int32_t(fields.Integer("inactivitySeconds", 0, accounts::kMaxSeconds, s.inactivitySeconds));
-    retry.backoffMs = int(fields.Integer("retryBackoffMs", 0, 3'600'000, retry.backoffMs));
-    retry.maxTries = int(fields.Integer("deliverTries", 1, 100, retry.maxTries));
+    retry.backoffMs = int(fields.Integer("retryBackoffMs", 0, RetryPolicy::kMaxBackoffMs, retry.backoffMs));
+    retry.maxTries = int(fields.Integer("deliverTries", 1, RetryPolicy::kMaxTries, retry.maxTries));
     if (!fields.Ok())
         return Answer::Error(400, fields.Error());
     // For this run only, as the rules and accounts put here are.

@@ -18,7 +18,6 @@ constexpr const char* kReceiptsKey = "Setup/DeliveryReceipts";
 constexpr const char* kReceiptDelayKey = "Setup/ReceiptDelayMs";
 constexpr const char* kRetryBackoffKey = "Setup/RetryBackoffMs";
 constexpr const char* kDeliverTriesKey = "Setup/DeliverTries";
-constexpr int kMaxDeliverTries = 100;
 constexpr const char* kFaultRulesKey = "Setup/FaultRules";
 constexpr const char* kDecodeAsKey = "Setup/DecodeAs";
 constexpr const char* kAccountsKey = "Setup/Accounts";
@@ -86,7 +85,7 @@ RetryPolicy CSettings::Retry() const {
         return ok && value >= least && value <= most ? value : fallback;
     };
     stored.backoffMs = read(kRetryBackoffKey, stored.backoffMs, 0, INT32_MAX);
-    stored.maxTries = read(kDeliverTriesKey, stored.maxTries, 1, kMaxDeliverTries);
+    stored.maxTries = read(kDeliverTriesKey, stored.maxTries, 1, RetryPolicy::kMaxTries);
     return stored;
 }
 

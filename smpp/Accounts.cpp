@@ -1,6 +1,8 @@
 // ESME accounts: reading, checking and writing their JSON.
 #include "smpp/Accounts.h"
 
+#include "smpp/JsonArray.h"
+
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -136,30 +138,9 @@ std::optional<accounts::Block> accounts::ParseBlock(const QString& text) {
 }
 
 std::vector<Account> accounts::Parse(const QByteArray& json, QString* error) {
-    error->clear();
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        *error = QString("Accounts are not JSON (%1 at offset %2)").arg(parseError.errorString()).arg(parseError.offset);
+    std::vector<Account> list = json_array::Parse<Account>(json, "Accounts", "account", "Account", ReadAccount, error);
+    if (!error->isEmpty())
         return {};
-    }
-    if (!document.isArray()) {
-        *error = "Accounts must be a JSON array of account objects";
-        return {};
-    }
-    std::vector<Account> list;
-    const QJsonArray array = document.array();
-    for (int i = 0; i < array.size(); ++i) {
-        if (!array.at(i).isObject()) {
-            *error = QString("Account %1: not a JSON object").arg(i + 1);
-            return {};
-        }
-        Account account;
-        *error = ReadAccount(i + 1, array.at(i).toObject(), &account);
-        if (!error->isEmpty())
-            return {};
-        list.push_back(account);
-    }
     *error = Validate(list);
     return error->isEmpty() ? list : std::vector<Account>{};
 }

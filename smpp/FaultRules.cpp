@@ -2,6 +2,7 @@
 #include "smpp/FaultRules.h"
 
 #include "smpp/BodyReader.h"
+#include "smpp/JsonArray.h"
 #include "smpp/SmppPdu.h"
 
 #include <QJsonArray>
@@ -237,31 +238,7 @@ const std::vector<QString>& fault_rules::ActionNames() {
 }
 
 std::vector<FaultRule> fault_rules::Parse(const QByteArray& json, QString* error) {
-    error->clear();
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        *error = QString("Fault rules are not JSON (%1 at offset %2)").arg(parseError.errorString()).arg(parseError.offset);
-        return {};
-    }
-    if (!document.isArray()) {
-        *error = "Fault rules must be a JSON array of rule objects";
-        return {};
-    }
-    std::vector<FaultRule> rules;
-    const QJsonArray array = document.array();
-    for (int i = 0; i < array.size(); ++i) {
-        if (!array.at(i).isObject()) {
-            *error = QString("Rule %1: not a JSON object").arg(i + 1);
-            return {};
-        }
-        FaultRule rule;
-        *error = ReadRule(i + 1, array.at(i).toObject(), &rule);
-        if (!error->isEmpty())
-            return {};
-        rules.push_back(rule);
-    }
-    return rules;
+    return json_array::Parse<FaultRule>(json, "Fault rules", "rule", "Rule", ReadRule, error);
 }
 
 QString fault_rules::Validate(const std::vector<FaultRule>& rules) {

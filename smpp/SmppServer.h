@@ -37,6 +37,9 @@ using ::BindKind;
 // ESME_RTHROTTLED or ESME_RX_T_APPN, or none within the sessions' response time-out, sends it again
 // after backoffMs, doubled before each further try, up to maxTries in all; any other error ends it.
 struct RetryPolicy {
+    static constexpr int kMaxBackoffMs = 3'600'000; // what the "Sessions" page and the control API take
+    static constexpr int kMaxTries = 100;
+
     int backoffMs = 1000;
     int maxTries = 5;
 };

@@ -49,7 +49,7 @@ CSessionsPage::CSessionsPage(CSimulator& simulator, QWidget* parent) : COptionsP
     const RetryPolicy retry = simulator.Smpp().Retry();
     m_backoff = new QSpinBox(this);
     m_backoff->setObjectName("RetryBackoffMs");
-    m_backoff->setRange(0, 3'600'000);
+    m_backoff->setRange(0, RetryPolicy::kMaxBackoffMs);
     m_backoff->setSingleStep(500);
     m_backoff->setSuffix(" ms");
     m_backoff->setValue(retry.backoffMs);
@@ -57,7 +57,7 @@ CSessionsPage::CSessionsPage(CSimulator& simulator, QWidget* parent) : COptionsP
                           "is sent again after this, doubled before each further try");
     m_tries = new QSpinBox(this);
     m_tries->setObjectName("DeliverTries");
-    m_tries->setRange(1, 100);
+    m_tries->setRange(1, RetryPolicy::kMaxTries);
     m_tries->setValue(retry.maxTries);
     m_tries->setToolTip("How many times a deliver_sm is sent in all before it ends undeliverable");
     for (QSpinBox* box : {m_backoff, m_tries}) {
