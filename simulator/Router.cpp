@@ -19,6 +19,10 @@ constexpr uint8_t kReceiptOnAnyOutcome = 0x01;
 constexpr uint8_t kReceiptOnFailure = 0x02;
 constexpr uint16_t kTagReceiptedMessageId = 0x001E;
 constexpr uint16_t kTagMessageState = 0x0427;
+constexpr uint16_t kTagNetworkErrorCode = 0x0423;
+constexpr uint8_t kNetworkTypeGsm = 3;
+constexpr uint8_t kEsmClassUdhi = 0x40;
+constexpr uint8_t kDataCodingIa5 = 1;
 constexpr std::size_t kReceiptTextChars = 20;
 
 int64_t SystemNow() { return static_cast<int64_t>(std::time(nullptr)); }
@@ -54,6 +58,50 @@ std::string AbsoluteTime(int64_t seconds) {
 
 bool MayReceive(BindKind kind) { return kind == BindKind::Receiver || kind == BindKind::Transceiver; }
 
+// How many octets the character at the start of text takes in data_coding: UCS-2 two (a surrogate
+// pair four), GBK two from a lead octet on, the default alphabet two for an escape and the
+// character it escapes, the octet codings one; anything else is taken as UTF-8, whose sequences
+// stay whole. Never more than text holds.
+std::size_t CharacterLength(const uint8_t* text, std::size_t size, uint8_t dataCoding) {
+    std::size_t length = 1;
+    switch (dataCoding) {
+    case protocol::data_coding::kUcs2:
+        length = size >= 4 && (text[0] & 0xFC) == 0xD8 && (text[2] & 0xFC) == 0xDC ? 4 : 2;
+        break;
+    case protocol::data_coding::kGbk: length = text[0] >= 0x81 && text[0] <= 0xFE ? 2 : 1; break;
+    case protocol::data_coding::kDefault: length = text[0] == 0x1B ? 2 : 1; break;
+    case kDataCodingIa5:
+    case protocol::data_coding::kLatin1: break;
+    default:
+        if ((text[0] & 0xE0) == 0xC0)
+            length = 2;
+        else if ((text[0] & 0xF0) == 0xE0)
+            length = 3;
+        else if ((text[0] & 0xF8) == 0xF0)
+            length = 4;
+        for (std::size_t i = 1; i < length && i < size; ++i)
+            if ((text[i] & 0xC0) != 0x80)
+                length = 1; // not a sequence: octet by octet
+    }
+    return std::min(length, size);
+}
+
+// The text backwards by character, in its own data_coding.
+std::vector<uint8_t> Reversed(const std::vector<uint8_t>& text, uint8_t dataCoding) {
+    std::vector<std::pair<std::size_t, std::size_t>> characters; // offset, length
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = CharacterLength(text.data() + at, text.size() - at, dataCoding);
+        characters.emplace_back(at, length);
+        at += length;
+    }
+    std::vector<uint8_t> reversed;
+    reversed.reserve(text.size());
+    for (auto it = characters.rbegin(); it != characters.rend(); ++it)
+        reversed.insert(reversed.end(), text.begin() + std::ptrdiff_t(it->first),
+                        text.begin() + std::ptrdiff_t(it->first + it->second));
+    return reversed;
+}
+
 } // namespace
 
 CRouter::CRouter(CSmppServer& smpp, CMobileServer& mobile) : m_smpp(smpp), m_mobile(mobile), m_clock(SystemNow) {
@@ -76,11 +124,15 @@ void CRouter::OnSubmitted(int index, uint32_t commandId, const std::string& mess
     // Routing needs a simulator to route to; without one (as under a load test) the message is
     // not even read unless a receipt may follow.
     const bool route = m_settings.routing && m_mobile.GetConnectionCount() > 0;
-    if (!route && !m_settings.receipts)
+    if (!route && !m_settings.receipts && m_echo.destination.empty())
         return;
     const std::optional<smpp::SubmittedMessage> message = smpp::ParseSubmitted(commandId, body, bodyLength);
     if (!message)
         return;
+    if (!m_echo.destination.empty() &&
+        std::any_of(message->destinations.begin(), message->destinations.end(),
+                    [this](const smpp::SmeAddress& d) { return d.addr == m_echo.destination; }))
+        SendEcho(messageId, *message, RouteOf(*message, m_smpp.GetConnectionId(index), m_smpp.NameOf(index)));
     // The store keeps every message while receipts are on, asked for or not, so query_sm knows it.
     const uint64_t handle = m_settings.receipts ? m_store.Add(messageId, m_clock()) : 0;
     if (route)
@@ -105,6 +157,44 @@ ReceiptRoute CRouter::RouteOf(const smpp::SubmittedMessage& message, uint64_t co
                       message.message.begin() + std::min<std::ptrdiff_t>(textEnd - message.message.begin(),
                                                                          std::ptrdiff_t(kReceiptTextChars)));
     return route;
+}
+
+void CRouter::SendEcho(const std::string& messageId, const smpp::SubmittedMessage& message, const ReceiptRoute& route) {
+    const auto to = std::find_if(message.destinations.begin(), message.destinations.end(),
+                                 [this](const smpp::SmeAddress& d) { return d.addr == m_echo.destination; });
+    smpp::DeliverFields fields;
+    fields.sourceTon = to->ton;
+    fields.sourceNpi = to->npi;
+    fields.sourceAddr = to->addr;
+    fields.destTon = message.source.ton;
+    fields.destNpi = message.source.npi;
+    fields.destAddr = message.source.addr;
+    fields.dataCoding = message.dataCoding;
+    fields.message = message.message;
+    // A user data header goes back as it came, ahead of the text it heads.
+    const bool udh = (message.esmClass & kEsmClassUdhi) != 0 && !message.message.empty();
+    const std::size_t header = udh ? std::min<std::size_t>(message.message.size(), message.message[0] + 1u) : 0;
+    fields.esmClass = udh ? kEsmClassUdhi : 0;
+    if (m_echo.reverse) {
+        const std::vector<uint8_t> reversed =
+            Reversed({message.message.begin() + std::ptrdiff_t(header), message.message.end()}, message.dataCoding);
+        std::copy(reversed.begin(), reversed.end(), fields.message.begin() + std::ptrdiff_t(header));
+    }
+    const int index = ReceiptConnection(route);
+    const bool sent = index >= 0 && m_smpp.SendServerPdu(index, smpp::kDeliverSm, smpp::DeliverSmBody(fields)) != 0;
+    Trace("[Echo] message " + messageId + " from " + message.source.addr + " to " + to->addr + ": " +
+          (sent ? "deliver_sm to " + std::string(m_smpp.NameOf(index)) : "no bound receiver"));
+}
+
+const ReceiptProfile& CRouter::ProfileOf(const ReceiptRoute& route) const {
+    for (const Account& account : m_smpp.Accounts()) {
+        if (account.receiptProfile.isEmpty() || account.systemId.toStdString() != route.systemId)
+            continue;
+        for (const ReceiptProfile& profile : receipt_profiles::BuiltIns())
+            if (profile.name == account.receiptProfile)
+                return profile;
+    }
+    return m_profile;
 }
 
 void CRouter::RouteToTerminals(const std::string& messageId, const smpp::SubmittedMessage& message, uint64_t handle) {
@@ -245,10 +335,15 @@ void CRouter::Conclude(const Receipt& receipt) {
     MessageState state = MessageState::Delivered;
     uint8_t error = 0;
     int64_t submitTime = now;
-    if (stored) {
-        // Nothing said otherwise by the time the receipt is due: the message counts as delivered.
+    if (!stored) {
+        state = Draw(ProfileOf(receipt.route).mix);
+        error = receipt_profiles::ErrorOf(state);
+    } else {
+        // Nothing said otherwise by the time the receipt is due: the message counts as delivered,
+        // or as the profile's mix draws.
         if (stored->state == MessageState::Enroute) {
-            stored->state = MessageState::Delivered;
+            stored->state = Draw(ProfileOf(receipt.route).mix);
+            stored->errorCode = receipt_profiles::ErrorOf(stored->state);
             stored->finalTime = now;
         }
         state = stored->state;
@@ -261,6 +356,21 @@ void CRouter::Conclude(const Receipt& receipt) {
         return;
     SendReceipt(receipt.messageId, receipt.route, state, error, submitTime,
                 stored && stored->finalTime != 0 ? stored->finalTime : now);
+}
+
+MessageState CRouter::Draw(const std::vector<ReceiptProfile::Weight>& mix) {
+    int64_t total = 0;
+    for (const ReceiptProfile::Weight& w : mix)
+        total += w.weight;
+    if (total <= 0)
+        return MessageState::Delivered;
+    int64_t pick = std::uniform_int_distribution<int64_t>(0, total - 1)(m_random);
+    for (const ReceiptProfile::Weight& w : mix) {
+        if (pick < w.weight)
+            return w.state;
+        pick -= w.weight;
+    }
+    return MessageState::Delivered;
 }
 
 CRouter::ReceiptOutcome CRouter::SendReceiptNow(std::string_view messageId, MessageState state, uint8_t error) {
@@ -282,12 +392,10 @@ bool CRouter::SendReceiptNow(const std::string& messageId, const ReceiptRoute& r
 
 bool CRouter::SendReceipt(const std::string& messageId, const ReceiptRoute& route, MessageState state, uint8_t error,
                           int64_t submitTime, int64_t doneTime) {
-    const bool delivered = state == MessageState::Delivered;
+    const ReceiptProfile& profile = ProfileOf(route);
     const std::string stat(MessageStateText(state));
-    char text[256];
-    std::snprintf(text, sizeof text, "id:%s sub:001 dlvrd:%s submit date:%s done date:%s stat:%s err:%03d text:%.20s",
-                  messageId.c_str(), delivered ? "001" : "000", ReceiptDate(submitTime).c_str(),
-                  ReceiptDate(doneTime).c_str(), stat.c_str(), int(error), route.text.c_str());
+    const std::string text = receipt_profiles::Text(
+        profile, {messageId, state, error, ReceiptDate(submitTime), ReceiptDate(doneTime), route.text});
 
     smpp::DeliverFields fields;
     fields.sourceTon = route.destination.ton;
@@ -297,14 +405,23 @@ bool CRouter::SendReceipt(const std::string& messageId, const ReceiptRoute& rout
     fields.destNpi = route.submitter.npi;
     fields.destAddr = route.submitter.addr;
     fields.esmClass = kEsmClassReceipt;
-    const std::string_view textView(text);
-    fields.message.assign(textView.begin(), textView.end());
-    std::vector<uint8_t> receiptedId(messageId.begin(), messageId.end());
-    receiptedId.push_back(0);
-    fields.tlvs = {{kTagReceiptedMessageId, receiptedId}, {kTagMessageState, {static_cast<uint8_t>(state)}}};
+    fields.message.assign(text.begin(), text.end());
+    // receipted_message_id is the id the submit's answer gave, whatever form the text writes it in:
+    // it is what the ESME matches the receipt by.
+    if (profile.receiptedMessageId) {
+        std::vector<uint8_t> receiptedId(messageId.begin(), messageId.end());
+        receiptedId.push_back(0);
+        fields.tlvs.push_back({kTagReceiptedMessageId, receiptedId});
+    }
+    if (profile.messageState)
+        fields.tlvs.push_back({kTagMessageState, {static_cast<uint8_t>(state)}});
+    if (profile.networkErrorCode)
+        fields.tlvs.push_back({kTagNetworkErrorCode, {kNetworkTypeGsm, 0, error}});
+    const bool dataSm = profile.carrier == ReceiptProfile::Carrier::DataSm;
 
     const int index = ReceiptConnection(route);
-    const bool sent = index >= 0 && m_smpp.SendServerPdu(index, smpp::kDeliverSm, smpp::DeliverSmBody(fields)) != 0;
+    const bool sent = index >= 0 && m_smpp.SendServerPdu(index, dataSm ? smpp::kDataSm : smpp::kDeliverSm,
+                                                         dataSm ? smpp::DataSmBody(fields) : smpp::DeliverSmBody(fields)) != 0;
     Trace("[Receipt] message " + messageId + " " + stat + " to " + route.systemId + (sent ? "" : ": no bound receiver"));
     return sent;
 }

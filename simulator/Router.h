@@ -3,6 +3,7 @@
 
 #include "mobile/MobileServer.h"
 #include "simulator/MessageStore.h"
+#include "simulator/ReceiptProfile.h"
 #include "smpp/SmppServer.h"
 #include "smpp/SubmittedMessage.h"
 
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <random>
 #include <string>
 
 // Routing between the two servers and delivery receipts.
@@ -19,6 +21,14 @@ struct DeliverySettings {
     bool routing = true;
     bool receipts = false;
     int receiptDelayMs = 1000;
+};
+
+// Every submit_sm (data_sm, submit_multi) to one address answered by a deliver_sm back to its sender.
+struct EchoSettings {
+    std::string destination; // empty: off
+    bool reverse = false;    // the text backwards, character by character
+
+    bool operator==(const EchoSettings&) const = default;
 };
 
 // Listens to both servers on the UI thread. A simulator's SUBMIT goes as deliver_sm to every bound
@@ -38,6 +48,13 @@ public:
     void SetSettings(const DeliverySettings& settings) { m_settings = settings; }
     const DeliverySettings& Settings() const { return m_settings; }
     void SetClock(WallClock clock) { m_clock = std::move(clock); }
+    // The receipt profile of every ESME whose account names none.
+    void SetReceiptProfile(const ReceiptProfile& profile) { m_profile = profile; }
+    const ReceiptProfile& Profile() const { return m_profile; }
+    // Seeds the draws of the profiles' state mix (the fault rules' seed), so that a run repeats.
+    void SetSeed(uint32_t seed) { m_random.seed(seed); }
+    void SetEcho(const EchoSettings& echo) { m_echo = echo; }
+    const EchoSettings& Echo() const { return m_echo; }
     // One line per routed or receipted message; none when unset.
     void SetTrace(TraceSink trace) { m_trace = std::move(trace); }
 
@@ -75,6 +92,12 @@ private:
         ReceiptRoute route;
     };
 
+    // The deliver_sm back to the sender of a message to the echo address.
+    void SendEcho(const std::string& messageId, const smpp::SubmittedMessage& message, const ReceiptRoute& route);
+    // The profile of the account the route's system id is bound under, else the run's.
+    const ReceiptProfile& ProfileOf(const ReceiptRoute& route) const;
+    // A final state by the mix's weights; delivered when it has none.
+    MessageState Draw(const std::vector<ReceiptProfile::Weight>& mix);
     void RouteToTerminals(const std::string& messageId, const smpp::SubmittedMessage& message, uint64_t handle);
     // The message becomes final (delivered unless a simulator refused it) and its receipt goes out.
     void Conclude(const Receipt& receipt);
@@ -92,6 +115,9 @@ private:
     DeliverySettings m_settings;
     CMessageStore m_store;
     WallClock m_clock;
+    ReceiptProfile m_profile;
+    EchoSettings m_echo;
+    std::mt19937 m_random{std::random_device{}()};
     TraceSink m_trace;
     std::map<std::string, QRegularExpression> m_ranges; // compiled address_range patterns
 };

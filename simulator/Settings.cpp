@@ -16,6 +16,9 @@ constexpr const char* kShowUnknownKey = "Setup/ShowUnknown";
 constexpr const char* kRoutingKey = "Setup/Routing";
 constexpr const char* kReceiptsKey = "Setup/DeliveryReceipts";
 constexpr const char* kReceiptDelayKey = "Setup/ReceiptDelayMs";
+constexpr const char* kReceiptProfileKey = "Setup/ReceiptProfile";
+constexpr const char* kEchoDestinationKey = "Setup/EchoDestination";
+constexpr const char* kEchoReverseKey = "Setup/EchoReverse";
 constexpr const char* kRetryBackoffKey = "Setup/RetryBackoffMs";
 constexpr const char* kDeliverTriesKey = "Setup/DeliverTries";
 constexpr const char* kFaultRulesKey = "Setup/FaultRules";
@@ -75,6 +78,29 @@ void CSettings::SetDelivery(const DeliverySettings& delivery) {
     m_store.setValue(kRoutingKey, delivery.routing ? 1 : 0);
     m_store.setValue(kReceiptsKey, delivery.receipts ? 1 : 0);
     m_store.setValue(kReceiptDelayKey, delivery.receiptDelayMs);
+}
+
+ReceiptProfile CSettings::Receipts() const {
+    const QString stored = m_store.value(kReceiptProfileKey).toString();
+    if (std::optional<ReceiptProfile> builtIn = receipt_profiles::BuiltIn(stored))
+        return *builtIn;
+    QString error;
+    return receipt_profiles::Parse(stored.toUtf8(), &error).value_or(ReceiptProfile{});
+}
+
+void CSettings::SetReceipts(const ReceiptProfile& profile) {
+    // A built-in is kept by name, so that it follows the program's idea of it.
+    const bool builtIn = receipt_profiles::BuiltIn(profile.name) == profile;
+    m_store.setValue(kReceiptProfileKey, builtIn ? profile.name : QString::fromUtf8(receipt_profiles::ToJson(profile)));
+}
+
+EchoSettings CSettings::Echo() const {
+    return {m_store.value(kEchoDestinationKey).toString().toStdString(), m_store.value(kEchoReverseKey, 0).toInt() != 0};
+}
+
+void CSettings::SetEcho(const EchoSettings& echo) {
+    m_store.setValue(kEchoDestinationKey, QString::fromStdString(echo.destination));
+    m_store.setValue(kEchoReverseKey, echo.reverse ? 1 : 0);
 }
 
 RetryPolicy CSettings::Retry() const {

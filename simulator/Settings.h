@@ -33,6 +33,15 @@ public:
     DeliverySettings Delivery() const;
     void SetDelivery(const DeliverySettings& delivery);
 
+    // "Setup/ReceiptProfile": a built-in profile's name, or a custom profile as JSON; the default profile
+    // when missing or unreadable.
+    ReceiptProfile Receipts() const;
+    void SetReceipts(const ReceiptProfile& profile);
+
+    // "Setup/EchoDestination" (default empty: no echo) and "Setup/EchoReverse" (default 0).
+    EchoSettings Echo() const;
+    void SetEcho(const EchoSettings& echo);
+
     // "Setup/RetryBackoffMs" (default 1000) and "Setup/DeliverTries" (default 5, at most 100): how
     // deliver_sm is tried again (its wait for an answer is the sessions' response time-out); a value
     // that is negative (tries: below 1) or unreadable gives its default.

@@ -19,6 +19,8 @@ CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
     // Every copy of the decoder (the window's panes, the display filter) starts from this one.
     m_decoder.SetDefaultAlphabet(settings.SmscDefaultAlphabet());
     m_router.SetSettings(settings.Delivery());
+    m_router.SetReceiptProfile(settings.Receipts());
+    m_router.SetEcho(settings.Echo());
     m_smpp.SetRetry(settings.Retry());
     m_pairs.SetUnansweredAfterUs(int64_t(settings.UnansweredSeconds()) * 1'000'000);
 }
@@ -63,6 +65,30 @@ DeliverySettings CSimulator::Delivery() const { return m_router.Settings(); }
 
 void CSimulator::SetDelivery(const DeliverySettings& delivery) { m_router.SetSettings(delivery); }
 
+QString CSimulator::SetReceiptProfile(const ReceiptProfile& profile) {
+    QString error = receipt_profiles::Validate(profile);
+    if (error.isEmpty())
+        m_router.SetReceiptProfile(profile);
+    return error;
+}
+
+QString CSimulator::SaveReceiptProfile(const ReceiptProfile& profile) {
+    QString error = SetReceiptProfile(profile);
+    if (error.isEmpty())
+        CSettings().SetReceipts(profile);
+    return error;
+}
+
+void CSimulator::SaveEcho(const EchoSettings& echo) {
+    CSettings().SetEcho(echo);
+    m_router.SetEcho(echo);
+}
+
+void CSimulator::SetSeed(uint32_t seed) {
+    m_smpp.Faults().SetSeed(seed);
+    m_router.SetSeed(seed);
+}
+
 bool CSimulator::SaveFaultRules(const std::vector<FaultRule>& rules) {
     if (!m_smpp.Faults().SetRules(rules).isEmpty())
         return false;
@@ -72,6 +98,8 @@ bool CSimulator::SaveFaultRules(const std::vector<FaultRule>& rules) {
 
 QString CSimulator::SaveAccounts(const std::vector<Account>& list) {
     if (QString error = accounts::Validate(list); !error.isEmpty())
+        return error;
+    if (QString error = receipt_profiles::CheckAccounts(list); !error.isEmpty())
         return error;
     m_smpp.SetAccounts(list);
     CSettings().SetAccounts(list);

@@ -56,6 +56,18 @@ public:
     DeliverySettings Delivery() const;
     // Applies without storing (the headless flags).
     void SetDelivery(const DeliverySettings& settings);
+    // Stores the receipt profile and applies it to the next receipt; the error naming the field, and
+    // nothing changed, when it is bad.
+    QString SaveReceiptProfile(const ReceiptProfile& profile);
+    // Applies without storing (the headless flag, the control API); the error as for Save.
+    QString SetReceiptProfile(const ReceiptProfile& profile);
+    const ReceiptProfile& Receipts() const { return m_router.Profile(); }
+    // Stores the echo and applies it to the next message; SetEcho applies without storing.
+    void SaveEcho(const EchoSettings& echo);
+    void SetEcho(const EchoSettings& echo) { m_router.SetEcho(echo); }
+    const EchoSettings& Echo() const { return m_router.Echo(); }
+    // One seed for every chance of the run (fault rules, the receipts' state mix), so that it repeats.
+    void SetSeed(uint32_t seed);
     // Stores the rules and hands them to the SMPP server, so they apply to the next request.
     // False, and nothing changed, when a rule is bad.
     bool SaveFaultRules(const std::vector<FaultRule>& rules);

@@ -21,8 +21,10 @@ constexpr const char* kMaxBinds = "maxBinds";
 constexpr const char* kAllowedAddresses = "allowedAddresses";
 constexpr const char* kWindow = "window";
 constexpr const char* kEnquireLinkSeconds = "enquireLinkSeconds";
+constexpr const char* kReceiptProfile = "receiptProfile";
 constexpr const char* kFields[] = {kSystemId, kPassword, kBindTypes, kMaxBinds, kAllowedAddresses, kWindow,
-                                   kEnquireLinkSeconds};
+                                   kEnquireLinkSeconds, kReceiptProfile};
+constexpr int kMaxProfileNameChars = 64;
 
 constexpr int32_t kMaxCount = 1'000'000;
 
@@ -56,6 +58,9 @@ QString AccountError(int number, const Account& a) {
         return FieldError(number, a.systemId, kWindow, "not a whole number of 0 or more");
     if (a.enquireLinkSeconds && (*a.enquireLinkSeconds < 0 || *a.enquireLinkSeconds > accounts::kMaxSeconds))
         return FieldError(number, a.systemId, kEnquireLinkSeconds, "not between 0 and 86400 seconds");
+    // Which names are profiles is the router's to say (receipt_profiles::CheckAccounts).
+    if (a.receiptProfile.size() > kMaxProfileNameChars)
+        return FieldError(number, a.systemId, kReceiptProfile, "longer than 64 characters");
     return {};
 }
 
@@ -88,7 +93,8 @@ QString ReadAccount(int number, const QJsonObject& object, Account* a) {
         if (std::none_of(std::begin(kFields), std::end(kFields), [&](const char* f) { return it.key() == f; }))
             return QString("%1: unknown field \"%2\"").arg(Name(number, a->systemId), it.key());
     }
-    for (const auto& [field, target] : {std::pair{kSystemId, &a->systemId}, std::pair{kPassword, &a->password}}) {
+    for (const auto& [field, target] : {std::pair{kSystemId, &a->systemId}, std::pair{kPassword, &a->password},
+                                        std::pair{kReceiptProfile, &a->receiptProfile}}) {
         const QJsonValue v = object.value(field);
         if (!v.isUndefined() && !v.isString())
             return FieldError(number, a->systemId, field, "not a text");
@@ -184,6 +190,8 @@ QByteArray accounts::ToJson(const std::vector<Account>& list) {
             o[kWindow] = a.window;
         if (a.enquireLinkSeconds)
             o[kEnquireLinkSeconds] = *a.enquireLinkSeconds;
+        if (!a.receiptProfile.isEmpty())
+            o[kReceiptProfile] = a.receiptProfile;
         array.append(o);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Compact);

@@ -24,6 +24,7 @@ struct Account {
     std::vector<QString> allowedAddresses; // IPv4 addresses or CIDR blocks; none: every address
     int32_t window = 0;                // its connection's requests whose answers are held back; 0: no cap
     std::optional<int32_t> enquireLinkSeconds; // overrides the sessions' setting; 0: never
+    QString receiptProfile;            // a built-in receipt profile's name; empty: the run's profile
 
     bool operator==(const Account&) const = default;
 };

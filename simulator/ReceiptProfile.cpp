@@ -1,0 +1,347 @@
+// Receipt profiles: the built-ins, their JSON and the receipt text they make.
+#include "simulator/ReceiptProfile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+
+namespace {
+
+// The JSON field names, also used in every message about them.
+constexpr const char* kName = "name";
+constexpr const char* kCarrier = "carrier";
+constexpr const char* kText = "text";
+constexpr const char* kTlvs = "tlvs";
+constexpr const char* kIdForm = "idForm";
+constexpr const char* kStates = "states";
+constexpr const char* kFields[] = {kName, kCarrier, kText, kTlvs, kIdForm, kStates};
+
+constexpr const char* kCarrierNames[] = {"deliver_sm", "data_sm"};
+constexpr const char* kIdFormNames[] = {"answer", "hex", "decimal"};
+constexpr const char* kTlvNames[] = {"receipted_message_id", "message_state", "network_error_code"};
+constexpr bool ReceiptProfile::*kTlvFlags[] = {&ReceiptProfile::receiptedMessageId, &ReceiptProfile::messageState,
+                                               &ReceiptProfile::networkErrorCode};
+
+constexpr const char* kTextFields[] = {"id", "sub", "dlvrd", "submit_date", "done_date", "stat", "err", "text"};
+
+QString Error(const char* field, const QString& what) { return QString("%1: %2").arg(field, what); }
+
+// The first field of the template no receipt knows, or a brace left open; empty when all are known.
+QString TemplateError(const QString& text) {
+    for (qsizetype at = text.indexOf(u'{'); at >= 0; at = text.indexOf(u'{', at + 1)) {
+        const qsizetype end = text.indexOf(u'}', at);
+        if (end < 0)
+            return Error(kText, QString("\"{\" at %1 is never closed").arg(at + 1));
+        const QString field = text.mid(at + 1, end - at - 1);
+        if (std::none_of(std::begin(kTextFields), std::end(kTextFields), [&](const char* f) { return field == f; }))
+            return Error(kText, QString("unknown field {%1}; the fields are {id} {sub} {dlvrd} {submit_date} "
+                                        "{done_date} {stat} {err} {text}")
+                                    .arg(field));
+        at = end;
+    }
+    return {};
+}
+
+ReceiptProfile Named(const char* name) {
+    ReceiptProfile profile;
+    profile.name = name;
+    return profile;
+}
+
+std::vector<ReceiptProfile> MakeBuiltIns() {
+    ReceiptProfile tlvOnly = Named("TLV only");
+    tlvOnly.text.clear();
+    tlvOnly.networkErrorCode = true;
+    ReceiptProfile dataSm = Named("data_sm receipts");
+    dataSm.carrier = ReceiptProfile::Carrier::DataSm;
+    ReceiptProfile hexIds = Named("hex ids in text");
+    hexIds.idForm = ReceiptProfile::IdForm::Hex;
+    return {Named("Default"), tlvOnly, dataSm, hexIds};
+}
+
+template <typename Enum, std::size_t N>
+std::optional<Enum> EnumNamed(const char* const (&names)[N], const QString& text) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (text == names[i])
+            return Enum(i);
+    return std::nullopt;
+}
+
+QString OneOf(const char* const* names, std::size_t count) {
+    QStringList quoted;
+    for (std::size_t i = 0; i < count; ++i)
+        quoted.append(QString("\"%1\"").arg(names[i]));
+    return quoted.join(", ");
+}
+
+QString MixError(const std::vector<ReceiptProfile::Weight>& mix) {
+    int64_t total = 0;
+    for (const ReceiptProfile::Weight& w : mix) {
+        const auto& states = receipt_profiles::MixStates();
+        if (std::find(states.begin(), states.end(), w.state) == states.end())
+            return Error(kStates, QString("%1 is not DELIVRD, UNDELIV, EXPIRED or REJECTD")
+                                      .arg(QString::fromUtf8(MessageStateText(w.state))));
+        if (w.weight < 0 || w.weight > receipt_profiles::kMaxWeight)
+            return Error(kStates, QString("%1's weight is not a whole number from 0 to 1000000")
+                                      .arg(QString::fromUtf8(MessageStateText(w.state))));
+        total += w.weight;
+    }
+    if (!mix.empty() && total == 0)
+        return Error(kStates, "the weights add up to 0");
+    return {};
+}
+
+// Keeps the mix in the draw order, whatever order it was written in, so that one seed draws alike.
+void SortMix(std::vector<ReceiptProfile::Weight>& mix) {
+    const auto& states = receipt_profiles::MixStates();
+    const auto place = [&](const ReceiptProfile::Weight& w) { return std::find(states.begin(), states.end(), w.state); };
+    std::stable_sort(mix.begin(), mix.end(), [&](const auto& a, const auto& b) { return place(a) < place(b); });
+}
+
+} // namespace
+
+const std::vector<ReceiptProfile>& receipt_profiles::BuiltIns() {
+    static const std::vector<ReceiptProfile> builtIns = MakeBuiltIns();
+    return builtIns;
+}
+
+std::optional<ReceiptProfile> receipt_profiles::BuiltIn(const QString& name) {
+    for (const ReceiptProfile& profile : BuiltIns())
+        if (profile.name == name)
+            return profile;
+    return std::nullopt;
+}
+
+uint8_t receipt_profiles::ErrorOf(MessageState state) {
+    switch (state) {
+    case MessageState::Delivered: return 0;
+    case MessageState::Expired: return 27;
+    case MessageState::Rejected: return 13;
+    default: return 1;
+    }
+}
+
+const std::vector<MessageState>& receipt_profiles::MixStates() {
+    static const std::vector<MessageState> states{MessageState::Delivered, MessageState::Undeliverable,
+                                                  MessageState::Expired, MessageState::Rejected};
+    return states;
+}
+
+std::optional<ReceiptProfile> receipt_profiles::Parse(const QByteArray& json, QString* error) {
+    error->clear();
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        *error = QString("The receipt profile is not JSON (%1 at offset %2)").arg(parseError.errorString()).arg(parseError.offset);
+        return std::nullopt;
+    }
+    if (!document.isObject()) {
+        *error = "The receipt profile must be a JSON object";
+        return std::nullopt;
+    }
+    const QJsonObject object = document.object();
+    const auto fail = [error](QString message) {
+        *error = std::move(message);
+        return std::nullopt;
+    };
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (std::none_of(std::begin(kFields), std::end(kFields), [&](const char* f) { return it.key() == f; }))
+            return fail(QString("unknown field \"%1\"").arg(it.key()));
+    }
+    ReceiptProfile profile;
+    if (object.contains(kName)) {
+        const QJsonValue v = object.value(kName);
+        std::optional<ReceiptProfile> builtIn = BuiltIn(v.toString());
+        if (builtIn)
+            profile = *builtIn;
+        else if (v.toString() == kCustom)
+            profile.name = kCustom;
+        else
+            return fail(Error(kName, QString("%1 is not %2 or \"Custom\"")
+                                         .arg(v.isString() ? "\"" + v.toString() + "\"" : QString("not a text"),
+                                              [] {
+                                                  QStringList names;
+                                                  for (const ReceiptProfile& p : BuiltIns())
+                                                      names.append("\"" + p.name + "\"");
+                                                  return names.join(", ");
+                                              }())));
+    }
+    // Any field of its own makes a built-in a custom profile.
+    if (object.size() > (object.contains(kName) ? 1 : 0))
+        profile.name = kCustom;
+    if (object.contains(kCarrier)) {
+        const std::optional<ReceiptProfile::Carrier> carrier =
+            EnumNamed<ReceiptProfile::Carrier>(kCarrierNames, object.value(kCarrier).toString());
+        if (!carrier)
+            return fail(Error(kCarrier, "not " + OneOf(kCarrierNames, std::size(kCarrierNames))));
+        profile.carrier = *carrier;
+    }
+    if (object.contains(kText)) {
+        if (!object.value(kText).isString())
+            return fail(Error(kText, "not a text"));
+        profile.text = object.value(kText).toString();
+    }
+    if (object.contains(kTlvs)) {
+        const QJsonValue v = object.value(kTlvs);
+        if (!v.isArray())
+            return fail(Error(kTlvs, "not a list of " + OneOf(kTlvNames, std::size(kTlvNames))));
+        for (bool ReceiptProfile::*flag : kTlvFlags)
+            profile.*flag = false;
+        for (const QJsonValue& entry : v.toArray()) {
+            const auto tlv = EnumNamed<std::size_t>(kTlvNames, entry.toString());
+            if (!tlv)
+                return fail(Error(kTlvs, QString("\"%1\" is not %2")
+                                             .arg(entry.toVariant().toString(), OneOf(kTlvNames, std::size(kTlvNames)))));
+            profile.*kTlvFlags[*tlv] = true;
+        }
+    }
+    if (object.contains(kIdForm)) {
+        const auto form = EnumNamed<ReceiptProfile::IdForm>(kIdFormNames, object.value(kIdForm).toString());
+        if (!form)
+            return fail(Error(kIdForm, "not " + OneOf(kIdFormNames, std::size(kIdFormNames))));
+        profile.idForm = *form;
+    }
+    if (object.contains(kStates)) {
+        const QJsonValue v = object.value(kStates);
+        if (!v.isObject())
+            return fail(Error(kStates, "not an object of states and weights"));
+        profile.mix.clear();
+        const QJsonObject states = v.toObject();
+        for (auto it = states.begin(); it != states.end(); ++it) {
+            const std::optional<MessageState> state = MessageStateOf(it.key().toStdString());
+            const double weight = it.value().toDouble(-1);
+            if (!state)
+                return fail(Error(kStates, QString("\"%1\" is not DELIVRD, UNDELIV, EXPIRED or REJECTD").arg(it.key())));
+            if (!it.value().isDouble() || weight != double(int64_t(weight)) || weight < 0 || weight > kMaxWeight)
+                return fail(Error(kStates, QString("%1's weight is not a whole number from 0 to 1000000").arg(it.key())));
+            profile.mix.push_back({*state, int32_t(weight)});
+        }
+        SortMix(profile.mix);
+    }
+    if (QString problem = Validate(profile); !problem.isEmpty())
+        return fail(problem);
+    return profile;
+}
+
+QString receipt_profiles::Validate(const ReceiptProfile& profile) {
+    if (QString problem = TemplateError(profile.text); !problem.isEmpty())
+        return problem;
+    return MixError(profile.mix);
+}
+
+QByteArray receipt_profiles::ToJson(const ReceiptProfile& profile) {
+    QJsonArray tlvs;
+    for (std::size_t i = 0; i < std::size(kTlvFlags); ++i)
+        if (profile.*kTlvFlags[i])
+            tlvs.append(kTlvNames[i]);
+    QJsonObject states;
+    for (const ReceiptProfile::Weight& w : profile.mix)
+        states[QString::fromUtf8(MessageStateText(w.state))] = w.weight;
+    const QJsonObject object{{kName, profile.name},
+                             {kCarrier, kCarrierNames[int(profile.carrier)]},
+                             {kText, profile.text},
+                             {kTlvs, tlvs},
+                             {kIdForm, kIdFormNames[int(profile.idForm)]},
+                             {kStates, states}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QString receipt_profiles::MixText(const std::vector<ReceiptProfile::Weight>& mix) {
+    QStringList parts;
+    for (const ReceiptProfile::Weight& w : mix)
+        parts.append(QString("%1 %2").arg(QString::fromUtf8(MessageStateText(w.state))).arg(w.weight));
+    return parts.join(", ");
+}
+
+std::vector<ReceiptProfile::Weight> receipt_profiles::ParseMix(const QString& text, QString* error) {
+    error->clear();
+    std::vector<ReceiptProfile::Weight> mix;
+    for (const QString& part : text.split(u',', Qt::SkipEmptyParts)) {
+        const QStringList words = part.simplified().split(u' ');
+        const std::optional<MessageState> state =
+            words.isEmpty() ? std::nullopt : MessageStateOf(words.front().toUpper().toStdString());
+        if (!state) {
+            *error = Error(kStates, QString("\"%1\" is not DELIVRD, UNDELIV, EXPIRED or REJECTD").arg(words.value(0)));
+            return {};
+        }
+        bool ok = words.size() == 2;
+        const int weight = ok ? words[1].toInt(&ok) : 0;
+        if (!ok || weight < 0 || weight > kMaxWeight) {
+            *error = Error(kStates, QString("%1's weight is not a whole number from 0 to 1000000").arg(words.front()));
+            return {};
+        }
+        mix.push_back({*state, weight});
+    }
+    SortMix(mix);
+    if (QString problem = MixError(mix); !problem.isEmpty()) {
+        *error = problem;
+        return {};
+    }
+    return mix;
+}
+
+QString receipt_profiles::CheckAccounts(const std::vector<Account>& accounts) {
+    for (std::size_t i = 0; i < accounts.size(); ++i) {
+        const Account& a = accounts[i];
+        if (a.receiptProfile.isEmpty() || BuiltIn(a.receiptProfile))
+            continue;
+        const QString who = a.systemId.isEmpty() ? QString("Account %1").arg(i + 1)
+                                                 : QString("Account %1 (%2)").arg(i + 1).arg(a.systemId);
+        return QString("%1, \"receiptProfile\": \"%2\" is no built-in receipt profile").arg(who, a.receiptProfile);
+    }
+    return {};
+}
+
+std::string receipt_profiles::IdIn(ReceiptProfile::IdForm form, const std::string& messageId) {
+    if (form == ReceiptProfile::IdForm::AsAnswered || messageId.empty())
+        return messageId;
+    const int base = form == ReceiptProfile::IdForm::Hex ? 10 : 16;
+    // An id that is not a number of the base it is read in stays as it is.
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(messageId.c_str(), &end, base);
+    if (*end != '\0' || !std::isxdigit(static_cast<unsigned char>(messageId.front())))
+        return messageId;
+    char text[24];
+    std::snprintf(text, sizeof text, form == ReceiptProfile::IdForm::Hex ? "%llX" : "%llu", value);
+    return text;
+}
+
+std::string receipt_profiles::Text(const ReceiptProfile& profile, const ReceiptFacts& facts) {
+    const std::string pattern = profile.text.toStdString();
+    char err[8];
+    std::snprintf(err, sizeof err, "%03d", int(facts.error));
+    const std::pair<std::string_view, std::string> values[] = {
+        {"id", IdIn(profile.idForm, facts.messageId)},
+        {"sub", "001"},
+        {"dlvrd", facts.state == MessageState::Delivered ? "001" : "000"},
+        {"submit_date", facts.submitDate},
+        {"done_date", facts.doneDate},
+        {"stat", std::string(MessageStateText(facts.state))},
+        {"err", err},
+        {"text", facts.text},
+    };
+    std::string text;
+    std::size_t at = 0;
+    while (at < pattern.size()) {
+        const std::size_t open = pattern.find('{', at);
+        const std::size_t close = open == std::string::npos ? open : pattern.find('}', open);
+        if (close == std::string::npos) {
+            text += pattern.substr(at);
+            break;
+        }
+        text += pattern.substr(at, open - at);
+        const std::string_view field = std::string_view(pattern).substr(open + 1, close - open - 1);
+        for (const auto& [name, value] : values)
+            if (name == field)
+                text += value;
+        at = close + 1;
+    }
+    return text;
+}
