@@ -121,7 +121,25 @@ struct Flags {
     QCommandLineOption stats{"stats"}, statsJson{"stats-json", QString(), "FILE"};
     QCommandLineOption tlsPort{"tls-port", QString(), "N"};
     QCommandLineOption tlsCert{"tls-cert", QString(), "FILE"}, tlsKey{"tls-key", QString(), "FILE"};
+    QCommandLineOption receiptProfile{"receipt-profile", QString(), "NAME|FILE"}, echo{"echo", QString(), "DEST"};
+    QCommandLineOption echoReverse{"echo-reverse"};
 };
+
+// A built-in profile's name, else a file holding a profile as JSON.
+bool ReadReceiptProfile(const QString& nameOrFile, HeadlessOptions& options) {
+    if ((options.receiptProfile = receipt_profiles::BuiltIn(nameOrFile)))
+        return true;
+    QFile file(nameOrFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        options.error = QString("'%1' is no built-in receipt profile and no readable file.").arg(nameOrFile);
+        return false;
+    }
+    QString error;
+    options.receiptProfile = receipt_profiles::Parse(file.readAll(), &error);
+    if (!error.isEmpty())
+        options.error = QString("%1: %2.").arg(file.fileName(), error);
+    return error.isEmpty();
+}
 
 // A whole number option up to max into out; false, with the error naming what was wrong, when its
 // value is none. An option not given leaves out as it is.
@@ -166,6 +184,8 @@ bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOption
         }
         QString accountError;
         options.accounts = accounts::Parse(file.readAll(), &accountError);
+        if (accountError.isEmpty())
+            accountError = receipt_profiles::CheckAccounts(*options.accounts);
         if (!accountError.isEmpty()) {
             error = QString("%1: %2.").arg(file.fileName(), accountError);
             return false;
@@ -202,6 +222,14 @@ bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOption
         error = "--tls-cert and --tls-key need --tls-port.";
         return false;
     }
+    if (parser.isSet(f.receiptProfile) && !ReadReceiptProfile(parser.value(f.receiptProfile), options))
+        return false;
+    if (parser.isSet(f.echo))
+        options.echo = EchoSettings{parser.value(f.echo).toStdString(), parser.isSet(f.echoReverse)};
+    if (parser.isSet(f.echoReverse) && (!options.echo || options.echo->destination.empty())) {
+        error = "--echo-reverse goes with --echo DEST.";
+        return false;
+    }
     if (parser.isSet(f.faults)) {
         QFile file(parser.value(f.faults));
         if (!file.open(QIODevice::ReadOnly)) {
@@ -223,6 +251,13 @@ bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOption
 void ApplyRunOptions(const HeadlessOptions& options, CSimulator& simulator) {
     if (options.tlsPort)
         simulator.UseTls({*options.tlsPort, options.tlsCertificate, options.tlsKey});
+    // The receipts' state mix draws from the same seed as the fault rules.
+    if (options.seed)
+        simulator.SetSeed(*options.seed);
+    if (options.receiptProfile)
+        simulator.SetReceiptProfile(*options.receiptProfile);
+    if (options.echo)
+        simulator.SetEcho(*options.echo);
 }
 
 HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
@@ -231,7 +266,8 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     const Flags f;
     parser.addOptions({f.headless, f.help, f.trace, f.port, f.mobilePort, f.listen, f.pcapFile, f.receipts,
                        f.receiptDelay, f.noRouting, f.faults, f.seed, f.accounts, f.stats, f.statsJson, f.control,
-                       f.controlListen, f.controlToken, f.tlsPort, f.tlsCert, f.tlsKey});
+                       f.controlListen, f.controlToken, f.tlsPort, f.tlsCert, f.tlsKey, f.receiptProfile, f.echo,
+                       f.echoReverse});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -257,7 +293,8 @@ QString HeadlessUsage() {
            "                [--pcap FILE] [--receipts] [--receipt-delay MS] [--no-routing]\n"
            "                [--faults FILE] [--seed N] [--accounts FILE] [--stats] [--stats-json FILE]\n"
            "                [--control PORT [--control-listen ADDR] [--control-token TOKEN]]\n"
-           "                [--tls-port N [--tls-cert FILE --tls-key FILE]] [--help]\n"
+           "                [--tls-port N [--tls-cert FILE --tls-key FILE]]\n"
+           "                [--receipt-profile NAME|FILE] [--echo DEST [--echo-reverse]] [--help]\n"
            "\n"
            "Runs the Tarnwick SMSC simulator in its window, or headless when --headless is given or\n"
            "there is no display. Headless, both servers' console lines go to standard output, behind\n"
@@ -291,6 +328,11 @@ QString HeadlessUsage() {
            "  --tls-cert FILE  the TLS port's certificate (PEM); without it and --tls-key, a\n"
            "                   self-signed one made once in the application's data folder\n"
            "  --tls-key FILE   the certificate's private key (PEM)\n"
+           "  --receipt-profile NAME|FILE  how receipts look this run: \"Default\", \"TLV only\",\n"
+           "                   \"data_sm receipts\", \"hex ids in text\", or a file with a profile as JSON\n"
+           "                   (name, carrier, text, tlvs, idForm, states)\n"
+           "  --echo DEST      answer every message to DEST with a deliver_sm back to its sender\n"
+           "  --echo-reverse   with the text reversed\n"
            "  --help           show this text\n";
 }
 
@@ -328,8 +370,6 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
         simulator.SetTrace([&out](const std::string& line) { out << line << '\n' << std::flush; });
     if (options.faultRules)
         simulator.UseFaultRules(*options.faultRules);
-    if (options.seed)
-        simulator.Smpp().Faults().SetSeed(*options.seed);
     if (options.accounts)
         simulator.UseAccounts(*options.accounts);
     // Tried at once, so that a run is not spent before the file turns out to be unwritable.

@@ -3,6 +3,7 @@
 
 #include "control/ControlServer.h"
 #include "protocol/Registry.h"
+#include "simulator/Router.h"
 #include "smpp/Accounts.h"
 #include "smpp/FaultRules.h"
 
@@ -29,6 +30,8 @@ struct HeadlessOptions {
     std::optional<std::vector<FaultRule>> faultRules; // read from the --faults file
     std::optional<uint32_t> seed;                     // --seed: chance faults repeat run after run
     std::optional<std::vector<Account>> accounts;     // read from the --accounts file
+    std::optional<ReceiptProfile> receiptProfile;     // --receipt-profile NAME|FILE
+    std::optional<EchoSettings> echo;                 // --echo DEST [--echo-reverse]
     std::optional<ControlOptions> control;            // --control PORT, --control-listen ADDR, --control-token TOKEN
     bool stats = false;         // --stats: the statistics table on standard output at exit
     QString statsJsonPath;      // --stats-json: the statistics as JSON (GET /api/v1/stats) to this file at exit
@@ -41,7 +44,8 @@ class CSimulator;
 
 // arguments[0] is the program name, as QCoreApplication::arguments() gives it.
 HeadlessOptions ParseHeadlessOptions(const QStringList& arguments);
-// What the window and the headless runner alike take from the options before the start: the TLS port.
+// What the window and the headless runner alike take from the options before the start: the TLS port,
+// the seed, the receipt profile and the echo.
 void ApplyRunOptions(const HeadlessOptions& options, CSimulator& simulator);
 QString HeadlessUsage();
 

@@ -210,6 +210,8 @@ Answer CControlServer::Accounts(const QHttpServerRequest&) {
 Answer CControlServer::PutAccounts(const QHttpServerRequest& request) {
     QString error;
     const std::vector<Account> list = accounts::Parse(request.body(), &error);
+    if (error.isEmpty())
+        error = receipt_profiles::CheckAccounts(list);
     // For this run only, as an accounts file is; connections bound already stay bound.
     if (!error.isEmpty() || !m_simulator.Smpp().SetAccounts(list))
         return Answer::Error(400, error.isEmpty() ? accounts::Validate(list) : error);
@@ -251,6 +253,46 @@ Answer CControlServer::PutSessions(const QHttpServerRequest& request) {
     m_simulator.Smpp().SetSessionSettings(s);
     m_simulator.Smpp().SetRetry(retry);
     return Sessions(request);
+}
+
+Answer CControlServer::ReceiptProfile(const QHttpServerRequest&) {
+    return {200, receipt_profiles::ToJson(m_simulator.Receipts()), "application/json", {}};
+}
+
+Answer CControlServer::PutReceiptProfile(const QHttpServerRequest& request) {
+    QString error;
+    const std::optional<::ReceiptProfile> profile = receipt_profiles::Parse(request.body(), &error);
+    // For this run only, as the rules put here are: the profile stored for the window stays.
+    if (error.isEmpty())
+        error = m_simulator.SetReceiptProfile(*profile);
+    if (!error.isEmpty())
+        return Answer::Error(400, error);
+    return ReceiptProfile(request);
+}
+
+Answer CControlServer::Echo(const QHttpServerRequest&) {
+    const EchoSettings& echo = m_simulator.Echo();
+    return Answer::Json(QJsonObject{{"destination", QString::fromStdString(echo.destination)}, {"reverse", echo.reverse}});
+}
+
+Answer CControlServer::PutEcho(const QHttpServerRequest& request) {
+    QString error;
+    const QJsonObject body = BodyObject(request, &error);
+    if (!error.isEmpty())
+        return Answer::Error(400, error);
+    // A field left out keeps its value; an empty destination turns the echo off.
+    EchoSettings echo = m_simulator.Echo();
+    CJsonFields fields(body);
+    fields.Only({"destination", "reverse"});
+    echo.destination = fields.Text("destination", false, QString::fromStdString(echo.destination)).toStdString();
+    const QJsonValue reverse = body.value("reverse");
+    if (!reverse.isUndefined() && !reverse.isBool())
+        fields.Fail("reverse", "true or false expected");
+    echo.reverse = reverse.toBool(echo.reverse);
+    if (!fields.Ok())
+        return Answer::Error(400, fields.Error());
+    m_simulator.SetEcho(echo); // for this run only
+    return Echo(request);
 }
 
 Answer CControlServer::Unbind(const QHttpServerRequest& request) {

@@ -84,6 +84,10 @@ private:
     Answer Unbind(const QHttpServerRequest& request);
     Answer Sessions(const QHttpServerRequest& request);
     Answer PutSessions(const QHttpServerRequest& request);
+    Answer ReceiptProfile(const QHttpServerRequest& request);
+    Answer PutReceiptProfile(const QHttpServerRequest& request);
+    Answer Echo(const QHttpServerRequest& request);
+    Answer PutEcho(const QHttpServerRequest& request);
     Answer Reset(const QHttpServerRequest& request);
     Answer Stats(const QHttpServerRequest& request);
     Answer Metrics(const QHttpServerRequest& request);
