@@ -227,6 +227,13 @@ std::optional<ReceiptProfile> receipt_profiles::Parse(const QByteArray& json, QS
     }
     if (QString problem = Validate(profile); !problem.isEmpty())
         return fail(problem);
+    // A built-in written out whole (as ToJson writes it) is still that built-in.
+    if (std::optional<ReceiptProfile> builtIn = BuiltIn(object.value(kName).toString())) {
+        ReceiptProfile named = profile;
+        named.name = builtIn->name;
+        if (named == *builtIn)
+            return named;
+    }
     return profile;
 }
 

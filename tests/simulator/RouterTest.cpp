@@ -3,6 +3,7 @@
 #include "simulator/Settings.h"
 #include "simulator/Simulator.h"
 #include "wire/Cursor.h"
+#include "wire/Hex.h"
 
 #include "tests/support/Bytes.h"
 #include "tests/support/QtTestEnv.h"
@@ -337,6 +338,184 @@ TEST_F(RouterTest, ReceiptsHoldForLongAddressesLateAnswersAndZonesOtherThanUtc) 
     phone->Send(TerminalSubmit(longNumber, longNumber, "Hi"));
     ASSERT_TRUE(phone->NextPdu());
     EXPECT_EQ(esme->NextPdu(), DeliverSm(3, 0, longNumber.substr(0, 20), longNumber.substr(0, 20), 0, 15, "Hi"));
+}
+
+std::string HexOf(const std::optional<Bytes>& bytes) {
+    std::string hex;
+    for (uint8_t octet : bytes.value_or(Bytes{})) {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        hex += {kDigits[octet >> 4], kDigits[octet & 15]};
+    }
+    return hex;
+}
+std::string HexOf(const std::string& octets) { return HexOf(Bytes(octets.begin(), octets.end())); }
+
+// Each profile's receipt of one message (fixed clock, fixed message id, seed 7), PDU for PDU; an
+// account's profile goes before the run's.
+TEST_F(RouterTest, ReceiptProfilesShapeTheReceipt) {
+    simulator->SetDelivery({true, true, 500});
+    simulator->SetSeed(7);
+    auto esme = Esme(kBindTransceiver, "esme");
+    const auto builtIn = [](const char* name) { return *receipt_profiles::BuiltIn(name); };
+    const auto custom = [](const char* json) {
+        QString error;
+        const std::optional<ReceiptProfile> profile = receipt_profiles::Parse(json, &error);
+        EXPECT_TRUE(profile) << error.toStdString();
+        return profile.value_or(ReceiptProfile{});
+    };
+    // The message and the receipt's addresses, alike in every row.
+    const std::string header = "00 01 01 363738393000 01 01 313233343500 04";
+    const std::string text = "id:001234 sub:001 dlvrd:001 submit date:2311142213 done date:2311142215 stat:DELIVRD "
+                             "err:000 text:Hello receipt text b";
+    const std::string textHex = HexOf(text);
+    const std::string tlvs = "001E 0007 30303132333400  0427 0001 02";
+    const struct {
+        const char* name;
+        ReceiptProfile profile;
+        std::string accountProfile; // the account "esme" names
+        std::string pdu;            // the receipt, as hex
+    } cases[] = {
+        {"default: today's text", builtIn("Default"), "",
+         "000000B1 00000005 00000000 00000001" + header + "00 00 00 00 00 00 00 00 76" + textHex + tlvs},
+        {"TLV only: no text", builtIn("TLV only"), "",
+         "00000042 00000005 00000000 00000002" + header + "00 00 00 00 00 00 00 00 00" + tlvs + "0423 0003 03 0000"},
+        {"data_sm receipts: the text in message_payload", builtIn("data_sm receipts"), "",
+         "000000AE 00000103 00000000 00000003" + header + "00 00 0424 0076" + textHex + tlvs},
+        {"hex ids in text: 1234 is 4D2", builtIn("hex ids in text"), "",
+         "000000AE 00000005 00000000 00000004" + header + "00 00 00 00 00 00 00 00 73" +
+             HexOf("id:4D2" + text.substr(9)) + tlvs},
+        {"custom: drawn states with their errors, the id read as hex", custom(R"({"text": "{stat} err:{err} {id}",
+             "idForm": "decimal", "tlvs": ["message_state", "network_error_code"],
+             "states": {"REJECTD": 5, "EXPIRED": 90, "DELIVRD": 5}})"), "",
+         "0000004B 00000005 00000000 00000005" + header + "00 00 00 00 00 00 00 00 14" +
+             HexOf(std::string("EXPIRED err:027 4660")) + "0427 0001 03  0423 0003 03 001B"},
+        {"the account's profile first", builtIn("data_sm receipts"), "TLV only",
+         "00000042 00000005 00000000 00000006" + header + "00 00 00 00 00 00 00 00 00" + tlvs + "0423 0003 03 0000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        now = kNovember2023;
+        simulator->Smpp().SetNextMessageId(1234);
+        ASSERT_EQ(simulator->SetReceiptProfile(c.profile), "");
+        Account account;
+        account.systemId = "esme";
+        account.receiptProfile = QString::fromStdString(c.accountProfile);
+        ASSERT_TRUE(simulator->Smpp().SetAccounts({account}));
+        esme->Send(SubmitSm(1, "67890", 1, 0, "Hello receipt text beyond twenty"));
+        ASSERT_TRUE(esme->NextPdu());
+        now += 120;
+        scheduler.Advance(500);
+        const std::optional<Bytes> receipt = esme->NextPdu();
+        EXPECT_EQ(receipt, wire::ParseHex(c.pdu).bytes) << HexOf(receipt);
+        ASSERT_TRUE(receipt && receipt->size() >= 16);
+        esme->Send(SmppPdu(wire::ReadBe32(receipt->data() + 4) | 0x80000000, wire::ReadBe32(receipt->data() + 12),
+                           receipt->at(7) == 5 ? Builder().cstr("") : Builder()));
+        ExpectNothingMore(*esme);
+    }
+}
+
+// The JSON of a receipt profile: every field read back as written, and every mistake named by its field.
+TEST(ReceiptProfile, JsonReadsBackAndNamesTheWrongField) {
+    ReceiptProfile custom;
+    custom.name = receipt_profiles::kCustom;
+    custom.carrier = ReceiptProfile::Carrier::DataSm;
+    custom.text = "{id} {stat}";
+    custom.receiptedMessageId = false;
+    custom.networkErrorCode = true;
+    custom.idForm = ReceiptProfile::IdForm::Hex;
+    custom.mix = {{MessageState::Delivered, 90}, {MessageState::Undeliverable, 10}};
+    for (const ReceiptProfile& profile : {custom, *receipt_profiles::BuiltIn("TLV only")}) {
+        QString error;
+        EXPECT_EQ(receipt_profiles::Parse(receipt_profiles::ToJson(profile), &error), profile) << error.toStdString();
+    }
+    const struct {
+        const char* json;
+        const char* error; // empty: good
+    } cases[] = {
+        {R"({"name": "TLV only"})", ""},
+        {R"({"text": ""})", ""},
+        {R"({"name": "Fancy"})", R"(name: "Fancy" is not "Default", "TLV only", "data_sm receipts", "hex ids in text" or "Custom")"},
+        {R"({"carrier": "submit_sm"})", R"(carrier: not "deliver_sm", "data_sm")"},
+        {R"({"text": "id:{id} at {time}"})", "text: unknown field {time}; the fields are {id} {sub} {dlvrd} {submit_date} {done_date} {stat} {err} {text}"},
+        {R"({"text": "id:{id"})", R"(text: "{" at 4 is never closed)"},
+        {R"({"text": 5})", "text: not a text"},
+        {R"({"tlvs": ["message_state", "sar_msg_ref_num"]})", R"(tlvs: "sar_msg_ref_num" is not "receipted_message_id", "message_state", "network_error_code")"},
+        {R"({"tlvs": "message_state"})", R"(tlvs: not a list of "receipted_message_id", "message_state", "network_error_code")"},
+        {R"({"idForm": "octal"})", R"(idForm: not "answer", "hex", "decimal")"},
+        {R"({"states": {"DELIVRD": 1, "ENROUTE": 1}})", "states: ENROUTE is not DELIVRD, UNDELIV, EXPIRED or REJECTD"},
+        {R"({"states": {"DELIVERED": 1}})", R"(states: "DELIVERED" is not DELIVRD, UNDELIV, EXPIRED or REJECTD)"},
+        {R"({"states": {"DELIVRD": 1.5}})", "states: DELIVRD's weight is not a whole number from 0 to 1000000"},
+        {R"({"states": {"DELIVRD": 0}})", "states: the weights add up to 0"},
+        {R"({"states": [90]})", "states: not an object of states and weights"},
+        {R"({"colour": "red"})", R"(unknown field "colour")"},
+        {R"([])", "The receipt profile must be a JSON object"},
+        {R"({)", "The receipt profile is not JSON (unterminated object at offset 1)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.json);
+        QString error;
+        const std::optional<ReceiptProfile> profile = receipt_profiles::Parse(c.json, &error);
+        EXPECT_EQ(error.toStdString(), c.error);
+        EXPECT_EQ(profile.has_value(), error.isEmpty());
+    }
+    QString error;
+    EXPECT_EQ(receipt_profiles::MixText(receipt_profiles::ParseMix("undeliv 5,DELIVRD  95", &error)), "DELIVRD 95, UNDELIV 5");
+    receipt_profiles::ParseMix("DELIVRD ninety", &error);
+    EXPECT_EQ(error, "states: DELIVRD's weight is not a whole number from 0 to 1000000");
+    std::vector<Account> accounts(2);
+    accounts[1].systemId = "esme1";
+    accounts[1].receiptProfile = "Fancy";
+    EXPECT_EQ(receipt_profiles::CheckAccounts(accounts), R"(Account 2 (esme1), "receiptProfile": "Fancy" is no built-in receipt profile)");
+}
+
+// A message to the echo address comes back to its sender as deliver_sm, as sent or reversed by
+// character in its own coding; a transmitter's echo goes to a receiver under the same system id.
+TEST_F(RouterTest, EchoAnswersMessagesToItsAddress) {
+    auto sender = Esme(kBindTransmitter, "esme");
+    auto receiver = Esme(kBindReceiver, "esme");
+    const std::string ucs2 = std::string("\x00" "A" "\xD8\x3D\xDE\x00" "\x4E\x2D", 8); // A, a face, a CJK character
+    const std::string utf8 = "a\xC3\xB1\xE2\x82\xAC\xF0\x9F\x98\x80";          // a, n tilde, euro, a face
+    const struct {
+        const char* name;
+        EchoSettings echo;
+        std::string dest;
+        uint8_t dataCoding;
+        std::string text, echoed; // echoed empty: no echo
+    } cases[] = {
+        {"as sent", {"777", false}, "777", 0, "Hello", "Hello"},
+        {"reversed", {"777", true}, "777", 0, "Hello", "olleH"},
+        {"reversed, an escape kept before its character", {"777", true}, "777", 0, "a\x1B\x65" "b", "b\x1B\x65" "a"},
+        {"reversed UCS-2, a surrogate pair kept whole", {"777", true}, "777", 8, ucs2,
+         std::string("\x4E\x2D" "\xD8\x3D\xDE\x00" "\x00" "A", 8)},
+        {"reversed UTF-8", {"777", true}, "777", 4, utf8, "\xF0\x9F\x98\x80\xE2\x82\xAC\xC3\xB1" "a"},
+        {"reversed GBK", {"777", true}, "777", 15, "a\xD6\xD0" "b", "b\xD6\xD0" "a"},
+        {"to another address", {"777", true}, "778", 0, "Hello", ""},
+        {"echo off", {}, "777", 0, "Hello", ""},
+    };
+    uint32_t sequence = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        simulator->SetEcho(c.echo);
+        trace.clear();
+        sender->Send(SubmitSm(1, c.dest, 0, c.dataCoding, c.text));
+        ASSERT_TRUE(sender->NextPdu());
+        if (!c.echoed.empty()) {
+            EXPECT_EQ(receiver->NextPdu(), DeliverSm(++sequence, 1, c.dest, "12345", 0, c.dataCoding, c.echoed));
+            receiver->Send(SmppPdu(0x80000005, sequence, Builder().cstr("")));
+            EXPECT_EQ(trace.front().substr(0, 21), "[Echo] message 00000" + std::to_string(&c - cases));
+            EXPECT_EQ(trace.front().substr(21), " from 12345 to 777: deliver_sm to esme");
+        }
+        ExpectNothingMore(*receiver);
+        ExpectNothingMore(*sender);
+    }
+    // With no receiver under the submitter's name, the echo is said to have nowhere to go.
+    receiver.reset();
+    ASSERT_TRUE(test_net::WaitUntil([&] { return simulator->Smpp().GetConnectionCount() == 1; }));
+    simulator->SetEcho({"777", false});
+    trace.clear();
+    sender->Send(SubmitSm(1, "777", 0, 0, "Hi"));
+    ASSERT_TRUE(sender->NextPdu());
+    EXPECT_EQ(trace, (std::vector<std::string>{"[Echo] message 000008 from 12345 to 777: no bound receiver"}));
 }
 
 // A deliver_sm the ESME cannot take now, or does not answer within 10 s, is tried again after 1, 2,
