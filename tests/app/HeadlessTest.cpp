@@ -132,6 +132,8 @@ TEST(HeadlessOptions, RefusesWhatItCannotUse) {
         {{"tarnwick", "--tls-port", "70000"}, "Invalid TLS port '70000'."},
         {{"tarnwick", "--tls-port", "0", "--tls-cert", "c.pem"}, "--tls-cert and --tls-key go together."}, // no key
         {{"tarnwick", "--tls-cert", "c.pem", "--tls-key", "k.pem"}, "--tls-cert and --tls-key need --tls-port."},
+        {{"tarnwick", "--receipt-profile", "Fancy"}, "'Fancy' is no built-in receipt profile and no readable file."},
+        {{"tarnwick", "--echo-reverse"}, "--echo-reverse goes with --echo DEST."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
@@ -551,16 +553,18 @@ TEST_F(TarnwickBinaryTest, StoredSettingsDecideWhatIsCaptured) {
     }
 }
 
-// A rules or accounts file stops a bad start with the rule or account and the field, and serves a
-// good one; --seed takes a number only.
+// A rules, accounts or receipt profile file stops a bad start with the rule or account and the field,
+// and serves a good one; --seed takes a number only.
 TEST_F(TarnwickBinaryTest, FaultRulesAndAccountsFilesAreCheckedThenServed) {
     const QString bad = configHome.path() + "/bad.json", good = configHome.path() + "/good.json";
     const QString badAccounts = configHome.path() + "/bad-accounts.json";
     const QString goodAccounts = configHome.path() + "/accounts.json";
+    const QString badProfile = configHome.path() + "/profile.json";
     for (const auto& [path, json] : {std::pair{bad, R"([{"command":"bind"}, {"systemId":"(x"}])"},
                                      std::pair{good, R"([{"command":"bind","status":13}])"},
                                      std::pair{badAccounts, R"([{"systemId":"a"}, {"systemId":"b","window":-1}])"},
-                                     std::pair{goodAccounts, R"([{"systemId":"esme","password":"secret"}])"}}) {
+                                     std::pair{goodAccounts, R"([{"systemId":"esme","password":"secret"}])"},
+                                     std::pair{badProfile, R"({"text":"{id} {time}"})"}}) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(json);
@@ -575,6 +579,9 @@ TEST_F(TarnwickBinaryTest, FaultRulesAndAccountsFilesAreCheckedThenServed) {
         {{"--headless", "--seed", "x"}, "Invalid seed 'x'."},
         {{"--headless", "--accounts", badAccounts},
          badAccounts.toStdString() + ": Account 2 (b), \"window\": not a whole number of 0 or more."},
+        {{"--headless", "--receipt-profile", badProfile},
+         badProfile.toStdString() + ": text: unknown field {time}; the fields are {id} {sub} {dlvrd} {submit_date} "
+                                    "{done_date} {stat} {err} {text}."},
     };
     for (const auto& c : refused) {
         SCOPED_TRACE(c.error);
@@ -587,7 +594,8 @@ TEST_F(TarnwickBinaryTest, FaultRulesAndAccountsFilesAreCheckedThenServed) {
     }
 
     TarnwickProcess tarnwick(configHome.path());
-    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--faults", good, "--seed", "1"});
+    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--faults", good, "--seed", "1",
+                    "--receipt-profile", "TLV only", "--echo", "777", "--echo-reverse"});
     test_net::TestClient esme;
     ASSERT_TRUE(esme.Connect(tarnwick.WaitForPort(kSmppStarted)));
     esme.Send(SmppPdu(0x00000002, 1, BindBody("esme")));
