@@ -1,15 +1,19 @@
-// "Accounts" and "Sessions": editing from the keyboard, a bad account keeping the dialog open, and
-// what OK stores and hands to the SMPP server.
+// "Accounts", "Sessions" and "Delivery": editing from the keyboard, a bad entry keeping the dialog open, and
+// what OK stores and hands to the servers.
 #include "tests/support/WidgetTestEnv.h"
 
 #include "simulator/Settings.h"
 #include "simulator/Simulator.h"
 #include "ui/AccountsPage.h"
+#include "ui/DeliveryPage.h"
 #include "ui/FilterDialog.h"
 #include "ui/SessionsPage.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -111,6 +115,58 @@ TEST_F(SessionPagesTest, SessionTimersAreStoredAndApplied) {
     EXPECT_EQ(m_simulator.Smpp().IdleTimeout(), 0);
     EXPECT_EQ(CSettings().Retry().backoffMs, 250);
     EXPECT_EQ(m_simulator.Smpp().Retry().maxTries, 3);
+}
+
+// The receipt profile and the echo by keyboard alone: "Custom" opens the profile's fields, a bad weight
+// keeps the dialog open naming it, and OK stores and applies both; a built-in is stored by its name.
+TEST_F(SessionPagesTest, DeliveryPageSetsTheReceiptProfileAndTheEcho) {
+    CDeliveryPage& page = Open<CDeliveryPage>("Delivery");
+    EXPECT_EQ(page.ProfileBox()->currentText(), "Default");
+    EXPECT_FALSE(page.CarrierBox()->isEnabled()) << "a built-in is shown, not edited";
+    Alt('p');
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+    EXPECT_EQ(page.ProfileBox()->currentText(), "Custom");
+    EXPECT_TRUE(page.CarrierBox()->isEnabled());
+    EXPECT_EQ(page.TextEdit()->text(), ReceiptProfile().text) << "Custom starts from what was shown";
+    Alt('w');
+    Type("DELIVRD 90, LOST 10");
+    QTest::keyClick(m_dialog.get(), Qt::Key_Return);
+    EXPECT_TRUE(m_dialog->isVisible());
+    EXPECT_EQ(page.Problem()->text(), "states: \"LOST\" is not DELIVRD, UNDELIV, EXPIRED or REJECTD");
+
+    Alt('w');
+    Type("UNDELIV 10, DELIVRD 90");
+    Alt('x');
+    Type("{stat} {id}");
+    Alt('n'); // network_error_code on
+    Alt('f');
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End); // the id read as hex, written in decimal
+    Alt('a');
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End); // data_sm
+    Alt('h');
+    Type("777");
+    Alt('v');
+    QTest::keyClick(m_dialog.get(), Qt::Key_Return);
+    EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
+    const char* stored = R"({"carrier":"data_sm","idForm":"decimal","name":"Custom","states":{"DELIVRD":90,"UNDELIV":10},)"
+                         R"("text":"{stat} {id}","tlvs":["receipted_message_id","message_state","network_error_code"]})";
+    EXPECT_EQ(QSettings().value("Setup/ReceiptProfile").toString().toStdString(), stored);
+    EXPECT_EQ(receipt_profiles::ToJson(m_simulator.Receipts()).toStdString(), stored);
+    EXPECT_EQ(m_simulator.Echo(), (EchoSettings{"777", true}));
+    EXPECT_EQ(QSettings().value("Setup/EchoDestination").toString(), "777");
+
+    CDeliveryPage& again = Open<CDeliveryPage>("Delivery");
+    EXPECT_EQ(again.ProfileBox()->currentText(), "Custom");
+    EXPECT_EQ(again.WeightsEdit()->text(), "DELIVRD 90, UNDELIV 10");
+    Alt('p');
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(again.ProfileBox()->currentText(), "TLV only");
+    EXPECT_EQ(again.TextEdit()->text(), "");
+    EXPECT_TRUE(again.TlvBox(2)->isChecked());
+    QTest::keyClick(m_dialog.get(), Qt::Key_Return);
+    EXPECT_EQ(QSettings().value("Setup/ReceiptProfile").toString(), "TLV only");
+    EXPECT_EQ(m_simulator.Receipts(), *receipt_profiles::BuiltIn("TLV only"));
 }
 
 } // namespace
