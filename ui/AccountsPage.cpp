@@ -5,6 +5,7 @@
 #include "simulator/Simulator.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -22,7 +23,8 @@ namespace {
 
 // By CAccountsPage::Column.
 constexpr const char* kHeaders[] = {"System id", "Password", "Bind types", "Max binds", "Addresses", "Window",
-                                    "Enquire link"};
+                                    "Enquire link", "Receipt profile"};
+constexpr const char* kProfileAsDelivery = "as on Delivery";
 static_assert(std::size(kHeaders) == CAccountsPage::kColumns);
 static_assert(std::size(accounts::kBindTypeNames) == 3);
 
@@ -130,6 +132,10 @@ QWidget* CAccountsPage::CreateFields() {
     m_enquireLink->setSuffix(" s");
     m_enquireLink->setSpecialValueText("as on Sessions");
     m_enquireLink->setToolTip("How often the SMSC sends enquire_link to this account's connections; 0 s: never");
+    m_receiptProfile = new QComboBox(m_fields);
+    m_receiptProfile->addItem(kProfileAsDelivery);
+    for (const ReceiptProfile& profile : receipt_profiles::BuiltIns())
+        m_receiptProfile->addItem(profile.name);
 
     // Two columns of label and field; every label is its field's buddy.
     const struct {
@@ -152,6 +158,10 @@ QWidget* CAccountsPage::CreateFields() {
     typesLabel->setBuddy(m_bindTypes[0]);
     grid->addWidget(typesLabel, 3, 0);
     grid->addLayout(types, 3, 1, 1, 3);
+    auto* profileLabel = new QLabel("Receipt pro&file:", m_fields);
+    profileLabel->setBuddy(m_receiptProfile);
+    grid->addWidget(profileLabel, 4, 0);
+    grid->addWidget(m_receiptProfile, 4, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
 
@@ -162,6 +172,7 @@ QWidget* CAccountsPage::CreateFields() {
         connect(s, &QSpinBox::valueChanged, this, edited);
     for (QCheckBox* b : m_bindTypes)
         connect(b, &QCheckBox::toggled, this, edited);
+    connect(m_receiptProfile, &QComboBox::currentIndexChanged, this, edited);
     return m_fields;
 }
 
@@ -189,7 +200,8 @@ void CAccountsPage::ShowRow(int row) {
                              Count(a.maxBinds, "no limit"),
                              a.allowedAddresses.empty() ? QString("any") : Addresses(a),
                              Count(a.window, "no cap"),
-                             a.enquireLinkSeconds ? QString("%1 s").arg(*a.enquireLinkSeconds) : QString("as on Sessions")};
+                             a.enquireLinkSeconds ? QString("%1 s").arg(*a.enquireLinkSeconds) : QString("as on Sessions"),
+                             a.receiptProfile.isEmpty() ? QString(kProfileAsDelivery) : a.receiptProfile};
     for (int column = 0; column < kColumns; ++column) {
         QTableWidgetItem* item = m_table->item(row, column);
         if (!item) {
@@ -215,6 +227,7 @@ void CAccountsPage::LoadFields(int row) {
     m_addresses->setText(Addresses(a));
     m_window->setValue(a.window);
     m_enquireLink->setValue(a.enquireLinkSeconds.value_or(-1));
+    m_receiptProfile->setCurrentIndex(std::max(0, m_receiptProfile->findText(a.receiptProfile)));
     m_loading = false;
 }
 
@@ -233,6 +246,7 @@ void CAccountsPage::StoreFields() {
     a.allowedAddresses.assign(addresses.begin(), addresses.end());
     a.window = m_window->value();
     a.enquireLinkSeconds = m_enquireLink->value() < 0 ? std::nullopt : std::optional<int32_t>(m_enquireLink->value());
+    a.receiptProfile = m_receiptProfile->currentIndex() > 0 ? m_receiptProfile->currentText() : QString();
     ShowRow(row);
     Check();
 }
@@ -258,7 +272,10 @@ void CAccountsPage::Remove() {
     Check();
 }
 
-void CAccountsPage::Check() { m_problem->setText(accounts::Validate(m_accounts)); }
+void CAccountsPage::Check() {
+    QString problem = accounts::Validate(m_accounts);
+    m_problem->setText(problem.isEmpty() ? receipt_profiles::CheckAccounts(m_accounts) : problem);
+}
 
 bool CAccountsPage::CanApply() {
     Check();

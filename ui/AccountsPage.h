@@ -8,6 +8,7 @@
 
 class CSimulator;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -21,13 +22,15 @@ class QTableWidget;
 class CAccountsPage : public COptionsPage {
     Q_OBJECT
 public:
-    enum Column { kSystemId, kPassword, kBindTypes, kMaxBinds, kAddresses, kWindow, kEnquireLink, kColumns };
+    enum Column { kSystemId, kPassword, kBindTypes, kMaxBinds, kAddresses, kWindow, kEnquireLink, kReceiptProfile,
+                  kColumns };
 
     explicit CAccountsPage(CSimulator& simulator, QWidget* parent = nullptr);
 
     const std::vector<Account>& Accounts() const { return m_accounts; }
     QTableWidget* Table() const { return m_table; }
     QLabel* Problem() const { return m_problem; }
+    QComboBox* ReceiptProfileBox() const { return m_receiptProfile; }
 
     void Apply() override;
     bool CanApply() override;
@@ -55,6 +58,7 @@ private:
     QLineEdit* m_addresses = nullptr;
     QSpinBox* m_window = nullptr;
     QSpinBox* m_enquireLink = nullptr; // -1: as the "Sessions" page says
+    QComboBox* m_receiptProfile = nullptr; // first: as the "Delivery" page says
     QLabel* m_problem = nullptr;
     bool m_loading = false;
 };

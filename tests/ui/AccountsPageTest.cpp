@@ -83,11 +83,14 @@ TEST_F(SessionPagesTest, ABadAccountKeepsTheDialogOpenNamingItAndItsField) {
     Type("5");
     Alt('t'); // transmitter off
     EXPECT_EQ(page.Table()->item(0, CAccountsPage::kBindTypes)->text(), "receiver, transceiver");
+    Alt('f');
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End); // the last built-in receipt profile
+    EXPECT_EQ(page.Table()->item(0, CAccountsPage::kReceiptProfile)->text(), "hex ids in text");
     EXPECT_EQ(page.Problem()->text(), "");
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
     const char* stored = R"([{"allowedAddresses":["127.0.0.1","10.0.0.0/8"],"bindTypes":["receiver","transceiver"],)"
-                         R"("password":"pw","systemId":"esme","window":5}])";
+                         R"("password":"pw","receiptProfile":"hex ids in text","systemId":"esme","window":5}])";
     EXPECT_EQ(QSettings().value("Setup/Accounts").toString().toStdString(), stored);
     EXPECT_EQ(m_simulator.Smpp().Accounts(), page.Accounts());
     EXPECT_EQ(m_simulator.AccountsJson().toStdString(), stored);
