@@ -163,15 +163,14 @@ std::optional<ReceiptProfile> receipt_profiles::Parse(const QByteArray& json, QS
             profile = *builtIn;
         else if (v.toString() == kCustom)
             profile.name = kCustom;
-        else
-            return fail(Error(kName, QString("%1 is not %2 or \"Custom\"")
-                                         .arg(v.isString() ? "\"" + v.toString() + "\"" : QString("not a text"),
-                                              [] {
-                                                  QStringList names;
-                                                  for (const ReceiptProfile& p : BuiltIns())
-                                                      names.append("\"" + p.name + "\"");
-                                                  return names.join(", ");
-                                              }())));
+        else if (!v.isString())
+            return fail(Error(kName, "not a text"));
+        else {
+            QStringList names;
+            for (const ReceiptProfile& p : BuiltIns())
+                names.append("\"" + p.name + "\"");
+            return fail(Error(kName, QString("\"%1\" is not %2 or \"Custom\"").arg(v.toString(), names.join(", "))));
+        }
     }
     // Any field of its own makes a built-in a custom profile.
     if (object.size() > (object.contains(kName) ? 1 : 0))

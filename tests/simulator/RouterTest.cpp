@@ -435,6 +435,7 @@ TEST(ReceiptProfile, JsonReadsBackAndNamesTheWrongField) {
         {R"({"name": "TLV only"})", ""},
         {R"({"text": ""})", ""},
         {R"({"name": "Fancy"})", R"(name: "Fancy" is not "Default", "TLV only", "data_sm receipts", "hex ids in text" or "Custom")"},
+        {R"({"name": 3})", "name: not a text"},
         {R"({"carrier": "submit_sm"})", R"(carrier: not "deliver_sm", "data_sm")"},
         {R"({"text": "id:{id} at {time}"})", "text: unknown field {time}; the fields are {id} {sub} {dlvrd} {submit_date} {done_date} {stat} {err} {text}"},
         {R"({"text": "id:{id"})", R"(text: "{" at 4 is never closed)"},
