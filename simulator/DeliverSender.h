@@ -22,8 +22,9 @@ public:
     virtual std::vector<std::string> Destinations() const = 0;
     // Whether the server has a PDU for this kind of entry.
     virtual bool Offers(DeliverEntry::Kind kind) const = 0;
-    // Sends the entry's count of copies (at least one) to every connection under its destination; returns
-    // how many PDUs went out, 0 when no connection matches. The SMPP sender appends each PDU's
+    // Sends the entry's count of copies (at least one) to every connection under its destination, each copy
+    // in as many parts as its text needs (TextRefusal says why none, when it says anything); returns
+    // how many PDUs went out, 0 when no connection matches or the text is refused. The SMPP sender appends each PDU's
     // sequence number to sequences when given.
     virtual int Send(const DeliverEntry& entry, std::vector<uint32_t>* sequences = nullptr) = 0;
     // The same for exactly one connection, named by its connection id.
@@ -36,6 +37,10 @@ public:
 
 std::unique_ptr<CDeliverSender> MakeSmppSender(CSmppServer& server);
 std::unique_ptr<CDeliverSender> MakeMobileSender(CMobileServer& server);
+
+// Why the entry's text cannot go to an ESME (a character its data_coding refuses, too many parts), the
+// field's name left to the caller; empty when it can.
+std::string TextRefusal(const DeliverEntry& entry);
 
 // The copies one send of an entry produces.
 int CopiesOf(const DeliverEntry& entry);
