@@ -62,6 +62,8 @@ public:
         return ::NameOf(m_server, m_server.IndexOfConnection(connectionId));
     }
 
+    std::string Refusal(const DeliverEntry& entry) const override { return TextRefusal(entry); }
+
     bool SendOnly(const std::string& name) const override {
         bool transmitter = false;
         for (int index = 0; index < m_server.GetConnectionCount(); ++index) {

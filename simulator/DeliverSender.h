@@ -31,6 +31,8 @@ public:
     virtual int SendTo(uint64_t connectionId, const DeliverEntry& entry) = 0;
     // The name a connection bound or logged in under; empty when it has none or is gone.
     virtual std::string NameOf(uint64_t connectionId) const = 0;
+    // Why the entry's text cannot be sent (TextRefusal for ESMEs); empty when it can.
+    virtual std::string Refusal(const DeliverEntry& /*entry*/) const { return {}; }
     // Whether the name is bound, but only where nothing may be sent to it (an SMPP transmitter).
     virtual bool SendOnly(const std::string& /*name*/) const { return false; }
 };
