@@ -220,9 +220,14 @@ std::vector<uint8_t> EncodeText(std::string_view utf8, uint8_t dataCoding, std::
     return Encode(utf8, CodingOf(dataCoding), maxOctets, false).octets;
 }
 
-EncodedText EncodeMessage(std::string_view utf8, uint8_t dataCoding, bool refuseAll) {
+// No coding takes more than two octets for one of UTF-8: UCS-2 for ASCII, GSM's escapes.
+EncodedText EncodeMessage(std::string_view utf8, uint8_t dataCoding) {
     const Coding coding = dataCoding == protocol::data_coding::kDefault ? Coding::Gsm : CodingOf(dataCoding);
-    return Encode(utf8, coding, utf8.size() * 2, refuseAll || coding == Coding::Gsm);
+    return Encode(utf8, coding, utf8.size() * 2, coding == Coding::Gsm);
+}
+
+EncodedText EncodePhoneText(std::string_view utf8, uint8_t format) {
+    return Encode(utf8, CodingOf(format), utf8.size() * 2, true);
 }
 
 std::vector<uint8_t> DeliverSmBody(const DeliverFields& f) {

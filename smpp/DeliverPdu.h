@@ -37,15 +37,17 @@ std::vector<uint8_t> EncodeText(std::string_view utf8, uint8_t dataCoding, std::
 
 // The text (UTF-8) as an ESME reads data_coding: 0 the GSM 7-bit default alphabet, one septet per octet,
 // with the extension table's characters as the escape 0x1B and their septet; 1 ASCII; the others as
-// EncodeText has them, uncut. Where the coding refuses a character (the GSM alphabet refuses every one it
-// lacks; with refuseAll, every coding does, rather than send '?'), octets stay empty and error names the
-// first, e.g. "'Ж' (U+0416) is not in the GSM 7-bit alphabet".
+// EncodeText has them, uncut. GSM 7-bit refuses every character it lacks rather than send '?': octets
+// stay empty and error names the first, e.g. "'Ж' (U+0416) is not in the GSM 7-bit alphabet".
 struct EncodedText {
     std::vector<uint8_t> octets;
     std::string error;
     bool Ok() const { return error.empty(); }
 };
-EncodedText EncodeMessage(std::string_view utf8, uint8_t dataCoding, bool refuseAll = false);
+EncodedText EncodeMessage(std::string_view utf8, uint8_t dataCoding);
+// The text as a handset writes a TEST msg_format (as EncodeText, uncut), refusing in every coding what
+// the coding lacks, as a handset will not send what it cannot write.
+EncodedText EncodePhoneText(std::string_view utf8, uint8_t format);
 
 // Bodies without the 16-octet header. A message over 254 octets goes into message_payload
 // (sm_length 0).

@@ -80,7 +80,9 @@ TEST(EncodeMessage, WritesTheGsmAlphabetAndRefusesWhatItLacks) {
         EXPECT_EQ(encoded.octets, c.octets);
     }
     EXPECT_EQ(smpp::EncodeMessage(std::string(300, '{'), 0).octets.size(), 600u) << "never cut";
-    EXPECT_EQ(smpp::EncodeMessage("\u4e2d", 3, true).error, "'\u4e2d' (U+4E2D) is not in Latin-1") << "a phone refuses in every coding";
+    EXPECT_EQ(smpp::EncodePhoneText("\u4e2d", 3).error, "'\u4e2d' (U+4E2D) is not in Latin-1") << "a phone refuses in every coding";
+    EXPECT_EQ(smpp::EncodePhoneText("a\u00e9", 0).error, "'\u00e9' (U+00E9) is not in ASCII");
+    EXPECT_EQ(smpp::EncodePhoneText("a\u00e9", 4).octets, Builder().raw("a\u00e9").bytes());
 }
 
 TEST(Split, CutsEachCodingAtItsPartBoundaries) {
