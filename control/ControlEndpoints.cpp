@@ -6,6 +6,7 @@
 #include "simulator/DeliverSender.h"
 #include "simulator/Simulator.h"
 #include "smpp/DeliverPdu.h"
+#include "smpp/LongMessage.h"
 #include "wire/Hex.h"
 
 #include <QDateTime>
@@ -16,8 +17,6 @@
 namespace {
 
 using Answer = ControlAnswer;
-
-constexpr size_t kMaxMoOctets = 0xFFFF; // a message_payload value
 
 QString Iso(int64_t seconds) {
     return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(Qt::ISODate);
@@ -68,6 +67,15 @@ std::vector<smpp::Tlv> ReadTlvs(CJsonFields& fields, const QJsonObject& tlvs) {
     return out;
 }
 
+// "split": how a text longer than one short message goes out; udh8 when left out.
+smpp::SplitOption ReadSplit(CJsonFields& fields) {
+    const QString name = fields.Text("split", false, "udh8");
+    const std::optional<smpp::SplitOption> option = smpp::SplitOptionNamed(name.toStdString());
+    if (!option)
+        fields.Fail("split", "udh8, udh16, sar or payload expected");
+    return option.value_or(smpp::SplitOption::Udh8);
+}
+
 } // namespace
 
 Answer CControlServer::Status(const QHttpServerRequest&) {
@@ -110,7 +118,7 @@ Answer CControlServer::Deliver(const QHttpServerRequest& request) {
         return Answer::Error(400, error);
     CJsonFields fields(body);
     fields.Only({"systemId", "command", "sourceAddr", "destinationAddr", "text", "dataCoding", "esmClass",
-                 "registeredDelivery", "tlvs", "count"});
+                 "registeredDelivery", "tlvs", "count", "split"});
     const QString systemId = fields.Text("systemId", true);
     const QString command = fields.Text("command", false, "deliver_sm");
     DeliverEntry::Kind kind = DeliverEntry::Kind::DeliverSm;
@@ -121,8 +129,6 @@ Answer CControlServer::Deliver(const QHttpServerRequest& request) {
     else if (command != "deliver_sm")
         fields.Fail("command", "deliver_sm, data_sm or alert_notification expected");
     const QByteArray text = fields.Text("text").toUtf8();
-    if (text.size() > qsizetype(DeliverEntry::kMaxShortMessageOctets))
-        fields.Fail("text", QString("at most %1 octets of UTF-8 expected").arg(DeliverEntry::kMaxShortMessageOctets));
     DeliverEntry entry = DeliverEntry::Make(systemId.toStdString(), text.toStdString(),
                                             int32_t(fields.Integer("count", 1, 10000, 1)), kind);
     entry.fields.sourceAddr = fields.Text("sourceAddr").toStdString();
@@ -131,6 +137,11 @@ Answer CControlServer::Deliver(const QHttpServerRequest& request) {
     entry.fields.esmClass = uint8_t(fields.Integer("esmClass", 0, 255, 0));
     entry.fields.registeredDelivery = uint8_t(fields.Integer("registeredDelivery", 0, 255, 0));
     entry.fields.tlvs = ReadTlvs(fields, fields.Object("tlvs"));
+    entry.split = ReadSplit(fields);
+    if (fields.Ok()) {
+        if (const std::string refusal = TextRefusal(entry); !refusal.empty())
+            fields.Fail("text", QString::fromStdString(refusal));
+    }
     if (!fields.Ok())
         return Answer::Error(400, fields.Error());
     std::vector<uint32_t> sequences;
@@ -174,17 +185,25 @@ Answer CControlServer::Mo(const QHttpServerRequest& request) {
     if (!error.isEmpty())
         return Answer::Error(400, error);
     CJsonFields fields(body);
-    fields.Only({"from", "to", "text", "dataCoding"});
+    fields.Only({"from", "to", "text", "dataCoding", "split"});
     const std::string from = fields.Text("from", true).toStdString();
     const std::string to = fields.Text("to", true).toStdString();
     const std::string text = fields.Text("text").toStdString();
     const auto dataCoding = uint8_t(fields.Integer("dataCoding", 0, 255, 0));
+    const smpp::SplitOption split = ReadSplit(fields);
     if (fields.Ok() && to.empty())
         fields.Fail("to", "a number expected");
+    smpp::SplitResult parts;
+    if (fields.Ok()) {
+        const smpp::EncodedText encoded = smpp::EncodeMessage(text, dataCoding);
+        parts = encoded.Ok() ? smpp::Split(encoded.octets, dataCoding, split, smpp::NextReference())
+                             : smpp::SplitResult{{}, encoded.error};
+        if (!parts.error.empty())
+            fields.Fail("text", QString::fromStdString(parts.error));
+    }
     if (!fields.Ok())
         return Answer::Error(400, fields.Error());
-    const int sent =
-        m_simulator.Router().RouteFromPhone(from, to, dataCoding, smpp::EncodeText(text, dataCoding, kMaxMoOctets));
+    const int sent = m_simulator.Router().RouteFromPhone(from, to, dataCoding, parts.parts);
     return Answer::Json(QJsonObject{{"sent", sent}});
 }
 

@@ -10,11 +10,13 @@
 #include "decoder/GbkText.h"
 #include "decoder/NameIndex.h"
 #include "decoder/TextAppend.h"
-#include "decoder/tables/GsmAlphabet.h"
 #include "decoder/tables/TableIds.h"
 #include "decoder/tables/TlvNames.h"
+#include "protocol/GsmAlphabet.h"
 
 namespace {
+
+using namespace protocol::gsm;
 
 constexpr const char* kUnknownCoding = "Unknown data_coding，can't parse!";
 

@@ -40,7 +40,7 @@ DeliverEntry DeliverEntry::Make(std::string_view destSystemId, std::string_view 
     DeliverEntry entry;
     entry.first = static_cast<uint8_t>(kind);
     CopyText(entry.destSystemId, destSystemId);
-    CopyText(entry.shortMessage, shortMessage);
+    entry.SetShortMessage(shortMessage);
     entry.count = count;
     return entry;
 }
@@ -60,4 +60,9 @@ std::string DeliverEntry::ShortMessage() const { return Bytes(shortMessage); }
 
 void DeliverEntry::SetDestSystemId(std::string_view text) { CopyText(destSystemId, text); }
 
-void DeliverEntry::SetShortMessage(std::string_view text) { CopyText(shortMessage, text); }
+void DeliverEntry::SetShortMessage(std::string_view message)
+{
+    message = message.substr(0, message.find('\0'));
+    text.assign(message);
+    CopyText(shortMessage, message);
+}

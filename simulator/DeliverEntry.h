@@ -2,6 +2,7 @@
 #pragma once
 
 #include "smpp/DeliverPdu.h"
+#include "smpp/LongMessage.h"
 
 #include <QString>
 
@@ -14,7 +15,9 @@
 // command (Kind), the destination system id (66 octets; the terminal number on the mobile page) and the
 // short message (276 octets), each NUL-terminated text, and a signed 32-bit count: how many copies each
 // send produces. Every other field of the composer follows in fields, whose message stays empty: the
-// text is encoded by its data_coding only when the entry is sent.
+// text is encoded by its data_coding only when the entry is sent. The short message in the layout is what
+// the list shows; text holds the whole message, of any length, and is what is sent, in the parts split
+// asks for when it does not fit one short message.
 struct DeliverEntry {
     enum class Kind : uint8_t { DeliverSm, DataSm, AlertNotification };
 
@@ -23,6 +26,8 @@ struct DeliverEntry {
     std::array<char, 276> shortMessage{};
     int32_t count = 0;
     smpp::DeliverFields fields;
+    std::string text;
+    smpp::SplitOption split = smpp::SplitOption::Udh8;
 
     // An entry from the given field bytes; each is cut to leave room for its terminating NUL, never in the
     // middle of a UTF-8 character, and a NUL inside the bytes ends the text there.
@@ -35,7 +40,7 @@ struct DeliverEntry {
     QString ShortMessageText() const;
     std::string DestSystemId() const;
     std::string ShortMessage() const;
-    // Replace a text, cut and terminated as in Make.
+    // Replace a text, cut and terminated as in Make; the short message's whole text goes in text.
     void SetDestSystemId(std::string_view text);
     void SetShortMessage(std::string_view text);
 

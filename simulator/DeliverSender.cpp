@@ -3,13 +3,21 @@
 
 #include "mobile/MobileServer.h"
 #include "smpp/DeliverPdu.h"
+#include "smpp/LongMessage.h"
 #include "smpp/SmppServer.h"
 
 #include <algorithm>
 
 namespace {
 
-constexpr size_t kMaxPayloadOctets = 0xFFFF; // a message_payload value
+// The entry's text encoded and split as it asks; the error says why there are no parts.
+smpp::SplitResult SplitText(const DeliverEntry& entry, uint16_t reference) {
+    const smpp::EncodedText encoded = smpp::EncodeMessage(entry.text, entry.fields.dataCoding);
+    if (!encoded.Ok())
+        return {{}, encoded.error};
+    return smpp::Split(encoded.octets, entry.fields.dataCoding, entry.split, reference);
+}
+
 constexpr size_t kMaxDeliverContent = 255;   // msg_length of a TEST DELIVER is one octet
 
 std::string NameOf(const CSocketServer& server, int index) {
@@ -25,18 +33,27 @@ public:
     bool Offers(DeliverEntry::Kind) const override { return true; }
 
     int Send(const DeliverEntry& entry, std::vector<uint32_t>* sequences) override {
-        const Pdu pdu = Build(entry);
-        return m_server.SendToSystemId(entry.DestSystemId(), pdu.commandId, pdu.body, CopiesOf(entry), sequences);
+        int sent = 0;
+        for (int copy = 0; copy < CopiesOf(entry); ++copy) {
+            for (const Pdu& pdu : Build(entry)) {
+                const int n = m_server.SendToSystemId(entry.DestSystemId(), pdu.commandId, pdu.body, 1, sequences);
+                if (n == 0)
+                    return sent; // nobody under that name takes it: no later part fares better
+                sent += n;
+            }
+        }
+        return sent;
     }
 
     int SendTo(uint64_t connectionId, const DeliverEntry& entry) override {
-        const Pdu pdu = Build(entry);
         const int index = m_server.IndexOfConnection(connectionId);
         int sent = 0;
         for (int copy = 0; copy < CopiesOf(entry); ++copy) {
-            if (m_server.SendServerPdu(index, pdu.commandId, pdu.body) == 0)
-                break; // gone, closing, or a bind that may not receive: no later copy fares better
-            ++sent;
+            for (const Pdu& pdu : Build(entry)) {
+                if (m_server.SendServerPdu(index, pdu.commandId, pdu.body) == 0)
+                    return sent; // gone, closing, or a bind that may not receive: no later part fares better
+                ++sent;
+            }
         }
         return sent;
     }
@@ -44,6 +61,8 @@ public:
     std::string NameOf(uint64_t connectionId) const override {
         return ::NameOf(m_server, m_server.IndexOfConnection(connectionId));
     }
+
+    std::string Refusal(const DeliverEntry& entry) const override { return TextRefusal(entry); }
 
     bool SendOnly(const std::string& name) const override {
         bool transmitter = false;
@@ -63,16 +82,20 @@ private:
         std::vector<uint8_t> body;
     };
 
-    static Pdu Build(const DeliverEntry& entry) {
-        smpp::DeliverFields fields = entry.fields;
-        fields.message = smpp::EncodeText(entry.ShortMessage(), fields.dataCoding, kMaxPayloadOctets);
-        switch (entry.GetKind()) {
-        case DeliverEntry::Kind::DataSm: return {smpp::kDataSm, smpp::DataSmBody(fields)};
-        case DeliverEntry::Kind::AlertNotification:
-            return {smpp::kAlertNotification, smpp::AlertNotificationBody(fields)};
-        case DeliverEntry::Kind::DeliverSm: break;
+    // One copy's PDUs, a part each, under a reference of their own; none when the text is refused.
+    static std::vector<Pdu> Build(const DeliverEntry& entry) {
+        if (entry.GetKind() == DeliverEntry::Kind::AlertNotification)
+            return {{smpp::kAlertNotification, smpp::AlertNotificationBody(entry.fields)}};
+        const smpp::SplitResult split = SplitText(entry, smpp::NextReference());
+        std::vector<Pdu> pdus;
+        for (const smpp::MessagePart& part : split.parts) {
+            const smpp::DeliverFields fields = smpp::WithPart(entry.fields, part);
+            if (entry.GetKind() == DeliverEntry::Kind::DataSm)
+                pdus.push_back({smpp::kDataSm, smpp::DataSmBody(fields)});
+            else
+                pdus.push_back({smpp::kDeliverSm, smpp::DeliverSmBody(fields)});
         }
-        return {smpp::kDeliverSm, smpp::DeliverSmBody(fields)};
+        return pdus;
     }
 
     CSmppServer& m_server;
@@ -104,7 +127,7 @@ private:
     int SendToTerminal(const std::string& terminal, const DeliverEntry& entry) {
         const uint8_t dataCoding = entry.fields.dataCoding;
         return m_server.DeliverToTerminal(terminal, entry.fields.sourceAddr, CMobileServer::MsgFormatFor(dataCoding),
-                                          smpp::EncodeText(entry.ShortMessage(), dataCoding, kMaxDeliverContent),
+                                          smpp::EncodeText(entry.text, dataCoding, kMaxDeliverContent),
                                           CopiesOf(entry));
     }
 
@@ -112,6 +135,12 @@ private:
 };
 
 } // namespace
+
+std::string TextRefusal(const DeliverEntry& entry) {
+    if (entry.GetKind() == DeliverEntry::Kind::AlertNotification)
+        return {};
+    return SplitText(entry, 0).error;
+}
 
 int CopiesOf(const DeliverEntry& entry) { return std::max(1, entry.count); }
 

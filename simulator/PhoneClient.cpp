@@ -79,18 +79,31 @@ void CPhoneClient::LogOut() {
         m_socket->disconnectFromHost();
 }
 
-bool CPhoneClient::Submit(const std::string& destination, const std::string& text, uint8_t format) {
+int CPhoneClient::Submit(const std::string& destination, const std::string& text, uint8_t format,
+                         smpp::SplitOption split, std::string* error) {
     if (m_state != State::LoggedIn || destination.empty())
-        return false;
-    const std::vector<uint8_t> content = smpp::EncodeText(text, format, tp::kMaxContentOctets);
-    std::vector<uint8_t> body;
-    PutText(body, destination, tp::kTerminalNumberWidth);
-    PutText(body, m_loggedInAs, tp::kTerminalNumberWidth);
-    PutText(body, QString::asprintf("%010u", m_nextMsgId++).toStdString(), tp::kMsgIdWidth);
-    body.push_back(static_cast<uint8_t>(content.size()));
-    body.insert(body.end(), content.begin(), content.end());
-    SendPacket(tp::kSubmit, m_nextSequence++, body);
-    return true;
+        return 0;
+    const smpp::EncodedText encoded = smpp::EncodePhoneText(text, format);
+    // A handset knows no SAR parameters nor message_payload: its parts carry the header.
+    const smpp::SplitOption option = split == smpp::SplitOption::Udh16 ? split : smpp::SplitOption::Udh8;
+    const smpp::SplitResult parts =
+        encoded.Ok() ? smpp::Split(encoded.octets, format, option, smpp::NextReference()) : smpp::SplitResult{{}, encoded.error};
+    if (!parts.error.empty()) {
+        if (error)
+            *error = parts.error;
+        return 0;
+    }
+    for (const smpp::MessagePart& part : parts.parts) {
+        const std::vector<uint8_t>& content = part.message; // at most 140 octets: msg_length holds it
+        std::vector<uint8_t> body;
+        PutText(body, destination, tp::kTerminalNumberWidth);
+        PutText(body, m_loggedInAs, tp::kTerminalNumberWidth);
+        PutText(body, QString::asprintf("%010u", m_nextMsgId++).toStdString(), tp::kMsgIdWidth);
+        body.push_back(static_cast<uint8_t>(content.size()));
+        body.insert(body.end(), content.begin(), content.end());
+        SendPacket(tp::kSubmit, m_nextSequence++, body);
+    }
+    return static_cast<int>(parts.parts.size());
 }
 
 void CPhoneClient::OnConnected() {

@@ -1,6 +1,8 @@
 // The client side of the TEST protocol as a mobile phone speaks it: LOGIN, SUBMIT, and DELIVER answered.
 #pragma once
 
+#include "smpp/LongMessage.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -39,9 +41,12 @@ public:
     void LogIn(const std::string& number);
     // TEST has no logout: leaving the server is closing the connection.
     void LogOut();
-    // A SUBMIT of text (UTF-8) in the given msg_format from the number logged in; false, and nothing sent,
-    // unless logged in and given a destination.
-    bool Submit(const std::string& destination, const std::string& text, uint8_t format);
+    // Sends text (UTF-8) in the given msg_format from the number logged in, as a handset does: one SUBMIT
+    // when it fits one short message, else one per part, each content starting with the concatenation
+    // header split names (8- or 16-bit reference). Returns the SUBMITs sent: 0, and nothing sent, unless
+    // logged in and given a destination, or when the text is refused (error, when given, then says why).
+    int Submit(const std::string& destination, const std::string& text, uint8_t format,
+               smpp::SplitOption split = smpp::SplitOption::Udh8, std::string* error = nullptr);
 
     // A received DELIVER's content as the phone shows it.
     static QString ContentText(uint8_t format, const uint8_t* content, int length);

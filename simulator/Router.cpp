@@ -230,6 +230,14 @@ void CRouter::OnTerminalSubmitted(int index, const test_protocol::TerminalMessag
 
 int CRouter::RouteFromPhone(const std::string& from, const std::string& to, uint8_t dataCoding,
                             const std::vector<uint8_t>& content) {
+    smpp::MessagePart part;
+    part.message = content;
+    part.udhi = smpp::StartsWithConcatenationHeader(content.data(), content.size());
+    return RouteFromPhone(from, to, dataCoding, std::vector<smpp::MessagePart>{part});
+}
+
+int CRouter::RouteFromPhone(const std::string& from, const std::string& to, uint8_t dataCoding,
+                            const std::vector<smpp::MessagePart>& parts) {
     // A SUBMIT that names no destination has nowhere to go.
     if (!m_settings.routing || to.empty())
         return 0;
@@ -237,13 +245,18 @@ int CRouter::RouteFromPhone(const std::string& from, const std::string& to, uint
     fields.sourceAddr = from;
     fields.destAddr = to;
     fields.dataCoding = dataCoding;
-    fields.message = content;
-    const std::vector<uint8_t> body = smpp::DeliverSmBody(fields);
+    std::vector<std::vector<uint8_t>> bodies;
+    for (const smpp::MessagePart& part : parts)
+        bodies.push_back(smpp::DeliverSmBody(smpp::WithPart(fields, part)));
     int sent = 0;
     for (int esme = 0; esme < m_smpp.GetConnectionCount(); ++esme) {
-        if (MayReceive(m_smpp.GetBindKind(esme)) && RangeTakes(m_smpp.GetAddressRange(esme), to) &&
-            m_smpp.SendServerPdu(esme, smpp::kDeliverSm, body) != 0)
+        if (!MayReceive(m_smpp.GetBindKind(esme)) || !RangeTakes(m_smpp.GetAddressRange(esme), to))
+            continue;
+        for (const std::vector<uint8_t>& body : bodies) {
+            if (m_smpp.SendServerPdu(esme, smpp::kDeliverSm, body) == 0)
+                break; // closing or gone: no later part fares better
             ++sent;
+        }
     }
     Trace("[Route] terminal " + from + " to " + to + ": " + std::to_string(sent) + " deliver_sm");
     if (sent == 0)

@@ -4,6 +4,7 @@
 #include "mobile/MobileServer.h"
 #include "simulator/MessageStore.h"
 #include "simulator/ReceiptProfile.h"
+#include "smpp/LongMessage.h"
 #include "smpp/SmppServer.h"
 #include "smpp/SubmittedMessage.h"
 
@@ -72,9 +73,13 @@ public:
     // Where the receipt of a message submitted on a connection (bound as systemId) goes.
     static ReceiptRoute RouteOf(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string systemId);
     // A message from phone number from (logged in or not) to number to, carried as a simulator's
-    // SUBMIT is: deliver_sm to every receiver whose address_range takes to. Returns how many went out.
+    // SUBMIT is: deliver_sm to every receiver whose address_range takes to, with UDHI set when the content
+    // starts with a concatenation header (a part of a handset's long message). Returns how many went out.
     int RouteFromPhone(const std::string& from, const std::string& to, uint8_t dataCoding,
                        const std::vector<uint8_t>& content);
+    // The same for a message already split: every part goes to each receiver, in order.
+    int RouteFromPhone(const std::string& from, const std::string& to, uint8_t dataCoding,
+                       const std::vector<smpp::MessagePart>& parts);
 
     // CSmppMessageListener
     void OnSubmitted(int index, uint32_t commandId, const std::string& messageId, const uint8_t* body,

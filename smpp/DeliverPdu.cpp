@@ -2,10 +2,12 @@
 #include "smpp/DeliverPdu.h"
 
 #include "protocol/DataCoding.h"
+#include "protocol/GsmAlphabet.h"
 
 #include <iconv.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace smpp {
 
@@ -22,7 +24,19 @@ constexpr std::size_t kLongAddressChars = 64;  // data_sm and alert_notification
 constexpr std::size_t kTimeChars = 16;
 
 // data_coding values with an encoding of their own; every other value is sent as ASCII.
-enum class Coding : uint8_t { Ascii, Latin1, Ucs2, Gbk, Raw };
+enum class Coding : uint8_t { Ascii, Gsm, Latin1, Ucs2, Gbk, Raw };
+
+const char* NameOf(Coding coding) {
+    switch (coding) {
+    case Coding::Gsm: return "the GSM 7-bit alphabet";
+    case Coding::Latin1: return "Latin-1";
+    case Coding::Ucs2: return "UCS-2";
+    case Coding::Gbk: return "GBK";
+    case Coding::Ascii:
+    case Coding::Raw: break;
+    }
+    return "ASCII";
+}
 
 Coding CodingOf(uint8_t dataCoding) {
     switch (dataCoding) {
@@ -126,12 +140,26 @@ private:
     std::vector<uint8_t> m_bytes;
 };
 
-} // namespace
+// The septets of one character in the GSM 7-bit alphabet: one, or the escape and one; empty when the
+// alphabet lacks it. The escape itself is no character of its own.
+std::string GsmSeptets(uint32_t codePoint) {
+    using namespace protocol::gsm;
+    for (uint8_t septet = 0; septet < std::size(GsmDefaultAlphabet); ++septet) {
+        if (septet != kGsmEscape && GsmDefaultAlphabet[septet] == codePoint)
+            return std::string(1, static_cast<char>(septet));
+    }
+    for (const GsmExtension& e : GsmExtensionTable) {
+        if (e.character == codePoint)
+            return {static_cast<char>(kGsmEscape), static_cast<char>(e.septet)};
+    }
+    return {};
+}
 
-std::vector<uint8_t> EncodeText(std::string_view utf8, uint8_t dataCoding, std::size_t maxOctets) {
-    const Coding coding = CodingOf(dataCoding);
+// Every coding's text, cut to at most maxOctets on a whole character. A character the coding lacks
+// becomes '?', or is refused when refuse is set: then the result names it and holds no octets.
+EncodedText Encode(std::string_view utf8, Coding coding, std::size_t maxOctets, bool refuse) {
     GbkEncoder gbk;
-    std::vector<uint8_t> out;
+    EncodedText out;
     std::string encoded;
     for (std::size_t at = 0; at < utf8.size();) {
         const Utf8Char c = NextChar(utf8, at);
@@ -143,38 +171,68 @@ std::vector<uint8_t> EncodeText(std::string_view utf8, uint8_t dataCoding, std::
             encoded = octets;
             break;
         case Coding::Ascii:
-            encoded = c.codePoint < 0x80 ? static_cast<char>(c.codePoint) : '?';
+            if (c.codePoint < 0x80)
+                encoded = static_cast<char>(c.codePoint);
+            break;
+        case Coding::Gsm:
+            encoded = GsmSeptets(c.codePoint);
             break;
         case Coding::Latin1:
-            encoded = c.codePoint < 0x100 ? static_cast<char>(c.codePoint) : '?';
+            if (c.codePoint < 0x100)
+                encoded = static_cast<char>(c.codePoint);
             break;
-        case Coding::Ucs2: {
-            const uint32_t unit = c.codePoint < 0x10000 && (c.codePoint < 0xD800 || c.codePoint > 0xDFFF) ? c.codePoint
-                                                                                                       : '?';
-            encoded += static_cast<char>(unit >> 8);
-            encoded += static_cast<char>(unit & 0xFF);
+        case Coding::Ucs2:
+            if (c.codePoint < 0x10000 && (c.codePoint < 0xD800 || c.codePoint > 0xDFFF)) {
+                encoded += static_cast<char>(c.codePoint >> 8);
+                encoded += static_cast<char>(c.codePoint & 0xFF);
+            }
             break;
-        }
         case Coding::Gbk:
             // ASCII is itself in GBK; only the rest needs the converter.
             if (c.codePoint < 0x80)
                 encoded = octets;
             else if (c.codePoint != kInvalid)
                 encoded = gbk.Encode(octets);
-            if (encoded.empty())
-                encoded.assign(1, '?');
             break;
         }
-        if (out.size() + encoded.size() > maxOctets)
+        if (encoded.empty()) {
+            if (refuse) {
+                char name[64];
+                if (c.codePoint == kInvalid)
+                    std::snprintf(name, sizeof name, "octet 0x%02X", static_cast<uint8_t>(octets.front()));
+                else
+                    std::snprintf(name, sizeof name, "'%.*s' (U+%04X)", static_cast<int>(octets.size()), octets.data(),
+                                  static_cast<unsigned>(c.codePoint));
+                return {{}, std::string(name) + " is not in " + NameOf(coding)};
+            }
+            encoded = coding == Coding::Ucs2 ? std::string{'\0', '?'} : std::string(1, '?');
+        }
+        if (out.octets.size() + encoded.size() > maxOctets)
             break;
-        out.insert(out.end(), encoded.begin(), encoded.end());
+        out.octets.insert(out.octets.end(), encoded.begin(), encoded.end());
     }
     return out;
 }
 
+} // namespace
+
+std::vector<uint8_t> EncodeText(std::string_view utf8, uint8_t dataCoding, std::size_t maxOctets) {
+    return Encode(utf8, CodingOf(dataCoding), maxOctets, false).octets;
+}
+
+// No coding takes more than two octets for one of UTF-8: UCS-2 for ASCII, GSM's escapes.
+EncodedText EncodeMessage(std::string_view utf8, uint8_t dataCoding) {
+    const Coding coding = dataCoding == protocol::data_coding::kDefault ? Coding::Gsm : CodingOf(dataCoding);
+    return Encode(utf8, coding, utf8.size() * 2, coding == Coding::Gsm);
+}
+
+EncodedText EncodePhoneText(std::string_view utf8, uint8_t format) {
+    return Encode(utf8, CodingOf(format), utf8.size() * 2, true);
+}
+
 std::vector<uint8_t> DeliverSmBody(const DeliverFields& f) {
     // A message that sm_length cannot count travels in message_payload instead.
-    const bool inPayload = f.message.size() > kMaxShortMessage;
+    const bool inPayload = f.messagePayload || f.message.size() > kMaxShortMessage;
     BodyWriter body;
     body.CString(f.serviceType, kServiceTypeChars)
         .Octet(f.sourceTon).Octet(f.sourceNpi).CString(f.sourceAddr, kShortAddressChars)

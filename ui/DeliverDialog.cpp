@@ -109,7 +109,7 @@ constexpr uint8_t kUserDataCarriers = kDeliverSm | kDataSm; // data_coding, shor
 const char* const kDestinationName = "Dest system id";
 const char* const kCountName = "Count";
 constexpr int kMaxCount = 10000;
-constexpr qsizetype kMaxFileOctets = 64 * 1024; // far more than an entry keeps
+constexpr qsizetype kMaxFileOctets = 64 * 1024; // far more than one long message of 255 parts holds
 
 // One octet typed in decimal (0 to 255) or in hex after "0x".
 const QRegularExpression kOctetPattern("0[xX][0-9A-Fa-f]{1,2}|25[0-5]|2[0-4][0-9]|1[0-9]{2}|[1-9]?[0-9]");
@@ -201,8 +201,17 @@ CDeliverDialog::CDeliverDialog(QWidget* parent, DeliverEntry::Kind kind) : QDial
     u->addWidget(Label("short_message", m_shortMessage, userData), 1, 0);
     u->addWidget(m_shortMessage, 1, 1, 1, 3);
     m_shortMessage->setFixedHeight(VerticalPixels(fontMetrics(), kShortMessageHeightUnits));
+    m_split = new QComboBox(userData);
+    m_split->setObjectName("Long messages");
+    m_split->setAccessibleName("Long messages");
+    for (const smpp::SplitOption option : smpp::kSplitOptions)
+        m_split->addItem(QString::fromLatin1(smpp::LabelOf(option)), static_cast<int>(option));
+    auto* splitLabel = new QLabel("&Long messages:", userData);
+    splitLabel->setBuddy(m_split);
+    u->addWidget(splitLabel, 2, 0);
+    u->addWidget(m_split, 2, 1);
     for (QWidget* control : {static_cast<QWidget*>(dataCoding), static_cast<QWidget*>(m_shortMessage),
-                             static_cast<QWidget*>(m_browse)})
+                             static_cast<QWidget*>(m_browse), static_cast<QWidget*>(m_split)})
         control->setEnabled(Carries(kUserDataCarriers, kind));
     connect(m_browse, &QPushButton::clicked, this, &CDeliverDialog::OnBrowse);
 
@@ -267,6 +276,7 @@ DeliverEntry CDeliverDialog::Entry() const
     }
     if (Carries(kUserDataCarriers, m_kind))
         fields.dataCoding = ChoiceValue(findChild<QComboBox*>("data_coding")->currentText());
+    entry.split = static_cast<smpp::SplitOption>(m_split->currentData().toInt());
     return entry;
 }
 
@@ -289,7 +299,8 @@ void CDeliverDialog::SetEntry(const DeliverEntry& entry)
             findChild<QLineEdit*>(name)->setText(QString::fromStdString(fields.*field.text));
     }
     choose("data_coding", fields.dataCoding);
-    m_shortMessage->setText(entry.ShortMessageText());
+    m_shortMessage->setText(QString::fromStdString(entry.text));
+    m_split->setCurrentIndex(m_split->findData(static_cast<int>(entry.split)));
     m_destination->setEditText(entry.DestSystemIdText());
     m_count->setValue(entry.count);
 }
@@ -331,9 +342,7 @@ bool CDeliverDialog::LoadMessageFile(const QString& path)
     // A text file's own last line end is not part of the message.
     if (bytes.endsWith('\n'))
         bytes.chop(bytes.endsWith("\r\n") ? 2 : 1);
-    DeliverEntry fitted;
-    fitted.SetShortMessage(bytes.toStdString());
-    m_shortMessage->setText(fitted.ShortMessageText());
+    m_shortMessage->setText(QString::fromUtf8(bytes));
     return true;
 }
 

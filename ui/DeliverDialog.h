@@ -50,7 +50,7 @@ public:
 
     void SetSendHandler(SendHandler handler) { m_sendHandler = std::move(handler); }
     void SetFilePicker(FilePicker picker) { m_filePicker = std::move(picker); }
-    // Puts the text of a file into short_message, cut to what an entry holds; false when it cannot be read.
+    // Puts the text of a file (its first 64 KiB) into short_message; false when it cannot be read.
     bool LoadMessageFile(const QString& path);
 
 private:
@@ -62,6 +62,7 @@ private:
     FilePicker m_filePicker;
     QLineEdit* m_shortMessage = nullptr;
     QComboBox* m_destination = nullptr;
+    QComboBox* m_split = nullptr; // "Long messages:", how a text over one short message is cut
     QSpinBox* m_count = nullptr;
     QPushButton* m_browse = nullptr;
 };

@@ -135,6 +135,10 @@ void CDeliverView::PrepareDialog(CDeliverDialog& dialog, uint64_t connectionId)
 
 bool CDeliverView::SendEntry(const DeliverEntry& entry, uint64_t connectionId, QWidget* parent)
 {
+    if (const std::string refusal = m_sender ? m_sender->Refusal(entry) : std::string(); !refusal.empty()) {
+        m_prompt(parent, "short_message: " + QString::fromStdString(refusal), QMessageBox::Ok);
+        return false;
+    }
     int sent = 0;
     if (m_sender)
         sent = connectionId != 0 ? m_sender->SendTo(connectionId, entry) : m_sender->Send(entry);
@@ -162,6 +166,11 @@ void CDeliverView::QuickDeliver()
     QStringList unbound;
     for (const int index : chosen) {
         const DeliverEntry& entry = m_model->Entries()[static_cast<size_t>(index)];
+        if (const std::string refusal = m_sender ? m_sender->Refusal(entry) : std::string(); !refusal.empty()) {
+            const QString report = QString("Entry %1, short_message: %2").arg(index + 1).arg(QString::fromStdString(refusal));
+            unbound.append(report);
+            continue;
+        }
         if ((m_sender ? m_sender->Send(entry) : 0) == 0 && !unbound.contains(Unbound(entry.DestSystemIdText())))
             unbound.append(Unbound(entry.DestSystemIdText()));
     }

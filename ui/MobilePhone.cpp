@@ -99,6 +99,10 @@ QGroupBox* CMobilePhone::BuildCompose() {
     m_format->setObjectName("Format");
     for (const FormatRow& format : kFormats)
         m_format->addItem(format.text, format.value);
+    m_split = new QComboBox(compose);
+    m_split->setObjectName("LongMessages");
+    for (const smpp::SplitOption option : {smpp::SplitOption::Udh8, smpp::SplitOption::Udh16})
+        m_split->addItem(smpp::LabelOf(option), static_cast<int>(option));
     m_send = new QPushButton("&Send", compose);
     auto* form = new QFormLayout(compose);
     form->addRow("&To:", m_destination);
@@ -108,6 +112,7 @@ QGroupBox* CMobilePhone::BuildCompose() {
     formatRow->addWidget(m_send);
     form->addRow("&Format:", formatRow);
     qobject_cast<QLabel*>(form->labelForField(formatRow))->setBuddy(m_format);
+    form->addRow("&Long messages:", m_split);
     return compose;
 }
 
@@ -117,9 +122,18 @@ void CMobilePhone::LogOut() { m_client->LogOut(); }
 
 void CMobilePhone::Send() {
     const auto format = static_cast<uint8_t>(m_format->currentData().toUInt());
-    if (!m_client->Submit(m_destination->text().toStdString(), m_text->text().toStdString(), format))
+    const auto split = static_cast<smpp::SplitOption>(m_split->currentData().toInt());
+    std::string error;
+    const int parts = m_client->Submit(m_destination->text().toStdString(), m_text->text().toStdString(), format,
+                                       split, &error);
+    if (!error.empty()) {
+        ShowEvent(QString("not sent: %1").arg(QString::fromStdString(error))); // the text stays to be mended
         return;
-    ShowEvent(QString("sent to %1").arg(m_destination->text()));
+    }
+    if (parts == 0)
+        return;
+    ShowEvent(parts == 1 ? QString("sent to %1").arg(m_destination->text())
+                         : QString("sent to %1 in %2 parts").arg(m_destination->text()).arg(parts));
     m_text->clear();
 }
 

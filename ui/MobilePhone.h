@@ -38,6 +38,7 @@ public:
     QLineEdit* DestinationField() const { return m_destination; }
     QLineEdit* TextField() const { return m_text; }
     QComboBox* FormatChoice() const { return m_format; }
+    QComboBox* SplitChoice() const { return m_split; }
     QTreeWidget* Inbox() const { return m_inbox; }
     QLabel* StatusLine() const { return m_status; }
 
@@ -58,5 +59,6 @@ private:
     QLineEdit* m_destination = nullptr;
     QLineEdit* m_text = nullptr;
     QComboBox* m_format = nullptr;
+    QComboBox* m_split = nullptr; // "Long messages:": the reference a long message's parts carry
     QPushButton* m_send = nullptr;
 };

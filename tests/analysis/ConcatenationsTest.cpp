@@ -1,5 +1,6 @@
 // Concatenated messages: parts by UDH and by SAR parameters put together, missing parts named, bad parts refused.
 #include "analysis/Concatenations.h"
+#include "smpp/LongMessage.h"
 
 #include "tests/support/Bytes.h"
 
@@ -97,6 +98,28 @@ TEST_F(ConcatenationsTest, PartsPutTogether) {
     EXPECT_TRUE(parts.LinesFor(5).empty());
     Play();
     EXPECT_EQ(Of(parts.LinesFor(5)), udh);
+}
+
+// The parts the composers send, in each way, are put back together here as the ESME would.
+TEST_F(ConcatenationsTest, TheComposersPartsPutTogether) {
+    const std::string text = std::string(300, 'x') + "\u20ac";
+    const smpp::EncodedText encoded = smpp::EncodeMessage(text, 0);
+    CConcatenations parts(log, CPacketDecoder());
+    for (const smpp::SplitOption option : {smpp::SplitOption::Udh8, smpp::SplitOption::Udh16, smpp::SplitOption::Sar}) {
+        SCOPED_TRACE(std::string(smpp::NameOf(option)));
+        const smpp::SplitResult split = smpp::Split(encoded.octets, 0, option, smpp::NextReference());
+        ASSERT_EQ(split.parts.size(), 2u);
+        smpp::DeliverFields fields;
+        fields.sourceAddr = "333", fields.destAddr = "444";
+        for (const smpp::MessagePart& part : split.parts) {
+            const auto pdu = SmppPdu(0x00000005, 1, smpp::DeliverSmBody(smpp::WithPart(fields, part)));
+            ASSERT_TRUE(log.AddCaptured(2, 0, kSmsc, 2775, {}, pdu.data(), static_cast<uint32_t>(pdu.size()), 7));
+        }
+        const Lines lines = Of(parts.LinesFor(log.GetCount() - 1));
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[0].first, "Reassembled message (2 parts)");
+        EXPECT_EQ(lines[1].first, text);
+    }
 }
 
 TEST_F(ConcatenationsTest, BadPartsAreNoParts) {

@@ -38,6 +38,7 @@ enum class Then {
     EsmeSendsLink,    // the ESME sends an enquire_link after the request; the answer comes after it
     SubmitAnswered,   // the ESME's next submit_sm is answered with status `detail` (hex)
     EsmeUnbound,      // the ESME is sent unbind, answers it and is closed
+    EsmeReceivesParts, // `detail`: the UDH's IE and length octets; every part of the long message reaches the ESME
 };
 
 struct Row {
@@ -117,6 +118,33 @@ protected:
         return {};
     }
 
+    // The parts of one long message as the ESME gets them: each a deliver_sm with UDHI whose header (IE as
+    // ieHead says) names its sequence number; their texts, the header taken off, in order.
+    std::string NextParts(const std::string& ieHead) {
+        std::string text;
+        int total = 0;
+        for (int seq = 1; total == 0 || seq <= total; ++seq) {
+            const std::string pdu = NextDeliver();
+            size_t at = pdu.find('\0', 16) + 1 + 2;           // service_type, source ton and npi
+            at = pdu.find('\0', at) + 1 + 2;                  // source_addr, dest ton and npi
+            at = pdu.find('\0', at) + 1;                      // destination_addr
+            if (pdu.empty() || at + 1 >= pdu.size()) {
+                ADD_FAILURE() << "part " << seq << " missing";
+                return text;
+            }
+            EXPECT_EQ(uint8_t(pdu[at]) & 0x40, 0x40) << "UDHI";
+            at = pdu.find('\0', at + 3) + 1;                  // esm_class, protocol_id, priority, schedule
+            at = pdu.find('\0', at) + 1 + 4;                  // validity, then four octets to sm_length
+            const std::string message = pdu.substr(at + 1, uint8_t(pdu[at]));
+            EXPECT_EQ(message.substr(0, ieHead.size()), ieHead);
+            const size_t header = uint8_t(message[0]) + 1u;
+            total = uint8_t(message[header - 2]);
+            EXPECT_EQ(uint8_t(message[header - 1]), seq);
+            text += message.substr(header);
+        }
+        return text;
+    }
+
     static inline QTemporaryDir s_settings;
     CSimulator simulator{SimulatorOptions{0, 0, QHostAddress::LocalHost}};
     CControlServer control{simulator};
@@ -150,6 +178,16 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"deliver twice as data_sm", "POST", "/api/v1/deliver",
          R"({"systemId":"esme1","command":"data_sm","count":2,"tlvs":{"0x0424":"6869"}})", 200,
          R"({"sent":2,"sequences":[2,3]})"},
+        {"deliver a long text in two parts", "POST", "/api/v1/deliver",
+         R"({"systemId":"esme1","text":")" + std::string(160, 'x') + R"(€"})", 200, R"({"sent":2,"sequences":[4,5]})",
+         Auth::Good, Then::EsmeReceivesParts, std::string("\x05\x00\x03", 3)},
+        {"deliver a character GSM 7-bit lacks", "POST", "/api/v1/deliver", R"({"systemId":"esme1","text":"ab\u0416"})",
+         400, R"({"error":"text: 'Ж' (U+0416) is not in the GSM 7-bit alphabet"})"},
+        {"deliver more than 255 parts", "POST", "/api/v1/deliver",
+         R"({"systemId":"esme1","dataCoding":4,"text":")" + std::string(134 * 255 + 1, 'x') + R"("})", 400,
+         R"({"error":"text: needs 256 parts; a long message has at most 255"})"},
+        {"deliver split no way known", "POST", "/api/v1/deliver", R"({"systemId":"esme1","split":"udh7"})", 400,
+         R"({"error":"split: udh8, udh16, sar or payload expected"})"},
         {"deliver to nobody", "POST", "/api/v1/deliver", R"({"systemId":"nobody"})", 404,
          R"({"error":"systemId: no receiver or transceiver is bound as 'nobody'"})"},
         {"deliver a submit", "POST", "/api/v1/deliver", R"({"systemId":"esme1","command":"submit_sm"})", 400,
@@ -165,8 +203,6 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"({"error":"tlvs: tag '65536' is no 16-bit number"})"},
         {"deliver a field no one knows", "POST", "/api/v1/deliver", R"({"systemId":"e","colour":1})", 400,
          R"({"error":"colour: unknown field"})"},
-        {"deliver a text over 275 octets", "POST", "/api/v1/deliver",
-         R"({"systemId":"e","text":")" + std::string(276, 'x') + R"("})", 400, "text: at most 275 octets"},
         {"deliver no JSON", "POST", "/api/v1/deliver", "{\"systemId\":", 400, R"({"error":"body: not JSON)"},
         {"deliver an array", "POST", "/api/v1/deliver", "[]", 400, R"({"error":"body: a JSON object expected"})"},
         {"a receipt now", "POST", "/api/v1/receipts", R"({"messageId":"000000","state":"UNDELIV","err":5})", 200,
@@ -177,6 +213,11 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"({"error":"state: ENROUTE, )"},
         {"an MO", "POST", "/api/v1/mo", R"({"from":"13800000000","to":"10086","text":"from a phone"})", 200,
          R"({"sent":1})", Auth::Good, Then::EsmeReceives, "from a phone"},
+        {"a long MO with 16-bit references", "POST", "/api/v1/mo",
+         R"({"from":"13800000000","to":"10086","split":"udh16","text":")" + std::string(161, 'y') + R"("})", 200,
+         R"({"sent":2})", Auth::Good, Then::EsmeReceivesParts, "\x06\x08\x04"},
+        {"an MO GSM 7-bit cannot carry", "POST", "/api/v1/mo", R"({"from":"1","to":"10086","text":"\u0416"})", 400,
+         R"({"error":"text: 'Ж' (U+0416) is not in the GSM 7-bit alphabet"})"},
         {"an MO from nobody", "POST", "/api/v1/mo", R"({"to":"10086"})", 400, R"({"error":"from: missing"})"},
         {"faults put", "PUT", "/api/v1/faults", R"([{"command":"submit_sm","status":"0x58"}])", 200, rules,
          Auth::Good, Then::SubmitAnswered, "00000058"},
@@ -248,6 +289,10 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         EXPECT_NE(answer.find(row.answer, answer.find("\r\n\r\n")), std::string::npos) << answer.substr(0, 2000);
         if (row.then == Then::EsmeReceives) {
             EXPECT_NE(NextDeliver().find(row.detail), std::string::npos);
+        }
+        if (row.then == Then::EsmeReceivesParts) {
+            const std::string text = NextParts(row.detail);
+            EXPECT_TRUE(text == std::string(160, 'x') + "\x1B\x65" || text == std::string(161, 'y')) << text;
         }
         if (row.then == Then::EsmeUnbound) {
             std::optional<std::vector<uint8_t>> unbind;

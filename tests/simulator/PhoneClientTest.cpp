@@ -90,6 +90,20 @@ TEST_F(PhoneClientTest, LogsInAcrossSplitReadsAndSubmitsOnlyWhenLoggedIn) {
     EXPECT_EQ(taken, Pdu12(kSubmit, 2, Builder().text("10086", 24).text(kNumber, 24).text("0000000001", 10).u8(4)
                                            .raw(Bytes{0, 'o', 0, 'k'})));
 
+    // A handset refuses what its format cannot write, and sends a long text in parts that carry the header.
+    std::string error;
+    EXPECT_EQ(client->Submit("10086", "a\u00e9", CPhoneClient::kFormatAscii, smpp::SplitOption::Udh8, &error), 0);
+    EXPECT_EQ(error, "'\u00e9' (U+00E9) is not in ASCII");
+    ASSERT_EQ(client->Submit("10086", std::string(161, 'x'), CPhoneClient::kFormatAscii, smpp::SplitOption::Udh16), 2);
+    for (const auto& [seq, body] : {std::pair{1, 152}, std::pair{2, 9}}) {
+        ASSERT_TRUE(Next(12 + 24 + 24 + 10 + 1 + 7 + size_t(body)));
+        const Bytes content(taken.end() - 7 - body, taken.end());
+        EXPECT_EQ(taken[12 + 58], 7 + body) << "msg_length";
+        EXPECT_EQ(Bytes(content.begin(), content.begin() + 3), (Bytes{0x06, 0x08, 0x04}));
+        EXPECT_EQ(Bytes(content.begin() + 5, content.begin() + 7), (Bytes{2, uint8_t(seq)}));
+        EXPECT_EQ(Bytes(content.begin() + 7, content.end()), Bytes(size_t(body), 'x'));
+    }
+
     client->LogOut();
     EXPECT_EQ(statuses.back(), "Not logged in");
     EXPECT_TRUE(WaitUntil([&] { return peer->state() == QAbstractSocket::UnconnectedState; }));

@@ -172,6 +172,33 @@ TEST_F(RouterTest, TerminalSubmitReachesTheReceiversWhoseRangeTakesTheNumber) {
 }
 
 // An ESME's message to a logged-in number reaches every simulator under it as DELIVER.
+// A handset's long message comes as SUBMITs each starting with the concatenation header: those reach the
+// ESME with UDHI set; a content whose header is not well formed routes as plain text, as any other.
+TEST_F(RouterTest, TerminalSubmitWithAConcatenationHeaderGoesWithUdhi) {
+    const struct {
+        const char* name;
+        std::string content;
+        uint8_t esmClass;
+    } cases[] = {
+        {"8-bit reference", std::string("\x05\x00\x03\x07\x02\x01" "abc", 9), 0x40},
+        {"16-bit reference", std::string("\x06\x08\x04\x01\x07\x02\x02" "d", 8), 0x40},
+        {"header length past the content", std::string("\x09\x00\x03\x07\x02", 5), 0},
+        {"sequence 0", std::string("\x05\x00\x03\x07\x02\x00", 6), 0},
+        {"header length alone", std::string("\x05", 1), 0},
+        {"empty", "", 0},
+    };
+    auto esme = Esme(kBindReceiver, "all");
+    auto phone = Phone("13900000001");
+    uint32_t sequence = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        phone->Send(TerminalSubmit("13900000002", "", c.content));
+        ASSERT_TRUE(phone->NextPdu());
+        EXPECT_EQ(esme->NextPdu(), DeliverSm(++sequence, 0, "13900000001", "13900000002", c.esmClass, 15, c.content));
+    }
+    ExpectNothingMore(*esme);
+}
+
 TEST_F(RouterTest, EsmeMessagesReachTheTerminalsTheyName) {
     auto first = Phone("13900000002");
     auto second = Phone("13900000003");

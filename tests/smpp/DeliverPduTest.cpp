@@ -1,11 +1,14 @@
 // Composer text in each data_coding, the bodies of server-started PDUs, and reading submitted messages.
 #include "smpp/DeliverPdu.h"
+#include "smpp/LongMessage.h"
 #include "smpp/SubmittedMessage.h"
 
 #include "tests/support/Bytes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +43,161 @@ TEST(EncodeText, GivesTheOctetsOfEachCodingCutAtACharacter) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(smpp::EncodeText(c.utf8, c.dataCoding, c.maxOctets), c.octets);
+    }
+}
+
+TEST(EncodeMessage, WritesTheGsmAlphabetAndRefusesWhatItLacks) {
+    // The 03.38 default alphabet in septet order, 0x1B (the escape) left out, then its extension table.
+    const std::string alphabet = "@£$¥èéùìòÇ\nØø\rÅåΔ_ΦΓΛΩΠΨΣΘΞ" "ÆæßÉ !\"#¤%&'()*+,-./0123456789:;<=>?"
+                                 "¡ABCDEFGHIJKLMNOPQRSTUVWXYZÄÖÑÜ§¿abcdefghijklmnopqrstuvwxyzäöñüà";
+    Bytes septets;
+    for (int septet = 0; septet < 0x80; ++septet) {
+        if (septet != 0x1B)
+            septets.push_back(uint8_t(septet));
+    }
+    const struct {
+        const char* name;
+        std::string utf8;
+        uint8_t dataCoding;
+        Bytes octets;
+        std::string error;
+    } cases[] = {
+        {"the whole default alphabet", alphabet, 0, septets, ""},
+        {"every escape", "\f^{}\\[~]|€", 0,
+         {0x1B, 0x0A, 0x1B, 0x14, 0x1B, 0x28, 0x1B, 0x29, 0x1B, 0x2F, 0x1B, 0x3C, 0x1B, 0x3D, 0x1B, 0x3E, 0x1B, 0x40,
+          0x1B, 0x65},
+         ""},
+        {"a character neither table has", "Ab\u0416c\u0416", 0, {}, "'\u0416' (U+0416) is not in the GSM 7-bit alphabet"},
+        {"the grave accent is no GSM character", "`", 0, {}, "'`' (U+0060) is not in the GSM 7-bit alphabet"},
+        {"nor the escape itself", "\x1b", 0, {}, "'\x1b' (U+001B) is not in the GSM 7-bit alphabet"},
+        {"bad UTF-8", "a\xff", 0, {}, "octet 0xFF is not in the GSM 7-bit alphabet"},
+        {"IA5 stays ASCII", "a{\u20ac", 1, Builder().raw("a{?"), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const smpp::EncodedText encoded = smpp::EncodeMessage(c.utf8, c.dataCoding);
+        EXPECT_EQ(encoded.error, c.error);
+        EXPECT_EQ(encoded.octets, c.octets);
+    }
+    EXPECT_EQ(smpp::EncodeMessage(std::string(300, '{'), 0).octets.size(), 600u) << "never cut";
+    EXPECT_EQ(smpp::EncodePhoneText("\u4e2d", 3).error, "'\u4e2d' (U+4E2D) is not in Latin-1") << "a phone refuses in every coding";
+    EXPECT_EQ(smpp::EncodePhoneText("a\u00e9", 0).error, "'\u00e9' (U+00E9) is not in ASCII");
+    EXPECT_EQ(smpp::EncodePhoneText("a\u00e9", 4).octets, Builder().raw("a\u00e9").bytes());
+}
+
+TEST(Split, CutsEachCodingAtItsPartBoundaries) {
+    using smpp::SplitOption;
+    const auto text = [](std::initializer_list<Bytes> pieces) {
+        Bytes out;
+        for (const Bytes& piece : pieces)
+            out.insert(out.end(), piece.begin(), piece.end());
+        return out;
+    };
+    const Bytes escape = {0x1B, 0x65}, han = {0xD6, 0xD0};
+    const struct {
+        const char* name;
+        Bytes octets;
+        uint8_t dataCoding;
+        SplitOption option;
+        std::vector<size_t> bodies; // each part's octets, header left out
+    } cases[] = {
+        {"GSM 160: one plain part", Bytes(160, 'a'), 0, SplitOption::Udh8, {160}},
+        {"GSM 161", Bytes(161, 'a'), 0, SplitOption::Udh8, {153, 8}},
+        {"GSM 306", Bytes(306, 'a'), 0, SplitOption::Udh8, {153, 153}},
+        {"GSM 307", Bytes(307, 'a'), 0, SplitOption::Udh8, {153, 153, 1}},
+        {"GSM escape across the boundary", text({Bytes(152, 'a'), escape, Bytes(7, 'a')}), 0, SplitOption::Udh8, {152, 9}},
+        {"GSM escape just inside", text({Bytes(151, 'a'), escape, Bytes(8, 'a')}), 0, SplitOption::Udh8, {153, 8}},
+        {"GSM 16-bit reference", Bytes(161, 'a'), 0, SplitOption::Udh16, {152, 9}},
+        {"GSM SAR", Bytes(161, 'a'), 0, SplitOption::Sar, {160, 1}},
+        {"IA5 counts septets too", Bytes(161, 'a'), 1, SplitOption::Udh8, {153, 8}},
+        {"UCS-2 70: one plain part", Bytes(140, 'a'), 8, SplitOption::Udh8, {140}},
+        {"UCS-2 71", Bytes(142, 'a'), 8, SplitOption::Udh8, {134, 8}},
+        {"UCS-2 16-bit reference", Bytes(142, 'a'), 8, SplitOption::Udh16, {132, 10}},
+        {"UCS-2 SAR", Bytes(142, 'a'), 8, SplitOption::Sar, {140, 2}},
+        {"UCS-2 surrogate pair across the boundary", text({Bytes(132, 'a'), {0xD8, 0x3D, 0xDE, 0x00}, Bytes(6, 'a')}),
+         8, SplitOption::Udh8, {132, 10}},
+        {"8-bit 140: one plain part", Bytes(140, 'a'), 4, SplitOption::Udh8, {140}},
+        {"8-bit 141", Bytes(141, 'a'), 4, SplitOption::Udh8, {134, 7}},
+        {"8-bit 268", Bytes(268, 'a'), 4, SplitOption::Udh8, {134, 134}},
+        {"8-bit 16-bit reference", Bytes(141, 'a'), 4, SplitOption::Udh16, {133, 8}},
+        {"8-bit SAR", Bytes(141, 'a'), 4, SplitOption::Sar, {140, 1}},
+        {"GBK character across the boundary", text({Bytes(133, 'a'), han, Bytes(6, 'a')}), 15, SplitOption::Udh8,
+         {133, 8}},
+        {"payload: never cut", Bytes(500, 'a'), 0, SplitOption::Payload, {500}},
+        {"255 parts", Bytes(134 * 255, 'a'), 4, SplitOption::Udh8, std::vector<size_t>(255, 134)},
+        {"256 parts refused", Bytes(134 * 255 + 1, 'a'), 4, SplitOption::Udh8, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const smpp::SplitResult split = smpp::Split(c.octets, c.dataCoding, c.option, 0x1234);
+        ASSERT_EQ(split.parts.size(), c.bodies.size());
+        EXPECT_EQ(split.error.empty(), !c.bodies.empty()) << split.error;
+        const size_t total = c.bodies.size();
+        Bytes joined;
+        for (size_t i = 0; i < total; ++i) {
+            const smpp::MessagePart& part = split.parts[i];
+            const auto seq = uint8_t(i + 1);
+            Bytes header;
+            std::vector<smpp::Tlv> tlvs;
+            if (total > 1 && c.option == SplitOption::Udh8)
+                header = {0x05, 0x00, 0x03, 0x34, uint8_t(total), seq};
+            if (total > 1 && c.option == SplitOption::Udh16)
+                header = {0x06, 0x08, 0x04, 0x12, 0x34, uint8_t(total), seq};
+            if (total > 1 && c.option == SplitOption::Sar)
+                tlvs = {{0x020C, {0x12, 0x34}}, {0x020E, {uint8_t(total)}}, {0x020F, {seq}}};
+            ASSERT_EQ(part.message.size(), header.size() + c.bodies[i]);
+            EXPECT_EQ(Bytes(part.message.begin(), part.message.begin() + std::ptrdiff_t(header.size())), header);
+            EXPECT_EQ(part.udhi, !header.empty());
+            EXPECT_EQ(part.inPayload, c.option == SplitOption::Payload && c.octets.size() > 160);
+            ASSERT_EQ(part.tlvs.size(), tlvs.size());
+            for (size_t t = 0; t < tlvs.size(); ++t) {
+                EXPECT_EQ(part.tlvs[t].tag, tlvs[t].tag);
+                EXPECT_EQ(part.tlvs[t].value, tlvs[t].value);
+            }
+            joined.insert(joined.end(), part.message.begin() + std::ptrdiff_t(header.size()), part.message.end());
+        }
+        if (total > 0) {
+            EXPECT_EQ(joined, c.octets);
+        }
+    }
+
+    // A part as a deliver_sm: UDHI joins the esm_class asked for; a whole message_payload leaves sm_length 0.
+    smpp::DeliverFields base;
+    base.esmClass = 0x03;
+    const smpp::SplitResult udh = smpp::Split(Bytes(161, 'a'), 0, SplitOption::Udh8, 7);
+    EXPECT_EQ(smpp::WithPart(base, udh.parts[0]).esmClass, 0x43);
+    const smpp::SplitResult payload = smpp::Split(Bytes(200, 'a'), 0, SplitOption::Payload, 7);
+    const Bytes body = smpp::DeliverSmBody(smpp::WithPart(base, payload.parts[0]));
+    EXPECT_EQ(Bytes(body.end() - 205, body.end()), Bytes(Builder().u8(0).u16(0x0424).u16(200).raw(Bytes(200, 'a'))));
+}
+
+TEST(Split, KnowsAConcatenationHeaderAndNeverReadsPastTheContent) {
+    const struct {
+        const char* name;
+        Bytes content;
+        bool header;
+    } cases[] = {
+        {"8-bit reference", {0x05, 0x00, 0x03, 0x01, 0x02, 0x01, 'a'}, true},
+        {"16-bit reference, last part", {0x06, 0x08, 0x04, 0x01, 0x02, 0x03, 0x03, 'a'}, true},
+        {"another element first", {0x08, 0x70, 0x01, 0x00, 0x00, 0x03, 0x01, 0x02, 0x02}, true},
+        {"the header alone", {0x05, 0x00, 0x03, 0x01, 0x02, 0x01}, true},
+        {"plain text", Builder().raw("hello"), false},
+        {"nothing", {}, false},
+        {"header length past the content", {0x05, 0x00, 0x03, 0x01, 0x02}, false},
+        {"element past the header", {0x04, 0x00, 0x03, 0x01, 0x02, 0x01}, false},
+        {"wrong element length", {0x05, 0x00, 0x04, 0x01, 0x02, 0x01}, false},
+        {"one part only", {0x05, 0x00, 0x03, 0x01, 0x01, 0x01}, false},
+        {"sequence 0", {0x05, 0x00, 0x03, 0x01, 0x02, 0x00}, false},
+        {"sequence past total", {0x05, 0x00, 0x03, 0x01, 0x02, 0x03}, false},
+        {"no concatenation element", {0x03, 0x70, 0x01, 0x00}, false},
+        {"header length only", {0x00}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A copy of exactly the content's size, so that a read past it is seen by the sanitizer.
+        const auto copy = std::make_unique<uint8_t[]>(c.content.size());
+        std::copy(c.content.begin(), c.content.end(), copy.get());
+        EXPECT_EQ(smpp::StartsWithConcatenationHeader(copy.get(), c.content.size()), c.header);
     }
 }
 

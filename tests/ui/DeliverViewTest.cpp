@@ -291,10 +291,10 @@ TEST_F(DeliverViewTest, DialogOpensWithTheInitialChoicesEveryTime)
         EXPECT_EQ(dialog.findChild<QSpinBox*>("Count")->value(), 1);
         // Every label names its own field and hands the focus to it.
         const QList<QLabel*> labels = dialog.findChildren<QLabel*>();
-        EXPECT_EQ(labels.size(), 19);
+        EXPECT_EQ(labels.size(), 20);
         for (QLabel* label : labels) {
             ASSERT_NE(label->buddy(), nullptr) << label->text().toStdString();
-            EXPECT_EQ(label->buddy()->objectName(), label->text());
+            EXPECT_EQ(label->buddy()->objectName(), QString(label->text()).remove('&').remove(':'));
         }
     };
     WithDialog([this] { m_view->AddDeliverSm(); }, [&](CDeliverDialog& dialog) {
@@ -464,6 +464,24 @@ TEST_F(DeliverSendTest, SendGoesCountTimesToTheReceiversOfTheSystemIdOnly)
     });
     EXPECT_EQ(m_asked, std::vector<QString>{"tx is bound as a transmitter only: deliver_sm needs a receiver or a transceiver"});
     EXPECT_TRUE(transmitter->Received().empty());
+
+    // A character the GSM alphabet lacks keeps the dialog open; a long text goes in the parts asked for.
+    m_asked.clear();
+    WithDialog([this] { m_view->AddDeliverSm(); }, [&](CDeliverDialog& dialog) {
+        dialog.SetShortMessage(QString::fromUtf8("ab\u0416"));
+        Press(dialog, "&Send");
+        EXPECT_TRUE(dialog.isVisible());
+        auto* split = dialog.findChild<QComboBox*>("Long messages");
+        EXPECT_EQ(split->currentText(), "UDH, 8-bit reference");
+        split->setCurrentText("SAR parameters");
+        dialog.SetShortMessage(QString(161, 'a'));
+        EXPECT_EQ(dialog.Entry().text, std::string(161, 'a'));
+        EXPECT_EQ(dialog.Entry().ShortMessage(), std::string(161, 'a'));
+        Press(dialog, "&Send");
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    });
+    EXPECT_EQ(m_asked, std::vector<QString>{"short_message: '\u0416' (U+0416) is not in the GSM 7-bit alphabet"});
+    EXPECT_EQ(Collect(*receiver, 2), (std::vector<std::string>{std::string(160, 'a'), "a"}));
 }
 
 TEST_F(DeliverSendTest, QuickDeliverSendsTheSelectionOrEverythingAndTheOnlineListOneConnection)

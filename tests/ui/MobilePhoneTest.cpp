@@ -78,6 +78,19 @@ TEST(MobilePhone, LogsInAnswersADeliverSendsASubmitAndLogsOut) {
     EXPECT_EQ(listener.submitted[0].content, (std::vector<uint8_t>{0, 'o', 0, 'k'}));
     EXPECT_TRUE(phone->TextField()->text().isEmpty());
 
+    // What the format cannot write stays in the field, said on the status line; nothing goes.
+    phone->TextField()->setText(QString::fromUtf8("\u4F60"));
+    phone->FormatChoice()->setCurrentIndex(phone->FormatChoice()->findText("0: ASCII"));
+    QTest::keyClick(phone->TextField(), Qt::Key_Return);
+    EXPECT_EQ(phone->StatusLine()->text(), QString::fromUtf8("Logged in as 13900000001 - not sent: '\u4F60' (U+4F60) is not in ASCII"));
+    EXPECT_EQ(phone->TextField()->text(), QString::fromUtf8("\u4F60"));
+    phone->TextField()->setText(QString(161, 'x'));
+    QTest::keyClick(phone->TextField(), Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return listener.submitted.size() == 3; }));
+    EXPECT_EQ(listener.submitted[1].content.size(), 6u + 153u);
+    EXPECT_EQ(listener.submitted[2].content.size(), 6u + 8u);
+    EXPECT_EQ(phone->StatusLine()->text(), "Logged in as 13900000001 - sent to 10086 in 2 parts");
+
     QTest::mouseClick(Button(*phone, "Log &out"), Qt::LeftButton);
     EXPECT_EQ(phone->GetState(), CMobilePhone::State::LoggedOut);
     EXPECT_TRUE(WaitUntil([&] { return server.GetConnectionCount() == 0; },

@@ -1,8 +1,11 @@
-// The GSM 7-bit default alphabet and its extension table, as an ESME means "the default alphabet".
+// The GSM 7-bit default alphabet and its extension table, as an ESME means "the default alphabet": the
+// decoder reads septets through them and the composers write text into them.
 #pragma once
 
 #include <cstdint>
 #include <iterator>
+
+namespace protocol::gsm {
 
 // The character of each septet, 0x00 to 0x7F. 0x1B is the escape to the extension table
 // (kept here as itself); LF and CR are the only control characters.
@@ -39,3 +42,5 @@ inline constexpr GsmExtension GsmExtensionTable[] = {
     {0x65, U'€'},
 };
 static_assert(std::size(GsmExtensionTable) == 10);
+
+} // namespace protocol::gsm
