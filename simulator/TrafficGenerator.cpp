@@ -159,8 +159,9 @@ void CTrafficGenerator::Stop() {
 
 int CTrafficGenerator::WindowOf(const std::string& systemId) const {
     for (const Account& account : m_smpp.Accounts()) {
+        // The server pairs at most kMaxPending answers per connection; a wider window could never fill.
         if (account.systemId.toStdString() == systemId && account.window > 0)
-            return account.window;
+            return std::min(account.window, int32_t(CSmppServer::kMaxPending));
     }
     return kDefaultWindow;
 }
@@ -178,7 +179,11 @@ void CTrafficGenerator::Tick(uint64_t run) {
         return Finish(GeneratorProgress::State::Stopped,
                       "answers fell " + std::to_string(behind) + " behind (window " + std::to_string(p.window) + ")");
 
-    const uint64_t due = std::min<uint64_t>(p.total, uint64_t(m_job.rate) * uint64_t(now - m_startMs) / 1000);
+    // The server pairs at most kMaxPending answers a connection: what would go past that waits for
+    // the next tick rather than go unpaired.
+    const uint64_t room = CSmppServer::kMaxPending - std::min<uint64_t>(CSmppServer::kMaxPending, p.sent - p.answered);
+    const uint64_t due = std::min<uint64_t>({p.total, uint64_t(m_job.rate) * uint64_t(now - m_startMs) / 1000,
+                                             p.sent + room});
     while (p.sent < due) {
         Build(p.sent + 1);
         if (m_smpp.SendGenerated(m_connection, m_pdu.data(), uint32_t(m_pdu.size())) == 0)
