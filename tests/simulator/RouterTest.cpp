@@ -498,5 +498,6 @@ TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) 
         scheduler.Advance(1000);
         EXPECT_EQ(generator.Progress().sent, c.sent) << "nothing after the end";
     }
+    EXPECT_EQ(trace, std::vector<std::string>{}) << "generated messages are none of the router's";
     EXPECT_EQ(simulator->Generator().Start(GeneratorJob{"nobody", 1}), CTrafficGenerator::StartResult::NoReceiver);
 }
