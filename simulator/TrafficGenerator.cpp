@@ -248,7 +248,8 @@ void CTrafficGenerator::Finish(GeneratorProgress::State state, const std::string
 }
 
 void CTrafficGenerator::Build(uint64_t number) {
-    static thread_local std::string destination, text;
+    std::string& destination = m_destination;
+    std::string& text = m_text;
     Expand(m_destinationPieces, number, destination);
     Expand(m_textPieces, number, text);
     const bool receipt = m_job.kind == GeneratorJob::Kind::Receipts;

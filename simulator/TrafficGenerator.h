@@ -115,5 +115,7 @@ private:
     // The templates cut at "{n}", and the receipt's dates, made once per job.
     std::vector<std::string> m_destinationPieces, m_textPieces;
     std::string m_receiptDate;
+    // The message being built, kept so that their buffers are reused from one message to the next.
+    std::string m_destination, m_text;
     std::vector<uint8_t> m_pdu;
 };
