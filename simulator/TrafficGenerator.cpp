@@ -159,9 +159,10 @@ void CTrafficGenerator::Stop() {
 
 int CTrafficGenerator::WindowOf(const std::string& systemId) const {
     for (const Account& account : m_smpp.Accounts()) {
-        // The server pairs at most kMaxPending answers per connection; a wider window could never fill.
+        // At most half of what the server pairs on a connection: a receiver that stops answering is
+        // found while its answers could still be paired.
         if (account.systemId.toStdString() == systemId && account.window > 0)
-            return std::min(account.window, int32_t(CSmppServer::kMaxPending));
+            return std::min(account.window, kMaxWindow);
     }
     return kDefaultWindow;
 }

@@ -59,7 +59,7 @@ struct GeneratorProgress {
 // by hand. Every kTickMs it sends what the rate owes by then, so the UI thread is never held for
 // long. A job ends done once every message is sent and answered; it stops when the receiver's
 // answers to what went out before the last tick are more than its window behind (the window of the
-// receiver's account, at most CSmppServer::kMaxPending, kDefaultWindow when it has none), when the receiver's connection goes, when
+// receiver's account, at most kMaxWindow, kDefaultWindow when it has none), when the receiver's connection goes, when
 // the last answers do not come within the sessions' response time-out, or on Stop. Its messages go
 // by CSmppServer::SendGenerated: straight out, answers paired, never tried again. Start and end go
 // to the SMPP console.
@@ -67,6 +67,7 @@ class CTrafficGenerator : public QObject, public CServerObserver {
 public:
     static constexpr int64_t kTickMs = 10;
     static constexpr int kDefaultWindow = 10;
+    static constexpr int kMaxWindow = int(CSmppServer::kMaxPending / 2);
     enum class StartResult { Started, Waiting, NoReceiver, Busy, Bad };
 
     explicit CTrafficGenerator(CSmppServer& smpp);

@@ -438,6 +438,7 @@ TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) 
         int ticks;
         uint64_t sent; // in all
         const char* console;
+        int32_t accountWindow = 0; // none: no account
     } cases[] = {
         {"count, the rate's remainder carried", GeneratorJob::Kind::Mo, 7, 0, 250, Peer::Answers, {2, 5, 7}, 3, 7,
          "Traffic generator done: 7 sent, 7 answered, 1 errors\r\n"},
@@ -445,11 +446,19 @@ TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) 
          "Traffic generator done: 300 sent, 300 answered, 1 errors\r\n"},
         {"a receiver that stops answering", GeneratorJob::Kind::Mo, 1000, 0, 1000, Peer::Silent, {10, 20, 30, 30}, 4, 30,
          "Traffic generator stopped: answers fell 20 behind (window 10); 30 sent, 0 answered, 0 errors\r\n"},
+        {"no more unanswered than the server pairs, the window half of that", GeneratorJob::Kind::Mo, 100000, 0,
+         1000000, Peer::Silent, {1024, 1024, 1024}, 3, 1024,
+         "Traffic generator stopped: answers fell 1024 behind (window 512); 1024 sent, 0 answered, 0 errors\r\n", 5000},
         {"a receiver that goes", GeneratorJob::Kind::Mo, 1000, 0, 1000, Peer::Closes, {10}, 1, 10,
          "Traffic generator stopped: the receiver's connection went; 10 sent, 0 answered, 0 errors\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        Account account;
+        account.systemId = "loadrx";
+        account.password = "pw";
+        account.window = c.accountWindow;
+        simulator->Smpp().SetAccounts(c.accountWindow > 0 ? std::vector<Account>{account} : std::vector<Account>{});
         auto esme = Esme(kBindReceiver, "loadrx");
         GeneratorJob job;
         job.systemId = "loadrx";
