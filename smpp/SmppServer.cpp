@@ -280,13 +280,13 @@ CSmppServer::Answer CSmppServer::TakeResponse(CConnection& connection, const Req
     const std::optional<Pending> settled = SessionOf(connection).pending.Settle(request.sequence);
     if (!settled && request.row.responseId != kNoResponse)
         return Unknown(connection, request);
+    // The body follows the header inside the received PDU, so the status is right before it.
     if (settled && (settled->commandId == kEnquireLink || settled->commandId == kUnbind)) {
         TakeSessionAnswer(connection, settled->commandId);
     } else if (settled && settled->generated) {
         if (m_generatedSink)
             m_generatedSink(connection.Id(), ReadBe32(request.body - kHeaderSize + kStatusOffset));
     } else if (settled) {
-        // The body follows the header inside the received PDU, so the status is right before it.
         Conclude(connection, std::move(*settled), ReadBe32(request.body - kHeaderSize + kStatusOffset));
     }
     return Answer();
