@@ -3,12 +3,14 @@
 
 #include "app/HeadlessConsole.h"
 #include "capture/Pcap.h"
+#include "control/GeneratorJson.h"
 #include "simulator/Simulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -120,6 +122,7 @@ struct Flags {
     QCommandLineOption controlToken{"control-token", QString(), "TOKEN"};
     QCommandLineOption stats{"stats"}, statsJson{"stats-json", QString(), "FILE"};
     QCommandLineOption tlsPort{"tls-port", QString(), "N"};
+    QCommandLineOption generate{"generate", QString(), "FILE"};
     QCommandLineOption tlsCert{"tls-cert", QString(), "FILE"}, tlsKey{"tls-key", QString(), "FILE"};
     QCommandLineOption receiptProfile{"receipt-profile", QString(), "NAME|FILE"}, echo{"echo", QString(), "DEST"};
     QCommandLineOption echoReverse{"echo-reverse"};
@@ -243,6 +246,19 @@ bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOption
             return false;
         }
     }
+    if (parser.isSet(f.generate)) {
+        QFile file(parser.value(f.generate));
+        if (!file.open(QIODevice::ReadOnly)) {
+            error = QString("Cannot read the traffic generator's job from '%1'.").arg(file.fileName());
+            return false;
+        }
+        QString jobError;
+        options.generate = ParseGeneratorJob(file.readAll(), &jobError);
+        if (!options.generate) {
+            error = QString("%1: %2.").arg(file.fileName(), jobError);
+            return false;
+        }
+    }
     return true;
 }
 
@@ -267,7 +283,7 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     parser.addOptions({f.headless, f.help, f.trace, f.port, f.mobilePort, f.listen, f.pcapFile, f.receipts,
                        f.receiptDelay, f.noRouting, f.faults, f.seed, f.accounts, f.stats, f.statsJson, f.control,
                        f.controlListen, f.controlToken, f.tlsPort, f.tlsCert, f.tlsKey, f.receiptProfile, f.echo,
-                       f.echoReverse});
+                       f.echoReverse, f.generate});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -293,7 +309,7 @@ QString HeadlessUsage() {
            "                [--pcap FILE] [--receipts] [--receipt-delay MS] [--no-routing]\n"
            "                [--faults FILE] [--seed N] [--accounts FILE] [--stats] [--stats-json FILE]\n"
            "                [--control PORT [--control-listen ADDR] [--control-token TOKEN]]\n"
-           "                [--tls-port N [--tls-cert FILE --tls-key FILE]]\n"
+           "                [--tls-port N [--tls-cert FILE --tls-key FILE]] [--generate FILE]\n"
            "                [--receipt-profile NAME|FILE] [--echo DEST [--echo-reverse]] [--help]\n"
            "\n"
            "Runs the Tarnwick SMSC simulator in its window, or headless when --headless is given or\n"
@@ -333,6 +349,9 @@ QString HeadlessUsage() {
            "                   (name, carrier, text, tlvs, idForm, states)\n"
            "  --echo DEST      answer every message to DEST with a deliver_sm back to its sender\n"
            "  --echo-reverse   with the text reversed\n"
+           "  --generate FILE  headless: run the traffic generator's job in FILE (JSON: systemId,\n"
+           "                   count or seconds, rate, kind, source, destination, text) once\n"
+           "                   systemId binds as a receiver or transceiver; its end is one line\n"
            "  --help           show this text\n";
 }
 
@@ -392,11 +411,15 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
         }
         out << "[Control] " << control->StartLine().toStdString() << std::endl;
     }
+    if (options.generate)
+        simulator.Generator().Start(*options.generate, true);
     int status = QCoreApplication::exec();
     if (options.stats)
         out << simulator.Statistics().Table() << std::flush;
     if (statsJson.isOpen()) {
-        const QByteArray json = QJsonDocument(simulator.Statistics().Json()).toJson();
+        QJsonObject stats = simulator.Statistics().Json();
+        stats["generator"] = simulator.Generator().Json();
+        const QByteArray json = QJsonDocument(stats).toJson();
         if (statsJson.write(json) != json.size() || !statsJson.flush())
             status = cannotWrite();
     }

@@ -6,6 +6,7 @@
 #include "simulator/Router.h"
 #include "smpp/Accounts.h"
 #include "smpp/FaultRules.h"
+#include "simulator/TrafficGenerator.h"
 
 #include <QHostAddress>
 #include <QString>
@@ -37,6 +38,7 @@ struct HeadlessOptions {
     QString statsJsonPath;      // --stats-json: the statistics as JSON (GET /api/v1/stats) to this file at exit
     std::optional<uint16_t> tlsPort;                  // --tls-port: the SMPP service over TLS as well
     QString tlsCertificate, tlsKey;                   // --tls-cert, --tls-key: PEM files
+    std::optional<GeneratorJob> generate;             // read from the --generate file
     QString error;              // set when the arguments cannot be used
 };
 

@@ -2,6 +2,7 @@
 #include "control/ControlServer.h"
 
 #include "control/ControlAnswer.h"
+#include "control/GeneratorJson.h"
 #include "control/JsonFields.h"
 #include "simulator/DeliverSender.h"
 #include "simulator/Simulator.h"
@@ -338,7 +339,36 @@ Answer CControlServer::Reset(const QHttpServerRequest&) {
     return Answer::Json(QJsonObject{{"records", log.GetCount()}, {"lastSeq", double(log.SerialBase())}});
 }
 
-Answer CControlServer::Stats(const QHttpServerRequest&) { return Answer::Json(m_simulator.Statistics().Json()); }
+Answer CControlServer::Stats(const QHttpServerRequest&) {
+    QJsonObject stats = m_simulator.Statistics().Json();
+    stats["generator"] = m_simulator.Generator().Json();
+    return Answer::Json(stats);
+}
+
+Answer CControlServer::Generate(const QHttpServerRequest& request) {
+    QString error;
+    const std::optional<GeneratorJob> job = ParseGeneratorJob(request.body(), &error);
+    if (!job)
+        return Answer::Error(400, error);
+    switch (m_simulator.Generator().Start(*job)) {
+    case CTrafficGenerator::StartResult::Busy:
+        return Answer::Error(409, "systemId: a job is running; POST /api/v1/generate/stop ends it");
+    case CTrafficGenerator::StartResult::NoReceiver:
+        return Answer::Error(404, QString("systemId: no receiver or transceiver is bound as '%1'")
+                                      .arg(QString::fromStdString(job->systemId)));
+    default: break;
+    }
+    return Answer::Json(m_simulator.Generator().Json(), 202);
+}
+
+Answer CControlServer::GenerateProgress(const QHttpServerRequest&) {
+    return Answer::Json(m_simulator.Generator().Json());
+}
+
+Answer CControlServer::GenerateStop(const QHttpServerRequest&) {
+    m_simulator.Generator().Stop();
+    return Answer::Json(m_simulator.Generator().Json());
+}
 
 Answer CControlServer::Metrics(const QHttpServerRequest&) {
     return {200,

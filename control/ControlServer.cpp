@@ -88,6 +88,9 @@ const CControlServer::Endpoint CControlServer::kEndpoints[] = {
     {"/api/v1/echo",             Method::Put,  &CControlServer::PutEcho,          nullptr},
     {"/api/v1/reset",            Method::Post, &CControlServer::Reset,            nullptr},
     {"/api/v1/stats",            Method::Get,  &CControlServer::Stats,            nullptr},
+    {"/api/v1/generate",         Method::Post, &CControlServer::Generate,         nullptr},
+    {"/api/v1/generate",         Method::Get,  &CControlServer::GenerateProgress, nullptr},
+    {"/api/v1/generate/stop",    Method::Post, &CControlServer::GenerateStop,     nullptr},
     {"/metrics",                 Method::Get,  &CControlServer::Metrics,          nullptr},
 };
 

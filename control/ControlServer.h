@@ -90,6 +90,9 @@ private:
     Answer PutEcho(const QHttpServerRequest& request);
     Answer Reset(const QHttpServerRequest& request);
     Answer Stats(const QHttpServerRequest& request);
+    Answer Generate(const QHttpServerRequest& request);
+    Answer GenerateProgress(const QHttpServerRequest& request);
+    Answer GenerateStop(const QHttpServerRequest& request);
     Answer Metrics(const QHttpServerRequest& request);
     // /pdus answers at once, or later when it waits; /events keeps the connection.
     void Pdus(const QHttpServerRequest& request, Responder&& responder);

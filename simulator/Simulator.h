@@ -8,6 +8,7 @@
 #include "mobile/MobileServer.h"
 #include "simulator/Router.h"
 #include "simulator/Statistics.h"
+#include "simulator/TrafficGenerator.h"
 #include "smpp/SmppServer.h"
 
 #include <QHostAddress>
@@ -112,6 +113,8 @@ public:
     CSmppServer& Smpp() { return m_smpp; }
     CMobileServer& Mobile() { return m_mobile; }
     CRouter& Router() { return m_router; }
+    // The traffic generator: the window's dialog, the control API and --generate run its one job.
+    CTrafficGenerator& Generator() { return m_generator; }
 
 private:
     SimulatorOptions m_options;
@@ -122,6 +125,7 @@ private:
     CSmppServer m_smpp;
     CMobileServer m_mobile;
     CRouter m_router{m_smpp, m_mobile};
+    CTrafficGenerator m_generator{m_smpp};
     std::optional<std::vector<FaultRule>> m_runFaultRules;
     std::optional<std::vector<Account>> m_runAccounts;
     std::optional<TlsOptions> m_tls;

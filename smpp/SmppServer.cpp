@@ -280,10 +280,13 @@ CSmppServer::Answer CSmppServer::TakeResponse(CConnection& connection, const Req
     const std::optional<Pending> settled = SessionOf(connection).pending.Settle(request.sequence);
     if (!settled && request.row.responseId != kNoResponse)
         return Unknown(connection, request);
+    // The body follows the header inside the received PDU, so the status is right before it.
     if (settled && (settled->commandId == kEnquireLink || settled->commandId == kUnbind)) {
         TakeSessionAnswer(connection, settled->commandId);
+    } else if (settled && settled->generated) {
+        if (m_generatedSink)
+            m_generatedSink(connection.Id(), ReadBe32(request.body - kHeaderSize + kStatusOffset));
     } else if (settled) {
-        // The body follows the header inside the received PDU, so the status is right before it.
         Conclude(connection, std::move(*settled), ReadBe32(request.body - kHeaderSize + kStatusOffset));
     }
     return Answer();
@@ -297,7 +300,8 @@ void CSmppServer::OnClose(CConnection& connection) {
     // Unanswered PDUs of a closing connection end undelivered, never sent again; its fault rule
     // counters are forgotten too.
     SessionOf(connection).pending.Drain([&](Pending outgoing) {
-        Tell(connection.Name(), outgoing, DeliveryTry::Outcome::Undeliverable, std::nullopt, true);
+        if (!outgoing.generated)
+            Tell(connection.Name(), outgoing, DeliveryTry::Outcome::Undeliverable, std::nullopt, true);
     });
     m_faults.Forget(connection.Id());
 }
@@ -382,6 +386,26 @@ int CSmppServer::SendToSystemId(const std::string& systemId, uint32_t commandId,
         }
     });
     return sent;
+}
+
+uint32_t CSmppServer::SendGenerated(uint64_t connectionId, uint8_t* pdu, uint32_t length) {
+    CConnection* connection = FindConnection(connectionId);
+    if (!connection || !MayReceive(BindKindOf(*connection)) || length < uint32_t(kHeaderSize))
+        return 0;
+    Session& session = SessionOf(*connection);
+    const uint32_t sequence = session.nextSequence;
+    const uint32_t commandId = ReadBe32(pdu + kIdOffset);
+    WriteBe32(pdu + kSequenceOffset, sequence);
+    if (!SendAndCapture(*connection, pdu, length, ServerPduOf(commandId).filterIndex))
+        return 0;
+    session.nextSequence = sequence == kMaxSequence ? 1 : sequence + 1;
+    session.pending.Add(sequence, Pending{commandId, 0, {}, {}, 1, true});
+    return sequence;
+}
+
+bool CSmppServer::MayReceive(uint64_t connectionId) const {
+    const CConnection* connection = FindConnection(connectionId);
+    return connection && !connection->IsClosing() && MayReceive(BindKindOf(*connection));
 }
 
 std::vector<std::string> CSmppServer::BoundSystemIds() const {

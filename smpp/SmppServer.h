@@ -9,6 +9,7 @@
 #include "smpp/SmppPdu.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -128,6 +129,17 @@ public:
                        int copies = 1, std::vector<uint32_t>* sequences = nullptr);
     // The distinct system ids bound right now, in connection order.
     std::vector<std::string> BoundSystemIds() const;
+
+    // The traffic generator's path, built for rate: sends a whole PDU (header included) on the
+    // connection with that id when it may receive, writing the connection's next sequence number
+    // into the PDU in place. Its answer is paired as any server PDU's but goes only to the
+    // generated-answer sink: it is never tried again, timed out nor told to the message listener,
+    // and takes no message id. Returns the sequence number, 0 when nothing was sent.
+    uint32_t SendGenerated(uint64_t connectionId, uint8_t* pdu, uint32_t length);
+    using GeneratedAnswerSink = std::function<void(uint64_t connectionId, uint32_t status)>;
+    void SetGeneratedAnswerSink(GeneratedAnswerSink sink) { m_generatedSink = std::move(sink); }
+    // Whether the connection with that id is open, bound as a receiver or transceiver.
+    bool MayReceive(uint64_t connectionId) const;
 
     // The value the next submit_sm, data_sm or submit_multi takes; 0 at start.
     void SetNextMessageId(int16_t id) { m_nextMessageId = id; }
@@ -261,6 +273,7 @@ private:
         std::vector<uint8_t> body;
         std::string messageId; // given at the first try
         int tryNumber = 1;
+        bool generated = false; // sent by SendGenerated: its answer goes to the generated-answer sink
     };
     uint32_t Try(CConnection& connection, Pending outgoing);
     // The try under sequence ended with the ESME's status, or with none (silence).
@@ -301,4 +314,5 @@ private:
     int16_t m_nextMessageId = 0;
     uint32_t m_nextDeliveryId = 0;
     RetryPolicy m_retry;
+    GeneratedAnswerSink m_generatedSink;
 };

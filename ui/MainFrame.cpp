@@ -1,5 +1,6 @@
 // The main window's views, command bars and commands.
 #include "ui/MainFrame.h"
+#include "ui/GeneratorDialog.h"
 
 #include "capture/Pcap.h"
 #include "decoder/Protocols.h"
@@ -302,6 +303,18 @@ void CMainFrame::OpenMobilePhone() {
     // A child window of the frame, so it closes with the program; it deletes itself when closed earlier.
     auto* phone = new CMobilePhone(m_app.Simulator().Mobile().ListeningPort(), this);
     phone->show();
+}
+
+void CMainFrame::OpenTrafficGenerator() {
+    if (!m_generatorDialog)
+        m_generatorDialog = new CGeneratorDialog(m_app.Simulator().Generator(), this);
+    QStringList receivers;
+    for (const std::string& name : m_app.Simulator().Smpp().BoundSystemIds())
+        receivers << QString::fromStdString(name);
+    m_generatorDialog->SetReceivers(receivers);
+    m_generatorDialog->show();
+    m_generatorDialog->raise();
+    m_generatorDialog->activateWindow();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

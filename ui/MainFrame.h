@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class CGeneratorDialog;
 class CLeftView;
 class CPelmoraApp;
 class CPelmoraView;
@@ -51,6 +52,8 @@ public:
     void OpenFilterDialog();
     // Tools > "Mobile phone": one more phone window, logging in to the mobile server.
     void OpenMobilePhone();
+    // The traffic generator's dialog, non-modal, made at the first opening and kept.
+    void OpenTrafficGenerator();
 
     // File > "Save As..." (always asks) and "Save" (asks until a file was saved, and whenever
     // that file has been opened since: Save never writes over an opened capture file): the
@@ -135,6 +138,7 @@ private:
     Launcher m_launcher;
     QLabel* m_pduCount = nullptr;
     QAction* m_follow = nullptr;
+    CGeneratorDialog* m_generatorDialog = nullptr;
 
     QString m_savePath;      // where "Save" writes without asking
     QSet<QString> m_openedPaths; // files read into this capture: Save never writes over one of them

@@ -206,7 +206,10 @@ QList<QAction*> CMainFrame::CreateToolsMenu(QMenu* tools) {
     connect(phone, &QAction::triggered, this, &CMainFrame::OpenMobilePhone);
     QAction* option = Command(this, "&Option...", "Option", {}, "Setup filter");
     connect(option, &QAction::triggered, this, &CMainFrame::OpenFilterDialog);
-    tools->addActions({clear, phone, option});
+    QAction* generator = Command(this, "&Traffic generator...", "TrafficGenerator", {},
+                                 "Load an ESME's receive path with deliver_sm at a set rate");
+    connect(generator, &QAction::triggered, this, &CMainFrame::OpenTrafficGenerator);
+    tools->addActions({clear, phone, generator, option});
     QAction* setupFilter = Command(this, "Setup filter", "SetupFilter", {}, "Setup filter");
     setupFilter->setIcon(icons::Icon(icons::kFilter));
     connect(setupFilter, &QAction::triggered, this, &CMainFrame::OpenFilterDialog);

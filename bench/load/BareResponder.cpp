@@ -1,4 +1,6 @@
-// bare-responder: the baseline for tarnwick-load, an SMPP peer that only answers binds and submit_sm.
+// bare-responder: the baseline for tarnwick-load, an SMPP peer that only answers binds and submit_sm;
+// and for the traffic generator, as soon as a receiver binds it keeps kDeliverWindow deliver_sm in
+// flight to it, each answer sending the next.
 //
 // Same framing as Tarnwick (command_length first), no capture, no console: epoll on one thread,
 // every answer due after one read goes out in one send. Prints "port N" once it listens.
@@ -30,6 +32,15 @@ struct Connection {
 };
 
 int16_t g_messageId = 0;
+constexpr int kDeliverWindow = 256;
+
+// A deliver_sm as the traffic generator sends one: addresses, an 11-character text.
+void QueueDeliver(Connection& c) {
+    static const std::string body = std::string("\0\1\1" "12345\0" "\1\1" "447900012345\0", 24) +
+                                    std::string(9, '\0') + char(11) + "Message 123";
+    static uint32_t sequence = 0;
+    bench::AppendPdu(c.out, 0x00000005, 0, ++sequence, body.data(), uint32_t(body.size()));
+}
 
 // Answers one PDU into c.out; false when the stream is unusable.
 bool Answer(Connection& c, const uint8_t* pdu, uint32_t length) {
@@ -47,6 +58,10 @@ bool Answer(Connection& c, const uint8_t* pdu, uint32_t length) {
         const char tlv[5] = {0x02, 0x10, 0x00, 0x01, 0x34};
         std::memcpy(reply + n + 1, tlv, sizeof tlv);
         bench::AppendPdu(c.out, id | bench::kResponseBit, 0, sequence, reply, uint32_t(n + 1 + 5));
+        for (int i = 0; id == 0x00000001 && i < kDeliverWindow; ++i)
+            QueueDeliver(c);
+    } else if (id == (0x00000005 | bench::kResponseBit)) {
+        QueueDeliver(c);
     } else if (id == bench::kSubmitSm) {
         char text[8];
         const int n = std::snprintf(text, sizeof text, "%06d", int(g_messageId));

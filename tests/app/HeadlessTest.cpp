@@ -553,18 +553,21 @@ TEST_F(TarnwickBinaryTest, StoredSettingsDecideWhatIsCaptured) {
     }
 }
 
-// A rules, accounts or receipt profile file stops a bad start with the rule or account and the field,
-// and serves a good one; --seed takes a number only.
-TEST_F(TarnwickBinaryTest, FaultRulesAndAccountsFilesAreCheckedThenServed) {
+// A rules, accounts, receipt profile or generator job file stops a bad start with the rule, account or
+// field, and serves a good one; --seed takes a number only. A job waits for its receiver and ends in one line.
+TEST_F(TarnwickBinaryTest, FaultRulesAccountsAndJobFilesAreCheckedThenServed) {
     const QString bad = configHome.path() + "/bad.json", good = configHome.path() + "/good.json";
     const QString badAccounts = configHome.path() + "/bad-accounts.json";
     const QString goodAccounts = configHome.path() + "/accounts.json";
     const QString badProfile = configHome.path() + "/profile.json";
+    const QString badJob = configHome.path() + "/bad-job.json", goodJob = configHome.path() + "/job.json";
     for (const auto& [path, json] : {std::pair{bad, R"([{"command":"bind"}, {"systemId":"(x"}])"},
                                      std::pair{good, R"([{"command":"bind","status":13}])"},
                                      std::pair{badAccounts, R"([{"systemId":"a"}, {"systemId":"b","window":-1}])"},
                                      std::pair{goodAccounts, R"([{"systemId":"esme","password":"secret"}])"},
-                                     std::pair{badProfile, R"({"text":"{id} {time}"})"}}) {
+                                     std::pair{badProfile, R"({"text":"{id} {time}"})"},
+                                     std::pair{badJob, R"({"systemId":"rx","count":3,"rate":0})"},
+                                     std::pair{goodJob, R"({"systemId":"rx","count":3,"rate":1000})"}}) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(json);
@@ -582,6 +585,7 @@ TEST_F(TarnwickBinaryTest, FaultRulesAndAccountsFilesAreCheckedThenServed) {
         {{"--headless", "--receipt-profile", badProfile},
          badProfile.toStdString() + ": text: unknown field {time}; the fields are {id} {sub} {dlvrd} {submit_date} "
                                     "{done_date} {stat} {err} {text}."},
+        {{"--headless", "--generate", badJob}, badJob.toStdString() + ": rate: a whole number from 1 to 1000000 expected."},
     };
     for (const auto& c : refused) {
         SCOPED_TRACE(c.error);
@@ -609,6 +613,20 @@ TEST_F(TarnwickBinaryTest, FaultRulesAndAccountsFilesAreCheckedThenServed) {
     stranger.Send(SmppPdu(0x00000002, 1, BindBody("esme")));
     EXPECT_EQ(stranger.NextPdu(), SmppPdu(0x80000002, 1, {}, 0x0E)) << "the account's password is not pw";
     checking.ExpectCleanStop(SIGTERM);
+
+    TarnwickProcess generating(configHome.path());
+    generating.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--generate", goodJob});
+    test_net::TestClient receiver;
+    ASSERT_TRUE(receiver.Connect(generating.WaitForPort(kSmppStarted)));
+    generating.ExpectLines({"\\[SMPP\\] Traffic generator waits for rx to bind"});
+    receiver.Send(SmppPdu(0x00000001, 1, BindBody("rx")));
+    ASSERT_TRUE(receiver.NextPdu());
+    for (uint32_t sequence = 1; sequence <= 3; ++sequence) {
+        ASSERT_TRUE(receiver.NextPdu());
+        receiver.Send(SmppPdu(0x80000005, sequence, Builder().cstr("")));
+    }
+    generating.ExpectLines({"\\[SMPP\\] Traffic generator done: 3 sent, 3 answered, 0 errors"});
+    generating.ExpectCleanStop(SIGTERM);
 }
 
 } // namespace

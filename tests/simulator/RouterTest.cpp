@@ -629,3 +629,91 @@ TEST(MessageStore, KeepsTheNewestAndReplacesAnIdAddedAgain) {
 }
 
 } // namespace
+
+// The traffic generator sends what its rate owes at every 10 ms tick of hand-moved time to a real
+// ESME on loopback, and ends done once every message is answered, or stops when the answers fall
+// more than the window behind or the receiver goes; errors are answers with a status.
+TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) {
+    enum class Peer { Answers, Silent, Closes };
+    const struct {
+        const char* name;
+        GeneratorJob::Kind kind;
+        int64_t count;
+        int32_t seconds, rate;
+        Peer esme;
+        std::vector<uint64_t> sentByTick; // after each of the first ticks
+        int ticks;
+        uint64_t sent; // in all
+        const char* console;
+        int32_t accountWindow = 0; // none: no account
+    } cases[] = {
+        {"count, the rate's remainder carried", GeneratorJob::Kind::Mo, 7, 0, 250, Peer::Answers, {2, 5, 7}, 3, 7,
+         "Traffic generator done: 7 sent, 7 answered, 1 errors\r\n"},
+        {"seconds, receipts", GeneratorJob::Kind::Receipts, 0, 1, 300, Peer::Answers, {3, 6, 9}, 100, 300,
+         "Traffic generator done: 300 sent, 300 answered, 1 errors\r\n"},
+        {"a receiver that stops answering", GeneratorJob::Kind::Mo, 1000, 0, 1000, Peer::Silent, {10, 20, 30, 30}, 4, 30,
+         "Traffic generator stopped: answers fell 20 behind (window 10); 30 sent, 0 answered, 0 errors\r\n"},
+        {"no more unanswered than the server pairs, the window half of that", GeneratorJob::Kind::Mo, 100000, 0,
+         1000000, Peer::Silent, {1024, 1024, 1024}, 3, 1024,
+         "Traffic generator stopped: answers fell 1024 behind (window 512); 1024 sent, 0 answered, 0 errors\r\n", 5000},
+        {"a receiver that goes", GeneratorJob::Kind::Mo, 1000, 0, 1000, Peer::Closes, {10}, 1, 10,
+         "Traffic generator stopped: the receiver's connection went; 10 sent, 0 answered, 0 errors\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Account account;
+        account.systemId = "loadrx";
+        account.password = "pw";
+        account.window = c.accountWindow;
+        simulator->Smpp().SetAccounts(c.accountWindow > 0 ? std::vector<Account>{account} : std::vector<Account>{});
+        auto esme = Esme(kBindReceiver, "loadrx");
+        GeneratorJob job;
+        job.systemId = "loadrx";
+        job.kind = c.kind;
+        job.count = c.count;
+        job.seconds = c.seconds;
+        job.rate = c.rate;
+        CTrafficGenerator& generator = simulator->Generator();
+        ASSERT_EQ(generator.Start(job), CTrafficGenerator::StartResult::Started);
+        EXPECT_EQ(generator.Start(job), CTrafficGenerator::StartResult::Busy);
+        uint64_t received = 0;
+        for (int tick = 0; tick < c.ticks; ++tick) {
+            scheduler.Advance(CTrafficGenerator::kTickMs);
+            const uint64_t expected = generator.Progress().sent;
+            if (size_t(tick) < c.sentByTick.size()) {
+                EXPECT_EQ(expected, c.sentByTick[size_t(tick)]) << "tick " << tick + 1;
+            }
+            for (; received < expected; ++received) {
+                const std::optional<Bytes> pdu = esme->NextPdu();
+                ASSERT_TRUE(pdu);
+                const std::string n = std::to_string(received + 1);
+                const std::string text(pdu->begin() + 45 + long(n.size()), pdu->end());
+                if (c.kind == GeneratorJob::Kind::Mo) {
+                    EXPECT_EQ(*pdu, DeliverSm(uint32_t(received + 1), 1, "12345", "4479000" + n, 0, 0, "Message " + n));
+                } else {
+                    EXPECT_EQ((*pdu)[35 + n.size()], 0x04) << "esm_class";
+                    const std::string opening = "id:" + n + " sub:001 dlvrd:001 submit date:";
+                    EXPECT_EQ(text.substr(0, opening.size()), opening);
+                    EXPECT_NE(text.find(" stat:DELIVRD err:000 text:Message " + n), std::string::npos) << text;
+                    const Bytes tlvs = Builder().u16(0x001E).u16(uint32_t(n.size() + 1)).cstr(n).u16(0x0427).u16(1).u8(2);
+                    EXPECT_EQ(Bytes(pdu->end() - long(tlvs.size()), pdu->end()), tlvs);
+                }
+                if (c.esme == Peer::Answers) // the third is refused, counted as an error and not sent again
+                    esme->Send(SmppPdu(0x80000005, uint32_t(received + 1), Builder().cstr(""), received == 2 ? 0x64 : 0));
+            }
+            if (c.esme == Peer::Answers) {
+                EXPECT_TRUE(test_net::WaitUntil([&] { return generator.Progress().answered == received; }));
+            }
+        }
+        if (c.esme == Peer::Closes) {
+            esme->Close();
+            EXPECT_TRUE(test_net::WaitUntil([&] { return !generator.IsActive(); }));
+        }
+        EXPECT_EQ(observer.lines.back(), c.console);
+        EXPECT_FALSE(generator.IsActive());
+        scheduler.Advance(1000);
+        EXPECT_EQ(generator.Progress().sent, c.sent) << "nothing after the end";
+    }
+    EXPECT_EQ(trace, std::vector<std::string>{}) << "generated messages are none of the router's";
+    EXPECT_EQ(simulator->Generator().Start(GeneratorJob{"nobody", 1}), CTrafficGenerator::StartResult::NoReceiver);
+}

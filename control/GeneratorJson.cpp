@@ -1,0 +1,47 @@
+#include "control/GeneratorJson.h"
+
+#include "control/JsonFields.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+std::optional<GeneratorJob> ParseGeneratorJob(const QByteArray& json, QString* error) {
+    QJsonParseError parse;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parse);
+    if (parse.error != QJsonParseError::NoError) {
+        *error = QString("body: not JSON (%1 at octet %2)").arg(parse.errorString()).arg(parse.offset);
+        return std::nullopt;
+    }
+    if (!document.isObject()) {
+        *error = "body: a JSON object expected";
+        return std::nullopt;
+    }
+    const QJsonObject object = document.object();
+    CJsonFields fields(object);
+    fields.Only({"systemId", "count", "seconds", "rate", "kind", "source", "destination", "text"});
+    GeneratorJob job;
+    job.systemId = fields.Text("systemId", true).toStdString();
+    job.rate = int32_t(fields.Integer("rate", 1, GeneratorJob::kMaxRate, 0, true));
+    const bool counted = object.contains("count");
+    if (counted == object.contains("seconds"))
+        fields.Fail("count", "either count or seconds expected");
+    job.count = fields.Integer("count", 1, GeneratorJob::kMaxCount, 0);
+    job.seconds = int32_t(fields.Integer("seconds", 1, GeneratorJob::kMaxSeconds, 0));
+    const QString kind = fields.Text("kind", false, "mo");
+    if (kind == "receipts")
+        job.kind = GeneratorJob::Kind::Receipts;
+    else if (kind != "mo")
+        fields.Fail("kind", "mo or receipts expected");
+    job.source = fields.Text("source", false, QString::fromStdString(job.source)).toStdString();
+    job.destination = fields.Text("destination", false, QString::fromStdString(job.destination)).toStdString();
+    job.text = fields.Text("text", false, QString::fromStdString(job.text)).toStdString();
+    if (fields.Ok()) {
+        if (const std::string wrong = job.Check(); !wrong.empty())
+            fields.Fail(wrong.substr(0, wrong.find(':')).c_str(), QString::fromStdString(wrong.substr(wrong.find(':') + 2)));
+    }
+    if (!fields.Ok()) {
+        *error = fields.Error();
+        return std::nullopt;
+    }
+    return job;
+}

@@ -1,0 +1,304 @@
+#include "simulator/TrafficGenerator.h"
+
+#include "smpp/SmppPdu.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+using namespace smpp;
+
+namespace {
+
+constexpr uint8_t kEsmClassReceipt = 0x04;
+constexpr uint16_t kTagReceiptedMessageId = 0x001E;
+constexpr uint16_t kTagMessageState = 0x0427;
+constexpr uint8_t kStateDelivered = 2;
+constexpr std::size_t kReceiptTextChars = 20;
+constexpr std::size_t kMaxShortMessage = 254;
+constexpr uint8_t kTonInternational = 1, kNpiIsdn = 1;
+
+std::vector<std::string> CutAtCounter(const std::string& text) {
+    std::vector<std::string> pieces;
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find("{n}", from)) != std::string::npos; from = at + 3)
+        pieces.push_back(text.substr(from, at - from));
+    pieces.push_back(text.substr(from));
+    return pieces;
+}
+
+// The pieces joined by the number.
+void Expand(const std::vector<std::string>& pieces, uint64_t number, std::string& out) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    out.clear();
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            out.append(digits, end);
+        out += pieces[i];
+    }
+}
+
+void PutString(std::vector<uint8_t>& pdu, std::string_view text) {
+    pdu.insert(pdu.end(), text.begin(), text.end());
+    pdu.push_back(0);
+}
+
+void PutBe16(std::vector<uint8_t>& pdu, uint16_t value) {
+    pdu.push_back(uint8_t(value >> 8));
+    pdu.push_back(uint8_t(value));
+}
+
+std::string Stat(const GeneratorProgress& p) {
+    return std::to_string(p.sent) + " sent, " + std::to_string(p.answered) + " answered, " +
+           std::to_string(p.errors) + " errors";
+}
+
+const char* StateName(GeneratorProgress::State state) {
+    switch (state) {
+    case GeneratorProgress::State::Idle: return "idle";
+    case GeneratorProgress::State::Waiting: return "waiting";
+    case GeneratorProgress::State::Running: return "running";
+    case GeneratorProgress::State::Done: return "done";
+    case GeneratorProgress::State::Stopped: return "stopped";
+    }
+    return "";
+}
+
+} // namespace
+
+const char* GeneratorKindName(GeneratorJob::Kind kind) { return kind == GeneratorJob::Kind::Mo ? "mo" : "receipts"; }
+
+std::string GeneratorJob::Check() const {
+    if (systemId.empty() || systemId.size() > std::size_t(kSystemIdOctets - 1))
+        return "systemId: a system id of 1 to 15 characters expected";
+    if (rate < 1 || rate > kMaxRate)
+        return "rate: a whole number from 1 to " + std::to_string(kMaxRate) + " expected";
+    if (count < 0 || count > kMaxCount)
+        return "count: a whole number from 1 to " + std::to_string(kMaxCount) + " expected";
+    if (count == 0 && (seconds < 1 || seconds > kMaxSeconds))
+        return "seconds: a whole number from 1 to " + std::to_string(kMaxSeconds) + " expected, or a count";
+    if (source.size() > std::size_t(kMaxAddressChars))
+        return "source: at most " + std::to_string(kMaxAddressChars) + " characters expected";
+    // The counter may take up to ten digits in place of "{n}".
+    if (CutAtCounter(destination).size() > 2 || destination.size() > std::size_t(kMaxAddressChars) - 7)
+        return "destination: at most " + std::to_string(kMaxAddressChars - 7) + " characters and one {n} expected";
+    if (text.size() > std::size_t(kMaxTextOctets))
+        return "text: at most " + std::to_string(kMaxTextOctets) + " octets expected";
+    return {};
+}
+
+CTrafficGenerator::CTrafficGenerator(CSmppServer& smpp) : m_smpp(smpp) {
+    m_smpp.AddObserver(this);
+    m_smpp.SetGeneratedAnswerSink([this](uint64_t connection, uint32_t status) { TakeAnswer(connection, status); });
+}
+
+CTrafficGenerator::~CTrafficGenerator() {
+    m_smpp.SetGeneratedAnswerSink(nullptr);
+    m_smpp.RemoveObserver(this);
+}
+
+bool CTrafficGenerator::IsActive() const {
+    return m_progress.state == GeneratorProgress::State::Waiting || m_progress.state == GeneratorProgress::State::Running;
+}
+
+CTrafficGenerator::StartResult CTrafficGenerator::Start(const GeneratorJob& job, bool waitForBind) {
+    if (IsActive())
+        return StartResult::Busy;
+    if (!job.Check().empty())
+        return StartResult::Bad;
+    uint64_t connection = 0;
+    for (int index = 0; index < m_smpp.GetConnectionCount() && connection == 0; ++index) {
+        const uint64_t id = m_smpp.GetConnectionId(index);
+        if (job.systemId == m_smpp.NameOf(index) && m_smpp.MayReceive(id))
+            connection = id;
+    }
+    if (connection == 0 && !waitForBind)
+        return StartResult::NoReceiver;
+
+    m_job = job;
+    m_progress = GeneratorProgress{};
+    m_progress.systemId = job.systemId;
+    m_progress.total = uint64_t(job.Total());
+    m_destinationPieces = CutAtCounter(job.destination);
+    m_textPieces = CutAtCounter(job.text);
+    ++m_run;
+    if (connection == 0) {
+        m_progress.state = GeneratorProgress::State::Waiting;
+        m_smpp.Report("Traffic generator waits for " + job.systemId + " to bind\r\n");
+        return StartResult::Waiting;
+    }
+    Begin(connection);
+    return StartResult::Started;
+}
+
+void CTrafficGenerator::Begin(uint64_t connectionId) {
+    m_connection = connectionId;
+    m_progress.state = GeneratorProgress::State::Running;
+    m_progress.window = WindowOf(m_job.systemId);
+    m_startMs = m_rateMarkMs = m_smpp.Scheduler().NowMs();
+    m_allSentMs = -1;
+    m_sentBeforeLastTick = m_sentAtLastTick = m_rateMarkSent = 0;
+    char date[16];
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    m_receiptDate.assign(date, std::strftime(date, sizeof date, "%y%m%d%H%M", &local));
+    m_smpp.Report("Traffic generator started: " + std::to_string(m_progress.total) + " " +
+                  GeneratorKindName(m_job.kind) + " to " + m_job.systemId + " at " + std::to_string(m_job.rate) +
+                  "/s, window " + std::to_string(m_progress.window) + "\r\n");
+    m_smpp.Scheduler().After(kTickMs, this, [this, run = m_run] { Tick(run); });
+}
+
+void CTrafficGenerator::Stop() {
+    if (IsActive())
+        Finish(GeneratorProgress::State::Stopped, "stopped by the user");
+}
+
+int CTrafficGenerator::WindowOf(const std::string& systemId) const {
+    for (const Account& account : m_smpp.Accounts()) {
+        // At most half of what the server pairs on a connection: a receiver that stops answering is
+        // found while its answers could still be paired.
+        if (account.systemId.toStdString() == systemId && account.window > 0)
+            return std::min(account.window, kMaxWindow);
+    }
+    return kDefaultWindow;
+}
+
+void CTrafficGenerator::Tick(uint64_t run) {
+    if (run != m_run || m_progress.state != GeneratorProgress::State::Running)
+        return;
+    GeneratorProgress& p = m_progress;
+    const int64_t now = m_smpp.Scheduler().NowMs();
+    if (!m_smpp.MayReceive(m_connection))
+        return Finish(GeneratorProgress::State::Stopped, "the receiver's connection went");
+    // The receiver has had at least a whole tick for what went out before the last one.
+    const uint64_t behind = m_sentBeforeLastTick - std::min(m_sentBeforeLastTick, p.answered);
+    if (behind > uint64_t(p.window))
+        return Finish(GeneratorProgress::State::Stopped,
+                      "answers fell " + std::to_string(behind) + " behind (window " + std::to_string(p.window) + ")");
+
+    // The server pairs at most kMaxPending answers a connection: what would go past that waits for
+    // the next tick rather than go unpaired.
+    const uint64_t room = CSmppServer::kMaxPending - std::min<uint64_t>(CSmppServer::kMaxPending, p.sent - p.answered);
+    const uint64_t due = std::min<uint64_t>({p.total, uint64_t(m_job.rate) * uint64_t(now - m_startMs) / 1000,
+                                             p.sent + room});
+    while (p.sent < due) {
+        Build(p.sent + 1);
+        if (m_smpp.SendGenerated(m_connection, m_pdu.data(), uint32_t(m_pdu.size())) == 0)
+            return Finish(GeneratorProgress::State::Stopped, "the receiver's connection went");
+        ++p.sent;
+    }
+    m_sentBeforeLastTick = m_sentAtLastTick;
+    m_sentAtLastTick = p.sent;
+    if (now - m_rateMarkMs >= 1000) {
+        p.rate = double(p.sent - m_rateMarkSent) * 1000.0 / double(now - m_rateMarkMs);
+        m_rateMarkMs = now;
+        m_rateMarkSent = p.sent;
+    }
+
+    if (p.sent == p.total) {
+        if (m_allSentMs < 0)
+            m_allSentMs = now;
+        if (p.answered >= p.sent)
+            return Finish(GeneratorProgress::State::Done, {});
+        const int64_t waitMs = int64_t(std::max(1, m_smpp.Sessions().responseTimeoutSeconds)) * 1000;
+        if (now - m_allSentMs >= waitMs)
+            return Finish(GeneratorProgress::State::Stopped,
+                          "answers fell " + std::to_string(p.sent - p.answered) + " behind (the last went unanswered)");
+    }
+    m_smpp.Scheduler().After(kTickMs, this, [this, run] { Tick(run); });
+}
+
+void CTrafficGenerator::TakeAnswer(uint64_t connectionId, uint32_t status) {
+    if (connectionId != m_connection || m_progress.state == GeneratorProgress::State::Idle)
+        return;
+    ++m_progress.answered;
+    if (status != kStatusOk)
+        ++m_progress.errors;
+    if (m_progress.state == GeneratorProgress::State::Running && m_progress.sent == m_progress.total &&
+        m_progress.answered >= m_progress.sent)
+        Finish(GeneratorProgress::State::Done, {});
+}
+
+void CTrafficGenerator::OnLoggedIn(int index) {
+    const uint64_t id = m_smpp.GetConnectionId(index);
+    if (m_progress.state == GeneratorProgress::State::Waiting && m_job.systemId == m_smpp.NameOf(index) &&
+        m_smpp.MayReceive(id))
+        Begin(id);
+}
+
+void CTrafficGenerator::OnDisconnected(int index) {
+    if (m_progress.state == GeneratorProgress::State::Running && m_smpp.GetConnectionId(index) == m_connection)
+        Finish(GeneratorProgress::State::Stopped, "the receiver's connection went");
+}
+
+void CTrafficGenerator::Finish(GeneratorProgress::State state, const std::string& reason) {
+    m_progress.state = state;
+    m_progress.reason = reason;
+    ++m_run;
+    const int64_t elapsed = m_smpp.Scheduler().NowMs() - m_startMs;
+    if (elapsed > 0 && m_progress.sent > 0)
+        m_progress.rate = double(m_progress.sent) * 1000.0 / double(elapsed);
+    m_smpp.Report("Traffic generator " + std::string(StateName(state)) + ": " + (reason.empty() ? "" : reason + "; ") +
+                  Stat(m_progress) + "\r\n");
+    if (m_finished)
+        m_finished(m_progress);
+}
+
+void CTrafficGenerator::Build(uint64_t number) {
+    std::string& destination = m_destination;
+    std::string& text = m_text;
+    Expand(m_destinationPieces, number, destination);
+    Expand(m_textPieces, number, text);
+    const bool receipt = m_job.kind == GeneratorJob::Kind::Receipts;
+    char id[24];
+    const std::string_view idText(id, std::size_t(std::to_chars(id, id + sizeof id, number).ptr - id));
+    if (receipt) {
+        const std::string quoted = text.substr(0, kReceiptTextChars);
+        text = "id:" + std::string(idText) + " sub:001 dlvrd:001 submit date:" + m_receiptDate +
+               " done date:" + m_receiptDate + " stat:DELIVRD err:000 text:" + quoted;
+    }
+    const std::size_t octets = std::min(text.size(), kMaxShortMessage);
+
+    m_pdu.assign(std::size_t(kHeaderSize), 0);
+    WriteBe32(m_pdu.data() + kIdOffset, kDeliverSm);
+    m_pdu.push_back(0); // service_type
+    m_pdu.push_back(kTonInternational);
+    m_pdu.push_back(kNpiIsdn);
+    PutString(m_pdu, m_job.source);
+    m_pdu.push_back(kTonInternational);
+    m_pdu.push_back(kNpiIsdn);
+    PutString(m_pdu, destination);
+    const uint8_t fixed[] = {receipt ? kEsmClassReceipt : uint8_t(0), 0, 0, // esm_class, protocol_id, priority_flag
+                             0, 0,                                          // schedule_delivery_time, validity_period
+                             0, 0, 0, 0,                                    // registered_delivery .. sm_default_msg_id
+                             uint8_t(octets)};
+    m_pdu.insert(m_pdu.end(), std::begin(fixed), std::end(fixed));
+    m_pdu.insert(m_pdu.end(), text.begin(), text.begin() + long(octets));
+    if (receipt) {
+        PutBe16(m_pdu, kTagReceiptedMessageId);
+        PutBe16(m_pdu, uint16_t(idText.size() + 1));
+        PutString(m_pdu, idText);
+        PutBe16(m_pdu, kTagMessageState);
+        PutBe16(m_pdu, 1);
+        m_pdu.push_back(kStateDelivered);
+    }
+    WriteBe32(m_pdu.data() + kLengthOffset, uint32_t(m_pdu.size()));
+}
+
+QJsonObject CTrafficGenerator::Json() const {
+    const GeneratorProgress& p = m_progress;
+    return {{"state", StateName(p.state)},
+            {"reason", QString::fromStdString(p.reason)},
+            {"systemId", QString::fromStdString(p.systemId)},
+            {"kind", GeneratorKindName(m_job.kind)},
+            {"total", double(p.total)},
+            {"sent", double(p.sent)},
+            {"answered", double(p.answered)},
+            {"errors", double(p.errors)},
+            {"rate", std::round(p.rate * 10) / 10},
+            {"window", p.window}};
+}
