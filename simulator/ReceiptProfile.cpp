@@ -298,9 +298,8 @@ QString receipt_profiles::CheckAccounts(const std::vector<Account>& accounts) {
         const Account& a = accounts[i];
         if (a.receiptProfile.isEmpty() || BuiltIn(a.receiptProfile))
             continue;
-        const QString who = a.systemId.isEmpty() ? QString("Account %1").arg(i + 1)
-                                                 : QString("Account %1 (%2)").arg(i + 1).arg(a.systemId);
-        return QString("%1, \"receiptProfile\": \"%2\" is no built-in receipt profile").arg(who, a.receiptProfile);
+        return accounts::FieldError(int(i) + 1, a.systemId, "receiptProfile",
+                                    QString("\"%1\" is no built-in receipt profile").arg(a.receiptProfile));
     }
     return {};
 }
