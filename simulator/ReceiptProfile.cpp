@@ -18,16 +18,16 @@ namespace {
 constexpr const char* kName = "name";
 constexpr const char* kCarrier = "carrier";
 constexpr const char* kText = "text";
-constexpr const char* kTlvs = "tlvs";
+constexpr const char* kTlvsField = "tlvs";
 constexpr const char* kIdForm = "idForm";
 constexpr const char* kStates = "states";
-constexpr const char* kFields[] = {kName, kCarrier, kText, kTlvs, kIdForm, kStates};
+constexpr const char* kFields[] = {kName, kCarrier, kText, kTlvsField, kIdForm, kStates};
 
 constexpr const char* kCarrierNames[] = {"deliver_sm", "data_sm"};
 constexpr const char* kIdFormNames[] = {"answer", "hex", "decimal"};
-constexpr const char* kTlvNames[] = {"receipted_message_id", "message_state", "network_error_code"};
-constexpr bool ReceiptProfile::*kTlvFlags[] = {&ReceiptProfile::receiptedMessageId, &ReceiptProfile::messageState,
-                                               &ReceiptProfile::networkErrorCode};
+constexpr const char* kTlvNames[] = {receipt_profiles::kTlvs[0].name, receipt_profiles::kTlvs[1].name,
+                                     receipt_profiles::kTlvs[2].name};
+static_assert(std::size(kTlvNames) == std::size(receipt_profiles::kTlvs));
 
 constexpr const char* kTextFields[] = {"id", "sub", "dlvrd", "submit_date", "done_date", "stat", "err", "text"};
 
@@ -187,18 +187,18 @@ std::optional<ReceiptProfile> receipt_profiles::Parse(const QByteArray& json, QS
             return fail(Error(kText, "not a text"));
         profile.text = object.value(kText).toString();
     }
-    if (object.contains(kTlvs)) {
-        const QJsonValue v = object.value(kTlvs);
+    if (object.contains(kTlvsField)) {
+        const QJsonValue v = object.value(kTlvsField);
         if (!v.isArray())
-            return fail(Error(kTlvs, "not a list of " + OneOf(kTlvNames, std::size(kTlvNames))));
-        for (bool ReceiptProfile::*flag : kTlvFlags)
-            profile.*flag = false;
+            return fail(Error(kTlvsField, "not a list of " + OneOf(kTlvNames, std::size(kTlvNames))));
+        for (const receipt_profiles::TlvChoice& tlv : receipt_profiles::kTlvs)
+            profile.*tlv.flag = false;
         for (const QJsonValue& entry : v.toArray()) {
             const auto tlv = EnumNamed<std::size_t>(kTlvNames, entry.toString());
             if (!tlv)
-                return fail(Error(kTlvs, QString("\"%1\" is not %2")
+                return fail(Error(kTlvsField, QString("\"%1\" is not %2")
                                              .arg(entry.toVariant().toString(), OneOf(kTlvNames, std::size(kTlvNames)))));
-            profile.*kTlvFlags[*tlv] = true;
+            profile.*receipt_profiles::kTlvs[*tlv].flag = true;
         }
     }
     if (object.contains(kIdForm)) {
@@ -244,16 +244,16 @@ QString receipt_profiles::Validate(const ReceiptProfile& profile) {
 
 QByteArray receipt_profiles::ToJson(const ReceiptProfile& profile) {
     QJsonArray tlvs;
-    for (std::size_t i = 0; i < std::size(kTlvFlags); ++i)
-        if (profile.*kTlvFlags[i])
-            tlvs.append(kTlvNames[i]);
+    for (const receipt_profiles::TlvChoice& tlv : receipt_profiles::kTlvs)
+        if (profile.*tlv.flag)
+            tlvs.append(tlv.name);
     QJsonObject states;
     for (const ReceiptProfile::Weight& w : profile.mix)
         states[QString::fromUtf8(MessageStateText(w.state))] = w.weight;
     const QJsonObject object{{kName, profile.name},
                              {kCarrier, kCarrierNames[int(profile.carrier)]},
                              {kText, profile.text},
-                             {kTlvs, tlvs},
+                             {kTlvsField, tlvs},
                              {kIdForm, kIdFormNames[int(profile.idForm)]},
                              {kStates, states}};
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
@@ -298,9 +298,8 @@ QString receipt_profiles::CheckAccounts(const std::vector<Account>& accounts) {
         const Account& a = accounts[i];
         if (a.receiptProfile.isEmpty() || BuiltIn(a.receiptProfile))
             continue;
-        const QString who = a.systemId.isEmpty() ? QString("Account %1").arg(i + 1)
-                                                 : QString("Account %1 (%2)").arg(i + 1).arg(a.systemId);
-        return QString("%1, \"receiptProfile\": \"%2\" is no built-in receipt profile").arg(who, a.receiptProfile);
+        return accounts::FieldError(int(i) + 1, a.systemId, "receiptProfile",
+                                    QString("\"%1\" is no built-in receipt profile").arg(a.receiptProfile));
     }
     return {};
 }

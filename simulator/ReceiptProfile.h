@@ -56,6 +56,17 @@ struct ReceiptFacts {
 namespace receipt_profiles {
 
 constexpr const char* kCustom = "Custom";
+
+// The optional parameters a profile may add, by their SMPP names, in the order a receipt carries them.
+struct TlvChoice {
+    bool ReceiptProfile::*flag;
+    const char* name;
+};
+constexpr TlvChoice kTlvs[] = {
+    {&ReceiptProfile::receiptedMessageId, "receipted_message_id"},
+    {&ReceiptProfile::messageState,       "message_state"},
+    {&ReceiptProfile::networkErrorCode,   "network_error_code"},
+};
 constexpr int32_t kMaxWeight = 1'000'000;
 
 // "Default", "TLV only", "data_sm receipts", "hex ids in text", in the order the options page offers them.

@@ -33,9 +33,7 @@ QString Name(int number, const QString& systemId) {
     return systemId.isEmpty() ? QString("Account %1").arg(number) : QString("Account %1 (%2)").arg(number).arg(systemId);
 }
 
-QString FieldError(int number, const QString& systemId, const char* field, const QString& what) {
-    return QString("%1, \"%2\": %3").arg(Name(number, systemId), field, what);
-}
+using accounts::FieldError;
 
 // The first error of one account that its fields alone show.
 QString AccountError(int number, const Account& a) {
@@ -128,6 +126,10 @@ QString ReadAccount(int number, const QJsonObject& object, Account* a) {
 }
 
 } // namespace
+
+QString accounts::FieldError(int number, const QString& systemId, const char* field, const QString& what) {
+    return QString("%1, \"%2\": %3").arg(Name(number, systemId), field, what);
+}
 
 std::optional<accounts::Block> accounts::ParseBlock(const QString& text) {
     const QString trimmed = text.trimmed();

@@ -62,6 +62,9 @@ constexpr BindTypeName kBindTypeNames[] = {
 std::vector<Account> Parse(const QByteArray& json, QString* error);
 // Checks accounts already in memory the same way; empty when all are good.
 QString Validate(const std::vector<Account>& accounts);
+// "Account 2 (esme1), "window": what", the form of every message about an account's field (number
+// from 1; the system id when there is one).
+QString FieldError(int number, const QString& systemId, const char* field, const QString& what);
 // Compact JSON that Parse reads back into the same accounts; fields at their defaults are left out.
 QByteArray ToJson(const std::vector<Account>& accounts);
 

@@ -18,9 +18,6 @@ constexpr int kMaxReceiptDelayMs = 3'600'000; // an hour: longer than any test w
 constexpr int kReceiptDelayStepMs = 100;
 constexpr int kIndent = 20; // under the box a row belongs to
 
-constexpr bool ReceiptProfile::*kTlvFlags[] = {&ReceiptProfile::receiptedMessageId, &ReceiptProfile::messageState,
-                                               &ReceiptProfile::networkErrorCode};
-
 } // namespace
 
 CDeliveryPage::CDeliveryPage(CSimulator& simulator, QWidget* parent) : COptionsPage(parent), m_simulator(simulator) {
@@ -57,9 +54,11 @@ CDeliveryPage::CDeliveryPage(CSimulator& simulator, QWidget* parent) : COptionsP
     m_text = new QLineEdit(this);
     m_text->setPlaceholderText("none: optional parameters only");
     m_text->setToolTip("Fields: {id} {sub} {dlvrd} {submit_date} {done_date} {stat} {err} {text}");
-    m_tlvs[0] = new QCheckBox("receipted_message_&id", this);
-    m_tlvs[1] = new QCheckBox("message_s&tate", this);
-    m_tlvs[2] = new QCheckBox("&network_error_code", this);
+    // Each box its own mnemonic: receipted_message_&id, message_s&tate, &network_error_code.
+    static constexpr int kMnemonicAt[] = {18, 9, 0};
+    static_assert(std::size(kMnemonicAt) == std::size(receipt_profiles::kTlvs));
+    for (std::size_t i = 0; i < std::size(receipt_profiles::kTlvs); ++i)
+        m_tlvs[i] = new QCheckBox(QString(receipt_profiles::kTlvs[i].name).insert(kMnemonicAt[i], u'&'), this);
     m_idForm = new QComboBox(this);
     m_idForm->addItems({"as in the answer", "hex", "decimal"});
     m_weights = new QLineEdit(this);
@@ -135,8 +134,8 @@ void CDeliveryPage::ShowProfile(const ReceiptProfile& profile) {
     const bool custom = profile.name == receipt_profiles::kCustom;
     m_carrier->setCurrentIndex(int(profile.carrier));
     m_text->setText(profile.text);
-    for (std::size_t i = 0; i < std::size(kTlvFlags); ++i)
-        m_tlvs[i]->setChecked(profile.*kTlvFlags[i]);
+    for (std::size_t i = 0; i < std::size(receipt_profiles::kTlvs); ++i)
+        m_tlvs[i]->setChecked(profile.*receipt_profiles::kTlvs[i].flag);
     m_idForm->setCurrentIndex(int(profile.idForm));
     m_weights->setText(receipt_profiles::MixText(profile.mix));
     for (QWidget* field : std::initializer_list<QWidget*>{m_carrier, m_text, m_tlvs[0], m_tlvs[1], m_tlvs[2], m_idForm, m_weights})
@@ -152,8 +151,8 @@ ReceiptProfile CDeliveryPage::EditedProfile() {
     profile.name = receipt_profiles::kCustom;
     profile.carrier = ReceiptProfile::Carrier(m_carrier->currentIndex());
     profile.text = m_text->text();
-    for (std::size_t i = 0; i < std::size(kTlvFlags); ++i)
-        profile.*kTlvFlags[i] = m_tlvs[i]->isChecked();
+    for (std::size_t i = 0; i < std::size(receipt_profiles::kTlvs); ++i)
+        profile.*receipt_profiles::kTlvs[i].flag = m_tlvs[i]->isChecked();
     profile.idForm = ReceiptProfile::IdForm(m_idForm->currentIndex());
     QString problem;
     profile.mix = receipt_profiles::ParseMix(m_weights->text(), &problem);

@@ -5,6 +5,8 @@
 #include "simulator/ReceiptProfile.h"
 #include "ui/OptionsPage.h"
 
+#include <iterator>
+
 class CSimulator;
 class QCheckBox;
 class QComboBox;
@@ -49,7 +51,7 @@ private:
     QComboBox* m_profile = nullptr;
     QComboBox* m_carrier = nullptr;
     QLineEdit* m_text = nullptr;
-    QCheckBox* m_tlvs[3] = {};
+    QCheckBox* m_tlvs[std::size(receipt_profiles::kTlvs)] = {};
     QComboBox* m_idForm = nullptr;
     QLineEdit* m_weights = nullptr;
     QLineEdit* m_echo = nullptr;
