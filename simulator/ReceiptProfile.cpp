@@ -25,6 +25,11 @@ constexpr const char* kFields[] = {kName, kCarrier, kText, kTlvsField, kIdForm, 
 
 constexpr const char* kCarrierNames[] = {"deliver_sm", "data_sm"};
 constexpr const char* kIdFormNames[] = {"answer", "hex", "decimal"};
+
+constexpr uint16_t kTagReceiptedMessageId = 0x001E;
+constexpr uint16_t kTagMessageState = 0x0427;
+constexpr uint16_t kTagNetworkErrorCode = 0x0423;
+constexpr uint8_t kNetworkTypeGsm = 3;
 constexpr const char* kTlvNames[] = {receipt_profiles::kTlvs[0].name, receipt_profiles::kTlvs[1].name,
                                      receipt_profiles::kTlvs[2].name};
 static_assert(std::size(kTlvNames) == std::size(receipt_profiles::kTlvs));
@@ -349,4 +354,18 @@ std::string receipt_profiles::Text(const ReceiptProfile& profile, const ReceiptF
         at = close + 1;
     }
     return text;
+}
+
+std::vector<smpp::Tlv> receipt_profiles::Tlvs(const ReceiptProfile& profile, const ReceiptFacts& facts) {
+    std::vector<smpp::Tlv> tlvs;
+    if (profile.receiptedMessageId) {
+        std::vector<uint8_t> id(facts.messageId.begin(), facts.messageId.end());
+        id.push_back(0);
+        tlvs.push_back({kTagReceiptedMessageId, std::move(id)});
+    }
+    if (profile.messageState)
+        tlvs.push_back({kTagMessageState, {static_cast<uint8_t>(facts.state)}});
+    if (profile.networkErrorCode)
+        tlvs.push_back({kTagNetworkErrorCode, {kNetworkTypeGsm, 0, facts.error}});
+    return tlvs;
 }

@@ -4,6 +4,7 @@
 
 #include "simulator/MessageStore.h"
 #include "smpp/Accounts.h"
+#include "smpp/DeliverPdu.h"
 
 #include <QByteArray>
 #include <QString>
@@ -103,6 +104,10 @@ QString CheckAccounts(const std::vector<Account>& accounts);
 // The receipt's text with the facts put in its fields (the id in the profile's form); empty for a
 // profile without text.
 std::string Text(const ReceiptProfile& profile, const ReceiptFacts& facts);
+// The optional parameters the profile adds, in the order kTlvs lists them. receipted_message_id is
+// the id the submit's answer gave, whatever form the text writes it in: it is what the ESME matches
+// the receipt by.
+std::vector<smpp::Tlv> Tlvs(const ReceiptProfile& profile, const ReceiptFacts& facts);
 // The message id in a form.
 std::string IdIn(ReceiptProfile::IdForm form, const std::string& messageId);
 

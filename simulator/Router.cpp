@@ -17,10 +17,6 @@ constexpr uint8_t kDataCodingGbk = protocol::data_coding::kGbk;
 constexpr uint8_t kReceiptRequestMask = 0x03;
 constexpr uint8_t kReceiptOnAnyOutcome = 0x01;
 constexpr uint8_t kReceiptOnFailure = 0x02;
-constexpr uint16_t kTagReceiptedMessageId = 0x001E;
-constexpr uint16_t kTagMessageState = 0x0427;
-constexpr uint16_t kTagNetworkErrorCode = 0x0423;
-constexpr uint8_t kNetworkTypeGsm = 3;
 constexpr uint8_t kEsmClassUdhi = 0x40;
 constexpr uint8_t kDataCodingIa5 = 1;
 constexpr std::size_t kReceiptTextChars = 20;
@@ -186,9 +182,9 @@ void CRouter::SendEcho(const std::string& messageId, const smpp::SubmittedMessag
           (sent ? "deliver_sm to " + std::string(m_smpp.NameOf(index)) : "no bound receiver"));
 }
 
-const ReceiptProfile& CRouter::ProfileOf(const ReceiptRoute& route) const {
+const ReceiptProfile& CRouter::ProfileOf(const std::string& systemId) const {
     for (const Account& account : m_smpp.Accounts()) {
-        if (account.receiptProfile.isEmpty() || account.systemId.toStdString() != route.systemId)
+        if (account.receiptProfile.isEmpty() || account.systemId.toStdString() != systemId)
             continue;
         for (const ReceiptProfile& profile : receipt_profiles::BuiltIns())
             if (profile.name == account.receiptProfile)
@@ -349,13 +345,13 @@ void CRouter::Conclude(const Receipt& receipt) {
     uint8_t error = 0;
     int64_t submitTime = now;
     if (!stored) {
-        state = Draw(ProfileOf(receipt.route).mix);
+        state = Draw(ProfileOf(receipt.route.systemId).mix);
         error = receipt_profiles::ErrorOf(state);
     } else {
         // Nothing said otherwise by the time the receipt is due: the message counts as delivered,
         // or as the profile's mix draws.
         if (stored->state == MessageState::Enroute) {
-            stored->state = Draw(ProfileOf(receipt.route).mix);
+            stored->state = Draw(ProfileOf(receipt.route.systemId).mix);
             stored->errorCode = receipt_profiles::ErrorOf(stored->state);
             stored->finalTime = now;
         }
@@ -405,10 +401,10 @@ bool CRouter::SendReceiptNow(const std::string& messageId, const ReceiptRoute& r
 
 bool CRouter::SendReceipt(const std::string& messageId, const ReceiptRoute& route, MessageState state, uint8_t error,
                           int64_t submitTime, int64_t doneTime) {
-    const ReceiptProfile& profile = ProfileOf(route);
+    const ReceiptProfile& profile = ProfileOf(route.systemId);
     const std::string stat(MessageStateText(state));
-    const std::string text = receipt_profiles::Text(
-        profile, {messageId, state, error, ReceiptDate(submitTime), ReceiptDate(doneTime), route.text});
+    const ReceiptFacts facts{messageId, state, error, ReceiptDate(submitTime), ReceiptDate(doneTime), route.text};
+    const std::string text = receipt_profiles::Text(profile, facts);
 
     smpp::DeliverFields fields;
     fields.sourceTon = route.destination.ton;
@@ -419,17 +415,7 @@ bool CRouter::SendReceipt(const std::string& messageId, const ReceiptRoute& rout
     fields.destAddr = route.submitter.addr;
     fields.esmClass = kEsmClassReceipt;
     fields.message.assign(text.begin(), text.end());
-    // receipted_message_id is the id the submit's answer gave, whatever form the text writes it in:
-    // it is what the ESME matches the receipt by.
-    if (profile.receiptedMessageId) {
-        std::vector<uint8_t> receiptedId(messageId.begin(), messageId.end());
-        receiptedId.push_back(0);
-        fields.tlvs.push_back({kTagReceiptedMessageId, receiptedId});
-    }
-    if (profile.messageState)
-        fields.tlvs.push_back({kTagMessageState, {static_cast<uint8_t>(state)}});
-    if (profile.networkErrorCode)
-        fields.tlvs.push_back({kTagNetworkErrorCode, {kNetworkTypeGsm, 0, error}});
+    fields.tlvs = receipt_profiles::Tlvs(profile, facts);
     const bool dataSm = profile.carrier == ReceiptProfile::Carrier::DataSm;
 
     const int index = ReceiptConnection(route);

@@ -52,6 +52,8 @@ public:
     // The receipt profile of every ESME whose account names none.
     void SetReceiptProfile(const ReceiptProfile& profile) { m_profile = profile; }
     const ReceiptProfile& Profile() const { return m_profile; }
+    // The profile of the account systemId is bound under, else the run's.
+    const ReceiptProfile& ProfileOf(const std::string& systemId) const;
     // Seeds the draws of the profiles' state mix (the fault rules' seed), so that a run repeats.
     void SetSeed(uint32_t seed) { m_random.seed(seed); }
     void SetEcho(const EchoSettings& echo) { m_echo = echo; }
@@ -100,7 +102,6 @@ private:
     // The deliver_sm back to the sender of a message to the echo address.
     void SendEcho(const std::string& messageId, const smpp::SubmittedMessage& message, const ReceiptRoute& route);
     // The profile of the account the route's system id is bound under, else the run's.
-    const ReceiptProfile& ProfileOf(const ReceiptRoute& route) const;
     // A final state by the mix's weights; delivered when it has none.
     MessageState Draw(const std::vector<ReceiptProfile::Weight>& mix);
     void RouteToTerminals(const std::string& messageId, const smpp::SubmittedMessage& message, uint64_t handle);

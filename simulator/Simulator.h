@@ -125,7 +125,7 @@ private:
     CSmppServer m_smpp;
     CMobileServer m_mobile;
     CRouter m_router{m_smpp, m_mobile};
-    CTrafficGenerator m_generator{m_smpp};
+    CTrafficGenerator m_generator{m_smpp, m_router};
     std::optional<std::vector<FaultRule>> m_runFaultRules;
     std::optional<std::vector<Account>> m_runAccounts;
     std::optional<TlsOptions> m_tls;

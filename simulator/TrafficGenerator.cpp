@@ -1,5 +1,6 @@
 #include "simulator/TrafficGenerator.h"
 
+#include "simulator/Router.h"
 #include "smpp/SmppPdu.h"
 
 #include <algorithm>
@@ -13,9 +14,6 @@ using namespace smpp;
 namespace {
 
 constexpr uint8_t kEsmClassReceipt = 0x04;
-constexpr uint16_t kTagReceiptedMessageId = 0x001E;
-constexpr uint16_t kTagMessageState = 0x0427;
-constexpr uint8_t kStateDelivered = 2;
 constexpr std::size_t kReceiptTextChars = 20;
 constexpr std::size_t kMaxShortMessage = 254;
 constexpr uint8_t kTonInternational = 1, kNpiIsdn = 1;
@@ -90,7 +88,7 @@ std::string GeneratorJob::Check() const {
     return {};
 }
 
-CTrafficGenerator::CTrafficGenerator(CSmppServer& smpp) : m_smpp(smpp) {
+CTrafficGenerator::CTrafficGenerator(CSmppServer& smpp, const CRouter& router) : m_smpp(smpp), m_router(router) {
     m_smpp.AddObserver(this);
     m_smpp.SetGeneratedAnswerSink([this](uint64_t connection, uint32_t status) { TakeAnswer(connection, status); });
 }
@@ -146,6 +144,8 @@ void CTrafficGenerator::Begin(uint64_t connectionId) {
     std::tm local{};
     localtime_r(&now, &local);
     m_receiptDate.assign(date, std::strftime(date, sizeof date, "%y%m%d%H%M", &local));
+    m_receiptProfile = m_router.ProfileOf(m_job.systemId);
+    m_receiptTlvs.clear();
     m_smpp.Report("Traffic generator started: " + std::to_string(m_progress.total) + " " +
                   GeneratorKindName(m_job.kind) + " to " + m_job.systemId + " at " + std::to_string(m_job.rate) +
                   "/s, window " + std::to_string(m_progress.window) + "\r\n");
@@ -257,9 +257,10 @@ void CTrafficGenerator::Build(uint64_t number) {
     char id[24];
     const std::string_view idText(id, std::size_t(std::to_chars(id, id + sizeof id, number).ptr - id));
     if (receipt) {
-        const std::string quoted = text.substr(0, kReceiptTextChars);
-        text = "id:" + std::string(idText) + " sub:001 dlvrd:001 submit date:" + m_receiptDate +
-               " done date:" + m_receiptDate + " stat:DELIVRD err:000 text:" + quoted;
+        const ReceiptFacts facts{std::string(idText), MessageState::Delivered, 0, m_receiptDate, m_receiptDate,
+                                 text.substr(0, kReceiptTextChars)};
+        text = receipt_profiles::Text(m_receiptProfile, facts);
+        m_receiptTlvs = receipt_profiles::Tlvs(m_receiptProfile, facts);
     }
     const std::size_t octets = std::min(text.size(), kMaxShortMessage);
 
@@ -278,13 +279,10 @@ void CTrafficGenerator::Build(uint64_t number) {
                              uint8_t(octets)};
     m_pdu.insert(m_pdu.end(), std::begin(fixed), std::end(fixed));
     m_pdu.insert(m_pdu.end(), text.begin(), text.begin() + long(octets));
-    if (receipt) {
-        PutBe16(m_pdu, kTagReceiptedMessageId);
-        PutBe16(m_pdu, uint16_t(idText.size() + 1));
-        PutString(m_pdu, idText);
-        PutBe16(m_pdu, kTagMessageState);
-        PutBe16(m_pdu, 1);
-        m_pdu.push_back(kStateDelivered);
+    for (const smpp::Tlv& tlv : m_receiptTlvs) { // none for a handset's message
+        PutBe16(m_pdu, tlv.tag);
+        PutBe16(m_pdu, uint16_t(tlv.value.size()));
+        m_pdu.insert(m_pdu.end(), tlv.value.begin(), tlv.value.end());
     }
     WriteBe32(m_pdu.data() + kLengthOffset, uint32_t(m_pdu.size()));
 }

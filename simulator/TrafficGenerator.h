@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/ServerObserver.h"
+#include "simulator/ReceiptProfile.h"
 #include "smpp/SmppServer.h"
 
 #include <QJsonObject>
@@ -18,7 +19,8 @@
 struct GeneratorJob {
     enum class Kind : uint8_t {
         Mo,       // deliver_sm carrying the text, as a handset's message
-        Receipts, // delivery receipts: esm_class 0x04, the receipt text, receipted_message_id and message_state
+        Receipts, // delivery receipts (esm_class 0x04) with the text and optional parameters of the
+                  // receiver's receipt profile, as delivered
     };
     static constexpr int32_t kMaxRate = 1'000'000;
     static constexpr int64_t kMaxCount = 1'000'000'000;
@@ -63,6 +65,8 @@ struct GeneratorProgress {
 // the last answers do not come within the sessions' response time-out, or on Stop. Its messages go
 // by CSmppServer::SendGenerated: straight out, answers paired, never tried again. Start and end go
 // to the SMPP console.
+class CRouter;
+
 class CTrafficGenerator : public QObject, public CServerObserver {
 public:
     static constexpr int64_t kTickMs = 10;
@@ -70,7 +74,8 @@ public:
     static constexpr int kMaxWindow = int(CSmppServer::kMaxPending / 2);
     enum class StartResult { Started, Waiting, NoReceiver, Busy, Bad };
 
-    explicit CTrafficGenerator(CSmppServer& smpp);
+    // Receipts take the receipt profile the router gives the receiver.
+    CTrafficGenerator(CSmppServer& smpp, const CRouter& router);
     ~CTrafficGenerator() override;
 
     // Starts the job on the first receiver or transceiver bound as job.systemId; with waitForBind
@@ -102,6 +107,7 @@ private:
     int WindowOf(const std::string& systemId) const;
 
     CSmppServer& m_smpp;
+    const CRouter& m_router;
     GeneratorJob m_job;
     GeneratorProgress m_progress;
     std::function<void(const GeneratorProgress&)> m_finished;
@@ -116,7 +122,9 @@ private:
     // The templates cut at "{n}", and the receipt's dates, made once per job.
     std::vector<std::string> m_destinationPieces, m_textPieces;
     std::string m_receiptDate;
+    ReceiptProfile m_receiptProfile;
     // The message being built, kept so that their buffers are reused from one message to the next.
     std::string m_destination, m_text;
     std::vector<uint8_t> m_pdu;
+    std::vector<smpp::Tlv> m_receiptTlvs;
 };
