@@ -33,8 +33,6 @@ int RunWindow(const HeadlessOptions& options, int& argc, char** argv) {
     // A rules file serves this run only; the Faults page keeps editing the stored rules.
     if (options.faultRules)
         app.Simulator().UseFaultRules(*options.faultRules);
-    if (options.seed)
-        app.Simulator().Smpp().Faults().SetSeed(*options.seed);
     if (options.accounts)
         app.Simulator().UseAccounts(*options.accounts);
     app.InitInstance();
