@@ -5,7 +5,8 @@
 
 namespace protocol::data_coding {
 
-inline constexpr uint8_t kDefault = 0;  // SMSC default alphabet, sent as ASCII
+inline constexpr uint8_t kDefault = 0;  // SMSC default alphabet: GSM 03.38 toward an ESME
+inline constexpr uint8_t kIa5 = 1;      // IA5 / ASCII
 inline constexpr uint8_t kLatin1 = 3;   // ISO-8859-1
 inline constexpr uint8_t kBinary = 4;   // 8-bit data: octets as they are
 inline constexpr uint8_t kUcs2 = 8;     // UCS-2, big-endian

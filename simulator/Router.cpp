@@ -18,7 +18,6 @@ constexpr uint8_t kReceiptRequestMask = 0x03;
 constexpr uint8_t kReceiptOnAnyOutcome = 0x01;
 constexpr uint8_t kReceiptOnFailure = 0x02;
 constexpr uint8_t kEsmClassUdhi = 0x40;
-constexpr uint8_t kDataCodingIa5 = 1;
 constexpr std::size_t kReceiptTextChars = 20;
 
 int64_t SystemNow() { return static_cast<int64_t>(std::time(nullptr)); }
@@ -54,39 +53,11 @@ std::string AbsoluteTime(int64_t seconds) {
 
 bool MayReceive(BindKind kind) { return kind == BindKind::Receiver || kind == BindKind::Transceiver; }
 
-// How many octets the character at the start of text takes in data_coding: UCS-2 two (a surrogate
-// pair four), GBK two from a lead octet on, the default alphabet two for an escape and the
-// character it escapes, the octet codings one; anything else is taken as UTF-8, whose sequences
-// stay whole. Never more than text holds.
-std::size_t CharacterLength(const uint8_t* text, std::size_t size, uint8_t dataCoding) {
-    std::size_t length = 1;
-    switch (dataCoding) {
-    case protocol::data_coding::kUcs2:
-        length = size >= 4 && (text[0] & 0xFC) == 0xD8 && (text[2] & 0xFC) == 0xDC ? 4 : 2;
-        break;
-    case protocol::data_coding::kGbk: length = text[0] >= 0x81 && text[0] <= 0xFE ? 2 : 1; break;
-    case protocol::data_coding::kDefault: length = text[0] == 0x1B ? 2 : 1; break;
-    case kDataCodingIa5:
-    case protocol::data_coding::kLatin1: break;
-    default:
-        if ((text[0] & 0xE0) == 0xC0)
-            length = 2;
-        else if ((text[0] & 0xF0) == 0xE0)
-            length = 3;
-        else if ((text[0] & 0xF8) == 0xF0)
-            length = 4;
-        for (std::size_t i = 1; i < length && i < size; ++i)
-            if ((text[i] & 0xC0) != 0x80)
-                length = 1; // not a sequence: octet by octet
-    }
-    return std::min(length, size);
-}
-
 // The text backwards by character, in its own data_coding.
 std::vector<uint8_t> Reversed(const std::vector<uint8_t>& text, uint8_t dataCoding) {
     std::vector<std::pair<std::size_t, std::size_t>> characters; // offset, length
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = CharacterLength(text.data() + at, text.size() - at, dataCoding);
+        const std::size_t length = smpp::CharacterOctets(text.data() + at, text.size() - at, dataCoding);
         characters.emplace_back(at, length);
         at += length;
     }

@@ -3,13 +3,14 @@
 
 #include "protocol/DataCoding.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace smpp {
 
 namespace {
 
-constexpr uint8_t kDataCodingIa5 = 1;
+constexpr uint8_t kOctetUnspecified = 2; // 8-bit binary, as 4
 constexpr uint8_t kIeConcat8 = 0x00;
 constexpr uint8_t kIeConcat16 = 0x08;
 constexpr uint16_t kTagSarMsgRefNum = 0x020C;
@@ -33,7 +34,7 @@ constexpr OptionRow kOptionRows[] = {
 
 // The 7-bit alphabets travel one septet per octet here, so a septet budget is an octet budget.
 bool SevenBit(uint8_t dataCoding) {
-    return dataCoding == protocol::data_coding::kDefault || dataCoding == kDataCodingIa5;
+    return dataCoding == protocol::data_coding::kDefault || dataCoding == protocol::data_coding::kIa5;
 }
 
 std::size_t HeaderOctets(SplitOption option) {
@@ -46,21 +47,6 @@ std::size_t HeaderOctets(SplitOption option) {
     return 0;
 }
 
-// The octets of the character at at: what a cut may not part.
-std::size_t CharOctets(const std::vector<uint8_t>& octets, std::size_t at, uint8_t dataCoding) {
-    const std::size_t left = octets.size() - at;
-    const uint8_t lead = octets[at];
-    switch (dataCoding) {
-    case protocol::data_coding::kDefault: return lead == 0x1B && left >= 2 ? 2 : 1; // escape and its septet
-    case protocol::data_coding::kUcs2:
-        if (left < 2)
-            return left;
-        return lead >= 0xD8 && lead <= 0xDB && left >= 4 ? 4 : 2; // a surrogate pair
-    case protocol::data_coding::kGbk: return lead >= 0x81 && lead <= 0xFE && left >= 2 ? 2 : 1;
-    default: return 1;
-    }
-}
-
 std::vector<uint8_t> Header(SplitOption option, uint16_t reference, std::size_t total, std::size_t seq) {
     const auto t = static_cast<uint8_t>(total), s = static_cast<uint8_t>(seq);
     if (option == SplitOption::Udh16)
@@ -69,6 +55,32 @@ std::vector<uint8_t> Header(SplitOption option, uint16_t reference, std::size_t 
 }
 
 } // namespace
+
+std::size_t CharacterOctets(const uint8_t* text, std::size_t size, uint8_t dataCoding) {
+    std::size_t length = 1;
+    switch (dataCoding) {
+    case protocol::data_coding::kUcs2:
+        length = size >= 4 && (text[0] & 0xFC) == 0xD8 && (text[2] & 0xFC) == 0xDC ? 4 : 2;
+        break;
+    case protocol::data_coding::kGbk: length = text[0] >= 0x81 && text[0] <= 0xFE ? 2 : 1; break;
+    case protocol::data_coding::kDefault: length = text[0] == 0x1B ? 2 : 1; break;
+    case protocol::data_coding::kIa5:
+    case protocol::data_coding::kLatin1:
+    case protocol::data_coding::kBinary:
+    case kOctetUnspecified: break;
+    default:
+        if ((text[0] & 0xE0) == 0xC0)
+            length = 2;
+        else if ((text[0] & 0xF0) == 0xE0)
+            length = 3;
+        else if ((text[0] & 0xF8) == 0xF0)
+            length = 4;
+        for (std::size_t i = 1; i < length && i < size; ++i)
+            if ((text[i] & 0xC0) != 0x80)
+                length = 1; // not a sequence: octet by octet
+    }
+    return std::min(length, size);
+}
 
 std::string_view NameOf(SplitOption option) {
     for (const OptionRow& row : kOptionRows) {
@@ -109,7 +121,7 @@ SplitResult Split(const std::vector<uint8_t>& octets, uint8_t dataCoding, SplitO
     for (std::size_t at = 0; at < octets.size();) {
         std::vector<uint8_t> body;
         while (at < octets.size()) {
-            const std::size_t n = CharOctets(octets, at, dataCoding);
+            const std::size_t n = CharacterOctets(octets.data() + at, octets.size() - at, dataCoding);
             if (body.size() + n > budget)
                 break;
             body.insert(body.end(), octets.begin() + std::ptrdiff_t(at), octets.begin() + std::ptrdiff_t(at + n));

@@ -52,6 +52,12 @@ struct SplitResult {
 // surrogate pair or a GBK character. All parts carry reference (its low octet for the 8-bit header).
 SplitResult Split(const std::vector<uint8_t>& octets, uint8_t dataCoding, SplitOption option, uint16_t reference);
 
+// How many octets the character at the start of text (size octets, at least one) takes in data_coding,
+// what a cut or a reversal may not part: UCS-2 two (a surrogate pair four), GBK two from a lead octet
+// on, the default alphabet two for an escape and the character it escapes, the octet codings one;
+// anything else is taken as UTF-8, whose sequences stay whole. Never more than size.
+std::size_t CharacterOctets(const uint8_t* text, std::size_t size, uint8_t dataCoding);
+
 // The reference numbers of long messages: one counter for the whole run, so that no two long messages
 // in flight share one.
 uint16_t NextReference();
