@@ -10,7 +10,6 @@ namespace smpp {
 
 namespace {
 
-constexpr uint8_t kOctetUnspecified = 2; // 8-bit binary, as 4
 constexpr uint8_t kIeConcat8 = 0x00;
 constexpr uint8_t kIeConcat16 = 0x08;
 constexpr uint16_t kTagSarMsgRefNum = 0x020C;
@@ -65,9 +64,7 @@ std::size_t CharacterOctets(const uint8_t* text, std::size_t size, uint8_t dataC
     case protocol::data_coding::kGbk: length = text[0] >= 0x81 && text[0] <= 0xFE ? 2 : 1; break;
     case protocol::data_coding::kDefault: length = text[0] == 0x1B ? 2 : 1; break;
     case protocol::data_coding::kIa5:
-    case protocol::data_coding::kLatin1:
-    case protocol::data_coding::kBinary:
-    case kOctetUnspecified: break;
+    case protocol::data_coding::kLatin1: break;
     default:
         if ((text[0] & 0xE0) == 0xC0)
             length = 2;

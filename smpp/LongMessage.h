@@ -54,8 +54,8 @@ SplitResult Split(const std::vector<uint8_t>& octets, uint8_t dataCoding, SplitO
 
 // How many octets the character at the start of text (size octets, at least one) takes in data_coding,
 // what a cut or a reversal may not part: UCS-2 two (a surrogate pair four), GBK two from a lead octet
-// on, the default alphabet two for an escape and the character it escapes, the octet codings one;
-// anything else is taken as UTF-8, whose sequences stay whole. Never more than size.
+// on, the default alphabet two for an escape and the character it escapes, IA5 and Latin-1 one; anything
+// else (the composer's 8-bit data among them) is taken as UTF-8, whose sequences stay whole. Never more than size.
 std::size_t CharacterOctets(const uint8_t* text, std::size_t size, uint8_t dataCoding);
 
 // The reference numbers of long messages: one counter for the whole run, so that no two long messages
