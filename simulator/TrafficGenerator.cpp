@@ -1,6 +1,8 @@
 #include "simulator/TrafficGenerator.h"
 
 #include "simulator/Router.h"
+#include "protocol/DataCoding.h"
+#include "smpp/DeliverPdu.h"
 #include "smpp/SmppPdu.h"
 
 #include <algorithm>
@@ -65,6 +67,23 @@ const char* StateName(GeneratorProgress::State state) {
     return "";
 }
 
+// The template cut at "{n}", each piece in GSM 7-bit as the messages carry it (data_coding 0; the
+// counter's digits are the same septets); error, when given, names the first character the alphabet
+// lacks, and there are no pieces.
+std::vector<std::string> EncodedPieces(const std::string& text, std::string* error) {
+    std::vector<std::string> pieces = CutAtCounter(text);
+    for (std::string& piece : pieces) {
+        const smpp::EncodedText encoded = smpp::EncodeMessage(piece, protocol::data_coding::kDefault);
+        if (!encoded.Ok()) {
+            if (error)
+                *error = encoded.error;
+            return {};
+        }
+        piece.assign(encoded.octets.begin(), encoded.octets.end());
+    }
+    return pieces;
+}
+
 } // namespace
 
 const char* GeneratorKindName(GeneratorJob::Kind kind) { return kind == GeneratorJob::Kind::Mo ? "mo" : "receipts"; }
@@ -83,7 +102,13 @@ std::string GeneratorJob::Check() const {
     // The counter may take up to ten digits in place of "{n}".
     if (CutAtCounter(destination).size() > 2 || destination.size() > std::size_t(kMaxAddressChars) - 7)
         return "destination: at most " + std::to_string(kMaxAddressChars - 7) + " characters and one {n} expected";
-    if (text.size() > std::size_t(kMaxTextOctets))
+    std::string error;
+    std::size_t octets = 0;
+    for (const std::string& piece : EncodedPieces(text, &error))
+        octets += piece.size();
+    if (!error.empty())
+        return "text: " + error;
+    if (octets > std::size_t(kMaxTextOctets))
         return "text: at most " + std::to_string(kMaxTextOctets) + " octets expected";
     return {};
 }
@@ -121,7 +146,7 @@ CTrafficGenerator::StartResult CTrafficGenerator::Start(const GeneratorJob& job,
     m_progress.systemId = job.systemId;
     m_progress.total = uint64_t(job.Total());
     m_destinationPieces = CutAtCounter(job.destination);
-    m_textPieces = CutAtCounter(job.text);
+    m_textPieces = EncodedPieces(job.text, nullptr);
     ++m_run;
     if (connection == 0) {
         m_progress.state = GeneratorProgress::State::Waiting;
