@@ -505,25 +505,26 @@ TEST_F(RouterTest, EchoAnswersMessagesToItsAddress) {
     const std::string utf8 = "a\xC3\xB1\xE2\x82\xAC\xF0\x9F\x98\x80";          // a, n tilde, euro, a face
     const struct {
         const char* name;
-        EchoSettings echo;
+        const char* echoTo; // "": off
+        bool reverse;
         std::string dest;
         uint8_t dataCoding;
         std::string text, echoed; // echoed empty: no echo
     } cases[] = {
-        {"as sent", {"777", false}, "777", 0, "Hello", "Hello"},
-        {"reversed", {"777", true}, "777", 0, "Hello", "olleH"},
-        {"reversed, an escape kept before its character", {"777", true}, "777", 0, "a\x1B\x65" "b", "b\x1B\x65" "a"},
-        {"reversed UCS-2, a surrogate pair kept whole", {"777", true}, "777", 8, ucs2,
+        {"as sent", "777", false, "777", 0, "Hello", "Hello"},
+        {"reversed", "777", true, "777", 0, "Hello", "olleH"},
+        {"reversed, an escape kept before its character", "777", true, "777", 0, "a\x1B\x65" "b", "b\x1B\x65" "a"},
+        {"reversed UCS-2, a surrogate pair kept whole", "777", true, "777", 8, ucs2,
          std::string("\x4E\x2D" "\xD8\x3D\xDE\x00" "\x00" "A", 8)},
-        {"reversed UTF-8", {"777", true}, "777", 4, utf8, "\xF0\x9F\x98\x80\xE2\x82\xAC\xC3\xB1" "a"},
-        {"reversed GBK", {"777", true}, "777", 15, "a\xD6\xD0" "b", "b\xD6\xD0" "a"},
-        {"to another address", {"777", true}, "778", 0, "Hello", ""},
-        {"echo off", {}, "777", 0, "Hello", ""},
+        {"reversed UTF-8", "777", true, "777", 4, utf8, "\xF0\x9F\x98\x80\xE2\x82\xAC\xC3\xB1" "a"},
+        {"reversed GBK", "777", true, "777", 15, "a\xD6\xD0" "b", "b\xD6\xD0" "a"},
+        {"to another address", "777", true, "778", 0, "Hello", ""},
+        {"echo off", "", false, "777", 0, "Hello", ""},
     };
     uint32_t sequence = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        simulator->SetEcho(c.echo);
+        simulator->SetEcho({c.echoTo, c.reverse});
         trace.clear();
         sender->Send(SubmitSm(1, c.dest, 0, c.dataCoding, c.text));
         ASSERT_TRUE(sender->NextPdu());
