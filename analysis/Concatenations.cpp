@@ -7,6 +7,7 @@
 #include "decoder/tables/TlvNames.h"
 #include "protocol/Registry.h"
 #include "protocol/SmppCommands.h"
+#include "protocol/SmppFields.h"
 #include "wire/Cursor.h"
 
 #include <algorithm>
@@ -15,13 +16,10 @@
 
 namespace {
 
-// The esm_class bit that says the short message opens with a user data header.
-constexpr uint8_t kUdhi = 0x40;
-
-// SAR parameters: the reference, the count of parts and this part's number.
-constexpr uint16_t kSarReference = 0x020C;
-constexpr uint16_t kSarTotal = 0x020E;
-constexpr uint16_t kSarNumber = 0x020F;
+using protocol::smpp::kEsmClassUdhi;
+using protocol::smpp::kTagSarMsgRefNum;
+using protocol::smpp::kTagSarSegmentSeqnum;
+using protocol::smpp::kTagSarTotalSegments;
 
 // The fields of an SMPP message body up to its short message, in order; the optional parameters follow.
 enum class Field : uint8_t {
@@ -125,13 +123,13 @@ std::optional<CConcatenations::PartOf> CConcatenations::ReadPart(const uint8_t* 
             part.textOffset = static_cast<int32_t>(value.Offset());
             part.textLength = size;
         }
-        const int slot = tag == kSarReference ? 0 : tag == kSarTotal ? 1 : tag == kSarNumber ? 2 : -1;
+        const int slot = tag == kTagSarMsgRefNum ? 0 : tag == kTagSarTotalSegments ? 1 : tag == kTagSarSegmentSeqnum ? 2 : -1;
         if (slot >= 0)
             sar[slot] = size == 2 && slot == 0 ? value.U16() : size == 1 ? value.U8() : -1;
     }
 
     std::optional<Concatenation> concatenation;
-    if (esmClass & kUdhi) {
+    if (esmClass & kEsmClassUdhi) {
         const std::optional<UserDataHeader> header = ParseUserDataHeader(record + part.textOffset, part.textLength);
         if (header)
             for (const UdhElement& element : header->elements)

@@ -1,6 +1,8 @@
 // Receipt profiles: the built-ins, their JSON and the receipt text they make.
 #include "simulator/ReceiptProfile.h"
 
+#include "protocol/SmppFields.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,9 +28,9 @@ constexpr const char* kFields[] = {kName, kCarrier, kText, kTlvsField, kIdForm, 
 constexpr const char* kCarrierNames[] = {"deliver_sm", "data_sm"};
 constexpr const char* kIdFormNames[] = {"answer", "hex", "decimal"};
 
-constexpr uint16_t kTagReceiptedMessageId = 0x001E;
-constexpr uint16_t kTagMessageState = 0x0427;
-constexpr uint16_t kTagNetworkErrorCode = 0x0423;
+using protocol::smpp::kTagMessageState;
+using protocol::smpp::kTagNetworkErrorCode;
+using protocol::smpp::kTagReceiptedMessageId;
 constexpr uint8_t kNetworkTypeGsm = 3;
 constexpr const char* kTlvNames[] = {receipt_profiles::kTlvs[0].name, receipt_profiles::kTlvs[1].name,
                                      receipt_profiles::kTlvs[2].name};

@@ -3,6 +3,7 @@
 
 #include "smpp/DeliverPdu.h"
 #include "protocol/DataCoding.h"
+#include "protocol/SmppFields.h"
 #include "smpp/SmppPdu.h"
 #include "protocol/SmppStatus.h"
 
@@ -12,12 +13,12 @@
 
 namespace {
 
-constexpr uint8_t kEsmClassReceipt = 0x04;
+using protocol::smpp::kEsmClassReceipt;
 constexpr uint8_t kDataCodingGbk = protocol::data_coding::kGbk;
 constexpr uint8_t kReceiptRequestMask = 0x03;
 constexpr uint8_t kReceiptOnAnyOutcome = 0x01;
 constexpr uint8_t kReceiptOnFailure = 0x02;
-constexpr uint8_t kEsmClassUdhi = 0x40;
+using protocol::smpp::kEsmClassUdhi;
 constexpr std::size_t kReceiptTextChars = 20;
 
 int64_t SystemNow() { return static_cast<int64_t>(std::time(nullptr)); }

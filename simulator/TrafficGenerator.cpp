@@ -2,6 +2,7 @@
 
 #include "simulator/Router.h"
 #include "protocol/DataCoding.h"
+#include "protocol/SmppFields.h"
 #include "smpp/DeliverPdu.h"
 #include "smpp/SmppPdu.h"
 
@@ -15,7 +16,7 @@ using namespace smpp;
 
 namespace {
 
-constexpr uint8_t kEsmClassReceipt = 0x04;
+using protocol::smpp::kEsmClassReceipt;
 constexpr std::size_t kReceiptTextChars = 20;
 constexpr std::size_t kMaxShortMessage = 254;
 constexpr uint8_t kTonInternational = 1, kNpiIsdn = 1;

@@ -2,6 +2,7 @@
 #include "smpp/DeliverPdu.h"
 
 #include "protocol/DataCoding.h"
+#include "protocol/SmppFields.h"
 #include "protocol/GsmAlphabet.h"
 
 #include <iconv.h>
@@ -13,7 +14,7 @@ namespace smpp {
 
 namespace {
 
-constexpr uint16_t kTagMessagePayload = 0x0424;
+using protocol::smpp::kTagMessagePayload;
 constexpr std::size_t kMaxShortMessage = 254; // sm_length is one octet and 255 is reserved
 constexpr std::size_t kMaxTlvValue = 0xFFFF;
 

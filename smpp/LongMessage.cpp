@@ -2,6 +2,7 @@
 #include "smpp/LongMessage.h"
 
 #include "protocol/DataCoding.h"
+#include "protocol/SmppFields.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,9 +13,9 @@ namespace {
 
 constexpr uint8_t kIeConcat8 = 0x00;
 constexpr uint8_t kIeConcat16 = 0x08;
-constexpr uint16_t kTagSarMsgRefNum = 0x020C;
-constexpr uint16_t kTagSarTotalSegments = 0x020E;
-constexpr uint16_t kTagSarSegmentSeqnum = 0x020F;
+using protocol::smpp::kTagSarMsgRefNum;
+using protocol::smpp::kTagSarSegmentSeqnum;
+using protocol::smpp::kTagSarTotalSegments;
 
 constexpr std::size_t kUserDataOctets = 140; // one short message's user data
 constexpr std::size_t kUserDataSeptets = kUserDataOctets * 8 / 7;
@@ -156,11 +157,10 @@ uint16_t NextReference() {
 }
 
 DeliverFields WithPart(DeliverFields base, const MessagePart& part) {
-    constexpr uint8_t kEsmClassUdhi = 0x40;
     base.message = part.message;
     base.messagePayload = base.messagePayload || part.inPayload;
     if (part.udhi)
-        base.esmClass |= kEsmClassUdhi;
+        base.esmClass |= protocol::smpp::kEsmClassUdhi;
     base.tlvs.insert(base.tlvs.end(), part.tlvs.begin(), part.tlvs.end());
     return base;
 }

@@ -1,6 +1,7 @@
 // Reading the message fields out of received submit_sm, data_sm and submit_multi bodies.
 #include "smpp/SubmittedMessage.h"
 
+#include "protocol/SmppFields.h"
 #include "smpp/BodyReader.h"
 #include "smpp/SmppPdu.h"
 
@@ -10,7 +11,7 @@ namespace smpp {
 
 namespace {
 
-constexpr uint16_t kTagMessagePayload = 0x0424;
+using protocol::smpp::kTagMessagePayload;
 
 using wire::Cursor;
 
