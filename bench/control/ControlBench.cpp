@@ -5,10 +5,8 @@
 //                                            N answers of GET /api/v1/pdus?limit=1000; prints p50 and max
 // Plain blocking sockets, one thread: the client costs the machine as little as a test's client would.
 #include "BenchPdu.h"
+#include "BenchSocket.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -27,28 +25,18 @@ using Clock = std::chrono::steady_clock;
 constexpr long kFullRecords = 17000; // of the ~18,900 the 1 MiB capture holds of this client's pairs
 
 int Connect(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(uint16_t(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    const int fd = bench::ConnectLoopback(port);
+    if (fd < 0) {
         std::perror("connect");
         std::exit(1);
     }
-    const int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     return fd;
 }
 
 void SendAll(int fd, const std::string& data) {
-    for (size_t at = 0; at < data.size();) {
-        const ssize_t n = send(fd, data.data() + at, data.size() - at, 0);
-        if (n <= 0) {
-            std::perror("send");
-            std::exit(1);
-        }
-        at += size_t(n);
+    if (!bench::SendAll(fd, data)) {
+        std::perror("send");
+        std::exit(1);
     }
 }
 

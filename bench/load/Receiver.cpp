@@ -5,10 +5,8 @@
 // Counts from the first deliver_sm for S seconds (or until the server closes or stops sending), then prints
 // "deliver_sm=N seconds=T rate=R/s".
 #include "BenchPdu.h"
+#include "BenchSocket.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -26,19 +24,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr uint32_t kBindReceiver = 0x00000001;
 constexpr uint32_t kDeliverSm = 0x00000005;
-
-bool SendAll(int fd, const std::string& out) {
-    size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t n = send(fd, out.data() + done, out.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -58,24 +43,18 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(uint16_t(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    const int fd = bench::ConnectLoopback(port);
+    if (fd < 0) {
         std::perror("connect");
         return 1;
     }
-    const int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     // A sender that stops (a generator job that ended) ends the count after a second of silence.
     const timeval silence{1, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &silence, sizeof silence);
     std::string out;
     const std::string bind = systemId + '\0' + "pw" + '\0' + '\0' + "\x34" + '\0' + '\0' + '\0';
     bench::AppendPdu(out, kBindReceiver, 0, 1, bind.data(), uint32_t(bind.size()));
-    if (!SendAll(fd, out))
+    if (!bench::SendAll(fd, out))
         return 1;
 
     std::vector<uint8_t> in(1 << 20);
@@ -120,7 +99,7 @@ int main(int argc, char** argv) {
         }
         if (start == end)
             start = end = 0;
-        if (!out.empty() && !SendAll(fd, out))
+        if (!out.empty() && !bench::SendAll(fd, out))
             break;
         if (counting && now - first >= duration)
             break;
