@@ -146,6 +146,21 @@ bool ReadReceiptProfile(const QString& nameOrFile, HeadlessOptions& options) {
 
 // A whole number option up to max into out; false, with the error naming what was wrong, when its
 // value is none. An option not given leaves out as it is.
+// Reads the file an option names and hands its contents to read, which answers what is wrong with
+// them (empty when nothing); false, with error naming the file, when it cannot be read or is wrong.
+template <typename Read>
+bool ReadFile(const QString& path, const char* what, QString& error, Read read) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QString("Cannot read %1 from '%2'.").arg(what, file.fileName());
+        return false;
+    }
+    const QString wrong = read(file.readAll());
+    if (!wrong.isEmpty())
+        error = QString("%1: %2.").arg(file.fileName(), wrong);
+    return wrong.isEmpty();
+}
+
 template <typename T>
 bool ReadNumber(const QCommandLineParser& parser, const QCommandLineOption& option, uint max, const char* what, T& out,
                 QString& error) {
@@ -179,21 +194,13 @@ bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOption
     if (!ReadNumber(parser, f.seed, UINT32_MAX, "seed", options.seed, error) ||
         !ReadNumber(parser, f.tlsPort, 65535, "TLS port", options.tlsPort, error))
         return false;
-    if (parser.isSet(f.accounts)) {
-        QFile file(parser.value(f.accounts));
-        if (!file.open(QIODevice::ReadOnly)) {
-            error = QString("Cannot read accounts from '%1'.").arg(file.fileName());
-            return false;
-        }
-        QString accountError;
-        options.accounts = accounts::Parse(file.readAll(), &accountError);
-        if (accountError.isEmpty())
-            accountError = receipt_profiles::CheckAccounts(*options.accounts);
-        if (!accountError.isEmpty()) {
-            error = QString("%1: %2.").arg(file.fileName(), accountError);
-            return false;
-        }
-    }
+    if (parser.isSet(f.accounts) &&
+        !ReadFile(parser.value(f.accounts), "accounts", error, [&options](const QByteArray& json) {
+            QString wrong;
+            options.accounts = accounts::Parse(json, &wrong);
+            return wrong.isEmpty() ? receipt_profiles::CheckAccounts(*options.accounts) : wrong;
+        }))
+        return false;
     if (parser.isSet(f.control)) {
         ControlOptions control;
         control.token = parser.value(f.controlToken);
@@ -233,33 +240,19 @@ bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOption
         error = "--echo-reverse goes with --echo DEST.";
         return false;
     }
-    if (parser.isSet(f.faults)) {
-        QFile file(parser.value(f.faults));
-        if (!file.open(QIODevice::ReadOnly)) {
-            error = QString("Cannot read fault rules from '%1'.").arg(file.fileName());
-            return false;
-        }
-        QString ruleError;
-        options.faultRules = fault_rules::Parse(file.readAll(), &ruleError);
-        if (!ruleError.isEmpty()) {
-            error = QString("%1: %2.").arg(file.fileName(), ruleError);
-            return false;
-        }
-    }
-    if (parser.isSet(f.generate)) {
-        QFile file(parser.value(f.generate));
-        if (!file.open(QIODevice::ReadOnly)) {
-            error = QString("Cannot read the traffic generator's job from '%1'.").arg(file.fileName());
-            return false;
-        }
-        QString jobError;
-        options.generate = ParseGeneratorJob(file.readAll(), &jobError);
-        if (!options.generate) {
-            error = QString("%1: %2.").arg(file.fileName(), jobError);
-            return false;
-        }
-    }
-    return true;
+    if (parser.isSet(f.faults) &&
+        !ReadFile(parser.value(f.faults), "fault rules", error, [&options](const QByteArray& json) {
+            QString wrong;
+            options.faultRules = fault_rules::Parse(json, &wrong);
+            return wrong;
+        }))
+        return false;
+    return !parser.isSet(f.generate) ||
+           ReadFile(parser.value(f.generate), "the traffic generator's job", error, [&options](const QByteArray& json) {
+               QString wrong;
+               options.generate = ParseGeneratorJob(json, &wrong);
+               return options.generate ? QString() : wrong;
+           });
 }
 
 } // namespace
