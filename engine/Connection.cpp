@@ -1,7 +1,7 @@
 // CConnection: a connection's name and its reads and writes.
 #include "engine/Connection.h"
 
-#include <QTcpSocket>
+#include <QSslSocket>
 
 #include <cstring>
 
@@ -17,6 +17,10 @@ void CConnection::SetName(const char* name) {
 int64_t CConnection::Receive(void* buffer, int64_t length) {
     if (buffer == nullptr || length <= 0 || m_closing)
         return -1;
+    if (m_readingHeld || Unsent() > kMaxUnsentOctets) {
+        m_readingHeld = true;
+        return -1;
+    }
     if (m_socket->bytesAvailable() > 0)
         return m_socket->read(static_cast<char*>(buffer), length);
     return m_socket->state() == QAbstractSocket::ConnectedState ? -1 : 0;
@@ -30,4 +34,10 @@ int64_t CConnection::Send(const void* buffer, int64_t length) {
     if (length == 0)
         return 0;
     return m_socket->write(static_cast<const char*>(buffer), length);
+}
+
+int64_t CConnection::Unsent() const {
+    // A TLS socket's own count is of the plain text still to encrypt; what it has encrypted waits below it.
+    const int64_t encrypted = m_tls ? static_cast<const QSslSocket*>(m_socket)->encryptedBytesToWrite() : 0;
+    return m_socket->bytesToWrite() + encrypted;
 }

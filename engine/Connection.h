@@ -56,11 +56,21 @@ public:
     void SetName(const char* name); // keeps at most 19 characters; null clears
 
     // Octets read (never more than length), 0 when the peer has closed, -1 when nothing is
-    // buffered, on error, or once the connection is closing. Never waits.
+    // buffered, on error, once the connection is closing, or while its reading is held. Never waits.
     int64_t Receive(void* buffer, int64_t length);
     // Octets accepted for sending, -1 on error. Whatever the socket cannot take at once stays
     // queued and goes out from the event loop.
     int64_t Send(const void* buffer, int64_t length);
+
+    // Back-pressure: a peer that sends requests and does not read the answers would otherwise make
+    // the server queue answers without end. Once more than kMaxUnsentOctets of the server's wait to
+    // go out, Receive holds the connection's reading, so its requests wait in the kernel and TCP
+    // slows the peer; the server reads again once the octets waiting are down to kResumeOctets.
+    static constexpr int64_t kMaxUnsentOctets = 256 * 1024;
+    static constexpr int64_t kResumeOctets = kMaxUnsentOctets / 2;
+    // Octets handed to the socket that have not gone out yet (for TLS, encrypted or not).
+    int64_t Unsent() const;
+    bool IsReadingHeld() const { return m_readingHeld; }
 
     ReceiveBuffer& Receiving() { return m_receiving; }
     const ReceiveBuffer& Receiving() const { return m_receiving; }
@@ -82,6 +92,7 @@ private:
     int64_t m_loginTime = 0;
     bool m_closing = false;
     bool m_tls = false;
+    bool m_readingHeld = false;
     char m_name[kNameSize] = {};
     ReceiveBuffer m_receiving;
     std::unique_ptr<CConnectionSession> m_session;

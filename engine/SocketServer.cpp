@@ -311,9 +311,16 @@ void CSocketServer::Accept(QTcpSocket* socket, bool tls)
     CConnection& connection = *m_connections.back();
     connection.m_tls = tls;
 
+    socket->setReadBufferSize(kReadBufferOctets);
+
     // The signals stop (socket->disconnect) before the connection leaves the table.
     connect(socket, &QTcpSocket::readyRead, this, [this, &connection] { HandleReadyRead(connection); });
     connect(socket, &QTcpSocket::disconnected, this, [this, &connection] { HandlePeerClosed(connection); });
+    // Any octets that go out may be the ones that let a held connection be read again.
+    const auto wrote = [this, &connection] { ResumeIfDrained(connection); };
+    connect(socket, &QTcpSocket::bytesWritten, this, wrote);
+    if (tls)
+        connect(static_cast<QSslSocket*>(socket), &QSslSocket::encryptedBytesWritten, this, wrote);
     OnAccept(connection);
     for (CServerObserver* observer : m_observers)
         observer->OnConnected(GetConnectionCount() - 1);
@@ -345,11 +352,28 @@ void CSocketServer::HandleReadyRead(CConnection& connection)
         socket->skip(socket->bytesAvailable());
         return;
     }
+    // A held connection's requests wait, in the socket and then in the kernel, until it drains.
+    if (connection.IsReadingHeld())
+        return;
     OnReceive(connection);
     // Answers go out now rather than on the next turn of the event loop: an ESME waiting
     // for each response before it sends the next request feels every turn.
     if (socket->bytesToWrite() > 0)
         socket->flush();
+}
+
+void CSocketServer::ResumeIfDrained(CConnection& connection)
+{
+    if (!connection.IsReadingHeld() || connection.Unsent() > CConnection::kResumeOctets)
+        return;
+    connection.m_readingHeld = false;
+    // What arrived while reading was held raises no signal of its own. It is read on the next
+    // turn, not inside the socket's write that emitted this.
+    QMetaObject::invokeMethod(this, [this, id = connection.Id()] {
+        CConnection* resumed = FindConnection(id);
+        if (resumed && resumed->Socket()->bytesAvailable() > 0)
+            HandleReadyRead(*resumed);
+    }, Qt::QueuedConnection);
 }
 
 void CSocketServer::HandlePeerClosed(CConnection& connection)

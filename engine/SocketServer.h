@@ -28,6 +28,8 @@ class QTimer;
 // each given the connection itself. A connection index is a table position for views, valid
 // until the next close of this server; a connection id stays valid for its whole life. Tells
 // any number of observers of connects and disconnects, so that a list can bracket its row changes.
+// A connection whose peer leaves the server's octets unread is not read either until they drain
+// (CConnection::kMaxUnsentOctets), so such a peer costs bounded memory.
 class CSocketServer : public QObject {
     Q_OBJECT
 public:
@@ -37,6 +39,9 @@ public:
     static constexpr int kListenBacklog = 10;
     static constexpr int kIdleCheckMs = 5000;
     static constexpr int kClosePauseMs = 500;
+    // What Qt takes off the kernel for one connection before the server reads it: a connection
+    // whose reading is held (CConnection::kMaxUnsentOctets) holds no more than this in our memory.
+    static constexpr int kReadBufferOctets = 64 * 1024;
 
     explicit CSocketServer(QObject* parent = nullptr);
     ~CSocketServer() override;
@@ -142,6 +147,8 @@ private:
     void PauseAccepting(bool pause);
     void HandleReadyRead(CConnection& connection);
     void HandlePeerClosed(CConnection& connection);
+    // Reading held for the octets waiting to go out starts again once they are few enough.
+    void ResumeIfDrained(CConnection& connection);
     void FinishClose(uint64_t id);
     void RemoveConnection(int index); // OnClose, observers, and the connection leaves the table
     bool IsBad(int index) const { return index < 0 || index >= GetConnectionCount(); }

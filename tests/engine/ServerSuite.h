@@ -184,8 +184,45 @@ TYPED_TEST_P(ServerSuite, ConnectionLimitAndIdleTimeoutAreThoseStartWasGiven) {
     EXPECT_EQ(second.NextPdu(kCloseWaitMs), TypeParam::LoginAnswer("second", 2));
 }
 
+// A peer that pipelines requests and reads none of the answers: once the answers waiting pass the
+// bound, the server reads nothing more of it (its requests wait in the kernel), and once the peer
+// reads, every request is answered, in order.
+TYPED_TEST_P(ServerSuite, APeerThatLeavesItsAnswersUnreadIsReadAgainOnceTheyDrainAndLosesNothing) {
+    auto client = this->Connect();
+    const CConnection& connection = *this->server.ConnectionAt(this->IndexOf(*client));
+    // A small kernel buffer behind the server's socket, so that the answers soon back up in the
+    // server itself; the client's takes what the loopback's default gives it.
+    connection.Socket()->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 4096);
+    client->PauseReading();
+    const size_t answerSize = TypeParam::LoginAnswer("flood", 1).size();
+    const auto requests = uint32_t(3 * CConnection::kMaxUnsentOctets / int64_t(answerSize));
+    test_bytes::Builder flood, answers;
+    for (uint32_t sequence = 1; sequence <= requests; ++sequence) {
+        flood.raw(TypeParam::Login("flood", sequence));
+        answers.raw(TypeParam::LoginAnswer("flood", sequence));
+    }
+    client->Send(flood);
+
+    ASSERT_TRUE(WaitUntil([&] { return connection.IsReadingHeld(); }, 4 * test_net::kWaitMs));
+    for (int turn = 0; turn < 20; ++turn)
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(connection.IsReadingHeld());
+    EXPECT_LE(connection.Unsent(), CConnection::kMaxUnsentOctets + int64_t(answerSize));
+    EXPECT_LE(connection.Socket()->bytesAvailable(), CSocketServer::kReadBufferOctets);
+    EXPECT_LT(this->observer.events.size(), requests) << "every login was read: none waits in the kernel";
+
+    // Room again, so that the backlog drains at loopback speed.
+    connection.Socket()->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 1 << 20);
+    client->ResumeReading();
+    const Bytes expected = answers;
+    ASSERT_TRUE(client->WaitForBytes(expected.size(), 4 * test_net::kWaitMs)) << client->Received().size();
+    EXPECT_TRUE(client->Received() == expected) << "answers lost or out of order";
+    EXPECT_FALSE(connection.IsReadingHeld());
+}
+
 REGISTER_TYPED_TEST_SUITE_P(ServerSuite, StartLineShowsThePortPickedAndAPortInUseFails, ServesWithNothingAttached,
                             CapturesBothDirectionsAndWipesAFullLogAfterThePdu, ObserverHearsConnectLoginAndDisconnect,
-                            ConnectionLimitAndIdleTimeoutAreThoseStartWasGiven);
+                            ConnectionLimitAndIdleTimeoutAreThoseStartWasGiven,
+                            APeerThatLeavesItsAnswersUnreadIsReadAgainOnceTheyDrainAndLosesNothing);
 
 } // namespace test_server
