@@ -7,7 +7,6 @@
 #include "simulator/DeliverSender.h"
 #include "simulator/Settings.h"
 #include "ui/DecodeAsDialog.h"
-#include "ui/DecodeHexDialog.h"
 #include "ui/DeliverView.h"
 #include "ui/FilterDialog.h"
 #include "ui/Icons.h"
@@ -19,6 +18,7 @@
 #include "ui/StatisticsView.h"
 #include "ui/ViewLog.h"
 #include "ui/ViewLogBrief.h"
+#include "ui/UnsavedRecords.h"
 #include "ui/ViewServerInfo.h"
 
 #include <QAbstractItemView>
@@ -57,7 +57,6 @@ constexpr uint16_t kSmpp = navigation::kSmppProtocol;
 constexpr int kFramesPerSlice = 500;
 constexpr int kProgressSteps = 1000;
 constexpr int kProgressDelayMs = 300;
-constexpr int kStatusMessageMs = 5000;
 constexpr const char* kSaveFilter = "Packet capture (*.pcap)";
 constexpr const char* kOpenFilters = "Packet captures (*.pcap *.pcapng *.cap);;All files (*)";
 
@@ -132,6 +131,7 @@ CMainFrame::CMainFrame(CPelmoraApp& app, QWidget* parent)
       m_exitPrompt(AskBeforeExit),
       m_openPrompt(AskAddOrReplace),
       m_launcher([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
+      m_unsaved(std::make_unique<CUnsavedRecords>(app.Simulator().Log())),
       m_decodeHexProtocol(kSmpp) {
     setObjectName("MainFrame");
     setWindowIcon(icons::ApplicationIcon());
@@ -186,6 +186,7 @@ QWidget* CMainFrame::CreatePage(const navigation::NavigationItem& row) {
     case navigation::Page::Decoder:
         m_viewLog = new CViewLog(m_app.Simulator().Log(), m_app.Simulator().Decoder(), m_app.Simulator().Pairs());
         connect(m_viewLog, &CViewLog::SetFilterRequested, this, &CMainFrame::OpenFilterDialog);
+        m_viewLog->SetClearGuard([this] { return MayDropCapture("Clear content"); });
         connect(m_viewLog, &CViewLog::CountsChanged, this, [this](int shown, int total) {
             m_pduCount->setText(QString("%1 of %2 PDUs").arg(shown).arg(total));
         });
@@ -421,7 +422,7 @@ QString CMainFrame::ChooseCaptureFile(bool forSaving) {
     return path;
 }
 
-void CMainFrame::SaveCapture(bool askForFile) {
+bool CMainFrame::SaveCapture(bool askForFile) {
     const bool overOpened = !m_savePath.isEmpty() && m_openedPaths.contains(CanonicalPath(m_savePath));
     if (!askForFile && overOpened)
         statusBar()->showMessage(QString("%1 was opened into this capture; Save does not write over it")
@@ -429,41 +430,20 @@ void CMainFrame::SaveCapture(bool askForFile) {
                                  kStatusMessageMs);
     const QString path = askForFile || m_savePath.isEmpty() || overOpened ? ChooseCaptureFile(true) : m_savePath;
     if (path.isEmpty())
-        return;
+        return false;
     const CPacketLog& log = m_app.Simulator().Log();
     std::string error;
     if (!pcap::ExportLog(log, QFile::encodeName(path).toStdString(), error)) {
         QMessageBox::warning(this, "Save", QString("The capture could not be saved as %1:\n%2")
                                                .arg(QDir::toNativeSeparators(path), QString::fromStdString(error)));
-        return;
+        return false;
     }
+    m_unsaved->MarkSaved();
     m_savePath = path;
     m_openedPaths.remove(CanonicalPath(path)); // it holds this capture now
     statusBar()->showMessage(
         QString("%1 PDUs saved to %2").arg(log.GetCount()).arg(QDir::toNativeSeparators(path)), kStatusMessageMs);
-}
-
-void CMainFrame::ExportDecode() {
-    QFileDialog dialog(this, "Export decode as text", m_captureFolder);
-    dialog.setObjectName("ExportDecodeDialog");
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter("Text (*.txt)");
-    dialog.setDefaultSuffix("txt");
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString path = dialog.selectedFiles().constFirst();
-    const std::string listing = m_viewLog->ListingOfShownRows();
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(listing.data(), qint64(listing.size())) != qint64(listing.size()) || !file.flush()) {
-        QMessageBox::warning(this, "Export decode as text",
-                             QString("%1 could not be written:\n%2").arg(QDir::toNativeSeparators(path), file.errorString()));
-        return;
-    }
-    statusBar()->showMessage(QString("The decode of %1 PDUs written to %2")
-                                 .arg(m_viewLog->Brief()->model()->rowCount())
-                                 .arg(QDir::toNativeSeparators(path)),
-                             kStatusMessageMs);
+    return true;
 }
 
 void CMainFrame::OpenCapture() {
@@ -487,6 +467,8 @@ void CMainFrame::ImportCapture(const QString& path, bool replace) {
                                                .arg(QDir::toNativeSeparators(path), QString::fromStdString(error)));
         return;
     }
+    if (replace && !MayDropCapture("Open"))
+        return;
     if (replace)
         m_viewLog->Clear();
     m_openedPaths.insert(CanonicalPath(path));
@@ -508,6 +490,7 @@ void CMainFrame::ImportCapture(const QString& path, bool replace) {
         Import& running = *m_import;
         if (running.progress->wasCanceled())
             return FinishImport(true);
+        const CUnsavedRecords::ReadingFile fromFile(*m_unsaved);
         const bool more = running.importer.Step(m_app.Simulator().Log(), kFramesPerSlice);
         running.progress->setValue(static_cast<int>(running.importer.Progress() * kProgressSteps));
         if (!more && m_import)
@@ -523,7 +506,10 @@ void CMainFrame::FinishImport(bool cancelled) {
     import->progress->hide();
     import->progress->deleteLater(); // the timer whose slot runs now goes with it
     CPacketLog& log = m_app.Simulator().Log();
-    const pcap::ImportSummary& summary = import->importer.Finish(log, cancelled);
+    const pcap::ImportSummary& summary = [&]() -> const pcap::ImportSummary& {
+        const CUnsavedRecords::ReadingFile fromFile(*m_unsaved);
+        return import->importer.Finish(log, cancelled);
+    }();
 
     if (summary.pdus > 0) {
         // After a wipe the records that are left start at 0; otherwise the file's first one is
@@ -558,20 +544,3 @@ void CMainFrame::OpenDecodeAsDialog() {
     dialog.exec();
 }
 
-void CMainFrame::DecodeHex() {
-    CDecodeHexDialog dialog(m_decodeHexProtocol, this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    m_decodeHexProtocol = dialog.Protocol();
-    CPacketLog& log = m_app.Simulator().Log();
-    const QByteArray& pdu = dialog.Pdu();
-    const auto store = [&] {
-        return log.AddTyped(dialog.Protocol(), reinterpret_cast<const uint8_t*>(pdu.constData()),
-                            static_cast<uint32_t>(pdu.size()));
-    };
-    // A full log is wiped whole, as live capture does, and the PDU goes into the fresh one.
-    if (!store() && !(log.WipeIfFull() && store()))
-        return;
-    SelectRow(navigation::kDecoderRow);
-    m_viewLog->ShowRecord(log.GetCount() - 1);
-}

@@ -14,6 +14,7 @@ class CGeneratorDialog;
 class CLeftView;
 class CPelmoraApp;
 class CPelmoraView;
+class CUnsavedRecords;
 class CViewLog;
 class QAction;
 class QActionGroup;
@@ -57,14 +58,20 @@ public:
 
     // File > "Save As..." (always asks) and "Save" (asks until a file was saved, and whenever
     // that file has been opened since: Save never writes over an opened capture file): the
-    // capture log as a pcap file.
-    void SaveCapture(bool askForFile);
+    // capture log as a pcap file. False when no file was chosen or it could not be written.
+    bool SaveCapture(bool askForFile);
+    // Tools > "Clear content" and the packet list's: empties the capture once MayDropCapture agrees.
+    void ClearCapture();
+    // Before the capture is emptied: with PDUs captured since the last save, asks "Save the N PDUs
+    // captured since the last save?" under title. Save saves as File > Save does; true when the
+    // capture may go (saved, discarded, or nothing unsaved), false to keep it (Cancel, or no save).
+    bool MayDropCapture(const QString& title);
     // File > "Open...": asks for a capture file, then whether to add it to the capture or replace
     // the capture with it, and imports it.
     void OpenCapture();
     // Appends the PDUs of a pcap or pcapng file to the capture log (after emptying it, with
-    // replace) a slice per event-loop turn behind a progress dialog that can cancel, then sums up
-    // what was read and skipped.
+    // replace, once MayDropCapture agrees) a slice per event-loop turn behind a progress dialog
+    // that can cancel, then sums up what was read and skipped.
     void ImportCapture(const QString& path, bool replace = false);
     // File > "Export decode as text...": the decode of the listed rows as a text file.
     void ExportDecode();
@@ -91,6 +98,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    static constexpr int kStatusMessageMs = 5000; // how long a command's outcome stays in the status bar
+
     void CreateViews();
     // The page of a navigation row, wired to the frame and to the pages before it.
     QWidget* CreatePage(const navigation::NavigationItem& row);
@@ -136,6 +145,7 @@ private:
     ExitPrompt m_exitPrompt;
     OpenPrompt m_openPrompt;
     Launcher m_launcher;
+    std::unique_ptr<CUnsavedRecords> m_unsaved; // of the capture log, for MayDropCapture
     QLabel* m_pduCount = nullptr;
     QAction* m_follow = nullptr;
     CGeneratorDialog* m_generatorDialog = nullptr;

@@ -1,16 +1,23 @@
 // The main window's command bars: the menus, the tool bar and the commands they share.
 #include "ui/MainFrame.h"
 
+#include "ui/DecodeHexDialog.h"
 #include "ui/Icons.h"
 #include "ui/LeftView.h"
 #include "ui/Navigation.h"
+#include "ui/PelmoraApp.h"
 #include "ui/PelmoraView.h"
+#include "ui/UnsavedRecords.h"
 #include "ui/ViewLog.h"
 #include "ui/ViewLogBrief.h"
 #include "ui/ViewLogParticular.h"
 
 #include <QActionGroup>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -23,6 +30,25 @@ QAction* Command(QObject* parent, const QString& text, const char* name, const Q
     action->setShortcuts(keys);
     action->setStatusTip(statusTip);
     return action;
+}
+
+enum class UnsavedChoice { Save, Discard, Cancel };
+
+UnsavedChoice AskToSave(QWidget* parent, const QString& title, int32_t unsaved) {
+    QMessageBox box(QMessageBox::Question, title,
+                    QString("Save the %1 PDUs captured since the last save?").arg(unsaved),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box.setObjectName("SaveUnsavedPrompt");
+    // Letters to press, so every answer has its key; Escape is Cancel.
+    box.button(QMessageBox::Save)->setText("&Save");
+    box.button(QMessageBox::Discard)->setText("&Discard");
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save: return UnsavedChoice::Save;
+    case QMessageBox::Discard: return UnsavedChoice::Discard;
+    default: return UnsavedChoice::Cancel;
+    }
 }
 
 } // namespace
@@ -201,7 +227,7 @@ void CMainFrame::CreateViewStyleCommands() {
 QList<QAction*> CMainFrame::CreateToolsMenu(QMenu* tools) {
     QAction* clear = Command(this, "&Clear content", "ClearContent", {}, "Clear content of parser.");
     clear->setIcon(icons::Icon(navigation::kDecoderIcon));
-    connect(clear, &QAction::triggered, this, [this] { m_viewLog->Clear(); });
+    connect(clear, &QAction::triggered, this, &CMainFrame::ClearCapture);
     QAction* phone = Command(this, "&Mobile phone", "MobilePhone", {}, "Start mini mobile phone simulator");
     connect(phone, &QAction::triggered, this, &CMainFrame::OpenMobilePhone);
     QAction* option = Command(this, "&Option...", "Option", {}, "Setup filter");
@@ -229,4 +255,62 @@ void CMainFrame::FillToolBar(const QList<QAction*>& fileCommands, QAction* print
     m_toolBar->addSeparator();
     m_toolBar->addActions(toolCommands);
     addToolBar(Qt::TopToolBarArea, m_toolBar);
+}
+
+void CMainFrame::ClearCapture() {
+    if (MayDropCapture("Clear content"))
+        m_viewLog->Clear();
+}
+
+bool CMainFrame::MayDropCapture(const QString& title) {
+    const int32_t unsaved = m_unsaved->Count();
+    if (unsaved == 0)
+        return true;
+    switch (AskToSave(this, title, unsaved)) {
+    case UnsavedChoice::Save: return SaveCapture(false);
+    case UnsavedChoice::Discard: return true;
+    case UnsavedChoice::Cancel: break;
+    }
+    return false;
+}
+
+void CMainFrame::ExportDecode() {
+    QFileDialog dialog(this, "Export decode as text", m_captureFolder);
+    dialog.setObjectName("ExportDecodeDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter("Text (*.txt)");
+    dialog.setDefaultSuffix("txt");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    const std::string listing = m_viewLog->ListingOfShownRows();
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(listing.data(), qint64(listing.size())) != qint64(listing.size()) || !file.flush()) {
+        QMessageBox::warning(this, "Export decode as text",
+                             QString("%1 could not be written:\n%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        return;
+    }
+    statusBar()->showMessage(QString("The decode of %1 PDUs written to %2")
+                                 .arg(m_viewLog->Brief()->model()->rowCount())
+                                 .arg(QDir::toNativeSeparators(path)),
+                             kStatusMessageMs);
+}
+
+void CMainFrame::DecodeHex() {
+    CDecodeHexDialog dialog(m_decodeHexProtocol, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_decodeHexProtocol = dialog.Protocol();
+    CPacketLog& log = m_app.Simulator().Log();
+    const QByteArray& pdu = dialog.Pdu();
+    const auto store = [&] {
+        return log.AddTyped(dialog.Protocol(), reinterpret_cast<const uint8_t*>(pdu.constData()),
+                            static_cast<uint32_t>(pdu.size()));
+    };
+    // A full log is wiped whole, as live capture does, and the PDU goes into the fresh one.
+    if (!store() && !(log.WipeIfFull() && store()))
+        return;
+    SelectRow(navigation::kDecoderRow);
+    m_viewLog->ShowRecord(log.GetCount() - 1);
 }

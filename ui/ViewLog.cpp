@@ -82,7 +82,10 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
     connect(m_particular, &CViewLogParticular::RangeSelected, m_hex, &CViewLogHex::SetHighlight);
     connect(m_particular, &CViewLogParticular::RecordRequested, this, &CViewLog::ShowRecord);
     connect(m_hex, &CViewLogHex::ByteClicked, m_particular, &CViewLogParticular::SelectLineCovering);
-    connect(m_brief, &CViewLogBrief::ClearRequested, this, &CViewLog::Clear);
+    connect(m_brief, &CViewLogBrief::ClearRequested, this, [this] {
+        if (!m_clearGuard || m_clearGuard())
+            Clear();
+    });
     connect(m_brief, &CViewLogBrief::SetFilterRequested, this, &CViewLog::SetFilterRequested);
     connect(m_brief, &CViewLogBrief::ConnectionRequested, this, &CViewLog::ShowConnection);
     m_countsClock = new QTimer(this);

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class CConcatenations;
@@ -32,6 +33,8 @@ public:
 
     // "Clear content": empties the list, the hex view and the decode tree, and resets the log.
     void Clear();
+    // Asked before the packet list's "Clear content" clears; false keeps the capture. None: it clears.
+    void SetClearGuard(std::function<bool()> guard) { m_clearGuard = std::move(guard); }
     // Shows record index in the list, the tree and the hex view once its row is listed.
     void ShowRecord(int index);
 
@@ -77,4 +80,5 @@ private:
     CViewLogHex* m_hex = nullptr;
     CFindBar* m_findBar = nullptr;
     QTimer* m_countsClock = nullptr;
+    std::function<bool()> m_clearGuard;
 };

@@ -15,6 +15,7 @@
 #include "ui/Navigation.h"
 #include "ui/PelmoraApp.h"
 #include "ui/PelmoraView.h"
+#include "ui/UnsavedRecords.h"
 #include "ui/ViewLog.h"
 #include "ui/ViewLogBrief.h"
 #include "ui/ViewServerInfo.h"
@@ -415,6 +416,136 @@ TEST_F(MainFrameTest, SaveAsThenOpenGivesTheSameRecordsBackInTheDecoderPage) {
     Command("Open")->trigger();
     EXPECT_TRUE(warning.contains("notes.pcap could not be opened")) << warning.toStdString();
     EXPECT_EQ(log.GetCount(), 3);
+}
+
+TEST(UnsavedRecords, CountsTheLivePdusSinceTheLastSaveThatAreStillThere) {
+    CPacketLog log;
+    ASSERT_TRUE(log.Reset());
+    CUnsavedRecords unsaved(log);
+    const Bytes enquire = SmppPdu(0x00000015, 1);
+    const auto live = [&] { return log.AddPacket(2, 0x7F000001, 40000, enquire.data(), uint32_t(enquire.size()), 22); };
+    ASSERT_TRUE(live() && live());
+    ASSERT_TRUE(log.AddTyped(2, enquire.data(), uint32_t(enquire.size()))); // never written to a file
+    {
+        const CUnsavedRecords::ReadingFile fromFile(unsaved); // in its file already
+        ASSERT_TRUE(log.AddCaptured(2, 0, 0x0A000001, 2775, {}, enquire.data(), uint32_t(enquire.size())));
+    }
+    EXPECT_EQ(unsaved.Count(), 2);
+    unsaved.MarkSaved();
+    ASSERT_TRUE(live());
+    EXPECT_EQ(unsaved.Count(), 1);
+    // A wiped log has nothing left to save: only what comes after the wipe counts.
+    while (live()) {
+    }
+    ASSERT_TRUE(log.WipeIfFull() && live());
+    EXPECT_EQ(unsaved.Count(), 1);
+}
+
+// "Clear content" (the menu's and the packet list's) and Open > Replace ask before they drop PDUs
+// captured since the last save, the question answered from the keyboard; Save saves as File > Save
+// does, and a save that does not happen keeps the capture.
+TEST_F(MainFrameTest, ClearAndReplaceAskToSaveWhatWasCapturedSinceTheLastSave) {
+    CMainFrame& frame = Start();
+    CPacketLog& log = m_app->Simulator().Log();
+    QTemporaryDir folder;
+    const QString opened = folder.filePath("opened.pcap"), saved = folder.filePath("saved.pcap");
+    const Bytes enquire = SmppPdu(0x00000015, 1);
+    const auto live = [&] { return log.AddPacket(2, 0x0A000105, 40001, enquire.data(), uint32_t(enquire.size()), 22, {0x0A000001, 2775}); };
+    std::string error;
+    ASSERT_TRUE(live() && pcap::ExportLog(log, opened.toStdString(), error)) << error;
+
+    enum class Way { ClearMenu, ClearList, Replace };
+    enum class File { NotAsked, Chosen, Refused };
+    const struct {
+        const char* name;
+        Way way;
+        Qt::Key key; // with Alt, but Escape
+        File file;
+        bool dropped;
+    } cases[] = {
+        {"Escape cancels", Way::ClearMenu, Qt::Key_Escape, File::NotAsked, false},
+        {"Alt+D discards", Way::ClearList, Qt::Key_D, File::NotAsked, true},
+        {"Alt+S, but no file", Way::ClearList, Qt::Key_S, File::Refused, false},
+        {"Alt+S saves to the file chosen", Way::ClearMenu, Qt::Key_S, File::Chosen, true},
+        {"Alt+S saves where Save did", Way::Replace, Qt::Key_S, File::NotAsked, true},
+        {"Escape keeps the capture and reads nothing", Way::Replace, Qt::Key_Escape, File::NotAsked, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        frame.ViewLog()->Clear();
+        QFile::remove(saved);
+        ASSERT_TRUE(live() && live() && live() && log.AddTyped(2, enquire.data(), uint32_t(enquire.size())));
+        const std::string reference = folder.filePath("reference.pcap").toStdString();
+        ASSERT_TRUE(pcap::ExportLog(log, reference, error)) << error;
+
+        QString question, title;
+        const auto answer = [&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            question = box->text();
+            title = box->windowTitle();
+            box->activateWindow(); // the letters are shortcuts of the active window
+            ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+            QTest::keyClick(box, c.key, c.key == Qt::Key_Escape ? Qt::NoModifier : Qt::AltModifier);
+            // A button's letter presses it a moment later, as a click the eye can see.
+            ASSERT_TRUE(QTest::qWaitFor([box] { return !box->isVisible(); }));
+            if (c.file == File::Chosen)
+                ChooseFile(saved);
+            else if (c.file == File::Refused)
+                AnswerModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+        };
+        if (c.way == Way::Replace) {
+            ChooseFile(opened, [&](QWidget* modal) {
+                for (QAbstractButton* button : static_cast<QMessageBox*>(modal)->buttons())
+                    if (button->text() == "&Replace")
+                        button->click();
+                AnswerModal(answer);
+            });
+            Command("Open")->trigger();
+        } else if (c.way == Way::ClearMenu) {
+            AnswerModal(answer);
+            Command("ClearContent")->trigger();
+        } else {
+            QAction* clear = frame.ViewLog()->Brief()->ClearAction();
+            ASSERT_TRUE(QTest::qWaitFor([clear] { return clear->isEnabled(); })) << "the rows are listed";
+            AnswerModal(answer);
+            clear->trigger();
+        }
+        EXPECT_EQ(question, "Save the 3 PDUs captured since the last save?");
+        EXPECT_EQ(title, c.way == Way::Replace ? "Open" : "Clear content");
+        EXPECT_EQ(QFile::exists(saved), c.dropped && c.key == Qt::Key_S);
+        if (QFile::exists(saved)) {
+            QFile file(saved), expected(QString::fromStdString(reference));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly) && expected.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(file.readAll() == expected.readAll()) << "saved as File > Save saves";
+        }
+        if (c.way == Way::Replace && c.dropped) {
+            QMessageBox* summary = nullptr;
+            ASSERT_TRUE(QTest::qWaitFor([&] { return (summary = frame.findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
+            delete summary;
+        }
+        EXPECT_EQ(log.GetCount(), !c.dropped ? 4 : c.way == Way::Replace ? 1 : 0);
+    }
+
+    // Nothing is asked of a capture that holds only what a file gave it, what was typed in, or
+    // what was saved since.
+    frame.ViewLog()->Clear();
+    frame.ImportCapture(opened);
+    QMessageBox* summary = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (summary = frame.findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
+    delete summary;
+    ASSERT_EQ(log.GetCount(), 1);
+    ExpectNoModal("only PDUs read from a file");
+    Command("ClearContent")->trigger();
+    ASSERT_TRUE(log.AddTyped(2, enquire.data(), uint32_t(enquire.size())));
+    ExpectNoModal("only a typed PDU");
+    Command("ClearContent")->trigger();
+    ASSERT_TRUE(live());
+    Command("Save")->trigger();
+    ExpectNoModal("saved since");
+    Command("ClearContent")->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(log.GetCount(), 0);
 }
 
 TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {

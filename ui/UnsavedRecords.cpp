@@ -1,0 +1,17 @@
+// CUnsavedRecords: counting what the capture log took since the last save.
+#include "ui/UnsavedRecords.h"
+
+CUnsavedRecords::CUnsavedRecords(CPacketLog& log) : m_log(log) {
+    m_log.AddListener(this);
+}
+
+CUnsavedRecords::~CUnsavedRecords() {
+    m_log.RemoveListener(this);
+}
+
+void CUnsavedRecords::OnPacketsAdded(int32_t first, int32_t count) {
+    if (m_readingFile)
+        return;
+    for (int32_t index = first; index < first + count; ++index)
+        m_count += m_log.ContextAt(index).typed ? 0 : 1;
+}
