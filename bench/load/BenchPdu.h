@@ -31,4 +31,18 @@ inline void AppendPdu(std::string& out, uint32_t id, uint32_t status, uint32_t s
     out.append(static_cast<const char*>(body), bodyLength);
 }
 
+// A bind body under systemId with password "pw", interface version 3.4 and no address range.
+inline std::string BindBody(const std::string& systemId) {
+    return systemId + '\0' + "pw" + '\0' + '\0' + "\x34" + '\0' + '\0' + '\0';
+}
+
+// A submit_sm body from 12345 to 67890 with text as its short message (at most 255 octets).
+inline std::string SubmitBody(const std::string& text) {
+    std::string body(1, '\0'); // service_type
+    body += std::string("\1\1") + "12345" + '\0' + "\1\1" + "67890" + '\0';
+    body += std::string(9, '\0'); // esm_class .. sm_default_msg_id
+    body += char(text.size());
+    return body + text;
+}
+
 } // namespace bench
