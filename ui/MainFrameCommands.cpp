@@ -39,6 +39,8 @@ UnsavedChoice AskToSave(QWidget* parent, const QString& title, int32_t unsaved) 
                     QString("Save the %1 PDUs captured since the last save?").arg(unsaved),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
     box.setObjectName("SaveUnsavedPrompt");
+    box.setInformativeText("Discard lets them go unsaved; Cancel keeps the capture as it is.");
+    box.setStyleSheet("QLabel#qt_msgbox_informativelabel { min-width: 400px; }"); // one line, not two
     // Letters to press, so every answer has its key; Escape is Cancel.
     box.button(QMessageBox::Save)->setText("&Save");
     box.button(QMessageBox::Discard)->setText("&Discard");
