@@ -16,9 +16,9 @@
 #include "ui/PelmoraApp.h"
 #include "ui/PelmoraView.h"
 #include "ui/StatisticsView.h"
+#include "ui/UnsavedRecords.h"
 #include "ui/ViewLog.h"
 #include "ui/ViewLogBrief.h"
-#include "ui/UnsavedRecords.h"
 #include "ui/ViewServerInfo.h"
 
 #include <QAbstractItemView>
@@ -467,11 +467,18 @@ void CMainFrame::ImportCapture(const QString& path, bool replace) {
                                                .arg(QDir::toNativeSeparators(path), QString::fromStdString(error)));
         return;
     }
-    if (replace && !MayDropCapture("Open"))
+    // Counted as opened from here on, so that a Save asked for below never writes over the file
+    // about to be read.
+    const QString opened = CanonicalPath(path);
+    const bool openedBefore = m_openedPaths.contains(opened);
+    m_openedPaths.insert(opened);
+    if (replace && !MayDropCapture("Open")) {
+        if (!openedBefore)
+            m_openedPaths.remove(opened);
         return;
+    }
     if (replace)
         m_viewLog->Clear();
-    m_openedPaths.insert(CanonicalPath(path));
     import->name = QFileInfo(path).fileName();
     import->firstRecord = m_app.Simulator().Log().GetCount();
     import->progress = new QProgressDialog(QString("Reading %1...").arg(import->name), "&Cancel", 0, kProgressSteps, this);

@@ -95,6 +95,13 @@ void ExpectNoModal(const char* why) {
     });
 }
 
+// Answers Open's question with Replace.
+void Replace(QWidget* modal) {
+    for (QAbstractButton* button : static_cast<QMessageBox*>(modal)->buttons())
+        if (button->text() == "&Replace")
+            button->click();
+}
+
 Bytes Record(const CPacketLog& log, int index) {
     uint32_t length = 0;
     const uint8_t* record = log.PacketAt(index, &length);
@@ -496,9 +503,7 @@ TEST_F(MainFrameTest, ClearAndReplaceAskToSaveWhatWasCapturedSinceTheLastSave) {
         };
         if (c.way == Way::Replace) {
             ChooseFile(opened, [&](QWidget* modal) {
-                for (QAbstractButton* button : static_cast<QMessageBox*>(modal)->buttons())
-                    if (button->text() == "&Replace")
-                        button->click();
+                Replace(modal);
                 AnswerModal(answer);
             });
             Command("Open")->trigger();
@@ -526,6 +531,25 @@ TEST_F(MainFrameTest, ClearAndReplaceAskToSaveWhatWasCapturedSinceTheLastSave) {
         }
         EXPECT_EQ(log.GetCount(), !c.dropped ? 4 : c.way == Way::Replace ? 1 : 0);
     }
+
+    // Save never writes over the file Replace is about to read: it asks for another.
+    Command("Save")->trigger();
+    const qint64 savedSize = QFileInfo(saved).size();
+    ASSERT_TRUE(live());
+    ChooseFile(saved, [&](QWidget* modal) {
+        Replace(modal);
+        AnswerModal([&](QWidget* prompt) {
+            static_cast<QMessageBox*>(prompt)->button(QMessageBox::Save)->click();
+            ChooseFile(folder.filePath("other.pcap"));
+        });
+    });
+    Command("Open")->trigger();
+    QMessageBox* replaced = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (replaced = frame.findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
+    delete replaced;
+    EXPECT_EQ(QFileInfo(saved).size(), savedSize);
+    EXPECT_TRUE(QFile::exists(folder.filePath("other.pcap")));
+    EXPECT_EQ(log.GetCount(), 3) << "what the file held, typed PDUs left out";
 
     // Nothing is asked of a capture that holds only what a file gave it, what was typed in, or
     // what was saved since.
