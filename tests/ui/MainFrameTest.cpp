@@ -448,26 +448,65 @@ TEST(UnsavedRecords, CountsTheLivePdusSinceTheLastSaveThatAreStillThere) {
     EXPECT_EQ(unsaved.Count(), 1);
 }
 
+// A window over a capture log, with a capture file of one PDU to open and a place to save to.
+class UnsavedCaptureTest : public MainFrameTest {
+protected:
+    void SetUp() override {
+        MainFrameTest::SetUp();
+        frame = &Start();
+        std::string error;
+        ASSERT_TRUE(Live() && pcap::ExportLog(Log(), opened.toStdString(), error)) << error;
+        frame->ViewLog()->Clear();
+    }
+    CPacketLog& Log() { return m_app->Simulator().Log(); }
+    // A PDU captured from a connection, as the servers capture them.
+    bool Live() {
+        return Log().AddPacket(2, 0x0A000105, 40001, enquire.data(), uint32_t(enquire.size()), 22, {0x0A000001, 2775});
+    }
+    bool Typed() { return Log().AddTyped(2, enquire.data(), uint32_t(enquire.size())); }
+    // Waits for the sum-up of an import and closes it.
+    void CloseImportSummary() {
+        QMessageBox* summary = nullptr;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return (summary = frame->findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
+        delete summary;
+    }
+
+    CMainFrame* frame = nullptr;
+    QTemporaryDir folder;
+    const QString opened = folder.filePath("opened.pcap");
+    const QString saved = folder.filePath("saved.pcap");
+    const Bytes enquire = SmppPdu(0x00000015, 1);
+};
+
+// Answers the question before unsaved PDUs go with a key (with Alt, but Escape), keeping its text
+// and title, then calls then, once the question is gone, for what comes after it.
+std::function<void(QWidget*)> AnswerByKey(Qt::Key key, QString& question, QString& title, std::function<void()> then) {
+    return [key, &question, &title, then](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        question = box->text();
+        title = box->windowTitle();
+        box->activateWindow(); // the letters are shortcuts of the active window
+        ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+        QTest::keyClick(box, key, key == Qt::Key_Escape ? Qt::NoModifier : Qt::AltModifier);
+        // A button's letter presses it a moment later, as a click the eye can see.
+        ASSERT_TRUE(QTest::qWaitFor([box] { return !box->isVisible(); }));
+        if (then)
+            then();
+    };
+}
+
 // "Clear content" (the menu's and the packet list's) and Open > Replace ask before they drop PDUs
 // captured since the last save, the question answered from the keyboard; Save saves as File > Save
 // does, and a save that does not happen keeps the capture.
-TEST_F(MainFrameTest, ClearAndReplaceAskToSaveWhatWasCapturedSinceTheLastSave) {
-    CMainFrame& frame = Start();
-    CPacketLog& log = m_app->Simulator().Log();
-    QTemporaryDir folder;
-    const QString opened = folder.filePath("opened.pcap"), saved = folder.filePath("saved.pcap");
-    const Bytes enquire = SmppPdu(0x00000015, 1);
-    const auto live = [&] { return log.AddPacket(2, 0x0A000105, 40001, enquire.data(), uint32_t(enquire.size()), 22, {0x0A000001, 2775}); };
-    std::string error;
-    ASSERT_TRUE(live() && pcap::ExportLog(log, opened.toStdString(), error)) << error;
-
+TEST_F(UnsavedCaptureTest, ClearAndReplaceAskToSaveWhatWasCapturedSinceTheLastSave) {
     enum class Way { ClearMenu, ClearList, Replace };
     enum class File { NotAsked, Chosen, Refused };
     const struct {
         const char* name;
         Way way;
-        Qt::Key key; // with Alt, but Escape
-        File file;
+        Qt::Key key;
+        File file; // the file dialog a Save opens
         bool dropped;
     } cases[] = {
         {"Escape cancels", Way::ClearMenu, Qt::Key_Escape, File::NotAsked, false},
@@ -479,97 +518,87 @@ TEST_F(MainFrameTest, ClearAndReplaceAskToSaveWhatWasCapturedSinceTheLastSave) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        frame.ViewLog()->Clear();
+        frame->ViewLog()->Clear();
         QFile::remove(saved);
-        ASSERT_TRUE(live() && live() && live() && log.AddTyped(2, enquire.data(), uint32_t(enquire.size())));
-        const std::string reference = folder.filePath("reference.pcap").toStdString();
-        ASSERT_TRUE(pcap::ExportLog(log, reference, error)) << error;
+        ASSERT_TRUE(Live() && Live() && Live() && Typed());
+        std::string error;
+        const QString reference = folder.filePath("reference.pcap");
+        ASSERT_TRUE(pcap::ExportLog(Log(), reference.toStdString(), error)) << error;
 
         QString question, title;
-        const auto answer = [&](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            ASSERT_NE(box, nullptr);
-            question = box->text();
-            title = box->windowTitle();
-            box->activateWindow(); // the letters are shortcuts of the active window
-            ASSERT_TRUE(QTest::qWaitForWindowActive(box));
-            QTest::keyClick(box, c.key, c.key == Qt::Key_Escape ? Qt::NoModifier : Qt::AltModifier);
-            // A button's letter presses it a moment later, as a click the eye can see.
-            ASSERT_TRUE(QTest::qWaitFor([box] { return !box->isVisible(); }));
+        const auto answer = AnswerByKey(c.key, question, title, [&] {
             if (c.file == File::Chosen)
                 ChooseFile(saved);
             else if (c.file == File::Refused)
                 AnswerModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
-        };
+        });
         if (c.way == Way::Replace) {
             ChooseFile(opened, [&](QWidget* modal) {
                 Replace(modal);
                 AnswerModal(answer);
             });
             Command("Open")->trigger();
-        } else if (c.way == Way::ClearMenu) {
-            AnswerModal(answer);
-            Command("ClearContent")->trigger();
         } else {
-            QAction* clear = frame.ViewLog()->Brief()->ClearAction();
+            QAction* clear = c.way == Way::ClearMenu ? Command("ClearContent") : frame->ViewLog()->Brief()->ClearAction();
             ASSERT_TRUE(QTest::qWaitFor([clear] { return clear->isEnabled(); })) << "the rows are listed";
             AnswerModal(answer);
             clear->trigger();
         }
         EXPECT_EQ(question, "Save the 3 PDUs captured since the last save?");
         EXPECT_EQ(title, c.way == Way::Replace ? "Open" : "Clear content");
-        EXPECT_EQ(QFile::exists(saved), c.dropped && c.key == Qt::Key_S);
+        ASSERT_EQ(QFile::exists(saved), c.dropped && c.key == Qt::Key_S);
         if (QFile::exists(saved)) {
-            QFile file(saved), expected(QString::fromStdString(reference));
+            QFile file(saved), expected(reference);
             ASSERT_TRUE(file.open(QIODevice::ReadOnly) && expected.open(QIODevice::ReadOnly));
             EXPECT_TRUE(file.readAll() == expected.readAll()) << "saved as File > Save saves";
         }
-        if (c.way == Way::Replace && c.dropped) {
-            QMessageBox* summary = nullptr;
-            ASSERT_TRUE(QTest::qWaitFor([&] { return (summary = frame.findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
-            delete summary;
-        }
-        EXPECT_EQ(log.GetCount(), !c.dropped ? 4 : c.way == Way::Replace ? 1 : 0);
+        if (c.way == Way::Replace && c.dropped)
+            CloseImportSummary();
+        EXPECT_EQ(Log().GetCount(), !c.dropped ? 4 : c.way == Way::Replace ? 1 : 0);
     }
+}
 
-    // Save never writes over the file Replace is about to read: it asks for another.
+// Save, asked for before Open > Replace, never writes over the file about to be read: it asks for another.
+TEST_F(UnsavedCaptureTest, ASaveBeforeReplaceNeverWritesOverTheFileToBeRead) {
+    ASSERT_TRUE(Live());
+    ChooseFile(saved);
     Command("Save")->trigger();
     const qint64 savedSize = QFileInfo(saved).size();
-    ASSERT_TRUE(live());
+    ASSERT_TRUE(Live());
+    const QString other = folder.filePath("other.pcap");
     ChooseFile(saved, [&](QWidget* modal) {
         Replace(modal);
         AnswerModal([&](QWidget* prompt) {
             static_cast<QMessageBox*>(prompt)->button(QMessageBox::Save)->click();
-            ChooseFile(folder.filePath("other.pcap"));
+            ChooseFile(other);
         });
     });
     Command("Open")->trigger();
-    QMessageBox* replaced = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (replaced = frame.findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
-    delete replaced;
+    CloseImportSummary();
     EXPECT_EQ(QFileInfo(saved).size(), savedSize);
-    EXPECT_TRUE(QFile::exists(folder.filePath("other.pcap")));
-    EXPECT_EQ(log.GetCount(), 3) << "what the file held, typed PDUs left out";
+    EXPECT_TRUE(QFile::exists(other));
+    EXPECT_EQ(Log().GetCount(), 1) << "what the file held";
+}
 
-    // Nothing is asked of a capture that holds only what a file gave it, what was typed in, or
-    // what was saved since.
-    frame.ViewLog()->Clear();
-    frame.ImportCapture(opened);
-    QMessageBox* summary = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (summary = frame.findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
-    delete summary;
-    ASSERT_EQ(log.GetCount(), 1);
-    ExpectNoModal("only PDUs read from a file");
-    Command("ClearContent")->trigger();
-    ASSERT_TRUE(log.AddTyped(2, enquire.data(), uint32_t(enquire.size())));
-    ExpectNoModal("only a typed PDU");
-    Command("ClearContent")->trigger();
-    ASSERT_TRUE(live());
+// Nothing is asked of a capture that holds only what a file gave it, what was typed in, or what
+// was saved since.
+TEST_F(UnsavedCaptureTest, NothingIsAskedOfPdusNoSaveWouldWriteOrThatAreSaved) {
+    frame->ImportCapture(opened);
+    CloseImportSummary();
+    ASSERT_EQ(Log().GetCount(), 1);
+    const auto clearUnasked = [this](const char* why) {
+        ExpectNoModal(why);
+        Command("ClearContent")->trigger();
+        QCoreApplication::processEvents(); // the check runs here when nothing was asked
+        EXPECT_EQ(Log().GetCount(), 0) << why;
+    };
+    clearUnasked("only PDUs read from a file");
+    ASSERT_TRUE(Typed());
+    clearUnasked("only a typed PDU");
+    ASSERT_TRUE(Live());
+    ChooseFile(saved);
     Command("Save")->trigger();
-    ExpectNoModal("saved since");
-    Command("ClearContent")->trigger();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(log.GetCount(), 0);
+    clearUnasked("saved since");
 }
 
 TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {
