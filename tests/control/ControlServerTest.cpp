@@ -8,6 +8,9 @@
 #include "tests/support/QtTestEnv.h"
 #include "tests/support/TestClient.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -31,7 +34,7 @@ std::vector<uint8_t> SubmitSm(uint32_t sequence) {
         .u8(0).u8(0).cstr("").cstr("").u8(1).u8(0).u8(0).u8(0).u8(5).raw("hello"));
 }
 
-enum class Auth { Good, None, Wrong };
+enum class Auth { Good, None, Wrong }; // Wrong: the token's first five characters
 enum class Then {
     Nothing,
     EsmeReceives,     // a deliver_sm holding `detail` reaches the ESME
@@ -82,7 +85,7 @@ protected:
             target.replace(at, 6, std::to_string(simulator.Smpp().GetConnectionId(0)));
         std::string request = std::string(row.method) + " " + target + " HTTP/1.1\r\nHost: test\r\n";
         if (row.auth != Auth::None)
-            request += "Authorization: Bearer " + (row.auth == Auth::Good ? kToken : "wrong") + "\r\n";
+            request += "Authorization: Bearer " + (row.auth == Auth::Good ? kToken : kToken.substr(0, 5)) + "\r\n";
         request += "Content-Length: " + (row.length.empty() ? std::to_string(row.body.size()) : row.length) +
                    "\r\n\r\n" + row.body;
         EXPECT_TRUE(http.Connect(control.Port()));
@@ -107,6 +110,15 @@ protected:
             return text.size() >= head + 4 + std::stoul(text.substr(length + 16));
         });
         return http.ReceivedText();
+    }
+
+    // The JSON body of a GET answered 200.
+    QJsonObject Get(const std::string& target) {
+        TestClient http;
+        const std::string answer = Exchange({"", "GET", target, "", 200, ""}, http);
+        EXPECT_EQ(answer.substr(0, 13), "HTTP/1.1 200 ") << target;
+        const size_t head = answer.find("\r\n\r\n");
+        return QJsonDocument::fromJson(QByteArray::fromStdString(answer.substr(std::min(head + 4, answer.size())))).object();
     }
 
     // The next deliver_sm the ESME gets, as text.
@@ -163,6 +175,7 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"its direction and hex", "GET", "/api/v1/pdus?command=submit_sm", "", 200,
          R"("direction":"in","length":48,"hex":"00000030000000040000000000000002000101313233343500)"},
         {"nothing after the newest", "GET", "/api/v1/pdus?since={last}", "", 200, R"({"pdus":[],"next":)"},
+        {"nothing on a connection never made", "GET", "/api/v1/pdus?connection=999999", "", 200, R"({"pdus":[],"next":)"},
         {"limit below one", "GET", "/api/v1/pdus?limit=0", "", 400,
          R"({"error":"limit: a whole number from 1 to 100000 expected"})"},
         {"a misspelt parameter", "GET", "/api/v1/pdus?sinse=3", "", 400, R"({"error":"sinse: unknown parameter"})"},
@@ -195,6 +208,8 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"deliver without systemId", "POST", "/api/v1/deliver", R"({"text":"x"})", 400, R"({"error":"systemId: missing"})"},
         {"deliver a number as text", "POST", "/api/v1/deliver", R"({"systemId":"esme1","text":7})", 400,
          R"({"error":"text: text expected"})"},
+        {"deliver a count of 1.5", "POST", "/api/v1/deliver", R"({"systemId":"esme1","count":1.5})", 400,
+         R"({"error":"count: a whole number from 1 to 10000 expected"})"}, // a whole number only: never cut to 1
         {"deliver a data_coding of 256", "POST", "/api/v1/deliver", R"({"systemId":"esme1","dataCoding":256})", 400,
          R"({"error":"dataCoding: a whole number from 0 to 255 expected"})"},
         {"deliver a TLV that is no hex", "POST", "/api/v1/deliver", R"({"systemId":"e","tlvs":{"0x0424":"zz"}})", 400,
@@ -237,6 +252,10 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"("systemId":"esme1")"},
         {"session timers", "PUT", "/api/v1/sessions", R"({"enquireLinkSeconds":3600,"deliverTries":3})", 200,
          R"("deliverTries":3,"enquireLinkSeconds":3600,"inactivitySeconds":3600,)"},
+        {"a bind time-out at its longest", "PUT", "/api/v1/sessions", R"({"bindTimeoutSeconds":86400})", 200,
+         R"("bindTimeoutSeconds":86400,)"},
+        {"no deliver tries", "PUT", "/api/v1/sessions", R"({"deliverTries":0})", 400,
+         R"({"error":"deliverTries: a whole number from 1 to 100 expected"})"},
         {"a response time-out of 0", "PUT", "/api/v1/sessions", R"({"responseTimeoutSeconds":0})", 400,
          R"({"error":"responseTimeoutSeconds: a whole number from 1 to 86400 expected"})"},
         {"session timers kept", "GET", "/api/v1/sessions", "", 200, R"("enquireLinkSeconds":3600,)"},
@@ -256,6 +275,8 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"({"error":"reverse: true or false expected"})"},
         {"echo kept", "GET", "/api/v1/echo", "", 200, R"({"destination":"777","reverse":true})"},
         {"unbind no number", "POST", "/api/v1/connections/abc/unbind", "", 400, R"(connection id: \"abc\")"},
+        {"unbind connection 0", "POST", "/api/v1/connections/0/unbind", "", 400, R"(connection id: \"0\")"},
+        {"unbind no id at all", "POST", "/api/v1/connections//unbind", "", 404, "no such path"},
         {"unbind nobody", "POST", "/api/v1/connections/999999/unbind", "", 404, "no SMPP connection has id 999999"},
         {"unbind fetched", "GET", "/api/v1/connections/{esme}/unbind", "", 405, "takes POST"},
         {"stats", "GET", "/api/v1/stats", "", 200, "{"},
@@ -280,6 +301,8 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"generate neither", "POST", "/api/v1/generate", R"({"systemId":"esme1","rate":1})", 400,
          R"({"error":"count: either count or seconds expected"})"},
         {"generate a rate of 0", "POST", "/api/v1/generate", R"({"systemId":"esme1","count":5,"rate":0})", 400,
+         R"({"error":"rate: a whole number from 1 to 1000000 expected"})"},
+        {"generate a rate of 1.5", "POST", "/api/v1/generate", R"({"systemId":"esme1","count":5,"rate":1.5})", 400,
          R"({"error":"rate: a whole number from 1 to 1000000 expected"})"},
         {"generate an unknown kind", "POST", "/api/v1/generate", R"({"systemId":"e","count":5,"rate":1,"kind":"mt"})",
          400, R"({"error":"kind: mo or receipts expected"})"},
@@ -348,6 +371,38 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
             EXPECT_TRUE(answered);
         }
     }
+}
+
+// A client that follows each answer's lead reads every record once: a page's "next" is the since of the
+// page after it, and after a "gap" event its "to" is the since of the first record the stream goes on with.
+TEST_F(ControlServerTest, NextAndGapLeadToTheRecordThatFollows) {
+    for (uint32_t sequence = 2; sequence <= 6; ++sequence)
+        esme.Send(SmppPdu(kEnquireLink, sequence)); // with the bind: 12 records, each request answered
+    ASSERT_TRUE(test_net::WaitUntil([&] { return simulator.Log().GetCount() == 12; }));
+    std::vector<int> seqs;
+    for (std::string since = "0"; seqs.size() <= 12;) {
+        const QJsonObject page = Get("/api/v1/pdus?limit=5&since=" + since);
+        for (const QJsonValue pdu : page.value("pdus").toArray())
+            seqs.push_back(pdu.toObject().value("seq").toInt());
+        if (page.value("pdus").toArray().isEmpty())
+            break;
+        since = std::to_string(page.value("next").toInteger());
+    }
+    EXPECT_EQ(seqs, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+
+    TestClient stream;
+    Exchange({"events", "GET", "/api/v1/events", "", 200, ": records as they are captured\n\n"}, stream);
+    CPacketLog& log = simulator.Log();
+    const std::vector<uint8_t> typed = SmppPdu(kEnquireLink, 50);
+    ASSERT_TRUE(log.AddTyped(2, typed.data(), uint32_t(typed.size())) && log.AddTyped(2, typed.data(), uint32_t(typed.size())));
+    ASSERT_TRUE(log.Reset()); // records 13 and 14 gone before the stream's turn
+    ASSERT_TRUE(log.AddTyped(2, typed.data(), uint32_t(typed.size())));
+    ASSERT_TRUE(test_net::WaitUntil([&] { return stream.ReceivedText().find("\nid: ") != std::string::npos; }));
+    const std::string text = stream.ReceivedText();
+    EXPECT_NE(text.find("event: gap\ndata: {\"from\":13,\"to\":14}\n\nevent: pdu\nid: 15\n"), std::string::npos) << text;
+    const QJsonArray after = Get("/api/v1/pdus?limit=1&since=14").value("pdus").toArray();
+    ASSERT_EQ(after.size(), 1);
+    EXPECT_EQ(after[0].toObject().value("seq").toInt(), 15);
 }
 
 } // namespace

@@ -416,8 +416,11 @@ TEST_F(RouterTest, ReceiptProfilesShapeTheReceipt) {
              "states": {"REJECTD": 5, "EXPIRED": 90, "DELIVRD": 5}})"), "",
          "0000004B 00000005 00000000 00000005" + header + "00 00 00 00 00 00 00 00 14" +
              HexOf(std::string("EXPIRED err:027 4660")) + "0427 0001 03  0423 0003 03 001B"},
+        {"a state of weight 0 is never drawn", custom(R"({"text": "{stat} err:{err}", "tlvs": [],
+             "states": {"DELIVRD": 0, "UNDELIV": 1}})"), "",
+         "0000003A 00000005 00000000 00000006" + header + "00 00 00 00 00 00 00 00 0F" + HexOf(std::string("UNDELIV err:001"))},
         {"the account's profile first", builtIn("data_sm receipts"), "TLV only",
-         "00000042 00000005 00000000 00000006" + header + "00 00 00 00 00 00 00 00 00" + tlvs + "0423 0003 03 0000"},
+         "00000042 00000005 00000000 00000007" + header + "00 00 00 00 00 00 00 00 00" + tlvs + "0423 0003 03 0000"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -474,6 +477,7 @@ TEST(ReceiptProfile, JsonReadsBackAndNamesTheWrongField) {
         {R"({"states": {"DELIVERED": 1}})", R"(states: "DELIVERED" is not DELIVRD, UNDELIV, EXPIRED or REJECTD)"},
         {R"({"states": {"DELIVRD": 1.5}})", "states: DELIVRD's weight is not a whole number from 0 to 1000000"},
         {R"({"states": {"DELIVRD": 0}})", "states: the weights add up to 0"},
+        {R"({"states": {}})", ""}, // no mix: every message delivered
         {R"({"states": [90]})", "states: not an object of states and weights"},
         {R"({"colour": "red"})", R"(unknown field "colour")"},
         {R"([])", "The receipt profile must be a JSON object"},
@@ -717,4 +721,36 @@ TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) 
     }
     EXPECT_EQ(trace, std::vector<std::string>{}) << "generated messages are none of the router's";
     EXPECT_EQ(simulator->Generator().Start(GeneratorJob{"nobody", 1}), CTrafficGenerator::StartResult::NoReceiver);
+
+    // A job that waits for its receiver begins when that one binds, not when another does.
+    CTrafficGenerator& generator = simulator->Generator();
+    ASSERT_EQ(generator.Start(GeneratorJob{"later", 1}, true), CTrafficGenerator::StartResult::Waiting);
+    auto other = Esme(kBindReceiver, "other");
+    EXPECT_EQ(generator.Progress().state, GeneratorProgress::State::Waiting);
+    auto later = Esme(kBindReceiver, "later");
+    EXPECT_EQ(generator.Progress().state, GeneratorProgress::State::Running);
+    generator.Stop();
+}
+
+// A job's fields at their bounds: the counter may take ten digits in place of "{n}", the text is
+// counted in GSM 7-bit octets.
+TEST(GeneratorJob, CheckNamesTheFieldPastEachBound) {
+    const struct {
+        std::string destination, text;
+        int32_t seconds;
+        const char* error;
+    } cases[] = {
+        {"1234567890123", std::string(160, 'x'), 0, ""},
+        {"12345678901234", "x", 0, "destination: at most 13 characters and one {n} expected"},
+        {"{n}", std::string(159, 'x') + "\u20ac", 0, "text: at most 160 octets expected"}, // the euro takes two
+        {"{n}", "x", 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.destination + " " + std::to_string(c.text.size()));
+        GeneratorJob job{"esme", c.seconds > 0 ? 0 : 1, c.seconds};
+        job.destination = c.destination;
+        job.text = c.text;
+        EXPECT_EQ(job.Check(), c.error);
+    }
+    EXPECT_EQ((GeneratorJob{"esme", 0, 0}).Check(), "seconds: a whole number from 1 to 86400 expected, or a count");
 }

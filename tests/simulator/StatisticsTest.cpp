@@ -169,6 +169,13 @@ TEST_F(StatisticsTest, LatencyPercentilesAndHistogram) {
     // Bounds 0.1 .. 10 ms, then 25, 50, 100, 250 ms ...: 1 ms, 1.x .. 2.5, 2.6 .. 5, and so on.
     const std::array<uint64_t, CStatistics::kLatencyBuckets> buckets = {0, 0, 0, 1, 1, 3, 5, 15, 25, 50};
     EXPECT_EQ(stats.LatencyBuckets(), buckets);
+
+    // A percentile is the latency at rank ceil(p * count): of 1, 2 and 3 ms the p50 is 2 ms, the p90 3 ms.
+    stats.Reset();
+    for (uint32_t ms : {3, 1, 2})
+        Exchange(9, int64_t(ms) * 1'000'000, kSubmit, ms, int64_t(ms) * 1000);
+    EXPECT_NEAR(stats.Latency().p50, 2, 0.02);
+    EXPECT_NEAR(stats.Latency().p90, 3, 0.03);
 }
 
 // A request left without its answer counts once the pairs' unanswered time has passed, and no longer
@@ -200,6 +207,14 @@ TEST_F(StatisticsTest, UnansweredAndWhatSurvivesTheWipe) {
     Add(1, false, 6'250'000, SmppPdu(kDeliver | kResp, 7));
     EXPECT_EQ(stats.Unanswered(), 1);
     EXPECT_DOUBLE_EQ(stats.Latency().max, 5050);
+
+    // Wiped again once submit 3 (carried) and submit 4 (in the log) are overdue: both still count.
+    Add(1, false, 2'700'000, SmppPdu(kSubmit, 4));
+    g_now = kT0 + 7'700'000;
+    EXPECT_EQ(stats.Unanswered(), 2);
+    EXPECT_FALSE(log.AddCaptured(kSmpp, g_now, kEsme, 1, {}, filler.data(), uint32_t(filler.size()), 1));
+    ASSERT_TRUE(log.WipeIfFull());
+    EXPECT_EQ(stats.Unanswered(), 2);
 
     Add(1, false, 6'500'000, SmppPdu(kSubmit, 20)); // waiting across the reset, then unanswered
     g_now = kT0 + 7'000'000;
