@@ -55,7 +55,8 @@ constexpr Section kTarnwickSections[] = {
      "and password (--accounts FILE, or the window's \"Accounts\" page, sets them)."},
     {"Exit status",
      "0 after SIGINT or SIGTERM, after the window's close, and for --help and --version; 1 when a server could "
-     "not start or a file could not be read or written; 2 for arguments that cannot be used."},
+     "not start or a file could not be written; 2 for arguments that cannot be used, a file among them that "
+     "cannot be read or holds something wrong."},
     {"Files",
      "~/.config/Vendrel/Tarnwick.conf holds the settings the window's options pages write: the capture filter, "
      "delivery, fault rules, accounts, sessions.\n\n"
