@@ -147,14 +147,18 @@ bool IsPlaceholder(std::string_view word) {
     return letter;
 }
 
-// A usage form for the man page: options bold, placeholders (NAME, HEX...) in italics.
+// A usage form for the man page: options bold, placeholders (NAME, HEX...) in italics, and no line
+// broken inside brackets.
 std::string RoffSynopsis(std::string_view form) {
     std::string out;
     size_t i = 0;
+    int depth = 0;
     while (i < form.size()) {
         const size_t end = form.find_first_of(" []", i);
         if (end == i) {
-            out += form[i++];
+            depth += form[i] == '[' ? 1 : form[i] == ']' ? -1 : 0;
+            out += form[i] == ' ' && depth > 0 ? std::string_view("\\ ") : form.substr(i, 1);
+            ++i;
             continue;
         }
         const std::string_view word = form.substr(i, end == std::string_view::npos ? form.size() - i : end - i);

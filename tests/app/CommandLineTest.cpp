@@ -60,10 +60,10 @@ TEST(CommandLine, ManPageEscapesWhatManWouldReadOtherwise) {
 my-tool \- does \-x things
 .SH SYNOPSIS
 .B my-tool
-[\fB\-\-port\fR \fIN\fR] [\fB\-\-kind\fR \fINAME\fR] \fB\-\-input\-file\fR \fIPATH\fR
+[\fB\-\-port\fR\ \fIN\fR] [\fB\-\-kind\fR\ \fINAME\fR] \fB\-\-input\-file\fR \fIPATH\fR
 .br
 .B my-tool
-[\fB\-\-quiet\fR] [\fB\-\-input\-file\fR \fIPATH\fR] [\fB\-\-kind\fR \fINAME\fR] [\fB\-\-port\fR \fIN\fR] [\fIHEX...\fR] and more
+[\fB\-\-quiet\fR] [\fB\-\-input\-file\fR\ \fIPATH\fR] [\fB\-\-kind\fR\ \fINAME\fR] [\fB\-\-port\fR\ \fIN\fR] [\fIHEX...\fR] and more
 .SH DESCRIPTION
 Reads \-\-port, not \-x\-y.
 .PP
