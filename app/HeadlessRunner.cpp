@@ -112,9 +112,11 @@ private:
 
 namespace {
 
-// The options the runner takes; what each means is in HeadlessUsage.
+// The names the runner reads the options by; the parser takes them from the option table
+// (app/CommandLineTables.cpp), which also says what each means.
 struct Flags {
-    QCommandLineOption headless{"headless"}, help{"help"}, version{"version"}, trace{"trace"}, receipts{"receipts"}, noRouting{"no-routing"};
+    QCommandLineOption headless{"headless"}, help{"help"}, version{"version"}, trace{"trace"};
+    QCommandLineOption receipts{"receipts"}, noRouting{"no-routing"};
     QCommandLineOption port{"smpp-port", QString(), "N"}, mobilePort{"mobile-port", QString(), "N"};
     QCommandLineOption listen{"listen", QString(), "ADDR"}, pcapFile{"pcap", QString(), "FILE"};
     QCommandLineOption receiptDelay{"receipt-delay", QString(), "MS"}, faults{"faults", QString(), "FILE"};
