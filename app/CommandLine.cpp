@@ -299,7 +299,7 @@ std::string BashCompletion(const Program& program) {
                         Join(Words(option.words), " "), "' -- \"$cur\")\n        return;;\n"});
     if (const std::string others = NamesCompleting(program, Complete::Nothing); !others.empty())
         out += Cat({"    ", others, ")\n        return;;\n"});
-    out += Cat({"    esac\n    [[ -z $cur || $cur == -* ]] && mapfile -t COMPREPLY < <(compgen -W '", Join(options, " "),
+    out += Cat({"    esac\n    mapfile -t COMPREPLY < <(compgen -W '", Join(options, " "),
                 "' -- \"$cur\")\n    return 0\n}\ncomplete -F ", function, " ", program.name, "\n"});
     return out;
 }
