@@ -417,7 +417,7 @@ TEST_F(TarnwickBinaryTest, DeliveryFlagsHoldForTheRunAndReceiptsAreTraced) {
 }
 
 // A server that cannot start says "fail" while the other still starts, and the runner ends with 1;
-// bad arguments end it with 2 and --help with 0.
+// bad arguments end it with 2, --help and --version with 0.
 TEST_F(TarnwickBinaryTest, EndsAtOnceForAPortInUseBadArgumentsAndHelp) {
     QTcpServer occupant;
     ASSERT_TRUE(occupant.listen(QHostAddress::AnyIPv4, 0));
@@ -435,6 +435,7 @@ TEST_F(TarnwickBinaryTest, EndsAtOnceForAPortInUseBadArgumentsAndHelp) {
          kSmppStarted + "\n\\[Mobile\\] Mobile server start fail! \\(port = " + taken + "\\)\n", ""},
         {"bad port", {"--smpp-port", "70000"}, 2, "", "Invalid port '70000'.\n"},
         {"help", {"--help"}, 0, "Usage: tarnwick [^\n]*\n[\\s\\S]*", ""},
+        {"version, whatever follows", {"--version", "--headless"}, 0, "tarnwick [0-9]+\\.[0-9]+\n", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
