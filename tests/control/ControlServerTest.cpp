@@ -297,7 +297,7 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"generate to nobody", "POST", "/api/v1/generate", R"({"systemId":"nobody","count":5,"rate":1})", 404,
          R"({"error":"systemId: no receiver or transceiver is bound as 'nobody'"})"},
         {"generate", "POST", "/api/v1/generate", R"({"systemId":"esme1","seconds":600,"rate":1,"kind":"receipts"})",
-         202, R"("kind":"receipts","rate":0,"reason":"","sent":0,"state":"running","systemId":"esme1","total":600,"window":10})"},
+         202, R"("kind":"receipts","rate":0,"reason":"","sent":0,"state":"running","systemId":"esme1","total":600,"window":64})"},
         {"generate while it runs", "POST", "/api/v1/generate", R"({"systemId":"esme1","count":5,"rate":1})", 409,
          R"({"error":"systemId: a job is running; POST /api/v1/generate/stop ends it"})"},
         {"generator progress", "GET", "/api/v1/generate", "", 200, R"("state":"running","systemId":"esme1")"},
