@@ -1,6 +1,8 @@
 // The bounded ring of remembered messages.
 #include "simulator/MessageStore.h"
 
+#include "smpp/SmppServer.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
@@ -43,28 +45,30 @@ std::optional<uint32_t> MessageKeyOf(std::string_view id) {
     const std::string_view digits = delivery ? id.substr(1) : id;
     if (digits.size() != 6 || (delivery && digits[0] == '-'))
         return std::nullopt;
+    const bool negative = digits[0] == '-';
     int value = 0;
-    for (std::size_t at = digits[0] == '-' ? 1 : 0; at < digits.size(); ++at) {
+    for (std::size_t at = negative ? 1 : 0; at < digits.size(); ++at) {
         if (digits[at] < '0' || digits[at] > '9')
             return std::nullopt;
         value = value * 10 + (digits[at] - '0');
     }
     if (delivery)
         return uint32_t(65536 + value);
-    if (digits[0] == '-')
-        value = -value;
-    if (value < -32768 || value > 32767 || MessageIdOf(uint32_t(value + 32768)) != id)
+    // "%06d" writes -1 as "-00001" and never "-00000".
+    if (negative ? value < 1 || value > 32768 : value > 32767)
         return std::nullopt;
-    return uint32_t(value + 32768);
+    return uint32_t((negative ? -value : value) + 32768);
 }
 
 std::string MessageIdOf(uint32_t key) {
     char text[16];
-    if (key >= 65536)
-        std::snprintf(text, sizeof text, "D%06u", unsigned(key - 65536) % 1000000u);
-    else
-        std::snprintf(text, sizeof text, "%06d", int(key) - 32768);
-    return text;
+    if (key < 65536)
+        return std::string(text, std::size_t(smpp::FormatMessageId(int16_t(int(key) - 32768), text)));
+    unsigned value = (key - 65536) % 1000000u;
+    text[0] = 'D';
+    for (int at = 6; at >= 1; --at, value /= 10)
+        text[at] = char('0' + value % 10);
+    return std::string(text, 7);
 }
 
 namespace {

@@ -32,11 +32,20 @@ std::tm LocalTime(int64_t seconds) {
     return local;
 }
 
-// YYMMDDhhmm, the dates of a receipt's text.
+// YYMMDDhhmm, the dates of a receipt's text. Receipts come by the thousand a minute, so the last
+// minute's text is kept; the zone is part of what it is kept under.
 std::string ReceiptDate(int64_t seconds) {
-    const std::tm t = LocalTime(seconds);
-    char text[16];
-    return std::string(text, std::strftime(text, sizeof text, "%y%m%d%H%M", &t));
+    static int64_t s_minute = INT64_MIN;
+    static long s_zone = 0;
+    static std::string s_text;
+    if (seconds / 60 != s_minute || ::timezone != s_zone) {
+        const std::tm t = LocalTime(seconds);
+        char text[16];
+        s_text.assign(text, std::strftime(text, sizeof text, "%y%m%d%H%M", &t));
+        s_minute = seconds / 60;
+        s_zone = ::timezone;
+    }
+    return s_text;
 }
 
 // YYMMDDhhmmss, tenths, the distance from UTC in quarter hours and its direction: SMPP's
@@ -228,7 +237,8 @@ void CRouter::SendEcho(const std::string& messageId, const smpp::SubmittedMessag
 
 const ReceiptProfile& CRouter::ProfileOf(const std::string& systemId) const {
     for (const Account& account : m_smpp.Accounts()) {
-        if (account.receiptProfile.isEmpty() || account.systemId.toStdString() != systemId)
+        if (account.receiptProfile.isEmpty() ||
+            account.systemId != QLatin1StringView(systemId.data(), qsizetype(systemId.size())))
             continue;
         for (const ReceiptProfile& profile : receipt_profiles::BuiltIns())
             if (profile.name == account.receiptProfile)

@@ -68,7 +68,7 @@ const std::string& SubmitBody() {
     }();
     return body;
 }
-constexpr size_t kRegisteredDeliveryOffset = 21; // in SubmitBody: after service_type and both addresses
+constexpr size_t kRegisteredDeliveryOffset = 22; // in SubmitBody: after the addresses, esm_class .. validity_period
 
 [[noreturn]] void Fail(const char* what) {
     std::perror(what);
