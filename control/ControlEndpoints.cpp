@@ -175,8 +175,8 @@ Answer CControlServer::Receipts(const QHttpServerRequest& request) {
         return Answer::Error(404, QString("messageId: no stored message has id '%1'").arg(messageId));
     case CRouter::ReceiptOutcome::Kept:
         // No receiver is bound under its system id: it is kept, and sent after the next bind.
-        return Answer::Json(QJsonObject{{"messageId", messageId}, {"state", stateText}, {"err", int(err)}, {"kept", true}},
-                            202);
+        return Answer::Json(
+            QJsonObject{{"messageId", messageId}, {"state", stateText}, {"err", int(err)}, {"kept", true}}, 202);
     case CRouter::ReceiptOutcome::Sent: break;
     }
     return Answer::Json(QJsonObject{{"messageId", messageId}, {"state", stateText}, {"err", int(err)}});

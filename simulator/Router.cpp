@@ -22,6 +22,7 @@ constexpr uint8_t kReceiptOnFailure = 0x02;
 using protocol::smpp::kEsmClassUdhi;
 constexpr std::size_t kReceiptTextChars = 20;
 constexpr uint32_t kStatusQueryFail = 0x00000067; // ESME_RQUERYFAIL
+constexpr int kReceiptsPerTurn = 1000;
 
 int64_t SystemNow() { return static_cast<int64_t>(std::time(nullptr)); }
 
@@ -178,14 +179,16 @@ void CRouter::ArmReceipts(int64_t dueMs) {
 }
 
 void CRouter::SendDueReceipts() {
+    // A burst's receipts fall due together: a share of them a turn, so the window and the control
+    // API are answered between shares.
     const int64_t now = m_smpp.Scheduler().NowMs();
-    while (!m_dueReceipts.empty() && m_dueReceipts.top().dueMs <= now) {
+    for (int sent = 0; sent < kReceiptsPerTurn && !m_dueReceipts.empty() && m_dueReceipts.top().dueMs <= now; ++sent) {
         const DueReceipt receipt = m_dueReceipts.top();
         m_dueReceipts.pop();
         Conclude(receipt);
     }
     if (!m_dueReceipts.empty())
-        ArmReceipts(m_dueReceipts.top().dueMs);
+        ArmReceipts(std::max(now, m_dueReceipts.top().dueMs));
 }
 
 void CRouter::ForgetMessages() {
@@ -230,7 +233,8 @@ void CRouter::SendEcho(const std::string& messageId, const smpp::SubmittedMessag
             Reversed({message.message.begin() + std::ptrdiff_t(header), message.message.end()}, message.dataCoding);
         std::copy(reversed.begin(), reversed.end(), fields.message.begin() + std::ptrdiff_t(header));
     }
-    const bool sent = m_smpp.SendOwed(route.connectionId, route.systemId, smpp::kDeliverSm, smpp::DeliverSmBody(fields)) != 0;
+    const bool sent =
+        m_smpp.SendOwed(route.connectionId, route.systemId, smpp::kDeliverSm, smpp::DeliverSmBody(fields)) != 0;
     Trace("[Echo] message " + messageId + " from " + message.source.addr + " to " + to->addr + ": " +
           (sent ? "deliver_sm to " : "kept for ") + route.systemId);
 }

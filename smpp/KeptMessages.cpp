@@ -19,12 +19,21 @@ void CKeptMessages::Keep(const std::string& systemId, OutboxItem item) {
     Arm(due);
 }
 
-std::deque<OutboxItem> CKeptMessages::Take(const std::string& systemId) {
+std::deque<OutboxItem> CKeptMessages::Take(const std::string& systemId, std::size_t most) {
     const auto found = m_kept.find(systemId);
-    if (found == m_kept.end())
+    if (found == m_kept.end() || most == 0)
         return {};
-    std::deque<OutboxItem> taken = std::move(found->second);
-    m_kept.erase(found);
+    std::deque<OutboxItem>& kept = found->second;
+    std::deque<OutboxItem> taken;
+    if (kept.size() <= most) {
+        taken.swap(kept);
+        m_kept.erase(found);
+        return taken;
+    }
+    for (std::size_t n = 0; n < most; ++n) {
+        taken.push_back(std::move(kept.front()));
+        kept.pop_front();
+    }
     return taken;
 }
 

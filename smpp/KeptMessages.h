@@ -37,9 +37,10 @@ public:
 
     // Keeps the item (dueMs becomes its end) behind those kept for the same system id.
     void Keep(const std::string& systemId, OutboxItem item);
-    // Everything kept for the system id, oldest first, and forgets it.
-    std::deque<OutboxItem> Take(const std::string& systemId);
+    // At most `most` of what is kept for the system id, oldest first, and forgets them.
+    std::deque<OutboxItem> Take(const std::string& systemId, std::size_t most);
     std::size_t Count(const std::string& systemId) const;
+    bool Empty() const { return m_kept.empty(); }
     // The system ids something is kept for, and how many, in name order.
     std::vector<std::pair<std::string, std::size_t>> Counts() const;
 

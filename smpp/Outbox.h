@@ -30,7 +30,7 @@ struct OutboxItem {
     uint32_t sequence = 0;     // of its latest try; the first is given when the PDU is posted
     int64_t dueMs = 0;         // unanswered: when silence ends the try; backing off: when it goes again
     bool backingOff = false;   // refused for now or unanswered, waiting for its next try in its place
-    std::array<char, 8> messageId{}; // the delivery series' id ("D000042"), given at the first try
+    std::array<char, 8> messageId{}; // the delivery series' id ("D000042") of a Message, given when posted
     std::vector<uint8_t> pdu;  // the PDU as sent, header included
 };
 

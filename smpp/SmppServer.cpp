@@ -276,6 +276,7 @@ CSmppServer::Answer CSmppServer::Unknown(CConnection&, const Request& request) {
 void CSmppServer::OnClose(CConnection& connection) {
     // Unanswered and waiting PDUs of a closing connection end undelivered, never sent again; its
     // fault rule counters are forgotten too.
+    SessionOf(connection).closed = true;
     SessionOf(connection).outbox.Close();
     m_faults.Forget(connection.Id());
 }

@@ -74,7 +74,7 @@ struct DeliveryTry {
     };
     Outcome outcome;
     uint32_t commandId;
-    std::string_view messageId; // the id the server gave the message at its first try
+    std::string_view messageId; // the delivery series' id the server gave the message when it was posted or kept
     std::string_view systemId;  // of the connection it went to
     uint64_t tag;               // as given to SendServerPdu
     int tryNumber;              // 1 for the first
@@ -110,8 +110,9 @@ public:
 
 // A framed server that speaks SMPP 3.4 to ESMEs on the UI thread. Owns the message id counter,
 // the fault rules and the messages kept for system ids with no receiver bound; each connection's
-// session keeps its bind and its outbox, through which every PDU the server starts goes. Each request's handler returns its answer, and one policy, the fault rules, decides
-// whether it is sent, held, followed by a close or dropped. Tells its observers of connections
+// session keeps its bind and its outbox, through which every PDU the server starts goes. Each
+// request's handler returns its answer, and one policy, the fault rules, decides whether it is
+// sent, held, followed by a close or dropped. Tells its observers of connections
 // and binds. Observers, the listener and the capture log are optional and not owned.
 class CSmppServer : public CFramedServer {
 public:
@@ -146,8 +147,8 @@ public:
     // when the window has room, captured as from 127.0.0.1 and the listening port under the
     // command's filter index. Returns the sequence number, 0 when nothing was posted (bad index,
     // closing, or a bind that may not receive). A deliver_sm or data_sm takes an id of the
-    // delivery series at its first try and is delivered by the retry policy; each of its tries
-    // is told to CSmppMessageListener::OnDelivery with tag.
+    // delivery series when posted and is delivered by the retry policy; each of its tries is told
+    // to CSmppMessageListener::OnDelivery with tag.
     uint32_t SendServerPdu(int index, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag = 0);
     // A deliver_sm or data_sm owed to systemId: posted to connection preferred when it may receive,
     // else to the first other receiver or transceiver bound under systemId; with none, kept (told
@@ -345,6 +346,7 @@ private:
         int32_t held = 0;                          // answers held back by a delay
         uint64_t linkRun = 0;                      // the current enquire_link loop; older ones stop
         uint32_t enquireSequence = 0;              // our enquire_link still unanswered; 0: none
+        bool closed = false;                       // OnClose has begun: nothing more is posted
     };
     static Session& SessionOf(const CConnection& connection) { return *connection.SessionAs<Session>(); }
     static bool MayReceive(BindKind kind) { return kind == BindKind::Receiver || kind == BindKind::Transceiver; }

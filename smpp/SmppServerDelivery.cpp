@@ -42,15 +42,17 @@ int TriesOf(const RetryPolicy& policy, uint32_t commandId, OutboxOrigin origin) 
 
 uint32_t CSmppServer::Post(CConnection& connection, uint32_t commandId, OutboxOrigin origin, const uint8_t* body,
                            std::size_t length, uint64_t tag, bool wholePdu) {
-    if (connection.IsClosing())
-        return 0;
     Session& session = SessionOf(connection);
+    if (connection.IsClosing() || session.closed)
+        return 0;
     OutboxItem item;
     item.commandId = commandId;
     item.origin = origin;
     item.answered = ServerPduOf(commandId).answered;
     item.tag = tag;
     item.tries = TriesOf(m_retry, commandId, origin);
+    if (origin == OutboxOrigin::Message)
+        IssueDeliveryId(item.messageId); // now, so that one forgotten before it is sent has a name too
     item.pdu = session.outbox.TakeBuffer();
     if (wholePdu) {
         item.pdu.assign(body, body + length);
@@ -83,15 +85,16 @@ void CSmppServer::Told(CConnection& connection, OutboxItem& item, const OutboxEv
             m_generatedSink(connection.Id(), *event.status);
         return;
     }
-    if (event.kind == Kind::Sent && item.tryNumber == 1 && item.messageId[0] == '\0')
-        IssueDeliveryId(item.messageId);
     const bool closed = event.why == OutboxEvent::Why::Closed;
     const bool forgotten = event.why == OutboxEvent::Why::Forgotten;
+    if (event.kind == Kind::Delivered || event.kind == Kind::Undeliverable)
+        ReleaseKept(connection); // a message ended: room for what is still kept for this system id
     switch (event.kind) {
     case Kind::Sent: return Tell(connection.Name(), item, Outcome::Sent);
     case Kind::Again: return Tell(connection.Name(), item, Outcome::Again, event.status, false, false, event.againInMs);
     case Kind::Delivered: return Tell(connection.Name(), item, Outcome::Delivered, event.status);
-    case Kind::Undeliverable: return Tell(connection.Name(), item, Outcome::Undeliverable, event.status, closed, forgotten);
+    case Kind::Undeliverable:
+        return Tell(connection.Name(), item, Outcome::Undeliverable, event.status, closed, forgotten);
     }
 }
 
@@ -133,12 +136,15 @@ uint32_t CSmppServer::SendOwed(uint64_t preferred, const std::string& systemId, 
 }
 
 void CSmppServer::ReleaseKept(CConnection& connection) {
-    if (!MayReceive(BindKindOf(connection)))
+    Session& session = SessionOf(connection);
+    if (m_kept.Empty() || connection.IsClosing() || session.closed || !MayReceive(BindKindOf(connection)))
         return;
+    // No more than half of what the outbox holds waiting: the rest follows as answers make room.
+    constexpr std::size_t kShare = COutbox::kMaxWaiting / 2;
     const std::string systemId = connection.Name();
-    for (OutboxItem& item : m_kept.Take(systemId)) {
+    for (OutboxItem& item : m_kept.Take(systemId, kShare - std::min(session.outbox.Waiting(), kShare))) {
         Tell(systemId, item, DeliveryTry::Outcome::Released);
-        SessionOf(connection).outbox.Post(std::move(item));
+        session.outbox.Post(std::move(item));
     }
 }
 
