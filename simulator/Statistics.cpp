@@ -437,6 +437,7 @@ QJsonObject CStatistics::Json() const {
         connections.append(connection);
     }
     json.insert("connections", connections);
+    json.insert("queues", QueuesJson());
     return json;
 }
 
@@ -472,7 +473,7 @@ QByteArray CStatistics::Prometheus(int smppConnections, int mobileConnections) c
     out << "# HELP tarnwick_unanswered_requests Requests without an answer after the unanswered time.\n"
            "# TYPE tarnwick_unanswered_requests gauge\n"
            "tarnwick_unanswered_requests "
-        << Unanswered() << '\n';
+        << Unanswered() << '\n' << QueuesPrometheus();
     const std::string text = out.str();
     return QByteArray(text.data(), qsizetype(text.size()));
 }
@@ -510,7 +511,7 @@ std::string CStatistics::Table() const {
                   latency.p99, latency.max, static_cast<unsigned long long>(latency.count),
                   static_cast<long long>(Unanswered()));
     return "Statistics: " + std::to_string(m_pdus) + " PDUs\n" + columns(commands) + "\n" + columns(statuses) + "\n" +
-           summary;
+           summary + "Queues: " + QueuesText() + "\n";
 }
 
 QByteArray CStatistics::Csv() const {
@@ -523,4 +524,35 @@ QByteArray CStatistics::Csv() const {
         text += "status," + ProtocolName(row.protocol) + "," + StatusName(row) + "," + std::to_string(row.in) + "," +
                 std::to_string(row.out) + "\n";
     return QByteArray(text.data(), qsizetype(text.size()));
+}
+
+QJsonArray CStatistics::QueuesJson() const {
+    QJsonArray queues;
+    for (const CSmppServer::QueueDepth& depth : Queues())
+        queues.append(QJsonObject{{"systemId", QString::fromStdString(depth.systemId)},
+                                  {"kept", qint64(depth.kept)},
+                                  {"waiting", qint64(depth.waiting)},
+                                  {"unanswered", qint64(depth.unanswered)}});
+    return queues;
+}
+
+std::string CStatistics::QueuesPrometheus() const {
+    std::string text = "# HELP tarnwick_smpp_queue_depth Messages the SMSC owes a system id now: kept while no "
+                       "receiver is bound, waiting in its outboxes, or sent there unanswered.\n"
+                       "# TYPE tarnwick_smpp_queue_depth gauge\n";
+    for (const CSmppServer::QueueDepth& depth : Queues()) {
+        for (const auto& [queue, count] : {std::pair{"kept", depth.kept}, std::pair{"waiting", depth.waiting},
+                                           std::pair{"unanswered", depth.unanswered}})
+            text += "tarnwick_smpp_queue_depth{system_id=\"" + Escaped(depth.systemId) + "\",queue=\"" + queue +
+                    "\"} " + std::to_string(count) + "\n";
+    }
+    return text;
+}
+
+std::string CStatistics::QueuesText() const {
+    std::string text;
+    for (const CSmppServer::QueueDepth& depth : Queues())
+        text += (text.empty() ? "" : "; ") + depth.systemId + ": " + std::to_string(depth.kept) + " kept, " +
+                std::to_string(depth.waiting) + " waiting, " + std::to_string(depth.unanswered) + " unanswered";
+    return text.empty() ? "none" : text;
 }

@@ -5,12 +5,15 @@
 #include "analysis/PacketPairs.h"
 #include "capture/PacketLog.h"
 #include "decoder/PacketDecoder.h"
+#include "smpp/SmppServer.h"
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -34,7 +37,9 @@
 //    "submitSmPerSecond": {"1s": 5, "10s": 0.5, "60s": 0.0833},
 //    "latencyMs": {"count": 12, "p50": 0.12, "p90": 0.301, "p99": 1.2, "max": 1.5},
 //    "unanswered": 0,
-//    "connections": [{"id": 3, "pdus": 20, "commands": [...], "statuses": [...]}, ...]}
+//    "connections": [{"id": 3, "pdus": 20, "commands": [...], "statuses": [...]}, ...],
+//    "queues": [{"systemId": "esme1", "kept": 3, "waiting": 0, "unanswered": 10}, ...]}
+//                                                 what the SMSC owes each system id now (SetQueues)
 // Rows keep the order in which they first appeared; connections are listed by id. Latencies are
 // milliseconds; the percentiles are within 1% of the exact value, never above "max".
 class CStatistics : public CPacketLogListener {
@@ -78,6 +83,13 @@ public:
     // Forgets every count, rate, latency and unanswered request; views see a new Generation.
     void Reset();
     void SetClock(Clock clock) { m_clock = clock; }
+    // Where the depth of the SMSC's queues per system id is read when asked: kept for a system id
+    // with no receiver bound, waiting in its connections' outboxes, and sent there unanswered.
+    using QueueSource = std::function<std::vector<CSmppServer::QueueDepth>()>;
+    void SetQueues(QueueSource source) { m_queues = std::move(source); }
+    std::vector<CSmppServer::QueueDepth> Queues() const { return m_queues ? m_queues() : std::vector<CSmppServer::QueueDepth>{}; }
+    // "esme1: 3 kept, 0 waiting, 10 unanswered; ..." ("none" when nothing waits), for the page and the table.
+    std::string QueuesText() const;
 
     // The tables, totals over every connection, rows in the order they first appeared; a row keeps
     // its place until Reset.
@@ -153,6 +165,8 @@ private:
     void AnswerCarried(const uint8_t* record, uint32_t length, const PacketContext& context, uint32_t id);
     int64_t ExpiredCarried(int64_t now) const;
     QJsonObject Tables(const std::vector<Tally>* tallies) const;
+    QJsonArray QueuesJson() const;
+    std::string QueuesPrometheus() const;
 
     CPacketLog& m_log;
     const CPacketPairs& m_pairs;
@@ -188,4 +202,5 @@ private:
     std::vector<Carried> m_carried;
     int64_t m_unansweredWiped = 0;  // unanswered when the log wiped them, or expired while carried
     std::vector<int32_t> m_waiting; // scratch for the pairs' waiting requests
+    QueueSource m_queues;
 };

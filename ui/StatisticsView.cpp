@@ -175,7 +175,7 @@ void CStatisticsView::Refresh() {
     const CStatistics::LatencySummary latency = m_statistics.Latency();
     m_summary->setText(QString("submit_sm per second: %1 (1 s), %2 (10 s), %3 (60 s).\n"
                                "Response latency: p50 %4 ms, p90 %5 ms, p99 %6 ms, max %7 ms (%8 answers).  "
-                               "Unanswered requests: %9.")
+                               "Unanswered requests: %9.\nQueues: %10.")
                            .arg(m_statistics.SubmitSmPerSecond(1), 0, 'f', 1)
                            .arg(m_statistics.SubmitSmPerSecond(10), 0, 'f', 1)
                            .arg(m_statistics.SubmitSmPerSecond(60), 0, 'f', 1)
@@ -184,7 +184,8 @@ void CStatisticsView::Refresh() {
                            .arg(latency.p99, 0, 'f', 3)
                            .arg(latency.max, 0, 'f', 3)
                            .arg(latency.count)
-                           .arg(m_statistics.Unanswered()));
+                           .arg(m_statistics.Unanswered())
+                           .arg(QString::fromStdString(m_statistics.QueuesText())));
     RefreshCharts();
 }
 

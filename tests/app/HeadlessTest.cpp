@@ -492,7 +492,7 @@ TEST_F(TarnwickBinaryTest, StatisticsArePrintedAndWrittenAtExit) {
     EXPECT_EQ(output.substr(start, table.size()), table);
     EXPECT_TRUE(QRegularExpression(R"(submit_sm per second: [\d.]+ \(1 s\), 0\.1 \(10 s\), 0\.0 \(60 s\)\n)"
                                    R"(Response latency \(ms\): p50 [\d.]+, p90 [\d.]+, p99 [\d.]+, max [\d.]+ \(3 answers\)\n)"
-                                   R"(Unanswered requests: 0\n$)")
+                                   R"(Unanswered requests: 0\nQueues: none\n$)")
                     .match(QString::fromStdString(output.substr(start + table.size())))
                     .hasMatch())
         << output;

@@ -236,6 +236,11 @@ TEST_F(StatisticsTest, PrometheusTextReadsBack) {
     Exchange(1, 0, kBindTrx, 1, 80);
     Exchange(1, 1000, kSubmit, 2, 300, 0x58);
     Exchange(1, 2000, kSubmit, 3, 20'000'000);
+    // A system id with a quote in it is written escaped, as every label is.
+    stats.SetQueues([] { return std::vector<CSmppServer::QueueDepth>{{"esme1", 3, 2, 10}, {"a\"b", 0, 0, 1}}; });
+    EXPECT_EQ(stats.QueuesText(), "esme1: 3 kept, 2 waiting, 10 unanswered; a\"b: 0 kept, 0 waiting, 1 unanswered");
+    EXPECT_EQ(Json("queues"), R"([{"kept":3,"systemId":"esme1","unanswered":10,"waiting":2},)"
+                              R"({"kept":0,"systemId":"a\"b","unanswered":1,"waiting":0}])");
     const std::string text = stats.Prometheus(3, 1).toStdString();
 
     const QRegularExpression sample(R"(^([a-z_]+)(?:\{((?:[a-z_]+="(?:[^"\\\n]|\\[\\"n])*",?)*)\})? (\S+)$)");
@@ -275,7 +280,11 @@ TEST_F(StatisticsTest, PrometheusTextReadsBack) {
     EXPECT_EQ(types, (std::map<std::string, std::string>{{"tarnwick_connections", "gauge"},
                                                           {"tarnwick_pdus_total", "counter"},
                                                           {"tarnwick_response_latency_seconds", "histogram"},
+                                                          {"tarnwick_smpp_queue_depth", "gauge"},
                                                           {"tarnwick_unanswered_requests", "gauge"}}));
+    EXPECT_EQ(values["tarnwick_smpp_queue_depth{system_id=esme1;queue=kept;}"], 3);
+    EXPECT_EQ(values["tarnwick_smpp_queue_depth{system_id=esme1;queue=waiting;}"], 2);
+    EXPECT_EQ(values["tarnwick_smpp_queue_depth{system_id=a\\\"b;queue=unanswered;}"], 1);
     EXPECT_EQ(values["tarnwick_pdus_total{protocol=SMPP;command=submit_sm;status=;direction=in;}"], 2);
     EXPECT_EQ(values["tarnwick_pdus_total{protocol=SMPP;command=submit_sm_resp;status=ESME_RTHROTTLED;direction=out;}"], 1);
     EXPECT_EQ(values["tarnwick_pdus_total{protocol=SMPP;command=submit_sm_resp;status=ESME_ROK;direction=out;}"], 1);

@@ -287,4 +287,61 @@ TEST_F(SessionsTest, TheUserUnbindsOrDisconnectsAConnection) {
     EXPECT_FALSE(server.Disconnect(IdOf(*other)));
 }
 
+// The PDUs the SMSC starts go out a window at a time (the account's, else the deliver window), the
+// rest waiting in order under the sequence numbers they were given; one refused for now keeps its
+// place while it backs off. A full queue forgets its oldest, told as never sent, and a close ends
+// the rest.
+TEST_F(SessionsTest, TheOutboxSendsAWindowAtATimeInOrder) {
+    struct Outcomes : CSmppMessageListener {
+        void OnDelivery(const DeliveryTry& d) override {
+            if (d.outcome == DeliveryTry::Outcome::Undeliverable)
+                (d.forgotten ? forgotten : d.closed ? closed : other).push_back(d.tag);
+        }
+        std::vector<uint64_t> forgotten, closed, other;
+    } told;
+    server.SetMessageListener(&told);
+    Accounts(R"([{"systemId":"esme","password":"secret","window":3},{"systemId":"slow","password":"secret"}])");
+    RetryPolicy retry;
+    retry.window = 1;
+    server.SetRetry(retry);
+    auto esme = Bound("esme");
+    const Bytes body = Builder().cstr("").u8(0).u8(0).cstr("1").u8(0).u8(0).cstr("2");
+    const auto deliver = [&body](uint32_t sequence) { return SmppPdu(0x00000005, sequence, body); };
+    const auto answer = [](uint32_t sequence, uint32_t status) {
+        return SmppPdu(0x80000005, sequence, Builder().cstr(""), status);
+    };
+    for (uint32_t sequence = 1; sequence <= 5; ++sequence)
+        EXPECT_EQ(server.SendServerPdu(IndexOf(*esme), 0x00000005, body), sequence);
+    for (uint32_t sequence = 1; sequence <= 3; ++sequence)
+        EXPECT_EQ(esme->NextPdu(), deliver(sequence));
+    Settle(*esme);
+    EXPECT_EQ(server.PendingCount(IndexOf(*esme)), 3u);
+    EXPECT_EQ(server.WaitingCount(IndexOf(*esme)), 2u);
+    esme->Send(answer(2, 0));
+    EXPECT_EQ(esme->NextPdu(), deliver(4));
+    esme->Send(answer(1, 0x58)); // throttled: it goes again in 1 s, ahead of what waits
+    Settle(*esme);
+    scheduler.Advance(1000);
+    EXPECT_EQ(esme->NextPdu(), deliver(6)) << "its second try, under a sequence number of its own";
+    esme->Send(answer(3, 0));
+    EXPECT_EQ(esme->NextPdu(), deliver(5));
+    Settle(*esme);
+
+    // A connection whose account sets no window takes the deliver window's one at a time.
+    auto slow = Bound("slow");
+    const int at = IndexOf(*slow);
+    for (uint64_t tag = 0; tag < COutbox::kMaxWaiting + 2; ++tag)
+        server.SendServerPdu(at, 0x00000005, body, tag);
+    EXPECT_EQ(slow->NextPdu(), deliver(1));
+    EXPECT_EQ(server.PendingCount(at), 1u);
+    EXPECT_EQ(server.WaitingCount(at), COutbox::kMaxWaiting);
+    EXPECT_EQ(told.forgotten, std::vector<uint64_t>{1}) << "the oldest waiting made room";
+    slow->Close();
+    ASSERT_TRUE(WaitUntil([&] { return told.closed.size() == COutbox::kMaxWaiting + 1; }));
+    EXPECT_EQ(told.closed.front(), 0u);
+    EXPECT_EQ(told.closed.back(), COutbox::kMaxWaiting + 1);
+    EXPECT_EQ(told.other, std::vector<uint64_t>{});
+    server.SetMessageListener(nullptr);
+}
+
 } // namespace
