@@ -1,7 +1,6 @@
 // Requests paired with their answers.
 #include "analysis/PacketPairs.h"
 
-#include "capture/PacketRecord.h"
 #include "decoder/Protocols.h"
 #include "decoder/tables/TableIds.h"
 #include "protocol/Registry.h"
@@ -27,13 +26,6 @@ constexpr uint32_t kResponseBit = 0x80000000u;
 constexpr uint8_t kStatusUnread = 0;
 constexpr uint8_t kStatusNone = 1;
 constexpr uint8_t kStatusRead = 2;
-
-// The PDU of a record: what follows the capture header.
-wire::Cursor PduOf(const uint8_t* record, uint32_t length) {
-    return record && length >= packet_record::kHeaderSize
-               ? wire::Cursor(record + packet_record::kHeaderSize, length - packet_record::kHeaderSize)
-               : wire::Cursor(nullptr, 0);
-}
 
 bool IsResponseStatusField(int32_t id) {
     return std::find(std::begin(decode_ids::kResponseStatusFields), std::end(decode_ids::kResponseStatusFields), id) !=
@@ -71,27 +63,19 @@ void CPacketPairs::OnPacketsAdded(int32_t first, int32_t count) {
         Add(index);
 }
 
-// Reads the header only: the servers capture far more PDUs than anyone looks at.
+// Reads the record's summary only: the servers capture far more PDUs than anyone looks at.
 void CPacketPairs::Add(int32_t index) {
-    uint32_t length = 0;
-    const uint8_t* record = m_log.PacketAt(index, &length);
+    const PacketSummary& summary = m_log.SummaryAt(index);
     Entry& entry = m_entries[static_cast<size_t>(index)];
     entry = Entry{};
-    if (!record || length < packet_record::kHeaderSize)
+    if (!summary.Has(PacketSummary::kHasCommand | PacketSummary::kHasSequence))
         return;
-    const PacketRecordHeader header = packet_record::ReadHeader(record);
-    const protocol::Protocol* known = protocol::Find(header.protocol);
-    const ProtocolInfo* info = protocols::Find(header.protocol);
-    if (!known || !info)
+    const ProtocolInfo* info = protocols::Find(summary.protocol);
+    if (!info)
         return;
-    const wire::Cursor pdu = PduOf(record, length);
-    wire::Cursor idAt = pdu.At(4);
-    const uint32_t id = idAt.U32();
-    if (!idAt.Ok() || !pdu.At(known->sequenceOffset).Has(known->sequenceSize))
-        return;
-    entry.smpp = known->family == protocol::kSmpp;
-
-    if (id & kResponseBit) {
+    entry.smpp = summary.family == protocol::kSmpp;
+    const uint32_t id = summary.command;
+    if (summary.IsResponse()) {
         entry.role = Role::Response;
         entry.answerId = id;
     } else {
@@ -105,15 +89,9 @@ void CPacketPairs::Add(int32_t index) {
         entry.role = Role::Request;
         entry.answerId = answer;
     }
-
-    const uint64_t connection = m_log.ContextAt(index).connection;
-    if (connection == 0)
+    if (summary.connection == 0)
         return;
-    Key key{connection, {}, known->family};
-    wire::Cursor sequence = pdu.At(known->sequenceOffset);
-    for (uint32_t i = 0; i < known->sequenceSize / 4; ++i)
-        key.sequence[i] = sequence.U32();
-
+    const Key key{summary.connection, summary.sequence, summary.family};
     if (entry.role == Role::Request) {
         auto [it, inserted] = m_waiting.try_emplace(key, index);
         if (!inserted) {
@@ -152,11 +130,8 @@ bool CPacketPairs::Answers(int32_t request, int32_t response) const {
     const Entry& answer = m_entries[static_cast<size_t>(response)];
     if (answer.answerId != asked.answerId && !(answer.smpp && answer.answerId == protocol::smpp::kGenericNack))
         return false;
-    uint32_t length = 0;
-    const PacketRecordHeader from = packet_record::ReadHeader(m_log.PacketAt(request, &length));
-    const PacketRecordHeader to = packet_record::ReadHeader(m_log.PacketAt(response, &length));
-    const bool known = (from.sourceAddress | from.sourcePort) != 0 && (to.sourceAddress | to.sourcePort) != 0;
-    return !known || from.sourceAddress != to.sourceAddress || from.sourcePort != to.sourcePort;
+    const PacketPeer from = m_log.SummaryAt(request).source, to = m_log.SummaryAt(response).source;
+    return from == PacketPeer{} || to == PacketPeer{} || from != to;
 }
 
 CPacketPairs::Role CPacketPairs::RoleOf(int32_t index) const {
@@ -169,15 +144,8 @@ int32_t CPacketPairs::PartnerOf(int32_t index) const {
 }
 
 std::optional<uint32_t> CPacketPairs::SequenceOf(int32_t index) const {
-    uint32_t length = 0;
-    const uint8_t* record = m_log.PacketAt(index, &length);
-    const protocol::Protocol* known =
-        record && length >= packet_record::kHeaderSize ? protocol::Find(packet_record::ReadHeader(record).protocol) : nullptr;
-    if (!known)
-        return std::nullopt;
-    wire::Cursor last = PduOf(record, length).At(known->sequenceOffset + known->sequenceSize - 4);
-    const uint32_t sequence = last.U32();
-    return last.Ok() ? std::optional<uint32_t>(sequence) : std::nullopt;
+    const PacketSummary& summary = m_log.SummaryAt(index);
+    return summary.Has(PacketSummary::kHasSequence) ? std::optional<uint32_t>(summary.ShownSequence()) : std::nullopt;
 }
 
 const CPacketPairs::Entry& CPacketPairs::StatusEntry(int32_t response) const {
@@ -185,13 +153,10 @@ const CPacketPairs::Entry& CPacketPairs::StatusEntry(int32_t response) const {
     if (entry.statusState != kStatusUnread)
         return entry;
     entry.statusState = kStatusNone;
-    uint32_t length = 0;
-    const uint8_t* record = m_log.PacketAt(response, &length);
-    const protocol::Protocol* known = protocol::Find(packet_record::ReadHeader(record).protocol);
-    if (known->statusOffset != 0) {
-        wire::Cursor at = PduOf(record, length).At(known->statusOffset);
-        entry.status = at.U32();
-        entry.statusState = at.Ok() ? kStatusRead : kStatusNone;
+    const PacketSummary& summary = m_log.SummaryAt(response);
+    if (protocol::Find(summary.protocol)->statusOffset != 0) {
+        entry.status = summary.status;
+        entry.statusState = summary.Has(PacketSummary::kHasStatus) ? kStatusRead : kStatusNone;
         return entry;
     }
     // The status of a gateway answer is a field of its body: the decode finds it.
@@ -263,15 +228,15 @@ std::optional<int64_t> CPacketPairs::LatencyUs(int32_t index) const {
     const int32_t partner = PartnerOf(index);
     if (partner < 0)
         return std::nullopt;
-    const int64_t request = m_log.ContextAt(RoleOf(index) == Role::Request ? index : partner).timeUs;
-    const int64_t response = m_log.ContextAt(RoleOf(index) == Role::Request ? partner : index).timeUs;
+    const int64_t request = m_log.SummaryAt(RoleOf(index) == Role::Request ? index : partner).timeUs;
+    const int64_t response = m_log.SummaryAt(RoleOf(index) == Role::Request ? partner : index).timeUs;
     return response - request;
 }
 
 bool CPacketPairs::IsUnanswered(int32_t index) const {
     if (RoleOf(index) != Role::Request || PartnerOf(index) >= 0)
         return false;
-    const PacketContext& context = m_log.ContextAt(index);
+    const PacketSummary& context = m_log.SummaryAt(index);
     return context.connection != 0 && m_clock() - context.timeUs >= m_unansweredUs;
 }
 

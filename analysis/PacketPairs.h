@@ -12,7 +12,7 @@
 #include <vector>
 
 // Listens to the capture log and pairs each response with the request it answers: same connection
-// (PacketContext::connection, never 0), same protocol family, same sequence number (SMPP
+// (PacketSummary::connection, never 0), same protocol family, same sequence number (SMPP
 // sequence_number, the gateway protocols' sequence ids, the TEST sequence). Records stored before it
 // was made are paired when it is made. Forgets everything with the log's reset. UI thread only.
 class CPacketPairs : public CPacketLogListener {
