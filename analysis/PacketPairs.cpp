@@ -34,15 +34,10 @@ bool IsResponseStatusField(int32_t id) {
 
 } // namespace
 
-size_t CPacketPairs::KeyHash::operator()(const Key& key) const {
-    uint64_t h = key.connection * 0x9E3779B97F4A7C15ull;
-    for (uint32_t word : key.sequence)
-        h = (h ^ word) * 0x100000001B3ull;
-    return static_cast<size_t>(h ^ key.family);
-}
-
 CPacketPairs::CPacketPairs(CPacketLog& log, const CPacketDecoder& decoder)
     : m_log(log), m_decoder(decoder), m_clock(SystemClock) {
+    // As many as the log can hold: every record takes at least its capture header.
+    m_entries.reserve(CPacketLog::kAreaSize / CPacketLog::kHeaderSize);
     m_log.AddListener(this);
     OnPacketsAdded(0, m_log.GetCount());
 }
@@ -51,14 +46,15 @@ CPacketPairs::~CPacketPairs() { m_log.RemoveListener(this); }
 
 void CPacketPairs::OnLogReset() {
     m_entries.clear();
-    m_waiting.clear();
+    m_waiting.Clear();
 }
 
 void CPacketPairs::OnPacketsAdded(int32_t first, int32_t count) {
     if (first < 0 || count <= 0)
         return;
-    if (m_entries.size() < static_cast<size_t>(first) + static_cast<size_t>(count))
-        m_entries.resize(static_cast<size_t>(first) + static_cast<size_t>(count));
+    // One at a time, as the log stores them: appended, never a resize per record.
+    for (const size_t end = size_t(first) + size_t(count); m_entries.size() < end;)
+        m_entries.emplace_back();
     for (int32_t index = first; index < first + count; ++index)
         Add(index);
 }
@@ -70,9 +66,6 @@ void CPacketPairs::Add(int32_t index) {
     entry = Entry{};
     if (!summary.Has(PacketSummary::kHasCommand | PacketSummary::kHasSequence))
         return;
-    const ProtocolInfo* info = protocols::Find(summary.protocol);
-    if (!info)
-        return;
     entry.smpp = summary.family == protocol::kSmpp;
     const uint32_t id = summary.command;
     if (summary.IsResponse()) {
@@ -82,8 +75,9 @@ void CPacketPairs::Add(int32_t index) {
         // A request is one its protocol names an answer for; alert_notification and outbind have none.
         // A command SMPP does not have is answered all the same, with generic_nack.
         const uint32_t answer = id | kResponseBit;
+        const ProtocolInfo* info = entry.smpp ? nullptr : protocols::Find(summary.protocol);
         const bool named = entry.smpp ? protocol::smpp::IndexOf(answer) >= 0 || protocol::smpp::IndexOf(id) < 0
-                                      : m_decoder.Names().HasCodeName(info->commandTable, answer);
+                                      : info && m_decoder.Names().HasCodeName(info->commandTable, answer);
         if (!named)
             return;
         entry.role = Role::Request;
@@ -91,21 +85,19 @@ void CPacketPairs::Add(int32_t index) {
     }
     if (summary.connection == 0)
         return;
-    const Key key{summary.connection, summary.sequence, summary.family};
+    const CWaitingRequests::Key key{summary.connection, summary.sequence, summary.family};
     if (entry.role == Role::Request) {
-        auto [it, inserted] = m_waiting.try_emplace(key, index);
-        if (!inserted) {
-            entry.olderWaiting = it->second;
-            it->second = index;
-        }
+        int32_t& newest = m_waiting.Newest(m_waiting.Add(key));
+        entry.olderWaiting = newest;
+        newest = index;
         return;
     }
-    const auto it = m_waiting.find(key);
-    if (it == m_waiting.end())
+    const size_t slot = m_waiting.Find(key);
+    if (slot == CWaitingRequests::kNone)
         return;
     // The newest waiting request it answers: a sequence number reused names the latest request.
     int32_t newer = -1;
-    for (int32_t request = it->second; request >= 0;
+    for (int32_t request = m_waiting.Newest(slot); request >= 0;
          newer = request, request = m_entries[static_cast<size_t>(request)].olderWaiting) {
         if (!Answers(request, index))
             continue;
@@ -115,9 +107,9 @@ void CPacketPairs::Add(int32_t index) {
         if (newer >= 0)
             m_entries[static_cast<size_t>(newer)].olderWaiting = asked.olderWaiting;
         else if (asked.olderWaiting >= 0)
-            it->second = asked.olderWaiting;
+            m_waiting.Newest(slot) = asked.olderWaiting;
         else
-            m_waiting.erase(it);
+            m_waiting.Remove(slot);
         asked.olderWaiting = -1;
         return;
     }
@@ -246,7 +238,8 @@ bool CPacketPairs::IsError(int32_t index) const {
 }
 
 void CPacketPairs::WaitingRequests(std::vector<int32_t>& out) const {
-    for (const auto& [key, newest] : m_waiting)
+    m_waiting.ForEach([&](int32_t newest) {
         for (int32_t request = newest; request >= 0; request = m_entries[static_cast<size_t>(request)].olderWaiting)
             out.push_back(request);
+    });
 }

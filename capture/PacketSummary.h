@@ -53,13 +53,30 @@ inline void ReadHeader(uint16_t protocolCode, const uint8_t* pdu, uint32_t lengt
     summary.protocol = protocolCode;
     summary.fields = 0;
     summary.sequenceWords = 0;
+    summary.sequence = {};
+    const int index = protocol::IndexOf(protocolCode);
+    const protocol::Protocol* known = index < 0 ? nullptr : &protocol::kProtocols[index];
+    if (known && length >= known->headerSize) {
+        // The whole header is there, as it is for every PDU the servers frame: read it directly.
+        summary.family = known->family;
+        summary.command = wire::ReadBe32(pdu + 4);
+        summary.sequenceWords = uint8_t(known->sequenceSize / 4);
+        for (uint8_t i = 0; i < summary.sequenceWords; ++i)
+            summary.sequence[i] = wire::ReadBe32(pdu + known->sequenceOffset + 4 * i);
+        summary.fields = PacketSummary::kHasCommand | PacketSummary::kHasSequence;
+        if (known->statusOffset != 0) {
+            summary.status = wire::ReadBe32(pdu + known->statusOffset);
+            summary.fields |= PacketSummary::kHasStatus;
+        }
+        return;
+    }
+    // A short PDU (a capture file's, or a bad length): each field only where it fits.
     const wire::Cursor in(pdu, length);
     wire::Cursor command = in.At(4);
     summary.command = command.U32();
     if (!command.Ok())
         return;
     summary.fields = PacketSummary::kHasCommand;
-    const protocol::Protocol* known = protocol::Find(protocolCode);
     if (!known)
         return;
     summary.family = known->family;

@@ -1,0 +1,60 @@
+// The waiting requests' table against a std::map doing the same: adds, finds and removes that collide,
+// wrap round the end of the table and make it grow.
+#include "analysis/WaitingRequests.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+using Key = CWaitingRequests::Key;
+
+auto Tied(const Key& key) { return std::tuple(key.connection, key.sequence, key.family); }
+struct Before {
+    bool operator()(const Key& a, const Key& b) const { return Tied(a) < Tied(b); }
+};
+
+TEST(WaitingRequests, AgreesWithAMapOverCollidingKeys) {
+    CWaitingRequests table;
+    std::map<Key, int32_t, Before> model;
+    uint32_t state = 12345;
+    const auto next = [&state](uint32_t below) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 8) % below;
+    };
+    for (int32_t step = 0; step < 20000; ++step) {
+        // Few connections and sequences: the same keys come back, runs of probes form and break up.
+        const Key key{next(3) + 1, {next(200), next(2), 0}, uint16_t(next(2) ? 2 : 6)};
+        const size_t slot = table.Find(key);
+        const auto known = model.find(key);
+        ASSERT_EQ(slot != CWaitingRequests::kNone, known != model.end()) << "step " << step;
+        if (known != model.end()) {
+            ASSERT_EQ(table.Newest(slot), known->second) << "step " << step;
+            if (next(3) != 0) { // answered, mostly
+                table.Remove(slot);
+                model.erase(known);
+                continue;
+            }
+        }
+        table.Newest(table.Add(key)) = step;
+        model[key] = step;
+        ASSERT_EQ(table.Size(), model.size());
+    }
+    std::vector<int32_t> seen, expected;
+    table.ForEach([&](int32_t newest) { seen.push_back(newest); });
+    for (const auto& [key, newest] : model)
+        expected.push_back(newest);
+    std::sort(seen.begin(), seen.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(seen, expected);
+
+    table.Clear();
+    EXPECT_EQ(table.Size(), 0u);
+    EXPECT_EQ(table.Find(model.begin()->first), CWaitingRequests::kNone);
+}
+
+} // namespace
