@@ -26,15 +26,16 @@ TEST(WaitingRequests, AgreesWithAMapOverCollidingKeys) {
         state = state * 1103515245u + 12345u;
         return (state >> 8) % below;
     };
-    for (int32_t step = 0; step < 20000; ++step) {
-        // Few connections and sequences: the same keys come back, runs of probes form and break up.
-        const Key key{next(3) + 1, {next(200), next(2), 0}, uint16_t(next(2) ? 2 : 6)};
+    for (int32_t step = 0; step < 50000; ++step) {
+        // Few connections and sequences: the same keys come back, the table fills to half again and
+        // again, and runs of probes form, wrap round its end and break up.
+        const Key key{next(3) + 1, {next(500), next(2), 0}, uint16_t(next(2) ? 2 : 6)};
         const size_t slot = table.Find(key);
         const auto known = model.find(key);
         ASSERT_EQ(slot != CWaitingRequests::kNone, known != model.end()) << "step " << step;
         if (known != model.end()) {
             ASSERT_EQ(table.Newest(slot), known->second) << "step " << step;
-            if (next(3) != 0) { // answered, mostly
+            if (next(3) == 0) { // answered, now and then
                 table.Remove(slot);
                 model.erase(known);
                 continue;
@@ -55,6 +56,28 @@ TEST(WaitingRequests, AgreesWithAMapOverCollidingKeys) {
     table.Clear();
     EXPECT_EQ(table.Size(), 0u);
     EXPECT_EQ(table.Find(model.begin()->first), CWaitingRequests::kNone);
+}
+
+// A run of probes that wraps round the end of the table closes up when its first entry is answered.
+TEST(WaitingRequests, ARunThatWrapsRoundTheEndClosesUp) {
+    // Three keys whose home is the last of the first 64 slots, found by trying connections.
+    std::vector<Key> last;
+    for (uint64_t connection = 1; last.size() < 3; ++connection) {
+        CWaitingRequests probe;
+        const Key key{connection, {1, 0, 0}, 2};
+        if (probe.Add(key) == 63)
+            last.push_back(key);
+    }
+    CWaitingRequests table;
+    for (int32_t i = 0; i < 3; ++i)
+        table.Newest(table.Add(last[size_t(i)])) = i; // in slots 63, 0 and 1
+    table.Remove(table.Find(last[0]));
+    for (int32_t i = 1; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const size_t slot = table.Find(last[size_t(i)]);
+        ASSERT_NE(slot, CWaitingRequests::kNone);
+        EXPECT_EQ(table.Newest(slot), i);
+    }
 }
 
 } // namespace
