@@ -109,11 +109,11 @@ void CStatistics::Count(int32_t index) {
             status = *read; // a gateway protocol's answer carries it in its body
             flags |= kHasStatus;
         }
-        if (opened)
-            ; // another run's answers say nothing of this one's latency
-        else if (const std::optional<int64_t> latency = m_pairs.LatencyUs(index))
+        // Another run's answers say nothing of this one's latency.
+        const std::optional<int64_t> latency = opened ? std::nullopt : m_pairs.LatencyUs(index);
+        if (latency)
             AddLatency(summary, *latency);
-        else if (!m_carried.empty())
+        else if (!opened && !m_carried.empty())
             AnswerCarried(summary);
     }
     const Key key{uint64_t(summary.command) << 32 | status, uint32_t(summary.protocol) | flags << 16};
