@@ -95,7 +95,7 @@ public:
         for (int32_t index = first; index < first + count; ++index) {
             uint32_t length = 0;
             if (const uint8_t* record = m_log.PacketAt(index, &length))
-                m_writer.Write(record, length, m_log.ContextAt(index));
+                m_writer.Write(record, length, m_log.SummaryAt(index));
         }
         m_dirty = true;
     }

@@ -169,7 +169,7 @@ CRouter::ReceiptOutcome CSimulator::SendReceiptNow(std::string_view messageId, M
                                  int32_t(requestLength - kHeader - kPduHeader));
         if (!message)
             return CRouter::ReceiptOutcome::UnknownMessage;
-        const PacketContext& context = m_log.ContextAt(request);
+        const PacketSummary& context = m_log.SummaryAt(request);
         const ReceiptRoute route = CRouter::RouteOf(*message, context.connection,
                                                     m_smpp.NameOf(m_smpp.IndexOfConnection(context.connection)));
         return m_router.SendReceiptNow(std::string(messageId), route, context.timeUs / 1'000'000, state, error);

@@ -407,4 +407,25 @@ TEST_F(ControlServerTest, NextAndGapLeadToTheRecordThatFollows) {
     EXPECT_EQ(after[0].toObject().value("seq").toInt(), 15);
 }
 
+// A follower the wipes of a full log overtake is told which records it missed, exactly: from the
+// first it was not sent to the last one wiped; the next record it gets is the first of the fresh log.
+TEST_F(ControlServerTest, EventStreamGapNamesOnlyTheRecordsWiped) {
+    TestClient http;
+    ASSERT_TRUE(http.Connect(control.Port()));
+    http.Send("GET /api/v1/events HTTP/1.1\r\nHost: test\r\nAuthorization: Bearer " + kToken + "\r\n\r\n");
+    ASSERT_TRUE(test_net::WaitUntil([&] { return http.ReceivedText().find(": records as they are captured") != std::string::npos; }));
+    // Stored one after the other before the stream's next turn: the filler wipes the first record, the
+    // last record wipes the filler and is all the fresh log holds.
+    CPacketLog& log = simulator.Log();
+    const int64_t before = log.SerialBase() + log.GetCount();
+    const std::vector<uint8_t> link = SmppPdu(kEnquireLink, 5), filler(CPacketLog::kAreaSize - CPacketLog::kHeaderSize, 0);
+    ASSERT_TRUE(log.AddTyped(2, link.data(), uint32_t(link.size())));
+    ASSERT_TRUE(log.AddTyped(2, filler.data(), uint32_t(filler.size())));
+    ASSERT_TRUE(log.AddTyped(2, link.data(), uint32_t(link.size())));
+    const std::string expected = "event: gap\ndata: {\"from\":" + std::to_string(before + 1) + ",\"to\":" +
+                                 std::to_string(before + 2) + "}\n\nevent: pdu\nid: " + std::to_string(before + 3) + "\n";
+    EXPECT_TRUE(test_net::WaitUntil([&] { return http.ReceivedText().find(expected) != std::string::npos; }))
+        << http.ReceivedText();
+}
+
 } // namespace

@@ -198,7 +198,7 @@ TEST(ViewLogTraffic, AnswersShowTheirStatusAndLatencyAndTheFilterNarrowsTheList)
     // "Show this connection only" narrows to the ESME's connection, which carried all seven.
     brief.SelectRecord(2);
     brief.ConnectionAction()->trigger();
-    EXPECT_EQ(view.FilterLine()->text(), QString("conn:%1").arg(simulator.Log().ContextAt(2).connection));
+    EXPECT_EQ(view.FilterLine()->text(), QString("conn:%1").arg(simulator.Log().SummaryAt(2).connection));
     EXPECT_EQ(brief.model()->rowCount(), 7);
 }
 
@@ -526,23 +526,25 @@ TEST_F(ViewLogTest, TheLastPartOfALongMessageShowsItWhole) {
     EXPECT_EQ(Brief().SelectedIndex(), 0);
 }
 
-TEST_F(ViewLogTest, WipeOfAFullLogEmptiesTheListButKeepsTheShownRecord) {
-    const Bytes first = Add(2, SubmitSm(1));
+// The wipe of a full log starts the list again at the record that found it full, shown at once as the
+// first record ever stored is; what comes after is only added.
+TEST_F(ViewLogTest, WipeOfAFullLogStartsTheListAgainAtTheRecordThatFoundItFull) {
+    Add(2, SubmitSm(1));
     NextTurn();
     const Bytes big = SmppPdu(0x00000015, 2, Bytes(4000, 0x41));
-    while (log.AddPacket(2, kLoopback, 5018, big.data(), uint32_t(big.size()), 9)) {
-    }
-    ASSERT_TRUE(log.WipeIfFull()); // what a server does after handling a PDU
+    Bytes wiping;
+    while (log.WipeCount() == 0)
+        wiping = Add(2, big);
     NextTurn();
-    EXPECT_EQ(Model().rowCount(), 0);
-    EXPECT_EQ(Brief().SelectedIndex(), -1);
-    EXPECT_EQ(Hex().Bytes(), AsQt(first));
-    EXPECT_EQ(Tree().topLevelItemCount(), 3);
-
-    const Bytes next = Add(2, SmppPdu(0x00000015, 3));
-    NextTurn();
+    EXPECT_EQ(Model().rowCount(), 1);
     EXPECT_EQ(Brief().SelectedIndex(), 0);
-    EXPECT_EQ(Hex().Bytes(), AsQt(next));
+    EXPECT_EQ(Hex().Bytes(), AsQt(wiping));
+
+    Add(2, SmppPdu(0x00000015, 3));
+    NextTurn();
+    EXPECT_EQ(Model().rowCount(), 2);
+    EXPECT_EQ(Brief().SelectedIndex(), 0);
+    EXPECT_EQ(Hex().Bytes(), AsQt(wiping));
 }
 
 TEST(HexLayout, RowsColumnsAndTextPositions) {
