@@ -238,8 +238,9 @@ TEST_F(StatisticsTest, UnansweredAndWhatSurvivesTheWipe) {
     Add(1, false, 2'700'000, SmppPdu(kSubmit, 4));
     g_now = kT0 + 7'700'000;
     EXPECT_EQ(stats.Unanswered(), 2);
-    EXPECT_FALSE(log.AddCaptured(kSmpp, g_now, kEsme, 1, {}, filler.data(), uint32_t(filler.size()), 1));
-    ASSERT_TRUE(log.WipeIfFull());
+    const int64_t wipes = log.WipeCount();
+    ASSERT_TRUE(log.AddTyped(kSmpp, filler.data(), uint32_t(filler.size())));
+    ASSERT_EQ(log.WipeCount(), wipes + 1);
     EXPECT_EQ(stats.Unanswered(), 2);
 
     Add(1, false, 6'500'000, SmppPdu(kSubmit, 20)); // waiting across the reset, then unanswered
