@@ -158,7 +158,7 @@ void CConcatenations::Add(int32_t index) {
     if (!part)
         return;
     const PacketRecordHeader header = packet_record::ReadHeader(record);
-    Key key{m_log.ContextAt(index).connection, uint64_t(header.sourceAddress) << 16 | header.sourcePort,
+    Key key{m_log.SummaryAt(index).connection, uint64_t(header.sourceAddress) << 16 | header.sourcePort,
             std::move(part->source), std::move(part->destination), part->reference, part->total};
     auto [open, inserted] = m_open.try_emplace(std::move(key), static_cast<int32_t>(m_messages.size()));
     if (inserted)

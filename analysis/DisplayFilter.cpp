@@ -215,7 +215,7 @@ bool CDisplayFilter::Matches(int32_t index, const CPacketLog& log, const CPacket
     if (!record || length < packet_record::kHeaderSize)
         return false;
     const PacketRecordHeader header = packet_record::ReadHeader(record);
-    const PacketContext& context = log.ContextAt(index);
+    const PacketSummary& context = log.SummaryAt(index);
     for (const Term& term : m_terms->list) {
         bool holds = false;
         switch (term.kind) {

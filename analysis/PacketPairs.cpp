@@ -1,7 +1,6 @@
 // Requests paired with their answers.
 #include "analysis/PacketPairs.h"
 
-#include "capture/PacketRecord.h"
 #include "decoder/Protocols.h"
 #include "decoder/tables/TableIds.h"
 #include "protocol/Registry.h"
@@ -28,13 +27,6 @@ constexpr uint8_t kStatusUnread = 0;
 constexpr uint8_t kStatusNone = 1;
 constexpr uint8_t kStatusRead = 2;
 
-// The PDU of a record: what follows the capture header.
-wire::Cursor PduOf(const uint8_t* record, uint32_t length) {
-    return record && length >= packet_record::kHeaderSize
-               ? wire::Cursor(record + packet_record::kHeaderSize, length - packet_record::kHeaderSize)
-               : wire::Cursor(nullptr, 0);
-}
-
 bool IsResponseStatusField(int32_t id) {
     return std::find(std::begin(decode_ids::kResponseStatusFields), std::end(decode_ids::kResponseStatusFields), id) !=
            std::end(decode_ids::kResponseStatusFields);
@@ -42,15 +34,10 @@ bool IsResponseStatusField(int32_t id) {
 
 } // namespace
 
-size_t CPacketPairs::KeyHash::operator()(const Key& key) const {
-    uint64_t h = key.connection * 0x9E3779B97F4A7C15ull;
-    for (uint32_t word : key.sequence)
-        h = (h ^ word) * 0x100000001B3ull;
-    return static_cast<size_t>(h ^ key.family);
-}
-
 CPacketPairs::CPacketPairs(CPacketLog& log, const CPacketDecoder& decoder)
     : m_log(log), m_decoder(decoder), m_clock(SystemClock) {
+    // As many as the log can hold: every record takes at least its capture header.
+    m_entries.reserve(CPacketLog::kAreaSize / CPacketLog::kHeaderSize);
     m_log.AddListener(this);
     OnPacketsAdded(0, m_log.GetCount());
 }
@@ -59,75 +46,58 @@ CPacketPairs::~CPacketPairs() { m_log.RemoveListener(this); }
 
 void CPacketPairs::OnLogReset() {
     m_entries.clear();
-    m_waiting.clear();
+    m_waiting.Clear();
 }
 
 void CPacketPairs::OnPacketsAdded(int32_t first, int32_t count) {
     if (first < 0 || count <= 0)
         return;
-    if (m_entries.size() < static_cast<size_t>(first) + static_cast<size_t>(count))
-        m_entries.resize(static_cast<size_t>(first) + static_cast<size_t>(count));
+    // One at a time, as the log stores them: appended, never a resize per record.
+    for (const size_t end = size_t(first) + size_t(count); m_entries.size() < end;)
+        m_entries.emplace_back();
     for (int32_t index = first; index < first + count; ++index)
         Add(index);
 }
 
-// Reads the header only: the servers capture far more PDUs than anyone looks at.
+// Reads the record's summary only: the servers capture far more PDUs than anyone looks at.
 void CPacketPairs::Add(int32_t index) {
-    uint32_t length = 0;
-    const uint8_t* record = m_log.PacketAt(index, &length);
+    const PacketSummary& summary = m_log.SummaryAt(index);
     Entry& entry = m_entries[static_cast<size_t>(index)];
     entry = Entry{};
-    if (!record || length < packet_record::kHeaderSize)
+    if (!summary.Has(PacketSummary::kHasCommand | PacketSummary::kHasSequence))
         return;
-    const PacketRecordHeader header = packet_record::ReadHeader(record);
-    const protocol::Protocol* known = protocol::Find(header.protocol);
-    const ProtocolInfo* info = protocols::Find(header.protocol);
-    if (!known || !info)
-        return;
-    const wire::Cursor pdu = PduOf(record, length);
-    wire::Cursor idAt = pdu.At(4);
-    const uint32_t id = idAt.U32();
-    if (!idAt.Ok() || !pdu.At(known->sequenceOffset).Has(known->sequenceSize))
-        return;
-    entry.smpp = known->family == protocol::kSmpp;
-
-    if (id & kResponseBit) {
+    entry.smpp = summary.family == protocol::kSmpp;
+    const uint32_t id = summary.command;
+    if (summary.IsResponse()) {
         entry.role = Role::Response;
         entry.answerId = id;
     } else {
         // A request is one its protocol names an answer for; alert_notification and outbind have none.
         // A command SMPP does not have is answered all the same, with generic_nack.
         const uint32_t answer = id | kResponseBit;
+        const ProtocolInfo* info = entry.smpp ? nullptr : protocols::Find(summary.protocol);
         const bool named = entry.smpp ? protocol::smpp::IndexOf(answer) >= 0 || protocol::smpp::IndexOf(id) < 0
-                                      : m_decoder.Names().HasCodeName(info->commandTable, answer);
+                                      : info && m_decoder.Names().HasCodeName(info->commandTable, answer);
         if (!named)
             return;
         entry.role = Role::Request;
         entry.answerId = answer;
     }
-
-    const uint64_t connection = m_log.ContextAt(index).connection;
-    if (connection == 0)
+    if (summary.connection == 0)
         return;
-    Key key{connection, {}, known->family};
-    wire::Cursor sequence = pdu.At(known->sequenceOffset);
-    for (uint32_t i = 0; i < known->sequenceSize / 4; ++i)
-        key.sequence[i] = sequence.U32();
-
+    const CWaitingRequests::Key key{summary.connection, summary.sequence, summary.family};
     if (entry.role == Role::Request) {
-        auto [it, inserted] = m_waiting.try_emplace(key, index);
-        if (!inserted) {
-            entry.olderWaiting = it->second;
-            it->second = index;
-        }
+        int32_t& newest = m_waiting.Newest(m_waiting.Add(key));
+        entry.olderWaiting = newest;
+        newest = index;
         return;
     }
-    const auto it = m_waiting.find(key);
-    if (it == m_waiting.end())
+    const size_t slot = m_waiting.Find(key);
+    if (slot == CWaitingRequests::kNone)
         return;
     // The newest waiting request it answers: a sequence number reused names the latest request.
     int32_t newer = -1;
-    for (int32_t request = it->second; request >= 0;
+    for (int32_t request = m_waiting.Newest(slot); request >= 0;
          newer = request, request = m_entries[static_cast<size_t>(request)].olderWaiting) {
         if (!Answers(request, index))
             continue;
@@ -137,9 +107,9 @@ void CPacketPairs::Add(int32_t index) {
         if (newer >= 0)
             m_entries[static_cast<size_t>(newer)].olderWaiting = asked.olderWaiting;
         else if (asked.olderWaiting >= 0)
-            it->second = asked.olderWaiting;
+            m_waiting.Newest(slot) = asked.olderWaiting;
         else
-            m_waiting.erase(it);
+            m_waiting.Remove(slot);
         asked.olderWaiting = -1;
         return;
     }
@@ -152,11 +122,8 @@ bool CPacketPairs::Answers(int32_t request, int32_t response) const {
     const Entry& answer = m_entries[static_cast<size_t>(response)];
     if (answer.answerId != asked.answerId && !(answer.smpp && answer.answerId == protocol::smpp::kGenericNack))
         return false;
-    uint32_t length = 0;
-    const PacketRecordHeader from = packet_record::ReadHeader(m_log.PacketAt(request, &length));
-    const PacketRecordHeader to = packet_record::ReadHeader(m_log.PacketAt(response, &length));
-    const bool known = (from.sourceAddress | from.sourcePort) != 0 && (to.sourceAddress | to.sourcePort) != 0;
-    return !known || from.sourceAddress != to.sourceAddress || from.sourcePort != to.sourcePort;
+    const PacketPeer from = m_log.SummaryAt(request).source, to = m_log.SummaryAt(response).source;
+    return from == PacketPeer{} || to == PacketPeer{} || from != to;
 }
 
 CPacketPairs::Role CPacketPairs::RoleOf(int32_t index) const {
@@ -169,15 +136,8 @@ int32_t CPacketPairs::PartnerOf(int32_t index) const {
 }
 
 std::optional<uint32_t> CPacketPairs::SequenceOf(int32_t index) const {
-    uint32_t length = 0;
-    const uint8_t* record = m_log.PacketAt(index, &length);
-    const protocol::Protocol* known =
-        record && length >= packet_record::kHeaderSize ? protocol::Find(packet_record::ReadHeader(record).protocol) : nullptr;
-    if (!known)
-        return std::nullopt;
-    wire::Cursor last = PduOf(record, length).At(known->sequenceOffset + known->sequenceSize - 4);
-    const uint32_t sequence = last.U32();
-    return last.Ok() ? std::optional<uint32_t>(sequence) : std::nullopt;
+    const PacketSummary& summary = m_log.SummaryAt(index);
+    return summary.Has(PacketSummary::kHasSequence) ? std::optional<uint32_t>(summary.ShownSequence()) : std::nullopt;
 }
 
 const CPacketPairs::Entry& CPacketPairs::StatusEntry(int32_t response) const {
@@ -185,13 +145,10 @@ const CPacketPairs::Entry& CPacketPairs::StatusEntry(int32_t response) const {
     if (entry.statusState != kStatusUnread)
         return entry;
     entry.statusState = kStatusNone;
-    uint32_t length = 0;
-    const uint8_t* record = m_log.PacketAt(response, &length);
-    const protocol::Protocol* known = protocol::Find(packet_record::ReadHeader(record).protocol);
-    if (known->statusOffset != 0) {
-        wire::Cursor at = PduOf(record, length).At(known->statusOffset);
-        entry.status = at.U32();
-        entry.statusState = at.Ok() ? kStatusRead : kStatusNone;
+    const PacketSummary& summary = m_log.SummaryAt(response);
+    if (protocol::Find(summary.protocol)->statusOffset != 0) {
+        entry.status = summary.status;
+        entry.statusState = summary.Has(PacketSummary::kHasStatus) ? kStatusRead : kStatusNone;
         return entry;
     }
     // The status of a gateway answer is a field of its body: the decode finds it.
@@ -263,15 +220,15 @@ std::optional<int64_t> CPacketPairs::LatencyUs(int32_t index) const {
     const int32_t partner = PartnerOf(index);
     if (partner < 0)
         return std::nullopt;
-    const int64_t request = m_log.ContextAt(RoleOf(index) == Role::Request ? index : partner).timeUs;
-    const int64_t response = m_log.ContextAt(RoleOf(index) == Role::Request ? partner : index).timeUs;
+    const int64_t request = m_log.SummaryAt(RoleOf(index) == Role::Request ? index : partner).timeUs;
+    const int64_t response = m_log.SummaryAt(RoleOf(index) == Role::Request ? partner : index).timeUs;
     return response - request;
 }
 
 bool CPacketPairs::IsUnanswered(int32_t index) const {
     if (RoleOf(index) != Role::Request || PartnerOf(index) >= 0)
         return false;
-    const PacketContext& context = m_log.ContextAt(index);
+    const PacketSummary& context = m_log.SummaryAt(index);
     return context.connection != 0 && m_clock() - context.timeUs >= m_unansweredUs;
 }
 
@@ -281,7 +238,8 @@ bool CPacketPairs::IsError(int32_t index) const {
 }
 
 void CPacketPairs::WaitingRequests(std::vector<int32_t>& out) const {
-    for (const auto& [key, newest] : m_waiting)
+    m_waiting.ForEach([&](int32_t newest) {
         for (int32_t request = newest; request >= 0; request = m_entries[static_cast<size_t>(request)].olderWaiting)
             out.push_back(request);
+    });
 }

@@ -1,6 +1,7 @@
 // Requests and their answers in the capture log, paired by connection and sequence number.
 #pragma once
 
+#include "analysis/WaitingRequests.h"
 #include "capture/PacketLog.h"
 #include "decoder/PacketDecoder.h"
 
@@ -8,11 +9,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 // Listens to the capture log and pairs each response with the request it answers: same connection
-// (PacketContext::connection, never 0), same protocol family, same sequence number (SMPP
+// (PacketSummary::connection, never 0), same protocol family, same sequence number (SMPP
 // sequence_number, the gateway protocols' sequence ids, the TEST sequence). Records stored before it
 // was made are paired when it is made. Forgets everything with the log's reset. UI thread only.
 class CPacketPairs : public CPacketLogListener {
@@ -69,17 +69,6 @@ private:
         mutable int32_t statusField = -2; // the decoder's descriptor the status is named by; -2 unread, -1 none
         mutable uint32_t status = 0;
     };
-    // A connection, a protocol family and a sequence number (SGIP's has three words).
-    struct Key {
-        uint64_t connection = 0;
-        std::array<uint32_t, 3> sequence{};
-        uint16_t family = 0;
-        bool operator==(const Key&) const = default;
-    };
-    struct KeyHash {
-        size_t operator()(const Key& key) const;
-    };
-
     void Add(int32_t index);
     bool Answers(int32_t request, int32_t response) const;
     // The status of a response record, read once.
@@ -91,5 +80,5 @@ private:
     int64_t m_unansweredUs = kDefaultUnansweredUs;
     Clock m_clock;
     std::vector<Entry> m_entries; // one per record
-    std::unordered_map<Key, int32_t, KeyHash> m_waiting; // the newest request waiting under a key
+    CWaitingRequests m_waiting; // the newest request waiting under each key
 };

@@ -1,6 +1,7 @@
 // The tarnwick-decode command: one capture record or bare PDU in, the decoder's lines out.
 #include "app/DecodeCli.h"
 
+#include "app/CommandLine.h"
 #include "capture/PacketLog.h"
 #include "capture/PacketRecord.h"
 #include "capture/Pcap.h"
@@ -19,54 +20,6 @@
 
 namespace decode_cli {
 namespace {
-
-constexpr const char* kUsage = R"(Usage: tarnwick-decode [--protocol NAME] [--offsets] [--default-alphabet NAME] [HEX...]
-       tarnwick-decode [--protocol NAME] [--offsets] [--default-alphabet NAME] --file PATH
-       tarnwick-decode [--offsets] [--default-alphabet NAME] --pcap PATH [--decode-as PORT=NAME ...]
-
-Decodes one capture record and prints the decoder's lines: group lines at the left,
-their fields indented below them.
-
-Input:
-  HEX...           the bytes as hex digits, two to a byte; blanks, line breaks, commas,
-                   colons, dashes and 0x prefixes may stand between bytes, and several
-                   arguments are joined. Without HEX and without --file the hex is read
-                   from standard input.
-  --file PATH      read the bytes from a binary file instead.
-
-A capture record is the 16-byte capture header (record length, capture time, source
-address, source port, protocol code; little-endian except the address) followed by the
-PDU. The record's length is the number of bytes given; its own length field is shown,
-never trusted.
-
-Options:
-  --protocol NAME  the input is a bare PDU of protocol NAME (smpp, cmpp, cmpp3, smgp,
-                   smgp3, sgip, cngp, test); it is wrapped in a capture header with time 0
-                   (1970-01-01 00:00:00 UTC, shown in local time), address 127.0.0.1,
-                   port 0 and the protocol's code.
-  --default-alphabet NAME
-                   what the SMSC means by SMPP data_coding 0: gsm (GSM 03.38, what an
-                   ESME means and the default), ascii or latin1. A line read with
-                   another alphabet than GSM says which.
-  --offsets        start each line with the offset and width of the bytes it covers,
-                   counted from the start of the capture record.
-  --pcap PATH      decode every PDU of a pcap or pcapng capture file, one block per PDU
-                   with a blank line between blocks. TCP streams are put back in order
-                   and cut into PDUs by their length fields; the server's port names the
-                   protocol (SMPP 2775 5018, CMPP 7890 7900 7930 9168, SGIP 8801 8001,
-                   SMGP 8890, CNGP 9890, TEST 8880); on another port, a connection whose
-                   first data is an SMPP header is read as SMPP. What had to be skipped is
-                   counted on standard error at the end.
-  --decode-as PORT=NAME
-                   with --pcap: decode the streams of PORT as protocol NAME; may be given
-                   more than once.
-  -h, --help       show this text.
-
-Exit status: 0 when the decode ended without an error line (a command without a body
-included), 1 when it ended with an error line (with --pcap: any block did, or the
-file is cut short), 2 when the input is unusable.
-)";
-
 
 std::optional<std::vector<uint8_t>> ReadFile(const std::string& path, std::string& error) {
     std::ifstream file(path, std::ios::binary);
@@ -193,6 +146,7 @@ struct Arguments {
     pcap::DecodeAsTable decodeAs;
     bool offsets = false;
     bool help = false;
+    bool version = false;
     DefaultAlphabet alphabet = DefaultAlphabet::Gsm;
     std::string hex;
     bool haveHex = false;
@@ -223,6 +177,9 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
         };
         if (arg == "-h" || arg == "--help") {
             a.help = true;
+            return a;
+        } else if (arg == "--version") {
+            a.version = true;
             return a;
         } else if (arg == "--offsets") {
             a.offsets = true;
@@ -268,8 +225,9 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     std::string error;
     std::optional<Arguments> a = ParseArguments(args, error);
     if (!a) return fail(error);
-    if (a->help) {
-        out << kUsage;
+    if (a->help || a->version) {
+        out << (a->help ? command_line::Usage(command_line::kTarnwickDecode)
+                        : command_line::VersionLine(command_line::kTarnwickDecode));
         return kDecoded;
     }
     if (a->pcapPath) return RunPcap(*a->pcapPath, a->decodeAs, a->offsets, a->alphabet, out, err);

@@ -1,7 +1,6 @@
 // Console lines and the capture trace of the headless runner.
 #include "app/HeadlessConsole.h"
 
-#include "capture/PacketRecord.h"
 #include "decoder/Formatters.h"
 #include "decoder/PacketDecoder.h"
 #include "decoder/Protocols.h"
@@ -51,13 +50,15 @@ CHeadlessTrace::~CHeadlessTrace() { m_log.RemoveListener(this); }
 void CHeadlessTrace::OnPacketsAdded(int32_t first, int32_t count) {
     for (int32_t index = first; index < first + count; ++index) {
         uint32_t length = 0;
-        const uint8_t* record = m_log.PacketAt(index, &length);
-        if (!record)
+        if (!m_log.PacketAt(index, &length))
             continue;
-        const PacketRecordHeader header = packet_record::ReadHeader(record);
-        m_out << (index + 1) << '\t' << FormatIpv4(header.sourceAddress) << '\t' << header.sourcePort << '\t'
-              << protocols::Describe(m_names.Names(), header.protocol, packet_record::CommandId(record, length)) << '\t'
-              << header.packetLength << '\t' << FormatLocalTime(header.time) << '\n';
+        // The serial number, as /pdus gives it: the wipe of a full log does not start it again.
+        const PacketSummary& summary = m_log.SummaryAt(index);
+        const std::optional<uint32_t> command =
+            summary.Has(PacketSummary::kHasCommand) ? std::optional<uint32_t>(summary.command) : std::nullopt;
+        m_out << (m_log.SerialBase() + index + 1) << '\t' << FormatIpv4(summary.source.address) << '\t'
+              << summary.source.port << '\t' << protocols::Describe(m_names.Names(), summary.protocol, command) << '\t'
+              << length << '\t' << FormatLocalTime(summary.timeUs / 1'000'000) << '\n';
     }
     m_out << std::flush;
 }

@@ -42,7 +42,7 @@ private:
 };
 
 // When tracing, prints one line per new record of the capture log with the packet list's
-// columns (seq, source IP, source port, protocol:command, length, time), tab-separated, named
+// columns (seq, here the serial number /pdus gives, source IP, source port, protocol:command, length, time), tab-separated, named
 // as in the list. Listens to the log from construction to destruction.
 class CHeadlessTrace : public CPacketLogListener {
 public:

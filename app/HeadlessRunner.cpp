@@ -1,6 +1,7 @@
 // tarnwick --headless: the start-up sequence without a window, and a clean exit on SIGINT/SIGTERM.
 #include "app/HeadlessRunner.h"
 
+#include "app/CommandLine.h"
 #include "app/HeadlessConsole.h"
 #include "capture/Pcap.h"
 #include "control/GeneratorJson.h"
@@ -94,7 +95,7 @@ public:
         for (int32_t index = first; index < first + count; ++index) {
             uint32_t length = 0;
             if (const uint8_t* record = m_log.PacketAt(index, &length))
-                m_writer.Write(record, length, m_log.ContextAt(index));
+                m_writer.Write(record, length, m_log.SummaryAt(index));
         }
         m_dirty = true;
     }
@@ -111,9 +112,11 @@ private:
 
 namespace {
 
-// The options the runner takes; what each means is in HeadlessUsage.
+// The names the runner reads the options by; the parser takes them from the option table
+// (app/CommandLineTables.cpp), which also says what each means.
 struct Flags {
-    QCommandLineOption headless{"headless"}, help{"help"}, trace{"trace"}, receipts{"receipts"}, noRouting{"no-routing"};
+    QCommandLineOption headless{"headless"}, help{"help"}, version{"version"}, trace{"trace"};
+    QCommandLineOption receipts{"receipts"}, noRouting{"no-routing"};
     QCommandLineOption port{"smpp-port", QString(), "N"}, mobilePort{"mobile-port", QString(), "N"};
     QCommandLineOption listen{"listen", QString(), "ADDR"}, pcapFile{"pcap", QString(), "FILE"};
     QCommandLineOption receiptDelay{"receipt-delay", QString(), "MS"}, faults{"faults", QString(), "FILE"};
@@ -273,10 +276,10 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     HeadlessOptions options;
     QCommandLineParser parser;
     const Flags f;
-    parser.addOptions({f.headless, f.help, f.trace, f.port, f.mobilePort, f.listen, f.pcapFile, f.receipts,
-                       f.receiptDelay, f.noRouting, f.faults, f.seed, f.accounts, f.stats, f.statsJson, f.control,
-                       f.controlListen, f.controlToken, f.tlsPort, f.tlsCert, f.tlsKey, f.receiptProfile, f.echo,
-                       f.echoReverse, f.generate});
+    // The parser takes exactly the options --help lists.
+    const auto text = [](std::string_view view) { return QString::fromUtf8(view.data(), qsizetype(view.size())); };
+    for (const command_line::Option& option : command_line::kTarnwick.options)
+        parser.addOption(QCommandLineOption(text(option.name), QString(), text(option.value)));
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
         return options;
@@ -287,6 +290,7 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     }
     options.headless = parser.isSet(f.headless);
     options.help = parser.isSet(f.help);
+    options.version = parser.isSet(f.version);
     options.trace = parser.isSet(f.trace);
     options.pcapPath = parser.value(f.pcapFile);
     options.receipts = parser.isSet(f.receipts);
@@ -297,56 +301,7 @@ HeadlessOptions ParseHeadlessOptions(const QStringList& arguments) {
     return options;
 }
 
-QString HeadlessUsage() {
-    return "Usage: tarnwick [--headless] [--smpp-port N] [--mobile-port N] [--listen ADDR] [--trace]\n"
-           "                [--pcap FILE] [--receipts] [--receipt-delay MS] [--no-routing]\n"
-           "                [--faults FILE] [--seed N] [--accounts FILE] [--stats] [--stats-json FILE]\n"
-           "                [--control PORT [--control-listen ADDR] [--control-token TOKEN]]\n"
-           "                [--tls-port N [--tls-cert FILE --tls-key FILE]] [--generate FILE]\n"
-           "                [--receipt-profile NAME|FILE] [--echo DEST [--echo-reverse]] [--help]\n"
-           "\n"
-           "Runs the Tarnwick SMSC simulator in its window, or headless when --headless is given or\n"
-           "there is no display. Headless, both servers' console lines go to standard output, behind\n"
-           "\"[SMPP] \" or \"[Mobile] \".\n"
-           "\n"
-           "  --headless       run without a window\n"
-           "  --smpp-port N    SMPP port (default 5018; 0 picks a free one)\n"
-           "  --mobile-port N  mobile (TEST) port (default 8880; 0 picks a free one)\n"
-           "  --listen ADDR    IPv4 address to listen on (default: all local addresses)\n"
-           "  --trace          print one line per captured PDU: seq, source IP, source port,\n"
-           "                   protocol:command, length, time; and one per routed or receipted message\n"
-           "  --pcap FILE      headless: also write every captured PDU to FILE as a pcap capture,\n"
-           "                   flushed every second\n"
-           "  --receipts       send delivery receipts this run, whatever the options say\n"
-           "  --receipt-delay MS  milliseconds from a submit to its receipt this run\n"
-           "  --no-routing     carry no message between the mobile and SMPP sides this run\n"
-           "  --faults FILE    answer by the fault rules in FILE (a JSON array of rules:\n"
-           "                   command, systemId, destination, status, delayMs, action,\n"
-           "                   probability, ratePerSecond, enabled) instead of the stored ones,\n"
-           "                   for this run only\n"
-           "  --seed N         seed of the rules' chance, so that a run can be repeated\n"
-           "  --accounts FILE  check binds against the accounts in FILE (a JSON array of accounts:\n"
-           "                   systemId, password, bindTypes, maxBinds, allowedAddresses, window,\n"
-           "                   enquireLinkSeconds) instead of the stored ones, for this run only\n"
-           "  --control PORT   serve the control API (HTTP, JSON) on 127.0.0.1:PORT; 0 picks a free port\n"
-           "  --control-listen ADDR  serve it on ADDR instead; any address but loopback needs a token\n"
-           "  --control-token TOKEN  every request must carry \"Authorization: Bearer TOKEN\"\n"
-           "  --stats          headless: print the statistics table at exit\n"
-           "  --stats-json FILE  headless: write the statistics to FILE as JSON at exit\n"
-           "  --tls-port N     the SMPP service over TLS on port N as well (0 picks a free one)\n"
-           "  --tls-cert FILE  the TLS port's certificate (PEM); without it and --tls-key, a\n"
-           "                   self-signed one made once in the application's data folder\n"
-           "  --tls-key FILE   the certificate's private key (PEM)\n"
-           "  --receipt-profile NAME|FILE  how receipts look this run: \"Default\", \"TLV only\",\n"
-           "                   \"data_sm receipts\", \"hex ids in text\", or a file with a profile as JSON\n"
-           "                   (name, carrier, text, tlvs, idForm, states)\n"
-           "  --echo DEST      answer every message to DEST with a deliver_sm back to its sender\n"
-           "  --echo-reverse   with the text reversed\n"
-           "  --generate FILE  headless: run the traffic generator's job in FILE (JSON: systemId,\n"
-           "                   count or seconds, rate, kind, source, destination, text) once\n"
-           "                   systemId binds as a receiver or transceiver; its end is one line\n"
-           "  --help           show this text\n";
-}
+QString HeadlessUsage() { return QString::fromStdString(command_line::Usage(command_line::kTarnwick)); }
 
 bool NoDisplay() {
     return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");

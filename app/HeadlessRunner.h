@@ -20,6 +20,7 @@
 struct HeadlessOptions {
     bool headless = false;      // --headless was given
     bool help = false;
+    bool version = false;       // --version
     bool trace = false;         // one line per captured record
     uint16_t smppPort = protocol::kSmppServerPort;   // 0 picks a free port
     uint16_t mobilePort = protocol::kMobileServerPort; // 0 picks a free port

@@ -1,4 +1,5 @@
 // The tarnwick executable: the SMSC simulator in its window, or headless where there is no display.
+#include "app/CommandLine.h"
 #include "app/HeadlessConsole.h"
 #include "app/HeadlessRunner.h"
 #include "simulator/Settings.h"
@@ -59,6 +60,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(qPrintable(HeadlessUsage()), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs(command_line::VersionLine(command_line::kTarnwick).c_str(), stdout);
         return 0;
     }
     if (!options.headless && !NoDisplay())

@@ -13,7 +13,7 @@ int64_t SystemTime() {
         .count();
 }
 
-const PacketContext kNoContext;
+const PacketSummary kNoSummary;
 
 } // namespace
 
@@ -26,13 +26,13 @@ CPacketLog::CPacketLog() : m_time(SystemTime) {}
 
 CPacketLog::~CPacketLog() = default;
 
-bool CPacketLog::Fits(uint32_t length) {
-    if (m_area.empty())
+bool CPacketLog::MakeRoom(uint32_t length) {
+    // 64-bit sums: a huge length must not wrap round into "fits".
+    if (m_area.empty() || uint64_t(length) + kHeaderSize > kAreaSize)
         return false;
-    // 64-bit sum: a huge length must not wrap round into "fits".
     if (uint64_t(m_used) + length + kHeaderSize > kAreaSize) {
-        m_full = true;
-        return false;
+        ++m_wipes;
+        Reset();
     }
     return true;
 }
@@ -40,38 +40,48 @@ bool CPacketLog::Fits(uint32_t length) {
 bool CPacketLog::AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t sourcePort,
                            const uint8_t* pdu, uint32_t length, int32_t filterIndex, PacketPeer peer,
                            uint64_t connection, bool fromServer) {
-    if (!Fits(length))
+    if (m_area.empty())
         return false;
     if (!m_showUnknown && filterIndex == kUnknownFilterIndex)
         return true;
     if (filterIndex >= 0 && filterIndex < static_cast<int32_t>(m_filter.size()) && m_filter[filterIndex] == '0')
         return true;
-    return Store(protocol, sourceAddress, sourcePort, {peer, m_time(), connection, false, fromServer}, pdu,
-                 length);
+    if (!MakeRoom(length))
+        return false;
+    PacketSummary summary{.timeUs = m_time(), .connection = connection, .source = {sourceAddress, sourcePort},
+                          .peer = peer, .protocol = protocol, .fromServer = fromServer};
+    return Store(summary, pdu, length);
 }
 
 bool CPacketLog::AddCaptured(uint16_t protocol, int64_t timeUs, uint32_t sourceAddress, uint16_t sourcePort,
                              PacketPeer peer, const uint8_t* pdu, uint32_t length, uint64_t connection,
                              bool fromServer) {
-    return Fits(length) &&
-           Store(protocol, sourceAddress, sourcePort, {peer, timeUs, connection, false, fromServer}, pdu, length);
+    if (!MakeRoom(length))
+        return false;
+    PacketSummary summary{.timeUs = timeUs, .connection = connection, .source = {sourceAddress, sourcePort},
+                          .peer = peer, .protocol = protocol, .origin = PacketOrigin::Opened, .fromServer = fromServer};
+    return Store(summary, pdu, length);
 }
 
 bool CPacketLog::AddTyped(uint16_t protocol, const uint8_t* pdu, uint32_t length) {
-    return Fits(length) && Store(protocol, 0, 0, {{}, m_time(), 0, true, false}, pdu, length);
+    if (!MakeRoom(length))
+        return false;
+    PacketSummary summary{.timeUs = m_time(), .source = {}, .peer = {}, .protocol = protocol, .origin = PacketOrigin::Typed};
+    return Store(summary, pdu, length);
 }
 
-bool CPacketLog::Store(uint16_t protocol, uint32_t sourceAddress, uint16_t sourcePort, const PacketContext& context,
-                       const uint8_t* pdu, uint32_t length) {
+bool CPacketLog::Store(PacketSummary& summary, const uint8_t* pdu, uint32_t length) {
     uint8_t* record = m_area.data() + m_used;
     // The record keeps whole seconds (floored, also before 1970), clamped to what its field holds.
-    const int64_t seconds = context.timeUs >= 0 ? context.timeUs / 1000000 : -((-context.timeUs + 999999) / 1000000);
+    const int64_t seconds = summary.timeUs >= 0 ? summary.timeUs / 1000000 : -((-summary.timeUs + 999999) / 1000000);
     const uint32_t time = static_cast<uint32_t>(std::clamp<int64_t>(seconds, 0, UINT32_MAX));
-    packet_record::WriteHeader(record, {length + kHeaderSize, time, sourceAddress, sourcePort, protocol});
+    packet_record::WriteHeader(record, {length + kHeaderSize, time, summary.source.address, summary.source.port,
+                                        summary.protocol});
     if (length > 0)
         std::memcpy(record + kHeaderSize, pdu, length);
+    packet_summary::ReadHeader(summary.protocol, record + kHeaderSize, length, summary);
     m_offsets.push_back(m_used);
-    m_contexts.push_back(context);
+    m_summaries.push_back(summary);
     m_used += kHeaderSize + length;
     const int32_t index = GetCount() - 1;
     for (CPacketLogListener* listener : m_listeners)
@@ -85,24 +95,16 @@ bool CPacketLog::Reset() {
     m_serialBase += static_cast<int64_t>(m_offsets.size());
     m_used = 0;
     m_offsets.clear();
-    m_contexts.clear();
-    m_full = false;
+    m_summaries.clear();
     if (m_area.empty()) {
         m_area.resize(kAreaSize);
         // Every record takes at least its 16-byte header, so this many offsets never regrow.
         m_offsets.reserve(kAreaSize / kHeaderSize);
-        m_contexts.reserve(kAreaSize / kHeaderSize);
+        m_summaries.reserve(kAreaSize / kHeaderSize);
     }
     for (CPacketLogListener* listener : m_listeners)
         listener->OnLogReset();
     return !m_area.empty();
-}
-
-bool CPacketLog::WipeIfFull() {
-    if (!m_full)
-        return false;
-    Reset();
-    return true;
 }
 
 void CPacketLog::AddListener(CPacketLogListener* listener) {
@@ -114,10 +116,10 @@ void CPacketLog::RemoveListener(CPacketLogListener* listener) {
     std::erase(m_listeners, listener);
 }
 
-const PacketContext& CPacketLog::ContextAt(int32_t index) const {
+const PacketSummary& CPacketLog::SummaryAt(int32_t index) const {
     if (index < 0 || index >= GetCount())
-        return kNoContext;
-    return m_contexts[static_cast<size_t>(index)];
+        return kNoSummary;
+    return m_summaries[static_cast<size_t>(index)];
 }
 
 const uint8_t* CPacketLog::PacketAt(int32_t index, uint32_t* length) const {

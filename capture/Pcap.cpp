@@ -321,20 +321,16 @@ void CStreamWork::Emit(Stream& stream, const uint8_t* pdu, uint32_t length, int6
     const PacketPeer peer{stream.destinationAddress, stream.destinationPort};
     const uint64_t opener = stream.connection->opener;
     const bool fromServer = opener ? EndKey(stream.sourceAddress, stream.sourcePort) != opener : stream.fromServer;
-    const auto store = [&] {
-        return m_log.AddCaptured(protocol, time, stream.sourceAddress, stream.sourcePort, peer, pdu, length,
-                                 stream.connection->id, fromServer);
-    };
-    bool stored = store();
-    if (!stored && m_log.IsFull()) {
-        // As live capture does: the full log is wiped whole and goes on with the newest records.
-        m_log.Reset();
+    // As live capture does, a full log is wiped whole and goes on with the newest records.
+    const int64_t wipes = m_log.WipeCount();
+    if (!m_log.AddCaptured(protocol, time, stream.sourceAddress, stream.sourcePort, peer, pdu, length,
+                           stream.connection->id, fromServer))
+        return;
+    ++m_summary.pdus;
+    if (m_log.WipeCount() != wipes) {
         ++m_state.wipes;
         m_summary.keptNewestOnly = true;
-        stored = store();
     }
-    if (stored)
-        ++m_summary.pdus;
 }
 
 // The summary's lines for the user, in the order the import window shows them.

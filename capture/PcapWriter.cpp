@@ -147,7 +147,7 @@ bool CPcapWriter::Open(const std::string& path, std::string& error) {
     return true;
 }
 
-bool CPcapWriter::Write(const uint8_t* record, uint32_t length, const PacketContext& context) {
+bool CPcapWriter::Write(const uint8_t* record, uint32_t length, const PacketSummary& context) {
     if (!m_file || m_failed || length < packet_record::kHeaderSize)
         return false;
     const PacketRecordHeader header = packet_record::ReadHeader(record);
@@ -215,8 +215,8 @@ bool ExportLog(const CPacketLog& log, const std::string& path, std::string& erro
     for (int32_t index = 0; index < log.GetCount(); ++index) {
         uint32_t length = 0;
         const uint8_t* record = log.PacketAt(index, &length);
-        const PacketContext& context = log.ContextAt(index);
-        if (record && !context.typed && !writer.Write(record, length, context))
+        const PacketSummary& context = log.SummaryAt(index);
+        if (record && context.origin != PacketOrigin::Typed && !writer.Write(record, length, context))
             break;
     }
     return writer.Close(error);

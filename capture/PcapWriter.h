@@ -24,7 +24,7 @@ public:
 
     bool Open(const std::string& path, std::string& error);
     // record: a whole capture record (header and PDU) of length octets, written at the context's time.
-    bool Write(const uint8_t* record, uint32_t length, const PacketContext& context);
+    bool Write(const uint8_t* record, uint32_t length, const PacketSummary& context);
     bool Flush();
     bool Close(std::string& error);
     bool IsOpen() const { return m_file != nullptr; }

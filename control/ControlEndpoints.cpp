@@ -173,8 +173,10 @@ Answer CControlServer::Receipts(const QHttpServerRequest& request) {
     switch (m_simulator.SendReceiptNow(messageId.toStdString(), *state, uint8_t(err))) {
     case CRouter::ReceiptOutcome::UnknownMessage:
         return Answer::Error(404, QString("messageId: no stored message has id '%1'").arg(messageId));
-    case CRouter::ReceiptOutcome::NoReceiver:
-        return Answer::Error(404, QString("messageId: no receiver is bound to take the receipt of '%1'").arg(messageId));
+    case CRouter::ReceiptOutcome::Kept:
+        // No receiver is bound under its system id: it is kept, and sent after the next bind.
+        return Answer::Json(
+            QJsonObject{{"messageId", messageId}, {"state", stateText}, {"err", int(err)}, {"kept", true}}, 202);
     case CRouter::ReceiptOutcome::Sent: break;
     }
     return Answer::Json(QJsonObject{{"messageId", messageId}, {"state", stateText}, {"err", int(err)}});
@@ -246,7 +248,8 @@ Answer CControlServer::Sessions(const QHttpServerRequest&) {
                                     {"bindTimeoutSeconds", s.bindTimeoutSeconds},
                                     {"inactivitySeconds", s.inactivitySeconds},
                                     {"retryBackoffMs", retry.backoffMs},
-                                    {"deliverTries", retry.maxTries}});
+                                    {"deliverTries", retry.maxTries},
+                                    {"deliverWindow", retry.window}});
 }
 
 Answer CControlServer::PutSessions(const QHttpServerRequest& request) {
@@ -259,7 +262,7 @@ Answer CControlServer::PutSessions(const QHttpServerRequest& request) {
     RetryPolicy retry = m_simulator.Smpp().Retry();
     CJsonFields fields(body);
     fields.Only({"enquireLinkSeconds", "responseTimeoutSeconds", "bindTimeoutSeconds", "inactivitySeconds",
-                 "retryBackoffMs", "deliverTries"});
+                 "retryBackoffMs", "deliverTries", "deliverWindow"});
     s.enquireLinkSeconds = int32_t(fields.Integer("enquireLinkSeconds", 0, accounts::kMaxSeconds, s.enquireLinkSeconds));
     s.responseTimeoutSeconds =
         int32_t(fields.Integer("responseTimeoutSeconds", 1, accounts::kMaxSeconds, s.responseTimeoutSeconds));
@@ -267,6 +270,7 @@ Answer CControlServer::PutSessions(const QHttpServerRequest& request) {
     s.inactivitySeconds = int32_t(fields.Integer("inactivitySeconds", 0, accounts::kMaxSeconds, s.inactivitySeconds));
     retry.backoffMs = int(fields.Integer("retryBackoffMs", 0, RetryPolicy::kMaxBackoffMs, retry.backoffMs));
     retry.maxTries = int(fields.Integer("deliverTries", 1, RetryPolicy::kMaxTries, retry.maxTries));
+    retry.window = int(fields.Integer("deliverWindow", 1, RetryPolicy::kMaxWindow, retry.window));
     if (!fields.Ok())
         return Answer::Error(400, fields.Error());
     // For this run only, as the rules and accounts put here are.

@@ -294,7 +294,7 @@ bool CControlServer::WriteEvents() {
             if (!record || length < packet_record::kHeaderSize)
                 continue;
             events += "event: pdu\nid: " + std::to_string(stream.next) + "\ndata: ";
-            m_pduJson.AppendRecord(events, stream.next, record, length, log.ContextAt(index));
+            m_pduJson.AppendRecord(events, stream.next, record, length, log.SummaryAt(index));
             events += "\n\n";
         }
         stream.socket->write(events.data(), qint64(events.size()));

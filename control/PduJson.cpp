@@ -128,7 +128,7 @@ std::string CPduJson::CommandName(const uint8_t* record, uint32_t length) const 
 }
 
 void CPduJson::AppendRecord(std::string& out, int64_t seq, const uint8_t* record, uint32_t length,
-                            const PacketContext& context) {
+                            const PacketSummary& context) {
     static constexpr char kDigits[] = "0123456789abcdef";
     const PacketRecordHeader header = packet_record::ReadHeader(record);
     const protocol::Protocol* protocol = protocol::Find(header.protocol);
@@ -188,7 +188,7 @@ void CPduJson::Scan(const CPacketLog& log, const PduQuery& query, Visit visit) c
         const uint8_t* record = log.PacketAt(int32_t(index), &length);
         if (!record || length < kHeaderSize)
             continue;
-        const PacketContext& context = log.ContextAt(int32_t(index));
+        const PacketSummary& context = log.SummaryAt(int32_t(index));
         if (query.connection != 0 && context.connection != query.connection)
             continue;
         if (!command.empty() && CommandName(record, length) != command)
@@ -202,7 +202,7 @@ QByteArray CPduJson::Query(const CPacketLog& log, const PduQuery& query) {
     std::string out = "{\"pdus\":[";
     int64_t next = std::max(query.since, log.SerialBase() + log.GetCount());
     int listed = 0;
-    Scan(log, query, [&](int64_t seq, const uint8_t* record, uint32_t length, const PacketContext& context) {
+    Scan(log, query, [&](int64_t seq, const uint8_t* record, uint32_t length, const PacketSummary& context) {
         if (listed == query.limit) {
             next = seq - 1;
             return false;
@@ -220,7 +220,7 @@ QByteArray CPduJson::Query(const CPacketLog& log, const PduQuery& query) {
 
 bool CPduJson::HasMatch(const CPacketLog& log, const PduQuery& query) const {
     bool found = false;
-    Scan(log, query, [&](int64_t, const uint8_t*, uint32_t, const PacketContext&) { return !(found = true); });
+    Scan(log, query, [&](int64_t, const uint8_t*, uint32_t, const PacketSummary&) { return !(found = true); });
     return found;
 }
 

@@ -34,7 +34,7 @@ public:
 
     // Appends the record's object.
     void AppendRecord(std::string& out, int64_t seq, const uint8_t* record, uint32_t length,
-                      const PacketContext& context);
+                      const PacketSummary& context);
     // The command's name as the decoder gives it ("submit_sm"), or its id as "0x%08X" when it has none.
     std::string CommandName(const uint8_t* record, uint32_t length) const;
 

@@ -49,7 +49,6 @@ void CFramedServer::OnReceive(CConnection& connection) {
                 in.wanted = 0;
                 in.state = FrameState::Handling;
                 HandleBadLength(connection, buffer);
-                WipeIfFull();
                 return;
             }
             in.wanted = static_cast<int32_t>(frame.length) - in.received;
@@ -60,7 +59,6 @@ void CFramedServer::OnReceive(CConnection& connection) {
 
         in.state = FrameState::Handling;
         HandlePdu(connection, buffer, static_cast<uint32_t>(in.received));
-        WipeIfFull();
         if (connection.IsClosing())
             return;
         in.received = 0;
@@ -76,22 +74,12 @@ void CFramedServer::CaptureReceived(const CConnection& connection, const uint8_t
                          {kOwnAddress, OwnPortOf(connection)}, connection.Id());
 }
 
-void CFramedServer::CaptureSent(const CConnection& connection, const uint8_t* pdu, uint32_t length,
-                                int32_t filterIndex) {
+bool CFramedServer::SendAndCapture(CConnection& connection, const uint8_t* pdu, uint32_t length, int32_t filterIndex) {
+    // What the socket refused never reached the peer: the capture shows only what was sent.
+    if (connection.IsClosing() || connection.Send(pdu, length) != int64_t(length))
+        return false;
     if (m_log)
         m_log->AddPacket(m_protocolCode, kOwnAddress, OwnPortOf(connection), pdu, length, filterIndex,
                          {connection.PeerAddress(), connection.PeerPort()}, connection.Id(), true);
-}
-
-bool CFramedServer::SendAndCapture(CConnection& connection, const uint8_t* pdu, uint32_t length, int32_t filterIndex) {
-    if (connection.IsClosing() || connection.Send(pdu, length) != int64_t(length))
-        return false;
-    CaptureSent(connection, pdu, length, filterIndex);
-    WipeIfFull();
     return true;
-}
-
-void CFramedServer::WipeIfFull() {
-    if (m_log)
-        m_log->WipeIfFull();
 }

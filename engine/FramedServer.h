@@ -9,9 +9,8 @@ class CPacketLog;
 
 // Cuts PDUs out of each connection's byte stream into the connection's receive buffer, of the
 // longest PDU the protocol admits, and hands each complete one to the derived server. Captures
-// what the derived server receives and sends under its protocol code, and lets the capture log
-// wipe itself when full once a received PDU and its answers are in. UI thread only; the log is
-// optional and not owned.
+// what the derived server receives, and what it sends once the socket has taken it, under its
+// protocol code. UI thread only; the log is optional and not owned.
 class CFramedServer : public CSocketServer {
 public:
     static constexpr uint32_t kOwnAddress = 0x7F000001; // what the server sends is captured as from 127.0.0.1
@@ -38,19 +37,16 @@ protected:
 
     int HeaderSize() const { return m_headerSize; }
 
-    // A PDU the peer sent, and one the server sent it (the answer or a PDU the server starts).
+    // A PDU the peer sent.
     void CaptureReceived(const CConnection& connection, const uint8_t* pdu, uint32_t length, int32_t filterIndex);
-    void CaptureSent(const CConnection& connection, const uint8_t* pdu, uint32_t length, int32_t filterIndex);
-    // Sends a PDU the server starts and captures it, then lets a full log wipe itself. False, and
-    // nothing captured, when the connection is closing or the socket refuses it.
+    // Sends a PDU (an answer or one the server starts) and captures it. False, and nothing
+    // captured, when the connection is closing or the socket refuses it.
     bool SendAndCapture(CConnection& connection, const uint8_t* pdu, uint32_t length, int32_t filterIndex);
 
     void OnAccept(CConnection& connection) override;
     void OnReceive(CConnection& connection) override;
 
 private:
-    void WipeIfFull();
-
     CPacketLog* m_log = nullptr;
     const uint16_t m_protocolCode;
     const int m_headerSize;

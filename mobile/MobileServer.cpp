@@ -128,8 +128,7 @@ void CMobileServer::TakeDeliverResp(CConnection& connection, uint32_t sequence, 
 }
 
 void CMobileServer::Reply(CConnection& connection, const uint8_t* packet, uint32_t length) {
-    connection.Send(packet, length);
-    CaptureSent(connection, packet, length, kFilterIndex);
+    SendAndCapture(connection, packet, length, kFilterIndex);
 }
 
 uint8_t CMobileServer::MsgFormatFor(uint8_t dataCoding) {

@@ -1,7 +1,10 @@
 // The bounded ring of remembered messages.
 #include "simulator/MessageStore.h"
 
+#include "smpp/SmppServer.h"
+
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 
 namespace {
@@ -36,39 +39,144 @@ std::optional<MessageState> MessageStateOf(std::string_view text) {
     return found == std::end(kStateNames) ? std::nullopt : std::optional<MessageState>(found->state);
 }
 
-CMessageStore::CMessageStore(std::size_t capacity) : m_capacity(capacity == 0 ? 1 : capacity) {}
+std::optional<uint32_t> MessageKeyOf(std::string_view id) {
+    // Only the exact text the server writes: "42" or "0000042" name no message of its.
+    const bool delivery = !id.empty() && id[0] == 'D';
+    const std::string_view digits = delivery ? id.substr(1) : id;
+    if (digits.size() != 6 || (delivery && digits[0] == '-'))
+        return std::nullopt;
+    const bool negative = digits[0] == '-';
+    int value = 0;
+    for (std::size_t at = negative ? 1 : 0; at < digits.size(); ++at) {
+        if (digits[at] < '0' || digits[at] > '9')
+            return std::nullopt;
+        value = value * 10 + (digits[at] - '0');
+    }
+    if (delivery)
+        return uint32_t(65536 + value);
+    // "%06d" writes -1 as "-00001" and never "-00000".
+    if (negative ? value < 1 || value > 32768 : value > 32767)
+        return std::nullopt;
+    return uint32_t((negative ? -value : value) + 32768);
+}
 
-uint64_t CMessageStore::Add(const std::string& messageId, int64_t submitTime) {
-    if (m_slots.empty())
-        m_slots.resize(m_capacity);
+std::string MessageIdOf(uint32_t key) {
+    char text[16];
+    if (key < 65536)
+        return std::string(text, std::size_t(smpp::FormatMessageId(int16_t(int(key) - 32768), text)));
+    unsigned value = (key - 65536) % 1000000u;
+    text[0] = 'D';
+    for (int at = 6; at >= 1; --at, value /= 10)
+        text[at] = char('0' + value % 10);
+    return std::string(text, 7);
+}
+
+namespace {
+
+template <std::size_t N>
+void Put(std::array<char, N>& out, const std::string& text) {
+    const std::size_t n = std::min(text.size(), N - 1);
+    std::copy_n(text.begin(), n, out.begin());
+    out[n] = '\0';
+}
+
+StoredMessage::Address AddressOf(const smpp::SmeAddress& address) {
+    StoredMessage::Address out;
+    out.ton = address.ton;
+    out.npi = address.npi;
+    Put(out.addr, address.addr);
+    return out;
+}
+
+smpp::SmeAddress SmeOf(const StoredMessage::Address& address) {
+    return {address.ton, address.npi, std::string(address.addr.data())};
+}
+
+} // namespace
+
+ReceiptRoute StoredMessage::Route() const {
+    return {connectionId, std::string(systemId.data()), SmeOf(submitter), SmeOf(destination),
+            std::string(text.begin(), text.begin() + textOctets), request};
+}
+
+void StoredMessage::SetRoute(const ReceiptRoute& route) {
+    connectionId = route.connectionId;
+    Put(systemId, route.systemId);
+    submitter = AddressOf(route.submitter);
+    destination = AddressOf(route.destination);
+    textOctets = uint8_t(std::min(route.text.size(), kTextOctets));
+    std::copy_n(route.text.begin(), textOctets, text.begin());
+    request = route.request;
+}
+
+CMessageStore::CMessageStore(std::size_t capacity) : m_capacity(std::max<std::size_t>(capacity, 1)) {}
+
+void CMessageStore::SetCapacity(std::size_t capacity) {
+    Clear();
+    m_blocks.clear();
+    m_capacity = std::max<std::size_t>(capacity, 1);
+}
+
+StoredMessage& CMessageStore::Slot(std::size_t at) {
+    std::unique_ptr<StoredMessage[]>& block = m_blocks[at / kBlock];
+    if (!block)
+        block = std::make_unique<StoredMessage[]>(std::min(kBlock, m_capacity - at / kBlock * kBlock));
+    return block[at % kBlock];
+}
+
+uint64_t CMessageStore::Add(std::string_view messageId, int64_t submitTime) {
+    const std::optional<uint32_t> key = MessageKeyOf(messageId);
+    if (!key)
+        return 0;
+    if (m_index.empty()) {
+        m_index.assign(kMessageKeys, kNone);
+        m_blocks.resize((m_capacity + kBlock - 1) / kBlock);
+    }
     // Handles count up by one per message, so a handle names its slot as well.
     const uint64_t handle = ++m_lastHandle;
-    StoredMessage& slot = m_slots[handle % m_capacity];
-    if (slot.handle != 0)
-        m_index.erase(slot.messageId);
-    const auto earlier = m_index.find(messageId);
-    if (earlier != m_index.end()) {
-        m_slots[earlier->second] = StoredMessage{};
-        m_index.erase(earlier);
+    const std::size_t at = std::size_t((handle - 1) % m_capacity);
+    StoredMessage& slot = Slot(at);
+    if (slot.handle != 0) {
+        m_index[slot.key] = kForgotten;
+        --m_size;
     }
-    slot = StoredMessage{messageId, submitTime, 0, MessageState::Enroute, 0, handle, {}, false};
-    m_index.emplace(messageId, handle % m_capacity);
+    if (const uint32_t earlier = m_index[*key]; earlier != kNone && earlier != kForgotten) {
+        Slot(earlier - 1) = StoredMessage{};
+        --m_size;
+    }
+    slot = StoredMessage{};
+    slot.handle = handle;
+    slot.key = *key;
+    slot.submitTime = submitTime;
+    m_index[*key] = uint32_t(at + 1);
+    ++m_size;
     return handle;
 }
 
 StoredMessage* CMessageStore::Find(std::string_view messageId) {
-    const auto found = m_index.find(std::string(messageId));
-    return found == m_index.end() ? nullptr : &m_slots[found->second];
+    const std::optional<uint32_t> key = MessageKeyOf(messageId);
+    if (!key || m_index.empty())
+        return nullptr;
+    const uint32_t at = m_index[*key];
+    return at == kNone || at == kForgotten ? nullptr : &Slot(at - 1);
 }
 
 StoredMessage* CMessageStore::FindHandle(uint64_t handle) {
-    if (handle == 0 || m_slots.empty())
+    if (handle == 0 || handle > m_lastHandle || m_index.empty())
         return nullptr;
-    StoredMessage& slot = m_slots[handle % m_capacity];
+    StoredMessage& slot = Slot(std::size_t((handle - 1) % m_capacity));
     return slot.handle == handle ? &slot : nullptr;
 }
 
+bool CMessageStore::Forgot(std::string_view messageId) const {
+    const std::optional<uint32_t> key = MessageKeyOf(messageId);
+    return key && !m_index.empty() && m_index[*key] == kForgotten;
+}
+
 void CMessageStore::Clear() {
-    std::fill(m_slots.begin(), m_slots.end(), StoredMessage{});
+    // The slots are given back; they are allocated again as the ring fills anew.
+    for (std::unique_ptr<StoredMessage[]>& block : m_blocks)
+        block.reset();
     m_index.clear();
+    m_size = 0;
 }

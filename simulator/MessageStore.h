@@ -1,15 +1,16 @@
-// The messages the simulated SMSC remembers while delivery receipts are on, so that query_sm can
-// tell their real state.
+// The messages the simulated SMSC remembers, so that query_sm can tell their real state and their
+// receipts know where to go.
 #pragma once
 
 #include "smpp/SubmittedMessage.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // SMPP message_state values.
@@ -28,42 +29,80 @@ struct ReceiptRoute {
     std::string systemId;         // the submitter's, for a receiver bound under the same id
     smpp::SmeAddress submitter;   // the receipt's destination
     smpp::SmeAddress destination; // the receipt's source
-    std::string text;             // the first 20 characters of the message
+    std::string text;             // the message's first 20 characters, whole, as octets of its data_coding
     uint8_t request = 0;          // registered_delivery's receipt bits: 1 any outcome, 2 failure only
 };
 
+// The ids the server gives: "%06d" of the signed 16-bit submit counter, and "D%06u" of the delivery
+// series. Each is a number below kMessageKeys: the submit's value + 32768, or 65536 + the delivery
+// number; nothing for any other text (an id is only ever written one way).
+constexpr uint32_t kMessageKeys = 65536 + 1'000'000;
+std::optional<uint32_t> MessageKeyOf(std::string_view messageId);
+std::string MessageIdOf(uint32_t key);
+
+// One remembered message, in about 150 octets: the route and text are kept in place, cut to their
+// SMPP maximums, so that remembering a message allocates nothing.
 struct StoredMessage {
-    std::string messageId;
+    static constexpr std::size_t kSystemIdOctets = 16, kAddressOctets = 21, kTextOctets = 48;
+    struct Address {
+        uint8_t ton = 0, npi = 0;
+        std::array<char, kAddressOctets> addr{};
+    };
+
+    uint64_t handle = 0;    // 0: an empty slot
     int64_t submitTime = 0; // seconds since 1970
     int64_t finalTime = 0;  // 0 while not final
+    uint64_t connectionId = 0;
+    uint32_t key = 0;
     MessageState state = MessageState::Enroute;
     uint8_t errorCode = 0;
-    uint64_t handle = 0;    // 0: an empty slot
-    ReceiptRoute route;
+    uint8_t request = 0;
     bool receiptSent = false; // sent on demand: the one the delay schedules stays unsent
+    uint8_t textOctets = 0;
+    std::array<char, kSystemIdOctets> systemId{};
+    Address submitter, destination;
+    std::array<uint8_t, kTextOctets> text{};
+
+    std::string MessageId() const { return MessageIdOf(key); }
+    ReceiptRoute Route() const;
+    // Keeps the route, each part cut to what it may hold.
+    void SetRoute(const ReceiptRoute& route);
 };
 
-// A ring of the newest kCapacity messages, found by message id or by the handle Add returned;
-// adding to a full ring forgets the oldest, and a message id added again replaces its earlier
-// message. UI thread only.
+// A ring of the newest `capacity` messages, found by message id or by the handle Add returned, in
+// constant time and without a hash: the id's number is an index. Adding to a full ring forgets the
+// oldest, and a message id added again replaces its earlier message; an id forgotten to make room
+// is known as forgotten until it is added again. Slots are allocated in blocks as the ring first
+// fills. UI thread only.
 class CMessageStore {
 public:
-    static constexpr std::size_t kCapacity = 65536;
+    static constexpr std::size_t kDefaultCapacity = 1'000'000;
 
-    explicit CMessageStore(std::size_t capacity = kCapacity);
+    explicit CMessageStore(std::size_t capacity = kDefaultCapacity);
 
-    // Stores an en-route message and returns its handle (never 0).
-    uint64_t Add(const std::string& messageId, int64_t submitTime);
+    // Forgets every message and keeps at most capacity (at least 1) from now on.
+    void SetCapacity(std::size_t capacity);
+    std::size_t Capacity() const { return m_capacity; }
+    // Stores an en-route message and returns its handle (never 0); 0, and nothing stored, for an
+    // id the server never gives.
+    uint64_t Add(std::string_view messageId, int64_t submitTime);
     // Null when the message is not (or no longer) held.
     StoredMessage* Find(std::string_view messageId);
     StoredMessage* FindHandle(uint64_t handle);
-    std::size_t Size() const { return m_index.size(); }
-    // Forgets every message; handles already given out find nothing.
+    // Whether the message was held and was forgotten to make room for newer ones.
+    bool Forgot(std::string_view messageId) const;
+    std::size_t Size() const { return m_size; }
+    // Forgets every message, and that any was forgotten; handles already given out find nothing.
     void Clear();
 
 private:
-    std::vector<StoredMessage> m_slots; // allocated at the first Add
-    std::unordered_map<std::string, std::size_t> m_index;
+    static constexpr std::size_t kBlock = 4096;
+    static constexpr uint32_t kNone = 0, kForgotten = UINT32_MAX; // in m_index; else a slot + 1
+    StoredMessage& Slot(std::size_t at);
+
+    std::vector<std::unique_ptr<StoredMessage[]>> m_blocks;
+    std::vector<uint32_t> m_index; // by key; allocated at the first Add
     std::size_t m_capacity;
+    std::size_t m_size = 0;
     uint64_t m_lastHandle = 0;
 };

@@ -326,29 +326,38 @@ std::string receipt_profiles::IdIn(ReceiptProfile::IdForm form, const std::strin
 }
 
 std::string receipt_profiles::Text(const ReceiptProfile& profile, const ReceiptFacts& facts) {
-    const std::string pattern = profile.text.toStdString();
-    char err[8];
-    std::snprintf(err, sizeof err, "%03d", int(facts.error));
-    const std::pair<std::string_view, std::string> values[] = {
-        {"id", IdIn(profile.idForm, facts.messageId)},
+    // Receipts come by the thousand a second: the pattern is converted once, and again only when
+    // the profile's text changes; the fields are put in without a copy of their own.
+    static QString s_source;
+    static std::string s_pattern;
+    if (s_source != profile.text) {
+        s_source = profile.text;
+        s_pattern = profile.text.toStdString();
+    }
+    const std::string& pattern = s_pattern;
+    const char err[] = {char('0' + facts.error / 100), char('0' + facts.error / 10 % 10), char('0' + facts.error % 10)};
+    const std::string id = IdIn(profile.idForm, facts.messageId);
+    const std::pair<std::string_view, std::string_view> values[] = {
+        {"id", id},
         {"sub", "001"},
         {"dlvrd", facts.state == MessageState::Delivered ? "001" : "000"},
         {"submit_date", facts.submitDate},
         {"done_date", facts.doneDate},
-        {"stat", std::string(MessageStateText(facts.state))},
-        {"err", err},
+        {"stat", MessageStateText(facts.state)},
+        {"err", std::string_view(err, sizeof err)},
         {"text", facts.text},
     };
     std::string text;
+    text.reserve(pattern.size() + facts.text.size() + 32);
     std::size_t at = 0;
     while (at < pattern.size()) {
         const std::size_t open = pattern.find('{', at);
         const std::size_t close = open == std::string::npos ? open : pattern.find('}', open);
         if (close == std::string::npos) {
-            text += pattern.substr(at);
+            text.append(pattern, at);
             break;
         }
-        text += pattern.substr(at, open - at);
+        text.append(pattern, at, open - at);
         const std::string_view field = std::string_view(pattern).substr(open + 1, close - open - 1);
         for (const auto& [name, value] : values)
             if (name == field)

@@ -2,6 +2,7 @@
 #include "simulator/Router.h"
 
 #include "smpp/DeliverPdu.h"
+#include "smpp/LongMessage.h"
 #include "protocol/DataCoding.h"
 #include "protocol/SmppFields.h"
 #include "smpp/SmppPdu.h"
@@ -20,6 +21,8 @@ constexpr uint8_t kReceiptOnAnyOutcome = 0x01;
 constexpr uint8_t kReceiptOnFailure = 0x02;
 using protocol::smpp::kEsmClassUdhi;
 constexpr std::size_t kReceiptTextChars = 20;
+constexpr uint32_t kStatusQueryFail = 0x00000067; // ESME_RQUERYFAIL
+constexpr int kReceiptsPerTurn = 1000;
 
 int64_t SystemNow() { return static_cast<int64_t>(std::time(nullptr)); }
 
@@ -30,11 +33,20 @@ std::tm LocalTime(int64_t seconds) {
     return local;
 }
 
-// YYMMDDhhmm, the dates of a receipt's text.
+// YYMMDDhhmm, the dates of a receipt's text. Receipts come by the thousand a minute, so the last
+// minute's text is kept; the zone is part of what it is kept under.
 std::string ReceiptDate(int64_t seconds) {
-    const std::tm t = LocalTime(seconds);
-    char text[16];
-    return std::string(text, std::strftime(text, sizeof text, "%y%m%d%H%M", &t));
+    static int64_t s_minute = INT64_MIN;
+    static long s_zone = 0;
+    static std::string s_text;
+    if (seconds / 60 != s_minute || ::timezone != s_zone) {
+        const std::tm t = LocalTime(seconds);
+        char text[16];
+        s_text.assign(text, std::strftime(text, sizeof text, "%y%m%d%H%M", &t));
+        s_minute = seconds / 60;
+        s_zone = ::timezone;
+    }
+    return s_text;
 }
 
 // YYMMDDhhmmss, tenths, the distance from UTC in quarter hours and its direction: SMPP's
@@ -53,6 +65,43 @@ std::string AbsoluteTime(int64_t seconds) {
 }
 
 bool MayReceive(BindKind kind) { return kind == BindKind::Receiver || kind == BindKind::Transceiver; }
+
+// The trace line of a message the server started: kept, sent after a bind, expired, or the end of a try.
+std::string DeliveryLine(const DeliveryTry& delivery, int timeoutSeconds) {
+    using Outcome = DeliveryTry::Outcome;
+    const smpp::Command* command = smpp::Find(delivery.commandId);
+    const std::string head = "[Route] " + std::string(command ? command->name : "deliver_sm") + " " +
+                             std::string(delivery.messageId);
+    const std::string systemId(delivery.systemId);
+    switch (delivery.outcome) {
+    case Outcome::Kept: return head + " kept for " + systemId + ": no bound receiver";
+    case Outcome::Released: return head + " to " + systemId + ": sent after bind";
+    case Outcome::Expired:
+        return head + " kept for " + systemId + ": expired" +
+               (delivery.forgotten ? ", the store for " + systemId + " is full" : "");
+    default: break;
+    }
+    std::string why;
+    if (delivery.closed) {
+        why = "connection closed";
+    } else if (delivery.forgotten) {
+        why = "outbox full, never sent";
+    } else if (!delivery.status) {
+        why = "no answer in " + std::to_string(timeoutSeconds) + " s";
+    } else if (*delivery.status != 0) {
+        const std::string_view name = protocol::smpp::StatusName(*delivery.status);
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08X", unsigned(*delivery.status));
+        why = name.empty() ? std::string(hex) : std::string(name);
+    }
+    std::string line = head + " to " + systemId + ", try " + std::to_string(delivery.tryNumber) + " of " +
+                       std::to_string(delivery.tries) + ": " + (why.empty() ? "" : why + ", ");
+    switch (delivery.outcome) {
+    case Outcome::Again: return line + "again in " + std::to_string(delivery.againInMs) + " ms";
+    case Outcome::Delivered: return line + "delivered";
+    default: return line + "undeliverable";
+    }
+}
 
 // The text backwards by character, in its own data_coding.
 std::vector<uint8_t> Reversed(const std::vector<uint8_t>& text, uint8_t dataCoding) {
@@ -105,25 +154,61 @@ void CRouter::OnSubmitted(int index, uint32_t commandId, const std::string& mess
     const uint64_t handle = m_settings.receipts ? m_store.Add(messageId, m_clock()) : 0;
     if (route)
         RouteToTerminals(messageId, *message, handle);
-    if (!m_settings.receipts)
+    StoredMessage* stored = m_store.FindHandle(handle);
+    if (!stored)
         return;
     // The delay stands for the network: when it has passed the message is final, and its receipt
     // goes out if one was asked for.
-    Receipt receipt{messageId, handle, RouteOf(*message, m_smpp.GetConnectionId(index), m_smpp.NameOf(index))};
-    if (StoredMessage* stored = m_store.FindHandle(handle))
-        stored->route = receipt.route;
-    m_smpp.Scheduler().After(std::max(0, m_settings.receiptDelayMs), this,
-                             [this, receipt = std::move(receipt)] { Conclude(receipt); });
+    stored->SetRoute(RouteOf(*message, m_smpp.GetConnectionId(index), m_smpp.NameOf(index)));
+    const int64_t due = m_smpp.Scheduler().NowMs() + std::max(0, m_settings.receiptDelayMs);
+    m_dueReceipts.push({due, m_receiptOrder++, handle, stored->key});
+    ArmReceipts(due);
+}
+
+void CRouter::ArmReceipts(int64_t dueMs) {
+    if (m_receiptTimerDueMs >= 0 && dueMs >= m_receiptTimerDueMs)
+        return;
+    m_receiptTimerDueMs = dueMs;
+    const uint64_t run = ++m_receiptTimerRun;
+    m_smpp.Scheduler().After(dueMs - m_smpp.Scheduler().NowMs(), this, [this, run] {
+        if (run != m_receiptTimerRun)
+            return; // an earlier receipt took its place
+        m_receiptTimerDueMs = -1;
+        SendDueReceipts();
+    });
+}
+
+void CRouter::SendDueReceipts() {
+    // A burst's receipts fall due together: a share of them a turn, so the window and the control
+    // API are answered between shares.
+    const int64_t now = m_smpp.Scheduler().NowMs();
+    for (int sent = 0; sent < kReceiptsPerTurn && !m_dueReceipts.empty() && m_dueReceipts.top().dueMs <= now; ++sent) {
+        const DueReceipt receipt = m_dueReceipts.top();
+        m_dueReceipts.pop();
+        Conclude(receipt);
+    }
+    if (!m_dueReceipts.empty())
+        ArmReceipts(std::max(now, m_dueReceipts.top().dueMs));
+}
+
+void CRouter::ForgetMessages() {
+    m_store.Clear();
+    m_dueReceipts = {};
+}
+
+void CRouter::SetStoreCapacity(std::size_t capacity) {
+    m_store.SetCapacity(capacity);
+    m_dueReceipts = {};
 }
 
 ReceiptRoute CRouter::RouteOf(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string systemId) {
     ReceiptRoute route{connectionId, std::move(systemId), message.source,
                        message.destinations.empty() ? smpp::SmeAddress{} : message.destinations.front(), {},
                        uint8_t(message.registeredDelivery & kReceiptRequestMask)};
-    const auto textEnd = std::find(message.message.begin(), message.message.end(), uint8_t(0));
-    route.text.assign(message.message.begin(),
-                      message.message.begin() + std::min<std::ptrdiff_t>(textEnd - message.message.begin(),
-                                                                         std::ptrdiff_t(kReceiptTextChars)));
+    // Characters, not octets, and a GSM '@' (0x00) is one of them.
+    const std::size_t octets = smpp::FirstCharacters(message.message.data(), message.message.size(),
+                                                     message.dataCoding, kReceiptTextChars, StoredMessage::kTextOctets);
+    route.text.assign(message.message.begin(), message.message.begin() + std::ptrdiff_t(octets));
     return route;
 }
 
@@ -148,15 +233,16 @@ void CRouter::SendEcho(const std::string& messageId, const smpp::SubmittedMessag
             Reversed({message.message.begin() + std::ptrdiff_t(header), message.message.end()}, message.dataCoding);
         std::copy(reversed.begin(), reversed.end(), fields.message.begin() + std::ptrdiff_t(header));
     }
-    const int index = ReceiptConnection(route);
-    const bool sent = index >= 0 && m_smpp.SendServerPdu(index, smpp::kDeliverSm, smpp::DeliverSmBody(fields)) != 0;
+    const bool sent =
+        m_smpp.SendOwed(route.connectionId, route.systemId, smpp::kDeliverSm, smpp::DeliverSmBody(fields)) != 0;
     Trace("[Echo] message " + messageId + " from " + message.source.addr + " to " + to->addr + ": " +
-          (sent ? "deliver_sm to " + std::string(m_smpp.NameOf(index)) : "no bound receiver"));
+          (sent ? "deliver_sm to " : "kept for ") + route.systemId);
 }
 
 const ReceiptProfile& CRouter::ProfileOf(const std::string& systemId) const {
     for (const Account& account : m_smpp.Accounts()) {
-        if (account.receiptProfile.isEmpty() || account.systemId.toStdString() != systemId)
+        if (account.receiptProfile.isEmpty() ||
+            account.systemId != QLatin1StringView(systemId.data(), qsizetype(systemId.size())))
             continue;
         for (const ReceiptProfile& profile : receipt_profiles::BuiltIns())
             if (profile.name == account.receiptProfile)
@@ -183,6 +269,10 @@ void CRouter::RouteToTerminals(const std::string& messageId, const smpp::Submitt
 bool CRouter::AnswerQuery(std::string_view messageId, QueryAnswer& answer) {
     // A message the store does not know is answered by the server as it always has.
     const StoredMessage* stored = m_store.Find(messageId);
+    if (!stored && m_store.Forgot(messageId)) {
+        answer.status = kStatusQueryFail;
+        return true;
+    }
     if (!stored)
         return false;
     answer.messageState = static_cast<uint8_t>(stored->state);
@@ -260,83 +350,46 @@ void CRouter::OnDeliverAnswered(int32_t result, uint64_t tag) {
 
 void CRouter::OnDelivery(const DeliveryTry& delivery) {
     using Outcome = DeliveryTry::Outcome;
-    const std::string id(delivery.messageId);
-    if (delivery.outcome == Outcome::Sent) {
-        if (delivery.tryNumber == 1)
-            m_store.Add(id, m_clock());
-        return;
-    }
+    const std::string_view id = delivery.messageId;
     StoredMessage* stored = m_store.Find(id);
-    if (stored && delivery.outcome != Outcome::Again) {
+    const bool first = (delivery.outcome == Outcome::Sent && delivery.tryNumber == 1) || delivery.outcome == Outcome::Kept;
+    if (first && !stored) {
+        m_store.Add(id, m_clock());
+        stored = nullptr; // en route, as a new message is
+    } else if (stored && delivery.outcome != Outcome::Again && delivery.outcome != Outcome::Sent &&
+               delivery.outcome != Outcome::Kept && delivery.outcome != Outcome::Released) {
         const bool delivered = delivery.outcome == Outcome::Delivered;
-        stored->state = delivered ? MessageState::Delivered : MessageState::Undeliverable;
-        stored->errorCode = delivered ? 0 : 1;
+        const bool expired = delivery.outcome == Outcome::Expired;
+        stored->state = delivered ? MessageState::Delivered : expired ? MessageState::Expired : MessageState::Undeliverable;
+        stored->errorCode = delivered ? 0 : expired ? receipt_profiles::ErrorOf(MessageState::Expired) : 1;
         stored->finalTime = m_clock();
     }
-    std::string why;
-    if (delivery.closed) {
-        why = "connection closed";
-    } else if (!delivery.status) {
-        why = "no answer in " + std::to_string(std::max(1, m_smpp.Sessions().responseTimeoutSeconds)) + " s";
-    } else if (*delivery.status != 0) {
-        const std::string_view name = protocol::smpp::StatusName(*delivery.status);
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "0x%08X", unsigned(*delivery.status));
-        why = name.empty() ? std::string(hex) : std::string(name);
-    }
-    const smpp::Command* command = smpp::Find(delivery.commandId);
-    std::string line = "[Route] " + std::string(command ? command->name : "deliver_sm") + " " + id + " to " +
-                       std::string(delivery.systemId) + ", try " + std::to_string(delivery.tryNumber) + " of " +
-                       std::to_string(delivery.tries) + ": " + (why.empty() ? "" : why + ", ");
-    switch (delivery.outcome) {
-    case Outcome::Again: line += "again in " + std::to_string(delivery.againInMs) + " ms"; break;
-    case Outcome::Delivered: line += "delivered"; break;
-    default: line += "undeliverable"; break;
-    }
-    Trace(line);
+    if (m_trace && delivery.outcome != Outcome::Sent)
+        Trace(DeliveryLine(delivery, std::max(1, m_smpp.Sessions().responseTimeoutSeconds)));
 }
 
-int CRouter::ReceiptConnection(const ReceiptRoute& route) const {
-    const int submitter = m_smpp.IndexOfConnection(route.connectionId);
-    if (submitter >= 0 && MayReceive(m_smpp.GetBindKind(submitter)) && !m_smpp.IsClosing(submitter))
-        return submitter;
-    for (int index = 0; index < m_smpp.GetConnectionCount(); ++index) {
-        if (index != submitter && route.systemId == m_smpp.NameOf(index) && MayReceive(m_smpp.GetBindKind(index)) &&
-            !m_smpp.IsClosing(index))
-            return index;
-    }
-    return -1;
-}
-
-void CRouter::Conclude(const Receipt& receipt) {
-    const int64_t now = m_clock();
+void CRouter::Conclude(const DueReceipt& receipt) {
     StoredMessage* stored = m_store.FindHandle(receipt.handle);
-    if (stored && stored->receiptSent)
-        return;
-    MessageState state = MessageState::Delivered;
-    uint8_t error = 0;
-    int64_t submitTime = now;
     if (!stored) {
-        state = Draw(ProfileOf(receipt.route.systemId).mix);
-        error = receipt_profiles::ErrorOf(state);
-    } else {
-        // Nothing said otherwise by the time the receipt is due: the message counts as delivered,
-        // or as the profile's mix draws.
-        if (stored->state == MessageState::Enroute) {
-            stored->state = Draw(ProfileOf(receipt.route.systemId).mix);
-            stored->errorCode = receipt_profiles::ErrorOf(stored->state);
-            stored->finalTime = now;
-        }
-        state = stored->state;
-        error = stored->errorCode;
-        submitTime = stored->submitTime;
-    }
-    const bool delivered = state == MessageState::Delivered;
-    const uint8_t request = receipt.route.request;
-    if (request != kReceiptOnAnyOutcome && !(request == kReceiptOnFailure && !delivered))
+        // More messages came within the delay than the store holds, or the id came round again.
+        Trace("[Receipt] message " + MessageIdOf(receipt.key) + " forgotten before its receipt was due");
         return;
-    SendReceipt(receipt.messageId, receipt.route, state, error, submitTime,
-                stored && stored->finalTime != 0 ? stored->finalTime : now);
+    }
+    if (stored->receiptSent)
+        return;
+    // Nothing said otherwise by the time the receipt is due: the message counts as delivered, or
+    // as the profile's mix draws.
+    const std::string systemId(stored->systemId.data());
+    if (stored->state == MessageState::Enroute) {
+        stored->state = Draw(ProfileOf(systemId).mix);
+        stored->errorCode = receipt_profiles::ErrorOf(stored->state);
+        stored->finalTime = m_clock();
+    }
+    const bool delivered = stored->state == MessageState::Delivered;
+    if (stored->request != kReceiptOnAnyOutcome && !(stored->request == kReceiptOnFailure && !delivered))
+        return;
+    SendReceipt(stored->MessageId(), stored->Route(), stored->state, stored->errorCode, stored->submitTime,
+                stored->finalTime);
 }
 
 MessageState CRouter::Draw(const std::vector<ReceiptProfile::Weight>& mix) {
@@ -361,17 +414,16 @@ CRouter::ReceiptOutcome CRouter::SendReceiptNow(std::string_view messageId, Mess
     stored->state = state;
     stored->errorCode = error;
     stored->finalTime = m_clock();
-    const bool sent = SendReceipt(stored->messageId, stored->route, state, error, stored->submitTime, stored->finalTime);
-    stored->receiptSent = stored->receiptSent || sent;
-    return sent ? ReceiptOutcome::Sent : ReceiptOutcome::NoReceiver;
+    stored->receiptSent = true; // sent or kept: the one the delay would send stays unsent
+    return SendReceipt(stored->MessageId(), stored->Route(), state, error, stored->submitTime, stored->finalTime);
 }
 
-bool CRouter::SendReceiptNow(const std::string& messageId, const ReceiptRoute& route, int64_t submitTime,
-                             MessageState state, uint8_t error) {
+CRouter::ReceiptOutcome CRouter::SendReceiptNow(const std::string& messageId, const ReceiptRoute& route,
+                                                int64_t submitTime, MessageState state, uint8_t error) {
     return SendReceipt(messageId, route, state, error, submitTime, m_clock());
 }
 
-bool CRouter::SendReceipt(const std::string& messageId, const ReceiptRoute& route, MessageState state, uint8_t error,
+CRouter::ReceiptOutcome CRouter::SendReceipt(const std::string& messageId, const ReceiptRoute& route, MessageState state, uint8_t error,
                           int64_t submitTime, int64_t doneTime) {
     const ReceiptProfile& profile = ProfileOf(route.systemId);
     const std::string stat(MessageStateText(state));
@@ -390,9 +442,9 @@ bool CRouter::SendReceipt(const std::string& messageId, const ReceiptRoute& rout
     fields.tlvs = receipt_profiles::Tlvs(profile, facts);
     const bool dataSm = profile.carrier == ReceiptProfile::Carrier::DataSm;
 
-    const int index = ReceiptConnection(route);
-    const bool sent = index >= 0 && m_smpp.SendServerPdu(index, dataSm ? smpp::kDataSm : smpp::kDeliverSm,
-                                                         dataSm ? smpp::DataSmBody(fields) : smpp::DeliverSmBody(fields)) != 0;
-    Trace("[Receipt] message " + messageId + " " + stat + " to " + route.systemId + (sent ? "" : ": no bound receiver"));
-    return sent;
+    const bool sent = m_smpp.SendOwed(route.connectionId, route.systemId, dataSm ? smpp::kDataSm : smpp::kDeliverSm,
+                                       dataSm ? smpp::DataSmBody(fields) : smpp::DeliverSmBody(fields)) != 0;
+    if (m_trace)
+        Trace("[Receipt] message " + messageId + " " + stat + " to " + route.systemId + (sent ? "" : ": kept"));
+    return sent ? ReceiptOutcome::Sent : ReceiptOutcome::Kept;
 }

@@ -13,9 +13,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <functional>
 #include <map>
+#include <queue>
 #include <random>
 #include <string>
+#include <vector>
 
 // Routing between the two servers and delivery receipts.
 struct DeliverySettings {
@@ -35,9 +38,11 @@ struct EchoSettings {
 // Listens to both servers on the UI thread. A simulator's SUBMIT goes as deliver_sm to every bound
 // receiver or transceiver whose address_range takes its destination; an ESME's message to a
 // logged-in terminal number goes to that simulator as DELIVER. With receipts on, remembers every
-// ESME message for query_sm and sends the receipts asked for after the set delay, through the SMPP
-// server's scheduler. Remembers every deliver_sm the SMPP server delivers, and traces each try.
-// The store keeps the newest 65,536. Does not own the servers; outlives neither.
+// ESME message for query_sm and sends the receipts asked for after the set delay: one queue ordered
+// by due time and one timer on the SMPP server's scheduler. A receipt owed to a system id with no
+// receiver bound is kept by the server until one binds. Remembers every deliver_sm the SMPP server
+// delivers or keeps, and traces each try. The store keeps the newest MessageStoreLimit messages and
+// answers query_sm for one it forgot with ESME_RQUERYFAIL. Does not own the servers; outlives neither.
 class CRouter : public QObject, public CSmppMessageListener, public CMobileMessageListener {
 public:
     using WallClock = std::function<int64_t()>;           // seconds since 1970
@@ -62,16 +67,19 @@ public:
     void SetTrace(TraceSink trace) { m_trace = std::move(trace); }
 
     const CMessageStore& Store() const { return m_store; }
-    void ForgetMessages() { m_store.Clear(); }
+    // Forgets every message (and their receipts still due).
+    void ForgetMessages();
+    // Forgets every message and remembers at most capacity from now on.
+    void SetStoreCapacity(std::size_t capacity);
 
-    enum class ReceiptOutcome { Sent, NoReceiver, UnknownMessage };
+    enum class ReceiptOutcome { Sent, Kept, UnknownMessage };
     // Makes a stored message final now, in state with error, and sends its receipt at once, whatever
     // its registered_delivery asked for; the receipt the delay would send then stays unsent.
     ReceiptOutcome SendReceiptNow(std::string_view messageId, MessageState state, uint8_t error);
     // The same for a message the store does not hold (receipts were off), submitted at submitTime
-    // (seconds since 1970) and receipted by route. False when no receiver took it.
-    bool SendReceiptNow(const std::string& messageId, const ReceiptRoute& route, int64_t submitTime,
-                        MessageState state, uint8_t error);
+    // (seconds since 1970) and receipted by route.
+    ReceiptOutcome SendReceiptNow(const std::string& messageId, const ReceiptRoute& route, int64_t submitTime,
+                                  MessageState state, uint8_t error);
     // Where the receipt of a message submitted on a connection (bound as systemId) goes.
     static ReceiptRoute RouteOf(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string systemId);
     // A message from phone number from (logged in or not) to number to, carried as a simulator's
@@ -93,10 +101,15 @@ public:
     void OnDeliverAnswered(int32_t result, uint64_t tag) override;
 
 private:
-    struct Receipt {
-        std::string messageId;
+    // A receipt the delay holds back: the message it is for, by handle, and its id's key.
+    struct DueReceipt {
+        int64_t dueMs;
+        uint64_t order; // of submission, so that receipts due at once go in that order
         uint64_t handle;
-        ReceiptRoute route;
+        uint32_t key;
+        bool operator>(const DueReceipt& other) const {
+            return dueMs != other.dueMs ? dueMs > other.dueMs : order > other.order;
+        }
     };
 
     // The deliver_sm back to the sender of a message to the echo address.
@@ -106,13 +119,13 @@ private:
     MessageState Draw(const std::vector<ReceiptProfile::Weight>& mix);
     void RouteToTerminals(const std::string& messageId, const smpp::SubmittedMessage& message, uint64_t handle);
     // The message becomes final (delivered unless a simulator refused it) and its receipt goes out.
-    void Conclude(const Receipt& receipt);
-    // Sends the receipt of a final message; false when no receiver took it.
-    bool SendReceipt(const std::string& messageId, const ReceiptRoute& route, MessageState state, uint8_t error,
-                     int64_t submitTime, int64_t doneTime);
-    // The connection the receipt goes to: the submitter when it may receive, else another
-    // receiver under the same system id; -1 when there is none.
-    int ReceiptConnection(const ReceiptRoute& route) const;
+    void Conclude(const DueReceipt& receipt);
+    void ArmReceipts(int64_t dueMs);
+    void SendDueReceipts();
+    // Sends the receipt of a final message to the submitter when it may receive, else to another
+    // receiver under the same system id, else the server keeps it for that system id.
+    ReceiptOutcome SendReceipt(const std::string& messageId, const ReceiptRoute& route, MessageState state,
+                               uint8_t error, int64_t submitTime, int64_t doneTime);
     bool RangeTakes(const std::string& addressRange, const std::string& address);
     void Trace(const std::string& line) const;
 
@@ -126,4 +139,8 @@ private:
     std::mt19937 m_random{std::random_device{}()};
     TraceSink m_trace;
     std::map<std::string, QRegularExpression> m_ranges; // compiled address_range patterns
+    std::priority_queue<DueReceipt, std::vector<DueReceipt>, std::greater<>> m_dueReceipts;
+    uint64_t m_receiptOrder = 0;
+    int64_t m_receiptTimerDueMs = -1; // -1: no timer armed
+    uint64_t m_receiptTimerRun = 0;
 };

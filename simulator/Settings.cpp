@@ -21,6 +21,17 @@ constexpr const char* kEchoDestinationKey = "Setup/EchoDestination";
 constexpr const char* kEchoReverseKey = "Setup/EchoReverse";
 constexpr const char* kRetryBackoffKey = "Setup/RetryBackoffMs";
 constexpr const char* kDeliverTriesKey = "Setup/DeliverTries";
+constexpr const char* kDeliverWindowKey = "Setup/DeliverWindow";
+// The stores' limits, by their place in StoreLimits, with the most each may be.
+constexpr struct {
+    const char* key;
+    int32_t StoreLimits::*field;
+    int32_t most;
+} kLimitKeys[] = {
+    {"Setup/PendingValiditySeconds", &StoreLimits::pendingValiditySeconds, StoreLimits::kMaxValiditySeconds},
+    {"Setup/PendingLimit",           &StoreLimits::pendingLimit,           StoreLimits::kMaxPendingLimit},
+    {"Setup/MessageStoreLimit",      &StoreLimits::messageStoreLimit,      StoreLimits::kMaxMessageStoreLimit},
+};
 constexpr const char* kFaultRulesKey = "Setup/FaultRules";
 constexpr const char* kDecodeAsKey = "Setup/DecodeAs";
 constexpr const char* kAccountsKey = "Setup/Accounts";
@@ -112,12 +123,25 @@ RetryPolicy CSettings::Retry() const {
     };
     stored.backoffMs = read(kRetryBackoffKey, stored.backoffMs, 0, INT32_MAX);
     stored.maxTries = read(kDeliverTriesKey, stored.maxTries, 1, RetryPolicy::kMaxTries);
+    stored.window = read(kDeliverWindowKey, stored.window, 1, RetryPolicy::kMaxWindow);
+    return stored;
+}
+
+StoreLimits CSettings::Limits() const {
+    StoreLimits stored;
+    for (const auto& k : kLimitKeys) {
+        bool ok = false;
+        const int value = m_store.value(k.key, stored.*k.field).toInt(&ok);
+        if (ok && value >= 1 && value <= k.most)
+            stored.*k.field = value;
+    }
     return stored;
 }
 
 void CSettings::SetRetry(const RetryPolicy& retry) {
     m_store.setValue(kRetryBackoffKey, retry.backoffMs);
     m_store.setValue(kDeliverTriesKey, retry.maxTries);
+    m_store.setValue(kDeliverWindowKey, retry.window);
 }
 
 std::vector<FaultRule> CSettings::FaultRules() const {

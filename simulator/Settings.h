@@ -42,11 +42,18 @@ public:
     EchoSettings Echo() const;
     void SetEcho(const EchoSettings& echo);
 
-    // "Setup/RetryBackoffMs" (default 1000) and "Setup/DeliverTries" (default 5, at most 100): how
-    // deliver_sm is tried again (its wait for an answer is the sessions' response time-out); a value
-    // that is negative (tries: below 1) or unreadable gives its default.
+    // "Setup/RetryBackoffMs" (default 1000), "Setup/DeliverTries" (default 5, at most 100) and
+    // "Setup/DeliverWindow" (default 10, 1 to 1024): how deliver_sm is tried again (its wait for an
+    // answer is the sessions' response time-out) and how many may be unanswered on a connection whose
+    // account sets no window; a value out of range or unreadable gives its default.
     RetryPolicy Retry() const;
     void SetRetry(const RetryPolicy& retry);
+
+    // "Setup/PendingValiditySeconds" (default 172800, 48 h), "Setup/PendingLimit" (default 100000) and
+    // "Setup/MessageStoreLimit" (default 1000000), each at least 1: how long and how many messages are
+    // kept for a system id with no receiver bound, and how many messages query_sm can be asked about.
+    // A value out of range or unreadable gives its default.
+    StoreLimits Limits() const;
 
     // "Setup/FaultRules", as JSON; none when missing or unreadable.
     std::vector<FaultRule> FaultRules() const;

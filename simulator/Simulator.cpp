@@ -22,7 +22,11 @@ CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
     m_router.SetReceiptProfile(settings.Receipts());
     m_router.SetEcho(settings.Echo());
     m_smpp.SetRetry(settings.Retry());
+    const StoreLimits limits = settings.Limits();
+    m_smpp.SetStoreLimits(limits);
+    m_router.SetStoreCapacity(std::size_t(limits.messageStoreLimit));
     m_pairs.SetUnansweredAfterUs(int64_t(settings.UnansweredSeconds()) * 1'000'000);
+    m_statistics.SetQueues([this] { return m_smpp.QueueDepths(); });
 }
 
 bool CSimulator::Start() {
@@ -165,12 +169,10 @@ CRouter::ReceiptOutcome CSimulator::SendReceiptNow(std::string_view messageId, M
                                  int32_t(requestLength - kHeader - kPduHeader));
         if (!message)
             return CRouter::ReceiptOutcome::UnknownMessage;
-        const PacketContext& context = m_log.ContextAt(request);
+        const PacketSummary& context = m_log.SummaryAt(request);
         const ReceiptRoute route = CRouter::RouteOf(*message, context.connection,
                                                     m_smpp.NameOf(m_smpp.IndexOfConnection(context.connection)));
-        return m_router.SendReceiptNow(std::string(messageId), route, context.timeUs / 1'000'000, state, error)
-                   ? CRouter::ReceiptOutcome::Sent
-                   : CRouter::ReceiptOutcome::NoReceiver;
+        return m_router.SendReceiptNow(std::string(messageId), route, context.timeUs / 1'000'000, state, error);
     }
     return CRouter::ReceiptOutcome::UnknownMessage;
 }

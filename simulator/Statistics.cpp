@@ -26,12 +26,10 @@ int64_t SystemClock() {
 }
 
 constexpr uint32_t kResponseBit = 0x80000000u;
-constexpr uint32_t kOut = 1, kHasCommand = 2, kHasStatus = 4;
+constexpr uint32_t kOut = 1, kHasCommand = 2, kHasStatus = 4, kOpened = 8;
 constexpr size_t kMaxCarried = 4096; // a peer that stops answering must not make every answer slow
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
-
-double Ms(int64_t us) { return std::round(double(us)) / 1000.0; }
 
 // A label value or HELP text of the text exposition format: backslash, double quote and line feed escaped.
 std::string Escaped(const std::string& text) {
@@ -77,14 +75,12 @@ void CStatistics::Reset() {
     m_statuses.clear();
     m_submitSlots.fill(0);
     m_lastSlot = INT64_MIN;
-    m_latencyIndex.fill(0);
-    m_latencyBuckets.fill(0);
-    m_latencyCount = 0;
-    m_latencySumUs = 0;
-    m_latencyMaxUs = 0;
+    m_tarnwickLatency = {};
+    m_clientLatency = {};
     m_carried.clear();
     m_unansweredWiped = 0;
     m_pdus = 0;
+    m_opened = 0;
     ++m_generation;
     // Requests waiting in the log from before are not this run's to count as unanswered; whichever
     // of the capture and the statistics is reset first.
@@ -98,44 +94,46 @@ void CStatistics::OnPacketsAdded(int32_t first, int32_t count) {
 
 // The hot path: every PDU the servers see passes here once.
 void CStatistics::Count(int32_t index) {
-    uint32_t length = 0;
-    const uint8_t* record = m_log.PacketAt(index, &length);
-    const PacketContext& context = m_log.ContextAt(index);
-    if (!record || length < packet_record::kHeaderSize || context.typed)
+    const PacketSummary& summary = m_log.SummaryAt(index);
+    if (summary.origin == PacketOrigin::Typed)
         return;
-    const uint16_t protocol = packet_record::ReadHeader(record).protocol;
-    const std::optional<uint32_t> id = packet_record::CommandId(record, length);
-    const CPacketPairs::Role role = m_pairs.RoleOf(index);
-    uint32_t flags = (context.fromServer ? kOut : 0) | (id ? kHasCommand : 0);
+    const bool opened = summary.origin == PacketOrigin::Opened;
+    uint32_t flags = (summary.fromServer ? kOut : 0) | (summary.Has(PacketSummary::kHasCommand) ? kHasCommand : 0) |
+                     (opened ? kOpened : 0);
     uint32_t status = 0;
-    if (role == CPacketPairs::Role::Response) {
-        const protocol::Protocol* known = protocol::Find(protocol);
-        wire::Cursor header(record, length, packet_record::kHeaderSize + (known ? known->statusOffset : 0));
-        if (known && known->statusOffset != 0) {
-            status = header.U32();
-            flags |= header.Ok() ? kHasStatus : 0;
+    if (m_pairs.RoleOf(index) == CPacketPairs::Role::Response) {
+        if (summary.Has(PacketSummary::kHasStatus)) {
+            status = summary.status;
+            flags |= kHasStatus;
         } else if (const std::optional<uint32_t> read = m_pairs.StatusOf(index)) {
-            status = *read;
+            status = *read; // a gateway protocol's answer carries it in its body
             flags |= kHasStatus;
         }
-        if (const std::optional<int64_t> latency = m_pairs.LatencyUs(index))
-            AddLatency(*latency);
-        else if (!m_carried.empty())
-            AnswerCarried(record, length, context, id.value_or(0));
+        // Another run's answers say nothing of this one's latency.
+        const std::optional<int64_t> latency = opened ? std::nullopt : m_pairs.LatencyUs(index);
+        if (latency)
+            AddLatency(summary, *latency);
+        else if (!opened && !m_carried.empty())
+            AnswerCarried(summary);
     }
-    const Key key{uint64_t(id.value_or(0)) << 32 | status, uint32_t(protocol) | flags << 16};
-    Tally& tally = TallyOf(context.connection, key);
+    const Key key{uint64_t(summary.command) << 32 | status, uint32_t(summary.protocol) | flags << 16};
+    Tally& tally = TallyOf(summary.connection, key);
     ++tally.count;
     ++m_totals[size_t(tally.total)].count;
     CommandRow& command = m_commands[size_t(tally.command)];
-    ++(context.fromServer ? command.out : command.in);
+    ++(opened ? command.opened : summary.fromServer ? command.out : command.in);
     if (tally.status >= 0) {
         StatusRow& row = m_statuses[size_t(tally.status)];
-        ++(context.fromServer ? row.out : row.in);
+        ++(opened ? row.opened : summary.fromServer ? row.out : row.in);
+    }
+    if (opened) {
+        ++m_opened;
+        return;
     }
     ++m_pdus;
-    if (protocol == protocol::kSmpp && id == protocol::smpp::kSubmitSm)
-        AddSubmitSm(context.timeUs);
+    if (summary.protocol == protocol::kSmpp && summary.command == protocol::smpp::kSubmitSm &&
+        summary.Has(PacketSummary::kHasCommand))
+        AddSubmitSm(summary.timeUs);
 }
 
 CStatistics::Tally& CStatistics::TallyOf(uint64_t connectionId, const Key& key) {
@@ -181,19 +179,9 @@ CStatistics::Tally CStatistics::NewTally(const Key& key) {
     return tally;
 }
 
-void CStatistics::AddLatency(int64_t us) {
-    us = std::clamp<int64_t>(us, 0, (int64_t(1) << 40) - 1);
-    size_t index = size_t(us);
-    if (us >= kExactUs) {
-        const int shift = std::bit_width(uint64_t(us)) - 8; // keeps 8 significant bits: 128 steps
-        index = size_t(kExactUs + (shift - 1) * kSteps + (int(us >> shift) - kSteps));
-    }
-    ++m_latencyIndex[index];
-    const auto bound = std::lower_bound(kLatencyBoundsUs.begin(), kLatencyBoundsUs.end(), us);
-    ++m_latencyBuckets[size_t(bound - kLatencyBoundsUs.begin())];
-    ++m_latencyCount;
-    m_latencySumUs += us;
-    m_latencyMaxUs = std::max(m_latencyMaxUs, us);
+// An answer the server sent is Tarnwick's; one it received is the client's.
+void CStatistics::AddLatency(const PacketSummary& answer, int64_t us) {
+    (answer.fromServer ? m_tarnwickLatency : m_clientLatency).Add(us);
 }
 
 void CStatistics::AddSubmitSm(int64_t timeUs) {
@@ -236,34 +224,6 @@ std::vector<uint32_t> CStatistics::SubmitSmHistory() const {
     return history;
 }
 
-CStatistics::LatencySummary CStatistics::Latency() const {
-    LatencySummary summary;
-    summary.count = m_latencyCount;
-    if (m_latencyCount == 0)
-        return summary;
-    const auto percentile = [&](double p) {
-        const uint64_t rank = std::max<uint64_t>(1, uint64_t(std::ceil(p * double(m_latencyCount))));
-        uint64_t seen = 0;
-        for (size_t index = 0; index < m_latencyIndex.size(); ++index) {
-            seen += m_latencyIndex[index];
-            if (seen < rank)
-                continue;
-            if (index < size_t(kExactUs))
-                return Ms(int64_t(index));
-            const int shift = int(index - kExactUs) / kSteps + 1;
-            const int64_t low = int64_t(int(index - kExactUs) % kSteps + kSteps) << shift;
-            // The middle of the bucket, never beyond the largest latency seen.
-            return Ms(std::min(low + ((int64_t(1) << shift) - 1) / 2, m_latencyMaxUs));
-        }
-        return Ms(m_latencyMaxUs);
-    };
-    summary.p50 = percentile(0.50);
-    summary.p90 = percentile(0.90);
-    summary.p99 = percentile(0.99);
-    summary.max = Ms(m_latencyMaxUs);
-    return summary;
-}
-
 // The log is about to forget its records: requests still waiting go on waiting here.
 void CStatistics::OnLogResetting() {
     const int64_t now = m_clock();
@@ -276,46 +236,30 @@ void CStatistics::OnLogResetting() {
     m_waiting.clear();
     m_pairs.WaitingRequests(m_waiting);
     for (int32_t request : m_waiting) {
-        if (m_log.ContextAt(request).timeUs < m_since)
+        const PacketSummary& summary = m_log.SummaryAt(request);
+        if (summary.origin != PacketOrigin::Live || summary.timeUs < m_since)
             continue;
         if (m_pairs.IsUnanswered(request)) {
             ++m_unansweredWiped;
             continue;
         }
-        uint32_t length = 0;
-        const uint8_t* record = m_log.PacketAt(request, &length);
-        const protocol::Protocol* known = protocol::Find(packet_record::ReadHeader(record).protocol);
-        const std::optional<uint32_t> id = packet_record::CommandId(record, length);
-        if (!known || !id || m_carried.size() >= kMaxCarried)
-            continue;
-        const PacketContext& context = m_log.ContextAt(request);
-        Carried carried{context.connection, {}, known->family, context.fromServer, *id | kResponseBit, context.timeUs};
-        wire::Cursor sequence(record, length, packet_record::kHeaderSize + known->sequenceOffset);
-        for (uint32_t i = 0; i < known->sequenceSize / 4; ++i)
-            carried.sequence[i] = sequence.U32();
-        m_carried.push_back(carried);
+        if (m_carried.size() < kMaxCarried)
+            m_carried.push_back({summary.connection, summary.sequence, summary.family, summary.fromServer,
+                                 summary.command | kResponseBit, summary.timeUs});
     }
 }
 
 // As the pairs pair: same connection, family and sequence, the answer expected (or an SMPP
 // generic_nack), sent by the other end.
-void CStatistics::AnswerCarried(const uint8_t* record, uint32_t length, const PacketContext& context,
-                                uint32_t id) {
-    const protocol::Protocol* known = protocol::Find(packet_record::ReadHeader(record).protocol);
-    if (!known)
+void CStatistics::AnswerCarried(const PacketSummary& answer) {
+    if (!answer.Has(PacketSummary::kHasSequence))
         return;
-    std::array<uint32_t, 3> sequence{};
-    wire::Cursor at(record, length, packet_record::kHeaderSize + known->sequenceOffset);
-    for (uint32_t i = 0; i < known->sequenceSize / 4; ++i)
-        sequence[i] = at.U32();
-    if (!at.Ok())
-        return;
-    const bool nack = known->family == protocol::kSmpp && id == protocol::smpp::kGenericNack;
+    const bool nack = answer.family == protocol::kSmpp && answer.command == protocol::smpp::kGenericNack;
     for (auto it = m_carried.rbegin(); it != m_carried.rend(); ++it) {
-        if (it->connection != context.connection || it->family != known->family || it->sequence != sequence ||
-            it->fromServer == context.fromServer || (it->answerId != id && !nack))
+        if (it->connection != answer.connection || it->family != answer.family || it->sequence != answer.sequence ||
+            it->fromServer == answer.fromServer || (it->answerId != answer.command && !nack))
             continue;
-        AddLatency(context.timeUs - it->timeUs);
+        AddLatency(answer, answer.timeUs - it->timeUs);
         *it = m_carried.back();
         m_carried.pop_back();
         return;
@@ -331,7 +275,8 @@ int64_t CStatistics::Unanswered() const {
     std::vector<int32_t> waiting;
     m_pairs.WaitingRequests(waiting);
     const int64_t live = std::count_if(waiting.begin(), waiting.end(), [&](int32_t request) {
-        return m_log.ContextAt(request).timeUs >= m_since && m_pairs.IsUnanswered(request);
+        const PacketSummary& summary = m_log.SummaryAt(request);
+        return summary.origin == PacketOrigin::Live && summary.timeUs >= m_since && m_pairs.IsUnanswered(request);
     });
     return live + m_unansweredWiped + ExpiredCarried(m_clock());
 }
@@ -372,18 +317,18 @@ QJsonObject CStatistics::Tables(const std::vector<Tally>* tallies) const {
         std::map<int32_t, CommandRow> byCommand;
         std::map<int32_t, StatusRow> byStatus;
         for (const Tally& tally : *tallies) {
-            const bool out = (tally.key.protocolAndFlags >> 16) & kOut;
+            const uint32_t flags = tally.key.protocolAndFlags >> 16;
+            const auto counter = [flags](auto& row) -> uint64_t& {
+                return flags & kOpened ? row.opened : flags & kOut ? row.out : row.in;
+            };
             const CommandRow& total = m_commands[size_t(tally.command)];
-            CommandRow& command =
-                byCommand.try_emplace(tally.command, CommandRow{total.protocol, total.command, total.hasCommand})
-                    .first->second;
-            (out ? command.out : command.in) += tally.count;
+            counter(byCommand.try_emplace(tally.command, CommandRow{total.protocol, total.command, total.hasCommand})
+                        .first->second) += tally.count;
             if (tally.status < 0)
                 continue;
             const StatusRow& totalStatus = m_statuses[size_t(tally.status)];
-            StatusRow& status =
-                byStatus.try_emplace(tally.status, StatusRow{totalStatus.protocol, totalStatus.status}).first->second;
-            (out ? status.out : status.in) += tally.count;
+            counter(byStatus.try_emplace(tally.status, StatusRow{totalStatus.protocol, totalStatus.status}).first->second) +=
+                tally.count;
         }
         for (const auto& [index, row] : byCommand)
             commands.push_back(row);
@@ -395,14 +340,16 @@ QJsonObject CStatistics::Tables(const std::vector<Tally>* tallies) const {
         commandList.append(QJsonObject{{"protocol", QString::fromStdString(ProtocolName(row.protocol))},
                                        {"command", QString::fromStdString(CommandName(row))},
                                        {"in", qint64(row.in)},
-                                       {"out", qint64(row.out)}});
+                                       {"out", qint64(row.out)},
+                                       {"opened", qint64(row.opened)}});
     for (const StatusRow& row : tallies ? statuses : m_statuses) {
         const std::string_view name = row.protocol == protocol::kSmpp ? protocol::smpp::StatusName(row.status) : "";
         statusList.append(QJsonObject{{"protocol", QString::fromStdString(ProtocolName(row.protocol))},
                                       {"status", qint64(row.status)},
                                       {"name", QString::fromUtf8(name.data(), qsizetype(name.size()))},
                                       {"in", qint64(row.in)},
-                                      {"out", qint64(row.out)}});
+                                      {"out", qint64(row.out)},
+                                      {"opened", qint64(row.opened)}});
     }
     return {{"commands", commandList}, {"statuses", statusList}};
 }
@@ -410,15 +357,19 @@ QJsonObject CStatistics::Tables(const std::vector<Tally>* tallies) const {
 QJsonObject CStatistics::Json() const {
     QJsonObject json = Tables(nullptr);
     json.insert("pdus", qint64(m_pdus));
+    json.insert("openedPdus", qint64(m_opened));
     json.insert("submitSmPerSecond", QJsonObject{{"1s", SubmitSmPerSecond(1)},
                                                  {"10s", SubmitSmPerSecond(10)},
                                                  {"60s", SubmitSmPerSecond(60)}});
-    const LatencySummary latency = Latency();
-    json.insert("latencyMs", QJsonObject{{"count", qint64(latency.count)},
-                                         {"p50", latency.p50},
-                                         {"p90", latency.p90},
-                                         {"p99", latency.p99},
-                                         {"max", latency.max}});
+    const auto latency = [](const LatencySummary& summary) {
+        return QJsonObject{{"count", qint64(summary.count)},
+                           {"p50", summary.p50},
+                           {"p90", summary.p90},
+                           {"p99", summary.p99},
+                           {"max", summary.max}};
+    };
+    json.insert("latencyMs", latency(Latency(Answerer::Tarnwick)));
+    json.insert("esmeLatencyMs", latency(Latency(Answerer::Client)));
     json.insert("unanswered", qint64(Unanswered()));
     std::vector<uint64_t> ids;
     for (const auto& [id, connection] : m_connections)
@@ -437,49 +388,66 @@ QJsonObject CStatistics::Json() const {
         connections.append(connection);
     }
     json.insert("connections", connections);
+    json.insert("queues", QueuesJson());
     return json;
 }
 
 QByteArray CStatistics::Prometheus(int smppConnections, int mobileConnections) const {
     std::ostringstream out;
-    out << "# HELP tarnwick_pdus_total PDUs captured, by protocol, command, command_status (answers only) and "
-           "direction (in: received by the server, out: sent by it).\n"
-           "# TYPE tarnwick_pdus_total counter\n";
-    for (const Total& total : m_totals) {
-        const uint32_t flags = total.key.protocolAndFlags >> 16;
-        const uint16_t protocol = uint16_t(total.key.protocolAndFlags);
-        const CommandRow command{protocol, uint32_t(total.key.idAndStatus >> 32), bool(flags & kHasCommand)};
-        const std::string status =
-            flags & kHasStatus ? StatusName({protocol, uint32_t(total.key.idAndStatus)}) : std::string();
-        out << "tarnwick_pdus_total{protocol=\"" << Escaped(ProtocolName(protocol)) << "\",command=\""
-            << Escaped(CommandName(command)) << "\",status=\"" << Escaped(status) << "\",direction=\""
-            << (flags & kOut ? "out" : "in") << "\"} " << total.count << '\n';
-    }
+    const auto counts = [&](const char* family, const char* help, uint32_t opened) {
+        out << "# HELP " << family << ' ' << help << "\n# TYPE " << family << " counter\n";
+        for (const Total& total : m_totals) {
+            const uint32_t flags = total.key.protocolAndFlags >> 16;
+            if ((flags & kOpened) != opened)
+                continue;
+            const uint16_t protocol = uint16_t(total.key.protocolAndFlags);
+            const CommandRow command{protocol, uint32_t(total.key.idAndStatus >> 32), bool(flags & kHasCommand)};
+            const std::string status =
+                flags & kHasStatus ? StatusName({protocol, uint32_t(total.key.idAndStatus)}) : std::string();
+            out << family << "{protocol=\"" << Escaped(ProtocolName(protocol)) << "\",command=\""
+                << Escaped(CommandName(command)) << "\",status=\"" << Escaped(status) << "\",direction=\""
+                << (flags & kOut ? "out" : "in") << "\"} " << total.count << '\n';
+        }
+    };
+    counts("tarnwick_pdus_total",
+           "PDUs captured, by protocol, command, command_status (answers only) and direction (in: received by the "
+           "server, out: sent by it).",
+           0);
+    counts("tarnwick_opened_pdus_total", "PDUs opened from capture files, counted apart from the run's traffic.",
+           kOpened);
     out << "# HELP tarnwick_connections Connections open now, by server.\n"
            "# TYPE tarnwick_connections gauge\n"
            "tarnwick_connections{server=\"smpp\"} "
         << smppConnections << "\ntarnwick_connections{server=\"mobile\"} " << mobileConnections << '\n';
-    out << "# HELP tarnwick_response_latency_seconds Time from a request to its answer.\n"
+    out << "# HELP tarnwick_response_latency_seconds Time from a request to its answer, by who answered (tarnwick: "
+           "its answers to the clients' requests; esme: the clients' answers to what it sent).\n"
            "# TYPE tarnwick_response_latency_seconds histogram\n";
-    uint64_t cumulative = 0;
-    for (size_t i = 0; i < m_latencyBuckets.size(); ++i) {
-        cumulative += m_latencyBuckets[i];
-        const std::string le = i < kLatencyBoundsUs.size() ? Number(double(kLatencyBoundsUs[i]) / 1e6) : "+Inf";
-        out << "tarnwick_response_latency_seconds_bucket{le=\"" << le << "\"} " << cumulative << '\n';
-    }
-    out << "tarnwick_response_latency_seconds_sum " << Number(double(m_latencySumUs) / 1e6) << '\n'
-        << "tarnwick_response_latency_seconds_count " << m_latencyCount << '\n';
+    PrometheusLatency(out, "tarnwick", m_tarnwickLatency);
+    PrometheusLatency(out, "esme", m_clientLatency);
     out << "# HELP tarnwick_unanswered_requests Requests without an answer after the unanswered time.\n"
            "# TYPE tarnwick_unanswered_requests gauge\n"
            "tarnwick_unanswered_requests "
-        << Unanswered() << '\n';
+        << Unanswered() << '\n' << QueuesPrometheus();
     const std::string text = out.str();
     return QByteArray(text.data(), qsizetype(text.size()));
 }
 
+void CStatistics::PrometheusLatency(std::ostream& out, const char* by, const CLatencyHistogram& histogram) const {
+    uint64_t cumulative = 0;
+    for (size_t i = 0; i < histogram.Buckets().size(); ++i) {
+        cumulative += histogram.Buckets()[i];
+        const std::string le = i < kLatencyBoundsUs.size() ? Number(double(kLatencyBoundsUs[i]) / 1e6) : "+Inf";
+        out << "tarnwick_response_latency_seconds_bucket{by=\"" << by << "\",le=\"" << le << "\"} " << cumulative
+            << '\n';
+    }
+    out << "tarnwick_response_latency_seconds_sum{by=\"" << by << "\"} " << Number(double(histogram.SumUs()) / 1e6)
+        << "\ntarnwick_response_latency_seconds_count{by=\"" << by << "\"} " << histogram.Count() << '\n';
+}
+
 std::string CStatistics::Table() const {
-    const auto columns = [](const std::vector<std::array<std::string, 4>>& rows) {
-        std::array<size_t, 4> width{};
+    using Row = std::array<std::string, 5>;
+    const auto columns = [](const std::vector<Row>& rows) {
+        std::array<size_t, 5> width{};
         for (const auto& row : rows)
             for (size_t i = 0; i < row.size(); ++i)
                 width[i] = std::max(width[i], row[i].size());
@@ -494,33 +462,76 @@ std::string CStatistics::Table() const {
         }
         return text;
     };
-    std::vector<std::array<std::string, 4>> commands{{"Protocol", "Command", "In", "Out"}};
-    for (const CommandRow& row : m_commands)
-        commands.push_back({ProtocolName(row.protocol), CommandName(row), std::to_string(row.in), std::to_string(row.out)});
-    std::vector<std::array<std::string, 4>> statuses{{"Protocol", "Status", "In", "Out"}};
-    for (const StatusRow& row : m_statuses)
-        statuses.push_back({ProtocolName(row.protocol), StatusName(row), std::to_string(row.in), std::to_string(row.out)});
-    const LatencySummary latency = Latency();
-    char summary[512];
-    std::snprintf(summary, sizeof summary,
-                  "submit_sm per second: %.1f (1 s), %.1f (10 s), %.1f (60 s)\n"
-                  "Response latency (ms): p50 %.3f, p90 %.3f, p99 %.3f, max %.3f (%llu answers)\n"
-                  "Unanswered requests: %lld\n",
-                  SubmitSmPerSecond(1), SubmitSmPerSecond(10), SubmitSmPerSecond(60), latency.p50, latency.p90,
-                  latency.p99, latency.max, static_cast<unsigned long long>(latency.count),
-                  static_cast<long long>(Unanswered()));
-    return "Statistics: " + std::to_string(m_pdus) + " PDUs\n" + columns(commands) + "\n" + columns(statuses) + "\n" +
-           summary;
+    const auto counts = [](const auto& row) {
+        return std::array<std::string, 3>{std::to_string(row.in), std::to_string(row.out), std::to_string(row.opened)};
+    };
+    std::vector<Row> commands{{"Protocol", "Command", "In", "Out", "Opened"}};
+    for (const CommandRow& row : m_commands) {
+        const auto [in, out, opened] = counts(row);
+        commands.push_back({ProtocolName(row.protocol), CommandName(row), in, out, opened});
+    }
+    std::vector<Row> statuses{{"Protocol", "Status", "In", "Out", "Opened"}};
+    for (const StatusRow& row : m_statuses) {
+        const auto [in, out, opened] = counts(row);
+        statuses.push_back({ProtocolName(row.protocol), StatusName(row), in, out, opened});
+    }
+    const auto latency = [](const char* whose, const LatencySummary& l) {
+        char line[160];
+        std::snprintf(line, sizeof line, "Response latency of %s (ms): p50 %.3f, p90 %.3f, p99 %.3f, max %.3f (%llu answers)\n",
+                      whose, l.p50, l.p90, l.p99, l.max, static_cast<unsigned long long>(l.count));
+        return std::string(line);
+    };
+    char rates[160];
+    std::snprintf(rates, sizeof rates, "submit_sm per second: %.1f (1 s), %.1f (10 s), %.1f (60 s)\n",
+                  SubmitSmPerSecond(1), SubmitSmPerSecond(10), SubmitSmPerSecond(60));
+    return "Statistics: " + std::to_string(m_pdus) + " PDUs (" + std::to_string(m_opened) +
+           " opened from capture files, counted apart)\n" + columns(commands) + "\n" + columns(statuses) + "\n" + rates +
+           latency("Tarnwick's answers", Latency(Answerer::Tarnwick)) +
+           latency("the ESMEs' answers", Latency(Answerer::Client)) +
+           "Unanswered requests: " + std::to_string(Unanswered()) + "\n" + "Queues: " + QueuesText() + "\n";
 }
 
 QByteArray CStatistics::Csv() const {
     // Names hold no comma or quote (protocol tables and hex numbers), so no field needs quoting.
-    std::string text = "kind,protocol,name,in,out\n";
+    std::string text = "kind,protocol,name,in,out,opened\n";
+    const auto line = [&text](const char* kind, const std::string& protocol, const std::string& name, const auto& row) {
+        text += std::string(kind) + "," + protocol + "," + name + "," + std::to_string(row.in) + "," +
+                std::to_string(row.out) + "," + std::to_string(row.opened) + "\n";
+    };
     for (const CommandRow& row : m_commands)
-        text += "command," + ProtocolName(row.protocol) + "," + CommandName(row) + "," + std::to_string(row.in) + "," +
-                std::to_string(row.out) + "\n";
+        line("command", ProtocolName(row.protocol), CommandName(row), row);
     for (const StatusRow& row : m_statuses)
-        text += "status," + ProtocolName(row.protocol) + "," + StatusName(row) + "," + std::to_string(row.in) + "," +
-                std::to_string(row.out) + "\n";
+        line("status", ProtocolName(row.protocol), StatusName(row), row);
     return QByteArray(text.data(), qsizetype(text.size()));
+}
+
+QJsonArray CStatistics::QueuesJson() const {
+    QJsonArray queues;
+    for (const CSmppServer::QueueDepth& depth : Queues())
+        queues.append(QJsonObject{{"systemId", QString::fromStdString(depth.systemId)},
+                                  {"kept", qint64(depth.kept)},
+                                  {"waiting", qint64(depth.waiting)},
+                                  {"unanswered", qint64(depth.unanswered)}});
+    return queues;
+}
+
+std::string CStatistics::QueuesPrometheus() const {
+    std::string text = "# HELP tarnwick_smpp_queue_depth Messages the SMSC owes a system id now: kept while no "
+                       "receiver is bound, waiting in its outboxes, or sent there unanswered.\n"
+                       "# TYPE tarnwick_smpp_queue_depth gauge\n";
+    for (const CSmppServer::QueueDepth& depth : Queues()) {
+        for (const auto& [queue, count] : {std::pair{"kept", depth.kept}, std::pair{"waiting", depth.waiting},
+                                           std::pair{"unanswered", depth.unanswered}})
+            text += "tarnwick_smpp_queue_depth{system_id=\"" + Escaped(depth.systemId) + "\",queue=\"" + queue +
+                    "\"} " + std::to_string(count) + "\n";
+    }
+    return text;
+}
+
+std::string CStatistics::QueuesText() const {
+    std::string text;
+    for (const CSmppServer::QueueDepth& depth : Queues())
+        text += (text.empty() ? "" : "; ") + depth.systemId + ": " + std::to_string(depth.kept) + " kept, " +
+                std::to_string(depth.waiting) + " waiting, " + std::to_string(depth.unanswered) + " unanswered";
+    return text.empty() ? "none" : text;
 }

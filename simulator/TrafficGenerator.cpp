@@ -4,6 +4,7 @@
 #include "protocol/DataCoding.h"
 #include "protocol/SmppFields.h"
 #include "smpp/DeliverPdu.h"
+#include "smpp/LongMessage.h"
 #include "smpp/SmppPdu.h"
 
 #include <algorithm>
@@ -161,7 +162,7 @@ CTrafficGenerator::StartResult CTrafficGenerator::Start(const GeneratorJob& job,
 void CTrafficGenerator::Begin(uint64_t connectionId) {
     m_connection = connectionId;
     m_progress.state = GeneratorProgress::State::Running;
-    m_progress.window = WindowOf(m_job.systemId);
+    m_progress.window = int(m_smpp.WindowOf(connectionId));
     m_startMs = m_rateMarkMs = m_smpp.Scheduler().NowMs();
     m_allSentMs = -1;
     m_sentBeforeLastTick = m_sentAtLastTick = m_rateMarkSent = 0;
@@ -183,16 +184,6 @@ void CTrafficGenerator::Stop() {
         Finish(GeneratorProgress::State::Stopped, "stopped by the user");
 }
 
-int CTrafficGenerator::WindowOf(const std::string& systemId) const {
-    for (const Account& account : m_smpp.Accounts()) {
-        // At most half of what the server pairs on a connection: a receiver that stops answering is
-        // found while its answers could still be paired.
-        if (account.systemId.toStdString() == systemId && account.window > 0)
-            return std::min(account.window, kMaxWindow);
-    }
-    return kDefaultWindow;
-}
-
 void CTrafficGenerator::Tick(uint64_t run) {
     if (run != m_run || m_progress.state != GeneratorProgress::State::Running)
         return;
@@ -202,21 +193,11 @@ void CTrafficGenerator::Tick(uint64_t run) {
         return Finish(GeneratorProgress::State::Stopped, "the receiver's connection went");
     // The receiver has had at least a whole tick for what went out before the last one.
     const uint64_t behind = m_sentBeforeLastTick - std::min(m_sentBeforeLastTick, p.answered);
-    if (behind > uint64_t(p.window))
+    if (behind >= uint64_t(p.window))
         return Finish(GeneratorProgress::State::Stopped,
                       "answers fell " + std::to_string(behind) + " behind (window " + std::to_string(p.window) + ")");
-
-    // The server pairs at most kMaxPending answers a connection: what would go past that waits for
-    // the next tick rather than go unpaired.
-    const uint64_t room = CSmppServer::kMaxPending - std::min<uint64_t>(CSmppServer::kMaxPending, p.sent - p.answered);
-    const uint64_t due = std::min<uint64_t>({p.total, uint64_t(m_job.rate) * uint64_t(now - m_startMs) / 1000,
-                                             p.sent + room});
-    while (p.sent < due) {
-        Build(p.sent + 1);
-        if (m_smpp.SendGenerated(m_connection, m_pdu.data(), uint32_t(m_pdu.size())) == 0)
-            return Finish(GeneratorProgress::State::Stopped, "the receiver's connection went");
-        ++p.sent;
-    }
+    if (!SendDue())
+        return Finish(GeneratorProgress::State::Stopped, "the receiver's connection went");
     m_sentBeforeLastTick = m_sentAtLastTick;
     m_sentAtLastTick = p.sent;
     if (now - m_rateMarkMs >= 1000) {
@@ -238,15 +219,32 @@ void CTrafficGenerator::Tick(uint64_t run) {
     m_smpp.Scheduler().After(kTickMs, this, [this, run] { Tick(run); });
 }
 
+bool CTrafficGenerator::SendDue() {
+    GeneratorProgress& p = m_progress;
+    const int64_t elapsed = m_smpp.Scheduler().NowMs() - m_startMs;
+    const uint64_t due = std::min<uint64_t>(p.total, uint64_t(m_job.rate) * uint64_t(std::max<int64_t>(elapsed, 0)) / 1000);
+    // What the window has no room for now goes when answers make room, or at the next tick.
+    for (std::size_t room = m_smpp.Room(m_connection); p.sent < due && room > 0; --room) {
+        Build(p.sent + 1);
+        if (m_smpp.SendGenerated(m_connection, m_pdu.data(), uint32_t(m_pdu.size())) == 0)
+            return false;
+        ++p.sent;
+    }
+    return true;
+}
+
 void CTrafficGenerator::TakeAnswer(uint64_t connectionId, uint32_t status) {
     if (connectionId != m_connection || m_progress.state == GeneratorProgress::State::Idle)
         return;
     ++m_progress.answered;
     if (status != kStatusOk)
         ++m_progress.errors;
-    if (m_progress.state == GeneratorProgress::State::Running && m_progress.sent == m_progress.total &&
-        m_progress.answered >= m_progress.sent)
-        Finish(GeneratorProgress::State::Done, {});
+    if (m_progress.state != GeneratorProgress::State::Running)
+        return;
+    if (m_progress.sent == m_progress.total && m_progress.answered >= m_progress.sent)
+        return Finish(GeneratorProgress::State::Done, {});
+    if (m_progress.sent < m_progress.total && !SendDue())
+        Finish(GeneratorProgress::State::Stopped, "the receiver's connection went");
 }
 
 void CTrafficGenerator::OnLoggedIn(int index) {
@@ -284,7 +282,9 @@ void CTrafficGenerator::Build(uint64_t number) {
     const std::string_view idText(id, std::size_t(std::to_chars(id, id + sizeof id, number).ptr - id));
     if (receipt) {
         const ReceiptFacts facts{std::string(idText), MessageState::Delivered, 0, m_receiptDate, m_receiptDate,
-                                 text.substr(0, kReceiptTextChars)};
+                                 text.substr(0, smpp::FirstCharacters(reinterpret_cast<const uint8_t*>(text.data()),
+                                                                      text.size(), protocol::data_coding::kDefault,
+                                                                      kReceiptTextChars, text.size()))};
         text = receipt_profiles::Text(m_receiptProfile, facts);
         m_receiptTlvs = receipt_profiles::Tlvs(m_receiptProfile, facts);
     }

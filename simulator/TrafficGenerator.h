@@ -58,20 +58,18 @@ struct GeneratorProgress {
 };
 
 // Runs one job at a time on the UI thread, on the SMPP server's scheduler, so tests move its time
-// by hand. Every kTickMs it sends what the rate owes by then, so the UI thread is never held for
-// long. A job ends done once every message is sent and answered; it stops when the receiver's
-// answers to what went out before the last tick are more than its window behind (the window of the
-// receiver's account, at most kMaxWindow, kDefaultWindow when it has none), when the receiver's connection goes, when
-// the last answers do not come within the sessions' response time-out, or on Stop. Its messages go
-// by CSmppServer::SendGenerated: straight out, answers paired, never tried again. Start and end go
-// to the SMPP console.
+// by hand. Every kTickMs, and as each answer comes, it sends what the rate owes by then as far as
+// the receiver's outbox window has room (CSmppServer::SendGenerated: answers paired, never tried
+// again), so the UI thread is never held for long and nothing of its waits behind the window. A
+// job ends done once every message is sent and answered; it stops when a whole window of what went
+// out before the last tick is still unanswered, when the receiver's connection goes, when the last
+// answers do not come within the sessions' response time-out, or on Stop. Start and end go to the
+// SMPP console.
 class CRouter;
 
 class CTrafficGenerator : public QObject, public CServerObserver {
 public:
     static constexpr int64_t kTickMs = 10;
-    static constexpr int kDefaultWindow = 10;
-    static constexpr int kMaxWindow = int(CSmppServer::kMaxPending / 2);
     enum class StartResult { Started, Waiting, NoReceiver, Busy, Bad };
 
     // Receipts take the receipt profile the router gives the receiver.
@@ -100,11 +98,12 @@ public:
 private:
     void Begin(uint64_t connectionId);
     void Tick(uint64_t run);
+    // Sends what the rate owes by now, as far as the window has room; false when the receiver went.
+    bool SendDue();
     void TakeAnswer(uint64_t connectionId, uint32_t status);
     void Finish(GeneratorProgress::State state, const std::string& reason);
     // The next message's PDU in m_pdu, header with a zero sequence number.
     void Build(uint64_t number);
-    int WindowOf(const std::string& systemId) const;
 
     CSmppServer& m_smpp;
     const CRouter& m_router;

@@ -80,6 +80,18 @@ std::size_t CharacterOctets(const uint8_t* text, std::size_t size, uint8_t dataC
     return std::min(length, size);
 }
 
+std::size_t FirstCharacters(const uint8_t* text, std::size_t size, uint8_t dataCoding, std::size_t characters,
+                            std::size_t maxOctets) {
+    std::size_t at = 0;
+    for (std::size_t taken = 0; taken < characters && at < size; ++taken) {
+        const std::size_t length = CharacterOctets(text + at, size - at, dataCoding);
+        if (at + length > maxOctets)
+            break;
+        at += length;
+    }
+    return at;
+}
+
 std::string_view NameOf(SplitOption option) {
     for (const OptionRow& row : kOptionRows) {
         if (row.option == option)

@@ -57,6 +57,10 @@ SplitResult Split(const std::vector<uint8_t>& octets, uint8_t dataCoding, SplitO
 // on, the default alphabet two for an escape and the character it escapes, IA5 and Latin-1 one; anything
 // else (the composer's 8-bit data among them) is taken as UTF-8, whose sequences stay whole. Never more than size.
 std::size_t CharacterOctets(const uint8_t* text, std::size_t size, uint8_t dataCoding);
+// The octets of the text's first `characters` characters, each kept whole (as CharacterOctets
+// counts them; a GSM '@', 0x00, is a character like any other), and of no more than maxOctets.
+std::size_t FirstCharacters(const uint8_t* text, std::size_t size, uint8_t dataCoding, std::size_t characters,
+                            std::size_t maxOctets);
 
 // The reference numbers of long messages: one counter for the whole run, so that no two long messages
 // in flight share one.

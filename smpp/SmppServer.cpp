@@ -10,34 +10,6 @@
 
 using namespace smpp;
 
-namespace {
-
-// The PDUs the server starts, the filter index each is captured under, and whether an answer
-// is awaited for it.
-struct ServerPduRow {
-    uint32_t commandId;
-    int32_t filterIndex;
-    bool answered;
-};
-constexpr ServerPduRow kServerPdus[] = {
-    {kDeliverSm,         FilterIndexOf(kDeliverSm),         true},
-    {kAlertNotification, FilterIndexOf(kAlertNotification), false},
-    {kDataSm,            FilterIndexOf(kDataSm),            true},
-    {kEnquireLink,       FilterIndexOf(kEnquireLink),       true}, // the SMSC's own, to see the link is alive
-    {kUnbind,            FilterIndexOf(kUnbind),            true}, // the user's unbind from the online list
-};
-constexpr ServerPduRow kOtherServerPdu = {0, kFilterUnknown, false};
-
-const ServerPduRow& ServerPduOf(uint32_t commandId) {
-    for (const ServerPduRow& row : kServerPdus) {
-        if (row.commandId == commandId)
-            return row;
-    }
-    return kOtherServerPdu;
-}
-
-} // namespace
-
 BindKind smpp::KindOfBind(uint32_t commandId) {
     switch (commandId) {
     case kBindReceiver: return BindKind::Receiver;
@@ -114,7 +86,12 @@ const CSmppServer::DispatchRow& CSmppServer::Lookup(uint32_t commandId) {
     return kUnknownRow;
 }
 
-CSmppServer::CSmppServer(QObject* parent) : CFramedServer(kProtocolCode, kHeaderSize, kMaxPduSize, parent) {}
+CSmppServer::CSmppServer(QObject* parent)
+    : CFramedServer(kProtocolCode, kHeaderSize, kMaxPduSize, parent), m_kept(Scheduler()) {
+    m_kept.SetExpirySink([this](const std::string& systemId, OutboxItem& item, CKeptMessages::Expiry why) {
+        KeptExpired(systemId, item, why);
+    });
+}
 
 bool CSmppServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds) {
     const bool ok = CFramedServer::Start(port, maxConnections, idleTimeoutSeconds);
@@ -135,7 +112,8 @@ bool CSmppServer::StartTls(uint16_t port, const QSslConfiguration* configuration
 
 void CSmppServer::OnAccept(CConnection& connection) {
     CFramedServer::OnAccept(connection);
-    connection.SetSession(std::make_unique<Session>());
+    connection.SetSession(std::make_unique<Session>(*this, connection));
+    ApplyOutboxSettings(connection);
     if (const int32_t seconds = m_sessions.bindTimeoutSeconds; seconds > 0) {
         const uint64_t id = connection.Id();
         Scheduler().After(int64_t(seconds) * 1000, this, [this, id, seconds] { CloseIfUnbound(id, seconds); });
@@ -189,12 +167,14 @@ std::string CSmppServer::IssueMessageId() {
     return std::string(text, size_t(FormatMessageId(id, text)));
 }
 
-std::string CSmppServer::IssueDeliveryId() {
+void CSmppServer::IssueDeliveryId(std::array<char, 8>& id) {
     // A series of its own, so the ids ESMEs are given for their submits stay consecutive; the "D"
     // keeps the two apart where query_sm looks either up.
-    char text[16];
-    std::snprintf(text, sizeof text, "D%06u", unsigned(m_nextDeliveryId++ % 1000000u));
-    return text;
+    unsigned value = unsigned(m_nextDeliveryId++ % 1000000u);
+    id[0] = 'D';
+    for (int at = 6; at >= 1; --at, value /= 10)
+        id[size_t(at)] = char('0' + value % 10);
+    id[7] = '\0';
 }
 
 CSmppServer::Answer CSmppServer::Bind(CConnection& connection, const Request& request) {
@@ -212,6 +192,7 @@ CSmppServer::Answer CSmppServer::Bind(CConnection& connection, const Request& re
     session.addressRange = std::string(BindAddressRange(request.body, request.bodyLength));
     session.window = account ? account->window : 0;
     session.enquireLinkSeconds = account ? account->enquireLinkSeconds : std::nullopt;
+    ApplyOutboxSettings(connection);
     StartLinkChecks(connection);
 
     Answer answer(request.row.responseId, kStatusOk, request.sequence, request.row.responseFilterIndex);
@@ -223,6 +204,8 @@ CSmppServer::Answer CSmppServer::Bind(CConnection& connection, const Request& re
 
 void CSmppServer::TellLoggedIn(CConnection& connection, const Request&, const Answer&) {
     NotifyLoggedIn(connection);
+    // After the bind's answer, which the ESME must see first.
+    ReleaseKept(connection);
 }
 
 CSmppServer::Answer CSmppServer::Unbind(CConnection& connection, const Request& request) {
@@ -265,6 +248,8 @@ CSmppServer::Answer CSmppServer::QuerySm(CConnection&, const Request& request) {
     CSmppMessageListener::QueryAnswer known;
     if (!m_listener || !m_listener->AnswerQuery(messageId, known))
         known = {};
+    if (known.status != kStatusOk)
+        return Answer(request.row.responseId, known.status, request.sequence, request.row.responseFilterIndex);
     const std::string_view date(known.finalDate.data(), std::min(known.finalDate.size(), kMaxFinalDateChars));
     Answer answer(request.row.responseId, kStatusOk, request.sequence, request.row.responseFilterIndex);
     wire::Writer out = answer.Body();
@@ -277,18 +262,10 @@ CSmppServer::Answer CSmppServer::TakeResponse(CConnection& connection, const Req
     // An ESME's response is captured and needs no answer, bound or not. One that answers a PDU
     // we started settles it; any other deliver_sm_resp or data_sm_resp is only captured, while an
     // enquire_link_resp or unbind_resp to nothing of ours is nacked as an unknown command.
-    const std::optional<Pending> settled = SessionOf(connection).pending.Settle(request.sequence);
-    if (!settled && request.row.responseId != kNoResponse)
-        return Unknown(connection, request);
     // The body follows the header inside the received PDU, so the status is right before it.
-    if (settled && (settled->commandId == kEnquireLink || settled->commandId == kUnbind)) {
-        TakeSessionAnswer(connection, settled->commandId);
-    } else if (settled && settled->generated) {
-        if (m_generatedSink)
-            m_generatedSink(connection.Id(), ReadBe32(request.body - kHeaderSize + kStatusOffset));
-    } else if (settled) {
-        Conclude(connection, std::move(*settled), ReadBe32(request.body - kHeaderSize + kStatusOffset));
-    }
+    const uint32_t status = ReadBe32(request.body - kHeaderSize + kStatusOffset);
+    if (!SessionOf(connection).outbox.Settle(request.sequence, status) && request.row.responseId != kNoResponse)
+        return Unknown(connection, request);
     return Answer();
 }
 
@@ -297,12 +274,10 @@ CSmppServer::Answer CSmppServer::Unknown(CConnection&, const Request& request) {
 }
 
 void CSmppServer::OnClose(CConnection& connection) {
-    // Unanswered PDUs of a closing connection end undelivered, never sent again; its fault rule
-    // counters are forgotten too.
-    SessionOf(connection).pending.Drain([&](Pending outgoing) {
-        if (!outgoing.generated)
-            Tell(connection.Name(), outgoing, DeliveryTry::Outcome::Undeliverable, std::nullopt, true);
-    });
+    // Unanswered and waiting PDUs of a closing connection end undelivered, never sent again; its
+    // fault rule counters are forgotten too.
+    SessionOf(connection).closed = true;
+    SessionOf(connection).outbox.Close();
     m_faults.Forget(connection.Id());
 }
 
@@ -321,13 +296,18 @@ std::string CSmppServer::GetAddressRange(int index) const {
 }
 
 void CSmppServer::SetNextSequence(int index, uint32_t sequence) {
-    if (CConnection* connection = At(index); connection && sequence >= 1 && sequence <= kMaxSequence)
-        SessionOf(*connection).nextSequence = sequence;
+    if (CConnection* connection = At(index); connection && sequence >= 1 && sequence <= COutbox::kMaxSequence)
+        SessionOf(*connection).outbox.SetNextSequence(sequence);
 }
 
 std::size_t CSmppServer::PendingCount(int index) const {
     const CConnection* connection = ConnectionAt(index);
-    return connection ? SessionOf(*connection).pending.Size() : 0;
+    return connection ? SessionOf(*connection).outbox.Unanswered() : 0;
+}
+
+std::size_t CSmppServer::WaitingCount(int index) const {
+    const CConnection* connection = ConnectionAt(index);
+    return connection ? SessionOf(*connection).outbox.Waiting() : 0;
 }
 
 uint32_t CSmppServer::SendServerPdu(int index, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag) {
@@ -342,33 +322,11 @@ uint32_t CSmppServer::SendServerPdu(CConnection& connection, uint32_t commandId,
 
 uint32_t CSmppServer::SendRequest(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body,
                                   uint64_t tag) {
-    if (connection.IsClosing())
-        return 0;
-    const bool answered = ServerPduOf(commandId).answered;
-    // A message is tried again as delivery says; the session's own enquire_link and unbind wait
-    // for their answer once, their time-outs being the session's.
-    if (answered && commandId != kEnquireLink && commandId != kUnbind)
-        return Try(connection, Pending{commandId, tag, body, {}, 1});
-    const uint32_t sequence = SendPdu(connection, commandId, body);
-    if (sequence != 0 && answered)
-        SessionOf(connection).pending.Add(sequence, Pending{commandId, tag, {}, {}, 1});
-    return sequence;
-}
-
-uint32_t CSmppServer::SendPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body) {
-    Session& session = SessionOf(connection);
-    const uint32_t sequence = session.nextSequence;
-    std::vector<uint8_t> pdu(kHeaderSize + body.size());
-    WriteBe32(pdu.data() + kLengthOffset, static_cast<uint32_t>(pdu.size()));
-    WriteBe32(pdu.data() + kIdOffset, commandId);
-    WriteBe32(pdu.data() + kStatusOffset, kStatusOk);
-    WriteBe32(pdu.data() + kSequenceOffset, sequence);
-    std::copy(body.begin(), body.end(), pdu.begin() + kHeaderSize);
-    const ServerPduRow& row = ServerPduOf(commandId);
-    if (!SendAndCapture(connection, pdu.data(), static_cast<uint32_t>(pdu.size()), row.filterIndex))
-        return 0;
-    session.nextSequence = sequence == kMaxSequence ? 1 : sequence + 1;
-    return sequence;
+    // The session's own enquire_link and unbind wait for their answer once, their time-outs being
+    // the session's; a message is tried as delivery says.
+    const OutboxOrigin origin =
+        commandId == kEnquireLink || commandId == kUnbind ? OutboxOrigin::Session : OutboxOrigin::Message;
+    return Post(connection, commandId, origin, body.data(), body.size(), tag);
 }
 
 int CSmppServer::SendToSystemId(const std::string& systemId, uint32_t commandId, const std::vector<uint8_t>& body,
@@ -388,19 +346,21 @@ int CSmppServer::SendToSystemId(const std::string& systemId, uint32_t commandId,
     return sent;
 }
 
-uint32_t CSmppServer::SendGenerated(uint64_t connectionId, uint8_t* pdu, uint32_t length) {
+uint32_t CSmppServer::SendGenerated(uint64_t connectionId, const uint8_t* pdu, uint32_t length) {
     CConnection* connection = FindConnection(connectionId);
     if (!connection || !MayReceive(BindKindOf(*connection)) || length < uint32_t(kHeaderSize))
         return 0;
-    Session& session = SessionOf(*connection);
-    const uint32_t sequence = session.nextSequence;
-    const uint32_t commandId = ReadBe32(pdu + kIdOffset);
-    WriteBe32(pdu + kSequenceOffset, sequence);
-    if (!SendAndCapture(*connection, pdu, length, ServerPduOf(commandId).filterIndex))
-        return 0;
-    session.nextSequence = sequence == kMaxSequence ? 1 : sequence + 1;
-    session.pending.Add(sequence, Pending{commandId, 0, {}, {}, 1, true});
-    return sequence;
+    return Post(*connection, ReadBe32(pdu + kIdOffset), OutboxOrigin::Generated, pdu, length, 0, true);
+}
+
+std::size_t CSmppServer::Room(uint64_t connectionId) const {
+    const CConnection* connection = FindConnection(connectionId);
+    return connection && !connection->IsClosing() ? SessionOf(*connection).outbox.Room() : 0;
+}
+
+std::size_t CSmppServer::WindowOf(uint64_t connectionId) const {
+    const CConnection* connection = FindConnection(connectionId);
+    return connection ? SessionOf(*connection).outbox.Window() : 0;
 }
 
 bool CSmppServer::MayReceive(uint64_t connectionId) const {

@@ -2,12 +2,14 @@
 #pragma once
 
 #include "engine/FramedServer.h"
-#include "engine/PendingAnswers.h"
 #include "smpp/Accounts.h"
 #include "smpp/FaultRules.h"
+#include "smpp/KeptMessages.h"
+#include "smpp/Outbox.h"
 #include "smpp/SmppAnswer.h"
 #include "smpp/SmppPdu.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -34,29 +36,53 @@ using ::BindKind;
 
 } // namespace smpp
 
-// How the server delivers the deliver_sm it starts, as an SMSC does: an answer of ESME_RMSGQFUL,
-// ESME_RTHROTTLED or ESME_RX_T_APPN, or none within the sessions' response time-out, sends it again
-// after backoffMs, doubled before each further try, up to maxTries in all; any other error ends it.
+// How the server delivers the deliver_sm it starts, as an SMSC does: at most `window` unanswered on a
+// connection (its account's window goes first); an answer of ESME_RMSGQFUL, ESME_RTHROTTLED or
+// ESME_RX_T_APPN, or none within the sessions' response time-out, sends it again after backoffMs,
+// doubled before each further try, up to maxTries in all; any other error ends it.
 struct RetryPolicy {
     static constexpr int kMaxBackoffMs = 3'600'000; // what the "Sessions" page and the control API take
     static constexpr int kMaxTries = 100;
+    static constexpr int kMaxWindow = int(COutbox::kMaxWindow);
 
     int backoffMs = 1000;
     int maxTries = 5;
+    int window = 10;
+};
+
+// Store and forward, and what the server remembers: how long and how many messages are kept for a
+// system id with no receiver bound, and how many messages the message store remembers.
+struct StoreLimits {
+    static constexpr int32_t kMaxValiditySeconds = 30 * 86400;
+    static constexpr int32_t kMaxPendingLimit = 10'000'000;
+    static constexpr int32_t kMaxMessageStoreLimit = 10'000'000;
+
+    int32_t pendingValiditySeconds = 48 * 3600;
+    int32_t pendingLimit = 100'000;
+    int32_t messageStoreLimit = 1'000'000;
+
+    bool operator==(const StoreLimits&) const = default;
 };
 
 // One try of a deliver_sm or data_sm the server started (data_sm gets one try), and what came of it.
 struct DeliveryTry {
-    enum class Outcome : uint8_t { Sent, Again, Delivered, Undeliverable };
+    enum class Outcome : uint8_t {
+        Sent, Again, Delivered, Undeliverable,
+        Kept,     // no receiver is bound under the system id: kept until one binds
+        Released, // a receiver bound: what was kept for it goes now
+        Expired,  // kept until its validity ran out, or the store for its system id was full
+    };
     Outcome outcome;
     uint32_t commandId;
-    std::string_view messageId; // the id the server gave the message at its first try
+    std::string_view messageId; // the delivery series' id the server gave the message when it was posted or kept
     std::string_view systemId;  // of the connection it went to
     uint64_t tag;               // as given to SendServerPdu
     int tryNumber;              // 1 for the first
     int tries;                  // the most this message gets
     std::optional<uint32_t> status; // the ESME's answer; none when it did not come in time or closed
     bool closed = false;            // the connection went before the message was delivered
+    bool forgotten = false;         // Undeliverable: its outbox was full, it was never sent;
+                                    // Expired: the store for its system id was full
     int64_t againInMs = 0;          // Again: the back-off before the next try
 };
 
@@ -68,23 +94,25 @@ public:
         std::string finalDate; // at most 16 characters
         uint8_t messageState = 0;
         uint8_t errorCode = 0;
+        uint32_t status = 0; // not 0: the answer is this command_status and no body (ESME_RQUERYFAIL)
     };
 
     virtual ~CSmppMessageListener() = default;
     // A submit_sm, data_sm or submit_multi has been answered with messageId; body as received.
     virtual void OnSubmitted(int /*index*/, uint32_t /*commandId*/, const std::string& /*messageId*/,
                              const uint8_t* /*body*/, int32_t /*bodyLength*/) {}
-    // A deliver_sm or data_sm SendServerPdu sent went out, or came to one end of a try.
+    // A deliver_sm or data_sm the server started went out, was kept, or came to one end of a try.
     virtual void OnDelivery(const DeliveryTry& /*delivery*/) {}
     // True, with answer filled in, when the listener knows the message; otherwise the server
     // answers on its own.
     virtual bool AnswerQuery(std::string_view /*messageId*/, QueryAnswer& /*answer*/) { return false; }
 };
 
-// A framed server that speaks SMPP 3.4 to ESMEs on the UI thread. Owns the message id counter
-// and the fault rules; each connection's session keeps its bind and the PDUs the server started
-// on it. Each request's handler returns its answer, and one policy, the fault rules, decides
-// whether it is sent, held, followed by a close or dropped. Tells its observers of connections
+// A framed server that speaks SMPP 3.4 to ESMEs on the UI thread. Owns the message id counter,
+// the fault rules and the messages kept for system ids with no receiver bound; each connection's
+// session keeps its bind and its outbox, through which every PDU the server starts goes. Each
+// request's handler returns its answer, and one policy, the fault rules, decides whether it is
+// sent, held, followed by a close or dropped. Tells its observers of connections
 // and binds. Observers, the listener and the capture log are optional and not owned.
 class CSmppServer : public CFramedServer {
 public:
@@ -102,27 +130,45 @@ public:
     // A line for the console of every observer.
     void Report(std::string_view line) { NotifyPrint(line); }
 
-    // Unanswered deliver_sm and data_sm a connection remembers; older ones are forgotten.
-    static constexpr std::size_t kMaxPending = 1024;
-    // Applies to the next try of every message.
-    void SetRetry(const RetryPolicy& policy) { m_retry = policy; }
+    // Applies to the next try of every message, and the window to every connection whose account
+    // has none.
+    void SetRetry(const RetryPolicy& policy);
     const RetryPolicy& Retry() const { return m_retry; }
+    // Applies to the messages kept from now on.
+    void SetStoreLimits(const StoreLimits& limits);
+    const StoreLimits& Limits() const { return m_limits; }
 
     // None for a bad index or an unbound connection.
     BindKind GetBindKind(int index) const;
     // The address_range of the connection's last bind; empty for a bad index.
     std::string GetAddressRange(int index) const;
-    // Sends a PDU the server starts on connection index: the header takes that connection's next
-    // sequence number (1 .. 0x7FFFFFFF, then 1 again) and the PDU is captured as from 127.0.0.1
-    // and the listening port under the command's filter index. Returns the sequence number used,
-    // 0 when nothing was sent (bad index, closing, or a bind that may not receive).
-    // A deliver_sm or data_sm takes a message id from the submit counter and is delivered by the
-    // retry policy; each of its tries is told to CSmppMessageListener::OnDelivery with tag.
+    // Posts a PDU the server starts to the outbox of connection index: the header takes that
+    // connection's next sequence number (1 .. 0x7FFFFFFF, then 1 again), and the PDU goes out
+    // when the window has room, captured as from 127.0.0.1 and the listening port under the
+    // command's filter index. Returns the sequence number, 0 when nothing was posted (bad index,
+    // closing, or a bind that may not receive). A deliver_sm or data_sm takes an id of the
+    // delivery series when posted and is delivered by the retry policy; each of its tries is told
+    // to CSmppMessageListener::OnDelivery with tag.
     uint32_t SendServerPdu(int index, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag = 0);
+    // A deliver_sm or data_sm owed to systemId: posted to connection preferred when it may receive,
+    // else to the first other receiver or transceiver bound under systemId; with none, kept (told
+    // as Kept, under an id of the delivery series) until one binds. Returns the sequence number, 0
+    // when it was kept (or systemId is empty: nothing then).
+    uint32_t SendOwed(uint64_t preferred, const std::string& systemId, uint32_t commandId,
+                      const std::vector<uint8_t>& body, uint64_t tag = 0);
     // The sequence number the connection's next server PDU takes (for tests of the wrap).
     void SetNextSequence(int index, uint32_t sequence);
-    // Unanswered server PDUs the connection still waits for; 0 for a bad index.
+    // Server PDUs the connection waits for an answer to, and those waiting for room in its window;
+    // 0 for a bad index.
     std::size_t PendingCount(int index) const;
+    std::size_t WaitingCount(int index) const;
+    // What waits per system id: kept for it, waiting in the outboxes of its connections, and sent
+    // there unanswered; by system id.
+    struct QueueDepth {
+        std::string systemId;
+        uint64_t kept = 0, waiting = 0, unanswered = 0;
+    };
+    std::vector<QueueDepth> QueueDepths() const;
     // Sends copies of the PDU to every receiver or transceiver bound under systemId; returns how
     // many PDUs went out, and appends the sequence number of each to sequences when given.
     int SendToSystemId(const std::string& systemId, uint32_t commandId, const std::vector<uint8_t>& body,
@@ -130,16 +176,19 @@ public:
     // The distinct system ids bound right now, in connection order.
     std::vector<std::string> BoundSystemIds() const;
 
-    // The traffic generator's path, built for rate: sends a whole PDU (header included) on the
-    // connection with that id when it may receive, writing the connection's next sequence number
-    // into the PDU in place. Its answer is paired as any server PDU's but goes only to the
-    // generated-answer sink: it is never tried again, timed out nor told to the message listener,
-    // and takes no message id. Returns the sequence number, 0 when nothing was sent.
-    uint32_t SendGenerated(uint64_t connectionId, uint8_t* pdu, uint32_t length);
+    // The traffic generator's PDUs: a whole PDU (header included) posted to the outbox of the
+    // connection with that id when it may receive, as a Generated one: its answer goes only to the
+    // generated-answer sink, it is never tried again and takes no message id. Returns the sequence
+    // number, 0 when nothing was posted.
+    uint32_t SendGenerated(uint64_t connectionId, const uint8_t* pdu, uint32_t length);
     using GeneratedAnswerSink = std::function<void(uint64_t connectionId, uint32_t status)>;
     void SetGeneratedAnswerSink(GeneratedAnswerSink sink) { m_generatedSink = std::move(sink); }
     // Whether the connection with that id is open, bound as a receiver or transceiver.
     bool MayReceive(uint64_t connectionId) const;
+    // How many PDUs posted to the connection now would go out at once; 0 when it is gone.
+    std::size_t Room(uint64_t connectionId) const;
+    // The connection's outbox window: its account's, else the retry policy's.
+    std::size_t WindowOf(uint64_t connectionId) const;
 
     // The value the next submit_sm, data_sm or submit_multi takes; 0 at start.
     void SetNextMessageId(int16_t id) { m_nextMessageId = id; }
@@ -226,7 +275,7 @@ private:
     void TakeMessageId(wire::Writer& out);
     std::string IssueMessageId();
     // The id under which a deliver_sm the server sends is kept for query_sm.
-    std::string IssueDeliveryId();
+    void IssueDeliveryId(std::array<char, 8>& id);
 
     // What the policy makes of a request before its handler runs.
     struct Delivery {
@@ -265,34 +314,39 @@ private:
     // The ESME answered an enquire_link or unbind of ours.
     void TakeSessionAnswer(CConnection& connection, uint32_t commandId);
 
-    // A request of the server's waiting for its answer; a deliver_sm or data_sm on its way
-    // (SmppServerDelivery.cpp) keeps what is sent again and how far it got.
-    struct Pending {
-        uint32_t commandId;
-        uint64_t tag;
-        std::vector<uint8_t> body;
-        std::string messageId; // given at the first try
-        int tryNumber = 1;
-        bool generated = false; // sent by SendGenerated: its answer goes to the generated-answer sink
-    };
-    uint32_t Try(CConnection& connection, Pending outgoing);
-    // The try under sequence ended with the ESME's status, or with none (silence).
-    void Conclude(CConnection& connection, Pending outgoing, std::optional<uint32_t> status);
-    void TimeOut(uint64_t connection, uint32_t sequence);
-    void Tell(std::string_view systemId, const Pending& outgoing, DeliveryTry::Outcome outcome,
-              std::optional<uint32_t> status, bool closed = false, int64_t againInMs = 0);
+    // The outbox's side of a connection (SmppServerDelivery.cpp): what it sends, and what became of it.
+    bool Transmit(CConnection& connection, OutboxItem& item);
+    void Told(CConnection& connection, OutboxItem& item, const OutboxEvent& event);
+    void Tell(std::string_view systemId, const OutboxItem& item, DeliveryTry::Outcome outcome,
+              std::optional<uint32_t> status = std::nullopt, bool closed = false, bool forgotten = false,
+              int64_t againInMs = 0);
+    // Posts a PDU the server starts to the connection's outbox.
+    uint32_t Post(CConnection& connection, uint32_t commandId, OutboxOrigin origin, const uint8_t* body,
+                  std::size_t length, uint64_t tag, bool wholePdu = false);
+    // What was kept for the connection's system id goes to its outbox, once it may receive.
+    void ReleaseKept(CConnection& connection);
+    void KeptExpired(const std::string& systemId, OutboxItem& item, CKeptMessages::Expiry why);
+    // The outbox window and timing a connection's session runs with now.
+    void ApplyOutboxSettings(CConnection& connection);
 
     // What the server keeps of a connection beyond its name.
-    struct Session : CConnectionSession {
+    struct Session : CConnectionSession, COutbox::Link {
+        Session(CSmppServer& server, CConnection& connection)
+            : server(server), connection(connection), outbox(server.Scheduler(), *this) {}
+        bool Transmit(OutboxItem& item) override { return server.Transmit(connection, item); }
+        void Told(OutboxItem& item, const OutboxEvent& event) override { server.Told(connection, item, event); }
+
+        CSmppServer& server;
+        CConnection& connection;
         BindKind kind = BindKind::None;
         std::string addressRange;
-        uint32_t nextSequence = 1;
-        CPendingAnswers<Pending, kMaxPending> pending;
+        COutbox outbox;
         int32_t window = 0;                        // of its account; 0: no cap
         std::optional<int32_t> enquireLinkSeconds; // of its account; none: the sessions' setting
         int32_t held = 0;                          // answers held back by a delay
         uint64_t linkRun = 0;                      // the current enquire_link loop; older ones stop
         uint32_t enquireSequence = 0;              // our enquire_link still unanswered; 0: none
+        bool closed = false;                       // OnClose has begun: nothing more is posted
     };
     static Session& SessionOf(const CConnection& connection) { return *connection.SessionAs<Session>(); }
     static bool MayReceive(BindKind kind) { return kind == BindKind::Receiver || kind == BindKind::Transceiver; }
@@ -300,8 +354,6 @@ private:
     uint32_t SendServerPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag);
     // The same to any connection, bound as it may be (enquire_link, unbind).
     uint32_t SendRequest(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag);
-    // Sends one PDU under the connection's next sequence number; 0 when it could not.
-    uint32_t SendPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body);
     // The open connection at a table position, for the calls that name one by index.
     CConnection* At(int index) const { return FindConnection(GetConnectionId(index)); }
 
@@ -314,5 +366,7 @@ private:
     int16_t m_nextMessageId = 0;
     uint32_t m_nextDeliveryId = 0;
     RetryPolicy m_retry;
+    StoreLimits m_limits;
+    CKeptMessages m_kept;
     GeneratedAnswerSink m_generatedSink;
 };

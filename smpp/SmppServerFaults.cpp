@@ -79,8 +79,7 @@ void CSmppServer::Deliver(CConnection& connection, const Answer& answer, const D
         ++SessionOf(connection).held;
         return Hold(connection, answer, delivery.delayMs, close);
     }
-    connection.Send(answer.Pdu(), answer.Length());
-    CaptureSent(connection, answer.Pdu(), answer.Length(), answer.FilterIndex());
+    SendAndCapture(connection, answer.Pdu(), answer.Length(), answer.FilterIndex());
     if (close)
         CloseConnection(connection);
 }

@@ -98,7 +98,10 @@ bool CSmppServer::WindowFull(const CConnection& connection, const DispatchRow& r
 void CSmppServer::SetSessionSettings(const SessionSettings& settings) {
     m_sessions = settings;
     SetIdleTimeout(settings.inactivitySeconds);
-    ForEachConnection([this](CConnection& connection) { StartLinkChecks(connection); });
+    ForEachConnection([this](CConnection& connection) {
+        ApplyOutboxSettings(connection);
+        StartLinkChecks(connection);
+    });
 }
 
 void CSmppServer::StartLinkChecks(CConnection& connection) {

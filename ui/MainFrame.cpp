@@ -497,7 +497,6 @@ void CMainFrame::ImportCapture(const QString& path, bool replace) {
         Import& running = *m_import;
         if (running.progress->wasCanceled())
             return FinishImport(true);
-        const CUnsavedRecords::ReadingFile fromFile(*m_unsaved);
         const bool more = running.importer.Step(m_app.Simulator().Log(), kFramesPerSlice);
         running.progress->setValue(static_cast<int>(running.importer.Progress() * kProgressSteps));
         if (!more && m_import)
@@ -513,10 +512,7 @@ void CMainFrame::FinishImport(bool cancelled) {
     import->progress->hide();
     import->progress->deleteLater(); // the timer whose slot runs now goes with it
     CPacketLog& log = m_app.Simulator().Log();
-    const pcap::ImportSummary& summary = [&]() -> const pcap::ImportSummary& {
-        const CUnsavedRecords::ReadingFile fromFile(*m_unsaved);
-        return import->importer.Finish(log, cancelled);
-    }();
+    const pcap::ImportSummary& summary = import->importer.Finish(log, cancelled);
 
     if (summary.pdus > 0) {
         // After a wipe the records that are left start at 0; otherwise the file's first one is
@@ -550,4 +546,3 @@ void CMainFrame::OpenDecodeAsDialog() {
     CDecodeAsDialog dialog(this);
     dialog.exec();
 }
-

@@ -306,12 +306,9 @@ void CMainFrame::DecodeHex() {
     m_decodeHexProtocol = dialog.Protocol();
     CPacketLog& log = m_app.Simulator().Log();
     const QByteArray& pdu = dialog.Pdu();
-    const auto store = [&] {
-        return log.AddTyped(dialog.Protocol(), reinterpret_cast<const uint8_t*>(pdu.constData()),
-                            static_cast<uint32_t>(pdu.size()));
-    };
     // A full log is wiped whole, as live capture does, and the PDU goes into the fresh one.
-    if (!store() && !(log.WipeIfFull() && store()))
+    if (!log.AddTyped(dialog.Protocol(), reinterpret_cast<const uint8_t*>(pdu.constData()),
+                      static_cast<uint32_t>(pdu.size())))
         return;
     SelectRow(navigation::kDecoderRow);
     m_viewLog->ShowRecord(log.GetCount() - 1);

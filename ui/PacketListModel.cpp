@@ -93,7 +93,7 @@ QVariant CPacketListModel::data(const QModelIndex& index, int role) const {
     case kSourcePort: return header.sourcePort;
     case kDescription: return Description(record, length);
     case kLen: return header.packetLength;
-    case kTime: return CaptureTime(m_log.ContextAt(row).timeUs);
+    case kTime: return CaptureTime(m_log.SummaryAt(row).timeUs);
     case kStatus: return QString::fromStdString(m_pairs.StatusText(row));
     case kLatency: {
         const std::optional<int64_t> us = m_pairs.LatencyUs(row);

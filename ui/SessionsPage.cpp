@@ -60,8 +60,18 @@ CSessionsPage::CSessionsPage(CSimulator& simulator, QWidget* parent) : COptionsP
     m_tries->setRange(1, RetryPolicy::kMaxTries);
     m_tries->setValue(retry.maxTries);
     m_tries->setToolTip("How many times a deliver_sm is sent in all before it ends undeliverable");
-    for (QSpinBox* box : {m_backoff, m_tries}) {
-        auto* label = new QLabel(box == m_backoff ? "deliver_sm bac&k-off:" : "deliver_sm &tries:", this);
+    m_window = new QSpinBox(this);
+    m_window->setObjectName("DeliverWindow");
+    m_window->setRange(1, RetryPolicy::kMaxWindow);
+    m_window->setValue(retry.window);
+    m_window->setToolTip("How many deliver_sm and other PDUs the SMSC starts may wait for their answer on one connection; "
+                         "the rest wait their turn in order. An account's window goes first");
+    const struct {
+        QSpinBox* box;
+        const char* label;
+    } retryRows[] = {{m_backoff, "deliver_sm bac&k-off:"}, {m_tries, "deliver_sm &tries:"}, {m_window, "deliver_sm &window:"}};
+    for (const auto& [box, text] : retryRows) {
+        auto* label = new QLabel(text, this);
         label->setBuddy(box);
         grid->addWidget(label, row, 0);
         grid->addWidget(box, row++, 1);
@@ -82,5 +92,6 @@ void CSessionsPage::Apply() {
     RetryPolicy retry = m_simulator.Smpp().Retry();
     retry.backoffMs = m_backoff->value();
     retry.maxTries = m_tries->value();
+    retry.window = m_window->value();
     m_simulator.SaveRetry(retry);
 }

@@ -21,6 +21,7 @@ public:
     QSpinBox* Inactivity() const { return m_inactivity; }
     QSpinBox* RetryBackoff() const { return m_backoff; }
     QSpinBox* DeliverTries() const { return m_tries; }
+    QSpinBox* DeliverWindow() const { return m_window; }
 
 private:
     CSimulator& m_simulator;
@@ -30,4 +31,5 @@ private:
     QSpinBox* m_inactivity = nullptr;
     QSpinBox* m_backoff = nullptr;
     QSpinBox* m_tries = nullptr;
+    QSpinBox* m_window = nullptr;
 };

@@ -19,26 +19,32 @@ QVariant CStatisticsModel::data(const QModelIndex& index, int role) const {
     // A Reset the views have not been told of yet leaves fewer rows than they know.
     if (!index.isValid() || index.row() >= m_rows || index.row() >= Rows() || m_generation != m_statistics.Generation())
         return {};
-    const bool count = index.column() == kIn || index.column() == kOut;
+    const bool count = index.column() >= kIn;
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(count ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != kSortRole)
         return {};
     uint16_t protocol = 0;
     std::string name;
-    uint64_t in = 0, out = 0;
+    uint64_t counts[kColumnCount] = {};
     if (m_table == Table::Commands) {
         const CStatistics::CommandRow& row = m_statistics.Commands()[size_t(index.row())];
-        protocol = row.protocol, name = m_statistics.CommandName(row), in = row.in, out = row.out;
+        protocol = row.protocol, name = m_statistics.CommandName(row);
+        counts[kIn] = row.in, counts[kOut] = row.out, counts[kOpened] = row.opened;
     } else {
         const CStatistics::StatusRow& row = m_statistics.Statuses()[size_t(index.row())];
-        protocol = row.protocol, name = m_statistics.StatusName(row), in = row.in, out = row.out;
+        protocol = row.protocol, name = m_statistics.StatusName(row);
+        counts[kIn] = row.in, counts[kOut] = row.out, counts[kOpened] = row.opened;
     }
     switch (index.column()) {
     case kProtocol: return QString::fromStdString(m_statistics.ProtocolName(protocol));
     case kName: return QString::fromStdString(name);
-    case kIn: return role == kSortRole ? QVariant(qulonglong(in)) : QVariant(QString::number(in));
-    case kOut: return role == kSortRole ? QVariant(qulonglong(out)) : QVariant(QString::number(out));
+    case kIn:
+    case kOut:
+    case kOpened: {
+        const uint64_t value = counts[index.column()];
+        return role == kSortRole ? QVariant(qulonglong(value)) : QVariant(QString::number(value));
+    }
     }
     return {};
 }
@@ -48,12 +54,14 @@ QVariant CStatisticsModel::headerData(int section, Qt::Orientation orientation, 
         return {};
     if (role == Qt::ToolTipRole) {
         const char* tips[kColumnCount] = {"The protocol", m_table == Table::Commands ? "The command" : "The command_status of answers",
-                                          "Received by the simulator", "Sent by the simulator"};
+                                          "Received by the simulator", "Sent by the simulator",
+                                          "Opened from capture files: not this run's traffic"};
         return QString(tips[section]);
     }
     if (role != Qt::DisplayRole)
         return {};
-    const char* titles[kColumnCount] = {"Protocol", m_table == Table::Commands ? "Command" : "Status", "In", "Out"};
+    const char* titles[kColumnCount] = {"Protocol", m_table == Table::Commands ? "Command" : "Status", "In", "Out",
+                                             "Opened"};
     return QString(titles[section]);
 }
 
@@ -72,5 +80,5 @@ void CStatisticsModel::Refresh() {
         endInsertRows();
     }
     if (m_rows > 0)
-        emit dataChanged(index(0, kIn), index(m_rows - 1, kOut), {Qt::DisplayRole, kSortRole});
+        emit dataChanged(index(0, kIn), index(m_rows - 1, kOpened), {Qt::DisplayRole, kSortRole});
 }

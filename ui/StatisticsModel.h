@@ -15,7 +15,7 @@ class CStatisticsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum class Table { Commands, Statuses };
-    enum Column { kProtocol, kName, kIn, kOut, kColumnCount };
+    enum Column { kProtocol, kName, kIn, kOut, kOpened, kColumnCount };
     // Sorts the counts as numbers.
     static constexpr int kSortRole = Qt::UserRole;
 

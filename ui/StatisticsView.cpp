@@ -42,7 +42,7 @@ QTableView* Table(CStatisticsModel* model, QWidget* parent) {
     view->horizontalHeader()->setSectionResizeMode(CStatisticsModel::kName, QHeaderView::Stretch);
     view->horizontalHeader()->setHighlightSections(false);
     view->setColumnWidth(CStatisticsModel::kProtocol, view->fontMetrics().horizontalAdvance("Protocol") + 20);
-    for (int column : {CStatisticsModel::kIn, CStatisticsModel::kOut})
+    for (int column : {CStatisticsModel::kIn, CStatisticsModel::kOut, CStatisticsModel::kOpened})
         view->setColumnWidth(column, view->fontMetrics().horizontalAdvance("0000000000"));
     return view;
 }
@@ -134,14 +134,17 @@ QChartView* CStatisticsView::CreateRateChart() {
 QChartView* CStatisticsView::CreateLatencyChart() {
     auto* chart = new QChart;
     chart->setTitle("Response latency, answers per bound in ms");
-    m_latency = new QBarSet("Answers", chart);
+    m_latency[0] = new QBarSet("Tarnwick's answers", chart);
+    m_latency[1] = new QBarSet("ESMEs' answers", chart);
     QStringList categories;
     for (size_t bucket = 0; bucket < size_t(CStatistics::kLatencyBuckets); ++bucket) {
-        *m_latency << 0;
+        *m_latency[0] << 0;
+        *m_latency[1] << 0;
         categories << BucketLabel(bucket);
     }
     auto* series = new QBarSeries(chart);
-    series->append(m_latency);
+    series->append(m_latency[0]);
+    series->append(m_latency[1]);
     series->setBarWidth(0.9);
     chart->addSeries(series);
     auto* buckets = new QBarCategoryAxis(chart);
@@ -159,7 +162,9 @@ QChartView* CStatisticsView::CreateLatencyChart() {
     chart->addAxis(m_latencyAxis, Qt::AlignLeft);
     series->attachAxis(buckets);
     series->attachAxis(m_latencyAxis);
-    return ChartView(chart, "Response latency histogram", this);
+    QChartView* view = ChartView(chart, "Response latency histogram", this);
+    chart->legend()->show(); // which bars are whose answers
+    return view;
 }
 
 void CStatisticsView::showEvent(QShowEvent* event) {
@@ -172,19 +177,26 @@ void CStatisticsView::Refresh() {
     m_statusModel->Refresh();
     if (!isVisible())
         return;
-    const CStatistics::LatencySummary latency = m_statistics.Latency();
-    m_summary->setText(QString("submit_sm per second: %1 (1 s), %2 (10 s), %3 (60 s).\n"
-                               "Response latency: p50 %4 ms, p90 %5 ms, p99 %6 ms, max %7 ms (%8 answers).  "
-                               "Unanswered requests: %9.")
+    const auto latency = [this](const char* whose, CStatistics::Answerer by) {
+        const CStatistics::LatencySummary l = m_statistics.Latency(by);
+        return QString("Response latency of %1: p50 %2 ms, p90 %3 ms, p99 %4 ms, max %5 ms (%6 answers).\n")
+            .arg(whose)
+            .arg(l.p50, 0, 'f', 3)
+            .arg(l.p90, 0, 'f', 3)
+            .arg(l.p99, 0, 'f', 3)
+            .arg(l.max, 0, 'f', 3)
+            .arg(l.count);
+    };
+    m_summary->setText(QString("submit_sm per second: %1 (1 s), %2 (10 s), %3 (60 s).  Unanswered requests: %4.  "
+                               "Opened from capture files: %5 PDUs, counted apart.\n")
                            .arg(m_statistics.SubmitSmPerSecond(1), 0, 'f', 1)
                            .arg(m_statistics.SubmitSmPerSecond(10), 0, 'f', 1)
                            .arg(m_statistics.SubmitSmPerSecond(60), 0, 'f', 1)
-                           .arg(latency.p50, 0, 'f', 3)
-                           .arg(latency.p90, 0, 'f', 3)
-                           .arg(latency.p99, 0, 'f', 3)
-                           .arg(latency.max, 0, 'f', 3)
-                           .arg(latency.count)
-                           .arg(m_statistics.Unanswered()));
+                           .arg(m_statistics.Unanswered())
+                           .arg(m_statistics.OpenedCount()) +
+                       latency("Tarnwick's answers", CStatistics::Answerer::Tarnwick) +
+                       latency("the ESMEs' answers", CStatistics::Answerer::Client) +
+                       QString("Queues: %1.").arg(QString::fromStdString(m_statistics.QueuesText())));
     RefreshCharts();
 }
 
@@ -202,10 +214,12 @@ void CStatisticsView::RefreshCharts() {
     m_rateAxis->applyNiceNumbers();
 
     uint64_t tallest = 0;
-    const auto& buckets = m_statistics.LatencyBuckets();
-    for (size_t i = 0; i < buckets.size(); ++i) {
-        m_latency->replace(qsizetype(i), double(buckets[i]));
-        tallest = std::max(tallest, buckets[i]);
+    for (const auto by : {CStatistics::Answerer::Tarnwick, CStatistics::Answerer::Client}) {
+        const auto& buckets = m_statistics.LatencyBuckets(by);
+        for (size_t i = 0; i < buckets.size(); ++i) {
+            m_latency[by == CStatistics::Answerer::Tarnwick ? 0 : 1]->replace(qsizetype(i), double(buckets[i]));
+            tallest = std::max(tallest, buckets[i]);
+        }
     }
     m_latencyAxis->setRange(0, double(std::max<uint64_t>(tallest, 10)));
     m_latencyAxis->applyNiceNumbers();

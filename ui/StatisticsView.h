@@ -1,11 +1,12 @@
 // The "Statistics" page: the run's counts per command and per status, the submit_sm rate and the latency.
 #pragma once
 
+#include "simulator/Statistics.h"
+
 #include <QWidget>
 
 #include <functional>
 
-class CStatistics;
 class CStatisticsModel;
 class QBarSet;
 class QChartView;
@@ -40,7 +41,9 @@ public:
     QLabel* Summary() const { return m_summary; }
     QPushButton* ExportButton() const { return m_export; }
     QLineSeries* RateSeries() const { return m_rate; }
-    QBarSet* LatencyBars() const { return m_latency; }
+    QBarSet* LatencyBars(CStatistics::Answerer by) const {
+        return m_latency[by == CStatistics::Answerer::Tarnwick ? 0 : 1];
+    }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -59,7 +62,7 @@ private:
     QPushButton* m_export = nullptr;
     QLineSeries* m_rate = nullptr;
     QValueAxis* m_rateAxis = nullptr;
-    QBarSet* m_latency = nullptr;
+    QBarSet* m_latency[2] = {}; // Tarnwick's answers, the ESMEs' answers
     QValueAxis* m_latencyAxis = nullptr;
     QTimer* m_timer = nullptr;
     FileChooser m_chooseFile;

@@ -10,8 +10,6 @@ CUnsavedRecords::~CUnsavedRecords() {
 }
 
 void CUnsavedRecords::OnPacketsAdded(int32_t first, int32_t count) {
-    if (m_readingFile)
-        return;
     for (int32_t index = first; index < first + count; ++index)
-        m_count += m_log.ContextAt(index).typed ? 0 : 1;
+        m_count += m_log.SummaryAt(index).origin == PacketOrigin::Live ? 1 : 0;
 }

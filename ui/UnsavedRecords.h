@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-// Listens to the capture log and counts the records it holds that were captured since the last
-// save. A PDU typed into "Decode hex..." is never saved, so it never counts; one read from a
+// Listens to the capture log and counts the records it holds that the servers captured since the
+// last save. A PDU typed into "Decode hex..." is never saved, so it never counts; one read from a
 // capture file is in that file already; a reset or a wipe leaves nothing to save. UI thread only;
 // the log outlives it.
 class CUnsavedRecords : public CPacketLogListener {
@@ -20,24 +20,10 @@ public:
     // Every record in the log has just been written to a file.
     void MarkSaved() { m_count = 0; }
 
-    // For its life, what the log is given comes from a capture file and is not counted. Reading
-    // a file is one synchronous step, so no live PDU slips in under it.
-    class ReadingFile {
-    public:
-        explicit ReadingFile(CUnsavedRecords& unsaved) : m_unsaved(unsaved) { m_unsaved.m_readingFile = true; }
-        ~ReadingFile() { m_unsaved.m_readingFile = false; }
-        ReadingFile(const ReadingFile&) = delete;
-        ReadingFile& operator=(const ReadingFile&) = delete;
-
-    private:
-        CUnsavedRecords& m_unsaved;
-    };
-
     void OnPacketsAdded(int32_t first, int32_t count) override;
     void OnLogReset() override { m_count = 0; }
 
 private:
     CPacketLog& m_log;
     int32_t m_count = 0;
-    bool m_readingFile = false;
 };

@@ -89,7 +89,7 @@ CViewLogBrief::CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, con
     m_connectionAction->setObjectName("ShowConnection");
     connect(m_partnerAction, &QAction::triggered, this, &CViewLogBrief::GoToPartner);
     connect(m_connectionAction, &QAction::triggered, this, [this] {
-        if (const uint64_t connection = m_log.ContextAt(m_selected).connection)
+        if (const uint64_t connection = m_log.SummaryAt(m_selected).connection)
             emit ConnectionRequested(connection);
     });
     connect(m_clearAction, &QAction::triggered, this, &CViewLogBrief::ClearRequested);
@@ -270,5 +270,5 @@ void CViewLogBrief::OnModelReset() {
 void CViewLogBrief::UpdateActions() {
     m_clearAction->setEnabled(m_model->rowCount() > 0);
     m_partnerAction->setEnabled(m_pairs.PartnerOf(m_selected) >= 0);
-    m_connectionAction->setEnabled(m_log.ContextAt(m_selected).connection != 0);
+    m_connectionAction->setEnabled(m_log.SummaryAt(m_selected).connection != 0);
 }

@@ -3,12 +3,15 @@
 //   follow --port P --seconds S              reads /api/v1/events for S seconds; prints events and octets
 //   pdus --port P --smpp-port Q --runs N     fills the capture over SMPP until it is nearly full, then times
 //                                            N answers of GET /api/v1/pdus?limit=1000; prints p50 and max
+//   probe --port P --seconds S [--every MS]  times GET /api/v1/status every MS (default 50) for S seconds, each
+//                                            waited for 5 s at most; prints probes, p50, max and failed
 // Plain blocking sockets, one thread: the client costs the machine as little as a test's client would.
 #include "BenchPdu.h"
 #include "BenchSocket.h"
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -138,6 +141,37 @@ int Pdus(int port, int smppPort, int runs) {
     return 0;
 }
 
+// How long the control API takes to answer while the server is under load: a window or API that
+// freezes shows as a long maximum, one that never answers as failed probes.
+int Probe(int port, double seconds, int everyMs) {
+    std::vector<double> ms;
+    int failed = 0;
+    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+    while (Clock::now() < end) {
+        const auto start = Clock::now();
+        const int fd = bench::ConnectLoopback(port);
+        std::string in;
+        if (fd >= 0) {
+            const timeval wait{5, 0};
+            setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+            if (bench::SendAll(fd, "GET /api/v1/status HTTP/1.1\r\nHost: bench\r\nConnection: close\r\n\r\n"))
+                while (in.find("\r\n\r\n") == std::string::npos && ReadSome(fd, in)) {
+                }
+            close(fd);
+        }
+        const double took = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        if (in.rfind("HTTP/1.1 200", 0) == 0)
+            ms.push_back(took);
+        else
+            ++failed;
+        usleep(useconds_t(std::max(0.0, everyMs - took) * 1000));
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("probes=%zu p50_ms=%.2f max_ms=%.2f failed=%d\n", ms.size(), ms.empty() ? 0 : ms[ms.size() / 2],
+                ms.empty() ? 0 : ms.back(), failed);
+    return 0;
+}
+
 const char* Arg(int argc, char** argv, const char* name, const char* fallback) {
     for (int i = 2; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], name) == 0)
@@ -154,6 +188,9 @@ int main(int argc, char** argv) {
         return Follow(port, std::atof(Arg(argc, argv, "--seconds", "3")));
     if (mode == "pdus")
         return Pdus(port, std::atoi(Arg(argc, argv, "--smpp-port", "0")), std::atoi(Arg(argc, argv, "--runs", "20")));
-    std::fprintf(stderr, "usage: tarnwick-control-bench follow|pdus --port P [--seconds S] [--smpp-port Q] [--runs N]\n");
+    if (mode == "probe")
+        return Probe(port, std::atof(Arg(argc, argv, "--seconds", "3")), std::atoi(Arg(argc, argv, "--every", "50")));
+    std::fprintf(stderr, "usage: tarnwick-control-bench follow|pdus|probe --port P [--seconds S] [--smpp-port Q] "
+                         "[--runs N] [--every MS]\n");
     return 2;
 }

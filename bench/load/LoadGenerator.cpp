@@ -3,6 +3,11 @@
 // Single thread, non-blocking sockets and epoll. Every response that arrives is answered by the
 // next submit_sm on the same connection, so the window stays full; all submits due after one
 // read go out in one send. Prints round trips, throughput and p50/p99 latency.
+//
+// With --registered-delivery 1 the submits ask for receipts; --deliver answer takes every
+// deliver_sm with a deliver_sm_resp at once, --deliver ignore never answers one (without either, a
+// deliver_sm ends the run as unexpected). --drain S then stops submitting and waits up to S seconds
+// for the last answers and a receipt for every submit answered; it prints delivers and missing.
 #include "BenchPdu.h"
 
 #include <arpa/inet.h>
@@ -30,7 +35,12 @@ struct Options {
     int connections = 4;
     int window = 64;
     double seconds = 3;
+    int registeredDelivery = 0;
+    std::string deliver;   // "answer", "ignore" or empty: a deliver_sm is unexpected
+    double drainSeconds = 0;
 };
+
+constexpr uint32_t kDeliverSm = 0x00000005;
 
 struct Connection {
     int fd = -1;
@@ -58,6 +68,7 @@ const std::string& SubmitBody() {
     }();
     return body;
 }
+constexpr size_t kRegisteredDeliveryOffset = 22; // in SubmitBody: after the addresses, esm_class .. validity_period
 
 [[noreturn]] void Fail(const char* what) {
     std::perror(what);
@@ -75,17 +86,23 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (arg == "--connections") options.connections = std::atoi(value);
         else if (arg == "--window") options.window = std::atoi(value);
         else if (arg == "--seconds") options.seconds = std::atof(value);
+        else if (arg == "--registered-delivery") options.registeredDelivery = std::atoi(value);
+        else if (arg == "--deliver") options.deliver = value;
+        else if (arg == "--drain") options.drainSeconds = std::atof(value);
         else return false;
         ++i;
     }
-    return options.connections > 0 && options.window > 0 && options.seconds > 0;
+    return options.connections > 0 && options.window > 0 && options.seconds > 0 &&
+           (options.deliver.empty() || options.deliver == "answer" || options.deliver == "ignore");
 }
 
-void QueueSubmit(Connection& c, Clock::time_point now) {
+void QueueSubmit(Connection& c, Clock::time_point now, uint8_t registeredDelivery) {
     const uint32_t sequence = c.nextSequence++;
     c.sentAt[sequence % c.sentAt.size()] = now;
+    const size_t at = c.out.size() + bench::kHeaderSize + kRegisteredDeliveryOffset;
     bench::AppendPdu(c.out, bench::kSubmitSm, 0, sequence, SubmitBody().data(),
                      static_cast<uint32_t>(SubmitBody().size()));
+    c.out[at] = char(registeredDelivery);
 }
 
 void Flush(Connection& c) {
@@ -110,7 +127,8 @@ void Flush(Connection& c) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: tarnwick-load [--host A] [--port P] [--connections C] [--window W] [--seconds S]\n");
+        std::fprintf(stderr, "usage: tarnwick-load [--host A] [--port P] [--connections C] [--window W] [--seconds S]\n"
+                             "                     [--registered-delivery N] [--deliver answer|ignore] [--drain S]\n");
         return 2;
     }
 
@@ -150,20 +168,33 @@ int main(int argc, char** argv) {
     Clock::time_point start{};
     Clock::time_point end{};
     uint64_t roundTrips = 0;
+    uint64_t delivers = 0;     // deliver_sm received, from the start of the measurement
+    uint64_t submitsSent = 0, submitsAnswered = 0;
+    bool draining = false;
+    Clock::time_point drainEnd{};
+    const uint8_t registered = uint8_t(options.registeredDelivery);
     const auto duration = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds));
 
     epoll_event events[64];
     for (;;) {
-        const int ready = epoll_wait(epoll, events, 64, 5000);
+        const int ready = epoll_wait(epoll, events, 64, draining ? 50 : 5000);
         if (ready < 0 && errno == EINTR)
             continue;
-        if (ready <= 0) {
+        const Clock::time_point now = Clock::now();
+        if (draining && (now >= drainEnd ||
+                         (submitsAnswered == submitsSent && (registered == 0 || delivers >= submitsAnswered))))
+            break;
+        if (ready <= 0 && !draining) {
             std::fprintf(stderr, "no answer from the server for 5 s\n");
             return 1;
         }
-        const Clock::time_point now = Clock::now();
-        if (measuring && now - start >= duration)
-            break;
+        if (measuring && !draining && now - start >= duration) {
+            end = now;
+            if (options.drainSeconds <= 0)
+                break;
+            draining = true;
+            drainEnd = now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.drainSeconds));
+        }
         for (int e = 0; e < ready; ++e) {
             Connection& c = connections[events[e].data.u32];
             if (c.inEnd == c.in.size()) {
@@ -201,17 +232,28 @@ int main(int argc, char** argv) {
                         start = Clock::now();
                         for (Connection& each : connections) {
                             for (int w = 0; w < options.window; ++w)
-                                QueueSubmit(each, start);
+                                QueueSubmit(each, start, registered);
+                            submitsSent += uint64_t(options.window);
                             Flush(each);
                         }
                     }
                 } else if (id == (bench::kSubmitSm | bench::kResponseBit)) {
+                    ++submitsAnswered;
+                    if (draining)
+                        continue;
                     ++roundTrips;
                     latencies.push_back(uint32_t(std::min<int64_t>(
                         std::chrono::duration_cast<std::chrono::nanoseconds>(now - c.sentAt[sequence % c.sentAt.size()])
                             .count(),
                         UINT32_MAX)));
-                    QueueSubmit(c, now);
+                    QueueSubmit(c, now, registered);
+                    ++submitsSent;
+                } else if (id == kDeliverSm && !options.deliver.empty()) {
+                    ++delivers;
+                    if (options.deliver == "answer") {
+                        const char empty = 0;
+                        bench::AppendPdu(c.out, kDeliverSm | bench::kResponseBit, 0, sequence, &empty, 1);
+                    }
                 } else {
                     std::fprintf(stderr, "unexpected command_id 0x%08X\n", id);
                     return 1;
@@ -223,7 +265,8 @@ int main(int argc, char** argv) {
                 Flush(c);
         }
     }
-    end = Clock::now();
+    if (!draining)
+        end = Clock::now();
 
     const double elapsed = std::chrono::duration<double>(end - start).count();
     auto percentile = [&](double p) -> double {
@@ -235,9 +278,14 @@ int main(int argc, char** argv) {
     };
     const double p50 = percentile(0.50);
     const double p99 = percentile(0.99);
-    std::printf("connections=%d window=%d seconds=%.2f round_trips=%llu throughput=%.0f/s p50=%.1fus p99=%.1fus\n",
+    std::printf("connections=%d window=%d seconds=%.2f round_trips=%llu throughput=%.0f/s p50=%.1fus p99=%.1fus",
                 options.connections, options.window, elapsed, static_cast<unsigned long long>(roundTrips),
                 double(roundTrips) / elapsed, p50, p99);
+    if (!options.deliver.empty())
+        std::printf(" submits_answered=%llu delivers=%llu missing=%lld", static_cast<unsigned long long>(submitsAnswered),
+                    static_cast<unsigned long long>(delivers),
+                    registered ? static_cast<long long>(submitsAnswered) - static_cast<long long>(delivers) : 0LL);
+    std::printf("\n");
     for (Connection& c : connections)
         close(c.fd);
     close(epoll);

@@ -50,6 +50,9 @@ const Feed kFeed[] = {
     /* row 8 */ {7, true, UdhSubmit(9, 3, 1, Octets("a"))},
     /* row 9 */ {7, true, UdhSubmit(9, 3, 3, Octets("c"))},
     /* row 10 */ {7, true, UdhSubmit(1, 2, 1, Octets("may still come"))},
+    /* row 11 */ {7, true, UdhSubmit(10, 2, 1, Octets("A"))},
+    /* row 12 */ {7, true, UdhSubmit(10, 2, 1, Octets("A"))}, // sent again: one part still missing
+    /* row 13 */ {7, true, SmppPdu(0x00000004, 3, SmppMessageBody("111", "222", 0x40, 8, Udh8(10, 2, 2, {0x00, 'b'})))},
 };
 
 class ConcatenationsTest : public ::testing::Test {
@@ -84,7 +87,11 @@ TEST_F(ConcatenationsTest, PartsPutTogether) {
                        {"Part 2 of 2: row 7", 6}};
     const Lines gap = {{"Part 2 of 3 not captured", -1}};
     const Lines otherConnection = {{"Part 1 of 3 not captured", -1}};
-    const Lines expected[] = {{}, {}, {}, otherConnection, {}, udh, sar, gap, gap, {}};
+    const Lines mixed = {{"Reassembled message (2 parts)", -1}, // each part read by its own data_coding
+                         {"Ab", -1},
+                         {"Part 1 of 2: row 12", 11},
+                         {"Part 2 of 2: row 13", 12}};
+    const Lines expected[] = {{}, {}, {}, otherConnection, {}, udh, sar, gap, gap, {}, {}, {}, mixed};
     for (const CConcatenations* c : {&parts, &later})
         for (int32_t i = 0; i < log.GetCount(); ++i) {
             SCOPED_TRACE(i);

@@ -33,7 +33,7 @@ const Captured kCapture[] = {
     /* 2 */ {2, 7, 0x0A000001, true,  SmppPdu(0x00000015, 2)},
     /* 3 */ {2, 8, 0x0A000003, false, SmppPdu(0x00000005, 3, SmppMessageBody("333", "444", 0, 8, kGruesse))},
     /* 4 */ {2, 8, 0x0A000003, true,  SmppPdu(0x80000005, 3, Builder().cstr(""))},
-    /* 5 */ {2, 8, 0x0A000003, true,  SmppPdu(0x00000103, 4, DataSmBody("333", "444", 0, 1, Tlv(0x0424, Octets("payload words"))))},
+    /* 5 */ {2, 8, 0x0A000003, true,  SmppPdu(0x00000103, 4, DataSmBody("333", "444", 0, 1, Builder().raw(Tlv(0x0424, Octets("payload words"))).raw(Tlv(0x001E, Octets("receipted")))))},
     /* 6 */ {8, 9, 0x0A000004, true,  Pdu12(0x00001002, 1, Builder().text("138", 24).text("139", 24).text("", 10).u8(12).raw("mobile hello"))},
     /* 7 */ {2, 7, 0x0A000001, true,  [] { auto p = SmppPdu(0x00000004, 9, SmppMessageBody("111", "222", 0, 0, Octets("Hello again"))); p.resize(40); return p; }()},
     /* 8 */ {2, 0, 0,          true,  SmppPdu(0x00000004, 5, SmppMessageBody("1", "2", 0, 0, Octets("typed hello")))},
@@ -88,6 +88,7 @@ TEST_F(DisplayFilterTest, TermsAgainstOneCapture) {
         {"status:0x58", {0, 1}},
         {"status:88", {0, 1}},
         {"status:0", {3, 4}},
+        {"status:0xFFFFFFFF", {}},
         {"port:8880", {6}},
         {"port:40000 !port:2775", {6}},
         {"ip:10.0.0.3", {3, 4, 5}},
@@ -101,6 +102,7 @@ TEST_F(DisplayFilterTest, TermsAgainstOneCapture) {
         {"text:grü", {3}},             // UCS-2, compared as UTF-8
         {"text:payload", {5}},         // message_payload
         {"text:short_message", {}},    // the label is not the text
+        {"text:receipted", {}},        // nor another parameter's value
         {"deliver_sm !text:xyz", {3}},
     };
     for (const Case& c : cases) {
@@ -127,6 +129,7 @@ TEST_F(DisplayFilterTest, BadTermsKeepTheFilterBefore) {
         {"ip:1.2.3", "ip:1.2.3: not an IPv4 address"},
         {"ip:1.2.3.256", "ip:1.2.3.256: not an IPv4 address"},
         {"ip:1.2.3.4.5", "ip:1.2.3.4.5: not an IPv4 address"},
+        {"ip:1.2.3.0004", "ip:1.2.3.0004: not an IPv4 address"}, // an octet of four digits
         {"status:zz", "status:zz: not a number"},
         {"status:0x100000000", "status:0x100000000: not a number"},
         {"!seq:", "seq: needs a number"},

@@ -86,6 +86,10 @@ const Row kScript[] = {
     {"31 six octets: no command id",    kSmpp, kA, true,  700,   Cut(SmppPdu(0x00000004, 2), 6),     Role::Other,    -1, "",   -1,   false},
     {"32 fourteen: no sequence",        kSmpp, kA, true,  701,   Cut(SmppPdu(0x00000004, 2), 14),    Role::Other,    -1, "",   -1,   false},
     {"33 SGIP cut inside its sequence", kSgip, kA, false, 702,   Cut(SgipPdu(0x80000003, 1, 5), 16), Role::Other,    -1, "",   -1,   false},
+    {"34 ESME's enquire_link, seq 9",   kSmpp, kA, true,  800,   SmppPdu(0x00000015, 9),             Role::Request,  36, "",   20,   false},
+    {"35 SMSC's, seq 9 too, newer",     kSmpp, kA, false, 810,   SmppPdu(0x00000015, 9),             Role::Request,  37, "",   10,   false},
+    {"36 SMSC answers the ESME's",      kSmpp, kA, false, 820,   SmppPdu(0x80000015, 9),             Role::Response, 34, "",   20,   false},
+    {"37 ESME answers the SMSC's",      kSmpp, kA, true,  820,   SmppPdu(0x80000015, 9),             Role::Response, 35, "",   10,   false},
     // clang-format on
 };
 

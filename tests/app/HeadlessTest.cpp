@@ -184,7 +184,8 @@ TEST(HeadlessTrace, PrintsOneLinePerNewRecordWithTheListColumns) {
     EXPECT_EQ(out.str(), "") << "nothing stored, nothing printed";
 }
 
-TEST(HeadlessTrace, CountsFromOneAgainAfterTheLogIsWiped) {
+// The trace numbers records as /pdus does: the wipe of a full log neither starts again nor skips.
+TEST(HeadlessTrace, NumbersRunOnAcrossTheWipe) {
     const CPacketDecoder names;
     const Bytes big(CPacketLog::kAreaSize - 16, 0);
     const Bytes enquire = SmppPdu(0x00000015, 1);
@@ -194,11 +195,10 @@ TEST(HeadlessTrace, CountsFromOneAgainAfterTheLogIsWiped) {
     std::ostringstream out;
     CHeadlessTrace trace(log, names, out, true);
     ASSERT_TRUE(log.AddPacket(2, 0x7F000001, 1, big.data(), uint32_t(big.size()), 9));
-    EXPECT_FALSE(log.AddPacket(2, 0x7F000001, 1, enquire.data(), uint32_t(enquire.size()), 22));
-    ASSERT_TRUE(log.WipeIfFull());
     out.str("");
     ASSERT_TRUE(log.AddPacket(2, 0x7F000001, 1, enquire.data(), uint32_t(enquire.size()), 22));
-    EXPECT_EQ(out.str(), "1\t127.000.000.001\t1\tSMPP:enquire_link\t32\t2023-11-14 22:13:20\n");
+    EXPECT_EQ(log.WipeCount(), 1);
+    EXPECT_EQ(out.str(), "2\t127.000.000.001\t1\tSMPP:enquire_link\t32\t2023-11-14 22:13:20\n");
 }
 
 const QString kSmppStarted = R"(\[SMPP\] SMPP server start ok! \(port = (\d+)\))";
@@ -417,7 +417,7 @@ TEST_F(TarnwickBinaryTest, DeliveryFlagsHoldForTheRunAndReceiptsAreTraced) {
 }
 
 // A server that cannot start says "fail" while the other still starts, and the runner ends with 1;
-// bad arguments end it with 2 and --help with 0.
+// bad arguments end it with 2, --help and --version with 0.
 TEST_F(TarnwickBinaryTest, EndsAtOnceForAPortInUseBadArgumentsAndHelp) {
     QTcpServer occupant;
     ASSERT_TRUE(occupant.listen(QHostAddress::AnyIPv4, 0));
@@ -435,6 +435,7 @@ TEST_F(TarnwickBinaryTest, EndsAtOnceForAPortInUseBadArgumentsAndHelp) {
          kSmppStarted + "\n\\[Mobile\\] Mobile server start fail! \\(port = " + taken + "\\)\n", ""},
         {"bad port", {"--smpp-port", "70000"}, 2, "", "Invalid port '70000'.\n"},
         {"help", {"--help"}, 0, "Usage: tarnwick [^\n]*\n[\\s\\S]*", ""},
+        {"version, whatever follows", {"--version", "--headless"}, 0, "tarnwick [0-9]+\\.[0-9]+\n", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -473,25 +474,26 @@ TEST_F(TarnwickBinaryTest, StatisticsArePrintedAndWrittenAtExit) {
     ASSERT_TRUE(esme.NextPdu());
     tarnwick.ExpectCleanStop(SIGTERM);
 
-    const std::string table = "Statistics: 6 PDUs\n"
-                              "Protocol  Command                In  Out\n"
-                              "SMPP      bind_transceiver        1    0\n"
-                              "SMPP      bind_transceiver_resp   0    1\n"
-                              "SMPP      submit_sm               1    0\n"
-                              "SMPP      submit_sm_resp          0    1\n"
-                              "SMPP      enquire_link            1    0\n"
-                              "SMPP      enquire_link_resp       0    1\n"
+    const std::string table = "Statistics: 6 PDUs (0 opened from capture files, counted apart)\n"
+                              "Protocol  Command                In  Out  Opened\n"
+                              "SMPP      bind_transceiver        1    0       0\n"
+                              "SMPP      bind_transceiver_resp   0    1       0\n"
+                              "SMPP      submit_sm               1    0       0\n"
+                              "SMPP      submit_sm_resp          0    1       0\n"
+                              "SMPP      enquire_link            1    0       0\n"
+                              "SMPP      enquire_link_resp       0    1       0\n"
                               "\n"
-                              "Protocol  Status    In  Out\n"
-                              "SMPP      ESME_ROK   0    3\n"
+                              "Protocol  Status    In  Out  Opened\n"
+                              "SMPP      ESME_ROK   0    3       0\n"
                               "\n";
     const std::string output = tarnwick.Output();
     const size_t start = output.find("Statistics: ");
     ASSERT_NE(start, std::string::npos) << output;
     EXPECT_EQ(output.substr(start, table.size()), table);
     EXPECT_TRUE(QRegularExpression(R"(submit_sm per second: [\d.]+ \(1 s\), 0\.1 \(10 s\), 0\.0 \(60 s\)\n)"
-                                   R"(Response latency \(ms\): p50 [\d.]+, p90 [\d.]+, p99 [\d.]+, max [\d.]+ \(3 answers\)\n)"
-                                   R"(Unanswered requests: 0\n$)")
+                                   R"(Response latency of Tarnwick's answers \(ms\): p50 [\d.]+, p90 [\d.]+, p99 [\d.]+, max [\d.]+ \(3 answers\)\n)"
+                                   R"(Response latency of the ESMEs' answers \(ms\): p50 0\.000, p90 0\.000, p99 0\.000, max 0\.000 \(0 answers\)\n)"
+                                   R"(Unanswered requests: 0\nQueues: none\n$)")
                     .match(QString::fromStdString(output.substr(start + table.size())))
                     .hasMatch())
         << output;
@@ -502,9 +504,71 @@ TEST_F(TarnwickBinaryTest, StatisticsArePrintedAndWrittenAtExit) {
     EXPECT_EQ(json.value("pdus").toInt(), 6);
     EXPECT_EQ(json.value("commands").toArray().size(), 6);
     EXPECT_EQ(json.value("latencyMs").toObject().value("count").toInt(), 3);
+    EXPECT_EQ(json.value("esmeLatencyMs").toObject().value("count").toInt(), 0);
+    EXPECT_EQ(json.value("openedPdus").toInt(), 0);
     EXPECT_EQ(json.value("unanswered").toInt(), 0);
     ASSERT_EQ(json.value("connections").toArray().size(), 1);
     EXPECT_EQ(json.value("connections").toArray()[0].toObject().value("pdus").toInt(), 6);
+}
+
+// Over several wipes of the full capture nothing is lost: the statistics, the trace, the capture file
+// and the control API's serial numbers all count every PDU the ESME sent and was answered.
+TEST_F(TarnwickBinaryTest, NothingIsLostToTheWipesOfAFullCapture) {
+    const QString pcapPath = configHome.path() + "/run.pcap", statsPath = configHome.path() + "/stats.json";
+    TarnwickProcess tarnwick(configHome.path());
+    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--trace", "--pcap", pcapPath,
+                    "--stats-json", statsPath, "--control", "0"});
+    const uint16_t smppPort = tarnwick.WaitForPort(kSmppStarted);
+    const uint16_t controlPort = tarnwick.WaitForPort(R"(\[Control\] Control API listening on http://127\.0\.0\.1:(\d+))");
+    test_net::TestClient esme;
+    ASSERT_TRUE(esme.Connect(smppPort));
+    esme.Send(SmppPdu(0x00000009, 1, BindBody("esme")));
+    ASSERT_TRUE(esme.NextPdu());
+    // 2000 octets of message_payload each: about 500 exchanges fill the 1 MiB capture, 1600 wipe it three times.
+    constexpr int kSubmits = 1600, kRecords = 2 + 2 * kSubmits;
+    const Bytes body = Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890").u8(0).u8(0).u8(0)
+                           .cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(0).u16(0x0424).u16(2000).fill(2000, 'x');
+    Builder burst;
+    for (uint32_t sequence = 2; sequence < 2 + kSubmits; ++sequence)
+        burst.raw(SmppPdu(0x00000004, sequence, body));
+    esme.Send(burst.bytes());
+    ASSERT_TRUE(esme.WaitForBytes(kSubmits * (16 + 7), 30000)); // each answer: header and "NNNNNN\0"
+
+    test_net::TestClient http;
+    ASSERT_TRUE(http.Connect(controlPort));
+    http.Send("GET /api/v1/pdus?since=" + std::to_string(kRecords - 1) + " HTTP/1.1\r\nHost: test\r\n\r\n");
+    ASSERT_TRUE(test_net::WaitUntil([&] { return http.ReceivedText().find("\"next\":") != std::string::npos; }));
+    const std::string listing = http.ReceivedText();
+    EXPECT_NE(listing.find("{\"pdus\":[{\"seq\":" + std::to_string(kRecords) + ","), std::string::npos) << listing;
+    EXPECT_NE(listing.find("\"command\":\"submit_sm_resp\",\"commandStatus\":0,\"sequence\":1601,"), std::string::npos);
+    tarnwick.ExpectCleanStop(SIGTERM);
+
+    std::vector<int> serials;
+    const QRegularExpression traced("^(\\d+)\t");
+    for (const std::string& line : Lines(tarnwick.Output()))
+        if (const QRegularExpressionMatch match = traced.match(QString::fromStdString(line)); match.hasMatch())
+            serials.push_back(match.captured(1).toInt());
+    ASSERT_EQ(serials.size(), size_t(kRecords));
+    for (int i = 0; i < kRecords; ++i)
+        ASSERT_EQ(serials[size_t(i)], i + 1) << "the trace's lines run on without a gap";
+
+    QFile file(statsPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject json = QJsonDocument::fromJson(file.readAll()).object();
+    EXPECT_EQ(json.value("pdus").toInt(), kRecords);
+    const QJsonArray commands = json.value("commands").toArray();
+    ASSERT_EQ(commands.size(), 4);
+    EXPECT_EQ(commands[2].toObject().value("in").toInt(), kSubmits) << "submit_sm";
+    EXPECT_EQ(commands[3].toObject().value("out").toInt(), kSubmits) << "submit_sm_resp";
+
+    CPacketLog log;
+    log.Reset();
+    pcap::CPcapImporter importer;
+    std::string error;
+    ASSERT_TRUE(importer.Open(pcapPath.toStdString(), {}, error)) << error;
+    while (importer.Step(log, 1000)) {
+    }
+    EXPECT_EQ(importer.Finish(log).pdus, uint64_t(kRecords)) << "every PDU in the capture file";
 }
 
 // The stored filter and ShowUnknown decide what the trace shows.

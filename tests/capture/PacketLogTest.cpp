@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 namespace {
@@ -33,8 +34,10 @@ TEST(PacketLogWithoutArea, RefusesEverythingUntilReset) {
     CPacketLog log;
     const auto pdu = test_bytes::SmppPdu(0x00000015, 1);
     EXPECT_FALSE(log.AddPacket(2, 0x7F000001, 5018, pdu.data(), 16, 22));
+    EXPECT_FALSE(log.AddCaptured(2, 0, 0x7F000001, 5018, {}, pdu.data(), 16));
+    EXPECT_FALSE(log.AddTyped(2, pdu.data(), 16));
     EXPECT_EQ(log.GetCount(), 0);
-    EXPECT_FALSE(log.IsFull());
+    EXPECT_EQ(log.WipeCount(), 0);
     EXPECT_EQ(log.GetFilter(), std::string(30, '1'));
 }
 
@@ -82,41 +85,44 @@ TEST_F(PacketLogTest, GateByFilterAndShowUnknown) {
     }
 }
 
-TEST_F(PacketLogTest, RecordEndingExactlyAtTheAreaFitsAndOneMoreByteFills) {
-    // Fill with one big PDU so the area has exactly `room` bytes left for the next record.
+// A record that ends exactly at the end of the area fits; the next one wipes the area and is stored
+// first in the fresh one, numbered on from the last record wiped. A record the filter drops wipes nothing.
+TEST_F(PacketLogTest, TheRecordThatFindsTheAreaFullIsStoredAfterTheWipe) {
     const uint32_t room = 100;
     std::vector<uint8_t> big(CPacketLog::kAreaSize - 16 - room, 0x5A);
     ASSERT_TRUE(log.AddPacket(2, 1, 1, big.data(), static_cast<uint32_t>(big.size()), 9));
-
     std::vector<uint8_t> fits(room - 16, 0x11);
     ASSERT_TRUE(log.AddPacket(2, 1, 1, fits.data(), static_cast<uint32_t>(fits.size()), 9));
-    EXPECT_FALSE(log.IsFull());
     EXPECT_EQ(log.GetCount(), 2);
     EXPECT_EQ(Stored(log, 1).size(), room);
 
-    // The area is now exactly used up: even a record the filter would drop finds no room.
     log.SetFilter(std::string(30, '0'));
-    EXPECT_FALSE(log.AddPacket(2, 1, 1, enquire.data(), 16, 22));
-    EXPECT_TRUE(log.IsFull());
-    EXPECT_EQ(log.GetCount(), 2);
+    EXPECT_TRUE(log.AddPacket(2, 1, 1, enquire.data(), 16, 22));
+    EXPECT_EQ(log.GetCount(), 2) << "dropped by the filter: nothing wiped";
+    EXPECT_EQ(log.WipeCount(), 0);
 
-    ASSERT_TRUE(log.Reset());
-    EXPECT_FALSE(log.IsFull());
-    EXPECT_EQ(log.GetCount(), 0);
-    EXPECT_EQ(log.GetFilter(), std::string(30, '0')) << "Reset leaves the filter alone";
+    log.SetFilter(std::string(30, '1'));
+    ASSERT_TRUE(log.AddPacket(2, 1, 1, enquire.data(), 16, 22));
+    EXPECT_EQ(log.WipeCount(), 1);
+    EXPECT_EQ(log.SerialBase(), 2);
+    ASSERT_EQ(log.GetCount(), 1);
+    EXPECT_EQ(Stored(log, 0), test_bytes::CaptureRecord(2, enquire, 0x01020304, 1, 1));
+    EXPECT_EQ(log.GetFilter(), std::string(30, '1')) << "the wipe leaves the filter alone";
 }
 
-TEST_F(PacketLogTest, OneByteTooManyIsRefused) {
-    std::vector<uint8_t> big(CPacketLog::kAreaSize - 16 + 1, 0);
-    EXPECT_FALSE(log.AddPacket(2, 1, 1, big.data(), static_cast<uint32_t>(big.size()), 9));
-    EXPECT_TRUE(log.IsFull());
-    EXPECT_EQ(log.GetCount(), 0);
-}
-
-TEST_F(PacketLogTest, HugeLengthDoesNotWrapIntoFitting) {
-    EXPECT_FALSE(log.AddPacket(2, 1, 1, enquire.data(), 0xFFFFFFF8u, 9));
-    EXPECT_TRUE(log.IsFull());
-    EXPECT_EQ(log.GetCount(), 0);
+// Bad lengths: a record larger than the whole area is refused and wipes nothing, however it came.
+TEST_F(PacketLogTest, ARecordLargerThanTheAreaIsRefusedAndWipesNothing) {
+    ASSERT_TRUE(log.AddPacket(2, 1, 1, enquire.data(), 16, 22));
+    const std::vector<uint8_t> big(CPacketLog::kAreaSize - 16 + 1, 0); // one octet beyond an empty area
+    const uint32_t lengths[] = {uint32_t(big.size()), 0xFFFFFFF8u};  // and one whose sum would wrap round
+    for (uint32_t length : lengths) {
+        SCOPED_TRACE(length);
+        EXPECT_FALSE(log.AddPacket(2, 1, 1, big.data(), length, 9));
+        EXPECT_FALSE(log.AddCaptured(2, 0, 1, 1, {}, big.data(), length));
+        EXPECT_FALSE(log.AddTyped(2, big.data(), length));
+        EXPECT_EQ(log.GetCount(), 1);
+        EXPECT_EQ(log.WipeCount(), 0);
+    }
 }
 
 TEST_F(PacketLogTest, GetPacketRejectsIndicesOutsideTheRecordsAndLeavesTheBufferAlone) {
@@ -140,50 +146,103 @@ TEST_F(PacketLogTest, RecordsStayInOrderBackToBack) {
     EXPECT_EQ(Stored(log, 1), test_bytes::CaptureRecord(2, enquire, 0x01020304, 0x7F000001, 5018));
 }
 
-// Listeners hear of each stored record and of every reset, the wipe of a full log included.
+// Listeners hear of each stored record and of every reset; the wipe of a full log comes inside the
+// add that found it full, before that record.
 TEST_F(PacketLogTest, ListenersHearOfStoredRecordsAndResets) {
     struct Listener : CPacketLogListener {
-        void OnPacketsAdded(int32_t first, int32_t count) override { events.push_back("add " + std::to_string(first) + "+" + std::to_string(count)); }
+        explicit Listener(const CPacketLog& log) : log(log) {}
+        void OnPacketsAdded(int32_t first, int32_t count) override {
+            events.push_back("add " + std::to_string(first) + "+" + std::to_string(count));
+        }
+        void OnLogResetting() override { events.push_back("resetting " + std::to_string(log.GetCount())); }
         void OnLogReset() override { events.push_back("reset"); }
+        const CPacketLog& log;
         std::vector<std::string> events;
-    } listener;
+    } listener(log);
     log.AddListener(&listener);
     log.AddListener(&listener); // once only
     EXPECT_TRUE(log.AddPacket(2, 0x7F000001, 5018, enquire.data(), 16, 22));
     log.SetFilter(std::string(30, '0'));
     EXPECT_TRUE(log.AddPacket(2, 0x7F000001, 5018, enquire.data(), 16, 22)); // filtered: nothing said
-    EXPECT_FALSE(log.WipeIfFull());
-    const std::vector<uint8_t> big(CPacketLog::kAreaSize, 0);
-    EXPECT_FALSE(log.AddPacket(2, 0x7F000001, 5018, big.data(), uint32_t(big.size()), 9));
-    EXPECT_TRUE(log.WipeIfFull());
-    EXPECT_FALSE(log.IsFull());
+    log.SetFilter(std::string(30, '1'));
+    const std::vector<uint8_t> big(CPacketLog::kAreaSize - 16, 0);
+    EXPECT_TRUE(log.AddPacket(2, 0x7F000001, 5018, big.data(), uint32_t(big.size()), 9));
     log.RemoveListener(&listener);
     log.Reset();
-    EXPECT_EQ(listener.events, (std::vector<std::string>{"add 0+1", "reset"}));
+    EXPECT_EQ(listener.events, (std::vector<std::string>{"add 0+1", "resetting 1", "reset", "add 0+1"}));
 }
 
-// Beside each record: the other end of its connection, the time to the microsecond (the record keeps
-// the second), the connection and whether it was typed in; a wipe takes them with the records.
-TEST_F(PacketLogTest, KeepsEachRecordsContextBesideIt) {
+// Beside each record: both ends of its connection, the time to the microsecond (the record keeps the
+// second), the connection, where it came from, and what its header says; a wipe takes them with the records.
+TEST_F(PacketLogTest, KeepsEachRecordsSummaryBesideIt) {
     EXPECT_TRUE(log.AddPacket(2, 0xC0A80107, 50123, enquire.data(), 16, 22, {0x7F000001, 5018}, 41));
-    EXPECT_TRUE(log.AddPacket(2, 0x7F000001, 5018, enquire.data(), 16, 23));
+    EXPECT_TRUE(log.AddPacket(2, 0x7F000001, 5018, enquire.data(), 16, 23, {}, 41, true));
     EXPECT_TRUE(log.AddCaptured(9, 7'654321, 0x0A000001, 40000, {0x0A000002, 8890}, enquire.data(), 16, 42));
     EXPECT_TRUE(log.AddTyped(2, enquire.data(), 16));
-    const PacketContext& live = log.ContextAt(0);
+    const PacketSummary& live = log.SummaryAt(0);
+    EXPECT_EQ(live.source, (PacketPeer{0xC0A80107, 50123}));
     EXPECT_EQ(live.peer, (PacketPeer{0x7F000001, 5018}));
     EXPECT_EQ(live.timeUs, FixedTime());
     EXPECT_EQ(live.connection, 41u);
+    EXPECT_EQ(live.origin, PacketOrigin::Live);
+    EXPECT_FALSE(live.fromServer);
+    EXPECT_TRUE(log.SummaryAt(1).fromServer);
     EXPECT_EQ(packet_record::ReadHeader(Stored(log, 0).data()).time, 0x01020304u); // the second, not rounded up
     EXPECT_EQ(log.PeerAt(1), PacketPeer{});
     EXPECT_EQ(log.PeerAt(2), (PacketPeer{0x0A000002, 8890}));
-    EXPECT_EQ(log.ContextAt(2).timeUs, 7'654321); // its own time, not the clock's
+    EXPECT_EQ(log.SummaryAt(2).timeUs, 7'654321); // its own time, not the clock's
+    EXPECT_EQ(log.SummaryAt(2).origin, PacketOrigin::Opened);
     EXPECT_EQ(packet_record::ReadHeader(Stored(log, 2).data()).time, 7u);
-    EXPECT_TRUE(log.ContextAt(3).typed);
-    EXPECT_FALSE(log.ContextAt(2).typed);
-    EXPECT_EQ(log.ContextAt(4).connection, 0u);
+    EXPECT_EQ(log.SummaryAt(3).origin, PacketOrigin::Typed);
+    EXPECT_EQ(log.SummaryAt(3).timeUs, FixedTime());
+    EXPECT_EQ(log.SummaryAt(4).connection, 0u);
     EXPECT_NE(CPacketLog::NewConnectionId(), CPacketLog::NewConnectionId());
     log.Reset();
     EXPECT_EQ(log.PeerAt(0), PacketPeer{});
+}
+
+// What each protocol's header gives the summary, as the registry places it; a PDU too short for a field
+// leaves that field out, never read past its end.
+TEST_F(PacketLogTest, SummaryReadsTheHeaderOfEachProtocol) {
+    using test_bytes::Builder;
+    using S = PacketSummary;
+    constexpr uint8_t kAll = S::kHasCommand | S::kHasSequence | S::kHasStatus, kNoStatus = S::kHasCommand | S::kHasSequence;
+    const struct {
+        const char* name;
+        uint16_t protocol;
+        std::vector<uint8_t> pdu;
+        uint8_t fields;
+        uint32_t command, status;
+        std::array<uint32_t, 3> sequence;
+        uint16_t family;
+    } cases[] = {
+        {"SMPP answer", 2, test_bytes::SmppPdu(0x80000004, 7, {}, 0x58), kAll, 0x80000004, 0x58, {7, 0, 0}, 2},
+        {"SMPP request's header status", 2, test_bytes::SmppPdu(0x00000004, 8, {}, 3), kAll, 4, 3, {8, 0, 0}, 2},
+        {"CNGP status in the header", 7, Builder().u32(16).u32(0x80000002).u32(10).u32(11), kAll, 0x80000002, 10, {11, 0, 0}, 7},
+        {"CMPP: status in the body", 1, test_bytes::Pdu12(0x80000004, 77, Builder().fill(9)), kNoStatus, 0x80000004, 0, {77, 0, 0}, 1},
+        {"CMPP3 pairs with CMPP", 4, test_bytes::Pdu12(0x00000004, 78), kNoStatus, 4, 0, {78, 0, 0}, 1},
+        {"SGIP's three words", 6, Builder().u32(20).u32(3).u32(1).u32(0x01020304).u32(5), kNoStatus, 3, 0, {1, 0x01020304, 5}, 6},
+        {"TEST", 8, test_bytes::Pdu12(0x00001002, 9), kNoStatus, 0x1002, 0, {9, 0, 0}, 8},
+        // Bad inputs: too short for what the protocol's header holds, or a code no protocol has.
+        {"SMPP cut inside its sequence", 2, Builder().u32(14).u32(4).u32(9).u16(0), S::kHasCommand | S::kHasStatus, 4, 9, {0, 0, 0}, 2},
+        {"SMPP cut inside its status", 2, Builder().u32(10).u32(4).u16(0), S::kHasCommand, 4, 0, {0, 0, 0}, 2},
+        {"six octets: no command id", 2, Builder().u32(6).u16(0), 0, 0, 0, {0, 0, 0}, 0},
+        {"empty", 2, {}, 0, 0, 0, {0, 0, 0}, 0},
+        {"SGIP cut in its second word", 6, Builder().u32(16).u32(3).u32(1).u32(2), S::kHasCommand, 3, 0, {0, 0, 0}, 6},
+        {"protocol code 5: a command id, nothing else", 5, test_bytes::SmppPdu(0x00000004, 1), S::kHasCommand, 4, 0, {0, 0, 0}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(log.AddPacket(c.protocol, 1, 1, c.pdu.data(), uint32_t(c.pdu.size()), 9));
+        const PacketSummary& summary = log.SummaryAt(log.GetCount() - 1);
+        EXPECT_EQ(summary.protocol, c.protocol);
+        EXPECT_EQ(summary.fields, c.fields);
+        EXPECT_EQ(summary.command, c.command);
+        EXPECT_EQ(summary.status, c.status);
+        EXPECT_EQ(summary.sequence, c.sequence);
+        EXPECT_EQ(summary.ShownSequence(), summary.Has(S::kHasSequence) ? c.sequence[c.protocol == 6 ? 2 : 0] : 0u);
+        EXPECT_EQ(summary.family, c.family);
+    }
 }
 
 } // namespace

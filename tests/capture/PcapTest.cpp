@@ -236,12 +236,12 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
     // whose other end nobody noted went out to SMPP's well-known port, so that end is the server's.
     const bool fromServer[std::size(rows)] = {false, true, false, false, true, false, false, false, false, false, true};
     for (int32_t index = 0; index < log.GetCount(); ++index) {
-        EXPECT_EQ(back.ContextAt(index).fromServer, fromServer[index]) << index;
+        EXPECT_EQ(back.SummaryAt(index).fromServer, fromServer[index]) << index;
         uint32_t length = 0, backLength = 0;
         const uint8_t* record = log.PacketAt(index, &length);
         const uint8_t* backRecord = back.PacketAt(index, &backLength);
         EXPECT_EQ(Bytes(record, record + length), Bytes(backRecord, backRecord + backLength)) << index;
-        EXPECT_EQ(log.ContextAt(index).timeUs, back.ContextAt(index).timeUs) << index;
+        EXPECT_EQ(log.SummaryAt(index).timeUs, back.SummaryAt(index).timeUs) << index;
         if (!(log.PeerAt(index) == PacketPeer{})) {
             EXPECT_EQ(log.PeerAt(index), back.PeerAt(index)) << index;
         }

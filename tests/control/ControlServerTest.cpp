@@ -8,6 +8,9 @@
 #include "tests/support/QtTestEnv.h"
 #include "tests/support/TestClient.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -31,7 +34,7 @@ std::vector<uint8_t> SubmitSm(uint32_t sequence) {
         .u8(0).u8(0).cstr("").cstr("").u8(1).u8(0).u8(0).u8(0).u8(5).raw("hello"));
 }
 
-enum class Auth { Good, None, Wrong };
+enum class Auth { Good, None, Wrong }; // Wrong: the token's first five characters
 enum class Then {
     Nothing,
     EsmeReceives,     // a deliver_sm holding `detail` reaches the ESME
@@ -82,7 +85,7 @@ protected:
             target.replace(at, 6, std::to_string(simulator.Smpp().GetConnectionId(0)));
         std::string request = std::string(row.method) + " " + target + " HTTP/1.1\r\nHost: test\r\n";
         if (row.auth != Auth::None)
-            request += "Authorization: Bearer " + (row.auth == Auth::Good ? kToken : "wrong") + "\r\n";
+            request += "Authorization: Bearer " + (row.auth == Auth::Good ? kToken : kToken.substr(0, 5)) + "\r\n";
         request += "Content-Length: " + (row.length.empty() ? std::to_string(row.body.size()) : row.length) +
                    "\r\n\r\n" + row.body;
         EXPECT_TRUE(http.Connect(control.Port()));
@@ -107,6 +110,15 @@ protected:
             return text.size() >= head + 4 + std::stoul(text.substr(length + 16));
         });
         return http.ReceivedText();
+    }
+
+    // The JSON body of a GET answered 200.
+    QJsonObject Get(const std::string& target) {
+        TestClient http;
+        const std::string answer = Exchange({"", "GET", target, "", 200, ""}, http);
+        EXPECT_EQ(answer.substr(0, 13), "HTTP/1.1 200 ") << target;
+        const size_t head = answer.find("\r\n\r\n");
+        return QJsonDocument::fromJson(QByteArray::fromStdString(answer.substr(std::min(head + 4, answer.size())))).object();
     }
 
     // The next deliver_sm the ESME gets, as text.
@@ -163,6 +175,7 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"its direction and hex", "GET", "/api/v1/pdus?command=submit_sm", "", 200,
          R"("direction":"in","length":48,"hex":"00000030000000040000000000000002000101313233343500)"},
         {"nothing after the newest", "GET", "/api/v1/pdus?since={last}", "", 200, R"({"pdus":[],"next":)"},
+        {"nothing on a connection never made", "GET", "/api/v1/pdus?connection=999999", "", 200, R"({"pdus":[],"next":)"},
         {"limit below one", "GET", "/api/v1/pdus?limit=0", "", 400,
          R"({"error":"limit: a whole number from 1 to 100000 expected"})"},
         {"a misspelt parameter", "GET", "/api/v1/pdus?sinse=3", "", 400, R"({"error":"sinse: unknown parameter"})"},
@@ -195,6 +208,8 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"deliver without systemId", "POST", "/api/v1/deliver", R"({"text":"x"})", 400, R"({"error":"systemId: missing"})"},
         {"deliver a number as text", "POST", "/api/v1/deliver", R"({"systemId":"esme1","text":7})", 400,
          R"({"error":"text: text expected"})"},
+        {"deliver a count of 1.5", "POST", "/api/v1/deliver", R"({"systemId":"esme1","count":1.5})", 400,
+         R"({"error":"count: a whole number from 1 to 10000 expected"})"}, // a whole number only: never cut to 1
         {"deliver a data_coding of 256", "POST", "/api/v1/deliver", R"({"systemId":"esme1","dataCoding":256})", 400,
          R"({"error":"dataCoding: a whole number from 0 to 255 expected"})"},
         {"deliver a TLV that is no hex", "POST", "/api/v1/deliver", R"({"systemId":"e","tlvs":{"0x0424":"zz"}})", 400,
@@ -235,8 +250,14 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          400, R"(Account 2 (b), \"window\")"},
         {"accounts put", "PUT", "/api/v1/accounts", R"([{"systemId":"esme1","password":"pw"}])", 200,
          R"("systemId":"esme1")"},
-        {"session timers", "PUT", "/api/v1/sessions", R"({"enquireLinkSeconds":3600,"deliverTries":3})", 200,
-         R"("deliverTries":3,"enquireLinkSeconds":3600,"inactivitySeconds":3600,)"},
+        {"session timers", "PUT", "/api/v1/sessions", R"({"enquireLinkSeconds":3600,"deliverTries":3,"deliverWindow":64})",
+         200, R"("deliverTries":3,"deliverWindow":64,"enquireLinkSeconds":3600,"inactivitySeconds":3600,)"},
+        {"a deliver window past an outbox's", "PUT", "/api/v1/sessions", R"({"deliverWindow":1025})", 400,
+         R"({"error":"deliverWindow: a whole number from 1 to 1024 expected"})"},
+        {"a bind time-out at its longest", "PUT", "/api/v1/sessions", R"({"bindTimeoutSeconds":86400})", 200,
+         R"("bindTimeoutSeconds":86400,)"},
+        {"no deliver tries", "PUT", "/api/v1/sessions", R"({"deliverTries":0})", 400,
+         R"({"error":"deliverTries: a whole number from 1 to 100 expected"})"},
         {"a response time-out of 0", "PUT", "/api/v1/sessions", R"({"responseTimeoutSeconds":0})", 400,
          R"({"error":"responseTimeoutSeconds: a whole number from 1 to 86400 expected"})"},
         {"session timers kept", "GET", "/api/v1/sessions", "", 200, R"("enquireLinkSeconds":3600,)"},
@@ -256,6 +277,8 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"({"error":"reverse: true or false expected"})"},
         {"echo kept", "GET", "/api/v1/echo", "", 200, R"({"destination":"777","reverse":true})"},
         {"unbind no number", "POST", "/api/v1/connections/abc/unbind", "", 400, R"(connection id: \"abc\")"},
+        {"unbind connection 0", "POST", "/api/v1/connections/0/unbind", "", 400, R"(connection id: \"0\")"},
+        {"unbind no id at all", "POST", "/api/v1/connections//unbind", "", 404, "no such path"},
         {"unbind nobody", "POST", "/api/v1/connections/999999/unbind", "", 404, "no SMPP connection has id 999999"},
         {"unbind fetched", "GET", "/api/v1/connections/{esme}/unbind", "", 405, "takes POST"},
         {"stats", "GET", "/api/v1/stats", "", 200, "{"},
@@ -281,6 +304,8 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"({"error":"count: either count or seconds expected"})"},
         {"generate a rate of 0", "POST", "/api/v1/generate", R"({"systemId":"esme1","count":5,"rate":0})", 400,
          R"({"error":"rate: a whole number from 1 to 1000000 expected"})"},
+        {"generate a rate of 1.5", "POST", "/api/v1/generate", R"({"systemId":"esme1","count":5,"rate":1.5})", 400,
+         R"({"error":"rate: a whole number from 1 to 1000000 expected"})"},
         {"generate an unknown kind", "POST", "/api/v1/generate", R"({"systemId":"e","count":5,"rate":1,"kind":"mt"})",
          400, R"({"error":"kind: mo or receipts expected"})"},
         {"generate two counters", "POST", "/api/v1/generate",
@@ -295,7 +320,7 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"generate to nobody", "POST", "/api/v1/generate", R"({"systemId":"nobody","count":5,"rate":1})", 404,
          R"({"error":"systemId: no receiver or transceiver is bound as 'nobody'"})"},
         {"generate", "POST", "/api/v1/generate", R"({"systemId":"esme1","seconds":600,"rate":1,"kind":"receipts"})",
-         202, R"("kind":"receipts","rate":0,"reason":"","sent":0,"state":"running","systemId":"esme1","total":600,"window":10})"},
+         202, R"("kind":"receipts","rate":0,"reason":"","sent":0,"state":"running","systemId":"esme1","total":600,"window":64})"},
         {"generate while it runs", "POST", "/api/v1/generate", R"({"systemId":"esme1","count":5,"rate":1})", 409,
          R"({"error":"systemId: a job is running; POST /api/v1/generate/stop ends it"})"},
         {"generator progress", "GET", "/api/v1/generate", "", 200, R"("state":"running","systemId":"esme1")"},
@@ -348,6 +373,59 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
             EXPECT_TRUE(answered);
         }
     }
+}
+
+// A client that follows each answer's lead reads every record once: a page's "next" is the since of the
+// page after it, and after a "gap" event its "to" is the since of the first record the stream goes on with.
+TEST_F(ControlServerTest, NextAndGapLeadToTheRecordThatFollows) {
+    for (uint32_t sequence = 2; sequence <= 6; ++sequence)
+        esme.Send(SmppPdu(kEnquireLink, sequence)); // with the bind: 12 records, each request answered
+    ASSERT_TRUE(test_net::WaitUntil([&] { return simulator.Log().GetCount() == 12; }));
+    std::vector<int> seqs;
+    for (std::string since = "0"; seqs.size() <= 12;) {
+        const QJsonObject page = Get("/api/v1/pdus?limit=5&since=" + since);
+        for (const QJsonValue pdu : page.value("pdus").toArray())
+            seqs.push_back(pdu.toObject().value("seq").toInt());
+        if (page.value("pdus").toArray().isEmpty())
+            break;
+        since = std::to_string(page.value("next").toInteger());
+    }
+    EXPECT_EQ(seqs, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+
+    TestClient stream;
+    Exchange({"events", "GET", "/api/v1/events", "", 200, ": records as they are captured\n\n"}, stream);
+    CPacketLog& log = simulator.Log();
+    const std::vector<uint8_t> typed = SmppPdu(kEnquireLink, 50);
+    ASSERT_TRUE(log.AddTyped(2, typed.data(), uint32_t(typed.size())) && log.AddTyped(2, typed.data(), uint32_t(typed.size())));
+    ASSERT_TRUE(log.Reset()); // records 13 and 14 gone before the stream's turn
+    ASSERT_TRUE(log.AddTyped(2, typed.data(), uint32_t(typed.size())));
+    ASSERT_TRUE(test_net::WaitUntil([&] { return stream.ReceivedText().find("\nid: ") != std::string::npos; }));
+    const std::string text = stream.ReceivedText();
+    EXPECT_NE(text.find("event: gap\ndata: {\"from\":13,\"to\":14}\n\nevent: pdu\nid: 15\n"), std::string::npos) << text;
+    const QJsonArray after = Get("/api/v1/pdus?limit=1&since=14").value("pdus").toArray();
+    ASSERT_EQ(after.size(), 1);
+    EXPECT_EQ(after[0].toObject().value("seq").toInt(), 15);
+}
+
+// A follower the wipes of a full log overtake is told which records it missed, exactly: from the
+// first it was not sent to the last one wiped; the next record it gets is the first of the fresh log.
+TEST_F(ControlServerTest, EventStreamGapNamesOnlyTheRecordsWiped) {
+    TestClient http;
+    ASSERT_TRUE(http.Connect(control.Port()));
+    http.Send("GET /api/v1/events HTTP/1.1\r\nHost: test\r\nAuthorization: Bearer " + kToken + "\r\n\r\n");
+    ASSERT_TRUE(test_net::WaitUntil([&] { return http.ReceivedText().find(": records as they are captured") != std::string::npos; }));
+    // Stored one after the other before the stream's next turn: the filler wipes the first record, the
+    // last record wipes the filler and is all the fresh log holds.
+    CPacketLog& log = simulator.Log();
+    const int64_t before = log.SerialBase() + log.GetCount();
+    const std::vector<uint8_t> link = SmppPdu(kEnquireLink, 5), filler(CPacketLog::kAreaSize - CPacketLog::kHeaderSize, 0);
+    ASSERT_TRUE(log.AddTyped(2, link.data(), uint32_t(link.size())));
+    ASSERT_TRUE(log.AddTyped(2, filler.data(), uint32_t(filler.size())));
+    ASSERT_TRUE(log.AddTyped(2, link.data(), uint32_t(link.size())));
+    const std::string expected = "event: gap\ndata: {\"from\":" + std::to_string(before + 1) + ",\"to\":" +
+                                 std::to_string(before + 2) + "}\n\nevent: pdu\nid: " + std::to_string(before + 3) + "\n";
+    EXPECT_TRUE(test_net::WaitUntil([&] { return http.ReceivedText().find(expected) != std::string::npos; }))
+        << http.ReceivedText();
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // tarnwick-decode: hex and file input, protocol wrapping, output layout and exit statuses.
 #include "app/DecodeCli.h"
 
+#include "app/CommandLine.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -284,11 +286,26 @@ TEST_F(DecodeCliTest, CaptureWithoutAnnouncedVersionReadsEachSubmitByItsLength) 
                                        "the version: each was read by the version whose fields end at its length."});
 }
 
-TEST_F(DecodeCliTest, HelpEndsWithStatusZero) {
-    const Result r = RunCommand({"--help"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("Usage: tarnwick-decode", 0), 0u);
-    EXPECT_NE(r.out.find("address 127.0.0.1"), std::string::npos);
+TEST_F(DecodeCliTest, HelpAndVersionEndWithStatusZero) {
+    const Result help = RunCommand({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: tarnwick-decode", 0), 0u);
+    EXPECT_NE(help.out.find("address 127.0.0.1"), std::string::npos);
+    const Result version = RunCommand({"--version", "--no-such-option"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "tarnwick-decode " + std::string(command_line::Version()) + "\n");
+}
+
+// Every option --help lists is one the parser takes, with or without its value.
+TEST_F(DecodeCliTest, TakesEveryOptionItLists) {
+    for (const command_line::Option& option : command_line::kTarnwickDecode.options) {
+        SCOPED_TRACE(std::string(option.name));
+        const std::string name = "--" + std::string(option.name);
+        EXPECT_EQ(RunCommand({name}).err.find("unknown option"), std::string::npos);
+        if (!option.value.empty()) {
+            EXPECT_EQ(RunCommand({name + "=x"}).err.find("unknown option"), std::string::npos);
+        }
+    }
 }
 
 } // namespace

@@ -280,7 +280,7 @@ TEST_F(RouterTest, ReceiptsFollowAfterTheDelayAndQuerySmTellsTheState) {
         {"asks on failure only", esme.get(), SubmitSm(5, "67890", 2, 0, "Hi"), "000003", {}, 2},
         {"from a transmitter", sender.get(), SubmitSm(6, "67890", 1, 0, "Hi"), "000004",
          receipt(2, "000004", "67890", "DELIVRD", "Hi"), 2},
-        {"no receiver under its name", lonely.get(), SubmitSm(7, "67890", 1, 0, "Hi"), "000005", {}, 2},
+        {"no receiver under its name: kept for one", lonely.get(), SubmitSm(7, "67890", 1, 0, "Hi"), "000005", {}, 2},
         {"refused by the simulator", esme.get(), SubmitSm(8, "13900000002", 1, 0, "Hi"), "000006",
          receipt(3, "000006", "13900000002", "UNDELIV", "Hi"), 5},
         {"refused, asks on failure only", esme.get(), SubmitSm(11, "13900000002", 2, 0, "Hi"), "000007",
@@ -317,8 +317,8 @@ TEST_F(RouterTest, ReceiptsFollowAfterTheDelayAndQuerySmTellsTheState) {
     scheduler.Advance(10'000); // the answered receipts' time-outs pass without a word
     EXPECT_EQ(trace, (std::vector<std::string>{"[Route] SMPP message 000007 from 12345 to terminal 13900000002: 1 DELIVER",
                                                "[Receipt] message 000007 UNDELIV to esme",
-                                               "[Route] deliver_sm D000003 to esme, try 1 of 5: delivered"}));
-    EXPECT_EQ(scheduler.Pending(), 0u);
+                                               "[Route] deliver_sm D000004 to esme, try 1 of 5: delivered"}));
+    EXPECT_EQ(scheduler.Pending(), 1u) << "the end of lonely's kept receipt, 48 h away";
 }
 
 // The edges of a receipt: a zone east of UTC in final_date (+05:30 is 22 quarter hours), a
@@ -416,8 +416,11 @@ TEST_F(RouterTest, ReceiptProfilesShapeTheReceipt) {
              "states": {"REJECTD": 5, "EXPIRED": 90, "DELIVRD": 5}})"), "",
          "0000004B 00000005 00000000 00000005" + header + "00 00 00 00 00 00 00 00 14" +
              HexOf(std::string("EXPIRED err:027 4660")) + "0427 0001 03  0423 0003 03 001B"},
+        {"a state of weight 0 is never drawn", custom(R"({"text": "{stat} err:{err}", "tlvs": [],
+             "states": {"DELIVRD": 0, "UNDELIV": 1}})"), "",
+         "0000003A 00000005 00000000 00000006" + header + "00 00 00 00 00 00 00 00 0F" + HexOf(std::string("UNDELIV err:001"))},
         {"the account's profile first", builtIn("data_sm receipts"), "TLV only",
-         "00000042 00000005 00000000 00000006" + header + "00 00 00 00 00 00 00 00 00" + tlvs + "0423 0003 03 0000"},
+         "00000042 00000005 00000000 00000007" + header + "00 00 00 00 00 00 00 00 00" + tlvs + "0423 0003 03 0000"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -474,6 +477,7 @@ TEST(ReceiptProfile, JsonReadsBackAndNamesTheWrongField) {
         {R"({"states": {"DELIVERED": 1}})", R"(states: "DELIVERED" is not DELIVRD, UNDELIV, EXPIRED or REJECTD)"},
         {R"({"states": {"DELIVRD": 1.5}})", "states: DELIVRD's weight is not a whole number from 0 to 1000000"},
         {R"({"states": {"DELIVRD": 0}})", "states: the weights add up to 0"},
+        {R"({"states": {}})", ""}, // no mix: every message delivered
         {R"({"states": [90]})", "states: not an object of states and weights"},
         {R"({"colour": "red"})", R"(unknown field "colour")"},
         {R"([])", "The receipt profile must be a JSON object"},
@@ -544,7 +548,8 @@ TEST_F(RouterTest, EchoAnswersMessagesToItsAddress) {
     trace.clear();
     sender->Send(SubmitSm(1, "777", 0, 0, "Hi"));
     ASSERT_TRUE(sender->NextPdu());
-    EXPECT_EQ(trace, (std::vector<std::string>{"[Echo] message 000008 from 12345 to 777: no bound receiver"}));
+    EXPECT_EQ(trace, (std::vector<std::string>{"[Route] deliver_sm D000006 kept for esme: no bound receiver",
+                                               "[Echo] message 000008 from 12345 to 777: kept for esme"}));
 }
 
 // A deliver_sm the ESME cannot take now, or does not answer within 10 s, is tried again after 1, 2,
@@ -609,24 +614,162 @@ TEST_F(RouterTest, DeliverSmIsTriedAgainAfterATemporaryRefusalOrSilence) {
     }
 }
 
-TEST(MessageStore, KeepsTheNewestAndReplacesAnIdAddedAgain) {
-    CMessageStore store;
-    const uint64_t first = store.Add("first", 1);
-    for (size_t i = 1; i < CMessageStore::kCapacity; ++i)
-        store.Add(std::to_string(i), 2);
-    EXPECT_EQ(store.Size(), CMessageStore::kCapacity);
-    ASSERT_NE(store.Find("first"), nullptr);
-    store.Add("newest", 3);
-    EXPECT_EQ(store.Size(), CMessageStore::kCapacity);
-    EXPECT_EQ(store.Find("first"), nullptr) << "the oldest made room";
+// The store finds a message by its id's number: the ids the server writes, and no other text.
+TEST(MessageStore, KeepsTheNewestAndKnowsWhatItForgot) {
+    const struct {
+        const char* id;
+        uint32_t key;
+    } ids[] = {{"-32768", 0}, {"-00001", 32767}, {"000000", 32768}, {"032767", 65535}, {"D000000", 65536},
+               {"D999999", 1'065'535}};
+    for (const auto& c : ids) {
+        SCOPED_TRACE(c.id);
+        EXPECT_EQ(MessageKeyOf(c.id), c.key);
+        EXPECT_EQ(MessageIdOf(c.key), c.id);
+    }
+    for (const char* bad : {"42",        // not six wide
+                            "0000042",   // seven wide
+                            "032768",    // past the 16-bit counter
+                            "-32769",    // below it
+                            "-00000",    // 0 is written without a sign
+                            "+00001",    // nor with a plus
+                            "D-00001",   // the delivery series has no sign
+                            "D00000x", "", "D"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(MessageKeyOf(bad), std::nullopt);
+    }
+
+    CMessageStore store(3);
+    EXPECT_EQ(store.Add("hello", 1), 0u) << "no id the server gives";
+    const uint64_t first = store.Add("000001", 1);
+    store.Add("000002", 2);
+    store.Add("D000003", 3);
+    EXPECT_EQ(store.Size(), 3u);
+    store.Add("000004", 4);
+    EXPECT_EQ(store.Size(), 3u);
+    EXPECT_EQ(store.Find("000001"), nullptr) << "the oldest made room";
+    EXPECT_TRUE(store.Forgot("000001"));
+    EXPECT_FALSE(store.Forgot("000005")) << "never held";
     EXPECT_EQ(store.FindHandle(first), nullptr);
-    const uint64_t again = store.Add("100", 4);
-    EXPECT_EQ(store.Size(), CMessageStore::kCapacity - 1) << "the id's earlier message went, and the oldest made room";
-    ASSERT_NE(store.Find("100"), nullptr);
-    EXPECT_EQ(store.Find("100")->submitTime, 4);
-    EXPECT_EQ(store.FindHandle(again), store.Find("100"));
-    EXPECT_EQ(store.Find("1"), nullptr);
-    EXPECT_NE(store.Find("2"), nullptr);
+    const uint64_t again = store.Add("D000003", 5);
+    EXPECT_EQ(store.Size(), 2u) << "the id's earlier message went, and the oldest made room";
+    ASSERT_NE(store.Find("D000003"), nullptr);
+    EXPECT_EQ(store.Find("D000003")->submitTime, 5);
+    EXPECT_EQ(store.FindHandle(again), store.Find("D000003"));
+    EXPECT_TRUE(store.Forgot("000002"));
+    store.Add("000001", 6);
+    EXPECT_FALSE(store.Forgot("000001")) << "held again";
+    store.Clear();
+    EXPECT_EQ(store.Size(), 0u);
+    EXPECT_FALSE(store.Forgot("000002"));
+    EXPECT_EQ(store.FindHandle(again), nullptr);
+}
+
+// A receipt's text quotes the message's first 20 characters whole, in its own data_coding; a GSM
+// '@' (0x00) is a character like any other.
+TEST(ReceiptText, QuotesTheFirstTwentyCharactersWhole) {
+    const std::string gsm25 = std::string("ab\0", 3) + std::string(22, 'c');
+    std::string euros, ucs2, pairAt19, faces;
+    for (int i = 0; i < 25; ++i) {
+        euros += "\x1B\x65";
+        ucs2 += std::string("\x04\x16", 2);
+        faces += "\xF0\x9F\x98\x80";
+    }
+    pairAt19 = ucs2.substr(0, 38) + "\xD8\x3D\xDE\x00" + ucs2.substr(0, 4);
+    const struct {
+        const char* name;
+        uint8_t dataCoding;
+        std::string message, text;
+    } cases[] = {
+        {"GSM, an @ among them", 0, gsm25, gsm25.substr(0, 20)},
+        {"GSM escapes, two octets each", 0, euros, euros.substr(0, 40)},
+        {"a lone escape at the end", 0, std::string(19, 'a') + "\x1B", std::string(19, 'a') + "\x1B"},
+        {"UCS-2", 8, ucs2, ucs2.substr(0, 40)},
+        {"a surrogate pair as the twentieth", 8, pairAt19, pairAt19.substr(0, 42)},
+        {"shorter than twenty", 0, "Hi", "Hi"},
+        {"UTF-8 in 8-bit data: whole characters within the 48 octets kept", 4, faces, faces.substr(0, 48)},
+        {"nothing", 0, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        smpp::SubmittedMessage message;
+        message.dataCoding = c.dataCoding;
+        message.message.assign(c.message.begin(), c.message.end());
+        EXPECT_EQ(CRouter::RouteOf(message, 1, "esme").text, c.text);
+    }
+}
+
+// A receipt owed to a system id no receiver is bound under is kept, in order, and sent after the
+// next bind, while query_sm says ENROUTE; kept ones expire when their validity runs out, or the
+// oldest when the store for their system id is full. The store of messages forgets its oldest,
+// and query_sm for one it forgot answers ESME_RQUERYFAIL.
+TEST_F(RouterTest, ReceiptsWaitForTheirReceiverToBind) {
+    simulator->SetDelivery({true, true, 0});
+    StoreLimits limits;
+    limits.pendingValiditySeconds = 60;
+    limits.pendingLimit = 2;
+    simulator->Smpp().SetStoreLimits(limits);
+    auto sender = Esme(kBindTransmitter, "esme");
+    for (uint32_t sequence = 1; sequence <= 3; ++sequence) {
+        sender->Send(SubmitSm(sequence, "67890", 1, 0, "Hi"));
+        ASSERT_TRUE(sender->NextPdu());
+    }
+    scheduler.Advance(0);
+    EXPECT_EQ(trace, (std::vector<std::string>{
+                         "[Route] deliver_sm D000000 kept for esme: no bound receiver",
+                         "[Receipt] message 000000 DELIVRD to esme: kept",
+                         "[Route] deliver_sm D000001 kept for esme: no bound receiver",
+                         "[Receipt] message 000001 DELIVRD to esme: kept",
+                         "[Route] deliver_sm D000002 kept for esme: no bound receiver",
+                         "[Route] deliver_sm D000000 kept for esme: expired, the store for esme is full",
+                         "[Receipt] message 000002 DELIVRD to esme: kept",
+                     }));
+    const auto query = [&](uint32_t sequence, const std::string& id) {
+        sender->Send(QuerySm(sequence, id));
+        return sender->NextPdu();
+    };
+    EXPECT_EQ(query(4, "D000001"), QueryResp(4, "D000001", "", 1, 0)) << "kept: en route";
+    EXPECT_EQ(query(5, "D000000"), QueryResp(5, "D000000", "231114221320000+", 3, 27));
+    EXPECT_EQ(simulator->Statistics().QueuesText(), "esme: 2 kept, 0 waiting, 0 unanswered");
+
+    trace.clear();
+    auto receiver = Esme(kBindReceiver, "esme"); // the bind's answer first, then what was kept
+    const auto receipt = [](uint32_t sequence, const std::string& id) {
+        return DeliverSm(sequence, 1, "67890", "12345", 0x04, 0, "id:" + id + " sub:001 dlvrd:001 submit date:"
+            "2311142213 done date:2311142213 stat:DELIVRD err:000 text:Hi",
+            Builder().u16(0x001E).u16(7).cstr(id).u16(0x0427).u16(1).u8(2));
+    };
+    EXPECT_EQ(receiver->NextPdu(), receipt(1, "000001"));
+    EXPECT_EQ(receiver->NextPdu(), receipt(2, "000002"));
+    EXPECT_EQ(simulator->Statistics().QueuesText(), "esme: 0 kept, 0 waiting, 2 unanswered");
+    for (uint32_t sequence : {1u, 2u})
+        receiver->Send(SmppPdu(0x80000005, sequence, Builder().cstr("")));
+    ExpectNothingMore(*receiver);
+    EXPECT_EQ(query(6, "D000001"), QueryResp(6, "D000001", "231114221320000+", 2, 0));
+    EXPECT_EQ(trace, (std::vector<std::string>{"[Route] deliver_sm D000001 to esme: sent after bind",
+                                               "[Route] deliver_sm D000002 to esme: sent after bind",
+                                               "[Route] deliver_sm D000001 to esme, try 1 of 5: delivered",
+                                               "[Route] deliver_sm D000002 to esme, try 1 of 5: delivered"}));
+
+    receiver.reset();
+    ASSERT_TRUE(test_net::WaitUntil([&] { return simulator->Smpp().GetConnectionCount() == 1; }));
+    trace.clear();
+    sender->Send(SubmitSm(7, "67890", 1, 0, "Hi"));
+    ASSERT_TRUE(sender->NextPdu());
+    scheduler.Advance(59'999);
+    EXPECT_EQ(query(8, "D000003"), QueryResp(8, "D000003", "", 1, 0));
+    scheduler.Advance(1);
+    EXPECT_EQ(trace.back(), "[Route] deliver_sm D000003 kept for esme: expired");
+    EXPECT_EQ(query(9, "D000003"), QueryResp(9, "D000003", "231114221320000+", 3, 27));
+
+    simulator->Router().SetStoreCapacity(2);
+    for (uint32_t sequence = 10; sequence <= 12; ++sequence) {
+        sender->Send(SubmitSm(sequence, "67890", 0, 0, "Hi"));
+        ASSERT_TRUE(sender->NextPdu());
+    }
+    scheduler.Advance(0);
+    EXPECT_EQ(query(13, "000004"), SmppPdu(0x80000003, 13, {}, 0x67)) << "forgotten: ESME_RQUERYFAIL";
+    EXPECT_EQ(query(14, "000006"), QueryResp(14, "000006", "231114221320000+", 2, 0));
+    EXPECT_EQ(query(15, "hello"), QueryResp(15, "hello", "", 0, 0)) << "never an id of ours: as ever";
 }
 
 } // namespace
@@ -652,11 +795,12 @@ TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) 
          "Traffic generator done: 7 sent, 7 answered, 1 errors\r\n"},
         {"seconds, receipts", GeneratorJob::Kind::Receipts, 0, 1, 300, Peer::Answers, {3, 6, 9}, 100, 300,
          "Traffic generator done: 300 sent, 300 answered, 1 errors\r\n"},
-        {"a receiver that stops answering", GeneratorJob::Kind::Mo, 1000, 0, 1000, Peer::Silent, {10, 20, 30, 30}, 4, 30,
-         "Traffic generator stopped: answers fell 20 behind (window 10); 30 sent, 0 answered, 0 errors\r\n"},
-        {"no more unanswered than the server pairs, the window half of that", GeneratorJob::Kind::Mo, 100000, 0,
-         1000000, Peer::Silent, {1024, 1024, 1024}, 3, 1024,
-         "Traffic generator stopped: answers fell 1024 behind (window 512); 1024 sent, 0 answered, 0 errors\r\n", 5000},
+        {"a receiver that stops answering: no more than the window goes", GeneratorJob::Kind::Mo, 1000, 0, 1000,
+         Peer::Silent, {10, 10, 10}, 3, 10,
+         "Traffic generator stopped: answers fell 10 behind (window 10); 10 sent, 0 answered, 0 errors\r\n"},
+        {"an account's window, as wide as an outbox takes", GeneratorJob::Kind::Mo, 100000, 0, 1000000, Peer::Silent,
+         {1024, 1024, 1024}, 3, 1024,
+         "Traffic generator stopped: answers fell 1024 behind (window 1024); 1024 sent, 0 answered, 0 errors\r\n", 5000},
         {"a receiver that goes", GeneratorJob::Kind::Mo, 1000, 0, 1000, Peer::Closes, {10}, 1, 10,
          "Traffic generator stopped: the receiver's connection went; 10 sent, 0 answered, 0 errors\r\n"},
     };
@@ -717,4 +861,36 @@ TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) 
     }
     EXPECT_EQ(trace, std::vector<std::string>{}) << "generated messages are none of the router's";
     EXPECT_EQ(simulator->Generator().Start(GeneratorJob{"nobody", 1}), CTrafficGenerator::StartResult::NoReceiver);
+
+    // A job that waits for its receiver begins when that one binds, not when another does.
+    CTrafficGenerator& generator = simulator->Generator();
+    ASSERT_EQ(generator.Start(GeneratorJob{"later", 1}, true), CTrafficGenerator::StartResult::Waiting);
+    auto other = Esme(kBindReceiver, "other");
+    EXPECT_EQ(generator.Progress().state, GeneratorProgress::State::Waiting);
+    auto later = Esme(kBindReceiver, "later");
+    EXPECT_EQ(generator.Progress().state, GeneratorProgress::State::Running);
+    generator.Stop();
+}
+
+// A job's fields at their bounds: the counter may take ten digits in place of "{n}", the text is
+// counted in GSM 7-bit octets.
+TEST(GeneratorJob, CheckNamesTheFieldPastEachBound) {
+    const struct {
+        std::string destination, text;
+        int32_t seconds;
+        const char* error;
+    } cases[] = {
+        {"1234567890123", std::string(160, 'x'), 0, ""},
+        {"12345678901234", "x", 0, "destination: at most 13 characters and one {n} expected"},
+        {"{n}", std::string(159, 'x') + "\u20ac", 0, "text: at most 160 octets expected"}, // the euro takes two
+        {"{n}", "x", 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.destination + " " + std::to_string(c.text.size()));
+        GeneratorJob job{"esme", c.seconds > 0 ? 0 : 1, c.seconds};
+        job.destination = c.destination;
+        job.text = c.text;
+        EXPECT_EQ(job.Check(), c.error);
+    }
+    EXPECT_EQ((GeneratorJob{"esme", 0, 0}).Check(), "seconds: a whole number from 1 to 86400 expected, or a count");
 }

@@ -26,6 +26,8 @@ using Bytes = std::vector<uint8_t>;
 constexpr int64_t kT0 = 1'700'000'000'000'000;
 int64_t g_now = kT0;
 int64_t Now() { return g_now; }
+int64_t g_captured = kT0; // what the log's clock says when the next PDU is captured
+int64_t Captured() { return g_captured; }
 
 constexpr uint16_t kSmpp = 2, kTest = 8;
 constexpr uint32_t kEsme = 0x0A000001, kSmsc = 0x7F000001;
@@ -35,16 +37,24 @@ class StatisticsTest : public ::testing::Test {
 protected:
     StatisticsTest() {
         log.Reset();
+        log.SetTimeSource(Captured);
         pairs.SetClock(Now);
         stats.SetClock(Now);
         g_now = kT0;
     }
-    // A PDU on connection, received by the server (in) or sent by it (out), at kT0 + atUs.
-    void Add(uint64_t connection, bool out, int64_t atUs, const Bytes& pdu, uint16_t protocol = kSmpp) {
+    // A PDU on connection, received by the server (in) or sent by it (out), captured at kT0 + atUs;
+    // or, opened, read from a capture file with that time.
+    void Add(uint64_t connection, bool out, int64_t atUs, const Bytes& pdu, uint16_t protocol = kSmpp,
+             bool opened = false) {
         const PacketPeer esme{kEsme, uint16_t(40000 + connection)}, smsc{kSmsc, 5018};
         const PacketPeer from = out ? smsc : esme, to = out ? esme : smsc;
-        ASSERT_TRUE(log.AddCaptured(protocol, kT0 + atUs, from.address, from.port, to, pdu.data(), uint32_t(pdu.size()),
-                                    connection, out));
+        g_captured = kT0 + atUs;
+        if (opened)
+            ASSERT_TRUE(log.AddCaptured(protocol, kT0 + atUs, from.address, from.port, to, pdu.data(),
+                                        uint32_t(pdu.size()), connection, out));
+        else
+            ASSERT_TRUE(log.AddPacket(protocol, from.address, from.port, pdu.data(), uint32_t(pdu.size()), 9, to,
+                                      connection, out));
     }
     // A request in and its answer out, latencyUs apart.
     void Exchange(uint64_t connection, int64_t atUs, uint32_t command, uint32_t sequence, int64_t latencyUs,
@@ -66,13 +76,14 @@ protected:
 };
 
 // The JSON rows of a command and of a status, as a reader of /stats sees them.
-std::string Command(const char* protocol, const char* name, int in, int out) {
-    return std::string(R"({"command":")") + name + R"(","in":)" + std::to_string(in) + R"(,"out":)" +
-           std::to_string(out) + R"(,"protocol":")" + protocol + "\"}";
+std::string Command(const char* protocol, const char* name, int in, int out, int opened = 0) {
+    return std::string(R"({"command":")") + name + R"(","in":)" + std::to_string(in) + R"(,"opened":)" +
+           std::to_string(opened) + R"(,"out":)" + std::to_string(out) + R"(,"protocol":")" + protocol + "\"}";
 }
-std::string Status(const char* protocol, int status, const char* name, int in, int out) {
-    return std::string(R"({"in":)") + std::to_string(in) + R"(,"name":")" + name + R"(","out":)" + std::to_string(out) +
-           R"(,"protocol":")" + protocol + R"(","status":)" + std::to_string(status) + "}";
+std::string Status(const char* protocol, int status, const char* name, int in, int out, int opened = 0) {
+    return std::string(R"({"in":)") + std::to_string(in) + R"(,"name":")" + name + R"(","opened":)" +
+           std::to_string(opened) + R"(,"out":)" + std::to_string(out) + R"(,"protocol":")" + protocol +
+           R"(","status":)" + std::to_string(status) + "}";
 }
 std::string List(const std::vector<std::string>& rows) {
     std::string text = "[";
@@ -95,18 +106,30 @@ TEST_F(StatisticsTest, CountsPerCommandStatusDirectionAndConnection) {
     Add(4, false, 6000, Builder().u16(1));                           // too short for a command id
     const Bytes typed = SmppPdu(kSubmit, 5);
     ASSERT_TRUE(log.AddTyped(kSmpp, typed.data(), uint32_t(typed.size()))); // typed in: no traffic
+    // A file opened into the capture: counted apart, in no rate and no latency, never unanswered.
+    Add(9, false, 7000, SmppPdu(kSubmit, 1), kSmpp, true);
+    Add(9, true, 7500, SmppPdu(kSubmit | kResp, 1, {}, 0x58), kSmpp, true);
+    Add(9, false, 7600, SmppPdu(kSubmit, 2), kSmpp, true);
 
     EXPECT_EQ(Json("pdus"), "15");
+    EXPECT_EQ(Json("openedPdus"), "3");
     EXPECT_EQ(Json("commands"), List({Command("SMPP", "bind_transceiver", 1, 0), Command("SMPP", "bind_transceiver_resp", 0, 1),
-                                      Command("SMPP", "submit_sm", 3, 0), Command("SMPP", "submit_sm_resp", 0, 3),
+                                      Command("SMPP", "submit_sm", 3, 0, 2), Command("SMPP", "submit_sm_resp", 0, 3, 1),
                                       Command("SMPP", "deliver_sm", 0, 1), Command("SMPP", "deliver_sm_resp", 1, 0),
                                       Command("SMPP", "0x00000777", 1, 0), Command("SMPP", "generic_nack", 0, 1),
                                       Command("TEST", "登录请求", 1, 0), Command("TEST", "登录应答", 0, 1),
                                       Command("SMPP", "unknown", 1, 0)}));
-    EXPECT_EQ(Json("statuses"), List({Status("SMPP", 0, "ESME_ROK", 1, 2), Status("SMPP", 0x58, "ESME_RTHROTTLED", 0, 2),
+    EXPECT_EQ(Json("statuses"), List({Status("SMPP", 0, "ESME_ROK", 1, 2), Status("SMPP", 0x58, "ESME_RTHROTTLED", 0, 2, 1),
                                       Status("SMPP", 3, "ESME_RINVCMDID", 0, 1), Status("TEST", 0, "", 0, 1)}));
+    // Tarnwick answered the binds, submits, the unknown command and the login; the ESME the deliver_sm.
+    EXPECT_EQ(stats.Latency(CStatistics::Answerer::Tarnwick).count, 6u);
+    EXPECT_EQ(stats.Latency(CStatistics::Answerer::Client).count, 1u);
+    EXPECT_EQ(Json("esmeLatencyMs"), R"({"count":1,"max":0.1,"p50":0.1,"p90":0.1,"p99":0.1})");
+    g_now = kT0 + 59'000'000;
+    EXPECT_EQ(stats.Unanswered(), 0) << "the opened submit_sm waits for nothing of this run";
+    EXPECT_DOUBLE_EQ(stats.SubmitSmPerSecond(60), 3.0 / 60);
     const QJsonArray connections = stats.Json().value("connections").toArray();
-    ASSERT_EQ(connections.size(), 4);
+    ASSERT_EQ(connections.size(), 5);
     const QJsonObject second = connections[1].toObject();
     EXPECT_EQ(second.value("id").toInt(), 2);
     EXPECT_EQ(second.value("pdus").toInt(), 6);
@@ -117,8 +140,9 @@ TEST_F(StatisticsTest, CountsPerCommandStatusDirectionAndConnection) {
     EXPECT_EQ(QJsonDocument(second.value("statuses").toArray()).toJson(QJsonDocument::Compact).toStdString(),
               List({Status("SMPP", 0, "ESME_ROK", 1, 0), Status("SMPP", 0x58, "ESME_RTHROTTLED", 0, 1),
                     Status("SMPP", 3, "ESME_RINVCMDID", 0, 1)}));
-    EXPECT_EQ(stats.Csv().split('\n').mid(0, 3).join('\n').toStdString(),
-              "kind,protocol,name,in,out\ncommand,SMPP,bind_transceiver,1,0\ncommand,SMPP,bind_transceiver_resp,0,1");
+    EXPECT_EQ(stats.Csv().split('\n').mid(0, 4).join('\n').toStdString(),
+              "kind,protocol,name,in,out,opened\ncommand,SMPP,bind_transceiver,1,0,0\n"
+              "command,SMPP,bind_transceiver_resp,0,1,0\ncommand,SMPP,submit_sm,3,0,2");
 }
 
 // Rates count submit_sm by its capture time in 100 ms steps, whatever else goes by.
@@ -160,7 +184,7 @@ TEST_F(StatisticsTest, LatencyPercentilesAndHistogram) {
         const int ms = (i * 37) % 100 + 1;
         Exchange(uint64_t(1 + i % 2), int64_t(i) * 200'000, kSubmit, uint32_t(i + 1), int64_t(ms) * 1000);
     }
-    const CStatistics::LatencySummary latency = stats.Latency();
+    const CStatistics::LatencySummary latency = stats.Latency(CStatistics::Answerer::Tarnwick);
     EXPECT_EQ(latency.count, 100u);
     EXPECT_NEAR(latency.p50, 50, 0.5);
     EXPECT_NEAR(latency.p90, 90, 0.9);
@@ -168,7 +192,15 @@ TEST_F(StatisticsTest, LatencyPercentilesAndHistogram) {
     EXPECT_DOUBLE_EQ(latency.max, 100);
     // Bounds 0.1 .. 10 ms, then 25, 50, 100, 250 ms ...: 1 ms, 1.x .. 2.5, 2.6 .. 5, and so on.
     const std::array<uint64_t, CStatistics::kLatencyBuckets> buckets = {0, 0, 0, 1, 1, 3, 5, 15, 25, 50};
-    EXPECT_EQ(stats.LatencyBuckets(), buckets);
+    EXPECT_EQ(stats.LatencyBuckets(CStatistics::Answerer::Tarnwick), buckets);
+    EXPECT_EQ(stats.LatencyBuckets(CStatistics::Answerer::Client), (std::array<uint64_t, CStatistics::kLatencyBuckets>{}));
+
+    // A percentile is the latency at rank ceil(p * count): of 1, 2 and 3 ms the p50 is 2 ms, the p90 3 ms.
+    stats.Reset();
+    for (uint32_t ms : {3, 1, 2})
+        Exchange(9, int64_t(ms) * 1'000'000, kSubmit, ms, int64_t(ms) * 1000);
+    EXPECT_NEAR(stats.Latency(CStatistics::Answerer::Tarnwick).p50, 2, 0.02);
+    EXPECT_NEAR(stats.Latency(CStatistics::Answerer::Tarnwick).p90, 3, 0.03);
 }
 
 // A request left without its answer counts once the pairs' unanswered time has passed, and no longer
@@ -181,14 +213,14 @@ TEST_F(StatisticsTest, UnansweredAndWhatSurvivesTheWipe) {
     g_now = kT0 + 1'300'000;
     EXPECT_EQ(stats.Unanswered(), 0);
 
-    g_now = kT0 + 2'000'000; // the log fills up and is wiped while all three wait
-    const Bytes filler(CPacketLog::kAreaSize, 0);
-    EXPECT_FALSE(log.AddCaptured(kSmpp, g_now, kEsme, 1, {}, filler.data(), uint32_t(filler.size()), 1));
-    ASSERT_TRUE(log.WipeIfFull());
-    Add(1, true, 2'500'000, SmppPdu(kSubmit | kResp, 2));
+    g_now = kT0 + 2'000'000; // a PDU typed in fills the log, which is wiped while all three wait
+    const Bytes filler(CPacketLog::kAreaSize - CPacketLog::kHeaderSize, 0);
+    ASSERT_TRUE(log.AddTyped(kSmpp, filler.data(), uint32_t(filler.size())));
+    Add(1, true, 2'500'000, SmppPdu(kSubmit | kResp, 2)); // and wiped again by this answer
+    ASSERT_EQ(log.WipeCount(), 2);
     Add(2, true, 2'600'000, SmppPdu(kSubmit | kResp, 3)); // another connection's sequence 3: no answer to ours
-    EXPECT_EQ(stats.Latency().count, 2u);
-    EXPECT_DOUBLE_EQ(stats.Latency().max, 1500);
+    EXPECT_EQ(stats.Latency(CStatistics::Answerer::Tarnwick).count, 2u);
+    EXPECT_DOUBLE_EQ(stats.Latency(CStatistics::Answerer::Tarnwick).max, 1500);
     EXPECT_EQ(stats.Commands()[2].in, 2u) << "submit_sm counted before the wipe";
     EXPECT_EQ(stats.Commands()[4].out, 2u) << "submit_sm_resp";
     g_now = kT0 + 6'099'999;
@@ -199,7 +231,17 @@ TEST_F(StatisticsTest, UnansweredAndWhatSurvivesTheWipe) {
     EXPECT_EQ(stats.Unanswered(), 2) << "and the deliver_sm";
     Add(1, false, 6'250'000, SmppPdu(kDeliver | kResp, 7));
     EXPECT_EQ(stats.Unanswered(), 1);
-    EXPECT_DOUBLE_EQ(stats.Latency().max, 5050);
+    EXPECT_DOUBLE_EQ(stats.Latency(CStatistics::Answerer::Client).max, 5050) << "the ESME's answer, kept apart";
+    EXPECT_DOUBLE_EQ(stats.Latency(CStatistics::Answerer::Tarnwick).max, 1500);
+
+    // Wiped again once submit 3 (carried) and submit 4 (in the log) are overdue: both still count.
+    Add(1, false, 2'700'000, SmppPdu(kSubmit, 4));
+    g_now = kT0 + 7'700'000;
+    EXPECT_EQ(stats.Unanswered(), 2);
+    const int64_t wipes = log.WipeCount();
+    ASSERT_TRUE(log.AddTyped(kSmpp, filler.data(), uint32_t(filler.size())));
+    ASSERT_EQ(log.WipeCount(), wipes + 1);
+    EXPECT_EQ(stats.Unanswered(), 2);
 
     Add(1, false, 6'500'000, SmppPdu(kSubmit, 20)); // waiting across the reset, then unanswered
     g_now = kT0 + 7'000'000;
@@ -208,6 +250,7 @@ TEST_F(StatisticsTest, UnansweredAndWhatSurvivesTheWipe) {
     EXPECT_NE(stats.Generation(), generation);
     EXPECT_EQ(Json("commands"), "[]");
     EXPECT_EQ(Json("latencyMs"), R"({"count":0,"max":0,"p50":0,"p90":0,"p99":0})");
+    EXPECT_EQ(Json("esmeLatencyMs"), R"({"count":0,"max":0,"p50":0,"p90":0,"p99":0})");
     g_now = kT0 + 20'000'000;
     EXPECT_EQ(stats.Unanswered(), 0);
     EXPECT_EQ(stats.SubmitSmPerSecond(60), 0);
@@ -221,6 +264,14 @@ TEST_F(StatisticsTest, PrometheusTextReadsBack) {
     Exchange(1, 0, kBindTrx, 1, 80);
     Exchange(1, 1000, kSubmit, 2, 300, 0x58);
     Exchange(1, 2000, kSubmit, 3, 20'000'000);
+    // A system id with a quote in it is written escaped, as every label is.
+    stats.SetQueues([] { return std::vector<CSmppServer::QueueDepth>{{"esme1", 3, 2, 10}, {"a\"b", 0, 0, 1}}; });
+    EXPECT_EQ(stats.QueuesText(), "esme1: 3 kept, 2 waiting, 10 unanswered; a\"b: 0 kept, 0 waiting, 1 unanswered");
+    EXPECT_EQ(Json("queues"), R"([{"kept":3,"systemId":"esme1","unanswered":10,"waiting":2},)"
+                              R"({"kept":0,"systemId":"a\"b","unanswered":1,"waiting":0}])");
+    Add(1, true, 3000, SmppPdu(kDeliver, 9));
+    Add(1, false, 3400, SmppPdu(kDeliver | kResp, 9));
+    Add(2, false, 100, SmppPdu(kSubmit, 1), kSmpp, true);
     const std::string text = stats.Prometheus(3, 1).toStdString();
 
     const QRegularExpression sample(R"(^([a-z_]+)(?:\{((?:[a-z_]+="(?:[^"\\\n]|\\[\\"n])*",?)*)\})? (\S+)$)");
@@ -252,22 +303,30 @@ TEST_F(StatisticsTest, PrometheusTextReadsBack) {
         for (auto it = label.globalMatch(match.captured(2)); it.hasNext();) {
             const QRegularExpressionMatch pair = it.next();
             labels += pair.captured(1).toStdString() + "=" + pair.captured(2).toStdString() + ";";
-            if (match.captured(1).endsWith("_bucket") && pair.captured(1) == "le")
+            if (match.captured(1).endsWith("_bucket") && pair.captured(1) == "le" && labels.starts_with("by=tarnwick;"))
                 buckets.emplace_back(pair.captured(2).toStdString(), value);
         }
         values[match.captured(1).toStdString() + "{" + labels + "}"] = value;
     }
     EXPECT_EQ(types, (std::map<std::string, std::string>{{"tarnwick_connections", "gauge"},
+                                                          {"tarnwick_opened_pdus_total", "counter"},
                                                           {"tarnwick_pdus_total", "counter"},
                                                           {"tarnwick_response_latency_seconds", "histogram"},
+                                                          {"tarnwick_smpp_queue_depth", "gauge"},
                                                           {"tarnwick_unanswered_requests", "gauge"}}));
+    EXPECT_EQ(values["tarnwick_smpp_queue_depth{system_id=esme1;queue=kept;}"], 3);
+    EXPECT_EQ(values["tarnwick_smpp_queue_depth{system_id=esme1;queue=waiting;}"], 2);
+    EXPECT_EQ(values["tarnwick_smpp_queue_depth{system_id=a\\\"b;queue=unanswered;}"], 1);
     EXPECT_EQ(values["tarnwick_pdus_total{protocol=SMPP;command=submit_sm;status=;direction=in;}"], 2);
+    EXPECT_EQ(values["tarnwick_opened_pdus_total{protocol=SMPP;command=submit_sm;status=;direction=in;}"], 1);
     EXPECT_EQ(values["tarnwick_pdus_total{protocol=SMPP;command=submit_sm_resp;status=ESME_RTHROTTLED;direction=out;}"], 1);
     EXPECT_EQ(values["tarnwick_pdus_total{protocol=SMPP;command=submit_sm_resp;status=ESME_ROK;direction=out;}"], 1);
     EXPECT_EQ(values["tarnwick_connections{server=smpp;}"], 3);
     EXPECT_EQ(values["tarnwick_connections{server=mobile;}"], 1);
     EXPECT_EQ(values["tarnwick_unanswered_requests{}"], 0);
-    EXPECT_DOUBLE_EQ(values["tarnwick_response_latency_seconds_sum{}"], 20.00038);
+    EXPECT_DOUBLE_EQ(values["tarnwick_response_latency_seconds_sum{by=tarnwick;}"], 20.00038);
+    EXPECT_DOUBLE_EQ(values["tarnwick_response_latency_seconds_sum{by=esme;}"], 0.0004);
+    EXPECT_EQ(values["tarnwick_response_latency_seconds_count{by=esme;}"], 1);
     ASSERT_EQ(buckets.size(), size_t(CStatistics::kLatencyBuckets));
     EXPECT_EQ(buckets.front(), (std::pair<std::string, double>{"0.0001", 1}));
     EXPECT_EQ(buckets[2], (std::pair<std::string, double>{"0.0005", 2}));
@@ -275,7 +334,7 @@ TEST_F(StatisticsTest, PrometheusTextReadsBack) {
         EXPECT_LE(buckets[i - 1].second, buckets[i].second) << buckets[i].first;
     EXPECT_EQ(buckets.back(), (std::pair<std::string, double>{"+Inf", 3}));
     EXPECT_EQ(buckets[buckets.size() - 2].second, 2) << "20 s lies above the last bound";
-    EXPECT_EQ(values["tarnwick_response_latency_seconds_count{}"], buckets.back().second);
+    EXPECT_EQ(values["tarnwick_response_latency_seconds_count{by=tarnwick;}"], buckets.back().second);
 }
 
 } // namespace

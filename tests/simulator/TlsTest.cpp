@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QSettings>
 #include <QSslSocket>
 #include <QStandardPaths>
@@ -204,6 +205,16 @@ TEST_F(TlsTest, BindAndSubmitOverTlsAndRefusedHandshakes) {
     EXPECT_EQ(plain.NextPdu(), SmppPdu(0x80000004, 2, Builder().cstr("000001")));
     EXPECT_FALSE(simulator->Smpp().IsTls(1));
     EXPECT_EQ(observer.lines.size(), std::size(refused)) << "one line for each refused handshake, and no more";
+
+    // The TLS client leaves: its connection and socket go without a word about its handshake.
+    std::vector<QPointer<QSslSocket>> sockets;
+    for (QSslSocket* socket : simulator->Smpp().findChildren<QSslSocket*>())
+        sockets.emplace_back(socket);
+    ASSERT_FALSE(sockets.empty());
+    esme.disconnectFromHost();
+    ASSERT_TRUE(WaitUntil([&] { return std::all_of(sockets.begin(), sockets.end(), [](const auto& s) { return s.isNull(); }); }));
+    EXPECT_EQ(simulator->Smpp().GetConnectionCount(), 1);
+    EXPECT_EQ(observer.lines.size(), std::size(refused)) << observer.lines.back();
 }
 
 } // namespace

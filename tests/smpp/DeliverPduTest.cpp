@@ -123,6 +123,7 @@ TEST(Split, CutsEachCodingAtItsPartBoundaries) {
         {"8-bit SAR", Bytes(141, 'a'), 4, SplitOption::Sar, {140, 1}},
         {"GBK character across the boundary", text({Bytes(133, 'a'), han, Bytes(6, 'a')}), 15, SplitOption::Udh8,
          {133, 8}},
+        {"GBK 0x80 is one octet, the euro", text({Bytes(133, 'a'), {0x80}, Bytes(7, 'a')}), 15, SplitOption::Udh8, {134, 7}},
         {"payload: never cut", Bytes(500, 'a'), 0, SplitOption::Payload, {500}},
         {"255 parts", Bytes(134 * 255, 'a'), 4, SplitOption::Udh8, std::vector<size_t>(255, 134)},
         {"256 parts refused", Bytes(134 * 255 + 1, 'a'), 4, SplitOption::Udh8, {}},

@@ -75,7 +75,7 @@ protected:
 // account and field.
 TEST(AccountsJson, ReadsBackWhatItWritesAndNamesTheAccountAndFieldOfAnError) {
     const QByteArray full = R"([{"allowedAddresses":["127.0.0.1","10.0.0.0/8"],"bindTypes":["transmitter"],)"
-                            R"("enquireLinkSeconds":0,"maxBinds":2,"password":"pw","systemId":"esme","window":5},)"
+                            R"("enquireLinkSeconds":0,"maxBinds":2,"password":"12345678","systemId":"esme","window":5},)"
                             R"({"password":"","systemId":"any"}])";
     QString error;
     const std::vector<Account> read = accounts::Parse(full, &error);
@@ -105,6 +105,8 @@ TEST(AccountsJson, ReadsBackWhatItWritesAndNamesTheAccountAndFieldOfAnError) {
          "Account 1 (a), \"allowedAddresses\": \"10.0.0.0/33\" is not an IPv4 address or CIDR block"},
         {R"([{"systemId":"a","allowedAddresses":["10/8"]}])", // a shorthand few readers know
          "Account 1 (a), \"allowedAddresses\": \"10/8\" is not an IPv4 address or CIDR block"},
+        {R"([{"systemId":"a","allowedAddresses":["10.0.0.0/255.0.0.0"]}])", // a netmask, not a prefix length
+         "Account 1 (a), \"allowedAddresses\": \"10.0.0.0/255.0.0.0\" is not an IPv4 address or CIDR block"},
         {R"([{"systemId":"a","allowedAddresses":"10.0.0.1"}])", "Account 1 (a), \"allowedAddresses\": not a list of addresses"},
         {R"([{"systemId":"a","enquireLinkSeconds":86401}])",
          "Account 1 (a), \"enquireLinkSeconds\": not between 0 and 86400 seconds"},
@@ -121,7 +123,8 @@ TEST(AccountsJson, ReadsBackWhatItWritesAndNamesTheAccountAndFieldOfAnError) {
 TEST_F(SessionsTest, BindsAreAnsweredByTheAccounts) {
     Accounts(R"([{"systemId":"esme","password":"secret","bindTypes":["receiver","transceiver"],"maxBinds":2},
                  {"systemId":"far","password":"pw","allowedAddresses":["10.0.0.0/8"]},
-                 {"systemId":"near","password":"","allowedAddresses":["10.0.0.0/8","127.0.0.0/30"]}])");
+                 {"systemId":"near","password":"","allowedAddresses":["10.0.0.0/8","127.0.0.0/30"]},
+                 {"systemId":"host","password":"","allowedAddresses":["127.0.0.0"]}])");
     const struct {
         const char* name;
         uint32_t commandId;
@@ -138,6 +141,7 @@ TEST_F(SessionsTest, BindsAreAnsweredByTheAccounts) {
         {"bind type not allowed",    kTransmitter, BindBody("esme", "secret"), 0x0D, ""},
         {"address outside the list", kTransceiver, BindBody("far", "pw"), 0x0D, ""},
         {"address in a later block", kTransmitter, BindBody("near", ""), 0x00, "near"},
+        {"an address alone is that host only", kTransmitter, BindBody("host", ""), 0x0D, ""}, // not 127.0.0.0/24
         // Bodies cut short read as far as they go; nothing past them is read.
         {"password cut by the body's end", kReceiver, Builder().cstr("esme").raw("sec"), 0x0E, ""},
         {"system id without NUL",    kReceiver,    Builder().raw("esme"), 0x0E, ""},
@@ -154,7 +158,7 @@ TEST_F(SessionsTest, BindsAreAnsweredByTheAccounts) {
         EXPECT_STREQ(server.NameOf(IndexOf(*esme)), c.systemId);
         open.push_back(std::move(esme));
     }
-    EXPECT_EQ(observer.lines.back(), "Bind refused [11] (): no account has this system id (ESME_RINVSYSID)\r\n");
+    EXPECT_EQ(observer.lines.back(), "Bind refused [12] (): no account has this system id (ESME_RINVSYSID)\r\n");
 
     // A bound connection may not bind again; one that leaves frees its place under maxBinds.
     open[0]->Send(SmppPdu(kTransceiver, 2, BindBody("esme", "secret")));
@@ -164,6 +168,20 @@ TEST_F(SessionsTest, BindsAreAnsweredByTheAccounts) {
     EXPECT_TRUE(WaitUntil([&] { return server.IsClosing(IndexOf(*open[1])) || IndexOf(*open[1]) < 0; }));
     open[2]->Send(SmppPdu(kTransceiver, 3, BindBody("esme", "secret")));
     EXPECT_EQ(open[2]->NextPdu(), BindOk(kTransceiver, 3, "esme"));
+
+    // An account that allows one bind type takes that one and refuses the other two.
+    Accounts(R"([{"systemId":"tx","bindTypes":["transmitter"]},{"systemId":"rx","bindTypes":["receiver"]},
+                 {"systemId":"trx","bindTypes":["transceiver"]}])");
+    const std::pair<const char*, uint32_t> only[] = {{"tx", kTransmitter}, {"rx", kReceiver}, {"trx", kTransceiver}};
+    for (const auto& [systemId, allowed] : only) {
+        for (const uint32_t commandId : {kTransmitter, kReceiver, kTransceiver}) {
+            SCOPED_TRACE(std::string(systemId) + " bound as " + std::to_string(commandId));
+            auto esme = Connect();
+            esme->Send(SmppPdu(commandId, 1, BindBody(systemId, "")));
+            EXPECT_EQ(esme->NextPdu(), commandId == allowed ? BindOk(commandId, 1, systemId)
+                                                            : HeaderOnly(commandId | 0x80000000, 1, 0x0D));
+        }
+    }
 
     // Without accounts every bind is taken, a second one too.
     Accounts("[]");
@@ -182,6 +200,8 @@ TEST_F(SessionsTest, TheWindowAnswersOneRequestTooManyWithQueueFull) {
     for (uint32_t sequence = 1; sequence <= 3; ++sequence)
         esme->Send(Submit(sequence));
     EXPECT_EQ(esme->NextPdu(), HeaderOnly(0x80000004, 3, 0x14));
+    esme->Send(HeaderOnly(kEnquireLink, 9)); // never held back
+    EXPECT_EQ(esme->NextPdu(), HeaderOnly(0x80000015, 9));
     Settle(*esme);
     scheduler.Advance(1000);
     EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000004, 1, Builder().cstr("000000")));
@@ -265,6 +285,63 @@ TEST_F(SessionsTest, TheUserUnbindsOrDisconnectsAConnection) {
         EXPECT_TRUE(esme->WaitForDisconnected(kCloseWaitMs));
     EXPECT_TRUE(other->Received().empty());
     EXPECT_FALSE(server.Disconnect(IdOf(*other)));
+}
+
+// The PDUs the SMSC starts go out a window at a time (the account's, else the deliver window), the
+// rest waiting in order under the sequence numbers they were given; one refused for now keeps its
+// place while it backs off. A full queue forgets its oldest, told as never sent, and a close ends
+// the rest.
+TEST_F(SessionsTest, TheOutboxSendsAWindowAtATimeInOrder) {
+    struct Outcomes : CSmppMessageListener {
+        void OnDelivery(const DeliveryTry& d) override {
+            if (d.outcome == DeliveryTry::Outcome::Undeliverable)
+                (d.forgotten ? forgotten : d.closed ? closed : other).push_back(d.tag);
+        }
+        std::vector<uint64_t> forgotten, closed, other;
+    } told;
+    server.SetMessageListener(&told);
+    Accounts(R"([{"systemId":"esme","password":"secret","window":3},{"systemId":"slow","password":"secret"}])");
+    RetryPolicy retry;
+    retry.window = 1;
+    server.SetRetry(retry);
+    auto esme = Bound("esme");
+    const Bytes body = Builder().cstr("").u8(0).u8(0).cstr("1").u8(0).u8(0).cstr("2");
+    const auto deliver = [&body](uint32_t sequence) { return SmppPdu(0x00000005, sequence, body); };
+    const auto answer = [](uint32_t sequence, uint32_t status) {
+        return SmppPdu(0x80000005, sequence, Builder().cstr(""), status);
+    };
+    for (uint32_t sequence = 1; sequence <= 5; ++sequence)
+        EXPECT_EQ(server.SendServerPdu(IndexOf(*esme), 0x00000005, body), sequence);
+    for (uint32_t sequence = 1; sequence <= 3; ++sequence)
+        EXPECT_EQ(esme->NextPdu(), deliver(sequence));
+    Settle(*esme);
+    EXPECT_EQ(server.PendingCount(IndexOf(*esme)), 3u);
+    EXPECT_EQ(server.WaitingCount(IndexOf(*esme)), 2u);
+    esme->Send(answer(2, 0));
+    EXPECT_EQ(esme->NextPdu(), deliver(4));
+    esme->Send(answer(1, 0x58)); // throttled: it goes again in 1 s, ahead of what waits
+    Settle(*esme);
+    scheduler.Advance(1000);
+    EXPECT_EQ(esme->NextPdu(), deliver(6)) << "its second try, under a sequence number of its own";
+    esme->Send(answer(3, 0));
+    EXPECT_EQ(esme->NextPdu(), deliver(5));
+    Settle(*esme);
+
+    // A connection whose account sets no window takes the deliver window's one at a time.
+    auto slow = Bound("slow");
+    const int at = IndexOf(*slow);
+    for (uint64_t tag = 0; tag < COutbox::kMaxWaiting + 2; ++tag)
+        server.SendServerPdu(at, 0x00000005, body, tag);
+    EXPECT_EQ(slow->NextPdu(), deliver(1));
+    EXPECT_EQ(server.PendingCount(at), 1u);
+    EXPECT_EQ(server.WaitingCount(at), COutbox::kMaxWaiting);
+    EXPECT_EQ(told.forgotten, std::vector<uint64_t>{1}) << "the oldest waiting made room";
+    slow->Close();
+    ASSERT_TRUE(WaitUntil([&] { return told.closed.size() == COutbox::kMaxWaiting + 1; }));
+    EXPECT_EQ(told.closed.front(), 0u);
+    EXPECT_EQ(told.closed.back(), COutbox::kMaxWaiting + 1);
+    EXPECT_EQ(told.other, std::vector<uint64_t>{});
+    server.SetMessageListener(nullptr);
 }
 
 } // namespace

@@ -434,11 +434,6 @@ TEST_F(SmppServerTest, AnswersToServerPdusAreMatchedOnceAndCapturedUnderTheirRow
         EXPECT_EQ(listener.answers, step.settled);
     }
     EXPECT_EQ(server.PendingCount(0), 0u);
-
-    for (size_t i = 0; i < CSmppServer::kMaxPending + 1; ++i)
-        server.SendServerPdu(1, 0x00000005, body);
-    EXPECT_EQ(server.PendingCount(1), CSmppServer::kMaxPending);
-    EXPECT_TRUE(other->WaitForBytes((CSmppServer::kMaxPending + 1) * (16 + body.size())));
     server.SetMessageListener(nullptr);
 }
 

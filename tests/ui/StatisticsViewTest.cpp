@@ -87,21 +87,28 @@ TEST_F(StatisticsViewTest, ShowsTheSessionAndExportsBothTables) {
     }
     esme.Send(SmppPdu(0x00000777, 4));
     ASSERT_TRUE(esme.NextPdu());
+    // A submit_sm opened from a capture file: in its own column, in no rate.
+    const std::vector<uint8_t> opened = SmppPdu(0x00000004, 9, submit);
+    ASSERT_TRUE(m_app->Simulator().Log().AddCaptured(2, 0, 0x0A000001, 40000, {0x0A000002, 2775}, opened.data(),
+                                                     uint32_t(opened.size()), CPacketLog::NewConnectionId()));
 
     page.Refresh();
-    EXPECT_EQ(Rows(page.Commands()), (QStringList{"SMPP bind_transceiver 1 0", "SMPP bind_transceiver_resp 0 1",
-                                                  "SMPP submit_sm 2 0", "SMPP submit_sm_resp 0 2",
-                                                  "SMPP 0x00000777 1 0", "SMPP generic_nack 0 1"}));
-    EXPECT_EQ(Rows(page.Statuses()), (QStringList{"SMPP ESME_ROK 0 3", "SMPP ESME_RINVCMDID 0 1"}));
-    EXPECT_TRUE(page.Summary()->text().contains("(4 answers)")) << page.Summary()->text().toStdString();
+    EXPECT_EQ(Rows(page.Commands()), (QStringList{"SMPP bind_transceiver 1 0 0", "SMPP bind_transceiver_resp 0 1 0",
+                                                  "SMPP submit_sm 2 0 1", "SMPP submit_sm_resp 0 2 0",
+                                                  "SMPP 0x00000777 1 0 0", "SMPP generic_nack 0 1 0"}));
+    EXPECT_EQ(Rows(page.Statuses()), (QStringList{"SMPP ESME_ROK 0 3 0", "SMPP ESME_RINVCMDID 0 1 0"}));
+    const std::string summary = page.Summary()->text().toStdString();
+    EXPECT_NE(summary.find("Tarnwick's answers: p50 "), std::string::npos) << summary;
+    EXPECT_NE(summary.find("(4 answers).\nResponse latency of the ESMEs' answers: "), std::string::npos) << summary;
+    EXPECT_NE(summary.find("Opened from capture files: 1 PDUs"), std::string::npos) << summary;
     ASSERT_EQ(page.RateSeries()->count(), 300);
     double submits = 0;
     for (int second = 0; second < 300; ++second)
         submits += page.RateSeries()->at(second).y();
     EXPECT_EQ(submits, 2);
     double answers = 0;
-    for (int bucket = 0; bucket < page.LatencyBars()->count(); ++bucket)
-        answers += page.LatencyBars()->at(bucket);
+    for (int bucket = 0; bucket < page.LatencyBars(CStatistics::Answerer::Tarnwick)->count(); ++bucket)
+        answers += page.LatencyBars(CStatistics::Answerer::Tarnwick)->at(bucket);
     EXPECT_EQ(answers, 4);
 
     // The labels lead to their tables; Export CSV... writes what the tables show.
@@ -116,15 +123,15 @@ TEST_F(StatisticsViewTest, ShowsTheSessionAndExportsBothTables) {
     Alt('x');
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll().toStdString(), "kind,protocol,name,in,out\n"
-                                            "command,SMPP,bind_transceiver,1,0\n"
-                                            "command,SMPP,bind_transceiver_resp,0,1\n"
-                                            "command,SMPP,submit_sm,2,0\n"
-                                            "command,SMPP,submit_sm_resp,0,2\n"
-                                            "command,SMPP,0x00000777,1,0\n"
-                                            "command,SMPP,generic_nack,0,1\n"
-                                            "status,SMPP,ESME_ROK,0,3\n"
-                                            "status,SMPP,ESME_RINVCMDID,0,1\n");
+    EXPECT_EQ(file.readAll().toStdString(), "kind,protocol,name,in,out,opened\n"
+                                            "command,SMPP,bind_transceiver,1,0,0\n"
+                                            "command,SMPP,bind_transceiver_resp,0,1,0\n"
+                                            "command,SMPP,submit_sm,2,0,1\n"
+                                            "command,SMPP,submit_sm_resp,0,2,0\n"
+                                            "command,SMPP,0x00000777,1,0,0\n"
+                                            "command,SMPP,generic_nack,0,1,0\n"
+                                            "status,SMPP,ESME_ROK,0,3,0\n"
+                                            "status,SMPP,ESME_RINVCMDID,0,1,0\n");
 
     // A reset empties the tables at the next refresh.
     m_app->Simulator().Statistics().Reset();
