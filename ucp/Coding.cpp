@@ -4,7 +4,6 @@
 #include "protocol/GsmAlphabet.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace ucp {
 
@@ -191,15 +190,14 @@ std::optional<std::u32string> UnpackAlphanumeric(std::string_view oadc) {
 }
 
 std::string FormatTime(const Timestamp& t, TimeFormat format) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d%02d%02d%02d%02d", t.day % 100, t.month % 100, t.year % 100, t.hour % 100,
-                  t.minute % 100);
-    std::string out = text;
-    if (format == TimeFormat::WithSeconds) {
-        std::snprintf(text, sizeof text, "%02d", t.second % 100);
-        out += text;
+    std::string text;
+    for (int value : {t.day, t.month, t.year, t.hour, t.minute, t.second}) {
+        text += char('0' + unsigned(value) / 10 % 10);
+        text += char('0' + unsigned(value) % 10);
     }
-    return out;
+    if (format == TimeFormat::Minutes)
+        text.resize(10); // DD, VP and the like stop at the minute
+    return text;
 }
 
 std::optional<Timestamp> ParseTime(std::string_view text, TimeFormat format) {
