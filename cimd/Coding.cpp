@@ -145,7 +145,7 @@ std::optional<std::u32string> DecodeUserData(std::string_view text) {
             continue;
         }
         if (escaped) {
-            // After the escape only a septet will do: a literal GSM lacks ('{', '`') or a second escape is no character.
+            // After the escape only a septet will do: a literal GSM lacks ('{', '`') or a second escape is none.
             if (septet < 0 || septet == kGsmEscape)
                 return std::nullopt;
             const auto extension = std::find_if(std::begin(GsmExtensionTable), std::end(GsmExtensionTable),
@@ -156,9 +156,7 @@ std::optional<std::u32string> DecodeUserData(std::string_view text) {
             out += literal ? literal : GsmDefaultAlphabet[septet];
         }
     }
-    if (escaped)
-        return std::nullopt;
-    return out;
+    return escaped ? std::nullopt : std::optional(out); // the extension escape must escape something
 }
 
 std::string ToHex(std::span<const uint8_t> octets) {

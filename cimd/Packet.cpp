@@ -106,7 +106,8 @@ uint8_t Checksum(std::string_view octets) {
 ParseResult Parse(std::span<const uint8_t> bytes, Sender sender) {
     ParseResult result;
     const std::string_view packet(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    if (packet.size() < kSmallestPacket || packet.front() != char(kStx) || packet.back() != char(kEtx))
+    if (packet.size() < kSmallestPacket || packet.size() > kMaxFrameOctets || packet.front() != char(kStx) ||
+        packet.back() != char(kEtx) || packet.find_first_of("\x02\x03", 1) != packet.size() - 1)
         return Refuse(result, Fault::NotFramed, 0);
     if (const uint32_t bad = ReadHeader(packet, result))
         return Refuse(result, Fault::Header, bad);

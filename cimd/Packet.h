@@ -46,7 +46,7 @@ enum class Sender : uint8_t { Client, Smsc, Unknown };
 // Why a packet was refused; ParseResult::Answer() says with which operation the SMSC answers it.
 enum class Fault : uint8_t {
     None,
-    NotFramed,         // not STX first and ETX last, or shorter than a header
+    NotFramed,         // not STX first and ETX last alone, shorter than a header, or over kMaxFrameOctets
     Header,            // not two digits, ':', three digits and a TAB
     PacketNumber,      // over 255, or odd or even against who sent it
     Checksum,          // after the last TAB neither nothing nor two hex digits equal to the sum

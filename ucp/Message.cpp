@@ -64,12 +64,13 @@ uint32_t ReadHeader(const Tokens& tokens, ParseResult& result) {
     m.kind = kind.text == "R" ? Kind::Result : Kind::Operation;
     m.ot = IsDigits(ot.text, 2) ? uint8_t(Number(ot.text)) : 0;
     result.headerRead = IsDigits(trn.text, 2) && kindOk && IsDigits(ot.text, 2);
-    for (const Field* piece : {&trn, &length, &kind, &ot}) {
-        const bool ok = piece == &length ? IsDigits(length.text, 5) : piece == &kind ? kindOk : IsDigits(piece->text, 2);
-        if (!ok)
-            return piece->offset;
-    }
-    return 0;
+    if (!IsDigits(trn.text, 2))
+        return trn.offset;
+    if (!IsDigits(length.text, 5))
+        return length.offset;
+    if (!kindOk)
+        return kind.offset;
+    return IsDigits(ot.text, 2) ? 0 : ot.offset;
 }
 
 // How long the list of an 02 or 03 is, as its NPL says (empty is none); -1 when NPL is missing or no number.
@@ -131,7 +132,7 @@ std::string_view Message::FieldName(std::size_t index) const {
         at = int(index) < type->listAt + list ? std::size_t(type->listAt) : index + 1 - std::size_t(list);
     if (at >= names.size())
         return {};
-    if (names[at] != "Msg")
+    if (names[at] != kMessageField)
         return names[at];
     const auto mt = std::find(names.begin(), names.end(), "MT");
     return MessageFieldName(mt == names.end() ? "" : Text(frameIndex(std::size_t(mt - names.begin()))));
@@ -155,7 +156,8 @@ uint8_t Checksum(std::string_view octets) {
 ParseResult Parse(std::span<const uint8_t> bytes) {
     ParseResult result;
     const std::string_view frame(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    if (frame.size() < kSmallestFrame || frame.front() != char(kStx) || frame.back() != char(kEtx))
+    if (frame.size() < kSmallestFrame || frame.size() > kMaxFrameOctets || frame.front() != char(kStx) ||
+        frame.back() != char(kEtx) || frame.find_first_of("\x02\x03", 1) != frame.size() - 1)
         return Refuse(result, Fault::NotFramed, 0);
     const std::size_t lastSlash = frame.rfind(kSeparator);
     const Tokens tokens = Split(frame, lastSlash == std::string_view::npos ? 0 : lastSlash);
@@ -194,7 +196,7 @@ std::string Build(uint8_t trn, Kind kind, uint8_t ot, std::span<const std::strin
     }
     if (length + 2 > kMaxFrameOctets)
         return {};
-    char header[32]; // kHeaderOctets used; the rest quiets the compiler, which cannot see the bounds
+    char header[32]; // kHeaderOctets are written: TRN, LEN and OT were checked above
     std::snprintf(header, sizeof header, "%02u/%05u/%c/%02u/", unsigned(trn), unsigned(length),
                   kind == Kind::Operation ? 'O' : 'R', unsigned(ot));
     std::string frame(1, char(kStx));

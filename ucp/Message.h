@@ -47,7 +47,7 @@ struct Message {
 // Why a frame was refused; ParseResult::ErrorCode() says which two-digit error answers it.
 enum class Fault : uint8_t {
     None,
-    NotFramed,  // not STX first and ETX last, or too short for a header and a checksum
+    NotFramed,  // not STX first and ETX last alone, too short for a header and a checksum, or over kMaxFrameOctets
     Header,     // TRN, LEN or OT not two, five and two digits, or neither O nor R
     Checksum,   // CHK is not two upper-case hex digits or not the sum
     Length,     // LEN does not count the octets between STX and ETX

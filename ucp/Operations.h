@@ -11,6 +11,7 @@ namespace ucp {
 
 // The fields of each layout, by the standard's abbreviations, in frame order. "Msg" is NMsg, AMsg or TMsg as
 // MT says (MessageFieldName); a field of a list (RAd, GA) repeats as often as NPL says.
+inline constexpr std::string_view kMessageField = "Msg";
 inline constexpr std::string_view kCallInputFields[] = {"AdC", "OAdC", "AC", "MT", "Msg"};
 inline constexpr std::string_view kMultipleCallInputFields[] = {"NPL", "RAd", "OAdC", "AC", "MT", "Msg"};
 inline constexpr std::string_view kSupplementaryCallInputFields[] = {

@@ -151,6 +151,9 @@ TEST(CimdPacket, BuildsTheSamePacketsFromTheirParameters) {
 TEST(CimdPacket, RefusesEveryKindOfBadPacketWithNackOrGeneralError) {
     using cimd::op::kGeneralError;
     using cimd::op::kNack;
+    std::string sixtyFive;
+    for (int i = 0; i < 65; ++i)
+        sixtyFive += "021:1\t";
     const struct {
         const char* name;
         std::string packet;
@@ -163,6 +166,10 @@ TEST(CimdPacket, RefusesEveryKindOfBadPacketWithNackOrGeneralError) {
         {"no STX", "40:019\t\t\x03", Sender::Client, Fault::NotFramed, 0, kNack, false},
         {"no ETX", "\x02" "40:019\t\t", Sender::Client, Fault::NotFramed, 0, kNack, false},
         {"shorter than a header", "\x02" "40:19\t\x03", Sender::Client, Fault::NotFramed, 0, kNack, false},
+        {"STX where ETX belongs", "\x02" "40:019\t\x02", Sender::Client, Fault::NotFramed, 0, kNack, false},
+        {"an STX inside", Seal("03:001\t033:a\x02\t"), Sender::Client, Fault::NotFramed, 0, kNack, false},
+        {"longer than any packet cut", Seal("03:001\t033:" + std::string(4096, 'a') + "\t"), Sender::Client,
+         Fault::NotFramed, 0, kNack, false},
         {"operation of one digit", Seal("4:0019\t"), Sender::Client, Fault::Header, 1, kNack, false},
         {"no colon", Seal("40-019\t"), Sender::Client, Fault::Header, 3, kNack, true},
         {"number of two digits", Seal("40:19\t021:1\t"), Sender::Client, Fault::Header, 4, kNack, false},
@@ -177,8 +184,8 @@ TEST(CimdPacket, RefusesEveryKindOfBadPacketWithNackOrGeneralError) {
         {"no colon after the code", Seal("03:001\t021\t"), Sender::Client, Fault::Parameter, 8, kNack, true},
         {"an empty parameter", Seal("03:001\t\t"), Sender::Client, Fault::Parameter, 8, kNack, true},
         {"the last TAB missing", "\x02" "03:001\t021:0612345678\x03", Sender::Client, Fault::Parameter, 8, kNack, true},
-        {"65 parameters", Seal("03:001\t" + [] { std::string s; for (int i = 0; i < 65; ++i) s += "021:1\t"; return s; }()),
-         Sender::Client, Fault::TooManyParameters, 8 + 64 * 6, kNack, true},
+        {"65 parameters", Seal("03:001\t" + sixtyFive), Sender::Client, Fault::TooManyParameters, 8 + 64 * 6, kNack,
+         true},
         {"operation CIMD2 lacks", Seal("45:001\t"), Sender::Client, Fault::UnknownOperation, 1, kGeneralError, true},
         {"client operation numbered even", Seal("03:002\t"), Sender::Client, Fault::PacketNumber, 4, kNack, true},
         {"client response numbered odd", Seal("70:003\t"), Sender::Client, Fault::PacketNumber, 4, kNack, true},

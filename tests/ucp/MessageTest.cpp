@@ -43,7 +43,8 @@ std::string Listing(const ucp::Message& m) {
 
 TEST(UcpFraming, CutsAtEtxAndSkipsToTheNextStx) {
     const std::string frame = Stx("02/00035/O/31/0234765439845/0139/A0");
-    const std::string noEtx(ucp::kMaxFrameOctets, '0');
+    constexpr std::size_t kMax = ucp::kMaxFrameOctets;
+    const std::string noEtx(kMax, '0');
     const struct {
         const char* name;
         std::string bytes;
@@ -56,9 +57,9 @@ TEST(UcpFraming, CutsAtEtxAndSkipsToTheNextStx) {
         {"line end between frames", "\r\n" + frame, {FrameStatus::Invalid, 2, FrameFault::Stray}},
         {"bytes and no STX", "hello", {FrameStatus::Invalid, 5, FrameFault::Stray}},
         {"the ETX lost", frame.substr(0, 30) + frame, {FrameStatus::Invalid, 30, FrameFault::Unterminated}},
-        {"longest frame", "\x02" + noEtx.substr(2) + "\x03", {FrameStatus::Frame, ucp::kMaxFrameOctets, FrameFault::None}},
+        {"longest frame", "\x02" + noEtx.substr(2) + "\x03", {FrameStatus::Frame, kMax, FrameFault::None}},
         {"one short of the bound", "\x02" + noEtx.substr(2), {FrameStatus::NeedMore, 0, FrameFault::None}},
-        {"no ETX within the bound", "\x02" + noEtx, {FrameStatus::Invalid, ucp::kMaxFrameOctets, FrameFault::TooLong}},
+        {"no ETX, the bound reached", "\x02" + noEtx.substr(1), {FrameStatus::Invalid, kMax, FrameFault::TooLong}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -89,7 +90,8 @@ const Example kExamples[] = {
      "RAd=0612345678 NPL=0 MT=3 AMsg=4869"},
     {"04/00049/O/03/0612345678///1/3//////////3/4869/3B", 4, Kind::Operation, 3, Form::Operation, 16,
      "RAd=0612345678 NPL=1 GA=3 MT=3 AMsg=4869"},
-    {"05/00040/O/30/0612345678/////////4869/82", 5, Kind::Operation, 30, Form::Operation, 10, "AdC=0612345678 AMsg=4869"},
+    {"05/00040/O/30/0612345678/////////4869/82", 5, Kind::Operation, 30, Form::Operation, 10,
+     "AdC=0612345678 AMsg=4869"},
     {"05/00043/R/30/A//0612345678:170423112233/3C", 5, Kind::Result, 30, Form::Ack, 3,
      "ACK=A SM=0612345678:170423112233"},
     {"02/00035/O/31/0234765439845/0139/A0", 2, Kind::Operation, 31, Form::Operation, 2, "AdC=0234765439845 PID=0139"},
@@ -175,6 +177,10 @@ TEST(UcpMessage, RefusesEveryKindOfBadFrameWithTheStandardsError) {
         {"no STX", "02/00035/O/31/0234765439845/0139/A0\x03", Fault::NotFramed, 0, 2, false},
         {"no ETX", "\x02" "02/00035/O/31/0234765439845/0139/A0", Fault::NotFramed, 0, 2, false},
         {"too short for a header", Stx("02/0001/O/31/A0"), Fault::NotFramed, 0, 2, false},
+        {"STX where ETX belongs", "\x02" "02/00035/O/31/0234765439845/0139/A0\x02", Fault::NotFramed, 0, 2, false},
+        {"an ETX inside", Stx("02/00035/O/31/0234765\x03" "439845/0139/A0"), Fault::NotFramed, 0, 2, false},
+        {"longer than any frame cut", Seal("02/LLLLL/O/31/" + std::string(4096, '0') + "/0139/"), Fault::NotFramed, 0,
+         2, false},
         {"checksum one off", Stx("02/00035/O/31/0234765439845/0139/A1"), Fault::Checksum, 34, 1, true},
         {"checksum in lower case", Stx("02/00035/O/31/0234765439845/0139/a0"), Fault::Checksum, 34, 1, true},
         {"checksum of one digit", Stx("02/00034/O/31/0234765439845/0139/A"), Fault::Checksum, 34, 1, true},
