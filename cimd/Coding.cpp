@@ -84,7 +84,15 @@ std::optional<std::string> WriteSeptet(uint8_t septet) {
     return escape == std::end(kEscapes) ? std::nullopt : std::optional<std::string>(escape->sequence);
 }
 
-int HexValue(char c) {
+int DaysIn(int month, int year) {
+    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+} // namespace
+
+int HexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'A' && c <= 'F')
@@ -93,14 +101,6 @@ int HexValue(char c) {
         return c - 'a' + 10;
     return -1;
 }
-
-int DaysIn(int month, int year) {
-    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-    return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
-} // namespace
 
 std::optional<std::string> EncodeUserData(std::u32string_view text) {
     std::string out;
@@ -174,7 +174,7 @@ std::optional<std::vector<uint8_t>> FromHex(std::string_view hex) {
         return std::nullopt;
     std::vector<uint8_t> octets(hex.size() / 2);
     for (std::size_t i = 0; i < octets.size(); ++i) {
-        const int high = HexValue(hex[2 * i]), low = HexValue(hex[2 * i + 1]);
+        const int high = HexDigit(hex[2 * i]), low = HexDigit(hex[2 * i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         octets[i] = uint8_t(high << 4 | low);

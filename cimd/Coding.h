@@ -18,6 +18,9 @@ namespace cimd {
 std::optional<std::string> EncodeUserData(std::u32string_view text);
 std::optional<std::u32string> DecodeUserData(std::string_view text);
 
+// The value of a hex digit in either case, or -1 for any other character.
+int HexDigit(char c);
+
 // Octets (030, 034) as upper-case hex digits, and back (either case; nullopt for an odd count or a non-hex digit).
 std::string ToHex(std::span<const uint8_t> octets);
 std::optional<std::vector<uint8_t>> FromHex(std::string_view hex);

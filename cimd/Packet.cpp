@@ -1,6 +1,8 @@
 // Reading a CIMD2 packet parameter by parameter, with its checksum and packet number checked, and building packets.
 #include "cimd/Packet.h"
 
+#include "cimd/Coding.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -22,16 +24,6 @@ unsigned Number(std::string_view digits) {
     for (char c : digits)
         value = value * 10 + unsigned(c - '0');
     return value;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 ParseResult Refuse(ParseResult& result, Fault fault, uint32_t offset) {
@@ -116,8 +108,8 @@ ParseResult Parse(std::span<const uint8_t> bytes, Sender sender) {
     if (trailer.find(':') != std::string_view::npos)
         return Refuse(result, Fault::Parameter, uint32_t(lastTab + 1)); // a last parameter without its TAB
     if (!trailer.empty()) {
-        const int high = trailer.size() == 2 ? HexValue(trailer[0]) : -1;
-        const int low = trailer.size() == 2 ? HexValue(trailer[1]) : -1;
+        const int high = trailer.size() == 2 ? HexDigit(trailer[0]) : -1;
+        const int low = trailer.size() == 2 ? HexDigit(trailer[1]) : -1;
         if (high < 0 || low < 0 || Checksum(packet.substr(0, lastTab + 1)) != high * 16 + low)
             return Refuse(result, Fault::Checksum, uint32_t(lastTab + 1));
         result.packet.checksummed = true;

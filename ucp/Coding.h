@@ -11,6 +11,9 @@
 
 namespace ucp {
 
+// The value of a hex digit in either case, or -1 for any other character.
+int HexDigit(char c);
+
 // Octets as upper-case hex digits, and back (either case; nullopt for an odd count or a non-hex digit).
 std::string ToHex(std::span<const uint8_t> octets);
 std::optional<std::vector<uint8_t>> FromHex(std::string_view hex);

@@ -1,6 +1,8 @@
 // Reading a UCP/EMI frame field by field, with its LEN, CHK and field count checked, and building frames.
 #include "ucp/Message.h"
 
+#include "ucp/Coding.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -25,13 +27,8 @@ unsigned Number(std::string_view digits) {
     return value;
 }
 
-int UpperHexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+// CHK is written in upper case only.
+int UpperHexValue(char c) { return c >= 'a' && c <= 'f' ? -1 : HexDigit(c); }
 
 // The pieces of a frame up to its last '/': the header's four, then the fields.
 struct Tokens {
