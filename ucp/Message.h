@@ -23,8 +23,18 @@ struct Field {
     uint32_t offset = 0;
 };
 
-// More fields than any OT has (33 in the 50 series) and room for a list of addresses.
-inline constexpr std::size_t kMaxFields = 48;
+// The most fields a frame can have: an OT's own, its list field repeated as often as NPL's two digits can
+// count (an 03 with 99 GAs has 114), so that no frame the standard allows is cut short.
+inline constexpr std::size_t kMaxListLength = 99;
+inline constexpr std::size_t kMaxFields = [] {
+    std::size_t most = 0;
+    for (const OperationType& type : kOperationTypes) {
+        const std::size_t fields = type.fields.size() + (type.listAt == kNoList ? 0 : kMaxListLength - 1);
+        most = fields > most ? fields : most;
+    }
+    return most;
+}();
+static_assert(kMaxFields == 114);
 
 // A frame read whole. The texts point into the bytes given to Parse, which must outlive the message.
 struct Message {

@@ -14,10 +14,11 @@ bool Write(const std::string& path, const std::string& bytes) {
     return bool(out);
 }
 
-// A leading 0 passes a stream as it is; a leading 1 the text between STX and the checksum, to be sealed.
-bool WriteSeeds(const std::string& directory, int n, const std::string& frame) {
+// A leading 0 passes a stream as it is; a leading 1 the text between STX and the last separator ('/' or
+// TAB), to be sealed.
+bool WriteSeeds(const std::string& directory, int n, const std::string& frame, char separator) {
     return Write(directory + "/whole-" + std::to_string(n), '\0' + frame) &&
-           Write(directory + "/sealed-" + std::to_string(n), '\1' + frame.substr(1, frame.size() - 5));
+           Write(directory + "/sealed-" + std::to_string(n), '\1' + frame.substr(1, frame.rfind(separator) - 1));
 }
 
 } // namespace
@@ -54,8 +55,8 @@ int main(int argc, char** argv) {
     };
     int failures = 0, n = 0;
     for (const std::string& frame : ucpFrames)
-        failures += !WriteSeeds(argv[1], n++, frame);
+        failures += !WriteSeeds(argv[1], n++, frame, '/');
     for (const std::string& packet : cimdPackets)
-        failures += !WriteSeeds(argv[2], n++, packet);
+        failures += !WriteSeeds(argv[2], n++, packet, '\t');
     return failures ? 1 : 0;
 }

@@ -165,6 +165,20 @@ TEST(UcpMessage, RefusesToBuildWhatCannotBeAFrame) {
     EXPECT_EQ(ucp::Build(0, Kind::Operation, 31, {huge, ""}), "");     // the peer could not cut it
 }
 
+// NPL's two digits count up to 99 addresses or GAs: the longest list is a frame like any other.
+TEST(UcpMessage, TakesTheLongestListNplCanCount) {
+    std::vector<std::string_view> fields(4 + 99 + 11, "1"); // RAd, OAdC, AC, NPL, 99 GAs, RP ... MT, AMsg
+    fields[3] = "99";
+    const std::string frame = ucp::Build(4, Kind::Operation, 3, fields);
+    const ucp::ParseResult r = ucp::Parse(frame);
+    ASSERT_TRUE(r.Ok()) << int(r.fault) << " at " << r.faultOffset;
+    EXPECT_EQ(r.message.fieldCount, 114u);
+    EXPECT_EQ(r.message.FieldName(102), "GA");
+    EXPECT_EQ(r.message.FieldName(103), "RP");
+    fields.push_back("1");
+    EXPECT_EQ(ucp::Build(4, Kind::Operation, 3, fields), ""); // more than any OT can have
+}
+
 TEST(UcpMessage, RefusesEveryKindOfBadFrameWithTheStandardsError) {
     const struct {
         const char* name;
@@ -207,7 +221,7 @@ TEST(UcpMessage, RefusesEveryKindOfBadFrameWithTheStandardsError) {
         {"02 with NPL 2 and one RAd", Seal("03/LLLLL/O/02/2/0612345678///3/4869/"), Fault::FieldCount, 37, 2, true},
         {"02 with NPL not a number", Seal("03/LLLLL/O/02/X/0612345678///3/4869/"), Fault::FieldCount, 15, 2, true},
         {"03 too short for its NPL", Seal("04/LLLLL/O/03/0612345678///"), Fault::FieldCount, 28, 2, true},
-        {"more fields than any OT", Seal("02/LLLLL/O/31/" + std::string(60, '/')), Fault::FieldCount, 63, 2, true},
+        {"more fields than any OT", Seal("02/LLLLL/O/31/" + std::string(120, '/')), Fault::FieldCount, 129, 2, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
