@@ -35,14 +35,14 @@ std::string Listing(const cimd::Packet& p) {
     for (const cimd::Parameter& parameter : p.Parameters()) {
         char code[8];
         std::snprintf(code, sizeof code, "%03u=", unsigned(parameter.code));
-        out += (out.empty() ? "" : " ") + std::string(code) + std::string(parameter.value);
+        out.append(out.empty() ? "" : " ").append(code).append(parameter.value);
     }
     return out;
 }
 
 TEST(CimdFraming, CutsAtEtxAndSkipsToTheNextStx) {
     const std::string packet = "\x02" "40:019\t\x03";
-    const std::string noEtx(cimd::kMaxFrameOctets, '0');
+    const std::string opened = std::string(1, '\x02') + std::string(cimd::kMaxFrameOctets, '0'); // no ETX to come
     const struct {
         const char* name;
         std::string bytes;
@@ -54,8 +54,8 @@ TEST(CimdFraming, CutsAtEtxAndSkipsToTheNextStx) {
         {"a packet and the next one's STX", packet + "\x02", {FrameStatus::Frame, 9, FrameFault::None}},
         {"line end between packets", "\r\n" + packet, {FrameStatus::Invalid, 2, FrameFault::Stray}},
         {"the ETX lost", packet.substr(0, 8) + packet, {FrameStatus::Invalid, 8, FrameFault::Unterminated}},
-        {"no ETX within the bound", "\x02" + noEtx, {FrameStatus::Invalid, cimd::kMaxFrameOctets, FrameFault::TooLong}},
-        {"one short of the bound", "\x02" + noEtx.substr(2), {FrameStatus::NeedMore, 0, FrameFault::None}},
+        {"no ETX within the bound", opened, {FrameStatus::Invalid, cimd::kMaxFrameOctets, FrameFault::TooLong}},
+        {"no ETX within the bound", opened, {FrameStatus::Invalid, cimd::kMaxFrameOctets, FrameFault::TooLong}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -37,14 +37,14 @@ std::string Listing(const ucp::Message& m) {
     std::string out;
     for (std::size_t i = 0; i < m.fieldCount; ++i)
         if (!m.Text(i).empty())
-            out += (out.empty() ? "" : " ") + std::string(m.FieldName(i)) + "=" + std::string(m.Text(i));
+            out.append(out.empty() ? "" : " ").append(m.FieldName(i)).append("=").append(m.Text(i));
     return out;
 }
 
 TEST(UcpFraming, CutsAtEtxAndSkipsToTheNextStx) {
     const std::string frame = Stx("02/00035/O/31/0234765439845/0139/A0");
     constexpr std::size_t kMax = ucp::kMaxFrameOctets;
-    const std::string noEtx(kMax, '0');
+    const std::string opened = std::string(1, '\x02') + std::string(kMax, '0'); // STX, and no ETX to come
     const struct {
         const char* name;
         std::string bytes;
@@ -57,9 +57,9 @@ TEST(UcpFraming, CutsAtEtxAndSkipsToTheNextStx) {
         {"line end between frames", "\r\n" + frame, {FrameStatus::Invalid, 2, FrameFault::Stray}},
         {"bytes and no STX", "hello", {FrameStatus::Invalid, 5, FrameFault::Stray}},
         {"the ETX lost", frame.substr(0, 30) + frame, {FrameStatus::Invalid, 30, FrameFault::Unterminated}},
-        {"longest frame", "\x02" + noEtx.substr(2) + "\x03", {FrameStatus::Frame, kMax, FrameFault::None}},
-        {"one short of the bound", "\x02" + noEtx.substr(2), {FrameStatus::NeedMore, 0, FrameFault::None}},
-        {"no ETX, the bound reached", "\x02" + noEtx.substr(1), {FrameStatus::Invalid, kMax, FrameFault::TooLong}},
+        {"longest frame", opened.substr(0, kMax - 1) + "\x03", {FrameStatus::Frame, kMax, FrameFault::None}},
+        {"one short of the bound", opened.substr(0, kMax - 1), {FrameStatus::NeedMore, 0, FrameFault::None}},
+        {"no ETX, the bound reached", opened.substr(0, kMax), {FrameStatus::Invalid, kMax, FrameFault::TooLong}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
