@@ -42,7 +42,8 @@ std::string Listing(const cimd::Packet& p) {
 
 TEST(CimdFraming, CutsAtEtxAndSkipsToTheNextStx) {
     const std::string packet = "\x02" "40:019\t\x03";
-    const std::string opened = std::string(1, '\x02') + std::string(cimd::kMaxFrameOctets, '0'); // no ETX to come
+    constexpr std::size_t kMax = cimd::kMaxFrameOctets;
+    const std::string opened = std::string(1, '\x02') + std::string(kMax, '0'); // STX, and no ETX to come
     const struct {
         const char* name;
         std::string bytes;
@@ -54,8 +55,8 @@ TEST(CimdFraming, CutsAtEtxAndSkipsToTheNextStx) {
         {"a packet and the next one's STX", packet + "\x02", {FrameStatus::Frame, 9, FrameFault::None}},
         {"line end between packets", "\r\n" + packet, {FrameStatus::Invalid, 2, FrameFault::Stray}},
         {"the ETX lost", packet.substr(0, 8) + packet, {FrameStatus::Invalid, 8, FrameFault::Unterminated}},
-        {"no ETX within the bound", opened, {FrameStatus::Invalid, cimd::kMaxFrameOctets, FrameFault::TooLong}},
-        {"no ETX within the bound", opened, {FrameStatus::Invalid, cimd::kMaxFrameOctets, FrameFault::TooLong}},
+        {"no ETX within the bound", opened, {FrameStatus::Invalid, kMax, FrameFault::TooLong}},
+        {"one short of the bound", opened.substr(0, kMax - 1), {FrameStatus::NeedMore, 0, FrameFault::None}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
