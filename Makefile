@@ -46,9 +46,12 @@ bench: build
 fuzz:
 	@scripts/install-deps fuzz
 	@CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_FUZZ=ON -DTARNWICK_TESTS=OFF -DTARNWICK_BENCH=OFF >/dev/null
-	@cmake --build $(BUILD_FUZZ) -j $(JOBS) --target decoder-fuzz decoder-fuzz-seeds pcap-fuzz pcap-fuzz-seeds
-	@echo "fuzzers: $(BUILD_FUZZ)/tests/fuzz/decoder-fuzz, $(BUILD_FUZZ)/tests/fuzz/pcap-fuzz;" \
-	      "seed corpora: $(BUILD_FUZZ)/tests/fuzz/decoder-fuzz-seeds DIR, $(BUILD_FUZZ)/tests/fuzz/pcap-fuzz-seeds DIR"
+	@cmake --build $(BUILD_FUZZ) -j $(JOBS) --target decoder-fuzz decoder-fuzz-seeds pcap-fuzz pcap-fuzz-seeds \
+	  ucp-fuzz cimd-fuzz codec-fuzz-seeds
+	@echo "fuzzers: $(BUILD_FUZZ)/tests/fuzz/decoder-fuzz, $(BUILD_FUZZ)/tests/fuzz/pcap-fuzz," \
+	      "$(BUILD_FUZZ)/tests/fuzz/ucp-fuzz, $(BUILD_FUZZ)/tests/fuzz/cimd-fuzz;" \
+	      "seed corpora: $(BUILD_FUZZ)/tests/fuzz/decoder-fuzz-seeds DIR, $(BUILD_FUZZ)/tests/fuzz/pcap-fuzz-seeds DIR," \
+	      "$(BUILD_FUZZ)/tests/fuzz/codec-fuzz-seeds UCP_DIR CIMD_DIR"
 
 # The Debian package, from a Release build of the programs alone installed under /usr.
 deb:
