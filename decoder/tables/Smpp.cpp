@@ -580,9 +580,8 @@ constexpr int RowsOf(int32_t category) { return decode_table::RowsOf(kValueNames
 static_assert(RowsOf(1893) == 49 && RowsOf(2250) == 3 && RowsOf(2670) == 3);
 static_assert(RowsOf(1942) == 8 && RowsOf(1943) == 11 && RowsOf(1951) == 5);
 static_assert(RowsOf(1954) == 4 && RowsOf(1985) == 3 && RowsOf(1955) == 3 && RowsOf(1986) == 3);
-static_assert(RowsOf(1956) == 15 + 16 && RowsOf(1958) == 3);
-static_assert(RowsOf(2650) == 4 && RowsOf(2651) == 4 && RowsOf(2652) == 4);
-static_assert(RowsOf(2653) == 1 && RowsOf(2654) == 7 && RowsOf(2655) == 4);
+static_assert(RowsOf(1956) == 15 + 16 && RowsOf(1958) == 3 && RowsOf(2650) == 4 && RowsOf(2651) == 4);
+static_assert(RowsOf(2652) == 4 && RowsOf(2653) == 1 && RowsOf(2654) == 7 && RowsOf(2655) == 4);
 static_assert(RowsOf(2660) == 4 && RowsOf(2661) == 4 && RowsOf(2662) == 2);
 static_assert(std::size(kCodeNames) == 27, "one name per SMPP 3.4 command");
 static_assert(NoTerminatorLookalike(kDescriptors));
