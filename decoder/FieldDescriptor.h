@@ -33,14 +33,13 @@ enum class FieldKind : int32_t {
     SmgpCommand = 40,    // "0x%08X (name)" from the SMGP command table
     Numbers21Too = 42,   // as Numbers21
     Numbers32 = 43,      // count x 32 octets, a line per number
-    DestinationList = 44,// submit_multi destinations joined by ','
+    Entries = 45,        // no line: a count of entries, each walked from the row selectorId names
     TestCommand = 50,    // "0x%08X (name)" from the TEST command table
     SgipSequence = 51,   // three 32-bit network-order integers
     SgipCommand = 52,    // "0x%08X (name)" from the SGIP command table
     ReportFlag = 53,     // signed 8-bit "%d"; remembered as the PDU's report flag
     CString = 55,        // NUL-terminated text of at most the width; the width ends after the NUL
     Hex10 = 56,          // 10 octets as 20 hex digits
-    FailedDestination = 57, // one submit_multi_resp failed destination (repeats)
     Hex16 = 60,          // "0x%04X"
     HexOctets = 58,      // the field's octets as hex digits (authenticators, binary values)
     Smgp3Tlv = 70,       // one SMGP 3.0 TLV (repeats)
@@ -67,9 +66,14 @@ struct FieldDescriptor {
     int32_t next;          // id of the following row; -1 = end, -2 = dispatch by case scan
     int32_t isGroup;       // 1 opens a top-level node of the tree
     int32_t iconId;        // 152..163
-    int32_t selectorId;    // next == -2: id of the decoded field whose value picks the case
+    int32_t selectorId;    // next == -2: id of the decoded field whose value picks the case;
+                           // an Entries row: the first row of each entry
     int32_t widthSourceId; // width == -1: id of the decoded field giving the width or count
 };
+// An Entries row walks a run of structured entries (submit_multi's destinations, say): as many as
+// the value of its widthSourceId field, each from the row its selectorId names to a row whose next
+// names the Entries row again; after the last (or at once, for none) the walk goes on at its next.
+// Entries do not nest.
 
 // The kind of a row, as code reads it.
 constexpr FieldKind KindOf(const FieldDescriptor& row) { return static_cast<FieldKind>(row.kind); }

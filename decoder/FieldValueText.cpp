@@ -75,21 +75,8 @@ bool AppendCharacters(std::string& out, FieldKind kind, const uint8_t* p, int32_
         // The field's line shows the first number; the walk gives each further one a line of its own.
         AppendGbkText(out, p, std::min(width, NumberWidth(kind)));
         return true;
-    case FieldKind::FailedDestination: AppendGbkText(out, p + 2, width - 2); return true;
     case FieldKind::HexOctets: AppendHex(out, p, width); return true;
     case FieldKind::Hex10: AppendHex(out, p, std::min(available, 10)); return true;
-    case FieldKind::DestinationList:
-        // Entries were checked to end inside the field when its width was settled.
-        for (int32_t at = 0; at < width;) {
-            const int32_t textAt = at + (p[at] == 1 ? 3 : 1);
-            bool terminated = false;
-            const auto length = static_cast<int32_t>(
-                bytes.At(static_cast<size_t>(textAt)).TextLength(static_cast<size_t>(std::max(0, width - textAt)), terminated));
-            if (at > 0) out.push_back(',');
-            AppendGbkText(out, p + textAt, length);
-            at = textAt + length + 1;
-        }
-        return true;
     default: return false;
     }
 }

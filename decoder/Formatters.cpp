@@ -52,6 +52,13 @@ constexpr int32_t kSmppIa5 = 1;
 constexpr int32_t kSmppOctets = 2;
 constexpr int32_t kSmppLatin1 = 3;
 constexpr int32_t kSmppOctetsToo = 4;
+constexpr int32_t kGsmClassControl = 0xF0;  // the coding group 1111xxxx
+constexpr int32_t kGsmClassReserved = 0x08; // its bit 3
+constexpr int32_t kGsmClassEightBit = 0x04; // its bit 2, clear for the GSM default alphabet
+
+constexpr bool IsGsmClassControl(int32_t dataCoding) {
+    return dataCoding >= 0 && (dataCoding & kGsmClassControl) == kGsmClassControl;
+}
 
 // Text of at most `count` bytes at `at` within the readable run, ending early at a NUL.
 void AppendTextAt(std::string& out, const uint8_t* bytes, int32_t available, int32_t at, int32_t count) {
@@ -152,8 +159,10 @@ void AppendUcs2(std::string& out, const uint8_t* bytes, int32_t width) {
 std::string DecodeUcs2(const uint8_t* bytes, int32_t width) { return Formatted(AppendUcs2, bytes, width); }
 
 void AppendOctetContent(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding) {
+    // Bit 3 of a GSM message class control coding is reserved: 0xFC reads as 0xF4.
+    const int32_t coding = IsGsmClassControl(dataCoding) ? dataCoding & ~kGsmClassReserved : dataCoding;
     const auto named = std::find_if(std::begin(kOctetCodings), std::end(kOctetCodings),
-                                    [dataCoding](const OctetCoding& row) { return row.coding == dataCoding; });
+                                    [coding](const OctetCoding& row) { return row.coding == coding; });
     AppendHex(out, bytes, width);
     out.append(" (").append(named == std::end(kOctetCodings) ? kUnknownCoding : named->name).push_back(')');
 }
@@ -190,6 +199,14 @@ std::optional<DefaultAlphabet> DefaultAlphabetNamed(std::string_view name) {
     return std::nullopt;
 }
 
+void AppendTbcd(std::string& out, const uint8_t* bytes, int32_t width) {
+    static constexpr char kDigits[] = "0123456789*#abc";
+    constexpr uint8_t kFiller = 0xF;
+    for (int32_t i = 0; bytes && i < width; ++i)
+        for (const uint8_t nibble : {uint8_t(bytes[i] & 0xF), uint8_t(bytes[i] >> 4)})
+            if (nibble != kFiller) out.push_back(kDigits[nibble]);
+}
+
 void AppendGsmText(std::string& out, const uint8_t* bytes, int32_t width) {
     for (int32_t i = 0; bytes && i < width; ++i) {
         const uint8_t septet = bytes[i];
@@ -212,26 +229,45 @@ void AppendGsmText(std::string& out, const uint8_t* bytes, int32_t width) {
     }
 }
 
-void AppendSmppShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding,
-                            DefaultAlphabet alphabet) {
+SmppText SmppTextOf(int32_t dataCoding, DefaultAlphabet alphabet) {
+    // 1111xxxx is GSM message class control: bit 2 clear says the GSM default alphabet, set says 8-bit data.
+    if (IsGsmClassControl(dataCoding))
+        return (dataCoding & kGsmClassEightBit) ? SmppText::Named : SmppText::Gsm;
     switch (dataCoding) {
     case kNoDataCoding: // replace_sm carries no data_coding: its text is read as plain ASCII
-    case kSmppIa5: AppendAsciiText(out, bytes, width); break;
-    case kSmppLatin1: AppendLatin1Text(out, bytes, width); break;
+    case kSmppIa5: return SmppText::Ascii;
+    case kSmppLatin1: return SmppText::Latin1;
     case kSmppOctets:
-    case kSmppOctetsToo: AppendHex(out, bytes, width); break;
+    case kSmppOctetsToo: return SmppText::Octets;
     case kSmppDefaultAlphabet:
-        // sm_length counts every octet: in GSM 03.38 an octet 0x00 is '@', never the end of the text.
-        if (alphabet == DefaultAlphabet::Ascii) AppendAsciiText(out, bytes, width);
-        else if (alphabet == DefaultAlphabet::Latin1) AppendLatin1Text(out, bytes, width);
-        else AppendGsmText(out, bytes, width);
-        for (const auto& row : kDefaultAlphabets)
-            if (row.alphabet == alphabet) out.append(row.shown);
-        break;
-    case 15: AppendGbkText(out, bytes, width); break;
-    case 8: AppendUcs2(out, bytes, width); break;
-    default: AppendOctetContent(out, bytes, width, dataCoding); break;
+        return alphabet == DefaultAlphabet::Ascii ? SmppText::Ascii
+               : alphabet == DefaultAlphabet::Latin1 ? SmppText::Latin1
+                                                     : SmppText::Gsm;
+    case 15: return SmppText::Gbk;
+    case 8: return SmppText::Ucs2;
+    default: return SmppText::Named;
     }
+}
+
+void AppendSmppText(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding, SmppText text) {
+    switch (text) {
+    // sm_length counts every octet: in GSM 03.38 an octet 0x00 is '@', never the end of the text.
+    case SmppText::Gsm: AppendGsmText(out, bytes, width); break;
+    case SmppText::Ascii: AppendAsciiText(out, bytes, width); break;
+    case SmppText::Latin1: AppendLatin1Text(out, bytes, width); break;
+    case SmppText::Gbk: AppendGbkText(out, bytes, width); break;
+    case SmppText::Ucs2: AppendUcs2(out, bytes, width); break;
+    case SmppText::Octets: AppendHex(out, bytes, width); break;
+    case SmppText::Named: AppendOctetContent(out, bytes, width, dataCoding); break;
+    }
+}
+
+void AppendSmppShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding,
+                            DefaultAlphabet alphabet) {
+    AppendSmppText(out, bytes, width, dataCoding, SmppTextOf(dataCoding, alphabet));
+    if (dataCoding != kSmppDefaultAlphabet) return;
+    for (const auto& row : kDefaultAlphabets)
+        if (row.alphabet == alphabet) out.append(row.shown);
 }
 std::string FormatSmppShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding, DefaultAlphabet alphabet) {
     std::string out;

@@ -51,13 +51,23 @@ enum class DefaultAlphabet { Gsm, Ascii, Latin1 };
 // The setting's value ("gsm", "ascii", "latin1"), nothing for another text.
 std::optional<DefaultAlphabet> DefaultAlphabetNamed(std::string_view name);
 
+// A number's digits as TBCD: two a octet, low nibble first, 0xA-0xE as * # a b c; the filler 0xF is left out.
+void AppendTbcd(std::string& out, const uint8_t* bytes, int32_t width);
+
 // Septets one per octet (GSM 03.38 unpacked), the extension table after an escape; an octet
 // above 0x7F, a lone escape at the end and the control characters LF, CR and page break show as \xNN.
 void AppendGsmText(std::string& out, const uint8_t* bytes, int32_t width);
 
-// Message content of SMPP by data coding: 0 the default alphabet (every octet; a line read with
-// another alphabet than GSM says which), 15 GBK text, 1 (and no data coding) ASCII, 3 Latin-1,
-// 8 UCS-2; 2, 4 and the codings without a rule as octets.
+// How SMPP content of a data coding reads: 0 in the default alphabet the SMSC means, 0xF0-0xF3 (GSM
+// message class control, bit 2 clear) in GSM 03.38, 1 (and no data coding) ASCII, 3 Latin-1, 15 GBK,
+// 8 UCS-2, 2 and 4 as octets; any other as octets with the coding named beside them.
+enum class SmppText { Gsm, Ascii, Latin1, Gbk, Ucs2, Octets, Named };
+SmppText SmppTextOf(int32_t dataCoding, DefaultAlphabet alphabet);
+// `width` octets read as `text` says; dataCoding names the coding of a Named text.
+void AppendSmppText(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding, SmppText text);
+
+// Message content of SMPP by data coding, as SmppTextOf reads it; a data coding 0 read with another
+// alphabet than GSM says which.
 std::string FormatSmppShortMessage(const uint8_t* bytes, int32_t width, int32_t dataCoding,
                                    DefaultAlphabet alphabet = DefaultAlphabet::Gsm);
 void AppendSmppShortMessage(std::string& out, const uint8_t* bytes, int32_t width, int32_t dataCoding,

@@ -82,7 +82,7 @@ std::optional<std::vector<ReceiptField>> ParseReceipt(std::string_view text) {
     // text after "text:" holds no more keys.
     struct Found {
         int32_t at;
-        int32_t length;
+        int32_t key; // its row in ReceiptFieldKeys
     };
     std::vector<Found> found;
     bool seen[kKeys] = {};
@@ -94,7 +94,7 @@ std::optional<std::vector<ReceiptField>> ParseReceipt(std::string_view text) {
         if (k == kKeys) continue;
         seen[k] = true;
         const std::string_view key(ReceiptFieldKeys[k]);
-        found.push_back({i, static_cast<int32_t>(key.size())});
+        found.push_back({i, k});
         status = status || key == statusKey;
         if (key == textKey) break;
         i += static_cast<int32_t>(key.size()) - 1;
@@ -107,14 +107,20 @@ std::optional<std::vector<ReceiptField>> ParseReceipt(std::string_view text) {
         if (Octet(text, static_cast<size_t>(i)) < 0x20 || Octet(text, static_cast<size_t>(i)) >= 0x7F) return std::nullopt;
     if (!status || found.size() < 4) return std::nullopt;
 
-    // A key is its text up to the colon, as written; its value runs to the next key, blanks around it left out.
+    // A key is its text up to the colon, as written; its value runs to the next key, blanks around it left
+    // out. Every value but the free text is one word: what follows it in a text cut short (the "te" of a
+    // "text:") is not part of it.
     std::vector<ReceiptField> fields;
     for (size_t f = 0; f < found.size(); ++f) {
-        int32_t valueAt = found[f].at + found[f].length;
+        const std::string_view key = ReceiptFieldKeys[found[f].key];
+        const int32_t keyLength = static_cast<int32_t>(key.size());
+        int32_t valueAt = found[f].at + keyLength;
         int32_t valueEnd = f + 1 < found.size() ? found[f + 1].at : width;
         while (valueAt < valueEnd && IsBlank(text[static_cast<size_t>(valueAt)])) ++valueAt;
+        for (int32_t end = valueAt; key != textKey && end < valueEnd; ++end)
+            if (IsBlank(text[static_cast<size_t>(end)])) valueEnd = end;
         while (valueEnd > valueAt && IsBlank(text[static_cast<size_t>(valueEnd - 1)])) --valueEnd;
-        fields.push_back({text.substr(static_cast<size_t>(found[f].at), static_cast<size_t>(found[f].length - 1)), valueAt,
+        fields.push_back({text.substr(static_cast<size_t>(found[f].at), static_cast<size_t>(keyLength - 1)), valueAt,
                           valueEnd - valueAt});
     }
     return fields;

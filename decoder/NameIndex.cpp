@@ -1,10 +1,6 @@
 // Lookup of command names and value names over the rows that the protocol families contribute.
 #include "decoder/NameIndex.h"
 
-namespace {
-constexpr const char* kUnknownName = "未知";
-}
-
 void NameIndex::AddCodeNames(std::span<const CodeName> rows) {
     for (const CodeName& row : rows) {
         if (row.tableId == -1) break; // a family may still carry its terminator row

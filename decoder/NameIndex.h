@@ -9,6 +9,9 @@
 
 #include "decoder/FieldDescriptor.h"
 
+// What a code without a row, or a value that is no code of its field, is named.
+inline constexpr std::string_view kUnknownName = "未知";
+
 // Holds the code-name and value-name rows of the decode table with indexes built once, so that
 // naming a value during a walk is a hash lookup. The names are not copied: rows point into the
 // static tables, which outlive every index. Read-only after loading; safe to share between threads.

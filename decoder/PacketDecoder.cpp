@@ -5,9 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
-#include <ctime>
 #include <iterator>
-#include <limits>
 #include <unordered_map>
 
 #include "decoder/RecordCursor.h"
@@ -52,27 +50,8 @@ int32_t FieldIconOf(int32_t groupIcon) {
 // The esm_class bit that says the short message starts with a user data header.
 constexpr uint8_t kEsmClassUdhi = 0x40;
 
-// A CMPP status report in the 2.0 layout: its destination number takes 21 octets, not 32.
-constexpr int32_t kCmpp2ReportWidth = 60;
-
 // The reserved octets between SMGP 3.0 content and its TLVs.
 constexpr int32_t kSmgp3Reserved = 8;
-
-// An SMGP or CNGP status report: "id:", the 10 binary octets of the message id, then the receipt's
-// text with its "stat:" (any case).
-constexpr std::string_view kReportIdKey = "id:";
-constexpr int32_t kReportTextAt = 13;
-bool IsSmgpReport(const uint8_t* p, int32_t width) {
-    if (width < kReportTextAt) return false;
-    const auto lower = [](std::string_view text) {
-        std::string out(text);
-        for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return out;
-    };
-    const std::string_view content(reinterpret_cast<const char*>(p), static_cast<size_t>(width));
-    return lower(content.substr(0, kReportIdKey.size())) == kReportIdKey &&
-           lower(content.substr(kReportTextAt)).find("stat:") != std::string::npos;
-}
 
 // At most this many octets that the walk did not reach are shown on the closing line.
 constexpr int32_t kTrailingOctetsShown = 64;
@@ -84,6 +63,7 @@ struct CPacketDecoder::Field {
     enum class Outcome { Fits, LengthError, DoesNotFit };
     Outcome outcome = Outcome::Fits;
     int32_t width = 0;
+    int32_t count = 0; // an Entries row: how many entries its count field announces
 };
 
 CPacketDecoder::CPacketDecoder() {
@@ -184,6 +164,7 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
     m_dataCoding = -1;
     m_isReport = 0;
     m_udhi = false;
+    m_entriesRow = -1;
     m_record = record;
     m_total = record && total > 0 ? total : 0;
     if (m_total == 0) return total == 0;
@@ -207,16 +188,13 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
             return false;
         }
 
-        // The text is built in a buffer that keeps its capacity, so each line costs one block at most.
-        m_text.clear();
-        m_details.clear();
-        AppendText(m_text, position, record + offset, field.width, remaining);
-        AppendSuffix(m_text, position, record + offset, remaining);
-        m_lines.push_back({row.id, m_text, offset, field.width, row.iconId, row.isGroup});
-        for (const Detail& detail : m_details)
-            m_lines.push_back({row.id, detail.text, offset + detail.offset, detail.width, row.iconId, 0});
-
-        int32_t next = NextRow(position, offset, result);
+        int32_t next = -1;
+        if (KindOf(row) == FieldKind::Entries) {
+            next = NextEntry(position, field.count);
+        } else {
+            AddLines(position, offset, field.width);
+            next = NextRow(position, offset, result);
+        }
 
         offset += field.width;
         if (next < 0) break;
@@ -229,8 +207,31 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
         }
         position = next;
     }
+    // A record that ends inside a counted list (fewer entries than its count, or its last entry cut at a
+    // field's end) ends with the error line of the list, over nothing.
+    const bool listComplete = m_entriesRow < 0 || (position == m_entriesRow && m_entriesLeft <= 1);
+    if (offset == total && !listComplete) {
+        const FieldDescriptor& list = m_rows[m_entriesRow];
+        m_lines.push_back({list.id, std::string(kUnknownErrorText), offset, 0, list.iconId, list.isGroup});
+        return false;
+    }
     if (offset < total && !m_lines.empty()) AppendTrailingOctets(offset);
     return result;
+}
+
+void CPacketDecoder::AddLines(int32_t position, int32_t offset, int32_t width) {
+    const FieldDescriptor& row = m_rows[position];
+    const uint8_t* p = m_record + offset;
+    // The text is built in a buffer that keeps its capacity, so each line costs one block at most.
+    m_text.clear();
+    m_details.clear();
+    AppendText(m_text, position, p, width, m_total - offset);
+    AppendSuffix(m_text, position, p, m_total - offset);
+    // A list of numbers shows its first number on its own line, and each further one on a line of its own.
+    const int32_t listed = NumberWidth(KindOf(row));
+    m_lines.push_back({row.id, m_text, offset, listed > 0 ? std::min(width, listed) : width, row.iconId, row.isGroup});
+    for (const Detail& detail : m_details)
+        m_lines.push_back({row.id, detail.text, offset + detail.offset, detail.width, row.iconId, 0});
 }
 
 void CPacketDecoder::AppendTrailingOctets(int32_t offset) {
@@ -247,26 +248,6 @@ void CPacketDecoder::AppendTrailingOctets(int32_t offset) {
     m_lines.push_back({kTrailingOctetsLineId, m_text, offset, count, iconId, 0});
 }
 
-namespace {
-
-// The octets a submit_multi destination list of `count` entries covers, each entry a flag octet, a
-// number's type and plan when the flag says so, and a NUL-terminated text; -1 when an entry runs past the bytes.
-int32_t DestinationListWidth(const wire::Cursor& bytes, int32_t count) {
-    int32_t at = 0;
-    for (int32_t i = 0; i < count; ++i) {
-        if (!bytes.At(static_cast<size_t>(at)).Has(1)) return -1;
-        const int32_t textAt = at + (bytes.At(static_cast<size_t>(at)).U8() == 1 ? 3 : 1);
-        bool terminated = false;
-        const auto length = static_cast<int32_t>(
-            bytes.At(static_cast<size_t>(textAt)).TextLength(std::numeric_limits<int32_t>::max(), terminated));
-        if (!terminated) return -1;
-        at = textAt + length + 1;
-    }
-    return count < 1 ? 0 : at;
-}
-
-} // namespace
-
 int32_t CPacketDecoder::NextRow(int32_t position, int32_t offset, bool& result) const {
     const FieldDescriptor& row = m_rows[position];
     if (row.next != decode_table::kDispatch) return row.next;
@@ -279,6 +260,16 @@ int32_t CPacketDecoder::NextRow(int32_t position, int32_t offset, bool& result) 
                                         : CaseScan(row.id, m_selectorStarts[position], m_record + selectorAt, m_total - selectorAt);
     result = next >= 0 || selectorAt < 0;
     return next;
+}
+
+int32_t CPacketDecoder::NextEntry(int32_t position, int32_t count) {
+    // Arriving from the field before the list starts the count; arriving back from an entry's last row
+    // leaves one fewer to walk.
+    m_entriesLeft = m_entriesRow == position ? m_entriesLeft - 1 : count;
+    m_entriesRow = position;
+    if (m_entriesLeft > 0) return m_selectorStarts[position];
+    m_entriesRow = -1;
+    return m_rows[position].next;
 }
 
 int32_t CPacketDecoder::LayoutAt(int32_t position, int32_t offset) const {
@@ -294,10 +285,6 @@ int32_t CPacketDecoder::LayoutAt(int32_t position, int32_t offset) const {
 int32_t CPacketDecoder::VariableWidth(int32_t position, const wire::Cursor& bytes) const {
     const FieldDescriptor& row = m_rows[position];
     if (KindOf(row) == FieldKind::Smgp3Tlv || KindOf(row) == FieldKind::SmppTlv) return bytes.At(2).U16() + 4;
-    if (KindOf(row) == FieldKind::FailedDestination) {
-        bool terminated = false;
-        return static_cast<int32_t>(bytes.At(2).TextLength(kMaxWidth, terminated)) + 7;
-    }
     const int32_t source = FindLine(row.widthSourceId);
     const FieldKind sourceKind = m_sourceKinds[position];
     if (source < 0 || sourceKind == FieldKind::CaseListEnd) return -1;
@@ -326,18 +313,15 @@ void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) cons
         field = {Field::Outcome::LengthError, width};
         return;
     }
+    if (KindOf(row) == FieldKind::Entries) { // a count of entries, not a width: the row itself covers nothing
+        field = width < 0 ? Field{Field::Outcome::LengthError, width} : Field{Field::Outcome::Fits, 0, width};
+        return;
+    }
 
     switch (KindOf(row)) {
     case FieldKind::Numbers21:
     case FieldKind::Numbers21Too:
     case FieldKind::Numbers32: width *= NumberWidth(KindOf(row)); break;
-    case FieldKind::DestinationList:
-        width = DestinationListWidth(bytes, width);
-        if (width < 0) {
-            field = {Field::Outcome::DoesNotFit, remaining};
-            return;
-        }
-        break;
     case FieldKind::CString: {
         bool terminated = false;
         const auto length = static_cast<int32_t>(bytes.TextLength(static_cast<size_t>(width), terminated));
@@ -367,6 +351,7 @@ int32_t CPacketDecoder::CaseScan(int32_t dispatcherId, int32_t start, const uint
         case FieldKind::U32Net:
         case FieldKind::S16Host:
         case FieldKind::U16Net:
+        case FieldKind::U8:
         case FieldKind::Hex32: {
             const FieldKind kind = KindOf(row);
             wire::Cursor reader = bytes;
@@ -399,7 +384,8 @@ int32_t CPacketDecoder::CaseScan(int32_t dispatcherId, int32_t start, const uint
 
 void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_t* p, int32_t width, int32_t available) {
     const FieldDescriptor& row = m_rows[position];
-    const bool smgp3Content = row.id == decode_ids::kSmgp3SubmitContent || row.id == decode_ids::kSmgp3DeliverContent;
+    const bool smgp3Content = std::find(std::begin(decode_ids::kContentBeforeTlvs), std::end(decode_ids::kContentBeforeTlvs),
+                                        row.id) != std::end(decode_ids::kContentBeforeTlvs);
     const int32_t tlvsAt = width + kSmgp3Reserved;
     if (smgp3Content && available > tlvsAt) m_udhi = m_udhi || Smgp3TlvsSetUdhi(p + tlvsAt, available - tlvsAt);
 
@@ -444,123 +430,6 @@ bool CPacketDecoder::AppendPduState(std::string& out, const FieldDescriptor& row
     }
 }
 
-bool CPacketDecoder::AppendMessage(std::string& out, int32_t position, const uint8_t* p, int32_t width) {
-    const FieldKind kind = KindOf(m_rows[position]);
-    switch (kind) {
-    case FieldKind::Smgp3Tlv: AppendSmgp3Tlv(out, m_names, p, width); return true;
-    case FieldKind::SmppTlv:
-        if (RecordCursor(p, width).U16() != kSmppMessagePayload) {
-            AppendSmppTlv(out, p, width);
-            return true;
-        }
-        // The payload is a short message carried elsewhere: it reads by the PDU's coding.
-        AppendSmppTlvName(out, kSmppMessagePayload);
-        out.append(" = ");
-        AppendContent(out, position, p + 4, 4, std::max(0, width - 4), ContentRule::Smpp);
-        return true;
-    case FieldKind::CmppContent:
-    case FieldKind::Cmpp3Content: {
-        // A report of 60 octets has the 2.0 layout whatever the protocol version: only the
-        // width of the destination number differs, and the 3.0 layout needs 71.
-        const bool cmpp2 = kind == FieldKind::CmppContent || width == kCmpp2ReportWidth;
-        if (m_isReport != 0)
-            AppendCmppReport(out, p, width, cmpp2 ? CmppReportLayout::Cmpp2 : CmppReportLayout::Cmpp3);
-        else
-            AppendContent(out, position, p, 0, width, ContentRule::Gateway);
-        return true;
-    }
-    case FieldKind::SmgpContent:
-    case FieldKind::CngpContent:
-        // The flag says what the content should be; content that is no report is shown as the text it is.
-        if (m_isReport != 0 && IsSmgpReport(p, width))
-            AppendSmgpReport(out, p, width);
-        else
-            AppendContent(out, position, p, 0, width, ContentRule::Gateway);
-        return true;
-    case FieldKind::SmppContent: AppendContent(out, position, p, 0, width, ContentRule::Smpp); return true;
-    default: return false;
-    }
-}
-
-std::string_view CPacketDecoder::LabelPrefix(int32_t position) const {
-    const std::string_view label(m_rows[position].label, static_cast<size_t>(m_labelLengths[position]));
-    const size_t colon = label.find(':');
-    return colon == std::string_view::npos ? label : label.substr(0, colon + 1);
-}
-
-void CPacketDecoder::AddDetail(int32_t position, std::string_view text, int32_t at, int32_t width) {
-    std::string line(LabelPrefix(position));
-    line.push_back(' ');
-    line.append(text);
-    m_details.push_back({std::move(line), at, width});
-}
-
-void CPacketDecoder::AppendContent(std::string& out, int32_t position, const uint8_t* p, int32_t at, int32_t width,
-                                   ContentRule rule) {
-    const int32_t header = m_udhi ? AddUserDataHeader(position, p, at, width) : 0;
-    const uint8_t* text = p + header;
-    const int32_t length = width - header;
-    if (rule == ContentRule::Smpp)
-        AppendSmppShortMessage(out, text, length, m_dataCoding, m_defaultAlphabet);
-    else
-        AppendShortMessage(out, text, length, m_dataCoding);
-    // Receipts are plain text; a coding that shows octets or UCS-2 is never read as one.
-    const bool plain = m_dataCoding == 0 || m_dataCoding == 15 ||
-                       (rule == ContentRule::Smpp && (m_dataCoding == 1 || m_dataCoding == 3 || m_dataCoding == -1));
-    if (plain) AddReceiptFields(position, text, at + header, length);
-}
-
-int32_t CPacketDecoder::AddUserDataHeader(int32_t position, const uint8_t* p, int32_t at, int32_t width) {
-    const std::optional<UserDataHeader> header = ParseUserDataHeader(p, width);
-    if (!header) return 0;
-    std::string text = "UDH length = ";
-    AppendDecimal(text, header->length);
-    // A header that does not fit leaves the content to be shown whole, as if it had none.
-    if (header->runsPast) text.append(" (runs past the message)");
-    AddDetail(position, text, at, 1);
-    for (const UdhElement& element : header->elements) {
-        if (element.cutShort) {
-            AddDetail(position, "UDH element cut short", at + element.offset, element.width);
-            break;
-        }
-        text = "UDH element = 0x";
-        AppendHexDigits(text, element.identifier, 2);
-        const auto named = std::find_if(std::begin(UdhElementNames), std::end(UdhElementNames),
-                                        [&element](const UdhElementName& n) { return n.identifier == element.identifier; });
-        if (named != std::end(UdhElementNames)) text.append(" (").append(named->name).push_back(')');
-        text.append(", length = ");
-        AppendDecimal(text, element.length);
-        if (const std::optional<Concatenation>& part = element.concatenation) {
-            text.append(", reference = ");
-            AppendDecimal(text, part->reference);
-            text.append(", total = ");
-            AppendDecimal(text, part->total);
-            text.append(", part = ");
-            AppendDecimal(text, part->part);
-        }
-        if (const std::optional<PortAddress>& ports = element.ports) {
-            text.append(", destination port = ");
-            AppendDecimal(text, ports->destination);
-            text.append(", origin port = ");
-            AppendDecimal(text, ports->origin);
-        }
-        AddDetail(position, text, at + element.offset, element.width);
-    }
-    return header->Octets();
-}
-
-void CPacketDecoder::AddReceiptFields(int32_t position, const uint8_t* p, int32_t at, int32_t width) {
-    const std::string_view content(reinterpret_cast<const char*>(p), static_cast<size_t>(std::max(0, width)));
-    const std::optional<std::vector<ReceiptField>> fields = ParseReceipt(content);
-    if (!fields) return;
-    for (const ReceiptField& field : *fields) {
-        std::string text = "receipt ";
-        text.append(field.key).append(" = ");
-        AppendGbkText(text, p + field.valueOffset, field.valueWidth);
-        AddDetail(position, text, at + field.valueOffset, field.valueWidth);
-    }
-}
-
 void CPacketDecoder::AppendSuffix(std::string& out, int32_t position, const uint8_t* p, int32_t available) const {
     const FieldDescriptor& row = m_rows[position];
     wire::Cursor bytes = RecordCursor(p, available);
@@ -576,14 +445,16 @@ void CPacketDecoder::AppendSuffix(std::string& out, int32_t position, const uint
     case FieldKind::U32Net:
     case FieldKind::Hex32: value = static_cast<int32_t>(bytes.U32()); break;
     case FieldKind::U16Net: value = bytes.U16(); break;
-    case FieldKind::Text: // two-digit fee-type codes: the number the first two characters spell, 0 without digits
-        for (int32_t i = 0; i < 2 && bytes.Has(1); ++i) {
-            const uint8_t c = bytes.U8();
-            if (c == ' ' && value == 0 && i == 0) continue;
-            if (c < '0' || c > '9') break;
-            value = value * 10 + (c - '0');
+    case FieldKind::Text: { // a fee type: a code of two digits; any other text is no code at all
+        const uint8_t tens = bytes.U8(), ones = bytes.U8();
+        if (!bytes.Ok()) return;
+        if (!std::isdigit(tens) || !std::isdigit(ones)) {
+            out.append(" (").append(kUnknownName).push_back(')');
+            return;
         }
+        value = (tens - '0') * 10 + (ones - '0');
         break;
+    }
     default: value = bytes.U8(); break;
     }
     if (!bytes.Ok()) return;

@@ -92,12 +92,17 @@ private:
 
     void Load(std::span<const decode_table::Family> families);
     void Settle(int32_t position, int32_t offset, Field& field) const;
-    // The width of a row the walk settles (width -1) from its bytes: a TLV's own length, a failed
-    // destination's text, or the value of the field its width comes from; -1 when none can be read.
+    // The line of the field at `position`, settled to `width` octets at `offset`, and the lines it adds under its own.
+    void AddLines(int32_t position, int32_t offset, int32_t width);
+    // The width of a row the walk settles (width -1) from its bytes: a TLV's own length, or the value of
+    // the field its width (or an Entries row's count) comes from; -1 when none can be read.
     int32_t VariableWidth(int32_t position, const wire::Cursor& bytes) const;
     // The position of the row after the one at `position`, decoded at `offset`: its next, or the case its
     // selector picks. A selector that is there but picks no case makes `result` false.
     int32_t NextRow(int32_t position, int32_t offset, bool& result) const;
+    // The row after an Entries row at `position`: the first row of the next entry while any is left,
+    // else the row after the list. `count`: the entries its count field announces.
+    int32_t NextEntry(int32_t position, int32_t count);
     int32_t CaseScan(int32_t dispatcherId, int32_t start, const uint8_t* selector, int32_t available) const;
     // The row a body read at `offset` starts with: the alternative layout's group row when only its fields end
     // where the record does, else `position` itself.
@@ -119,9 +124,13 @@ private:
     // Detail lines for the header's length and elements; returns the octets it takes (0 when
     // the length octet claims more than the content holds).
     int32_t AddUserDataHeader(int32_t position, const uint8_t* p, int32_t at, int32_t width);
-    // One detail line per field of a delivery receipt's text; none when the text is not one.
-    void AddReceiptFields(int32_t position, const uint8_t* p, int32_t at, int32_t width);
+    // One detail line per field of a delivery receipt's text, each value read as `reading` says; none
+    // when the text is not a receipt.
+    void AddReceiptFields(int32_t position, const uint8_t* p, int32_t at, int32_t width, SmppText reading);
     void AddDetail(int32_t position, std::string_view text, int32_t at, int32_t width);
+    // A structured SMPP optional parameter (SmppTlvParts) of `width` octets at p: a detail line per part
+    // of its value, and the last part's text on the parameter's own line.
+    void AppendTlvParts(std::string& out, int32_t position, const uint8_t* p, int32_t width);
     // The label up to its first ':' ("SUB_SM:"), which starts the field's detail lines.
     std::string_view LabelPrefix(int32_t position) const;
 
@@ -156,4 +165,6 @@ private:
     DefaultAlphabet m_defaultAlphabet = DefaultAlphabet::Gsm;
     int32_t m_isReport = 0;   // last status-report flag of the current PDU
     bool m_udhi = false;      // the current PDU's content starts with a user data header
+    int32_t m_entriesRow = -1; // position of the Entries row whose entries are being walked, -1 for none
+    int32_t m_entriesLeft = 0; // entries of that row still to walk, the current one included
 };

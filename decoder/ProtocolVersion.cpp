@@ -28,6 +28,7 @@ constexpr uint8_t kFirstVersion3 = 0x30; // version octets: 0x20 for 2.0, 0x30 f
 constexpr uint32_t kConnect = 0x00000001, kConnectResp = 0x80000001;
 constexpr uint32_t kCmppSubmit = 0x00000004, kCmppSubmitResp = 0x80000004;
 constexpr uint32_t kCmppDeliver = 0x00000005, kCmppDeliverResp = 0x80000005;
+constexpr uint32_t kCmppForward = 0x00000009, kCmppForwardResp = 0x80000009;
 constexpr uint32_t kSmgpSubmit = 0x00000002, kSmgpDeliver = 0x00000003;
 
 // A CONNECT or Login, read once its whole body is in: the descriptor of the body and of its version field.
@@ -55,12 +56,14 @@ constexpr BodyPair kByBodyLength[] = {
     {kCmpp,    kConnectResp,      30,   1030},
     {kCmpp,    kCmppSubmitResp,   100,  1100},
     {kCmpp,    kCmppDeliverResp,  160,  1160},
+    {kCmpp,    kCmppForwardResp,  280,  1250},
 };
-// SUBMIT and DELIVER, for a connection caught after its CONNECT or Login: where the fields end tells.
+// SUBMIT, DELIVER and FWD, for a connection caught after its CONNECT or Login: where the fields end tells.
 constexpr BodyPair kByLayoutEnd[] = {
     // family  command        2.0   3.0
     {kCmpp,    kCmppSubmit,   60,   1060},
     {kCmpp,    kCmppDeliver,  120,  1120},
+    {kCmpp,    kCmppForward,  250,  1200}, // FWD between gateways
     {kSmgp,    kSmgpSubmit,   499,  2499}, // 3.0: the 2.0 fields, then TLVs
     {kSmgp,    kSmgpDeliver,  600,  2600},
 };
@@ -175,14 +178,15 @@ int ByLength(uint16_t family, const uint8_t* pdu, uint32_t length) {
         if (pair.family != family || pair.command != command)
             continue;
         // The 2.0 family also reads the older layout its rows offer as an alternative.
-        const bool two = End(walks.layouts2[i], body, bodyLength) == bodyLength ||
-                         (!walks.alternatives2[i].empty() && End(walks.alternatives2[i], body, bodyLength) == bodyLength);
+        const bool two = End(walks.layouts2[i], body, bodyLength) == bodyLength;
+        const bool older = !walks.alternatives2[i].empty() && End(walks.alternatives2[i], body, bodyLength) == bodyLength;
         const bool three = End(walks.layouts3[i], body, bodyLength) == bodyLength;
         // A 3.0 layout that only adds TLVs ends where 2.0 does when there are none: the two read the same.
+        // The older layout shares nothing with 3.0's, so a PDU that both fit is one the length cannot tell.
         const bool onlyAddsTlvs = !walks.layouts3[i].empty() && walks.layouts3[i].back().tlvs;
-        if (two && three)
-            return onlyAddsTlvs ? 2 : 0;
-        return two ? 2 : three ? 3 : 0;
+        if (three && (older || (two && !onlyAddsTlvs)))
+            return 0;
+        return two || older ? 2 : three ? 3 : 0;
     }
     return 0;
 }

@@ -11,7 +11,7 @@ namespace protocol_version {
 // other tells nothing. pdu: the whole PDU of length octets, header included.
 int Shown(uint16_t family, const uint8_t* pdu, uint32_t length);
 
-// For a SUBMIT or DELIVER of a connection that has not said its version: the version whose fields end
+// For a SUBMIT, DELIVER or CMPP FWD of a connection that has not said its version: the version whose fields end
 // exactly at the PDU's length, read from its own count and length octets (2.0 also by the older layout its
 // rows offer, an SMGP 1.3 client's SUBMIT); 0 when neither does, or when both do and differ in more than
 // SMGP 3.0's trailing TLVs (without them, SMGP reads as 2).

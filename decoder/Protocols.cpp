@@ -4,10 +4,9 @@
 #include "decoder/NameIndex.h"
 
 std::string protocols::Describe(const NameIndex& names, uint16_t protocol, std::optional<uint32_t> commandId) {
-    static constexpr std::string_view kUnknown = "未知";
     const ProtocolInfo* info = Find(protocol);
     const std::string_view command =
-        info && commandId ? names.FindCodeName(info->commandTable, *commandId) : kUnknown;
+        info && commandId ? names.FindCodeName(info->commandTable, *commandId) : kUnknownName;
     const std::string_view name = names.FindCodeName(kProtocolNameTable, protocol);
     std::string text;
     text.reserve(name.size() + 1 + command.size());

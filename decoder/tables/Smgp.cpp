@@ -74,7 +74,8 @@ constexpr FieldDescriptor kDescriptors[] = {
     {515,    100, kVariable, "SUBMIT: 短信内容 =",                                       -1,   516,       0,  kField,     kNone,   514},
     {516,    0,   8,         "SUBMIT: 保留",                                             -1,   kEnd,      0,  kField,     kNone,   kNone},
 
-    // submit of an SMGP 1.3 client: the 2.0 fields without 包月费, read when only they end where the PDU does
+    // submit of an SMGP 1.3 client: the 2.0 fields without 包月费 and the TLVs some such clients send after
+    // them, read when only they end where the PDU does
     {520,    0,   0,         "SUBMIT: ----- CP发送短消息请求 (SMGP 1.3) -----",           -1,   521,       1,  kBody,      kNone,   kNone},
     {521,    9,   1,         "SUBMIT: 短消息类型 =",                                     -1,   522,       0,  kField,     kNone,   kNone}, // names: category 500
     {522,    9,   1,         "SUBMIT: 是否要求返回状态报告 =",                            -1,   523,       0,  kField,     kNone,   kNone}, // names: category 64
@@ -91,7 +92,8 @@ constexpr FieldDescriptor kDescriptors[] = {
     {533,    42,  kVariable, "SUBMIT: 短信接收号码 =",                                   -1,   534,       0,  kField,     kNone,   532},
     {534,    32,  1,         "SUBMIT: 短信长度 =",                                       -1,   535,       0,  kField,     kNone,   kNone},
     {535,    100, kVariable, "SUBMIT: 短信内容 =",                                       -1,   536,       0,  kField,     kNone,   534},
-    {536,    0,   8,         "SUBMIT: 保留",                                             -1,   kEnd,      0,  kField,     kNone,   kNone},
+    {536,    0,   8,         "SUBMIT: 保留",                                             -1,   537,       0,  kField,     kNone,   kNone},
+    {537,    70,  kVariable, "SUBMIT TLV:",                                              -1,   537,       0,  kField,     kNone,   kNone}, // one line per TLV until the PDU ends
 
     // submit response
     {550,    0,   0,         "SUBMIT_RESP: ----- CP发送短消息回应 -----",                 -1,   551,       1,  kBody,      kNone,   kNone},
@@ -243,7 +245,7 @@ constexpr FieldDescriptor kDescriptors[] = {
 // clang-format on
 
 // SMGP 2.0: header 4, cases 14 + terminator, bodies 86; SMGP 3.0: header 4, cases 12 + terminator, bodies 46.
-static_assert(std::size(kDescriptors) == (4 + 15 + 86 + 17) + (4 + 13 + 46));
+static_assert(std::size(kDescriptors) == (4 + 15 + 86 + 18) + (4 + 13 + 46));
 
 // SMGP command ids. Both versions name their commands from these rows: table 298 for the decode lines,
 // table 2298 for the brief list of SMGP 3.0 records.

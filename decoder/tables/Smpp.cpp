@@ -44,6 +44,7 @@ constexpr FieldDescriptor kDescriptors[] = {
     {1892, 8,  4, "00000008", 0, 2160, 0, kHeaderField, kNone, kNone},
     {1892, 8,  4, "80000008", 0, kEnd, 0, kHeaderField, kNone, kNone},
     {1892, 8,  4, "00000009", 0, 2100, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "0000000B", 0, 2170, 0, kHeaderField, kNone, kNone},
     {1892, 8,  4, "80000009", 0, 2110, 0, kHeaderField, kNone, kNone},
     {1892, 8,  4, "00000021", 0, 2180, 0, kHeaderField, kNone, kNone},
     {1892, 8,  4, "80000021", 0, 2205, 0, kHeaderField, kNone, kNone},
@@ -188,6 +189,11 @@ constexpr FieldDescriptor kDescriptors[] = {
     {2167, 9,  1,  "CANCEL_SM: dest_addr_npi =",                                             kNone, 2168, 0, kBodyField, kNone, kNone},
     {2168, 55, 21, "CANCEL_SM: destination_addr =",                                          kNone, kEnd, 0, kBodyField, kNone, kNone},
 
+    // outbind (case "0000000B")
+    {2170, 0,  0,  "OUTBIND: ----- SMSC ask an ESME to bind -----", kNone, 2171, 1, kBodyGroup, kNone, kNone},
+    {2171, 55, 16, "OUTBIND: system_id =",                          kNone, 2172, 0, kBodyField, kNone, kNone},
+    {2172, 55, 9,  "OUTBIND: password =",                           kNone, kEnd, 0, kBodyField, kNone, kNone},
+
     // submit_multi (case "00000021")
     {2180, 0,   0,         "SUB_MULTI: ----- ESME submit a SM for delivery to multiple recipients -----", kNone, 2181, 1, kBodyGroup, kNone, kNone},
     {2181, 55,  6,         "SUB_MULTI: service_type =",                                                   kNone, 2182, 0, kBodyField, kNone, kNone},
@@ -195,7 +201,7 @@ constexpr FieldDescriptor kDescriptors[] = {
     {2183, 9,   1,         "SUB_MULTI: source_addr_npi =",                                                kNone, 2184, 0, kBodyField, kNone, kNone},
     {2184, 55,  21,        "SUB_MULTI: source_addr =",                                                    kNone, 2185, 0, kBodyField, kNone, kNone},
     {2185, 9,   1,         "SUB_MULTI: number_of_dests =",                                                kNone, 2186, 0, kBodyField, kNone, kNone},
-    {2186, 44,  kVariable, "SUB_MULTI: dest_address(es) =",                                               kNone, 2187, 0, kBodyField, kNone, 2185},
+    {2186, 45,  kVariable, "SUB_MULTI: dest_address(es) =",                                               kNone, 2187, 0, kBodyField, 2250,  2185}, // number_of_dests entries from 2250
     {2187, 75,  1,         "SUB_MULTI: esm_class =",                                                      kNone, 2188, 0, kBodyField, kNone, kNone},
     {2188, 9,   1,         "SUB_MULTI: protocol_id =",                                                    kNone, 2189, 0, kBodyField, kNone, kNone},
     {2189, 9,   1,         "SUB_MULTI: priority_flag =",                                                  kNone, 2190, 0, kBodyField, kNone, kNone},
@@ -209,11 +215,27 @@ constexpr FieldDescriptor kDescriptors[] = {
     {2197, 105, kVariable, "SUB_MULTI: short_message =",                                                  kNone, 2201, 0, kBodyField, kNone, 2196},
     {2201, 71,  kVariable, "SUB_MULTI TLV:",                                                              kNone, 2201, 0, kBodyField, kNone, kNone}, // repeats: one line per optional parameter
 
+    // submit_multi dest_address: its dest_flag picks an SME address or a distribution list name
+    {2250, 9,  1,  "SUB_MULTI: dest_flag =",        kNone, kDispatch, 0, kBodyField, 2250,  kNone},
+    {2250, 9,  1,  "1",                             0,     2251,      0, kBodyField, kNone, kNone}, // SME Address
+    {2250, 9,  1,  "2",                             0,     2254,      0, kBodyField, kNone, kNone}, // Distribution List Name
+    {2250, -1, 0,  "",                              0,     kEnd,      0, kBodyField, kNone, kNone}, // ends the case list
+    {2251, 9,  1,  "SUB_MULTI: dest_addr_ton =",    kNone, 2252,      0, kBodyField, kNone, kNone},
+    {2252, 9,  1,  "SUB_MULTI: dest_addr_npi =",    kNone, 2253,      0, kBodyField, kNone, kNone},
+    {2253, 55, 21, "SUB_MULTI: destination_addr =", kNone, 2186,      0, kBodyField, kNone, kNone}, // back to the list
+    {2254, 55, 21, "SUB_MULTI: dl_name =",          kNone, 2186,      0, kBodyField, kNone, kNone}, // back to the list
+
     // submit_multi_resp (case "80000021")
     {2205, 0,  0,         "SUB_MULTI_RESP: ----- ESME submit a SM for delivery to multiple recipients resp -----", kNone, 2206, 1, kBodyGroup, kNone, kNone},
     {2206, 55, 65,        "SUB_MULTI_RESP: message_id =",                                                          kNone, 2207, 0, kBodyField, kNone, kNone},
     {2207, 9,  1,         "SUB_MULTI_RESP: no_unsuccess =",                                                        kNone, 2208, 0, kBodyField, kNone, kNone},
-    {2208, 57, kVariable, "SUB_MULTI_RESP: unsuccess_sme(s) =",                                                    kNone, 2208, 0, kBodyField, kNone, kNone},
+    {2208, 45, kVariable, "SUB_MULTI_RESP: unsuccess_sme(s) =",                                                    kNone, kEnd, 0, kBodyField, 2260,  2207}, // no_unsuccess entries from 2260
+
+    // submit_multi_resp unsuccess_sme: the address a message could not go to, and why
+    {2260, 9,  1,  "SUB_MULTI_RESP: dest_addr_ton =",     kNone, 2261, 0, kBodyField, kNone, kNone},
+    {2261, 9,  1,  "SUB_MULTI_RESP: dest_addr_npi =",     kNone, 2262, 0, kBodyField, kNone, kNone},
+    {2262, 55, 21, "SUB_MULTI_RESP: destination_addr =",  kNone, 2263, 0, kBodyField, kNone, kNone},
+    {2263, 8,  4,  "SUB_MULTI_RESP: error_status_code =", kNone, 2208, 0, kBodyField, kNone, kNone}, // back to the list
 
     // data_sm (case "00000103")
     {2210, 0,  0,         "DATA_SM: ----- Transfering data between the SMSC and the ESME -----", kNone, 2211, 1, kBodyGroup, kNone, kNone},
@@ -306,6 +328,11 @@ constexpr ValueName kValueNames[] = {
     {1893, 255, "Unknown Error"},
     {1893, -1,  "Reserved"},
 
+    // 2250: dest_flag of a submit_multi destination
+    {2250, 1,  "SME Address"},
+    {2250, 2,  "Distribution List Name"},
+    {2250, -1, "reserved"},
+
     // 1942: type of number: every addr_ton, source_addr_ton, dest_addr_ton
     {1942, 0,  "Unknown"},
     {1942, 1,  "International"},
@@ -357,7 +384,7 @@ constexpr ValueName kValueNames[] = {
     {1986, 1,  "Replace"},
     {1986, -1, "reserved"},
 
-    // 1956: data_coding of submit_sm, submit_multi, data_sm
+    // 1956: data_coding of every SMPP body that has one (deliver_sm's 1987 too)
     {1956, 0,  "SMSC Default Alphabet"},
     {1956, 1,  "IA5 (CCITT T.50)/ASCII (ANSI X3.4)"},
     {1956, 2,  "Octet unspecified (8-bit binary)"},
@@ -372,29 +399,34 @@ constexpr ValueName kValueNames[] = {
     {1956, 13, "Extended Kanji JIS(X 0212-1990)"},
     {1956, 14, "KS C 5601"},
     {1956, 15, "GB2312"},
+    // 1111xxxx: GSM message class control; bit 2 the alphabet, bits 1-0 the class, bit 3 reserved
+    {1956, 240, "GSM message class 0, default alphabet"},
+    {1956, 241, "GSM message class 1, default alphabet"},
+    {1956, 242, "GSM message class 2, default alphabet"},
+    {1956, 243, "GSM message class 3, default alphabet"},
+    {1956, 244, "GSM message class 0, 8-bit data"},
+    {1956, 245, "GSM message class 1, 8-bit data"},
+    {1956, 246, "GSM message class 2, 8-bit data"},
+    {1956, 247, "GSM message class 3, 8-bit data"},
+    {1956, 248, "GSM message class 0, default alphabet"},
+    {1956, 249, "GSM message class 1, default alphabet"},
+    {1956, 250, "GSM message class 2, default alphabet"},
+    {1956, 251, "GSM message class 3, default alphabet"},
+    {1956, 252, "GSM message class 0, 8-bit data"},
+    {1956, 253, "GSM message class 1, 8-bit data"},
+    {1956, 254, "GSM message class 2, 8-bit data"},
+    {1956, 255, "GSM message class 3, 8-bit data"},
     {1956, -1, "reserved"},
-
-    // 1987: data_coding of deliver_sm
-    {1987, 0,  "SMSC Default Alphabet"},
-    {1987, 1,  "IA5 (CCITT T.50)/ASCII (ANSI X3.4)"},
-    {1987, 2,  "Octet unspecified (8-bit binary)"},
-    {1987, 3,  "Latin 1 (ISO-8859-1)"},
-    {1987, 4,  "Octet unspecified (8-bit binary)"},
-    {1987, 5,  "JIS (X 0208-1990)"},
-    {1987, 6,  "Cyrllic (ISO-8859-5)"},
-    {1987, 7,  "Latin/Hebrew (ISO-8859-8)"},
-    {1987, 8,  "UCS2 (ISO/IEC-10646)"},
-    {1987, 9,  "Pictogram Encoding"},
-    {1987, 10, "ISO-2022-JP (Music Codes)"},
-    {1987, 13, "Extended Kanji JIS(X 0212-1990)"},
-    {1987, 14, "KS C 5601"},
-    {1987, 15, "GB2312"},
-    {1987, -1, "reserved"},
 
     // 1958: sm_length
     {1958, 0,   "no user data in short message field"},
     {1958, 255, "not allowed"},
     {1958, -1,  ""}, // any other length has no name
+
+    // 2670: callback_num digit mode indicator (bits 7-1 reserved)
+    {2670, 0,  "TBCD"},
+    {2670, 1,  "ASCII"},
+    {2670, -1, "reserved"},
 
     // 2650: esm_class, submitted message: messaging mode (b & 0x03)
     {2650, 0, "Default SMSC Mode"},
@@ -476,8 +508,14 @@ constexpr NameCategory kNameCategories[] = {
     {2189, 1951}, // submit_multi priority_flag
     {2192, 1954}, // submit_multi registered_delivery
     {2193, 1955}, // submit_multi replace_if_present_flag
+    {1987, 1956}, // deliver_sm data_coding
     {2194, 1956}, // submit_multi data_coding
     {2196, 1958}, // submit_multi sm_length
+    {2251, 1942}, // submit_multi dest_addr_ton
+    {2252, 1943}, // submit_multi dest_addr_npi
+    {2260, 1942}, // submit_multi_resp unsuccess_sme dest_addr_ton
+    {2261, 1943}, // submit_multi_resp unsuccess_sme dest_addr_npi
+    {2263, 1893}, // submit_multi_resp error_status_code: the command_status names
     {2212, 1942}, // data_sm source_addr_ton
     {2213, 1943}, // data_sm source_addr_npi
     {2215, 1942}, // data_sm dest_addr_ton
@@ -523,7 +561,8 @@ constexpr bool IconsMatchRoles() {
 // A command case leads to a body group or ends the walk.
 constexpr bool CasesLeadToGroups() {
     for (const FieldDescriptor& c : kDescriptors) {
-        if (c.caseOwner != 0 || KindOf(c) == FieldKind::CaseListEnd || c.next == kEnd) continue;
+        if (c.id != decode_ids::kSmppCommands || c.caseOwner != 0 || KindOf(c) == FieldKind::CaseListEnd || c.next == kEnd)
+            continue;
         bool isGroup = false;
         for (const FieldDescriptor& d : kDescriptors) {
             if (d.id == c.next && d.caseOwner != 0) {
@@ -538,12 +577,11 @@ constexpr bool CasesLeadToGroups() {
 
 constexpr int RowsOf(int32_t category) { return decode_table::RowsOf(kValueNames, category); }
 
-static_assert(RowsOf(1893) == 49);
+static_assert(RowsOf(1893) == 49 && RowsOf(2250) == 3 && RowsOf(2670) == 3);
 static_assert(RowsOf(1942) == 8 && RowsOf(1943) == 11 && RowsOf(1951) == 5);
 static_assert(RowsOf(1954) == 4 && RowsOf(1985) == 3 && RowsOf(1955) == 3 && RowsOf(1986) == 3);
-static_assert(RowsOf(1956) == 15 && RowsOf(1987) == 15 && RowsOf(1958) == 3);
-static_assert(RowsOf(2650) == 4 && RowsOf(2651) == 4 && RowsOf(2652) == 4);
-static_assert(RowsOf(2653) == 1 && RowsOf(2654) == 7 && RowsOf(2655) == 4);
+static_assert(RowsOf(1956) == 15 + 16 && RowsOf(1958) == 3 && RowsOf(2650) == 4 && RowsOf(2651) == 4);
+static_assert(RowsOf(2652) == 4 && RowsOf(2653) == 1 && RowsOf(2654) == 7 && RowsOf(2655) == 4);
 static_assert(RowsOf(2660) == 4 && RowsOf(2661) == 4 && RowsOf(2662) == 2);
 static_assert(std::size(kCodeNames) == 27, "one name per SMPP 3.4 command");
 static_assert(NoTerminatorLookalike(kDescriptors));

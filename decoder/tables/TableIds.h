@@ -38,10 +38,19 @@ inline constexpr int32_t kReceiptBits = 2660;       // bits 0-1
 inline constexpr int32_t kAcknowledgementBits = 2661; // bits 2-3
 inline constexpr int32_t kIntermediateBit = 2662;   // bit 4
 
-// SMGP 3.0 message content: whether it opens with a user data header is said by a TP_udhi TLV
-// after the content and the 8 reserved octets that follow it.
-inline constexpr int32_t kSmgp3SubmitContent = 2515;
-inline constexpr int32_t kSmgp3DeliverContent = 2610;
+// Message content that TLVs follow, after 8 reserved octets (SMGP 3.0, and the SUBMIT of an SMGP 1.3
+// client): whether it opens with a user data header is said by a TP_udhi TLV among them.
+inline constexpr int32_t kContentBeforeTlvs[] = {
+    2515, // SMGP 3.0 SUBMIT
+    2610, // SMGP 3.0 DELIVER
+    535,  // SMGP 1.3 SUBMIT
+};
+
+// Name lists that the parts of SMPP's structured optional parameters show their values with (SmppTlvParts).
+inline constexpr int32_t kTypesOfNumber = 1942;
+inline constexpr int32_t kNumberingPlans = 1943;
+inline constexpr int32_t kDataCodings = 1956;
+inline constexpr int32_t kDigitModes = 2670; // callback_num's digit mode indicator
 
 // Name lists that the SMGP 3.0 TLVs show their values with (Smgp3TlvValueRules).
 inline constexpr int32_t kSmgpFeeUserType = 1067;

@@ -155,6 +155,33 @@ inline constexpr uint16_t kSmgp3TpUdhi = 2;
 // SMPP optional parameters that the walk reads beyond their line.
 inline constexpr uint16_t kSmppMessagePayload = 0x0424; // message content, shown as a short_message is
 
+// SMPP optional parameters whose value is a structure: each part gets a line of its own under the
+// parameter's, which shows the last part (the number, the text). A part of width kRestOfValue takes
+// the octets the parts before it leave.
+enum class TlvPart {
+    Number,  // one octet, named from `category`
+    Digits,  // a number's digits, in the digit mode the parameter's first part names: TBCD or ASCII
+    Text,    // characters in the data_coding the parameter's first part names
+};
+inline constexpr int32_t kRestOfValue = -1;
+struct SmppTlvPartRow {
+    uint16_t tag;
+    const char* name;
+    int32_t width;
+    TlvPart part;
+    int32_t category; // value names of a Number part, -1 for none
+};
+inline constexpr SmppTlvPartRow SmppTlvParts[] = {
+    // tag   name                                  width         part             category
+    {0x0381, "callback_num digit_mode_indicator",  1,            TlvPart::Number, decode_ids::kDigitModes},
+    {0x0381, "callback_num addr_ton",              1,            TlvPart::Number, decode_ids::kTypesOfNumber},
+    {0x0381, "callback_num addr_npi",              1,            TlvPart::Number, decode_ids::kNumberingPlans},
+    {0x0381, "callback_num number_digits",         kRestOfValue, TlvPart::Digits, -1},
+    {0x0303, "callback_num_atag data_coding",      1,            TlvPart::Number, decode_ids::kDataCodings},
+    {0x0303, "callback_num_atag display_characters", kRestOfValue, TlvPart::Text, -1},
+};
+
+
 // The names of one-octet SMPP parameter values: subunits, network and bearer types, message states.
 struct SmppTlvValueName {
     uint16_t tag;
@@ -205,5 +232,6 @@ inline constexpr UdhElementName UdhElementNames[] = {
 };
 
 // The fields of a delivery receipt's text ("id:... sub:... dlvrd:... submit date:... done date:...
-// stat:... err:... text:..."), in the order they appear.
+// stat:... err:... text:..."), in the order they appear. Every value but the free text after "text:" is
+// one word (SMPP 3.4 Appendix B gives each a fixed size: err three characters, stat seven).
 inline constexpr const char* ReceiptFieldKeys[] = {"id:", "sub:", "dlvrd:", "submit date:", "done date:", "stat:", "err:", "text:"};

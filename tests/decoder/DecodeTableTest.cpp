@@ -32,7 +32,7 @@ const decode_table::Family kFamilies[] = {
 };
 
 TEST_F(DecodeTableTest, EveryReferenceResolves) {
-    EXPECT_EQ(decoder.DescriptorCount(), 782);
+    EXPECT_EQ(decoder.DescriptorCount(), 799);
     int32_t rows = 0;
     for (const decode_table::Family& family : kFamilies) {
         for (const FieldDescriptor& row : family.descriptors) {
@@ -45,7 +45,7 @@ TEST_F(DecodeTableTest, EveryReferenceResolves) {
             if (row.next == decode_table::kDispatch) {
                 EXPECT_GE(decoder.PositionOf(row.selectorId), 0) << "selector " << row.selectorId;
             }
-            const bool ownWidth = row.kind == 57 || row.kind == 70 || row.kind == 71;
+            const bool ownWidth = row.kind == 70 || row.kind == 71;
             if (row.width == -1 && !ownWidth) {
                 EXPECT_GE(decoder.PositionOf(row.widthSourceId), 0) << "width source " << row.widthSourceId;
             }
@@ -72,7 +72,8 @@ TEST_F(DecodeTableTest, EveryFamilyHoldsTogether) {
             EXPECT_GT(d.id, 0); // an id below 0 reads as the table's terminator
             if (d.kind == -1) continue;
             EXPECT_TRUE(d.next <= 0 || ids.count(d.next)) << "next " << d.next;
-            EXPECT_EQ(d.next == decode_table::kDispatch, d.selectorId > 0);
+            // An Entries row (45) names the first row of its entries where a dispatch names its selector.
+            EXPECT_EQ(d.next == decode_table::kDispatch || d.kind == 45, d.selectorId > 0);
             EXPECT_TRUE(d.selectorId <= 0 || ids.count(d.selectorId)) << "selector " << d.selectorId;
             if (d.widthSourceId > 0) {
                 bool passed = false;
@@ -100,7 +101,7 @@ TEST_F(DecodeTableTest, EveryCaseNamesACommand) {
     const struct {
         int32_t selector, table, cases;
     } selectors[] = {
-        {1892, 1892, 24},                   // SMPP
+        {1892, 1892, 25},                   // SMPP
         {12, 12, 18},     {12, 1012, 18},   // CMPP 2.0: header line, brief list
         {1012, 1012, 18}, {1012, 12, 18},   // CMPP 3.0
         {182, 182, 6},                      // TEST
@@ -153,7 +154,9 @@ TEST_F(DecodeTableTest, ValueNamesAndSuffixes) {
         const char* name;
     } rows[] = {
         {1956, 6, "Cyrllic (ISO-8859-5)"},
-        {1987, 15, "GB2312"},
+        {1956, 240, "GSM message class 0, default alphabet"},
+        {1956, 255, "GSM message class 3, 8-bit data"}, // bit 3 is reserved
+        {2250, 2, "Distribution List Name"},
         {1958, 17, ""},  // the wildcard of sm_length has no name
         {1893, -5, ""},  // negative values are never named
         {2653, 200, "not applicable"},
@@ -163,7 +166,9 @@ TEST_F(DecodeTableTest, ValueNamesAndSuffixes) {
     for (const auto& r : rows)
         EXPECT_EQ(decoder.LookupValueName(r.category, r.value), r.name) << r.category << "/" << r.value;
 
-    const Bytes ton{1}, status{0, 0, 0, 0x58}, esm{0x04};
+    const Bytes ton{1}, status{0, 0, 0, 0x58}, esm{0x04}, flash{0xF0};
+    EXPECT_EQ(decoder.ValueSuffix(1987, flash.data(), 1), " (GSM message class 0, default alphabet)")
+        << "deliver_sm data_coding shares category 1956";
     EXPECT_EQ(decoder.ValueSuffix(1905, ton.data(), 1), " (International)") << "bind addr_ton shares category 1942";
     EXPECT_EQ(decoder.ValueSuffix(1893, status.data(), 3), "") << "a status cut short has no name";
     EXPECT_EQ(decoder.ValueSuffix(1980, esm.data(), 0), "") << "no esm_class byte, no breakdown";

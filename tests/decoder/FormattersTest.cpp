@@ -45,6 +45,11 @@ TEST(FormattersTest, AddressHexAndBits) {
     EXPECT_EQ(FormatHex(nullptr, 0), "");
     EXPECT_EQ(FormatBits(0xFF), "11111111");
     EXPECT_EQ(FormatBits(0x40), "01000000");
+    // TBCD: low nibble first, 0xA-0xE as * # a b c, the filler 0xF left out wherever it stands.
+    const Bytes tbcd{0x31, 0xA2, 0xCB, 0xED, 0xF4, 0x5F};
+    std::string digits;
+    AppendTbcd(digits, tbcd.data(), Size(tbcd));
+    EXPECT_EQ(digits, "132*#abc45");
 }
 
 TEST(FormattersTest, CmppMsgId) {
@@ -110,6 +115,12 @@ TEST(FormattersTest, ShortMessageByDataCoding) {
         {"none seen: SMPP reads ASCII", -1, &gbk, "C4E3BAC3 (Unknown data_coding，can't parse!)", "\\xC4\\xE3\\xBA\\xC3"},
         {"5 no rule", 5, &ascii, "68690078 (Unknown data_coding，can't parse!)", "68690078 (Unknown data_coding，can't parse!)"},
         {"0xF6 SIM data", 0xF6, &latin1, "E90085 (8-bit data, class 2: SIM data download)",
+         "E90085 (8-bit data, class 2: SIM data download)"},
+        {"0xF0 SMPP flash: GSM 03.38, whatever the SMSC means by 0", 0xF0, &ascii,
+         "68690078 (Unknown data_coding，can't parse!)", "hi@x"},
+        {"0xFB: bit 3 is reserved, so class 3 in GSM 03.38", 0xFB, &ascii, "68690078 (Unknown data_coding，can't parse!)",
+         "hi@x"},
+        {"0xFE: bit 3 is reserved, so class 2 8-bit data", 0xFE, &latin1, "E90085 (8-bit data, class 2: SIM data download)",
          "E90085 (8-bit data, class 2: SIM data download)"},
     };
     for (const auto& c : cases) {

@@ -167,48 +167,55 @@ TEST(PacketDecoderWalk, TextUpToItsNul) {
     });
 }
 
-TEST(PacketDecoderWalk, DestinationList) {
-    constexpr FieldDescriptor rows[] = {
-        {11, 9,  1,         "L: count =", -1, 12,   0, 163, kNone, kNone},
-        {12, 44, kVariable, "L: dests =", -1, 13,   0, 163, kNone, 11},
-        {13, 9,  1,         "L: esm =",   -1, kEnd, 0, 163, kNone, kNone},
-    };
-    CPacketDecoder decoder = DecoderOf(rows);
-    const Bytes sme = Builder().u8(1).u8(1).u8(1).cstr("111");   // flag, TON, NPI, address
-    const Bytes list = Builder().u8(2).cstr("friends");          // flag, list name
-    RunWalkCases(decoder, {
-        {"no destination", Builder().u8(0).u8(3), true,
-         {{11, "L: count = 0", 0, 1}, {12, "L: dests = ", 1, 0}, {13, "L: esm = 3", 1, 1}}},
-        {"one SME address", Builder().u8(1).raw(sme).u8(3), true,
-         {{11, "L: count = 1", 0, 1}, {12, "L: dests = 111", 1, 7}, {13, "L: esm = 3", 8, 1}}},
-        {"an address and a list", Builder().u8(2).raw(sme).raw(list).u8(3), true,
-         {{11, "L: count = 2", 0, 1}, {12, "L: dests = 111,friends", 1, 16}, {13, "L: esm = 3", 17, 1}}},
-        {"fewer entries than counted", Builder().u8(2).raw(sme), false,
-         {{11, "L: count = 2", 0, 1}, {12, "未知错误!", 1, 7}}},
-        {"address without its NUL", Builder().u8(1).u8(1).u8(1).u8(1).raw("12"), false,
-         {{11, "L: count = 1", 0, 1}, {12, "未知错误!", 1, 5}}},
-        {"entry cut inside TON and NPI", Builder().u8(1).u8(1).u8(1), false,
-         {{11, "L: count = 1", 0, 1}, {12, "未知错误!", 1, 2}}},
-    });
-}
+// A counted list of entries, each an SME address (flag 1, TON, address) or a list name (flag 2, name).
+constexpr FieldDescriptor kEntries[] = {
+    {11, 9,  1,         "L: count =", -1, 12,        0, 163, kNone, kNone},
+    {12, 45, kVariable, "L: dests =", -1, 13,        0, 163, 20,    11},    // entries from 20
+    {13, 9,  1,         "L: esm =",   -1, kEnd,      0, 163, kNone, kNone},
+    {20, 9,  1,         "L: flag =",  -1, kDispatch, 0, 163, 20,    kNone},
+    {20, 9,  1,         "1",           0, 21,        0, 163, kNone, kNone},
+    {20, 9,  1,         "2",           0, 23,        0, 163, kNone, kNone},
+    {20, -1, 0,         "",            0, kEnd,      0, 163, kNone, kNone},
+    {21, 9,  1,         "L: ton =",   -1, 22,        0, 163, kNone, kNone},
+    {22, 55, 21,        "L: addr =",  -1, 12,        0, 163, kNone, kNone}, // back to the list
+    {23, 55, 21,        "L: name =",  -1, 12,        0, 163, kNone, kNone}, // back to the list
+};
 
-TEST(PacketDecoderWalk, RepeatingRecordsUntilTheEnd) {
-    constexpr FieldDescriptor rows[] = {
-        {11, 9,  1,         "R: count =",  -1, 12, 0, 163, kNone, kNone},
-        {12, 57, kVariable, "R: failed =", -1, 12, 0, 163, kNone, kNone}, // repeats
+TEST(PacketDecoderWalk, CountedEntries) {
+    CPacketDecoder decoder = DecoderOf(kEntries);
+    const Bytes sme = Builder().u8(1).u8(1).cstr("111");  // flag, TON, address
+    const Bytes list = Builder().u8(2).cstr("friends");   // flag, list name
+    const std::vector<Line> smeLines{{20, "L: flag = 1", 1, 1}, {21, "L: ton = 1", 2, 1}, {22, "L: addr = 111", 3, 4}};
+    const auto with = [](std::vector<Line> lines, std::vector<Line> more) {
+        lines.insert(lines.end(), more.begin(), more.end());
+        return lines;
     };
-    CPacketDecoder decoder = DecoderOf(rows);
-    const auto failed = [](const char* address, uint32_t error) { return Builder().u8(1).u8(1).cstr(address).u32(error); };
     RunWalkCases(decoder, {
-        {"two entries", Builder().u8(2).raw(failed("123", 8)).raw(failed("45", 9)), true,
-         {{11, "R: count = 2", 0, 1}, {12, "R: failed = 123", 1, 10}, {12, "R: failed = 45", 11, 9}}},
-        {"none", Builder().u8(0), true, {{11, "R: count = 0", 0, 1}}},
-        {"error code cut", Builder().u8(1).u8(1).u8(1).cstr("123").u16(0), false,
-         {{11, "R: count = 1", 0, 1}, {12, "未知错误!", 1, 8}}},
-        {"address without NUL", Builder().u8(1).u8(1).u8(1).raw("12345"), false,
-         {{11, "R: count = 1", 0, 1}, {12, "未知错误!", 1, 7}}},
-        {"one byte left", Builder().u8(1).u8(1), false, {{11, "R: count = 1", 0, 1}, {12, "未知错误!", 1, 1}}},
+        {"no entry", Builder().u8(0).u8(3), true, {{11, "L: count = 0", 0, 1}, {13, "L: esm = 3", 1, 1}}},
+        {"an address and a list", Builder().u8(2).raw(sme).raw(list).u8(3), true,
+         with(with({{11, "L: count = 2", 0, 1}}, smeLines),
+              {{20, "L: flag = 2", 7, 1}, {23, "L: name = friends", 8, 8}, {13, "L: esm = 3", 16, 1}})},
+        // Bad: the record ends after the first of two entries.
+        {"fewer entries than counted", Builder().u8(2).raw(sme), false,
+         with(with({{11, "L: count = 2", 0, 1}}, smeLines), {{12, "未知错误!", 7, 0}})},
+        // Bad: the record ends inside an entry, at a field's end.
+        {"entry cut after its flag", Builder().u8(1).u8(1), false,
+         {{11, "L: count = 1", 0, 1}, {20, "L: flag = 1", 1, 1}, {12, "未知错误!", 2, 0}}},
+        // Bad: an address without its NUL runs past the record.
+        {"address without its NUL", Builder().u8(1).u8(1).u8(1).raw("12"), false,
+         {{11, "L: count = 1", 0, 1}, {20, "L: flag = 1", 1, 1}, {21, "L: ton = 1", 2, 1}, {22, "未知错误!", 3, 2}}},
+        // Bad: a flag with no case ends the walk; the rest is shown as octets.
+        {"flag without a case", Builder().u8(1).u8(3).u8(9), false,
+         {{11, "L: count = 1", 0, 1}, {20, "L: flag = 3", 1, 1},
+          {kTrailingOctetsLineId, "Octets not decoded: 1 = 09", 2, 1}}},
     });
+
+    constexpr FieldDescriptor uncounted[] = {
+        {12, 45, kVariable, "U: dests =", -1, kEnd, 0, 163, 20, 99}, // 99 is never decoded
+        {20, 9,  1,         "U: flag =",  -1, 12,   0, 163, kNone, kNone},
+    };
+    CPacketDecoder noCount = DecoderOf(uncounted);
+    RunWalkCases(noCount, {{"count never decoded", Bytes{1}, false, {{12, "消息长度错误!", 0, 1}}}});
 }
 
 TEST(PacketDecoderWalk, SmppOptionalParametersOnePerLine) {
@@ -289,6 +296,7 @@ TEST(PacketDecoderWalk, CaseKinds) {
         {"16-bit signed host order", 3, 2, {0xFE, 0xFF}, "-2"},
         {"16-bit network order", 4, 2, {0xFF, 0xFE}, "65534"},
         {"eight hex digits", 8, 4, {0x80, 0x00, 0x00, 0x0A}, "8000000A"},
+        {"one octet", 9, 1, {0xFE}, "254"},
         {"text up to NUL", 6, 4, {'A', 'B', 0, 'x'}, "AB"},
         {"text of the full width", 6, 2, {'A', 'B'}, "AB"},
     };
@@ -405,13 +413,17 @@ TEST(PacketDecoderWalk, ValueNamesAndSuffix) {
         {42, 4, 2, "F: code =",     -1, kEnd, 0, 163, kNone, kNone},
     };
     constexpr ValueName values[] = {
-        {40, 0, "no digits"}, {40, 2, "by message"},
+        {40, 0, "zero"},      {40, 2, "by message"},
         {41, -1, "any"},      {41, 1, "one"},      // the wildcard comes first, so it wins
         {42, 258, "two five eight"}, {42, 7, ""},  // an empty name is no name
     };
     CPacketDecoder decoder = DecoderOf(rows, values);
-    const Bytes bX1{'x', '1'}, b0102{1, 2}, b0007{0, 7};
-    EXPECT_EQ(decoder.ValueSuffix(40, bX1.data(), 2), " (no digits)");
+    const Bytes b0102{1, 2}, b0007{0, 7};
+    // A fee type is a code of two digits; any other text is no code.
+    for (const char* text : {"x1", "1", " 1", "1x", "fe", ""}) {
+        const Bytes field{static_cast<uint8_t>(text[0]), static_cast<uint8_t>(text[0] ? text[1] : 0)};
+        EXPECT_EQ(decoder.ValueSuffix(40, field.data(), 2), " (未知)") << '"' << text << '"';
+    }
     EXPECT_EQ(decoder.ValueSuffix(42, b0007.data(), 2), "");
     EXPECT_EQ(decoder.ValueSuffix(42, b0102.data(), 1), "") << "a value cut short has no name";
     EXPECT_EQ(decoder.ValueSuffix(99, b0102.data(), 1), "") << "unknown descriptor";

@@ -1,9 +1,11 @@
-// Writes a seed corpus for decoder-fuzz: one typical record per protocol and a few SMPP bodies.
+// Writes a seed corpus for decoder-fuzz: one typical record per protocol, a few SMPP bodies, and every record
+// of the golden corpus when its folder is given.
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "tests/fuzz/GoldenRecords.h"
 #include "tests/support/Bytes.h"
 
 namespace {
@@ -21,8 +23,8 @@ Bytes GatewayPdu(uint32_t command, const Bytes& body) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: decoder-fuzz-seeds DIRECTORY\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: decoder-fuzz-seeds DIRECTORY [GOLDEN-DIRECTORY]\n");
         return 2;
     }
     const std::string dir = argv[1];
@@ -67,13 +69,16 @@ int main(int argc, char** argv) {
         {"cngp", CaptureRecord(7, Builder().u32(36).u32(2).u32(0).u32(1).raw(Bytes(20, 0x31)))},
         {"test", CaptureRecord(8, GatewayPdu(0x00001002, text))},
     };
-    for (const auto& seed : seeds) {
-        std::ofstream file(dir + "/" + seed.name, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(seed.record.data()), static_cast<std::streamsize>(seed.record.size()));
-        if (!file) {
-            std::fprintf(stderr, "decoder-fuzz-seeds: cannot write %s/%s\n", dir.c_str(), seed.name);
-            return 1;
-        }
-    }
-    return 0;
+    const auto write = [&dir](const std::string& name, const Bytes& record) {
+        std::ofstream file(dir + "/" + name, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
+        if (!file) std::fprintf(stderr, "decoder-fuzz-seeds: cannot write %s/%s\n", dir.c_str(), name.c_str());
+        return bool(file);
+    };
+    bool written = true;
+    for (const auto& seed : seeds) written = write(seed.name, seed.record) && written;
+    if (argc == 3)
+        for (const golden_records::Record& record : golden_records::Read(argv[2]))
+            written = write("golden-" + record.name, record.bytes) && written;
+    return written ? 0 : 1;
 }

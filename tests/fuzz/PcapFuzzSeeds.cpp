@@ -1,14 +1,17 @@
-// Writes a seed corpus for pcap-fuzz: capture files of short conversations in every protocol.
+// Writes a seed corpus for pcap-fuzz: capture files of short conversations in every protocol, and one capture
+// file per case of the golden corpus when its folder is given.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "capture/Pcap.h"
+#include "capture/PacketRecord.h"
+#include "tests/fuzz/GoldenRecords.h"
 #include "tests/support/Bytes.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: pcap-fuzz-seeds DIRECTORY\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: pcap-fuzz-seeds DIRECTORY [GOLDEN-DIRECTORY]\n");
         return 2;
     }
     using test_bytes::Builder;
@@ -43,6 +46,23 @@ int main(int argc, char** argv) {
         if (!pcap::ExportLog(log, std::string(argv[1]) + "/" + conversation.name + ".pcap", error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
             ++failures;
+        }
+    }
+    // A golden record's PDU goes to the first well-known port of its protocol code (no peer named).
+    if (argc == 3) {
+        for (const golden_records::Record& record : golden_records::Read(argv[2])) {
+            if (record.bytes.size() <= packet_record::kHeaderSize) continue;
+            const uint16_t protocol = uint16_t(record.bytes[14] | record.bytes[15] << 8);
+            CPacketLog log;
+            log.Reset();
+            log.AddCaptured(protocol, 1700000000LL * 1000000, 0x0A000001, 40100, PacketPeer{},
+                            record.bytes.data() + packet_record::kHeaderSize,
+                            uint32_t(record.bytes.size() - packet_record::kHeaderSize));
+            std::string error;
+            if (log.GetCount() && !pcap::ExportLog(log, std::string(argv[1]) + "/golden-" + record.name + ".pcap", error)) {
+                std::fprintf(stderr, "%s\n", error.c_str());
+                ++failures;
+            }
         }
     }
     return failures ? 1 : 0;
