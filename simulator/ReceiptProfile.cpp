@@ -326,6 +326,12 @@ std::string receipt_profiles::IdIn(ReceiptProfile::IdForm form, const std::strin
 }
 
 std::string receipt_profiles::Text(const ReceiptProfile& profile, const ReceiptFacts& facts) {
+    std::string text;
+    WriteText(profile, facts, text);
+    return text;
+}
+
+void receipt_profiles::WriteText(const ReceiptProfile& profile, const ReceiptFacts& facts, std::string& text) {
     // Receipts come by the thousand a second: the pattern is converted once, and again only when
     // the profile's text changes; the fields are put in without a copy of their own.
     static QString s_source;
@@ -336,9 +342,10 @@ std::string receipt_profiles::Text(const ReceiptProfile& profile, const ReceiptF
     }
     const std::string& pattern = s_pattern;
     const char err[] = {char('0' + facts.error / 100), char('0' + facts.error / 10 % 10), char('0' + facts.error % 10)};
-    const std::string id = IdIn(profile.idForm, facts.messageId);
+    const bool asAnswered = profile.idForm == ReceiptProfile::IdForm::AsAnswered;
+    const std::string converted = asAnswered ? std::string() : IdIn(profile.idForm, std::string(facts.messageId));
     const std::pair<std::string_view, std::string_view> values[] = {
-        {"id", id},
+        {"id", asAnswered ? facts.messageId : std::string_view(converted)},
         {"sub", "001"},
         {"dlvrd", facts.state == MessageState::Delivered ? "001" : "000"},
         {"submit_date", facts.submitDate},
@@ -347,8 +354,7 @@ std::string receipt_profiles::Text(const ReceiptProfile& profile, const ReceiptF
         {"err", std::string_view(err, sizeof err)},
         {"text", facts.text},
     };
-    std::string text;
-    text.reserve(pattern.size() + facts.text.size() + 32);
+    text.clear();
     std::size_t at = 0;
     while (at < pattern.size()) {
         const std::size_t open = pattern.find('{', at);
@@ -364,19 +370,33 @@ std::string receipt_profiles::Text(const ReceiptProfile& profile, const ReceiptF
                 text += value;
         at = close + 1;
     }
-    return text;
 }
 
 std::vector<smpp::Tlv> receipt_profiles::Tlvs(const ReceiptProfile& profile, const ReceiptFacts& facts) {
     std::vector<smpp::Tlv> tlvs;
+    WriteTlvs(profile, facts, tlvs);
+    return tlvs;
+}
+
+void receipt_profiles::WriteTlvs(const ReceiptProfile& profile, const ReceiptFacts& facts,
+                                 std::vector<smpp::Tlv>& tlvs) {
+    std::size_t count = 0;
+    const auto next = [&tlvs, &count](uint16_t tag) -> std::vector<uint8_t>& {
+        if (count == tlvs.size())
+            tlvs.emplace_back();
+        smpp::Tlv& tlv = tlvs[count++];
+        tlv.tag = tag;
+        tlv.value.clear();
+        return tlv.value;
+    };
     if (profile.receiptedMessageId) {
-        std::vector<uint8_t> id(facts.messageId.begin(), facts.messageId.end());
+        std::vector<uint8_t>& id = next(kTagReceiptedMessageId);
+        id.assign(facts.messageId.begin(), facts.messageId.end());
         id.push_back(0);
-        tlvs.push_back({kTagReceiptedMessageId, std::move(id)});
     }
     if (profile.messageState)
-        tlvs.push_back({kTagMessageState, {static_cast<uint8_t>(facts.state)}});
+        next(kTagMessageState).push_back(static_cast<uint8_t>(facts.state));
     if (profile.networkErrorCode)
-        tlvs.push_back({kTagNetworkErrorCode, {kNetworkTypeGsm, 0, facts.error}});
-    return tlvs;
+        next(kTagNetworkErrorCode).assign({kNetworkTypeGsm, 0, facts.error});
+    tlvs.resize(count);
 }
