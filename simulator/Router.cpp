@@ -74,7 +74,8 @@ std::string DeliveryLine(const DeliveryTry& delivery, int timeoutSeconds) {
                              std::string(delivery.messageId);
     const std::string systemId(delivery.systemId);
     switch (delivery.outcome) {
-    case Outcome::Kept: return head + " kept for " + systemId + (delivery.forgotten ? ": outbox full" : ": no bound receiver");
+    case Outcome::Kept:
+        return head + " kept for " + systemId + (delivery.forgotten ? ": outbox full" : ": no bound receiver");
     case Outcome::Released: return head + " to " + systemId + ": sent after bind";
     case Outcome::Expired:
         return head + " kept for " + systemId + ": expired" +

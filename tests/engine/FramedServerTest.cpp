@@ -111,9 +111,12 @@ TEST(FramedServer, CutsSegmentsIntoPdusWhateverTheirBoundaries) {
     const Bytes a = Pdu(0xA0, 4), b = Pdu(0xB0, 0), full = Pdu(0xF0, kMaxPduSize - kHeaderSize);
     const Bytes closer = Pdu(kCloseCommand, 2);
     const Slots reset{0, 0};
-    Builder many; // more than the buffer holds: a PDU lies across its end
-    for (int i = 0; i < 2000; ++i)
-        many.raw(a);
+    Builder many; // more than the buffer holds, PDUs of every length: one lies across its end
+    std::vector<Bytes> manyPdus;
+    for (uint32_t i = 0; i < 2000; ++i) {
+        manyPdus.push_back(Pdu(0xC0 + i % 32, i % (kMaxPduSize - kHeaderSize + 1)));
+        many.raw(manyPdus.back());
+    }
     struct Case {
         const char* name;
         std::vector<Bytes> segments; // each taken by the server before the next is written
@@ -130,7 +133,7 @@ TEST(FramedServer, CutsSegmentsIntoPdusWhateverTheirBoundaries) {
         {"split where the body starts", {Part(a, 0, 8), Part(a, 8, 12)}, {a}, reset},
         {"the next PDU starts in this one's segment", {Cat({a, Part(b, 0, 3)}), Part(b, 3, 8)}, {a, b}, reset},
         {"exactly the buffer, then another PDU", {Cat({full, a})}, {full, a}, reset},
-        {"more than the buffer holds in one segment", {many}, std::vector<Bytes>(2000, a), reset},
+        {"more than the buffer holds in one segment", {many}, manyPdus, reset},
         {"header incomplete", {Part(a, 0, 5)}, {}, Slots{5, 0}},
         {"header complete, body incomplete", {Part(a, 0, 10)}, {}, Slots{10, 0}},
         {"a whole PDU and the start of the next", {Cat({a, Part(a, 0, 3)})}, {a}, Slots{3, 0}},
