@@ -7,7 +7,7 @@
 #include <vector>
 
 // Maps a request's key to the newest record index waiting under it. Open addressing with linear
-// probing in one array that only grows (to twice the most keys ever waiting at once), and removal
+// probing in one array that only grows (to four times the most keys ever waiting at once), and removal
 // by shifting the following entries back, so that no lookup, insertion or removal allocates once
 // the run's window has been seen: every request of the servers' hot path passes here. Plain data,
 // one thread.
@@ -17,7 +17,11 @@ public:
         uint64_t connection = 0;
         std::array<uint32_t, 3> sequence{}; // SGIP's three words; one word elsewhere, the others 0
         uint16_t family = 0;
-        bool operator==(const Key&) const = default;
+        // Field by field: a call to compare memory costs more than the three words.
+        bool operator==(const Key& o) const {
+            return connection == o.connection && sequence[0] == o.sequence[0] && sequence[1] == o.sequence[1] &&
+                   sequence[2] == o.sequence[2] && family == o.family;
+        }
     };
 
     static constexpr size_t kNone = SIZE_MAX;
@@ -38,7 +42,7 @@ public:
     size_t Add(const Key& key) {
         if (const size_t found = Find(key); found != kNone)
             return found;
-        if (2 * (m_count + 1) > m_slots.size())
+        if (4 * (m_count + 1) > m_slots.size())
             Grow();
         size_t at = Home(key);
         while (m_slots[at].newest >= 0)
@@ -84,12 +88,14 @@ private:
         int32_t newest = -1; // -1: empty
     };
 
+    // Consecutive sequence numbers must land apart, or runs grow and every removal walks them: the
+    // words are folded into one and every bit of it stirred into the low ones the table uses.
     size_t Home(const Key& key) const {
-        uint64_t h = key.connection * 0x9E3779B97F4A7C15ull;
-        for (uint32_t word : key.sequence)
-            h = (h ^ word) * 0x100000001B3ull;
-        h ^= key.family;
-        return size_t(h ^ (h >> 29)) & (m_slots.size() - 1);
+        uint64_t h = key.connection * 0x9E3779B97F4A7C15ull ^ (uint64_t(key.sequence[0]) << 16 | key.family) ^
+                     (uint64_t(key.sequence[1]) << 32 | key.sequence[2]);
+        h = (h ^ (h >> 30)) * 0xBF58476D1CE4E5B9ull;
+        h = (h ^ (h >> 27)) * 0x94D049BB133111EBull;
+        return size_t(h ^ (h >> 31)) & (m_slots.size() - 1);
     }
     size_t Next(size_t at) const { return (at + 1) & (m_slots.size() - 1); }
     void Grow() {
@@ -101,6 +107,6 @@ private:
                 m_slots[Add(slot.key)].newest = slot.newest;
     }
 
-    std::vector<Slot> m_slots; // a power of two in size, at most half full
+    std::vector<Slot> m_slots; // a power of two in size, at most a quarter full
     size_t m_count = 0;
 };

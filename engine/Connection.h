@@ -14,15 +14,18 @@ public:
     virtual ~CConnectionSession() = default;
 };
 
-// Where a framed server is in cutting the connection's byte stream; None on a server that does not frame.
-enum class FrameState : int32_t { None = -1, ReadingHeader = 0, ReadingBody = 1, Handling = 2 };
+// Where a framed server is in cutting the connection's byte stream; None on a server that does not
+// frame. Stopped: the stream could not be cut any more, and nothing more is read from it.
+enum class FrameState : int32_t { None = -1, Reading = 0, Handling = 1, Stopped = 2 };
 
-// The octets of the PDU in progress: a buffer of the longest PDU the protocol admits, what has
-// arrived of the current PDU and what is still missing from it. Only a framed server fills it.
+// The octets read and not yet handled: whatever the socket had buffered, up to capacity, which is
+// the longest PDU the protocol admits and some more. Octets [start, end) are unhandled; they open
+// with the next PDU. Only a framed server fills it.
 struct ReceiveBuffer {
     std::unique_ptr<uint8_t[]> bytes; // none: allocation failed or the server does not frame
-    int32_t received = -1;
-    int32_t wanted = -1;
+    int32_t capacity = 0;
+    int32_t start = 0;
+    int32_t end = 0;
     FrameState state = FrameState::None;
 };
 

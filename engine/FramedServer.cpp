@@ -4,6 +4,7 @@
 #include "capture/PacketLog.h"
 #include "wire/Frame.h"
 
+#include <cstring>
 #include <new>
 
 CFramedServer::CFramedServer(uint16_t protocolCode, int headerSize, int maxPduSize, QObject* parent)
@@ -22,48 +23,46 @@ uint16_t CFramedServer::OwnPortOf(const CConnection& connection) const {
 void CFramedServer::OnAccept(CConnection& connection) {
     // Without a buffer the connection is never read; it leaves through the idle check.
     ReceiveBuffer& in = connection.Receiving();
-    in.bytes.reset(new (std::nothrow) uint8_t[m_maxPduSize]);
-    in.received = 0;
-    in.wanted = m_headerSize;
-    in.state = FrameState::ReadingHeader;
+    in.capacity = m_maxPduSize + kReadAhead;
+    in.bytes.reset(new (std::nothrow) uint8_t[std::size_t(in.capacity)]);
+    in.start = in.end = 0;
+    in.state = FrameState::Reading;
 }
 
 void CFramedServer::OnReceive(CConnection& connection) {
     ReceiveBuffer& in = connection.Receiving();
     uint8_t* buffer = in.bytes.get();
-    if (!buffer)
+    if (!buffer || in.state != FrameState::Reading)
         return;
-    // Qt signals once for everything it has buffered, so keep framing until it runs dry;
-    // each read asks only for the octets still missing from the current PDU, so the buffer
-    // never holds more than one.
+    // Qt signals once for everything it has buffered: take as much as the buffer holds in one
+    // read and cut every whole PDU out of it, until the socket runs dry. What is left of a PDU
+    // moves to the front, so the buffer never holds more than its capacity.
     while (!connection.IsClosing()) {
-        const int64_t got = connection.Receive(buffer + in.received, in.wanted);
+        const int64_t got = connection.Receive(buffer + in.end, in.capacity - in.end);
         if (got <= 0)
             return;
-        in.received += static_cast<int32_t>(got);
-        in.wanted -= static_cast<int32_t>(got);
-        if (in.state == FrameState::ReadingHeader && in.received >= m_headerSize) {
-            const wire::FrameResult frame = wire::Frame(buffer, static_cast<size_t>(in.received),
+        in.end += static_cast<int32_t>(got);
+        for (;;) {
+            const wire::FrameResult frame = wire::Frame(buffer + in.start, static_cast<size_t>(in.end - in.start),
                                                         uint32_t(m_headerSize), uint32_t(m_maxPduSize));
+            if (frame.status == wire::FrameStatus::NeedMore)
+                break;
             if (frame.status == wire::FrameStatus::Invalid) {
-                in.wanted = 0;
-                in.state = FrameState::Handling;
-                HandleBadLength(connection, buffer);
+                in.state = FrameState::Stopped;
+                HandleBadLength(connection, buffer + in.start);
                 return;
             }
-            in.wanted = static_cast<int32_t>(frame.length) - in.received;
-            in.state = FrameState::ReadingBody;
+            in.state = FrameState::Handling;
+            HandlePdu(connection, buffer + in.start, frame.length);
+            in.state = FrameState::Reading;
+            in.start += static_cast<int32_t>(frame.length);
+            if (connection.IsClosing())
+                return;
         }
-        if (in.wanted > 0)
-            continue;
-
-        in.state = FrameState::Handling;
-        HandlePdu(connection, buffer, static_cast<uint32_t>(in.received));
-        if (connection.IsClosing())
-            return;
-        in.received = 0;
-        in.wanted = m_headerSize;
-        in.state = FrameState::ReadingHeader;
+        in.end -= in.start;
+        if (in.start > 0 && in.end > 0)
+            std::memmove(buffer, buffer + in.start, static_cast<size_t>(in.end));
+        in.start = 0;
     }
 }
 

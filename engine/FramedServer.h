@@ -7,13 +7,15 @@
 
 class CPacketLog;
 
-// Cuts PDUs out of each connection's byte stream into the connection's receive buffer, of the
-// longest PDU the protocol admits, and hands each complete one to the derived server. Captures
+// Reads each connection's byte stream into the connection's receive buffer, of the longest PDU the
+// protocol admits and kReadAhead octets more, and hands each complete PDU to the derived server. Captures
 // what the derived server receives, and what it sends once the socket has taken it, under its
 // protocol code. UI thread only; the log is optional and not owned.
 class CFramedServer : public CSocketServer {
 public:
     static constexpr uint32_t kOwnAddress = 0x7F000001; // what the server sends is captured as from 127.0.0.1
+    // Octets read beyond the longest PDU: a window's worth of small PDUs in one read.
+    static constexpr int kReadAhead = 16384;
 
     void SetPacketLog(CPacketLog* log) { m_log = log; }
 

@@ -40,10 +40,11 @@ constexpr uint32_t kMessageKeys = 65536 + 1'000'000;
 std::optional<uint32_t> MessageKeyOf(std::string_view messageId);
 std::string MessageIdOf(uint32_t key);
 
-// One remembered message, in about 150 octets: the route and text are kept in place, cut to their
-// SMPP maximums, so that remembering a message allocates nothing.
+// One remembered message, in under 190 octets: the route and text are kept in place, cut to their
+// SMPP maximums, so that remembering a message allocates nothing. The text holds a receipt's 20
+// characters whole at four octets each (a UCS-2 surrogate pair, the longest UTF-8 sequence).
 struct StoredMessage {
-    static constexpr std::size_t kSystemIdOctets = 16, kAddressOctets = 21, kTextOctets = 48;
+    static constexpr std::size_t kSystemIdOctets = 16, kAddressOctets = 21, kTextOctets = 80;
     struct Address {
         uint8_t ton = 0, npi = 0;
         std::array<char, kAddressOctets> addr{};
@@ -68,6 +69,7 @@ struct StoredMessage {
     // Keeps the route, each part cut to what it may hold.
     void SetRoute(const ReceiptRoute& route);
 };
+static_assert(sizeof(StoredMessage) <= 184, "a million remembered messages fit in the memory a run may take");
 
 // A ring of the newest `capacity` messages, found by message id or by the handle Add returned, in
 // constant time and without a hash: the id's number is an index. Adding to a full ring forgets the

@@ -326,57 +326,87 @@ std::string receipt_profiles::IdIn(ReceiptProfile::IdForm form, const std::strin
 }
 
 std::string receipt_profiles::Text(const ReceiptProfile& profile, const ReceiptFacts& facts) {
-    // Receipts come by the thousand a second: the pattern is converted once, and again only when
-    // the profile's text changes; the fields are put in without a copy of their own.
+    std::string text;
+    WriteText(profile, facts, text);
+    return text;
+}
+
+void receipt_profiles::WriteText(const ReceiptProfile& profile, const ReceiptFacts& facts, std::string& text) {
+    // Receipts come by the thousand a second: the pattern is cut once into pieces of literal text,
+    // each followed by the field that comes after it, and again only when the profile's text changes.
+    static constexpr std::string_view kFields[] = {"id",       "sub",  "dlvrd", "submit_date",
+                                                   "done_date", "stat", "err",   "text"};
+    struct Piece {
+        std::size_t at, length; // the literal, in s_pattern
+        int field;              // into kFields; -1: none (the pattern's end, or a name no field has)
+    };
     static QString s_source;
     static std::string s_pattern;
+    static std::vector<Piece> s_pieces;
     if (s_source != profile.text) {
         s_source = profile.text;
         s_pattern = profile.text.toStdString();
-    }
-    const std::string& pattern = s_pattern;
-    const char err[] = {char('0' + facts.error / 100), char('0' + facts.error / 10 % 10), char('0' + facts.error % 10)};
-    const std::string id = IdIn(profile.idForm, facts.messageId);
-    const std::pair<std::string_view, std::string_view> values[] = {
-        {"id", id},
-        {"sub", "001"},
-        {"dlvrd", facts.state == MessageState::Delivered ? "001" : "000"},
-        {"submit_date", facts.submitDate},
-        {"done_date", facts.doneDate},
-        {"stat", MessageStateText(facts.state)},
-        {"err", std::string_view(err, sizeof err)},
-        {"text", facts.text},
-    };
-    std::string text;
-    text.reserve(pattern.size() + facts.text.size() + 32);
-    std::size_t at = 0;
-    while (at < pattern.size()) {
-        const std::size_t open = pattern.find('{', at);
-        const std::size_t close = open == std::string::npos ? open : pattern.find('}', open);
-        if (close == std::string::npos) {
-            text.append(pattern, at);
-            break;
+        s_pieces.clear();
+        for (std::size_t at = 0; at < s_pattern.size();) {
+            const std::size_t open = s_pattern.find('{', at);
+            const std::size_t close = open == std::string::npos ? open : s_pattern.find('}', open);
+            if (close == std::string::npos) {
+                s_pieces.push_back({at, s_pattern.size() - at, -1});
+                break;
+            }
+            const std::string_view name = std::string_view(s_pattern).substr(open + 1, close - open - 1);
+            const auto field = std::find(std::begin(kFields), std::end(kFields), name);
+            s_pieces.push_back({at, open - at, field == std::end(kFields) ? -1 : int(field - std::begin(kFields))});
+            at = close + 1;
         }
-        text.append(pattern, at, open - at);
-        const std::string_view field = std::string_view(pattern).substr(open + 1, close - open - 1);
-        for (const auto& [name, value] : values)
-            if (name == field)
-                text += value;
-        at = close + 1;
     }
-    return text;
+    const char err[] = {char('0' + facts.error / 100), char('0' + facts.error / 10 % 10), char('0' + facts.error % 10)};
+    const bool asAnswered = profile.idForm == ReceiptProfile::IdForm::AsAnswered;
+    const std::string converted = asAnswered ? std::string() : IdIn(profile.idForm, std::string(facts.messageId));
+    const std::string_view values[] = {
+        asAnswered ? facts.messageId : std::string_view(converted),
+        "001",
+        facts.state == MessageState::Delivered ? "001" : "000",
+        facts.submitDate,
+        facts.doneDate,
+        MessageStateText(facts.state),
+        std::string_view(err, sizeof err),
+        facts.text,
+    };
+    static_assert(std::size(values) == std::size(kFields));
+    text.clear();
+    for (const Piece& piece : s_pieces) {
+        text.append(s_pattern, piece.at, piece.length);
+        if (piece.field >= 0)
+            text.append(values[piece.field]);
+    }
 }
 
 std::vector<smpp::Tlv> receipt_profiles::Tlvs(const ReceiptProfile& profile, const ReceiptFacts& facts) {
     std::vector<smpp::Tlv> tlvs;
+    WriteTlvs(profile, facts, tlvs);
+    return tlvs;
+}
+
+void receipt_profiles::WriteTlvs(const ReceiptProfile& profile, const ReceiptFacts& facts,
+                                 std::vector<smpp::Tlv>& tlvs) {
+    std::size_t count = 0;
+    const auto next = [&tlvs, &count](uint16_t tag) -> std::vector<uint8_t>& {
+        if (count == tlvs.size())
+            tlvs.emplace_back();
+        smpp::Tlv& tlv = tlvs[count++];
+        tlv.tag = tag;
+        tlv.value.clear();
+        return tlv.value;
+    };
     if (profile.receiptedMessageId) {
-        std::vector<uint8_t> id(facts.messageId.begin(), facts.messageId.end());
+        std::vector<uint8_t>& id = next(kTagReceiptedMessageId);
+        id.assign(facts.messageId.begin(), facts.messageId.end());
         id.push_back(0);
-        tlvs.push_back({kTagReceiptedMessageId, std::move(id)});
     }
     if (profile.messageState)
-        tlvs.push_back({kTagMessageState, {static_cast<uint8_t>(facts.state)}});
+        next(kTagMessageState).push_back(static_cast<uint8_t>(facts.state));
     if (profile.networkErrorCode)
-        tlvs.push_back({kTagNetworkErrorCode, {kNetworkTypeGsm, 0, facts.error}});
-    return tlvs;
+        next(kTagNetworkErrorCode).assign({kNetworkTypeGsm, 0, facts.error});
+    tlvs.resize(count);
 }

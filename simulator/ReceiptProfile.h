@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct ReceiptProfile {
@@ -45,13 +46,13 @@ struct ReceiptProfile {
     bool operator==(const ReceiptProfile&) const = default;
 };
 
-// What a receipt's text and optional parameters say about one message.
+// What a receipt's text and optional parameters say about one message; the texts are the caller's.
 struct ReceiptFacts {
-    std::string messageId; // as the submit's answer gave it
+    std::string_view messageId; // as the submit's answer gave it
     MessageState state = MessageState::Delivered;
     uint8_t error = 0;
-    std::string submitDate, doneDate; // YYMMDDhhmm
-    std::string text;                 // the first 20 characters of the message
+    std::string_view submitDate, doneDate; // YYMMDDhhmm
+    std::string_view text;                 // the first 20 characters of the message
 };
 
 namespace receipt_profiles {
@@ -104,10 +105,14 @@ QString CheckAccounts(const std::vector<Account>& accounts);
 // The receipt's text with the facts put in its fields (the id in the profile's form); empty for a
 // profile without text.
 std::string Text(const ReceiptProfile& profile, const ReceiptFacts& facts);
+// The same written over out, whose room is kept.
+void WriteText(const ReceiptProfile& profile, const ReceiptFacts& facts, std::string& out);
 // The optional parameters the profile adds, in the order kTlvs lists them. receipted_message_id is
 // the id the submit's answer gave, whatever form the text writes it in: it is what the ESME matches
 // the receipt by.
 std::vector<smpp::Tlv> Tlvs(const ReceiptProfile& profile, const ReceiptFacts& facts);
+// The same written over out, whose parameters' room is kept.
+void WriteTlvs(const ReceiptProfile& profile, const ReceiptFacts& facts, std::vector<smpp::Tlv>& out);
 // The message id in a form.
 std::string IdIn(ReceiptProfile::IdForm form, const std::string& messageId);
 

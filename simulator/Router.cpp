@@ -74,7 +74,8 @@ std::string DeliveryLine(const DeliveryTry& delivery, int timeoutSeconds) {
                              std::string(delivery.messageId);
     const std::string systemId(delivery.systemId);
     switch (delivery.outcome) {
-    case Outcome::Kept: return head + " kept for " + systemId + ": no bound receiver";
+    case Outcome::Kept:
+        return head + " kept for " + systemId + (delivery.forgotten ? ": outbox full" : ": no bound receiver");
     case Outcome::Released: return head + " to " + systemId + ": sent after bind";
     case Outcome::Expired:
         return head + " kept for " + systemId + ": expired" +
@@ -136,16 +137,18 @@ void CRouter::Trace(const std::string& line) const {
         m_trace(line);
 }
 
-void CRouter::OnSubmitted(int index, uint32_t commandId, const std::string& messageId, const uint8_t* body,
+void CRouter::OnSubmitted(int index, uint32_t commandId, std::string_view id, const uint8_t* body,
                           int32_t bodyLength) {
     // Routing needs a simulator to route to; without one (as under a load test) the message is
     // not even read unless a receipt may follow.
     const bool route = m_settings.routing && m_mobile.GetConnectionCount() > 0;
     if (!route && !m_settings.receipts && m_echo.destination.empty())
         return;
-    const std::optional<smpp::SubmittedMessage> message = smpp::ParseSubmitted(commandId, body, bodyLength);
-    if (!message)
+    // Read over the message before it, so that its fields' room is reused.
+    if (!smpp::ParseSubmitted(commandId, body, bodyLength, m_submitted))
         return;
+    const smpp::SubmittedMessage* message = &m_submitted;
+    const std::string messageId(id);
     if (!m_echo.destination.empty() &&
         std::any_of(message->destinations.begin(), message->destinations.end(),
                     [this](const smpp::SmeAddress& d) { return d.addr == m_echo.destination; }))
@@ -425,12 +428,13 @@ CRouter::ReceiptOutcome CRouter::SendReceiptNow(const std::string& messageId, co
 
 CRouter::ReceiptOutcome CRouter::SendReceipt(const std::string& messageId, const ReceiptRoute& route, MessageState state, uint8_t error,
                           int64_t submitTime, int64_t doneTime) {
+    // Written over the buffers of the receipt before it: a receipt allocates nothing of its own.
     const ReceiptProfile& profile = ProfileOf(route.systemId);
-    const std::string stat(MessageStateText(state));
-    const ReceiptFacts facts{messageId, state, error, ReceiptDate(submitTime), ReceiptDate(doneTime), route.text};
-    const std::string text = receipt_profiles::Text(profile, facts);
+    const std::string submitDate = ReceiptDate(submitTime), doneDate = ReceiptDate(doneTime);
+    const ReceiptFacts facts{messageId, state, error, submitDate, doneDate, route.text};
+    receipt_profiles::WriteText(profile, facts, m_receiptText);
 
-    smpp::DeliverFields fields;
+    smpp::DeliverFields& fields = m_receiptFields;
     fields.sourceTon = route.destination.ton;
     fields.sourceNpi = route.destination.npi;
     fields.sourceAddr = route.destination.addr;
@@ -438,13 +442,18 @@ CRouter::ReceiptOutcome CRouter::SendReceipt(const std::string& messageId, const
     fields.destNpi = route.submitter.npi;
     fields.destAddr = route.submitter.addr;
     fields.esmClass = kEsmClassReceipt;
-    fields.message.assign(text.begin(), text.end());
-    fields.tlvs = receipt_profiles::Tlvs(profile, facts);
+    fields.message.assign(m_receiptText.begin(), m_receiptText.end());
+    receipt_profiles::WriteTlvs(profile, facts, fields.tlvs);
     const bool dataSm = profile.carrier == ReceiptProfile::Carrier::DataSm;
+    if (dataSm)
+        smpp::WriteDataSmBody(fields, m_receiptBody);
+    else
+        smpp::WriteDeliverSmBody(fields, m_receiptBody);
 
     const bool sent = m_smpp.SendOwed(route.connectionId, route.systemId, dataSm ? smpp::kDataSm : smpp::kDeliverSm,
-                                       dataSm ? smpp::DataSmBody(fields) : smpp::DeliverSmBody(fields)) != 0;
+                                       m_receiptBody) != 0;
     if (m_trace)
-        Trace("[Receipt] message " + messageId + " " + stat + " to " + route.systemId + (sent ? "" : ": kept"));
+        Trace("[Receipt] message " + messageId + " " + std::string(MessageStateText(state)) + " to " + route.systemId +
+              (sent ? "" : ": kept"));
     return sent ? ReceiptOutcome::Sent : ReceiptOutcome::Kept;
 }

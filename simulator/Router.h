@@ -92,7 +92,7 @@ public:
                        const std::vector<smpp::MessagePart>& parts);
 
     // CSmppMessageListener
-    void OnSubmitted(int index, uint32_t commandId, const std::string& messageId, const uint8_t* body,
+    void OnSubmitted(int index, uint32_t commandId, std::string_view id, const uint8_t* body,
                      int32_t bodyLength) override;
     bool AnswerQuery(std::string_view messageId, QueryAnswer& answer) override;
     void OnDelivery(const DeliveryTry& delivery) override;
@@ -135,6 +135,11 @@ private:
     CMessageStore m_store;
     WallClock m_clock;
     ReceiptProfile m_profile;
+    smpp::SubmittedMessage m_submitted; // the message last submitted, as read
+    // The receipt being built: its text, fields and body, kept so that their room is reused.
+    std::string m_receiptText;
+    smpp::DeliverFields m_receiptFields;
+    std::vector<uint8_t> m_receiptBody;
     EchoSettings m_echo;
     std::mt19937 m_random{std::random_device{}()};
     TraceSink m_trace;

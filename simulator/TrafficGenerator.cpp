@@ -278,15 +278,14 @@ void CTrafficGenerator::Build(uint64_t number) {
     Expand(m_destinationPieces, number, destination);
     Expand(m_textPieces, number, text);
     const bool receipt = m_job.kind == GeneratorJob::Kind::Receipts;
-    char id[24];
-    const std::string_view idText(id, std::size_t(std::to_chars(id, id + sizeof id, number).ptr - id));
     if (receipt) {
-        const ReceiptFacts facts{std::string(idText), MessageState::Delivered, 0, m_receiptDate, m_receiptDate,
-                                 text.substr(0, smpp::FirstCharacters(reinterpret_cast<const uint8_t*>(text.data()),
-                                                                      text.size(), protocol::data_coding::kDefault,
-                                                                      kReceiptTextChars, text.size()))};
-        text = receipt_profiles::Text(m_receiptProfile, facts);
-        m_receiptTlvs = receipt_profiles::Tlvs(m_receiptProfile, facts);
+        char id[24];
+        const std::string_view idText(id, std::size_t(std::to_chars(id, id + sizeof id, number).ptr - id));
+        m_quoted.assign(text, 0, smpp::FirstCharacters(reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                                                       protocol::data_coding::kDefault, kReceiptTextChars, text.size()));
+        const ReceiptFacts facts{idText, MessageState::Delivered, 0, m_receiptDate, m_receiptDate, m_quoted};
+        receipt_profiles::WriteText(m_receiptProfile, facts, text);
+        receipt_profiles::WriteTlvs(m_receiptProfile, facts, m_receiptTlvs);
     }
     const std::size_t octets = std::min(text.size(), kMaxShortMessage);
 

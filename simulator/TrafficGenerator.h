@@ -123,7 +123,7 @@ private:
     std::string m_receiptDate;
     ReceiptProfile m_receiptProfile;
     // The message being built, kept so that their buffers are reused from one message to the next.
-    std::string m_destination, m_text;
+    std::string m_destination, m_text, m_quoted; // m_quoted: the receipt text's first characters of the message
     std::vector<uint8_t> m_pdu;
     std::vector<smpp::Tlv> m_receiptTlvs;
 };

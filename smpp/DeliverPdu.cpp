@@ -111,6 +111,7 @@ private:
 // Appends wire fields; string fields are cut to their longest text and NUL-terminated.
 class BodyWriter {
 public:
+    explicit BodyWriter(std::vector<uint8_t>& out) : m_bytes(out) { m_bytes.clear(); }
     BodyWriter& Octet(uint8_t value) {
         m_bytes.push_back(value);
         return *this;
@@ -135,10 +136,9 @@ public:
             Tlv(tlv.tag, tlv.value);
         return *this;
     }
-    std::vector<uint8_t> Take() { return std::move(m_bytes); }
 
 private:
-    std::vector<uint8_t> m_bytes;
+    std::vector<uint8_t>& m_bytes;
 };
 
 // The septets of one character in the GSM 7-bit alphabet: one, or the escape and one; empty when the
@@ -231,10 +231,10 @@ EncodedText EncodePhoneText(std::string_view utf8, uint8_t format) {
     return Encode(utf8, CodingOf(format), utf8.size() * 2, true);
 }
 
-std::vector<uint8_t> DeliverSmBody(const DeliverFields& f) {
+void WriteDeliverSmBody(const DeliverFields& f, std::vector<uint8_t>& out) {
     // A message that sm_length cannot count travels in message_payload instead.
     const bool inPayload = f.messagePayload || f.message.size() > kMaxShortMessage;
-    BodyWriter body;
+    BodyWriter body(out);
     body.CString(f.serviceType, kServiceTypeChars)
         .Octet(f.sourceTon).Octet(f.sourceNpi).CString(f.sourceAddr, kShortAddressChars)
         .Octet(f.destTon).Octet(f.destNpi).CString(f.destAddr, kShortAddressChars)
@@ -245,24 +245,38 @@ std::vector<uint8_t> DeliverSmBody(const DeliverFields& f) {
         body.Octet(0).Tlv(kTagMessagePayload, f.message);
     else
         body.Octet(static_cast<uint8_t>(f.message.size())).Raw(f.message, f.message.size());
-    return body.Tlvs(f.tlvs).Take();
+    body.Tlvs(f.tlvs);
 }
 
-std::vector<uint8_t> DataSmBody(const DeliverFields& f) {
-    BodyWriter body;
+void WriteDataSmBody(const DeliverFields& f, std::vector<uint8_t>& out) {
+    BodyWriter body(out);
     body.CString(f.serviceType, kServiceTypeChars)
         .Octet(f.sourceTon).Octet(f.sourceNpi).CString(f.sourceAddr, kLongAddressChars)
         .Octet(f.destTon).Octet(f.destNpi).CString(f.destAddr, kLongAddressChars)
         .Octet(f.esmClass).Octet(f.registeredDelivery).Octet(f.dataCoding)
-        .Tlv(kTagMessagePayload, f.message);
-    return body.Tlvs(f.tlvs).Take();
+        .Tlv(kTagMessagePayload, f.message)
+        .Tlvs(f.tlvs);
+}
+
+std::vector<uint8_t> DeliverSmBody(const DeliverFields& fields) {
+    std::vector<uint8_t> body;
+    WriteDeliverSmBody(fields, body);
+    return body;
+}
+
+std::vector<uint8_t> DataSmBody(const DeliverFields& fields) {
+    std::vector<uint8_t> body;
+    WriteDataSmBody(fields, body);
+    return body;
 }
 
 std::vector<uint8_t> AlertNotificationBody(const DeliverFields& f) {
-    BodyWriter body;
+    std::vector<uint8_t> out;
+    BodyWriter body(out);
     body.Octet(f.sourceTon).Octet(f.sourceNpi).CString(f.sourceAddr, kLongAddressChars)
-        .Octet(f.destTon).Octet(f.destNpi).CString(f.destAddr, kLongAddressChars);
-    return body.Tlvs(f.tlvs).Take();
+        .Octet(f.destTon).Octet(f.destNpi).CString(f.destAddr, kLongAddressChars)
+        .Tlvs(f.tlvs);
+    return out;
 }
 
 } // namespace smpp

@@ -54,6 +54,9 @@ EncodedText EncodePhoneText(std::string_view utf8, uint8_t format);
 std::vector<uint8_t> DeliverSmBody(const DeliverFields& fields);
 // The message always travels in message_payload.
 std::vector<uint8_t> DataSmBody(const DeliverFields& fields);
+// The same bodies written over out, whose room is kept: a receipt a message allocates nothing.
+void WriteDeliverSmBody(const DeliverFields& fields, std::vector<uint8_t>& out);
+void WriteDataSmBody(const DeliverFields& fields, std::vector<uint8_t>& out);
 // source = source_addr, esme = dest.
 std::vector<uint8_t> AlertNotificationBody(const DeliverFields& fields);
 

@@ -73,6 +73,10 @@ uint32_t COutbox::Post(OutboxItem item) {
     item.tryNumber = 1;
     item.backingOff = false;
     const uint32_t sequence = item.sequence;
+    if (m_waiting.empty() && m_unanswered.size() < m_window) {
+        Launch(std::move(item)); // room, and nothing before it: straight out
+        return sequence;
+    }
     if (m_waiting.size() >= kMaxWaiting) {
         // The oldest waiting goes: the newest news is what a receiver that has fallen this far
         // behind is least likely to have had in another way.
@@ -90,16 +94,20 @@ void COutbox::Pump() {
     while (!m_waiting.empty() && m_unanswered.size() < m_window) {
         OutboxItem item = std::move(m_waiting.front());
         m_waiting.pop_front();
-        if (!SendTry(item))
-            continue;
-        if (!item.answered) {
-            Recycle(item);
-            continue;
-        }
-        const int64_t due = item.dueMs;
-        m_unanswered.push_back(std::move(item));
-        Arm(due);
+        Launch(std::move(item));
     }
+}
+
+void COutbox::Launch(OutboxItem&& item) {
+    if (!SendTry(item))
+        return;
+    if (!item.answered) {
+        Recycle(item);
+        return;
+    }
+    const int64_t due = item.dueMs;
+    m_unanswered.push_back(std::move(item));
+    Arm(due);
 }
 
 bool COutbox::SendTry(OutboxItem& item) {

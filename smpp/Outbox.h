@@ -109,6 +109,8 @@ private:
     uint32_t TakeSequence();
     // Sends what waits while the window has room.
     void Pump();
+    // Sends the first try of an item the window has room for; one that awaits an answer joins the unanswered.
+    void Launch(OutboxItem&& item);
     // Sends one try; false when the connection refused it (the item has ended then).
     bool SendTry(OutboxItem& item);
     void Conclude(std::size_t at, std::optional<uint32_t> status);

@@ -68,7 +68,7 @@ struct StoreLimits {
 struct DeliveryTry {
     enum class Outcome : uint8_t {
         Sent, Again, Delivered, Undeliverable,
-        Kept,     // no receiver is bound under the system id: kept until one binds
+        Kept,     // no receiver is bound under the system id, or its outbox is full: kept until there is room
         Released, // a receiver bound: what was kept for it goes now
         Expired,  // kept until its validity ran out, or the store for its system id was full
     };
@@ -81,7 +81,8 @@ struct DeliveryTry {
     int tries;                  // the most this message gets
     std::optional<uint32_t> status; // the ESME's answer; none when it did not come in time or closed
     bool closed = false;            // the connection went before the message was delivered
-    bool forgotten = false;         // Undeliverable: its outbox was full, it was never sent;
+    bool forgotten = false;         // Kept: its receiver's outbox was full;
+                                    // Undeliverable: its outbox was full, it was never sent;
                                     // Expired: the store for its system id was full
     int64_t againInMs = 0;          // Again: the back-off before the next try
 };
@@ -99,7 +100,7 @@ public:
 
     virtual ~CSmppMessageListener() = default;
     // A submit_sm, data_sm or submit_multi has been answered with messageId; body as received.
-    virtual void OnSubmitted(int /*index*/, uint32_t /*commandId*/, const std::string& /*messageId*/,
+    virtual void OnSubmitted(int /*index*/, uint32_t /*commandId*/, std::string_view /*messageId*/,
                              const uint8_t* /*body*/, int32_t /*bodyLength*/) {}
     // A deliver_sm or data_sm the server started went out, was kept, or came to one end of a try.
     virtual void OnDelivery(const DeliveryTry& /*delivery*/) {}
@@ -148,7 +149,9 @@ public:
     // command's filter index. Returns the sequence number, 0 when nothing was posted (bad index,
     // closing, or a bind that may not receive). A deliver_sm or data_sm takes an id of the
     // delivery series when posted and is delivered by the retry policy; each of its tries is told
-    // to CSmppMessageListener::OnDelivery with tag.
+    // to CSmppMessageListener::OnDelivery with tag. One that finds the outbox's waiting queue full,
+    // or messages kept for the system id before it, is kept behind them (told as Kept, forgotten
+    // set) and returns 0.
     uint32_t SendServerPdu(int index, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag = 0);
     // A deliver_sm or data_sm owed to systemId: posted to connection preferred when it may receive,
     // else to the first other receiver or transceiver bound under systemId; with none, kept (told

@@ -53,7 +53,11 @@ uint32_t CSmppServer::Post(CConnection& connection, uint32_t commandId, OutboxOr
     item.tries = TriesOf(m_retry, commandId, origin);
     if (origin == OutboxOrigin::Message)
         IssueDeliveryId(item.messageId); // now, so that one forgotten before it is sent has a name too
-    item.pdu = session.outbox.TakeBuffer();
+    // A message never overtakes one kept before it for the same system id.
+    const bool keep = origin == OutboxOrigin::Message && connection.IsNamed() &&
+                      (session.outbox.Waiting() >= COutbox::kMaxWaiting ||
+                       (!m_kept.Empty() && m_kept.Count(connection.Name()) > 0));
+    item.pdu = keep ? std::vector<uint8_t>() : session.outbox.TakeBuffer();
     if (wholePdu) {
         item.pdu.assign(body, body + length);
     } else {
@@ -63,6 +67,14 @@ uint32_t CSmppServer::Post(CConnection& connection, uint32_t commandId, OutboxOr
         WriteBe32(item.pdu.data() + kStatusOffset, kStatusOk);
         if (length > 0)
             std::memcpy(item.pdu.data() + kHeaderSize, body, length);
+    }
+    if (keep) {
+        // The outbox of a receiver this far behind holds no more: the store keeps the rest, in
+        // order, with its limit and validity, and hands them over as the outbox drains.
+        Tell(connection.Name(), item, DeliveryTry::Outcome::Kept, std::nullopt, false, true);
+        m_kept.SetScheduler(Scheduler());
+        m_kept.Keep(connection.Name(), std::move(item));
+        return 0;
     }
     return session.outbox.Post(std::move(item));
 }

@@ -15,12 +15,16 @@ using protocol::smpp::kTagMessagePayload;
 
 using wire::Cursor;
 
-std::vector<uint8_t> Octets(Cursor& in, std::size_t count) {
+void OctetsInto(Cursor& in, std::size_t count, std::vector<uint8_t>& out) {
     const std::span<const uint8_t> octets = in.Bytes(count);
-    return {octets.begin(), octets.end()};
+    out.assign(octets.begin(), octets.end());
 }
 
-SmeAddress Own(const AddressField& field) { return {field.ton, field.npi, std::string(field.addr)}; }
+void Own(const AddressField& field, SmeAddress& out) {
+    out.ton = field.ton;
+    out.npi = field.npi;
+    out.addr.assign(field.addr);
+}
 
 // esm_class .. sm_length and short_message, shared by submit_sm and submit_multi.
 void SubmitTail(Cursor& in, SubmittedMessage& m) {
@@ -33,18 +37,18 @@ void SubmitTail(Cursor& in, SubmittedMessage& m) {
     m.dataCoding = in.U8();
     in.Skip(1); // sm_default_msg_id
     const uint8_t smLength = in.U8();
-    m.message = Octets(in, smLength);
+    OctetsInto(in, smLength, m.message);
 }
 
 void ReadPayload(Cursor& in, SubmittedMessage& m) {
     while (in.Remaining() >= 4) {
         const uint16_t tag = in.U16();
         const uint16_t length = in.U16();
-        std::vector<uint8_t> value = Octets(in, length);
+        const std::span<const uint8_t> value = in.Bytes(length);
         if (!in.Ok())
             return;
         if (tag == kTagMessagePayload)
-            m.message = std::move(value);
+            m.message.assign(value.begin(), value.end());
     }
 }
 
@@ -52,15 +56,20 @@ void ReadPayload(Cursor& in, SubmittedMessage& m) {
 // reaches no terminal and is left out.
 bool ReadDestinations(CRequestBodyReader& reader, SubmittedMessage& m) {
     CRequestBodyReader::Destination destination;
+    std::size_t count = 0;
     for (;;) {
         switch (reader.NextDestination(&destination)) {
         case CRequestBodyReader::Next::End:
+            m.destinations.resize(count);
             return true;
         case CRequestBodyReader::Next::BadFlag:
             return false;
         case CRequestBodyReader::Next::Destination:
-            if (!destination.list)
-                m.destinations.push_back(Own(destination.address));
+            if (destination.list)
+                break;
+            if (count == m.destinations.size())
+                m.destinations.emplace_back();
+            Own(destination.address, m.destinations[count++]);
             break;
         }
     }
@@ -69,18 +78,26 @@ bool ReadDestinations(CRequestBodyReader& reader, SubmittedMessage& m) {
 } // namespace
 
 std::optional<SubmittedMessage> ParseSubmitted(uint32_t commandId, const uint8_t* body, int32_t length) {
-    if (commandId != kSubmitSm && commandId != kDataSm && commandId != kSubmitMulti)
-        return std::nullopt;
-    CRequestBodyReader reader(body, length);
     SubmittedMessage m;
+    if (!ParseSubmitted(commandId, body, length, m))
+        return std::nullopt;
+    return m;
+}
+
+bool ParseSubmitted(uint32_t commandId, const uint8_t* body, int32_t length, SubmittedMessage& m) {
+    if (commandId != kSubmitSm && commandId != kDataSm && commandId != kSubmitMulti)
+        return false;
+    CRequestBodyReader reader(body, length);
     m.commandId = commandId;
+    m.esmClass = m.registeredDelivery = m.dataCoding = 0;
+    m.message.clear();
     std::string_view serviceType;
     AddressField source;
     reader.ReadHead(commandId, &serviceType, &source);
-    m.serviceType = std::string(serviceType);
-    m.source = Own(source);
+    m.serviceType.assign(serviceType);
+    Own(source, m.source);
     if (!ReadDestinations(reader, m))
-        return std::nullopt;
+        return false;
     Cursor& in = reader.Cursor();
     if (commandId == kDataSm) {
         m.esmClass = in.U8();
@@ -90,9 +107,9 @@ std::optional<SubmittedMessage> ParseSubmitted(uint32_t commandId, const uint8_t
         SubmitTail(in, m);
     }
     if (!in.Ok())
-        return std::nullopt;
+        return false;
     ReadPayload(in, m);
-    return m;
+    return true;
 }
 
 } // namespace smpp

@@ -27,5 +27,7 @@ struct SubmittedMessage {
 // mandatory fields do or a string field has no NUL within its SMPP maximum. Reads only the
 // octets given. A truncated optional parameter ends the scan of the others.
 std::optional<SubmittedMessage> ParseSubmitted(uint32_t commandId, const uint8_t* body, int32_t length);
+// The same read over m, whose room is kept from one message to the next; false for nothing.
+bool ParseSubmitted(uint32_t commandId, const uint8_t* body, int32_t length, SubmittedMessage& m);
 
 } // namespace smpp

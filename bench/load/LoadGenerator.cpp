@@ -8,6 +8,8 @@
 // deliver_sm with a deliver_sm_resp at once, --deliver ignore never answers one (without either, a
 // deliver_sm ends the run as unexpected). --drain S then stops submitting and waits up to S seconds
 // for the last answers and a receipt for every submit answered; it prints delivers and missing.
+// --count N sends N submit_sm in all, then drains as --drain says (10 s unless given), and prints
+// the PDUs it sent and received, binds included, to hold against the server's own counts.
 #include "BenchPdu.h"
 
 #include <arpa/inet.h>
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -38,6 +41,7 @@ struct Options {
     int registeredDelivery = 0;
     std::string deliver;   // "answer", "ignore" or empty: a deliver_sm is unexpected
     double drainSeconds = 0;
+    uint64_t count = 0; // submit_sm in all; 0: as many as the seconds allow
 };
 
 constexpr uint32_t kDeliverSm = 0x00000005;
@@ -89,6 +93,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (arg == "--registered-delivery") options.registeredDelivery = std::atoi(value);
         else if (arg == "--deliver") options.deliver = value;
         else if (arg == "--drain") options.drainSeconds = std::atof(value);
+        else if (arg == "--count") options.count = std::strtoull(value, nullptr, 10);
         else return false;
         ++i;
     }
@@ -128,7 +133,8 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr, "usage: tarnwick-load [--host A] [--port P] [--connections C] [--window W] [--seconds S]\n"
-                             "                     [--registered-delivery N] [--deliver answer|ignore] [--drain S]\n");
+                             "                     [--registered-delivery N] [--deliver answer|ignore] [--drain S]\n"
+                             "                     [--count N]\n");
         return 2;
     }
 
@@ -170,6 +176,9 @@ int main(int argc, char** argv) {
     uint64_t roundTrips = 0;
     uint64_t delivers = 0;     // deliver_sm received, from the start of the measurement
     uint64_t submitsSent = 0, submitsAnswered = 0;
+    uint64_t pdusSent = 0, pdusReceived = 0; // binds and everything after them
+    const uint64_t most = options.count > 0 ? options.count : UINT64_MAX;
+    const double drainSeconds = options.count > 0 && options.drainSeconds <= 0 ? 10 : options.drainSeconds;
     bool draining = false;
     Clock::time_point drainEnd{};
     const uint8_t registered = uint8_t(options.registeredDelivery);
@@ -188,12 +197,12 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "no answer from the server for 5 s\n");
             return 1;
         }
-        if (measuring && !draining && now - start >= duration) {
+        if (measuring && !draining && (options.count > 0 ? submitsSent >= most : now - start >= duration)) {
             end = now;
-            if (options.drainSeconds <= 0)
+            if (drainSeconds <= 0)
                 break;
             draining = true;
-            drainEnd = now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.drainSeconds));
+            drainEnd = now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(drainSeconds));
         }
         for (int e = 0; e < ready; ++e) {
             Connection& c = connections[events[e].data.u32];
@@ -225,15 +234,15 @@ int main(int argc, char** argv) {
                 const uint32_t id = bench::ReadBe32(pdu + 4);
                 const uint32_t sequence = bench::ReadBe32(pdu + 12);
                 c.inStart += length;
+                ++pdusReceived;
                 if (id == (bench::kBindTransceiver | bench::kResponseBit)) {
                     c.bound = true;
                     if (++boundCount == connections.size()) {
                         measuring = true;
                         start = Clock::now();
                         for (Connection& each : connections) {
-                            for (int w = 0; w < options.window; ++w)
+                            for (int w = 0; w < options.window && submitsSent < most; ++w, ++submitsSent)
                                 QueueSubmit(each, start, registered);
-                            submitsSent += uint64_t(options.window);
                             Flush(each);
                         }
                     }
@@ -246,11 +255,14 @@ int main(int argc, char** argv) {
                         std::chrono::duration_cast<std::chrono::nanoseconds>(now - c.sentAt[sequence % c.sentAt.size()])
                             .count(),
                         UINT32_MAX)));
-                    QueueSubmit(c, now, registered);
-                    ++submitsSent;
+                    if (submitsSent < most) {
+                        QueueSubmit(c, now, registered);
+                        ++submitsSent;
+                    }
                 } else if (id == kDeliverSm && !options.deliver.empty()) {
                     ++delivers;
                     if (options.deliver == "answer") {
+                        ++pdusSent;
                         const char empty = 0;
                         bench::AppendPdu(c.out, kDeliverSm | bench::kResponseBit, 0, sequence, &empty, 1);
                     }
@@ -285,6 +297,9 @@ int main(int argc, char** argv) {
         std::printf(" submits_answered=%llu delivers=%llu missing=%lld", static_cast<unsigned long long>(submitsAnswered),
                     static_cast<unsigned long long>(delivers),
                     registered ? static_cast<long long>(submitsAnswered) - static_cast<long long>(delivers) : 0LL);
+    if (options.count > 0)
+        std::printf(" submits_sent=%llu pdus=%llu", static_cast<unsigned long long>(submitsSent),
+                    static_cast<unsigned long long>(pdusSent + connections.size() + submitsSent + pdusReceived));
     std::printf("\n");
     for (Connection& c : connections)
         close(c.fd);

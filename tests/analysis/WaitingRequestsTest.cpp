@@ -27,7 +27,7 @@ TEST(WaitingRequests, AgreesWithAMapOverCollidingKeys) {
         return (state >> 8) % below;
     };
     for (int32_t step = 0; step < 50000; ++step) {
-        // Few connections and sequences: the same keys come back, the table fills to half again and
+        // Few connections and sequences: the same keys come back, the table fills to a quarter again and
         // again, and runs of probes form, wrap round its end and break up.
         const Key key{next(3) + 1, {next(500), next(2), 0}, uint16_t(next(2) ? 2 : 6)};
         const size_t slot = table.Find(key);

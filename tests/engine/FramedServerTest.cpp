@@ -63,7 +63,7 @@ public:
 
     // Octets taken off the sockets so far: every PDU handed over, and connection index's PDU in progress.
     size_t Taken(int index) const {
-        size_t taken = static_cast<size_t>(Framing(index).received);
+        size_t taken = static_cast<size_t>(Framing(index).end);
         for (const Bytes& pdu : pdus)
             taken += pdu.size();
         return taken;
@@ -85,7 +85,7 @@ protected:
 };
 
 struct Slots {
-    int32_t received, wanted, state;
+    int32_t unhandled, state; // octets read of a PDU not yet whole; FrameState
 };
 
 // A started server with one client accepted at index 0.
@@ -110,7 +110,13 @@ struct Connected {
 TEST(FramedServer, CutsSegmentsIntoPdusWhateverTheirBoundaries) {
     const Bytes a = Pdu(0xA0, 4), b = Pdu(0xB0, 0), full = Pdu(0xF0, kMaxPduSize - kHeaderSize);
     const Bytes closer = Pdu(kCloseCommand, 2);
-    const Slots reset{0, kHeaderSize, 0};
+    const Slots reset{0, 0};
+    Builder many; // more than the buffer holds, PDUs of every length: one lies across its end
+    std::vector<Bytes> manyPdus;
+    for (uint32_t i = 0; i < 2000; ++i) {
+        manyPdus.push_back(Pdu(0xC0 + i % 32, i % (kMaxPduSize - kHeaderSize + 1)));
+        many.raw(manyPdus.back());
+    }
     struct Case {
         const char* name;
         std::vector<Bytes> segments; // each taken by the server before the next is written
@@ -127,9 +133,10 @@ TEST(FramedServer, CutsSegmentsIntoPdusWhateverTheirBoundaries) {
         {"split where the body starts", {Part(a, 0, 8), Part(a, 8, 12)}, {a}, reset},
         {"the next PDU starts in this one's segment", {Cat({a, Part(b, 0, 3)}), Part(b, 3, 8)}, {a, b}, reset},
         {"exactly the buffer, then another PDU", {Cat({full, a})}, {full, a}, reset},
-        {"header incomplete", {Part(a, 0, 5)}, {}, Slots{5, 3, 0}},
-        {"header complete, body incomplete", {Part(a, 0, 10)}, {}, Slots{10, 2, 1}},
-        {"a whole PDU and the start of the next", {Cat({a, Part(a, 0, 3)})}, {a}, Slots{3, 5, 0}},
+        {"more than the buffer holds in one segment", {many}, manyPdus, reset},
+        {"header incomplete", {Part(a, 0, 5)}, {}, Slots{5, 0}},
+        {"header complete, body incomplete", {Part(a, 0, 10)}, {}, Slots{10, 0}},
+        {"a whole PDU and the start of the next", {Cat({a, Part(a, 0, 3)})}, {a}, Slots{3, 0}},
         {"the handler closes: what follows is never handed over", {Cat({a, closer, b})}, {a, closer}, std::nullopt},
     };
     // Lengths that cannot frame a PDU: the header is handed over alone and nothing after it.
@@ -153,8 +160,8 @@ TEST(FramedServer, CutsSegmentsIntoPdusWhateverTheirBoundaries) {
             at.Write(at.client, c.segments[i], 0, sent += c.segments[i].size());
         if (c.after) {
             at.Write(at.client, c.segments.back(), 0, sent + c.segments.back().size());
-            EXPECT_EQ(at.server.Framing(0).received, c.after->received);
-            EXPECT_EQ(at.server.Framing(0).wanted, c.after->wanted);
+            EXPECT_EQ(at.server.Framing(0).start, 0) << "what is left of a PDU waits at the front";
+            EXPECT_EQ(at.server.Framing(0).end, c.after->unhandled);
             EXPECT_EQ(int32_t(at.server.Framing(0).state), c.after->state);
             EXPECT_FALSE(at.server.IsClosing(0));
         } else {
@@ -179,9 +186,8 @@ TEST(FramedServer, APartialPduSurvivesAnotherConnectionLeaving) {
     at.client.Close();
     ASSERT_TRUE(WaitUntil([&] { return at.server.GetConnectionCount() == 1; },
                           CSocketServer::kClosePauseMs + test_net::kWaitMs));
-    EXPECT_EQ(at.server.Framing(0).received, 10);
-    EXPECT_EQ(at.server.Framing(0).wanted, 2);
-    EXPECT_EQ(int32_t(at.server.Framing(0).state), 1);
+    EXPECT_EQ(at.server.Framing(0).end, 10);
+    EXPECT_EQ(int32_t(at.server.Framing(0).state), int32_t(FrameState::Reading));
     at.Write(staying, Part(a, 10, 12), 0, 12);
     EXPECT_EQ(at.server.pdus, std::vector<Bytes>{a});
 }

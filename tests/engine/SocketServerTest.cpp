@@ -67,8 +67,8 @@ protected:
         connection.SetName(Name(n).c_str());
         ReceiveBuffer& in = connection.Receiving();
         in.state = static_cast<FrameState>(n);
-        in.received = 100 + n;
-        in.wanted = 200 + n;
+        in.start = 100 + n;
+        in.end = 200 + n;
         connection.SetSession(std::make_unique<Session>(n));
         Record(Event::Accept, connection);
     }
@@ -134,8 +134,8 @@ protected:
         EXPECT_STREQ(server.NameOf(i), Name(n).c_str());
         const ReceiveBuffer& in = server.ConnectionAt(i)->Receiving();
         EXPECT_EQ(int32_t(in.state), n);
-        EXPECT_EQ(in.received, 100 + n);
-        EXPECT_EQ(in.wanted, 200 + n);
+        EXPECT_EQ(in.start, 100 + n);
+        EXPECT_EQ(in.end, 200 + n);
         EXPECT_EQ(server.SessionNumber(i), n);
         EXPECT_EQ(server.GetPeerPort(i), clients[n]->LocalPort());
         EXPECT_EQ(server.GetConnectTime(i), kStartTime + n);
@@ -185,8 +185,7 @@ TEST_F(SocketServerTest, AcceptAppendsARecordWithDefaults) {
     EXPECT_EQ(plain.GetConnectTime(0), kStartTime);
     const CConnection& connection = *plain.ConnectionAt(0);
     EXPECT_EQ(int32_t(connection.Receiving().state), -1);
-    EXPECT_EQ(connection.Receiving().received, -1);
-    EXPECT_EQ(connection.Receiving().wanted, -1);
+    EXPECT_EQ(connection.Receiving().capacity, 0);
     EXPECT_EQ(connection.Receiving().bytes, nullptr);
     EXPECT_EQ(connection.SessionAs<CConnectionSession>(), nullptr);
     EXPECT_STREQ(plain.NameOf(0), "");

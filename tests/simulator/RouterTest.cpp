@@ -664,15 +664,16 @@ TEST(MessageStore, KeepsTheNewestAndKnowsWhatItForgot) {
     EXPECT_EQ(store.FindHandle(again), nullptr);
 }
 
-// A receipt's text quotes the message's first 20 characters whole, in its own data_coding; a GSM
-// '@' (0x00) is a character like any other.
+// A receipt's text quotes the message's first 20 characters whole, in its own data_coding, as the
+// store of messages keeps it; a GSM '@' (0x00) is a character like any other.
 TEST(ReceiptText, QuotesTheFirstTwentyCharactersWhole) {
     const std::string gsm25 = std::string("ab\0", 3) + std::string(22, 'c');
-    std::string euros, ucs2, pairAt19, faces;
+    std::string euros, ucs2, pairAt19, faces, pairs;
     for (int i = 0; i < 25; ++i) {
         euros += "\x1B\x65";
         ucs2 += std::string("\x04\x16", 2);
         faces += "\xF0\x9F\x98\x80";
+        pairs += std::string("\xD8\x3D\xDE\x00", 4);
     }
     pairAt19 = ucs2.substr(0, 38) + "\xD8\x3D\xDE\x00" + ucs2.substr(0, 4);
     const struct {
@@ -686,7 +687,8 @@ TEST(ReceiptText, QuotesTheFirstTwentyCharactersWhole) {
         {"UCS-2", 8, ucs2, ucs2.substr(0, 40)},
         {"a surrogate pair as the twentieth", 8, pairAt19, pairAt19.substr(0, 42)},
         {"shorter than twenty", 0, "Hi", "Hi"},
-        {"UTF-8 in 8-bit data: whole characters within the 48 octets kept", 4, faces, faces.substr(0, 48)},
+        {"UTF-8 in 8-bit data, four octets each", 4, faces, faces.substr(0, 80)},
+        {"UCS-2 surrogate pairs, four octets each", 8, pairs, pairs.substr(0, 80)},
         {"nothing", 0, "", ""},
     };
     for (const auto& c : cases) {
@@ -694,7 +696,9 @@ TEST(ReceiptText, QuotesTheFirstTwentyCharactersWhole) {
         smpp::SubmittedMessage message;
         message.dataCoding = c.dataCoding;
         message.message.assign(c.message.begin(), c.message.end());
-        EXPECT_EQ(CRouter::RouteOf(message, 1, "esme").text, c.text);
+        StoredMessage stored;
+        stored.SetRoute(CRouter::RouteOf(message, 1, "esme"));
+        EXPECT_EQ(stored.Route().text, c.text);
     }
 }
 

@@ -289,15 +289,18 @@ TEST_F(SessionsTest, TheUserUnbindsOrDisconnectsAConnection) {
 
 // The PDUs the SMSC starts go out a window at a time (the account's, else the deliver window), the
 // rest waiting in order under the sequence numbers they were given; one refused for now keeps its
-// place while it backs off. A full queue forgets its oldest, told as never sent, and a close ends
-// the rest.
+// place while it backs off. What finds the waiting queue full is kept for the system id, never
+// lost: a close ends what the outbox held, and the next bind gets what was kept.
 TEST_F(SessionsTest, TheOutboxSendsAWindowAtATimeInOrder) {
     struct Outcomes : CSmppMessageListener {
         void OnDelivery(const DeliveryTry& d) override {
-            if (d.outcome == DeliveryTry::Outcome::Undeliverable)
+            using Outcome = DeliveryTry::Outcome;
+            if (d.outcome == Outcome::Kept || d.outcome == Outcome::Released)
+                (d.outcome == Outcome::Kept && d.forgotten ? kept : released).push_back(d.tag);
+            if (d.outcome == Outcome::Undeliverable)
                 (d.forgotten ? forgotten : d.closed ? closed : other).push_back(d.tag);
         }
-        std::vector<uint64_t> forgotten, closed, other;
+        std::vector<uint64_t> kept, released, forgotten, closed, other;
     } told;
     server.SetMessageListener(&told);
     Accounts(R"([{"systemId":"esme","password":"secret","window":3},{"systemId":"slow","password":"secret"}])");
@@ -335,11 +338,20 @@ TEST_F(SessionsTest, TheOutboxSendsAWindowAtATimeInOrder) {
     EXPECT_EQ(slow->NextPdu(), deliver(1));
     EXPECT_EQ(server.PendingCount(at), 1u);
     EXPECT_EQ(server.WaitingCount(at), COutbox::kMaxWaiting);
-    EXPECT_EQ(told.forgotten, std::vector<uint64_t>{1}) << "the oldest waiting made room";
+    EXPECT_EQ(told.kept, std::vector<uint64_t>{COutbox::kMaxWaiting + 1}) << "the newest, kept behind what waits";
+    slow->Send(answer(1, 0));
+    EXPECT_EQ(slow->NextPdu(), deliver(2));
+    EXPECT_EQ(server.SendServerPdu(at, 0x00000005, body, 99), 0u) << "behind the one kept, though there is room";
+    ASSERT_EQ(server.QueueDepths().size(), 2u);
+    EXPECT_EQ(server.QueueDepths()[1].kept, 2u);
     slow->Close();
-    ASSERT_TRUE(WaitUntil([&] { return told.closed.size() == COutbox::kMaxWaiting + 1; }));
-    EXPECT_EQ(told.closed.front(), 0u);
-    EXPECT_EQ(told.closed.back(), COutbox::kMaxWaiting + 1);
+    ASSERT_TRUE(WaitUntil([&] { return told.closed.size() == COutbox::kMaxWaiting; }));
+    EXPECT_EQ(told.closed.front(), 1u);
+    EXPECT_EQ(told.closed.back(), COutbox::kMaxWaiting);
+    auto again = Bound("slow");
+    EXPECT_EQ(again->NextPdu(), SmppPdu(0x00000005, 1, body)) << "the kept one, sent after the bind";
+    EXPECT_EQ(told.released, (std::vector<uint64_t>{COutbox::kMaxWaiting + 1, 99}));
+    EXPECT_EQ(told.forgotten, std::vector<uint64_t>{});
     EXPECT_EQ(told.other, std::vector<uint64_t>{});
     server.SetMessageListener(nullptr);
 }
