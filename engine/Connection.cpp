@@ -17,10 +17,8 @@ void CConnection::SetName(const char* name) {
 int64_t CConnection::Receive(void* buffer, int64_t length) {
     if (buffer == nullptr || length <= 0 || m_closing)
         return -1;
-    if (m_readingHeld || Unsent() > kMaxUnsentOctets) {
-        m_readingHeld = true;
+    if (HoldReadingIfBacklogged())
         return -1;
-    }
     if (m_socket->bytesAvailable() > 0)
         return m_socket->read(static_cast<char*>(buffer), length);
     return m_socket->state() == QAbstractSocket::ConnectedState ? -1 : 0;
@@ -34,6 +32,12 @@ int64_t CConnection::Send(const void* buffer, int64_t length) {
     if (length == 0)
         return 0;
     return m_socket->write(static_cast<const char*>(buffer), length);
+}
+
+bool CConnection::HoldReadingIfBacklogged() {
+    if (!m_readingHeld && Unsent() > kMaxUnsentOctets)
+        m_readingHeld = true;
+    return m_readingHeld;
 }
 
 int64_t CConnection::Unsent() const {

@@ -74,6 +74,8 @@ public:
     // Octets handed to the socket that have not gone out yet (for TLS, encrypted or not).
     int64_t Unsent() const;
     bool IsReadingHeld() const { return m_readingHeld; }
+    // Holds the reading once the unsent octets pass kMaxUnsentOctets; true while it is held.
+    bool HoldReadingIfBacklogged();
 
     ReceiveBuffer& Receiving() { return m_receiving; }
     const ReceiveBuffer& Receiving() const { return m_receiving; }

@@ -34,35 +34,41 @@ void CFramedServer::OnReceive(CConnection& connection) {
     uint8_t* buffer = in.bytes.get();
     if (!buffer || in.state != FrameState::Reading)
         return;
-    // Qt signals once for everything it has buffered: take as much as the buffer holds in one
-    // read and cut every whole PDU out of it, until the socket runs dry. What is left of a PDU
+    // Qt signals once for everything it has buffered: cut every whole PDU the buffer holds, then take
+    // as much more as it has room for in one read, until the socket runs dry. What is left of a PDU
     // moves to the front, so the buffer never holds more than its capacity.
-    while (!connection.IsClosing()) {
-        const int64_t got = connection.Receive(buffer + in.end, in.capacity - in.end);
-        if (got <= 0)
-            return;
-        in.end += static_cast<int32_t>(got);
-        for (;;) {
-            const wire::FrameResult frame = wire::Frame(buffer + in.start, static_cast<size_t>(in.end - in.start),
-                                                        uint32_t(m_headerSize), uint32_t(m_maxPduSize));
-            if (frame.status == wire::FrameStatus::NeedMore)
-                break;
-            if (frame.status == wire::FrameStatus::Invalid) {
-                in.state = FrameState::Stopped;
-                HandleBadLength(connection, buffer + in.start);
-                return;
-            }
-            in.state = FrameState::Handling;
-            HandlePdu(connection, buffer + in.start, frame.length);
-            in.state = FrameState::Reading;
-            in.start += static_cast<int32_t>(frame.length);
-            if (connection.IsClosing())
-                return;
-        }
+    while (CutWholePdus(connection, in)) {
         in.end -= in.start;
         if (in.start > 0 && in.end > 0)
             std::memmove(buffer, buffer + in.start, static_cast<size_t>(in.end));
         in.start = 0;
+        const int64_t got = connection.Receive(buffer + in.end, in.capacity - in.end);
+        if (got <= 0)
+            return;
+        in.end += static_cast<int32_t>(got);
+    }
+}
+
+bool CFramedServer::CutWholePdus(CConnection& connection, ReceiveBuffer& in) {
+    uint8_t* buffer = in.bytes.get();
+    for (;;) {
+        // Answers backed up: the PDUs already read wait in the buffer with the rest, and are cut
+        // once the connection is read again, so the answers never pass the bound by more than one.
+        if (connection.IsClosing() || connection.HoldReadingIfBacklogged())
+            return false;
+        const wire::FrameResult frame = wire::Frame(buffer + in.start, static_cast<size_t>(in.end - in.start),
+                                                    uint32_t(m_headerSize), uint32_t(m_maxPduSize));
+        if (frame.status == wire::FrameStatus::NeedMore)
+            return true;
+        if (frame.status == wire::FrameStatus::Invalid) {
+            in.state = FrameState::Stopped;
+            HandleBadLength(connection, buffer + in.start);
+            return false;
+        }
+        in.state = FrameState::Handling;
+        HandlePdu(connection, buffer + in.start, frame.length);
+        in.state = FrameState::Reading;
+        in.start += static_cast<int32_t>(frame.length);
     }
 }
 

@@ -47,6 +47,9 @@ protected:
 
     void OnAccept(CConnection& connection) override;
     void OnReceive(CConnection& connection) override;
+    // Hands on each whole PDU of [start, end); false once nothing more is to be read for now
+    // (the connection closing, its stream stopped, or its reading held for unsent answers).
+    bool CutWholePdus(CConnection& connection, ReceiveBuffer& in);
 
 private:
     CPacketLog* m_log = nullptr;

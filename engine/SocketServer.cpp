@@ -367,11 +367,11 @@ void CSocketServer::ResumeIfDrained(CConnection& connection)
     if (!connection.IsReadingHeld() || connection.Unsent() > CConnection::kResumeOctets)
         return;
     connection.m_readingHeld = false;
-    // What arrived while reading was held raises no signal of its own. It is read on the next
-    // turn, not inside the socket's write that emitted this.
+    // What arrived while reading was held raises no signal of its own, and a framed server may
+    // hold whole PDUs it read before the hold. Both are handled on the next turn, not inside the
+    // socket's write that emitted this.
     QMetaObject::invokeMethod(this, [this, id = connection.Id()] {
-        CConnection* resumed = FindConnection(id);
-        if (resumed && resumed->Socket()->bytesAvailable() > 0)
+        if (CConnection* resumed = FindConnection(id))
             HandleReadyRead(*resumed);
     }, Qt::QueuedConnection);
 }
