@@ -1,41 +1,16 @@
-// Cutting UCP/EMI frames (STX ... ETX) out of the bytes a connection has buffered: one pure function.
+// Cutting UCP/EMI frames (STX ... ETX) out of the bytes a connection has buffered: the wire kit's cutter.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <span>
+#include "wire/StxFrame.h"
 
 namespace ucp {
 
-inline constexpr uint8_t kStx = 0x02;
-inline constexpr uint8_t kEtx = 0x03;
-// The longest frame taken, STX and ETX included: the 50 series at its widest fits with room to spare, and a
-// peer that never sends ETX costs no more than this.
-inline constexpr std::size_t kMaxFrameOctets = 4096;
-
-enum class FrameStatus : uint8_t {
-    NeedMore, // an STX opens the bytes, and neither its ETX nor the bound has come yet
-    Frame,    // the bytes open with a frame of `length` octets, STX to ETX
-    Invalid,  // the first `length` octets are no frame: drop them and cut again
-};
-
-enum class FrameFault : uint8_t {
-    None,
-    Stray,        // octets before an STX: between frames, or what is left of an over-long one
-    Unterminated, // an STX again before the ETX: the frame before it lost its end
-    TooLong,      // no ETX within kMaxFrameOctets
-};
-
-struct FrameCut {
-    FrameStatus status;
-    std::size_t length; // Frame: the frame's octets; Invalid: the octets to skip; NeedMore: 0
-    FrameFault fault;
-
-    constexpr bool operator==(const FrameCut&) const = default;
-};
-
-// What the buffered bytes open with. Every Invalid skips at least one octet, so a reader that drops
-// `length` octets each time always gets back in step at the next STX.
-FrameCut CutFrame(std::span<const uint8_t> buffered);
+using wire::kEtx;
+using wire::kStx;
+inline constexpr std::size_t kMaxFrameOctets = wire::kMaxStxFrameOctets;
+using FrameStatus = wire::StxFrameStatus;
+using FrameFault = wire::StxFrameFault;
+using FrameCut = wire::StxFrameCut;
+inline FrameCut CutFrame(std::span<const uint8_t> buffered) { return wire::CutStxFrame(buffered); }
 
 } // namespace ucp
