@@ -64,7 +64,6 @@ inline constexpr Escape kEscapes[] = {
 };
 
 constexpr std::size_t kEscapeOctets = 3;
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 bool Printable(char c) { return (c >= 0x20 && c <= 0x7E) || c == '\n' || c == '\r'; }
 
@@ -91,16 +90,6 @@ int DaysIn(int month, int year) {
 }
 
 } // namespace
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 std::optional<std::string> EncodeUserData(std::u32string_view text) {
     std::string out;
@@ -157,29 +146,6 @@ std::optional<std::u32string> DecodeUserData(std::string_view text) {
         }
     }
     return escaped ? std::nullopt : std::optional(out); // the extension escape must escape something
-}
-
-std::string ToHex(std::span<const uint8_t> octets) {
-    std::string hex;
-    hex.reserve(octets.size() * 2);
-    for (uint8_t octet : octets) {
-        hex += kHexDigits[octet >> 4];
-        hex += kHexDigits[octet & 15];
-    }
-    return hex;
-}
-
-std::optional<std::vector<uint8_t>> FromHex(std::string_view hex) {
-    if (hex.size() % 2 != 0)
-        return std::nullopt;
-    std::vector<uint8_t> octets(hex.size() / 2);
-    for (std::size_t i = 0; i < octets.size(); ++i) {
-        const int high = HexDigit(hex[2 * i]), low = HexDigit(hex[2 * i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        octets[i] = uint8_t(high << 4 | low);
-    }
-    return octets;
 }
 
 std::string FormatTime(const Timestamp& t) {

@@ -1,6 +1,8 @@
 // The codings inside CIMD2 parameters: user data text with its _ escapes, hex octets and time stamps.
 #pragma once
 
+#include "wire/Hex.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -18,12 +20,10 @@ namespace cimd {
 std::optional<std::string> EncodeUserData(std::u32string_view text);
 std::optional<std::u32string> DecodeUserData(std::string_view text);
 
-// The value of a hex digit in either case, or -1 for any other character.
-int HexDigit(char c);
-
-// Octets (030, 034) as upper-case hex digits, and back (either case; nullopt for an odd count or a non-hex digit).
-std::string ToHex(std::span<const uint8_t> octets);
-std::optional<std::vector<uint8_t>> FromHex(std::string_view hex);
+// Octets as upper-case hex digits and back: the wire kit's.
+using wire::FromHex;
+using wire::HexDigit;
+using wire::ToHex;
 
 // Time stamps (051, 054, 060, 063) are yyMMddhhmmss; years are 2000 to 2099.
 struct Timestamp {

@@ -11,8 +11,6 @@ namespace {
 
 using namespace protocol::gsm;
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
 bool IsDigits(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -83,39 +81,6 @@ int DaysIn(int month, int year) {
 }
 
 } // namespace
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-std::string ToHex(std::span<const uint8_t> octets) {
-    std::string hex;
-    hex.reserve(octets.size() * 2);
-    for (uint8_t octet : octets) {
-        hex += kHexDigits[octet >> 4];
-        hex += kHexDigits[octet & 15];
-    }
-    return hex;
-}
-
-std::optional<std::vector<uint8_t>> FromHex(std::string_view hex) {
-    if (hex.size() % 2 != 0)
-        return std::nullopt;
-    std::vector<uint8_t> octets(hex.size() / 2);
-    for (std::size_t i = 0; i < octets.size(); ++i) {
-        const int high = HexDigit(hex[2 * i]), low = HexDigit(hex[2 * i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        octets[i] = uint8_t(high << 4 | low);
-    }
-    return octets;
-}
 
 std::optional<std::string> EncodeAMsg(std::u32string_view text) {
     const auto septets = ToSeptets(text);

@@ -1,6 +1,8 @@
 // The codings inside UCP/EMI fields: AMsg, TMsg with NB, XSer, the packed alphanumeric OAdC and time stamps.
 #pragma once
 
+#include "wire/Hex.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -11,12 +13,10 @@
 
 namespace ucp {
 
-// The value of a hex digit in either case, or -1 for any other character.
-int HexDigit(char c);
-
-// Octets as upper-case hex digits, and back (either case; nullopt for an odd count or a non-hex digit).
-std::string ToHex(std::span<const uint8_t> octets);
-std::optional<std::vector<uint8_t>> FromHex(std::string_view hex);
+// Octets as upper-case hex digits and back: the wire kit's.
+using wire::FromHex;
+using wire::HexDigit;
+using wire::ToHex;
 
 // AMsg: one octet per GSM 03.38 septet, in hex. Characters of the extension table take the escape and their
 // septet; a character outside both tables cannot be sent (nullopt). Reading refuses what is not hex or

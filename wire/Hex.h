@@ -3,6 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,5 +35,12 @@ struct HexResult {
 };
 
 HexResult ParseHex(std::string_view text);
+
+// The value of a hex digit in either case, or -1 for any other character.
+int HexDigit(char c);
+// Octets as upper-case hex digits, two each and nothing between, as the SMSC protocols' hex fields carry
+// them, and back (either case; nullopt for an odd count or a non-hex digit).
+std::string ToHex(std::span<const uint8_t> octets);
+std::optional<std::vector<uint8_t>> FromHex(std::string_view hex);
 
 } // namespace wire
