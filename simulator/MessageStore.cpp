@@ -53,7 +53,7 @@ std::optional<uint32_t> MessageKeyOf(std::string_view id) {
         value = value * 10 + (digits[at] - '0');
     }
     if (delivery)
-        return uint32_t(65536 + value);
+        return kSubmitKeys + uint32_t(value);
     // "%06d" writes -1 as "-00001" and never "-00000".
     if (negative ? value < 1 || value > 32768 : value > 32767)
         return std::nullopt;
@@ -62,9 +62,9 @@ std::optional<uint32_t> MessageKeyOf(std::string_view id) {
 
 std::string MessageIdOf(uint32_t key) {
     char text[16];
-    if (key < 65536)
+    if (key < kSubmitKeys)
         return std::string(text, std::size_t(smpp::FormatMessageId(int16_t(int(key) - 32768), text)));
-    unsigned value = (key - 65536) % 1000000u;
+    unsigned value = (key - kSubmitKeys) % 1000000u;
     text[0] = 'D';
     for (int at = 6; at >= 1; --at, value /= 10)
         text[at] = char('0' + value % 10);
@@ -80,33 +80,48 @@ void Put(std::array<char, N>& out, const std::string& text) {
     out[n] = '\0';
 }
 
-StoredMessage::Address AddressOf(const smpp::SmeAddress& address) {
-    StoredMessage::Address out;
+StoredRoute::Address AddressOf(const smpp::SmeAddress& address) {
+    StoredRoute::Address out;
     out.ton = address.ton;
     out.npi = address.npi;
     Put(out.addr, address.addr);
     return out;
 }
 
-smpp::SmeAddress SmeOf(const StoredMessage::Address& address) {
+smpp::SmeAddress SmeOf(const StoredRoute::Address& address) {
     return {address.ton, address.npi, std::string(address.addr.data())};
 }
 
+constexpr std::size_t kRouteBlock = 4096;
+
 } // namespace
 
-ReceiptRoute StoredMessage::Route() const {
-    return {connectionId, std::string(systemId.data()), SmeOf(submitter), SmeOf(destination),
-            std::string(text.begin(), text.begin() + textOctets), request};
+bool CMessageStore::SetRoute(StoredMessage& message, const ReceiptRoute& route) {
+    if (message.key >= kSubmitKeys)
+        return false;
+    if (m_routes.empty())
+        m_routes.resize(kSubmitKeys / kRouteBlock);
+    std::unique_ptr<StoredRoute[]>& block = m_routes[message.key / kRouteBlock];
+    if (!block)
+        block = std::make_unique<StoredRoute[]>(kRouteBlock);
+    StoredRoute& kept = block[message.key % kRouteBlock];
+    kept.connectionId = route.connectionId;
+    Put(kept.systemId, route.systemId);
+    kept.submitter = AddressOf(route.submitter);
+    kept.destination = AddressOf(route.destination);
+    kept.textOctets = uint8_t(std::min(route.text.size(), StoredRoute::kTextOctets));
+    std::copy_n(route.text.begin(), kept.textOctets, kept.text.begin());
+    message.request = route.request;
+    message.routed = true;
+    return true;
 }
 
-void StoredMessage::SetRoute(const ReceiptRoute& route) {
-    connectionId = route.connectionId;
-    Put(systemId, route.systemId);
-    submitter = AddressOf(route.submitter);
-    destination = AddressOf(route.destination);
-    textOctets = uint8_t(std::min(route.text.size(), kTextOctets));
-    std::copy_n(route.text.begin(), textOctets, text.begin());
-    request = route.request;
+ReceiptRoute CMessageStore::RouteOf(const StoredMessage& message) const {
+    if (!message.routed || message.key >= kSubmitKeys || m_routes.empty() || !m_routes[message.key / kRouteBlock])
+        return {};
+    const StoredRoute& kept = m_routes[message.key / kRouteBlock][message.key % kRouteBlock];
+    return {kept.connectionId, std::string(kept.systemId.data()), SmeOf(kept.submitter), SmeOf(kept.destination),
+            std::string(kept.text.begin(), kept.text.begin() + kept.textOctets), message.request};
 }
 
 CMessageStore::CMessageStore(std::size_t capacity) : m_capacity(std::max<std::size_t>(capacity, 1)) {}
@@ -177,6 +192,7 @@ void CMessageStore::Clear() {
     // The slots are given back; they are allocated again as the ring fills anew.
     for (std::unique_ptr<StoredMessage[]>& block : m_blocks)
         block.reset();
+    m_routes.clear();
     m_index.clear();
     m_size = 0;
 }

@@ -36,40 +36,45 @@ struct ReceiptRoute {
 // The ids the server gives: "%06d" of the signed 16-bit submit counter, and "D%06u" of the delivery
 // series. Each is a number below kMessageKeys: the submit's value + 32768, or 65536 + the delivery
 // number; nothing for any other text (an id is only ever written one way).
-constexpr uint32_t kMessageKeys = 65536 + 1'000'000;
+constexpr uint32_t kSubmitKeys = 65536, kMessageKeys = kSubmitKeys + 1'000'000;
 std::optional<uint32_t> MessageKeyOf(std::string_view messageId);
 std::string MessageIdOf(uint32_t key);
 
-// One remembered message, in under 190 octets: the route and text are kept in place, cut to their
-// SMPP maximums, so that remembering a message allocates nothing. The text holds a receipt's 20
-// characters whole at four octets each (a UCS-2 surrogate pair, the longest UTF-8 sequence).
+// One remembered message, in 32 octets: what query_sm and the receipt's timing need. Where its
+// receipt goes and what it quotes is kept apart, by the id's number, and only for the submit
+// series: the delivery series is never routed back, and the submit counter's 65,536 ids bound the
+// routes however many messages the ring remembers.
 struct StoredMessage {
+    uint64_t handle = 0;    // 0: an empty slot
+    int64_t submitTime = 0; // seconds since 1970
+    int64_t finalTime = 0;  // 0 while not final
+    uint32_t key = 0;
+    MessageState state = MessageState::Enroute;
+    uint8_t errorCode = 0;
+    uint8_t request = 0;           // registered_delivery's receipt bits, from the route
+    bool receiptSent : 1 = false;  // sent on demand: the one the delay schedules stays unsent
+    bool routed : 1 = false;       // a route was kept for this message, not for an earlier one of its id
+
+    std::string MessageId() const { return MessageIdOf(key); }
+};
+static_assert(sizeof(StoredMessage) <= 32, "a million remembered messages fit in the memory a run may take");
+
+// A submitted message's route, kept in place and cut to the SMPP maximums so that keeping it
+// allocates nothing. The text holds a receipt's 20 characters whole at four octets each (a UCS-2
+// surrogate pair, the longest UTF-8 sequence).
+struct StoredRoute {
     static constexpr std::size_t kSystemIdOctets = 16, kAddressOctets = 21, kTextOctets = 80;
     struct Address {
         uint8_t ton = 0, npi = 0;
         std::array<char, kAddressOctets> addr{};
     };
 
-    uint64_t handle = 0;    // 0: an empty slot
-    int64_t submitTime = 0; // seconds since 1970
-    int64_t finalTime = 0;  // 0 while not final
     uint64_t connectionId = 0;
-    uint32_t key = 0;
-    MessageState state = MessageState::Enroute;
-    uint8_t errorCode = 0;
-    uint8_t request = 0;
-    bool receiptSent = false; // sent on demand: the one the delay schedules stays unsent
-    uint8_t textOctets = 0;
     std::array<char, kSystemIdOctets> systemId{};
     Address submitter, destination;
+    uint8_t textOctets = 0;
     std::array<uint8_t, kTextOctets> text{};
-
-    std::string MessageId() const { return MessageIdOf(key); }
-    ReceiptRoute Route() const;
-    // Keeps the route, each part cut to what it may hold.
-    void SetRoute(const ReceiptRoute& route);
 };
-static_assert(sizeof(StoredMessage) <= 184, "a million remembered messages fit in the memory a run may take");
 
 // A ring of the newest `capacity` messages, found by message id or by the handle Add returned, in
 // constant time and without a hash: the id's number is an index. Adding to a full ring forgets the
@@ -91,6 +96,11 @@ public:
     // Null when the message is not (or no longer) held.
     StoredMessage* Find(std::string_view messageId);
     StoredMessage* FindHandle(uint64_t handle);
+    // Keeps where the message's receipt goes, each part cut to what it may hold; false, and nothing
+    // kept, for a message of the delivery series.
+    bool SetRoute(StoredMessage& message, const ReceiptRoute& route);
+    // The route SetRoute kept for this message; an empty one when none was.
+    ReceiptRoute RouteOf(const StoredMessage& message) const;
     // Whether the message was held and was forgotten to make room for newer ones.
     bool Forgot(std::string_view messageId) const;
     std::size_t Size() const { return m_size; }
@@ -103,6 +113,7 @@ private:
     StoredMessage& Slot(std::size_t at);
 
     std::vector<std::unique_ptr<StoredMessage[]>> m_blocks;
+    std::vector<std::unique_ptr<StoredRoute[]>> m_routes; // by key of the submit series, in blocks
     std::vector<uint32_t> m_index; // by key; allocated at the first Add
     std::size_t m_capacity;
     std::size_t m_size = 0;

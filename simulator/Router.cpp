@@ -162,7 +162,7 @@ void CRouter::OnSubmitted(int index, uint32_t commandId, std::string_view id, co
         return;
     // The delay stands for the network: when it has passed the message is final, and its receipt
     // goes out if one was asked for.
-    stored->SetRoute(RouteOf(*message, m_smpp.GetConnectionId(index), m_smpp.NameOf(index)));
+    m_store.SetRoute(*stored, RouteOf(*message, m_smpp.GetConnectionId(index), m_smpp.NameOf(index)));
     const int64_t due = m_smpp.Scheduler().NowMs() + std::max(0, m_settings.receiptDelayMs);
     m_dueReceipts.push({due, m_receiptOrder++, handle, stored->key});
     ArmReceipts(due);
@@ -210,7 +210,7 @@ ReceiptRoute CRouter::RouteOf(const smpp::SubmittedMessage& message, uint64_t co
                        uint8_t(message.registeredDelivery & kReceiptRequestMask)};
     // Characters, not octets, and a GSM '@' (0x00) is one of them.
     const std::size_t octets = smpp::FirstCharacters(message.message.data(), message.message.size(),
-                                                     message.dataCoding, kReceiptTextChars, StoredMessage::kTextOctets);
+                                                     message.dataCoding, kReceiptTextChars, StoredRoute::kTextOctets);
     route.text.assign(message.message.begin(), message.message.begin() + std::ptrdiff_t(octets));
     return route;
 }
@@ -382,17 +382,16 @@ void CRouter::Conclude(const DueReceipt& receipt) {
         return;
     // Nothing said otherwise by the time the receipt is due: the message counts as delivered, or
     // as the profile's mix draws.
-    const std::string systemId(stored->systemId.data());
+    const ReceiptRoute route = m_store.RouteOf(*stored);
     if (stored->state == MessageState::Enroute) {
-        stored->state = Draw(ProfileOf(systemId).mix);
+        stored->state = Draw(ProfileOf(route.systemId).mix);
         stored->errorCode = receipt_profiles::ErrorOf(stored->state);
         stored->finalTime = m_clock();
     }
     const bool delivered = stored->state == MessageState::Delivered;
     if (stored->request != kReceiptOnAnyOutcome && !(stored->request == kReceiptOnFailure && !delivered))
         return;
-    SendReceipt(stored->MessageId(), stored->Route(), stored->state, stored->errorCode, stored->submitTime,
-                stored->finalTime);
+    SendReceipt(stored->MessageId(), route, stored->state, stored->errorCode, stored->submitTime, stored->finalTime);
 }
 
 MessageState CRouter::Draw(const std::vector<ReceiptProfile::Weight>& mix) {
@@ -418,7 +417,7 @@ CRouter::ReceiptOutcome CRouter::SendReceiptNow(std::string_view messageId, Mess
     stored->errorCode = error;
     stored->finalTime = m_clock();
     stored->receiptSent = true; // sent or kept: the one the delay would send stays unsent
-    return SendReceipt(stored->MessageId(), stored->Route(), state, error, stored->submitTime, stored->finalTime);
+    return SendReceipt(stored->MessageId(), m_store.RouteOf(*stored), state, error, stored->submitTime, stored->finalTime);
 }
 
 CRouter::ReceiptOutcome CRouter::SendReceiptNow(const std::string& messageId, const ReceiptRoute& route,

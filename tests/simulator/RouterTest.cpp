@@ -656,6 +656,11 @@ TEST(MessageStore, KeepsTheNewestAndKnowsWhatItForgot) {
     EXPECT_EQ(store.Find("D000003")->submitTime, 5);
     EXPECT_EQ(store.FindHandle(again), store.Find("D000003"));
     EXPECT_TRUE(store.Forgot("000002"));
+    store.SetRoute(*store.Find("000004"), {7, "esme", {}, {}, "Hi", 1});
+    EXPECT_EQ(store.RouteOf(*store.Find("000004")).systemId, "esme");
+    EXPECT_FALSE(store.SetRoute(*store.Find("D000003"), {7, "esme", {}, {}, "Hi", 1})) << "no receipt follows a delivery";
+    store.Add("000004", 6);
+    EXPECT_EQ(store.RouteOf(*store.Find("000004")).systemId, "") << "not the route of the id's earlier message";
     store.Add("000001", 6);
     EXPECT_FALSE(store.Forgot("000001")) << "held again";
     store.Clear();
@@ -696,9 +701,10 @@ TEST(ReceiptText, QuotesTheFirstTwentyCharactersWhole) {
         smpp::SubmittedMessage message;
         message.dataCoding = c.dataCoding;
         message.message.assign(c.message.begin(), c.message.end());
-        StoredMessage stored;
-        stored.SetRoute(CRouter::RouteOf(message, 1, "esme"));
-        EXPECT_EQ(stored.Route().text, c.text);
+        CMessageStore store(1);
+        StoredMessage& stored = *store.FindHandle(store.Add("000001", 1));
+        ASSERT_TRUE(store.SetRoute(stored, CRouter::RouteOf(message, 1, "esme")));
+        EXPECT_EQ(store.RouteOf(stored).text, c.text);
     }
 }
 
