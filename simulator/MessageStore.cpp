@@ -147,9 +147,14 @@ uint64_t CMessageStore::Add(std::string_view messageId, int64_t submitTime) {
         m_index.assign(kMessageKeys, kNone);
         m_blocks.resize((m_capacity + kBlock - 1) / kBlock);
     }
-    // Handles count up by one per message, so a handle names its slot as well.
-    const uint64_t handle = ++m_lastHandle;
-    const std::size_t at = std::size_t((handle - 1) % m_capacity);
+    // A handle names its slot and the lap of the ring it was given in, so that finding a message
+    // by its handle takes no division and a handle from an earlier lap finds nothing.
+    const std::size_t at = m_next;
+    const uint64_t handle = uint64_t(m_lap) << 32 | at;
+    if (++m_next == m_capacity) {
+        m_next = 0;
+        ++m_lap;
+    }
     StoredMessage& slot = Slot(at);
     if (slot.handle != 0) {
         m_index[slot.key] = kForgotten;
@@ -177,9 +182,10 @@ StoredMessage* CMessageStore::Find(std::string_view messageId) {
 }
 
 StoredMessage* CMessageStore::FindHandle(uint64_t handle) {
-    if (handle == 0 || handle > m_lastHandle || m_index.empty())
+    const std::size_t at = uint32_t(handle);
+    if (handle == 0 || at >= m_capacity || m_index.empty() || !m_blocks[at / kBlock])
         return nullptr;
-    StoredMessage& slot = Slot(std::size_t((handle - 1) % m_capacity));
+    StoredMessage& slot = m_blocks[at / kBlock][at % kBlock];
     return slot.handle == handle ? &slot : nullptr;
 }
 
@@ -193,6 +199,8 @@ void CMessageStore::Clear() {
     for (std::unique_ptr<StoredMessage[]>& block : m_blocks)
         block.reset();
     m_routes.clear();
+    m_next = 0;
+    ++m_lap;
     m_index.clear();
     m_size = 0;
 }

@@ -117,5 +117,6 @@ private:
     std::vector<uint32_t> m_index; // by key; allocated at the first Add
     std::size_t m_capacity;
     std::size_t m_size = 0;
-    uint64_t m_lastHandle = 0;
+    std::size_t m_next = 0; // the slot the next message takes
+    uint32_t m_lap = 1;     // of the ring, counted since the store was made; never 0, so no handle is
 };
