@@ -176,6 +176,7 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"("direction":"in","length":48,"hex":"00000030000000040000000000000002000101313233343500)"},
         {"nothing after the newest", "GET", "/api/v1/pdus?since={last}", "", 200, R"({"pdus":[],"next":)"},
         {"nothing on a connection never made", "GET", "/api/v1/pdus?connection=999999", "", 200, R"({"pdus":[],"next":)"},
+        {"limit at its largest", "GET", "/api/v1/pdus?limit=100000", "", 200, R"({"pdus":[{)"},
         {"limit below one", "GET", "/api/v1/pdus?limit=0", "", 400,
          R"({"error":"limit: a whole number from 1 to 100000 expected"})"},
         {"a misspelt parameter", "GET", "/api/v1/pdus?sinse=3", "", 400, R"({"error":"sinse: unknown parameter"})"},
@@ -216,6 +217,9 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"({"error":"tlvs: the value of tag '0x0424' is no hex text"})"},
         {"deliver a TLV tag beyond 16 bits", "POST", "/api/v1/deliver", R"({"systemId":"e","tlvs":{"65536":""}})", 400,
          R"({"error":"tlvs: tag '65536' is no 16-bit number"})"},
+        {"deliver a TLV of the longest length", "POST", "/api/v1/deliver",
+         R"({"systemId":"e","tlvs":{"0x0424":")" + std::string(2 * 0xFFFF, '0') + R"("}})", 404,
+         R"({"error":"systemId: no receiver or transceiver is bound as 'e'"})"}, // taken: only the receiver is missing
         {"deliver a field no one knows", "POST", "/api/v1/deliver", R"({"systemId":"e","colour":1})", 400,
          R"({"error":"colour: unknown field"})"},
         {"deliver no JSON", "POST", "/api/v1/deliver", "{\"systemId\":", 400, R"({"error":"body: not JSON)"},
@@ -250,6 +254,7 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          400, R"(Account 2 (b), \"window\")"},
         {"accounts put", "PUT", "/api/v1/accounts", R"([{"systemId":"esme1","password":"pw"}])", 200,
          R"("systemId":"esme1")"},
+        {"enquire_link off", "PUT", "/api/v1/sessions", R"({"enquireLinkSeconds":0})", 200, R"("enquireLinkSeconds":0,)"},
         {"session timers", "PUT", "/api/v1/sessions", R"({"enquireLinkSeconds":3600,"deliverTries":3,"deliverWindow":64})",
          200, R"("deliverTries":3,"deliverWindow":64,"enquireLinkSeconds":3600,"inactivitySeconds":3600,)"},
         {"a deliver window past an outbox's", "PUT", "/api/v1/sessions", R"({"deliverWindow":1025})", 400,
@@ -306,6 +311,8 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"({"error":"rate: a whole number from 1 to 1000000 expected"})"},
         {"generate a rate of 1.5", "POST", "/api/v1/generate", R"({"systemId":"esme1","count":5,"rate":1.5})", 400,
          R"({"error":"rate: a whole number from 1 to 1000000 expected"})"},
+        {"generate for no time", "POST", "/api/v1/generate", R"({"systemId":"esme1","seconds":0,"rate":1})", 400,
+         R"({"error":"seconds: a whole number from 1 to )"},
         {"generate an unknown kind", "POST", "/api/v1/generate", R"({"systemId":"e","count":5,"rate":1,"kind":"mt"})",
          400, R"({"error":"kind: mo or receipts expected"})"},
         {"generate two counters", "POST", "/api/v1/generate",
@@ -343,6 +350,7 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         ASSERT_EQ(answer.substr(0, 13), "HTTP/1.1 " + std::to_string(row.status) + " ") << answer.substr(0, 300);
         EXPECT_NE(answer.find("\r\nContent-Type: " + row.contentType + "\r\n"), std::string::npos);
         EXPECT_NE(answer.find(row.answer, answer.find("\r\n\r\n")), std::string::npos) << answer.substr(0, 2000);
+        EXPECT_EQ(answer.find("\r\nWWW-Authenticate: Bearer\r\n") < answer.find("\r\n\r\n"), row.status == 401);
         if (row.then == Then::EsmeReceives) {
             EXPECT_NE(NextDeliver().find(row.detail), std::string::npos);
         }
@@ -405,6 +413,26 @@ TEST_F(ControlServerTest, NextAndGapLeadToTheRecordThatFollows) {
     const QJsonArray after = Get("/api/v1/pdus?limit=1&since=14").value("pdus").toArray();
     ASSERT_EQ(after.size(), 1);
     EXPECT_EQ(after[0].toObject().value("seq").toInt(), 15);
+
+    // A record opened from a file keeps its own time, to the microsecond, in UTC.
+    ASSERT_TRUE(log.AddCaptured(2, 1'770'091'506'000'007, 0, 0, {}, typed.data(), uint32_t(typed.size())));
+    const QJsonArray opened = Get("/api/v1/pdus?limit=1&since=15").value("pdus").toArray();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0].toObject().value("time").toString(), "2026-02-03T04:05:06.000007Z");
+
+    // A control character in a field's text is escaped: the answer stays JSON.
+    const std::vector<uint8_t> bind = SmppPdu(2, 51, Builder().cstr("a\x1F").cstr("").cstr("").u8(0x34).u8(0).u8(0).cstr(""));
+    ASSERT_TRUE(log.AddTyped(2, bind.data(), uint32_t(bind.size())));
+    EXPECT_EQ(Get("/api/v1/pdus?limit=1&since=16").value("pdus").toArray().size(), 1);
+
+    // A connection not yet bound has no time of binding.
+    TestClient idle;
+    ASSERT_TRUE(idle.Connect(simulator.Smpp().ListeningPort()));
+    ASSERT_TRUE(test_net::WaitUntil([&] { return simulator.Smpp().GetConnectionCount() == 2; }));
+    std::vector<bool> bound;
+    for (const QJsonValue c : Get("/api/v1/connections").value("connections").toArray())
+        bound.push_back(c.toObject().value("boundAt").isString());
+    EXPECT_EQ(bound, (std::vector<bool>{true, false}));
 }
 
 // A follower the wipes of a full log overtake is told which records it missed, exactly: from the
@@ -426,6 +454,16 @@ TEST_F(ControlServerTest, EventStreamGapNamesOnlyTheRecordsWiped) {
                                  std::to_string(before + 2) + "}\n\nevent: pdu\nid: " + std::to_string(before + 3) + "\n";
     EXPECT_TRUE(test_net::WaitUntil([&] { return http.ReceivedText().find(expected) != std::string::npos; }))
         << http.ReceivedText();
+}
+
+// Only a loopback address may go without a token: anyone who reaches another could drive the simulator.
+TEST(ControlOptions, APublicAddressNeedsAToken) {
+    const auto refused = [](QHostAddress address, const char* token) {
+        return !ControlOptions{std::move(address), 0, token}.Check().isEmpty();
+    };
+    EXPECT_TRUE(refused(QHostAddress::AnyIPv4, ""));
+    EXPECT_FALSE(refused(QHostAddress::AnyIPv4, "t"));
+    EXPECT_FALSE(refused(QHostAddress::LocalHost, ""));
 }
 
 } // namespace
