@@ -74,8 +74,9 @@ protected:
 // What an accounts file or page may hold, read back the same, and each bad entry named by its
 // account and field.
 TEST(AccountsJson, ReadsBackWhatItWritesAndNamesTheAccountAndFieldOfAnError) {
+    // Each text at its longest.
     const QByteArray full = R"([{"allowedAddresses":["127.0.0.1","10.0.0.0/8"],"bindTypes":["transmitter"],)"
-                            R"("enquireLinkSeconds":0,"maxBinds":2,"password":"12345678","systemId":"esme","window":5},)"
+                            R"("enquireLinkSeconds":0,"maxBinds":2,"password":"12345678","systemId":"esme_of_fifteen","window":5},)"
                             R"({"password":"","systemId":"any"}])";
     QString error;
     const std::vector<Account> read = accounts::Parse(full, &error);
