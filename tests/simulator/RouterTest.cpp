@@ -788,7 +788,7 @@ TEST_F(RouterTest, ReceiptsWaitForTheirReceiverToBind) {
 // ESME on loopback, and ends done once every message is answered, or stops when the answers fall
 // more than the window behind or the receiver goes; errors are answers with a status.
 TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) {
-    enum class Peer { Answers, Silent, Closes };
+    enum class Peer { Answers, AllButLast, Silent, Closes };
     const struct {
         const char* name;
         GeneratorJob::Kind kind;
@@ -805,6 +805,9 @@ TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) 
          "Traffic generator done: 7 sent, 7 answered, 1 errors\r\n"},
         {"seconds, receipts", GeneratorJob::Kind::Receipts, 0, 1, 300, Peer::Answers, {3, 6, 9}, 100, 300,
          "Traffic generator done: 300 sent, 300 answered, 1 errors\r\n"},
+        {"the last never answered: stopped once the response time-out has passed", GeneratorJob::Kind::Mo, 3, 0, 1000,
+         Peer::AllButLast, {3}, 1002, 3,
+         "Traffic generator stopped: answers fell 1 behind (the last went unanswered); 3 sent, 2 answered, 0 errors\r\n"},
         {"a receiver that stops answering: no more than the window goes", GeneratorJob::Kind::Mo, 1000, 0, 1000,
          Peer::Silent, {10, 10, 10}, 3, 10,
          "Traffic generator stopped: answers fell 10 behind (window 10); 10 sent, 0 answered, 0 errors\r\n"},
@@ -853,11 +856,13 @@ TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) 
                     const Bytes tlvs = Builder().u16(0x001E).u16(uint32_t(n.size() + 1)).cstr(n).u16(0x0427).u16(1).u8(2);
                     EXPECT_EQ(Bytes(pdu->end() - long(tlvs.size()), pdu->end()), tlvs);
                 }
-                if (c.esme == Peer::Answers) // the third is refused, counted as an error and not sent again
+                if (c.esme == Peer::Answers || (c.esme == Peer::AllButLast && received + 1 < c.sent))
+                    // the third is refused, counted as an error and not sent again
                     esme->Send(SmppPdu(0x80000005, uint32_t(received + 1), Builder().cstr(""), received == 2 ? 0x64 : 0));
             }
-            if (c.esme == Peer::Answers) {
-                EXPECT_TRUE(test_net::WaitUntil([&] { return generator.Progress().answered == received; }));
+            if (c.esme == Peer::Answers || c.esme == Peer::AllButLast) {
+                const uint64_t answered = c.esme == Peer::AllButLast ? std::min(received, c.sent - 1) : received;
+                EXPECT_TRUE(test_net::WaitUntil([&] { return generator.Progress().answered == answered; }));
             }
         }
         if (c.esme == Peer::Closes) {
