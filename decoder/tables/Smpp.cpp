@@ -19,6 +19,7 @@ constexpr int32_t kHeaderField = 156;
 constexpr int32_t kBodyGroup = 161;
 constexpr int32_t kBodyField = 163;
 constexpr int32_t kCommandStatus = 1893; // the header field whose names every error_status_code borrows
+constexpr int32_t kQueryMessageState = 2133; // query_sm_resp message_state
 
 // Columns: {id, kind, width, label, caseOwner, next, isGroup, iconId, selectorId, widthSourceId}
 constexpr FieldDescriptor kDescriptors[] = {
@@ -383,9 +384,11 @@ constexpr RegistryList kRegistryLists[] = {
     {decode_ids::kTypesOfNumber, protocol::smpp::kTypesOfNumber, protocol::smpp::kReservedTypeOfNumber.data()},
     {decode_ids::kNumberingPlans, protocol::smpp::kNumberingPlans, protocol::smpp::kReservedNumberingPlan.data()},
     {decode_ids::kDataCodings, protocol::data_coding::kNames, protocol::data_coding::kReserved.data()},
+    {kQueryMessageState, protocol::smpp::kMessageStates, nullptr}, // a state SMPP has not shows no name
 };
 constexpr std::size_t kRegistryRows = std::size(protocol::smpp::kStatuses) + 1 + std::size(protocol::smpp::kTypesOfNumber) + 1 +
-                                      std::size(protocol::smpp::kNumberingPlans) + 1 + std::size(protocol::data_coding::kNames) + 1;
+                                      std::size(protocol::smpp::kNumberingPlans) + 1 + std::size(protocol::data_coding::kNames) + 1 +
+                                      std::size(protocol::smpp::kMessageStates);
 
 // Every value name: command_status descriptions and the registry's lists first, then the table's own.
 constexpr auto BuildValueNames() {
@@ -396,7 +399,7 @@ constexpr auto BuildValueNames() {
     rows[at++] = {kCommandStatus, -1, protocol::smpp::kReservedStatus.data()};
     for (const RegistryList& list : kRegistryLists) {
         for (const protocol::NamedValue& named : list.rows) rows[at++] = {list.category, int32_t(named.value), named.name.data()};
-        rows[at++] = {list.category, -1, list.wildcard};
+        if (list.wildcard) rows[at++] = {list.category, -1, list.wildcard};
     }
     for (const ValueName& own : kOwnValueNames) rows[at++] = own;
     return rows;
@@ -503,7 +506,7 @@ constexpr bool CasesLeadToGroups() {
 
 constexpr int RowsOf(int32_t category) { return decode_table::RowsOf(kValueNames, category); }
 
-static_assert(RowsOf(1893) == 49 && RowsOf(2250) == 3 && RowsOf(2670) == 3);
+static_assert(RowsOf(1893) == 49 && RowsOf(2250) == 3 && RowsOf(2670) == 3 && RowsOf(kQueryMessageState) == 8);
 static_assert(RowsOf(1942) == 8 && RowsOf(1943) == 11 && RowsOf(1951) == 5);
 static_assert(RowsOf(1954) == 4 && RowsOf(1985) == 3 && RowsOf(1955) == 3 && RowsOf(1986) == 3);
 static_assert(RowsOf(1956) == 15 + 16 && RowsOf(1958) == 3 && RowsOf(2650) == 4 && RowsOf(2651) == 4);
