@@ -4,6 +4,7 @@
 #include "decoder/tables/Tables.h"
 #include "protocol/DataCoding.h"
 #include "protocol/SmppCommands.h"
+#include "protocol/SmppFields.h"
 #include "protocol/SmppStatus.h"
 #include "protocol/SmppValues.h"
 
@@ -476,6 +477,25 @@ constexpr bool CaseLabelsAreCommandIds() {
     return true;
 }
 
+// Every C-string field is read at the registry's width: the label's field name ("SUB_SM: source_addr =") gives
+// it, long in data_sm and alert_notification. deliver_sm_resp's message_id, unused and NULL in SMPP 3.4, is
+// read at nine octets, as some SMSCs fill it.
+constexpr bool StringWidthsAreTheRegistrys() {
+    for (const FieldDescriptor& d : kDescriptors) {
+        if (KindOf(d) != FieldKind::CString || d.caseOwner == 0) continue;
+        const std::string_view label = d.label;
+        const std::size_t colon = label.find(": "), end = label.rfind(" =");
+        if (colon == std::string_view::npos || end == std::string_view::npos || end <= colon + 2) return false;
+        const std::string_view command = label.substr(0, colon), name = label.substr(colon + 2, end - colon - 2);
+        const bool longAddress = (command == "DATA_SM" || command == "ALERT_NOTIFICATION") && name.ends_with("_addr");
+        const uint32_t want = command == "DELIVER_SM_RESP" ? 9
+                              : longAddress                ? protocol::smpp::field_width::kLongAddress
+                                                           : protocol::smpp::StringFieldOctets(name);
+        if (want == 0 || uint32_t(d.width) != want) return false;
+    }
+    return true;
+}
+
 // Group lines open a tree node with the SMPP header or body icon; every other row is a field.
 constexpr bool IconsMatchRoles() {
     for (const FieldDescriptor& d : kDescriptors) {
@@ -520,6 +540,7 @@ static_assert(WildcardsLast(kValueNames));
 static_assert(NameCategoriesResolve(kDescriptors, kValueNames, kNameCategories));
 static_assert(CaseLabelsAreCommandIds());
 static_assert(IconsMatchRoles());
+static_assert(StringWidthsAreTheRegistrys(), "every C-string field as wide as SMPP 3.4 makes it");
 static_assert(CasesLeadToGroups());
 
 } // namespace
