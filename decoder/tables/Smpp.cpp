@@ -375,7 +375,8 @@ constexpr ValueName kOwnValueNames[] = {
     {2655, 192, "UDHI and Reply Path"},
 };
 
-// The lists the registry keeps, each under its category and closed by its wildcard.
+// The lists the registry keeps, each under its category and closed by its wildcard where it has one. Their
+// names are literals, so a view's data() is the NUL-terminated text a row points at.
 struct RegistryList {
     int32_t category;
     std::span<const protocol::NamedValue> rows;
