@@ -35,15 +35,18 @@ struct Step {
     Field field;
     uint8_t width;
 };
+// The registry's widths of the C-string fields.
+constexpr uint8_t kShort = protocol::smpp::field_width::kShortAddress, kLong = protocol::smpp::field_width::kLongAddress;
+constexpr uint8_t kService = protocol::smpp::field_width::kServiceType, kTime = protocol::smpp::field_width::kTime;
 constexpr Step kSubmitOrDeliver[] = {
-    {Field::Text, 6},     {Field::Octets, 2},     {Field::Source, 21}, {Field::Octets, 2},
-    {Field::Destination, 21},                     {Field::EsmClass, 1},                    // service_type .. esm_class
-    {Field::Octets, 2},   {Field::Text, 17},      {Field::Text, 17},   {Field::Octets, 2}, // protocol_id .. replace_if_present
-    {Field::DataCoding, 1}, {Field::Octets, 1},   {Field::ShortMessage, 0},
+    {Field::Text, kService}, {Field::Octets, 2},   {Field::Source, kShort}, {Field::Octets, 2},
+    {Field::Destination, kShort},                  {Field::EsmClass, 1},                      // service_type .. esm_class
+    {Field::Octets, 2},   {Field::Text, kTime},    {Field::Text, kTime},    {Field::Octets, 2}, // protocol_id .. replace_if_present
+    {Field::DataCoding, 1}, {Field::Octets, 1},    {Field::ShortMessage, 0},
 };
 constexpr Step kDataSm[] = {
-    {Field::Text, 6},        {Field::Octets, 2},   {Field::Source, 65}, {Field::Octets, 2},
-    {Field::Destination, 65}, {Field::EsmClass, 1}, {Field::Octets, 1},  {Field::DataCoding, 1},
+    {Field::Text, kService},   {Field::Octets, 2},   {Field::Source, kLong}, {Field::Octets, 2},
+    {Field::Destination, kLong}, {Field::EsmClass, 1}, {Field::Octets, 1},   {Field::DataCoding, 1},
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "decoder/Protocols.h"
 #include "decoder/tables/TableIds.h"
+#include "protocol/PduHeader.h"
 #include "protocol/Registry.h"
 #include "protocol/SmppCommands.h"
 #include "protocol/SmppStatus.h"
@@ -19,9 +20,6 @@ int64_t SystemClock() {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
-
-// Every protocol marks an answer by this bit of its command id.
-constexpr uint32_t kResponseBit = 0x80000000u;
 
 constexpr uint8_t kStatusUnread = 0;
 constexpr uint8_t kStatusNone = 1;
@@ -74,7 +72,7 @@ void CPacketPairs::Add(int32_t index) {
     } else {
         // A request is one its protocol names an answer for; alert_notification and outbind have none.
         // A command SMPP does not have is answered all the same, with generic_nack.
-        const uint32_t answer = id | kResponseBit;
+        const uint32_t answer = protocol::ResponseIdOf(id);
         const ProtocolInfo* info = entry.smpp ? nullptr : protocols::Find(summary.protocol);
         const bool named = entry.smpp ? protocol::smpp::IndexOf(answer) >= 0 || protocol::smpp::IndexOf(id) < 0
                                       : info && m_decoder.Names().HasCodeName(info->commandTable, answer);

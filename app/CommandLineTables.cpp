@@ -25,8 +25,8 @@ constexpr Option kTarnwickOptions[] = {
                        "for this run only", File},
     {"seed", "N", "seed of the rules' chance, so that a run can be repeated"},
     {"accounts", "FILE", "check binds against the accounts in FILE (a JSON array of accounts: systemId, password, "
-                         "bindTypes, maxBinds, allowedAddresses, window, enquireLinkSeconds) instead of the stored "
-                         "ones, for this run only", File},
+                         "bindTypes, maxBinds, allowedAddresses, window, enquireLinkSeconds, receiptProfile) instead "
+                         "of the stored ones, for this run only", File},
     {"stats", "", "headless: print the statistics table at exit"},
     {"stats-json", "FILE", "headless: write the statistics to FILE as JSON at exit", File},
     {"control", "PORT", "serve the control API (HTTP, JSON) on 127.0.0.1:PORT; 0 picks a free port"},

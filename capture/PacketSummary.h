@@ -1,6 +1,7 @@
 // What a capture record is summarised by, worked out once when the log stores it and read by every listener.
 #pragma once
 
+#include "protocol/PduHeader.h"
 #include "protocol/Registry.h"
 #include "wire/Cursor.h"
 
@@ -40,7 +41,7 @@ struct PacketSummary {
     bool fromServer = false; // the server's end sent it ("out"); false: the server's end received it ("in")
 
     bool Has(uint8_t field) const { return (fields & field) == field; }
-    bool IsResponse() const { return Has(kHasCommand) && (command & 0x80000000u) != 0; }
+    bool IsResponse() const { return Has(kHasCommand) && protocol::IsResponse(command); }
     // The sequence word a list shows (SGIP's number, the last of its three); 0 without a sequence.
     uint32_t ShownSequence() const { return Has(kHasSequence) ? sequence[sequenceWords - 1] : 0; }
 };

@@ -5,6 +5,7 @@
 #include "capture/PcapFileReader.h"
 #include "capture/StreamReassembler.h"
 #include "decoder/ProtocolVersion.h"
+#include "protocol/PduHeader.h"
 #include "protocol/Registry.h"
 #include "protocol/SmppCommands.h"
 #include "wire/Cursor.h"
@@ -49,7 +50,6 @@ int ProtocolForPort(uint16_t port, const DecodeAsTable& overrides) {
 
 bool OpensLikeSmpp(std::span<const uint8_t> segment) {
     constexpr uint32_t kHeader = protocol::HeaderSizeOf(protocol::kSmpp);
-    constexpr uint32_t kResponse = 0x80000000;
     // SMPP 3.4 puts its own errors below 0x100, keeps 0x100-0x3FF for its extensions and 0x400-0x4FF for an
     // SMSC's own errors, which real SMSCs do answer with; 0x500 and up is reserved. A response is believed up
     // to 0x4FF: the length and command id have already done the work of telling SMPP from other bytes.
@@ -66,7 +66,7 @@ bool OpensLikeSmpp(std::span<const uint8_t> segment) {
         if (header.Ok() && !protocol::smpp::Find(command))
             return false;
         const uint32_t status = header.U32();
-        if (header.Ok() && !(command & kResponse ? status < kFirstReservedStatus : status == 0))
+        if (header.Ok() && !(protocol::IsResponse(command) ? status < kFirstReservedStatus : status == 0))
             return false;
         at += length;
     }

@@ -3,7 +3,6 @@
 
 #include "capture/PacketRecord.h"
 #include "decoder/Protocols.h"
-#include "wire/Cursor.h"
 
 #include <cstdio>
 #include <ctime>
@@ -99,11 +98,9 @@ void AppendField(std::string& out, const DecodeLine& line) {
     out += '}';
 }
 
-// The 32-bit word at offset of the PDU, or null when the PDU is too short for it.
-void AppendWord(std::string& out, const wire::Cursor& pdu, size_t offset) {
-    wire::Cursor at = pdu.At(offset);
-    const uint32_t value = at.U32();
-    if (at.Ok())
+// A header word the record's summary holds, or null when its PDU is too short for it.
+void AppendOptional(std::string& out, bool held, uint32_t value) {
+    if (held)
         AppendNumber(out, value);
     else
         out += "null";
@@ -113,15 +110,14 @@ void AppendWord(std::string& out, const wire::Cursor& pdu, size_t offset) {
 
 CPduJson::CPduJson(const CPacketDecoder& decoder) : m_decoder(decoder) {}
 
-std::string CPduJson::CommandName(const uint8_t* record, uint32_t length) const {
-    const std::optional<uint32_t> id = packet_record::CommandId(record, length);
-    if (!id)
+std::string CPduJson::CommandName(const PacketSummary& summary) const {
+    if (!summary.Has(PacketSummary::kHasCommand))
         return {};
-    const ProtocolInfo* protocol = protocols::Find(packet_record::ReadHeader(record).protocol);
-    std::string name = protocol ? m_decoder.LookupCodeName(protocol->commandTable, *id) : std::string(kUnnamed);
+    const ProtocolInfo* protocol = protocols::Find(summary.protocol);
+    std::string name = protocol ? m_decoder.LookupCodeName(protocol->commandTable, summary.command) : std::string(kUnnamed);
     if (name.empty() || name == kUnnamed) {
         char hex[16];
-        std::snprintf(hex, sizeof hex, "0x%08X", *id);
+        std::snprintf(hex, sizeof hex, "0x%08X", summary.command);
         name = hex;
     }
     return name;
@@ -130,29 +126,22 @@ std::string CPduJson::CommandName(const uint8_t* record, uint32_t length) const 
 void CPduJson::AppendRecord(std::string& out, int64_t seq, const uint8_t* record, uint32_t length,
                             const PacketSummary& context) {
     static constexpr char kDigits[] = "0123456789abcdef";
-    const PacketRecordHeader header = packet_record::ReadHeader(record);
-    const protocol::Protocol* protocol = protocol::Find(header.protocol);
-    const wire::Cursor pdu(record + kHeaderSize, length - kHeaderSize);
+    // Protocol, command, status and sequence are the record's summary, read from its header once at store.
+    const protocol::Protocol* protocol = protocol::Find(context.protocol);
     out += "{\"seq\":";
     AppendNumber(out, seq);
     out += ",\"time\":";
     AppendTime(out, context.timeUs);
     out += ",\"protocol\":";
-    AppendString(out, protocol ? protocol->name : std::to_string(header.protocol));
+    AppendString(out, protocol ? protocol->name : std::to_string(context.protocol));
     out += ",\"command\":";
-    AppendString(out, CommandName(record, length));
+    AppendString(out, CommandName(context));
     out += ",\"commandStatus\":";
     // Answers of the protocols without a header status carry theirs in the body; the fields show it.
-    if (protocol && protocol->statusOffset != 0)
-        AppendWord(out, pdu, protocol->statusOffset);
-    else
-        out += "null";
+    AppendOptional(out, context.Has(PacketSummary::kHasStatus), context.status);
     out += ",\"sequence\":";
     // SGIP's sequence is three words; its last one counts up as the others' single word does.
-    if (protocol)
-        AppendWord(out, pdu, protocol->sequenceOffset + protocol->sequenceSize - 4);
-    else
-        out += "null";
+    AppendOptional(out, context.Has(PacketSummary::kHasSequence), context.ShownSequence());
     out += ",\"connection\":";
     AppendNumber(out, int64_t(context.connection));
     out += context.fromServer ? ",\"direction\":\"out\"" : ",\"direction\":\"in\"";
@@ -191,7 +180,7 @@ void CPduJson::Scan(const CPacketLog& log, const PduQuery& query, Visit visit) c
         const PacketSummary& context = log.SummaryAt(int32_t(index));
         if (query.connection != 0 && context.connection != query.connection)
             continue;
-        if (!command.empty() && CommandName(record, length) != command)
+        if (!command.empty() && CommandName(context) != command)
             continue;
         if (!visit(log.SerialBase() + index + 1, record, length, context))
             return;

@@ -36,7 +36,7 @@ public:
     void AppendRecord(std::string& out, int64_t seq, const uint8_t* record, uint32_t length,
                       const PacketSummary& context);
     // The command's name as the decoder gives it ("submit_sm"), or its id as "0x%08X" when it has none.
-    std::string CommandName(const uint8_t* record, uint32_t length) const;
+    std::string CommandName(const PacketSummary& summary) const;
 
     // {"pdus": [...], "next": N}, where next is the since that continues after this page.
     QByteArray Query(const CPacketLog& log, const PduQuery& query);

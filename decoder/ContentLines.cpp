@@ -40,9 +40,9 @@ constexpr int32_t kAsciiDigitMode = 1;
 } // namespace
 
 bool CPacketDecoder::AppendMessage(std::string& out, int32_t position, const uint8_t* p, int32_t width) {
-    const FieldKind kind = KindOf(m_rows[position]);
+    const FieldKind kind = KindOf(m_table->rows[position]);
     switch (kind) {
-    case FieldKind::Smgp3Tlv: AppendSmgp3Tlv(out, m_names, p, width); return true;
+    case FieldKind::Smgp3Tlv: AppendSmgp3Tlv(out, m_table->names, p, width); return true;
     case FieldKind::SmppTlv: {
         const uint16_t tag = RecordCursor(p, width).U16();
         const bool structured = std::any_of(std::begin(SmppTlvParts), std::end(SmppTlvParts),
@@ -98,7 +98,7 @@ void CPacketDecoder::AppendTlvParts(std::string& out, int32_t position, const ui
         case TlvPart::Number: {
             first = first < 0 ? value[at] : first;
             AppendDecimal(text, value[at]);
-            const std::string_view name = m_names.FindValueName(part.category, value[at]);
+            const std::string_view name = m_table->names.FindValueName(part.category, value[at]);
             if (!name.empty()) text.append(" (").append(name).push_back(')');
             break;
         }
@@ -116,7 +116,7 @@ void CPacketDecoder::AppendTlvParts(std::string& out, int32_t position, const ui
 }
 
 std::string_view CPacketDecoder::LabelPrefix(int32_t position) const {
-    const std::string_view label(m_rows[position].label, static_cast<size_t>(m_labelLengths[position]));
+    const std::string_view label(m_table->rows[position].label, static_cast<size_t>(m_table->labelLengths[position]));
     const size_t colon = label.find(':');
     return colon == std::string_view::npos ? label : label.substr(0, colon + 1);
 }

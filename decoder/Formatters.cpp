@@ -13,6 +13,7 @@
 #include "decoder/tables/TableIds.h"
 #include "decoder/tables/TlvNames.h"
 #include "protocol/GsmAlphabet.h"
+#include "protocol/SmppTlvs.h"
 
 namespace {
 
@@ -376,14 +377,15 @@ std::string FormatSmgp3Tlv(const NameIndex& names, const uint8_t* bytes, int32_t
 }
 
 void AppendSmppTlvName(std::string& out, uint16_t tag) {
-    const auto entry = std::find_if(std::begin(SmppTlvNameTable), std::end(SmppTlvNameTable),
-                                    [tag](const TlvName& row) { return row.tag == tag; });
-    if (entry != std::end(SmppTlvNameTable)) {
-        out.append(entry->name);
-    } else {
+    const protocol::smpp::Tlv* tlv = protocol::smpp::FindTlv(tag);
+    if (!tlv) {
         out.append("未知(0x");
         AppendHexDigits(out, tag, 4);
         out.push_back(')');
+    } else if (!tlv->label.empty()) {
+        out.append(tlv->label);
+    } else {
+        out.append(tlv->name).append("(").append(tlv->networks).push_back(')');
     }
 }
 
@@ -392,37 +394,33 @@ void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
     const uint16_t tag = tlv.U16();
     const uint16_t length = tlv.U16();
 
-    const auto entry = std::find_if(std::begin(SmppTlvNameTable), std::end(SmppTlvNameTable),
-                                    [tag](const TlvName& row) { return row.tag == tag; });
+    const protocol::smpp::Tlv* entry = protocol::smpp::FindTlv(tag);
     AppendSmppTlvName(out, tag);
     out.append(" = ");
 
-    const auto rule = std::find_if(std::begin(SmppTlvValueRules), std::end(SmppTlvValueRules),
-                                   [tag](const SmppTlvRule& row) { return row.tag == tag; });
-    // A parameter without a name is one the tables know nothing of: its value shows as octets.
-    const SmppTlvValue kind = entry == std::end(SmppTlvNameTable) ? SmppTlvValue::Hex
-                              : rule == std::end(SmppTlvValueRules) ? SmppTlvValue::Text
-                                                                    : rule->value;
+    // A parameter without a name is one the registry knows nothing of: its value shows as octets. A
+    // structured one shows its last part as text; its parts get lines of their own.
+    using protocol::smpp::TlvValue;
+    const TlvValue kind = !entry ? TlvValue::Octets : entry->value == TlvValue::Parts ? TlvValue::Text : entry->value;
     // Only the parameter's own value bytes are read; a value too short for its rule shows nothing.
     const int32_t valueBytes = available > 4 ? std::min<int32_t>(length, available - 4) : 0;
     wire::Cursor value = RecordCursor(valueBytes > 0 ? bytes + 4 : nullptr, valueBytes);
     switch (kind) {
-    case SmppTlvValue::U32:
+    case TlvValue::U32:
         if (value.Has(4)) AppendDecimal(out, value.U32());
         break;
-    case SmppTlvValue::U16:
+    case TlvValue::U16:
         if (value.Has(2)) AppendDecimal(out, value.U16());
         break;
-    case SmppTlvValue::U8:
+    case TlvValue::U8:
         if (value.Has(1)) {
             const uint8_t octet = value.U8();
             AppendDecimal(out, octet);
-            const auto named = std::find_if(std::begin(SmppTlvValueNames), std::end(SmppTlvValueNames),
-                                            [tag, octet](const SmppTlvValueName& row) { return row.tag == tag && row.value == octet; });
-            if (named != std::end(SmppTlvValueNames)) out.append(" (").append(named->name).push_back(')');
+            const std::string_view name = protocol::NameOf(entry->names, octet);
+            if (!name.empty()) out.append(" (").append(name).push_back(')');
         }
         break;
-    case SmppTlvValue::Version:
+    case TlvValue::Version:
         if (value.Has(1)) {
             const uint8_t version = value.U8();
             AppendDecimal(out, version >> 4);
@@ -430,11 +428,12 @@ void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
             AppendDecimal(out, version & 0xF);
         }
         break;
-    case SmppTlvValue::None: break;
-    case SmppTlvValue::Hex:
+    case TlvValue::None:
+    case TlvValue::Parts: break;
+    case TlvValue::Octets:
         if (valueBytes > 0) AppendHex(out, bytes + 4, valueBytes);
         break;
-    case SmppTlvValue::Text:
+    case TlvValue::Text:
         if (valueBytes > 0) AppendGbkText(out, bytes + 4, valueBytes);
         break;
     }

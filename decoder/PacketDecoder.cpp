@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cstring>
 #include <iterator>
-#include <unordered_map>
 
 #include "decoder/RecordCursor.h"
 #include "decoder/FieldValueText.h"
@@ -16,14 +15,12 @@
 #include "decoder/TextAppend.h"
 #include "decoder/tables/TableIds.h"
 #include "decoder/tables/TlvNames.h"
-#include "decoder/tables/Tables.h"
 
 namespace {
 
 // A field this wide or wider (or of unknown width) is a length error rather than a field.
 constexpr int32_t kMaxWidth = 4096;
 
-constexpr FieldDescriptor kTerminator = {-1, -1, -1, "", -1, -1, 0, 0, -1, -1};
 
 // The value of an integer field as a width source or selector reads it, by the source's kind.
 int32_t ReadByKind(wire::Cursor& reader, FieldKind kind) {
@@ -66,65 +63,11 @@ struct CPacketDecoder::Field {
     int32_t count = 0; // an Entries row: how many entries its count field announces
 };
 
-CPacketDecoder::CPacketDecoder() {
-    const decode_table::Family families[] = {
-        decode_table::CaptureHeaderFamily(), decode_table::CmppFamily(),   decode_table::SmgpFamily(),
-        decode_table::SgipCngpFamily(),      decode_table::SmppFamily(),
-    };
-    Load(families);
-}
+CPacketDecoder::CPacketDecoder() : m_table(DecodeTable::Whole()) {}
 
-CPacketDecoder::CPacketDecoder(std::span<const decode_table::Family> families) { Load(families); }
+CPacketDecoder::CPacketDecoder(std::span<const decode_table::Family> families) : m_table(DecodeTable::Build(families)) {}
 
-void CPacketDecoder::Load(std::span<const decode_table::Family> families) {
-    std::unordered_map<int32_t, int32_t> categoryOf;
-    for (const decode_table::Family& family : families) {
-        for (const FieldDescriptor& row : family.descriptors) {
-            if (row.id == -1) break; // a family's own terminator ends its rows
-            m_rows.push_back(row);
-        }
-        m_names.AddCodeNames(family.codeNames);
-        m_names.AddValueNames(family.valueNames);
-        for (const NameCategory& alias : family.nameCategories) categoryOf.try_emplace(alias.descriptorId, alias.category);
-        for (const LayoutChoice& choice : family.layoutChoices)
-            m_layoutPairs.push_back({choice.body, choice.alternative, body_layout::Resolve(family.descriptors, choice.body),
-                                     body_layout::Resolve(family.descriptors, choice.alternative)});
-    }
-    m_rows.push_back(kTerminator);
-
-    std::unordered_map<int32_t, int32_t> first;
-    for (int32_t position = 0; position < static_cast<int32_t>(m_rows.size()) - 1; ++position)
-        if (m_rows[position].id > 0) first.try_emplace(m_rows[position].id, position);
-    m_firstPositions.assign(first.begin(), first.end());
-    std::sort(m_firstPositions.begin(), m_firstPositions.end());
-
-    m_labelLengths.reserve(m_rows.size());
-    m_nameCategories.reserve(m_rows.size());
-    m_selectorStarts.reserve(m_rows.size());
-    m_sourceKinds.reserve(m_rows.size());
-    for (FieldDescriptor& row : m_rows) {
-        if (!row.label) row.label = "";
-        m_labelLengths.push_back(static_cast<int32_t>(std::strlen(row.label)));
-        const auto alias = categoryOf.find(row.id);
-        const int32_t category = alias == categoryOf.end() ? row.id : alias->second;
-        m_nameCategories.push_back(m_names.HasCategory(category) ? category : -1);
-        m_selectorStarts.push_back(PositionOf(row.selectorId));
-        const int32_t source = PositionOf(row.widthSourceId);
-        m_sourceKinds.push_back(source < 0 ? FieldKind::CaseListEnd : KindOf(m_rows[source]));
-    }
-    for (LayoutPair& pair : m_layoutPairs) {
-        pair.body = PositionOf(pair.body);
-        pair.alternative = PositionOf(pair.alternative);
-    }
-    // Positive ids become positions only now, so that the lookups above still saw ids.
-    for (FieldDescriptor& row : m_rows)
-        if (row.next > 0) row.next = PositionOf(row.next);
-}
-
-int32_t CPacketDecoder::PositionOf(int32_t id) const {
-    const auto it = std::lower_bound(m_firstPositions.begin(), m_firstPositions.end(), std::pair<int32_t, int32_t>(id, -1));
-    return it != m_firstPositions.end() && it->first == id ? it->second : -1;
-}
+int32_t CPacketDecoder::PositionOf(int32_t id) const { return m_table->PositionOf(id); }
 
 int CPacketDecoder::IconIndex(int32_t iconId) {
     const auto it = std::find(std::begin(kIconIds), std::end(kIconIds), iconId);
@@ -132,18 +75,18 @@ int CPacketDecoder::IconIndex(int32_t iconId) {
 }
 
 std::string CPacketDecoder::LookupCodeName(int32_t tableId, uint32_t code) const {
-    return std::string(m_names.FindCodeName(tableId, code));
+    return std::string(m_table->names.FindCodeName(tableId, code));
 }
 
 std::string CPacketDecoder::LookupValueName(int32_t category, int32_t value) const {
-    return std::string(m_names.FindValueName(category, value));
+    return std::string(m_table->names.FindValueName(category, value));
 }
 
 std::string CPacketDecoder::OwnValueName(int32_t descriptorId, int32_t value) const {
     const int32_t position = PositionOf(descriptorId);
-    const int32_t category = position < 0 ? -1 : m_nameCategories[position];
-    if (category < 0 || !m_names.HasOwnRow(category, value)) return {};
-    return std::string(m_names.FindValueName(category, value));
+    const int32_t category = position < 0 ? -1 : m_table->nameCategories[position];
+    if (category < 0 || !m_table->names.HasOwnRow(category, value)) return {};
+    return std::string(m_table->names.FindValueName(category, value));
 }
 
 std::string CPacketDecoder::ValueSuffix(int32_t descriptorId, const uint8_t* field, int32_t available) const {
@@ -176,7 +119,7 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
     bool result = true;
     Field field;
     while (offset != total && position < rowCount) {
-        const FieldDescriptor& row = m_rows[position];
+        const FieldDescriptor& row = m_table->rows[position];
         const int32_t remaining = total - offset;
         Settle(position, offset, field);
         if (field.outcome != Field::Outcome::Fits) {
@@ -211,7 +154,7 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
     // field's end) ends with the error line of the list, over nothing.
     const bool listComplete = m_entriesRow < 0 || (position == m_entriesRow && m_entriesLeft <= 1);
     if (offset == total && !listComplete) {
-        const FieldDescriptor& list = m_rows[m_entriesRow];
+        const FieldDescriptor& list = m_table->rows[m_entriesRow];
         m_lines.push_back({list.id, std::string(kUnknownErrorText), offset, 0, list.iconId, list.isGroup});
         return false;
     }
@@ -220,7 +163,7 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
 }
 
 void CPacketDecoder::AddLines(int32_t position, int32_t offset, int32_t width) {
-    const FieldDescriptor& row = m_rows[position];
+    const FieldDescriptor& row = m_table->rows[position];
     const uint8_t* p = m_record + offset;
     // The text is built in a buffer that keeps its capacity, so each line costs one block at most.
     m_text.clear();
@@ -249,7 +192,7 @@ void CPacketDecoder::AppendTrailingOctets(int32_t offset) {
 }
 
 int32_t CPacketDecoder::NextRow(int32_t position, int32_t offset, bool& result) const {
-    const FieldDescriptor& row = m_rows[position];
+    const FieldDescriptor& row = m_table->rows[position];
     if (row.next != decode_table::kDispatch) return row.next;
     int32_t selectorAt = offset;
     if (row.selectorId != row.id) {
@@ -257,7 +200,7 @@ int32_t CPacketDecoder::NextRow(int32_t position, int32_t offset, bool& result) 
         selectorAt = source < 0 ? -1 : m_lines[source].offset;
     }
     const int32_t next = selectorAt < 0 ? decode_table::kEnd
-                                        : CaseScan(row.id, m_selectorStarts[position], m_record + selectorAt, m_total - selectorAt);
+                                        : CaseScan(row.id, m_table->selectorStarts[position], m_record + selectorAt, m_total - selectorAt);
     result = next >= 0 || selectorAt < 0;
     return next;
 }
@@ -267,14 +210,14 @@ int32_t CPacketDecoder::NextEntry(int32_t position, int32_t count) {
     // leaves one fewer to walk.
     m_entriesLeft = m_entriesRow == position ? m_entriesLeft - 1 : count;
     m_entriesRow = position;
-    if (m_entriesLeft > 0) return m_selectorStarts[position];
+    if (m_entriesLeft > 0) return m_table->selectorStarts[position];
     m_entriesRow = -1;
-    return m_rows[position].next;
+    return m_table->rows[position].next;
 }
 
 int32_t CPacketDecoder::LayoutAt(int32_t position, int32_t offset) const {
     const auto length = static_cast<uint32_t>(m_total - offset);
-    for (const LayoutPair& pair : m_layoutPairs)
+    for (const DecodeTable::LayoutPair& pair : m_table->layoutPairs)
         if (pair.body == position && pair.alternative >= 0 && length > 0 &&
             body_layout::End(pair.bodyWalk, m_record + offset, length) != length &&
             body_layout::End(pair.alternativeWalk, m_record + offset, length) == length)
@@ -283,10 +226,10 @@ int32_t CPacketDecoder::LayoutAt(int32_t position, int32_t offset) const {
 }
 
 int32_t CPacketDecoder::VariableWidth(int32_t position, const wire::Cursor& bytes) const {
-    const FieldDescriptor& row = m_rows[position];
+    const FieldDescriptor& row = m_table->rows[position];
     if (KindOf(row) == FieldKind::Smgp3Tlv || KindOf(row) == FieldKind::SmppTlv) return bytes.At(2).U16() + 4;
     const int32_t source = FindLine(row.widthSourceId);
-    const FieldKind sourceKind = m_sourceKinds[position];
+    const FieldKind sourceKind = m_table->sourceKinds[position];
     if (source < 0 || sourceKind == FieldKind::CaseListEnd) return -1;
     const int32_t at = m_lines[source].offset;
     wire::Cursor value = RecordCursor(m_record + at, m_total - at);
@@ -295,7 +238,7 @@ int32_t CPacketDecoder::VariableWidth(int32_t position, const wire::Cursor& byte
 }
 
 void CPacketDecoder::Settle(int32_t position, int32_t offset, Field& field) const {
-    const FieldDescriptor& row = m_rows[position];
+    const FieldDescriptor& row = m_table->rows[position];
     const int32_t remaining = m_total - offset;
     const wire::Cursor bytes = RecordCursor(m_record + offset, remaining);
     field = Field{};
@@ -340,8 +283,8 @@ int32_t CPacketDecoder::CaseScan(int32_t dispatcherId, int32_t start, const uint
     if (start < 0) return -1;
     const wire::Cursor bytes = RecordCursor(selector, available);
     char text[16];
-    for (int32_t position = start; position < static_cast<int32_t>(m_rows.size()); ++position) {
-        const FieldDescriptor& row = m_rows[position];
+    for (int32_t position = start; position < static_cast<int32_t>(m_table->rows.size()); ++position) {
+        const FieldDescriptor& row = m_table->rows[position];
         if (KindOf(row) == FieldKind::CaseListEnd) return -1;
         if (row.caseOwner != dispatcherId && row.caseOwner != 0) continue;
 
@@ -375,7 +318,7 @@ int32_t CPacketDecoder::CaseScan(int32_t dispatcherId, int32_t start, const uint
         }
         default: return -1;
         }
-        if (value == std::string_view(row.label, static_cast<size_t>(m_labelLengths[position])) &&
+        if (value == std::string_view(row.label, static_cast<size_t>(m_table->labelLengths[position])) &&
             row.next != decode_table::kDispatch)
             return row.next;
     }
@@ -383,7 +326,7 @@ int32_t CPacketDecoder::CaseScan(int32_t dispatcherId, int32_t start, const uint
 }
 
 void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_t* p, int32_t width, int32_t available) {
-    const FieldDescriptor& row = m_rows[position];
+    const FieldDescriptor& row = m_table->rows[position];
     const bool smgp3Content = std::find(std::begin(decode_ids::kContentBeforeTlvs), std::end(decode_ids::kContentBeforeTlvs),
                                         row.id) != std::end(decode_ids::kContentBeforeTlvs);
     const int32_t tlvsAt = width + kSmgp3Reserved;
@@ -391,17 +334,17 @@ void CPacketDecoder::AppendText(std::string& out, int32_t position, const uint8_
 
     const FieldKind kind = KindOf(row);
     const size_t start = out.size();
-    out.append(row.label, static_cast<size_t>(m_labelLengths[position]));
+    out.append(row.label, static_cast<size_t>(m_table->labelLengths[position]));
     if (kind == FieldKind::Label) return;
     // Every other kind shows "label value"; a kind without a rule shows no text of its own.
     out.push_back(' ');
-    const bool shown = AppendFieldValue(out, kind, m_names, p, width, available) ||
+    const bool shown = AppendFieldValue(out, kind, m_table->names, p, width, available) ||
                        AppendPduState(out, row, RecordCursor(p, available).U8()) ||
                        AppendMessage(out, position, p, width);
     if (!shown) out.resize(start);
     // Every number after the first that the count announces gets a line of its own, under the same label.
     for (int32_t at = NumberWidth(kind); at > 0 && at < width; at += NumberWidth(kind)) {
-        std::string line(row.label, static_cast<size_t>(m_labelLengths[position]));
+        std::string line(row.label, static_cast<size_t>(m_table->labelLengths[position]));
         line.push_back(' ');
         AppendGbkText(line, p + at, std::min(NumberWidth(kind), width - at));
         m_details.push_back({std::move(line), at, std::min(NumberWidth(kind), width - at)});
@@ -431,13 +374,13 @@ bool CPacketDecoder::AppendPduState(std::string& out, const FieldDescriptor& row
 }
 
 void CPacketDecoder::AppendSuffix(std::string& out, int32_t position, const uint8_t* p, int32_t available) const {
-    const FieldDescriptor& row = m_rows[position];
+    const FieldDescriptor& row = m_table->rows[position];
     wire::Cursor bytes = RecordCursor(p, available);
     if (IsEsmClassField(row.id)) {
-        if (bytes.Has(1)) AppendEsmClass(out, m_names, row.id, bytes.U8());
+        if (bytes.Has(1)) AppendEsmClass(out, m_table->names, row.id, bytes.U8());
         return;
     }
-    const int32_t category = m_nameCategories[position];
+    const int32_t category = m_table->nameCategories[position];
     if (category < 0) return;
 
     int32_t value = 0;
@@ -459,10 +402,10 @@ void CPacketDecoder::AppendSuffix(std::string& out, int32_t position, const uint
     }
     if (!bytes.Ok()) return;
     if ((category == decode_ids::kSubmittedRegisteredDelivery || category == decode_ids::kDeliveredRegisteredDelivery) &&
-        !m_names.HasOwnRow(category, value)) {
-        AppendRegisteredDeliveryBits(out, m_names, static_cast<uint8_t>(value));
+        !m_table->names.HasOwnRow(category, value)) {
+        AppendRegisteredDeliveryBits(out, m_table->names, static_cast<uint8_t>(value));
         return;
     }
-    const std::string_view name = m_names.FindValueName(category, value);
+    const std::string_view name = m_table->names.FindValueName(category, value);
     if (!name.empty()) out.append(" (").append(name).push_back(')');
 }

@@ -2,13 +2,14 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "decoder/BodyLayout.h"
+#include "decoder/DecodeTable.h"
 #include "decoder/FieldDescriptor.h"
 #include "decoder/Formatters.h"
 #include "decoder/NameIndex.h"
@@ -35,8 +36,8 @@ inline constexpr std::string_view kUnknownErrorText = "未知错误!";
 inline constexpr std::string_view kTrailingOctetsText = "Octets not decoded:";
 inline constexpr int32_t kTrailingOctetsLineId = 0;
 
-// The one decoder of the program. It owns a copy of the descriptor rows of every protocol family
-// (next ids resolved to table positions) with name indexes, and the lines of the last decode.
+// The one decoder of the program. It walks the shared decode table (DecodeTable::Whole, or a table of its
+// own families) and owns the lines of the last decode. Copies share the table and keep lines of their own.
 // Not thread-safe: one decode at a time, on the thread that owns it.
 //
 // Bounds: Decode never reads a byte at or past `total`, whatever the record holds. A field that
@@ -44,7 +45,7 @@ inline constexpr int32_t kTrailingOctetsLineId = 0;
 // an error line covers at most what remains of the record from its offset (never negative).
 class CPacketDecoder {
 public:
-    // The whole decode table: capture header, CMPP/TEST, SMGP, SGIP/CNGP, SMPP, in that order.
+    // The whole decode table: capture header, CMPP/TEST, SMGP, SGIP/CNGP, SMPP, in that order, shared.
     CPacketDecoder();
     // A table made of the given families, in order (tests use tables of their own). The row
     // texts are not copied and must outlive the decoder, as the static tables do.
@@ -79,18 +80,19 @@ public:
     std::string ValueSuffix(int32_t descriptorId, const uint8_t* field, int32_t available) const;
 
     // Rows of the loaded table ahead of its terminator.
-    int DescriptorCount() const { return static_cast<int>(m_rows.size()) - 1; }
+    int DescriptorCount() const { return static_cast<int>(m_table->rows.size()) - 1; }
     // The loaded rows; `next` holds a table position (or -1, -2, 0), not an id. The last row
     // is the terminator.
-    const std::vector<FieldDescriptor>& Descriptors() const { return m_rows; }
+    const std::vector<FieldDescriptor>& Descriptors() const { return m_table->rows; }
     // Position of the first row with that id, -1 when no row has it.
     int32_t PositionOf(int32_t id) const;
-    const NameIndex& Names() const { return m_names; }
+    const NameIndex& Names() const { return m_table->names; }
+    // The table the decoder walks: the one every decoder of the whole table shares.
+    const DecodeTable& Table() const { return *m_table; }
 
 private:
     struct Field; // the outcome of decoding one descriptor
 
-    void Load(std::span<const decode_table::Family> families);
     void Settle(int32_t position, int32_t offset, Field& field) const;
     // The line of the field at `position`, settled to `width` octets at `offset`, and the lines it adds under its own.
     void AddLines(int32_t position, int32_t offset, int32_t width);
@@ -142,19 +144,7 @@ private:
         int32_t width;
     };
 
-    std::vector<FieldDescriptor> m_rows;
-    std::vector<int32_t> m_labelLengths;   // per position
-    std::vector<int32_t> m_nameCategories; // per position: category with rows, or -1
-    std::vector<int32_t> m_selectorStarts; // per position: where its case scan starts, or -1
-    std::vector<FieldKind> m_sourceKinds;  // per position: kind of its width source, or CaseListEnd
-    std::vector<std::pair<int32_t, int32_t>> m_firstPositions; // (id, position), sorted by id
-    // A body that comes in two layouts (decode_table::LayoutChoice), both measured from the family's rows.
-    struct LayoutPair {
-        int32_t body, alternative; // positions of the group rows
-        body_layout::Walk bodyWalk, alternativeWalk;
-    };
-    std::vector<LayoutPair> m_layoutPairs;
-    NameIndex m_names;
+    std::shared_ptr<const DecodeTable> m_table;
 
     std::vector<DecodeLine> m_lines;
     std::string m_text; // the line being built

@@ -1,10 +1,56 @@
-// SMPP 3.4 optional parameter tags and esm_class bits that the servers, the router and the capture's
-// analysis build or read; the decoder's tables name every tag for display.
+// SMPP 3.4 field widths, optional parameter tags and esm_class bits that the servers, the router, the decoder
+// and the capture's analysis build or read; SmppTlvs.h names every tag.
 #pragma once
 
 #include <cstdint>
+#include <iterator>
+#include <string_view>
 
 namespace protocol::smpp {
+
+// The most octets of each C-string field, its NUL included, as SMPP 3.4 sizes them in every command
+// but data_sm and alert_notification, whose addresses are long. A namespace of their own keeps them apart
+// from the names a component that takes in all of protocol::smpp gives the same widths.
+namespace field_width {
+inline constexpr uint32_t kSystemId = 16;
+inline constexpr uint32_t kPassword = 9;
+inline constexpr uint32_t kSystemType = 13;
+inline constexpr uint32_t kAddressRange = 41;
+inline constexpr uint32_t kServiceType = 6;
+inline constexpr uint32_t kShortAddress = 21;
+inline constexpr uint32_t kLongAddress = 65; // data_sm's and alert_notification's addresses
+inline constexpr uint32_t kTime = 17;
+inline constexpr uint32_t kMessageId = 65;
+inline constexpr uint32_t kDistributionList = 21;
+} // namespace field_width
+
+struct StringField {
+    std::string_view name;
+    uint32_t octets;
+};
+inline constexpr StringField kStringFields[] = {
+    {"system_id", field_width::kSystemId},
+    {"password", field_width::kPassword},
+    {"system_type", field_width::kSystemType},
+    {"address_range", field_width::kAddressRange},
+    {"service_type", field_width::kServiceType},
+    {"source_addr", field_width::kShortAddress},
+    {"destination_addr", field_width::kShortAddress},
+    {"esme_addr", field_width::kLongAddress},
+    {"schedule_delivery_time", field_width::kTime},
+    {"validity_period", field_width::kTime},
+    {"final_date", field_width::kTime},
+    {"message_id", field_width::kMessageId},
+    {"dl_name", field_width::kDistributionList},
+};
+
+// The octets of a C-string field by its name, 0 for a name that is no C-string field.
+constexpr uint32_t StringFieldOctets(std::string_view name) {
+    for (const StringField& field : kStringFields)
+        if (field.name == name)
+            return field.octets;
+    return 0;
+}
 
 // Optional parameter tags.
 inline constexpr uint16_t kTagReceiptedMessageId = 0x001E;

@@ -8,62 +8,63 @@
 namespace protocol::smpp {
 
 // The decoder names a status by its description ("Throttling error ..."); a column that has room
-// for one word shows these.
+// for one word shows its name. A value without a row is reserved (0x10, 0x12, 0x100 and up) or an SMSC's own.
 struct Status {
     uint32_t value;
-    std::string_view name;
+    std::string_view name;        // the symbolic name, ESME_RTHROTTLED
+    std::string_view description; // what the decoder shows beside the value
 };
 
 inline constexpr Status kStatuses[] = {
-    // command_status  name
-    {0x00000000, "ESME_ROK"},
-    {0x00000001, "ESME_RINVMSGLEN"},
-    {0x00000002, "ESME_RINVCMDLEN"},
-    {0x00000003, "ESME_RINVCMDID"},
-    {0x00000004, "ESME_RINVBNDSTS"},
-    {0x00000005, "ESME_RALYBND"},
-    {0x00000006, "ESME_RINVPRTFLG"},
-    {0x00000007, "ESME_RINVREGDLVFLG"},
-    {0x00000008, "ESME_RSYSERR"},
-    {0x0000000A, "ESME_RINVSRCADR"},
-    {0x0000000B, "ESME_RINVDSTADR"},
-    {0x0000000C, "ESME_RINVMSGID"},
-    {0x0000000D, "ESME_RBINDFAIL"},
-    {0x0000000E, "ESME_RINVPASWD"},
-    {0x0000000F, "ESME_RINVSYSID"},
-    {0x00000011, "ESME_RCANCELFAIL"},
-    {0x00000013, "ESME_RREPLACEFAIL"},
-    {0x00000014, "ESME_RMSGQFUL"},
-    {0x00000015, "ESME_RINVSERTYP"},
-    {0x00000033, "ESME_RINVNUMDESTS"},
-    {0x00000034, "ESME_RINVDLNAME"},
-    {0x00000040, "ESME_RINVDESTFLAG"},
-    {0x00000042, "ESME_RINVSUBREP"},
-    {0x00000043, "ESME_RINVESMCLASS"},
-    {0x00000044, "ESME_RCNTSUBDL"},
-    {0x00000045, "ESME_RSUBMITFAIL"},
-    {0x00000048, "ESME_RINVSRCTON"},
-    {0x00000049, "ESME_RINVSRCNPI"},
-    {0x00000050, "ESME_RINVDSTTON"},
-    {0x00000051, "ESME_RINVDSTNPI"},
-    {0x00000053, "ESME_RINVSYSTYP"},
-    {0x00000054, "ESME_RINVREPFLAG"},
-    {0x00000055, "ESME_RINVNUMMSGS"},
-    {0x00000058, "ESME_RTHROTTLED"},
-    {0x00000061, "ESME_RINVSCHED"},
-    {0x00000062, "ESME_RINVEXPIRY"},
-    {0x00000063, "ESME_RINVDFTMSGID"},
-    {0x00000064, "ESME_RX_T_APPN"},
-    {0x00000065, "ESME_RX_P_APPN"},
-    {0x00000066, "ESME_RX_R_APPN"},
-    {0x00000067, "ESME_RQUERYFAIL"},
-    {0x000000C0, "ESME_RINVOPTPARSTREAM"},
-    {0x000000C1, "ESME_ROPTPARNOTALLWD"},
-    {0x000000C2, "ESME_RINVPARLEN"},
-    {0x000000C3, "ESME_RMISSINGOPTPARAM"},
-    {0x000000C4, "ESME_RINVOPTPARAMVAL"},
-    {0x000000FE, "ESME_RDELIVERYFAILURE"},
-    {0x000000FF, "ESME_RUNKNOWNERR"},
+    // command_status  name                      description
+    {0x00000000, "ESME_ROK",                "No Error"},
+    {0x00000001, "ESME_RINVMSGLEN",         "Message Length is invalid"},
+    {0x00000002, "ESME_RINVCMDLEN",         "Command Length is invalid"},
+    {0x00000003, "ESME_RINVCMDID",          "Invalid Command ID"},
+    {0x00000004, "ESME_RINVBNDSTS",         "Incorrect BIND Status for given command"},
+    {0x00000005, "ESME_RALYBND",            "ESME Already in Bound State"},
+    {0x00000006, "ESME_RINVPRTFLG",         "Invalid Priority Flag"},
+    {0x00000007, "ESME_RINVREGDLVFLG",      "Invalid Registered Delivery Flag"},
+    {0x00000008, "ESME_RSYSERR",            "System Error"},
+    {0x0000000A, "ESME_RINVSRCADR",         "Invalid Source Address"},
+    {0x0000000B, "ESME_RINVDSTADR",         "Invalid Dest Addr"},
+    {0x0000000C, "ESME_RINVMSGID",          "Message ID is invalid"},
+    {0x0000000D, "ESME_RBINDFAIL",          "Bind Failed"},
+    {0x0000000E, "ESME_RINVPASWD",          "Invalid Password"},
+    {0x0000000F, "ESME_RINVSYSID",          "Invalid System ID"},
+    {0x00000011, "ESME_RCANCELFAIL",        "Cancel SM Failed"},
+    {0x00000013, "ESME_RREPLACEFAIL",       "Replace SM Failed"},
+    {0x00000014, "ESME_RMSGQFUL",           "Message Queue Full"},
+    {0x00000015, "ESME_RINVSERTYP",         "Invalid Service Type"},
+    {0x00000033, "ESME_RINVNUMDESTS",       "Invalid number of destinations"},
+    {0x00000034, "ESME_RINVDLNAME",         "Invalid Distribution List name"},
+    {0x00000040, "ESME_RINVDESTFLAG",       "Destination flag is invalid(submit_multi)"},
+    {0x00000042, "ESME_RINVSUBREP",         "Invalid ‘submit with replace’ request(i.e. submit_sm with replace_if_present_flag set)"},
+    {0x00000043, "ESME_RINVESMCLASS",       "Invalid esm_class field data"},
+    {0x00000044, "ESME_RCNTSUBDL",          "Cannot Submit to Distribution List"},
+    {0x00000045, "ESME_RSUBMITFAIL",        "submit_sm or submit_multi failed"},
+    {0x00000048, "ESME_RINVSRCTON",         "Invalid Source address TON"},
+    {0x00000049, "ESME_RINVSRCNPI",         "Invalid Source address NPI"},
+    {0x00000050, "ESME_RINVDSTTON",         "Invalid Destination address TON"},
+    {0x00000051, "ESME_RINVDSTNPI",         "Invalid Destination address NPI"},
+    {0x00000053, "ESME_RINVSYSTYP",         "Invalid system_type field"},
+    {0x00000054, "ESME_RINVREPFLAG",        "Invalid replace_if_present flag"},
+    {0x00000055, "ESME_RINVNUMMSGS",        "Invalid number of messages"},
+    {0x00000058, "ESME_RTHROTTLED",         "Throttling error (ESME has exceeded allowed message limits)"},
+    {0x00000061, "ESME_RINVSCHED",          "Invalid Scheduled Delivery Time"},
+    {0x00000062, "ESME_RINVEXPIRY",         "Invalid message validity period"},
+    {0x00000063, "ESME_RINVDFTMSGID",       "Predefined Message Invalid or Not Found"},
+    {0x00000064, "ESME_RX_T_APPN",          "ESME Receiver Temporary App Error Code"},
+    {0x00000065, "ESME_RX_P_APPN",          "ESME Receiver Permanent App Error Code"},
+    {0x00000066, "ESME_RX_R_APPN",          "ESME Receiver Reject Message Error Code"},
+    {0x00000067, "ESME_RQUERYFAIL",         "query_sm request failed"},
+    {0x000000C0, "ESME_RINVOPTPARSTREAM",   "Error in the optional part of the PDU Body."},
+    {0x000000C1, "ESME_ROPTPARNOTALLWD",    "Optional Parameter not allowed"},
+    {0x000000C2, "ESME_RINVPARLEN",         "Invalid Parameter Length."},
+    {0x000000C3, "ESME_RMISSINGOPTPARAM",   "Expected Optional Parameter missing"},
+    {0x000000C4, "ESME_RINVOPTPARAMVAL",    "Invalid Optional Parameter Value"},
+    {0x000000FE, "ESME_RDELIVERYFAILURE",   "Delivery Failure (used for data_sm_resp)"},
+    {0x000000FF, "ESME_RUNKNOWNERR",        "Unknown Error"},
 };
 
 // The symbolic name of a status, empty for a value without one (reserved or vendor-specific).
@@ -72,6 +73,15 @@ constexpr std::string_view StatusName(uint32_t value) {
         if (status.value == value)
             return status.name;
     return {};
+}
+
+// What the decoder shows beside a status: its description, "Reserved" for a value without a row.
+inline constexpr std::string_view kReservedStatus = "Reserved";
+constexpr std::string_view StatusDescription(uint32_t value) {
+    for (const Status& status : kStatuses)
+        if (status.value == value)
+            return status.description;
+    return kReservedStatus;
 }
 
 namespace detail {
@@ -85,5 +95,8 @@ constexpr bool StatusesAscend() {
 
 static_assert(std::size(kStatuses) == 48 && detail::StatusesAscend(), "the 48 named statuses of SMPP 3.4, ascending, once each");
 static_assert(StatusName(0x58) == "ESME_RTHROTTLED" && StatusName(0x09).empty());
+// SMPP 3.4 keeps 0x10 reserved and makes 0x11 the failed cancel_sm.
+static_assert(StatusName(0x11) == "ESME_RCANCELFAIL" && StatusDescription(0x11) == "Cancel SM Failed" &&
+              StatusDescription(0x10) == kReservedStatus);
 
 } // namespace protocol::smpp

@@ -3,6 +3,9 @@
 
 #include "ui/Icons.h"
 
+#include "protocol/DataCoding.h"
+#include "protocol/SmppValues.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -19,40 +22,33 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include <initializer_list>
 #include <map>
+#include <span>
+#include <string_view>
 
 namespace {
 
 using Fields = smpp::DeliverFields;
 using Kind = DeliverEntry::Kind;
 
-// Choice items: the value in eight binary digits, ": " and its name, as the list shows them.
-const std::initializer_list<const char*> kTonItems = {
-    "00000000: Unknown",          "00000001: International", "00000010: National", "00000011: Network Specific",
-    "00000100: Subscriber Number", "00000101: Alphanumeric",  "00000110: Abbreviated"};
-const std::initializer_list<const char*> kNpiItems = {
-    "00000000: Unknown ",         "00000001: ISDN (E163/E164) ", "00000011: Data (X.121)", // index 2 is value 3
-    "00000100: Telex (F.69)",     "00000110: Land Mobile(E.212)", "00001000: National",
-    "00001001: Private ",         "00001010: ERMES ",             "00001110: Internet (IP) ",
-    "00010010: WAP Client Id"};
-const std::initializer_list<const char*> kDataCodingItems = {
-    "00000000: SMSC Default Alphabet",
-    "00000001: IA5 (CCITT T.50)/ASCII (ANSI X3.4)",
-    "00000010: Octet unspecified (8-bit binary)",
-    "00000011: Latin 1(ISO-8859-1)",
-    "00000100: Octet unspecified (8-bit binary) ",
-    "00000101: JIS (X 0208-1990)",
-    "00000110: Cyrllic (ISO-8859-5)",
-    "00000111: Latin/Hebrew (ISO-8859-8)",
-    "00001000: UCS2 (ISO/IEC-10646)",
-    "00001001: Pictogram Encoding",
-    "00001010: ISO-2022-JP (Music Codes)",
-    "00001011: reserved",
-    "00001100: reserved",
-    "00001101: Extended Kanji JIS(X 0212-1990)",
-    "00001110: KS C 5601",
-    "00001111: reserved"};
+// The values a choice offers, by the registry's names: the same names the decoder shows the values by.
+constexpr std::span<const protocol::NamedValue> kTonItems = protocol::smpp::kTypesOfNumber;
+constexpr std::span<const protocol::NamedValue> kNpiItems = protocol::smpp::kNumberingPlans;
+
+// A choice item: the value in eight binary digits, ": " and its name, as the list shows it.
+QString ChoiceItem(uint32_t value, std::string_view name) {
+    return QString("%1: %2").arg(value, 8, 2, QChar('0')).arg(QString::fromUtf8(name.data(), qsizetype(name.size())));
+}
+
+// The data codings of their own (0 to 15), each by its name, the unnamed as reserved.
+QStringList DataCodingItems() {
+    QStringList items;
+    for (uint32_t value = 0; value < protocol::data_coding::kPlainCodings; ++value) {
+        const std::string_view name = protocol::NameOf(protocol::data_coding::kNames, value);
+        items << ChoiceItem(value, name.empty() ? protocol::data_coding::kReserved : name);
+    }
+    return items;
+}
 
 // Initial selections: International, ISDN (E163/E164), SMSC Default Alphabet.
 constexpr int kInitialTon = 1;
@@ -82,27 +78,27 @@ struct FieldRow {
     std::string Fields::*text; // Text
     int maxChars;
     uint8_t carriers;
-    const std::initializer_list<const char*>* items;
+    std::span<const protocol::NamedValue> items;
     int initial;
 };
 
 // In the order of the dialog, which is also the keyboard's order.
 const FieldRow kFieldRows[] = {
-    {"source_addr_ton", Group::Address, 0, 0, 1, Control::Choice, &Fields::sourceTon, nullptr, 0, kAll, &kTonItems, kInitialTon},
-    {"source_addr_npi", Group::Address, 0, 2, 1, Control::Choice, &Fields::sourceNpi, nullptr, 0, kAll, &kNpiItems, kInitialNpi},
-    {"source_addr", Group::Address, 1, 0, 3, Control::Text, nullptr, &Fields::sourceAddr, kAddressChars, kAll, nullptr, 0},
-    {"dest_addr_ton", Group::Address, 2, 0, 1, Control::Choice, &Fields::destTon, nullptr, 0, kAll, &kTonItems, kInitialTon},
-    {"dest_addr_npi", Group::Address, 2, 2, 1, Control::Choice, &Fields::destNpi, nullptr, 0, kAll, &kNpiItems, kInitialNpi},
-    {"destination_addr", Group::Address, 3, 0, 3, Control::Text, nullptr, &Fields::destAddr, kAddressChars, kAll, nullptr, 0},
-    {"service_type", Group::Attributes, 0, 0, 1, Control::Text, nullptr, &Fields::serviceType, 5, kDeliverSm | kDataSm, nullptr, 0},
-    {"esm_class", Group::Attributes, 0, 2, 1, Control::Number, &Fields::esmClass, nullptr, 0, kDeliverSm | kDataSm, nullptr, 0},
-    {"protocol_id", Group::Attributes, 1, 0, 1, Control::Number, &Fields::protocolId, nullptr, 0, kDeliverSm, nullptr, 0},
-    {"priority_flag", Group::Attributes, 1, 2, 1, Control::Number, &Fields::priorityFlag, nullptr, 0, kDeliverSm, nullptr, 0},
-    {"schedule_time", Group::Attributes, 2, 0, 1, Control::Text, nullptr, &Fields::scheduleDeliveryTime, 16, kDeliverSm, nullptr, 0},
-    {"validity_period", Group::Attributes, 2, 2, 1, Control::Text, nullptr, &Fields::validityPeriod, 16, kDeliverSm, nullptr, 0},
-    {"registered_delivery", Group::Attributes, 3, 0, 1, Control::Number, &Fields::registeredDelivery, nullptr, 0, kDeliverSm | kDataSm, nullptr, 0},
-    {"default_msg_id", Group::Attributes, 3, 2, 1, Control::Number, &Fields::smDefaultMsgId, nullptr, 0, kDeliverSm, nullptr, 0},
-    {"replace_flag", Group::Attributes, 4, 0, 1, Control::Number, &Fields::replaceIfPresent, nullptr, 0, kDeliverSm, nullptr, 0},
+    {"source_addr_ton", Group::Address, 0, 0, 1, Control::Choice, &Fields::sourceTon, nullptr, 0, kAll, kTonItems, kInitialTon},
+    {"source_addr_npi", Group::Address, 0, 2, 1, Control::Choice, &Fields::sourceNpi, nullptr, 0, kAll, kNpiItems, kInitialNpi},
+    {"source_addr", Group::Address, 1, 0, 3, Control::Text, nullptr, &Fields::sourceAddr, kAddressChars, kAll, {}, 0},
+    {"dest_addr_ton", Group::Address, 2, 0, 1, Control::Choice, &Fields::destTon, nullptr, 0, kAll, kTonItems, kInitialTon},
+    {"dest_addr_npi", Group::Address, 2, 2, 1, Control::Choice, &Fields::destNpi, nullptr, 0, kAll, kNpiItems, kInitialNpi},
+    {"destination_addr", Group::Address, 3, 0, 3, Control::Text, nullptr, &Fields::destAddr, kAddressChars, kAll, {}, 0},
+    {"service_type", Group::Attributes, 0, 0, 1, Control::Text, nullptr, &Fields::serviceType, 5, kDeliverSm | kDataSm, {}, 0},
+    {"esm_class", Group::Attributes, 0, 2, 1, Control::Number, &Fields::esmClass, nullptr, 0, kDeliverSm | kDataSm, {}, 0},
+    {"protocol_id", Group::Attributes, 1, 0, 1, Control::Number, &Fields::protocolId, nullptr, 0, kDeliverSm, {}, 0},
+    {"priority_flag", Group::Attributes, 1, 2, 1, Control::Number, &Fields::priorityFlag, nullptr, 0, kDeliverSm, {}, 0},
+    {"schedule_time", Group::Attributes, 2, 0, 1, Control::Text, nullptr, &Fields::scheduleDeliveryTime, 16, kDeliverSm, {}, 0},
+    {"validity_period", Group::Attributes, 2, 2, 1, Control::Text, nullptr, &Fields::validityPeriod, 16, kDeliverSm, {}, 0},
+    {"registered_delivery", Group::Attributes, 3, 0, 1, Control::Number, &Fields::registeredDelivery, nullptr, 0, kDeliverSm | kDataSm, {}, 0},
+    {"default_msg_id", Group::Attributes, 3, 2, 1, Control::Number, &Fields::smDefaultMsgId, nullptr, 0, kDeliverSm, {}, 0},
+    {"replace_flag", Group::Attributes, 4, 0, 1, Control::Number, &Fields::replaceIfPresent, nullptr, 0, kDeliverSm, {}, 0},
 };
 constexpr uint8_t kUserDataCarriers = kDeliverSm | kDataSm; // data_coding, short_message and "Browse..."
 
@@ -168,8 +164,8 @@ CDeliverDialog::CDeliverDialog(QWidget* parent, DeliverEntry::Kind kind) : QDial
         QWidget* control = nullptr;
         if (field.control == Control::Choice) {
             auto* choice = new QComboBox(box);
-            for (const char* item : *field.items)
-                choice->addItem(QString::fromLatin1(item));
+            for (const protocol::NamedValue& item : field.items)
+                choice->addItem(ChoiceItem(item.value, item.name));
             choice->setCurrentIndex(field.initial);
             control = choice;
         } else {
@@ -189,8 +185,7 @@ CDeliverDialog::CDeliverDialog(QWidget* parent, DeliverEntry::Kind kind) : QDial
     auto* userData = new QGroupBox("User data", this);
     QGridLayout* u = GroupGrid(userData);
     auto* dataCoding = new QComboBox(userData);
-    for (const char* item : kDataCodingItems)
-        dataCoding->addItem(QString::fromLatin1(item));
+    dataCoding->addItems(DataCodingItems());
     dataCoding->setCurrentIndex(kInitialDataCoding);
     u->addWidget(Label("data_coding", dataCoding, userData), 0, 0);
     u->addWidget(dataCoding, 0, 1);

@@ -1,7 +1,9 @@
 // Decode rows of CMPP 2.0, CMPP 3.0 and the mobile TEST protocol: descriptors, command names and value names.
 #include "decoder/tables/TableChecks.h"
 #include "decoder/tables/Tables.h"
+#include "protocol/TestCommands.h"
 
+#include <array>
 #include <iterator>
 
 namespace decode_table {
@@ -341,14 +343,13 @@ constexpr CommandName kCmppCommands[] = {
 };
 static_assert(std::size(kCmppCommands) == 30);
 
-constexpr CommandName kTestCommands[] = {
-    {0x00001001, "登录请求"},
-    {0x80001001, "登录应答"},
-    {0x00001002, "提交请求"},
-    {0x80001002, "提交应答"},
-    {0x00001003, "下发请求"},
-    {0x80001003, "下发应答"},
-};
+// The TEST commands, as the registry names them.
+constexpr auto BuildTestCommands() {
+    std::array<CommandName, std::size(protocol::test::kCommands)> rows{};
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = {protocol::test::kCommands[i].id, protocol::test::kCommands[i].name.data()};
+    return rows;
+}
+constexpr auto kTestCommands = BuildTestCommands();
 
 constexpr CommandTable kCommandTables[] = {
     {  12, kCmppCommands},

@@ -2,7 +2,11 @@
 #include "decoder/tables/TableChecks.h"
 #include "decoder/tables/TableIds.h"
 #include "decoder/tables/Tables.h"
+#include "protocol/DataCoding.h"
 #include "protocol/SmppCommands.h"
+#include "protocol/SmppFields.h"
+#include "protocol/SmppStatus.h"
+#include "protocol/SmppValues.h"
 
 #include <array>
 #include <iterator>
@@ -15,6 +19,8 @@ constexpr int32_t kHeaderGroup = 160;
 constexpr int32_t kHeaderField = 156;
 constexpr int32_t kBodyGroup = 161;
 constexpr int32_t kBodyField = 163;
+constexpr int32_t kCommandStatus = 1893; // the header field whose names every error_status_code borrows
+constexpr int32_t kQueryMessageState = 2133; // query_sm_resp message_state
 
 // Columns: {id, kind, width, label, caseOwner, next, isGroup, iconId, selectorId, widthSourceId}
 constexpr FieldDescriptor kDescriptors[] = {
@@ -275,86 +281,12 @@ constexpr auto BuildCodeNames() {
 }
 constexpr auto kCodeNames = BuildCodeNames();
 
-// Value names; a value of -1 is the category's wildcard and stays the last row of its category.
-constexpr ValueName kValueNames[] = {
-    // 1893: command_status
-    {1893, 0,   "No Error"},
-    {1893, 1,   "Message Length is invalid"},
-    {1893, 2,   "Command Length is invalid"},
-    {1893, 3,   "Invalid Command ID"},
-    {1893, 4,   "Incorrect BIND Status for given command"},
-    {1893, 5,   "ESME Already in Bound State"},
-    {1893, 6,   "Invalid Priority Flag"},
-    {1893, 7,   "Invalid Registered Delivery Flag"},
-    {1893, 8,   "System Error"},
-    {1893, 10,  "Invalid Source Address"},
-    {1893, 11,  "Invalid Dest Addr"},
-    {1893, 12,  "Message ID is invalid"},
-    {1893, 13,  "Bind Failed"},
-    {1893, 14,  "Invalid Password"},
-    {1893, 15,  "Invalid System ID"},
-    {1893, 16,  "Cancel SM Failed"},
-    {1893, 19,  "Replace SM Failed"},
-    {1893, 20,  "Message Queue Full"},
-    {1893, 21,  "Invalid Service Type"},
-    {1893, 51,  "Invalid number of destinations"},
-    {1893, 52,  "Invalid Distribution List name"},
-    {1893, 64,  "Destination flag is invalid(submit_multi)"},
-    {1893, 66,  "Invalid ‘submit with replace’ request(i.e. submit_sm with replace_if_present_flag set)"},
-    {1893, 67,  "Invalid esm_class field data"},
-    {1893, 68,  "Cannot Submit to Distribution List"},
-    {1893, 69,  "submit_sm or submit_multi failed"},
-    {1893, 72,  "Invalid Source address TON"},
-    {1893, 73,  "Invalid Source address NPI"},
-    {1893, 80,  "Invalid Destination address TON"},
-    {1893, 81,  "Invalid Destination address NPI"},
-    {1893, 83,  "Invalid system_type field"},
-    {1893, 84,  "Invalid replace_if_present flag"},
-    {1893, 85,  "Invalid number of messages"},
-    {1893, 88,  "Throttling error (ESME has exceeded allowed message limits)"},
-    {1893, 97,  "Invalid Scheduled Delivery Time"},
-    {1893, 98,  "Invalid message validity period"},
-    {1893, 99,  "Predefined Message Invalid or Not Found"},
-    {1893, 100, "ESME Receiver Temporary App Error Code"},
-    {1893, 101, "ESME Receiver Permanent App Error Code"},
-    {1893, 102, "ESME Receiver Reject Message Error Code"},
-    {1893, 103, "query_sm request failed"},
-    {1893, 192, "Error in the optional part of the PDU Body."},
-    {1893, 193, "Optional Parameter not allowed"},
-    {1893, 194, "Invalid Parameter Length."},
-    {1893, 195, "Expected Optional Parameter missing"},
-    {1893, 196, "Invalid Optional Parameter Value"},
-    {1893, 254, "Delivery Failure (used for data_sm_resp)"},
-    {1893, 255, "Unknown Error"},
-    {1893, -1,  "Reserved"},
-
+// Value names of this table's own; a value of -1 is the category's wildcard and stays the last row of its category.
+constexpr ValueName kOwnValueNames[] = {
     // 2250: dest_flag of a submit_multi destination
     {2250, 1,  "SME Address"},
     {2250, 2,  "Distribution List Name"},
     {2250, -1, "reserved"},
-
-    // 1942: type of number: every addr_ton, source_addr_ton, dest_addr_ton
-    {1942, 0,  "Unknown"},
-    {1942, 1,  "International"},
-    {1942, 2,  "National"},
-    {1942, 3,  "Network Specific"},
-    {1942, 4,  "Subscriber Number"},
-    {1942, 5,  "Alphanumeric"},
-    {1942, 6,  "Abbreviated"},
-    {1942, -1, "Reserved"},
-
-    // 1943: numbering plan: every addr_npi, source_addr_npi, dest_addr_npi
-    {1943, 0,  "Unknown"},
-    {1943, 1,  "ISDN - E163/E164"},
-    {1943, 3,  "Data - X.121"},
-    {1943, 4,  "Telex - F.69"},
-    {1943, 6,  "Land Mobile - E.212"},
-    {1943, 8,  "National"},
-    {1943, 9,  "Private"},
-    {1943, 10, "ERMES"},
-    {1943, 14, "Internet - IP"},
-    {1943, 34, "WAP Client Id"},
-    {1943, -1, "reserved"},
 
     // 1951: priority_flag
     {1951, 0,  "Level 0 (lowest) priority"},
@@ -383,40 +315,6 @@ constexpr ValueName kValueNames[] = {
     {1986, 0,  "Don’t replace"}, // typographic apostrophe, unlike 1955
     {1986, 1,  "Replace"},
     {1986, -1, "reserved"},
-
-    // 1956: data_coding of every SMPP body that has one (deliver_sm's 1987 too)
-    {1956, 0,  "SMSC Default Alphabet"},
-    {1956, 1,  "IA5 (CCITT T.50)/ASCII (ANSI X3.4)"},
-    {1956, 2,  "Octet unspecified (8-bit binary)"},
-    {1956, 3,  "Latin 1 (ISO-8859-1)"},
-    {1956, 4,  "Octet unspecified (8-bit binary)"},
-    {1956, 5,  "JIS (X 0208-1990)"},
-    {1956, 6,  "Cyrllic (ISO-8859-5)"},
-    {1956, 7,  "Latin/Hebrew (ISO-8859-8)"},
-    {1956, 8,  "UCS2 (ISO/IEC-10646)"},
-    {1956, 9,  "Pictogram Encoding"},
-    {1956, 10, "ISO-2022-JP (Music Codes)"},
-    {1956, 13, "Extended Kanji JIS(X 0212-1990)"},
-    {1956, 14, "KS C 5601"},
-    {1956, 15, "GB2312"},
-    // 1111xxxx: GSM message class control; bit 2 the alphabet, bits 1-0 the class, bit 3 reserved
-    {1956, 240, "GSM message class 0, default alphabet"},
-    {1956, 241, "GSM message class 1, default alphabet"},
-    {1956, 242, "GSM message class 2, default alphabet"},
-    {1956, 243, "GSM message class 3, default alphabet"},
-    {1956, 244, "GSM message class 0, 8-bit data"},
-    {1956, 245, "GSM message class 1, 8-bit data"},
-    {1956, 246, "GSM message class 2, 8-bit data"},
-    {1956, 247, "GSM message class 3, 8-bit data"},
-    {1956, 248, "GSM message class 0, default alphabet"},
-    {1956, 249, "GSM message class 1, default alphabet"},
-    {1956, 250, "GSM message class 2, default alphabet"},
-    {1956, 251, "GSM message class 3, default alphabet"},
-    {1956, 252, "GSM message class 0, 8-bit data"},
-    {1956, 253, "GSM message class 1, 8-bit data"},
-    {1956, 254, "GSM message class 2, 8-bit data"},
-    {1956, 255, "GSM message class 3, 8-bit data"},
-    {1956, -1, "reserved"},
 
     // 1958: sm_length
     {1958, 0,   "no user data in short message field"},
@@ -476,6 +374,39 @@ constexpr ValueName kValueNames[] = {
     {2655, 128, "Reply Path"},
     {2655, 192, "UDHI and Reply Path"},
 };
+
+// The lists the registry keeps, each under its category and closed by its wildcard where it has one. Their
+// names are literals, so a view's data() is the NUL-terminated text a row points at.
+struct RegistryList {
+    int32_t category;
+    std::span<const protocol::NamedValue> rows;
+    const char* wildcard;
+};
+constexpr RegistryList kRegistryLists[] = {
+    {decode_ids::kTypesOfNumber, protocol::smpp::kTypesOfNumber, protocol::smpp::kReservedTypeOfNumber.data()},
+    {decode_ids::kNumberingPlans, protocol::smpp::kNumberingPlans, protocol::smpp::kReservedNumberingPlan.data()},
+    {decode_ids::kDataCodings, protocol::data_coding::kNames, protocol::data_coding::kReserved.data()},
+    {kQueryMessageState, protocol::smpp::kMessageStates, nullptr}, // a state SMPP has not shows no name
+};
+constexpr std::size_t kRegistryRows = std::size(protocol::smpp::kStatuses) + 1 + std::size(protocol::smpp::kTypesOfNumber) + 1 +
+                                      std::size(protocol::smpp::kNumberingPlans) + 1 + std::size(protocol::data_coding::kNames) + 1 +
+                                      std::size(protocol::smpp::kMessageStates);
+
+// Every value name: command_status descriptions and the registry's lists first, then the table's own.
+constexpr auto BuildValueNames() {
+    std::array<ValueName, kRegistryRows + std::size(kOwnValueNames)> rows{};
+    std::size_t at = 0;
+    for (const protocol::smpp::Status& status : protocol::smpp::kStatuses)
+        rows[at++] = {kCommandStatus, int32_t(status.value), status.description.data()};
+    rows[at++] = {kCommandStatus, -1, protocol::smpp::kReservedStatus.data()};
+    for (const RegistryList& list : kRegistryLists) {
+        for (const protocol::NamedValue& named : list.rows) rows[at++] = {list.category, int32_t(named.value), named.name.data()};
+        if (list.wildcard) rows[at++] = {list.category, -1, list.wildcard};
+    }
+    for (const ValueName& own : kOwnValueNames) rows[at++] = own;
+    return rows;
+}
+constexpr auto kValueNames = BuildValueNames();
 
 // Fields that show the names of a list kept under another field's id: every type of number and
 // numbering plan reads the submit_sm lists, and so on.
@@ -547,6 +478,25 @@ constexpr bool CaseLabelsAreCommandIds() {
     return true;
 }
 
+// Every C-string field is read at the registry's width: the label's field name ("SUB_SM: source_addr =") gives
+// it, long in data_sm and alert_notification. deliver_sm_resp's message_id, unused and NULL in SMPP 3.4, is
+// read at nine octets, as some SMSCs fill it.
+constexpr bool StringWidthsAreTheRegistrys() {
+    for (const FieldDescriptor& d : kDescriptors) {
+        if (KindOf(d) != FieldKind::CString || d.caseOwner == 0) continue;
+        const std::string_view label = d.label;
+        const std::size_t colon = label.find(": "), end = label.rfind(" =");
+        if (colon == std::string_view::npos || end == std::string_view::npos || end <= colon + 2) return false;
+        const std::string_view command = label.substr(0, colon), name = label.substr(colon + 2, end - colon - 2);
+        const bool longAddress = (command == "DATA_SM" || command == "ALERT_NOTIFICATION") && name.ends_with("_addr");
+        const uint32_t want = command == "DELIVER_SM_RESP" ? 9
+                              : longAddress                ? protocol::smpp::field_width::kLongAddress
+                                                           : protocol::smpp::StringFieldOctets(name);
+        if (want == 0 || uint32_t(d.width) != want) return false;
+    }
+    return true;
+}
+
 // Group lines open a tree node with the SMPP header or body icon; every other row is a field.
 constexpr bool IconsMatchRoles() {
     for (const FieldDescriptor& d : kDescriptors) {
@@ -577,7 +527,7 @@ constexpr bool CasesLeadToGroups() {
 
 constexpr int RowsOf(int32_t category) { return decode_table::RowsOf(kValueNames, category); }
 
-static_assert(RowsOf(1893) == 49 && RowsOf(2250) == 3 && RowsOf(2670) == 3);
+static_assert(RowsOf(1893) == 49 && RowsOf(2250) == 3 && RowsOf(2670) == 3 && RowsOf(kQueryMessageState) == 8);
 static_assert(RowsOf(1942) == 8 && RowsOf(1943) == 11 && RowsOf(1951) == 5);
 static_assert(RowsOf(1954) == 4 && RowsOf(1985) == 3 && RowsOf(1955) == 3 && RowsOf(1986) == 3);
 static_assert(RowsOf(1956) == 15 + 16 && RowsOf(1958) == 3 && RowsOf(2650) == 4 && RowsOf(2651) == 4);
@@ -591,6 +541,7 @@ static_assert(WildcardsLast(kValueNames));
 static_assert(NameCategoriesResolve(kDescriptors, kValueNames, kNameCategories));
 static_assert(CaseLabelsAreCommandIds());
 static_assert(IconsMatchRoles());
+static_assert(StringWidthsAreTheRegistrys(), "every C-string field as wide as SMPP 3.4 makes it");
 static_assert(CasesLeadToGroups());
 
 } // namespace

@@ -2,6 +2,11 @@
 // must keep: lines that fit a terminal, and no option the program's parser does not take.
 #include "app/CommandLine.h"
 #include "app/HeadlessRunner.h"
+#include "smpp/Accounts.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
@@ -120,6 +125,24 @@ TEST(CommandLine, TarnwickTakesEveryOptionItLists) {
     }
     EXPECT_TRUE(ParseHeadlessOptions({"tarnwick", "--manual"}).error.startsWith("Unknown option")) << "a bad option";
     EXPECT_TRUE(ParseHeadlessOptions({"tarnwick", "--version"}).version);
+}
+
+// --accounts names every field an accounts file may hold: each one the accounts writer writes of a full account.
+TEST(CommandLine, AccountsHelpNamesEveryAccountField) {
+    Account full;
+    full.systemId = "esme";
+    full.password = "secret";
+    full.bindTypes = Account::kTransmitter; // every bind type is what an absent field means
+    full.maxBinds = 2;
+    full.allowedAddresses = {"10.0.0.0/8"};
+    full.window = 4;
+    full.enquireLinkSeconds = 30;
+    full.receiptProfile = "failures";
+    const QJsonObject written = QJsonDocument::fromJson(accounts::ToJson({full})).array().at(0).toObject();
+    ASSERT_EQ(written.size(), 8);
+    const std::string_view help = Find(kTarnwick, "accounts")->help;
+    for (const QString& key : written.keys())
+        EXPECT_NE(help.find(key.toStdString()), std::string_view::npos) << key.toStdString();
 }
 
 } // namespace

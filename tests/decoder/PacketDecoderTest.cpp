@@ -444,4 +444,16 @@ TEST(PacketDecoderWalk, IconIndex) {
     for (const auto& c : cases) EXPECT_EQ(CPacketDecoder::IconIndex(c.iconId), c.index) << c.iconId;
 }
 
+// Every decoder of the whole table walks one table in memory, while each keeps the lines of its own decode.
+TEST(PacketDecoderWalk, DecodersShareOneTableAndKeepTheirOwnLines) {
+    const CPacketDecoder first;
+    CPacketDecoder copy(first);
+    CPacketDecoder other;
+    EXPECT_EQ(&copy.Table(), &first.Table());
+    EXPECT_EQ(&other.Table(), &first.Table());
+    const Bytes nack = Builder().u32le(32).u32le(0).u32(0x7F000001).u16le(5018).u16le(2).u32(16).u32(0x80000000).u32(0x58).u32(7).bytes();
+    ASSERT_TRUE(!copy.Decode(nack.data(), int32_t(nack.size())) && !copy.Lines().empty());
+    EXPECT_TRUE(first.Lines().empty() && other.Lines().empty()) << "a decode fills only its own decoder's lines";
+}
+
 } // namespace

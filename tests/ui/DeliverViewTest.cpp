@@ -3,6 +3,8 @@
 // phones over loopback.
 #include "tests/support/WidgetTestEnv.h"
 
+#include "decoder/PacketDecoder.h"
+#include "decoder/tables/TableIds.h"
 #include "mobile/MobileServer.h"
 #include "simulator/DeliverSender.h"
 #include "smpp/SmppServer.h"
@@ -265,8 +267,8 @@ TEST_F(DeliverViewTest, DialogOpensWithTheInitialChoicesEveryTime)
         int count;
         const char* initial;
     } choices[] = {
-        {"source_addr_ton", 7, "00000001: International"},   {"source_addr_npi", 10, "00000001: ISDN (E163/E164) "},
-        {"dest_addr_ton", 7, "00000001: International"},     {"dest_addr_npi", 10, "00000001: ISDN (E163/E164) "},
+        {"source_addr_ton", 7, "00000001: International"},   {"source_addr_npi", 10, "00000001: ISDN - E163/E164"},
+        {"dest_addr_ton", 7, "00000001: International"},     {"dest_addr_npi", 10, "00000001: ISDN - E163/E164"},
         {"data_coding", 16, "00000000: SMSC Default Alphabet"},
     };
     const auto check = [&](CDeliverDialog& dialog) {
@@ -278,7 +280,7 @@ TEST_F(DeliverViewTest, DialogOpensWithTheInitialChoicesEveryTime)
             EXPECT_EQ(box->count(), c.count);
             EXPECT_EQ(box->currentText(), c.initial);
         }
-        EXPECT_EQ(dialog.findChild<QComboBox*>("dest_addr_npi")->itemText(2), "00000011: Data (X.121)");
+        EXPECT_EQ(dialog.findChild<QComboBox*>("dest_addr_npi")->itemText(2), "00000011: Data - X.121");
         int fields = 0;
         for (QLineEdit* field : dialog.findChildren<QLineEdit*>()) {
             if (!qobject_cast<QGroupBox*>(field->parentWidget()))
@@ -310,6 +312,35 @@ TEST_F(DeliverViewTest, DialogOpensWithTheInitialChoicesEveryTime)
         dialog.reject();
     });
     EXPECT_EQ(m_view->List()->model()->rowCount(), 0);
+}
+
+TEST_F(DeliverViewTest, EveryChoiceNamesItsValueAsTheDecoderNamesWhatItSends)
+{
+    // A composed PDU decodes under the name it was chosen by: a plan the composer numbers otherwise than
+    // the decoder would read back as "reserved".
+    const CPacketDecoder decoder;
+    const std::pair<const char*, int32_t> lists[] = {
+        {"source_addr_ton", decode_ids::kTypesOfNumber},
+        {"dest_addr_npi", decode_ids::kNumberingPlans},
+        {"data_coding", decode_ids::kDataCodings},
+    };
+    WithDialog([this] { m_view->AddDeliverSm(); }, [&](CDeliverDialog& dialog) {
+        for (const auto& [field, category] : lists) {
+            auto* box = dialog.findChild<QComboBox*>(field);
+            ASSERT_NE(box, nullptr) << field;
+            for (int i = 0; i < box->count(); ++i) {
+                const QString item = box->itemText(i);
+                SCOPED_TRACE(item.toStdString());
+                bool ok = false;
+                const int value = item.left(8).toInt(&ok, 2);
+                ASSERT_TRUE(ok && item.mid(8, 2) == ": ");
+                EXPECT_EQ(item.mid(10).toStdString(), decoder.LookupValueName(category, value));
+            }
+        }
+        EXPECT_EQ(dialog.findChild<QComboBox*>("dest_addr_npi")->itemText(9), "00010010: WAP Client Id");
+        EXPECT_EQ(dialog.findChild<QComboBox*>("data_coding")->itemText(15), "00001111: GB2312");
+        dialog.reject();
+    });
 }
 
 TEST_F(DeliverViewTest, AddToListKeepsEveryFieldAndEditReplacesTheFirstSelectedEntry)

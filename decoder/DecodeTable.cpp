@@ -1,0 +1,76 @@
+// The decode table: every protocol family's rows with the indexes the walk reads, built once and shared.
+#include "decoder/DecodeTable.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+#include "decoder/tables/Tables.h"
+
+namespace {
+constexpr FieldDescriptor kTerminator = {-1, -1, -1, "", -1, -1, 0, 0, -1, -1};
+} // namespace
+
+std::shared_ptr<const DecodeTable> DecodeTable::Build(std::span<const decode_table::Family> families) {
+    auto table = std::make_shared<DecodeTable>();
+    DecodeTable& t = *table;
+    std::unordered_map<int32_t, int32_t> categoryOf;
+    for (const decode_table::Family& family : families) {
+        for (const FieldDescriptor& row : family.descriptors) {
+            if (row.id == -1) break; // a family's own terminator ends its rows
+            t.rows.push_back(row);
+        }
+        t.names.AddCodeNames(family.codeNames);
+        t.names.AddValueNames(family.valueNames);
+        for (const NameCategory& alias : family.nameCategories) categoryOf.try_emplace(alias.descriptorId, alias.category);
+        for (const LayoutChoice& choice : family.layoutChoices)
+            t.layoutPairs.push_back({choice.body, choice.alternative, body_layout::Resolve(family.descriptors, choice.body),
+                                     body_layout::Resolve(family.descriptors, choice.alternative)});
+    }
+    t.rows.push_back(kTerminator);
+
+    std::unordered_map<int32_t, int32_t> first;
+    for (int32_t position = 0; position < static_cast<int32_t>(t.rows.size()) - 1; ++position)
+        if (t.rows[position].id > 0) first.try_emplace(t.rows[position].id, position);
+    t.firstPositions.assign(first.begin(), first.end());
+    std::sort(t.firstPositions.begin(), t.firstPositions.end());
+
+    t.labelLengths.reserve(t.rows.size());
+    t.nameCategories.reserve(t.rows.size());
+    t.selectorStarts.reserve(t.rows.size());
+    t.sourceKinds.reserve(t.rows.size());
+    for (FieldDescriptor& row : t.rows) {
+        if (!row.label) row.label = "";
+        t.labelLengths.push_back(static_cast<int32_t>(std::strlen(row.label)));
+        const auto alias = categoryOf.find(row.id);
+        const int32_t category = alias == categoryOf.end() ? row.id : alias->second;
+        t.nameCategories.push_back(t.names.HasCategory(category) ? category : -1);
+        t.selectorStarts.push_back(t.PositionOf(row.selectorId));
+        const int32_t source = t.PositionOf(row.widthSourceId);
+        t.sourceKinds.push_back(source < 0 ? FieldKind::CaseListEnd : KindOf(t.rows[source]));
+    }
+    for (LayoutPair& pair : t.layoutPairs) {
+        pair.body = t.PositionOf(pair.body);
+        pair.alternative = t.PositionOf(pair.alternative);
+    }
+    // Positive ids become positions only now, so that the lookups above still saw ids.
+    for (FieldDescriptor& row : t.rows)
+        if (row.next > 0) row.next = t.PositionOf(row.next);
+    return table;
+}
+
+int32_t DecodeTable::PositionOf(int32_t id) const {
+    const auto it = std::lower_bound(firstPositions.begin(), firstPositions.end(), std::pair<int32_t, int32_t>(id, -1));
+    return it != firstPositions.end() && it->first == id ? it->second : -1;
+}
+
+std::shared_ptr<const DecodeTable> DecodeTable::Whole() {
+    static const std::shared_ptr<const DecodeTable> whole = [] {
+        const decode_table::Family families[] = {
+            decode_table::CaptureHeaderFamily(), decode_table::CmppFamily(),   decode_table::SmgpFamily(),
+            decode_table::SgipCngpFamily(),      decode_table::SmppFamily(),
+        };
+        return Build(families);
+    }();
+    return whole;
+}

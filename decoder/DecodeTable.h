@@ -1,0 +1,38 @@
+// The decode table: every protocol family's rows with the indexes the walk reads, built once and shared.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "decoder/BodyLayout.h"
+#include "decoder/FieldDescriptor.h"
+#include "decoder/NameIndex.h"
+
+// Read-only once built, so every decoder of the program (the window's, the pairing's, the filter's, the
+// control API's) walks the one table: a copy of a decoder copies a pointer, not 782 rows and their indexes.
+struct DecodeTable {
+    std::vector<FieldDescriptor> rows;   // `next` holds a table position (or -1, -2, 0); the last row is the terminator
+    std::vector<int32_t> labelLengths;   // per position
+    std::vector<int32_t> nameCategories; // per position: category with rows, or -1
+    std::vector<int32_t> selectorStarts; // per position: where its case scan starts, or -1
+    std::vector<FieldKind> sourceKinds;  // per position: kind of its width source, or CaseListEnd
+    std::vector<std::pair<int32_t, int32_t>> firstPositions; // (id, position), sorted by id
+    // A body that comes in two layouts (decode_table::LayoutChoice), both measured from the family's rows.
+    struct LayoutPair {
+        int32_t body, alternative; // positions of the group rows
+        body_layout::Walk bodyWalk, alternativeWalk;
+    };
+    std::vector<LayoutPair> layoutPairs;
+    NameIndex names;
+
+    // Position of the first row with that id, -1 when no row has it.
+    int32_t PositionOf(int32_t id) const;
+
+    // A table of the given families, in order. The row texts are not copied and must outlive the table.
+    static std::shared_ptr<const DecodeTable> Build(std::span<const decode_table::Family> families);
+    // The whole table (capture header, CMPP/TEST, SMGP, SGIP/CNGP, SMPP), built on first use.
+    static std::shared_ptr<const DecodeTable> Whole();
+};

@@ -1,0 +1,89 @@
+// SMPP 3.4 address and message values by their names: type of number, numbering plan and message_state.
+#pragma once
+
+#include "protocol/NamedValue.h"
+
+#include <cstdint>
+#include <iterator>
+#include <string_view>
+
+namespace protocol::smpp {
+
+// Type of number: every addr_ton, source_addr_ton, dest_addr_ton and esme_addr_ton.
+inline constexpr NamedValue kTypesOfNumber[] = {
+    {0, "Unknown"},
+    {1, "International"},
+    {2, "National"},
+    {3, "Network Specific"},
+    {4, "Subscriber Number"},
+    {5, "Alphanumeric"},
+    {6, "Abbreviated"},
+};
+inline constexpr std::string_view kReservedTypeOfNumber = "Reserved";
+
+// Numbering plan: every addr_npi, source_addr_npi, dest_addr_npi and esme_addr_npi.
+inline constexpr NamedValue kNumberingPlans[] = {
+    {0, "Unknown"},
+    {1, "ISDN - E163/E164"},
+    {3, "Data - X.121"},
+    {4, "Telex - F.69"},
+    {6, "Land Mobile - E.212"},
+    {8, "National"},
+    {9, "Private"},
+    {10, "ERMES"},
+    {14, "Internet - IP"},
+    {18, "WAP Client Id"},
+};
+inline constexpr std::string_view kReservedNumberingPlan = "reserved";
+
+// message_state, as query_sm_resp and the message_state parameter carry it and SMPP 3.4 names it.
+namespace message_state {
+inline constexpr uint8_t kEnroute = 1;
+inline constexpr uint8_t kDelivered = 2;
+inline constexpr uint8_t kExpired = 3;
+inline constexpr uint8_t kDeleted = 4;
+inline constexpr uint8_t kUndeliverable = 5;
+inline constexpr uint8_t kAccepted = 6;
+inline constexpr uint8_t kUnknown = 7;
+inline constexpr uint8_t kRejected = 8;
+} // namespace message_state
+
+inline constexpr NamedValue kMessageStates[] = {
+    {message_state::kEnroute, "ENROUTE"},   {message_state::kDelivered, "DELIVERED"},
+    {message_state::kExpired, "EXPIRED"},   {message_state::kDeleted, "DELETED"},
+    {message_state::kUndeliverable, "UNDELIVERABLE"}, {message_state::kAccepted, "ACCEPTED"},
+    {message_state::kUnknown, "UNKNOWN"},   {message_state::kRejected, "REJECTED"},
+};
+// The word a delivery receipt's "stat:" writes for each state: seven characters.
+inline constexpr NamedValue kReceiptStates[] = {
+    {message_state::kEnroute, "ENROUTE"},   {message_state::kDelivered, "DELIVRD"},
+    {message_state::kExpired, "EXPIRED"},   {message_state::kDeleted, "DELETED"},
+    {message_state::kUndeliverable, "UNDELIV"}, {message_state::kAccepted, "ACCEPTD"},
+    {message_state::kUnknown, "UNKNOWN"},   {message_state::kRejected, "REJECTD"},
+};
+
+// The state a receipt's "stat:" word names; 0 (no state) for a word no state has.
+constexpr uint8_t ReceiptState(std::string_view text) {
+    for (const NamedValue& row : kReceiptStates)
+        if (row.name == text)
+            return static_cast<uint8_t>(row.value);
+    return 0;
+}
+
+namespace detail {
+constexpr bool ReceiptWordsFit() {
+    for (const NamedValue& row : kReceiptStates)
+        if (row.name.size() != 7)
+            return false;
+    return true;
+}
+} // namespace detail
+
+static_assert(Ascending(kTypesOfNumber) && Ascending(kNumberingPlans));
+static_assert(NameOf(kNumberingPlans, 18) == "WAP Client Id" && NameOf(kNumberingPlans, 34).empty(),
+              "SMPP 3.4 numbers the WAP Client Id plan 18");
+static_assert(Ascending(kMessageStates) && Ascending(kReceiptStates) && std::size(kMessageStates) == 8 &&
+                  std::size(kReceiptStates) == 8 && kMessageStates[7].value == 8 && detail::ReceiptWordsFit(),
+              "states 1 to 8 in order, each with a receipt word of seven characters");
+
+} // namespace protocol::smpp
