@@ -476,6 +476,7 @@ TEST(ReceiptProfile, JsonReadsBackAndNamesTheWrongField) {
         {R"({"states": {"DELIVRD": 1, "ENROUTE": 1}})", "states: ENROUTE is not DELIVRD, UNDELIV, EXPIRED or REJECTD"},
         {R"({"states": {"DELIVERED": 1}})", R"(states: "DELIVERED" is not DELIVRD, UNDELIV, EXPIRED or REJECTD)"},
         {R"({"states": {"DELIVRD": 1.5}})", "states: DELIVRD's weight is not a whole number from 0 to 1000000"},
+        {R"({"states": {"DELIVRD": 1000000, "UNDELIV": 1000000}})", ""}, // the largest weights
         {R"({"states": {"DELIVRD": 0}})", "states: the weights add up to 0"},
         {R"({"states": {}})", ""}, // no mix: every message delivered
         {R"({"states": [90]})", "states: not an object of states and weights"},
@@ -673,12 +674,13 @@ TEST(MessageStore, KeepsTheNewestAndKnowsWhatItForgot) {
 // store of messages keeps it; a GSM '@' (0x00) is a character like any other.
 TEST(ReceiptText, QuotesTheFirstTwentyCharactersWhole) {
     const std::string gsm25 = std::string("ab\0", 3) + std::string(22, 'c');
-    std::string euros, ucs2, pairAt19, faces, pairs;
+    std::string euros, ucs2, pairAt19, faces, pairs, lows;
     for (int i = 0; i < 25; ++i) {
         euros += "\x1B\x65";
         ucs2 += std::string("\x04\x16", 2);
         faces += "\xF0\x9F\x98\x80";
         pairs += std::string("\xD8\x3D\xDE\x00", 4);
+        lows += std::string("\xDC\x00", 2);
     }
     pairAt19 = ucs2.substr(0, 38) + "\xD8\x3D\xDE\x00" + ucs2.substr(0, 4);
     const struct {
@@ -694,6 +696,7 @@ TEST(ReceiptText, QuotesTheFirstTwentyCharactersWhole) {
         {"shorter than twenty", 0, "Hi", "Hi"},
         {"UTF-8 in 8-bit data, four octets each", 4, faces, faces.substr(0, 80)},
         {"UCS-2 surrogate pairs, four octets each", 8, pairs, pairs.substr(0, 80)},
+        {"lone low surrogates, two octets each", 8, lows, lows.substr(0, 40)},
         {"nothing", 0, "", ""},
     };
     for (const auto& c : cases) {
