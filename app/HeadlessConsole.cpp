@@ -19,11 +19,11 @@ CHeadlessConsole::CHeadlessConsole(const CSocketServer& server, std::ostream& ou
                                    headless::TimeSource now)
     : m_server(server), m_out(out), m_prefix(std::move(prefix)), m_now(now ? now : SystemNow) {}
 
-void CHeadlessConsole::OnConnected(int index) { ConnectionLine(true, index); }
+void CHeadlessConsole::OnConnected(const CConnection& connection) { ConnectionLine(true, connection); }
 
-void CHeadlessConsole::OnDisconnected(int index) { ConnectionLine(false, index); }
+void CHeadlessConsole::OnDisconnected(const CConnection& connection) { ConnectionLine(false, connection); }
 
-void CHeadlessConsole::OnLoggedIn(int) {
+void CHeadlessConsole::OnLoggedIn(const CConnection&) {
     // The online list has no terminal counterpart; binds and logins show in the trace.
 }
 
@@ -31,10 +31,10 @@ void CHeadlessConsole::Print(std::string_view line) {
     m_out << m_prefix << console_line::WithoutLineEnd(line) << '\n' << std::flush;
 }
 
-void CHeadlessConsole::ConnectionLine(bool connected, int index) {
+void CHeadlessConsole::ConnectionLine(bool connected, const CConnection& connection) {
     m_out << m_prefix
-          << console_line::Connection(connected, index, m_server.GetPeerAddress(index), m_server.GetPeerPort(index),
-                                      m_now())
+          << console_line::Connection(connected, m_server.PositionOf(connection), connection.PeerAddress(),
+                                      connection.PeerPort(), m_now())
           << '\n' << std::flush;
 }
 

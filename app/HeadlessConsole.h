@@ -27,13 +27,13 @@ public:
     CHeadlessConsole(const CSocketServer& server, std::ostream& out, std::string prefix = {},
                      headless::TimeSource now = nullptr);
 
-    void OnConnected(int index) override;
-    void OnDisconnected(int index) override;
-    void OnLoggedIn(int index) override;
+    void OnConnected(const CConnection& connection) override;
+    void OnDisconnected(const CConnection& connection) override;
+    void OnLoggedIn(const CConnection& connection) override;
     void Print(std::string_view line) override;
 
 private:
-    void ConnectionLine(bool connected, int index);
+    void ConnectionLine(bool connected, const CConnection& connection);
 
     const CSocketServer& m_server;
     std::ostream& m_out;

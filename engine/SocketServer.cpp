@@ -167,58 +167,12 @@ uint16_t CSocketServer::TlsListeningPort() const
     return m_tlsListener && m_tlsListener->isListening() ? m_tlsListener->serverPort() : 0;
 }
 
-bool CSocketServer::IsTls(int index) const
-{
-    return !IsBad(index) && m_connections[index]->IsTls();
-}
-
-uint32_t CSocketServer::GetPeerAddress(int index) const
-{
-    return IsBad(index) ? 0xFFFFFFFFu : m_connections[index]->PeerAddress();
-}
-
-uint16_t CSocketServer::GetPeerPort(int index) const
-{
-    return IsBad(index) ? 0xFFFF : m_connections[index]->PeerPort();
-}
-
-int64_t CSocketServer::GetConnectTime(int index) const
-{
-    return IsBad(index) ? -1 : m_connections[index]->ConnectTime();
-}
-
-int64_t CSocketServer::GetLoginTime(int index) const
-{
-    return IsBad(index) ? -1 : m_connections[index]->LoginTime();
-}
-
-bool CSocketServer::IsClosing(int index) const
-{
-    return !IsBad(index) && m_connections[index]->IsClosing();
-}
-
-int64_t CSocketServer::Receive(int index, void* buffer, int64_t length)
-{
-    return IsBad(index) ? -1 : m_connections[index]->Receive(buffer, length);
-}
-
-int64_t CSocketServer::Send(int index, const void* buffer, int64_t length)
-{
-    return IsBad(index) ? -1 : m_connections[index]->Send(buffer, length);
-}
-
-void CSocketServer::CloseConnection(int index)
-{
-    if (!IsBad(index))
-        CloseConnection(*m_connections[index]);
-}
-
 void CSocketServer::CloseConnection(CConnection& connection, std::string_view reason)
 {
     if (connection.IsClosing())
         return;
     const std::string name = connection.IsNamed() ? std::string(" (").append(connection.Name()).append(")") : std::string();
-    NotifyPrint(std::string("Closing [").append(std::to_string(IndexOf(connection))).append("]").append(name)
+    NotifyPrint(std::string("Closing [").append(std::to_string(PositionOf(connection))).append("]").append(name)
                     .append(": ").append(reason).append("\r\n"));
     Trace(std::string("[Session] conn:").append(std::to_string(connection.Id())).append(name).append(" closed: ")
               .append(reason));
@@ -248,22 +202,6 @@ void CSocketServer::CloseConnection(CConnection& connection)
     // The connection may be gone by the time the pause is over (a Stop); its id says whether it is.
     const uint64_t id = connection.Id();
     QTimer::singleShot(kClosePauseMs, this, [this, id] { FinishClose(id); });
-}
-
-bool CSocketServer::GetName(int index, char* out, int outSize) const
-{
-    if (IsBad(index) || out == nullptr || outSize <= 0)
-        return false;
-    const char* name = m_connections[index]->Name();
-    const size_t length = std::min(std::strlen(name), static_cast<size_t>(outSize - 1));
-    std::memcpy(out, name, length);
-    out[length] = '\0';
-    return true;
-}
-
-const char* CSocketServer::NameOf(int index) const
-{
-    return IsBad(index) ? "" : m_connections[index]->Name();
 }
 
 std::vector<std::string> CSocketServer::DistinctNames() const {
@@ -323,7 +261,7 @@ void CSocketServer::Accept(QTcpSocket* socket, bool tls)
         connect(static_cast<QSslSocket*>(socket), &QSslSocket::encryptedBytesWritten, this, wrote);
     OnAccept(connection);
     for (CServerObserver* observer : m_observers)
-        observer->OnConnected(GetConnectionCount() - 1);
+        observer->OnConnected(connection);
 
     // A client that waited in the queue may have sent, or even gone, before we took it; the
     // signals for that have already passed, so catch up here.
@@ -410,12 +348,15 @@ void CSocketServer::FinishClose(uint64_t id)
 void CSocketServer::RemoveConnection(int index)
 {
     // Neither OnClose nor an observer can move records: any close they ask for is deferred.
-    OnClose(*m_connections[index]);
+    // The record leaves the table before OnRemoved, and is destroyed only once every observer has been told.
+    CConnection& connection = *m_connections[index];
+    OnClose(connection);
     for (CServerObserver* observer : m_observers)
-        observer->OnDisconnected(index);
+        observer->OnDisconnected(connection);
+    const std::unique_ptr<CConnection> leaving = std::move(m_connections[index]);
     m_connections.erase(m_connections.begin() + index);
     for (CServerObserver* observer : m_observers)
-        observer->OnRemoved(index);
+        observer->OnRemoved(connection);
 }
 
 void CSocketServer::Stop()
@@ -440,11 +381,6 @@ void CSocketServer::Stop()
     m_tlsListener = nullptr;
 }
 
-uint64_t CSocketServer::GetConnectionId(int index) const
-{
-    return IsBad(index) ? 0 : m_connections[index]->Id();
-}
-
 int CSocketServer::IndexOfConnection(uint64_t id) const
 {
     const auto found = std::find_if(m_connections.begin(), m_connections.end(),
@@ -458,7 +394,7 @@ CConnection* CSocketServer::FindConnection(uint64_t id) const
     return index < 0 ? nullptr : m_connections[index].get();
 }
 
-int CSocketServer::IndexOf(const CConnection& connection) const
+int CSocketServer::PositionOf(const CConnection& connection) const
 {
     const auto found = std::find_if(m_connections.begin(), m_connections.end(),
                                     [&connection](const auto& entry) { return entry.get() == &connection; });
@@ -476,13 +412,11 @@ void CSocketServer::RemoveObserver(CServerObserver* observer)
     std::erase(m_observers, observer);
 }
 
-void CSocketServer::NotifyLoggedIn(const CConnection& connection)
+void CSocketServer::NotifyLoggedIn(CConnection& connection)
 {
-    const int index = IndexOf(connection);
-    if (!IsBad(index))
-        m_connections[index]->m_loginTime = connection.IsNamed() ? Now() : 0;
+    connection.m_loginTime = connection.IsNamed() ? Now() : 0;
     for (CServerObserver* observer : m_observers)
-        observer->OnLoggedIn(index);
+        observer->OnLoggedIn(connection);
 }
 
 void CSocketServer::NotifyPrint(std::string_view line)

@@ -137,7 +137,7 @@ void CRouter::Trace(const std::string& line) const {
         m_trace(line);
 }
 
-void CRouter::OnSubmitted(int index, uint32_t commandId, std::string_view id, const uint8_t* body,
+void CRouter::OnSubmitted(const CConnection& connection, uint32_t commandId, std::string_view id, const uint8_t* body,
                           int32_t bodyLength) {
     // Routing needs a simulator to route to; without one (as under a load test) the message is
     // not even read unless a receipt may follow.
@@ -152,7 +152,7 @@ void CRouter::OnSubmitted(int index, uint32_t commandId, std::string_view id, co
     if (!m_echo.destination.empty() &&
         std::any_of(message->destinations.begin(), message->destinations.end(),
                     [this](const smpp::SmeAddress& d) { return d.addr == m_echo.destination; }))
-        SendEcho(messageId, *message, RouteOf(*message, m_smpp.GetConnectionId(index), m_smpp.NameOf(index)));
+        SendEcho(messageId, *message, RouteOf(*message, connection.Id(), connection.Name()));
     // The store keeps every message while receipts are on, asked for or not, so query_sm knows it.
     const uint64_t handle = m_settings.receipts ? m_store.Add(messageId, m_clock()) : 0;
     if (route)
@@ -162,7 +162,7 @@ void CRouter::OnSubmitted(int index, uint32_t commandId, std::string_view id, co
         return;
     // The delay stands for the network: when it has passed the message is final, and its receipt
     // goes out if one was asked for.
-    stored->SetRoute(RouteOf(*message, m_smpp.GetConnectionId(index), m_smpp.NameOf(index)));
+    stored->SetRoute(RouteOf(*message, connection.Id(), connection.Name()));
     const int64_t due = m_smpp.Scheduler().NowMs() + std::max(0, m_settings.receiptDelayMs);
     m_dueReceipts.push({due, m_receiptOrder++, handle, stored->key});
     ArmReceipts(due);
@@ -284,8 +284,8 @@ bool CRouter::AnswerQuery(std::string_view messageId, QueryAnswer& answer) {
     return true;
 }
 
-void CRouter::OnTerminalSubmitted(int index, const test_protocol::TerminalMessage& message) {
-    RouteFromPhone(message.srcTerminal.empty() ? std::string(m_mobile.NameOf(index)) : message.srcTerminal,
+void CRouter::OnTerminalSubmitted(const CConnection& connection, const test_protocol::TerminalMessage& message) {
+    RouteFromPhone(message.srcTerminal.empty() ? std::string(connection.Name()) : message.srcTerminal,
                    message.destTerminal, kDataCodingGbk, message.content);
 }
 
@@ -310,15 +310,15 @@ int CRouter::RouteFromPhone(const std::string& from, const std::string& to, uint
     for (const smpp::MessagePart& part : parts)
         bodies.push_back(smpp::DeliverSmBody(smpp::WithPart(fields, part)));
     int sent = 0;
-    for (int esme = 0; esme < m_smpp.GetConnectionCount(); ++esme) {
-        if (!MayReceive(m_smpp.GetBindKind(esme)) || !RangeTakes(m_smpp.GetAddressRange(esme), to))
-            continue;
+    m_smpp.ForEachConnection([&](CConnection& esme) {
+        if (!MayReceive(m_smpp.BindKindOf(esme)) || !RangeTakes(m_smpp.AddressRangeOf(esme), to))
+            return;
         for (const std::vector<uint8_t>& body : bodies) {
             if (m_smpp.SendServerPdu(esme, smpp::kDeliverSm, body) == 0)
-                break; // closing or gone: no later part fares better
+                break; // closing: no later part fares better
             ++sent;
         }
-    }
+    });
     Trace("[Route] terminal " + from + " to " + to + ": " + std::to_string(sent) + " deliver_sm");
     if (sent == 0)
         m_smpp.Report("No receiver's address_range takes " + to + "\r\n");

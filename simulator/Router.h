@@ -92,12 +92,12 @@ public:
                        const std::vector<smpp::MessagePart>& parts);
 
     // CSmppMessageListener
-    void OnSubmitted(int index, uint32_t commandId, std::string_view id, const uint8_t* body,
+    void OnSubmitted(const CConnection& connection, uint32_t commandId, std::string_view id, const uint8_t* body,
                      int32_t bodyLength) override;
     bool AnswerQuery(std::string_view messageId, QueryAnswer& answer) override;
     void OnDelivery(const DeliveryTry& delivery) override;
     // CMobileMessageListener
-    void OnTerminalSubmitted(int index, const test_protocol::TerminalMessage& message) override;
+    void OnTerminalSubmitted(const CConnection& connection, const test_protocol::TerminalMessage& message) override;
     void OnDeliverAnswered(int32_t result, uint64_t tag) override;
 
 private:

@@ -4,6 +4,7 @@
 #include "wire/Cursor.h"
 
 #include "tests/support/Bytes.h"
+#include "tests/support/Connections.h"
 #include "tests/support/QtTestEnv.h"
 #include "tests/support/TestClient.h"
 
@@ -70,7 +71,7 @@ public:
     }
 
     // The framing progress of the connection at index.
-    const ReceiveBuffer& Framing(int index) const { return ConnectionAt(index)->Receiving(); }
+    const ReceiveBuffer& Framing(int index) const { return test_net::NthConnection(*this, index)->Receiving(); }
 
 protected:
     void HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) override {
@@ -163,10 +164,10 @@ TEST(FramedServer, CutsSegmentsIntoPdusWhateverTheirBoundaries) {
             EXPECT_EQ(at.server.Framing(0).start, 0) << "what is left of a PDU waits at the front";
             EXPECT_EQ(at.server.Framing(0).end, c.after->unhandled);
             EXPECT_EQ(int32_t(at.server.Framing(0).state), c.after->state);
-            EXPECT_FALSE(at.server.IsClosing(0));
+            EXPECT_FALSE(test_net::NthConnection(at.server, 0)->IsClosing());
         } else {
             at.client.Send(c.segments.back());
-            EXPECT_TRUE(WaitUntil([&] { return at.server.IsClosing(0); }));
+            EXPECT_TRUE(WaitUntil([&] { return test_net::NthConnection(at.server, 0)->IsClosing(); }));
         }
         EXPECT_EQ(at.server.pdus, c.pdus);
         EXPECT_EQ(at.server.badHeaders, c.badHeaders);

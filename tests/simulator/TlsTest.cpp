@@ -5,6 +5,7 @@
 #include "simulator/TlsCredentials.h"
 
 #include "tests/support/Bytes.h"
+#include "tests/support/Connections.h"
 #include "tests/support/QtTestEnv.h"
 #include "tests/support/RecordingObserver.h"
 #include "tests/support/TestClient.h"
@@ -180,8 +181,8 @@ TEST_F(TlsTest, BindAndSubmitOverTlsAndRefusedHandshakes) {
     const Bytes submitResp = SmppPdu(0x80000004, 2, Builder().cstr("000000"));
     EXPECT_EQ(NextPdu(esme), submitResp);
     ASSERT_EQ(simulator->Smpp().GetConnectionCount(), 1);
-    EXPECT_TRUE(simulator->Smpp().IsTls(0));
-    EXPECT_STREQ(simulator->Smpp().NameOf(0), "secure");
+    EXPECT_TRUE(test_net::NthConnection(simulator->Smpp(), 0)->IsTls());
+    EXPECT_STREQ(test_net::NthConnection(simulator->Smpp(), 0)->Name(), "secure");
 
     std::vector<Bytes> captured;
     for (int32_t i = 0; i < simulator->Log().GetCount(); ++i) {
@@ -203,7 +204,7 @@ TEST_F(TlsTest, BindAndSubmitOverTlsAndRefusedHandshakes) {
     EXPECT_EQ(plain.NextPdu(), kBindResp);
     plain.Send(kSubmit);
     EXPECT_EQ(plain.NextPdu(), SmppPdu(0x80000004, 2, Builder().cstr("000001")));
-    EXPECT_FALSE(simulator->Smpp().IsTls(1));
+    EXPECT_FALSE(test_net::NthConnection(simulator->Smpp(), 1)->IsTls());
     EXPECT_EQ(observer.lines.size(), std::size(refused)) << "one line for each refused handshake, and no more";
 
     // The TLS client leaves: its connection and socket go without a word about its handshake.
