@@ -28,24 +28,28 @@ uint32_t Ipv4Of(const QHostAddress& address)
     return isIpv4 ? value : 0;
 }
 
-// Qt's TLS server, telling its owner of each socket it accepts before the handshake begins, so
-// that a handshake that never completes can be reported.
+// Qt's TLS server, naming to its owner the socket it made for each connection it accepts. Qt itself
+// names a socket only once its handshake starts (startedEncryptionHandshake), and drops without a
+// word one whose first octet opens no handshake: this is how that one is heard of.
 class CTlsListener : public QSslServer {
 public:
-    CTlsListener(QObject* parent, std::function<void(QSslSocket*)> accepted)
-        : QSslServer(parent), m_accepted(std::move(accepted)) {}
+    CTlsListener(QObject* parent, std::function<void(QSslSocket*)> arrived)
+        : QSslServer(parent), m_arrived(std::move(arrived)) {}
 
 protected:
     void incomingConnection(qintptr descriptor) override {
         QSslServer::incomingConnection(descriptor);
-        // The socket Qt just made for the descriptor is the newest of the listener's children.
-        const QList<QSslSocket*> sockets = findChildren<QSslSocket*>(Qt::FindDirectChildrenOnly);
-        if (!sockets.isEmpty() && sockets.last()->state() == QAbstractSocket::ConnectedState)
-            m_accepted(sockets.last());
+        // The socket Qt just made is the child holding the descriptor, whatever else is arriving.
+        for (QSslSocket* socket : findChildren<QSslSocket*>(Qt::FindDirectChildrenOnly)) {
+            if (socket->socketDescriptor() == descriptor) {
+                m_arrived(socket);
+                return;
+            }
+        }
     }
 
 private:
-    std::function<void(QSslSocket*)> m_accepted;
+    std::function<void(QSslSocket*)> m_arrived;
 };
 
 } // namespace
@@ -114,7 +118,9 @@ bool CSocketServer::StartTls(uint16_t port, const QSslConfiguration& configurati
 {
     if (!m_running || m_tlsListener)
         return false;
-    m_tlsListener = new CTlsListener(this, [this](QSslSocket* socket) { WatchHandshake(socket); });
+    m_tlsListener = new CTlsListener(this, [this](QSslSocket* socket) { WatchArrival(socket); });
+    // Each socket whose handshake Qt begins is watched until it is encrypted or reported failed.
+    connect(m_tlsListener, &QSslServer::startedEncryptionHandshake, this, &CSocketServer::WatchHandshake);
     m_tlsListener->setSslConfiguration(configuration);
     // Handshakes run side by side; only finished ones wait, as on the plain port, for a free place.
     m_tlsListener->setMaxPendingConnections(kListenBacklog);
@@ -142,10 +148,14 @@ bool CSocketServer::StartTls(uint16_t port, const QSslConfiguration& configurati
     return true;
 }
 
-void CSocketServer::WatchHandshake(QSslSocket* socket)
+void CSocketServer::WatchArrival(QSslSocket* socket)
 {
+    // Qt may report a handshake's failure before it says the handshake started: a socket is watched once.
+    static constexpr char kWatched[] = "tarnwickWatched";
+    if (socket->property(kWatched).toBool())
+        return;
+    socket->setProperty(kWatched, true);
     m_handshaking.push_back(socket);
-    connect(socket, &QSslSocket::encrypted, this, [this, socket] { std::erase(m_handshaking, socket); });
     // Qt drops a peer whose first octet cannot open a handshake without a word; say it here.
     const QString peer = QString("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
     connect(socket, &QObject::destroyed, this, [this, socket, peer] {
@@ -155,6 +165,12 @@ void CSocketServer::WatchHandshake(QSslSocket* socket)
         m_handshaking.erase(found);
         NotifyPrint(QString("TLS handshake from %1 failed: not a TLS handshake\r\n").arg(peer).toStdString());
     });
+}
+
+void CSocketServer::WatchHandshake(QSslSocket* socket)
+{
+    WatchArrival(socket); // nothing when its arrival was seen
+    connect(socket, &QSslSocket::encrypted, this, [this, socket] { std::erase(m_handshaking, socket); });
 }
 
 uint16_t CSocketServer::ListeningPort() const

@@ -126,6 +126,9 @@ protected:
 private:
     void AcceptPending();
     void Accept(QTcpSocket* socket, bool tls);
+    // A TLS socket is watched from its arrival, and its handshake from when Qt starts it, until it
+    // is encrypted, reported failed, or dropped before a handshake began.
+    void WatchArrival(QSslSocket* socket);
     void WatchHandshake(QSslSocket* socket);
     void PauseAccepting(bool pause);
     void HandleReadyRead(CConnection& connection);

@@ -218,4 +218,36 @@ TEST_F(TlsTest, BindAndSubmitOverTlsAndRefusedHandshakes) {
     EXPECT_EQ(observer.lines.size(), std::size(refused)) << observer.lines.back();
 }
 
+// Handshakes that start together are each watched on their own socket: the two that complete join
+// the table as TLS connections and serve, and the one that opens no handshake is the only one reported.
+TEST_F(TlsTest, HandshakesArrivingTogetherAreEachTheirOwn) {
+    ASSERT_TRUE(Start({}));
+    observer.lines.clear();
+    QSslSocket first, second;
+    QTcpSocket clear; // an SMPP bind where a handshake should be
+    for (QSslSocket* esme : {&first, &second}) {
+        esme->setPeerVerifyMode(QSslSocket::VerifyNone);
+        esme->connectToHostEncrypted("127.0.0.1", TlsPort());
+    }
+    uint16_t clearPort = 0; // the server drops it soon after
+    QObject::connect(&clear, &QTcpSocket::connected, [&] { clearPort = clear.localPort(); });
+    clear.connectToHost("127.0.0.1", TlsPort());
+    clear.write(reinterpret_cast<const char*>(kBind.data()), qint64(kBind.size()));
+    ASSERT_TRUE(WaitUntil([&] { return first.isEncrypted() && second.isEncrypted() && !observer.lines.empty(); }));
+    for (QSslSocket* esme : {&first, &second}) {
+        Send(*esme, kBind);
+        EXPECT_EQ(NextPdu(*esme), kBindResp);
+    }
+    ASSERT_EQ(simulator->Smpp().GetConnectionCount(), 2);
+    std::vector<uint16_t> ports;
+    simulator->Smpp().ForEachConnection([&](const CConnection& connection) {
+        EXPECT_TRUE(connection.IsTls());
+        ports.push_back(connection.PeerPort());
+    });
+    EXPECT_EQ(ports, (std::vector<uint16_t>{first.localPort(), second.localPort()}));
+    ASSERT_EQ(observer.lines.size(), 1u);
+    EXPECT_EQ(observer.lines[0], "TLS handshake from 127.0.0.1:" + std::to_string(clearPort) +
+                                     " failed: not a TLS handshake\r\n");
+}
+
 } // namespace
