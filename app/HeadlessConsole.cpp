@@ -7,17 +7,9 @@
 #include "engine/SocketServer.h"
 #include "simulator/ConsoleLine.h"
 
-#include <ctime>
 
-namespace {
-
-int64_t SystemNow() { return static_cast<int64_t>(std::time(nullptr)); }
-
-} // namespace
-
-CHeadlessConsole::CHeadlessConsole(const CSocketServer& server, std::ostream& out, std::string prefix,
-                                   headless::TimeSource now)
-    : m_server(server), m_out(out), m_prefix(std::move(prefix)), m_now(now ? now : SystemNow) {}
+CHeadlessConsole::CHeadlessConsole(const CSocketServer& server, std::ostream& out, std::string prefix)
+    : m_server(server), m_out(out), m_prefix(std::move(prefix)) {}
 
 void CHeadlessConsole::OnConnected(const CConnection& connection) { ConnectionLine(true, connection); }
 
@@ -34,7 +26,7 @@ void CHeadlessConsole::Print(std::string_view line) {
 void CHeadlessConsole::ConnectionLine(bool connected, const CConnection& connection) {
     m_out << m_prefix
           << console_line::Connection(connected, m_server.PositionOf(connection), connection.PeerAddress(),
-                                      connection.PeerPort(), m_now())
+                                      connection.PeerPort(), m_server.Scheduler().WallSeconds())
           << '\n' << std::flush;
 }
 

@@ -4,7 +4,6 @@
 #include "capture/PacketLog.h"
 #include "engine/ServerObserver.h"
 
-#include <QDateTime>
 #include <QSslServer>
 #include <QSslSocket>
 #include <QTcpServer>
@@ -58,7 +57,6 @@ CSocketServer::CSocketServer(QObject* parent)
     : QObject(parent)
     , m_listener(new QTcpServer(this))
     , m_idleTimer(new QTimer(this))
-    , m_clock([] { return QDateTime::currentSecsSinceEpoch(); })
 {
     // Qt takes connections off the backlog into its own queue; keeping that queue at one means a
     // client that arrives while the table is full waits in the backlog, not in our process.
@@ -86,12 +84,6 @@ CSocketServer::~CSocketServer()
 void CSocketServer::SetListenAddress(const QHostAddress& address)
 {
     m_listenAddress = address;
-}
-
-void CSocketServer::SetClock(Clock clock)
-{
-    if (clock)
-        m_clock = std::move(clock);
 }
 
 bool CSocketServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds)

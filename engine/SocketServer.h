@@ -33,7 +33,6 @@ class QTimer;
 class CSocketServer : public QObject {
     Q_OBJECT
 public:
-    using Clock = std::function<int64_t()>; // seconds since 1970
     using TraceSink = std::function<void(const std::string&)>;
 
     static constexpr int kListenBacklog = 10;
@@ -46,10 +45,10 @@ public:
     explicit CSocketServer(QObject* parent = nullptr);
     ~CSocketServer() override;
 
-    // Set before Start. Defaults: all local IPv4 addresses, the system clock, the event loop's
-    // timers. The scheduler is not owned and outlives the server.
+    // Set before Start. Defaults: all local IPv4 addresses, the event loop's timers and the
+    // system's clock. The scheduler is not owned and outlives the server; its wall clock stamps
+    // the connections' times.
     void SetListenAddress(const QHostAddress& address);
-    void SetClock(Clock clock);
     void SetScheduler(CScheduler& scheduler) { m_scheduler = &scheduler; }
     CScheduler& Scheduler() const { return *m_scheduler; }
 
@@ -117,7 +116,7 @@ protected:
     virtual void OnReceive(CConnection& /*connection*/) {}
     virtual void OnClose(CConnection& /*connection*/) {}
 
-    int64_t Now() const { return m_clock(); }
+    int64_t Now() const { return m_scheduler->WallSeconds(); } // seconds since 1970
     // For the derived servers: a bind or LOGIN named the connection; a start line.
     void NotifyLoggedIn(CConnection& connection);
     void NotifyPrint(std::string_view line);
@@ -144,7 +143,6 @@ private:
     std::vector<const QObject*> m_handshaking; // TLS sockets not yet encrypted nor reported failed
     QTimer* m_idleTimer = nullptr;
     QHostAddress m_listenAddress{QHostAddress::AnyIPv4};
-    Clock m_clock;
     CEventLoopScheduler m_eventLoopScheduler;
     CScheduler* m_scheduler = &m_eventLoopScheduler;
     std::vector<std::unique_ptr<CConnection>> m_connections;

@@ -24,8 +24,6 @@ constexpr std::size_t kReceiptTextChars = 20;
 constexpr uint32_t kStatusQueryFail = 0x00000067; // ESME_RQUERYFAIL
 constexpr int kReceiptsPerTurn = 1000;
 
-int64_t SystemNow() { return static_cast<int64_t>(std::time(nullptr)); }
-
 std::tm LocalTime(int64_t seconds) {
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm local{};
@@ -122,7 +120,7 @@ std::vector<uint8_t> Reversed(const std::vector<uint8_t>& text, uint8_t dataCodi
 
 } // namespace
 
-CRouter::CRouter(CSmppServer& smpp, CMobileServer& mobile) : m_smpp(smpp), m_mobile(mobile), m_clock(SystemNow) {
+CRouter::CRouter(CSmppServer& smpp, CMobileServer& mobile) : m_smpp(smpp), m_mobile(mobile) {
     m_smpp.SetMessageListener(this);
     m_mobile.SetMessageListener(this);
 }
@@ -154,7 +152,7 @@ void CRouter::OnSubmitted(const CConnection& connection, uint32_t commandId, std
                     [this](const smpp::SmeAddress& d) { return d.addr == m_echo.destination; }))
         SendEcho(messageId, *message, RouteOf(*message, connection.Id(), connection.Name()));
     // The store keeps every message while receipts are on, asked for or not, so query_sm knows it.
-    const uint64_t handle = m_settings.receipts ? m_store.Add(messageId, m_clock()) : 0;
+    const uint64_t handle = m_settings.receipts ? m_store.Add(messageId, Now()) : 0;
     if (route)
         RouteToTerminals(messageId, *message, handle);
     StoredMessage* stored = m_store.FindHandle(handle);
@@ -348,7 +346,7 @@ void CRouter::OnDeliverAnswered(int32_t result, uint64_t tag) {
         return;
     stored->state = result == 0 ? MessageState::Delivered : MessageState::Undeliverable;
     stored->errorCode = result == 0 ? 0 : 1;
-    stored->finalTime = m_clock();
+    stored->finalTime = Now();
 }
 
 void CRouter::OnDelivery(const DeliveryTry& delivery) {
@@ -357,7 +355,7 @@ void CRouter::OnDelivery(const DeliveryTry& delivery) {
     StoredMessage* stored = m_store.Find(id);
     const bool first = (delivery.outcome == Outcome::Sent && delivery.tryNumber == 1) || delivery.outcome == Outcome::Kept;
     if (first && !stored) {
-        m_store.Add(id, m_clock());
+        m_store.Add(id, Now());
         stored = nullptr; // en route, as a new message is
     } else if (stored && delivery.outcome != Outcome::Again && delivery.outcome != Outcome::Sent &&
                delivery.outcome != Outcome::Kept && delivery.outcome != Outcome::Released) {
@@ -365,7 +363,7 @@ void CRouter::OnDelivery(const DeliveryTry& delivery) {
         const bool expired = delivery.outcome == Outcome::Expired;
         stored->state = delivered ? MessageState::Delivered : expired ? MessageState::Expired : MessageState::Undeliverable;
         stored->errorCode = delivered ? 0 : expired ? receipt_profiles::ErrorOf(MessageState::Expired) : 1;
-        stored->finalTime = m_clock();
+        stored->finalTime = Now();
     }
     if (m_trace && delivery.outcome != Outcome::Sent)
         Trace(DeliveryLine(delivery, std::max(1, m_smpp.Sessions().responseTimeoutSeconds)));
@@ -386,7 +384,7 @@ void CRouter::Conclude(const DueReceipt& receipt) {
     if (stored->state == MessageState::Enroute) {
         stored->state = Draw(ProfileOf(systemId).mix);
         stored->errorCode = receipt_profiles::ErrorOf(stored->state);
-        stored->finalTime = m_clock();
+        stored->finalTime = Now();
     }
     const bool delivered = stored->state == MessageState::Delivered;
     if (stored->request != kReceiptOnAnyOutcome && !(stored->request == kReceiptOnFailure && !delivered))
@@ -416,14 +414,14 @@ CRouter::ReceiptOutcome CRouter::SendReceiptNow(std::string_view messageId, Mess
         return ReceiptOutcome::UnknownMessage;
     stored->state = state;
     stored->errorCode = error;
-    stored->finalTime = m_clock();
+    stored->finalTime = Now();
     stored->receiptSent = true; // sent or kept: the one the delay would send stays unsent
     return SendReceipt(stored->MessageId(), stored->Route(), state, error, stored->submitTime, stored->finalTime);
 }
 
 CRouter::ReceiptOutcome CRouter::SendReceiptNow(const std::string& messageId, const ReceiptRoute& route,
                                                 int64_t submitTime, MessageState state, uint8_t error) {
-    return SendReceipt(messageId, route, state, error, submitTime, m_clock());
+    return SendReceipt(messageId, route, state, error, submitTime, Now());
 }
 
 CRouter::ReceiptOutcome CRouter::SendReceipt(const std::string& messageId, const ReceiptRoute& route, MessageState state, uint8_t error,

@@ -166,7 +166,7 @@ void CTrafficGenerator::Begin(uint64_t connectionId) {
     m_allSentMs = -1;
     m_sentBeforeLastTick = m_sentAtLastTick = m_rateMarkSent = 0;
     char date[16];
-    const std::time_t now = std::time(nullptr);
+    const std::time_t now = std::time_t(m_smpp.Scheduler().WallSeconds());
     std::tm local{};
     localtime_r(&now, &local);
     m_receiptDate.assign(date, std::strftime(date, sizeof date, "%y%m%d%H%M", &local));

@@ -11,7 +11,6 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
-#include <ctime>
 
 CViewServerInfo::CViewServerInfo(CSocketServer& server, uint16_t protocol, const QFont& consoleFont, QWidget* parent)
     : QWidget(parent), m_server(server), m_protocol(protocol) {
@@ -66,6 +65,6 @@ void CViewServerInfo::Print(std::string_view line) {
 void CViewServerInfo::ConnectionLine(bool connected, const CConnection& connection) {
     const std::string line = console_line::Connection(connected, m_server.PositionOf(connection),
                                                       connection.PeerAddress(), connection.PeerPort(),
-                                                      std::time(nullptr));
+                                                      m_server.Scheduler().WallSeconds());
     m_console->AppendLine(QString::fromStdString(line));
 }

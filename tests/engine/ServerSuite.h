@@ -52,7 +52,7 @@ protected:
     }
     void Prepare(Server& s) {
         s.SetListenAddress(QHostAddress::LocalHost);
-        s.SetClock([this] { return now; });
+        s.Scheduler().SetWallClock([this] { return now * 1'000'000; });
     }
 
     // A connected client, accepted by the server.

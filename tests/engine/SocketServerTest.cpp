@@ -96,7 +96,7 @@ protected:
 
     void Prepare(CSocketServer& s) {
         s.SetListenAddress(QHostAddress::LocalHost);
-        s.SetClock([this] { return now; });
+        s.Scheduler().SetWallClock([this] { return now * 1'000'000; });
     }
     void StartServer(int maxConnections = 10, int idleTimeout = 3600) {
         ASSERT_TRUE(server.Start(0, maxConnections, idleTimeout));

@@ -75,7 +75,7 @@ protected:
         simulator = std::make_unique<CSimulator>(SimulatorOptions{0, 0, QHostAddress::LocalHost});
         simulator->Smpp().SetScheduler(scheduler);
         simulator->Smpp().AddObserver(&observer);
-        simulator->Router().SetClock([this] { return now; });
+        scheduler.SetWallClock([this] { return now * 1'000'000; });
         simulator->Router().SetTrace([this](const std::string& line) { trace.push_back(line); });
         ASSERT_TRUE(simulator->Start());
     }

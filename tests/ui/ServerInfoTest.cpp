@@ -59,7 +59,7 @@ protected:
     void SetUp() override {
         for (CSocketServer* server : {static_cast<CSocketServer*>(&smpp), static_cast<CSocketServer*>(&mobile)}) {
             server->SetListenAddress(QHostAddress::LocalHost);
-            server->SetClock([this] { return now; });
+            server->Scheduler().SetWallClock([this] { return now * 1'000'000; });
         }
         smppPage.resize(700, 500);
         smppPage.show();
