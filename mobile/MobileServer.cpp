@@ -11,7 +11,8 @@
 
 using namespace test_protocol;
 
-CMobileServer::CMobileServer(QObject* parent) : CFramedServer(kProtocolCode, kHeaderSize, kMaxPacketSize, parent) {}
+CMobileServer::CMobileServer(QObject* parent)
+    : CFramedServer(kProtocolCode, wire::FramerFor(*protocol::Find(kProtocolCode)), parent) {}
 
 bool CMobileServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds) {
     const bool ok = CFramedServer::Start(port, maxConnections, idleTimeoutSeconds);

@@ -74,7 +74,8 @@ const CSmppServer::DispatchRow& CSmppServer::Lookup(uint32_t commandId) {
 }
 
 CSmppServer::CSmppServer(QObject* parent)
-    : CFramedServer(kProtocolCode, kHeaderSize, kMaxPduSize, parent), m_kept(Scheduler()) {
+    : CFramedServer(kProtocolCode, wire::FramerFor(*protocol::Find(kProtocolCode), kMaxPduSize), parent),
+      m_kept(Scheduler()) {
     m_kept.SetExpirySink([this](const std::string& systemId, OutboxItem& item, CKeptMessages::Expiry why) {
         KeptExpired(systemId, item, why);
     });
