@@ -116,7 +116,15 @@ void COnlineClientModel::OnConnected(const CConnection& connection) {
 
 void COnlineClientModel::OnDisconnected(const CConnection& connection) {
     // The record is still readable; hide it now, so the list no longer offers a leaving client.
-    const int row = RowOf(connection);
+    Hide(RowOf(connection));
+}
+
+void COnlineClientModel::OnRemoved(const CConnection& connection) {
+    // Hidden at its disconnect already; a row left of it now would point at nothing.
+    Hide(RowOf(connection));
+}
+
+void COnlineClientModel::Hide(int row) {
     if (row < 0)
         return;
     // The rows below move up with their old "Seq" and are then renumbered, so that whatever
@@ -128,16 +136,6 @@ void COnlineClientModel::OnDisconnected(const CConnection& connection) {
     m_renumberFrom = -1;
     if (row < rowCount())
         emit dataChanged(this->index(row, kSeq), this->index(rowCount() - 1, kSeq), {Qt::DisplayRole});
-}
-
-void COnlineClientModel::OnRemoved(const CConnection& connection) {
-    // Hidden at its disconnect already; a row left of it now would point at nothing.
-    const int row = RowOf(connection);
-    if (row < 0)
-        return;
-    beginRemoveRows({}, row, row);
-    m_rows.erase(m_rows.begin() + row);
-    endRemoveRows();
 }
 
 void COnlineClientModel::OnLoggedIn(const CConnection& connection) {

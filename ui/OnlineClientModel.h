@@ -43,6 +43,7 @@ public:
 
 private:
     int RowOf(const CConnection& connection) const; // -1 for one the views do not show
+    void Hide(int row);                              // nothing for -1
 
     const CSocketServer& m_server;
     std::vector<const CConnection*> m_rows; // what the views have been told of; each stays good until OnRemoved
