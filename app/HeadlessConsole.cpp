@@ -7,23 +7,15 @@
 #include "engine/SocketServer.h"
 #include "simulator/ConsoleLine.h"
 
-#include <ctime>
 
-namespace {
+CHeadlessConsole::CHeadlessConsole(const CSocketServer& server, std::ostream& out, std::string prefix)
+    : m_server(server), m_out(out), m_prefix(std::move(prefix)) {}
 
-int64_t SystemNow() { return static_cast<int64_t>(std::time(nullptr)); }
+void CHeadlessConsole::OnConnected(const CConnection& connection) { ConnectionLine(true, connection); }
 
-} // namespace
+void CHeadlessConsole::OnDisconnected(const CConnection& connection) { ConnectionLine(false, connection); }
 
-CHeadlessConsole::CHeadlessConsole(const CSocketServer& server, std::ostream& out, std::string prefix,
-                                   headless::TimeSource now)
-    : m_server(server), m_out(out), m_prefix(std::move(prefix)), m_now(now ? now : SystemNow) {}
-
-void CHeadlessConsole::OnConnected(int index) { ConnectionLine(true, index); }
-
-void CHeadlessConsole::OnDisconnected(int index) { ConnectionLine(false, index); }
-
-void CHeadlessConsole::OnLoggedIn(int) {
+void CHeadlessConsole::OnLoggedIn(const CConnection&) {
     // The online list has no terminal counterpart; binds and logins show in the trace.
 }
 
@@ -31,10 +23,10 @@ void CHeadlessConsole::Print(std::string_view line) {
     m_out << m_prefix << console_line::WithoutLineEnd(line) << '\n' << std::flush;
 }
 
-void CHeadlessConsole::ConnectionLine(bool connected, int index) {
+void CHeadlessConsole::ConnectionLine(bool connected, const CConnection& connection) {
     m_out << m_prefix
-          << console_line::Connection(connected, index, m_server.GetPeerAddress(index), m_server.GetPeerPort(index),
-                                      m_now())
+          << console_line::Connection(connected, m_server.PositionOf(connection), connection.PeerAddress(),
+                                      connection.PeerPort(), m_server.Scheduler().WallSeconds())
           << '\n' << std::flush;
 }
 

@@ -11,34 +11,25 @@
 class CPacketDecoder;
 class CSocketServer;
 
-namespace headless {
-
-using TimeSource = int64_t (*)(); // seconds since 1970
-
-
-} // namespace headless
-
 // Writes one server's console lines to a stream, one per line without the "\r" and behind the
 // server's prefix ("[SMPP] ", "[Mobile] "): the start line and a line for every connect and
-// disconnect, with the peer read from the server. UI thread only; flushes after each line so a
+// disconnect, with the peer read from the server and the time from its clock. UI thread only; flushes after each line so a
 // pipe sees it at once.
 class CHeadlessConsole : public CServerObserver {
 public:
-    CHeadlessConsole(const CSocketServer& server, std::ostream& out, std::string prefix = {},
-                     headless::TimeSource now = nullptr);
+    CHeadlessConsole(const CSocketServer& server, std::ostream& out, std::string prefix = {});
 
-    void OnConnected(int index) override;
-    void OnDisconnected(int index) override;
-    void OnLoggedIn(int index) override;
+    void OnConnected(const CConnection& connection) override;
+    void OnDisconnected(const CConnection& connection) override;
+    void OnLoggedIn(const CConnection& connection) override;
     void Print(std::string_view line) override;
 
 private:
-    void ConnectionLine(bool connected, int index);
+    void ConnectionLine(bool connected, const CConnection& connection);
 
     const CSocketServer& m_server;
     std::ostream& m_out;
     std::string m_prefix;
-    headless::TimeSource m_now;
 };
 
 // When tracing, prints one line per new record of the capture log with the packet list's

@@ -92,23 +92,23 @@ Answer CControlServer::Status(const QHttpServerRequest&) {
 Answer CControlServer::Connections(const QHttpServerRequest&) {
     QJsonArray connections;
     const auto add = [&connections](const CSocketServer& server, const char* kind, const char* nameKey, auto bind) {
-        for (int index = 0; index < server.GetConnectionCount(); ++index) {
-            const int64_t bound = server.GetLoginTime(index);
-            const QString name = QString::fromUtf8(server.NameOf(index));
+        server.ForEachConnection([&](const CConnection& connection) {
+            const int64_t bound = connection.LoginTime();
+            const QString name = QString::fromUtf8(connection.Name());
             connections.append(QJsonObject{
-                {"id", double(server.GetConnectionId(index))},
+                {"id", double(connection.Id())},
                 {"server", kind},
                 {nameKey, name.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(name)},
-                {"bindType", bind(index)},
-                {"address", QHostAddress(server.GetPeerAddress(index)).toString()},
-                {"port", server.GetPeerPort(index)},
-                {"connectedAt", Iso(server.GetConnectTime(index))},
+                {"bindType", bind(connection)},
+                {"address", QHostAddress(connection.PeerAddress()).toString()},
+                {"port", connection.PeerPort()},
+                {"connectedAt", Iso(connection.ConnectTime())},
                 {"boundAt", bound > 0 ? QJsonValue(Iso(bound)) : QJsonValue(QJsonValue::Null)}});
-        }
+        });
     };
     const CSmppServer& smpp = m_simulator.Smpp();
-    add(smpp, "smpp", "systemId", [&smpp](int index) { return BindName(smpp.GetBindKind(index)); });
-    add(m_simulator.Mobile(), "mobile", "number", [](int) { return QJsonValue(QJsonValue::Null); });
+    add(smpp, "smpp", "systemId", [&smpp](const CConnection& c) { return BindName(smpp.BindKindOf(c)); });
+    add(m_simulator.Mobile(), "mobile", "number", [](const CConnection&) { return QJsonValue(QJsonValue::Null); });
     return Answer::Json(QJsonObject{{"connections", connections}});
 }
 

@@ -1,14 +1,14 @@
-// CFramedServer: length-prefixed framing and capture shared by the SMPP and mobile servers.
+// CFramedServer: framing by the protocol's framer, and capture, shared by the protocol servers.
 #include "engine/FramedServer.h"
 
 #include "capture/PacketLog.h"
-#include "wire/Frame.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
-CFramedServer::CFramedServer(uint16_t protocolCode, int headerSize, int maxPduSize, QObject* parent)
-    : CSocketServer(parent), m_protocolCode(protocolCode), m_headerSize(headerSize), m_maxPduSize(maxPduSize) {}
+CFramedServer::CFramedServer(uint16_t protocolCode, std::unique_ptr<wire::Framer> framer, QObject* parent)
+    : CSocketServer(parent), m_protocolCode(protocolCode), m_framer(std::move(framer)) {}
 
 bool CFramedServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds) {
     const bool ok = CSocketServer::Start(port, maxConnections, idleTimeoutSeconds);
@@ -23,7 +23,7 @@ uint16_t CFramedServer::OwnPortOf(const CConnection& connection) const {
 void CFramedServer::OnAccept(CConnection& connection) {
     // Without a buffer the connection is never read; it leaves through the idle check.
     ReceiveBuffer& in = connection.Receiving();
-    in.capacity = m_maxPduSize + kReadAhead;
+    in.capacity = int32_t(m_framer->MaxFrame()) + kReadAhead;
     in.bytes.reset(new (std::nothrow) uint8_t[std::size_t(in.capacity)]);
     in.start = in.end = 0;
     in.state = FrameState::Reading;
@@ -56,14 +56,20 @@ bool CFramedServer::CutWholePdus(CConnection& connection, ReceiveBuffer& in) {
         // once the connection is read again, so the answers never pass the bound by more than one.
         if (connection.IsClosing() || connection.HoldReadingIfBacklogged())
             return false;
-        const wire::FrameResult frame = wire::Frame(buffer + in.start, static_cast<size_t>(in.end - in.start),
-                                                    uint32_t(m_headerSize), uint32_t(m_maxPduSize));
+        const wire::FrameCut frame = m_framer->Cut({buffer + in.start, static_cast<size_t>(in.end - in.start)});
         if (frame.status == wire::FrameStatus::NeedMore)
             return true;
-        if (frame.status == wire::FrameStatus::Invalid) {
+        if (frame.status == wire::FrameStatus::Invalid && !m_framer->Resyncs()) {
             in.state = FrameState::Stopped;
             HandleBadLength(connection, buffer + in.start);
             return false;
+        }
+        if (frame.status == wire::FrameStatus::Invalid) {
+            // At least one octet and no more than the buffer holds, so that cutting always moves on.
+            const auto skip = static_cast<int32_t>(std::clamp<int64_t>(frame.length, 1, in.end - in.start));
+            HandleNotFrame(connection, buffer + in.start, uint32_t(skip), frame.fault);
+            in.start += skip;
+            continue;
         }
         in.state = FrameState::Handling;
         HandlePdu(connection, buffer + in.start, frame.length);

@@ -1,14 +1,16 @@
-// A server engine for protocols whose PDUs open with their own 32-bit big-endian length.
+// A server engine for protocols whose PDUs a framer cuts out of the stream: by length, or between delimiters.
 #pragma once
 
 #include "engine/SocketServer.h"
+#include "wire/Framer.h"
 
 #include <cstdint>
+#include <memory>
 
 class CPacketLog;
 
-// Reads each connection's byte stream into the connection's receive buffer, of the longest PDU the
-// protocol admits and kReadAhead octets more, and hands each complete PDU to the derived server. Captures
+// Reads each connection's byte stream into the connection's receive buffer, of the longest frame the
+// protocol's framer takes and kReadAhead octets more, and hands each complete PDU to the derived server. Captures
 // what the derived server receives, and what it sends once the socket has taken it, under its
 // protocol code. UI thread only; the log is optional and not owned.
 class CFramedServer : public CSocketServer {
@@ -27,17 +29,18 @@ public:
     uint16_t OwnPortOf(const CConnection& connection) const;
 
 protected:
-    // headerSize: octets before the length can be trusted to be there (the whole header);
-    // maxPduSize: the receive buffer, and the longest length field accepted.
-    CFramedServer(uint16_t protocolCode, int headerSize, int maxPduSize, QObject* parent);
+    // The framer cuts every connection's stream; it sets the receive buffer's size.
+    CFramedServer(uint16_t protocolCode, std::unique_ptr<wire::Framer> framer, QObject* parent);
 
-    // A complete PDU of length octets (its own length field), header included.
+    // A complete PDU of length octets, as the framer cut it (header, or STX and ETX, included).
     virtual void HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) = 0;
-    // The header announced a length below the header or above the buffer: the stream can no
-    // longer be cut into PDUs. header holds exactly headerSize octets.
+    // A framer that cannot get back in step met a length below the header or above the buffer: the
+    // stream can no longer be cut into PDUs. header holds the whole header.
     virtual void HandleBadLength(CConnection& connection, const uint8_t* header) = 0;
-
-    int HeaderSize() const { return m_headerSize; }
+    // A framer that gets back in step met length octets that are no frame (fault says why); they are
+    // dropped and cutting goes on after them.
+    virtual void HandleNotFrame(CConnection& /*connection*/, const uint8_t* /*octets*/, uint32_t /*length*/,
+                                wire::FrameFault /*fault*/) {}
 
     // A PDU the peer sent.
     void CaptureReceived(const CConnection& connection, const uint8_t* pdu, uint32_t length, int32_t filterIndex);
@@ -54,7 +57,6 @@ protected:
 private:
     CPacketLog* m_log = nullptr;
     const uint16_t m_protocolCode;
-    const int m_headerSize;
-    const int m_maxPduSize;
+    const std::unique_ptr<wire::Framer> m_framer;
     uint16_t m_ownPort = 0;
 };

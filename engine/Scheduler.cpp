@@ -2,7 +2,19 @@
 #include "engine/Scheduler.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+
+int64_t CScheduler::SystemWallUs() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+int64_t CScheduler::WallSeconds() const {
+    // Floored, so that a time before 1970 still falls in the second it belongs to.
+    const int64_t us = WallUs();
+    return us / 1'000'000 - (us % 1'000'000 < 0 ? 1 : 0);
+}
 
 void CTaskQueue::Add(int64_t dueMs, QObject* context, CScheduler::Task task) {
     m_tasks.emplace(std::make_pair(dueMs, m_added++), Entry{context, std::move(task)});

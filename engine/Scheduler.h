@@ -16,13 +16,24 @@
 class CScheduler {
 public:
     using Task = std::function<void()>;
+    using WallClock = std::function<int64_t()>; // microseconds since 1970
 
     virtual ~CScheduler() = default;
     // Milliseconds on a clock that never goes back.
     virtual int64_t NowMs() const = 0;
+    // The one wall clock of whatever runs on this scheduler: the times the user reads (connect and
+    // bind times, console lines, message and receipt dates). Unlike NowMs it may step. The
+    // system's clock unless a test pins it.
+    int64_t WallUs() const { return m_wall ? m_wall() : SystemWallUs(); }
+    int64_t WallSeconds() const;
+    void SetWallClock(WallClock wall) { m_wall = std::move(wall); }
+    static int64_t SystemWallUs();
     // Runs task on this thread once delayMs have passed (0: on a later turn, never inside this
     // call). Nothing runs once context is destroyed, so a task may use context freely.
     virtual void After(int64_t delayMs, QObject* context, Task task) = 0;
+
+private:
+    WallClock m_wall;
 };
 
 // Tasks in order of due time, then of scheduling. Each keeps a weak hold on its context.

@@ -3,15 +3,17 @@
 
 #include <string_view>
 
+class CConnection;
+
 // Implemented by whatever shows a server's clients and console: the server information
 // page and the online list's model in the window, the terminal console when headless. A server
 // has any number of them. Every call comes on the UI thread; none may add or remove records.
 class CServerObserver {
 public:
     virtual ~CServerObserver() = default;
-    virtual void OnConnected(int /*index*/) {}    // record appended at the end of the table
-    virtual void OnDisconnected(int /*index*/) {} // about to leave; still readable during the call
-    virtual void OnRemoved(int /*index*/) {}      // has left; later records moved up one place
-    virtual void OnLoggedIn(int /*index*/) {}     // a bind or LOGIN set the connection's name
+    virtual void OnConnected(const CConnection& /*connection*/) {}    // appended at the end of the table
+    virtual void OnDisconnected(const CConnection& /*connection*/) {} // about to leave; still in the table during the call
+    virtual void OnRemoved(const CConnection& /*connection*/) {}      // has left the table; gone once the call returns
+    virtual void OnLoggedIn(const CConnection& /*connection*/) {}     // a bind or LOGIN set the connection's name
     virtual void Print(std::string_view /*line*/) {} // start line, ends with "\r\n"
 };

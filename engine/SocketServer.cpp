@@ -4,7 +4,6 @@
 #include "capture/PacketLog.h"
 #include "engine/ServerObserver.h"
 
-#include <QDateTime>
 #include <QSslServer>
 #include <QSslSocket>
 #include <QTcpServer>
@@ -28,24 +27,28 @@ uint32_t Ipv4Of(const QHostAddress& address)
     return isIpv4 ? value : 0;
 }
 
-// Qt's TLS server, telling its owner of each socket it accepts before the handshake begins, so
-// that a handshake that never completes can be reported.
+// Qt's TLS server, naming to its owner the socket it made for each connection it accepts. Qt itself
+// names a socket only once its handshake starts (startedEncryptionHandshake), and drops without a
+// word one whose first octet opens no handshake: this is how that one is heard of.
 class CTlsListener : public QSslServer {
 public:
-    CTlsListener(QObject* parent, std::function<void(QSslSocket*)> accepted)
-        : QSslServer(parent), m_accepted(std::move(accepted)) {}
+    CTlsListener(QObject* parent, std::function<void(QSslSocket*)> arrived)
+        : QSslServer(parent), m_arrived(std::move(arrived)) {}
 
 protected:
     void incomingConnection(qintptr descriptor) override {
         QSslServer::incomingConnection(descriptor);
-        // The socket Qt just made for the descriptor is the newest of the listener's children.
-        const QList<QSslSocket*> sockets = findChildren<QSslSocket*>(Qt::FindDirectChildrenOnly);
-        if (!sockets.isEmpty() && sockets.last()->state() == QAbstractSocket::ConnectedState)
-            m_accepted(sockets.last());
+        // The socket Qt just made is the child holding the descriptor, whatever else is arriving.
+        for (QSslSocket* socket : findChildren<QSslSocket*>(Qt::FindDirectChildrenOnly)) {
+            if (socket->socketDescriptor() == descriptor) {
+                m_arrived(socket);
+                return;
+            }
+        }
     }
 
 private:
-    std::function<void(QSslSocket*)> m_accepted;
+    std::function<void(QSslSocket*)> m_arrived;
 };
 
 } // namespace
@@ -54,7 +57,6 @@ CSocketServer::CSocketServer(QObject* parent)
     : QObject(parent)
     , m_listener(new QTcpServer(this))
     , m_idleTimer(new QTimer(this))
-    , m_clock([] { return QDateTime::currentSecsSinceEpoch(); })
 {
     // Qt takes connections off the backlog into its own queue; keeping that queue at one means a
     // client that arrives while the table is full waits in the backlog, not in our process.
@@ -84,12 +86,6 @@ void CSocketServer::SetListenAddress(const QHostAddress& address)
     m_listenAddress = address;
 }
 
-void CSocketServer::SetClock(Clock clock)
-{
-    if (clock)
-        m_clock = std::move(clock);
-}
-
 bool CSocketServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds)
 {
     // A running server keeps its port and limits: a second Start changes nothing.
@@ -114,7 +110,9 @@ bool CSocketServer::StartTls(uint16_t port, const QSslConfiguration& configurati
 {
     if (!m_running || m_tlsListener)
         return false;
-    m_tlsListener = new CTlsListener(this, [this](QSslSocket* socket) { WatchHandshake(socket); });
+    m_tlsListener = new CTlsListener(this, [this](QSslSocket* socket) { WatchArrival(socket); });
+    // Each socket whose handshake Qt begins is watched until it is encrypted or reported failed.
+    connect(m_tlsListener, &QSslServer::startedEncryptionHandshake, this, &CSocketServer::WatchHandshake);
     m_tlsListener->setSslConfiguration(configuration);
     // Handshakes run side by side; only finished ones wait, as on the plain port, for a free place.
     m_tlsListener->setMaxPendingConnections(kListenBacklog);
@@ -142,10 +140,14 @@ bool CSocketServer::StartTls(uint16_t port, const QSslConfiguration& configurati
     return true;
 }
 
-void CSocketServer::WatchHandshake(QSslSocket* socket)
+void CSocketServer::WatchArrival(QSslSocket* socket)
 {
+    // Qt may report a handshake's failure before it says the handshake started: a socket is watched once.
+    static constexpr char kWatched[] = "tarnwickWatched";
+    if (socket->property(kWatched).toBool())
+        return;
+    socket->setProperty(kWatched, true);
     m_handshaking.push_back(socket);
-    connect(socket, &QSslSocket::encrypted, this, [this, socket] { std::erase(m_handshaking, socket); });
     // Qt drops a peer whose first octet cannot open a handshake without a word; say it here.
     const QString peer = QString("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
     connect(socket, &QObject::destroyed, this, [this, socket, peer] {
@@ -155,6 +157,12 @@ void CSocketServer::WatchHandshake(QSslSocket* socket)
         m_handshaking.erase(found);
         NotifyPrint(QString("TLS handshake from %1 failed: not a TLS handshake\r\n").arg(peer).toStdString());
     });
+}
+
+void CSocketServer::WatchHandshake(QSslSocket* socket)
+{
+    WatchArrival(socket); // nothing when its arrival was seen
+    connect(socket, &QSslSocket::encrypted, this, [this, socket] { std::erase(m_handshaking, socket); });
 }
 
 uint16_t CSocketServer::ListeningPort() const
@@ -167,58 +175,12 @@ uint16_t CSocketServer::TlsListeningPort() const
     return m_tlsListener && m_tlsListener->isListening() ? m_tlsListener->serverPort() : 0;
 }
 
-bool CSocketServer::IsTls(int index) const
-{
-    return !IsBad(index) && m_connections[index]->IsTls();
-}
-
-uint32_t CSocketServer::GetPeerAddress(int index) const
-{
-    return IsBad(index) ? 0xFFFFFFFFu : m_connections[index]->PeerAddress();
-}
-
-uint16_t CSocketServer::GetPeerPort(int index) const
-{
-    return IsBad(index) ? 0xFFFF : m_connections[index]->PeerPort();
-}
-
-int64_t CSocketServer::GetConnectTime(int index) const
-{
-    return IsBad(index) ? -1 : m_connections[index]->ConnectTime();
-}
-
-int64_t CSocketServer::GetLoginTime(int index) const
-{
-    return IsBad(index) ? -1 : m_connections[index]->LoginTime();
-}
-
-bool CSocketServer::IsClosing(int index) const
-{
-    return !IsBad(index) && m_connections[index]->IsClosing();
-}
-
-int64_t CSocketServer::Receive(int index, void* buffer, int64_t length)
-{
-    return IsBad(index) ? -1 : m_connections[index]->Receive(buffer, length);
-}
-
-int64_t CSocketServer::Send(int index, const void* buffer, int64_t length)
-{
-    return IsBad(index) ? -1 : m_connections[index]->Send(buffer, length);
-}
-
-void CSocketServer::CloseConnection(int index)
-{
-    if (!IsBad(index))
-        CloseConnection(*m_connections[index]);
-}
-
 void CSocketServer::CloseConnection(CConnection& connection, std::string_view reason)
 {
     if (connection.IsClosing())
         return;
     const std::string name = connection.IsNamed() ? std::string(" (").append(connection.Name()).append(")") : std::string();
-    NotifyPrint(std::string("Closing [").append(std::to_string(IndexOf(connection))).append("]").append(name)
+    NotifyPrint(std::string("Closing [").append(std::to_string(PositionOf(connection))).append("]").append(name)
                     .append(": ").append(reason).append("\r\n"));
     Trace(std::string("[Session] conn:").append(std::to_string(connection.Id())).append(name).append(" closed: ")
               .append(reason));
@@ -248,22 +210,6 @@ void CSocketServer::CloseConnection(CConnection& connection)
     // The connection may be gone by the time the pause is over (a Stop); its id says whether it is.
     const uint64_t id = connection.Id();
     QTimer::singleShot(kClosePauseMs, this, [this, id] { FinishClose(id); });
-}
-
-bool CSocketServer::GetName(int index, char* out, int outSize) const
-{
-    if (IsBad(index) || out == nullptr || outSize <= 0)
-        return false;
-    const char* name = m_connections[index]->Name();
-    const size_t length = std::min(std::strlen(name), static_cast<size_t>(outSize - 1));
-    std::memcpy(out, name, length);
-    out[length] = '\0';
-    return true;
-}
-
-const char* CSocketServer::NameOf(int index) const
-{
-    return IsBad(index) ? "" : m_connections[index]->Name();
 }
 
 std::vector<std::string> CSocketServer::DistinctNames() const {
@@ -323,7 +269,7 @@ void CSocketServer::Accept(QTcpSocket* socket, bool tls)
         connect(static_cast<QSslSocket*>(socket), &QSslSocket::encryptedBytesWritten, this, wrote);
     OnAccept(connection);
     for (CServerObserver* observer : m_observers)
-        observer->OnConnected(GetConnectionCount() - 1);
+        observer->OnConnected(connection);
 
     // A client that waited in the queue may have sent, or even gone, before we took it; the
     // signals for that have already passed, so catch up here.
@@ -410,12 +356,15 @@ void CSocketServer::FinishClose(uint64_t id)
 void CSocketServer::RemoveConnection(int index)
 {
     // Neither OnClose nor an observer can move records: any close they ask for is deferred.
-    OnClose(*m_connections[index]);
+    // The record leaves the table before OnRemoved, and is destroyed only once every observer has been told.
+    CConnection& connection = *m_connections[index];
+    OnClose(connection);
     for (CServerObserver* observer : m_observers)
-        observer->OnDisconnected(index);
+        observer->OnDisconnected(connection);
+    const std::unique_ptr<CConnection> leaving = std::move(m_connections[index]);
     m_connections.erase(m_connections.begin() + index);
     for (CServerObserver* observer : m_observers)
-        observer->OnRemoved(index);
+        observer->OnRemoved(connection);
 }
 
 void CSocketServer::Stop()
@@ -440,11 +389,6 @@ void CSocketServer::Stop()
     m_tlsListener = nullptr;
 }
 
-uint64_t CSocketServer::GetConnectionId(int index) const
-{
-    return IsBad(index) ? 0 : m_connections[index]->Id();
-}
-
 int CSocketServer::IndexOfConnection(uint64_t id) const
 {
     const auto found = std::find_if(m_connections.begin(), m_connections.end(),
@@ -458,7 +402,7 @@ CConnection* CSocketServer::FindConnection(uint64_t id) const
     return index < 0 ? nullptr : m_connections[index].get();
 }
 
-int CSocketServer::IndexOf(const CConnection& connection) const
+int CSocketServer::PositionOf(const CConnection& connection) const
 {
     const auto found = std::find_if(m_connections.begin(), m_connections.end(),
                                     [&connection](const auto& entry) { return entry.get() == &connection; });
@@ -476,13 +420,11 @@ void CSocketServer::RemoveObserver(CServerObserver* observer)
     std::erase(m_observers, observer);
 }
 
-void CSocketServer::NotifyLoggedIn(const CConnection& connection)
+void CSocketServer::NotifyLoggedIn(CConnection& connection)
 {
-    const int index = IndexOf(connection);
-    if (!IsBad(index))
-        m_connections[index]->m_loginTime = connection.IsNamed() ? Now() : 0;
+    connection.m_loginTime = connection.IsNamed() ? Now() : 0;
     for (CServerObserver* observer : m_observers)
-        observer->OnLoggedIn(index);
+        observer->OnLoggedIn(connection);
 }
 
 void CSocketServer::NotifyPrint(std::string_view line)

@@ -25,15 +25,14 @@ class QTimer;
 // Owns the listening socket (and, after StartTls, a TLS one beside it), the ordered table of
 // accepted connections of both and the idle timer.
 // Runs on the UI thread only. Derived servers speak the protocol through the three overridables,
-// each given the connection itself. A connection index is a table position for views, valid
-// until the next close of this server; a connection id stays valid for its whole life. Tells
-// any number of observers of connects and disconnects, so that a list can bracket its row changes.
+// each given the connection itself; callers name a connection by the connection or by its id,
+// which stays valid for its whole life. Tells any number of observers of connects and
+// disconnects, each with the connection, so that a list can bracket its row changes.
 // A connection whose peer leaves the server's octets unread is not read either until they drain
 // (CConnection::kMaxUnsentOctets), so such a peer costs bounded memory.
 class CSocketServer : public QObject {
     Q_OBJECT
 public:
-    using Clock = std::function<int64_t()>; // seconds since 1970
     using TraceSink = std::function<void(const std::string&)>;
 
     static constexpr int kListenBacklog = 10;
@@ -46,10 +45,10 @@ public:
     explicit CSocketServer(QObject* parent = nullptr);
     ~CSocketServer() override;
 
-    // Set before Start. Defaults: all local IPv4 addresses, the system clock, the event loop's
-    // timers. The scheduler is not owned and outlives the server.
+    // Set before Start. Defaults: all local IPv4 addresses, the event loop's timers and the
+    // system's clock. The scheduler is not owned and outlives the server; its wall clock stamps
+    // the connections' times.
     void SetListenAddress(const QHostAddress& address);
-    void SetClock(Clock clock);
     void SetScheduler(CScheduler& scheduler) { m_scheduler = &scheduler; }
     CScheduler& Scheduler() const { return *m_scheduler; }
 
@@ -68,23 +67,26 @@ public:
     // listening for TLS, or the port cannot be opened; Stop closes both ports.
     bool StartTls(uint16_t port, const QSslConfiguration& configuration);
     uint16_t TlsListeningPort() const;              // 0 when not listening for TLS
-    bool IsTls(int index) const;                    // false for a bad index
 
     int GetConnectionCount() const { return static_cast<int>(m_connections.size()); }
-    // The connection at a table position; nullptr for a bad index.
-    const CConnection* ConnectionAt(int index) const { return IsBad(index) ? nullptr : m_connections[index].get(); }
-    uint32_t GetPeerAddress(int index) const;       // 0xFFFFFFFF for a bad index
-    uint16_t GetPeerPort(int index) const;          // 0xFFFF for a bad index
-    int64_t GetConnectTime(int index) const;        // -1 for a bad index
-    int64_t GetLoginTime(int index) const;          // 0 while unnamed, -1 for a bad index
-    bool IsClosing(int index) const;
-    uint64_t GetConnectionId(int index) const;      // 0 for a bad index
-    int IndexOfConnection(uint64_t id) const;       // -1 when no open connection has that id
-    bool GetName(int index, char* out, int outSize) const; // false for a bad index
-    const char* NameOf(int index) const;                    // "" for a bad index
+    // The open connection with that id; nullptr once it has gone.
+    CConnection* FindConnection(uint64_t id) const;
+    // The connection's place in the table now, which the console's "[n]" shows; -1 for one not in it.
+    int PositionOf(const CConnection& connection) const;
+    // Visits the connections in table order; the visit must not remove any (closes are deferred).
+    template <typename Visit>
+    void ForEachConnection(Visit visit) {
+        for (const auto& connection : m_connections)
+            visit(*connection);
+    }
+    template <typename Visit>
+    void ForEachConnection(Visit visit) const {
+        for (const auto& connection : m_connections)
+            visit(static_cast<const CConnection&>(*connection));
+    }
     // How the connection's session runs, for the online list (an SMPP bind's type); "" when the
-    // protocol makes no such difference or for a bad index.
-    virtual std::string SessionKind(int /*index*/) const { return {}; }
+    // protocol makes no such difference.
+    virtual std::string SessionKind(const CConnection& /*connection*/) const { return {}; }
     // The names given so far (bound system ids, logged-in numbers), each once, in connection order.
     std::vector<std::string> DistinctNames() const;
 
@@ -98,14 +100,9 @@ public:
     // Where the reason of every close the server decides on goes besides the console ("[Session] ..."); none when unset.
     void SetTrace(TraceSink trace) { m_trace = std::move(trace); }
 
-    // CConnection::Receive and Send of the connection at a table position; -1 for a bad index.
-    int64_t Receive(int index, void* buffer, int64_t length);
-    int64_t Send(int index, const void* buffer, int64_t length);
-
     // Stops reading the connection at once; 500 ms later closes the socket, calls OnClose
     // while the connection is still in the table, and removes it. Idempotent.
     void CloseConnection(CConnection& connection);
-    void CloseConnection(int index); // nothing for a bad index
     // CloseConnection after a console line and a trace line that name the connection and why.
     void CloseConnection(CConnection& connection, std::string_view reason);
     // Closes the connection with that id at once, as the user asked; false when it has gone.
@@ -119,30 +116,18 @@ protected:
     virtual void OnReceive(CConnection& /*connection*/) {}
     virtual void OnClose(CConnection& /*connection*/) {}
 
-    int64_t Now() const { return m_clock(); }
-    // The open connection with that id; nullptr once it has gone.
-    CConnection* FindConnection(uint64_t id) const;
-    // The table position of a connection, for what views are told.
-    int IndexOf(const CConnection& connection) const;
-    // Visits the connections in table order; the visit must not remove any (closes are deferred).
-    template <typename Visit>
-    void ForEachConnection(Visit visit) {
-        for (const auto& connection : m_connections)
-            visit(*connection);
-    }
-    template <typename Visit>
-    void ForEachConnection(Visit visit) const {
-        for (const auto& connection : m_connections)
-            visit(static_cast<const CConnection&>(*connection));
-    }
+    int64_t Now() const { return m_scheduler->WallSeconds(); } // seconds since 1970
     // For the derived servers: a bind or LOGIN named the connection; a start line.
-    void NotifyLoggedIn(const CConnection& connection);
+    void NotifyLoggedIn(CConnection& connection);
     void NotifyPrint(std::string_view line);
     void Trace(const std::string& line) const;
 
 private:
     void AcceptPending();
     void Accept(QTcpSocket* socket, bool tls);
+    // A TLS socket is watched from its arrival, and its handshake from when Qt starts it, until it
+    // is encrypted, reported failed, or dropped before a handshake began.
+    void WatchArrival(QSslSocket* socket);
     void WatchHandshake(QSslSocket* socket);
     void PauseAccepting(bool pause);
     void HandleReadyRead(CConnection& connection);
@@ -150,15 +135,14 @@ private:
     // Reading held for the octets waiting to go out starts again once they are few enough.
     void ResumeIfDrained(CConnection& connection);
     void FinishClose(uint64_t id);
+    int IndexOfConnection(uint64_t id) const; // -1 when no open connection has that id
     void RemoveConnection(int index); // OnClose, observers, and the connection leaves the table
-    bool IsBad(int index) const { return index < 0 || index >= GetConnectionCount(); }
 
     QTcpServer* m_listener = nullptr;
     QSslServer* m_tlsListener = nullptr; // made by StartTls
     std::vector<const QObject*> m_handshaking; // TLS sockets not yet encrypted nor reported failed
     QTimer* m_idleTimer = nullptr;
     QHostAddress m_listenAddress{QHostAddress::AnyIPv4};
-    Clock m_clock;
     CEventLoopScheduler m_eventLoopScheduler;
     CScheduler* m_scheduler = &m_eventLoopScheduler;
     std::vector<std::unique_ptr<CConnection>> m_connections;

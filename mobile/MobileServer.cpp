@@ -11,7 +11,8 @@
 
 using namespace test_protocol;
 
-CMobileServer::CMobileServer(QObject* parent) : CFramedServer(kProtocolCode, kHeaderSize, kMaxPacketSize, parent) {}
+CMobileServer::CMobileServer(QObject* parent)
+    : CFramedServer(kProtocolCode, wire::FramerFor(*protocol::Find(kProtocolCode)), parent) {}
 
 bool CMobileServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds) {
     const bool ok = CFramedServer::Start(port, maxConnections, idleTimeoutSeconds);
@@ -114,7 +115,7 @@ void CMobileServer::Submit(CConnection& connection, uint32_t sequence, const uin
     wire::WriteBe32(response + 8, sequence);
     Reply(connection, response, sizeof response);
     if (m_listener)
-        m_listener->OnTerminalSubmitted(IndexOf(connection), ReadSubmit(packet, length));
+        m_listener->OnTerminalSubmitted(connection, ReadSubmit(packet, length));
 }
 
 void CMobileServer::TakeDeliverResp(CConnection& connection, uint32_t sequence, const uint8_t* packet,
@@ -172,9 +173,8 @@ int CMobileServer::DeliverToTerminal(const std::string& terminal, const std::str
     return sent;
 }
 
-std::size_t CMobileServer::PendingCount(int index) const {
-    const CConnection* connection = ConnectionAt(index);
-    return connection ? connection->SessionAs<Session>()->pending.Size() : 0;
+std::size_t CMobileServer::PendingCount(const CConnection& connection) const {
+    return connection.SessionAs<Session>()->pending.Size();
 }
 
 std::vector<std::string> CMobileServer::LoggedInTerminals() const {

@@ -58,8 +58,8 @@ struct TerminalMessage {
 class CMobileMessageListener {
 public:
     virtual ~CMobileMessageListener() = default;
-    // A SUBMIT has been answered; the sender is connection index.
-    virtual void OnTerminalSubmitted(int /*index*/, const test_protocol::TerminalMessage& /*message*/) {}
+    // A SUBMIT from connection has been answered.
+    virtual void OnTerminalSubmitted(const CConnection& /*connection*/, const test_protocol::TerminalMessage& /*message*/) {}
     // A DELIVER_RESP answered a DELIVER that DeliverToTerminal sent under tag.
     virtual void OnDeliverAnswered(int32_t /*result*/, uint64_t /*tag*/) {}
 };
@@ -88,8 +88,8 @@ public:
     // tag comes back in CMobileMessageListener::OnDeliverAnswered with the simulator's answer.
     int DeliverToTerminal(const std::string& terminal, const std::string& sourceTerminal, uint8_t msgFormat,
                           const std::vector<uint8_t>& content, int copies = 1, uint64_t tag = 0);
-    // Unanswered DELIVERs the connection still waits for; 0 for a bad index.
-    std::size_t PendingCount(int index) const;
+    // Unanswered DELIVERs the connection still waits for.
+    std::size_t PendingCount(const CConnection& connection) const;
     // The terminal numbers logged in right now, in connection order.
     std::vector<std::string> LoggedInTerminals() const;
 

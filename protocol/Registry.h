@@ -31,17 +31,23 @@ inline constexpr int32_t kRows = 30;    // one character of the stored filter st
 inline constexpr int32_t kUnknown = -1; // a PDU its server does not recognise
 } // namespace filter
 
+// How a protocol's PDUs are cut out of a stream: by a 4-octet big-endian length that opens each, or
+// as text between STX and ETX whose checksum follows the last '/' (UCP/EMI) or TAB (CIMD2).
+enum class Framing : uint8_t { LengthPrefixed, UcpText, CimdText };
+
 struct Protocol {
     uint16_t code;                  // protocol code of the capture header
     std::string_view name;          // as the decoder, the packet list and "Decode hex" show it
     std::string_view cliName;       // what tarnwick-decode --protocol and --decode-as take
     std::array<uint16_t, 4> ports;  // well-known server ports a capture file is read on; 0 ends the list
-    uint32_t headerSize;            // every PDU opens with a 4-octet big-endian length of at least this
+    uint32_t headerSize;            // a length-prefixed PDU's length is at least this
     uint32_t maxPdu;                // the longest PDU the protocol sends; a longer length puts a stream out of step
     uint16_t family;                // the code of the version it belongs with: requests and answers pair across them
     uint32_t sequenceOffset;        // where the header's sequence number starts in the PDU
     uint32_t sequenceSize;          // its octets: 4, or SGIP's 12 (node id, time, number)
     uint32_t statusOffset;          // where a header status (u32) starts; 0: answers carry theirs in the body
+    Framing framing = Framing::LengthPrefixed;
+    uint32_t commandOffset = 4;     // where the header's command id (u32) starts, behind the length
 };
 
 // A capture file carries CMPP 3.0 and SMGP 3.0 on the ports of their 2.0 versions (the connect or login
@@ -101,7 +107,8 @@ namespace detail {
 constexpr bool CodesAndPortsAreUnique() {
     for (int i = 0; i < int(std::size(kProtocols)); ++i) {
         const Protocol& a = kProtocols[i];
-        if (IndexOfCliName(a.cliName) != i || IndexOf(a.code) != i || a.headerSize < 8 || a.maxPdu < a.headerSize ||
+        if (IndexOfCliName(a.cliName) != i || IndexOf(a.code) != i || a.maxPdu < a.headerSize ||
+            (a.framing == Framing::LengthPrefixed && (a.headerSize < 8 || a.commandOffset + 4 > a.headerSize)) ||
             kCliNameList.find(a.cliName) == std::string_view::npos)
             return false;
         // A family is named by a protocol that is its own family; every PDU id in it is the second word.

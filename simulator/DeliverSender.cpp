@@ -20,9 +20,9 @@ smpp::SplitResult SplitText(const DeliverEntry& entry, uint16_t reference) {
 
 constexpr size_t kMaxDeliverContent = 255;   // msg_length of a TEST DELIVER is one octet
 
-std::string NameOf(const CSocketServer& server, int index) {
-    char name[CConnection::kNameSize] = {};
-    return server.GetName(index, name, static_cast<int>(sizeof name)) ? std::string(name) : std::string();
+std::string NameOf(const CSocketServer& server, uint64_t connectionId) {
+    const CConnection* connection = server.FindConnection(connectionId);
+    return connection ? std::string(connection->Name()) : std::string();
 }
 
 class CSmppSender : public CDeliverSender {
@@ -46,11 +46,13 @@ public:
     }
 
     int SendTo(uint64_t connectionId, const DeliverEntry& entry) override {
-        const int index = m_server.IndexOfConnection(connectionId);
+        CConnection* connection = m_server.FindConnection(connectionId);
+        if (!connection)
+            return 0;
         int sent = 0;
         for (int copy = 0; copy < CopiesOf(entry); ++copy) {
             for (const Pdu& pdu : Build(entry)) {
-                if (m_server.SendServerPdu(index, pdu.commandId, pdu.body) == 0)
+                if (m_server.SendServerPdu(*connection, pdu.commandId, pdu.body) == 0)
                     return sent; // gone, closing, or a bind that may not receive: no later part fares better
                 ++sent;
             }
@@ -59,21 +61,19 @@ public:
     }
 
     std::string NameOf(uint64_t connectionId) const override {
-        return ::NameOf(m_server, m_server.IndexOfConnection(connectionId));
+        return ::NameOf(m_server, connectionId);
     }
 
     std::string Refusal(const DeliverEntry& entry) const override { return TextRefusal(entry); }
 
     bool SendOnly(const std::string& name) const override {
-        bool transmitter = false;
-        for (int index = 0; index < m_server.GetConnectionCount(); ++index) {
-            if (name != m_server.NameOf(index))
-                continue;
-            if (m_server.GetBindKind(index) != BindKind::Transmitter)
-                return false;
-            transmitter = true;
-        }
-        return transmitter;
+        bool transmitter = false, other = false;
+        m_server.ForEachConnection([&](const CConnection& connection) {
+            if (name != connection.Name())
+                return;
+            (m_server.BindKindOf(connection) == BindKind::Transmitter ? transmitter : other) = true;
+        });
+        return transmitter && !other;
     }
 
 private:
@@ -120,7 +120,7 @@ public:
     }
 
     std::string NameOf(uint64_t connectionId) const override {
-        return ::NameOf(m_server, m_server.IndexOfConnection(connectionId));
+        return ::NameOf(m_server, connectionId);
     }
 
 private:

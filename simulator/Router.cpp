@@ -24,8 +24,6 @@ constexpr std::size_t kReceiptTextChars = 20;
 constexpr uint32_t kStatusQueryFail = 0x00000067; // ESME_RQUERYFAIL
 constexpr int kReceiptsPerTurn = 1000;
 
-int64_t SystemNow() { return static_cast<int64_t>(std::time(nullptr)); }
-
 std::tm LocalTime(int64_t seconds) {
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm local{};
@@ -122,7 +120,7 @@ std::vector<uint8_t> Reversed(const std::vector<uint8_t>& text, uint8_t dataCodi
 
 } // namespace
 
-CRouter::CRouter(CSmppServer& smpp, CMobileServer& mobile) : m_smpp(smpp), m_mobile(mobile), m_clock(SystemNow) {
+CRouter::CRouter(CSmppServer& smpp, CMobileServer& mobile) : m_smpp(smpp), m_mobile(mobile) {
     m_smpp.SetMessageListener(this);
     m_mobile.SetMessageListener(this);
 }
@@ -137,7 +135,7 @@ void CRouter::Trace(const std::string& line) const {
         m_trace(line);
 }
 
-void CRouter::OnSubmitted(int index, uint32_t commandId, std::string_view id, const uint8_t* body,
+void CRouter::OnSubmitted(const CConnection& connection, uint32_t commandId, std::string_view id, const uint8_t* body,
                           int32_t bodyLength) {
     // Routing needs a simulator to route to; without one (as under a load test) the message is
     // not even read unless a receipt may follow.
@@ -152,9 +150,9 @@ void CRouter::OnSubmitted(int index, uint32_t commandId, std::string_view id, co
     if (!m_echo.destination.empty() &&
         std::any_of(message->destinations.begin(), message->destinations.end(),
                     [this](const smpp::SmeAddress& d) { return d.addr == m_echo.destination; }))
-        SendEcho(messageId, *message, RouteOf(*message, m_smpp.GetConnectionId(index), m_smpp.NameOf(index)));
+        SendEcho(messageId, *message, RouteOf(*message, connection.Id(), connection.Name()));
     // The store keeps every message while receipts are on, asked for or not, so query_sm knows it.
-    const uint64_t handle = m_settings.receipts ? m_store.Add(messageId, m_clock()) : 0;
+    const uint64_t handle = m_settings.receipts ? m_store.Add(messageId, Now()) : 0;
     if (route)
         RouteToTerminals(messageId, *message, handle);
     StoredMessage* stored = m_store.FindHandle(handle);
@@ -162,7 +160,7 @@ void CRouter::OnSubmitted(int index, uint32_t commandId, std::string_view id, co
         return;
     // The delay stands for the network: when it has passed the message is final, and its receipt
     // goes out if one was asked for.
-    m_store.SetRoute(*stored, RouteOf(*message, m_smpp.GetConnectionId(index), m_smpp.NameOf(index)));
+    m_store.SetRoute(*stored, RouteOf(*message, connection.Id(), connection.Name()));
     const int64_t due = m_smpp.Scheduler().NowMs() + std::max(0, m_settings.receiptDelayMs);
     m_dueReceipts.push({due, m_receiptOrder++, handle, stored->key});
     ArmReceipts(due);
@@ -284,8 +282,8 @@ bool CRouter::AnswerQuery(std::string_view messageId, QueryAnswer& answer) {
     return true;
 }
 
-void CRouter::OnTerminalSubmitted(int index, const test_protocol::TerminalMessage& message) {
-    RouteFromPhone(message.srcTerminal.empty() ? std::string(m_mobile.NameOf(index)) : message.srcTerminal,
+void CRouter::OnTerminalSubmitted(const CConnection& connection, const test_protocol::TerminalMessage& message) {
+    RouteFromPhone(message.srcTerminal.empty() ? std::string(connection.Name()) : message.srcTerminal,
                    message.destTerminal, kDataCodingGbk, message.content);
 }
 
@@ -310,15 +308,15 @@ int CRouter::RouteFromPhone(const std::string& from, const std::string& to, uint
     for (const smpp::MessagePart& part : parts)
         bodies.push_back(smpp::DeliverSmBody(smpp::WithPart(fields, part)));
     int sent = 0;
-    for (int esme = 0; esme < m_smpp.GetConnectionCount(); ++esme) {
-        if (!MayReceive(m_smpp.GetBindKind(esme)) || !RangeTakes(m_smpp.GetAddressRange(esme), to))
-            continue;
+    m_smpp.ForEachConnection([&](CConnection& esme) {
+        if (!MayReceive(m_smpp.BindKindOf(esme)) || !RangeTakes(m_smpp.AddressRangeOf(esme), to))
+            return;
         for (const std::vector<uint8_t>& body : bodies) {
             if (m_smpp.SendServerPdu(esme, smpp::kDeliverSm, body) == 0)
-                break; // closing or gone: no later part fares better
+                break; // closing: no later part fares better
             ++sent;
         }
-    }
+    });
     Trace("[Route] terminal " + from + " to " + to + ": " + std::to_string(sent) + " deliver_sm");
     if (sent == 0)
         m_smpp.Report("No receiver's address_range takes " + to + "\r\n");
@@ -348,7 +346,7 @@ void CRouter::OnDeliverAnswered(int32_t result, uint64_t tag) {
         return;
     stored->state = result == 0 ? MessageState::Delivered : MessageState::Undeliverable;
     stored->errorCode = result == 0 ? 0 : 1;
-    stored->finalTime = m_clock();
+    stored->finalTime = Now();
 }
 
 void CRouter::OnDelivery(const DeliveryTry& delivery) {
@@ -357,7 +355,7 @@ void CRouter::OnDelivery(const DeliveryTry& delivery) {
     StoredMessage* stored = m_store.Find(id);
     const bool first = (delivery.outcome == Outcome::Sent && delivery.tryNumber == 1) || delivery.outcome == Outcome::Kept;
     if (first && !stored) {
-        m_store.Add(id, m_clock());
+        m_store.Add(id, Now());
         stored = nullptr; // en route, as a new message is
     } else if (stored && delivery.outcome != Outcome::Again && delivery.outcome != Outcome::Sent &&
                delivery.outcome != Outcome::Kept && delivery.outcome != Outcome::Released) {
@@ -365,7 +363,7 @@ void CRouter::OnDelivery(const DeliveryTry& delivery) {
         const bool expired = delivery.outcome == Outcome::Expired;
         stored->state = delivered ? MessageState::Delivered : expired ? MessageState::Expired : MessageState::Undeliverable;
         stored->errorCode = delivered ? 0 : expired ? receipt_profiles::ErrorOf(MessageState::Expired) : 1;
-        stored->finalTime = m_clock();
+        stored->finalTime = Now();
     }
     if (m_trace && delivery.outcome != Outcome::Sent)
         Trace(DeliveryLine(delivery, std::max(1, m_smpp.Sessions().responseTimeoutSeconds)));
@@ -386,7 +384,7 @@ void CRouter::Conclude(const DueReceipt& receipt) {
     if (stored->state == MessageState::Enroute) {
         stored->state = Draw(ProfileOf(route.systemId).mix);
         stored->errorCode = receipt_profiles::ErrorOf(stored->state);
-        stored->finalTime = m_clock();
+        stored->finalTime = Now();
     }
     const bool delivered = stored->state == MessageState::Delivered;
     if (stored->request != kReceiptOnAnyOutcome && !(stored->request == kReceiptOnFailure && !delivered))
@@ -415,14 +413,14 @@ CRouter::ReceiptOutcome CRouter::SendReceiptNow(std::string_view messageId, Mess
         return ReceiptOutcome::UnknownMessage;
     stored->state = state;
     stored->errorCode = error;
-    stored->finalTime = m_clock();
+    stored->finalTime = Now();
     stored->receiptSent = true; // sent or kept: the one the delay would send stays unsent
     return SendReceipt(stored->MessageId(), m_store.RouteOf(*stored), state, error, stored->submitTime, stored->finalTime);
 }
 
 CRouter::ReceiptOutcome CRouter::SendReceiptNow(const std::string& messageId, const ReceiptRoute& route,
                                                 int64_t submitTime, MessageState state, uint8_t error) {
-    return SendReceipt(messageId, route, state, error, submitTime, m_clock());
+    return SendReceipt(messageId, route, state, error, submitTime, Now());
 }
 
 CRouter::ReceiptOutcome CRouter::SendReceipt(const std::string& messageId, const ReceiptRoute& route, MessageState state, uint8_t error,

@@ -45,7 +45,6 @@ struct EchoSettings {
 // answers query_sm for one it forgot with ESME_RQUERYFAIL. Does not own the servers; outlives neither.
 class CRouter : public QObject, public CSmppMessageListener, public CMobileMessageListener {
 public:
-    using WallClock = std::function<int64_t()>;           // seconds since 1970
     using TraceSink = std::function<void(const std::string&)>;
 
     CRouter(CSmppServer& smpp, CMobileServer& mobile);
@@ -53,7 +52,6 @@ public:
 
     void SetSettings(const DeliverySettings& settings) { m_settings = settings; }
     const DeliverySettings& Settings() const { return m_settings; }
-    void SetClock(WallClock clock) { m_clock = std::move(clock); }
     // The receipt profile of every ESME whose account names none.
     void SetReceiptProfile(const ReceiptProfile& profile) { m_profile = profile; }
     const ReceiptProfile& Profile() const { return m_profile; }
@@ -92,12 +90,12 @@ public:
                        const std::vector<smpp::MessagePart>& parts);
 
     // CSmppMessageListener
-    void OnSubmitted(int index, uint32_t commandId, std::string_view id, const uint8_t* body,
+    void OnSubmitted(const CConnection& connection, uint32_t commandId, std::string_view id, const uint8_t* body,
                      int32_t bodyLength) override;
     bool AnswerQuery(std::string_view messageId, QueryAnswer& answer) override;
     void OnDelivery(const DeliveryTry& delivery) override;
     // CMobileMessageListener
-    void OnTerminalSubmitted(int index, const test_protocol::TerminalMessage& message) override;
+    void OnTerminalSubmitted(const CConnection& connection, const test_protocol::TerminalMessage& message) override;
     void OnDeliverAnswered(int32_t result, uint64_t tag) override;
 
 private:
@@ -128,12 +126,13 @@ private:
                                uint8_t error, int64_t submitTime, int64_t doneTime);
     bool RangeTakes(const std::string& addressRange, const std::string& address);
     void Trace(const std::string& line) const;
+    // Seconds since 1970 on the SMPP server's wall clock.
+    int64_t Now() const { return m_smpp.Scheduler().WallSeconds(); }
 
     CSmppServer& m_smpp;
     CMobileServer& m_mobile;
     DeliverySettings m_settings;
     CMessageStore m_store;
-    WallClock m_clock;
     ReceiptProfile m_profile;
     smpp::SubmittedMessage m_submitted; // the message last submitted, as read
     // The receipt being built: its text, fields and body, kept so that their room is reused.

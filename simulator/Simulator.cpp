@@ -170,8 +170,8 @@ CRouter::ReceiptOutcome CSimulator::SendReceiptNow(std::string_view messageId, M
         if (!message)
             return CRouter::ReceiptOutcome::UnknownMessage;
         const PacketSummary& context = m_log.SummaryAt(request);
-        const ReceiptRoute route = CRouter::RouteOf(*message, context.connection,
-                                                    m_smpp.NameOf(m_smpp.IndexOfConnection(context.connection)));
+        const CConnection* connection = m_smpp.FindConnection(context.connection);
+        const ReceiptRoute route = CRouter::RouteOf(*message, context.connection, connection ? connection->Name() : "");
         return m_router.SendReceiptNow(std::string(messageId), route, context.timeUs / 1'000'000, state, error);
     }
     return CRouter::ReceiptOutcome::UnknownMessage;

@@ -135,11 +135,10 @@ CTrafficGenerator::StartResult CTrafficGenerator::Start(const GeneratorJob& job,
     if (!job.Check().empty())
         return StartResult::Bad;
     uint64_t connection = 0;
-    for (int index = 0; index < m_smpp.GetConnectionCount() && connection == 0; ++index) {
-        const uint64_t id = m_smpp.GetConnectionId(index);
-        if (job.systemId == m_smpp.NameOf(index) && m_smpp.MayReceive(id))
-            connection = id;
-    }
+    m_smpp.ForEachConnection([&](const CConnection& bound) {
+        if (connection == 0 && job.systemId == bound.Name() && m_smpp.MayReceive(bound.Id()))
+            connection = bound.Id();
+    });
     if (connection == 0 && !waitForBind)
         return StartResult::NoReceiver;
 
@@ -167,7 +166,7 @@ void CTrafficGenerator::Begin(uint64_t connectionId) {
     m_allSentMs = -1;
     m_sentBeforeLastTick = m_sentAtLastTick = m_rateMarkSent = 0;
     char date[16];
-    const std::time_t now = std::time(nullptr);
+    const std::time_t now = std::time_t(m_smpp.Scheduler().WallSeconds());
     std::tm local{};
     localtime_r(&now, &local);
     m_receiptDate.assign(date, std::strftime(date, sizeof date, "%y%m%d%H%M", &local));
@@ -247,15 +246,14 @@ void CTrafficGenerator::TakeAnswer(uint64_t connectionId, uint32_t status) {
         Finish(GeneratorProgress::State::Stopped, "the receiver's connection went");
 }
 
-void CTrafficGenerator::OnLoggedIn(int index) {
-    const uint64_t id = m_smpp.GetConnectionId(index);
-    if (m_progress.state == GeneratorProgress::State::Waiting && m_job.systemId == m_smpp.NameOf(index) &&
-        m_smpp.MayReceive(id))
-        Begin(id);
+void CTrafficGenerator::OnLoggedIn(const CConnection& connection) {
+    if (m_progress.state == GeneratorProgress::State::Waiting && m_job.systemId == connection.Name() &&
+        m_smpp.MayReceive(connection.Id()))
+        Begin(connection.Id());
 }
 
-void CTrafficGenerator::OnDisconnected(int index) {
-    if (m_progress.state == GeneratorProgress::State::Running && m_smpp.GetConnectionId(index) == m_connection)
+void CTrafficGenerator::OnDisconnected(const CConnection& connection) {
+    if (m_progress.state == GeneratorProgress::State::Running && connection.Id() == m_connection)
         Finish(GeneratorProgress::State::Stopped, "the receiver's connection went");
 }
 

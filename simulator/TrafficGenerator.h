@@ -92,8 +92,8 @@ public:
     // Told when a job ends, done or stopped.
     void SetFinished(std::function<void(const GeneratorProgress&)> finished) { m_finished = std::move(finished); }
 
-    void OnLoggedIn(int index) override;
-    void OnDisconnected(int index) override;
+    void OnLoggedIn(const CConnection& connection) override;
+    void OnDisconnected(const CConnection& connection) override;
 
 private:
     void Begin(uint64_t connectionId);

@@ -74,7 +74,8 @@ const CSmppServer::DispatchRow& CSmppServer::Lookup(uint32_t commandId) {
 }
 
 CSmppServer::CSmppServer(QObject* parent)
-    : CFramedServer(kProtocolCode, kHeaderSize, kMaxPduSize, parent), m_kept(Scheduler()) {
+    : CFramedServer(kProtocolCode, wire::FramerFor(*protocol::Find(kProtocolCode), kMaxPduSize), parent),
+      m_kept(Scheduler()) {
     m_kept.SetExpirySink([this](const std::string& systemId, OutboxItem& item, CKeptMessages::Expiry why) {
         KeptExpired(systemId, item, why);
     });
@@ -224,7 +225,7 @@ CSmppServer::Answer CSmppServer::SubmitMulti(CConnection&, const Request& reques
 
 void CSmppServer::TellSubmitted(CConnection& connection, const Request& request, const Answer& answer) {
     if (m_listener)
-        m_listener->OnSubmitted(IndexOf(connection), request.row.commandId, answer.MessageId(),
+        m_listener->OnSubmitted(connection, request.row.commandId, answer.MessageId(),
                                 request.body, request.bodyLength);
 }
 
@@ -272,34 +273,21 @@ BindKind CSmppServer::BindKindOf(const CConnection& connection) const {
     return connection.IsNamed() ? SessionOf(connection).kind : BindKind::None;
 }
 
-BindKind CSmppServer::GetBindKind(int index) const {
-    const CConnection* connection = ConnectionAt(index);
-    return connection ? BindKindOf(*connection) : BindKind::None;
+std::string CSmppServer::AddressRangeOf(const CConnection& connection) const {
+    return SessionOf(connection).addressRange;
 }
 
-std::string CSmppServer::GetAddressRange(int index) const {
-    const CConnection* connection = ConnectionAt(index);
-    return connection ? SessionOf(*connection).addressRange : std::string();
+void CSmppServer::SetNextSequence(CConnection& connection, uint32_t sequence) {
+    if (sequence >= 1 && sequence <= COutbox::kMaxSequence)
+        SessionOf(connection).outbox.SetNextSequence(sequence);
 }
 
-void CSmppServer::SetNextSequence(int index, uint32_t sequence) {
-    if (CConnection* connection = At(index); connection && sequence >= 1 && sequence <= COutbox::kMaxSequence)
-        SessionOf(*connection).outbox.SetNextSequence(sequence);
+std::size_t CSmppServer::PendingCount(const CConnection& connection) const {
+    return SessionOf(connection).outbox.Unanswered();
 }
 
-std::size_t CSmppServer::PendingCount(int index) const {
-    const CConnection* connection = ConnectionAt(index);
-    return connection ? SessionOf(*connection).outbox.Unanswered() : 0;
-}
-
-std::size_t CSmppServer::WaitingCount(int index) const {
-    const CConnection* connection = ConnectionAt(index);
-    return connection ? SessionOf(*connection).outbox.Waiting() : 0;
-}
-
-uint32_t CSmppServer::SendServerPdu(int index, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag) {
-    CConnection* connection = At(index);
-    return connection ? SendServerPdu(*connection, commandId, body, tag) : 0;
+std::size_t CSmppServer::WaitingCount(const CConnection& connection) const {
+    return SessionOf(connection).outbox.Waiting();
 }
 
 uint32_t CSmppServer::SendServerPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body,

@@ -100,7 +100,7 @@ public:
 
     virtual ~CSmppMessageListener() = default;
     // A submit_sm, data_sm or submit_multi has been answered with messageId; body as received.
-    virtual void OnSubmitted(int /*index*/, uint32_t /*commandId*/, std::string_view /*messageId*/,
+    virtual void OnSubmitted(const CConnection& /*connection*/, uint32_t /*commandId*/, std::string_view /*messageId*/,
                              const uint8_t* /*body*/, int32_t /*bodyLength*/) {}
     // A deliver_sm or data_sm the server started went out, was kept, or came to one end of a try.
     virtual void OnDelivery(const DeliveryTry& /*delivery*/) {}
@@ -139,20 +139,21 @@ public:
     void SetStoreLimits(const StoreLimits& limits);
     const StoreLimits& Limits() const { return m_limits; }
 
-    // None for a bad index or an unbound connection.
-    BindKind GetBindKind(int index) const;
-    // The address_range of the connection's last bind; empty for a bad index.
-    std::string GetAddressRange(int index) const;
-    // Posts a PDU the server starts to the outbox of connection index: the header takes that
+    // None for an unbound connection.
+    BindKind BindKindOf(const CConnection& connection) const;
+    // The address_range of the connection's last bind.
+    std::string AddressRangeOf(const CConnection& connection) const;
+    // Posts a PDU the server starts to the connection's outbox: the header takes that
     // connection's next sequence number (1 .. 0x7FFFFFFF, then 1 again), and the PDU goes out
     // when the window has room, captured as from 127.0.0.1 and the listening port under the
-    // command's filter index. Returns the sequence number, 0 when nothing was posted (bad index,
-    // closing, or a bind that may not receive). A deliver_sm or data_sm takes an id of the
+    // command's filter index. Returns the sequence number, 0 when nothing was posted (closing,
+    // or a bind that may not receive). A deliver_sm or data_sm takes an id of the
     // delivery series when posted and is delivered by the retry policy; each of its tries is told
     // to CSmppMessageListener::OnDelivery with tag. One that finds the outbox's waiting queue full,
     // or messages kept for the system id before it, is kept behind them (told as Kept, forgotten
     // set) and returns 0.
-    uint32_t SendServerPdu(int index, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag = 0);
+    uint32_t SendServerPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body,
+                           uint64_t tag = 0);
     // A deliver_sm or data_sm owed to systemId: posted to connection preferred when it may receive,
     // else to the first other receiver or transceiver bound under systemId; with none, kept (told
     // as Kept, under an id of the delivery series) until one binds. Returns the sequence number, 0
@@ -160,11 +161,10 @@ public:
     uint32_t SendOwed(uint64_t preferred, const std::string& systemId, uint32_t commandId,
                       const std::vector<uint8_t>& body, uint64_t tag = 0);
     // The sequence number the connection's next server PDU takes (for tests of the wrap).
-    void SetNextSequence(int index, uint32_t sequence);
-    // Server PDUs the connection waits for an answer to, and those waiting for room in its window;
-    // 0 for a bad index.
-    std::size_t PendingCount(int index) const;
-    std::size_t WaitingCount(int index) const;
+    void SetNextSequence(CConnection& connection, uint32_t sequence);
+    // Server PDUs the connection waits for an answer to, and those waiting for room in its window.
+    std::size_t PendingCount(const CConnection& connection) const;
+    std::size_t WaitingCount(const CConnection& connection) const;
     // What waits per system id: kept for it, waiting in the outboxes of its connections, and sent
     // there unanswered; by system id.
     struct QueueDepth {
@@ -221,7 +221,9 @@ public:
     // Sends unbind on the connection with that id; it closes when the ESME's unbind_resp comes,
     // or once the response time-out has passed without one.
     UnbindResult UnbindConnection(uint64_t id);
-    std::string SessionKind(int index) const override { return smpp::BindKindName(GetBindKind(index)); }
+    std::string SessionKind(const CConnection& connection) const override {
+        return smpp::BindKindName(BindKindOf(connection));
+    }
 
 protected:
     void OnAccept(CConnection& connection) override;
@@ -353,12 +355,8 @@ private:
     };
     static Session& SessionOf(const CConnection& connection) { return *connection.SessionAs<Session>(); }
     static bool MayReceive(BindKind kind) { return kind == BindKind::Receiver || kind == BindKind::Transceiver; }
-    BindKind BindKindOf(const CConnection& connection) const;
-    uint32_t SendServerPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag);
     // The same to any connection, bound as it may be (enquire_link, unbind).
     uint32_t SendRequest(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag);
-    // The open connection at a table position, for the calls that name one by index.
-    CConnection* At(int index) const { return FindConnection(GetConnectionId(index)); }
 
     CFaultRules m_faults;
     bool m_faultReportDue = false;

@@ -82,7 +82,7 @@ uint32_t CSmppServer::CheckAccount(const CConnection& connection, const Request&
         *account = &*found;
         return kStatusOk;
     }
-    NotifyPrint(std::string("Bind refused [").append(std::to_string(IndexOf(connection))).append("] (")
+    NotifyPrint(std::string("Bind refused [").append(std::to_string(PositionOf(connection))).append("] (")
                     .append(systemId).append("): ").append(refusal.why).append(" (")
                     .append(protocol::smpp::StatusName(refusal.status)).append(")\r\n"));
     return refusal.status;

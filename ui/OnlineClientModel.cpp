@@ -4,6 +4,8 @@
 #include "decoder/Formatters.h"
 #include "decoder/GbkText.h"
 #include "engine/SocketServer.h"
+
+#include <algorithm>
 #include "ui/Icons.h"
 
 #include <array>
@@ -28,36 +30,43 @@ constexpr std::array<ColumnInfo, COnlineClientModel::kColumnCount> kColumns = {{
 } // namespace
 
 COnlineClientModel::COnlineClientModel(const CSocketServer& server, QObject* parent)
-    : QAbstractTableModel(parent), m_server(server), m_rows(server.GetConnectionCount()) {}
+    : QAbstractTableModel(parent), m_server(server) {
+    server.ForEachConnection([this](const CConnection& connection) {
+        if (!connection.IsClosing())
+            m_rows.push_back(&connection);
+    });
+}
 
-int COnlineClientModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
+int COnlineClientModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
 
 int COnlineClientModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
 
 QVariant COnlineClientModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_rows)
+    if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const int table = TableIndex(index.row());
+    const CConnection& connection = *m_rows[std::size_t(index.row())];
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
         case kSeq:
             return index.row() + (m_renumberFrom >= 0 && index.row() >= m_renumberFrom ? 2 : 1);
         case kSystemId: {
-            const char* name = m_server.NameOf(table);
+            const char* name = connection.Name();
             return QString::fromStdString(
                 GbkToUtf8(reinterpret_cast<const uint8_t*>(name), static_cast<int32_t>(std::strlen(name))));
         }
         case kSourceIp:
-            return QString::fromStdString(FormatIpv4(m_server.GetPeerAddress(table)));
+            return QString::fromStdString(FormatIpv4(connection.PeerAddress()));
         case kSourcePort:
-            return m_server.GetPeerPort(table);
+            return connection.PeerPort();
         case kBindTime:
-            return QString::fromStdString(FormatLocalTime(m_server.GetConnectTime(table)));
+            return QString::fromStdString(FormatLocalTime(connection.ConnectTime()));
         case kBindType:
-            return QString::fromStdString(m_server.SessionKind(table));
+            return QString::fromStdString(m_server.SessionKind(connection));
         case kTransport:
-            return m_server.IsTls(table) ? QStringLiteral("TLS") : QStringLiteral("TCP");
+            return connection.IsTls() ? QStringLiteral("TLS") : QStringLiteral("TCP");
         }
         return {};
     case Qt::TextAlignmentRole:
@@ -65,9 +74,9 @@ QVariant COnlineClientModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
         return index.column() == kSeq ? QVariant(icons::Icon(kRowIcon)) : QVariant();
     case kConnectionIdRole:
-        return QVariant::fromValue<qulonglong>(m_server.GetConnectionId(table));
+        return QVariant::fromValue<qulonglong>(connection.Id());
     case kTableIndexRole:
-        return table;
+        return m_server.PositionOf(connection);
     }
     return {};
 }
@@ -89,51 +98,48 @@ int COnlineClientModel::ColumnWidth(int column) {
 }
 
 uint64_t COnlineClientModel::ConnectionIdAt(int row) const {
-    return row >= 0 && row < m_rows ? m_server.GetConnectionId(TableIndex(row)) : 0;
+    return row >= 0 && row < rowCount() ? m_rows[std::size_t(row)]->Id() : 0;
 }
 
-int COnlineClientModel::RowOf(int tableIndex) const {
-    if (tableIndex == m_hidden)
-        return -1;
-    return m_hidden >= 0 && tableIndex > m_hidden ? tableIndex - 1 : tableIndex;
+int COnlineClientModel::RowOf(const CConnection& connection) const {
+    const auto found = std::find(m_rows.begin(), m_rows.end(), &connection);
+    return found == m_rows.end() ? -1 : static_cast<int>(found - m_rows.begin());
 }
 
-void COnlineClientModel::OnConnected(int) {
+void COnlineClientModel::OnConnected(const CConnection& connection) {
     // The server has appended the record already; the views learn of it as the new last row.
-    beginInsertRows({}, m_rows, m_rows);
-    ++m_rows;
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    m_rows.push_back(&connection);
     endInsertRows();
 }
 
-void COnlineClientModel::OnDisconnected(int index) {
+void COnlineClientModel::OnDisconnected(const CConnection& connection) {
     // The record is still readable; hide it now, so the list no longer offers a leaving client.
-    const int row = RowOf(index);
-    if (row < 0 || row >= m_rows)
+    Hide(RowOf(connection));
+}
+
+void COnlineClientModel::OnRemoved(const CConnection& connection) {
+    // Hidden at its disconnect already; a row left of it now would point at nothing.
+    Hide(RowOf(connection));
+}
+
+void COnlineClientModel::Hide(int row) {
+    if (row < 0)
         return;
     // The rows below move up with their old "Seq" and are then renumbered, so that whatever
     // follows the rows sees a move and a change rather than rows that changed places.
     beginRemoveRows({}, row, row);
-    --m_rows;
-    m_hidden = index;
+    m_rows.erase(m_rows.begin() + row);
     m_renumberFrom = row;
     endRemoveRows();
     m_renumberFrom = -1;
-    if (row < m_rows)
-        emit dataChanged(this->index(row, kSeq), this->index(m_rows - 1, kSeq), {Qt::DisplayRole});
+    if (row < rowCount())
+        emit dataChanged(this->index(row, kSeq), this->index(rowCount() - 1, kSeq), {Qt::DisplayRole});
 }
 
-void COnlineClientModel::OnRemoved(int) {
-    // The later records moved up into the hidden one's place: the rows stay as they are.
-    m_hidden = -1;
-    if (m_rows != m_server.GetConnectionCount()) {
-        beginResetModel();
-        m_rows = m_server.GetConnectionCount();
-        endResetModel();
-    }
-}
-
-void COnlineClientModel::OnLoggedIn(int index) {
-    const int row = RowOf(index);
-    if (row >= 0 && row < m_rows)
+void COnlineClientModel::OnLoggedIn(const CConnection& connection) {
+    const int row = RowOf(connection);
+    if (row >= 0)
         emit dataChanged(this->index(row, 0), this->index(row, kColumnCount - 1));
 }

@@ -6,13 +6,16 @@
 #include <QAbstractTableModel>
 
 #include <cstdint>
+#include <vector>
+
+class CConnection;
 
 class CSocketServer;
 
 // One row per connection of the server, in table order, minus the connection being closed during
-// its close. Reads everything from the server when asked; the only state is how many rows the
-// views have been told of and which table index a close is hiding, so the row signals bracket
-// the server's own changes. The page forwards the server's notifications here.
+// its close. The one place that maps rows to connections: it keeps the connections the views have
+// been told of, in row order, and reads everything else from them when asked, so the row signals
+// bracket the server's own changes. The page forwards the server's notifications here.
 class COnlineClientModel : public QAbstractTableModel, public CServerObserver {
     Q_OBJECT
 public:
@@ -33,17 +36,16 @@ public:
     // The connection id of row, 0 for a bad row.
     uint64_t ConnectionIdAt(int row) const;
 
-    void OnConnected(int index) override;
-    void OnDisconnected(int index) override;
-    void OnRemoved(int index) override;
-    void OnLoggedIn(int index) override;
+    void OnConnected(const CConnection& connection) override;
+    void OnDisconnected(const CConnection& connection) override;
+    void OnRemoved(const CConnection& connection) override;
+    void OnLoggedIn(const CConnection& connection) override;
 
 private:
-    int TableIndex(int row) const { return m_hidden >= 0 && row >= m_hidden ? row + 1 : row; }
-    int RowOf(int tableIndex) const;
+    int RowOf(const CConnection& connection) const; // -1 for one the views do not show
+    void Hide(int row);                              // nothing for -1
 
     const CSocketServer& m_server;
-    int m_rows = 0;
-    int m_hidden = -1;       // table index of the connection whose close is under way
+    std::vector<const CConnection*> m_rows; // what the views have been told of; each stays good until OnRemoved
     int m_renumberFrom = -1; // while a removal is announced: the first row still showing its old "Seq"
 };

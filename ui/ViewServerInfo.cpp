@@ -11,7 +11,6 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
-#include <ctime>
 
 CViewServerInfo::CViewServerInfo(CSocketServer& server, uint16_t protocol, const QFont& consoleFont, QWidget* parent)
     : QWidget(parent), m_server(server), m_protocol(protocol) {
@@ -44,27 +43,28 @@ CViewServerInfo::CViewServerInfo(CSocketServer& server, uint16_t protocol, const
 
 CViewServerInfo::~CViewServerInfo() { m_server.RemoveObserver(this); }
 
-void CViewServerInfo::OnConnected(int index) {
-    m_online->Model()->OnConnected(index);
-    ConnectionLine(true, index);
+void CViewServerInfo::OnConnected(const CConnection& connection) {
+    m_online->Model()->OnConnected(connection);
+    ConnectionLine(true, connection);
 }
 
-void CViewServerInfo::OnDisconnected(int index) {
-    m_online->Model()->OnDisconnected(index);
-    ConnectionLine(false, index);
+void CViewServerInfo::OnDisconnected(const CConnection& connection) {
+    m_online->Model()->OnDisconnected(connection);
+    ConnectionLine(false, connection);
 }
 
-void CViewServerInfo::OnRemoved(int index) { m_online->Model()->OnRemoved(index); }
+void CViewServerInfo::OnRemoved(const CConnection& connection) { m_online->Model()->OnRemoved(connection); }
 
-void CViewServerInfo::OnLoggedIn(int index) { m_online->Model()->OnLoggedIn(index); }
+void CViewServerInfo::OnLoggedIn(const CConnection& connection) { m_online->Model()->OnLoggedIn(connection); }
 
 void CViewServerInfo::Print(std::string_view line) {
     const std::string_view text = console_line::WithoutLineEnd(line);
     m_console->AppendLine(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-void CViewServerInfo::ConnectionLine(bool connected, int index) {
-    const std::string line = console_line::Connection(connected, index, m_server.GetPeerAddress(index),
-                                                      m_server.GetPeerPort(index), std::time(nullptr));
+void CViewServerInfo::ConnectionLine(bool connected, const CConnection& connection) {
+    const std::string line = console_line::Connection(connected, m_server.PositionOf(connection),
+                                                      connection.PeerAddress(), connection.PeerPort(),
+                                                      m_server.Scheduler().WallSeconds());
     m_console->AppendLine(QString::fromStdString(line));
 }

@@ -30,10 +30,10 @@ public:
     QSplitter* Splitter() const { return m_splitter; }
     uint16_t Protocol() const { return m_protocol; }
 
-    void OnConnected(int index) override;
-    void OnDisconnected(int index) override;
-    void OnRemoved(int index) override;
-    void OnLoggedIn(int index) override;
+    void OnConnected(const CConnection& connection) override;
+    void OnDisconnected(const CConnection& connection) override;
+    void OnRemoved(const CConnection& connection) override;
+    void OnLoggedIn(const CConnection& connection) override;
     void Print(std::string_view line) override;
 
 signals:
@@ -45,7 +45,7 @@ signals:
     void UnbindRequested(uint64_t connectionId);
 
 private:
-    void ConnectionLine(bool connected, int index);
+    void ConnectionLine(bool connected, const CConnection& connection);
 
     CSocketServer& m_server;
     uint16_t m_protocol;

@@ -5,6 +5,7 @@
 #include "simulator/Simulator.h"
 
 #include "tests/support/Bytes.h"
+#include "tests/support/Connections.h"
 #include "tests/support/QtTestEnv.h"
 #include "tests/support/TestClient.h"
 
@@ -82,7 +83,7 @@ protected:
         if (const size_t at = target.find("{last}"); at != std::string::npos)
             target.replace(at, 6, std::to_string(simulator.Log().SerialBase() + simulator.Log().GetCount()));
         if (const size_t at = target.find("{esme}"); at != std::string::npos)
-            target.replace(at, 6, std::to_string(simulator.Smpp().GetConnectionId(0)));
+            target.replace(at, 6, std::to_string(test_net::NthConnection(simulator.Smpp(), 0)->Id()));
         std::string request = std::string(row.method) + " " + target + " HTTP/1.1\r\nHost: test\r\n";
         if (row.auth != Auth::None)
             request += "Authorization: Bearer " + (row.auth == Auth::Good ? kToken : kToken.substr(0, 5)) + "\r\n";

@@ -1,9 +1,10 @@
-// Cutting length-prefixed PDUs out of each connection's byte stream, over loopback sockets.
+// Cutting length-prefixed PDUs and delimited text frames out of each connection's byte stream, over loopback sockets.
 #include "engine/FramedServer.h"
 #include "engine/PendingAnswers.h"
 #include "wire/Cursor.h"
 
 #include "tests/support/Bytes.h"
+#include "tests/support/Connections.h"
 #include "tests/support/QtTestEnv.h"
 #include "tests/support/TestClient.h"
 
@@ -12,7 +13,10 @@
 #include <cstdint>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -56,23 +60,30 @@ std::vector<Bytes> Octets(const Bytes& bytes) {
 // bad length, and after a PDU whose command asks for it.
 class RecordingServer : public CFramedServer {
 public:
-    RecordingServer() : CFramedServer(kProtocolCode, kHeaderSize, kMaxPduSize, nullptr) {}
+    explicit RecordingServer(std::unique_ptr<wire::Framer> framer)
+        : CFramedServer(kProtocolCode, std::move(framer), nullptr) {}
+    std::vector<wire::FrameFault> notFrames;
+    size_t skipped = 0; // octets dropped as no frame
 
     std::vector<Bytes> pdus;
     std::vector<Bytes> badHeaders;
 
     // Octets taken off the sockets so far: every PDU handed over, and connection index's PDU in progress.
     size_t Taken(int index) const {
-        size_t taken = static_cast<size_t>(Framing(index).end);
+        size_t taken = static_cast<size_t>(Framing(index).end) + skipped;
         for (const Bytes& pdu : pdus)
             taken += pdu.size();
         return taken;
     }
 
     // The framing progress of the connection at index.
-    const ReceiveBuffer& Framing(int index) const { return ConnectionAt(index)->Receiving(); }
+    const ReceiveBuffer& Framing(int index) const { return test_net::NthConnection(*this, index)->Receiving(); }
 
 protected:
+    void HandleNotFrame(CConnection&, const uint8_t*, uint32_t length, wire::FrameFault fault) override {
+        notFrames.push_back(fault);
+        skipped += length;
+    }
     void HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) override {
         pdus.emplace_back(pdu, pdu + length);
         if (wire::ReadBe32(pdu + 4) == kCloseCommand)
@@ -90,7 +101,9 @@ struct Slots {
 
 // A started server with one client accepted at index 0.
 struct Connected {
-    Connected() {
+    explicit Connected(std::unique_ptr<wire::Framer> framer = std::make_unique<wire::LengthPrefixFramer>(
+                           kHeaderSize, kMaxPduSize))
+        : server(std::move(framer)) {
         server.SetListenAddress(QHostAddress::LocalHost);
         EXPECT_TRUE(server.Start(0, 2, 3600));
         EXPECT_TRUE(client.Connect(server.ListeningPort()));
@@ -163,10 +176,10 @@ TEST(FramedServer, CutsSegmentsIntoPdusWhateverTheirBoundaries) {
             EXPECT_EQ(at.server.Framing(0).start, 0) << "what is left of a PDU waits at the front";
             EXPECT_EQ(at.server.Framing(0).end, c.after->unhandled);
             EXPECT_EQ(int32_t(at.server.Framing(0).state), c.after->state);
-            EXPECT_FALSE(at.server.IsClosing(0));
+            EXPECT_FALSE(test_net::NthConnection(at.server, 0)->IsClosing());
         } else {
             at.client.Send(c.segments.back());
-            EXPECT_TRUE(WaitUntil([&] { return at.server.IsClosing(0); }));
+            EXPECT_TRUE(WaitUntil([&] { return test_net::NthConnection(at.server, 0)->IsClosing(); }));
         }
         EXPECT_EQ(at.server.pdus, c.pdus);
         EXPECT_EQ(at.server.badHeaders, c.badHeaders);
@@ -190,6 +203,26 @@ TEST(FramedServer, APartialPduSurvivesAnotherConnectionLeaving) {
     EXPECT_EQ(int32_t(at.server.Framing(0).state), int32_t(FrameState::Reading));
     at.Write(staying, Part(a, 10, 12), 0, 12);
     EXPECT_EQ(at.server.pdus, std::vector<Bytes>{a});
+}
+
+// Text frames between STX and ETX, split and joined as the segments fall; what is no frame (a wrong
+// checksum, stray octets) is dropped and the connection reads on.
+TEST(FramedServer, DelimitedFramesAreCutAndWhatIsNoFrameIsSkipped) {
+    const auto text = [](const char* frame) { return Bytes(Builder().raw(std::string_view(frame))); };
+    // A UCP 30 (its sum 0x6C) and its answer (0x30); the same operation with a wrong sum.
+    const Bytes ucp = text("\x02" "01/00053/O/30/0612345678/0612345679//1/48656C6C6F//6C\x03");
+    const Bytes answer = text("\x02" "01/00043/R/30/A//0612345678:071226101010/30\x03");
+    const Bytes wrong = text("\x02" "01/00053/O/30/0612345678/0612345679//1/48656C6C6F//6D\x03");
+    Connected at(std::make_unique<wire::DelimitedFramer>(wire::kUcpDelimiting));
+    const std::vector<Bytes> segments = {
+        Part(ucp, 0, 5), Cat({Part(ucp, 5, ucp.size()), answer, Part(wrong, 0, 3)}),
+        Cat({Part(wrong, 3, wrong.size()), text("xy"), ucp})};
+    size_t sent = 0;
+    for (const Bytes& segment : segments)
+        at.Write(at.client, segment, 0, sent += segment.size());
+    EXPECT_EQ(at.server.pdus, (std::vector<Bytes>{ucp, answer, ucp}));
+    EXPECT_EQ(at.server.notFrames, (std::vector<wire::FrameFault>{wire::FrameFault::BadChecksum, wire::FrameFault::Stray}));
+    EXPECT_FALSE(test_net::NthConnection(at.server, 0)->IsClosing());
 }
 
 // A peer that never answers fills the queue; the oldest PDU is forgotten, the newest still settle.

@@ -3,6 +3,7 @@
 
 #include "capture/PacketLog.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/Connections.h"
 #include "tests/support/QtTestEnv.h"
 #include "tests/support/RecordingObserver.h"
 #include "tests/support/TestClient.h"
@@ -21,6 +22,7 @@ namespace test_server {
 
 using Bytes = std::vector<uint8_t>;
 using test_net::TestClient;
+using test_net::NthConnection;
 using test_net::WaitUntil;
 
 constexpr int kCloseWaitMs = CSocketServer::kClosePauseMs + test_net::kWaitMs;
@@ -50,23 +52,24 @@ protected:
     }
     void Prepare(Server& s) {
         s.SetListenAddress(QHostAddress::LocalHost);
-        s.SetClock([this] { return now; });
+        s.Scheduler().SetWallClock([this] { return now * 1'000'000; });
     }
 
     // A connected client, accepted by the server.
     std::unique_ptr<TestClient> Connect() {
         auto client = std::make_unique<TestClient>();
         EXPECT_TRUE(client->Connect(port));
-        EXPECT_TRUE(WaitUntil([&] { return IndexOf(*client) >= 0; }));
+        EXPECT_TRUE(WaitUntil([&] { return ConnectionOf(*client) != nullptr; }));
         return client;
     }
-    // The client's current place in the connection table, -1 when it has none.
-    int IndexOf(const TestClient& client) const {
-        for (int i = 0; i < server.GetConnectionCount(); ++i) {
-            if (server.GetPeerPort(i) == client.LocalPort())
-                return i;
-        }
-        return -1;
+    // The client's connection on the server; nullptr when it has none.
+    CConnection* ConnectionOf(const TestClient& client) const {
+        return test_net::ConnectionAt(server, client.LocalPort());
+    }
+    // Whether the client's connection is closing; false once it has gone.
+    bool IsClosing(const TestClient& client) const {
+        const CConnection* connection = ConnectionOf(client);
+        return connection && connection->IsClosing();
     }
 
     std::vector<Bytes> Records() const {
@@ -123,7 +126,7 @@ TYPED_TEST_P(ServerSuite, ServesWithNothingAttached) {
     client.Send(TypeParam::Login("bare", 1));
     EXPECT_EQ(client.NextPdu(), TypeParam::LoginAnswer("bare", 1));
     client.Send(test_bytes::Builder().u32(1).fill(12).bytes());
-    EXPECT_TRUE(WaitUntil([&] { return bare.IsClosing(0); }));
+    EXPECT_TRUE(WaitUntil([&] { return NthConnection(bare, 0)->IsClosing(); }));
 }
 
 // Received PDUs come from the peer (in), answers from 127.0.0.1 and the listening port (out); a PDU that
@@ -151,7 +154,7 @@ TYPED_TEST_P(ServerSuite, CapturesBothDirectionsAndLosesNothingToTheWipe) {
 // is not. The server hears of the close only after it has handled what was already read.
 TYPED_TEST_P(ServerSuite, AnAnswerTheSocketRefusesIsNotCaptured) {
     auto client = this->Connect();
-    QTcpSocket* socket = this->server.ConnectionAt(0)->Socket();
+    QTcpSocket* socket = NthConnection(this->server, 0)->Socket();
     const Bytes login = TypeParam::Login("late", 1);
     {
         const QSignalBlocker quiet(socket);
@@ -168,7 +171,7 @@ TYPED_TEST_P(ServerSuite, ObserverHearsConnectLoginAndDisconnect) {
     auto client = this->Connect();
     client->Send(TypeParam::Login("named", 1));
     EXPECT_EQ(client->NextPdu(), TypeParam::LoginAnswer("named", 1));
-    EXPECT_STREQ(this->server.NameOf(0), "named");
+    EXPECT_STREQ(NthConnection(this->server, 0)->Name(), "named");
     client->Close();
     ASSERT_TRUE(WaitUntil([&] { return this->server.GetConnectionCount() == 0; }, kCloseWaitMs));
     EXPECT_EQ(this->observer.events,
@@ -192,10 +195,10 @@ TYPED_TEST_P(ServerSuite, ConnectionLimitAndIdleTimeoutAreThoseStartWasGiven) {
 
     this->now += 60;
     limited.CheckIdle();
-    EXPECT_FALSE(limited.IsClosing(0));
+    EXPECT_FALSE(NthConnection(limited, 0)->IsClosing());
     this->now += 1;
     limited.CheckIdle();
-    EXPECT_TRUE(limited.IsClosing(0));
+    EXPECT_TRUE(NthConnection(limited, 0)->IsClosing());
     EXPECT_EQ(second.NextPdu(kCloseWaitMs), TypeParam::LoginAnswer("second", 2));
 }
 
@@ -204,7 +207,7 @@ TYPED_TEST_P(ServerSuite, ConnectionLimitAndIdleTimeoutAreThoseStartWasGiven) {
 // reads, every request is answered, in order.
 TYPED_TEST_P(ServerSuite, APeerThatLeavesItsAnswersUnreadIsReadAgainOnceTheyDrainAndLosesNothing) {
     auto client = this->Connect();
-    const CConnection& connection = *this->server.ConnectionAt(this->IndexOf(*client));
+    const CConnection& connection = *this->ConnectionOf(*client);
     // A small kernel buffer behind the server's socket, so that the answers soon back up in the
     // server itself; the client's takes what the loopback's default gives it.
     connection.Socket()->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 4096);

@@ -114,10 +114,10 @@ TEST_F(MobileServerTest, LoginRefusesANumberAnotherConnectionHolds) {
         SCOPED_TRACE(++sequence);
         step.client->Send(Login(step.number, sequence));
         EXPECT_EQ(step.client->NextPdu(), LoginResp(sequence, step.result));
-        EXPECT_STREQ(server.NameOf(IndexOf(*step.client)), step.number);
+        EXPECT_STREQ(ConnectionOf(*step.client)->Name(), step.number);
     }
-    EXPECT_FALSE(server.IsClosing(0));
-    EXPECT_FALSE(server.IsClosing(1));
+    EXPECT_FALSE(NthConnection(server, 0)->IsClosing());
+    EXPECT_FALSE(NthConnection(server, 1)->IsClosing());
 }
 
 TEST_F(MobileServerTest, LoginNamesTheConnectionWithWhatTheNumberFieldHolds) {
@@ -136,7 +136,7 @@ TEST_F(MobileServerTest, LoginNamesTheConnectionWithWhatTheNumberFieldHolds) {
         SCOPED_TRACE(c.name);
         client->Send(Pdu12(kLogin, ++sequence, c.body));
         EXPECT_EQ(client->NextPdu(), LoginResp(sequence, kResultOk));
-        EXPECT_STREQ(server.NameOf(0), c.number);
+        EXPECT_STREQ(NthConnection(server, 0)->Name(), c.number);
     }
 }
 
@@ -208,12 +208,12 @@ TEST_F(MobileServerTest, DeliverReachesEverySimulatorUnderTheNumberAndItsAnswerI
         EXPECT_EQ(phones[step.phone]->NextPdu(), SubmitResp(0x77)) << "and nothing before it";
         EXPECT_EQ(listener.answers, step.settled);
     }
-    EXPECT_EQ(server.PendingCount(0), 1u);
-    EXPECT_EQ(server.PendingCount(1), 1u);
+    EXPECT_EQ(server.PendingCount(*NthConnection(server, 0)), 1u);
+    EXPECT_EQ(server.PendingCount(*NthConnection(server, 1)), 1u);
     // A simulator that goes loses its own unanswered DELIVERs only.
     phones[0]->Close();
     ASSERT_TRUE(WaitUntil([&] { return server.GetConnectionCount() == 2; }, kCloseWaitMs));
-    EXPECT_EQ(server.PendingCount(0), 1u);
+    EXPECT_EQ(server.PendingCount(*NthConnection(server, 0)), 1u);
     phones[1]->Send(DeliverResp(4, 0));
     EXPECT_TRUE(WaitUntil([&] { return listener.answers.size() == 3; }));
     server.SetMessageListener(nullptr);

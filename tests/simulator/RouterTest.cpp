@@ -6,6 +6,7 @@
 #include "wire/Hex.h"
 
 #include "tests/support/Bytes.h"
+#include "tests/support/Connections.h"
 #include "tests/support/QtTestEnv.h"
 #include "tests/support/RecordingObserver.h"
 #include "tests/support/TestClient.h"
@@ -74,7 +75,7 @@ protected:
         simulator = std::make_unique<CSimulator>(SimulatorOptions{0, 0, QHostAddress::LocalHost});
         simulator->Smpp().SetScheduler(scheduler);
         simulator->Smpp().AddObserver(&observer);
-        simulator->Router().SetClock([this] { return now; });
+        scheduler.SetWallClock([this] { return now * 1'000'000; });
         simulator->Router().SetTrace([this](const std::string& line) { trace.push_back(line); });
         ASSERT_TRUE(simulator->Start());
     }
@@ -587,7 +588,7 @@ TEST_F(RouterTest, DeliverSmIsTriedAgainAfterATemporaryRefusalOrSilence) {
         char id[8];
         std::snprintf(id, sizeof id, "D%06d", int(&c - cases));
         const int64_t start = scheduler.NowMs();
-        ASSERT_EQ(simulator->Smpp().SendServerPdu(0, 0x00000005, body), sequence + 1);
+        ASSERT_EQ(simulator->Smpp().SendServerPdu(*test_net::NthConnection(simulator->Smpp(), 0), 0x00000005, body), sequence + 1);
         for (size_t i = 0; i < c.answers.size(); ++i) {
             if (i > 0) {
                 scheduler.Advance(start + c.tryAtMs[i] - scheduler.NowMs() - 1);

@@ -5,6 +5,7 @@
 #include "simulator/TlsCredentials.h"
 
 #include "tests/support/Bytes.h"
+#include "tests/support/Connections.h"
 #include "tests/support/QtTestEnv.h"
 #include "tests/support/RecordingObserver.h"
 #include "tests/support/TestClient.h"
@@ -180,8 +181,8 @@ TEST_F(TlsTest, BindAndSubmitOverTlsAndRefusedHandshakes) {
     const Bytes submitResp = SmppPdu(0x80000004, 2, Builder().cstr("000000"));
     EXPECT_EQ(NextPdu(esme), submitResp);
     ASSERT_EQ(simulator->Smpp().GetConnectionCount(), 1);
-    EXPECT_TRUE(simulator->Smpp().IsTls(0));
-    EXPECT_STREQ(simulator->Smpp().NameOf(0), "secure");
+    EXPECT_TRUE(test_net::NthConnection(simulator->Smpp(), 0)->IsTls());
+    EXPECT_STREQ(test_net::NthConnection(simulator->Smpp(), 0)->Name(), "secure");
 
     std::vector<Bytes> captured;
     for (int32_t i = 0; i < simulator->Log().GetCount(); ++i) {
@@ -203,7 +204,7 @@ TEST_F(TlsTest, BindAndSubmitOverTlsAndRefusedHandshakes) {
     EXPECT_EQ(plain.NextPdu(), kBindResp);
     plain.Send(kSubmit);
     EXPECT_EQ(plain.NextPdu(), SmppPdu(0x80000004, 2, Builder().cstr("000001")));
-    EXPECT_FALSE(simulator->Smpp().IsTls(1));
+    EXPECT_FALSE(test_net::NthConnection(simulator->Smpp(), 1)->IsTls());
     EXPECT_EQ(observer.lines.size(), std::size(refused)) << "one line for each refused handshake, and no more";
 
     // The TLS client leaves: its connection and socket go without a word about its handshake.
@@ -215,6 +216,38 @@ TEST_F(TlsTest, BindAndSubmitOverTlsAndRefusedHandshakes) {
     ASSERT_TRUE(WaitUntil([&] { return std::all_of(sockets.begin(), sockets.end(), [](const auto& s) { return s.isNull(); }); }));
     EXPECT_EQ(simulator->Smpp().GetConnectionCount(), 1);
     EXPECT_EQ(observer.lines.size(), std::size(refused)) << observer.lines.back();
+}
+
+// Handshakes that start together are each watched on their own socket: the two that complete join
+// the table as TLS connections and serve, and the one that opens no handshake is the only one reported.
+TEST_F(TlsTest, HandshakesArrivingTogetherAreEachTheirOwn) {
+    ASSERT_TRUE(Start({}));
+    observer.lines.clear();
+    QSslSocket first, second;
+    QTcpSocket clear; // an SMPP bind where a handshake should be
+    for (QSslSocket* esme : {&first, &second}) {
+        esme->setPeerVerifyMode(QSslSocket::VerifyNone);
+        esme->connectToHostEncrypted("127.0.0.1", TlsPort());
+    }
+    uint16_t clearPort = 0; // the server drops it soon after
+    QObject::connect(&clear, &QTcpSocket::connected, [&] { clearPort = clear.localPort(); });
+    clear.connectToHost("127.0.0.1", TlsPort());
+    clear.write(reinterpret_cast<const char*>(kBind.data()), qint64(kBind.size()));
+    ASSERT_TRUE(WaitUntil([&] { return first.isEncrypted() && second.isEncrypted() && !observer.lines.empty(); }));
+    for (QSslSocket* esme : {&first, &second}) {
+        Send(*esme, kBind);
+        EXPECT_EQ(NextPdu(*esme), kBindResp);
+    }
+    ASSERT_EQ(simulator->Smpp().GetConnectionCount(), 2);
+    std::vector<uint16_t> ports;
+    simulator->Smpp().ForEachConnection([&](const CConnection& connection) {
+        EXPECT_TRUE(connection.IsTls());
+        ports.push_back(connection.PeerPort());
+    });
+    EXPECT_EQ(ports, (std::vector<uint16_t>{first.localPort(), second.localPort()}));
+    ASSERT_EQ(observer.lines.size(), 1u);
+    EXPECT_EQ(observer.lines[0], "TLS handshake from 127.0.0.1:" + std::to_string(clearPort) +
+                                     " failed: not a TLS handshake\r\n");
 }
 
 } // namespace

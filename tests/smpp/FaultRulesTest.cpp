@@ -140,7 +140,7 @@ TEST_F(FaultRulesTest, EachRuleShapesTheAnswerAndTheFirstMatchWins) {
 TEST_F(FaultRulesTest, RefusedBindLeavesTheConnectionUnbound) {
     Rules(R"([{"command":"bind","systemId":"^bad","status":13}])");
     auto good = Bound("good");
-    EXPECT_STREQ(server.NameOf(IndexOf(*good)), "good");
+    EXPECT_STREQ(ConnectionOf(*good)->Name(), "good");
     const struct {
         const char* name;
         const char* rules;
@@ -156,7 +156,7 @@ TEST_F(FaultRulesTest, RefusedBindLeavesTheConnectionUnbound) {
         auto esme = Connect();
         esme->Send(SmppPdu(0x00000009, 1, BindBody("bad-esme")));
         EXPECT_EQ(AnswersUpToMarker(*esme), c.answers);
-        EXPECT_STREQ(server.NameOf(IndexOf(*esme)), "");
+        EXPECT_STREQ(ConnectionOf(*esme)->Name(), "");
         esme->Send(Submit(2));
         EXPECT_EQ(esme->NextPdu(), Status(kSubmitResp, 2, 4));
         EXPECT_TRUE(esme->WaitForDisconnected(kCloseWaitMs));
@@ -184,7 +184,7 @@ TEST_F(FaultRulesTest, DelayedAnswerGoesOutLateWithoutHoldingBackTheOthers) {
     EXPECT_FALSE(esme->NextPdu(100));
     scheduler.Advance(1);
     EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000015, 4));
-    EXPECT_TRUE(WaitUntil([&] { return server.IsClosing(IndexOf(*esme)); }));
+    EXPECT_TRUE(WaitUntil([&] { return IsClosing(*esme); }));
     scheduler.Advance(300);
     EXPECT_TRUE(esme->WaitForDisconnected(kCloseWaitMs));
     EXPECT_TRUE(esme->Received().empty()) << "the submit_sm answer died with its connection";

@@ -62,7 +62,11 @@ protected:
         esme.Send(SmppPdu(0x000000FF, 0x77));
         EXPECT_EQ(esme.NextPdu(), HeaderOnly(0x80000000, 0x77, 3));
     }
-    uint64_t IdOf(const TestClient& esme) const { return server.GetConnectionId(IndexOf(esme)); }
+    // 0 once the connection has gone: no connection has that id.
+    uint64_t IdOf(const TestClient& esme) const {
+        const CConnection* connection = ConnectionOf(esme);
+        return connection ? connection->Id() : 0;
+    }
     std::string Closing(int index, const std::string& name, const std::string& reason) const {
         return "Closing [" + std::to_string(index) + "] (" + name + "): " + reason + "\r\n";
     }
@@ -156,7 +160,7 @@ TEST_F(SessionsTest, BindsAreAnsweredByTheAccounts) {
         esme->Send(SmppPdu(c.commandId, ++sequence, c.body));
         EXPECT_EQ(esme->NextPdu(), c.status == 0 ? BindOk(c.commandId, sequence, c.systemId)
                                                  : HeaderOnly(c.commandId | 0x80000000, sequence, c.status));
-        EXPECT_STREQ(server.NameOf(IndexOf(*esme)), c.systemId);
+        EXPECT_STREQ(ConnectionOf(*esme)->Name(), c.systemId);
         open.push_back(std::move(esme));
     }
     EXPECT_EQ(observer.lines.back(), "Bind refused [12] (): no account has this system id (ESME_RINVSYSID)\r\n");
@@ -164,9 +168,9 @@ TEST_F(SessionsTest, BindsAreAnsweredByTheAccounts) {
     // A bound connection may not bind again; one that leaves frees its place under maxBinds.
     open[0]->Send(SmppPdu(kTransceiver, 2, BindBody("esme", "secret")));
     EXPECT_EQ(open[0]->NextPdu(), HeaderOnly(0x80000009, 2, 0x05));
-    EXPECT_STREQ(server.NameOf(IndexOf(*open[0])), "esme");
+    EXPECT_STREQ(ConnectionOf(*open[0])->Name(), "esme");
     open[1]->Close();
-    EXPECT_TRUE(WaitUntil([&] { return server.IsClosing(IndexOf(*open[1])) || IndexOf(*open[1]) < 0; }));
+    EXPECT_TRUE(WaitUntil([&] { return IsClosing(*open[1]) || ConnectionOf(*open[1]) == nullptr; }));
     open[2]->Send(SmppPdu(kTransceiver, 3, BindBody("esme", "secret")));
     EXPECT_EQ(open[2]->NextPdu(), BindOk(kTransceiver, 3, "esme"));
 
@@ -225,14 +229,14 @@ TEST_F(SessionsTest, EnquireLinkIsSentAndSilenceCloses) {
     esme->Send(HeaderOnly(0x80000015, 1));
     Settle(*esme);
     scheduler.Advance(5'000);
-    EXPECT_FALSE(server.IsClosing(IndexOf(*esme))) << "answered in time";
+    EXPECT_FALSE(IsClosing(*esme)) << "answered in time";
 
     scheduler.Advance(25'000);
     EXPECT_EQ(esme->NextPdu(), HeaderOnly(kEnquireLink, 2));
     scheduler.Advance(4'999);
-    EXPECT_FALSE(server.IsClosing(IndexOf(*esme)));
+    EXPECT_FALSE(IsClosing(*esme));
     scheduler.Advance(1);
-    EXPECT_TRUE(server.IsClosing(IndexOf(*esme)));
+    EXPECT_TRUE(IsClosing(*esme));
     EXPECT_EQ(observer.lines.back(), Closing(0, "esme", "no enquire_link_resp within 5 s"));
     EXPECT_EQ(trace, std::vector<std::string>{"[Session] conn:" + std::to_string(IdOf(*esme)) +
                                               " (esme) closed: no enquire_link_resp within 5 s"});
@@ -246,10 +250,10 @@ TEST_F(SessionsTest, AConnectionThatDoesNotBindInTimeIsClosed) {
     auto idle = Connect();
     auto bound = Bound("esme");
     scheduler.Advance(19'999);
-    EXPECT_FALSE(server.IsClosing(IndexOf(*idle)));
+    EXPECT_FALSE(IsClosing(*idle));
     scheduler.Advance(1);
-    EXPECT_TRUE(server.IsClosing(IndexOf(*idle)));
-    EXPECT_FALSE(server.IsClosing(IndexOf(*bound)));
+    EXPECT_TRUE(IsClosing(*idle));
+    EXPECT_FALSE(IsClosing(*bound));
     EXPECT_EQ(observer.lines.back(), "Closing [0]: not bound within 20 s of connecting\r\n");
 }
 
@@ -265,21 +269,21 @@ TEST_F(SessionsTest, TheUserUnbindsOrDisconnectsAConnection) {
 
     ASSERT_EQ(server.UnbindConnection(IdOf(*polite)), CSmppServer::UnbindResult::Sent);
     EXPECT_EQ(polite->NextPdu(), HeaderOnly(kUnbind, 1));
-    EXPECT_FALSE(server.IsClosing(IndexOf(*polite)));
+    EXPECT_FALSE(IsClosing(*polite));
     polite->Send(HeaderOnly(0x80000006, 1));
-    EXPECT_TRUE(WaitUntil([&] { return server.IsClosing(IndexOf(*polite)); }));
+    EXPECT_TRUE(WaitUntil([&] { return IsClosing(*polite); }));
     EXPECT_EQ(observer.lines.back(), Closing(0, "polite", "unbound by the user"));
 
     ASSERT_EQ(server.UnbindConnection(IdOf(*silent)), CSmppServer::UnbindResult::Sent);
     EXPECT_EQ(silent->NextPdu(), HeaderOnly(kUnbind, 1));
     scheduler.Advance(9'999);
-    EXPECT_FALSE(server.IsClosing(IndexOf(*silent)));
-    const int silentAt = IndexOf(*silent); // the closing connections leave the table in their own time
+    EXPECT_FALSE(IsClosing(*silent));
+    const int silentAt = server.PositionOf(*ConnectionOf(*silent)); // the closing connections leave the table in their own time
     scheduler.Advance(1);
-    EXPECT_TRUE(server.IsClosing(IndexOf(*silent)));
+    EXPECT_TRUE(IsClosing(*silent));
     EXPECT_EQ(observer.lines.back(), Closing(silentAt, "silent", "no unbind_resp within 10 s"));
 
-    const int otherAt = IndexOf(*other);
+    const int otherAt = server.PositionOf(*ConnectionOf(*other));
     EXPECT_TRUE(server.Disconnect(IdOf(*other)));
     EXPECT_EQ(observer.lines.back(), Closing(otherAt, "other", "disconnected by the user"));
     for (TestClient* esme : {polite.get(), silent.get(), other.get()})
@@ -315,12 +319,12 @@ TEST_F(SessionsTest, TheOutboxSendsAWindowAtATimeInOrder) {
         return SmppPdu(0x80000005, sequence, Builder().cstr(""), status);
     };
     for (uint32_t sequence = 1; sequence <= 5; ++sequence)
-        EXPECT_EQ(server.SendServerPdu(IndexOf(*esme), 0x00000005, body), sequence);
+        EXPECT_EQ(server.SendServerPdu(*ConnectionOf(*esme), 0x00000005, body), sequence);
     for (uint32_t sequence = 1; sequence <= 3; ++sequence)
         EXPECT_EQ(esme->NextPdu(), deliver(sequence));
     Settle(*esme);
-    EXPECT_EQ(server.PendingCount(IndexOf(*esme)), 3u);
-    EXPECT_EQ(server.WaitingCount(IndexOf(*esme)), 2u);
+    EXPECT_EQ(server.PendingCount(*ConnectionOf(*esme)), 3u);
+    EXPECT_EQ(server.WaitingCount(*ConnectionOf(*esme)), 2u);
     esme->Send(answer(2, 0));
     EXPECT_EQ(esme->NextPdu(), deliver(4));
     esme->Send(answer(1, 0x58)); // throttled: it goes again in 1 s, ahead of what waits
@@ -333,7 +337,7 @@ TEST_F(SessionsTest, TheOutboxSendsAWindowAtATimeInOrder) {
 
     // A connection whose account sets no window takes the deliver window's one at a time.
     auto slow = Bound("slow");
-    const int at = IndexOf(*slow);
+    CConnection& at = *ConnectionOf(*slow);
     for (uint64_t tag = 0; tag < COutbox::kMaxWaiting + 2; ++tag)
         server.SendServerPdu(at, 0x00000005, body, tag);
     EXPECT_EQ(slow->NextPdu(), deliver(1));

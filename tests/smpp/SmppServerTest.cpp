@@ -161,7 +161,7 @@ TEST_F(SmppServerTest, EachPduGetsItsAnswerAndIsFiledUnderItsFilterIndex) {
                 EXPECT_EQ(esme->NextPdu(), *answer);
             }
             if (closes) {
-                EXPECT_TRUE(WaitUntil([&] { return server.IsClosing(IndexOf(*esme)); }));
+                EXPECT_TRUE(WaitUntil([&] { return IsClosing(*esme); }));
             } else {
                 esme->Send(kMarkerRequest);
                 EXPECT_EQ(esme->NextPdu(), Nack(kMarker, 3));
@@ -214,7 +214,7 @@ TEST_F(SmppServerTest, BindNamesTheConnectionWithTheSystemIdCutToFifteen) {
         SCOPED_TRACE(c.name);
         esme->Send(SmppPdu(c.commandId, ++sequence, c.body));
         EXPECT_EQ(esme->NextPdu(), BindResp(c.commandId | 0x80000000, sequence, c.systemId));
-        EXPECT_STREQ(server.NameOf(0), c.systemId.c_str());
+        EXPECT_STREQ(NthConnection(server, 0)->Name(), c.systemId.c_str());
         events.push_back("logged in 0");
     }
     EXPECT_EQ(observer.events, events);
@@ -335,19 +335,17 @@ TEST_F(SmppServerTest, ServerPdusGoToReceiversOnlyWithEachConnectionsOwnSequence
         clients.push_back(Connect());
         clients.back()->Send(Bind(e.bindId, e.systemId));
         EXPECT_EQ(clients.back()->NextPdu(), BindResp(e.bindId | 0x80000000, 1, e.systemId));
-        EXPECT_EQ(server.GetBindKind(int(clients.size()) - 1), e.kind) << e.name;
+        EXPECT_EQ(server.BindKindOf(*ConnectionOf(*clients.back())), e.kind) << e.name;
     }
-    EXPECT_EQ(server.GetBindKind(99), BindKind::None);
     EXPECT_EQ(server.BoundSystemIds(), (std::vector<std::string>{"sys", "other"}));
 
     const Bytes body = Builder().cstr("").u8(1).u8(1).cstr("123").u8(1).u8(1).cstr("456").raw("tail");
     EXPECT_EQ(server.SendToSystemId("sys", 0x00000005, body, 3), 6);
     EXPECT_EQ(server.SendToSystemId("nobody", 0x00000005, body), 0);
-    EXPECT_EQ(server.SendServerPdu(1, 0x00000005, body), 0u) << "a transmitter receives nothing";
-    EXPECT_EQ(server.SendServerPdu(4, 0x00000005, body), 0u) << "unbound";
-    EXPECT_EQ(server.SendServerPdu(-1, 0x00000005, body), 0u);
-    EXPECT_EQ(server.SendServerPdu(3, 0x00000103, body), 1u);
-    EXPECT_EQ(server.SendServerPdu(3, 0x00000102, body), 2u);
+    EXPECT_EQ(server.SendServerPdu(*NthConnection(server, 1), 0x00000005, body), 0u) << "a transmitter receives nothing";
+    EXPECT_EQ(server.SendServerPdu(*NthConnection(server, 4), 0x00000005, body), 0u) << "unbound";
+    EXPECT_EQ(server.SendServerPdu(*NthConnection(server, 3), 0x00000103, body), 1u);
+    EXPECT_EQ(server.SendServerPdu(*NthConnection(server, 3), 0x00000102, body), 2u);
     for (const uint32_t sequence : {1u, 2u, 3u}) {
         for (const int index : {0, 2}) {
             EXPECT_EQ(clients[size_t(index)]->NextPdu(), SmppPdu(0x00000005, sequence, body)) << esmes[index].name;
@@ -355,9 +353,9 @@ TEST_F(SmppServerTest, ServerPdusGoToReceiversOnlyWithEachConnectionsOwnSequence
     }
     EXPECT_EQ(clients[3]->NextPdu(), SmppPdu(0x00000103, 1, body));
     EXPECT_EQ(clients[3]->NextPdu(), SmppPdu(0x00000102, 2, body));
-    server.SetNextSequence(0, 0x7FFFFFFF);
+    server.SetNextSequence(*NthConnection(server, 0), 0x7FFFFFFF);
     for (const uint32_t sequence : {0x7FFFFFFFu, 1u}) {
-        EXPECT_EQ(server.SendServerPdu(0, 0x00000005, body), sequence);
+        EXPECT_EQ(server.SendServerPdu(*NthConnection(server, 0), 0x00000005, body), sequence);
         EXPECT_EQ(clients[0]->NextPdu(), SmppPdu(0x00000005, sequence, body));
     }
     for (auto& client : clients) {
@@ -378,7 +376,7 @@ TEST_F(SmppServerTest, ServerPdusGoToReceiversOnlyWithEachConnectionsOwnSequence
             filter[size_t(row.filterIndex)] = rowOn ? '1' : '0';
             log.SetFilter(filter);
             ++sequence;
-            EXPECT_EQ(server.SendServerPdu(3, row.commandId, body), sequence);
+            EXPECT_EQ(server.SendServerPdu(*NthConnection(server, 3), row.commandId, body), sequence);
             const Bytes pdu = SmppPdu(row.commandId, sequence, body);
             EXPECT_EQ(clients[3]->NextPdu(), pdu);
             EXPECT_EQ(Records(), rowOn ? std::vector<Bytes>{FromServer(pdu)} : std::vector<Bytes>{});
@@ -394,11 +392,11 @@ TEST_F(SmppServerTest, AnswersToServerPdusAreMatchedOnceAndCapturedUnderTheirRow
     auto esme = ConnectBound("esme");
     auto other = ConnectBound("other");
     const Bytes body = Builder().cstr("").u8(0).u8(0).cstr("1").u8(0).u8(0).cstr("2");
-    EXPECT_EQ(server.SendServerPdu(0, 0x00000005, body, 7), 1u);
-    EXPECT_EQ(server.SendServerPdu(0, 0x00000103, body, 8), 2u);
-    EXPECT_EQ(server.SendServerPdu(0, 0x00000102, body, 9), 3u); // alert_notification awaits no answer
-    EXPECT_EQ(server.SendServerPdu(1, 0x00000005, body, 10), 1u);
-    EXPECT_EQ(server.PendingCount(0), 2u);
+    EXPECT_EQ(server.SendServerPdu(*NthConnection(server, 0), 0x00000005, body, 7), 1u);
+    EXPECT_EQ(server.SendServerPdu(*NthConnection(server, 0), 0x00000103, body, 8), 2u);
+    EXPECT_EQ(server.SendServerPdu(*NthConnection(server, 0), 0x00000102, body, 9), 3u); // alert_notification awaits no answer
+    EXPECT_EQ(server.SendServerPdu(*NthConnection(server, 1), 0x00000005, body, 10), 1u);
+    EXPECT_EQ(server.PendingCount(*NthConnection(server, 0)), 2u);
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(esme->NextPdu());
     ASSERT_TRUE(other->NextPdu());
@@ -433,7 +431,7 @@ TEST_F(SmppServerTest, AnswersToServerPdusAreMatchedOnceAndCapturedUnderTheirRow
         }
         EXPECT_EQ(listener.answers, step.settled);
     }
-    EXPECT_EQ(server.PendingCount(0), 0u);
+    EXPECT_EQ(server.PendingCount(*NthConnection(server, 0)), 0u);
     server.SetMessageListener(nullptr);
 }
 

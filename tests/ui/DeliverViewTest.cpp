@@ -9,6 +9,7 @@
 #include "simulator/DeliverSender.h"
 #include "smpp/SmppServer.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/Connections.h"
 #include "tests/support/TestClient.h"
 #include "ui/DeliverDialog.h"
 #include "ui/DeliverListModel.h"
@@ -540,7 +541,7 @@ TEST_F(DeliverSendTest, QuickDeliverSendsTheSelectionOrEverythingAndTheOnlineLis
     EXPECT_EQ(Collect(*a, 1), std::vector<std::string>{"one"});
     EXPECT_EQ(Collect(*b, 1), std::vector<std::string>{"one"});
 
-    const uint64_t onlyB = m_smpp.GetConnectionId(m_smpp.GetConnectionCount() - 1);
+    const uint64_t onlyB = test_net::NthConnection(m_smpp, m_smpp.GetConnectionCount() - 1)->Id();
     WithDialog([&] { m_view->QuickDeliverTo(onlyB); }, [&](CDeliverDialog& dialog) {
         auto* destination = dialog.findChild<QComboBox*>("Dest system id");
         EXPECT_FALSE(destination->isEnabled());

@@ -4,6 +4,7 @@
 
 #include "simulator/Settings.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/Connections.h"
 #include "ui/DecodeAsDialog.h"
 #include "ui/DecodeHexDialog.h"
 #include "ui/DeliverDialog.h"
@@ -758,7 +759,7 @@ TEST_F(MainFrameTest, MobilePhoneOpensPhonesAndTheOnlineListComposesForItsConnec
         destination = dialog->Entry().DestSystemIdText();
         dialog->reject();
     });
-    emit info->QuickDeliverRequested(mobile.GetConnectionId(0));
+    emit info->QuickDeliverRequested(test_net::NthConnection(mobile, 0)->Id());
     EXPECT_EQ(destination, "13700000007");
 }
 

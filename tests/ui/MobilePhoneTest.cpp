@@ -26,7 +26,7 @@ using test_net::WaitUntil;
 
 class Listener : public CMobileMessageListener {
 public:
-    void OnTerminalSubmitted(int, const test_protocol::TerminalMessage& message) override { submitted.push_back(message); }
+    void OnTerminalSubmitted(const CConnection&, const test_protocol::TerminalMessage& message) override { submitted.push_back(message); }
     void OnDeliverAnswered(int32_t result, uint64_t tag) override { answers.emplace_back(result, tag); }
 
     std::vector<test_protocol::TerminalMessage> submitted;

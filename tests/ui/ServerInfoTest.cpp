@@ -5,6 +5,7 @@
 #include "mobile/MobileServer.h"
 #include "smpp/SmppServer.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/Connections.h"
 #include "tests/support/TestClient.h"
 #include "ui/OnlineClientModel.h"
 #include "ui/OutView.h"
@@ -58,7 +59,7 @@ protected:
     void SetUp() override {
         for (CSocketServer* server : {static_cast<CSocketServer*>(&smpp), static_cast<CSocketServer*>(&mobile)}) {
             server->SetListenAddress(QHostAddress::LocalHost);
-            server->SetClock([this] { return now; });
+            server->Scheduler().SetWallClock([this] { return now * 1'000'000; });
         }
         smppPage.resize(700, 500);
         smppPage.show();
@@ -226,7 +227,7 @@ TEST_F(ServerInfoTest, AFloodOfConnectsLeavesTheConsoleBounded) {
                 ASSERT_TRUE(WaitUntil([&] { return smppModel.rowCount() == i + 1; })) << wave;
             }
         }
-        lastPort = smpp.GetPeerPort(0); // a stop closes from the end
+        lastPort = test_net::NthConnection(smpp, 0)->PeerPort(); // a stop closes from the end
         smpp.Stop();
         ASSERT_EQ(smppModel.rowCount(), 0);
         ASSERT_TRUE(smpp.Start(0, kWave, 3600));
@@ -282,12 +283,12 @@ TEST_F(ServerInfoTest, DeliverButtonAndQuickDeliver) {
     action.trigger();
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, cell.center());
     ASSERT_EQ(quick.count(), 2);
-    EXPECT_EQ(quick.at(0).at(0).value<uint64_t>(), smpp.GetConnectionId(0));
+    EXPECT_EQ(quick.at(0).at(0).value<uint64_t>(), test_net::NthConnection(smpp, 0)->Id());
     // "Show this connection only" names the same connection to the decoder page.
     QSignalSpy conversation(&smppPage, &CViewServerInfo::ConnectionRequested);
     online.ShowConnectionAction()->trigger();
     ASSERT_EQ(conversation.count(), 1);
-    EXPECT_EQ(conversation.at(0).at(0).value<uint64_t>(), smpp.GetConnectionId(0));
+    EXPECT_EQ(conversation.at(0).at(0).value<uint64_t>(), test_net::NthConnection(smpp, 0)->Id());
 
     CloseAndWait(*client, smppModel);
     EXPECT_FALSE(action.isEnabled());
@@ -312,10 +313,10 @@ TEST_F(ServerInfoTest, UnbindAndDisconnectTheSelectedConnection) {
     QSignalSpy unbind(&smppPage, &CViewServerInfo::UnbindRequested);
     QTest::keyClick(&list, Qt::Key_U, Qt::ControlModifier);
     ASSERT_EQ(unbind.count(), 1);
-    EXPECT_EQ(unbind.at(0).at(0).value<uint64_t>(), smpp.GetConnectionId(1));
+    EXPECT_EQ(unbind.at(0).at(0).value<uint64_t>(), test_net::NthConnection(smpp, 1)->Id());
 
     QTest::keyClick(&list, Qt::Key_Delete);
-    EXPECT_TRUE(smpp.IsClosing(1));
+    EXPECT_TRUE(test_net::NthConnection(smpp, 1)->IsClosing());
     EXPECT_EQ(Lines(*smppPage.Console()).back(), "Closing [1] (esme): disconnected by the user");
     EXPECT_TRUE(bound->WaitForDisconnected(kCloseWaitMs));
 
