@@ -22,7 +22,7 @@ int64_t Now() { return g_now; }
 
 constexpr uint16_t kSmpp = 2, kCmpp = 1, kCmpp3 = 4, kSgip = 6, kCngp = 7, kTest = 8;
 constexpr uint32_t kEsme = 0x0A000001, kSmsc = 0x0A000002;
-constexpr uint64_t kA = 7, kB = 8, kTyped = 0;
+constexpr uint64_t kA = 7, kB = 8, kTyped = 0, kNoAddresses = 9; // the last: a capture that knew no ends
 
 std::vector<uint8_t> SgipPdu(uint32_t command, uint32_t node, uint32_t number, const std::vector<uint8_t>& body = {}) {
     return Builder().u32(static_cast<uint32_t>(20 + body.size())).u32(command).u32(node).u32(0x01020304).u32(number).raw(body);
@@ -90,6 +90,8 @@ const Row kScript[] = {
     {"35 SMSC's, seq 9 too, newer",     kSmpp, kA, false, 810,   SmppPdu(0x00000015, 9),             Role::Request,  37, "",   10,   false},
     {"36 SMSC answers the ESME's",      kSmpp, kA, false, 820,   SmppPdu(0x80000015, 9),             Role::Response, 34, "",   20,   false},
     {"37 ESME answers the SMSC's",      kSmpp, kA, true,  820,   SmppPdu(0x80000015, 9),             Role::Response, 35, "",   10,   false},
+    {"38 submit, ends unknown",         kSmpp, kNoAddresses, true, 900, SmppPdu(0x00000004, 3),     Role::Request,  39, "",   5,    false},
+    {"39 its answer, ends unknown",     kSmpp, kNoAddresses, false, 905, SmppPdu(0x80000004, 3),    Role::Response, 38, "",   5,    false},
     // clang-format on
 };
 
@@ -106,6 +108,9 @@ protected:
             const uint16_t port = row.fromEsme ? 40000 : 2775, peerPort = row.fromEsme ? 2775 : 40000;
             if (row.connection == kTyped)
                 ASSERT_TRUE(log.AddTyped(row.protocol, row.pdu.data(), static_cast<uint32_t>(row.pdu.size())));
+            else if (row.connection == kNoAddresses)
+                ASSERT_TRUE(log.AddCaptured(row.protocol, kT0 + row.timeUs, 0, 0, {}, row.pdu.data(),
+                                            static_cast<uint32_t>(row.pdu.size()), row.connection));
             else
                 ASSERT_TRUE(log.AddCaptured(row.protocol, kT0 + row.timeUs, from, port, {to, peerPort}, row.pdu.data(),
                                             static_cast<uint32_t>(row.pdu.size()), row.connection));
