@@ -47,8 +47,8 @@ const Feed kFeed[] = {
     /* row 5 */ {7, false, SarDeliver(0x1234, 2, 1, kHello1)},
     /* row 6 */ {7, true, UdhSubmit(1, 3, 2, {0x00, ' '})}, // GSM: 0x00 is '@'
     /* row 7 */ {7, false, SarDeliver(0x1234, 2, 2, kHello2)},
-    /* row 8 */ {7, true, UdhSubmit(9, 3, 1, Octets("a"))},
-    /* row 9 */ {7, true, UdhSubmit(9, 3, 3, Octets("c"))},
+    /* row 8 */ {7, true, UdhSubmit(9, 3, 3, Octets("c"))},
+    /* row 9 */ {7, true, UdhSubmit(9, 3, 1, Octets("a"))}, // the earlier part after the later one
     /* row 10 */ {7, true, UdhSubmit(1, 2, 1, Octets("may still come"))},
     /* row 11 */ {7, true, UdhSubmit(10, 2, 1, Octets("A"))},
     /* row 12 */ {7, true, UdhSubmit(10, 2, 1, Octets("A"))}, // sent again: one part still missing
@@ -131,8 +131,8 @@ TEST_F(ConcatenationsTest, TheComposersPartsPutTogether) {
 
 TEST_F(ConcatenationsTest, BadPartsAreNoParts) {
     const auto record = [](const std::vector<uint8_t>& pdu) { return CaptureRecord(2, pdu); };
-    const auto sar = [](std::vector<uint8_t> reference, uint8_t total, uint8_t part) {
-        const auto tlvs = Builder().raw(Tlv(0x020C, reference)).raw(Tlv(0x020E, {total})).raw(Tlv(0x020F, {part}));
+    const auto sar = [](std::vector<uint8_t> reference, std::vector<uint8_t> total, uint8_t part) {
+        const auto tlvs = Builder().raw(Tlv(0x020C, reference)).raw(Tlv(0x020E, total)).raw(Tlv(0x020F, {part}));
         return SmppPdu(0x00000004, 1, SmppMessageBody("1", "2", 0, 0, Octets("x"), tlvs));
     };
     const std::vector<uint8_t> bad[] = {
@@ -141,8 +141,9 @@ TEST_F(ConcatenationsTest, BadPartsAreNoParts) {
         UdhSubmit(1, 1, 1, Octets("x")),  // one part only
         UdhSubmit(1, 3, 0, Octets("x")),  // part 0
         UdhSubmit(1, 3, 4, Octets("x")),  // part beyond the count
-        sar({0, 1, 2}, 2, 1),             // a reference of three octets
-        sar({0, 1}, 2, 3),                // part beyond the count
+        sar({0, 1, 2}, {2}, 1),           // a reference of three octets
+        sar({0, 1}, {0, 2}, 1),           // a count of two octets
+        sar({0, 1}, {2}, 3),              // part beyond the count
         SmppPdu(0x00000004, 1, SmppMessageBody("1", "2", 0, 0, Octets("x"), Tlv(0x020C, {0, 1}))), // a lone reference
         SmppPdu(0x00000004, 1, Builder().fill(30, 'a')), // no NUL where a string must end
         SmppPdu(0x00000021, 1, SmppMessageBody("1", "2", 0x40, 0, Udh8(1, 2, 1, Octets("x")))), // submit_multi
@@ -153,7 +154,7 @@ TEST_F(ConcatenationsTest, BadPartsAreNoParts) {
         EXPECT_FALSE(CConcatenations::ReadPart(r.data(), static_cast<uint32_t>(r.size())));
     }
     // Every cut of a good part reads nothing past the cut and finds no part; the whole one is found.
-    for (const auto& pdu : {UdhSubmit(1, 2, 1, Octets("x")), sar({0, 1}, 2, 1)}) {
+    for (const auto& pdu : {UdhSubmit(1, 2, 1, Octets("x")), sar({0, 1}, {2}, 1)}) {
         const auto whole = record(pdu);
         for (size_t cut = 0; cut < whole.size(); ++cut) {
             const std::vector<uint8_t> r(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut));

@@ -36,7 +36,7 @@ const Captured kCapture[] = {
     /* 5 */ {2, 8, 0x0A000003, true,  SmppPdu(0x00000103, 4, DataSmBody("333", "444", 0, 1, Builder().raw(Tlv(0x0424, Octets("payload words"))).raw(Tlv(0x001E, Octets("receipted")))))},
     /* 6 */ {8, 9, 0x0A000004, true,  Pdu12(0x00001002, 1, Builder().text("138", 24).text("139", 24).text("", 10).u8(12).raw("mobile hello"))},
     /* 7 */ {2, 7, 0x0A000001, true,  [] { auto p = SmppPdu(0x00000004, 9, SmppMessageBody("111", "222", 0, 0, Octets("Hello again"))); p.resize(40); return p; }()},
-    /* 8 */ {2, 0, 0,          true,  SmppPdu(0x00000004, 5, SmppMessageBody("1", "2", 0, 0, Octets("typed hello")))},
+    /* 8 */ {2, 0, 0,          true,  SmppPdu(0x00000004, 5, SmppMessageBody("1", "2", 0, 0, Octets("typed hello, zed")))},
     // clang-format on
 };
 
@@ -99,6 +99,7 @@ TEST_F(DisplayFilterTest, TermsAgainstOneCapture) {
         {"submit_sm conn:7", {0, 7}},
         {"!conn:7 !conn:8", {6, 8}},
         {"text:HELLO", {0, 6, 8}},     // not 7: its short_message is cut off
+        {"text:ZED", {8}},             // both ends of the alphabet fold
         {"text:grü", {3}},             // UCS-2, compared as UTF-8
         {"text:payload", {5}},         // message_payload
         {"text:short_message", {}},    // the label is not the text

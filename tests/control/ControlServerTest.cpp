@@ -313,7 +313,7 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"generate a rate of 1.5", "POST", "/api/v1/generate", R"({"systemId":"esme1","count":5,"rate":1.5})", 400,
          R"({"error":"rate: a whole number from 1 to 1000000 expected"})"},
         {"generate for no time", "POST", "/api/v1/generate", R"({"systemId":"esme1","seconds":0,"rate":1})", 400,
-         R"({"error":"seconds: a whole number from 1 to )"},
+         R"({"error":"seconds: a whole number from 1 to 86400 expected"})"},
         {"generate an unknown kind", "POST", "/api/v1/generate", R"({"systemId":"e","count":5,"rate":1,"kind":"mt"})",
          400, R"({"error":"kind: mo or receipts expected"})"},
         {"generate two counters", "POST", "/api/v1/generate",
