@@ -219,6 +219,7 @@ TEST_F(StatisticsTest, UnansweredAndWhatSurvivesTheWipe) {
     Add(1, true, 2'500'000, SmppPdu(kSubmit | kResp, 2)); // and wiped again by this answer
     ASSERT_EQ(log.WipeCount(), 2);
     Add(2, true, 2'600'000, SmppPdu(kSubmit | kResp, 3)); // another connection's sequence 3: no answer to ours
+    Add(1, false, 2'600'000, SmppPdu(kSubmit | kResp, 3)); // nor one from the end that sent the request
     EXPECT_EQ(stats.Latency(CStatistics::Answerer::Tarnwick).count, 2u);
     EXPECT_DOUBLE_EQ(stats.Latency(CStatistics::Answerer::Tarnwick).max, 1500);
     EXPECT_EQ(stats.Commands()[2].in, 2u) << "submit_sm counted before the wipe";
