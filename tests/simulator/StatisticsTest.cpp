@@ -176,6 +176,11 @@ TEST_F(StatisticsTest, SubmitSmRatesFollowHandMovedTime) {
     EXPECT_EQ(history[240], 1u);
     EXPECT_EQ(history[239], 1u);
     EXPECT_EQ(history[238], 0u);
+
+    // The ring comes round: a submit 300 s after the first takes its slot afresh.
+    Add(1, false, 300'000'000, SmppPdu(kSubmit, 200));
+    g_now = kT0 + 300'050'000;
+    EXPECT_DOUBLE_EQ(stats.SubmitSmPerSecond(1), 1);
 }
 
 TEST_F(StatisticsTest, LatencyPercentilesAndHistogram) {
@@ -265,11 +270,11 @@ TEST_F(StatisticsTest, PrometheusTextReadsBack) {
     Exchange(1, 0, kBindTrx, 1, 80);
     Exchange(1, 1000, kSubmit, 2, 300, 0x58);
     Exchange(1, 2000, kSubmit, 3, 20'000'000);
-    // A system id with a quote in it is written escaped, as every label is.
-    stats.SetQueues([] { return std::vector<CSmppServer::QueueDepth>{{"esme1", 3, 2, 10}, {"a\"b", 0, 0, 1}}; });
-    EXPECT_EQ(stats.QueuesText(), "esme1: 3 kept, 2 waiting, 10 unanswered; a\"b: 0 kept, 0 waiting, 1 unanswered");
+    // A system id with a quote and a line feed in it is written escaped, as every label is.
+    stats.SetQueues([] { return std::vector<CSmppServer::QueueDepth>{{"esme1", 3, 2, 10}, {"a\"\nb", 0, 0, 1}}; });
+    EXPECT_EQ(stats.QueuesText(), "esme1: 3 kept, 2 waiting, 10 unanswered; a\"\nb: 0 kept, 0 waiting, 1 unanswered");
     EXPECT_EQ(Json("queues"), R"([{"kept":3,"systemId":"esme1","unanswered":10,"waiting":2},)"
-                              R"({"kept":0,"systemId":"a\"b","unanswered":1,"waiting":0}])");
+                              R"({"kept":0,"systemId":"a\"\nb","unanswered":1,"waiting":0}])");
     Add(1, true, 3000, SmppPdu(kDeliver, 9));
     Add(1, false, 3400, SmppPdu(kDeliver | kResp, 9));
     Add(2, false, 100, SmppPdu(kSubmit, 1), kSmpp, true);
@@ -317,7 +322,7 @@ TEST_F(StatisticsTest, PrometheusTextReadsBack) {
                                                           {"tarnwick_unanswered_requests", "gauge"}}));
     EXPECT_EQ(values["tarnwick_smpp_queue_depth{system_id=esme1;queue=kept;}"], 3);
     EXPECT_EQ(values["tarnwick_smpp_queue_depth{system_id=esme1;queue=waiting;}"], 2);
-    EXPECT_EQ(values["tarnwick_smpp_queue_depth{system_id=a\\\"b;queue=unanswered;}"], 1);
+    EXPECT_EQ(values["tarnwick_smpp_queue_depth{system_id=a\\\"\\nb;queue=unanswered;}"], 1);
     EXPECT_EQ(values["tarnwick_pdus_total{protocol=SMPP;command=submit_sm;status=;direction=in;}"], 2);
     EXPECT_EQ(values["tarnwick_opened_pdus_total{protocol=SMPP;command=submit_sm;status=;direction=in;}"], 1);
     EXPECT_EQ(values["tarnwick_pdus_total{protocol=SMPP;command=submit_sm_resp;status=ESME_RTHROTTLED;direction=out;}"], 1);
