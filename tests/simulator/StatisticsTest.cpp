@@ -206,6 +206,10 @@ TEST_F(StatisticsTest, LatencyPercentilesAndHistogram) {
         Exchange(9, int64_t(ms) * 1'000'000, kSubmit, ms, int64_t(ms) * 1000);
     EXPECT_NEAR(stats.Latency(CStatistics::Answerer::Tarnwick).p50, 2, 0.02);
     EXPECT_NEAR(stats.Latency(CStatistics::Answerer::Tarnwick).p90, 3, 0.03);
+    // Above 0.256 ms a percentile is the middle of its bucket (1000 .. 1003 µs here), never above the largest seen.
+    stats.Reset();
+    Exchange(9, 5'000'000, kSubmit, 7, 1000);
+    EXPECT_DOUBLE_EQ(stats.Latency(CStatistics::Answerer::Tarnwick).p50, 1);
 }
 
 // A request left without its answer counts once the pairs' unanswered time has passed, and no longer
