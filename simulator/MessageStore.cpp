@@ -88,10 +88,8 @@ StoredRoute::Address AddressOf(const smpp::SmeAddress& address) {
     return out;
 }
 
-void SmeInto(const StoredRoute::Address& address, smpp::SmeAddress& out) {
-    out.ton = address.ton;
-    out.npi = address.npi;
-    out.addr.assign(address.addr.data());
+smpp::SmeAddress SmeOf(const StoredRoute::Address& address) {
+    return {address.ton, address.npi, std::string(address.addr.data())};
 }
 
 constexpr std::size_t kRouteBlock = 4096;
@@ -119,27 +117,11 @@ bool CMessageStore::SetRoute(StoredMessage& message, const ReceiptRoute& route) 
 }
 
 ReceiptRoute CMessageStore::RouteOf(const StoredMessage& message) const {
-    ReceiptRoute route;
-    RouteInto(message, route);
-    return route;
-}
-
-void CMessageStore::RouteInto(const StoredMessage& message, ReceiptRoute& out) const {
-    if (!message.routed || message.key >= kSubmitKeys || m_routes.empty() || !m_routes[message.key / kRouteBlock]) {
-        out.connectionId = 0;
-        out.systemId.clear();
-        out.submitter = out.destination = {};
-        out.text.clear();
-        out.request = 0;
-        return;
-    }
+    if (!message.routed || message.key >= kSubmitKeys || m_routes.empty() || !m_routes[message.key / kRouteBlock])
+        return {};
     const StoredRoute& kept = m_routes[message.key / kRouteBlock][message.key % kRouteBlock];
-    out.connectionId = kept.connectionId;
-    out.systemId.assign(kept.systemId.data());
-    SmeInto(kept.submitter, out.submitter);
-    SmeInto(kept.destination, out.destination);
-    out.text.assign(kept.text.begin(), kept.text.begin() + kept.textOctets);
-    out.request = message.request;
+    return {kept.connectionId, std::string(kept.systemId.data()), SmeOf(kept.submitter), SmeOf(kept.destination),
+            std::string(kept.text.begin(), kept.text.begin() + kept.textOctets), message.request};
 }
 
 CMessageStore::CMessageStore(std::size_t capacity) : m_capacity(std::max<std::size_t>(capacity, 1)) {}

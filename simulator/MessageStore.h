@@ -101,8 +101,6 @@ public:
     bool SetRoute(StoredMessage& message, const ReceiptRoute& route);
     // The route SetRoute kept for this message; an empty one when none was.
     ReceiptRoute RouteOf(const StoredMessage& message) const;
-    // The same written over out, whose room is kept.
-    void RouteInto(const StoredMessage& message, ReceiptRoute& out) const;
     // Whether the message was held and was forgotten to make room for newer ones.
     bool Forgot(std::string_view messageId) const;
     std::size_t Size() const { return m_size; }

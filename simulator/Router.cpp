@@ -147,11 +147,10 @@ void CRouter::OnSubmitted(const CConnection& connection, uint32_t commandId, std
         return;
     const smpp::SubmittedMessage* message = &m_submitted;
     const std::string messageId(id);
-    RouteInto(*message, connection.Id(), connection.Name(), m_route);
     if (!m_echo.destination.empty() &&
         std::any_of(message->destinations.begin(), message->destinations.end(),
                     [this](const smpp::SmeAddress& d) { return d.addr == m_echo.destination; }))
-        SendEcho(messageId, *message, m_route);
+        SendEcho(messageId, *message, RouteOf(*message, connection.Id(), connection.Name()));
     // The store keeps every message while receipts are on, asked for or not, so query_sm knows it.
     const uint64_t handle = m_settings.receipts ? m_store.Add(messageId, Now()) : 0;
     if (route)
@@ -161,7 +160,7 @@ void CRouter::OnSubmitted(const CConnection& connection, uint32_t commandId, std
         return;
     // The delay stands for the network: when it has passed the message is final, and its receipt
     // goes out if one was asked for.
-    m_store.SetRoute(*stored, m_route);
+    m_store.SetRoute(*stored, RouteOf(*message, connection.Id(), connection.Name()));
     const int64_t due = m_smpp.Scheduler().NowMs() + std::max(0, m_settings.receiptDelayMs);
     m_dueReceipts.push({due, m_receiptOrder++, handle, stored->key});
     ArmReceipts(due);
@@ -204,25 +203,14 @@ void CRouter::SetStoreCapacity(std::size_t capacity) {
 }
 
 ReceiptRoute CRouter::RouteOf(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string systemId) {
-    ReceiptRoute route;
-    RouteInto(message, connectionId, systemId, route);
-    return route;
-}
-
-void CRouter::RouteInto(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string_view systemId,
-                        ReceiptRoute& route) {
-    route.connectionId = connectionId;
-    route.systemId.assign(systemId);
-    route.submitter = message.source;
-    if (message.destinations.empty())
-        route.destination = {};
-    else
-        route.destination = message.destinations.front();
-    route.request = uint8_t(message.registeredDelivery & kReceiptRequestMask);
+    ReceiptRoute route{connectionId, std::move(systemId), message.source,
+                       message.destinations.empty() ? smpp::SmeAddress{} : message.destinations.front(), {},
+                       uint8_t(message.registeredDelivery & kReceiptRequestMask)};
     // Characters, not octets, and a GSM '@' (0x00) is one of them.
     const std::size_t octets = smpp::FirstCharacters(message.message.data(), message.message.size(),
                                                      message.dataCoding, kReceiptTextChars, StoredRoute::kTextOctets);
     route.text.assign(message.message.begin(), message.message.begin() + std::ptrdiff_t(octets));
+    return route;
 }
 
 void CRouter::SendEcho(const std::string& messageId, const smpp::SubmittedMessage& message, const ReceiptRoute& route) {
@@ -392,8 +380,7 @@ void CRouter::Conclude(const DueReceipt& receipt) {
         return;
     // Nothing said otherwise by the time the receipt is due: the message counts as delivered, or
     // as the profile's mix draws.
-    m_store.RouteInto(*stored, m_route);
-    const ReceiptRoute& route = m_route;
+    const ReceiptRoute route = m_store.RouteOf(*stored);
     if (stored->state == MessageState::Enroute) {
         stored->state = Draw(ProfileOf(route.systemId).mix);
         stored->errorCode = receipt_profiles::ErrorOf(stored->state);
@@ -428,8 +415,7 @@ CRouter::ReceiptOutcome CRouter::SendReceiptNow(std::string_view messageId, Mess
     stored->errorCode = error;
     stored->finalTime = Now();
     stored->receiptSent = true; // sent or kept: the one the delay would send stays unsent
-    m_store.RouteInto(*stored, m_route);
-    return SendReceipt(stored->MessageId(), m_route, state, error, stored->submitTime, stored->finalTime);
+    return SendReceipt(stored->MessageId(), m_store.RouteOf(*stored), state, error, stored->submitTime, stored->finalTime);
 }
 
 CRouter::ReceiptOutcome CRouter::SendReceiptNow(const std::string& messageId, const ReceiptRoute& route,

@@ -80,9 +80,6 @@ public:
                                   MessageState state, uint8_t error);
     // Where the receipt of a message submitted on a connection (bound as systemId) goes.
     static ReceiptRoute RouteOf(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string systemId);
-    // The same written over out, whose room is kept.
-    static void RouteInto(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string_view systemId,
-                          ReceiptRoute& out);
     // A message from phone number from (logged in or not) to number to, carried as a simulator's
     // SUBMIT is: deliver_sm to every receiver whose address_range takes to, with UDHI set when the content
     // starts with a concatenation header (a part of a handset's long message). Returns how many went out.
@@ -138,7 +135,6 @@ private:
     CMessageStore m_store;
     ReceiptProfile m_profile;
     smpp::SubmittedMessage m_submitted; // the message last submitted, as read
-    ReceiptRoute m_route;               // the route of the message or receipt at hand
     // The receipt being built: its text, fields and body, kept so that their room is reused.
     std::string m_receiptText;
     smpp::DeliverFields m_receiptFields;

@@ -215,12 +215,14 @@ std::vector<uint8_t> DataSmBody(const DeliverFields& fields) {
 
 std::vector<uint8_t> AlertNotificationBody(const DeliverFields& f) {
     std::vector<uint8_t> out;
-    wire::Writer body(out);
-    const std::size_t address = std::size_t(kLongAddressOctets - 1);
-    body.U8(f.sourceTon).U8(f.sourceNpi).CString(f.sourceAddr, address)
-        .U8(f.destTon).U8(f.destNpi).CString(f.destAddr, address);
-    for (const Tlv& tlv : f.tlvs)
-        body.Tlv(tlv.tag, tlv.value);
+    {
+        wire::Writer body(out);
+        const std::size_t address = std::size_t(kLongAddressOctets - 1);
+        body.U8(f.sourceTon).U8(f.sourceNpi).CString(f.sourceAddr, address)
+            .U8(f.destTon).U8(f.destNpi).CString(f.destAddr, address);
+        for (const Tlv& tlv : f.tlvs)
+            body.Tlv(tlv.tag, tlv.value);
+    } // the writer cuts out to what it wrote
     return out;
 }
 

@@ -91,11 +91,15 @@ TEST(Writer, WritesFieldsAndDropsWhatDoesNotFit) {
 TEST(Writer, GrowsAtTheEndOfAVectorAndWritesParameters) {
     Bytes out = {9};
     const Bytes big(wire::kMaxTlvValue + 1, 'v');
-    wire::Writer grow(out);
-    grow.CString(std::string_view("abc\0d", 5), 8).CString("long", 2).Tlv(0x0424, Bytes{'x'}).Tlv(0x0001, big);
-    grow.PatchU32(1, 0xA1A2A3A4);
-    ASSERT_TRUE(grow.Ok());
-    EXPECT_EQ(grow.Size(), out.size());
+    std::size_t size = 0;
+    {
+        wire::Writer grow(out);
+        grow.CString(std::string_view("abc\0d", 5), 8).CString("long", 2).Tlv(0x0424, Bytes{'x'}).Tlv(0x0001, big);
+        grow.PatchU32(1, 0xA1A2A3A4);
+        ASSERT_TRUE(grow.Ok());
+        size = grow.Size();
+    }
+    EXPECT_EQ(size, out.size()) << "cut to what was written when the writer goes";
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 13),
               (Bytes{9, 0xA1, 0xA2, 0xA3, 0xA4, 'l', 'o', 0, 0x04, 0x24, 0, 1, 'x'}))
         << "a C string cut at its own NUL and at its width";
