@@ -78,7 +78,13 @@ std::vector<std::string> EncodedPieces(const std::string& text, std::string* err
 
 } // namespace
 
-const char* GeneratorKindName(GeneratorJob::Kind kind) { return kind == GeneratorJob::Kind::Mo ? "mo" : "receipts"; }
+const char* GeneratorKindName(GeneratorJob::Kind kind) {
+    for (const GeneratorKindNameRow& row : kGeneratorKinds) {
+        if (row.kind == kind)
+            return row.name;
+    }
+    return "";
+}
 
 std::string GeneratorJob::Check() const {
     if (systemId.empty() || systemId.size() > std::size_t(kSystemIdOctets - 1))

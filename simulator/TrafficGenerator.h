@@ -44,6 +44,15 @@ struct GeneratorJob {
     std::string Check() const;
 };
 
+// The kinds' names, as jobs and the control API write them.
+struct GeneratorKindNameRow {
+    GeneratorJob::Kind kind;
+    const char* name;
+};
+inline constexpr GeneratorKindNameRow kGeneratorKinds[] = {
+    {GeneratorJob::Kind::Mo,       "mo"},
+    {GeneratorJob::Kind::Receipts, "receipts"},
+};
 // "mo" and "receipts".
 const char* GeneratorKindName(GeneratorJob::Kind kind);
 

@@ -20,11 +20,9 @@ BindKind smpp::KindOfBind(uint32_t commandId) {
 }
 
 const char* smpp::BindKindName(BindKind kind) {
-    switch (kind) {
-    case BindKind::Receiver: return "receiver";
-    case BindKind::Transmitter: return "transmitter";
-    case BindKind::Transceiver: return "transceiver";
-    case BindKind::None: break;
+    for (const accounts::BindTypeName& type : accounts::kBindTypeNames) {
+        if (type.bit == AccountBitOf(kind))
+            return type.name;
     }
     return "";
 }

@@ -30,7 +30,9 @@ int FormatMessageId(int16_t id, char* out);
 
 // The bind kind of a bind command; None for any other command.
 BindKind KindOfBind(uint32_t commandId);
-// "transmitter", "receiver", "transceiver"; empty for None.
+// The account permission a bind kind needs (Account::kTransmitter ...); 0 for None.
+uint8_t AccountBitOf(BindKind kind);
+// "transmitter", "receiver", "transceiver" as the accounts name them; empty for None.
 const char* BindKindName(BindKind kind);
 
 using ::BindKind;
