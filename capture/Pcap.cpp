@@ -177,6 +177,7 @@ private:
         void OnGap(uint64_t missing) override;
         void OnNotPduStart(uint64_t octets) override;
         void OnBadLength(uint32_t length) override;
+        void OnBadFrame(wire::FrameFault fault, uint32_t octets) override;
         void OnNewConnection(bool unfinished) override;
 
     private:
@@ -217,8 +218,14 @@ void CStreamWork::Events::OnNotPduStart(uint64_t octets) {
 
 void CStreamWork::Events::OnBadLength(uint32_t length) {
     ++m_work.m_summary.badPdus;
-    Note("length field " + std::to_string(length) + " outside " + std::to_string(m_stream.bytes->HeaderSize()) +
-         ".." + std::to_string(m_stream.bytes->MaxPdu()) + "; the rest of the segment is skipped");
+    const protocol::Protocol* framed = protocol::Find(uint16_t(m_stream.protocol));
+    Note("length field " + std::to_string(length) + " outside " + std::to_string(framed ? framed->headerSize : 0) +
+         ".." + std::to_string(framed ? framed->maxPdu : 0) + "; the rest of the segment is skipped");
+}
+
+void CStreamWork::Events::OnBadFrame(wire::FrameFault fault, uint32_t octets) {
+    ++m_work.m_summary.badPdus;
+    Note(std::to_string(octets) + " bytes that are no frame skipped: " + wire::FrameFaultName(fault));
 }
 
 void CStreamWork::Events::OnNewConnection(bool unfinished) {
@@ -284,7 +291,7 @@ CStreamWork::Stream& CStreamWork::StreamOf(const TcpSegment& segment) {
     // CMPP and SMGP name the family: the stream shows which version. CMPP3 and SMGP3 are taken as said.
     stream.detect = stream.protocol == protocol::kCmpp || stream.protocol == protocol::kSmgp;
     if (const protocol::Protocol* framed = protocol::Find(uint16_t(stream.protocol)))
-        stream.bytes.emplace(framed->headerSize, framed->maxPdu);
+        stream.bytes.emplace(wire::FramerFor(*framed));
     return stream;
 }
 

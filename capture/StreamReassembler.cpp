@@ -1,23 +1,13 @@
 // TCP stream reassembly for the capture-file import: order, retransmissions, gaps and framing.
 #include "capture/StreamReassembler.h"
 
-#include "wire/Frame.h"
+#include <algorithm>
 
 namespace pcap {
 namespace {
 
 constexpr uint8_t kSyn = 0x02;
-
-// wire::Frame, except that a length field is judged as soon as its own four octets are in. A server must
-// wait for the whole header; an import has the stream already, and a bad length in a stream that ends
-// inside the header is still an out-of-step stream rather than an unfinished PDU.
-wire::FrameResult FrameEarly(const uint8_t* bytes, std::size_t size, uint32_t headerSize, uint32_t maxPdu) {
-    const wire::FrameResult result = wire::Frame(bytes, size, headerSize, maxPdu);
-    if (result.status == wire::FrameStatus::NeedMore && result.length == 0 && size >= 4 &&
-        !wire::LengthFits(wire::ReadBe32(bytes), headerSize, maxPdu))
-        return {wire::FrameStatus::Invalid, wire::ReadBe32(bytes)};
-    return result;
-}
+constexpr std::size_t kLengthOctets = 4; // a length-prefixed PDU's length field
 
 } // namespace
 
@@ -79,7 +69,7 @@ void CStreamReassembler::Drain(StreamListener& listener) {
             m_delivered = first;
             // The PDU the gap cut into is lost; framing starts again where a PDU does.
             m_buffer.clear();
-            m_outOfStep = true;
+            m_outOfStep = !m_framer->Resyncs();
         }
         m_time = m_pending.begin()->second.time;
         DeliverHeld(listener);
@@ -101,7 +91,7 @@ void CStreamReassembler::Deliver(StreamListener& listener, const uint8_t* bytes,
     m_delivered += length;
     if (m_outOfStep) {
         // Only a segment that opens with a believable length is taken as the start of a PDU.
-        if (length < 4 || FrameEarly(bytes, length, m_headerSize, m_maxPdu).status == wire::FrameStatus::Invalid) {
+        if (length < kLengthOctets || m_framer->CutEarly({bytes, length}).status == wire::FrameStatus::Invalid) {
             listener.OnNotPduStart(length);
             return;
         }
@@ -111,17 +101,25 @@ void CStreamReassembler::Deliver(StreamListener& listener, const uint8_t* bytes,
     m_buffer.insert(m_buffer.end(), bytes, bytes + length);
     std::size_t start = 0;
     for (;;) {
-        const wire::FrameResult frame = FrameEarly(m_buffer.data() + start, m_buffer.size() - start, m_headerSize, m_maxPdu);
-        if (frame.status == wire::FrameStatus::Invalid) {
+        const std::span<const uint8_t> rest(m_buffer.data() + start, m_buffer.size() - start);
+        const wire::FrameCut frame = m_framer->CutEarly(rest);
+        if (frame.status == wire::FrameStatus::NeedMore)
+            break;
+        if (frame.status == wire::FrameStatus::Pdu) {
+            listener.OnPdu(rest.data(), frame.length, m_time);
+            start += frame.length;
+            continue;
+        }
+        if (!m_framer->Resyncs()) {
             listener.OnBadLength(frame.length);
             m_outOfStep = true;
             m_buffer.clear();
             return;
         }
-        if (frame.status == wire::FrameStatus::NeedMore)
-            break;
-        listener.OnPdu(m_buffer.data() + start, frame.length, m_time);
-        start += frame.length;
+        // At least one octet goes, so that cutting always moves on.
+        const std::size_t skipped = std::clamp<std::size_t>(frame.length, 1, rest.size());
+        listener.OnBadFrame(frame.fault, uint32_t(skipped));
+        start += skipped;
     }
     m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(start));
 }

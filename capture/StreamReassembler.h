@@ -1,9 +1,12 @@
-// One direction of a TCP connection put back in order and cut into PDUs by the framing function.
+// One direction of a TCP connection put back in order and cut into PDUs by its protocol's framer.
 #pragma once
+
+#include "wire/Framer.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -20,6 +23,9 @@ public:
     virtual void OnNotPduStart(uint64_t octets) = 0;
     // A length field below the header or above the largest PDU: the rest of the segment is skipped.
     virtual void OnBadLength(uint32_t length) = 0;
+    // Octets a delimited stream holds that are no frame (stray, unterminated, too long, a bad
+    // checksum): skipped, and the next frame is cut where the next start octet is.
+    virtual void OnBadFrame(wire::FrameFault fault, uint32_t octets) = 0;
     // A SYN after data: a new connection between the same two ends, which may speak another version;
     // `unfinished` when the old one stopped inside a PDU.
     virtual void OnNewConnection(bool unfinished) = 0;
@@ -29,11 +35,14 @@ protected:
 };
 
 // Holds segments that arrive early (up to a bound, then the missing bytes count as a gap), drops
-// retransmitted bytes, and frames what is in order with wire::Frame. A stream caught without its SYN
-// starts out of step: framing begins with the first segment that opens with a believable length.
+// retransmitted bytes, and cuts what is in order with the framer, judging a frame as early as it can.
+// A length-prefixed stream caught without its SYN, or after a gap or a bad length, is out of step:
+// framing begins with the first segment that opens with a believable length. A delimited stream
+// never is: its framer finds the next start octet.
 class CStreamReassembler {
 public:
-    CStreamReassembler(uint32_t headerSize, uint32_t maxPdu) : m_headerSize(headerSize), m_maxPdu(maxPdu) {}
+    explicit CStreamReassembler(std::unique_ptr<wire::Framer> framer)
+        : m_framer(std::move(framer)), m_outOfStep(!m_framer->Resyncs()) {}
 
     // One TCP segment captured at `time` (microseconds since 1970).
     void Segment(StreamListener& listener, int64_t time, uint32_t sequence, uint8_t flags,
@@ -44,8 +53,6 @@ public:
     bool HasHeldSegments() const { return !m_pending.empty(); }
     // Whether the bytes so far stop inside a PDU.
     bool Unfinished() const { return !m_buffer.empty(); }
-    uint32_t HeaderSize() const { return m_headerSize; }
-    uint32_t MaxPdu() const { return m_maxPdu; }
 
     static constexpr uint64_t kMaxHeldBytes = 256 * 1024; // early data held before it is a gap
 
@@ -59,9 +66,9 @@ private:
     // Delivers what is left of the first held segment, which starts at or before the delivered bytes.
     void DeliverHeld(StreamListener& listener);
 
-    uint32_t m_headerSize, m_maxPdu;
+    std::unique_ptr<wire::Framer> m_framer;
     bool m_started = false;
-    bool m_outOfStep = true;  // until the bytes at hand start a PDU
+    bool m_outOfStep;         // until the bytes at hand start a PDU
     uint32_t m_nextSequence = 0;
     uint64_t m_delivered = 0; // stream position of m_nextSequence
     int64_t m_time = 0;      // of the bytes being delivered

@@ -24,13 +24,7 @@ QString Iso(int64_t seconds) {
 }
 
 QJsonValue BindName(BindKind kind) {
-    switch (kind) {
-    case BindKind::Transmitter: return "transmitter";
-    case BindKind::Receiver: return "receiver";
-    case BindKind::Transceiver: return "transceiver";
-    case BindKind::None: break;
-    }
-    return QJsonValue::Null;
+    return kind == BindKind::None ? QJsonValue(QJsonValue::Null) : QJsonValue(smpp::BindKindName(kind));
 }
 
 QJsonObject ServerStatus(const CFramedServer& server) {

@@ -3,7 +3,11 @@
 #include "control/JsonFields.h"
 
 #include <QJsonDocument>
+#include <QStringList>
 #include <QJsonObject>
+
+#include <algorithm>
+#include <iterator>
 
 std::optional<GeneratorJob> ParseGeneratorJob(const QByteArray& json, QString* error) {
     QJsonParseError parse;
@@ -27,11 +31,17 @@ std::optional<GeneratorJob> ParseGeneratorJob(const QByteArray& json, QString* e
         fields.Fail("count", "either count or seconds expected");
     job.count = fields.Integer("count", 1, GeneratorJob::kMaxCount, 0);
     job.seconds = int32_t(fields.Integer("seconds", 1, GeneratorJob::kMaxSeconds, 0));
-    const QString kind = fields.Text("kind", false, "mo");
-    if (kind == "receipts")
-        job.kind = GeneratorJob::Kind::Receipts;
-    else if (kind != "mo")
-        fields.Fail("kind", "mo or receipts expected");
+    const QString kind = fields.Text("kind", false, GeneratorKindName(job.kind));
+    const auto named = std::find_if(std::begin(kGeneratorKinds), std::end(kGeneratorKinds),
+                                    [&kind](const GeneratorKindNameRow& row) { return kind == row.name; });
+    if (named != std::end(kGeneratorKinds)) {
+        job.kind = named->kind;
+    } else {
+        QStringList names;
+        for (const GeneratorKindNameRow& row : kGeneratorKinds)
+            names << row.name;
+        fields.Fail("kind", names.join(" or ") + " expected");
+    }
     job.source = fields.Text("source", false, QString::fromStdString(job.source)).toStdString();
     job.destination = fields.Text("destination", false, QString::fromStdString(job.destination)).toStdString();
     job.text = fields.Text("text", false, QString::fromStdString(job.text)).toStdString();

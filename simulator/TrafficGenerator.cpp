@@ -43,16 +43,6 @@ void Expand(const std::vector<std::string>& pieces, uint64_t number, std::string
     }
 }
 
-void PutString(std::vector<uint8_t>& pdu, std::string_view text) {
-    pdu.insert(pdu.end(), text.begin(), text.end());
-    pdu.push_back(0);
-}
-
-void PutBe16(std::vector<uint8_t>& pdu, uint16_t value) {
-    pdu.push_back(uint8_t(value >> 8));
-    pdu.push_back(uint8_t(value));
-}
-
 std::string Stat(const GeneratorProgress& p) {
     return std::to_string(p.sent) + " sent, " + std::to_string(p.answered) + " answered, " +
            std::to_string(p.errors) + " errors";
@@ -88,7 +78,13 @@ std::vector<std::string> EncodedPieces(const std::string& text, std::string* err
 
 } // namespace
 
-const char* GeneratorKindName(GeneratorJob::Kind kind) { return kind == GeneratorJob::Kind::Mo ? "mo" : "receipts"; }
+const char* GeneratorKindName(GeneratorJob::Kind kind) {
+    for (const GeneratorKindNameRow& row : kGeneratorKinds) {
+        if (row.kind == kind)
+            return row.name;
+    }
+    return "";
+}
 
 std::string GeneratorJob::Check() const {
     if (systemId.empty() || systemId.size() > std::size_t(kSystemIdOctets - 1))
@@ -171,7 +167,10 @@ void CTrafficGenerator::Begin(uint64_t connectionId) {
     localtime_r(&now, &local);
     m_receiptDate.assign(date, std::strftime(date, sizeof date, "%y%m%d%H%M", &local));
     m_receiptProfile = m_router.ProfileOf(m_job.systemId);
-    m_receiptTlvs.clear();
+    m_fields = DeliverFields{};
+    m_fields.sourceTon = m_fields.destTon = kTonInternational;
+    m_fields.sourceNpi = m_fields.destNpi = kNpiIsdn;
+    m_fields.sourceAddr = m_job.source;
     m_smpp.Report("Traffic generator started: " + std::to_string(m_progress.total) + " " +
                   GeneratorKindName(m_job.kind) + " to " + m_job.systemId + " at " + std::to_string(m_job.rate) +
                   "/s, window " + std::to_string(m_progress.window) + "\r\n");
@@ -271,9 +270,8 @@ void CTrafficGenerator::Finish(GeneratorProgress::State state, const std::string
 }
 
 void CTrafficGenerator::Build(uint64_t number) {
-    std::string& destination = m_destination;
     std::string& text = m_text;
-    Expand(m_destinationPieces, number, destination);
+    Expand(m_destinationPieces, number, m_fields.destAddr);
     Expand(m_textPieces, number, text);
     const bool receipt = m_job.kind == GeneratorJob::Kind::Receipts;
     if (receipt) {
@@ -283,31 +281,13 @@ void CTrafficGenerator::Build(uint64_t number) {
                                                        protocol::data_coding::kDefault, kReceiptTextChars, text.size()));
         const ReceiptFacts facts{idText, MessageState::Delivered, 0, m_receiptDate, m_receiptDate, m_quoted};
         receipt_profiles::WriteText(m_receiptProfile, facts, text);
-        receipt_profiles::WriteTlvs(m_receiptProfile, facts, m_receiptTlvs);
+        receipt_profiles::WriteTlvs(m_receiptProfile, facts, m_fields.tlvs);
     }
-    const std::size_t octets = std::min(text.size(), kMaxShortMessage);
-
-    m_pdu.assign(std::size_t(kHeaderSize), 0);
-    WriteBe32(m_pdu.data() + kIdOffset, kDeliverSm);
-    m_pdu.push_back(0); // service_type
-    m_pdu.push_back(kTonInternational);
-    m_pdu.push_back(kNpiIsdn);
-    PutString(m_pdu, m_job.source);
-    m_pdu.push_back(kTonInternational);
-    m_pdu.push_back(kNpiIsdn);
-    PutString(m_pdu, destination);
-    const uint8_t fixed[] = {receipt ? kEsmClassReceipt : uint8_t(0), 0, 0, // esm_class, protocol_id, priority_flag
-                             0, 0,                                          // schedule_delivery_time, validity_period
-                             0, 0, 0, 0,                                    // registered_delivery .. sm_default_msg_id
-                             uint8_t(octets)};
-    m_pdu.insert(m_pdu.end(), std::begin(fixed), std::end(fixed));
-    m_pdu.insert(m_pdu.end(), text.begin(), text.begin() + long(octets));
-    for (const smpp::Tlv& tlv : m_receiptTlvs) { // none for a handset's message
-        PutBe16(m_pdu, tlv.tag);
-        PutBe16(m_pdu, uint16_t(tlv.value.size()));
-        m_pdu.insert(m_pdu.end(), tlv.value.begin(), tlv.value.end());
-    }
-    WriteBe32(m_pdu.data() + kLengthOffset, uint32_t(m_pdu.size()));
+    // A handset's message or a receipt is never long here: what sm_length cannot count is cut.
+    DeliverFields& f = m_fields;
+    f.esmClass = receipt ? kEsmClassReceipt : uint8_t(0);
+    f.message.assign(text.begin(), text.begin() + long(std::min(text.size(), kMaxShortMessage)));
+    smpp::WriteMessagePdu(kDeliverSm, f, m_pdu);
 }
 
 QJsonObject CTrafficGenerator::Json() const {

@@ -3,6 +3,7 @@
 
 #include "engine/ServerObserver.h"
 #include "simulator/ReceiptProfile.h"
+#include "smpp/MessageBody.h"
 #include "smpp/SmppServer.h"
 
 #include <QJsonObject>
@@ -43,6 +44,15 @@ struct GeneratorJob {
     std::string Check() const;
 };
 
+// The kinds' names, as jobs and the control API write them.
+struct GeneratorKindNameRow {
+    GeneratorJob::Kind kind;
+    const char* name;
+};
+inline constexpr GeneratorKindNameRow kGeneratorKinds[] = {
+    {GeneratorJob::Kind::Mo,       "mo"},
+    {GeneratorJob::Kind::Receipts, "receipts"},
+};
 // "mo" and "receipts".
 const char* GeneratorKindName(GeneratorJob::Kind kind);
 
@@ -123,7 +133,7 @@ private:
     std::string m_receiptDate;
     ReceiptProfile m_receiptProfile;
     // The message being built, kept so that their buffers are reused from one message to the next.
-    std::string m_destination, m_text, m_quoted; // m_quoted: the receipt text's first characters of the message
+    std::string m_text, m_quoted; // m_quoted: the receipt text's first characters of the message
+    smpp::DeliverFields m_fields; // the next message's, written over the one before it
     std::vector<uint8_t> m_pdu;
-    std::vector<smpp::Tlv> m_receiptTlvs;
 };

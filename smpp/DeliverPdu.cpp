@@ -4,6 +4,7 @@
 #include "protocol/DataCoding.h"
 #include "protocol/SmppFields.h"
 #include "protocol/GsmAlphabet.h"
+#include "smpp/SmppPdu.h"
 
 #include <iconv.h>
 
@@ -13,16 +14,6 @@
 namespace smpp {
 
 namespace {
-
-using protocol::smpp::kTagMessagePayload;
-constexpr std::size_t kMaxShortMessage = 254; // sm_length is one octet and 255 is reserved
-constexpr std::size_t kMaxTlvValue = 0xFFFF;
-
-// Longest text of each string field, without its NUL.
-constexpr std::size_t kServiceTypeChars = 5;
-constexpr std::size_t kShortAddressChars = 20; // deliver_sm addresses
-constexpr std::size_t kLongAddressChars = 64;  // data_sm and alert_notification addresses
-constexpr std::size_t kTimeChars = 16;
 
 // data_coding values with an encoding of their own; every other value is sent as ASCII.
 enum class Coding : uint8_t { Ascii, Gsm, Latin1, Ucs2, Gbk, Raw };
@@ -106,39 +97,6 @@ public:
 
 private:
     iconv_t m_cd;
-};
-
-// Appends wire fields; string fields are cut to their longest text and NUL-terminated.
-class BodyWriter {
-public:
-    explicit BodyWriter(std::vector<uint8_t>& out) : m_bytes(out) { m_bytes.clear(); }
-    BodyWriter& Octet(uint8_t value) {
-        m_bytes.push_back(value);
-        return *this;
-    }
-    BodyWriter& CString(const std::string& text, std::size_t maxChars) {
-        const std::size_t nul = std::min(text.find('\0'), std::min(text.size(), maxChars));
-        m_bytes.insert(m_bytes.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul));
-        return Octet(0);
-    }
-    BodyWriter& Raw(const std::vector<uint8_t>& octets, std::size_t count) {
-        m_bytes.insert(m_bytes.end(), octets.begin(), octets.begin() + static_cast<std::ptrdiff_t>(count));
-        return *this;
-    }
-    BodyWriter& Tlv(uint16_t tag, const std::vector<uint8_t>& value) {
-        const std::size_t length = std::min(value.size(), kMaxTlvValue);
-        Octet(static_cast<uint8_t>(tag >> 8)).Octet(static_cast<uint8_t>(tag));
-        Octet(static_cast<uint8_t>(length >> 8)).Octet(static_cast<uint8_t>(length));
-        return Raw(value, length);
-    }
-    BodyWriter& Tlvs(const std::vector<smpp::Tlv>& tlvs) {
-        for (const smpp::Tlv& tlv : tlvs)
-            Tlv(tlv.tag, tlv.value);
-        return *this;
-    }
-
-private:
-    std::vector<uint8_t>& m_bytes;
 };
 
 // The septets of one character in the GSM 7-bit alphabet: one, or the escape and one; empty when the
@@ -231,31 +189,16 @@ EncodedText EncodePhoneText(std::string_view utf8, uint8_t format) {
     return Encode(utf8, CodingOf(format), utf8.size() * 2, true);
 }
 
-void WriteDeliverSmBody(const DeliverFields& f, std::vector<uint8_t>& out) {
-    // A message that sm_length cannot count travels in message_payload instead.
-    const bool inPayload = f.messagePayload || f.message.size() > kMaxShortMessage;
-    BodyWriter body(out);
-    body.CString(f.serviceType, kServiceTypeChars)
-        .Octet(f.sourceTon).Octet(f.sourceNpi).CString(f.sourceAddr, kShortAddressChars)
-        .Octet(f.destTon).Octet(f.destNpi).CString(f.destAddr, kShortAddressChars)
-        .Octet(f.esmClass).Octet(f.protocolId).Octet(f.priorityFlag)
-        .CString(f.scheduleDeliveryTime, kTimeChars).CString(f.validityPeriod, kTimeChars)
-        .Octet(f.registeredDelivery).Octet(f.replaceIfPresent).Octet(f.dataCoding).Octet(f.smDefaultMsgId);
-    if (inPayload)
-        body.Octet(0).Tlv(kTagMessagePayload, f.message);
-    else
-        body.Octet(static_cast<uint8_t>(f.message.size())).Raw(f.message, f.message.size());
-    body.Tlvs(f.tlvs);
+void WriteDeliverSmBody(const DeliverFields& fields, std::vector<uint8_t>& out) {
+    out.clear();
+    wire::Writer body(out);
+    WriteMessageBody(kDeliverSm, fields, body);
 }
 
-void WriteDataSmBody(const DeliverFields& f, std::vector<uint8_t>& out) {
-    BodyWriter body(out);
-    body.CString(f.serviceType, kServiceTypeChars)
-        .Octet(f.sourceTon).Octet(f.sourceNpi).CString(f.sourceAddr, kLongAddressChars)
-        .Octet(f.destTon).Octet(f.destNpi).CString(f.destAddr, kLongAddressChars)
-        .Octet(f.esmClass).Octet(f.registeredDelivery).Octet(f.dataCoding)
-        .Tlv(kTagMessagePayload, f.message)
-        .Tlvs(f.tlvs);
+void WriteDataSmBody(const DeliverFields& fields, std::vector<uint8_t>& out) {
+    out.clear();
+    wire::Writer body(out);
+    WriteMessageBody(kDataSm, fields, body);
 }
 
 std::vector<uint8_t> DeliverSmBody(const DeliverFields& fields) {
@@ -272,10 +215,14 @@ std::vector<uint8_t> DataSmBody(const DeliverFields& fields) {
 
 std::vector<uint8_t> AlertNotificationBody(const DeliverFields& f) {
     std::vector<uint8_t> out;
-    BodyWriter body(out);
-    body.Octet(f.sourceTon).Octet(f.sourceNpi).CString(f.sourceAddr, kLongAddressChars)
-        .Octet(f.destTon).Octet(f.destNpi).CString(f.destAddr, kLongAddressChars)
-        .Tlvs(f.tlvs);
+    {
+        wire::Writer body(out);
+        const std::size_t address = std::size_t(kLongAddressOctets - 1);
+        body.U8(f.sourceTon).U8(f.sourceNpi).CString(f.sourceAddr, address)
+            .U8(f.destTon).U8(f.destNpi).CString(f.destAddr, address);
+        for (const Tlv& tlv : f.tlvs)
+            body.Tlv(tlv.tag, tlv.value);
+    } // the writer cuts out to what it wrote
     return out;
 }
 

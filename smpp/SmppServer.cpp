@@ -20,11 +20,9 @@ BindKind smpp::KindOfBind(uint32_t commandId) {
 }
 
 const char* smpp::BindKindName(BindKind kind) {
-    switch (kind) {
-    case BindKind::Receiver: return "receiver";
-    case BindKind::Transmitter: return "transmitter";
-    case BindKind::Transceiver: return "transceiver";
-    case BindKind::None: break;
+    for (const accounts::BindTypeName& type : accounts::kBindTypeNames) {
+        if (type.bit == AccountBitOf(kind))
+            return type.name;
     }
     return "";
 }
@@ -116,7 +114,7 @@ void CSmppServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_
     if (WindowFull(connection, row))
         return Deliver(connection, Answer(row.responseId, kStatusQueueFull, request.sequence, row.responseFilterIndex),
                        Delivery{});
-    const Delivery delivery = m_faults.IsEmpty() ? Delivery{} : Judge(connection, request);
+    const Delivery delivery = m_policy->IsActive() ? Judge(connection, request) : Delivery{};
     if (delivery.kind == Delivery::Kind::Drop)
         return;
     if (delivery.kind == Delivery::Kind::StatusOnly)
@@ -266,7 +264,9 @@ void CSmppServer::OnClose(CConnection& connection) {
     // fault rule counters are forgotten too.
     SessionOf(connection).closed = true;
     SessionOf(connection).outbox.Close();
-    m_faults.Forget(connection.Id());
+    m_faultPolicy.Forget(connection.Id());
+    if (m_policy != &m_faultPolicy)
+        m_policy->Forget(connection.Id());
 }
 
 BindKind CSmppServer::BindKindOf(const CConnection& connection) const {

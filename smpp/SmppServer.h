@@ -3,7 +3,8 @@
 
 #include "engine/FramedServer.h"
 #include "smpp/Accounts.h"
-#include "smpp/FaultRules.h"
+#include "smpp/AnswerPolicy.h"
+#include "smpp/FaultPolicy.h"
 #include "smpp/KeptMessages.h"
 #include "smpp/Outbox.h"
 #include "smpp/SmppAnswer.h"
@@ -29,7 +30,9 @@ int FormatMessageId(int16_t id, char* out);
 
 // The bind kind of a bind command; None for any other command.
 BindKind KindOfBind(uint32_t commandId);
-// "transmitter", "receiver", "transceiver"; empty for None.
+// The account permission a bind kind needs (Account::kTransmitter ...); 0 for None.
+uint8_t AccountBitOf(BindKind kind);
+// "transmitter", "receiver", "transceiver" as the accounts name them; empty for None.
 const char* BindKindName(BindKind kind);
 
 using ::BindKind;
@@ -112,7 +115,7 @@ public:
 // A framed server that speaks SMPP 3.4 to ESMEs on the UI thread. Owns the message id counter,
 // the fault rules and the messages kept for system ids with no receiver bound; each connection's
 // session keeps its bind and its outbox, through which every PDU the server starts goes. Each
-// request's handler returns its answer, and one policy, the fault rules, decides whether it is
+// request's handler returns its answer, and an answer policy (the fault rules unless another is set) decides whether it is
 // sent, held, followed by a close or dropped. Tells its observers of connections
 // and binds. Observers, the listener and the capture log are optional and not owned.
 class CSmppServer : public CFramedServer {
@@ -202,8 +205,11 @@ public:
     // requests except those a rule delays, which go out when their time is up (later answers
     // do not wait for them) unless their connection has closed by then. The console gets one
     // line per firing rule every kFaultReportMs.
-    CFaultRules& Faults() { return m_faults; }
-    static constexpr int64_t kFaultReportMs = 10000;
+    CFaultRules& Faults() { return m_faultPolicy.Rules(); }
+    static constexpr int64_t kFaultReportMs = smpp::CFaultPolicy::kReportMs;
+    // Another policy decides every answer in place of the fault rules; null gives it back to them.
+    // Not owned; it outlives the server or is taken away first.
+    void SetAnswerPolicy(smpp::IAnswerPolicy* policy) { m_policy = policy ? policy : &m_faultPolicy; }
 
     // The accounts a bind must match; none (at start) accepts every bind. With accounts, a bind
     // is refused for an unknown system id (0x0F), a wrong password (0x0E), a bind type, address
@@ -282,29 +288,15 @@ private:
     // The id under which a deliver_sm the server sends is kept for query_sm.
     void IssueDeliveryId(std::array<char, 8>& id);
 
-    // What the policy makes of a request before its handler runs.
-    struct Delivery {
-        enum class Kind : uint8_t {
-            Serve,      // the handler answers
-            StatusOnly, // a header-only answer with status instead; the handler does not run
-            Drop,       // no answer, and the handler does not run
-        };
-        Kind kind = Kind::Serve;
-        uint32_t commandId = 0; // StatusOnly: the response or generic_nack
-        int32_t filterIndex = 0;
-        uint32_t status = 0;
-        int64_t delayMs = 0;     // the answer is held this long, then sent unless the connection has gone
-        bool closeAfter = false; // the connection closes once the answer has gone
-    };
-    // The policy (SmppServerFaults.cpp): what the fault rules make of the request. A refused
-    // bind is recorded here, before anything is answered.
+    // What the answer policy makes of a request before its handler runs. A refused bind is
+    // recorded here, before anything is answered.
+    using Delivery = smpp::AnswerDecision;
     Delivery Judge(CConnection& connection, const Request& request);
     // Sends the answer and captures it, holds it, closes after it, as delivery says.
     void Deliver(CConnection& connection, const Answer& answer, const Delivery& delivery);
     void Hold(const CConnection& connection, const Answer& answer, int64_t delayMs, bool close);
     void SendHeld(uint64_t connection, const std::vector<uint8_t>& pdu, int32_t filterIndex, bool close);
     void RefuseBind(CConnection& connection);
-    void ReportFaults();
 
     // Accounts (SmppServerSessions.cpp): the status that refuses a bind, 0 to accept it under
     // *account (none when there are no accounts).
@@ -358,8 +350,8 @@ private:
     // The same to any connection, bound as it may be (enquire_link, unbind).
     uint32_t SendRequest(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag);
 
-    CFaultRules m_faults;
-    bool m_faultReportDue = false;
+    smpp::CFaultPolicy m_faultPolicy{[this](std::string_view line) { NotifyPrint(line); }};
+    smpp::IAnswerPolicy* m_policy = &m_faultPolicy;
     std::vector<Account> m_accounts;
     std::vector<std::vector<accounts::Block>> m_allowedBlocks; // by account
     SessionSettings m_sessions;

@@ -10,9 +10,7 @@
 
 using namespace smpp;
 
-namespace {
-
-uint8_t BitOf(BindKind kind) {
+uint8_t smpp::AccountBitOf(BindKind kind) {
     switch (kind) {
     case BindKind::Transmitter: return Account::kTransmitter;
     case BindKind::Receiver: return Account::kReceiver;
@@ -21,6 +19,8 @@ uint8_t BitOf(BindKind kind) {
     }
     return 0;
 }
+
+namespace {
 
 // Why a bind was refused, for the console: the status's name and what the account said.
 struct Refusal {
@@ -62,7 +62,7 @@ uint32_t CSmppServer::CheckAccount(const CConnection& connection, const Request&
         refusal = {kStatusInvalidSystemId, "no account has this system id"};
     } else if (found->password.toStdString() != BindPassword(request.body, request.bodyLength)) {
         refusal = {kStatusInvalidPassword, "wrong password"};
-    } else if ((found->bindTypes & BitOf(KindOfBind(request.row.commandId))) == 0) {
+    } else if ((found->bindTypes & AccountBitOf(KindOfBind(request.row.commandId))) == 0) {
         refusal = {kStatusBindFailed, "the account does not allow this bind type"};
     } else if (!m_allowedBlocks[at].empty() &&
                std::none_of(m_allowedBlocks[at].begin(), m_allowedBlocks[at].end(), [&](const accounts::Block& b) {

@@ -41,12 +41,8 @@ void SubmitTail(Cursor& in, SubmittedMessage& m) {
 }
 
 void ReadPayload(Cursor& in, SubmittedMessage& m) {
-    while (in.Remaining() >= 4) {
-        const uint16_t tag = in.U16();
-        const uint16_t length = in.U16();
-        const std::span<const uint8_t> value = in.Bytes(length);
-        if (!in.Ok())
-            return;
+    uint16_t tag = 0;
+    for (std::span<const uint8_t> value; in.Tlv(tag, value);) {
         if (tag == kTagMessagePayload)
             m.message.assign(value.begin(), value.end());
     }

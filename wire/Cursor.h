@@ -128,6 +128,15 @@ public:
         }
         return reach;
     }
+    // The next optional parameter: false, moving nothing, when fewer than four octets are left (the
+    // parameters have ended); false with the cursor failed when its value runs past the end.
+    constexpr bool Tlv(uint16_t& tag, std::span<const uint8_t>& value) {
+        if (!Ok() || m_size - m_offset < 4)
+            return false;
+        tag = U16();
+        value = Bytes(U16());
+        return Ok();
+    }
     constexpr void Skip(std::size_t count) {
         if (Need(count))
             m_offset += count;

@@ -33,9 +33,29 @@ FrameFault FaultOf(StxFrameFault fault) {
 
 } // namespace
 
+const char* FrameFaultName(FrameFault fault) {
+    switch (fault) {
+    case FrameFault::BadLength: return "a bad length";
+    case FrameFault::Stray: return "octets before the start";
+    case FrameFault::Unterminated: return "a start with no end";
+    case FrameFault::TooLong: return "no end within the largest frame";
+    case FrameFault::BadChecksum: return "a bad checksum";
+    case FrameFault::None: break;
+    }
+    return "no fault";
+}
+
 FrameCut LengthPrefixFramer::Cut(std::span<const uint8_t> buffered) const {
     const FrameResult frame = Frame(buffered.data(), buffered.size(), m_headerSize, m_maxPdu);
     return {frame.status, frame.length, frame.status == FrameStatus::Invalid ? FrameFault::BadLength : FrameFault::None};
+}
+
+FrameCut LengthPrefixFramer::CutEarly(std::span<const uint8_t> buffered) const {
+    const FrameCut cut = Cut(buffered);
+    if (cut.status == FrameStatus::NeedMore && cut.length == 0 && buffered.size() >= 4 &&
+        !LengthFits(ReadBe32(buffered.data()), m_headerSize, m_maxPdu))
+        return {FrameStatus::Invalid, ReadBe32(buffered.data()), FrameFault::BadLength};
+    return cut;
 }
 
 uint32_t DelimitedFramer::MaxFrame() const { return uint32_t(kMaxStxFrameOctets); }

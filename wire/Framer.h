@@ -20,6 +20,9 @@ enum class FrameFault : uint8_t {
     BadChecksum,  // the frame's checksum is missing, not two upper-case hex digits, or wrong
 };
 
+// What a fault is called where a capture notes it: "a bad length", "a bad checksum".
+const char* FrameFaultName(FrameFault fault);
+
 struct FrameCut {
     FrameStatus status;
     uint32_t length; // Pdu: the frame's octets; Invalid: the octets that are no frame; NeedMore: 0 or the length field
@@ -36,6 +39,10 @@ public:
     virtual ~Framer() = default;
     // What the buffered bytes at the start of a stream open with.
     virtual FrameCut Cut(std::span<const uint8_t> buffered) const = 0;
+    // The same for a stream read from a capture, which has its bytes already: a frame that cannot be
+    // one is told as soon as that shows (a length field as soon as its own octets are in), not once
+    // the whole header has come.
+    virtual FrameCut CutEarly(std::span<const uint8_t> buffered) const { return Cut(buffered); }
     // The longest frame Cut takes; a reader's buffer holds at least this much.
     virtual uint32_t MaxFrame() const = 0;
     virtual bool Resyncs() const = 0;
@@ -46,8 +53,10 @@ class LengthPrefixFramer final : public Framer {
 public:
     LengthPrefixFramer(uint32_t headerSize, uint32_t maxPdu) : m_headerSize(headerSize), m_maxPdu(maxPdu) {}
     FrameCut Cut(std::span<const uint8_t> buffered) const override;
+    FrameCut CutEarly(std::span<const uint8_t> buffered) const override;
     uint32_t MaxFrame() const override { return m_maxPdu; }
     bool Resyncs() const override { return false; }
+    uint32_t HeaderSize() const { return m_headerSize; }
 
 private:
     uint32_t m_headerSize, m_maxPdu;

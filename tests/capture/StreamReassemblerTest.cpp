@@ -1,10 +1,12 @@
-// Stream reassembly alone: segments in, PDUs and troubles out, with the framing of a 12-octet header.
+// Stream reassembly alone: segments in, PDUs and troubles out, cut by a 12-octet header's length
+// and by UCP's STX/ETX frames.
 #include "capture/StreamReassembler.h"
 
 #include "tests/support/Bytes.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,9 @@ public:
     void OnGap(uint64_t missing) override { told += "gap " + std::to_string(missing) + "; "; }
     void OnNotPduStart(uint64_t octets) override { told += "not a start " + std::to_string(octets) + "; "; }
     void OnBadLength(uint32_t length) override { told += "bad length " + std::to_string(length) + "; "; }
+    void OnBadFrame(wire::FrameFault fault, uint32_t octets) override {
+        told += std::string(wire::FrameFaultName(fault)) + " " + std::to_string(octets) + "; ";
+    }
     void OnNewConnection(bool unfinished) override { told += unfinished ? "restart, unfinished; " : "restart; "; }
 };
 
@@ -65,7 +70,7 @@ TEST(StreamReassembler, OrdersFramesAndReportsTrouble) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        pcap::CStreamReassembler stream(12, 100);
+        pcap::CStreamReassembler stream(std::make_unique<wire::LengthPrefixFramer>(12, 100));
         Recorder recorder;
         for (const Seg& s : c.segments) stream.Segment(recorder, s.time, s.sequence, s.flags, s.bytes);
         if (c.drain) stream.Drain(recorder);
@@ -74,9 +79,42 @@ TEST(StreamReassembler, OrdersFramesAndReportsTrouble) {
     }
 }
 
+// A delimited stream is never out of step: what is no frame is skipped up to the next STX, and frames
+// split over segments or joined in one are cut whole.
+TEST(StreamReassembler, CutsTextFramesWithTheProtocolsFramer) {
+    const std::string ucp = "\x02" "01/00053/O/30/0612345678/0612345679//1/48656C6C6F//6C\x03";
+    const std::string answer = "\x02" "01/00043/R/30/A//0612345678:071226101010/30\x03";
+    const std::string wrongSum = ucp.substr(0, ucp.size() - 2) + "D\x03";
+    const auto bytes = [](const std::string& text) { return Bytes(text.begin(), text.end()); };
+    const struct {
+        const char* name;
+        std::vector<Seg> segments;
+        const char* told;
+    } cases[] = {
+        {"split, joined, stray octets and a bad checksum",
+         {{1, 0, kSyn, {}}, {2, 1, kAck, bytes("ab" + ucp.substr(0, 10))},
+          {3, 13, kAck, bytes(ucp.substr(10) + answer + wrongSum)}, {4, 158, kAck, bytes(ucp)}},
+         "octets before the start 2; pdu 55/47 @3; pdu 45/47 @3; a bad checksum 55; pdu 55/47 @4; "},
+        {"caught mid-frame: its tail is stray", {{1, 700, kAck, bytes(ucp.substr(20) + answer)}},
+         "octets before the start 35; pdu 45/47 @1; "},
+        {"a gap's lost frame: the next STX starts again",
+         {{1, 0, kSyn, {}}, {2, 1, kAck, bytes(ucp.substr(0, 9))}, {3, 30, kAck, bytes(ucp.substr(29) + answer)}},
+         "gap 20; octets before the start 26; pdu 45/47 @3; "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        pcap::CStreamReassembler stream(std::make_unique<wire::DelimitedFramer>(wire::kUcpDelimiting));
+        Recorder recorder;
+        for (const Seg& s : c.segments) stream.Segment(recorder, s.time, s.sequence, s.flags, s.bytes);
+        stream.Drain(recorder);
+        EXPECT_EQ(recorder.told, c.told);
+        EXPECT_FALSE(stream.Unfinished());
+    }
+}
+
 // More early data than the stream holds: the missing bytes become a gap at once.
 TEST(StreamReassembler, TooMuchHeldDataIsAGap) {
-    pcap::CStreamReassembler stream(12, 65536);
+    pcap::CStreamReassembler stream(std::make_unique<wire::LengthPrefixFramer>(12, 65536));
     Recorder recorder;
     stream.Segment(recorder, 1, 0, kSyn, {});
     const Bytes big = Pdu(60000, 7);

@@ -1,6 +1,7 @@
 // Composer text in each data_coding, the bodies of server-started PDUs, and reading submitted messages.
 #include "smpp/DeliverPdu.h"
 #include "smpp/LongMessage.h"
+#include "smpp/MessageBody.h"
 #include "smpp/SubmittedMessage.h"
 
 #include "tests/support/Bytes.h"
@@ -299,6 +300,66 @@ TEST(SubmittedMessage, ReadsAddressesAndTextOfEachKind) {
     for (const auto& b : bad) {
         EXPECT_FALSE(smpp::ParseSubmitted(b.commandId, b.body.data(), int32_t(b.body.size())));
     }
+}
+
+Bytes Written(uint32_t commandId, const smpp::DeliverFields& fields) {
+    Bytes body;
+    wire::Writer out(body);
+    smpp::WriteMessageBody(commandId, fields, out);
+    return Bytes(body.begin(), body.begin() + std::ptrdiff_t(out.Size()));
+}
+
+TEST(MessageBody, ReadsBackWhatItWritesAndRefusesEveryCutBody) {
+    smpp::DeliverFields full = Fields(Builder().raw("Hi"));
+    full.serviceType = "CMT";
+    smpp::DeliverFields payload = full;
+    payload.messagePayload = true;
+    smpp::DeliverFields data = full; // data_sm has none of these
+    data.protocolId = data.priorityFlag = data.replaceIfPresent = data.smDefaultMsgId = 0;
+    data.validityPeriod.clear();
+    const struct {
+        const char* name;
+        uint32_t commandId;
+        smpp::DeliverFields fields;
+    } cases[] = {
+        {"submit_sm", 0x00000004, full},
+        {"deliver_sm, message_payload", 0x00000005, payload},
+        {"data_sm", 0x00000103, data},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes body = Written(c.commandId, c.fields);
+        ASSERT_FALSE(body.empty());
+        smpp::DeliverFields back;
+        ASSERT_TRUE(smpp::ReadMessageBody(c.commandId, body.data(), body.size(), back));
+        EXPECT_EQ(back, c.fields);
+        // The server's own reader of what ESMEs submit takes the same fields from the same body.
+        const auto submitted = smpp::ParseSubmitted(c.commandId, body.data(), int32_t(body.size()));
+        if (c.commandId != 0x00000005) {
+            ASSERT_TRUE(submitted);
+            EXPECT_EQ(submitted->destinations.at(0).addr, c.fields.destAddr);
+            EXPECT_EQ(submitted->message, c.fields.message);
+            EXPECT_EQ(submitted->dataCoding, c.fields.dataCoding);
+        }
+        // Cut anywhere, the body is refused unless it ends between optional parameters, and then it
+        // reads as what writes those octets; nothing past the cut is read.
+        int taken = 0;
+        for (std::size_t cut = 0; cut < body.size(); ++cut) {
+            const auto copy = std::make_unique<uint8_t[]>(cut);
+            std::copy_n(body.begin(), cut, copy.get());
+            if (!smpp::ReadMessageBody(c.commandId, copy.get(), cut, back))
+                continue;
+            ++taken;
+            const Bytes again = Written(c.commandId, back);
+            Bytes expected(body.begin(), body.begin() + std::ptrdiff_t(cut));
+            if (c.commandId == 0x00000103 && cut == body.size() - 12) // data_sm always carries message_payload
+                expected.insert(expected.end(), {0x04, 0x24, 0, 0});
+            EXPECT_EQ(again, expected) << cut;
+        }
+        EXPECT_LE(taken, 2) << "the end of the mandatory fields and of the message's parameter";
+    }
+    EXPECT_TRUE(Written(0x00000103 + 1, full).empty()) << "no body for another command";
+    EXPECT_FALSE(smpp::ReadMessageBody(0x00000001, nullptr, 0, payload));
 }
 
 } // namespace

@@ -163,6 +163,41 @@ TEST_F(FaultRulesTest, RefusedBindLeavesTheConnectionUnbound) {
     }
 }
 
+// Another policy in place of the rules decides every answer the server gives, sees the request as
+// the server read it, and hears of the connection's close; taken away, the rules decide again.
+TEST_F(FaultRulesTest, AnotherAnswerPolicyDecidesInPlaceOfTheRules) {
+    struct Policy : smpp::IAnswerPolicy {
+        bool IsActive() const override { return true; }
+        smpp::AnswerDecision Decide(const smpp::PolicyRequest& r, CScheduler&) override {
+            asked.push_back(std::string(r.systemId) + (r.bound ? "+" : "-"));
+            using Kind = smpp::AnswerDecision::Kind;
+            if (r.commandId == kSubmit)
+                return {Kind::StatusOnly, r.responseId, r.responseFilterIndex, 0x58};
+            if (r.commandId == 0x00000015)
+                return {Kind::Drop};
+            return {};
+        }
+        void Forget(uint64_t connection) override { forgotten.push_back(connection); }
+        std::vector<std::string> asked;
+        std::vector<uint64_t> forgotten;
+    } policy;
+    Rules(R"([{"command":"submit_sm","status":8}])");
+    server.SetAnswerPolicy(&policy);
+    auto esme = Bound();
+    const uint64_t id = ConnectionOf(*esme)->Id();
+    esme->Send(Builder().raw(Submit(2)).raw(SmppPdu(0x00000015, 3)).bytes());
+    EXPECT_EQ(AnswersUpToMarker(*esme), std::vector<Bytes>{Status(kSubmitResp, 2, 0x58)});
+    EXPECT_EQ(policy.asked, (std::vector<std::string>{"esme-", "esme+", "esme+"})) << "never asked of the nacked marker";
+    esme->Reset();
+    ASSERT_TRUE(WaitUntil([&] { return server.GetConnectionCount() == 0; }, kCloseWaitMs));
+    EXPECT_EQ(policy.forgotten, std::vector<uint64_t>{id});
+
+    server.SetAnswerPolicy(nullptr);
+    auto again = Bound();
+    again->Send(Submit(2));
+    EXPECT_EQ(again->NextPdu(), Status(kSubmitResp, 2, 8));
+}
+
 // Answers leave in request order except the delayed one, which keeps the message id its request
 // took; a held answer whose connection has gone is dropped.
 TEST_F(FaultRulesTest, DelayedAnswerGoesOutLateWithoutHoldingBackTheOthers) {

@@ -88,4 +88,47 @@ TEST(Writer, WritesFieldsAndDropsWhatDoesNotFit) {
     EXPECT_EQ(buffer[15], 0);
 }
 
+TEST(Writer, GrowsAtTheEndOfAVectorAndWritesParameters) {
+    Bytes out = {9};
+    const Bytes big(wire::kMaxTlvValue + 1, 'v');
+    std::size_t size = 0;
+    {
+        wire::Writer grow(out);
+        grow.CString(std::string_view("abc\0d", 5), 8).CString("long", 2).Tlv(0x0424, Bytes{'x'}).Tlv(0x0001, big);
+        grow.PatchU32(1, 0xA1A2A3A4);
+        ASSERT_TRUE(grow.Ok());
+        size = grow.Size();
+    }
+    EXPECT_EQ(size, out.size()) << "cut to what was written when the writer goes";
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 13),
+              (Bytes{9, 0xA1, 0xA2, 0xA3, 0xA4, 'l', 'o', 0, 0x04, 0x24, 0, 1, 'x'}))
+        << "a C string cut at its own NUL and at its width";
+
+    // Read back: the cut value is whole up to its counted length; what follows a short one fails.
+    Cursor in(out.data(), out.size(), 8);
+    uint16_t tag = 0;
+    std::span<const uint8_t> value;
+    ASSERT_TRUE(in.Tlv(tag, value));
+    EXPECT_EQ(tag, 0x0424);
+    ASSERT_TRUE(in.Tlv(tag, value));
+    EXPECT_EQ(value.size(), wire::kMaxTlvValue);
+    EXPECT_FALSE(in.Tlv(tag, value));
+    EXPECT_TRUE(in.Ok()) << "no parameter left is an end, not an error";
+
+    const struct {
+        const char* name;
+        Bytes bytes;
+        bool ok;
+    } rest[] = {
+        {"three octets left", {0x04, 0x24, 0}, true},
+        {"a value past the end", {0x04, 0x24, 0, 2, 'x'}, false},
+    };
+    for (const auto& c : rest) {
+        SCOPED_TRACE(c.name);
+        Cursor tail(c.bytes.data(), c.bytes.size());
+        EXPECT_FALSE(tail.Tlv(tag, value));
+        EXPECT_EQ(tail.Ok(), c.ok);
+    }
+}
+
 } // namespace
