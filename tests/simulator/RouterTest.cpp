@@ -913,3 +913,39 @@ TEST(GeneratorJob, CheckNamesTheFieldPastEachBound) {
     }
     EXPECT_EQ((GeneratorJob{"esme", 0, 0}).Check(), "seconds: a whole number from 1 to 86400 expected, or a count");
 }
+
+namespace {
+
+// Stored settings at the edges of what each takes: the edge is read back as written, one step past it
+// (or an unreadable value) as the default.
+TEST_F(RouterTest, SettingsReadBackAtTheirEdges) {
+    const struct {
+        const char* key;
+        QVariant stored;
+        int (*read)(const CSettings&);
+        int expected;
+    } cases[] = {
+        {"Setup/ReceiptDelayMs", 0, [](const CSettings& s) { return s.Delivery().receiptDelayMs; }, 0},
+        {"Setup/ReceiptDelayMs", -1, [](const CSettings& s) { return s.Delivery().receiptDelayMs; }, 1000},
+        {"Setup/DeliverTries", RetryPolicy::kMaxTries, [](const CSettings& s) { return s.Retry().maxTries; }, RetryPolicy::kMaxTries},
+        {"Setup/DeliverTries", 0, [](const CSettings& s) { return s.Retry().maxTries; }, 5},
+        {"Setup/DeliverWindow", RetryPolicy::kMaxWindow, [](const CSettings& s) { return s.Retry().window; }, RetryPolicy::kMaxWindow},
+        {"Setup/DeliverWindow", RetryPolicy::kMaxWindow + 1, [](const CSettings& s) { return s.Retry().window; }, 10},
+        {"Setup/RetryBackoffMs", "soon", [](const CSettings& s) { return s.Retry().backoffMs; }, 1000},
+        {"Setup/UnansweredSeconds", 0, [](const CSettings& s) { return s.UnansweredSeconds(); }, 5},
+        {"Setup/UnansweredSeconds", CSettings::kMaxUnansweredSeconds, [](const CSettings& s) { return s.UnansweredSeconds(); }, CSettings::kMaxUnansweredSeconds},
+        {"Setup/PendingLimit", StoreLimits::kMaxPendingLimit, [](const CSettings& s) { return s.Limits().pendingLimit; }, StoreLimits::kMaxPendingLimit},
+        {"Setup/PendingLimit", 0, [](const CSettings& s) { return s.Limits().pendingLimit; }, 100'000},
+        {"Setup/ResponseTimeoutSeconds", 0, [](const CSettings& s) { return s.Sessions().responseTimeoutSeconds; }, 10},
+        {"Setup/BindTimeoutSeconds", 0, [](const CSettings& s) { return s.Sessions().bindTimeoutSeconds; }, 0},
+        {"Setup/InactivitySeconds", accounts::kMaxSeconds + 1, [](const CSettings& s) { return s.Sessions().inactivitySeconds; }, 3600},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " = " + c.stored.toString().toStdString());
+        QSettings().clear();
+        QSettings().setValue(c.key, c.stored);
+        EXPECT_EQ(c.read(CSettings()), c.expected);
+    }
+}
+
+} // namespace
