@@ -18,6 +18,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QTableView>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -110,6 +111,12 @@ TEST_F(StatisticsViewTest, ShowsTheSessionAndExportsBothTables) {
     for (int bucket = 0; bucket < page.LatencyBars(CStatistics::Answerer::Tarnwick)->count(); ++bucket)
         answers += page.LatencyBars(CStatistics::Answerer::Tarnwick)->at(bucket);
     EXPECT_EQ(answers, 4);
+
+    // Each refresh tells the views of every count column, the last included.
+    QSignalSpy changed(page.Commands()->model(), &QAbstractItemModel::dataChanged);
+    page.Refresh();
+    ASSERT_FALSE(changed.isEmpty());
+    EXPECT_EQ(changed.last().at(1).toModelIndex().column(), page.Commands()->model()->columnCount() - 1);
 
     // The labels lead to their tables; Export CSV... writes what the tables show.
     page.Statuses()->setFocus();
