@@ -3,9 +3,8 @@
 
 #include "capture/PacketRecord.h"
 #include "decoder/Protocols.h"
+#include "decoder/tables/FieldNames.h"
 #include "decoder/tables/TableIds.h"
-#include "decoder/tables/TlvNames.h"
-#include "wire/Cursor.h"
 
 #include <algorithm>
 #include <charconv>
@@ -87,34 +86,27 @@ std::string MessageText(CPacketDecoder& decoder, const uint8_t* record, uint32_t
     std::string text;
     decoder.Decode(record, static_cast<int32_t>(length));
     for (const DecodeLine& line : decoder.Lines()) {
+        // A field's own line; the lines of its user data header are parts of it.
+        if (line.parent >= 0 || line.isGroup)
+            continue;
         const int32_t position = decoder.PositionOf(line.id);
         if (position < 0)
             continue;
-        const FieldDescriptor& row = decoder.Descriptors()[static_cast<size_t>(position)];
-        const std::string_view label(row.label);
-        // A field's own line starts with its label; the lines of its user data header do not.
-        if (line.text.size() <= label.size() || line.text.compare(0, label.size(), label) != 0)
-            continue;
-        std::string_view value = std::string_view(line.text).substr(label.size() + 1);
-        switch (KindOf(row)) {
+        switch (KindOf(decoder.Descriptors()[static_cast<size_t>(position)])) {
         case FieldKind::SmppContent:
         case FieldKind::CmppContent:
         case FieldKind::Cmpp3Content:
         case FieldKind::SmgpContent:
         case FieldKind::CngpContent: break;
-        case FieldKind::SmppTlv: {
-            wire::Cursor tag = wire::Cursor(record, length).At(static_cast<size_t>(line.offset));
-            const size_t equals = value.find(" = ");
-            if (tag.U16() != kSmppMessagePayload || !tag.Ok() || equals == std::string_view::npos)
+        case FieldKind::SmppTlv:
+            if (line.field != field_names::kSmppMessagePayload)
                 continue;
-            value.remove_prefix(equals + 3);
             break;
-        }
         default:
             if (line.id != decode_ids::kTestSubmitContent)
                 continue;
         }
-        text.append(value);
+        text.append(line.Show());
     }
     return text;
 }
