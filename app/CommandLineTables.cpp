@@ -97,7 +97,6 @@ constexpr std::string_view kDecodeForms[] = {
     "[--protocol NAME] [--offsets | --json] [--default-alphabet NAME] [HEX...]",
     "[--protocol NAME] [--offsets | --json] [--default-alphabet NAME] --file PATH",
     "[--offsets | --json] [--default-alphabet NAME] --pcap PATH [--decode-as PORT=NAME ...]",
-    "--list-fields",
 };
 
 constexpr Section kDecodeSections[] = {

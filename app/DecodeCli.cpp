@@ -197,6 +197,15 @@ struct Arguments {
     bool haveHex = false;
 };
 
+// What is wrong with a set of options that are each right on their own; empty when nothing is.
+std::string_view ConflictOf(const Arguments& a) {
+    if (a.path && a.haveHex) return "give the bytes either as hex or with --file, not both";
+    if (a.pcapPath && (a.path || a.haveHex || a.protocol)) return "--pcap takes no hex, --file or --protocol";
+    if (!a.decodeAs.empty() && !a.pcapPath) return "--decode-as goes with --pcap";
+    if (a.json && a.offsets) return "--json gives every field's offset and length; --offsets goes without it";
+    return {};
+}
+
 // The arguments, or nothing with error saying what is wrong with them.
 std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, std::string& error) {
     Arguments a;
@@ -220,19 +229,14 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
             }
             return false;
         };
-        if (arg == "-h" || arg == "--help") {
-            a.help = true;
+        if (arg == "-h" || arg == "--help" || arg == "--version" || arg == "--list-fields") {
+            // Each of these is the whole of what is asked.
+            a.help = arg == "-h" || arg == "--help";
+            a.version = arg == "--version";
+            a.listFields = arg == "--list-fields";
             return a;
-        } else if (arg == "--version") {
-            a.version = true;
-            return a;
-        } else if (arg == "--offsets") {
-            a.offsets = true;
-        } else if (arg == "--json") {
-            a.json = true;
-        } else if (arg == "--list-fields") {
-            a.listFields = true;
-            return a;
+        } else if (arg == "--offsets" || arg == "--json") {
+            (arg == "--json" ? a.json : a.offsets) = true;
         } else if (arg.rfind("--default-alphabet", 0) == 0) {
             if (!value("--default-alphabet")) return fail("--default-alphabet needs a name (gsm, ascii, latin1)");
             const std::optional<DefaultAlphabet> named = DefaultAlphabetNamed(text);
@@ -259,10 +263,8 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
             a.haveHex = true;
         }
     }
-    if (a.path && a.haveHex) return fail("give the bytes either as hex or with --file, not both");
-    if (a.pcapPath && (a.path || a.haveHex || a.protocol)) return fail("--pcap takes no hex, --file or --protocol");
-    if (!a.decodeAs.empty() && !a.pcapPath) return fail("--decode-as goes with --pcap");
-    if (a.json && a.offsets) return fail("--json gives every field's offset and length; --offsets goes without it");
+    const std::string_view conflict = ConflictOf(a);
+    if (!conflict.empty()) return fail(std::string(conflict));
     return a;
 }
 
