@@ -106,6 +106,7 @@ TEST_F(DisplayFilterTest, TermsAgainstOneCapture) {
         {"deliver_sm !text:xyz", {3}},
         {"smpp.destination_addr=444", {3, 5}},  // a field by its text
         {"smpp.data_coding=0x8", {3}},          // by its number
+        {"smpp.source_addr=1", {8}},            // the field of that name, not one whose name starts alike
         {"smpp.command_status=88", {1}},
         {"smpp.dest_addr_ton=international", {0, 3, 5, 7, 8}}, // by its value's name
         {"smpp.tlv.message_payload", {5}},      // present
