@@ -210,6 +210,18 @@ std::string CConcatenations::WholeText(const Message& message) const {
     return text;
 }
 
+std::optional<Reassembled> CConcatenations::ReassembledAt(int32_t index) const {
+    if (index < 0 || static_cast<size_t>(index) >= m_messageOf.size() || m_messageOf[static_cast<size_t>(index)] < 0)
+        return std::nullopt;
+    const Message& message = m_messages[static_cast<size_t>(m_messageOf[static_cast<size_t>(index)])];
+    if (message.completedBy != index)
+        return std::nullopt;
+    Reassembled whole{static_cast<int32_t>(message.parts.size()), WholeText(message), {}};
+    for (const int32_t part : message.parts)
+        whole.seqs.push_back(m_log.SerialBase() + part + 1);
+    return whole;
+}
+
 std::vector<ReassemblyLine> CConcatenations::LinesFor(int32_t index) const {
     if (index < 0 || static_cast<size_t>(index) >= m_messageOf.size() || m_messageOf[static_cast<size_t>(index)] < 0)
         return {};

@@ -17,6 +17,14 @@ struct ReassemblyLine {
     int32_t record = -1;
 };
 
+// A long message put back together: how many parts it has, its whole text, and the serial numbers of the
+// records of its parts in order (the seq /pdus gives them).
+struct Reassembled {
+    int32_t parts = 0;
+    std::string text;
+    std::vector<int64_t> seqs;
+};
+
 // Knows the parts of concatenated messages (UDH with 8- or 16-bit reference, or the SAR TLVs) in the
 // capture log: parts belong together by connection, direction, source and destination address and
 // reference. Forgets everything with the log's reset. UI thread only.
@@ -31,6 +39,9 @@ public:
     // one line per part naming its row; for a part of a message still missing parts once a later
     // part arrived, a line that says which are missing. Empty for any other record.
     std::vector<ReassemblyLine> LinesFor(int32_t index) const;
+    // The message the record at `index` completes; nothing for any other record.
+    std::optional<Reassembled> ReassembledAt(int32_t index) const;
+    const CPacketLog& Log() const { return m_log; }
     // How the whole text reads SMPP data_coding 0, as the decoder the window shows is told.
     void SetDefaultAlphabet(DefaultAlphabet alphabet) { m_decoder.SetDefaultAlphabet(alphabet); }
 

@@ -3,23 +3,24 @@
 
 #include "capture/PacketRecord.h"
 #include "decoder/Protocols.h"
+#include "decoder/tables/FieldNames.h"
 #include "decoder/tables/TableIds.h"
-#include "decoder/tables/TlvNames.h"
-#include "wire/Cursor.h"
 
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <optional>
 
 namespace {
 
-enum class Kind : uint8_t { Command, Port, Ip, Connection, Sequence, Status, Error, Unanswered, Text }; // cheapest first
+enum class Kind : uint8_t { Command, Port, Ip, Connection, Sequence, Status, Error, Unanswered, Text, Field }; // cheapest first
 
 struct Term {
     Kind kind = Kind::Command;
     bool negate = false;
     uint64_t number = 0;            // status, port, address, sequence, connection
-    std::string word;               // text: lower case
+    std::string word;               // text: lower case; a field: its name
+    std::optional<std::string> value; // a field: the value it must have, lower case; none for any
     std::vector<uint64_t> commands; // (protocol code << 32) | command id
 };
 
@@ -87,36 +88,52 @@ std::string MessageText(CPacketDecoder& decoder, const uint8_t* record, uint32_t
     std::string text;
     decoder.Decode(record, static_cast<int32_t>(length));
     for (const DecodeLine& line : decoder.Lines()) {
+        // A field's own line; the lines of its user data header are parts of it.
+        if (line.parent >= 0 || line.isGroup)
+            continue;
         const int32_t position = decoder.PositionOf(line.id);
         if (position < 0)
             continue;
-        const FieldDescriptor& row = decoder.Descriptors()[static_cast<size_t>(position)];
-        const std::string_view label(row.label);
-        // A field's own line starts with its label; the lines of its user data header do not.
-        if (line.text.size() <= label.size() || line.text.compare(0, label.size(), label) != 0)
-            continue;
-        std::string_view value = std::string_view(line.text).substr(label.size() + 1);
-        switch (KindOf(row)) {
+        switch (KindOf(decoder.Descriptors()[static_cast<size_t>(position)])) {
         case FieldKind::SmppContent:
         case FieldKind::CmppContent:
         case FieldKind::Cmpp3Content:
         case FieldKind::SmgpContent:
         case FieldKind::CngpContent: break;
-        case FieldKind::SmppTlv: {
-            wire::Cursor tag = wire::Cursor(record, length).At(static_cast<size_t>(line.offset));
-            const size_t equals = value.find(" = ");
-            if (tag.U16() != kSmppMessagePayload || !tag.Ok() || equals == std::string_view::npos)
+        case FieldKind::SmppTlv:
+            if (line.field != field_names::kSmppMessagePayload)
                 continue;
-            value.remove_prefix(equals + 3);
             break;
-        }
         default:
             if (line.id != decode_ids::kTestSubmitContent)
                 continue;
         }
-        text.append(value);
+        text.append(line.Show());
     }
     return text;
+}
+
+// Whether a field of the table has that stable name.
+bool HasField(const DecodeTable& table, std::string_view name) {
+    return std::find(table.fieldNames.begin(), table.fieldNames.end(), name) != table.fieldNames.end() ||
+           std::any_of(table.tlvNames.begin(), table.tlvNames.end(),
+                       [name](const DecodeTable::TlvFieldName& tlv) { return tlv.name == name; });
+}
+
+// Whether the record has a field of the term's name (with the term's value, when it names one): the value as
+// its number reads (decimal or 0x hex), as its own text, by its name, or as shown, case ignored.
+bool FieldHolds(CPacketDecoder& decoder, const uint8_t* record, uint32_t length, const Term& term) {
+    decoder.Decode(record, static_cast<int32_t>(length));
+    const std::optional<uint64_t> number = term.value ? Number(*term.value, std::numeric_limits<uint64_t>::max()) : std::nullopt;
+    for (const DecodeLine& line : decoder.Lines()) {
+        if (line.parent >= 0 || line.field != term.word)
+            continue;
+        if (!term.value || (line.type == FieldType::Number && number && uint64_t(line.number) == *number) ||
+            Lower(line.ValueText()) == *term.value || Lower(line.ValueName()) == *term.value ||
+            Lower(line.Show()) == *term.value)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -184,6 +201,15 @@ bool CDisplayFilter::Parse(std::string_view text, std::string& error) {
             ok = !value.empty();
             if (!ok)
                 error = "text: needs a word";
+        } else if (const size_t equals = word.find('='); colon == std::string_view::npos &&
+                                                          word.substr(0, equals).find('.') != std::string_view::npos) {
+            term.kind = Kind::Field;
+            term.word = std::string(word.substr(0, equals));
+            if (equals != std::string_view::npos)
+                term.value = Lower(word.substr(equals + 1));
+            ok = HasField(m_decoder.Table(), term.word);
+            if (!ok)
+                error = "unknown field \"" + term.word + "\" (tarnwick-decode --list-fields lists them)";
         } else {
             term.commands = CommandsNamed(m_decoder.Names(), word);
             ok = !term.commands.empty();
@@ -214,25 +240,26 @@ bool CDisplayFilter::Matches(int32_t index, const CPacketLog& log, const CPacket
     const uint8_t* record = log.PacketAt(index, &length);
     if (!record || length < packet_record::kHeaderSize)
         return false;
-    const PacketRecordHeader header = packet_record::ReadHeader(record);
+    // The header's facts are the record's summary, read once when it was stored.
     const PacketSummary& context = log.SummaryAt(index);
     for (const Term& term : m_terms->list) {
         bool holds = false;
         switch (term.kind) {
         case Kind::Command: {
-            const std::optional<uint32_t> id = packet_record::CommandId(record, length);
-            const uint64_t key = uint64_t(header.protocol) << 32 | id.value_or(0);
-            holds = id && std::find(term.commands.begin(), term.commands.end(), key) != term.commands.end();
+            const uint64_t key = uint64_t(context.protocol) << 32 | context.command;
+            holds = context.Has(PacketSummary::kHasCommand) &&
+                    std::find(term.commands.begin(), term.commands.end(), key) != term.commands.end();
             break;
         }
-        case Kind::Port: holds = header.sourcePort == term.number || context.peer.port == term.number; break;
-        case Kind::Ip: holds = header.sourceAddress == term.number || context.peer.address == term.number; break;
+        case Kind::Port: holds = context.source.port == term.number || context.peer.port == term.number; break;
+        case Kind::Ip: holds = context.source.address == term.number || context.peer.address == term.number; break;
         case Kind::Connection: holds = context.connection == term.number; break;
         case Kind::Sequence: holds = pairs.SequenceOf(index) == term.number; break;
         case Kind::Status: holds = pairs.StatusOf(index) == term.number; break;
         case Kind::Error: holds = pairs.IsError(index); break;
         case Kind::Unanswered: holds = pairs.IsUnanswered(index); break;
         case Kind::Text: holds = Lower(MessageText(m_decoder, record, length)).find(term.word) != std::string::npos; break;
+        case Kind::Field: holds = FieldHolds(m_decoder, record, length, term); break;
         }
         if (holds == term.negate)
             return false;

@@ -12,7 +12,10 @@
 //   a command name as the list shows it, alone or with its protocol (submit_sm, SMPP:deliver_sm_resp,
 //   提交短信, CMPP3:提交短信, ...; case ignored),
 //   error (a status other than success, or no answer), unanswered, status:0x58 (or decimal),
-//   port:N and ip:A.B.C.D (either end), seq:N, text:WORD (in the decoded short message), conn:N.
+//   port:N and ip:A.B.C.D (either end), seq:N, text:WORD (in the decoded short message), conn:N,
+//   a field by its name, present (smpp.tlv.message_payload) or of a value (smpp.destination_addr=10086,
+//   smpp.data_coding=8, smpp.dest_addr_ton=international: its number, its text, its value's name or its value
+//   as shown, case ignored).
 // An empty filter shows every record. Matching reads the log, the pairs and a decoder of its own.
 class CDisplayFilter {
 public:

@@ -7,7 +7,6 @@
 #include "protocol/Registry.h"
 #include "protocol/SmppCommands.h"
 #include "protocol/SmppStatus.h"
-#include "wire/Cursor.h"
 
 #include <algorithm>
 #include <chrono>
@@ -167,17 +166,12 @@ int32_t CPacketPairs::StatusField(int32_t response) const {
     for (const DecodeLine& line : m_decoder.Lines()) {
         if (line.isGroup || !IsResponseStatusField(line.id))
             continue;
-        // An error line carries the id of the field it stands for, never its full width.
-        const int32_t position = m_decoder.PositionOf(line.id);
-        if (position < 0 || line.width != m_decoder.Descriptors()[static_cast<size_t>(position)].width)
-            break;
-        wire::Cursor value = wire::Cursor(record, length).At(static_cast<size_t>(line.offset));
-        const uint32_t status = line.width == 1 ? value.U8() : line.width == 2 ? value.U16() : value.U32();
-        if (!value.Ok() || (line.width != 1 && line.width != 2 && line.width != 4))
+        // An error line carries the id of the field it stands for, but no value.
+        if (line.type != FieldType::Number)
             break;
         entry.statusField = line.id;
         if (entry.statusState != kStatusRead) {
-            entry.status = status;
+            entry.status = static_cast<uint32_t>(line.number);
             entry.statusState = kStatusRead;
         }
         break;

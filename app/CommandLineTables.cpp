@@ -84,14 +84,19 @@ constexpr Option kDecodeOptions[] = {
      File},
     {"decode-as", "PORT=NAME", "with --pcap: decode the streams of PORT as protocol NAME; may be given more than "
                                "once"},
+    {"json", "", "write each record as one line of JSON, as GET /api/v1/pdus lists it: its header facts, its hex "
+                 "and its fields, each with its name (smpp.destination_addr), raw value, shown value, offset and "
+                 "length; with --pcap, the record that completes a long message carries it as reassembled"},
+    {"list-fields", "", "list every field name the decoder gives, with its protocol, the type of its raw value "
+                        "and its label, one a line, tab-separated"},
     {"help", "", "show this text"},
     {"version", "", "print the version"},
 };
 
 constexpr std::string_view kDecodeForms[] = {
-    "[--protocol NAME] [--offsets] [--default-alphabet NAME] [HEX...]",
-    "[--protocol NAME] [--offsets] [--default-alphabet NAME] --file PATH",
-    "[--offsets] [--default-alphabet NAME] --pcap PATH [--decode-as PORT=NAME ...]",
+    "[--protocol NAME] [--offsets | --json] [--default-alphabet NAME] [HEX...]",
+    "[--protocol NAME] [--offsets | --json] [--default-alphabet NAME] --file PATH",
+    "[--offsets | --json] [--default-alphabet NAME] --pcap PATH [--decode-as PORT=NAME ...]",
 };
 
 constexpr Section kDecodeSections[] = {

@@ -1,6 +1,8 @@
 // The tarnwick-decode command: one capture record or bare PDU in, the decoder's lines out.
 #include "app/DecodeCli.h"
 
+#include "analysis/Concatenations.h"
+#include "analysis/RecordJson.h"
 #include "app/CommandLine.h"
 #include "capture/PacketLog.h"
 #include "capture/PacketRecord.h"
@@ -43,12 +45,27 @@ std::optional<std::vector<uint8_t>> ReadFile(const std::string& path, std::strin
     return bytes;
 }
 
-// Prints each record as the import stores it: a capture file may hold more than the log keeps.
+// What the output of a decode looks like.
+struct Output {
+    bool offsets = false;
+    bool json = false; // one JSON object per record (the /pdus shape), one per line
+    DefaultAlphabet alphabet = DefaultAlphabet::Gsm;
+};
+
+// The lines the window's decode tree ends a record with when it completes a long message (or misses a part of
+// one), in the listing's layout: the first as a group, the others under it.
+void PrintReassembly(std::ostream& out, const std::vector<ReassemblyLine>& lines, bool offsets) {
+    for (size_t i = 0; i < lines.size(); ++i)
+        out << (offsets ? std::string(14, ' ') : std::string()) << (i == 0 ? "" : "  ") << lines[i].text << "\n";
+}
+
+// Prints each record as the import stores it: a capture file may hold more than the log keeps. Long messages are
+// followed by a listener added before this one, so a record's message is known when it is printed.
 class CBlockPrinter : public CPacketLogListener {
 public:
-    CBlockPrinter(const CPacketLog& log, bool offsets, DefaultAlphabet alphabet, std::ostream& out)
-        : m_log(log), m_offsets(offsets), m_out(out) {
-        m_decoder.SetDefaultAlphabet(alphabet);
+    CBlockPrinter(const CPacketLog& log, const CConcatenations& concatenations, const Output& output, std::ostream& out)
+        : m_log(log), m_concatenations(concatenations), m_output(output), m_out(out) {
+        m_decoder.SetDefaultAlphabet(output.alphabet);
     }
     void OnPacketsAdded(int32_t first, int32_t count) override {
         for (int32_t index = first; index < first + count; ++index) {
@@ -56,11 +73,19 @@ public:
             const uint8_t* record = m_log.PacketAt(index, &length);
             if (!record)
                 continue;
-            const bool ended = m_decoder.Decode(record, static_cast<int32_t>(length));
-            m_out << decode_listing::Block(m_decoder.Lines(), m_offsets, m_blocks++ == 0);
+            if (m_output.json) {
+                const std::optional<Reassembled> whole = m_concatenations.ReassembledAt(index);
+                std::string json;
+                record_json::AppendRecord(json, m_decoder, m_log.SerialBase() + index + 1, record, length,
+                                          m_log.SummaryAt(index), whole ? &*whole : nullptr);
+                m_out << json << "\n";
+            } else {
+                m_decoder.Decode(record, static_cast<int32_t>(length));
+                m_out << decode_listing::Block(m_decoder.Lines(), m_output.offsets, m_blocks++ == 0);
+                PrintReassembly(m_out, m_concatenations.LinesFor(index), m_output.offsets);
+            }
             const std::vector<DecodeLine>& lines = m_decoder.Lines();
-            if (!ended && !lines.empty() &&
-                (lines.back().text == kUnknownErrorText || lines.back().text == kLengthErrorText))
+            if (!lines.empty() && (lines.back().text == kUnknownErrorText || lines.back().text == kLengthErrorText))
                 m_errorLine = true;
         }
     }
@@ -69,15 +94,16 @@ public:
 
 private:
     const CPacketLog& m_log;
-    bool m_offsets;
+    const CConcatenations& m_concatenations;
+    Output m_output;
     std::ostream& m_out;
     CPacketDecoder m_decoder;
     int m_blocks = 0;
     bool m_errorLine = false;
 };
 
-int RunPcap(const std::string& path, const pcap::DecodeAsTable& overrides, bool offsets, DefaultAlphabet alphabet,
-            std::ostream& out, std::ostream& err) {
+int RunPcap(const std::string& path, const pcap::DecodeAsTable& overrides, const Output& output, std::ostream& out,
+            std::ostream& err) {
     constexpr int kFramesPerStep = 4096;
     CPacketLog log;
     log.Reset();
@@ -87,7 +113,10 @@ int RunPcap(const std::string& path, const pcap::DecodeAsTable& overrides, bool 
         err << "tarnwick-decode: " << error << "\n";
         return kBadInput;
     }
-    CBlockPrinter printer(log, offsets, alphabet, out);
+    CPacketDecoder decoder;
+    decoder.SetDefaultAlphabet(output.alphabet);
+    CConcatenations concatenations(log, decoder);
+    CBlockPrinter printer(log, concatenations, output, out);
     log.AddListener(&printer);
     while (importer.Step(log, kFramesPerStep)) {
     }
@@ -138,6 +167,20 @@ std::vector<uint8_t> WrapPdu(uint16_t protocol, const std::vector<uint8_t>& pdu)
 
 namespace {
 
+// The summary of a record given on the command line, as the log would keep it: what its header says, the
+// capture time, and the sender; no connection.
+PacketSummary SummaryOf(const std::vector<uint8_t>& record) {
+    PacketSummary summary;
+    if (record.size() < packet_record::kHeaderSize)
+        return summary;
+    const PacketRecordHeader header = packet_record::ReadHeader(record.data());
+    summary.timeUs = int64_t(header.time) * 1'000'000;
+    summary.source = {header.sourceAddress, header.sourcePort};
+    packet_summary::ReadHeader(header.protocol, record.data() + packet_record::kHeaderSize,
+                               uint32_t(record.size() - packet_record::kHeaderSize), summary);
+    return summary;
+}
+
 // What the command line asks for.
 struct Arguments {
     std::optional<uint16_t> protocol;
@@ -145,12 +188,23 @@ struct Arguments {
     std::optional<std::string> pcapPath;
     pcap::DecodeAsTable decodeAs;
     bool offsets = false;
+    bool json = false;
+    bool listFields = false;
     bool help = false;
     bool version = false;
     DefaultAlphabet alphabet = DefaultAlphabet::Gsm;
     std::string hex;
     bool haveHex = false;
 };
+
+// What is wrong with a set of options that are each right on their own; empty when nothing is.
+std::string_view ConflictOf(const Arguments& a) {
+    if (a.path && a.haveHex) return "give the bytes either as hex or with --file, not both";
+    if (a.pcapPath && (a.path || a.haveHex || a.protocol)) return "--pcap takes no hex, --file or --protocol";
+    if (!a.decodeAs.empty() && !a.pcapPath) return "--decode-as goes with --pcap";
+    if (a.json && a.offsets) return "--json gives every field's offset and length; --offsets goes without it";
+    return {};
+}
 
 // The arguments, or nothing with error saying what is wrong with them.
 std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, std::string& error) {
@@ -175,14 +229,14 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
             }
             return false;
         };
-        if (arg == "-h" || arg == "--help") {
-            a.help = true;
+        if (arg == "-h" || arg == "--help" || arg == "--version" || arg == "--list-fields") {
+            // Each of these is the whole of what is asked.
+            a.help = arg == "-h" || arg == "--help";
+            a.version = arg == "--version";
+            a.listFields = arg == "--list-fields";
             return a;
-        } else if (arg == "--version") {
-            a.version = true;
-            return a;
-        } else if (arg == "--offsets") {
-            a.offsets = true;
+        } else if (arg == "--offsets" || arg == "--json") {
+            (arg == "--json" ? a.json : a.offsets) = true;
         } else if (arg.rfind("--default-alphabet", 0) == 0) {
             if (!value("--default-alphabet")) return fail("--default-alphabet needs a name (gsm, ascii, latin1)");
             const std::optional<DefaultAlphabet> named = DefaultAlphabetNamed(text);
@@ -209,9 +263,8 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
             a.haveHex = true;
         }
     }
-    if (a.path && a.haveHex) return fail("give the bytes either as hex or with --file, not both");
-    if (a.pcapPath && (a.path || a.haveHex || a.protocol)) return fail("--pcap takes no hex, --file or --protocol");
-    if (!a.decodeAs.empty() && !a.pcapPath) return fail("--decode-as goes with --pcap");
+    const std::string_view conflict = ConflictOf(a);
+    if (!conflict.empty()) return fail(std::string(conflict));
     return a;
 }
 
@@ -230,7 +283,13 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
                         : command_line::VersionLine(command_line::kTarnwickDecode));
         return kDecoded;
     }
-    if (a->pcapPath) return RunPcap(*a->pcapPath, a->decodeAs, a->offsets, a->alphabet, out, err);
+    if (a->listFields) {
+        for (const decode_listing::FieldEntry& field : decode_listing::Fields(CPacketDecoder().Table()))
+            out << field.name << '\t' << field.protocol << '\t' << TypeName(field.type) << '\t' << field.label << '\n';
+        return kDecoded;
+    }
+    const Output output{a->offsets, a->json, a->alphabet};
+    if (a->pcapPath) return RunPcap(*a->pcapPath, a->decodeAs, output, out, err);
 
     std::optional<std::vector<uint8_t>> bytes;
     if (a->path) {
@@ -246,7 +305,13 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     CPacketDecoder decoder;
     decoder.SetDefaultAlphabet(a->alphabet);
     const bool ended = decoder.Decode(record.data(), static_cast<int32_t>(record.size()));
-    out << decode_listing::Lines(decoder.Lines(), a->offsets);
+    if (a->json) {
+        std::string json;
+        record_json::AppendRecord(json, decoder, 1, record.data(), uint32_t(record.size()), SummaryOf(record), nullptr);
+        out << json << "\n";
+    } else {
+        out << decode_listing::Lines(decoder.Lines(), a->offsets);
+    }
 
     const std::vector<DecodeLine>& lines = decoder.Lines();
     const bool errorLine =

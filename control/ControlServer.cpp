@@ -104,7 +104,7 @@ QString ControlOptions::Check() const {
 
 CControlServer::CControlServer(CSimulator& simulator, QObject* parent)
     : QObject(parent), m_simulator(simulator), m_http(new QHttpServer(this)), m_listener(new CControlListener(this)),
-      m_pduJson(simulator.Decoder()) {
+      m_pduJson(simulator.Log(), simulator.Decoder()) {
     m_uptime.start();
     std::vector<const char*> paths;
     for (const Endpoint& endpoint : kEndpoints)

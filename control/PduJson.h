@@ -1,6 +1,7 @@
 // Captured records as the control API shows them: one JSON object per record, with its decode lines.
 #pragma once
 
+#include "analysis/Concatenations.h"
 #include "capture/PacketLog.h"
 #include "decoder/PacketDecoder.h"
 
@@ -23,14 +24,13 @@ struct PduQuery {
 // names the parameter, and is empty when all are good.
 QString ReadPduQuery(const QUrlQuery& parameters, PduQuery* query, int64_t* waitMs);
 
-// Turns capture records into {seq, time, protocol, command, commandStatus, sequence, connection,
-// direction, length, hex, fields}, written as JSON text directly: a page of a thousand records with
-// their decode lines is built in a few milliseconds. A record's seq is its serial number in the capture
-// log, so it stays the same over the log's wipes and never names another record. Owns a copy of the
-// decoder; UI thread only.
+// Turns capture records into JSON (record_json::AppendRecord), with the reassembled text on the record that
+// completes a long message. A record's seq is its serial number in the capture log, so it stays the same over
+// the log's wipes and never names another record. Owns a copy of the decoder and follows the log's long
+// messages; UI thread only.
 class CPduJson {
 public:
-    explicit CPduJson(const CPacketDecoder& decoder);
+    CPduJson(CPacketLog& log, const CPacketDecoder& decoder);
 
     // Appends the record's object.
     void AppendRecord(std::string& out, int64_t seq, const uint8_t* record, uint32_t length,
@@ -48,4 +48,5 @@ private:
     void Scan(const CPacketLog& log, const PduQuery& query, Visit visit) const;
 
     CPacketDecoder m_decoder;
+    CConcatenations m_concatenations;
 };

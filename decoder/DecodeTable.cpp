@@ -2,13 +2,48 @@
 #include "decoder/DecodeTable.h"
 
 #include <algorithm>
+#include <cctype>
+#include <string>
 #include <cstring>
 #include <unordered_map>
 
+#include "decoder/tables/FieldNames.h"
 #include "decoder/tables/Tables.h"
+#include "protocol/SmppTlvs.h"
 
 namespace {
 constexpr FieldDescriptor kTerminator = {-1, -1, -1, "", -1, -1, 0, 0, -1, -1};
+
+// A row that names a case of a dispatcher (or ends a case list), not a field.
+bool IsCaseRow(const FieldDescriptor& row) { return row.caseOwner != decode_table::kNone || row.kind == -1; }
+
+// The stable names of the rows: each row takes the protocol of the header group it follows (rows of a
+// table without protocol groups are "field"s).
+void NameRows(DecodeTable& t) {
+    std::string_view prefix = "field";
+    t.fieldNames.reserve(t.rows.size());
+    for (const FieldDescriptor& row : t.rows) {
+        std::string name;
+        const std::string_view label(row.label);
+        if (row.isGroup && !field_names::PrefixOfGroup(label).empty()) {
+            prefix = field_names::PrefixOfGroup(label);
+            name = prefix;
+        } else if (row.isGroup) {
+            name = std::string(prefix) + '.';
+            for (const char c : field_names::LabelTag(label)) name.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+        } else if (KindOf(row) == FieldKind::SmppTlv || KindOf(row) == FieldKind::Smgp3Tlv) {
+            name = std::string(prefix) + ".tlv";
+        } else if (!IsCaseRow(row) && row.id > 0) {
+            const std::string own = field_names::NameOf(prefix, row.id, label, KindOf(row) == FieldKind::TpUdhi);
+            name = std::string(prefix) + '.' + (own.empty() ? "field_" + std::to_string(row.id) : own);
+        }
+        t.fieldNames.push_back(std::move(name));
+    }
+    for (const protocol::smpp::Tlv& tlv : protocol::smpp::kTlvs)
+        t.tlvNames.push_back({true, tlv.tag, std::string(field_names::kSmppTlvPrefix).append(tlv.name)});
+    for (const field_names::TagName& tlv : field_names::SmgpTlvNames())
+        t.tlvNames.push_back({false, tlv.tag, "smgp.tlv." + std::string(tlv.name)});
+}
 } // namespace
 
 std::shared_ptr<const DecodeTable> DecodeTable::Build(std::span<const decode_table::Family> families) {
@@ -49,6 +84,7 @@ std::shared_ptr<const DecodeTable> DecodeTable::Build(std::span<const decode_tab
         const int32_t source = t.PositionOf(row.widthSourceId);
         t.sourceKinds.push_back(source < 0 ? FieldKind::CaseListEnd : KindOf(t.rows[source]));
     }
+    NameRows(t);
     for (LayoutPair& pair : t.layoutPairs) {
         pair.body = t.PositionOf(pair.body);
         pair.alternative = t.PositionOf(pair.alternative);
@@ -62,6 +98,13 @@ std::shared_ptr<const DecodeTable> DecodeTable::Build(std::span<const decode_tab
 int32_t DecodeTable::PositionOf(int32_t id) const {
     const auto it = std::lower_bound(firstPositions.begin(), firstPositions.end(), std::pair<int32_t, int32_t>(id, -1));
     return it != firstPositions.end() && it->first == id ? it->second : -1;
+}
+
+std::string_view DecodeTable::TlvName(int32_t position, uint16_t tag) const {
+    const bool smpp = KindOf(rows[static_cast<size_t>(position)]) == FieldKind::SmppTlv;
+    for (const TlvFieldName& tlv : tlvNames)
+        if (tlv.smpp == smpp && tlv.tag == tag) return tlv.name;
+    return fieldNames[static_cast<size_t>(position)];
 }
 
 std::shared_ptr<const DecodeTable> DecodeTable::Whole() {

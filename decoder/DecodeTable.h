@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -20,6 +22,16 @@ struct DecodeTable {
     std::vector<int32_t> selectorStarts; // per position: where its case scan starts, or -1
     std::vector<FieldKind> sourceKinds;  // per position: kind of its width source, or CaseListEnd
     std::vector<std::pair<int32_t, int32_t>> firstPositions; // (id, position), sorted by id
+    // Per position: the row's stable name ("smpp.destination_addr"); empty for a case row. A group's name is its
+    // protocol's ("smpp") or the protocol's and the body's ("smpp.sub_sm"); a TLV row's is "smpp.tlv".
+    std::vector<std::string> fieldNames;
+    // The names of optional parameters, by protocol and tag: "smpp.tlv.message_payload".
+    struct TlvFieldName {
+        bool smpp; // SMPP's, else SMGP 3.0's
+        uint16_t tag;
+        std::string name;
+    };
+    std::vector<TlvFieldName> tlvNames;
     // A body that comes in two layouts (decode_table::LayoutChoice), both measured from the family's rows.
     struct LayoutPair {
         int32_t body, alternative; // positions of the group rows
@@ -30,6 +42,8 @@ struct DecodeTable {
 
     // Position of the first row with that id, -1 when no row has it.
     int32_t PositionOf(int32_t id) const;
+    // The name of an optional parameter of that tag, or the TLV row's own name when the tag has none.
+    std::string_view TlvName(int32_t position, uint16_t tag) const;
 
     // A table of the given families, in order. The row texts are not copied and must outlive the table.
     static std::shared_ptr<const DecodeTable> Build(std::span<const decode_table::Family> families);

@@ -55,6 +55,37 @@ enum class FieldKind : int32_t {
     CmppMsgId = 1000,    // the 8-octet CMPP Msg_Id
 };
 
+// What a decoded field's raw value is: a number, text (GBK read as UTF-8), or octets of the record.
+enum class FieldType : uint8_t { None, Number, Text, Octets };
+
+// The type of a kind's raw value; None for a label, a group and a count of entries.
+constexpr FieldType TypeOf(FieldKind kind) {
+    switch (kind) {
+    case FieldKind::U32Host: case FieldKind::U32Net: case FieldKind::S16Host: case FieldKind::U16Net:
+    case FieldKind::LocalTime: case FieldKind::Hex32: case FieldKind::U8: case FieldKind::Ipv4Net:
+    case FieldKind::Ipv4Host: case FieldKind::U16Host: case FieldKind::U16NetToo: case FieldKind::ProtocolCode:
+    case FieldKind::CmppCommand: case FieldKind::Octet: case FieldKind::Version: case FieldKind::DataCoding:
+    case FieldKind::TpUdhi: case FieldKind::SmgpCommand: case FieldKind::TestCommand: case FieldKind::SgipCommand:
+    case FieldKind::ReportFlag: case FieldKind::Hex16: case FieldKind::Bits: case FieldKind::CngpCommand:
+    case FieldKind::SmppCommand: return FieldType::Number;
+    case FieldKind::Char: case FieldKind::Text: case FieldKind::CString: case FieldKind::Numbers21:
+    case FieldKind::Numbers21Too: case FieldKind::Numbers32: return FieldType::Text;
+    case FieldKind::SgipSequence: case FieldKind::Hex10: case FieldKind::HexOctets: case FieldKind::Smgp3Tlv:
+    case FieldKind::SmppTlv: case FieldKind::CmppContent: case FieldKind::Cmpp3Content: case FieldKind::SmgpContent:
+    case FieldKind::SmppContent: case FieldKind::CngpContent: case FieldKind::CmppMsgId: return FieldType::Octets;
+    default: return FieldType::None;
+    }
+}
+
+constexpr const char* TypeName(FieldType type) {
+    switch (type) {
+    case FieldType::Number: return "number";
+    case FieldType::Text: return "text";
+    case FieldType::Octets: return "octets";
+    default: return "none";
+    }
+}
+
 // One row of the decode table. The walk in CPacketDecoder is the only code that reads it;
 // what a protocol looks like lives entirely in rows of this type (decoder/tables/).
 struct FieldDescriptor {

@@ -17,4 +17,15 @@ std::string Lines(const std::vector<DecodeLine>& lines, bool offsets);
 // record's lines, after a blank line unless it is the first block.
 std::string Block(const std::vector<DecodeLine>& lines, bool offsets, bool first);
 
+// One name of the decoder's fields, as tarnwick-decode --list-fields lists it: the name, its protocol, the type of
+// its raw value and the label the decode shows it by (the first, where fields of one name have several).
+struct FieldEntry {
+    std::string name;
+    std::string_view protocol;
+    FieldType type;
+    std::string label;
+};
+// Every field name of the table once, in table order, the optional parameters after the fields.
+std::vector<FieldEntry> Fields(const DecodeTable& table);
+
 } // namespace decode_listing

@@ -33,6 +33,29 @@ int32_t ReadByKind(wire::Cursor& reader, FieldKind kind) {
     }
 }
 
+// The raw value of a Number kind.
+int64_t ReadNumber(FieldKind kind, wire::Cursor& bytes) {
+    switch (kind) {
+    case FieldKind::U32Host:
+    case FieldKind::LocalTime:
+    case FieldKind::Ipv4Host: return bytes.U32Le();
+    case FieldKind::S16Host: return static_cast<int16_t>(bytes.U16Le());
+    case FieldKind::U16Host:
+    case FieldKind::ProtocolCode: return bytes.U16Le();
+    case FieldKind::U16Net:
+    case FieldKind::U16NetToo:
+    case FieldKind::Hex16: return bytes.U16();
+    case FieldKind::ReportFlag: return static_cast<int8_t>(bytes.U8());
+    case FieldKind::U8:
+    case FieldKind::Octet:
+    case FieldKind::Version:
+    case FieldKind::DataCoding:
+    case FieldKind::TpUdhi:
+    case FieldKind::Bits: return bytes.U8();
+    default: return bytes.U32(); // the 32-bit network-order kinds: numbers, commands, addresses
+    }
+}
+
 // The icon of the fields under a group that shows `groupIcon`.
 int32_t FieldIconOf(int32_t groupIcon) {
     switch (groupIcon) {
@@ -128,6 +151,8 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
             const int32_t width = field.width < 0 ? remaining : std::min(field.width, remaining);
             m_lines.push_back({row.id, std::string(lengthError ? kLengthErrorText : kUnknownErrorText), offset, width,
                                row.iconId, row.isGroup});
+            m_lines.back().field = m_table->fieldNames[static_cast<size_t>(position)];
+            m_lines.back().valueEnd = static_cast<int32_t>(m_lines.back().text.size()); // the error is what it shows
             return false;
         }
 
@@ -156,6 +181,8 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
     if (offset == total && !listComplete) {
         const FieldDescriptor& list = m_table->rows[m_entriesRow];
         m_lines.push_back({list.id, std::string(kUnknownErrorText), offset, 0, list.iconId, list.isGroup});
+        m_lines.back().field = m_table->fieldNames[static_cast<size_t>(m_entriesRow)];
+        m_lines.back().valueEnd = static_cast<int32_t>(m_lines.back().text.size());
         return false;
     }
     if (offset < total && !m_lines.empty()) AppendTrailingOctets(offset);
@@ -169,12 +196,64 @@ void CPacketDecoder::AddLines(int32_t position, int32_t offset, int32_t width) {
     m_text.clear();
     m_details.clear();
     AppendText(m_text, position, p, width, m_total - offset);
+    const auto valueEnd = static_cast<int32_t>(m_text.size());
     AppendSuffix(m_text, position, p, m_total - offset);
     // A list of numbers shows its first number on its own line, and each further one on a line of its own.
     const int32_t listed = NumberWidth(KindOf(row));
     m_lines.push_back({row.id, m_text, offset, listed > 0 ? std::min(width, listed) : width, row.iconId, row.isGroup});
-    for (const Detail& detail : m_details)
+    TypeLine(m_lines.back(), position, valueEnd);
+    const auto field = static_cast<int32_t>(m_lines.size()) - 1;
+    for (const Detail& detail : m_details) {
         m_lines.push_back({row.id, detail.text, offset + detail.offset, detail.width, row.iconId, 0});
+        DecodeLine& line = m_lines.back();
+        line.field = m_lines[static_cast<size_t>(field)].field;
+        // A part is "what = value" (a header element, a receipt field) or a further number of a list.
+        const size_t equals = line.text.find(" = ");
+        line.valueAt = equals == std::string::npos ? 0 : static_cast<int32_t>(equals + 3);
+        line.valueEnd = static_cast<int32_t>(line.text.size());
+        line.parent = field;
+    }
+}
+
+void CPacketDecoder::TypeLine(DecodeLine& line, int32_t position, int32_t valueEnd) const {
+    const FieldDescriptor& row = m_table->rows[static_cast<size_t>(position)];
+    const FieldKind kind = KindOf(row);
+    const int32_t labelEnd = m_table->labelLengths[static_cast<size_t>(position)];
+    const auto size = static_cast<int32_t>(line.text.size());
+    line.field = m_table->fieldNames[static_cast<size_t>(position)];
+    // The value starts after the label and its space; a field whose kind showed nothing has none.
+    line.valueAt = valueEnd > labelEnd ? std::min(labelEnd + 1, valueEnd) : size;
+    line.valueEnd = std::max(line.valueAt, valueEnd);
+    if (size > valueEnd + 3 && line.text.compare(static_cast<size_t>(valueEnd), 2, " (") == 0 && line.text.back() == ')')
+        line.nameEnd = size - 1;
+    if (row.isGroup || line.valueAt == size) return;
+    line.type = TypeOf(kind);
+    const uint8_t* p = m_record + line.offset;
+    wire::Cursor bytes = RecordCursor(p, m_total - line.offset);
+    switch (line.type) {
+    case FieldType::Number: line.number = ReadNumber(kind, bytes); break;
+    case FieldType::Octets:
+        line.rawOffset = line.offset;
+        line.rawWidth = line.width;
+        if (kind == FieldKind::SmppTlv || kind == FieldKind::Smgp3Tlv) {
+            line.field = m_table->TlvName(position, bytes.U16());
+            line.rawOffset += std::min(line.width, 4);
+            line.rawWidth = std::max(0, line.width - 4);
+            // A parameter's line names it in its label part: "SUB_SM TLV: message_payload(Generic) = text".
+            const size_t equals = line.text.find(" = ", static_cast<size_t>(line.valueAt));
+            if (equals != std::string::npos) line.valueAt = std::min(static_cast<int32_t>(equals + 3), line.valueEnd);
+        }
+        break;
+    default: break;
+    }
+    // A command's name and a protocol code's are part of the value the kind shows: "0x00000004 (submit_sm)".
+    if (line.type == FieldType::Number && line.nameEnd == 0 && line.text.back() == ')') {
+        const size_t open = line.text.find(" (", static_cast<size_t>(line.valueAt));
+        if (open != std::string::npos) {
+            line.valueEnd = static_cast<int32_t>(open);
+            line.nameEnd = size - 1;
+        }
+    }
 }
 
 void CPacketDecoder::AppendTrailingOctets(int32_t offset) {
@@ -189,6 +268,12 @@ void CPacketDecoder::AppendTrailingOctets(int32_t offset) {
     int32_t iconId = m_lines.empty() ? 0 : m_lines.back().iconId;
     if (!m_lines.empty() && m_lines.back().isGroup) iconId = FieldIconOf(iconId);
     m_lines.push_back({kTrailingOctetsLineId, m_text, offset, count, iconId, 0});
+    DecodeLine& line = m_lines.back();
+    line.field = kTrailingOctetsField;
+    line.type = FieldType::Octets;
+    line.rawOffset = offset;
+    line.rawWidth = count;
+    line.valueAt = line.valueEnd = static_cast<int32_t>(kTrailingOctetsText.size() + 1);
 }
 
 int32_t CPacketDecoder::NextRow(int32_t position, int32_t offset, bool& result) const {

@@ -18,14 +18,40 @@ namespace wire {
 class Cursor;
 }
 
-// One line of decode output: the text of one field and the bytes of the record it covers.
+// One line of decode output: one typed field, its display text and the bytes of the record it covers.
+// Readers take the field's name, raw value and value name from here; none of them splits `text`.
 struct DecodeLine {
     int32_t id;       // id of the descriptor that produced the line
-    std::string text; // UTF-8
+    std::string text; // UTF-8: the display text, "label value (value name)"
     int32_t offset;   // first byte, counted from the start of the capture record
     int32_t width;    // bytes covered; 0 for group lines
     int32_t iconId;   // decode icon id (152..163), see CPacketDecoder::IconIndex
     int32_t isGroup;  // 1: a top-level node; 0: a field under the latest group
+
+    // The stable name ("smpp.destination_addr", "smpp.tlv.message_payload"): the table's, which outlives every
+    // line. A line a field adds under its own (a user data header element, a receipt part) carries the field's name.
+    std::string_view field = {};
+    FieldType type = FieldType::None; // what the raw value is
+    int64_t number = 0;               // the raw value of a Number field
+    int32_t rawOffset = 0;            // the raw octets of an Octets field, in the record
+    int32_t rawWidth = 0;
+    int32_t valueAt = 0;   // where the shown value starts in text; text.size() when the line shows none, 0 for an
+                           // error line, which shows its whole text
+    int32_t valueEnd = 0;  // where the value's own text ends: a value name follows as " (name)" up to nameEnd
+    int32_t nameEnd = 0;   // 0 when the value has no name
+    int32_t parent = -1;   // the line of the field this line shows a part of; -1 for a field or a group
+
+    // The value as shown, with its name: "1 (International)".
+    std::string_view Show() const { return std::string_view(text).substr(static_cast<size_t>(valueAt)); }
+    // The value's own text without its name: the raw value of a Text field.
+    std::string_view ValueText() const {
+        return std::string_view(text).substr(static_cast<size_t>(valueAt), static_cast<size_t>(valueEnd - valueAt));
+    }
+    // The name the value has ("International"), empty when none.
+    std::string_view ValueName() const {
+        return nameEnd == 0 ? std::string_view{}
+                            : std::string_view(text).substr(static_cast<size_t>(valueEnd + 2), static_cast<size_t>(nameEnd - valueEnd - 2));
+    }
 };
 
 // The texts of the two error lines that end a walk early.
@@ -35,6 +61,7 @@ inline constexpr std::string_view kUnknownErrorText = "未知错误!";
 // count of those octets and their hex follow. It carries an id no descriptor has.
 inline constexpr std::string_view kTrailingOctetsText = "Octets not decoded:";
 inline constexpr int32_t kTrailingOctetsLineId = 0;
+inline constexpr std::string_view kTrailingOctetsField = "undecoded";
 
 // The one decoder of the program. It walks the shared decode table (DecodeTable::Whole, or a table of its
 // own families) and owns the lines of the last decode. Copies share the table and keep lines of their own.
@@ -96,6 +123,9 @@ private:
     void Settle(int32_t position, int32_t offset, Field& field) const;
     // The line of the field at `position`, settled to `width` octets at `offset`, and the lines it adds under its own.
     void AddLines(int32_t position, int32_t offset, int32_t width);
+    // The typed parts of a field's line: its name, its raw value, where its value and value name sit in its text.
+    // valueEnd: the text's length before the value's name was appended.
+    void TypeLine(DecodeLine& line, int32_t position, int32_t valueEnd) const;
     // The width of a row the walk settles (width -1) from its bytes: a TLV's own length, or the value of
     // the field its width (or an Entries row's count) comes from; -1 when none can be read.
     int32_t VariableWidth(int32_t position, const wire::Cursor& bytes) const;

@@ -4,6 +4,7 @@
 #include "engine/FramedServer.h"
 #include "engine/PendingAnswers.h"
 #include "protocol/Registry.h"
+#include "protocol/TestCommands.h"
 
 #include <cstdint>
 #include <string>
@@ -14,12 +15,13 @@ namespace test_protocol {
 constexpr int kHeaderSize = int(protocol::HeaderSizeOf(protocol::kTest));
 constexpr int kMaxPacketSize = int(protocol::MaxPduOf(protocol::kTest));
 
-constexpr uint32_t kLogin = 0x00001001;
-constexpr uint32_t kLoginResp = 0x80001001;
-constexpr uint32_t kSubmit = 0x00001002;
-constexpr uint32_t kSubmitResp = 0x80001002;
-constexpr uint32_t kDeliver = 0x00001003;
-constexpr uint32_t kDeliverResp = 0x80001003;
+// The commands as the registry of the protocol has them.
+constexpr uint32_t kLogin = protocol::test::kLogin;
+constexpr uint32_t kLoginResp = protocol::test::kLoginResp;
+constexpr uint32_t kSubmit = protocol::test::kSubmit;
+constexpr uint32_t kSubmitResp = protocol::test::kSubmitResp;
+constexpr uint32_t kDeliver = protocol::test::kDeliver;
+constexpr uint32_t kDeliverResp = protocol::test::kDeliverResp;
 
 constexpr int kTerminalNumberOffset = 16; // in LOGIN, after the 4-octet terminal_type
 constexpr int kTerminalNumberWidth = 24;

@@ -2,6 +2,7 @@
 #include "simulator/Settings.h"
 
 #include "capture/PacketLog.h"
+#include "protocol/CaptureFilter.h"
 #include "protocol/Registry.h"
 
 #include <QCoreApplication>
@@ -61,16 +62,13 @@ void CSettings::SelectStore() {
 }
 
 std::string CSettings::Filter() const {
-    const QString stored = m_store.value(kFilterKey).toString();
-    if (stored.size() != CPacketLog::kFilterLength)
-        return std::string(CPacketLog::kFilterLength, '1');
-    return stored.toStdString();
+    return protocol::filter::ReadStored(m_store.value(kFilterKey).toString().toStdString());
 }
 
 bool CSettings::ShowUnknown() const { return m_store.value(kShowUnknownKey, 1).toInt() != 0; }
 
 void CSettings::SetFilter(const std::string& filter, bool showUnknown) {
-    m_store.setValue(kFilterKey, QString::fromStdString(filter));
+    m_store.setValue(kFilterKey, QString::fromStdString(protocol::filter::WriteStored(filter)));
     m_store.setValue(kShowUnknownKey, showUnknown ? 1 : 0);
 }
 

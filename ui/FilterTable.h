@@ -9,6 +9,8 @@
 
 namespace filter_table {
 
+// A row's filter index is its place in today's layout of the flags string; what the settings keep is the row's
+// name (protocol::filter::NameAt), which stays when rows are added.
 struct FilterItem {
     int id;       // the row's filter index: its character in the filter string
     int parentId; // -1 for "All protocols"

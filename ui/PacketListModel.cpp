@@ -82,18 +82,19 @@ QVariant CPacketListModel::data(const QModelIndex& index, int role) const {
     const uint8_t* record = m_log.PacketAt(index.row(), &length);
     if (!record)
         return {};
-    const PacketRecordHeader header = packet_record::ReadHeader(record);
+    // What a row shows of its record is the record's summary, read from its header once when it was stored.
+    const PacketSummary& summary = m_log.SummaryAt(row);
     if (role == Qt::DecorationRole) {
-        const ProtocolInfo* protocol = protocols::Find(header.protocol);
+        const ProtocolInfo* protocol = protocols::Find(summary.protocol);
         return protocol ? icons::DecodeIcon(CPacketDecoder::IconIndex(protocol->rowIcon)) : QVariant();
     }
     switch (index.column()) {
     case kSeq: return index.row() + 1;
-    case kSourceIp: return QString::fromStdString(FormatIpv4(header.sourceAddress));
-    case kSourcePort: return header.sourcePort;
-    case kDescription: return Description(record, length);
-    case kLen: return header.packetLength;
-    case kTime: return CaptureTime(m_log.SummaryAt(row).timeUs);
+    case kSourceIp: return QString::fromStdString(FormatIpv4(summary.source.address));
+    case kSourcePort: return summary.source.port;
+    case kDescription: return Description(summary);
+    case kLen: return length;
+    case kTime: return CaptureTime(summary.timeUs);
     case kStatus: return QString::fromStdString(m_pairs.StatusText(row));
     case kLatency: {
         const std::optional<int64_t> us = m_pairs.LatencyUs(row);
@@ -117,9 +118,10 @@ QVariant CPacketListModel::headerData(int section, Qt::Orientation orientation, 
     return {};
 }
 
-QString CPacketListModel::Description(const uint8_t* record, uint32_t length) const {
-    const uint16_t code = packet_record::ReadHeader(record).protocol;
-    return QString::fromStdString(protocols::Describe(m_decoder.Names(), code, packet_record::CommandId(record, length)));
+QString CPacketListModel::Description(const PacketSummary& summary) const {
+    const std::optional<uint32_t> command =
+        summary.Has(PacketSummary::kHasCommand) ? std::optional<uint32_t>(summary.command) : std::nullopt;
+    return QString::fromStdString(protocols::Describe(m_decoder.Names(), summary.protocol, command));
 }
 
 void CPacketListModel::OnPacketsAdded(int32_t, int32_t) {

@@ -40,7 +40,7 @@ public:
 private:
     // "SMPP:submit_sm_resp": the protocol's name and the name of the command id at record offset 20,
     // "未知" for a name no table holds (every command of a protocol code without a table).
-    QString Description(const uint8_t* record, uint32_t length) const;
+    QString Description(const PacketSummary& summary) const;
     void OnPacketsAdded(int32_t first, int32_t count) override;
     void OnLogReset() override;
     // Inserts rows for every record the model does not show yet, in one go.

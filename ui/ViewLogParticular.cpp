@@ -136,9 +136,17 @@ QString CViewLogParticular::CurrentValue() const {
     const QTreeWidgetItem* item = currentItem();
     if (!item)
         return {};
-    const QString text = item->text(0);
-    const qsizetype equals = text.indexOf(QStringLiteral(" = "));
-    return equals < 0 ? text : text.mid(equals + 3);
+    const int line = item->data(0, kLineRole).toInt();
+    if (line < 0 || size_t(line) >= m_lines.size()) { // a line of the reassembled message: "what = value"
+        const QString text = item->text(0);
+        const qsizetype equals = text.indexOf(QStringLiteral(" = "));
+        return equals < 0 ? text : text.mid(equals + 3);
+    }
+    // The value as the field shows it; a line that shows none (a group) copies its whole text.
+    std::string_view value = m_lines[size_t(line)].Show();
+    if (value.empty())
+        value = m_lines[size_t(line)].text;
+    return QString::fromUtf8(value.data(), qsizetype(value.size()));
 }
 
 void CViewLogParticular::CopyValue() {

@@ -1,6 +1,8 @@
 // PDU framing shared by the load generator and the bare responder.
 #pragma once
 
+#include "protocol/PduHeader.h"
+#include "protocol/SmppCommands.h"
 #include "wire/Cursor.h"
 #include "wire/Writer.h"
 
@@ -12,9 +14,9 @@ namespace bench {
 
 constexpr uint32_t kHeaderSize = 16;
 constexpr uint32_t kMaxPdu = 10240;
-constexpr uint32_t kBindTransceiver = 0x00000009;
-constexpr uint32_t kSubmitSm = 0x00000004;
-constexpr uint32_t kResponseBit = 0x80000000;
+constexpr uint32_t kBindTransceiver = protocol::smpp::kBindTransceiver;
+constexpr uint32_t kSubmitSm = protocol::smpp::kSubmitSm;
+constexpr uint32_t kResponseBit = protocol::kResponseBit;
 
 using wire::ReadBe32;
 using wire::WriteBe32;

@@ -105,6 +105,14 @@ TEST_F(DisplayFilterTest, TermsAgainstOneCapture) {
         {"text:short_message", {}},    // the label is not the text
         {"text:receipted", {}},        // nor another parameter's value
         {"deliver_sm !text:xyz", {3}},
+        {"smpp.destination_addr=444", {3, 5}},  // a field by its text
+        {"smpp.data_coding=0x8", {3}},          // by its number
+        {"smpp.source_addr=1", {8}},            // the field of that name, not one whose name starts alike
+        {"smpp.command_status=88", {1}},
+        {"smpp.dest_addr_ton=international", {0, 3, 5, 7, 8}}, // by its value's name
+        {"smpp.tlv.message_payload", {5}},      // present
+        {"!smpp.tlv.receipted_message_id data_sm", {}},
+        {"test.destination=138", {6}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.filter);
@@ -136,6 +144,7 @@ TEST_F(DisplayFilterTest, BadTermsKeepTheFilterBefore) {
         {"!seq:", "seq: needs a number"},
         {"text:", "text: needs a word"},
         {"!", "\"!\" negates nothing"},
+        {"smpp.no_such_field=1", "unknown field \"smpp.no_such_field\" (tarnwick-decode --list-fields lists them)"},
     };
     std::string error;
     ASSERT_TRUE(filter.Parse("conn:8", error));

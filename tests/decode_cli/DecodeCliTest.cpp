@@ -12,6 +12,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -186,6 +187,8 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
          "tarnwick-decode: --decode-as: 'smpp' is not PORT=PROTOCOL\n"},
         {"unknown alphabet", {"--default-alphabet", "utf8", "00"}, "",
          "tarnwick-decode: unknown alphabet 'utf8' (gsm, ascii, latin1)\n"},
+        {"json with offsets", {"--json", "--offsets", "00"}, "",
+         "tarnwick-decode: --json gives every field's offset and length; --offsets goes without it\n"},
         {"capture file missing", {"--pcap", "/nonexistent/x.pcap"}, "",
          "tarnwick-decode: /nonexistent/x.pcap: No such file or directory\n"},
     };
@@ -284,6 +287,70 @@ TEST_F(DecodeCliTest, CaptureWithoutAnnouncedVersionReadsEachSubmitByItsLength) 
     EXPECT_EQ(LinesWith(r.err, "by the version whose fields end at its length"),
               std::vector<std::string>{"tarnwick-decode: 3 SUBMIT or DELIVER PDUs came before any CONNECT or Login said "
                                        "the version: each was read by the version whose fields end at its length."});
+}
+
+// A long message in two submit_sm parts (an 8-bit reference UDH): the part that completes it is followed by the
+// window's "Reassembled message" lines, and its JSON carries the whole text and the parts' seqs; the first part's
+// carries none. The JSON is the /pdus record shape, one line per record.
+TEST_F(DecodeCliTest, CaptureShowsTheReassembledMessage) {
+    const auto part = [](uint32_t sequence, uint8_t number, std::string_view text) {
+        const Bytes shortMessage = Builder().u8(5).u8(0).u8(3).u8(0x2A).u8(2).u8(number).raw(text);
+        return SmppPdu(0x00000004, sequence, test_bytes::SmppMessageBody("12345", "10086", 0x40, 0, shortMessage));
+    };
+    const Bytes first = part(1, 1, "hello "), second = part(2, 2, "world");
+    const std::vector<Bytes> frames = {Segment(0x0A000001, 40000, 0x0A000002, 5018, 1, first),
+                                       Segment(0x0A000001, 40000, 0x0A000002, 5018, 1 + uint32_t(first.size()), second)};
+    const Result text = RunOnCapture(frames);
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(LinesWith(text.out, "Reassembled"), std::vector<std::string>{"Reassembled message (2 parts)"});
+    EXPECT_EQ(LinesWith(text.out, "hello world"), std::vector<std::string>{"  hello world"});
+
+    const Result json = RunOnCapture(frames, {"--json"});
+    EXPECT_EQ(json.status, 0) << json.err;
+    const std::vector<std::string> records = LinesWith(json.out, "{\"seq\":");
+    ASSERT_EQ(records.size(), 2u) << json.out;
+    EXPECT_EQ(records[0].find("reassembled"), std::string::npos);
+    EXPECT_NE(records[1].find(R"("reassembled":{"parts":2,"text":"hello world","seqs":[1,2]})"), std::string::npos);
+    EXPECT_NE(records[1].find(R"({"field":"smpp.sequence_number","label":"SMPP","name":"Sequence number","value":"2","raw":2,)"),
+              std::string::npos) << records[1];
+}
+
+// A record given as hex comes out as one JSON record, fields named, whatever its bytes: a cut PDU's error
+// line is a field without a raw value.
+TEST_F(DecodeCliTest, JsonOfOneRecord) {
+    const Result whole = RunCommand({"--json", "--protocol", "smpp", Hex(SmppPdu(0x80000004, 3, Builder().cstr("42")))});
+    EXPECT_EQ(whole.status, 0) << whole.err;
+    EXPECT_NE(whole.out.find(R"("command":"submit_sm_resp","commandStatus":0,"sequence":3,)"), std::string::npos) << whole.out;
+    EXPECT_NE(whole.out.find(R"({"field":"smpp.message_id","label":"SUB_SM_RESP","name":"message_id","value":"42","raw":"42","show":"42","offset":16,"length":3})"),
+              std::string::npos) << whole.out;
+    const Result cut = RunCommand({"--json", "--protocol", "smpp", "00000020 80000004 00000000 00000003 3432"});
+    EXPECT_EQ(cut.status, decode_cli::kErrorLine);
+    EXPECT_NE(cut.out.find(R"("field":"smpp.message_id","label":"SUB_SM_RESP","name":"message_id","value":"未知错误!","raw":null,)"),
+              std::string::npos) << cut.out;
+}
+
+// docs/fields.md is the list --list-fields prints, as a table; run with TARNWICK_GOLDEN_UPDATE=1 to rewrite it.
+TEST_F(DecodeCliTest, FieldListIsDocumented) {
+    const Result list = RunCommand({"--list-fields"});
+    ASSERT_EQ(list.status, 0);
+    std::string doc = "# Field names\n\nThe names of the decoded fields, as `tarnwick-decode --list-fields` lists them and "
+                      "`GET /api/v1/pdus` and `tarnwick-decode --json` give them in `field`. A field's `raw` value is a "
+                      "number, text, or octets written as hex.\n\n| Field | Protocol | Type | Label |\n|---|---|---|---|\n";
+    std::istringstream lines(list.out);
+    for (std::string line; std::getline(lines, line);) {
+        std::string cells = "| ";
+        for (const char c : line) cells += c == '\t' ? std::string(" | ") : c == '|' ? std::string("\\|") : std::string(1, c);
+        doc += cells + " |\n";
+    }
+    const std::filesystem::path path = std::filesystem::path(TARNWICK_DOCS_DIR) / "fields.md";
+    const char* update = std::getenv("TARNWICK_GOLDEN_UPDATE");
+    if (update && *update && std::string(update) != "0")
+        std::ofstream(path, std::ios::binary) << doc;
+    std::ifstream file(path, std::ios::binary);
+    const std::string committed((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(committed, doc) << "docs/fields.md differs from --list-fields; rewrite it with TARNWICK_GOLDEN_UPDATE=1";
+    EXPECT_NE(doc.find("| sgip.UserNumber | sgip | text |"), std::string::npos);
+    EXPECT_NE(doc.find("| cmpp.Msg_Fmt | cmpp | number |"), std::string::npos);
 }
 
 TEST_F(DecodeCliTest, HelpAndVersionEndWithStatusZero) {

@@ -17,6 +17,7 @@
 
 #include "decoder/Listing.h"
 #include "decoder/PacketDecoder.h"
+#include "protocol/Registry.h"
 
 namespace {
 
@@ -73,6 +74,33 @@ Case ReadCase(const fs::path& path) {
         if (bytes) c.records.push_back(*bytes);
     }
     return c;
+}
+
+// The typed header fields of a decode hold the words the protocol registry places there (the other home of the
+// header's layout, which the record summary reads): command, sequence and status, by offset.
+void ExpectHeaderFieldsAsTheRegistryPlacesThem(const std::vector<uint8_t>& record, uint16_t code,
+                                               const std::vector<DecodeLine>& lines) {
+    const int index = protocol::IndexOf(code);
+    if (index < 0)
+        return;
+    const protocol::Protocol& p = protocol::kProtocols[index];
+    const auto word = [&](uint32_t at) -> int64_t {
+        const size_t from = 16 + at;
+        return from + 4 <= record.size() ? int64_t(record[from]) << 24 | record[from + 1] << 16 | record[from + 2] << 8 | record[from + 3]
+                                         : -1;
+    };
+    const std::pair<uint32_t, bool> words[] = {{p.commandOffset, true}, {p.sequenceOffset, p.sequenceSize == 4},
+                                               {p.statusOffset, p.statusOffset != 0}};
+    for (const auto& [at, held] : words) {
+        const auto line = std::find_if(lines.begin(), lines.end(), [&](const DecodeLine& l) {
+            return !l.isGroup && l.offset == int32_t(16 + at) && l.width == 4;
+        });
+        if (!held || word(at) < 0 || line == lines.end())
+            continue;
+        EXPECT_EQ(line->type, FieldType::Number) << line->text;
+        EXPECT_EQ(line->number, word(at)) << line->text;
+        EXPECT_TRUE(line->field.starts_with(std::string(p.cliName).substr(0, 4))) << line->field;
+    }
 }
 
 // The icon a line must carry: 152/159 on the capture header, the protocol's own pair on its
@@ -138,6 +166,7 @@ TEST_P(GoldenTest, DecodesToItsListing) {
         listing += decode_listing::Lines(lines, true) + "result: " + (ok ? "true" : "false") + "\n";
 
         const uint16_t protocol = total >= 16 ? static_cast<uint16_t>(record[14] | record[15] << 8) : 0;
+        ExpectHeaderFieldsAsTheRegistryPlacesThem(record, protocol, lines);
         int groupIndex = 0;
         for (const DecodeLine& line : lines) {
             groupIndex += line.isGroup;

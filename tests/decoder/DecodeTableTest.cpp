@@ -4,12 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "decoder/tables/Tables.h"
+#include "protocol/Registry.h"
+#include "protocol/SmppStatus.h"
+#include "protocol/SmppTlvs.h"
 #include "tests/support/Bytes.h"
 
 namespace {
@@ -209,3 +214,65 @@ TEST_F(DecodeTableTest, DataCodingDoesNotOutliveItsRecord) {
 }
 
 } // namespace
+
+// Every field row has a stable name "protocol.Name" of its own words (never the fallback of its id), and a name
+// means one type of value wherever it is used: a filter or a script that reads smpp.destination_addr reads
+// the same kind of value in a submit_sm and a deliver_sm.
+TEST_F(DecodeTableTest, EveryFieldHasAStableNameOfOneType) {
+    const DecodeTable& table = decoder.Table();
+    std::map<std::string, FieldType> typeOf;
+    std::set<std::string> protocols;
+    for (size_t position = 0; position + 1 < table.rows.size(); ++position) {
+        const FieldDescriptor& row = table.rows[position];
+        const std::string& name = table.fieldNames[position];
+        SCOPED_TRACE("row " + std::to_string(row.id) + " \"" + row.label + "\" named \"" + name + "\"");
+        if (row.caseOwner != decode_table::kNone || row.kind == -1) {
+            EXPECT_TRUE(name.empty());
+            continue;
+        }
+        const size_t dot = name.find('.');
+        protocols.insert(name.substr(0, dot));
+        if (row.isGroup)
+            continue;
+        EXPECT_NE(dot, std::string::npos);
+        EXPECT_EQ(name.find("field_"), std::string::npos) << "a label without a name in its protocol's list";
+        EXPECT_EQ(name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_."), std::string::npos);
+        const auto [it, first] = typeOf.emplace(name, TypeOf(KindOf(row)));
+        EXPECT_TRUE(first || it->second == TypeOf(KindOf(row))) << "a name shared by fields of other types";
+    }
+    EXPECT_EQ(protocols, (std::set<std::string>{"capture", "cmpp", "test", "smgp", "sgip", "cngp", "smpp"}));
+}
+
+// Fields that scripts and filters name, read from a whole PDU: the name, the raw value and the value's name.
+TEST_F(DecodeTableTest, FieldsCarryTheirNameAndRawValue) {
+    using test_bytes::Tlv;
+    const Bytes submit = CaptureRecord(protocol::kSmpp, SmppPdu(0x00000004, 7, test_bytes::SmppMessageBody(
+        "12345", "10086", 0, 8, {}, Tlv(protocol::smpp::kTagMessagePayload, {0x4E, 0x2D})), 0x11));
+    ASSERT_TRUE(Decode(submit));
+    struct Expected {
+        std::string_view field;
+        FieldType type;
+        int64_t number;
+        std::string_view text, name;
+    };
+    const Expected expected[] = {
+        {"smpp.command_status", FieldType::Number, 0x11, "0x00000011", protocol::smpp::StatusDescription(0x11)},
+        {"smpp.sequence_number", FieldType::Number, 7, "7", ""},
+        {"smpp.command_id", FieldType::Number, 4, "0x00000004", "submit_sm"},
+        {"smpp.destination_addr", FieldType::Text, 0, "10086", ""},
+        {"smpp.dest_addr_ton", FieldType::Number, 1, "1", "International"},
+        {"smpp.tlv.message_payload", FieldType::Octets, 0, "中", ""},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.field);
+        const auto line = std::find_if(decoder.Lines().begin(), decoder.Lines().end(),
+                                       [&](const DecodeLine& l) { return l.field == e.field; });
+        ASSERT_NE(line, decoder.Lines().end());
+        EXPECT_EQ(line->type, e.type);
+        EXPECT_EQ(line->number, e.number); // 0 for a value that is no number
+        EXPECT_EQ(line->ValueText(), e.text);
+        EXPECT_EQ(line->ValueName(), e.name);
+        // The display text is the label, the value and its name, as the window shows it.
+        EXPECT_TRUE(line->text.ends_with(line->Show()));
+    }
+}

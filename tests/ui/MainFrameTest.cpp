@@ -177,14 +177,19 @@ TEST_F(MainFrameTest, FirstRunStartsBothServersAndShowsTheOverviewInDetails) {
     EXPECT_FALSE(Command("Up")->isEnabled());
 }
 
-TEST_F(MainFrameTest, OnlyAStoredFilterOfExactlyThirtyCharactersIsUsed) {
+// The stored filter names the rows switched off; a 30-character string of earlier versions is read as it meant,
+// and what neither form is leaves every row on.
+TEST_F(MainFrameTest, TheStoredFilterIsReadByRowName) {
+    const std::string submitOff = kAllOnes.substr(0, 9) + "0" + kAllOnes.substr(10);
     const struct {
         const char* name;
         std::string stored, used;
     } cases[] = {
         {"29 characters", std::string(29, '0'), kAllOnes},
-        {"30 characters, used whatever they are", "0x1" + std::string(27, '0'), "0x1" + std::string(27, '0')},
+        {"30 characters of the earlier layout", submitOff, submitOff},
+        {"30 characters that are no flags", "0x1" + std::string(27, '0'), kAllOnes},
         {"31 characters", std::string(31, '0'), kAllOnes},
+        {"by name", "off:submit_sm", submitOff},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
