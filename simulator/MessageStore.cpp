@@ -7,36 +7,14 @@
 #include <cstdio>
 #include <iterator>
 
-namespace {
-
-struct StateName {
-    MessageState state;
-    std::string_view text;
-};
-
-constexpr StateName kStateNames[] = {
-    {MessageState::Enroute,       "ENROUTE"},
-    {MessageState::Delivered,     "DELIVRD"},
-    {MessageState::Expired,       "EXPIRED"},
-    {MessageState::Deleted,       "DELETED"},
-    {MessageState::Undeliverable, "UNDELIV"},
-    {MessageState::Accepted,      "ACCEPTD"},
-    {MessageState::Unknown,       "UNKNOWN"},
-    {MessageState::Rejected,      "REJECTD"},
-};
-
-} // namespace
-
 std::string_view MessageStateText(MessageState state) {
-    const auto found = std::find_if(std::begin(kStateNames), std::end(kStateNames),
-                                    [state](const StateName& row) { return row.state == state; });
-    return found == std::end(kStateNames) ? std::string_view("UNKNOWN") : found->text;
+    const std::string_view text = protocol::NameOf(protocol::smpp::kReceiptStates, uint32_t(state));
+    return text.empty() ? std::string_view("UNKNOWN") : text;
 }
 
 std::optional<MessageState> MessageStateOf(std::string_view text) {
-    const auto found = std::find_if(std::begin(kStateNames), std::end(kStateNames),
-                                    [text](const StateName& row) { return row.text == text; });
-    return found == std::end(kStateNames) ? std::nullopt : std::optional<MessageState>(found->state);
+    const uint8_t state = protocol::smpp::ReceiptState(text);
+    return state == 0 ? std::nullopt : std::optional<MessageState>(MessageState(state));
 }
 
 std::optional<uint32_t> MessageKeyOf(std::string_view id) {

@@ -2,6 +2,7 @@
 // receipts know where to go.
 #pragma once
 
+#include "protocol/SmppValues.h"
 #include "smpp/SubmittedMessage.h"
 
 #include <array>
@@ -14,8 +15,11 @@
 #include <vector>
 
 // SMPP message_state values.
+namespace message_states = protocol::smpp::message_state;
 enum class MessageState : uint8_t {
-    Enroute = 1, Delivered = 2, Expired = 3, Deleted = 4, Undeliverable = 5, Accepted = 6, Unknown = 7, Rejected = 8
+    Enroute = message_states::kEnroute, Delivered = message_states::kDelivered, Expired = message_states::kExpired,
+    Deleted = message_states::kDeleted, Undeliverable = message_states::kUndeliverable,
+    Accepted = message_states::kAccepted, Unknown = message_states::kUnknown, Rejected = message_states::kRejected
 };
 
 // The state as a receipt's "stat:" names it ("DELIVRD", "UNDELIV"); "UNKNOWN" for a value SMPP has not.

@@ -3,6 +3,7 @@
 
 #include "capture/PacketRecord.h"
 #include "decoder/Protocols.h"
+#include "protocol/PduHeader.h"
 #include "protocol/Registry.h"
 #include "protocol/SmppCommands.h"
 #include "protocol/SmppStatus.h"
@@ -25,7 +26,6 @@ int64_t SystemClock() {
         .count();
 }
 
-constexpr uint32_t kResponseBit = 0x80000000u;
 constexpr uint32_t kOut = 1, kHasCommand = 2, kHasStatus = 4, kOpened = 8;
 constexpr size_t kMaxCarried = 4096; // a peer that stops answering must not make every answer slow
 
@@ -245,7 +245,7 @@ void CStatistics::OnLogResetting() {
         }
         if (m_carried.size() < kMaxCarried)
             m_carried.push_back({summary.connection, summary.sequence, summary.family, summary.fromServer,
-                                 summary.command | kResponseBit, summary.timeUs});
+                                 protocol::ResponseIdOf(summary.command), summary.timeUs});
     }
 }
 
