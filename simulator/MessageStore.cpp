@@ -66,8 +66,10 @@ StoredRoute::Address AddressOf(const smpp::SmeAddress& address) {
     return out;
 }
 
-smpp::SmeAddress SmeOf(const StoredRoute::Address& address) {
-    return {address.ton, address.npi, std::string(address.addr.data())};
+void ReadAddress(const StoredRoute::Address& address, smpp::SmeAddress& into) {
+    into.ton = address.ton;
+    into.npi = address.npi;
+    into.addr.assign(address.addr.data());
 }
 
 constexpr std::size_t kRouteBlock = 4096;
@@ -95,11 +97,23 @@ bool CMessageStore::SetRoute(StoredMessage& message, const ReceiptRoute& route) 
 }
 
 ReceiptRoute CMessageStore::RouteOf(const StoredMessage& message) const {
-    if (!message.routed || message.key >= kSubmitKeys || m_routes.empty() || !m_routes[message.key / kRouteBlock])
-        return {};
+    ReceiptRoute route;
+    ReadRoute(message, route);
+    return route;
+}
+
+void CMessageStore::ReadRoute(const StoredMessage& message, ReceiptRoute& into) const {
+    if (!message.routed || message.key >= kSubmitKeys || m_routes.empty() || !m_routes[message.key / kRouteBlock]) {
+        into = {};
+        return;
+    }
     const StoredRoute& kept = m_routes[message.key / kRouteBlock][message.key % kRouteBlock];
-    return {kept.connectionId, std::string(kept.systemId.data()), SmeOf(kept.submitter), SmeOf(kept.destination),
-            std::string(kept.text.begin(), kept.text.begin() + kept.textOctets), message.request};
+    into.connectionId = kept.connectionId;
+    into.systemId.assign(kept.systemId.data());
+    ReadAddress(kept.submitter, into.submitter);
+    ReadAddress(kept.destination, into.destination);
+    into.text.assign(kept.text.begin(), kept.text.begin() + kept.textOctets);
+    into.request = message.request;
 }
 
 CMessageStore::CMessageStore(std::size_t capacity) : m_capacity(std::max<std::size_t>(capacity, 1)) {}

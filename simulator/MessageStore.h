@@ -103,8 +103,10 @@ public:
     // Keeps where the message's receipt goes, each part cut to what it may hold; false, and nothing
     // kept, for a message of the delivery series.
     bool SetRoute(StoredMessage& message, const ReceiptRoute& route);
-    // The route SetRoute kept for this message; an empty one when none was.
+    // The route SetRoute kept for this message; an empty one when none was. ReadRoute writes it over
+    // a route of the caller's, whose buffers a receipt after receipt reuses.
     ReceiptRoute RouteOf(const StoredMessage& message) const;
+    void ReadRoute(const StoredMessage& message, ReceiptRoute& into) const;
     // Whether the message was held and was forgotten to make room for newer ones.
     bool Forgot(std::string_view messageId) const;
     std::size_t Size() const { return m_size; }

@@ -149,8 +149,10 @@ void CRouter::OnSubmitted(const CConnection& connection, uint32_t commandId, std
     const std::string messageId(id);
     if (!m_echo.destination.empty() &&
         std::any_of(message->destinations.begin(), message->destinations.end(),
-                    [this](const smpp::SmeAddress& d) { return d.addr == m_echo.destination; }))
-        SendEcho(messageId, *message, RouteOf(*message, connection.Id(), connection.Name()));
+                    [this](const smpp::SmeAddress& d) { return d.addr == m_echo.destination; })) {
+        FillRoute(*message, connection.Id(), connection.Name(), m_route);
+        SendEcho(messageId, *message, m_route);
+    }
     // The store keeps every message while receipts are on, asked for or not, so query_sm knows it.
     const uint64_t handle = m_settings.receipts ? m_store.Add(messageId, Now()) : 0;
     if (route)
@@ -160,7 +162,8 @@ void CRouter::OnSubmitted(const CConnection& connection, uint32_t commandId, std
         return;
     // The delay stands for the network: when it has passed the message is final, and its receipt
     // goes out if one was asked for.
-    m_store.SetRoute(*stored, RouteOf(*message, connection.Id(), connection.Name()));
+    FillRoute(*message, connection.Id(), connection.Name(), m_route);
+    m_store.SetRoute(*stored, m_route);
     const int64_t due = m_smpp.Scheduler().NowMs() + std::max(0, m_settings.receiptDelayMs);
     m_dueReceipts.push({due, m_receiptOrder++, handle, stored->key});
     ArmReceipts(due);
@@ -203,14 +206,22 @@ void CRouter::SetStoreCapacity(std::size_t capacity) {
 }
 
 ReceiptRoute CRouter::RouteOf(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string systemId) {
-    ReceiptRoute route{connectionId, std::move(systemId), message.source,
-                       message.destinations.empty() ? smpp::SmeAddress{} : message.destinations.front(), {},
-                       uint8_t(message.registeredDelivery & kReceiptRequestMask)};
+    ReceiptRoute route;
+    FillRoute(message, connectionId, systemId, route);
+    return route;
+}
+
+void CRouter::FillRoute(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string_view systemId,
+                        ReceiptRoute& into) {
+    into.connectionId = connectionId;
+    into.systemId.assign(systemId);
+    into.submitter = message.source;
+    into.destination = message.destinations.empty() ? smpp::SmeAddress{} : message.destinations.front();
+    into.request = uint8_t(message.registeredDelivery & kReceiptRequestMask);
     // Characters, not octets, and a GSM '@' (0x00) is one of them.
     const std::size_t octets = smpp::FirstCharacters(message.message.data(), message.message.size(),
                                                      message.dataCoding, kReceiptTextChars, StoredRoute::kTextOctets);
-    route.text.assign(message.message.begin(), message.message.begin() + std::ptrdiff_t(octets));
-    return route;
+    into.text.assign(message.message.begin(), message.message.begin() + std::ptrdiff_t(octets));
 }
 
 void CRouter::SendEcho(const std::string& messageId, const smpp::SubmittedMessage& message, const ReceiptRoute& route) {
@@ -380,7 +391,8 @@ void CRouter::Conclude(const DueReceipt& receipt) {
         return;
     // Nothing said otherwise by the time the receipt is due: the message counts as delivered, or
     // as the profile's mix draws.
-    const ReceiptRoute route = m_store.RouteOf(*stored);
+    m_store.ReadRoute(*stored, m_route);
+    const ReceiptRoute& route = m_route;
     if (stored->state == MessageState::Enroute) {
         stored->state = Draw(ProfileOf(route.systemId).mix);
         stored->errorCode = receipt_profiles::ErrorOf(stored->state);
@@ -415,7 +427,8 @@ CRouter::ReceiptOutcome CRouter::SendReceiptNow(std::string_view messageId, Mess
     stored->errorCode = error;
     stored->finalTime = Now();
     stored->receiptSent = true; // sent or kept: the one the delay would send stays unsent
-    return SendReceipt(stored->MessageId(), m_store.RouteOf(*stored), state, error, stored->submitTime, stored->finalTime);
+    m_store.ReadRoute(*stored, m_route);
+    return SendReceipt(stored->MessageId(), m_route, state, error, stored->submitTime, stored->finalTime);
 }
 
 CRouter::ReceiptOutcome CRouter::SendReceiptNow(const std::string& messageId, const ReceiptRoute& route,

@@ -80,6 +80,9 @@ public:
                                   MessageState state, uint8_t error);
     // Where the receipt of a message submitted on a connection (bound as systemId) goes.
     static ReceiptRoute RouteOf(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string systemId);
+    // The same, written over a route whose buffers are reused.
+    static void FillRoute(const smpp::SubmittedMessage& message, uint64_t connectionId, std::string_view systemId,
+                          ReceiptRoute& into);
     // A message from phone number from (logged in or not) to number to, carried as a simulator's
     // SUBMIT is: deliver_sm to every receiver whose address_range takes to, with UDHI set when the content
     // starts with a concatenation header (a part of a handset's long message). Returns how many went out.
@@ -137,6 +140,7 @@ private:
     smpp::SubmittedMessage m_submitted; // the message last submitted, as read
     // The receipt being built: its text, fields and body, kept so that their room is reused.
     std::string m_receiptText;
+    ReceiptRoute m_route; // the route of the message in hand, its buffers reused message after message
     smpp::DeliverFields m_receiptFields;
     std::vector<uint8_t> m_receiptBody;
     EchoSettings m_echo;
