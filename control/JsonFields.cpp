@@ -50,7 +50,7 @@ QJsonObject CJsonFields::Object(const char* name) {
     return value.toObject();
 }
 
-void CJsonFields::Only(std::initializer_list<const char*> names) {
+void CJsonFields::Only(std::span<const char* const> names) {
     for (auto it = m_object.begin(); it != m_object.end(); ++it) {
         bool known = false;
         for (const char* name : names)
