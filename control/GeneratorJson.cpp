@@ -48,7 +48,7 @@ std::optional<GeneratorJob> ParseGeneratorJob(const QByteArray& json, QString* e
         QStringList names;
         for (const GeneratorKindNameRow& row : kGeneratorKinds)
             names << row.name;
-        fields.Fail("kind", names.join(" or ") + " expected");
+        fields.FailOneOf("kind", names);
     }
     job.source = fields.Text("source", false, QString::fromStdString(job.source)).toStdString();
     job.destination = fields.Text("destination", false, QString::fromStdString(job.destination)).toStdString();

@@ -62,3 +62,10 @@ void CJsonFields::Only(std::span<const char* const> names) {
         }
     }
 }
+
+void CJsonFields::FailOneOf(const char* name, const QStringList& names) {
+    QString text;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    Fail(name, text + " expected");
+}

@@ -3,6 +3,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <initializer_list>
@@ -25,6 +26,8 @@ public:
         Only(std::span<const char* const>(names.begin(), names.size()));
     }
     void Only(std::span<const char* const> names);
+    // Fails with "a, b or c expected", the names a field may take.
+    void FailOneOf(const char* name, const QStringList& names);
     // Fails with a message of the caller's own about a field.
     void Fail(const char* name, const QString& what);
 
