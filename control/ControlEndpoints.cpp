@@ -64,11 +64,16 @@ std::vector<smpp::Tlv> ReadTlvs(CJsonFields& fields, const QJsonObject& tlvs) {
 
 // "split": how a text longer than one short message goes out; udh8 when left out.
 smpp::SplitOption ReadSplit(CJsonFields& fields) {
-    const QString name = fields.Text("split", false, "udh8");
+    constexpr smpp::SplitOption kDefault = smpp::SplitOption::Udh8;
+    const QString name = fields.Text("split", false, QString::fromUtf8(smpp::NameOf(kDefault)));
     const std::optional<smpp::SplitOption> option = smpp::SplitOptionNamed(name.toStdString());
-    if (!option)
-        fields.Fail("split", "udh8, udh16, sar or payload expected");
-    return option.value_or(smpp::SplitOption::Udh8);
+    if (!option) {
+        QStringList names;
+        for (const smpp::SplitOption each : smpp::kSplitOptions)
+            names << QString::fromUtf8(smpp::NameOf(each));
+        fields.FailOneOf("split", names);
+    }
+    return option.value_or(kDefault);
 }
 
 } // namespace

@@ -9,6 +9,14 @@
 #include <algorithm>
 #include <iterator>
 
+namespace {
+
+constexpr const char* kJobFields[] = {"systemId", "count", "seconds", "rate", "kind", "source", "destination", "text"};
+
+} // namespace
+
+std::span<const char* const> GeneratorJobFields() { return kJobFields; }
+
 std::optional<GeneratorJob> ParseGeneratorJob(const QByteArray& json, QString* error) {
     QJsonParseError parse;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parse);
@@ -22,7 +30,7 @@ std::optional<GeneratorJob> ParseGeneratorJob(const QByteArray& json, QString* e
     }
     const QJsonObject object = document.object();
     CJsonFields fields(object);
-    fields.Only({"systemId", "count", "seconds", "rate", "kind", "source", "destination", "text"});
+    fields.Only(kJobFields);
     GeneratorJob job;
     job.systemId = fields.Text("systemId", true).toStdString();
     job.rate = int32_t(fields.Integer("rate", 1, GeneratorJob::kMaxRate, 0, true));
@@ -40,7 +48,7 @@ std::optional<GeneratorJob> ParseGeneratorJob(const QByteArray& json, QString* e
         QStringList names;
         for (const GeneratorKindNameRow& row : kGeneratorKinds)
             names << row.name;
-        fields.Fail("kind", names.join(" or ") + " expected");
+        fields.FailOneOf("kind", names);
     }
     job.source = fields.Text("source", false, QString::fromStdString(job.source)).toStdString();
     job.destination = fields.Text("destination", false, QString::fromStdString(job.destination)).toStdString();

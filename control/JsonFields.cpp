@@ -50,7 +50,7 @@ QJsonObject CJsonFields::Object(const char* name) {
     return value.toObject();
 }
 
-void CJsonFields::Only(std::initializer_list<const char*> names) {
+void CJsonFields::Only(std::span<const char* const> names) {
     for (auto it = m_object.begin(); it != m_object.end(); ++it) {
         bool known = false;
         for (const char* name : names)
@@ -61,4 +61,11 @@ void CJsonFields::Only(std::initializer_list<const char*> names) {
             return;
         }
     }
+}
+
+void CJsonFields::FailOneOf(const char* name, const QStringList& names) {
+    QString text;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    Fail(name, text + " expected");
 }

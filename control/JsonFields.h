@@ -3,9 +3,11 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 
 // Reads the fields of one JSON object the way wire::Cursor reads bytes: every read returns a usable
 // value, the first failure is remembered with the name of its field, and the caller checks Ok once.
@@ -20,7 +22,12 @@ public:
     // The object a field holds; empty when absent.
     QJsonObject Object(const char* name);
     // Fails on the first field of the object that is not among names.
-    void Only(std::initializer_list<const char*> names);
+    void Only(std::initializer_list<const char*> names) {
+        Only(std::span<const char* const>(names.begin(), names.size()));
+    }
+    void Only(std::span<const char* const> names);
+    // Fails with "a, b or c expected", the names a field may take.
+    void FailOneOf(const char* name, const QStringList& names);
     // Fails with a message of the caller's own about a field.
     void Fail(const char* name, const QString& what);
 

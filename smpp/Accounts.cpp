@@ -127,6 +127,8 @@ QString ReadAccount(int number, const QJsonObject& object, Account* a) {
 
 } // namespace
 
+std::span<const char* const> accounts::FieldNames() { return kFields; }
+
 QString accounts::FieldError(int number, const QString& systemId, const char* field, const QString& what) {
     return QString("%1, \"%2\": %3").arg(Name(number, systemId), field, what);
 }

@@ -206,6 +206,8 @@ bool Search(const QRegularExpression& re, std::string_view text) {
 
 } // namespace
 
+std::span<const char* const> fault_rules::FieldNames() { return kFields; }
+
 const std::vector<QString>& fault_rules::CommandNames() {
     static const std::vector<QString> names = [] {
         std::vector<QString> n{QString(), kBindName};

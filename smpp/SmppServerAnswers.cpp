@@ -11,14 +11,14 @@ using namespace smpp;
 CSmppServer::Delivery CSmppServer::Judge(CConnection& connection, const Request& request) {
     const DispatchRow& row = request.row;
     // What the server never answers meets no policy.
-    if (row.handler == &CSmppServer::Unknown || row.handler == &CSmppServer::TakeResponse)
+    if (!row.judged)
         return {};
     smpp::PolicyRequest asked;
     asked.connectionId = connection.Id();
     asked.commandId = row.commandId;
     asked.responseId = row.responseId;
     asked.responseFilterIndex = row.responseFilterIndex;
-    asked.bind = row.handler == &CSmppServer::Bind;
+    asked.bind = KindOfBind(row.commandId) != BindKind::None;
     asked.bound = connection.IsNamed();
     asked.systemId = asked.bind ? LeadingText(request.body, request.bodyLength, kMaxSystemIdChars)
                                 : std::string_view(connection.Name());
@@ -35,7 +35,7 @@ void CSmppServer::Deliver(CConnection& connection, const Answer& answer, const D
         return;
     const bool close = delivery.closeAfter || answer.closeAfter;
     if (delivery.delayMs > 0) {
-        ++SessionOf(connection).held;
+        ++SmppSession::Of(connection).held;
         return Hold(connection, answer, delivery.delayMs, close);
     }
     SendAndCapture(connection, answer.Pdu(), answer.Length(), answer.FilterIndex());
@@ -58,7 +58,7 @@ void CSmppServer::SendHeld(uint64_t id, const std::vector<uint8_t>& pdu, int32_t
     CConnection* connection = FindConnection(id);
     if (!connection)
         return;
-    --SessionOf(*connection).held;
+    --SmppSession::Of(*connection).held;
     if (!SendAndCapture(*connection, pdu.data(), uint32_t(pdu.size()), filterIndex))
         return;
     if (close)

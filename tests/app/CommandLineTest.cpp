@@ -2,7 +2,9 @@
 // must keep: lines that fit a terminal, and no option the program's parser does not take.
 #include "app/CommandLine.h"
 #include "app/HeadlessRunner.h"
+#include "control/GeneratorJson.h"
 #include "smpp/Accounts.h"
+#include "smpp/FaultRules.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,6 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <span>
 #include <sstream>
 #include <string>
 
@@ -127,8 +133,31 @@ TEST(CommandLine, TarnwickTakesEveryOptionItLists) {
     EXPECT_TRUE(ParseHeadlessOptions({"tarnwick", "--version"}).version);
 }
 
-// --accounts names every field an accounts file may hold: each one the accounts writer writes of a full account.
-TEST(CommandLine, AccountsHelpNamesEveryAccountField) {
+// Each configuration file's option and the README name every field its reader takes; the accounts
+// writer writes those fields and no other.
+TEST(CommandLine, HelpAndReadmeNameEveryFieldTheReadersTake) {
+    std::ifstream file(TARNWICK_README);
+    ASSERT_TRUE(file) << TARNWICK_README;
+    const std::string readme{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const struct {
+        const char* option;
+        std::span<const char* const> fields;
+    } formats[] = {
+        {"accounts", accounts::FieldNames()},
+        {"faults", fault_rules::FieldNames()},
+        {"generate", GeneratorJobFields()},
+    };
+    for (const auto& format : formats) {
+        const std::string_view help = Find(kTarnwick, format.option)->help;
+        for (const std::string field : format.fields) {
+            SCOPED_TRACE(std::string(format.option) + " " + field);
+            const std::regex word("\\b" + field + "\\b");
+            EXPECT_TRUE(std::regex_search(help.begin(), help.end(), word)) << "--help";
+            EXPECT_TRUE(readme.find('`' + field + '`') != std::string::npos ||
+                        readme.find('"' + field + '"') != std::string::npos) << "README";
+        }
+    }
+
     Account full;
     full.systemId = "esme";
     full.password = "secret";
@@ -138,11 +167,13 @@ TEST(CommandLine, AccountsHelpNamesEveryAccountField) {
     full.window = 4;
     full.enquireLinkSeconds = 30;
     full.receiptProfile = "failures";
-    const QJsonObject written = QJsonDocument::fromJson(accounts::ToJson({full})).array().at(0).toObject();
-    ASSERT_EQ(written.size(), 8);
-    const std::string_view help = Find(kTarnwick, "accounts")->help;
-    for (const QString& key : written.keys())
-        EXPECT_NE(help.find(key.toStdString()), std::string_view::npos) << key.toStdString();
+    QStringList written = QJsonDocument::fromJson(accounts::ToJson({full})).array().at(0).toObject().keys();
+    QStringList read;
+    for (const char* field : accounts::FieldNames())
+        read << field;
+    written.sort();
+    read.sort();
+    EXPECT_EQ(written, read);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
-// CSmppServer's delivery of the PDUs it starts: each connection's outbox sends them through its
-// window, and a message owed to a system id with no receiver bound is kept until one binds.
-#include "smpp/SmppServer.h"
+// The outbox owner: delivery of the PDUs the SMPP server starts. Each connection's outbox sends them
+// through its window, and a message owed to a system id with no receiver bound is kept until one binds.
+#include "smpp/ServerOutbox.h"
+
+#include "smpp/SmppPdu.h"
 
 #include <algorithm>
 #include <cstring>
@@ -40,9 +42,23 @@ int TriesOf(const RetryPolicy& policy, uint32_t commandId, OutboxOrigin origin) 
 
 } // namespace
 
-uint32_t CSmppServer::Post(CConnection& connection, uint32_t commandId, OutboxOrigin origin, const uint8_t* body,
+SmppSession::SmppSession(CServerOutbox& owner, CConnection& connection)
+    : owner(owner), connection(connection), outbox(owner.Scheduler(), *this) {}
+
+bool SmppSession::Transmit(OutboxItem& item) { return owner.Transmit(connection, item); }
+
+void SmppSession::Told(OutboxItem& item, const OutboxEvent& event) { owner.Told(connection, item, event); }
+
+CServerOutbox::CServerOutbox(CSocketServer& server, CMessageIds& ids, Send send)
+    : m_server(server), m_ids(ids), m_send(std::move(send)), m_kept(server.Scheduler()) {
+    m_kept.SetExpirySink([this](const std::string& systemId, OutboxItem& item, CKeptMessages::Expiry why) {
+        KeptExpired(systemId, item, why);
+    });
+}
+
+uint32_t CServerOutbox::Post(CConnection& connection, uint32_t commandId, OutboxOrigin origin, const uint8_t* body,
                            std::size_t length, uint64_t tag, bool wholePdu) {
-    Session& session = SessionOf(connection);
+    SmppSession& session = SmppSession::Of(connection);
     if (connection.IsClosing() || session.closed)
         return 0;
     OutboxItem item;
@@ -52,7 +68,7 @@ uint32_t CSmppServer::Post(CConnection& connection, uint32_t commandId, OutboxOr
     item.tag = tag;
     item.tries = TriesOf(m_retry, commandId, origin);
     if (origin == OutboxOrigin::Message)
-        IssueDeliveryId(item.messageId); // now, so that one forgotten before it is sent has a name too
+        m_ids.IssueDelivery(item.messageId); // now, so that one forgotten before it is sent has a name too
     // A message never overtakes one kept before it for the same system id.
     const bool keep = origin == OutboxOrigin::Message && connection.IsNamed() &&
                       (session.outbox.Waiting() >= COutbox::kMaxWaiting ||
@@ -72,24 +88,25 @@ uint32_t CSmppServer::Post(CConnection& connection, uint32_t commandId, OutboxOr
         // The outbox of a receiver this far behind holds no more: the store keeps the rest, in
         // order, with its limit and validity, and hands them over as the outbox drains.
         Tell(connection.Name(), item, DeliveryTry::Outcome::Kept, std::nullopt, false, true);
-        m_kept.SetScheduler(Scheduler());
+        m_kept.SetScheduler(m_server.Scheduler());
         m_kept.Keep(connection.Name(), std::move(item));
         return 0;
     }
     return session.outbox.Post(std::move(item));
 }
 
-bool CSmppServer::Transmit(CConnection& connection, OutboxItem& item) {
-    return SendAndCapture(connection, item.pdu.data(), static_cast<uint32_t>(item.pdu.size()),
+bool CServerOutbox::Transmit(CConnection& connection, OutboxItem& item) {
+    return m_send(connection, item.pdu.data(), static_cast<uint32_t>(item.pdu.size()),
                           ServerPduOf(item.commandId).filterIndex);
 }
 
-void CSmppServer::Told(CConnection& connection, OutboxItem& item, const OutboxEvent& event) {
+void CServerOutbox::Told(CConnection& connection, OutboxItem& item, const OutboxEvent& event) {
     using Kind = OutboxEvent::Kind;
     using Outcome = DeliveryTry::Outcome;
     if (item.origin == OutboxOrigin::Session) {
         if (event.kind == Kind::Delivered)
-            TakeSessionAnswer(connection, item.commandId);
+            if (m_sessionAnswer)
+                m_sessionAnswer(connection, item.commandId);
         return;
     }
     if (item.origin == OutboxOrigin::Generated) {
@@ -110,7 +127,7 @@ void CSmppServer::Told(CConnection& connection, OutboxItem& item, const OutboxEv
     }
 }
 
-void CSmppServer::Tell(std::string_view systemId, const OutboxItem& item, DeliveryTry::Outcome outcome,
+void CServerOutbox::Tell(std::string_view systemId, const OutboxItem& item, DeliveryTry::Outcome outcome,
                        std::optional<uint32_t> status, bool closed, bool forgotten, int64_t againInMs) {
     if (!m_listener)
         return;
@@ -118,13 +135,13 @@ void CSmppServer::Tell(std::string_view systemId, const OutboxItem& item, Delive
                             item.tryNumber, item.tries, status, closed, forgotten, againInMs});
 }
 
-uint32_t CSmppServer::SendOwed(uint64_t preferred, const std::string& systemId, uint32_t commandId,
+uint32_t CServerOutbox::SendOwed(uint64_t preferred, const std::string& systemId, uint32_t commandId,
                                const std::vector<uint8_t>& body, uint64_t tag) {
-    CConnection* to = FindConnection(preferred);
-    if (!to || to->IsClosing() || !MayReceive(BindKindOf(*to))) {
+    CConnection* to = m_server.FindConnection(preferred);
+    if (!to || to->IsClosing() || !smpp::MayReceive(BindKindOf(*to))) {
         to = nullptr;
-        ForEachConnection([&](CConnection& connection) {
-            if (!to && !connection.IsClosing() && systemId == connection.Name() && MayReceive(BindKindOf(connection)))
+        m_server.ForEachConnection([&](CConnection& connection) {
+            if (!to && !connection.IsClosing() && systemId == connection.Name() && smpp::MayReceive(BindKindOf(connection)))
                 to = &connection;
         });
     }
@@ -140,16 +157,16 @@ uint32_t CSmppServer::SendOwed(uint64_t preferred, const std::string& systemId, 
     WriteBe32(item.pdu.data() + kLengthOffset, static_cast<uint32_t>(item.pdu.size()));
     WriteBe32(item.pdu.data() + kIdOffset, commandId);
     std::copy(body.begin(), body.end(), item.pdu.begin() + kHeaderSize);
-    IssueDeliveryId(item.messageId);
+    m_ids.IssueDelivery(item.messageId);
     Tell(systemId, item, DeliveryTry::Outcome::Kept);
-    m_kept.SetScheduler(Scheduler());
+    m_kept.SetScheduler(m_server.Scheduler());
     m_kept.Keep(systemId, std::move(item));
     return 0;
 }
 
-void CSmppServer::ReleaseKept(CConnection& connection) {
-    Session& session = SessionOf(connection);
-    if (m_kept.Empty() || connection.IsClosing() || session.closed || !MayReceive(BindKindOf(connection)))
+void CServerOutbox::ReleaseKept(CConnection& connection) {
+    SmppSession& session = SmppSession::Of(connection);
+    if (m_kept.Empty() || connection.IsClosing() || session.closed || !smpp::MayReceive(BindKindOf(connection)))
         return;
     // No more than half of what the outbox holds waiting: the rest follows as answers make room.
     constexpr std::size_t kShare = COutbox::kMaxWaiting / 2;
@@ -160,28 +177,28 @@ void CSmppServer::ReleaseKept(CConnection& connection) {
     }
 }
 
-void CSmppServer::KeptExpired(const std::string& systemId, OutboxItem& item, CKeptMessages::Expiry why) {
+void CServerOutbox::KeptExpired(const std::string& systemId, OutboxItem& item, CKeptMessages::Expiry why) {
     Tell(systemId, item, DeliveryTry::Outcome::Expired, std::nullopt, false, why == CKeptMessages::Expiry::Limit);
 }
 
-void CSmppServer::ApplyOutboxSettings(CConnection& connection) {
-    Session& session = SessionOf(connection);
-    session.outbox.SetTiming({int64_t(std::max(1, m_sessions.responseTimeoutSeconds)) * 1000, m_retry.backoffMs});
+void CServerOutbox::ApplySettings(CConnection& connection) {
+    SmppSession& session = SmppSession::Of(connection);
+    session.outbox.SetTiming({int64_t(std::max(1, m_responseTimeoutSeconds)) * 1000, m_retry.backoffMs});
     session.outbox.SetWindow(std::size_t(session.window > 0 ? session.window : std::max(m_retry.window, 1)));
 }
 
-void CSmppServer::SetRetry(const RetryPolicy& policy) {
+void CServerOutbox::SetRetry(const RetryPolicy& policy) {
     m_retry = policy;
-    ForEachConnection([this](CConnection& connection) { ApplyOutboxSettings(connection); });
+    m_server.ForEachConnection([this](CConnection& connection) { ApplySettings(connection); });
 }
 
-void CSmppServer::SetStoreLimits(const StoreLimits& limits) {
+void CServerOutbox::SetStoreLimits(const StoreLimits& limits) {
     m_limits = limits;
     m_kept.SetValidityMs(int64_t(limits.pendingValiditySeconds) * 1000);
     m_kept.SetLimit(std::size_t(std::max(limits.pendingLimit, 1)));
 }
 
-std::vector<CSmppServer::QueueDepth> CSmppServer::QueueDepths() const {
+std::vector<QueueDepth> CServerOutbox::QueueDepths() const {
     std::vector<QueueDepth> depths;
     const auto depthOf = [&depths](const std::string& systemId) -> QueueDepth& {
         const auto found = std::lower_bound(depths.begin(), depths.end(), systemId,
@@ -192,8 +209,8 @@ std::vector<CSmppServer::QueueDepth> CSmppServer::QueueDepths() const {
     };
     for (const auto& [systemId, count] : m_kept.Counts())
         depthOf(systemId).kept = count;
-    ForEachConnection([&](const CConnection& connection) {
-        const COutbox& outbox = SessionOf(connection).outbox;
+    m_server.ForEachConnection([&](const CConnection& connection) {
+        const COutbox& outbox = SmppSession::Of(connection).outbox;
         if (!connection.IsNamed() || (outbox.Waiting() == 0 && outbox.Unanswered() == 0))
             return;
         QueueDepth& depth = depthOf(connection.Name());
@@ -201,4 +218,57 @@ std::vector<CSmppServer::QueueDepth> CSmppServer::QueueDepths() const {
         depth.unanswered += outbox.Unanswered();
     });
     return depths;
+}
+
+uint32_t CServerOutbox::SendServerPdu(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body,
+                                    uint64_t tag) {
+    return smpp::MayReceive(BindKindOf(connection)) ? SendRequest(connection, commandId, body, tag) : 0;
+}
+
+uint32_t CServerOutbox::SendRequest(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body,
+                                  uint64_t tag) {
+    // The session's own enquire_link and unbind wait for their answer once, their time-outs being
+    // the session's; a message is tried as delivery says.
+    const OutboxOrigin origin =
+        commandId == kEnquireLink || commandId == kUnbind ? OutboxOrigin::Session : OutboxOrigin::Message;
+    return Post(connection, commandId, origin, body.data(), body.size(), tag);
+}
+
+int CServerOutbox::SendToSystemId(const std::string& systemId, uint32_t commandId, const std::vector<uint8_t>& body,
+                                int copies, std::vector<uint32_t>* sequences) {
+    int sent = 0;
+    m_server.ForEachConnection([&](CConnection& connection) {
+        if (systemId != connection.Name())
+            return;
+        for (int copy = 0; copy < copies; ++copy) {
+            if (const uint32_t sequence = SendServerPdu(connection, commandId, body, 0)) {
+                ++sent;
+                if (sequences)
+                    sequences->push_back(sequence);
+            }
+        }
+    });
+    return sent;
+}
+
+uint32_t CServerOutbox::SendGenerated(uint64_t connectionId, const uint8_t* pdu, uint32_t length) {
+    CConnection* connection = m_server.FindConnection(connectionId);
+    if (!connection || !smpp::MayReceive(BindKindOf(*connection)) || length < uint32_t(kHeaderSize))
+        return 0;
+    return Post(*connection, ReadBe32(pdu + kIdOffset), OutboxOrigin::Generated, pdu, length, 0, true);
+}
+
+std::size_t CServerOutbox::Room(uint64_t connectionId) const {
+    const CConnection* connection = m_server.FindConnection(connectionId);
+    return connection && !connection->IsClosing() ? SmppSession::Of(*connection).outbox.Room() : 0;
+}
+
+std::size_t CServerOutbox::WindowOf(uint64_t connectionId) const {
+    const CConnection* connection = m_server.FindConnection(connectionId);
+    return connection ? SmppSession::Of(*connection).outbox.Window() : 0;
+}
+
+bool CServerOutbox::MayReceive(uint64_t connectionId) const {
+    const CConnection* connection = m_server.FindConnection(connectionId);
+    return connection && !connection->IsClosing() && smpp::MayReceive(BindKindOf(*connection));
 }
