@@ -1,6 +1,7 @@
 // The 27 SMPP 3.4 commands, each registered once: id, name, response, bind rule and capture-filter index.
 #pragma once
 
+#include "protocol/PduHeader.h"
 #include "protocol/Registry.h"
 
 #include <cstdint>
@@ -109,11 +110,11 @@ namespace detail {
 constexpr bool RowsAreConsistent() {
     for (int i = 0; i < int(std::size(kCommands)); ++i) {
         const Command& c = kCommands[i];
-        const bool isResponse = (c.id & 0x80000000u) != 0;
+        const bool isResponse = IsResponse(c.id);
         if (c.filterIndex != i + filter::kSmpp + 1 || IndexOf(c.id) != i || IndexOfName(c.name) != i)
             return false;
         if (c.responseId != kNoResponse &&
-            (isResponse || c.responseId != (c.id | 0x80000000u) || IndexOf(c.responseId) < 0))
+            (isResponse || c.responseId != ResponseIdOf(c.id) || IndexOf(c.responseId) < 0))
             return false;
     }
     return true;

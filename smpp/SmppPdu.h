@@ -1,6 +1,7 @@
 // SMPP 3.4 wire constants and the big-endian field access the server reads and writes PDUs with.
 #pragma once
 
+#include "protocol/PduHeader.h"
 #include "protocol/Registry.h"
 #include "protocol/SmppCommands.h"
 #include "wire/Cursor.h"
@@ -18,10 +19,10 @@ constexpr int kResponseSize = 1024; // every response is built in a buffer of th
 // Header field offsets.
 constexpr int kLengthOffset = 0;
 constexpr int kIdOffset = 4;
-constexpr int kStatusOffset = 8;
-constexpr int kSequenceOffset = 12;
+using protocol::smpp::kSequenceOffset;
+using protocol::smpp::kStatusOffset;
 
-constexpr uint32_t kResponseBit = 0x80000000;
+using protocol::kResponseBit;
 constexpr uint16_t kProtocolCode = protocol::kSmpp;
 
 // command_id values of the 27 SMPP 3.4 commands: kSubmitSm and the rest, as the registry names them.
