@@ -141,6 +141,88 @@ const std::vector<MessageState>& receipt_profiles::MixStates() {
     return states;
 }
 
+namespace {
+
+// Each reader below takes one field of a profile's JSON; the message names the field, empty when it reads.
+QString ReadName(const QJsonValue& v, ReceiptProfile& profile) {
+    if (std::optional<ReceiptProfile> builtIn = receipt_profiles::BuiltIn(v.toString()))
+        profile = *builtIn;
+    else if (v.toString() == receipt_profiles::kCustom)
+        profile.name = receipt_profiles::kCustom;
+    else if (!v.isString())
+        return Error(kName, "not a text");
+    else {
+        QStringList names;
+        for (const ReceiptProfile& p : receipt_profiles::BuiltIns())
+            names.append("\"" + p.name + "\"");
+        return Error(kName, QString("\"%1\" is not %2 or \"Custom\"").arg(v.toString(), names.join(", ")));
+    }
+    return {};
+}
+
+QString ReadTlvs(const QJsonValue& v, ReceiptProfile& profile) {
+    if (!v.isArray())
+        return Error(kTlvsField, "not a list of " + OneOf(kTlvNames, std::size(kTlvNames)));
+    for (const receipt_profiles::TlvChoice& tlv : receipt_profiles::kTlvs)
+        profile.*tlv.flag = false;
+    for (const QJsonValue& entry : v.toArray()) {
+        const auto tlv = EnumNamed<std::size_t>(kTlvNames, entry.toString());
+        if (!tlv)
+            return Error(kTlvsField, QString("\"%1\" is not %2")
+                                         .arg(entry.toVariant().toString(), OneOf(kTlvNames, std::size(kTlvNames))));
+        profile.*receipt_profiles::kTlvs[*tlv].flag = true;
+    }
+    return {};
+}
+
+QString ReadStates(const QJsonValue& v, ReceiptProfile& profile) {
+    if (!v.isObject())
+        return Error(kStates, "not an object of states and weights");
+    profile.mix.clear();
+    const QJsonObject states = v.toObject();
+    for (auto it = states.begin(); it != states.end(); ++it) {
+        const std::optional<MessageState> state = MessageStateOf(it.key().toStdString());
+        const double weight = it.value().toDouble(-1);
+        if (!state)
+            return Error(kStates, QString("\"%1\" is not DELIVRD, UNDELIV, EXPIRED or REJECTD").arg(it.key()));
+        if (!it.value().isDouble() || weight != double(int64_t(weight)) || weight < 0 || weight > receipt_profiles::kMaxWeight)
+            return Error(kStates, QString("%1's weight is not a whole number from 0 to 1000000").arg(it.key()));
+        profile.mix.push_back({*state, int32_t(weight)});
+    }
+    SortMix(profile.mix);
+    return {};
+}
+
+// The fields after the name, in the order their messages are looked for.
+QString ReadFields(const QJsonObject& object, ReceiptProfile& profile) {
+    if (object.contains(kCarrier)) {
+        const std::optional<ReceiptProfile::Carrier> carrier =
+            EnumNamed<ReceiptProfile::Carrier>(kCarrierNames, object.value(kCarrier).toString());
+        if (!carrier)
+            return Error(kCarrier, "not " + OneOf(kCarrierNames, std::size(kCarrierNames)));
+        profile.carrier = *carrier;
+    }
+    if (object.contains(kText)) {
+        if (!object.value(kText).isString())
+            return Error(kText, "not a text");
+        profile.text = object.value(kText).toString();
+    }
+    if (object.contains(kTlvsField))
+        if (QString e = ReadTlvs(object.value(kTlvsField), profile); !e.isEmpty())
+            return e;
+    if (object.contains(kIdForm)) {
+        const auto form = EnumNamed<ReceiptProfile::IdForm>(kIdFormNames, object.value(kIdForm).toString());
+        if (!form)
+            return Error(kIdForm, "not " + OneOf(kIdFormNames, std::size(kIdFormNames)));
+        profile.idForm = *form;
+    }
+    if (object.contains(kStates))
+        return ReadStates(object.value(kStates), profile);
+    return {};
+}
+
+} // namespace
+
 std::optional<ReceiptProfile> receipt_profiles::Parse(const QByteArray& json, QString* error) {
     error->clear();
     QJsonParseError parseError;
@@ -163,74 +245,14 @@ std::optional<ReceiptProfile> receipt_profiles::Parse(const QByteArray& json, QS
             return fail(QString("unknown field \"%1\"").arg(it.key()));
     }
     ReceiptProfile profile;
-    if (object.contains(kName)) {
-        const QJsonValue v = object.value(kName);
-        std::optional<ReceiptProfile> builtIn = BuiltIn(v.toString());
-        if (builtIn)
-            profile = *builtIn;
-        else if (v.toString() == kCustom)
-            profile.name = kCustom;
-        else if (!v.isString())
-            return fail(Error(kName, "not a text"));
-        else {
-            QStringList names;
-            for (const ReceiptProfile& p : BuiltIns())
-                names.append("\"" + p.name + "\"");
-            return fail(Error(kName, QString("\"%1\" is not %2 or \"Custom\"").arg(v.toString(), names.join(", "))));
-        }
-    }
+    if (object.contains(kName))
+        if (QString e = ReadName(object.value(kName), profile); !e.isEmpty())
+            return fail(e);
     // Any field of its own makes a built-in a custom profile.
     if (object.size() > (object.contains(kName) ? 1 : 0))
         profile.name = kCustom;
-    if (object.contains(kCarrier)) {
-        const std::optional<ReceiptProfile::Carrier> carrier =
-            EnumNamed<ReceiptProfile::Carrier>(kCarrierNames, object.value(kCarrier).toString());
-        if (!carrier)
-            return fail(Error(kCarrier, "not " + OneOf(kCarrierNames, std::size(kCarrierNames))));
-        profile.carrier = *carrier;
-    }
-    if (object.contains(kText)) {
-        if (!object.value(kText).isString())
-            return fail(Error(kText, "not a text"));
-        profile.text = object.value(kText).toString();
-    }
-    if (object.contains(kTlvsField)) {
-        const QJsonValue v = object.value(kTlvsField);
-        if (!v.isArray())
-            return fail(Error(kTlvsField, "not a list of " + OneOf(kTlvNames, std::size(kTlvNames))));
-        for (const receipt_profiles::TlvChoice& tlv : receipt_profiles::kTlvs)
-            profile.*tlv.flag = false;
-        for (const QJsonValue& entry : v.toArray()) {
-            const auto tlv = EnumNamed<std::size_t>(kTlvNames, entry.toString());
-            if (!tlv)
-                return fail(Error(kTlvsField, QString("\"%1\" is not %2")
-                                             .arg(entry.toVariant().toString(), OneOf(kTlvNames, std::size(kTlvNames)))));
-            profile.*receipt_profiles::kTlvs[*tlv].flag = true;
-        }
-    }
-    if (object.contains(kIdForm)) {
-        const auto form = EnumNamed<ReceiptProfile::IdForm>(kIdFormNames, object.value(kIdForm).toString());
-        if (!form)
-            return fail(Error(kIdForm, "not " + OneOf(kIdFormNames, std::size(kIdFormNames))));
-        profile.idForm = *form;
-    }
-    if (object.contains(kStates)) {
-        const QJsonValue v = object.value(kStates);
-        if (!v.isObject())
-            return fail(Error(kStates, "not an object of states and weights"));
-        profile.mix.clear();
-        const QJsonObject states = v.toObject();
-        for (auto it = states.begin(); it != states.end(); ++it) {
-            const std::optional<MessageState> state = MessageStateOf(it.key().toStdString());
-            const double weight = it.value().toDouble(-1);
-            if (!state)
-                return fail(Error(kStates, QString("\"%1\" is not DELIVRD, UNDELIV, EXPIRED or REJECTD").arg(it.key())));
-            if (!it.value().isDouble() || weight != double(int64_t(weight)) || weight < 0 || weight > kMaxWeight)
-                return fail(Error(kStates, QString("%1's weight is not a whole number from 0 to 1000000").arg(it.key())));
-            profile.mix.push_back({*state, int32_t(weight)});
-        }
-        SortMix(profile.mix);
-    }
+    if (QString e = ReadFields(object, profile); !e.isEmpty())
+        return fail(e);
     if (QString problem = Validate(profile); !problem.isEmpty())
         return fail(problem);
     // A built-in written out whole (as ToJson writes it) is still that built-in.
