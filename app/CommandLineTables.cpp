@@ -74,6 +74,9 @@ constexpr Option kDecodeOptions[] = {
     {"default-alphabet", "NAME", "what the SMSC means by SMPP data_coding 0: gsm (GSM 03.38, what an ESME means "
                                  "and the default), ascii or latin1. A line read with another alphabet than GSM "
                                  "says which", Words, "gsm ascii latin1"},
+    {"stream", "", "the bytes hold several capture records one after another, each as long as its own length "
+                   "field says (with --protocol: bare PDUs, cut by the protocol's framing as its server cuts a "
+                   "connection); one block each, as --pcap prints them, long messages put back together"},
     {"offsets", "", "start each line with the offset and width of the bytes it covers, counted from the start of "
                     "the capture record"},
     {"pcap", "PATH", "decode every PDU of a pcap or pcapng capture file, one block per PDU with a blank line "
@@ -86,7 +89,7 @@ constexpr Option kDecodeOptions[] = {
                                "once"},
     {"json", "", "write each record as one line of JSON, as GET /api/v1/pdus lists it: its header facts, its hex "
                  "and its fields, each with its name (smpp.destination_addr), raw value, shown value, offset and "
-                 "length; with --pcap, the record that completes a long message carries it as reassembled"},
+                 "length; with --pcap, the record that completes a long message carries it as reassembled (also with --stream)"},
     {"list-fields", "", "list every field name the decoder gives, with its protocol, the type of its raw value "
                         "and its label, one a line, tab-separated"},
     {"help", "", "show this text"},
@@ -96,13 +99,14 @@ constexpr Option kDecodeOptions[] = {
 constexpr std::string_view kDecodeForms[] = {
     "[--protocol NAME] [--offsets | --json] [--default-alphabet NAME] [HEX...]",
     "[--protocol NAME] [--offsets | --json] [--default-alphabet NAME] --file PATH",
+    "--stream [--protocol NAME] [--offsets | --json] [--default-alphabet NAME] [HEX... | --file PATH]",
     "[--offsets | --json] [--default-alphabet NAME] --pcap PATH [--decode-as PORT=NAME ...]",
 };
 
 constexpr Section kDecodeSections[] = {
     {"Exit status",
      "0 when the decode ended without an error line (a command without a body included), 1 when it ended with "
-     "an error line (with --pcap: any block did, or the file is cut short), 2 when the input is unusable."},
+     "an error line (with --pcap or --stream: any block did, or the input is cut short), 2 when the input is unusable."},
 };
 
 } // namespace

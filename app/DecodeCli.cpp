@@ -10,6 +10,7 @@
 #include "decoder/Listing.h"
 #include "decoder/Protocols.h"
 #include "protocol/Registry.h"
+#include "wire/Framer.h"
 #include "wire/Hex.h"
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <istream>
 #include <iterator>
 #include <ostream>
+#include <span>
 #include <sstream>
 
 
@@ -127,6 +129,65 @@ int RunPcap(const std::string& path, const pcap::DecodeAsTable& overrides, const
     return printer.ErrorLine() || summary.truncatedFile ? kErrorLine : kDecoded;
 }
 
+// Adds each capture record of a stream to the log, as long as its own header says; the reason the stream could
+// not be read to its end, or nothing. What comes before a bad record is kept and printed.
+std::optional<std::string> AddRecords(CPacketLog& log, std::span<const uint8_t> bytes) {
+    size_t at = 0;
+    for (int number = 1; at < bytes.size(); ++number) {
+        const size_t left = bytes.size() - at;
+        const std::string where = "record " + std::to_string(number) + " at byte " + std::to_string(at) + ": ";
+        if (left < packet_record::kHeaderSize)
+            return where + "only " + std::to_string(left) + " bytes, less than a capture header";
+        const PacketRecordHeader header = packet_record::ReadHeader(bytes.data() + at);
+        if (header.packetLength < packet_record::kHeaderSize || header.packetLength > left)
+            return where + "its length " + std::to_string(header.packetLength) + " does not fit the " +
+                   std::to_string(left) + " bytes left";
+        if (!log.AddCaptured(header.protocol, int64_t(header.time) * 1'000'000, header.sourceAddress,
+                             header.sourcePort, {}, bytes.data() + at + packet_record::kHeaderSize,
+                             header.packetLength - packet_record::kHeaderSize, 0, false))
+            return where + "longer than the capture log holds";
+        at += header.packetLength;
+    }
+    return std::nullopt;
+}
+
+// Cuts a stream of bare PDUs by the protocol's own framing, as its server reads a connection, and adds each to the
+// log as --protocol wraps one; the reason the stream could not be read to its end, or nothing.
+std::optional<std::string> AddPdus(CPacketLog& log, uint16_t protocolCode, std::span<const uint8_t> bytes) {
+    const protocol::Protocol& known = protocol::kProtocols[protocol::IndexOf(protocolCode)];
+    const std::unique_ptr<wire::Framer> framer = wire::FramerFor(known);
+    size_t at = 0;
+    for (int number = 1; at < bytes.size(); ++number) {
+        const wire::FrameCut cut = framer->Cut(bytes.subspan(at));
+        const std::string where = "PDU " + std::to_string(number) + " at byte " + std::to_string(at) + ": ";
+        if (cut.status == wire::FrameStatus::NeedMore)
+            return where + "cut short, " + std::to_string(bytes.size() - at) + " bytes left";
+        if (cut.status == wire::FrameStatus::Invalid)
+            return where + "not a " + std::string(known.name) + " PDU";
+        log.AddCaptured(protocolCode, 0, 0x7F000001, 0, {}, bytes.data() + at, cut.length, 0, false);
+        at += cut.length;
+    }
+    return std::nullopt;
+}
+
+// Several records (or, with a protocol, bare PDUs) one after another: a block each, as --pcap prints them.
+int RunStream(std::span<const uint8_t> bytes, std::optional<uint16_t> protocolCode, const Output& output,
+              std::ostream& out, std::ostream& err) {
+    CPacketLog log;
+    log.Reset();
+    CPacketDecoder decoder;
+    decoder.SetDefaultAlphabet(output.alphabet);
+    CConcatenations concatenations(log, decoder);
+    CBlockPrinter printer(log, concatenations, output, out);
+    log.AddListener(&printer);
+    const std::optional<std::string> stopped =
+        protocolCode ? AddPdus(log, *protocolCode, bytes) : AddRecords(log, bytes);
+    log.RemoveListener(&printer);
+    if (stopped)
+        err << "tarnwick-decode: " << *stopped << "\n";
+    return printer.ErrorLine() || stopped ? kErrorLine : kDecoded;
+}
+
 } // namespace
 
 std::optional<std::vector<uint8_t>> ParseHex(std::string_view text, std::string& error) {
@@ -190,6 +251,7 @@ struct Arguments {
     bool offsets = false;
     bool json = false;
     bool listFields = false;
+    bool stream = false;
     bool help = false;
     bool version = false;
     DefaultAlphabet alphabet = DefaultAlphabet::Gsm;
@@ -202,6 +264,7 @@ std::string_view ConflictOf(const Arguments& a) {
     if (a.path && a.haveHex) return "give the bytes either as hex or with --file, not both";
     if (a.pcapPath && (a.path || a.haveHex || a.protocol)) return "--pcap takes no hex, --file or --protocol";
     if (!a.decodeAs.empty() && !a.pcapPath) return "--decode-as goes with --pcap";
+    if (a.stream && a.pcapPath) return "--stream reads hex or --file; a pcap file is a stream already";
     if (a.json && a.offsets) return "--json gives every field's offset and length; --offsets goes without it";
     return {};
 }
@@ -235,6 +298,8 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
             a.version = arg == "--version";
             a.listFields = arg == "--list-fields";
             return a;
+        } else if (arg == "--stream") {
+            a.stream = true;
         } else if (arg == "--offsets" || arg == "--json") {
             (arg == "--json" ? a.json : a.offsets) = true;
         } else if (arg.rfind("--default-alphabet", 0) == 0) {
@@ -300,6 +365,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     }
     if (!bytes) return fail(error);
     if (bytes->empty()) return fail("no bytes to decode");
+    if (a->stream) return RunStream(*bytes, a->protocol, output, out, err);
 
     const std::vector<uint8_t> record = a->protocol ? WrapPdu(*a->protocol, *bytes) : *bytes;
     CPacketDecoder decoder;

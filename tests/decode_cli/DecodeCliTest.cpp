@@ -187,6 +187,8 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
          "tarnwick-decode: --decode-as: 'smpp' is not PORT=PROTOCOL\n"},
         {"unknown alphabet", {"--default-alphabet", "utf8", "00"}, "",
          "tarnwick-decode: unknown alphabet 'utf8' (gsm, ascii, latin1)\n"},
+        {"stream of a capture file", {"--stream", "--pcap", "x.pcap"}, "",
+         "tarnwick-decode: --stream reads hex or --file; a pcap file is a stream already\n"},
         {"json with offsets", {"--json", "--offsets", "00"}, "",
          "tarnwick-decode: --json gives every field's offset and length; --offsets goes without it\n"},
         {"capture file missing", {"--pcap", "/nonexistent/x.pcap"}, "",
@@ -313,6 +315,39 @@ TEST_F(DecodeCliTest, CaptureShowsTheReassembledMessage) {
     EXPECT_NE(records[1].find(R"("reassembled":{"parts":2,"text":"hello world","seqs":[1,2]})"), std::string::npos);
     EXPECT_NE(records[1].find(R"({"field":"smpp.sequence_number","label":"SMPP","name":"Sequence number","value":"2","raw":2,)"),
               std::string::npos) << records[1];
+}
+
+// The same two parts given as one stream, of capture records or of bare PDUs: a block each and the message put
+// back together, as from a capture file. A stream that stops making sense keeps what came before and says where.
+TEST_F(DecodeCliTest, StreamOfRecordsOrPdus) {
+    const auto part = [](uint32_t sequence, uint8_t number, std::string_view text) {
+        const Bytes shortMessage = Builder().u8(5).u8(0).u8(3).u8(0x2A).u8(2).u8(number).raw(text);
+        return SmppPdu(0x00000004, sequence, test_bytes::SmppMessageBody("12345", "10086", 0x40, 0, shortMessage));
+    };
+    const Bytes pdus = Builder().raw(part(1, 1, "hello ")).raw(part(2, 2, "world"));
+    const Bytes records = Builder().raw(CaptureRecord(2, part(1, 1, "hello "))).raw(CaptureRecord(2, part(2, 2, "world")));
+    const Bytes badLength = Builder().raw(records).u32le(15).fill(12);
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        const char* err;
+    } cases[] = {
+        {"records", {"--stream", Hex(records)}, 0, ""},
+        {"bare PDUs", {"--stream", "--protocol", "smpp", Hex(pdus)}, 0, ""},
+        {"a PDU cut short", {"--stream", "--protocol=smpp", Hex(pdus) + "00 00"}, 1,
+         "tarnwick-decode: PDU 3 at byte 109: cut short, 2 bytes left\n"},
+        {"a record shorter than its header", {"--stream", Hex(badLength)}, 1,
+         "tarnwick-decode: record 3 at byte 141: its length 15 does not fit the 16 bytes left\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Result r = RunCommand(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(LinesWith(r.out, "Reassembled"), std::vector<std::string>{"Reassembled message (2 parts)"});
+        EXPECT_EQ(LinesWith(r.out, "Part 2 of 2"), std::vector<std::string>{"  Part 2 of 2: row 2"});
+    }
 }
 
 // A record given as hex comes out as one JSON record, fields named, whatever its bytes: a cut PDU's error
