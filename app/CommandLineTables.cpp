@@ -99,7 +99,7 @@ constexpr Option kDecodeOptions[] = {
 constexpr std::string_view kDecodeForms[] = {
     "[--protocol NAME] [--offsets | --json] [--default-alphabet NAME] [HEX...]",
     "[--protocol NAME] [--offsets | --json] [--default-alphabet NAME] --file PATH",
-    "--stream [--protocol NAME] [--offsets | --json] [--default-alphabet NAME] [HEX... | --file PATH]",
+    "[--protocol NAME] [--offsets | --json] [--default-alphabet NAME] --stream [HEX... | --file PATH]",
     "[--offsets | --json] [--default-alphabet NAME] --pcap PATH [--decode-as PORT=NAME ...]",
 };
 

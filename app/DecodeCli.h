@@ -22,7 +22,7 @@ inline constexpr size_t kMaxInputBytes = 16 * 1024 * 1024;
 // and 0x prefixes between bytes). On failure returns nothing and says why, with the position, in `error`.
 std::optional<std::vector<uint8_t>> ParseHex(std::string_view text, std::string& error);
 
-// Protocol code of a --protocol name (smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test).
+// Protocol code of a --protocol name (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test).
 std::optional<uint16_t> ProtocolCodeOf(std::string_view name);
 
 // A capture record around a bare PDU: time 0, address 127.0.0.1, port 0, the given protocol.

@@ -324,6 +324,8 @@ void CStreamWork::Emit(Stream& stream, const uint8_t* pdu, uint32_t length, int6
             ++m_summary.versionGuesses;
         if (version == 3)
             protocol = protocol == protocol::kCmpp ? protocol::kCmpp3 : protocol::kSmgp3;
+        else if (version == 13 && protocol == protocol::kSmgp)
+            protocol = protocol::kSmgp13;
     }
     const PacketPeer peer{stream.destinationAddress, stream.destinationPort};
     const uint64_t opener = stream.connection->opener;

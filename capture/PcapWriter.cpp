@@ -56,10 +56,9 @@ uint64_t EndKey(uint32_t address, uint16_t port) { return uint64_t(address) << 1
 
 // A record whose other end nobody noted (a pasted PDU) talks to this host on its protocol's first port.
 PacketPeer DefaultPeer(const PacketRecordHeader& header) {
-    using protocol::kCmpp, protocol::kCmpp3, protocol::kSmgp, protocol::kSmgp3;
-    // CMPP 3.0 and SMGP 3.0 travel on the ports of their 2.0 versions.
-    const uint16_t family = header.protocol == kCmpp3 ? kCmpp : header.protocol == kSmgp3 ? kSmgp : header.protocol;
-    const protocol::Protocol* known = protocol::Find(family);
+    // CMPP 3.0 and SMGP 1.3 and 3.0 travel on the ports of their families' 2.0 versions.
+    const protocol::Protocol* version = protocol::Find(header.protocol);
+    const protocol::Protocol* known = version ? protocol::Find(version->family) : nullptr;
     PacketPeer peer{kLocalhost, known ? known->ports[0] : uint16_t(0)};
     if (peer.port == 0 || (header.sourceAddress == peer.address && header.sourcePort == peer.port))
         peer.port = static_cast<uint16_t>(header.sourcePort + 1);

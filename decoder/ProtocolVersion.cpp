@@ -22,7 +22,8 @@ using protocol::kSmgp;
 constexpr uint32_t kHeaderSize = protocol::HeaderSizeOf(kCmpp);
 static_assert(protocol::HeaderSizeOf(kSmgp) == kHeaderSize, "the command id and body start alike in both");
 
-constexpr uint8_t kFirstVersion3 = 0x30; // version octets: 0x20 for 2.0, 0x30 for 3.0
+constexpr uint8_t kFirstVersion3 = 0x30; // version octets: 0x13 for SMGP 1.3, 0x20 for 2.0, 0x30 for 3.0
+constexpr uint8_t kFirstVersion1 = 0x10, kFirstVersion2 = 0x20;
 
 // Command ids; CMPP_CONNECT and SMGP Login share theirs.
 constexpr uint32_t kConnect = 0x00000001, kConnectResp = 0x80000001;
@@ -124,7 +125,12 @@ const Walks& TheWalks() {
     return walks;
 }
 
-int ByOctet(uint8_t version) { return version >= kFirstVersion3 ? 3 : 2; }
+// An SMGP 1.x login (0x13) announces the SUBMIT without FixedFee; CMPP has no such older layout.
+int ByOctet(uint16_t family, uint8_t version) {
+    if (version >= kFirstVersion3)
+        return 3;
+    return family == kSmgp && version >= kFirstVersion1 && version < kFirstVersion2 ? 13 : 2;
+}
 
 // A PDU as the rules read it: its command id and its body.
 struct Body {
@@ -153,7 +159,7 @@ int Shown(uint16_t family, const uint8_t* pdu, uint32_t length) {
         const VersionOctet& rule = kVersionOctets[i];
         if (rule.family == family && rule.command == command && !walks.octets[i].empty() &&
             bodyLength >= WidthOf(walks.octets[i]))
-            return ByOctet(body.At(OffsetOf(walks.octets[i], rule.field)).U8());
+            return ByOctet(family, body.At(OffsetOf(walks.octets[i], rule.field)).U8());
     }
     for (std::size_t i = 0; i < std::size(kByBodyLength); ++i) {
         const BodyPair& pair = kByBodyLength[i];

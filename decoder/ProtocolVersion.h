@@ -5,8 +5,8 @@
 
 namespace protocol_version {
 
-// 2 or 3 when the PDU says which version its connection speaks: a CMPP CONNECT or an SMGP Login or
-// Login_Resp by its version octet (once the whole body is in), a CMPP response by a body length that only
+// 2 or 3 when the PDU says which version its connection speaks, 13 for SMGP 1.x (a SUBMIT without FixedFee):
+// a CMPP CONNECT or an SMGP Login or Login_Resp by its version octet (once the whole body is in), a CMPP response by a body length that only
 // one version's layout has; 0 when it cannot tell. family: the 2.0 code (protocol::kCmpp or kSmgp); any
 // other tells nothing. pdu: the whole PDU of length octets, header included.
 int Shown(uint16_t family, const uint8_t* pdu, uint32_t length);

@@ -46,6 +46,7 @@ inline constexpr DecoderColumns kColumns[] = {
     {protocol::kCngp,    decode_ids::kCngpCommands,    160},
     {protocol::kTest,    decode_ids::kTestCommands,    160},
     {protocol::kSmgp3,   decode_ids::kSmgp3Commands,   155},
+    {protocol::kSmgp13,  decode_ids::kSmgp13Commands,  155},
 };
 static_assert(std::size(kColumns) == std::size(protocol::kProtocols), "a decoder row for every registered protocol");
 

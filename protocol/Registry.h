@@ -17,6 +17,7 @@ inline constexpr uint16_t kSgip = 6;
 inline constexpr uint16_t kCngp = 7;
 inline constexpr uint16_t kTest = 8;
 inline constexpr uint16_t kSmgp3 = 9;
+inline constexpr uint16_t kSmgp13 = 10; // an SMGP 1.3 client's connection: its SUBMIT has no FixedFee
 
 // The ports our own servers listen on unless told otherwise.
 inline constexpr uint16_t kSmppServerPort = 5018;
@@ -50,8 +51,8 @@ struct Protocol {
     uint32_t commandOffset = 4;     // where the header's command id (u32) starts, behind the length
 };
 
-// A capture file carries CMPP 3.0 and SMGP 3.0 on the ports of their 2.0 versions (the connect or login
-// tells them apart), so the 3.0 rows list no ports of their own.
+// A capture file carries CMPP 3.0, SMGP 3.0 and SMGP 1.3 on the ports of their 2.0 versions (the connect or
+// login tells them apart), so those rows list no ports of their own.
 inline constexpr Protocol kProtocols[] = {
     // code  name     cli      ports                                    header  largest PDU  family  sequence  status
     {kCmpp,  "CMPP",  "cmpp",  {7890, 7900, 7930, 9168},                12,     8192,        kCmpp,  8,  4,    0}, // a submit to 100 numbers stays well below
@@ -62,6 +63,7 @@ inline constexpr Protocol kProtocols[] = {
     {kCngp,  "CNGP",  "cngp",  {9890, 0, 0, 0},                         16,     8192,        kCngp,  12, 4,    8},
     {kTest,  "TEST",  "test",  {kMobileServerPort, 0, 0, 0},            12,     10240,       kTest,  8,  4,    0}, // the mobile server's own limit
     {kSmgp3, "SMGP3", "smgp3", {0, 0, 0, 0},                            12,     8192,        kSmgp,  8,  4,    0},
+    {kSmgp13, "SMGP13", "smgp13", {0, 0, 0, 0},                         12,     8192,        kSmgp,  8,  4,    0},
 };
 
 // Positions in kProtocols, -1 for none. Constant expressions compare these, never pointers: a
@@ -101,7 +103,7 @@ constexpr uint32_t HeaderSizeOf(uint16_t code) { return kProtocols[IndexOf(code)
 constexpr uint32_t MaxPduOf(uint16_t code) { return kProtocols[IndexOf(code)].maxPdu; }
 
 // The --protocol names as the command line's messages list them, SMPP first.
-inline constexpr std::string_view kCliNameList = "smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test";
+inline constexpr std::string_view kCliNameList = "smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test";
 
 namespace detail {
 constexpr bool CodesAndPortsAreUnique() {

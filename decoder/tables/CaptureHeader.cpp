@@ -29,9 +29,10 @@ constexpr FieldDescriptor kDescriptors[] = {
     {6,  3, 2, "7",                                   0, 1700,      0, 159, kNone, kNone}, // CNGP
     {6,  3, 2, "8",                                   0,  180,      0, 159, kNone, kNone}, // mobile TEST
     {6,  3, 2, "9",                                   0, 2290,      0, 159, kNone, kNone}, // SMGP 3.0
+    {6,  3, 2, "10",                                  0, 1290,      0, 159, kNone, kNone}, // SMGP 1.3
     {6, -1, 0, "",                                    0, kEnd,      0, 159, kNone, kNone},
 };
-static_assert(std::size(kDescriptors) == 6 + 8 + 1);
+static_assert(std::size(kDescriptors) == 6 + 9 + 1);
 static_assert(NoTerminatorLookalike(kDescriptors));
 static_assert(CaseListsClosed(kDescriptors));
 

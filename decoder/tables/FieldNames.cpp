@@ -10,7 +10,7 @@ namespace {
 
 constexpr ProtocolTag kProtocolTags[] = {
     {"TCP", "capture"}, {"CMPP", "cmpp"}, {"CMPP3", "cmpp"}, {"TEST", "test"}, {"SMGP", "smgp"},
-    {"SMGP3", "smgp"},  {"SGIP", "sgip"}, {"CNGP", "cngp"},  {"SMPP", "smpp"},
+    {"SMGP3", "smgp"},  {"SMGP13", "smgp"}, {"SGIP", "sgip"}, {"CNGP", "cngp"},  {"SMPP", "smpp"},
 };
 
 // Columns: {protocol, label text, name}

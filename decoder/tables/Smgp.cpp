@@ -163,6 +163,27 @@ constexpr FieldDescriptor kDescriptors[] = {
     {674,    102, kVariable, "TRANSACTION_RESP: 响应消息体 =",                           -1,   675,       0,  kField,     kNone,   673},
     {675,    0,   8,         "TRANSACTION_RESP: 保留 =",                                 -1,   kEnd,      0,  kField,     kNone,   kNone},
 
+    // ---- SMGP 1.3 (protocol code 10): the 2.0 bodies, but a SUBMIT without FixedFee ----
+    {1290,   0,   0,         "SMGP13: ----- 中国电信短信网关协议v1.3 -----",             -1,   1291,      1,  kHead,      kNone,   kNone},
+    {1291,   2,   4,         "SMGP13: 长度 =",                                         -1,   1298,      0,  kHeadField, kNone,   kNone},
+    {1298,   40,  4,         "SMGP13: 请求 =",                                         -1,   1293,      0,  kHeadField, kNone,   kNone}, // named from code table 298
+    {1293,   2,   4,         "SMGP: 序列号 =",                                         -1,   kDispatch, 0,  kHeadField, 1298,    kNone}, // shares the SMGP 2.0 label
+
+    // command-id cases
+    {1298,   8,   4,         "00000001",                                              0,    299,       0,  kHeadField, kNone,   kNone},
+    {1298,   8,   4,         "80000001",                                              0,    400,       0,  kHeadField, kNone,   kNone},
+    {1298,   8,   4,         "00000002",                                              0,    520,       0,  kHeadField, kNone,   kNone},
+    {1298,   8,   4,         "80000002",                                              0,    550,       0,  kHeadField, kNone,   kNone},
+    {1298,   8,   4,         "00000003",                                              0,    600,       0,  kHeadField, kNone,   kNone},
+    {1298,   8,   4,         "80000003",                                              0,    613,       0,  kHeadField, kNone,   kNone},
+    {1298,   8,   4,         "00000004",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {1298,   8,   4,         "80000004",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {1298,   8,   4,         "00000005",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {1298,   8,   4,         "80000005",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {1298,   8,   4,         "00000006",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {1298,   8,   4,         "80000006",                                              0,    kEnd,      0,  kHeadField, kNone,   kNone},
+    {1298,   -1,  0,         "",                                                      0,    kEnd,      0,  kHeadField, kNone,   kNone},
+
     // ---- SMGP 3.0 (protocol code 9) ----
     {2290,   0,   0,         "SMGP3: ----- 中国电信短信网关协议v3.0 -----",              -1,   2291,      1,  kHead,      kNone,   kNone},
     {2291,   2,   4,         "SMGP3: 长度 =",                                          -1,   2298,      0,  kHeadField, kNone,   kNone},
@@ -244,11 +265,12 @@ constexpr FieldDescriptor kDescriptors[] = {
 };
 // clang-format on
 
-// SMGP 2.0: header 4, cases 14 + terminator, bodies 86; SMGP 3.0: header 4, cases 12 + terminator, bodies 46.
-static_assert(std::size(kDescriptors) == (4 + 15 + 86 + 18) + (4 + 13 + 46));
+// SMGP 2.0: header 4, cases 14 + terminator, bodies 86; SMGP 1.3: header 4, cases 12 + terminator, the 2.0
+// bodies; SMGP 3.0: header 4, cases 12 + terminator, bodies 46.
+static_assert(std::size(kDescriptors) == (4 + 15 + 86 + 18) + (4 + 13) + (4 + 13 + 46));
 
-// SMGP command ids. Both versions name their commands from these rows: table 298 for the decode lines,
-// table 2298 for the brief list of SMGP 3.0 records.
+// SMGP command ids. Every version names its commands from these rows: table 298 for the decode lines,
+// tables 1298 and 2298 for the brief list of SMGP 1.3 and 3.0 records.
 // clang-format off
 constexpr CommandName kCommandNames[] = {
     {0x00000001, "登录请求"},
@@ -277,6 +299,7 @@ static_assert(std::size(kCommandNames) == 20);
 
 constexpr CommandTable kCommandTables[] = {
     {298,  kCommandNames},
+    {1298, kCommandNames},
     {2298, kCommandNames},
 };
 

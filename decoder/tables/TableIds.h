@@ -12,6 +12,7 @@ inline constexpr int32_t kCmpp3Commands = 1012; // repeats table 12
 inline constexpr int32_t kTestCommands = 182;
 inline constexpr int32_t kSmgpCommands = 298;
 inline constexpr int32_t kSmgp3Commands = 2298; // repeats table 298
+inline constexpr int32_t kSmgp13Commands = 1298; // repeats table 298, SUBMIT in the 1.3 layout
 inline constexpr int32_t kSgipCommands = 1302;
 inline constexpr int32_t kCngpCommands = 1702;
 inline constexpr int32_t kSmppCommands = 1892;

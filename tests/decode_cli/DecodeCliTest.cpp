@@ -172,9 +172,9 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
         {"half a byte", {}, "00 001", "tarnwick-decode: odd number of hex digits at position 4: '001'\n"},
         {"nothing given", {}, " \n", "tarnwick-decode: no bytes to decode\n"},
         {"unknown protocol", {"--protocol", "xmpp", "00"}, "",
-         "tarnwick-decode: unknown protocol 'xmpp' (smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test)\n"},
+         "tarnwick-decode: unknown protocol 'xmpp' (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test)\n"},
         {"protocol without a name", {"--protocol"}, "",
-         "tarnwick-decode: --protocol needs a name (smpp, cmpp, cmpp3, smgp, smgp3, sgip, cngp, test)\n"},
+         "tarnwick-decode: --protocol needs a name (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test)\n"},
         {"missing file", {"--file", "/nonexistent/tarnwick.bin"}, "",
          "tarnwick-decode: cannot open /nonexistent/tarnwick.bin\n"},
         {"file and hex", {"--file", "x.bin", "00"}, "",
@@ -289,6 +289,24 @@ TEST_F(DecodeCliTest, CaptureWithoutAnnouncedVersionReadsEachSubmitByItsLength) 
     EXPECT_EQ(LinesWith(r.err, "by the version whose fields end at its length"),
               std::vector<std::string>{"tarnwick-decode: 3 SUBMIT or DELIVER PDUs came before any CONNECT or Login said "
                                        "the version: each was read by the version whose fields end at its length."});
+}
+
+// An SMGP 1.3 client's Login (ClientVersion 0x13) says how its SUBMITs are laid out: without FixedFee, whatever
+// their length says, so one with an octet too many still shows its destination and content where they are.
+TEST_F(DecodeCliTest, SmgpLoginOfVersion13ChoosesTheOlderSubmit) {
+    const Bytes login = Builder().u32(42).u32(0x00000001).u32(1).text("90123456", 8).fill(16).u8(2).u32(0).u8(0x13);
+    // MsgType, NeedReport, Priority, ServiceID, FeeType, FeeCode, (no FixedFee), MsgFormat, ValidTime, AtTime,
+    // SrcTermID, ChargeTermID, DestTermIDCount 1, DestTermID, MsgLength, content, Reserve 8, one octet more.
+    const Bytes body = Builder().u8(6).u8(1).u8(1).text("HELP", 10).text("01", 2).text("000010", 6).u8(15).fill(17)
+                           .fill(17).text("10620001", 21).text("13300000001", 21).u8(1).text("13300000002", 21).u8(5)
+                           .raw("hello").fill(8).u8(0);
+    const Bytes submit = Builder().u32(uint32_t(12 + body.size())).u32(0x00000002).u32(7).raw(body);
+    const Result r = RunOnCapture({Segment(0x0A000001, 40000, 0x0A000002, 8890, 1, login),
+                                   Segment(0x0A000001, 40000, 0x0A000002, 8890, 43, submit)});
+    EXPECT_EQ(LinesWith(r.out, "TCP: Protocol = "),
+              (std::vector<std::string>{"  TCP: Protocol = 10 (SMGP13)", "  TCP: Protocol = 10 (SMGP13)"}));
+    EXPECT_EQ(LinesWith(r.out, "13300000002"), std::vector<std::string>{"  SUBMIT: 短信接收号码 = 13300000002"}) << r.out;
+    EXPECT_EQ(LinesWith(r.out, "hello"), std::vector<std::string>{"  SUBMIT: 短信内容 = hello"});
 }
 
 // A long message in two submit_sm parts (an 8-bit reference UDH): the part that completes it is followed by the

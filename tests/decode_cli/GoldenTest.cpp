@@ -113,7 +113,8 @@ int32_t ExpectedIcon(int groupIndex, bool isGroup, uint16_t protocol) {
     case 4: // CMPP 3.0
         return isGroup ? 153 : 157;
     case 3: // SMGP 2.0
-    case 9: // SMGP 3.0
+    case 9:  // SMGP 3.0
+    case 10: // SMGP 1.3
         return isGroup ? 155 : 158;
     default:
         return isGroup ? 160 : 156;

@@ -83,7 +83,7 @@ TEST(ProtocolVersion, ShownByVersionOctetOrBodyLengthAndGuessedByWhereTheFieldsE
         {"CMPP FWD 3.0", kCmpp, 0x00000009, CmppForward(3), 0, 3},
         {"CMPP FWD_RESP 2.0: Result 1", kCmpp, 0x80000009, Builder().fill(8).u8(1).u8(1).u8(1), 2, 0},
         {"CMPP FWD_RESP 3.0: Result 4", kCmpp, 0x80000009, Builder().fill(8).u8(1).u8(1).u32(1), 3, 0},
-        {"SMGP Login of a 1.3 client", kSmgp, 0x00000001, Builder().text("client", 8).fill(16).u8(0).u32(0).u8(0x13), 2, 0},
+        {"SMGP Login of a 1.3 client", kSmgp, 0x00000001, Builder().text("client", 8).fill(16).u8(0).u32(0).u8(0x13), 13, 0},
         {"not CMPP or SMGP", protocol::kSmpp, 0x00000001, Builder().text("901234", 6).fill(16).u8(0x30).u32(0), 0, 0},
     };
     for (const auto& c : cases) {
