@@ -48,9 +48,18 @@ bool CPacketLog::AddPacket(uint16_t protocol, uint32_t sourceAddress, uint16_t s
         return true;
     if (!MakeRoom(length))
         return false;
-    PacketSummary summary{.timeUs = m_time(), .connection = connection, .source = {sourceAddress, sourcePort},
-                          .peer = peer, .protocol = protocol, .fromServer = fromServer};
+    PacketSummary summary{.timeUs = LiveTime(fromServer), .connection = connection,
+                          .source = {sourceAddress, sourcePort}, .peer = peer, .protocol = protocol,
+                          .fromServer = fromServer};
     return Store(summary, pdu, length);
+}
+
+int64_t CPacketLog::LiveTime(bool fromServer) {
+    if (fromServer || !m_arrivals)
+        return m_lastLiveUs = m_time();
+    if (m_arrivalUs == kNoTime)
+        m_arrivalUs = m_time();
+    return m_lastLiveUs = std::max(m_arrivalUs, m_lastLiveUs);
 }
 
 bool CPacketLog::AddCaptured(uint16_t protocol, int64_t timeUs, uint32_t sourceAddress, uint16_t sourcePort,

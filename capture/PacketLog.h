@@ -84,6 +84,13 @@ public:
     bool GetShowUnknown() const { return m_showUnknown; }
     void SetTimeSource(TimeSource source) { m_time = source; }
 
+    // The PDUs a server cuts from one read of a connection arrived together, and share one clock read: the
+    // first of them stored after BeginArrivals reads the clock, the others take its time, until EndArrivals.
+    // None takes a time before that of a record stored earlier, so a live capture's times never go back.
+    // What the servers send is stamped as it goes, each with its own read.
+    void BeginArrivals() { m_arrivals = true, m_arrivalUs = kNoTime; }
+    void EndArrivals() { m_arrivals = false; }
+
     // Listeners are not owned and must be removed before they are destroyed.
     void AddListener(CPacketLogListener* listener);
     void RemoveListener(CPacketLogListener* listener);
@@ -91,6 +98,8 @@ public:
 private:
     // Makes room for a record of length PDU octets, wiping a full area; false when it can never fit.
     bool MakeRoom(uint32_t length);
+    // The time of a live PDU: its own clock read, or its read's when it arrived with others.
+    int64_t LiveTime(bool fromServer);
     // summary holds everything but what the PDU's header says.
     bool Store(PacketSummary& summary, const uint8_t* pdu, uint32_t length);
 
@@ -103,5 +112,9 @@ private:
     bool m_showUnknown = true;
     std::string m_filter = std::string(kFilterLength, '1');
     TimeSource m_time;
+    static constexpr int64_t kNoTime = INT64_MIN;
+    bool m_arrivals = false;
+    int64_t m_arrivalUs = kNoTime; // the clock read the arrivals share, once the first is stored
+    int64_t m_lastLiveUs = kNoTime;
     std::vector<CPacketLogListener*> m_listeners;
 };

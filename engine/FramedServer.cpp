@@ -36,7 +36,10 @@ void CFramedServer::OnReceive(CConnection& connection) {
         return;
     // Qt signals once for everything it has buffered: cut every whole PDU the buffer holds, then take
     // as much more as it has room for in one read, until the socket runs dry. What is left of a PDU
-    // moves to the front, so the buffer never holds more than its capacity.
+    // moves to the front, so the buffer never holds more than its capacity. The PDUs of one read
+    // arrived together: the capture reads the clock once for them.
+    if (m_log)
+        m_log->BeginArrivals();
     while (CutWholePdus(connection, in)) {
         in.end -= in.start;
         if (in.start > 0 && in.end > 0)
@@ -44,9 +47,13 @@ void CFramedServer::OnReceive(CConnection& connection) {
         in.start = 0;
         const int64_t got = connection.Receive(buffer + in.end, in.capacity - in.end);
         if (got <= 0)
-            return;
+            break;
         in.end += static_cast<int32_t>(got);
+        if (m_log)
+            m_log->BeginArrivals();
     }
+    if (m_log)
+        m_log->EndArrivals();
 }
 
 bool CFramedServer::CutWholePdus(CConnection& connection, ReceiveBuffer& in) {

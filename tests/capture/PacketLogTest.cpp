@@ -201,6 +201,27 @@ TEST_F(PacketLogTest, KeepsEachRecordsSummaryBesideIt) {
     EXPECT_EQ(log.PeerAt(0), PacketPeer{});
 }
 
+// PDUs of one read share one clock read, taken at the first; a sent PDU reads the clock itself; an arrival
+// stored after it never takes an earlier time; outside a read every received PDU reads the clock.
+TEST_F(PacketLogTest, ArrivalsOfOneReadShareOneClockRead) {
+    static int64_t clock = 0;
+    log.SetTimeSource([] { return clock += 10; });
+    const auto add = [&](bool fromServer) {
+        log.AddPacket(2, 0x7F000001, 5018, enquire.data(), 16, 22, {}, 41, fromServer);
+        return log.SummaryAt(log.GetCount() - 1).timeUs;
+    };
+    log.BeginArrivals();
+    const int64_t first = add(false);
+    EXPECT_EQ(add(false), first);
+    EXPECT_EQ(add(true), first + 10);
+    EXPECT_EQ(add(false), first + 10) << "not before the answer stored ahead of it";
+    log.BeginArrivals(); // the next read
+    EXPECT_EQ(add(false), first + 20);
+    log.EndArrivals();
+    EXPECT_EQ(add(false), first + 30);
+    EXPECT_EQ(add(false), first + 40);
+}
+
 // What each protocol's header gives the summary, as the registry places it; a PDU too short for a field
 // leaves that field out, never read past its end.
 TEST_F(PacketLogTest, SummaryReadsTheHeaderOfEachProtocol) {
