@@ -15,8 +15,12 @@ void CHeadlessConsole::OnConnected(const CConnection& connection) { ConnectionLi
 
 void CHeadlessConsole::OnDisconnected(const CConnection& connection) { ConnectionLine(false, connection); }
 
-void CHeadlessConsole::OnLoggedIn(const CConnection&) {
-    // The online list has no terminal counterpart; binds and logins show in the trace.
+void CHeadlessConsole::OnLoggedIn(const CConnection& connection) {
+    // The online list has no terminal counterpart; binds and logins show in the trace, and the version a
+    // bind settled on here, as the list's Version column shows it.
+    const std::string version = m_server.SessionVersion(connection);
+    if (!version.empty())
+        Print(std::string(connection.Name()) + " bound as " + m_server.SessionKind(connection) + " at version " + version);
 }
 
 void CHeadlessConsole::Print(std::string_view line) {

@@ -94,11 +94,13 @@ Answer CControlServer::Connections(const QHttpServerRequest&) {
         server.ForEachConnection([&](const CConnection& connection) {
             const int64_t bound = connection.LoginTime();
             const QString name = QString::fromUtf8(connection.Name());
+            const QString version = QString::fromStdString(server.SessionVersion(connection));
             connections.append(QJsonObject{
                 {"id", double(connection.Id())},
                 {"server", kind},
                 {nameKey, name.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(name)},
                 {"bindType", bind(connection)},
+                {"version", version.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(version)},
                 {"address", QHostAddress(connection.PeerAddress()).toString()},
                 {"port", connection.PeerPort()},
                 {"connectedAt", Iso(connection.ConnectTime())},

@@ -87,6 +87,9 @@ public:
     // How the connection's session runs, for the online list (an SMPP bind's type); "" when the
     // protocol makes no such difference.
     virtual std::string SessionKind(const CConnection& /*connection*/) const { return {}; }
+    // The protocol version the connection's session runs at ("3.4"); "" while unbound, or when the
+    // protocol has one version only.
+    virtual std::string SessionVersion(const CConnection& /*connection*/) const { return {}; }
     // The names given so far (bound system ids, logged-in numbers), each once, in connection order.
     std::vector<std::string> DistinctNames() const;
 

@@ -2,6 +2,7 @@
 // and the capture's analysis build or read; SmppTlvs.h names every tag.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <string_view>
@@ -23,6 +24,9 @@ inline constexpr uint32_t kTime = 17;
 inline constexpr uint32_t kMessageId = 65;
 inline constexpr uint32_t kDistributionList = 21;
 } // namespace field_width
+
+// The most octets short_message holds: sm_length is one octet and 255 is reserved.
+inline constexpr std::size_t kMaxShortMessageOctets = 254;
 
 struct StringField {
     std::string_view name;

@@ -36,6 +36,21 @@ inline constexpr NamedValue kNumberingPlans[] = {
 };
 inline constexpr std::string_view kReservedNumberingPlan = "reserved";
 
+// interface_version of a bind and sc_interface_version of its answer: 0x00 to 0x33 an ESME of SMPP 3.3 or
+// earlier, 0x34 SMPP 3.4, 0x50 SMPP 5.0, the highest the server speaks. A session runs at the lower of the ESME's
+// and the server's; one at 3.3 knows no optional parameter and no data_sm.
+namespace interface_version {
+inline constexpr uint8_t k33 = 0x33;
+inline constexpr uint8_t k34 = 0x34;
+inline constexpr uint8_t k50 = 0x50;
+inline constexpr uint8_t kServed = k50;
+
+constexpr uint8_t Negotiated(uint8_t esme) { return esme < kServed ? esme : kServed; }
+constexpr bool TakesTlvs(uint8_t version) { return version > k33; }
+// "3.3" (3.3 or earlier), "3.4" or "5.0", as the online list and the control API show a session's version.
+constexpr std::string_view Name(uint8_t version) { return version <= k33 ? "3.3" : version < k50 ? "3.4" : "5.0"; }
+} // namespace interface_version
+
 // message_state, as query_sm_resp and the message_state parameter carry it and SMPP 3.4 names it.
 namespace message_state {
 inline constexpr uint8_t kEnroute = 1;

@@ -93,6 +93,15 @@ std::string_view BindAddressRange(const uint8_t* body, int32_t length) {
     return LeadingText(body + in.Offset(), int32_t(in.Remaining()), kMaxAddressRangeChars);
 }
 
+std::optional<uint8_t> BindInterfaceVersion(const uint8_t* body, int32_t length) {
+    wire::Cursor in(body, length > 0 ? static_cast<std::size_t>(length) : 0);
+    in.CString(kSystemIdOctets);
+    in.CString(kPasswordOctets);
+    in.CString(kSystemTypeOctets);
+    const uint8_t version = in.U8();
+    return in.Ok() ? std::optional<uint8_t>(version) : std::nullopt;
+}
+
 std::string_view BindPassword(const uint8_t* body, int32_t length) {
     wire::Cursor in(body, length > 0 ? static_cast<std::size_t>(length) : 0);
     in.CString(kSystemIdOctets);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace smpp {
@@ -56,6 +57,9 @@ std::string_view LeadingText(const uint8_t* body, int32_t length, std::size_t ma
 // with its NUL within its SMPP width) and three octets; read as LeadingText. Empty when the body
 // ends before it.
 std::string_view BindAddressRange(const uint8_t* body, int32_t length);
+// interface_version, behind system_id, password and system_type (each with its NUL within its SMPP width);
+// nothing when the body ends before it.
+std::optional<uint8_t> BindInterfaceVersion(const uint8_t* body, int32_t length);
 // password, behind system_id (with its NUL within its SMPP width); read as LeadingText of at most
 // 8 characters. Empty when the body ends before it.
 std::string_view BindPassword(const uint8_t* body, int32_t length);

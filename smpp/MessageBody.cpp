@@ -12,7 +12,7 @@ namespace smpp {
 namespace {
 
 using protocol::smpp::kTagMessagePayload;
-constexpr std::size_t kMaxShortMessage = 254; // sm_length is one octet and 255 is reserved
+constexpr std::size_t kMaxShortMessage = protocol::smpp::kMaxShortMessageOctets;
 
 // Widths as text, without the NUL the octet widths count.
 constexpr std::size_t CharsOf(int octets) { return std::size_t(octets - 1); }

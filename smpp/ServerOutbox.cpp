@@ -2,6 +2,9 @@
 // through its window, and a message owed to a system id with no receiver bound is kept until one binds.
 #include "smpp/ServerOutbox.h"
 
+#include "protocol/SmppFields.h"
+#include "protocol/SmppValues.h"
+#include "smpp/MessageBody.h"
 #include "smpp/SmppPdu.h"
 
 #include <algorithm>
@@ -95,7 +98,35 @@ uint32_t CServerOutbox::Post(CConnection& connection, uint32_t commandId, Outbox
     return session.outbox.Post(std::move(item));
 }
 
+namespace {
+
+// What goes to a session of SMPP 3.3 or earlier is written as 3.3 has it, whatever was posted or kept for
+// its system id: no optional parameter, and a deliver_sm where a data_sm was meant, its message in
+// short_message (as much of it as sm_length counts). A body the reader cannot take goes as it is.
+void WriteFor33(OutboxItem& item) {
+    if (item.commandId != kDeliverSm && item.commandId != kDataSm)
+        return;
+    DeliverFields fields;
+    if (item.pdu.size() < kHeaderSize ||
+        !ReadMessageBody(item.commandId, item.pdu.data() + kHeaderSize, item.pdu.size() - kHeaderSize, fields))
+        return;
+    if (item.commandId == kDeliverSm && fields.tlvs.empty() && !fields.messagePayload)
+        return;
+    fields.tlvs.clear();
+    fields.messagePayload = false;
+    if (fields.message.size() > protocol::smpp::kMaxShortMessageOctets)
+        fields.message.resize(protocol::smpp::kMaxShortMessageOctets);
+    const uint32_t sequence = ReadBe32(item.pdu.data() + kSequenceOffset);
+    item.commandId = kDeliverSm;
+    WriteMessagePdu(kDeliverSm, fields, item.pdu);
+    WriteBe32(item.pdu.data() + kSequenceOffset, sequence);
+}
+
+} // namespace
+
 bool CServerOutbox::Transmit(CConnection& connection, OutboxItem& item) {
+    if (!protocol::smpp::interface_version::TakesTlvs(SmppSession::Of(connection).version))
+        WriteFor33(item);
     return m_send(connection, item.pdu.data(), static_cast<uint32_t>(item.pdu.size()),
                           ServerPduOf(item.commandId).filterIndex);
 }

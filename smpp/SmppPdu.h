@@ -38,9 +38,8 @@ constexpr uint32_t kStatusInvalidPassword = 0x0000000E;      // ESME_RINVPASWD
 constexpr uint32_t kStatusInvalidSystemId = 0x0000000F;      // ESME_RINVSYSID
 constexpr uint32_t kStatusQueueFull = 0x00000014;            // ESME_RMSGQFUL
 
-// The one optional parameter the server writes: sc_interface_version 3.4 in every bind response.
+// The optional parameter every bind response carries to a session above 3.3: the highest version served.
 constexpr uint16_t kTagScInterfaceVersion = 0x0210;
-constexpr uint8_t kInterfaceVersion34 = 0x34;
 
 // Longest text the server takes from a request: the connection name, the query_sm echo and a
 // bind's address_range, none of which needs its NUL.

@@ -9,6 +9,7 @@
 #include <iterator>
 
 using namespace smpp;
+namespace interface_version = protocol::smpp::interface_version;
 
 // One row per command the server knows; everything else takes kUnknownRow. Filter indices, the
 // response and the bound rule come with the command id.
@@ -126,6 +127,9 @@ CSmppServer::Answer CSmppServer::Bind(CConnection& connection, const Request& re
     connection.SetName(name);
     SmppSession& session = SmppSession::Of(connection);
     session.kind = KindOfBind(request.row.commandId);
+    // A bind without the octet is read as 3.4, as it always was.
+    session.version = interface_version::Negotiated(
+        BindInterfaceVersion(request.body, request.bodyLength).value_or(interface_version::k34));
     session.addressRange = std::string(BindAddressRange(request.body, request.bodyLength));
     session.window = account ? account->window : 0;
     session.enquireLinkSeconds = account ? account->enquireLinkSeconds : std::nullopt;
@@ -134,7 +138,10 @@ CSmppServer::Answer CSmppServer::Bind(CConnection& connection, const Request& re
 
     Answer answer(request.row.responseId, kStatusOk, request.sequence, request.row.responseFilterIndex);
     wire::Writer out = answer.Body();
-    out.CString(systemId).U16(kTagScInterfaceVersion).U16(1).U8(kInterfaceVersion34);
+    out.CString(systemId);
+    // A 3.3 ESME knows no optional parameter, this one included.
+    if (interface_version::TakesTlvs(session.version))
+        out.U16(kTagScInterfaceVersion).U16(1).U8(interface_version::kServed);
     answer.EndBody(out);
     return answer;
 }

@@ -150,6 +150,11 @@ public:
     std::string SessionKind(const CConnection& connection) const override {
         return smpp::BindKindName(BindKindOf(connection));
     }
+    std::string SessionVersion(const CConnection& connection) const override {
+        return BindKindOf(connection) == BindKind::None
+                   ? std::string()
+                   : std::string(protocol::smpp::interface_version::Name(smpp::SmppSession::Of(connection).version));
+    }
 
 protected:
     void OnAccept(CConnection& connection) override;

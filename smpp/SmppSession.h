@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/Connection.h"
+#include "protocol/SmppValues.h"
 #include "smpp/Outbox.h"
 
 #include <cstdint>
@@ -38,6 +39,7 @@ struct SmppSession : CConnectionSession, COutbox::Link {
     CServerOutbox& owner;
     CConnection& connection;
     BindKind kind = BindKind::None;
+    uint8_t version = protocol::smpp::interface_version::k34; // the bind's, at most the server's
     std::string addressRange;
     COutbox outbox;
     int32_t window = 0;                        // of its account; 0: no cap

@@ -24,6 +24,7 @@ constexpr std::array<ColumnInfo, COnlineClientModel::kColumnCount> kColumns = {{
     {"Source Port", 100},
     {"Bind time", 150},
     {"Bind type", 100},
+    {"Version", 70},
     {"Transport", 80},
 }};
 
@@ -65,6 +66,8 @@ QVariant COnlineClientModel::data(const QModelIndex& index, int role) const {
             return QString::fromStdString(FormatLocalTime(connection.ConnectTime()));
         case kBindType:
             return QString::fromStdString(m_server.SessionKind(connection));
+        case kVersion:
+            return QString::fromStdString(m_server.SessionVersion(connection));
         case kTransport:
             return connection.IsTls() ? QStringLiteral("TLS") : QStringLiteral("TCP");
         }

@@ -19,7 +19,7 @@ class CSocketServer;
 class COnlineClientModel : public QAbstractTableModel, public CServerObserver {
     Q_OBJECT
 public:
-    enum Column { kSeq, kSystemId, kSourceIp, kSourcePort, kBindTime, kBindType, kTransport, kColumnCount };
+    enum Column { kSeq, kSystemId, kSourceIp, kSourcePort, kBindTime, kBindType, kVersion, kTransport, kColumnCount };
     static constexpr int kConnectionIdRole = Qt::UserRole;  // uint64_t, stable for the connection's life
     static constexpr int kTableIndexRole = Qt::UserRole + 1; // int, the connection's table position now
     static constexpr int kRowIcon = 150;

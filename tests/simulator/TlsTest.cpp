@@ -35,7 +35,7 @@ using test_net::WaitUntil;
 using Bytes = std::vector<uint8_t>;
 
 const Bytes kBind = SmppPdu(0x00000009, 1, Builder().cstr("secure").cstr("pw").cstr("").u8(0x34).u8(0).u8(0).cstr(""));
-const Bytes kBindResp = SmppPdu(0x80000009, 1, Builder().cstr("secure").u16(0x0210).u16(1).u8(0x34));
+const Bytes kBindResp = SmppPdu(0x80000009, 1, Builder().cstr("secure").u16(0x0210).u16(1).u8(0x50));
 const Bytes kSubmit = SmppPdu(0x00000004, 2, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890")
     .u8(0).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(2).raw("Hi"));
 

@@ -22,7 +22,7 @@ Bytes BindBody(const std::string& systemId, const std::string& password) {
     return Builder().cstr(systemId).cstr(password).cstr("TEST").u8(0x34).u8(1).u8(1).cstr("");
 }
 Bytes BindOk(uint32_t commandId, uint32_t sequence, const std::string& systemId) {
-    return SmppPdu(commandId | 0x80000000, sequence, Builder().cstr(systemId).u16(0x0210).u16(1).u8(0x34));
+    return SmppPdu(commandId | 0x80000000, sequence, Builder().cstr(systemId).u16(0x0210).u16(1).u8(0x50));
 }
 Bytes HeaderOnly(uint32_t commandId, uint32_t sequence, uint32_t status = 0) {
     return SmppPdu(commandId, sequence, {}, status);

@@ -18,9 +18,9 @@ using test_bytes::SmppPdu;
 Bytes BindBody(const std::string& systemId) {
     return Builder().cstr(systemId).cstr("secret").cstr("TEST").u8(0x34).u8(1).u8(1).cstr("");
 }
-// A bind response as an ESME expects it: system_id, then sc_interface_version 0x34.
+// A bind response as an ESME expects it: system_id, then sc_interface_version 0x50, the highest served.
 Bytes BindResp(uint32_t commandId, uint32_t sequence, const std::string& systemId) {
-    return SmppPdu(commandId, sequence, Builder().cstr(systemId).u16(0x0210).u16(1).u8(0x34));
+    return SmppPdu(commandId, sequence, Builder().cstr(systemId).u16(0x0210).u16(1).u8(0x50));
 }
 // A submit_sm body to 67890 with the text "Hi".
 Bytes SubmitBody(uint8_t registeredDelivery = 0) {
@@ -382,6 +382,59 @@ TEST_F(SmppServerTest, ServerPdusGoToReceiversOnlyWithEachConnectionsOwnSequence
             EXPECT_EQ(Records(), rowOn ? std::vector<Bytes>{FromServer(pdu)} : std::vector<Bytes>{});
         }
     }
+}
+
+// The session runs at the lower of the ESME's interface_version and 5.0: the bind's answer names 5.0 to any ESME
+// above 3.3 and carries no optional parameter to one of 3.3 or earlier (0x00 included); a bind that ends before the
+// octet runs at 3.4, as it always did.
+TEST_F(SmppServerTest, BindNegotiatesTheInterfaceVersion) {
+    const Bytes head = Builder().cstr("esme").cstr("pw").cstr("");
+    const Bytes answer33 = SmppPdu(0x80000001, 1, Builder().cstr("esme"));
+    const struct {
+        const char* name;
+        Bytes body;
+        Bytes answer;
+        const char* version;
+    } cases[] = {
+        {"3.3", Builder().raw(head).u8(0x33).u8(0).u8(0).cstr(""), answer33, "3.3"},
+        {"zero, an ESME of 3.3 or earlier", Builder().raw(head).u8(0x00).u8(0).u8(0).cstr(""), answer33, "3.3"},
+        {"3.4", Builder().raw(head).u8(0x34).u8(0).u8(0).cstr(""), BindResp(0x80000001, 1, "esme"), "3.4"},
+        {"5.0", Builder().raw(head).u8(0x50).u8(0).u8(0).cstr(""), BindResp(0x80000001, 1, "esme"), "5.0"},
+        {"above 5.0", Builder().raw(head).u8(0x60).u8(0).u8(0).cstr(""), BindResp(0x80000001, 1, "esme"), "5.0"},
+        {"no version octet", head, BindResp(0x80000001, 1, "esme"), "3.4"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto esme = Connect();
+        esme->Send(SmppPdu(0x00000001, 1, c.body));
+        EXPECT_EQ(esme->NextPdu(), c.answer);
+        EXPECT_EQ(server.SessionVersion(*ConnectionOf(*esme)), c.version);
+    }
+}
+
+// Whatever was posted for it, a 3.3 session is sent no optional parameter and no data_sm: a deliver_sm loses its
+// parameters, a data_sm goes as a deliver_sm with its message in short_message. A 5.0 session gets both as posted.
+TEST_F(SmppServerTest, ASessionOf33GetsNoOptionalParameter) {
+    const auto bind = [&](uint8_t version, const char* systemId) {
+        auto esme = Connect();
+        esme->Send(SmppPdu(0x00000001, 1, Builder().cstr(systemId).cstr("pw").cstr("").u8(version).u8(0).u8(0).cstr("")));
+        esme->NextPdu();
+        return esme;
+    };
+    auto old = bind(0x33, "old"), modern = bind(0x50, "new");
+    const Bytes addresses = Builder().cstr("").u8(1).u8(1).cstr("123").u8(1).u8(1).cstr("456");
+    const Bytes tail = Builder().u8(4).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0);
+    const Bytes deliver = Builder().raw(addresses).raw(tail).u8(2).raw("Hi").u16(0x001E).u16(3).cstr("42");
+    const Bytes data = Builder().raw(addresses).u8(4).u8(0).u8(0).u16(0x0424).u16(2).raw("Hi");
+    const Bytes asDeliver = Builder().raw(addresses).raw(tail).u8(2).raw("Hi");
+    for (const char* systemId : {"old", "new"}) {
+        EXPECT_EQ(server.SendToSystemId(systemId, 0x00000005, deliver), 1);
+        EXPECT_EQ(server.SendToSystemId(systemId, 0x00000103, data), 1);
+    }
+    EXPECT_EQ(old->NextPdu(), SmppPdu(0x00000005, 1, asDeliver));
+    EXPECT_EQ(old->NextPdu(), SmppPdu(0x00000005, 2, asDeliver));
+    EXPECT_EQ(modern->NextPdu(), SmppPdu(0x00000005, 1, deliver));
+    EXPECT_EQ(modern->NextPdu(), SmppPdu(0x00000103, 2, data));
 }
 
 // An answer settles its own PDU once, by sequence number and connection, is captured under its

@@ -98,10 +98,11 @@ protected:
         }
         return rows;
     }
-    static QString Row(int seq, const char* name, const TestClient& client, int64_t accepted, const char* kind = "") {
-        return QStringLiteral("%1|%2|%3|%4|%5|%6|TCP")
+    static QString Row(int seq, const char* name, const TestClient& client, int64_t accepted, const char* kind = "",
+                       const char* version = "") {
+        return QStringLiteral("%1|%2|%3|%4|%5|%6|%7|TCP")
             .arg(seq).arg(QLatin1String(name), kLoopbackText).arg(client.LocalPort())
-            .arg(QString::fromStdString(FormatLocalTime(accepted)), QLatin1String(kind));
+            .arg(QString::fromStdString(FormatLocalTime(accepted)), QLatin1String(kind), QLatin1String(version));
     }
     // The console's lines with the time stamps cut off ("... Time = " stays), after checking their form.
     static std::vector<QString> Lines(const COutView& console) {
@@ -153,11 +154,11 @@ TEST_F(ServerInfoTest, SmppListShowsTheTableAfterEachChange) {
     EXPECT_EQ(changed[0][0].toModelIndex().row(), 0);
     EXPECT_EQ(changed[0][1].toModelIndex().row(), 0);
     Request(*first, Bind("beta", 2));
-    EXPECT_EQ(Rows(smppModel)[0], Row(1, "beta", *first, kAcceptTime, "transceiver"));
+    EXPECT_EQ(Rows(smppModel)[0], Row(1, "beta", *first, kAcceptTime, "transceiver", "3.4"));
 
     const uint64_t thirdId = smppModel.ConnectionIdAt(2);
     CloseAndWait(*second, smppModel);
-    EXPECT_EQ(Rows(smppModel), (std::vector<QString>{Row(1, "beta", *first, kAcceptTime, "transceiver"),
+    EXPECT_EQ(Rows(smppModel), (std::vector<QString>{Row(1, "beta", *first, kAcceptTime, "transceiver", "3.4"),
                                                      Row(2, "", *third, kAcceptTime + 120)}));
     EXPECT_EQ(smppModel.ConnectionIdAt(1), thirdId);
     EXPECT_EQ(smppModel.data(smppModel.index(1, 0), COnlineClientModel::kConnectionIdRole).toULongLong(), thirdId);
