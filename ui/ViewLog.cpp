@@ -5,6 +5,7 @@
 #include "capture/PacketLog.h"
 #include "decoder/Listing.h"
 #include "simulator/Settings.h"
+#include "ui/FilterLine.h"
 #include "ui/FindBar.h"
 #include "ui/PacketFilterProxy.h"
 #include "ui/PacketListModel.h"
@@ -34,10 +35,13 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
       m_log(log),
       m_concatenations(std::make_unique<CConcatenations>(log, decoder)),
       m_findDecoder(std::make_unique<CPacketDecoder>(decoder)) {
-    m_filterLine = new QLineEdit(this);
+    QStringList fieldNames;
+    for (const decode_listing::FieldEntry& field : decode_listing::Fields(decoder.Table()))
+        fieldNames.append(QString::fromStdString(field.name));
+    m_filterLine = new CFilterLine(fieldNames, this);
     m_filterLine->setObjectName("DisplayFilter");
     m_filterLine->setClearButtonEnabled(true);
-    m_filterLine->setPlaceholderText("submit_sm error port:2775 !conn:3 text:hello");
+    m_filterLine->setPlaceholderText("submit_sm port:2775 && (error || smpp.command_status == ESME_RTHROTTLED)");
     auto* filterLabel = new QLabel("&Display filter:", this);
     filterLabel->setBuddy(m_filterLine);
     auto* clearFilter = new QAction(m_filterLine);
@@ -46,6 +50,14 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
     m_filterLine->addAction(clearFilter);
     connect(clearFilter, &QAction::triggered, this, [this] { ApplyFilter({}); });
     connect(m_filterLine, &QLineEdit::returnPressed, this, [this] { ApplyFilter(m_filterLine->text()); });
+    connect(m_filterLine, &QLineEdit::textEdited, this, &CViewLog::CheckFilter);
+    m_filterStatus = new QLabel(this);
+    m_filterStatus->setObjectName("FilterStatus");
+    m_filterStatus->setBuddy(m_filterLine);
+    m_filterStatus->setTextFormat(Qt::PlainText);
+    m_filterStatus->setContentsMargins(4, 0, 4, 2);
+    // One line always: the panes below do not jump as the reason comes and goes.
+    m_filterStatus->setMinimumHeight(m_filterStatus->fontMetrics().height() + 2);
 
     m_splitter = new QSplitter(Qt::Vertical, this);
     m_splitter->setObjectName("DecoderPanes");
@@ -73,6 +85,7 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addLayout(filterRow);
+    layout->addWidget(m_filterStatus);
     layout->addWidget(m_splitter, 1);
     layout->addWidget(m_findBar);
 
@@ -121,12 +134,40 @@ void CViewLog::Clear() {
 bool CViewLog::ApplyFilter(const QString& text) {
     m_filterLine->setText(text);
     QString error;
-    const bool applied = m_brief->ApplyFilter(text.trimmed(), error);
-    m_filterLine->setStyleSheet(applied ? QString() : QStringLiteral("QLineEdit { background: #ffe0e0; color: #c00000; }"));
-    m_filterLine->setToolTip(applied ? QString() : error);
-    if (applied)
-        EmitCounts();
-    return applied;
+    if (!m_brief->ApplyFilter(text.trimmed(), error)) {
+        // The rows and the count stay the last applied filter's; the line says so rather than leave them mismatched.
+        const QString shown = m_brief->Proxy()->FilterText();
+        ShowFilterState(CFilterLine::Validity::Invalid,
+                        QStringLiteral("Not applied, %1. The list still shows %2.")
+                            .arg(error, shown.isEmpty() ? QStringLiteral("every record") : QStringLiteral("\"%1\"").arg(shown)));
+        m_filterLine->setToolTip(error);
+        return false;
+    }
+    ShowFilterState(text.trimmed().isEmpty() ? CFilterLine::Validity::Empty : CFilterLine::Validity::Valid, {});
+    EmitCounts();
+    return true;
+}
+
+void CViewLog::CheckFilter(const QString& text) {
+    const QString filter = text.trimmed();
+    QString error;
+    if (!m_brief->Proxy()->CheckFilterText(filter, error)) {
+        ShowFilterState(CFilterLine::Validity::Invalid, error);
+        m_filterLine->setToolTip(error);
+        return;
+    }
+    const bool applied = filter == m_brief->Proxy()->FilterText();
+    ShowFilterState(filter.isEmpty() ? CFilterLine::Validity::Empty : CFilterLine::Validity::Valid,
+                    applied ? QString() : QStringLiteral("Return applies this filter."));
+}
+
+void CViewLog::ShowFilterState(CFilterLine::Validity validity, const QString& message) {
+    m_filterLine->SetValidity(validity);
+    m_filterLine->setToolTip({});
+    m_filterStatus->setText(message);
+    QPalette palette = m_filterStatus->palette();
+    palette.setColor(QPalette::WindowText, validity == CFilterLine::Validity::Invalid ? QColor(0xc0, 0, 0) : QColor(0x30, 0x30, 0x30));
+    m_filterStatus->setPalette(palette);
 }
 
 void CViewLog::ShowConnection(uint64_t connection) { ApplyFilter(QStringLiteral("conn:%1").arg(connection)); }

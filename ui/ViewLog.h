@@ -1,6 +1,8 @@
 // The "SMPP Decoder" page: the brief list of captured PDUs, the decode tree and the hex dump.
 #pragma once
 
+#include "ui/FilterLine.h"
+
 #include <QWidget>
 
 #include <cstdint>
@@ -16,7 +18,6 @@ class CViewLogBrief;
 class CViewLogHex;
 class CViewLogParticular;
 class QLabel;
-class QLineEdit;
 class QSplitter;
 class QTimer;
 
@@ -38,8 +39,8 @@ public:
     // Shows record index in the list, the tree and the hex view once its row is listed.
     void ShowRecord(int index);
 
-    // Applies text as the display filter and puts it in the line; false (the line red, its tool tip
-    // saying why, the rows as they were) when a term is not known.
+    // Applies text as the display filter and puts it in the line; false (the line red, the text under it saying
+    // where and why and that the rows are the last applied filter's, which they stay) when it does not parse.
     bool ApplyFilter(const QString& text);
     // Lists only the records of one connection ("conn:N").
     void ShowConnection(uint64_t connection);
@@ -54,7 +55,9 @@ public:
     CViewLogBrief* Brief() const { return m_brief; }
     CViewLogParticular* Particular() const { return m_particular; }
     CViewLogHex* Hex() const { return m_hex; }
-    QLineEdit* FilterLine() const { return m_filterLine; }
+    CFilterLine* FilterLine() const { return m_filterLine; }
+    // What the filter line's text comes to: why it does not parse, that Return applies it, or nothing.
+    QLabel* FilterStatus() const { return m_filterStatus; }
     CFindBar* FindBar() const { return m_findBar; }
     QSplitter* Splitter() const { return m_splitter; }
 
@@ -66,6 +69,9 @@ signals:
 
 private:
     void ShowLoaded(int index);
+    // As the filter is typed: parsed, never applied; the line green or red and the reason under it.
+    void CheckFilter(const QString& text);
+    void ShowFilterState(CFilterLine::Validity validity, const QString& message);
     void EmitCounts();
     // New rows tell the counts a few times a second: under load, every batch would redraw the status bar.
     void EmitCountsSoon();
@@ -73,7 +79,8 @@ private:
     CPacketLog& m_log;
     std::unique_ptr<CConcatenations> m_concatenations;
     std::unique_ptr<CPacketDecoder> m_findDecoder;
-    QLineEdit* m_filterLine = nullptr;
+    CFilterLine* m_filterLine = nullptr;
+    QLabel* m_filterStatus = nullptr;
     QSplitter* m_splitter = nullptr;
     CViewLogBrief* m_brief = nullptr;
     CViewLogParticular* m_particular = nullptr;

@@ -4,6 +4,7 @@
 #include "simulator/Simulator.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/TestClient.h"
+#include "ui/FilterLine.h"
 #include "ui/FindBar.h"
 #include "ui/PacketFilterProxy.h"
 #include "ui/PacketListModel.h"
@@ -17,6 +18,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCompleter>
+#include <QLabel>
 #include <QTreeWidgetItem>
 #include <QLineEdit>
 #include <QContextMenuEvent>
@@ -462,6 +465,71 @@ TEST_F(ViewLogTest, FilterKeepsTheShownRowAndFollowingTracksTheUsersChoice) {
     scroll.setValue(scroll.maximum());
     EXPECT_TRUE(Brief().IsFollowing()) << "and scrolling to the bottom takes it up";
     EXPECT_GE(following.count(), 3);
+}
+
+// Typing a filter only checks it: the line green or red, the reason and its column under it. Return applies a
+// valid one; an invalid one changes nothing and says so; the count is always the rows shown.
+TEST_F(ViewLogTest, TheFilterLineChecksAsYouTypeAndAppliesOnReturn) {
+    for (uint32_t i = 0; i < 6; ++i)
+        Add(2, SubmitSm(i, i % 3 ? "111" : "222"));
+    NextTurn();
+    QSignalSpy counts(&view, &CViewLog::CountsChanged);
+    CFilterLine& line = *view.FilterLine();
+    const QAbstractItemModel& rows = *Brief().model();
+    const auto lastCount = [&] { return counts.isEmpty() ? -1 : counts.last().at(0).toInt(); };
+    line.setFocus();
+    struct Step {
+        const char* keys;
+        CFilterLine::Validity validity;
+        const char* status;
+    };
+    const Step steps[] = {
+        {"smpp.destination_addr ==", CFilterLine::Validity::Invalid, "column 25: \"==\" needs a value after it"},
+        {" \"222\"", CFilterLine::Validity::Valid, "Return applies this filter."},
+        {" &&", CFilterLine::Validity::Invalid, "column 34: a term is missing here"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.keys);
+        QTest::keyClicks(&line, step.keys);
+        EXPECT_EQ(line.GetValidity(), step.validity);
+        EXPECT_EQ(view.FilterStatus()->text(), step.status);
+        EXPECT_EQ(rows.rowCount(), 6) << "typing applies nothing";
+    }
+    QTest::keyClick(&line, Qt::Key_Backspace);
+    QTest::keyClick(&line, Qt::Key_Backspace);
+    QTest::keyClick(&line, Qt::Key_Backspace);
+    QTest::keyClick(&line, Qt::Key_Return);
+    EXPECT_EQ(rows.rowCount(), 2);
+    EXPECT_EQ(lastCount(), 2);
+    EXPECT_EQ(view.FilterStatus()->text(), "");
+
+    QTest::keyClicks(&line, " or");
+    QTest::keyClick(&line, Qt::Key_Return);
+    EXPECT_EQ(line.GetValidity(), CFilterLine::Validity::Invalid);
+    EXPECT_EQ(view.FilterStatus()->text(), "Not applied, column 34: a term is missing here. "
+                                           "The list still shows \"smpp.destination_addr == \"222\"\".");
+    EXPECT_EQ(rows.rowCount(), 2);
+    EXPECT_EQ(lastCount(), rows.rowCount());
+    QTest::keyClick(&line, Qt::Key_Escape);
+    EXPECT_EQ(line.GetValidity(), CFilterLine::Validity::Empty);
+    EXPECT_EQ(lastCount(), 6);
+}
+
+// The word being typed completes from the field names, in place, the rest of the line kept.
+TEST_F(ViewLogTest, FieldNamesCompleteInTheFilterLine) {
+    CFilterLine& line = *view.FilterLine();
+    line.setFocus();
+    QTest::keyClicks(&line, "submit_sm (smpp.destination_a");
+    QCompleter& completer = *line.Completer();
+    ASSERT_TRUE(completer.popup()->isVisible());
+    EXPECT_EQ(completer.currentCompletion(), "smpp.destination_addr");
+    QTest::keyClick(completer.popup(), Qt::Key_Down);
+    QTest::keyClick(completer.popup(), Qt::Key_Return);
+    EXPECT_EQ(line.text(), "submit_sm (smpp.destination_addr");
+    EXPECT_FALSE(completer.popup()->isVisible());
+    QTest::keyClicks(&line, " == 1) port:27");
+    EXPECT_FALSE(completer.popup()->isVisible()) << "a term's value is not a field name";
+    EXPECT_EQ(line.GetValidity(), CFilterLine::Validity::Valid);
 }
 
 // Find searches the decode of the listed rows from the shown one on, both ways, wrapping round.
