@@ -7,6 +7,7 @@
 #include "simulator/Settings.h"
 #include "ui/FilterLine.h"
 #include "ui/FindBar.h"
+#include "ui/GoToDialog.h"
 #include "ui/PacketFilterProxy.h"
 #include "ui/PacketListModel.h"
 #include "ui/ViewLogBrief.h"
@@ -119,8 +120,11 @@ void CViewLog::ShowRecord(int index) { m_brief->SelectRecord(index); }
 void CViewLog::ShowLoaded(int index) {
     uint32_t length = 0;
     const uint8_t* record = m_log.PacketAt(index, &length);
-    if (!record)
+    if (!record) {
+        m_particular->Clear();
+        m_hex->Clear();
         return;
+    }
     m_particular->ShowRecord(record, length, m_concatenations->LinesFor(index));
     m_hex->SetBytes(QByteArray(reinterpret_cast<const char*>(record), static_cast<qsizetype>(length)));
 }
@@ -174,6 +178,41 @@ void CViewLog::ShowConnection(uint64_t connection) { ApplyFilter(QStringLiteral(
 
 void CViewLog::OpenFind() { m_findBar->Open(); }
 
+void CViewLog::OpenGoTo() {
+    auto* dialog = new CGoToDialog(m_brief->Model()->rowCount(), m_brief->SelectedIndex() + 1,
+                                   [this](int seq) { return GoToPacket(seq); }, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+QString CViewLog::GoToPacket(int seq) {
+    const int record = seq - 1; // "Seq" counts the capture's records from 1
+    if (record < 0 || record >= m_brief->Model()->rowCount())
+        return QStringLiteral("No PDU has Seq %1.").arg(seq);
+    if (m_brief->Proxy()->RowOf(record) < 0)
+        return QStringLiteral("Seq %1 is hidden by the display filter.").arg(seq);
+    m_brief->SelectRecord(record);
+    m_brief->setFocus(Qt::OtherFocusReason);
+    return {};
+}
+
+// Whether a listed row holds the text, case-folded: in a cell of the list or a line of its decode.
+bool CViewLog::RowHolds(int row, const QString& wanted) const {
+    const CPacketFilterProxy& proxy = *m_brief->Proxy();
+    for (int column = 0; column < proxy.columnCount(); ++column)
+        if (proxy.index(row, column).data().toString().toCaseFolded().contains(wanted))
+            return true;
+    uint32_t length = 0;
+    const uint8_t* record = m_log.PacketAt(proxy.RecordAt(row), &length);
+    if (!record)
+        return false;
+    m_findDecoder->Decode(record, static_cast<int32_t>(length));
+    for (const DecodeLine& line : m_findDecoder->Lines())
+        if (QString::fromStdString(line.text).toCaseFolded().contains(wanted))
+            return true;
+    return false;
+}
+
 bool CViewLog::Find(bool forward) {
     const QString text = m_findBar->Text();
     const CPacketFilterProxy& proxy = *m_brief->Proxy();
@@ -181,17 +220,6 @@ bool CViewLog::Find(bool forward) {
     if (text.isEmpty() || rows == 0)
         return false;
     const QString wanted = text.toCaseFolded();
-    const auto holds = [&](int row) {
-        uint32_t length = 0;
-        const uint8_t* record = m_log.PacketAt(proxy.RecordAt(row), &length);
-        if (!record)
-            return false;
-        m_findDecoder->Decode(record, static_cast<int32_t>(length));
-        for (const DecodeLine& line : m_findDecoder->Lines())
-            if (QString::fromStdString(line.text).toCaseFolded().contains(wanted))
-                return true;
-        return false;
-    };
     const int start = proxy.RowOf(m_brief->SelectedIndex());
     const int step = forward ? 1 : -1;
     int row = start < 0 ? (forward ? -1 : rows) : start;
@@ -202,8 +230,11 @@ bool CViewLog::Find(bool forward) {
                 break;
             row = forward ? 0 : rows - 1;
         }
-        if (holds(row)) {
+        if (RowHolds(row, wanted)) {
             m_brief->SelectRecord(proxy.RecordAt(row));
+            // The decode line that holds the text, shown and lit up in the hex view; a cell alone selects none.
+            if (!m_particular->SelectLineContaining(wanted))
+                m_particular->setCurrentItem(nullptr);
             m_findBar->SetResult({});
             return true;
         }

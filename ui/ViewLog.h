@@ -46,9 +46,15 @@ public:
     void ShowConnection(uint64_t connection);
     // Ctrl+F: the find bar, ready for typing.
     void OpenFind();
-    // Selects the next (or previous) listed row after the shown one whose decode holds the find
-    // bar's text, wrapping round when the bar says so; false when none does.
+    // Selects the next (or previous) listed row after the shown one whose cells or decode hold the find bar's
+    // text (case ignored), wrapping round when the bar says so, and makes the first decode line holding it the
+    // current one (shown, its bytes lit up); false when no row holds it.
     bool Find(bool forward);
+    // Ctrl+G: "Go to packet", by the number the "Seq" column shows.
+    void OpenGoTo();
+    // Selects the record of that Seq and gives the list the focus; else says why not (no such Seq, or the
+    // display filter hides it) and changes nothing.
+    QString GoToPacket(int seq);
     // The decode of the listed rows as tarnwick-decode prints a capture file's records.
     std::string ListingOfShownRows() const;
 
@@ -72,6 +78,7 @@ private:
     // As the filter is typed: parsed, never applied; the line green or red and the reason under it.
     void CheckFilter(const QString& text);
     void ShowFilterState(CFilterLine::Validity validity, const QString& message);
+    bool RowHolds(int row, const QString& wanted) const;
     void EmitCounts();
     // New rows tell the counts a few times a second: under load, every batch would redraw the status bar.
     void EmitCountsSoon();

@@ -154,10 +154,19 @@ void CViewLogParticular::CopyValue() {
         QApplication::clipboard()->setText(CurrentValue());
 }
 
+bool CViewLogParticular::SelectLineContaining(const QString& folded) {
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        if (!(*it)->text(0).toCaseFolded().contains(folded))
+            continue;
+        setCurrentItem(*it);
+        scrollToItem(*it);
+        return true;
+    }
+    return false;
+}
+
 void CViewLogParticular::OnCurrentItemChanged(QTreeWidgetItem* current) {
-    if (!current)
-        return;
-    const int j = current->data(0, kLineRole).toInt();
-    if (j >= 0 && j < static_cast<int>(m_lines.size()))
-        emit RangeSelected(LineRange(j));
+    // A line without bytes of its own (a reassembled message's) or none at all lights nothing up.
+    const int j = current ? current->data(0, kLineRole).toInt() : -1;
+    emit RangeSelected(j >= 0 && j < static_cast<int>(m_lines.size()) ? LineRange(j) : ByteRange{});
 }

@@ -36,13 +36,16 @@ public:
     int LineCovering(qsizetype offset) const;
     // Makes the line covering offset the current one, so its bytes light up in the hex view.
     void SelectLineCovering(qsizetype offset);
+    // Makes the first line (top down, the reassembled message's included) whose text holds `folded` (case-folded)
+    // the current one and scrolls to it; false when no line does.
+    bool SelectLineContaining(const QString& folded);
     // The current line's value (after " = "), or its whole text when it has none; empty without a current line.
     QString CurrentValue() const;
     // "Copy value": CurrentValue to the clipboard.
     void CopyValue();
 
 signals:
-    // The current line changed to one covering range.
+    // The current line changed to one covering range; empty for a line without bytes of its own, or none.
     void RangeSelected(ByteRange range);
     // A line naming another record was activated (a part of a concatenated message).
     void RecordRequested(int record);

@@ -6,6 +6,7 @@
 #include "tests/support/TestClient.h"
 #include "ui/FilterLine.h"
 #include "ui/FindBar.h"
+#include "ui/GoToDialog.h"
 #include "ui/PacketFilterProxy.h"
 #include "ui/PacketListModel.h"
 #include "ui/ViewLog.h"
@@ -25,6 +26,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -438,10 +440,20 @@ TEST_F(ViewLogTest, FilterKeepsTheShownRowAndFollowingTracksTheUsersChoice) {
     ASSERT_EQ(rows.rowCount(), 3);
     EXPECT_EQ(Brief().selectionModel()->currentIndex().row(), 1) << "record 2 is the second submit_sm";
     EXPECT_EQ(Brief().SelectedIndex(), 2);
+    Tree().setCurrentItem(Tree().topLevelItem(1)->child(3));
+    ASSERT_FALSE(Hex().Highlight().IsEmpty());
     ASSERT_TRUE(view.ApplyFilter("enquire_link"));
-    EXPECT_EQ(Brief().SelectedIndex(), 2) << "a hidden record stays in the lower panes";
-    EXPECT_EQ(Hex().Bytes().size(), qsizetype(16 + SubmitSm(2).size()));
+    EXPECT_EQ(Brief().SelectedIndex(), -1) << "a record the filter hides is not shown";
+    EXPECT_FALSE(Brief().selectionModel()->hasSelection());
+    EXPECT_EQ(Tree().topLevelItemCount(), 0);
+    EXPECT_EQ(Hex().Bytes(), QByteArray(1, ' ')) << "the hex view as Clear leaves it";
+    EXPECT_TRUE(Hex().Highlight().IsEmpty());
+    ASSERT_TRUE(view.ApplyFilter("seq:1"));
+    EXPECT_EQ(Brief().SelectedIndex(), -1) << "nor is another row chosen for it";
     view.ApplyFilter({});
+    EXPECT_EQ(Brief().SelectedIndex(), 2) << "a filter that lists it again shows it, selected";
+    EXPECT_EQ(Brief().selectionModel()->currentIndex().row(), 2);
+    EXPECT_EQ(Hex().Bytes().size(), qsizetype(16 + SubmitSm(2).size()));
 
     QScrollBar& scroll = *Brief().verticalScrollBar();
     const auto addRows = [&](uint32_t count) {
@@ -572,6 +584,65 @@ TEST_F(ViewLogTest, FindSelectsTheNextRowWhoseDecodeHoldsTheText) {
     EXPECT_EQ(QApplication::clipboard()->text(), "4");
 }
 
+// Find also reads the list's cells, and shows the decode line that holds the text, its bytes lit up.
+TEST_F(ViewLogTest, FindRevealsTheDecodeLineAndReadsTheCells) {
+    Add(2, SubmitSm(1, "111"));
+    Add(2, SmppPdu(0x80000004, 1, Builder().cstr("id"), 0x58), 2775);
+    Add(2, SubmitSm(3, "222"));
+    NextTurn();
+    view.OpenFind();
+    CFindBar& bar = *view.FindBar();
+    struct Case {
+        const char* text;
+        int record;
+        const char* line; // the current decode line afterwards; empty: none
+    };
+    const Case cases[] = {
+        {"destination_addr = 222", 2, "SUB_SM: destination_addr = 222"},
+        {"esme_rthrottled", 1, ""},     // the answer's "Status" cell: its decode names the status otherwise
+        {"Throttling", 1, "SMPP: Command status = 0x00000058 (Throttling error (ESME has exceeded allowed message limits))"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        bar.Edit()->setText(c.text);
+        QTest::keyClick(bar.Edit(), Qt::Key_Return);
+        EXPECT_EQ(Brief().SelectedIndex(), c.record);
+        const QTreeWidgetItem* current = Tree().currentItem();
+        EXPECT_EQ(current ? current->text(0) : QString(), c.line);
+        EXPECT_EQ(Hex().Highlight().IsEmpty(), !current);
+    }
+}
+
+// Ctrl+G's dialog goes to a "Seq"; one the filter hides, or none, keeps the dialog open saying why.
+TEST_F(ViewLogTest, GoToPacketBySeq) {
+    for (uint32_t i = 0; i < 5; ++i)
+        Add(2, i % 2 ? SmppPdu(0x00000015, i) : SubmitSm(i));
+    NextTurn();
+    ASSERT_TRUE(view.ApplyFilter("submit_sm"));
+    view.OpenGoTo();
+    auto* dialog = view.findChild<CGoToDialog*>();
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    const struct {
+        const char* seq;
+        const char* message;
+        int record;
+    } steps[] = {
+        {"2", "Seq 2 is hidden by the display filter.", 0},
+        {"9", "Seq 2 is hidden by the display filter.", 0}, // the box holds 1 to 5: 9 is not typed, 2 stays
+        {"5", "", 4},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.seq);
+        QTest::keyClick(dialog->SeqBox(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(dialog->SeqBox(), step.seq);
+        QTest::keyClick(dialog->SeqBox(), Qt::Key_Return);
+        EXPECT_EQ(dialog->Message()->text(), step.message) << dialog->SeqBox()->text().toStdString();
+        EXPECT_EQ(Brief().SelectedIndex(), step.record);
+    }
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(view.GoToPacket(6), "No PDU has Seq 6.");
+}
+
 // The record that completes a concatenated message ends its decode with the whole text; a part's
 // line leads to that part's record.
 TEST_F(ViewLogTest, TheLastPartOfALongMessageShowsItWhole) {
@@ -590,6 +661,10 @@ TEST_F(ViewLogTest, TheLastPartOfALongMessageShowsItWhole) {
     ASSERT_EQ(whole->text(0), "Reassembled message (2 parts)");
     ASSERT_GE(whole->childCount(), 3);
     EXPECT_EQ(whole->child(0)->text(0), "Hello, world");
+    Tree().setCurrentItem(Tree().topLevelItem(1)->child(0));
+    ASSERT_FALSE(Hex().Highlight().IsEmpty());
+    Tree().setCurrentItem(whole->child(0));
+    EXPECT_TRUE(Hex().Highlight().IsEmpty()) << "a line without bytes of its own lights none up";
     emit Tree().itemActivated(whole->child(1), 0);
     EXPECT_EQ(Brief().SelectedIndex(), 0);
 }
