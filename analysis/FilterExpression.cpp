@@ -434,7 +434,15 @@ bool Parser::Shortcut(const Token& word, Term& term) {
     }
     term.kind = Kind::Command;
     term.numbers = CommandsNamed(m_decoder.Names(), word.text);
-    return !term.numbers.empty() || Fail(word.at, "unknown term \"" + word.text + "\": not a command name or keyword");
+    if (!term.numbers.empty())
+        return true;
+    // A protocol's own name is the field of its header group: "smpp" asks for an SMPP record.
+    if (colon == std::string::npos && InfoOf(m_decoder.Table(), word.text).known) {
+        term.kind = Kind::Field;
+        term.word = word.text;
+        return true;
+    }
+    return Fail(word.at, "unknown term \"" + word.text + "\": not a command name, field or keyword");
 }
 
 // status: a number, or a name an answer's status field gives its value (ESME_RTHROTTLED).
@@ -474,6 +482,27 @@ int Error::Column(std::string_view text) const {
     const std::string_view before = text.substr(0, std::min(at, text.size()));
     return 1 + static_cast<int>(std::count_if(before.begin(), before.end(),
                                               [](char c) { return (static_cast<uint8_t>(c) & 0xC0) != 0x80; }));
+}
+
+std::string ExpressionFor(const DecodeLine& line) {
+    if (line.field.empty() || line.field == kTrailingOctetsField)
+        return {};
+    std::string expression(line.field);
+    switch (line.type) {
+    case FieldType::Number: return expression + " == " + std::to_string(line.number);
+    case FieldType::Text:
+    case FieldType::Octets: {
+        // The value as the field's own text reads it, quoted: a short message by its text, a number by its digits.
+        expression += " == \"";
+        for (const char c : line.ValueText()) {
+            if (c == '"' || c == '\\')
+                expression.push_back('\\');
+            expression.push_back(c);
+        }
+        return expression + '"';
+    }
+    default: return expression;
+    }
 }
 
 std::string Lower(std::string_view text) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 class CPacketDecoder;
+struct DecodeLine;
 
 namespace display_filter {
 
@@ -59,6 +60,10 @@ struct Error {
 
 // Parses text against the decoder's fields and names; false with the first error (out unchanged).
 bool Parse(std::string_view text, const CPacketDecoder& decoder, Node& out, Error& error);
+
+// The expression that asks for a decode line's field with the line's value: "smpp.data_coding == 8",
+// "smpp.destination_addr == \"10086\"", a field without a value alone (its presence); empty for a line of no field.
+std::string ExpressionFor(const DecodeLine& line);
 
 // Lower case of ASCII letters; other bytes as they are.
 std::string Lower(std::string_view text);

@@ -95,6 +95,15 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
     connect(m_brief, &CViewLogBrief::PacketShown, this, &CViewLog::ShowLoaded);
     connect(m_particular, &CViewLogParticular::RangeSelected, m_hex, &CViewLogHex::SetHighlight);
     connect(m_particular, &CViewLogParticular::RecordRequested, this, &CViewLog::ShowRecord);
+    connect(m_particular, &CViewLogParticular::FilterRequested, this, [this](const QString& expression, bool apply) {
+        if (apply) {
+            ApplyFilter(expression);
+            return;
+        }
+        m_filterLine->setText(expression);
+        m_filterLine->setFocus(Qt::OtherFocusReason);
+        CheckFilter(expression);
+    });
     connect(m_hex, &CViewLogHex::ByteClicked, m_particular, &CViewLogParticular::SelectLineCovering);
     connect(m_brief, &CViewLogBrief::ClearRequested, this, [this] {
         if (!m_clearGuard || m_clearGuard())

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,8 @@ TEST_F(DisplayFilterTest, TermsAgainstOneCapture) {
         {"smpp.tlv.message_payload contains payload", {5}},
         {"smpp.destination_addr == 444 or port:8880", {3, 5, 6}},
         {"text:\"hello, zed\"", {8}},
+        {"test", {6}}, // a protocol by the name of its header's group
+        {"smpp && !submit_sm", {1, 2, 3, 4, 5}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.filter);
@@ -168,9 +171,9 @@ TEST_F(DisplayFilterTest, BadFiltersSayWhereAndKeepTheFilterBefore) {
     };
     const std::string deep = std::string(70, '(') + "submit_sm" + std::string(70, ')');
     const Case cases[] = {
-        {"foo", 1, "unknown term \"foo\": not a command name or keyword"},
-        {"submit_sm bar", 11, "unknown term \"bar\": not a command name or keyword"}, // the first good term does not count
-        {"SMGP:submit_sm", 1, "unknown term \"SMGP:submit_sm\": not a command name or keyword"}, // not an SMGP command
+        {"foo", 1, "unknown term \"foo\": not a command name, field or keyword"},
+        {"submit_sm bar", 11, "unknown term \"bar\": not a command name, field or keyword"}, // the first good term does not count
+        {"SMGP:submit_sm", 1, "unknown term \"SMGP:submit_sm\": not a command name, field or keyword"}, // not an SMGP command
         {"port:70000", 1, "port:70000: not a port number"},
         {"port:-1", 1, "port:-1: not a port number"},
         {"ip:1.2.3", 1, "ip:1.2.3: not an IPv4 address"},
@@ -216,6 +219,31 @@ TEST_F(DisplayFilterTest, BadFiltersSayWhereAndKeepTheFilterBefore) {
         EXPECT_EQ(error.Column(c.filter), c.column);
         EXPECT_EQ(Matching(), (std::vector<int32_t>{3, 4, 5}));
     }
+}
+
+// Every field line of every record, as "Apply as filter" writes it, makes a filter that reads and that its own
+// record passes: the decode and the filter agree on each field's name and value.
+TEST_F(DisplayFilterTest, EachDecodeLineAsAFilterHoldsForItsRecord) {
+    CPacketDecoder decoder;
+    std::vector<std::string> some;
+    for (int32_t i = 0; i < log.GetCount(); ++i) {
+        uint32_t length = 0;
+        const uint8_t* record = log.PacketAt(i, &length);
+        decoder.Decode(record, static_cast<int32_t>(length));
+        for (const DecodeLine& line : decoder.Lines()) {
+            const std::string expression = display_filter::ExpressionFor(line);
+            if (line.parent >= 0 || expression.empty())
+                continue;
+            SCOPED_TRACE(expression);
+            display_filter::Error error;
+            ASSERT_TRUE(filter.Parse(expression, error)) << error.what;
+            EXPECT_TRUE(filter.Matches(i, log, pairs));
+            if (i == 3)
+                some.push_back(expression);
+        }
+    }
+    for (const char* expected : {"smpp.destination_addr == \"444\"", "smpp.data_coding == 8", "smpp.short_message == \"Grüße\""})
+        EXPECT_NE(std::find(some.begin(), some.end(), expected), some.end()) << expected;
 }
 
 TEST_F(DisplayFilterTest, MatchesNeedsAnExpression) {

@@ -613,6 +613,37 @@ TEST_F(ViewLogTest, FindRevealsTheDecodeLineAndReadsTheCells) {
     }
 }
 
+// The decode tree's menu makes a filter of the current line: prepared in the line, or applied at once.
+TEST_F(ViewLogTest, ApplyAndPrepareAsFilterFromTheDecodeTree) {
+    Add(2, SubmitSm(1, "111"));
+    Add(2, SubmitSm(2, "222"));
+    Add(2, SubmitSm(3, "111"));
+    NextTurn();
+    view.ShowRecord(2);
+    const auto openMenu = [&] {
+        // What the menu key sends.
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), Tree().viewport()->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(Tree().viewport(), &event);
+        return Tree().ContextMenu()->isVisible();
+    };
+    const auto menuKey = [&](Qt::Key key) {
+        ASSERT_TRUE(openMenu());
+        QTest::keyClick(Tree().ContextMenu(), key);
+    };
+    ASSERT_TRUE(Tree().SelectLineContaining("destination_addr"));
+    menuKey(Qt::Key_P);
+    EXPECT_EQ(view.FilterLine()->text(), "smpp.destination_addr == \"111\"");
+    EXPECT_EQ(view.FilterLine()->GetValidity(), CFilterLine::Validity::Valid);
+    EXPECT_EQ(Brief().model()->rowCount(), 3) << "prepared, not applied";
+    menuKey(Qt::Key_A);
+    EXPECT_EQ(Brief().model()->rowCount(), 2);
+    EXPECT_EQ(Brief().SelectedIndex(), 2);
+    Tree().setCurrentItem(nullptr);
+    ASSERT_TRUE(openMenu());
+    EXPECT_FALSE(Tree().ApplyAsFilterAction()->isEnabled()) << "no line, no filter";
+    Tree().ContextMenu()->close();
+}
+
 // Ctrl+G's dialog goes to a "Seq"; one the filter hides, or none, keeps the dialog open saying why.
 TEST_F(ViewLogTest, GoToPacketBySeq) {
     for (uint32_t i = 0; i < 5; ++i)
