@@ -57,8 +57,10 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
     m_filterStatus->setBuddy(m_filterLine);
     m_filterStatus->setTextFormat(Qt::PlainText);
     m_filterStatus->setContentsMargins(4, 0, 4, 2);
-    // One line always: the panes below do not jump as the reason comes and goes.
+    // One line always: the panes below do not jump as the reason comes and goes, and a long reason is cut at the
+    // page's edge (whole in the tool tip) rather than widen the window.
     m_filterStatus->setMinimumHeight(m_filterStatus->fontMetrics().height() + 2);
+    m_filterStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
     m_splitter = new QSplitter(Qt::Vertical, this);
     m_splitter->setObjectName("DecoderPanes");
@@ -178,6 +180,7 @@ void CViewLog::ShowFilterState(CFilterLine::Validity validity, const QString& me
     m_filterLine->SetValidity(validity);
     m_filterLine->setToolTip({});
     m_filterStatus->setText(message);
+    m_filterStatus->setToolTip(message);
     QPalette palette = m_filterStatus->palette();
     palette.setColor(QPalette::WindowText, validity == CFilterLine::Validity::Invalid ? QColor(0xc0, 0, 0) : QColor(0x30, 0x30, 0x30));
     m_filterStatus->setPalette(palette);
