@@ -179,7 +179,8 @@ void CViewLog::CheckFilter(const QString& text) {
 void CViewLog::ShowFilterState(CFilterLine::Validity validity, const QString& message) {
     m_filterLine->SetValidity(validity);
     m_filterLine->setToolTip({});
-    m_filterStatus->setText(message);
+    // A label with a buddy reads '&' as a mnemonic: "&&" in a filter must show as it is.
+    m_filterStatus->setText(QString(message).replace('&', QStringLiteral("&&")));
     m_filterStatus->setToolTip(message);
     QPalette palette = m_filterStatus->palette();
     palette.setColor(QPalette::WindowText, validity == CFilterLine::Validity::Invalid ? QColor(0xc0, 0, 0) : QColor(0x30, 0x30, 0x30));
