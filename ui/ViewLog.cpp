@@ -36,6 +36,61 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
       m_log(log),
       m_concatenations(std::make_unique<CConcatenations>(log, decoder)),
       m_findDecoder(std::make_unique<CPacketDecoder>(decoder)) {
+    // First, so that Tab goes from the filter line to the list below it.
+    QLayout* filterRow = MakeFilterRow(decoder);
+    m_splitter = new QSplitter(Qt::Vertical, this);
+    m_splitter->setObjectName("DecoderPanes");
+    m_brief = new CViewLogBrief(log, decoder, pairs, m_splitter);
+    m_particular = new CViewLogParticular(decoder, m_splitter);
+    m_hex = new CViewLogHex(m_splitter);
+    m_splitter->setChildrenCollapsible(true);
+    for (int pane = 0; pane < 3; ++pane)
+        m_splitter->setStretchFactor(pane, kPaneStretch[pane]);
+    if (!m_splitter->restoreState(CSettings().DecoderSplitter()))
+        m_splitter->setSizes({kPaneStretch[0] * kPaneUnit, kPaneStretch[1] * kPaneUnit, kPaneStretch[2] * kPaneUnit});
+    connect(m_splitter, &QSplitter::splitterMoved, this,
+            [this] { CSettings().SetDecoderSplitter(m_splitter->saveState()); });
+
+    m_findBar = new CFindBar(this);
+    m_findBar->hide();
+    connect(m_findBar, &CFindBar::FindRequested, this, &CViewLog::Find);
+    connect(m_findBar, &CFindBar::Closed, m_brief, [this] { m_brief->setFocus(Qt::OtherFocusReason); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(filterRow);
+    layout->addWidget(m_filterStatus);
+    layout->addWidget(m_splitter, 1);
+    layout->addWidget(m_findBar);
+
+    // F6 into the page lands on the packet list; Tab still reaches the filter line above it.
+    setFocusProxy(m_brief);
+    connect(m_brief, &CViewLogBrief::PacketShown, this, &CViewLog::ShowLoaded);
+    connect(m_particular, &CViewLogParticular::RangeSelected, m_hex, &CViewLogHex::SetHighlight);
+    connect(m_particular, &CViewLogParticular::RecordRequested, this, &CViewLog::ShowRecord);
+    connect(m_particular, &CViewLogParticular::FilterRequested, this, &CViewLog::TakeFilter);
+    connect(m_hex, &CViewLogHex::ByteClicked, m_particular, &CViewLogParticular::SelectLineCovering);
+    connect(m_brief, &CViewLogBrief::ClearRequested, this, [this] {
+        if (!m_clearGuard || m_clearGuard())
+            Clear();
+    });
+    connect(m_brief, &CViewLogBrief::SetFilterRequested, this, &CViewLog::SetFilterRequested);
+    connect(m_brief, &CViewLogBrief::ConnectionRequested, this, &CViewLog::ShowConnection);
+    m_countsClock = new QTimer(this);
+    m_countsClock->setSingleShot(true);
+    m_countsClock->setInterval(kCountsMs);
+    connect(m_countsClock, &QTimer::timeout, this, &CViewLog::EmitCounts);
+    CPacketFilterProxy* proxy = m_brief->Proxy();
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(proxy, signal, this, &CViewLog::EmitCountsSoon);
+    connect(proxy, &QAbstractItemModel::modelReset, this, &CViewLog::EmitCounts);
+    connect(proxy, &QAbstractItemModel::layoutChanged, this, &CViewLog::EmitCounts);
+}
+
+CViewLog::~CViewLog() = default;
+
+QLayout* CViewLog::MakeFilterRow(const CPacketDecoder& decoder) {
     QStringList fieldNames;
     for (const decode_listing::FieldEntry& field : decode_listing::Fields(decoder.Table()))
         fieldNames.append(QString::fromStdString(field.name));
@@ -62,69 +117,22 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
     m_filterStatus->setMinimumHeight(m_filterStatus->fontMetrics().height() + 2);
     m_filterStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
-    m_splitter = new QSplitter(Qt::Vertical, this);
-    m_splitter->setObjectName("DecoderPanes");
-    m_brief = new CViewLogBrief(log, decoder, pairs, m_splitter);
-    m_particular = new CViewLogParticular(decoder, m_splitter);
-    m_hex = new CViewLogHex(m_splitter);
-    m_splitter->setChildrenCollapsible(true);
-    for (int pane = 0; pane < 3; ++pane)
-        m_splitter->setStretchFactor(pane, kPaneStretch[pane]);
-    if (!m_splitter->restoreState(CSettings().DecoderSplitter()))
-        m_splitter->setSizes({kPaneStretch[0] * kPaneUnit, kPaneStretch[1] * kPaneUnit, kPaneStretch[2] * kPaneUnit});
-    connect(m_splitter, &QSplitter::splitterMoved, this,
-            [this] { CSettings().SetDecoderSplitter(m_splitter->saveState()); });
-
-    m_findBar = new CFindBar(this);
-    m_findBar->hide();
-    connect(m_findBar, &CFindBar::FindRequested, this, &CViewLog::Find);
-    connect(m_findBar, &CFindBar::Closed, m_brief, [this] { m_brief->setFocus(Qt::OtherFocusReason); });
-
     auto* filterRow = new QHBoxLayout;
     filterRow->setContentsMargins(4, 2, 4, 2);
     filterRow->addWidget(filterLabel);
     filterRow->addWidget(m_filterLine, 1);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addLayout(filterRow);
-    layout->addWidget(m_filterStatus);
-    layout->addWidget(m_splitter, 1);
-    layout->addWidget(m_findBar);
-
-    // F6 into the page lands on the packet list; Tab still reaches the filter line above it.
-    setFocusProxy(m_brief);
-    connect(m_brief, &CViewLogBrief::PacketShown, this, &CViewLog::ShowLoaded);
-    connect(m_particular, &CViewLogParticular::RangeSelected, m_hex, &CViewLogHex::SetHighlight);
-    connect(m_particular, &CViewLogParticular::RecordRequested, this, &CViewLog::ShowRecord);
-    connect(m_particular, &CViewLogParticular::FilterRequested, this, [this](const QString& expression, bool apply) {
-        if (apply) {
-            ApplyFilter(expression);
-            return;
-        }
-        m_filterLine->setText(expression);
-        m_filterLine->setFocus(Qt::OtherFocusReason);
-        CheckFilter(expression);
-    });
-    connect(m_hex, &CViewLogHex::ByteClicked, m_particular, &CViewLogParticular::SelectLineCovering);
-    connect(m_brief, &CViewLogBrief::ClearRequested, this, [this] {
-        if (!m_clearGuard || m_clearGuard())
-            Clear();
-    });
-    connect(m_brief, &CViewLogBrief::SetFilterRequested, this, &CViewLog::SetFilterRequested);
-    connect(m_brief, &CViewLogBrief::ConnectionRequested, this, &CViewLog::ShowConnection);
-    m_countsClock = new QTimer(this);
-    m_countsClock->setSingleShot(true);
-    m_countsClock->setInterval(kCountsMs);
-    connect(m_countsClock, &QTimer::timeout, this, &CViewLog::EmitCounts);
-    CPacketFilterProxy* proxy = m_brief->Proxy();
-    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(proxy, signal, this, &CViewLog::EmitCountsSoon);
-    connect(proxy, &QAbstractItemModel::modelReset, this, &CViewLog::EmitCounts);
-    connect(proxy, &QAbstractItemModel::layoutChanged, this, &CViewLog::EmitCounts);
+    return filterRow;
 }
 
-CViewLog::~CViewLog() = default;
+void CViewLog::TakeFilter(const QString& expression, bool apply) {
+    if (apply) {
+        ApplyFilter(expression);
+        return;
+    }
+    m_filterLine->setText(expression);
+    m_filterLine->setFocus(Qt::OtherFocusReason);
+    CheckFilter(expression);
+}
 
 void CViewLog::ShowRecord(int index) { m_brief->SelectRecord(index); }
 

@@ -18,6 +18,7 @@ class CViewLogBrief;
 class CViewLogHex;
 class CViewLogParticular;
 class QLabel;
+class QLayout;
 class QSplitter;
 class QTimer;
 
@@ -75,6 +76,10 @@ signals:
 
 private:
     void ShowLoaded(int index);
+    // The filter line, its label and the reason under it (m_filterStatus, laid out by the caller).
+    QLayout* MakeFilterRow(const CPacketDecoder& decoder);
+    // A filter from the decode tree: applied at once, or put in the line (checked, not applied).
+    void TakeFilter(const QString& expression, bool apply);
     // As the filter is typed: parsed, never applied; the line green or red and the reason under it.
     void CheckFilter(const QString& text);
     void ShowFilterState(CFilterLine::Validity validity, const QString& message);
