@@ -32,6 +32,9 @@ public:
     bool HasCategory(int32_t category) const;
     // Whether the table has a row for the code.
     bool HasCodeName(int32_t tableId, uint32_t code) const { return m_codeNames.count(Key(tableId, code)) != 0; }
+    // The values of the category whose own row bears that name, case ignored (ASCII letters); none when no row
+    // does. A display filter reads a value by its name this way once, not on every record.
+    std::vector<int32_t> ValuesNamed(int32_t category, std::string_view name) const;
     // Every code the table names, with its name, in no particular order.
     std::vector<CodeName> CodeNamesOf(int32_t tableId) const;
 

@@ -156,8 +156,11 @@ void CMainFrame::CreateEditCommands(QMenu* edit) {
         };
     };
     QAction* find = Command(this, "&Find...", "Find", {QKeySequence(Qt::CTRL | Qt::Key_F)},
-                            "Find a text in the decode of the listed PDUs");
+                            "Find a text in the listed PDUs and their decode");
     connect(find, &QAction::triggered, this, onDecoderPage([this] { m_viewLog->OpenFind(); }));
+    QAction* goTo = Command(this, "&Go to packet...", "GoToPacket", {QKeySequence(Qt::CTRL | Qt::Key_G)},
+                            "Show the PDU of a \"Seq\" number");
+    connect(goTo, &QAction::triggered, this, onDecoderPage([this] { m_viewLog->OpenGoTo(); }));
     QAction* copyValue = Command(this, "Copy &value", "CopyValue", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
                                  "Copy the value of the selected decode line");
     connect(copyValue, &QAction::triggered, this, [this] { m_viewLog->Particular()->CopyValue(); });
@@ -165,7 +168,7 @@ void CMainFrame::CreateEditCommands(QMenu* edit) {
     QAction* partner = m_viewLog->Brief()->GoToPartnerAction();
     partner->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     partner->setStatusTip("Show the request a response answers, or the answer of a request");
-    edit->addActions({find, copyValue, partner});
+    edit->addActions({find, goTo, copyValue, partner});
 }
 
 void CMainFrame::CreateViewMenu(QMenu* view) {

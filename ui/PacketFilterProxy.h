@@ -17,8 +17,10 @@ public:
     CPacketFilterProxy(const CPacketLog& log, const CPacketPairs& pairs, const CPacketDecoder& decoder,
                        QObject* parent = nullptr);
 
-    // Applies text; false with the reason (naming the term) when a term is not known.
+    // Applies text; false with the reason ("column 12: unknown field ...") when it does not parse.
     bool SetFilterText(const QString& text, QString& error);
+    // Whether text would parse, the rows left as they are; the reason as SetFilterText gives it.
+    bool CheckFilterText(const QString& text, QString& error) const;
     QString FilterText() const { return m_text; }
     bool IsFiltering() const { return !m_filter.IsEmpty(); }
     // Re-reads every row when a term depends on time alone (error, unanswered).

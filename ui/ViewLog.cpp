@@ -5,7 +5,9 @@
 #include "capture/PacketLog.h"
 #include "decoder/Listing.h"
 #include "simulator/Settings.h"
+#include "ui/FilterLine.h"
 #include "ui/FindBar.h"
+#include "ui/GoToDialog.h"
 #include "ui/PacketFilterProxy.h"
 #include "ui/PacketListModel.h"
 #include "ui/ViewLogBrief.h"
@@ -34,19 +36,8 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
       m_log(log),
       m_concatenations(std::make_unique<CConcatenations>(log, decoder)),
       m_findDecoder(std::make_unique<CPacketDecoder>(decoder)) {
-    m_filterLine = new QLineEdit(this);
-    m_filterLine->setObjectName("DisplayFilter");
-    m_filterLine->setClearButtonEnabled(true);
-    m_filterLine->setPlaceholderText("submit_sm error port:2775 !conn:3 text:hello");
-    auto* filterLabel = new QLabel("&Display filter:", this);
-    filterLabel->setBuddy(m_filterLine);
-    auto* clearFilter = new QAction(m_filterLine);
-    clearFilter->setShortcut(QKeySequence(Qt::Key_Escape));
-    clearFilter->setShortcutContext(Qt::WidgetShortcut);
-    m_filterLine->addAction(clearFilter);
-    connect(clearFilter, &QAction::triggered, this, [this] { ApplyFilter({}); });
-    connect(m_filterLine, &QLineEdit::returnPressed, this, [this] { ApplyFilter(m_filterLine->text()); });
-
+    // First, so that Tab goes from the filter line to the list below it.
+    QLayout* filterRow = MakeFilterRow(decoder);
     m_splitter = new QSplitter(Qt::Vertical, this);
     m_splitter->setObjectName("DecoderPanes");
     m_brief = new CViewLogBrief(log, decoder, pairs, m_splitter);
@@ -65,14 +56,11 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
     connect(m_findBar, &CFindBar::FindRequested, this, &CViewLog::Find);
     connect(m_findBar, &CFindBar::Closed, m_brief, [this] { m_brief->setFocus(Qt::OtherFocusReason); });
 
-    auto* filterRow = new QHBoxLayout;
-    filterRow->setContentsMargins(4, 2, 4, 2);
-    filterRow->addWidget(filterLabel);
-    filterRow->addWidget(m_filterLine, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addLayout(filterRow);
+    layout->addWidget(m_filterStatus);
     layout->addWidget(m_splitter, 1);
     layout->addWidget(m_findBar);
 
@@ -81,6 +69,7 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
     connect(m_brief, &CViewLogBrief::PacketShown, this, &CViewLog::ShowLoaded);
     connect(m_particular, &CViewLogParticular::RangeSelected, m_hex, &CViewLogHex::SetHighlight);
     connect(m_particular, &CViewLogParticular::RecordRequested, this, &CViewLog::ShowRecord);
+    connect(m_particular, &CViewLogParticular::FilterRequested, this, &CViewLog::TakeFilter);
     connect(m_hex, &CViewLogHex::ByteClicked, m_particular, &CViewLogParticular::SelectLineCovering);
     connect(m_brief, &CViewLogBrief::ClearRequested, this, [this] {
         if (!m_clearGuard || m_clearGuard())
@@ -101,13 +90,60 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
 
 CViewLog::~CViewLog() = default;
 
+QLayout* CViewLog::MakeFilterRow(const CPacketDecoder& decoder) {
+    QStringList fieldNames;
+    for (const decode_listing::FieldEntry& field : decode_listing::Fields(decoder.Table()))
+        fieldNames.append(QString::fromStdString(field.name));
+    m_filterLine = new CFilterLine(fieldNames, this);
+    m_filterLine->setObjectName("DisplayFilter");
+    m_filterLine->setClearButtonEnabled(true);
+    m_filterLine->setPlaceholderText("submit_sm port:2775 && (error || smpp.command_status == ESME_RTHROTTLED)");
+    auto* filterLabel = new QLabel("&Display filter:", this);
+    filterLabel->setBuddy(m_filterLine);
+    auto* clearFilter = new QAction(m_filterLine);
+    clearFilter->setShortcut(QKeySequence(Qt::Key_Escape));
+    clearFilter->setShortcutContext(Qt::WidgetShortcut);
+    m_filterLine->addAction(clearFilter);
+    connect(clearFilter, &QAction::triggered, this, [this] { ApplyFilter({}); });
+    connect(m_filterLine, &QLineEdit::returnPressed, this, [this] { ApplyFilter(m_filterLine->text()); });
+    connect(m_filterLine, &QLineEdit::textEdited, this, &CViewLog::CheckFilter);
+    m_filterStatus = new QLabel(this);
+    m_filterStatus->setObjectName("FilterStatus");
+    m_filterStatus->setBuddy(m_filterLine);
+    m_filterStatus->setTextFormat(Qt::PlainText);
+    m_filterStatus->setContentsMargins(4, 0, 4, 2);
+    // One line always: the panes below do not jump as the reason comes and goes, and a long reason is cut at the
+    // page's edge (whole in the tool tip) rather than widen the window.
+    m_filterStatus->setMinimumHeight(m_filterStatus->fontMetrics().height() + 2);
+    m_filterStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+
+    auto* filterRow = new QHBoxLayout;
+    filterRow->setContentsMargins(4, 2, 4, 2);
+    filterRow->addWidget(filterLabel);
+    filterRow->addWidget(m_filterLine, 1);
+    return filterRow;
+}
+
+void CViewLog::TakeFilter(const QString& expression, bool apply) {
+    if (apply) {
+        ApplyFilter(expression);
+        return;
+    }
+    m_filterLine->setText(expression);
+    m_filterLine->setFocus(Qt::OtherFocusReason);
+    CheckFilter(expression);
+}
+
 void CViewLog::ShowRecord(int index) { m_brief->SelectRecord(index); }
 
 void CViewLog::ShowLoaded(int index) {
     uint32_t length = 0;
     const uint8_t* record = m_log.PacketAt(index, &length);
-    if (!record)
+    if (!record) {
+        m_particular->Clear();
+        m_hex->Clear();
         return;
+    }
     m_particular->ShowRecord(record, length, m_concatenations->LinesFor(index));
     m_hex->SetBytes(QByteArray(reinterpret_cast<const char*>(record), static_cast<qsizetype>(length)));
 }
@@ -121,17 +157,82 @@ void CViewLog::Clear() {
 bool CViewLog::ApplyFilter(const QString& text) {
     m_filterLine->setText(text);
     QString error;
-    const bool applied = m_brief->ApplyFilter(text.trimmed(), error);
-    m_filterLine->setStyleSheet(applied ? QString() : QStringLiteral("QLineEdit { background: #ffe0e0; color: #c00000; }"));
-    m_filterLine->setToolTip(applied ? QString() : error);
-    if (applied)
-        EmitCounts();
-    return applied;
+    if (!m_brief->ApplyFilter(text.trimmed(), error)) {
+        // The rows and the count stay the last applied filter's; the line says so rather than leave them mismatched.
+        const QString shown = m_brief->Proxy()->FilterText();
+        ShowFilterState(CFilterLine::Validity::Invalid,
+                        QStringLiteral("Not applied, %1. The list still shows %2.")
+                            .arg(error, shown.isEmpty() ? QStringLiteral("every record") : QStringLiteral("\"%1\"").arg(shown)));
+        m_filterLine->setToolTip(error);
+        return false;
+    }
+    ShowFilterState(text.trimmed().isEmpty() ? CFilterLine::Validity::Empty : CFilterLine::Validity::Valid, {});
+    EmitCounts();
+    return true;
+}
+
+void CViewLog::CheckFilter(const QString& text) {
+    const QString filter = text.trimmed();
+    QString error;
+    if (!m_brief->Proxy()->CheckFilterText(filter, error)) {
+        ShowFilterState(CFilterLine::Validity::Invalid, error);
+        m_filterLine->setToolTip(error);
+        return;
+    }
+    const bool applied = filter == m_brief->Proxy()->FilterText();
+    ShowFilterState(filter.isEmpty() ? CFilterLine::Validity::Empty : CFilterLine::Validity::Valid,
+                    applied ? QString() : QStringLiteral("Return applies this filter."));
+}
+
+void CViewLog::ShowFilterState(CFilterLine::Validity validity, const QString& message) {
+    m_filterLine->SetValidity(validity);
+    m_filterLine->setToolTip({});
+    // A label with a buddy reads '&' as a mnemonic: "&&" in a filter must show as it is.
+    m_filterStatus->setText(QString(message).replace('&', QStringLiteral("&&")));
+    m_filterStatus->setToolTip(message);
+    QPalette palette = m_filterStatus->palette();
+    palette.setColor(QPalette::WindowText, validity == CFilterLine::Validity::Invalid ? QColor(0xc0, 0, 0) : QColor(0x30, 0x30, 0x30));
+    m_filterStatus->setPalette(palette);
 }
 
 void CViewLog::ShowConnection(uint64_t connection) { ApplyFilter(QStringLiteral("conn:%1").arg(connection)); }
 
 void CViewLog::OpenFind() { m_findBar->Open(); }
+
+void CViewLog::OpenGoTo() {
+    auto* dialog = new CGoToDialog(m_brief->Model()->rowCount(), m_brief->SelectedIndex() + 1,
+                                   [this](int seq) { return GoToPacket(seq); }, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+QString CViewLog::GoToPacket(int seq) {
+    const int record = seq - 1; // "Seq" counts the capture's records from 1
+    if (record < 0 || record >= m_brief->Model()->rowCount())
+        return QStringLiteral("No PDU has Seq %1.").arg(seq);
+    if (m_brief->Proxy()->RowOf(record) < 0)
+        return QStringLiteral("Seq %1 is hidden by the display filter.").arg(seq);
+    m_brief->SelectRecord(record);
+    m_brief->setFocus(Qt::OtherFocusReason);
+    return {};
+}
+
+// Whether a listed row holds the text, case-folded: in a cell of the list or a line of its decode.
+bool CViewLog::RowHolds(int row, const QString& wanted) const {
+    const CPacketFilterProxy& proxy = *m_brief->Proxy();
+    for (int column = 0; column < proxy.columnCount(); ++column)
+        if (proxy.index(row, column).data().toString().toCaseFolded().contains(wanted))
+            return true;
+    uint32_t length = 0;
+    const uint8_t* record = m_log.PacketAt(proxy.RecordAt(row), &length);
+    if (!record)
+        return false;
+    m_findDecoder->Decode(record, static_cast<int32_t>(length));
+    for (const DecodeLine& line : m_findDecoder->Lines())
+        if (QString::fromStdString(line.text).toCaseFolded().contains(wanted))
+            return true;
+    return false;
+}
 
 bool CViewLog::Find(bool forward) {
     const QString text = m_findBar->Text();
@@ -140,17 +241,6 @@ bool CViewLog::Find(bool forward) {
     if (text.isEmpty() || rows == 0)
         return false;
     const QString wanted = text.toCaseFolded();
-    const auto holds = [&](int row) {
-        uint32_t length = 0;
-        const uint8_t* record = m_log.PacketAt(proxy.RecordAt(row), &length);
-        if (!record)
-            return false;
-        m_findDecoder->Decode(record, static_cast<int32_t>(length));
-        for (const DecodeLine& line : m_findDecoder->Lines())
-            if (QString::fromStdString(line.text).toCaseFolded().contains(wanted))
-                return true;
-        return false;
-    };
     const int start = proxy.RowOf(m_brief->SelectedIndex());
     const int step = forward ? 1 : -1;
     int row = start < 0 ? (forward ? -1 : rows) : start;
@@ -161,8 +251,11 @@ bool CViewLog::Find(bool forward) {
                 break;
             row = forward ? 0 : rows - 1;
         }
-        if (holds(row)) {
+        if (RowHolds(row, wanted)) {
             m_brief->SelectRecord(proxy.RecordAt(row));
+            // The decode line that holds the text, shown and lit up in the hex view; a cell alone selects none.
+            if (!m_particular->SelectLineContaining(wanted))
+                m_particular->setCurrentItem(nullptr);
             m_findBar->SetResult({});
             return true;
         }

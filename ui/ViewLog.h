@@ -1,6 +1,8 @@
 // The "SMPP Decoder" page: the brief list of captured PDUs, the decode tree and the hex dump.
 #pragma once
 
+#include "ui/FilterLine.h"
+
 #include <QWidget>
 
 #include <cstdint>
@@ -16,7 +18,7 @@ class CViewLogBrief;
 class CViewLogHex;
 class CViewLogParticular;
 class QLabel;
-class QLineEdit;
+class QLayout;
 class QSplitter;
 class QTimer;
 
@@ -38,23 +40,31 @@ public:
     // Shows record index in the list, the tree and the hex view once its row is listed.
     void ShowRecord(int index);
 
-    // Applies text as the display filter and puts it in the line; false (the line red, its tool tip
-    // saying why, the rows as they were) when a term is not known.
+    // Applies text as the display filter and puts it in the line; false (the line red, the text under it saying
+    // where and why and that the rows are the last applied filter's, which they stay) when it does not parse.
     bool ApplyFilter(const QString& text);
     // Lists only the records of one connection ("conn:N").
     void ShowConnection(uint64_t connection);
     // Ctrl+F: the find bar, ready for typing.
     void OpenFind();
-    // Selects the next (or previous) listed row after the shown one whose decode holds the find
-    // bar's text, wrapping round when the bar says so; false when none does.
+    // Selects the next (or previous) listed row after the shown one whose cells or decode hold the find bar's
+    // text (case ignored), wrapping round when the bar says so, and makes the first decode line holding it the
+    // current one (shown, its bytes lit up); false when no row holds it.
     bool Find(bool forward);
+    // Ctrl+G: "Go to packet", by the number the "Seq" column shows.
+    void OpenGoTo();
+    // Selects the record of that Seq and gives the list the focus; else says why not (no such Seq, or the
+    // display filter hides it) and changes nothing.
+    QString GoToPacket(int seq);
     // The decode of the listed rows as tarnwick-decode prints a capture file's records.
     std::string ListingOfShownRows() const;
 
     CViewLogBrief* Brief() const { return m_brief; }
     CViewLogParticular* Particular() const { return m_particular; }
     CViewLogHex* Hex() const { return m_hex; }
-    QLineEdit* FilterLine() const { return m_filterLine; }
+    CFilterLine* FilterLine() const { return m_filterLine; }
+    // What the filter line's text comes to: why it does not parse, that Return applies it, or nothing.
+    QLabel* FilterStatus() const { return m_filterStatus; }
     CFindBar* FindBar() const { return m_findBar; }
     QSplitter* Splitter() const { return m_splitter; }
 
@@ -66,6 +76,14 @@ signals:
 
 private:
     void ShowLoaded(int index);
+    // The filter line, its label and the reason under it (m_filterStatus, laid out by the caller).
+    QLayout* MakeFilterRow(const CPacketDecoder& decoder);
+    // A filter from the decode tree: applied at once, or put in the line (checked, not applied).
+    void TakeFilter(const QString& expression, bool apply);
+    // As the filter is typed: parsed, never applied; the line green or red and the reason under it.
+    void CheckFilter(const QString& text);
+    void ShowFilterState(CFilterLine::Validity validity, const QString& message);
+    bool RowHolds(int row, const QString& wanted) const;
     void EmitCounts();
     // New rows tell the counts a few times a second: under load, every batch would redraw the status bar.
     void EmitCountsSoon();
@@ -73,7 +91,8 @@ private:
     CPacketLog& m_log;
     std::unique_ptr<CConcatenations> m_concatenations;
     std::unique_ptr<CPacketDecoder> m_findDecoder;
-    QLineEdit* m_filterLine = nullptr;
+    CFilterLine* m_filterLine = nullptr;
+    QLabel* m_filterStatus = nullptr;
     QSplitter* m_splitter = nullptr;
     CViewLogBrief* m_brief = nullptr;
     CViewLogParticular* m_particular = nullptr;

@@ -123,6 +123,7 @@ void CViewLogBrief::Clear() {
     // The model hears of the reset from the log and drops its rows.
     m_log.Reset();
     m_selected = -1;
+    m_hiddenRecord = -1;
     UpdateActions();
 }
 
@@ -161,14 +162,22 @@ bool CViewLogBrief::ApplyFilter(const QString& text, QString& error) {
         FlagUp moving(m_moving); // the rows come and go; the user chose nothing
         FlagUp filtering(m_filtering);
         applied = m_proxy->SetFilterText(text, error);
-        // The list may have moved the selection to a neighbour of a row that went: back to the shown record.
-        if (const int row = m_proxy->RowOf(m_selected); row >= 0) {
+        // The list may have moved the selection to a neighbour of a row that went: back to the shown record, or
+        // to the one an earlier filter hid. A record the filter hides is neither selected nor shown below.
+        const int record = m_selected >= 0 ? m_selected : m_hiddenRecord;
+        if (const int row = m_proxy->RowOf(record); row >= 0) {
+            m_hiddenRecord = -1;
             SelectRow(row);
             scrollTo(m_proxy->index(row, 0));
         } else {
             selectionModel()->clear();
+            m_hiddenRecord = record;
         }
     }
+    if (m_hiddenRecord >= 0 && m_selected >= 0)
+        ShowPacket(-1);
+    else if (m_hiddenRecord < 0 && m_selected < 0 && selectionModel()->hasSelection())
+        ShowPacket(m_proxy->RecordAt(selectionModel()->currentIndex().row()));
     UpdateActions();
     return applied;
 }
@@ -253,7 +262,7 @@ void CViewLogBrief::OnRowsInserted(const QModelIndex&, int first) {
         return SelectRecord(m_pendingSelection);
     // The shown record stays shown while a filter takes its row away and gives it back.
     if (selectionModel()->hasSelection() || (m_moving && m_selected >= 0) ||
-        (m_selected >= 0 && m_proxy->RowOf(m_selected) < 0))
+        (m_selected >= 0 && m_proxy->RowOf(m_selected) < 0) || m_hiddenRecord >= 0)
         return;
     m_selected = -1; // row 0 is shown even if it was the shown row before the user deselected it
     FlagUp moving(m_moving); // the list's choice, not the user's: following stays as it is
@@ -262,6 +271,7 @@ void CViewLogBrief::OnRowsInserted(const QModelIndex&, int first) {
 
 void CViewLogBrief::OnModelReset() {
     m_selected = -1;
+    m_hiddenRecord = -1;
     m_pendingSelection = -1;
     m_appendedOffScreen = false;
     UpdateActions();

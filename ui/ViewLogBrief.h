@@ -41,8 +41,9 @@ public:
     // Clear or wipe forgets it.
     void SelectRecord(int i);
     int SelectedIndex() const { return m_selected; }
-    // Applies a display filter (CPacketFilterProxy::SetFilterText); the shown record stays shown, and
-    // selected whenever the filter lists it.
+    // Applies a display filter (CPacketFilterProxy::SetFilterText). The shown record stays shown and selected
+    // while the filter lists it; one the filter hides is shown no more (PacketShown(-1)) and comes back, selected,
+    // with the first later filter that lists it again.
     bool ApplyFilter(const QString& text, QString& error);
     // The shown record's request or answer becomes the shown one; false when it has none.
     bool GoToPartner();
@@ -68,7 +69,7 @@ public:
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles = {}) override;
 
 signals:
-    // Record index is now the shown one; the decode tree and the hex view follow.
+    // Record index is now the shown one; the decode tree and the hex view follow (-1: they show nothing).
     void PacketShown(int index);
     // "Clear content" from the context menu: the page clears all three panes.
     void ClearRequested();
@@ -101,6 +102,7 @@ private:
     QTimer* m_followClock; // following scrolls a few times a second, not on every batch of rows
     int m_selected = -1;
     int m_pendingSelection = -1; // the record SelectRecord waits for
+    int m_hiddenRecord = -1; // the shown record a filter hid, selected again when a filter lists it
     bool m_appendedOffScreen = false; // the pending layout is only for rows below the last visible one
     bool m_follow = true;
     bool m_moving = false; // the list itself is moving the selection or the scroll bar

@@ -1,11 +1,14 @@
 // The decode tree of the shown record.
 #include "ui/ViewLogParticular.h"
 
+#include "analysis/FilterExpression.h"
 #include "ui/Icons.h"
 #include "ui/KeepSelection.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QTreeWidgetItemIterator>
 
 #include <algorithm>
@@ -18,7 +21,16 @@ constexpr int kRecordRole = Qt::UserRole + 1; // node data: the record a reassem
 } // namespace
 
 CViewLogParticular::CViewLogParticular(const CPacketDecoder& decoder, QWidget* parent)
-    : QTreeWidget(parent), m_decoder(decoder) {
+    : QTreeWidget(parent),
+      m_decoder(decoder),
+      m_menu(new QMenu(this)),
+      m_applyAsFilter(m_menu->addAction(QStringLiteral("&Apply as filter"))),
+      m_prepareAsFilter(m_menu->addAction(QStringLiteral("&Prepare as filter"))) {
+    m_applyAsFilter->setObjectName("ApplyAsFilter");
+    m_prepareAsFilter->setObjectName("PrepareAsFilter");
+    connect(m_applyAsFilter, &QAction::triggered, this, [this] { emit FilterRequested(CurrentExpression(), true); });
+    connect(m_prepareAsFilter, &QAction::triggered, this, [this] { emit FilterRequested(CurrentExpression(), false); });
+
     setAccessibleName(QStringLiteral("Decode tree"));
     setHeaderHidden(true);
     setColumnCount(1);
@@ -154,10 +166,42 @@ void CViewLogParticular::CopyValue() {
         QApplication::clipboard()->setText(CurrentValue());
 }
 
+void CViewLogParticular::contextMenuEvent(QContextMenuEvent* event) {
+    // A click picks the line it is on; the menu key keeps the current one.
+    if (event->reason() == QContextMenuEvent::Mouse)
+        if (QTreeWidgetItem* item = itemAt(event->pos()))
+            setCurrentItem(item);
+    const bool field = !CurrentExpression().isEmpty();
+    m_applyAsFilter->setEnabled(field);
+    m_prepareAsFilter->setEnabled(field);
+    const QRect line = currentItem() ? visualItemRect(currentItem()) : QRect();
+    const QPoint at = event->reason() == QContextMenuEvent::Mouse || line.isEmpty() ? event->pos() : line.bottomLeft();
+    m_menu->popup(viewport()->mapToGlobal(at));
+}
+
+QString CViewLogParticular::CurrentExpression() const {
+    const int j = currentItem() ? currentItem()->data(0, kLineRole).toInt() : -1;
+    if (j < 0 || j >= static_cast<int>(m_lines.size()))
+        return {};
+    // A part of a field (a header element, a receipt field) asks for the field it is part of.
+    const DecodeLine& line = m_lines[static_cast<size_t>(j)];
+    const DecodeLine& field = line.parent >= 0 ? m_lines[static_cast<size_t>(line.parent)] : line;
+    return QString::fromStdString(display_filter::ExpressionFor(field));
+}
+
+bool CViewLogParticular::SelectLineContaining(const QString& folded) {
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        if (!(*it)->text(0).toCaseFolded().contains(folded))
+            continue;
+        setCurrentItem(*it);
+        scrollToItem(*it);
+        return true;
+    }
+    return false;
+}
+
 void CViewLogParticular::OnCurrentItemChanged(QTreeWidgetItem* current) {
-    if (!current)
-        return;
-    const int j = current->data(0, kLineRole).toInt();
-    if (j >= 0 && j < static_cast<int>(m_lines.size()))
-        emit RangeSelected(LineRange(j));
+    // A line without bytes of its own (a reassembled message's) or none at all lights nothing up.
+    const int j = current ? current->data(0, kLineRole).toInt() : -1;
+    emit RangeSelected(j >= 0 && j < static_cast<int>(m_lines.size()) ? LineRange(j) : ByteRange{});
 }

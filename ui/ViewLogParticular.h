@@ -7,6 +7,9 @@
 
 #include <QTreeWidget>
 
+class QAction;
+class QMenu;
+
 #include <cstdint>
 #include <vector>
 
@@ -36,20 +39,40 @@ public:
     int LineCovering(qsizetype offset) const;
     // Makes the line covering offset the current one, so its bytes light up in the hex view.
     void SelectLineCovering(qsizetype offset);
+    // Makes the first line (top down, the reassembled message's included) whose text holds `folded` (case-folded)
+    // the current one and scrolls to it; false when no line does.
+    bool SelectLineContaining(const QString& folded);
     // The current line's value (after " = "), or its whole text when it has none; empty without a current line.
     QString CurrentValue() const;
     // "Copy value": CurrentValue to the clipboard.
     void CopyValue();
 
+    // The context menu's "Apply as filter" and "Prepare as filter": the current line's field == its value;
+    // greyed for a line of no field (a reassembled message's, the octets not decoded).
+    QAction* ApplyAsFilterAction() const { return m_applyAsFilter; }
+    QAction* PrepareAsFilterAction() const { return m_prepareAsFilter; }
+    QMenu* ContextMenu() const { return m_menu; }
+
 signals:
-    // The current line changed to one covering range.
+    // "Apply as filter" (apply true) or "Prepare as filter" on a line: the filter that asks for its field's value.
+    void FilterRequested(const QString& expression, bool apply);
+    // The current line changed to one covering range; empty for a line without bytes of its own, or none.
     void RangeSelected(ByteRange range);
     // A line naming another record was activated (a part of a concatenated message).
     void RecordRequested(int record);
 
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
     void OnCurrentItemChanged(QTreeWidgetItem* current);
 
+    // The display filter the current line makes; empty for none.
+    QString CurrentExpression() const;
+
     CPacketDecoder m_decoder;
     std::vector<DecodeLine> m_lines;
+    QMenu* m_menu;
+    QAction* m_applyAsFilter;
+    QAction* m_prepareAsFilter;
 };

@@ -1,10 +1,12 @@
-// The display filter: every kind of term, negated and combined, against one fixed capture; bad terms.
+// The display filter: every kind of term and field expression, negated and combined, against one fixed capture;
+// bad filters and where they fail.
 #include "analysis/DisplayFilter.h"
 
 #include "tests/support/Bytes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -113,47 +115,143 @@ TEST_F(DisplayFilterTest, TermsAgainstOneCapture) {
         {"smpp.tlv.message_payload", {5}},      // present
         {"!smpp.tlv.receipted_message_id data_sm", {}},
         {"test.destination=138", {6}},
+        // Precedence: and (written or side by side) binds tighter than or; parentheses first.
+        {"submit_sm or deliver_sm and conn:7", {0, 7, 8}},
+        {"deliver_sm || submit_sm && conn:7", {0, 3, 7}},
+        {"deliver_sm || submit_sm conn:7", {0, 3, 7}},
+        {"(submit_sm or deliver_sm) conn:8", {3}},
+        {"!(submit_sm || deliver_sm)", {1, 2, 4, 5, 6}},
+        {"not submit_sm and not deliver_sm", {1, 2, 4, 5, 6}},
+        {"!!submit_sm", {0, 7, 8}},
+        {"submit_sm !conn:7", {8}},
+        {"(error) && !(unanswered)", {0, 1}, true},
+        // Each comparison, on numbers, on value names, on text and on octets.
+        {"smpp.data_coding == 8", {3}},
+        {"smpp.data_coding != 0", {3, 5}}, // only where the field is
+        {"smpp.data_coding > 0", {3, 5}},
+        {"smpp.data_coding >= 0x8", {3}},
+        {"smpp.data_coding < 1", {0, 7, 8}},
+        {"smpp.data_coding <= 1", {0, 5, 7, 8}},
+        {"smpp.command_status == ESME_RTHROTTLED", {1}}, // a request's status is its own header's
+        {"smpp.command_status == esme_rthrottled", {1}},
+        {"smpp.command_status != ESME_ROK", {1}},
+        {"smpp.esm_class >= 0", {0, 3, 5, 7, 8}},
+        {"smpp.dest_addr_ton == International", {0, 3, 5, 7, 8}},
+        {"smpp.dest_addr_ton == \"International\"", {0, 3, 5, 7, 8}},
+        {"status:ESME_RTHROTTLED", {0, 1}}, // the answer's status, on the request too
+        {"smpp.destination_addr == \"444\"", {3, 5}},
+        {"smpp.destination_addr != 444", {0, 7, 8}},
+        {"smpp.destination_addr > \"3\"", {3, 5}},
+        {"smpp.destination_addr contains 4", {3, 5}},
+        {"smpp.destination_addr matches \"^2{3}$\"", {0, 7}},
+        {"smpp.short_message contains \"World\"", {0}},  // the octets
+        {"smpp.short_message contains \"Grü\"", {3}},    // the text they decode to
+        {"smpp.short_message matches \"z.d$\"", {8}},
+        {"smpp.tlv.message_payload contains payload", {5}},
+        {"smpp.destination_addr == 444 or port:8880", {3, 5, 6}},
+        {"text:\"hello, zed\"", {8}},
+        {"test", {6}}, // a protocol by the name of its header's group
+        {"smpp && !submit_sm", {1, 2, 3, 4, 5}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.filter);
-        std::string error;
-        ASSERT_TRUE(filter.Parse(c.filter, error)) << error;
+        display_filter::Error error;
+        ASSERT_TRUE(filter.Parse(c.filter, error)) << error.what;
         EXPECT_EQ(Matching(), c.rows);
         EXPECT_EQ(filter.DependsOnTime(), c.dependsOnTime);
         EXPECT_EQ(filter.IsEmpty(), std::string(c.filter).empty());
     }
 }
 
-TEST_F(DisplayFilterTest, BadTermsKeepTheFilterBefore) {
+TEST_F(DisplayFilterTest, BadFiltersSayWhereAndKeepTheFilterBefore) {
     struct Case {
         const char* filter;
+        int column;
         const char* error;
     };
+    const std::string deep = std::string(70, '(') + "submit_sm" + std::string(70, ')');
     const Case cases[] = {
-        {"foo", "unknown term \"foo\": not a command name or keyword"},
-        {"submit_sm bar", "unknown term \"bar\": not a command name or keyword"}, // the first good term does not count
-        {"SMGP:submit_sm", "unknown term \"SMGP:submit_sm\": not a command name or keyword"}, // not an SMGP command
-        {"port:70000", "port:70000: not a port number"},
-        {"port:-1", "port:-1: not a port number"},
-        {"ip:1.2.3", "ip:1.2.3: not an IPv4 address"},
-        {"ip:1.2.3.256", "ip:1.2.3.256: not an IPv4 address"},
-        {"ip:1.2.3.4.5", "ip:1.2.3.4.5: not an IPv4 address"},
-        {"ip:1.2.3.0004", "ip:1.2.3.0004: not an IPv4 address"}, // an octet of four digits
-        {"status:zz", "status:zz: not a number"},
-        {"status:0x100000000", "status:0x100000000: not a number"},
-        {"!seq:", "seq: needs a number"},
-        {"text:", "text: needs a word"},
-        {"!", "\"!\" negates nothing"},
-        {"smpp.no_such_field=1", "unknown field \"smpp.no_such_field\" (tarnwick-decode --list-fields lists them)"},
+        {"foo", 1, "unknown term \"foo\": not a command name, field or keyword"},
+        {"submit_sm bar", 11, "unknown term \"bar\": not a command name, field or keyword"}, // the first good term does not count
+        {"SMGP:submit_sm", 1, "unknown term \"SMGP:submit_sm\": not a command name, field or keyword"}, // not an SMGP command
+        {"port:70000", 1, "port:70000: not a port number"},
+        {"port:-1", 1, "port:-1: not a port number"},
+        {"ip:1.2.3", 1, "ip:1.2.3: not an IPv4 address"},
+        {"ip:1.2.3.256", 1, "ip:1.2.3.256: not an IPv4 address"},
+        {"ip:1.2.3.4.5", 1, "ip:1.2.3.4.5: not an IPv4 address"},
+        {"ip:1.2.3.0004", 1, "ip:1.2.3.0004: not an IPv4 address"}, // an octet of four digits
+        {"status:zz", 1, "status:zz: not a status number or name"},
+        {"status:0x100000000", 1, "status:0x100000000: not a status number or name"},
+        {"status:", 1, "status: needs a number or a status name"},
+        {"!seq:", 2, "seq: needs a number"},
+        {"text:", 1, "text: needs a word"},
+        {"!", 1, "\"!\" negates nothing"},
+        {"submit_sm not", 11, "\"not\" negates nothing"},
+        {"smpp.no_such_field=1", 1, "unknown field \"smpp.no_such_field\" (tarnwick-decode --list-fields lists them)"},
+        {"提交请求 smpp.nope", 6, "unknown field \"smpp.nope\" (tarnwick-decode --list-fields lists them)"}, // columns count characters
+        {"submit_sm == 3", 1, "unknown field \"submit_sm\" (tarnwick-decode --list-fields lists them)"},
+        {"smpp.data_coding ==", 20, "\"==\" needs a value after it"},
+        {"smpp.data_coding == (", 21, "\"==\" needs a value after it"},
+        {"smpp.data_coding == foo", 21, "\"foo\" is neither a number nor a value name of smpp.data_coding"},
+        {"smpp.data_coding == 0x8000000000000000", 21, "\"0x8000000000000000\" is neither a number nor a value name of smpp.data_coding"},
+        {"smpp.data_coding contains 8", 18, "\"contains\" needs a text or octets field; smpp.data_coding is a number"},
+        {"smpp.destination_addr == \"444", 26, "a quoted value without its closing '\"'"},
+        {"text:\"open", 6, "a quoted value without its closing '\"'"},
+        {"\"444\"", 1, "a quoted value needs a field and a comparison before it"},
+        {"(submit_sm", 1, "\"(\" without its \")\""},
+        {"submit_sm)", 10, "\")\" without its \"(\""},
+        {"()", 2, "\")\" without its \"(\""},
+        {"submit_sm and", 14, "a term is missing here"},
+        {"or submit_sm", 1, "\"or\" needs a term before it"},
+        {"submit_sm || && deliver_sm", 14, "\"&&\" needs a term before it"},
+        {"== 3", 1, "\"==\" needs a term before it"},
+        {"submit_sm & deliver_sm", 11, "a lone '&': and is \"&&\", or is \"||\""},
+        {"submit_sm | deliver_sm", 11, "a lone '|': and is \"&&\", or is \"||\""},
+        {deep.c_str(), 66, "nested too deeply (64 levels at most)"},
     };
-    std::string error;
+    display_filter::Error error;
     ASSERT_TRUE(filter.Parse("conn:8", error));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.filter);
+        EXPECT_FALSE(filter.Check(c.filter, error));
         EXPECT_FALSE(filter.Parse(c.filter, error));
-        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(error.what, c.error);
+        EXPECT_EQ(error.Column(c.filter), c.column);
         EXPECT_EQ(Matching(), (std::vector<int32_t>{3, 4, 5}));
     }
+}
+
+// Every field line of every record, as "Apply as filter" writes it, makes a filter that reads and that its own
+// record passes: the decode and the filter agree on each field's name and value.
+TEST_F(DisplayFilterTest, EachDecodeLineAsAFilterHoldsForItsRecord) {
+    CPacketDecoder decoder;
+    std::vector<std::string> some;
+    for (int32_t i = 0; i < log.GetCount(); ++i) {
+        uint32_t length = 0;
+        const uint8_t* record = log.PacketAt(i, &length);
+        decoder.Decode(record, static_cast<int32_t>(length));
+        for (const DecodeLine& line : decoder.Lines()) {
+            const std::string expression = display_filter::ExpressionFor(line);
+            if (line.parent >= 0 || expression.empty())
+                continue;
+            SCOPED_TRACE(expression);
+            display_filter::Error error;
+            ASSERT_TRUE(filter.Parse(expression, error)) << error.what;
+            EXPECT_TRUE(filter.Matches(i, log, pairs));
+            if (i == 3)
+                some.push_back(expression);
+        }
+    }
+    for (const char* expected : {"smpp.destination_addr == \"444\"", "smpp.data_coding == 8", "smpp.short_message == \"Grüße\""})
+        EXPECT_NE(std::find(some.begin(), some.end(), expected), some.end()) << expected;
+}
+
+TEST_F(DisplayFilterTest, MatchesNeedsAnExpression) {
+    display_filter::Error error;
+    EXPECT_FALSE(filter.Parse("smpp.destination_addr matches \"(\"", error));
+    EXPECT_EQ(error.Column("smpp.destination_addr matches \"(\""), 31);
+    EXPECT_TRUE(error.what.starts_with("not a regular expression: ")) << error.what;
+    EXPECT_TRUE(filter.Check("smpp.destination_addr matches \"[0-9]+\"", error));
 }
 
 } // namespace

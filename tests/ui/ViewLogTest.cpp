@@ -4,7 +4,9 @@
 #include "simulator/Simulator.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/TestClient.h"
+#include "ui/FilterLine.h"
 #include "ui/FindBar.h"
+#include "ui/GoToDialog.h"
 #include "ui/PacketFilterProxy.h"
 #include "ui/PacketListModel.h"
 #include "ui/ViewLog.h"
@@ -17,11 +19,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCompleter>
+#include <QLabel>
 #include <QTreeWidgetItem>
 #include <QLineEdit>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -435,10 +440,20 @@ TEST_F(ViewLogTest, FilterKeepsTheShownRowAndFollowingTracksTheUsersChoice) {
     ASSERT_EQ(rows.rowCount(), 3);
     EXPECT_EQ(Brief().selectionModel()->currentIndex().row(), 1) << "record 2 is the second submit_sm";
     EXPECT_EQ(Brief().SelectedIndex(), 2);
+    Tree().setCurrentItem(Tree().topLevelItem(1)->child(3));
+    ASSERT_FALSE(Hex().Highlight().IsEmpty());
     ASSERT_TRUE(view.ApplyFilter("enquire_link"));
-    EXPECT_EQ(Brief().SelectedIndex(), 2) << "a hidden record stays in the lower panes";
-    EXPECT_EQ(Hex().Bytes().size(), qsizetype(16 + SubmitSm(2).size()));
+    EXPECT_EQ(Brief().SelectedIndex(), -1) << "a record the filter hides is not shown";
+    EXPECT_FALSE(Brief().selectionModel()->hasSelection());
+    EXPECT_EQ(Tree().topLevelItemCount(), 0);
+    EXPECT_EQ(Hex().Bytes(), QByteArray(1, ' ')) << "the hex view as Clear leaves it";
+    EXPECT_TRUE(Hex().Highlight().IsEmpty());
+    ASSERT_TRUE(view.ApplyFilter("seq:1"));
+    EXPECT_EQ(Brief().SelectedIndex(), -1) << "nor is another row chosen for it";
     view.ApplyFilter({});
+    EXPECT_EQ(Brief().SelectedIndex(), 2) << "a filter that lists it again shows it, selected";
+    EXPECT_EQ(Brief().selectionModel()->currentIndex().row(), 2);
+    EXPECT_EQ(Hex().Bytes().size(), qsizetype(16 + SubmitSm(2).size()));
 
     QScrollBar& scroll = *Brief().verticalScrollBar();
     const auto addRows = [&](uint32_t count) {
@@ -462,6 +477,77 @@ TEST_F(ViewLogTest, FilterKeepsTheShownRowAndFollowingTracksTheUsersChoice) {
     scroll.setValue(scroll.maximum());
     EXPECT_TRUE(Brief().IsFollowing()) << "and scrolling to the bottom takes it up";
     EXPECT_GE(following.count(), 3);
+}
+
+// Typing a filter only checks it: the line green or red, the reason and its column under it. Return applies a
+// valid one; an invalid one changes nothing and says so; the count is always the rows shown.
+TEST_F(ViewLogTest, TheFilterLineChecksAsYouTypeAndAppliesOnReturn) {
+    for (uint32_t i = 0; i < 6; ++i)
+        Add(2, SubmitSm(i, i % 3 ? "111" : "222"));
+    NextTurn();
+    QSignalSpy counts(&view, &CViewLog::CountsChanged);
+    CFilterLine& line = *view.FilterLine();
+    const QAbstractItemModel& rows = *Brief().model();
+    const auto lastCount = [&] { return counts.isEmpty() ? -1 : counts.last().at(0).toInt(); };
+    line.setFocus();
+    struct Step {
+        const char* keys;
+        CFilterLine::Validity validity;
+        const char* status;
+    };
+    const Step steps[] = {
+        {"smpp.destination_addr ==", CFilterLine::Validity::Invalid, "column 25: \"==\" needs a value after it"},
+        {" \"222\"", CFilterLine::Validity::Valid, "Return applies this filter."},
+        {" &&", CFilterLine::Validity::Invalid, "column 34: a term is missing here"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.keys);
+        QTest::keyClicks(&line, step.keys);
+        EXPECT_EQ(line.GetValidity(), step.validity);
+        EXPECT_EQ(view.FilterStatus()->text(), step.status);
+        EXPECT_EQ(rows.rowCount(), 6) << "typing applies nothing";
+    }
+    for (int i = 0; i < 3; ++i) // " &&" taken back
+        QTest::keyClick(&line, Qt::Key_Backspace);
+    QTest::keyClick(&line, Qt::Key_Return);
+    EXPECT_EQ(rows.rowCount(), 2);
+    EXPECT_EQ(lastCount(), 2);
+    EXPECT_EQ(view.FilterStatus()->text(), "");
+
+    QTest::keyClicks(&line, " &&");
+    QTest::keyClick(&line, Qt::Key_Return);
+    EXPECT_EQ(line.GetValidity(), CFilterLine::Validity::Invalid);
+    EXPECT_EQ(view.FilterStatus()->text(), "Not applied, column 34: a term is missing here. "
+                                           "The list still shows \"smpp.destination_addr == \"222\"\".");
+    // The label's '&' would be a mnemonic: the filter's "&&" shows as typed (the tool tip holds the text as it is).
+    ASSERT_TRUE(view.ApplyFilter("submit_sm && smpp.destination_addr == 222"));
+    QTest::keyClicks(&line, " or");
+    QTest::keyClick(&line, Qt::Key_Return);
+    EXPECT_EQ(view.FilterStatus()->toolTip(), "Not applied, column 45: a term is missing here. "
+                                              "The list still shows \"submit_sm && smpp.destination_addr == 222\".");
+    EXPECT_EQ(view.FilterStatus()->text(), QString(view.FilterStatus()->toolTip()).replace("&", "&&"));
+    EXPECT_EQ(rows.rowCount(), 2);
+    EXPECT_EQ(lastCount(), rows.rowCount());
+    QTest::keyClick(&line, Qt::Key_Escape);
+    EXPECT_EQ(line.GetValidity(), CFilterLine::Validity::Empty);
+    EXPECT_EQ(lastCount(), 6);
+}
+
+// The word being typed completes from the field names, in place, the rest of the line kept.
+TEST_F(ViewLogTest, FieldNamesCompleteInTheFilterLine) {
+    CFilterLine& line = *view.FilterLine();
+    line.setFocus();
+    QTest::keyClicks(&line, "submit_sm (smpp.destination_a");
+    QCompleter& completer = *line.Completer();
+    ASSERT_TRUE(completer.popup()->isVisible());
+    EXPECT_EQ(completer.currentCompletion(), "smpp.destination_addr");
+    QTest::keyClick(completer.popup(), Qt::Key_Down);
+    QTest::keyClick(completer.popup(), Qt::Key_Return);
+    EXPECT_EQ(line.text(), "submit_sm (smpp.destination_addr");
+    EXPECT_FALSE(completer.popup()->isVisible());
+    QTest::keyClicks(&line, " == 1) port:27");
+    EXPECT_FALSE(completer.popup()->isVisible()) << "a term's value is not a field name";
+    EXPECT_EQ(line.GetValidity(), CFilterLine::Validity::Valid);
 }
 
 // Find searches the decode of the listed rows from the shown one on, both ways, wrapping round.
@@ -504,6 +590,96 @@ TEST_F(ViewLogTest, FindSelectsTheNextRowWhoseDecodeHoldsTheText) {
     EXPECT_EQ(QApplication::clipboard()->text(), "4");
 }
 
+// Find also reads the list's cells, and shows the decode line that holds the text, its bytes lit up.
+TEST_F(ViewLogTest, FindRevealsTheDecodeLineAndReadsTheCells) {
+    Add(2, SubmitSm(1, "111"));
+    Add(2, SmppPdu(0x80000004, 1, Builder().cstr("id"), 0x58), 2775);
+    Add(2, SubmitSm(3, "222"));
+    NextTurn();
+    view.OpenFind();
+    CFindBar& bar = *view.FindBar();
+    struct Case {
+        const char* text;
+        int record;
+        const char* line; // the current decode line afterwards; empty: none
+    };
+    const Case cases[] = {
+        {"destination_addr = 222", 2, "SUB_SM: destination_addr = 222"},
+        {"esme_rthrottled", 1, ""},     // the answer's "Status" cell: its decode names the status otherwise
+        {"Throttling", 1, "SMPP: Command status = 0x00000058 (Throttling error (ESME has exceeded allowed message limits))"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        bar.Edit()->setText(c.text);
+        QTest::keyClick(bar.Edit(), Qt::Key_Return);
+        EXPECT_EQ(Brief().SelectedIndex(), c.record);
+        const QTreeWidgetItem* current = Tree().currentItem();
+        EXPECT_EQ(current ? current->text(0) : QString(), c.line);
+        EXPECT_EQ(Hex().Highlight().IsEmpty(), !current);
+    }
+}
+
+// The decode tree's menu makes a filter of the current line: prepared in the line, or applied at once.
+TEST_F(ViewLogTest, ApplyAndPrepareAsFilterFromTheDecodeTree) {
+    Add(2, SubmitSm(1, "111"));
+    Add(2, SubmitSm(2, "222"));
+    Add(2, SubmitSm(3, "111"));
+    NextTurn();
+    view.ShowRecord(2);
+    const auto openMenu = [&] {
+        // What the menu key sends.
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), Tree().viewport()->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(Tree().viewport(), &event);
+        return Tree().ContextMenu()->isVisible();
+    };
+    const auto menuKey = [&](Qt::Key key) {
+        ASSERT_TRUE(openMenu());
+        QTest::keyClick(Tree().ContextMenu(), key);
+    };
+    ASSERT_TRUE(Tree().SelectLineContaining("destination_addr"));
+    menuKey(Qt::Key_P);
+    EXPECT_EQ(view.FilterLine()->text(), "smpp.destination_addr == \"111\"");
+    EXPECT_EQ(view.FilterLine()->GetValidity(), CFilterLine::Validity::Valid);
+    EXPECT_EQ(Brief().model()->rowCount(), 3) << "prepared, not applied";
+    menuKey(Qt::Key_A);
+    EXPECT_EQ(Brief().model()->rowCount(), 2);
+    EXPECT_EQ(Brief().SelectedIndex(), 2);
+    Tree().setCurrentItem(nullptr);
+    ASSERT_TRUE(openMenu());
+    EXPECT_FALSE(Tree().ApplyAsFilterAction()->isEnabled()) << "no line, no filter";
+    Tree().ContextMenu()->close();
+}
+
+// Ctrl+G's dialog goes to a "Seq"; one the filter hides, or none, keeps the dialog open saying why.
+TEST_F(ViewLogTest, GoToPacketBySeq) {
+    for (uint32_t i = 0; i < 5; ++i)
+        Add(2, i % 2 ? SmppPdu(0x00000015, i) : SubmitSm(i));
+    NextTurn();
+    ASSERT_TRUE(view.ApplyFilter("submit_sm"));
+    view.OpenGoTo();
+    auto* dialog = view.findChild<CGoToDialog*>();
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    const struct {
+        const char* seq;
+        const char* message;
+        int record;
+    } steps[] = {
+        {"2", "Seq 2 is hidden by the display filter.", 0},
+        {"9", "Seq 2 is hidden by the display filter.", 0}, // the box holds 1 to 5: 9 is not typed, 2 stays
+        {"5", "", 4},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.seq);
+        QTest::keyClick(dialog->SeqBox(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(dialog->SeqBox(), step.seq);
+        QTest::keyClick(dialog->SeqBox(), Qt::Key_Return);
+        EXPECT_EQ(dialog->Message()->text(), step.message) << dialog->SeqBox()->text().toStdString();
+        EXPECT_EQ(Brief().SelectedIndex(), step.record);
+    }
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(view.GoToPacket(6), "No PDU has Seq 6.");
+}
+
 // The record that completes a concatenated message ends its decode with the whole text; a part's
 // line leads to that part's record.
 TEST_F(ViewLogTest, TheLastPartOfALongMessageShowsItWhole) {
@@ -522,6 +698,10 @@ TEST_F(ViewLogTest, TheLastPartOfALongMessageShowsItWhole) {
     ASSERT_EQ(whole->text(0), "Reassembled message (2 parts)");
     ASSERT_GE(whole->childCount(), 3);
     EXPECT_EQ(whole->child(0)->text(0), "Hello, world");
+    Tree().setCurrentItem(Tree().topLevelItem(1)->child(0));
+    ASSERT_FALSE(Hex().Highlight().IsEmpty());
+    Tree().setCurrentItem(whole->child(0));
+    EXPECT_TRUE(Hex().Highlight().IsEmpty()) << "a line without bytes of its own lights none up";
     emit Tree().itemActivated(whole->child(1), 0);
     EXPECT_EQ(Brief().SelectedIndex(), 0);
 }
