@@ -210,8 +210,8 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"deliver a submit", "POST", "/api/v1/deliver", R"({"systemId":"esme1","command":"submit_sm"})", 400,
          R"({"error":"command: deliver_sm, data_sm or alert_notification expected"})"},
         {"deliver without systemId", "POST", "/api/v1/deliver", R"({"text":"x"})", 400, R"({"error":"systemId: missing"})"},
-        {"deliver a number as text", "POST", "/api/v1/deliver", R"({"systemId":"esme1","text":7})", 400,
-         R"({"error":"text: text expected"})"},
+        {"deliver a number as text", "POST", "/api/v1/deliver", R"({"systemId":"esme1","text":7,"count":0})", 400,
+         R"({"error":"text: text expected"})"}, // the first field in error named, never the last
         {"deliver a count of 1.5", "POST", "/api/v1/deliver", R"({"systemId":"esme1","count":1.5})", 400,
          R"({"error":"count: a whole number from 1 to 10000 expected"})"}, // a whole number only: never cut to 1
         {"deliver a data_coding of 256", "POST", "/api/v1/deliver", R"({"systemId":"esme1","dataCoding":256})", 400,
@@ -283,7 +283,9 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"({"destination":"777","reverse":true})"},
         {"echo reversed by a text", "PUT", "/api/v1/echo", R"({"reverse":"yes"})", 400,
          R"({"error":"reverse: true or false expected"})"},
-        {"echo kept", "GET", "/api/v1/echo", "", 200, R"({"destination":"777","reverse":true})"},
+        {"echo moved, reversed still", "PUT", "/api/v1/echo", R"({"destination":"778"})", 200,
+         R"({"destination":"778","reverse":true})"}, // a field left out keeps its value
+        {"echo kept", "GET", "/api/v1/echo", "", 200, R"({"destination":"778","reverse":true})"},
         {"unbind no number", "POST", "/api/v1/connections/abc/unbind", "", 400, R"(connection id: \"abc\")"},
         {"unbind connection 0", "POST", "/api/v1/connections/0/unbind", "", 400, R"(connection id: \"0\")"},
         {"unbind no id at all", "POST", "/api/v1/connections//unbind", "", 404, "no such path"},
