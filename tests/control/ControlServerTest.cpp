@@ -418,6 +418,7 @@ TEST_F(ControlServerTest, NextAndGapLeadToTheRecordThatFollows) {
     const QJsonArray after = Get("/api/v1/pdus?limit=1&since=14").value("pdus").toArray();
     ASSERT_EQ(after.size(), 1);
     EXPECT_EQ(after[0].toObject().value("seq").toInt(), 15);
+    EXPECT_EQ(Get("/api/v1/status").value("lastSeq").toInteger(), 15) << "the wiped records counted too";
 
     // A record opened from a file keeps its own time, to the microsecond, in UTC.
     ASSERT_TRUE(log.AddCaptured(2, 1'770'091'506'000'007, 0, 0, {}, typed.data(), uint32_t(typed.size())));
@@ -459,6 +460,19 @@ TEST_F(ControlServerTest, EventStreamGapNamesOnlyTheRecordsWiped) {
                                  std::to_string(before + 2) + "}\n\nevent: pdu\nid: " + std::to_string(before + 3) + "\n";
     EXPECT_TRUE(test_net::WaitUntil([&] { return http.ReceivedText().find(expected) != std::string::npos; }))
         << http.ReceivedText();
+}
+
+// A receipt for a message whose system id has no receiver bound now is accepted and kept for its next bind.
+TEST_F(ControlServerTest, AReceiptForAnUnboundSystemIdIsKept) {
+    esme.Send(SubmitSm(2));
+    ASSERT_TRUE(esme.NextPdu()); // its answer: message 000000
+    esme.Close();
+    ASSERT_TRUE(test_net::WaitUntil([&] { return simulator.Smpp().GetConnectionCount() == 0; }));
+    TestClient http;
+    const std::string answer =
+        Exchange({"", "POST", "/api/v1/receipts", R"({"messageId":"000000","state":"EXPIRED"})", 202, "}"}, http);
+    EXPECT_EQ(answer.substr(0, 13), "HTTP/1.1 202 ");
+    EXPECT_NE(answer.find(R"({"err":0,"kept":true,"messageId":"000000","state":"EXPIRED"})"), std::string::npos) << answer;
 }
 
 // Only a loopback address may go without a token: anyone who reaches another could drive the simulator.
