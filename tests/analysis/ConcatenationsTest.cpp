@@ -53,6 +53,8 @@ const Feed kFeed[] = {
     /* row 11 */ {7, true, UdhSubmit(10, 2, 1, Octets("A"))},
     /* row 12 */ {7, true, UdhSubmit(10, 2, 1, Octets("A"))}, // sent again: one part still missing
     /* row 13 */ {7, true, SmppPdu(0x00000004, 3, SmppMessageBody("111", "222", 0x40, 8, Udh8(10, 2, 2, {0x00, 'b'})))},
+    /* row 14 */ {7, false, SarDeliver(0x1301, 2, 1, kHello1)},
+    /* row 15 */ {7, false, SarDeliver(0x1302, 2, 2, kHello2)}, // another message: the references' low octets differ
 };
 
 class ConcatenationsTest : public ::testing::Test {
@@ -91,7 +93,8 @@ TEST_F(ConcatenationsTest, PartsPutTogether) {
                          {"Ab", -1},
                          {"Part 1 of 2: row 12", 11},
                          {"Part 2 of 2: row 13", 12}};
-    const Lines expected[] = {{}, {}, {}, otherConnection, {}, udh, sar, gap, gap, {}, {}, {}, mixed};
+    const Lines expected[] = {{}, {}, {}, otherConnection, {}, udh, sar, gap, gap, {}, {}, {}, mixed,
+                              {}, {{"Part 1 of 2 not captured", -1}}};
     for (const CConcatenations* c : {&parts, &later})
         for (int32_t i = 0; i < log.GetCount(); ++i) {
             SCOPED_TRACE(i);

@@ -210,8 +210,8 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"deliver a submit", "POST", "/api/v1/deliver", R"({"systemId":"esme1","command":"submit_sm"})", 400,
          R"({"error":"command: deliver_sm, data_sm or alert_notification expected"})"},
         {"deliver without systemId", "POST", "/api/v1/deliver", R"({"text":"x"})", 400, R"({"error":"systemId: missing"})"},
-        {"deliver a number as text", "POST", "/api/v1/deliver", R"({"systemId":"esme1","text":7})", 400,
-         R"({"error":"text: text expected"})"},
+        {"deliver a number as text", "POST", "/api/v1/deliver", R"({"systemId":"esme1","text":7,"count":0})", 400,
+         R"({"error":"text: text expected"})"}, // the first field in error named, never the last
         {"deliver a count of 1.5", "POST", "/api/v1/deliver", R"({"systemId":"esme1","count":1.5})", 400,
          R"({"error":"count: a whole number from 1 to 10000 expected"})"}, // a whole number only: never cut to 1
         {"deliver a data_coding of 256", "POST", "/api/v1/deliver", R"({"systemId":"esme1","dataCoding":256})", 400,
@@ -283,7 +283,9 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"({"destination":"777","reverse":true})"},
         {"echo reversed by a text", "PUT", "/api/v1/echo", R"({"reverse":"yes"})", 400,
          R"({"error":"reverse: true or false expected"})"},
-        {"echo kept", "GET", "/api/v1/echo", "", 200, R"({"destination":"777","reverse":true})"},
+        {"echo moved, reversed still", "PUT", "/api/v1/echo", R"({"destination":"778"})", 200,
+         R"({"destination":"778","reverse":true})"}, // a field left out keeps its value
+        {"echo kept", "GET", "/api/v1/echo", "", 200, R"({"destination":"778","reverse":true})"},
         {"unbind no number", "POST", "/api/v1/connections/abc/unbind", "", 400, R"(connection id: \"abc\")"},
         {"unbind connection 0", "POST", "/api/v1/connections/0/unbind", "", 400, R"(connection id: \"0\")"},
         {"unbind no id at all", "POST", "/api/v1/connections//unbind", "", 404, "no such path"},
@@ -416,6 +418,7 @@ TEST_F(ControlServerTest, NextAndGapLeadToTheRecordThatFollows) {
     const QJsonArray after = Get("/api/v1/pdus?limit=1&since=14").value("pdus").toArray();
     ASSERT_EQ(after.size(), 1);
     EXPECT_EQ(after[0].toObject().value("seq").toInt(), 15);
+    EXPECT_EQ(Get("/api/v1/status").value("lastSeq").toInteger(), 15) << "the wiped records counted too";
 
     // A record opened from a file keeps its own time, to the microsecond, in UTC.
     ASSERT_TRUE(log.AddCaptured(2, 1'770'091'506'000'007, 0, 0, {}, typed.data(), uint32_t(typed.size())));
@@ -457,6 +460,19 @@ TEST_F(ControlServerTest, EventStreamGapNamesOnlyTheRecordsWiped) {
                                  std::to_string(before + 2) + "}\n\nevent: pdu\nid: " + std::to_string(before + 3) + "\n";
     EXPECT_TRUE(test_net::WaitUntil([&] { return http.ReceivedText().find(expected) != std::string::npos; }))
         << http.ReceivedText();
+}
+
+// A receipt for a message whose system id has no receiver bound now is accepted and kept for its next bind.
+TEST_F(ControlServerTest, AReceiptForAnUnboundSystemIdIsKept) {
+    esme.Send(SubmitSm(2));
+    ASSERT_TRUE(esme.NextPdu()); // its answer: message 000000
+    esme.Close();
+    ASSERT_TRUE(test_net::WaitUntil([&] { return simulator.Smpp().GetConnectionCount() == 0; }));
+    TestClient http;
+    const std::string answer =
+        Exchange({"", "POST", "/api/v1/receipts", R"({"messageId":"000000","state":"EXPIRED"})", 202, "}"}, http);
+    EXPECT_EQ(answer.substr(0, 13), "HTTP/1.1 202 ");
+    EXPECT_NE(answer.find(R"({"err":0,"kept":true,"messageId":"000000","state":"EXPIRED"})"), std::string::npos) << answer;
 }
 
 // Only a loopback address may go without a token: anyone who reaches another could drive the simulator.

@@ -152,8 +152,47 @@ Bytes DeliverResp(uint32_t sequence, int32_t result) {
 
 struct AnswerListener : CMobileMessageListener {
     void OnDeliverAnswered(int32_t result, uint64_t tag) override { answers.emplace_back(result, tag); }
+    void OnTerminalSubmitted(const CConnection&, const test_protocol::TerminalMessage& message) override {
+        submitted.push_back(message);
+    }
     std::vector<std::pair<int32_t, uint64_t>> answers;
+    std::vector<test_protocol::TerminalMessage> submitted;
 };
+
+// A SUBMIT's content is what its msg_length counts, and no more than the packet holds.
+TEST_F(MobileServerTest, SubmitGivesTheContentItsMsgLengthCounts) {
+    AnswerListener listener;
+    server.SetMessageListener(&listener);
+    const auto submit = [](const std::string& destination) {
+        return Builder().text(destination, 24).text("13900000001", 24).text("ABCDEFGHIJ", 10);
+    };
+    const struct {
+        const char* name;
+        Bytes body;
+        const char* destination;
+        std::string content;
+    } cases[] = {
+        {"as counted", submit("13900000002").u8(2).raw("Hi"), "13900000002", "Hi"},
+        {"fewer counted than sent", submit("1").u8(1).raw("Hi"), "1", "H"},
+        {"more counted than sent", submit("").u8(9).raw("Hi"), "", "Hi"},
+        {"none counted", submit("2").u8(0).raw("Hi"), "2", ""},
+        {"cut before msg_length", submit("3"), "3", ""},
+    };
+    auto phone = Connect();
+    uint32_t sequence = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        phone->Send(Pdu12(kSubmit, ++sequence, c.body));
+        EXPECT_EQ(phone->NextPdu(), SubmitResp(sequence));
+        ASSERT_EQ(listener.submitted.size(), sequence);
+        const test_protocol::TerminalMessage& got = listener.submitted.back();
+        EXPECT_EQ(got.destTerminal, c.destination);
+        EXPECT_EQ(got.srcTerminal, "13900000001");
+        EXPECT_EQ(got.msgId, "ABCDEFGHIJ");
+        EXPECT_EQ(std::string(got.content.begin(), got.content.end()), c.content);
+    }
+    server.SetMessageListener(nullptr);
+}
 
 TEST(MsgFormatFor, KeepsTheSharedCodingsAndReadsTheRestAsText) {
     const std::pair<uint8_t, uint8_t> cases[] = {{0, 0}, {4, 4}, {8, 8}, {15, 15}, {1, 0}, {3, 0}, {0xF0, 0}};
@@ -175,6 +214,7 @@ TEST_F(MobileServerTest, DeliverReachesEverySimulatorUnderTheNumberAndItsAnswerI
     }
     EXPECT_EQ(server.LoggedInTerminals(), (std::vector<std::string>{"13900000001", "13900000002"}));
 
+    const auto silent = Connect(); // never logged in: no number, and no DELIVER to no number
     ASSERT_TRUE(log.Reset());
     const Bytes text = Builder().u16(0x4E2D);
     EXPECT_EQ(server.DeliverToTerminal("13900000001", "13800000000", 8, text, 2, 5), 4);
@@ -212,7 +252,7 @@ TEST_F(MobileServerTest, DeliverReachesEverySimulatorUnderTheNumberAndItsAnswerI
     EXPECT_EQ(server.PendingCount(*NthConnection(server, 1)), 1u);
     // A simulator that goes loses its own unanswered DELIVERs only.
     phones[0]->Close();
-    ASSERT_TRUE(WaitUntil([&] { return server.GetConnectionCount() == 2; }, kCloseWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return server.GetConnectionCount() == 3; }, kCloseWaitMs)); // the silent one stays
     EXPECT_EQ(server.PendingCount(*NthConnection(server, 0)), 1u);
     phones[1]->Send(DeliverResp(4, 0));
     EXPECT_TRUE(WaitUntil([&] { return listener.answers.size() == 3; }));

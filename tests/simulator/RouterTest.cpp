@@ -500,6 +500,12 @@ TEST(ReceiptProfile, JsonReadsBackAndNamesTheWrongField) {
     accounts[1].systemId = "esme1";
     accounts[1].receiptProfile = "Fancy";
     EXPECT_EQ(receipt_profiles::CheckAccounts(accounts), R"(Account 2 (esme1), "receiptProfile": "Fancy" is no built-in receipt profile)");
+    // The id in the text's other base: a hex id may open with a letter; what is no number of its base stays.
+    using Form = ReceiptProfile::IdForm;
+    for (const auto& [form, id, text] : {std::tuple{Form::Decimal, "00001A", "26"}, {Form::Decimal, "A1", "161"},
+                                         {Form::Hex, "000026", "1A"}, {Form::Hex, "A1", "A1"},
+                                         {Form::Decimal, "-00001", "-00001"}, {Form::AsAnswered, "A1", "A1"}})
+        EXPECT_EQ(receipt_profiles::IdIn(form, id), text) << id;
 }
 
 // A message to the echo address comes back to its sender as deliver_sm, as sent or reversed by

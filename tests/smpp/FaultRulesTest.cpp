@@ -81,8 +81,8 @@ TEST_F(FaultRulesTest, EachRuleShapesTheAnswerAndTheFirstMatchWins) {
     } cases[] = {
         {"no rule matches", R"([{"command":"submit_sm","systemId":"^other$","status":8}])", Submit(2),
          {Submitted(2, "000000")}, false},
-        {"error status: header only, no message id", R"([{"command":"submit_sm","status":"0x45"}])", Submit(2),
-         {Status(kSubmitResp, 2, 0x45)}, false},
+        {"error status: header only, no message id", R"([{"command":"submit_sm","status":"0X45"}])", Submit(2),
+         {Status(kSubmitResp, 2, 0x45)}, false}, // hex written 0X as well as 0x
         {"every message operation", R"([{"status":69}])", Submit(2), {Status(kSubmitResp, 2, 0x45)}, false},
         {"drop", R"([{"action":"drop"}])", Submit(2), {}, false},
         {"nack", R"([{"action":"nack","status":8}])", Submit(2), {Status(0x80000000, 2, 8)}, false},

@@ -1,5 +1,6 @@
 // Sessions as an SMSC runs them, over loopback with hand-moved time: binds against accounts, the
 // window, the SMSC's enquire_link, the bind time-out and the user's unbind and disconnect.
+#include "smpp/KeptMessages.h"
 #include "smpp/SmppServer.h"
 
 #include "tests/engine/ServerSuite.h"
@@ -74,6 +75,35 @@ protected:
     CManualScheduler scheduler;
     std::vector<std::string> trace;
 };
+
+// What is kept for a system id is taken oldest first, as much as asked for; a system id taken bare
+// leaves no entry behind (the queue depths would show it as "0 kept").
+TEST(KeptMessages, TakeGivesTheOldestAndForgetsASystemIdTakenBare) {
+    CManualScheduler clock;
+    CKeptMessages kept(clock);
+    for (const auto& [systemId, tag] : {std::pair{"a", 1}, {"a", 2}, {"a", 3}, {"b", 4}}) {
+        OutboxItem item;
+        item.tag = uint64_t(tag);
+        kept.Keep(systemId, std::move(item));
+    }
+    const struct {
+        std::size_t most;
+        std::vector<uint64_t> taken;
+        std::size_t left;
+    } takes[] = {{0, {}, 3}, {2, {1, 2}, 1}, {1, {3}, 0}};
+    for (const auto& take : takes) {
+        SCOPED_TRACE(take.most);
+        std::vector<uint64_t> tags;
+        for (const OutboxItem& item : kept.Take("a", take.most))
+            tags.push_back(item.tag);
+        EXPECT_EQ(tags, take.taken);
+        EXPECT_EQ(kept.Count("a"), take.left);
+    }
+    EXPECT_EQ(kept.Counts(), (std::vector<std::pair<std::string, std::size_t>>{{"b", 1}}));
+    EXPECT_TRUE(kept.Take("a", 1).empty());
+    EXPECT_EQ(kept.Take("b", 5).size(), 1u);
+    EXPECT_TRUE(kept.Empty());
+}
 
 // What an accounts file or page may hold, read back the same, and each bad entry named by its
 // account and field.

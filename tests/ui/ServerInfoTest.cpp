@@ -157,7 +157,11 @@ TEST_F(ServerInfoTest, SmppListShowsTheTableAfterEachChange) {
     EXPECT_EQ(Rows(smppModel)[0], Row(1, "beta", *first, kAcceptTime, "transceiver", "3.4"));
 
     const uint64_t thirdId = smppModel.ConnectionIdAt(2);
+    QSignalSpy renumbered(&smppModel, &QAbstractItemModel::dataChanged);
     CloseAndWait(*second, smppModel);
+    ASSERT_EQ(renumbered.size(), 1) << "the row moved up is told its new Seq";
+    EXPECT_EQ(renumbered[0][0].toModelIndex().row(), 1);
+    EXPECT_EQ(renumbered[0][1].toModelIndex().row(), 1);
     EXPECT_EQ(Rows(smppModel), (std::vector<QString>{Row(1, "beta", *first, kAcceptTime, "transceiver", "3.4"),
                                                      Row(2, "", *third, kAcceptTime + 120)}));
     EXPECT_EQ(smppModel.ConnectionIdAt(1), thirdId);
