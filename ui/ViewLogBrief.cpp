@@ -66,6 +66,13 @@ CViewLogBrief::CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, con
     setTabKeyNavigation(false);
     setIconSize(QSize(16, 16));
 
+    SetUpHeaders();
+    SetUpMenu();
+    SetUpClocks();
+}
+
+// Rows of one height, columns as wide as their longest forms.
+void CViewLogBrief::SetUpHeaders() {
     // Every row as tall as the next: the view then asks the model only for the rows on screen.
     QHeaderView* rows = verticalHeader();
     rows->hide();
@@ -84,7 +91,10 @@ CViewLogBrief::CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, con
     const QFontMetrics metrics = fontMetrics();
     columns->resizeSection(CPacketListModel::kTime, metrics.horizontalAdvance("2026-12-07 10:11:12.345") + 16);
     columns->resizeSection(CPacketListModel::kStatus, metrics.horizontalAdvance("ESME_RINVCMDID") + iconSize().width() + 20);
+}
 
+// The row's context menu: its partner, its connection, Clear content and Set Filter.
+void CViewLogBrief::SetUpMenu() {
     m_partnerAction->setObjectName("GoToPartner");
     m_connectionAction->setObjectName("ShowConnection");
     connect(m_partnerAction, &QAction::triggered, this, &CViewLogBrief::GoToPartner);
@@ -100,7 +110,10 @@ CViewLogBrief::CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, con
         m_menu->popup(viewport()->mapToGlobal(pos));
     });
     UpdateActions();
+}
 
+// New rows, resets and scrolling followed; the answer clock and the follow clock started.
+void CViewLogBrief::SetUpClocks() {
     connect(m_proxy, &QAbstractItemModel::rowsInserted, this, &CViewLogBrief::OnRowsInserted);
     connect(m_proxy, &QAbstractItemModel::modelReset, this, &CViewLogBrief::OnModelReset);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &CViewLogBrief::OnScrolled);

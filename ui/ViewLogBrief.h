@@ -83,6 +83,9 @@ protected:
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
 private:
+    void SetUpHeaders();
+    void SetUpMenu();
+    void SetUpClocks();
     void OnRowsInserted(const QModelIndex& parent, int first);
     void OnModelReset();
     void OnScrolled(int value);
