@@ -67,13 +67,15 @@ std::vector<std::string_view> Words(std::string_view words) {
     return list;
 }
 
-// The option's help with "{words}" replaced by its words.
+// The option's help with "{words}" and "{fields}" replaced by its words and its fields.
 std::string HelpOf(const Option& option) {
     std::string help(option.help);
-    const size_t at = help.find("{words}");
-    if (at == std::string::npos)
-        return help;
-    return help.replace(at, 7, Join(Words(option.words), ", "));
+    for (const auto& [mark, names] : {std::pair{std::string_view("{words}"), Join(Words(option.words), ", ")},
+                                      std::pair{std::string_view("{fields}"), Join(option.fields, ", ")}}) {
+        if (const size_t at = help.find(mark); at != std::string::npos)
+            help.replace(at, mark.size(), names);
+    }
+    return help;
 }
 
 std::string Label(const Option& option) {

@@ -18,10 +18,12 @@ enum class Complete {
 struct Option {
     std::string_view name;  // without the leading "--"
     std::string_view value; // what the help calls its value ("N", "FILE"); empty for a switch
-    // One paragraph, wrapped where it is printed; "{words}" stands for the words, joined by ", ".
+    // One paragraph, wrapped where it is printed; "{words}" stands for the words and "{fields}" for
+    // the fields, each joined by ", ".
     std::string_view help;
     Complete complete = Complete::Nothing;
-    std::string_view words = {}; // separated by blanks or ", "
+    std::string_view words = {};              // separated by blanks or ", "
+    std::span<const char* const> fields = {}; // the JSON fields of the file the option reads
 };
 
 // A titled part after the options ("Exit status", "Files").

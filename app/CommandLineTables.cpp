@@ -1,6 +1,7 @@
 // The options of tarnwick and tarnwick-decode, one row each, in the order --help lists them.
 #include "app/CommandLine.h"
 
+#include "protocol/ConfigFields.h"
 #include "protocol/Registry.h"
 
 namespace command_line {
@@ -20,13 +21,11 @@ constexpr Option kTarnwickOptions[] = {
     {"receipts", "", "send delivery receipts this run, whatever the stored options say"},
     {"receipt-delay", "MS", "milliseconds from a submit to its receipt this run"},
     {"no-routing", "", "carry no message between the mobile and SMPP sides this run"},
-    {"faults", "FILE", "answer by the fault rules in FILE (a JSON array of rules: command, systemId, destination, "
-                       "status, delayMs, action, probability, ratePerSecond, enabled) instead of the stored ones, "
-                       "for this run only", File},
+    {"faults", "FILE", "answer by the fault rules in FILE (a JSON array of rules: {fields}) instead of the stored "
+                       "ones, for this run only", File, {}, config_fields::fault_rule::kAll},
     {"seed", "N", "seed of the rules' chance, so that a run can be repeated"},
-    {"accounts", "FILE", "check binds against the accounts in FILE (a JSON array of accounts: systemId, password, "
-                         "bindTypes, maxBinds, allowedAddresses, window, enquireLinkSeconds, receiptProfile) instead "
-                         "of the stored ones, for this run only", File},
+    {"accounts", "FILE", "check binds against the accounts in FILE (a JSON array of accounts: {fields}) instead of "
+                         "the stored ones, for this run only", File, {}, config_fields::account::kAll},
     {"stats", "", "headless: print the statistics table at exit"},
     {"stats-json", "FILE", "headless: write the statistics to FILE as JSON at exit", File},
     {"control", "PORT", "serve the control API (HTTP, JSON) on 127.0.0.1:PORT; 0 picks a free port"},
@@ -37,13 +36,13 @@ constexpr Option kTarnwickOptions[] = {
                          "in the application's data folder", File},
     {"tls-key", "FILE", "the certificate's private key (PEM)", File},
     {"receipt-profile", "NAME|FILE", "how receipts look this run: \"Default\", \"TLV only\", \"data_sm receipts\", "
-                                     "\"hex ids in text\", or a file with a profile as JSON (name, carrier, text, "
-                                     "tlvs, idForm, states)", File},
+                                     "\"hex ids in text\", or a file with a profile as JSON ({fields})", File, {},
+     config_fields::receipt_profile::kAll},
     {"echo", "DEST", "answer every message to DEST with a deliver_sm back to its sender"},
     {"echo-reverse", "", "with the text reversed"},
-    {"generate", "FILE", "headless: run the traffic generator's job in FILE (JSON: systemId, count or seconds, "
-                         "rate, kind, source, destination, text) once systemId binds as a receiver or transceiver; "
-                         "its end is one line", File},
+    {"generate", "FILE", "headless: run the traffic generator's job in FILE (JSON: {fields}; count or seconds, not "
+                         "both) once systemId binds as a receiver or transceiver; its end is one line", File, {},
+     config_fields::generator_job::kAll},
     {"help", "", "show this text"},
     {"version", "", "print the version"},
 };

@@ -3,7 +3,8 @@
 
 #include "control/ControlAnswer.h"
 #include "control/GeneratorJson.h"
-#include "control/JsonFields.h"
+#include "protocol/ConfigFields.h"
+#include "smpp/JsonFields.h"
 #include "simulator/DeliverSender.h"
 #include "simulator/Simulator.h"
 #include "smpp/DeliverPdu.h"
@@ -244,13 +245,14 @@ Answer CControlServer::PutAccounts(const QHttpServerRequest& request) {
 Answer CControlServer::Sessions(const QHttpServerRequest&) {
     const SessionSettings& s = m_simulator.Smpp().Sessions();
     const RetryPolicy& retry = m_simulator.Smpp().Retry();
-    return Answer::Json(QJsonObject{{"enquireLinkSeconds", s.enquireLinkSeconds},
-                                    {"responseTimeoutSeconds", s.responseTimeoutSeconds},
-                                    {"bindTimeoutSeconds", s.bindTimeoutSeconds},
-                                    {"inactivitySeconds", s.inactivitySeconds},
-                                    {"retryBackoffMs", retry.backoffMs},
-                                    {"deliverTries", retry.maxTries},
-                                    {"deliverWindow", retry.window}});
+    namespace f = config_fields::sessions;
+    return Answer::Json(QJsonObject{{f::kEnquireLinkSeconds, s.enquireLinkSeconds},
+                                    {f::kResponseTimeoutSeconds, s.responseTimeoutSeconds},
+                                    {f::kBindTimeoutSeconds, s.bindTimeoutSeconds},
+                                    {f::kInactivitySeconds, s.inactivitySeconds},
+                                    {f::kRetryBackoffMs, retry.backoffMs},
+                                    {f::kDeliverTries, retry.maxTries},
+                                    {f::kDeliverWindow, retry.window}});
 }
 
 Answer CControlServer::PutSessions(const QHttpServerRequest& request) {
@@ -261,17 +263,19 @@ Answer CControlServer::PutSessions(const QHttpServerRequest& request) {
     // A field left out keeps its value; the ranges are the "Sessions" page's.
     SessionSettings s = m_simulator.Smpp().Sessions();
     RetryPolicy retry = m_simulator.Smpp().Retry();
+    namespace f = config_fields::sessions;
     CJsonFields fields(body);
-    fields.Only({"enquireLinkSeconds", "responseTimeoutSeconds", "bindTimeoutSeconds", "inactivitySeconds",
-                 "retryBackoffMs", "deliverTries", "deliverWindow"});
-    s.enquireLinkSeconds = int32_t(fields.Integer("enquireLinkSeconds", 0, accounts::kMaxSeconds, s.enquireLinkSeconds));
-    s.responseTimeoutSeconds =
-        int32_t(fields.Integer("responseTimeoutSeconds", 1, accounts::kMaxSeconds, s.responseTimeoutSeconds));
-    s.bindTimeoutSeconds = int32_t(fields.Integer("bindTimeoutSeconds", 0, accounts::kMaxSeconds, s.bindTimeoutSeconds));
-    s.inactivitySeconds = int32_t(fields.Integer("inactivitySeconds", 0, accounts::kMaxSeconds, s.inactivitySeconds));
-    retry.backoffMs = int(fields.Integer("retryBackoffMs", 0, RetryPolicy::kMaxBackoffMs, retry.backoffMs));
-    retry.maxTries = int(fields.Integer("deliverTries", 1, RetryPolicy::kMaxTries, retry.maxTries));
-    retry.window = int(fields.Integer("deliverWindow", 1, RetryPolicy::kMaxWindow, retry.window));
+    fields.Only(f::kAll);
+    const auto seconds = [&fields](const char* name, int64_t min, int32_t value) {
+        return int32_t(fields.Integer(name, min, accounts::kMaxSeconds, value));
+    };
+    s.enquireLinkSeconds = seconds(f::kEnquireLinkSeconds, 0, s.enquireLinkSeconds);
+    s.responseTimeoutSeconds = seconds(f::kResponseTimeoutSeconds, 1, s.responseTimeoutSeconds);
+    s.bindTimeoutSeconds = seconds(f::kBindTimeoutSeconds, 0, s.bindTimeoutSeconds);
+    s.inactivitySeconds = seconds(f::kInactivitySeconds, 0, s.inactivitySeconds);
+    retry.backoffMs = int(fields.Integer(f::kRetryBackoffMs, 0, RetryPolicy::kMaxBackoffMs, retry.backoffMs));
+    retry.maxTries = int(fields.Integer(f::kDeliverTries, 1, RetryPolicy::kMaxTries, retry.maxTries));
+    retry.window = int(fields.Integer(f::kDeliverWindow, 1, RetryPolicy::kMaxWindow, retry.window));
     if (!fields.Ok())
         return Answer::Error(400, fields.Error());
     // For this run only, as the rules and accounts put here are.
@@ -297,7 +301,8 @@ Answer CControlServer::PutReceiptProfile(const QHttpServerRequest& request) {
 
 Answer CControlServer::Echo(const QHttpServerRequest&) {
     const EchoSettings& echo = m_simulator.Echo();
-    return Answer::Json(QJsonObject{{"destination", QString::fromStdString(echo.destination)}, {"reverse", echo.reverse}});
+    return Answer::Json(QJsonObject{{config_fields::echo::kDestination, QString::fromStdString(echo.destination)},
+                                    {config_fields::echo::kReverse, echo.reverse}});
 }
 
 Answer CControlServer::PutEcho(const QHttpServerRequest& request) {
@@ -307,13 +312,11 @@ Answer CControlServer::PutEcho(const QHttpServerRequest& request) {
         return Answer::Error(400, error);
     // A field left out keeps its value; an empty destination turns the echo off.
     EchoSettings echo = m_simulator.Echo();
+    namespace f = config_fields::echo;
     CJsonFields fields(body);
-    fields.Only({"destination", "reverse"});
-    echo.destination = fields.Text("destination", false, QString::fromStdString(echo.destination)).toStdString();
-    const QJsonValue reverse = body.value("reverse");
-    if (!reverse.isUndefined() && !reverse.isBool())
-        fields.Fail("reverse", "true or false expected");
-    echo.reverse = reverse.toBool(echo.reverse);
+    fields.Only(f::kAll);
+    echo.destination = fields.Text(f::kDestination, false, QString::fromStdString(echo.destination)).toStdString();
+    echo.reverse = fields.Bool(f::kReverse, echo.reverse);
     if (!fields.Ok())
         return Answer::Error(400, fields.Error());
     m_simulator.SetEcho(echo); // for this run only

@@ -1,6 +1,8 @@
+// Reads a traffic generator job from its JSON.
 #include "control/GeneratorJson.h"
 
-#include "control/JsonFields.h"
+#include "protocol/ConfigFields.h"
+#include "smpp/JsonFields.h"
 
 #include <QJsonDocument>
 #include <QStringList>
@@ -9,13 +11,8 @@
 #include <algorithm>
 #include <iterator>
 
-namespace {
+using namespace config_fields::generator_job;
 
-constexpr const char* kJobFields[] = {"systemId", "count", "seconds", "rate", "kind", "source", "destination", "text"};
-
-} // namespace
-
-std::span<const char* const> GeneratorJobFields() { return kJobFields; }
 
 std::optional<GeneratorJob> ParseGeneratorJob(const QByteArray& json, QString* error) {
     QJsonParseError parse;
@@ -30,16 +27,16 @@ std::optional<GeneratorJob> ParseGeneratorJob(const QByteArray& json, QString* e
     }
     const QJsonObject object = document.object();
     CJsonFields fields(object);
-    fields.Only(kJobFields);
+    fields.Only(kAll);
     GeneratorJob job;
-    job.systemId = fields.Text("systemId", true).toStdString();
-    job.rate = int32_t(fields.Integer("rate", 1, GeneratorJob::kMaxRate, 0, true));
-    const bool counted = object.contains("count");
-    if (counted == object.contains("seconds"))
-        fields.Fail("count", "either count or seconds expected");
-    job.count = fields.Integer("count", 1, GeneratorJob::kMaxCount, 0);
-    job.seconds = int32_t(fields.Integer("seconds", 1, GeneratorJob::kMaxSeconds, 0));
-    const QString kind = fields.Text("kind", false, GeneratorKindName(job.kind));
+    job.systemId = fields.Text(kSystemId, true).toStdString();
+    job.rate = int32_t(fields.Integer(kRate, 1, GeneratorJob::kMaxRate, 0, true));
+    const bool counted = object.contains(kCount);
+    if (counted == object.contains(kSeconds))
+        fields.Fail(kCount, "either count or seconds expected");
+    job.count = fields.Integer(kCount, 1, GeneratorJob::kMaxCount, 0);
+    job.seconds = int32_t(fields.Integer(kSeconds, 1, GeneratorJob::kMaxSeconds, 0));
+    const QString kind = fields.Text(kKind, false, GeneratorKindName(job.kind));
     const auto named = std::find_if(std::begin(kGeneratorKinds), std::end(kGeneratorKinds),
                                     [&kind](const GeneratorKindNameRow& row) { return kind == row.name; });
     if (named != std::end(kGeneratorKinds)) {
@@ -48,11 +45,11 @@ std::optional<GeneratorJob> ParseGeneratorJob(const QByteArray& json, QString* e
         QStringList names;
         for (const GeneratorKindNameRow& row : kGeneratorKinds)
             names << row.name;
-        fields.FailOneOf("kind", names);
+        fields.FailOneOf(kKind, names);
     }
-    job.source = fields.Text("source", false, QString::fromStdString(job.source)).toStdString();
-    job.destination = fields.Text("destination", false, QString::fromStdString(job.destination)).toStdString();
-    job.text = fields.Text("text", false, QString::fromStdString(job.text)).toStdString();
+    job.source = fields.Text(kSource, false, QString::fromStdString(job.source)).toStdString();
+    job.destination = fields.Text(kDestination, false, QString::fromStdString(job.destination)).toStdString();
+    job.text = fields.Text(kText, false, QString::fromStdString(job.text)).toStdString();
     if (fields.Ok()) {
         if (const std::string wrong = job.Check(); !wrong.empty())
             fields.Fail(wrong.substr(0, wrong.find(':')).c_str(), QString::fromStdString(wrong.substr(wrong.find(':') + 2)));

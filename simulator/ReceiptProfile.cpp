@@ -1,7 +1,9 @@
 // Receipt profiles: the built-ins, their JSON and the receipt text they make.
 #include "simulator/ReceiptProfile.h"
 
+#include "protocol/ConfigFields.h"
 #include "protocol/SmppFields.h"
+#include "smpp/JsonFields.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,17 +15,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <span>
 
 namespace {
 
 // The JSON field names, also used in every message about them.
-constexpr const char* kName = "name";
-constexpr const char* kCarrier = "carrier";
-constexpr const char* kText = "text";
-constexpr const char* kTlvsField = "tlvs";
-constexpr const char* kIdForm = "idForm";
-constexpr const char* kStates = "states";
-constexpr const char* kFields[] = {kName, kCarrier, kText, kTlvsField, kIdForm, kStates};
+using namespace config_fields::receipt_profile;
+constexpr auto& kFields = kAll;
+constexpr auto& kTlvsField = kTlvs;
 
 constexpr const char* kCarrierNames[] = {"deliver_sm", "data_sm"};
 constexpr const char* kIdFormNames[] = {"answer", "hex", "decimal"};
@@ -38,7 +37,18 @@ static_assert(std::size(kTlvNames) == std::size(receipt_profiles::kTlvs));
 
 constexpr const char* kTextFields[] = {"id", "sub", "dlvrd", "submit_date", "done_date", "stat", "err", "text"};
 
-QString Error(const char* field, const QString& what) { return QString("%1: %2").arg(field, what); }
+QString Error(const char* field, const QString& what) { return CJsonFields::Message({}, field, what); }
+
+// What is wrong with a mix's state or weight, however the mix was written.
+QString MixStateExpected(const QString& state) {
+    QStringList names;
+    for (const MessageState each : receipt_profiles::MixStates())
+        names << QString::fromUtf8(MessageStateText(each));
+    return CJsonFields::OneOfExpected(names, state);
+}
+QString WeightExpected(const QString& state) {
+    return QString("%1's weight: %2").arg(state, CJsonFields::WholeNumberExpected(0, receipt_profiles::kMaxWeight));
+}
 
 // The first field of the template no receipt knows, or a brace left open; empty when all are known.
 QString TemplateError(const QString& text) {
@@ -73,31 +83,14 @@ std::vector<ReceiptProfile> MakeBuiltIns() {
     return {Named("Default"), tlvOnly, dataSm, hexIds};
 }
 
-template <typename Enum, std::size_t N>
-std::optional<Enum> EnumNamed(const char* const (&names)[N], const QString& text) {
-    for (std::size_t i = 0; i < N; ++i)
-        if (text == names[i])
-            return Enum(i);
-    return std::nullopt;
-}
-
-QString OneOf(const char* const* names, std::size_t count) {
-    QStringList quoted;
-    for (std::size_t i = 0; i < count; ++i)
-        quoted.append(QString("\"%1\"").arg(names[i]));
-    return quoted.join(", ");
-}
-
 QString MixError(const std::vector<ReceiptProfile::Weight>& mix) {
     int64_t total = 0;
     for (const ReceiptProfile::Weight& w : mix) {
         const auto& states = receipt_profiles::MixStates();
         if (std::find(states.begin(), states.end(), w.state) == states.end())
-            return Error(kStates, QString("%1 is not DELIVRD, UNDELIV, EXPIRED or REJECTD")
-                                      .arg(QString::fromUtf8(MessageStateText(w.state))));
+            return Error(kStates, MixStateExpected(QString::fromUtf8(MessageStateText(w.state))));
         if (w.weight < 0 || w.weight > receipt_profiles::kMaxWeight)
-            return Error(kStates, QString("%1's weight is not a whole number from 0 to 1000000")
-                                      .arg(QString::fromUtf8(MessageStateText(w.state))));
+            return Error(kStates, WeightExpected(QString::fromUtf8(MessageStateText(w.state))));
         total += w.weight;
     }
     if (!mix.empty() && total == 0)
@@ -143,82 +136,69 @@ const std::vector<MessageState>& receipt_profiles::MixStates() {
 
 namespace {
 
-// Each reader below takes one field of a profile's JSON; the message names the field, empty when it reads.
-QString ReadName(const QJsonValue& v, ReceiptProfile& profile) {
-    if (std::optional<ReceiptProfile> builtIn = receipt_profiles::BuiltIn(v.toString()))
+QStringList Names(std::span<const char* const> names) {
+    QStringList list;
+    for (const char* name : names)
+        list << name;
+    return list;
+}
+
+// Each reader below takes one field of a profile's JSON, when the profile has it.
+void ReadName(CJsonFields& fields, ReceiptProfile& profile) {
+    const QString name = fields.Text(kName);
+    if (!fields.Has(kName) || !fields.Ok())
+        return;
+    if (std::optional<ReceiptProfile> builtIn = receipt_profiles::BuiltIn(name)) {
         profile = *builtIn;
-    else if (v.toString() == receipt_profiles::kCustom)
+    } else if (name == receipt_profiles::kCustom) {
         profile.name = receipt_profiles::kCustom;
-    else if (!v.isString())
-        return Error(kName, "not a text");
-    else {
+    } else {
         QStringList names;
         for (const ReceiptProfile& p : receipt_profiles::BuiltIns())
             names.append("\"" + p.name + "\"");
-        return Error(kName, QString("\"%1\" is not %2 or \"Custom\"").arg(v.toString(), names.join(", ")));
+        fields.FailOneOf(kName, names << QString("\"%1\"").arg(receipt_profiles::kCustom), name);
     }
-    return {};
 }
 
-QString ReadTlvs(const QJsonValue& v, ReceiptProfile& profile) {
-    if (!v.isArray())
-        return Error(kTlvsField, "not a list of " + OneOf(kTlvNames, std::size(kTlvNames)));
+void ReadTlvs(CJsonFields& fields, ReceiptProfile& profile) {
+    if (!fields.Has(kTlvsField))
+        return;
+    const QStringList names = Names(kTlvNames);
+    const QStringList chosen = fields.TextList(kTlvsField);
     for (const receipt_profiles::TlvChoice& tlv : receipt_profiles::kTlvs)
         profile.*tlv.flag = false;
-    for (const QJsonValue& entry : v.toArray()) {
-        const auto tlv = EnumNamed<std::size_t>(kTlvNames, entry.toString());
-        if (!tlv)
-            return Error(kTlvsField, QString("\"%1\" is not %2")
-                                         .arg(entry.toVariant().toString(), OneOf(kTlvNames, std::size(kTlvNames))));
-        profile.*receipt_profiles::kTlvs[*tlv].flag = true;
+    for (const QString& name : chosen) {
+        const qsizetype at = names.indexOf(name);
+        if (at < 0)
+            return fields.FailOneOf(kTlvsField, names, name);
+        profile.*receipt_profiles::kTlvs[std::size_t(at)].flag = true;
     }
-    return {};
 }
 
-QString ReadStates(const QJsonValue& v, ReceiptProfile& profile) {
-    if (!v.isObject())
-        return Error(kStates, "not an object of states and weights");
+void ReadStates(CJsonFields& fields, ReceiptProfile& profile) {
+    const QJsonObject states = fields.Object(kStates);
+    if (!fields.Has(kStates) || !fields.Ok())
+        return;
     profile.mix.clear();
-    const QJsonObject states = v.toObject();
     for (auto it = states.begin(); it != states.end(); ++it) {
         const std::optional<MessageState> state = MessageStateOf(it.key().toStdString());
         const double weight = it.value().toDouble(-1);
         if (!state)
-            return Error(kStates, QString("\"%1\" is not DELIVRD, UNDELIV, EXPIRED or REJECTD").arg(it.key()));
+            return fields.Fail(kStates, MixStateExpected(it.key()));
         if (!it.value().isDouble() || weight != double(int64_t(weight)) || weight < 0 || weight > receipt_profiles::kMaxWeight)
-            return Error(kStates, QString("%1's weight is not a whole number from 0 to 1000000").arg(it.key()));
+            return fields.Fail(kStates, WeightExpected(it.key()));
         profile.mix.push_back({*state, int32_t(weight)});
     }
     SortMix(profile.mix);
-    return {};
 }
 
 // The fields after the name, in the order their messages are looked for.
-QString ReadFields(const QJsonObject& object, ReceiptProfile& profile) {
-    if (object.contains(kCarrier)) {
-        const std::optional<ReceiptProfile::Carrier> carrier =
-            EnumNamed<ReceiptProfile::Carrier>(kCarrierNames, object.value(kCarrier).toString());
-        if (!carrier)
-            return Error(kCarrier, "not " + OneOf(kCarrierNames, std::size(kCarrierNames)));
-        profile.carrier = *carrier;
-    }
-    if (object.contains(kText)) {
-        if (!object.value(kText).isString())
-            return Error(kText, "not a text");
-        profile.text = object.value(kText).toString();
-    }
-    if (object.contains(kTlvsField))
-        if (QString e = ReadTlvs(object.value(kTlvsField), profile); !e.isEmpty())
-            return e;
-    if (object.contains(kIdForm)) {
-        const auto form = EnumNamed<ReceiptProfile::IdForm>(kIdFormNames, object.value(kIdForm).toString());
-        if (!form)
-            return Error(kIdForm, "not " + OneOf(kIdFormNames, std::size(kIdFormNames)));
-        profile.idForm = *form;
-    }
-    if (object.contains(kStates))
-        return ReadStates(object.value(kStates), profile);
-    return {};
+void ReadFields(CJsonFields& fields, ReceiptProfile& profile) {
+    profile.carrier = ReceiptProfile::Carrier(fields.OneOf(kCarrier, Names(kCarrierNames), int(profile.carrier)));
+    profile.text = fields.Text(kText, false, profile.text);
+    ReadTlvs(fields, profile);
+    profile.idForm = ReceiptProfile::IdForm(fields.OneOf(kIdForm, Names(kIdFormNames), int(profile.idForm)));
+    ReadStates(fields, profile);
 }
 
 } // namespace
@@ -240,19 +220,16 @@ std::optional<ReceiptProfile> receipt_profiles::Parse(const QByteArray& json, QS
         *error = std::move(message);
         return std::nullopt;
     };
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (std::none_of(std::begin(kFields), std::end(kFields), [&](const char* f) { return it.key() == f; }))
-            return fail(QString("unknown field \"%1\"").arg(it.key()));
-    }
+    CJsonFields fields(object);
+    fields.Only(kFields);
     ReceiptProfile profile;
-    if (object.contains(kName))
-        if (QString e = ReadName(object.value(kName), profile); !e.isEmpty())
-            return fail(e);
+    ReadName(fields, profile);
     // Any field of its own makes a built-in a custom profile.
     if (object.size() > (object.contains(kName) ? 1 : 0))
         profile.name = kCustom;
-    if (QString e = ReadFields(object, profile); !e.isEmpty())
-        return fail(e);
+    ReadFields(fields, profile);
+    if (!fields.Ok())
+        return fail(fields.Error());
     if (QString problem = Validate(profile); !problem.isEmpty())
         return fail(problem);
     // A built-in written out whole (as ToJson writes it) is still that built-in.
@@ -303,13 +280,13 @@ std::vector<ReceiptProfile::Weight> receipt_profiles::ParseMix(const QString& te
         const std::optional<MessageState> state =
             words.isEmpty() ? std::nullopt : MessageStateOf(words.front().toUpper().toStdString());
         if (!state) {
-            *error = Error(kStates, QString("\"%1\" is not DELIVRD, UNDELIV, EXPIRED or REJECTD").arg(words.value(0)));
+            *error = Error(kStates, MixStateExpected(words.value(0)));
             return {};
         }
         bool ok = words.size() == 2;
         const int weight = ok ? words[1].toInt(&ok) : 0;
         if (!ok || weight < 0 || weight > kMaxWeight) {
-            *error = Error(kStates, QString("%1's weight is not a whole number from 0 to 1000000").arg(words.front()));
+            *error = Error(kStates, WeightExpected(words.front()));
             return {};
         }
         mix.push_back({*state, weight});

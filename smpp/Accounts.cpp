@@ -1,7 +1,9 @@
 // ESME accounts: reading, checking and writing their JSON.
 #include "smpp/Accounts.h"
 
+#include "protocol/ConfigFields.h"
 #include "smpp/JsonArray.h"
+#include "smpp/JsonFields.h"
 
 #include <QHostAddress>
 #include <QJsonArray>
@@ -14,16 +16,8 @@
 namespace {
 
 // The JSON field names, also used in every message about them.
-constexpr const char* kSystemId = "systemId";
-constexpr const char* kPassword = "password";
-constexpr const char* kBindTypes = "bindTypes";
-constexpr const char* kMaxBinds = "maxBinds";
-constexpr const char* kAllowedAddresses = "allowedAddresses";
-constexpr const char* kWindow = "window";
-constexpr const char* kEnquireLinkSeconds = "enquireLinkSeconds";
-constexpr const char* kReceiptProfile = "receiptProfile";
-constexpr const char* kFields[] = {kSystemId, kPassword, kBindTypes, kMaxBinds, kAllowedAddresses, kWindow,
-                                   kEnquireLinkSeconds, kReceiptProfile};
+using namespace config_fields::account;
+constexpr auto& kFields = kAll;
 constexpr int kMaxProfileNameChars = 64;
 
 constexpr int32_t kMaxCount = 1'000'000;
@@ -46,91 +40,63 @@ QString AccountError(int number, const Account& a) {
     if ((a.bindTypes & Account::kEveryBindType) == 0)
         return FieldError(number, a.systemId, kBindTypes, "names no bind type");
     if (a.maxBinds < 0 || a.maxBinds > kMaxCount)
-        return FieldError(number, a.systemId, kMaxBinds, "not a whole number of 0 or more");
+        return FieldError(number, a.systemId, kMaxBinds, CJsonFields::WholeNumberExpected(0, kMaxCount));
     for (const QString& address : a.allowedAddresses) {
         if (!accounts::ParseBlock(address))
             return FieldError(number, a.systemId, kAllowedAddresses,
                               QString("\"%1\" is not an IPv4 address or CIDR block").arg(address));
     }
     if (a.window < 0 || a.window > kMaxCount)
-        return FieldError(number, a.systemId, kWindow, "not a whole number of 0 or more");
+        return FieldError(number, a.systemId, kWindow, CJsonFields::WholeNumberExpected(0, kMaxCount));
     if (a.enquireLinkSeconds && (*a.enquireLinkSeconds < 0 || *a.enquireLinkSeconds > accounts::kMaxSeconds))
-        return FieldError(number, a.systemId, kEnquireLinkSeconds, "not between 0 and 86400 seconds");
+        return FieldError(number, a.systemId, kEnquireLinkSeconds,
+                          CJsonFields::WholeNumberExpected(0, accounts::kMaxSeconds));
     // Which names are profiles is the router's to say (receipt_profiles::CheckAccounts).
     if (a.receiptProfile.size() > kMaxProfileNameChars)
         return FieldError(number, a.systemId, kReceiptProfile, "longer than 64 characters");
     return {};
 }
 
-bool ReadWhole(const QJsonValue& value, int32_t high, int32_t* out) {
-    const double d = value.toDouble(-1);
-    if (!value.isDouble() || d != double(int64_t(d)) || d < 0 || d > double(high))
-        return false;
-    *out = int32_t(d);
-    return true;
-}
-
-QString ReadBindTypes(const QJsonValue& value, uint8_t* bits) {
-    if (!value.isArray())
-        return "not a list of bind types";
-    *bits = 0;
-    for (const QJsonValue& entry : value.toArray()) {
-        const auto found = std::find_if(std::begin(accounts::kBindTypeNames), std::end(accounts::kBindTypeNames),
-                                        [&](const auto& t) { return entry.toString() == t.name; });
-        if (found == std::end(accounts::kBindTypeNames))
-            return QString("\"%1\" is not transmitter, receiver or transceiver").arg(entry.toVariant().toString());
-        *bits |= found->bit;
+// The bind types a list names, as bits; a name none of them has fails.
+uint8_t ReadBindTypes(CJsonFields& fields) {
+    QStringList names;
+    for (const accounts::BindTypeName& t : accounts::kBindTypeNames)
+        names << t.name;
+    uint8_t bits = 0;
+    for (const QString& name : fields.TextList(kBindTypes)) {
+        const qsizetype at = names.indexOf(name);
+        if (at < 0) {
+            fields.FailOneOf(kBindTypes, names, name);
+            return 0;
+        }
+        bits |= accounts::kBindTypeNames[at].bit;
     }
-    return {};
+    return bits;
 }
 
 // Reads one account object; the message names the first field it cannot use.
 QString ReadAccount(int number, const QJsonObject& object, Account* a) {
-    a->systemId = object.value(kSystemId).toString();
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (std::none_of(std::begin(kFields), std::end(kFields), [&](const char* f) { return it.key() == f; }))
-            return QString("%1: unknown field \"%2\"").arg(Name(number, a->systemId), it.key());
-    }
-    for (const auto& [field, target] : {std::pair{kSystemId, &a->systemId}, std::pair{kPassword, &a->password},
-                                        std::pair{kReceiptProfile, &a->receiptProfile}}) {
-        const QJsonValue v = object.value(field);
-        if (!v.isUndefined() && !v.isString())
-            return FieldError(number, a->systemId, field, "not a text");
-        *target = v.toString();
-    }
-    if (object.contains(kBindTypes)) {
-        if (QString e = ReadBindTypes(object.value(kBindTypes), &a->bindTypes); !e.isEmpty())
-            return FieldError(number, a->systemId, kBindTypes, e);
-    }
-    for (const auto& [field, target] : {std::pair{kMaxBinds, &a->maxBinds}, std::pair{kWindow, &a->window}}) {
-        if (object.contains(field) && !ReadWhole(object.value(field), kMaxCount, target))
-            return FieldError(number, a->systemId, field, "not a whole number of 0 or more");
-    }
-    if (object.contains(kAllowedAddresses)) {
-        const QJsonValue v = object.value(kAllowedAddresses);
-        if (!v.isArray())
-            return FieldError(number, a->systemId, kAllowedAddresses, "not a list of addresses");
-        for (const QJsonValue& entry : v.toArray()) {
-            if (!entry.isString())
-                return FieldError(number, a->systemId, kAllowedAddresses, "not a list of addresses");
-            a->allowedAddresses.push_back(entry.toString());
-        }
-    }
-    if (object.contains(kEnquireLinkSeconds)) {
-        int32_t seconds = 0;
-        if (!ReadWhole(object.value(kEnquireLinkSeconds), accounts::kMaxSeconds, &seconds))
-            return FieldError(number, a->systemId, kEnquireLinkSeconds, "not between 0 and 86400 seconds");
-        a->enquireLinkSeconds = seconds;
-    }
-    return AccountError(number, *a);
+    CJsonFields fields(object, Name(number, object.value(kSystemId).toString()));
+    fields.Only(kFields);
+    a->systemId = fields.Text(kSystemId);
+    a->password = fields.Text(kPassword);
+    a->receiptProfile = fields.Text(kReceiptProfile);
+    if (fields.Has(kBindTypes))
+        a->bindTypes = ReadBindTypes(fields);
+    a->maxBinds = int32_t(fields.Integer(kMaxBinds, 0, kMaxCount, a->maxBinds));
+    a->window = int32_t(fields.Integer(kWindow, 0, kMaxCount, a->window));
+    for (const QString& address : fields.TextList(kAllowedAddresses))
+        a->allowedAddresses.push_back(address);
+    if (fields.Has(kEnquireLinkSeconds))
+        a->enquireLinkSeconds = int32_t(fields.Integer(kEnquireLinkSeconds, 0, accounts::kMaxSeconds, 0));
+    return fields.Ok() ? AccountError(number, *a) : fields.Error();
 }
 
 } // namespace
 
-std::span<const char* const> accounts::FieldNames() { return kFields; }
 
 QString accounts::FieldError(int number, const QString& systemId, const char* field, const QString& what) {
-    return QString("%1, \"%2\": %3").arg(Name(number, systemId), field, what);
+    return CJsonFields::Message(Name(number, systemId), field, what);
 }
 
 std::optional<accounts::Block> accounts::ParseBlock(const QString& text) {

@@ -57,8 +57,6 @@ constexpr BindTypeName kBindTypeNames[] = {
     {Account::kTransceiver, "transceiver"},
 };
 
-// The fields an account object may hold, in the order --help and the README list them.
-std::span<const char* const> FieldNames();
 
 // Reads a JSON array of account objects. On failure returns nothing and sets error to a message
 // naming the account (1-based, and its system id when it has one) and the field; error stays

@@ -1,8 +1,10 @@
 // Fault rules: reading and writing their JSON, compiling them and matching requests.
 #include "smpp/FaultRules.h"
 
+#include "protocol/ConfigFields.h"
 #include "smpp/BodyReader.h"
 #include "smpp/JsonArray.h"
+#include "smpp/JsonFields.h"
 #include "smpp/SmppPdu.h"
 
 #include <QJsonArray>
@@ -11,6 +13,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -72,20 +75,11 @@ uint32_t MaskOf(const QString& command) {
 constexpr const char* kActionNames[] = {"answer", "drop", "close", "nack"}; // by FaultAction
 
 // The JSON field names, also used in every message about them.
-constexpr const char* kCommand = "command";
-constexpr const char* kSystemId = "systemId";
-constexpr const char* kDestination = "destination";
-constexpr const char* kStatus = "status";
-constexpr const char* kDelayMs = "delayMs";
-constexpr const char* kAction = "action";
-constexpr const char* kProbability = "probability";
-constexpr const char* kRatePerSecond = "ratePerSecond";
-constexpr const char* kEnabled = "enabled";
-constexpr const char* kFields[] = {kCommand, kSystemId, kDestination, kStatus, kDelayMs,
-                                   kAction, kProbability, kRatePerSecond, kEnabled};
+using namespace config_fields::fault_rule;
+constexpr auto& kFields = kAll;
 
 QString FieldError(int rule, const char* field, const QString& what) {
-    return QString("Rule %1, \"%2\": %3").arg(rule).arg(field, what);
+    return CJsonFields::Message(QString("Rule %1").arg(rule), field, what);
 }
 
 QString RegexError(const QString& pattern) {
@@ -104,89 +98,52 @@ QString RuleError(int number, const FaultRule& rule) {
     if (QString e = RegexError(rule.destination); !e.isEmpty())
         return FieldError(number, kDestination, e);
     if (rule.delayMs < 0 || rule.delayMs > fault_rules::kMaxDelayMs)
-        return FieldError(number, kDelayMs, "not between 0 and 86400000 milliseconds");
+        return FieldError(number, kDelayMs, CJsonFields::WholeNumberExpected(0, fault_rules::kMaxDelayMs));
     if (!(rule.probability >= 0 && rule.probability <= 1))
-        return FieldError(number, kProbability, "not between 0 and 1");
+        return FieldError(number, kProbability, "a number from 0 to 1 expected");
     if (rule.ratePerSecond < 0)
-        return FieldError(number, kRatePerSecond, "below 0");
+        return FieldError(number, kRatePerSecond, CJsonFields::WholeNumberExpected(0, INT32_MAX));
     return {};
 }
 
 // A command_status as a JSON number or as text ("0x58", "88").
-bool ReadStatus(const QJsonValue& value, uint32_t* status) {
+uint32_t ReadStatus(const QJsonObject& object, CJsonFields& fields, uint32_t fallback) {
+    if (!fields.Has(kStatus))
+        return fallback;
+    const QJsonValue value = object.value(kStatus);
+    bool ok = false;
+    qulonglong status = 0;
     if (value.isDouble()) {
         const double d = value.toDouble();
-        if (d < 0 || d > 4294967295.0 || d != double(int64_t(d)))
-            return false;
-        *status = uint32_t(d);
-        return true;
+        ok = d >= 0 && d <= 4294967295.0 && d == std::trunc(d);
+        status = ok ? qulonglong(d) : 0;
+    } else if (value.isString()) {
+        status = fault_rules::ParseStatus(value.toString(), &ok);
     }
-    if (!value.isString())
-        return false;
-    bool ok = false;
-    const qulonglong parsed = fault_rules::ParseStatus(value.toString(), &ok);
-    if (!ok || parsed > 0xFFFFFFFFull)
-        return false;
-    *status = uint32_t(parsed);
-    return true;
-}
-
-bool ReadWhole(const QJsonValue& value, int64_t low, int64_t high, int64_t* out) {
-    const double d = value.toDouble(-1);
-    if (!value.isDouble() || d != double(int64_t(d)) || d < double(low) || d > double(high))
-        return false;
-    *out = int64_t(d);
-    return true;
+    if (!ok || status > 0xFFFFFFFFull) {
+        fields.Fail(kStatus, "a command_status from 0 to 0xFFFFFFFF expected");
+        return fallback;
+    }
+    return uint32_t(status);
 }
 
 // Reads one rule object; the message names the first field it cannot use.
 QString ReadRule(int number, const QJsonObject& object, FaultRule* rule) {
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (std::none_of(std::begin(kFields), std::end(kFields), [&](const char* f) { return it.key() == f; }))
-            return QString("Rule %1: unknown field \"%2\"").arg(number).arg(it.key());
-    }
-    const struct {
-        const char* field;
-        QString* target;
-    } texts[] = {{kCommand, &rule->command}, {kSystemId, &rule->systemId}, {kDestination, &rule->destination}};
-    for (const auto& t : texts) {
-        const QJsonValue v = object.value(t.field);
-        if (v.isUndefined() || v.isNull())
-            continue;
-        if (!v.isString())
-            return FieldError(number, t.field, "not a text");
-        *t.target = v.toString();
-    }
-    if (object.contains(kStatus) && !ReadStatus(object.value(kStatus), &rule->status))
-        return FieldError(number, kStatus, "not a command_status (0 to 0xFFFFFFFF)");
-    if (object.contains(kDelayMs) && !ReadWhole(object.value(kDelayMs), 0, fault_rules::kMaxDelayMs, &rule->delayMs))
-        return FieldError(number, kDelayMs, "not between 0 and 86400000 milliseconds");
-    if (object.contains(kAction)) {
-        const QString name = object.value(kAction).toString();
-        const auto& names = fault_rules::ActionNames();
-        const auto found = std::find(names.begin(), names.end(), name);
-        if (found == names.end())
-            return FieldError(number, kAction, "not one of answer, drop, close, nack");
-        rule->action = FaultAction(found - names.begin());
-    }
-    if (object.contains(kProbability)) {
-        const QJsonValue v = object.value(kProbability);
-        if (!v.isDouble() || !(v.toDouble() >= 0 && v.toDouble() <= 1))
-            return FieldError(number, kProbability, "not between 0 and 1");
-        rule->probability = v.toDouble();
-    }
-    if (object.contains(kRatePerSecond)) {
-        int64_t rate = 0;
-        if (!ReadWhole(object.value(kRatePerSecond), 0, INT32_MAX, &rate))
-            return FieldError(number, kRatePerSecond, "not a whole number of 0 or more");
-        rule->ratePerSecond = int32_t(rate);
-    }
-    if (object.contains(kEnabled)) {
-        if (!object.value(kEnabled).isBool())
-            return FieldError(number, kEnabled, "not true or false");
-        rule->enabled = object.value(kEnabled).toBool();
-    }
-    return RuleError(number, *rule);
+    CJsonFields fields(object, QString("Rule %1").arg(number));
+    fields.Only(kFields);
+    rule->command = fields.Text(kCommand, false, rule->command);
+    rule->systemId = fields.Text(kSystemId, false, rule->systemId);
+    rule->destination = fields.Text(kDestination, false, rule->destination);
+    rule->status = ReadStatus(object, fields, rule->status);
+    rule->delayMs = fields.Integer(kDelayMs, 0, fault_rules::kMaxDelayMs, rule->delayMs);
+    QStringList actions;
+    for (const auto& name : fault_rules::ActionNames())
+        actions << name;
+    rule->action = FaultAction(fields.OneOf(kAction, actions, int(rule->action)));
+    rule->probability = fields.Number(kProbability, 0, 1, rule->probability);
+    rule->ratePerSecond = int32_t(fields.Integer(kRatePerSecond, 0, INT32_MAX, rule->ratePerSecond));
+    rule->enabled = fields.Bool(kEnabled, rule->enabled);
+    return fields.Ok() ? RuleError(number, *rule) : fields.Error();
 }
 
 // For the few octets of an address or a system id, a plain loop beats a library call.
@@ -206,7 +163,6 @@ bool Search(const QRegularExpression& re, std::string_view text) {
 
 } // namespace
 
-std::span<const char* const> fault_rules::FieldNames() { return kFields; }
 
 const std::vector<QString>& fault_rules::CommandNames() {
     static const std::vector<QString> names = [] {

@@ -55,8 +55,6 @@ qulonglong ParseStatus(const QString& text, bool* ok);
 QString ActionName(FaultAction action);
 const std::vector<QString>& ActionNames();
 
-// The fields a rule object may hold, in the order --help and the README list them.
-std::span<const char* const> FieldNames();
 
 // Reads a JSON array of rule objects. On failure returns an empty list and sets error to a
 // message naming the rule (1-based) and the field; error stays empty on success.

@@ -2,9 +2,9 @@
 // must keep: lines that fit a terminal, and no option the program's parser does not take.
 #include "app/CommandLine.h"
 #include "app/HeadlessRunner.h"
-#include "control/GeneratorJson.h"
+#include "protocol/ConfigFields.h"
+#include "simulator/ReceiptProfile.h"
 #include "smpp/Accounts.h"
-#include "smpp/FaultRules.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -133,30 +133,35 @@ TEST(CommandLine, TarnwickTakesEveryOptionItLists) {
     EXPECT_TRUE(ParseHeadlessOptions({"tarnwick", "--version"}).version);
 }
 
-// Each configuration file's option and the README name every field its reader takes; the accounts
-// writer writes those fields and no other.
-TEST(CommandLine, HelpAndReadmeNameEveryFieldTheReadersTake) {
+// The README names every field of every configuration format; the writers of accounts and receipt
+// profiles write their format's fields and no other.
+TEST(CommandLine, ReadmeAndWritersKeepToTheFieldTables) {
     std::ifstream file(TARNWICK_README);
     ASSERT_TRUE(file) << TARNWICK_README;
     const std::string readme{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    const struct {
-        const char* option;
-        std::span<const char* const> fields;
-    } formats[] = {
-        {"accounts", accounts::FieldNames()},
-        {"faults", fault_rules::FieldNames()},
-        {"generate", GeneratorJobFields()},
-    };
-    for (const auto& format : formats) {
-        const std::string_view help = Find(kTarnwick, format.option)->help;
-        for (const std::string field : format.fields) {
-            SCOPED_TRACE(std::string(format.option) + " " + field);
-            const std::regex word("\\b" + field + "\\b");
-            EXPECT_TRUE(std::regex_search(help.begin(), help.end(), word)) << "--help";
+    namespace f = config_fields;
+    for (const std::span<const char* const> format : {std::span<const char* const>(f::account::kAll),
+                                                      std::span<const char* const>(f::fault_rule::kAll),
+                                                      std::span<const char* const>(f::receipt_profile::kAll),
+                                                      std::span<const char* const>(f::generator_job::kAll),
+                                                      std::span<const char* const>(f::sessions::kAll),
+                                                      std::span<const char* const>(f::echo::kAll)}) {
+        for (const std::string field : format)
             EXPECT_TRUE(readme.find('`' + field + '`') != std::string::npos ||
-                        readme.find('"' + field + '"') != std::string::npos) << "README";
-        }
+                        readme.find('"' + field + '"') != std::string::npos) << "README: " << field;
     }
+    const auto sorted = [](QStringList names) {
+        names.sort();
+        return names;
+    };
+    const auto names = [&sorted](std::span<const char* const> fields) {
+        QStringList list;
+        for (const char* field : fields)
+            list << field;
+        return sorted(list);
+    };
+    EXPECT_EQ(sorted(QJsonDocument::fromJson(receipt_profiles::ToJson({})).object().keys()),
+              names(f::receipt_profile::kAll));
 
     Account full;
     full.systemId = "esme";
@@ -167,13 +172,8 @@ TEST(CommandLine, HelpAndReadmeNameEveryFieldTheReadersTake) {
     full.window = 4;
     full.enquireLinkSeconds = 30;
     full.receiptProfile = "failures";
-    QStringList written = QJsonDocument::fromJson(accounts::ToJson({full})).array().at(0).toObject().keys();
-    QStringList read;
-    for (const char* field : accounts::FieldNames())
-        read << field;
-    written.sort();
-    read.sort();
-    EXPECT_EQ(written, read);
+    EXPECT_EQ(sorted(QJsonDocument::fromJson(accounts::ToJson({full})).array().at(0).toObject().keys()),
+              names(f::account::kAll));
 }
 
 } // namespace

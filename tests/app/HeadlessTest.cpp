@@ -663,7 +663,7 @@ TEST_F(TarnwickBinaryTest, FaultRulesAccountsAndJobFilesAreCheckedThenServed) {
         {{"--headless", "--faults", bad + ".none"}, "Cannot read fault rules from '" + bad.toStdString() + ".none'."},
         {{"--headless", "--seed", "x"}, "Invalid seed 'x'."},
         {{"--headless", "--accounts", badAccounts},
-         badAccounts.toStdString() + ": Account 2 (b), \"window\": not a whole number of 0 or more."},
+         badAccounts.toStdString() + ": Account 2 (b), \"window\": a whole number from 0 to 1000000 expected."},
         {{"--headless", "--receipt-profile", badProfile},
          badProfile.toStdString() + ": text: unknown field {time}; the fields are {id} {sub} {dlvrd} {submit_date} "
                                     "{done_date} {stat} {err} {text}."},

@@ -210,6 +210,7 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"deliver a submit", "POST", "/api/v1/deliver", R"({"systemId":"esme1","command":"submit_sm"})", 400,
          R"({"error":"command: deliver_sm, data_sm or alert_notification expected"})"},
         {"deliver without systemId", "POST", "/api/v1/deliver", R"({"text":"x"})", 400, R"({"error":"systemId: missing"})"},
+        {"deliver to a null systemId", "POST", "/api/v1/deliver", R"({"systemId":null})", 400, R"({"error":"systemId: missing"})"},
         {"deliver a number as text", "POST", "/api/v1/deliver", R"({"systemId":"esme1","text":7,"count":0})", 400,
          R"({"error":"text: text expected"})"}, // the first field in error named, never the last
         {"deliver a count of 1.5", "POST", "/api/v1/deliver", R"({"systemId":"esme1","count":1.5})", 400,

@@ -465,23 +465,23 @@ TEST(ReceiptProfile, JsonReadsBackAndNamesTheWrongField) {
     } cases[] = {
         {R"({"name": "TLV only"})", ""},
         {R"({"text": ""})", ""},
-        {R"({"name": "Fancy"})", R"(name: "Fancy" is not "Default", "TLV only", "data_sm receipts", "hex ids in text" or "Custom")"},
-        {R"({"name": 3})", "name: not a text"},
-        {R"({"carrier": "submit_sm"})", R"(carrier: not "deliver_sm", "data_sm")"},
+        {R"({"name": "Fancy"})", R"(name: "Default", "TLV only", "data_sm receipts", "hex ids in text" or "Custom" expected, not "Fancy")"},
+        {R"({"name": 3})", "name: text expected"},
+        {R"({"carrier": "submit_sm"})", R"(carrier: deliver_sm or data_sm expected, not "submit_sm")"},
         {R"({"text": "id:{id} at {time}"})", "text: unknown field {time}; the fields are {id} {sub} {dlvrd} {submit_date} {done_date} {stat} {err} {text}"},
         {R"({"text": "id:{id"})", R"(text: "{" at 4 is never closed)"},
-        {R"({"text": 5})", "text: not a text"},
-        {R"({"tlvs": ["message_state", "sar_msg_ref_num"]})", R"(tlvs: "sar_msg_ref_num" is not "receipted_message_id", "message_state", "network_error_code")"},
-        {R"({"tlvs": "message_state"})", R"(tlvs: not a list of "receipted_message_id", "message_state", "network_error_code")"},
-        {R"({"idForm": "octal"})", R"(idForm: not "answer", "hex", "decimal")"},
-        {R"({"states": {"DELIVRD": 1, "ENROUTE": 1}})", "states: ENROUTE is not DELIVRD, UNDELIV, EXPIRED or REJECTD"},
-        {R"({"states": {"DELIVERED": 1}})", R"(states: "DELIVERED" is not DELIVRD, UNDELIV, EXPIRED or REJECTD)"},
-        {R"({"states": {"DELIVRD": 1.5}})", "states: DELIVRD's weight is not a whole number from 0 to 1000000"},
+        {R"({"text": 5})", "text: text expected"},
+        {R"({"tlvs": ["message_state", "sar_msg_ref_num"]})", R"(tlvs: receipted_message_id, message_state or network_error_code expected, not "sar_msg_ref_num")"},
+        {R"({"tlvs": "message_state"})", "tlvs: a list of texts expected"},
+        {R"({"idForm": "octal"})", R"(idForm: answer, hex or decimal expected, not "octal")"},
+        {R"({"states": {"DELIVRD": 1, "ENROUTE": 1}})", R"(states: DELIVRD, UNDELIV, EXPIRED or REJECTD expected, not "ENROUTE")"},
+        {R"({"states": {"DELIVERED": 1}})", R"(states: DELIVRD, UNDELIV, EXPIRED or REJECTD expected, not "DELIVERED")"},
+        {R"({"states": {"DELIVRD": 1.5}})", "states: DELIVRD's weight: a whole number from 0 to 1000000 expected"},
         {R"({"states": {"DELIVRD": 1000000, "UNDELIV": 1000000}})", ""}, // the largest weights
         {R"({"states": {"DELIVRD": 0}})", "states: the weights add up to 0"},
         {R"({"states": {}})", ""}, // no mix: every message delivered
-        {R"({"states": [90]})", "states: not an object of states and weights"},
-        {R"({"colour": "red"})", R"(unknown field "colour")"},
+        {R"({"states": [90]})", "states: object expected"},
+        {R"({"colour": "red"})", "colour: unknown field"},
         {R"([])", "The receipt profile must be a JSON object"},
         {R"({)", "The receipt profile is not JSON (unterminated object at offset 1)"},
     };
@@ -495,7 +495,7 @@ TEST(ReceiptProfile, JsonReadsBackAndNamesTheWrongField) {
     QString error;
     EXPECT_EQ(receipt_profiles::MixText(receipt_profiles::ParseMix("undeliv 5,DELIVRD  95", &error)), "DELIVRD 95, UNDELIV 5");
     receipt_profiles::ParseMix("DELIVRD ninety", &error);
-    EXPECT_EQ(error, "states: DELIVRD's weight is not a whole number from 0 to 1000000");
+    EXPECT_EQ(error, "states: DELIVRD's weight: a whole number from 0 to 1000000 expected");
     std::vector<Account> accounts(2);
     accounts[1].systemId = "esme1";
     accounts[1].receiptProfile = "Fancy";

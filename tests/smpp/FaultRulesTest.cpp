@@ -313,19 +313,19 @@ TEST(FaultRuleFiles, BadFilesAreRefusedNamingTheRuleAndTheField) {
         {R"([{"command":"submit_sm"},)", "Fault rules are not JSON (unterminated array at offset 25)"},
         {R"({"command":"submit_sm"})", "Fault rules must be a JSON array of rule objects"},
         {R"([{}, 3])", "Rule 2: not a JSON object"},
-        {R"([{"delay":5}])", "Rule 1: unknown field \"delay\""}, // delayMs is meant
+        {R"([{"delay":5}])", "Rule 1, \"delay\": unknown field"}, // delayMs is meant
         {R"([{"command":"submit"}])", "Rule 1, \"command\": unknown command \"submit\""},
         {R"([{}, {"systemId":"(esme"}])",
          "Rule 2, \"systemId\": bad regular expression (missing closing parenthesis at offset 5)"},
         {R"([{"destination":"[0-9"}])",
          "Rule 1, \"destination\": bad regular expression (missing terminating ] for character class at offset 4)"},
-        {R"([{"status":"0x1G"}])", "Rule 1, \"status\": not a command_status (0 to 0xFFFFFFFF)"},
-        {R"([{"status":-1}])", "Rule 1, \"status\": not a command_status (0 to 0xFFFFFFFF)"},
-        {R"([{"delayMs":-5}])", "Rule 1, \"delayMs\": not between 0 and 86400000 milliseconds"},
-        {R"([{"action":"hang"}])", "Rule 1, \"action\": not one of answer, drop, close, nack"},
-        {R"([{"probability":1.5}])", "Rule 1, \"probability\": not between 0 and 1"},
-        {R"([{"ratePerSecond":2.5}])", "Rule 1, \"ratePerSecond\": not a whole number of 0 or more"},
-        {R"([{"enabled":"yes"}])", "Rule 1, \"enabled\": not true or false"},
+        {R"([{"status":"0x1G"}])", "Rule 1, \"status\": a command_status from 0 to 0xFFFFFFFF expected"},
+        {R"([{"status":-1}])", "Rule 1, \"status\": a command_status from 0 to 0xFFFFFFFF expected"},
+        {R"([{"delayMs":-5}])", "Rule 1, \"delayMs\": a whole number from 0 to 86400000 expected"},
+        {R"([{"action":"hang"}])", "Rule 1, \"action\": answer, drop, close or nack expected, not \"hang\""},
+        {R"([{"probability":1.5}])", "Rule 1, \"probability\": a number from 0 to 1 expected"},
+        {R"([{"ratePerSecond":2.5}])", "Rule 1, \"ratePerSecond\": a whole number from 0 to 2147483647 expected"},
+        {R"([{"enabled":"yes"}])", "Rule 1, \"enabled\": true or false expected"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.json);

@@ -128,23 +128,23 @@ TEST(AccountsJson, ReadsBackWhatItWritesAndNamesTheAccountAndFieldOfAnError) {
         {R"({"systemId":"a"})", "Accounts must be a JSON array of account objects"},
         {R"([1])", "Account 1: not a JSON object"},
         {R"([{"password":"x"}])", "Account 1, \"systemId\": missing"},
-        {R"([{"systemId":"a","pasword":"x"}])", "Account 1 (a): unknown field \"pasword\""}, // misspelt
+        {R"([{"systemId":"a","pasword":"x"}])", "Account 1 (a), \"pasword\": unknown field"}, // misspelt
         {R"([{"systemId":"ABCDEFGHIJKLMNOP"}])", "Account 1 (ABCDEFGHIJKLMNOP), \"systemId\": longer than 15 characters"},
         {R"([{"systemId":"a","password":"123456789"}])", "Account 1 (a), \"password\": longer than 8 characters"},
-        {R"([{"systemId":"a","password":7}])", "Account 1 (a), \"password\": not a text"},
+        {R"([{"systemId":"a","password":7}])", "Account 1 (a), \"password\": text expected"},
         {R"([{"systemId":"a","bindTypes":["tx"]}])",
-         "Account 1 (a), \"bindTypes\": \"tx\" is not transmitter, receiver or transceiver"},
+         "Account 1 (a), \"bindTypes\": transmitter, receiver or transceiver expected, not \"tx\""},
         {R"([{"systemId":"a","bindTypes":[]}])", "Account 1 (a), \"bindTypes\": names no bind type"},
-        {R"([{"systemId":"a","maxBinds":1.5}])", "Account 1 (a), \"maxBinds\": not a whole number of 0 or more"},
+        {R"([{"systemId":"a","maxBinds":1.5}])", "Account 1 (a), \"maxBinds\": a whole number from 0 to 1000000 expected"},
         {R"([{"systemId":"a","allowedAddresses":["10.0.0.0/33"]}])",
          "Account 1 (a), \"allowedAddresses\": \"10.0.0.0/33\" is not an IPv4 address or CIDR block"},
         {R"([{"systemId":"a","allowedAddresses":["10/8"]}])", // a shorthand few readers know
          "Account 1 (a), \"allowedAddresses\": \"10/8\" is not an IPv4 address or CIDR block"},
         {R"([{"systemId":"a","allowedAddresses":["10.0.0.0/255.0.0.0"]}])", // a netmask, not a prefix length
          "Account 1 (a), \"allowedAddresses\": \"10.0.0.0/255.0.0.0\" is not an IPv4 address or CIDR block"},
-        {R"([{"systemId":"a","allowedAddresses":"10.0.0.1"}])", "Account 1 (a), \"allowedAddresses\": not a list of addresses"},
+        {R"([{"systemId":"a","allowedAddresses":"10.0.0.1"}])", "Account 1 (a), \"allowedAddresses\": a list of texts expected"},
         {R"([{"systemId":"a","enquireLinkSeconds":86401}])",
-         "Account 1 (a), \"enquireLinkSeconds\": not between 0 and 86400 seconds"},
+         "Account 1 (a), \"enquireLinkSeconds\": a whole number from 0 to 86400 expected"},
         {R"([{"systemId":"a"},{"systemId":"a"}])", "Account 2 (a), \"systemId\": also account 1's"},
     };
     for (const auto& c : bad) {
