@@ -157,6 +157,21 @@ CDeliverDialog::CDeliverDialog(QWidget* parent, DeliverEntry::Kind kind) : QDial
 
     auto* address = new QGroupBox("Message address", this);
     auto* attributes = new QGroupBox("Message attributes", this);
+    AddFieldRows(address, attributes);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(address);
+    layout->addWidget(attributes);
+    layout->addWidget(MakeUserData());
+    layout->addLayout(MakeTarget());
+    layout->addStretch(1);
+    layout->addLayout(MakeButtons());
+
+    const QFontMetrics metrics = fontMetrics();
+    resize(HorizontalPixels(metrics, kDialogWidthUnits), VerticalPixels(metrics, kDialogHeightUnits));
+}
+
+void CDeliverDialog::AddFieldRows(QGroupBox* address, QGroupBox* attributes)
+{
     const std::map<Group, std::pair<QGroupBox*, QGridLayout*>> groups = {
         {Group::Address, {address, GroupGrid(address)}}, {Group::Attributes, {attributes, GroupGrid(attributes)}}};
     for (const FieldRow& field : kFieldRows) {
@@ -172,16 +187,19 @@ CDeliverDialog::CDeliverDialog(QWidget* parent, DeliverEntry::Kind kind) : QDial
             auto* edit = new QLineEdit(box);
             if (field.control == Control::Number)
                 edit->setValidator(new QRegularExpressionValidator(kOctetPattern, edit));
-            const int addressChars = kind == Kind::DeliverSm ? kShortAddressChars : kLongAddressChars;
+            const int addressChars = m_kind == Kind::DeliverSm ? kShortAddressChars : kLongAddressChars;
             if (field.control == Control::Text)
                 edit->setMaxLength(field.maxChars == kAddressChars ? addressChars : field.maxChars);
             control = edit;
         }
-        control->setEnabled(Carries(field.carriers, kind));
+        control->setEnabled(Carries(field.carriers, m_kind));
         grid->addWidget(Label(QString::fromLatin1(field.name), control, box), field.row, field.column);
         grid->addWidget(control, field.row, field.column + 1, 1, field.span);
     }
+}
 
+QGroupBox* CDeliverDialog::MakeUserData()
+{
     auto* userData = new QGroupBox("User data", this);
     QGridLayout* u = GroupGrid(userData);
     auto* dataCoding = new QComboBox(userData);
@@ -207,9 +225,13 @@ CDeliverDialog::CDeliverDialog(QWidget* parent, DeliverEntry::Kind kind) : QDial
     u->addWidget(m_split, 2, 1);
     for (QWidget* control : {static_cast<QWidget*>(dataCoding), static_cast<QWidget*>(m_shortMessage),
                              static_cast<QWidget*>(m_browse), static_cast<QWidget*>(m_split)})
-        control->setEnabled(Carries(kUserDataCarriers, kind));
+        control->setEnabled(Carries(kUserDataCarriers, m_kind));
     connect(m_browse, &QPushButton::clicked, this, &CDeliverDialog::OnBrowse);
+    return userData;
+}
 
+QHBoxLayout* CDeliverDialog::MakeTarget()
+{
     m_destination = new QComboBox(this);
     m_destination->setEditable(true);
     m_destination->setInsertPolicy(QComboBox::NoInsert);
@@ -223,7 +245,11 @@ CDeliverDialog::CDeliverDialog(QWidget* parent, DeliverEntry::Kind kind) : QDial
     target->addSpacing(12);
     target->addWidget(Label(kCountName, m_count, this));
     target->addWidget(m_count);
+    return target;
+}
 
+QHBoxLayout* CDeliverDialog::MakeButtons()
+{
     auto* send = new QPushButton("&Send", this);
     auto* addToList = new QPushButton("&Add to list", this);
     auto* cancel = new QPushButton("&Cancel", this);
@@ -239,17 +265,7 @@ CDeliverDialog::CDeliverDialog(QWidget* parent, DeliverEntry::Kind kind) : QDial
     buttons->addWidget(send);
     buttons->addWidget(addToList);
     buttons->addWidget(cancel);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(address);
-    layout->addWidget(attributes);
-    layout->addWidget(userData);
-    layout->addLayout(target);
-    layout->addStretch(1);
-    layout->addLayout(buttons);
-
-    const QFontMetrics metrics = fontMetrics();
-    resize(HorizontalPixels(metrics, kDialogWidthUnits), VerticalPixels(metrics, kDialogHeightUnits));
+    return buttons;
 }
 
 DeliverEntry CDeliverDialog::Entry() const

@@ -10,6 +10,8 @@
 #include <vector>
 
 class QComboBox;
+class QGroupBox;
+class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -54,6 +56,11 @@ public:
     bool LoadMessageFile(const QString& path);
 
 private:
+    // The parts of the dialog, top to bottom; each keeps the controls the dialog reads later.
+    void AddFieldRows(QGroupBox* address, QGroupBox* attributes);
+    QGroupBox* MakeUserData();
+    QHBoxLayout* MakeTarget();
+    QHBoxLayout* MakeButtons();
     void OnSend();
     void OnBrowse();
 

@@ -27,6 +27,29 @@ CDeliveryPage::CDeliveryPage(CSimulator& simulator, QWidget* parent) : COptionsP
     m_routing->setChecked(settings.routing);
     m_receipts = new QCheckBox("Send delivery r&eceipts", this);
     m_receipts->setChecked(settings.receipts);
+    QHBoxLayout* delayRow = MakeDelayRow(settings);
+    QFormLayout* profileForm = MakeProfileForm();
+    QHBoxLayout* echoRow = MakeEchoRow();
+
+    m_problem = new QLabel(this);
+    m_problem->setObjectName("DeliveryProblem");
+    m_problem->setWordWrap(true);
+    m_problem->setStyleSheet("color: #b00000");
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_routing);
+    layout->addSpacing(8);
+    layout->addWidget(m_receipts);
+    layout->addLayout(delayRow);
+    layout->addLayout(profileForm);
+    layout->addSpacing(8);
+    layout->addLayout(echoRow);
+    layout->addWidget(m_problem);
+    layout->addStretch(1);
+}
+
+// The receipt delay, indented under the receipts' box and enabled with it.
+QHBoxLayout* CDeliveryPage::MakeDelayRow(const DeliverySettings& settings) {
     m_delay = new QSpinBox(this);
     m_delay->setObjectName("ReceiptDelay");
     m_delay->setRange(0, kMaxReceiptDelayMs);
@@ -43,8 +66,11 @@ CDeliveryPage::CDeliveryPage(CSimulator& simulator, QWidget* parent) : COptionsP
     delayRow->addWidget(delayLabel);
     delayRow->addWidget(m_delay);
     delayRow->addStretch(1);
+    return delayRow;
+}
 
-    // The receipt profile: a built-in, or the custom one's fields.
+QFormLayout* CDeliveryPage::MakeProfileForm() {
+    // A built-in, or the custom one's fields.
     m_profile = new QComboBox(this);
     for (const ReceiptProfile& profile : receipt_profiles::BuiltIns())
         m_profile->addItem(profile.name);
@@ -81,7 +107,7 @@ CDeliveryPage::CDeliveryPage(CSimulator& simulator, QWidget* parent) : COptionsP
     addRow("Id in the text, &form:", m_idForm);
     addRow("Final states, &weights:", m_weights);
 
-    const ReceiptProfile current = simulator.Receipts();
+    const ReceiptProfile current = m_simulator.Receipts();
     const bool builtIn = receipt_profiles::BuiltIn(current.name) == current;
     m_custom = current;
     m_custom.name = receipt_profiles::kCustom;
@@ -98,9 +124,11 @@ CDeliveryPage::CDeliveryPage(CSimulator& simulator, QWidget* parent) : COptionsP
         }
         ShowProfile(builtIn ? *builtIn : m_custom);
     });
+    return profileForm;
+}
 
-    // The echo.
-    const EchoSettings echo = simulator.Echo();
+QHBoxLayout* CDeliveryPage::MakeEchoRow() {
+    const EchoSettings echo = m_simulator.Echo();
     m_echo = new QLineEdit(QString::fromStdString(echo.destination), this);
     m_echo->setObjectName("EchoDestination");
     m_echo->setPlaceholderText("none: no echo");
@@ -112,22 +140,7 @@ CDeliveryPage::CDeliveryPage(CSimulator& simulator, QWidget* parent) : COptionsP
     echoRow->addWidget(echoLabel);
     echoRow->addWidget(m_echo, 1);
     echoRow->addWidget(m_reverse);
-
-    m_problem = new QLabel(this);
-    m_problem->setObjectName("DeliveryProblem");
-    m_problem->setWordWrap(true);
-    m_problem->setStyleSheet("color: #b00000");
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_routing);
-    layout->addSpacing(8);
-    layout->addWidget(m_receipts);
-    layout->addLayout(delayRow);
-    layout->addLayout(profileForm);
-    layout->addSpacing(8);
-    layout->addLayout(echoRow);
-    layout->addWidget(m_problem);
-    layout->addStretch(1);
+    return echoRow;
 }
 
 void CDeliveryPage::ShowProfile(const ReceiptProfile& profile) {

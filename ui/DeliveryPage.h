@@ -8,8 +8,11 @@
 #include <iterator>
 
 class CSimulator;
+struct DeliverySettings;
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
@@ -39,6 +42,10 @@ public:
     QLabel* Problem() const { return m_problem; }
 
 private:
+    // The page's parts, top to bottom.
+    QHBoxLayout* MakeDelayRow(const DeliverySettings& settings);
+    QFormLayout* MakeProfileForm();
+    QHBoxLayout* MakeEchoRow();
     // Shows a profile's fields, editable only for "Custom".
     void ShowProfile(const ReceiptProfile& profile);
     // The profile the fields make; the problem label says what is wrong, if anything.

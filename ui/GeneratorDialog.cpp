@@ -38,6 +38,19 @@ QString StateText(const GeneratorProgress& p) {
 CGeneratorDialog::CGeneratorDialog(CTrafficGenerator& generator, QWidget* parent)
     : QDialog(parent), m_generator(generator) {
     setWindowTitle("Traffic generator");
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(MakeJobForm());
+    layout->addWidget(MakeProgressBox());
+    layout->addWidget(MakeButtons());
+
+    m_timer = new QTimer(this);
+    connect(m_timer, &QTimer::timeout, this, &CGeneratorDialog::Refresh);
+    m_timer->start(kRefreshMs);
+    Refresh();
+}
+
+// The job's fields, as a job file names them.
+QFormLayout* CGeneratorDialog::MakeJobForm() {
     const GeneratorJob defaults;
     m_systemId = Named(new QComboBox(this), "systemId");
     m_systemId->setEditable(true);
@@ -79,7 +92,10 @@ CGeneratorDialog::CGeneratorDialog(CTrafficGenerator& generator, QWidget* parent
     row("Sour&ce address:", m_source);
     row("&Destination address:", m_destination);
     row("Te&xt:", m_text);
+    return job;
+}
 
+QGroupBox* CGeneratorDialog::MakeProgressBox() {
     auto* progress = new QFormLayout;
     m_sent = Named(new QLabel(this), "sent");
     m_answered = Named(new QLabel(this), "answered");
@@ -94,7 +110,10 @@ CGeneratorDialog::CGeneratorDialog(CTrafficGenerator& generator, QWidget* parent
     progress->addRow("State:", m_state);
     auto* progressBox = new QGroupBox("Progress", this);
     progressBox->setLayout(progress);
+    return progressBox;
+}
 
+QDialogButtonBox* CGeneratorDialog::MakeButtons() {
     auto* buttons = new QDialogButtonBox(this);
     m_start = buttons->addButton("S&tart", QDialogButtonBox::ActionRole);
     m_stop = buttons->addButton("Sto&p", QDialogButtonBox::ActionRole);
@@ -105,16 +124,7 @@ CGeneratorDialog::CGeneratorDialog(CTrafficGenerator& generator, QWidget* parent
         Refresh();
     });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(job);
-    layout->addWidget(progressBox);
-    layout->addWidget(buttons);
-
-    m_timer = new QTimer(this);
-    connect(m_timer, &QTimer::timeout, this, &CGeneratorDialog::Refresh);
-    m_timer->start(kRefreshMs);
-    Refresh();
+    return buttons;
 }
 
 GeneratorJob CGeneratorDialog::Job() const {

@@ -6,6 +6,9 @@
 #include <QDialog>
 
 class QComboBox;
+class QDialogButtonBox;
+class QFormLayout;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -29,6 +32,10 @@ public:
     void Refresh();
 
 private:
+    // The dialog's parts, top to bottom.
+    QFormLayout* MakeJobForm();
+    QGroupBox* MakeProgressBox();
+    QDialogButtonBox* MakeButtons();
     void OnStart();
 
     CTrafficGenerator& m_generator;

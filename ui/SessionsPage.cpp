@@ -10,7 +10,21 @@
 
 CSessionsPage::CSessionsPage(CSimulator& simulator, QWidget* parent) : COptionsPage(parent), m_simulator(simulator) {
     setObjectName("SessionsPage");
-    const SessionSettings settings = simulator.Smpp().Sessions();
+    auto* grid = new QGridLayout;
+    AddRetryRows(grid, AddTimerRows(grid));
+    grid->setColumnStretch(2, 1);
+    auto* note = new QLabel("An account on the \"Accounts\" page may set its own enquire_link interval.", this);
+    note->setWordWrap(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addSpacing(8);
+    layout->addWidget(note);
+    layout->addStretch(1);
+}
+
+int CSessionsPage::AddTimerRows(QGridLayout* grid) {
+    const SessionSettings settings = m_simulator.Smpp().Sessions();
     const struct {
         QSpinBox** box;
         const char* name;
@@ -29,7 +43,6 @@ CSessionsPage::CSessionsPage(CSimulator& simulator, QWidget* parent) : COptionsP
         {&m_inactivity, "InactivitySeconds", "&Inactivity time-out:", settings.inactivitySeconds, 0,
          "A connection that sends nothing for this long is closed"},
     };
-    auto* grid = new QGridLayout;
     int row = 0;
     for (const auto& r : rows) {
         auto* box = *r.box = new QSpinBox(this);
@@ -45,8 +58,12 @@ CSessionsPage::CSessionsPage(CSimulator& simulator, QWidget* parent) : COptionsP
         grid->addWidget(label, row, 0);
         grid->addWidget(box, row++, 1);
     }
-    // How a deliver_sm the ESME cannot take now is tried again.
-    const RetryPolicy retry = simulator.Smpp().Retry();
+    return row;
+}
+
+// How a deliver_sm the ESME cannot take now is tried again, in the grid's rows from row on.
+void CSessionsPage::AddRetryRows(QGridLayout* grid, int row) {
+    const RetryPolicy retry = m_simulator.Smpp().Retry();
     m_backoff = new QSpinBox(this);
     m_backoff->setObjectName("RetryBackoffMs");
     m_backoff->setRange(0, RetryPolicy::kMaxBackoffMs);
@@ -76,15 +93,6 @@ CSessionsPage::CSessionsPage(CSimulator& simulator, QWidget* parent) : COptionsP
         grid->addWidget(label, row, 0);
         grid->addWidget(box, row++, 1);
     }
-    grid->setColumnStretch(2, 1);
-    auto* note = new QLabel("An account on the \"Accounts\" page may set its own enquire_link interval.", this);
-    note->setWordWrap(true);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addSpacing(8);
-    layout->addWidget(note);
-    layout->addStretch(1);
 }
 
 void CSessionsPage::Apply() {

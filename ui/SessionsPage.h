@@ -4,6 +4,7 @@
 #include "ui/OptionsPage.h"
 
 class CSimulator;
+class QGridLayout;
 class QSpinBox;
 
 // Shows the session timers and how deliver_sm is tried again, as they apply now; Apply stores them and hands them to the running SMPP
@@ -24,6 +25,10 @@ public:
     QSpinBox* DeliverWindow() const { return m_window; }
 
 private:
+    // The timers' rows from the grid's first, and the row after them.
+    int AddTimerRows(QGridLayout* grid);
+    void AddRetryRows(QGridLayout* grid, int row);
+
     CSimulator& m_simulator;
     QSpinBox* m_enquireLink = nullptr;
     QSpinBox* m_response = nullptr;
