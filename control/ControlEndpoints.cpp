@@ -167,8 +167,12 @@ Answer CControlServer::Receipts(const QHttpServerRequest& request) {
     const QString messageId = fields.Text("messageId", true);
     const QString stateText = fields.Text("state", false, "DELIVRD");
     const std::optional<MessageState> state = MessageStateOf(stateText.toStdString());
-    if (!state)
-        fields.Fail("state", "ENROUTE, DELIVRD, EXPIRED, DELETED, UNDELIV, ACCEPTD, UNKNOWN or REJECTD expected");
+    if (!state) {
+        QStringList names;
+        for (const protocol::NamedValue& row : protocol::smpp::kReceiptStates)
+            names << QString::fromUtf8(row.name.data(), qsizetype(row.name.size()));
+        fields.FailOneOf("state", names);
+    }
     const int64_t err = fields.Integer("err", 0, 255, 0);
     if (!fields.Ok())
         return Answer::Error(400, fields.Error());

@@ -24,8 +24,8 @@ using namespace config_fields::receipt_profile;
 constexpr auto& kFields = kAll;
 constexpr auto& kTlvsField = kTlvs;
 
-constexpr const char* kCarrierNames[] = {"deliver_sm", "data_sm"};
-constexpr const char* kIdFormNames[] = {"answer", "hex", "decimal"};
+using receipt_profiles::kCarrierNames;
+using receipt_profiles::kIdFormNames;
 
 using protocol::smpp::kTagMessageState;
 using protocol::smpp::kTagNetworkErrorCode;

@@ -58,6 +58,9 @@ struct ReceiptFacts {
 namespace receipt_profiles {
 
 constexpr const char* kCustom = "Custom";
+// The names of ReceiptProfile::Carrier and ReceiptProfile::IdForm, by value, as the JSON and the window say them.
+constexpr const char* kCarrierNames[] = {"deliver_sm", "data_sm"};
+constexpr const char* kIdFormNames[] = {"answer", "hex", "decimal"};
 
 // The optional parameters a profile may add, by their SMPP names, in the order a receipt carries them.
 struct TlvChoice {

@@ -76,7 +76,8 @@ QFormLayout* CDeliveryPage::MakeProfileForm() {
         m_profile->addItem(profile.name);
     m_profile->addItem(receipt_profiles::kCustom);
     m_carrier = new QComboBox(this);
-    m_carrier->addItems({"deliver_sm", "data_sm"});
+    for (const char* name : receipt_profiles::kCarrierNames)
+        m_carrier->addItem(name);
     m_text = new QLineEdit(this);
     m_text->setPlaceholderText("none: optional parameters only");
     m_text->setToolTip("Fields: {id} {sub} {dlvrd} {submit_date} {done_date} {stat} {err} {text}");
