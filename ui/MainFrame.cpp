@@ -47,7 +47,8 @@
 
 namespace {
 
-constexpr int kNavigationWidth = 200;
+// As wide as the tree's rows at start-up need, so that the page beside it shows every column of the packet list.
+constexpr int kNavigationWidth = 160;
 constexpr const char* kIdleText = "Ready";
 constexpr const char* kHelpFile = "introduce.txt";
 constexpr uint16_t kSmpp = navigation::kSmppProtocol;

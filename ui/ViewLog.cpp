@@ -70,6 +70,7 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
     connect(m_particular, &CViewLogParticular::RangeSelected, m_hex, &CViewLogHex::SetHighlight);
     connect(m_particular, &CViewLogParticular::RecordRequested, this, &CViewLog::ShowRecord);
     connect(m_particular, &CViewLogParticular::FilterRequested, this, &CViewLog::TakeFilter);
+    connect(m_particular, &CViewLogParticular::ColumnRequested, m_brief, &CViewLogBrief::ShowFieldColumn);
     connect(m_hex, &CViewLogHex::ByteClicked, m_particular, &CViewLogParticular::SelectLineCovering);
     connect(m_brief, &CViewLogBrief::ClearRequested, this, [this] {
         if (!m_clearGuard || m_clearGuard())

@@ -18,6 +18,7 @@
 #include "ui/PelmoraView.h"
 #include "ui/UnsavedRecords.h"
 #include "ui/ViewLog.h"
+#include "ui/PacketListModel.h"
 #include "ui/ViewLogBrief.h"
 #include "ui/ViewServerInfo.h"
 #include "capture/Pcap.h"
@@ -38,6 +39,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QStatusBar>
@@ -676,6 +678,27 @@ TEST_F(MainFrameTest, HelpWithoutAViewerFollowAndTheCountOfListedPdus) {
     EXPECT_NE(frame.ViewLog()->Brief()->IsFollowing(), was);
     frame.ViewLog()->Brief()->SetFollowing(was);
     EXPECT_EQ(follow->isChecked(), was) << "the menu shows what the list does";
+}
+
+// At its first size the window lists every column the packet list shows before the user changes any, whole.
+TEST_F(MainFrameTest, TheDefaultWindowShowsEveryDefaultColumnWhole) {
+    CMainFrame& frame = Start();
+    frame.show();
+    frame.SelectRow(navigation::kDecoderRow);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    EXPECT_EQ(frame.size(), QSize(960, 640));
+    CViewLogBrief& brief = *frame.ViewLog()->Brief();
+    const QHeaderView& header = *brief.horizontalHeader();
+    int shown = 0;
+    for (int column = 0; column < header.count(); ++column) {
+        if (header.isSectionHidden(column))
+            continue;
+        ++shown;
+        EXPECT_LE(header.sectionViewportPosition(column) + header.sectionSize(column), brief.viewport()->width())
+            << brief.model()->headerData(column, Qt::Horizontal).toString().toStdString();
+    }
+    EXPECT_EQ(shown, CPacketListModel::kLatency + 1);
+    EXPECT_EQ(brief.horizontalScrollBar()->maximum(), 0);
 }
 
 TEST(HexText, EachRefusalInTheDialogsWords) {

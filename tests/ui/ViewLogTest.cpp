@@ -4,6 +4,8 @@
 #include "simulator/Simulator.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/TestClient.h"
+#include "decoder/tables/FieldNames.h"
+#include "ui/FieldColumnDialog.h"
 #include "ui/FilterLine.h"
 #include "ui/FindBar.h"
 #include "ui/GoToDialog.h"
@@ -19,6 +21,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QHeaderView>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QCompleter>
 #include <QLabel>
 #include <QTreeWidgetItem>
@@ -644,10 +649,121 @@ TEST_F(ViewLogTest, ApplyAndPrepareAsFilterFromTheDecodeTree) {
     menuKey(Qt::Key_A);
     EXPECT_EQ(Brief().model()->rowCount(), 2);
     EXPECT_EQ(Brief().SelectedIndex(), 2);
+    menuKey(Qt::Key_C);
+    ASSERT_EQ(Model().columnCount(), CPacketListModel::kFixedColumnCount + 1);
+    EXPECT_EQ(Model().headerData(CPacketListModel::kFixedColumnCount, Qt::Horizontal).toString(), "smpp.destination_addr");
+    EXPECT_EQ(Cell(Model(), 1, CPacketListModel::kFixedColumnCount), "222");
+    Brief().Model()->RemoveFieldColumn(CPacketListModel::kFixedColumnCount);
+    test_qt::ClearSettings();
     Tree().setCurrentItem(nullptr);
     ASSERT_TRUE(openMenu());
     EXPECT_FALSE(Tree().ApplyAsFilterAction()->isEnabled()) << "no line, no filter";
+    EXPECT_FALSE(Tree().ApplyAsColumnAction()->isEnabled());
     Tree().ContextMenu()->close();
+}
+
+// The columns' menu shows, hides and moves columns and adds one for any field, whose cells read that field of their
+// rows; the next view of the list comes up as the user left it, unless what was saved no longer fits.
+TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) {
+    test_qt::ClearSettings();
+    Add(2, SubmitSm(1, "111"));
+    Add(2, SmppPdu(0x80000004, 1, Builder().cstr("000001").bytes()));
+    Add(8, test_bytes::Pdu12(0x00001001, 2, Builder().u32(0).raw(std::string("13900001111")).raw(Bytes(13, 0)).bytes()));
+    NextTurn();
+    QHeaderView& header = *Brief().horizontalHeader();
+    const auto menuOn = [&](int column) { // a right-click on the column's title
+        const QPoint at(header.sectionViewportPosition(column) + 3, header.height() / 2);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, header.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(header.viewport(), &event);
+        QMenu* menu = Brief().ColumnMenu();
+        EXPECT_TRUE(menu->isVisible());
+        return menu;
+    };
+    const auto choose = [](QMenu* menu, const QString& text) { // the item reached with the arrows, then Return
+        for (QAction* action : menu->actions())
+            if (action->text() == text)
+                menu->setActiveAction(action);
+        ASSERT_EQ(menu->activeAction()->text(), text);
+        QTest::keyClick(menu, Qt::Key_Return);
+    };
+    for (const auto& names : {std::span(field_names::kDestinationFields), std::span(field_names::kSourceFields)})
+        for (const std::string_view name : names)
+            EXPECT_TRUE(Model().KnownFields().contains(QString::fromUtf8(name.data(), qsizetype(name.size())))) << name;
+    EXPECT_TRUE(header.isSectionHidden(CPacketListModel::kDestination) && header.isSectionHidden(CPacketListModel::kSourceAddress));
+
+    choose(menuOn(CPacketListModel::kDescription), "Destination");
+    ASSERT_FALSE(header.isSectionHidden(CPacketListModel::kDestination));
+    EXPECT_EQ(Cell(Model(), 0, CPacketListModel::kDestination), "111");
+    EXPECT_EQ(Cell(Model(), 1, CPacketListModel::kDestination), "") << "an answer names no destination";
+    EXPECT_EQ(Cell(Model(), 0, CPacketListModel::kSourceAddress), "12345");
+    const int before = header.visualIndex(CPacketListModel::kDestination);
+    QTest::keyClick(menuOn(CPacketListModel::kDestination), Qt::Key_L);
+    EXPECT_EQ(header.visualIndex(CPacketListModel::kDestination), before - 1);
+    EXPECT_EQ(header.visualIndex(CPacketListModel::kLatency), before);
+
+    QTest::keyClick(menuOn(CPacketListModel::kSeq), Qt::Key_A);
+    auto* dialog = Brief().findChild<CFieldColumnDialog*>();
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    const struct {
+        const char* typed;
+        const char* message;
+    } refused[] = {
+        {"", "Type the name of a field, such as smpp.data_coding."},
+        {"smpp.no_such_field", "No field is named \"smpp.no_such_field\"."},
+    };
+    for (const auto& bad : refused) {
+        QTest::keyClick(dialog->FieldLine(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(dialog->FieldLine(), bad.typed);
+        QTest::keyClick(dialog->FieldLine(), Qt::Key_Return);
+        EXPECT_EQ(dialog->Message()->text(), bad.message);
+        EXPECT_EQ(Model().columnCount(), CPacketListModel::kFixedColumnCount);
+    }
+    QTest::keyClick(dialog->FieldLine(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(dialog->FieldLine(), "test.terminal_number");
+    QTest::keyClick(dialog->FieldLine(), Qt::Key_Escape); // the completer's list
+    QTest::keyClick(dialog->FieldLine(), Qt::Key_Return);
+    EXPECT_FALSE(dialog->isVisible());
+    const int added = CPacketListModel::kFixedColumnCount;
+    ASSERT_EQ(Model().columnCount(), added + 1);
+    EXPECT_EQ(Model().headerData(added, Qt::Horizontal).toString(), "test.terminal_number");
+    EXPECT_EQ(Cell(Model(), 2, added), "13900001111");
+    EXPECT_EQ(Cell(Model(), 0, added), "");
+    EXPECT_EQ(Brief().ShowFieldColumn("test.terminal_number") && Model().columnCount() == added + 1, true) << "one column a field";
+
+    {
+        CViewLog again(log, decoder, pairs);
+        const QHeaderView& restored = *again.Brief()->horizontalHeader();
+        ASSERT_EQ(restored.count(), added + 1);
+        EXPECT_EQ(again.Brief()->Model()->headerData(added, Qt::Horizontal).toString(), "test.terminal_number");
+        for (int column = 0; column <= added; ++column) {
+            EXPECT_EQ(restored.visualIndex(column), header.visualIndex(column)) << column;
+            EXPECT_EQ(restored.isSectionHidden(column), header.isSectionHidden(column)) << column;
+        }
+    }
+    QTest::keyClick(menuOn(added), Qt::Key_M);
+    EXPECT_EQ(Model().columnCount(), added);
+    QSettings().setValue("Setup/PacketListFields", QStringList{"smpp.gone_in_this_build"});
+    {
+        CViewLog again(log, decoder, pairs);
+        EXPECT_EQ(again.Brief()->Model()->columnCount(), added) << "a saved field the decoder lacks";
+        EXPECT_TRUE(again.Brief()->horizontalHeader()->isSectionHidden(CPacketListModel::kDestination)) << "defaults";
+    }
+    test_qt::ClearSettings();
+}
+
+// "Seq" is never cut short: the number of the 100000th record with its icon fits, as the delegate measures it.
+TEST_F(ViewLogTest, SeqFitsSixDigitsBesideItsIcon) {
+    Add(2, SubmitSm(1));
+    NextTurn();
+    QStandardItemModel sample(1, 1);
+    sample.setItem(0, 0, new QStandardItem(Model().data(Model().index(0, CPacketListModel::kSeq), Qt::DecorationRole).value<QIcon>(),
+                                           "100000"));
+    QTableView measure;
+    measure.setFont(Brief().font());
+    measure.setIconSize(Brief().iconSize());
+    measure.setModel(&sample);
+    measure.resizeColumnToContents(0);
+    EXPECT_LE(measure.columnWidth(0), Brief().columnWidth(CPacketListModel::kSeq));
 }
 
 // Ctrl+G's dialog goes to a "Seq"; one the filter hides, or none, keeps the dialog open saying why.
