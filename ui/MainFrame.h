@@ -7,8 +7,10 @@
 #include <QMessageBox>
 #include <QPointer>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CGeneratorDialog;
 class CLeftView;
@@ -73,8 +75,11 @@ public:
     // replace, once MayDropCapture agrees) a slice per event-loop turn behind a progress dialog
     // that can cancel, then sums up what was read and skipped.
     void ImportCapture(const QString& path, bool replace = false);
-    // File > "Export decode as text...": the decode of the listed rows as a text file.
+    // File > "Export PDUs...", "Export decode as text...", "Export as JSON...": a file of the PDUs the display
+    // filter lists, or of every captured one, as the export dialog's choice says (CViewLog::DecodeText, Json).
+    void ExportPdus();
     void ExportDecode();
+    void ExportJson();
     // Help > "Help": introduce.txt in the desktop's viewer, or in a window of our own without one.
     void ShowHelp();
     // File > "Decode as...": the port overrides of the import.
@@ -124,6 +129,10 @@ private:
     // A capture file from a file dialog; empty when the user cancels.
     QString ChooseCaptureFile(bool forSaving);
     void FinishImport(bool cancelled);
+    // Asks for a file and which PDUs it takes, then has write make it of their records; says in the status bar
+    // what went where, or in a message box why it could not.
+    using ExportWriter = std::function<bool(const std::vector<int32_t>& records, const QString& path, QString& error)>;
+    void Export(const QString& title, const QString& nameFilter, const QString& suffix, const ExportWriter& write);
 
     CPelmoraApp& m_app;
     QSplitter* m_splitter = nullptr;

@@ -8,6 +8,7 @@
 #include "ui/DecodeAsDialog.h"
 #include "ui/DecodeHexDialog.h"
 #include "ui/DeliverDialog.h"
+#include "ui/ExportDialog.h"
 #include "ui/FilterDialog.h"
 #include "ui/Icons.h"
 #include "ui/LeftView.h"
@@ -29,7 +30,10 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QJsonDocument>
 #include <QLabel>
+#include <QRadioButton>
+#include <QRegularExpression>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -678,6 +682,86 @@ TEST_F(MainFrameTest, HelpWithoutAViewerFollowAndTheCountOfListedPdus) {
     EXPECT_NE(frame.ViewLog()->Brief()->IsFollowing(), was);
     frame.ViewLog()->Brief()->SetFollowing(was);
     EXPECT_EQ(follow->isChecked(), was) << "the menu shows what the list does";
+}
+
+// The File menu's exports, reached by their letters: the PDUs the filter lists or every captured one, as the
+// dialog's choice says, as pcap, as text and as JSON.
+TEST_F(MainFrameTest, ExportsWriteTheDisplayedOrEveryPduByTheDialogsChoice) {
+    CMainFrame& frame = Start();
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    CPacketLog& log = m_app->Simulator().Log();
+    const Bytes submit = SmppPdu(0x00000004, 1, test_bytes::SmppMessageBody("123", "456", 0, 0, Builder().raw("Hi")));
+    const Bytes enquire = SmppPdu(0x00000015, 2);
+    for (const Bytes* pdu : {&submit, &enquire, &submit})
+        ASSERT_TRUE(log.AddPacket(2, 0x7F000001, 40000, pdu->data(), uint32_t(pdu->size()), 9, {0x7F000001, 2775}, 1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.ViewLog()->Brief()->Model()->rowCount() == 3; }));
+    frame.ViewLog()->ApplyFilter("submit_sm");
+
+    QTemporaryDir folder;
+    const auto pcapRecords = [](const QString& path) {
+        CPacketLog read;
+        read.Reset();
+        pcap::CPcapImporter importer;
+        std::string error;
+        EXPECT_TRUE(importer.Open(path.toStdString(), {}, error)) << error;
+        while (importer.Step(read, 100)) {
+        }
+        importer.Finish(read, false);
+        return read.GetCount();
+    };
+    const auto textRecords = [](const QString& path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return int(QString::fromUtf8(file.readAll()).count(QRegularExpression("^Seq  ", QRegularExpression::MultilineOption)));
+    };
+    const auto jsonRecords = [](const QString& path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        int records = 0;
+        for (const QByteArray& line : file.readAll().split('\n'))
+            records += QJsonDocument::fromJson(line).isObject() ? 1 : 0;
+        return records;
+    };
+    const struct {
+        Qt::Key key; // the command's letter in the File menu
+        const char* file;
+        bool displayedOnly;
+        std::function<int(const QString&)> records;
+        int expected;
+    } cases[] = {
+        {Qt::Key_P, "shown.pcap", true, pcapRecords, 2},
+        {Qt::Key_P, "all.pcap", false, pcapRecords, 3},
+        {Qt::Key_E, "shown.txt", true, textRecords, 2},
+        {Qt::Key_E, "all.txt", false, textRecords, 3},
+        {Qt::Key_J, "shown.json", true, jsonRecords, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString path = folder.filePath(c.file);
+        frame.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+        QTest::keyClick(&frame, Qt::Key_F, Qt::AltModifier);
+        QMenu* file = frame.menuBar()->actions().constFirst()->menu();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return file->isVisible(); }));
+        AnswerModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<CExportDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_TRUE(dialog->DisplayedButton()->isChecked()) << "the displayed PDUs unless told";
+            EXPECT_EQ(dialog->AllButton()->text(), "&All 3 captured PDUs");
+            EXPECT_EQ(dialog->DisplayedButton()->text(), "The 2 PDUs &displayed");
+            dialog->activateWindow(); // offscreen, the frame stays the active window otherwise
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == dialog; }));
+            QTest::keyClick(dialog->focusWidget(), c.displayedOnly ? Qt::Key_D : Qt::Key_A, Qt::AltModifier);
+            // A mnemonic clicks its button as the mouse would: checked on the release, a moment later.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->DisplayedOnly() == c.displayedOnly; }));
+            dialog->selectFile(path);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        QTest::keyClick(file, c.key);
+        EXPECT_EQ(c.records(path), c.expected);
+        EXPECT_TRUE(frame.statusBar()->currentMessage().startsWith(QString("%1 PDUs written").arg(c.expected)));
+    }
 }
 
 // At its first size the window lists every column the packet list shows before the user changes any, whole.

@@ -22,6 +22,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QCompleter>
@@ -577,13 +579,6 @@ TEST_F(ViewLogTest, FindSelectsTheNextRowWhoseDecodeHoldsTheText) {
     EXPECT_EQ(Brief().SelectedIndex(), 3);
     bar.Edit()->setText("333");
     EXPECT_FALSE(view.Find(false));
-    // Export writes the listed rows' decode as tarnwick-decode prints a file's records.
-    ASSERT_TRUE(view.ApplyFilter("seq:3"));
-    const std::string listing = view.ListingOfShownRows();
-    EXPECT_EQ(listing.rfind("TCP: ----- Network base info -----\n", 0), 0u) << listing;
-    EXPECT_NE(listing.find("destination_addr = 222"), std::string::npos);
-    EXPECT_EQ(listing.find("\n\n"), std::string::npos) << "one record, one block";
-    view.ApplyFilter({});
     QTest::keyClick(bar.Edit(), Qt::Key_Escape);
     EXPECT_FALSE(bar.isVisible());
     EXPECT_TRUE(Brief().hasFocus()) << "the list takes the focus back";
@@ -764,6 +759,47 @@ TEST_F(ViewLogTest, SeqFitsSixDigitsBesideItsIcon) {
     measure.setModel(&sample);
     measure.resizeColumnToContents(0);
     EXPECT_LE(measure.columnWidth(0), Brief().columnWidth(CPacketListModel::kSeq));
+}
+
+// The exports of the listed rows: as text, each record's cells under the shown columns' titles, its decode and the
+// reassembly lines; as JSON, a line per record as tarnwick-decode --json writes it.
+TEST_F(ViewLogTest, ExportsWriteTheRowsWithTheirColumnsDecodeAndReassembly) {
+    const auto part = [](uint32_t sequence, uint8_t number, const char* text) {
+        const Bytes udh = {5, 0, 3, 0x42, 2, number};
+        return SmppPdu(0x00000004, sequence, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890")
+                                                 .u8(0x40).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0)
+                                                 .u8(uint8_t(udh.size() + strlen(text))).raw(udh).raw(text).bytes());
+    };
+    const Bytes first = part(1, 1, "Hello, "), second = part(2, 2, "world");
+    log.AddPacket(2, kLoopback, 40000, first.data(), uint32_t(first.size()), 9, {}, 7);
+    const Bytes answer = SmppPdu(0x80000004, 1, Builder().cstr("").bytes(), 0x58);
+    log.AddPacket(2, kLoopback, 5018, answer.data(), uint32_t(answer.size()), 10, {}, 7, true);
+    log.AddPacket(2, kLoopback, 40000, second.data(), uint32_t(second.size()), 9, {}, 7);
+    NextTurn();
+    ASSERT_TRUE(view.ApplyFilter("submit_sm"));
+    const std::vector<int32_t> shown = view.Records(true);
+    ASSERT_EQ(shown, (std::vector<int32_t>{0, 2}));
+    EXPECT_EQ(view.Records(false), (std::vector<int32_t>{0, 1, 2}));
+
+    const std::string text = view.DecodeText(shown);
+    const std::string len = std::to_string(16 + first.size());
+    const std::string expectedStart =
+        "Seq  Source IP        Source port  Description     Len  Time                     Status           Latency\n"
+        "1    127.000.000.001  40000        SMPP:submit_sm  " + len + "   2023-11-14 22:15:23.345  ESME_RTHROTTLED  0.000\n"
+        "TCP: ----- Network base info -----\n";
+    EXPECT_EQ(text.substr(0, expectedStart.size()), expectedStart) << text;
+    EXPECT_NE(text.find("\n\nSeq  Source IP"), std::string::npos) << "a blank line before the next record";
+    EXPECT_NE(text.find("\nReassembled message (2 parts)\n  Hello, world\n  Part 1 of 2: row 1\n"), std::string::npos)
+        << text;
+
+    const QStringList lines = QString::fromStdString(view.Json(shown)).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QJsonObject record = QJsonDocument::fromJson(lines[i].toUtf8()).object();
+        EXPECT_EQ(record.value("seq").toInt(), shown[size_t(i)] + 1);
+        EXPECT_EQ(record.value("command").toString(), "submit_sm");
+        EXPECT_EQ(record.value("reassembled").toObject().value("text").toString(), i == 1 ? "Hello, world" : "");
+    }
 }
 
 // Ctrl+G's dialog goes to a "Seq"; one the filter hides, or none, keeps the dialog open saying why.
