@@ -39,8 +39,6 @@ public:
     // "Open...": whether the file's PDUs join the capture or replace it.
     enum class OpenChoice { Add, Replace, Cancel };
     using OpenPrompt = std::function<OpenChoice(QWidget* parent, const QString& name, bool captureEmpty)>;
-    // Hands a file to the desktop's viewer; false when there is none.
-    using Launcher = std::function<bool(const QUrl& url)>;
 
     explicit CMainFrame(CPelmoraApp& app, QWidget* parent = nullptr);
     ~CMainFrame() override;
@@ -80,7 +78,8 @@ public:
     void ExportPdus();
     void ExportDecode();
     void ExportJson();
-    // Help > "Help": introduce.txt in the desktop's viewer, or in a window of our own without one.
+    // Help > "Help": a window of the help file introduce.txt, then every menu command and key and the display
+    // filter's terms, read from the menus and the filter's grammar; the open one comes forward.
     void ShowHelp();
     // File > "Decode as...": the port overrides of the import.
     void OpenDecodeAsDialog();
@@ -95,7 +94,6 @@ public:
 
     void SetExitPrompt(ExitPrompt prompt) { m_exitPrompt = std::move(prompt); }
     void SetOpenPrompt(OpenPrompt prompt) { m_openPrompt = std::move(prompt); }
-    void SetLauncher(Launcher launcher) { m_launcher = std::move(launcher); }
     // The status bar's "N of M PDUs".
     QLabel* PduCount() const { return m_pduCount; }
 
@@ -153,7 +151,6 @@ private:
     QAction* m_up = nullptr;
     ExitPrompt m_exitPrompt;
     OpenPrompt m_openPrompt;
-    Launcher m_launcher;
     std::unique_ptr<CUnsavedRecords> m_unsaved; // of the capture log, for MayDropCapture
     QLabel* m_pduCount = nullptr;
     QAction* m_follow = nullptr;

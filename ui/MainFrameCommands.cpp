@@ -65,7 +65,8 @@ void CMainFrame::CreateCommandBars() {
     QMenu* help = menu->addMenu("&Help");
     QAction* showHelp = help->addAction("&Help", this, &CMainFrame::ShowHelp);
     showHelp->setObjectName("Help");
-    showHelp->setStatusTip("Show introduce.");
+    showHelp->setShortcut(QKeySequence::HelpContents);
+    showHelp->setStatusTip("What Tarnwick does, every menu command and key, and the display filter's terms");
 
     QAction* print = Command(this, "&Print...", "Print", {QKeySequence(Qt::CTRL | Qt::Key_P)});
     print->setIcon(icons::CommandIcon("print"));
@@ -161,7 +162,7 @@ void CMainFrame::CreateEditCommands(QMenu* edit) {
     QAction* find = Command(this, "&Find...", "Find", {QKeySequence(Qt::CTRL | Qt::Key_F)},
                             "Find a text in the listed PDUs and their decode");
     connect(find, &QAction::triggered, this, onDecoderPage([this] { m_viewLog->OpenFind(); }));
-    QAction* goTo = Command(this, "&Go to packet...", "GoToPacket", {QKeySequence(Qt::CTRL | Qt::Key_G)},
+    QAction* goTo = Command(this, "Go t&o packet...", "GoToPacket", {QKeySequence(Qt::CTRL | Qt::Key_G)},
                             "Show the PDU of a \"Seq\" number");
     connect(goTo, &QAction::triggered, this, onDecoderPage([this] { m_viewLog->OpenGoTo(); }));
     QAction* copyValue = Command(this, "Copy &value", "CopyValue", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},

@@ -22,6 +22,7 @@
 #include "ui/PacketListModel.h"
 #include "ui/ViewLogBrief.h"
 #include "ui/ViewServerInfo.h"
+#include "analysis/FilterExpression.h"
 #include "capture/Pcap.h"
 
 #include <QAbstractButton>
@@ -35,6 +36,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -649,23 +651,55 @@ TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {
     EXPECT_EQ(QFileInfo(folder.filePath("typed.pcap")).size(), 24) << "the file header alone";
 }
 
-// Help shows introduce.txt in a window of its own when the desktop has no viewer; the status bar
+// F1 shows introduce.txt, then every menu command with the keys that reach it and every other command's keys,
+// and the display filter's terms, each read from its home; F1 again brings that window forward. The status bar
 // counts the listed PDUs; F8 turns following on and off.
-TEST_F(MainFrameTest, HelpWithoutAViewerFollowAndTheCountOfListedPdus) {
+TEST_F(MainFrameTest, HelpFollowAndTheCountOfListedPdus) {
     QTemporaryDir folder;
     QFile help(folder.filePath("introduce.txt"));
-    ASSERT_TRUE(help.open(QIODevice::WriteOnly) && help.write("Tarnwick introduces itself.") > 0);
+    ASSERT_TRUE(help.open(QIODevice::WriteOnly) && help.write("Tarnwick introduces itself.\n") > 0);
     help.close();
     const QString working = QDir::currentPath();
     QDir::setCurrent(folder.path());
     CMainFrame& frame = Start();
-    frame.SetLauncher([](const QUrl&) { return false; });
-    Command("Help")->trigger();
-    QDir::setCurrent(working);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    QTest::keyClick(&frame, Qt::Key_F1);
     auto* text = frame.findChild<QPlainTextEdit*>("HelpText");
     ASSERT_NE(text, nullptr);
     EXPECT_TRUE(text->isReadOnly() && text->window()->isVisible());
-    EXPECT_EQ(text->toPlainText(), "Tarnwick introduces itself.");
+    const QString shown = text->toPlainText();
+    EXPECT_TRUE(shown.startsWith("Tarnwick introduces itself.\n\nMenus and keys\n")) << shown.left(80).toStdString();
+    for (const char* line : {R"(\n  File > Export PDUs\.\.\. +Alt\+F, P\n)", R"(\n  Edit > Find\.\.\. +Alt\+E, F; Ctrl\+F\n)",
+                             R"(\n  Next Pane +F6\n)"})
+        EXPECT_TRUE(shown.contains(QRegularExpression(line))) << line;
+    for (const QAction* action : frame.findChildren<QAction*>())
+        for (const QKeySequence& key : action->shortcuts())
+            EXPECT_TRUE(action->text().isEmpty() || shown.contains(key.toString(QKeySequence::NativeText)))
+                << action->text().toStdString();
+    // A letter that two commands of one menu share reaches only the first: each menu's letters differ.
+    for (const QAction* top : frame.menuBar()->actions()) {
+        QStringList letters;
+        for (const QAction* action : top->menu()->actions())
+            if (const QKeySequence letter = QKeySequence::mnemonic(action->text()); !letter.isEmpty()) {
+                EXPECT_FALSE(letters.contains(letter.toString())) << action->text().toStdString();
+                letters.append(letter.toString());
+            }
+    }
+    for (const display_filter::HelpLine& term : display_filter::Help())
+        EXPECT_TRUE(shown.contains(QString::fromUtf8(term.written.data(), qsizetype(term.written.size()))));
+    QTest::keyClick(&frame, Qt::Key_F1);
+    EXPECT_EQ(frame.findChildren<QPlainTextEdit*>("HelpText").size(), 1) << "the open window comes forward";
+    QPointer<QWidget> closed = text->window();
+    closed->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed.isNull(); }));
+    QTemporaryDir empty;
+    QDir::setCurrent(empty.path());
+    Command("Help")->trigger();
+    QDir::setCurrent(working);
+    ASSERT_EQ(frame.findChildren<QPlainTextEdit*>("HelpText").size(), 1);
+    EXPECT_TRUE(frame.findChild<QPlainTextEdit*>("HelpText")->toPlainText().startsWith(
+        "The help file introduce.txt was not found; the keys and the display filter follow.\n\nMenus and keys\n"));
 
     CPacketLog& log = m_app->Simulator().Log();
     const Bytes enquire = SmppPdu(0x00000015, 1);
