@@ -29,7 +29,6 @@ public:
     // msg_format values the phone reads as text; the rest are shown as octets. It writes GBK only: a SUBMIT has no
     // msg_format, and the mobile server reads its text as GBK.
     static constexpr uint8_t kFormatAscii = 0;
-    static constexpr uint8_t kFormatBinary = 4;
     static constexpr uint8_t kFormatUcs2 = 8;
     static constexpr uint8_t kFormatGbk = 15;
 

@@ -171,9 +171,10 @@ void CViewLogBrief::FillColumnMenu() {
     m_columnMenu->addSeparator();
     const int column = m_menuColumn;
     const bool onColumn = column >= 0 && column < m_model->columnCount() && !header->isSectionHidden(column);
-    const QString title = onColumn ? m_model->headerData(column, Qt::Horizontal).toString() : QString();
-    QAction* left = m_columnMenu->addAction(QStringLiteral("Move \"%1\" &left").arg(title), this, [this] { MoveColumn(-1); });
-    QAction* right = m_columnMenu->addAction(QStringLiteral("Move \"%1\" &right").arg(title), this, [this] { MoveColumn(1); });
+    // The commands name the column they act on, when they have one.
+    const QString title = onColumn ? QStringLiteral(" \"%1\"").arg(m_model->headerData(column, Qt::Horizontal).toString()) : QString();
+    QAction* left = m_columnMenu->addAction(QStringLiteral("Move%1 &left").arg(title), this, [this] { MoveColumn(-1); });
+    QAction* right = m_columnMenu->addAction(QStringLiteral("Move%1 &right").arg(title), this, [this] { MoveColumn(1); });
     left->setObjectName("MoveColumnLeft");
     right->setObjectName("MoveColumnRight");
     left->setEnabled(onColumn);
@@ -181,9 +182,8 @@ void CViewLogBrief::FillColumnMenu() {
     m_columnMenu->addAction(QStringLiteral("&Add column for field..."), this, &CViewLogBrief::OpenAddColumn)
         ->setObjectName("AddColumn");
     const bool added = onColumn && m_model->IsAddedColumn(column);
-    QAction* remove = m_columnMenu->addAction(added ? QStringLiteral("Re&move column \"%1\"").arg(title)
-                                                    : QStringLiteral("Re&move column"),
-                                              this, [this, column] { m_model->RemoveFieldColumn(column); });
+    QAction* remove = m_columnMenu->addAction(QStringLiteral("Re&move column%1").arg(added ? title : QString()), this,
+                                              [this, column] { m_model->RemoveFieldColumn(column); });
     remove->setObjectName("RemoveColumn");
     remove->setEnabled(added);
 }
