@@ -92,6 +92,8 @@ void CViewLogBrief::SetUpHeaders() {
     columns->setSectionsMovable(true);
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setStretchLastSection(true);
+    // A column scrolled to shows whole, not only from its left edge.
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     for (int column = 0; column < m_model->columnCount(); ++column)
         columns->resizeSection(column, ContentWidth(column));
     // Ready to switch on from the columns' menu.
@@ -207,9 +209,13 @@ bool CViewLogBrief::ShowFieldColumn(const QString& field) {
     if (column < 0)
         return false;
     horizontalHeader()->showSection(column);
-    const int row = currentIndex().isValid() ? currentIndex().row() : std::max(rowAt(0), 0);
-    if (m_proxy->rowCount() > 0)
-        scrollTo(m_proxy->index(row, column));
+    // On the next turn, once the scroll bars have made room for the new column (and for each other).
+    QMetaObject::invokeMethod(this, [this, column] {
+        const int row = currentIndex().isValid() ? currentIndex().row() : std::max(rowAt(0), 0);
+        updateGeometries(); // the scroll bar's range takes the new column in
+        if (column < m_proxy->columnCount() && m_proxy->rowCount() > 0)
+            scrollTo(m_proxy->index(row, column));
+    }, Qt::QueuedConnection);
     SaveColumns();
     return true;
 }

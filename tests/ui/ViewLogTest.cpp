@@ -722,6 +722,10 @@ TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) 
     ASSERT_EQ(Model().columnCount(), added + 1);
     EXPECT_EQ(Model().headerData(added, Qt::Horizontal).toString(), "test.terminal_number");
     EXPECT_EQ(Cell(Model(), 2, added), "13900001111");
+    NextTurn();
+    const QRect cell = Brief().visualRect(Brief().model()->index(2, added));
+    EXPECT_TRUE(Brief().viewport()->rect().contains(cell)) << "scrolled to, whole: " << cell.x() << "+" << cell.width()
+                                                           << " in " << Brief().viewport()->width();
     EXPECT_EQ(Cell(Model(), 0, added), "");
     EXPECT_EQ(Brief().ShowFieldColumn("test.terminal_number") && Model().columnCount() == added + 1, true) << "one column a field";
 
