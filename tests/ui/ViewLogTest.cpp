@@ -741,10 +741,19 @@ TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) 
     }
     QTest::keyClick(menuOn(added), Qt::Key_M);
     EXPECT_EQ(Model().columnCount(), added);
-    QSettings().setValue("Setup/PacketListFields", QStringList{"smpp.gone_in_this_build"});
-    {
+    const struct {
+        const char* why;
+        QStringList fields;
+        QByteArray header;
+    } unfit[] = {
+        {"a saved field the decoder lacks", {"smpp.gone_in_this_build"}, header.saveState()},
+        {"a header layout that does not read", {}, QByteArray("not a header's state")},
+    };
+    for (const auto& saved : unfit) {
+        SCOPED_TRACE(saved.why);
+        CSettings().SetPacketListLayout(saved.fields, saved.header);
         CViewLog again(log, decoder, pairs);
-        EXPECT_EQ(again.Brief()->Model()->columnCount(), added) << "a saved field the decoder lacks";
+        EXPECT_EQ(again.Brief()->Model()->columnCount(), added);
         EXPECT_TRUE(again.Brief()->horizontalHeader()->isSectionHidden(CPacketListModel::kDestination)) << "defaults";
     }
     test_qt::ClearSettings();
