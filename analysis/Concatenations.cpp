@@ -222,6 +222,13 @@ std::optional<Reassembled> CConcatenations::ReassembledAt(int32_t index) const {
     return whole;
 }
 
+std::string ReassemblyListing(const std::vector<ReassemblyLine>& lines, bool offsets) {
+    std::string listing;
+    for (size_t i = 0; i < lines.size(); ++i)
+        listing += (offsets ? std::string(14, ' ') : std::string()) + (i == 0 ? "" : "  ") + lines[i].text + "\n";
+    return listing;
+}
+
 std::vector<ReassemblyLine> CConcatenations::LinesFor(int32_t index) const {
     if (index < 0 || static_cast<size_t>(index) >= m_messageOf.size() || m_messageOf[static_cast<size_t>(index)] < 0)
         return {};

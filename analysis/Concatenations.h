@@ -17,6 +17,10 @@ struct ReassemblyLine {
     int32_t record = -1;
 };
 
+// The lines as a decode listing ends a record with them: the first at the left, the others under it indented by two
+// blanks; with `offsets`, each behind the blanks a listing's offset and width columns take. Each ends in '\n'.
+std::string ReassemblyListing(const std::vector<ReassemblyLine>& lines, bool offsets);
+
 // A long message put back together: how many parts it has, its whole text, and the serial numbers of the
 // records of its parts in order (the seq /pdus gives them).
 struct Reassembled {

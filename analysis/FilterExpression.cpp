@@ -34,21 +34,49 @@ struct Operator {
     std::string_view text;
     Tok tok;
     Compare compare;
+    std::string_view meaning; // as the help says it
 };
 // Longest first, so that "<=" is not read as "<" and "=".
 constexpr Operator kOperators[] = {
-    {"==", Tok::Compare, Compare::Equal},     {"!=", Tok::Compare, Compare::NotEqual},
-    {"<=", Tok::Compare, Compare::LessEqual}, {">=", Tok::Compare, Compare::GreaterEqual},
-    {"&&", Tok::And, Compare::Present},       {"||", Tok::Or, Compare::Present},
-    {"=", Tok::Compare, Compare::Equal}, // the older "name=value" form
-    {"<", Tok::Compare, Compare::Less},       {">", Tok::Compare, Compare::Greater},
-    {"!", Tok::Not, Compare::Present},        {"(", Tok::Open, Compare::Present},
-    {")", Tok::Close, Compare::Present},
+    {"==", Tok::Compare, Compare::Equal, "the field has the value"},
+    {"!=", Tok::Compare, Compare::NotEqual, "the field is there and no occurrence has the value"},
+    {"<=", Tok::Compare, Compare::LessEqual, "a number field at most the value"},
+    {">=", Tok::Compare, Compare::GreaterEqual, "a number field at least the value"},
+    {"&&", Tok::And, Compare::Present, "both hold (binds tighter than ||)"},
+    {"||", Tok::Or, Compare::Present, "either holds"},
+    {"=", Tok::Compare, Compare::Equal, "as == (the older name=value form)"},
+    {"<", Tok::Compare, Compare::Less, "a number field below the value"},
+    {">", Tok::Compare, Compare::Greater, "a number field above the value"},
+    {"!", Tok::Not, Compare::Present, "what follows does not hold"},
+    {"(", Tok::Open, Compare::Present, "groups, up to the matching )"},
+    {")", Tok::Close, Compare::Present, "ends a group"},
 };
 constexpr Operator kKeywords[] = {
-    {"and", Tok::And, Compare::Present},           {"or", Tok::Or, Compare::Present},
-    {"not", Tok::Not, Compare::Present},           {"contains", Tok::Compare, Compare::Contains},
-    {"matches", Tok::Compare, Compare::Matches},
+    {"and", Tok::And, Compare::Present, "as &&"},
+    {"or", Tok::Or, Compare::Present, "as ||"},
+    {"not", Tok::Not, Compare::Present, "as !"},
+    {"contains", Tok::Compare, Compare::Contains, "a text or octets field holds the quoted text"},
+    {"matches", Tok::Compare, Compare::Matches, "a text or octets field matches the quoted regular expression"},
+};
+
+// The shortcut terms by their keyword: alone (error) or with a value after ':' (port:2775).
+struct ShortcutTerm {
+    std::string_view key;
+    Kind kind;
+    bool valued;
+    std::string_view written; // as the help shows it
+    std::string_view meaning;
+};
+constexpr ShortcutTerm kShortcuts[] = {
+    {"error", Kind::Error, false, "error", "a status other than success, or no answer"},
+    {"unanswered", Kind::Unanswered, false, "unanswered", "a request no answer came for"},
+    {"status", Kind::Status, true, "status:0x58, status:ESME_RTHROTTLED",
+     "that command_status (a request: its answer's)"},
+    {"port", Kind::Port, true, "port:2775", "either end's TCP port"},
+    {"ip", Kind::Ip, true, "ip:10.0.0.1", "either end's IPv4 address"},
+    {"seq", Kind::Sequence, true, "seq:7", "that sequence number (the PDU's own, not the list's \"Seq\")"},
+    {"conn", Kind::Connection, true, "conn:3", "that connection's PDUs"},
+    {"text", Kind::Text, true, "text:hello, text:\"two words\"", "the decoded short message holds the words"},
 };
 
 // The text of a quoted value starting at text[at] == '"', with \" and \\ read as the character they escape;
@@ -403,34 +431,32 @@ bool Parser::Shortcut(const Token& word, Term& term) {
     const size_t colon = word.text.find(':');
     const std::string key = Lower(std::string_view(word.text).substr(0, colon));
     const std::string_view value = colon == std::string::npos ? std::string_view() : std::string_view(word.text).substr(colon + 1);
-    if (colon == std::string::npos) {
-        if (key == "error" || key == "unanswered") {
-            term.kind = key == "error" ? Kind::Error : Kind::Unanswered;
-            return true;
+    const auto shortcut = std::find_if(std::begin(kShortcuts), std::end(kShortcuts), [&](const ShortcutTerm& s) {
+        return s.key == key && s.valued == (colon != std::string::npos);
+    });
+    if (shortcut != std::end(kShortcuts)) {
+        term.kind = shortcut->kind;
+        switch (shortcut->kind) {
+        case Kind::Sequence: return NumberTerm(word, key, value, std::numeric_limits<uint32_t>::max(), term);
+        case Kind::Connection: return NumberTerm(word, key, value, std::numeric_limits<uint64_t>::max(), term);
+        case Kind::Port: return NumberTerm(word, key, value, std::numeric_limits<uint16_t>::max(), term);
+        case Kind::Status: return StatusTerm(word, value, term);
+        case Kind::Ip: {
+            const std::optional<uint64_t> address = Ipv4(value);
+            term.numbers = {address.value_or(0)};
+            return address || Fail(word.at, word.text + ": not an IPv4 address");
         }
-        if (word.text.find('.') != std::string::npos) {
-            term.kind = Kind::Field;
-            term.word = word.text;
-            return InfoOf(m_decoder.Table(), word.text).known ||
-                   Fail(word.at, "unknown field \"" + word.text + "\" (tarnwick-decode --list-fields lists them)");
+        case Kind::Text:
+            term.word = Lower(value);
+            return !value.empty() || Fail(word.at, "text: needs a word");
+        default: return true; // error, unanswered
         }
-    } else if (key == "seq" || key == "conn" || key == "port") {
-        term.kind = key == "seq" ? Kind::Sequence : key == "conn" ? Kind::Connection : Kind::Port;
-        const uint64_t largest = key == "seq"    ? std::numeric_limits<uint32_t>::max()
-                                 : key == "conn" ? std::numeric_limits<uint64_t>::max()
-                                                 : std::numeric_limits<uint16_t>::max();
-        return NumberTerm(word, key, value, largest, term);
-    } else if (key == "status") {
-        return StatusTerm(word, value, term);
-    } else if (key == "ip") {
-        const std::optional<uint64_t> address = Ipv4(value);
-        term.kind = Kind::Ip;
-        term.numbers = {address.value_or(0)};
-        return address || Fail(word.at, word.text + ": not an IPv4 address");
-    } else if (key == "text") {
-        term.kind = Kind::Text;
-        term.word = Lower(value);
-        return !value.empty() || Fail(word.at, "text: needs a word");
+    }
+    if (colon == std::string::npos && word.text.find('.') != std::string::npos) {
+        term.kind = Kind::Field;
+        term.word = word.text;
+        return InfoOf(m_decoder.Table(), word.text).known ||
+               Fail(word.at, "unknown field \"" + word.text + "\" (tarnwick-decode --list-fields lists them)");
     }
     term.kind = Kind::Command;
     term.numbers = CommandsNamed(m_decoder.Names(), word.text);
@@ -523,6 +549,21 @@ bool Parse(std::string_view text, const CPacketDecoder& decoder, Node& out, Erro
     Settle(root);
     out = std::move(root);
     return true;
+}
+
+std::vector<HelpLine> Help() {
+    std::vector<HelpLine> lines = {
+        {"submit_sm, SMPP:deliver_sm_resp", "that command, as the list names it (case ignored)"},
+        {"smpp.tlv.message_payload", "that decoded field is there (tarnwick-decode --list-fields)"},
+        {"smpp.data_coding == 8", "a field compared with a number, a quoted text or a value name"},
+    };
+    for (const ShortcutTerm& shortcut : kShortcuts)
+        lines.push_back({shortcut.written, shortcut.meaning});
+    for (const Operator& op : kOperators)
+        lines.push_back({op.text, op.meaning});
+    for (const Operator& keyword : kKeywords)
+        lines.push_back({keyword.text, keyword.meaning});
+    return lines;
 }
 
 } // namespace display_filter

@@ -65,6 +65,14 @@ bool Parse(std::string_view text, const CPacketDecoder& decoder, Node& out, Erro
 // "smpp.destination_addr == \"10086\"", a field without a value alone (its presence); empty for a line of no field.
 std::string ExpressionFor(const DecodeLine& line);
 
+// One line of the filter's help: how a term, operator or keyword is written and what it asks for.
+struct HelpLine {
+    std::string_view written;
+    std::string_view meaning;
+};
+// The shortcut terms, the operators and the keywords, from the tables the parser reads them by.
+std::vector<HelpLine> Help();
+
 // Lower case of ASCII letters; other bytes as they are.
 std::string Lower(std::string_view text);
 

@@ -188,6 +188,17 @@ void AppendReassembled(std::string& out, const Reassembled& whole) {
 
 } // namespace
 
+void AppendLogRecord(std::string& out, CPacketDecoder& decoder, const CConcatenations& concatenations, int32_t index) {
+    const CPacketLog& log = concatenations.Log();
+    uint32_t length = 0;
+    const uint8_t* record = log.PacketAt(index, &length);
+    if (!record)
+        return;
+    const std::optional<Reassembled> whole = concatenations.ReassembledAt(index);
+    AppendRecord(out, decoder, log.SerialBase() + index + 1, record, length, log.SummaryAt(index), whole ? &*whole : nullptr);
+    out += '\n';
+}
+
 std::string CommandName(const CPacketDecoder& decoder, const PacketSummary& summary) {
     if (!summary.Has(PacketSummary::kHasCommand))
         return {};

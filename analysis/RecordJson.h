@@ -18,6 +18,9 @@ namespace record_json {
 // Decodes the record with `decoder`.
 void AppendRecord(std::string& out, CPacketDecoder& decoder, int64_t seq, const uint8_t* record, uint32_t length,
                   const PacketSummary& summary, const Reassembled* reassembled);
+// Record `index` of the log the concatenations follow as one line of tarnwick-decode --json: the record (its seq the
+// log's serial number) with the long message it completes, then '\n'. Nothing for an index the log does not hold.
+void AppendLogRecord(std::string& out, CPacketDecoder& decoder, const CConcatenations& concatenations, int32_t index);
 // The command's name as the decoder gives it ("submit_sm"), or its id as "0x%08X" when it has none.
 std::string CommandName(const CPacketDecoder& decoder, const PacketSummary& summary);
 // A JSON string: quotes, backslashes and control characters escaped, and any octet that does not belong to

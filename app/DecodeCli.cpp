@@ -54,13 +54,6 @@ struct Output {
     DefaultAlphabet alphabet = DefaultAlphabet::Gsm;
 };
 
-// The lines the window's decode tree ends a record with when it completes a long message (or misses a part of
-// one), in the listing's layout: the first as a group, the others under it.
-void PrintReassembly(std::ostream& out, const std::vector<ReassemblyLine>& lines, bool offsets) {
-    for (size_t i = 0; i < lines.size(); ++i)
-        out << (offsets ? std::string(14, ' ') : std::string()) << (i == 0 ? "" : "  ") << lines[i].text << "\n";
-}
-
 // Prints each record as the import stores it: a capture file may hold more than the log keeps. Long messages are
 // followed by a listener added before this one, so a record's message is known when it is printed.
 class CBlockPrinter : public CPacketLogListener {
@@ -76,15 +69,14 @@ public:
             if (!record)
                 continue;
             if (m_output.json) {
-                const std::optional<Reassembled> whole = m_concatenations.ReassembledAt(index);
                 std::string json;
-                record_json::AppendRecord(json, m_decoder, m_log.SerialBase() + index + 1, record, length,
-                                          m_log.SummaryAt(index), whole ? &*whole : nullptr);
-                m_out << json << "\n";
+                record_json::AppendLogRecord(json, m_decoder, m_concatenations, index);
+                m_out << json;
             } else {
+                // The lines the window's decode tree ends a record with when it completes a long message.
                 m_decoder.Decode(record, static_cast<int32_t>(length));
-                m_out << decode_listing::Block(m_decoder.Lines(), m_output.offsets, m_blocks++ == 0);
-                PrintReassembly(m_out, m_concatenations.LinesFor(index), m_output.offsets);
+                m_out << decode_listing::Block(m_decoder.Lines(), m_output.offsets, m_blocks++ == 0)
+                      << ReassemblyListing(m_concatenations.LinesFor(index), m_output.offsets);
             }
             const std::vector<DecodeLine>& lines = m_decoder.Lines();
             if (!lines.empty() && (lines.back().text == kUnknownErrorText || lines.back().text == kLengthErrorText))

@@ -208,10 +208,17 @@ bool CPcapWriter::Close(std::string& error) {
 }
 
 bool ExportLog(const CPacketLog& log, const std::string& path, std::string& error) {
+    std::vector<int32_t> every(static_cast<size_t>(log.GetCount()));
+    for (int32_t index = 0; index < log.GetCount(); ++index)
+        every[static_cast<size_t>(index)] = index;
+    return ExportRecords(log, every, path, error);
+}
+
+bool ExportRecords(const CPacketLog& log, std::span<const int32_t> records, const std::string& path, std::string& error) {
     CPcapWriter writer;
     if (!writer.Open(path, error))
         return false;
-    for (int32_t index = 0; index < log.GetCount(); ++index) {
+    for (const int32_t index : records) {
         uint32_t length = 0;
         const uint8_t* record = log.PacketAt(index, &length);
         const PacketSummary& context = log.SummaryAt(index);

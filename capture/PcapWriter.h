@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -47,5 +48,7 @@ private:
 // consistent sequence/acknowledgement numbers; capture times to the microsecond). PDUs the user typed in are
 // left out: no connection carried them. False with error text on failure.
 bool ExportLog(const CPacketLog& log, const std::string& path, std::string& error);
+// Writes the records of those indexes (in the order given) as ExportLog writes the whole log.
+bool ExportRecords(const CPacketLog& log, std::span<const int32_t> records, const std::string& path, std::string& error);
 
 } // namespace pcap

@@ -79,10 +79,11 @@ void CPhoneClient::LogOut() {
         m_socket->disconnectFromHost();
 }
 
-int CPhoneClient::Submit(const std::string& destination, const std::string& text, uint8_t format,
-                         smpp::SplitOption split, std::string* error) {
+int CPhoneClient::Submit(const std::string& destination, const std::string& text, smpp::SplitOption split,
+                         std::string* error) {
     if (m_state != State::LoggedIn || destination.empty())
         return 0;
+    const uint8_t format = kFormatGbk;
     const smpp::EncodedText encoded = smpp::EncodePhoneText(text, format);
     // A handset knows no SAR parameters nor message_payload: its parts carry the header.
     const smpp::SplitOption option = split == smpp::SplitOption::Udh16 ? split : smpp::SplitOption::Udh8;
@@ -162,12 +163,48 @@ void CPhoneClient::Deliver(uint32_t sequence, const uint8_t* packet, uint32_t le
         std::min<int>(packet[tp::kMsgLengthOffset], static_cast<int>(length) - tp::kDeliverContentOffset);
     const QString from =
         QString::fromStdString(GbkToUtf8(packet + tp::kSrcTerminalOffset, tp::kTerminalNumberWidth));
-    emit Delivered(from, ContentText(packet[tp::kMsgFormatOffset], packet + tp::kDeliverContentOffset, contentLength));
+    const uint8_t format = packet[tp::kMsgFormatOffset];
+    const uint8_t* content = packet + tp::kDeliverContentOffset;
+    if (smpp::StartsWithConcatenationHeader(content, size_t(contentLength))) {
+        // IE 0x00: an 8-bit reference, the count and the number; IE 0x08: a 16-bit reference before them.
+        const bool wide = content[1] == 0x08;
+        const int header = content[0] + 1;
+        TakePart(from, format, wide ? uint16_t(content[3] << 8 | content[4]) : content[3], content[wide ? 5 : 4],
+                 content[wide ? 6 : 5], content + header, contentLength - header);
+    } else {
+        emit Delivered(from, ContentText(format, content, contentLength));
+    }
 
     std::vector<uint8_t> body(4 + tp::kMsgIdWidth);
     wire::WriteBe32(body.data(), static_cast<uint32_t>(tp::kResultOk));
     std::copy_n(packet + tp::kMsgIdOffset, tp::kMsgIdWidth, body.begin() + 4);
     SendPacket(tp::kDeliverResp, sequence, body);
+}
+
+void CPhoneClient::TakePart(const QString& from, uint8_t format, uint16_t reference, uint8_t total, uint8_t number,
+                            const uint8_t* text, int length) {
+    auto message = std::find_if(m_longMessages.begin(), m_longMessages.end(), [&](const LongMessage& m) {
+        return m.from == from && m.reference == reference && m.parts.size() == total;
+    });
+    if (message == m_longMessages.end()) {
+        if (m_longMessages.size() == kMaxLongMessages)
+            m_longMessages.pop_front();
+        m_longMessages.push_back({from, reference, format, std::vector<std::optional<std::vector<uint8_t>>>(total), 0});
+        message = m_longMessages.end() - 1;
+    }
+    std::optional<std::vector<uint8_t>>& part = message->parts[size_t(number - 1)];
+    message->present += part ? 0 : 1; // a part sent again replaces itself
+    part.emplace(text, text + length);
+    if (message->present < int(total)) {
+        emit PartDelivered(from, message->present, total);
+        return;
+    }
+    std::vector<uint8_t> whole;
+    for (const std::optional<std::vector<uint8_t>>& each : message->parts)
+        whole.insert(whole.end(), each->begin(), each->end());
+    const uint8_t wholeFormat = message->format;
+    m_longMessages.erase(message);
+    emit Delivered(from, ContentText(wholeFormat, whole.data(), int(whole.size())));
 }
 
 void CPhoneClient::OnDisconnected() {

@@ -4,6 +4,7 @@
 #include "smpp/DeliverPdu.h"
 #include "smpp/LongMessage.h"
 #include "protocol/DataCoding.h"
+#include "simulator/PhoneText.h"
 #include "protocol/SmppFields.h"
 #include "smpp/SmppPdu.h"
 #include "protocol/SmppStatus.h"
@@ -15,7 +16,6 @@
 namespace {
 
 using protocol::smpp::kEsmClassReceipt;
-constexpr uint8_t kDataCodingGbk = protocol::data_coding::kGbk;
 constexpr uint8_t kReceiptRequestMask = 0x03;
 constexpr uint8_t kReceiptOnAnyOutcome = 0x01;
 constexpr uint8_t kReceiptOnFailure = 0x02;
@@ -294,8 +294,9 @@ bool CRouter::AnswerQuery(std::string_view messageId, QueryAnswer& answer) {
 }
 
 void CRouter::OnTerminalSubmitted(const CConnection& connection, const test_protocol::TerminalMessage& message) {
+    const phone_text::ForEsme text = phone_text::ToEsme(message.content);
     RouteFromPhone(message.srcTerminal.empty() ? std::string(connection.Name()) : message.srcTerminal,
-                   message.destTerminal, kDataCodingGbk, message.content);
+                   message.destTerminal, text.dataCoding, text.content);
 }
 
 int CRouter::RouteFromPhone(const std::string& from, const std::string& to, uint8_t dataCoding,

@@ -51,6 +51,8 @@ constexpr const char* kUnansweredKey = "Setup/UnansweredSeconds";
 constexpr const char* kDefaultAlphabetKey = "Setup/DefaultAlphabet";
 constexpr const char* kDecoderSplitterKey = "Setup/DecoderSplitter";
 constexpr int kDefaultUnansweredSeconds = 5;
+constexpr const char* kPacketListFieldsKey = "Setup/PacketListFields";
+constexpr const char* kPacketListHeaderKey = "Setup/PacketListHeader";
 constexpr const char* kBarGeometryKey = "CommandBars/Geometry";
 constexpr const char* kBarStateKey = "CommandBars/State";
 
@@ -211,6 +213,15 @@ DefaultAlphabet CSettings::SmscDefaultAlphabet() const {
 QByteArray CSettings::DecoderSplitter() const { return m_store.value(kDecoderSplitterKey).toByteArray(); }
 
 void CSettings::SetDecoderSplitter(const QByteArray& state) { m_store.setValue(kDecoderSplitterKey, state); }
+
+QStringList CSettings::PacketListFields() const { return m_store.value(kPacketListFieldsKey).toStringList(); }
+
+QByteArray CSettings::PacketListHeader() const { return m_store.value(kPacketListHeaderKey).toByteArray(); }
+
+void CSettings::SetPacketListLayout(const QStringList& fields, const QByteArray& header) {
+    m_store.setValue(kPacketListFieldsKey, fields);
+    m_store.setValue(kPacketListHeaderKey, header);
+}
 
 QByteArray CSettings::BarGeometry() const { return m_store.value(kBarGeometryKey).toByteArray(); }
 

@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QSettings>
+#include <QStringList>
 
 #include <string>
 #include <vector>
@@ -88,6 +89,12 @@ public:
     // "Setup/DecoderSplitter": the heights of the decoder page's three panes, empty when never saved.
     QByteArray DecoderSplitter() const;
     void SetDecoderSplitter(const QByteArray& state);
+
+    // "Setup/PacketListFields" and "Setup/PacketListHeader": the fields of the columns the user added to the packet
+    // list, and its header's layout (order, widths, hidden columns) with those columns in place; empty when never saved.
+    QStringList PacketListFields() const;
+    QByteArray PacketListHeader() const;
+    void SetPacketListLayout(const QStringList& fields, const QByteArray& header);
 
     // "CommandBars/Geometry" and "CommandBars/State": the main window's frame and its bars' layout, empty
     // when never saved.

@@ -9,6 +9,7 @@
 #include "ui/DecodeAsDialog.h"
 #include "ui/DeliverView.h"
 #include "ui/FilterDialog.h"
+#include "ui/HelpText.h"
 #include "ui/Icons.h"
 #include "ui/LeftView.h"
 #include "ui/MobilePhone.h"
@@ -27,11 +28,11 @@
 #include <QCloseEvent>
 #include <QClipboard>
 #include <QDateTime>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressDialog>
@@ -42,12 +43,12 @@
 #include <QTimer>
 #include <QPlainTextEdit>
 #include <QTextStream>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
 
-constexpr int kNavigationWidth = 200;
+// As wide as the tree's rows at start-up need, so that the page beside it shows every column of the packet list.
+constexpr int kNavigationWidth = 160;
 constexpr const char* kIdleText = "Ready";
 constexpr const char* kHelpFile = "introduce.txt";
 constexpr uint16_t kSmpp = navigation::kSmppProtocol;
@@ -130,7 +131,6 @@ CMainFrame::CMainFrame(CPelmoraApp& app, QWidget* parent)
       m_app(app),
       m_exitPrompt(AskBeforeExit),
       m_openPrompt(AskAddOrReplace),
-      m_launcher([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
       m_unsaved(std::make_unique<CUnsavedRecords>(app.Simulator().Log())),
       m_decodeHexProtocol(kSmpp) {
     setObjectName("MainFrame");
@@ -378,19 +378,21 @@ void CMainFrame::FocusOtherPane() {
 }
 
 void CMainFrame::ShowHelp() {
+    if (auto* open = findChild<QWidget*>("HelpWindow"); open && open->isVisible()) { // a closed one is on its way out
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    // The introduction is the help file's; the keys and the filter's terms are read from where they live.
+    QString introduction;
     const QString path = FindHelpFile();
-    if (path.isEmpty()) {
-        QMessageBox::information(this, "Help", QString("The help file %1 was not found.").arg(kHelpFile));
-        return;
-    }
-    if (m_launcher(QUrl::fromLocalFile(path)))
-        return;
-    // No desktop viewer: the text in a window of our own, which closes with the program.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        QMessageBox::warning(this, "Help", QString("%1 could not be read.").arg(QDir::toNativeSeparators(path)));
-        return;
-    }
+    if (path.isEmpty())
+        introduction = QString("The help file %1 was not found; the keys and the display filter follow.").arg(kHelpFile);
+    else if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        introduction = QString("%1 could not be read.").arg(QDir::toNativeSeparators(path));
+    else
+        introduction = QString::fromUtf8(file.readAll());
     auto* window = new QWidget(this, Qt::Window);
     window->setObjectName("HelpWindow");
     window->setAttribute(Qt::WA_DeleteOnClose);
@@ -399,11 +401,14 @@ void CMainFrame::ShowHelp() {
     text->setObjectName("HelpText");
     text->setAccessibleName("Help text");
     text->setReadOnly(true);
-    text->setPlainText(QString::fromUtf8(file.readAll()));
+    // Its columns line up only in a font of one width.
+    text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text->setPlainText(help_text::Compose(introduction, *menuBar(), findChildren<QAction*>()));
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(text);
-    window->resize(640, 480);
+    window->resize(820, 600);
     window->show();
 }
 

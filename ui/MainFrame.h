@@ -7,8 +7,10 @@
 #include <QMessageBox>
 #include <QPointer>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CGeneratorDialog;
 class CLeftView;
@@ -37,8 +39,6 @@ public:
     // "Open...": whether the file's PDUs join the capture or replace it.
     enum class OpenChoice { Add, Replace, Cancel };
     using OpenPrompt = std::function<OpenChoice(QWidget* parent, const QString& name, bool captureEmpty)>;
-    // Hands a file to the desktop's viewer; false when there is none.
-    using Launcher = std::function<bool(const QUrl& url)>;
 
     explicit CMainFrame(CPelmoraApp& app, QWidget* parent = nullptr);
     ~CMainFrame() override;
@@ -73,9 +73,13 @@ public:
     // replace, once MayDropCapture agrees) a slice per event-loop turn behind a progress dialog
     // that can cancel, then sums up what was read and skipped.
     void ImportCapture(const QString& path, bool replace = false);
-    // File > "Export decode as text...": the decode of the listed rows as a text file.
+    // File > "Export PDUs...", "Export decode as text...", "Export as JSON...": a file of the PDUs the display
+    // filter lists, or of every captured one, as the export dialog's choice says (CViewLog::DecodeText, Json).
+    void ExportPdus();
     void ExportDecode();
-    // Help > "Help": introduce.txt in the desktop's viewer, or in a window of our own without one.
+    void ExportJson();
+    // Help > "Help": a window of the help file introduce.txt, then every menu command and key and the display
+    // filter's terms, read from the menus and the filter's grammar; the open one comes forward.
     void ShowHelp();
     // File > "Decode as...": the port overrides of the import.
     void OpenDecodeAsDialog();
@@ -90,7 +94,6 @@ public:
 
     void SetExitPrompt(ExitPrompt prompt) { m_exitPrompt = std::move(prompt); }
     void SetOpenPrompt(OpenPrompt prompt) { m_openPrompt = std::move(prompt); }
-    void SetLauncher(Launcher launcher) { m_launcher = std::move(launcher); }
     // The status bar's "N of M PDUs".
     QLabel* PduCount() const { return m_pduCount; }
 
@@ -124,6 +127,10 @@ private:
     // A capture file from a file dialog; empty when the user cancels.
     QString ChooseCaptureFile(bool forSaving);
     void FinishImport(bool cancelled);
+    // Asks for a file and which PDUs it takes, then has write make it of their records; says in the status bar
+    // what went where, or in a message box why it could not.
+    using ExportWriter = std::function<bool(const std::vector<int32_t>& records, const QString& path, QString& error)>;
+    void Export(const QString& title, const QString& nameFilter, const QString& suffix, const ExportWriter& write);
 
     CPelmoraApp& m_app;
     QSplitter* m_splitter = nullptr;
@@ -144,7 +151,6 @@ private:
     QAction* m_up = nullptr;
     ExitPrompt m_exitPrompt;
     OpenPrompt m_openPrompt;
-    Launcher m_launcher;
     std::unique_ptr<CUnsavedRecords> m_unsaved; // of the capture log, for MayDropCapture
     QLabel* m_pduCount = nullptr;
     QAction* m_follow = nullptr;

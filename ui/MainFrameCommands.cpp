@@ -13,9 +13,6 @@
 #include "ui/ViewLogParticular.h"
 
 #include <QActionGroup>
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -68,7 +65,8 @@ void CMainFrame::CreateCommandBars() {
     QMenu* help = menu->addMenu("&Help");
     QAction* showHelp = help->addAction("&Help", this, &CMainFrame::ShowHelp);
     showHelp->setObjectName("Help");
-    showHelp->setStatusTip("Show introduce.");
+    showHelp->setShortcut(QKeySequence::HelpContents);
+    showHelp->setStatusTip("What Tarnwick does, every menu command and key, and the display filter's terms");
 
     QAction* print = Command(this, "&Print...", "Print", {QKeySequence(Qt::CTRL | Qt::Key_P)});
     print->setIcon(icons::CommandIcon("print"));
@@ -100,9 +98,15 @@ QList<QAction*> CMainFrame::CreateFileMenu(QMenu* file) {
     QAction* save = Command(this, "&Save", "Save", {QKeySequence(Qt::CTRL | Qt::Key_S)});
     QAction* saveAs = Command(this, "Save &As...", "SaveAs");
     QAction* decodeAs = Command(this, "&Decode as...", "DecodeAs", {}, "Choose the protocol of a port in capture files");
+    QAction* exportPdus = Command(this, "Export &PDUs...", "ExportPdus", {},
+                                  "Write the listed PDUs, or every captured one, to a pcap file");
     QAction* exportDecode = Command(this, "&Export decode as text...", "ExportDecode", {},
-                                    "Write the decode of the listed PDUs to a text file");
+                                    "Write the listed PDUs with their columns and decode to a text file");
+    QAction* exportJson = Command(this, "Export as &JSON...", "ExportJson", {},
+                                  "Write the listed PDUs as tarnwick-decode --json does");
+    connect(exportPdus, &QAction::triggered, this, &CMainFrame::ExportPdus);
     connect(exportDecode, &QAction::triggered, this, &CMainFrame::ExportDecode);
+    connect(exportJson, &QAction::triggered, this, &CMainFrame::ExportJson);
     // The capture is no document: New has nothing to start, and no file is kept as recent.
     QAction* recent = Command(this, "Recent File", "RecentFile");
     for (QAction* disabled : {newFile, recent})
@@ -119,7 +123,7 @@ QList<QAction*> CMainFrame::CreateFileMenu(QMenu* file) {
     save->setIcon(icons::CommandIcon("save"));
     file->addActions({newFile, open, save, saveAs});
     file->addSeparator();
-    file->addActions({decodeAs, exportDecode});
+    file->addActions({decodeAs, exportPdus, exportDecode, exportJson});
     file->addSeparator();
     file->addAction(recent);
     file->addSeparator();
@@ -158,7 +162,7 @@ void CMainFrame::CreateEditCommands(QMenu* edit) {
     QAction* find = Command(this, "&Find...", "Find", {QKeySequence(Qt::CTRL | Qt::Key_F)},
                             "Find a text in the listed PDUs and their decode");
     connect(find, &QAction::triggered, this, onDecoderPage([this] { m_viewLog->OpenFind(); }));
-    QAction* goTo = Command(this, "&Go to packet...", "GoToPacket", {QKeySequence(Qt::CTRL | Qt::Key_G)},
+    QAction* goTo = Command(this, "Go t&o packet...", "GoToPacket", {QKeySequence(Qt::CTRL | Qt::Key_G)},
                             "Show the PDU of a \"Seq\" number");
     connect(goTo, &QAction::triggered, this, onDecoderPage([this] { m_viewLog->OpenGoTo(); }));
     QAction* copyValue = Command(this, "Copy &value", "CopyValue", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
@@ -277,29 +281,6 @@ bool CMainFrame::MayDropCapture(const QString& title) {
     case UnsavedChoice::Cancel: break;
     }
     return false;
-}
-
-void CMainFrame::ExportDecode() {
-    QFileDialog dialog(this, "Export decode as text", m_captureFolder);
-    dialog.setObjectName("ExportDecodeDialog");
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter("Text (*.txt)");
-    dialog.setDefaultSuffix("txt");
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString path = dialog.selectedFiles().constFirst();
-    const std::string listing = m_viewLog->ListingOfShownRows();
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(listing.data(), qint64(listing.size())) != qint64(listing.size()) || !file.flush()) {
-        QMessageBox::warning(this, "Export decode as text",
-                             QString("%1 could not be written:\n%2").arg(QDir::toNativeSeparators(path), file.errorString()));
-        return;
-    }
-    statusBar()->showMessage(QString("The decode of %1 PDUs written to %2")
-                                 .arg(m_viewLog->Brief()->model()->rowCount())
-                                 .arg(QDir::toNativeSeparators(path)),
-                             kStatusMessageMs);
 }
 
 void CMainFrame::DecodeHex() {

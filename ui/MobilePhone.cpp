@@ -20,17 +20,6 @@ namespace {
 
 namespace tp = test_protocol;
 
-struct FormatRow {
-    uint8_t value;
-    const char* text;
-};
-constexpr FormatRow kFormats[] = {
-    {CPhoneClient::kFormatGbk, "15: GBK text"},
-    {CPhoneClient::kFormatAscii, "0: ASCII"},
-    {CPhoneClient::kFormatUcs2, "8: UCS-2"},
-    {CPhoneClient::kFormatBinary, "4: Binary"},
-};
-
 } // namespace
 
 CMobilePhone::CMobilePhone(uint16_t port, QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -41,6 +30,9 @@ CMobilePhone::CMobilePhone(uint16_t port, QWidget* parent) : QWidget(parent, Qt:
     m_client = new CPhoneClient(port, this);
     connect(m_client, &CPhoneClient::StateChanged, this, &CMobilePhone::ShowState);
     connect(m_client, &CPhoneClient::Delivered, this, &CMobilePhone::ShowDelivered);
+    connect(m_client, &CPhoneClient::PartDelivered, this, [this](const QString& from, int present, int total) {
+        ShowEvent(QString("part %1 of %2 of a long message from %3").arg(present).arg(total).arg(from));
+    });
 
     m_number = new QLineEdit(this);
     m_number->setObjectName("TerminalNumber");
@@ -95,10 +87,12 @@ QGroupBox* CMobilePhone::BuildCompose() {
     m_destination->setMaxLength(tp::kTerminalNumberWidth - 1);
     m_text = new QLineEdit(compose);
     m_text->setObjectName("Text");
-    m_format = new QComboBox(compose);
-    m_format->setObjectName("Format");
-    for (const FormatRow& format : kFormats)
-        m_format->addItem(format.text, format.value);
+    // What a SUBMIT carries and what the SMSC makes of it for an ESME.
+    auto* format = new QLabel("GBK text; an ESME gets it as GSM 7-bit (data_coding 0), or UCS-2 (8) when it "
+                              "holds other characters",
+                              compose);
+    format->setObjectName("Format");
+    format->setWordWrap(true);
     m_split = new QComboBox(compose);
     m_split->setObjectName("LongMessages");
     for (const smpp::SplitOption option : {smpp::SplitOption::Udh8, smpp::SplitOption::Udh16})
@@ -107,12 +101,12 @@ QGroupBox* CMobilePhone::BuildCompose() {
     auto* form = new QFormLayout(compose);
     form->addRow("&To:", m_destination);
     form->addRow("Te&xt:", m_text);
-    auto* formatRow = new QHBoxLayout;
-    formatRow->addWidget(m_format, 1);
-    formatRow->addWidget(m_send);
-    form->addRow("&Format:", formatRow);
-    qobject_cast<QLabel*>(form->labelForField(formatRow))->setBuddy(m_format);
-    form->addRow("&Long messages:", m_split);
+    auto* splitRow = new QHBoxLayout;
+    splitRow->addWidget(m_split, 1);
+    splitRow->addWidget(m_send);
+    form->addRow("&Long messages:", splitRow);
+    qobject_cast<QLabel*>(form->labelForField(splitRow))->setBuddy(m_split);
+    form->addRow("Format:", format);
     return compose;
 }
 
@@ -121,11 +115,9 @@ void CMobilePhone::LogIn() { m_client->LogIn(m_number->text().toStdString()); }
 void CMobilePhone::LogOut() { m_client->LogOut(); }
 
 void CMobilePhone::Send() {
-    const auto format = static_cast<uint8_t>(m_format->currentData().toUInt());
     const auto split = static_cast<smpp::SplitOption>(m_split->currentData().toInt());
     std::string error;
-    const int parts = m_client->Submit(m_destination->text().toStdString(), m_text->text().toStdString(), format,
-                                       split, &error);
+    const int parts = m_client->Submit(m_destination->text().toStdString(), m_text->text().toStdString(), split, &error);
     if (!error.empty()) {
         ShowEvent(QString("not sent: %1").arg(QString::fromStdString(error))); // the text stays to be mended
         return;

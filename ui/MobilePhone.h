@@ -17,8 +17,9 @@ class QPushButton;
 class QTreeWidget;
 
 // A non-modal window over a TEST client like any other phone simulator (CPhoneClient, which it owns): it
-// shows the client's state, lists every DELIVER the client answers in its inbox, and has the client send
-// SUBMITs from its compose area. UI thread only. Deletes itself when closed; any number may be open at once.
+// shows the client's state, lists every message the client receives in its inbox (a long message as one row,
+// once its last part has come), and has the client send SUBMITs from its compose area, in GBK, the one format a
+// SUBMIT carries. UI thread only. Deletes itself when closed; any number may be open at once.
 class CMobilePhone : public QWidget {
     Q_OBJECT
 public:
@@ -37,7 +38,6 @@ public:
     QLineEdit* NumberField() const { return m_number; }
     QLineEdit* DestinationField() const { return m_destination; }
     QLineEdit* TextField() const { return m_text; }
-    QComboBox* FormatChoice() const { return m_format; }
     QComboBox* SplitChoice() const { return m_split; }
     QTreeWidget* Inbox() const { return m_inbox; }
     QLabel* StatusLine() const { return m_status; }
@@ -58,7 +58,6 @@ private:
     QTreeWidget* m_inbox = nullptr;
     QLineEdit* m_destination = nullptr;
     QLineEdit* m_text = nullptr;
-    QComboBox* m_format = nullptr;
     QComboBox* m_split = nullptr; // "Long messages:": the reference a long message's parts carry
     QPushButton* m_send = nullptr;
 };

@@ -2,6 +2,7 @@
 #include "ui/ViewLog.h"
 
 #include "analysis/Concatenations.h"
+#include "analysis/RecordJson.h"
 #include "capture/PacketLog.h"
 #include "decoder/Listing.h"
 #include "simulator/Settings.h"
@@ -16,11 +17,14 @@
 
 #include <QAction>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -70,6 +74,7 @@ CViewLog::CViewLog(CPacketLog& log, const CPacketDecoder& decoder, const CPacket
     connect(m_particular, &CViewLogParticular::RangeSelected, m_hex, &CViewLogHex::SetHighlight);
     connect(m_particular, &CViewLogParticular::RecordRequested, this, &CViewLog::ShowRecord);
     connect(m_particular, &CViewLogParticular::FilterRequested, this, &CViewLog::TakeFilter);
+    connect(m_particular, &CViewLogParticular::ColumnRequested, m_brief, &CViewLogBrief::ShowFieldColumn);
     connect(m_hex, &CViewLogHex::ByteClicked, m_particular, &CViewLogParticular::SelectLineCovering);
     connect(m_brief, &CViewLogBrief::ClearRequested, this, [this] {
         if (!m_clearGuard || m_clearGuard())
@@ -264,17 +269,62 @@ bool CViewLog::Find(bool forward) {
     return false;
 }
 
-std::string CViewLog::ListingOfShownRows() const {
+std::vector<int32_t> CViewLog::Records(bool displayedOnly) const {
     const CPacketFilterProxy& proxy = *m_brief->Proxy();
-    std::string listing;
-    for (int row = 0; row < proxy.rowCount(); ++row) {
+    const int rows = displayedOnly ? proxy.rowCount() : m_brief->Model()->rowCount();
+    std::vector<int32_t> records(static_cast<size_t>(rows));
+    for (int row = 0; row < rows; ++row)
+        records[static_cast<size_t>(row)] = displayedOnly ? proxy.RecordAt(row) : row;
+    return records;
+}
+
+namespace {
+
+// Texts side by side, each padded to the width of its column, with the blanks at the end of the line cut.
+std::string Aligned(const QStringList& texts, const std::vector<qsizetype>& widths) {
+    QString line;
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        line += (i ? QStringLiteral("  ") : QString()) + texts[i].leftJustified(widths[size_t(i)]);
+    while (line.endsWith(u' '))
+        line.chop(1);
+    return line.toStdString() + "\n";
+}
+
+} // namespace
+
+std::string CViewLog::DecodeText(const std::vector<int32_t>& records) const {
+    const CPacketListModel& model = *m_brief->Model();
+    const QHeaderView& header = *m_brief->horizontalHeader();
+    std::vector<int> columns; // the list's shown columns, in its order
+    for (int visual = 0; visual < header.count(); ++visual)
+        if (const int column = header.logicalIndex(visual); !header.isSectionHidden(column))
+            columns.push_back(column);
+    std::string text;
+    for (const int32_t index : records) {
         uint32_t length = 0;
-        if (const uint8_t* record = m_log.PacketAt(proxy.RecordAt(row), &length)) {
-            m_findDecoder->Decode(record, static_cast<int32_t>(length));
-            listing += decode_listing::Block(m_findDecoder->Lines(), false, row == 0);
+        const uint8_t* record = m_log.PacketAt(index, &length);
+        if (!record)
+            continue;
+        QStringList titles, cells;
+        std::vector<qsizetype> widths;
+        for (const int column : columns) {
+            titles.append(model.headerData(column, Qt::Horizontal).toString());
+            cells.append(model.data(model.index(index, column)).toString());
+            widths.push_back(std::max(titles.back().size(), cells.back().size()));
         }
+        m_findDecoder->Decode(record, static_cast<int32_t>(length));
+        text += (text.empty() ? "" : "\n") + Aligned(titles, widths) + Aligned(cells, widths) +
+                decode_listing::Lines(m_findDecoder->Lines(), false) +
+                ReassemblyListing(m_concatenations->LinesFor(index), false);
     }
-    return listing;
+    return text;
+}
+
+std::string CViewLog::Json(const std::vector<int32_t>& records) const {
+    std::string json;
+    for (const int32_t index : records)
+        record_json::AppendLogRecord(json, *m_findDecoder, *m_concatenations, index);
+    return json;
 }
 
 void CViewLog::EmitCounts() {

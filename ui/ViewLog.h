@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class CConcatenations;
 class CFindBar;
@@ -56,8 +58,14 @@ public:
     // Selects the record of that Seq and gives the list the focus; else says why not (no such Seq, or the
     // display filter hides it) and changes nothing.
     QString GoToPacket(int seq);
-    // The decode of the listed rows as tarnwick-decode prints a capture file's records.
-    std::string ListingOfShownRows() const;
+    // The records of the rows the display filter lists (displayedOnly), or of every row, in capture order.
+    std::vector<int32_t> Records(bool displayedOnly) const;
+    // "Export decode as text": per record, the titles of the list's shown columns in its order over the record's
+    // cells (Seq, Time with its milliseconds, Status, Latency, ...), then its decode as tarnwick-decode lists it and
+    // the reassembly lines; a blank line between records.
+    std::string DecodeText(const std::vector<int32_t>& records) const;
+    // "Export as JSON": the records as tarnwick-decode --json writes them, one a line.
+    std::string Json(const std::vector<int32_t>& records) const;
 
     CViewLogBrief* Brief() const { return m_brief; }
     CViewLogParticular* Particular() const { return m_particular; }

@@ -3,6 +3,8 @@
 
 #include "analysis/PacketPairs.h"
 #include "capture/PacketLog.h"
+#include "simulator/Settings.h"
+#include "ui/FieldColumnDialog.h"
 #include "ui/PacketFilterProxy.h"
 #include "ui/PacketListModel.h"
 
@@ -10,13 +12,13 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 
 #include <algorithm>
 
 namespace {
 
-constexpr int kColumnWidths[CPacketListModel::kColumnCount] = {50, 110, 80, 190, 50, 160, 160, 70};
 // How often rows waiting for an answer are read again, so that "no answer" shows when it is due.
 constexpr int kAnswerClockMs = 1000;
 // How often a following list catches up with the newest rows: often enough for the eye, seldom
@@ -50,11 +52,14 @@ CViewLogBrief::CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, con
       m_connectionAction(m_menu->addAction(QStringLiteral("Show this c&onnection only"))),
       m_clearAction(nullptr),
       m_filterAction(nullptr),
+      m_columnMenu(new QMenu(QStringLiteral("C&olumns"), this)),
       m_answerClock(new QTimer(this)),
       m_followClock(new QTimer(this)) {
     m_menu->addSeparator();
     m_clearAction = m_menu->addAction(QStringLiteral("Clear content"));
     m_filterAction = m_menu->addAction(QStringLiteral("Set Filter"));
+    m_menu->addSeparator();
+    m_menu->addMenu(m_columnMenu);
     setAccessibleName(QStringLiteral("Packet list"));
     m_proxy->setSourceModel(m_model);
     setModel(m_proxy);
@@ -69,9 +74,10 @@ CViewLogBrief::CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, con
     SetUpHeaders();
     SetUpMenu();
     SetUpClocks();
+    SetUpColumnMenu();
 }
 
-// Rows of one height, columns as wide as their longest forms.
+// Rows of one height, columns as wide as their longest forms, the layout the user left.
 void CViewLogBrief::SetUpHeaders() {
     // Every row as tall as the next: the view then asks the model only for the rows on screen.
     QHeaderView* rows = verticalHeader();
@@ -83,14 +89,148 @@ void CViewLogBrief::SetUpHeaders() {
     QHeaderView* columns = horizontalHeader();
     columns->setSectionsClickable(false);
     columns->setHighlightSections(false);
+    columns->setSectionsMovable(true);
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setStretchLastSection(true);
-    for (int column = 0; column < CPacketListModel::kColumnCount; ++column)
-        columns->resizeSection(column, kColumnWidths[column]);
-    // The columns whose texts have a known longest form are as wide as the font makes that form.
-    const QFontMetrics metrics = fontMetrics();
-    columns->resizeSection(CPacketListModel::kTime, metrics.horizontalAdvance("2026-12-07 10:11:12.345") + 16);
-    columns->resizeSection(CPacketListModel::kStatus, metrics.horizontalAdvance("ESME_RINVCMDID") + iconSize().width() + 20);
+    // A column scrolled to shows whole, not only from its left edge.
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    for (int column = 0; column < m_model->columnCount(); ++column)
+        columns->resizeSection(column, ContentWidth(column));
+    // Ready to switch on from the columns' menu.
+    columns->hideSection(CPacketListModel::kDestination);
+    columns->hideSection(CPacketListModel::kSourceAddress);
+    RestoreColumns();
+    connect(columns, &QHeaderView::sectionMoved, this, &CViewLogBrief::SaveColumns);
+    connect(columns, &QHeaderView::sectionResized, this, &CViewLogBrief::SaveColumns);
+    connect(m_model, &QAbstractItemModel::columnsInserted, this, [this](const QModelIndex&, int first, int last) {
+        // A field's values vary too much for a sample: the rows on screen size its column.
+        for (int column = first; column <= last; ++column)
+            horizontalHeader()->resizeSection(column, std::max(ContentWidth(column), sizeHintForColumn(column)));
+        SaveColumns();
+    });
+    connect(m_model, &QAbstractItemModel::columnsRemoved, this, &CViewLogBrief::SaveColumns);
+}
+
+int CViewLogBrief::ContentWidth(int column) const {
+    // What the item delegate puts around a text and beside an icon, and the grid line.
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    int cell = fontMetrics().horizontalAdvance(m_model->WidestText(column)) + margin + (showGrid() ? 1 : 0);
+    if (column == CPacketListModel::kSeq || column == CPacketListModel::kStatus)
+        cell += iconSize().width() + margin; // the protocol's icon, the error's icon
+    const QHeaderView* header = horizontalHeader();
+    const int title = header->fontMetrics().horizontalAdvance(m_model->headerData(column, Qt::Horizontal).toString()) +
+                      2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    return std::max(cell, title);
+}
+
+void CViewLogBrief::RestoreColumns() {
+    const CSettings settings;
+    const QByteArray header = settings.PacketListHeader();
+    bool fits = !header.isEmpty();
+    for (const QString& field : settings.PacketListFields())
+        fits = fits && m_model->AddFieldColumn(field) >= 0; // a field this build lacks: the saved layout is not ours
+    if (fits)
+        horizontalHeader()->restoreState(header);
+    m_restoring = false;
+}
+
+void CViewLogBrief::SaveColumns() {
+    if (!m_restoring)
+        CSettings().SetPacketListLayout(m_model->AddedFields(), horizontalHeader()->saveState());
+}
+
+void CViewLogBrief::SetUpColumnMenu() {
+    m_columnMenu->setObjectName("ColumnMenu");
+    QHeaderView* header = horizontalHeader();
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QWidget::customContextMenuRequested, this, [this, header](const QPoint& pos) {
+        OpenColumnMenu(header->logicalIndexAt(pos), header->mapToGlobal(pos));
+    });
+    connect(m_columnMenu, &QMenu::aboutToShow, this, &CViewLogBrief::FillColumnMenu);
+}
+
+void CViewLogBrief::OpenColumnMenu(int column, const QPoint& at) {
+    m_menuColumn = column;
+    m_columnMenu->popup(at);
+}
+
+void CViewLogBrief::FillColumnMenu() {
+    m_columnMenu->clear();
+    QHeaderView* header = horizontalHeader();
+    const int shown = header->count() - header->hiddenSectionCount();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int column = header->logicalIndex(visual);
+        QAction* check = m_columnMenu->addAction(m_model->headerData(column, Qt::Horizontal).toString());
+        check->setCheckable(true);
+        check->setChecked(!header->isSectionHidden(column));
+        // The last column shown stays: a list without columns has no header to bring them back by.
+        check->setEnabled(header->isSectionHidden(column) || shown > 1);
+        connect(check, &QAction::toggled, this, [this, column](bool on) {
+            horizontalHeader()->setSectionHidden(column, !on);
+            SaveColumns();
+        });
+    }
+    m_columnMenu->addSeparator();
+    const int column = m_menuColumn;
+    const bool onColumn = column >= 0 && column < m_model->columnCount() && !header->isSectionHidden(column);
+    // The commands name the column they act on, when they have one.
+    const QString title = onColumn ? QStringLiteral(" \"%1\"").arg(m_model->headerData(column, Qt::Horizontal).toString()) : QString();
+    QAction* left = m_columnMenu->addAction(QStringLiteral("Move%1 &left").arg(title), this, [this] { MoveColumn(-1); });
+    QAction* right = m_columnMenu->addAction(QStringLiteral("Move%1 &right").arg(title), this, [this] { MoveColumn(1); });
+    left->setObjectName("MoveColumnLeft");
+    right->setObjectName("MoveColumnRight");
+    left->setEnabled(onColumn);
+    right->setEnabled(onColumn);
+    m_columnMenu->addAction(QStringLiteral("&Add column for field..."), this, &CViewLogBrief::OpenAddColumn)
+        ->setObjectName("AddColumn");
+    const bool added = onColumn && m_model->IsAddedColumn(column);
+    QAction* remove = m_columnMenu->addAction(QStringLiteral("Re&move column%1").arg(added ? title : QString()), this,
+                                              [this, column] { m_model->RemoveFieldColumn(column); });
+    remove->setObjectName("RemoveColumn");
+    remove->setEnabled(added);
+}
+
+void CViewLogBrief::MoveColumn(int step) {
+    QHeaderView* header = horizontalHeader();
+    const int from = header->visualIndex(m_menuColumn);
+    if (from < 0)
+        return;
+    // Past the hidden columns to the next one shown: a move the eye can see.
+    for (int to = from + step; to >= 0 && to < header->count(); to += step) {
+        if (!header->isSectionHidden(header->logicalIndex(to))) {
+            header->moveSection(from, to);
+            return;
+        }
+    }
+}
+
+bool CViewLogBrief::ShowFieldColumn(const QString& field) {
+    const int column = m_model->AddFieldColumn(field);
+    if (column < 0)
+        return false;
+    horizontalHeader()->showSection(column);
+    // On the next turn, once the scroll bars have made room for the new column (and for each other).
+    QMetaObject::invokeMethod(this, [this, column] {
+        const int row = currentIndex().isValid() ? currentIndex().row() : std::max(rowAt(0), 0);
+        updateGeometries(); // the scroll bar's range takes the new column in
+        if (column < m_proxy->columnCount() && m_proxy->rowCount() > 0)
+            scrollTo(m_proxy->index(row, column));
+    }, Qt::QueuedConnection);
+    SaveColumns();
+    return true;
+}
+
+void CViewLogBrief::OpenAddColumn() {
+    auto* dialog = new CFieldColumnDialog(
+        m_model->KnownFields(),
+        [this](const QString& field) {
+            if (field.isEmpty())
+                return QStringLiteral("Type the name of a field, such as smpp.data_coding.");
+            return ShowFieldColumn(field) ? QString() : QStringLiteral("No field is named \"%1\".").arg(field);
+        },
+        this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 // The row's context menu: its partner, its connection, Clear content and Set Filter.
@@ -106,6 +246,7 @@ void CViewLogBrief::SetUpMenu() {
     connect(m_filterAction, &QAction::triggered, this, &CViewLogBrief::SetFilterRequested);
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        m_menuColumn = columnAt(pos.x());
         UpdateActions();
         m_menu->popup(viewport()->mapToGlobal(pos));
     });
@@ -268,6 +409,10 @@ void CViewLogBrief::dataChanged(const QModelIndex& topLeft, const QModelIndex& b
 }
 
 void CViewLogBrief::OnRowsInserted(const QModelIndex&, int first) {
+    // "Seq" widens as its numbers gain a digit.
+    if (const int seq = ContentWidth(CPacketListModel::kSeq);
+        !isColumnHidden(CPacketListModel::kSeq) && columnWidth(CPacketListModel::kSeq) < seq)
+        horizontalHeader()->resizeSection(CPacketListModel::kSeq, seq);
     const int lastVisible = rowAt(viewport()->height() - 1);
     m_appendedOffScreen = lastVisible >= 0 && first > lastVisible;
     UpdateActions();

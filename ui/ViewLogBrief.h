@@ -63,6 +63,17 @@ public:
     QAction* ClearAction() const { return m_clearAction; }
     QAction* FilterAction() const { return m_filterAction; }
 
+    // The columns' menu, on a right-click of the header and as "Columns" in the list's menu: a check per column to
+    // show or hide it, "Move left" and "Move right" for the column it was opened on, "Add column for field..." and
+    // "Remove column" for a column the user added. The layout is remembered from one run to the next.
+    QMenu* ColumnMenu() const { return m_columnMenu; }
+    // Opens the columns' menu for a column at a point of the header.
+    void OpenColumnMenu(int column, const QPoint& at);
+    // Adds the column of that field (or shows it, when the list has it) and scrolls to it; false for a name of no field.
+    bool ShowFieldColumn(const QString& field);
+    // "Add column for field...": the dialog, window-modal.
+    void OpenAddColumn();
+
     void doItemsLayout() override;
     // Rows off screen draw nothing: a range of them (the requests that new answers complete, on
     // every batch under load) would otherwise redraw the whole list.
@@ -86,6 +97,14 @@ private:
     void SetUpHeaders();
     void SetUpMenu();
     void SetUpClocks();
+    void SetUpColumnMenu();
+    void FillColumnMenu();
+    // Moves the column the menu was opened on one place left (-1) or right (+1) among the columns shown.
+    void MoveColumn(int step);
+    // The width a column needs for its header and its widest common text.
+    int ContentWidth(int column) const;
+    void RestoreColumns();
+    void SaveColumns();
     void OnRowsInserted(const QModelIndex& parent, int first);
     void OnModelReset();
     void OnScrolled(int value);
@@ -101,6 +120,9 @@ private:
     QAction* m_connectionAction;
     QAction* m_clearAction;
     QAction* m_filterAction;
+    QMenu* m_columnMenu;
+    int m_menuColumn = -1; // the column the columns' menu was opened on
+    bool m_restoring = true; // the header is being laid out, not changed by the user
     QTimer* m_answerClock; // "no answer" comes with time alone
     QTimer* m_followClock; // following scrolls a few times a second, not on every batch of rows
     int m_selected = -1;

@@ -25,11 +25,17 @@ CViewLogParticular::CViewLogParticular(const CPacketDecoder& decoder, QWidget* p
       m_decoder(decoder),
       m_menu(new QMenu(this)),
       m_applyAsFilter(m_menu->addAction(QStringLiteral("&Apply as filter"))),
-      m_prepareAsFilter(m_menu->addAction(QStringLiteral("&Prepare as filter"))) {
+      m_prepareAsFilter(m_menu->addAction(QStringLiteral("&Prepare as filter"))),
+      m_applyAsColumn(m_menu->addAction(QStringLiteral("Apply as &column"))) {
     m_applyAsFilter->setObjectName("ApplyAsFilter");
     m_prepareAsFilter->setObjectName("PrepareAsFilter");
     connect(m_applyAsFilter, &QAction::triggered, this, [this] { emit FilterRequested(CurrentExpression(), true); });
     connect(m_prepareAsFilter, &QAction::triggered, this, [this] { emit FilterRequested(CurrentExpression(), false); });
+    m_applyAsColumn->setObjectName("ApplyAsColumn");
+    connect(m_applyAsColumn, &QAction::triggered, this, [this] {
+        if (const DecodeLine* field = CurrentField())
+            emit ColumnRequested(QString::fromUtf8(field->field.data(), qsizetype(field->field.size())));
+    });
 
     setAccessibleName(QStringLiteral("Decode tree"));
     setHeaderHidden(true);
@@ -174,19 +180,25 @@ void CViewLogParticular::contextMenuEvent(QContextMenuEvent* event) {
     const bool field = !CurrentExpression().isEmpty();
     m_applyAsFilter->setEnabled(field);
     m_prepareAsFilter->setEnabled(field);
+    m_applyAsColumn->setEnabled(CurrentField() != nullptr);
     const QRect line = currentItem() ? visualItemRect(currentItem()) : QRect();
     const QPoint at = event->reason() == QContextMenuEvent::Mouse || line.isEmpty() ? event->pos() : line.bottomLeft();
     m_menu->popup(viewport()->mapToGlobal(at));
 }
 
-QString CViewLogParticular::CurrentExpression() const {
+const DecodeLine* CViewLogParticular::CurrentField() const {
     const int j = currentItem() ? currentItem()->data(0, kLineRole).toInt() : -1;
     if (j < 0 || j >= static_cast<int>(m_lines.size()))
-        return {};
-    // A part of a field (a header element, a receipt field) asks for the field it is part of.
+        return nullptr;
+    // A part of a field (a header element, a receipt field) stands for the field it is part of.
     const DecodeLine& line = m_lines[static_cast<size_t>(j)];
     const DecodeLine& field = line.parent >= 0 ? m_lines[static_cast<size_t>(line.parent)] : line;
-    return QString::fromStdString(display_filter::ExpressionFor(field));
+    return field.field.empty() || field.field == kTrailingOctetsField ? nullptr : &field;
+}
+
+QString CViewLogParticular::CurrentExpression() const {
+    const DecodeLine* field = CurrentField();
+    return field ? QString::fromStdString(display_filter::ExpressionFor(*field)) : QString();
 }
 
 bool CViewLogParticular::SelectLineContaining(const QString& folded) {

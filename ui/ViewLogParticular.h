@@ -51,11 +51,15 @@ public:
     // greyed for a line of no field (a reassembled message's, the octets not decoded).
     QAction* ApplyAsFilterAction() const { return m_applyAsFilter; }
     QAction* PrepareAsFilterAction() const { return m_prepareAsFilter; }
+    // "Apply as column": a packet list column for the current line's field.
+    QAction* ApplyAsColumnAction() const { return m_applyAsColumn; }
     QMenu* ContextMenu() const { return m_menu; }
 
 signals:
     // "Apply as filter" (apply true) or "Prepare as filter" on a line: the filter that asks for its field's value.
     void FilterRequested(const QString& expression, bool apply);
+    // "Apply as column" on a line: the list adds a column for its field.
+    void ColumnRequested(const QString& field);
     // The current line changed to one covering range; empty for a line without bytes of its own, or none.
     void RangeSelected(ByteRange range);
     // A line naming another record was activated (a part of a concatenated message).
@@ -67,6 +71,8 @@ protected:
 private:
     void OnCurrentItemChanged(QTreeWidgetItem* current);
 
+    // The field the current line shows (a part of a field: that field), null for a line of none.
+    const DecodeLine* CurrentField() const;
     // The display filter the current line makes; empty for none.
     QString CurrentExpression() const;
 
@@ -75,4 +81,5 @@ private:
     QMenu* m_menu;
     QAction* m_applyAsFilter;
     QAction* m_prepareAsFilter;
+    QAction* m_applyAsColumn;
 };

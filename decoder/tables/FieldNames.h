@@ -44,6 +44,16 @@ struct TagName {
     std::string_view name;
 };
 
+// The fields that hold a message's destination and its source number, one per protocol that has them: the packet
+// list's "Destination" and "Source address" columns show whichever a record has.
+inline constexpr std::string_view kDestinationFields[] = {
+    "smpp.destination_addr", "test.destination", "cmpp.Dest_terminal_Id", "smgp.DestTermID", "cngp.DestTermID",
+    "sgip.UserNumber",
+};
+inline constexpr std::string_view kSourceFields[] = {
+    "smpp.source_addr", "test.source", "cmpp.Src_terminal_Id", "smgp.SrcTermID", "cngp.SrcTermID", "sgip.SPNumber",
+};
+
 std::span<const ProtocolTag> ProtocolTags();
 std::span<const TagName> SmgpTlvNames();
 std::span<const LabelName> LabelNames();

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -252,6 +254,41 @@ TEST_F(DisplayFilterTest, MatchesNeedsAnExpression) {
     EXPECT_EQ(error.Column("smpp.destination_addr matches \"(\""), 31);
     EXPECT_TRUE(error.what.starts_with("not a regular expression: ")) << error.what;
     EXPECT_TRUE(filter.Check("smpp.destination_addr matches \"[0-9]+\"", error));
+}
+
+// The help's examples are filters the grammar reads, and between them they show every kind of term it has; the
+// operators and keywords the help lists are no terms of their own.
+TEST(FilterHelp, ExamplesParseAndShowEveryKindOfTerm) {
+    using display_filter::Kind;
+    const CPacketDecoder decoder;
+    std::set<Kind> kinds;
+    std::function<void(const display_filter::Node&)> collect = [&](const display_filter::Node& node) {
+        if (node.op == display_filter::Node::Op::Term)
+            kinds.insert(node.term.kind);
+        for (const display_filter::Node& child : node.children)
+            collect(child);
+    };
+    int operators = 0;
+    for (const display_filter::HelpLine& line : display_filter::Help()) {
+        const std::string written(line.written);
+        display_filter::Node node;
+        display_filter::Error error;
+        if (written.find(", ") == std::string::npos && !display_filter::Parse(written, decoder, node, error)) {
+            ++operators; // "==", "and", "contains": read between terms only, so no filter alone
+            continue;
+        }
+        for (size_t at = 0; at != std::string::npos;) {
+            const size_t comma = written.find(", ", at);
+            const std::string example = written.substr(at, comma - at);
+            SCOPED_TRACE(example);
+            EXPECT_TRUE(display_filter::Parse(example, decoder, node, error)) << error.what;
+            collect(node);
+            at = comma == std::string::npos ? comma : comma + 2;
+        }
+    }
+    EXPECT_EQ(kinds, (std::set<Kind>{Kind::Command, Kind::Port, Kind::Ip, Kind::Connection, Kind::Sequence, Kind::Status,
+                                     Kind::Error, Kind::Unanswered, Kind::Text, Kind::Field}));
+    EXPECT_EQ(operators, 17);
 }
 
 } // namespace

@@ -76,7 +76,7 @@ protected:
 };
 
 TEST_F(PhoneClientTest, LogsInAcrossSplitReadsAndSubmitsOnlyWhenLoggedIn) {
-    EXPECT_FALSE(client->Submit("10086", "ok", CPhoneClient::kFormatAscii)) << "not logged in yet";
+    EXPECT_FALSE(client->Submit("10086", "ok")) << "not logged in yet";
     const Bytes answer = Pdu12(kLoginResp, 1, Builder().u32(0xFFFFFFFF)); // the number is in use already
     Send(Bytes(answer.begin(), answer.begin() + 5));
     ASSERT_TRUE(WaitUntil([&] { return peer->bytesToWrite() == 0; }));
@@ -84,18 +84,18 @@ TEST_F(PhoneClientTest, LogsInAcrossSplitReadsAndSubmitsOnlyWhenLoggedIn) {
     ASSERT_TRUE(WaitUntil([&] { return client->GetState() == State::LoggedIn; }));
     EXPECT_EQ(statuses.back(), "Logged in as 13900000001, which another phone uses too");
 
-    EXPECT_FALSE(client->Submit("", "ok", CPhoneClient::kFormatAscii)) << "no destination";
-    ASSERT_TRUE(client->Submit("10086", "ok", CPhoneClient::kFormatUcs2));
+    EXPECT_FALSE(client->Submit("", "ok")) << "no destination";
+    ASSERT_TRUE(client->Submit("10086", "ok\u4F60")); // GBK: C4 E3
     ASSERT_TRUE(Next(12 + 24 + 24 + 10 + 1 + 4));
     EXPECT_EQ(taken, Pdu12(kSubmit, 2, Builder().text("10086", 24).text(kNumber, 24).text("0000000001", 10).u8(4)
-                                           .raw(Bytes{0, 'o', 0, 'k'})));
+                                           .raw(Bytes{'o', 'k', 0xC4, 0xE3})));
 
-    // A handset refuses what its format cannot write, and sends a long text in parts that carry the header.
+    // A handset refuses what GBK cannot write, and sends a long text in parts that carry the header.
     std::string error;
-    EXPECT_EQ(client->Submit("10086", "a\u00e9", CPhoneClient::kFormatAscii, smpp::SplitOption::Udh8, &error), 0);
-    EXPECT_EQ(error, "'\u00e9' (U+00E9) is not in ASCII");
-    ASSERT_EQ(client->Submit("10086", std::string(161, 'x'), CPhoneClient::kFormatAscii, smpp::SplitOption::Udh16), 2);
-    for (const auto& [seq, body] : {std::pair{1, 152}, std::pair{2, 9}}) {
+    EXPECT_EQ(client->Submit("10086", "a\U0001F600", smpp::SplitOption::Udh8, &error), 0);
+    EXPECT_EQ(error, "'\U0001F600' (U+1F600) is not in GBK");
+    ASSERT_EQ(client->Submit("10086", std::string(161, 'x'), smpp::SplitOption::Udh16), 2);
+    for (const auto& [seq, body] : {std::pair{1, 133}, std::pair{2, 28}}) {
         ASSERT_TRUE(Next(12 + 24 + 24 + 10 + 1 + 7 + size_t(body)));
         const Bytes content(taken.end() - 7 - body, taken.end());
         EXPECT_EQ(taken[12 + 58], 7 + body) << "msg_length";
@@ -144,6 +144,38 @@ TEST_F(PhoneClientTest, ShowsAndAnswersEachDeliverAndIgnoresWhatItCannotRead) {
         EXPECT_EQ(delivered, expected);
     }
     EXPECT_EQ(client->GetState(), State::LoggingIn) << "a short LOGIN_RESP logs nobody in";
+}
+
+// The parts of a long message, in any order and mixed with others, are told of once, as one text, when the last
+// comes; every part is answered. A header that is no concatenation header reads as the text it is.
+TEST_F(PhoneClientTest, LongMessagesAreToldOfWholeOnceTheirLastPartCame) {
+    const auto part = [](Bytes header, const std::string& text) {
+        header.insert(header.end(), text.begin(), text.end());
+        return header;
+    };
+    std::vector<int> parts;
+    QObject::connect(client.get(), &CPhoneClient::PartDelivered, [&](const QString&, int present, int) { parts.push_back(present); });
+    const struct {
+        const char* from;
+        uint8_t format;
+        Bytes content;
+    } packets[] = {
+        {"10086", 15, part({5, 0, 3, 0x42, 2, 2}, "world")},         // 8-bit reference, the last part first
+        {"10010", 8, part({6, 8, 4, 0x01, 0x42, 2, 1}, {0, 'u'})},  // 16-bit reference, UCS-2, another sender
+        {"10086", 15, part({5, 0, 3, 0x43, 2, 1}, "other ")},        // another reference: another message
+        {"10086", 15, part({5, 0, 3, 0x42, 2, 1}, "Hello, ")},
+        {"10010", 8, part({6, 8, 4, 0x01, 0x42, 2, 2}, {0, 'p'})},
+        {"10086", 15, part({5, 0, 3, 0x42, 1, 1}, "one of one")},    // a single part: no concatenation header
+    };
+    uint32_t sequence = 20;
+    for (const auto& p : packets) {
+        Send(Deliver(++sequence, p.from, "1", p.format, p.content));
+        ASSERT_TRUE(Next(26));
+        EXPECT_EQ(taken, DeliverResp(sequence, "1"));
+    }
+    EXPECT_EQ(delivered, (std::vector<std::pair<std::string, std::string>>{
+                             {"10086", "Hello, world"}, {"10010", "up"}, {"10086", "\\x05"}}));
+    EXPECT_EQ(parts, (std::vector<int>{1, 1, 1}));
 }
 
 TEST_F(PhoneClientTest, ABadLengthClosesTheConnectionAndFramesNothingAfterIt) {

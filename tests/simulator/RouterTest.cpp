@@ -148,8 +148,8 @@ TEST_F(RouterTest, TerminalSubmitReachesTheReceiversWhoseRangeTakesTheNumber) {
     for (size_t i = 0; i < clients.size(); ++i) {
         SCOPED_TRACE(esmes[i].systemId);
         if (esmes[i].receives) {
-            EXPECT_EQ(clients[i]->NextPdu(), DeliverSm(1, 0, "13900000001", "13900000002", 0, 15, "Hi"));
-            EXPECT_EQ(clients[i]->NextPdu(), DeliverSm(2, 0, "555", "13900000002", 0, 15, "Hi"));
+            EXPECT_EQ(clients[i]->NextPdu(), DeliverSm(1, 0, "13900000001", "13900000002", 0, 0, "Hi"));
+            EXPECT_EQ(clients[i]->NextPdu(), DeliverSm(2, 0, "555", "13900000002", 0, 0, "Hi"));
         }
         ExpectNothingMore(*clients[i]);
     }
@@ -172,21 +172,27 @@ TEST_F(RouterTest, TerminalSubmitReachesTheReceiversWhoseRangeTakesTheNumber) {
                                                "[Route] terminal 13900000001 to 14412345678: 0 deliver_sm"}));
 }
 
-// An ESME's message to a logged-in number reaches every simulator under it as DELIVER.
-// A handset's long message comes as SUBMITs each starting with the concatenation header: those reach the
-// ESME with UDHI set; a content whose header is not well formed routes as plain text, as any other.
-TEST_F(RouterTest, TerminalSubmitWithAConcatenationHeaderGoesWithUdhi) {
+// A handset's text comes in GBK, the one format a SUBMIT carries, and goes on in the coding an ESME reads: GSM 7-bit
+// (data_coding 0) when that alphabet holds it, else UCS-2 (8). Octets that are no GBK text go on as they came, in 15.
+// A handset's long message comes as SUBMITs each starting with the concatenation header: those reach the ESME with
+// UDHI set, the header in front of the converted text; a content whose header is not well formed is no text.
+TEST_F(RouterTest, TerminalSubmitGoesOnInTheCodingItsTextNeedsWithUdhiForItsParts) {
     const struct {
         const char* name;
         std::string content;
-        uint8_t esmClass;
+        uint8_t esmClass, dataCoding;
+        std::string delivered;
     } cases[] = {
-        {"8-bit reference", std::string("\x05\x00\x03\x07\x02\x01" "abc", 9), 0x40},
-        {"16-bit reference", std::string("\x06\x08\x04\x01\x07\x02\x02" "d", 8), 0x40},
-        {"header length past the content", std::string("\x09\x00\x03\x07\x02", 5), 0},
-        {"sequence 0", std::string("\x05\x00\x03\x07\x02\x00", 6), 0},
-        {"header length alone", std::string("\x05", 1), 0},
-        {"empty", "", 0},
+        {"GSM text", "Hi {you}", 0, 0, "Hi \x1B(you\x1B)"}, // braces: the escape and their septet
+        {"GBK Chinese", "ok\xC4\xE3\xBA\xC3", 0, 8, std::string("\0o\0k\x4F\x60\x59\x7D", 8)},
+        {"8-bit reference", std::string("\x05\x00\x03\x07\x02\x01" "abc", 9), 0x40, 0, std::string("\x05\x00\x03\x07\x02\x01" "abc", 9)},
+        {"16-bit reference, Chinese", std::string("\x06\x08\x04\x01\x07\x02\x02" "\xC4\xE3", 9), 0x40, 8,
+         std::string("\x06\x08\x04\x01\x07\x02\x02" "\x4F\x60", 9)},
+        {"header length past the content", std::string("\x09\x00\x03\x07\x02", 5), 0, 15, std::string("\x09\x00\x03\x07\x02", 5)},
+        {"sequence 0", std::string("\x05\x00\x03\x07\x02\x00", 6), 0, 15, std::string("\x05\x00\x03\x07\x02\x00", 6)},
+        {"header length alone", std::string("\x05", 1), 0, 15, std::string("\x05", 1)},
+        {"a lead octet without its second", "a\xC4", 0, 15, "a\xC4"},
+        {"empty", "", 0, 0, ""},
     };
     auto esme = Esme(kBindReceiver, "all");
     auto phone = Phone("13900000001");
@@ -195,11 +201,12 @@ TEST_F(RouterTest, TerminalSubmitWithAConcatenationHeaderGoesWithUdhi) {
         SCOPED_TRACE(c.name);
         phone->Send(TerminalSubmit("13900000002", "", c.content));
         ASSERT_TRUE(phone->NextPdu());
-        EXPECT_EQ(esme->NextPdu(), DeliverSm(++sequence, 0, "13900000001", "13900000002", c.esmClass, 15, c.content));
+        EXPECT_EQ(esme->NextPdu(), DeliverSm(++sequence, 0, "13900000001", "13900000002", c.esmClass, c.dataCoding, c.delivered));
     }
     ExpectNothingMore(*esme);
 }
 
+// An ESME's message to a logged-in number reaches every simulator under it as DELIVER.
 TEST_F(RouterTest, EsmeMessagesReachTheTerminalsTheyName) {
     auto first = Phone("13900000002");
     auto second = Phone("13900000003");
@@ -365,7 +372,7 @@ TEST_F(RouterTest, ReceiptsHoldForLongAddressesLateAnswersAndZonesOtherThanUtc) 
     const std::string longNumber = "123456789012345678901234";
     phone->Send(TerminalSubmit(longNumber, longNumber, "Hi"));
     ASSERT_TRUE(phone->NextPdu());
-    EXPECT_EQ(esme->NextPdu(), DeliverSm(3, 0, longNumber.substr(0, 20), longNumber.substr(0, 20), 0, 15, "Hi"));
+    EXPECT_EQ(esme->NextPdu(), DeliverSm(3, 0, longNumber.substr(0, 20), longNumber.substr(0, 20), 0, 0, "Hi"));
 }
 
 std::string HexOf(const std::optional<Bytes>& bytes) {

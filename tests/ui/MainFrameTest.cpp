@@ -8,6 +8,7 @@
 #include "ui/DecodeAsDialog.h"
 #include "ui/DecodeHexDialog.h"
 #include "ui/DeliverDialog.h"
+#include "ui/ExportDialog.h"
 #include "ui/FilterDialog.h"
 #include "ui/Icons.h"
 #include "ui/LeftView.h"
@@ -18,8 +19,10 @@
 #include "ui/PelmoraView.h"
 #include "ui/UnsavedRecords.h"
 #include "ui/ViewLog.h"
+#include "ui/PacketListModel.h"
 #include "ui/ViewLogBrief.h"
 #include "ui/ViewServerInfo.h"
+#include "analysis/FilterExpression.h"
 #include "capture/Pcap.h"
 
 #include <QAbstractButton>
@@ -28,8 +31,12 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QJsonDocument>
 #include <QLabel>
+#include <QRadioButton>
+#include <QRegularExpression>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -38,6 +45,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QStatusBar>
@@ -643,23 +651,55 @@ TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {
     EXPECT_EQ(QFileInfo(folder.filePath("typed.pcap")).size(), 24) << "the file header alone";
 }
 
-// Help shows introduce.txt in a window of its own when the desktop has no viewer; the status bar
+// F1 shows introduce.txt, then every menu command with the keys that reach it and every other command's keys,
+// and the display filter's terms, each read from its home; F1 again brings that window forward. The status bar
 // counts the listed PDUs; F8 turns following on and off.
-TEST_F(MainFrameTest, HelpWithoutAViewerFollowAndTheCountOfListedPdus) {
+TEST_F(MainFrameTest, HelpFollowAndTheCountOfListedPdus) {
     QTemporaryDir folder;
     QFile help(folder.filePath("introduce.txt"));
-    ASSERT_TRUE(help.open(QIODevice::WriteOnly) && help.write("Tarnwick introduces itself.") > 0);
+    ASSERT_TRUE(help.open(QIODevice::WriteOnly) && help.write("Tarnwick introduces itself.\n") > 0);
     help.close();
     const QString working = QDir::currentPath();
     QDir::setCurrent(folder.path());
     CMainFrame& frame = Start();
-    frame.SetLauncher([](const QUrl&) { return false; });
-    Command("Help")->trigger();
-    QDir::setCurrent(working);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    QTest::keyClick(&frame, Qt::Key_F1);
     auto* text = frame.findChild<QPlainTextEdit*>("HelpText");
     ASSERT_NE(text, nullptr);
     EXPECT_TRUE(text->isReadOnly() && text->window()->isVisible());
-    EXPECT_EQ(text->toPlainText(), "Tarnwick introduces itself.");
+    const QString shown = text->toPlainText();
+    EXPECT_TRUE(shown.startsWith("Tarnwick introduces itself.\n\nMenus and keys\n")) << shown.left(80).toStdString();
+    for (const char* line : {R"(\n  File > Export PDUs\.\.\. +Alt\+F, P\n)", R"(\n  Edit > Find\.\.\. +Alt\+E, F; Ctrl\+F\n)",
+                             R"(\n  Next Pane +F6\n)"})
+        EXPECT_TRUE(shown.contains(QRegularExpression(line))) << line;
+    for (const QAction* action : frame.findChildren<QAction*>())
+        for (const QKeySequence& key : action->shortcuts())
+            EXPECT_TRUE(action->text().isEmpty() || shown.contains(key.toString(QKeySequence::NativeText)))
+                << action->text().toStdString();
+    // A letter that two commands of one menu share reaches only the first: each menu's letters differ.
+    for (const QAction* top : frame.menuBar()->actions()) {
+        QStringList letters;
+        for (const QAction* action : top->menu()->actions())
+            if (const QKeySequence letter = QKeySequence::mnemonic(action->text()); !letter.isEmpty()) {
+                EXPECT_FALSE(letters.contains(letter.toString())) << action->text().toStdString();
+                letters.append(letter.toString());
+            }
+    }
+    for (const display_filter::HelpLine& term : display_filter::Help())
+        EXPECT_TRUE(shown.contains(QString::fromUtf8(term.written.data(), qsizetype(term.written.size()))));
+    QTest::keyClick(&frame, Qt::Key_F1);
+    EXPECT_EQ(frame.findChildren<QPlainTextEdit*>("HelpText").size(), 1) << "the open window comes forward";
+    QPointer<QWidget> closed = text->window();
+    closed->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed.isNull(); }));
+    QTemporaryDir empty;
+    QDir::setCurrent(empty.path());
+    Command("Help")->trigger();
+    QDir::setCurrent(working);
+    ASSERT_EQ(frame.findChildren<QPlainTextEdit*>("HelpText").size(), 1);
+    EXPECT_TRUE(frame.findChild<QPlainTextEdit*>("HelpText")->toPlainText().startsWith(
+        "The help file introduce.txt was not found; the keys and the display filter follow.\n\nMenus and keys\n"));
 
     CPacketLog& log = m_app->Simulator().Log();
     const Bytes enquire = SmppPdu(0x00000015, 1);
@@ -676,6 +716,107 @@ TEST_F(MainFrameTest, HelpWithoutAViewerFollowAndTheCountOfListedPdus) {
     EXPECT_NE(frame.ViewLog()->Brief()->IsFollowing(), was);
     frame.ViewLog()->Brief()->SetFollowing(was);
     EXPECT_EQ(follow->isChecked(), was) << "the menu shows what the list does";
+}
+
+// The File menu's exports, reached by their letters: the PDUs the filter lists or every captured one, as the
+// dialog's choice says, as pcap, as text and as JSON.
+TEST_F(MainFrameTest, ExportsWriteTheDisplayedOrEveryPduByTheDialogsChoice) {
+    CMainFrame& frame = Start();
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    CPacketLog& log = m_app->Simulator().Log();
+    const Bytes submit = SmppPdu(0x00000004, 1, test_bytes::SmppMessageBody("123", "456", 0, 0, Builder().raw("Hi")));
+    const Bytes enquire = SmppPdu(0x00000015, 2);
+    for (const Bytes* pdu : {&submit, &enquire, &submit})
+        ASSERT_TRUE(log.AddPacket(2, 0x7F000001, 40000, pdu->data(), uint32_t(pdu->size()), 9, {0x7F000001, 2775}, 1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.ViewLog()->Brief()->Model()->rowCount() == 3; }));
+    frame.ViewLog()->ApplyFilter("submit_sm");
+
+    QTemporaryDir folder;
+    const auto pcapRecords = [](const QString& path) {
+        CPacketLog read;
+        read.Reset();
+        pcap::CPcapImporter importer;
+        std::string error;
+        EXPECT_TRUE(importer.Open(path.toStdString(), {}, error)) << error;
+        while (importer.Step(read, 100)) {
+        }
+        importer.Finish(read, false);
+        return read.GetCount();
+    };
+    const auto textRecords = [](const QString& path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return int(QString::fromUtf8(file.readAll()).count(QRegularExpression("^Seq  ", QRegularExpression::MultilineOption)));
+    };
+    const auto jsonRecords = [](const QString& path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        int records = 0;
+        for (const QByteArray& line : file.readAll().split('\n'))
+            records += QJsonDocument::fromJson(line).isObject() ? 1 : 0;
+        return records;
+    };
+    const struct {
+        Qt::Key key; // the command's letter in the File menu
+        const char* file;
+        bool displayedOnly;
+        std::function<int(const QString&)> records;
+        int expected;
+    } cases[] = {
+        {Qt::Key_P, "shown.pcap", true, pcapRecords, 2},
+        {Qt::Key_P, "all.pcap", false, pcapRecords, 3},
+        {Qt::Key_E, "shown.txt", true, textRecords, 2},
+        {Qt::Key_E, "all.txt", false, textRecords, 3},
+        {Qt::Key_J, "shown.json", true, jsonRecords, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString path = folder.filePath(c.file);
+        frame.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+        QTest::keyClick(&frame, Qt::Key_F, Qt::AltModifier);
+        QMenu* file = frame.menuBar()->actions().constFirst()->menu();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return file->isVisible(); }));
+        AnswerModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<CExportDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_TRUE(dialog->DisplayedButton()->isChecked()) << "the displayed PDUs unless told";
+            EXPECT_EQ(dialog->AllButton()->text(), "&All 3 captured PDUs");
+            EXPECT_EQ(dialog->DisplayedButton()->text(), "The 2 PDUs &displayed");
+            dialog->activateWindow(); // offscreen, the frame stays the active window otherwise
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == dialog; }));
+            QTest::keyClick(dialog->focusWidget(), c.displayedOnly ? Qt::Key_D : Qt::Key_A, Qt::AltModifier);
+            // A mnemonic clicks its button as the mouse would: checked on the release, a moment later.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->DisplayedOnly() == c.displayedOnly; }));
+            dialog->selectFile(path);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        QTest::keyClick(file, c.key);
+        EXPECT_EQ(c.records(path), c.expected);
+        EXPECT_TRUE(frame.statusBar()->currentMessage().startsWith(QString("%1 PDUs written").arg(c.expected)));
+    }
+}
+
+// At its first size the window lists every column the packet list shows before the user changes any, whole.
+TEST_F(MainFrameTest, TheDefaultWindowShowsEveryDefaultColumnWhole) {
+    CMainFrame& frame = Start();
+    frame.show();
+    frame.SelectRow(navigation::kDecoderRow);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    EXPECT_EQ(frame.size(), QSize(960, 640));
+    CViewLogBrief& brief = *frame.ViewLog()->Brief();
+    const QHeaderView& header = *brief.horizontalHeader();
+    int shown = 0;
+    for (int column = 0; column < header.count(); ++column) {
+        if (header.isSectionHidden(column))
+            continue;
+        ++shown;
+        EXPECT_LE(header.sectionViewportPosition(column) + header.sectionSize(column), brief.viewport()->width())
+            << brief.model()->headerData(column, Qt::Horizontal).toString().toStdString();
+    }
+    EXPECT_EQ(shown, CPacketListModel::kLatency + 1);
+    EXPECT_EQ(brief.horizontalScrollBar()->maximum(), 0);
 }
 
 TEST(HexText, EachRefusalInTheDialogsWords) {

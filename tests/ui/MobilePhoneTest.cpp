@@ -67,28 +67,42 @@ TEST(MobilePhone, LogsInAnswersADeliverSendsASubmitAndLogsOut) {
     EXPECT_EQ(phone->Inbox()->topLevelItem(0)->text(CMobilePhone::kFrom), "10086");
     EXPECT_EQ(phone->Inbox()->topLevelItem(0)->text(CMobilePhone::kMessage), QString::fromUtf8("hi \u4F60\u597D"));
 
+    // A long message's parts (each header holding 0x00, IE 0x00 of the 8-bit reference) make one row, once all came.
+    int arrived = 0;
+    for (const uint8_t number : {2, 1, 3}) {
+        std::vector<uint8_t> part{5, 0, 3, 0x42, 3, number};
+        const std::string text = number == 1 ? "Three " : number == 2 ? "parts, " : "one \xC4\xE3\xBA\xC3";
+        part.insert(part.end(), text.begin(), text.end());
+        ASSERT_EQ(server.DeliverToTerminal("13900000001", "10086", 15, part), 1);
+        ++arrived;
+        ASSERT_TRUE(WaitUntil([&] { return listener.answers.size() == 1u + size_t(arrived); })) << "every part answered";
+        if (arrived < 3) {
+            EXPECT_TRUE(phone->StatusLine()->text().endsWith(QString("part %1 of 3 of a long message from 10086").arg(arrived)));
+        }
+        EXPECT_EQ(phone->Inbox()->topLevelItemCount(), arrived < 3 ? 1 : 2);
+    }
+    EXPECT_EQ(phone->Inbox()->topLevelItem(1)->text(CMobilePhone::kMessage), QString::fromUtf8("Three parts, one 你好"));
+
     QTest::keyClicks(phone->DestinationField(), "10086");
     QTest::keyClicks(phone->TextField(), "ok");
-    phone->FormatChoice()->setCurrentIndex(phone->FormatChoice()->findText("8: UCS-2"));
     QTest::keyClick(phone->TextField(), Qt::Key_Return);
     ASSERT_TRUE(WaitUntil([&] { return !listener.submitted.empty(); }));
     EXPECT_EQ(listener.submitted[0].destTerminal, "10086");
     EXPECT_EQ(listener.submitted[0].srcTerminal, "13900000001");
     EXPECT_EQ(listener.submitted[0].msgId, "0000000001");
-    EXPECT_EQ(listener.submitted[0].content, (std::vector<uint8_t>{0, 'o', 0, 'k'}));
+    EXPECT_EQ(listener.submitted[0].content, (std::vector<uint8_t>{'o', 'k'})) << "GBK, the one format a SUBMIT carries";
     EXPECT_TRUE(phone->TextField()->text().isEmpty());
 
-    // What the format cannot write stays in the field, said on the status line; nothing goes.
-    phone->TextField()->setText(QString::fromUtf8("\u4F60"));
-    phone->FormatChoice()->setCurrentIndex(phone->FormatChoice()->findText("0: ASCII"));
+    // What GBK cannot write stays in the field, said on the status line; nothing goes.
+    phone->TextField()->setText(QString::fromUtf8("\U0001F600"));
     QTest::keyClick(phone->TextField(), Qt::Key_Return);
-    EXPECT_EQ(phone->StatusLine()->text(), QString::fromUtf8("Logged in as 13900000001 - not sent: '\u4F60' (U+4F60) is not in ASCII"));
-    EXPECT_EQ(phone->TextField()->text(), QString::fromUtf8("\u4F60"));
+    EXPECT_EQ(phone->StatusLine()->text(), QString::fromUtf8("Logged in as 13900000001 - not sent: '\U0001F600' (U+1F600) is not in GBK"));
+    EXPECT_EQ(phone->TextField()->text(), QString::fromUtf8("\U0001F600"));
     phone->TextField()->setText(QString(161, 'x'));
     QTest::keyClick(phone->TextField(), Qt::Key_Return);
     ASSERT_TRUE(WaitUntil([&] { return listener.submitted.size() == 3; }));
-    EXPECT_EQ(listener.submitted[1].content.size(), 6u + 153u);
-    EXPECT_EQ(listener.submitted[2].content.size(), 6u + 8u);
+    EXPECT_EQ(listener.submitted[1].content.size(), 6u + 134u);
+    EXPECT_EQ(listener.submitted[2].content.size(), 6u + 27u);
     EXPECT_EQ(phone->StatusLine()->text(), "Logged in as 13900000001 - sent to 10086 in 2 parts");
 
     QTest::mouseClick(Button(*phone, "Log &out"), Qt::LeftButton);

@@ -4,6 +4,8 @@
 #include "simulator/Simulator.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/TestClient.h"
+#include "decoder/tables/FieldNames.h"
+#include "ui/FieldColumnDialog.h"
 #include "ui/FilterLine.h"
 #include "ui/FindBar.h"
 #include "ui/GoToDialog.h"
@@ -19,6 +21,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QHeaderView>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QCompleter>
 #include <QLabel>
 #include <QTreeWidgetItem>
@@ -572,13 +579,6 @@ TEST_F(ViewLogTest, FindSelectsTheNextRowWhoseDecodeHoldsTheText) {
     EXPECT_EQ(Brief().SelectedIndex(), 3);
     bar.Edit()->setText("333");
     EXPECT_FALSE(view.Find(false));
-    // Export writes the listed rows' decode as tarnwick-decode prints a file's records.
-    ASSERT_TRUE(view.ApplyFilter("seq:3"));
-    const std::string listing = view.ListingOfShownRows();
-    EXPECT_EQ(listing.rfind("TCP: ----- Network base info -----\n", 0), 0u) << listing;
-    EXPECT_NE(listing.find("destination_addr = 222"), std::string::npos);
-    EXPECT_EQ(listing.find("\n\n"), std::string::npos) << "one record, one block";
-    view.ApplyFilter({});
     QTest::keyClick(bar.Edit(), Qt::Key_Escape);
     EXPECT_FALSE(bar.isVisible());
     EXPECT_TRUE(Brief().hasFocus()) << "the list takes the focus back";
@@ -644,10 +644,175 @@ TEST_F(ViewLogTest, ApplyAndPrepareAsFilterFromTheDecodeTree) {
     menuKey(Qt::Key_A);
     EXPECT_EQ(Brief().model()->rowCount(), 2);
     EXPECT_EQ(Brief().SelectedIndex(), 2);
+    menuKey(Qt::Key_C);
+    ASSERT_EQ(Model().columnCount(), CPacketListModel::kFixedColumnCount + 1);
+    EXPECT_EQ(Model().headerData(CPacketListModel::kFixedColumnCount, Qt::Horizontal).toString(), "smpp.destination_addr");
+    EXPECT_EQ(Cell(Model(), 1, CPacketListModel::kFixedColumnCount), "222");
+    Brief().Model()->RemoveFieldColumn(CPacketListModel::kFixedColumnCount);
+    test_qt::ClearSettings();
     Tree().setCurrentItem(nullptr);
     ASSERT_TRUE(openMenu());
     EXPECT_FALSE(Tree().ApplyAsFilterAction()->isEnabled()) << "no line, no filter";
+    EXPECT_FALSE(Tree().ApplyAsColumnAction()->isEnabled());
     Tree().ContextMenu()->close();
+}
+
+// The columns' menu shows, hides and moves columns and adds one for any field, whose cells read that field of their
+// rows; the next view of the list comes up as the user left it, unless what was saved no longer fits.
+TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) {
+    test_qt::ClearSettings();
+    Add(2, SubmitSm(1, "111"));
+    Add(2, SmppPdu(0x80000004, 1, Builder().cstr("000001").bytes()));
+    Add(8, test_bytes::Pdu12(0x00001001, 2, Builder().u32(0).raw(std::string("13900001111")).raw(Bytes(13, 0)).bytes()));
+    NextTurn();
+    QHeaderView& header = *Brief().horizontalHeader();
+    const auto menuOn = [&](int column) { // a right-click on the column's title
+        const QPoint at(header.sectionViewportPosition(column) + 3, header.height() / 2);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, header.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(header.viewport(), &event);
+        QMenu* menu = Brief().ColumnMenu();
+        EXPECT_TRUE(menu->isVisible());
+        return menu;
+    };
+    const auto choose = [](QMenu* menu, const QString& text) { // the item reached with the arrows, then Return
+        for (QAction* action : menu->actions())
+            if (action->text() == text)
+                menu->setActiveAction(action);
+        ASSERT_EQ(menu->activeAction()->text(), text);
+        QTest::keyClick(menu, Qt::Key_Return);
+    };
+    for (const auto& names : {std::span(field_names::kDestinationFields), std::span(field_names::kSourceFields)})
+        for (const std::string_view name : names)
+            EXPECT_TRUE(Model().KnownFields().contains(QString::fromUtf8(name.data(), qsizetype(name.size())))) << name;
+    EXPECT_TRUE(header.isSectionHidden(CPacketListModel::kDestination) && header.isSectionHidden(CPacketListModel::kSourceAddress));
+
+    choose(menuOn(CPacketListModel::kDescription), "Destination");
+    ASSERT_FALSE(header.isSectionHidden(CPacketListModel::kDestination));
+    EXPECT_EQ(Cell(Model(), 0, CPacketListModel::kDestination), "111");
+    EXPECT_EQ(Cell(Model(), 1, CPacketListModel::kDestination), "") << "an answer names no destination";
+    EXPECT_EQ(Cell(Model(), 0, CPacketListModel::kSourceAddress), "12345");
+    const int before = header.visualIndex(CPacketListModel::kDestination);
+    QTest::keyClick(menuOn(CPacketListModel::kDestination), Qt::Key_L);
+    EXPECT_EQ(header.visualIndex(CPacketListModel::kDestination), before - 1);
+    EXPECT_EQ(header.visualIndex(CPacketListModel::kLatency), before);
+
+    QTest::keyClick(menuOn(CPacketListModel::kSeq), Qt::Key_A);
+    auto* dialog = Brief().findChild<CFieldColumnDialog*>();
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    const struct {
+        const char* typed;
+        const char* message;
+    } refused[] = {
+        {"", "Type the name of a field, such as smpp.data_coding."},
+        {"smpp.no_such_field", "No field is named \"smpp.no_such_field\"."},
+    };
+    for (const auto& bad : refused) {
+        QTest::keyClick(dialog->FieldLine(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(dialog->FieldLine(), bad.typed);
+        QTest::keyClick(dialog->FieldLine(), Qt::Key_Return);
+        EXPECT_EQ(dialog->Message()->text(), bad.message);
+        EXPECT_EQ(Model().columnCount(), CPacketListModel::kFixedColumnCount);
+    }
+    QTest::keyClick(dialog->FieldLine(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(dialog->FieldLine(), "test.terminal_number");
+    QTest::keyClick(dialog->FieldLine(), Qt::Key_Escape); // the completer's list
+    QTest::keyClick(dialog->FieldLine(), Qt::Key_Return);
+    EXPECT_FALSE(dialog->isVisible());
+    const int added = CPacketListModel::kFixedColumnCount;
+    ASSERT_EQ(Model().columnCount(), added + 1);
+    EXPECT_EQ(Model().headerData(added, Qt::Horizontal).toString(), "test.terminal_number");
+    EXPECT_EQ(Cell(Model(), 2, added), "13900001111");
+    NextTurn();
+    const QRect cell = Brief().visualRect(Brief().model()->index(2, added));
+    EXPECT_TRUE(Brief().viewport()->rect().contains(cell)) << "scrolled to, whole: " << cell.x() << "+" << cell.width()
+                                                           << " in " << Brief().viewport()->width();
+    EXPECT_EQ(Cell(Model(), 0, added), "");
+    EXPECT_EQ(Brief().ShowFieldColumn("test.terminal_number") && Model().columnCount() == added + 1, true) << "one column a field";
+
+    {
+        CViewLog again(log, decoder, pairs);
+        const QHeaderView& restored = *again.Brief()->horizontalHeader();
+        ASSERT_EQ(restored.count(), added + 1);
+        EXPECT_EQ(again.Brief()->Model()->headerData(added, Qt::Horizontal).toString(), "test.terminal_number");
+        for (int column = 0; column <= added; ++column) {
+            EXPECT_EQ(restored.visualIndex(column), header.visualIndex(column)) << column;
+            EXPECT_EQ(restored.isSectionHidden(column), header.isSectionHidden(column)) << column;
+        }
+    }
+    QTest::keyClick(menuOn(added), Qt::Key_M);
+    EXPECT_EQ(Model().columnCount(), added);
+    const struct {
+        const char* why;
+        QStringList fields;
+        QByteArray header;
+    } unfit[] = {
+        {"a saved field the decoder lacks", {"smpp.gone_in_this_build"}, header.saveState()},
+        {"a header layout that does not read", {}, QByteArray("not a header's state")},
+    };
+    for (const auto& saved : unfit) {
+        SCOPED_TRACE(saved.why);
+        CSettings().SetPacketListLayout(saved.fields, saved.header);
+        CViewLog again(log, decoder, pairs);
+        EXPECT_EQ(again.Brief()->Model()->columnCount(), added);
+        EXPECT_TRUE(again.Brief()->horizontalHeader()->isSectionHidden(CPacketListModel::kDestination)) << "defaults";
+    }
+    test_qt::ClearSettings();
+}
+
+// "Seq" is never cut short: the number of the 100000th record with its icon fits, as the delegate measures it.
+TEST_F(ViewLogTest, SeqFitsSixDigitsBesideItsIcon) {
+    Add(2, SubmitSm(1));
+    NextTurn();
+    QStandardItemModel sample(1, 1);
+    sample.setItem(0, 0, new QStandardItem(Model().data(Model().index(0, CPacketListModel::kSeq), Qt::DecorationRole).value<QIcon>(),
+                                           "100000"));
+    QTableView measure;
+    measure.setFont(Brief().font());
+    measure.setIconSize(Brief().iconSize());
+    measure.setModel(&sample);
+    measure.resizeColumnToContents(0);
+    EXPECT_LE(measure.columnWidth(0), Brief().columnWidth(CPacketListModel::kSeq));
+}
+
+// The exports of the listed rows: as text, each record's cells under the shown columns' titles, its decode and the
+// reassembly lines; as JSON, a line per record as tarnwick-decode --json writes it.
+TEST_F(ViewLogTest, ExportsWriteTheRowsWithTheirColumnsDecodeAndReassembly) {
+    const auto part = [](uint32_t sequence, uint8_t number, const char* text) {
+        const Bytes udh = {5, 0, 3, 0x42, 2, number};
+        return SmppPdu(0x00000004, sequence, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890")
+                                                 .u8(0x40).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0)
+                                                 .u8(uint8_t(udh.size() + strlen(text))).raw(udh).raw(text).bytes());
+    };
+    const Bytes first = part(1, 1, "Hello, "), second = part(2, 2, "world");
+    log.AddPacket(2, kLoopback, 40000, first.data(), uint32_t(first.size()), 9, {}, 7);
+    const Bytes answer = SmppPdu(0x80000004, 1, Builder().cstr("").bytes(), 0x58);
+    log.AddPacket(2, kLoopback, 5018, answer.data(), uint32_t(answer.size()), 10, {}, 7, true);
+    log.AddPacket(2, kLoopback, 40000, second.data(), uint32_t(second.size()), 9, {}, 7);
+    NextTurn();
+    ASSERT_TRUE(view.ApplyFilter("submit_sm"));
+    const std::vector<int32_t> shown = view.Records(true);
+    ASSERT_EQ(shown, (std::vector<int32_t>{0, 2}));
+    EXPECT_EQ(view.Records(false), (std::vector<int32_t>{0, 1, 2}));
+
+    const std::string text = view.DecodeText(shown);
+    const std::string len = std::to_string(16 + first.size());
+    const std::string expectedStart =
+        "Seq  Source IP        Source port  Description     Len  Time                     Status           Latency\n"
+        "1    127.000.000.001  40000        SMPP:submit_sm  " + len + "   2023-11-14 22:15:23.345  ESME_RTHROTTLED  0.000\n"
+        "TCP: ----- Network base info -----\n";
+    EXPECT_EQ(text.substr(0, expectedStart.size()), expectedStart) << text;
+    EXPECT_NE(text.find("\n\nSeq  Source IP"), std::string::npos) << "a blank line before the next record";
+    EXPECT_NE(text.find("\nReassembled message (2 parts)\n  Hello, world\n  Part 1 of 2: row 1\n"), std::string::npos)
+        << text;
+
+    const QStringList lines = QString::fromStdString(view.Json(shown)).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QJsonObject record = QJsonDocument::fromJson(lines[i].toUtf8()).object();
+        EXPECT_EQ(record.value("seq").toInt(), shown[size_t(i)] + 1);
+        EXPECT_EQ(record.value("command").toString(), "submit_sm");
+        EXPECT_EQ(record.value("reassembled").toObject().value("text").toString(), i == 1 ? "Hello, world" : "");
+    }
 }
 
 // Ctrl+G's dialog goes to a "Seq"; one the filter hides, or none, keeps the dialog open saying why.
