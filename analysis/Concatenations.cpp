@@ -49,6 +49,45 @@ constexpr Step kDataSm[] = {
     {Field::Destination, kLong}, {Field::EsmClass, 1}, {Field::Octets, 1},   {Field::DataCoding, 1},
 };
 
+// The sar_ TLVs' concatenation, when all three are there; the text moves to message_payload when the
+// short message is empty.
+std::optional<Concatenation> SarOf(wire::Cursor& in, int32_t& textOffset, int32_t& textLength) {
+    int32_t sar[3] = {-1, -1, -1}; // reference, total, number
+    while (in.Has(4)) {
+        const uint16_t tag = in.U16();
+        const uint16_t size = in.U16();
+        wire::Cursor value = in.At(in.Offset());
+        if (!in.Has(size))
+            break;
+        in.Skip(size);
+        if (tag == kSmppMessagePayload && textLength == 0) {
+            textOffset = static_cast<int32_t>(value.Offset());
+            textLength = size;
+        }
+        const int slot = tag == kTagSarMsgRefNum ? 0 : tag == kTagSarTotalSegments ? 1 : tag == kTagSarSegmentSeqnum ? 2 : -1;
+        if (slot >= 0)
+            sar[slot] = size == 2 && slot == 0 ? value.U16() : size == 1 ? value.U8() : -1;
+    }
+    if (sar[0] < 0 || sar[1] < 0 || sar[2] < 0)
+        return std::nullopt;
+    return Concatenation{sar[0], sar[1], sar[2]};
+}
+
+// The concatenation the text's user data header names; the text then starts behind the header.
+std::optional<Concatenation> UdhConcatenationOf(const uint8_t* record, int32_t& textOffset, int32_t& textLength) {
+    const std::optional<UserDataHeader> header = ParseUserDataHeader(record + textOffset, textLength);
+    std::optional<Concatenation> concatenation;
+    if (header)
+        for (const UdhElement& element : header->elements)
+            if (element.concatenation)
+                concatenation = element.concatenation;
+    if (concatenation) {
+        textOffset += header->Octets();
+        textLength -= header->Octets();
+    }
+    return concatenation;
+}
+
 } // namespace
 
 size_t CConcatenations::KeyHash::operator()(const Key& key) const {
@@ -114,37 +153,13 @@ std::optional<CConcatenations::PartOf> CConcatenations::ReadPart(const uint8_t* 
     if (!in.Ok())
         return std::nullopt;
 
-    int32_t sar[3] = {-1, -1, -1}; // reference, total, number
-    while (in.Has(4)) {
-        const uint16_t tag = in.U16();
-        const uint16_t size = in.U16();
-        wire::Cursor value = in.At(in.Offset());
-        if (!in.Has(size))
-            break;
-        in.Skip(size);
-        if (tag == kSmppMessagePayload && part.textLength == 0) {
-            part.textOffset = static_cast<int32_t>(value.Offset());
-            part.textLength = size;
-        }
-        const int slot = tag == kTagSarMsgRefNum ? 0 : tag == kTagSarTotalSegments ? 1 : tag == kTagSarSegmentSeqnum ? 2 : -1;
-        if (slot >= 0)
-            sar[slot] = size == 2 && slot == 0 ? value.U16() : size == 1 ? value.U8() : -1;
-    }
-
+    // A user data header's reference goes before the sar_ TLVs'.
+    std::optional<Concatenation> sar = SarOf(in, part.textOffset, part.textLength);
     std::optional<Concatenation> concatenation;
-    if (esmClass & kEsmClassUdhi) {
-        const std::optional<UserDataHeader> header = ParseUserDataHeader(record + part.textOffset, part.textLength);
-        if (header)
-            for (const UdhElement& element : header->elements)
-                if (element.concatenation)
-                    concatenation = element.concatenation;
-        if (concatenation) {
-            part.textOffset += header->Octets();
-            part.textLength -= header->Octets();
-        }
-    }
-    if (!concatenation && sar[0] >= 0 && sar[1] >= 0 && sar[2] >= 0)
-        concatenation = Concatenation{sar[0], sar[1], sar[2]};
+    if (esmClass & kEsmClassUdhi)
+        concatenation = UdhConcatenationOf(record, part.textOffset, part.textLength);
+    if (!concatenation)
+        concatenation = sar;
     // A message of one part, or a part numbered outside its count, puts nothing together.
     if (!concatenation || concatenation->total < 2 || concatenation->part < 1 || concatenation->part > concatenation->total)
         return std::nullopt;

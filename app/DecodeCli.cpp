@@ -261,29 +261,58 @@ std::string_view ConflictOf(const Arguments& a) {
     return {};
 }
 
+// Takes args[i] when it is an option with a value ("--option=value", or the value as the next
+// argument); false for any other argument. wrong says what is wrong with the value, empty when it is good.
+bool TakeValueOption(const std::vector<std::string>& args, size_t& i, Arguments& a, std::string& wrong) {
+    const std::string& arg = args[i];
+    const std::string names = "(" + std::string(::protocol::kCliNameList) + ")";
+    std::string text;
+    const auto value = [&](const std::string& option) {
+        if (arg.size() > option.size() && arg.compare(0, option.size() + 1, option + "=") == 0) {
+            text = arg.substr(option.size() + 1);
+            return true;
+        }
+        if (arg == option && i + 1 < args.size()) {
+            text = args[++i];
+            return true;
+        }
+        return false;
+    };
+    if (arg.rfind("--default-alphabet", 0) == 0) {
+        if (!value("--default-alphabet")) return wrong = "--default-alphabet needs a name (gsm, ascii, latin1)", true;
+        const std::optional<DefaultAlphabet> named = DefaultAlphabetNamed(text);
+        if (!named) return wrong = "unknown alphabet '" + text + "' (gsm, ascii, latin1)", true;
+        a.alphabet = *named;
+    } else if (arg.rfind("--protocol", 0) == 0) {
+        if (!value("--protocol")) return wrong = "--protocol needs a name " + names, true;
+        a.protocol = ProtocolCodeOf(text);
+        if (!a.protocol) wrong = "unknown protocol '" + text + "' " + names;
+    } else if (arg.rfind("--pcap", 0) == 0) {
+        if (!value("--pcap")) wrong = "--pcap needs a path";
+        a.pcapPath = text;
+    } else if (arg.rfind("--decode-as", 0) == 0) {
+        std::string why;
+        if (!value("--decode-as")) wrong = "--decode-as needs PORT=NAME";
+        else if (!pcap::ParseDecodeAs(text, a.decodeAs, why)) wrong = "--decode-as: " + why;
+    } else if (arg.rfind("--file", 0) == 0) {
+        if (!value("--file")) wrong = "--file needs a path";
+        a.path = text;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 // The arguments, or nothing with error saying what is wrong with them.
 std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, std::string& error) {
     Arguments a;
-    const std::string names = "(" + std::string(::protocol::kCliNameList) + ")";
     const auto fail = [&error](std::string message) {
         error = std::move(message);
         return std::nullopt;
     };
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        std::string text;
-        // An option's value, as "--option=value" or as the next argument.
-        const auto value = [&](const std::string& option) {
-            if (arg.size() > option.size() && arg.compare(0, option.size() + 1, option + "=") == 0) {
-                text = arg.substr(option.size() + 1);
-                return true;
-            }
-            if (arg == option && i + 1 < args.size()) {
-                text = args[++i];
-                return true;
-            }
-            return false;
-        };
+        std::string wrong;
         if (arg == "-h" || arg == "--help" || arg == "--version" || arg == "--list-fields") {
             // Each of these is the whole of what is asked.
             a.help = arg == "-h" || arg == "--help";
@@ -294,25 +323,8 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
             a.stream = true;
         } else if (arg == "--offsets" || arg == "--json") {
             (arg == "--json" ? a.json : a.offsets) = true;
-        } else if (arg.rfind("--default-alphabet", 0) == 0) {
-            if (!value("--default-alphabet")) return fail("--default-alphabet needs a name (gsm, ascii, latin1)");
-            const std::optional<DefaultAlphabet> named = DefaultAlphabetNamed(text);
-            if (!named) return fail("unknown alphabet '" + text + "' (gsm, ascii, latin1)");
-            a.alphabet = *named;
-        } else if (arg.rfind("--protocol", 0) == 0) {
-            if (!value("--protocol")) return fail("--protocol needs a name " + names);
-            a.protocol = ProtocolCodeOf(text);
-            if (!a.protocol) return fail("unknown protocol '" + text + "' " + names);
-        } else if (arg.rfind("--pcap", 0) == 0) {
-            if (!value("--pcap")) return fail("--pcap needs a path");
-            a.pcapPath = text;
-        } else if (arg.rfind("--decode-as", 0) == 0) {
-            std::string why;
-            if (!value("--decode-as")) return fail("--decode-as needs PORT=NAME");
-            if (!pcap::ParseDecodeAs(text, a.decodeAs, why)) return fail("--decode-as: " + why);
-        } else if (arg.rfind("--file", 0) == 0) {
-            if (!value("--file")) return fail("--file needs a path");
-            a.path = text;
+        } else if (TakeValueOption(args, i, a, wrong)) {
+            if (!wrong.empty()) return fail(wrong);
         } else if (arg.size() > 1 && arg[0] == '-') {
             return fail("unknown option '" + arg + "' (see --help)");
         } else {

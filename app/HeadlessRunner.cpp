@@ -147,8 +147,6 @@ bool ReadReceiptProfile(const QString& nameOrFile, HeadlessOptions& options) {
     return error.isEmpty();
 }
 
-// A whole number option up to max into out; false, with the error naming what was wrong, when its
-// value is none. An option not given leaves out as it is.
 // Reads the file an option names and hands its contents to read, which answers what is wrong with
 // them (empty when nothing); false, with error naming the file, when it cannot be read or is wrong.
 template <typename Read>
@@ -164,6 +162,8 @@ bool ReadFile(const QString& path, const char* what, QString& error, Read read) 
     return wrong.isEmpty();
 }
 
+// A whole number option up to max into out; false, with the error naming what was wrong, when its
+// value is none. An option not given leaves out as it is.
 template <typename T>
 bool ReadNumber(const QCommandLineParser& parser, const QCommandLineOption& option, uint max, const char* what, T& out,
                 QString& error) {
@@ -176,6 +176,49 @@ bool ReadNumber(const QCommandLineParser& parser, const QCommandLineOption& opti
         return false;
     }
     out = static_cast<T>(value);
+    return true;
+}
+
+// --control and what goes with it.
+bool ReadControl(const QCommandLineParser& parser, const Flags& f, HeadlessOptions& options) {
+    QString& error = options.error;
+    if (parser.isSet(f.control)) {
+        ControlOptions control;
+        control.token = parser.value(f.controlToken);
+        if (!ReadNumber(parser, f.control, 65535, "control port", control.port, error))
+            return false;
+        if (parser.isSet(f.controlListen) && !control.address.setAddress(parser.value(f.controlListen))) {
+            error = QString("Invalid address '%1'.").arg(parser.value(f.controlListen));
+            return false;
+        }
+        // Another address is one others may reach: it is served with a token only.
+        if (parser.isSet(f.controlListen) && control.token.isEmpty())
+            error = QString("--control-listen %1 needs --control-token TOKEN: the control API would answer anyone "
+                            "who can reach it.")
+                        .arg(parser.value(f.controlListen));
+        if (!error.isEmpty() || !(error = control.Check()).isEmpty())
+            return false;
+        options.control = control;
+    } else if (parser.isSet(f.controlListen) || parser.isSet(f.controlToken)) {
+        error = "--control-listen and --control-token go with --control PORT.";
+        return false;
+    }
+    return true;
+}
+
+// The TLS port's certificate and key: both or neither, and only with the port.
+bool ReadTls(const QCommandLineParser& parser, const Flags& f, HeadlessOptions& options) {
+    QString& error = options.error;
+    options.tlsCertificate = parser.value(f.tlsCert);
+    options.tlsKey = parser.value(f.tlsKey);
+    if (options.tlsCertificate.isEmpty() != options.tlsKey.isEmpty()) {
+        error = "--tls-cert and --tls-key go together.";
+        return false;
+    }
+    if (!options.tlsCertificate.isEmpty() && !options.tlsPort) {
+        error = "--tls-cert and --tls-key need --tls-port.";
+        return false;
+    }
     return true;
 }
 
@@ -204,37 +247,8 @@ bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOption
             return wrong.isEmpty() ? receipt_profiles::CheckAccounts(*options.accounts) : wrong;
         }))
         return false;
-    if (parser.isSet(f.control)) {
-        ControlOptions control;
-        control.token = parser.value(f.controlToken);
-        if (!ReadNumber(parser, f.control, 65535, "control port", control.port, error))
-            return false;
-        if (parser.isSet(f.controlListen) && !control.address.setAddress(parser.value(f.controlListen))) {
-            error = QString("Invalid address '%1'.").arg(parser.value(f.controlListen));
-            return false;
-        }
-        // Another address is one others may reach: it is served with a token only.
-        if (parser.isSet(f.controlListen) && control.token.isEmpty())
-            error = QString("--control-listen %1 needs --control-token TOKEN: the control API would answer anyone "
-                            "who can reach it.")
-                        .arg(parser.value(f.controlListen));
-        if (!error.isEmpty() || !(error = control.Check()).isEmpty())
-            return false;
-        options.control = control;
-    } else if (parser.isSet(f.controlListen) || parser.isSet(f.controlToken)) {
-        error = "--control-listen and --control-token go with --control PORT.";
+    if (!ReadControl(parser, f, options) || !ReadTls(parser, f, options))
         return false;
-    }
-    options.tlsCertificate = parser.value(f.tlsCert);
-    options.tlsKey = parser.value(f.tlsKey);
-    if (options.tlsCertificate.isEmpty() != options.tlsKey.isEmpty()) {
-        error = "--tls-cert and --tls-key go together.";
-        return false;
-    }
-    if (!options.tlsCertificate.isEmpty() && !options.tlsPort) {
-        error = "--tls-cert and --tls-key need --tls-port.";
-        return false;
-    }
     if (parser.isSet(f.receiptProfile) && !ReadReceiptProfile(parser.value(f.receiptProfile), options))
         return false;
     if (parser.isSet(f.echo))
@@ -307,6 +321,26 @@ bool NoDisplay() {
     return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+namespace {
+
+// What only a headless run sets: its delivery switches, its trace, and the rules and accounts it was given.
+void ApplyHeadlessSettings(const HeadlessOptions& options, CSimulator& simulator, std::ostream& out) {
+    DeliverySettings delivery = simulator.Delivery();
+    delivery.receipts = delivery.receipts || options.receipts;
+    delivery.routing = delivery.routing && !options.noRouting;
+    if (options.receiptDelayMs >= 0)
+        delivery.receiptDelayMs = options.receiptDelayMs;
+    simulator.SetDelivery(delivery);
+    if (options.trace)
+        simulator.SetTrace([&out](const std::string& line) { out << line << '\n' << std::flush; });
+    if (options.faultRules)
+        simulator.UseFaultRules(*options.faultRules);
+    if (options.accounts)
+        simulator.UseAccounts(*options.accounts);
+}
+
+} // namespace
+
 int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
     // Before the start lines: whoever sees one may signal at once.
     CSignalQuit signalQuit;
@@ -327,18 +361,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
         }
         liveWriter.emplace(simulator.Log(), writer);
     }
-    DeliverySettings delivery = simulator.Delivery();
-    delivery.receipts = delivery.receipts || options.receipts;
-    delivery.routing = delivery.routing && !options.noRouting;
-    if (options.receiptDelayMs >= 0)
-        delivery.receiptDelayMs = options.receiptDelayMs;
-    simulator.SetDelivery(delivery);
-    if (options.trace)
-        simulator.SetTrace([&out](const std::string& line) { out << line << '\n' << std::flush; });
-    if (options.faultRules)
-        simulator.UseFaultRules(*options.faultRules);
-    if (options.accounts)
-        simulator.UseAccounts(*options.accounts);
+    ApplyHeadlessSettings(options, simulator, out);
     // Tried at once, so that a run is not spent before the file turns out to be unwritable.
     QFile statsJson(options.statsJsonPath);
     const auto cannotWrite = [&] {

@@ -76,6 +76,15 @@ constexpr int32_t kSmgp3Reserved = 8;
 // At most this many octets that the walk did not reach are shown on the closing line.
 constexpr int32_t kTrailingOctetsShown = 64;
 
+// The error line that stands in for the field of a row: the error is all it shows.
+void AddErrorLine(std::vector<DecodeLine>& lines, const DecodeTable& table, int32_t position, std::string_view error,
+                  int32_t offset, int32_t width) {
+    const FieldDescriptor& row = table.rows[position];
+    lines.push_back({row.id, std::string(error), offset, width, row.iconId, row.isGroup});
+    lines.back().field = table.fieldNames[static_cast<size_t>(position)];
+    lines.back().valueEnd = static_cast<int32_t>(lines.back().text.size());
+}
+
 } // namespace
 
 // The outcome of settling one descriptor's width against the record.
@@ -149,10 +158,7 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
             // The error line stands in for the field; it highlights at most what is left.
             const bool lengthError = field.outcome == Field::Outcome::LengthError;
             const int32_t width = field.width < 0 ? remaining : std::min(field.width, remaining);
-            m_lines.push_back({row.id, std::string(lengthError ? kLengthErrorText : kUnknownErrorText), offset, width,
-                               row.iconId, row.isGroup});
-            m_lines.back().field = m_table->fieldNames[static_cast<size_t>(position)];
-            m_lines.back().valueEnd = static_cast<int32_t>(m_lines.back().text.size()); // the error is what it shows
+            AddErrorLine(m_lines, *m_table, position, lengthError ? kLengthErrorText : kUnknownErrorText, offset, width);
             return false;
         }
 
@@ -179,10 +185,7 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
     // field's end) ends with the error line of the list, over nothing.
     const bool listComplete = m_entriesRow < 0 || (position == m_entriesRow && m_entriesLeft <= 1);
     if (offset == total && !listComplete) {
-        const FieldDescriptor& list = m_table->rows[m_entriesRow];
-        m_lines.push_back({list.id, std::string(kUnknownErrorText), offset, 0, list.iconId, list.isGroup});
-        m_lines.back().field = m_table->fieldNames[static_cast<size_t>(m_entriesRow)];
-        m_lines.back().valueEnd = static_cast<int32_t>(m_lines.back().text.size());
+        AddErrorLine(m_lines, *m_table, m_entriesRow, kUnknownErrorText, offset, 0);
         return false;
     }
     if (offset < total && !m_lines.empty()) AppendTrailingOctets(offset);

@@ -103,6 +103,20 @@ CAccountsPage::CAccountsPage(CSimulator& simulator, QWidget* parent) : COptionsP
 
 QWidget* CAccountsPage::CreateFields() {
     m_fields = new QWidget(this);
+    LayOutFields(CreateFieldControls());
+    const auto edited = [this] { StoreFields(); };
+    for (QLineEdit* e : {m_systemId, m_password, m_addresses})
+        connect(e, &QLineEdit::textEdited, this, edited);
+    for (QSpinBox* s : {m_maxBinds, m_window, m_enquireLink})
+        connect(s, &QSpinBox::valueChanged, this, edited);
+    for (QCheckBox* b : m_bindTypes)
+        connect(b, &QCheckBox::toggled, this, edited);
+    connect(m_receiptProfile, &QComboBox::currentIndexChanged, this, edited);
+    return m_fields;
+}
+
+// The account's controls, each bounded as the account's JSON is; the bind types' boxes in a row.
+QHBoxLayout* CAccountsPage::CreateFieldControls() {
     m_systemId = new QLineEdit(m_fields);
     m_systemId->setMaxLength(accounts::kMaxSystemIdChars);
     m_password = new QLineEdit(m_fields);
@@ -137,6 +151,10 @@ QWidget* CAccountsPage::CreateFields() {
     for (const ReceiptProfile& profile : receipt_profiles::BuiltIns())
         m_receiptProfile->addItem(profile.name);
 
+    return types;
+}
+
+void CAccountsPage::LayOutFields(QHBoxLayout* types) {
     // Two columns of label and field; every label is its field's buddy.
     const struct {
         const char* label;
@@ -164,16 +182,6 @@ QWidget* CAccountsPage::CreateFields() {
     grid->addWidget(m_receiptProfile, 4, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
-
-    const auto edited = [this] { StoreFields(); };
-    for (QLineEdit* e : {m_systemId, m_password, m_addresses})
-        connect(e, &QLineEdit::textEdited, this, edited);
-    for (QSpinBox* s : {m_maxBinds, m_window, m_enquireLink})
-        connect(s, &QSpinBox::valueChanged, this, edited);
-    for (QCheckBox* b : m_bindTypes)
-        connect(b, &QCheckBox::toggled, this, edited);
-    connect(m_receiptProfile, &QComboBox::currentIndexChanged, this, edited);
-    return m_fields;
 }
 
 int CAccountsPage::Current() const {

@@ -9,6 +9,7 @@
 class CSimulator;
 class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -37,6 +38,8 @@ public:
 
 private:
     QWidget* CreateFields();
+    QHBoxLayout* CreateFieldControls();
+    void LayOutFields(QHBoxLayout* types);
     void ShowRow(int row);
     void LoadFields(int row);
     void StoreFields();
