@@ -135,7 +135,8 @@ constexpr FieldDescriptor kDescriptors[] = {
 
     // submit_sm_resp (case "80000004")
     {1965, 0,  0,  "SUB_SM_RESP: ----- ESME submit a short message resp -----", kNone, 1966, 1, kBodyGroup, kNone, kNone},
-    {1966, 55, 65, "SUB_SM_RESP: message_id =",                                 kNone, kEnd, 0, kBodyField, kNone, kNone},
+    {1966, 55, 65,        "SUB_SM_RESP: message_id =",                                 kNone, 1967, 0, kBodyField, kNone, kNone},
+    {1967, 71, kVariable, "SUB_SM_RESP TLV:",                                          kNone, 1967, 0, kBodyField, kNone, kNone}, // repeats: SMPP 5.0's answer parameters
 
     // deliver_sm (case "00000005")
     {1970, 0,   0,         "DELIVER_SM: ----- SMSC send a message to an ESME -----", kNone, 1971, 1, kBodyGroup, kNone, kNone},
@@ -161,7 +162,8 @@ constexpr FieldDescriptor kDescriptors[] = {
 
     // deliver_sm_resp (case "80000005")
     {1995, 0,  0, "DELIVER_SM_RESP: ----- SMSC send a message to an ESME resp -----", kNone, 1996, 1, kBodyGroup, kNone, kNone},
-    {1996, 55, 9, "DELIVER_SM_RESP: message_id =",                                    kNone, kEnd, 0, kBodyField, kNone, kNone},
+    {1996, 55, 9,         "DELIVER_SM_RESP: message_id =",                                    kNone, 1997, 0, kBodyField, kNone, kNone},
+    {1997, 71, kVariable, "DELIVER_SM_RESP TLV:",                                             kNone, 1997, 0, kBodyField, kNone, kNone}, // repeats: SMPP 5.0's answer parameters
 
     // query_sm (case "00000003")
     {2120, 0,  0,  "QUERY_SM: ----- ESME query the status of a previously submitted SM -----", kNone, 2121, 1, kBodyGroup, kNone, kNone},
@@ -276,7 +278,8 @@ constexpr FieldDescriptor kDescriptors[] = {
 
     // data_sm_resp (case "80000103")
     {2230, 0,  0,  "DATA_SM_RESP: ----- Transfering data between the SMSC and the ESME resp -----", kNone, 2231, 1, kBodyGroup, kNone, kNone},
-    {2231, 55, 65, "DATA_SM_RESP: message_id =",                                                    kNone, kEnd, 0, kBodyField, kNone, kNone},
+    {2231, 55, 65,        "DATA_SM_RESP: message_id =",                                                    kNone, 2232, 0, kBodyField, kNone, kNone},
+    {2232, 71, kVariable, "DATA_SM_RESP TLV:",                                                             kNone, 2232, 0, kBodyField, kNone, kNone}, // repeats: the answer's optional parameters
 
     // broadcast_sm (case "00000111", SMPP 5.0): no destination and no short message; the areas, content type,
     // repetitions and interval come as optional parameters
