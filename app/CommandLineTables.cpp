@@ -21,8 +21,9 @@ constexpr Option kTarnwickOptions[] = {
     {"receipt-delay", "MS", "milliseconds from a submit to its receipt this run"},
     {"no-routing", "", "carry no message between the mobile and SMPP sides this run"},
     {"faults", "FILE", "answer by the fault rules in FILE (a JSON array of rules: command, systemId, destination, "
-                       "status, delayMs, action, probability, ratePerSecond, enabled) instead of the stored ones, "
-                       "for this run only", File},
+                       "status, delayMs, action, probability, ratePerSecond, enabled, and for SMPP 5.0 sessions "
+                       "congestionState, additionalStatusInfoText, deliveryFailureReason, dpfResult, networkErrorCode) "
+                       "instead of the stored ones, for this run only", File},
     {"seed", "N", "seed of the rules' chance, so that a run can be repeated"},
     {"accounts", "FILE", "check binds against the accounts in FILE (a JSON array of accounts: systemId, password, "
                          "bindTypes, maxBinds, allowedAddresses, window, enquireLinkSeconds, receiptProfile) instead "

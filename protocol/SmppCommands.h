@@ -55,7 +55,7 @@ struct Command {
     uint32_t responseId;     // what the server answers with; kNoResponse for responses and for PDUs we start
     bool needsBind;          // the server closes an unbound connection that sends it, without an answer
     int32_t filterIndex;     // its row in the capture filter: its position here plus 2, plus 3 behind the mobile row
-    uint8_t since = interface_version::k34; // a session below this version is answered as for an unknown command
+    uint8_t since = 0;       // the lowest interface version that has it, 0 for all; below it, answered as unknown
 };
 
 inline constexpr Command kCommands[] = {

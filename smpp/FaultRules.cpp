@@ -40,6 +40,9 @@ constexpr Request kRequests[] = {
     {kQuerySm,         true,       false},
     {kReplaceSm,       true,       false},
     {kCancelSm,        true,       false},
+    {kBroadcastSm,     true,       false}, // SMPP 5.0's: a session below 5.0 is nacked before any rule
+    {kQueryBroadcastSm, true,      false},
+    {kCancelBroadcastSm, true,     false},
 };
 
 QString NameOf(const Request& r) { return QString::fromLatin1(r.Name().data(), qsizetype(r.Name().size())); }
@@ -81,8 +84,40 @@ constexpr const char* kAction = "action";
 constexpr const char* kProbability = "probability";
 constexpr const char* kRatePerSecond = "ratePerSecond";
 constexpr const char* kEnabled = "enabled";
-constexpr const char* kFields[] = {kCommand, kSystemId, kDestination, kStatus, kDelayMs,
-                                   kAction, kProbability, kRatePerSecond, kEnabled};
+// SMPP 5.0's parameters of the answer, each named after its own: congestion_state and the rest.
+constexpr const char* kCongestionState = "congestionState";
+constexpr const char* kAdditionalStatusInfoText = "additionalStatusInfoText";
+constexpr const char* kDeliveryFailureReason = "deliveryFailureReason";
+constexpr const char* kDpfResult = "dpfResult";
+constexpr const char* kNetworkErrorCode = "networkErrorCode";
+constexpr const char* kFields[] = {kCommand, kSystemId, kDestination, kStatus, kDelayMs, kAction, kProbability,
+                                   kRatePerSecond, kEnabled, kCongestionState, kAdditionalStatusInfoText,
+                                   kDeliveryFailureReason, kDpfResult, kNetworkErrorCode};
+
+// The whole-number parameters: where each is kept and its highest value (-1, the lowest, leaves it out).
+struct NumberParameter {
+    const char* field;
+    int32_t AnswerParameters::*value;
+    int32_t highest;
+};
+constexpr NumberParameter kNumberParameters[] = {
+    {kCongestionState, &AnswerParameters::congestionState, 100},
+    {kDeliveryFailureReason, &AnswerParameters::deliveryFailureReason, 255},
+    {kDpfResult, &AnswerParameters::dpfResult, 1},
+};
+constexpr int kMaxStatusInfoText = 255; // additional_status_info_text's octets, its NUL not counted
+
+// network_error_code as the rules write it: network type and error code, "3:27".
+QString NetworkErrorText(int32_t code) { return QString("%1:%2").arg(code >> 16).arg(code & 0xFFFF); }
+bool ReadNetworkError(const QString& text, int32_t* code) {
+    const QStringList parts = text.split(':');
+    bool typeOk = false, codeOk = false;
+    const uint type = parts.size() == 2 ? parts[0].toUInt(&typeOk) : 0, error = parts.size() == 2 ? parts[1].toUInt(&codeOk) : 0;
+    if (!typeOk || !codeOk || type > 0xFF || error > 0xFFFF)
+        return false;
+    *code = int32_t(type << 16 | error);
+    return true;
+}
 
 QString FieldError(int rule, const char* field, const QString& what) {
     return QString("Rule %1, \"%2\": %3").arg(rule).arg(field, what);
@@ -109,6 +144,13 @@ QString RuleError(int number, const FaultRule& rule) {
         return FieldError(number, kProbability, "not between 0 and 1");
     if (rule.ratePerSecond < 0)
         return FieldError(number, kRatePerSecond, "below 0");
+    for (const NumberParameter& p : kNumberParameters)
+        if (rule.parameters.*p.value < -1 || rule.parameters.*p.value > p.highest)
+            return FieldError(number, p.field, QString("not between 0 and %1").arg(p.highest));
+    if (rule.parameters.additionalStatusInfoText.size() > size_t(kMaxStatusInfoText))
+        return FieldError(number, kAdditionalStatusInfoText, "longer than 255 characters");
+    if (rule.parameters.networkErrorCode < -1 || rule.parameters.networkErrorCode > 0xFFFFFF)
+        return FieldError(number, kNetworkErrorCode, "not a network type and an error code (\"3:27\")");
     return {};
 }
 
@@ -137,6 +179,27 @@ bool ReadWhole(const QJsonValue& value, int64_t low, int64_t high, int64_t* out)
         return false;
     *out = int64_t(d);
     return true;
+}
+
+// Reads the SMPP 5.0 parameters of a rule object; the message names the first field it cannot use.
+QString ReadParameters(int number, const QJsonObject& object, AnswerParameters* parameters) {
+    for (const NumberParameter& p : kNumberParameters) {
+        int64_t value = 0;
+        if (!object.contains(p.field))
+            continue;
+        if (!ReadWhole(object.value(p.field), 0, p.highest, &value))
+            return FieldError(number, p.field, QString("not a whole number from 0 to %1").arg(p.highest));
+        parameters->*p.value = int32_t(value);
+    }
+    if (object.contains(kAdditionalStatusInfoText)) {
+        if (!object.value(kAdditionalStatusInfoText).isString())
+            return FieldError(number, kAdditionalStatusInfoText, "not a text");
+        parameters->additionalStatusInfoText = object.value(kAdditionalStatusInfoText).toString().toStdString();
+    }
+    if (object.contains(kNetworkErrorCode) &&
+        !ReadNetworkError(object.value(kNetworkErrorCode).toString(), &parameters->networkErrorCode))
+        return FieldError(number, kNetworkErrorCode, "not a network type and an error code (\"3:27\")");
+    return {};
 }
 
 // Reads one rule object; the message names the first field it cannot use.
@@ -186,6 +249,8 @@ QString ReadRule(int number, const QJsonObject& object, FaultRule* rule) {
             return FieldError(number, kEnabled, "not true or false");
         rule->enabled = object.value(kEnabled).toBool();
     }
+    if (QString e = ReadParameters(number, object, &rule->parameters); !e.isEmpty())
+        return e;
     return RuleError(number, *rule);
 }
 
@@ -274,6 +339,13 @@ QByteArray fault_rules::ToJson(const std::vector<FaultRule>& rules) {
             o[kRatePerSecond] = rule.ratePerSecond;
         if (rule.enabled != defaults.enabled)
             o[kEnabled] = rule.enabled;
+        for (const NumberParameter& p : kNumberParameters)
+            if (rule.parameters.*p.value >= 0)
+                o[p.field] = rule.parameters.*p.value;
+        if (!rule.parameters.additionalStatusInfoText.empty())
+            o[kAdditionalStatusInfoText] = QString::fromStdString(rule.parameters.additionalStatusInfoText);
+        if (rule.parameters.networkErrorCode >= 0)
+            o[kNetworkErrorCode] = NetworkErrorText(rule.parameters.networkErrorCode);
         array.append(o);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Compact);
@@ -293,7 +365,7 @@ QString CFaultRules::SetRules(const std::vector<FaultRule>& rules) {
         const auto options = QRegularExpression::DontCaptureOption;
         Compiled c{int(i), MaskOf(r.command), QRegularExpression(r.systemId, options),
                    QRegularExpression(r.destination, options), r.systemId.isEmpty(), r.destination.isEmpty(),
-                   r.probability, r.ratePerSecond, r.action, r.status, r.delayMs};
+                   r.probability, r.ratePerSecond, r.action, r.status, r.delayMs, r.parameters};
         c.systemId.optimize();
         c.destination.optimize();
         m_compiled.push_back(std::move(c));
@@ -408,7 +480,7 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
         if (rule.probability < 1 && !(double(m_random() >> 8) / double(1u << 24) < rule.probability))
             continue;
 
-        *decision = FaultDecision{rule.position, rule.action, rule.status, rule.delayMs, false};
+        *decision = FaultDecision{rule.position, rule.action, rule.status, rule.delayMs, false, &rule.parameters};
         if (rule.ratePerSecond > 0)
             Throttle(state, i, clock, decision);
         ++rule.fired;

@@ -95,18 +95,23 @@ void CSmppServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_
                        Delivery{});
     // Only message operations queue at an SMSC; a bind, enquire_link or unbind is always answered.
     const bool messageOperation = row.needsBind && row.commandId != kUnbind && row.commandId != kEnquireLink;
-    if (CSessionPolicy::WindowFull(connection, messageOperation))
-        return Deliver(connection, Answer(row.responseId, kStatusQueueFull, request.sequence, row.responseFilterIndex),
-                       Delivery{});
+    if (CSessionPolicy::WindowFull(connection, messageOperation)) {
+        Answer full(row.responseId, kStatusQueueFull, request.sequence, row.responseFilterIndex);
+        AddParameters(connection, full, nullptr);
+        return Deliver(connection, full, Delivery{});
+    }
     const Delivery delivery = m_policy->IsActive() ? Judge(connection, request) : Delivery{};
     if (delivery.kind == Delivery::Kind::Drop)
         return;
-    if (delivery.kind == Delivery::Kind::StatusOnly)
-        return Deliver(connection, Answer(delivery.commandId, delivery.status, request.sequence, delivery.filterIndex),
-                       delivery);
+    if (delivery.kind == Delivery::Kind::StatusOnly) {
+        Answer refusal(delivery.commandId, delivery.status, request.sequence, delivery.filterIndex);
+        AddParameters(connection, refusal, delivery.parameters);
+        return Deliver(connection, refusal, delivery);
+    }
     if (row.needsBind && !connection.IsNamed())
         return CloseConnection(connection);
-    const Answer answer = (this->*row.handler)(connection, request);
+    Answer answer = (this->*row.handler)(connection, request);
+    AddParameters(connection, answer, delivery.parameters);
     Deliver(connection, answer, delivery);
     if (row.followUp)
         (this->*row.followUp)(connection, request, answer);

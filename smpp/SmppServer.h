@@ -219,6 +219,9 @@ private:
     // refused bind is recorded here, before anything is answered.
     using Delivery = smpp::AnswerDecision;
     Delivery Judge(CConnection& connection, const Request& request);
+    // The SMPP 5.0 parameters of an answer to a session at 5.0: congestion_state as the policy or the session's
+    // window says, and a policy's delivery failure parameters on submit_sm_resp and data_sm_resp.
+    void AddParameters(const CConnection& connection, Answer& answer, const smpp::AnswerParameters* parameters);
     // Sends the answer and captures it, holds it, closes after it, as delivery says.
     void Deliver(CConnection& connection, const Answer& answer, const Delivery& delivery);
     void Hold(const CConnection& connection, const Answer& answer, int64_t delayMs, bool close);
