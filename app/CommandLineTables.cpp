@@ -116,7 +116,7 @@ const Program kTarnwick = {
     "tarnwick",
     "SMSC simulator and SMS-protocol analyser for SMPP 3.4 client applications",
     {},
-    "Runs the Tarnwick SMSC simulator: an SMPP 3.4 server for the ESME under test (port 5018) and a server for "
+    "Runs the Tarnwick SMSC simulator: an SMPP 3.4 and 5.0 server for the ESME under test (port 5018) and a server for "
     "mobile-phone simulators that speak the TEST protocol (port 8880). Every PDU in both directions is captured "
     "for the window's \"SMPP Decoder\" page, the control API and --pcap.\n\n"
     "It opens its window when there is a display, and runs headless when --headless is given or there is none; "

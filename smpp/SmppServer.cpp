@@ -224,7 +224,7 @@ CSmppServer::Answer CSmppServer::BroadcastSm(CConnection&, const Request& reques
     if (status != kStatusOk)
         return answer;
     wire::Writer out = answer.Body();
-    m_ids.Take(out);
+    m_ids.Take(out); // the counter the submits take theirs from
     answer.EndBody(out);
     m_broadcasts.Add(answer.MessageId(), std::move(areas));
     return answer;

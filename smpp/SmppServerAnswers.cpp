@@ -63,7 +63,7 @@ void CSmppServer::AddParameters(const CConnection& connection, Answer& answer, c
             answer.AppendTlv(tag, std::array{uint8_t(value)});
     };
     octet(kTagCongestionState, congestion);
-    if (!reasons)
+    if (!reasons) // the rest go with the answer to a message only
         return;
     const std::string& text = asked.additionalStatusInfoText;
     if (!text.empty()) // a C string: its NUL is part of the value
