@@ -198,7 +198,7 @@ void CSmppServer::TellSubmitted(CConnection& connection, const Request& request,
                                 request.body, request.bodyLength);
 }
 
-CSmppServer::Answer CSmppServer::QuerySm(CConnection&, const Request& request) {
+CSmppServer::Answer CSmppServer::QuerySm(CConnection& connection, const Request& request) {
     // Any message_id is echoed, issued or not. Unless a message store knows it, final_date,
     // message_state and error_code stay empty or 0.
     const std::string_view messageId = LeadingText(request.body, request.bodyLength, kMaxMessageIdChars);
@@ -206,6 +206,8 @@ CSmppServer::Answer CSmppServer::QuerySm(CConnection&, const Request& request) {
     CSmppMessageListener* listener = m_outbox.Listener();
     if (!listener || !listener->AnswerQuery(messageId, known))
         known = {};
+    else // SCHEDULED and SKIPPED are SMPP 5.0's: UNKNOWN to an ESME below it
+        known.messageState = message_state::ForVersion(known.messageState, SmppSession::Of(connection).version);
     if (known.status != kStatusOk)
         return Answer(request.row.responseId, known.status, request.sequence, request.row.responseFilterIndex);
     const std::string_view date(known.finalDate.data(), std::min(known.finalDate.size(), kMaxFinalDateChars));

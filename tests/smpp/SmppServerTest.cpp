@@ -506,6 +506,33 @@ TEST_F(SmppServerTest, ASessionOf50BroadcastsQueriesAndCancels) {
     }
 }
 
+// A message the store knows is answered in its state; SMPP 5.0's own (SCHEDULED 0, SKIPPED 9) are UNKNOWN (7) below 5.0.
+TEST_F(SmppServerTest, QuerySmTellsTheStatesOf50ToSessionsAt50Only) {
+    struct Store : CSmppMessageListener {
+        bool AnswerQuery(std::string_view messageId, QueryAnswer& answer) override {
+            answer.messageState = uint8_t(messageId[0] - '0');
+            return true;
+        }
+    } store;
+    server.SetMessageListener(&store);
+    const struct {
+        char state;
+        uint8_t at50, below50;
+    } cases[] = {{'0', 0, 7}, {'9', 9, 7}, {'2', 2, 2}, {'8', 8, 8}};
+    for (const uint8_t version : {0x50, 0x34, 0x33}) {
+        auto esme = ConnectAt(version, "esme");
+        uint32_t sequence = 1;
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::to_string(version) + " " + c.state);
+            const std::string id(1, c.state);
+            esme->Send(SmppPdu(0x00000003, ++sequence, Builder().cstr(id).u8(1).u8(1).cstr("1")));
+            EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000003, sequence,
+                                               Builder().cstr(id).cstr("").u8(version == 0x50 ? c.at50 : c.below50).u8(0)));
+        }
+    }
+    server.SetMessageListener(nullptr);
+}
+
 // Every kind of bad broadcast_sm is refused with its own status and takes no id; none is read past its octets.
 TEST_F(SmppServerTest, ABadBroadcastIsRefusedWithItsStatus) {
     const Bytes area = kArea, type = kContentType, rep = kRepNum, interval = kInterval;
