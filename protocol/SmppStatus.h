@@ -105,14 +105,6 @@ constexpr std::string_view StatusDescription(uint32_t value) {
     return kReservedStatus;
 }
 
-// SMPP 5.0's name of a status, the same as StatusName where 5.0 kept 3.4's.
-constexpr std::string_view StatusName50(uint32_t value) {
-    for (const Status& status : kStatuses)
-        if (status.value == value)
-            return status.name50.empty() ? status.name : status.name50;
-    return {};
-}
-
 namespace detail {
 constexpr bool StatusesAscend() {
     for (std::size_t i = 1; i < std::size(kStatuses); ++i)
