@@ -21,8 +21,8 @@ constexpr Option kTarnwickOptions[] = {
     {"receipts", "", "send delivery receipts this run, whatever the stored options say"},
     {"receipt-delay", "MS", "milliseconds from a submit to its receipt this run"},
     {"no-routing", "", "carry no message between the mobile and SMPP sides this run"},
-    {"faults", "FILE", "answer by the fault rules in FILE (a JSON array of rules: {fields}) instead of the stored "
-                       "ones, for this run only", File, {}, config_fields::fault_rule::kAll},
+    {"faults", "FILE", "answer by the fault rules in FILE (a JSON array of rules: {fields}; the last five for SMPP 5.0 "
+                       "sessions) instead of the stored ones, for this run only", File, {}, config_fields::fault_rule::kAll},
     {"seed", "N", "seed of the rules' chance, so that a run can be repeated"},
     {"accounts", "FILE", "check binds against the accounts in FILE (a JSON array of accounts: {fields}) instead of "
                          "the stored ones, for this run only", File, {}, config_fields::account::kAll},
@@ -114,7 +114,7 @@ const Program kTarnwick = {
     "tarnwick",
     "SMSC simulator and SMS-protocol analyser for SMPP 3.4 client applications",
     {},
-    "Runs the Tarnwick SMSC simulator: an SMPP 3.4 server for the ESME under test (port 5018) and a server for "
+    "Runs the Tarnwick SMSC simulator: an SMPP 3.4 and 5.0 server for the ESME under test (port 5018) and a server for "
     "mobile-phone simulators that speak the TEST protocol (port 8880). Every PDU in both directions is captured "
     "for the window's \"SMPP Decoder\" page, the control API and --pcap.\n\n"
     "It opens its window when there is a display, and runs headless when --headless is given or there is none; "

@@ -3,6 +3,7 @@
 
 #include "capture/PacketRecord.h"
 #include "capture/PacketSummary.h"
+#include "protocol/Registry.h"
 
 #include <cstdint>
 #include <string>
@@ -34,7 +35,7 @@ class CPacketLog {
 public:
     static constexpr uint32_t kAreaSize = 1048576;
     static constexpr uint32_t kHeaderSize = packet_record::kHeaderSize;
-    static constexpr int kFilterLength = 30;
+    static constexpr int kFilterLength = protocol::filter::kRows; // one flag per row of the capture filter
     static constexpr int kUnknownFilterIndex = -1;
 
     using TimeSource = int64_t (*)(); // microseconds since 1970

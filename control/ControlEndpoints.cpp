@@ -4,6 +4,7 @@
 #include "control/ControlAnswer.h"
 #include "control/GeneratorJson.h"
 #include "protocol/ConfigFields.h"
+#include "protocol/SmppTlvs.h"
 #include "smpp/JsonFields.h"
 #include "simulator/DeliverSender.h"
 #include "simulator/Simulator.h"
@@ -43,16 +44,19 @@ QJsonObject BodyObject(const QHttpServerRequest& request, QString* error) {
     return document.object();
 }
 
-// "tlvs": {"0x0424": "68656c6c6f", "1060": "..."}: tag in hex with 0x or decimal, value in hex.
+// "tlvs": {"0x0424": "68656c6c6f", "1060": "...", "congestion_state": "50"}: tag in hex with 0x, in decimal or by
+// the parameter's name (SMPP 3.4's and 5.0's), value in hex.
 std::vector<smpp::Tlv> ReadTlvs(CJsonFields& fields, const QJsonObject& tlvs) {
     std::vector<smpp::Tlv> out;
     for (auto it = tlvs.begin(); it != tlvs.end(); ++it) {
         bool ok = false;
         const QString key = it.key();
-        const uint tag = key.startsWith("0x", Qt::CaseInsensitive) ? key.mid(2).toUInt(&ok, 16) : key.toUInt(&ok, 10);
+        const protocol::smpp::Tlv* named = protocol::smpp::FindTlvByName(key.toStdString());
+        const uint tag = named ? (ok = true, named->tag)
+                         : key.startsWith("0x", Qt::CaseInsensitive) ? key.mid(2).toUInt(&ok, 16) : key.toUInt(&ok, 10);
         const wire::HexResult value = wire::ParseHex(it.value().toString().toStdString());
         if (!ok || tag > 0xFFFF)
-            fields.Fail("tlvs", QString("tag '%1' is no 16-bit number").arg(key));
+            fields.Fail("tlvs", QString("tag '%1' is no 16-bit number nor a parameter's name").arg(key));
         else if (!it.value().isString() || !value.Ok())
             fields.Fail("tlvs", QString("the value of tag '%1' is no hex text").arg(key));
         else if (value.bytes.size() > 0xFFFF)

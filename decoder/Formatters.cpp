@@ -420,6 +420,15 @@ void AppendSmppTlv(std::string& out, const uint8_t* bytes, int32_t available) {
             if (!name.empty()) out.append(" (").append(name).push_back(')');
         }
         break;
+    case TlvValue::Number:
+        if (valueBytes > 4) {
+            AppendHex(out, bytes + 4, valueBytes);
+        } else if (valueBytes > 0) {
+            uint32_t number = 0;
+            while (value.Has(1)) number = number << 8 | value.U8();
+            AppendDecimal(out, number);
+        }
+        break;
     case TlvValue::Version:
         if (value.Has(1)) {
             const uint8_t version = value.U8();

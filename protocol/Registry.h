@@ -23,12 +23,12 @@ inline constexpr uint16_t kSmgp13 = 10; // an SMGP 1.3 client's connection: its 
 inline constexpr uint16_t kSmppServerPort = 5018;
 inline constexpr uint16_t kMobileServerPort = 8880;
 
-// Rows of the capture filter that are no SMPP command (those are in SmppCommands.h, rows 2 to 28).
+// Rows of the capture filter that are no SMPP command (those are in SmppCommands.h, rows 2 to 28 and 30 to 35).
 namespace filter {
 inline constexpr int32_t kAll = 0;      // "All protocols"
 inline constexpr int32_t kSmpp = 1;     // "SMPP protocol"
 inline constexpr int32_t kMobile = 29;  // "Mobile protocol": every TEST PDU, both directions
-inline constexpr int32_t kRows = 30;    // one character of the stored filter string per row
+inline constexpr int32_t kRows = 36;    // one character of the flags string per row
 inline constexpr int32_t kUnknown = -1; // a PDU its server does not recognise
 } // namespace filter
 

@@ -1,8 +1,10 @@
-// The 27 SMPP 3.4 commands, each registered once: id, name, response, bind rule and capture-filter index.
+// The 27 SMPP 3.4 commands and the six of 5.0's broadcast family, each registered once: id, name, response, bind
+// rule, capture-filter index and the interface version that brought it.
 #pragma once
 
 #include "protocol/PduHeader.h"
 #include "protocol/Registry.h"
+#include "protocol/SmppValues.h"
 
 #include <cstdint>
 #include <iterator>
@@ -38,6 +40,12 @@ inline constexpr uint32_t kSubmitMultiResp = 0x80000021;
 inline constexpr uint32_t kAlertNotification = 0x00000102;
 inline constexpr uint32_t kDataSm = 0x00000103;
 inline constexpr uint32_t kDataSmResp = 0x80000103;
+inline constexpr uint32_t kBroadcastSm = 0x00000111;
+inline constexpr uint32_t kBroadcastSmResp = 0x80000111;
+inline constexpr uint32_t kQueryBroadcastSm = 0x00000112;
+inline constexpr uint32_t kQueryBroadcastSmResp = 0x80000112;
+inline constexpr uint32_t kCancelBroadcastSm = 0x00000113;
+inline constexpr uint32_t kCancelBroadcastSmResp = 0x80000113;
 
 inline constexpr uint32_t kNoResponse = 0;
 
@@ -46,7 +54,8 @@ struct Command {
     std::string_view name;   // as the decoder names the id and the filter dialog labels its row
     uint32_t responseId;     // what the server answers with; kNoResponse for responses and for PDUs we start
     bool needsBind;          // the server closes an unbound connection that sends it, without an answer
-    int32_t filterIndex;     // its row in the capture filter: its position here plus 2
+    int32_t filterIndex;     // its row in the capture filter: its position here plus 2, plus 3 behind the mobile row
+    uint8_t since = 0;       // the lowest interface version that has it, 0 for all; below it, answered as unknown
 };
 
 inline constexpr Command kCommands[] = {
@@ -78,6 +87,14 @@ inline constexpr Command kCommands[] = {
     {kAlertNotification,    "alert_notification",    kNoResponse,           false, 26},
     {kDataSm,               "data_sm",               kDataSmResp,           true,  27},
     {kDataSmResp,           "data_sm_resp",          kNoResponse,           false, 28},
+    // SMPP 5.0's broadcast family, behind the mobile row (29) so that no older row moves.
+    // command_id              name                          response                bind   filter since
+    {kBroadcastSm,            "broadcast_sm",               kBroadcastSmResp,       true,  30, interface_version::k50},
+    {kBroadcastSmResp,        "broadcast_sm_resp",          kNoResponse,            false, 31, interface_version::k50},
+    {kQueryBroadcastSm,       "query_broadcast_sm",         kQueryBroadcastSmResp,  true,  32, interface_version::k50},
+    {kQueryBroadcastSmResp,   "query_broadcast_sm_resp",    kNoResponse,            false, 33, interface_version::k50},
+    {kCancelBroadcastSm,      "cancel_broadcast_sm",        kCancelBroadcastSmResp, true,  34, interface_version::k50},
+    {kCancelBroadcastSmResp,  "cancel_broadcast_sm_resp",   kNoResponse,            false, 35, interface_version::k50},
 };
 
 // Positions in kCommands, -1 for none (constant expressions compare these, never pointers).
@@ -105,14 +122,19 @@ constexpr int32_t FilterIndexOf(uint32_t id) { return IndexOf(id) < 0 ? filter::
 // What the server answers a request with; kNoResponse for an id that is no request it answers.
 constexpr uint32_t ResponseOf(uint32_t id) { return IndexOf(id) < 0 ? kNoResponse : kCommands[IndexOf(id)].responseId; }
 constexpr bool NeedsBind(uint32_t id) { return IndexOf(id) >= 0 && kCommands[IndexOf(id)].needsBind; }
+// Whether a session at this interface version knows the command; false for an id that is no command.
+constexpr bool KnownAt(uint32_t id, uint8_t version) { return IndexOf(id) >= 0 && version >= kCommands[IndexOf(id)].since; }
 
 namespace detail {
 constexpr bool RowsAreConsistent() {
     for (int i = 0; i < int(std::size(kCommands)); ++i) {
         const Command& c = kCommands[i];
         const bool isResponse = IsResponse(c.id);
-        if (c.filterIndex != i + filter::kSmpp + 1 || IndexOf(c.id) != i || IndexOfName(c.name) != i)
+        const int32_t row = i + filter::kSmpp + 1;
+        if (c.filterIndex != (row < filter::kMobile ? row : row + 1) || IndexOf(c.id) != i || IndexOfName(c.name) != i)
             return false;
+        if (c.responseId != kNoResponse && IndexOf(c.responseId) >= 0 && kCommands[IndexOf(c.responseId)].since != c.since)
+            return false; // a request and its response came with the same version
         if (c.responseId != kNoResponse &&
             (isResponse || c.responseId != ResponseIdOf(c.id) || IndexOf(c.responseId) < 0))
             return false;
@@ -121,8 +143,11 @@ constexpr bool RowsAreConsistent() {
 }
 } // namespace detail
 
-static_assert(std::size(kCommands) == 27, "the 27 commands of SMPP 3.4");
-static_assert(detail::RowsAreConsistent(), "filter index is position plus 2; ids and names unique; a response is id | 0x80000000");
-static_assert(kCommands[std::size(kCommands) - 1].filterIndex + 1 == filter::kMobile, "the mobile row follows the commands");
+static_assert(std::size(kCommands) == 33, "the 27 commands of SMPP 3.4 and 5.0's six of broadcast");
+static_assert(detail::RowsAreConsistent(),
+              "filter index is position plus 2 (3 behind mobile); ids and names unique; a response is id | 0x80000000");
+static_assert(kCommands[IndexOf(kDataSmResp)].filterIndex + 1 == filter::kMobile &&
+                  kCommands[std::size(kCommands) - 1].filterIndex + 1 == filter::kRows,
+              "the mobile row follows the 3.4 commands, and 5.0's close the filter");
 
 } // namespace protocol::smpp

@@ -57,13 +57,25 @@ constexpr uint32_t StringFieldOctets(std::string_view name) {
 }
 
 // Optional parameter tags.
+inline constexpr uint16_t kTagAdditionalStatusInfoText = 0x001D;
 inline constexpr uint16_t kTagReceiptedMessageId = 0x001E;
 inline constexpr uint16_t kTagSarMsgRefNum = 0x020C;     // the parts' shared reference
 inline constexpr uint16_t kTagSarTotalSegments = 0x020E; // how many parts
 inline constexpr uint16_t kTagSarSegmentSeqnum = 0x020F; // this part's number, from 1
+inline constexpr uint16_t kTagDpfResult = 0x0420;
 inline constexpr uint16_t kTagNetworkErrorCode = 0x0423;
 inline constexpr uint16_t kTagMessagePayload = 0x0424;
+inline constexpr uint16_t kTagDeliveryFailureReason = 0x0425;
 inline constexpr uint16_t kTagMessageState = 0x0427;
+// SMPP 5.0's: how loaded the SMSC is (0-100), and the broadcast family's parameters.
+inline constexpr uint16_t kTagCongestionState = 0x0428;
+inline constexpr uint16_t kTagBroadcastChannelIndicator = 0x0600;
+inline constexpr uint16_t kTagBroadcastContentType = 0x0601;
+inline constexpr uint16_t kTagBroadcastMessageClass = 0x0603;
+inline constexpr uint16_t kTagBroadcastRepNum = 0x0604;
+inline constexpr uint16_t kTagBroadcastFrequencyInterval = 0x0605;
+inline constexpr uint16_t kTagBroadcastAreaIdentifier = 0x0606;
+inline constexpr uint16_t kTagBroadcastAreaSuccess = 0x0608;
 
 // esm_class bits.
 inline constexpr uint8_t kEsmClassReceipt = 0x04; // an SMSC delivery receipt

@@ -1,4 +1,4 @@
-// The SMPP 3.4 command_status values by their symbolic names, each registered once.
+// The SMPP 3.4 and 5.0 command_status values by their symbolic names, each registered once.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +8,12 @@
 namespace protocol::smpp {
 
 // The decoder names a status by its description ("Throttling error ..."); a column that has room
-// for one word shows its name. A value without a row is reserved (0x10, 0x12, 0x100 and up) or an SMSC's own.
+// for one word shows its name. A value without a row is reserved (0x10, 0x12, 0x113 and up) or an SMSC's own.
 struct Status {
     uint32_t value;
-    std::string_view name;        // the symbolic name, ESME_RTHROTTLED
+    std::string_view name;        // the symbolic name, ESME_RTHROTTLED; SMPP 3.4's where 5.0 renamed it
     std::string_view description; // what the decoder shows beside the value
+    std::string_view name50 = {}; // SMPP 5.0's name where it differs; the description ends with it
 };
 
 inline constexpr Status kStatuses[] = {
@@ -58,13 +59,33 @@ inline constexpr Status kStatuses[] = {
     {0x00000065, "ESME_RX_P_APPN",          "ESME Receiver Permanent App Error Code"},
     {0x00000066, "ESME_RX_R_APPN",          "ESME Receiver Reject Message Error Code"},
     {0x00000067, "ESME_RQUERYFAIL",         "query_sm request failed"},
-    {0x000000C0, "ESME_RINVOPTPARSTREAM",   "Error in the optional part of the PDU Body."},
-    {0x000000C1, "ESME_ROPTPARNOTALLWD",    "Optional Parameter not allowed"},
-    {0x000000C2, "ESME_RINVPARLEN",         "Invalid Parameter Length."},
-    {0x000000C3, "ESME_RMISSINGOPTPARAM",   "Expected Optional Parameter missing"},
-    {0x000000C4, "ESME_RINVOPTPARAMVAL",    "Invalid Optional Parameter Value"},
+    {0x000000C0, "ESME_RINVOPTPARSTREAM",   "Error in the optional part of the PDU Body. (5.0: ESME_RINVTLVSTREAM)", "ESME_RINVTLVSTREAM"},
+    {0x000000C1, "ESME_ROPTPARNOTALLWD",    "Optional Parameter not allowed (5.0: ESME_RTLVNOTALLWD)",              "ESME_RTLVNOTALLWD"},
+    {0x000000C2, "ESME_RINVPARLEN",         "Invalid Parameter Length. (5.0: ESME_RINVTLVLEN)",                     "ESME_RINVTLVLEN"},
+    {0x000000C3, "ESME_RMISSINGOPTPARAM",   "Expected Optional Parameter missing (5.0: ESME_RMISSINGTLV)",          "ESME_RMISSINGTLV"},
+    {0x000000C4, "ESME_RINVOPTPARAMVAL",    "Invalid Optional Parameter Value (5.0: ESME_RINVTLVVAL)",              "ESME_RINVTLVVAL"},
     {0x000000FE, "ESME_RDELIVERYFAILURE",   "Delivery Failure (used for data_sm_resp)"},
     {0x000000FF, "ESME_RUNKNOWNERR",        "Unknown Error"},
+    // SMPP 5.0
+    {0x00000100, "ESME_RSERTYPUNAUTH",      "ESME Not authorised to use specified service_type"},
+    {0x00000101, "ESME_RPROHIBITED",        "ESME Prohibited from using specified operation"},
+    {0x00000102, "ESME_RSERTYPUNAVAIL",     "Specified service_type is unavailable"},
+    {0x00000103, "ESME_RSERTYPDENIED",      "Specified service_type is denied"},
+    {0x00000104, "ESME_RINVDCS",            "Invalid Data Coding Scheme"},
+    {0x00000105, "ESME_RINVSRCADDRSUBUNIT", "Source Address Sub unit is Invalid"},
+    {0x00000106, "ESME_RINVDSTADDRSUBUNIT", "Destination Address Sub unit is Invalid"},
+    {0x00000107, "ESME_RINVBCASTFREQINT",   "Broadcast Frequency Interval is invalid"},
+    {0x00000108, "ESME_RINVBCASTALIAS_NAME", "Broadcast Alias Name is invalid"},
+    {0x00000109, "ESME_RINVBCASTAREAFMT",   "Broadcast Area Format is invalid"},
+    {0x0000010A, "ESME_RINVNUMBCAST_AREAS", "Number of Broadcast Areas is invalid"},
+    {0x0000010B, "ESME_RINVBCASTCNTTYPE",   "Broadcast Content Type is invalid"},
+    {0x0000010C, "ESME_RINVBCASTMSGCLASS",  "Broadcast Message Class is invalid"},
+    {0x0000010D, "ESME_RBCASTFAIL",         "broadcast_sm operation failed"},
+    {0x0000010E, "ESME_RBCASTQUERYFAIL",    "query_broadcast_sm operation failed"},
+    {0x0000010F, "ESME_RBCASTCANCELFAIL",   "cancel_broadcast_sm operation failed"},
+    {0x00000110, "ESME_RINVBCAST_REP",      "Number of Repeated Broadcasts is invalid"},
+    {0x00000111, "ESME_RINVBCASTSRVGRP",    "Broadcast Service Group is invalid"},
+    {0x00000112, "ESME_RINVBCASTCHANIND",   "Broadcast Channel Indicator is invalid"},
 };
 
 // The symbolic name of a status, empty for a value without one (reserved or vendor-specific).
@@ -89,11 +110,16 @@ constexpr bool StatusesAscend() {
     for (std::size_t i = 1; i < std::size(kStatuses); ++i)
         if (kStatuses[i - 1].value >= kStatuses[i].value)
             return false;
+    for (const Status& status : kStatuses)
+        if (!status.name50.empty() && !(status.description.ends_with(')') &&
+                                        status.description.substr(0, status.description.size() - 1).ends_with(status.name50)))
+            return false;
     return true;
 }
 } // namespace detail
 
-static_assert(std::size(kStatuses) == 48 && detail::StatusesAscend(), "the 48 named statuses of SMPP 3.4, ascending, once each");
+static_assert(std::size(kStatuses) == 48 + 19 && detail::StatusesAscend(),
+              "the 48 named statuses of SMPP 3.4 and 5.0's 19, ascending, once each; a 5.0 name shown in its description");
 static_assert(StatusName(0x58) == "ESME_RTHROTTLED" && StatusName(0x09).empty());
 // SMPP 3.4 keeps 0x10 reserved and makes 0x11 the failed cancel_sm.
 static_assert(StatusName(0x11) == "ESME_RCANCELFAIL" && StatusDescription(0x11) == "Cancel SM Failed" &&

@@ -1,4 +1,4 @@
-// SMPP 3.4 optional parameters, each registered once: tag, name, the networks it serves, how its value reads.
+// SMPP 3.4 and 5.0 optional parameters, each registered once: tag, name, the networks it serves, how its value reads.
 #pragma once
 
 #include "protocol/NamedValue.h"
@@ -17,6 +17,7 @@ enum class TlvValue : uint8_t {
     U32,     // 32-bit network order
     U16,     // 16-bit network order
     U8,      // the first value octet, named from the row's list when it has one
+    Number,  // an unsigned integer as long as the parameter says, 1 to 4 octets
     Version, // an interface version: high nibble "." low nibble
     None,    // no value
     Text,    // characters, cut to the length
@@ -37,10 +38,18 @@ inline constexpr NamedValue kBearerTypes[] = {
     {5, "CDPD"},    {6, "DataTAC"},  {7, "FLEX/ReFLEX"},           {8, "Cell Broadcast"},
 };
 
+inline constexpr NamedValue kBroadcastChannels[] = {{0, "Basic Broadcast Channel"}, {1, "Extended Broadcast Channel"}};
+inline constexpr NamedValue kBroadcastMessageClasses[] = {
+    {0, "No Class Specified"}, {1, "Class 1 (User Defined)"}, {2, "Class 2 (User Defined)"}, {3, "Class 3 (Terminal Equipment)"},
+};
+inline constexpr NamedValue kNumberPortabilityResolutions[] = {
+    {0, "query not performed"}, {1, "query performed, number not ported"}, {2, "query performed, number ported"},
+};
+
 struct Tlv {
     uint16_t tag;
-    std::string_view name;       // as SMPP 3.4 names it; a field's name is "smpp.tlv." and this
-    std::string_view networks;   // where SMPP 3.4 says it applies: "GSM", "CDMA,TDMA", "Generic"
+    std::string_view name;       // as SMPP 3.4 or 5.0 names it; a field's name is "smpp.tlv." and this
+    std::string_view networks;   // where the standard says it applies: "GSM", "CDMA,TDMA", "Generic"
     TlvValue value;
     std::span<const NamedValue> names = {}; // the names of a U8 value
     std::string_view label = {}; // what the decoder shows where that is not "name(networks)"
@@ -58,7 +67,7 @@ inline constexpr Tlv kTlvs[] = {
     {0x0010, "source_telematics_id",         "GSM",               TlvValue::U8},
     {0x0017, "qos_time_to_live",             "Generic",           TlvValue::U32},
     {0x0019, "payload_type",                 "Generic",           TlvValue::U8},
-    {0x001D, "additional_status_info_text",  "Generic",           TlvValue::Text},
+    {kTagAdditionalStatusInfoText, "additional_status_info_text", "Generic", TlvValue::Text},
     {kTagReceiptedMessageId, "receipted_message_id", "Generic",   TlvValue::Text},
     {0x0030, "ms_msg_wait_facilities",       "GSM",               TlvValue::U8},
     {0x0201, "privacy_indicator",            "CDMA,TDMA",         TlvValue::U8},
@@ -77,15 +86,35 @@ inline constexpr Tlv kTlvs[] = {
     {0x0303, "callback_num_atag",            "TDMA",              TlvValue::Parts},
     {0x0304, "number_of_messages",           "CDMA",              TlvValue::U8},
     {0x0381, "callback_num",                 "CDMA,TDMA,GSM,iDEN", TlvValue::Parts},
-    {0x0420, "dpf_result",                   "Generic",           TlvValue::U8},
+    {kTagDpfResult, "dpf_result",            "Generic",           TlvValue::U8},
     {0x0421, "set_dpf",                      "Generic",           TlvValue::U8},
     {0x0422, "ms_availability_status",       "Generic",           TlvValue::U8},
     {kTagNetworkErrorCode, "network_error_code", "Generic",       TlvValue::Octets},
     {kTagMessagePayload, "message_payload",  "Generic",           TlvValue::Text},
-    {0x0425, "delivery_failure_reason",      "Generic",           TlvValue::U8},
+    {kTagDeliveryFailureReason, "delivery_failure_reason", "Generic", TlvValue::U8},
     {0x0426, "more_messages_to_send",        "GSM",               TlvValue::U8},
     {kTagMessageState, "message_state",      "Generic",           TlvValue::U8, kMessageStates},
+    {kTagCongestionState, "congestion_state", "Generic",          TlvValue::U8}, // SMPP 5.0, as are 0x0600 to 0x0613
     {0x0501, "ussd_service_op",              "GSM,USSD",          TlvValue::U8},
+    {kTagBroadcastChannelIndicator, "broadcast_channel_indicator", "GSM", TlvValue::U8, kBroadcastChannels},
+    {kTagBroadcastContentType, "broadcast_content_type", "CDMA,TDMA,GSM", TlvValue::Octets},
+    {0x0602, "broadcast_content_type_info",  "CDMA,TDMA",         TlvValue::Octets},
+    {kTagBroadcastMessageClass, "broadcast_message_class", "GSM", TlvValue::U8, kBroadcastMessageClasses},
+    {kTagBroadcastRepNum, "broadcast_rep_num", "GSM",             TlvValue::Number}, // 2 octets; ESMEs send 1 or 3 too
+    {kTagBroadcastFrequencyInterval, "broadcast_frequency_interval", "CDMA,TDMA,GSM", TlvValue::Octets},
+    {kTagBroadcastAreaIdentifier, "broadcast_area_identifier", "CDMA,TDMA,GSM", TlvValue::Octets},
+    {0x0607, "broadcast_error_status",       "CDMA,TDMA,GSM",     TlvValue::U32},
+    {kTagBroadcastAreaSuccess, "broadcast_area_success", "GSM",   TlvValue::U8},
+    {0x0609, "broadcast_end_time",           "CDMA,TDMA,GSM",     TlvValue::Text},
+    {0x060A, "broadcast_service_group",      "CDMA,TDMA",         TlvValue::Octets},
+    {0x060B, "billing_identification",       "Generic",           TlvValue::Octets},
+    {0x060D, "source_network_id",            "Generic",           TlvValue::Text},
+    {0x060E, "dest_network_id",              "Generic",           TlvValue::Text},
+    {0x060F, "source_node_id",               "Generic",           TlvValue::Text},
+    {0x0610, "dest_node_id",                 "Generic",           TlvValue::Text},
+    {0x0611, "dest_addr_np_resolution",      "CDMA,TDMA",         TlvValue::U8, kNumberPortabilityResolutions},
+    {0x0612, "dest_addr_np_information",     "CDMA,TDMA",         TlvValue::Octets},
+    {0x0613, "dest_addr_np_country",         "CDMA,TDMA",         TlvValue::Octets}, // a five-octet number
     {0x1201, "display_time",                 "CDMA,TDMA",         TlvValue::U8},
     {0x1203, "sms_signal",                   "TDMA",              TlvValue::U16},
     {0x1204, "ms_validity",                  "CDMA,TDMA",         TlvValue::U8},
@@ -127,7 +156,7 @@ constexpr bool TlvsAreConsistent() {
 }
 } // namespace detail
 
-static_assert(std::size(kTlvs) == 46 && detail::TlvsAreConsistent(),
+static_assert(std::size(kTlvs) == 46 + 20 && detail::TlvsAreConsistent(),
               "tags ascending, names unique, names only on one-octet values");
 
 } // namespace protocol::smpp

@@ -51,8 +51,10 @@ constexpr bool TakesTlvs(uint8_t version) { return version > k33; }
 constexpr std::string_view Name(uint8_t version) { return version <= k33 ? "3.3" : version < k50 ? "3.4" : "5.0"; }
 } // namespace interface_version
 
-// message_state, as query_sm_resp and the message_state parameter carry it and SMPP 3.4 names it.
+// message_state, as query_sm_resp and the message_state parameter carry it and SMPP 3.4 names it; 5.0 adds
+// SCHEDULED (0) and SKIPPED (9), which only a session at 5.0 is told.
 namespace message_state {
+inline constexpr uint8_t kScheduled = 0;
 inline constexpr uint8_t kEnroute = 1;
 inline constexpr uint8_t kDelivered = 2;
 inline constexpr uint8_t kExpired = 3;
@@ -61,13 +63,21 @@ inline constexpr uint8_t kUndeliverable = 5;
 inline constexpr uint8_t kAccepted = 6;
 inline constexpr uint8_t kUnknown = 7;
 inline constexpr uint8_t kRejected = 8;
+inline constexpr uint8_t kSkipped = 9;
+
+// The state a session at this interface version may be told: 5.0's own become UNKNOWN below 5.0.
+constexpr uint8_t ForVersion(uint8_t state, uint8_t version) {
+    return version < interface_version::k50 && (state == kScheduled || state == kSkipped) ? kUnknown : state;
+}
 } // namespace message_state
 
 inline constexpr NamedValue kMessageStates[] = {
+    {message_state::kScheduled, "SCHEDULED"},
     {message_state::kEnroute, "ENROUTE"},   {message_state::kDelivered, "DELIVERED"},
     {message_state::kExpired, "EXPIRED"},   {message_state::kDeleted, "DELETED"},
     {message_state::kUndeliverable, "UNDELIVERABLE"}, {message_state::kAccepted, "ACCEPTED"},
     {message_state::kUnknown, "UNKNOWN"},   {message_state::kRejected, "REJECTED"},
+    {message_state::kSkipped, "SKIPPED"},
 };
 // The word a delivery receipt's "stat:" writes for each state: seven characters.
 inline constexpr NamedValue kReceiptStates[] = {
@@ -97,8 +107,9 @@ constexpr bool ReceiptWordsFit() {
 static_assert(Ascending(kTypesOfNumber) && Ascending(kNumberingPlans));
 static_assert(NameOf(kNumberingPlans, 18) == "WAP Client Id" && NameOf(kNumberingPlans, 34).empty(),
               "SMPP 3.4 numbers the WAP Client Id plan 18");
-static_assert(Ascending(kMessageStates) && Ascending(kReceiptStates) && std::size(kMessageStates) == 8 &&
-                  std::size(kReceiptStates) == 8 && kMessageStates[7].value == 8 && detail::ReceiptWordsFit(),
-              "states 1 to 8 in order, each with a receipt word of seven characters");
+static_assert(Ascending(kMessageStates) && Ascending(kReceiptStates) && std::size(kMessageStates) == 10 &&
+                  kMessageStates[9].value == 9 && std::size(kReceiptStates) == 8 && kReceiptStates[7].value == 8 &&
+                  detail::ReceiptWordsFit(),
+              "states 0 to 9 in order; 1 to 8, those of SMPP 3.4, each with a receipt word of seven characters");
 
 } // namespace protocol::smpp

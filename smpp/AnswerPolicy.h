@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 class CScheduler;
@@ -24,6 +25,18 @@ struct PolicyRequest {
     int32_t bodyLength = 0;
 };
 
+// SMPP 5.0 optional parameters a policy adds to its answer, each left out while unset. Only a session at 5.0 is sent
+// them; the last four only on submit_sm_resp and data_sm_resp.
+struct AnswerParameters {
+    int32_t congestionState = -1;          // congestion_state, 0 to 100
+    std::string additionalStatusInfoText;  // additional_status_info_text; empty: none
+    int32_t deliveryFailureReason = -1;    // delivery_failure_reason, 0 to 255
+    int32_t dpfResult = -1;                // dpf_result, 0 or 1
+    int32_t networkErrorCode = -1;         // network_error_code: network type << 16 | error code
+
+    bool operator==(const AnswerParameters&) const = default;
+};
+
 // What a policy makes of a request.
 struct AnswerDecision {
     enum class Kind : uint8_t {
@@ -38,6 +51,7 @@ struct AnswerDecision {
     int64_t delayMs = 0;     // the answer is held this long, then sent unless the connection has gone
     bool closeAfter = false; // the connection closes once the answer has gone
     bool refuseBind = false; // a bind refused: a connection bound before is unbound again
+    const AnswerParameters* parameters = nullptr; // owned by the policy; read before the call that made it returns
 };
 
 class IAnswerPolicy {

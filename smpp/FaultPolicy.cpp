@@ -46,6 +46,7 @@ AnswerDecision CFaultPolicy::Decide(const PolicyRequest& request, CScheduler& sc
     answer.refuseBind = request.bind && refused;
     answer.delayMs = decision.delayMs;
     answer.closeAfter = closeAfter;
+    answer.parameters = decision.parameters;
     switch (decision.action) {
     case FaultAction::Drop:
         return {Kind::Drop, 0, 0, 0, 0, false, answer.refuseBind};

@@ -43,6 +43,9 @@ constexpr Request kRequests[] = {
     {kQuerySm,         true,       false},
     {kReplaceSm,       true,       false},
     {kCancelSm,        true,       false},
+    {kBroadcastSm,     true,       false}, // SMPP 5.0's: a session below 5.0 is nacked before any rule
+    {kQueryBroadcastSm, true,      false},
+    {kCancelBroadcastSm, true,     false},
 };
 
 QString NameOf(const Request& r) { return QString::fromLatin1(r.Name().data(), qsizetype(r.Name().size())); }
@@ -78,6 +81,32 @@ constexpr const char* kActionNames[] = {"answer", "drop", "close", "nack"}; // b
 using namespace config_fields::fault_rule;
 constexpr auto& kFields = kAll;
 
+// The whole-number parameters: where each is kept and its highest value (-1, the lowest, leaves it out).
+struct NumberParameter {
+    const char* field;
+    int32_t AnswerParameters::*value;
+    int32_t highest;
+};
+constexpr NumberParameter kNumberParameters[] = {
+    {kCongestionState, &AnswerParameters::congestionState, 100},
+    {kDeliveryFailureReason, &AnswerParameters::deliveryFailureReason, 255},
+    {kDpfResult, &AnswerParameters::dpfResult, 1},
+};
+constexpr int kMaxStatusInfoText = 255; // additional_status_info_text's octets, its NUL not counted
+constexpr const char* kNetworkErrorExpected = "a network type and an error code expected (\"3:27\")";
+
+// network_error_code as the rules write it: network type and error code, "3:27".
+QString NetworkErrorText(int32_t code) { return QString("%1:%2").arg(code >> 16).arg(code & 0xFFFF); }
+bool ReadNetworkError(const QString& text, int32_t* code) {
+    const QStringList parts = text.split(':');
+    bool typeOk = false, codeOk = false;
+    const uint type = parts.size() == 2 ? parts[0].toUInt(&typeOk) : 0, error = parts.size() == 2 ? parts[1].toUInt(&codeOk) : 0;
+    if (!typeOk || !codeOk || type > 0xFF || error > 0xFFFF)
+        return false;
+    *code = int32_t(type << 16 | error);
+    return true;
+}
+
 QString FieldError(int rule, const char* field, const QString& what) {
     return CJsonFields::Message(QString("Rule %1").arg(rule), field, what);
 }
@@ -103,6 +132,13 @@ QString RuleError(int number, const FaultRule& rule) {
         return FieldError(number, kProbability, "a number from 0 to 1 expected");
     if (rule.ratePerSecond < 0)
         return FieldError(number, kRatePerSecond, CJsonFields::WholeNumberExpected(0, INT32_MAX));
+    for (const NumberParameter& p : kNumberParameters)
+        if (rule.parameters.*p.value < -1 || rule.parameters.*p.value > p.highest)
+            return FieldError(number, p.field, CJsonFields::WholeNumberExpected(0, p.highest));
+    if (rule.parameters.additionalStatusInfoText.size() > size_t(kMaxStatusInfoText))
+        return FieldError(number, kAdditionalStatusInfoText, "longer than 255 characters");
+    if (rule.parameters.networkErrorCode < -1 || rule.parameters.networkErrorCode > 0xFFFFFF)
+        return FieldError(number, kNetworkErrorCode, kNetworkErrorExpected);
     return {};
 }
 
@@ -127,6 +163,17 @@ uint32_t ReadStatus(const QJsonObject& object, CJsonFields& fields, uint32_t fal
     return uint32_t(status);
 }
 
+// Reads the SMPP 5.0 parameters of a rule object.
+void ReadParameters(CJsonFields& fields, const QJsonObject& object, AnswerParameters& parameters) {
+    for (const NumberParameter& p : kNumberParameters)
+        parameters.*p.value = int32_t(fields.Integer(p.field, 0, p.highest, parameters.*p.value));
+    parameters.additionalStatusInfoText =
+        fields.Text(kAdditionalStatusInfoText, false, QString::fromStdString(parameters.additionalStatusInfoText)).toStdString();
+    const QString network = fields.Text(kNetworkErrorCode);
+    if (fields.Has(kNetworkErrorCode) && fields.Ok() && !ReadNetworkError(network, &parameters.networkErrorCode))
+        fields.Fail(kNetworkErrorCode, kNetworkErrorExpected);
+}
+
 // Reads one rule object; the message names the first field it cannot use.
 QString ReadRule(int number, const QJsonObject& object, FaultRule* rule) {
     CJsonFields fields(object, QString("Rule %1").arg(number));
@@ -143,6 +190,7 @@ QString ReadRule(int number, const QJsonObject& object, FaultRule* rule) {
     rule->probability = fields.Number(kProbability, 0, 1, rule->probability);
     rule->ratePerSecond = int32_t(fields.Integer(kRatePerSecond, 0, INT32_MAX, rule->ratePerSecond));
     rule->enabled = fields.Bool(kEnabled, rule->enabled);
+    ReadParameters(fields, object, rule->parameters);
     return fields.Ok() ? RuleError(number, *rule) : fields.Error();
 }
 
@@ -230,6 +278,13 @@ QByteArray fault_rules::ToJson(const std::vector<FaultRule>& rules) {
             o[kRatePerSecond] = rule.ratePerSecond;
         if (rule.enabled != defaults.enabled)
             o[kEnabled] = rule.enabled;
+        for (const NumberParameter& p : kNumberParameters)
+            if (rule.parameters.*p.value >= 0)
+                o[p.field] = rule.parameters.*p.value;
+        if (!rule.parameters.additionalStatusInfoText.empty())
+            o[kAdditionalStatusInfoText] = QString::fromStdString(rule.parameters.additionalStatusInfoText);
+        if (rule.parameters.networkErrorCode >= 0)
+            o[kNetworkErrorCode] = NetworkErrorText(rule.parameters.networkErrorCode);
         array.append(o);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Compact);
@@ -249,7 +304,7 @@ QString CFaultRules::SetRules(const std::vector<FaultRule>& rules) {
         const auto options = QRegularExpression::DontCaptureOption;
         Compiled c{int(i), MaskOf(r.command), QRegularExpression(r.systemId, options),
                    QRegularExpression(r.destination, options), r.systemId.isEmpty(), r.destination.isEmpty(),
-                   r.probability, r.ratePerSecond, r.action, r.status, r.delayMs};
+                   r.probability, r.ratePerSecond, r.action, r.status, r.delayMs, r.parameters};
         c.systemId.optimize();
         c.destination.optimize();
         m_compiled.push_back(std::move(c));
@@ -364,7 +419,7 @@ bool CFaultRules::Decide(uint64_t connection, uint32_t commandId, std::string_vi
         if (rule.probability < 1 && !(double(m_random() >> 8) / double(1u << 24) < rule.probability))
             continue;
 
-        *decision = FaultDecision{rule.position, rule.action, rule.status, rule.delayMs, false};
+        *decision = FaultDecision{rule.position, rule.action, rule.status, rule.delayMs, false, &rule.parameters};
         if (rule.ratePerSecond > 0)
             Throttle(state, i, clock, decision);
         ++rule.fired;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/Scheduler.h"
+#include "smpp/AnswerPolicy.h"
 
 #include <QByteArray>
 #include <QRegularExpression>
@@ -35,6 +36,7 @@ struct FaultRule {
     double probability = 1;
     int32_t ratePerSecond = 0; // 0: no limit
     bool enabled = true;
+    smpp::AnswerParameters parameters = {}; // SMPP 5.0's: told to sessions at 5.0 only
 
     bool operator==(const FaultRule&) const = default;
 };
@@ -73,6 +75,7 @@ struct FaultDecision {
     uint32_t status = 0;
     int64_t delayMs = 0;
     bool throttled = false; // above the rule's rate: answer at once with kStatusThrottled
+    const smpp::AnswerParameters* parameters = nullptr; // the rule's, valid until the rules are set again
 };
 
 // The compiled rules of one SMPP server with what they remember per connection (rate windows,
@@ -82,7 +85,7 @@ struct FaultDecision {
 // traffic under the same seed meets the same faults.
 class CFaultRules {
 public:
-    static constexpr int kRequestKinds = 11; // the requests a rule can name
+    static constexpr int kRequestKinds = 14; // the requests a rule can name
     static constexpr size_t kMaxRules = 65535;
 
     // Replaces the rules (disabled ones are kept for their numbers but never match). Returns the
@@ -124,6 +127,7 @@ private:
         FaultAction action;
         uint32_t status;
         int64_t delayMs;
+        smpp::AnswerParameters parameters;
         uint64_t fired = 0;
         uint64_t throttled = 0;
     };

@@ -4,6 +4,7 @@
 #include "smpp/SmppPdu.h"
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace smpp {
@@ -31,7 +32,20 @@ public:
         WriteBe32(m_pdu + kLengthOffset, m_length);
     }
 
+    // Appends an optional parameter behind what the PDU holds; false, and nothing appended, where it does not fit.
+    bool AppendTlv(uint16_t tag, std::span<const uint8_t> value) {
+        if (!Present() || value.size() > sizeof m_pdu - m_length - 4)
+            return false;
+        wire::Writer out(m_pdu + m_length, sizeof m_pdu - m_length);
+        out.Tlv(tag, value);
+        m_length += uint32_t(out.Size());
+        WriteBe32(m_pdu + kLengthOffset, m_length);
+        return true;
+    }
+
     bool Present() const { return m_length != 0; }
+    bool HeaderOnly() const { return m_length == uint32_t(kHeaderSize); }
+    uint32_t CommandId() const { return ReadBe32(m_pdu + kIdOffset); }
     const uint8_t* Pdu() const { return m_pdu; }
     uint32_t Length() const { return m_length; }
     int32_t FilterIndex() const { return m_filterIndex; }

@@ -1,6 +1,7 @@
-// CSmppServer: the dispatch table, binds and the six message operations, and the parts it is cut into.
+// CSmppServer: the dispatch table, binds and the nine message operations, and the parts it is cut into.
 #include "smpp/SmppServer.h"
 
+#include "protocol/SmppFields.h"
 #include "smpp/BodyReader.h"
 
 #include <algorithm>
@@ -26,6 +27,9 @@ const CSmppServer::DispatchRow CSmppServer::kDispatch[] = {
     {kCancelSm,        &CSmppServer::HeaderOnly},
     {kSubmitMulti,     &CSmppServer::SubmitMulti,     &CSmppServer::TellSubmitted},
     {kDataSm,          &CSmppServer::IssueMessageId,  &CSmppServer::TellSubmitted},
+    {kBroadcastSm,     &CSmppServer::BroadcastSm},       // the broadcast family: sessions at 5.0 only
+    {kQueryBroadcastSm, &CSmppServer::QueryBroadcastSm},
+    {kCancelBroadcastSm, &CSmppServer::CancelBroadcastSm},
     {kDeliverSmResp,   &CSmppServer::TakeResponse}, // the ESME's answer to our deliver_sm
     {kDataSmResp,      &CSmppServer::TakeResponse}, // the ESME's answer to our data_sm
     // The ESME's answers to our enquire_link and unbind; one that answers nothing of ours is nacked.
@@ -36,7 +40,7 @@ const CSmppServer::DispatchRow CSmppServer::kUnknownRow =
     {0, kFilterUnknown, &CSmppServer::Unknown, kGenericNack, kFilterGenericNack};
 
 const CSmppServer::DispatchRow& CSmppServer::Lookup(uint32_t commandId) {
-    static_assert(std::size(kDispatch) == 15, "eleven requests and the answers to the four PDUs the server starts");
+    static_assert(std::size(kDispatch) == 18, "fourteen requests and the answers to the four PDUs the server starts");
     for (const DispatchRow& row : kDispatch) {
         if (row.commandId == commandId)
             return row;
@@ -85,20 +89,29 @@ void CSmppServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_
     CaptureReceived(connection, pdu, length, row.filterIndex);
     const Request request{row, ReadBe32(pdu + kSequenceOffset), pdu + kHeaderSize,
                           static_cast<int32_t>(length) - kHeaderSize};
+    // A command of a later SMPP than the session's is one the ESME cannot know: answered as an unknown one.
+    if (row.needsBind && connection.IsNamed() && !KnownAt(row.commandId, SmppSession::Of(connection).version))
+        return Deliver(connection, Answer(kGenericNack, kStatusInvalidCommandId, request.sequence, kFilterGenericNack),
+                       Delivery{});
     // Only message operations queue at an SMSC; a bind, enquire_link or unbind is always answered.
     const bool messageOperation = row.needsBind && row.commandId != kUnbind && row.commandId != kEnquireLink;
-    if (CSessionPolicy::WindowFull(connection, messageOperation))
-        return Deliver(connection, Answer(row.responseId, kStatusQueueFull, request.sequence, row.responseFilterIndex),
-                       Delivery{});
+    if (CSessionPolicy::WindowFull(connection, messageOperation)) {
+        Answer full(row.responseId, kStatusQueueFull, request.sequence, row.responseFilterIndex);
+        AddParameters(connection, full, nullptr);
+        return Deliver(connection, full, Delivery{});
+    }
     const Delivery delivery = m_policy->IsActive() ? Judge(connection, request) : Delivery{};
     if (delivery.kind == Delivery::Kind::Drop)
         return;
-    if (delivery.kind == Delivery::Kind::StatusOnly)
-        return Deliver(connection, Answer(delivery.commandId, delivery.status, request.sequence, delivery.filterIndex),
-                       delivery);
+    if (delivery.kind == Delivery::Kind::StatusOnly) {
+        Answer refusal(delivery.commandId, delivery.status, request.sequence, delivery.filterIndex);
+        AddParameters(connection, refusal, delivery.parameters);
+        return Deliver(connection, refusal, delivery);
+    }
     if (row.needsBind && !connection.IsNamed())
         return CloseConnection(connection);
-    const Answer answer = (this->*row.handler)(connection, request);
+    Answer answer = (this->*row.handler)(connection, request);
+    AddParameters(connection, answer, delivery.parameters);
     Deliver(connection, answer, delivery);
     if (row.followUp)
         (this->*row.followUp)(connection, request, answer);
@@ -185,7 +198,7 @@ void CSmppServer::TellSubmitted(CConnection& connection, const Request& request,
                                 request.body, request.bodyLength);
 }
 
-CSmppServer::Answer CSmppServer::QuerySm(CConnection&, const Request& request) {
+CSmppServer::Answer CSmppServer::QuerySm(CConnection& connection, const Request& request) {
     // Any message_id is echoed, issued or not. Unless a message store knows it, final_date,
     // message_state and error_code stay empty or 0.
     const std::string_view messageId = LeadingText(request.body, request.bodyLength, kMaxMessageIdChars);
@@ -193,6 +206,8 @@ CSmppServer::Answer CSmppServer::QuerySm(CConnection&, const Request& request) {
     CSmppMessageListener* listener = m_outbox.Listener();
     if (!listener || !listener->AnswerQuery(messageId, known))
         known = {};
+    else // SCHEDULED and SKIPPED are SMPP 5.0's: UNKNOWN to an ESME below it
+        known.messageState = message_state::ForVersion(known.messageState, SmppSession::Of(connection).version);
     if (known.status != kStatusOk)
         return Answer(request.row.responseId, known.status, request.sequence, request.row.responseFilterIndex);
     const std::string_view date(known.finalDate.data(), std::min(known.finalDate.size(), kMaxFinalDateChars));
@@ -201,6 +216,48 @@ CSmppServer::Answer CSmppServer::QuerySm(CConnection&, const Request& request) {
     out.CString(messageId).CString(date).U8(known.messageState).U8(known.errorCode);
     answer.EndBody(out);
     return answer;
+}
+
+CSmppServer::Answer CSmppServer::BroadcastSm(CConnection&, const Request& request) {
+    // Every area is accepted and the broadcast runs until it is cancelled; its id comes from the submits' counter.
+    std::vector<std::string> areas;
+    const uint32_t status = ReadBroadcast(request.body, request.bodyLength, &areas);
+    Answer answer(request.row.responseId, status, request.sequence, request.row.responseFilterIndex);
+    if (status != kStatusOk)
+        return answer;
+    wire::Writer out = answer.Body();
+    m_ids.Take(out); // the counter the submits take theirs from
+    answer.EndBody(out);
+    m_broadcasts.Add(answer.MessageId(), std::move(areas));
+    return answer;
+}
+
+CSmppServer::Answer CSmppServer::QueryBroadcastSm(CConnection&, const Request& request) {
+    constexpr uint32_t kStatusQueryFailed = 0x0000010E; // ESME_RBCASTQUERYFAIL
+    constexpr uint8_t kAllCellsTook = 100;              // broadcast_area_success: the share of cells that took it
+    const std::string_view messageId = LeadingText(request.body, request.bodyLength, kMaxMessageIdChars);
+    const Broadcast* broadcast = m_broadcasts.Find(messageId);
+    if (!broadcast)
+        return Answer(request.row.responseId, kStatusQueryFailed, request.sequence, request.row.responseFilterIndex);
+    Answer answer(request.row.responseId, kStatusOk, request.sequence, request.row.responseFilterIndex);
+    wire::Writer out = answer.Body();
+    out.CString(messageId).U16(kTagMessageState).U16(1).U8(broadcast->state);
+    for (const std::string& area : broadcast->areas) {
+        out.Tlv(kTagBroadcastAreaIdentifier, {reinterpret_cast<const uint8_t*>(area.data()), area.size()});
+        out.U16(kTagBroadcastAreaSuccess).U16(1).U8(kAllCellsTook);
+    }
+    answer.EndBody(out);
+    return answer;
+}
+
+CSmppServer::Answer CSmppServer::CancelBroadcastSm(CConnection&, const Request& request) {
+    constexpr uint32_t kStatusCancelFailed = 0x0000010F; // ESME_RBCASTCANCELFAIL
+    wire::Cursor in(request.body, request.bodyLength > 0 ? std::size_t(request.bodyLength) : 0);
+    in.CString(kServiceTypeOctets);
+    const std::string_view messageId = in.CString(kMessageIdOctets);
+    const bool cancelled = in.Ok() && m_broadcasts.Cancel(messageId);
+    return Answer(request.row.responseId, cancelled ? kStatusOk : kStatusCancelFailed, request.sequence,
+                  request.row.responseFilterIndex);
 }
 
 CSmppServer::Answer CSmppServer::TakeResponse(CConnection& connection, const Request& request) {

@@ -4,6 +4,7 @@
 #include "engine/FramedServer.h"
 #include "smpp/Accounts.h"
 #include "smpp/AnswerPolicy.h"
+#include "smpp/Broadcasts.h"
 #include "smpp/FaultPolicy.h"
 #include "smpp/MessageIds.h"
 #include "smpp/ServerOutbox.h"
@@ -18,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
-// A framed server that speaks SMPP 3.4 to ESMEs on the UI thread: it dispatches each request to its
-// handler and owns the parts it is cut into: the id counters, the outbox owner (every PDU the server
+// A framed server that speaks SMPP 3.4 and 5.0 to ESMEs on the UI thread: it dispatches each request to its
+// handler and owns the parts it is cut into: the id counters, the broadcasts, the outbox owner (every PDU the server
 // starts, and the messages kept for system ids with no receiver bound), the session policy
 // (accounts, windows, timers) and the fault rules. Each request's handler returns its answer, and an answer policy (the fault rules unless another is set) decides whether it is
 // sent, held, followed by a close or dropped. Tells its observers of connections
@@ -206,6 +207,9 @@ private:
     Answer IssueMessageId(CConnection& connection, const Request& request);
     Answer SubmitMulti(CConnection& connection, const Request& request);
     Answer QuerySm(CConnection& connection, const Request& request);
+    Answer BroadcastSm(CConnection& connection, const Request& request);
+    Answer QueryBroadcastSm(CConnection& connection, const Request& request);
+    Answer CancelBroadcastSm(CConnection& connection, const Request& request);
     Answer TakeResponse(CConnection& connection, const Request& request);
     Answer Unknown(CConnection& connection, const Request& request);
     void TellLoggedIn(CConnection& connection, const Request& request, const Answer& answer);
@@ -215,6 +219,9 @@ private:
     // refused bind is recorded here, before anything is answered.
     using Delivery = smpp::AnswerDecision;
     Delivery Judge(CConnection& connection, const Request& request);
+    // The SMPP 5.0 parameters of an answer to a session at 5.0: congestion_state as the policy or the session's
+    // window says, and a policy's delivery failure parameters on submit_sm_resp and data_sm_resp.
+    void AddParameters(const CConnection& connection, Answer& answer, const smpp::AnswerParameters* parameters);
     // Sends the answer and captures it, holds it, closes after it, as delivery says.
     void Deliver(CConnection& connection, const Answer& answer, const Delivery& delivery);
     void Hold(const CConnection& connection, const Answer& answer, int64_t delayMs, bool close);
@@ -222,6 +229,7 @@ private:
     void RefuseBind(CConnection& connection);
 
     smpp::CMessageIds m_ids;
+    smpp::CBroadcasts m_broadcasts;
     smpp::CServerOutbox m_outbox;
     smpp::CSessionPolicy m_sessionPolicy;
     smpp::CFaultPolicy m_faultPolicy{[this](std::string_view line) { NotifyPrint(line); }};

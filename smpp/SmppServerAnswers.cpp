@@ -2,8 +2,11 @@
 // dropped; a bind the policy refused leaves its connection unbound.
 #include "smpp/SmppServer.h"
 
+#include "protocol/SmppFields.h"
 #include "smpp/BodyReader.h"
 
+#include <algorithm>
+#include <array>
 #include <string_view>
 
 using namespace smpp;
@@ -28,6 +31,47 @@ CSmppServer::Delivery CSmppServer::Judge(CConnection& connection, const Request&
     if (delivery.refuseBind)
         RefuseBind(connection);
     return delivery;
+}
+
+void CSmppServer::AddParameters(const CConnection& connection, Answer& answer, const AnswerParameters* parameters) {
+    const SmppSession& session = SmppSession::Of(connection);
+    // Only SMPP 5.0 knows them, and a generic_nack is the header alone.
+    if (session.version < protocol::smpp::interface_version::k50 || !answer.Present() || answer.CommandId() == kGenericNack)
+        return;
+    const AnswerParameters none;
+    const AnswerParameters& asked = parameters ? *parameters : none;
+    int32_t congestion = asked.congestionState;
+    if (session.window > 0 && session.held > 0) // answers held back fill the window: that is load
+        congestion = std::max(congestion, std::min<int32_t>(100, session.held * 100 / session.window));
+    const bool reasons = answer.CommandId() == kSubmitSmResp || answer.CommandId() == kDataSmResp;
+    AnswerParameters congestionOnly;
+    congestionOnly.congestionState = asked.congestionState;
+    const bool anyReason = reasons && !(congestionOnly == asked);
+    if (congestion < 0 && !anyReason)
+        return;
+    if (answer.HeaderOnly() && ReadBe32(answer.Pdu() + kStatusOffset) != kStatusOk) {
+        // An error answer is the header alone, where parameters need the body before them: an empty message_id
+        // for the two that open with one, and none at all for the rest.
+        if (!reasons)
+            return;
+        wire::Writer body = answer.Body();
+        body.U8(0);
+        answer.EndBody(body);
+    }
+    const auto octet = [&](uint16_t tag, int32_t value) {
+        if (value >= 0)
+            answer.AppendTlv(tag, std::array{uint8_t(value)});
+    };
+    octet(kTagCongestionState, congestion);
+    if (!reasons) // the rest go with the answer to a message only
+        return;
+    const std::string& text = asked.additionalStatusInfoText;
+    if (!text.empty()) // a C string: its NUL is part of the value
+        answer.AppendTlv(kTagAdditionalStatusInfoText, {reinterpret_cast<const uint8_t*>(text.c_str()), text.size() + 1});
+    octet(kTagDeliveryFailureReason, asked.deliveryFailureReason);
+    octet(kTagDpfResult, asked.dpfResult);
+    if (const int32_t code = asked.networkErrorCode; code >= 0)
+        answer.AppendTlv(kTagNetworkErrorCode, std::array{uint8_t(code >> 16), uint8_t(code >> 8), uint8_t(code)});
 }
 
 void CSmppServer::Deliver(CConnection& connection, const Answer& answer, const Delivery& delivery) {

@@ -9,6 +9,7 @@
 #include "ui/DeliverListModel.h"
 #include "ui/Icons.h"
 #include "ui/Navigation.h"
+#include "protocol/SmppCommands.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -209,6 +210,22 @@ void CDeliverView::Delete()
     m_model->Remove(selected);
 }
 
+void CDeliverView::AddBroadcastMenu(QMenu& menu)
+{
+    // SMPP 5.0's broadcast commands go from an ESME to the SMSC, never the other way: listed, so that no one looks
+    // for them in vain, and greyed, saying why.
+    QMenu* broadcast = menu.addMenu("SMPP 5.0 &broadcast");
+    broadcast->setToolTipsVisible(true);
+    const QString why = "An ESME sends this to an SMSC and never receives one: there is no one to send it to.";
+    broadcast->menuAction()->setToolTip(why);
+    for (const uint32_t id : {protocol::smpp::kBroadcastSm, protocol::smpp::kQueryBroadcastSm, protocol::smpp::kCancelBroadcastSm}) {
+        const std::string_view name = protocol::smpp::Find(id)->name;
+        QAction* action = broadcast->addAction(QString("Add %1...").arg(QString::fromLatin1(name.data(), qsizetype(name.size())).toUpper()));
+        action->setEnabled(false);
+        action->setToolTip(why);
+    }
+}
+
 std::unique_ptr<QMenu> CDeliverView::CreateContextMenu()
 {
     auto menu = std::make_unique<QMenu>(this);
@@ -217,6 +234,7 @@ std::unique_ptr<QMenu> CDeliverView::CreateContextMenu()
     QAction* alert = menu->addAction("Add A&LERT_NOTIFICATION...", this, &CDeliverView::AddAlertNotification);
     dataSm->setEnabled(!m_sender || m_sender->Offers(DeliverEntry::Kind::DataSm));
     alert->setEnabled(!m_sender || m_sender->Offers(DeliverEntry::Kind::AlertNotification));
+    AddBroadcastMenu(*menu);
     menu->addSeparator();
     menu->addAction("&Edit...", this, &CDeliverView::Edit);
     menu->addAction("&Delete", this, &CDeliverView::Delete);

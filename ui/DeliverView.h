@@ -59,6 +59,8 @@ public:
     void QuickDeliverTo(uint64_t connectionId);
     // The context menu as it stands for the current selection; the caller owns it.
     std::unique_ptr<QMenu> CreateContextMenu();
+    // The SMPP 5.0 broadcast commands: offered greyed, for an ESME never receives them.
+    static void AddBroadcastMenu(QMenu& menu);
 
 signals:
     void ShowDecoderRequested();       // the caption bar's decoder button (icon 147): the main frame selects "SMPP Decoder"

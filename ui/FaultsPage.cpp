@@ -125,6 +125,11 @@ void CFaultsPage::CreateFields() {
     m_rate = new QSpinBox(m_fields);
     m_rate->setRange(0, 1000000);
     m_rate->setSpecialValueText("no limit");
+    m_congestion = new QSpinBox(m_fields);
+    m_congestion->setRange(-1, 100);
+    m_congestion->setSpecialValueText("none");
+    m_congestion->setSuffix(" %");
+    m_congestion->setToolTip("congestion_state in the answer, to ESMEs bound at SMPP 5.0 only");
     m_enabled = new QCheckBox("Ena&bled", m_fields);
 }
 
@@ -138,6 +143,7 @@ void CFaultsPage::LayOutFields() {
         {"S&ystem id:", m_systemId}, {"Ac&tion:", m_action},
         {"&Destination:", m_destination}, {"&Probability:", m_probability},
         {"&Status:", m_status},      {"Rat&e per second:", m_rate},
+        {"Con&gestion (5.0):", m_congestion},
     };
     auto* grid = new QGridLayout(m_fields);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -147,7 +153,7 @@ void CFaultsPage::LayOutFields() {
         grid->addWidget(label, i / 2, (i % 2) * 2);
         grid->addWidget(rows[i].field, i / 2, (i % 2) * 2 + 1);
     }
-    grid->addWidget(m_enabled, int(std::size(rows)) / 2, 1);
+    grid->addWidget(m_enabled, int(std::size(rows)) / 2, 3);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
 }
@@ -171,6 +177,7 @@ void CFaultsPage::ConnectTableAndFields() {
     connect(m_delay, &QSpinBox::valueChanged, this, edited);
     connect(m_probability, &QDoubleSpinBox::valueChanged, this, edited);
     connect(m_rate, &QSpinBox::valueChanged, this, edited);
+    connect(m_congestion, &QSpinBox::valueChanged, this, edited);
     connect(m_enabled, &QCheckBox::toggled, this, edited);
 }
 
@@ -238,6 +245,7 @@ void CFaultsPage::LoadFields(int row) {
     m_action->setCurrentIndex(int(r.action));
     m_probability->setValue(r.probability);
     m_rate->setValue(r.ratePerSecond);
+    m_congestion->setValue(r.parameters.congestionState);
     m_enabled->setChecked(r.enabled);
     m_loading = false;
 }
@@ -257,6 +265,7 @@ void CFaultsPage::StoreFields() {
     r.action = FaultAction(m_action->currentIndex());
     r.probability = m_probability->value();
     r.ratePerSecond = m_rate->value();
+    r.parameters.congestionState = m_congestion->value();
     r.enabled = m_enabled->isChecked();
     ShowRow(row);
     Check();

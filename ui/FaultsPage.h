@@ -70,6 +70,7 @@ private:
     QComboBox* m_action = nullptr;
     QDoubleSpinBox* m_probability = nullptr;
     QSpinBox* m_rate = nullptr;
+    QSpinBox* m_congestion = nullptr; // congestion_state for sessions at 5.0; -1: none
     QCheckBox* m_enabled = nullptr;
     QLabel* m_problem = nullptr;
     bool m_loading = false;

@@ -1,4 +1,5 @@
-// Decode rows of SMPP 3.4: header, command-id cases, one body per command, command names and value names.
+// Decode rows of SMPP 3.4 and 5.0's broadcast family: header, command-id cases, one body per command, command names
+// and value names.
 #include "decoder/tables/TableChecks.h"
 #include "decoder/tables/TableIds.h"
 #include "decoder/tables/Tables.h"
@@ -57,6 +58,12 @@ constexpr FieldDescriptor kDescriptors[] = {
     {1892, 8,  4, "00000102", 0, 2240, 0, kHeaderField, kNone, kNone},
     {1892, 8,  4, "00000103", 0, 2210, 0, kHeaderField, kNone, kNone},
     {1892, 8,  4, "80000103", 0, 2230, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000111", 0, 2270, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "80000111", 0, 2283, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000112", 0, 2680, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "80000112", 0, 2686, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "00000113", 0, 2690, 0, kHeaderField, kNone, kNone},
+    {1892, 8,  4, "80000113", 0, kEnd, 0, kHeaderField, kNone, kNone},
     {1892, -1, 0, "",         0, kEnd, 0, kHeaderField, kNone, kNone}, // ends the case list
 
     // bind_receiver (case "00000001")
@@ -128,7 +135,8 @@ constexpr FieldDescriptor kDescriptors[] = {
 
     // submit_sm_resp (case "80000004")
     {1965, 0,  0,  "SUB_SM_RESP: ----- ESME submit a short message resp -----", kNone, 1966, 1, kBodyGroup, kNone, kNone},
-    {1966, 55, 65, "SUB_SM_RESP: message_id =",                                 kNone, kEnd, 0, kBodyField, kNone, kNone},
+    {1966, 55, 65,        "SUB_SM_RESP: message_id =",                                 kNone, 1967, 0, kBodyField, kNone, kNone},
+    {1967, 71, kVariable, "SUB_SM_RESP TLV:",                                          kNone, 1967, 0, kBodyField, kNone, kNone}, // repeats: SMPP 5.0's answer parameters
 
     // deliver_sm (case "00000005")
     {1970, 0,   0,         "DELIVER_SM: ----- SMSC send a message to an ESME -----", kNone, 1971, 1, kBodyGroup, kNone, kNone},
@@ -154,7 +162,8 @@ constexpr FieldDescriptor kDescriptors[] = {
 
     // deliver_sm_resp (case "80000005")
     {1995, 0,  0, "DELIVER_SM_RESP: ----- SMSC send a message to an ESME resp -----", kNone, 1996, 1, kBodyGroup, kNone, kNone},
-    {1996, 55, 9, "DELIVER_SM_RESP: message_id =",                                    kNone, kEnd, 0, kBodyField, kNone, kNone},
+    {1996, 55, 9,         "DELIVER_SM_RESP: message_id =",                                    kNone, 1997, 0, kBodyField, kNone, kNone},
+    {1997, 71, kVariable, "DELIVER_SM_RESP TLV:",                                             kNone, 1997, 0, kBodyField, kNone, kNone}, // repeats: SMPP 5.0's answer parameters
 
     // query_sm (case "00000003")
     {2120, 0,  0,  "QUERY_SM: ----- ESME query the status of a previously submitted SM -----", kNone, 2121, 1, kBodyGroup, kNone, kNone},
@@ -269,7 +278,51 @@ constexpr FieldDescriptor kDescriptors[] = {
 
     // data_sm_resp (case "80000103")
     {2230, 0,  0,  "DATA_SM_RESP: ----- Transfering data between the SMSC and the ESME resp -----", kNone, 2231, 1, kBodyGroup, kNone, kNone},
-    {2231, 55, 65, "DATA_SM_RESP: message_id =",                                                    kNone, kEnd, 0, kBodyField, kNone, kNone},
+    {2231, 55, 65,        "DATA_SM_RESP: message_id =",                                                    kNone, 2232, 0, kBodyField, kNone, kNone},
+    {2232, 71, kVariable, "DATA_SM_RESP TLV:",                                                             kNone, 2232, 0, kBodyField, kNone, kNone}, // repeats: the answer's optional parameters
+
+    // broadcast_sm (case "00000111", SMPP 5.0): no destination and no short message; the areas, content type,
+    // repetitions and interval come as optional parameters
+    {2270, 0,  0,         "BCAST_SM: ----- ESME broadcast a message to areas -----", kNone, 2271, 1, kBodyGroup, kNone, kNone},
+    {2271, 55, 6,         "BCAST_SM: service_type =",                                kNone, 2272, 0, kBodyField, kNone, kNone},
+    {2272, 9,  1,         "BCAST_SM: source_addr_ton =",                             kNone, 2273, 0, kBodyField, kNone, kNone},
+    {2273, 9,  1,         "BCAST_SM: source_addr_npi =",                             kNone, 2274, 0, kBodyField, kNone, kNone},
+    {2274, 55, 21,        "BCAST_SM: source_addr =",                                 kNone, 2275, 0, kBodyField, kNone, kNone},
+    {2275, 55, 65,        "BCAST_SM: message_id =",                                  kNone, 2276, 0, kBodyField, kNone, kNone},
+    {2276, 9,  1,         "BCAST_SM: priority_flag =",                               kNone, 2277, 0, kBodyField, kNone, kNone},
+    {2277, 55, 17,        "BCAST_SM: schedule_delivery_time =",                      kNone, 2278, 0, kBodyField, kNone, kNone},
+    {2278, 55, 17,        "BCAST_SM: validity_period =",                             kNone, 2279, 0, kBodyField, kNone, kNone},
+    {2279, 9,  1,         "BCAST_SM: replace_if_present_flag =",                     kNone, 2280, 0, kBodyField, kNone, kNone},
+    {2280, 38, 1,         "BCAST_SM: data_coding =",                                 kNone, 2281, 0, kBodyField, kNone, kNone},
+    {2281, 9,  1,         "BCAST_SM: sm_default_msg_id =",                           kNone, 2282, 0, kBodyField, kNone, kNone},
+    {2282, 71, kVariable, "BCAST_SM TLV:",                                           kNone, 2282, 0, kBodyField, kNone, kNone}, // repeats: one line per optional parameter
+
+    // broadcast_sm_resp (case "80000111")
+    {2283, 0,  0,         "BCAST_SM_RESP: ----- ESME broadcast a message to areas resp -----", kNone, 2284, 1, kBodyGroup, kNone, kNone},
+    {2284, 55, 65,        "BCAST_SM_RESP: message_id =",                                       kNone, 2285, 0, kBodyField, kNone, kNone},
+    {2285, 71, kVariable, "BCAST_SM_RESP TLV:",                                                kNone, 2285, 0, kBodyField, kNone, kNone}, // repeats: the areas that failed, and why
+
+    // query_broadcast_sm (case "00000112")
+    {2680, 0,  0,         "QUERY_BCAST_SM: ----- ESME query the state of a broadcast -----", kNone, 2681, 1, kBodyGroup, kNone, kNone},
+    {2681, 55, 65,        "QUERY_BCAST_SM: message_id =",                                    kNone, 2682, 0, kBodyField, kNone, kNone},
+    {2682, 9,  1,         "QUERY_BCAST_SM: source_addr_ton =",                               kNone, 2683, 0, kBodyField, kNone, kNone},
+    {2683, 9,  1,         "QUERY_BCAST_SM: source_addr_npi =",                               kNone, 2684, 0, kBodyField, kNone, kNone},
+    {2684, 55, 21,        "QUERY_BCAST_SM: source_addr =",                                   kNone, 2685, 0, kBodyField, kNone, kNone},
+    {2685, 71, kVariable, "QUERY_BCAST_SM TLV:",                                             kNone, 2685, 0, kBodyField, kNone, kNone}, // repeats: user_message_reference
+
+    // query_broadcast_sm_resp (case "80000112"): the state, each area and its success rate come as optional parameters
+    {2686, 0,  0,         "QUERY_BCAST_SM_RESP: ----- ESME query the state of a broadcast resp -----", kNone, 2687, 1, kBodyGroup, kNone, kNone},
+    {2687, 55, 65,        "QUERY_BCAST_SM_RESP: message_id =",                                         kNone, 2688, 0, kBodyField, kNone, kNone},
+    {2688, 71, kVariable, "QUERY_BCAST_SM_RESP TLV:",                                                  kNone, 2688, 0, kBodyField, kNone, kNone}, // repeats: one line per optional parameter
+
+    // cancel_broadcast_sm (case "00000113"); its answer has no body
+    {2690, 0,  0,         "CANCEL_BCAST_SM: ----- ESME cancel a broadcast -----", kNone, 2691, 1, kBodyGroup, kNone, kNone},
+    {2691, 55, 6,         "CANCEL_BCAST_SM: service_type =",                      kNone, 2692, 0, kBodyField, kNone, kNone},
+    {2692, 55, 65,        "CANCEL_BCAST_SM: message_id =",                        kNone, 2693, 0, kBodyField, kNone, kNone},
+    {2693, 9,  1,         "CANCEL_BCAST_SM: source_addr_ton =",                   kNone, 2694, 0, kBodyField, kNone, kNone},
+    {2694, 9,  1,         "CANCEL_BCAST_SM: source_addr_npi =",                   kNone, 2695, 0, kBodyField, kNone, kNone},
+    {2695, 55, 21,        "CANCEL_BCAST_SM: source_addr =",                       kNone, 2696, 0, kBodyField, kNone, kNone},
+    {2696, 71, kVariable, "CANCEL_BCAST_SM TLV:",                                 kNone, 2696, 0, kBodyField, kNone, kNone}, // repeats: broadcast_content_type, user_message_reference
 };
 
 // Command names, also used by the brief list to name each captured SMPP PDU: the registry's commands.
@@ -457,6 +510,15 @@ constexpr NameCategory kNameCategories[] = {
     {2242, 1943}, // alert_notification source_addr_npi
     {2244, 1942}, // alert_notification esme_addr_ton
     {2245, 1943}, // alert_notification esme_addr_npi
+    {2272, 1942}, // broadcast_sm source_addr_ton
+    {2273, 1943}, // broadcast_sm source_addr_npi
+    {2276, 1951}, // broadcast_sm priority_flag
+    {2279, 1955}, // broadcast_sm replace_if_present_flag
+    {2280, 1956}, // broadcast_sm data_coding
+    {2682, 1942}, // query_broadcast_sm source_addr_ton
+    {2683, 1943}, // query_broadcast_sm source_addr_npi
+    {2693, 1942}, // cancel_broadcast_sm source_addr_ton
+    {2694, 1943}, // cancel_broadcast_sm source_addr_npi
 };
 
 constexpr int HexDigit(char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1; }
@@ -527,13 +589,13 @@ constexpr bool CasesLeadToGroups() {
 
 constexpr int RowsOf(int32_t category) { return decode_table::RowsOf(kValueNames, category); }
 
-static_assert(RowsOf(1893) == 49 && RowsOf(2250) == 3 && RowsOf(2670) == 3 && RowsOf(kQueryMessageState) == 8);
+static_assert(RowsOf(1893) == 48 + 19 + 1 && RowsOf(2250) == 3 && RowsOf(2670) == 3 && RowsOf(kQueryMessageState) == 10);
 static_assert(RowsOf(1942) == 8 && RowsOf(1943) == 11 && RowsOf(1951) == 5);
 static_assert(RowsOf(1954) == 4 && RowsOf(1985) == 3 && RowsOf(1955) == 3 && RowsOf(1986) == 3);
 static_assert(RowsOf(1956) == 15 + 16 && RowsOf(1958) == 3 && RowsOf(2650) == 4 && RowsOf(2651) == 4);
 static_assert(RowsOf(2652) == 4 && RowsOf(2653) == 1 && RowsOf(2654) == 7 && RowsOf(2655) == 4);
 static_assert(RowsOf(2660) == 4 && RowsOf(2661) == 4 && RowsOf(2662) == 2);
-static_assert(std::size(kCodeNames) == 27, "one name per SMPP 3.4 command");
+static_assert(std::size(kCodeNames) == 33, "one name per SMPP 3.4 command and per 5.0 broadcast command");
 static_assert(NoTerminatorLookalike(kDescriptors));
 static_assert(CaseListsClosed(kDescriptors));
 static_assert(ReferencesResolve(kDescriptors));

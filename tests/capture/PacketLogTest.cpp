@@ -1,5 +1,6 @@
 // The capture log's gate, record layout, full flag and wipe.
 #include "capture/PacketLog.h"
+#include "protocol/Registry.h"
 
 #include "tests/support/Bytes.h"
 
@@ -38,7 +39,7 @@ TEST(PacketLogWithoutArea, RefusesEverythingUntilReset) {
     EXPECT_FALSE(log.AddTyped(2, pdu.data(), 16));
     EXPECT_EQ(log.GetCount(), 0);
     EXPECT_EQ(log.WipeCount(), 0);
-    EXPECT_EQ(log.GetFilter(), std::string(30, '1'));
+    EXPECT_EQ(log.GetFilter(), std::string(protocol::filter::kRows, '1'));
 }
 
 TEST_F(PacketLogTest, RecordHeaderHoldsLengthTimeAddressPortAndProtocol) {

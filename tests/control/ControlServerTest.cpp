@@ -220,7 +220,12 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"deliver a TLV that is no hex", "POST", "/api/v1/deliver", R"({"systemId":"e","tlvs":{"0x0424":"zz"}})", 400,
          R"({"error":"tlvs: the value of tag '0x0424' is no hex text"})"},
         {"deliver a TLV tag beyond 16 bits", "POST", "/api/v1/deliver", R"({"systemId":"e","tlvs":{"65536":""}})", 400,
-         R"({"error":"tlvs: tag '65536' is no 16-bit number"})"},
+         R"({"error":"tlvs: tag '65536' is no 16-bit number nor a parameter's name"})"},
+        {"deliver a TLV by a name no parameter has", "POST", "/api/v1/deliver", R"({"systemId":"e","tlvs":{"congestion":"20"}})",
+         400, R"({"error":"tlvs: tag 'congestion' is no 16-bit number nor a parameter's name"})"},
+        {"deliver a TLV by its SMPP 5.0 name", "POST", "/api/v1/deliver",
+         R"({"systemId":"esme1","tlvs":{"congestion_state":"20","source_network_id":"6100"}})", 200, R"("sent":1)",
+         Auth::Good, Then::EsmeReceives, std::string("\x04\x28\x00\x01\x20", 5)},
         {"deliver a TLV of the longest length", "POST", "/api/v1/deliver",
          R"({"systemId":"e","tlvs":{"0x0424":")" + std::string(2 * 0xFFFF, '0') + R"("}})", 404,
          R"({"error":"systemId: no receiver or transceiver is bound as 'e'"})"}, // taken: only the receiver is missing

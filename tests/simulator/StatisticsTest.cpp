@@ -145,6 +145,19 @@ TEST_F(StatisticsTest, CountsPerCommandStatusDirectionAndConnection) {
               "command,SMPP,bind_transceiver_resp,0,1,0\ncommand,SMPP,submit_sm,3,0,2");
 }
 
+// SMPP 5.0's broadcast family is counted and named as any command is, its statuses by their names.
+TEST_F(StatisticsTest, CountsTheBroadcastFamilyOf50) {
+    Exchange(1, 0, 0x00000111, 1, 100);
+    Exchange(1, 1000, 0x00000112, 2, 100, 0x10E);
+    Exchange(1, 2000, 0x00000113, 3, 100, 0x10F);
+    EXPECT_EQ(Json("commands"),
+              List({Command("SMPP", "broadcast_sm", 1, 0), Command("SMPP", "broadcast_sm_resp", 0, 1),
+                    Command("SMPP", "query_broadcast_sm", 1, 0), Command("SMPP", "query_broadcast_sm_resp", 0, 1),
+                    Command("SMPP", "cancel_broadcast_sm", 1, 0), Command("SMPP", "cancel_broadcast_sm_resp", 0, 1)}));
+    EXPECT_EQ(Json("statuses"), List({Status("SMPP", 0, "ESME_ROK", 0, 1), Status("SMPP", 0x10E, "ESME_RBCASTQUERYFAIL", 0, 1),
+                                      Status("SMPP", 0x10F, "ESME_RBCASTCANCELFAIL", 0, 1)}));
+}
+
 // Rates count submit_sm by its capture time in 100 ms steps, whatever else goes by.
 TEST_F(StatisticsTest, SubmitSmRatesFollowHandMovedTime) {
     for (int i = 0; i < 60; ++i)

@@ -135,6 +135,48 @@ TEST_F(FaultRulesTest, EachRuleShapesTheAnswerAndTheFirstMatchWins) {
     }
 }
 
+// A rule's SMPP 5.0 parameters reach a session at 5.0 only: congestion_state on any answer but a generic_nack, the
+// delivery failure ones on submit_sm_resp and data_sm_resp, behind an empty message_id where the answer is an error.
+// A session at 3.4 gets the answers without them, and one at 3.3 never an octet of any optional parameter.
+TEST_F(FaultRulesTest, TheParametersOf50GoToSessionsAt50Only) {
+    Rules(R"([{"command":"submit_sm","status":"0x45","congestionState":80,"additionalStatusInfoText":"busy",)"
+          R"("deliveryFailureReason":2,"dpfResult":1,"networkErrorCode":"3:27"},)"
+          R"({"command":"data_sm","congestionState":10,"dpfResult":0},)"
+          R"({"command":"enquire_link","congestionState":40,"dpfResult":1},)"
+          R"({"command":"query_sm","action":"nack","status":8,"congestionState":90}])");
+    using test_bytes::Tlv;
+    const Bytes dataSm = SmppPdu(0x00000103, 2, Builder().cstr("").u8(1).u8(1).cstr("1").u8(1).u8(1).cstr("2").u8(0).u8(0).u8(0));
+    const Bytes congestion40 = Tlv(0x0428, {40});
+    const struct {
+        const char* name;
+        Bytes request;
+        Bytes at50, below50;
+    } cases[] = {
+        {"an error answer", Submit(2),
+         SmppPdu(kSubmitResp, 2, Builder().u8(0).raw(Tlv(0x0428, {80})).raw(Tlv(0x001D, {'b', 'u', 's', 'y', 0}))
+                                     .raw(Tlv(0x0425, {2})).raw(Tlv(0x0420, {1})).raw(Tlv(0x0423, {3, 0, 27})), 0x45),
+         Status(kSubmitResp, 2, 0x45)},
+        {"a served answer", dataSm,
+         SmppPdu(0x80000103, 2, Builder().cstr("000000").raw(Tlv(0x0428, {10})).raw(Tlv(0x0420, {0}))),
+         SmppPdu(0x80000103, 2, Builder().cstr("000000"))},
+        {"congestion alone on a bodiless answer", SmppPdu(0x00000015, 2), SmppPdu(0x80000015, 2, congestion40),
+         SmppPdu(0x80000015, 2)},
+        {"nothing on a generic_nack", SmppPdu(0x00000003, 2, Builder().cstr("1")), Status(0x80000000, 2, 8),
+         Status(0x80000000, 2, 8)},
+    };
+    for (const auto& c : cases) {
+        for (const uint8_t version : {0x50, 0x34, 0x33}) {
+            SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(version));
+            server.SetNextMessageId(0);
+            auto esme = Connect();
+            esme->Send(SmppPdu(0x00000009, 1, Builder().cstr("esme").cstr("pw").cstr("").u8(version).u8(0).u8(0).cstr("")));
+            ASSERT_TRUE(esme->NextPdu());
+            esme->Send(c.request);
+            EXPECT_EQ(AnswersUpToMarker(*esme), std::vector<Bytes>{version == 0x50 ? c.at50 : c.below50});
+        }
+    }
+}
+
 // A refused bind leaves the connection unbound; its next request learns 0x00000004 and the bound
 // rule closes the connection. Another system id binds as usual.
 TEST_F(FaultRulesTest, RefusedBindLeavesTheConnectionUnbound) {
@@ -326,6 +368,13 @@ TEST(FaultRuleFiles, BadFilesAreRefusedNamingTheRuleAndTheField) {
         {R"([{"probability":1.5}])", "Rule 1, \"probability\": a number from 0 to 1 expected"},
         {R"([{"ratePerSecond":2.5}])", "Rule 1, \"ratePerSecond\": a whole number from 0 to 2147483647 expected"},
         {R"([{"enabled":"yes"}])", "Rule 1, \"enabled\": true or false expected"},
+        {R"([{"congestionState":101}])", "Rule 1, \"congestionState\": a whole number from 0 to 100 expected"},
+        {R"([{"dpfResult":2}])", "Rule 1, \"dpfResult\": a whole number from 0 to 1 expected"},
+        {R"([{"deliveryFailureReason":"1"}])", "Rule 1, \"deliveryFailureReason\": a whole number from 0 to 255 expected"},
+        {R"([{"additionalStatusInfoText":5}])", "Rule 1, \"additionalStatusInfoText\": text expected"},
+        {R"([{"networkErrorCode":"3"}])", "Rule 1, \"networkErrorCode\": a network type and an error code expected (\"3:27\")"},
+        {R"([{"networkErrorCode":"3:65536"}])", "Rule 1, \"networkErrorCode\": a network type and an error code expected (\"3:27\")"},
+        {R"([{"command":"broadcast_sm_resp"}])", "Rule 1, \"command\": unknown command \"broadcast_sm_resp\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.json);
@@ -334,13 +383,17 @@ TEST(FaultRuleFiles, BadFilesAreRefusedNamingTheRuleAndTheField) {
         EXPECT_EQ(error.toStdString(), c.error);
     }
     const char* good = R"([{"command":"bind","systemId":"^x","status":"0x0000000D","delayMs":5,"action":"close",)"
-                       R"("probability":0.25,"ratePerSecond":3,"enabled":false},{}])";
+                       R"("probability":0.25,"ratePerSecond":3,"enabled":false},{"command":"cancel_broadcast_sm",)"
+                       R"("congestionState":0,"additionalStatusInfoText":"busy","deliveryFailureReason":255,"dpfResult":1,)"
+                       R"("networkErrorCode":"255:65535"}])";
     QString error;
     const std::vector<FaultRule> rules = fault_rules::Parse(good, &error);
     EXPECT_EQ(error, QString());
     ASSERT_EQ(rules.size(), 2u);
     EXPECT_FALSE(rules[0].enabled);
     EXPECT_EQ(rules[0].status, 13u);
+    EXPECT_EQ(rules[1].parameters.networkErrorCode, 0xFFFFFF);
+    EXPECT_EQ(rules[1].parameters.congestionState, 0);
     EXPECT_EQ(fault_rules::Parse(fault_rules::ToJson(rules), &error), rules) << "stored as read";
 }
 

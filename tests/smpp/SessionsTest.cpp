@@ -227,24 +227,33 @@ TEST_F(SessionsTest, BindsAreAnsweredByTheAccounts) {
 }
 
 // Answers held back by a delay fill the account's window; one request more is answered at once
-// with ESME_RMSGQFUL and takes no message id, and the window opens as the held answers go.
+// with ESME_RMSGQFUL and takes no message id, and the window opens as the held answers go. At 5.0
+// each answer tells how full the window was (congestion_state), an error one behind an empty message_id.
 TEST_F(SessionsTest, TheWindowAnswersOneRequestTooManyWithQueueFull) {
     Accounts(R"([{"systemId":"esme","password":"secret","window":2}])");
     ASSERT_TRUE(server.Faults().SetRules({FaultRule{"submit_sm", "", "", 0, 1000}}).isEmpty());
-    auto esme = Bound("esme");
-    for (uint32_t sequence = 1; sequence <= 3; ++sequence)
-        esme->Send(Submit(sequence));
-    EXPECT_EQ(esme->NextPdu(), HeaderOnly(0x80000004, 3, 0x14));
-    esme->Send(HeaderOnly(kEnquireLink, 9)); // never held back
-    EXPECT_EQ(esme->NextPdu(), HeaderOnly(0x80000015, 9));
-    Settle(*esme);
-    scheduler.Advance(1000);
-    EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000004, 1, Builder().cstr("000000")));
-    EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000004, 2, Builder().cstr("000001")));
-    esme->Send(Submit(4));
-    Settle(*esme);
-    scheduler.Advance(1000);
-    EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000004, 4, Builder().cstr("000002")));
+    for (const uint8_t version : {0x34, 0x50}) {
+        SCOPED_TRACE(version);
+        server.SetNextMessageId(0);
+        const auto load = [&](uint8_t percent) { return version == 0x50 ? test_bytes::Tlv(0x0428, {percent}) : Bytes{}; };
+        auto esme = Connect();
+        esme->Send(SmppPdu(kTransceiver, 1, Builder().cstr("esme").cstr("secret").cstr("").u8(version).u8(1).u8(1).cstr("")));
+        EXPECT_EQ(esme->NextPdu(), BindOk(kTransceiver, 1, "esme"));
+        for (uint32_t sequence = 1; sequence <= 3; ++sequence)
+            esme->Send(Submit(sequence));
+        EXPECT_EQ(esme->NextPdu(), version == 0x50 ? SmppPdu(0x80000004, 3, Builder().u8(0).raw(load(100)), 0x14)
+                                                   : HeaderOnly(0x80000004, 3, 0x14));
+        esme->Send(HeaderOnly(kEnquireLink, 9)); // never held back
+        EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000015, 9, load(100)));
+        Settle(*esme);
+        scheduler.Advance(1000);
+        EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000004, 1, Builder().cstr("000000")));
+        EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000004, 2, Builder().cstr("000001").raw(load(50))));
+        esme->Send(Submit(4));
+        Settle(*esme);
+        scheduler.Advance(1000);
+        EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000004, 4, Builder().cstr("000002")));
+    }
 }
 
 // Every 30 s the SMSC asks each bound connection whether it is alive (an account may turn that

@@ -1,6 +1,7 @@
 // The SMPP server over loopback: what each PDU gets and how it is filed, binds, and message ids.
 #include "smpp/SmppServer.h"
 
+#include "protocol/Registry.h"
 #include "tests/engine/ServerSuite.h"
 
 #include <cstring>
@@ -13,6 +14,7 @@ namespace {
 using namespace test_server;
 using test_bytes::Builder;
 using test_bytes::SmppPdu;
+using test_bytes::Tlv;
 
 // A full SMPP 3.4 bind body around the given system_id.
 Bytes BindBody(const std::string& systemId) {
@@ -41,6 +43,16 @@ Bytes IdResp(uint32_t commandId, uint32_t sequence, const std::string& messageId
     return SmppPdu(commandId, sequence, Builder().cstr(messageId));
 }
 Bytes Nack(uint32_t sequence, uint32_t status) { return SmppPdu(0x80000000, sequence, {}, status); }
+// broadcast_sm's mandatory fields, as SMPP 5.0 lays them out: no destination, no registered_delivery.
+const Bytes kBroadcastHead = Builder().cstr("").u8(1).u8(1).cstr("12345").cstr("").u8(0).cstr("").cstr("").u8(0).u8(0).u8(0);
+const Bytes kArea = Tlv(0x0606, Builder().u8(0).raw("NORTH")); // format 0: an area by its alias
+const Bytes kContentType = Tlv(0x0601, Builder().u8(1).u16(0x0010));
+const Bytes kRepNum = Tlv(0x0604, Builder().u16(5));
+const Bytes kInterval = Tlv(0x0605, Builder().u8(0x09).u16(10)); // every ten minutes
+// A broadcast_sm body: the mandatory fields, then the parameters given (the four it needs by default).
+Bytes BroadcastBody(const Bytes& parameters = Builder().raw(kArea).raw(kContentType).raw(kRepNum).raw(kInterval)) {
+    return Builder().raw(kBroadcastHead).raw(parameters);
+}
 
 struct SmppTraits {
     using Server = CSmppServer;
@@ -67,6 +79,13 @@ protected:
         auto esme = Connect();
         esme->Send(SmppTraits::Login(systemId, 1));
         EXPECT_EQ(esme->NextPdu(), SmppTraits::LoginAnswer(systemId, 1));
+        return esme;
+    }
+    // A transceiver bound at the given interface_version.
+    std::unique_ptr<TestClient> ConnectAt(uint8_t version, const char* systemId) {
+        auto esme = Connect();
+        esme->Send(SmppPdu(0x00000009, 1, Builder().cstr(systemId).cstr("pw").cstr("").u8(version).u8(0).u8(0).cstr("")));
+        EXPECT_TRUE(esme->NextPdu());
         return esme;
     }
 };
@@ -112,6 +131,10 @@ std::vector<Row> Rows() {
         {"cancel_sm",                    SmppPdu(0x00000008, s, cancel),             SmppPdu(0x80000008, s),                      false, true,  false, 17, 18},
         {"submit_multi",                 SmppPdu(0x00000021, s, SubmitMultiBody()),  SmppPdu(0x80000021, s, noUnsuccess),         false, true,  true,  24, 25},
         {"data_sm",                      SmppPdu(0x00000103, s, DataSmBody()),       IdResp(0x80000103, s, "000000"),             false, true,  true,  27, 28},
+        // SMPP 5.0's broadcast family, sent on a session at 3.4: unknown to it, so nacked.
+        {"broadcast_sm at 3.4",          SmppPdu(0x00000111, s, BroadcastBody()),    nack,                                        false, true,  false, 30,  2},
+        {"query_broadcast_sm at 3.4",    SmppPdu(0x00000112, s, query),              nack,                                        false, true,  false, 32,  2},
+        {"cancel_broadcast_sm at 3.4",   SmppPdu(0x00000113, s, cancel),             nack,                                        false, true,  false, 34,  2},
         {"deliver_sm_resp",              SmppPdu(0x80000005, s, Builder().cstr("")), std::nullopt,                                false, false, false, 12, -1}, // our deliver_sm's answer
         // Requests the server does not serve, and responses an ESME has no reason to send.
         {"outbind",                      SmppPdu(0x0000000B, s, outbind),            nack,                                        false, false, false, -1,  2},
@@ -145,11 +168,11 @@ TEST_F(SmppServerTest, EachPduGetsItsAnswerAndIsFiledUnderItsFilterIndex) {
             auto esme = bound ? ConnectBound("esme") : Connect();
             ASSERT_TRUE(log.Reset());
             server.SetNextMessageId(0);
-            std::string filter(30, '1');
+            std::string filter(protocol::filter::kRows, '1');
             const int offIndex = off == Off::Request ? row.requestFilter : off == Off::Answer ? row.answerFilter : 99;
             if (offIndex == -1)
                 log.SetShowUnknown(false);
-            else if (offIndex < 30)
+            else if (offIndex < protocol::filter::kRows)
                 filter[size_t(offIndex)] = '0';
             log.SetFilter(filter);
 
@@ -435,6 +458,129 @@ TEST_F(SmppServerTest, ASessionOf33GetsNoOptionalParameter) {
     EXPECT_EQ(old->NextPdu(), SmppPdu(0x00000005, 2, asDeliver));
     EXPECT_EQ(modern->NextPdu(), SmppPdu(0x00000005, 1, deliver));
     EXPECT_EQ(modern->NextPdu(), SmppPdu(0x00000103, 2, data));
+}
+
+// At 5.0 a broadcast takes an id of the submits' counter and runs until cancelled: its query answers its state, each
+// area and that area's success; a cancel ends it once. Ids no broadcast has fail the query and the cancel.
+TEST_F(SmppServerTest, ASessionOf50BroadcastsQueriesAndCancels) {
+    auto esme = ConnectAt(0x50, "cbc");
+    const Bytes rep1 = Tlv(0x0604, Builder().u8(3)), rep3 = Tlv(0x0604, Builder().u8(0).u8(1).u8(0));
+    const Bytes secondArea = Tlv(0x0606, Builder().u8(1).raw("arc"));
+    const auto query = [](const char* id) { return Builder().cstr(id).u8(1).u8(1).cstr("12345"); };
+    const auto cancel = [](const char* id) { return Builder().cstr("").cstr(id).u8(1).u8(1).cstr("12345"); };
+    const auto state = [](const char* id, uint8_t messageState, const Bytes& areas) {
+        return Builder().cstr(id).raw(Tlv(0x0427, Builder().u8(messageState))).raw(areas);
+    };
+    const Bytes success = Tlv(0x0608, Builder().u8(100));
+    const Bytes bothAreas = Builder().raw(kArea).raw(success).raw(secondArea).raw(success);
+    const struct {
+        const char* name;
+        uint32_t commandId;
+        Bytes body;
+        Bytes answer; // the response's body
+        uint32_t status;
+    } steps[] = {
+        {"two areas", 0x111, BroadcastBody(Builder().raw(kArea).raw(secondArea).raw(kContentType).raw(kRepNum).raw(kInterval)),
+         Builder().cstr("000000"), 0},
+        {"broadcast_rep_num of one octet", 0x111, BroadcastBody(Builder().raw(kInterval).raw(rep1).raw(kContentType).raw(kArea)),
+         Builder().cstr("000001"), 0},
+        {"broadcast_rep_num of three octets", 0x111, BroadcastBody(Builder().raw(kArea).raw(kContentType).raw(rep3).raw(kInterval)),
+         Builder().cstr("000002"), 0},
+        {"submit_sm, same counter", 0x004, SubmitBody(), Builder().cstr("000003"), 0},
+        {"query, running", 0x112, query("000000"), state("000000", 1, bothAreas), 0},
+        {"cancel", 0x113, cancel("000000"), {}, 0},
+        {"cancel again", 0x113, cancel("000000"), {}, 0x10F},
+        {"query, cancelled", 0x112, query("000000"), state("000000", 4, bothAreas), 0},
+        {"query of the one-octet one", 0x112, query("000001"), state("000001", 1, Builder().raw(kArea).raw(success)), 0},
+        {"query, no such broadcast", 0x112, query("000003"), {}, 0x10E}, // a submit's id is no broadcast
+        {"cancel, no such broadcast", 0x113, cancel("nope"), {}, 0x10F},
+        {"query without a body", 0x112, {}, {}, 0x10E},
+        {"cancel without a body", 0x113, {}, {}, 0x10F},
+        {"cancel cut inside its message_id", 0x113, Builder().cstr("").raw("000001"), {}, 0x10F},
+    };
+    uint32_t sequence = 1;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        esme->Send(SmppPdu(step.commandId, ++sequence, step.body));
+        EXPECT_EQ(esme->NextPdu(), SmppPdu(step.commandId | 0x80000000, sequence, step.answer, step.status));
+    }
+}
+
+// A message the store knows is answered in its state; SMPP 5.0's own (SCHEDULED 0, SKIPPED 9) are UNKNOWN (7) below 5.0.
+TEST_F(SmppServerTest, QuerySmTellsTheStatesOf50ToSessionsAt50Only) {
+    struct Store : CSmppMessageListener {
+        bool AnswerQuery(std::string_view messageId, QueryAnswer& answer) override {
+            answer.messageState = uint8_t(messageId[0] - '0');
+            return true;
+        }
+    } store;
+    server.SetMessageListener(&store);
+    const struct {
+        char state;
+        uint8_t at50, below50;
+    } cases[] = {{'0', 0, 7}, {'9', 9, 7}, {'2', 2, 2}, {'8', 8, 8}};
+    for (const uint8_t version : {0x50, 0x34, 0x33}) {
+        auto esme = ConnectAt(version, "esme");
+        uint32_t sequence = 1;
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::to_string(version) + " " + c.state);
+            const std::string id(1, c.state);
+            esme->Send(SmppPdu(0x00000003, ++sequence, Builder().cstr(id).u8(1).u8(1).cstr("1")));
+            EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000003, sequence,
+                                               Builder().cstr(id).cstr("").u8(version == 0x50 ? c.at50 : c.below50).u8(0)));
+        }
+    }
+    server.SetMessageListener(nullptr);
+}
+
+// Every kind of bad broadcast_sm is refused with its own status and takes no id; none is read past its octets.
+TEST_F(SmppServerTest, ABadBroadcastIsRefusedWithItsStatus) {
+    const Bytes area = kArea, type = kContentType, rep = kRepNum, interval = kInterval;
+    const auto without = [&](const Bytes& missing) {
+        Builder b;
+        for (const Bytes* p : {&area, &type, &rep, &interval})
+            if (*p != missing)
+                b.raw(*p);
+        return BroadcastBody(b);
+    };
+    const auto with = [&](const Bytes& extra) { return BroadcastBody(Builder().raw(area).raw(type).raw(rep).raw(interval).raw(extra)); };
+    Builder manyAreas; // 40 areas of 16 octets: more than one answer can carry back
+    for (int i = 0; i < 40; ++i)
+        manyAreas.raw(Tlv(0x0606, Builder().u8(0).raw("AREA-NUMBER-ONE")));
+    const struct {
+        const char* name;
+        Bytes body;
+        uint32_t status;
+    } cases[] = {
+        {"no broadcast_area_identifier", without(area), 0xC3},
+        {"no broadcast_content_type", without(type), 0xC3},
+        {"no broadcast_rep_num", without(rep), 0xC3},
+        {"no broadcast_frequency_interval", without(interval), 0xC3},
+        {"no parameter at all", BroadcastBody({}), 0xC3},
+        {"area of format 3", with(Tlv(0x0606, Builder().u8(3).raw("x"))), 0x109},      // 0 to 2 are defined
+        {"area without its format octet", with(Tlv(0x0606, {})), 0x109},
+        {"too many areas", with(manyAreas), 0x10A},
+        {"content type of two octets", with(Tlv(0x0601, Builder().u16(1))), 0x10B},
+        {"content type of network 4", with(Tlv(0x0601, Builder().u8(4).u16(1))), 0x10B}, // generic, GSM, TDMA, CDMA
+        {"broadcast_rep_num of no octet", with(Tlv(0x0604, {})), 0x110},
+        {"broadcast_rep_num of four octets", with(Tlv(0x0604, Builder().u32(5))), 0x110},
+        {"interval in unit 1", with(Tlv(0x0605, Builder().u8(1).u16(10))), 0x107},      // 0, or 8 (seconds) to 14 (years)
+        {"interval of two octets", with(Tlv(0x0605, Builder().u16(10))), 0x107},
+        {"channel indicator 2", with(Tlv(0x0600, Builder().u8(2))), 0x112},
+        {"message class 4", with(Tlv(0x0603, Builder().u8(4))), 0x10C},
+        {"a parameter longer than the body", with(Builder().u16(0x0424).u16(40).raw("short")), 0xC0},
+        {"three octets of a parameter header", with(Builder().u16(0x0424).u8(0)), 0xC0},
+        {"cut inside validity_period", Bytes(kBroadcastHead.begin(), kBroadcastHead.begin() + 12), 0x02},
+        {"no body", {}, 0x02},
+    };
+    auto esme = ConnectAt(0x50, "cbc");
+    uint32_t sequence = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        esme->Send(SmppPdu(0x111, ++sequence, c.body));
+        EXPECT_EQ(esme->NextPdu(), SmppPdu(0x80000111, sequence, {}, c.status));
+    }
+    EXPECT_EQ(server.GetNextMessageId(), 0);
 }
 
 // An answer settles its own PDU once, by sequence number and connection, is captured under its

@@ -210,8 +210,8 @@ TEST_F(DeliverViewTest, EmptySelectionAnswersEditAndDeleteWithOneOkBox)
 
 TEST_F(DeliverViewTest, ContextMenuGreysQuickDeliverWithoutSelection)
 {
-    const std::vector<QString> texts = {"&Add DELIVER_SM...", "Add DA&TA_SM...", "Add A&LERT_NOTIFICATION...", "",
-                                        "&Edit...", "&Delete", "", "&Quick deliver short message"};
+    const std::vector<QString> texts = {"&Add DELIVER_SM...", "Add DA&TA_SM...", "Add A&LERT_NOTIFICATION...",
+                                        "SMPP 5.0 &broadcast", "", "&Edit...", "&Delete", "", "&Quick deliver short message"};
     AddEntries({"m0", "m1"});
     const struct {
         const char* name;
@@ -223,13 +223,21 @@ TEST_F(DeliverViewTest, ContextMenuGreysQuickDeliverWithoutSelection)
         Select(c.selected);
         const std::unique_ptr<QMenu> menu = m_view->CreateContextMenu();
         const QList<QAction*> actions = menu->actions();
-        ASSERT_EQ(actions.size(), 8);
-        for (int i = 0; i < 8; ++i) {
+        ASSERT_EQ(actions.size(), 9);
+        for (int i = 0; i < 9; ++i) {
             SCOPED_TRACE(i);
             EXPECT_EQ(actions[i]->isSeparator(), texts[static_cast<size_t>(i)].isEmpty());
             EXPECT_EQ(actions[i]->text(), texts[static_cast<size_t>(i)]);
-            EXPECT_EQ(actions[i]->isEnabled(), i == 7 ? c.quickEnabled : true);
+            EXPECT_EQ(actions[i]->isEnabled(), i == 8 ? c.quickEnabled : true);
         }
+        // The broadcast commands are there for the reading, each greyed and saying why.
+        QStringList broadcast;
+        for (const QAction* action : actions[3]->menu()->actions()) {
+            EXPECT_FALSE(action->isEnabled());
+            EXPECT_TRUE(action->toolTip().contains("never receives")) << action->toolTip().toStdString();
+            broadcast << action->text();
+        }
+        EXPECT_EQ(broadcast, QStringList({"Add BROADCAST_SM...", "Add QUERY_BROADCAST_SM...", "Add CANCEL_BROADCAST_SM..."}));
     }
 }
 

@@ -73,6 +73,8 @@ TEST_F(FaultsPageTest, EditsRulesFromTheKeyboardAndOkStoresAndAppliesThem) {
     Type("^bad");
     Alt('s');
     Type("0x0D");
+    Alt('g');
+    Type("80"); // told as congestion_state at 5.0
     Alt('a'); // and a third
     Alt('d');
     Type("^44");
@@ -89,7 +91,8 @@ TEST_F(FaultsPageTest, EditsRulesFromTheKeyboardAndOkStoresAndAppliesThem) {
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
     const std::string stored =
-        R"([{"action":"drop","destination":"^44","enabled":false},{"command":"bind","status":"0x0000000D","systemId":"^bad"}])";
+        R"([{"action":"drop","destination":"^44","enabled":false},)"
+        R"({"command":"bind","congestionState":80,"status":"0x0000000D","systemId":"^bad"}])";
     EXPECT_EQ(Stored().toStdString(), stored);
     EXPECT_EQ(m_simulator.Smpp().Faults().Rules(), page.Rules());
     EXPECT_EQ(CSettings().FaultRules(), page.Rules());

@@ -24,8 +24,8 @@
 
 namespace {
 
-const std::string kAllOnes(30, '1');
-const std::string kAllZeros(30, '0');
+const std::string kAllOnes(protocol::filter::kRows, '1');
+const std::string kAllZeros(protocol::filter::kRows, '0');
 
 // filter with the characters at the given indexes replaced by c.
 std::string With(std::string filter, const std::vector<int>& indexes, char c) {
@@ -80,18 +80,18 @@ TEST_F(FilterDialogTest, OpensWithOneCheckedTreeOfTheFilterString) {
     EXPECT_EQ(dialog.windowTitle(), "Define filter");
     EXPECT_FALSE(dialog.ShowUnknownBox()->isChecked());
 
-    // "All protocols" over "SMPP protocol" (the 27 commands) and "Mobile protocol", all open.
+    // "All protocols" over "SMPP protocol" (the registry's commands) and "Mobile protocol", all open.
     QTreeWidget* tree = dialog.Tree();
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     QTreeWidgetItem* all = tree->topLevelItem(0);
     ASSERT_EQ(all->childCount(), 2);
     QTreeWidgetItem* smpp = all->child(0);
-    ASSERT_EQ(smpp->childCount(), 27);
+    ASSERT_EQ(smpp->childCount(), int(std::size(protocol::smpp::kCommands)));
     // Labels come from the filter table (tests/ui/FilterTableTest.cpp); here only where they hang.
     EXPECT_EQ(smpp->child(7)->text(0), "submit_sm");
     EXPECT_EQ(all->child(1)->text(0), "Mobile protocol");
     EXPECT_TRUE(all->isExpanded() && smpp->isExpanded());
-    for (int id = 0; id < 30; ++id)
+    for (int id = 0; id < protocol::filter::kRows; ++id)
         EXPECT_EQ(dialog.Node(id)->checkState(0) == Qt::Checked, mixed[size_t(id)] == '1') << id;
     EXPECT_EQ(dialog.Filter(), mixed);
 }
@@ -104,7 +104,7 @@ TEST_F(FilterDialogTest, AMouseClickCarriesDownAndACheckCarriesUp) {
         std::string after;
     } cases[] = {
         {"unchecking SMPP protocol clears its commands, All protocols stays", kAllOnes, 1,
-         "1" + std::string(28, '0') + "1"},
+         With(kAllZeros, {0, protocol::filter::kMobile}, '1')},
         {"checking submit_sm checks its parents and no other command", kAllZeros, 9, With(kAllZeros, {0, 1, 9}, '1')},
         {"checking All protocols checks everything", kAllZeros, 0, kAllOnes},
         {"unchecking a command leaves its parents", kAllOnes, 9, With(kAllOnes, {9}, '0')},
@@ -159,7 +159,7 @@ TEST_F(FilterDialogTest, CancelOrCloseAfterChangesWritesNothing) {
     const std::string stored = With(kAllOnes, {5}, '0');
     for (const bool viaCloseButton : {false, true}) {
         SCOPED_TRACE(viaCloseButton ? "window close button" : "Cancel");
-        QSettings().setValue("Setup/Filter", QString::fromStdString(stored));
+        QSettings().setValue("Setup/Filter", QString::fromStdString(protocol::filter::WriteStored(stored)));
         Open(stored);
         ClickCheckBox(0);
         PressSpaceOn(7);

@@ -24,6 +24,7 @@
 #include "ui/ViewServerInfo.h"
 #include "analysis/FilterExpression.h"
 #include "capture/Pcap.h"
+#include "protocol/Registry.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -67,7 +68,7 @@ using test_bytes::Builder;
 using test_bytes::SmppPdu;
 using Bytes = std::vector<uint8_t>;
 
-const std::string kAllOnes(30, '1');
+const std::string kAllOnes(protocol::filter::kRows, '1');
 
 SimulatorOptions LoopbackOnFreePorts() {
     return {0, 0, QHostAddress(QHostAddress::LocalHost)};
@@ -189,12 +190,13 @@ TEST_F(MainFrameTest, FirstRunStartsBothServersAndShowsTheOverviewInDetails) {
 // and what neither form is leaves every row on.
 TEST_F(MainFrameTest, TheStoredFilterIsReadByRowName) {
     const std::string submitOff = kAllOnes.substr(0, 9) + "0" + kAllOnes.substr(10);
+    const std::string earlier = std::string(9, '1') + "0" + std::string(20, '1'); // the 30 rows before SMPP 5.0's
     const struct {
         const char* name;
         std::string stored, used;
     } cases[] = {
         {"29 characters", std::string(29, '0'), kAllOnes},
-        {"30 characters of the earlier layout", submitOff, submitOff},
+        {"30 characters of the earlier layout", earlier, submitOff},
         {"30 characters that are no flags", "0x1" + std::string(27, '0'), kAllOnes},
         {"31 characters", std::string(31, '0'), kAllOnes},
         {"by name", "off:submit_sm", submitOff},
@@ -615,7 +617,7 @@ TEST_F(UnsavedCaptureTest, NothingIsAskedOfPdusNoSaveWouldWriteOrThatAreSaved) {
 TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {
     CMainFrame& frame = Start();
     CPacketLog& log = m_app->Simulator().Log();
-    log.SetFilter(std::string(30, '0')); // typed PDUs are not the servers' traffic: no filter applies
+    log.SetFilter(std::string(protocol::filter::kRows, '0')); // typed PDUs are not the servers' traffic: no filter applies
     QString refusal;
     AnswerModal([&refusal](QWidget* modal) {
         auto* dialog = qobject_cast<CDecodeHexDialog*>(modal);
