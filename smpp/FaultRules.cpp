@@ -164,7 +164,7 @@ uint32_t ReadStatus(const QJsonObject& object, CJsonFields& fields, uint32_t fal
 }
 
 // Reads the SMPP 5.0 parameters of a rule object.
-void ReadParameters(CJsonFields& fields, const QJsonObject& object, AnswerParameters& parameters) {
+void ReadParameters(CJsonFields& fields, AnswerParameters& parameters) {
     for (const NumberParameter& p : kNumberParameters)
         parameters.*p.value = int32_t(fields.Integer(p.field, 0, p.highest, parameters.*p.value));
     parameters.additionalStatusInfoText =
@@ -190,7 +190,7 @@ QString ReadRule(int number, const QJsonObject& object, FaultRule* rule) {
     rule->probability = fields.Number(kProbability, 0, 1, rule->probability);
     rule->ratePerSecond = int32_t(fields.Integer(kRatePerSecond, 0, INT32_MAX, rule->ratePerSecond));
     rule->enabled = fields.Bool(kEnabled, rule->enabled);
-    ReadParameters(fields, object, rule->parameters);
+    ReadParameters(fields, rule->parameters);
     return fields.Ok() ? RuleError(number, *rule) : fields.Error();
 }
 
