@@ -313,9 +313,13 @@ std::string CViewLog::DecodeText(const std::vector<int32_t>& records) const {
             widths.push_back(std::max(titles.back().size(), cells.back().size()));
         }
         m_findDecoder->Decode(record, static_cast<int32_t>(length));
-        text += (text.empty() ? "" : "\n") + Aligned(titles, widths) + Aligned(cells, widths) +
-                decode_listing::Lines(m_findDecoder->Lines(), false) +
-                ReassemblyListing(m_concatenations->LinesFor(index), false);
+        // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string for an overlapping copy.
+        if (!text.empty())
+            text += '\n';
+        text += Aligned(titles, widths);
+        text += Aligned(cells, widths);
+        text += decode_listing::Lines(m_findDecoder->Lines(), false);
+        text += ReassemblyListing(m_concatenations->LinesFor(index), false);
     }
     return text;
 }
