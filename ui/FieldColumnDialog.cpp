@@ -1,12 +1,10 @@
 // The "Add column" dialog of the packet list.
 #include "ui/FieldColumnDialog.h"
 
+#include "ui/AskDialog.h"
 #include "ui/FilterLine.h"
 
-#include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QLabel>
-#include <QVBoxLayout>
 
 CFieldColumnDialog::CFieldColumnDialog(const QStringList& fieldNames, std::function<QString(const QString&)> add,
                                        QWidget* parent)
@@ -17,17 +15,7 @@ CFieldColumnDialog::CFieldColumnDialog(const QStringList& fieldNames, std::funct
     m_field->setPlaceholderText("smpp.data_coding");
     m_field->setMinimumWidth(m_field->fontMetrics().horizontalAdvance("smpp.tlv.message_payload") * 3 / 2);
     m_message->setObjectName("ColumnMessage");
-    m_message->setTextFormat(Qt::PlainText);
-    m_message->setStyleSheet(QStringLiteral("color: #c00000;"));
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Field:"), m_field);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(m_message);
-    layout->addWidget(buttons);
+    ask_dialog::LayOut(*this, QStringLiteral("&Field:"), m_field, m_message);
     m_field->setFocus();
 }
 

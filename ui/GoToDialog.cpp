@@ -1,11 +1,10 @@
 // The "Go to packet" dialog.
 #include "ui/GoToDialog.h"
 
-#include <QDialogButtonBox>
-#include <QFormLayout>
+#include "ui/AskDialog.h"
+
 #include <QLabel>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -18,17 +17,7 @@ CGoToDialog::CGoToDialog(int last, int current, std::function<QString(int)> goTo
     m_seq->setValue(std::clamp(current, 1, std::max(last, 1)));
     m_seq->setAccelerated(true);
     m_message->setObjectName("GoToMessage");
-    m_message->setTextFormat(Qt::PlainText);
-    m_message->setStyleSheet(QStringLiteral("color: #c00000;"));
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Seq (1 to %1):").arg(std::max(last, 1)), m_seq);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(m_message);
-    layout->addWidget(buttons);
+    ask_dialog::LayOut(*this, QStringLiteral("&Seq (1 to %1):").arg(std::max(last, 1)), m_seq, m_message);
     m_seq->selectAll();
     m_seq->setFocus();
 }

@@ -21,7 +21,24 @@ CViewServerInfoOnlineClient::CViewServerInfoOnlineClient(const CSocketServer& se
     m_caption = caption->Title();
     m_deliver = caption->AddButton(icons::kDeliver, "Deliver short message");
     connect(m_deliver, &QToolButton::clicked, this, &CViewServerInfoOnlineClient::DeliverRequested);
+    SetUpList();
+    SetUpActions();
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CViewServerInfoOnlineClient::UpdateActions);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &CViewServerInfoOnlineClient::UpdateActions);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &CViewServerInfoOnlineClient::UpdateActions);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &CViewServerInfoOnlineClient::UpdateActions);
+    UpdateActions();
 
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(caption);
+    layout->addWidget(m_list);
+    setMinimumHeight(0);
+}
+
+void CViewServerInfoOnlineClient::SetUpList() {
     m_list = new QTableView(this);
     m_list->setModel(m_model);
     m_list->setShowGrid(true);
@@ -39,7 +56,13 @@ CViewServerInfoOnlineClient::CViewServerInfoOnlineClient(const CSocketServer& se
     KeepSelectionShownWithoutFocus(m_list);
     m_caption->setBuddy(m_list);
     setFocusProxy(m_list);
+    // Binds and TLS are the SMPP server's: the mobile server's list shows neither.
+    m_list->setColumnHidden(COnlineClientModel::kBindType, true);
+    m_list->setColumnHidden(COnlineClientModel::kTransport, true);
+}
 
+// The row's commands, in its context menu and from the keyboard.
+void CViewServerInfoOnlineClient::SetUpActions() {
     m_quickDeliver = new QAction("Quick deliver &short message", this);
     m_quickDeliver->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
     m_quickDeliver->setShortcutContext(Qt::WidgetShortcut);
@@ -78,25 +101,9 @@ CViewServerInfoOnlineClient::CViewServerInfoOnlineClient(const CSocketServer& se
     m_menu->addSeparator();
     m_menu->addAction(m_unbind);
     m_menu->addAction(m_disconnect);
-    // Binds and TLS are the SMPP server's: the mobile server's list shows neither.
-    m_list->setColumnHidden(COnlineClientModel::kBindType, true);
-    m_list->setColumnHidden(COnlineClientModel::kTransport, true);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_list, &QWidget::customContextMenuRequested, this, &CViewServerInfoOnlineClient::ShowContextMenu);
     connect(m_list, &QAbstractItemView::doubleClicked, m_quickDeliver, &QAction::trigger);
-    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &CViewServerInfoOnlineClient::UpdateActions);
-    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &CViewServerInfoOnlineClient::UpdateActions);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &CViewServerInfoOnlineClient::UpdateActions);
-    connect(m_model, &QAbstractItemModel::dataChanged, this, &CViewServerInfoOnlineClient::UpdateActions);
-    UpdateActions();
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(caption);
-    layout->addWidget(m_list);
-    setMinimumHeight(0);
 }
 
 uint64_t CViewServerInfoOnlineClient::SelectedConnectionId() const {

@@ -45,6 +45,8 @@ signals:
     void DisconnectRequested(uint64_t connectionId);
 
 private:
+    void SetUpList();
+    void SetUpActions();
     void ShowContextMenu(const QPoint& position);
     void UpdateActions();
 
