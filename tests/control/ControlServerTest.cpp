@@ -247,6 +247,7 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"an MO GSM 7-bit cannot carry", "POST", "/api/v1/mo", R"({"from":"1","to":"10086","text":"\u0416"})", 400,
          R"({"error":"text: 'Ж' (U+0416) is not in the GSM 7-bit alphabet"})"},
         {"an MO from nobody", "POST", "/api/v1/mo", R"({"to":"10086"})", 400, R"({"error":"from: missing"})"},
+        {"an MO to no number", "POST", "/api/v1/mo", R"({"from":"1","to":""})", 400, R"({"error":"to: a number expected"})"},
         {"faults put", "PUT", "/api/v1/faults", R"([{"command":"submit_sm","status":"0x58"}])", 200, rules,
          Auth::Good, Then::SubmitAnswered, "00000058"},
         {"a bad rule changes nothing", "PUT", "/api/v1/faults", R"([{"command":"submit_sm"},{"command":"nope"}])", 400,

@@ -2,6 +2,7 @@
 #include "app/DecodeCli.h"
 
 #include "app/CommandLine.h"
+#include "analysis/RecordJson.h"
 
 #include <gtest/gtest.h>
 
@@ -376,6 +377,19 @@ TEST_F(DecodeCliTest, JsonOfOneRecord) {
     EXPECT_NE(whole.out.find(R"("command":"submit_sm_resp","commandStatus":0,"sequence":3,)"), std::string::npos) << whole.out;
     EXPECT_NE(whole.out.find(R"({"field":"smpp.message_id","label":"SUB_SM_RESP","name":"message_id","value":"42","raw":"42","show":"42","offset":16,"length":3})"),
               std::string::npos) << whole.out;
+    // Whatever text a field holds, the JSON reads: quotes, backslashes and every octet below a space escaped,
+    // octets that begin no UTF-8 character replaced, the longest characters kept.
+    const std::pair<std::string, std::string> texts[] = {
+        {"q\"\\", R"("q\"\\")"},
+        {"\x01\x1f ", R"("\u0001\u001f ")"},
+        {"\xc0\x80\xc2\xa9", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xC2\xA9\""},
+        {"\xf4\x8f\xbf\xbf\xf5", "\"\xF4\x8F\xBF\xBF\xEF\xBF\xBD\""},
+    };
+    for (const auto& [text, json] : texts) {
+        std::string out;
+        record_json::AppendString(out, text);
+        EXPECT_EQ(out, json);
+    }
     const Result cut = RunCommand({"--json", "--protocol", "smpp", "00000020 80000004 00000000 00000003 3432"});
     EXPECT_EQ(cut.status, decode_cli::kErrorLine);
     EXPECT_NE(cut.out.find(R"("field":"smpp.message_id","label":"SUB_SM_RESP","name":"message_id","value":"未知错误!","raw":null,)"),

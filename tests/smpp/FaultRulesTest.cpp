@@ -374,6 +374,7 @@ TEST(FaultRuleFiles, BadFilesAreRefusedNamingTheRuleAndTheField) {
         {R"([{"additionalStatusInfoText":5}])", "Rule 1, \"additionalStatusInfoText\": text expected"},
         {R"([{"networkErrorCode":"3"}])", "Rule 1, \"networkErrorCode\": a network type and an error code expected (\"3:27\")"},
         {R"([{"networkErrorCode":"3:65536"}])", "Rule 1, \"networkErrorCode\": a network type and an error code expected (\"3:27\")"},
+        {R"([{"networkErrorCode":"256:1"}])", "Rule 1, \"networkErrorCode\": a network type and an error code expected (\"3:27\")"},
         {R"([{"command":"broadcast_sm_resp"}])", "Rule 1, \"command\": unknown command \"broadcast_sm_resp\""},
     };
     for (const auto& c : cases) {
@@ -395,6 +396,11 @@ TEST(FaultRuleFiles, BadFilesAreRefusedNamingTheRuleAndTheField) {
     EXPECT_EQ(rules[1].parameters.networkErrorCode, 0xFFFFFF);
     EXPECT_EQ(rules[1].parameters.congestionState, 0);
     EXPECT_EQ(fault_rules::Parse(fault_rules::ToJson(rules), &error), rules) << "stored as read";
+    FaultRule off;
+    off.enabled = false;
+    CFaultRules most;
+    EXPECT_EQ(most.SetRules(std::vector<FaultRule>(CFaultRules::kMaxRules, off)), QString());
+    EXPECT_EQ(most.SetRules(std::vector<FaultRule>(CFaultRules::kMaxRules + 1)), "More than 65535 fault rules");
 }
 
 } // namespace

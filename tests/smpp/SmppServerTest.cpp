@@ -1,9 +1,11 @@
 // The SMPP server over loopback: what each PDU gets and how it is filed, binds, and message ids.
 #include "smpp/SmppServer.h"
+#include "smpp/MessageIds.h"
 
 #include "protocol/Registry.h"
 #include "tests/engine/ServerSuite.h"
 
+#include <array>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -261,6 +263,12 @@ TEST(MessageIdText, IsSixWideWithZerosAfterTheSign) {
         EXPECT_EQ(smpp::FormatMessageId(c.id, out), int(std::strlen(c.text)));
         EXPECT_STREQ(out, c.text);
     }
+    // The receipts' own series counts through all six digits before it starts again.
+    smpp::CMessageIds ids;
+    std::array<char, 8> delivery{};
+    for (int n = 0; n <= 100000; ++n)
+        ids.IssueDelivery(delivery);
+    EXPECT_STREQ(delivery.data(), "D100000");
 }
 
 // submit_sm, data_sm and submit_multi take the next identifier of one counter for all connections.

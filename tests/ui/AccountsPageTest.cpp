@@ -170,6 +170,11 @@ TEST_F(SessionPagesTest, DeliveryPageSetsTheReceiptProfileAndTheEcho) {
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     EXPECT_EQ(QSettings().value("Setup/ReceiptProfile").toString(), "TLV only");
     EXPECT_EQ(m_simulator.Receipts(), *receipt_profiles::BuiltIn("TLV only"));
+    // A built-in is stored by its name only while it is that built-in: one changed keeps its changes.
+    ReceiptProfile changed = *receipt_profiles::BuiltIn("TLV only");
+    changed.text = "{stat}";
+    CSettings().SetReceipts(changed);
+    EXPECT_EQ(CSettings().Receipts().text, changed.text);
 }
 
 } // namespace

@@ -648,6 +648,18 @@ TEST_F(ViewLogTest, ApplyAndPrepareAsFilterFromTheDecodeTree) {
     ASSERT_EQ(Model().columnCount(), CPacketListModel::kFixedColumnCount + 1);
     EXPECT_EQ(Model().headerData(CPacketListModel::kFixedColumnCount, Qt::Horizontal).toString(), "smpp.destination_addr");
     EXPECT_EQ(Cell(Model(), 1, CPacketListModel::kFixedColumnCount), "222");
+    // A column's cells read its own field after the column before it goes, and the records stored after a wipe.
+    const int source = Brief().Model()->AddFieldColumn("smpp.source_addr");
+    EXPECT_EQ(Cell(Model(), 0, source), "12345");
+    Brief().Model()->RemoveFieldColumn(CPacketListModel::kFixedColumnCount);
+    EXPECT_EQ(Cell(Model(), 0, CPacketListModel::kFixedColumnCount), "12345");
+    Brief().Model()->AddFieldColumn("smpp.destination_addr");
+    EXPECT_EQ(Cell(Model(), 0, source), "111");
+    log.Reset();
+    Add(2, SubmitSm(4, "444"));
+    NextTurn();
+    EXPECT_EQ(Cell(Model(), 0, source), "444");
+    Brief().Model()->RemoveFieldColumn(source);
     Brief().Model()->RemoveFieldColumn(CPacketListModel::kFixedColumnCount);
     test_qt::ClearSettings();
     Tree().setCurrentItem(nullptr);
