@@ -134,6 +134,13 @@ TEST_F(DecodeCliTest, ExitStatusFollowsTheLastLine) {
          "  SMPP: Sequence number = 9\n"},
         {"protocol without a case", {Hex(CaptureRecord(5, {}))}, 0, "  TCP: Protocol = 5 (未知)\n"},
         {"record shorter than its header", {"10000000 00000000 7f00"}, 1, "  未知错误!\n"},
+        // The standard's positive result of a call input sums to 69.
+        {"UCP frame as text", {"--protocol", "ucp", "01/00019/R/01/A//69"}, 0, "  UCP: CHK = 69\n"},
+        {"UCP frame with STX and ETX, in hex", {"--protocol", "ucp", "02 3031 2F 3030303139 2F 52 2F 3031 2F 41 2F2F 3639 03"},
+         0, "  UCP: CHK = 69\n"},
+        {"UCP checksum one off", {"--protocol", "ucp", "01/00019/R/01/A//68"}, 1,
+         "  Bad checksum: the octets through the last '/' sum to 69\n"},
+        {"UCP text on a binary protocol", {"--protocol", "smpp", "01/00019/R/01/A//69"}, 2, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -172,9 +179,9 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
         {"half a byte", {}, "00 001", "tarnwick-decode: odd number of hex digits at position 4: '001'\n"},
         {"nothing given", {}, " \n", "tarnwick-decode: no bytes to decode\n"},
         {"unknown protocol", {"--protocol", "xmpp", "00"}, "",
-         "tarnwick-decode: unknown protocol 'xmpp' (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test)\n"},
+         "tarnwick-decode: unknown protocol 'xmpp' (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test, ucp)\n"},
         {"protocol without a name", {"--protocol"}, "",
-         "tarnwick-decode: --protocol needs a name (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test)\n"},
+         "tarnwick-decode: --protocol needs a name (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test, ucp)\n"},
         {"missing file", {"--file", "/nonexistent/tarnwick.bin"}, "",
          "tarnwick-decode: cannot open /nonexistent/tarnwick.bin\n"},
         {"file and hex", {"--file", "x.bin", "00"}, "",
