@@ -203,6 +203,7 @@ TEST(HeadlessTrace, NumbersRunOnAcrossTheWipe) {
 
 const QString kSmppStarted = R"(\[SMPP\] SMPP server start ok! \(port = (\d+)\))";
 const QString kMobileStarted = R"(\[Mobile\] Mobile server start OK! \(port = (\d+)\))";
+const QString kUcpStarted = R"(\[UCP\] UCP server start ok! \(port = (\d+)\))";
 const QString kTime = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)";
 
 // The built tarnwick binary, run with a settings folder of its own and UTC as local time.
@@ -448,9 +449,11 @@ TEST_F(TarnwickBinaryTest, EndsAtOnceForAPortInUseBadArgumentsAndHelp) {
         const char* error;   // the start of standard error
     } cases[] = {
         {"SMPP port taken", {"--headless", "--smpp-port", taken, "--mobile-port", "0", "--ucp-port", "0"}, 1,
-         "\\[SMPP\\] SMPP server start fail! \\(port = " + taken + "\\)\n" + kMobileStarted + "\n", ""},
-        {"mobile port taken", {"--headless", "--smpp-port", "0", "--mobile-port", taken}, 1,
-         kSmppStarted + "\n\\[Mobile\\] Mobile server start fail! \\(port = " + taken + "\\)\n", ""},
+         "\\[SMPP\\] SMPP server start fail! \\(port = " + taken + "\\)\n" + kMobileStarted + "\n" + kUcpStarted + "\n", ""},
+        {"mobile port taken", {"--headless", "--smpp-port", "0", "--mobile-port", taken, "--ucp-port", "0"}, 1,
+         kSmppStarted + "\n\\[Mobile\\] Mobile server start fail! \\(port = " + taken + "\\)\n" + kUcpStarted + "\n", ""},
+        {"UCP port taken", {"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", taken}, 1,
+         kSmppStarted + "\n" + kMobileStarted + "\n\\[UCP\\] UCP server start fail! \\(port = " + taken + "\\)\n", ""},
         {"bad port", {"--smpp-port", "70000"}, 2, "", "Invalid port '70000'.\n"},
         {"help", {"--help"}, 0, "Usage: tarnwick [^\n]*\n[\\s\\S]*", ""},
         {"version, whatever follows", {"--version", "--headless"}, 0, "tarnwick [0-9]+\\.[0-9]+\n", ""},

@@ -149,6 +149,7 @@ TEST_F(UcpServerTest, LoginChecksOAdCAndPwdAgainstTheAccounts) {
 
 // Both directions are captured under UCP, summarised by OT, TRN and EC, so that pairing sees them.
 TEST_F(UcpServerTest, CapturesBothDirectionsWithTheirTrnOtAndError) {
+    EXPECT_EQ(observer.lines, std::vector<std::string>{"UCP server start ok! (port = " + std::to_string(port) + ")\r\n"});
     auto client = Connect();
     client->Send(Submit(42, "06x", kHello));
     ASSERT_EQ(client->NextFrame(), Nack(42, 51, "06"));
@@ -276,6 +277,21 @@ TEST_F(UcpServerTest, ChaosGetsANackOrACloseAndNeverStopsTheServer) {
         EXPECT_LE(ConnectionOf(*client) ? ConnectionOf(*client)->Receiving().capacity : 0,
                   int32_t(ucp::kMaxFrameOctets) + CFramedServer::kReadAhead);
     }
+    // A whole frame, its checksum right, whose header is no UCP header: nothing to answer on, so it closes.
+    auto stranger = Connect();
+    std::string headerless = Op(5, 31, "1/2");
+    headerless.replace(1, 2, "AB");
+    headerless.replace(headerless.size() - 3, 2, [&] {
+        unsigned sum = 0;
+        for (std::size_t i = 1; i < headerless.size() - 3; ++i)
+            sum += uint8_t(headerless[i]);
+        char check[3];
+        std::snprintf(check, sizeof check, "%02X", sum & 0xFF);
+        return std::string(check);
+    }());
+    stranger->Send(headerless);
+    EXPECT_TRUE(stranger->WaitForDisconnected(kCloseWaitMs));
+    EXPECT_EQ(stranger->ReceivedText(), "");
     now += 60;
     auto slow = Connect();
     for (char c : good) {
