@@ -83,7 +83,8 @@ void CRouter::NotifyUcp(uint64_t connectionId, const std::string& login, const u
     const std::string text = "Message for " + message.adc + ", with identification " + message.scts +
                              (delivered ? " has been delivered on " : " could not be delivered on ") +
                              now.toString("yyyy-MM-dd 'at' hh:mm:ss").toStdString();
-    const bool sent = m_ucp->Notify(connectionId, login, {message.adc, message.oadc, message.scts,
+    // A notification goes from the recipient to the submitter: AdC and OAdC swap places.
+    const bool sent = m_ucp->Notify(connectionId, login, {message.oadc, message.adc, message.scts,
                                                           delivered ? '0' : '2', rsn, text});
     Trace("[Receipt] UCP message " + message.adc + ":" + message.scts + " " + std::string(MessageStateText(state)) +
           (sent ? " to " : ", no session of ") + (login.empty() ? "the submitter" : login));

@@ -46,7 +46,8 @@ struct Submitted {
     Content content;
 };
 
-// A delivery notification (53) for a message the SMSC answered with scts.
+// A delivery notification (53) for a message the SMSC answered with scts. It comes from the message's recipient
+// (OAdC) to its submitter (AdC), the reverse of the submit; peers find the message by OAdC and SCTS.
 struct Notification {
     std::string adc, oadc, scts;
     char dst = '0';           // 0 delivered, 1 buffered, 2 not delivered
