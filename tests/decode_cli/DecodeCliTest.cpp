@@ -387,6 +387,13 @@ TEST_F(DecodeCliTest, JsonOfOneRecord) {
     EXPECT_EQ(cut.status, decode_cli::kErrorLine);
     EXPECT_NE(cut.out.find(R"("field":"smpp.message_id","label":"SUB_SM_RESP","name":"message_id","value":"未知错误!","raw":null,)"),
               std::string::npos) << cut.out;
+    // A UCP record: summarised by its OT, TRN and EC, each field labelled and named from its own line.
+    const Result ucp = RunCommand({"--json", "--protocol", "ucp", "06/00022/R/51/N/02//0B"});
+    EXPECT_EQ(ucp.status, 0) << ucp.err;
+    EXPECT_NE(ucp.out.find(R"("protocol":"UCP","command":"Submit short message result","commandStatus":2,"sequence":6,)"),
+              std::string::npos) << ucp.out;
+    EXPECT_NE(ucp.out.find(R"x({"field":"ucp.EC","label":"UCP","name":"EC","value":"02 (Syntax error)","raw":"02",)x"),
+              std::string::npos) << ucp.out;
 }
 
 // docs/fields.md is the list --list-fields prints, as a table; run with TARNWICK_GOLDEN_UPDATE=1 to rewrite it.
