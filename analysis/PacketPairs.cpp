@@ -143,7 +143,8 @@ const CPacketPairs::Entry& CPacketPairs::StatusEntry(int32_t response) const {
         return entry;
     entry.statusState = kStatusNone;
     const PacketSummary& summary = m_log.SummaryAt(response);
-    if (protocol::Find(summary.protocol)->statusOffset != 0) {
+    const protocol::Protocol& known = *protocol::Find(summary.protocol);
+    if (known.statusOffset != 0 || known.framing != protocol::Framing::LengthPrefixed) {
         entry.status = summary.status;
         entry.statusState = summary.Has(PacketSummary::kHasStatus) ? kStatusRead : kStatusNone;
         return entry;

@@ -9,9 +9,11 @@
 #include "capture/Pcap.h"
 #include "decoder/Listing.h"
 #include "decoder/Protocols.h"
+#include "decoder/UcpLines.h"
 #include "protocol/Registry.h"
 #include "wire/Framer.h"
 #include "wire/Hex.h"
+#include "wire/StxFrame.h"
 
 #include <algorithm>
 #include <fstream>
@@ -209,6 +211,20 @@ std::optional<uint16_t> ProtocolCodeOf(std::string_view name) {
     return std::nullopt;
 }
 
+std::optional<std::vector<uint8_t>> TextFrameOf(std::string_view input, uint16_t protocolCode) {
+    const protocol::Protocol* known = protocol::Find(protocolCode);
+    const std::size_t first = input.find_first_not_of(" \t\r\n"), last = input.find_last_not_of(" \t\r\n");
+    if (!known || known->framing == protocol::Framing::LengthPrefixed || first == std::string_view::npos ||
+        input.size() > kMaxInputBytes)
+        return std::nullopt;
+    const std::string_view text = input.substr(first, last - first + 1);
+    std::vector<uint8_t> frame;
+    if (text.front() != wire::kStx) frame.push_back(wire::kStx);
+    frame.insert(frame.end(), text.begin(), text.end());
+    if (text.back() != wire::kEtx) frame.push_back(wire::kEtx);
+    return frame;
+}
+
 std::vector<uint8_t> WrapPdu(uint16_t protocol, const std::vector<uint8_t>& pdu) {
     const uint32_t length = static_cast<uint32_t>(packet_record::kHeaderSize + pdu.size());
     std::vector<uint8_t> record(length);
@@ -366,6 +382,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     } else {
         if (!a->haveHex) a->hex.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         bytes = ParseHex(a->hex, error);
+        if (!bytes && a->protocol) bytes = TextFrameOf(a->hex, *a->protocol);
     }
     if (!bytes) return fail(error);
     if (bytes->empty()) return fail("no bytes to decode");
@@ -384,8 +401,9 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     }
 
     const std::vector<DecodeLine>& lines = decoder.Lines();
-    const bool errorLine =
-        !ended && !lines.empty() && (lines.back().text == kUnknownErrorText || lines.back().text == kLengthErrorText);
+    const bool errorLine = !ended && !lines.empty() &&
+                           (lines.back().text == kUnknownErrorText || lines.back().text == kLengthErrorText ||
+                            lines.back().field == ucp_lines::kErrorField);
     return errorLine ? kErrorLine : kDecoded;
 }
 

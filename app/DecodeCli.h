@@ -27,6 +27,9 @@ std::optional<uint16_t> ProtocolCodeOf(std::string_view name);
 
 // A capture record around a bare PDU: time 0, address 127.0.0.1, port 0, the given protocol.
 std::vector<uint8_t> WrapPdu(uint16_t protocol, const std::vector<uint8_t>& pdu);
+// A text protocol's frame given as its text ("01/00045/O/51/.../6A"), STX and ETX added where left out;
+// nothing for a protocol whose PDUs are not text, or an empty or over-long input.
+std::optional<std::vector<uint8_t>> TextFrameOf(std::string_view input, uint16_t protocol);
 
 // Runs the command with its arguments (program name excluded); reads standard input from `in`
 // when no hex argument and no --file is given. Returns the exit status.

@@ -3,6 +3,7 @@
 
 #include "protocol/PduHeader.h"
 #include "protocol/Registry.h"
+#include "ucp/Header.h"
 #include "wire/Cursor.h"
 
 #include <array>
@@ -48,6 +49,24 @@ struct PacketSummary {
 
 namespace packet_summary {
 
+// A text protocol's header, read by its codec: the OT (and the response bit) as command, TRN as sequence,
+// a result's EC as status.
+inline void ReadTextHeader(const protocol::Protocol& known, const uint8_t* pdu, uint32_t length,
+                           PacketSummary& summary) {
+    summary.family = known.family;
+    const std::optional<ucp::HeaderFacts> facts = ucp::PeekHeader({pdu, length});
+    if (!facts)
+        return;
+    summary.command = facts->CommandId();
+    summary.sequence[0] = facts->trn;
+    summary.sequenceWords = 1;
+    summary.fields = PacketSummary::kHasCommand | PacketSummary::kHasSequence;
+    if (facts->error) {
+        summary.status = *facts->error;
+        summary.fields |= PacketSummary::kHasStatus;
+    }
+}
+
 // Fills in protocol, family, command, sequence and status from the PDU's header, as the protocol
 // registry places them; what the PDU is too short to hold stays unset. Never reads past length.
 inline void ReadHeader(uint16_t protocolCode, const uint8_t* pdu, uint32_t length, PacketSummary& summary) {
@@ -57,6 +76,8 @@ inline void ReadHeader(uint16_t protocolCode, const uint8_t* pdu, uint32_t lengt
     summary.sequence = {};
     const int index = protocol::IndexOf(protocolCode);
     const protocol::Protocol* known = index < 0 ? nullptr : &protocol::kProtocols[index];
+    if (known && known->framing == protocol::Framing::UcpText)
+        return ReadTextHeader(*known, pdu, length, summary);
     if (known && length >= known->headerSize) {
         // The whole header is there, as it is for every PDU the servers frame: read it directly.
         summary.family = known->family;

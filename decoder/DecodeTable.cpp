@@ -111,7 +111,7 @@ std::shared_ptr<const DecodeTable> DecodeTable::Whole() {
     static const std::shared_ptr<const DecodeTable> whole = [] {
         const decode_table::Family families[] = {
             decode_table::CaptureHeaderFamily(), decode_table::CmppFamily(),   decode_table::SmgpFamily(),
-            decode_table::SgipCngpFamily(),      decode_table::SmppFamily(),
+            decode_table::SgipCngpFamily(),      decode_table::SmppFamily(),   decode_table::UcpFamily(),
         };
         return Build(families);
     }();

@@ -13,8 +13,10 @@
 #include "decoder/GbkText.h"
 #include "decoder/MessageContent.h"
 #include "decoder/TextAppend.h"
+#include "decoder/UcpLines.h"
 #include "decoder/tables/TableIds.h"
 #include "decoder/tables/TlvNames.h"
+#include "protocol/Registry.h"
 
 namespace {
 
@@ -65,6 +67,16 @@ int32_t FieldIconOf(int32_t groupIcon) {
     case 160: return 156; // SMPP, SGIP, CNGP, TEST header
     default: return 163;  // a body
     }
+}
+
+// The capture header's size and where its protocol code lies, as the capture header's rows place them.
+constexpr int32_t kCaptureHeaderSize = 16;
+constexpr int32_t kProtocolCodeAt = 14;
+
+// Whether the registry reads a protocol's PDUs as text frames, which the decode table has no rows for.
+bool IsTextFramed(uint16_t code) {
+    const protocol::Protocol* known = protocol::Find(code);
+    return known && known->framing == protocol::Framing::UcpText;
 }
 
 // The esm_class bit that says the short message starts with a user data header.
@@ -144,6 +156,9 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
     m_total = record && total > 0 ? total : 0;
     if (m_total == 0) return total == 0;
 
+    // A text protocol's frame is read by its codec: the table walks the capture header only.
+    const bool textFrame = m_total > kCaptureHeaderSize && IsTextFramed(wire::ReadLe16(record + kProtocolCodeAt));
+    if (textFrame) total = kCaptureHeaderSize;
     const int32_t rowCount = DescriptorCount();
     int32_t position = 0;
     int32_t offset = 0;
@@ -188,6 +203,7 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
         AddErrorLine(m_lines, *m_table, m_entriesRow, kUnknownErrorText, offset, 0);
         return false;
     }
+    if (textFrame) return ucp_lines::Append(m_lines, record, offset, m_total) && offset == total;
     if (offset < total && !m_lines.empty()) AppendTrailingOctets(offset);
     return result;
 }

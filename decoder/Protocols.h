@@ -47,6 +47,7 @@ inline constexpr DecoderColumns kColumns[] = {
     {protocol::kTest,    decode_ids::kTestCommands,    160},
     {protocol::kSmgp3,   decode_ids::kSmgp3Commands,   155},
     {protocol::kSmgp13,  decode_ids::kSmgp13Commands,  155},
+    {protocol::kUcp,     decode_ids::kUcpCommands,     160},
 };
 static_assert(std::size(kColumns) == std::size(protocol::kProtocols), "a decoder row for every registered protocol");
 

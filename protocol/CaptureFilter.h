@@ -17,12 +17,14 @@ namespace protocol::filter {
 inline constexpr std::string_view kAllName = "all";
 inline constexpr std::string_view kSmppName = "smpp";
 inline constexpr std::string_view kMobileName = "mobile";
+inline constexpr std::string_view kUcpName = "ucp";
 
 // The row name at a filter index of today's layout; empty for an index without a row.
 constexpr std::string_view NameAt(int32_t index) {
     if (index == kAll) return kAllName;
     if (index == kSmpp) return kSmppName;
     if (index == kMobile) return kMobileName;
+    if (index == kUcp) return kUcpName;
     for (const smpp::Command& command : smpp::kCommands)
         if (command.filterIndex == index) return command.name;
     return {};

@@ -8,7 +8,7 @@
 
 namespace protocol {
 
-// Protocol codes of the capture header. The servers produce kSmpp and kTest only.
+// Protocol codes of the capture header. The servers produce kSmpp, kTest and kUcp only.
 inline constexpr uint16_t kCmpp = 1;
 inline constexpr uint16_t kSmpp = 2;
 inline constexpr uint16_t kSmgp = 3;
@@ -18,17 +18,20 @@ inline constexpr uint16_t kCngp = 7;
 inline constexpr uint16_t kTest = 8;
 inline constexpr uint16_t kSmgp3 = 9;
 inline constexpr uint16_t kSmgp13 = 10; // an SMGP 1.3 client's connection: its SUBMIT has no FixedFee
+inline constexpr uint16_t kUcp = 11;
 
 // The ports our own servers listen on unless told otherwise.
 inline constexpr uint16_t kSmppServerPort = 5018;
 inline constexpr uint16_t kMobileServerPort = 8880;
+inline constexpr uint16_t kUcpServerPort = 5020;
 
 // Rows of the capture filter that are no SMPP command (those are in SmppCommands.h, rows 2 to 28 and 30 to 35).
 namespace filter {
 inline constexpr int32_t kAll = 0;      // "All protocols"
 inline constexpr int32_t kSmpp = 1;     // "SMPP protocol"
 inline constexpr int32_t kMobile = 29;  // "Mobile protocol": every TEST PDU, both directions
-inline constexpr int32_t kRows = 36;    // one character of the flags string per row
+inline constexpr int32_t kUcp = 36;     // "UCP protocol": every UCP/EMI frame, both directions
+inline constexpr int32_t kRows = 37;    // one character of the flags string per row
 inline constexpr int32_t kUnknown = -1; // a PDU its server does not recognise
 } // namespace filter
 
@@ -44,8 +47,8 @@ struct Protocol {
     uint32_t headerSize;            // a length-prefixed PDU's length is at least this
     uint32_t maxPdu;                // the longest PDU the protocol sends; a longer length puts a stream out of step
     uint16_t family;                // the code of the version it belongs with: requests and answers pair across them
-    uint32_t sequenceOffset;        // where the header's sequence number starts in the PDU
-    uint32_t sequenceSize;          // its octets: 4, or SGIP's 12 (node id, time, number)
+    uint32_t sequenceOffset;        // where the header's sequence number starts in the PDU (0 for a text protocol)
+    uint32_t sequenceSize;          // its octets: 4, or SGIP's 12 (node id, time, number); 0 for a text protocol
     uint32_t statusOffset;          // where a header status (u32) starts; 0: answers carry theirs in the body
     Framing framing = Framing::LengthPrefixed;
     uint32_t commandOffset = 4;     // where the header's command id (u32) starts, behind the length
@@ -64,6 +67,8 @@ inline constexpr Protocol kProtocols[] = {
     {kTest,  "TEST",  "test",  {kMobileServerPort, 0, 0, 0},            12,     10240,       kTest,  8,  4,    0}, // the mobile server's own limit
     {kSmgp3, "SMGP3", "smgp3", {0, 0, 0, 0},                            12,     8192,        kSmgp,  8,  4,    0},
     {kSmgp13, "SMGP13", "smgp13", {0, 0, 0, 0},                         12,     8192,        kSmgp,  8,  4,    0},
+    // A text protocol: its header (TRN, LEN, O/R, OT) is read by its own codec; the sizes are its frame's.
+    {kUcp,   "UCP",   "ucp",   {kUcpServerPort, 0, 0, 0},               18,     4096,        kUcp,   0,  0,    0, Framing::UcpText, 0},
 };
 
 // Positions in kProtocols, -1 for none. Constant expressions compare these, never pointers: a
@@ -103,7 +108,7 @@ constexpr uint32_t HeaderSizeOf(uint16_t code) { return kProtocols[IndexOf(code)
 constexpr uint32_t MaxPduOf(uint16_t code) { return kProtocols[IndexOf(code)].maxPdu; }
 
 // The --protocol names as the command line's messages list them, SMPP first.
-inline constexpr std::string_view kCliNameList = "smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test";
+inline constexpr std::string_view kCliNameList = "smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test, ucp";
 
 namespace detail {
 constexpr bool CodesAndPortsAreUnique() {
@@ -117,9 +122,13 @@ constexpr bool CodesAndPortsAreUnique() {
         if (IndexOf(a.family) < 0 || kProtocols[IndexOf(a.family)].family != a.family)
             return false;
         // The sequence and the status lie in the header behind length and command id, apart from each other.
-        if (a.sequenceOffset < 8 || (a.sequenceSize != 4 && a.sequenceSize != 12) ||
-            a.sequenceOffset + a.sequenceSize > a.headerSize)
+        if (a.framing != Framing::LengthPrefixed) {
+            if (a.sequenceSize != 0 || a.statusOffset != 0)
+                return false;
+        } else if (a.sequenceOffset < 8 || (a.sequenceSize != 4 && a.sequenceSize != 12) ||
+                   a.sequenceOffset + a.sequenceSize > a.headerSize) {
             return false;
+        }
         if (a.statusOffset != 0 && (a.statusOffset < 8 || a.statusOffset + 4 > a.headerSize ||
                                     (a.statusOffset + 4 > a.sequenceOffset && a.statusOffset < a.sequenceOffset + a.sequenceSize)))
             return false;
@@ -134,6 +143,7 @@ constexpr bool CodesAndPortsAreUnique() {
 static_assert(detail::CodesAndPortsAreUnique(),
               "one row per code, per command-line name and per port; every name listed; families, sequences and statuses in the header");
 static_assert(IndexOf(5) < 0 && kProtocols[IndexOfPort(kSmppServerPort)].code == kSmpp &&
-              kProtocols[IndexOfPort(kMobileServerPort)].code == kTest);
+              kProtocols[IndexOfPort(kMobileServerPort)].code == kTest &&
+              kProtocols[IndexOfPort(kUcpServerPort)].code == kUcp);
 
 } // namespace protocol

@@ -147,7 +147,7 @@ static_assert(std::size(kCommands) == 33, "the 27 commands of SMPP 3.4 and 5.0's
 static_assert(detail::RowsAreConsistent(),
               "filter index is position plus 2 (3 behind mobile); ids and names unique; a response is id | 0x80000000");
 static_assert(kCommands[IndexOf(kDataSmResp)].filterIndex + 1 == filter::kMobile &&
-                  kCommands[std::size(kCommands) - 1].filterIndex + 1 == filter::kRows,
-              "the mobile row follows the 3.4 commands, and 5.0's close the filter");
+                  kCommands[std::size(kCommands) - 1].filterIndex + 1 == filter::kUcp,
+              "the mobile row follows the 3.4 commands, and 5.0's are followed by the UCP row");
 
 } // namespace protocol::smpp

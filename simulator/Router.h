@@ -7,6 +7,7 @@
 #include "smpp/LongMessage.h"
 #include "smpp/SmppServer.h"
 #include "smpp/SubmittedMessage.h"
+#include "ucpserver/UcpServer.h"
 
 #include <QObject>
 #include <QRegularExpression>
@@ -43,7 +44,11 @@ struct EchoSettings {
 // receiver bound is kept by the server until one binds. Remembers every deliver_sm the SMPP server
 // delivers or keeps, and traces each try. The store keeps the newest MessageStoreLimit messages and
 // answers query_sm for one it forgot with ESME_RQUERYFAIL. Does not own the servers; outlives neither.
-class CRouter : public QObject, public CSmppMessageListener, public CMobileMessageListener {
+//
+// A UCP server, when attached, takes part as a third side: a message to the address a UCP session logged in
+// under goes to it as a 52, a UCP session's submit is routed as a phone's message is, and the 53 it asked
+// for goes out after the same delay as a receipt, its outcome drawn from the same profile.
+class CRouter : public QObject, public CSmppMessageListener, public CMobileMessageListener, public CUcpMessageListener {
 public:
     using TraceSink = std::function<void(const std::string&)>;
 
@@ -100,6 +105,12 @@ public:
     // CMobileMessageListener
     void OnTerminalSubmitted(const CConnection& connection, const test_protocol::TerminalMessage& message) override;
     void OnDeliverAnswered(int32_t result, uint64_t tag) override;
+    // CUcpMessageListener
+    void OnUcpSubmitted(const CConnection& connection, const ucp_server::Submitted& message) override;
+
+    // The UCP server becomes a side of the routing; null detaches it. Not owned; it must outlive the router
+    // or be detached first.
+    void AttachUcp(CUcpServer* ucp);
 
 private:
     // A receipt the delay holds back: the message it is for, by handle, and its id's key.
@@ -128,12 +139,18 @@ private:
     ReceiptOutcome SendReceipt(const std::string& messageId, const ReceiptRoute& route, MessageState state,
                                uint8_t error, int64_t submitTime, int64_t doneTime);
     bool RangeTakes(const std::string& addressRange, const std::string& address);
+    // The parts as 52s to the UCP sessions logged in as to; how many went out.
+    int RouteToUcp(const std::string& from, const std::string& to, uint8_t dataCoding,
+                   const std::vector<smpp::MessagePart>& parts);
+    // The 53 a UCP submit asked for, its outcome drawn now from the login's receipt profile.
+    void NotifyUcp(uint64_t connectionId, const std::string& login, const ucp_server::Submitted& message);
     void Trace(const std::string& line) const;
     // Seconds since 1970 on the SMPP server's wall clock.
     int64_t Now() const { return m_smpp.Scheduler().WallSeconds(); }
 
     CSmppServer& m_smpp;
     CMobileServer& m_mobile;
+    CUcpServer* m_ucp = nullptr;
     DeliverySettings m_settings;
     CMessageStore m_store;
     ReceiptProfile m_profile;

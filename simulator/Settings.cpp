@@ -48,6 +48,7 @@ constexpr struct {
     {"Setup/InactivitySeconds",      &SessionSettings::inactivitySeconds,      0},
 };
 constexpr const char* kUnansweredKey = "Setup/UnansweredSeconds";
+constexpr const char* kUcpPortKey = "Setup/UcpPort";
 constexpr const char* kDefaultAlphabetKey = "Setup/DefaultAlphabet";
 constexpr const char* kDecoderSplitterKey = "Setup/DecoderSplitter";
 constexpr int kDefaultUnansweredSeconds = 5;
@@ -196,6 +197,12 @@ QString CSettings::DecodeAsText(const pcap::DecodeAsTable& table) {
         if (const protocol::Protocol* found = protocol::Find(code))
             entries.append(QStringLiteral("%1=%2").arg(port).arg(QLatin1StringView(found->cliName)));
     return entries.join(u';');
+}
+
+uint16_t CSettings::UcpPort() const {
+    bool ok = false;
+    const int port = m_store.value(kUcpPortKey, protocol::kUcpServerPort).toInt(&ok);
+    return ok && port >= 0 && port <= 65535 ? uint16_t(port) : protocol::kUcpServerPort;
 }
 
 int CSettings::UnansweredSeconds() const {

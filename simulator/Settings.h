@@ -76,6 +76,9 @@ public:
     void SetDecodeAs(const pcap::DecodeAsTable& table);
     static QString DecodeAsText(const pcap::DecodeAsTable& table);
 
+    // "Setup/UcpPort" (default 5020, 0 picks a free port): where the UCP/EMI server listens unless told otherwise.
+    uint16_t UcpPort() const;
+
     // "Setup/UnansweredSeconds" (default 5, 1 to 3600): how long a request waits for its answer before the
     // packet list says "no answer".
     int UnansweredSeconds() const;

@@ -13,8 +13,11 @@
 CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
     m_smpp.SetListenAddress(options.listen);
     m_mobile.SetListenAddress(options.listen);
+    m_ucp.SetListenAddress(options.listen);
     m_smpp.SetPacketLog(&m_log);
     m_mobile.SetPacketLog(&m_log);
+    m_ucp.SetPacketLog(&m_log);
+    m_router.AttachUcp(&m_ucp);
     const CSettings settings;
     // Every copy of the decoder (the window's panes, the display filter) starts from this one.
     m_decoder.SetDefaultAlphabet(settings.SmscDefaultAlphabet());
@@ -43,10 +46,14 @@ bool CSimulator::Start() {
         tlsStarted = m_smpp.StartTls(m_tls->port, tls.configuration ? &*tls.configuration : nullptr, tls.detail);
     }
     const bool mobileStarted = m_mobile.Start(m_options.mobilePort, kMaxConnections, kIdleTimeoutSeconds);
+    // A large account logs in with the SMPP accounts' system id and password.
+    m_ucp.SetAccounts(m_smpp.Accounts());
+    const bool ucpStarted = m_ucp.Start(m_options.ucpPort.value_or(settings.UcpPort()), kMaxConnections,
+                                        sessions.inactivitySeconds);
     m_log.Reset();
     m_log.SetFilter(settings.Filter());
     m_log.SetShowUnknown(settings.ShowUnknown());
-    return smppStarted && mobileStarted && tlsStarted;
+    return smppStarted && mobileStarted && ucpStarted && tlsStarted;
 }
 
 void CSimulator::SaveFilter(const std::string& filter, bool showUnknown) {
@@ -106,6 +113,7 @@ QString CSimulator::SaveAccounts(const std::vector<Account>& list) {
     if (QString error = receipt_profiles::CheckAccounts(list); !error.isEmpty())
         return error;
     m_smpp.SetAccounts(list);
+    m_ucp.SetAccounts(list);
     CSettings().SetAccounts(list);
     return {};
 }
@@ -131,6 +139,7 @@ void CSimulator::SaveRetry(const RetryPolicy& retry) {
 void CSimulator::SetTrace(const CRouter::TraceSink& trace) {
     m_router.SetTrace(trace);
     m_smpp.SetTrace(trace);
+    m_ucp.SetTrace(trace);
 }
 
 void CSimulator::ResetRun() {

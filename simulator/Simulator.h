@@ -10,6 +10,7 @@
 #include "simulator/Statistics.h"
 #include "simulator/TrafficGenerator.h"
 #include "smpp/SmppServer.h"
+#include "ucpserver/UcpServer.h"
 
 #include <QHostAddress>
 #include <QString>
@@ -22,6 +23,7 @@
 struct SimulatorOptions {
     uint16_t smppPort = protocol::kSmppServerPort;   // 0 picks a free port
     uint16_t mobilePort = protocol::kMobileServerPort; // 0 picks a free port
+    std::optional<uint16_t> ucpPort;                    // 0 picks a free port; none: the stored Setup/UcpPort
     QHostAddress listen{QHostAddress::AnyIPv4};
 };
 
@@ -42,7 +44,7 @@ public:
 
     explicit CSimulator(const SimulatorOptions& options = {});
 
-    // Starts the SMPP server, then the mobile server (each reports its start line to its
+    // Starts the SMPP server, then the mobile server, then the UCP server (each reports its start line to its
     // observers; a failure of one does not stop the other), then resets the capture log and
     // gives it the stored filter and "ShowUnknown". With a TLS port, the SMPP service starts there
     // too, after the plain port. False when any of them did not start.
@@ -112,6 +114,7 @@ public:
     const CPacketDecoder& Decoder() const { return m_decoder; }
     CSmppServer& Smpp() { return m_smpp; }
     CMobileServer& Mobile() { return m_mobile; }
+    CUcpServer& Ucp() { return m_ucp; }
     CRouter& Router() { return m_router; }
     // The traffic generator: the window's dialog, the control API and --generate run its one job.
     CTrafficGenerator& Generator() { return m_generator; }
@@ -124,6 +127,7 @@ private:
     CStatistics m_statistics{m_log, m_pairs, m_decoder};
     CSmppServer m_smpp;
     CMobileServer m_mobile;
+    CUcpServer m_ucp;
     CRouter m_router{m_smpp, m_mobile};
     CTrafficGenerator m_generator{m_smpp, m_router};
     std::optional<std::vector<FaultRule>> m_runFaultRules;

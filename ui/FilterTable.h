@@ -26,6 +26,7 @@ inline constexpr std::array<FilterItem, protocol::filter::kRows> kTable = [] {
     for (const protocol::smpp::Command& command : protocol::smpp::kCommands)
         table[command.filterIndex] = {command.filterIndex, protocol::filter::kSmpp, icons::kSmppCommand, command.name.data()};
     table[protocol::filter::kMobile] = {protocol::filter::kMobile, protocol::filter::kAll, icons::kMobileProtocol, "Mobile protocol"};
+    table[protocol::filter::kUcp] = {protocol::filter::kUcp, protocol::filter::kAll, icons::kSmppProtocol, "UCP protocol"};
     return table;
 }();
 

@@ -88,7 +88,14 @@ QString CanonicalPath(const QString& path) {
 
 // The server a page belongs to, as the page names it to assistive tools.
 QString ServerName(uint16_t protocol) {
-    return protocol == kSmpp ? "Tarnwick" : "Mobile Server";
+    return protocol == kSmpp ? "Tarnwick" : protocol == protocol::kUcp ? "UCP Server" : "Mobile Server";
+}
+
+// The server of a server page's protocol.
+CSocketServer& ServerOf(CSimulator& simulator, uint16_t protocol) {
+    if (protocol == kSmpp)
+        return simulator.Smpp();
+    return protocol == protocol::kUcp ? static_cast<CSocketServer&>(simulator.Ucp()) : simulator.Mobile();
 }
 
 // The page's widget that should take the focus when F6 moves into it.
@@ -207,12 +214,11 @@ QWidget* CMainFrame::CreatePage(const navigation::NavigationItem& row) {
 QWidget* CMainFrame::CreateServerInfoPage(const navigation::NavigationItem& row) {
     // Built before the servers start, so that their start lines reach the consoles.
     CSimulator& simulator = m_app.Simulator();
-    CSocketServer& socketServer = row.protocol == kSmpp ? static_cast<CSocketServer&>(simulator.Smpp())
-                                                        : static_cast<CSocketServer&>(simulator.Mobile());
-    auto* info = new CViewServerInfo(socketServer, row.protocol, m_app.ConsoleFont());
+    auto* info = new CViewServerInfo(ServerOf(simulator, row.protocol), row.protocol, m_app.ConsoleFont());
     info->setAccessibleName(ServerName(row.protocol) + " information");
     const int deliverRow = navigation::DeliverRowOf(row.id);
-    connect(info, &CViewServerInfo::DeliverRequested, this, [this, deliverRow] { SelectRow(deliverRow); });
+    if (deliverRow >= 0) // the UCP server has no composer of its own
+        connect(info, &CViewServerInfo::DeliverRequested, this, [this, deliverRow] { SelectRow(deliverRow); });
     connect(info, &CViewServerInfo::UnbindRequested, this, [&simulator](uint64_t id) { simulator.Unbind(id); });
     connect(info, &CViewServerInfo::ConnectionRequested, this, [this](uint64_t connection) {
         SelectRow(navigation::kDecoderRow);
@@ -271,9 +277,7 @@ void CMainFrame::SaveBarLayout() {
 
 void CMainFrame::BuildNavigation() {
     CSimulator& simulator = m_app.Simulator();
-    const auto serverRunning = [&simulator](uint16_t protocol) {
-        return protocol == kSmpp ? simulator.Smpp().IsRunning() : simulator.Mobile().IsRunning();
-    };
+    const auto serverRunning = [&simulator](uint16_t protocol) { return ServerOf(simulator, protocol).IsRunning(); };
     m_leftView->Build(serverRunning);
     m_overview->Fill(serverRunning);
     UpdateCommands();

@@ -1,4 +1,4 @@
-// The navigation table: the seven rows of the tree on the left and the page each one puts on the right.
+// The navigation table: the eight rows of the tree on the left and the page each one puts on the right.
 #pragma once
 
 #include "protocol/Registry.h"
@@ -24,6 +24,7 @@ enum class Page { Overview, Decoder, ServerInfo, Deliver, Statistics };
 inline constexpr uint16_t kNoProtocol = 0;
 inline constexpr uint16_t kSmppProtocol = protocol::kSmpp;
 inline constexpr uint16_t kMobileProtocol = protocol::kTest;
+inline constexpr uint16_t kUcpProtocol = protocol::kUcp;
 
 struct NavigationItem {
     int id;              // equals the row's position
@@ -40,7 +41,8 @@ inline constexpr int kDecoderRow = 1;
 inline constexpr int kStatisticsRow = 6;
 inline constexpr int kNoRow = -1;
 
-inline constexpr std::array<NavigationItem, 7> kTable = {{
+// Rows keep their ids when rows are added: a new one goes last.
+inline constexpr std::array<NavigationItem, 8> kTable = {{
     {0, -1, kConsoleIcon,       "Console",               "",                                                                                                                 Page::Overview,   kNoProtocol},
     {1, 0,  kDecoderIcon,       "SMPP Decoder",          "The Decoder is a powerful tool that you can use to display SMPP 3.4 packet for detailed analysis.",                Page::Decoder,    kNoProtocol},
     {2, 0,  kServerStoppedIcon, "Tarnwick",              "The Tarnwick is a service for near-to-live testing of your SMPP applications without need of access to real SMSC.", Page::ServerInfo, kSmppProtocol},
@@ -48,6 +50,7 @@ inline constexpr std::array<NavigationItem, 7> kTable = {{
     {4, 0,  kServerStoppedIcon, "Mobile Server",         "The server can forward short message between SMSC and mobile phone simulator.",                                    Page::ServerInfo, kMobileProtocol},
     {5, 4,  kDeliverIcon,       "Deliver short message", "",                                                                                                                 Page::Deliver,    kMobileProtocol},
     {6, 0,  kStatisticsIcon,    "Statistics",            "Counts of this run's PDUs per command and status, the submit_sm rate and the response latency.",               Page::Statistics, kNoProtocol},
+    {7, 0,  kServerStoppedIcon, "UCP Server",            "The UCP/EMI server: large accounts log in, submit, and are sent their messages and delivery notifications.",       Page::ServerInfo, kUcpProtocol},
 }};
 
 inline constexpr bool IdsArePositions() {

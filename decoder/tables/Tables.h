@@ -9,4 +9,5 @@ Family SmppFamily();          // SMPP 3.4: code table 1892, SMPP value names, es
 Family CmppFamily();          // CMPP 2.0, CMPP 3.0 and the mobile TEST protocol
 Family SmgpFamily();          // SMGP 2.0 and SMGP 3.0
 Family SgipCngpFamily();      // SGIP and CNGP
+Family UcpFamily();           // UCP/EMI: code names only, its frames are read by its codec
 } // namespace decode_table

@@ -135,6 +135,13 @@ TEST_F(DecodeCliTest, ExitStatusFollowsTheLastLine) {
          "  SMPP: Sequence number = 9\n"},
         {"protocol without a case", {Hex(CaptureRecord(5, {}))}, 0, "  TCP: Protocol = 5 (未知)\n"},
         {"record shorter than its header", {"10000000 00000000 7f00"}, 1, "  未知错误!\n"},
+        // The standard's positive result of a call input sums to 69.
+        {"UCP frame as text", {"--protocol", "ucp", "01/00019/R/01/A//69"}, 0, "  UCP: CHK = 69\n"},
+        {"UCP frame with STX and ETX, in hex", {"--protocol", "ucp", "02 3031 2F 3030303139 2F 52 2F 3031 2F 41 2F2F 3639 03"},
+         0, "  UCP: CHK = 69\n"},
+        {"UCP checksum one off", {"--protocol", "ucp", "01/00019/R/01/A//68"}, 1,
+         "  Bad checksum: the octets through the last '/' sum to 69\n"},
+        {"UCP text on a binary protocol", {"--protocol", "smpp", "01/00019/R/01/A//69"}, 2, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -173,9 +180,9 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
         {"half a byte", {}, "00 001", "tarnwick-decode: odd number of hex digits at position 4: '001'\n"},
         {"nothing given", {}, " \n", "tarnwick-decode: no bytes to decode\n"},
         {"unknown protocol", {"--protocol", "xmpp", "00"}, "",
-         "tarnwick-decode: unknown protocol 'xmpp' (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test)\n"},
+         "tarnwick-decode: unknown protocol 'xmpp' (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test, ucp)\n"},
         {"protocol without a name", {"--protocol"}, "",
-         "tarnwick-decode: --protocol needs a name (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test)\n"},
+         "tarnwick-decode: --protocol needs a name (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test, ucp)\n"},
         {"missing file", {"--file", "/nonexistent/tarnwick.bin"}, "",
          "tarnwick-decode: cannot open /nonexistent/tarnwick.bin\n"},
         {"file and hex", {"--file", "x.bin", "00"}, "",
@@ -394,6 +401,13 @@ TEST_F(DecodeCliTest, JsonOfOneRecord) {
     EXPECT_EQ(cut.status, decode_cli::kErrorLine);
     EXPECT_NE(cut.out.find(R"("field":"smpp.message_id","label":"SUB_SM_RESP","name":"message_id","value":"未知错误!","raw":null,)"),
               std::string::npos) << cut.out;
+    // A UCP record: summarised by its OT, TRN and EC, each field labelled and named from its own line.
+    const Result ucp = RunCommand({"--json", "--protocol", "ucp", "06/00022/R/51/N/02//0B"});
+    EXPECT_EQ(ucp.status, 0) << ucp.err;
+    EXPECT_NE(ucp.out.find(R"("protocol":"UCP","command":"Submit short message result","commandStatus":2,"sequence":6,)"),
+              std::string::npos) << ucp.out;
+    EXPECT_NE(ucp.out.find(R"x({"field":"ucp.EC","label":"UCP","name":"EC","value":"02 (Syntax error)","raw":"02",)x"),
+              std::string::npos) << ucp.out;
 }
 
 // docs/fields.md is the list --list-fields prints, as a table; run with TARNWICK_GOLDEN_UPDATE=1 to rewrite it.

@@ -11,11 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "decoder/tables/TableIds.h"
 #include "decoder/tables/Tables.h"
 #include "protocol/Registry.h"
 #include "protocol/SmppStatus.h"
 #include "protocol/SmppTlvs.h"
 #include "tests/support/Bytes.h"
+#include "ucp/Operations.h"
 
 namespace {
 
@@ -33,11 +35,11 @@ protected:
 
 const decode_table::Family kFamilies[] = {
     decode_table::CaptureHeaderFamily(), decode_table::CmppFamily(), decode_table::SmgpFamily(),
-    decode_table::SgipCngpFamily(), decode_table::SmppFamily(),
+    decode_table::SgipCngpFamily(), decode_table::SmppFamily(), // UCP adds code names only
 };
 
 TEST_F(DecodeTableTest, EveryReferenceResolves) {
-    EXPECT_EQ(decoder.DescriptorCount(), 858);
+    EXPECT_EQ(decoder.DescriptorCount(), 859);
     int32_t rows = 0;
     for (const decode_table::Family& family : kFamilies) {
         for (const FieldDescriptor& row : family.descriptors) {
@@ -143,6 +145,11 @@ TEST_F(DecodeTableTest, CommandNames) {
         {2298, 0x00000010, "未知"},
     };
     for (const auto& r : rows) EXPECT_EQ(decoder.LookupCodeName(r.table, r.code), r.name) << r.table << "/" << r.code;
+    // UCP's command ids are its OTs, a result's with the response bit; the codec's table names them.
+    for (const ucp::OperationType& type : ucp::kOperationTypes) {
+        EXPECT_EQ(decoder.LookupCodeName(decode_ids::kUcpCommands, type.ot), type.name);
+        EXPECT_EQ(decoder.LookupCodeName(decode_ids::kUcpCommands, 0x80000000u | type.ot), std::string(type.name) + " result");
+    }
     // SMGP 3.0 commands are listed with the SMGP 2.0 names.
     for (uint32_t code : {0x00000001u, 0x80000001u, 0x00000002u, 0x80000002u, 0x00000003u, 0x80000003u, 0x00000004u,
                           0x80000004u, 0x00000005u, 0x80000005u, 0x00000006u, 0x80000006u, 0x00000007u, 0x80000007u,

@@ -60,6 +60,7 @@ protected:
         observer.lines.clear();
         SimulatorOptions options;
         options.smppPort = options.mobilePort = 0;
+        options.ucpPort = 0;
         options.listen = QHostAddress::LocalHost;
         simulator = std::make_unique<CSimulator>(options);
         simulator->Smpp().AddObserver(&observer);

@@ -85,6 +85,15 @@ public:
             return std::nullopt;
         return Take(length);
     }
+    // The next whole frame of a text protocol, STX to ETX, as text; nothing when none ends within the bound.
+    std::optional<std::string> NextFrame(int timeoutMs = kWaitMs)
+    {
+        const auto etx = [this] { return std::find(m_received.begin(), m_received.end(), uint8_t(0x03)); };
+        if (!WaitUntil([&] { return etx() != m_received.end(); }, timeoutMs))
+            return std::nullopt;
+        const std::vector<uint8_t> frame = Take(size_t(etx() - m_received.begin()) + 1);
+        return std::string(frame.begin(), frame.end());
+    }
     // True once the server has closed the connection (or it was never open).
     bool WaitForDisconnected(int timeoutMs = kWaitMs)
     {

@@ -1,8 +1,10 @@
 // UCP/EMI frames: cutting them from a stream, reading their header and fields, refusing bad ones, building them.
+#include "ucp/Header.h"
 #include "ucp/Message.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -177,6 +179,26 @@ TEST(UcpMessage, TakesTheLongestListNplCanCount) {
     EXPECT_EQ(r.message.FieldName(103), "RP");
     fields.push_back("1");
     EXPECT_EQ(ucp::Build(4, Kind::Operation, 3, fields), ""); // more than any OT can have
+}
+
+// The capture's summary reads the header at fixed places; the field walk is the other home of those facts.
+TEST(UcpMessage, PeekedHeaderAgreesWithTheWalk) {
+    for (const Example& e : kExamples) {
+        SCOPED_TRACE(e.frame);
+        const std::string frame = Stx(e.frame);
+        const ucp::ParseResult r = ucp::Parse(frame);
+        const auto facts = ucp::PeekHeader({reinterpret_cast<const uint8_t*>(frame.data()), frame.size()});
+        ASSERT_TRUE(facts.has_value());
+        EXPECT_EQ(facts->trn, r.message.trn);
+        EXPECT_EQ(facts->result, r.message.kind == Kind::Result);
+        EXPECT_EQ(facts->CommandId(), r.message.ot | (facts->result ? 0x80000000u : 0));
+        const int error = r.message.form == Form::Nack ? std::stoi(std::string(r.message.Text(1)))
+                          : r.message.form == Form::Ack ? 0 : -1;
+        EXPECT_EQ(facts->error ? int(*facts->error) : -1, error);
+    }
+    for (const char* bad : {"", "\x02", "\x02" "01/00019/R/01", "01/00019/R/01/A//69", "\x02" "1/00019/R/01/A//69",
+                            "\x02" "01/0019/R/01/A//69", "\x02" "01/00019/X/01/A//69", "\x02" "01/00019/R/1A/A//69"})
+        EXPECT_FALSE(ucp::PeekHeader({reinterpret_cast<const uint8_t*>(bad), std::strlen(bad)})) << bad;
 }
 
 TEST(UcpMessage, RefusesEveryKindOfBadFrameWithTheStandardsError) {

@@ -1,6 +1,9 @@
 // The window's start-up, navigation, commands and close prompt, driven as a user would.
 #include "tests/support/WidgetTestEnv.h"
 #include "tests/support/TestClient.h"
+#include "ui/OnlineClientModel.h"
+#include "ui/OutView.h"
+#include "ui/ViewServerInfoOnlineClient.h"
 
 #include "simulator/Settings.h"
 #include "tests/support/Bytes.h"
@@ -71,7 +74,7 @@ using Bytes = std::vector<uint8_t>;
 const std::string kAllOnes(protocol::filter::kRows, '1');
 
 SimulatorOptions LoopbackOnFreePorts() {
-    return {0, 0, QHostAddress(QHostAddress::LocalHost)};
+    return {0, 0, 0, QHostAddress(QHostAddress::LocalHost)};
 }
 
 // Calls answer with the modal window once the event loop of exec() runs.
@@ -162,7 +165,7 @@ TEST_F(MainFrameTest, FirstRunStartsBothServersAndShowsTheOverviewInDetails) {
     EXPECT_EQ(tree->CurrentRow(), 0);
     EXPECT_EQ(frame.CurrentPane(), frame.OverviewView());
 
-    // The overview list: the four pages under "Console", in report style.
+    // The overview list: the five pages under "Console", in report style.
     CPelmoraView* overview = frame.OverviewView();
     auto* report = qobject_cast<QTreeView*>(overview->ItemView());
     ASSERT_NE(report, nullptr);
@@ -176,11 +179,13 @@ TEST_F(MainFrameTest, FirstRunStartsBothServersAndShowsTheOverviewInDetails) {
         {"Tarnwick", "The Tarnwick is a service for near-to-live testing of your SMPP applications without need of access "
                      "to real SMSC."},
         {"Mobile Server", "The server can forward short message between SMSC and mobile phone simulator."},
-        {"Statistics", "Counts of this run's PDUs per command and status, the submit_sm rate and the response latency."}};
-    ASSERT_EQ(model->rowCount(), 4);
+        {"Statistics", "Counts of this run's PDUs per command and status, the submit_sm rate and the response latency."},
+        {"UCP Server", "The UCP/EMI server: large accounts log in, submit, and are sent their messages and delivery "
+                       "notifications."}};
+    ASSERT_EQ(model->rowCount(), 5);
     for (int column = 0; column < 2; ++column) {
         EXPECT_EQ(model->headerData(column, Qt::Horizontal).toString(), rows[0][column]);
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 5; ++i)
             EXPECT_EQ(model->item(i, column)->text(), rows[i + 1][column]);
     }
     EXPECT_FALSE(Command("Up")->isEnabled());
@@ -909,6 +914,22 @@ TEST_F(MainFrameTest, MobilePhoneOpensPhonesAndTheOnlineListComposesForItsConnec
     });
     emit info->QuickDeliverRequested(test_net::NthConnection(mobile, 0)->Id());
     EXPECT_EQ(destination, "13700000007");
+}
+
+// The UCP server has a page of its own: its start line in its console, its sessions in its online list.
+TEST_F(MainFrameTest, TheUcpServerPageShowsItsConsoleAndItsSessions) {
+    CMainFrame& frame = Start();
+    const int ucpRow = int(std::find_if(navigation::kTable.begin(), navigation::kTable.end(), [](const auto& row) {
+                               return row.protocol == protocol::kUcp;
+                           }) - navigation::kTable.begin());
+    auto* info = qobject_cast<CViewServerInfo*>(frame.Pane(ucpRow));
+    ASSERT_NE(info, nullptr);
+    CUcpServer& ucp = m_app->Simulator().Ucp();
+    EXPECT_TRUE(info->Console()->toPlainText().startsWith(
+        "UCP server start ok! (port = " + QString::number(ucp.ListeningPort()) + ")"));
+    test_net::TestClient client;
+    ASSERT_TRUE(client.Connect(ucp.ListeningPort()));
+    EXPECT_TRUE(test_net::WaitUntil([&] { return info->OnlineList()->Model()->rowCount() == 1; }));
 }
 
 } // namespace

@@ -1,0 +1,324 @@
+// CUcpServer: UCP/EMI framing on the framed server, login against the accounts, submits, and the window of
+// operations the server sends.
+#include "ucpserver/UcpServer.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <ctime>
+
+using namespace ucp_server;
+
+namespace {
+
+using ucp::FieldIndex;
+using ucp::kSeries50Fields;
+constexpr std::size_t kAdC = FieldIndex(kSeries50Fields, "AdC"), kOAdC = FieldIndex(kSeries50Fields, "OAdC"),
+                      kNRq = FieldIndex(kSeries50Fields, "NRq"), kScts = FieldIndex(kSeries50Fields, "SCTS"),
+                      kDst = FieldIndex(kSeries50Fields, "Dst"), kRsn = FieldIndex(kSeries50Fields, "Rsn"),
+                      kDscts = FieldIndex(kSeries50Fields, "DSCTS"), kMt = FieldIndex(kSeries50Fields, "MT"),
+                      kNb = FieldIndex(kSeries50Fields, "NB"), kMsg = FieldIndex(kSeries50Fields, "Msg"),
+                      kOtoa = FieldIndex(kSeries50Fields, "OTOA"), kXSer = FieldIndex(kSeries50Fields, "XSer");
+constexpr std::size_t kLoginOAdC = FieldIndex(ucp::kSessionFields, "OAdC"),
+                      kLoginStyp = FieldIndex(ucp::kSessionFields, "STYP"),
+                      kLoginPwd = FieldIndex(ucp::kSessionFields, "PWD");
+constexpr std::size_t kCallAdC = FieldIndex(ucp::kCallInputFields, "AdC"),
+                      kCallOAdC = FieldIndex(ucp::kCallInputFields, "OAdC"),
+                      kCallMt = FieldIndex(ucp::kCallInputFields, "MT"),
+                      kCallMsg = FieldIndex(ucp::kCallInputFields, "Msg");
+constexpr std::string_view kOpenSession = "1"; // STYP
+constexpr std::string_view kAlertAnswer = "0000";
+
+constexpr uint8_t kOtCallInput = 1, kOtAlert = 31, kOtSubmit = 51, kOtDeliver = 52, kOtNotification = 53,
+                  kOtSession = 60;
+
+bool IsAddress(std::string_view text) {
+    return !text.empty() && text.size() <= kMaxAddressDigits &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string Utf8(std::u32string_view text) {
+    return QString::fromUcs4(text.data(), qsizetype(text.size())).toStdString();
+}
+
+// The message of a submit by its MT: the error that refuses it, or none with content filled in.
+std::optional<ucp::ErrorCode> ReadContent(std::string_view mt, std::string_view nb, std::string_view msg,
+                                          std::string_view xser, Content& content) {
+    if (mt == ucp::kMtAlphanumeric || mt == ucp::kMtNumeric) {
+        const auto octets = ucp::FromHex(msg);
+        const bool digits = mt == ucp::kMtNumeric && std::all_of(msg.begin(), msg.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (mt == ucp::kMtNumeric ? !digits : (!octets || std::any_of(octets->begin(), octets->end(), [](uint8_t o) { return o > 0x7F; })))
+            return ucp::ErrorCode::Syntax;
+        content.septets = mt == ucp::kMtNumeric ? std::vector<uint8_t>(msg.begin(), msg.end()) : *octets;
+    } else if (mt == ucp::kMtTransparent) {
+        auto octets = ucp::DecodeTMsg(nb, msg);
+        if (!octets)
+            return ucp::ErrorCode::Syntax;
+        content.transparent = true;
+        content.octets = std::move(*octets);
+    } else {
+        return ucp::ErrorCode::Syntax;
+    }
+    const auto elements = ucp::ParseXSer(xser);
+    if (!elements)
+        return ucp::ErrorCode::Syntax;
+    for (const ucp::XSerElement& element : *elements) {
+        const auto data = ucp::FromHex(element.data);
+        if (element.type == ucp::kXSerUdh)
+            content.udh = *data;
+        else if (element.type == ucp::kXSerDcs && data->size() == 1)
+            content.dcs = (*data)[0];
+    }
+    const bool tooLong = content.transparent ? content.octets.size() + content.udh.size() > kMaxOctets
+                                             : content.septets.size() > kMaxSeptets;
+    return tooLong ? std::optional(ucp::ErrorCode::MessageTooLong) : std::nullopt;
+}
+
+std::vector<std::string_view> Views(const std::vector<std::string>& fields) {
+    return {fields.begin(), fields.end()};
+}
+
+} // namespace
+
+CUcpServer::CUcpServer(QObject* parent)
+    : CFramedServer(kProtocolCode, wire::FramerFor(*protocol::Find(kProtocolCode)), parent) {}
+
+bool CUcpServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds) {
+    const bool ok = CFramedServer::Start(port, maxConnections, idleTimeoutSeconds);
+    char line[64];
+    std::snprintf(line, sizeof line, "UCP server start %s! (port = %d)\r\n", ok ? "ok" : "fail", int(OwnPort()));
+    NotifyPrint(line);
+    return ok;
+}
+
+void CUcpServer::OnAccept(CConnection& connection) {
+    CFramedServer::OnAccept(connection);
+    connection.SetSession(std::make_unique<Session>());
+}
+
+std::string CUcpServer::SessionKind(const CConnection& connection) const {
+    const Session* session = connection.SessionAs<Session>();
+    return session && session->loggedIn ? "session" : "";
+}
+
+void CUcpServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) {
+    CaptureReceived(connection, pdu, length, kFilterIndex);
+    const ucp::ParseResult parsed = ucp::Parse({pdu, length});
+    const ucp::Message& m = parsed.message;
+    if (!parsed.headerRead) {
+        // Nothing to address an answer to: the peer does not speak UCP.
+        CloseConnection(connection, "a frame whose header does not read");
+    } else if (m.kind == ucp::Kind::Result) {
+        if (parsed.Ok())
+            TakeResult(connection, m);
+    } else if (!parsed.Ok()) {
+        Nack(connection, m.trn, m.ot, parsed.Error());
+    } else {
+        Operate(connection, m);
+    }
+}
+
+void CUcpServer::HandleBadLength(CConnection& connection, const uint8_t* /*header*/) {
+    // The framer resynchronises at the next STX and never stops a stream; should it, the stream is lost.
+    CloseConnection(connection, "a stream that can no longer be cut into frames");
+}
+
+void CUcpServer::HandleNotFrame(CConnection& connection, const uint8_t* octets, uint32_t length, wire::FrameFault fault) {
+    // A whole frame whose checksum is wrong is captured and answered with error 01 when it is an operation;
+    // octets between frames and a frame without its end are passed over.
+    if (fault != wire::FrameFault::BadChecksum)
+        return;
+    CaptureReceived(connection, octets, length, kFilterIndex);
+    const auto facts = ucp::PeekHeader({octets, length});
+    if (!facts)
+        CloseConnection(connection, "a frame whose header does not read");
+    else if (!facts->result)
+        Nack(connection, facts->trn, facts->ot, ucp::ErrorCode::Checksum);
+}
+
+void CUcpServer::Operate(CConnection& connection, const ucp::Message& m) {
+    const Session* session = connection.SessionAs<Session>();
+    if (m.ot == kOtSession)
+        Login(connection, m);
+    else if (m.ot == kOtAlert)
+        Reply(connection, ucp::BuildAck(m.trn, m.ot, kAlertAnswer));
+    else if (m.ot != kOtSubmit && m.ot != kOtCallInput)
+        Nack(connection, m.trn, m.ot, ucp::ErrorCode::NotSupported);
+    else if (!m_accounts.empty() && !session->loggedIn)
+        Nack(connection, m.trn, m.ot, ucp::ErrorCode::NotAllowed); // the accounts ask for a login first
+    else
+        Submit(connection, m);
+}
+
+std::string CUcpServer::LoginRefusal(const CConnection& connection, std::string_view oadc, std::string_view pwd) const {
+    if (connection.SessionAs<Session>()->loggedIn)
+        return "already logged in";
+    if (m_accounts.empty())
+        return {};
+    const auto password = ucp::FromHex(pwd); // PWD is IRA characters in hex
+    const auto found = std::find_if(m_accounts.begin(), m_accounts.end(), [&](const Account& a) {
+        return a.systemId.toStdString() == oadc;
+    });
+    if (found == m_accounts.end())
+        return "no account has this OAdC";
+    if (!password || found->password.toStdString() != std::string(password->begin(), password->end()))
+        return "wrong password";
+    return {};
+}
+
+void CUcpServer::Login(CConnection& connection, const ucp::Message& m) {
+    const std::string oadc(m.Text(kLoginOAdC));
+    if (m.Text(kLoginStyp) != kOpenSession)
+        return Nack(connection, m.trn, m.ot, ucp::ErrorCode::NotSupported);
+    const std::string refusal = LoginRefusal(connection, oadc, m.Text(kLoginPwd));
+    if (!refusal.empty()) {
+        NotifyPrint("Login refused [" + std::to_string(PositionOf(connection)) + "] (" + oadc + "): " + refusal +
+                    " (07)\r\n");
+        return Nack(connection, m.trn, m.ot, ucp::ErrorCode::Authentication);
+    }
+    connection.SessionAs<Session>()->loggedIn = true;
+    connection.SetName(oadc.c_str());
+    NotifyLoggedIn(connection);
+    Reply(connection, ucp::BuildAck(m.trn, m.ot, ""));
+}
+
+void CUcpServer::Submit(CConnection& connection, const ucp::Message& m) {
+    const bool series50 = m.ot == kOtSubmit;
+    Submitted message;
+    message.ot = m.ot;
+    message.adc = m.Text(series50 ? kAdC : kCallAdC);
+    const std::string_view oadc = m.Text(series50 ? kOAdC : kCallOAdC);
+    const auto alphanumeric = series50 && m.Text(kOtoa) == ucp::kOtoaAlphanumeric ? ucp::UnpackAlphanumeric(oadc)
+                                                                                  : std::nullopt;
+    message.oadc = alphanumeric ? Utf8(*alphanumeric) : std::string(oadc);
+    message.notification = series50 && m.Text(kNRq) == "1";
+    if (!IsAddress(message.adc))
+        return Nack(connection, m.trn, m.ot, ucp::ErrorCode::AdcInvalid);
+    const auto refused = series50 ? ReadContent(m.Text(kMt), m.Text(kNb), m.Text(kMsg), m.Text(kXSer), message.content)
+                                  : ReadContent(m.Text(kCallMt), {}, m.Text(kCallMsg), {}, message.content);
+    if (refused)
+        return Nack(connection, m.trn, m.ot, *refused);
+    message.scts = NextScts();
+    Reply(connection, ucp::BuildAck(m.trn, m.ot, message.adc + ":" + message.scts));
+    if (m_listener)
+        m_listener->OnUcpSubmitted(connection, message);
+}
+
+void CUcpServer::TakeResult(CConnection& connection, const ucp::Message& m) {
+    Session* session = connection.SessionAs<Session>();
+    if ((m.ot != kOtDeliver && m.ot != kOtNotification) || m.trn >= kWindow || !session->inFlight.test(m.trn))
+        return; // a result to nothing of ours: captured, nothing more
+    session->inFlight.reset(m.trn);
+    const std::optional<uint64_t> tag = session->pending.Settle(m.trn);
+    const bool positive = m.form == ucp::Form::Ack;
+    const uint8_t error = positive ? 0 : uint8_t(std::atoi(std::string(m.Text(1)).c_str()));
+    if (tag && m_listener)
+        m_listener->OnUcpAnswered(*tag, positive, error);
+    SendWaiting(connection);
+}
+
+void CUcpServer::Reply(CConnection& connection, const std::string& frame) {
+    SendAndCapture(connection, reinterpret_cast<const uint8_t*>(frame.data()), uint32_t(frame.size()), kFilterIndex);
+}
+
+void CUcpServer::Nack(CConnection& connection, uint8_t trn, uint8_t ot, ucp::ErrorCode error) {
+    Reply(connection, ucp::BuildNack(trn, ot, error));
+}
+
+bool CUcpServer::Queue(CConnection& connection, Outgoing operation) {
+    Session* session = connection.SessionAs<Session>();
+    if (connection.IsClosing() || session->waiting.size() >= kMaxWaiting)
+        return false;
+    session->waiting.push_back(std::move(operation));
+    SendWaiting(connection);
+    return true;
+}
+
+void CUcpServer::SendWaiting(CConnection& connection) {
+    Session* session = connection.SessionAs<Session>();
+    while (!session->waiting.empty() && session->inFlight.count() < kWindow && !connection.IsClosing()) {
+        while (session->inFlight.test(session->nextTrn))
+            session->nextTrn = uint8_t((session->nextTrn + 1) % kWindow);
+        const uint8_t trn = session->nextTrn;
+        session->nextTrn = uint8_t((trn + 1) % kWindow);
+        const Outgoing operation = std::move(session->waiting.front());
+        session->waiting.pop_front();
+        const std::vector<std::string_view> fields = Views(operation.fields);
+        const std::string frame = ucp::Build(trn, ucp::Kind::Operation, operation.ot, fields);
+        if (frame.empty())
+            continue; // a field that cannot be sent: our own mistake, never the peer's
+        Reply(connection, frame);
+        session->inFlight.set(trn);
+        session->pending.Add(trn, operation.tag);
+    }
+}
+
+int CUcpServer::DeliverTo(const std::string& to, const std::string& from, const Content& content, uint64_t tag) {
+    std::vector<std::string> fields(std::size(kSeries50Fields));
+    fields[kAdC] = to;
+    const std::u32string sender = QString::fromStdString(from).toStdU32String();
+    const auto packed = IsAddress(from) ? std::nullopt : ucp::PackAlphanumeric(sender);
+    fields[kOAdC] = packed ? *packed : from;
+    fields[kOtoa] = packed ? std::string(ucp::kOtoaAlphanumeric) : std::string();
+    fields[kScts] = NextScts();
+    fields[kMt] = content.transparent ? ucp::kMtTransparent : ucp::kMtAlphanumeric;
+    if (content.transparent) {
+        const ucp::Transparent tmsg = ucp::EncodeTMsg(content.octets);
+        fields[kNb] = tmsg.nb;
+        fields[kMsg] = tmsg.tmsg;
+        fields[kXSer] = ucp::XSerElementHex(ucp::kXSerDcs, std::span(&content.dcs, 1));
+    } else {
+        fields[kMsg] = ucp::ToHex(content.septets);
+    }
+    if (!content.udh.empty())
+        fields[kXSer] = ucp::XSerElementHex(ucp::kXSerUdh, content.udh) + fields[kXSer];
+    int taken = 0;
+    ForEachConnection([&](CConnection& connection) {
+        const Session* session = connection.SessionAs<Session>();
+        if (session && session->loggedIn && to == connection.Name() && Queue(connection, {kOtDeliver, fields, tag}))
+            ++taken;
+    });
+    return taken;
+}
+
+bool CUcpServer::Notify(uint64_t connectionId, const std::string& login, const Notification& notification) {
+    std::vector<std::string> fields(std::size(kSeries50Fields));
+    fields[kAdC] = notification.adc;
+    fields[kOAdC] = notification.oadc;
+    fields[kScts] = notification.scts;
+    fields[kDst] = std::string(1, notification.dst);
+    fields[kRsn] = notification.rsn;
+    fields[kDscts] = NextScts();
+    fields[kMt] = ucp::kMtAlphanumeric;
+    fields[kMsg] = ucp::EncodeAMsg(QString::fromStdString(notification.text).toStdU32String()).value_or("");
+    CConnection* connection = FindConnection(connectionId);
+    if (connection && Queue(*connection, {kOtNotification, fields, 0}))
+        return true;
+    bool sent = false;
+    ForEachConnection([&](CConnection& other) {
+        const Session* session = other.SessionAs<Session>();
+        sent = sent || (!login.empty() && session && session->loggedIn && login == other.Name() &&
+                        Queue(other, {kOtNotification, fields, 0}));
+    });
+    return sent;
+}
+
+std::size_t CUcpServer::OutstandingCount(const CConnection& connection) const {
+    return connection.SessionAs<Session>()->inFlight.count();
+}
+
+std::size_t CUcpServer::WaitingCount(const CConnection& connection) const {
+    return connection.SessionAs<Session>()->waiting.size();
+}
+
+std::string CUcpServer::NextScts() {
+    const int64_t now = Now();
+    m_lastScts = now > m_lastScts ? now : m_lastScts + 1;
+    const std::time_t seconds = std::time_t(m_lastScts);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    return ucp::FormatTime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                            local.tm_sec});
+}
