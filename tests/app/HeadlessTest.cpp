@@ -117,7 +117,7 @@ TEST(HeadlessOptions, RefusesWhatItCannotUse) {
         {{"tarnwick", "--smpp-port", "-1"}, "Invalid port '-1'."},         // negative
         {{"tarnwick", "--smpp-port", "50x"}, "Invalid port '50x'."},       // not a number
         {{"tarnwick", "--smpp-port"}, "Missing value after '--smpp-port'."},
-        {{"tarnwick", "--mobile-port", "99999"}, "Invalid port '99999'."},
+        {{"tarnwick", "--mobile-port", "65536"}, "Invalid port '65536'."},
         {{"tarnwick", "--listen", "::1"}, "Invalid IPv4 address '::1'."},  // IPv4 only
         {{"tarnwick", "--listen", "local"}, "Invalid IPv4 address 'local'."},
         {{"tarnwick", "--window"}, "Unknown option 'window'."},
@@ -134,6 +134,7 @@ TEST(HeadlessOptions, RefusesWhatItCannotUse) {
         {{"tarnwick", "--tls-cert", "c.pem", "--tls-key", "k.pem"}, "--tls-cert and --tls-key need --tls-port."},
         {{"tarnwick", "--receipt-profile", "Fancy"}, "'Fancy' is no built-in receipt profile and no readable file."},
         {{"tarnwick", "--echo-reverse"}, "--echo-reverse goes with --echo DEST."},
+        {{"tarnwick", "--echo", "", "--echo-reverse"}, "--echo-reverse goes with --echo DEST."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "decoder/GbkText.h"
+#include "decoder/MessageContent.h"
 #include "decoder/PacketDecoder.h"
 #include "tests/support/Bytes.h"
 
@@ -167,6 +168,26 @@ TEST(FormattersTest, SmgpReport) {
     EXPECT_EQ(FormatSmgpReport(report.data(), Size(report)), "id:010203040506070809ABstat:DELIVRD");
     EXPECT_EQ(FormatSmgpReport(report.data(), 13), "id:010203040506070809AB");
     EXPECT_EQ(FormatSmgpReport(report.data(), 5), "id:0102") << "only the id bytes that are there";
+}
+
+// A text reads as a receipt when it opens with its id and names its state among four keys or more, all of it
+// printable up to the free text.
+TEST(FormattersTest, ReceiptText) {
+    const struct {
+        const char* text;
+        size_t fields; // 0: no receipt
+    } cases[] = {
+        {"id:1 sub:001 dlvrd:001 stat:DELIVRD", 4},
+        {"id:1 dlvrd:001 stat:DELIVRD", 0},         // three keys: a message that reads like one
+        {"id:1 sub:001 dlvrd:001 err:000", 0},      // no state
+        {"sub:001 id:1 dlvrd:001 stat:DELIVRD", 0}, // the id not first
+        {"id:1 sub:001 dlvrd:\x01 stat:DELIVRD", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto fields = ParseReceipt(c.text);
+        EXPECT_EQ(fields ? fields->size() : 0u, c.fields);
+    }
 }
 
 TEST(FormattersTest, EsmClassBreakdown) {

@@ -171,6 +171,8 @@ TEST(Split, CutsEachCodingAtItsPartBoundaries) {
     const smpp::SplitResult payload = smpp::Split(Bytes(200, 'a'), 0, SplitOption::Payload, 7);
     const Bytes body = smpp::DeliverSmBody(smpp::WithPart(base, payload.parts[0]));
     EXPECT_EQ(Bytes(body.end() - 205, body.end()), Bytes(Builder().u8(0).u16(0x0424).u16(200).raw(Bytes(200, 'a'))));
+    base.messagePayload = true; // the composer's choice holds for a text short enough for short_message
+    EXPECT_TRUE(smpp::WithPart(base, smpp::Split(Bytes(5, 'a'), 0, SplitOption::Udh8, 7).parts[0]).messagePayload);
 }
 
 TEST(Split, KnowsAConcatenationHeaderAndNeverReadsPastTheContent) {
