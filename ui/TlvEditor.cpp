@@ -62,7 +62,7 @@ QString CellText(const QTableWidget* table, int row, int column) {
 
 } // namespace
 
-CTlvEditor::CTlvEditor(QWidget* parent) : QGroupBox(kField, parent) {
+CTlvEditor::CTlvEditor(QWidget* parent) : QGroupBox(QString("&") + kField, parent) {
     m_table = new QTableWidget(0, 2, this);
     m_table->setObjectName(kField);
     m_table->setAccessibleName(kField);
@@ -75,10 +75,9 @@ CTlvEditor::CTlvEditor(QWidget* parent) : QGroupBox(kField, parent) {
                              QAbstractItemView::AnyKeyPressed);
     m_table->setTabKeyNavigation(true);
     const int rowHeight = m_table->verticalHeader()->defaultSectionSize();
-    m_table->setFixedHeight(m_table->horizontalHeader()->sizeHint().height() + kVisibleRows * rowHeight + 4);
+    m_table->setFixedHeight(m_table->horizontalHeader()->sizeHint().height() + kVisibleRows * rowHeight +
+                            2 * m_table->frameWidth() + 2);
 
-    auto* label = new QLabel("&Optional parameters:", this);
-    label->setBuddy(m_table);
     m_add = new QPushButton("Add &parameter", this);
     m_remove = new QPushButton("&Remove parameter", this);
     for (QPushButton* button : {m_add, m_remove})
@@ -100,11 +99,10 @@ CTlvEditor::CTlvEditor(QWidget* parent) : QGroupBox(kField, parent) {
     buttons->addWidget(m_remove);
     buttons->addStretch(1);
     auto* grid = new QGridLayout(this);
-    grid->addWidget(label, 0, 0);
-    grid->addWidget(m_table, 1, 0);
-    grid->addLayout(buttons, 1, 1);
-    grid->addWidget(m_problem, 2, 0, 1, 2);
-    grid->addWidget(m_note, 3, 0, 1, 2);
+    grid->addWidget(m_table, 0, 0);
+    grid->addLayout(buttons, 0, 1);
+    grid->addWidget(m_problem, 1, 0, 1, 2);
+    grid->addWidget(m_note, 2, 0, 1, 2);
     grid->setColumnStretch(0, 1);
 }
 

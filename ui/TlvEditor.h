@@ -14,8 +14,8 @@ class QTableWidget;
 
 // A group of (parameter, value) rows. The parameter is picked from the registry's names of SMPP 3.4 and 5.0, 5.0's
 // marked "(5.0)", completing as it is typed; a tag in hex after 0x or in decimal does too. The value is hex. Rows
-// left wholly empty are skipped. "Add &parameter" adds a row and edits its parameter, "&Remove parameter" takes the
-// current row away; the table is the buddy of its label. UI thread only.
+// left wholly empty are skipped. The group's title (Alt+O) moves the focus to the rows, "Add &parameter" adds a row
+// and edits its parameter, "&Remove parameter" takes the current row away. UI thread only.
 class CTlvEditor : public QGroupBox {
     Q_OBJECT
 public:
