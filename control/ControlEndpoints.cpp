@@ -4,13 +4,12 @@
 #include "control/ControlAnswer.h"
 #include "control/GeneratorJson.h"
 #include "protocol/ConfigFields.h"
-#include "protocol/SmppTlvs.h"
+#include "protocol/SmppValues.h"
 #include "smpp/JsonFields.h"
 #include "simulator/DeliverSender.h"
 #include "simulator/Simulator.h"
 #include "smpp/DeliverPdu.h"
 #include "smpp/LongMessage.h"
-#include "wire/Hex.h"
 
 #include <QDateTime>
 #include <QHttpServerRequest>
@@ -42,29 +41,6 @@ QJsonObject BodyObject(const QHttpServerRequest& request, QString* error) {
     else if (!document.isObject())
         *error = "body: a JSON object expected";
     return document.object();
-}
-
-// "tlvs": {"0x0424": "68656c6c6f", "1060": "...", "congestion_state": "50"}: tag in hex with 0x, in decimal or by
-// the parameter's name (SMPP 3.4's and 5.0's), value in hex.
-std::vector<smpp::Tlv> ReadTlvs(CJsonFields& fields, const QJsonObject& tlvs) {
-    std::vector<smpp::Tlv> out;
-    for (auto it = tlvs.begin(); it != tlvs.end(); ++it) {
-        bool ok = false;
-        const QString key = it.key();
-        const protocol::smpp::Tlv* named = protocol::smpp::FindTlvByName(key.toStdString());
-        const uint tag = named ? (ok = true, named->tag)
-                         : key.startsWith("0x", Qt::CaseInsensitive) ? key.mid(2).toUInt(&ok, 16) : key.toUInt(&ok, 10);
-        const wire::HexResult value = wire::ParseHex(it.value().toString().toStdString());
-        if (!ok || tag > 0xFFFF)
-            fields.Fail("tlvs", QString("tag '%1' is no 16-bit number nor a parameter's name").arg(key));
-        else if (!it.value().isString() || !value.Ok())
-            fields.Fail("tlvs", QString("the value of tag '%1' is no hex text").arg(key));
-        else if (value.bytes.size() > 0xFFFF)
-            fields.Fail("tlvs", QString("the value of tag '%1' is longer than 65535 octets").arg(key));
-        else
-            out.push_back({uint16_t(tag), value.bytes});
-    }
-    return out;
 }
 
 // "split": how a text longer than one short message goes out; udh8 when left out.
@@ -143,7 +119,7 @@ Answer CControlServer::Deliver(const QHttpServerRequest& request) {
     entry.fields.dataCoding = uint8_t(fields.Integer("dataCoding", 0, 255, 0));
     entry.fields.esmClass = uint8_t(fields.Integer("esmClass", 0, 255, 0));
     entry.fields.registeredDelivery = uint8_t(fields.Integer("registeredDelivery", 0, 255, 0));
-    entry.fields.tlvs = ReadTlvs(fields, fields.Object("tlvs"));
+    entry.fields.tlvs = fields.Tlvs("tlvs");
     entry.split = ReadSplit(fields);
     if (fields.Ok()) {
         if (const std::string refusal = TextRefusal(entry); !refusal.empty())

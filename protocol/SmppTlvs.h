@@ -141,6 +141,11 @@ constexpr const Tlv* FindTlvByName(std::string_view name) {
     return nullptr;
 }
 
+// SMPP 5.0 brought congestion_state and the parameters from 0x0600 to 0x0613; SMPP 3.4 has the other rows that
+// name their networks. The rows without networks are no standard's.
+constexpr bool SinceSmpp50(uint16_t tag) { return tag == kTagCongestionState || (tag >= 0x0600 && tag <= 0x0613); }
+constexpr bool IsStandard(const Tlv& tlv) { return !tlv.networks.empty(); }
+
 namespace detail {
 constexpr bool TlvsAreConsistent() {
     for (std::size_t i = 0; i < std::size(kTlvs); ++i) {

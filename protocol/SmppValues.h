@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <iterator>
+#include <optional>
 #include <string_view>
 
 namespace protocol::smpp {
@@ -79,20 +80,22 @@ inline constexpr NamedValue kMessageStates[] = {
     {message_state::kUnknown, "UNKNOWN"},   {message_state::kRejected, "REJECTED"},
     {message_state::kSkipped, "SKIPPED"},
 };
-// The word a delivery receipt's "stat:" writes for each state: seven characters.
+// The word a delivery receipt's "stat:" writes for each state: seven characters, SCHEDULED's cut to fit.
 inline constexpr NamedValue kReceiptStates[] = {
+    {message_state::kScheduled, "SCHEDLD"},
     {message_state::kEnroute, "ENROUTE"},   {message_state::kDelivered, "DELIVRD"},
     {message_state::kExpired, "EXPIRED"},   {message_state::kDeleted, "DELETED"},
     {message_state::kUndeliverable, "UNDELIV"}, {message_state::kAccepted, "ACCEPTD"},
     {message_state::kUnknown, "UNKNOWN"},   {message_state::kRejected, "REJECTD"},
+    {message_state::kSkipped, "SKIPPED"},
 };
 
-// The state a receipt's "stat:" word names; 0 (no state) for a word no state has.
-constexpr uint8_t ReceiptState(std::string_view text) {
+// The state a receipt's "stat:" word names; nothing for a word no state has.
+constexpr std::optional<uint8_t> ReceiptState(std::string_view text) {
     for (const NamedValue& row : kReceiptStates)
         if (row.name == text)
             return static_cast<uint8_t>(row.value);
-    return 0;
+    return std::nullopt;
 }
 
 namespace detail {
@@ -108,8 +111,8 @@ static_assert(Ascending(kTypesOfNumber) && Ascending(kNumberingPlans));
 static_assert(NameOf(kNumberingPlans, 18) == "WAP Client Id" && NameOf(kNumberingPlans, 34).empty(),
               "SMPP 3.4 numbers the WAP Client Id plan 18");
 static_assert(Ascending(kMessageStates) && Ascending(kReceiptStates) && std::size(kMessageStates) == 10 &&
-                  kMessageStates[9].value == 9 && std::size(kReceiptStates) == 8 && kReceiptStates[7].value == 8 &&
+                  kMessageStates[9].value == 9 && std::size(kReceiptStates) == 10 && kReceiptStates[9].value == 9 &&
                   detail::ReceiptWordsFit(),
-              "states 0 to 9 in order; 1 to 8, those of SMPP 3.4, each with a receipt word of seven characters");
+              "states 0 to 9 in order, each with a receipt word of seven characters");
 
 } // namespace protocol::smpp

@@ -75,6 +75,14 @@ public:
         });
         return transmitter && !other;
     }
+    bool TakesNoTlvs(const std::string& name) const override {
+        bool old = false;
+        m_server.ForEachConnection([&](const CConnection& connection) {
+            if (name == connection.Name() && m_server.BindKindOf(connection) != BindKind::None)
+                old = old || !protocol::smpp::interface_version::TakesTlvs(smpp::SmppSession::Of(connection).version);
+        });
+        return old;
+    }
 
 private:
     struct Pdu {

@@ -35,6 +35,8 @@ public:
     virtual std::string Refusal(const DeliverEntry& /*entry*/) const { return {}; }
     // Whether the name is bound, but only where nothing may be sent to it (an SMPP transmitter).
     virtual bool SendOnly(const std::string& /*name*/) const { return false; }
+    // Whether a session bound under the name runs SMPP 3.3 or earlier, which is sent no optional parameter.
+    virtual bool TakesNoTlvs(const std::string& /*name*/) const { return false; }
 };
 
 std::unique_ptr<CDeliverSender> MakeSmppSender(CSmppServer& server);

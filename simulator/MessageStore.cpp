@@ -13,8 +13,8 @@ std::string_view MessageStateText(MessageState state) {
 }
 
 std::optional<MessageState> MessageStateOf(std::string_view text) {
-    const uint8_t state = protocol::smpp::ReceiptState(text);
-    return state == 0 ? std::nullopt : std::optional<MessageState>(MessageState(state));
+    const std::optional<uint8_t> state = protocol::smpp::ReceiptState(text);
+    return state ? std::optional<MessageState>(MessageState(*state)) : std::nullopt;
 }
 
 std::optional<uint32_t> MessageKeyOf(std::string_view id) {

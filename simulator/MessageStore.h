@@ -17,9 +17,10 @@
 // SMPP message_state values.
 namespace message_states = protocol::smpp::message_state;
 enum class MessageState : uint8_t {
-    Enroute = message_states::kEnroute, Delivered = message_states::kDelivered, Expired = message_states::kExpired,
-    Deleted = message_states::kDeleted, Undeliverable = message_states::kUndeliverable,
-    Accepted = message_states::kAccepted, Unknown = message_states::kUnknown, Rejected = message_states::kRejected
+    Scheduled = message_states::kScheduled, Enroute = message_states::kEnroute,
+    Delivered = message_states::kDelivered, Expired = message_states::kExpired, Deleted = message_states::kDeleted, Undeliverable = message_states::kUndeliverable,
+    Accepted = message_states::kAccepted, Unknown = message_states::kUnknown, Rejected = message_states::kRejected,
+    Skipped = message_states::kSkipped
 };
 
 // The state as a receipt's "stat:" names it ("DELIVRD", "UNDELIV"); "UNKNOWN" for a value SMPP has not.

@@ -121,7 +121,9 @@ std::optional<ReceiptProfile> receipt_profiles::BuiltIn(const QString& name) {
 
 uint8_t receipt_profiles::ErrorOf(MessageState state) {
     switch (state) {
-    case MessageState::Delivered: return 0;
+    case MessageState::Delivered:
+    case MessageState::Scheduled:
+    case MessageState::Skipped: return 0;
     case MessageState::Expired: return 27;
     case MessageState::Rejected: return 13;
     default: return 1;
@@ -129,9 +131,20 @@ uint8_t receipt_profiles::ErrorOf(MessageState state) {
 }
 
 const std::vector<MessageState>& receipt_profiles::MixStates() {
+    // SMPP 5.0's two come last, so that a seed draws a mix without them as it always did.
     static const std::vector<MessageState> states{MessageState::Delivered, MessageState::Undeliverable,
-                                                  MessageState::Expired, MessageState::Rejected};
+                                                  MessageState::Expired,   MessageState::Rejected,
+                                                  MessageState::Scheduled, MessageState::Skipped};
     return states;
+}
+
+const QString& receipt_profiles::TextFor(const ReceiptProfile& profile, uint8_t version) {
+    static const QString fallback = ReceiptProfile{}.text;
+    return profile.text.isEmpty() && !protocol::smpp::interface_version::TakesTlvs(version) ? fallback : profile.text;
+}
+
+MessageState receipt_profiles::StateFor(MessageState state, uint8_t version) {
+    return MessageState(protocol::smpp::message_state::ForVersion(uint8_t(state), version));
 }
 
 namespace {
@@ -342,9 +355,9 @@ void receipt_profiles::WriteText(const ReceiptProfile& profile, const ReceiptFac
     static QString s_source;
     static std::string s_pattern;
     static std::vector<Piece> s_pieces;
-    if (s_source != profile.text) {
-        s_source = profile.text;
-        s_pattern = profile.text.toStdString();
+    if (const QString& source = TextFor(profile, facts.version); s_source != source) {
+        s_source = source;
+        s_pattern = source.toStdString();
         s_pieces.clear();
         for (std::size_t at = 0; at < s_pattern.size();) {
             const std::size_t open = s_pattern.find('{', at);
@@ -368,7 +381,7 @@ void receipt_profiles::WriteText(const ReceiptProfile& profile, const ReceiptFac
         facts.state == MessageState::Delivered ? "001" : "000",
         facts.submitDate,
         facts.doneDate,
-        MessageStateText(facts.state),
+        MessageStateText(StateFor(facts.state, facts.version)),
         std::string_view(err, sizeof err),
         facts.text,
     };
@@ -404,7 +417,7 @@ void receipt_profiles::WriteTlvs(const ReceiptProfile& profile, const ReceiptFac
         id.push_back(0);
     }
     if (profile.messageState)
-        next(kTagMessageState).push_back(static_cast<uint8_t>(facts.state));
+        next(kTagMessageState).push_back(static_cast<uint8_t>(StateFor(facts.state, facts.version)));
     if (profile.networkErrorCode)
         next(kTagNetworkErrorCode).assign({kNetworkTypeGsm, 0, facts.error});
     tlvs.resize(count);

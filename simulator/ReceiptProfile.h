@@ -53,6 +53,8 @@ struct ReceiptFacts {
     uint8_t error = 0;
     std::string_view submitDate, doneDate; // YYMMDDhhmm
     std::string_view text;                 // the first 20 characters of the message
+    // Of the session the receipt goes to: below 5.0 its 5.0 states are UNKNOWN, below 3.4 it has a text.
+    uint8_t version = protocol::smpp::interface_version::kServed;
 };
 
 namespace receipt_profiles {
@@ -80,10 +82,17 @@ std::optional<ReceiptProfile> BuiltIn(const QString& name);
 
 // The error code a receipt of a drawn state carries: DELIVRD 0, UNDELIV 1 (as a simulator's refusal
 // gives), EXPIRED 27 (absent subscriber, GSM's usual reason a message outlives its validity),
-// REJECTD 13 (barred).
+// REJECTD 13 (barred), SCHEDLD and SKIPPED 0 (nothing failed: not yet sent, or left out on purpose).
 uint8_t ErrorOf(MessageState state);
-// The states a mix may draw, in the order draws count them.
+// The states a mix may draw, in the order draws count them. SCHEDLD and SKIPPED are SMPP 5.0's: a
+// session below 5.0 is told them as UNKNOWN, as query_sm tells them.
 const std::vector<MessageState>& MixStates();
+// The text a receipt to a session at this interface version is written from. One below 3.4 is sent no
+// optional parameter (the outbox takes them off), so a profile without text gives it the default text:
+// the receipt's id and state are read from there.
+const QString& TextFor(const ReceiptProfile& profile, uint8_t version);
+// The state a session at this interface version is told: SMPP 5.0's own are UNKNOWN below 5.0.
+MessageState StateFor(MessageState state, uint8_t version);
 
 // One JSON object. "name": a built-in's name starts from that built-in, "Custom" (or no name) from
 // the default; the other fields change it: "carrier" ("deliver_sm", "data_sm"), "text", "tlvs" (a
@@ -106,7 +115,7 @@ std::vector<ReceiptProfile::Weight> ParseMix(const QString& text, QString* error
 QString CheckAccounts(const std::vector<Account>& accounts);
 
 // The receipt's text with the facts put in its fields (the id in the profile's form); empty for a
-// profile without text.
+// profile without text, unless the session is below 3.4.
 std::string Text(const ReceiptProfile& profile, const ReceiptFacts& facts);
 // The same written over out, whose room is kept.
 void WriteText(const ReceiptProfile& profile, const ReceiptFacts& facts, std::string& out);

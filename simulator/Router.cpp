@@ -23,6 +23,9 @@ using protocol::smpp::kEsmClassUdhi;
 constexpr std::size_t kReceiptTextChars = 20;
 constexpr uint32_t kStatusQueryFail = 0x00000067; // ESME_RQUERYFAIL
 constexpr int kReceiptsPerTurn = 1000;
+// A kept receipt carries its text and SMPP 3.4's states, which a receiver of any version reads; the outbox takes its
+// optional parameters off for one of 3.3.
+constexpr uint8_t kKeptReceiptVersion = protocol::smpp::interface_version::k33;
 
 std::tm LocalTime(int64_t seconds) {
     const std::time_t t = static_cast<std::time_t>(seconds);
@@ -444,7 +447,9 @@ CRouter::ReceiptOutcome CRouter::SendReceipt(const std::string& messageId, const
     // Written over the buffers of the receipt before it: a receipt allocates nothing of its own.
     const ReceiptProfile& profile = ProfileOf(route.systemId);
     const std::string submitDate = ReceiptDate(submitTime), doneDate = ReceiptDate(doneTime);
-    const ReceiptFacts facts{messageId, state, error, submitDate, doneDate, route.text};
+    // Written for the session it goes to now; one kept for a receiver yet to bind, for the oldest that may bind.
+    const uint8_t version = m_smpp.OwedVersion(route.connectionId, route.systemId).value_or(kKeptReceiptVersion);
+    const ReceiptFacts facts{messageId, state, error, submitDate, doneDate, route.text, version};
     receipt_profiles::WriteText(profile, facts, m_receiptText);
 
     smpp::DeliverFields& fields = m_receiptFields;

@@ -167,6 +167,7 @@ void CTrafficGenerator::Begin(uint64_t connectionId) {
     localtime_r(&now, &local);
     m_receiptDate.assign(date, std::strftime(date, sizeof date, "%y%m%d%H%M", &local));
     m_receiptProfile = m_router.ProfileOf(m_job.systemId);
+    m_version = m_smpp.OwedVersion(connectionId, m_job.systemId).value_or(protocol::smpp::interface_version::kServed);
     m_fields = DeliverFields{};
     m_fields.sourceTon = m_fields.destTon = kTonInternational;
     m_fields.sourceNpi = m_fields.destNpi = kNpiIsdn;
@@ -279,7 +280,7 @@ void CTrafficGenerator::Build(uint64_t number) {
         const std::string_view idText(id, std::size_t(std::to_chars(id, id + sizeof id, number).ptr - id));
         m_quoted.assign(text, 0, smpp::FirstCharacters(reinterpret_cast<const uint8_t*>(text.data()), text.size(),
                                                        protocol::data_coding::kDefault, kReceiptTextChars, text.size()));
-        const ReceiptFacts facts{idText, MessageState::Delivered, 0, m_receiptDate, m_receiptDate, m_quoted};
+        const ReceiptFacts facts{idText, MessageState::Delivered, 0, m_receiptDate, m_receiptDate, m_quoted, m_version};
         receipt_profiles::WriteText(m_receiptProfile, facts, text);
         receipt_profiles::WriteTlvs(m_receiptProfile, facts, m_fields.tlvs);
     }

@@ -132,6 +132,7 @@ private:
     std::vector<std::string> m_destinationPieces, m_textPieces;
     std::string m_receiptDate;
     ReceiptProfile m_receiptProfile;
+    uint8_t m_version = protocol::smpp::interface_version::kServed; // of the receiver's session
     // The message being built, kept so that their buffers are reused from one message to the next.
     std::string m_text, m_quoted; // m_quoted: the receipt text's first characters of the message
     smpp::DeliverFields m_fields; // the next message's, written over the one before it

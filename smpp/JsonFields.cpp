@@ -1,6 +1,9 @@
 // The fields of a configuration's JSON object.
 #include "smpp/JsonFields.h"
 
+#include "protocol/SmppTlvs.h"
+#include "wire/Hex.h"
+
 #include <QJsonArray>
 #include <QJsonValue>
 
@@ -130,4 +133,30 @@ QString CJsonFields::OneOfExpected(const QStringList& names, const QString& give
     for (qsizetype i = 0; i < names.size(); ++i)
         text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
     return given.isEmpty() ? text + " expected" : QString("%1 expected, not \"%2\"").arg(text, given);
+}
+
+std::optional<smpp::Tlv> CJsonFields::Tlv(const char* name, const QString& tag, const QJsonValue& value) {
+    bool ok = false;
+    const protocol::smpp::Tlv* named = protocol::smpp::FindTlvByName(tag.toStdString());
+    const uint number = named ? (ok = true, named->tag)
+                        : tag.startsWith("0x", Qt::CaseInsensitive) ? tag.mid(2).toUInt(&ok, 16) : tag.toUInt(&ok, 10);
+    const wire::HexResult octets = wire::ParseHex(value.toString().toStdString());
+    if (!ok || number > 0xFFFF)
+        Fail(name, QString("tag '%1' is no 16-bit number nor a parameter's name").arg(tag));
+    else if (!value.isString() || !octets.Ok())
+        Fail(name, QString("the value of tag '%1' is no hex text").arg(tag));
+    else if (octets.bytes.size() > 0xFFFF)
+        Fail(name, QString("the value of tag '%1' is longer than 65535 octets").arg(tag));
+    else
+        return smpp::Tlv{uint16_t(number), octets.bytes};
+    return std::nullopt;
+}
+
+std::vector<smpp::Tlv> CJsonFields::Tlvs(const char* name) {
+    const QJsonObject tlvs = Object(name);
+    std::vector<smpp::Tlv> out;
+    for (auto it = tlvs.begin(); it != tlvs.end(); ++it)
+        if (std::optional<smpp::Tlv> tlv = Tlv(name, it.key(), it.value()))
+            out.push_back(std::move(*tlv));
+    return out;
 }

@@ -2,13 +2,17 @@
 // jobs, sessions, echo) field by field: each kind of fault worded one way, the first one named once.
 #pragma once
 
+#include "smpp/MessageBody.h"
+
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <span>
+#include <vector>
 
 // Reads the fields of one JSON object the way wire::Cursor reads bytes: every read returns a usable
 // value, the first failure is remembered with the name of its field, and the caller checks Ok once.
@@ -32,6 +36,12 @@ public:
     int OneOf(const char* name, const QStringList& names, int fallback);
     // The object a field holds; empty when absent.
     QJsonObject Object(const char* name);
+    // One optional parameter of the field's, as "tlvs" writes them ({"0x0424": "68656c6c6f", "1060": "…",
+    // "congestion_state": "32"}): the tag in hex after 0x, in decimal or by its SMPP 3.4 or 5.0 name, the value
+    // in hex. Nothing when either does not read; the fault names the tag as it was written.
+    std::optional<smpp::Tlv> Tlv(const char* name, const QString& tag, const QJsonValue& value);
+    // Every parameter of the object the field holds; none when absent.
+    std::vector<smpp::Tlv> Tlvs(const char* name);
     // Fails on the first field of the object that is not among names.
     void Only(std::initializer_list<const char*> names) {
         Only(std::span<const char* const>(names.begin(), names.size()));

@@ -166,17 +166,21 @@ void CServerOutbox::Tell(std::string_view systemId, const OutboxItem& item, Deli
                             item.tryNumber, item.tries, status, closed, forgotten, againInMs});
 }
 
+CConnection* CServerOutbox::OwedTo(uint64_t preferred, const std::string& systemId) const {
+    CConnection* to = m_server.FindConnection(preferred);
+    if (to && !to->IsClosing() && smpp::MayReceive(BindKindOf(*to)))
+        return to;
+    to = nullptr;
+    m_server.ForEachConnection([&](CConnection& connection) {
+        if (!to && !connection.IsClosing() && systemId == connection.Name() && smpp::MayReceive(BindKindOf(connection)))
+            to = &connection;
+    });
+    return to;
+}
+
 uint32_t CServerOutbox::SendOwed(uint64_t preferred, const std::string& systemId, uint32_t commandId,
                                const std::vector<uint8_t>& body, uint64_t tag) {
-    CConnection* to = m_server.FindConnection(preferred);
-    if (!to || to->IsClosing() || !smpp::MayReceive(BindKindOf(*to))) {
-        to = nullptr;
-        m_server.ForEachConnection([&](CConnection& connection) {
-            if (!to && !connection.IsClosing() && systemId == connection.Name() && smpp::MayReceive(BindKindOf(connection)))
-                to = &connection;
-        });
-    }
-    if (to)
+    if (CConnection* to = OwedTo(preferred, systemId))
         return Post(*to, commandId, OutboxOrigin::Message, body.data(), body.size(), tag);
     if (systemId.empty())
         return 0;

@@ -138,6 +138,8 @@ public:
     uint32_t SendRequest(CConnection& connection, uint32_t commandId, const std::vector<uint8_t>& body, uint64_t tag);
     uint32_t SendOwed(uint64_t preferred, const std::string& systemId, uint32_t commandId,
                       const std::vector<uint8_t>& body, uint64_t tag);
+    // The connection SendOwed posts to now; none when it would keep the message.
+    CConnection* OwedTo(uint64_t preferred, const std::string& systemId) const;
     int SendToSystemId(const std::string& systemId, uint32_t commandId, const std::vector<uint8_t>& body, int copies,
                        std::vector<uint32_t>* sequences);
     uint32_t SendGenerated(uint64_t connectionId, const uint8_t* pdu, uint32_t length);

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +76,11 @@ public:
     uint32_t SendOwed(uint64_t preferred, const std::string& systemId, uint32_t commandId,
                       const std::vector<uint8_t>& body, uint64_t tag = 0) {
         return m_outbox.SendOwed(preferred, systemId, commandId, body, tag);
+    }
+    // The interface version of the session SendOwed posts to now; none when it would keep the message.
+    std::optional<uint8_t> OwedVersion(uint64_t preferred, const std::string& systemId) const {
+        const CConnection* to = m_outbox.OwedTo(preferred, systemId);
+        return to ? std::optional<uint8_t>(smpp::SmppSession::Of(*to).version) : std::nullopt;
     }
     // The sequence number the connection's next server PDU takes (for tests of the wrap).
     void SetNextSequence(CConnection& connection, uint32_t sequence) {

@@ -2,6 +2,7 @@
 #include "ui/DeliverDialog.h"
 
 #include "ui/Icons.h"
+#include "ui/TlvEditor.h"
 
 #include "protocol/DataCoding.h"
 #include "protocol/SmppValues.h"
@@ -162,6 +163,8 @@ CDeliverDialog::CDeliverDialog(QWidget* parent, DeliverEntry::Kind kind) : QDial
     layout->addWidget(address);
     layout->addWidget(attributes);
     layout->addWidget(MakeUserData());
+    m_tlvs = new CTlvEditor(this);
+    layout->addWidget(m_tlvs);
     layout->addLayout(MakeTarget());
     layout->addStretch(1);
     layout->addLayout(MakeButtons());
@@ -245,6 +248,7 @@ QHBoxLayout* CDeliverDialog::MakeTarget()
     target->addSpacing(12);
     target->addWidget(Label(kCountName, m_count, this));
     target->addWidget(m_count);
+    connect(m_destination, &QComboBox::editTextChanged, this, &CDeliverDialog::UpdateTlvNote);
     return target;
 }
 
@@ -257,7 +261,10 @@ QHBoxLayout* CDeliverDialog::MakeButtons()
     addToList->setAutoDefault(false);
     cancel->setAutoDefault(false);
     connect(send, &QPushButton::clicked, this, &CDeliverDialog::OnSend);
-    connect(addToList, &QPushButton::clicked, this, [this] { done(kAddToList); });
+    connect(addToList, &QPushButton::clicked, this, [this] {
+        if (m_tlvs->Check())
+            done(kAddToList);
+    });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* buttons = new QHBoxLayout;
@@ -288,6 +295,7 @@ DeliverEntry CDeliverDialog::Entry() const
     if (Carries(kUserDataCarriers, m_kind))
         fields.dataCoding = ChoiceValue(findChild<QComboBox*>("data_coding")->currentText());
     entry.split = static_cast<smpp::SplitOption>(m_split->currentData().toInt());
+    fields.tlvs = m_tlvs->Tlvs().value_or(std::vector<smpp::Tlv>{});
     return entry;
 }
 
@@ -314,6 +322,7 @@ void CDeliverDialog::SetEntry(const DeliverEntry& entry)
     m_split->setCurrentIndex(m_split->findData(static_cast<int>(entry.split)));
     m_destination->setEditText(entry.DestSystemIdText());
     m_count->setValue(entry.count);
+    m_tlvs->SetTlvs(fields.tlvs);
 }
 
 void CDeliverDialog::LimitToPhoneFields()
@@ -321,6 +330,7 @@ void CDeliverDialog::LimitToPhoneFields()
     for (const FieldRow& field : kFieldRows)
         if (qstrcmp(field.name, "source_addr") != 0)
             findChild<QWidget*>(QString::fromLatin1(field.name))->setEnabled(false);
+    m_tlvs->SetEditable(false);
 }
 
 QString CDeliverDialog::ShortMessage() const { return m_shortMessage->text(); }
@@ -357,9 +367,23 @@ bool CDeliverDialog::LoadMessageFile(const QString& path)
     return true;
 }
 
+void CDeliverDialog::SetTakesNoTlvs(std::function<bool(const QString& name)> takesNoTlvs)
+{
+    m_takesNoTlvs = std::move(takesNoTlvs);
+    UpdateTlvNote();
+}
+
+void CDeliverDialog::UpdateTlvNote()
+{
+    const QString name = m_destination->currentText();
+    m_tlvs->SetNote(m_takesNoTlvs && !name.isEmpty() && m_takesNoTlvs(name)
+                        ? QString("A session bound as %1 runs SMPP 3.3: it is sent no optional parameter.").arg(name)
+                        : QString());
+}
+
 void CDeliverDialog::OnSend()
 {
-    if (!m_sendHandler || m_sendHandler(Entry()))
+    if (m_tlvs->Check() && (!m_sendHandler || m_sendHandler(Entry())))
         accept();
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class CTlvEditor;
 class QComboBox;
 class QGroupBox;
 class QHBoxLayout;
@@ -21,7 +22,8 @@ class QSpinBox;
 // object name is its field's name ("source_addr_ton", "short_message", "Dest system id", "Count", ...) and
 // each label is its control's buddy. Fields the entry's command does not carry are disabled.
 // "&Send" hands the entry to the send handler and closes as accepted once it is sent (the handler reports
-// why when it is not); "&Add to list" closes with kAddToList, "&Cancel" as rejected. UI thread only.
+// why when it is not); "&Add to list" closes with kAddToList, "&Cancel" as rejected. Either stays open while an
+// optional parameter does not read, its fault shown under the parameters. UI thread only.
 class CDeliverDialog : public QDialog {
     Q_OBJECT
 public:
@@ -49,6 +51,10 @@ public:
     void LimitToPhoneFields();
     // Composing for one connection: its name is the destination and cannot be changed.
     void FixDestination(const QString& name);
+    // Tells whether a session bound under a name runs SMPP 3.3, which is sent no optional parameter: the dialog
+    // then says so under the parameters while that name is the destination.
+    void SetTakesNoTlvs(std::function<bool(const QString& name)> takesNoTlvs);
+    CTlvEditor* Tlvs() const { return m_tlvs; }
 
     void SetSendHandler(SendHandler handler) { m_sendHandler = std::move(handler); }
     void SetFilePicker(FilePicker picker) { m_filePicker = std::move(picker); }
@@ -63,6 +69,7 @@ private:
     QHBoxLayout* MakeButtons();
     void OnSend();
     void OnBrowse();
+    void UpdateTlvNote();
 
     DeliverEntry::Kind m_kind;
     SendHandler m_sendHandler;
@@ -72,4 +79,6 @@ private:
     QComboBox* m_split = nullptr; // "Long messages:", how a text over one short message is cut
     QSpinBox* m_count = nullptr;
     QPushButton* m_browse = nullptr;
+    CTlvEditor* m_tlvs = nullptr;
+    std::function<bool(const QString& name)> m_takesNoTlvs;
 };

@@ -129,6 +129,8 @@ void CDeliverView::PrepareDialog(CDeliverDialog& dialog, uint64_t connectionId)
         dialog.FixDestination(m_sender ? QString::fromStdString(m_sender->NameOf(connectionId)) : QString());
     else if (m_sender)
         dialog.SetDestinations(m_sender->Destinations());
+    if (m_sender)
+        dialog.SetTakesNoTlvs([this](const QString& name) { return m_sender->TakesNoTlvs(name.toStdString()); });
     dialog.SetSendHandler([this, connectionId, &dialog](const DeliverEntry& entry) {
         return SendEntry(entry, connectionId, &dialog);
     });

@@ -32,8 +32,8 @@ constexpr int64_t kNovember2023 = 1'700'000'000; // 2023-11-14 22:13:20 UTC
 constexpr uint32_t kBindReceiver = 1, kBindTransmitter = 2, kBindTransceiver = 9;
 constexpr uint32_t kMarker = 0x77;
 
-Bytes Bind(uint32_t commandId, const std::string& systemId, const std::string& range) {
-    return SmppPdu(commandId, 1, Builder().cstr(systemId).cstr("pw").cstr("").u8(0x34).u8(0).u8(0).cstr(range));
+Bytes Bind(uint32_t commandId, const std::string& systemId, const std::string& range, uint8_t version = 0x34) {
+    return SmppPdu(commandId, 1, Builder().cstr(systemId).cstr("pw").cstr("").u8(version).u8(0).u8(0).cstr(range));
 }
 Bytes SubmitSm(uint32_t sequence, const std::string& dest, uint8_t registeredDelivery, uint8_t dataCoding,
                const std::string& text) {
@@ -81,10 +81,11 @@ protected:
     }
     void TearDown() override { simulator->Smpp().RemoveObserver(&observer); }
 
-    std::unique_ptr<TestClient> Esme(uint32_t bindId, const std::string& systemId, const std::string& range = "") {
+    std::unique_ptr<TestClient> Esme(uint32_t bindId, const std::string& systemId, const std::string& range = "",
+                                     uint8_t version = 0x34) {
         auto esme = std::make_unique<TestClient>();
         EXPECT_TRUE(esme->Connect(simulator->Smpp().ListeningPort()));
-        esme->Send(Bind(bindId, systemId, range));
+        esme->Send(Bind(bindId, systemId, range, version));
         EXPECT_TRUE(esme->NextPdu());
         return esme;
     }
@@ -452,6 +453,71 @@ TEST_F(RouterTest, ReceiptProfilesShapeTheReceipt) {
     }
 }
 
+// A receipt follows its session's version: at 5.0 it tells SCHEDLD (0) and SKIPPED (9), below 5.0 they are UNKNOWN in
+// its text and message_state alike; below 3.4 it has no optional parameter, and a profile without text gives it the
+// default text, so that its id and state still arrive. A receipt kept for a receiver yet to bind is written for 3.3.
+TEST_F(RouterTest, ReceiptsFollowTheirSessionsVersion) {
+    simulator->SetDelivery({true, true, 0});
+    const auto profile = [](const char* json) {
+        QString error;
+        const std::optional<ReceiptProfile> parsed = receipt_profiles::Parse(json, &error);
+        EXPECT_TRUE(parsed) << error.toStdString();
+        return parsed.value_or(ReceiptProfile{});
+    };
+    const auto text = [](const char* stat) {
+        const bool delivered = std::string(stat) == "DELIVRD";
+        return std::string("id:000042 sub:001 dlvrd:") + (delivered ? "001" : "000") + " submit date:2311142213 done "
+               "date:2311142213 stat:" + stat + " err:000 text:Hi";
+    };
+    const Bytes id = Builder().u16(0x001E).u16(7).cstr("000042");
+    const auto state = [](uint8_t value) { return Builder().u16(0x0427).u16(1).u8(value).bytes(); };
+    const Bytes gsm0 = Builder().u16(0x0423).u16(3).u8(3).u16(0);
+    const struct {
+        const char* name;
+        ReceiptProfile profile;
+        std::string at50, at34, at33; // the receipt's text at each version
+        Bytes tlvs50, tlvs34;         // its optional parameters; none at 3.3
+    } cases[] = {
+        {"Default", profile(R"({"name": "Default"})"), text("DELIVRD"), text("DELIVRD"), text("DELIVRD"),
+         Builder().raw(id).raw(state(2)), Builder().raw(id).raw(state(2))},
+        {"TLV only: the default text at 3.3", profile(R"({"name": "TLV only"})"), "", "", text("DELIVRD"),
+         Builder().raw(id).raw(state(2)).raw(gsm0), Builder().raw(id).raw(state(2)).raw(gsm0)},
+        {"SKIPPED, TLVs only", profile(R"({"text": "", "tlvs": ["message_state"], "states": {"SKIPPED": 1}})"), "", "",
+         text("UNKNOWN"), state(9), state(7)},
+        {"SCHEDLD in the text", profile(R"({"text": "stat:{stat}", "tlvs": ["message_state"], "states": {"SCHEDLD": 1}})"),
+         "stat:SCHEDLD", "stat:UNKNOWN", "stat:UNKNOWN", state(0), state(7)},
+    };
+    for (const uint8_t version : {0x50, 0x34, 0x33}) {
+        auto esme = Esme(kBindTransceiver, "esme", "", version);
+        uint32_t sequence = 0;
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::to_string(version) + " " + c.name);
+            ASSERT_EQ(simulator->SetReceiptProfile(c.profile), "");
+            simulator->Smpp().SetNextMessageId(42);
+            esme->Send(SubmitSm(++sequence, "67890", 1, 0, "Hi"));
+            ASSERT_TRUE(esme->NextPdu());
+            scheduler.Advance(0);
+            const bool v50 = version == 0x50, v34 = version == 0x34;
+            EXPECT_EQ(esme->NextPdu(), DeliverSm(sequence, 1, "67890", "12345", 0x04, 0, v50 ? c.at50 : v34 ? c.at34 : c.at33,
+                                                 v50 ? c.tlvs50 : v34 ? c.tlvs34 : Bytes{}));
+            esme->Send(SmppPdu(0x80000005, sequence, Builder().cstr("")));
+        }
+        ExpectNothingMore(*esme);
+    }
+    // Kept while no receiver is bound: written for 3.3, so that a receiver of 3.3 reads its text.
+    ASSERT_EQ(simulator->SetReceiptProfile(cases[2].profile), "");
+    auto sender = Esme(kBindTransmitter, "kept");
+    for (uint32_t sequence : {1u, 2u}) {
+        simulator->Smpp().SetNextMessageId(42);
+        sender->Send(SubmitSm(sequence, "67890", 1, 0, "Hi"));
+        ASSERT_TRUE(sender->NextPdu());
+        scheduler.Advance(0);
+    }
+    auto receiver33 = Esme(kBindReceiver, "kept", "", 0x33);
+    EXPECT_EQ(receiver33->NextPdu(), DeliverSm(1, 1, "67890", "12345", 0x04, 0, text("UNKNOWN")));
+    EXPECT_EQ(receiver33->NextPdu(), DeliverSm(2, 1, "67890", "12345", 0x04, 0, text("UNKNOWN")));
+}
+
 // The JSON of a receipt profile: every field read back as written, and every mistake named by its field.
 TEST(ReceiptProfile, JsonReadsBackAndNamesTheWrongField) {
     ReceiptProfile custom;
@@ -481,8 +547,8 @@ TEST(ReceiptProfile, JsonReadsBackAndNamesTheWrongField) {
         {R"({"tlvs": ["message_state", "sar_msg_ref_num"]})", R"(tlvs: receipted_message_id, message_state or network_error_code expected, not "sar_msg_ref_num")"},
         {R"({"tlvs": "message_state"})", "tlvs: a list of texts expected"},
         {R"({"idForm": "octal"})", R"(idForm: answer, hex or decimal expected, not "octal")"},
-        {R"({"states": {"DELIVRD": 1, "ENROUTE": 1}})", R"(states: DELIVRD, UNDELIV, EXPIRED or REJECTD expected, not "ENROUTE")"},
-        {R"({"states": {"DELIVERED": 1}})", R"(states: DELIVRD, UNDELIV, EXPIRED or REJECTD expected, not "DELIVERED")"},
+        {R"({"states": {"DELIVRD": 1, "ENROUTE": 1}})", R"(states: DELIVRD, UNDELIV, EXPIRED, REJECTD, SCHEDLD or SKIPPED expected, not "ENROUTE")"},
+        {R"({"states": {"DELIVERED": 1}})", R"(states: DELIVRD, UNDELIV, EXPIRED, REJECTD, SCHEDLD or SKIPPED expected, not "DELIVERED")"},
         {R"({"states": {"DELIVRD": 1.5}})", "states: DELIVRD's weight: a whole number from 0 to 1000000 expected"},
         {R"({"states": {"DELIVRD": 1000000, "UNDELIV": 1000000}})", ""}, // the largest weights
         {R"({"states": {"DELIVRD": 0}})", "states: the weights add up to 0"},

@@ -135,7 +135,7 @@ TEST_F(SessionPagesTest, DeliveryPageSetsTheReceiptProfileAndTheEcho) {
     Type("DELIVRD 90, LOST 10");
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     EXPECT_TRUE(m_dialog->isVisible());
-    EXPECT_EQ(page.Problem()->text(), "states: DELIVRD, UNDELIV, EXPIRED or REJECTD expected, not \"LOST\"");
+    EXPECT_EQ(page.Problem()->text(), "states: DELIVRD, UNDELIV, EXPIRED, REJECTD, SCHEDLD or SKIPPED expected, not \"LOST\"");
 
     Alt('w');
     Type("UNDELIV 10, DELIVRD 90");
