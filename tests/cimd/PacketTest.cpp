@@ -1,9 +1,11 @@
 // CIMD2 packets: cutting them from a stream, reading their parameters, refusing bad ones, building them.
+#include "cimd/Header.h"
 #include "cimd/Packet.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -124,6 +126,29 @@ TEST(CimdPacket, ReadsASessionBothWaysParameterByParameter) {
     std::string lower = kExamples[3].packet;
     lower.replace(lower.size() - 3, 2, "ae");
     EXPECT_TRUE(cimd::Parse(lower).Ok());
+}
+
+// The capture's summary reads the header at fixed places and 900 by its TAB; the parameter walk is the other
+// home of those facts.
+TEST(CimdPacket, PeekedHeaderAgreesWithTheWalk) {
+    for (const Example& e : kExamples) {
+        SCOPED_TRACE(e.packet);
+        const cimd::ParseResult r = cimd::Parse(e.packet);
+        const auto facts = cimd::PeekHeader(Octets(e.packet));
+        ASSERT_TRUE(facts.has_value());
+        EXPECT_EQ(facts->operation, r.packet.operation);
+        EXPECT_EQ(facts->number, r.packet.number);
+        const cimd::Parameter* error = r.packet.Find(cimd::param::kErrorCode);
+        const int want = r.packet.operation <= 50 ? -1 : error ? std::stoi(std::string(error->value)) : 0;
+        EXPECT_EQ(facts->error ? int(*facts->error) : -1, want);
+        // A response pairs with its operation: the same id but for the response bit; 98 and 99 with none.
+        const uint32_t id = facts->CommandId(), bare = id & 0x7FFFFFFFu;
+        EXPECT_EQ(id & 0x80000000u ? (bare >= 98 ? bare : bare + 50) : id, r.packet.operation);
+    }
+    EXPECT_EQ(cimd::PeekHeader(Octets(Seal("53:003\t900:300\t")))->error, 300);
+    for (const char* bad : {"", "\x02", "\x02" "03:001", "03:001\t\x03", "\x02" "3:001\t\x03", "\x02" "03-001\t\x03",
+                            "\x02" "03:01\t\x03", "\x02" "03:256\t\x03", "\x02" "03:001 \x03"})
+        EXPECT_FALSE(cimd::PeekHeader({reinterpret_cast<const uint8_t*>(bad), std::strlen(bad)})) << bad;
 }
 
 TEST(CimdPacket, BuildsTheSamePacketsFromTheirParameters) {
