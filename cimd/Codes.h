@@ -220,7 +220,11 @@ inline constexpr CodeText kStatusCodes[] = {
 namespace error {
 inline constexpr uint16_t kUnexpectedOperation = 1;
 inline constexpr uint16_t kSyntax = 2;
+inline constexpr uint16_t kCannotFindInformation = 7;
 inline constexpr uint16_t kInvalidLogin = 100;
+inline constexpr uint16_t kIncorrectDestination = 300;
+inline constexpr uint16_t kUserDataSyntax = 302;
+inline constexpr uint16_t kUserDataCombination = 303;
 } // namespace error
 
 } // namespace cimd
