@@ -88,7 +88,7 @@ TEST_F(CimdServerTest, AnswersEachOperationOnItsNumber) {
         {"alive, its checksum left out", {Packet(40, 5, {}, false)}, {Packet(90, 5, {})}},
         {"logout", {Packet(2, 7, {})}, {Packet(52, 7, {})}},
         {"submit answered with 021 and a 060 unique per message",
-         {Packet(3, 1, {kTo, "033:Hello _Oa _XXe"}), Packet(3, 3, {kTo, "034:48656C6C6F", "030:050003010201"})},
+         {Packet(3, 1, {kTo, "033:Hello _Oa _XXe"}), Packet(3, 3, {kTo, "034:48656C6C6F", "032:050003010201", "030:4"})},
          {Packet(53, 1, {kTo, "060:" + kStamp}), Packet(53, 3, {kTo, "060:" + kNextStamp})}},
         {"enquiry and cancel of a submitted message, then of none",
          {Packet(3, 1, {kTo, "033:Hi"}), Packet(4, 3, {kTo, "060:" + kStamp}), Packet(6, 5, {kTo, "060:" + kStamp}),
