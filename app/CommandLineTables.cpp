@@ -14,6 +14,7 @@ constexpr Option kTarnwickOptions[] = {
     {"smpp-port", "N", "SMPP port (default 5018; 0 picks a free one, shown in the start line)"},
     {"mobile-port", "N", "mobile (TEST) port (default 8880; 0 picks a free one)"},
     {"ucp-port", "N", "UCP/EMI port (default Setup/UcpPort, 5020; 0 picks a free one, shown in the start line)"},
+    {"cimd-port", "N", "CIMD2 port (default Setup/CimdPort, 5021; 0 picks a free one, shown in the start line)"},
     {"listen", "ADDR", "IPv4 address to listen on (default: all local addresses)"},
     {"trace", "", "print one line per captured PDU: seq, source IP, source port, protocol:command, length, time; "
                   "and one per routed or receipted message, per try of a deliver_sm and per connection the server "

@@ -9,6 +9,7 @@
 #include "capture/Pcap.h"
 #include "decoder/Listing.h"
 #include "decoder/Protocols.h"
+#include "decoder/CimdLines.h"
 #include "decoder/UcpLines.h"
 #include "protocol/Registry.h"
 #include "wire/Framer.h"
@@ -213,7 +214,7 @@ std::optional<uint16_t> ProtocolCodeOf(std::string_view name) {
 
 std::optional<std::vector<uint8_t>> TextFrameOf(std::string_view input, uint16_t protocolCode) {
     const protocol::Protocol* known = protocol::Find(protocolCode);
-    const std::size_t first = input.find_first_not_of(" \t\r\n"), last = input.find_last_not_of(" \t\r\n");
+    const std::size_t first = input.find_first_not_of(" \t\r\n"), last = input.find_last_not_of(" \r\n"); // a CIMD2 packet without checksum ends in TAB
     if (!known || known->framing == protocol::Framing::LengthPrefixed || first == std::string_view::npos ||
         input.size() > kMaxInputBytes)
         return std::nullopt;
@@ -403,7 +404,8 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     const std::vector<DecodeLine>& lines = decoder.Lines();
     const bool errorLine = !ended && !lines.empty() &&
                            (lines.back().text == kUnknownErrorText || lines.back().text == kLengthErrorText ||
-                            lines.back().field == ucp_lines::kErrorField);
+                            lines.back().field == ucp_lines::kErrorField ||
+                            lines.back().field == cimd_lines::kErrorField);
     return errorLine ? kErrorLine : kDecoded;
 }
 

@@ -118,7 +118,7 @@ struct Flags {
     QCommandLineOption headless{"headless"}, help{"help"}, version{"version"}, trace{"trace"};
     QCommandLineOption receipts{"receipts"}, noRouting{"no-routing"};
     QCommandLineOption port{"smpp-port", QString(), "N"}, mobilePort{"mobile-port", QString(), "N"};
-    QCommandLineOption ucpPort{"ucp-port", QString(), "N"};
+    QCommandLineOption ucpPort{"ucp-port", QString(), "N"}, cimdPort{"cimd-port", QString(), "N"};
     QCommandLineOption listen{"listen", QString(), "ADDR"}, pcapFile{"pcap", QString(), "FILE"};
     QCommandLineOption receiptDelay{"receipt-delay", QString(), "MS"}, faults{"faults", QString(), "FILE"};
     QCommandLineOption seed{"seed", QString(), "N"}, accounts{"accounts", QString(), "FILE"};
@@ -229,7 +229,8 @@ bool ReadValues(const QCommandLineParser& parser, const Flags& f, HeadlessOption
     if (!ReadNumber(parser, f.receiptDelay, INT32_MAX, "receipt delay", options.receiptDelayMs, error) ||
         !ReadNumber(parser, f.port, 65535, "port", options.smppPort, error) ||
         !ReadNumber(parser, f.mobilePort, 65535, "port", options.mobilePort, error) ||
-        !ReadNumber(parser, f.ucpPort, 65535, "port", options.ucpPort, error))
+        !ReadNumber(parser, f.ucpPort, 65535, "port", options.ucpPort, error) ||
+        !ReadNumber(parser, f.cimdPort, 65535, "port", options.cimdPort, error))
         return false;
     if (parser.isSet(f.listen)) {
         const QHostAddress address(parser.value(f.listen));
@@ -346,12 +347,14 @@ void ApplyHeadlessSettings(const HeadlessOptions& options, CSimulator& simulator
 int RunHeadless(const HeadlessOptions& options, std::ostream& out) {
     // Before the start lines: whoever sees one may signal at once.
     CSignalQuit signalQuit;
-    CSimulator simulator({options.smppPort, options.mobilePort, options.ucpPort, options.listen});
+    CSimulator simulator({options.smppPort, options.mobilePort, options.ucpPort, options.cimdPort, options.listen});
     ApplyRunOptions(options, simulator);
     CHeadlessConsole smppConsole(simulator.Smpp(), out, "[SMPP] ");
     CHeadlessConsole mobileConsole(simulator.Mobile(), out, "[Mobile] ");
     CHeadlessConsole ucpConsole(simulator.Ucp(), out, "[UCP] ");
     simulator.Ucp().AddObserver(&ucpConsole);
+    CHeadlessConsole cimdConsole(simulator.Cimd(), out, "[CIMD] ");
+    simulator.Cimd().AddObserver(&cimdConsole);
     simulator.Smpp().AddObserver(&smppConsole);
     simulator.Mobile().AddObserver(&mobileConsole);
     CHeadlessTrace trace(simulator.Log(), simulator.Decoder(), out, options.trace);

@@ -25,6 +25,7 @@ struct HeadlessOptions {
     uint16_t smppPort = protocol::kSmppServerPort;   // 0 picks a free port
     uint16_t mobilePort = protocol::kMobileServerPort; // 0 picks a free port
     std::optional<uint16_t> ucpPort;                    // --ucp-port; 0 picks a free port; none: Setup/UcpPort
+    std::optional<uint16_t> cimdPort;                   // --cimd-port; 0 picks a free port; none: Setup/CimdPort
     QHostAddress listen{QHostAddress::AnyIPv4};
     QString pcapPath;           // --pcap: every captured PDU also goes to this capture file
     bool receipts = false;      // --receipts: delivery receipts on for this run

@@ -25,7 +25,7 @@ QStringList Arguments(int argc, char** argv) {
 // The window's start-up, then its event loop until the user confirms the close prompt.
 int RunWindow(const HeadlessOptions& options, int& argc, char** argv) {
     QApplication qtApp(argc, argv);
-    CPelmoraApp app({options.smppPort, options.mobilePort, options.ucpPort, options.listen});
+    CPelmoraApp app({options.smppPort, options.mobilePort, options.ucpPort, options.cimdPort, options.listen});
     ApplyRunOptions(options, app.Simulator());
     // The consoles live on the server pages now; --trace still lists each captured PDU here.
     CHeadlessTrace trace(app.Simulator().Log(), app.Simulator().Decoder(), std::cout, options.trace);

@@ -3,6 +3,7 @@
 
 #include "protocol/PduHeader.h"
 #include "protocol/Registry.h"
+#include "cimd/Header.h"
 #include "ucp/Header.h"
 #include "wire/Cursor.h"
 
@@ -49,22 +50,31 @@ struct PacketSummary {
 
 namespace packet_summary {
 
-// A text protocol's header, read by its codec: the OT (and the response bit) as command, TRN as sequence,
-// a result's EC as status.
-inline void ReadTextHeader(const protocol::Protocol& known, const uint8_t* pdu, uint32_t length,
-                           PacketSummary& summary) {
-    summary.family = known.family;
-    const std::optional<ucp::HeaderFacts> facts = ucp::PeekHeader({pdu, length});
+// A text protocol's header, read by its codec: UCP's OT (and the response bit) or CIMD2's operation code as
+// command, TRN or packet number as sequence, a result's EC or a response's 900 as status.
+template <typename Facts>
+inline void SummariseText(const std::optional<Facts>& facts, uint32_t trn, PacketSummary& summary) {
     if (!facts)
         return;
     summary.command = facts->CommandId();
-    summary.sequence[0] = facts->trn;
+    summary.sequence[0] = trn;
     summary.sequenceWords = 1;
     summary.fields = PacketSummary::kHasCommand | PacketSummary::kHasSequence;
     if (facts->error) {
         summary.status = *facts->error;
         summary.fields |= PacketSummary::kHasStatus;
     }
+}
+
+inline void ReadTextHeader(const protocol::Protocol& known, const uint8_t* pdu, uint32_t length,
+                           PacketSummary& summary) {
+    summary.family = known.family;
+    if (known.framing == protocol::Framing::CimdText) {
+        const std::optional<cimd::HeaderFacts> facts = cimd::PeekHeader({pdu, length});
+        return SummariseText(facts, facts ? facts->number : 0, summary);
+    }
+    const std::optional<ucp::HeaderFacts> facts = ucp::PeekHeader({pdu, length});
+    SummariseText(facts, facts ? facts->trn : 0, summary);
 }
 
 // Fills in protocol, family, command, sequence and status from the PDU's header, as the protocol
@@ -76,7 +86,7 @@ inline void ReadHeader(uint16_t protocolCode, const uint8_t* pdu, uint32_t lengt
     summary.sequence = {};
     const int index = protocol::IndexOf(protocolCode);
     const protocol::Protocol* known = index < 0 ? nullptr : &protocol::kProtocols[index];
-    if (known && known->framing == protocol::Framing::UcpText)
+    if (known && known->framing != protocol::Framing::LengthPrefixed)
         return ReadTextHeader(*known, pdu, length, summary);
     if (known && length >= known->headerSize) {
         // The whole header is there, as it is for every PDU the servers frame: read it directly.

@@ -15,4 +15,5 @@
 #include "cimd/Codes.h"
 #include "cimd/Coding.h"
 #include "cimd/Framing.h"
+#include "cimd/Header.h"
 #include "cimd/Packet.h"

@@ -80,8 +80,8 @@ inline constexpr ParameterName kParameters[] = {
     { 24, "Originating IMSI",                 ValueKind::Address},
     { 26, "Alphanumeric originating address", ValueKind::UserData},
     { 27, "Originated visited MSC address",   ValueKind::Address},
-    { 30, "User data header",                 ValueKind::Hex},
-    { 32, "Data coding scheme",               ValueKind::Integer},
+    { 30, "Data coding scheme",               ValueKind::Integer},
+    { 32, "User data header",                 ValueKind::Hex},
     { 33, "User data",                        ValueKind::UserData},
     { 34, "User data binary",                 ValueKind::Hex},
     { 44, "More messages to send",            ValueKind::Integer},
@@ -130,8 +130,8 @@ inline constexpr uint16_t kUserIdentity = 10;
 inline constexpr uint16_t kPassword = 11;
 inline constexpr uint16_t kDestinationAddress = 21;
 inline constexpr uint16_t kOriginatingAddress = 23;
-inline constexpr uint16_t kUserDataHeader = 30;
-inline constexpr uint16_t kDataCodingScheme = 32;
+inline constexpr uint16_t kUserDataHeader = 32;
+inline constexpr uint16_t kDataCodingScheme = 30;
 inline constexpr uint16_t kUserData = 33;
 inline constexpr uint16_t kUserDataBinary = 34;
 inline constexpr uint16_t kStatusReportRequest = 56;
@@ -220,7 +220,11 @@ inline constexpr CodeText kStatusCodes[] = {
 namespace error {
 inline constexpr uint16_t kUnexpectedOperation = 1;
 inline constexpr uint16_t kSyntax = 2;
+inline constexpr uint16_t kCannotFindInformation = 7;
 inline constexpr uint16_t kInvalidLogin = 100;
+inline constexpr uint16_t kIncorrectDestination = 300;
+inline constexpr uint16_t kUserDataSyntax = 302;
+inline constexpr uint16_t kUserDataCombination = 303;
 } // namespace error
 
 } // namespace cimd

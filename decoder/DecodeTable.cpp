@@ -112,6 +112,7 @@ std::shared_ptr<const DecodeTable> DecodeTable::Whole() {
         const decode_table::Family families[] = {
             decode_table::CaptureHeaderFamily(), decode_table::CmppFamily(),   decode_table::SmgpFamily(),
             decode_table::SgipCngpFamily(),      decode_table::SmppFamily(),   decode_table::UcpFamily(),
+            decode_table::CimdFamily(),
         };
         return Build(families);
     }();

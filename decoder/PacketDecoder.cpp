@@ -13,6 +13,7 @@
 #include "decoder/GbkText.h"
 #include "decoder/MessageContent.h"
 #include "decoder/TextAppend.h"
+#include "decoder/CimdLines.h"
 #include "decoder/UcpLines.h"
 #include "decoder/tables/TableIds.h"
 #include "decoder/tables/TlvNames.h"
@@ -73,10 +74,10 @@ int32_t FieldIconOf(int32_t groupIcon) {
 constexpr int32_t kCaptureHeaderSize = 16;
 constexpr int32_t kProtocolCodeAt = 14;
 
-// Whether the registry reads a protocol's PDUs as text frames, which the decode table has no rows for.
-bool IsTextFramed(uint16_t code) {
+// How the registry cuts a protocol's PDUs: a text frame is one the decode table has no rows for.
+protocol::Framing FramingOf(uint16_t code) {
     const protocol::Protocol* known = protocol::Find(code);
-    return known && known->framing == protocol::Framing::UcpText;
+    return known ? known->framing : protocol::Framing::LengthPrefixed;
 }
 
 // The esm_class bit that says the short message starts with a user data header.
@@ -157,7 +158,9 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
     if (m_total == 0) return total == 0;
 
     // A text protocol's frame is read by its codec: the table walks the capture header only.
-    const bool textFrame = m_total > kCaptureHeaderSize && IsTextFramed(wire::ReadLe16(record + kProtocolCodeAt));
+    const protocol::Framing framing =
+        m_total > kCaptureHeaderSize ? FramingOf(wire::ReadLe16(record + kProtocolCodeAt)) : protocol::Framing::LengthPrefixed;
+    const bool textFrame = framing != protocol::Framing::LengthPrefixed;
     if (textFrame) total = kCaptureHeaderSize;
     const int32_t rowCount = DescriptorCount();
     int32_t position = 0;
@@ -203,6 +206,7 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
         AddErrorLine(m_lines, *m_table, m_entriesRow, kUnknownErrorText, offset, 0);
         return false;
     }
+    if (framing == protocol::Framing::CimdText) return cimd_lines::Append(m_lines, record, offset, m_total) && offset == total;
     if (textFrame) return ucp_lines::Append(m_lines, record, offset, m_total) && offset == total;
     if (offset < total && !m_lines.empty()) AppendTrailingOctets(offset);
     return result;

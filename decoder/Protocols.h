@@ -48,6 +48,7 @@ inline constexpr DecoderColumns kColumns[] = {
     {protocol::kSmgp3,   decode_ids::kSmgp3Commands,   155},
     {protocol::kSmgp13,  decode_ids::kSmgp13Commands,  155},
     {protocol::kUcp,     decode_ids::kUcpCommands,     160},
+    {protocol::kCimd2,   decode_ids::kCimdCommands,    160},
 };
 static_assert(std::size(kColumns) == std::size(protocol::kProtocols), "a decoder row for every registered protocol");
 

@@ -2,10 +2,10 @@
 #include "decoder/UcpLines.h"
 
 #include "decoder/GbkText.h"
+#include "decoder/TextLines.h"
 #include "ucp/Ucp.h"
 
 #include <algorithm>
-#include <charconv>
 #include <string>
 
 namespace ucp_lines {
@@ -44,60 +44,11 @@ std::string Utf8(std::u32string_view text) {
     return out;
 }
 
-// Builds the lines of one frame whose STX sits at `base` in the record.
-class Lines {
+// The lines of one frame whose STX sits at `base` in the record.
+class Lines : public text_lines::Lines {
 public:
-    Lines(std::vector<DecodeLine>& lines, int32_t base) : m_lines(lines), m_base(base) {}
-
-    void Group(std::string_view title, int32_t at, int32_t width, int32_t icon) {
-        m_lines.push_back({kFirstId, std::string(kPrefix) + "----- " + std::string(title) + " -----", m_base + at,
-                           width, icon, 1});
-        DecodeLine& line = m_lines.back();
-        line.valueAt = line.valueEnd = int32_t(line.text.size());
-    }
-    // A field's line "UCP: name = value"; valueName, when given, follows as " (name)".
-    DecodeLine& Field(std::string_view name, std::string_view value, int32_t at, int32_t width, int32_t icon,
-                      std::string_view valueName = {}) {
-        const std::vector<std::string>& names = FieldNames();
-        const auto place = std::find(names.begin(), names.end(), "ucp." + std::string(name));
-        std::string text = std::string(kPrefix) + std::string(name) + " = ";
-        const auto valueAt = int32_t(text.size());
-        text += value;
-        m_lines.push_back({kFirstId + int32_t(place - names.begin()), std::move(text), m_base + at, width, icon, 0});
-        DecodeLine& line = m_lines.back();
-        line.field = place == names.end() ? std::string_view{} : std::string_view(*place);
-        line.type = FieldType::Text;
-        line.valueAt = valueAt;
-        line.valueEnd = int32_t(line.text.size());
-        if (!valueName.empty()) {
-            line.text.append(" (").append(valueName).push_back(')');
-            line.nameEnd = int32_t(line.text.size()) - 1;
-        }
-        return line;
-    }
-    DecodeLine& Number(std::string_view name, std::string_view digits, int32_t at, int32_t icon,
-                       std::string_view valueName = {}) {
-        DecodeLine& line = Field(name, digits, at, int32_t(digits.size()), icon, valueName);
-        int64_t value = 0;
-        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-        if (error == std::errc() && end == digits.data() + digits.size()) { // LEN is not checked before it is shown
-            line.type = FieldType::Number;
-            line.number = value;
-        }
-        return line;
-    }
-    void Error(const std::string& text, int32_t at, int32_t width, int32_t icon) {
-        DecodeLine& line = Field("error", "", at, width, icon);
-        line.text = text;
-        line.type = FieldType::None;
-        line.valueAt = 0;
-        line.valueEnd = int32_t(text.size());
-    }
-    std::size_t Count() const { return m_lines.size(); }
-
-private:
-    std::vector<DecodeLine>& m_lines;
-    int32_t m_base;
+    Lines(std::vector<DecodeLine>& lines, int32_t base)
+        : text_lines::Lines(lines, base, kPrefix, "ucp", FieldNames(), kFirstId) {}
 };
 
 std::string_view FrameText(const uint8_t* frame, int32_t size) { return {reinterpret_cast<const char*>(frame), std::size_t(size)}; }

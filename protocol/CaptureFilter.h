@@ -18,6 +18,7 @@ inline constexpr std::string_view kAllName = "all";
 inline constexpr std::string_view kSmppName = "smpp";
 inline constexpr std::string_view kMobileName = "mobile";
 inline constexpr std::string_view kUcpName = "ucp";
+inline constexpr std::string_view kCimdName = "cimd2";
 
 // The row name at a filter index of today's layout; empty for an index without a row.
 constexpr std::string_view NameAt(int32_t index) {
@@ -25,6 +26,7 @@ constexpr std::string_view NameAt(int32_t index) {
     if (index == kSmpp) return kSmppName;
     if (index == kMobile) return kMobileName;
     if (index == kUcp) return kUcpName;
+    if (index == kCimd) return kCimdName;
     for (const smpp::Command& command : smpp::kCommands)
         if (command.filterIndex == index) return command.name;
     return {};

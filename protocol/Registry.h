@@ -8,7 +8,7 @@
 
 namespace protocol {
 
-// Protocol codes of the capture header. The servers produce kSmpp, kTest and kUcp only.
+// Protocol codes of the capture header. The servers produce kSmpp, kTest, kUcp and kCimd2 only.
 inline constexpr uint16_t kCmpp = 1;
 inline constexpr uint16_t kSmpp = 2;
 inline constexpr uint16_t kSmgp = 3;
@@ -19,11 +19,13 @@ inline constexpr uint16_t kTest = 8;
 inline constexpr uint16_t kSmgp3 = 9;
 inline constexpr uint16_t kSmgp13 = 10; // an SMGP 1.3 client's connection: its SUBMIT has no FixedFee
 inline constexpr uint16_t kUcp = 11;
+inline constexpr uint16_t kCimd2 = 12;
 
 // The ports our own servers listen on unless told otherwise.
 inline constexpr uint16_t kSmppServerPort = 5018;
 inline constexpr uint16_t kMobileServerPort = 8880;
 inline constexpr uint16_t kUcpServerPort = 5020;
+inline constexpr uint16_t kCimdServerPort = 5021;
 
 // Rows of the capture filter that are no SMPP command (those are in SmppCommands.h, rows 2 to 28 and 30 to 35).
 namespace filter {
@@ -31,7 +33,8 @@ inline constexpr int32_t kAll = 0;      // "All protocols"
 inline constexpr int32_t kSmpp = 1;     // "SMPP protocol"
 inline constexpr int32_t kMobile = 29;  // "Mobile protocol": every TEST PDU, both directions
 inline constexpr int32_t kUcp = 36;     // "UCP protocol": every UCP/EMI frame, both directions
-inline constexpr int32_t kRows = 37;    // one character of the flags string per row
+inline constexpr int32_t kCimd = 37;    // "CIMD2 protocol": every CIMD2 packet, both directions
+inline constexpr int32_t kRows = 38;    // one character of the flags string per row
 inline constexpr int32_t kUnknown = -1; // a PDU its server does not recognise
 } // namespace filter
 
@@ -69,6 +72,7 @@ inline constexpr Protocol kProtocols[] = {
     {kSmgp13, "SMGP13", "smgp13", {0, 0, 0, 0},                         12,     8192,        kSmgp,  8,  4,    0},
     // A text protocol: its header (TRN, LEN, O/R, OT) is read by its own codec; the sizes are its frame's.
     {kUcp,   "UCP",   "ucp",   {kUcpServerPort, 0, 0, 0},               18,     4096,        kUcp,   0,  0,    0, Framing::UcpText, 0},
+    {kCimd2, "CIMD2", "cimd2", {kCimdServerPort, 0, 0, 0},              10,     4096,        kCimd2, 0,  0,    0, Framing::CimdText, 0},
 };
 
 // Positions in kProtocols, -1 for none. Constant expressions compare these, never pointers: a
@@ -108,7 +112,7 @@ constexpr uint32_t HeaderSizeOf(uint16_t code) { return kProtocols[IndexOf(code)
 constexpr uint32_t MaxPduOf(uint16_t code) { return kProtocols[IndexOf(code)].maxPdu; }
 
 // The --protocol names as the command line's messages list them, SMPP first.
-inline constexpr std::string_view kCliNameList = "smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test, ucp";
+inline constexpr std::string_view kCliNameList = "smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test, ucp, cimd2";
 
 namespace detail {
 constexpr bool CodesAndPortsAreUnique() {
@@ -144,6 +148,8 @@ static_assert(detail::CodesAndPortsAreUnique(),
               "one row per code, per command-line name and per port; every name listed; families, sequences and statuses in the header");
 static_assert(IndexOf(5) < 0 && kProtocols[IndexOfPort(kSmppServerPort)].code == kSmpp &&
               kProtocols[IndexOfPort(kMobileServerPort)].code == kTest &&
-              kProtocols[IndexOfPort(kUcpServerPort)].code == kUcp);
+              kProtocols[IndexOfPort(kUcpServerPort)].code == kUcp &&
+              kProtocols[IndexOfPort(kCimdServerPort)].code == kCimd2 && filter::kUcp + 1 == filter::kCimd &&
+              filter::kCimd + 1 == filter::kRows);
 
 } // namespace protocol

@@ -49,6 +49,7 @@ constexpr struct {
 };
 constexpr const char* kUnansweredKey = "Setup/UnansweredSeconds";
 constexpr const char* kUcpPortKey = "Setup/UcpPort";
+constexpr const char* kCimdPortKey = "Setup/CimdPort";
 constexpr const char* kDefaultAlphabetKey = "Setup/DefaultAlphabet";
 constexpr const char* kDecoderSplitterKey = "Setup/DecoderSplitter";
 constexpr int kDefaultUnansweredSeconds = 5;
@@ -199,11 +200,15 @@ QString CSettings::DecodeAsText(const pcap::DecodeAsTable& table) {
     return entries.join(u';');
 }
 
-uint16_t CSettings::UcpPort() const {
+uint16_t CSettings::StoredPort(const char* key, uint16_t defaultPort) const {
     bool ok = false;
-    const int port = m_store.value(kUcpPortKey, protocol::kUcpServerPort).toInt(&ok);
-    return ok && port >= 0 && port <= 65535 ? uint16_t(port) : protocol::kUcpServerPort;
+    const int port = m_store.value(key, defaultPort).toInt(&ok);
+    return ok && port >= 0 && port <= 65535 ? uint16_t(port) : defaultPort;
 }
+
+uint16_t CSettings::UcpPort() const { return StoredPort(kUcpPortKey, protocol::kUcpServerPort); }
+
+uint16_t CSettings::CimdPort() const { return StoredPort(kCimdPortKey, protocol::kCimdServerPort); }
 
 int CSettings::UnansweredSeconds() const {
     bool ok = false;

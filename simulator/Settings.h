@@ -78,6 +78,8 @@ public:
 
     // "Setup/UcpPort" (default 5020, 0 picks a free port): where the UCP/EMI server listens unless told otherwise.
     uint16_t UcpPort() const;
+    // "Setup/CimdPort" (default 5021, 0 picks a free port): where the CIMD2 server listens unless told otherwise.
+    uint16_t CimdPort() const;
 
     // "Setup/UnansweredSeconds" (default 5, 1 to 3600): how long a request waits for its answer before the
     // packet list says "no answer".
@@ -106,5 +108,7 @@ public:
     void SetBarLayout(const QByteArray& geometry, const QByteArray& state);
 
 private:
+    // A port stored under key, defaultPort when there is none or it is no port.
+    uint16_t StoredPort(const char* key, uint16_t defaultPort) const;
     QSettings m_store;
 };

@@ -14,9 +14,11 @@ CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
     m_smpp.SetListenAddress(options.listen);
     m_mobile.SetListenAddress(options.listen);
     m_ucp.SetListenAddress(options.listen);
+    m_cimd.SetListenAddress(options.listen);
     m_smpp.SetPacketLog(&m_log);
     m_mobile.SetPacketLog(&m_log);
     m_ucp.SetPacketLog(&m_log);
+    m_cimd.SetPacketLog(&m_log);
     m_router.AttachUcp(&m_ucp);
     const CSettings settings;
     // Every copy of the decoder (the window's panes, the display filter) starts from this one.
@@ -50,10 +52,13 @@ bool CSimulator::Start() {
     m_ucp.SetAccounts(m_smpp.Accounts());
     const bool ucpStarted = m_ucp.Start(m_options.ucpPort.value_or(settings.UcpPort()), kMaxConnections,
                                         sessions.inactivitySeconds);
+    m_cimd.SetAccounts(m_smpp.Accounts());
+    const bool cimdStarted = m_cimd.Start(m_options.cimdPort.value_or(settings.CimdPort()), kMaxConnections,
+                                          sessions.inactivitySeconds);
     m_log.Reset();
     m_log.SetFilter(settings.Filter());
     m_log.SetShowUnknown(settings.ShowUnknown());
-    return smppStarted && mobileStarted && ucpStarted && tlsStarted;
+    return smppStarted && mobileStarted && ucpStarted && cimdStarted && tlsStarted;
 }
 
 void CSimulator::SaveFilter(const std::string& filter, bool showUnknown) {
@@ -114,6 +119,7 @@ QString CSimulator::SaveAccounts(const std::vector<Account>& list) {
         return error;
     m_smpp.SetAccounts(list);
     m_ucp.SetAccounts(list);
+    m_cimd.SetAccounts(list);
     CSettings().SetAccounts(list);
     return {};
 }
@@ -140,6 +146,7 @@ void CSimulator::SetTrace(const CRouter::TraceSink& trace) {
     m_router.SetTrace(trace);
     m_smpp.SetTrace(trace);
     m_ucp.SetTrace(trace);
+    m_cimd.SetTrace(trace);
 }
 
 void CSimulator::ResetRun() {

@@ -10,6 +10,7 @@
 #include "simulator/Statistics.h"
 #include "simulator/TrafficGenerator.h"
 #include "smpp/SmppServer.h"
+#include "cimdserver/CimdServer.h"
 #include "ucpserver/UcpServer.h"
 
 #include <QHostAddress>
@@ -24,6 +25,7 @@ struct SimulatorOptions {
     uint16_t smppPort = protocol::kSmppServerPort;   // 0 picks a free port
     uint16_t mobilePort = protocol::kMobileServerPort; // 0 picks a free port
     std::optional<uint16_t> ucpPort;                    // 0 picks a free port; none: the stored Setup/UcpPort
+    std::optional<uint16_t> cimdPort;                   // 0 picks a free port; none: the stored Setup/CimdPort
     QHostAddress listen{QHostAddress::AnyIPv4};
 };
 
@@ -44,7 +46,7 @@ public:
 
     explicit CSimulator(const SimulatorOptions& options = {});
 
-    // Starts the SMPP server, then the mobile server, then the UCP server (each reports its start line to its
+    // Starts the SMPP server, then the mobile server, then the UCP and the CIMD2 servers (each reports its start line to its
     // observers; a failure of one does not stop the other), then resets the capture log and
     // gives it the stored filter and "ShowUnknown". With a TLS port, the SMPP service starts there
     // too, after the plain port. False when any of them did not start.
@@ -115,6 +117,7 @@ public:
     CSmppServer& Smpp() { return m_smpp; }
     CMobileServer& Mobile() { return m_mobile; }
     CUcpServer& Ucp() { return m_ucp; }
+    CCimdServer& Cimd() { return m_cimd; }
     CRouter& Router() { return m_router; }
     // The traffic generator: the window's dialog, the control API and --generate run its one job.
     CTrafficGenerator& Generator() { return m_generator; }
@@ -128,6 +131,7 @@ private:
     CSmppServer m_smpp;
     CMobileServer m_mobile;
     CUcpServer m_ucp;
+    CCimdServer m_cimd;
     CRouter m_router{m_smpp, m_mobile};
     CTrafficGenerator m_generator{m_smpp, m_router};
     std::optional<std::vector<FaultRule>> m_runFaultRules;

@@ -27,6 +27,7 @@ inline constexpr std::array<FilterItem, protocol::filter::kRows> kTable = [] {
         table[command.filterIndex] = {command.filterIndex, protocol::filter::kSmpp, icons::kSmppCommand, command.name.data()};
     table[protocol::filter::kMobile] = {protocol::filter::kMobile, protocol::filter::kAll, icons::kMobileProtocol, "Mobile protocol"};
     table[protocol::filter::kUcp] = {protocol::filter::kUcp, protocol::filter::kAll, icons::kSmppProtocol, "UCP protocol"};
+    table[protocol::filter::kCimd] = {protocol::filter::kCimd, protocol::filter::kAll, icons::kSmppProtocol, "CIMD2 protocol"};
     return table;
 }();
 

@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     QTemporaryDir settingsDir;
     CSettings::SelectStore();
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-    CPelmoraApp app({0, 0, 0, QHostAddress(QHostAddress::LocalHost)});
+    CPelmoraApp app({0, 0, 0, 0, QHostAddress(QHostAddress::LocalHost)});
     app.InitInstance();
     CMainFrame* frame = app.MainFrame();
     frame->resize(1100, 760);

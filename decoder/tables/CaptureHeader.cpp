@@ -31,9 +31,10 @@ constexpr FieldDescriptor kDescriptors[] = {
     {6,  3, 2, "9",                                   0, 2290,      0, 159, kNone, kNone}, // SMGP 3.0
     {6,  3, 2, "10",                                  0, 1290,      0, 159, kNone, kNone}, // SMGP 1.3
     {6,  3, 2, "11",                                  0, kEnd,      0, 159, kNone, kNone}, // UCP/EMI: text, read by its codec
+    {6,  3, 2, "12",                                  0, kEnd,      0, 159, kNone, kNone}, // CIMD2: text, read by its codec
     {6, -1, 0, "",                                    0, kEnd,      0, 159, kNone, kNone},
 };
-static_assert(std::size(kDescriptors) == 6 + 10 + 1);
+static_assert(std::size(kDescriptors) == 6 + 11 + 1);
 static_assert(NoTerminatorLookalike(kDescriptors));
 static_assert(CaseListsClosed(kDescriptors));
 

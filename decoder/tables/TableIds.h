@@ -17,6 +17,7 @@ inline constexpr int32_t kSgipCommands = 1302;
 inline constexpr int32_t kCngpCommands = 1702;
 inline constexpr int32_t kSmppCommands = 1892;
 inline constexpr int32_t kUcpCommands = 3011; // no row of its own: UCP frames are read by their codec
+inline constexpr int32_t kCimdCommands = 3012; // no row of its own: CIMD2 packets are read by their codec
 
 // The SMPP esm_class fields, whose suffix is the GSM / Type / Mode breakdown.
 inline constexpr int32_t kSubmitSmEsmClass = 1948;

@@ -10,4 +10,5 @@ Family CmppFamily();          // CMPP 2.0, CMPP 3.0 and the mobile TEST protocol
 Family SmgpFamily();          // SMGP 2.0 and SMGP 3.0
 Family SgipCngpFamily();      // SGIP and CNGP
 Family UcpFamily();           // UCP/EMI: code names only, its frames are read by its codec
+Family CimdFamily();          // CIMD2: code names only, its packets are read by its codec
 } // namespace decode_table

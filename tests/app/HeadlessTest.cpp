@@ -58,7 +58,7 @@ TEST(HeadlessOptions, ParsesWhatTheCommandLineSays) {
     } cases[] = {
         {"defaults", {"tarnwick"}, false, false, false, 5018, 8880, "0.0.0.0"},
         {"everything",
-         {"tarnwick", "--headless", "--trace", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--listen", "127.0.0.1"},
+         {"tarnwick", "--headless", "--trace", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0", "--listen", "127.0.0.1"},
          true, true, false, 0, 0, "127.0.0.1"},
         {"port with equals sign", {"tarnwick", "--smpp-port=65535", "--mobile-port=1"}, false, false, false, 65535, 1,
          "0.0.0.0"},
@@ -205,6 +205,7 @@ TEST(HeadlessTrace, NumbersRunOnAcrossTheWipe) {
 const QString kSmppStarted = R"(\[SMPP\] SMPP server start ok! \(port = (\d+)\))";
 const QString kMobileStarted = R"(\[Mobile\] Mobile server start OK! \(port = (\d+)\))";
 const QString kUcpStarted = R"(\[UCP\] UCP server start ok! \(port = (\d+)\))";
+const QString kCimdStarted = R"(\[CIMD\] CIMD2 server start ok! \(port = (\d+)\))";
 const QString kTime = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)";
 
 // The built tarnwick binary, run with a settings folder of its own and UTC as local time.
@@ -230,7 +231,7 @@ public:
     void Start(const QStringList& arguments) { m_process.start(Binary(), arguments); }
     // Runs headless with both servers on free ports, tracing unless told otherwise.
     void StartHeadless(bool trace = true) {
-        QStringList arguments{"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0"};
+        QStringList arguments{"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0"};
         Start(trace ? arguments << "--trace" : arguments);
     }
 
@@ -348,7 +349,7 @@ TEST_F(TarnwickBinaryTest, EsmesAndTheMobileSimulatorAreServedAndTraced) {
 TEST_F(TarnwickBinaryTest, PcapFileIsReadableDuringTheRunAndAfterAKill) {
     const QString path = configHome.path() + "/live.pcap";
     TarnwickProcess tarnwick(configHome.path());
-    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--pcap", path});
+    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0", "--pcap", path});
     const uint16_t smppPort = tarnwick.WaitForPort(kSmppStarted);
     test_net::TestClient esme;
     ASSERT_TRUE(esme.Connect(smppPort));
@@ -392,7 +393,7 @@ TEST_F(TarnwickBinaryTest, DeliveryFlagsHoldForTheRunAndReceiptsAreTraced) {
     WriteSettings("[Setup]\nRouting=1\nDeliveryReceipts=0\nReceiptDelayMs=600000\n");
     const QString pcapPath = configHome.path() + "/receipt.pcap";
     TarnwickProcess tarnwick(configHome.path());
-    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--trace", "--receipts", "--receipt-delay",
+    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0", "--trace", "--receipts", "--receipt-delay",
                     "200", "--no-routing", "--pcap", pcapPath});
     const uint16_t smppPort = tarnwick.WaitForPort(kSmppStarted);
     const uint16_t mobilePort = tarnwick.WaitForPort(kMobileStarted);
@@ -449,12 +450,14 @@ TEST_F(TarnwickBinaryTest, EndsAtOnceForAPortInUseBadArgumentsAndHelp) {
         QString output;      // all of standard output
         const char* error;   // the start of standard error
     } cases[] = {
-        {"SMPP port taken", {"--headless", "--smpp-port", taken, "--mobile-port", "0", "--ucp-port", "0"}, 1,
-         "\\[SMPP\\] SMPP server start fail! \\(port = " + taken + "\\)\n" + kMobileStarted + "\n" + kUcpStarted + "\n", ""},
-        {"mobile port taken", {"--headless", "--smpp-port", "0", "--mobile-port", taken, "--ucp-port", "0"}, 1,
-         kSmppStarted + "\n\\[Mobile\\] Mobile server start fail! \\(port = " + taken + "\\)\n" + kUcpStarted + "\n", ""},
-        {"UCP port taken", {"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", taken}, 1,
-         kSmppStarted + "\n" + kMobileStarted + "\n\\[UCP\\] UCP server start fail! \\(port = " + taken + "\\)\n", ""},
+        {"SMPP port taken", {"--headless", "--smpp-port", taken, "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0"}, 1,
+         "\\[SMPP\\] SMPP server start fail! \\(port = " + taken + "\\)\n" + kMobileStarted + "\n" + kUcpStarted + "\n" + kCimdStarted + "\n", ""},
+        {"mobile port taken", {"--headless", "--smpp-port", "0", "--mobile-port", taken, "--ucp-port", "0", "--cimd-port", "0"}, 1,
+         kSmppStarted + "\n\\[Mobile\\] Mobile server start fail! \\(port = " + taken + "\\)\n" + kUcpStarted + "\n" + kCimdStarted + "\n", ""},
+        {"UCP port taken", {"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", taken, "--cimd-port", "0"}, 1,
+         kSmppStarted + "\n" + kMobileStarted + "\n\\[UCP\\] UCP server start fail! \\(port = " + taken + "\\)\n" + kCimdStarted + "\n", ""},
+        {"CIMD2 port taken", {"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", taken}, 1,
+         kSmppStarted + "\n" + kMobileStarted + "\n" + kUcpStarted + "\n\\[CIMD\\] CIMD2 server start fail! \\(port = " + taken + "\\)\n", ""},
         {"bad port", {"--smpp-port", "70000"}, 2, "", "Invalid port '70000'.\n"},
         {"help", {"--help"}, 0, "Usage: tarnwick [^\n]*\n[\\s\\S]*", ""},
         {"version, whatever follows", {"--version", "--headless"}, 0, "tarnwick [0-9]+\\.[0-9]+\n", ""},
@@ -477,14 +480,14 @@ TEST_F(TarnwickBinaryTest, EndsAtOnceForAPortInUseBadArgumentsAndHelp) {
 TEST_F(TarnwickBinaryTest, StatisticsArePrintedAndWrittenAtExit) {
     const QString missing = configHome.path() + "/missing/stats.json";
     TarnwickProcess refused(configHome.path());
-    refused.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--stats-json", missing});
+    refused.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0", "--stats-json", missing});
     ASSERT_TRUE(refused.WaitForExit());
     EXPECT_EQ(refused.Process().exitCode(), 1);
     EXPECT_EQ(refused.Output(), "Cannot write statistics to '" + missing.toStdString() + "': No such file or directory.\n");
 
     const QString path = configHome.path() + "/stats.json";
     TarnwickProcess tarnwick(configHome.path());
-    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--stats", "--stats-json", path});
+    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0", "--stats", "--stats-json", path});
     test_net::TestClient esme;
     ASSERT_TRUE(esme.Connect(tarnwick.WaitForPort(kSmppStarted)));
     esme.Send(SmppPdu(0x00000009, 1, BindBody("esme")));
@@ -538,7 +541,7 @@ TEST_F(TarnwickBinaryTest, StatisticsArePrintedAndWrittenAtExit) {
 TEST_F(TarnwickBinaryTest, NothingIsLostToTheWipesOfAFullCapture) {
     const QString pcapPath = configHome.path() + "/run.pcap", statsPath = configHome.path() + "/stats.json";
     TarnwickProcess tarnwick(configHome.path());
-    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--trace", "--pcap", pcapPath,
+    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0", "--trace", "--pcap", pcapPath,
                     "--stats-json", statsPath, "--control", "0"});
     const uint16_t smppPort = tarnwick.WaitForPort(kSmppStarted);
     const uint16_t controlPort = tarnwick.WaitForPort(R"(\[Control\] Control API listening on http://127\.0\.0\.1:(\d+))");
@@ -684,7 +687,7 @@ TEST_F(TarnwickBinaryTest, FaultRulesAccountsAndJobFilesAreCheckedThenServed) {
     }
 
     TarnwickProcess tarnwick(configHome.path());
-    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--faults", good, "--seed", "1",
+    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0", "--faults", good, "--seed", "1",
                     "--receipt-profile", "TLV only", "--echo", "777", "--echo-reverse"});
     test_net::TestClient esme;
     ASSERT_TRUE(esme.Connect(tarnwick.WaitForPort(kSmppStarted)));
@@ -693,7 +696,7 @@ TEST_F(TarnwickBinaryTest, FaultRulesAccountsAndJobFilesAreCheckedThenServed) {
     tarnwick.ExpectCleanStop(SIGTERM);
 
     TarnwickProcess checking(configHome.path());
-    checking.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--accounts", goodAccounts});
+    checking.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0", "--accounts", goodAccounts});
     test_net::TestClient stranger;
     ASSERT_TRUE(stranger.Connect(checking.WaitForPort(kSmppStarted)));
     stranger.Send(SmppPdu(0x00000002, 1, BindBody("esme")));
@@ -701,7 +704,7 @@ TEST_F(TarnwickBinaryTest, FaultRulesAccountsAndJobFilesAreCheckedThenServed) {
     checking.ExpectCleanStop(SIGTERM);
 
     TarnwickProcess generating(configHome.path());
-    generating.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--generate", goodJob});
+    generating.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0", "--generate", goodJob});
     test_net::TestClient receiver;
     ASSERT_TRUE(receiver.Connect(generating.WaitForPort(kSmppStarted)));
     generating.ExpectLines({"\\[SMPP\\] Traffic generator waits for rx to bind"});

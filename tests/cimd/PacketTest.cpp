@@ -1,9 +1,11 @@
 // CIMD2 packets: cutting them from a stream, reading their parameters, refusing bad ones, building them.
+#include "cimd/Header.h"
 #include "cimd/Packet.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -83,8 +85,8 @@ const Example kExamples[] = {
      "021=0612345678 060=230417112233"},
     {"\x02" "20:002\t021:0612345678\t023:0687654321\t060:230417112240\t033:R_a\"ksm_o\"rg_a*s\tAD\x03", Sender::Smsc,
      20, 2, true, "021=0612345678 023=0687654321 060=230417112240 033=R_a\"ksm_o\"rg_a*s"},
-    {"\x02" "20:004\t021:0612345678\t023:0687654321\t060:230417112241\t030:050003450202\t032:4\t034:48656C6C6F\t88\x03",
-     Sender::Smsc, 20, 4, true, "021=0612345678 023=0687654321 060=230417112241 030=050003450202 032=4 034=48656C6C6F"},
+    {"\x02" "20:004\t021:0612345678\t023:0687654321\t060:230417112241\t032:050003450202\t030:4\t034:48656C6C6F\t88\x03",
+     Sender::Smsc, 20, 4, true, "021=0612345678 023=0687654321 060=230417112241 032=050003450202 030=4 034=48656C6C6F"},
     {"\x02" "70:002\t3E\x03", Sender::Client, 70, 2, true, ""},
     {"\x02" "23:006\t021:0612345678\t060:230417112233\t061:4\t062:0\t063:230417112300\tA3\x03", Sender::Smsc, 23, 6,
      true, "021=0612345678 060=230417112233 061=4 062=0 063=230417112300"},
@@ -124,6 +126,29 @@ TEST(CimdPacket, ReadsASessionBothWaysParameterByParameter) {
     std::string lower = kExamples[3].packet;
     lower.replace(lower.size() - 3, 2, "ae");
     EXPECT_TRUE(cimd::Parse(lower).Ok());
+}
+
+// The capture's summary reads the header at fixed places and 900 by its TAB; the parameter walk is the other
+// home of those facts.
+TEST(CimdPacket, PeekedHeaderAgreesWithTheWalk) {
+    for (const Example& e : kExamples) {
+        SCOPED_TRACE(e.packet);
+        const cimd::ParseResult r = cimd::Parse(e.packet);
+        const auto facts = cimd::PeekHeader(Octets(e.packet));
+        ASSERT_TRUE(facts.has_value());
+        EXPECT_EQ(facts->operation, r.packet.operation);
+        EXPECT_EQ(facts->number, r.packet.number);
+        const cimd::Parameter* error = r.packet.Find(cimd::param::kErrorCode);
+        const int want = r.packet.operation <= 50 ? -1 : error ? std::stoi(std::string(error->value)) : 0;
+        EXPECT_EQ(facts->error ? int(*facts->error) : -1, want);
+        // A response pairs with its operation: the same id but for the response bit; 98 and 99 with none.
+        const uint32_t id = facts->CommandId(), bare = id & 0x7FFFFFFFu;
+        EXPECT_EQ(id & 0x80000000u ? (bare >= 98 ? bare : bare + 50) : id, r.packet.operation);
+    }
+    EXPECT_EQ(cimd::PeekHeader(Octets(Seal("53:003\t900:300\t")))->error, 300);
+    for (const char* bad : {"", "\x02", "\x02" "03:001", "03:001\t\x03", "\x02" "3:001\t\x03", "\x02" "03-001\t\x03",
+                            "\x02" "03:01\t\x03", "\x02" "03:256\t\x03", "\x02" "03:001 \x03"})
+        EXPECT_FALSE(cimd::PeekHeader({reinterpret_cast<const uint8_t*>(bad), std::strlen(bad)})) << bad;
 }
 
 TEST(CimdPacket, BuildsTheSamePacketsFromTheirParameters) {

@@ -159,7 +159,7 @@ protected:
     }
 
     static inline QTemporaryDir s_settings;
-    CSimulator simulator{SimulatorOptions{0, 0, 0, QHostAddress::LocalHost}};
+    CSimulator simulator{SimulatorOptions{0, 0, 0, 0, QHostAddress::LocalHost}};
     CControlServer control{simulator};
     TestClient esme;
 };

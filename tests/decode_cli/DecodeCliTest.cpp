@@ -142,6 +142,12 @@ TEST_F(DecodeCliTest, ExitStatusFollowsTheLastLine) {
         {"UCP checksum one off", {"--protocol", "ucp", "01/00019/R/01/A//68"}, 1,
          "  Bad checksum: the octets through the last '/' sum to 69\n"},
         {"UCP text on a binary protocol", {"--protocol", "smpp", "01/00019/R/01/A//69"}, 2, ""},
+        // An alive response: 0x02 + "90:001" + TAB sums to 0x13F.
+        {"CIMD2 packet as text", {"--protocol", "cimd2", "90:001\t3F"}, 0, "  CIMD2: Checksum = 3F\n"},
+        {"CIMD2 packet without checksum, its TAB kept", {"--protocol", "cimd2", "90:001\t"}, 0,
+         "  CIMD2: Checksum = left out\n"},
+        {"CIMD2 checksum without the STX", {"--protocol", "cimd2", "90:001\t3D"}, 1,
+         "  Bad checksum: the octets from STX through the last TAB sum to 3F\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -180,9 +186,9 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
         {"half a byte", {}, "00 001", "tarnwick-decode: odd number of hex digits at position 4: '001'\n"},
         {"nothing given", {}, " \n", "tarnwick-decode: no bytes to decode\n"},
         {"unknown protocol", {"--protocol", "xmpp", "00"}, "",
-         "tarnwick-decode: unknown protocol 'xmpp' (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test, ucp)\n"},
+         "tarnwick-decode: unknown protocol 'xmpp' (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test, ucp, cimd2)\n"},
         {"protocol without a name", {"--protocol"}, "",
-         "tarnwick-decode: --protocol needs a name (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test, ucp)\n"},
+         "tarnwick-decode: --protocol needs a name (smpp, cmpp, cmpp3, smgp, smgp3, smgp13, sgip, cngp, test, ucp, cimd2)\n"},
         {"missing file", {"--file", "/nonexistent/tarnwick.bin"}, "",
          "tarnwick-decode: cannot open /nonexistent/tarnwick.bin\n"},
         {"file and hex", {"--file", "x.bin", "00"}, "",
@@ -408,6 +414,13 @@ TEST_F(DecodeCliTest, JsonOfOneRecord) {
               std::string::npos) << ucp.out;
     EXPECT_NE(ucp.out.find(R"x({"field":"ucp.EC","label":"UCP","name":"EC","value":"02 (Syntax error)","raw":"02",)x"),
               std::string::npos) << ucp.out;
+    // A CIMD2 record: a login refused (51, 900 = 100, sums to 0x2A9), paired as the login's answer by its number.
+    const Result cimd = RunCommand({"--json", "--protocol", "cimd2", "51:001\t900:100\tA9"});
+    EXPECT_EQ(cimd.status, 0) << cimd.err;
+    EXPECT_NE(cimd.out.find(R"("protocol":"CIMD2","command":"Login response","commandStatus":100,"sequence":1,)"),
+              std::string::npos) << cimd.out;
+    EXPECT_NE(cimd.out.find(R"x({"field":"cimd2.error_code","label":"CIMD2","name":"900 Error code","value":"100 (Invalid login)",)x"),
+              std::string::npos) << cimd.out;
 }
 
 // docs/fields.md is the list --list-fields prints, as a table; run with TARNWICK_GOLDEN_UPDATE=1 to rewrite it.

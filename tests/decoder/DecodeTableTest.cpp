@@ -17,6 +17,7 @@
 #include "protocol/SmppStatus.h"
 #include "protocol/SmppTlvs.h"
 #include "tests/support/Bytes.h"
+#include "cimd/Codes.h"
 #include "ucp/Operations.h"
 
 namespace {
@@ -39,7 +40,7 @@ const decode_table::Family kFamilies[] = {
 };
 
 TEST_F(DecodeTableTest, EveryReferenceResolves) {
-    EXPECT_EQ(decoder.DescriptorCount(), 859);
+    EXPECT_EQ(decoder.DescriptorCount(), 860);
     int32_t rows = 0;
     for (const decode_table::Family& family : kFamilies) {
         for (const FieldDescriptor& row : family.descriptors) {
@@ -149,6 +150,11 @@ TEST_F(DecodeTableTest, CommandNames) {
     for (const ucp::OperationType& type : ucp::kOperationTypes) {
         EXPECT_EQ(decoder.LookupCodeName(decode_ids::kUcpCommands, type.ot), type.name);
         EXPECT_EQ(decoder.LookupCodeName(decode_ids::kUcpCommands, 0x80000000u | type.ot), std::string(type.name) + " result");
+    }
+    // CIMD2's responses are their operation's code plus 50, kept as the operation's id with the response bit.
+    for (const cimd::OperationName& op : cimd::kOperations) {
+        const uint32_t id = op.code < 50 ? op.code : 0x80000000u | (op.code < 98 ? op.code - 50u : op.code);
+        EXPECT_EQ(decoder.LookupCodeName(decode_ids::kCimdCommands, id), op.name) << int(op.code);
     }
     // SMGP 3.0 commands are listed with the SMGP 2.0 names.
     for (uint32_t code : {0x00000001u, 0x80000001u, 0x00000002u, 0x80000002u, 0x00000003u, 0x80000003u, 0x00000004u,

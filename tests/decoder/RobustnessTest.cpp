@@ -16,7 +16,7 @@ namespace {
 using test_bytes::Builder;
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint16_t kProtocols[] = {1, 2, 3, 4, 6, 7, 8, 9, 0, 5, 10, 0xFFFF};
+constexpr uint16_t kProtocols[] = {1, 2, 3, 4, 6, 7, 8, 9, 0, 5, 10, 11, 12, 0xFFFF};
 
 class RobustnessTest : public ::testing::Test {
 protected:

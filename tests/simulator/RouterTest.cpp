@@ -72,7 +72,7 @@ protected:
     }
     void SetUp() override {
         QSettings().clear();
-        simulator = std::make_unique<CSimulator>(SimulatorOptions{0, 0, 0, QHostAddress::LocalHost});
+        simulator = std::make_unique<CSimulator>(SimulatorOptions{0, 0, 0, 0, QHostAddress::LocalHost});
         simulator->Smpp().SetScheduler(scheduler);
         simulator->Smpp().AddObserver(&observer);
         scheduler.SetWallClock([this] { return now * 1'000'000; });

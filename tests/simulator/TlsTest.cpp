@@ -61,6 +61,7 @@ protected:
         SimulatorOptions options;
         options.smppPort = options.mobilePort = 0;
         options.ucpPort = 0;
+        options.cimdPort = 0;
         options.listen = QHostAddress::LocalHost;
         simulator = std::make_unique<CSimulator>(options);
         simulator->Smpp().AddObserver(&observer);

@@ -80,17 +80,19 @@ TEST_F(FilterDialogTest, OpensWithOneCheckedTreeOfTheFilterString) {
     EXPECT_EQ(dialog.windowTitle(), "Define filter");
     EXPECT_FALSE(dialog.ShowUnknownBox()->isChecked());
 
-    // "All protocols" over "SMPP protocol" (the registry's commands), "Mobile protocol" and "UCP protocol", all open.
+    // "All protocols" over "SMPP protocol" (the registry's commands), "Mobile protocol", "UCP protocol" and
+    // "CIMD2 protocol", all open.
     QTreeWidget* tree = dialog.Tree();
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     QTreeWidgetItem* all = tree->topLevelItem(0);
-    ASSERT_EQ(all->childCount(), 3);
+    ASSERT_EQ(all->childCount(), 4);
     QTreeWidgetItem* smpp = all->child(0);
     ASSERT_EQ(smpp->childCount(), int(std::size(protocol::smpp::kCommands)));
     // Labels come from the filter table (tests/ui/FilterTableTest.cpp); here only where they hang.
     EXPECT_EQ(smpp->child(7)->text(0), "submit_sm");
     EXPECT_EQ(all->child(1)->text(0), "Mobile protocol");
     EXPECT_EQ(all->child(2)->text(0), "UCP protocol");
+    EXPECT_EQ(all->child(3)->text(0), "CIMD2 protocol");
     EXPECT_TRUE(all->isExpanded() && smpp->isExpanded());
     for (int id = 0; id < protocol::filter::kRows; ++id)
         EXPECT_EQ(dialog.Node(id)->checkState(0) == Qt::Checked, mixed[size_t(id)] == '1') << id;
@@ -105,7 +107,7 @@ TEST_F(FilterDialogTest, AMouseClickCarriesDownAndACheckCarriesUp) {
         std::string after;
     } cases[] = {
         {"unchecking SMPP protocol clears its commands, All protocols stays", kAllOnes, 1,
-         With(kAllZeros, {0, protocol::filter::kMobile, protocol::filter::kUcp}, '1')},
+         With(kAllZeros, {0, protocol::filter::kMobile, protocol::filter::kUcp, protocol::filter::kCimd}, '1')},
         {"checking submit_sm checks its parents and no other command", kAllZeros, 9, With(kAllZeros, {0, 1, 9}, '1')},
         {"checking All protocols checks everything", kAllZeros, 0, kAllOnes},
         {"unchecking a command leaves its parents", kAllOnes, 9, With(kAllOnes, {9}, '0')},

@@ -14,7 +14,7 @@ namespace {
 
 TEST(GeneratorDialog, FieldsByTheKeyboardMakeTheJobAndARefusedStartSaysWhy) {
     test_qt::ClearSettings();
-    CSimulator simulator{SimulatorOptions{0, 0, 0, QHostAddress::LocalHost}};
+    CSimulator simulator{SimulatorOptions{0, 0, 0, 0, QHostAddress::LocalHost}};
     CGeneratorDialog dialog(simulator.Generator());
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));

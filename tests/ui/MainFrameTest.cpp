@@ -74,7 +74,7 @@ using Bytes = std::vector<uint8_t>;
 const std::string kAllOnes(protocol::filter::kRows, '1');
 
 SimulatorOptions LoopbackOnFreePorts() {
-    return {0, 0, 0, QHostAddress(QHostAddress::LocalHost)};
+    return {0, 0, 0, 0, QHostAddress(QHostAddress::LocalHost)};
 }
 
 // Calls answer with the modal window once the event loop of exec() runs.

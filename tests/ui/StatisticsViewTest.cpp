@@ -47,7 +47,7 @@ class StatisticsViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test_qt::ClearSettings();
-        m_app = std::make_unique<CPelmoraApp>(SimulatorOptions{0, 0, 0, QHostAddress(QHostAddress::LocalHost)});
+        m_app = std::make_unique<CPelmoraApp>(SimulatorOptions{0, 0, 0, 0, QHostAddress(QHostAddress::LocalHost)});
         m_app->InitInstance();
     }
     // Alt+key on the focused widget; a button so pressed clicks once it comes up.

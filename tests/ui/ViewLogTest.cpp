@@ -105,7 +105,7 @@ protected:
 };
 
 TEST(ViewLogTraffic, SmppExchangeFromALoopbackClientListsWithItsColumns) {
-    CSimulator simulator({0, 0, 0, QHostAddress(QHostAddress::LocalHost)});
+    CSimulator simulator({0, 0, 0, 0, QHostAddress(QHostAddress::LocalHost)});
     CViewLog view(simulator.Log(), simulator.Decoder(), simulator.Pairs());
     simulator.Start();
     simulator.Log().SetTimeSource(CaptureTime);
@@ -139,7 +139,7 @@ TEST(ViewLogTraffic, SmppExchangeFromALoopbackClientListsWithItsColumns) {
 // A session whose answers come late, fail or never come: each row says so, its request and answer
 // lead to each other, and the display filter narrows the list to what went wrong.
 TEST(ViewLogTraffic, AnswersShowTheirStatusAndLatencyAndTheFilterNarrowsTheList) {
-    CSimulator simulator({0, 0, 0, QHostAddress(QHostAddress::LocalHost)});
+    CSimulator simulator({0, 0, 0, 0, QHostAddress(QHostAddress::LocalHost)});
     FaultRule throttled, dropped;
     throttled.destination = "^888";
     throttled.status = 0x58;

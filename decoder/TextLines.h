@@ -1,0 +1,89 @@
+// Decode lines of a text protocol's frame, which its codec reads and the table walk cannot: groups, fields
+// "<label>: name = value" with their stable names and an error line, shared by UCP/EMI and CIMD2.
+#pragma once
+
+#include "decoder/PacketDecoder.h"
+
+#include <algorithm>
+#include <charconv>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace text_lines {
+
+// Builds the lines of one frame whose STX sits at `base` in the record. A field's line id is firstId plus
+// the place of its stable name in `names` ("<protocol>.<name>"); `prefix` is "<label>: ".
+class Lines {
+public:
+    Lines(std::vector<DecodeLine>& lines, int32_t base, std::string_view prefix, std::string_view protocol,
+          const std::vector<std::string>& names, int32_t firstId)
+        : m_lines(lines), m_base(base), m_prefix(prefix), m_protocol(protocol), m_names(names), m_firstId(firstId) {}
+
+    void Group(std::string_view title, int32_t at, int32_t width, int32_t icon) {
+        m_lines.push_back({m_firstId, std::string(m_prefix) + "----- " + std::string(title) + " -----", m_base + at,
+                           width, icon, 1});
+        DecodeLine& line = m_lines.back();
+        line.valueAt = line.valueEnd = int32_t(line.text.size());
+    }
+    // A field's line "<label>: shown = value", its stable name "<protocol>.name"; valueName, when given,
+    // follows as " (name)".
+    DecodeLine& Field(std::string_view name, std::string_view shown, std::string_view value, int32_t at,
+                      int32_t width, int32_t icon, std::string_view valueName = {}) {
+        const std::string field = std::string(m_protocol) + "." + std::string(name);
+        const auto place = std::find(m_names.begin(), m_names.end(), field);
+        std::string text = std::string(m_prefix) + std::string(shown) + " = ";
+        const auto valueAt = int32_t(text.size());
+        text += value;
+        m_lines.push_back({m_firstId + int32_t(place - m_names.begin()), std::move(text), m_base + at, width, icon, 0});
+        DecodeLine& line = m_lines.back();
+        line.field = place == m_names.end() ? std::string_view{} : std::string_view(*place);
+        line.type = FieldType::Text;
+        line.valueAt = valueAt;
+        line.valueEnd = int32_t(line.text.size());
+        if (!valueName.empty()) {
+            line.text.append(" (").append(valueName).push_back(')');
+            line.nameEnd = int32_t(line.text.size()) - 1;
+        }
+        return line;
+    }
+    DecodeLine& Field(std::string_view name, std::string_view value, int32_t at, int32_t width, int32_t icon,
+                      std::string_view valueName = {}) {
+        return Field(name, name, value, at, width, icon, valueName);
+    }
+    // A field whose value is digits, a Number when they read as one.
+    DecodeLine& Number(std::string_view name, std::string_view shown, std::string_view digits, int32_t at,
+                       int32_t icon, std::string_view valueName = {}) {
+        DecodeLine& line = Field(name, shown, digits, at, int32_t(digits.size()), icon, valueName);
+        int64_t value = 0;
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (error == std::errc() && end == digits.data() + digits.size()) { // shown before it is checked
+            line.type = FieldType::Number;
+            line.number = value;
+        }
+        return line;
+    }
+    DecodeLine& Number(std::string_view name, std::string_view digits, int32_t at, int32_t icon,
+                       std::string_view valueName = {}) {
+        return Number(name, name, digits, at, icon, valueName);
+    }
+    // The error line: its whole text shown, under the field name "<protocol>.error".
+    void Error(const std::string& text, int32_t at, int32_t width, int32_t icon) {
+        DecodeLine& line = Field("error", "", at, width, icon);
+        line.text = text;
+        line.type = FieldType::None;
+        line.valueAt = 0;
+        line.valueEnd = int32_t(text.size());
+    }
+    std::size_t Count() const { return m_lines.size(); }
+
+private:
+    std::vector<DecodeLine>& m_lines;
+    int32_t m_base;
+    std::string_view m_prefix;
+    std::string_view m_protocol;
+    const std::vector<std::string>& m_names;
+    int32_t m_firstId;
+};
+
+} // namespace text_lines

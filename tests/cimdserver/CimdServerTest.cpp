@@ -1,0 +1,178 @@
+// The CIMD2 server over loopback with a real client: each operation's answer, logins against the accounts,
+// the capture of both directions, and bytes that are no CIMD2 at all.
+#include "cimdserver/CimdServer.h"
+
+#include "tests/engine/ServerSuite.h"
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace test_server;
+
+// A packet of operation, number and "code:value" parameters, each ended by TAB; the checksum summed here
+// from STX through the last TAB, or left out.
+std::string Packet(int operation, int number, const std::vector<std::string>& parameters, bool checksum = true) {
+    char head[16];
+    std::snprintf(head, sizeof head, "\x02%02d:%03d\t", operation, number);
+    std::string body = head;
+    for (const std::string& p : parameters)
+        body += p + "\t";
+    unsigned sum = 0;
+    for (char c : body)
+        sum += uint8_t(c);
+    char check[3];
+    std::snprintf(check, sizeof check, "%02X", sum & 0xFF);
+    return body + (checksum ? check : "") + "\x03";
+}
+// kStamp and kNextStamp stand for the 060 of the case's clock (TZ=UTC) and the second after.
+const std::string kStamp = "{060}", kNextStamp = "{060+1}";
+
+struct CimdTraits {
+    using Server = CCimdServer;
+    static constexpr uint16_t kProtocol = protocol::kCimd2;
+};
+struct Exchange {
+    const char* name;
+    std::vector<std::string> sent;
+    std::vector<std::string> answers;
+};
+
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ServerSuite); // its PDUs open with their length, CIMD2's do not
+
+class CimdServerTest : public ServerTest<CimdTraits> {
+protected:
+    // The packet with the 060 of now (and of the second after) in place of kStamp (kNextStamp), sealed again.
+    std::string Stamped(std::string packet) const {
+        const auto stamp = [](int64_t seconds) {
+            const std::time_t t = std::time_t(seconds);
+            std::tm utc{};
+            gmtime_r(&t, &utc);
+            char text[16];
+            std::strftime(text, sizeof text, "%y%m%d%H%M%S", &utc);
+            return std::string(text);
+        };
+        bool changed = false;
+        for (const auto& [mark, seconds] : {std::pair{kStamp, now}, std::pair{kNextStamp, now + 1}})
+            for (std::size_t at; (at = packet.find(mark)) != std::string::npos; changed = true)
+                packet.replace(at, mark.size(), stamp(seconds));
+        if (!changed)
+            return packet;
+        std::vector<std::string> parameters;
+        for (std::size_t at = 8, tab; (tab = packet.find('\t', at)) != std::string::npos; at = tab + 1)
+            parameters.push_back(packet.substr(at, tab - at));
+        return Packet(std::stoi(packet.substr(1, 2)), std::stoi(packet.substr(4, 3)), parameters);
+    }
+    // Each exchange on a connection of its own: the packets sent, then exactly the answers expected.
+    void Run(const Exchange& c) {
+        SCOPED_TRACE(c.name);
+        now += 60; // later than every 060 an earlier case was given
+        auto client = Connect();
+        for (const std::string& packet : c.sent)
+            client->Send(Stamped(packet));
+        for (const std::string& answer : c.answers)
+            EXPECT_EQ(client->NextFrame(), Stamped(answer));
+        EXPECT_EQ(client->NextFrame(50), std::nullopt);
+    }
+};
+
+const std::string kTo = "021:+358501234567";
+
+TEST_F(CimdServerTest, AnswersEachOperationOnItsNumber) {
+    const std::string longText(161, 'a');
+    const Exchange cases[] = {
+        {"login without accounts", {Packet(1, 1, {"010:any", "011:x"})}, {Packet(51, 1, {})}},
+        {"alive", {Packet(40, 3, {})}, {Packet(90, 3, {})}},
+        {"alive, its checksum left out", {Packet(40, 5, {}, false)}, {Packet(90, 5, {})}},
+        {"logout", {Packet(2, 7, {})}, {Packet(52, 7, {})}},
+        {"submit answered with 021 and a 060 unique per message",
+         {Packet(3, 1, {kTo, "033:Hello _Oa _XXe"}), Packet(3, 3, {kTo, "034:48656C6C6F", "032:050003010201", "030:4"})},
+         {Packet(53, 1, {kTo, "060:" + kStamp}), Packet(53, 3, {kTo, "060:" + kNextStamp})}},
+        {"enquiry and cancel of a submitted message, then of none",
+         {Packet(3, 1, {kTo, "033:Hi"}), Packet(4, 3, {kTo, "060:" + kStamp}), Packet(6, 5, {kTo, "060:" + kStamp}),
+          Packet(6, 7, {kTo, "060:" + kStamp})},
+         {Packet(53, 1, {kTo, "060:" + kStamp}), Packet(54, 3, {kTo, "060:" + kStamp, "061:1"}), Packet(56, 5, {}),
+          Packet(56, 7, {"900:7"})}},
+        {"destination not digits", {Packet(3, 9, {"021:12a4", "033:Hi"})}, {Packet(53, 9, {"900:300"})}},
+        {"no destination", {Packet(3, 9, {"033:Hi"})}, {Packet(53, 9, {"900:300"})}},
+        {"an unknown escape", {Packet(3, 9, {kTo, "033:_zz"})}, {Packet(53, 9, {"900:302"})}},
+        {"over 160 characters", {Packet(3, 9, {kTo, "033:" + longText})}, {Packet(53, 9, {"900:302"})}},
+        {"binary not hex", {Packet(3, 9, {kTo, "034:4G"})}, {Packet(53, 9, {"900:302"})}},
+        {"text and binary both", {Packet(3, 9, {kTo, "033:Hi", "034:48"})}, {Packet(53, 9, {"900:303"})}},
+        {"an operation the SMSC sends", {Packet(20, 11, {kTo})}, {Packet(98, 11, {"900:1"})}},
+        {"an operation CIMD2 does not have", {Packet(7, 13, {})}, {Packet(98, 13, {"900:1"})}},
+        {"checksum one off", {[] { std::string p = Packet(40, 15, {}); p[p.size() - 2] ^= 1; return p; }()},
+         {Packet(99, 15, {})}},
+        {"an even number from the client", {Packet(40, 16, {})}, {Packet(99, 16, {})}},
+        {"a parameter without ':'", {Packet(3, 17, {"021+358"})}, {Packet(99, 17, {})}},
+        {"a response to nothing of ours", {Packet(70, 2, {})}, {}},
+        {"bytes between packets and a packet cut by the next STX", {"junk" + Packet(40, 19, {}) + "\x02" "40:0",
+                                                                    Packet(40, 21, {})},
+         {Packet(90, 19, {}), Packet(90, 21, {})}},
+    };
+    for (const Exchange& c : cases)
+        Run(c);
+}
+
+TEST_F(CimdServerTest, LoginChecksUserIdentityAndPasswordAgainstTheAccounts) {
+    Account account;
+    account.systemId = "kannel";
+    account.password = "secret";
+    server.SetAccounts({account});
+    const std::string login = Packet(1, 1, {"010:kannel", "011:secret"});
+    const Exchange cases[] = {
+        {"right password, then a submit", {login, Packet(3, 3, {kTo, "033:Hi"})},
+         {Packet(51, 1, {}), Packet(53, 3, {kTo, "060:" + kStamp})}},
+        {"wrong password", {Packet(1, 1, {"010:kannel", "011:secreT"})}, {Packet(51, 1, {"900:100"})}},
+        {"no account", {Packet(1, 1, {"010:other", "011:secret"})}, {Packet(51, 1, {"900:100"})}},
+        {"submit before login", {Packet(3, 3, {kTo, "033:Hi"})}, {Packet(53, 3, {"900:1"})}},
+        {"a second login", {login, login}, {Packet(51, 1, {}), Packet(51, 1, {"900:100"})}},
+    };
+    for (const Exchange& c : cases)
+        Run(c);
+    EXPECT_EQ(std::count(observer.events.begin(), observer.events.end(), "logged in 0"), 1);
+}
+
+// Both directions are captured under CIMD2, summarised by operation, number and 900, so that pairing sees them.
+TEST_F(CimdServerTest, CapturesBothDirectionsWithTheirNumberAndError) {
+    EXPECT_EQ(observer.lines, std::vector<std::string>{"CIMD2 server start ok! (port = " + std::to_string(port) + ")\r\n"});
+    auto client = Connect();
+    client->Send(Packet(3, 41, {"021:x"}));
+    ASSERT_EQ(client->NextFrame(), Packet(53, 41, {"900:300"}));
+    ASSERT_EQ(log.GetCount(), 2);
+    const PacketSummary& request = log.SummaryAt(0);
+    const PacketSummary& answer = log.SummaryAt(1);
+    EXPECT_EQ(request.protocol, protocol::kCimd2);
+    EXPECT_EQ(request.command, 3u);
+    EXPECT_EQ(answer.command, 0x80000003u);
+    EXPECT_EQ(request.ShownSequence(), 41u);
+    EXPECT_EQ(answer.ShownSequence(), 41u);
+    EXPECT_EQ(answer.status, 300u);
+    EXPECT_TRUE(answer.fromServer);
+}
+
+// Random and mutated packets, slow senders and a packet that never ends: answers or a close, never a crash,
+// and the server still serves a fresh connection.
+TEST_F(CimdServerTest, SurvivesRandomAndMutatedBytes) {
+    std::mt19937 rng(34);
+    const std::string valid = Packet(3, 1, {kTo, "033:Hello _Oa", "056:1"});
+    for (int round = 0; round < 40; ++round) {
+        auto client = Connect();
+        std::string bytes = valid;
+        for (int flips = 1 + int(rng() % 6); flips > 0; --flips)
+            bytes[rng() % bytes.size()] = char(rng() % 4 == 0 ? "\x02\x03\t:"[rng() % 4] : rng());
+        if (round % 4 == 0)
+            bytes = std::string(1 + rng() % 300, char(rng()));
+        for (std::size_t at = 0; at < bytes.size(); at += 1 + rng() % 7) // a slow sender, a few octets at a time
+            client->Send(bytes.substr(at, 1 + rng() % 7));
+        client->Send(std::string(5000, 'x')); // a packet without ETX passes its bound
+        client->NextFrame(20);
+    }
+    auto client = Connect();
+    client->Send(Packet(40, 1, {}));
+    EXPECT_EQ(client->NextFrame(), Packet(90, 1, {}));
+}
+
+} // namespace
