@@ -25,8 +25,10 @@ std::vector<uint8_t> UdhSubmit(uint8_t reference, uint8_t total, uint8_t part, c
                                const char* destination = "222") {
     return SmppPdu(0x00000004, part, SmppMessageBody("111", destination, 0x40, 0, Udh8(reference, total, part, text)));
 }
-std::vector<uint8_t> SarDeliver(uint16_t reference, uint8_t total, uint8_t part, const std::vector<uint8_t>& text) {
-    const auto tlvs = Builder().raw(Tlv(0x020C, Builder().u16(reference))).raw(Tlv(0x020E, {total})).raw(Tlv(0x020F, {part}));
+std::vector<uint8_t> SarDeliver(uint16_t reference, uint8_t total, uint8_t part, const std::vector<uint8_t>& text,
+                                const std::vector<uint8_t>& more = {}) {
+    const auto tlvs =
+        Builder().raw(Tlv(0x020C, Builder().u16(reference))).raw(Tlv(0x020E, {total})).raw(Tlv(0x020F, {part})).raw(more);
     return SmppPdu(0x00000005, 50 + part, SmppMessageBody("333", "444", 0, 8, text, tlvs));
 }
 
@@ -46,7 +48,7 @@ const Feed kFeed[] = {
     /* row 4 */ {8, true, UdhSubmit(1, 3, 2, Octets("other connection"))},
     /* row 5 */ {7, false, SarDeliver(0x1234, 2, 1, kHello1)},
     /* row 6 */ {7, true, UdhSubmit(1, 3, 2, {0x00, ' '})}, // GSM: 0x00 is '@'
-    /* row 7 */ {7, false, SarDeliver(0x1234, 2, 2, kHello2)},
+    /* row 7 */ {7, false, SarDeliver(0x1234, 2, 2, kHello2, Tlv(0x0424, {0x00, 'x'}))}, // short_message is the text
     /* row 8 */ {7, true, UdhSubmit(9, 3, 3, Octets("c"))},
     /* row 9 */ {7, true, UdhSubmit(9, 3, 1, Octets("a"))}, // the earlier part after the later one
     /* row 10 */ {7, true, UdhSubmit(1, 2, 1, Octets("may still come"))},

@@ -103,6 +103,12 @@ TEST_F(PhoneClientTest, LogsInAcrossSplitReadsAndSubmitsOnlyWhenLoggedIn) {
         EXPECT_EQ(Bytes(content.begin() + 5, content.begin() + 7), (Bytes{2, uint8_t(seq)}));
         EXPECT_EQ(Bytes(content.begin() + 7, content.end()), Bytes(size_t(body), 'x'));
     }
+    // SAR parameters and message_payload are SMPP's alone: a phone sends such a text in parts with the 8-bit header.
+    ASSERT_EQ(client->Submit("10086", std::string(161, 'x'), smpp::SplitOption::Sar), 2);
+    for (const int body : {134, 27}) {
+        ASSERT_TRUE(Next(12 + 24 + 24 + 10 + 1 + 6 + size_t(body)));
+        EXPECT_EQ(Bytes(taken.end() - 6 - body, taken.end() - 3 - body), (Bytes{0x05, 0x00, 0x03}));
+    }
 
     client->LogOut();
     EXPECT_EQ(statuses.back(), "Not logged in");
@@ -176,6 +182,18 @@ TEST_F(PhoneClientTest, LongMessagesAreToldOfWholeOnceTheirLastPartCame) {
     EXPECT_EQ(delivered, (std::vector<std::pair<std::string, std::string>>{
                              {"10086", "Hello, world"}, {"10010", "up"}, {"10086", "\\x05"}}));
     EXPECT_EQ(parts, (std::vector<int>{1, 1, 1}));
+
+    // At most 32 long messages wait for their parts: the 33rd makes the phone forget the oldest.
+    delivered.clear();
+    for (int reference = 0x50; reference <= 0x70; ++reference) {
+        Send(Deliver(++sequence, "10086", "1", 15, part({5, 0, 3, uint8_t(reference), 2, 1}, "a")));
+        ASSERT_TRUE(Next(26));
+    }
+    for (const uint8_t reference : {0x51, 0x50}) {
+        Send(Deliver(++sequence, "10086", "1", 15, part({5, 0, 3, reference, 2, 2}, "b")));
+        ASSERT_TRUE(Next(26));
+    }
+    EXPECT_EQ(delivered, (std::vector<std::pair<std::string, std::string>>{{"10086", "ab"}}));
 }
 
 TEST_F(PhoneClientTest, ABadLengthClosesTheConnectionAndFramesNothingAfterIt) {

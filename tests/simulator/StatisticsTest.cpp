@@ -287,11 +287,11 @@ TEST_F(StatisticsTest, PrometheusTextReadsBack) {
     Exchange(1, 0, kBindTrx, 1, 80);
     Exchange(1, 1000, kSubmit, 2, 300, 0x58);
     Exchange(1, 2000, kSubmit, 3, 20'000'000);
-    // A system id with a quote and a line feed in it is written escaped, as every label is.
-    stats.SetQueues([] { return std::vector<CSmppServer::QueueDepth>{{"esme1", 3, 2, 10}, {"a\"\nb", 0, 0, 1}}; });
-    EXPECT_EQ(stats.QueuesText(), "esme1: 3 kept, 2 waiting, 10 unanswered; a\"\nb: 0 kept, 0 waiting, 1 unanswered");
+    // A system id with a quote, a backslash and a line feed in it is written escaped, as every label is.
+    stats.SetQueues([] { return std::vector<CSmppServer::QueueDepth>{{"esme1", 3, 2, 10}, {"a\"\\\nb", 0, 0, 1}}; });
+    EXPECT_EQ(stats.QueuesText(), "esme1: 3 kept, 2 waiting, 10 unanswered; a\"\\\nb: 0 kept, 0 waiting, 1 unanswered");
     EXPECT_EQ(Json("queues"), R"([{"kept":3,"systemId":"esme1","unanswered":10,"waiting":2},)"
-                              R"({"kept":0,"systemId":"a\"\nb","unanswered":1,"waiting":0}])");
+                              R"({"kept":0,"systemId":"a\"\\\nb","unanswered":1,"waiting":0}])");
     Add(1, true, 3000, SmppPdu(kDeliver, 9));
     Add(1, false, 3400, SmppPdu(kDeliver | kResp, 9));
     Add(2, false, 100, SmppPdu(kSubmit, 1), kSmpp, true);
@@ -322,9 +322,11 @@ TEST_F(StatisticsTest, PrometheusTextReadsBack) {
         bool ok = false;
         const double value = match.captured(3).toDouble(&ok);
         ASSERT_TRUE(ok);
+        EXPECT_FALSE(match.captured(3).endsWith('.')) << "a whole number is written without its point";
         std::string labels;
         for (auto it = label.globalMatch(match.captured(2)); it.hasNext();) {
             const QRegularExpressionMatch pair = it.next();
+            EXPECT_FALSE(pair.captured(2).endsWith('.'));
             labels += pair.captured(1).toStdString() + "=" + pair.captured(2).toStdString() + ";";
             if (match.captured(1).endsWith("_bucket") && pair.captured(1) == "le" && labels.starts_with("by=tarnwick;"))
                 buckets.emplace_back(pair.captured(2).toStdString(), value);
@@ -338,8 +340,8 @@ TEST_F(StatisticsTest, PrometheusTextReadsBack) {
                                                           {"tarnwick_smpp_queue_depth", "gauge"},
                                                           {"tarnwick_unanswered_requests", "gauge"}}));
     EXPECT_EQ(values["tarnwick_smpp_queue_depth{system_id=esme1;queue=kept;}"], 3);
+    EXPECT_EQ(values[R"(tarnwick_smpp_queue_depth{system_id=a\"\\\nb;queue=unanswered;})"], 1);
     EXPECT_EQ(values["tarnwick_smpp_queue_depth{system_id=esme1;queue=waiting;}"], 2);
-    EXPECT_EQ(values["tarnwick_smpp_queue_depth{system_id=a\\\"\\nb;queue=unanswered;}"], 1);
     EXPECT_EQ(values["tarnwick_pdus_total{protocol=SMPP;command=submit_sm;status=;direction=in;}"], 2);
     EXPECT_EQ(values["tarnwick_opened_pdus_total{protocol=SMPP;command=submit_sm;status=;direction=in;}"], 1);
     EXPECT_EQ(values["tarnwick_pdus_total{protocol=SMPP;command=submit_sm_resp;status=ESME_RTHROTTLED;direction=out;}"], 1);
