@@ -160,26 +160,22 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
     // A text protocol's frame is read by its codec: the table walks the capture header only.
     const protocol::Framing framing =
         m_total > kCaptureHeaderSize ? FramingOf(wire::ReadLe16(record + kProtocolCodeAt)) : protocol::Framing::LengthPrefixed;
-    const bool textFrame = framing != protocol::Framing::LengthPrefixed;
-    if (textFrame) total = kCaptureHeaderSize;
+    if (framing != protocol::Framing::LengthPrefixed) total = kCaptureHeaderSize;
     const int32_t rowCount = DescriptorCount();
-    int32_t position = 0;
-    int32_t offset = 0;
+    int32_t position = 0, offset = 0;
     int32_t stalled = 0; // steps in a row that covered no bytes
     bool result = true;
     Field field;
     while (offset != total && position < rowCount) {
         const FieldDescriptor& row = m_table->rows[position];
-        const int32_t remaining = total - offset;
         Settle(position, offset, field);
         if (field.outcome != Field::Outcome::Fits) {
             // The error line stands in for the field; it highlights at most what is left.
-            const bool lengthError = field.outcome == Field::Outcome::LengthError;
-            const int32_t width = field.width < 0 ? remaining : std::min(field.width, remaining);
-            AddErrorLine(m_lines, *m_table, position, lengthError ? kLengthErrorText : kUnknownErrorText, offset, width);
+            const int32_t width = field.width < 0 ? total - offset : std::min(field.width, total - offset);
+            AddErrorLine(m_lines, *m_table, position,
+                         field.outcome == Field::Outcome::LengthError ? kLengthErrorText : kUnknownErrorText, offset, width);
             return false;
         }
-
         int32_t next = -1;
         if (KindOf(row) == FieldKind::Entries) {
             next = NextEntry(position, field.count);
@@ -207,7 +203,7 @@ bool CPacketDecoder::Decode(const uint8_t* record, int32_t total) {
         return false;
     }
     if (framing == protocol::Framing::CimdText) return cimd_lines::Append(m_lines, record, offset, m_total) && offset == total;
-    if (textFrame) return ucp_lines::Append(m_lines, record, offset, m_total) && offset == total;
+    if (framing == protocol::Framing::UcpText) return ucp_lines::Append(m_lines, record, offset, m_total) && offset == total;
     if (offset < total && !m_lines.empty()) AppendTrailingOctets(offset);
     return result;
 }
