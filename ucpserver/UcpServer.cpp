@@ -263,7 +263,8 @@ int CUcpServer::DeliverTo(const std::string& to, const std::string& from, const 
     fields[kOAdC] = packed ? *packed : from;
     fields[kOtoa] = packed ? std::string(ucp::kOtoaAlphanumeric) : std::string();
     fields[kScts] = NextScts();
-    fields[kMt] = content.transparent ? ucp::kMtTransparent : ucp::kMtAlphanumeric;
+    // A new string, not an assignment from the view: GCC 12 at -O3 warns of a false overlap in the latter.
+    fields[kMt] = std::string(content.transparent ? ucp::kMtTransparent : ucp::kMtAlphanumeric);
     if (content.transparent) {
         const ucp::Transparent tmsg = ucp::EncodeTMsg(content.octets);
         fields[kNb] = tmsg.nb;
@@ -291,7 +292,7 @@ bool CUcpServer::Notify(uint64_t connectionId, const std::string& login, const N
     fields[kDst] = std::string(1, notification.dst);
     fields[kRsn] = notification.rsn;
     fields[kDscts] = NextScts();
-    fields[kMt] = ucp::kMtAlphanumeric;
+    fields[kMt] = std::string(ucp::kMtAlphanumeric);
     fields[kMsg] = ucp::EncodeAMsg(QString::fromStdString(notification.text).toStdU32String()).value_or("");
     CConnection* connection = FindConnection(connectionId);
     if (connection && Queue(*connection, {kOtNotification, fields, 0}))
