@@ -106,43 +106,17 @@ void AppendRaw(std::string& out, const DecodeLine& line, const uint8_t* record, 
     }
 }
 
-// A line of a protocol its codec reads, which no table row labels: "UCP: AdC = 0612" is labelled "UCP" and
-// named "AdC"; a group "UCP: ----- Header -----" is named by what follows its label.
-void LabelAndNameOfOwnLine(const DecodeLine& line, std::string_view& label, std::string_view& name) {
-    const std::string_view text(line.text);
-    const size_t colon = text.find(": ");
-    const size_t from = colon == std::string_view::npos ? 0 : colon + 2;
-    label = text.substr(0, colon == std::string_view::npos ? 0 : colon);
-    const size_t end = line.isGroup || line.valueAt < 3 ? text.size() : size_t(line.valueAt) - 3;
-    name = text.substr(std::min(from, text.size()), end > from ? end - from : 0);
-}
-
 // One decoded field: its stable name, the label and name its row gives it, its value as shown, raw and named,
 // where it lies in the PDU, and the lines that show its parts.
-void AppendField(std::string& out, const CPacketDecoder& decoder, std::span<const DecodeLine> lines, size_t index,
-                 const uint8_t* record, uint32_t length) {
+void AppendField(std::string& out, std::span<const DecodeLine> lines, size_t index, const uint8_t* record,
+                 uint32_t length) {
     const DecodeLine& line = lines[index];
-    const int32_t position = decoder.PositionOf(line.id);
-    // A row label is "TAG: name =" (a TLV row's "TAG TLV:", whose parameter names itself in the line).
-    std::string_view label = position < 0 ? std::string_view{} : decoder.Descriptors()[size_t(position)].label;
-    const size_t colon = label.find(':');
-    std::string_view name = colon == std::string_view::npos ? label : label.substr(colon + 1);
-    label = label.substr(0, colon == std::string_view::npos ? 0 : colon);
-    if (line.type == FieldType::Octets && line.rawOffset > line.offset && colon != std::string_view::npos) // a TLV
-        name = std::string_view(line.text).substr(std::min(line.text.size(), colon + 2),
-                                                 size_t(std::max(0, line.valueAt - 3 - int32_t(colon) - 2)));
-    else if (position < 0 && line.field != kTrailingOctetsField)
-        LabelAndNameOfOwnLine(line, label, name);
-    else if (position < 0)
-        name = kTrailingOctetsText;
-    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-    while (!name.empty() && (name.back() == ' ' || name.back() == '=')) name.remove_suffix(1);
     out += "{\"field\":";
     AppendString(out, line.field);
     out += ",\"label\":";
-    AppendString(out, label);
+    AppendString(out, line.label);
     out += ",\"name\":";
-    AppendString(out, name);
+    AppendString(out, line.Name());
     out += ",\"value\":";
     AppendString(out, line.Show());
     out += ",\"raw\":";
@@ -261,7 +235,7 @@ void AppendRecord(std::string& out, CPacketDecoder& decoder, int64_t seq, const 
         if (!first)
             out += ',';
         first = false;
-        AppendField(out, decoder, lines, index, record, length);
+        AppendField(out, lines, index, record, length);
     }
     out += ']';
     if (reassembled)

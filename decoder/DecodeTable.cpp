@@ -44,6 +44,15 @@ void NameRows(DecodeTable& t) {
     for (const field_names::TagName& tlv : field_names::SmgpTlvNames())
         t.tlvNames.push_back({false, tlv.tag, "smgp.tlv." + std::string(tlv.name)});
 }
+// The label part of a row's label up to its ':' and the name after it, blanks and a closing '=' trimmed.
+DecodeTable::RowName SplitLabel(std::string_view label) {
+    const size_t colon = label.find(':');
+    std::string_view name = colon == std::string_view::npos ? label : label.substr(colon + 1);
+    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '=')) name.remove_suffix(1);
+    return {label.substr(0, colon == std::string_view::npos ? 0 : colon), name,
+            colon == std::string_view::npos ? -1 : static_cast<int32_t>(colon)};
+}
 } // namespace
 
 std::shared_ptr<const DecodeTable> DecodeTable::Build(std::span<const decode_table::Family> families) {
@@ -85,6 +94,11 @@ std::shared_ptr<const DecodeTable> DecodeTable::Build(std::span<const decode_tab
         t.sourceKinds.push_back(source < 0 ? FieldKind::CaseListEnd : KindOf(t.rows[source]));
     }
     NameRows(t);
+    t.rowNames.reserve(t.rows.size());
+    for (const FieldDescriptor& row : t.rows) {
+        const int32_t first = t.PositionOf(row.id);
+        t.rowNames.push_back(first < 0 ? RowName{} : SplitLabel(t.rows[static_cast<size_t>(first)].label));
+    }
     for (LayoutPair& pair : t.layoutPairs) {
         pair.body = t.PositionOf(pair.body);
         pair.alternative = t.PositionOf(pair.alternative);

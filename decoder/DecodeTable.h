@@ -32,6 +32,14 @@ struct DecodeTable {
         std::string name;
     };
     std::vector<TlvFieldName> tlvNames;
+    // Per position: what a field of the row's id is called beside its value, from the label of the first row with
+    // that id: "SUB_SM" and "destination_addr" of "SUB_SM: destination_addr =". colon: where the label's ':'
+    // stands, after which an optional parameter's line spells the parameter's name; -1 for a label without one.
+    struct RowName {
+        std::string_view label, name;
+        int32_t colon = -1;
+    };
+    std::vector<RowName> rowNames;
     // A body that comes in two layouts (decode_table::LayoutChoice), both measured from the family's rows.
     struct LayoutPair {
         int32_t body, alternative; // positions of the group rows

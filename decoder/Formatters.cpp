@@ -315,12 +315,6 @@ void AppendRegisteredDeliveryBits(std::string& out, const NameIndex& names, uint
     out.push_back(')');
 }
 
-bool IsEsmClassField(int32_t descriptorId) {
-    using namespace decode_ids;
-    return descriptorId == kSubmitSmEsmClass || descriptorId == kDeliverSmEsmClass ||
-           descriptorId == kSubmitMultiEsmClass || descriptorId == kDataSmEsmClass;
-}
-
 void AppendEsmClass(std::string& out, const NameIndex& names, int32_t descriptorId, uint8_t esmClass) {
     if (!IsEsmClassField(descriptorId)) return;
     using namespace decode_ids;

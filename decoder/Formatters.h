@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "decoder/tables/TableIds.h"
+
 class NameIndex;
 
 // Every formatter takes its bytes with an explicit count of readable bytes and reads nothing
@@ -93,7 +95,11 @@ void AppendSmgpReport(std::string& out, const uint8_t* bytes, int32_t available)
 void AppendRegisteredDeliveryBits(std::string& out, const NameIndex& names, uint8_t value);
 
 // Whether the descriptor is one of the SMPP esm_class fields whose suffix FormatEsmClass makes.
-bool IsEsmClassField(int32_t descriptorId);
+constexpr bool IsEsmClassField(int32_t descriptorId) {
+    using namespace decode_ids;
+    return descriptorId == kSubmitSmEsmClass || descriptorId == kDeliverSmEsmClass ||
+           descriptorId == kSubmitMultiEsmClass || descriptorId == kDataSmEsmClass;
+}
 // " (GSM=%s; Type=%s; Mode=%s)" for an SMPP esm_class; the deliver_sm field (1980) uses the
 // delivered-message names, the others the submitted-message names. Empty for other ids.
 std::string FormatEsmClass(const NameIndex& names, int32_t descriptorId, uint8_t esmClass);

@@ -31,28 +31,6 @@ void NameIndex::AddValueNames(std::span<const ValueName> rows) {
     }
 }
 
-std::string_view NameIndex::FindCodeName(int32_t tableId, uint32_t code) const {
-    const auto it = m_codeNames.find(Key(tableId, code));
-    return it == m_codeNames.end() ? kUnknownName : it->second;
-}
-
-std::string_view NameIndex::FindValueName(int32_t category, int32_t value) const {
-    if (value < 0) return {};
-    const auto exact = m_values.find(Key(category, static_cast<uint32_t>(value)));
-    const auto wildcard = m_wildcards.find(category);
-    // Table order decides: a wildcard listed before the exact row would win.
-    if (exact != m_values.end() && (wildcard == m_wildcards.end() || exact->second.row < wildcard->second.row))
-        return exact->second.name;
-    if (wildcard != m_wildcards.end()) return wildcard->second.name;
-    return {};
-}
-
-bool NameIndex::HasCategory(int32_t category) const { return m_categories.count(category) != 0; }
-
-bool NameIndex::HasOwnRow(int32_t category, int32_t value) const {
-    return value >= 0 && m_values.count(Key(category, static_cast<uint32_t>(value))) != 0;
-}
-
 std::vector<CodeName> NameIndex::CodeNamesOf(int32_t tableId) const {
     std::vector<CodeName> rows;
     for (const auto& [key, name] : m_codeNames)

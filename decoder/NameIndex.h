@@ -21,15 +21,31 @@ public:
     void AddCodeNames(std::span<const CodeName> rows);
     void AddValueNames(std::span<const ValueName> rows);
 
+    // Written here so that a walk, which asks them of nearly every field, does not call away for them.
+
     // The name of the first row with that table id and code, "未知" when there is none.
-    std::string_view FindCodeName(int32_t tableId, uint32_t code) const;
+    std::string_view FindCodeName(int32_t tableId, uint32_t code) const {
+        const auto it = m_codeNames.find(Key(tableId, code));
+        return it == m_codeNames.end() ? kUnknownName : it->second;
+    }
     // The name of the first row of the category whose value equals `value` or is the wildcard -1;
     // empty for a negative value, a value without a row, or a row with an empty name.
-    std::string_view FindValueName(int32_t category, int32_t value) const;
+    std::string_view FindValueName(int32_t category, int32_t value) const {
+        if (value < 0) return {};
+        const auto exact = m_values.find(Key(category, static_cast<uint32_t>(value)));
+        const auto wildcard = m_wildcards.find(category);
+        // Table order decides: a wildcard listed before the exact row would win.
+        if (exact != m_values.end() && (wildcard == m_wildcards.end() || exact->second.row < wildcard->second.row))
+            return exact->second.name;
+        if (wildcard != m_wildcards.end()) return wildcard->second.name;
+        return {};
+    }
     // Whether the value has a row of its own in the category (not only the wildcard's name).
-    bool HasOwnRow(int32_t category, int32_t value) const;
+    bool HasOwnRow(int32_t category, int32_t value) const {
+        return value >= 0 && m_values.count(Key(category, static_cast<uint32_t>(value))) != 0;
+    }
     // Whether the category has any row at all (a descriptor without rows gets no suffix).
-    bool HasCategory(int32_t category) const;
+    bool HasCategory(int32_t category) const { return m_categories.count(category) != 0; }
     // Whether the table has a row for the code.
     bool HasCodeName(int32_t tableId, uint32_t code) const { return m_codeNames.count(Key(tableId, code)) != 0; }
     // The values of the category whose own row bears that name, case ignored (ASCII letters); none when no row

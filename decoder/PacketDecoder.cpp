@@ -95,6 +95,8 @@ void AddErrorLine(std::vector<DecodeLine>& lines, const DecodeTable& table, int3
     const FieldDescriptor& row = table.rows[position];
     lines.push_back({row.id, std::string(error), offset, width, row.iconId, row.isGroup});
     lines.back().field = table.fieldNames[static_cast<size_t>(position)];
+    lines.back().label = table.rowNames[static_cast<size_t>(position)].label;
+    lines.back().rowName = table.rowNames[static_cast<size_t>(position)].name;
     lines.back().valueEnd = static_cast<int32_t>(lines.back().text.size());
 }
 
@@ -239,7 +241,10 @@ void CPacketDecoder::TypeLine(DecodeLine& line, int32_t position, int32_t valueE
     const FieldKind kind = KindOf(row);
     const int32_t labelEnd = m_table->labelLengths[static_cast<size_t>(position)];
     const auto size = static_cast<int32_t>(line.text.size());
+    const DecodeTable::RowName& named = m_table->rowNames[static_cast<size_t>(position)];
     line.field = m_table->fieldNames[static_cast<size_t>(position)];
+    line.label = named.label;
+    line.rowName = named.name;
     // The value starts after the label and its space; a field whose kind showed nothing has none.
     line.valueAt = valueEnd > labelEnd ? std::min(labelEnd + 1, valueEnd) : size;
     line.valueEnd = std::max(line.valueAt, valueEnd);
@@ -261,6 +266,8 @@ void CPacketDecoder::TypeLine(DecodeLine& line, int32_t position, int32_t valueE
             // A parameter's line names it in its label part: "SUB_SM TLV: message_payload(Generic) = text".
             const size_t equals = line.text.find(" = ", static_cast<size_t>(line.valueAt));
             if (equals != std::string::npos) line.valueAt = std::min(static_cast<int32_t>(equals + 3), line.valueEnd);
+            if (line.rawOffset > line.offset && named.colon >= 0)
+                line.SpellName(static_cast<size_t>(named.colon) + 2, static_cast<size_t>(std::max(0, line.valueAt - 3)));
         }
         break;
     default: break;
@@ -289,6 +296,7 @@ void CPacketDecoder::AppendTrailingOctets(int32_t offset) {
     m_lines.push_back({kTrailingOctetsLineId, m_text, offset, count, iconId, 0});
     DecodeLine& line = m_lines.back();
     line.field = kTrailingOctetsField;
+    line.rowName = kTrailingOctetsText;
     line.type = FieldType::Octets;
     line.rawOffset = offset;
     line.rawWidth = count;

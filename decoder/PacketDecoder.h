@@ -1,6 +1,7 @@
 // The table-driven decoder that turns one capture record into named, positioned decode lines.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <cstdint>
@@ -41,11 +42,32 @@ struct DecodeLine {
     int32_t nameEnd = 0;   // 0 when the value has no name
     int32_t parent = -1;   // the line of the field this line shows a part of; -1 for a field or a group
 
+    // What the field is called beside its value: its row's label ("SUB_SM") and name ("destination_addr"), texts
+    // of the table or of the protocol that outlive every line. A name the line spells in its own text (an optional
+    // parameter's, a text protocol's field) lies there at nameAt instead. A part (parent >= 0) has neither.
+    std::string_view label = {};
+    std::string_view rowName = {};
+    int32_t nameAt = -1;
+    int32_t nameLength = 0;
+
     // The value as shown, with its name: "1 (International)".
     std::string_view Show() const { return std::string_view(text).substr(static_cast<size_t>(valueAt)); }
     // The value's own text without its name: the raw value of a Text field.
     std::string_view ValueText() const {
         return std::string_view(text).substr(static_cast<size_t>(valueAt), static_cast<size_t>(valueEnd - valueAt));
+    }
+    // The field's name: "destination_addr", "message_payload(Generic)", "AdC".
+    std::string_view Name() const {
+        return nameAt < 0 ? rowName : std::string_view(text).substr(static_cast<size_t>(nameAt), static_cast<size_t>(nameLength));
+    }
+    // Names the field by its own text from `from` to `to`, blanks and a closing '=' left out.
+    void SpellName(size_t from, size_t to) {
+        to = std::min(to, text.size());
+        from = std::min(from, to);
+        while (from < to && text[from] == ' ') ++from;
+        while (to > from && (text[to - 1] == ' ' || text[to - 1] == '=')) --to;
+        nameAt = static_cast<int32_t>(from);
+        nameLength = static_cast<int32_t>(to - from);
     }
     // The name the value has ("International"), empty when none.
     std::string_view ValueName() const {

@@ -25,6 +25,8 @@ public:
                            width, icon, 1});
         DecodeLine& line = m_lines.back();
         line.valueAt = line.valueEnd = int32_t(line.text.size());
+        line.label = Label();
+        line.SpellName(m_prefix.size(), line.text.size());
     }
     // A field's line "<label>: shown = value", its stable name "<protocol>.name"; valueName, when given,
     // follows as " (name)".
@@ -39,6 +41,8 @@ public:
         DecodeLine& line = m_lines.back();
         line.field = place == m_names.end() ? std::string_view{} : std::string_view(*place);
         line.type = FieldType::Text;
+        line.label = Label();
+        line.SpellName(m_prefix.size(), size_t(valueAt) - 3);
         line.valueAt = valueAt;
         line.valueEnd = int32_t(line.text.size());
         if (!valueName.empty()) {
@@ -74,10 +78,15 @@ public:
         line.type = FieldType::None;
         line.valueAt = 0;
         line.valueEnd = int32_t(text.size());
+        line.rowName = "error";
+        line.nameAt = -1;
     }
     std::size_t Count() const { return m_lines.size(); }
 
 private:
+    // "UCP" of the prefix "UCP: ".
+    std::string_view Label() const { return m_prefix.substr(0, m_prefix.find(':')); }
+
     std::vector<DecodeLine>& m_lines;
     int32_t m_base;
     std::string_view m_prefix;

@@ -421,6 +421,16 @@ TEST_F(DecodeCliTest, JsonOfOneRecord) {
               std::string::npos) << cimd.out;
     EXPECT_NE(cimd.out.find(R"x({"field":"cimd2.error_code","label":"CIMD2","name":"900 Error code","value":"100 (Invalid login)",)x"),
               std::string::npos) << cimd.out;
+    // A name the line spells itself: an optional parameter's, and a text frame's error, under its protocol's label.
+    const std::pair<std::vector<std::string>, std::string> named[] = {
+        {{"smpp", "0000002a000000040000000000000007000101313233340001013435000000000000000000000004240001" "61"},
+         R"x({"field":"smpp.tlv.message_payload","label":"SUB_SM TLV","name":"message_payload(Generic)","value":"a",)x"},
+        {{"ucp", "06/00022/R/51/N/02//0C"}, R"x({"field":"ucp.error","label":"UCP","name":"error","value":"Bad checksum:)x"},
+    };
+    for (const auto& [input, json] : named) {
+        const Result result = RunCommand({"--json", "--protocol", input[0], input[1]});
+        EXPECT_NE(result.out.find(json), std::string::npos) << result.out;
+    }
 }
 
 // docs/fields.md is the list --list-fields prints, as a table; run with TARNWICK_GOLDEN_UPDATE=1 to rewrite it.
