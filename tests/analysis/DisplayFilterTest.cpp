@@ -37,7 +37,7 @@ const Captured kCapture[] = {
     /* 2 */ {2, 7, 0x0A000001, true,  SmppPdu(0x00000015, 2)},
     /* 3 */ {2, 8, 0x0A000003, false, SmppPdu(0x00000005, 3, SmppMessageBody("333", "444", 0, 8, kGruesse))},
     /* 4 */ {2, 8, 0x0A000003, true,  SmppPdu(0x80000005, 3, Builder().cstr(""))},
-    /* 5 */ {2, 8, 0x0A000003, true,  SmppPdu(0x00000103, 4, DataSmBody("333", "444", 0, 1, Builder().raw(Tlv(0x0424, Octets("payload words"))).raw(Tlv(0x001E, Octets("receipted")))))},
+    /* 5 */ {2, 8, 0x0A000003, true,  SmppPdu(0x00000103, 4, DataSmBody("333", "444", 0, 1, Builder().raw(Tlv(0x0424, Octets("payload words"))).raw(Tlv(0x001E, Octets("receipted"))).raw(Tlv(0x0302, {0x01}))))},
     /* 6 */ {8, 9, 0x0A000004, true,  Pdu12(0x00001002, 1, Builder().text("138", 24).text("139", 24).text("", 10).u8(12).raw("mobile hello"))},
     /* 7 */ {2, 7, 0x0A000001, true,  [] { auto p = SmppPdu(0x00000004, 9, SmppMessageBody("111", "222", 0, 0, Octets("Hello again"))); p.resize(40); return p; }()},
     /* 8 */ {2, 0, 0,          true,  SmppPdu(0x00000004, 5, SmppMessageBody("1", "2", 0, 0, Octets("typed hello, zed")))},
@@ -115,6 +115,7 @@ TEST_F(DisplayFilterTest, TermsAgainstOneCapture) {
         {"smpp.command_status=88", {1}},
         {"smpp.dest_addr_ton=international", {0, 3, 5, 7, 8}}, // by its value's name
         {"smpp.tlv.message_payload", {5}},      // present
+        {"smpp.tlv.callback_num", {}},          // not its callback_num_pres_ind
         {"!smpp.tlv.receipted_message_id data_sm", {}},
         {"test.destination=138", {6}},
         // Precedence: and (written or side by side) binds tighter than or; parentheses first.
