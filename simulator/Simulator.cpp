@@ -20,6 +20,7 @@ CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
     m_ucp.SetPacketLog(&m_log);
     m_cimd.SetPacketLog(&m_log);
     m_router.AttachUcp(&m_ucp);
+    m_router.AttachCimd(&m_cimd);
     const CSettings settings;
     // Every copy of the decoder (the window's panes, the display filter) starts from this one.
     m_decoder.SetDefaultAlphabet(settings.SmscDefaultAlphabet());
@@ -50,6 +51,8 @@ bool CSimulator::Start() {
     const bool mobileStarted = m_mobile.Start(m_options.mobilePort, kMaxConnections, kIdleTimeoutSeconds);
     // A large account logs in with the SMPP accounts' system id and password.
     m_ucp.SetAccounts(m_smpp.Accounts());
+    m_ucp.SetResultTimeout(sessions.responseTimeoutSeconds);
+    m_cimd.SetResultTimeout(sessions.responseTimeoutSeconds);
     const bool ucpStarted = m_ucp.Start(m_options.ucpPort.value_or(settings.UcpPort()), kMaxConnections,
                                         sessions.inactivitySeconds);
     m_cimd.SetAccounts(m_smpp.Accounts());
@@ -135,6 +138,8 @@ QString CSimulator::SaveAccountsJson(const QByteArray& json) {
 void CSimulator::SaveSessions(const SessionSettings& sessions) {
     CSettings().SetSessions(sessions);
     m_smpp.SetSessionSettings(CSettings().Sessions());
+    m_ucp.SetResultTimeout(CSettings().Sessions().responseTimeoutSeconds);
+    m_cimd.SetResultTimeout(CSettings().Sessions().responseTimeoutSeconds);
 }
 
 void CSimulator::SaveRetry(const RetryPolicy& retry) {

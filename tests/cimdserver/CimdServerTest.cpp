@@ -27,8 +27,9 @@ std::string Packet(int operation, int number, const std::vector<std::string>& pa
     std::snprintf(check, sizeof check, "%02X", sum & 0xFF);
     return body + (checksum ? check : "") + "\x03";
 }
-// kStamp and kNextStamp stand for the 060 of the case's clock (TZ=UTC) and the second after.
-const std::string kStamp = "{060}", kNextStamp = "{060+1}";
+// Stamp(k) stands for the time stamp of the case's clock (TZ=UTC) k seconds on.
+std::string Stamp(int k) { return k == 0 ? "{060}" : "{060+" + std::to_string(k) + "}"; }
+const std::string kStamp = Stamp(0), kNextStamp = Stamp(1);
 
 struct CimdTraits {
     using Server = CCimdServer;
@@ -55,9 +56,9 @@ protected:
             return std::string(text);
         };
         bool changed = false;
-        for (const auto& [mark, seconds] : {std::pair{kStamp, now}, std::pair{kNextStamp, now + 1}})
-            for (std::size_t at; (at = packet.find(mark)) != std::string::npos; changed = true)
-                packet.replace(at, mark.size(), stamp(seconds));
+        for (int k = 0; k < 4; ++k)
+            for (std::size_t at; (at = packet.find(Stamp(k))) != std::string::npos; changed = true)
+                packet.replace(at, Stamp(k).size(), stamp(now + k));
         if (!changed)
             return packet;
         std::vector<std::string> parameters;
@@ -151,6 +152,82 @@ TEST_F(CimdServerTest, CapturesBothDirectionsWithTheirNumberAndError) {
     EXPECT_EQ(answer.ShownSequence(), 41u);
     EXPECT_EQ(answer.status, 300u);
     EXPECT_TRUE(answer.fromServer);
+}
+
+class Answers : public CCimdMessageListener {
+public:
+    void OnCimdAnswered(uint64_t tag, const text_server::Result& result) override { answered.emplace_back(tag, result); }
+    std::vector<std::pair<uint64_t, text_server::Result>> answered;
+};
+
+// The server's 20 and 23 go out on even numbers; 70, 73 and 98 on their number settle them, and one left
+// unanswered counts as such once the result time-out has passed.
+TEST_F(CimdServerTest, DeliversAndReportsOnEvenNumbersAndPairsTheirResponses) {
+    CManualScheduler scheduler;
+    scheduler.SetWallClock([this] { return now * 1'000'000; });
+    server.SetScheduler(scheduler);
+    Answers answers;
+    server.SetMessageListener(&answers);
+    auto client = Connect();
+    client->Send(Packet(1, 1, {"010:kannel", "011:x"}));
+    ASSERT_EQ(client->NextFrame(), Packet(51, 1, {}));
+    cimd_server::Content text, binary;
+    text.septets = {'H', 'i', ' ', 0x00, ' ', 0x1B, 0x65, 0x11}; // "Hi @ €_" in GSM septets
+    binary.binary = true;
+    binary.octets = {0x01, 0xFF};
+    binary.header = {0x05, 0x00, 0x03, 0x07, 0x02, 0x01};
+    binary.dcs = 4;
+    EXPECT_EQ(server.DeliverTo("kannel", "0900", text, 1), 1);
+    EXPECT_EQ(server.DeliverTo("kannel", "Tarnwick", binary, 2), 1);
+    EXPECT_EQ(server.Report(ConnectionOf(*client)->Id(), "kannel", {"+358501234567", "231114221320", 3, 27}),
+              text_server::Delivery::Sent);
+    EXPECT_EQ(server.DeliverTo("kannel", "0900", text, 3), 1);
+    const std::string expected[] = {
+        Packet(20, 0, {"021:kannel", "023:0900", "060:" + Stamp(0), "033:Hi @ _XXe_--"}),
+        Packet(20, 2, {"021:kannel", "026:Tarnwick", "060:" + Stamp(1), "032:050003070201", "030:4", "034:01FF"}),
+        Packet(23, 4, {"021:+358501234567", "060:231114221320", "061:3", "062:27", "063:" + Stamp(2)}),
+        Packet(20, 6, {"021:kannel", "023:0900", "060:" + Stamp(3), "033:Hi @ _XXe_--"}),
+    };
+    for (const std::string& packet : expected)
+        EXPECT_EQ(client->NextFrame(), Stamped(packet));
+    client->Send(Packet(70, 0, {}));
+    client->Send(Packet(73, 4, {}));
+    client->Send(Packet(98, 6, {"900:1"}));
+    client->Send(Packet(70, 8, {})); // nothing of ours on 008: captured, nothing more
+    client->Send(Packet(40, 1, {}));
+    ASSERT_EQ(client->NextFrame(), Packet(90, 1, {}));
+    const CConnection& connection = *ConnectionOf(*client);
+    EXPECT_EQ(server.OutstandingCount(connection), 1u);
+    scheduler.Advance(text_server::kDefaultResultTimeoutSeconds * 1000);
+    using text_server::Outcome;
+    EXPECT_EQ(answers.answered, (std::vector<std::pair<uint64_t, text_server::Result>>{
+                                    {1, {Outcome::Positive, 0}}, {3, {Outcome::Negative, 1}}, {2, {Outcome::NoAnswer, 0}}}));
+    EXPECT_EQ(server.OutstandingCount(connection), 0u);
+    EXPECT_EQ(observer.lines.back(), "No result [0] in 10 s: the operation counts as unanswered\r\n");
+    EXPECT_EQ(server.DeliverTo("nobody", "0900", text, 9), 0);
+}
+
+// 128 operations of ours are outstanding at most, one per even number; the rest wait in order, and an answer
+// frees its number for the next.
+TEST_F(CimdServerTest, KeepsAtMostOneOperationPerEvenNumberOutstanding) {
+    auto client = Connect();
+    client->Send(Packet(1, 1, {"010:kannel", "011:x"}));
+    ASSERT_EQ(client->NextFrame(), Packet(51, 1, {}));
+    cimd_server::Content text;
+    text.septets = {'H', 'i'};
+    for (int i = 0; i < 130; ++i)
+        ASSERT_EQ(server.DeliverTo("kannel", "0900", text), 1);
+    std::vector<int> numbers;
+    while (auto frame = client->NextFrame(numbers.size() < 128 ? test_net::kWaitMs : 50))
+        numbers.push_back(cimd::Parse(*frame).packet.number);
+    ASSERT_EQ(numbers.size(), 128u);
+    EXPECT_EQ(numbers.front(), 0);
+    EXPECT_EQ(numbers.back(), 254);
+    EXPECT_EQ(server.WaitingCount(*ConnectionOf(*client)), 2u);
+    client->Send(Packet(70, 10, {}));
+    const auto next = client->NextFrame();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(cimd::Parse(*next).packet.number, 10);
 }
 
 // Random and mutated packets, slow senders and a packet that never ends: answers or a close, never a crash,
