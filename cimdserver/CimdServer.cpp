@@ -55,9 +55,8 @@ std::vector<uint16_t> Codes(std::initializer_list<uint16_t> codes) { return code
 
 CCimdServer::CCimdServer(QObject* parent) : CTextServer(kProtocolCode, kFilterIndex, kWindow, parent) {}
 
-void CCimdServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) {
-    CaptureReceived(connection, pdu, length, kFilterIndex);
-    const cimd::ParseResult parsed = cimd::Parse({pdu, length}, cimd::Sender::Client);
+void CCimdServer::Serve(CConnection& connection, std::span<const uint8_t> frame, const Decided& decided) {
+    const cimd::ParseResult parsed = cimd::Parse(frame, cimd::Sender::Client);
     const cimd::Packet& p = parsed.packet;
     if (!parsed.headerRead)
         CloseConnection(connection, "a packet whose header does not read"); // nothing to address an answer to
@@ -66,10 +65,26 @@ void CCimdServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_
                                       {{cimd::param::kErrorCode, std::to_string(cimd::error::kUnexpectedOperation)}}));
     else if (!parsed.Ok())
         Reply(connection, cimd::Build(cimd::op::kNack, p.number, {}));
-    else if (p.operation < cimd::op::kResponseOffset)
+    else if (p.operation >= cimd::op::kResponseOffset)
+        TakeResponse(connection, p);
+    else if (p.operation != cimd::op::kLogin && p.operation != cimd::op::kSubmit)
         Operate(connection, p);
     else
-        TakeResponse(connection, p);
+        ServeUnderFaults(connection, frame, decided, p);
+}
+
+void CCimdServer::ServeUnderFaults(CConnection& connection, std::span<const uint8_t> frame, const Decided& decided,
+                                   const cimd::Packet& p) {
+    const bool login = p.operation == cimd::op::kLogin;
+    const std::string name = login ? Text(p, cimd::param::kUserIdentity) : std::string(connection.Name());
+    const FaultStep step = ApplyFaults(connection, frame, decided, login, name,
+                                       login ? std::string() : Text(p, cimd::param::kDestinationAddress),
+                                       {[&](uint32_t error) { Refuse(connection, p, uint16_t(error)); },
+                                        [&] { Reply(connection, cimd::Build(cimd::op::kNack, p.number, {})); }});
+    if (step != FaultStep::Done)
+        Operate(connection, p);
+    if (step == FaultStep::ServeThenClose)
+        CloseConnection(connection, "a fault rule closes it");
 }
 
 void CCimdServer::HandleBadChecksum(CConnection& connection, const uint8_t* octets, uint32_t length) {

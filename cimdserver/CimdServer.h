@@ -84,7 +84,7 @@ public:
 
 protected:
     std::unique_ptr<Session> NewSession() const override { return std::make_unique<CimdSession>(); }
-    void HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) override;
+    void Serve(CConnection& connection, std::span<const uint8_t> frame, const Decided& decided) override;
     void HandleBadChecksum(CConnection& connection, const uint8_t* octets, uint32_t length) override;
     std::string BuildOperation(std::size_t slot, const text_server::Outgoing& operation) const override;
     void Answered(uint64_t tag, const text_server::Result& result) override;
@@ -94,6 +94,9 @@ private:
         std::deque<std::pair<std::string, std::string>> submitted; // destination and 060, newest last
     };
 
+    // A login or a submit: the fault rules have their say first.
+    void ServeUnderFaults(CConnection& connection, std::span<const uint8_t> frame, const Decided& decided,
+                          const cimd::Packet& packet);
     void Operate(CConnection& connection, const cimd::Packet& packet);
     void Login(CConnection& connection, const cimd::Packet& packet);
     void Submit(CConnection& connection, const cimd::Packet& packet);

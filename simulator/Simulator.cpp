@@ -38,7 +38,7 @@ CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
 bool CSimulator::Start() {
     const CSettings settings;
     // A stored list that no longer reads (edited by hand) starts the server without rules.
-    m_smpp.Faults().SetRules(m_runFaultRules ? *m_runFaultRules : settings.FaultRules());
+    SetFaultRules(m_runFaultRules ? *m_runFaultRules : settings.FaultRules());
     m_smpp.SetAccounts(m_runAccounts ? *m_runAccounts : settings.Accounts());
     const SessionSettings sessions = settings.Sessions();
     m_smpp.SetSessionSettings(sessions);
@@ -105,11 +105,22 @@ void CSimulator::SaveEcho(const EchoSettings& echo) {
 
 void CSimulator::SetSeed(uint32_t seed) {
     m_smpp.Faults().SetSeed(seed);
+    m_ucp.Faults().SetSeed(seed);
+    m_cimd.Faults().SetSeed(seed);
     m_router.SetSeed(seed);
 }
 
+QString CSimulator::SetFaultRules(const std::vector<FaultRule>& rules) {
+    if (QString error = m_smpp.Faults().SetRules(rules); !error.isEmpty())
+        return error;
+    // The text servers take the rules that name their protocol; the list was checked whole above.
+    m_ucp.Faults().SetRules(rules);
+    m_cimd.Faults().SetRules(rules);
+    return {};
+}
+
 bool CSimulator::SaveFaultRules(const std::vector<FaultRule>& rules) {
-    if (!m_smpp.Faults().SetRules(rules).isEmpty())
+    if (!SetFaultRules(rules).isEmpty())
         return false;
     CSettings().SetFaultRules(rules);
     return true;

@@ -10,7 +10,7 @@ using namespace text_server;
 
 CTextServer::CTextServer(uint16_t protocolCode, int32_t filterIndex, std::size_t window, QObject* parent)
     : CFramedServer(protocolCode, wire::FramerFor(*protocol::Find(protocolCode)), parent), m_filterIndex(filterIndex),
-      m_window(window) {}
+      m_window(window), m_faults(protocol::Find(protocolCode)->cliName) {}
 
 bool CTextServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds) {
     const bool ok = CFramedServer::Start(port, maxConnections, idleTimeoutSeconds);
@@ -31,6 +31,43 @@ std::string CTextServer::SessionKind(const CConnection& connection) const {
     return session && session->loggedIn ? "session" : "";
 }
 
+void CTextServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) {
+    CaptureReceived(connection, pdu, length, m_filterIndex);
+    Serve(connection, {pdu, length}, std::nullopt);
+}
+
+CTextServer::FaultStep CTextServer::ApplyFaults(CConnection& connection, std::span<const uint8_t> frame,
+                                                const Decided& decided, bool login, std::string_view name,
+                                                std::string_view destination, const Refusals& refusals) {
+    const Decided decision = decided ? decided : m_faults.Decide(login, name, destination);
+    if (!decision)
+        return FaultStep::Serve;
+    if (decision->delayMs > 0) {
+        // The frame is served again once the delay has passed, as if it came then; the decision goes with it.
+        CTextFaults::Decision later = *decision;
+        later.delayMs = 0;
+        Scheduler().After(decision->delayMs, this,
+                          [this, id = connection.Id(), bytes = std::vector<uint8_t>(frame.begin(), frame.end()), later] {
+                              if (CConnection* c = FindConnection(id); c && !c->IsClosing())
+                                  Serve(*c, bytes, later);
+                          });
+        return FaultStep::Done;
+    }
+    switch (decision->action) {
+    case FaultAction::Drop: return FaultStep::Done;
+    case FaultAction::Nack: refusals.nack(); return FaultStep::Done;
+    case FaultAction::Answer:
+    case FaultAction::Close: break;
+    }
+    const bool close = decision->action == FaultAction::Close;
+    if (decision->status == 0)
+        return close ? FaultStep::ServeThenClose : FaultStep::Serve;
+    refusals.refuse(decision->status);
+    if (close)
+        CloseConnection(connection, "a fault rule closes it");
+    return FaultStep::Done;
+}
+
 void CTextServer::HandleBadLength(CConnection& connection, const uint8_t* /*header*/) {
     // The framer resynchronises at the next STX and never stops a stream; should it, the stream is lost.
     CloseConnection(connection, "a stream that can no longer be cut into frames");
@@ -47,7 +84,7 @@ void CTextServer::HandleNotFrame(CConnection& connection, const uint8_t* octets,
 }
 
 std::string CTextServer::LoginRefusal(const CConnection& connection, std::string_view name,
-                                      std::optional<std::string_view> password, std::string_view what) const {
+                                      const std::optional<std::string>& password, std::string_view what) const {
     if (connection.SessionAs<Session>()->loggedIn)
         return "already logged in";
     if (m_accounts.empty())
@@ -177,11 +214,6 @@ std::size_t CTextServer::OutstandingCount(const CConnection& connection) const {
 
 std::size_t CTextServer::WaitingCount(const CConnection& connection) const {
     return connection.SessionAs<Session>()->waiting.size();
-}
-
-std::size_t CTextServer::KeptCount(const std::string& login) const {
-    const auto kept = m_kept.find(login);
-    return kept == m_kept.end() ? 0 : kept->second.size();
 }
 
 std::tm CTextServer::NextStamp() {

@@ -4,14 +4,17 @@
 
 #include "engine/FramedServer.h"
 #include "smpp/Accounts.h"
+#include "textserver/TextFaults.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,8 +56,9 @@ enum class Delivery : uint8_t { Sent, Kept, Refused };
 // A CFramedServer for a text protocol on the UI thread. Each connection gets a session that tells whether it
 // logged in and holds the operations the server sent it until their results come or the result time-out
 // passes: at most `window` of them, numbered by the derived server from their slot, the rest waiting in
-// order. An operation for a login no session is logged in under is kept until one logs in. The derived
-// server reads and answers frames, builds its operations' frames, and hears of their results.
+// order. An operation for a login no session is logged in under is kept until one logs in. The fault rules
+// that name the protocol decide first about every login and message. The derived server reads and answers
+// frames, builds its operations' frames, and hears of their results.
 class CTextServer : public CFramedServer {
 public:
     // Starts listening, then prints "<name> server start ok! (port = N)" or "fail" to the observers, the
@@ -63,12 +67,11 @@ public:
 
     void SetAccounts(std::vector<Account> accounts) { m_accounts = std::move(accounts); }
     void SetResultTimeout(int seconds) { m_resultTimeoutMs = int64_t(std::max(1, seconds)) * 1000; }
+    CTextFaults& Faults() { return m_faults; }
 
     // Operations of ours the connection has not answered, and those waiting behind them.
     std::size_t OutstandingCount(const CConnection& connection) const;
     std::size_t WaitingCount(const CConnection& connection) const;
-    // Operations kept for a login no session is logged in under.
-    std::size_t KeptCount(const std::string& login) const;
 
     std::string SessionKind(const CConnection& connection) const override;
 
@@ -88,6 +91,23 @@ protected:
 
     CTextServer(uint16_t protocolCode, int32_t filterIndex, std::size_t window, QObject* parent);
 
+    // What the fault rules make of an operation the peer sent. Serve: the server answers it (and closes the
+    // connection after, for ServeThenClose); Done: the rules answered it with an error (refuse, with the
+    // protocol's error code) or a NACK, dropped it, or hold it for their delay, after which Serve has it again
+    // with the rule's decision.
+    enum class FaultStep : uint8_t { Serve, ServeThenClose, Done };
+    struct Refusals {
+        std::function<void(uint32_t)> refuse;
+        std::function<void()> nack;
+    };
+    using Decided = std::optional<CTextFaults::Decision>;
+    // A login as name (login), or a message of the connection to destination; decided when the rules were
+    // asked already.
+    FaultStep ApplyFaults(CConnection& connection, std::span<const uint8_t> frame, const Decided& decided, bool login,
+                          std::string_view name, std::string_view destination, const Refusals& refusals);
+
+    // A whole frame the peer sent, captured already; decided is the fault rules' decision when they delayed it.
+    virtual void Serve(CConnection& connection, std::span<const uint8_t> frame, const Decided& decided) = 0;
     // A new connection's session; a derived server that keeps more returns its own.
     virtual std::unique_ptr<Session> NewSession() const { return std::make_unique<Session>(); }
     // The frame of an operation of ours sent from slot (0 to window - 1); empty when it cannot be built.
@@ -98,13 +118,14 @@ protected:
     virtual void HandleBadChecksum(CConnection& connection, const uint8_t* octets, uint32_t length) = 0;
 
     void OnAccept(CConnection& connection) override;
+    void HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) final;
     void HandleBadLength(CConnection& connection, const uint8_t* header) override;
     void HandleNotFrame(CConnection& connection, const uint8_t* octets, uint32_t length, wire::FrameFault fault) override;
 
     bool HasAccounts() const { return !m_accounts.empty(); }
     // Why a login as name with password is refused, empty when it passes; `what` names the login's field.
     std::string LoginRefusal(const CConnection& connection, std::string_view name,
-                             std::optional<std::string_view> password, std::string_view what) const;
+                             const std::optional<std::string>& password, std::string_view what) const;
     // The console line of a refused login, the protocol's error code in brackets.
     void PrintRefusal(const CConnection& connection, std::string_view name, std::string_view refusal, unsigned error);
     // The connection is logged in as name: told to the observers, then sent what was kept for name.
@@ -136,4 +157,5 @@ private:
     int64_t m_lastStamp = 0;
     uint64_t m_serial = 0;
     std::map<std::string, std::deque<text_server::Outgoing>> m_kept;
+    CTextFaults m_faults;
 };

@@ -80,9 +80,8 @@ std::optional<ucp::ErrorCode> ReadContent(std::string_view mt, std::string_view 
 
 CUcpServer::CUcpServer(QObject* parent) : CTextServer(kProtocolCode, kFilterIndex, kWindow, parent) {}
 
-void CUcpServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) {
-    CaptureReceived(connection, pdu, length, kFilterIndex);
-    const ucp::ParseResult parsed = ucp::Parse({pdu, length});
+void CUcpServer::Serve(CConnection& connection, std::span<const uint8_t> frame, const Decided& decided) {
+    const ucp::ParseResult parsed = ucp::Parse(frame);
     const ucp::Message& m = parsed.message;
     if (!parsed.headerRead) {
         // Nothing to address an answer to: the peer does not speak UCP.
@@ -92,8 +91,20 @@ void CUcpServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t
             TakeResult(connection, m);
     } else if (!parsed.Ok()) {
         Nack(connection, m.trn, m.ot, parsed.Error());
-    } else {
+    } else if (m.ot != kOtSession && m.ot != kOtSubmit && m.ot != kOtCallInput) {
         Operate(connection, m);
+    } else {
+        // A login or a message: the fault rules have their say first.
+        const bool login = m.ot == kOtSession;
+        const std::string_view destination = login ? "" : m.Text(m.ot == kOtSubmit ? kAdC : kCallAdC);
+        const FaultStep step = ApplyFaults(
+            connection, frame, decided, login, login ? m.Text(kLoginOAdC) : connection.Name(), destination,
+            {[&](uint32_t error) { Nack(connection, m.trn, m.ot, ucp::ErrorCode(error)); },
+             [&] { Nack(connection, m.trn, m.ot, ucp::ErrorCode::Syntax); }});
+        if (step != FaultStep::Done)
+            Operate(connection, m);
+        if (step == FaultStep::ServeThenClose)
+            CloseConnection(connection, "a fault rule closes it");
     }
 }
 
@@ -123,13 +134,9 @@ void CUcpServer::Login(CConnection& connection, const ucp::Message& m) {
     const std::string oadc(m.Text(kLoginOAdC));
     if (m.Text(kLoginStyp) != kOpenSession)
         return Nack(connection, m.trn, m.ot, ucp::ErrorCode::NotSupported);
-    const auto password = ucp::FromHex(m.Text(kLoginPwd)); // PWD is IRA characters in hex
-    const std::string refusal =
-        LoginRefusal(connection, oadc,
-                     password ? std::optional<std::string_view>(std::string_view(
-                                    reinterpret_cast<const char*>(password->data()), password->size()))
-                              : std::nullopt,
-                     "OAdC");
+    const auto octets = ucp::FromHex(m.Text(kLoginPwd)); // PWD is IRA characters in hex
+    const auto password = octets ? std::optional(std::string(octets->begin(), octets->end())) : std::nullopt;
+    const std::string refusal = LoginRefusal(connection, oadc, password, "OAdC");
     if (!refusal.empty()) {
         PrintRefusal(connection, oadc, refusal, unsigned(ucp::ErrorCode::Authentication));
         return Nack(connection, m.trn, m.ot, ucp::ErrorCode::Authentication);

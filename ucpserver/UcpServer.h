@@ -81,7 +81,7 @@ public:
                                  const ucp_server::Notification& notification);
 
 protected:
-    void HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) override;
+    void Serve(CConnection& connection, std::span<const uint8_t> frame, const Decided& decided) override;
     void HandleBadChecksum(CConnection& connection, const uint8_t* octets, uint32_t length) override;
     std::string BuildOperation(std::size_t slot, const text_server::Outgoing& operation) const override;
     void Answered(uint64_t tag, const text_server::Result& result) override;

@@ -230,6 +230,49 @@ TEST_F(CimdServerTest, KeepsAtMostOneOperationPerEvenNumberOutstanding) {
     EXPECT_EQ(cimd::Parse(*next).packet.number, 10);
 }
 
+// Rules naming cimd2 decide about its logins and submits: an error code of CIMD2's own, a NACK, no answer, a
+// close after the answer, or the answer after the delay; rules of the other protocols leave it alone.
+TEST_F(CimdServerTest, FaultRulesNamingCimd2ApplyToItsLoginsAndSubmits) {
+    CManualScheduler scheduler;
+    scheduler.SetWallClock([this] { return now * 1'000'000; });
+    server.SetScheduler(scheduler);
+    const std::string submit = Packet(3, 1, {kTo, "033:Hi"}), alive = Packet(40, 3, {});
+    const std::string answer = Packet(53, 1, {kTo, "060:" + kStamp});
+    const struct {
+        const char* rules;
+        std::vector<std::string> sent, answers, afterDelay;
+        bool closed;
+    } cases[] = {
+        {R"([{"protocol":"cimd2","status":9}])", {submit}, {Packet(53, 1, {"900:9"})}, {}, false},
+        {R"([{"protocol":"cimd2","command":"bind","systemId":"^kan","status":103}])",
+         {Packet(1, 1, {"010:kannel"}), Packet(1, 3, {"010:other"})}, {Packet(51, 1, {"900:103"}), Packet(51, 3, {})}, {}, false},
+        {R"([{"protocol":"cimd2","action":"nack"}])", {submit}, {Packet(99, 1, {})}, {}, false},
+        {R"([{"protocol":"cimd2","action":"drop"}])", {submit, alive}, {Packet(90, 3, {})}, {}, false},
+        {R"([{"protocol":"cimd2","destination":"^[+]358","action":"close"}])", {submit}, {answer}, {}, true},
+        {R"([{"protocol":"cimd2","command":"bind","action":"close","status":100}])", {Packet(1, 1, {"010:a"})},
+         {Packet(51, 1, {"900:100"})}, {}, true},
+        {R"([{"protocol":"cimd2","destination":"^0"},{"protocol":"ucp","status":9},{"status":8}])", {submit}, {answer}, {}, false},
+        {R"([{"protocol":"cimd2","delayMs":500}])", {submit, alive}, {Packet(90, 3, {})}, {answer}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rules);
+        QString error;
+        server.Faults().SetRules(fault_rules::Parse(c.rules, &error));
+        ASSERT_EQ(error.toStdString(), "");
+        now += 60;
+        auto client = Connect();
+        for (const std::string& packet : c.sent)
+            client->Send(packet);
+        for (const std::string& expected : c.answers)
+            EXPECT_EQ(client->NextFrame(), Stamped(expected));
+        EXPECT_EQ(client->NextFrame(50), std::nullopt);
+        scheduler.Advance(500);
+        for (const std::string& expected : c.afterDelay)
+            EXPECT_EQ(client->NextFrame(), Stamped(expected));
+        EXPECT_EQ(client->WaitForDisconnected(c.closed ? kCloseWaitMs : 50), c.closed);
+    }
+}
+
 // Random and mutated packets, slow senders and a packet that never ends: answers or a close, never a crash,
 // and the server still serves a fresh connection.
 TEST_F(CimdServerTest, SurvivesRandomAndMutatedBytes) {

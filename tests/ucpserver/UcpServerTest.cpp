@@ -248,6 +248,25 @@ TEST_F(UcpServerTest, NotificationCarriesTheSubmitsScts) {
     EXPECT_EQ(ucp::DecodeAMsg(r.message.Text(20)), U"Delivered");
 }
 
+// Rules naming ucp refuse its submits with UCP's own two-digit error, NACK (02) or drop them; the login of
+// "bind" rules is OT 60's OAdC.
+TEST_F(UcpServerTest, FaultRulesNamingUcpApplyToItsLoginsAndSubmits) {
+    const char* rules = R"([{"protocol":"ucp","destination":"^061","status":24},{"protocol":"ucp","destination":"^062",)"
+                        R"("action":"nack"},{"protocol":"ucp","destination":"^063","action":"drop"},)"
+                        R"({"protocol":"ucp","command":"bind","systemId":"^09","status":7}])";
+    QString error;
+    server.Faults().SetRules(fault_rules::Parse(rules, &error));
+    ASSERT_EQ(error.toStdString(), "");
+    auto client = Connect();
+    for (const char* to : {"0612345678", "0622345678", "0632345678"})
+        client->Send(Submit(1, to, kHello));
+    client->Send(Op(2, 60, "0900/6/5/1/" + kSecret + "//0100/////"));
+    EXPECT_EQ(client->NextFrame(), Nack(1, 51, "24"));
+    EXPECT_EQ(client->NextFrame(), Nack(1, 51, "02"));
+    EXPECT_EQ(client->NextFrame(), Nack(2, 60, "07"));
+    EXPECT_EQ(client->NextFrame(50), std::nullopt);
+}
+
 // Whatever arrives, the server answers with a negative result or closes, and a new client is served after.
 TEST_F(UcpServerTest, ChaosGetsANackOrACloseAndNeverStopsTheServer) {
     std::mt19937 random(34);
