@@ -127,6 +127,7 @@ constexpr std::string_view OperationText(unsigned code) {
 // The parameter codes code refers to, each checked against its row.
 namespace param {
 inline constexpr uint16_t kUserIdentity = 10;
+inline constexpr uint16_t kAlphanumericOriginator = 26;
 inline constexpr uint16_t kPassword = 11;
 inline constexpr uint16_t kDestinationAddress = 21;
 inline constexpr uint16_t kOriginatingAddress = 23;
@@ -144,6 +145,7 @@ inline constexpr uint16_t kErrorText = 901;
 } // namespace param
 static_assert(FindParameter(param::kUserIdentity)->name == "User identity" &&
               FindParameter(param::kPassword)->name == "Password" &&
+              FindParameter(param::kAlphanumericOriginator)->name == "Alphanumeric originating address" &&
               FindParameter(param::kDestinationAddress)->name == "Destination address" &&
               FindParameter(param::kOriginatingAddress)->name == "Originating address" &&
               FindParameter(param::kUserDataHeader)->name == "User data header" &&
@@ -215,6 +217,20 @@ inline constexpr CodeText kStatusCodes[] = {
     {8, "Message deleted"},
     {9, "Message deleted by cancel"},
 };
+
+// The status codes code refers to.
+namespace status {
+inline constexpr uint8_t kInProcess = 1;
+inline constexpr uint8_t kValidityPeriodExpired = 2;
+inline constexpr uint8_t kDeliveryFailed = 3;
+inline constexpr uint8_t kDeliverySuccessful = 4;
+inline constexpr uint8_t kMessageDeleted = 8;
+} // namespace status
+static_assert(kStatusCodes[status::kInProcess - 1].text == "In process" &&
+              kStatusCodes[status::kValidityPeriodExpired - 1].text == "Validity period expired" &&
+              kStatusCodes[status::kDeliveryFailed - 1].text == "Delivery failed" &&
+              kStatusCodes[status::kDeliverySuccessful - 1].text == "Delivery successful" &&
+              kStatusCodes[status::kMessageDeleted - 1].text == "Message deleted");
 
 // The error codes code refers to.
 namespace error {

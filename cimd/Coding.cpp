@@ -109,6 +109,36 @@ std::optional<std::string> EncodeUserData(std::u32string_view text) {
     return out;
 }
 
+std::optional<std::string> EncodeSeptets(std::span<const uint8_t> septets) {
+    std::string out;
+    for (uint8_t septet : septets) {
+        const auto written = septet < std::size(GsmDefaultAlphabet) ? WriteSeptet(septet) : std::nullopt;
+        if (!written)
+            return std::nullopt;
+        out += *written;
+    }
+    return out;
+}
+
+std::optional<std::vector<uint8_t>> DecodeSeptets(std::string_view text) {
+    const auto characters = DecodeUserData(text);
+    if (!characters)
+        return std::nullopt;
+    std::vector<uint8_t> septets;
+    for (char32_t c : *characters) {
+        const int septet = MainSeptet(c);
+        const auto extension = std::find_if(std::begin(GsmExtensionTable), std::end(GsmExtensionTable),
+                                            [c](const GsmExtension& row) { return row.character == c; });
+        if (septet >= 0)
+            septets.push_back(uint8_t(septet));
+        else if (extension != std::end(GsmExtensionTable))
+            septets.insert(septets.end(), {kGsmEscape, extension->septet});
+        else
+            return std::nullopt;
+    }
+    return septets;
+}
+
 std::optional<std::u32string> DecodeUserData(std::string_view text) {
     std::u32string out;
     bool escaped = false;

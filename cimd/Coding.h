@@ -19,6 +19,10 @@ namespace cimd {
 // printable ASCII (save CR and LF).
 std::optional<std::string> EncodeUserData(std::u32string_view text);
 std::optional<std::u32string> DecodeUserData(std::string_view text);
+// The same between user data and GSM septets, one per octet, an extension character as the escape and its
+// septet. Reading refuses besides a character GSM 03.38 lacks; writing a septet over 127.
+std::optional<std::string> EncodeSeptets(std::span<const uint8_t> septets);
+std::optional<std::vector<uint8_t>> DecodeSeptets(std::string_view text);
 
 // Octets as upper-case hex digits and back: the wire kit's.
 using wire::FromHex;

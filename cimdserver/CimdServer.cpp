@@ -1,10 +1,11 @@
-// CCimdServer: CIMD2 packets on the framed server, login against the accounts, submits with their 060, and
-// the enquiries and cancels that name a submitted message.
+// CCimdServer: CIMD2 packets on the text server, login against the accounts, submits with their 060, the
+// enquiries and cancels that name a submitted message, and the 20s and 23s the server sends.
 #include "cimdserver/CimdServer.h"
 
+#include <QString>
+
 #include <algorithm>
-#include <cstdio>
-#include <ctime>
+#include <cstdlib>
 
 using namespace cimd_server;
 
@@ -23,54 +24,39 @@ bool IsAddress(std::string_view text) {
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The message of a submit: the 900 that refuses it, or 0 with the message filled in.
-uint16_t ReadContent(const cimd::Packet& packet, Submitted& message) {
+// The message of a submit: the 900 that refuses it, or 0 with the content filled in.
+uint16_t ReadContent(const cimd::Packet& packet, Content& content) {
     const cimd::Parameter* text = packet.Find(cimd::param::kUserData);
     const cimd::Parameter* binary = packet.Find(cimd::param::kUserDataBinary);
     const cimd::Parameter* header = packet.Find(cimd::param::kUserDataHeader);
+    const cimd::Parameter* dcs = packet.Find(cimd::param::kDataCodingScheme);
     if (text && binary)
         return cimd::error::kUserDataCombination;
     if (text) {
-        const auto read = cimd::DecodeUserData(text->value);
-        if (!read || read->size() > kMaxCharacters)
+        auto septets = cimd::DecodeSeptets(text->value);
+        if (!septets || septets->size() > kMaxCharacters)
             return cimd::error::kUserDataSyntax;
-        message.text = *read;
+        content.septets = std::move(*septets);
     }
     const auto octets = binary ? cimd::FromHex(binary->value) : std::optional<std::vector<uint8_t>>();
     const auto udh = header ? cimd::FromHex(header->value) : std::optional<std::vector<uint8_t>>();
     if ((binary && !octets) || (header && !udh))
         return cimd::error::kUserDataSyntax;
-    message.binary = octets.value_or(std::vector<uint8_t>());
-    message.header = udh.value_or(std::vector<uint8_t>());
-    return message.binary.size() + message.header.size() > kMaxOctets ? cimd::error::kUserDataSyntax : 0;
+    content.binary = binary != nullptr;
+    content.octets = octets.value_or(std::vector<uint8_t>());
+    content.header = udh.value_or(std::vector<uint8_t>());
+    content.dcs = uint8_t(dcs ? std::atoi(std::string(dcs->value).c_str()) : 0);
+    return content.octets.size() + content.header.size() > kMaxOctets ? cimd::error::kUserDataSyntax : 0;
 }
+
+std::vector<uint16_t> Codes(std::initializer_list<uint16_t> codes) { return codes; }
 
 } // namespace
 
-CCimdServer::CCimdServer(QObject* parent)
-    : CFramedServer(kProtocolCode, wire::FramerFor(*protocol::Find(kProtocolCode)), parent) {}
+CCimdServer::CCimdServer(QObject* parent) : CTextServer(kProtocolCode, kFilterIndex, kWindow, parent) {}
 
-bool CCimdServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds) {
-    const bool ok = CFramedServer::Start(port, maxConnections, idleTimeoutSeconds);
-    char line[64];
-    std::snprintf(line, sizeof line, "CIMD2 server start %s! (port = %d)\r\n", ok ? "ok" : "fail", int(OwnPort()));
-    NotifyPrint(line);
-    return ok;
-}
-
-void CCimdServer::OnAccept(CConnection& connection) {
-    CFramedServer::OnAccept(connection);
-    connection.SetSession(std::make_unique<Session>());
-}
-
-std::string CCimdServer::SessionKind(const CConnection& connection) const {
-    const Session* session = connection.SessionAs<Session>();
-    return session && session->loggedIn ? "session" : "";
-}
-
-void CCimdServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) {
-    CaptureReceived(connection, pdu, length, kFilterIndex);
-    const cimd::ParseResult parsed = cimd::Parse({pdu, length}, cimd::Sender::Client);
+void CCimdServer::Serve(CConnection& connection, std::span<const uint8_t> frame, const Decided& decided) {
+    const cimd::ParseResult parsed = cimd::Parse(frame, cimd::Sender::Client);
     const cimd::Packet& p = parsed.packet;
     if (!parsed.headerRead)
         CloseConnection(connection, "a packet whose header does not read"); // nothing to address an answer to
@@ -79,22 +65,29 @@ void CCimdServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_
                                       {{cimd::param::kErrorCode, std::to_string(cimd::error::kUnexpectedOperation)}}));
     else if (!parsed.Ok())
         Reply(connection, cimd::Build(cimd::op::kNack, p.number, {}));
-    else if (p.operation < cimd::op::kResponseOffset)
+    else if (p.operation >= cimd::op::kResponseOffset)
+        TakeResponse(connection, p);
+    else if (p.operation != cimd::op::kLogin && p.operation != cimd::op::kSubmit)
         Operate(connection, p);
-    // A response to nothing the server sent is captured, nothing more.
+    else
+        ServeUnderFaults(connection, frame, decided, p);
 }
 
-void CCimdServer::HandleBadLength(CConnection& connection, const uint8_t* /*header*/) {
-    // The framer resynchronises at the next STX and never stops a stream; should it, the stream is lost.
-    CloseConnection(connection, "a stream that can no longer be cut into packets");
+void CCimdServer::ServeUnderFaults(CConnection& connection, std::span<const uint8_t> frame, const Decided& decided,
+                                   const cimd::Packet& p) {
+    const bool login = p.operation == cimd::op::kLogin;
+    const std::string name = login ? Text(p, cimd::param::kUserIdentity) : std::string(connection.Name());
+    const FaultStep step = ApplyFaults(connection, frame, decided, login, name,
+                                       login ? std::string() : Text(p, cimd::param::kDestinationAddress),
+                                       {[&](uint32_t error) { Refuse(connection, p, uint16_t(error)); },
+                                        [&] { Reply(connection, cimd::Build(cimd::op::kNack, p.number, {})); }});
+    if (step != FaultStep::Done)
+        Operate(connection, p);
+    if (step == FaultStep::ServeThenClose)
+        CloseConnection(connection, "a fault rule closes it");
 }
 
-void CCimdServer::HandleNotFrame(CConnection& connection, const uint8_t* octets, uint32_t length, wire::FrameFault fault) {
-    // A whole packet whose checksum is wrong is captured and NACKed on its number when it is an operation;
-    // octets between packets and a packet without its end are passed over.
-    if (fault != wire::FrameFault::BadChecksum)
-        return;
-    CaptureReceived(connection, octets, length, kFilterIndex);
+void CCimdServer::HandleBadChecksum(CConnection& connection, const uint8_t* octets, uint32_t length) {
     const auto facts = cimd::PeekHeader({octets, length});
     if (!facts)
         CloseConnection(connection, "a packet whose header does not read");
@@ -103,7 +96,7 @@ void CCimdServer::HandleNotFrame(CConnection& connection, const uint8_t* octets,
 }
 
 void CCimdServer::Operate(CConnection& connection, const cimd::Packet& p) {
-    Session* session = connection.SessionAs<Session>();
+    CimdSession* session = connection.SessionAs<CimdSession>();
     switch (p.operation) {
     case cimd::op::kLogin: return Login(connection, p);
     case cimd::op::kAlive: return Reply(connection, cimd::BuildResponse(p.operation, p.number, {}));
@@ -113,7 +106,7 @@ void CCimdServer::Operate(CConnection& connection, const cimd::Packet& p) {
     case cimd::op::kSubmit:
     case cimd::op::kEnquireStatus:
     case cimd::op::kCancel:
-        if (!m_accounts.empty() && !session->loggedIn)
+        if (HasAccounts() && !session->loggedIn)
             return Refuse(connection, p, cimd::error::kUnexpectedOperation); // the accounts ask for a login first
         return p.operation == cimd::op::kSubmit ? Submit(connection, p) : Find(connection, p);
     default:
@@ -122,31 +115,16 @@ void CCimdServer::Operate(CConnection& connection, const cimd::Packet& p) {
     }
 }
 
-std::string CCimdServer::LoginRefusal(const CConnection& connection, const cimd::Packet& p) const {
-    if (connection.SessionAs<Session>()->loggedIn)
-        return "already logged in";
-    if (m_accounts.empty())
-        return {};
-    const std::string user = Text(p, cimd::param::kUserIdentity), password = Text(p, cimd::param::kPassword);
-    const auto found = std::find_if(m_accounts.begin(), m_accounts.end(),
-                                    [&](const Account& a) { return a.systemId.toStdString() == user; });
-    if (found == m_accounts.end())
-        return "no account has this user identity";
-    return found->password.toStdString() == password ? std::string() : "wrong password";
-}
-
 void CCimdServer::Login(CConnection& connection, const cimd::Packet& p) {
     const std::string user = Text(p, cimd::param::kUserIdentity);
-    const std::string refusal = LoginRefusal(connection, p);
+    const std::string refusal =
+        LoginRefusal(connection, user, Text(p, cimd::param::kPassword), "user identity");
     if (!refusal.empty()) {
-        NotifyPrint("Login refused [" + std::to_string(PositionOf(connection)) + "] (" + user + "): " + refusal +
-                    " (100)\r\n");
+        PrintRefusal(connection, user, refusal, cimd::error::kInvalidLogin);
         return Refuse(connection, p, cimd::error::kInvalidLogin);
     }
-    connection.SessionAs<Session>()->loggedIn = true;
-    connection.SetName(user.c_str());
-    NotifyLoggedIn(connection);
     Reply(connection, cimd::BuildResponse(p.operation, p.number, {}));
+    LoggedIn(connection, user);
 }
 
 void CCimdServer::Submit(CConnection& connection, const cimd::Packet& p) {
@@ -157,10 +135,10 @@ void CCimdServer::Submit(CConnection& connection, const cimd::Packet& p) {
                            Text(p, cimd::param::kStatusReportRequest) != "0";
     if (!IsAddress(message.destination))
         return Refuse(connection, p, cimd::error::kIncorrectDestination);
-    if (const uint16_t refused = ReadContent(p, message))
+    if (const uint16_t refused = ReadContent(p, message.content))
         return Refuse(connection, p, refused);
     message.timestamp = NextTimestamp();
-    Session* session = connection.SessionAs<Session>();
+    CimdSession* session = connection.SessionAs<CimdSession>();
     if (session->submitted.size() == kRemembered)
         session->submitted.pop_front();
     session->submitted.emplace_back(message.destination, message.timestamp);
@@ -172,7 +150,7 @@ void CCimdServer::Submit(CConnection& connection, const cimd::Packet& p) {
 }
 
 void CCimdServer::Find(CConnection& connection, const cimd::Packet& p) {
-    auto& submitted = connection.SessionAs<Session>()->submitted;
+    auto& submitted = connection.SessionAs<CimdSession>()->submitted;
     const std::string destination = Text(p, cimd::param::kDestinationAddress);
     const std::string timestamp = Text(p, cimd::param::kServiceCentreTimeStamp);
     const auto found = std::find(submitted.begin(), submitted.end(), std::pair{destination, timestamp});
@@ -182,27 +160,86 @@ void CCimdServer::Find(CConnection& connection, const cimd::Packet& p) {
         submitted.erase(found);
         return Reply(connection, cimd::BuildResponse(p.operation, p.number, {}));
     }
-    constexpr std::string_view kInProcess = "1"; // the receipt, when one comes, tells the outcome
+    // The status report, when one comes, tells the outcome.
+    const std::string inProcess = std::to_string(cimd::status::kInProcess);
     Reply(connection, cimd::BuildResponse(p.operation, p.number,
                                           {{cimd::param::kDestinationAddress, destination},
                                            {cimd::param::kServiceCentreTimeStamp, timestamp},
-                                           {cimd::param::kStatusCode, kInProcess}}));
-}
-
-void CCimdServer::Reply(CConnection& connection, const std::string& packet) {
-    SendAndCapture(connection, reinterpret_cast<const uint8_t*>(packet.data()), uint32_t(packet.size()), kFilterIndex);
+                                           {cimd::param::kStatusCode, inProcess}}));
 }
 
 void CCimdServer::Refuse(CConnection& connection, const cimd::Packet& p, uint16_t error) {
     Reply(connection, cimd::BuildResponse(p.operation, p.number, {{cimd::param::kErrorCode, std::to_string(error)}}));
 }
 
+void CCimdServer::TakeResponse(CConnection& connection, const cimd::Packet& p) {
+    const bool ours = p.operation == cimd::op::kDeliver + cimd::op::kResponseOffset ||
+                      p.operation == cimd::op::kStatusReport + cimd::op::kResponseOffset ||
+                      p.operation == cimd::op::kGeneralError || p.operation == cimd::op::kNack;
+    if (!ours || p.number % 2 != 0)
+        return; // a response to nothing the server sent: captured, nothing more
+    const std::string error = Text(p, cimd::param::kErrorCode);
+    const bool positive = error.empty() && p.operation != cimd::op::kGeneralError && p.operation != cimd::op::kNack;
+    const uint16_t code = positive ? 0 : uint16_t(std::atoi(error.c_str()));
+    Settle(connection, p.number / 2, {positive ? text_server::Outcome::Positive : text_server::Outcome::Negative, code});
+}
+
+void CCimdServer::Answered(uint64_t tag, const text_server::Result& result) {
+    if (tag != 0 && m_listener)
+        m_listener->OnCimdAnswered(tag, result);
+}
+
+std::string CCimdServer::BuildOperation(std::size_t slot, const text_server::Outgoing& operation) const {
+    std::vector<cimd::ParameterValue> parameters;
+    for (std::size_t i = 0; i < operation.fields.size() && i < operation.codes.size(); ++i)
+        parameters.push_back({operation.codes[i], operation.fields[i]});
+    return cimd::Build(operation.operation, uint8_t(slot * 2), parameters);
+}
+
+int CCimdServer::DeliverTo(const std::string& to, const std::string& from, const Content& content, uint64_t tag) {
+    text_server::Outgoing deliver{cimd::op::kDeliver, {to}, {cimd::param::kDestinationAddress}, tag};
+    const auto add = [&deliver](uint16_t code, std::string value) {
+        deliver.codes.push_back(code);
+        deliver.fields.push_back(std::move(value));
+    };
+    const auto alphanumeric = IsAddress(from) ? std::nullopt
+                                              : cimd::EncodeUserData(QString::fromStdString(from).toStdU32String());
+    if (alphanumeric)
+        add(cimd::param::kAlphanumericOriginator, *alphanumeric);
+    else
+        add(cimd::param::kOriginatingAddress, from);
+    add(cimd::param::kServiceCentreTimeStamp, NextTimestamp());
+    if (!content.header.empty())
+        add(cimd::param::kUserDataHeader, cimd::ToHex(content.header));
+    if (content.binary) {
+        add(cimd::param::kDataCodingScheme, std::to_string(content.dcs));
+        add(cimd::param::kUserDataBinary, cimd::ToHex(content.octets));
+    } else {
+        const auto text = cimd::EncodeSeptets(content.septets);
+        if (!text)
+            return 0; // septets the router made: never the peer's mistake
+        add(cimd::param::kUserData, *text);
+    }
+    return SendToLogin(to, deliver);
+}
+
+text_server::Delivery CCimdServer::Report(uint64_t connectionId, const std::string& login, const StatusReport& report) {
+    text_server::Outgoing operation{cimd::op::kStatusReport,
+                                    {report.destination, report.timestamp, std::to_string(report.status)},
+                                    Codes({cimd::param::kDestinationAddress, cimd::param::kServiceCentreTimeStamp,
+                                           cimd::param::kStatusCode}),
+                                    0};
+    if (report.error != 0) {
+        operation.codes.push_back(cimd::param::kStatusErrorCode);
+        operation.fields.push_back(std::to_string(report.error));
+    }
+    operation.codes.push_back(cimd::param::kDischargeTime);
+    operation.fields.push_back(NextTimestamp());
+    return SendTo(connectionId, login, std::move(operation));
+}
+
 std::string CCimdServer::NextTimestamp() {
-    const int64_t now = Now();
-    m_lastTimestamp = now > m_lastTimestamp ? now : m_lastTimestamp + 1;
-    const std::time_t seconds = std::time_t(m_lastTimestamp);
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = NextStamp();
     return cimd::FormatTime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
                              local.tm_sec});
 }

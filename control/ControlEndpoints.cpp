@@ -205,7 +205,7 @@ Answer CControlServer::PutFaults(const QHttpServerRequest& request) {
     const std::vector<FaultRule> rules = fault_rules::Parse(request.body(), &error);
     // For this run only, as a rules file is: the rules stored for the window stay as they are.
     if (error.isEmpty())
-        error = m_simulator.Smpp().Faults().SetRules(rules);
+        error = m_simulator.SetFaultRules(rules);
     if (!error.isEmpty())
         return Answer::Error(400, error);
     return Faults(request);

@@ -13,7 +13,10 @@ namespace cimd_lines {
 
 namespace {
 
-constexpr int32_t kCaptureHeaderField = 159, kHeaderGroup = 160, kHeaderField = 156, kBodyGroup = 161, kBodyField = 163;
+using text_lines::kBodyField;
+using text_lines::kBodyGroup;
+using text_lines::kHeaderField;
+using text_lines::kHeaderGroup;
 constexpr std::string_view kPrefix = "CIMD2: ";
 constexpr std::string_view kProtocol = "cimd2";
 constexpr std::size_t kHeaderOctets = 8; // STX, "OO:SSS" and its TAB
@@ -127,16 +130,10 @@ bool Append(std::vector<DecodeLine>& lines, const uint8_t* record, int32_t offse
     const cimd::ParseResult parsed = cimd::Parse(packet);
     text_lines::Lines out(lines, offset, kPrefix, kProtocol, FieldNames(), kFirstId);
     const bool header = cimd::PeekHeader({record + offset, std::size_t(size)}).has_value();
-    if (header)
-        AddHeader(out, packet);
-    if (!parsed.Ok()) {
-        // The error line stands in the group it follows: the header's, or the capture header's when none was read.
-        out.Error(ErrorText(parsed, packet), int32_t(parsed.faultOffset), size - int32_t(parsed.faultOffset),
-                  header ? kHeaderField : kCaptureHeaderField);
-        return false;
-    }
-    AddParameters(out, parsed.packet, packet);
-    return true;
+    return text_lines::AddFrame(
+        out, size, header, parsed.Ok() ? std::nullopt : std::optional(int32_t(parsed.faultOffset)),
+        [&] { AddHeader(out, packet); }, [&] { return ErrorText(parsed, packet); },
+        [&] { AddParameters(out, parsed.packet, packet); });
 }
 
 } // namespace cimd_lines

@@ -6,11 +6,16 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace text_lines {
+
+// The icons of a text frame's lines, those of the binary protocols' header and body.
+inline constexpr int32_t kCaptureHeaderField = 159, kHeaderGroup = 160, kHeaderField = 156, kBodyGroup = 161,
+                         kBodyField = 163;
 
 // Builds the lines of one frame whose STX sits at `base` in the record. A field's line id is firstId plus
 // the place of its stable name in `names` ("<protocol>.<name>"); `prefix` is "<label>: ".
@@ -94,5 +99,21 @@ private:
     const std::vector<std::string>& m_names;
     int32_t m_firstId;
 };
+
+// One frame's lines: its header when that reads, then its body, or for a frame its codec refuses the error
+// line, standing in the group it follows (the header's, or the capture header's when none was read). False
+// after an error.
+template <typename AddHeader, typename ErrorText, typename AddBody>
+bool AddFrame(Lines& out, int32_t size, bool headerRead, std::optional<int32_t> faultOffset, AddHeader addHeader,
+              ErrorText errorText, AddBody addBody) {
+    if (headerRead)
+        addHeader();
+    if (faultOffset) {
+        out.Error(errorText(), *faultOffset, size - *faultOffset, headerRead ? kHeaderField : kCaptureHeaderField);
+        return false;
+    }
+    addBody();
+    return true;
+}
 
 } // namespace text_lines

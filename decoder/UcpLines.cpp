@@ -12,7 +12,10 @@ namespace ucp_lines {
 
 namespace {
 
-constexpr int32_t kCaptureHeaderField = 159, kHeaderGroup = 160, kHeaderField = 156, kBodyGroup = 161, kBodyField = 163;
+using text_lines::kBodyField;
+using text_lines::kBodyGroup;
+using text_lines::kHeaderField;
+using text_lines::kHeaderGroup;
 constexpr std::string_view kPrefix = "UCP: ";
 // Lines of the header and of the frame's end, beside the fields the operation types list.
 constexpr std::string_view kOwnNames[] = {"TRN", "LEN", "OR", "OT", "CHK", "error", "NMsg", "AMsg", "TMsg"};
@@ -149,16 +152,10 @@ bool Append(std::vector<DecodeLine>& lines, const uint8_t* record, int32_t offse
     const ucp::ParseResult parsed = ucp::Parse(frame);
     Lines out(lines, offset);
     const auto facts = ucp::PeekHeader({record + offset, std::size_t(size)});
-    if (facts)
-        AddHeader(out, frame, *facts);
-    if (!parsed.Ok()) {
-        // The error line stands in the group it follows: the header's, or the capture header's when none was read.
-        out.Error(ErrorText(parsed, frame), int32_t(parsed.faultOffset), size - int32_t(parsed.faultOffset),
-                  facts ? kHeaderField : kCaptureHeaderField);
-        return false;
-    }
-    AddFields(out, parsed.message, frame);
-    return true;
+    return text_lines::AddFrame(
+        out, size, facts.has_value(), parsed.Ok() ? std::nullopt : std::optional(int32_t(parsed.faultOffset)),
+        [&] { AddHeader(out, frame, *facts); }, [&] { return ErrorText(parsed, frame); },
+        [&] { AddFields(out, parsed.message, frame); });
 }
 
 } // namespace ucp_lines

@@ -25,6 +25,7 @@ public:
     // one listened on, or the one asked for when that failed.
     bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
     uint16_t OwnPort() const { return m_ownPort; }
+    uint16_t ProtocolCode() const { return m_protocolCode; }
     // The port a connection's PDUs are captured at: the TLS port for a connection that came in there.
     uint16_t OwnPortOf(const CConnection& connection) const;
 

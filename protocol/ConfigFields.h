@@ -27,6 +27,7 @@ inline constexpr const char* kAction = "action";
 inline constexpr const char* kProbability = "probability";
 inline constexpr const char* kRatePerSecond = "ratePerSecond";
 inline constexpr const char* kEnabled = "enabled";
+inline constexpr const char* kProtocol = "protocol";
 // SMPP 5.0's parameters of the answer, each named after its own: congestion_state and the rest.
 inline constexpr const char* kCongestionState = "congestionState";
 inline constexpr const char* kAdditionalStatusInfoText = "additionalStatusInfoText";
@@ -34,7 +35,7 @@ inline constexpr const char* kDeliveryFailureReason = "deliveryFailureReason";
 inline constexpr const char* kDpfResult = "dpfResult";
 inline constexpr const char* kNetworkErrorCode = "networkErrorCode";
 inline constexpr const char* kAll[] = {kCommand, kSystemId, kDestination, kStatus, kDelayMs, kAction, kProbability,
-                                       kRatePerSecond, kEnabled, kCongestionState, kAdditionalStatusInfoText,
+                                       kRatePerSecond, kEnabled, kProtocol, kCongestionState, kAdditionalStatusInfoText,
                                        kDeliveryFailureReason, kDpfResult, kNetworkErrorCode};
 } // namespace fault_rule
 

@@ -7,6 +7,7 @@
 #include "smpp/LongMessage.h"
 #include "smpp/SmppServer.h"
 #include "smpp/SubmittedMessage.h"
+#include "cimdserver/CimdServer.h"
 #include "ucpserver/UcpServer.h"
 
 #include <QObject>
@@ -47,8 +48,13 @@ struct EchoSettings {
 //
 // A UCP server, when attached, takes part as a third side: a message to the address a UCP session logged in
 // under goes to it as a 52, a UCP session's submit is routed as a phone's message is, and the 53 it asked
-// for goes out after the same delay as a receipt, its outcome drawn from the same profile.
-class CRouter : public QObject, public CSmppMessageListener, public CMobileMessageListener, public CUcpMessageListener {
+// for goes out after the same delay as a receipt, its outcome drawn from the same profile. A CIMD2 server takes
+// part the same way: a 20 to the user identity a session logged in as, and a 23 for a submit that asked for one.
+class CRouter : public QObject,
+                public CSmppMessageListener,
+                public CMobileMessageListener,
+                public CUcpMessageListener,
+                public CCimdMessageListener {
 public:
     using TraceSink = std::function<void(const std::string&)>;
 
@@ -108,9 +114,13 @@ public:
     // CUcpMessageListener
     void OnUcpSubmitted(const CConnection& connection, const ucp_server::Submitted& message) override;
 
-    // The UCP server becomes a side of the routing; null detaches it. Not owned; it must outlive the router
-    // or be detached first.
+    // CCimdMessageListener
+    void OnCimdSubmitted(const CConnection& connection, const cimd_server::Submitted& message) override;
+
+    // The UCP (CIMD2) server becomes a side of the routing; null detaches it. Not owned; it must outlive the
+    // router or be detached first.
     void AttachUcp(CUcpServer* ucp);
+    void AttachCimd(CCimdServer* cimd);
 
 private:
     // A receipt the delay holds back: the message it is for, by handle, and its id's key.
@@ -144,6 +154,13 @@ private:
                    const std::vector<smpp::MessagePart>& parts);
     // The 53 a UCP submit asked for, its outcome drawn now from the login's receipt profile.
     void NotifyUcp(uint64_t connectionId, const std::string& login, const ucp_server::Submitted& message);
+    // The parts as 20s to the CIMD2 sessions logged in as to; how many went out.
+    int RouteToCimd(const std::string& from, const std::string& to, uint8_t dataCoding,
+                    const std::vector<smpp::MessagePart>& parts);
+    // The 23 a CIMD2 submit asked for, its outcome drawn now from the login's receipt profile.
+    void ReportCimd(uint64_t connectionId, const std::string& login, const cimd_server::Submitted& message);
+    // How a text server's operation fared, as a trace line goes on before the login it went to.
+    static std::string_view DeliveryText(text_server::Delivery delivery);
     void Trace(const std::string& line) const;
     // Seconds since 1970 on the SMPP server's wall clock.
     int64_t Now() const { return m_smpp.Scheduler().WallSeconds(); }
@@ -151,6 +168,7 @@ private:
     CSmppServer& m_smpp;
     CMobileServer& m_mobile;
     CUcpServer* m_ucp = nullptr;
+    CCimdServer* m_cimd = nullptr;
     DeliverySettings m_settings;
     CMessageStore m_store;
     ReceiptProfile m_profile;

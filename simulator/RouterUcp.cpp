@@ -36,6 +36,15 @@ smpp::MessagePart PartOf(const ucp_server::Content& content, uint8_t& dataCoding
 
 } // namespace
 
+std::string_view CRouter::DeliveryText(text_server::Delivery delivery) {
+    switch (delivery) {
+    case text_server::Delivery::Sent: return " to ";
+    case text_server::Delivery::Kept: return ", kept for ";
+    case text_server::Delivery::Refused: break;
+    }
+    return ", no session of ";
+}
+
 void CRouter::AttachUcp(CUcpServer* ucp) {
     if (m_ucp)
         m_ucp->SetMessageListener(nullptr);
@@ -84,8 +93,8 @@ void CRouter::NotifyUcp(uint64_t connectionId, const std::string& login, const u
                              (delivered ? " has been delivered on " : " could not be delivered on ") +
                              now.toString("yyyy-MM-dd 'at' hh:mm:ss").toStdString();
     // A notification goes from the recipient to the submitter: AdC and OAdC swap places.
-    const bool sent = m_ucp->Notify(connectionId, login, {message.oadc, message.adc, message.scts,
-                                                          delivered ? '0' : '2', rsn, text});
+    const text_server::Delivery delivery = m_ucp->Notify(connectionId, login, {message.oadc, message.adc, message.scts,
+                                                                                 delivered ? '0' : '2', rsn, text});
     Trace("[Receipt] UCP message " + message.adc + ":" + message.scts + " " + std::string(MessageStateText(state)) +
-          (sent ? " to " : ", no session of ") + (login.empty() ? "the submitter" : login));
+          std::string(DeliveryText(delivery)) + (login.empty() ? "the submitter" : login));
 }

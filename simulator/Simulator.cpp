@@ -20,6 +20,7 @@ CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
     m_ucp.SetPacketLog(&m_log);
     m_cimd.SetPacketLog(&m_log);
     m_router.AttachUcp(&m_ucp);
+    m_router.AttachCimd(&m_cimd);
     const CSettings settings;
     // Every copy of the decoder (the window's panes, the display filter) starts from this one.
     m_decoder.SetDefaultAlphabet(settings.SmscDefaultAlphabet());
@@ -37,7 +38,7 @@ CSimulator::CSimulator(const SimulatorOptions& options) : m_options(options) {
 bool CSimulator::Start() {
     const CSettings settings;
     // A stored list that no longer reads (edited by hand) starts the server without rules.
-    m_smpp.Faults().SetRules(m_runFaultRules ? *m_runFaultRules : settings.FaultRules());
+    SetFaultRules(m_runFaultRules ? *m_runFaultRules : settings.FaultRules());
     m_smpp.SetAccounts(m_runAccounts ? *m_runAccounts : settings.Accounts());
     const SessionSettings sessions = settings.Sessions();
     m_smpp.SetSessionSettings(sessions);
@@ -50,6 +51,8 @@ bool CSimulator::Start() {
     const bool mobileStarted = m_mobile.Start(m_options.mobilePort, kMaxConnections, kIdleTimeoutSeconds);
     // A large account logs in with the SMPP accounts' system id and password.
     m_ucp.SetAccounts(m_smpp.Accounts());
+    m_ucp.SetResultTimeout(sessions.responseTimeoutSeconds);
+    m_cimd.SetResultTimeout(sessions.responseTimeoutSeconds);
     const bool ucpStarted = m_ucp.Start(m_options.ucpPort.value_or(settings.UcpPort()), kMaxConnections,
                                         sessions.inactivitySeconds);
     m_cimd.SetAccounts(m_smpp.Accounts());
@@ -102,11 +105,22 @@ void CSimulator::SaveEcho(const EchoSettings& echo) {
 
 void CSimulator::SetSeed(uint32_t seed) {
     m_smpp.Faults().SetSeed(seed);
+    m_ucp.Faults().SetSeed(seed);
+    m_cimd.Faults().SetSeed(seed);
     m_router.SetSeed(seed);
 }
 
+QString CSimulator::SetFaultRules(const std::vector<FaultRule>& rules) {
+    if (QString error = m_smpp.Faults().SetRules(rules); !error.isEmpty())
+        return error;
+    // The text servers take the rules that name their protocol; the list was checked whole above.
+    m_ucp.Faults().SetRules(rules);
+    m_cimd.Faults().SetRules(rules);
+    return {};
+}
+
 bool CSimulator::SaveFaultRules(const std::vector<FaultRule>& rules) {
-    if (!m_smpp.Faults().SetRules(rules).isEmpty())
+    if (!SetFaultRules(rules).isEmpty())
         return false;
     CSettings().SetFaultRules(rules);
     return true;
@@ -135,6 +149,8 @@ QString CSimulator::SaveAccountsJson(const QByteArray& json) {
 void CSimulator::SaveSessions(const SessionSettings& sessions) {
     CSettings().SetSessions(sessions);
     m_smpp.SetSessionSettings(CSettings().Sessions());
+    m_ucp.SetResultTimeout(CSettings().Sessions().responseTimeoutSeconds);
+    m_cimd.SetResultTimeout(CSettings().Sessions().responseTimeoutSeconds);
 }
 
 void CSimulator::SaveRetry(const RetryPolicy& retry) {

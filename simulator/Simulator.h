@@ -73,8 +73,10 @@ public:
     const EchoSettings& Echo() const { return m_router.Echo(); }
     // One seed for every chance of the run (fault rules, the receipts' state mix), so that it repeats.
     void SetSeed(uint32_t seed);
-    // Stores the rules and hands them to the SMPP server, so they apply to the next request.
-    // False, and nothing changed, when a rule is bad.
+    // Hands the rules to the SMPP server and those naming UCP or CIMD2 to their server, for the next request;
+    // the error, and nothing changed, when a rule is bad.
+    QString SetFaultRules(const std::vector<FaultRule>& rules);
+    // The same, the rules stored too. False, and nothing changed, when a rule is bad.
     bool SaveFaultRules(const std::vector<FaultRule>& rules);
     // Rules for this run only (a rules file), which Start gives the SMPP server instead of the
     // stored ones; nothing is stored.

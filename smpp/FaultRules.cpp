@@ -120,9 +120,35 @@ QString RegexError(const QString& pattern) {
     return QString("bad regular expression (%1 at offset %2)").arg(re.errorString()).arg(re.patternErrorOffset());
 }
 
+// The text protocols a rule may name, and the highest error code each answers with.
+struct TextProtocol {
+    const char* name;
+    uint32_t highestError;
+};
+constexpr TextProtocol kTextProtocols[] = {{"ucp", 99}, {"cimd2", 999}};
+constexpr const char* kSmppName = "smpp";
+
+// The first error of a rule for a text protocol, which takes no SMPP command, no rate and no SMPP 5.0 parameters.
+QString TextRuleError(int number, const FaultRule& rule, const TextProtocol& text) {
+    if (!rule.command.isEmpty() && rule.command != kBindName)
+        return FieldError(number, kCommand, QString("\"\" or \"bind\" expected for %1").arg(text.name));
+    if (rule.status > text.highestError)
+        return FieldError(number, kStatus, QString("an error code from 0 to %1 expected for %2").arg(text.highestError).arg(text.name));
+    if (rule.ratePerSecond != 0)
+        return FieldError(number, kRatePerSecond, QString("not taken for %1").arg(text.name));
+    return {};
+}
+
 // The first error of one rule, numbered from 1.
 QString RuleError(int number, const FaultRule& rule) {
-    if (MaskOf(rule.command) == 0)
+    const auto text = std::find_if(std::begin(kTextProtocols), std::end(kTextProtocols),
+                                   [&](const TextProtocol& t) { return rule.protocol == t.name; });
+    if (text == std::end(kTextProtocols) && !rule.protocol.isEmpty() && rule.protocol != kSmppName)
+        return FieldError(number, kProtocol, "\"smpp\", \"ucp\" or \"cimd2\" expected");
+    if (text != std::end(kTextProtocols)) {
+        if (QString e = TextRuleError(number, rule, *text); !e.isEmpty())
+            return e;
+    } else if (MaskOf(rule.command) == 0)
         return FieldError(number, kCommand, QString("unknown command \"%1\"").arg(rule.command));
     if (QString e = RegexError(rule.systemId); !e.isEmpty())
         return FieldError(number, kSystemId, e);
@@ -180,6 +206,7 @@ void ReadParameters(CJsonFields& fields, AnswerParameters& parameters) {
 QString ReadRule(int number, const QJsonObject& object, FaultRule* rule) {
     CJsonFields fields(object, QString("Rule %1").arg(number));
     fields.Only(kFields);
+    rule->protocol = fields.Text(kProtocol, false, rule->protocol);
     rule->command = fields.Text(kCommand, false, rule->command);
     rule->systemId = fields.Text(kSystemId, false, rule->systemId);
     rule->destination = fields.Text(kDestination, false, rule->destination);
@@ -236,6 +263,11 @@ QString fault_rules::StatusText(uint32_t status) {
     return QString::asprintf("0x%08X", status);
 }
 
+bool fault_rules::AppliesTo(const FaultRule& rule, std::string_view protocol) {
+    const QString name = rule.protocol.isEmpty() ? QString(kSmppName) : rule.protocol;
+    return name == QLatin1StringView(protocol.data(), qsizetype(protocol.size()));
+}
+
 QString fault_rules::ActionName(FaultAction action) {
     return kActionNames[int(action)];
 }
@@ -262,6 +294,8 @@ QByteArray fault_rules::ToJson(const std::vector<FaultRule>& rules) {
     QJsonArray array;
     for (const FaultRule& rule : rules) {
         QJsonObject o;
+        if (!rule.protocol.isEmpty())
+            o[kProtocol] = rule.protocol;
         if (!rule.command.isEmpty())
             o[kCommand] = rule.command;
         if (!rule.systemId.isEmpty())
@@ -301,7 +335,7 @@ QString CFaultRules::SetRules(const std::vector<FaultRule>& rules) {
     m_compiled.clear();
     for (size_t i = 0; i < rules.size(); ++i) {
         const FaultRule& r = rules[i];
-        if (!r.enabled)
+        if (!r.enabled || !fault_rules::AppliesTo(r, kSmppName))
             continue;
         const auto options = QRegularExpression::DontCaptureOption;
         Compiled c{int(i), MaskOf(r.command), QRegularExpression(r.systemId, options),

@@ -1,5 +1,6 @@
-// Fault rules: the user's recipe for answering ESMEs badly on purpose (refuse, throttle, delay,
-// drop, close, nack), kept as JSON and matched against each request the SMPP server serves.
+// Fault rules: the user's recipe for answering clients badly on purpose (refuse, throttle, delay,
+// drop, close, nack), kept as JSON and matched against each request the SMPP server serves; a rule
+// naming the UCP or CIMD2 protocol is the text servers' instead.
 #pragma once
 
 #include "engine/Scheduler.h"
@@ -27,7 +28,8 @@ enum class FaultAction {
 // One rule as the user wrote it. Text fields are kept as typed so that a rule can be shown and
 // stored again unchanged; CFaultRules compiles them.
 struct FaultRule {
-    QString command;     // an SMPP command name, "bind" for the three binds, empty for every message operation
+    QString protocol;    // the server it applies on by the registry's name: empty or "smpp", "ucp", "cimd2"
+    QString command;     // an SMPP command name, "bind" for the three binds (a text protocol's login), empty for every message operation
     QString systemId;    // regular expression searched in the system id; empty matches everything
     QString destination; // regular expression searched in destination_addr; empty matches everything
     uint32_t status = 0; // command_status of the answer
@@ -53,6 +55,8 @@ const std::vector<QString>& CommandNames();
 // 32 bits or for anything else.
 QString StatusText(uint32_t status);
 qulonglong ParseStatus(const QString& text, bool* ok);
+// Whether the rule applies on the server of that protocol (the registry's name: "smpp", "ucp", "cimd2").
+bool AppliesTo(const FaultRule& rule, std::string_view protocol);
 // "answer", "drop", "close", "nack".
 QString ActionName(FaultAction action);
 const std::vector<QString>& ActionNames();

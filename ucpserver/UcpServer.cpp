@@ -76,36 +76,12 @@ std::optional<ucp::ErrorCode> ReadContent(std::string_view mt, std::string_view 
     return tooLong ? std::optional(ucp::ErrorCode::MessageTooLong) : std::nullopt;
 }
 
-std::vector<std::string_view> Views(const std::vector<std::string>& fields) {
-    return {fields.begin(), fields.end()};
-}
-
 } // namespace
 
-CUcpServer::CUcpServer(QObject* parent)
-    : CFramedServer(kProtocolCode, wire::FramerFor(*protocol::Find(kProtocolCode)), parent) {}
+CUcpServer::CUcpServer(QObject* parent) : CTextServer(kProtocolCode, kFilterIndex, kWindow, parent) {}
 
-bool CUcpServer::Start(uint16_t port, int maxConnections, int idleTimeoutSeconds) {
-    const bool ok = CFramedServer::Start(port, maxConnections, idleTimeoutSeconds);
-    char line[64];
-    std::snprintf(line, sizeof line, "UCP server start %s! (port = %d)\r\n", ok ? "ok" : "fail", int(OwnPort()));
-    NotifyPrint(line);
-    return ok;
-}
-
-void CUcpServer::OnAccept(CConnection& connection) {
-    CFramedServer::OnAccept(connection);
-    connection.SetSession(std::make_unique<Session>());
-}
-
-std::string CUcpServer::SessionKind(const CConnection& connection) const {
-    const Session* session = connection.SessionAs<Session>();
-    return session && session->loggedIn ? "session" : "";
-}
-
-void CUcpServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) {
-    CaptureReceived(connection, pdu, length, kFilterIndex);
-    const ucp::ParseResult parsed = ucp::Parse({pdu, length});
+void CUcpServer::Serve(CConnection& connection, std::span<const uint8_t> frame, const Decided& decided) {
+    const ucp::ParseResult parsed = ucp::Parse(frame);
     const ucp::Message& m = parsed.message;
     if (!parsed.headerRead) {
         // Nothing to address an answer to: the peer does not speak UCP.
@@ -115,22 +91,24 @@ void CUcpServer::HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t
             TakeResult(connection, m);
     } else if (!parsed.Ok()) {
         Nack(connection, m.trn, m.ot, parsed.Error());
-    } else {
+    } else if (m.ot != kOtSession && m.ot != kOtSubmit && m.ot != kOtCallInput) {
         Operate(connection, m);
+    } else {
+        // A login or a message: the fault rules have their say first.
+        const bool login = m.ot == kOtSession;
+        const std::string_view destination = login ? "" : m.Text(m.ot == kOtSubmit ? kAdC : kCallAdC);
+        const FaultStep step = ApplyFaults(
+            connection, frame, decided, login, login ? m.Text(kLoginOAdC) : connection.Name(), destination,
+            {[&](uint32_t error) { Nack(connection, m.trn, m.ot, ucp::ErrorCode(error)); },
+             [&] { Nack(connection, m.trn, m.ot, ucp::ErrorCode::Syntax); }});
+        if (step != FaultStep::Done)
+            Operate(connection, m);
+        if (step == FaultStep::ServeThenClose)
+            CloseConnection(connection, "a fault rule closes it");
     }
 }
 
-void CUcpServer::HandleBadLength(CConnection& connection, const uint8_t* /*header*/) {
-    // The framer resynchronises at the next STX and never stops a stream; should it, the stream is lost.
-    CloseConnection(connection, "a stream that can no longer be cut into frames");
-}
-
-void CUcpServer::HandleNotFrame(CConnection& connection, const uint8_t* octets, uint32_t length, wire::FrameFault fault) {
-    // A whole frame whose checksum is wrong is captured and answered with error 01 when it is an operation;
-    // octets between frames and a frame without its end are passed over.
-    if (fault != wire::FrameFault::BadChecksum)
-        return;
-    CaptureReceived(connection, octets, length, kFilterIndex);
+void CUcpServer::HandleBadChecksum(CConnection& connection, const uint8_t* octets, uint32_t length) {
     const auto facts = ucp::PeekHeader({octets, length});
     if (!facts)
         CloseConnection(connection, "a frame whose header does not read");
@@ -146,42 +124,25 @@ void CUcpServer::Operate(CConnection& connection, const ucp::Message& m) {
         Reply(connection, ucp::BuildAck(m.trn, m.ot, kAlertAnswer));
     else if (m.ot != kOtSubmit && m.ot != kOtCallInput)
         Nack(connection, m.trn, m.ot, ucp::ErrorCode::NotSupported);
-    else if (!m_accounts.empty() && !session->loggedIn)
+    else if (HasAccounts() && !session->loggedIn)
         Nack(connection, m.trn, m.ot, ucp::ErrorCode::NotAllowed); // the accounts ask for a login first
     else
         Submit(connection, m);
-}
-
-std::string CUcpServer::LoginRefusal(const CConnection& connection, std::string_view oadc, std::string_view pwd) const {
-    if (connection.SessionAs<Session>()->loggedIn)
-        return "already logged in";
-    if (m_accounts.empty())
-        return {};
-    const auto password = ucp::FromHex(pwd); // PWD is IRA characters in hex
-    const auto found = std::find_if(m_accounts.begin(), m_accounts.end(), [&](const Account& a) {
-        return a.systemId.toStdString() == oadc;
-    });
-    if (found == m_accounts.end())
-        return "no account has this OAdC";
-    if (!password || found->password.toStdString() != std::string(password->begin(), password->end()))
-        return "wrong password";
-    return {};
 }
 
 void CUcpServer::Login(CConnection& connection, const ucp::Message& m) {
     const std::string oadc(m.Text(kLoginOAdC));
     if (m.Text(kLoginStyp) != kOpenSession)
         return Nack(connection, m.trn, m.ot, ucp::ErrorCode::NotSupported);
-    const std::string refusal = LoginRefusal(connection, oadc, m.Text(kLoginPwd));
+    const auto octets = ucp::FromHex(m.Text(kLoginPwd)); // PWD is IRA characters in hex
+    const auto password = octets ? std::optional(std::string(octets->begin(), octets->end())) : std::nullopt;
+    const std::string refusal = LoginRefusal(connection, oadc, password, "OAdC");
     if (!refusal.empty()) {
-        NotifyPrint("Login refused [" + std::to_string(PositionOf(connection)) + "] (" + oadc + "): " + refusal +
-                    " (07)\r\n");
+        PrintRefusal(connection, oadc, refusal, unsigned(ucp::ErrorCode::Authentication));
         return Nack(connection, m.trn, m.ot, ucp::ErrorCode::Authentication);
     }
-    connection.SessionAs<Session>()->loggedIn = true;
-    connection.SetName(oadc.c_str());
-    NotifyLoggedIn(connection);
     Reply(connection, ucp::BuildAck(m.trn, m.ot, ""));
+    LoggedIn(connection, oadc);
 }
 
 void CUcpServer::Submit(CConnection& connection, const ucp::Message& m) {
@@ -207,52 +168,25 @@ void CUcpServer::Submit(CConnection& connection, const ucp::Message& m) {
 }
 
 void CUcpServer::TakeResult(CConnection& connection, const ucp::Message& m) {
-    Session* session = connection.SessionAs<Session>();
-    if ((m.ot != kOtDeliver && m.ot != kOtNotification) || m.trn >= kWindow || !session->inFlight.test(m.trn))
+    if (m.ot != kOtDeliver && m.ot != kOtNotification)
         return; // a result to nothing of ours: captured, nothing more
-    session->inFlight.reset(m.trn);
-    const std::optional<uint64_t> tag = session->pending.Settle(m.trn);
     const bool positive = m.form == ucp::Form::Ack;
-    const uint8_t error = positive ? 0 : uint8_t(std::atoi(std::string(m.Text(1)).c_str()));
-    if (tag && m_listener)
-        m_listener->OnUcpAnswered(*tag, positive, error);
-    SendWaiting(connection);
+    const uint16_t error = positive ? 0 : uint16_t(std::atoi(std::string(m.Text(1)).c_str()));
+    Settle(connection, m.trn, {positive ? text_server::Outcome::Positive : text_server::Outcome::Negative, error});
 }
 
-void CUcpServer::Reply(CConnection& connection, const std::string& frame) {
-    SendAndCapture(connection, reinterpret_cast<const uint8_t*>(frame.data()), uint32_t(frame.size()), kFilterIndex);
+void CUcpServer::Answered(uint64_t tag, const text_server::Result& result) {
+    if (tag != 0 && m_listener)
+        m_listener->OnUcpAnswered(tag, result);
 }
 
 void CUcpServer::Nack(CConnection& connection, uint8_t trn, uint8_t ot, ucp::ErrorCode error) {
     Reply(connection, ucp::BuildNack(trn, ot, error));
 }
 
-bool CUcpServer::Queue(CConnection& connection, Outgoing operation) {
-    Session* session = connection.SessionAs<Session>();
-    if (connection.IsClosing() || session->waiting.size() >= kMaxWaiting)
-        return false;
-    session->waiting.push_back(std::move(operation));
-    SendWaiting(connection);
-    return true;
-}
-
-void CUcpServer::SendWaiting(CConnection& connection) {
-    Session* session = connection.SessionAs<Session>();
-    while (!session->waiting.empty() && session->inFlight.count() < kWindow && !connection.IsClosing()) {
-        while (session->inFlight.test(session->nextTrn))
-            session->nextTrn = uint8_t((session->nextTrn + 1) % kWindow);
-        const uint8_t trn = session->nextTrn;
-        session->nextTrn = uint8_t((trn + 1) % kWindow);
-        const Outgoing operation = std::move(session->waiting.front());
-        session->waiting.pop_front();
-        const std::vector<std::string_view> fields = Views(operation.fields);
-        const std::string frame = ucp::Build(trn, ucp::Kind::Operation, operation.ot, fields);
-        if (frame.empty())
-            continue; // a field that cannot be sent: our own mistake, never the peer's
-        Reply(connection, frame);
-        session->inFlight.set(trn);
-        session->pending.Add(trn, operation.tag);
-    }
+std::string CUcpServer::BuildOperation(std::size_t slot, const text_server::Outgoing& operation) const {
+    const std::vector<std::string_view> fields(operation.fields.begin(), operation.fields.end());
+    return ucp::Build(uint8_t(slot), ucp::Kind::Operation, operation.operation, fields);
 }
 
 int CUcpServer::DeliverTo(const std::string& to, const std::string& from, const Content& content, uint64_t tag) {
@@ -275,16 +209,11 @@ int CUcpServer::DeliverTo(const std::string& to, const std::string& from, const 
     }
     if (!content.udh.empty())
         fields[kXSer] = ucp::XSerElementHex(ucp::kXSerUdh, content.udh) + fields[kXSer];
-    int taken = 0;
-    ForEachConnection([&](CConnection& connection) {
-        const Session* session = connection.SessionAs<Session>();
-        if (session && session->loggedIn && to == connection.Name() && Queue(connection, {kOtDeliver, fields, tag}))
-            ++taken;
-    });
-    return taken;
+    return SendToLogin(to, {kOtDeliver, std::move(fields), {}, tag});
 }
 
-bool CUcpServer::Notify(uint64_t connectionId, const std::string& login, const Notification& notification) {
+text_server::Delivery CUcpServer::Notify(uint64_t connectionId, const std::string& login,
+                                         const Notification& notification) {
     std::vector<std::string> fields(std::size(kSeries50Fields));
     fields[kAdC] = notification.adc;
     fields[kOAdC] = notification.oadc;
@@ -294,32 +223,11 @@ bool CUcpServer::Notify(uint64_t connectionId, const std::string& login, const N
     fields[kDscts] = NextScts();
     fields[kMt] = std::string(ucp::kMtAlphanumeric);
     fields[kMsg] = ucp::EncodeAMsg(QString::fromStdString(notification.text).toStdU32String()).value_or("");
-    CConnection* connection = FindConnection(connectionId);
-    if (connection && Queue(*connection, {kOtNotification, fields, 0}))
-        return true;
-    bool sent = false;
-    ForEachConnection([&](CConnection& other) {
-        const Session* session = other.SessionAs<Session>();
-        sent = sent || (!login.empty() && session && session->loggedIn && login == other.Name() &&
-                        Queue(other, {kOtNotification, fields, 0}));
-    });
-    return sent;
-}
-
-std::size_t CUcpServer::OutstandingCount(const CConnection& connection) const {
-    return connection.SessionAs<Session>()->inFlight.count();
-}
-
-std::size_t CUcpServer::WaitingCount(const CConnection& connection) const {
-    return connection.SessionAs<Session>()->waiting.size();
+    return SendTo(connectionId, login, {kOtNotification, std::move(fields), {}, 0});
 }
 
 std::string CUcpServer::NextScts() {
-    const int64_t now = Now();
-    m_lastScts = now > m_lastScts ? now : m_lastScts + 1;
-    const std::time_t seconds = std::time_t(m_lastScts);
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = NextStamp();
     return ucp::FormatTime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
                             local.tm_sec});
 }

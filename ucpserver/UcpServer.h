@@ -2,15 +2,11 @@
 // sent the messages for their address (52) and the notifications they asked for (53).
 #pragma once
 
-#include "engine/FramedServer.h"
-#include "engine/PendingAnswers.h"
 #include "protocol/CaptureFilter.h"
-#include "smpp/Accounts.h"
+#include "textserver/TextServer.h"
 #include "ucp/Ucp.h"
 
-#include <bitset>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -20,8 +16,6 @@ inline constexpr uint16_t kProtocolCode = protocol::kUcp;
 inline constexpr int32_t kFilterIndex = protocol::filter::kUcp;
 // Operations of ours a session has not answered yet: as many as TRN's two digits tell apart.
 inline constexpr std::size_t kWindow = 100;
-// Operations of ours waiting behind a full window, in order; more than this are refused.
-inline constexpr std::size_t kMaxWaiting = 1024;
 // What AMsg holds at most (GSM characters, an escape counting as one), and TMsg with its header (octets).
 inline constexpr std::size_t kMaxSeptets = 160;
 inline constexpr std::size_t kMaxOctets = 140;
@@ -63,73 +57,43 @@ class CUcpMessageListener {
 public:
     virtual ~CUcpMessageListener() = default;
     virtual void OnUcpSubmitted(const CConnection& /*connection*/, const ucp_server::Submitted& /*message*/) {}
-    // A result to an operation DeliverTo sent under tag: positive, or the EC of a negative one.
-    virtual void OnUcpAnswered(uint64_t /*tag*/, bool /*positive*/, uint8_t /*error*/) {}
+    // A result to an operation DeliverTo sent under tag (a negative one with its EC), or none in time.
+    virtual void OnUcpAnswered(uint64_t /*tag*/, const text_server::Result& /*result*/) {}
 };
 
-// A CFramedServer that speaks UCP/EMI on the UI thread. A frame whose header reads is answered on its TRN and
+// A CTextServer that speaks UCP/EMI on the UI thread. A frame whose header reads is answered on its TRN and
 // OT (a negative result with the standard's error for what is wrong with it); one whose header does not read
 // closes the connection. Each session keeps the operations the server sent it until their results come, at
-// most kWindow, the rest waiting in order. Accounts, when there are any, check the login's OAdC and PWD and
-// must have passed before a message is taken. Observers and the capture log are optional, not owned.
-class CUcpServer : public CFramedServer {
+// most kWindow, each TRN its slot. Accounts, when there are any, check the login's OAdC and PWD and must have
+// passed before a message is taken. Observers and the capture log are optional, not owned.
+class CUcpServer : public CTextServer {
 public:
     explicit CUcpServer(QObject* parent = nullptr);
 
-    // Starts listening, then prints "UCP server start ok! (port = N)" or "fail" to the observers.
-    bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
-
-    void SetAccounts(std::vector<Account> accounts) { m_accounts = std::move(accounts); }
     void SetMessageListener(CUcpMessageListener* listener) { m_listener = listener; }
 
     // A 52 to every session logged in as `to`, from `from` (alphanumeric when not all digits). Returns how
     // many sessions took it (sent, or waiting behind a full window).
     int DeliverTo(const std::string& to, const std::string& from, const ucp_server::Content& content, uint64_t tag = 0);
-    // A 53 on the connection the message came from, else on another session of the same login; false when
-    // none is left to take it.
-    bool Notify(uint64_t connectionId, const std::string& login, const ucp_server::Notification& notification);
-    // Operations of ours the connection has not answered, and those waiting behind them.
-    std::size_t OutstandingCount(const CConnection& connection) const;
-    std::size_t WaitingCount(const CConnection& connection) const;
-
-    std::string SessionKind(const CConnection& connection) const override;
+    // A 53 on the connection the message came from, else on another session of the same login, else kept
+    // until login logs in again.
+    text_server::Delivery Notify(uint64_t connectionId, const std::string& login,
+                                 const ucp_server::Notification& notification);
 
 protected:
-    void OnAccept(CConnection& connection) override;
-    void HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) override;
-    void HandleBadLength(CConnection& connection, const uint8_t* header) override;
-    void HandleNotFrame(CConnection& connection, const uint8_t* octets, uint32_t length, wire::FrameFault fault) override;
+    void Serve(CConnection& connection, std::span<const uint8_t> frame, const Decided& decided) override;
+    void HandleBadChecksum(CConnection& connection, const uint8_t* octets, uint32_t length) override;
+    std::string BuildOperation(std::size_t slot, const text_server::Outgoing& operation) const override;
+    void Answered(uint64_t tag, const text_server::Result& result) override;
 
 private:
-    // An operation of ours: its OT and fields, given a TRN when the window has room.
-    struct Outgoing {
-        uint8_t ot;
-        std::vector<std::string> fields;
-        uint64_t tag;
-    };
-    struct Session : CConnectionSession {
-        bool loggedIn = false;
-        uint8_t nextTrn = 0;
-        std::bitset<ucp_server::kWindow> inFlight; // TRNs of ours awaiting a result
-        CPendingAnswers<uint64_t, ucp_server::kWindow> pending;
-        std::deque<Outgoing> waiting;
-    };
-
     void Operate(CConnection& connection, const ucp::Message& message);
     void Login(CConnection& connection, const ucp::Message& message);
     void Submit(CConnection& connection, const ucp::Message& message);
     void TakeResult(CConnection& connection, const ucp::Message& message);
-    // The reason a login is refused, empty when it passes.
-    std::string LoginRefusal(const CConnection& connection, std::string_view oadc, std::string_view pwd) const;
-    void Reply(CConnection& connection, const std::string& frame);
     void Nack(CConnection& connection, uint8_t trn, uint8_t ot, ucp::ErrorCode error);
-    bool Queue(CConnection& connection, Outgoing operation);
-    void SendWaiting(CConnection& connection);
-    // DDMMYYhhmmss of now, one second past the last one given when that is not earlier: an SCTS names one
-    // message.
+    // DDMMYYhhmmss of a time stamp unique per message.
     std::string NextScts();
 
     CUcpMessageListener* m_listener = nullptr;
-    std::vector<Account> m_accounts;
-    int64_t m_lastScts = 0;
 };

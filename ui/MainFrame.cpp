@@ -45,6 +45,8 @@
 #include <QTextStream>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // As wide as the tree's rows at start-up need, so that the page beside it shows every column of the packet list.
@@ -88,14 +90,19 @@ QString CanonicalPath(const QString& path) {
 
 // The server a page belongs to, as the page names it to assistive tools.
 QString ServerName(uint16_t protocol) {
-    return protocol == kSmpp ? "Tarnwick" : protocol == protocol::kUcp ? "UCP Server" : "Mobile Server";
+    const auto row = std::find_if(navigation::kTable.begin(), navigation::kTable.end(), [protocol](const auto& r) {
+        return r.page == navigation::Page::ServerInfo && r.protocol == protocol;
+    });
+    return row == navigation::kTable.end() ? QString() : QString(row->name);
 }
 
 // The server of a server page's protocol.
 CSocketServer& ServerOf(CSimulator& simulator, uint16_t protocol) {
     if (protocol == kSmpp)
         return simulator.Smpp();
-    return protocol == protocol::kUcp ? static_cast<CSocketServer&>(simulator.Ucp()) : simulator.Mobile();
+    if (protocol == protocol::kUcp)
+        return simulator.Ucp();
+    return protocol == protocol::kCimd2 ? static_cast<CSocketServer&>(simulator.Cimd()) : simulator.Mobile();
 }
 
 // The page's widget that should take the focus when F6 moves into it.
@@ -217,7 +224,7 @@ QWidget* CMainFrame::CreateServerInfoPage(const navigation::NavigationItem& row)
     auto* info = new CViewServerInfo(ServerOf(simulator, row.protocol), row.protocol, m_app.ConsoleFont());
     info->setAccessibleName(ServerName(row.protocol) + " information");
     const int deliverRow = navigation::DeliverRowOf(row.id);
-    if (deliverRow >= 0) // the UCP server has no composer of its own
+    if (deliverRow >= 0) // the UCP and CIMD2 servers have no composer of their own
         connect(info, &CViewServerInfo::DeliverRequested, this, [this, deliverRow] { SelectRow(deliverRow); });
     connect(info, &CViewServerInfo::UnbindRequested, this, [&simulator](uint64_t id) { simulator.Unbind(id); });
     connect(info, &CViewServerInfo::ConnectionRequested, this, [this](uint64_t connection) {

@@ -1,4 +1,4 @@
-// The navigation table: the eight rows of the tree on the left and the page each one puts on the right.
+// The navigation table: the nine rows of the tree on the left and the page each one puts on the right.
 #pragma once
 
 #include "protocol/Registry.h"
@@ -25,6 +25,7 @@ inline constexpr uint16_t kNoProtocol = 0;
 inline constexpr uint16_t kSmppProtocol = protocol::kSmpp;
 inline constexpr uint16_t kMobileProtocol = protocol::kTest;
 inline constexpr uint16_t kUcpProtocol = protocol::kUcp;
+inline constexpr uint16_t kCimdProtocol = protocol::kCimd2;
 
 struct NavigationItem {
     int id;              // equals the row's position
@@ -42,7 +43,7 @@ inline constexpr int kStatisticsRow = 6;
 inline constexpr int kNoRow = -1;
 
 // Rows keep their ids when rows are added: a new one goes last.
-inline constexpr std::array<NavigationItem, 8> kTable = {{
+inline constexpr std::array<NavigationItem, 9> kTable = {{
     {0, -1, kConsoleIcon,       "Console",               "",                                                                                                                 Page::Overview,   kNoProtocol},
     {1, 0,  kDecoderIcon,       "SMPP Decoder",          "The Decoder is a powerful tool that you can use to display SMPP 3.4 packet for detailed analysis.",                Page::Decoder,    kNoProtocol},
     {2, 0,  kServerStoppedIcon, "Tarnwick",              "The Tarnwick is a service for near-to-live testing of your SMPP applications without need of access to real SMSC.", Page::ServerInfo, kSmppProtocol},
@@ -51,6 +52,7 @@ inline constexpr std::array<NavigationItem, 8> kTable = {{
     {5, 4,  kDeliverIcon,       "Deliver short message", "",                                                                                                                 Page::Deliver,    kMobileProtocol},
     {6, 0,  kStatisticsIcon,    "Statistics",            "Counts of this run's PDUs per command and status, the submit_sm rate and the response latency.",               Page::Statistics, kNoProtocol},
     {7, 0,  kServerStoppedIcon, "UCP Server",            "The UCP/EMI server: large accounts log in, submit, and are sent their messages and delivery notifications.",       Page::ServerInfo, kUcpProtocol},
+    {8, 0,  kServerStoppedIcon, "CIMD2 Server",          "The CIMD2 server: clients log in, submit, and are sent their messages and status reports.",                        Page::ServerInfo, kCimdProtocol},
 }};
 
 inline constexpr bool IdsArePositions() {

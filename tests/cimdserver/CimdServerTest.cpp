@@ -27,8 +27,9 @@ std::string Packet(int operation, int number, const std::vector<std::string>& pa
     std::snprintf(check, sizeof check, "%02X", sum & 0xFF);
     return body + (checksum ? check : "") + "\x03";
 }
-// kStamp and kNextStamp stand for the 060 of the case's clock (TZ=UTC) and the second after.
-const std::string kStamp = "{060}", kNextStamp = "{060+1}";
+// Stamp(k) stands for the time stamp of the case's clock (TZ=UTC) k seconds on.
+std::string Stamp(int k) { return k == 0 ? "{060}" : "{060+" + std::to_string(k) + "}"; }
+const std::string kStamp = Stamp(0), kNextStamp = Stamp(1);
 
 struct CimdTraits {
     using Server = CCimdServer;
@@ -55,9 +56,9 @@ protected:
             return std::string(text);
         };
         bool changed = false;
-        for (const auto& [mark, seconds] : {std::pair{kStamp, now}, std::pair{kNextStamp, now + 1}})
-            for (std::size_t at; (at = packet.find(mark)) != std::string::npos; changed = true)
-                packet.replace(at, mark.size(), stamp(seconds));
+        for (int k = 0; k < 4; ++k)
+            for (std::size_t at; (at = packet.find(Stamp(k))) != std::string::npos; changed = true)
+                packet.replace(at, Stamp(k).size(), stamp(now + k));
         if (!changed)
             return packet;
         std::vector<std::string> parameters;
@@ -151,6 +152,125 @@ TEST_F(CimdServerTest, CapturesBothDirectionsWithTheirNumberAndError) {
     EXPECT_EQ(answer.ShownSequence(), 41u);
     EXPECT_EQ(answer.status, 300u);
     EXPECT_TRUE(answer.fromServer);
+}
+
+class Answers : public CCimdMessageListener {
+public:
+    void OnCimdAnswered(uint64_t tag, const text_server::Result& result) override { answered.emplace_back(tag, result); }
+    std::vector<std::pair<uint64_t, text_server::Result>> answered;
+};
+
+// The server's 20 and 23 go out on even numbers; 70, 73 and 99 on their number settle them, and one left
+// unanswered counts as such once the result time-out has passed.
+TEST_F(CimdServerTest, DeliversAndReportsOnEvenNumbersAndPairsTheirResponses) {
+    CManualScheduler scheduler;
+    scheduler.SetWallClock([this] { return now * 1'000'000; });
+    server.SetScheduler(scheduler);
+    Answers answers;
+    server.SetMessageListener(&answers);
+    auto client = Connect();
+    client->Send(Packet(1, 1, {"010:kannel", "011:x"}));
+    ASSERT_EQ(client->NextFrame(), Packet(51, 1, {}));
+    cimd_server::Content text, binary;
+    text.septets = {'H', 'i', ' ', 0x00, ' ', 0x1B, 0x65, 0x11}; // "Hi @ €_" in GSM septets
+    binary.binary = true;
+    binary.octets = {0x01, 0xFF};
+    binary.header = {0x05, 0x00, 0x03, 0x07, 0x02, 0x01};
+    binary.dcs = 4;
+    EXPECT_EQ(server.DeliverTo("kannel", "0900", text, 1), 1);
+    EXPECT_EQ(server.DeliverTo("kannel", "Tarnwick", binary, 2), 1);
+    EXPECT_EQ(server.Report(ConnectionOf(*client)->Id(), "kannel", {"+358501234567", "231114221320", 3, 27}),
+              text_server::Delivery::Sent);
+    EXPECT_EQ(server.DeliverTo("kannel", "0900", text, 3), 1);
+    const std::string expected[] = {
+        Packet(20, 0, {"021:kannel", "023:0900", "060:" + Stamp(0), "033:Hi @ _XXe_--"}),
+        Packet(20, 2, {"021:kannel", "026:Tarnwick", "060:" + Stamp(1), "032:050003070201", "030:4", "034:01FF"}),
+        Packet(23, 4, {"021:+358501234567", "060:231114221320", "061:3", "062:27", "063:" + Stamp(2)}),
+        Packet(20, 6, {"021:kannel", "023:0900", "060:" + Stamp(3), "033:Hi @ _XXe_--"}),
+    };
+    for (const std::string& packet : expected)
+        EXPECT_EQ(client->NextFrame(), Stamped(packet));
+    client->Send(Packet(70, 0, {}));
+    client->Send(Packet(73, 4, {}));
+    client->Send(Packet(99, 6, {})); // a NACK carries no 900: refused all the same
+    client->Send(Packet(70, 8, {})); // nothing of ours on 008: captured, nothing more
+    client->Send(Packet(40, 1, {}));
+    ASSERT_EQ(client->NextFrame(), Packet(90, 1, {}));
+    const CConnection& connection = *ConnectionOf(*client);
+    EXPECT_EQ(server.OutstandingCount(connection), 1u);
+    scheduler.Advance(text_server::kDefaultResultTimeoutSeconds * 1000);
+    using text_server::Outcome;
+    EXPECT_EQ(answers.answered, (std::vector<std::pair<uint64_t, text_server::Result>>{
+                                    {1, {Outcome::Positive, 0}}, {3, {Outcome::Negative, 0}}, {2, {Outcome::NoAnswer, 0}}}));
+    EXPECT_EQ(server.OutstandingCount(connection), 0u);
+    EXPECT_EQ(observer.lines.back(), "No result [0] in 10 s: the operation counts as unanswered\r\n");
+    EXPECT_EQ(server.DeliverTo("nobody", "0900", text, 9), 0);
+}
+
+// 128 operations of ours are outstanding at most, one per even number; the rest wait in order, and an answer
+// frees its number for the next.
+TEST_F(CimdServerTest, KeepsAtMostOneOperationPerEvenNumberOutstanding) {
+    auto client = Connect();
+    client->Send(Packet(1, 1, {"010:kannel", "011:x"}));
+    ASSERT_EQ(client->NextFrame(), Packet(51, 1, {}));
+    cimd_server::Content text;
+    text.septets = {'H', 'i'};
+    for (int i = 0; i < 130; ++i)
+        ASSERT_EQ(server.DeliverTo("kannel", "0900", text), 1);
+    std::vector<int> numbers;
+    while (auto frame = client->NextFrame(numbers.size() < 128 ? test_net::kWaitMs : 50))
+        numbers.push_back(cimd::Parse(*frame).packet.number);
+    ASSERT_EQ(numbers.size(), 128u);
+    EXPECT_EQ(numbers.front(), 0);
+    EXPECT_EQ(numbers.back(), 254);
+    EXPECT_EQ(server.WaitingCount(*ConnectionOf(*client)), 2u);
+    client->Send(Packet(70, 10, {}));
+    const auto next = client->NextFrame();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(cimd::Parse(*next).packet.number, 10);
+}
+
+// Rules naming cimd2 decide about its logins and submits: an error code of CIMD2's own, a NACK, no answer, a
+// close after the answer, or the answer after the delay; rules of the other protocols leave it alone.
+TEST_F(CimdServerTest, FaultRulesNamingCimd2ApplyToItsLoginsAndSubmits) {
+    CManualScheduler scheduler;
+    scheduler.SetWallClock([this] { return now * 1'000'000; });
+    server.SetScheduler(scheduler);
+    const std::string submit = Packet(3, 1, {kTo, "033:Hi"}), alive = Packet(40, 3, {});
+    const std::string answer = Packet(53, 1, {kTo, "060:" + kStamp});
+    const struct {
+        const char* rules;
+        std::vector<std::string> sent, answers, afterDelay;
+        bool closed;
+    } cases[] = {
+        {R"([{"protocol":"cimd2","status":9}])", {submit}, {Packet(53, 1, {"900:9"})}, {}, false},
+        {R"([{"protocol":"cimd2","command":"bind","systemId":"^kan","status":103}])",
+         {Packet(1, 1, {"010:kannel"}), Packet(1, 3, {"010:other"})}, {Packet(51, 1, {"900:103"}), Packet(51, 3, {})}, {}, false},
+        {R"([{"protocol":"cimd2","action":"nack"}])", {submit}, {Packet(99, 1, {})}, {}, false},
+        {R"([{"protocol":"cimd2","action":"drop"}])", {submit, alive}, {Packet(90, 3, {})}, {}, false},
+        {R"([{"protocol":"cimd2","destination":"^[+]358","action":"close"}])", {submit}, {answer}, {}, true},
+        {R"([{"protocol":"cimd2","command":"bind","action":"close","status":100}])", {Packet(1, 1, {"010:a"})},
+         {Packet(51, 1, {"900:100"})}, {}, true},
+        {R"([{"protocol":"cimd2","destination":"^0"},{"protocol":"ucp","status":9},{"status":8}])", {submit}, {answer}, {}, false},
+        {R"([{"protocol":"cimd2","delayMs":500}])", {submit, alive}, {Packet(90, 3, {})}, {answer}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rules);
+        QString error;
+        server.Faults().SetRules(fault_rules::Parse(c.rules, &error));
+        ASSERT_EQ(error.toStdString(), "");
+        now += 60;
+        auto client = Connect();
+        for (const std::string& packet : c.sent)
+            client->Send(packet);
+        for (const std::string& expected : c.answers)
+            EXPECT_EQ(client->NextFrame(), Stamped(expected));
+        EXPECT_EQ(client->NextFrame(50), std::nullopt);
+        scheduler.Advance(500);
+        for (const std::string& expected : c.afterDelay)
+            EXPECT_EQ(client->NextFrame(), Stamped(expected));
+        EXPECT_EQ(client->WaitForDisconnected(c.closed ? kCloseWaitMs : 50), c.closed);
+    }
 }
 
 // Random and mutated packets, slow senders and a packet that never ends: answers or a close, never a crash,

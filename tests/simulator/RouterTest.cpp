@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -869,6 +870,49 @@ TEST_F(RouterTest, ReceiptsWaitForTheirReceiverToBind) {
 
 // The traffic generator sends what its rate owes at every 10 ms tick of hand-moved time to a real
 // ESME on loopback, and ends done once every message is answered, or stops when the answers fall
+
+// A message to a CIMD2 session's user identity reaches it as a 20; a submit that asks for a status report gets
+// a 23 after the receipt delay with the profile's state, kept while its user is logged out.
+TEST_F(RouterTest, Cimd2SessionGetsItsMessagesAndTheStatusReportsItAskedFor) {
+    simulator->SetDelivery({true, true, 100});
+    const auto login = [this] {
+        auto client = std::make_unique<TestClient>();
+        EXPECT_TRUE(client->Connect(simulator->Cimd().ListeningPort()));
+        client->Send(cimd::Build(cimd::op::kLogin, 1, {{cimd::param::kUserIdentity, "kannel"}}));
+        EXPECT_EQ(client->NextFrame(), cimd::BuildResponse(cimd::op::kLogin, 1, {}));
+        return client;
+    };
+    const auto next = [](TestClient& client, uint8_t operation) {
+        const std::string frame = client.NextFrame().value_or("");
+        const cimd::ParseResult read = cimd::Parse(frame);
+        EXPECT_EQ(read.packet.operation, operation) << frame;
+        const auto value = [&read](uint16_t code) {
+            const cimd::Parameter* p = read.packet.Find(code);
+            return p ? std::string(p->value) : std::string("none");
+        };
+        return std::tuple{value(cimd::param::kDestinationAddress), value(cimd::param::kServiceCentreTimeStamp),
+                          value(cimd::param::kUserData), value(cimd::param::kStatusCode)};
+    };
+    const auto submit = [&](TestClient& client, uint8_t number) {
+        client.Send(cimd::Build(cimd::op::kSubmit, number, {{cimd::param::kDestinationAddress, "0612345678"},
+                                                            {cimd::param::kUserData, "Hello"},
+                                                            {cimd::param::kStatusReportRequest, "1"}}));
+        return std::get<1>(next(client, cimd::op::kSubmit + cimd::op::kResponseOffset));
+    };
+    auto client = login();
+    EXPECT_EQ(simulator->Router().RouteFromPhone("0655", "kannel", 0, std::vector<uint8_t>{'H', 'i', 0x00}), 1);
+    EXPECT_EQ(std::get<2>(next(*client, cimd::op::kDeliver)), "Hi@");
+    const std::string first = submit(*client, 3);
+    scheduler.Advance(100);
+    EXPECT_EQ(next(*client, cimd::op::kStatusReport), std::tuple("0612345678", first, "none", "4"));
+    const std::string second = submit(*client, 5);
+    client->Send(cimd::Build(cimd::op::kLogout, 7, {}));
+    next(*client, cimd::op::kLogout + cimd::op::kResponseOffset);
+    scheduler.Advance(100);
+    EXPECT_EQ(trace.back(), "[Receipt] CIMD2 message 0612345678:" + second + " DELIVRD, kept for kannel");
+    auto again = login();
+    EXPECT_EQ(next(*again, cimd::op::kStatusReport), std::tuple("0612345678", second, "none", "4"));
+}
 // more than the window behind or the receiver goes; errors are answers with a status.
 TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) {
     enum class Peer { Answers, AllButLast, Silent, Closes };

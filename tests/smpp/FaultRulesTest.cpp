@@ -277,9 +277,9 @@ TEST_F(FaultRulesTest, DelayedAnswerGoesOutLateWithoutHoldingBackTheOthers) {
 }
 
 // A connection remembers the last request no rule matched; the next one that differs, if only
-// by an octet of its destination, still meets every rule.
+// by an octet of its destination, still meets every rule. Rules of the text protocols are not the SMPP server's.
 TEST_F(FaultRulesTest, ARepeatedRequestNoRuleMatchedLeavesTheRulesInForce) {
-    Rules(R"([{"destination":"^1|^2221$","status":8}])");
+    Rules(R"([{"protocol":"cimd2","status":9},{"protocol":"smpp","destination":"^1|^2221$","status":8}])");
     auto esme = Bound();
     const struct {
         const char* destination;
@@ -376,6 +376,11 @@ TEST(FaultRuleFiles, BadFilesAreRefusedNamingTheRuleAndTheField) {
         {R"([{"networkErrorCode":"3:65536"}])", "Rule 1, \"networkErrorCode\": a network type and an error code expected (\"3:27\")"},
         {R"([{"networkErrorCode":"256:1"}])", "Rule 1, \"networkErrorCode\": a network type and an error code expected (\"3:27\")"},
         {R"([{"command":"broadcast_sm_resp"}])", "Rule 1, \"command\": unknown command \"broadcast_sm_resp\""},
+        {R"([{"protocol":"emi"}])", "Rule 1, \"protocol\": \"smpp\", \"ucp\" or \"cimd2\" expected"},
+        {R"([{"protocol":"ucp","command":"submit_sm"}])", "Rule 1, \"command\": \"\" or \"bind\" expected for ucp"},
+        {R"([{"protocol":"ucp","status":100}])", "Rule 1, \"status\": an error code from 0 to 99 expected for ucp"},
+        {R"([{"protocol":"cimd2","status":1000}])", "Rule 1, \"status\": an error code from 0 to 999 expected for cimd2"},
+        {R"([{"protocol":"cimd2","ratePerSecond":5}])", "Rule 1, \"ratePerSecond\": not taken for cimd2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.json);
@@ -386,11 +391,12 @@ TEST(FaultRuleFiles, BadFilesAreRefusedNamingTheRuleAndTheField) {
     const char* good = R"([{"command":"bind","systemId":"^x","status":"0x0000000D","delayMs":5,"action":"close",)"
                        R"("probability":0.25,"ratePerSecond":3,"enabled":false},{"command":"cancel_broadcast_sm",)"
                        R"("congestionState":0,"additionalStatusInfoText":"busy","deliveryFailureReason":255,"dpfResult":1,)"
-                       R"("networkErrorCode":"255:65535"}])";
+                       R"("networkErrorCode":"255:65535"},{"protocol":"cimd2","command":"bind","status":103}])";
     QString error;
     const std::vector<FaultRule> rules = fault_rules::Parse(good, &error);
     EXPECT_EQ(error, QString());
-    ASSERT_EQ(rules.size(), 2u);
+    ASSERT_EQ(rules.size(), 3u);
+    EXPECT_EQ(rules[2].protocol, "cimd2");
     EXPECT_FALSE(rules[0].enabled);
     EXPECT_EQ(rules[0].status, 13u);
     EXPECT_EQ(rules[1].parameters.networkErrorCode, 0xFFFFFF);

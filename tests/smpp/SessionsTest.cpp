@@ -231,7 +231,10 @@ TEST_F(SessionsTest, BindsAreAnsweredByTheAccounts) {
 // each answer tells how full the window was (congestion_state), an error one behind an empty message_id.
 TEST_F(SessionsTest, TheWindowAnswersOneRequestTooManyWithQueueFull) {
     Accounts(R"([{"systemId":"esme","password":"secret","window":2}])");
-    ASSERT_TRUE(server.Faults().SetRules({FaultRule{"submit_sm", "", "", 0, 1000}}).isEmpty());
+    FaultRule slow;
+    slow.command = "submit_sm";
+    slow.delayMs = 1000;
+    ASSERT_TRUE(server.Faults().SetRules({slow}).isEmpty());
     for (const uint8_t version : {0x34, 0x50}) {
         SCOPED_TRACE(version);
         server.SetNextMessageId(0);

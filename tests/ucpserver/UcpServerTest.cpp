@@ -172,20 +172,19 @@ public:
         submitted.push_back(message);
         connectionId = connection.Id();
     }
-    void OnUcpAnswered(uint64_t tag, bool positive, uint8_t error) override { answered.push_back({tag, positive, error}); }
+    void OnUcpAnswered(uint64_t tag, const text_server::Result& result) override { answered.push_back({tag, result}); }
     std::vector<ucp_server::Submitted> submitted;
     uint64_t connectionId = 0;
-    struct Answered {
-        uint64_t tag;
-        bool positive;
-        uint8_t error;
-        bool operator==(const Answered&) const = default;
-    };
+    using Answered = std::pair<uint64_t, text_server::Result>;
     std::vector<Answered> answered;
 };
 
-// 52s beyond the window of 100 wait in order; each result frees its TRN for the next.
+// 52s beyond the window of 100 wait in order; each result frees its TRN for the next, and so does the result
+// time-out of one never answered.
 TEST_F(UcpServerTest, DeliveriesKeepAtMostAHundredOutstandingAndMatchTheirResultsByTrn) {
+    CManualScheduler scheduler;
+    scheduler.SetWallClock([this] { return now * 1'000'000; });
+    server.SetScheduler(scheduler);
     Answers answers;
     server.SetMessageListener(&answers);
     auto client = Connect();
@@ -216,8 +215,14 @@ TEST_F(UcpServerTest, DeliveriesKeepAtMostAHundredOutstandingAndMatchTheirResult
     ASSERT_TRUE(next);
     EXPECT_EQ(ucp::Parse(*next).message.trn, 17); // the first TRN free again
     EXPECT_TRUE(WaitUntil([&] { return answers.answered.size() == 2; }));
-    EXPECT_EQ(answers.answered, (std::vector<Answers::Answered>{{18, true, 0}, {4, false, 2}}));
+    EXPECT_EQ(answers.answered, (std::vector<Answers::Answered>{{18, {text_server::Outcome::Positive, 0}}, {4, {text_server::Outcome::Negative, 2}}}));
     EXPECT_TRUE(WaitUntil([&] { return server.WaitingCount(connection) == 1; }));
+    // Every one sent so far is due at once: the 98 of the first hundred still out and the two sent since.
+    scheduler.Advance(text_server::kDefaultResultTimeoutSeconds * 1000);
+    ASSERT_EQ(answers.answered.size(), 102u);
+    EXPECT_EQ(answers.answered[2], (Answers::Answered{1, {text_server::Outcome::NoAnswer, 0}}));
+    EXPECT_EQ(server.WaitingCount(connection), 0u);
+    EXPECT_EQ(server.OutstandingCount(connection), 1u);
 }
 
 // A 53 carries the SCTS the submit's answer gave; it goes on the submitting connection.
@@ -231,7 +236,8 @@ TEST_F(UcpServerTest, NotificationCarriesTheSubmitsScts) {
     const ucp_server::Submitted& message = answers.submitted[0];
     EXPECT_TRUE(message.notification);
     EXPECT_EQ(message.content.septets, (std::vector<uint8_t>{'H', 'e', 'l', 'l', 'o'}));
-    ASSERT_TRUE(server.Notify(answers.connectionId, "", {message.adc, message.oadc, message.scts, '0', "000", "Delivered"}));
+    ASSERT_EQ(server.Notify(answers.connectionId, "", {message.adc, message.oadc, message.scts, '0', "000", "Delivered"}),
+              text_server::Delivery::Sent);
     const auto frame = client->NextFrame();
     ASSERT_TRUE(frame);
     const ucp::ParseResult r = ucp::Parse(*frame);
@@ -240,6 +246,25 @@ TEST_F(UcpServerTest, NotificationCarriesTheSubmitsScts) {
     EXPECT_EQ(r.message.Text(14), message.scts);
     EXPECT_EQ(r.message.Text(15), "0");
     EXPECT_EQ(ucp::DecodeAMsg(r.message.Text(20)), U"Delivered");
+}
+
+// Rules naming ucp refuse its submits with UCP's own two-digit error, NACK (02) or drop them; the login of
+// "bind" rules is OT 60's OAdC.
+TEST_F(UcpServerTest, FaultRulesNamingUcpApplyToItsLoginsAndSubmits) {
+    const char* rules = R"([{"protocol":"ucp","destination":"^061","status":24},{"protocol":"ucp","destination":"^062",)"
+                        R"("action":"nack"},{"protocol":"ucp","destination":"^063","action":"drop"},)"
+                        R"({"protocol":"ucp","command":"bind","systemId":"^09","status":7}])";
+    QString error;
+    server.Faults().SetRules(fault_rules::Parse(rules, &error));
+    ASSERT_EQ(error.toStdString(), "");
+    auto client = Connect();
+    for (const char* to : {"0612345678", "0622345678", "0632345678"})
+        client->Send(Submit(1, to, kHello));
+    client->Send(Op(2, 60, "0900/6/5/1/" + kSecret + "//0100/////"));
+    EXPECT_EQ(client->NextFrame(), Nack(1, 51, "24"));
+    EXPECT_EQ(client->NextFrame(), Nack(1, 51, "02"));
+    EXPECT_EQ(client->NextFrame(), Nack(2, 60, "07"));
+    EXPECT_EQ(client->NextFrame(50), std::nullopt);
 }
 
 // Whatever arrives, the server answers with a negative result or closes, and a new client is served after.

@@ -165,7 +165,7 @@ TEST_F(MainFrameTest, FirstRunStartsBothServersAndShowsTheOverviewInDetails) {
     EXPECT_EQ(tree->CurrentRow(), 0);
     EXPECT_EQ(frame.CurrentPane(), frame.OverviewView());
 
-    // The overview list: the five pages under "Console", in report style.
+    // The overview list: the six pages under "Console", in report style.
     CPelmoraView* overview = frame.OverviewView();
     auto* report = qobject_cast<QTreeView*>(overview->ItemView());
     ASSERT_NE(report, nullptr);
@@ -181,11 +181,12 @@ TEST_F(MainFrameTest, FirstRunStartsBothServersAndShowsTheOverviewInDetails) {
         {"Mobile Server", "The server can forward short message between SMSC and mobile phone simulator."},
         {"Statistics", "Counts of this run's PDUs per command and status, the submit_sm rate and the response latency."},
         {"UCP Server", "The UCP/EMI server: large accounts log in, submit, and are sent their messages and delivery "
-                       "notifications."}};
-    ASSERT_EQ(model->rowCount(), 5);
+                       "notifications."},
+        {"CIMD2 Server", "The CIMD2 server: clients log in, submit, and are sent their messages and status reports."}};
+    ASSERT_EQ(model->rowCount(), 6);
     for (int column = 0; column < 2; ++column) {
         EXPECT_EQ(model->headerData(column, Qt::Horizontal).toString(), rows[0][column]);
-        for (int i = 0; i < 5; ++i)
+        for (int i = 0; i < 6; ++i)
             EXPECT_EQ(model->item(i, column)->text(), rows[i + 1][column]);
     }
     EXPECT_FALSE(Command("Up")->isEnabled());
@@ -916,20 +917,28 @@ TEST_F(MainFrameTest, MobilePhoneOpensPhonesAndTheOnlineListComposesForItsConnec
     EXPECT_EQ(destination, "13700000007");
 }
 
-// The UCP server has a page of its own: its start line in its console, its sessions in its online list.
-TEST_F(MainFrameTest, TheUcpServerPageShowsItsConsoleAndItsSessions) {
+// The UCP and the CIMD2 server have a page each: its start line in its console, its sessions in its online list.
+TEST_F(MainFrameTest, TheTextServerPagesShowTheirConsoleAndTheirSessions) {
     CMainFrame& frame = Start();
-    const int ucpRow = int(std::find_if(navigation::kTable.begin(), navigation::kTable.end(), [](const auto& row) {
-                               return row.protocol == protocol::kUcp;
-                           }) - navigation::kTable.begin());
-    auto* info = qobject_cast<CViewServerInfo*>(frame.Pane(ucpRow));
-    ASSERT_NE(info, nullptr);
-    CUcpServer& ucp = m_app->Simulator().Ucp();
-    EXPECT_TRUE(info->Console()->toPlainText().startsWith(
-        "UCP server start ok! (port = " + QString::number(ucp.ListeningPort()) + ")"));
-    test_net::TestClient client;
-    ASSERT_TRUE(client.Connect(ucp.ListeningPort()));
-    EXPECT_TRUE(test_net::WaitUntil([&] { return info->OnlineList()->Model()->rowCount() == 1; }));
+    const struct {
+        uint16_t protocol;
+        CSocketServer& server;
+        const char* startLine;
+    } pages[] = {{protocol::kUcp, m_app->Simulator().Ucp(), "UCP server start ok! (port = "},
+                 {protocol::kCimd2, m_app->Simulator().Cimd(), "CIMD2 server start ok! (port = "}};
+    for (const auto& page : pages) {
+        SCOPED_TRACE(page.startLine);
+        const int row = int(std::find_if(navigation::kTable.begin(), navigation::kTable.end(), [&](const auto& r) {
+                                return r.protocol == page.protocol;
+                            }) - navigation::kTable.begin());
+        auto* info = qobject_cast<CViewServerInfo*>(frame.Pane(row));
+        ASSERT_NE(info, nullptr);
+        EXPECT_TRUE(info->Console()->toPlainText().startsWith(page.startLine +
+                                                              QString::number(page.server.ListeningPort()) + ")"));
+        test_net::TestClient client;
+        ASSERT_TRUE(client.Connect(page.server.ListeningPort()));
+        EXPECT_TRUE(test_net::WaitUntil([&] { return info->OnlineList()->Model()->rowCount() == 1; }));
+    }
 }
 
 } // namespace
