@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <string>
 
 namespace cimd_lines {
@@ -134,6 +135,22 @@ bool Append(std::vector<DecodeLine>& lines, const uint8_t* record, int32_t offse
         out, size, header, parsed.Ok() ? std::nullopt : std::optional(int32_t(parsed.faultOffset)),
         [&] { AddHeader(out, packet); }, [&] { return ErrorText(parsed, packet); },
         [&] { AddParameters(out, parsed.packet, packet); });
+}
+
+std::vector<std::pair<std::string, std::string>> ListedFields() {
+    std::vector<std::pair<std::string, std::string>> fields;
+    for (std::string_view name : kOwnNames) {
+        std::string label(name);
+        std::replace(label.begin(), label.end(), '_', ' ');
+        label[0] = char(std::toupper(label[0]));
+        fields.emplace_back(std::string(kProtocol) + "." + std::string(name), label);
+    }
+    for (const cimd::ParameterName& row : cimd::kParameters) {
+        char code[8];
+        std::snprintf(code, sizeof code, "%03u ", unsigned(row.code));
+        fields.emplace_back(std::string(kProtocol) + "." + StableName(row.name), code + std::string(row.name));
+    }
+    return fields;
 }
 
 } // namespace cimd_lines

@@ -5,7 +5,9 @@
 #include "decoder/PacketDecoder.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace cimd_lines {
@@ -18,5 +20,9 @@ inline constexpr std::string_view kErrorField = "cimd2.error";
 // Appends the lines of the packet that fills record[offset, total). False, after an error line, for bytes
 // the codec refuses (a bad header, checksum or parameter). Reads nothing outside that range.
 bool Append(std::vector<DecodeLine>& lines, const uint8_t* record, int32_t offset, int32_t total);
+
+// Every field name a CIMD2 line can carry ("cimd2.user_identity"), with the label its line shows it by
+// ("010 User identity").
+std::vector<std::pair<std::string, std::string>> ListedFields();
 
 } // namespace cimd_lines

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <set>
 
+#include "decoder/CimdLines.h"
+#include "decoder/UcpLines.h"
 #include "decoder/tables/FieldNames.h"
 
 namespace decode_listing {
@@ -44,7 +46,7 @@ std::vector<FieldEntry> Fields(const DecodeTable& table) {
     const auto add = [&](std::string_view name, FieldType type, std::string_view label) {
         if (name.empty() || !listed.insert(name).second)
             return;
-        fields.push_back({std::string(name), name.substr(0, name.find('.')), type, std::string(label)});
+        fields.push_back({std::string(name), std::string(name.substr(0, name.find('.'))), type, std::string(label)});
     };
     for (size_t position = 0; position < table.fieldNames.size(); ++position) {
         const FieldDescriptor& row = table.rows[position];
@@ -55,6 +57,10 @@ std::vector<FieldEntry> Fields(const DecodeTable& table) {
     }
     for (const DecodeTable::TlvFieldName& tlv : table.tlvNames)
         add(tlv.name, FieldType::Octets, std::string_view(tlv.name).substr(tlv.name.rfind('.') + 1));
+    // The text protocols' fields, which their codecs read, not the table.
+    for (const auto& lines : {ucp_lines::ListedFields(), cimd_lines::ListedFields()})
+        for (const auto& [name, label] : lines)
+            add(name, FieldType::Text, label);
     return fields;
 }
 

@@ -21,11 +21,12 @@ std::string Block(const std::vector<DecodeLine>& lines, bool offsets, bool first
 // its raw value and the label the decode shows it by (the first, where fields of one name have several).
 struct FieldEntry {
     std::string name;
-    std::string_view protocol;
+    std::string protocol;
     FieldType type;
     std::string label;
 };
-// Every field name of the table once, in table order, the optional parameters after the fields.
+// Every field name of the table once, in table order, the optional parameters after the fields, then the
+// fields of the text protocols (UCP/EMI, CIMD2).
 std::vector<FieldEntry> Fields(const DecodeTable& table);
 
 } // namespace decode_listing

@@ -158,4 +158,11 @@ bool Append(std::vector<DecodeLine>& lines, const uint8_t* record, int32_t offse
         [&] { AddFields(out, parsed.message, frame); });
 }
 
+std::vector<std::pair<std::string, std::string>> ListedFields() {
+    std::vector<std::pair<std::string, std::string>> fields;
+    for (const std::string& name : FieldNames())
+        fields.emplace_back(name, name.substr(name.find('.') + 1));
+    return fields;
+}
+
 } // namespace ucp_lines

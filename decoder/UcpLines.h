@@ -5,7 +5,9 @@
 #include "decoder/PacketDecoder.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ucp_lines {
@@ -18,5 +20,9 @@ inline constexpr std::string_view kErrorField = "ucp.error";
 // Appends the lines of the frame that fills record[offset, total). False, after an error line, for bytes
 // the codec refuses (a bad LEN, checksum, header or field count). Reads nothing outside that range.
 bool Append(std::vector<DecodeLine>& lines, const uint8_t* record, int32_t offset, int32_t total);
+
+// Every field name a UCP line can carry ("ucp.AdC"), with the label its line shows it by: the standard's
+// abbreviation ("AdC").
+std::vector<std::pair<std::string, std::string>> ListedFields();
 
 } // namespace ucp_lines
