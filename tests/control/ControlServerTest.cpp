@@ -1,5 +1,6 @@
 // The control API as a test drives it: one scripted session of requests and answers over loopback
 // HTTP, with an ESME bound on the SMPP port to see what each request makes the simulator do.
+#include "control/ControlListener.h"
 #include "control/ControlServer.h"
 #include "simulator/Settings.h"
 #include "simulator/Simulator.h"
@@ -257,6 +258,11 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          Then::SubmitAnswered, "00000000"},
         {"a body over 1 MiB", "PUT", "/api/v1/faults", oneMiB + " ", 413,
          R"j({"error":"the request body is over 1 MiB (1048576 octets)"})j"},
+        // Head and body of exactly the most a request may pile up: 99 octets of the head are not padding.
+        {"a request of the largest size", "PUT", "/api/v1/faults?" + std::string(CControlListener::kMaxHead - 99, 'p'),
+         "[]" + oneMiB.substr(2), 200, "[]"},
+        {"a request one octet larger", "PUT", "/api/v1/faults?" + std::string(CControlListener::kMaxHead - 98, 'p'),
+         "[]" + oneMiB.substr(2), 413, "over 1 MiB"},
         {"a body announced over 1 MiB is not waited for", "PUT", "/api/v1/faults", "[", 413, "over 1 MiB",
          Auth::Good, Then::Nothing, "", "application/json", "1048577"},
         {"no accounts", "GET", "/api/v1/accounts", "", 200, "[]"},
