@@ -125,6 +125,29 @@ TEST(KeptMessages, EachEndsWhenItsValidityRunsOut) {
     }
 }
 
+// Room is what a post sends at once: none while others wait, even for the link told of an end
+// before those waiting move up (it may post then).
+TEST(Outbox, HasNoRoomWhileOthersWait) {
+    struct Link : COutbox::Link {
+        bool Transmit(OutboxItem&) override { return true; }
+        void Told(OutboxItem&, const OutboxEvent& event) override {
+            if (event.kind == OutboxEvent::Kind::Delivered)
+                rooms.push_back(outbox->Room());
+        }
+        COutbox* outbox = nullptr;
+        std::vector<std::size_t> rooms;
+    } link;
+    CManualScheduler clock;
+    COutbox outbox(clock, link);
+    link.outbox = &outbox;
+    outbox.SetWindow(1);
+    const uint32_t first = outbox.Post(OutboxItem{});
+    outbox.Post(OutboxItem{});
+    EXPECT_EQ(outbox.Room(), 0u);
+    EXPECT_TRUE(outbox.Settle(first, 0) && outbox.Settle(first + 1, 0));
+    EXPECT_EQ(link.rooms, (std::vector<std::size_t>{0, 1}));
+}
+
 // What an accounts file or page may hold, read back the same, and each bad entry named by its
 // account and field.
 TEST(AccountsJson, ReadsBackWhatItWritesAndNamesTheAccountAndFieldOfAnError) {
