@@ -153,8 +153,8 @@ TEST(Outbox, HasNoRoomWhileOthersWait) {
 TEST(AccountsJson, ReadsBackWhatItWritesAndNamesTheAccountAndFieldOfAnError) {
     // Each text at its longest.
     const QByteArray full = R"([{"allowedAddresses":["127.0.0.1","10.0.0.0/8"],"bindTypes":["transmitter"],)"
-                            R"("enquireLinkSeconds":0,"maxBinds":2,"password":"12345678","receiptProfile":")" + QByteArray(64, 'p') +
-                            R"(","systemId":"esme_of_fifteen","window":5},)"
+                            R"("enquireLinkSeconds":0,"maxBinds":2,"password":"12345678","receiptProfile":")" +
+                            QByteArray(64, 'p') + R"(","systemId":"esme_of_fifteen","window":5},)"
                             R"({"password":"","systemId":"any"}])";
     QString error;
     const std::vector<Account> read = accounts::Parse(full, &error);
