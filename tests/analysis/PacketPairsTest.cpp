@@ -92,6 +92,12 @@ const Row kScript[] = {
     {"37 ESME answers the SMSC's",      kSmpp, kA, true,  820,   SmppPdu(0x80000015, 9),             Role::Response, 35, "",   10,   false},
     {"38 submit, ends unknown",         kSmpp, kNoAddresses, true, 900, SmppPdu(0x00000004, 3),     Role::Request,  39, "",   5,    false},
     {"39 its answer, ends unknown",     kSmpp, kNoAddresses, false, 905, SmppPdu(0x80000004, 3),    Role::Response, 38, "",   5,    false},
+    {"40 three wait on seq 10: submit", kSmpp, kA, true,  950,   SmppPdu(0x00000004, 10),            Role::Request,  44, "",   50,   false},
+    {"41 SMSC's deliver_sm",            kSmpp, kA, false, 960,   SmppPdu(0x00000005, 10),            Role::Request,  43, "",   10,   false},
+    {"42 ESME's enquire_link",          kSmpp, kA, true,  965,   SmppPdu(0x00000015, 10),            Role::Request,  45, "",   40,   false},
+    {"43 the middle one answered",      kSmpp, kA, true,  970,   SmppPdu(0x80000005, 10),            Role::Response, 41, "",   10,   false},
+    {"44 the oldest still waits",       kSmpp, kA, false, 1000,  SmppPdu(0x80000004, 10),            Role::Response, 40, "",   50,   false},
+    {"45 the newest",                   kSmpp, kA, false, 1005,  SmppPdu(0x80000015, 10),            Role::Response, 42, "",   40,   false},
     // clang-format on
 };
 

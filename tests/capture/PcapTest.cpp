@@ -3,6 +3,7 @@
 #include "capture/PcapDissector.h"
 
 #include "tests/support/Bytes.h"
+#include "wire/Cursor.h"
 
 #include <gtest/gtest.h>
 
@@ -194,6 +195,7 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
     // pseudo-header (addresses, protocol 6, TCP length). A PDU goes out in segments of at most 65,495 octets,
     // the most a 65,535-octet IPv4 packet carries behind two 20-octet headers.
     std::vector<uint32_t> segments, expectedSegments;
+    std::vector<std::pair<uint32_t, uint32_t>> sequences; // each frame's sequence and acknowledgement numbers
     for (const Row& row : rows)
         for (uint32_t left = uint32_t(row.pdu.size()), part = 0; left > 0; left -= part)
             expectedSegments.push_back(part = std::min<uint32_t>(left, 65495));
@@ -215,8 +217,11 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
                                  .raw(Bytes(frame.begin() + 14 + ipHeader, frame.end()));
         EXPECT_EQ(OnesComplementSum(pseudo), 0xFFFFu);
         segments.push_back(tcpLength - tcpHeader);
+        sequences.push_back({wire::ReadBe32(&frame[14 + ipHeader + 4]), wire::ReadBe32(&frame[14 + ipHeader + 8])});
     }
     EXPECT_EQ(segments, expectedSegments);
+    // The answer acknowledges all of the request before it.
+    EXPECT_EQ(sequences[1].second, sequences[0].first + segments[0]);
 
     CPacketLog back;
     ASSERT_TRUE(back.Reset());

@@ -1,5 +1,6 @@
 // The control API as a test drives it: one scripted session of requests and answers over loopback
 // HTTP, with an ESME bound on the SMPP port to see what each request makes the simulator do.
+#include "control/ControlListener.h"
 #include "control/ControlServer.h"
 #include "simulator/Settings.h"
 #include "simulator/Simulator.h"
@@ -198,6 +199,10 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          Auth::Good, Then::EsmeReceivesParts, std::string("\x05\x00\x03", 3)},
         {"the part that completes it carries the whole text", "GET", "/api/v1/pdus?command=deliver_sm", "", 200,
          R"(,"reassembled":{"parts":2,"text":")" + std::string(160, 'x') + R"(€","seqs":[)"},
+        {"deliver an alert_notification", "POST", "/api/v1/deliver",
+         R"({"systemId":"esme1","command":"alert_notification"})", 200, R"({"sent":1,"sequences":[6]})"},
+        {"it goes as one", "GET", "/api/v1/pdus?command=alert_notification", "", 200,
+         R"("command":"alert_notification")"},
         {"deliver a character GSM 7-bit lacks", "POST", "/api/v1/deliver", R"({"systemId":"esme1","text":"ab\u0416"})",
          400, R"({"error":"text: 'Ж' (U+0416) is not in the GSM 7-bit alphabet"})"},
         {"deliver more than 255 parts", "POST", "/api/v1/deliver",
@@ -257,6 +262,11 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          Then::SubmitAnswered, "00000000"},
         {"a body over 1 MiB", "PUT", "/api/v1/faults", oneMiB + " ", 413,
          R"j({"error":"the request body is over 1 MiB (1048576 octets)"})j"},
+        // Head and body of exactly the most a request may pile up: 99 octets of the head are not padding.
+        {"a request of the largest size", "PUT", "/api/v1/faults?" + std::string(CControlListener::kMaxHead - 99, 'p'),
+         "[]" + oneMiB.substr(2), 200, "[]"},
+        {"a request one octet larger", "PUT", "/api/v1/faults?" + std::string(CControlListener::kMaxHead - 98, 'p'),
+         "[]" + oneMiB.substr(2), 413, "over 1 MiB"},
         {"a body announced over 1 MiB is not waited for", "PUT", "/api/v1/faults", "[", 413, "over 1 MiB",
          Auth::Good, Then::Nothing, "", "application/json", "1048577"},
         {"no accounts", "GET", "/api/v1/accounts", "", 200, "[]"},

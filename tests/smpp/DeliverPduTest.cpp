@@ -269,14 +269,19 @@ TEST(SubmittedMessage, ReadsAddressesAndTextOfEachKind) {
          Builder().cstr("").u8(1).u8(1).cstr("123").u8(3).u8(1).u8(1).u8(1).cstr("456").u8(2).cstr("list").u8(1)
              .u8(1).u8(1).cstr("789").raw(submitTail),
          {"456", "789"}, "Hi"},
+        {"data_sm without message_payload", 0x00000103,
+         Builder().cstr("").u8(1).u8(1).cstr("123").u8(1).u8(1).cstr("456").u8(0).u8(1).u8(8), {"456"}, ""},
         {"a truncated optional parameter is left out", 0x00000004,
          Builder().cstr("").u8(1).u8(1).cstr("123").u8(1).u8(1).cstr("456").raw(submitTail).u16(0x0424).u16(9).raw("ab"),
          {"456"}, "Hi"},
     };
+    smpp::SubmittedMessage reused; // as the router reads every submit: into the one message
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto m = smpp::ParseSubmitted(c.commandId, c.body.data(), int32_t(c.body.size()));
         ASSERT_TRUE(m);
+        ASSERT_TRUE(smpp::ParseSubmitted(c.commandId, c.body.data(), int32_t(c.body.size()), reused));
+        EXPECT_EQ(reused.message, m->message);
         EXPECT_EQ(m->source.addr, "123");
         std::vector<std::string> destinations;
         for (const auto& d : m->destinations)

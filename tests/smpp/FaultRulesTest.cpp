@@ -203,6 +203,18 @@ TEST_F(FaultRulesTest, RefusedBindLeavesTheConnectionUnbound) {
         EXPECT_EQ(esme->NextPdu(), Status(kSubmitResp, 2, 4));
         EXPECT_TRUE(esme->WaitForDisconnected(kCloseWaitMs));
     }
+    // A bind no rule refuses clears the refusal before it, though the accounts refuse it: the request
+    // after it is closed on, untold.
+    Rules(R"([{"command":"bind","systemId":"^bad","status":13}])");
+    QString error;
+    ASSERT_TRUE(server.SetAccounts(accounts::Parse(R"([{"systemId":"good","password":"pw"}])", &error)));
+    auto esme = Connect();
+    esme->Send(SmppPdu(0x00000009, 1, BindBody("bad-esme")));
+    esme->Send(SmppPdu(0x00000009, 2, BindBody("nobody")));
+    EXPECT_EQ(AnswersUpToMarker(*esme).size(), 2u);
+    esme->Send(Submit(3));
+    EXPECT_TRUE(esme->WaitForDisconnected(kCloseWaitMs));
+    EXPECT_TRUE(esme->Received().empty());
 }
 
 // Another policy in place of the rules decides every answer the server gives, sees the request as

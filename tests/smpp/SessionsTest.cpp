@@ -105,12 +105,56 @@ TEST(KeptMessages, TakeGivesTheOldestAndForgetsASystemIdTakenBare) {
     EXPECT_TRUE(kept.Empty());
 }
 
+// Each message ends when its validity runs out, whichever system id it is kept for: the one timer
+// always waits for the earliest end.
+TEST(KeptMessages, EachEndsWhenItsValidityRunsOut) {
+    CManualScheduler clock;
+    CKeptMessages kept(clock);
+    kept.SetValidityMs(5'000);
+    std::vector<uint64_t> ended;
+    kept.SetExpirySink([&](const std::string&, OutboxItem& item, CKeptMessages::Expiry) { ended.push_back(item.tag); });
+    for (const auto& [systemId, tag] : {std::pair{"a", 1}, {"c", 2}, {"b", 3}}) {
+        OutboxItem item;
+        item.tag = uint64_t(tag);
+        kept.Keep(systemId, std::move(item));
+        clock.Advance(100);
+    }
+    for (const auto& [at, tags] : {std::pair{5'000, std::vector<uint64_t>{1}}, {5'100, {1, 2}}, {5'200, {1, 2, 3}}}) {
+        clock.Advance(at - clock.NowMs());
+        EXPECT_EQ(ended, tags) << at;
+    }
+}
+
+// Room is what a post sends at once: none while others wait, even for the link told of an end
+// before those waiting move up (it may post then).
+TEST(Outbox, HasNoRoomWhileOthersWait) {
+    struct Link : COutbox::Link {
+        bool Transmit(OutboxItem&) override { return true; }
+        void Told(OutboxItem&, const OutboxEvent& event) override {
+            if (event.kind == OutboxEvent::Kind::Delivered)
+                rooms.push_back(outbox->Room());
+        }
+        COutbox* outbox = nullptr;
+        std::vector<std::size_t> rooms;
+    } link;
+    CManualScheduler clock;
+    COutbox outbox(clock, link);
+    link.outbox = &outbox;
+    outbox.SetWindow(1);
+    const uint32_t first = outbox.Post(OutboxItem{});
+    outbox.Post(OutboxItem{});
+    EXPECT_EQ(outbox.Room(), 0u);
+    EXPECT_TRUE(outbox.Settle(first, 0) && outbox.Settle(first + 1, 0));
+    EXPECT_EQ(link.rooms, (std::vector<std::size_t>{0, 1}));
+}
+
 // What an accounts file or page may hold, read back the same, and each bad entry named by its
 // account and field.
 TEST(AccountsJson, ReadsBackWhatItWritesAndNamesTheAccountAndFieldOfAnError) {
     // Each text at its longest.
     const QByteArray full = R"([{"allowedAddresses":["127.0.0.1","10.0.0.0/8"],"bindTypes":["transmitter"],)"
-                            R"("enquireLinkSeconds":0,"maxBinds":2,"password":"12345678","systemId":"esme_of_fifteen","window":5},)"
+                            R"("enquireLinkSeconds":0,"maxBinds":2,"password":"12345678","receiptProfile":")" +
+                            QByteArray(64, 'p') + R"(","systemId":"esme_of_fifteen","window":5},)"
                             R"({"password":"","systemId":"any"}])";
     QString error;
     const std::vector<Account> read = accounts::Parse(full, &error);
@@ -121,7 +165,7 @@ TEST(AccountsJson, ReadsBackWhatItWritesAndNamesTheAccountAndFieldOfAnError) {
     EXPECT_EQ(accounts::ToJson(read), full);
 
     const struct {
-        const char* json;
+        std::string json;
         const char* error;
     } bad[] = {
         {"[{", "Accounts are not JSON (unterminated object at offset 2)"},
@@ -132,6 +176,8 @@ TEST(AccountsJson, ReadsBackWhatItWritesAndNamesTheAccountAndFieldOfAnError) {
         {R"([{"systemId":"ABCDEFGHIJKLMNOP"}])", "Account 1 (ABCDEFGHIJKLMNOP), \"systemId\": longer than 15 characters"},
         {R"([{"systemId":"a","password":"123456789"}])", "Account 1 (a), \"password\": longer than 8 characters"},
         {R"([{"systemId":"a","password":7}])", "Account 1 (a), \"password\": text expected"},
+        {R"([{"systemId":"a","receiptProfile":")" + std::string(65, 'p') + R"("}])",
+         "Account 1 (a), \"receiptProfile\": longer than 64 characters"},
         {R"([{"systemId":"a","bindTypes":["tx"]}])",
          "Account 1 (a), \"bindTypes\": transmitter, receiver or transceiver expected, not \"tx\""},
         {R"([{"systemId":"a","bindTypes":[]}])", "Account 1 (a), \"bindTypes\": names no bind type"},
@@ -149,7 +195,7 @@ TEST(AccountsJson, ReadsBackWhatItWritesAndNamesTheAccountAndFieldOfAnError) {
     };
     for (const auto& c : bad) {
         SCOPED_TRACE(c.json);
-        EXPECT_TRUE(accounts::Parse(c.json, &error).empty());
+        EXPECT_TRUE(accounts::Parse(QByteArray::fromStdString(c.json), &error).empty());
         EXPECT_EQ(error.toStdString(), c.error);
     }
 }
