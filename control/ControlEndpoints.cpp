@@ -57,6 +57,13 @@ smpp::SplitOption ReadSplit(CJsonFields& fields) {
     return option.value_or(kDefault);
 }
 
+// A text of any length as the parts of one message, split as asked; the error says why it cannot go.
+smpp::SplitResult PartsOf(const std::string& text, uint8_t dataCoding, smpp::SplitOption split) {
+    const smpp::EncodedText encoded = smpp::EncodeMessage(text, dataCoding);
+    return encoded.Ok() ? smpp::Split(encoded.octets, dataCoding, split, smpp::NextReference())
+                        : smpp::SplitResult{{}, encoded.error};
+}
+
 } // namespace
 
 Answer CControlServer::Status(const QHttpServerRequest&) {
@@ -129,6 +136,16 @@ Answer CControlServer::Deliver(const QHttpServerRequest& request) {
         return Answer::Error(400, fields.Error());
     std::vector<uint32_t> sequences;
     const int sent = MakeSmppSender(m_simulator.Smpp())->Send(entry, &sequences);
+    if (sent == 0 && kind == DeliverEntry::Kind::DeliverSm) {
+        // No ESME under that system id: a UCP or CIMD2 client logged in under it takes the text its own way.
+        const smpp::SplitResult parts = PartsOf(text.toStdString(), entry.fields.dataCoding, entry.split);
+        int delivered = 0;
+        for (int copy = 0; copy < entry.count && parts.error.empty(); ++copy)
+            delivered += m_simulator.Router().DeliverToLogin(systemId.toStdString(), entry.fields.sourceAddr,
+                                                             entry.fields.dataCoding, parts.parts);
+        if (delivered > 0)
+            return Answer::Json(QJsonObject{{"sent", delivered}, {"sequences", QJsonArray{}}});
+    }
     if (sent == 0)
         return Answer::Error(404, QString("systemId: no receiver or transceiver is bound as '%1'").arg(systemId));
     QJsonArray numbers;
@@ -184,9 +201,7 @@ Answer CControlServer::Mo(const QHttpServerRequest& request) {
         fields.Fail("to", "a number expected");
     smpp::SplitResult parts;
     if (fields.Ok()) {
-        const smpp::EncodedText encoded = smpp::EncodeMessage(text, dataCoding);
-        parts = encoded.Ok() ? smpp::Split(encoded.octets, dataCoding, split, smpp::NextReference())
-                             : smpp::SplitResult{{}, encoded.error};
+        parts = PartsOf(text, dataCoding, split);
         if (!parts.error.empty())
             fields.Fail("text", QString::fromStdString(parts.error));
     }

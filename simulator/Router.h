@@ -103,6 +103,13 @@ public:
     int RouteFromPhone(const std::string& from, const std::string& to, uint8_t dataCoding,
                        const std::vector<smpp::MessagePart>& parts);
 
+    // The parts to the UCP and CIMD2 sessions logged in as login, from `from` (a 52 or a 20 each): how
+    // /api/v1/deliver reaches a text client, whose login stands where an ESME's system id would. How many went out.
+    int DeliverToLogin(const std::string& login, const std::string& from, uint8_t dataCoding,
+                       const std::vector<smpp::MessagePart>& parts) {
+        return RouteToUcp(from, login, dataCoding, parts) + RouteToCimd(from, login, dataCoding, parts);
+    }
+
     // CSmppMessageListener
     void OnSubmitted(const CConnection& connection, uint32_t commandId, std::string_view id, const uint8_t* body,
                      int32_t bodyLength) override;

@@ -2,6 +2,7 @@
 // HTTP, with an ESME bound on the SMPP port to see what each request makes the simulator do.
 #include "control/ControlListener.h"
 #include "control/ControlServer.h"
+#include "cimd/Cimd.h"
 #include "simulator/Settings.h"
 #include "simulator/Simulator.h"
 
@@ -490,6 +491,22 @@ TEST_F(ControlServerTest, AReceiptForAnUnboundSystemIdIsKept) {
         Exchange({"", "POST", "/api/v1/receipts", R"({"messageId":"000000","state":"EXPIRED"})", 202, "}"}, http);
     EXPECT_EQ(answer.substr(0, 13), "HTTP/1.1 202 ");
     EXPECT_NE(answer.find(R"({"err":0,"kept":true,"messageId":"000000","state":"EXPIRED"})"), std::string::npos) << answer;
+}
+
+// With no ESME under the system id, a CIMD2 client logged in under it takes the text as a deliver message (20).
+TEST_F(ControlServerTest, DeliverReachesATextClientByItsLogin) {
+    TestClient cimd2;
+    ASSERT_TRUE(cimd2.Connect(simulator.Cimd().ListeningPort()));
+    cimd2.Send(cimd::Build(cimd::op::kLogin, 1, {{cimd::param::kUserIdentity, "kannel"}}));
+    ASSERT_EQ(cimd2.NextFrame(), cimd::BuildResponse(cimd::op::kLogin, 1, {}));
+    TestClient http;
+    const std::string answer = Exchange({"", "POST", "/api/v1/deliver",
+                                         R"({"systemId":"kannel","sourceAddr":"0900","text":"hi @"})", 200, "}"}, http);
+    EXPECT_NE(answer.find(R"({"sent":1,"sequences":[]})"), std::string::npos) << answer;
+    const cimd::ParseResult read = cimd::Parse(cimd2.NextFrame().value_or(""));
+    ASSERT_EQ(read.packet.operation, cimd::op::kDeliver);
+    for (const auto& [code, value] : {std::pair{cimd::param::kOriginatingAddress, "0900"}, {cimd::param::kUserData, "hi @"}})
+        EXPECT_EQ(read.packet.Find(code) ? std::string(read.packet.Find(code)->value) : "", value);
 }
 
 // Only a loopback address may go without a token: anyone who reaches another could drive the simulator.
