@@ -503,7 +503,8 @@ TEST_F(ControlServerTest, DeliverReachesATextClientByItsLogin) {
     const std::string answer = Exchange({"", "POST", "/api/v1/deliver",
                                          R"({"systemId":"kannel","sourceAddr":"0900","text":"hi @"})", 200, "}"}, http);
     EXPECT_NE(answer.find(R"({"sent":1,"sequences":[]})"), std::string::npos) << answer;
-    const cimd::ParseResult read = cimd::Parse(cimd2.NextFrame().value_or(""));
+    const std::string frame = cimd2.NextFrame().value_or("");
+    const cimd::ParseResult read = cimd::Parse(frame); // its parameters are views into the frame
     ASSERT_EQ(read.packet.operation, cimd::op::kDeliver);
     for (const auto& [code, value] : {std::pair{cimd::param::kOriginatingAddress, "0900"}, {cimd::param::kUserData, "hi @"}})
         EXPECT_EQ(read.packet.Find(code) ? std::string(read.packet.Find(code)->value) : "", value);
