@@ -44,9 +44,9 @@ uint16_t ReadContent(const cimd::Packet& packet, Content& content) {
         return cimd::error::kUserDataSyntax;
     content.binary = binary != nullptr;
     content.octets = octets.value_or(std::vector<uint8_t>());
-    content.header = udh.value_or(std::vector<uint8_t>());
+    content.udh = udh.value_or(std::vector<uint8_t>());
     content.dcs = uint8_t(dcs ? std::atoi(std::string(dcs->value).c_str()) : 0);
-    return content.octets.size() + content.header.size() > kMaxOctets ? cimd::error::kUserDataSyntax : 0;
+    return content.octets.size() + content.udh.size() > kMaxOctets ? cimd::error::kUserDataSyntax : 0;
 }
 
 std::vector<uint16_t> Codes(std::initializer_list<uint16_t> codes) { return codes; }
@@ -209,8 +209,8 @@ int CCimdServer::DeliverTo(const std::string& to, const std::string& from, const
     else
         add(cimd::param::kOriginatingAddress, from);
     add(cimd::param::kServiceCentreTimeStamp, NextTimestamp());
-    if (!content.header.empty())
-        add(cimd::param::kUserDataHeader, cimd::ToHex(content.header));
+    if (!content.udh.empty())
+        add(cimd::param::kUserDataHeader, cimd::ToHex(content.udh));
     if (content.binary) {
         add(cimd::param::kDataCodingScheme, std::to_string(content.dcs));
         add(cimd::param::kUserDataBinary, cimd::ToHex(content.octets));

@@ -25,15 +25,9 @@ inline constexpr std::size_t kMaxAddressDigits = 20;
 inline constexpr std::size_t kMaxCharacters = 160;
 inline constexpr std::size_t kMaxOctets = 140;
 
-// The message of a 03 or a 20: GSM text (033, one septet each, an extension character as escape and septet),
-// or octets (034) with their data coding scheme (030); a user data header (032) with either.
-struct Content {
-    bool binary = false;
-    std::vector<uint8_t> septets;
-    std::vector<uint8_t> octets;
-    std::vector<uint8_t> header; // its length octet included; empty: none
-    uint8_t dcs = 0;
-};
+// The message of a 03 or a 20: GSM text (033), or octets (034) with their data coding scheme (030); a user data
+// header (032) with either.
+using Content = text_server::Content;
 
 // A message a session submitted and was answered for.
 struct Submitted {

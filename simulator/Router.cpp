@@ -335,8 +335,7 @@ int CRouter::RouteFromPhone(const std::string& from, const std::string& to, uint
         }
     });
     Trace("[Route] terminal " + from + " to " + to + ": " + std::to_string(sent) + " deliver_sm");
-    sent += RouteToUcp(from, to, dataCoding, parts);
-    sent += RouteToCimd(from, to, dataCoding, parts);
+    sent += RouteToText(from, to, dataCoding, parts);
     if (sent == 0)
         m_smpp.Report("No receiver's address_range takes " + to + "\r\n");
     return sent;

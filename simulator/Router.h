@@ -15,7 +15,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <functional>
 #include <map>
 #include <queue>
 #include <random>
@@ -107,7 +106,7 @@ public:
     // /api/v1/deliver reaches a text client, whose login stands where an ESME's system id would. How many went out.
     int DeliverToLogin(const std::string& login, const std::string& from, uint8_t dataCoding,
                        const std::vector<smpp::MessagePart>& parts) {
-        return RouteToUcp(from, login, dataCoding, parts) + RouteToCimd(from, login, dataCoding, parts);
+        return RouteToText(from, login, dataCoding, parts);
     }
 
     // CSmppMessageListener
@@ -120,7 +119,6 @@ public:
     void OnDeliverAnswered(int32_t result, uint64_t tag) override;
     // CUcpMessageListener
     void OnUcpSubmitted(const CConnection& connection, const ucp_server::Submitted& message) override;
-
     // CCimdMessageListener
     void OnCimdSubmitted(const CConnection& connection, const cimd_server::Submitted& message) override;
 
@@ -156,18 +154,18 @@ private:
     ReceiptOutcome SendReceipt(const std::string& messageId, const ReceiptRoute& route, MessageState state,
                                uint8_t error, int64_t submitTime, int64_t doneTime);
     bool RangeTakes(const std::string& addressRange, const std::string& address);
-    // The parts as 52s to the UCP sessions logged in as to; how many went out.
-    int RouteToUcp(const std::string& from, const std::string& to, uint8_t dataCoding,
-                   const std::vector<smpp::MessagePart>& parts);
+    // The parts as 52s and 20s to the UCP and CIMD2 sessions logged in as to; how many went out.
+    int RouteToText(const std::string& from, const std::string& to, uint8_t dataCoding,
+                    const std::vector<smpp::MessagePart>& parts);
+    // What a text server's submit sets off: the message routed on, and its report, when asked for, sent after
+    // the receipt delay by report (given the connection's id and login).
+    using TextReport = std::function<void(uint64_t connectionId, const std::string& login)>;
+    void OnTextSubmitted(const CConnection& connection, const std::string& from, const std::string& to,
+                         const text_server::Content& content, bool reportAsked, TextReport report);
     // The 53 a UCP submit asked for, its outcome drawn now from the login's receipt profile.
     void NotifyUcp(uint64_t connectionId, const std::string& login, const ucp_server::Submitted& message);
-    // The parts as 20s to the CIMD2 sessions logged in as to; how many went out.
-    int RouteToCimd(const std::string& from, const std::string& to, uint8_t dataCoding,
-                    const std::vector<smpp::MessagePart>& parts);
     // The 23 a CIMD2 submit asked for, its outcome drawn now from the login's receipt profile.
     void ReportCimd(uint64_t connectionId, const std::string& login, const cimd_server::Submitted& message);
-    // How a text server's operation fared, as a trace line goes on before the login it went to.
-    static std::string_view DeliveryText(text_server::Delivery delivery);
     void Trace(const std::string& line) const;
     // Seconds since 1970 on the SMPP server's wall clock.
     int64_t Now() const { return m_smpp.Scheduler().WallSeconds(); }

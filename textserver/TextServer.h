@@ -48,6 +48,16 @@ struct Result {
     bool operator==(const Result&) const = default;
 };
 
+// A message as the text protocols carry it: GSM text (one code point per septet, an extension character as
+// escape and septet), or octets with their data coding; a user data header with either.
+struct Content {
+    bool binary = false;
+    std::vector<uint8_t> septets;
+    std::vector<uint8_t> octets;
+    std::vector<uint8_t> udh; // its length octet included; empty: none
+    uint8_t dcs = 0;
+};
+
 // How an operation addressed to a connection or a login fared.
 enum class Delivery : uint8_t { Sent, Kept, Refused };
 

@@ -56,7 +56,7 @@ std::optional<ucp::ErrorCode> ReadContent(std::string_view mt, std::string_view 
         auto octets = ucp::DecodeTMsg(nb, msg);
         if (!octets)
             return ucp::ErrorCode::Syntax;
-        content.transparent = true;
+        content.binary = true;
         content.octets = std::move(*octets);
     } else {
         return ucp::ErrorCode::Syntax;
@@ -71,7 +71,7 @@ std::optional<ucp::ErrorCode> ReadContent(std::string_view mt, std::string_view 
         else if (element.type == ucp::kXSerDcs && data->size() == 1)
             content.dcs = (*data)[0];
     }
-    const bool tooLong = content.transparent ? content.octets.size() + content.udh.size() > kMaxOctets
+    const bool tooLong = content.binary ? content.octets.size() + content.udh.size() > kMaxOctets
                                              : content.septets.size() > kMaxSeptets;
     return tooLong ? std::optional(ucp::ErrorCode::MessageTooLong) : std::nullopt;
 }
@@ -198,8 +198,8 @@ int CUcpServer::DeliverTo(const std::string& to, const std::string& from, const 
     fields[kOtoa] = packed ? std::string(ucp::kOtoaAlphanumeric) : std::string();
     fields[kScts] = NextScts();
     // A new string, not an assignment from the view: GCC 12 at -O3 warns of a false overlap in the latter.
-    fields[kMt] = std::string(content.transparent ? ucp::kMtTransparent : ucp::kMtAlphanumeric);
-    if (content.transparent) {
+    fields[kMt] = std::string(content.binary ? ucp::kMtTransparent : ucp::kMtAlphanumeric);
+    if (content.binary) {
         const ucp::Transparent tmsg = ucp::EncodeTMsg(content.octets);
         fields[kNb] = tmsg.nb;
         fields[kMsg] = tmsg.tmsg;

@@ -21,15 +21,9 @@ inline constexpr std::size_t kMaxSeptets = 160;
 inline constexpr std::size_t kMaxOctets = 140;
 inline constexpr std::size_t kMaxAddressDigits = 16;
 
-// The message of a 51, 52 or 01: GSM text (MT 3), or octets with the data coding and user data header that
-// XSer carries (MT 4).
-struct Content {
-    bool transparent = false;
-    std::vector<uint8_t> septets; // MT 3: one GSM code point each, an extension character as escape and septet
-    std::vector<uint8_t> octets;  // MT 4
-    std::vector<uint8_t> udh;     // XSer 01, its length octet included; empty: none
-    uint8_t dcs = 0;              // XSer 02
-};
+// The message of a 51, 52 or 01: GSM text (MT 3, AMsg), or octets (MT 4, TMsg) with the data coding (XSer 02);
+// a user data header in XSer 01 with either.
+using Content = text_server::Content;
 
 // A message a session submitted and was answered for.
 struct Submitted {

@@ -175,7 +175,7 @@ TEST_F(CimdServerTest, DeliversAndReportsOnEvenNumbersAndPairsTheirResponses) {
     text.septets = {'H', 'i', ' ', 0x00, ' ', 0x1B, 0x65, 0x11}; // "Hi @ €_" in GSM septets
     binary.binary = true;
     binary.octets = {0x01, 0xFF};
-    binary.header = {0x05, 0x00, 0x03, 0x07, 0x02, 0x01};
+    binary.udh = {0x05, 0x00, 0x03, 0x07, 0x02, 0x01};
     binary.dcs = 4;
     EXPECT_EQ(server.DeliverTo("kannel", "0900", text, 1), 1);
     EXPECT_EQ(server.DeliverTo("kannel", "Tarnwick", binary, 2), 1);
