@@ -241,6 +241,16 @@ bool Search(const QRegularExpression& re, std::string_view text) {
 } // namespace
 
 
+const std::vector<QString>& fault_rules::ProtocolNames() {
+    static const std::vector<QString> names = [] {
+        std::vector<QString> n{kSmppName};
+        for (const TextProtocol& t : kTextProtocols)
+            n.push_back(t.name);
+        return n;
+    }();
+    return names;
+}
+
 const std::vector<QString>& fault_rules::CommandNames() {
     static const std::vector<QString> names = [] {
         std::vector<QString> n{QString(), kBindName};

@@ -49,6 +49,8 @@ constexpr uint32_t kStatusThrottled = 0x00000058;
 constexpr int64_t kMaxDelayMs = 24 * 3600 * 1000;
 constexpr int64_t kRateWindowMs = 1000;
 
+// The protocols a rule may name, "smpp" (which an empty protocol means) first.
+const std::vector<QString>& ProtocolNames();
 // The command names a rule may carry, in the order the options page offers them ("" first).
 const std::vector<QString>& CommandNames();
 // A command_status as "0x0000000D"; read back from hex with 0x or decimal ("13"), false beyond

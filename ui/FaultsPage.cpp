@@ -24,7 +24,7 @@
 namespace {
 
 // By CFaultsPage::Column.
-constexpr const char* kHeaders[] = {"Enabled", "Command", "System id", "Destination", "Status",
+constexpr const char* kHeaders[] = {"Enabled", "Protocol", "Command", "System id", "Destination", "Status",
                                     "Delay (ms)", "Action", "Probability", "Rate/s"};
 static_assert(std::size(kHeaders) == CFaultsPage::kColumns);
 
@@ -103,6 +103,10 @@ QHBoxLayout* CFaultsPage::CreateButtons() {
 
 void CFaultsPage::CreateFields() {
     m_fields = new QWidget(this);
+    // An empty protocol is SMPP's: "smpp" shows it, and stores it empty as a new rule has it.
+    m_protocol = new QComboBox(m_fields);
+    for (const QString& name : fault_rules::ProtocolNames())
+        m_protocol->addItem(name, name == fault_rules::ProtocolNames().front() ? QString() : name);
     m_command = new QComboBox(m_fields);
     for (const QString& name : fault_rules::CommandNames())
         m_command->addItem(CommandText(name), name);
@@ -139,11 +143,11 @@ void CFaultsPage::LayOutFields() {
         const char* label;
         QWidget* field;
     } rows[] = {
-        {"Comma&nd:", m_command},    {"De&lay:", m_delay},
-        {"S&ystem id:", m_systemId}, {"Ac&tion:", m_action},
-        {"&Destination:", m_destination}, {"&Probability:", m_probability},
-        {"&Status:", m_status},      {"Rat&e per second:", m_rate},
-        {"Con&gestion (5.0):", m_congestion},
+        {"Pro&tocol:", m_protocol},  {"De&lay:", m_delay},
+        {"Comma&nd:", m_command},    {"Act&ion:", m_action},
+        {"S&ystem id:", m_systemId}, {"&Probability:", m_probability},
+        {"&Destination:", m_destination}, {"Rat&e per second:", m_rate},
+        {"&Status:", m_status},      {"Con&gestion (5.0):", m_congestion},
     };
     auto* grid = new QGridLayout(m_fields);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -153,7 +157,7 @@ void CFaultsPage::LayOutFields() {
         grid->addWidget(label, i / 2, (i % 2) * 2);
         grid->addWidget(rows[i].field, i / 2, (i % 2) * 2 + 1);
     }
-    grid->addWidget(m_enabled, int(std::size(rows)) / 2, 3);
+    grid->addWidget(m_enabled, int(std::size(rows)) / 2, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
 }
@@ -169,6 +173,7 @@ void CFaultsPage::ConnectTableAndFields() {
             LoadFields(item->row());
     });
     const auto edited = [this] { StoreFields(); };
+    connect(m_protocol, &QComboBox::currentIndexChanged, this, edited);
     connect(m_command, &QComboBox::currentIndexChanged, this, edited);
     connect(m_action, &QComboBox::currentIndexChanged, this, edited);
     connect(m_systemId, &QLineEdit::textEdited, this, edited);
@@ -210,7 +215,8 @@ void CFaultsPage::Select(int row) {
 
 void CFaultsPage::ShowRow(int row) {
     const FaultRule& r = m_rules[size_t(row)];
-    const QString texts[] = {QString(), CommandText(r.command, kEveryOperationShort), r.systemId, r.destination,
+    const QString protocol = r.protocol.isEmpty() ? fault_rules::ProtocolNames().front() : r.protocol;
+    const QString texts[] = {QString(), protocol, CommandText(r.command, kEveryOperationShort), r.systemId, r.destination,
                              fault_rules::StatusText(r.status), QString::number(r.delayMs),
                              fault_rules::ActionName(r.action), QString::number(r.probability),
                              r.ratePerSecond > 0 ? QString::number(r.ratePerSecond) : QString()};
@@ -237,6 +243,7 @@ void CFaultsPage::LoadFields(int row) {
     m_down->setEnabled(any && row + 1 < int(m_rules.size()));
     const FaultRule r = any ? m_rules[size_t(row)] : FaultRule{};
     m_loading = true;
+    m_protocol->setCurrentIndex(std::max(0, m_protocol->findText(r.protocol)));
     m_command->setCurrentIndex(std::max(0, m_command->findData(r.command)));
     m_systemId->setText(r.systemId);
     m_destination->setText(r.destination);
@@ -255,6 +262,7 @@ void CFaultsPage::StoreFields() {
     if (m_loading || row < 0)
         return;
     FaultRule& r = m_rules[size_t(row)];
+    r.protocol = m_protocol->currentData().toString();
     r.command = m_command->currentData().toString();
     r.systemId = m_systemId->text();
     r.destination = m_destination->text();
@@ -278,7 +286,7 @@ void CFaultsPage::Add() {
     m_table->insertRow(row);
     ShowRow(row);
     Select(row);
-    m_command->setFocus();
+    m_protocol->setFocus();
     Check();
 }
 

@@ -1,4 +1,4 @@
-// "Faults": the options page on which the user lists the fault rules of the SMPP server.
+// "Faults": the options page on which the user lists the fault rules of the SMPP, UCP and CIMD2 servers.
 #pragma once
 
 #include "smpp/FaultRules.h"
@@ -19,13 +19,13 @@ class QTableWidget;
 
 // A table of the rules, first match first, with an "Enabled" check box in each row, the buttons
 // that add, remove and move them, and the fields of the selected rule below. Opens with the
-// stored rules; OK stores them and hands them to the running SMPP server; a rule the server
+// stored rules; OK stores them and hands them to the running servers; a rule the servers
 // would refuse (a bad regular expression) keeps the dialog open and is named under the table.
 // UI thread only.
 class CFaultsPage : public COptionsPage {
     Q_OBJECT
 public:
-    enum Column { kEnabled, kCommand, kSystemId, kDestination, kStatus, kDelay, kAction, kProbability, kRate, kColumns };
+    enum Column { kEnabled, kProtocol, kCommand, kSystemId, kDestination, kStatus, kDelay, kAction, kProbability, kRate, kColumns };
 
     explicit CFaultsPage(CSimulator& simulator, QWidget* parent = nullptr);
 
@@ -62,6 +62,7 @@ private:
     QPushButton* m_up = nullptr;
     QPushButton* m_down = nullptr;
     QWidget* m_fields = nullptr;
+    QComboBox* m_protocol = nullptr;
     QComboBox* m_command = nullptr;
     QLineEdit* m_systemId = nullptr;
     QLineEdit* m_destination = nullptr;

@@ -67,7 +67,8 @@ TEST_F(FaultsPageTest, EditsRulesFromTheKeyboardAndOkStoresAndAppliesThem) {
     CFaultsPage& page = Open();
     EXPECT_EQ(Column(CFaultsPage::kCommand), QStringList{"enquire_link"});
 
-    Alt('a'); // a new rule below the selected one, its command field focused
+    Alt('a'); // a new rule below the selected one
+    Alt('n');
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down); // "bind"
     Alt('y');
     Type("^bad");
@@ -75,10 +76,11 @@ TEST_F(FaultsPageTest, EditsRulesFromTheKeyboardAndOkStoresAndAppliesThem) {
     Type("0x0D");
     Alt('g');
     Type("80"); // told as congestion_state at 5.0
-    Alt('a'); // and a third
+    Alt('a'); // and a third, for the UCP server, its protocol field focused
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down); // "ucp"
     Alt('d');
     Type("^44");
-    Alt('t');
+    Alt('i');
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down); // "drop"
     Alt('u');
     EXPECT_EQ(Column(CFaultsPage::kCommand), (QStringList{"enquire_link", "(message ops)", "bind"}));
@@ -87,11 +89,12 @@ TEST_F(FaultsPageTest, EditsRulesFromTheKeyboardAndOkStoresAndAppliesThem) {
     page.Table()->selectRow(0);
     Alt('r');
     EXPECT_EQ(Column(CFaultsPage::kSystemId), (QStringList{"", "^bad"}));
+    EXPECT_EQ(Column(CFaultsPage::kProtocol), (QStringList{"ucp", "smpp"}));
 
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
     const std::string stored =
-        R"([{"action":"drop","destination":"^44","enabled":false},)"
+        R"([{"action":"drop","destination":"^44","enabled":false,"protocol":"ucp"},)"
         R"({"command":"bind","congestionState":80,"status":"0x0000000D","systemId":"^bad"}])";
     EXPECT_EQ(Stored().toStdString(), stored);
     EXPECT_EQ(m_simulator.Smpp().Faults().Rules(), page.Rules());
