@@ -62,6 +62,11 @@ TEST(CimdCoding, EveryGsmCharacterCanBeWrittenAndReadBack) {
                                          "abcdefghijklmnopqrstuvwxyz{|}~\r\n"),
               std::string::npos);
     EXPECT_EQ(cimd::DecodeUserData(*written), all);
+    // The same text as the septets a message carries, an extension character as the escape and its septet.
+    const auto septets = cimd::DecodeSeptets(*written);
+    ASSERT_TRUE(septets.has_value());
+    EXPECT_EQ(septets->size(), all.size() + std::size(GsmExtensionTable));
+    EXPECT_EQ(cimd::EncodeSeptets(*septets), written);
 }
 
 TEST(CimdCoding, HexAndTimeStamps) {

@@ -868,9 +868,6 @@ TEST_F(RouterTest, ReceiptsWaitForTheirReceiverToBind) {
 
 } // namespace
 
-// The traffic generator sends what its rate owes at every 10 ms tick of hand-moved time to a real
-// ESME on loopback, and ends done once every message is answered, or stops when the answers fall
-
 // A message to a CIMD2 session's user identity reaches it as a 20; a submit that asks for a status report gets
 // a 23 after the receipt delay with the profile's state, kept while its user is logged out.
 TEST_F(RouterTest, Cimd2SessionGetsItsMessagesAndTheStatusReportsItAskedFor) {
@@ -893,26 +890,31 @@ TEST_F(RouterTest, Cimd2SessionGetsItsMessagesAndTheStatusReportsItAskedFor) {
         return std::tuple{value(cimd::param::kDestinationAddress), value(cimd::param::kServiceCentreTimeStamp),
                           value(cimd::param::kUserData), value(cimd::param::kStatusCode)};
     };
-    const auto submit = [&](TestClient& client, uint8_t number) {
+    const auto submit = [&](TestClient& client, uint8_t number, const char* reportRequest = "1") {
         client.Send(cimd::Build(cimd::op::kSubmit, number, {{cimd::param::kDestinationAddress, "0612345678"},
                                                             {cimd::param::kUserData, "Hello"},
-                                                            {cimd::param::kStatusReportRequest, "1"}}));
+                                                            {cimd::param::kStatusReportRequest, reportRequest}}));
         return std::get<1>(next(client, cimd::op::kSubmit + cimd::op::kResponseOffset));
     };
     auto client = login();
     EXPECT_EQ(simulator->Router().RouteFromPhone("0655", "kannel", 0, std::vector<uint8_t>{'H', 'i', 0x00}), 1);
     EXPECT_EQ(std::get<2>(next(*client, cimd::op::kDeliver)), "Hi@");
-    const std::string first = submit(*client, 3);
+    const std::string unasked = submit(*client, 3, "0");
+    const std::string first = submit(*client, 5);
     scheduler.Advance(100);
-    EXPECT_EQ(next(*client, cimd::op::kStatusReport), std::tuple("0612345678", first, "none", "4"));
-    const std::string second = submit(*client, 5);
-    client->Send(cimd::Build(cimd::op::kLogout, 7, {}));
+    EXPECT_EQ(next(*client, cimd::op::kStatusReport), std::tuple("0612345678", first, "none", "4"))
+        << "none for " << unasked << ", whose 056 asked for none";
+    const std::string second = submit(*client, 7);
+    client->Send(cimd::Build(cimd::op::kLogout, 9, {}));
     next(*client, cimd::op::kLogout + cimd::op::kResponseOffset);
     scheduler.Advance(100);
     EXPECT_EQ(trace.back(), "[Receipt] CIMD2 message 0612345678:" + second + " DELIVRD, kept for kannel");
     auto again = login();
     EXPECT_EQ(next(*again, cimd::op::kStatusReport), std::tuple("0612345678", second, "none", "4"));
 }
+
+// The traffic generator sends what its rate owes at every 10 ms tick of hand-moved time to a real
+// ESME on loopback, and ends done once every message is answered, or stops when the answers fall
 // more than the window behind or the receiver goes; errors are answers with a status.
 TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) {
     enum class Peer { Answers, AllButLast, Silent, Closes };
