@@ -42,6 +42,12 @@ std::string Series50(std::initializer_list<std::pair<std::string_view, std::stri
 std::string Submit(int trn, const std::string& adc, const std::string& amsg, const char* mt = "3") {
     return Op(trn, 51, Series50({{"AdC", adc}, {"OAdC", "06111"}, {"MT", mt}, {"Msg", amsg}}));
 }
+// A transparent 51 of this many octets after a concatenation UDH of six: the UDH counts toward the 140.
+std::string TransparentSubmit(int trn, std::size_t octets) {
+    const uint8_t udh[] = {0x05, 0x00, 0x03, 0x45, 0x02, 0x01};
+    return Op(trn, 51, Series50({{"AdC", "0612345678"}, {"OAdC", "06111"}, {"MT", "4"}, {"NB", std::to_string(8 * octets)},
+                                 {"Msg", std::string(2 * octets, 'A')}, {"XSer", ucp::XSerElementHex(ucp::kXSerUdh, udh)}}));
+}
 // "Hello" as GSM code points; kScts and kNextScts stand for the SCTS of the case's clock (TZ=UTC) and the
 // second after, which Run puts in.
 const std::string kHello = "48656C6C6F";
@@ -110,6 +116,8 @@ TEST_F(UcpServerTest, AnswersEachOperationOnItsTrnAndOtWithoutAccounts) {
         {"AdC not digits", {Submit(5, "06x2345678", kHello)}, {Nack(5, 51, "06")}},
         {"AdC empty", {Submit(5, "", kHello)}, {Nack(5, 51, "06")}},
         {"AMsg over 160 characters", {Submit(6, "0612345678", longText)}, {Nack(6, 51, "24")}},
+        {"TMsg and UDH of 140 octets", {TransparentSubmit(6, 134)}, {Ack(6, 51, "/0612345678:" + kScts)}},
+        {"TMsg and UDH of 141 octets", {TransparentSubmit(6, 135)}, {Nack(6, 51, "24")}},
         {"AMsg not hex", {Submit(6, "0612345678", "48656C6C6G")}, {Nack(6, 51, "02")}},
         {"MT none of 2, 3, 4", {Submit(6, "0612345678", kHello, "5")}, {Nack(6, 51, "02")}},
         {"a field too few", {Op(8, 51, Series50({{"AdC", "0612345678"}}).substr(1))}, {Nack(8, 51, "02")}},
@@ -230,10 +238,15 @@ TEST_F(UcpServerTest, NotificationCarriesTheSubmitsScts) {
     Answers answers;
     server.SetMessageListener(&answers);
     auto client = Connect();
-    client->Send(Op(1, 51, Series50({{"AdC", "0612345678"}, {"OAdC", "06111"}, {"NRq", "1"}, {"MT", "3"}, {"Msg", kHello}})));
-    ASSERT_EQ(client->NextFrame(), Stamped(Ack(1, 51, "/0612345678:" + kScts)));
-    ASSERT_EQ(answers.submitted.size(), 1u);
-    const ucp_server::Submitted& message = answers.submitted[0];
+    // Only NRq 1 asks for a notification.
+    for (const char* nrq : {"0", "", "1"})
+        client->Send(Op(1, 51, Series50({{"AdC", "0612345678"}, {"OAdC", "06111"}, {"NRq", nrq}, {"MT", "3"}, {"Msg", kHello}})));
+    for (int answer = 0; answer < 3; ++answer)
+        ASSERT_TRUE(client->NextFrame());
+    ASSERT_EQ(answers.submitted.size(), 3u);
+    EXPECT_FALSE(answers.submitted[0].notification);
+    EXPECT_FALSE(answers.submitted[1].notification);
+    const ucp_server::Submitted& message = answers.submitted[2];
     EXPECT_TRUE(message.notification);
     EXPECT_EQ(message.content.septets, (std::vector<uint8_t>{'H', 'e', 'l', 'l', 'o'}));
     ASSERT_EQ(server.Notify(answers.connectionId, "", {message.adc, message.oadc, message.scts, '0', "000", "Delivered"}),
