@@ -13,8 +13,6 @@ int64_t SystemTime() {
         .count();
 }
 
-const PacketSummary kNoSummary;
-
 } // namespace
 
 uint64_t CPacketLog::NewConnectionId() {
@@ -123,12 +121,6 @@ void CPacketLog::AddListener(CPacketLogListener* listener) {
 
 void CPacketLog::RemoveListener(CPacketLogListener* listener) {
     std::erase(m_listeners, listener);
-}
-
-const PacketSummary& CPacketLog::SummaryAt(int32_t index) const {
-    if (index < 0 || index >= GetCount())
-        return kNoSummary;
-    return m_summaries[static_cast<size_t>(index)];
 }
 
 const uint8_t* CPacketLog::PacketAt(int32_t index, uint32_t* length) const {

@@ -75,8 +75,11 @@ public:
     const uint8_t* PacketAt(int32_t index, uint32_t* length) const;
     // The other end of record index's connection; zero for an index outside the records.
     PacketPeer PeerAt(int32_t index) const { return SummaryAt(index).peer; }
-    // What record index is summarised by; all zero for an index outside the records.
-    const PacketSummary& SummaryAt(int32_t index) const;
+    // What record index is summarised by; all zero for an index outside the records. Inline: the pairing,
+    // the statistics and the filter each ask for every record as it is captured.
+    const PacketSummary& SummaryAt(int32_t index) const {
+        return index >= 0 && index < GetCount() ? m_summaries[static_cast<size_t>(index)] : kNoSummary;
+    }
     void SetFilter(const std::string& filter) { m_filter = filter; }
     std::string GetFilter() const { return m_filter; }
 
@@ -97,6 +100,7 @@ public:
     void RemoveListener(CPacketLogListener* listener);
 
 private:
+    static inline const PacketSummary kNoSummary{};
     // Makes room for a record of length PDU octets, wiping a full area; false when it can never fit.
     bool MakeRoom(uint32_t length);
     // The time of a live PDU: its own clock read, or its read's when it arrived with others.

@@ -6,6 +6,8 @@
 #include "protocol/Registry.h"
 #include "protocol/SmppValues.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <string_view>
@@ -98,12 +100,30 @@ inline constexpr Command kCommands[] = {
 };
 
 // Positions in kCommands, -1 for none (constant expressions compare these, never pointers).
-constexpr int IndexOf(uint32_t id) {
+namespace detail {
+// Every id is a request number below kIdSpan, with or without the response bit: a table of positions by
+// those bits finds a command in one step. The pairing, the statistics and the server ask for each PDU.
+inline constexpr uint32_t kIdSpan = 0x200;
+inline constexpr uint32_t kIdBits = kResponseBit | (kIdSpan - 1);
+constexpr std::size_t Slot(uint32_t id) { return (id >> 31) * kIdSpan + (id & (kIdSpan - 1)); }
+constexpr std::array<int8_t, 2 * kIdSpan> MakePositions() {
+    std::array<int8_t, 2 * kIdSpan> positions{};
+    positions.fill(-1);
     for (int i = 0; i < int(std::size(kCommands)); ++i)
-        if (kCommands[i].id == id)
-            return i;
-    return -1;
+        positions[Slot(kCommands[i].id)] = int8_t(i);
+    return positions;
 }
+inline constexpr std::array<int8_t, 2 * kIdSpan> kPositions = MakePositions();
+constexpr bool EveryIdHasASlot() {
+    for (const Command& c : kCommands)
+        if ((c.id & ~kIdBits) != 0 || kPositions[Slot(c.id)] != &c - kCommands)
+            return false;
+    return true;
+}
+static_assert(EveryIdHasASlot(), "a command id outside the position table, or two ids in one slot");
+} // namespace detail
+
+constexpr int IndexOf(uint32_t id) { return (id & ~detail::kIdBits) != 0 ? -1 : detail::kPositions[detail::Slot(id)]; }
 constexpr int IndexOfName(std::string_view name) {
     for (int i = 0; i < int(std::size(kCommands)); ++i)
         if (kCommands[i].name == name)

@@ -28,7 +28,7 @@ struct Request {
     bool messageOperation; // what a rule without a command covers
     bool bind;
 
-    constexpr std::string_view Name() const { return protocol::smpp::kCommands[protocol::smpp::IndexOf(commandId)].name; }
+    constexpr std::string_view Name() const { return protocol::smpp::Find(commandId)->name; }
 };
 constexpr Request kRequests[] = {
     // command_id       message op  bind
