@@ -57,6 +57,8 @@ const Feed kFeed[] = {
     /* row 13 */ {7, true, SmppPdu(0x00000004, 3, SmppMessageBody("111", "222", 0x40, 8, Udh8(10, 2, 2, {0x00, 'b'})))},
     /* row 14 */ {7, false, SarDeliver(0x1301, 2, 1, kHello1)},
     /* row 15 */ {7, false, SarDeliver(0x1302, 2, 2, kHello2)}, // another message: the references' low octets differ
+    /* row 16 */ {7, true, UdhSubmit(10, 2, 1, Octets("C"))}, // rows 12 and 13 complete: a new message
+    /* row 17 */ {7, true, UdhSubmit(10, 2, 2, Octets("d"))},
 };
 
 class ConcatenationsTest : public ::testing::Test {
@@ -95,8 +97,10 @@ TEST_F(ConcatenationsTest, PartsPutTogether) {
                          {"Ab", -1},
                          {"Part 1 of 2: row 12", 11},
                          {"Part 2 of 2: row 13", 12}};
+    const Lines again = {{"Reassembled message (2 parts)", -1}, {"Cd", -1}, {"Part 1 of 2: row 16", 15},
+                         {"Part 2 of 2: row 17", 16}};
     const Lines expected[] = {{}, {}, {}, otherConnection, {}, udh, sar, gap, gap, {}, {}, {}, mixed,
-                              {}, {{"Part 1 of 2 not captured", -1}}};
+                              {}, {{"Part 1 of 2 not captured", -1}}, {}, again};
     for (const CConcatenations* c : {&parts, &later})
         for (int32_t i = 0; i < log.GetCount(); ++i) {
             SCOPED_TRACE(i);

@@ -103,6 +103,8 @@ const Example kExamples[] = {
     {"\x02" "40:019\t\x03", Sender::Client, 40, 19, false, ""}, // the checksum left out
     {"\x02" "90:019\t48\x03", Sender::Smsc, 90, 19, true, ""},
     {"\x02" "90:019\t48\x03", Sender::Unknown, 90, 19, true, ""},
+    // A parameter may be empty: 023 with no sender.
+    {Seal("03:021\t021:0612345678\t023:\t033:Hi\t"), Sender::Client, 3, 21, true, "021=0612345678 023= 033=Hi"},
 };
 
 TEST(CimdPacket, ReadsASessionBothWaysParameterByParameter) {

@@ -329,6 +329,16 @@ TEST_F(RouterTest, ReceiptsFollowAfterTheDelayAndQuerySmTellsTheState) {
                                                "[Receipt] message 000007 UNDELIV to esme",
                                                "[Route] deliver_sm D000004 to esme, try 1 of 5: delivered"}));
     EXPECT_EQ(scheduler.Pending(), 1u) << "the end of lonely's kept receipt, 48 h away";
+
+    // A receipt sent at once (the control API's) stands for the one the delay would send.
+    esme->Send(SubmitSm(12, "67890", 1, 0, "Hi"));
+    ASSERT_TRUE(esme->NextPdu());
+    ASSERT_EQ(simulator->Router().SendReceiptNow("000008", MessageState::Expired, 0), CRouter::ReceiptOutcome::Sent);
+    const std::optional<Bytes> atOnce = esme->NextPdu();
+    ASSERT_TRUE(atOnce && atOnce->size() >= 16);
+    esme->Send(SmppPdu(0x80000005, wire::ReadBe32(atOnce->data() + 12), Builder().cstr("")));
+    scheduler.Advance(500);
+    ExpectNothingMore(*esme);
 }
 
 // The edges of a receipt: a zone east of UTC in final_date (+05:30 is 22 quarter hours), a
@@ -899,6 +909,13 @@ TEST_F(RouterTest, Cimd2SessionGetsItsMessagesAndTheStatusReportsItAskedFor) {
     auto client = login();
     EXPECT_EQ(simulator->Router().RouteFromPhone("0655", "kannel", 0, std::vector<uint8_t>{'H', 'i', 0x00}), 1);
     EXPECT_EQ(std::get<2>(next(*client, cimd::op::kDeliver)), "Hi@");
+    // A part of a long message: its whole concatenation header in 032, the text after it in 033.
+    EXPECT_EQ(simulator->Router().RouteFromPhone("0655", "kannel", 0, std::vector<uint8_t>{5, 0, 3, 0x45, 2, 1, 'H', 'i'}), 1);
+    const std::string frame = client->NextFrame().value_or("");
+    const cimd::Packet part = cimd::Parse(frame).packet;
+    const cimd::Parameter *header = part.Find(cimd::param::kUserDataHeader), *text = part.Find(cimd::param::kUserData);
+    EXPECT_EQ(header ? header->value : "none", "050003450201");
+    EXPECT_EQ(text ? text->value : "none", "Hi");
     const std::string unasked = submit(*client, 3, "0");
     const std::string first = submit(*client, 5);
     scheduler.Advance(100);
@@ -911,6 +928,39 @@ TEST_F(RouterTest, Cimd2SessionGetsItsMessagesAndTheStatusReportsItAskedFor) {
     EXPECT_EQ(trace.back(), "[Receipt] CIMD2 message 0612345678:" + second + " DELIVRD, kept for kannel");
     auto again = login();
     EXPECT_EQ(next(*again, cimd::op::kStatusReport), std::tuple("0612345678", second, "none", "4"));
+}
+
+// A UCP 51 that asks for a notification (NRq 1) gets a 53 after the receipt delay, from the recipient: Dst 2 for
+// a message that failed; none while receipts are off.
+TEST_F(RouterTest, UcpSessionIsNotifiedOfAFailedMessageWhileReceiptsAreOn) {
+    simulator->SetDelivery({true, true, 100});
+    QString error;
+    ASSERT_EQ(simulator->SetReceiptProfile(receipt_profiles::Parse(R"({"states": {"UNDELIV": 1}})", &error).value()), "");
+    TestClient client;
+    ASSERT_TRUE(client.Connect(simulator->Ucp().ListeningPort()));
+    const auto submit = [&client](uint8_t trn) {
+        std::vector<std::string_view> fields(std::size(ucp::kSeries50Fields));
+        fields[ucp::FieldIndex(ucp::kSeries50Fields, "AdC")] = "0612345678";
+        fields[ucp::FieldIndex(ucp::kSeries50Fields, "OAdC")] = "06111";
+        fields[ucp::FieldIndex(ucp::kSeries50Fields, "NRq")] = "1";
+        fields[ucp::FieldIndex(ucp::kSeries50Fields, "MT")] = "3";
+        fields[ucp::FieldIndex(ucp::kSeries50Fields, "Msg")] = "4869"; // "Hi"
+        client.Send(ucp::Build(trn, ucp::Kind::Operation, 51, fields));
+        ASSERT_TRUE(client.NextFrame());
+    };
+    submit(1);
+    scheduler.Advance(100);
+    const std::string frame = client.NextFrame().value_or("");
+    const ucp::ParseResult notification = ucp::Parse(frame);
+    ASSERT_TRUE(notification.Ok()) << frame;
+    EXPECT_EQ(notification.message.ot, 53);
+    EXPECT_EQ(notification.message.Text(ucp::FieldIndex(ucp::kSeries50Fields, "AdC")), "06111");
+    EXPECT_EQ(notification.message.Text(ucp::FieldIndex(ucp::kSeries50Fields, "Dst")), "2");
+
+    simulator->SetDelivery({true, false, 100});
+    submit(3);
+    scheduler.Advance(100);
+    EXPECT_EQ(client.NextFrame(50), std::nullopt) << "receipts off: no 53";
 }
 
 // The traffic generator sends what its rate owes at every 10 ms tick of hand-moved time to a real

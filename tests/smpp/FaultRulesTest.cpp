@@ -306,6 +306,12 @@ TEST_F(FaultRulesTest, ARepeatedRequestNoRuleMatchedLeavesTheRulesInForce) {
         esme->Send(Submit(++sequence, step.destination));
         EXPECT_EQ(esme->NextPdu(), step.answer);
     }
+    // As many rules again, other destinations: what the old rules said of one no longer counts.
+    Rules(R"([{"protocol":"cimd2","status":9},{"protocol":"smpp","destination":"^222$","status":8}])");
+    esme->Send(Submit(++sequence, "222"));
+    EXPECT_EQ(esme->NextPdu(), Status(kSubmitResp, sequence, 8));
+    esme->Send(Submit(++sequence, "111"));
+    EXPECT_EQ(esme->NextPdu(), Submitted(sequence, "000004"));
 }
 
 TEST_F(FaultRulesTest, ThrottlesAboveTheRateInEachSecond) {
