@@ -22,6 +22,9 @@ inline constexpr uint8_t kGeneralError = 98; // the SMSC's answer to an operatio
 inline constexpr uint8_t kNack = 99;         // the answer to a packet with a bad checksum or syntax
 } // namespace op
 
+// A packet number is three digits no larger than this; the client numbers odd, the SMSC even.
+inline constexpr unsigned kLargestNumber = 255;
+
 struct OperationName {
     uint8_t code;
     std::string_view name;

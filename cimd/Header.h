@@ -1,6 +1,7 @@
 // The facts a capture summarises a CIMD2 packet by, read from its fixed header and its error code alone.
 #pragma once
 
+#include "cimd/Codes.h"
 #include "protocol/PduHeader.h"
 
 #include <cstdint>
@@ -13,10 +14,9 @@ namespace cimd {
 // code plus 50) as its operation's with the response bit, so that pairing finds the one in the other. 98 and
 // 99 answer whatever could not be taken: responses of their own, paired with nothing.
 constexpr uint32_t CommandIdOf(uint8_t operation) {
-    constexpr uint8_t kResponses = 50, kGeneralError = 98;
-    if (operation < kResponses)
+    if (operation < op::kResponseOffset)
         return operation;
-    return protocol::ResponseIdOf(operation < kGeneralError ? operation - kResponses : operation);
+    return protocol::ResponseIdOf(operation < op::kGeneralError ? operation - op::kResponseOffset : operation);
 }
 
 // Operation code, packet number and, for a response, the value of its 900 (0 when it carries none).
@@ -62,12 +62,12 @@ constexpr std::optional<uint16_t> ErrorCode(std::span<const uint8_t> f) {
 // past packet.
 constexpr std::optional<HeaderFacts> PeekHeader(std::span<const uint8_t> packet) {
     using namespace header_detail;
-    constexpr std::size_t kOperation = 1, kNumber = 4, kTabAt = 7, kLargestNumber = 255, kResponses = 50;
+    constexpr std::size_t kOperation = 1, kNumber = 4, kTabAt = 7;
     if (packet.size() <= kTabAt || packet[0] != 0x02 || !Digits(packet, kOperation, 2) || packet[3] != ':' ||
         !Digits(packet, kNumber, 3) || packet[kTabAt] != '\t' || Value(packet, kNumber, 3) > kLargestNumber)
         return std::nullopt;
     HeaderFacts facts{uint8_t(Value(packet, kOperation, 2)), uint8_t(Value(packet, kNumber, 3)), std::nullopt};
-    if (facts.operation > kResponses)
+    if (facts.operation > op::kResponseOffset)
         facts.error = ErrorCode(packet).value_or(0);
     return facts;
 }

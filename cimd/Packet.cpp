@@ -12,7 +12,6 @@ namespace {
 
 constexpr std::size_t kHeaderOctets = 7; // "OO:SSS" and its TAB
 constexpr std::size_t kSmallestPacket = 1 + kHeaderOctets + 1;
-constexpr unsigned kLargestNumber = 255;
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 bool IsDigits(std::string_view text) {
