@@ -38,7 +38,7 @@ const Captured kCapture[] = {
     /* 3 */ {2, 8, 0x0A000003, false, SmppPdu(0x00000005, 3, SmppMessageBody("333", "444", 0, 8, kGruesse))},
     /* 4 */ {2, 8, 0x0A000003, true,  SmppPdu(0x80000005, 3, Builder().cstr(""))},
     /* 5 */ {2, 8, 0x0A000003, true,  SmppPdu(0x00000103, 4, DataSmBody("333", "444", 0, 1, Builder().raw(Tlv(0x0424, Octets("payload words"))).raw(Tlv(0x001E, Octets("receipted"))).raw(Tlv(0x0302, {0x01}))))},
-    /* 6 */ {8, 9, 0x0A000004, true,  Pdu12(0x00001002, 1, Builder().text("138", 24).text("139", 24).text("", 10).u8(12).raw("mobile hello"))},
+    /* 6 */ {8, 9, 0xC0A86404, true,  Pdu12(0x00001002, 1, Builder().text("138", 24).text("139", 24).text("", 10).u8(12).raw("mobile hello"))},
     /* 7 */ {2, 7, 0x0A000001, true,  [] { auto p = SmppPdu(0x00000004, 9, SmppMessageBody("111", "222", 0, 0, Octets("Hello again"))); p.resize(40); return p; }()},
     /* 8 */ {2, 0, 0,          true,  SmppPdu(0x00000004, 5, SmppMessageBody("1", "2", 0, 0, Octets("typed hello, zed")))},
     // clang-format on
@@ -97,6 +97,7 @@ TEST_F(DisplayFilterTest, TermsAgainstOneCapture) {
         {"port:40000 !port:2775", {6}},
         {"ip:10.0.0.3", {3, 4, 5}},
         {"ip:10.0.0.2 !conn:7", {3, 4, 5, 6}},
+        {"ip:192.168.100.4", {6}},
         {"seq:3", {3, 4}},
         {"seq:0x9", {7}},
         {"conn:8", {3, 4, 5}},
@@ -163,6 +164,27 @@ TEST_F(DisplayFilterTest, TermsAgainstOneCapture) {
         EXPECT_EQ(Matching(), c.rows);
         EXPECT_EQ(filter.DependsOnTime(), c.dependsOnTime);
         EXPECT_EQ(filter.IsEmpty(), std::string(c.filter).empty());
+    }
+}
+
+// text: reads a CMPP DELIVER's content in either layout, 2.0's and 3.0's (Src_terminal_Id of 21 or 32 octets).
+TEST_F(DisplayFilterTest, TextFindsTheContentOfBothCmppLayouts) {
+    ASSERT_TRUE(log.Reset());
+    for (const int version : {2, 3}) {
+        Builder body;
+        body.fill(8).text("10658000", 21).text("SVC", 10).u8(0).u8(0).u8(15).text("139", version == 2 ? 21 : 32);
+        if (version == 3)
+            body.u8(0);
+        body.u8(0).u8(8).raw(version == 2 ? "cmpp two" : "cmpp six").fill(version == 2 ? 8 : 20);
+        const std::vector<uint8_t> pdu = Pdu12(0x00000005, uint32_t(version), body);
+        ASSERT_TRUE(log.AddCaptured(version == 2 ? protocol::kCmpp : protocol::kCmpp3, kT0, kSmsc, 7890, {0x0A000001, 40000}, pdu.data(),
+                                    uint32_t(pdu.size()), 3));
+    }
+    for (const auto& [text, rows] : {std::pair<const char*, std::vector<int32_t>>{"text:two", {0}}, {"text:six", {1}},
+                                     {"text:cmpp", {0, 1}}}) {
+        display_filter::Error error;
+        ASSERT_TRUE(filter.Parse(text, error)) << error.what;
+        EXPECT_EQ(Matching(), rows) << text;
     }
 }
 

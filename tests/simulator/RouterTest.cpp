@@ -37,8 +37,8 @@ Bytes Bind(uint32_t commandId, const std::string& systemId, const std::string& r
     return SmppPdu(commandId, 1, Builder().cstr(systemId).cstr("pw").cstr("").u8(version).u8(0).u8(0).cstr(range));
 }
 Bytes SubmitSm(uint32_t sequence, const std::string& dest, uint8_t registeredDelivery, uint8_t dataCoding,
-               const std::string& text) {
-    return SmppPdu(0x00000004, sequence, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr(dest).u8(0).u8(0)
+               const std::string& text, uint8_t esmClass = 0) {
+    return SmppPdu(0x00000004, sequence, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr(dest).u8(esmClass).u8(0)
         .u8(0).cstr("").cstr("").u8(registeredDelivery).u8(0).u8(dataCoding).u8(0).u8(uint32_t(text.size())).raw(text));
 }
 Bytes QuerySm(uint32_t sequence, const std::string& id) {
@@ -606,8 +606,11 @@ TEST_F(RouterTest, EchoAnswersMessagesToItsAddress) {
         std::string dest;
         uint8_t dataCoding;
         std::string text, echoed; // echoed empty: no echo
+        uint8_t esmClass = 0;
     } cases[] = {
         {"as sent", "777", false, "777", 0, "Hello", "Hello"},
+        {"as sent, a concatenation header kept in front with UDHI", "777", false, "777", 0,
+         std::string("\x05\x00\x03\x01\x02\x01" "Hi", 8), std::string("\x05\x00\x03\x01\x02\x01" "Hi", 8), 0x40},
         {"reversed", "777", true, "777", 0, "Hello", "olleH"},
         {"reversed, an escape kept before its character", "777", true, "777", 0, "a\x1B\x65" "b", "b\x1B\x65" "a"},
         {"reversed UCS-2, a surrogate pair kept whole", "777", true, "777", 8, ucs2,
@@ -622,10 +625,10 @@ TEST_F(RouterTest, EchoAnswersMessagesToItsAddress) {
         SCOPED_TRACE(c.name);
         simulator->SetEcho({c.echoTo, c.reverse});
         trace.clear();
-        sender->Send(SubmitSm(1, c.dest, 0, c.dataCoding, c.text));
+        sender->Send(SubmitSm(1, c.dest, 0, c.dataCoding, c.text, c.esmClass));
         ASSERT_TRUE(sender->NextPdu());
         if (!c.echoed.empty()) {
-            EXPECT_EQ(receiver->NextPdu(), DeliverSm(++sequence, 1, c.dest, "12345", 0, c.dataCoding, c.echoed));
+            EXPECT_EQ(receiver->NextPdu(), DeliverSm(++sequence, 1, c.dest, "12345", c.esmClass, c.dataCoding, c.echoed));
             receiver->Send(SmppPdu(0x80000005, sequence, Builder().cstr("")));
             EXPECT_EQ(trace.front().substr(0, 21), "[Echo] message 00000" + std::to_string(&c - cases));
             EXPECT_EQ(trace.front().substr(21), " from 12345 to 777: deliver_sm to esme");
@@ -640,8 +643,8 @@ TEST_F(RouterTest, EchoAnswersMessagesToItsAddress) {
     trace.clear();
     sender->Send(SubmitSm(1, "777", 0, 0, "Hi"));
     ASSERT_TRUE(sender->NextPdu());
-    EXPECT_EQ(trace, (std::vector<std::string>{"[Route] deliver_sm D000006 kept for esme: no bound receiver",
-                                               "[Echo] message 000008 from 12345 to 777: kept for esme"}));
+    EXPECT_EQ(trace, (std::vector<std::string>{"[Route] deliver_sm D000007 kept for esme: no bound receiver",
+                                               "[Echo] message 000009 from 12345 to 777: kept for esme"}));
 }
 
 // A deliver_sm the ESME cannot take now, or does not answer within 10 s, is tried again after 1, 2,

@@ -650,6 +650,7 @@ TEST_F(DeliverViewTest, MobilePageDeliversToThePhonesLoggedInUnderTheNumber)
     entry.fields.sourceAddr = "10086";
     entry.fields.dataCoding = 8;
     m_view->AddEntry(entry);
+    m_view->AddEntry(DeliverEntry::Make("13800000000", std::string(300, 'x'), 1));
     m_view->QuickDeliver();
     const auto deliver = phone.NextPdu();
     ASSERT_TRUE(deliver.has_value());
@@ -659,6 +660,11 @@ TEST_F(DeliverViewTest, MobilePageDeliversToThePhonesLoggedInUnderTheNumber)
     EXPECT_EQ(*deliver, test_bytes::Pdu12(test_protocol::kDeliver, sequence,
                                           Builder().text("13800000000", 24).text("10086", 24).raw(msgId).u8(4).u8(8)
                                               .u8(0).u8('h').u8(0).u8('i')));
+    // A TEST DELIVER's msg_length is one octet: a longer text is cut at 255.
+    const auto cut = phone.NextPdu();
+    ASSERT_TRUE(cut && cut->size() > 70);
+    EXPECT_EQ((*cut)[70], 255);
+    EXPECT_EQ(cut->size(), 72u + 255u);
     EXPECT_TRUE(m_asked.empty());
 }
 
