@@ -245,6 +245,8 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"({"error":"messageId: no stored message has id '424242'"})"},
         {"a receipt in no state", "POST", "/api/v1/receipts", R"({"messageId":"000000","state":"LOST"})", 400,
          R"({"error":"state: SCHEDLD, ENROUTE, )"},
+        {"a receipt with an err past one octet", "POST", "/api/v1/receipts", R"({"messageId":"000000","err":256})", 400,
+         R"({"error":"err: a whole number from 0 to 255 expected"})"},
         {"an MO", "POST", "/api/v1/mo", R"({"from":"13800000000","to":"10086","text":"from a phone"})", 200,
          R"({"sent":1})", Auth::Good, Then::EsmeReceives, "from a phone"},
         {"a long MO with 16-bit references", "POST", "/api/v1/mo",
