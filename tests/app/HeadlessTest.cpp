@@ -388,53 +388,56 @@ TEST_F(TarnwickBinaryTest, PcapFileIsReadableDuringTheRunAndAfterAKill) {
 // --receipts, --receipt-delay and --no-routing hold for the run whatever is stored, and --trace
 // prints a line for each receipted message. The delay runs on the program's own timers, in
 // milliseconds: 200 ms, neither at once nor in seconds, as the program's own capture times show
-// (however slowly the machine lets the test read them).
+// (however slowly the machine lets the test read them); 0 sends the receipt at once.
 TEST_F(TarnwickBinaryTest, DeliveryFlagsHoldForTheRunAndReceiptsAreTraced) {
     WriteSettings("[Setup]\nRouting=1\nDeliveryReceipts=0\nReceiptDelayMs=600000\n");
-    const QString pcapPath = configHome.path() + "/receipt.pcap";
-    TarnwickProcess tarnwick(configHome.path());
-    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0", "--trace", "--receipts", "--receipt-delay",
-                    "200", "--no-routing", "--pcap", pcapPath});
-    const uint16_t smppPort = tarnwick.WaitForPort(kSmppStarted);
-    const uint16_t mobilePort = tarnwick.WaitForPort(kMobileStarted);
-    test_net::TestClient phone;
-    ASSERT_TRUE(phone.Connect(mobilePort));
-    phone.Send(Builder().u32(40).u32(0x00001001).u32(1).u32(1).text("67890", 24).bytes());
-    ASSERT_TRUE(phone.NextPdu());
-    test_net::TestClient esme;
-    ASSERT_TRUE(esme.Connect(smppPort));
-    esme.Send(SmppPdu(0x00000009, 1, BindBody("esme")));
-    ASSERT_TRUE(esme.NextPdu());
-    esme.Send(SmppPdu(0x00000004, 2, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890").u8(0)
-                                         .u8(0).u8(0).cstr("").cstr("").u8(1).u8(0).u8(0).u8(0).u8(2).raw("Hi")));
-    EXPECT_EQ(esme.NextPdu(), SmppPdu(0x80000004, 2, Builder().cstr("000000")));
-    const std::optional<Bytes> receipt = esme.NextPdu(); // within the wait's bound: not 600 s
-    ASSERT_TRUE(receipt && receipt->size() > 8);
-    EXPECT_EQ((*receipt)[7], 0x05) << "deliver_sm";
-    const auto captureTimes = [&pcapPath] {
-        CPacketLog log;
-        log.Reset();
-        pcap::CPcapImporter importer;
-        std::string error;
-        std::map<uint32_t, int64_t> times; // the first capture of each command id
-        if (importer.Open(pcapPath.toStdString(), {}, error)) {
-            while (importer.Step(log, 100)) {
+    for (const int delayMs : {200, 0}) {
+        SCOPED_TRACE(delayMs);
+        const QString pcapPath = configHome.path() + QString("/receipt%1.pcap").arg(delayMs);
+        TarnwickProcess tarnwick(configHome.path());
+        tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0", "--trace", "--receipts", "--receipt-delay",
+                        QString::number(delayMs), "--no-routing", "--pcap", pcapPath});
+        const uint16_t smppPort = tarnwick.WaitForPort(kSmppStarted);
+        const uint16_t mobilePort = tarnwick.WaitForPort(kMobileStarted);
+        test_net::TestClient phone;
+        ASSERT_TRUE(phone.Connect(mobilePort));
+        phone.Send(Builder().u32(40).u32(0x00001001).u32(1).u32(1).text("67890", 24).bytes());
+        ASSERT_TRUE(phone.NextPdu());
+        test_net::TestClient esme;
+        ASSERT_TRUE(esme.Connect(smppPort));
+        esme.Send(SmppPdu(0x00000009, 1, BindBody("esme")));
+        ASSERT_TRUE(esme.NextPdu());
+        esme.Send(SmppPdu(0x00000004, 2, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr("67890").u8(0)
+                                             .u8(0).u8(0).cstr("").cstr("").u8(1).u8(0).u8(0).u8(0).u8(2).raw("Hi")));
+        EXPECT_EQ(esme.NextPdu(), SmppPdu(0x80000004, 2, Builder().cstr("000000")));
+        const std::optional<Bytes> receipt = esme.NextPdu(); // within the wait's bound: not 600 s
+        ASSERT_TRUE(receipt && receipt->size() > 8);
+        EXPECT_EQ((*receipt)[7], 0x05) << "deliver_sm";
+        const auto captureTimes = [&pcapPath] {
+            CPacketLog log;
+            log.Reset();
+            pcap::CPcapImporter importer;
+            std::string error;
+            std::map<uint32_t, int64_t> times; // the first capture of each command id
+            if (importer.Open(pcapPath.toStdString(), {}, error)) {
+                while (importer.Step(log, 100)) {
+                }
+                importer.Finish(log);
             }
-            importer.Finish(log);
-        }
-        for (int32_t index = 0; index < log.GetCount(); ++index)
-            times.emplace(log.SummaryAt(index).command, log.SummaryAt(index).timeUs);
-        return times;
-    };
-    std::map<uint32_t, int64_t> times;
-    ASSERT_TRUE(test_net::WaitUntil([&] { return (times = captureTimes()).count(0x00000005) == 1; }));
-    // The receipt falls due 200 whole milliseconds after the submit's turn began, which came after
-    // its capture; the timer may fire early, never the receipt.
-    EXPECT_GE(times[0x00000005] - times[0x00000004], 199'000);
-    EXPECT_FALSE(tarnwick.WaitForLine(R"(\[Receipt\] message 000000 DELIVRD to esme)").empty()) << tarnwick.Output();
-    phone.Send(Builder().u32(71).u32(0x00001002).u32(3).fill(59).bytes());
-    EXPECT_EQ(phone.NextPdu(), Builder().u32(26).u32(0x80001002).u32(3).u32(0).fill(10).bytes()) << "no DELIVER first";
-    tarnwick.ExpectCleanStop(SIGTERM);
+            for (int32_t index = 0; index < log.GetCount(); ++index)
+                times.emplace(log.SummaryAt(index).command, log.SummaryAt(index).timeUs);
+            return times;
+        };
+        std::map<uint32_t, int64_t> times;
+        ASSERT_TRUE(test_net::WaitUntil([&] { return (times = captureTimes()).count(0x00000005) == 1; }));
+        // The receipt falls due the delay's whole milliseconds after the submit's turn began, which came
+        // after its capture; the timer may fire early, never the receipt.
+        EXPECT_GE(times[0x00000005] - times[0x00000004], std::max(0, delayMs - 1) * 1000);
+        EXPECT_FALSE(tarnwick.WaitForLine(R"(\[Receipt\] message 000000 DELIVRD to esme)").empty()) << tarnwick.Output();
+        phone.Send(Builder().u32(71).u32(0x00001002).u32(3).fill(59).bytes());
+        EXPECT_EQ(phone.NextPdu(), Builder().u32(26).u32(0x80001002).u32(3).u32(0).fill(10).bytes()) << "no DELIVER first";
+        tarnwick.ExpectCleanStop(SIGTERM);
+    }
 }
 
 // A server that cannot start says "fail" while the other still starts, and the runner ends with 1;
