@@ -196,6 +196,8 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
         {"unknown option", {"--verbose"}, "", "tarnwick-decode: unknown option '--verbose' (see --help)\n"},
         {"capture file and hex", {"--pcap", "x.pcap", "00"}, "",
          "tarnwick-decode: --pcap takes no hex, --file or --protocol\n"},
+        {"capture file and a protocol", {"--pcap", "x.pcap", "--protocol", "smpp"}, "",
+         "tarnwick-decode: --pcap takes no hex, --file or --protocol\n"},
         {"decode-as alone", {"--decode-as", "1=smpp", "00"}, "", "tarnwick-decode: --decode-as goes with --pcap\n"},
         {"decode-as without a port", {"--pcap", "x.pcap", "--decode-as", "smpp"}, "",
          "tarnwick-decode: --decode-as: 'smpp' is not PORT=PROTOCOL\n"},
