@@ -171,12 +171,8 @@ TEST_F(DisplayFilterTest, TermsAgainstOneCapture) {
 TEST_F(DisplayFilterTest, TextFindsTheContentOfBothCmppLayouts) {
     ASSERT_TRUE(log.Reset());
     for (const int version : {2, 3}) {
-        Builder body;
-        body.fill(8).text("10658000", 21).text("SVC", 10).u8(0).u8(0).u8(15).text("139", version == 2 ? 21 : 32);
-        if (version == 3)
-            body.u8(0);
-        body.u8(0).u8(8).raw(version == 2 ? "cmpp two" : "cmpp six").fill(version == 2 ? 8 : 20);
-        const std::vector<uint8_t> pdu = Pdu12(0x00000005, uint32_t(version), body);
+        const std::vector<uint8_t> pdu = Pdu12(0x00000005, uint32_t(version), CmppDeliverHead(version).u8(8)
+            .raw(version == 2 ? "cmpp two" : "cmpp six").fill(version == 2 ? 8 : 20));
         ASSERT_TRUE(log.AddCaptured(version == 2 ? protocol::kCmpp : protocol::kCmpp3, kT0, kSmsc, 7890, {0x0A000001, 40000}, pdu.data(),
                                     uint32_t(pdu.size()), 3));
     }

@@ -9,17 +9,9 @@
 namespace {
 
 using test_bytes::Builder;
+using test_bytes::CmppDeliverHead;
 using Bytes = std::vector<uint8_t>;
 constexpr uint16_t kCmpp = protocol::kCmpp, kSmgp = protocol::kSmgp;
-
-// CMPP DELIVER up to its Msg_Length: Msg_Id, Dest_Id, Service_Id, TP_pid, TP_udhi, Msg_Fmt, Src_terminal_Id
-// (21 octets in 2.0; 32 and a type octet in 3.0), Registered_Delivery.
-Builder CmppDeliverHead(int version) {
-    Builder b;
-    b.fill(8).text("10658000", 21).text("SVC", 10).u8(0).u8(0).u8(15).text("13900139000", version == 2 ? 21 : 32);
-    if (version == 3) b.u8(0);
-    return b.u8(0);
-}
 
 // CMPP FWD, each version to one number: Source_Id, Destination_Id, NodesCount, Msg_Fwd_Type, Msg_Id, Pk_total,
 // Pk_number, Registered_Delivery, Msg_level, Service_Id, Fee_UserType, Fee_terminal_Id (3.0: its pseudo-code and

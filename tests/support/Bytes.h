@@ -83,6 +83,16 @@ inline std::vector<uint8_t> DataSmBody(std::string_view source, std::string_view
     return b;
 }
 
+// CMPP DELIVER up to its Msg_Length: Msg_Id, Dest_Id, Service_Id, TP_pid, TP_udhi, Msg_Fmt (15, GBK),
+// Src_terminal_Id (21 octets in 2.0; 32 and a type octet in 3.0), Registered_Delivery.
+inline Builder CmppDeliverHead(int version) {
+    Builder b;
+    b.fill(8).text("10658000", 21).text("SVC", 10).u8(0).u8(0).u8(15).text("13900139000", version == 2 ? 21 : 32);
+    if (version == 3)
+        b.u8(0);
+    return b.u8(0);
+}
+
 inline std::vector<uint8_t> Tlv(uint16_t tag, const std::vector<uint8_t>& value) {
     return Builder().u16(tag).u16(static_cast<uint32_t>(value.size())).raw(value);
 }
