@@ -658,6 +658,7 @@ TEST_F(RouterTest, DeliverSmIsTriedAgainAfterATemporaryRefusalOrSilence) {
         std::vector<int64_t> tryAtMs;                 // when each try goes out, from the first
         uint8_t finalState;
         std::string lastTrace; // after "[Route] deliver_sm <id> to esme, "
+        int64_t lateAtMs = 0;  // the first try's answer, come after its time-out: ignored
     } cases[] = {
         {"ESME_RX_T_APPN to every try", {0x64, 0x64, 0x64, 0x64, 0x64}, {0, 1000, 3000, 7000, 15000}, 5,
          "try 5 of 5: ESME_RX_T_APPN, undeliverable"},
@@ -666,6 +667,7 @@ TEST_F(RouterTest, DeliverSmIsTriedAgainAfterATemporaryRefusalOrSilence) {
         {"silence to every try", {kSilence, kSilence, kSilence, kSilence, kSilence}, {0, 11000, 23000, 37000, 55000},
          5, "try 5 of 5: no answer in 10 s, undeliverable"},
         {"silence, then taken", {kSilence, 0}, {0, 11000}, 2, "try 2 of 5: delivered"},
+        {"silence, taken late, then taken", {kSilence, 0}, {0, 11000}, 2, "try 2 of 5: delivered", 10'500},
         {"ESME_RX_P_APPN ends it", {0x65}, {0}, 5, "try 1 of 5: ESME_RX_P_APPN, undeliverable"},
         {"another error ends it", {0x08}, {0}, 5, "try 1 of 5: ESME_RSYSERR, undeliverable"},
         {"a status without a name", {0x400}, {0}, 5, "try 1 of 5: 0x00000400, undeliverable"},
@@ -683,6 +685,10 @@ TEST_F(RouterTest, DeliverSmIsTriedAgainAfterATemporaryRefusalOrSilence) {
         const int64_t start = scheduler.NowMs();
         ASSERT_EQ(simulator->Smpp().SendServerPdu(*test_net::NthConnection(simulator->Smpp(), 0), 0x00000005, body), sequence + 1);
         for (size_t i = 0; i < c.answers.size(); ++i) {
+            if (i == 1 && c.lateAtMs) {
+                scheduler.Advance(start + c.lateAtMs - scheduler.NowMs());
+                esme->Send(SmppPdu(0x80000005, sequence, Builder().cstr(""), 0));
+            }
             if (i > 0) {
                 scheduler.Advance(start + c.tryAtMs[i] - scheduler.NowMs() - 1);
                 ExpectNothingMore(*esme);

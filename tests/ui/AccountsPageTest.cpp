@@ -81,6 +81,8 @@ TEST_F(SessionPagesTest, ABadAccountKeepsTheDialogOpenNamingItAndItsField) {
     Type("127.0.0.1, 10.0.0.0/8");
     Alt('w');
     Type("5");
+    Alt('e');
+    Type("0"); // never, not "as on Sessions" (-1)
     Alt('t'); // transmitter off
     EXPECT_EQ(page.Table()->item(0, CAccountsPage::kBindTypes)->text(), "receiver, transceiver");
     Alt('f');
@@ -90,7 +92,7 @@ TEST_F(SessionPagesTest, ABadAccountKeepsTheDialogOpenNamingItAndItsField) {
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
     const char* stored = R"([{"allowedAddresses":["127.0.0.1","10.0.0.0/8"],"bindTypes":["receiver","transceiver"],)"
-                         R"("password":"pw","receiptProfile":"hex ids in text","systemId":"esme","window":5}])";
+                         R"("enquireLinkSeconds":0,"password":"pw","receiptProfile":"hex ids in text","systemId":"esme","window":5}])";
     EXPECT_EQ(QSettings().value("Setup/Accounts").toString().toStdString(), stored);
     EXPECT_EQ(m_simulator.Smpp().Accounts(), page.Accounts());
     EXPECT_EQ(m_simulator.AccountsJson().toStdString(), stored);
