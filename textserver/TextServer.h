@@ -76,6 +76,7 @@ public:
     bool Start(uint16_t port, int maxConnections, int idleTimeoutSeconds);
 
     void SetAccounts(std::vector<Account> accounts) { m_accounts = std::move(accounts); }
+    const std::vector<Account>& Accounts() const { return m_accounts; }
     void SetResultTimeout(int seconds) { m_resultTimeoutMs = int64_t(std::max(1, seconds)) * 1000; }
     CTextFaults& Faults() { return m_faults; }
 

@@ -95,6 +95,8 @@ TEST_F(SessionPagesTest, ABadAccountKeepsTheDialogOpenNamingItAndItsField) {
                          R"("enquireLinkSeconds":0,"password":"pw","receiptProfile":"hex ids in text","systemId":"esme","window":5}])";
     EXPECT_EQ(QSettings().value("Setup/Accounts").toString().toStdString(), stored);
     EXPECT_EQ(m_simulator.Smpp().Accounts(), page.Accounts());
+    EXPECT_EQ(m_simulator.Ucp().Accounts(), page.Accounts()) << "the text servers check logins too";
+    EXPECT_EQ(m_simulator.Cimd().Accounts(), page.Accounts());
     EXPECT_EQ(m_simulator.AccountsJson().toStdString(), stored);
 }
 
