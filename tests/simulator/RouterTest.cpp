@@ -947,7 +947,7 @@ TEST_F(RouterTest, UcpSessionIsNotifiedOfAFailedMessageWhileReceiptsAreOn) {
     ASSERT_EQ(simulator->SetReceiptProfile(receipt_profiles::Parse(R"({"states": {"UNDELIV": 1}})", &error).value()), "");
     TestClient client;
     ASSERT_TRUE(client.Connect(simulator->Ucp().ListeningPort()));
-    const auto submit = [&client](uint8_t trn) {
+    const auto submit = [](TestClient& client, uint8_t trn) {
         std::vector<std::string_view> fields(std::size(ucp::kSeries50Fields));
         fields[ucp::FieldIndex(ucp::kSeries50Fields, "AdC")] = "0612345678";
         fields[ucp::FieldIndex(ucp::kSeries50Fields, "OAdC")] = "06111";
@@ -957,7 +957,7 @@ TEST_F(RouterTest, UcpSessionIsNotifiedOfAFailedMessageWhileReceiptsAreOn) {
         client.Send(ucp::Build(trn, ucp::Kind::Operation, 51, fields));
         ASSERT_TRUE(client.NextFrame());
     };
-    submit(1);
+    submit(client, 1);
     scheduler.Advance(100);
     const std::string frame = client.NextFrame().value_or("");
     const ucp::ParseResult notification = ucp::Parse(frame);
@@ -967,9 +967,30 @@ TEST_F(RouterTest, UcpSessionIsNotifiedOfAFailedMessageWhileReceiptsAreOn) {
     EXPECT_EQ(notification.message.Text(ucp::FieldIndex(ucp::kSeries50Fields, "Dst")), "2");
 
     simulator->SetDelivery({true, false, 100});
-    submit(3);
+    submit(client, 3);
     scheduler.Advance(100);
     EXPECT_EQ(client.NextFrame(50), std::nullopt) << "receipts off: no 53";
+
+    // The session that asked went before its 53: another session of the same login gets it.
+    simulator->SetDelivery({true, true, 100});
+    Account account;
+    account.systemId = "06111";
+    account.password = "secret";
+    simulator->Ucp().SetAccounts({account});
+    TestClient first, second;
+    for (TestClient* session : {&first, &second}) {
+        ASSERT_TRUE(session->Connect(simulator->Ucp().ListeningPort()));
+        session->Send(ucp::Build(1, ucp::Kind::Operation, 60,
+                                 {"06111", "6", "5", "1", "736563726574", "", "0100", "", "", "", "", ""}));
+        ASSERT_EQ(ucp::Parse(session->NextFrame().value_or("")).message.ot, 60);
+    }
+    submit(first, 5);
+    first.Close();
+    ASSERT_TRUE(first.WaitForDisconnected());
+    ASSERT_TRUE(test_net::WaitUntil([&] { return simulator->Ucp().GetConnectionCount() == 2; }));
+    scheduler.Advance(100);
+    EXPECT_EQ(ucp::Parse(second.NextFrame().value_or("")).message.ot, 53);
+    EXPECT_EQ(client.NextFrame(50), std::nullopt) << "not to a session that never logged in";
 }
 
 // The traffic generator sends what its rate owes at every 10 ms tick of hand-moved time to a real

@@ -153,6 +153,12 @@ TEST_F(UcpServerTest, LoginChecksOAdCAndPwdAgainstTheAccounts) {
     for (const Exchange& c : cases)
         Run(c);
     EXPECT_EQ(std::count(observer.events.begin(), observer.events.end(), "logged in 0"), 1);
+    // The online list's bind type: empty until the login, then a session's.
+    auto client = Connect();
+    EXPECT_EQ(server.SessionKind(*ConnectionOf(*client)), "");
+    client->Send(login);
+    EXPECT_EQ(client->NextFrame(), Ack(1, 60, ""));
+    EXPECT_EQ(server.SessionKind(*ConnectionOf(*client)), "session");
 }
 
 // Both directions are captured under UCP, summarised by OT, TRN and EC, so that pairing sees them.
