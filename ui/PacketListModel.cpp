@@ -266,9 +266,3 @@ void CPacketListModel::AppendPending() {
     if (oldest < first)
         emit dataChanged(index(oldest, kStatus), index(first - 1, kLatency));
 }
-
-void CPacketListModel::RefreshAnswers() {
-    if (m_rows > 0)
-        emit dataChanged(index(0, 0), index(m_rows - 1, columnCount() - 1), {Qt::DisplayRole, Qt::ForegroundRole,
-                                                                              Qt::DecorationRole});
-}

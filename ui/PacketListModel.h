@@ -20,8 +20,8 @@ class CPacketPairs;
 // the log: new records are only counted, and one insertion covering all of them follows on the
 // next event-loop turn, so a burst of PDUs costs the view one layout; a wiped log resets the
 // model at once. A response arriving changes its request's "Status" and "Latency" too; a request
-// whose answer is late changes as time passes (RefreshAnswers). Reads the log, the decoder and the
-// pairs, which outlive it. UI thread only.
+// whose answer is late changes as time passes, read again when the list repaints on its answer
+// clock. Reads the log, the decoder and the pairs, which outlive it. UI thread only.
 //
 // After the summary's columns come the field columns: "Destination" and "Source address" (the number fields of
 // each protocol that has them), then one per field the user added by its stable name. A field column's cell is
@@ -59,10 +59,6 @@ public:
     QStringList KnownFields() const;
     // The fields of the added columns, in column order.
     QStringList AddedFields() const;
-
-    // Tells the views that "Status" and "Latency" may read differently now: every row, since an
-    // answer that did not come turns into "no answer" by time alone.
-    void RefreshAnswers();
 
 private:
     // "SMPP:submit_sm_resp": the protocol's name and the name of the command id at record offset 20,
