@@ -520,7 +520,7 @@ std::function<void(QWidget*)> AnswerByKey(Qt::Key key, QString& question, QStrin
 // does, and a save that does not happen keeps the capture.
 TEST_F(UnsavedCaptureTest, ClearAndReplaceAskToSaveWhatWasCapturedSinceTheLastSave) {
     enum class Way { ClearMenu, ClearList, Replace };
-    enum class File { NotAsked, Chosen, Refused };
+    enum class File { NotAsked, Chosen, Refused, Unwritable };
     const struct {
         const char* name;
         Way way;
@@ -531,6 +531,7 @@ TEST_F(UnsavedCaptureTest, ClearAndReplaceAskToSaveWhatWasCapturedSinceTheLastSa
         {"Escape cancels", Way::ClearMenu, Qt::Key_Escape, File::NotAsked, false},
         {"Alt+D discards", Way::ClearList, Qt::Key_D, File::NotAsked, true},
         {"Alt+S, but no file", Way::ClearList, Qt::Key_S, File::Refused, false},
+        {"Alt+S to a file that cannot be written: said, and kept", Way::ClearMenu, Qt::Key_S, File::Unwritable, false},
         {"Alt+S saves to the file chosen", Way::ClearMenu, Qt::Key_S, File::Chosen, true},
         {"Alt+S saves where Save did", Way::Replace, Qt::Key_S, File::NotAsked, true},
         {"Escape keeps the capture and reads nothing", Way::Replace, Qt::Key_Escape, File::NotAsked, false},
@@ -544,10 +545,15 @@ TEST_F(UnsavedCaptureTest, ClearAndReplaceAskToSaveWhatWasCapturedSinceTheLastSa
         const QString reference = folder.filePath("reference.pcap");
         ASSERT_TRUE(pcap::ExportLog(Log(), reference.toStdString(), error)) << error;
 
-        QString question, title;
+        QString question, title, warning;
         const auto answer = AnswerByKey(c.key, question, title, [&] {
             if (c.file == File::Chosen)
                 ChooseFile(saved);
+            else if (c.file == File::Unwritable)
+                ChooseFile("/proc/tarnwick.pcap", [&warning](QWidget* box) {
+                    warning = static_cast<QMessageBox*>(box)->text();
+                    static_cast<QMessageBox*>(box)->accept();
+                });
             else if (c.file == File::Refused)
                 AnswerModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
         });
@@ -565,6 +571,8 @@ TEST_F(UnsavedCaptureTest, ClearAndReplaceAskToSaveWhatWasCapturedSinceTheLastSa
         }
         EXPECT_EQ(question, "Save the 3 PDUs captured since the last save?");
         EXPECT_EQ(title, c.way == Way::Replace ? "Open" : "Clear content");
+        EXPECT_EQ(warning.startsWith("The capture could not be saved as /proc/tarnwick.pcap:"), c.file == File::Unwritable)
+            << warning.toStdString();
         ASSERT_EQ(QFile::exists(saved), c.dropped && c.key == Qt::Key_S);
         if (QFile::exists(saved)) {
             QFile file(saved), expected(reference);
