@@ -373,6 +373,10 @@ TEST_F(DecodeCliTest, StreamOfRecordsOrPdus) {
          "tarnwick-decode: PDU 3 at byte 109: cut short, 2 bytes left\n"},
         {"a record shorter than its header", {"--stream", Hex(badLength)}, 1,
          "tarnwick-decode: record 3 at byte 141: its length 15 does not fit the 16 bytes left\n"},
+        {"less than a record header left", {"--stream", Hex(records) + "0F"}, 1,
+         "tarnwick-decode: record 3 at byte 141: only 1 bytes, less than a capture header\n"},
+        {"a length no PDU has", {"--stream", "--protocol", "smpp", Hex(pdus) + "00000004 00000015 00000000 00000001"}, 1,
+         "tarnwick-decode: PDU 3 at byte 109: not a SMPP PDU\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
