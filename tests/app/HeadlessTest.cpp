@@ -306,6 +306,14 @@ TEST_F(TarnwickBinaryTest, SignalRightAfterTheStartLineEndsWithStatusZero) {
     }
 }
 
+// The TLS flags reach the server: its start line names the certificate it was told to read.
+TEST_F(TarnwickBinaryTest, TheTlsFlagsNameTheFilesTheServerReads) {
+    TarnwickProcess tarnwick(configHome.path());
+    tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0",
+                    "--tls-port", "0", "--tls-cert", "/nonexistent/c.pem", "--tls-key", "/nonexistent/k.pem"});
+    tarnwick.ExpectLines({R"(\[SMPP\] SMPP TLS server start fail! \(port = 0, cannot read certificate /nonexistent/c\.pem\))"});
+}
+
 TEST_F(TarnwickBinaryTest, EsmesAndTheMobileSimulatorAreServedAndTraced) {
     TarnwickProcess tarnwick(configHome.path());
     tarnwick.StartHeadless();
