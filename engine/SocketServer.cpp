@@ -20,6 +20,11 @@ namespace {
 // this long they are given up and the socket is dropped.
 constexpr int kFlushLimitMs = 30000;
 
+// Properties of a TLS socket in its handshake: whether it is watched, and its peer as it arrived ("a.b.c.d:port"),
+// since a socket Qt gives up on has forgotten its peer by the time it is reported.
+constexpr char kWatched[] = "tarnwickWatched";
+constexpr char kArrivedFrom[] = "tarnwickArrivedFrom";
+
 uint32_t Ipv4Of(const QHostAddress& address)
 {
     bool isIpv4 = false;
@@ -114,6 +119,7 @@ bool CSocketServer::StartTls(uint16_t port, const QSslConfiguration& configurati
     // Each socket whose handshake Qt begins is watched until it is encrypted or reported failed.
     connect(m_tlsListener, &QSslServer::startedEncryptionHandshake, this, &CSocketServer::WatchHandshake);
     m_tlsListener->setSslConfiguration(configuration);
+    m_tlsListener->setHandshakeTimeout(m_tlsHandshakeMs);
     // Handshakes run side by side; only finished ones wait, as on the plain port, for a free place.
     m_tlsListener->setMaxPendingConnections(kListenBacklog);
     m_tlsListener->setListenBacklogSize(kListenBacklog);
@@ -127,8 +133,8 @@ bool CSocketServer::StartTls(uint16_t port, const QSslConfiguration& configurati
         const QString why = error == QAbstractSocket::SocketTimeoutError
                                 ? QString("no handshake within %1 ms").arg(m_tlsListener->handshakeTimeout())
                                 : socket->errorString();
-        NotifyPrint(QString("TLS handshake from %1:%2 failed: %3\r\n")
-                        .arg(socket->peerAddress().toString()).arg(socket->peerPort()).arg(why).toStdString());
+        NotifyPrint(QString("TLS handshake from %1 failed: %2\r\n")
+                        .arg(socket->property(kArrivedFrom).toString(), why).toStdString());
     });
     if (!m_tlsListener->listen(m_listenAddress, port)) {
         delete m_tlsListener;
@@ -143,13 +149,13 @@ bool CSocketServer::StartTls(uint16_t port, const QSslConfiguration& configurati
 void CSocketServer::WatchArrival(QSslSocket* socket)
 {
     // Qt may report a handshake's failure before it says the handshake started: a socket is watched once.
-    static constexpr char kWatched[] = "tarnwickWatched";
     if (socket->property(kWatched).toBool())
         return;
     socket->setProperty(kWatched, true);
     m_handshaking.push_back(socket);
-    // Qt drops a peer whose first octet cannot open a handshake without a word; say it here.
     const QString peer = QString("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
+    socket->setProperty(kArrivedFrom, peer);
+    // Qt drops a peer whose first octet cannot open a handshake without a word; say it here.
     connect(socket, &QObject::destroyed, this, [this, socket, peer] {
         const auto found = std::find(m_handshaking.begin(), m_handshaking.end(), socket);
         if (found == m_handshaking.end())

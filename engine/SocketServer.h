@@ -100,6 +100,8 @@ public:
     // A connection that sends nothing for this long is closed by the idle check; 0: never.
     void SetIdleTimeout(int seconds) { m_idleTimeout = seconds; }
     int IdleTimeout() const { return m_idleTimeout; }
+    // How long a TLS client has to finish its handshake before it is reported and dropped; set before StartTls.
+    void SetTlsHandshakeTimeout(int milliseconds) { m_tlsHandshakeMs = milliseconds; }
     // Where the reason of every close the server decides on goes besides the console ("[Session] ..."); none when unset.
     void SetTrace(TraceSink trace) { m_trace = std::move(trace); }
 
@@ -153,6 +155,7 @@ private:
     TraceSink m_trace;
     int m_maxConnections = 0;
     int m_idleTimeout = 0;
+    int m_tlsHandshakeMs = 5000;
     uint16_t m_port = 0;
     bool m_running = false;
 };

@@ -54,7 +54,7 @@ protected:
     }
 
     // A simulator on loopback with its TLS port; its start lines are kept.
-    bool Start(const TlsOptions& tls) {
+    bool Start(const TlsOptions& tls, int handshakeMs = 5000) {
         if (simulator)
             simulator->Smpp().RemoveObserver(&observer);
         observer.lines.clear();
@@ -66,6 +66,7 @@ protected:
         simulator = std::make_unique<CSimulator>(options);
         simulator->Smpp().AddObserver(&observer);
         simulator->UseTls(tls);
+        simulator->Smpp().SetTlsHandshakeTimeout(handshakeMs);
         return simulator->Start();
     }
     uint16_t TlsPort() const { return simulator->Smpp().TlsListeningPort(); }
@@ -142,7 +143,7 @@ TEST_F(TlsTest, CertificateIsMadeOnceKeptOrReadFromTheNamedFiles) {
 // message id counter. Bytes that open no handshake, or a broken one, leave one console line each
 // and a closed connection, and the port keeps serving.
 TEST_F(TlsTest, BindAndSubmitOverTlsAndRefusedHandshakes) {
-    ASSERT_TRUE(Start({}));
+    ASSERT_TRUE(Start({}, 100));
     const QList<QSslCertificate> served =
         QSslCertificate::fromPath(QDir(tls_credentials::DefaultFolder()).filePath("tls-cert.pem"));
     ASSERT_EQ(served.size(), 1);
@@ -155,6 +156,7 @@ TEST_F(TlsTest, BindAndSubmitOverTlsAndRefusedHandshakes) {
         {"an SMPP bind in the clear", QByteArray(reinterpret_cast<const char*>(kBind.data()), qsizetype(kBind.size())),
          "not a TLS handshake"},
         {"a handshake record of nonsense", QByteArray("\x16\x03\x01\x00\x05hello", 10), "Error during SSL handshake"},
+        {"nothing at all", QByteArray(), "no handshake within 100 ms"},
     };
     observer.lines.clear();
     for (const auto& r : refused) {
