@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -127,6 +128,10 @@ std::string Listing(const CPacketLog& log, int32_t from, const pcap::ImportSumma
         << summary.gaps << (summary.truncatedFile ? " truncated" : "") << (summary.keptNewestOnly ? " newest" : "");
     if (summary.smppByHeader)
         out << " smpp by header " << summary.smppByHeader;
+    std::set<uint64_t> conversations;
+    for (int32_t index = from; index < log.GetCount(); ++index) conversations.insert(log.SummaryAt(index).connection);
+    if (conversations.size() > 1)
+        out << " conversations " << conversations.size();
     return out.str();
 }
 
@@ -136,8 +141,9 @@ std::string Import(CPacketLog& log, const Bytes& file, const pcap::DecodeAsTable
     std::string error;
     if (!importer.OpenMemory(file.data(), file.size(), overrides, error))
         return "error";
-    while (importer.Step(log, 3)) {
-    }
+    for (double progress = importer.Progress(); importer.Step(log, 3); progress = importer.Progress())
+        EXPECT_GT(importer.Progress(), progress); // the window's bar moves on with every step
+    EXPECT_EQ(importer.Progress(), 1.0);
     const pcap::ImportSummary& summary = importer.Finish(log);
     return Listing(log, before, summary);
 }
@@ -377,6 +383,52 @@ TEST_F(PcapTest, AConnectionOnAnUnknownPortThatDoesNotOpenWithSmppIsSkipped) {
         ASSERT_TRUE(log.Reset());
         EXPECT_EQ(Import(log, PcapFile(Connection(40123, c.segments))),
                   "pdus 0 skipped " + std::to_string(c.skipped) + " bad 0 gaps 0");
+    }
+}
+
+// What the import window tells once the file is read: the records, and the summary's lines for the user.
+TEST_F(PcapTest, TheSummaryTellsHowTheStreamsEnded) {
+    const std::string ucp = "\x02" "01/00043/R/30/A//0612345678:071226101010/30\x03";
+    const Bytes strayThenUcp = Builder().raw("ab" + ucp);
+    const struct {
+        const char* name;
+        uint16_t port;
+        std::vector<Segment> segments;
+        bool cancel;
+        const char* told;
+    } cases[] = {
+        {"opened again on the same ends: a new conversation, which speaks its own version", 7890,
+         {{true, 0, kCmpp2Connect}, {true, 39, Part(kCmppActiveTest, 0, 6)}, {true, 100, {}, kSyn}, {true, 101, kCmpp3Connect}},
+         false,
+         "1 a000001:40000>a000002:7890 39 +2\n4 a000001:40000>a000002:7890 39 +5\n"
+         "pdus 2 skipped 0 bad 0 gaps 0 conversations 2\n"
+         "6 frames read, 2 PDUs added to the capture log.\n1 streams end in the middle of a PDU."},
+        {"the file ends inside a PDU", 2775, {{true, 0, kSmppEnquire}, {true, 16, Part(kSmppEnquire, 0, 10)}}, false,
+         "2 a000001:40000>a000002:2775 16 +2\npdus 1 skipped 0 bad 0 gaps 0\n"
+         "4 frames read, 1 PDUs added to the capture log.\n1 streams end in the middle of a PDU."},
+        {"octets that are no UCP frame", 5020, {{true, 0, strayThenUcp}}, false,
+         "11 a000001:40000>a000002:5020 45 +2\npdus 1 skipped 0 bad 1 gaps 0\n"
+         "3 frames read, 1 PDUs added to the capture log.\n"
+         "1 times a stream was out of step (a bad length field, or a start in the middle of a PDU).\n"
+         "10.0.0.1:40000 -> 10.0.0.2:5020: 2 bytes that are no frame skipped: octets before the start"},
+        // Cancelled with a segment held for the bytes before it: what was framed stays, the rest is not forced.
+        {"cancelled", 2775, {{true, 16, kSmppEnquire}, {true, 32, kSmppEnquire}}, true,
+         "pdus 0 skipped 0 bad 0 gaps 0\nImport cancelled: the PDUs read so far are kept.\n"
+         "3 frames read, 0 PDUs added to the capture log."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(log.Reset());
+        const Bytes file = PcapFile(Connection(c.port, c.segments));
+        pcap::CPcapImporter importer;
+        std::string told;
+        ASSERT_TRUE(importer.OpenMemory(file.data(), file.size(), {}, told));
+        while (importer.Step(log, 3) && !c.cancel) {
+        }
+        const pcap::ImportSummary& summary = importer.Finish(log, c.cancel);
+        told = Listing(log, 0, summary);
+        for (const std::string& line : summary.messages) told += "\n" + line;
+        EXPECT_EQ(told, c.told);
     }
 }
 
