@@ -187,6 +187,7 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
         // Our server on a port of its own: no port names SMPP, the first PDU's header does.
         {2, kTime + 5, 0xC0A80107, 50124, {0x7F000001, 40123}, test_bytes::SmppPdu(0x00000002, 1, Bytes(20, 0x41))},
         {2, kTime + 5, 0x7F000001, 40123, {0xC0A80107, 50124}, test_bytes::SmppPdu(0x80000002, 1, {}, 0x0E)},
+        {2, kTime + 6, 0x7F000001, 2775, {}, kSmppEnquire}, // from SMPP's own port: the other end is not the same one
     };
     // Times to the microsecond, two records of one microsecond among them.
     for (size_t i = 0; i < std::size(rows); ++i)
@@ -245,7 +246,7 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
     ASSERT_EQ(back.GetCount(), log.GetCount());
     // The server's end: the one whose port names the protocol, else the one that did not open. The record
     // whose other end nobody noted went out to SMPP's well-known port, so that end is the server's.
-    const bool fromServer[std::size(rows)] = {false, true, false, false, true, false, false, false, false, false, true};
+    const bool fromServer[std::size(rows)] = {false, true, false, false, true, false, false, false, false, false, true, true};
     for (int32_t index = 0; index < log.GetCount(); ++index) {
         EXPECT_EQ(back.SummaryAt(index).fromServer, fromServer[index]) << index;
         uint32_t length = 0, backLength = 0;
@@ -258,6 +259,9 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
         }
     }
     std::remove(path.c_str());
+    // A folder that is not there: the user is told, and nothing is written.
+    EXPECT_FALSE(pcap::ExportLog(log, ::testing::TempDir() + "/no-such-folder/x.pcap", error));
+    EXPECT_EQ(error.rfind("cannot create " + ::testing::TempDir() + "/no-such-folder/x.pcap: ", 0), 0u) << error;
 }
 
 TEST_F(PcapTest, StreamsAreReassembledAndVersioned) {
