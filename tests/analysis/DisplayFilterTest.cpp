@@ -99,7 +99,7 @@ TEST_F(DisplayFilterTest, TermsAgainstOneCapture) {
         {"ip:10.0.0.2 !conn:7", {3, 4, 5, 6}},
         {"ip:192.168.100.4", {6}},
         {"seq:3", {3, 4}},
-        {"seq:0x9", {7}},
+        {"seq:0X9", {7}},
         {"conn:8", {3, 4, 5}},
         {"submit_sm conn:7", {0, 7}},
         {"!conn:7 !conn:8", {6, 8}},
@@ -215,6 +215,7 @@ TEST_F(DisplayFilterTest, BadFiltersSayWhereAndKeepTheFilterBefore) {
         {"smpp.data_coding == (", 21, "\"==\" needs a value after it"},
         {"smpp.data_coding == foo", 21, "\"foo\" is neither a number nor a value name of smpp.data_coding"},
         {"smpp.data_coding == 0x8000000000000000", 21, "\"0x8000000000000000\" is neither a number nor a value name of smpp.data_coding"},
+        {"smpp.deliver_sm == 1", 17, "smpp.deliver_sm has no value to compare; alone, it asks for its presence"},
         {"smpp.data_coding contains 8", 18, "\"contains\" needs a text or octets field; smpp.data_coding is a number"},
         {"smpp.destination_addr == \"444", 26, "a quoted value without its closing '\"'"},
         {"text:\"open", 6, "a quoted value without its closing '\"'"},
@@ -243,8 +244,10 @@ TEST_F(DisplayFilterTest, BadFiltersSayWhereAndKeepTheFilterBefore) {
 }
 
 // Every field line of every record, as "Apply as filter" writes it, makes a filter that reads and that its own
-// record passes: the decode and the filter agree on each field's name and value.
+// record passes: the decode and the filter agree on each field's name and value, quotes and backslashes included.
 TEST_F(DisplayFilterTest, EachDecodeLineAsAFilterHoldsForItsRecord) {
+    const auto quotes = SmppPdu(0x00000004, 6, SmppMessageBody("1", "2", 0, 1, Octets(R"(say "hi" \ bye)")));
+    ASSERT_TRUE(log.AddCaptured(2, kT0, 0x0A000001, 40000, {kSmsc, 2775}, quotes.data(), uint32_t(quotes.size()), 7));
     CPacketDecoder decoder;
     std::vector<std::string> some;
     for (int32_t i = 0; i < log.GetCount(); ++i) {
@@ -259,11 +262,12 @@ TEST_F(DisplayFilterTest, EachDecodeLineAsAFilterHoldsForItsRecord) {
             display_filter::Error error;
             ASSERT_TRUE(filter.Parse(expression, error)) << error.what;
             EXPECT_TRUE(filter.Matches(i, log, pairs));
-            if (i == 3)
+            if (i == 3 || i == 9)
                 some.push_back(expression);
         }
     }
-    for (const char* expected : {"smpp.destination_addr == \"444\"", "smpp.data_coding == 8", "smpp.short_message == \"Grüße\""})
+    for (const char* expected : {"smpp.destination_addr == \"444\"", "smpp.data_coding == 8", "smpp.short_message == \"Grüße\"",
+                                 R"(smpp.short_message == "say \"hi\" \\ bye")"})
         EXPECT_NE(std::find(some.begin(), some.end(), expected), some.end()) << expected;
 }
 
