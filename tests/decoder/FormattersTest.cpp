@@ -82,6 +82,8 @@ TEST(FormattersTest, Ucs2) {
         {"pair cut by odd width", {0xD8, 0x3D, 0xDE}, "\uFFFD"},
         {"text ends at U+0000", {0x00, 0x41, 0x00, 0x00, 0x00, 0x42}, "A"},
         {"Latin-1 and Euro sign", {0x00, 0xE9, 0x20, 0xAC}, "é€"},
+        // A control character would break the line it is shown on: C0, DEL and C1 are escaped, U+00A0 is not.
+        {"control characters", {0x00, 0x0A, 0x00, 0x7F, 0x00, 0x80, 0x00, 0x9F, 0x00, 0xA0}, "\\x0A\\x7F\\x80\\x9F\u00A0"},
     }, DecodeUcs2);
 }
 
@@ -261,6 +263,8 @@ TEST(FormattersTest, SmppTlv) {
         {"unknown tag in hex", Tlv(0x1234, {'a', 'b'}), "未知(0x1234) = 6162"},
         {"16-bit rule with one byte", Tlv(0x020C, {0x01}), "sar_msg_ref_num(Generic) = "},
         {"8-bit rule with no byte", Tlv(0x0210, {}), "SC_interface_version(Generic) = "},
+        {"number of one octet", Tlv(0x0604, {3}), "broadcast_rep_num(GSM) = 3"},
+        {"number longer than 4 octets in hex", Tlv(0x0604, {1, 2, 3, 4, 5}), "broadcast_rep_num(GSM) = 0102030405"},
     }, FormatSmppTlv);
     const Bytes cut = Tlv(0x0017, {0, 0, 0, 9});
     EXPECT_EQ(FormatSmppTlv(cut.data(), 6), "qos_time_to_live(Generic) = ") << "value bytes past the size given";
