@@ -98,6 +98,8 @@ const Row kScript[] = {
     {"43 the middle one answered",      kSmpp, kA, true,  970,   SmppPdu(0x80000005, 10),            Role::Response, 41, "",   10,   false},
     {"44 the oldest still waits",       kSmpp, kA, false, 1000,  SmppPdu(0x80000004, 10),            Role::Response, 40, "",   50,   false},
     {"45 the newest",                   kSmpp, kA, false, 1005,  SmppPdu(0x80000015, 10),            Role::Response, 42, "",   40,   false},
+    {"46 CMPP3 submit",                 kCmpp3, kA, true, 1100,  Pdu12(0x00000004, 79),              Role::Request,  47, "",   1,    false},
+    {"47 answer cut inside its result", kCmpp3, kA, false, 1101, Pdu12(0x80000004, 79, Builder().fill(8).u16(8)), Role::Response, 46, "", 1, false},
     // clang-format on
 };
 
@@ -147,6 +149,7 @@ TEST_F(PacketPairsTest, ScriptedSession) {
     EXPECT_EQ(pairs.StatusOf(5), 0x58u);
     EXPECT_EQ(pairs.StatusOf(20), 8u);
     EXPECT_EQ(pairs.StatusOf(22), std::nullopt);
+    EXPECT_EQ(pairs.StatusOf(47), std::nullopt);
     EXPECT_EQ(pairs.StatusOf(9), std::nullopt);
     EXPECT_EQ(pairs.SequenceOf(31), std::nullopt);
 
