@@ -403,6 +403,7 @@ TEST_F(DecodeCliTest, JsonOfOneRecord) {
         {"\x01\x1f ", R"("\u0001\u001f ")"},
         {"\xc0\x80\xc2\xa9", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xC2\xA9\""},
         {"\xf4\x8f\xbf\xbf\xf5", "\"\xF4\x8F\xBF\xBF\xEF\xBF\xBD\""},
+        {"\xe2\x82\xac\xe2\x82(\xc3", "\"\xE2\x82\xAC\xEF\xBF\xBD\xEF\xBF\xBD(\xEF\xBF\xBD\""}, // a character cut short
     };
     for (const auto& [text, json] : texts) {
         std::string out;
@@ -432,6 +433,7 @@ TEST_F(DecodeCliTest, JsonOfOneRecord) {
         {{"smpp", "0000002a000000040000000000000007000101313233340001013435000000000000000000000004240001" "61"},
          R"x({"field":"smpp.tlv.message_payload","label":"SUB_SM TLV","name":"message_payload(Generic)","value":"a",)x"},
         {{"ucp", "06/00022/R/51/N/02//0C"}, R"x({"field":"ucp.error","label":"UCP","name":"error","value":"Bad checksum:)x"},
+        {{"smpp", "00000010 00000099 00000000 00000001"}, R"("command":"0x00000099",)"}, // a command no table names
     };
     for (const auto& [input, json] : named) {
         const Result result = RunCommand({"--json", "--protocol", input[0], input[1]});
