@@ -147,6 +147,9 @@ TEST_F(ConcatenationsTest, BadPartsAreNoParts) {
     const std::vector<uint8_t> bad[] = {
         SmppPdu(0x00000004, 1, SmppMessageBody("1", "2", 0x40, 0, Builder().u8(9).u8(0).u8(3).u8(1).u8(2).u8(1))), // UDH runs past
         SmppPdu(0x00000004, 1, SmppMessageBody("1", "2", 0, 0, Udh8(1, 2, 1, Octets("x")))), // a UDH without UDHI is text
+        // Concatenation elements one octet too short, each followed by an element that would read as its part.
+        SmppPdu(0x00000004, 1, SmppMessageBody("1", "2", 0x40, 0, Builder().u8(6).u8(0).u8(2).u8(5).u8(2).u8(1).u8(0))),
+        SmppPdu(0x00000004, 1, SmppMessageBody("1", "2", 0x40, 0, Builder().u8(7).u8(8).u8(3).u16(5).u8(2).u8(1).u8(0))),
         UdhSubmit(1, 1, 1, Octets("x")),  // one part only
         UdhSubmit(1, 3, 0, Octets("x")),  // part 0
         UdhSubmit(1, 3, 4, Octets("x")),  // part beyond the count
