@@ -287,6 +287,9 @@ TEST_F(PcapTest, StreamsAreReassembledAndVersioned) {
          {},
          "9 a000001:40000>a000002:8890 42 +2\n9 a000002:8890>a000001:40000 33 +3\n9 a000002:8890>a000001:40000 12 +4\n"
          "pdus 3 skipped 0 bad 0 gaps 0"},
+        {"SMGP 1.3 by the login's version octet", 8890,
+         {{true, 0, Pdu(0x00000001, 1, Builder().text("client", 8).fill(16).u8(0).u32(0).u8(0x13))}}, {},
+         "10 a000001:40000>a000002:8890 42 +2\npdus 1 skipped 0 bad 0 gaps 0"},
         {"two PDUs in one segment, one PDU over two",
          2775,
          {{true, 0, Concat({kSmppEnquire, part1})}, {true, 26, Bytes(part2.begin() + 0, part2.end())},
