@@ -614,6 +614,10 @@ TEST(PcapDissector, FindsTheSegmentOrSaysWhyNot) {
         {"UDP", 1, Frame(true, 2775, 0, kPshAck, kSmppEnquire, 0x0800, 17), 0, pcap::Skip::NotTcp},
         {"a fragment", 101, [&] { Bytes f = ip; f[6] = 0x20; return f; }(), 0, pcap::Skip::Fragment},
         {"a link type not read", 105, ip, 0, pcap::Skip::NotIpv4},
+        {"a frame shorter than its Ethernet header", 1, Part(frame, 0, 10), 0, pcap::Skip::NotIpv4},
+        {"an Ethernet header cut by the snap length", 1, Part(frame, 0, 10), 100, pcap::Skip::Cut},
+        {"BSD loopback carrying IPv6", 0, Concat({Builder().u32le(24), ip}), 0, pcap::Skip::NotIpv4},
+        {"IP version 6 in the first octet", 101, [&] { Bytes f = ip; f[0] = 0x65; return f; }(), 0, pcap::Skip::NotIpv4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
