@@ -76,6 +76,8 @@ TEST(ProtocolVersion, ShownByVersionOctetOrBodyLengthAndGuessedByWhereTheFieldsE
         {"CMPP FWD_RESP 2.0: Result 1", kCmpp, 0x80000009, Builder().fill(8).u8(1).u8(1).u8(1), 2, 0},
         {"CMPP FWD_RESP 3.0: Result 4", kCmpp, 0x80000009, Builder().fill(8).u8(1).u8(1).u32(1), 3, 0},
         {"SMGP Login of a 1.3 client", kSmgp, 0x00000001, Builder().text("client", 8).fill(16).u8(0).u32(0).u8(0x13), 13, 0},
+        {"SMGP Login of 1.0, the first 1.x", kSmgp, 0x00000001, Builder().text("client", 8).fill(16).u8(0).u32(0).u8(0x10), 13, 0},
+        {"CMPP CONNECT of 1.3: CMPP has no 1.x layout", kCmpp, 0x00000001, Builder().text("901234", 6).fill(16).u8(0x13).u32(0), 2, 0},
         {"not CMPP or SMGP", protocol::kSmpp, 0x00000001, Builder().text("901234", 6).fill(16).u8(0x30).u32(0), 0, 0},
     };
     for (const auto& c : cases) {
