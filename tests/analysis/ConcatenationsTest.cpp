@@ -165,6 +165,12 @@ TEST_F(ConcatenationsTest, BadPartsAreNoParts) {
         const auto r = record(pdu);
         EXPECT_FALSE(CConcatenations::ReadPart(r.data(), static_cast<uint32_t>(r.size())));
     }
+    // A port element after the concatenation's, as a WAP push sends: the part is found, its text behind both.
+    const auto ported = record(SmppPdu(0x00000004, 1, SmppMessageBody("1", "2", 0x40, 0,
+        Builder().u8(11).u8(0).u8(3).u8(7).u8(2).u8(1).u8(5).u8(4).u16(2948).u16(9200).raw("x"))));
+    const auto part = CConcatenations::ReadPart(ported.data(), static_cast<uint32_t>(ported.size()));
+    ASSERT_TRUE(part);
+    EXPECT_EQ((std::vector<int32_t>{part->reference, part->total, part->number, part->textLength}), (std::vector<int32_t>{7, 2, 1, 1}));
     // Every cut of a good part reads nothing past the cut and finds no part; the whole one is found.
     for (const auto& pdu : {UdhSubmit(1, 2, 1, Octets("x")), sar({0, 1}, {2}, 1)}) {
         const auto whole = record(pdu);
