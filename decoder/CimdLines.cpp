@@ -56,7 +56,8 @@ std::string_view TextOf(std::span<const cimd::CodeText> table, std::string_view 
     for (char c : digits)
         value = value * 10 + unsigned(c - '0');
     const auto row = std::find_if(table.begin(), table.end(), [value](const cimd::CodeText& r) { return r.code == value; });
-    return digits.empty() || digits.size() > 4 || row == table.end() ? "unknown" : row->text;
+    const bool number = !digits.empty() && digits.size() <= 4 && digits.find_first_not_of("0123456789") == std::string_view::npos;
+    return !number || row == table.end() ? "unknown" : row->text;
 }
 
 // The value of a parameter as shown, and its name: user data read, codes named.
