@@ -260,10 +260,16 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
             EXPECT_EQ(log.PeerAt(index), back.PeerAt(index)) << index;
         }
     }
+    // Files that cannot be written or read: the user is told which, and why.
+    const std::string missing = ::testing::TempDir() + "/no-such-folder/x.pcap";
+    EXPECT_FALSE(pcap::ExportLog(log, missing, error));
+    EXPECT_EQ(error.rfind("cannot create " + missing + ": ", 0), 0u) << error;
+    std::ofstream(path) << "not a capture";
+    for (const std::string& bad : {missing, path}) {
+        EXPECT_FALSE(importer.Open(bad, {}, error));
+        EXPECT_TRUE(error.rfind(bad + ": ", 0) == 0 && error.find(bad, 1) == std::string::npos) << error; // named once
+    }
     std::remove(path.c_str());
-    // A folder that is not there: the user is told, and nothing is written.
-    EXPECT_FALSE(pcap::ExportLog(log, ::testing::TempDir() + "/no-such-folder/x.pcap", error));
-    EXPECT_EQ(error.rfind("cannot create " + ::testing::TempDir() + "/no-such-folder/x.pcap: ", 0), 0u) << error;
 }
 
 TEST_F(PcapTest, StreamsAreReassembledAndVersioned) {
@@ -342,6 +348,10 @@ TEST_F(PcapTest, StreamsAreReassembledAndVersioned) {
          40123,
          {{true, 0, Concat({kSmppEnquire, Part(kSmppEnquire, 0, 8)})}, {true, 24, Part(kSmppEnquire, 8, 16)}},
          {},
+         "2 a000001:40000>a000002:40123 16 +2\n2 a000001:40000>a000002:40123 16 +3\n"
+         "pdus 2 skipped 0 bad 0 gaps 0 smpp by header 1"},
+        {"two PDUs in the first segment, the second cut short after its length", 40123,
+         {{true, 0, Concat({kSmppEnquire, Part(kSmppEnquire, 0, 4)})}, {true, 20, Part(kSmppEnquire, 4, 16)}}, {},
          "2 a000001:40000>a000002:40123 16 +2\n2 a000001:40000>a000002:40123 16 +3\n"
          "pdus 2 skipped 0 bad 0 gaps 0 smpp by header 1"},
         {"a well-known port of another protocol wins over the header",
