@@ -74,6 +74,7 @@ TEST(FormattersTest, Ucs2) {
         {"empty", {}, ""},
         {"surrogate pair", {0xD8, 0x3D, 0xDE, 0x00}, "\U0001F600"},
         {"high surrogate then a letter", {0xD8, 0x3D, 0x00, 0x41}, "\uFFFDA"},
+        {"high surrogate then the first character past the low ones", {0xDB, 0xFF, 0xE0, 0x00}, "\uFFFD\uE000"},
         {"low surrogate alone", {0xDE, 0x00, 0x00, 0x41}, "\uFFFDA"},
         {"the last low surrogate alone", {0xDF, 0xFF, 0x00, 0x41}, "\uFFFDA"},
         {"the character before the surrogates", {0xD7, 0xFF}, "\uD7FF"},
