@@ -264,6 +264,8 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
     const std::string missing = ::testing::TempDir() + "/no-such-folder/x.pcap";
     EXPECT_FALSE(pcap::ExportLog(log, missing, error));
     EXPECT_EQ(error.rfind("cannot create " + missing + ": ", 0), 0u) << error;
+    EXPECT_FALSE(pcap::ExportLog(log, "/dev/full", error)); // a full disk
+    EXPECT_EQ(error.rfind("cannot write /dev/full: ", 0), 0u) << error;
     std::ofstream(path) << "not a capture";
     for (const std::string& bad : {missing, path}) {
         EXPECT_FALSE(importer.Open(bad, {}, error));
