@@ -681,7 +681,7 @@ TEST(PcapDecodeAs, ParsesPortEqualsProtocol) {
         bool ok;
         int port, protocol;
     } cases[] = {
-        {"7890=cmpp3", true, 7890, 4}, {"40000=test", true, 40000, 8}, {"7890", false, 0, 0},
+        {"7890=cmpp3", true, 7890, 4}, {"65535=test", true, 65535, 8}, {"7890", false, 0, 0},
         {"0=smpp", false, 0, 0},       {"65536=smpp", false, 0, 0},   {"12x=smpp", false, 0, 0},
         {"2775=http", false, 0, 0},    {"=smpp", false, 0, 0},
     };

@@ -115,6 +115,8 @@ TEST_F(UcpServerTest, AnswersEachOperationOnItsTrnAndOtWithoutAccounts) {
         {"login that is no session start", {Op(4, 60, "07656765/6/5/2/" + kSecret + "//0100/////")}, {Nack(4, 60, "03")}},
         {"AdC not digits", {Submit(5, "06x2345678", kHello)}, {Nack(5, 51, "06")}},
         {"AdC empty", {Submit(5, "", kHello)}, {Nack(5, 51, "06")}},
+        {"AdC of 16 digits, the most", {Submit(5, "0612345678901234", kHello)}, {Ack(5, 51, "/0612345678901234:" + kScts)}},
+        {"AdC of 17 digits", {Submit(5, "06123456789012345", kHello)}, {Nack(5, 51, "06")}},
         {"AMsg over 160 characters", {Submit(6, "0612345678", longText)}, {Nack(6, 51, "24")}},
         {"TMsg and UDH of 140 octets", {TransparentSubmit(6, 134)}, {Ack(6, 51, "/0612345678:" + kScts)}},
         {"TMsg and UDH of 141 octets", {TransparentSubmit(6, 135)}, {Nack(6, 51, "24")}},
@@ -237,6 +239,11 @@ TEST_F(UcpServerTest, DeliveriesKeepAtMostAHundredOutstandingAndMatchTheirResult
     EXPECT_EQ(answers.answered[2], (Answers::Answered{1, {text_server::Outcome::NoAnswer, 0}}));
     EXPECT_EQ(server.WaitingCount(connection), 0u);
     EXPECT_EQ(server.OutstandingCount(connection), 1u);
+    // Behind a full window at most kMaxWaiting wait; the next is refused.
+    for (uint64_t tag = 0; tag < 99 + text_server::kMaxWaiting; ++tag)
+        ASSERT_EQ(server.DeliverTo("0900", "Tarnwick", hello, 1000 + tag), 1);
+    EXPECT_EQ(server.WaitingCount(connection), text_server::kMaxWaiting);
+    EXPECT_EQ(server.DeliverTo("0900", "Tarnwick", hello), 0);
 }
 
 // A 53 carries the SCTS the submit's answer gave; it goes on the submitting connection.
