@@ -339,6 +339,15 @@ TEST_F(RouterTest, ReceiptsFollowAfterTheDelayAndQuerySmTellsTheState) {
     esme->Send(SmppPdu(0x80000005, wire::ReadBe32(atOnce->data() + 12), Builder().cstr("")));
     scheduler.Advance(500);
     ExpectNothingMore(*esme);
+
+    // A burst's receipts fall due together and go a share a turn: the last of 1001 becomes final too.
+    for (uint32_t n = 0; n < 1001; ++n)
+        esme->Send(SubmitSm(100 + n, "67890", 0, 0, "Hi"));
+    for (uint32_t n = 0; n < 1001; ++n)
+        ASSERT_TRUE(esme->NextPdu());
+    scheduler.Advance(500);
+    esme->Send(QuerySm(13, "001009"));
+    EXPECT_EQ(esme->NextPdu(), QueryResp(13, "001009", "231114221520000+", 2, 0));
 }
 
 // The edges of a receipt: a zone east of UTC in final_date (+05:30 is 22 quarter hours), a
@@ -439,8 +448,10 @@ TEST_F(RouterTest, ReceiptProfilesShapeTheReceipt) {
         {"a state of weight 0 is never drawn", custom(R"({"text": "{stat} err:{err}", "tlvs": [],
              "states": {"DELIVRD": 0, "UNDELIV": 1}})"), "",
          "0000003A 00000005 00000000 00000006" + header + "00 00 00 00 00 00 00 00 0F" + HexOf(std::string("UNDELIV err:001"))},
+        {"a rejected message's error", custom(R"({"text": "{stat} err:{err}", "tlvs": [], "states": {"REJECTD": 1}})"), "",
+         "0000003A 00000005 00000000 00000007" + header + "00 00 00 00 00 00 00 00 0F" + HexOf(std::string("REJECTD err:013"))},
         {"the account's profile first", builtIn("data_sm receipts"), "TLV only",
-         "00000042 00000005 00000000 00000007" + header + "00 00 00 00 00 00 00 00 00" + tlvs + "0423 0003 03 0000"},
+         "00000042 00000005 00000000 00000008" + header + "00 00 00 00 00 00 00 00 00" + tlvs + "0423 0003 03 0000"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -937,6 +948,11 @@ TEST_F(RouterTest, Cimd2SessionGetsItsMessagesAndTheStatusReportsItAskedFor) {
     EXPECT_EQ(trace.back(), "[Receipt] CIMD2 message 0612345678:" + second + " DELIVRD, kept for kannel");
     auto again = login();
     EXPECT_EQ(next(*again, cimd::op::kStatusReport), std::tuple("0612345678", second, "none", "4"));
+    QString error;
+    ASSERT_EQ(simulator->SetReceiptProfile(receipt_profiles::Parse(R"({"states": {"EXPIRED": 1}})", &error).value()), "");
+    const std::string third = submit(*again, 11);
+    scheduler.Advance(100);
+    EXPECT_EQ(next(*again, cimd::op::kStatusReport), std::tuple("0612345678", third, "none", "2")) << "validity expired";
 }
 
 // A UCP 51 that asks for a notification (NRq 1) gets a 53 after the receipt delay, from the recipient: Dst 2 for
@@ -1086,14 +1102,21 @@ TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) 
     EXPECT_EQ(trace, std::vector<std::string>{}) << "generated messages are none of the router's";
     EXPECT_EQ(simulator->Generator().Start(GeneratorJob{"nobody", 1}), CTrafficGenerator::StartResult::NoReceiver);
 
-    // A job that waits for its receiver begins when that one binds, not when another does.
+    // A job that waits for its receiver begins when that one binds, not when another does; once
+    // stopped, an answer that comes late is counted and sends nothing more.
     CTrafficGenerator& generator = simulator->Generator();
-    ASSERT_EQ(generator.Start(GeneratorJob{"later", 1}, true), CTrafficGenerator::StartResult::Waiting);
+    ASSERT_EQ(generator.Start(GeneratorJob{"later", 3}, true), CTrafficGenerator::StartResult::Waiting);
     auto other = Esme(kBindReceiver, "other");
-    EXPECT_EQ(generator.Progress().state, GeneratorProgress::State::Waiting);
+    EXPECT_EQ(generator.Json().value("state").toString(), "waiting");
     auto later = Esme(kBindReceiver, "later");
     EXPECT_EQ(generator.Progress().state, GeneratorProgress::State::Running);
+    scheduler.Advance(CTrafficGenerator::kTickMs);
+    ASSERT_TRUE(later->NextPdu());
     generator.Stop();
+    scheduler.Advance(100);
+    later->Send(SmppPdu(0x80000005, 1, Builder().cstr("")));
+    EXPECT_TRUE(test_net::WaitUntil([&] { return generator.Progress().answered == 1; }));
+    EXPECT_EQ(generator.Progress().sent, 1u);
 }
 
 // A job's fields at their bounds: the counter may take ten digits in place of "{n}", the text is
@@ -1117,6 +1140,16 @@ TEST(GeneratorJob, CheckNamesTheFieldPastEachBound) {
         EXPECT_EQ(job.Check(), c.error);
     }
     EXPECT_EQ((GeneratorJob{"esme", 0, 0}).Check(), "seconds: a whole number from 1 to 86400 expected, or a count");
+    // The dialog's job reaches Check with no reader of its own before it: rate, count and source at and past their bounds.
+    const auto check = [](int32_t rate, int64_t count, size_t sourceChars) {
+        GeneratorJob job{"esme", count, 0, rate};
+        job.source.assign(sourceChars, '1');
+        return job.Check();
+    };
+    EXPECT_EQ(check(GeneratorJob::kMaxRate, GeneratorJob::kMaxCount, 20), "");
+    EXPECT_EQ(check(GeneratorJob::kMaxRate + 1, 1, 1), "rate: a whole number from 1 to 1000000 expected");
+    EXPECT_EQ(check(1, GeneratorJob::kMaxCount + 1, 1), "count: a whole number from 1 to 1000000000 expected");
+    EXPECT_EQ(check(1, 1, 21), "source: at most 20 characters expected");
 }
 
 namespace {
