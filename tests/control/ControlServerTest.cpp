@@ -235,6 +235,9 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"deliver a TLV of the longest length", "POST", "/api/v1/deliver",
          R"({"systemId":"e","tlvs":{"0x0424":")" + std::string(2 * 0xFFFF, '0') + R"("}})", 404,
          R"({"error":"systemId: no receiver or transceiver is bound as 'e'"})"}, // taken: only the receiver is missing
+        {"deliver a TLV one octet past the longest", "POST", "/api/v1/deliver",
+         R"({"systemId":"e","tlvs":{"0x0424":")" + std::string(2 * 0x10000, '0') + R"("}})", 400,
+         R"({"error":"tlvs: the value of tag '0x0424' is longer than 65535 octets"})"},
         {"deliver a field no one knows", "POST", "/api/v1/deliver", R"({"systemId":"e","colour":1})", 400,
          R"({"error":"colour: unknown field"})"},
         {"deliver no JSON", "POST", "/api/v1/deliver", "{\"systemId\":", 400, R"({"error":"body: not JSON)"},
@@ -350,6 +353,8 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          400, R"({"error":"systemId: a system id of 1 to 15 characters expected"})"},
         {"generate a field no one knows", "POST", "/api/v1/generate", R"({"systemId":"e","count":1,"rate":1,"burst":2})",
          400, R"({"error":"burst: unknown field"})"},
+        {"generate no JSON", "POST", "/api/v1/generate", "{", 400, R"({"error":"body: not JSON)"},
+        {"generate a list", "POST", "/api/v1/generate", "[]", 400, R"({"error":"body: a JSON object expected"})"},
         {"generate to nobody", "POST", "/api/v1/generate", R"({"systemId":"nobody","count":5,"rate":1})", 404,
          R"({"error":"systemId: no receiver or transceiver is bound as 'nobody'"})"},
         {"generate", "POST", "/api/v1/generate", R"({"systemId":"esme1","seconds":600,"rate":1,"kind":"receipts"})",
@@ -460,6 +465,12 @@ TEST_F(ControlServerTest, NextAndGapLeadToTheRecordThatFollows) {
     for (const QJsonValue c : Get("/api/v1/connections").value("connections").toArray())
         bound.push_back(c.toObject().value("boundAt").isString());
     EXPECT_EQ(bound, (std::vector<bool>{true, false}));
+    // Nor can it be unbound: a conflict, not "sent" and not "no such connection".
+    TestClient http;
+    const std::string idle1 = std::to_string(test_net::NthConnection(simulator.Smpp(), 1)->Id());
+    const std::string answer = Exchange({"", "POST", "/api/v1/connections/" + idle1 + "/unbind", "", 409, "}"}, http);
+    EXPECT_EQ(answer.substr(0, 13), "HTTP/1.1 409 ");
+    EXPECT_NE(answer.find(R"({"error":"connection )" + idle1 + R"( is not bound"})"), std::string::npos) << answer;
 }
 
 // A follower the wipes of a full log overtake is told which records it missed, exactly: from the
