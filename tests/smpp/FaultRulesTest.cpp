@@ -425,6 +425,24 @@ TEST(FaultRuleFiles, BadFilesAreRefusedNamingTheRuleAndTheField) {
     CFaultRules most;
     EXPECT_EQ(most.SetRules(std::vector<FaultRule>(CFaultRules::kMaxRules, off)), QString());
     EXPECT_EQ(most.SetRules(std::vector<FaultRule>(CFaultRules::kMaxRules + 1)), "More than 65535 fault rules");
+    // A rule made on the options page, never read from JSON, meets the same bounds when it is set.
+    using Change = void (*)(FaultRule&);
+    const std::pair<Change, const char*> built[] = {
+        {[](FaultRule& r) { r.delayMs = fault_rules::kMaxDelayMs, r.parameters = {100, std::string(255, 'x'), 255, 1, 0xFFFFFF}; }, ""},
+        {[](FaultRule& r) { r.delayMs = fault_rules::kMaxDelayMs + 1; }, "Rule 1, \"delayMs\": a whole number from 0 to 86400000 expected"},
+        {[](FaultRule& r) { r.probability = std::nan(""); }, "Rule 1, \"probability\": a number from 0 to 1 expected"},
+        {[](FaultRule& r) { r.ratePerSecond = -1; }, "Rule 1, \"ratePerSecond\": a whole number from 0 to 2147483647 expected"},
+        {[](FaultRule& r) { r.parameters.congestionState = 101; }, "Rule 1, \"congestionState\": a whole number from 0 to 100 expected"},
+        {[](FaultRule& r) { r.parameters.additionalStatusInfoText.assign(256, 'x'); },
+         "Rule 1, \"additionalStatusInfoText\": longer than 255 characters"},
+        {[](FaultRule& r) { r.parameters.networkErrorCode = 0x1000000; },
+         "Rule 1, \"networkErrorCode\": a network type and an error code expected (\"3:27\")"},
+    };
+    for (const auto& [change, error] : built) {
+        FaultRule rule;
+        change(rule);
+        EXPECT_EQ(CFaultRules().SetRules({rule}).toStdString(), error);
+    }
 }
 
 } // namespace
