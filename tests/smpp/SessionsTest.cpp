@@ -198,6 +198,21 @@ TEST(AccountsJson, ReadsBackWhatItWritesAndNamesTheAccountAndFieldOfAnError) {
         EXPECT_TRUE(accounts::Parse(QByteArray::fromStdString(c.json), &error).empty());
         EXPECT_EQ(error.toStdString(), c.error);
     }
+    // An account made on the options page, never read from JSON, meets the same bounds.
+    Account most;
+    most.systemId = "a";
+    most.maxBinds = most.window = 1'000'000;
+    most.enquireLinkSeconds = 86'400;
+    EXPECT_EQ(accounts::Validate({most}).toStdString(), "");
+    for (auto [field, name] : {std::pair{&Account::maxBinds, "maxBinds"}, {&Account::window, "window"}}) {
+        Account past = most;
+        ++(past.*field);
+        EXPECT_EQ(accounts::Validate({past}).toStdString(),
+                  "Account 1 (a), \"" + std::string(name) + "\": a whole number from 0 to 1000000 expected");
+    }
+    most.enquireLinkSeconds = 86'401;
+    EXPECT_EQ(accounts::Validate({most}).toStdString(),
+              "Account 1 (a), \"enquireLinkSeconds\": a whole number from 0 to 86400 expected");
 }
 
 // Each bind on a connection of its own, against the same accounts, or in turn on one connection.
