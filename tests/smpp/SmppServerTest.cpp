@@ -466,6 +466,10 @@ TEST_F(SmppServerTest, ASessionOf33GetsNoOptionalParameter) {
     EXPECT_EQ(old->NextPdu(), SmppPdu(0x00000005, 2, asDeliver));
     EXPECT_EQ(modern->NextPdu(), SmppPdu(0x00000005, 1, deliver));
     EXPECT_EQ(modern->NextPdu(), SmppPdu(0x00000103, 2, data));
+    // A payload longer than sm_length counts is cut to the 254 octets short_message takes.
+    const std::string text(300, 'x');
+    EXPECT_EQ(server.SendToSystemId("old", 0x00000103, Builder().raw(addresses).u8(4).u8(0).u8(0).u16(0x0424).u16(300).raw(text)), 1);
+    EXPECT_EQ(old->NextPdu(), SmppPdu(0x00000005, 3, Builder().raw(addresses).raw(tail).u8(254).raw(text.substr(0, 254))));
 }
 
 // At 5.0 a broadcast takes an id of the submits' counter and runs until cancelled: its query answers its state, each
