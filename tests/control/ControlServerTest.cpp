@@ -494,6 +494,19 @@ TEST_F(ControlServerTest, EventStreamGapNamesOnlyTheRecordsWiped) {
         << http.ReceivedText();
 }
 
+// A chunked body tells no length before it comes: one over 1 MiB is refused once it is read, and the rules stay.
+TEST_F(ControlServerTest, AChunkedBodyOver1MiBIsRefused) {
+    TestClient http;
+    ASSERT_TRUE(http.Connect(control.Port()));
+    const std::string body = "[" + std::string(CControlListener::kMaxBody - 1, ' ') + "]";
+    char size[16];
+    std::snprintf(size, sizeof size, "%zx\r\n", body.size());
+    http.Send("PUT /api/v1/faults HTTP/1.1\r\nHost: test\r\nAuthorization: Bearer " + kToken +
+              "\r\nTransfer-Encoding: chunked\r\n\r\n" + size + body + "\r\n0\r\n\r\n");
+    EXPECT_TRUE(test_net::WaitUntil([&] { return http.ReceivedText().ends_with("}") || http.ReceivedText().ends_with("]"); }));
+    EXPECT_EQ(http.ReceivedText().substr(0, 13), "HTTP/1.1 413 ");
+}
+
 // A receipt for a message whose system id has no receiver bound now is accepted and kept for its next bind.
 TEST_F(ControlServerTest, AReceiptForAnUnboundSystemIdIsKept) {
     esme.Send(SubmitSm(2));
