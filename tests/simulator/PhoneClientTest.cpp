@@ -109,6 +109,11 @@ TEST_F(PhoneClientTest, LogsInAcrossSplitReadsAndSubmitsOnlyWhenLoggedIn) {
         ASSERT_TRUE(Next(12 + 24 + 24 + 10 + 1 + 6 + size_t(body)));
         EXPECT_EQ(Bytes(taken.end() - 6 - body, taken.end() - 3 - body), (Bytes{0x05, 0x00, 0x03}));
     }
+    // A new number while connected goes as a fresh LOGIN on the same connection; an empty one changes nothing.
+    client->LogIn("");
+    client->LogIn("13900000002");
+    ASSERT_TRUE(Next(40));
+    EXPECT_EQ(taken, Pdu12(kLogin, 7, Builder().u32(0).text("13900000002", 24)));
 
     client->LogOut();
     EXPECT_EQ(statuses.back(), "Not logged in");
