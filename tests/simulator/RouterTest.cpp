@@ -591,6 +591,8 @@ TEST(ReceiptProfile, JsonReadsBackAndNamesTheWrongField) {
     EXPECT_EQ(receipt_profiles::MixText(receipt_profiles::ParseMix("undeliv 5,DELIVRD  95", &error)), "DELIVRD 95, UNDELIV 5");
     receipt_profiles::ParseMix("DELIVRD ninety", &error);
     EXPECT_EQ(error, "states: DELIVRD's weight: a whole number from 0 to 1000000 expected");
+    EXPECT_TRUE(receipt_profiles::ParseMix("DELIVRD 0, UNDELIV 0", &error).empty());
+    EXPECT_EQ(error, "states: the weights add up to 0");
     std::vector<Account> accounts(2);
     accounts[1].systemId = "esme1";
     accounts[1].receiptProfile = "Fancy";
