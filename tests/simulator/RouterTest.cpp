@@ -461,7 +461,10 @@ TEST_F(RouterTest, ReceiptProfilesShapeTheReceipt) {
         Account account;
         account.systemId = "esme";
         account.receiptProfile = QString::fromStdString(c.accountProfile);
-        ASSERT_TRUE(simulator->Smpp().SetAccounts({account}));
+        Account other = account; // another system id's profile is none of esme's
+        other.systemId = "other";
+        other.receiptProfile = "hex ids in text";
+        ASSERT_TRUE(simulator->Smpp().SetAccounts({other, account}));
         esme->Send(SubmitSm(1, "67890", 1, 0, "Hello receipt text beyond twenty"));
         ASSERT_TRUE(esme->NextPdu());
         now += 120;
