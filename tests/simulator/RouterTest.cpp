@@ -860,6 +860,8 @@ TEST_F(RouterTest, ReceiptsWaitForTheirReceiverToBind) {
     EXPECT_EQ(query(5, "D000000"), QueryResp(5, "D000000", "231114221320000+", 3, 27));
     EXPECT_EQ(simulator->Statistics().QueuesText(), "esme: 2 kept, 0 waiting, 0 unanswered");
 
+    auto transmitter = Esme(kBindTransmitter, "esme");
+    ExpectNothingMore(*transmitter); // a transmitter takes none of what is kept
     trace.clear();
     auto receiver = Esme(kBindReceiver, "esme"); // the bind's answer first, then what was kept
     const auto receipt = [](uint32_t sequence, const std::string& id) {
@@ -879,7 +881,7 @@ TEST_F(RouterTest, ReceiptsWaitForTheirReceiverToBind) {
                                                "[Route] deliver_sm D000001 to esme, try 1 of 5: delivered",
                                                "[Route] deliver_sm D000002 to esme, try 1 of 5: delivered"}));
 
-    receiver.reset();
+    receiver.reset(), transmitter.reset();
     ASSERT_TRUE(test_net::WaitUntil([&] { return simulator->Smpp().GetConnectionCount() == 1; }));
     trace.clear();
     sender->Send(SubmitSm(7, "67890", 1, 0, "Hi"));
@@ -1107,11 +1109,13 @@ TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) 
     EXPECT_EQ(trace, std::vector<std::string>{}) << "generated messages are none of the router's";
     EXPECT_EQ(simulator->Generator().Start(GeneratorJob{"nobody", 1}), CTrafficGenerator::StartResult::NoReceiver);
 
-    // A job that waits for its receiver begins when that one binds, not when another does; once
-    // stopped, an answer that comes late is counted and sends nothing more.
+    // A job that waits for its receiver begins when that one binds, not when another or a transmitter
+    // does; once stopped, an answer that comes late is counted and sends nothing more.
     CTrafficGenerator& generator = simulator->Generator();
+    auto sender = Esme(kBindTransmitter, "later");
+    EXPECT_EQ(generator.Start(GeneratorJob{"later", 3}), CTrafficGenerator::StartResult::NoReceiver);
     ASSERT_EQ(generator.Start(GeneratorJob{"later", 3}, true), CTrafficGenerator::StartResult::Waiting);
-    auto other = Esme(kBindReceiver, "other");
+    auto other = Esme(kBindReceiver, "other"), laterSender = Esme(kBindTransmitter, "later");
     EXPECT_EQ(generator.Json().value("state").toString(), "waiting");
     auto later = Esme(kBindReceiver, "later");
     EXPECT_EQ(generator.Progress().state, GeneratorProgress::State::Running);
