@@ -346,6 +346,16 @@ TEST_F(SessionsTest, EnquireLinkIsSentAndSilenceCloses) {
     EXPECT_TRUE(esme->WaitForDisconnected(kCloseWaitMs));
     Settle(*quiet);
     EXPECT_TRUE(quiet->Received().empty()) << "its account turns enquire_link off";
+
+    // New settings start each timer afresh: the one the old settings set goes by without a word.
+    auto again = Bound("esme");
+    server.SetSessionSettings({.enquireLinkSeconds = 20, .responseTimeoutSeconds = 5});
+    scheduler.Advance(20'000);
+    EXPECT_EQ(again->NextPdu(), HeaderOnly(kEnquireLink, 1));
+    again->Send(HeaderOnly(0x80000015, 1));
+    Settle(*again);
+    scheduler.Advance(10'000);
+    Settle(*again);
 }
 
 TEST_F(SessionsTest, AConnectionThatDoesNotBindInTimeIsClosed) {
