@@ -813,6 +813,8 @@ TEST(ReceiptText, QuotesTheFirstTwentyCharactersWhole) {
         {"UTF-8 in 8-bit data, four octets each", 4, faces, faces.substr(0, 80)},
         {"UCS-2 surrogate pairs, four octets each", 8, pairs, pairs.substr(0, 80)},
         {"lone low surrogates, two octets each", 8, lows, lows.substr(0, 40)},
+        {"GBK, two octets a Chinese character", 15, "a" + std::string(50, '\xC4'), "a" + std::string(38, '\xC4')},
+        {"8-bit data, a lead octet no sequence follows", 4, std::string(25, '\xC3'), std::string(20, '\xC3')},
         {"nothing", 0, "", ""},
     };
     for (const auto& c : cases) {
