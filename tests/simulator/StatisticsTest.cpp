@@ -275,6 +275,8 @@ TEST_F(StatisticsTest, UnansweredAndWhatSurvivesTheWipe) {
     EXPECT_EQ(Json("commands"), "[]");
     EXPECT_EQ(Json("latencyMs"), R"({"count":0,"max":0,"p50":0,"p90":0,"p99":0})");
     EXPECT_EQ(Json("esmeLatencyMs"), R"({"count":0,"max":0,"p50":0,"p90":0,"p99":0})");
+    Add(9, false, 7'000'000, SmppPdu(kSubmit, 21), kSmpp, true); // opened: waits for nothing of this run
+    ASSERT_TRUE(log.AddTyped(kSmpp, filler.data(), uint32_t(filler.size()))); // wiped, neither carried
     g_now = kT0 + 20'000'000;
     EXPECT_EQ(stats.Unanswered(), 0);
     EXPECT_EQ(stats.SubmitSmPerSecond(60), 0);
