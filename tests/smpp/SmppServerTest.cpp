@@ -1,5 +1,6 @@
 // The SMPP server over loopback: what each PDU gets and how it is filed, binds, and message ids.
 #include "smpp/SmppServer.h"
+#include "smpp/Broadcasts.h"
 #include "smpp/MessageIds.h"
 
 #include "protocol/Registry.h"
@@ -470,6 +471,19 @@ TEST_F(SmppServerTest, ASessionOf33GetsNoOptionalParameter) {
     const std::string text(300, 'x');
     EXPECT_EQ(server.SendToSystemId("old", 0x00000103, Builder().raw(addresses).u8(4).u8(0).u8(0).u16(0x0424).u16(300).raw(text)), 1);
     EXPECT_EQ(old->NextPdu(), SmppPdu(0x00000005, 3, Builder().raw(addresses).raw(tail).u8(254).raw(text.substr(0, 254))));
+}
+
+// The broadcasts kept are the newest kMaxKept: one more forgets the oldest; an id come round again takes no room.
+TEST(Broadcasts, KeepsTheNewestOnly) {
+    smpp::CBroadcasts kept;
+    for (std::size_t n = 0; n < smpp::CBroadcasts::kMaxKept; ++n)
+        kept.Add(std::to_string(n), {});
+    kept.Add("0", {"again"});
+    ASSERT_NE(kept.Find("0"), nullptr);
+    EXPECT_EQ(kept.Find("0")->areas, std::vector<std::string>{"again"});
+    kept.Add("new", {});
+    EXPECT_EQ(kept.Find("0"), nullptr);
+    EXPECT_NE(kept.Find("1"), nullptr);
 }
 
 // At 5.0 a broadcast takes an id of the submits' counter and runs until cancelled: its query answers its state, each
