@@ -181,6 +181,7 @@ TEST(AccountsJson, ReadsBackWhatItWritesAndNamesTheAccountAndFieldOfAnError) {
         {R"([{"systemId":"a","bindTypes":["tx"]}])",
          "Account 1 (a), \"bindTypes\": transmitter, receiver or transceiver expected, not \"tx\""},
         {R"([{"systemId":"a","bindTypes":[]}])", "Account 1 (a), \"bindTypes\": names no bind type"},
+        {R"([{"systemId":"a","bindTypes":["receiver",2]}])", "Account 1 (a), \"bindTypes\": a list of texts expected"},
         {R"([{"systemId":"a","maxBinds":1.5}])", "Account 1 (a), \"maxBinds\": a whole number from 0 to 1000000 expected"},
         {R"([{"systemId":"a","allowedAddresses":["10.0.0.0/33"]}])",
          "Account 1 (a), \"allowedAddresses\": \"10.0.0.0/33\" is not an IPv4 address or CIDR block"},
