@@ -194,6 +194,7 @@ TEST_F(CimdServerTest, DeliversAndReportsOnEvenNumbersAndPairsTheirResponses) {
     };
     for (const std::string& packet : expected)
         EXPECT_EQ(client->NextFrame(), Stamped(packet));
+    client->Send(Packet(53, 0, {"900:5"})); // a submit's response on 000 answers nothing of ours
     client->Send(Packet(70, 0, {}));
     client->Send(Packet(73, 4, {}));
     client->Send(Packet(99, 6, {})); // a NACK carries no 900: refused all the same

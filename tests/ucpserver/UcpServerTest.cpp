@@ -120,6 +120,9 @@ TEST_F(UcpServerTest, AnswersEachOperationOnItsTrnAndOtWithoutAccounts) {
         {"AMsg over 160 characters", {Submit(6, "0612345678", longText)}, {Nack(6, 51, "24")}},
         {"TMsg and UDH of 140 octets", {TransparentSubmit(6, 134)}, {Ack(6, 51, "/0612345678:" + kScts)}},
         {"TMsg and UDH of 141 octets", {TransparentSubmit(6, 135)}, {Nack(6, 51, "24")}},
+        {"TMsg one octet more than NB counts",
+         {Op(6, 51, Series50({{"AdC", "0612345678"}, {"OAdC", "06111"}, {"MT", "4"}, {"NB", "16"}, {"Msg", "414243"}}))},
+         {Nack(6, 51, "02")}},
         {"AMsg not hex", {Submit(6, "0612345678", "48656C6C6G")}, {Nack(6, 51, "02")}},
         {"MT none of 2, 3, 4", {Submit(6, "0612345678", kHello, "5")}, {Nack(6, 51, "02")}},
         {"a field too few", {Op(8, 51, Series50({{"AdC", "0612345678"}}).substr(1))}, {Nack(8, 51, "02")}},
@@ -225,6 +228,7 @@ TEST_F(UcpServerTest, DeliveriesKeepAtMostAHundredOutstandingAndMatchTheirResult
     EXPECT_EQ(ucp::UnpackAlphanumeric(first.message.Text(1)), U"Tarnwick");
     EXPECT_EQ(first.message.Text(28), "5039");
     EXPECT_EQ(first.message.Text(20), "4869");
+    client->Send(Frame(3, 'R', 51, "A//")); // a result to a submit, which the server never sends: no answer to TRN 3
     client->Send(Frame(17, 'R', 52, "A//")); // TRN 17 was the 18th: its tag
     client->Send(Frame(3, 'R', 52, "N/02/"));
     const auto next = client->NextFrame();
@@ -274,12 +278,12 @@ TEST_F(UcpServerTest, NotificationCarriesTheSubmitsScts) {
     EXPECT_EQ(ucp::DecodeAMsg(r.message.Text(20)), U"Delivered");
 }
 
-// Rules naming ucp refuse its submits with UCP's own two-digit error, NACK (02) or drop them; the login of
-// "bind" rules is OT 60's OAdC.
+// Rules naming ucp refuse its submits with UCP's own two-digit error, NACK (02), drop them or close after the
+// answer; the login of "bind" rules is OT 60's OAdC.
 TEST_F(UcpServerTest, FaultRulesNamingUcpApplyToItsLoginsAndSubmits) {
     const char* rules = R"([{"protocol":"ucp","destination":"^061","status":24},{"protocol":"ucp","destination":"^062",)"
                         R"("action":"nack"},{"protocol":"ucp","destination":"^063","action":"drop"},)"
-                        R"({"protocol":"ucp","command":"bind","systemId":"^09","status":7}])";
+                        R"({"protocol":"ucp","command":"bind","systemId":"^09","status":7},{"protocol":"ucp","action":"close"}])";
     QString error;
     server.Faults().SetRules(fault_rules::Parse(rules, &error));
     ASSERT_EQ(error.toStdString(), "");
@@ -291,6 +295,10 @@ TEST_F(UcpServerTest, FaultRulesNamingUcpApplyToItsLoginsAndSubmits) {
     EXPECT_EQ(client->NextFrame(), Nack(1, 51, "02"));
     EXPECT_EQ(client->NextFrame(), Nack(2, 60, "07"));
     EXPECT_EQ(client->NextFrame(50), std::nullopt);
+    // The last rule answers a submit no other rule takes, then closes the session.
+    client->Send(Submit(3, "0642345678", kHello));
+    EXPECT_EQ(client->NextFrame(), Stamped(Ack(3, 51, "/0642345678:" + kScts)));
+    EXPECT_TRUE(client->WaitForDisconnected(kCloseWaitMs));
 }
 
 // Whatever arrives, the server answers with a negative result or closes, and a new client is served after.
