@@ -215,6 +215,8 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", configHome);
         env.insert("TZ", "UTC");
+        env.remove("DISPLAY"); // without --headless it runs headless all the same, and says so
+        env.remove("WAYLAND_DISPLAY");
         m_process.setProcessEnvironment(env);
         QObject::connect(&m_process, &QProcess::readyReadStandardOutput,
                          [this] { m_out += m_process.readAllStandardOutput().toStdString(); });
@@ -461,14 +463,20 @@ TEST_F(TarnwickBinaryTest, EndsAtOnceForAPortInUseBadArgumentsAndHelp) {
         QString output;      // all of standard output
         const char* error;   // the start of standard error
     } cases[] = {
-        {"SMPP port taken", {"--headless", "--smpp-port", taken, "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0"}, 1,
-         "\\[SMPP\\] SMPP server start fail! \\(port = " + taken + "\\)\n" + kMobileStarted + "\n" + kUcpStarted + "\n" + kCimdStarted + "\n", ""},
+        {"SMPP port taken, no display and no --headless", {"--smpp-port", taken, "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0"}, 1,
+         "\\[SMPP\\] SMPP server start fail! \\(port = " + taken + "\\)\n" + kMobileStarted + "\n" + kUcpStarted + "\n" + kCimdStarted + "\n",
+         "No display: running headless.\n"},
         {"mobile port taken", {"--headless", "--smpp-port", "0", "--mobile-port", taken, "--ucp-port", "0", "--cimd-port", "0"}, 1,
          kSmppStarted + "\n\\[Mobile\\] Mobile server start fail! \\(port = " + taken + "\\)\n" + kUcpStarted + "\n" + kCimdStarted + "\n", ""},
         {"UCP port taken", {"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", taken, "--cimd-port", "0"}, 1,
          kSmppStarted + "\n" + kMobileStarted + "\n\\[UCP\\] UCP server start fail! \\(port = " + taken + "\\)\n" + kCimdStarted + "\n", ""},
         {"CIMD2 port taken", {"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", taken}, 1,
          kSmppStarted + "\n" + kMobileStarted + "\n" + kUcpStarted + "\n\\[CIMD\\] CIMD2 server start fail! \\(port = " + taken + "\\)\n", ""},
+        {"control port taken", {"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0", "--control", taken},
+         1, kSmppStarted + "\n" + kMobileStarted + "\n" + kUcpStarted + "\n" + kCimdStarted +
+                "\n\\[Control\\] Control API cannot listen on 127.0.0.1 port " + taken + ": [^\n]+\\.\n", ""},
+        {"capture file cannot be made", {"--headless", "--pcap", configHome.path() + "/missing/x.pcap"}, 1,
+         "cannot create [^\n]*/missing/x.pcap: No such file or directory\n", ""},
         {"bad port", {"--smpp-port", "70000"}, 2, "", "Invalid port '70000'.\n"},
         {"help", {"--help"}, 0, "Usage: tarnwick [^\n]*\n[\\s\\S]*", ""},
         {"version, whatever follows", {"--version", "--headless"}, 0, "tarnwick [0-9]+\\.[0-9]+\n", ""},
