@@ -276,6 +276,17 @@ TEST_F(UcpServerTest, NotificationCarriesTheSubmitsScts) {
     EXPECT_EQ(r.message.Text(14), message.scts);
     EXPECT_EQ(r.message.Text(15), "0");
     EXPECT_EQ(ucp::DecodeAMsg(r.message.Text(20)), U"Delivered");
+    // The submitting connection gone: kept for its login, up to kMaxWaiting each for kMaxKeptLogins logins.
+    using text_server::Delivery;
+    const ucp_server::Notification note{message.adc, message.oadc, message.scts, '0', "000", "Delivered"};
+    EXPECT_EQ(server.Notify(999, "", note), Delivery::Refused); // no login to keep it for
+    for (std::size_t n = 0; n < text_server::kMaxWaiting; ++n)
+        ASSERT_EQ(server.Notify(999, "0", note), Delivery::Kept);
+    EXPECT_EQ(server.Notify(999, "0", note), Delivery::Refused);
+    for (std::size_t n = 1; n < text_server::kMaxKeptLogins; ++n)
+        ASSERT_EQ(server.Notify(999, std::to_string(n), note), Delivery::Kept);
+    EXPECT_EQ(server.Notify(999, "new", note), Delivery::Refused);
+    EXPECT_EQ(server.Notify(999, "1", note), Delivery::Kept); // a login kept already still has room
 }
 
 // Rules naming ucp refuse its submits with UCP's own two-digit error, NACK (02), drop them or close after the
