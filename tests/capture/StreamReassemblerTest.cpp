@@ -1,6 +1,7 @@
 // Stream reassembly alone: segments in, PDUs and troubles out, cut by a 12-octet header's length
 // and by UCP's STX/ETX frames.
 #include "capture/StreamReassembler.h"
+#include "wire/StxFrame.h"
 
 #include "tests/support/Bytes.h"
 
@@ -101,6 +102,9 @@ TEST(StreamReassembler, CutsTextFramesWithTheProtocolsFramer) {
          {{1, 0, kSyn, {}}, {2, 1, kAck, bytes("ab" + ucp.substr(0, 10))},
           {3, 13, kAck, bytes(ucp.substr(10) + answer + wrongSum)}, {4, 158, kAck, bytes(ucp)}},
          "octets before the start 2; pdu 55/47 @3; pdu 45/47 @3; a bad checksum 55; pdu 55/47 @4; "},
+        {"a frame cut by the next STX, then one without an end",
+         {{1, 0, kSyn, {}}, {2, 1, kAck, bytes("\x02" "01/0" + answer + "\x02" + std::string(wire::kMaxStxFrameOctets - 1, 'x'))}},
+         "a start with no end 5; pdu 45/47 @2; no end within the largest frame 4096; "},
         {"caught mid-frame: its tail is stray", {{1, 700, kAck, bytes(ucp.substr(20) + answer)}},
          "octets before the start 35; pdu 45/47 @1; "},
         {"a gap's lost frame: the next STX starts again",
