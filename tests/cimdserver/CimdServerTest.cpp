@@ -235,6 +235,20 @@ TEST_F(CimdServerTest, KeepsAtMostOneOperationPerEvenNumberOutstanding) {
     EXPECT_EQ(cimd::Parse(*next).packet.number, 10);
 }
 
+// A connection remembers its last kRemembered submits for enquiry and cancel: one more forgets the first.
+TEST_F(CimdServerTest, RemembersTheLastSubmitsForEnquiry) {
+    auto client = Connect();
+    std::string submits;
+    for (std::size_t n = 0; n <= cimd_server::kRemembered; ++n)
+        submits += Packet(3, 1, {kTo, "033:Hi"});
+    client->Send(submits);
+    for (std::size_t n = 0; n <= cimd_server::kRemembered; ++n)
+        ASSERT_TRUE(client->NextFrame());
+    client->Send(Stamped(Packet(4, 3, {kTo, "060:" + kStamp})) + Stamped(Packet(4, 5, {kTo, "060:" + kNextStamp})));
+    EXPECT_EQ(client->NextFrame(), Packet(54, 3, {"900:7"}));
+    EXPECT_EQ(client->NextFrame(), Stamped(Packet(54, 5, {kTo, "060:" + kNextStamp, "061:1"})));
+}
+
 // Rules naming cimd2 decide about its logins and submits: an error code of CIMD2's own, a NACK, no answer, a
 // close after the answer, or the answer after the delay; rules of the other protocols leave it alone.
 TEST_F(CimdServerTest, FaultRulesNamingCimd2ApplyToItsLoginsAndSubmits) {
