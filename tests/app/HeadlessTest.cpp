@@ -494,6 +494,33 @@ TEST_F(TarnwickBinaryTest, EndsAtOnceForAPortInUseBadArgumentsAndHelp) {
     }
 }
 
+// The window takes the run's flags as a headless run does: its control API reports the rules, accounts and echo
+// the command line gave.
+TEST_F(TarnwickBinaryTest, TheWindowServesTheRulesAccountsAndEchoItWasGiven) {
+    const QString rules = configHome.path() + "/rules.json", accounts = configHome.path() + "/accounts.json";
+    for (const auto& [path, json] : {std::pair{rules, R"([{"command":"bind","status":13}])"},
+                                     std::pair{accounts, R"([{"systemId":"esme","password":"secret"}])"}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(json) > 0);
+    }
+    TarnwickProcess window(configHome.path());
+    QProcessEnvironment env = window.Process().processEnvironment();
+    env.insert("DISPLAY", ":0"); // drawn offscreen all the same
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    window.Process().setProcessEnvironment(env);
+    window.Start({"--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0", "--faults", rules,
+                  "--accounts", accounts, "--echo", "777", "--control", "0"});
+    const uint16_t control = window.WaitForPort(R"(\[Control\] Control API listening on http://127.0.0.1:(\d+))");
+    for (const auto& [path, expected] : {std::pair{"faults", "\"status\":\"0x0000000D\""}, std::pair{"accounts", "\"systemId\":\"esme\""},
+                                         std::pair{"echo", "\"destination\":\"777\""}}) {
+        test_net::TestClient http;
+        ASSERT_TRUE(http.Connect(control));
+        http.Send(std::string("GET /api/v1/") + path + " HTTP/1.1\r\nHost: test\r\n\r\n");
+        EXPECT_TRUE(test_net::WaitUntil([&] { return http.ReceivedText().find(expected) != std::string::npos; }))
+            << http.ReceivedText();
+    }
+}
+
 // --stats prints the table and --stats-json writes the statistics at exit; a file that cannot be
 // written stops the start before anything runs.
 TEST_F(TarnwickBinaryTest, StatisticsArePrintedAndWrittenAtExit) {
