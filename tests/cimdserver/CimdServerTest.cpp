@@ -250,7 +250,8 @@ TEST_F(CimdServerTest, RemembersTheLastSubmitsForEnquiry) {
 }
 
 // Rules naming cimd2 decide about its logins and submits: an error code of CIMD2's own, a NACK, no answer, a
-// close after the answer, or the answer after the delay; rules of the other protocols leave it alone.
+// close after the answer, or the answer after the delay; a rule that does not fire leaves it to the next, and rules
+// of the other protocols leave it alone.
 TEST_F(CimdServerTest, FaultRulesNamingCimd2ApplyToItsLoginsAndSubmits) {
     CManualScheduler scheduler;
     scheduler.SetWallClock([this] { return now * 1'000'000; });
@@ -265,6 +266,7 @@ TEST_F(CimdServerTest, FaultRulesNamingCimd2ApplyToItsLoginsAndSubmits) {
         {R"([{"protocol":"cimd2","status":9}])", {submit}, {Packet(53, 1, {"900:9"})}, {}, false},
         {R"([{"protocol":"cimd2","command":"bind","systemId":"^kan","status":103}])",
          {Packet(1, 1, {"010:kannel"}), Packet(1, 3, {"010:other"})}, {Packet(51, 1, {"900:103"}), Packet(51, 3, {})}, {}, false},
+        {R"([{"protocol":"cimd2","probability":0,"status":9},{"protocol":"cimd2","status":8}])", {submit}, {Packet(53, 1, {"900:8"})}, {}, false},
         {R"([{"protocol":"cimd2","action":"nack"}])", {submit}, {Packet(99, 1, {})}, {}, false},
         {R"([{"protocol":"cimd2","action":"drop"}])", {submit, alive}, {Packet(90, 3, {})}, {}, false},
         {R"([{"protocol":"cimd2","destination":"^[+]358","action":"close"}])", {submit}, {answer}, {}, true},
