@@ -174,6 +174,9 @@ TEST_F(DecodeCliTest, StandardInputAndFile) {
 }
 
 TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
+    const auto big = std::filesystem::temp_directory_path() / ("tarnwick-big-" + std::to_string(getpid()) + ".bin");
+    std::ofstream(big, std::ios::binary).seekp(std::streamoff(decode_cli::kMaxInputBytes)).put('\0'); // one byte over
+    const std::string tooBig = "tarnwick-decode: " + big.string() + " is larger than 16777216 bytes\n";
     const struct {
         const char* name;
         std::vector<std::string> args;
@@ -209,6 +212,7 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
          "tarnwick-decode: --json gives every field's offset and length; --offsets goes without it\n"},
         {"capture file missing", {"--pcap", "/nonexistent/x.pcap"}, "",
          "tarnwick-decode: /nonexistent/x.pcap: No such file or directory\n"},
+        {"a file over the largest input", {"--file", big.string()}, "", tooBig.c_str()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -217,6 +221,7 @@ TEST_F(DecodeCliTest, UnusableInputEndsWithStatusTwo) {
         EXPECT_EQ(r.err, c.message);
         EXPECT_EQ(r.out, "");
     }
+    std::filesystem::remove(big);
 }
 
 // One TCP segment from one end to the other, in a raw-IPv4 frame.
