@@ -124,6 +124,8 @@ TEST_F(UcpServerTest, AnswersEachOperationOnItsTrnAndOtWithoutAccounts) {
          {Op(6, 51, Series50({{"AdC", "0612345678"}, {"OAdC", "06111"}, {"MT", "4"}, {"NB", "16"}, {"Msg", "414243"}}))},
          {Nack(6, 51, "02")}},
         {"AMsg not hex", {Submit(6, "0612345678", "48656C6C6G")}, {Nack(6, 51, "02")}},
+        {"NMsg of digits, then one with a letter", {Submit(6, "0612345678", "0123", "2"), Submit(7, "0612345678", "012A", "2")},
+         {Ack(6, 51, "/0612345678:" + kScts), Nack(7, 51, "02")}},
         {"MT none of 2, 3, 4", {Submit(6, "0612345678", kHello, "5")}, {Nack(6, 51, "02")}},
         {"a field too few", {Op(8, 51, Series50({{"AdC", "0612345678"}}).substr(1))}, {Nack(8, 51, "02")}},
         {"checksum one off", {[] { std::string f = Op(9, 31, "0612345678/0539"); f[f.size() - 2] ^= 1; return f; }()},
