@@ -16,6 +16,7 @@
 #include <QSettings>
 #include <QSslSocket>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -100,7 +101,7 @@ protected:
 };
 
 // Without files, a self-signed pair is made once in the data folder and kept; named files are
-// used as they are; files that cannot be used stop the TLS port with the reason.
+// used as they are; files that cannot be used, or a port in use, stop the TLS port with the reason.
 TEST_F(TlsTest, CertificateIsMadeOnceKeptOrReadFromTheNamedFiles) {
     const QString folder = tls_credentials::DefaultFolder();
     const QString certificate = QDir(folder).filePath("tls-cert.pem"), key = QDir(folder).filePath("tls-key.pem");
@@ -115,6 +116,9 @@ TEST_F(TlsTest, CertificateIsMadeOnceKeptOrReadFromTheNamedFiles) {
     ASSERT_TRUE(Start({0, certificate, key}));
     EXPECT_EQ(observer.lines.at(1), StartLine("certificate " + certificate.toStdString()));
 
+    QTcpServer occupant;
+    ASSERT_TRUE(occupant.listen(QHostAddress::LocalHost, 0));
+    const std::string taken = std::to_string(occupant.serverPort());
     QTemporaryDir other;
     const QString notPem = other.filePath("not.pem");
     QFile(notPem).open(QIODevice::WriteOnly);
@@ -123,6 +127,8 @@ TEST_F(TlsTest, CertificateIsMadeOnceKeptOrReadFromTheNamedFiles) {
         TlsOptions tls;
         std::string line;
     } refused[] = {
+        {"port in use", {occupant.serverPort(), certificate, key},
+         "SMPP TLS server start fail! (port = " + taken + ", certificate " + certificate.toStdString() + ")\r\n"},
         {"no such key", {0, certificate, other.filePath("none.pem")},
          "SMPP TLS server start fail! (port = 0, cannot read key " + other.filePath("none.pem").toStdString() + ")\r\n"},
         {"no certificate in it", {0, notPem, key},
