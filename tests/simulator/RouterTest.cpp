@@ -946,6 +946,7 @@ TEST_F(RouterTest, Cimd2SessionGetsItsMessagesAndTheStatusReportsItAskedFor) {
     EXPECT_EQ(header ? header->value : "none", "050003450201");
     EXPECT_EQ(text ? text->value : "none", "Hi");
     const std::string unasked = submit(*client, 3, "0");
+    submit(*client, 13, ""); // an empty 056 asks for none either
     const std::string first = submit(*client, 5);
     scheduler.Advance(100);
     EXPECT_EQ(next(*client, cimd::op::kStatusReport), std::tuple("0612345678", first, "none", "4"))
