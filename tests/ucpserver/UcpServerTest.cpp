@@ -130,6 +130,8 @@ TEST_F(UcpServerTest, AnswersEachOperationOnItsTrnAndOtWithoutAccounts) {
         {"a field too few", {Op(8, 51, Series50({{"AdC", "0612345678"}}).substr(1))}, {Nack(8, 51, "02")}},
         {"checksum one off", {[] { std::string f = Op(9, 31, "0612345678/0539"); f[f.size() - 2] ^= 1; return f; }()},
          {Nack(9, 31, "01")}},
+        {"a result's checksum one off: no answer to an answer",
+         {[] { std::string f = Ack(9, 52, "/"); f[f.size() - 2] ^= 1; return f; }()}, {}},
         {"LEN one short", {Frame(9, 'O', 31, "0612345678/0539", -1)}, {Nack(9, 31, "02")}},
         {"LEN counting STX and ETX", {Frame(9, 'O', 31, "0612345678/0539", 2)}, {Nack(9, 31, "02")}},
         {"multiple address call input", {Op(10, 2, "1/0612345678/06111//3/" + kHello)}, {Nack(10, 2, "03")}},
