@@ -259,9 +259,12 @@ TEST_F(UcpServerTest, NotificationCarriesTheSubmitsScts) {
     Answers answers;
     server.SetMessageListener(&answers);
     auto client = Connect();
-    // Only NRq 1 asks for a notification.
+    // Only NRq 1 asks for a notification. An OAdC of OTOA 5039 is a name; XSer's DCS goes with the text.
+    const uint8_t dcs[] = {0xF0};
     for (const char* nrq : {"0", "", "1"})
-        client->Send(Op(1, 51, Series50({{"AdC", "0612345678"}, {"OAdC", "06111"}, {"NRq", nrq}, {"MT", "3"}, {"Msg", kHello}})));
+        client->Send(Op(1, 51, Series50({{"AdC", "0612345678"}, {"OAdC", *ucp::PackAlphanumeric(U"Tarnwick")}, {"NRq", nrq},
+                                         {"MT", "3"}, {"Msg", kHello}, {"XSer", ucp::XSerElementHex(ucp::kXSerDcs, dcs)},
+                                         {"OTOA", std::string(ucp::kOtoaAlphanumeric)}})));
     for (int answer = 0; answer < 3; ++answer)
         ASSERT_TRUE(client->NextFrame());
     ASSERT_EQ(answers.submitted.size(), 3u);
@@ -270,6 +273,7 @@ TEST_F(UcpServerTest, NotificationCarriesTheSubmitsScts) {
     const ucp_server::Submitted& message = answers.submitted[2];
     EXPECT_TRUE(message.notification);
     EXPECT_EQ(message.content.septets, (std::vector<uint8_t>{'H', 'e', 'l', 'l', 'o'}));
+    EXPECT_EQ(message.oadc + "/" + std::to_string(message.content.dcs), "Tarnwick/240");
     ASSERT_EQ(server.Notify(answers.connectionId, "", {message.adc, message.oadc, message.scts, '0', "000", "Delivered"}),
               text_server::Delivery::Sent);
     const auto frame = client->NextFrame();
