@@ -161,8 +161,25 @@ TEST_F(CimdServerTest, CapturesBothDirectionsWithTheirNumberAndError) {
 class Answers : public CCimdMessageListener {
 public:
     void OnCimdAnswered(uint64_t tag, const text_server::Result& result) override { answered.emplace_back(tag, result); }
+    void OnCimdSubmitted(const CConnection&, const cimd_server::Submitted& message) override { submitted.push_back(message); }
     std::vector<std::pair<uint64_t, text_server::Result>> answered;
+    std::vector<cimd_server::Submitted> submitted;
 };
+
+// What a submit carries goes on as the 20 would carry it back: text as GSM septets, or octets with UDH and DCS.
+TEST_F(CimdServerTest, SubmitsGoOnAsSeptetsOrOctetsWithTheirHeaderAndCoding) {
+    Answers answers;
+    server.SetMessageListener(&answers);
+    auto client = Connect();
+    client->Send(Packet(3, 1, {kTo, "023:0900", "033:Hi @ _XXe_--"}) + Packet(3, 3, {kTo, "034:01FF", "032:050003070201", "030:245"}));
+    ASSERT_TRUE(client->NextFrame() && client->NextFrame());
+    ASSERT_EQ(answers.submitted.size(), 2u);
+    const text_server::Content &text = answers.submitted[0].content, &binary = answers.submitted[1].content;
+    EXPECT_EQ(answers.submitted[0].originator, "0900");
+    EXPECT_EQ(text.septets, (std::vector<uint8_t>{'H', 'i', ' ', 0x00, ' ', 0x1B, 0x65, 0x11})); // as DeliverTo's 033
+    EXPECT_EQ(std::tuple(binary.binary, binary.octets, binary.udh, binary.dcs),
+              std::tuple(true, std::vector<uint8_t>{0x01, 0xFF}, std::vector<uint8_t>{5, 0, 3, 7, 2, 1}, uint8_t(245)));
+}
 
 // The server's 20 and 23 go out on even numbers; 70, 73 and 99 on their number settle them, and one left
 // unanswered counts as such once the result time-out has passed.
