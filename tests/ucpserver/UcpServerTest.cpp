@@ -297,6 +297,26 @@ TEST_F(UcpServerTest, NotificationCarriesTheSubmitsScts) {
     EXPECT_EQ(server.Notify(999, "1", note), Delivery::Kept); // a login kept already still has room
 }
 
+// A transparent 51 given back as a 52 carries the MT, NB, TMsg and XSer (UDH, then DCS) it came with.
+TEST_F(UcpServerTest, ABinaryMessageGoesOutAsItCameIn) {
+    Answers answers;
+    server.SetMessageListener(&answers);
+    auto client = Connect();
+    client->Send(Op(0, 60, "0900/6/5/1/" + kSecret + "//0100/////"));
+    const uint8_t udh[] = {0x05, 0x00, 0x03, 0x45, 0x02, 0x01}, dcs[] = {0xF5};
+    const std::string xser = ucp::XSerElementHex(ucp::kXSerUdh, udh) + ucp::XSerElementHex(ucp::kXSerDcs, dcs);
+    client->Send(Op(1, 51, Series50({{"AdC", "0900"}, {"MT", "4"}, {"NB", "24"}, {"Msg", "01FF7F"}, {"XSer", xser}})));
+    ASSERT_TRUE(client->NextFrame() && client->NextFrame());
+    ASSERT_EQ(answers.submitted.size(), 1u);
+    ASSERT_EQ(server.DeliverTo("0900", "06111", answers.submitted[0].content), 1);
+    const ucp::ParseResult r = ucp::Parse(client->NextFrame().value_or(""));
+    std::string fields;
+    for (std::size_t at : {ucp::FieldIndex(ucp::kSeries50Fields, "MT"), ucp::FieldIndex(ucp::kSeries50Fields, "NB"),
+                           ucp::FieldIndex(ucp::kSeries50Fields, "Msg"), ucp::FieldIndex(ucp::kSeries50Fields, "XSer")})
+        fields += std::string(r.message.Text(at)) + "/";
+    EXPECT_EQ(fields, "4/24/01FF7F/" + xser + "/");
+}
+
 // Rules naming ucp refuse its submits with UCP's own two-digit error, NACK (02), drop them or close after the
 // answer; the login of "bind" rules is OT 60's OAdC.
 TEST_F(UcpServerTest, FaultRulesNamingUcpApplyToItsLoginsAndSubmits) {
