@@ -494,6 +494,7 @@ protected:
     QTemporaryDir folder;
     const QString opened = folder.filePath("opened.pcap");
     const QString saved = folder.filePath("saved.pcap");
+    const QString unwritable = folder.filePath("opened.pcap/saved.pcap"); // a file where its folder should be
     const Bytes enquire = SmppPdu(0x00000015, 1);
 };
 
@@ -550,9 +551,10 @@ TEST_F(UnsavedCaptureTest, ClearAndReplaceAskToSaveWhatWasCapturedSinceTheLastSa
             if (c.file == File::Chosen)
                 ChooseFile(saved);
             else if (c.file == File::Unwritable)
-                ChooseFile("/proc/tarnwick.pcap", [&warning](QWidget* box) {
-                    warning = static_cast<QMessageBox*>(box)->text();
-                    static_cast<QMessageBox*>(box)->accept();
+                ChooseFile(unwritable, [&warning](QWidget* modal) {
+                    auto* box = qobject_cast<QMessageBox*>(modal);
+                    warning = box ? box->text() : QString("not a message box");
+                    static_cast<QDialog*>(modal)->reject();
                 });
             else if (c.file == File::Refused)
                 AnswerModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
@@ -571,7 +573,7 @@ TEST_F(UnsavedCaptureTest, ClearAndReplaceAskToSaveWhatWasCapturedSinceTheLastSa
         }
         EXPECT_EQ(question, "Save the 3 PDUs captured since the last save?");
         EXPECT_EQ(title, c.way == Way::Replace ? "Open" : "Clear content");
-        EXPECT_EQ(warning.startsWith("The capture could not be saved as /proc/tarnwick.pcap:"), c.file == File::Unwritable)
+        EXPECT_EQ(warning.startsWith("The capture could not be saved as " + unwritable + ":"), c.file == File::Unwritable)
             << warning.toStdString();
         ASSERT_EQ(QFile::exists(saved), c.dropped && c.key == Qt::Key_S);
         if (QFile::exists(saved)) {
