@@ -693,9 +693,17 @@ TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) 
         ASSERT_EQ(menu->activeAction()->text(), text);
         QTest::keyClick(menu, Qt::Key_Return);
     };
-    for (const auto& names : {std::span(field_names::kDestinationFields), std::span(field_names::kSourceFields)})
-        for (const std::string_view name : names)
-            EXPECT_TRUE(Model().KnownFields().contains(QString::fromUtf8(name.data(), qsizetype(name.size())))) << name;
+    // Each field a column reads is a field the decoder has, and the column's tool tip names it.
+    using Fields = std::pair<int, std::span<const std::string_view>>;
+    for (const auto& [column, names] : {Fields{CPacketListModel::kDestination, field_names::kDestinationFields},
+                                        Fields{CPacketListModel::kSourceAddress, field_names::kSourceFields}})
+        for (const std::string_view name : names) {
+            const QString field = QString::fromUtf8(name.data(), qsizetype(name.size()));
+            EXPECT_TRUE(Model().KnownFields().contains(field)) << name;
+            EXPECT_TRUE(Model().headerData(column, Qt::Horizontal, Qt::ToolTipRole).toString().contains(field)) << name;
+        }
+    EXPECT_EQ(Model().headerData(CPacketListModel::kLatency, Qt::Horizontal, Qt::ToolTipRole),
+              "Milliseconds from the request to its answer");
     EXPECT_TRUE(header.isSectionHidden(CPacketListModel::kDestination) && header.isSectionHidden(CPacketListModel::kSourceAddress));
 
     choose(menuOn(CPacketListModel::kDescription), "Destination");
