@@ -375,7 +375,7 @@ TEST_F(ViewLogTest, SelectedDecodeLineHighlightsTheBytesItCovers) {
 }
 
 TEST_F(ViewLogTest, ClickedByteSelectsTheDecodeLineThatCoversIt) {
-    Add(2, SubmitSm(1));
+    const Bytes record = Add(2, SubmitSm(1));
     NextTurn();
     struct Case {
         const char* name;
@@ -396,11 +396,16 @@ TEST_F(ViewLogTest, ClickedByteSelectsTheDecodeLineThatCoversIt) {
         EXPECT_EQ(Tree().currentItem(), Tree().topLevelItem(c.group)->child(c.child));
         EXPECT_EQ(Hex().Highlight(), c.range);
     }
-    // A drag still marks bytes of its own, across lines.
-    QTest::mousePress(Hex().viewport(), Qt::LeftButton, {}, Hex().ByteRect(18).center());
-    QTest::mouseMove(Hex().viewport(), Hex().ByteRect(21).center());
-    QTest::mouseRelease(Hex().viewport(), Qt::LeftButton, {}, Hex().ByteRect(21).center());
+    // A drag still marks bytes of its own, across lines and backwards; jitter on the pressed byte keeps its line's.
+    QTest::mousePress(Hex().viewport(), Qt::LeftButton, {}, Hex().ByteRect(21).center());
+    QTest::mouseMove(Hex().viewport(), Hex().ByteRect(21).center() + QPoint(1, 0));
+    EXPECT_EQ(Hex().Highlight(), (ByteRange{20, 4}));
+    QTest::mouseMove(Hex().viewport(), Hex().ByteRect(18).center());
+    QTest::mouseRelease(Hex().viewport(), Qt::LeftButton, {}, Hex().ByteRect(18).center());
     EXPECT_EQ(Hex().Highlight(), (ByteRange{18, 4}));
+    QTest::keyClick(&Hex(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&Hex(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromLatin1(AsQt(record).toHex(' ').toUpper()));
 }
 
 TEST_F(ViewLogTest, ClearContentEmptiesEveryPaneAndTheNextRecordIsShown) {
