@@ -647,6 +647,12 @@ TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {
         ASSERT_TRUE(dialog->isVisible()) << "bad hex keeps the dialog open";
         refusal = dialog->ErrorLabel()->text();
         EXPECT_TRUE(dialog->ErrorLabel()->isVisible());
+        // One byte more than a record holds, in lines: one line of 2 MB would take minutes to lay out.
+        const int lines = (CPacketLog::kAreaSize - CPacketLog::kHeaderSize) / 16;
+        dialog->HexBox()->setPlainText(QString(QString(32, u'0') + u'\n').repeated(lines) + "00");
+        QTest::keyClick(dialog->HexBox(), Qt::Key_Return, Qt::ControlModifier);
+        EXPECT_EQ(dialog->ErrorLabel()->text(), "The PDU is 1048561 bytes long; the capture log keeps PDUs of at most "
+                                                "1048560 bytes.");
         dialog->HexBox()->clear();
         EXPECT_FALSE(dialog->ErrorLabel()->isVisible()) << "the message was about the old text";
         QTest::keyClicks(dialog->HexBox(), "0x00,0x00,0x00,0x0C 00000008");
