@@ -88,6 +88,9 @@ TEST_F(SessionPagesTest, ABadAccountKeepsTheDialogOpenNamingItAndItsField) {
     Alt('f');
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_End); // the last built-in receipt profile
     EXPECT_EQ(page.Table()->item(0, CAccountsPage::kReceiptProfile)->text(), "hex ids in text");
+    Alt('a'); // an account too many, with no system id, taken away again
+    Alt('r');
+    EXPECT_EQ(page.Table()->rowCount(), 1);
     EXPECT_EQ(page.Problem()->text(), "");
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);

@@ -600,6 +600,7 @@ TEST_F(DeliverSendTest, QuickDeliverSendsTheSelectionOrEverythingAndTheOnlineLis
     m_view->AddEntry("esme1", "one", 1);
     m_view->AddEntry("nobody", "two", 1);
     m_view->AddEntry("esme1", "three", 2);
+    m_view->AddEntry("esme1", "\u0416", 1); // refused, and named in the same report
 
     QToolButton* deliver = nullptr;
     for (QToolButton* button : m_view->findChildren<QToolButton*>())
@@ -610,7 +611,8 @@ TEST_F(DeliverSendTest, QuickDeliverSendsTheSelectionOrEverythingAndTheOnlineLis
     const std::vector<std::string> all = {"one", "three", "three"};
     EXPECT_EQ(Collect(*a, 3), all);
     EXPECT_EQ(Collect(*b, 3), all);
-    EXPECT_EQ(m_asked, std::vector<QString>{"No bound ESME has system id nobody"});
+    EXPECT_EQ(m_asked, std::vector<QString>{"No bound ESME has system id nobody\nEntry 4, short_message: '\u0416' (U+0416) "
+                                            "is not in the GSM 7-bit alphabet"});
 
     Select({0});
     m_view->List()->setFocus();

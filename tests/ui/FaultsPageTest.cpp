@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -90,12 +91,15 @@ TEST_F(FaultsPageTest, EditsRulesFromTheKeyboardAndOkStoresAndAppliesThem) {
     Alt('r');
     EXPECT_EQ(Column(CFaultsPage::kSystemId), (QStringList{"", "^bad"}));
     EXPECT_EQ(Column(CFaultsPage::kProtocol), (QStringList{"ucp", "smpp"}));
+    page.Table()->setCurrentCell(1, CFaultsPage::kEnabled); // the row's own box, toggled with the space bar
+    QTest::keyClick(page.Table(), Qt::Key_Space);
+    EXPECT_FALSE(page.findChild<QCheckBox*>()->isChecked()) << "the fields follow";
 
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
     const std::string stored =
         R"([{"action":"drop","destination":"^44","enabled":false,"protocol":"ucp"},)"
-        R"({"command":"bind","congestionState":80,"status":"0x0000000D","systemId":"^bad"}])";
+        R"({"command":"bind","congestionState":80,"enabled":false,"status":"0x0000000D","systemId":"^bad"}])";
     EXPECT_EQ(Stored().toStdString(), stored);
     EXPECT_EQ(m_simulator.Smpp().Faults().Rules(), page.Rules());
     EXPECT_EQ(CSettings().FaultRules(), page.Rules());

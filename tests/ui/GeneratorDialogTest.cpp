@@ -53,6 +53,10 @@ TEST(GeneratorDialog, FieldsByTheKeyboardMakeTheJobAndARefusedStartSaysWhy) {
     EXPECT_TRUE(QTest::qWaitFor([&] {
         return dialog.findChild<QLabel*>("state")->text() == "No receiver or transceiver is bound as nobody";
     }));
+    alt('d');
+    type("{n}{n}");
+    alt('t');
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.findChild<QLabel*>("state")->text().startsWith("destination: "); }));
     EXPECT_FALSE(simulator.Generator().IsActive());
 }
 

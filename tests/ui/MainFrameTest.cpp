@@ -13,6 +13,7 @@
 #include "ui/DeliverDialog.h"
 #include "ui/ExportDialog.h"
 #include "ui/FilterDialog.h"
+#include "ui/GeneratorDialog.h"
 #include "ui/Icons.h"
 #include "ui/LeftView.h"
 #include "ui/MainFrame.h"
@@ -22,12 +23,14 @@
 #include "ui/PelmoraView.h"
 #include "ui/UnsavedRecords.h"
 #include "ui/ViewLog.h"
+#include "ui/PacketFilterProxy.h"
 #include "ui/PacketListModel.h"
 #include "ui/ViewLogBrief.h"
 #include "ui/ViewServerInfo.h"
 #include "analysis/FilterExpression.h"
 #include "capture/Pcap.h"
 #include "protocol/Registry.h"
+#include "protocol/SmppCommands.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -646,6 +649,12 @@ TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {
         ASSERT_TRUE(dialog->isVisible()) << "bad hex keeps the dialog open";
         refusal = dialog->ErrorLabel()->text();
         EXPECT_TRUE(dialog->ErrorLabel()->isVisible());
+        // One byte more than a record holds, in lines: one line of 2 MB would take minutes to lay out.
+        const int lines = (CPacketLog::kAreaSize - CPacketLog::kHeaderSize) / 16;
+        dialog->HexBox()->setPlainText(QString(QString(32, u'0') + u'\n').repeated(lines) + "00");
+        QTest::keyClick(dialog->HexBox(), Qt::Key_Return, Qt::ControlModifier);
+        EXPECT_EQ(dialog->ErrorLabel()->text(), "The PDU is 1048561 bytes long; the capture log keeps PDUs of at most "
+                                                "1048560 bytes.");
         dialog->HexBox()->clear();
         EXPECT_FALSE(dialog->ErrorLabel()->isVisible()) << "the message was about the old text";
         QTest::keyClicks(dialog->HexBox(), "0x00,0x00,0x00,0x0C 00000008");
@@ -949,6 +958,53 @@ TEST_F(MainFrameTest, TheTextServerPagesShowTheirConsoleAndTheirSessions) {
         ASSERT_TRUE(client.Connect(page.server.ListeningPort()));
         EXPECT_TRUE(test_net::WaitUntil([&] { return info->OnlineList()->Model()->rowCount() == 1; }));
     }
+}
+
+// The online list's "Show this connection only" narrows the decoder page to it; "Traffic generator..." offers the
+// bound ESMEs, the first unless a name was typed, and its job runs to Done or is stopped.
+TEST_F(MainFrameTest, TheOnlineListNarrowsTheDecoderAndTheGeneratorOffersTheBoundEsmes) {
+    CMainFrame& frame = Start();
+    CSmppServer& smpp = m_app->Simulator().Smpp();
+    test_net::TestClient clients[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(clients[i].Connect(smpp.ListeningPort()));
+        clients[i].Send(SmppPdu(i ? protocol::smpp::kBindTransceiver : protocol::smpp::kBindReceiver, 1,
+                                Builder().cstr(i ? "rx2" : "rx1").cstr("pw").cstr("").u8(0x34).u8(1).u8(1).cstr("")));
+        ASSERT_TRUE(clients[i].NextPdu().has_value());
+    }
+    auto* decoder = qobject_cast<CViewLog*>(frame.Pane(navigation::kDecoderRow));
+    ASSERT_TRUE(test_net::WaitUntil([&] { return decoder->Brief()->Proxy()->rowCount() == 4; }));
+    CViewServerInfoOnlineClient& online = *qobject_cast<CViewServerInfo*>(frame.Pane(2))->OnlineList();
+    online.List()->selectRow(1);
+    online.findChild<QAction*>("ShowConnection")->trigger();
+    EXPECT_EQ(frame.LeftView()->CurrentRow(), navigation::kDecoderRow);
+    EXPECT_TRUE(test_net::WaitUntil([&] { return decoder->Brief()->Proxy()->rowCount() == 2; }));
+
+    Command("TrafficGenerator")->trigger();
+    auto* dialog = frame.findChild<CGeneratorDialog*>();
+    ASSERT_TRUE(dialog && QTest::qWaitFor([dialog] { return QGuiApplication::focusWindow() == dialog->windowHandle(); }));
+    auto* systemId = dialog->findChild<QComboBox*>("systemId");
+    ASSERT_EQ(systemId->count(), 2);
+    EXPECT_EQ(systemId->itemText(1), "rx2");
+    EXPECT_EQ(systemId->currentText(), "rx1");
+    QLabel* state = dialog->findChild<QLabel*>("state");
+    dialog->findChild<QSpinBox*>("rate")->setValue(1); // far from filling the window before Stop
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state->text() == "Running"; })); // a mnemonic clicks a moment later
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state->text() == "Stopped: stopped by the user"; }));
+
+    systemId->setCurrentText("rx2");
+    dialog->findChild<QSpinBox*>("count")->setValue(1);
+    Command("TrafficGenerator")->trigger();
+    EXPECT_EQ(systemId->currentText(), "rx2") << "a typed name stays";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::AltModifier);
+    const std::optional<Bytes> deliver = clients[1].NextPdu();
+    ASSERT_TRUE(deliver.has_value());
+    const uint32_t sequence = uint32_t((*deliver)[12]) << 24 | (*deliver)[13] << 16 | (*deliver)[14] << 8 | (*deliver)[15];
+    clients[1].Send(SmppPdu(protocol::smpp::kDeliverSmResp, sequence, Builder().cstr("")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state->text() == "Done"; }));
+    EXPECT_EQ(dialog->findChild<QLabel*>("sent")->text(), "1 of 1");
 }
 
 } // namespace

@@ -98,6 +98,14 @@ TEST_F(StatisticsViewTest, ShowsTheSessionAndExportsBothTables) {
                                                   "SMPP submit_sm 2 0 1", "SMPP submit_sm_resp 0 2 0",
                                                   "SMPP 0x00000777 1 0 0", "SMPP generic_nack 0 1 0"}));
     EXPECT_EQ(Rows(page.Statuses()), (QStringList{"SMPP ESME_ROK 0 3 0", "SMPP ESME_RINVCMDID 0 1 0"}));
+    // The tool tips say which way a count's PDUs went, and what each table's names are.
+    const auto tip = [](const QTableView* table, int column) {
+        return table->model()->headerData(column, Qt::Horizontal, Qt::ToolTipRole).toString();
+    };
+    EXPECT_EQ(tip(page.Commands(), CStatisticsModel::kIn), "Received by the simulator");
+    EXPECT_EQ(tip(page.Statuses(), CStatisticsModel::kOut), "Sent by the simulator");
+    EXPECT_EQ(tip(page.Commands(), CStatisticsModel::kName), "The command");
+    EXPECT_EQ(tip(page.Statuses(), CStatisticsModel::kName), "The command_status of answers");
     const std::string summary = page.Summary()->text().toStdString();
     EXPECT_NE(summary.find("Tarnwick's answers: p50 "), std::string::npos) << summary;
     EXPECT_NE(summary.find("(4 answers).\nResponse latency of the ESMEs' answers: "), std::string::npos) << summary;

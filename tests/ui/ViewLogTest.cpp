@@ -375,7 +375,7 @@ TEST_F(ViewLogTest, SelectedDecodeLineHighlightsTheBytesItCovers) {
 }
 
 TEST_F(ViewLogTest, ClickedByteSelectsTheDecodeLineThatCoversIt) {
-    Add(2, SubmitSm(1));
+    const Bytes record = Add(2, SubmitSm(1));
     NextTurn();
     struct Case {
         const char* name;
@@ -396,11 +396,16 @@ TEST_F(ViewLogTest, ClickedByteSelectsTheDecodeLineThatCoversIt) {
         EXPECT_EQ(Tree().currentItem(), Tree().topLevelItem(c.group)->child(c.child));
         EXPECT_EQ(Hex().Highlight(), c.range);
     }
-    // A drag still marks bytes of its own, across lines.
-    QTest::mousePress(Hex().viewport(), Qt::LeftButton, {}, Hex().ByteRect(18).center());
-    QTest::mouseMove(Hex().viewport(), Hex().ByteRect(21).center());
-    QTest::mouseRelease(Hex().viewport(), Qt::LeftButton, {}, Hex().ByteRect(21).center());
+    // A drag still marks bytes of its own, across lines and backwards; jitter on the pressed byte keeps its line's.
+    QTest::mousePress(Hex().viewport(), Qt::LeftButton, {}, Hex().ByteRect(21).center());
+    QTest::mouseMove(Hex().viewport(), Hex().ByteRect(21).center() + QPoint(1, 0));
+    EXPECT_EQ(Hex().Highlight(), (ByteRange{20, 4}));
+    QTest::mouseMove(Hex().viewport(), Hex().ByteRect(18).center());
+    QTest::mouseRelease(Hex().viewport(), Qt::LeftButton, {}, Hex().ByteRect(18).center());
     EXPECT_EQ(Hex().Highlight(), (ByteRange{18, 4}));
+    QTest::keyClick(&Hex(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&Hex(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromLatin1(AsQt(record).toHex(' ').toUpper()));
 }
 
 TEST_F(ViewLogTest, ClearContentEmptiesEveryPaneAndTheNextRecordIsShown) {
@@ -693,9 +698,17 @@ TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) 
         ASSERT_EQ(menu->activeAction()->text(), text);
         QTest::keyClick(menu, Qt::Key_Return);
     };
-    for (const auto& names : {std::span(field_names::kDestinationFields), std::span(field_names::kSourceFields)})
-        for (const std::string_view name : names)
-            EXPECT_TRUE(Model().KnownFields().contains(QString::fromUtf8(name.data(), qsizetype(name.size())))) << name;
+    // Each field a column reads is a field the decoder has, and the column's tool tip names it.
+    using Fields = std::pair<int, std::span<const std::string_view>>;
+    for (const auto& [column, names] : {Fields{CPacketListModel::kDestination, field_names::kDestinationFields},
+                                        Fields{CPacketListModel::kSourceAddress, field_names::kSourceFields}})
+        for (const std::string_view name : names) {
+            const QString field = QString::fromUtf8(name.data(), qsizetype(name.size()));
+            EXPECT_TRUE(Model().KnownFields().contains(field)) << name;
+            EXPECT_TRUE(Model().headerData(column, Qt::Horizontal, Qt::ToolTipRole).toString().contains(field)) << name;
+        }
+    EXPECT_EQ(Model().headerData(CPacketListModel::kLatency, Qt::Horizontal, Qt::ToolTipRole),
+              "Milliseconds from the request to its answer");
     EXPECT_TRUE(header.isSectionHidden(CPacketListModel::kDestination) && header.isSectionHidden(CPacketListModel::kSourceAddress));
 
     choose(menuOn(CPacketListModel::kDescription), "Destination");
