@@ -114,7 +114,7 @@ void CRouter::OnTextSubmitted(const CConnection& connection, const std::string& 
         return;
     // The delay stands for the network, as it does for a receipt.
     m_smpp.Scheduler().After(std::max(0, m_settings.receiptDelayMs), this,
-                             [connectionId = connection.Id(), login = connection.Name(), report = std::move(report)] {
+                             [connectionId = connection.Id(), login = std::string(connection.Name()), report = std::move(report)] {
                                  report(connectionId, login);
                              });
 }

@@ -309,7 +309,8 @@ TEST_F(UcpServerTest, ABinaryMessageGoesOutAsItCameIn) {
     ASSERT_TRUE(client->NextFrame() && client->NextFrame());
     ASSERT_EQ(answers.submitted.size(), 1u);
     ASSERT_EQ(server.DeliverTo("0900", "06111", answers.submitted[0].content), 1);
-    const ucp::ParseResult r = ucp::Parse(client->NextFrame().value_or(""));
+    const std::string frame = client->NextFrame().value_or(""); // the parse's fields point into it
+    const ucp::ParseResult r = ucp::Parse(frame);
     std::string fields;
     for (std::size_t at : {ucp::FieldIndex(ucp::kSeries50Fields, "MT"), ucp::FieldIndex(ucp::kSeries50Fields, "NB"),
                            ucp::FieldIndex(ucp::kSeries50Fields, "Msg"), ucp::FieldIndex(ucp::kSeries50Fields, "XSer")})
