@@ -52,12 +52,10 @@ std::string Utf8(std::u32string_view text) {
 }
 
 std::string_view TextOf(std::span<const cimd::CodeText> table, std::string_view digits) {
-    unsigned value = 0;
-    for (char c : digits)
-        value = value * 10 + unsigned(c - '0');
-    const auto row = std::find_if(table.begin(), table.end(), [value](const cimd::CodeText& r) { return r.code == value; });
-    const bool number = !digits.empty() && digits.size() <= 4 && digits.find_first_not_of("0123456789") == std::string_view::npos;
-    return !number || row == table.end() ? "unknown" : row->text;
+    const std::optional<unsigned> value = text_lines::CodeNumber(digits);
+    const auto row = !value ? table.end()
+                            : std::find_if(table.begin(), table.end(), [&](const cimd::CodeText& r) { return r.code == *value; });
+    return row == table.end() ? "unknown" : row->text;
 }
 
 // The value of a parameter as shown, and its name: user data read, codes named.

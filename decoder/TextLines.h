@@ -100,6 +100,16 @@ private:
     int32_t m_firstId;
 };
 
+// An error or status code as both protocols write it, 1 to 4 digits; nothing for any other text, which then
+// names no code.
+inline std::optional<unsigned> CodeNumber(std::string_view digits) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || digits.size() > 4 || error != std::errc() || end != digits.data() + digits.size())
+        return std::nullopt;
+    return value;
+}
+
 // One frame's lines: its header when that reads, then its body, or for a frame its codec refuses the error
 // line, standing in the group it follows (the header's, or the capture header's when none was read). False
 // after an error.

@@ -103,8 +103,8 @@ std::pair<std::string, std::string> Shown(const ucp::Message& m, std::size_t ind
         return read ? std::pair{Utf8(*read), std::string()} : std::pair{std::string(text), "not GSM code points in hex"};
     }
     if (name == "EC") {
-        const bool number = !text.empty() && text.size() <= 4 && text.find_first_not_of("0123456789") == std::string_view::npos;
-        return {std::string(text), number ? std::string(ucp::ErrorText(unsigned(std::atoi(std::string(text).c_str())))) : ""};
+        const std::optional<unsigned> code = text_lines::CodeNumber(text);
+        return {std::string(text), code ? std::string(ucp::ErrorText(*code)) : ""};
     }
     if (name == "MT")
         return {std::string(text), std::string(ucp::MessageFieldName(text))};
