@@ -11,6 +11,7 @@
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QLabel>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
@@ -56,6 +57,33 @@ namespace {
 // A record's length field is 32 bits, but the whole record must fit in the capture log's area.
 constexpr qsizetype kMaxPdu = CPacketLog::kAreaSize - CPacketLog::kHeaderSize;
 
+// Hex tools often print a PDU as one line. Laid out wrapped, one paragraph of a PDU near kMaxPdu
+// takes minutes and the window stands still, so a long paste that reads as hex goes in as lines of
+// 16 bytes, and one that does not goes in unwrapped.
+class CHexEdit final : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+    void insertFromMimeData(const QMimeData* source) override {
+        constexpr qsizetype kLongPaste = 4096;
+        constexpr qsizetype kBytesPerLine = 16;
+        const QString text = source->hasText() ? source->text() : QString();
+        if (text.size() <= kLongPaste)
+            return QPlainTextEdit::insertFromMimeData(source);
+        const std::optional<QByteArray> bytes = hex_text::Parse(text, nullptr);
+        if (!bytes) {
+            setLineWrapMode(NoWrap);
+            return insertPlainText(text);
+        }
+        QString lines;
+        lines.reserve(bytes->size() * 3);
+        for (qsizetype at = 0; at < bytes->size(); at += kBytesPerLine)
+            lines += QString::fromLatin1(bytes->mid(at, kBytesPerLine).toHex(' ')) + u'\n';
+        insertPlainText(lines);
+    }
+};
+
 } // namespace
 
 CDecodeHexDialog::CDecodeHexDialog(uint16_t protocol, QWidget* parent) : QDialog(parent) {
@@ -69,7 +97,7 @@ CDecodeHexDialog::CDecodeHexDialog(uint16_t protocol, QWidget* parent) : QDialog
         m_protocol->addItem(QString::fromUtf8(info.name.data(), qsizetype(info.name.size())), info.code);
     m_protocol->setCurrentIndex(std::max(0, m_protocol->findData(protocol)));
 
-    m_hex = new QPlainTextEdit(this);
+    m_hex = new CHexEdit(this);
     m_hex->setObjectName("Hex");
     m_hex->setTabChangesFocus(true);
     m_hex->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
