@@ -153,8 +153,11 @@ TEST_F(SessionPagesTest, DeliveryPageSetsTheReceiptProfileAndTheEcho) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_End); // the id read as hex, written in decimal
     Alt('a');
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_End); // data_sm
+    Alt('e'); // receipts on, at once: the delay's range starts at 0
+    Alt('l');
+    Type("0");
     Alt('h');
-    Type("777");
+    Type(" 777 ");
     Alt('v');
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
@@ -162,7 +165,8 @@ TEST_F(SessionPagesTest, DeliveryPageSetsTheReceiptProfileAndTheEcho) {
                          R"("text":"{stat} {id}","tlvs":["receipted_message_id","message_state","network_error_code"]})";
     EXPECT_EQ(QSettings().value("Setup/ReceiptProfile").toString().toStdString(), stored);
     EXPECT_EQ(receipt_profiles::ToJson(m_simulator.Receipts()).toStdString(), stored);
-    EXPECT_EQ(m_simulator.Echo(), (EchoSettings{"777", true}));
+    EXPECT_EQ(m_simulator.Echo(), (EchoSettings{"777", true})) << "the blanks around a number are no part of it";
+    EXPECT_EQ(CSettings().Delivery().receiptDelayMs, 0);
     EXPECT_EQ(QSettings().value("Setup/EchoDestination").toString(), "777");
 
     CDeliveryPage& again = Open<CDeliveryPage>("Delivery");

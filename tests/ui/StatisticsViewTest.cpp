@@ -109,6 +109,7 @@ TEST_F(StatisticsViewTest, ShowsTheSessionAndExportsBothTables) {
     const std::string summary = page.Summary()->text().toStdString();
     EXPECT_NE(summary.find("Tarnwick's answers: p50 "), std::string::npos) << summary;
     EXPECT_NE(summary.find("(4 answers).\nResponse latency of the ESMEs' answers: "), std::string::npos) << summary;
+    EXPECT_NE(summary.find(" (0 answers).\nQueues: "), std::string::npos) << "the ESME answered nothing: " << summary;
     EXPECT_NE(summary.find("Opened from capture files: 1 PDUs"), std::string::npos) << summary;
     ASSERT_EQ(page.RateSeries()->count(), 300);
     double submits = 0;
@@ -134,6 +135,9 @@ TEST_F(StatisticsViewTest, ShowsTheSessionAndExportsBothTables) {
     EXPECT_EQ(QApplication::focusWidget(), page.Statuses());
     QTemporaryDir dir;
     const QString path = dir.filePath("statistics.csv");
+    QFile old(path); // chosen over a longer file of an earlier export: replaced, not added to
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write(QByteArray(4096, 'x')) == 4096);
+    old.close();
     page.SetFileChooser([&](QWidget*) { return path; });
     Alt('x');
     QFile file(path);
