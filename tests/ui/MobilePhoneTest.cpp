@@ -11,11 +11,13 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -111,6 +113,22 @@ TEST(MobilePhone, LogsInAnswersADeliverSendsASubmitAndLogsOut) {
                           CSocketServer::kClosePauseMs + test_net::kWaitMs));
     phone->close();
     EXPECT_TRUE(WaitUntil([&] { return alive.isNull(); })) << "a closed phone deletes itself";
+}
+
+// A login the server never answers can be given up: Log out stays at hand while the phone waits.
+TEST(MobilePhone, LogOutAbandonsALoginLeftUnanswered) {
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    auto phone = std::make_unique<CMobilePhone>(silent.serverPort());
+    phone->show();
+    QTest::keyClicks(phone->NumberField(), "13900000001");
+    QTest::mouseClick(Button(*phone, "Log &in"), Qt::LeftButton);
+    EXPECT_NE(phone->GetState(), CMobilePhone::State::LoggedOut);
+    EXPECT_TRUE(Button(*phone, "Log &out")->isEnabled()) << "connecting";
+    ASSERT_TRUE(WaitUntil([&] { return phone->GetState() == CMobilePhone::State::LoggingIn; }));
+    EXPECT_TRUE(Button(*phone, "Log &out")->isEnabled()) << "logging in";
+    QTest::mouseClick(Button(*phone, "Log &out"), Qt::LeftButton);
+    EXPECT_EQ(phone->GetState(), CMobilePhone::State::LoggedOut);
 }
 
 } // namespace
