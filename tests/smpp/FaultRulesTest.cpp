@@ -108,6 +108,7 @@ TEST_F(FaultRulesTest, EachRuleShapesTheAnswerAndTheFirstMatchWins) {
          Submit(2, "12345678901234567890"), {Status(kSubmitResp, 2, 11)}, false},
         {"disabled rule", R"([{"status":8,"enabled":false}])", Submit(2), {Submitted(2, "000000")}, false},
         {"probability 0", R"([{"status":8,"probability":0}])", Submit(2), {Submitted(2, "000000")}, false},
+        {"probability 1, the top of its range", R"([{"status":8,"probability":1}])", Submit(2), {Status(kSubmitResp, 2, 8)}, false},
         {"failed unbind stays open", R"([{"command":"unbind","status":8}])", SmppPdu(0x00000006, 2),
          {Status(0x80000006, 2, 8)}, false},
     };
