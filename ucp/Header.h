@@ -40,7 +40,8 @@ constexpr std::optional<HeaderFacts> PeekHeader(std::span<const uint8_t> frame) 
     HeaderFacts facts{Value(frame, kTrn), frame[kKind] == 'R', Value(frame, kOt), std::nullopt};
     if (facts.result && frame[kFirst] == 'A')
         facts.error = 0;
-    else if (facts.result && frame[kFirst] == 'N' && TwoDigits(frame, kEc) && frame[kEc - 1] == '/')
+    else if (facts.result && frame[kFirst] == 'N' && frame[kEc - 1] == '/' && TwoDigits(frame, kEc) &&
+             kEc + 2 < frame.size() && frame[kEc + 2] == '/') // EC is two digits, no more: "02x" is no EC
         facts.error = Value(frame, kEc);
     return facts;
 }

@@ -199,6 +199,8 @@ TEST(UcpMessage, PeekedHeaderAgreesWithTheWalk) {
     for (const char* bad : {"", "\x02", "\x02" "01/00019/R/01", "01/00019/R/01/A//69", "\x02" "1/00019/R/01/A//69",
                             "\x02" "01/0019/R/01/A//69", "\x02" "01/00019/X/01/A//69", "\x02" "01/00019/R/1A/A//69"})
         EXPECT_FALSE(ucp::PeekHeader({reinterpret_cast<const uint8_t*>(bad), std::strlen(bad)})) << bad;
+    for (const char* unread : {"\x02" "01/00020/R/01/N/02x//", "\x02" "01/00018/R/01/N/02"})
+        EXPECT_EQ(ucp::PeekHeader({reinterpret_cast<const uint8_t*>(unread), std::strlen(unread)})->error, std::nullopt) << unread;
 }
 
 TEST(UcpMessage, RefusesEveryKindOfBadFrameWithTheStandardsError) {
