@@ -105,6 +105,7 @@ TEST_F(CimdServerTest, AnswersEachOperationOnItsNumber) {
         {"binary and UDH of 141 octets", {Packet(3, 9, {kTo, "034:" + std::string(2 * 135, 'A'), "032:050003010201"})},
          {Packet(53, 9, {"900:302"})}},
         {"binary not hex", {Packet(3, 9, {kTo, "034:4G"})}, {Packet(53, 9, {"900:302"})}},
+        {"user data header not hex", {Packet(3, 9, {kTo, "034:48", "032:0500030G0201"})}, {Packet(53, 9, {"900:302"})}},
         {"text and binary both", {Packet(3, 9, {kTo, "033:Hi", "034:48"})}, {Packet(53, 9, {"900:303"})}},
         {"an operation the SMSC sends", {Packet(20, 11, {kTo})}, {Packet(98, 11, {"900:1"})}},
         {"an operation CIMD2 does not have", {Packet(7, 13, {})}, {Packet(98, 13, {"900:1"})}},

@@ -165,6 +165,12 @@ TEST(UcpMessage, RefusesToBuildWhatCannotBeAFrame) {
     EXPECT_EQ(ucp::Build(0, Kind::Operation, 31, {"1\x03", "3"}), ""); // ETX would end the frame
     const std::string huge(ucp::kMaxFrameOctets, '4');
     EXPECT_EQ(ucp::Build(0, Kind::Operation, 31, {huge, ""}), "");     // the peer could not cut it
+    // The longest frame a peer can cut is built, and read back.
+    const std::size_t room = ucp::kMaxFrameOctets - (ucp::Build(0, Kind::Operation, 31, {"4", ""}).size() - 1);
+    const std::string longest = ucp::Build(0, Kind::Operation, 31, {std::string(room, '4'), ""});
+    ASSERT_EQ(longest.size(), ucp::kMaxFrameOctets);
+    EXPECT_TRUE(ucp::Parse(longest).Ok());
+    EXPECT_EQ(ucp::Build(0, Kind::Operation, 31, {std::string(room + 1, '4'), ""}), "");
 }
 
 // NPL's two digits count up to 99 addresses or GAs: the longest list is a frame like any other.
