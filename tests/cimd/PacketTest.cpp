@@ -207,6 +207,7 @@ TEST(CimdPacket, RefusesEveryKindOfBadPacketWithNackOrGeneralError) {
         {"checksum of one digit", "\x02" "90:019\t4\x03", Sender::Smsc, Fault::Checksum, 8, kNack, true},
         {"checksum not hex", "\x02" "90:019\tG8\x03", Sender::Smsc, Fault::Checksum, 8, kNack, true},
         {"number over 255", Seal("40:257\t"), Sender::Client, Fault::PacketNumber, 4, kNack, false},
+        {"number 255, the largest, then no TAB", Seal("40:255 021:1\t"), Sender::Client, Fault::Header, 7, kNack, true},
         {"code of two digits", Seal("03:001\t21:0612345678\t"), Sender::Client, Fault::Parameter, 8, kNack, true},
         {"code not digits", Seal("03:001\t02x:0612345678\t"), Sender::Client, Fault::Parameter, 8, kNack, true},
         {"no colon after the code", Seal("03:001\t021\t"), Sender::Client, Fault::Parameter, 8, kNack, true},
