@@ -284,6 +284,7 @@ TEST_F(CimdServerTest, FaultRulesNamingCimd2ApplyToItsLoginsAndSubmits) {
         {R"([{"protocol":"cimd2","status":9}])", {submit}, {Packet(53, 1, {"900:9"})}, {}, false},
         {R"([{"protocol":"cimd2","command":"bind","systemId":"^kan","status":103}])",
          {Packet(1, 1, {"010:kannel"}), Packet(1, 3, {"010:other"})}, {Packet(51, 1, {"900:103"}), Packet(51, 3, {})}, {}, false},
+        {R"([{"protocol":"cimd2","systemId":"^kan","status":9}])", {Packet(1, 1, {"010:kannel"})}, {Packet(51, 1, {})}, {}, false},
         {R"([{"protocol":"cimd2","probability":0,"status":9},{"protocol":"cimd2","status":8}])", {submit}, {Packet(53, 1, {"900:8"})}, {}, false},
         {R"([{"protocol":"cimd2","action":"nack"}])", {submit}, {Packet(99, 1, {})}, {}, false},
         {R"([{"protocol":"cimd2","action":"drop"}])", {submit, alive}, {Packet(90, 3, {})}, {}, false},
