@@ -116,25 +116,30 @@ TEST_F(ConcatenationsTest, PartsPutTogether) {
     EXPECT_EQ(Of(parts.LinesFor(5)), udh);
 }
 
-// The parts the composers send, in each way, are put back together here as the ESME would.
+// The parts the composers send, in each way and as deliver_sm or data_sm, are put back together here as the ESME
+// would.
 TEST_F(ConcatenationsTest, TheComposersPartsPutTogether) {
     const std::string text = std::string(300, 'x') + "\u20ac";
     const smpp::EncodedText encoded = smpp::EncodeMessage(text, 0);
     CConcatenations parts(log, CPacketDecoder());
-    for (const smpp::SplitOption option : {smpp::SplitOption::Udh8, smpp::SplitOption::Udh16, smpp::SplitOption::Sar}) {
-        SCOPED_TRACE(std::string(smpp::NameOf(option)));
-        const smpp::SplitResult split = smpp::Split(encoded.octets, 0, option, smpp::NextReference());
-        ASSERT_EQ(split.parts.size(), 2u);
-        smpp::DeliverFields fields;
-        fields.sourceAddr = "333", fields.destAddr = "444";
-        for (const smpp::MessagePart& part : split.parts) {
-            const auto pdu = SmppPdu(0x00000005, 1, smpp::DeliverSmBody(smpp::WithPart(fields, part)));
-            ASSERT_TRUE(log.AddCaptured(2, 0, kSmsc, 2775, {}, pdu.data(), static_cast<uint32_t>(pdu.size()), 7));
+    for (const bool dataSm : {false, true}) {
+        for (const smpp::SplitOption option : {smpp::SplitOption::Udh8, smpp::SplitOption::Udh16, smpp::SplitOption::Sar}) {
+            SCOPED_TRACE(std::string(smpp::NameOf(option)) + (dataSm ? " in data_sm" : " in deliver_sm"));
+            const smpp::SplitResult split = smpp::Split(encoded.octets, 0, option, smpp::NextReference());
+            ASSERT_EQ(split.parts.size(), 2u);
+            smpp::DeliverFields fields;
+            fields.sourceAddr = "333", fields.destAddr = "444";
+            for (const smpp::MessagePart& part : split.parts) {
+                const smpp::DeliverFields carried = smpp::WithPart(fields, part);
+                const auto pdu = dataSm ? SmppPdu(0x00000103, 1, smpp::DataSmBody(carried))
+                                        : SmppPdu(0x00000005, 1, smpp::DeliverSmBody(carried));
+                ASSERT_TRUE(log.AddCaptured(2, 0, kSmsc, 2775, {}, pdu.data(), static_cast<uint32_t>(pdu.size()), 7));
+            }
+            const Lines lines = Of(parts.LinesFor(log.GetCount() - 1));
+            ASSERT_GE(lines.size(), 2u);
+            EXPECT_EQ(lines[0].first, "Reassembled message (2 parts)");
+            EXPECT_EQ(lines[1].first, text);
         }
-        const Lines lines = Of(parts.LinesFor(log.GetCount() - 1));
-        ASSERT_GE(lines.size(), 2u);
-        EXPECT_EQ(lines[0].first, "Reassembled message (2 parts)");
-        EXPECT_EQ(lines[1].first, text);
     }
 }
 
