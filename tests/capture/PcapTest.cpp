@@ -562,6 +562,9 @@ TEST_F(PcapTest, LinkTypes) {
         {"Linux cooked", 113, Builder().u16(0).u16(1).u16(6).fill(8).u16(0x0800)},
         {"Linux cooked v2", 276, Builder().u16(0x0800).u16(0).u32(1).u16(1).u8(0).u8(6).fill(8)},
         {"raw IPv4", 101, {}},
+        {"raw IP, link type 12", 12, {}},
+        {"raw IP as OpenBSD numbers it", 14, {}},
+        {"IPv4", 228, {}},
         {"BSD loopback", 0, Builder().u32le(2)},
     };
     for (const auto& c : cases) {
@@ -570,7 +573,8 @@ TEST_F(PcapTest, LinkTypes) {
         EXPECT_EQ(Import(log, PcapFile({{Concat({c.header, ip})}}, c.linkType)),
                   "2 a000001:40000>a000002:2775 16 +0\npdus 1 skipped 0 bad 0 gaps 0");
     }
-    EXPECT_EQ(Import(log, PcapFile({{ip}}, 105)), "error"); // 802.11: not read
+    for (const uint32_t unread : {105u, 229u}) // 802.11 and IPv6: not read
+        EXPECT_EQ(Import(log, PcapFile({{ip}}, unread)), "error") << unread;
 }
 
 // IPv4 and TCP headers as real captures carry them.
