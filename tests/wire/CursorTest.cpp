@@ -129,6 +129,11 @@ TEST(Writer, GrowsAtTheEndOfAVectorAndWritesParameters) {
         EXPECT_FALSE(tail.Tlv(tag, value));
         EXPECT_EQ(tail.Ok(), c.ok);
     }
+    const Bytes alert = {0x13, 0x0C, 0, 0}; // alert_on_message_delivery, last: a parameter with no value is one
+    Cursor last(alert.data(), alert.size());
+    ASSERT_TRUE(last.Tlv(tag, value));
+    EXPECT_EQ(tag, 0x130C);
+    EXPECT_TRUE(value.empty());
 }
 
 } // namespace
