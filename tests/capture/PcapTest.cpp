@@ -184,8 +184,9 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
         // The largest SMPP PDU, in two segments; 0xFF octets make a segment's sum carry again after one fold.
         {2, kTime + 4, 0xC0A80107, 50123, {0x7F000001, 5018}, test_bytes::SmppPdu(0x00000004, 10, Bytes(65520, 0xFF))},
         {2, kTime + 4, 0xC0A80107, 50123, {0x7F000001, 5018}, kSmppEnquire}, // after a PDU of two segments
-        // Our server on a port of its own: no port names SMPP, the first PDU's header does.
-        {2, kTime + 5, 0xC0A80107, 50124, {0x7F000001, 40123}, test_bytes::SmppPdu(0x00000002, 1, Bytes(20, 0x41))},
+        // Our server on a port of its own: no port names SMPP, the first PDU's header does, even at the largest
+        // length SMPP allows.
+        {2, kTime + 5, 0xC0A80107, 50124, {0x7F000001, 40123}, test_bytes::SmppPdu(0x00000002, 1, Bytes(65520, 0x41))},
         {2, kTime + 5, 0x7F000001, 40123, {0xC0A80107, 50124}, test_bytes::SmppPdu(0x80000002, 1, {}, 0x0E)},
         {2, kTime + 6, 0x7F000001, 2775, {}, kSmppEnquire}, // from SMPP's own port: the other end is not the same one
         {4, kTime + 6, kClient, 41001, {}, kCmpp3Connect}, // CMPP 3.0 goes to the port of its family
