@@ -79,6 +79,7 @@ TEST(CimdCoding, HexAndTimeStamps) {
     EXPECT_EQ(cimd::FormatTime(scts), "230417112233"); // year first, unlike UCP
     EXPECT_EQ(cimd::ParseTime("230417112233"), scts);
     EXPECT_EQ(cimd::ParseTime("240229235959"), (cimd::Timestamp{2024, 2, 29, 23, 59, 59}));
+    EXPECT_EQ(cimd::ParseTime("991231235959"), (cimd::Timestamp{2099, 12, 31, 23, 59, 59})); // every field at its top
     for (const char* bad : {
              "230229000000", // 2023 is no leap year
              "230431000000", // 31 April

@@ -90,6 +90,9 @@ constexpr FieldDescriptor kSized[] = {
 TEST(PacketDecoderWalk, WidthFromAnotherField) {
     CPacketDecoder decoder = DecoderOf(kSized);
     const std::string widest(4095, 'a');
+    std::string z64; // the hex of 64 'z' octets, the most the trailing line shows
+    for (int i = 0; i < 64; ++i)
+        z64 += "7A";
     const auto head = [](const std::string& size) {
         return std::vector<Line>{{10, "W: group", 0, 0}, {11, "W: size = " + size, 0, 2}};
     };
@@ -115,6 +118,9 @@ TEST(PacketDecoderWalk, WidthFromAnotherField) {
         {"bytes after the last field close the walk", Builder().u16(0).u32(1).raw("zz"), true,
          with(head("0"), {{12, "W: text = ", 2, 0}, {13, "W: tail = 1", 2, 4},
                           {kTrailingOctetsLineId, "Octets not decoded: 2 = 7A7A", 6, 2}})},
+        {"64 octets after the last field: all shown, so no \"...\"", Builder().u16(0).u32(1).fill(64, 'z'), true,
+         with(head("0"), {{12, "W: text = ", 2, 0}, {13, "W: tail = 1", 2, 4},
+                          {kTrailingOctetsLineId, "Octets not decoded: 64 = " + z64, 6, 64}})},
     });
 }
 

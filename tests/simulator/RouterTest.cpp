@@ -592,6 +592,9 @@ TEST(ReceiptProfile, JsonReadsBackAndNamesTheWrongField) {
     }
     QString error;
     EXPECT_EQ(receipt_profiles::MixText(receipt_profiles::ParseMix("undeliv 5,DELIVRD  95", &error)), "DELIVRD 95, UNDELIV 5");
+    EXPECT_EQ(receipt_profiles::MixText(receipt_profiles::ParseMix("DELIVRD 1000000", &error)), "DELIVRD 1000000"); // the top
+    receipt_profiles::ParseMix("DELIVRD 1000001", &error);
+    EXPECT_EQ(error, "states: DELIVRD's weight: a whole number from 0 to 1000000 expected");
     receipt_profiles::ParseMix("DELIVRD ninety", &error);
     EXPECT_EQ(error, "states: DELIVRD's weight: a whole number from 0 to 1000000 expected");
     EXPECT_TRUE(receipt_profiles::ParseMix("DELIVRD 0, UNDELIV 0", &error).empty());
