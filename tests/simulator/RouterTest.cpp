@@ -1154,7 +1154,9 @@ TEST(GeneratorJob, CheckNamesTheFieldPastEachBound) {
         job.text = c.text;
         EXPECT_EQ(job.Check(), c.error);
     }
-    EXPECT_EQ((GeneratorJob{"esme", 0, 0}).Check(), "seconds: a whole number from 1 to 86400 expected, or a count");
+    for (const int32_t seconds : {0, 86401})
+        EXPECT_EQ((GeneratorJob{"esme", 0, seconds}).Check(), "seconds: a whole number from 1 to 86400 expected, or a count");
+    EXPECT_EQ((GeneratorJob{"esme", 0, 86400}).Check(), "") << "a day, the longest job";
     // The dialog's job reaches Check with no reader of its own before it: rate, count and source at and past their bounds.
     const auto check = [](int32_t rate, int64_t count, size_t sourceChars) {
         GeneratorJob job{"esme", count, 0, rate};
