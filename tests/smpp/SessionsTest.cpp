@@ -475,4 +475,34 @@ TEST_F(SessionsTest, TheOutboxSendsAWindowAtATimeInOrder) {
     server.SetMessageListener(nullptr);
 }
 
+// What waits behind a full window is bounded on its own too (the router keeps messages before that): one PDU past
+// kMaxWaiting forgets the oldest waiting, told as forgotten, and keeps the rest in order.
+TEST(Outbox, OnePastItsBoundForgetsTheOldestWaiting) {
+    struct Link : COutbox::Link {
+        bool Transmit(OutboxItem&) override { return true; }
+        void Told(OutboxItem& item, const OutboxEvent& event) override {
+            if (event.why == OutboxEvent::Why::Forgotten)
+                forgotten.push_back(item.tag);
+        }
+        std::vector<uint64_t> forgotten;
+    } link;
+    CManualScheduler scheduler;
+    COutbox outbox(scheduler, link);
+    outbox.SetWindow(1);
+    const auto post = [&outbox](uint64_t tag) {
+        OutboxItem item;
+        item.origin = OutboxOrigin::Session;
+        item.tag = tag;
+        item.pdu = SmppPdu(0x00000015, 0);
+        outbox.Post(std::move(item));
+    };
+    for (uint64_t tag = 0; tag <= COutbox::kMaxWaiting; ++tag) // one sent, kMaxWaiting waiting
+        post(tag);
+    EXPECT_EQ(outbox.Waiting(), COutbox::kMaxWaiting);
+    EXPECT_TRUE(link.forgotten.empty());
+    post(COutbox::kMaxWaiting + 1);
+    EXPECT_EQ(outbox.Waiting(), COutbox::kMaxWaiting);
+    EXPECT_EQ(link.forgotten, std::vector<uint64_t>{1});
+}
+
 } // namespace
