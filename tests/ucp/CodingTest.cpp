@@ -74,6 +74,7 @@ TEST(UcpCoding, XSerCarriesTheUdhAndTheDcsAsElements) {
     EXPECT_EQ(ucp::ParseXSer("0c00"), (std::vector<E>{{0x0C, "", 0}})); // an empty element of another type
     EXPECT_EQ(ucp::ParseXSer(""), std::vector<E>{});
     EXPECT_EQ(ucp::XSerElementHex(ucp::kXSerUdh, Octets(256)), ""); // its length has one octet
+    EXPECT_EQ(ucp::XSerElementHex(ucp::kXSerUdh, Octets(255)).substr(0, 4), "01FF"); // the most it can say
 
     for (const char* bad : {
              "01",               // a type without a length
