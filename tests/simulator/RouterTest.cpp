@@ -1194,6 +1194,8 @@ TEST_F(RouterTest, SettingsReadBackAtTheirEdges) {
         {"Setup/ResponseTimeoutSeconds", 0, [](const CSettings& s) { return s.Sessions().responseTimeoutSeconds; }, 10},
         {"Setup/BindTimeoutSeconds", 0, [](const CSettings& s) { return s.Sessions().bindTimeoutSeconds; }, 0},
         {"Setup/InactivitySeconds", accounts::kMaxSeconds + 1, [](const CSettings& s) { return s.Sessions().inactivitySeconds; }, 3600},
+        {"Setup/UcpPort", 65535, [](const CSettings& s) { return int(s.UcpPort()); }, 65535},
+        {"Setup/CimdPort", 65536, [](const CSettings& s) { return int(s.CimdPort()); }, protocol::kCimdServerPort},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.key) + " = " + c.stored.toString().toStdString());
