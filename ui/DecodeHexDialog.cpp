@@ -79,7 +79,7 @@ protected:
         QString lines;
         lines.reserve(bytes->size() * 3);
         for (qsizetype at = 0; at < bytes->size(); at += kBytesPerLine)
-            lines += QString::fromLatin1(bytes->mid(at, kBytesPerLine).toHex(' ').toUpper()) + u'\n'; // as the hex pane writes it
+            lines += QString::fromLatin1(bytes->mid(at, kBytesPerLine).toHex(' ').toUpper()) + u'\n'; // as the hex pane
         insertPlainText(lines);
     }
 };
