@@ -68,7 +68,7 @@ protected:
     void insertFromMimeData(const QMimeData* source) override {
         constexpr qsizetype kLongPaste = 4096;
         constexpr qsizetype kBytesPerLine = 16;
-        const QString text = source->hasText() ? source->text() : QString();
+        const QString text = source->text(); // empty when the paste holds no text
         if (text.size() <= kLongPaste)
             return QPlainTextEdit::insertFromMimeData(source);
         const std::optional<QByteArray> bytes = hex_text::Parse(text, nullptr);

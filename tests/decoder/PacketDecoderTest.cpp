@@ -10,6 +10,7 @@
 
 #include "decoder/tables/Tables.h"
 #include "tests/support/Bytes.h"
+#include "wire/Hex.h"
 
 namespace {
 
@@ -90,9 +91,7 @@ constexpr FieldDescriptor kSized[] = {
 TEST(PacketDecoderWalk, WidthFromAnotherField) {
     CPacketDecoder decoder = DecoderOf(kSized);
     const std::string widest(4095, 'a');
-    std::string z64; // the hex of 64 'z' octets, the most the trailing line shows
-    for (int i = 0; i < 64; ++i)
-        z64 += "7A";
+    const std::string z64 = wire::ToHex(Bytes(64, 'z')); // the most the trailing line shows
     const auto head = [](const std::string& size) {
         return std::vector<Line>{{10, "W: group", 0, 0}, {11, "W: size = " + size, 0, 2}};
     };
