@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 
 int64_t CScheduler::SystemWallUs() {
     using namespace std::chrono;
@@ -86,8 +88,17 @@ void CManualScheduler::After(int64_t delayMs, QObject* context, Task task) {
 
 void CManualScheduler::Advance(int64_t ms) {
     const int64_t end = m_now + std::max<int64_t>(ms, 0);
-    // A task may schedule more; those due before end run in this call too.
+    // A task may schedule more; those due before end run in this call too. Tasks that keep scheduling
+    // each other at one instant would hold hand-moved time still for ever: that is a fault in their
+    // owner, told at once rather than as a run that never ends.
+    constexpr int kMostAtOneInstant = 1'000'000;
+    int atThisInstant = 0;
     for (std::optional<int64_t> due = m_tasks.NextDue(); due && *due <= end; due = m_tasks.NextDue()) {
+        atThisInstant = *due == m_now ? atThisInstant + 1 : 0;
+        if (atThisInstant > kMostAtOneInstant) {
+            std::fprintf(stderr, "CManualScheduler: tasks keep scheduling each other at %lld ms\n", static_cast<long long>(m_now));
+            std::abort();
+        }
         m_now = *due;
         m_tasks.RunNext(end);
     }

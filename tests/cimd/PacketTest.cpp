@@ -172,8 +172,12 @@ TEST(CimdPacket, BuildsTheSamePacketsFromTheirParameters) {
     EXPECT_EQ(cimd::Build(3, 1, {{1000, "1"}}), "");       // three digits of parameter code
     EXPECT_EQ(cimd::Build(3, 1, {{33, "a\tb"}}), "");      // a TAB would end the parameter
     EXPECT_EQ(cimd::Build(3, 1, {{33, "a\x03"}}), "");     // ETX would end the packet
-    const std::string huge(cimd::kMaxFrameOctets, 'a');
-    EXPECT_EQ(cimd::Build(3, 1, {{33, huge}}), "");        // the peer could not cut it
+    // The largest packet a peer can cut is built and read back; one octet more is not built.
+    constexpr std::size_t kAroundValue = 16; // STX, "03:001\t", "033:", TAB, the checksum and ETX
+    const std::string largest = cimd::Build(3, 1, {{33, std::string(cimd::kMaxFrameOctets - kAroundValue, 'a')}});
+    EXPECT_EQ(largest.size(), cimd::kMaxFrameOctets);
+    EXPECT_EQ(cimd::Parse(largest).fault, Fault::None);
+    EXPECT_EQ(cimd::Build(3, 1, {{33, std::string(cimd::kMaxFrameOctets - kAroundValue + 1, 'a')}}), "");
 }
 
 TEST(CimdPacket, RefusesEveryKindOfBadPacketWithNackOrGeneralError) {

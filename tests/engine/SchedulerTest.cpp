@@ -71,4 +71,26 @@ TEST(EventLoopScheduler, ATaskThatAddsItselfAtOnceDoesNotHoldTheEventLoop) {
     EXPECT_LT(runsWhenTheLoopGotThrough, 10);
 }
 
+// Hand-moved time runs what falls due; a task that adds itself at the same instant without end ends
+// the test at once, where it would otherwise spin until the test's time-out.
+TEST(ManualScheduler, RunsWhatFallsDueAndStopsATaskThatNeverLetsTimeMove) {
+    CManualScheduler scheduler;
+    QObject context;
+    std::vector<int64_t> ran;
+    std::function<void()> tick = [&] {
+        ran.push_back(scheduler.NowMs());
+        if (ran.size() < 3)
+            scheduler.After(0, &context, tick);
+    };
+    scheduler.After(5, &context, tick);
+    scheduler.Advance(4);
+    EXPECT_TRUE(ran.empty());
+    scheduler.Advance(1);
+    EXPECT_EQ(ran, (std::vector<int64_t>{5, 5, 5}));
+
+    std::function<void()> endless = [&] { scheduler.After(0, &context, endless); };
+    scheduler.After(0, &context, endless);
+    EXPECT_DEATH(scheduler.Advance(1), "tasks keep scheduling each other at 5 ms");
+}
+
 } // namespace

@@ -1079,6 +1079,9 @@ TEST_F(RouterTest, TrafficGeneratorSendsByItsRateAndStopsWhenAnswersFallBehind) 
             if (size_t(tick) < c.sentByTick.size()) {
                 EXPECT_EQ(expected, c.sentByTick[size_t(tick)]) << "tick " << tick + 1;
             }
+            if ((tick + 1) * CTrafficGenerator::kTickMs == 1000) {
+                EXPECT_EQ(generator.Progress().rate, double(expected)) << "the rate of the first whole second";
+            }
             for (; received < expected; ++received) {
                 const std::optional<Bytes> pdu = esme->NextPdu();
                 ASSERT_TRUE(pdu);

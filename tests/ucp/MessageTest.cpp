@@ -159,6 +159,7 @@ TEST(UcpMessage, BuildsTheSameFramesFromTheirFields) {
 }
 
 TEST(UcpMessage, RefusesToBuildWhatCannotBeAFrame) {
+    EXPECT_EQ(ucp::Build(99, Kind::Operation, 99, {"1", "2"}).substr(0, 4), "\x02" "99/"); // the largest of two digits
     EXPECT_EQ(ucp::Build(100, Kind::Operation, 31, {"1", "2"}), "");   // TRN has two digits
     EXPECT_EQ(ucp::Build(0, Kind::Operation, 100, {"1", "2"}), "");    // so has OT
     EXPECT_EQ(ucp::Build(0, Kind::Operation, 31, {"1/2", "3"}), "");   // '/' would add a field

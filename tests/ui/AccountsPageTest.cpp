@@ -66,6 +66,7 @@ TEST_F(SessionPagesTest, ABadAccountKeepsTheDialogOpenNamingItAndItsField) {
     Alt('a'); // a new account, its system id focused
     EXPECT_EQ(page.Problem()->text(), "Account 1, \"systemId\": missing");
     Type("esme");
+    EXPECT_EQ(page.Table()->item(0, CAccountsPage::kEnquireLink)->text(), "as on Sessions") << "a new account's own";
     Alt('p');
     Type("pw");
     Alt('d');

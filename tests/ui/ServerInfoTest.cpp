@@ -167,6 +167,7 @@ TEST_F(ServerInfoTest, SmppListShowsTheTableAfterEachChange) {
     EXPECT_EQ(smppModel.ConnectionIdAt(1), thirdId);
     EXPECT_EQ(smppModel.data(smppModel.index(1, 0), COnlineClientModel::kConnectionIdRole).toULongLong(), thirdId);
     EXPECT_EQ(smppModel.data(smppModel.index(1, 0), COnlineClientModel::kTableIndexRole).toInt(), 1);
+    EXPECT_EQ(Rows(COnlineClientModel(smpp)), Rows(smppModel)) << "a list opened on the running server";
 }
 
 TEST_F(ServerInfoTest, TwoMobilesWithTheSameNumberAreBothListed) {

@@ -939,6 +939,7 @@ TEST(HexLayout, RowsColumnsAndTextPositions) {
         {1, 10, 16}, {1, 11, 16}, {0, 55, 15}, {1, 19, 19}, {0, 59, 0}, {1, 62, 19},
         {0, 9, -1},  // blank after the offset column
         {0, 12, -1}, // blank between two bytes
+        {0, 58, -1}, // the second blank before the characters
         {1, 22, -1}, // past the last byte, digit side
         {1, 63, -1}, // past the last byte, character side
         {0, 75, -1}, // past the end of the line
