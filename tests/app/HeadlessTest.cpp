@@ -5,6 +5,7 @@
 #include "capture/Pcap.h"
 #include "decoder/PacketDecoder.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/Import.h"
 #include "tests/support/QtTestEnv.h"
 #include "tests/support/TestClient.h"
 
@@ -374,8 +375,7 @@ TEST_F(TarnwickBinaryTest, PcapFileIsReadableDuringTheRunAndAfterAKill) {
         // No decode-as for the server's ephemeral port: the bind's header names SMPP.
         if (!importer.Open(path.toStdString(), {}, error))
             return std::string("error");
-        while (importer.Step(log, 100)) {
-        }
+        test_import::StepToEnd(importer, log);
         const pcap::ImportSummary& summary = importer.Finish(log);
         std::string listing = summary.truncatedFile ? "truncated" : "";
         for (int32_t index = 0; index < log.GetCount(); ++index) {
@@ -430,8 +430,7 @@ TEST_F(TarnwickBinaryTest, DeliveryFlagsHoldForTheRunAndReceiptsAreTraced) {
             std::string error;
             std::map<uint32_t, int64_t> times; // the first capture of each command id
             if (importer.Open(pcapPath.toStdString(), {}, error)) {
-                while (importer.Step(log, 100)) {
-                }
+                test_import::StepToEnd(importer, log);
                 importer.Finish(log);
             }
             for (int32_t index = 0; index < log.GetCount(); ++index)
@@ -637,8 +636,7 @@ TEST_F(TarnwickBinaryTest, NothingIsLostToTheWipesOfAFullCapture) {
     pcap::CPcapImporter importer;
     std::string error;
     ASSERT_TRUE(importer.Open(pcapPath.toStdString(), {}, error)) << error;
-    while (importer.Step(log, 1000)) {
-    }
+    test_import::StepToEnd(importer, log, 1000);
     EXPECT_EQ(importer.Finish(log).pdus, uint64_t(kRecords)) << "every PDU in the capture file";
 }
 

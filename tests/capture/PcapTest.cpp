@@ -3,6 +3,7 @@
 #include "capture/PcapDissector.h"
 
 #include "tests/support/Bytes.h"
+#include "tests/support/Import.h"
 #include "wire/Cursor.h"
 
 #include <gtest/gtest.h>
@@ -237,8 +238,7 @@ TEST_F(PcapTest, ExportThenImportGivesBackTheRecords) {
     ASSERT_TRUE(back.Reset());
     pcap::CPcapImporter importer;
     ASSERT_TRUE(importer.Open(path, {}, error)) << error;
-    while (importer.Step(back, 100)) {
-    }
+    test_import::StepToEnd(importer, back);
     const pcap::ImportSummary& summary = importer.Finish(back);
     EXPECT_EQ(summary.pdus, std::size(rows));
     EXPECT_EQ(summary.skippedFrames, 0u);

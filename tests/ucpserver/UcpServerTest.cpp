@@ -348,7 +348,7 @@ TEST_F(UcpServerTest, ChaosGetsANackOrACloseAndNeverStopsTheServer) {
     std::vector<std::string> inputs = {
         "garbage between frames" + Op(2, 31, "1/2"),           // stray octets, then a frame: answered
         "\x02" "01/00019/R/01/A//69" + Op(3, 31, "1/2"),        // a frame without ETX, then a whole one
-        "\x02" + std::string(5000, 'x'),                        // no ETX within the largest frame
+        std::string(1, '\x02') + std::string(5000, 'x'),       // no ETX within the largest frame
         "\x02\x03",                                             // nothing inside
     };
     for (int i = 0; i < 60; ++i) {

@@ -8,6 +8,7 @@
 #include "simulator/Settings.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/Connections.h"
+#include "tests/support/Import.h"
 #include "ui/DecodeAsDialog.h"
 #include "ui/DecodeHexDialog.h"
 #include "ui/DeliverDialog.h"
@@ -770,8 +771,7 @@ TEST_F(MainFrameTest, ExportsWriteTheDisplayedOrEveryPduByTheDialogsChoice) {
         pcap::CPcapImporter importer;
         std::string error;
         EXPECT_TRUE(importer.Open(path.toStdString(), {}, error)) << error;
-        while (importer.Step(read, 100)) {
-        }
+        test_import::StepToEnd(importer, read);
         importer.Finish(read, false);
         return read.GetCount();
     };
