@@ -338,6 +338,7 @@ TEST_F(TarnwickBinaryTest, EsmesAndTheMobileSimulatorAreServedAndTraced) {
         "\\[SMPP\\] ESME Connected \\[0\\] " + peer(esme),
         trace(1, esme.LocalPort(), "SMPP:bind_transmitter", 16 + 16 + 5 + 3 + 1 + 3 + 1),
         trace(2, smppPort, "SMPP:bind_transmitter_resp", 16 + 16 + 5 + 5),
+        "\\[SMPP\\] esme bound as transmitter at version 3\\.4",
     });
     const QString esmeGone = "\\[SMPP\\] ESME Disconnected \\[0\\] " + peer(esme);
     esme.Close();

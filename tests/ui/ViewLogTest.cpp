@@ -560,6 +560,9 @@ TEST_F(ViewLogTest, FieldNamesCompleteInTheFilterLine) {
     QTest::keyClicks(&line, " == 1) port:27");
     EXPECT_FALSE(completer.popup()->isVisible()) << "a term's value is not a field name";
     EXPECT_EQ(line.GetValidity(), CFilterLine::Validity::Valid);
+    line.clear();
+    QTest::keyClicks(&line, "smpp.source_a");
+    EXPECT_TRUE(completer.popup()->isVisible()) << "the line's first word completes too";
 }
 
 // Find searches the decode of the listed rows from the shown one on, both ways, wrapping round.
