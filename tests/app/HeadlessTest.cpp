@@ -24,6 +24,7 @@
 #include <csignal>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -761,6 +762,35 @@ TEST_F(TarnwickBinaryTest, FaultRulesAccountsAndJobFilesAreCheckedThenServed) {
     }
     generating.ExpectLines({"\\[SMPP\\] Traffic generator done: 3 sent, 3 answered, 0 errors"});
     generating.ExpectCleanStop(SIGTERM);
+}
+
+// --seed makes a run repeat: two runs with one seed fault the same submit_sm of sixteen under a rule of one half.
+TEST_F(TarnwickBinaryTest, TheSeedRepeatsARunsChances) {
+    const QString rules = configHome.path() + "/half.json";
+    QFile file(rules);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"([{"command":"submit_sm","status":8,"probability":0.5}])");
+    file.close();
+    std::vector<uint8_t> faulted[2];
+    for (std::vector<uint8_t>& run : faulted) {
+        TarnwickProcess tarnwick(configHome.path());
+        tarnwick.Start({"--headless", "--smpp-port", "0", "--mobile-port", "0", "--ucp-port", "0", "--cimd-port", "0",
+                        "--faults", rules, "--seed", "7"});
+        test_net::TestClient esme;
+        ASSERT_TRUE(esme.Connect(tarnwick.WaitForPort(kSmppStarted)));
+        esme.Send(SmppPdu(0x00000002, 1, BindBody("esme")));
+        ASSERT_TRUE(esme.NextPdu());
+        for (uint32_t sequence = 2; sequence < 18; ++sequence) {
+            esme.Send(SmppPdu(0x00000004, sequence, Builder().cstr("").u8(1).u8(1).cstr("1").u8(1).u8(1).cstr("2").u8(0)
+                                                        .u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(0)));
+            const std::optional<Bytes> answer = esme.NextPdu();
+            ASSERT_TRUE(answer && answer->size() >= 16);
+            run.push_back((*answer)[11]); // command_status's last octet: 8 or 0
+        }
+        tarnwick.ExpectCleanStop(SIGTERM);
+    }
+    EXPECT_EQ(faulted[0], faulted[1]);
+    EXPECT_EQ(std::set<uint8_t>(faulted[0].begin(), faulted[0].end()), (std::set<uint8_t>{0, 8}));
 }
 
 } // namespace

@@ -388,7 +388,7 @@ TEST_F(DeliverViewTest, AddToListKeepsEveryFieldAndEditReplacesTheFirstSelectedE
         dialog.findChild<QLineEdit*>("esm_class")->setText("0x40");
         dialog.findChild<QComboBox*>("data_coding")->setCurrentIndex(8);
         dialog.findChild<QComboBox*>("Dest system id")->setEditText("esme1");
-        dialog.findChild<QSpinBox*>("Count")->setValue(2);
+        dialog.findChild<QSpinBox*>("Count")->setValue(10000); // the most one entry may ask for
         dialog.Tlvs()->SetTlvs({{0x0428, {0x32}}, {0x1401, {0xAB, 0x01}}, {0x0005, {}}});
         Press(dialog, "&Add to list");
     });
@@ -401,7 +401,7 @@ TEST_F(DeliverViewTest, AddToListKeepsEveryFieldAndEditReplacesTheFirstSelectedE
     });
     EXPECT_EQ(m_asked, std::vector<QString>{"No bound ESME has system id nobody"});
     ASSERT_EQ(m_view->List()->model()->rowCount(), 1);
-    EXPECT_EQ(Cell(0, 1), "2");
+    EXPECT_EQ(Cell(0, 1), "10000");
     EXPECT_EQ(Cell(0, 2), "esme1");
     EXPECT_EQ(Cell(0, 3), "from a file");
 
@@ -413,7 +413,7 @@ TEST_F(DeliverViewTest, AddToListKeepsEveryFieldAndEditReplacesTheFirstSelectedE
         EXPECT_EQ(entry.fields.esmClass, 0x40);
         EXPECT_EQ(entry.fields.dataCoding, 8);
         EXPECT_EQ(entry.fields.tlvs, (std::vector<smpp::Tlv>{{0x0428, {0x32}}, {0x1401, {0xAB, 0x01}}, {0x0005, {}}}));
-        EXPECT_EQ(entry.count, 2);
+        EXPECT_EQ(entry.count, 10000);
         dialog.SetShortMessage("edited");
         Press(dialog, "&Cancel");
     });

@@ -112,6 +112,7 @@ TEST_F(StatisticsViewTest, ShowsTheSessionAndExportsBothTables) {
     EXPECT_NE(summary.find(" (0 answers).\nQueues: "), std::string::npos) << "the ESME answered nothing: " << summary;
     EXPECT_NE(summary.find("Opened from capture files: 1 PDUs"), std::string::npos) << summary;
     ASSERT_EQ(page.RateSeries()->count(), 300);
+    EXPECT_EQ(page.RateSeries()->at(299).x(), 0) << "the newest second is 0 seconds ago";
     double submits = 0;
     for (int second = 0; second < 300; ++second)
         submits += page.RateSeries()->at(second).y();
