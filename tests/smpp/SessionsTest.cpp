@@ -122,6 +122,7 @@ TEST(KeptMessages, EachEndsWhenItsValidityRunsOut) {
     for (const auto& [at, tags] : {std::pair{5'000, std::vector<uint64_t>{1}}, {5'100, {1, 2}}, {5'200, {1, 2, 3}}}) {
         clock.Advance(at - clock.NowMs());
         EXPECT_EQ(ended, tags) << at;
+        EXPECT_EQ(kept.Counts().size(), 3 - tags.size()) << "a system id none are kept for any more is not listed";
     }
 }
 

@@ -89,7 +89,8 @@ TEST_F(SessionPagesTest, ABadAccountKeepsTheDialogOpenNamingItAndItsField) {
     Alt('f');
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_End); // the last built-in receipt profile
     EXPECT_EQ(page.Table()->item(0, CAccountsPage::kReceiptProfile)->text(), "hex ids in text");
-    Alt('a'); // an account too many, with no system id, taken away again
+    Alt('a'); // an account too many, with no system id, below the selected one, taken away again
+    EXPECT_EQ(page.Table()->item(0, CAccountsPage::kSystemId)->text(), "esme");
     Alt('r');
     EXPECT_EQ(page.Table()->rowCount(), 1);
     EXPECT_EQ(page.Problem()->text(), "");

@@ -651,6 +651,7 @@ TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {
         ASSERT_TRUE(dialog->isVisible()) << "bad hex keeps the dialog open";
         refusal = dialog->ErrorLabel()->text();
         EXPECT_TRUE(dialog->ErrorLabel()->isVisible());
+        EXPECT_EQ(dialog->HexBox()->textCursor().position(), 25) << "the cursor just before the 'G'";
         // One byte more than a record holds, pasted as one line, goes in as lines of 16 bytes: laid out
         // wrapped, the line would hold the window for minutes and the test would time out.
         dialog->HexBox()->clear();
@@ -893,6 +894,8 @@ TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
         ASSERT_TRUE(dialog->isVisible());
         ASSERT_EQ(dialog->List()->topLevelItemCount(), 3);
         EXPECT_EQ(dialog->List()->topLevelItem(0)->text(1), "TEST") << "rows in port order";
+        EXPECT_EQ(dialog->List()->currentItem(), dialog->List()->topLevelItem(0)) << "the row just added";
+        EXPECT_TRUE(dialog->RemoveButton()->isEnabled());
         add("2775", "SMGP3"); // the same port again changes its protocol
         dialog->List()->setCurrentItem(dialog->List()->topLevelItem(2)); // 9000
         QTest::mouseClick(dialog->RemoveButton(), Qt::LeftButton);

@@ -32,6 +32,7 @@
 #include <QLineEdit>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QRegularExpression>
@@ -571,20 +572,25 @@ TEST_F(ViewLogTest, FindSelectsTheNextRowWhoseDecodeHoldsTheText) {
     Add(2, SmppPdu(0x00000015, 2));
     Add(2, SubmitSm(3, "222"));
     Add(2, SubmitSm(4, "111"));
+    Add(2, SubmitSm(5, "111"));
     NextTurn();
     view.OpenFind();
     CFindBar& bar = *view.FindBar();
     ASSERT_TRUE(bar.isVisible());
     QTest::keyClicks(bar.Edit(), "DESTINATION_ADDR = 111");
-    QTest::keyClick(bar.Edit(), Qt::Key_Return);
-    EXPECT_EQ(Brief().SelectedIndex(), 3);
-    QTest::keyClick(bar.Edit(), Qt::Key_Return);
-    EXPECT_EQ(Brief().SelectedIndex(), 0) << "wrapped round";
+    for (const int found : {3, 4, 0}) { // the last wrapped round
+        QTest::keyClick(bar.Edit(), Qt::Key_Return);
+        EXPECT_EQ(Brief().SelectedIndex(), found);
+    }
     QTest::keyClick(bar.Edit(), Qt::Key_Return, Qt::ShiftModifier);
-    EXPECT_EQ(Brief().SelectedIndex(), 3) << "Shift+Return finds backwards";
+    EXPECT_EQ(Brief().SelectedIndex(), 4) << "Shift+Return finds backwards";
+    QTest::mouseClick(bar.PreviousButton(), Qt::LeftButton);
+    EXPECT_EQ(Brief().SelectedIndex(), 3) << "and so does Previous";
+    QTest::mouseClick(bar.NextButton(), Qt::LeftButton);
+    EXPECT_EQ(Brief().SelectedIndex(), 4);
     bar.WrapBox()->setChecked(false);
     EXPECT_FALSE(view.Find(true));
-    EXPECT_EQ(Brief().SelectedIndex(), 3);
+    EXPECT_EQ(Brief().SelectedIndex(), 4);
     bar.Edit()->setText("333");
     EXPECT_FALSE(view.Find(false));
     QTest::keyClick(bar.Edit(), Qt::Key_Escape);
@@ -593,9 +599,9 @@ TEST_F(ViewLogTest, FindSelectsTheNextRowWhoseDecodeHoldsTheText) {
 
     // The decode tree's lines: the whole text as tool tip, the value alone to copy.
     Tree().setCurrentItem(Tree().topLevelItem(1)->child(3));
-    EXPECT_EQ(Tree().currentItem()->toolTip(0), "SMPP: Sequence number = 4");
+    EXPECT_EQ(Tree().currentItem()->toolTip(0), "SMPP: Sequence number = 5");
     Tree().CopyValue();
-    EXPECT_EQ(QApplication::clipboard()->text(), "4");
+    EXPECT_EQ(QApplication::clipboard()->text(), "5");
 }
 
 // Find also reads the list's cells, and shows the decode line that holds the text, its bytes lit up.
@@ -732,6 +738,7 @@ TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) 
         const char* message;
     } refused[] = {
         {"", "Type the name of a field, such as smpp.data_coding."},
+        {"  ", "Type the name of a field, such as smpp.data_coding."},
         {"smpp.no_such_field", "No field is named \"smpp.no_such_field\"."},
     };
     for (const auto& bad : refused) {
