@@ -581,6 +581,7 @@ TEST_F(TarnwickBinaryTest, StatisticsArePrintedAndWrittenAtExit) {
     EXPECT_EQ(json.value("unanswered").toInt(), 0);
     ASSERT_EQ(json.value("connections").toArray().size(), 1);
     EXPECT_EQ(json.value("connections").toArray()[0].toObject().value("pdus").toInt(), 6);
+    EXPECT_EQ(json.value("generator").toObject().value("state").toString(), "idle");
 }
 
 // Over several wipes of the full capture nothing is lost: the statistics, the trace, the capture file
@@ -693,12 +694,14 @@ TEST_F(TarnwickBinaryTest, StoredSettingsDecideWhatIsCaptured) {
 TEST_F(TarnwickBinaryTest, FaultRulesAccountsAndJobFilesAreCheckedThenServed) {
     const QString bad = configHome.path() + "/bad.json", good = configHome.path() + "/good.json";
     const QString badAccounts = configHome.path() + "/bad-accounts.json";
+    const QString fancyAccounts = configHome.path() + "/fancy-accounts.json";
     const QString goodAccounts = configHome.path() + "/accounts.json";
     const QString badProfile = configHome.path() + "/profile.json";
     const QString badJob = configHome.path() + "/bad-job.json", goodJob = configHome.path() + "/job.json";
     for (const auto& [path, json] : {std::pair{bad, R"([{"command":"bind"}, {"systemId":"(x"}])"},
                                      std::pair{good, R"([{"command":"bind","status":13}])"},
                                      std::pair{badAccounts, R"([{"systemId":"a"}, {"systemId":"b","window":-1}])"},
+                                     std::pair{fancyAccounts, R"([{"systemId":"a","receiptProfile":"Fancy"}])"},
                                      std::pair{goodAccounts, R"([{"systemId":"esme","password":"secret"}])"},
                                      std::pair{badProfile, R"({"text":"{id} {time}"})"},
                                      std::pair{badJob, R"({"systemId":"rx","count":3,"rate":0})"},
@@ -717,6 +720,8 @@ TEST_F(TarnwickBinaryTest, FaultRulesAccountsAndJobFilesAreCheckedThenServed) {
         {{"--headless", "--seed", "x"}, "Invalid seed 'x'."},
         {{"--headless", "--accounts", badAccounts},
          badAccounts.toStdString() + ": Account 2 (b), \"window\": a whole number from 0 to 1000000 expected."},
+        {{"--headless", "--accounts", fancyAccounts},
+         fancyAccounts.toStdString() + ": Account 1 (a), \"receiptProfile\": \"Fancy\" is no built-in receipt profile."},
         {{"--headless", "--receipt-profile", badProfile},
          badProfile.toStdString() + ": text: unknown field {time}; the fields are {id} {sub} {dlvrd} {submit_date} "
                                     "{done_date} {stat} {err} {text}."},

@@ -70,9 +70,9 @@ TEST(StreamReassembler, OrdersFramesAndReportsTrouble) {
         {"caught mid-stream: a segment shorter than a length field does not start a PDU; a length field alone does",
          {{1, 500, kAck, Part(b, 17, 20)}, {2, 503, kAck, Part(a, 0, 4)}, {3, 507, kAck, Part(a, 4, 12)}}, false,
          "not a start 3; pdu 12/1 @3; ", false},
-        {"a bad length is judged by its own four octets; the next segment may start a PDU",
-         {{1, 0, kSyn, {}}, {2, 1, kAck, Builder().u32(5000).u32(1)}, {3, 9, kAck, a}},
-         false, "bad length 5000; pdu 12/1 @3; ", false},
+        {"a bad length is judged by its own four octets; what follows starts no PDU unless it opens with one",
+         {{1, 0, kSyn, {}}, {2, 1, kAck, Builder().u32(5000).u32(1)}, {3, 9, kAck, Bytes(8)}, {4, 17, kAck, a}},
+         false, "bad length 5000; not a start 8; pdu 12/1 @4; ", false},
         {"a stream that stops inside a PDU is unfinished", {{1, 0, kSyn, {}}, {2, 1, kAck, Part(b, 0, 14)}},
          true, "", true},
     };
@@ -129,7 +129,10 @@ TEST(StreamReassembler, TooMuchHeldDataIsAGap) {
     Recorder recorder;
     stream.Segment(recorder, 1, 0, kSyn, {});
     const Bytes big = Pdu(60000, 7);
-    for (uint32_t i = 0; i < 5; ++i) stream.Segment(recorder, 2 + i, 1 + 1000 + i * 60000, kAck, big);
+    for (uint32_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(recorder.told, "") << "held so far: " << i * 60000 << " octets"; // 240,000 still fit
+        stream.Segment(recorder, 2 + i, 1 + 1000 + i * 60000, kAck, big);
+    }
     EXPECT_EQ(recorder.told, "gap 1000; pdu 60000/7 @2; pdu 60000/7 @3; pdu 60000/7 @4; pdu 60000/7 @5; pdu 60000/7 @6; ");
     EXPECT_FALSE(stream.HasHeldSegments());
 }

@@ -251,7 +251,7 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"a receipt with an err past one octet", "POST", "/api/v1/receipts", R"({"messageId":"000000","err":256})", 400,
          R"({"error":"err: a whole number from 0 to 255 expected"})"},
         {"an MO", "POST", "/api/v1/mo", R"({"from":"13800000000","to":"10086","text":"from a phone"})", 200,
-         R"({"sent":1})", Auth::Good, Then::EsmeReceives, "from a phone"},
+         R"({"sent":1})", Auth::Good, Then::EsmeReceives, std::string("13800000000\0\0\0" "10086", 19)}, // from, to
         {"a long MO with 16-bit references", "POST", "/api/v1/mo",
          R"({"from":"13800000000","to":"10086","split":"udh16","text":")" + std::string(161, 'y') + R"("})", 200,
          R"({"sent":2})", Auth::Good, Then::EsmeReceivesParts, "\x06\x08\x04"},

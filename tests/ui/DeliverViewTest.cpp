@@ -368,7 +368,7 @@ TEST_F(DeliverViewTest, AddToListKeepsEveryFieldAndEditReplacesTheFirstSelectedE
     {
         QFile out(file);
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write("from a file\n");
+        out.write("from a file\r\n"); // written on Windows: its line end is no part of the message
     }
     WithDialog([this] { m_view->AddDeliverSm(); }, [&](CDeliverDialog& dialog) {
         QString warning;

@@ -934,11 +934,13 @@ TEST(HexLayout, RowsColumnsAndTextPositions) {
     for (int i = 0; i < 20; ++i)
         bytes.append(char(0x41 + i));
     bytes[1] = '\x01';
+    bytes[2] = '\x7F'; // DEL is no more printable than 0x01; a blank is
+    bytes[3] = ' ';
     using namespace hex_layout;
     EXPECT_EQ(RowCount(20), 2);
     EXPECT_EQ(RowCount(32), 2);
     EXPECT_EQ(RowText(bytes, 0),
-              "00000000  41 01 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50  A.CDEFGHIJKLMNOP");
+              "00000000  41 01 7F 20 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50  A.. EFGHIJKLMNOP");
     EXPECT_EQ(RowText(bytes, 1),
               "00000010  51 52 53 54                                      QRST");
 
@@ -969,7 +971,7 @@ TEST(HexLayout, RowsColumnsAndTextPositions) {
     EXPECT_EQ(ColumnsInRow({18, 10}, 1, 20), (Columns{{2, 3}})) << "cut at the last byte";
     EXPECT_EQ(ColumnsInRow({16, 4}, 0, 20), Columns{});
     EXPECT_EQ(ColumnsInRow({3, 0}, 0, 20), Columns{});
-    EXPECT_EQ(HexText(bytes, {1, 3}), "01 43 44");
+    EXPECT_EQ(HexText(bytes, {1, 3}), "01 7F 20");
 
     CViewLogHex hex;
     hex.SetBytes(bytes);
