@@ -299,7 +299,8 @@ TEST_F(FaultRulesTest, ARepeatedRequestNoRuleMatchedLeavesTheRulesInForce) {
         Bytes answer;
     } steps[] = {
         {"222", Submitted(2, "000000")}, {"222", Submitted(3, "000001")}, {"111", Status(kSubmitResp, 4, 8)},
-        {"222", Submitted(5, "000002")}, {"2221", Status(kSubmitResp, 6, 8)}, {"22", Submitted(7, "000003")},
+        {"211", Submitted(5, "000002")}, // only the first octet differs from the last one read
+        {"222", Submitted(6, "000003")}, {"2221", Status(kSubmitResp, 7, 8)}, {"22", Submitted(8, "000004")},
     };
     uint32_t sequence = 1;
     for (const auto& step : steps) {
@@ -312,7 +313,7 @@ TEST_F(FaultRulesTest, ARepeatedRequestNoRuleMatchedLeavesTheRulesInForce) {
     esme->Send(Submit(++sequence, "222"));
     EXPECT_EQ(esme->NextPdu(), Status(kSubmitResp, sequence, 8));
     esme->Send(Submit(++sequence, "111"));
-    EXPECT_EQ(esme->NextPdu(), Submitted(sequence, "000004"));
+    EXPECT_EQ(esme->NextPdu(), Submitted(sequence, "000005"));
 }
 
 TEST_F(FaultRulesTest, ThrottlesAboveTheRateInEachSecond) {

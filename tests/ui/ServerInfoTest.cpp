@@ -327,8 +327,10 @@ TEST_F(ServerInfoTest, UnbindAndDisconnectTheSelectedConnection) {
     EXPECT_TRUE(bound->WaitForDisconnected(kCloseWaitMs));
 
     EXPECT_FALSE(mobilePage.OnlineList()->UnbindAction()->isVisible());
-    EXPECT_TRUE(mobilePage.OnlineList()->List()->isColumnHidden(COnlineClientModel::kBindType));
-    EXPECT_FALSE(list.isColumnHidden(COnlineClientModel::kBindType));
+    for (const int column : {COnlineClientModel::kBindType, COnlineClientModel::kTransport}) {
+        EXPECT_TRUE(mobilePage.OnlineList()->List()->isColumnHidden(column)) << column;
+        EXPECT_FALSE(list.isColumnHidden(column)) << column;
+    }
 }
 
 } // namespace
