@@ -177,8 +177,12 @@ TEST_F(DisplayFilterTest, TextFindsTheContentOfBothCmppLayouts) {
         ASSERT_TRUE(log.AddCaptured(version == 2 ? protocol::kCmpp : protocol::kCmpp3, kT0, kSmsc, 7890, {0x0A000001, 40000}, pdu.data(),
                                     uint32_t(pdu.size()), 3));
     }
+    // And a command its table names with a capital ("Login") is found however it is typed.
+    const std::string login = "\x02" "01:001\t010:a\t011:b\t\x03";
+    ASSERT_TRUE(log.AddCaptured(protocol::kCimd2, kT0, 0x0A000001, 40000, {kSmsc, 9971},
+                                reinterpret_cast<const uint8_t*>(login.data()), uint32_t(login.size()), 4));
     for (const auto& [text, rows] : {std::pair<const char*, std::vector<int32_t>>{"text:two", {0}}, {"text:six", {1}},
-                                     {"text:cmpp", {0, 1}}}) {
+                                     {"text:cmpp", {0, 1}}, {"cimd2:login", {2}}}) {
         display_filter::Error error;
         ASSERT_TRUE(filter.Parse(text, error)) << error.what;
         EXPECT_EQ(Matching(), rows) << text;
