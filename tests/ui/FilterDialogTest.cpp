@@ -149,6 +149,8 @@ TEST_F(FilterDialogTest, ClearingShowUnknownAndOkStopsKeepingUnknownPdus) {
     ASSERT_TRUE(m_dialog->ShowUnknownBox()->isChecked()) << "default 1";
     QTest::mouseClick(m_dialog->ShowUnknownBox(), Qt::LeftButton);
     EXPECT_EQ(m_dialog->UnansweredBox()->value(), 5) << "seconds before a request counts as unanswered";
+    m_dialog->UnansweredBox()->setValue(0);
+    EXPECT_EQ(m_dialog->UnansweredBox()->value(), 1) << "a request is given at least a second";
     m_dialog->UnansweredBox()->setValue(12);
     Press("&OK");
     EXPECT_EQ(QSettings().value("Setup/ShowUnknown").toInt(), 0);

@@ -85,6 +85,7 @@ TEST(MobilePhone, LogsInAnswersADeliverSendsASubmitAndLogsOut) {
     }
     EXPECT_EQ(phone->Inbox()->topLevelItem(1)->text(CMobilePhone::kMessage), QString::fromUtf8("Three parts, one 你好"));
 
+    EXPECT_FALSE(Button(*phone, "&Send")->isEnabled()) << "no destination yet";
     QTest::keyClicks(phone->DestinationField(), "10086");
     QTest::keyClicks(phone->TextField(), "ok");
     QTest::keyClick(phone->TextField(), Qt::Key_Return);

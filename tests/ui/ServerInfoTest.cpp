@@ -299,6 +299,7 @@ TEST_F(ServerInfoTest, DeliverButtonAndQuickDeliver) {
     CloseAndWait(*client, smppModel);
     EXPECT_FALSE(action.isEnabled());
     EXPECT_FALSE(online.ShowConnectionAction()->isEnabled());
+    EXPECT_FALSE(online.DisconnectAction()->isEnabled());
 }
 
 // From the keyboard: Ctrl+U asks to unbind the selected bound ESME, Delete disconnects it at once

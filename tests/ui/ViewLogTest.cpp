@@ -871,6 +871,7 @@ TEST_F(ViewLogTest, GoToPacketBySeq) {
     view.OpenGoTo();
     auto* dialog = view.findChild<CGoToDialog*>();
     ASSERT_TRUE(dialog && dialog->isVisible());
+    EXPECT_EQ(dialog->SeqBox()->value(), Brief().SelectedIndex() + 1) << "it opens on the Seq shown";
     const struct {
         const char* seq;
         const char* message;
