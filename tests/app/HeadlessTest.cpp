@@ -786,8 +786,7 @@ TEST_F(TarnwickBinaryTest, TheSeedRepeatsARunsChances) {
         esme.Send(SmppPdu(0x00000002, 1, BindBody("esme")));
         ASSERT_TRUE(esme.NextPdu());
         for (uint32_t sequence = 2; sequence < 18; ++sequence) {
-            esme.Send(SmppPdu(0x00000004, sequence, Builder().cstr("").u8(1).u8(1).cstr("1").u8(1).u8(1).cstr("2").u8(0)
-                                                        .u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(0)));
+            esme.Send(SmppPdu(0x00000004, sequence, test_bytes::SmppMessageBody("1", "2", 0, 0, {})));
             const std::optional<Bytes> answer = esme.NextPdu();
             ASSERT_TRUE(answer && answer->size() >= 16);
             run.push_back((*answer)[11]); // command_status's last octet: 8 or 0

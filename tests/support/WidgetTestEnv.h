@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -66,5 +67,15 @@ inline ::testing::Environment* const kWidgetEnvironment =
     (s_widgetApplication = true, ::testing::AddGlobalTestEnvironment(new WidgetEnvironment));
 
 inline void ClearSettings() { QSettings().clear(); }
+
+// The push button of a window whose text (its '&' included) reads `text`; a failure and null when none does.
+inline QPushButton* Button(QWidget& window, const QString& text)
+{
+    for (QPushButton* button : window.findChildren<QPushButton*>())
+        if (button->text() == text)
+            return button;
+    ADD_FAILURE() << "no button " << text.toStdString();
+    return nullptr;
+}
 
 } // namespace test_qt

@@ -104,10 +104,8 @@ protected:
 
     static void Press(QDialog& dialog, const char* text)
     {
-        for (QPushButton* b : dialog.findChildren<QPushButton*>())
-            if (b->text() == text)
-                return QTest::mouseClick(b, Qt::LeftButton);
-        ADD_FAILURE() << "no button " << text;
+        if (QPushButton* button = test_qt::Button(dialog, text))
+            QTest::mouseClick(button, Qt::LeftButton);
     }
 
     std::unique_ptr<CDeliverView> m_view;

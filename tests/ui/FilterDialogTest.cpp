@@ -60,10 +60,8 @@ protected:
         QTest::keyClick(m_dialog->Tree(), Qt::Key_Space);
     }
     void Press(const char* button) {
-        for (QPushButton* b : m_dialog->findChildren<QPushButton*>())
-            if (b->text() == button)
-                return QTest::mouseClick(b, Qt::LeftButton);
-        ADD_FAILURE() << "no button " << button;
+        if (QPushButton* b = test_qt::Button(*m_dialog, button))
+            QTest::mouseClick(b, Qt::LeftButton);
     }
     // The flags the stored filter means (it is kept by row name; see FilterTableTest).
     static std::string StoredFilter() { return protocol::filter::ReadStored(StoredText()); }

@@ -19,14 +19,8 @@ TEST(GeneratorDialog, FieldsByTheKeyboardMakeTheJobAndARefusedStartSaysWhy) {
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     EXPECT_EQ(dialog.Job().count, 1000) << "the amount a new job starts from";
-    const auto stop = [&dialog] {
-        for (const QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
-            if (button->text() == "Sto&p")
-                return button->isEnabled();
-        ADD_FAILURE() << "no Stop button";
-        return true;
-    };
-    EXPECT_FALSE(stop()) << "nothing runs yet";
+    const QPushButton& stop = *test_qt::Button(dialog, "Sto&p");
+    EXPECT_FALSE(stop.isEnabled()) << "nothing runs yet";
     const auto alt = [](char key) { QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier); };
     const auto type = [](const QString& text) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
@@ -67,7 +61,7 @@ TEST(GeneratorDialog, FieldsByTheKeyboardMakeTheJobAndARefusedStartSaysWhy) {
     alt('t');
     EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.findChild<QLabel*>("state")->text().startsWith("destination: "); }));
     EXPECT_FALSE(simulator.Generator().IsActive());
-    EXPECT_FALSE(stop());
+    EXPECT_FALSE(stop.isEnabled());
 }
 
 } // namespace

@@ -25,6 +25,7 @@
 namespace {
 
 using test_net::WaitUntil;
+using test_qt::Button;
 
 class Listener : public CMobileMessageListener {
 public:
@@ -34,14 +35,6 @@ public:
     std::vector<test_protocol::TerminalMessage> submitted;
     std::vector<std::pair<int32_t, uint64_t>> answers;
 };
-
-QPushButton* Button(QWidget& window, const QString& text) {
-    for (QPushButton* button : window.findChildren<QPushButton*>())
-        if (button->text() == text)
-            return button;
-    ADD_FAILURE() << "no button " << text.toStdString();
-    return nullptr;
-}
 
 TEST(MobilePhone, LogsInAnswersADeliverSendsASubmitAndLogsOut) {
     CMobileServer server;
