@@ -1,7 +1,7 @@
 // CConnection: a connection's name and its reads and writes.
 #include "engine/Connection.h"
 
-#include <QSslSocket>
+#include "engine/Stream.h"
 
 #include <cstring>
 
@@ -19,29 +19,23 @@ int64_t CConnection::Receive(void* buffer, int64_t length) {
         return -1;
     if (HoldReadingIfBacklogged())
         return -1;
-    if (m_socket->bytesAvailable() > 0)
-        return m_socket->read(static_cast<char*>(buffer), length);
-    return m_socket->state() == QAbstractSocket::ConnectedState ? -1 : 0;
+    return m_stream->Read(buffer, length);
 }
 
 int64_t CConnection::Send(const void* buffer, int64_t length) {
     if (length < 0 || (buffer == nullptr && length > 0))
         return -1;
-    if (m_socket->state() != QAbstractSocket::ConnectedState)
-        return -1;
-    if (length == 0)
-        return 0;
-    return m_socket->write(static_cast<const char*>(buffer), length);
+    return m_stream->Write(buffer, length);
 }
 
 bool CConnection::HoldReadingIfBacklogged() {
-    if (!m_readingHeld && Unsent() > kMaxUnsentOctets)
+    if (!m_readingHeld && Unsent() > kMaxUnsentOctets) {
         m_readingHeld = true;
+        m_stream->SetReading(false);
+    }
     return m_readingHeld;
 }
 
 int64_t CConnection::Unsent() const {
-    // A TLS socket's own count is of the plain text still to encrypt; what it has encrypted waits below it.
-    const int64_t encrypted = m_tls ? static_cast<const QSslSocket*>(m_socket)->encryptedBytesToWrite() : 0;
-    return m_socket->bytesToWrite() + encrypted;
+    return m_stream->Unsent();
 }

@@ -3,6 +3,7 @@
 
 #include "capture/PacketLog.h"
 #include "engine/ServerObserver.h"
+#include "engine/Stream.h"
 
 #include <QSslServer>
 #include <QSslSocket>
@@ -10,9 +11,12 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -31,6 +35,34 @@ uint32_t Ipv4Of(const QHostAddress& address)
     const uint32_t value = address.toIPv4Address(&isIpv4); // also unwraps ::ffff:a.b.c.d
     return isIpv4 ? value : 0;
 }
+
+// A plain connection's descriptor, waiting in the listener's queue until the server has a place for it.
+// The listener keeps counting what waits and pausing, as it does for its own sockets; what the server
+// never takes is closed with it.
+class CWaitingDescriptor : public QTcpSocket {
+public:
+    CWaitingDescriptor(qintptr descriptor, QObject* parent) : QTcpSocket(parent), m_descriptor(int(descriptor)) {}
+    ~CWaitingDescriptor() override {
+        if (m_descriptor >= 0)
+            ::close(m_descriptor);
+    }
+    int Take() { return std::exchange(m_descriptor, -1); }
+
+private:
+    int m_descriptor;
+};
+
+// The plain port: connections are read and written by the server itself (CPlainStream), not by a socket
+// class of Qt's, so Qt only accepts them.
+class CPlainListener : public QTcpServer {
+public:
+    using QTcpServer::QTcpServer;
+
+protected:
+    void incomingConnection(qintptr descriptor) override {
+        addPendingConnection(new CWaitingDescriptor(descriptor, this));
+    }
+};
 
 // Qt's TLS server, naming to its owner the socket it made for each connection it accepts. Qt itself
 // names a socket only once its handshake starts (startedEncryptionHandshake), and drops without a
@@ -60,7 +92,7 @@ private:
 
 CSocketServer::CSocketServer(QObject* parent)
     : QObject(parent)
-    , m_listener(new QTcpServer(this))
+    , m_listener(new CPlainListener(this))
     , m_idleTimer(new QTimer(this))
 {
     // Qt takes connections off the backlog into its own queue; keeping that queue at one means a
@@ -80,8 +112,8 @@ CSocketServer::~CSocketServer()
     if (m_tlsListener)
         m_tlsListener->disconnect(this);
     for (const auto& connection : m_connections) {
-        connection->Socket()->disconnect(this);
-        delete connection->Socket();
+        connection->Stream().disconnect(this);
+        delete &connection->Stream();
     }
     m_connections.clear();
 }
@@ -246,7 +278,13 @@ void CSocketServer::AcceptPending()
             QTcpSocket* socket = listener->nextPendingConnection();
             if (socket == nullptr)
                 break;
-            Accept(socket, listener == m_tlsListener);
+            if (listener == m_tlsListener) {
+                Accept(new CQtStream(socket, this), true);
+                continue;
+            }
+            const int descriptor = static_cast<CWaitingDescriptor*>(socket)->Take();
+            delete socket;
+            Accept(new CPlainStream(descriptor, this), false);
         }
     }
     // Taking a pending connection re-arms the listener, so pause only after the last take.
@@ -254,34 +292,27 @@ void CSocketServer::AcceptPending()
         PauseAccepting(true);
 }
 
-void CSocketServer::Accept(QTcpSocket* socket, bool tls)
+void CSocketServer::Accept(CStream* stream, bool tls)
 {
-    // Responses are small and answer a waiting peer; don't let Nagle hold them back.
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    m_connections.push_back(std::make_unique<CConnection>(socket, CPacketLog::NewConnectionId(),
-                                                          Ipv4Of(socket->peerAddress()), socket->peerPort(), Now()));
+    m_connections.push_back(std::make_unique<CConnection>(stream, CPacketLog::NewConnectionId(),
+                                                          Ipv4Of(stream->PeerAddress()), stream->PeerPort(), Now()));
     CConnection& connection = *m_connections.back();
     connection.m_tls = tls;
 
-    socket->setReadBufferSize(kReadBufferOctets);
-
-    // The signals stop (socket->disconnect) before the connection leaves the table.
-    connect(socket, &QTcpSocket::readyRead, this, [this, &connection] { HandleReadyRead(connection); });
-    connect(socket, &QTcpSocket::disconnected, this, [this, &connection] { HandlePeerClosed(connection); });
+    // The signals stop (stream->disconnect) before the connection leaves the table.
+    connect(stream, &CStream::Readable, this, [this, &connection] { HandleReadyRead(connection); });
+    connect(stream, &CStream::Closed, this, [this, &connection] { HandlePeerClosed(connection); });
     // Any octets that go out may be the ones that let a held connection be read again.
-    const auto wrote = [this, &connection] { ResumeIfDrained(connection); };
-    connect(socket, &QTcpSocket::bytesWritten, this, wrote);
-    if (tls)
-        connect(static_cast<QSslSocket*>(socket), &QSslSocket::encryptedBytesWritten, this, wrote);
+    connect(stream, &CStream::Written, this, [this, &connection] { ResumeIfDrained(connection); });
     OnAccept(connection);
     for (CServerObserver* observer : m_observers)
         observer->OnConnected(connection);
 
-    // A client that waited in the queue may have sent, or even gone, before we took it; the
+    // A TLS client that waited in the queue may have sent, or even gone, before we took it; the
     // signals for that have already passed, so catch up here.
-    if (socket->bytesAvailable() > 0)
+    if (tls)
         HandleReadyRead(connection);
-    if (socket->state() != QAbstractSocket::ConnectedState)
+    if (!stream->IsOpen())
         HandlePeerClosed(connection);
 }
 
@@ -298,20 +329,20 @@ void CSocketServer::PauseAccepting(bool pause)
 void CSocketServer::HandleReadyRead(CConnection& connection)
 {
     connection.m_lastActivity = Now();
-    QTcpSocket* socket = connection.Socket();
+    CStream& stream = connection.Stream();
     if (connection.IsClosing()) {
         // Nobody reads this connection any more; don't let a talkative peer fill our memory.
-        socket->skip(socket->bytesAvailable());
+        stream.Discard();
         return;
     }
-    // A held connection's requests wait, in the socket and then in the kernel, until it drains.
+    // A held connection's requests wait, in the kernel, until it drains.
     if (connection.IsReadingHeld())
         return;
     OnReceive(connection);
-    // Answers go out now rather than on the next turn of the event loop: an ESME waiting
-    // for each response before it sends the next request feels every turn.
-    if (socket->bytesToWrite() > 0)
-        socket->flush();
+    // Answers go out now, all of this read's in one write, rather than on the next turn of the
+    // event loop: an ESME waiting for each response before it sends the next request feels every turn.
+    if (stream.Unsent() > 0)
+        stream.Flush();
 }
 
 void CSocketServer::ResumeIfDrained(CConnection& connection)
@@ -319,6 +350,7 @@ void CSocketServer::ResumeIfDrained(CConnection& connection)
     if (!connection.IsReadingHeld() || connection.Unsent() > CConnection::kResumeOctets)
         return;
     connection.m_readingHeld = false;
+    connection.Stream().SetReading(true);
     // What arrived while reading was held raises no signal of its own, and a framed server may
     // hold whole PDUs it read before the hold. Both are handled on the next turn, not inside the
     // socket's write that emitted this.
@@ -340,17 +372,10 @@ void CSocketServer::FinishClose(uint64_t id)
     if (index < 0)
         return;
 
-    QTcpSocket* socket = m_connections[index]->Socket();
-    socket->disconnect(this);
-    // Queued outgoing octets still go out; the socket frees itself once they have.
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    QTimer::singleShot(kFlushLimitMs, socket, [socket] {
-        socket->abort();
-        socket->deleteLater();
-    });
-    socket->disconnectFromHost();
-    if (socket->state() == QAbstractSocket::UnconnectedState)
-        socket->deleteLater();
+    // Queued outgoing octets still go out; the stream frees itself once they have.
+    CStream& stream = m_connections[index]->Stream();
+    stream.disconnect(this);
+    stream.CloseAfterFlush(kFlushLimitMs);
 
     RemoveConnection(index);
     if (m_running && GetConnectionCount() < m_maxConnections) {
@@ -383,10 +408,9 @@ void CSocketServer::Stop()
     // From the end, so that each close leaves the indexes of the ones still to go alone.
     while (!m_connections.empty()) {
         const int index = GetConnectionCount() - 1;
-        QTcpSocket* socket = m_connections[index]->Socket();
-        socket->disconnect(this);
-        socket->abort();
-        socket->deleteLater();
+        CStream& stream = m_connections[index]->Stream();
+        stream.disconnect(this);
+        stream.Abort();
         RemoveConnection(index);
     }
     // The TLS sockets are its children and go with it, those still in their handshake without a word.

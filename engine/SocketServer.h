@@ -19,7 +19,6 @@ class QSslConfiguration;
 class QSslServer;
 class QSslSocket;
 class QTcpServer;
-class QTcpSocket;
 class QTimer;
 
 // Owns the listening socket (and, after StartTls, a TLS one beside it), the ordered table of
@@ -38,9 +37,6 @@ public:
     static constexpr int kListenBacklog = 10;
     static constexpr int kIdleCheckMs = 5000;
     static constexpr int kClosePauseMs = 500;
-    // What Qt takes off the kernel for one connection before the server reads it: a connection
-    // whose reading is held (CConnection::kMaxUnsentOctets) holds no more than this in our memory.
-    static constexpr int kReadBufferOctets = 64 * 1024;
 
     explicit CSocketServer(QObject* parent = nullptr);
     ~CSocketServer() override;
@@ -129,7 +125,7 @@ protected:
 
 private:
     void AcceptPending();
-    void Accept(QTcpSocket* socket, bool tls);
+    void Accept(CStream* stream, bool tls);
     // A TLS socket is watched from its arrival, and its handshake from when Qt starts it, until it
     // is encrypted, reported failed, or dropped before a handshake began.
     void WatchArrival(QSslSocket* socket);

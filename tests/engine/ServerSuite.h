@@ -2,6 +2,7 @@
 #pragma once
 
 #include "capture/PacketLog.h"
+#include "engine/Stream.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/Connections.h"
 #include "tests/support/QtTestEnv.h"
@@ -9,7 +10,9 @@
 #include "tests/support/TestClient.h"
 
 #include <QSignalBlocker>
-#include <QTcpSocket>
+
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 
 #include <gtest/gtest.h>
 
@@ -150,21 +153,29 @@ TYPED_TEST_P(ServerSuite, CapturesBothDirectionsAndLosesNothingToTheWipe) {
     EXPECT_EQ(this->log.SerialBase(), 2 + 2) << "the filler and the login before it, and the first two";
 }
 
-// An answer the socket does not take never reached the client: the request is captured, the answer
-// is not. The server hears of the close only after it has handled what was already read.
-TYPED_TEST_P(ServerSuite, AnAnswerTheSocketRefusesIsNotCaptured) {
+// An answer the stream no longer takes never reached the client: the request is captured, the
+// answer is not. Here the server's end was shut for sending and a send has failed on it before the
+// request is handled; the server hears of it only after it has handled what it could still read.
+TYPED_TEST_P(ServerSuite, AnAnswerTheStreamRefusesIsNotCaptured) {
     auto client = this->Connect();
-    QTcpSocket* socket = NthConnection(this->server, 0)->Socket();
+    CConnection& connection = *NthConnection(this->server, 0);
+    auto& stream = static_cast<CPlainStream&>(connection.Stream());
     const Bytes login = TypeParam::Login("late", 1);
     {
-        const QSignalBlocker quiet(socket);
+        const QSignalBlocker quiet(stream);
         client->Send(login);
-        ASSERT_TRUE(WaitUntil([&] { return socket->bytesAvailable() >= qint64(login.size()); }));
-        socket->disconnectFromHost();
-        ASSERT_EQ(socket->state(), QAbstractSocket::UnconnectedState);
+        ASSERT_TRUE(WaitUntil([&] {
+            int waiting = 0;
+            return ioctl(stream.Descriptor(), FIONREAD, &waiting) == 0 && waiting >= int(login.size());
+        }));
+        ASSERT_EQ(shutdown(stream.Descriptor(), SHUT_WR), 0);
+        ASSERT_EQ(connection.Send("\0", 1), 1);
+        stream.Flush();
+        ASSERT_FALSE(stream.IsOpen());
     }
-    emit socket->readyRead();
+    emit stream.Readable();
     EXPECT_EQ(this->Records(), (std::vector<Bytes>{this->FromClient(*client, login)}));
+    ASSERT_TRUE(WaitUntil([&] { return connection.IsClosing(); })) << "the failed send closes the connection";
 }
 
 TYPED_TEST_P(ServerSuite, ObserverHearsConnectLoginAndDisconnect) {
@@ -210,7 +221,11 @@ TYPED_TEST_P(ServerSuite, APeerThatLeavesItsAnswersUnreadIsReadAgainOnceTheyDrai
     const CConnection& connection = *this->ConnectionOf(*client);
     // A small kernel buffer behind the server's socket, so that the answers soon back up in the
     // server itself; the client's takes what the loopback's default gives it.
-    connection.Socket()->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 4096);
+    const int descriptor = static_cast<CPlainStream&>(connection.Stream()).Descriptor();
+    const auto sendBuffer = [descriptor](int octets) {
+        ASSERT_EQ(setsockopt(descriptor, SOL_SOCKET, SO_SNDBUF, &octets, sizeof octets), 0);
+    };
+    sendBuffer(4096);
     client->PauseReading();
     const size_t answerSize = TypeParam::LoginAnswer("flood", 1).size();
     const auto requests = uint32_t(3 * CConnection::kMaxUnsentOctets / int64_t(answerSize));
@@ -222,15 +237,20 @@ TYPED_TEST_P(ServerSuite, APeerThatLeavesItsAnswersUnreadIsReadAgainOnceTheyDrai
     client->Send(flood);
 
     ASSERT_TRUE(WaitUntil([&] { return connection.IsReadingHeld(); }, 4 * test_net::kWaitMs));
-    for (int turn = 0; turn < 20; ++turn)
-        QCoreApplication::processEvents();
+    int told = 0;
+    {
+        const QObject listening;
+        QObject::connect(&connection.Stream(), &CStream::Readable, &listening, [&told] { ++told; });
+        for (int turn = 0; turn < 20; ++turn)
+            QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(told, 0) << "a held connection is told of what waits on every turn";
     EXPECT_TRUE(connection.IsReadingHeld());
     EXPECT_LE(connection.Unsent(), CConnection::kMaxUnsentOctets + int64_t(answerSize));
-    EXPECT_LE(connection.Socket()->bytesAvailable(), CSocketServer::kReadBufferOctets);
     EXPECT_LT(this->observer.events.size(), requests) << "every login was read: none waits in the kernel";
 
     // Room again, so that the backlog drains at loopback speed.
-    connection.Socket()->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 1 << 20);
+    sendBuffer(1 << 20);
     client->ResumeReading();
     const Bytes expected = answers;
     ASSERT_TRUE(client->WaitForBytes(expected.size(), 4 * test_net::kWaitMs)) << client->Received().size();
@@ -239,7 +259,7 @@ TYPED_TEST_P(ServerSuite, APeerThatLeavesItsAnswersUnreadIsReadAgainOnceTheyDrai
 }
 
 REGISTER_TYPED_TEST_SUITE_P(ServerSuite, StartLineShowsThePortPickedAndAPortInUseFails, ServesWithNothingAttached,
-                            CapturesBothDirectionsAndLosesNothingToTheWipe, AnAnswerTheSocketRefusesIsNotCaptured,
+                            CapturesBothDirectionsAndLosesNothingToTheWipe, AnAnswerTheStreamRefusesIsNotCaptured,
                             ObserverHearsConnectLoginAndDisconnect, ConnectionLimitAndIdleTimeoutAreThoseStartWasGiven,
                             APeerThatLeavesItsAnswersUnreadIsReadAgainOnceTheyDrainAndLosesNothing);
 
