@@ -34,21 +34,27 @@ void CFramedServer::OnReceive(CConnection& connection) {
     uint8_t* buffer = in.bytes.get();
     if (!buffer || in.state != FrameState::Reading)
         return;
-    // Qt signals once for everything it has buffered: cut every whole PDU the buffer holds, then take
-    // as much more as it has room for in one read, until the socket runs dry. What is left of a PDU
-    // moves to the front, so the buffer never holds more than its capacity. The PDUs of one read
-    // arrived together: the capture reads the clock once for them.
+    // Told once for everything waiting: cut every whole PDU the buffer holds, then take as much more as
+    // it has room for in one read, until a read finds less than room: that one took all there was, and
+    // asking again would only cost a call that finds nothing (more is told on the next turn). What is
+    // left of a PDU moves to the front, so the buffer never holds more than its capacity. The PDUs of
+    // one read arrived together: the capture reads the clock once for them.
     if (m_log)
         m_log->BeginArrivals();
+    bool mayHoldMore = true;
     while (CutWholePdus(connection, in)) {
         in.end -= in.start;
         if (in.start > 0 && in.end > 0)
             std::memmove(buffer, buffer + in.start, static_cast<size_t>(in.end));
         in.start = 0;
-        const int64_t got = connection.Receive(buffer + in.end, in.capacity - in.end);
+        if (!mayHoldMore)
+            break;
+        const int64_t room = in.capacity - in.end;
+        const int64_t got = connection.Receive(buffer + in.end, room);
         if (got <= 0)
             break;
         in.end += static_cast<int32_t>(got);
+        mayHoldMore = got == room;
         if (m_log)
             m_log->BeginArrivals();
     }
