@@ -16,9 +16,11 @@
 namespace {
 
 // A closing connection's waiting octets are dropped this many at a time, and at most a few times per
-// turn, so that a peer sending without end cannot hold the event loop.
-constexpr std::size_t kDiscardChunk = 64 * 1024;
-constexpr int kDiscardReadsPerTurn = 4;
+// turn (or at its close, what a held connection's peer can have waiting), so that a peer sending without
+// end cannot hold the event loop.
+constexpr std::size_t kDropChunk = 64 * 1024;
+constexpr int kDropReadsPerTurn = 4;
+constexpr int kDropReadsAtClose = 64;
 
 } // namespace
 
@@ -61,8 +63,12 @@ int64_t CPlainStream::Read(void* buffer, int64_t length) {
 }
 
 void CPlainStream::Discard() {
-    char sink[kDiscardChunk];
-    for (int reads = 0; reads < kDiscardReadsPerTurn && Read(sink, sizeof sink) > 0; ++reads) {
+    Drop(kDropReadsPerTurn);
+}
+
+void CPlainStream::Drop(int reads) {
+    static char sink[kDropChunk]; // the UI thread's alone
+    while (reads-- > 0 && Read(sink, sizeof sink) > 0) {
     }
 }
 
@@ -139,6 +145,10 @@ void CPlainStream::Abort() {
 void CPlainStream::CloseNow() {
     if (m_fd < 0)
         return;
+    // Octets left unread make the kernel answer the close with a reset, which throws away what it still
+    // holds of ours: the peer would miss the last answers. Those octets would never be read anyway.
+    if (m_closeWhenFlushed)
+        Drop(kDropReadsAtClose);
     m_readable->setEnabled(false);
     m_writable->setEnabled(false);
     ::close(m_fd);

@@ -73,6 +73,7 @@ private:
     // The peer closed or a read or send failed: nothing more is read or queued, and the server hears of it
     // on the next turn, once it has finished handling what it was given.
     void Fail();
+    void Drop(int reads); // reads and drops what is waiting, at most reads times
     void CloseNow();
 
     int m_fd;

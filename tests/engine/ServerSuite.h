@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -92,6 +94,31 @@ protected:
         return test_bytes::CaptureRecord(Traits::kProtocol, pdu, kCaptureTime, kLoopback, port);
     }
 
+    // Floods the client's connection with logins, the client reading no answer, until the server holds
+    // the connection's reading. A small kernel buffer behind the server's end makes the answers soon back
+    // up in the server itself. Gives the answers to every login sent, in order.
+    Bytes FloodUntilHeld(TestClient& client, const CConnection& connection) {
+        SendBuffer(connection, 4096);
+        client.PauseReading();
+        sent = uint32_t(3 * CConnection::kMaxUnsentOctets / int64_t(Traits::LoginAnswer("flood", 1).size()));
+        test_bytes::Builder flood, answers;
+        for (uint32_t sequence = 1; sequence <= sent; ++sequence) {
+            flood.raw(Traits::Login("flood", sequence));
+            answers.raw(Traits::LoginAnswer("flood", sequence));
+        }
+        client.Send(flood);
+        EXPECT_TRUE(WaitUntil([&] { return connection.IsReadingHeld(); }, 4 * test_net::kWaitMs));
+        return answers;
+    }
+    void SendBuffer(const CConnection& connection, int octets) {
+        const int descriptor = static_cast<CPlainStream&>(connection.Stream()).Descriptor();
+        ASSERT_EQ(setsockopt(descriptor, SOL_SOCKET, SO_SNDBUF, &octets, sizeof octets), 0);
+    }
+    // The logins the server has read and answered.
+    size_t Answered() const {
+        return size_t(std::count(observer.events.begin(), observer.events.end(), "logged in 0"));
+    }
+
     static std::string StartLine(const char* outcome, uint16_t atPort) {
         return std::string(Traits::kName).append(" server start ").append(outcome).append("! (port = ")
             .append(std::to_string(atPort)).append(")\r\n");
@@ -102,6 +129,7 @@ protected:
     RecordingObserver observer;
     Server server;
     uint16_t port = 0;
+    uint32_t sent = 0; // logins FloodUntilHeld sent
 };
 
 template <typename Traits>
@@ -219,24 +247,7 @@ TYPED_TEST_P(ServerSuite, ConnectionLimitAndIdleTimeoutAreThoseStartWasGiven) {
 TYPED_TEST_P(ServerSuite, APeerThatLeavesItsAnswersUnreadIsReadAgainOnceTheyDrainAndLosesNothing) {
     auto client = this->Connect();
     const CConnection& connection = *this->ConnectionOf(*client);
-    // A small kernel buffer behind the server's socket, so that the answers soon back up in the
-    // server itself; the client's takes what the loopback's default gives it.
-    const int descriptor = static_cast<CPlainStream&>(connection.Stream()).Descriptor();
-    const auto sendBuffer = [descriptor](int octets) {
-        ASSERT_EQ(setsockopt(descriptor, SOL_SOCKET, SO_SNDBUF, &octets, sizeof octets), 0);
-    };
-    sendBuffer(4096);
-    client->PauseReading();
-    const size_t answerSize = TypeParam::LoginAnswer("flood", 1).size();
-    const auto requests = uint32_t(3 * CConnection::kMaxUnsentOctets / int64_t(answerSize));
-    test_bytes::Builder flood, answers;
-    for (uint32_t sequence = 1; sequence <= requests; ++sequence) {
-        flood.raw(TypeParam::Login("flood", sequence));
-        answers.raw(TypeParam::LoginAnswer("flood", sequence));
-    }
-    client->Send(flood);
-
-    ASSERT_TRUE(WaitUntil([&] { return connection.IsReadingHeld(); }, 4 * test_net::kWaitMs));
+    const Bytes answers = this->FloodUntilHeld(*client, connection);
     int told = 0;
     {
         const QObject listening;
@@ -246,21 +257,36 @@ TYPED_TEST_P(ServerSuite, APeerThatLeavesItsAnswersUnreadIsReadAgainOnceTheyDrai
     }
     EXPECT_EQ(told, 0) << "a held connection is told of what waits on every turn";
     EXPECT_TRUE(connection.IsReadingHeld());
-    EXPECT_LE(connection.Unsent(), CConnection::kMaxUnsentOctets + int64_t(answerSize));
-    EXPECT_LT(this->observer.events.size(), requests) << "every login was read: none waits in the kernel";
+    EXPECT_LE(connection.Unsent(), CConnection::kMaxUnsentOctets + int64_t(answers.size() / this->sent));
+    EXPECT_LT(this->Answered(), size_t(this->sent)) << "every login was read: none waits in the kernel";
 
     // Room again, so that the backlog drains at loopback speed.
-    sendBuffer(1 << 20);
+    this->SendBuffer(connection, 1 << 20);
     client->ResumeReading();
-    const Bytes expected = answers;
-    ASSERT_TRUE(client->WaitForBytes(expected.size(), 4 * test_net::kWaitMs)) << client->Received().size();
-    EXPECT_TRUE(client->Received() == expected) << "answers lost or out of order";
+    ASSERT_TRUE(client->WaitForBytes(answers.size(), 4 * test_net::kWaitMs)) << client->Received().size();
+    EXPECT_TRUE(client->Received() == answers) << "answers lost or out of order";
     EXPECT_FALSE(connection.IsReadingHeld());
+}
+
+// A held connection the user closes still hands its peer every answer it took, then closes: what the peer
+// sent and was never read must not make the kernel reset the connection under the last answers.
+TYPED_TEST_P(ServerSuite, AHeldConnectionClosedStillDeliversEveryAnswerItTook) {
+    auto client = this->Connect();
+    const CConnection& connection = *this->ConnectionOf(*client);
+    const Bytes answers = this->FloodUntilHeld(*client, connection);
+    const size_t answered = this->Answered(); // no more: a closing connection is not read
+    ASSERT_TRUE(this->server.Disconnect(connection.Id()));
+    client->ResumeReading();
+    const Bytes taken(answers.begin(), answers.begin() + std::ptrdiff_t(answered * answers.size() / this->sent));
+    ASSERT_TRUE(client->WaitForBytes(taken.size(), 4 * test_net::kWaitMs + kCloseWaitMs)) << client->Received().size();
+    EXPECT_TRUE(WaitUntil([&] { return client->Socket().state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_TRUE(client->Received() == taken) << "answers lost, out of order or more than were taken";
 }
 
 REGISTER_TYPED_TEST_SUITE_P(ServerSuite, StartLineShowsThePortPickedAndAPortInUseFails, ServesWithNothingAttached,
                             CapturesBothDirectionsAndLosesNothingToTheWipe, AnAnswerTheStreamRefusesIsNotCaptured,
                             ObserverHearsConnectLoginAndDisconnect, ConnectionLimitAndIdleTimeoutAreThoseStartWasGiven,
-                            APeerThatLeavesItsAnswersUnreadIsReadAgainOnceTheyDrainAndLosesNothing);
+                            APeerThatLeavesItsAnswersUnreadIsReadAgainOnceTheyDrainAndLosesNothing,
+                            AHeldConnectionClosedStillDeliversEveryAnswerItTook);
 
 } // namespace test_server
