@@ -275,7 +275,9 @@ TYPED_TEST_P(ServerSuite, AHeldConnectionClosedStillDeliversEveryAnswerItTook) {
     const CConnection& connection = *this->ConnectionOf(*client);
     const Bytes answers = this->FloodUntilHeld(*client, connection);
     const size_t answered = this->Answered(); // no more: a closing connection is not read
+    // Still held when its close comes: the peer reads only once the connection has left the table.
     ASSERT_TRUE(this->server.Disconnect(connection.Id()));
+    ASSERT_TRUE(WaitUntil([&] { return this->server.GetConnectionCount() == 0; }, kCloseWaitMs));
     client->ResumeReading();
     const Bytes taken(answers.begin(), answers.begin() + std::ptrdiff_t(answered * answers.size() / this->sent));
     ASSERT_TRUE(client->WaitForBytes(taken.size(), 4 * test_net::kWaitMs + kCloseWaitMs)) << client->Received().size();
