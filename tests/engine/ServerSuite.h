@@ -268,8 +268,7 @@ TYPED_TEST_P(ServerSuite, APeerThatLeavesItsAnswersUnreadIsReadAgainOnceTheyDrai
     EXPECT_FALSE(connection.IsReadingHeld());
 }
 
-// A held connection the user closes still hands its peer every answer it took, then closes: what the peer
-// sent and was never read must not make the kernel reset the connection under the last answers.
+// A held connection the user closes still hands its peer every answer it took, and no more, then closes.
 TYPED_TEST_P(ServerSuite, AHeldConnectionClosedStillDeliversEveryAnswerItTook) {
     auto client = this->Connect();
     const CConnection& connection = *this->ConnectionOf(*client);
