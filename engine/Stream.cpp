@@ -43,8 +43,12 @@ CPlainStream::CPlainStream(int descriptor, QObject* parent)
 }
 
 CPlainStream::~CPlainStream() {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    if (m_fd < 0)
+        return;
+    // The notifiers go after this body: they must not watch a descriptor that is closed.
+    m_readable->setEnabled(false);
+    m_writable->setEnabled(false);
+    ::close(m_fd);
 }
 
 int64_t CPlainStream::Read(void* buffer, int64_t length) {
