@@ -67,6 +67,7 @@ public:
 
     std::vector<Bytes> pdus;
     std::vector<Bytes> badHeaders;
+    std::string answer; // sent back for every PDU
 
     // Octets taken off the sockets so far: every PDU handed over, and connection index's PDU in progress.
     size_t Taken(int index) const {
@@ -86,6 +87,7 @@ protected:
     }
     void HandlePdu(CConnection& connection, const uint8_t* pdu, uint32_t length) override {
         pdus.emplace_back(pdu, pdu + length);
+        connection.Send(answer.data(), int64_t(answer.size()));
         if (wire::ReadBe32(pdu + 4) == kCloseCommand)
             CloseConnection(connection);
     }
@@ -223,6 +225,23 @@ TEST(FramedServer, DelimitedFramesAreCutAndWhatIsNoFrameIsSkipped) {
     EXPECT_EQ(at.server.pdus, (std::vector<Bytes>{ucp, answer, ucp}));
     EXPECT_EQ(at.server.notFrames, (std::vector<wire::FrameFault>{wire::FrameFault::BadChecksum, wire::FrameFault::Stray}));
     EXPECT_FALSE(test_net::NthConnection(at.server, 0)->IsClosing());
+}
+
+// PDUs read before the answers backed up wait in the buffer, with nothing more to come from the peer: once
+// the answers drain they are handled all the same.
+TEST(FramedServer, PdusReadBeforeAHoldAreHandledOnceItEnds) {
+    const Bytes a = Pdu(0xA0, 4), b = Pdu(0xB0, 0), c = Pdu(0xC0, 2);
+    Connected at;
+    at.server.answer.assign(size_t(32 * CConnection::kMaxUnsentOctets), 'x'); // more than the kernel takes: one alone passes the bound
+    at.client.PauseReading();
+    const Bytes all = Cat({a, b, c});
+    at.client.Send(all);
+    ASSERT_TRUE(WaitUntil([&] { return test_net::NthConnection(at.server, 0)->IsReadingHeld(); }));
+    EXPECT_EQ(at.server.Framing(0).end - at.server.Framing(0).start, int32_t(b.size() + c.size())) << "b and c wait";
+    EXPECT_EQ(at.server.pdus, std::vector<Bytes>{a});
+    at.client.ResumeReading();
+    EXPECT_TRUE(at.client.WaitForBytes(3 * at.server.answer.size(), 4 * test_net::kWaitMs));
+    EXPECT_EQ(at.server.pdus, (std::vector<Bytes>{a, b, c}));
 }
 
 // A peer that never answers fills the queue; the oldest PDU is forgotten, the newest still settle.
