@@ -5,13 +5,13 @@
 #include <QSslSocket>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <fcntl.h>
 
 namespace {
 
