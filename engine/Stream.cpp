@@ -79,8 +79,10 @@ void CPlainStream::Drop(int reads) {
 int64_t CPlainStream::Write(const void* buffer, int64_t length) {
     if (!m_open || length < 0)
         return -1;
-    if (m_outStart > 0 && m_outStart == m_out.size())
-        m_out.clear(), m_outStart = 0;
+    // A peer that reads slowly but never quite catches up would otherwise keep every octet it was ever
+    // sent in front of the queue: once what has gone out is half of it, it goes.
+    if (m_outStart > 0 && 2 * m_outStart >= m_out.size())
+        m_out.erase(0, m_outStart), m_outStart = 0;
     m_out.append(static_cast<const char*>(buffer), std::size_t(length));
     if (length > 0)
         m_writable->setEnabled(true); // out on the next turn, unless the server flushes first
@@ -116,7 +118,6 @@ void CPlainStream::Flush() {
 }
 
 void CPlainStream::SetReading(bool on) {
-    m_reading = on;
     if (m_fd >= 0)
         m_readable->setEnabled(on && m_open);
 }

@@ -82,7 +82,6 @@ private:
     std::string m_out;         // octets [m_outStart, end) wait to go out
     std::size_t m_outStart = 0;
     bool m_open = true;
-    bool m_reading = true;
     bool m_closeWhenFlushed = false;
     QHostAddress m_peerAddress;
     uint16_t m_peerPort = 0;
