@@ -304,6 +304,14 @@ TEST_F(DeliverViewTest, DialogOpensWithTheInitialChoicesEveryTime)
             EXPECT_TRUE(field->text().isEmpty()) << field->objectName().toStdString();
         }
         EXPECT_EQ(fields, 12);
+        // A one-octet field takes 0 to 255, in decimal or after "0x", and nothing it would have to cut.
+        const QValidator* octet = dialog.findChild<QLineEdit*>("protocol_id")->validator();
+        for (const auto& [typed, taken] : {std::pair{"255", true}, {"0xFF", true}, {"199", true}, {"256", false},
+                                           {"259", false}, {"0x100", false}}) {
+            QString text = typed;
+            int at = 0;
+            EXPECT_EQ(octet->validate(text, at) == QValidator::Acceptable, taken) << typed;
+        }
         EXPECT_EQ(dialog.findChild<QComboBox*>("Dest system id")->currentText(), "");
         EXPECT_EQ(dialog.findChild<QSpinBox*>("Count")->value(), 1);
         // Every label names its own field and hands the focus to it; the lines that say a fault are hidden.
