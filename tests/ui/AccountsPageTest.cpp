@@ -119,6 +119,8 @@ TEST_F(SessionPagesTest, SessionTimersAreStoredAndApplied) {
     Type("250");
     Alt('t');
     Type("3");
+    Alt('w');
+    Type("7");
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
     const SessionSettings expected{30, 10, 20, 0};
@@ -127,6 +129,7 @@ TEST_F(SessionPagesTest, SessionTimersAreStoredAndApplied) {
     EXPECT_EQ(m_simulator.Smpp().IdleTimeout(), 0);
     EXPECT_EQ(CSettings().Retry().backoffMs, 250);
     EXPECT_EQ(m_simulator.Smpp().Retry().maxTries, 3);
+    EXPECT_EQ(CSettings().Retry().window, 7) << "read back as the next start reads it";
 }
 
 // The receipt profile and the echo by keyboard alone: "Custom" opens the profile's fields, a bad weight
