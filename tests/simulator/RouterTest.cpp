@@ -1208,4 +1208,23 @@ TEST_F(RouterTest, SettingsReadBackAtTheirEdges) {
     }
 }
 
+// What each setter writes, the next start reads back as written: every value apart from its default and
+// from its neighbours', so that two settings swapped or one written into another's key shows.
+TEST_F(RouterTest, SettingsComeBackAsTheirSettersWroteThem) {
+    QSettings().clear();
+    CSettings().SetDelivery({false, true, 250});
+    CSettings().SetEcho({"999", true});
+    CSettings().SetRetry({300, 7, 3});
+    CSettings().SetSessions({30, 11, 20, 40});
+    CSettings().SetUnansweredSeconds(9);
+    const CSettings read;
+    const DeliverySettings delivery = read.Delivery();
+    EXPECT_EQ(std::tuple(delivery.routing, delivery.receipts, delivery.receiptDelayMs), std::tuple(false, true, 250));
+    EXPECT_EQ(read.Echo(), (EchoSettings{"999", true}));
+    const RetryPolicy retry = read.Retry();
+    EXPECT_EQ(std::tuple(retry.backoffMs, retry.maxTries, retry.window), std::tuple(300, 7, 3));
+    EXPECT_EQ(read.Sessions(), (SessionSettings{30, 11, 20, 40}));
+    EXPECT_EQ(read.UnansweredSeconds(), 9);
+}
+
 } // namespace
