@@ -788,6 +788,16 @@ TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) 
     }
     QTest::keyClick(menuOn(added), Qt::Key_M);
     EXPECT_EQ(Model().columnCount(), added);
+    // The last column shown stays shown: a list without columns has no header to bring the others back by.
+    for (int column = 0; column < added; ++column)
+        header.setSectionHidden(column, column != CPacketListModel::kSeq);
+    QMenu* lastShown = menuOn(CPacketListModel::kSeq);
+    for (const QAction* action : lastShown->actions()) {
+        if (!action->isCheckable())
+            continue;
+        EXPECT_EQ(action->isEnabled(), action->text() != "Seq") << action->text().toStdString();
+    }
+    QTest::keyClick(lastShown, Qt::Key_Escape);
     const struct {
         const char* why;
         QStringList fields;
