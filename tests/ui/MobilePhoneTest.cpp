@@ -101,6 +101,13 @@ TEST(MobilePhone, LogsInAnswersADeliverSendsASubmitAndLogsOut) {
     EXPECT_EQ(listener.submitted[2].content.size(), 6u + 27u);
     EXPECT_EQ(phone->StatusLine()->text(), "Logged in as 13900000001 - sent to 10086 in 2 parts");
 
+    // Another number, logged in without logging out first.
+    ASSERT_TRUE(Button(*phone, "Log &in")->isEnabled());
+    phone->NumberField()->setText("13900000002");
+    QTest::mouseClick(Button(*phone, "Log &in"), Qt::LeftButton);
+    EXPECT_TRUE(WaitUntil([&] { return phone->windowTitle() == "Mobile phone - 13900000002"; }));
+    EXPECT_EQ(server.LoggedInTerminals(), std::vector<std::string>{"13900000002"});
+
     QTest::mouseClick(Button(*phone, "Log &out"), Qt::LeftButton);
     EXPECT_EQ(phone->GetState(), CMobilePhone::State::LoggedOut);
     EXPECT_TRUE(WaitUntil([&] { return server.GetConnectionCount() == 0; },
