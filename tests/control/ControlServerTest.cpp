@@ -521,6 +521,18 @@ TEST_F(ControlServerTest, AReceiptForAnUnboundSystemIdIsKept) {
     EXPECT_NE(answer.find(R"({"err":0,"kept":true,"messageId":"000000","state":"EXPIRED"})"), std::string::npos) << answer;
 }
 
+// Each session bound under the system id takes its own copy, and the answer counts every copy sent.
+TEST_F(ControlServerTest, DeliverCountsTheCopyOfEverySessionOfTheSystemId) {
+    TestClient second;
+    ASSERT_TRUE(second.Connect(simulator.Smpp().ListeningPort()));
+    second.Send(SmppPdu(kBindTransceiver, 1, Builder().cstr("esme1").cstr("pw").cstr("").u8(0x34).u8(0).u8(0).cstr("")));
+    ASSERT_TRUE(second.NextPdu());
+    TestClient http;
+    const std::string answer =
+        Exchange({"", "POST", "/api/v1/deliver", R"({"systemId":"esme1","text":"hi"})", 200, "}"}, http);
+    EXPECT_NE(answer.find(R"({"sent":2,"sequences":[)"), std::string::npos) << answer;
+}
+
 // With no ESME under the system id, a CIMD2 client logged in under it takes the text as a deliver message (20).
 TEST_F(ControlServerTest, DeliverReachesATextClientByItsLogin) {
     TestClient cimd2;
