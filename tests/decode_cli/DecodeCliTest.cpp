@@ -232,8 +232,9 @@ Bytes Segment(uint32_t from, uint16_t fromPort, uint32_t to, uint16_t toPort, ui
         .raw(payload).bytes();
 }
 
-// tarnwick-decode --pcap over a raw-IPv4 capture file of the frames, with the further arguments.
-Result RunOnCapture(const std::vector<Bytes>& frames, std::vector<std::string> args = {}) {
+// tarnwick-decode --pcap over a raw-IPv4 capture file of the frames, with the further arguments; the file
+// loses its last `cut` octets.
+Result RunOnCapture(const std::vector<Bytes>& frames, std::vector<std::string> args = {}, size_t cut = 0) {
     Builder file;
     file.u32le(0xA1B2C3D4).u16le(2).u16le(4).u32le(0).u32le(0).u32le(65535).u32le(101); // raw IPv4
     for (const Bytes& frame : frames)
@@ -241,7 +242,7 @@ Result RunOnCapture(const std::vector<Bytes>& frames, std::vector<std::string> a
     const auto path =
         std::filesystem::temp_directory_path() / ("tarnwick-decode-" + std::to_string(getpid()) + ".pcap");
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.bytes().data()), std::streamsize(file.size()));
+        .write(reinterpret_cast<const char*>(file.bytes().data()), std::streamsize(file.size() - cut));
     args.insert(args.begin(), {"--pcap", path.string()});
     const Result r = RunCommand(args);
     std::filesystem::remove(path);
@@ -272,6 +273,13 @@ TEST_F(DecodeCliTest, CaptureFilePrintsOneBlockPerPdu) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n') - static_cast<long>(LinesWith(r.out, " ").size()), 2)
         << "a blank line between blocks";
     EXPECT_EQ(r.err, "tarnwick-decode: 3 frames read, 3 PDUs added to the capture log.\n");
+
+    // A file cut off inside its last frame: what came before is printed, and the status says it was not whole.
+    const Result cut = RunOnCapture({Segment(0x0A000001, 40001, 0x0A000002, 6000, 1, SmppPdu(0x15, 7)),
+                                     Segment(0x0A000001, 40001, 0x0A000002, 6000, 17, SmppPdu(0x15, 8))},
+                                    {"--decode-as", "6000=smpp"}, 4);
+    EXPECT_EQ(cut.status, 1) << cut.err;
+    EXPECT_EQ(LinesWith(cut.out, "TCP: Protocol = ").size(), 1u) << cut.err;
 }
 
 // A capture that starts mid-session, before any CONNECT or Login: each SUBMIT is read by the version whose
