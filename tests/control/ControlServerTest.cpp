@@ -506,6 +506,27 @@ TEST_F(ControlServerTest, AChunkedBodyOver1MiBIsRefused) {
               "\r\nTransfer-Encoding: chunked\r\n\r\n" + size + body + "\r\n0\r\n\r\n");
     EXPECT_TRUE(test_net::WaitUntil([&] { return http.ReceivedText().ends_with("}") || http.ReceivedText().ends_with("]"); }));
     EXPECT_EQ(http.ReceivedText().substr(0, 13), "HTTP/1.1 413 ");
+
+    // The requests a kept-alive connection had answered do not count toward the bound of the next.
+    TestClient kept;
+    ASSERT_TRUE(kept.Connect(control.Port()));
+    const std::string half = "[" + std::string(CControlListener::kMaxBody / 2 + CControlListener::kMaxHead, ' ') + "]";
+    const auto count = [](const std::string& text, std::string_view part) {
+        int n = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++n;
+        return n;
+    };
+    const auto answers = [&] {
+        const std::string text = kept.ReceivedText();
+        return text.ends_with("]") || text.ends_with("}") ? count(text, "HTTP/1.1 ") : 0;
+    };
+    for (int request = 1; request <= 2; ++request) {
+        kept.Send("PUT /api/v1/faults HTTP/1.1\r\nHost: test\r\nAuthorization: Bearer " + kToken +
+                  "\r\nContent-Length: " + std::to_string(half.size()) + "\r\n\r\n" + half);
+        EXPECT_TRUE(test_net::WaitUntil([&] { return answers() == request; })) << request;
+    }
+    EXPECT_EQ(count(kept.ReceivedText(), "HTTP/1.1 200 "), 2) << kept.ReceivedText();
 }
 
 // A receipt for a message whose system id has no receiver bound now is accepted and kept for its next bind.
