@@ -69,6 +69,7 @@ TEST_F(SessionPagesTest, ABadAccountKeepsTheDialogOpenNamingItAndItsField) {
     EXPECT_EQ(page.Table()->item(0, CAccountsPage::kEnquireLink)->text(), "as on Sessions") << "a new account's own";
     Alt('p');
     Type("pw");
+    EXPECT_EQ(page.Problem()->text(), "") << "\"as on Delivery\" is said by leaving the profile out";
     Alt('d');
     Type("127.0.0.1, 10.0.0.300");
     EXPECT_EQ(page.Problem()->text(),
