@@ -199,6 +199,9 @@ TEST_F(TlsTest, BindAndSubmitOverTlsAndRefusedHandshakes) {
         uint32_t length = 0;
         const uint8_t* record = simulator->Log().PacketAt(i, &length);
         captured.emplace_back(record, record + length);
+        // The server's end of every record, whichever way it went, is the TLS port.
+        const PacketSummary& summary = simulator->Log().SummaryAt(i);
+        EXPECT_EQ(i % 2 == 0 ? summary.peer.port : summary.source.port, TlsPort()) << "record " << i;
     }
     const std::vector<Bytes> pdus = {kBind, kBindResp, kSubmit, submitResp};
     ASSERT_EQ(captured.size(), pdus.size());
