@@ -74,8 +74,13 @@ protected:
         QString error;
         ASSERT_TRUE(control.Start({QHostAddress::LocalHost, 0, QString::fromStdString(kToken)}, &error)) << error.toStdString();
         ASSERT_TRUE(esme.Connect(simulator.Smpp().ListeningPort()));
-        esme.Send(SmppPdu(kBindTransceiver, 1, Builder().cstr("esme1").cstr("pw").cstr("").u8(0x34).u8(0).u8(0).cstr("")));
+        esme.Send(BindEsme1());
         ASSERT_TRUE(esme.NextPdu());
+    }
+
+    // Every ESME of these tests binds as a transceiver of system id esme1.
+    static std::vector<uint8_t> BindEsme1() {
+        return SmppPdu(kBindTransceiver, 1, Builder().cstr("esme1").cstr("pw").cstr("").u8(0x34).u8(0).u8(0).cstr(""));
     }
 
     // Sends the request on a connection of its own and waits for the whole answer (or, for a stream,
@@ -546,7 +551,7 @@ TEST_F(ControlServerTest, AReceiptForAnUnboundSystemIdIsKept) {
 TEST_F(ControlServerTest, DeliverCountsTheCopyOfEverySessionOfTheSystemId) {
     TestClient second;
     ASSERT_TRUE(second.Connect(simulator.Smpp().ListeningPort()));
-    second.Send(SmppPdu(kBindTransceiver, 1, Builder().cstr("esme1").cstr("pw").cstr("").u8(0x34).u8(0).u8(0).cstr("")));
+    second.Send(BindEsme1());
     ASSERT_TRUE(second.NextPdu());
     TestClient http;
     const std::string answer =
