@@ -243,15 +243,22 @@ TEST_F(MainFrameTest, UpSelectsTheParentRowAndIsDisabledOnConsole) {
 
 TEST_F(MainFrameTest, DoubleClickInTheOverviewOpensThatPage) {
     CMainFrame& frame = Start();
-    QAbstractItemView* view = frame.OverviewView()->ItemView();
-    const QModelIndex decoder = frame.OverviewView()->Model()->index(0, 0);
-    const QPoint at = view->visualRect(decoder).center();
-    // A widget double-click in Qt Test is the second click alone; the first comes before it.
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
-    EXPECT_EQ(frame.LeftView()->CurrentRow(), 1);
-    EXPECT_EQ(frame.CurrentPane(), frame.ViewLog());
-    EXPECT_EQ(frame.LeftView()->currentItem(), frame.LeftView()->Node(1));
+    // Either cell of a row opens its page: its name, or its description in the Details style.
+    const struct {
+        int row, column, page;
+    } cases[] = {{0, 0, 1}, {1, 1, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.column);
+        frame.SelectRow(0);
+        QAbstractItemView* view = frame.OverviewView()->ItemView();
+        const QPoint at = view->visualRect(frame.OverviewView()->Model()->index(c.row, c.column)).center();
+        // A widget double-click in Qt Test is the second click alone; the first comes before it.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(frame.LeftView()->CurrentRow(), c.page);
+        EXPECT_EQ(frame.CurrentPane(), frame.Pane(c.page));
+        EXPECT_EQ(frame.LeftView()->currentItem(), frame.LeftView()->Node(c.page));
+    }
 }
 
 TEST_F(MainFrameTest, F6MovesBetweenThePanesAndCopyTakesTheCurrentItem) {
