@@ -161,6 +161,11 @@ TEST_F(PacketPairsTest, ScriptedSession) {
     EXPECT_TRUE(pairs.IsUnanswered(9));
     pairs.SetUnansweredAfterUs(60'000'000);
     EXPECT_FALSE(pairs.IsError(9));
+    // A request typed in has no connection to be answered on: never overdue, however long it waits.
+    g_now = log.SummaryAt(18).timeUs + 60'000'000;
+    EXPECT_TRUE(pairs.IsUnanswered(9));
+    EXPECT_FALSE(pairs.IsUnanswered(18));
+    EXPECT_FALSE(pairs.IsError(18));
 
     ASSERT_TRUE(log.Reset());
     EXPECT_EQ(pairs.RoleOf(0), Role::Other);
