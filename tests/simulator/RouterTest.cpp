@@ -396,6 +396,20 @@ TEST_F(RouterTest, ReceiptsHoldForLongAddressesLateAnswersAndZonesOtherThanUtc) 
     EXPECT_EQ(esme->NextPdu(), DeliverSm(3, 0, longNumber.substr(0, 20), longNumber.substr(0, 20), 0, 0, "Hi"));
 }
 
+// A receipt asked for at once for a message the store never held (receipts were off) is built from the
+// capture: its submit date is the submit_sm's capture time, an hour before now here.
+TEST_F(RouterTest, AReceiptForAMessageOnlyTheCaptureHoldsIsDatedFromIt) {
+    simulator->Log().SetTimeSource([] { return (kNovember2023 - 3600) * 1'000'000; });
+    simulator->SetDelivery({true, false, 0});
+    auto esme = Esme(kBindTransceiver, "esme");
+    esme->Send(SubmitSm(2, "67890", 1, 0, "Hi"));
+    ASSERT_TRUE(esme->NextPdu());
+    ASSERT_EQ(simulator->SendReceiptNow("000000", MessageState::Delivered, 0), CRouter::ReceiptOutcome::Sent);
+    EXPECT_EQ(esme->NextPdu(), DeliverSm(1, 1, "67890", "12345", 0x04, 0, "id:000000 sub:001 dlvrd:001 submit date:"
+        "2311142113 done date:2311142213 stat:DELIVRD err:000 text:Hi",
+        Builder().u16(0x001E).u16(7).cstr("000000").u16(0x0427).u16(1).u8(2)));
+}
+
 std::string HexOf(const std::optional<Bytes>& bytes) {
     std::string hex;
     for (uint8_t octet : bytes.value_or(Bytes{})) {
