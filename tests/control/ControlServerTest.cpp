@@ -200,6 +200,7 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"deliver twice as data_sm", "POST", "/api/v1/deliver",
          R"({"systemId":"esme1","command":"data_sm","count":2,"tlvs":{"0x0424":"6869"}})", 200,
          R"({"sent":2,"sequences":[2,3]})"},
+        {"they go as data_sm", "GET", "/api/v1/pdus?command=data_sm", "", 200, R"("command":"data_sm")"},
         {"deliver a long text in two parts", "POST", "/api/v1/deliver",
          R"({"systemId":"esme1","text":")" + std::string(160, 'x') + R"(€"})", 200, R"({"sent":2,"sequences":[4,5]})",
          Auth::Good, Then::EsmeReceivesParts, std::string("\x05\x00\x03", 3)},
