@@ -211,6 +211,7 @@ TEST_F(UcpServerTest, DeliveriesKeepAtMostAHundredOutstandingAndMatchTheirResult
     CManualScheduler scheduler;
     scheduler.SetWallClock([this] { return now * 1'000'000; });
     server.SetScheduler(scheduler);
+    server.SetResultTimeout(3);
     Answers answers;
     server.SetMessageListener(&answers);
     auto client = Connect();
@@ -244,8 +245,11 @@ TEST_F(UcpServerTest, DeliveriesKeepAtMostAHundredOutstandingAndMatchTheirResult
     EXPECT_TRUE(WaitUntil([&] { return answers.answered.size() == 2; }));
     EXPECT_EQ(answers.answered, (std::vector<Answers::Answered>{{18, {text_server::Outcome::Positive, 0}}, {4, {text_server::Outcome::Negative, 2}}}));
     EXPECT_TRUE(WaitUntil([&] { return server.WaitingCount(connection) == 1; }));
-    // Every one sent so far is due at once: the 98 of the first hundred still out and the two sent since.
-    scheduler.Advance(text_server::kDefaultResultTimeoutSeconds * 1000);
+    // Every one sent so far falls due at once, the 3 s set above after it went and not a moment before:
+    // the 98 of the first hundred still out and the two sent since.
+    scheduler.Advance(2999);
+    ASSERT_EQ(answers.answered.size(), 2u);
+    scheduler.Advance(1);
     ASSERT_EQ(answers.answered.size(), 102u);
     EXPECT_EQ(answers.answered[2], (Answers::Answered{1, {text_server::Outcome::NoAnswer, 0}}));
     EXPECT_EQ(server.WaitingCount(connection), 0u);
