@@ -377,7 +377,10 @@ TEST_F(ViewLogTest, SelectedDecodeLineHighlightsTheBytesItCovers) {
 }
 
 TEST_F(ViewLogTest, ClickedByteSelectsTheDecodeLineThatCoversIt) {
-    const Bytes record = Add(2, SubmitSm(1));
+    // Its text opens with a concatenation header, whose lines lie inside short_message's bytes.
+    const Bytes record = Add(2, SmppPdu(0x00000004, 1, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1)
+        .cstr("67890").u8(0x40).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(8)
+        .raw(std::string("\x05\x00\x03\x01\x02\x01" "Hi", 8))));
     NextTurn();
     struct Case {
         const char* name;
@@ -391,6 +394,8 @@ TEST_F(ViewLogTest, ClickedByteSelectsTheDecodeLineThatCoversIt) {
         {"inside the command id", 22, 1, 1, {20, 4}},
         {"last byte of source_addr", 40, 2, 3, {35, 6}},
         {"the same line again", 36, 2, 3, {35, 6}},
+        {"inside the header's element: the narrowest line", 61, 2, 19, {60, 5}},
+        {"the text behind the header", 66, 2, 17, {59, 8}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
