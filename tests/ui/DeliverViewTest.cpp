@@ -539,6 +539,19 @@ TEST_F(DeliverSendTest, SendGoesCountTimesToTheReceiversOfTheSystemIdOnly)
     });
     EXPECT_EQ(m_asked, std::vector<QString>{"short_message: '\u0416' (U+0416) is not in the GSM 7-bit alphabet"});
     EXPECT_EQ(Collect(*receiver, 2), (std::vector<std::string>{std::string(160, 'a'), "a"}));
+
+    // The DATA_SM composer takes what data_sm carries, a receipt asked for among it.
+    WithDialog([this] { m_view->AddDataSm(); }, [&](CDeliverDialog& dialog) {
+        dialog.findChild<QLineEdit*>("registered_delivery")->setText("1");
+        dialog.SetShortMessage("hi");
+        Press(dialog, "&Send");
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    });
+    const std::optional<Bytes> dataSm = receiver->NextPdu();
+    ASSERT_TRUE(dataSm && dataSm->size() > 16);
+    EXPECT_EQ(Bytes(dataSm->begin() + 4, dataSm->begin() + 8), Builder().u32(smpp::kDataSm).bytes());
+    EXPECT_EQ(Bytes(dataSm->begin() + 16, dataSm->end()), Builder().cstr("").u8(1).u8(1).cstr("").u8(1).u8(1).cstr("")
+        .u8(0).u8(1).u8(0).u16(0x0424).u16(2).raw("hi").bytes());
 }
 
 // Optional parameters typed from the keyboard: a name completes ("(5.0)" marks SMPP 5.0's), a tag without a name goes
