@@ -982,6 +982,16 @@ TEST_F(RouterTest, Cimd2SessionGetsItsMessagesAndTheStatusReportsItAskedFor) {
     const std::string third = submit(*again, 11);
     scheduler.Advance(100);
     EXPECT_EQ(next(*again, cimd::op::kStatusReport), std::tuple("0612345678", third, "none", "2")) << "validity expired";
+
+    // What the client submits reaches an ESME as deliver_sm, with UDHI when it came with a header in 032.
+    auto esme = Esme(kBindReceiver, "esme");
+    submit(*again, 15, "0");
+    EXPECT_EQ(esme->NextPdu(), DeliverSm(1, 0, "", "0612345678", 0, 0, "Hello"));
+    again->Send(cimd::Build(cimd::op::kSubmit, 17, {{cimd::param::kDestinationAddress, "0612345678"},
+                                                    {cimd::param::kUserDataHeader, "050003450201"},
+                                                    {cimd::param::kUserData, "Hi"}}));
+    next(*again, cimd::op::kSubmit + cimd::op::kResponseOffset);
+    EXPECT_EQ(esme->NextPdu(), DeliverSm(2, 0, "", "0612345678", 0x40, 0, std::string("\x05\x00\x03\x45\x02\x01" "Hi", 8)));
 }
 
 // A UCP 51 that asks for a notification (NRq 1) gets a 53 after the receipt delay, from the recipient: Dst 2 for
