@@ -496,7 +496,7 @@ TEST_F(TarnwickBinaryTest, EndsAtOnceForAPortInUseBadArgumentsAndHelp) {
 }
 
 // The window takes the run's flags as a headless run does: its control API reports the rules, accounts and echo
-// the command line gave.
+// the command line gave, the echo as sent since --echo-reverse was not.
 TEST_F(TarnwickBinaryTest, TheWindowServesTheRulesAccountsAndEchoItWasGiven) {
     const QString rules = configHome.path() + "/rules.json", accounts = configHome.path() + "/accounts.json";
     for (const auto& [path, json] : {std::pair{rules, R"([{"command":"bind","status":13}])"},
@@ -513,7 +513,7 @@ TEST_F(TarnwickBinaryTest, TheWindowServesTheRulesAccountsAndEchoItWasGiven) {
                   "--accounts", accounts, "--echo", "777", "--control", "0"});
     const uint16_t control = window.WaitForPort(R"(\[Control\] Control API listening on http://127.0.0.1:(\d+))");
     for (const auto& [path, expected] : {std::pair{"faults", "\"status\":\"0x0000000D\""}, std::pair{"accounts", "\"systemId\":\"esme\""},
-                                         std::pair{"echo", "\"destination\":\"777\""}}) {
+                                         std::pair{"echo", "{\"destination\":\"777\",\"reverse\":false}"}}) {
         test_net::TestClient http;
         ASSERT_TRUE(http.Connect(control));
         http.Send(std::string("GET /api/v1/") + path + " HTTP/1.1\r\nHost: test\r\n\r\n");
