@@ -116,6 +116,9 @@ TEST_F(SessionPagesTest, SessionTimersAreStoredAndApplied) {
     Type("20");
     Alt('i');
     Type("0");
+    Alt('r');
+    Type("0");
+    EXPECT_EQ(page.ResponseTimeout()->value(), 10) << "a response time-out cannot be off";
     Alt('k');
     Type("250");
     Alt('t');
