@@ -431,6 +431,11 @@ TEST_F(MainFrameTest, SaveAsThenOpenGivesTheSameRecordsBackInTheDecoderPage) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame.ViewLog()->Brief()->SelectedIndex() == 0; }));
     open("&Replace", "&Add");
     ASSERT_EQ(log.GetCount(), 2) << "the capture replaced, not doubled";
+    open("&Add", "&Add");
+    ASSERT_EQ(log.GetCount(), 4);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame.ViewLog()->Brief()->SelectedIndex() == 2; }))
+        << "the file's first PDU is shown, behind those the capture held";
+    open("&Replace", "&Add");
 
     // Save never writes over the file that was opened: it asks, and says why.
     const qint64 openedSize = QFileInfo(path).size();
