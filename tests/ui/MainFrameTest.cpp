@@ -290,13 +290,15 @@ TEST_F(MainFrameTest, ViewStylesActOnTheOverviewOnlyWhileItIsShown) {
     const struct {
         const char* command;
         CPelmoraView::Style style;
-        bool list, lineUp;
+        bool list, lineUp, largeIcons;
     } cases[] = {
-        {"LargeIcon", CPelmoraView::Style::LargeIcon, true, true},
-        {"SmallIcon", CPelmoraView::Style::SmallIcon, true, true},
-        {"List", CPelmoraView::Style::List, true, false},
-        {"Details", CPelmoraView::Style::Details, false, false},
+        {"LargeIcon", CPelmoraView::Style::LargeIcon, true, true, true},
+        {"SmallIcon", CPelmoraView::Style::SmallIcon, true, true, false},
+        {"List", CPelmoraView::Style::List, true, false, false},
+        {"Details", CPelmoraView::Style::Details, false, false, false},
     };
+    const QStandardItem* decoder = overview->Model()->item(0, 0);
+    const int image = decoder->data(CPelmoraView::kImageRole).toInt();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command);
         Command(c.command)->trigger();
@@ -304,6 +306,8 @@ TEST_F(MainFrameTest, ViewStylesActOnTheOverviewOnlyWhileItIsShown) {
         EXPECT_TRUE(Command(c.command)->isChecked());
         EXPECT_EQ(qobject_cast<QListView*>(overview->ItemView()) != nullptr, c.list);
         EXPECT_EQ(Command("LineUp")->isEnabled(), c.lineUp);
+        const QList<QIcon>& icons = c.largeIcons ? m_app->LargeNavigationIcons() : m_app->SmallNavigationIcons();
+        EXPECT_EQ(decoder->icon().cacheKey(), icons.value(image).cacheKey());
     }
     for (int row = 1; row < 6; ++row) {
         SCOPED_TRACE(row);
