@@ -620,6 +620,7 @@ TEST_F(DeliverSendTest, QuickDeliverSendsTheSelectionOrEverythingAndTheOnlineLis
     m_view->AddEntry("nobody", "two", 1);
     m_view->AddEntry("esme1", "three", 2);
     m_view->AddEntry("esme1", "\u0416", 1); // refused, and named in the same report
+    m_view->AddEntry("nobody", "four", 1);    // named once for both its entries
 
     QToolButton* deliver = nullptr;
     for (QToolButton* button : m_view->findChildren<QToolButton*>())
