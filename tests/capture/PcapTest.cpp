@@ -113,7 +113,7 @@ std::vector<FileFrame> Connection(uint16_t serverPort, const std::vector<Segment
     return frames;
 }
 
-// What a log holds, one line per record, and the summary's counters.
+// What a log holds, one line per record ("out": the server's end sent it), and the summary's counters.
 std::string Listing(const CPacketLog& log, int32_t from, const pcap::ImportSummary& summary) {
     std::ostringstream out;
     for (int32_t index = from; index < log.GetCount(); ++index) {
@@ -123,7 +123,7 @@ std::string Listing(const CPacketLog& log, int32_t from, const pcap::ImportSumma
         const PacketPeer peer = log.PeerAt(index);
         out << header.protocol << " " << std::hex << header.sourceAddress << ":" << std::dec << header.sourcePort
             << ">" << std::hex << peer.address << ":" << std::dec << peer.port << " " << length - 16 << " +"
-            << header.time - kTime << "\n";
+            << header.time - kTime << (log.SummaryAt(index).fromServer ? " out" : "") << "\n";
     }
     out << "pdus " << summary.pdus << " skipped " << summary.skippedFrames << " bad " << summary.badPdus << " gaps "
         << summary.gaps << (summary.truncatedFile ? " truncated" : "") << (summary.keptNewestOnly ? " newest" : "");
@@ -290,13 +290,13 @@ TEST_F(PcapTest, StreamsAreReassembledAndVersioned) {
          7890,
          {{true, 0, kCmpp2Connect}, {false, 0, kCmpp2ConnectResp}, {true, 39, kCmppActiveTest}},
          {},
-         "1 a000001:40000>a000002:7890 39 +2\n1 a000002:7890>a000001:40000 30 +3\n1 a000001:40000>a000002:7890 12 +4\n"
+         "1 a000001:40000>a000002:7890 39 +2\n1 a000002:7890>a000001:40000 30 +3 out\n1 a000001:40000>a000002:7890 12 +4\n"
          "pdus 3 skipped 0 bad 0 gaps 0"},
         {"SMGP 3.0 by the login's version octet, also for the PDUs after it",
          8890,
          {{true, 0, kSmgp3Login}, {false, 0, kSmgp3LoginResp}, {false, 33, kSmgpActiveTest}},
          {},
-         "9 a000001:40000>a000002:8890 42 +2\n9 a000002:8890>a000001:40000 33 +3\n9 a000002:8890>a000001:40000 12 +4\n"
+         "9 a000001:40000>a000002:8890 42 +2\n9 a000002:8890>a000001:40000 33 +3 out\n9 a000002:8890>a000001:40000 12 +4 out\n"
          "pdus 3 skipped 0 bad 0 gaps 0"},
         {"SMGP 1.3 by the login's version octet", 8890,
          {{true, 0, Pdu(0x00000001, 1, Builder().text("client", 8).fill(16).u8(0).u32(0).u8(0x13))}}, {},
@@ -329,11 +329,11 @@ TEST_F(PcapTest, StreamsAreReassembledAndVersioned) {
          {{true, 0, kCmppActiveTest}},
          {{7890, 8}},
          "8 a000001:40000>a000002:7890 12 +2\npdus 1 skipped 0 bad 0 gaps 0"},
-        {"decode-as names a port the table does not know",
+        {"decode-as names a port the table does not know, the server's end on it",
          40001,
-         {{true, 0, kCmppActiveTest}},
+         {{true, 0, kCmppActiveTest}, {false, 0, kCmppActiveTest}},
          {{40001, 4}},
-         "4 a000001:40000>a000002:40001 12 +2\npdus 1 skipped 0 bad 0 gaps 0"},
+         "4 a000001:40000>a000002:40001 12 +2\n4 a000002:40001>a000001:40000 12 +3 out\npdus 2 skipped 0 bad 0 gaps 0"},
         {"decode-as CMPP still takes the version from the connect",
          40001,
          {{true, 0, kCmpp3Connect}},
@@ -343,13 +343,14 @@ TEST_F(PcapTest, StreamsAreReassembledAndVersioned) {
          40123,
          {{true, 0, kSmppEnquire}, {false, 0, kSmppSubmitResp}, {true, 16, kSmppEnquire}},
          {},
-         "2 a000001:40000>a000002:40123 16 +2\n2 a000002:40123>a000001:40000 20 +3\n"
+         "2 a000001:40000>a000002:40123 16 +2\n2 a000002:40123>a000001:40000 20 +3 out\n"
          "2 a000001:40000>a000002:40123 16 +4\npdus 3 skipped 0 bad 0 gaps 0 smpp by header 1"},
-        {"the server speaks first: an SMSC's own error 0x4FF still reads as SMPP",
+        {"the server speaks first: an SMSC's own error 0x4FF still reads as SMPP; the end whose data came first is "
+         "taken as the client",
          40123,
          {{false, 0, test_bytes::SmppPdu(0x80000009, 1, {}, 0x4FF)}, {true, 0, kSmppEnquire}},
          {},
-         "2 a000002:40123>a000001:40000 16 +2\n2 a000001:40000>a000002:40123 16 +3\n"
+         "2 a000002:40123>a000001:40000 16 +2\n2 a000001:40000>a000002:40123 16 +3 out\n"
          "pdus 2 skipped 0 bad 0 gaps 0 smpp by header 1"},
         {"two PDUs in the first segment, the second cut short after its command id",
          40123,
