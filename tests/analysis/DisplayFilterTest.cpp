@@ -222,6 +222,7 @@ TEST_F(DisplayFilterTest, BadFiltersSayWhereAndKeepTheFilterBefore) {
         {"smpp.data_coding == 0x8000000000000000", 21, "\"0x8000000000000000\" is neither a number nor a value name of smpp.data_coding"},
         {"smpp.deliver_sm == 1", 17, "smpp.deliver_sm has no value to compare; alone, it asks for its presence"},
         {"smpp.data_coding contains 8", 18, "\"contains\" needs a text or octets field; smpp.data_coding is a number"},
+        {"smpp.data_coding matches \"8\"", 18, "\"matches\" needs a text or octets field; smpp.data_coding is a number"},
         {"smpp.destination_addr == \"444", 26, "a quoted value without its closing '\"'"},
         {"text:\"open", 6, "a quoted value without its closing '\"'"},
         {"\"444\"", 1, "a quoted value needs a field and a comparison before it"},
