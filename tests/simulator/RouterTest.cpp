@@ -396,6 +396,20 @@ TEST_F(RouterTest, ReceiptsHoldForLongAddressesLateAnswersAndZonesOtherThanUtc) 
     EXPECT_EQ(esme->NextPdu(), DeliverSm(3, 0, longNumber.substr(0, 20), longNumber.substr(0, 20), 0, 0, "Hi"));
 }
 
+// A receipt's addresses are the submit's, each TON and NPI its own.
+TEST_F(RouterTest, AReceiptKeepsEachAddressesTonAndNpi) {
+    simulator->SetDelivery({true, true, 100});
+    auto esme = Esme(kBindTransceiver, "esme");
+    esme->Send(SmppPdu(0x00000004, 1, Builder().cstr("").u8(1).u8(0).cstr("12345").u8(5).u8(9).cstr("67890").u8(0)
+        .u8(0).u8(0).cstr("").cstr("").u8(1).u8(0).u8(0).u8(0).u8(2).raw("Hi")));
+    ASSERT_TRUE(esme->NextPdu());
+    scheduler.Advance(100);
+    const std::optional<Bytes> receipt = esme->NextPdu();
+    const Bytes addresses = Builder().cstr("").u8(5).u8(9).cstr("67890").u8(1).u8(0).cstr("12345").bytes();
+    ASSERT_TRUE(receipt && receipt->size() > 16 + addresses.size());
+    EXPECT_EQ(Bytes(receipt->begin() + 16, receipt->begin() + 16 + long(addresses.size())), addresses);
+}
+
 // A receipt asked for at once for a message the store never held (receipts were off) is built from the
 // capture: its submit date is the submit_sm's capture time, an hour before now here.
 TEST_F(RouterTest, AReceiptForAMessageOnlyTheCaptureHoldsIsDatedFromIt) {
