@@ -375,6 +375,13 @@ TEST_F(SocketServerTest, IdleCheckClosesOnlyConnectionsSilentForLongerThanTheTim
     now = kStartTime + 100 + 3601; // c0 too, and nobody calls the check but the server's own timer
     EXPECT_TRUE(WaitUntil([&] { return server.Count(Event::Close, "c0") == 1; },
                           CSocketServer::kIdleCheckMs + kCloseWaitMs));
+
+    // A time-out of 0 is none: however long a connection keeps silent, it stays.
+    server.SetIdleTimeout(0);
+    ConnectAccepted();
+    now += 100'000;
+    server.CheckIdle();
+    EXPECT_FALSE(NthConnection(server, server.GetConnectionCount() - 1)->IsClosing());
 }
 
 TEST_F(SocketServerTest, DestructionDropsConnectionsWithoutCallingBack) {
