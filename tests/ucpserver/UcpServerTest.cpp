@@ -113,6 +113,7 @@ TEST_F(UcpServerTest, AnswersEachOperationOnItsTrnAndOtWithoutAccounts) {
         {"call input", {Op(3, 1, "0612345678/06111//3/" + kHello)}, {Ack(3, 1, "0612345678:" + kScts)}},
         {"login without accounts", {Op(4, 60, "07656765/6/5/1/" + kSecret + "//0100/////")}, {Ack(4, 60, "")}},
         {"login that is no session start", {Op(4, 60, "07656765/6/5/2/" + kSecret + "//0100/////")}, {Nack(4, 60, "03")}},
+        {"login with no STYP", {Op(4, 60, "07656765/6/5//" + kSecret + "//0100/////")}, {Nack(4, 60, "03")}},
         {"AdC not digits", {Submit(5, "06x2345678", kHello)}, {Nack(5, 51, "06")}},
         {"AdC empty", {Submit(5, "", kHello)}, {Nack(5, 51, "06")}},
         {"AdC of 16 digits, the most", {Submit(5, "0612345678901234", kHello)}, {Ack(5, 51, "/0612345678901234:" + kScts)}},
