@@ -60,10 +60,11 @@ constexpr uint32_t kCaptureTime = 1'700'000'123; // 2023-11-14 22:15:23 UTC (cte
 
 int64_t CaptureTime() { return int64_t(kCaptureTime) * 1000000 + 345'678; } // the record keeps the second
 
-Bytes SubmitSm(uint32_t sequence, const char* destination = "67890", const char* text = "Hi") {
+Bytes SubmitSm(uint32_t sequence, const char* destination = "67890", const std::string& text = "Hi",
+               uint8_t esmClass = 0) {
     return SmppPdu(0x00000004, sequence,
-                   Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr(destination).u8(0).u8(0).u8(0)
-                       .cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(uint8_t(strlen(text))).raw(text));
+                   Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1).cstr(destination).u8(esmClass).u8(0).u8(0)
+                       .cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(uint8_t(text.size())).raw(text));
 }
 
 QByteArray AsQt(const Bytes& bytes) { return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())); }
@@ -378,9 +379,7 @@ TEST_F(ViewLogTest, SelectedDecodeLineHighlightsTheBytesItCovers) {
 
 TEST_F(ViewLogTest, ClickedByteSelectsTheDecodeLineThatCoversIt) {
     // Its text opens with a concatenation header, whose lines lie inside short_message's bytes.
-    const Bytes record = Add(2, SmppPdu(0x00000004, 1, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(1).u8(1)
-        .cstr("67890").u8(0x40).u8(0).u8(0).cstr("").cstr("").u8(0).u8(0).u8(0).u8(0).u8(8)
-        .raw(std::string("\x05\x00\x03\x01\x02\x01" "Hi", 8))));
+    const Bytes record = Add(2, SubmitSm(1, "67890", std::string("\x05\x00\x03\x01\x02\x01" "Hi", 8), 0x40));
     NextTurn();
     struct Case {
         const char* name;
