@@ -20,7 +20,7 @@ constexpr int64_t kT0 = 1'700'000'000'000'000;
 int64_t g_now = 0;
 int64_t Now() { return g_now; }
 
-constexpr uint16_t kSmpp = 2, kCmpp = 1, kCmpp3 = 4, kSgip = 6, kCngp = 7, kTest = 8;
+constexpr uint16_t kSmpp = 2, kCmpp = 1, kCmpp3 = 4, kSgip = 6, kCngp = 7, kTest = 8, kUcp = 11;
 constexpr uint32_t kEsme = 0x0A000001, kSmsc = 0x0A000002;
 constexpr uint64_t kA = 7, kB = 8, kTyped = 0, kNoAddresses = 9; // the last: a capture that knew no ends
 
@@ -30,6 +30,7 @@ std::vector<uint8_t> SgipPdu(uint32_t command, uint32_t node, uint32_t number, c
 std::vector<uint8_t> CngpPdu(uint32_t command, uint32_t status, uint32_t sequence) {
     return Builder().u32(16).u32(command).u32(status).u32(sequence);
 }
+std::vector<uint8_t> Ucp(const char* frame) { return Builder().u8(0x02).raw(std::string(frame)).u8(0x03); }
 std::vector<uint8_t> Cut(std::vector<uint8_t> pdu, size_t octets) {
     pdu.resize(octets);
     return pdu;
@@ -100,6 +101,8 @@ const Row kScript[] = {
     {"45 the newest",                   kSmpp, kA, false, 1005,  SmppPdu(0x80000015, 10),            Role::Response, 42, "",   40,   false},
     {"46 CMPP3 submit",                 kCmpp3, kA, true, 1100,  Pdu12(0x00000004, 79),              Role::Request,  47, "",   1,    false},
     {"47 answer cut inside its result", kCmpp3, kA, false, 1101, Pdu12(0x80000004, 79, Builder().fill(8).u16(8)), Role::Response, 46, "", 1, false},
+    {"48 UCP alert",                    kUcp, kA, true,  1200,  Ucp("01/00032/O/31/0612345678/0539/FE"), Role::Request, 49, "6", 4, true},
+    {"49 its negative result, EC 06",   kUcp, kA, false, 1204,  Ucp("01/00022/R/31/N/06//08"),        Role::Response, 48, "6", 4, true},
     // clang-format on
 };
 
@@ -148,6 +151,7 @@ TEST_F(PacketPairsTest, ScriptedSession) {
     EXPECT_EQ(pairs.SequenceOf(6), 2u);
     EXPECT_EQ(pairs.StatusOf(5), 0x58u);
     EXPECT_EQ(pairs.StatusOf(20), 8u);
+    EXPECT_EQ(pairs.StatusOf(49), 6u); // UCP: the error code of a negative result
     EXPECT_EQ(pairs.StatusOf(22), std::nullopt);
     EXPECT_EQ(pairs.StatusOf(47), std::nullopt);
     EXPECT_EQ(pairs.StatusOf(9), std::nullopt);

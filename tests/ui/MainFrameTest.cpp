@@ -432,7 +432,7 @@ TEST_F(MainFrameTest, SaveAsThenOpenGivesTheSameRecordsBackInTheDecoderPage) {
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(Record(log, i), saved[i]) << i;
     EXPECT_EQ(frame.CurrentPane(), frame.ViewLog());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.ViewLog()->Brief()->SelectedIndex() == 0; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.ViewLog()->Brief()->SelectedIndex() == 1; }));
     open("&Replace", "&Add");
     ASSERT_EQ(log.GetCount(), 2) << "the capture replaced, not doubled";
     open("&Add", "&Add");
@@ -656,6 +656,8 @@ TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {
     CMainFrame& frame = Start();
     CPacketLog& log = m_app->Simulator().Log();
     log.SetFilter(std::string(protocol::filter::kRows, '0')); // typed PDUs are not the servers' traffic: no filter applies
+    const Bytes pdu = test_bytes::Pdu12(0x00000008, 1); // CMPP active_test
+    ASSERT_TRUE(log.AddTyped(1, pdu.data(), uint32_t(pdu.size()))); // the typed PDU goes in after it
     QString refusal;
     AnswerModal([&refusal](QWidget* modal) {
         auto* dialog = qobject_cast<CDecodeHexDialog*>(modal);
@@ -687,13 +689,12 @@ TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {
     });
     Command("DecodeHex")->trigger();
     EXPECT_EQ(refusal, "'G' at position 26 is not a hex digit.");
-    ASSERT_EQ(log.GetCount(), 1);
-    const Bytes pdu = test_bytes::Pdu12(0x00000008, 1); // CMPP active_test
-    const Bytes record = Record(log, 0);
+    ASSERT_EQ(log.GetCount(), 2);
+    const Bytes record = Record(log, 1);
     EXPECT_EQ(Bytes(record.begin() + 16, record.end()), pdu);
     EXPECT_EQ(record[14], 1) << "protocol code of CMPP";
     EXPECT_EQ(frame.CurrentPane(), frame.ViewLog());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.ViewLog()->Brief()->SelectedIndex() == 0; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.ViewLog()->Brief()->SelectedIndex() == 1; }));
     // No connection carried it: a capture file gets no frame of it.
     QTemporaryDir folder;
     std::string error;

@@ -686,6 +686,12 @@ TEST_F(ViewLogTest, ApplyAndPrepareAsFilterFromTheDecodeTree) {
     Add(2, SubmitSm(4, "444"));
     NextTurn();
     EXPECT_EQ(Cell(Model(), 0, source), "444");
+    // A field's parts (the header's elements) carry its name too, but only the field itself fills its cell.
+    const int text = Brief().Model()->AddFieldColumn("smpp.short_message");
+    Add(2, SubmitSm(5, "555", std::string("\x05\x00\x03\x01\x02\x01" "Hi", 8), 0x40));
+    NextTurn();
+    EXPECT_EQ(Cell(Model(), 1, text), "Hi");
+    Brief().Model()->RemoveFieldColumn(text);
     Brief().Model()->RemoveFieldColumn(source);
     Brief().Model()->RemoveFieldColumn(CPacketListModel::kFixedColumnCount);
     test_qt::ClearSettings();
