@@ -176,7 +176,7 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
     const std::string oneMiB(1 << 20, ' ');
     const std::string rules = R"([{"command":"submit_sm","status":"0x00000058"}])";
     const Row rows[] = {
-        {"status", "GET", "/api/v1/status", "", 200, R"("smpp":{"connections":1,)"},
+        {"status: the mobile server its own", "GET", "/api/v1/status", "", 200, R"("mobile":{"connections":0,)"},
         {"connections", "GET", "/api/v1/connections", "", 200, R"("bindType":"transceiver",)"},
         {"the submit and its decode", "GET", "/api/v1/pdus?command=submit_sm&limit=1", "", 200,
          R"({"field":"smpp.destination_addr","label":"SUB_SM","name":"destination_addr","value":"10086","raw":"10086","show":"10086","offset":27,"length":6})"},

@@ -238,7 +238,7 @@ TEST_F(MobileServerTest, DeliverReachesEverySimulatorUnderTheNumberAndItsAnswerI
         {"its own", 0, DeliverResp(1, 0), {{0, 5}}},
         {"the same again", 0, DeliverResp(1, 0), {{0, 5}}},
         {"another simulator's sequence", 0, DeliverResp(3, 0), {{0, 5}}},
-        {"refused", 1, DeliverResp(3, -1), {{0, 5}, {-1, 5}}},
+        {"refused, no msg_id", 1, Pdu12(kDeliverResp, 3, Builder().u32(uint32_t(-1))), {{0, 5}, {-1, 5}}},
         {"too short for a result", 1, Pdu12(kDeliverResp, 4, Builder().u8(0)), {{0, 5}, {-1, 5}}},
     };
     for (const auto& step : steps) {
