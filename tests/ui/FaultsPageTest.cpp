@@ -91,6 +91,8 @@ TEST_F(FaultsPageTest, EditsRulesFromTheKeyboardAndOkStoresAndAppliesThem) {
     Alt('r');
     EXPECT_EQ(Column(CFaultsPage::kSystemId), (QStringList{"", "^bad"}));
     EXPECT_EQ(Column(CFaultsPage::kProtocol), (QStringList{"ucp", "smpp"}));
+    EXPECT_TRUE(page.Table()->selectionModel()->isRowSelected(0, {}) && test_qt::Button(page, "&Remove")->isEnabled())
+        << "the rule that took the removed one's place is selected";
     page.Table()->selectRow(1);
     EXPECT_FALSE(test_qt::Button(page, "Move do&wn")->isEnabled()) << "the last rule goes no lower";
     page.Table()->setCurrentCell(1, CFaultsPage::kEnabled); // the row's own box, toggled with the space bar

@@ -422,6 +422,7 @@ TEST_F(MainFrameTest, SaveAsThenOpenGivesTheSameRecordsBackInTheDecoderPage) {
         QMessageBox* summary = nullptr;
         ASSERT_TRUE(QTest::qWaitFor([&] { return (summary = frame.findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
         EXPECT_TRUE(summary->informativeText().contains("2 PDUs added")) << summary->informativeText().toStdString();
+        EXPECT_EQ(summary->buttons().size(), 1) << "nothing skipped: no Decode as";
         summary->close();
         delete summary;
     };
@@ -700,6 +701,14 @@ TEST_F(MainFrameTest, DecodeHexAppendsTheTypedPduAndRefusesWhatIsNotHex) {
     std::string error;
     ASSERT_TRUE(pcap::ExportLog(log, folder.filePath("typed.pcap").toStdString(), error)) << error;
     EXPECT_EQ(QFileInfo(folder.filePath("typed.pcap")).size(), 24) << "the file header alone";
+    QString protocol;
+    AnswerModal([&protocol](QWidget* modal) {
+        auto* dialog = qobject_cast<CDecodeHexDialog*>(modal);
+        protocol = dialog ? dialog->ProtocolBox()->currentText() : QString("not the dialog");
+        static_cast<QDialog*>(modal)->reject();
+    });
+    Command("DecodeHex")->trigger();
+    EXPECT_EQ(protocol.toStdString(), "CMPP") << "the protocol last decoded";
 }
 
 // F1 shows introduce.txt, then every menu command with the keys that reach it and every other command's keys,
@@ -891,7 +900,7 @@ TEST(HexText, EachRefusalInTheDialogsWords) {
 }
 
 TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
-    Start();
+    CMainFrame& frame = Start();
     QSettings().setValue("Setup/DecodeAs", "9000=sgip;bad;7000=nothing");
     AnswerModal([](QWidget* modal) {
         auto* dialog = qobject_cast<CDecodeAsDialog*>(modal);
@@ -931,6 +940,29 @@ TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
     });
     Command("DecodeAs")->trigger();
     EXPECT_EQ(QSettings().value("Setup/DecodeAs").toString(), "2775=smgp3;7930=cmpp3") << "Cancel writes nothing";
+
+    // An Open that skipped a stream on a port no protocol is known on offers, in its sum-up, to name it.
+    CPacketLog& log = m_app->Simulator().Log();
+    const Bytes active = test_bytes::Pdu12(0x00000008, 1); // CMPP active_test on port 9999
+    ASSERT_TRUE(log.AddCaptured(1, 0, 0x0A000105, 40001, {0x0A000001, 9999}, active.data(), uint32_t(active.size())));
+    QTemporaryDir folder;
+    std::string error;
+    ASSERT_TRUE(pcap::ExportLog(log, folder.filePath("unknown.pcap").toStdString(), error)) << error;
+    ASSERT_TRUE(log.Reset());
+    frame.ImportCapture(folder.filePath("unknown.pcap"));
+    QMessageBox* summary = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (summary = frame.findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
+    QAbstractButton* decodeAs = nullptr;
+    for (QAbstractButton* button : summary->buttons())
+        decodeAs = button->text() == "&Decode as..." ? button : decodeAs;
+    ASSERT_NE(decodeAs, nullptr) << summary->informativeText().toStdString();
+    bool asked = false;
+    decodeAs->click(); // the dialog opens on the next turn, the answer after it
+    AnswerModal([&asked](QWidget* modal) {
+        asked = qobject_cast<CDecodeAsDialog*>(modal) != nullptr;
+        static_cast<QDialog*>(modal)->reject();
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return asked; }));
 }
 
 TEST_F(MainFrameTest, MobilePhoneOpensPhonesAndTheOnlineListComposesForItsConnection) {

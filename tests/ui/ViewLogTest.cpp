@@ -182,10 +182,12 @@ TEST(ViewLogTraffic, AnswersShowTheirStatusAndLatencyAndTheFilterNarrowsTheList)
     EXPECT_FALSE(model.data(model.index(6, CPacketListModel::kStatus), Qt::DecorationRole).value<QIcon>().isNull());
 
     CViewLogBrief& brief = *view.Brief();
-    brief.SelectRecord(5);
-    ASSERT_TRUE(brief.GoToPartnerAction()->isEnabled());
-    brief.GoToPartnerAction()->trigger();
-    EXPECT_EQ(brief.SelectedIndex(), 4);
+    for (const auto& [response, request] : {std::pair{5, 4}, std::pair{1, 0}}) { // 1: its request the first record
+        brief.SelectRecord(response);
+        ASSERT_TRUE(brief.GoToPartnerAction()->isEnabled()) << response;
+        brief.GoToPartnerAction()->trigger();
+        EXPECT_EQ(brief.SelectedIndex(), request);
+    }
     brief.SelectRecord(6);
     EXPECT_FALSE(brief.GoToPartner());
 
