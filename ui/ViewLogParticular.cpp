@@ -155,11 +155,9 @@ QString CViewLogParticular::CurrentValue() const {
     if (!item)
         return {};
     const int line = item->data(0, kLineRole).toInt();
-    if (line < 0 || size_t(line) >= m_lines.size()) { // a line of the reassembled message: "what = value"
-        const QString text = item->text(0);
-        const qsizetype equals = text.indexOf(QStringLiteral(" = "));
-        return equals < 0 ? text : text.mid(equals + 3);
-    }
+    // A line of the reassembled message is its own value: the whole text, even one that holds " = ".
+    if (line < 0 || size_t(line) >= m_lines.size())
+        return item->text(0);
     // The value as the field shows it; a line that shows none (a group) copies its whole text.
     std::string_view value = m_lines[size_t(line)].Show();
     if (value.empty())

@@ -933,18 +933,20 @@ TEST_F(ViewLogTest, TheLastPartOfALongMessageShowsItWhole) {
             .u8(0).u8(0).u8(0).u8(0).u8(uint8_t(udh.size() + strlen(text))).raw(udh).raw(text);
         return SmppPdu(0x00000004, sequence, body);
     };
-    log.AddPacket(2, kLoopback, 40000, part(1, 1, "Hello, ").data(), uint32_t(part(1, 1, "Hello, ").size()), 9, {}, 7);
+    log.AddPacket(2, kLoopback, 40000, part(1, 1, "Hello = ").data(), uint32_t(part(1, 1, "Hello = ").size()), 9, {}, 7);
     log.AddPacket(2, kLoopback, 40000, part(2, 2, "world").data(), uint32_t(part(2, 2, "world").size()), 9, {}, 7);
     NextTurn();
     view.ShowRecord(1);
     QTreeWidgetItem* whole = Tree().topLevelItem(Tree().topLevelItemCount() - 1);
     ASSERT_EQ(whole->text(0), "Reassembled message (2 parts)");
     ASSERT_GE(whole->childCount(), 3);
-    EXPECT_EQ(whole->child(0)->text(0), "Hello, world");
+    EXPECT_EQ(whole->child(0)->text(0), "Hello = world");
     Tree().setCurrentItem(Tree().topLevelItem(1)->child(0));
     ASSERT_FALSE(Hex().Highlight().IsEmpty());
     Tree().setCurrentItem(whole->child(0));
     EXPECT_TRUE(Hex().Highlight().IsEmpty()) << "a line without bytes of its own lights none up";
+    Tree().CopyValue();
+    EXPECT_EQ(QApplication::clipboard()->text(), "Hello = world") << "the text is its own value, whole";
     emit Tree().itemActivated(whole->child(1), 0);
     EXPECT_EQ(Brief().SelectedIndex(), 0);
 }
