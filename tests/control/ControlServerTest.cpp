@@ -198,9 +198,11 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"deliver", "POST", "/api/v1/deliver", R"({"systemId":"esme1","sourceAddr":"555","text":"hi there"})", 200,
          R"({"sent":1,"sequences":[1]})", Auth::Good, Then::EsmeReceives, "hi there"},
         {"deliver twice as data_sm", "POST", "/api/v1/deliver",
-         R"({"systemId":"esme1","command":"data_sm","count":2,"tlvs":{"0x0424":"6869"}})", 200,
+         R"({"systemId":"esme1","command":"data_sm","count":2,"esmClass":128,"tlvs":{"0x0424":"6869"}})", 200,
          R"({"sent":2,"sequences":[2,3]})"},
-        {"they go as data_sm", "GET", "/api/v1/pdus?command=data_sm", "", 200, R"("command":"data_sm")"},
+        {"they go as data_sm, esm_class as asked", "GET", "/api/v1/pdus?command=data_sm", "", 200,
+         R"("command":"data_sm","commandStatus":0,"sequence":2,"connection":1,"direction":"out","length":36,)"
+         R"("hex":"000000240000010300000000000000020000000000000080)"},
         {"deliver a long text in two parts", "POST", "/api/v1/deliver",
          R"({"systemId":"esme1","text":")" + std::string(160, 'x') + R"(€"})", 200, R"({"sent":2,"sequences":[4,5]})",
          Auth::Good, Then::EsmeReceivesParts, std::string("\x05\x00\x03", 3)},

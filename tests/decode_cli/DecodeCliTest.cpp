@@ -374,6 +374,8 @@ TEST_F(DecodeCliTest, StreamOfRecordsOrPdus) {
     const Bytes pdus = Builder().raw(part(1, 1, "hello ")).raw(part(2, 2, "world"));
     const Bytes records = Builder().raw(CaptureRecord(2, part(1, 1, "hello "))).raw(CaptureRecord(2, part(2, 2, "world")));
     const Bytes badLength = Builder().raw(records).u32le(15).fill(12);
+    // A message_id that never ends: longer than its 65 octets, the decode's length error.
+    const Bytes wrongLength = CaptureRecord(2, SmppPdu(0x80000004, 3, Builder().raw(std::string(70, 'm'))));
     const struct {
         const char* name;
         std::vector<std::string> args;
@@ -390,6 +392,7 @@ TEST_F(DecodeCliTest, StreamOfRecordsOrPdus) {
          "tarnwick-decode: record 3 at byte 141: only 1 bytes, less than a capture header\n"},
         {"a length no PDU has", {"--stream", "--protocol", "smpp", Hex(pdus) + "00000004 00000015 00000000 00000001"}, 1,
          "tarnwick-decode: PDU 3 at byte 109: not a SMPP PDU\n"},
+        {"a field longer than it may be", {"--stream", Hex(Builder().raw(records).raw(wrongLength))}, 1, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
