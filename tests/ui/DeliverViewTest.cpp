@@ -206,8 +206,10 @@ TEST_F(DeliverViewTest, EmptySelectionAnswersEditAndDeleteWithOneOkBox)
     m_view->List()->setFocus();
     QTest::keyClick(m_view->List(), Qt::Key_Return);
     QTest::keyClick(m_view->List(), Qt::Key_Delete);
-    const std::vector<QString> expected = {"Please select a item first.", "Please select a item of you prepaired delete",
-                                           "Please select a item first.", "Please select a item of you prepaired delete"};
+    QTest::keyClick(m_view->List(), Qt::Key_Enter, Qt::KeypadModifier); // and the keypad's keys
+    QTest::keyClick(m_view->List(), Qt::Key_Delete, Qt::KeypadModifier);
+    const QString edit = "Please select a item first.", del = "Please select a item of you prepaired delete";
+    const std::vector<QString> expected = {edit, del, edit, del, edit, del};
     EXPECT_EQ(m_asked, expected);
     for (const QMessageBox::StandardButtons buttons : m_buttons)
         EXPECT_EQ(buttons, QMessageBox::Ok);

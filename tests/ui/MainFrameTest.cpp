@@ -58,6 +58,7 @@
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
@@ -195,6 +196,16 @@ TEST_F(MainFrameTest, FirstRunStartsBothServersAndShowsTheOverviewInDetails) {
             EXPECT_EQ(model->item(i, column)->text(), rows[i + 1][column]);
     }
     EXPECT_FALSE(Command("Up")->isEnabled());
+
+    // The View menu's bars start shown and ticked: one trigger hides each.
+    const std::pair<const char*, QWidget*> bars[] = {{"Toolbar", frame.findChild<QToolBar*>("Standard")},
+                                                     {"StatusBarShown", frame.statusBar()}};
+    for (const auto& [name, bar] : bars) {
+        ASSERT_NE(bar, nullptr) << name;
+        EXPECT_TRUE(Command(name)->isChecked() && bar->isVisibleTo(&frame)) << name;
+        Command(name)->trigger();
+        EXPECT_FALSE(bar->isVisibleTo(&frame)) << name;
+    }
 }
 
 // The stored filter names the rows switched off; a 30-character string of earlier versions is read as it meant,

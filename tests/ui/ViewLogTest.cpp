@@ -273,11 +273,13 @@ TEST_F(ViewLogTest, RowsArriveInOneInsertionPerTurn) {
     const Bytes enquire = SmppPdu(0x00000015, 7), answer = SmppPdu(0x80000015, 7);
     ASSERT_TRUE(log.AddPacket(2, kLoopback, 40000, enquire.data(), uint32_t(enquire.size()), 9, {kLoopback, 5018}, 5));
     NextTurn();
+    log.SetTimeSource([] { return CaptureTime() + 2'500; });
     ASSERT_TRUE(log.AddPacket(2, kLoopback, 5018, answer.data(), uint32_t(answer.size()), 9, {kLoopback, 40000}, 5, true));
     NextTurn();
     ASSERT_EQ(changed.count(), 1);
     EXPECT_EQ(changed[0][0].value<QModelIndex>(), Model().index(3, CPacketListModel::kStatus));
     EXPECT_EQ(changed[0][1].value<QModelIndex>(), Model().index(3, CPacketListModel::kLatency));
+    EXPECT_EQ(Cell(Model(), 3, CPacketListModel::kLatency), "2.500") << "in milliseconds";
 }
 
 // Counts the paints a widget receives.
