@@ -319,6 +319,7 @@ TEST_F(MainFrameTest, ViewStylesActOnTheOverviewOnlyWhileItIsShown) {
         EXPECT_EQ(Command("LineUp")->isEnabled(), c.lineUp);
         const QList<QIcon>& icons = c.largeIcons ? m_app->LargeNavigationIcons() : m_app->SmallNavigationIcons();
         EXPECT_EQ(decoder->icon().cacheKey(), icons.value(image).cacheKey());
+        EXPECT_EQ(icons.value(image).availableSizes().value(0), c.largeIcons ? QSize(32, 32) : QSize(16, 16));
     }
     for (int row = 1; row < 6; ++row) {
         SCOPED_TRACE(row);
@@ -329,6 +330,15 @@ TEST_F(MainFrameTest, ViewStylesActOnTheOverviewOnlyWhileItIsShown) {
     }
     frame.SelectRow(0);
     EXPECT_TRUE(Command("Details")->isEnabled());
+}
+
+// A failed or unanswered row's red stands out from the list's base: dark on a light one, light on a dark one.
+TEST(ErrorColour, ContrastsWithTheBase) {
+    QPalette palette;
+    for (const QColor base : {QColor(Qt::white), QColor(Qt::black)}) {
+        palette.setColor(QPalette::Base, base);
+        EXPECT_EQ(icons::ErrorColour(palette).lightness() < 128, base.lightness() >= 128) << base.name().toStdString();
+    }
 }
 
 TEST_F(MainFrameTest, APortInUseLeavesThatServerStoppedAndStartsTheOther) {
