@@ -104,6 +104,15 @@ void ChooseFile(const QString& path, std::function<void(QWidget*)> next = {}) {
     });
 }
 
+// The sum-up an import shows once it has read its file; null if none came.
+QMessageBox* ImportSummary(const CMainFrame& frame) {
+    QMessageBox* summary = nullptr;
+    const bool came = QTest::qWaitFor([&] {
+        return (summary = frame.findChild<QMessageBox*>("ImportSummary")) != nullptr;
+    });
+    return came ? summary : nullptr;
+}
+
 // Fails, and closes it, if a modal window is open on the next turn.
 void ExpectNoModal(const char* why) {
     QTimer::singleShot(0, [why] {
@@ -440,8 +449,8 @@ TEST_F(MainFrameTest, SaveAsThenOpenGivesTheSameRecordsBackInTheDecoderPage) {
                     button->click();
         });
         Command("Open")->trigger();
-        QMessageBox* summary = nullptr;
-        ASSERT_TRUE(QTest::qWaitFor([&] { return (summary = frame.findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
+        QMessageBox* summary = ImportSummary(frame);
+        ASSERT_NE(summary, nullptr);
         EXPECT_TRUE(summary->informativeText().contains("2 PDUs added")) << summary->informativeText().toStdString();
         EXPECT_EQ(summary->buttons().size(), 1) << "nothing skipped: no Decode as";
         summary->close();
@@ -528,8 +537,8 @@ protected:
     bool Typed() { return Log().AddTyped(2, enquire.data(), uint32_t(enquire.size())); }
     // Waits for the sum-up of an import and closes it.
     void CloseImportSummary() {
-        QMessageBox* summary = nullptr;
-        ASSERT_TRUE(QTest::qWaitFor([&] { return (summary = frame->findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
+        QMessageBox* summary = ImportSummary(*frame);
+        ASSERT_NE(summary, nullptr);
         delete summary;
     }
 
@@ -971,8 +980,8 @@ TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
     ASSERT_TRUE(pcap::ExportLog(log, folder.filePath("unknown.pcap").toStdString(), error)) << error;
     ASSERT_TRUE(log.Reset());
     frame.ImportCapture(folder.filePath("unknown.pcap"));
-    QMessageBox* summary = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (summary = frame.findChild<QMessageBox*>("ImportSummary")) != nullptr; }));
+    QMessageBox* summary = ImportSummary(frame);
+    ASSERT_NE(summary, nullptr);
     QAbstractButton* decodeAs = nullptr;
     for (QAbstractButton* button : summary->buttons())
         decodeAs = button->text() == "&Decode as..." ? button : decodeAs;
