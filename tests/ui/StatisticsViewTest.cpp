@@ -111,6 +111,7 @@ TEST_F(StatisticsViewTest, ShowsTheSessionAndExportsBothTables) {
     EXPECT_NE(summary.find("(4 answers).\nResponse latency of the ESMEs' answers: "), std::string::npos) << summary;
     EXPECT_NE(summary.find(" (0 answers).\nQueues: "), std::string::npos) << "the ESME answered nothing: " << summary;
     EXPECT_NE(summary.find("Opened from capture files: 1 PDUs"), std::string::npos) << summary;
+    EXPECT_NE(summary.find(" 0.2 (10 s), 0.0 (60 s)."), std::string::npos) << "two submit_sm: " << summary;
     ASSERT_EQ(page.RateSeries()->count(), 300);
     EXPECT_EQ(page.RateSeries()->at(299).x(), 0) << "the newest second is 0 seconds ago";
     double submits = 0;

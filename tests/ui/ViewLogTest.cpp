@@ -395,6 +395,7 @@ TEST_F(ViewLogTest, ClickedByteSelectsTheDecodeLineThatCoversIt) {
         {"first byte of the record", 0, 0, 0, {0, 4}},
         {"second byte of the source port", 13, 0, 3, {12, 2}},
         {"inside the command id", 22, 1, 1, {20, 4}},
+        {"first byte of the command id, as wide as the length before it", 20, 1, 1, {20, 4}},
         {"last byte of source_addr", 40, 2, 3, {35, 6}},
         {"the same line again", 36, 2, 3, {35, 6}},
         {"inside the header's element: the narrowest line", 61, 2, 19, {60, 5}},
@@ -922,6 +923,8 @@ TEST_F(ViewLogTest, GoToPacketBySeq) {
         EXPECT_EQ(Brief().SelectedIndex(), step.record);
     }
     EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(view.GoToPacket(1), "") << "the first row listed is no hidden one";
+    EXPECT_EQ(Brief().SelectedIndex(), 0);
     EXPECT_EQ(view.GoToPacket(6), "No PDU has Seq 6.");
 }
 
