@@ -7,6 +7,8 @@
 
 #include "wire/Cursor.h"
 
+#include <algorithm>
+
 namespace smpp {
 
 namespace {
@@ -38,7 +40,13 @@ bool WriteMessageBody(uint32_t commandId, const DeliverFields& f, wire::Writer& 
         .U8(f.destTon).U8(f.destNpi).CString(f.destAddr, address)
         .U8(f.esmClass);
     if (commandId == kDataSm) {
-        out.U8(f.registeredDelivery).U8(f.dataCoding).Tlv(kTagMessagePayload, f.message);
+        out.U8(f.registeredDelivery).U8(f.dataCoding);
+        // A payload given among the parameters is the message: an empty one before it would be
+        // the first message_payload a peer reads.
+        const bool payloadGiven = std::any_of(f.tlvs.begin(), f.tlvs.end(),
+                                              [](const Tlv& tlv) { return tlv.tag == kTagMessagePayload; });
+        if (!f.message.empty() || !payloadGiven)
+            out.Tlv(kTagMessagePayload, f.message);
     } else {
         const std::size_t time = CharsOf(kTimeOctets);
         out.U8(f.protocolId).U8(f.priorityFlag)

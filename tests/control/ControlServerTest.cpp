@@ -200,9 +200,10 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         {"deliver twice as data_sm", "POST", "/api/v1/deliver",
          R"({"systemId":"esme1","command":"data_sm","count":2,"esmClass":128,"tlvs":{"0x0424":"6869"}})", 200,
          R"({"sent":2,"sequences":[2,3]})"},
+        // One message_payload each: the one given, with no empty one for the text not given.
         {"they go as data_sm, esm_class as asked", "GET", "/api/v1/pdus?command=data_sm", "", 200,
-         R"("command":"data_sm","commandStatus":0,"sequence":2,"connection":1,"direction":"out","length":36,)"
-         R"("hex":"000000240000010300000000000000020000000000000080)"},
+         R"("command":"data_sm","commandStatus":0,"sequence":2,"connection":1,"direction":"out","length":32,)"
+         R"("hex":"0000002000000103000000000000000200000000000000800000042400026869")"},
         {"deliver a long text in two parts", "POST", "/api/v1/deliver",
          R"({"systemId":"esme1","text":")" + std::string(160, 'x') + R"(€"})", 200, R"({"sent":2,"sequences":[4,5]})",
          Auth::Good, Then::EsmeReceivesParts, std::string("\x05\x00\x03", 3)},
