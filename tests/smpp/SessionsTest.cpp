@@ -449,6 +449,17 @@ TEST_F(SessionsTest, TheOutboxSendsAWindowAtATimeInOrder) {
     esme->Send(answer(3, 0));
     EXPECT_EQ(esme->NextPdu(), deliver(5));
     Settle(*esme);
+    // A data_sm is tried once: refused for now, it is not sent again, and the next message follows it.
+    for (uint32_t sequence : {4u, 5u, 6u})
+        esme->Send(answer(sequence, 0));
+    Settle(*esme);
+    EXPECT_EQ(server.SendServerPdu(*ConnectionOf(*esme), 0x00000103, body, 77), 7u);
+    EXPECT_EQ(esme->NextPdu(), SmppPdu(0x00000103, 7, body));
+    esme->Send(SmppPdu(0x80000103, 7, Builder().cstr(""), 0x58));
+    Settle(*esme);
+    scheduler.Advance(1000);
+    EXPECT_EQ(server.SendServerPdu(*ConnectionOf(*esme), 0x00000005, body), 8u);
+    EXPECT_EQ(esme->NextPdu(), deliver(8));
 
     // A connection whose account sets no window takes the deliver window's one at a time.
     auto slow = Bound("slow");
@@ -472,7 +483,7 @@ TEST_F(SessionsTest, TheOutboxSendsAWindowAtATimeInOrder) {
     EXPECT_EQ(again->NextPdu(), SmppPdu(0x00000005, 1, body)) << "the kept one, sent after the bind";
     EXPECT_EQ(told.released, (std::vector<uint64_t>{COutbox::kMaxWaiting + 1, 99}));
     EXPECT_EQ(told.forgotten, std::vector<uint64_t>{});
-    EXPECT_EQ(told.other, std::vector<uint64_t>{});
+    EXPECT_EQ(told.other, std::vector<uint64_t>{77}) << "the data_sm refused, told undeliverable at once";
     server.SetMessageListener(nullptr);
 }
 
