@@ -317,7 +317,9 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"({"error":"reverse: true or false expected"})"},
         {"echo moved, reversed still", "PUT", "/api/v1/echo", R"({"destination":"778"})", 200,
          R"({"destination":"778","reverse":true})"}, // a field left out keeps its value
-        {"echo kept", "GET", "/api/v1/echo", "", 200, R"({"destination":"778","reverse":true})"},
+        {"echo turned, kept where it goes", "PUT", "/api/v1/echo", R"({"reverse":false})", 200,
+         R"({"destination":"778","reverse":false})"},
+        {"echo kept", "GET", "/api/v1/echo", "", 200, R"({"destination":"778","reverse":false})"},
         {"unbind no number", "POST", "/api/v1/connections/abc/unbind", "", 400, R"(connection id: \"abc\")"},
         {"unbind connection 0", "POST", "/api/v1/connections/0/unbind", "", 400, R"(connection id: \"0\")"},
         {"unbind no id at all", "POST", "/api/v1/connections//unbind", "", 404, "no such path"},
@@ -392,6 +394,13 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         EXPECT_NE(answer.find("\r\nContent-Type: " + row.contentType + "\r\n"), std::string::npos);
         EXPECT_NE(answer.find(row.answer, answer.find("\r\n\r\n")), std::string::npos) << answer.substr(0, 2000);
         EXPECT_EQ(answer.find("\r\nWWW-Authenticate: Bearer\r\n") < answer.find("\r\n\r\n"), row.status == 401);
+        // A 405 names the methods its path takes in Allow as well; no other answer has the header.
+        const std::size_t allow = answer.find("\r\nAllow: ");
+        EXPECT_EQ(allow < answer.find("\r\n\r\n"), row.status == 405);
+        if (row.status == 405) {
+            const std::size_t end = answer.find("\r\n", allow + 2);
+            EXPECT_NE(answer.find("takes " + answer.substr(allow + 9, end - allow - 9)), std::string::npos) << answer;
+        }
         if (row.then == Then::EsmeReceives) {
             EXPECT_NE(NextDeliver().find(row.detail), std::string::npos);
         }
