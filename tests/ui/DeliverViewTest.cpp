@@ -554,6 +554,7 @@ TEST_F(DeliverSendTest, SendGoesCountTimesToTheReceiversOfTheSystemIdOnly)
     EXPECT_EQ(Bytes(dataSm->begin() + 4, dataSm->begin() + 8), Builder().u32(smpp::kDataSm).bytes());
     EXPECT_EQ(Bytes(dataSm->begin() + 16, dataSm->end()), Builder().cstr("").u8(1).u8(1).cstr("").u8(1).u8(1).cstr("")
         .u8(0).u8(1).u8(0).u16(0x0424).u16(2).raw("hi").bytes());
+    EXPECT_EQ(m_view->List()->model()->rowCount(), 0) << "what Send sent is not kept in the list";
 }
 
 // Optional parameters typed from the keyboard: a name completes ("(5.0)" marks SMPP 5.0's), a tag without a name goes

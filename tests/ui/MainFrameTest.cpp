@@ -302,6 +302,16 @@ TEST_F(MainFrameTest, F6MovesBetweenThePanesAndCopyTakesTheCurrentItem) {
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(overview, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "Mobile Server");
+
+    // A console can be copied from, not written in: Undo, Cut and Paste stay greyed there.
+    frame.SelectRow(2);
+    auto* server = qobject_cast<CViewServerInfo*>(frame.CurrentPane());
+    ASSERT_NE(server, nullptr);
+    server->Console()->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), server->Console());
+    EXPECT_EQ((std::array{Command("Undo")->isEnabled(), Command("Cut")->isEnabled(), Command("Paste")->isEnabled(),
+                          Command("Copy")->isEnabled()}),
+              (std::array{false, false, false, true}));
 }
 
 TEST_F(MainFrameTest, ViewStylesActOnTheOverviewOnlyWhileItIsShown) {

@@ -477,6 +477,14 @@ TEST_F(ViewLogTest, FilterKeepsTheShownRowAndFollowingTracksTheUsersChoice) {
     EXPECT_EQ(Brief().SelectedIndex(), 2) << "a filter that lists it again shows it, selected";
     EXPECT_EQ(Brief().selectionModel()->currentIndex().row(), 2);
     EXPECT_EQ(Hex().Bytes().size(), qsizetype(16 + SubmitSm(2).size()));
+    // Go to request shows a record the filter hides all the same; a new row the filter lists leaves it shown.
+    ASSERT_TRUE(view.ApplyFilter("submit_sm"));
+    Brief().SelectRecord(1);
+    Add(2, SubmitSm(50));
+    NextTurn();
+    EXPECT_EQ(Brief().SelectedIndex(), 1);
+    view.ApplyFilter({});
+    Brief().SelectRecord(2);
 
     QScrollBar& scroll = *Brief().verticalScrollBar();
     const auto addRows = [&](uint32_t count) {
