@@ -410,6 +410,9 @@ TEST_F(DecodeCliTest, JsonOfOneRecord) {
     const Result whole = RunCommand({"--json", "--protocol", "smpp", Hex(SmppPdu(0x80000004, 3, Builder().cstr("42")))});
     EXPECT_EQ(whole.status, 0) << whole.err;
     EXPECT_NE(whole.out.find(R"("command":"submit_sm_resp","commandStatus":0,"sequence":3,)"), std::string::npos) << whole.out;
+    EXPECT_NE(whole.out.find(R"("fields":[{"field":"smpp","label":"SMPP","name":"----- SMPP protocol -----","value":"",)"
+                             R"("raw":null,"show":"","offset":0,"length":0},{"field":"smpp.command_length",)"),
+              std::string::npos) << "the PDU's fields from its first octet: " << whole.out;
     EXPECT_NE(whole.out.find(R"({"field":"smpp.message_id","label":"SUB_SM_RESP","name":"message_id","value":"42","raw":"42","show":"42","offset":16,"length":3})"),
               std::string::npos) << whole.out;
     // Whatever text a field holds, the JSON reads: quotes, backslashes and every octet below a space escaped,
