@@ -193,6 +193,8 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
          R"("command":"enquire_link")", Auth::Good, Then::EsmeSendsLink},
         {"a long poll that times out", "GET", "/api/v1/pdus?since={last}&waitMs=1&command=outbind", "", 200,
          R"({"pdus":[],"next":)"},
+        {"a long poll a record kept answers at once", "GET", "/api/v1/pdus?command=submit_sm&waitMs=300000", "", 200,
+         R"({"pdus":[{"seq":)"},
         {"events", "GET", "/api/v1/events", "", 200, "event: pdu\nid: ", Auth::Good, Then::EsmeSendsLink, "",
          "text/event-stream"},
         {"deliver", "POST", "/api/v1/deliver", R"({"systemId":"esme1","sourceAddr":"555","text":"hi there"})", 200,
