@@ -397,11 +397,13 @@ TEST_F(ControlServerTest, AnswersEachRequestAndDoesWhatItAsks) {
         EXPECT_NE(answer.find(row.answer, answer.find("\r\n\r\n")), std::string::npos) << answer.substr(0, 2000);
         EXPECT_EQ(answer.find("\r\nWWW-Authenticate: Bearer\r\n") < answer.find("\r\n\r\n"), row.status == 401);
         // A 405 names the methods its path takes in Allow as well; no other answer has the header.
-        const std::size_t allow = answer.find("\r\nAllow: ");
+        const std::string allowHeader = "\r\nAllow: ";
+        const std::size_t allow = answer.find(allowHeader);
         EXPECT_EQ(allow < answer.find("\r\n\r\n"), row.status == 405);
         if (row.status == 405) {
-            const std::size_t end = answer.find("\r\n", allow + 2);
-            EXPECT_NE(answer.find("takes " + answer.substr(allow + 9, end - allow - 9)), std::string::npos) << answer;
+            const std::size_t from = allow + allowHeader.size();
+            const std::string methods = answer.substr(from, answer.find("\r\n", from) - from);
+            EXPECT_NE(answer.find("takes " + methods), std::string::npos) << answer;
         }
         if (row.then == Then::EsmeReceives) {
             EXPECT_NE(NextDeliver().find(row.detail), std::string::npos);
