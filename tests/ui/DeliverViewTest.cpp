@@ -667,6 +667,13 @@ TEST_F(DeliverViewTest, MobilePageDeliversToThePhonesLoggedInUnderTheNumber)
     m_view->SetMode(8);
     m_view->SetSender(MakeMobileSender(mobile));
 
+    // A TEST DELIVER carries who it is from and the text: the composer greys every other field.
+    WithDialog([this] { m_view->AddDeliverSm(); }, [&](CDeliverDialog& dialog) {
+        EXPECT_TRUE(dialog.findChild<QWidget*>("source_addr")->isEnabled());
+        for (const char* field : {"destination_addr", "esm_class", "registered_delivery"})
+            EXPECT_FALSE(dialog.findChild<QWidget*>(field)->isEnabled()) << field;
+        Press(dialog, "&Cancel");
+    });
     const std::unique_ptr<QMenu> menu = m_view->CreateContextMenu();
     EXPECT_FALSE(menu->actions()[1]->isEnabled()) << "TEST has no data_sm";
     EXPECT_FALSE(menu->actions()[2]->isEnabled()) << "nor alert_notification";

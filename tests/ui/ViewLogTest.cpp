@@ -498,6 +498,7 @@ TEST_F(ViewLogTest, FilterKeepsTheShownRowAndFollowingTracksTheUsersChoice) {
     QSignalSpy following(&Brief(), &CViewLogBrief::FollowingChanged);
     Brief().SetFollowInterval(0); // catches up on the next turn
     Brief().SetFollowing(true);
+    EXPECT_EQ(scroll.value(), scroll.maximum()) << "following starts at the newest row";
     addRows(100);
     EXPECT_EQ(scroll.value(), scroll.maximum());
     EXPECT_EQ(Brief().SelectedIndex(), 2) << "following moves the view, not the selection";
