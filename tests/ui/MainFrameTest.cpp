@@ -992,9 +992,7 @@ TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
     frame.ImportCapture(folder.filePath("unknown.pcap"));
     QMessageBox* summary = ImportSummary(frame);
     ASSERT_NE(summary, nullptr);
-    QAbstractButton* decodeAs = nullptr;
-    for (QAbstractButton* button : summary->buttons())
-        decodeAs = button->text() == "&Decode as..." ? button : decodeAs;
+    QPushButton* decodeAs = test_qt::Button(*summary, "&Decode as...");
     ASSERT_NE(decodeAs, nullptr) << summary->informativeText().toStdString();
     bool asked = false;
     decodeAs->click(); // the dialog opens on the next turn, the answer after it
