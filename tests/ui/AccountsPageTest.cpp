@@ -156,6 +156,11 @@ TEST_F(SessionPagesTest, DeliveryPageSetsTheReceiptProfileAndTheEcho) {
     Alt('w');
     Type("UNDELIV 10, DELIVRD 90");
     Alt('x');
+    Type("{state} {id}");
+    QTest::keyClick(m_dialog.get(), Qt::Key_Return);
+    ASSERT_TRUE(m_dialog->isVisible()) << "a template naming no field is no profile";
+    EXPECT_TRUE(page.Problem()->text().contains("unknown field {state};")) << page.Problem()->text().toStdString();
+    Alt('x');
     Type("{stat} {id}");
     Alt('n'); // network_error_code on
     Alt('f');

@@ -953,7 +953,7 @@ TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
             dialog->ProtocolBox()->setCurrentIndex(dialog->ProtocolBox()->findText(protocol));
             QTest::mouseClick(dialog->AddButton(), Qt::LeftButton);
         };
-        add("7930", "CMPP3");
+        add("65535", "CMPP3"); // the last port there is
         dialog->PortBox()->selectAll();
         QTest::keyClicks(dialog->PortBox(), "2775");
         dialog->ProtocolBox()->setCurrentIndex(dialog->ProtocolBox()->findText("TEST"));
@@ -964,14 +964,14 @@ TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
         EXPECT_EQ(dialog->List()->currentItem(), dialog->List()->topLevelItem(0)) << "the row just added";
         EXPECT_TRUE(dialog->RemoveButton()->isEnabled());
         add("2775", "SMGP3"); // the same port again changes its protocol
-        dialog->List()->setCurrentItem(dialog->List()->topLevelItem(2)); // 9000
+        dialog->List()->setCurrentItem(dialog->List()->topLevelItem(1)); // 9000
         QTest::mouseClick(dialog->RemoveButton(), Qt::LeftButton);
         EXPECT_FALSE(dialog->RemoveButton()->isEnabled());
         dialog->accept();
     });
     Command("DecodeAs")->trigger();
-    EXPECT_EQ(QSettings().value("Setup/DecodeAs").toString(), "2775=smgp3;7930=cmpp3");
-    EXPECT_EQ(CSettings().DecodeAs(), (pcap::DecodeAsTable{{2775, 9}, {7930, 4}}));
+    EXPECT_EQ(QSettings().value("Setup/DecodeAs").toString(), "2775=smgp3;65535=cmpp3");
+    EXPECT_EQ(CSettings().DecodeAs(), (pcap::DecodeAsTable{{2775, 9}, {65535, 4}}));
 
     AnswerModal([](QWidget* modal) {
         auto* dialog = static_cast<CDecodeAsDialog*>(modal);
@@ -979,7 +979,7 @@ TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
         dialog->reject();
     });
     Command("DecodeAs")->trigger();
-    EXPECT_EQ(QSettings().value("Setup/DecodeAs").toString(), "2775=smgp3;7930=cmpp3") << "Cancel writes nothing";
+    EXPECT_EQ(QSettings().value("Setup/DecodeAs").toString(), "2775=smgp3;65535=cmpp3") << "Cancel writes nothing";
 
     // An Open that skipped a stream on a port no protocol is known on offers, in its sum-up, to name it.
     CPacketLog& log = m_app->Simulator().Log();

@@ -79,6 +79,10 @@ TEST(MobilePhone, LogsInAnswersADeliverSendsASubmitAndLogsOut) {
     EXPECT_EQ(phone->Inbox()->topLevelItem(1)->text(CMobilePhone::kMessage), QString::fromUtf8("Three parts, one 你好"));
 
     EXPECT_FALSE(Button(*phone, "&Send")->isEnabled()) << "no destination yet";
+    // A terminal number fills its field but for the end mark.
+    QTest::keyClicks(phone->DestinationField(), QString(test_protocol::kTerminalNumberWidth, '1'));
+    EXPECT_EQ(phone->DestinationField()->text().size(), test_protocol::kTerminalNumberWidth - 1);
+    phone->DestinationField()->clear();
     QTest::keyClicks(phone->DestinationField(), "10086");
     QTest::keyClicks(phone->TextField(), "ok");
     QTest::keyClick(phone->TextField(), Qt::Key_Return);
