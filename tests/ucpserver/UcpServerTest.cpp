@@ -71,19 +71,19 @@ class UcpServerTest : public ServerTest<UcpTraits> {
 protected:
     // The frame with the SCTS of now (and of the second after) in place of kScts (kNextScts), its LEN and
     // CHK counted again.
+    static std::string Scts(int64_t seconds) {
+        const std::time_t t = std::time_t(seconds);
+        std::tm utc{};
+        gmtime_r(&t, &utc);
+        char text[16];
+        std::strftime(text, sizeof text, "%d%m%y%H%M%S", &utc);
+        return std::string(text);
+    }
     std::string Stamped(std::string frame) const {
-        const auto scts = [](int64_t seconds) {
-            const std::time_t t = std::time_t(seconds);
-            std::tm utc{};
-            gmtime_r(&t, &utc);
-            char text[16];
-            std::strftime(text, sizeof text, "%d%m%y%H%M%S", &utc);
-            return std::string(text);
-        };
         bool changed = false;
         for (const auto& [mark, seconds] : {std::pair{kScts, now}, std::pair{kNextScts, now + 1}})
             for (std::size_t at; (at = frame.find(mark)) != std::string::npos; changed = true)
-                frame.replace(at, mark.size(), scts(seconds));
+                frame.replace(at, mark.size(), Scts(seconds));
         if (!changed)
             return frame;
         // TRN, O or R, OT and the fields are where Frame put them: build it again around them.
@@ -262,7 +262,7 @@ TEST_F(UcpServerTest, DeliveriesKeepAtMostAHundredOutstandingAndMatchTheirResult
     EXPECT_EQ(server.DeliverTo("0900", "Tarnwick", hello), 0);
 }
 
-// A 53 carries the SCTS the submit's answer gave; it goes on the submitting connection.
+// A 53 carries the SCTS the submit's answer gave and its own delivery time; it goes on the submitting connection.
 TEST_F(UcpServerTest, NotificationCarriesTheSubmitsScts) {
     Answers answers;
     server.SetMessageListener(&answers);
@@ -282,6 +282,7 @@ TEST_F(UcpServerTest, NotificationCarriesTheSubmitsScts) {
     EXPECT_TRUE(message.notification);
     EXPECT_EQ(message.content.septets, (std::vector<uint8_t>{'H', 'e', 'l', 'l', 'o'}));
     EXPECT_EQ(message.oadc + "/" + std::to_string(message.content.dcs), "Tarnwick/240");
+    now += 60; // delivered a minute after it was submitted
     ASSERT_EQ(server.Notify(answers.connectionId, "", {message.adc, message.oadc, message.scts, '0', "000", "Delivered"}),
               text_server::Delivery::Sent);
     const auto frame = client->NextFrame();
@@ -290,6 +291,7 @@ TEST_F(UcpServerTest, NotificationCarriesTheSubmitsScts) {
     ASSERT_TRUE(r.Ok());
     EXPECT_EQ(r.message.ot, 53);
     EXPECT_EQ(r.message.Text(14), message.scts);
+    EXPECT_EQ(r.message.Text(17), Scts(now)) << "DSCTS is when it was delivered";
     EXPECT_EQ(r.message.Text(15), "0");
     EXPECT_EQ(ucp::DecodeAMsg(r.message.Text(20)), U"Delivered");
     // The submitting connection gone: kept for its login, up to kMaxWaiting each for kMaxKeptLogins logins.
