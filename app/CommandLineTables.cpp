@@ -31,7 +31,7 @@ constexpr Option kTarnwickOptions[] = {
     {"stats", "", "headless: print the statistics table at exit"},
     {"stats-json", "FILE", "headless: write the statistics to FILE as JSON at exit", File},
     {"control", "PORT", "serve the control API (HTTP, JSON) on 127.0.0.1:PORT; 0 picks a free port"},
-    {"control-listen", "ADDR", "serve it on ADDR instead; any address but loopback needs a token"},
+    {"control-listen", "ADDR", "serve it on ADDR instead; then --control-token is needed"},
     {"control-token", "TOKEN", "every request must carry \"Authorization: Bearer TOKEN\""},
     {"tls-port", "N", "the SMPP service over TLS on port N as well (0 picks a free one)"},
     {"tls-cert", "FILE", "the TLS port's certificate (PEM); without it and --tls-key, a self-signed one made once "
