@@ -52,7 +52,7 @@ CViewLogBrief::CViewLogBrief(CPacketLog& log, const CPacketDecoder& decoder, con
       m_connectionAction(m_menu->addAction(QStringLiteral("Show this c&onnection only"))),
       m_clearAction(nullptr),
       m_filterAction(nullptr),
-      m_columnMenu(new QMenu(QStringLiteral("C&olumns"), this)),
+      m_columnMenu(new QMenu(QStringLiteral("Colu&mns"), this)),
       m_answerClock(new QTimer(this)),
       m_followClock(new QTimer(this)) {
     m_menu->addSeparator();
