@@ -123,7 +123,7 @@ RetryPolicy CSettings::Retry() const {
         const int value = m_store.value(key, fallback).toInt(&ok);
         return ok && value >= least && value <= most ? value : fallback;
     };
-    stored.backoffMs = read(kRetryBackoffKey, stored.backoffMs, 0, INT32_MAX);
+    stored.backoffMs = read(kRetryBackoffKey, stored.backoffMs, 0, RetryPolicy::kMaxBackoffMs);
     stored.maxTries = read(kDeliverTriesKey, stored.maxTries, 1, RetryPolicy::kMaxTries);
     stored.window = read(kDeliverWindowKey, stored.window, 1, RetryPolicy::kMaxWindow);
     return stored;

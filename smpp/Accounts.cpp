@@ -19,8 +19,7 @@ namespace {
 using namespace config_fields::account;
 constexpr auto& kFields = kAll;
 constexpr int kMaxProfileNameChars = 64;
-
-constexpr int32_t kMaxCount = 1'000'000;
+using accounts::kMaxCount;
 
 // "Account 2 (esme1)": the number always, the system id when there is one.
 QString Name(int number, const QString& systemId) {

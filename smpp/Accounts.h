@@ -43,6 +43,7 @@ struct SessionSettings {
 namespace accounts {
 
 constexpr int32_t kMaxSeconds = 86400;
+constexpr int32_t kMaxCount = 1'000'000; // binds and window
 constexpr int kMaxSystemIdChars = 15;
 constexpr int kMaxPasswordChars = 8;
 

@@ -159,7 +159,7 @@ QString RuleError(int number, const FaultRule& rule) {
     if (!(rule.probability >= 0 && rule.probability <= 1))
         return FieldError(number, kProbability, "a number from 0 to 1 expected");
     if (rule.ratePerSecond < 0)
-        return FieldError(number, kRatePerSecond, CJsonFields::WholeNumberExpected(0, INT32_MAX));
+        return FieldError(number, kRatePerSecond, CJsonFields::WholeNumberExpected(0, fault_rules::kMaxRate));
     for (const NumberParameter& p : kNumberParameters)
         if (rule.parameters.*p.value < -1 || rule.parameters.*p.value > p.highest)
             return FieldError(number, p.field, CJsonFields::WholeNumberExpected(0, p.highest));
@@ -217,7 +217,7 @@ QString ReadRule(int number, const QJsonObject& object, FaultRule* rule) {
         actions << name;
     rule->action = FaultAction(fields.OneOf(kAction, actions, int(rule->action)));
     rule->probability = fields.Number(kProbability, 0, 1, rule->probability);
-    rule->ratePerSecond = int32_t(fields.Integer(kRatePerSecond, 0, INT32_MAX, rule->ratePerSecond));
+    rule->ratePerSecond = int32_t(fields.Integer(kRatePerSecond, 0, fault_rules::kMaxRate, rule->ratePerSecond));
     rule->enabled = fields.Bool(kEnabled, rule->enabled);
     ReadParameters(fields, rule->parameters);
     return fields.Ok() ? RuleError(number, *rule) : fields.Error();

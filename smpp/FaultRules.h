@@ -48,6 +48,7 @@ namespace fault_rules {
 constexpr uint32_t kStatusThrottled = 0x00000058;
 constexpr int64_t kMaxDelayMs = 24 * 3600 * 1000;
 constexpr int64_t kRateWindowMs = 1000;
+constexpr int32_t kMaxRate = INT32_MAX; // requests a second
 
 // The protocols a rule may name, "smpp" (which an empty protocol means) first.
 const std::vector<QString>& ProtocolNames();

@@ -28,8 +28,6 @@ constexpr const char* kProfileAsDelivery = "as on Delivery";
 static_assert(std::size(kHeaders) == CAccountsPage::kColumns);
 static_assert(std::size(accounts::kBindTypeNames) == 3);
 
-constexpr int kMaxCount = 100000;
-
 QString Addresses(const Account& a) {
     QStringList list(a.allowedAddresses.begin(), a.allowedAddresses.end());
     return list.join(", ");
@@ -132,12 +130,12 @@ QHBoxLayout* CAccountsPage::CreateFieldControls() {
     }
     types->addStretch();
     m_maxBinds = new QSpinBox(m_fields);
-    m_maxBinds->setRange(0, kMaxCount);
+    m_maxBinds->setRange(0, accounts::kMaxCount);
     m_maxBinds->setSpecialValueText("no limit");
     m_addresses = new QLineEdit(m_fields);
     m_addresses->setPlaceholderText("any, or e.g. 127.0.0.1, 10.0.0.0/8");
     m_window = new QSpinBox(m_fields);
-    m_window->setRange(0, kMaxCount);
+    m_window->setRange(0, accounts::kMaxCount);
     m_window->setSpecialValueText("no cap");
     m_window->setToolTip("Requests of one connection whose answers a delay holds back; one more is answered "
                          "ESME_RMSGQFUL (0x14) at once");

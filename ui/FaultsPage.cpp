@@ -127,7 +127,7 @@ void CFaultsPage::CreateFields() {
     m_probability->setDecimals(3);
     m_probability->setSingleStep(0.05);
     m_rate = new QSpinBox(m_fields);
-    m_rate->setRange(0, 1000000);
+    m_rate->setRange(0, fault_rules::kMaxRate);
     m_rate->setSpecialValueText("no limit");
     m_congestion = new QSpinBox(m_fields);
     m_congestion->setRange(-1, 100);
