@@ -7,6 +7,7 @@
 #include "decoder/tables/TableIds.h"
 #include "mobile/MobileServer.h"
 #include "simulator/DeliverSender.h"
+#include "smpp/SmppPdu.h"
 #include "smpp/SmppServer.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/Connections.h"
@@ -249,6 +250,47 @@ TEST_F(DeliverViewTest, ContextMenuGreysQuickDeliverWithoutSelection)
     }
 }
 
+// Every way to the composer opens the command's own: Insert and the menu's Add commands theirs, Edit (from the menu
+// or a double-click on the row) the entry's. Its addresses are as long as the command's fields hold, and an
+// alert_notification carries no user data.
+TEST_F(DeliverViewTest, EveryWayToTheComposerOpensTheCommandsOwn)
+{
+    using Kind = DeliverEntry::Kind;
+    m_view->AddEntry(DeliverEntry::Make("esme", "data", 1, Kind::DataSm));
+    m_view->AddEntry(DeliverEntry::Make("esme", "", 1, Kind::AlertNotification));
+    const std::unique_ptr<QMenu> menu = m_view->CreateContextMenu();
+    QTableView* list = m_view->List();
+    const QString data = "Deliver short message - DATA_SM", alert = "Deliver short message - ALERT_NOTIFICATION";
+    const struct {
+        const char* name;
+        std::function<void()> open;
+        QString title;
+        int addressOctets;
+    } cases[] = {
+        {"Insert", [&] { QTest::keyClick(list, Qt::Key_Insert); }, "Deliver short message", smpp::kShortAddressOctets},
+        {"Add DATA_SM", [&] { menu->actions()[1]->trigger(); }, data, smpp::kLongAddressOctets},
+        {"Add ALERT_NOTIFICATION", [&] { menu->actions()[2]->trigger(); }, alert, smpp::kLongAddressOctets},
+        {"double-click on a data_sm", [&] { // in Qt Test the second click alone, the first before it
+             const QPoint at = list->visualRect(list->model()->index(0, 3)).center();
+             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+         }, data, smpp::kLongAddressOctets},
+        {"Edit an alert_notification", [&] {
+             Select({1});
+             menu->actions()[5]->trigger();
+         }, alert, smpp::kLongAddressOctets},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WithDialog(c.open, [&](CDeliverDialog& dialog) {
+            EXPECT_EQ(dialog.windowTitle(), c.title);
+            EXPECT_EQ(dialog.findChild<QLineEdit*>("source_addr")->maxLength(), c.addressOctets - 1);
+            EXPECT_EQ(dialog.findChild<QLineEdit*>("short_message")->isEnabled(), c.title != alert);
+            dialog.reject();
+        });
+    }
+}
+
 TEST_F(DeliverViewTest, CaptionButtonsSitAtTheRightAndEmitTheirSignals)
 {
     QSignalSpy decoder(m_view.get(), &CDeliverView::ShowDecoderRequested);
@@ -398,6 +440,12 @@ TEST_F(DeliverViewTest, AddToListKeepsEveryFieldAndEditReplacesTheFirstSelectedE
         dialog.findChild<QComboBox*>("Dest system id")->setEditText("esme1");
         dialog.findChild<QSpinBox*>("Count")->setValue(10000); // the most one entry may ask for
         dialog.Tlvs()->SetTlvs({{0x0428, {0x32}}, {0x1401, {0xAB, 0x01}}, {0x0005, {}}});
+        QTableWidgetItem* value = dialog.findChild<QTableWidget*>("Optional parameters")->item(1, 1);
+        value->setText("AB0"); // as Send, Add to list keeps the dialog open on a value that does not read
+        Press(dialog, "&Add to list");
+        ASSERT_TRUE(dialog.isVisible());
+        EXPECT_EQ(dialog.Tlvs()->Problem(), "Optional parameters: the value of tag '0x1401' is no hex text");
+        value->setText("AB01");
         Press(dialog, "&Add to list");
     });
     // Without a bound ESME "&Send" says so and keeps the dialog open.
@@ -672,6 +720,8 @@ TEST_F(DeliverViewTest, MobilePageDeliversToThePhonesLoggedInUnderTheNumber)
         EXPECT_TRUE(dialog.findChild<QWidget*>("source_addr")->isEnabled());
         for (const char* field : {"destination_addr", "esm_class", "registered_delivery"})
             EXPECT_FALSE(dialog.findChild<QWidget*>(field)->isEnabled()) << field;
+        EXPECT_FALSE(dialog.findChild<QTableWidget*>("Optional parameters")->isEnabled()) << "nor optional parameters";
+        EXPECT_FALSE(test_qt::Button(dialog, "Add &parameter")->isEnabled());
         Press(dialog, "&Cancel");
     });
     const std::unique_ptr<QMenu> menu = m_view->CreateContextMenu();
