@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -63,10 +64,13 @@ protected:
 TEST_F(SessionPagesTest, ABadAccountKeepsTheDialogOpenNamingItAndItsField) {
     CAccountsPage& page = Open<CAccountsPage>("Accounts");
     EXPECT_EQ(page.Table()->rowCount(), 0);
+    EXPECT_FALSE(page.findChild<QLineEdit*>()->isEnabled()) << "no account to edit";
+    EXPECT_FALSE(test_qt::Button(page, "&Remove")->isEnabled());
     Alt('a'); // a new account, its system id focused
     EXPECT_EQ(page.Problem()->text(), "Account 1, \"systemId\": missing");
     Type("esme");
     EXPECT_EQ(page.Table()->item(0, CAccountsPage::kEnquireLink)->text(), "as on Sessions") << "a new account's own";
+    EXPECT_EQ(page.Table()->item(0, CAccountsPage::kMaxBinds)->text(), "no limit");
     Alt('p');
     Type("pw");
     EXPECT_EQ(page.Problem()->text(), "") << "\"as on Delivery\" is said by leaving the profile out";
@@ -134,6 +138,20 @@ TEST_F(SessionPagesTest, SessionTimersAreStoredAndApplied) {
     EXPECT_EQ(CSettings().Retry().backoffMs, 250);
     EXPECT_EQ(m_simulator.Smpp().Retry().maxTries, 3);
     EXPECT_EQ(CSettings().Retry().window, 7) << "read back as the next start reads it";
+    // Each box's ends are values the settings reader takes back, none one it refuses for its default.
+    CSessionsPage ends(m_simulator);
+    for (const bool top : {false, true}) {
+        SCOPED_TRACE(top ? "maximum" : "minimum");
+        for (QSpinBox* box : ends.findChildren<QSpinBox*>())
+            box->setValue(top ? box->maximum() : box->minimum());
+        ends.Apply();
+        EXPECT_EQ(CSettings().Sessions(), (SessionSettings{ends.EnquireLink()->value(), ends.ResponseTimeout()->value(),
+                                                          ends.BindTimeout()->value(), ends.Inactivity()->value()}));
+        const RetryPolicy retry = CSettings().Retry();
+        EXPECT_EQ(std::tuple(retry.backoffMs, retry.maxTries, retry.window),
+                  std::tuple(ends.RetryBackoff()->value(), ends.DeliverTries()->value(),
+                             ends.DeliverWindow()->value()));
+    }
 }
 
 // The receipt profile and the echo by keyboard alone: "Custom" opens the profile's fields, a bad weight
