@@ -76,7 +76,7 @@ TEST_F(FaultsPageTest, EditsRulesFromTheKeyboardAndOkStoresAndAppliesThem) {
     Alt('s');
     Type("0x0D");
     Alt('g');
-    Type("80"); // told as congestion_state at 5.0
+    Type("100"); // told as congestion_state at 5.0, the most there is
     Alt('a'); // and a third, for the UCP server, its protocol field focused
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down); // "ucp"
     Alt('d');
@@ -93,6 +93,10 @@ TEST_F(FaultsPageTest, EditsRulesFromTheKeyboardAndOkStoresAndAppliesThem) {
     EXPECT_EQ(Column(CFaultsPage::kProtocol), (QStringList{"ucp", "smpp"}));
     EXPECT_TRUE(page.Table()->selectionModel()->isRowSelected(0, {}) && test_qt::Button(page, "&Remove")->isEnabled())
         << "the rule that took the removed one's place is selected";
+    EXPECT_FALSE(test_qt::Button(page, "Move &up")->isEnabled()) << "the first rule goes no higher";
+    Alt('w'); // down a row, and up again
+    EXPECT_EQ(Column(CFaultsPage::kProtocol), (QStringList{"smpp", "ucp"}));
+    Alt('u');
     page.Table()->selectRow(1);
     EXPECT_FALSE(test_qt::Button(page, "Move do&wn")->isEnabled()) << "the last rule goes no lower";
     page.Table()->setCurrentCell(1, CFaultsPage::kEnabled); // the row's own box, toggled with the space bar
@@ -103,7 +107,7 @@ TEST_F(FaultsPageTest, EditsRulesFromTheKeyboardAndOkStoresAndAppliesThem) {
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
     const std::string stored =
         R"([{"action":"drop","destination":"^44","enabled":false,"protocol":"ucp"},)"
-        R"({"command":"bind","congestionState":80,"enabled":false,"status":"0x0000000D","systemId":"^bad"}])";
+        R"({"command":"bind","congestionState":100,"enabled":false,"status":"0x0000000D","systemId":"^bad"}])";
     EXPECT_EQ(Stored().toStdString(), stored);
     EXPECT_EQ(m_simulator.Smpp().Faults().Rules(), page.Rules());
     EXPECT_EQ(CSettings().FaultRules(), page.Rules());
