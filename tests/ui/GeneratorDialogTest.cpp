@@ -37,7 +37,7 @@ TEST(GeneratorDialog, FieldsByTheKeyboardMakeTheJobAndARefusedStartSaysWhy) {
     alt('k');
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     alt('c');
-    type("555");
+    type(QString(GeneratorJob::kMaxAddressChars + 1, '5')); // cut to what a job takes
     alt('d');
     type("86{n}");
     alt('x');
@@ -48,7 +48,7 @@ TEST(GeneratorDialog, FieldsByTheKeyboardMakeTheJobAndARefusedStartSaysWhy) {
     EXPECT_EQ(job.seconds, 20);
     EXPECT_EQ(job.rate, 500);
     EXPECT_EQ(job.kind, GeneratorJob::Kind::Receipts);
-    EXPECT_EQ(job.source, "555");
+    EXPECT_EQ(job.source, std::string(GeneratorJob::kMaxAddressChars, '5'));
     EXPECT_EQ(job.destination, "86{n}");
     EXPECT_EQ(job.text, "Hi {n}");
 

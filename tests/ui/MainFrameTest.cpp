@@ -965,6 +965,8 @@ TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
         EXPECT_TRUE(dialog->RemoveButton()->isEnabled());
         add("2775", "SMGP3"); // the same port again changes its protocol
         dialog->List()->setCurrentItem(dialog->List()->topLevelItem(1)); // 9000
+        EXPECT_EQ(dialog->PortBox()->value(), 9000) << "the fields show the row picked";
+        EXPECT_EQ(dialog->ProtocolBox()->currentText(), "SGIP");
         QTest::mouseClick(dialog->RemoveButton(), Qt::LeftButton);
         EXPECT_FALSE(dialog->RemoveButton()->isEnabled());
         dialog->accept();
