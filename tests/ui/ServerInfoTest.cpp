@@ -288,7 +288,9 @@ TEST_F(ServerInfoTest, DeliverButtonAndQuickDeliver) {
     online.ContextMenu()->hide();
     action.trigger();
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, cell.center());
-    ASSERT_EQ(quick.count(), 2);
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_EQ(quick.count(), 3) << "the menu's command, a double-click and Ctrl+Return";
     EXPECT_EQ(quick.at(0).at(0).value<uint64_t>(), test_net::NthConnection(smpp, 0)->Id());
     // "Show this connection only" names the same connection to the decoder page.
     QSignalSpy conversation(&smppPage, &CViewServerInfo::ConnectionRequested);

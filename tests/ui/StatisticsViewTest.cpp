@@ -93,7 +93,9 @@ TEST_F(StatisticsViewTest, ShowsTheSessionAndExportsBothTables) {
     ASSERT_TRUE(m_app->Simulator().Log().AddCaptured(2, 0, 0x0A000001, 40000, {0x0A000002, 2775}, opened.data(),
                                                      uint32_t(opened.size()), CPacketLog::NewConnectionId()));
 
-    page.Refresh();
+    // The page redraws by itself, once a second.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page.Summary()->text().contains("Opened from capture files: 1 PDUs"); },
+                                2500));
     EXPECT_EQ(Rows(page.Commands()), (QStringList{"SMPP bind_transceiver 1 0 0", "SMPP bind_transceiver_resp 0 1 0",
                                                   "SMPP submit_sm 2 0 1", "SMPP submit_sm_resp 0 2 0",
                                                   "SMPP 0x00000777 1 0 0", "SMPP generic_nack 0 1 0"}));
