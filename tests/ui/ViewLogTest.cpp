@@ -190,6 +190,7 @@ TEST(ViewLogTraffic, AnswersShowTheirStatusAndLatencyAndTheFilterNarrowsTheList)
     }
     brief.SelectRecord(6);
     EXPECT_FALSE(brief.GoToPartner());
+    EXPECT_FALSE(brief.GoToPartnerAction()->isEnabled()) << "no answer to go to";
 
     const struct {
         const char* filter;
@@ -427,6 +428,7 @@ TEST_F(ViewLogTest, ClearContentEmptiesEveryPaneAndTheNextRecordIsShown) {
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(10, 10), Brief().viewport()->mapToGlobal(QPoint(10, 10)));
     QCoreApplication::sendEvent(Brief().viewport(), &rightClick);
     ASSERT_TRUE(Brief().ContextMenu()->isVisible());
+    EXPECT_FALSE(Brief().ConnectionAction()->isEnabled()) << "no connection carried the record";
     Brief().ContextMenu()->hide();
     Brief().FilterAction()->trigger();
     EXPECT_EQ(filter.count(), 1);
@@ -597,8 +599,8 @@ TEST_F(ViewLogTest, FindSelectsTheNextRowWhoseDecodeHoldsTheText) {
     CFindBar& bar = *view.FindBar();
     ASSERT_TRUE(bar.isVisible());
     QTest::keyClicks(bar.Edit(), "DESTINATION_ADDR = 111");
-    for (const int found : {3, 4, 0}) { // the last wrapped round
-        QTest::keyClick(bar.Edit(), Qt::Key_Return);
+    for (const int found : {3, 4, 0}) { // the last wrapped round; the keypad's Enter finds as Return does
+        QTest::keyClick(bar.Edit(), found == 4 ? Qt::Key_Enter : Qt::Key_Return);
         EXPECT_EQ(Brief().SelectedIndex(), found);
     }
     QTest::keyClick(bar.Edit(), Qt::Key_Return, Qt::ShiftModifier);
@@ -712,7 +714,17 @@ TEST_F(ViewLogTest, ApplyAndPrepareAsFilterFromTheDecodeTree) {
     Tree().setCurrentItem(nullptr);
     ASSERT_TRUE(openMenu());
     EXPECT_FALSE(Tree().ApplyAsFilterAction()->isEnabled()) << "no line, no filter";
+    EXPECT_FALSE(Tree().PrepareAsFilterAction()->isEnabled());
     EXPECT_FALSE(Tree().ApplyAsColumnAction()->isEnabled());
+    Tree().ContextMenu()->close();
+    // A right-click picks the line it is on, and the menu acts on that line.
+    QTreeWidgetItem* commandId = Tree().topLevelItem(1)->child(1);
+    Tree().scrollToItem(commandId);
+    const QPoint at = Tree().visualItemRect(commandId).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, Tree().viewport()->mapToGlobal(at));
+    QApplication::sendEvent(Tree().viewport(), &click);
+    EXPECT_EQ(Tree().currentItem(), commandId);
+    EXPECT_TRUE(Tree().ApplyAsFilterAction()->isEnabled());
     Tree().ContextMenu()->close();
 }
 
@@ -761,6 +773,9 @@ TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) 
     const int before = header.visualIndex(CPacketListModel::kDestination);
     QTest::keyClick(menuOn(CPacketListModel::kDestination), Qt::Key_L);
     EXPECT_EQ(header.visualIndex(CPacketListModel::kDestination), before - 1);
+    QTest::keyClick(menuOn(CPacketListModel::kDestination), Qt::Key_R);
+    EXPECT_EQ(header.visualIndex(CPacketListModel::kDestination), before) << "Move right puts it back";
+    QTest::keyClick(menuOn(CPacketListModel::kDestination), Qt::Key_L);
     EXPECT_EQ(header.visualIndex(CPacketListModel::kLatency), before);
 
     QMenu* seqMenu = menuOn(CPacketListModel::kSeq);
@@ -1044,6 +1059,11 @@ TEST(HexLayout, RowsColumnsAndTextPositions) {
     EXPECT_EQ(hex.Highlight(), (ByteRange{10, 10})) << "cut to the shown bytes";
     hex.SetBytes(bytes);
     EXPECT_TRUE(hex.Highlight().IsEmpty());
+    hex.resize(600, 100); // a few rows high
+    hex.show();
+    hex.SetBytes(QByteArray(16 * 100, 'x'));
+    hex.SetHighlight({16 * 50, 16 * 10});
+    EXPECT_EQ(hex.verticalScrollBar()->value(), 50) << "a range taller than the view shows its first row";
 }
 
 } // namespace
