@@ -14,7 +14,9 @@
 #include "ui/DeliverDialog.h"
 #include "ui/ExportDialog.h"
 #include "ui/FilterDialog.h"
+#include "ui/FindBar.h"
 #include "ui/GeneratorDialog.h"
+#include "ui/GoToDialog.h"
 #include "ui/Icons.h"
 #include "ui/LeftView.h"
 #include "ui/MainFrame.h"
@@ -312,6 +314,19 @@ TEST_F(MainFrameTest, F6MovesBetweenThePanesAndCopyTakesTheCurrentItem) {
     EXPECT_EQ((std::array{Command("Undo")->isEnabled(), Command("Cut")->isEnabled(), Command("Paste")->isEnabled(),
                           Command("Copy")->isEnabled()}),
               (std::array{false, false, false, true}));
+
+    // A line that takes text gets each command for itself.
+    frame.SelectRow(navigation::kDecoderRow);
+    QLineEdit* line = frame.ViewLog()->FilterLine();
+    line->setFocus();
+    QGuiApplication::clipboard()->setText("submit_sm");
+    Command("Paste")->trigger();
+    EXPECT_EQ(line->text().toStdString(), "submit_sm");
+    line->selectAll();
+    Command("Cut")->trigger();
+    EXPECT_EQ(line->text().toStdString(), "");
+    Command("Undo")->trigger();
+    EXPECT_EQ(line->text().toStdString(), "submit_sm");
 }
 
 TEST_F(MainFrameTest, ViewStylesActOnTheOverviewOnlyWhileItIsShown) {
@@ -800,6 +815,7 @@ TEST_F(MainFrameTest, HelpFollowAndTheCountOfListedPdus) {
     ASSERT_EQ(frame.findChildren<QPlainTextEdit*>("HelpText").size(), 1);
     EXPECT_TRUE(frame.findChild<QPlainTextEdit*>("HelpText")->toPlainText().startsWith(
         "The help file introduce.txt was not found; the keys and the display filter follow.\n\nMenus and keys\n"));
+    frame.findChild<QPlainTextEdit*>("HelpText")->window()->close();
 
     CPacketLog& log = m_app->Simulator().Log();
     const Bytes enquire = SmppPdu(0x00000015, 1);
@@ -816,6 +832,21 @@ TEST_F(MainFrameTest, HelpFollowAndTheCountOfListedPdus) {
     EXPECT_NE(frame.ViewLog()->Brief()->IsFollowing(), was);
     frame.ViewLog()->Brief()->SetFollowing(was);
     EXPECT_EQ(follow->isChecked(), was) << "the menu shows what the list does";
+
+    // Ctrl+F and Ctrl+G from another page bring the decoder page forward, each with its own bar or dialog.
+    for (const Qt::Key key : {Qt::Key_F, Qt::Key_G}) {
+        SCOPED_TRACE(key);
+        frame.SelectRow(navigation::kStatisticsRow);
+        frame.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+        QTest::keyClick(&frame, key, Qt::ControlModifier);
+        EXPECT_EQ(frame.CurrentPane(), frame.ViewLog());
+        auto* goTo = frame.ViewLog()->findChild<CGoToDialog*>();
+        EXPECT_EQ(frame.ViewLog()->FindBar()->isVisible(), key == Qt::Key_F);
+        EXPECT_EQ(goTo && goTo->isVisible(), key == Qt::Key_G);
+        frame.ViewLog()->FindBar()->Close();
+        delete goTo;
+    }
 }
 
 // The File menu's exports, reached by their letters: the PDUs the filter lists or every captured one, as the
