@@ -147,6 +147,7 @@ TEST(MobilePhone, LogOutAbandonsALoginLeftUnanswered) {
     EXPECT_TRUE(Button(*phone, "Log &out")->isEnabled()) << "connecting";
     ASSERT_TRUE(WaitUntil([&] { return phone->GetState() == CMobilePhone::State::LoggingIn; }));
     EXPECT_TRUE(Button(*phone, "Log &out")->isEnabled()) << "logging in";
+    EXPECT_FALSE(Button(*phone, "Log &in")->isEnabled()) << "one login at a time";
     QTest::mouseClick(Button(*phone, "Log &out"), Qt::LeftButton);
     EXPECT_EQ(phone->GetState(), CMobilePhone::State::LoggedOut);
 }

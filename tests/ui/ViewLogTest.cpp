@@ -39,6 +39,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -622,9 +623,16 @@ TEST_F(ViewLogTest, FindSelectsTheNextRowWhoseDecodeHoldsTheText) {
     }
     bar.Edit()->setText("333");
     EXPECT_FALSE(view.Find(false));
+    const QLabel& result = *bar.findChild<QLabel*>("FindResult");
+    EXPECT_EQ(result.text().toStdString(), "Not found");
+    QTest::keyClick(bar.Edit(), Qt::Key_Backspace);
+    EXPECT_EQ(result.text().toStdString(), "") << "said of the text before the edit";
     QTest::keyClick(bar.Edit(), Qt::Key_Escape);
     EXPECT_FALSE(bar.isVisible());
     EXPECT_TRUE(Brief().hasFocus()) << "the list takes the focus back";
+    view.OpenFind();
+    QTest::mouseClick(bar.findChild<QToolButton*>(), Qt::LeftButton);
+    EXPECT_TRUE(!bar.isVisible() && Brief().hasFocus()) << "and so does Close";
 
     // The decode tree's lines: the whole text as tool tip, the value alone to copy.
     Tree().setCurrentItem(Tree().topLevelItem(1)->child(3));
