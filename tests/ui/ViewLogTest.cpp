@@ -102,6 +102,8 @@ protected:
     CViewLogHex& Hex() { return *view.Hex(); }
     const CPacketListModel& Model() { return *Brief().Model(); }
 
+    // Each test's list starts from the default columns, whatever an earlier one left saved.
+    const bool freshSettings = (test_qt::ClearSettings(), true);
     CPacketLog log;
     CPacketDecoder decoder;
     CPacketPairs pairs{log, decoder};
@@ -739,7 +741,6 @@ TEST_F(ViewLogTest, ApplyAndPrepareAsFilterFromTheDecodeTree) {
 // The columns' menu shows, hides and moves columns and adds one for any field, whose cells read that field of their
 // rows; the next view of the list comes up as the user left it, unless what was saved no longer fits.
 TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) {
-    test_qt::ClearSettings();
     Add(2, SubmitSm(1, "111"));
     Add(2, SmppPdu(0x80000004, 1, Builder().cstr("000001").bytes()));
     Add(8, test_bytes::Pdu12(0x00001001, 2, Builder().u32(0).raw(std::string("13900001111")).raw(Bytes(13, 0)).bytes()));
