@@ -86,7 +86,7 @@ TEST_F(SessionPagesTest, ABadAccountKeepsTheDialogOpenNamingItAndItsField) {
     Alt('d');
     Type("127.0.0.1, 10.0.0.0/8");
     Alt('w');
-    Type("5");
+    Type("1000000"); // as high as a stored account may go
     Alt('e');
     Type("0"); // never, not "as on Sessions" (-1)
     Alt('t'); // transmitter off
@@ -102,7 +102,7 @@ TEST_F(SessionPagesTest, ABadAccountKeepsTheDialogOpenNamingItAndItsField) {
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
     const char* stored = R"([{"allowedAddresses":["127.0.0.1","10.0.0.0/8"],"bindTypes":["receiver","transceiver"],)"
-                         R"("enquireLinkSeconds":0,"password":"pw","receiptProfile":"hex ids in text","systemId":"esme","window":5}])";
+                         R"("enquireLinkSeconds":0,"password":"pw","receiptProfile":"hex ids in text","systemId":"esme","window":1000000}])";
     EXPECT_EQ(QSettings().value("Setup/Accounts").toString().toStdString(), stored);
     EXPECT_EQ(m_simulator.Smpp().Accounts(), page.Accounts());
     EXPECT_EQ(m_simulator.Ucp().Accounts(), page.Accounts()) << "the text servers check logins too";
