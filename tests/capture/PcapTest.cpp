@@ -27,7 +27,7 @@ constexpr uint32_t kTime = 1'700'000'000;
 constexpr uint32_t kClient = 0x0A000001, kServer = 0x0A000002; // 10.0.0.1, 10.0.0.2
 constexpr uint16_t kClientPort = 40000;
 constexpr uint32_t kClientIsn = 1000, kServerIsn = 70000;
-constexpr uint8_t kPshAck = 0x18, kSyn = 0x02, kSynAck = 0x12;
+constexpr uint8_t kPshAck = 0x18, kSyn = 0x02, kSynAck = 0x12, kAck = 0x10;
 
 Bytes Pdu(uint32_t command, uint32_t sequence, const Bytes& body = {}) {
     return Builder().u32(uint32_t(12 + body.size())).u32(command).u32(sequence).raw(body);
@@ -339,12 +339,13 @@ TEST_F(PcapTest, StreamsAreReassembledAndVersioned) {
          {{true, 0, kCmpp3Connect}},
          {{40001, 1}},
          "4 a000001:40000>a000002:40001 39 +2\npdus 1 skipped 0 bad 0 gaps 0"},
-        {"SMPP on a port no protocol is known on, by its first header; the answer goes with it",
+        {"SMPP on a port no protocol is known on, by its first header, not by the handshake's last ACK; the answer "
+         "goes with it",
          40123,
-         {{true, 0, kSmppEnquire}, {false, 0, kSmppSubmitResp}, {true, 16, kSmppEnquire}},
+         {{true, 0, {}, kAck}, {true, 0, kSmppEnquire}, {false, 0, kSmppSubmitResp}, {true, 16, kSmppEnquire}},
          {},
-         "2 a000001:40000>a000002:40123 16 +2\n2 a000002:40123>a000001:40000 20 +3 out\n"
-         "2 a000001:40000>a000002:40123 16 +4\npdus 3 skipped 0 bad 0 gaps 0 smpp by header 1"},
+         "2 a000001:40000>a000002:40123 16 +3\n2 a000002:40123>a000001:40000 20 +4 out\n"
+         "2 a000001:40000>a000002:40123 16 +5\npdus 3 skipped 0 bad 0 gaps 0 smpp by header 1"},
         {"the server speaks first: an SMSC's own error 0x4FF still reads as SMPP; the end whose data came first is "
          "taken as the client",
          40123,
