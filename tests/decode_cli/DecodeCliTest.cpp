@@ -453,6 +453,7 @@ TEST_F(DecodeCliTest, JsonOfOneRecord) {
          R"x({"field":"smpp.tlv.message_payload","label":"SUB_SM TLV","name":"message_payload(Generic)","value":"a",)x"},
         {{"ucp", "06/00022/R/51/N/02//0C"}, R"x({"field":"ucp.error","label":"UCP","name":"error","value":"Bad checksum:)x"},
         {{"smpp", "00000010 00000099 00000000 00000001"}, R"("command":"0x00000099",)"}, // a command no table names
+        {{"cmpp", "0000000c 00000008 00000007"}, R"("commandStatus":null,"sequence":7,)"}, // a header without a status
         // A field's parts count their offsets from the PDU's start, as the field does: the UDH's at 39 and 40.
         {{"smpp", "0000002f00000004000000000000000700010131323334000101343500400000000000000000080500031202016869"},
          R"x("offset":39,"length":8,"children":[{"field":"smpp.short_message","text":"SUB_SM: UDH length = 5","show":"5","offset":39,"length":1},)x"
