@@ -478,6 +478,7 @@ TEST_F(MainFrameTest, SaveAsThenOpenGivesTheSameRecordsBackInTheDecoderPage) {
         ASSERT_NE(summary, nullptr);
         EXPECT_TRUE(summary->informativeText().contains("2 PDUs added")) << summary->informativeText().toStdString();
         EXPECT_EQ(summary->buttons().size(), 1) << "nothing skipped: no Decode as";
+        EXPECT_EQ(summary->icon(), QMessageBox::Information);
         summary->close();
         delete summary;
     };
@@ -1025,6 +1026,7 @@ TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
     frame.ImportCapture(folder.filePath("unknown.pcap"));
     QMessageBox* summary = ImportSummary(frame);
     ASSERT_NE(summary, nullptr);
+    EXPECT_EQ(summary->icon(), QMessageBox::Warning);
     QPushButton* decodeAs = test_qt::Button(*summary, "&Decode as...");
     ASSERT_NE(decodeAs, nullptr) << summary->informativeText().toStdString();
     bool asked = false;
@@ -1034,6 +1036,19 @@ TEST_F(MainFrameTest, DecodeAsStoresItsPortsOnOkOnly) {
         static_cast<QDialog*>(modal)->reject();
     });
     EXPECT_TRUE(QTest::qWaitFor([&] { return asked; }));
+
+    // A file cut short inside its last frame is read as far as it goes, and said with a warning too.
+    ASSERT_TRUE(log.Reset());
+    const Bytes enquire = test_bytes::SmppPdu(0x00000015, 2);
+    ASSERT_TRUE(log.AddCaptured(2, 0, 0x0A000105, 40001, {0x0A000001, 2775}, enquire.data(), uint32_t(enquire.size())));
+    QFile cut(folder.filePath("cut.pcap"));
+    ASSERT_TRUE(pcap::ExportLog(log, cut.fileName().toStdString(), error)) << error;
+    ASSERT_TRUE(cut.resize(cut.size() - 4));
+    ASSERT_TRUE(log.Reset());
+    frame.ImportCapture(cut.fileName());
+    QMessageBox* cutShort = ImportSummary(frame);
+    ASSERT_NE(cutShort, nullptr);
+    EXPECT_EQ(cutShort->icon(), QMessageBox::Warning) << cutShort->informativeText().toStdString();
 }
 
 TEST_F(MainFrameTest, MobilePhoneOpensPhonesAndTheOnlineListComposesForItsConnection) {
