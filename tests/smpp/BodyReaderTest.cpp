@@ -62,7 +62,8 @@ TEST(BodyReader, DestinationsOfEachRequestAtTheirSmppWidths) {
         {"cut inside the destination", 0x00000004, Builder().cstr("").u8(1).u8(1).cstr("123").u8(1).u8(1).raw("45"), {{}, Next::End, false}},   // the body ends first
         {"submit_multi, source without NUL", 0x00000021, Builder().cstr("").u8(1).u8(1).raw(std::string(30, '1')), {{}, Next::End, false}},       // nothing after it is read
         {"submit_multi, count beyond the body", 0x00000021, Builder().cstr("").u8(1).u8(1).cstr("1").u8(3).u8(1).u8(1).u8(1).cstr("456"), {{"456"}, Next::End, false}}, // two promised, none there
-        {"submit_multi, dest_flag 7", 0x00000021, Builder().cstr("").u8(1).u8(1).cstr("1").u8(2).u8(1).u8(1).u8(1).cstr("456").u8(7).cstr("x"), {{"456"}, Next::BadFlag, true}}, // neither address nor list
+        {"submit_multi, dest_flag 3", 0x00000021, Builder().cstr("").u8(1).u8(1).cstr("1").u8(2).u8(1).u8(1).u8(1).cstr("456").u8(3).cstr("x"), {{"456"}, Next::BadFlag, true}}, // neither address nor list
+        {"submit_multi, dest_flag 0", 0x00000021, Builder().cstr("").u8(1).u8(1).cstr("1").u8(1).u8(0).u8(1).u8(1).cstr("456"), {{}, Next::BadFlag, true}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
