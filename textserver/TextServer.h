@@ -78,6 +78,7 @@ public:
     void SetAccounts(std::vector<Account> accounts) { m_accounts = std::move(accounts); }
     const std::vector<Account>& Accounts() const { return m_accounts; }
     void SetResultTimeout(int seconds) { m_resultTimeoutMs = int64_t(std::max(1, seconds)) * 1000; }
+    int64_t ResultTimeoutMs() const { return m_resultTimeoutMs; }
     CTextFaults& Faults() { return m_faults; }
 
     // Operations of ours the connection has not answered, and those waiting behind them.

@@ -123,6 +123,7 @@ TEST_F(SessionPagesTest, SessionTimersAreStoredAndApplied) {
     Alt('r');
     Type("0");
     EXPECT_EQ(page.ResponseTimeout()->value(), 10) << "a response time-out cannot be off";
+    Type("15");
     Alt('k');
     Type("250");
     Alt('t');
@@ -131,9 +132,11 @@ TEST_F(SessionPagesTest, SessionTimersAreStoredAndApplied) {
     Type("7");
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
-    const SessionSettings expected{30, 10, 20, 0};
+    const SessionSettings expected{30, 15, 20, 0};
     EXPECT_EQ(CSettings().Sessions(), expected);
     EXPECT_EQ(m_simulator.Smpp().Sessions(), expected);
+    EXPECT_EQ(m_simulator.Ucp().ResultTimeoutMs(), 15'000) << "the text servers wait as long for a result";
+    EXPECT_EQ(m_simulator.Cimd().ResultTimeoutMs(), 15'000);
     EXPECT_EQ(m_simulator.Smpp().IdleTimeout(), 0);
     EXPECT_EQ(CSettings().Retry().backoffMs, 250);
     EXPECT_EQ(m_simulator.Smpp().Retry().maxTries, 3);
