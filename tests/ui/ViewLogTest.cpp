@@ -1073,6 +1073,8 @@ TEST(HexLayout, RowsColumnsAndTextPositions) {
     hex.SetBytes(QByteArray(16 * 100, 'x'));
     hex.SetHighlight({16 * 50, 16 * 10});
     EXPECT_EQ(hex.verticalScrollBar()->value(), 50) << "a range taller than the view shows its first row";
+    hex.SetHighlight({16 * 90, 1}); // below the view: scrolled just far enough to show it whole
+    EXPECT_TRUE(hex.viewport()->rect().contains(hex.ByteRect(16 * 90)));
 }
 
 } // namespace
