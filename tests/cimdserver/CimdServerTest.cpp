@@ -47,18 +47,10 @@ class CimdServerTest : public ServerTest<CimdTraits> {
 protected:
     // The packet with the 060 of now (and of the second after) in place of kStamp (kNextStamp), sealed again.
     std::string Stamped(std::string packet) const {
-        const auto stamp = [](int64_t seconds) {
-            const std::time_t t = std::time_t(seconds);
-            std::tm utc{};
-            gmtime_r(&t, &utc);
-            char text[16];
-            std::strftime(text, sizeof text, "%y%m%d%H%M%S", &utc);
-            return std::string(text);
-        };
         bool changed = false;
         for (int k = 0; k < 4; ++k)
             for (std::size_t at; (at = packet.find(Stamp(k))) != std::string::npos; changed = true)
-                packet.replace(at, Stamp(k).size(), stamp(now + k));
+                packet.replace(at, Stamp(k).size(), UtcText(now + k, "%y%m%d%H%M%S"));
         if (!changed)
             return packet;
         std::vector<std::string> parameters;

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,6 +67,15 @@ protected:
         EXPECT_TRUE(client->Connect(port));
         EXPECT_TRUE(WaitUntil([&] { return ConnectionOf(*client) != nullptr; }));
         return client;
+    }
+    // A time of the case's clock in UTC, in strftime's format: a text server's stamp as a test expects it.
+    static std::string UtcText(int64_t seconds, const char* format) {
+        const std::time_t t = std::time_t(seconds);
+        std::tm utc{};
+        gmtime_r(&t, &utc);
+        char text[32];
+        std::strftime(text, sizeof text, format, &utc);
+        return std::string(text);
     }
     // The client's connection on the server; nullptr when it has none.
     CConnection* ConnectionOf(const TestClient& client) const {

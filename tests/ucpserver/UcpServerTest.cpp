@@ -69,16 +69,9 @@ struct Exchange {
 
 class UcpServerTest : public ServerTest<UcpTraits> {
 protected:
+    static std::string Scts(int64_t seconds) { return UtcText(seconds, "%d%m%y%H%M%S"); }
     // The frame with the SCTS of now (and of the second after) in place of kScts (kNextScts), its LEN and
     // CHK counted again.
-    static std::string Scts(int64_t seconds) {
-        const std::time_t t = std::time_t(seconds);
-        std::tm utc{};
-        gmtime_r(&t, &utc);
-        char text[16];
-        std::strftime(text, sizeof text, "%d%m%y%H%M%S", &utc);
-        return std::string(text);
-    }
     std::string Stamped(std::string frame) const {
         bool changed = false;
         for (const auto& [mark, seconds] : {std::pair{kScts, now}, std::pair{kNextScts, now + 1}})
@@ -262,7 +255,8 @@ TEST_F(UcpServerTest, DeliveriesKeepAtMostAHundredOutstandingAndMatchTheirResult
     EXPECT_EQ(server.DeliverTo("0900", "Tarnwick", hello), 0);
 }
 
-// A 53 carries the SCTS the submit's answer gave and its own delivery time; it goes on the submitting connection.
+// A 53 carries the SCTS the submit's answer gave and the time of its delivery; it goes on the submitting
+// connection.
 TEST_F(UcpServerTest, NotificationCarriesTheSubmitsScts) {
     Answers answers;
     server.SetMessageListener(&answers);
