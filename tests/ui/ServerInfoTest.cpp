@@ -168,6 +168,10 @@ TEST_F(ServerInfoTest, SmppListShowsTheTableAfterEachChange) {
     EXPECT_EQ(smppModel.data(smppModel.index(1, 0), COnlineClientModel::kConnectionIdRole).toULongLong(), thirdId);
     EXPECT_EQ(smppModel.data(smppModel.index(1, 0), COnlineClientModel::kTableIndexRole).toInt(), 1);
     EXPECT_EQ(Rows(COnlineClientModel(smpp)), Rows(smppModel)) << "a list opened on the running server";
+    QStringList titles;
+    for (int column = 0; column < COnlineClientModel::kColumnCount; ++column)
+        titles << smppModel.headerData(column, Qt::Horizontal).toString();
+    EXPECT_EQ(titles.join('|'), "Seq|System ID|Source IP|Source Port|Bind time|Bind type|Version|Transport");
 }
 
 TEST_F(ServerInfoTest, TwoMobilesWithTheSameNumberAreBothListed) {
@@ -285,6 +289,10 @@ TEST_F(ServerInfoTest, DeliverButtonAndQuickDeliver) {
     ASSERT_TRUE(action.isEnabled());
     emit list.customContextMenuRequested(cell.center());
     EXPECT_TRUE(online.ContextMenu()->isVisible());
+    QStringList commands;
+    for (const QAction* command : online.ContextMenu()->actions())
+        commands << command->text();
+    EXPECT_EQ(commands.join('|'), "Quick deliver &short message|Show this c&onnection only||&Unbind|&Disconnect");
     online.ContextMenu()->hide();
     action.trigger();
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, cell.center());
@@ -317,6 +325,8 @@ TEST_F(ServerInfoTest, UnbindAndDisconnectTheSelectedConnection) {
     QTest::keyClick(&list, Qt::Key_Up); // the first row, wherever the cursor started
     EXPECT_FALSE(online.UnbindAction()->isEnabled()) << "not bound";
     EXPECT_TRUE(online.DisconnectAction()->isEnabled());
+    Request(*unbound, Bind("late", 1)); // the selected ESME binds: Ctrl+U is offered without selecting it again
+    EXPECT_TRUE(online.UnbindAction()->isEnabled());
     QTest::keyClick(&list, Qt::Key_Down);
     ASSERT_TRUE(online.UnbindAction()->isEnabled());
     QSignalSpy unbind(&smppPage, &CViewServerInfo::UnbindRequested);
