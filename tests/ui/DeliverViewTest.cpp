@@ -75,13 +75,14 @@ protected:
         for (const std::string& message : messages)
             m_view->AddEntry("esme", message, 1);
     }
+    // Ctrl+click on each row, as a user picks several entries.
     void Select(const std::vector<int>& rows)
     {
-        QItemSelectionModel* selection = m_view->List()->selectionModel();
-        selection->clearSelection();
+        QTableView* list = m_view->List();
+        list->selectionModel()->clearSelection();
         for (const int row : rows)
-            selection->select(m_view->List()->model()->index(row, 0),
-                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                              list->visualRect(list->model()->index(row, 0)).center());
     }
     QString Cell(int row, int column) const { return m_view->List()->model()->index(row, column).data().toString(); }
     // Runs command, handing the dialog it opens to answer once the dialog's loop runs.
@@ -251,8 +252,8 @@ TEST_F(DeliverViewTest, ContextMenuGreysQuickDeliverWithoutSelection)
 }
 
 // Every way to the composer opens the command's own: Insert and the menu's Add commands theirs, Edit (from the menu
-// or a double-click on the row) the entry's. Its addresses are as long as the command's fields hold, and an
-// alert_notification carries no user data.
+// or a double-click on the row) the entry's. Its addresses are as long as the command's fields hold, and only
+// the fields the command carries (of twelve) take text: an alert_notification carries no user data.
 TEST_F(DeliverViewTest, EveryWayToTheComposerOpensTheCommandsOwn)
 {
     using Kind = DeliverEntry::Kind;
@@ -266,15 +267,17 @@ TEST_F(DeliverViewTest, EveryWayToTheComposerOpensTheCommandsOwn)
         std::function<void()> open;
         QString title;
         int addressOctets;
+        int fields = 2; // the addresses
     } cases[] = {
-        {"Insert", [&] { QTest::keyClick(list, Qt::Key_Insert); }, "Deliver short message", smpp::kShortAddressOctets},
-        {"Add DATA_SM", [&] { menu->actions()[1]->trigger(); }, data, smpp::kLongAddressOctets},
+        {"Insert", [&] { QTest::keyClick(list, Qt::Key_Insert); }, "Deliver short message", smpp::kShortAddressOctets,
+         12},
+        {"Add DATA_SM", [&] { menu->actions()[1]->trigger(); }, data, smpp::kLongAddressOctets, 6},
         {"Add ALERT_NOTIFICATION", [&] { menu->actions()[2]->trigger(); }, alert, smpp::kLongAddressOctets},
         {"double-click on a data_sm", [&] { // in Qt Test the second click alone, the first before it
              const QPoint at = list->visualRect(list->model()->index(0, 3)).center();
              QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
              QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-         }, data, smpp::kLongAddressOctets},
+         }, data, smpp::kLongAddressOctets, 6},
         {"Edit an alert_notification", [&] {
              Select({1});
              menu->actions()[5]->trigger();
@@ -286,6 +289,14 @@ TEST_F(DeliverViewTest, EveryWayToTheComposerOpensTheCommandsOwn)
             EXPECT_EQ(dialog.windowTitle(), c.title);
             EXPECT_EQ(dialog.findChild<QLineEdit*>("source_addr")->maxLength(), c.addressOctets - 1);
             EXPECT_EQ(dialog.findChild<QLineEdit*>("short_message")->isEnabled(), c.title != alert);
+            int enabled = 0;
+            for (const QLineEdit* field : dialog.findChildren<QLineEdit*>())
+                enabled += qobject_cast<QGroupBox*>(field->parentWidget()) && field->isEnabled();
+            EXPECT_EQ(enabled, c.fields);
+            // Each field holds what its octets do but the closing NUL.
+            for (const auto& [field, chars] :
+                 {std::pair{"service_type", 5}, {"schedule_time", 16}, {"validity_period", 16}})
+                EXPECT_EQ(dialog.findChild<QLineEdit*>(field)->maxLength(), chars) << field;
             dialog.reject();
         });
     }
@@ -358,6 +369,7 @@ TEST_F(DeliverViewTest, DialogOpensWithTheInitialChoicesEveryTime)
         }
         EXPECT_EQ(dialog.findChild<QComboBox*>("Dest system id")->currentText(), "");
         EXPECT_EQ(dialog.findChild<QSpinBox*>("Count")->value(), 1);
+        EXPECT_EQ(dialog.findChild<QSpinBox*>("Count")->minimum(), 1) << "an entry sends at least once";
         // Every label names its own field and hands the focus to it; the lines that say a fault are hidden.
         QList<QLabel*> labels = dialog.findChildren<QLabel*>();
         labels.removeIf([](const QLabel* label) { return label->isHidden(); });
@@ -431,12 +443,19 @@ TEST_F(DeliverViewTest, AddToListKeepsEveryFieldAndEditReplacesTheFirstSelectedE
         dialog.SetFilePicker([&](QWidget*) { return dir.filePath("missing.txt"); });
         Press(dialog, "Browse...");
         EXPECT_TRUE(warning.endsWith("missing.txt could not be read.")) << warning.toStdString();
+        QFile bare(dir.filePath("bare.txt")); // a file without a line end loses nothing
+        ASSERT_TRUE(bare.open(QIODevice::WriteOnly) && bare.write("no line end") == 11);
+        bare.close();
+        dialog.SetFilePicker([&](QWidget*) { return bare.fileName(); });
+        Press(dialog, "Browse...");
+        EXPECT_EQ(dialog.ShortMessage(), "no line end");
         dialog.SetFilePicker([&](QWidget*) { return file; });
         Press(dialog, "Browse...");
         EXPECT_EQ(dialog.ShortMessage(), "from a file");
         dialog.findChild<QLineEdit*>("source_addr")->setText("10086");
         dialog.findChild<QLineEdit*>("esm_class")->setText("0x40");
         dialog.findChild<QComboBox*>("data_coding")->setCurrentIndex(8);
+        dialog.findChild<QComboBox*>("Long messages")->setCurrentText("SAR parameters");
         dialog.findChild<QComboBox*>("Dest system id")->setEditText("esme1");
         dialog.findChild<QSpinBox*>("Count")->setValue(10000); // the most one entry may ask for
         dialog.Tlvs()->SetTlvs({{0x0428, {0x32}}, {0x1401, {0xAB, 0x01}}, {0x0005, {}}});
@@ -468,6 +487,7 @@ TEST_F(DeliverViewTest, AddToListKeepsEveryFieldAndEditReplacesTheFirstSelectedE
         EXPECT_EQ(entry.fields.sourceAddr, "10086");
         EXPECT_EQ(entry.fields.esmClass, 0x40);
         EXPECT_EQ(entry.fields.dataCoding, 8);
+        EXPECT_EQ(entry.split, smpp::SplitOption::Sar);
         EXPECT_EQ(entry.fields.tlvs, (std::vector<smpp::Tlv>{{0x0428, {0x32}}, {0x1401, {0xAB, 0x01}}, {0x0005, {}}}));
         EXPECT_EQ(entry.count, 10000);
         dialog.SetShortMessage("edited");
