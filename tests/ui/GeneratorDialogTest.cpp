@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 TEST(GeneratorDialog, FieldsByTheKeyboardMakeTheJobAndARefusedStartSaysWhy) {
@@ -19,6 +21,9 @@ TEST(GeneratorDialog, FieldsByTheKeyboardMakeTheJobAndARefusedStartSaysWhy) {
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     EXPECT_EQ(dialog.Job().count, 1000) << "the amount a new job starts from";
+    const GeneratorJob defaults, shown = dialog.Job(); // the rest as a job file leaves them out
+    EXPECT_EQ(std::tuple(shown.rate, shown.source, shown.destination, shown.text),
+              std::tuple(defaults.rate, defaults.source, defaults.destination, defaults.text));
     const QPushButton& stop = *test_qt::Button(dialog, "Sto&p");
     EXPECT_FALSE(stop.isEnabled()) << "nothing runs yet";
     const auto alt = [](char key) { QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier); };

@@ -208,6 +208,11 @@ TEST_F(MainFrameTest, FirstRunStartsBothServersAndShowsTheOverviewInDetails) {
     }
     EXPECT_FALSE(Command("Up")->isEnabled());
 
+    QStringList tools;
+    for (const QAction* action : frame.findChild<QToolBar*>("Standard")->actions())
+        tools << (action->isSeparator() ? "|" : action->objectName());
+    EXPECT_EQ(tools.join(' '), "New Open Save | Cut Copy Paste | Print | LargeIcon SmallIcon List Details | Up | "
+                               "ClearContent SetupFilter");
     // The View menu's bars start shown and ticked: one trigger hides each.
     const std::pair<const char*, QWidget*> bars[] = {{"Toolbar", frame.findChild<QToolBar*>("Standard")},
                                                      {"StatusBarShown", frame.statusBar()}};
@@ -350,6 +355,11 @@ TEST_F(MainFrameTest, ViewStylesActOnTheOverviewOnlyWhileItIsShown) {
         EXPECT_EQ(overview->GetStyle(), c.style);
         EXPECT_TRUE(Command(c.command)->isChecked());
         EXPECT_EQ(qobject_cast<QListView*>(overview->ItemView()) != nullptr, c.list);
+        if (const auto* list = qobject_cast<QListView*>(overview->ItemView())) { // large icons side by side
+            EXPECT_EQ(list->viewMode(), c.largeIcons ? QListView::IconMode : QListView::ListMode);
+            EXPECT_EQ(list->iconSize(), c.largeIcons ? QSize(32, 32) : QSize(16, 16));
+            EXPECT_EQ(list->flow(), c.lineUp ? QListView::LeftToRight : QListView::TopToBottom);
+        }
         EXPECT_EQ(Command("LineUp")->isEnabled(), c.lineUp);
         const QList<QIcon>& icons = c.largeIcons ? m_app->LargeNavigationIcons() : m_app->SmallNavigationIcons();
         EXPECT_EQ(decoder->icon().cacheKey(), icons.value(image).cacheKey());
@@ -1134,6 +1144,7 @@ TEST_F(MainFrameTest, TheOnlineListNarrowsTheDecoderAndTheGeneratorOffersTheBoun
     dialog->findChild<QSpinBox*>("rate")->setValue(1); // far from filling the window before Stop
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::AltModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return state->text() == "Running"; })); // a mnemonic clicks a moment later
+    EXPECT_FALSE(test_qt::Button(*dialog, "S&tart")->isEnabled()) << "one job at a time";
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::AltModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return state->text() == "Stopped: stopped by the user"; }));
 
@@ -1148,6 +1159,8 @@ TEST_F(MainFrameTest, TheOnlineListNarrowsTheDecoderAndTheGeneratorOffersTheBoun
     clients[1].Send(SmppPdu(protocol::smpp::kDeliverSmResp, sequence, Builder().cstr("")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return state->text() == "Done"; }));
     EXPECT_EQ(dialog->findChild<QLabel*>("sent")->text(), "1 of 1");
+    EXPECT_EQ(dialog->findChild<QLabel*>("answered")->text(), "1");
+    EXPECT_EQ(dialog->findChild<QLabel*>("errors")->text(), "0");
 }
 
 } // namespace
