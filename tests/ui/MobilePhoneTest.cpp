@@ -61,6 +61,7 @@ TEST(MobilePhone, LogsInAnswersADeliverSendsASubmitAndLogsOut) {
     ASSERT_EQ(phone->Inbox()->topLevelItemCount(), 1);
     EXPECT_EQ(phone->Inbox()->topLevelItem(0)->text(CMobilePhone::kFrom), "10086");
     EXPECT_EQ(phone->Inbox()->topLevelItem(0)->text(CMobilePhone::kMessage), QString::fromUtf8("hi \u4F60\u597D"));
+    EXPECT_EQ(phone->StatusLine()->text(), "Logged in as 13900000001 - message from 10086");
 
     // A long message's parts (each header holding 0x00, IE 0x00 of the 8-bit reference) make one row, once all came.
     int arrived = 0;
@@ -93,6 +94,7 @@ TEST(MobilePhone, LogsInAnswersADeliverSendsASubmitAndLogsOut) {
     EXPECT_EQ(listener.submitted[0].msgId, "0000000001");
     EXPECT_EQ(listener.submitted[0].content, (std::vector<uint8_t>{'o', 'k'})) << "GBK, the one format a SUBMIT carries";
     EXPECT_TRUE(phone->TextField()->text().isEmpty());
+    EXPECT_EQ(phone->StatusLine()->text(), "Logged in as 13900000001 - sent to 10086");
 
     // What GBK cannot write stays in the field, said on the status line; nothing goes.
     phone->TextField()->setText(QString::fromUtf8("\U0001F600"));

@@ -106,19 +106,22 @@ TEST_F(StatisticsViewTest, ShowsTheSessionAndExportsBothTables) {
                                                   "SMPP submit_sm 2 0 1", "SMPP submit_sm_resp 0 2 0",
                                                   "SMPP 0x00000777 1 0 0", "SMPP generic_nack 0 1 0"}));
     EXPECT_EQ(Rows(page.Statuses()), (QStringList{"SMPP ESME_ROK 0 3 0", "SMPP ESME_RINVCMDID 0 1 0"}));
-    // The tool tips say which way a count's PDUs went, and what each table's names are.
-    const auto tip = [](const QTableView* table, int column) {
-        return table->model()->headerData(column, Qt::Horizontal, Qt::ToolTipRole).toString();
+    // The titles and tool tips say which way a count's PDUs went, and what each table's names are.
+    const auto header = [](const QTableView* table, int column, int role = Qt::ToolTipRole) {
+        return table->model()->headerData(column, Qt::Horizontal, role).toString();
     };
-    EXPECT_EQ(tip(page.Commands(), CStatisticsModel::kIn), "Received by the simulator");
-    EXPECT_EQ(tip(page.Statuses(), CStatisticsModel::kOut), "Sent by the simulator");
-    EXPECT_EQ(tip(page.Commands(), CStatisticsModel::kName), "The command");
-    EXPECT_EQ(tip(page.Statuses(), CStatisticsModel::kName), "The command_status of answers");
+    EXPECT_EQ(header(page.Commands(), CStatisticsModel::kName, Qt::DisplayRole), "Command");
+    EXPECT_EQ(header(page.Statuses(), CStatisticsModel::kName, Qt::DisplayRole), "Status");
+    EXPECT_EQ(header(page.Commands(), CStatisticsModel::kIn), "Received by the simulator");
+    EXPECT_EQ(header(page.Statuses(), CStatisticsModel::kOut), "Sent by the simulator");
+    EXPECT_EQ(header(page.Commands(), CStatisticsModel::kName), "The command");
+    EXPECT_EQ(header(page.Statuses(), CStatisticsModel::kName), "The command_status of answers");
     const std::string summary = page.Summary()->text().toStdString();
     EXPECT_NE(summary.find("Tarnwick's answers: p50 "), std::string::npos) << summary;
     EXPECT_NE(summary.find("(4 answers).\nResponse latency of the ESMEs' answers: "), std::string::npos) << summary;
     EXPECT_NE(summary.find(" (0 answers).\nQueues: "), std::string::npos) << "the ESME answered nothing: " << summary;
     EXPECT_NE(summary.find("Opened from capture files: 1 PDUs"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("Unanswered requests: 0."), std::string::npos) << "Tarnwick asked nothing: " << summary;
     EXPECT_NE(summary.find(" 0.2 (10 s), 0.0 (60 s)."), std::string::npos) << "two submit_sm: " << summary;
     ASSERT_EQ(page.RateSeries()->count(), 300);
     EXPECT_EQ(page.RateSeries()->at(299).x(), 0) << "the newest second is 0 seconds ago";
