@@ -96,9 +96,16 @@ TEST_F(SessionPagesTest, ABadAccountKeepsTheDialogOpenNamingItAndItsField) {
     EXPECT_EQ(page.Table()->item(0, CAccountsPage::kReceiptProfile)->text(), "hex ids in text");
     Alt('a'); // an account too many, with no system id, below the selected one, taken away again
     EXPECT_EQ(page.Table()->item(0, CAccountsPage::kSystemId)->text(), "esme");
+    Alt('w');
+    EXPECT_EQ(qobject_cast<QSpinBox*>(QApplication::focusWidget())->text(), "no cap") << "the new account's own";
     Alt('r');
     EXPECT_EQ(page.Table()->rowCount(), 1);
     EXPECT_EQ(page.Problem()->text(), "");
+    QStringList row;
+    for (int column = 0; column < CAccountsPage::kColumns; ++column)
+        row << page.Table()->item(0, column)->text();
+    EXPECT_EQ(row.join('|'),
+              "esme|pw|receiver, transceiver|no limit|127.0.0.1, 10.0.0.0/8|1000000|0 s|hex ids in text");
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
     const char* stored = R"([{"allowedAddresses":["127.0.0.1","10.0.0.0/8"],"bindTypes":["receiver","transceiver"],)"
@@ -161,6 +168,8 @@ TEST_F(SessionPagesTest, SessionTimersAreStoredAndApplied) {
 // keeps the dialog open naming it, and OK stores and applies both; a built-in is stored by its name.
 TEST_F(SessionPagesTest, DeliveryPageSetsTheReceiptProfileAndTheEcho) {
     CDeliveryPage& page = Open<CDeliveryPage>("Delivery");
+    EXPECT_FALSE(page.findChild<QSpinBox*>("ReceiptDelay")->isEnabled()) << "no receipts, no delay";
+    Alt('r'); // routing off
     EXPECT_EQ(page.ProfileBox()->currentText(), "Default");
     EXPECT_FALSE(page.CarrierBox()->isEnabled()) << "a built-in is shown, not edited";
     Alt('p');
@@ -202,6 +211,8 @@ TEST_F(SessionPagesTest, DeliveryPageSetsTheReceiptProfileAndTheEcho) {
     EXPECT_EQ(receipt_profiles::ToJson(m_simulator.Receipts()).toStdString(), stored);
     EXPECT_EQ(m_simulator.Echo(), (EchoSettings{"777", true})) << "the blanks around a number are no part of it";
     EXPECT_EQ(CSettings().Delivery().receiptDelayMs, 0);
+    EXPECT_FALSE(CSettings().Delivery().routing);
+    EXPECT_TRUE(CSettings().Delivery().receipts);
     EXPECT_EQ(QSettings().value("Setup/EchoDestination").toString(), "777");
 
     CDeliveryPage& again = Open<CDeliveryPage>("Delivery");

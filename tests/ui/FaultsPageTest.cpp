@@ -77,6 +77,12 @@ TEST_F(FaultsPageTest, EditsRulesFromTheKeyboardAndOkStoresAndAppliesThem) {
     Type("0x0D");
     Alt('g');
     Type("100"); // told as congestion_state at 5.0, the most there is
+    Alt('l');
+    Type("250");
+    Alt('p');
+    Type("0.5");
+    Alt('e');
+    Type("20");
     Alt('a'); // and a third, for the UCP server, its protocol field focused
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down); // "ucp"
     Alt('d');
@@ -107,7 +113,8 @@ TEST_F(FaultsPageTest, EditsRulesFromTheKeyboardAndOkStoresAndAppliesThem) {
     EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
     const std::string stored =
         R"([{"action":"drop","destination":"^44","enabled":false,"protocol":"ucp"},)"
-        R"({"command":"bind","congestionState":100,"enabled":false,"status":"0x0000000D","systemId":"^bad"}])";
+        R"({"command":"bind","congestionState":100,"delayMs":250,"enabled":false,"probability":0.5,"ratePerSecond":20,)"
+        R"("status":"0x0000000D","systemId":"^bad"}])";
     EXPECT_EQ(Stored().toStdString(), stored);
     EXPECT_EQ(m_simulator.Smpp().Faults().Rules(), page.Rules());
     EXPECT_EQ(CSettings().FaultRules(), page.Rules());
