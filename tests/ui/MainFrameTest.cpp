@@ -500,6 +500,10 @@ TEST_F(MainFrameTest, SaveAsThenOpenGivesTheSameRecordsBackInTheDecoderPage) {
         EXPECT_EQ(Record(log, i), saved[i]) << i;
     EXPECT_EQ(frame.CurrentPane(), frame.ViewLog());
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame.ViewLog()->Brief()->SelectedIndex() == 0; }));
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    QTest::keyClick(&frame, Qt::Key_R, Qt::ControlModifier); // Edit > Go to partner: the bind's answer
+    EXPECT_EQ(frame.ViewLog()->Brief()->SelectedIndex(), 1);
     open("&Replace", "&Add");
     ASSERT_EQ(log.GetCount(), 2) << "the capture replaced, not doubled";
     open("&Add", "&Add");
