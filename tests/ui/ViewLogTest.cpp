@@ -172,6 +172,7 @@ TEST(ViewLogTraffic, AnswersShowTheirStatusAndLatencyAndTheFilterNarrowsTheList)
         EXPECT_TRUE(QRegularExpression(R"(^\d+\.\d{3}$)").match(Cell(model, row, CPacketListModel::kLatency)).hasMatch())
             << "milliseconds to the microsecond";
         EXPECT_EQ(model.data(model.index(row, 0), Qt::ForegroundRole).isValid(), row >= 4);
+        EXPECT_EQ(model.data(model.index(row, CPacketListModel::kStatus), Qt::DecorationRole).isValid(), row >= 4);
     }
     EXPECT_EQ(Cell(model, 6, CPacketListModel::kStatus), "") << "an answer may still come";
     EXPECT_EQ(Cell(model, 1, CPacketListModel::kLatency), Cell(model, 0, CPacketListModel::kLatency));
@@ -246,7 +247,18 @@ TEST_F(ViewLogTest, DescriptionNamesTheProtocolAndTheCommand) {
         SCOPED_TRACE(cases[row].name);
         EXPECT_EQ(Cell(Model(), row, CPacketListModel::kDescription), cases[row].description);
         EXPECT_EQ(!Model().data(Model().index(row, 0), Qt::DecorationRole).value<QIcon>().isNull(), cases[row].icon);
+        EXPECT_FALSE(Model().data(Model().index(row, CPacketListModel::kDescription), Qt::DecorationRole).isValid());
     }
+    // Seq centred, names from the left, the latencies' decimals lined up on the right.
+    const auto alignment = [&](int column) {
+        return Model().index(0, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask;
+    };
+    EXPECT_EQ(alignment(CPacketListModel::kSeq), Qt::AlignHCenter);
+    EXPECT_EQ(alignment(CPacketListModel::kDescription), Qt::AlignLeft);
+    EXPECT_EQ(alignment(CPacketListModel::kLatency), Qt::AlignRight);
+    for (const int column : {CPacketListModel::kSeq, CPacketListModel::kLatency}) // each title over its cells
+        EXPECT_EQ(Model().headerData(column, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>(),
+                  Model().index(0, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>());
 }
 
 TEST_F(ViewLogTest, RowsArriveInOneInsertionPerTurn) {
@@ -744,6 +756,8 @@ TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) 
     Add(2, SubmitSm(1, "111"));
     Add(2, SmppPdu(0x80000004, 1, Builder().cstr("000001").bytes()));
     Add(8, test_bytes::Pdu12(0x00001001, 2, Builder().u32(0).raw(std::string("13900001111")).raw(Bytes(13, 0)).bytes()));
+    Add(2, SmppPdu(0x00000021, 3, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(2).u8(1).u8(1).u8(1).cstr("111")
+                                      .u8(1).u8(1).u8(1).cstr("222").u8(0).u8(0).u8(0).u8(0).u8(0).raw(Bytes(5, 0))));
     NextTurn();
     QHeaderView& header = *Brief().horizontalHeader();
     const auto menuOn = [&](int column) { // a right-click on the column's title
@@ -772,20 +786,43 @@ TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) 
         }
     EXPECT_EQ(Model().headerData(CPacketListModel::kLatency, Qt::Horizontal, Qt::ToolTipRole),
               "Milliseconds from the request to its answer");
+    const QString statusTip = Model().headerData(CPacketListModel::kStatus, Qt::Horizontal, Qt::ToolTipRole).toString();
+    EXPECT_TRUE(statusTip.contains("\"no answer\"")) << statusTip.toStdString();
     EXPECT_TRUE(header.isSectionHidden(CPacketListModel::kDestination) && header.isSectionHidden(CPacketListModel::kSourceAddress));
 
+    // Each change of the layout is remembered as it is made: a header restored from what was saved matches.
+    const auto saved = [&] {
+        QHeaderView next(Qt::Horizontal);
+        next.setModel(Brief().Model());
+        bool same = next.restoreState(CSettings().PacketListHeader());
+        for (int column = 0; column < header.count(); ++column)
+            same = same && next.visualIndex(column) == header.visualIndex(column) &&
+                   next.sectionSize(column) == header.sectionSize(column); // 0 while hidden
+        return same;
+    };
     choose(menuOn(CPacketListModel::kDescription), "Destination");
     ASSERT_FALSE(header.isSectionHidden(CPacketListModel::kDestination));
+    EXPECT_TRUE(saved());
     EXPECT_EQ(Cell(Model(), 0, CPacketListModel::kDestination), "111");
     EXPECT_EQ(Cell(Model(), 1, CPacketListModel::kDestination), "") << "an answer names no destination";
     EXPECT_EQ(Cell(Model(), 0, CPacketListModel::kSourceAddress), "12345");
+    EXPECT_EQ(Cell(Model(), 3, CPacketListModel::kDestination), "111,222") << "a submit_multi's destinations, each";
     const int before = header.visualIndex(CPacketListModel::kDestination);
-    QTest::keyClick(menuOn(CPacketListModel::kDestination), Qt::Key_L);
+    QMenu* onDestination = menuOn(CPacketListModel::kDestination);
+    EXPECT_EQ(onDestination->findChild<QAction*>("MoveColumnLeft")->text(), "Move \"Destination\" &left");
+    QTest::keyClick(onDestination, Qt::Key_L);
     EXPECT_EQ(header.visualIndex(CPacketListModel::kDestination), before - 1);
     QTest::keyClick(menuOn(CPacketListModel::kDestination), Qt::Key_R);
     EXPECT_EQ(header.visualIndex(CPacketListModel::kDestination), before) << "Move right puts it back";
     QTest::keyClick(menuOn(CPacketListModel::kDestination), Qt::Key_L);
     EXPECT_EQ(header.visualIndex(CPacketListModel::kLatency), before);
+    EXPECT_TRUE(saved());
+    header.hideSection(CPacketListModel::kLen);
+    QTest::keyClick(menuOn(CPacketListModel::kTime), Qt::Key_L);
+    EXPECT_LT(header.visualIndex(CPacketListModel::kTime), header.visualIndex(CPacketListModel::kDescription))
+        << "past the hidden Len: a move the eye sees";
+    header.resizeSection(CPacketListModel::kDescription, 234);
+    EXPECT_TRUE(saved());
 
     QMenu* seqMenu = menuOn(CPacketListModel::kSeq);
     for (const QAction* action : seqMenu->actions())
@@ -826,8 +863,11 @@ TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) 
 
     view.resize(400, 900);
     view.show();
-    view.Splitter()->setSizes({100, 200, 300}); // the panes as a drag left them
-    CSettings().SetDecoderSplitter(view.Splitter()->saveState());
+    view.Splitter()->setSizes({100, 200, 300});
+    QWidget* handle = view.Splitter()->handle(1); // dragged a little down: the panes as the user left them
+    QTest::mousePress(handle, Qt::LeftButton, {}, handle->rect().center());
+    QTest::mouseMove(handle, handle->rect().center() + QPoint(0, 10));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, handle->rect().center() + QPoint(0, 10));
     {
         CViewLog again(log, decoder, pairs);
         again.resize(400, 900);
@@ -850,6 +890,7 @@ TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) 
     ASSERT_TRUE(Brief().ColumnMenu()->isVisible());
     QTest::keyClick(Brief().ColumnMenu(), Qt::Key_M);
     EXPECT_EQ(Model().columnCount(), added);
+    EXPECT_TRUE(saved() && CSettings().PacketListFields().isEmpty());
     // The last column shown stays shown: a list without columns has no header to bring the others back by.
     for (int column = 0; column < added; ++column)
         header.setSectionHidden(column, column != CPacketListModel::kSeq);
@@ -878,19 +919,29 @@ TEST_F(ViewLogTest, ColumnsAreShownMovedAndAddedFromTheHeaderMenuAndRemembered) 
     test_qt::ClearSettings();
 }
 
-// "Seq" is never cut short: the number of the 100000th record with its icon fits, as the delegate measures it.
-TEST_F(ViewLogTest, SeqFitsSixDigitsBesideItsIcon) {
+// "Seq" and "Status" are never cut short: the 100000th record's number and a long status fit beside their icons, as
+// the delegate measures them; nor is any title.
+TEST_F(ViewLogTest, SeqStatusAndTitlesFitTheirColumns) {
     Add(2, SubmitSm(1));
     NextTurn();
-    QStandardItemModel sample(1, 1);
-    sample.setItem(0, 0, new QStandardItem(Model().data(Model().index(0, CPacketListModel::kSeq), Qt::DecorationRole).value<QIcon>(),
-                                           "100000"));
+    QStandardItemModel sample(1, 2);
+    const QIcon icon = Model().data(Model().index(0, CPacketListModel::kSeq), Qt::DecorationRole).value<QIcon>();
+    sample.setItem(0, 0, new QStandardItem(icon, "100000"));
+    sample.setItem(0, 1, new QStandardItem(icon, "ESME_RINVCMDID")); // a failed answer's Status beside the error's icon
     QTableView measure;
     measure.setFont(Brief().font());
     measure.setIconSize(Brief().iconSize());
     measure.setModel(&sample);
-    measure.resizeColumnToContents(0);
+    measure.resizeColumnsToContents();
     EXPECT_LE(measure.columnWidth(0), Brief().columnWidth(CPacketListModel::kSeq));
+    EXPECT_LE(measure.columnWidth(1), Brief().columnWidth(CPacketListModel::kStatus));
+    // Nor is any title; the last shown column, Latency, stretches to the list's edge.
+    const QHeaderView& header = *Brief().horizontalHeader();
+    const int margins = 2 * Brief().style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header);
+    for (int column = 0; column < CPacketListModel::kLatency; ++column) {
+        const QString title = Model().headerData(column, Qt::Horizontal).toString();
+        EXPECT_LE(header.fontMetrics().horizontalAdvance(title) + margins, header.sectionSize(column)) << column;
+    }
 }
 
 // The exports of the listed rows: as text, each record's cells under the shown columns' titles, its decode and the
