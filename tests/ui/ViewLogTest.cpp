@@ -526,6 +526,9 @@ TEST_F(ViewLogTest, FilterKeepsTheShownRowAndFollowingTracksTheUsersChoice) {
     scroll.setValue(scroll.maximum());
     EXPECT_TRUE(Brief().IsFollowing()) << "and scrolling to the bottom takes it up";
     EXPECT_GE(following.count(), 3);
+    scroll.setValue(0); // the shown row, the newest, out of sight
+    ASSERT_TRUE(view.ApplyFilter("enquire_link"));
+    EXPECT_TRUE(Brief().viewport()->rect().contains(Brief().visualRect(Brief().currentIndex()))) << "brought in sight";
 }
 
 // Typing a filter only checks it: the line green or red, the reason and its column under it. Return applies a
@@ -554,14 +557,23 @@ TEST_F(ViewLogTest, TheFilterLineChecksAsYouTypeAndAppliesOnReturn) {
         QTest::keyClicks(&line, step.keys);
         EXPECT_EQ(line.GetValidity(), step.validity);
         EXPECT_EQ(view.FilterStatus()->text(), step.status);
+        const bool red = view.FilterStatus()->palette().color(QPalette::WindowText) == QColor(0xc0, 0, 0);
+        EXPECT_EQ(red, step.validity == CFilterLine::Validity::Invalid);
         EXPECT_EQ(rows.rowCount(), 6) << "typing applies nothing";
     }
+    QTest::keyClick(&line, Qt::Key_Return);
+    EXPECT_EQ(view.FilterStatus()->text(),
+              "Not applied, column 34: a term is missing here. The list still shows every record.");
     for (int i = 0; i < 3; ++i) // " &&" taken back
         QTest::keyClick(&line, Qt::Key_Backspace);
     QTest::keyClick(&line, Qt::Key_Return);
     EXPECT_EQ(rows.rowCount(), 2);
     EXPECT_EQ(lastCount(), 2);
     EXPECT_EQ(view.FilterStatus()->text(), "");
+    EXPECT_EQ(line.GetValidity(), CFilterLine::Validity::Valid) << "still green once applied";
+    QTest::keyClick(&line, Qt::Key_Space);
+    EXPECT_EQ(view.FilterStatus()->text(), "") << "the applied filter, give or take a blank: nothing for Return to do";
+    QTest::keyClick(&line, Qt::Key_Backspace);
 
     QTest::keyClicks(&line, " &&");
     QTest::keyClick(&line, Qt::Key_Return);
@@ -600,6 +612,9 @@ TEST_F(ViewLogTest, FieldNamesCompleteInTheFilterLine) {
     line.clear();
     QTest::keyClicks(&line, "smpp.source_a");
     EXPECT_TRUE(completer.popup()->isVisible()) << "the line's first word completes too";
+    line.setText("!");
+    QTest::keyClicks(&line, "smpp.source_a");
+    EXPECT_TRUE(completer.popup()->isVisible()) << "and a word after a not";
 }
 
 // Find searches the decode of the listed rows from the shown one on, both ways, wrapping round.
@@ -613,6 +628,8 @@ TEST_F(ViewLogTest, FindSelectsTheNextRowWhoseDecodeHoldsTheText) {
     view.OpenFind();
     CFindBar& bar = *view.FindBar();
     ASSERT_TRUE(bar.isVisible());
+    EXPECT_FALSE(view.Find(true)) << "nothing typed, nothing found";
+    EXPECT_EQ(Brief().SelectedIndex(), 0);
     QTest::keyClicks(bar.Edit(), "DESTINATION_ADDR = 111");
     for (const int found : {3, 4, 0}) { // the last wrapped round; the keypad's Enter finds as Return does
         QTest::keyClick(bar.Edit(), found == 4 ? Qt::Key_Enter : Qt::Key_Return);
@@ -627,6 +644,10 @@ TEST_F(ViewLogTest, FindSelectsTheNextRowWhoseDecodeHoldsTheText) {
     bar.WrapBox()->setChecked(false);
     EXPECT_FALSE(view.Find(true));
     EXPECT_EQ(Brief().SelectedIndex(), 4);
+    const QLabel& result = *bar.findChild<QLabel*>("FindResult");
+    QTest::mouseClick(bar.PreviousButton(), Qt::LeftButton);
+    EXPECT_EQ(result.text().toStdString(), "") << "a find that finds takes back \"Not found\"";
+    QTest::mouseClick(bar.NextButton(), Qt::LeftButton);
     // With the shown row hidden by the filter, Next starts at the top: the first listed row is tried first;
     // and each listed row is read for itself, not the record its place in the list numbers.
     for (const auto& [filter, found] : {std::pair{"!seq:5", 0}, std::pair{"!seq:1", 3}}) {
@@ -637,7 +658,6 @@ TEST_F(ViewLogTest, FindSelectsTheNextRowWhoseDecodeHoldsTheText) {
     }
     bar.Edit()->setText("333");
     EXPECT_FALSE(view.Find(false));
-    const QLabel& result = *bar.findChild<QLabel*>("FindResult");
     EXPECT_EQ(result.text().toStdString(), "Not found");
     QTest::keyClick(bar.Edit(), Qt::Key_Backspace);
     EXPECT_EQ(result.text().toStdString(), "") << "said of the text before the edit";
@@ -653,6 +673,9 @@ TEST_F(ViewLogTest, FindSelectsTheNextRowWhoseDecodeHoldsTheText) {
     EXPECT_EQ(Tree().currentItem()->toolTip(0), "SMPP: Sequence number = 4");
     Tree().CopyValue();
     EXPECT_EQ(QApplication::clipboard()->text(), "4");
+    Tree().setCurrentItem(Tree().topLevelItem(1));
+    Tree().CopyValue();
+    EXPECT_EQ(QApplication::clipboard()->text(), Tree().topLevelItem(1)->text(0)) << "a group has no value: its text";
 }
 
 // Find also reads the list's cells, and shows the decode line that holds the text, its bytes lit up.
@@ -702,9 +725,11 @@ TEST_F(ViewLogTest, ApplyAndPrepareAsFilterFromTheDecodeTree) {
         QTest::keyClick(Tree().ContextMenu(), key);
     };
     ASSERT_TRUE(Tree().SelectLineContaining("destination_addr"));
+    Tree().setFocus();
     menuKey(Qt::Key_P);
     EXPECT_EQ(view.FilterLine()->text(), "smpp.destination_addr == \"111\"");
     EXPECT_EQ(view.FilterLine()->GetValidity(), CFilterLine::Validity::Valid);
+    EXPECT_TRUE(view.FilterLine()->hasFocus()) << "ready to edit";
     EXPECT_EQ(Brief().model()->rowCount(), 3) << "prepared, not applied";
     menuKey(Qt::Key_A);
     EXPECT_EQ(Brief().model()->rowCount(), 2);
@@ -729,6 +754,10 @@ TEST_F(ViewLogTest, ApplyAndPrepareAsFilterFromTheDecodeTree) {
     Add(2, SubmitSm(5, "555", std::string("\x05\x00\x03\x01\x02\x01" "Hi", 8), 0x40));
     NextTurn();
     EXPECT_EQ(Cell(Model(), 1, text), "Hi");
+    view.ShowRecord(1);
+    Tree().setCurrentItem(Tree().topLevelItem(2)->child(19)); // an element of its header: the short_message it is in
+    menuKey(Qt::Key_P);
+    EXPECT_EQ(view.FilterLine()->text(), "smpp.short_message == \"Hi\"");
     Brief().Model()->RemoveFieldColumn(text);
     Brief().Model()->RemoveFieldColumn(source);
     Brief().Model()->RemoveFieldColumn(CPacketListModel::kFixedColumnCount);
@@ -1013,8 +1042,10 @@ TEST_F(ViewLogTest, GoToPacketBySeq) {
         EXPECT_EQ(Brief().SelectedIndex(), step.record);
     }
     EXPECT_FALSE(dialog->isVisible());
+    view.FilterLine()->setFocus();
     EXPECT_EQ(view.GoToPacket(1), "") << "the first row listed is no hidden one";
     EXPECT_EQ(Brief().SelectedIndex(), 0);
+    EXPECT_TRUE(Brief().hasFocus()) << "the arrows go on from the row gone to";
     EXPECT_EQ(view.GoToPacket(6), "No PDU has Seq 6.");
 }
 
