@@ -1150,6 +1150,7 @@ TEST(HexLayout, RowsColumnsAndTextPositions) {
     EXPECT_EQ(hex.Highlight(), (ByteRange{10, 10})) << "cut to the shown bytes";
     hex.SetBytes(bytes);
     EXPECT_TRUE(hex.Highlight().IsEmpty());
+    EXPECT_EQ(hex.CopyText(), RowText(bytes, 0) + "\n" + RowText(bytes, 1).trimmed()) << "nothing marked: every row";
     hex.resize(600, 100); // a few rows high
     hex.show();
     hex.SetBytes(QByteArray(16 * 100, 'x'));
@@ -1157,6 +1158,8 @@ TEST(HexLayout, RowsColumnsAndTextPositions) {
     EXPECT_EQ(hex.verticalScrollBar()->value(), 50) << "a range taller than the view shows its first row";
     hex.SetHighlight({16 * 90, 1}); // below the view: scrolled just far enough to show it whole
     EXPECT_TRUE(hex.viewport()->rect().contains(hex.ByteRect(16 * 90)));
+    hex.SetBytes(QByteArray(16 * 100, 'y'));
+    EXPECT_EQ(hex.verticalScrollBar()->value(), 0) << "another record shows from its first row";
 }
 
 } // namespace
