@@ -176,6 +176,8 @@ TEST_F(MainFrameTest, FirstRunStartsBothServersAndShowsTheOverviewInDetails) {
         EXPECT_EQ(tree->Node(row.id)->text(0), row.name);
         EXPECT_EQ(tree->Node(row.id)->parent(), tree->Node(row.parentId));
         EXPECT_EQ(ImageOf(row.id), navigation::ImageIndexOf(row, true));
+        EXPECT_EQ(tree->Node(row.id)->icon(0).pixmap(16, QIcon::Selected).toImage(), // the next image while selected
+                  m_app->SmallNavigationIcons()[ImageOf(row.id) + 1].pixmap(16).toImage());
     }
     EXPECT_TRUE(tree->Node(0)->isExpanded());
     EXPECT_TRUE(tree->selectedItems().isEmpty());
@@ -941,6 +943,16 @@ TEST_F(MainFrameTest, ExportsWriteTheDisplayedOrEveryPduByTheDialogsChoice) {
         EXPECT_EQ(c.records(path), c.expected);
         EXPECT_TRUE(frame.statusBar()->currentMessage().startsWith(QString("%1 PDUs written").arg(c.expected)));
     }
+    // A folder that is not there: the user is told, and nothing claims the PDUs written.
+    frame.statusBar()->clearMessage();
+    QString warning;
+    ChooseFile(folder.filePath("missing/decode.txt"), [&warning](QWidget* box) {
+        warning = static_cast<QMessageBox*>(box)->text();
+        box->close();
+    });
+    Command("ExportDecode")->trigger();
+    EXPECT_TRUE(warning.contains("could not be written")) << warning.toStdString();
+    EXPECT_FALSE(frame.statusBar()->currentMessage().contains("written")) << "claimed written";
 }
 
 // At its first size the window lists every column the packet list shows before the user changes any, whole.
