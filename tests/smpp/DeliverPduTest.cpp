@@ -35,6 +35,7 @@ TEST(EncodeText, GivesTheOctetsOfEachCodingCutAtACharacter) {
         {"another coding as ASCII", "\u00e9x", 9, 100, Builder().raw("?x")},
         {"bad UTF-8, ASCII", "a\xff" "b", 0, 100, Builder().raw("a?b")},
         {"bad UTF-8, raw", "a\xff", 4, 100, Builder().raw("a\xff")},
+        {"bad UTF-8, a lead octet the next does not continue", "\xc3" "A", 3, 100, Builder().raw("?A")},
         {"cut, ASCII", "abc", 0, 2, Builder().raw("ab")},
         {"cut, UCS-2 on a whole character", "ABC", 8, 5, Builder().u16('A').u16('B')},
         {"cut, GBK on a whole character", "\u4e2d\u4e2d", 15, 3, Builder().u8(0xD6).u8(0xD0)},
@@ -224,6 +225,8 @@ TEST(ServerPduBodies, HoldEveryFieldInOrder) {
     const Bytes head = Builder().cstr("CMTLO").u8(1).u8(2).cstr("12345").u8(3).u8(4).cstr("67890").u8(5).u8(6).u8(7)
                            .cstr("").cstr("231114221320000+").u8(1).u8(0).u8(8).u8(9);
     const Bytes tlv = Builder().u16(0x0204).u16(2).u8(0x12).u8(0x34);
+    smpp::DeliverFields alert = Fields(text);
+    alert.sourceAddr = std::string(70, '1'); // alert_notification's addresses are 65 octets wide, as data_sm's
     const struct {
         const char* name;
         Bytes body;
@@ -239,6 +242,8 @@ TEST(ServerPduBodies, HoldEveryFieldInOrder) {
              .u16(0x0424).u16(2).raw("Hi").raw(tlv)},
         {"alert_notification", smpp::AlertNotificationBody(Fields(text)),
          Builder().u8(1).u8(2).cstr("12345").u8(3).u8(4).cstr("67890").raw(tlv)},
+        {"alert_notification of a long source", smpp::AlertNotificationBody(alert),
+         Builder().u8(1).u8(2).cstr(std::string(64, '1')).u8(3).u8(4).cstr("67890").raw(tlv)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
