@@ -1238,15 +1238,24 @@ TEST_F(RouterTest, SettingsReadBackAtTheirEdges) {
         {"Setup/DeliverWindow", RetryPolicy::kMaxWindow, [](const CSettings& s) { return s.Retry().window; }, RetryPolicy::kMaxWindow},
         {"Setup/DeliverWindow", RetryPolicy::kMaxWindow + 1, [](const CSettings& s) { return s.Retry().window; }, 10},
         {"Setup/RetryBackoffMs", "soon", [](const CSettings& s) { return s.Retry().backoffMs; }, 1000},
+        {"Setup/RetryBackoffMs", 0, [](const CSettings& s) { return s.Retry().backoffMs; }, 0},
         {"Setup/UnansweredSeconds", 0, [](const CSettings& s) { return s.UnansweredSeconds(); }, 5},
         {"Setup/UnansweredSeconds", CSettings::kMaxUnansweredSeconds, [](const CSettings& s) { return s.UnansweredSeconds(); }, CSettings::kMaxUnansweredSeconds},
         {"Setup/PendingLimit", StoreLimits::kMaxPendingLimit, [](const CSettings& s) { return s.Limits().pendingLimit; }, StoreLimits::kMaxPendingLimit},
         {"Setup/PendingLimit", 0, [](const CSettings& s) { return s.Limits().pendingLimit; }, 100'000},
+        {"Setup/MessageStoreLimit", 1, [](const CSettings& s) { return s.Limits().messageStoreLimit; }, 1},
+        {"Setup/PendingValiditySeconds", StoreLimits::kMaxValiditySeconds,
+         [](const CSettings& s) { return s.Limits().pendingValiditySeconds; }, StoreLimits::kMaxValiditySeconds},
         {"Setup/ResponseTimeoutSeconds", 0, [](const CSettings& s) { return s.Sessions().responseTimeoutSeconds; }, 10},
         {"Setup/BindTimeoutSeconds", 0, [](const CSettings& s) { return s.Sessions().bindTimeoutSeconds; }, 0},
         {"Setup/InactivitySeconds", accounts::kMaxSeconds + 1, [](const CSettings& s) { return s.Sessions().inactivitySeconds; }, 3600},
         {"Setup/UcpPort", 65535, [](const CSettings& s) { return int(s.UcpPort()); }, 65535},
         {"Setup/CimdPort", 65536, [](const CSettings& s) { return int(s.CimdPort()); }, protocol::kCimdServerPort},
+        {"Setup/CimdPort", 7000, [](const CSettings& s) { return int(s.CimdPort()); }, 7000},
+        {"Setup/DefaultAlphabet", "latin1", [](const CSettings& s) { return int(s.SmscDefaultAlphabet()); },
+         int(DefaultAlphabet::Latin1)},
+        // A destination alone echoes the text as it came: reversing is asked for on its own.
+        {"Setup/EchoDestination", "999", [](const CSettings& s) { return int(s.Echo().reverse); }, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.key) + " = " + c.stored.toString().toStdString());
@@ -1273,6 +1282,8 @@ TEST_F(RouterTest, SettingsComeBackAsTheirSettersWroteThem) {
     EXPECT_EQ(std::tuple(retry.backoffMs, retry.maxTries, retry.window), std::tuple(300, 7, 3));
     EXPECT_EQ(read.Sessions(), (SessionSettings{30, 11, 20, 40}));
     EXPECT_EQ(read.UnansweredSeconds(), 9);
+    CSettings().SetEcho({"", false});
+    EXPECT_EQ(read.Echo(), EchoSettings{}) << "echo turned off, and its reversing with it";
 }
 
 } // namespace
