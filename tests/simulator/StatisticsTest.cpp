@@ -224,6 +224,8 @@ TEST_F(StatisticsTest, LatencyPercentilesAndHistogram) {
     stats.Reset();
     Exchange(9, 5'000'000, kSubmit, 7, 1000);
     EXPECT_DOUBLE_EQ(stats.Latency(CStatistics::Answerer::Tarnwick).p50, 1);
+    Exchange(9, 6'000'000, kSubmit, 8, 50'000); // now the largest is far beyond: 1.001, the bucket's middle
+    EXPECT_DOUBLE_EQ(stats.Latency(CStatistics::Answerer::Tarnwick).p50, 1.001);
 }
 
 // A request left without its answer counts once the pairs' unanswered time has passed, and no longer

@@ -752,7 +752,10 @@ TEST_F(DeliverViewTest, MobilePageDeliversToThePhonesLoggedInUnderTheNumber)
     entry.fields.sourceAddr = "10086";
     entry.fields.dataCoding = 8;
     m_view->AddEntry(entry);
-    m_view->AddEntry(DeliverEntry::Make("13800000000", std::string(300, 'x'), 1));
+    // A count of 0 still sends once; Latin-1, which TEST does not share, goes as the phone's own text (format 0).
+    DeliverEntry latin1 = DeliverEntry::Make("13800000000", std::string(300, 'x'), 0);
+    latin1.fields.dataCoding = 3;
+    m_view->AddEntry(latin1);
     m_view->QuickDeliver();
     const auto deliver = phone.NextPdu();
     ASSERT_TRUE(deliver.has_value());
@@ -766,6 +769,7 @@ TEST_F(DeliverViewTest, MobilePageDeliversToThePhonesLoggedInUnderTheNumber)
     const auto cut = phone.NextPdu();
     ASSERT_TRUE(cut && cut->size() > 70);
     EXPECT_EQ((*cut)[70], 255);
+    EXPECT_EQ((*cut)[71], 0);
     EXPECT_EQ(cut->size(), 72u + 255u);
     EXPECT_TRUE(m_asked.empty());
 }
