@@ -109,6 +109,10 @@ TEST_F(TlsTest, CertificateIsMadeOnceKeptOrReadFromTheNamedFiles) {
     EXPECT_EQ(observer.lines.at(1), StartLine("self-signed certificate " + certificate.toStdString()));
     const QByteArray made = Read(certificate);
     EXPECT_TRUE(made.startsWith("-----BEGIN CERTIFICATE-----"));
+    // An ESME may name the host either way, and the pair is made once for years.
+    const QSslCertificate cert(made);
+    EXPECT_TRUE(cert.subjectAlternativeNames().contains(QSsl::DnsEntry, "localhost"));
+    EXPECT_GT(cert.expiryDate(), QDateTime::currentDateTimeUtc().addYears(9));
     EXPECT_EQ(QFile::permissions(key) & (QFile::ReadGroup | QFile::ReadOther), 0) << "the key is its owner's";
 
     ASSERT_TRUE(Start({}));
