@@ -454,6 +454,9 @@ TEST_F(DecodeCliTest, JsonOfOneRecord) {
         {{"ucp", "06/00022/R/51/N/02//0C"}, R"x({"field":"ucp.error","label":"UCP","name":"error","value":"Bad checksum:)x"},
         {{"smpp", "00000010 00000099 00000000 00000001"}, R"("command":"0x00000099",)"}, // a command no table names
         {{"cmpp", "0000000c 00000008 00000007"}, R"("commandStatus":null,"sequence":7,)"}, // a header without a status
+        // An SMGP 3.0 DELIVER's TLV by its own name, not an SMPP optional parameter's.
+        {{"smgp3", Hex(Builder().u32(95).u32(3).u32(1).fill(77).u16(3).u16(2).raw("AB"))},
+         R"x({"field":"smgp.tlv.LinkID","label":"DELIVER TLV","name":"LinkID(交易标识)","value":"AB",)x"},
         // A field's parts count their offsets from the PDU's start, as the field does: the UDH's at 39 and 40.
         {{"smpp", "0000002f00000004000000000000000700010131323334000101343500400000000000000000080500031202016869"},
          R"x("offset":39,"length":8,"children":[{"field":"smpp.short_message","text":"SUB_SM: UDH length = 5","show":"5","offset":39,"length":1},)x"
