@@ -344,6 +344,8 @@ TEST_F(SocketServerTest, APeerCloseOrResetBecomesOneCloseAndNothingIsLost) {
 }
 
 TEST_F(SocketServerTest, IdleCheckClosesOnlyConnectionsSilentForLongerThanTheTimeout) {
+    RecordingObserver observer;
+    server.AddObserver(&observer);
     StartServer(10, 3600);
     TestClient& talker = ConnectAccepted();
     TestClient& sentTo = ConnectAccepted();
@@ -363,6 +365,9 @@ TEST_F(SocketServerTest, IdleCheckClosesOnlyConnectionsSilentForLongerThanTheTim
     EXPECT_TRUE(NthConnection(server, 2)->IsClosing());
     EXPECT_FALSE(NthConnection(server, 3)->IsClosing());
     server.CheckIdle(); // already closing: left alone
+    EXPECT_EQ(observer.lines, (std::vector<std::string>{"Closing [1] (c1): nothing received for 3600 s\r\n",
+                                                        "Closing [2] (c2): nothing received for 3600 s\r\n"}));
+    server.RemoveObserver(&observer);
     ASSERT_TRUE(WaitClosed(1));
     ASSERT_TRUE(WaitClosed(2));
     ASSERT_EQ(server.GetConnectionCount(), 2);
