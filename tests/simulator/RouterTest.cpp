@@ -399,6 +399,7 @@ TEST_F(RouterTest, ReceiptsHoldForLongAddressesLateAnswersAndZonesOtherThanUtc) 
 // A receipt's addresses are the submit's, each TON and NPI its own.
 TEST_F(RouterTest, AReceiptKeepsEachAddressesTonAndNpi) {
     simulator->SetDelivery({true, true, 100});
+    auto earlier = Esme(kBindReceiver, "esme"); // bound first under the name: the receipt still goes to the submitter
     auto esme = Esme(kBindTransceiver, "esme");
     esme->Send(SmppPdu(0x00000004, 1, Builder().cstr("").u8(1).u8(0).cstr("12345").u8(5).u8(9).cstr("67890").u8(0)
         .u8(0).u8(0).cstr("").cstr("").u8(1).u8(0).u8(0).u8(0).u8(2).raw("Hi")));
@@ -408,6 +409,7 @@ TEST_F(RouterTest, AReceiptKeepsEachAddressesTonAndNpi) {
     const Bytes addresses = Builder().cstr("").u8(5).u8(9).cstr("67890").u8(1).u8(0).cstr("12345").bytes();
     ASSERT_TRUE(receipt && receipt->size() > 16 + addresses.size());
     EXPECT_EQ(Bytes(receipt->begin() + 16, receipt->begin() + 16 + long(addresses.size())), addresses);
+    ExpectNothingMore(*earlier);
 }
 
 // A receipt asked for at once for a message the store never held (receipts were off) is built from the
