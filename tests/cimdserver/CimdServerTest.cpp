@@ -76,7 +76,8 @@ const std::string kTo = "021:+358501234567";
 TEST_F(CimdServerTest, AnswersEachOperationOnItsNumber) {
     const std::string longText(161, 'a');
     const Exchange cases[] = {
-        {"login without accounts", {Packet(1, 1, {"010:any", "011:x"})}, {Packet(51, 1, {})}},
+        {"login without accounts, then a second one", {Packet(1, 1, {"010:any", "011:x"}), Packet(1, 3, {"010:any"})},
+         {Packet(51, 1, {}), Packet(51, 3, {"900:100"})}},
         {"alive", {Packet(40, 3, {})}, {Packet(90, 3, {})}},
         {"alive, its checksum left out", {Packet(40, 5, {}, false)}, {Packet(90, 5, {})}},
         {"logout", {Packet(2, 7, {})}, {Packet(52, 7, {})}},
