@@ -11,6 +11,7 @@
 #include "tests/support/QtTestEnv.h"
 #include "tests/support/TestClient.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -70,6 +71,7 @@ protected:
     }
     void SetUp() override {
         QSettings().clear();
+        started.start();
         ASSERT_TRUE(simulator.Start());
         QString error;
         ASSERT_TRUE(control.Start({QHostAddress::LocalHost, 0, QString::fromStdString(kToken)}, &error)) << error.toStdString();
@@ -168,6 +170,7 @@ protected:
     static inline QTemporaryDir s_settings;
     CSimulator simulator{SimulatorOptions{0, 0, 0, 0, QHostAddress::LocalHost}};
     CControlServer control{simulator};
+    QElapsedTimer started; // before the control server's own clock
     TestClient esme;
 };
 
@@ -468,6 +471,8 @@ TEST_F(ControlServerTest, NextAndGapLeadToTheRecordThatFollows) {
     ASSERT_EQ(after.size(), 1);
     EXPECT_EQ(after[0].toObject().value("seq").toInt(), 15);
     EXPECT_EQ(Get("/api/v1/status").value("lastSeq").toInteger(), 15) << "the wiped records counted too";
+    const double uptime = Get("/api/v1/status").value("uptimeSeconds").toDouble(); // seconds, as long as the test
+    EXPECT_TRUE(uptime > 0 && uptime <= double(started.elapsed()) / 1000) << uptime;
 
     // A record opened from a file keeps its own time, to the microsecond, in UTC.
     ASSERT_TRUE(log.AddCaptured(2, 1'770'091'506'000'007, 0, 0, {}, typed.data(), uint32_t(typed.size())));

@@ -336,9 +336,11 @@ TEST_F(UcpServerTest, FaultRulesNamingUcpApplyToItsLoginsAndSubmits) {
     auto client = Connect();
     for (const char* to : {"0612345678", "0622345678", "0632345678"})
         client->Send(Submit(1, to, kHello));
+    client->Send(Op(1, 1, "0612345678/06111//3/" + kHello)); // a call input, as a submit
     client->Send(Op(2, 60, "0900/6/5/1/" + kSecret + "//0100/////"));
     EXPECT_EQ(client->NextFrame(), Nack(1, 51, "24"));
     EXPECT_EQ(client->NextFrame(), Nack(1, 51, "02"));
+    EXPECT_EQ(client->NextFrame(), Nack(1, 1, "24"));
     EXPECT_EQ(client->NextFrame(), Nack(2, 60, "07"));
     EXPECT_EQ(client->NextFrame(50), std::nullopt);
     // The last rule answers a submit no other rule takes, then closes the session.
