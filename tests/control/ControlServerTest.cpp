@@ -470,8 +470,9 @@ TEST_F(ControlServerTest, NextAndGapLeadToTheRecordThatFollows) {
     const QJsonArray after = Get("/api/v1/pdus?limit=1&since=14").value("pdus").toArray();
     ASSERT_EQ(after.size(), 1);
     EXPECT_EQ(after[0].toObject().value("seq").toInt(), 15);
-    EXPECT_EQ(Get("/api/v1/status").value("lastSeq").toInteger(), 15) << "the wiped records counted too";
-    const double uptime = Get("/api/v1/status").value("uptimeSeconds").toDouble(); // seconds, as long as the test
+    const QJsonObject status = Get("/api/v1/status");
+    EXPECT_EQ(status.value("lastSeq").toInteger(), 15) << "the wiped records counted too";
+    const double uptime = status.value("uptimeSeconds").toDouble(); // seconds, as long as the test has run
     EXPECT_TRUE(uptime > 0 && uptime <= double(started.elapsed()) / 1000) << uptime;
 
     // A record opened from a file keeps its own time, to the microsecond, in UTC.

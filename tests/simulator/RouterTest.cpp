@@ -426,7 +426,8 @@ TEST_F(RouterTest, AReceiptForAMessageOnlyTheCaptureHoldsIsDatedFromIt) {
         Builder().u16(0x001E).u16(7).cstr("000000").u16(0x0427).u16(1).u8(2)));
     // A submit_multi's answer names its message as well, and its receipt comes from the first destination.
     esme->Send(SmppPdu(0x00000021, 3, Builder().cstr("").u8(1).u8(1).cstr("12345").u8(2).u8(1).u8(1).u8(1)
-        .cstr("67890").u8(1).u8(1).u8(1).cstr("22222").u8(0).u8(0).u8(0).cstr("").cstr("").u8(1).u8(0).u8(0).u8(0).u8(2).raw("Ho")));
+        .cstr("67890").u8(1).u8(1).u8(1).cstr("22222").u8(0).u8(0).u8(0).cstr("").cstr("").u8(1).u8(0).u8(0).u8(0).u8(2)
+        .raw("Ho")));
     ASSERT_TRUE(esme->NextPdu());
     ASSERT_EQ(simulator->SendReceiptNow("000001", MessageState::Delivered, 0), CRouter::ReceiptOutcome::Sent);
     EXPECT_EQ(esme->NextPdu(), DeliverSm(2, 1, "67890", "12345", 0x04, 0, "id:000001 sub:001 dlvrd:001 submit date:"
