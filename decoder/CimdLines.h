@@ -2,7 +2,7 @@
 // code and name, user data as the text it carries, and an error line for a packet the codec refuses.
 #pragma once
 
-#include "decoder/PacketDecoder.h"
+#include "decoder/DecodeLine.h"
 
 #include <cstdint>
 #include <string>

@@ -2,7 +2,7 @@
 // "<label>: name = value" with their stable names and an error line, shared by UCP/EMI and CIMD2.
 #pragma once
 
-#include "decoder/PacketDecoder.h"
+#include "decoder/DecodeLine.h"
 
 #include <algorithm>
 #include <charconv>

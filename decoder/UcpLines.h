@@ -2,7 +2,7 @@
 // standard's abbreviation, the message texts as they read, and an error line for a frame the codec refuses.
 #pragma once
 
-#include "decoder/PacketDecoder.h"
+#include "decoder/DecodeLine.h"
 
 #include <cstdint>
 #include <string>

@@ -6,6 +6,7 @@
 #include "decoder/Protocols.h"
 #include "simulator/DeliverSender.h"
 #include "simulator/Settings.h"
+#include "simulator/Simulator.h"
 #include "ui/DecodeAsDialog.h"
 #include "ui/DeliverView.h"
 #include "ui/FilterDialog.h"
@@ -14,13 +15,13 @@
 #include "ui/LeftView.h"
 #include "ui/MobilePhone.h"
 #include "ui/Navigation.h"
-#include "ui/PelmoraApp.h"
 #include "ui/PelmoraView.h"
 #include "ui/StatisticsView.h"
 #include "ui/UnsavedRecords.h"
 #include "ui/ViewLog.h"
 #include "ui/ViewLogBrief.h"
 #include "ui/ViewServerInfo.h"
+#include "ui/WindowLook.h"
 
 #include <QAbstractItemView>
 #include <QActionGroup>
@@ -140,12 +141,13 @@ struct CMainFrame::Import {
     QTimer* timer = nullptr;
 };
 
-CMainFrame::CMainFrame(CPelmoraApp& app, QWidget* parent)
+CMainFrame::CMainFrame(CSimulator& simulator, const WindowLook& look, QWidget* parent)
     : QMainWindow(parent),
-      m_app(app),
+      m_simulator(simulator),
+      m_look(look),
       m_exitPrompt(AskBeforeExit),
       m_openPrompt(AskAddOrReplace),
-      m_unsaved(std::make_unique<CUnsavedRecords>(app.Simulator().Log())),
+      m_unsaved(std::make_unique<CUnsavedRecords>(simulator.Log())),
       m_decodeHexProtocol(kSmpp) {
     setObjectName("MainFrame");
     setWindowIcon(icons::ApplicationIcon());
@@ -170,7 +172,7 @@ void CMainFrame::CreateViews() {
     m_splitter = new QSplitter(Qt::Horizontal, this);
     m_splitter->setObjectName("Splitter");
     m_splitter->setChildrenCollapsible(false);
-    m_leftView = new CLeftView(m_app.SmallNavigationIcons(), m_splitter);
+    m_leftView = new CLeftView(m_look.smallNavigation, m_splitter);
     m_right = new QStackedWidget(m_splitter);
     m_right->setObjectName("RightPane");
 
@@ -196,9 +198,9 @@ void CMainFrame::CreateViews() {
 QWidget* CMainFrame::CreatePage(const navigation::NavigationItem& row) {
     switch (row.page) {
     case navigation::Page::Overview:
-        return m_overview = new CPelmoraView(m_app.LargeNavigationIcons(), m_app.SmallNavigationIcons());
+        return m_overview = new CPelmoraView(m_look.largeNavigation, m_look.smallNavigation);
     case navigation::Page::Decoder:
-        m_viewLog = new CViewLog(m_app.Simulator().Log(), m_app.Simulator().Decoder(), m_app.Simulator().Pairs());
+        m_viewLog = new CViewLog(m_simulator.Log(), m_simulator.Decoder(), m_simulator.Pairs());
         connect(m_viewLog, &CViewLog::SetFilterRequested, this, &CMainFrame::OpenFilterDialog);
         m_viewLog->SetClearGuard([this] { return MayDropCapture("Clear content"); });
         connect(m_viewLog, &CViewLog::CountsChanged, this, [this](int shown, int total) {
@@ -210,7 +212,7 @@ QWidget* CMainFrame::CreatePage(const navigation::NavigationItem& row) {
     case navigation::Page::Deliver:
         return CreateDeliverPage(row);
     case navigation::Page::Statistics: {
-        auto* statistics = new CStatisticsView(m_app.Simulator().Statistics());
+        auto* statistics = new CStatisticsView(m_simulator.Statistics());
         statistics->setAccessibleName(row.name);
         return statistics;
     }
@@ -220,8 +222,8 @@ QWidget* CMainFrame::CreatePage(const navigation::NavigationItem& row) {
 
 QWidget* CMainFrame::CreateServerInfoPage(const navigation::NavigationItem& row) {
     // Built before the servers start, so that their start lines reach the consoles.
-    CSimulator& simulator = m_app.Simulator();
-    auto* info = new CViewServerInfo(ServerOf(simulator, row.protocol), row.protocol, m_app.ConsoleFont());
+    CSimulator& simulator = m_simulator;
+    auto* info = new CViewServerInfo(ServerOf(simulator, row.protocol), row.protocol, m_look.consoleFont);
     info->setAccessibleName(ServerName(row.protocol) + " information");
     const int deliverRow = navigation::DeliverRowOf(row.id);
     if (deliverRow >= 0) // the UCP and CIMD2 servers have no composer of their own
@@ -235,7 +237,7 @@ QWidget* CMainFrame::CreateServerInfoPage(const navigation::NavigationItem& row)
 }
 
 QWidget* CMainFrame::CreateDeliverPage(const navigation::NavigationItem& row) {
-    CSimulator& simulator = m_app.Simulator();
+    CSimulator& simulator = m_simulator;
     auto* composer = new CDeliverView;
     composer->SetMode(row.protocol);
     composer->setAccessibleName(ServerName(row.protocol) + ": deliver short message");
@@ -283,7 +285,7 @@ void CMainFrame::SaveBarLayout() {
 }
 
 void CMainFrame::BuildNavigation() {
-    CSimulator& simulator = m_app.Simulator();
+    CSimulator& simulator = m_simulator;
     const auto serverRunning = [&simulator](uint16_t protocol) { return ServerOf(simulator, protocol).IsRunning(); };
     m_leftView->Build(serverRunning);
     m_overview->Fill(serverRunning);
@@ -307,21 +309,21 @@ void CMainFrame::SelectRow(int id) {
 }
 
 void CMainFrame::OpenFilterDialog() {
-    CFilterDialog dialog(m_app.Simulator(), this);
+    CFilterDialog dialog(m_simulator, this);
     dialog.exec();
 }
 
 void CMainFrame::OpenMobilePhone() {
     // A child window of the frame, so it closes with the program; it deletes itself when closed earlier.
-    auto* phone = new CMobilePhone(m_app.Simulator().Mobile().ListeningPort(), this);
+    auto* phone = new CMobilePhone(m_simulator.Mobile().ListeningPort(), this);
     phone->show();
 }
 
 void CMainFrame::OpenTrafficGenerator() {
     if (!m_generatorDialog)
-        m_generatorDialog = new CGeneratorDialog(m_app.Simulator().Generator(), this);
+        m_generatorDialog = new CGeneratorDialog(m_simulator.Generator(), this);
     QStringList receivers;
-    for (const std::string& name : m_app.Simulator().Smpp().BoundSystemIds())
+    for (const std::string& name : m_simulator.Smpp().BoundSystemIds())
         receivers << QString::fromStdString(name);
     m_generatorDialog->SetReceivers(receivers);
     m_generatorDialog->show();
@@ -447,7 +449,7 @@ bool CMainFrame::SaveCapture(bool askForFile) {
     const QString path = askForFile || m_savePath.isEmpty() || overOpened ? ChooseCaptureFile(true) : m_savePath;
     if (path.isEmpty())
         return false;
-    const CPacketLog& log = m_app.Simulator().Log();
+    const CPacketLog& log = m_simulator.Log();
     std::string error;
     if (!pcap::ExportLog(log, QFile::encodeName(path).toStdString(), error)) {
         QMessageBox::warning(this, "Save", QString("The capture could not be saved as %1:\n%2")
@@ -468,7 +470,7 @@ void CMainFrame::OpenCapture() {
     const QString path = ChooseCaptureFile(false);
     if (path.isEmpty())
         return;
-    const OpenChoice choice = m_openPrompt(this, QFileInfo(path).fileName(), m_app.Simulator().Log().GetCount() == 0);
+    const OpenChoice choice = m_openPrompt(this, QFileInfo(path).fileName(), m_simulator.Log().GetCount() == 0);
     if (choice != OpenChoice::Cancel)
         ImportCapture(path, choice == OpenChoice::Replace);
 }
@@ -496,7 +498,7 @@ void CMainFrame::ImportCapture(const QString& path, bool replace) {
     if (replace)
         m_viewLog->Clear();
     import->name = QFileInfo(path).fileName();
-    import->firstRecord = m_app.Simulator().Log().GetCount();
+    import->firstRecord = m_simulator.Log().GetCount();
     import->progress = new QProgressDialog(QString("Reading %1...").arg(import->name), "&Cancel", 0, kProgressSteps, this);
     import->progress->setObjectName("ImportProgress");
     import->progress->setMinimumWidth(360);
@@ -513,7 +515,7 @@ void CMainFrame::ImportCapture(const QString& path, bool replace) {
         Import& running = *m_import;
         if (running.progress->wasCanceled())
             return FinishImport(true);
-        const bool more = running.importer.Step(m_app.Simulator().Log(), kFramesPerSlice);
+        const bool more = running.importer.Step(m_simulator.Log(), kFramesPerSlice);
         running.progress->setValue(static_cast<int>(running.importer.Progress() * kProgressSteps));
         if (!more && m_import)
             FinishImport(false);
@@ -527,7 +529,7 @@ void CMainFrame::FinishImport(bool cancelled) {
     import->timer->stop();
     import->progress->hide();
     import->progress->deleteLater(); // the timer whose slot runs now goes with it
-    CPacketLog& log = m_app.Simulator().Log();
+    CPacketLog& log = m_simulator.Log();
     const pcap::ImportSummary& summary = import->importer.Finish(log, cancelled);
 
     if (summary.pdus > 0) {

@@ -14,7 +14,8 @@
 
 class CGeneratorDialog;
 class CLeftView;
-class CPelmoraApp;
+class CSimulator;
+struct WindowLook;
 class CPelmoraView;
 class CUnsavedRecords;
 class CViewLog;
@@ -40,7 +41,7 @@ public:
     enum class OpenChoice { Add, Replace, Cancel };
     using OpenPrompt = std::function<OpenChoice(QWidget* parent, const QString& name, bool captureEmpty)>;
 
-    explicit CMainFrame(CPelmoraApp& app, QWidget* parent = nullptr);
+    CMainFrame(CSimulator& simulator, const WindowLook& look, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // Builds the navigation tree and fills the overview list, with the servers' state as it is now.
@@ -132,7 +133,8 @@ private:
     using ExportWriter = std::function<bool(const std::vector<int32_t>& records, const QString& path, QString& error)>;
     void Export(const QString& title, const QString& nameFilter, const QString& suffix, const ExportWriter& write);
 
-    CPelmoraApp& m_app;
+    CSimulator& m_simulator;
+    const WindowLook& m_look;
     QSplitter* m_splitter = nullptr;
     QStackedWidget* m_right = nullptr;
     CLeftView* m_leftView = nullptr;

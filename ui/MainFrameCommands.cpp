@@ -1,11 +1,11 @@
 // The main window's command bars: the menus, the tool bar and the commands they share.
 #include "ui/MainFrame.h"
 
+#include "simulator/Simulator.h"
 #include "ui/DecodeHexDialog.h"
 #include "ui/Icons.h"
 #include "ui/LeftView.h"
 #include "ui/Navigation.h"
-#include "ui/PelmoraApp.h"
 #include "ui/PelmoraView.h"
 #include "ui/UnsavedRecords.h"
 #include "ui/ViewLog.h"
@@ -288,7 +288,7 @@ void CMainFrame::DecodeHex() {
     if (dialog.exec() != QDialog::Accepted)
         return;
     m_decodeHexProtocol = dialog.Protocol();
-    CPacketLog& log = m_app.Simulator().Log();
+    CPacketLog& log = m_simulator.Log();
     const QByteArray& pdu = dialog.Pdu();
     // A full log is wiped whole, as live capture does, and the PDU goes into the fresh one.
     if (!log.AddTyped(dialog.Protocol(), reinterpret_cast<const uint8_t*>(pdu.constData()),

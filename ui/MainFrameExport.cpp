@@ -2,9 +2,9 @@
 #include "ui/MainFrame.h"
 
 #include "capture/PcapWriter.h"
+#include "simulator/Simulator.h"
 #include "ui/ExportDialog.h"
 #include "ui/PacketListModel.h"
-#include "ui/PelmoraApp.h"
 #include "ui/ViewLog.h"
 #include "ui/ViewLogBrief.h"
 
@@ -47,7 +47,7 @@ void CMainFrame::Export(const QString& title, const QString& nameFilter, const Q
 void CMainFrame::ExportPdus() {
     Export("Export PDUs", "Packet capture (*.pcap)", "pcap", [this](const auto& records, const QString& path, QString& error) {
         std::string why;
-        if (pcap::ExportRecords(m_app.Simulator().Log(), records, QFile::encodeName(path).toStdString(), why))
+        if (pcap::ExportRecords(m_simulator.Log(), records, QFile::encodeName(path).toStdString(), why))
             return true;
         error = QString::fromStdString(why);
         return false;

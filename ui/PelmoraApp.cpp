@@ -29,15 +29,15 @@ CPelmoraApp::CPelmoraApp(const SimulatorOptions& options) : m_simulator(options)
 CPelmoraApp::~CPelmoraApp() = default;
 
 void CPelmoraApp::BuildImageLists() {
-    m_largeNavigation = ImageList(icons::kNavigation, kLargeIconSize);
-    m_smallNavigation = ImageList(icons::kNavigation, kSmallIconSize);
-    m_decode = ImageList(icons::kDecode, kSmallIconSize);
+    m_look.largeNavigation = ImageList(icons::kNavigation, kLargeIconSize);
+    m_look.smallNavigation = ImageList(icons::kNavigation, kSmallIconSize);
+    m_look.decode = ImageList(icons::kDecode, kSmallIconSize);
 
-    m_consoleFont = QFont("Tahoma");
-    m_consoleFont.setPixelSize(14);
-    m_consoleFont.setWeight(QFont::Normal);
-    m_consoleFont.setItalic(false);
-    m_consoleFont.setStyleHint(QFont::SansSerif);
+    m_look.consoleFont = QFont("Tahoma");
+    m_look.consoleFont.setPixelSize(14);
+    m_look.consoleFont.setWeight(QFont::Normal);
+    m_look.consoleFont.setItalic(false);
+    m_look.consoleFont.setStyleHint(QFont::SansSerif);
 }
 
 void CPelmoraApp::InitInstance() {
@@ -45,7 +45,7 @@ void CPelmoraApp::InitInstance() {
     BuildImageLists();
     QApplication::setWindowIcon(icons::ApplicationIcon());
 
-    m_frame = std::make_unique<CMainFrame>(*this);
+    m_frame = std::make_unique<CMainFrame>(m_simulator, m_look);
     m_frame->show();
 
     // The tree shows which servers listen, so it is built after both have tried to start.

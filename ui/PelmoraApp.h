@@ -2,10 +2,7 @@
 #pragma once
 
 #include "simulator/Simulator.h"
-
-#include <QFont>
-#include <QIcon>
-#include <QList>
+#include "ui/WindowLook.h"
 
 #include <memory>
 
@@ -31,11 +28,10 @@ public:
     void InitInstance();
 
     // Images by position in the navigation icon list (32 and 16 pixels) and the decode icon list.
-    const QList<QIcon>& LargeNavigationIcons() const { return m_largeNavigation; }
-    const QList<QIcon>& SmallNavigationIcons() const { return m_smallNavigation; }
-    const QList<QIcon>& DecodeIcons() const { return m_decode; }
-    // "Tahoma", 14 pixels, normal weight, falling back to the system's sans-serif face.
-    const QFont& ConsoleFont() const { return m_consoleFont; }
+    const QList<QIcon>& LargeNavigationIcons() const { return m_look.largeNavigation; }
+    const QList<QIcon>& SmallNavigationIcons() const { return m_look.smallNavigation; }
+    const QList<QIcon>& DecodeIcons() const { return m_look.decode; }
+    const QFont& ConsoleFont() const { return m_look.consoleFont; }
 
     CSimulator& Simulator() { return m_simulator; }
     CMainFrame* MainFrame() const { return m_frame.get(); }
@@ -44,9 +40,6 @@ private:
     void BuildImageLists();
 
     CSimulator m_simulator;
-    QList<QIcon> m_largeNavigation;
-    QList<QIcon> m_smallNavigation;
-    QList<QIcon> m_decode;
-    QFont m_consoleFont;
+    WindowLook m_look;
     std::unique_ptr<CMainFrame> m_frame;
 };
