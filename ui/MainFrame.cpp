@@ -222,13 +222,12 @@ QWidget* CMainFrame::CreatePage(const navigation::NavigationItem& row) {
 
 QWidget* CMainFrame::CreateServerInfoPage(const navigation::NavigationItem& row) {
     // Built before the servers start, so that their start lines reach the consoles.
-    CSimulator& simulator = m_simulator;
-    auto* info = new CViewServerInfo(ServerOf(simulator, row.protocol), row.protocol, m_look.consoleFont);
+    auto* info = new CViewServerInfo(ServerOf(m_simulator, row.protocol), row.protocol, m_look.consoleFont);
     info->setAccessibleName(ServerName(row.protocol) + " information");
     const int deliverRow = navigation::DeliverRowOf(row.id);
     if (deliverRow >= 0) // the UCP and CIMD2 servers have no composer of their own
         connect(info, &CViewServerInfo::DeliverRequested, this, [this, deliverRow] { SelectRow(deliverRow); });
-    connect(info, &CViewServerInfo::UnbindRequested, this, [&simulator](uint64_t id) { simulator.Unbind(id); });
+    connect(info, &CViewServerInfo::UnbindRequested, this, [this](uint64_t id) { m_simulator.Unbind(id); });
     connect(info, &CViewServerInfo::ConnectionRequested, this, [this](uint64_t connection) {
         SelectRow(navigation::kDecoderRow);
         m_viewLog->ShowConnection(connection);
@@ -237,15 +236,14 @@ QWidget* CMainFrame::CreateServerInfoPage(const navigation::NavigationItem& row)
 }
 
 QWidget* CMainFrame::CreateDeliverPage(const navigation::NavigationItem& row) {
-    CSimulator& simulator = m_simulator;
     auto* composer = new CDeliverView;
     composer->SetMode(row.protocol);
     composer->setAccessibleName(ServerName(row.protocol) + ": deliver short message");
     connect(composer, &CDeliverView::ShowDecoderRequested, this, [this] { SelectRow(navigation::kDecoderRow); });
     if (row.protocol == kSmpp)
-        composer->SetSender(MakeSmppSender(simulator.Smpp()));
+        composer->SetSender(MakeSmppSender(m_simulator.Smpp()));
     else
-        composer->SetSender(MakeMobileSender(simulator.Mobile()));
+        composer->SetSender(MakeMobileSender(m_simulator.Mobile()));
     // The server's information page comes first in the table: its online list composes through here.
     if (auto* info = qobject_cast<CViewServerInfo*>(m_panes.value(row.parentId)))
         connect(info, &CViewServerInfo::QuickDeliverRequested, composer, &CDeliverView::QuickDeliverTo);
@@ -285,8 +283,7 @@ void CMainFrame::SaveBarLayout() {
 }
 
 void CMainFrame::BuildNavigation() {
-    CSimulator& simulator = m_simulator;
-    const auto serverRunning = [&simulator](uint16_t protocol) { return ServerOf(simulator, protocol).IsRunning(); };
+    const auto serverRunning = [this](uint16_t protocol) { return ServerOf(m_simulator, protocol).IsRunning(); };
     m_leftView->Build(serverRunning);
     m_overview->Fill(serverRunning);
     UpdateCommands();

@@ -27,11 +27,8 @@ public:
     // rows with the stopped icon and start-up goes on.
     void InitInstance();
 
-    // Images by position in the navigation icon list (32 and 16 pixels) and the decode icon list.
-    const QList<QIcon>& LargeNavigationIcons() const { return m_look.largeNavigation; }
-    const QList<QIcon>& SmallNavigationIcons() const { return m_look.smallNavigation; }
-    const QList<QIcon>& DecodeIcons() const { return m_look.decode; }
-    const QFont& ConsoleFont() const { return m_look.consoleFont; }
+    // The icon lists and the console font the views share.
+    const WindowLook& Look() const { return m_look; }
 
     CSimulator& Simulator() { return m_simulator; }
     CMainFrame* MainFrame() const { return m_frame.get(); }

@@ -177,7 +177,7 @@ TEST_F(MainFrameTest, FirstRunStartsBothServersAndShowsTheOverviewInDetails) {
         EXPECT_EQ(tree->Node(row.id)->parent(), tree->Node(row.parentId));
         EXPECT_EQ(ImageOf(row.id), navigation::ImageIndexOf(row, true));
         EXPECT_EQ(tree->Node(row.id)->icon(0).pixmap(16, QIcon::Selected).toImage(), // the next image while selected
-                  m_app->SmallNavigationIcons()[ImageOf(row.id) + 1].pixmap(16).toImage());
+                  m_app->Look().smallNavigation[ImageOf(row.id) + 1].pixmap(16).toImage());
     }
     EXPECT_TRUE(tree->Node(0)->isExpanded());
     EXPECT_TRUE(tree->selectedItems().isEmpty());
@@ -363,7 +363,7 @@ TEST_F(MainFrameTest, ViewStylesActOnTheOverviewOnlyWhileItIsShown) {
             EXPECT_EQ(list->flow(), c.lineUp ? QListView::LeftToRight : QListView::TopToBottom);
         }
         EXPECT_EQ(Command("LineUp")->isEnabled(), c.lineUp);
-        const QList<QIcon>& icons = c.largeIcons ? m_app->LargeNavigationIcons() : m_app->SmallNavigationIcons();
+        const QList<QIcon>& icons = c.largeIcons ? m_app->Look().largeNavigation : m_app->Look().smallNavigation;
         EXPECT_EQ(decoder->icon().cacheKey(), icons.value(image).cacheKey());
         EXPECT_EQ(icons.value(image).availableSizes().value(0), c.largeIcons ? QSize(32, 32) : QSize(16, 16));
     }
